@@ -1,0 +1,175 @@
+#include "Cli.h"
+
+#include "common/LanguageFile.h"
+#include "link/QtSerialPort.h"
+#include "shell/Initialisation.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+
+#include <cstdio>
+
+namespace tarn::cli {
+
+namespace {
+
+const CommandEntry kCommands[] = {
+    {"init", "init                      lay out a new installation under the data root", cmdInit},
+    {"settings", "settings [show|defaults] [--json]   the link settings of Work/FileInRS.000", cmdSettings},
+};
+
+void printUsage(QTextStream& err) {
+    err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
+           "                [--retries N] [--trace FILE] [--lang ua|ru] [--json] COMMAND [ARGS]\n"
+           "commands:\n";
+    for (const auto& c : kCommands) err << "  " << c.usage << "\n";
+    err.flush();
+}
+
+std::optional<int> toInt(const QString& s) {
+    bool ok = false;
+    const int v = s.toInt(&ok);
+    return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+} // namespace
+
+void ConsoleNotifier::message(MessageKind kind, const QString& text) {
+    messages.append(text);
+    const char* prefix = kind == MessageKind::Error ? "error: " : kind == MessageKind::Warning ? "warning: " : "";
+    std::fprintf(stderr, "%s%s\n", prefix, text.toUtf8().constData());
+}
+
+bool ConsoleNotifier::confirm(const QString& text) {
+    std::fprintf(stderr, "question (answered no): %s\n", text.toUtf8().constData());
+    return false;
+}
+
+std::optional<QString> CliRun::value(const QString& flag) const {
+    const qsizetype i = args.indexOf(flag);
+    if (i < 0 || i + 1 >= args.size()) return std::nullopt;
+    return args.at(i + 1);
+}
+
+void CliRun::printJson(const QJsonObject& object) const {
+    *out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    out->flush();
+}
+
+int runCli(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QStringList all = app.arguments();
+
+    GlobalOptions opt;
+    qsizetype i = 1;
+    auto need = [&](const QString& flag) -> std::optional<QString> {
+        if (i + 1 >= all.size()) {
+            err << "tarn-cli: " << flag << " needs a value\n";
+            return std::nullopt;
+        }
+        return all.at(++i);
+    };
+    QString commandName;
+    QStringList rest;
+    for (; i < all.size(); ++i) {
+        const QString a = all.at(i);
+        if (!commandName.isEmpty()) {
+            // Global options may also follow the command word.
+            if (a == QLatin1String("--json")) {
+                opt.json = true;
+                continue;
+            }
+            rest.append(a);
+            continue;
+        }
+        std::optional<QString> v;
+        if (a == QLatin1String("--json")) {
+            opt.json = true;
+        } else if (a == QLatin1String("--home")) {
+            if (!(v = need(a))) return kExitUsage;
+            opt.home = *v;
+        } else if (a == QLatin1String("--port")) {
+            if (!(v = need(a))) return kExitUsage;
+            opt.port = *v;
+        } else if (a == QLatin1String("--speed")) {
+            if (!(v = need(a))) return kExitUsage;
+            opt.speed = *v;
+        } else if (a == QLatin1String("--trace")) {
+            if (!(v = need(a))) return kExitUsage;
+            opt.traceFile = *v;
+        } else if (a == QLatin1String("--address") || a == QLatin1String("--timeout") ||
+                   a == QLatin1String("--retries")) {
+            if (!(v = need(a))) return kExitUsage;
+            const auto n = toInt(*v);
+            if (!n) {
+                err << "tarn-cli: " << a << " needs a number\n";
+                return kExitUsage;
+            }
+            if (a == QLatin1String("--address")) {
+                if (*n < 1 || *n > 14) {
+                    err << "tarn-cli: --address is 1..14\n";
+                    return kExitUsage;
+                }
+                opt.address = *n;
+            } else if (a == QLatin1String("--timeout")) {
+                opt.timeoutMs = std::clamp(*n, 0, link::kReplyTimeoutMax);
+            } else {
+                opt.retries = std::clamp(*n, link::kRetryMin, link::kRetryMax);
+            }
+        } else if (a == QLatin1String("--lang")) {
+            if (!(v = need(a))) return kExitUsage;
+            const QString l = v->toLower();
+            if (l == QLatin1String("ua")) opt.language = kUkrainian;
+            else if (l == QLatin1String("ru")) opt.language = kRussian;
+            else {
+                err << "tarn-cli: --lang is ua or ru\n";
+                return kExitUsage;
+            }
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            printUsage(err);
+            return kExitOk;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            err << "tarn-cli: unknown option " << a << "\n";
+            printUsage(err);
+            return kExitUsage;
+        } else {
+            commandName = a;
+        }
+    }
+    const CommandEntry* entry = nullptr;
+    for (const auto& c : kCommands)
+        if (commandName == QLatin1String(c.name)) entry = &c;
+    if (!entry) {
+        if (!commandName.isEmpty()) err << "tarn-cli: unknown command " << commandName << "\n";
+        printUsage(err);
+        return kExitUsage;
+    }
+
+    ConsoleNotifier notifier;
+    const DataRoot root = DataRoot::resolve(opt.home, QCoreApplication::applicationDirPath());
+    shell::AppContext context(root, notifier, std::make_unique<link::QtSerialPort>());
+    shell::applyProgramFormats();
+    context.setLanguageIndex(opt.language.value_or(loadLanguage(root, kUkrainian)));
+    if (QFileInfo::exists(context.settingsFiles().settingsPath()))
+        link::loadSettings(context.settingsFiles(), context.settings());
+    auto& s = context.settings();
+    if (opt.port) s.corrPort = *opt.port;
+    if (opt.speed) s.speed = *opt.speed;
+    if (opt.timeoutMs) s.replyTimeoutMs = *opt.timeoutMs;
+    if (opt.retries) s.retryCount = *opt.retries;
+    context.serviceLevel = 0;
+    context.linkPort().configure(s.corrPort, s.speed, s.modemUsed);
+
+    CliRun run;
+    run.options = opt;
+    run.args = rest;
+    run.notifier = &notifier;
+    run.context = &context;
+    run.out = &out;
+    return entry->run(run);
+}
+
+} // namespace tarn::cli

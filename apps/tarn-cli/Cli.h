@@ -1,0 +1,71 @@
+#pragma once
+// tarn-cli: the program's operations for scripts, servers and tests. Each command is a function
+// registered in the table of Cli.cpp; the options common to all are parsed once here.
+#include "common/Notifier.h"
+#include "shell/AppContext.h"
+
+#include <QJsonObject>
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace tarn::cli {
+
+// Messages go to stderr as plain lines; with --json they are also collected for the JSON answer.
+class ConsoleNotifier final : public Notifier {
+public:
+    void message(MessageKind kind, const QString& text) override;
+    bool confirm(const QString& text) override; // unattended: no
+    QStringList messages;
+};
+
+struct GlobalOptions {
+    QString home;
+    std::optional<QString> port;
+    std::optional<int> address;
+    std::optional<QString> speed;
+    std::optional<int> timeoutMs;
+    std::optional<int> retries;
+    QString traceFile;
+    std::optional<int> language; // --lang ua|ru
+    bool json = false;
+};
+
+// What a command receives: the options, its own arguments and a ready application context (settings
+// and language loaded from the data root, then overridden by the options).
+struct CliRun {
+    GlobalOptions options;
+    QStringList args; // the command's own arguments, after the command word
+    ConsoleNotifier* notifier = nullptr;
+    shell::AppContext* context = nullptr;
+    QTextStream* out = nullptr;
+
+    // Option helpers for the command's own arguments.
+    bool has(const QString& flag) const { return args.contains(flag); }
+    std::optional<QString> value(const QString& flag) const;
+    void printJson(const QJsonObject& object) const;
+};
+
+using Command = std::function<int(CliRun&)>;
+
+struct CommandEntry {
+    const char* name;
+    const char* usage;
+    Command run;
+};
+
+// Exit codes shared by every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitNoLink = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitRefused = 3;
+
+int runCli(int argc, char** argv);
+
+// Commands (one file each).
+int cmdInit(CliRun& run);
+int cmdSettings(CliRun& run);
+
+} // namespace tarn::cli

@@ -1,0 +1,14 @@
+#pragma once
+// Windows-1251, the code page of every text file, corrector text and report of an installation.
+#include <QByteArray>
+#include <QString>
+
+namespace tarn {
+
+// Characters outside the code page become '?'.
+QByteArray toCp1251(const QString& text);
+QString fromCp1251(const QByteArray& bytes);
+// One byte to its character (0x00..0xFF).
+QChar cp1251Char(unsigned char byte);
+
+} // namespace tarn

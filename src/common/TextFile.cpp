@@ -1,0 +1,87 @@
+#include "common/TextFile.h"
+
+#include "common/Cp1251.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace tarn {
+
+std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    if (file.size() > maxBytes) return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    QStringList lines;
+    QByteArray current;
+    bool pending = false; // a line has begun and not been ended
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c == '\r' || c == '\n') {
+            lines.append(fromCp1251(current));
+            current.clear();
+            pending = false;
+            if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n') ++i;
+            continue;
+        }
+        current.append(c);
+        pending = true;
+    }
+    if (pending) lines.append(fromCp1251(current));
+    return lines;
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool writeTextLines(const QString& path, const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes.append(toCp1251(line));
+        bytes.append("\r\n");
+    }
+    return writeFileAtomically(path, bytes);
+}
+
+bool rewriteTextLinesWithBackup(const QString& path, const QStringList& lines) {
+    const QString backup = path + QStringLiteral(".bak");
+    const bool hadFile = QFile::exists(path);
+    if (hadFile) {
+        QFile::remove(backup);
+        if (!QFile::copy(path, backup)) return false;
+    }
+    if (!writeTextLines(path, lines)) return false;
+    if (hadFile) QFile::remove(backup);
+    return true;
+}
+
+QString collapseSpaces(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    bool lastSpace = false;
+    for (QChar c : text) {
+        if (c == QLatin1Char(' ')) {
+            if (lastSpace) continue;
+            lastSpace = true;
+        } else {
+            lastSpace = false;
+        }
+        out.append(c);
+    }
+    return out;
+}
+
+QString removeSpaces(const QString& text) {
+    QString out = text;
+    out.remove(QLatin1Char(' '));
+    return out;
+}
+
+} // namespace tarn

@@ -1,0 +1,16 @@
+#include "shell/AppContext.h"
+
+namespace tarn::shell {
+
+AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port)
+    : root_(std::move(root)), notifier_(notifier), port_(std::move(port)), linkPort_(*port_, notifier_),
+      files_(root_) {
+    linkPort_.setPortMap(link::PortMap::load(root_));
+}
+
+void AppContext::setLanguageIndex(int index) {
+    languageIndex_ = index;
+    linkPort_.setLanguage(index);
+}
+
+} // namespace tarn::shell

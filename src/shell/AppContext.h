@@ -1,0 +1,61 @@
+#pragma once
+// The application context: owns the long-lived objects of one run (settings, serial port, link) and hands
+// them by reference to whoever needs them. Tarn_B, tarn-cli and the tests each make one.
+#include "common/DataRoot.h"
+#include "common/Language.h"
+#include "common/Notifier.h"
+#include "link/LinkPort.h"
+#include "link/LinkSettings.h"
+#include "link/SerialPort.h"
+#include "shell/CommandLine.h"
+
+#include <memory>
+
+namespace tarn::shell {
+
+// Forwards to the notifier in charge now (message boxes, the polling console, stderr).
+class NotifierSwitch final : public Notifier {
+public:
+    explicit NotifierSwitch(Notifier& initial) : target_(&initial) {}
+    void setTarget(Notifier& n) { target_ = &n; }
+    Notifier& target() const { return *target_; }
+    void message(MessageKind kind, const QString& text) override { target_->message(kind, text); }
+    bool confirm(const QString& text) override { return target_->confirm(text); }
+
+private:
+    Notifier* target_;
+};
+
+class AppContext {
+public:
+    AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port);
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    const DataRoot& root() const { return root_; }
+    NotifierSwitch& notifier() { return notifier_; }
+    link::SerialPort& serialPort() { return *port_; }
+    link::LinkPort& linkPort() { return linkPort_; }
+    link::LinkSettings& settings() { return settings_; }
+    const link::SettingsFiles& settingsFiles() const { return files_; }
+
+    int languageIndex() const { return languageIndex_; }
+    void setLanguageIndex(int index);
+    QString text(const TextPairs& table, int pair) const { return Text(table, pair, languageIndex_); }
+
+    int serviceLevel = 0;
+    bool databaseOpen = false;
+    QChar csvDelimiter = QLatin1Char(',');
+    CommandLine commandLine;
+
+private:
+    DataRoot root_;
+    NotifierSwitch notifier_;
+    std::unique_ptr<link::SerialPort> port_;
+    link::LinkPort linkPort_;
+    link::LinkSettings settings_;
+    link::SettingsFiles files_;
+    int languageIndex_ = 1;
+};
+
+} // namespace tarn::shell

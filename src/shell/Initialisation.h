@@ -1,0 +1,30 @@
+#pragma once
+// The initialisation sequence that runs at start and after every save of the link settings.
+#include "shell/AppContext.h"
+
+namespace tarn::shell {
+
+struct InitialisationResult {
+    // An outdated settings file was deleted: the program ends once the sequence has run.
+    bool outdatedSettings = false;
+};
+
+// Hooks for the parts that plug into the sequence (windows to hide, the database start-up, ...).
+class InitialisationHooks {
+public:
+    virtual ~InitialisationHooks() = default;
+    virtual void hideDebugMenu() {}
+    virtual void linkStateReset() {}
+    virtual void databaseStartup() {}
+};
+
+// Runs the steps in order: database flag cleared, the program's own formats, LoadSettings (twice when the
+// first call deleted an outdated file), the link reset (address 1, service level from the access code,
+// port configured from the settings), then the database start-up.
+InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks = nullptr);
+
+// The program's formats are always "." and "dd.MM.yyyy" / "HH:mm:ss", whatever the user's locale; the
+// user's own settings are never touched.
+void applyProgramFormats();
+
+} // namespace tarn::shell

@@ -1,0 +1,46 @@
+#include "shell/Installation.h"
+
+#include "common/LanguageFile.h"
+#include "common/TextFile.h"
+
+#include <QFile>
+
+namespace tarn::shell {
+
+namespace {
+bool copyResource(const QString& resource, const QString& target) {
+    QFile in(resource);
+    if (!in.open(QIODevice::ReadOnly)) return false;
+    return writeFileAtomically(target, in.readAll());
+}
+} // namespace
+
+InitReport initInstallation(const DataRoot& root) {
+    InitReport r;
+    if (!root.createFolders()) {
+        r.ok = false;
+        r.error = QStringLiteral("cannot create the folders under ") + root.root();
+        return r;
+    }
+    const QString lang = languageFilePath(root);
+    if (!QFile::exists(lang)) {
+        if (!saveLanguage(root, QStringLiteral("UA"))) r.ok = false;
+        r.created.append(lang);
+    }
+    const QString manual = root.file(folder::Doc, QStringLiteral("Tarn.pdf"));
+    if (!QFile::exists(manual) && QFile::exists(QStringLiteral(":/installation/Tarn.pdf"))) {
+        if (!copyResource(QStringLiteral(":/installation/Tarn.pdf"), manual)) r.ok = false;
+        r.created.append(manual);
+    }
+    if (!r.ok) r.error = QStringLiteral("cannot write the installation files under ") + root.root();
+    return r;
+}
+
+QChar readCsvDelimiter(const DataRoot& root) {
+    const auto lines = readTextLines(root.file(folder::Current, QStringLiteral("Delim.000")));
+    if (!lines || lines->isEmpty()) return QLatin1Char(',');
+    const QString first = removeSpaces(lines->first());
+    return first.isEmpty() ? QLatin1Char(',') : first.at(0);
+}
+
+} // namespace tarn::shell

@@ -1,0 +1,24 @@
+#pragma once
+// Laying out a new installation: the whole folder tree and the files an installation ships with.
+#include "common/DataRoot.h"
+
+#include <QChar>
+#include <QString>
+
+namespace tarn::shell {
+
+struct InitReport {
+    bool ok = true;
+    QStringList created; // files written
+    QString error;
+};
+
+// Creates the missing folders and the shipped files that are missing (existing files are kept):
+// Work\Type_Leng.000 ("UA"), Work\PortMap.000 (an explanatory default) and Doc\Tarn.pdf.
+InitReport initInstallation(const DataRoot& root);
+
+// CSV field delimiter: "," unless Current\Delim.000 exists and its first line, with spaces removed,
+// is not empty: then its first character.
+QChar readCsvDelimiter(const DataRoot& root);
+
+} // namespace tarn::shell

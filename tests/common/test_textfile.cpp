@@ -1,0 +1,82 @@
+#include "common/Cp1251.h"
+#include "common/TextFile.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+
+TEST(TextFile, WritesWindows1251WithCrLf) {
+    test::TempHome home;
+    const QString p = home.path(folder::Work, QStringLiteral("x.000"));
+    ASSERT_TRUE(writeTextLines(p, {QStringLiteral("UA"), QString(), QStringLiteral("Швидкість")}));
+    EXPECT_EQ(home.read(folder::Work, QStringLiteral("x.000")), QByteArray("UA\r\n\r\n") + toCp1251(QStringLiteral("Швидкість")) + "\r\n");
+}
+
+TEST(TextFile, ReadsAnyLineEndingAndNoPhantomLastLine) {
+    test::TempHome home;
+    home.write(folder::Work, QStringLiteral("a.000"), "one\r\ntwo\nthree\rfour");
+    auto lines = readTextLines(home.path(folder::Work, QStringLiteral("a.000")));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ(*lines, (QStringList{"one", "two", "three", "four"}));
+
+    home.write(folder::Work, QStringLiteral("b.000"), "one\r\n\r\n");
+    lines = readTextLines(home.path(folder::Work, QStringLiteral("b.000")));
+    EXPECT_EQ(*lines, (QStringList{"one", ""}));
+
+    EXPECT_FALSE(readTextLines(home.path(folder::Work, QStringLiteral("missing.000"))));
+}
+
+TEST(TextFile, RefusesFilesBeyondTheSizeLimit) {
+    test::TempHome home;
+    home.write(folder::Work, QStringLiteral("big.000"), QByteArray(2000, 'x'));
+    EXPECT_FALSE(readTextLines(home.path(folder::Work, QStringLiteral("big.000")), 1000));
+}
+
+TEST(TextFile, RewriteWithBackupLeavesNoCopyBehind) {
+    test::TempHome home;
+    home.write(folder::Work, QStringLiteral("c.000"), "old\r\n");
+    ASSERT_TRUE(rewriteTextLinesWithBackup(home.path(folder::Work, QStringLiteral("c.000")), {QStringLiteral("new")}));
+    EXPECT_EQ(home.read(folder::Work, QStringLiteral("c.000")), QByteArray("new\r\n"));
+    EXPECT_FALSE(home.exists(folder::Work, QStringLiteral("c.000.bak")));
+}
+
+TEST(TextFile, AFailedWriteKeepsTheOldFile) {
+    test::TempHome home;
+    // A folder where the file should be: nothing can be written, nothing is half-written.
+    QDir().mkpath(home.path(folder::Work, QStringLiteral("d.000")));
+    EXPECT_FALSE(writeTextLines(home.path(folder::Work, QStringLiteral("d.000")), {QStringLiteral("x")}));
+    EXPECT_FALSE(writeTextLines(home.root().dir(folder::Work) + QStringLiteral("/nofolder/e.000"), {QStringLiteral("x")}));
+}
+
+TEST(TextFile, SpaceRules) {
+    EXPECT_EQ(collapseSpaces(QStringLiteral("  a   b c  ")), QStringLiteral(" a b c "));
+    EXPECT_EQ(removeSpaces(QStringLiteral(" 1 9 2 00 ")), QStringLiteral("19200"));
+}
+
+TEST(DataRoot, FileNamesNeverLeaveTheInstallation) {
+    DataRoot root(QStringLiteral("/inst"));
+    EXPECT_EQ(root.file(folder::Work, QStringLiteral("FileInRS.000")), QStringLiteral("/inst/Work/FileInRS.000"));
+    EXPECT_TRUE(root.file(folder::Work, QStringLiteral("../etc/passwd")).isEmpty());
+    EXPECT_TRUE(root.file(folder::Group, QStringLiteral("a\\b_G.000")).isEmpty());
+    EXPECT_TRUE(root.file(folder::Group, QStringLiteral("..")).isEmpty());
+    EXPECT_TRUE(root.file(folder::Group, QString()).isEmpty());
+}
+
+TEST(DataRoot, HomeOptionThenEnvironmentThenProgramFolder) {
+    qputenv("TARN_HOME", "/from/env");
+    EXPECT_EQ(DataRoot::resolve(QStringLiteral("/from/option"), QStringLiteral("/exe")).root(), QStringLiteral("/from/option"));
+    EXPECT_EQ(DataRoot::resolve(QString(), QStringLiteral("/exe")).root(), QStringLiteral("/from/env"));
+    qunsetenv("TARN_HOME");
+    EXPECT_EQ(DataRoot::resolve(QString(), QStringLiteral("/exe")).root(), QStringLiteral("/exe"));
+}
+
+TEST(DataRoot, CreatesTheWholeTreeInItsCase) {
+    QTemporaryDir dir;
+    DataRoot root(dir.path() + QStringLiteral("/inst"));
+    ASSERT_TRUE(root.createFolders());
+    for (const char* f : {"Work", "Current", "Data", "Doc", "Group", "BookQ", "Mail_BD", "pack", "Hour", "Meas"})
+        EXPECT_TRUE(QDir(root.dir(f)).exists()) << f;
+}

@@ -1,0 +1,104 @@
+#include "common/LanguageFile.h"
+#include "link/FakeSerialPort.h"
+#include "shell/AppContext.h"
+#include "shell/CommandLine.h"
+#include "shell/Initialisation.h"
+#include "shell/Installation.h"
+#include "shell/ShellTexts.h"
+#include "shell/SingleInstance.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::shell;
+
+TEST(CommandLine, DollarSwitchesInAnyCaseAndAliases) {
+    EXPECT_TRUE(parseCommandLine({"Tarn_B", "$d"}).dispatcherStart);
+    EXPECT_TRUE(parseCommandLine({"Tarn_B", "$D"}).dispatcherStart);
+    EXPECT_TRUE(parseCommandLine({"Tarn_B", "$V"}).startIntoPolling);
+    EXPECT_TRUE(parseCommandLine({"Tarn_B", "--duty"}).dispatcherStart);
+    EXPECT_TRUE(parseCommandLine({"Tarn_B", "--configurator"}).startIntoPolling);
+    const auto cl = parseCommandLine({"Tarn_B", "--home", "/x", "$v", "$d"});
+    EXPECT_EQ(cl.home, QStringLiteral("/x"));
+    EXPECT_TRUE(cl.startIntoPolling);
+    EXPECT_FALSE(cl.dispatcherStart); // only the first argument counts
+    EXPECT_FALSE(parseCommandLine({"Tarn_B", "$x"}).dispatcherStart);
+}
+
+TEST(ShellTexts, TableKeepsItsPairOrder) {
+    EXPECT_EQ(kShellTexts.pairs(), 17);
+    EXPECT_EQ(Text(kShellTexts, kMenuCorrector, kUkrainian), QStringLiteral("КОРЕКТОР"));
+    EXPECT_EQ(Text(kShellTexts, kMenuSettings, kRussian), QStringLiteral("УСТАНОВКИ"));
+    EXPECT_EQ(Text(kShellTexts, kMenuManual, kUkrainian), QStringLiteral("ІНСТРУКЦІЯ ПЗ"));
+    EXPECT_EQ(Text(kShellTexts, kDeleteFailed, kRussian), QStringLiteral("Ошибка! при удалении файла"));
+    EXPECT_TRUE(Text(kShellTexts, kDecimalSeparator, kRussian).startsWith(QStringLiteral("Необходимо в \"Панели управления\"  компьютера")));
+    EXPECT_EQ(applicationTitle(), QStringLiteral("Диспетчер ПО \"Tarn (d)\""));
+}
+
+TEST(Installation, InitLaysOutTheTreeAndKeepsExistingFiles) {
+    QTemporaryDir dir;
+    DataRoot root(dir.path() + QStringLiteral("/inst"));
+    auto r = initInstallation(root);
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_TRUE(QFile::exists(root.file(folder::Doc, QStringLiteral("Tarn.pdf"))));
+    EXPECT_EQ(loadLanguage(root, kRussian), kUkrainian);
+    saveLanguage(root, QStringLiteral("RU"));
+    r = initInstallation(root);
+    EXPECT_TRUE(r.created.isEmpty());
+    EXPECT_EQ(loadLanguage(root, kUkrainian), kRussian);
+}
+
+TEST(Installation, CsvDelimiter) {
+    test::TempHome home;
+    EXPECT_EQ(readCsvDelimiter(home.root()), QLatin1Char(','));
+    home.write(folder::Current, QStringLiteral("Delim.000"), "  ;  \r\n");
+    EXPECT_EQ(readCsvDelimiter(home.root()), QLatin1Char(';'));
+    home.write(folder::Current, QStringLiteral("Delim.000"), "\r\n|\r\n");
+    EXPECT_EQ(readCsvDelimiter(home.root()), QLatin1Char(','));
+}
+
+TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
+    auto first = std::make_unique<SingleInstance>(QStringLiteral("Tarn_B-test"));
+    ASSERT_TRUE(first->acquire());
+    SingleInstance second(QStringLiteral("Tarn_B-test"));
+    EXPECT_FALSE(second.acquire());
+    first.reset();
+    EXPECT_TRUE(second.acquire());
+}
+
+namespace {
+struct Context {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    link::FakeSerialPort* port = new link::FakeSerialPort;
+    AppContext ctx{home.root(), notifier, std::unique_ptr<link::SerialPort>(port)};
+};
+} // namespace
+
+TEST(Initialisation, ServiceLevelAndPortComeFromTheSettings) {
+    Context c;
+    c.home.write(folder::Work, QStringLiteral("FileInRS.000"), "Tarn-2.55\r\nCOM4\r\nCOM1\r\nLPT1\r\n9600\r\n");
+    c.ctx.settings().serviceCode = QStringLiteral("942");
+    const auto r = runInitialisation(c.ctx);
+    EXPECT_FALSE(r.outdatedSettings);
+    EXPECT_EQ(c.ctx.serviceLevel, 5);
+    EXPECT_EQ(c.ctx.linkPort().portName(), QStringLiteral("COM4"));
+    EXPECT_EQ(c.ctx.linkPort().baudRate(), 9600);
+    EXPECT_TRUE(c.ctx.databaseOpen);
+    c.ctx.settings().serviceCode = QStringLiteral("1");
+    runInitialisation(c.ctx);
+    EXPECT_EQ(c.ctx.serviceLevel, 0);
+}
+
+TEST(Initialisation, OutdatedSettingsAreReportedAndDefaultsApply) {
+    Context c;
+    c.home.write(folder::Work, QStringLiteral("FileInRS.000"), "Tarn-1.01\r\nCOM4\r\n");
+    const auto r = runInitialisation(c.ctx);
+    EXPECT_TRUE(r.outdatedSettings);
+    EXPECT_EQ(c.ctx.settings().corrPort, QStringLiteral("COM1"));
+    EXPECT_FALSE(c.home.exists(folder::Work, QStringLiteral("FileInRS.000")));
+}

@@ -1,0 +1,19 @@
+// Test programs run with an application object, so timers, signals and (offscreen) windows work.
+#include <QtGlobal>
+#if defined(TARN_TEST_WIDGETS)
+#include <QApplication>
+using TestApp = QApplication;
+#else
+#include <QCoreApplication>
+using TestApp = QCoreApplication;
+#endif
+#include <QLocale>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    TestApp app(argc, argv);
+    QLocale::setDefault(QLocale::c());
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include "common/DataRoot.h"
+#include "common/Notifier.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QTemporaryDir>
+#include <utility>
+
+namespace tarn::test {
+
+// Keeps every message for the test to look at; questions get the answer set in advance.
+class RecordingNotifier final : public Notifier {
+public:
+    void message(MessageKind kind, const QString& text) override { messages.append({kind, text}); }
+    bool confirm(const QString& text) override {
+        questions.append(text);
+        return answer;
+    }
+    QStringList texts() const {
+        QStringList l;
+        for (const auto& m : messages) l.append(m.second);
+        return l;
+    }
+    QList<std::pair<MessageKind, QString>> messages;
+    QStringList questions;
+    bool answer = false;
+};
+
+// A fresh installation folder tree in a temporary directory, removed when the test ends.
+class TempHome {
+public:
+    TempHome();
+    const DataRoot& root() const { return root_; }
+    QString path(const char* folderName, const QString& file) const { return root_.file(folderName, file); }
+    // Writes raw bytes (a test states its file byte for byte).
+    void write(const char* folderName, const QString& file, const QByteArray& bytes) const;
+    QByteArray read(const char* folderName, const QString& file) const;
+    bool exists(const char* folderName, const QString& file) const;
+
+private:
+    QTemporaryDir dir_;
+    DataRoot root_;
+};
+
+// Bytes from a hexadecimal text with optional blanks ("02 00 20 DD").
+QByteArray hex(const char* text);
+
+} // namespace tarn::test
