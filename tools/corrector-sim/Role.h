@@ -13,7 +13,8 @@ namespace tarn::sim {
 class Line {
 public:
     virtual ~Line() = default;
-    // Sends bytes to the program after delayMs (0: at once). Sends keep their order.
+    // Sends bytes to the program delayMs after the previous send has left (or after now, when the line
+    // is idle). Sends keep their order.
     virtual void send(const QByteArray& bytes, int delayMs = 0) = 0;
     // The speed the program set on its side, bit/s (0 when unknown).
     virtual int programBaud() const { return 0; }

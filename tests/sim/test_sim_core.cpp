@@ -1,0 +1,158 @@
+#include "ScriptedRole.h"
+#include "SimLine.h"
+#include "link/FakeSerialPort.h"
+#include "link/QtSerialPort.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::sim;
+
+namespace {
+
+// Runs the event loop until pred holds or limitMs passes.
+template <class Pred> bool waitFor(Pred pred, int limitMs = 3000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return pred();
+}
+
+std::unique_ptr<Role> scripted(const char* request, const char* reply, std::vector<int> chunks = {},
+                               int chunkMs = 0) {
+    ScriptedRole::Entry e;
+    e.request = test::hex(request);
+    e.reply = test::hex(reply);
+    e.chunks = std::move(chunks);
+    e.chunkMs = chunkMs;
+    return std::make_unique<ScriptedRole>(std::vector<ScriptedRole::Entry>{e});
+}
+
+} // namespace
+
+TEST(SimInProcess, RepliesArriveAfterTheWriteReturnsAndInChunks) {
+    link::FakeSerialPort port;
+    port.existing = {QStringLiteral("fake")};
+    ASSERT_TRUE(port.open(QStringLiteral("fake")));
+    InProcessLine line(port);
+    line.addRole(scripted("02 00 20 DD", "00 11 22 33 44", {2, 1}, 20));
+    QList<QByteArray> chunks;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { chunks.append(b); });
+    port.write(test::hex("02 00 20 DD"));
+    EXPECT_TRUE(chunks.isEmpty()); // never inside the write call
+    ASSERT_TRUE(waitFor([&] { return chunks.size() == 3; }));
+    EXPECT_EQ(chunks[0], test::hex("00 11"));
+    EXPECT_EQ(chunks[1], test::hex("22"));
+    EXPECT_EQ(chunks[2], test::hex("33 44"));
+}
+
+TEST(SimInProcess, UnknownRequestsGetSilence) {
+    link::FakeSerialPort port;
+    port.existing = {QStringLiteral("fake")};
+    ASSERT_TRUE(port.open(QStringLiteral("fake")));
+    InProcessLine line(port);
+    line.addRole(scripted("02 00 20 DD", "00"));
+    int got = 0;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray&) { ++got; });
+    port.write(test::hex("04 00 20 DB"));
+    waitFor([&] { return got > 0; }, 100);
+    EXPECT_EQ(got, 0);
+}
+
+TEST(SimScenario, RejectsBadScenarios) {
+    std::vector<std::unique_ptr<Role>> roles;
+    QString error;
+    EXPECT_FALSE(loadScenarioJson("{", roles, error));
+    EXPECT_FALSE(loadScenarioJson(R"({"role": "toaster"})", roles, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("toaster")));
+    EXPECT_FALSE(loadScenarioJson(R"({"role": "scripted", "replies": [{"request": "zz", "reply": "00"}]})",
+                                  roles, error));
+    EXPECT_TRUE(loadScenarioJson(
+        R"({"devices": [{"role": "scripted", "replies": [{"request": "01", "reply": "02"}]}]})", roles,
+        error));
+    EXPECT_EQ(roles.size(), 1u);
+}
+
+TEST(SimPty, AProgramTalksToTheLineThroughARealSerialPort) {
+    PtyLine line;
+    QString error;
+    ASSERT_TRUE(line.open(error)) << error.toStdString();
+    line.addRole(scripted("02 00 20 DD", "00 41 42 43"));
+    link::QtSerialPort port;
+    EXPECT_TRUE(port.deviceExists(line.slavePath()));
+    ASSERT_TRUE(port.open(line.slavePath()));
+    QByteArray got;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { got += b; });
+    ASSERT_TRUE(port.write(test::hex("02 00 20 DD")));
+    ASSERT_TRUE(waitFor([&] { return got.size() >= 4; }));
+    EXPECT_EQ(got, test::hex("00 41 42 43"));
+    // Closing and opening again keeps the line usable.
+    port.close();
+    ASSERT_TRUE(port.open(line.slavePath()));
+    got.clear();
+    ASSERT_TRUE(port.write(test::hex("02 00 20 DD")));
+    ASSERT_TRUE(waitFor([&] { return got.size() >= 4; }));
+}
+
+TEST(SimPty, PacedRepliesTakeTheirWireTime) {
+    PtyLine line;
+    QString error;
+    ASSERT_TRUE(line.open(error));
+    line.setPaced(true);
+    // 96 bytes at 9600 bit/s (10 bits a byte) take 100 ms on the wire.
+    line.addRole(scripted("01", QByteArray(96, '\x55').toHex().constData()));
+    link::QtSerialPort port;
+    port.setBaudRate(9600);
+    ASSERT_TRUE(port.open(line.slavePath()));
+    EXPECT_EQ(line.programBaud(), 9600);
+    QByteArray got;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { got += b; });
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(port.write(test::hex("01")));
+    ASSERT_TRUE(waitFor([&] { return got.size() >= 96; }));
+    EXPECT_GE(t.elapsed(), 90);
+}
+
+TEST(SimProgram, StartsOnAPtyWithALinkAndLogsTheTraffic) {
+    test::TempHome home;
+    const QString scenario = home.root().root() + QStringLiteral("/scenario.json");
+    const QString linkPath = home.root().root() + QStringLiteral("/COM1");
+    const QString logPath = home.root().root() + QStringLiteral("/sim.log");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        R"({"devices": [{"role": "scripted", "replies": [{"request": "02 00 20 DD", "reply": "00 10 EF"}]}]})");
+    f.close();
+    QProcess sim;
+    sim.start(QStringLiteral(TARN_SIM_PROGRAM),
+              {QStringLiteral("--scenario"), scenario, QStringLiteral("--link"), linkPath,
+               QStringLiteral("--log"), logPath});
+    ASSERT_TRUE(sim.waitForStarted(3000));
+    ASSERT_TRUE(waitFor([&] { return sim.canReadLine(); }));
+    EXPECT_TRUE(sim.readLine().startsWith("pty /dev/"));
+    link::QtSerialPort port;
+    ASSERT_TRUE(port.open(linkPath));
+    QByteArray got;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { got += b; });
+    ASSERT_TRUE(port.write(test::hex("02 00 20 DD")));
+    ASSERT_TRUE(waitFor([&] { return got.size() >= 3; }));
+    EXPECT_EQ(got, test::hex("00 10 EF"));
+    port.close();
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(3000));
+    EXPECT_FALSE(QFile::exists(linkPath)); // the link goes with the simulator
+    QFile log(logPath);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_TRUE(text.contains("<- 02 00 20 DD"));
+    EXPECT_TRUE(text.contains("-> 00 10 EF"));
+}

@@ -1,0 +1,14 @@
+// The kinds of device a scenario may name.
+#include "Role.h"
+#include "ScriptedRole.h"
+
+namespace tarn::sim {
+
+std::unique_ptr<Role> makeRole(const QJsonObject& config, QString& error) {
+    const QString kind = config.value(QStringLiteral("role")).toString();
+    if (kind == QLatin1String("scripted")) return ScriptedRole::fromJson(config, error);
+    error = QStringLiteral("unknown role \"") + kind + QStringLiteral("\"");
+    return nullptr;
+}
+
+} // namespace tarn::sim

@@ -1,0 +1,115 @@
+#pragma once
+// The line the simulated devices sit on. Two kinds: a pseudo-terminal that a real program opens as its
+// serial port, and an in-process line on a FakeSerialPort for tests.
+#include "Role.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace tarn::link {
+class FakeSerialPort;
+}
+
+namespace tarn::sim {
+
+// Shared by both lines: the roles, the order of sends, the 50-ms tick and the log.
+class LineBase : public QObject, public Line {
+    Q_OBJECT
+public:
+    explicit LineBase(QObject* parent = nullptr);
+    ~LineBase() override;
+
+    void addRole(std::unique_ptr<Role> role);
+    const std::vector<std::unique_ptr<Role>>& roles() const { return roles_; }
+
+    // Records every request and reply with a timestamp in hexadecimal.
+    bool openLog(const QString& path);
+
+    void send(const QByteArray& bytes, int delayMs = 0) override;
+    qint64 nowMs() const override { return clock_.elapsed(); }
+
+    // Bytes sent to the program so far (for tests and the log).
+    qint64 bytesSent() const { return bytesSent_; }
+
+protected:
+    // Hands program bytes to every role.
+    void deliver(const QByteArray& bytes);
+    // Puts bytes on the wire now.
+    virtual void transmit(const QByteArray& bytes) = 0;
+    // Milliseconds the wire needs for n bytes (0 unless paced).
+    virtual int wireTimeMs(qsizetype /*n*/) const { return 0; }
+    void log(const char* direction, const QByteArray& bytes);
+
+private:
+    void pump();
+
+    std::vector<std::unique_ptr<Role>> roles_;
+    struct Pending {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
+    std::vector<Pending> queue_;
+    qint64 lastDueMs_ = 0;
+    QTimer sendTimer_;
+    QTimer tickTimer_;
+    QElapsedTimer clock_;
+    std::unique_ptr<QFile> log_;
+    qint64 bytesSent_ = 0;
+};
+
+// A pseudo-terminal in raw mode. The program opens slavePath() (or the symlink) as its port.
+class PtyLine final : public LineBase {
+    Q_OBJECT
+public:
+    explicit PtyLine(QObject* parent = nullptr);
+    ~PtyLine() override;
+
+    bool open(QString& error);
+    QString slavePath() const { return slavePath_; }
+    // Makes linkPath point at the slave; removed again when the line closes.
+    bool makeLink(const QString& linkPath, QString& error);
+    // Sends at the speed the program set on its side, 10 bits a byte.
+    void setPaced(bool on) { paced_ = on; }
+    int programBaud() const override;
+
+protected:
+    void transmit(const QByteArray& bytes) override;
+    int wireTimeMs(qsizetype n) const override;
+
+private:
+    void readMaster();
+
+    int master_ = -1;
+    int slave_ = -1;
+    QString slavePath_;
+    QString linkPath_;
+    bool paced_ = false;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+// In-process: whatever the program writes to the fake port reaches the roles; replies arrive through
+// the port's receive signal from the event loop, never inside the write call.
+class InProcessLine final : public LineBase {
+    Q_OBJECT
+public:
+    explicit InProcessLine(link::FakeSerialPort& port, QObject* parent = nullptr);
+    int programBaud() const override;
+
+protected:
+    void transmit(const QByteArray& bytes) override;
+
+private:
+    link::FakeSerialPort& port_;
+};
+
+// Loads a scenario: a JSON object {"devices": [ {role...}, ... ]} or a single role object.
+bool loadScenario(const QString& path, std::vector<std::unique_ptr<Role>>& roles, QString& error);
+bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>& roles, QString& error);
+
+} // namespace tarn::sim
