@@ -23,7 +23,8 @@ void printUsage(QTextStream& err) {
     err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
            "                [--retries N] [--trace FILE] [--lang ua|ru] [--json] COMMAND [ARGS]\n"
            "commands:\n";
-    for (const auto& c : kCommands) err << "  " << c.usage << "\n";
+    for (const auto& c : kCommands)
+        err << "  " << c.usage << "\n";
     err.flush();
 }
 
@@ -37,7 +38,9 @@ std::optional<int> toInt(const QString& s) {
 
 void ConsoleNotifier::message(MessageKind kind, const QString& text) {
     messages.append(text);
-    const char* prefix = kind == MessageKind::Error ? "error: " : kind == MessageKind::Warning ? "warning: " : "";
+    const char* prefix = kind == MessageKind::Error     ? "error: "
+                         : kind == MessageKind::Warning ? "warning: "
+                                                        : "";
     std::fprintf(stderr, "%s%s\n", prefix, text.toUtf8().constData());
 }
 
@@ -122,8 +125,10 @@ int runCli(int argc, char** argv) {
         } else if (a == QLatin1String("--lang")) {
             if (!(v = need(a))) return kExitUsage;
             const QString l = v->toLower();
-            if (l == QLatin1String("ua")) opt.language = kUkrainian;
-            else if (l == QLatin1String("ru")) opt.language = kRussian;
+            if (l == QLatin1String("ua"))
+                opt.language = kUkrainian;
+            else if (l == QLatin1String("ru"))
+                opt.language = kRussian;
             else {
                 err << "tarn-cli: --lang is ua or ru\n";
                 return kExitUsage;

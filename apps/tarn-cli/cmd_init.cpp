@@ -9,7 +9,8 @@ namespace tarn::cli {
 int cmdInit(CliRun& run) {
     const auto report = shell::initInstallation(run.context->root());
     if (run.options.json) {
-        QJsonObject o{{QStringLiteral("ok"), report.ok}, {QStringLiteral("root"), run.context->root().root()},
+        QJsonObject o{{QStringLiteral("ok"), report.ok},
+                      {QStringLiteral("root"), run.context->root().root()},
                       {QStringLiteral("created"), QJsonArray::fromStringList(report.created)}};
         if (!report.ok) o.insert(QStringLiteral("error"), report.error);
         run.printJson(o);

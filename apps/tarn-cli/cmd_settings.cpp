@@ -20,9 +20,11 @@ int cmdSettings(CliRun& run) {
         const int n = link::readPortProbeCount(run.context->root());
         const QStringList found = run.context->linkPort().probePorts(n);
         if (run.options.json)
-            run.printJson({{QStringLiteral("probed"), n}, {QStringLiteral("ports"), QJsonArray::fromStringList(found)}});
+            run.printJson({{QStringLiteral("probed"), n},
+                           {QStringLiteral("ports"), QJsonArray::fromStringList(found)}});
         else
-            for (const QString& p : found) *run.out << p << "\n";
+            for (const QString& p : found)
+                *run.out << p << "\n";
         return found.isEmpty() ? kExitNoLink : kExitOk;
     } else {
         run.notifier->message(MessageKind::Error, QStringLiteral("settings: show, defaults or ports"));
@@ -31,7 +33,8 @@ int cmdSettings(CliRun& run) {
     if (run.options.json)
         run.printJson({{QStringLiteral("lines"), QJsonArray::fromStringList(lines)}});
     else
-        for (const QString& l : lines) *run.out << l << "\n";
+        for (const QString& l : lines)
+            *run.out << l << "\n";
     return kExitOk;
 }
 

@@ -1,3 +1,5 @@
 #include "Cli.h"
 
-int main(int argc, char** argv) { return tarn::cli::runCli(argc, argv); }
+int main(int argc, char** argv) {
+    return tarn::cli::runCli(argc, argv);
+}

@@ -8,9 +8,9 @@ namespace tarn {
 QStringList installationFolders() {
     using namespace folder;
     QStringList list;
-    for (const char* f : {Work, Current, Data, Doc, Group, Graph, Report, Text, Excel, Param, Join, Pack, Synchr,
-                          Rebuild, MailBD, Sound, BookQ, Hour, Day, Mon, Alarm, Chang, Oper, Spec, Meas, StatCsv,
-                          QuesCsv})
+    for (const char* f : {Work,  Current, Data,  Doc,    Group,   Graph,  Report, Text,    Excel,
+                          Param, Join,    Pack,  Synchr, Rebuild, MailBD, Sound,  BookQ,   Hour,
+                          Day,   Mon,     Alarm, Chang,  Oper,    Spec,   Meas,   StatCsv, QuesCsv})
         list.append(QString::fromLatin1(f));
     return list;
 }

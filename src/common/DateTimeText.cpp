@@ -1,19 +1,31 @@
 #include "common/DateTimeText.h"
 
-
-
 namespace tarn {
 
 namespace {
-QString fmt(const char* f) { return QString::fromLatin1(f); }
+QString fmt(const char* f) {
+    return QString::fromLatin1(f);
+}
 } // namespace
 
-QString formatDate(const QDate& date) { return date.toString(fmt(kDateFormat)); }
-QString formatShortTime(const QTime& time) { return time.toString(fmt(kShortTimeFormat)); }
-QString formatLongTime(const QTime& time) { return time.toString(fmt(kLongTimeFormat)); }
-QString formatTimestamp(const QDateTime& stamp) { return stamp.toString(fmt(kTimestampFormat)); }
-QString formatLogTime(const QTime& time) { return time.toString(fmt(kLogTimeFormat)); }
-QString formatSortable(const QDateTime& stamp) { return stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString formatDate(const QDate& date) {
+    return date.toString(fmt(kDateFormat));
+}
+QString formatShortTime(const QTime& time) {
+    return time.toString(fmt(kShortTimeFormat));
+}
+QString formatLongTime(const QTime& time) {
+    return time.toString(fmt(kLongTimeFormat));
+}
+QString formatTimestamp(const QDateTime& stamp) {
+    return stamp.toString(fmt(kTimestampFormat));
+}
+QString formatLogTime(const QTime& time) {
+    return time.toString(fmt(kLogTimeFormat));
+}
+QString formatSortable(const QDateTime& stamp) {
+    return stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
 
 std::optional<QDate> parseDate(const QString& text) {
     if (text.size() != 10) return std::nullopt;
@@ -39,10 +51,14 @@ std::optional<QDateTime> parseTimestamp(const QString& text) {
 
 namespace {
 // Wall-clock arithmetic in UTC so that no daylight-saving gap shifts a device time.
-QDateTime asUtc(const QDateTime& local) { return QDateTime(local.date(), local.time(), Qt::UTC); }
+QDateTime asUtc(const QDateTime& local) {
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
 } // namespace
 
-QDateTime deviceEpoch() { return QDateTime(QDate(2000, 1, 1), QTime(0, 0)); }
+QDateTime deviceEpoch() {
+    return QDateTime(QDate(2000, 1, 1), QTime(0, 0));
+}
 
 QDateTime minutesToDateTime(quint32 minutes) {
     const QDateTime utc = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC).addSecs(qint64(minutes) * 60);

@@ -13,7 +13,8 @@ QString displayNumber(double value, int decimals) {
         // Only the first six decimals are looked at when cutting zeros.
         qsizetype end = text.size();
         const qsizetype lookFrom = std::max<qsizetype>(point + 1, end - 6);
-        while (end > lookFrom && text.at(end - 1) == QLatin1Char('0')) --end;
+        while (end > lookFrom && text.at(end - 1) == QLatin1Char('0'))
+            --end;
         if (end == point + 1) end = point;
         text.truncate(end);
     }

@@ -18,7 +18,8 @@ struct TextPairs {
     int pairs() const { return languages ? size / languages : 0; }
 };
 
-template <std::size_t N> constexpr TextPairs makeTextPairs(const char* const (&entries)[N], int languages = 2) {
+template <std::size_t N>
+constexpr TextPairs makeTextPairs(const char* const (&entries)[N], int languages = 2) {
     static_assert(N > 0);
     return TextPairs{entries, static_cast<int>(N), languages};
 }

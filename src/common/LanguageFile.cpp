@@ -5,13 +5,16 @@
 
 namespace tarn {
 
-QString languageFilePath(const DataRoot& root) { return root.file(folder::Work, QStringLiteral("Type_Leng.000")); }
+QString languageFilePath(const DataRoot& root) {
+    return root.file(folder::Work, QStringLiteral("Type_Leng.000"));
+}
 
 int loadLanguage(const DataRoot& root, int current) {
     const auto lines = readTextLines(languageFilePath(root));
     if (!lines) return current;
     int index = kUkrainian;
-    for (const QString& line : *lines) index = line == QLatin1String("RU") ? kRussian : kUkrainian;
+    for (const QString& line : *lines)
+        index = line == QLatin1String("RU") ? kRussian : kUkrainian;
     return index;
 }
 

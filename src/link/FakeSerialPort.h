@@ -16,8 +16,8 @@ public:
     explicit FakeSerialPort(QObject* parent = nullptr) : SerialPort(parent) {}
 
     // Test controls.
-    QSet<QString> existing;      // devices that exist
-    QSet<QString> failingOpen;   // exist, but open fails
+    QSet<QString> existing;    // devices that exist
+    QSet<QString> failingOpen; // exist, but open fails
     bool failWrites = false;
     // Called with every written frame; a simulator answers through inject().
     std::function<void(const QByteArray&)> onWrite;

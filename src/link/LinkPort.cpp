@@ -18,7 +18,9 @@ void LinkPort::configure(const QString& portName, const QString& speedText, bool
     port_.setBaudRate(baud_);
 }
 
-bool LinkPort::portExists(const QString& portName) { return port_.deviceExists(map_.device(portName)); }
+bool LinkPort::portExists(const QString& portName) {
+    return port_.deviceExists(map_.device(portName));
+}
 
 QStringList LinkPort::probePorts(int count) {
     QStringList found;

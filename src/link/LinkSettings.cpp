@@ -9,8 +9,12 @@ namespace tarn::link {
 
 namespace {
 
-QString flag(bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); }
-bool flagOn(const QString& line) { return removeSpaces(line) == QLatin1String("1"); }
+QString flag(bool on) {
+    return on ? QStringLiteral("1") : QStringLiteral("0");
+}
+bool flagOn(const QString& line) {
+    return removeSpaces(line) == QLatin1String("1");
+}
 
 // A spin box takes a number and keeps it within its range; other text leaves it as it was.
 void applySpin(const QString& line, int& value, int min, int max) {
@@ -35,11 +39,16 @@ int effectiveReplyTimeoutMs(int replyTimeoutMs) {
 
 QString lptChoiceText(LptChoice c) {
     switch (c) {
-    case LptChoice::Lpt1: return QStringLiteral("LPT1");
-    case LptChoice::Lpt2: return QStringLiteral("LPT2");
-    case LptChoice::Lpt3: return QStringLiteral("LPT3");
-    case LptChoice::Custom: return QStringLiteral("LPT?");
-    case LptChoice::None: break;
+    case LptChoice::Lpt1:
+        return QStringLiteral("LPT1");
+    case LptChoice::Lpt2:
+        return QStringLiteral("LPT2");
+    case LptChoice::Lpt3:
+        return QStringLiteral("LPT3");
+    case LptChoice::Custom:
+        return QStringLiteral("LPT?");
+    case LptChoice::None:
+        break;
     }
     return {};
 }
@@ -84,31 +93,71 @@ bool applySettingsLines(const QStringList& raw, LinkSettings& s) {
     for (int i = 1; i < n; ++i) {
         const QString line = collapseSpaces(raw.at(i));
         switch (i + 1) {
-        case 2: s.corrPort = line; break;
-        case 3: s.transferUnitPort = line; break;
-        case 4: s.lptChoice = lptChoiceFromText(line); break;
-        case 5: s.speed = line; break;
-        case 6: applySpin(line, s.replyTimeoutMs, 0, kReplyTimeoutMax); break;
-        case 7: applySpin(line, s.retryCount, kRetryMin, kRetryMax); break;
-        case 8: s.readChoice = normalisedReadChoice(line); break;
-        case 9: applySpin(line, s.lptDelay, 0, kLptDelayMax); break;
-        case 10: s.modemUsed = flagOn(line); break;
-        case 11: s.modemHoldSec = line; break;
-        case 12: s.modemInit = line; break;
-        case 13: s.lptAddress = removeSpaces(line); break;
-        case 14: s.rsOff = flagOn(line); break;
-        case 15: s.usbOff = flagOn(line); break;
-        case 16: s.lptOff = flagOn(line); break;
-        case 17: break; // not read back
+        case 2:
+            s.corrPort = line;
+            break;
+        case 3:
+            s.transferUnitPort = line;
+            break;
+        case 4:
+            s.lptChoice = lptChoiceFromText(line);
+            break;
+        case 5:
+            s.speed = line;
+            break;
+        case 6:
+            applySpin(line, s.replyTimeoutMs, 0, kReplyTimeoutMax);
+            break;
+        case 7:
+            applySpin(line, s.retryCount, kRetryMin, kRetryMax);
+            break;
+        case 8:
+            s.readChoice = normalisedReadChoice(line);
+            break;
+        case 9:
+            applySpin(line, s.lptDelay, 0, kLptDelayMax);
+            break;
+        case 10:
+            s.modemUsed = flagOn(line);
+            break;
+        case 11:
+            s.modemHoldSec = line;
+            break;
+        case 12:
+            s.modemInit = line;
+            break;
+        case 13:
+            s.lptAddress = removeSpaces(line);
+            break;
+        case 14:
+            s.rsOff = flagOn(line);
+            break;
+        case 15:
+            s.usbOff = flagOn(line);
+            break;
+        case 16:
+            s.lptOff = flagOn(line);
+            break;
+        case 17:
+            break; // not read back
         case 18:
             // Reading never switches synchronisation on: a "1" leaves the box as it is.
             if (!flagOn(line)) s.syncOn = false;
             break;
-        case 19: s.syncPath = line; break;
-        case 20: s.secondDriver = flagOn(line); break;
-        case 21: applySpin(line, s.writeDelayMs, 0, kWriteDelayMax); break;
-        case 22: s.resetOnFailure = flagOn(line); break;
-        default: break;
+        case 19:
+            s.syncPath = line;
+            break;
+        case 20:
+            s.secondDriver = flagOn(line);
+            break;
+        case 21:
+            applySpin(line, s.writeDelayMs, 0, kWriteDelayMax);
+            break;
+        case 22:
+            s.resetOnFailure = flagOn(line);
+            break;
+        default:
+            break;
         }
     }
     return true;
@@ -161,8 +210,9 @@ int readPortProbeCount(const DataRoot& root) {
 }
 
 QStringList standardSpeedTexts() {
-    return {QStringLiteral("1200"),  QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
-            QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"), QStringLiteral("115200")};
+    return {QStringLiteral("1200"),  QStringLiteral("2400"),  QStringLiteral("4800"),
+            QStringLiteral("9600"),  QStringLiteral("19200"), QStringLiteral("38400"),
+            QStringLiteral("57600"), QStringLiteral("115200")};
 }
 
 qint32 baudRateForSpeedText(const QString& text) {
@@ -179,15 +229,18 @@ qint32 baudRateForSpeedText(const QString& text) {
 
 quint16 lptPortAddress(LptChoice choice, const QString& addressText) {
     switch (choice) {
-    case LptChoice::Lpt2: return 0x278;
-    case LptChoice::Lpt3: return 0x3BC;
+    case LptChoice::Lpt2:
+        return 0x278;
+    case LptChoice::Lpt3:
+        return 0x3BC;
     case LptChoice::Custom: {
         bool ok = false;
         const uint v = removeSpaces(addressText).toUInt(&ok, 16);
         return ok && v <= 0xFFFF ? static_cast<quint16>(v) : 0x378;
     }
     case LptChoice::Lpt1:
-    case LptChoice::None: break;
+    case LptChoice::None:
+        break;
     }
     return 0x378;
 }

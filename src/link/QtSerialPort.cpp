@@ -9,7 +9,9 @@ QtSerialPort::QtSerialPort(QObject* parent) : SerialPort(parent) {
     });
 }
 
-QtSerialPort::~QtSerialPort() { port_.close(); }
+QtSerialPort::~QtSerialPort() {
+    port_.close();
+}
 
 bool QtSerialPort::deviceExists(const QString& device) {
     if (port_.isOpen() && port_.portName() == device) return true;
@@ -41,7 +43,9 @@ void QtSerialPort::close() {
     if (port_.isOpen()) port_.close();
 }
 
-bool QtSerialPort::isOpen() const { return port_.isOpen(); }
+bool QtSerialPort::isOpen() const {
+    return port_.isOpen();
+}
 
 bool QtSerialPort::setBaudRate(qint32 baud) {
     baud_ = baud;
@@ -72,6 +76,8 @@ bool QtSerialPort::write(const QByteArray& bytes) {
     return port_.error() == QSerialPort::NoError;
 }
 
-QString QtSerialPort::errorString() const { return port_.errorString(); }
+QString QtSerialPort::errorString() const {
+    return port_.errorString();
+}
 
 } // namespace tarn::link

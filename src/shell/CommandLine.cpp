@@ -19,7 +19,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         switchSeen = true;
         if (a.compare(QLatin1String("$d"), Qt::CaseInsensitive) == 0 || a == QLatin1String("--duty"))
             cl.dispatcherStart = true;
-        else if (a.compare(QLatin1String("$v"), Qt::CaseInsensitive) == 0 || a == QLatin1String("--configurator"))
+        else if (a.compare(QLatin1String("$v"), Qt::CaseInsensitive) == 0 ||
+                 a == QLatin1String("--configurator"))
             cl.startIntoPolling = true;
     }
     return cl;

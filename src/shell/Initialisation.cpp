@@ -4,7 +4,9 @@
 
 namespace tarn::shell {
 
-void applyProgramFormats() { QLocale::setDefault(QLocale::c()); }
+void applyProgramFormats() {
+    QLocale::setDefault(QLocale::c());
+}
 
 InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks) {
     InitialisationResult result;

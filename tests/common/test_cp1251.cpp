@@ -20,5 +20,6 @@ TEST(Cp1251, KnowsTheLettersOfBothLanguages) {
 }
 
 TEST(Cp1251, UnknownCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(toCp1251(QStringLiteral("a€b✓")), QByteArray("a\x88" "b?"));
+    EXPECT_EQ(toCp1251(QStringLiteral("a€b✓")), QByteArray("a\x88"
+                                                           "b?"));
 }

@@ -44,7 +44,8 @@ TEST(DateTimeText, StrictParsing) {
     EXPECT_FALSE(parseDate(QStringLiteral("29.02.2023")));
     EXPECT_FALSE(parseDate(QStringLiteral("1.2.2024")));
     EXPECT_FALSE(parseShortTime(QStringLiteral("25:00")));
-    EXPECT_EQ(parseTimestamp(QStringLiteral("15.03.2024 10:30")), QDateTime(QDate(2024, 3, 15), QTime(10, 30)));
+    EXPECT_EQ(parseTimestamp(QStringLiteral("15.03.2024 10:30")),
+              QDateTime(QDate(2024, 3, 15), QTime(10, 30)));
     EXPECT_EQ(formatLogTime(QTime(9, 5, 7, 42)), QStringLiteral("09:05:07.042"));
 }
 

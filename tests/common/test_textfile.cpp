@@ -12,7 +12,8 @@ TEST(TextFile, WritesWindows1251WithCrLf) {
     test::TempHome home;
     const QString p = home.path(folder::Work, QStringLiteral("x.000"));
     ASSERT_TRUE(writeTextLines(p, {QStringLiteral("UA"), QString(), QStringLiteral("Швидкість")}));
-    EXPECT_EQ(home.read(folder::Work, QStringLiteral("x.000")), QByteArray("UA\r\n\r\n") + toCp1251(QStringLiteral("Швидкість")) + "\r\n");
+    EXPECT_EQ(home.read(folder::Work, QStringLiteral("x.000")),
+              QByteArray("UA\r\n\r\n") + toCp1251(QStringLiteral("Швидкість")) + "\r\n");
 }
 
 TEST(TextFile, ReadsAnyLineEndingAndNoPhantomLastLine) {
@@ -38,7 +39,8 @@ TEST(TextFile, RefusesFilesBeyondTheSizeLimit) {
 TEST(TextFile, RewriteWithBackupLeavesNoCopyBehind) {
     test::TempHome home;
     home.write(folder::Work, QStringLiteral("c.000"), "old\r\n");
-    ASSERT_TRUE(rewriteTextLinesWithBackup(home.path(folder::Work, QStringLiteral("c.000")), {QStringLiteral("new")}));
+    ASSERT_TRUE(rewriteTextLinesWithBackup(home.path(folder::Work, QStringLiteral("c.000")),
+                                           {QStringLiteral("new")}));
     EXPECT_EQ(home.read(folder::Work, QStringLiteral("c.000")), QByteArray("new\r\n"));
     EXPECT_FALSE(home.exists(folder::Work, QStringLiteral("c.000.bak")));
 }
@@ -48,7 +50,8 @@ TEST(TextFile, AFailedWriteKeepsTheOldFile) {
     // A folder where the file should be: nothing can be written, nothing is half-written.
     QDir().mkpath(home.path(folder::Work, QStringLiteral("d.000")));
     EXPECT_FALSE(writeTextLines(home.path(folder::Work, QStringLiteral("d.000")), {QStringLiteral("x")}));
-    EXPECT_FALSE(writeTextLines(home.root().dir(folder::Work) + QStringLiteral("/nofolder/e.000"), {QStringLiteral("x")}));
+    EXPECT_FALSE(writeTextLines(home.root().dir(folder::Work) + QStringLiteral("/nofolder/e.000"),
+                                {QStringLiteral("x")}));
 }
 
 TEST(TextFile, SpaceRules) {
@@ -58,7 +61,8 @@ TEST(TextFile, SpaceRules) {
 
 TEST(DataRoot, FileNamesNeverLeaveTheInstallation) {
     DataRoot root(QStringLiteral("/inst"));
-    EXPECT_EQ(root.file(folder::Work, QStringLiteral("FileInRS.000")), QStringLiteral("/inst/Work/FileInRS.000"));
+    EXPECT_EQ(root.file(folder::Work, QStringLiteral("FileInRS.000")),
+              QStringLiteral("/inst/Work/FileInRS.000"));
     EXPECT_TRUE(root.file(folder::Work, QStringLiteral("../etc/passwd")).isEmpty());
     EXPECT_TRUE(root.file(folder::Group, QStringLiteral("a\\b_G.000")).isEmpty());
     EXPECT_TRUE(root.file(folder::Group, QStringLiteral("..")).isEmpty());
@@ -67,7 +71,8 @@ TEST(DataRoot, FileNamesNeverLeaveTheInstallation) {
 
 TEST(DataRoot, HomeOptionThenEnvironmentThenProgramFolder) {
     qputenv("TARN_HOME", "/from/env");
-    EXPECT_EQ(DataRoot::resolve(QStringLiteral("/from/option"), QStringLiteral("/exe")).root(), QStringLiteral("/from/option"));
+    EXPECT_EQ(DataRoot::resolve(QStringLiteral("/from/option"), QStringLiteral("/exe")).root(),
+              QStringLiteral("/from/option"));
     EXPECT_EQ(DataRoot::resolve(QString(), QStringLiteral("/exe")).root(), QStringLiteral("/from/env"));
     qunsetenv("TARN_HOME");
     EXPECT_EQ(DataRoot::resolve(QString(), QStringLiteral("/exe")).root(), QStringLiteral("/exe"));
@@ -77,6 +82,7 @@ TEST(DataRoot, CreatesTheWholeTreeInItsCase) {
     QTemporaryDir dir;
     DataRoot root(dir.path() + QStringLiteral("/inst"));
     ASSERT_TRUE(root.createFolders());
-    for (const char* f : {"Work", "Current", "Data", "Doc", "Group", "BookQ", "Mail_BD", "pack", "Hour", "Meas"})
+    for (const char* f :
+         {"Work", "Current", "Data", "Doc", "Group", "BookQ", "Mail_BD", "pack", "Hour", "Meas"})
         EXPECT_TRUE(QDir(root.dir(f)).exists()) << f;
 }

@@ -17,7 +17,8 @@ struct Fixture {
     QStringList labels;
     Fixture() {
         QObject::connect(&link, &LinkPort::portLabelChanged, [this](const QString& t) { labels.append(t); });
-        port.existing = {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS2"), QStringLiteral("/dev/ttyUSB0")};
+        port.existing = {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS2"),
+                         QStringLiteral("/dev/ttyUSB0")};
     }
 };
 } // namespace

@@ -12,7 +12,8 @@ const QString kFile = QStringLiteral("FileInRS.000");
 
 QByteArray joinCrLf(std::initializer_list<const char*> lines) {
     QByteArray b;
-    for (const char* l : lines) b += QByteArray(l) + "\r\n";
+    for (const char* l : lines)
+        b += QByteArray(l) + "\r\n";
     return b;
 }
 } // namespace
@@ -22,8 +23,9 @@ TEST(LinkSettingsFile, DefaultsAreTheTwentyTwoLinesOfAFirstExit) {
     SettingsFiles files(home.root());
     ASSERT_TRUE(saveSettings(files, LinkSettings{}));
     EXPECT_EQ(home.read(folder::Work, kFile),
-              joinCrLf({"Tarn-2.55", "COM1", "COM1", "LPT1", "19200", "6000", "6", "0000000000000", "0", "0", "30",
-                        "AT&FE0S0=0", "0378", "0", "0", "0", "0", "0", "", "0", "20", "1"}));
+              joinCrLf({"Tarn-2.55", "COM1", "COM1", "LPT1",       "19200", "6000", "6", "0000000000000",
+                        "0",         "0",    "30",   "AT&FE0S0=0", "0378",  "0",    "0", "0",
+                        "0",         "0",    "",     "0",          "20",    "1"}));
 }
 
 TEST(LinkSettingsFile, RoundTripsEveryField) {
@@ -61,9 +63,9 @@ TEST(LinkSettingsFile, ReadingRules) {
     // Runs of spaces collapse, flags need exactly "1" once spaces are gone, address loses its spaces,
     // out-of-range spins are held to their range, lines past 22 are ignored.
     home.write(folder::Work, kFile,
-               joinCrLf({"Tarn-2.55", "COM3", "COM4", "LPT?", "19  200", "20000", "0", "1 0 1", "x", " 1 ", "30",
-                         "AT&F   E0", "0 3 B C", "11", "0", "1", "1", "1", "/a  b", "1", "5000", "0", "extra",
-                         "more"}));
+               joinCrLf({"Tarn-2.55", "COM3", "COM4",  "LPT?",      "19  200", "20000", "0",     "1 0 1",
+                         "x",         " 1 ",  "30",    "AT&F   E0", "0 3 B C", "11",    "0",     "1",
+                         "1",         "1",    "/a  b", "1",         "5000",    "0",     "extra", "more"}));
     LinkSettings s;
     ASSERT_EQ(loadSettings(files, s), LoadResult::Loaded);
     EXPECT_EQ(s.corrPort, QStringLiteral("COM3"));
@@ -160,8 +162,8 @@ TEST(SpeedText, KnownUnknownAndNonStandard) {
     EXPECT_EQ(baudRateForSpeedText(QStringLiteral("1200")), 1200);
     EXPECT_EQ(baudRateForSpeedText(QStringLiteral("14400")), 9600);
     EXPECT_EQ(baudRateForSpeedText(QStringLiteral("")), 9600);
-    EXPECT_EQ(baudRateForSpeedText(QStringLiteral("230Kбод")), 230000);  // Latin K
-    EXPECT_EQ(baudRateForSpeedText(QStringLiteral("230Кбод")), 230000);  // Cyrillic К
+    EXPECT_EQ(baudRateForSpeedText(QStringLiteral("230Kбод")), 230000); // Latin K
+    EXPECT_EQ(baudRateForSpeedText(QStringLiteral("230Кбод")), 230000); // Cyrillic К
     EXPECT_EQ(baudRateForSpeedText(QStringLiteral("460Кбод")), 460000);
     EXPECT_EQ(baudRateForSpeedText(QStringLiteral("460Kбод")), 460000);
     EXPECT_EQ(baudRateForSpeedText(QStringLiteral("921 Кбод")), 921000);

@@ -33,7 +33,8 @@ TEST(ShellTexts, TableKeepsItsPairOrder) {
     EXPECT_EQ(Text(kShellTexts, kMenuSettings, kRussian), QStringLiteral("УСТАНОВКИ"));
     EXPECT_EQ(Text(kShellTexts, kMenuManual, kUkrainian), QStringLiteral("ІНСТРУКЦІЯ ПЗ"));
     EXPECT_EQ(Text(kShellTexts, kDeleteFailed, kRussian), QStringLiteral("Ошибка! при удалении файла"));
-    EXPECT_TRUE(Text(kShellTexts, kDecimalSeparator, kRussian).startsWith(QStringLiteral("Необходимо в \"Панели управления\"  компьютера")));
+    EXPECT_TRUE(Text(kShellTexts, kDecimalSeparator, kRussian)
+                    .startsWith(QStringLiteral("Необходимо в \"Панели управления\"  компьютера")));
     EXPECT_EQ(applicationTitle(), QStringLiteral("Диспетчер ПО \"Tarn (d)\""));
 }
 
@@ -81,7 +82,8 @@ struct Context {
 
 TEST(Initialisation, ServiceLevelAndPortComeFromTheSettings) {
     Context c;
-    c.home.write(folder::Work, QStringLiteral("FileInRS.000"), "Tarn-2.55\r\nCOM4\r\nCOM1\r\nLPT1\r\n9600\r\n");
+    c.home.write(folder::Work, QStringLiteral("FileInRS.000"),
+                 "Tarn-2.55\r\nCOM4\r\nCOM1\r\nLPT1\r\n9600\r\n");
     c.ctx.settings().serviceCode = QStringLiteral("942");
     const auto r = runInitialisation(c.ctx);
     EXPECT_FALSE(r.outdatedSettings);

@@ -4,7 +4,9 @@
 
 namespace tarn::test {
 
-TempHome::TempHome() : root_(dir_.path()) { root_.createFolders(); }
+TempHome::TempHome() : root_(dir_.path()) {
+    root_.createFolders();
+}
 
 void TempHome::write(const char* folderName, const QString& file, const QByteArray& bytes) const {
     QFile f(path(folderName, file));
@@ -20,6 +22,8 @@ bool TempHome::exists(const char* folderName, const QString& file) const {
     return QFile::exists(path(folderName, file));
 }
 
-QByteArray hex(const char* text) { return QByteArray::fromHex(QByteArray(text).replace(' ', "")); }
+QByteArray hex(const char* text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
 
 } // namespace tarn::test

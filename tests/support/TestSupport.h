@@ -19,7 +19,8 @@ public:
     }
     QStringList texts() const {
         QStringList l;
-        for (const auto& m : messages) l.append(m.second);
+        for (const auto& m : messages)
+            l.append(m.second);
         return l;
     }
     QList<std::pair<MessageKind, QString>> messages;
