@@ -1,4 +1,5 @@
 // The kinds of device a scenario may name.
+#include "CorrectorRole.h"
 #include "Role.h"
 #include "ScriptedRole.h"
 
@@ -7,6 +8,7 @@ namespace tarn::sim {
 std::unique_ptr<Role> makeRole(const QJsonObject& config, QString& error) {
     const QString kind = config.value(QStringLiteral("role")).toString();
     if (kind == QLatin1String("scripted")) return ScriptedRole::fromJson(config, error);
+    if (kind == QLatin1String("corrector")) return CorrectorRole::fromJson(config, error);
     error = QStringLiteral("unknown role \"") + kind + QStringLiteral("\"");
     return nullptr;
 }

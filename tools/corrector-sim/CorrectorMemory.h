@@ -1,0 +1,108 @@
+#pragma once
+// What a simulated corrector keeps: its identification, the 185-word parameter memory, the clock, the
+// measurement and status blocks, its passwords and access level, and the two 64 KB archive banks. All
+// values are encoded here from the simulator's own tables, little-endian like the corrector's.
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <array>
+
+namespace tarn::sim {
+
+inline constexpr int kParameterWords = 185;
+inline constexpr int kBankSize = 64 * 1024;
+inline constexpr int kArchivePageSize = 256;
+
+// Where the archives lie (page ranges of the two banks) and their record sizes.
+struct ArchiveArea {
+    bool high; // upper bank
+    int firstPage;
+    int pages;
+    int recordSize;
+};
+inline constexpr ArchiveArea kHourlyArea{false, 52, 204, 32};
+inline constexpr ArchiveArea kAbnormalArea{false, 0, 52, 16};
+inline constexpr ArchiveArea kDailyArea{true, 192, 32, 64};
+inline constexpr ArchiveArea kMonthlyArea{true, 224, 8, 64};
+inline constexpr ArchiveArea kInterferenceArea{true, 128, 64, 16};
+inline constexpr ArchiveArea kOperativeArea{true, 0, 128, 16};
+inline constexpr ArchiveArea kServiceArea{true, 232, 24, 8};
+
+// The newest-record pointers: the parameter word and byte of each archive's 16-bit field.
+struct PointerPlace {
+    int word;
+    int byte;
+};
+inline constexpr PointerPlace kAbnormalPointer{16, 0};
+inline constexpr PointerPlace kHourlyPointer{16, 2};
+inline constexpr PointerPlace kOperativePointer{17, 0};
+inline constexpr PointerPlace kInterferencePointer{18, 2};
+inline constexpr PointerPlace kDailyPointer{19, 0};
+inline constexpr PointerPlace kMonthlyPointer{19, 2};
+inline constexpr PointerPlace kServicePointer{20, 0};
+
+// Minutes since 01.01.2000 00:00, the corrector's time stamps.
+quint32 deviceMinutes(const QDateTime& t);
+
+class CorrectorMemory {
+public:
+    CorrectorMemory();
+
+    // Fills the memory from a scenario object; false with error on a malformed entry.
+    bool load(const QJsonObject& config, QString& error);
+
+    int address = 1;
+    quint32 serial = 12345;
+    QByteArray identification; // 32 characters
+    qint64 clockOffsetSec = 0;
+    std::array<QString, 7> passwords{}; // operator A, B, C, master E, F, configurator, verifier
+    int accessLevel = 0;                // 0 none .. 4 verifier
+    int restarts = 0;
+
+    // Measurements.
+    float pressure = 1.033f, temperature = 5.0f, compressibility = 0.998f, correction = 1.02f;
+    float flow = 12.5f, standardFlow = 12.75f, batteryVoltage = 3.6f, batteryResource = 87.5f;
+    quint16 state = 0;
+
+    // The parameter memory, word by word.
+    QByteArray word(int index) const;
+    void setWord(int index, const QByteArray& four);
+    quint8 byteAt(int word, int byte) const;
+    void setByteAt(int word, int byte, quint8 value);
+    void setFloat(int word, float v);
+    void setInt(int word, qint32 v);
+    void setText(int firstWord, const QByteArray& text32);
+    quint16 pointer(PointerPlace p) const;
+    void setPointer(PointerPlace p, quint16 v);
+    // 64 words from any start word; words past the memory read as zeros.
+    QByteArray page(int startWord) const;
+
+    QDateTime now() const;
+    QByteArray clockBlock() const;       // 32 bytes
+    QByteArray measurementBlock() const; // 46 bytes
+    QByteArray statusBlock() const;      // 32 bytes
+
+    // Archive banks.
+    QByteArray archivePage(bool high, int page) const;
+    void putRecord(const ArchiveArea& area, int number, const QByteArray& record);
+    void writeBank(bool high, int offset, const QByteArray& bytes);
+
+    // Generates hourly, daily and monthly records with consistent volumes: hours of flow from start,
+    // each hour's working volume flow × profile[hour of day].
+    void generateArchives(const QDateTime& start, int hours, double flow, const QList<double>& profile);
+
+    // The record's last byte makes the sum of all its bytes zero.
+    static QByteArray sealRecord(QByteArray record);
+
+private:
+    QByteArray params_;
+    QByteArray low_;
+    QByteArray high_;
+};
+
+QByteArray floatBytes(float v);
+QByteArray int32Bytes(qint32 v);
+QByteArray uint16Bytes(quint16 v);
+
+} // namespace tarn::sim

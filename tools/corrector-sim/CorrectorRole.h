@@ -1,0 +1,75 @@
+#pragma once
+// A simulated corrector on the line: {"role": "corrector", "address": 1, "serial": 4123, "identification":
+// "…", "passwords": ["1111", …], "words": […], "measurements": {…}, "archive": {"start": "01.03.2024 00:00",
+// "hours": 48, "flow": 10, "profile": [24 factors]}, "archiveBytes": […], "alarmPending": false,
+// "faults": {…}}. It answers only requests to its own address, frames them from the byte stream, and
+// encodes every answer from its own memory (CorrectorMemory).
+//
+// Faults: "silence" N (the next N requests get no answer), "badChecksum" N, "extraByte" N, "status" S
+// with "statusCount" N (refusals with that status byte), "chunks" [sizes] with "chunkMs", "replyDelayMs",
+// "changingWords" [indices] (changed before every page read), "identificationChanges" N (the next N
+// identification reads differ from each other), "noise" N with "noiseBytes" K (K bytes 0xFF before the
+// next N replies), "alarmAtMs" T with "alarmSplit" and "alarmSplitMs" (the alarm notice sent on its own).
+#include "CorrectorMemory.h"
+#include "Role.h"
+
+#include <vector>
+
+namespace tarn::sim {
+
+struct CorrectorFaults {
+    int silence = 0;
+    int badChecksum = 0;
+    int extraByte = 0;
+    quint8 status = 0;
+    int statusCount = 0;
+    std::vector<int> chunks;
+    int chunkMs = 0;
+    int replyDelayMs = 0;
+    QList<int> changingWords;
+    int identificationChanges = 0;
+    int noise = 0;
+    int noiseBytes = 1;
+    qint64 alarmAtMs = -1;
+    bool alarmSplit = false;
+    int alarmSplitMs = 30;
+};
+
+class CorrectorRole final : public Role {
+public:
+    CorrectorRole() = default;
+    static std::unique_ptr<Role> fromJson(const QJsonObject& config, QString& error);
+
+    void receive(const QByteArray& bytes, Line& line) override;
+    void tick(Line& line) override;
+    QString describe() const override;
+
+    CorrectorMemory& memory() { return memory_; }
+    CorrectorFaults& faults() { return faults_; }
+    bool alarmPending = false;
+    // Requests to this corrector, answered or not.
+    int requests() const { return requests_; }
+
+    // The reply frame to one complete request frame (before faults); empty for silence.
+    QByteArray replyTo(const QByteArray& request);
+
+    static const QByteArray& alarmNotice();
+
+private:
+    QByteArray frameReply(quint8 status, const QByteArray& payload) const;
+    QByteArray readReply(quint8 address, int count);
+    QByteArray itemRead(quint8 code, int count);
+    quint8 itemWrite(quint8 code, const QByteArray& data);
+    void handle(const QByteArray& request, Line& line);
+
+    CorrectorMemory memory_;
+    CorrectorFaults faults_;
+    QByteArray buffer_;
+    qint64 lastByteMs_ = 0;
+    int requests_ = 0;
+    int identificationReads_ = 0;
+    int pageReads_ = 0;
+    bool alarmSent_ = false;
+};
+
+} // namespace tarn::sim
