@@ -17,6 +17,10 @@ namespace {
 const CommandEntry kCommands[] = {
     {"init", "init                      lay out a new installation under the data root", cmdInit},
     {"settings", "settings [show|defaults] [--json]   the link settings of Work/FileInRS.000", cmdSettings},
+    {"exchange",
+     "exchange --op read|archive-low|archive-high|page|write --at N [--count N] [--data HEX] [--blocks N]\n"
+     "                            one request through the exchange engine; payloads in hexadecimal",
+     cmdExchange},
 };
 
 void printUsage(QTextStream& err) {

@@ -188,6 +188,7 @@ void ExchangeEngine::writePendingFrame() {
         return;
     }
     if (log_) log_->logSent(frame);
+    emit frameSent(frame);
     replyTimer_.start(effectiveReplyTimeoutMs(settings_.replyTimeoutMs));
     awaitingReply_ = true;
     if (modes_.modemConnected && consumers_.modem) consumers_.modem->reloadHoldCountdown();

@@ -75,6 +75,8 @@ public:
     bool endedEarly() const { return endedEarly_; }
 
 signals:
+    // Every frame written to the port.
+    void frameSent(const QByteArray& frame);
     // Every valid reply, before it is handed on.
     void replyAccepted(quint8 op, quint8 block, const QByteArray& payload);
     // The transfer has ended with all its blocks.

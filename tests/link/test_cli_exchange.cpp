@@ -1,0 +1,113 @@
+// End to end: the built tarn-cli talks through a pseudo-terminal to the built simulator.
+#include "common/TextFile.h"
+#include "link/LinkSettings.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QJsonObject json;
+    QByteArray out;
+};
+
+CliResult runCli(const QString& home, QStringList args) {
+    QProcess cli;
+    cli.start(QStringLiteral(TARN_CLI_PROGRAM), QStringList{QStringLiteral("--home"), home} + args);
+    CliResult r;
+    if (!cli.waitForFinished(15000)) {
+        cli.kill();
+        cli.waitForFinished(1000);
+        return r;
+    }
+    r.exitCode = cli.exitCode();
+    r.out = cli.readAllStandardOutput();
+    r.json = QJsonDocument::fromJson(r.out).object();
+    return r;
+}
+
+} // namespace
+
+TEST(CliExchange, AgainstTheSimulatorOnAPseudoTerminal) {
+    test::TempHome home;
+    const QString base = home.root().root();
+    const QString linkPath = base + QStringLiteral("/sim-COM1");
+    QFile scenario(base + QStringLiteral("/scenario.json"));
+    ASSERT_TRUE(scenario.open(QIODevice::WriteOnly));
+    scenario.write(R"({"devices": [{"role": "corrector", "address": 2, "serial": 4123,
+        "identification": "V Tarn-sim V47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 20, "flow": 10}}]})");
+    scenario.close();
+    QProcess sim;
+    sim.start(QStringLiteral(TARN_SIM_PROGRAM),
+              {QStringLiteral("--scenario"), scenario.fileName(), QStringLiteral("--link"), linkPath});
+    ASSERT_TRUE(sim.waitForStarted(3000));
+    QElapsedTimer t;
+    t.start();
+    while (!sim.canReadLine() && t.elapsed() < 3000)
+        sim.waitForReadyRead(100);
+    ASSERT_TRUE(sim.readLine().startsWith("pty "));
+
+    home.write(folder::Work, QStringLiteral("PortMap.000"), ("COM1 " + linkPath + "\r\n").toUtf8());
+    // Time-outs and retries come from the settings file when no option names them.
+    link::LinkSettings s;
+    s.replyTimeoutMs = 300;
+    s.retryCount = 2;
+    s.writeDelayMs = 0;
+    ASSERT_TRUE(link::saveSettings(link::SettingsFiles(home.root()), s));
+
+    const QString trace = base + QStringLiteral("/trace.txt");
+    CliResult id =
+        runCli(base, {QStringLiteral("--address"), QStringLiteral("2"), QStringLiteral("--trace"), trace,
+                      QStringLiteral("--json"), QStringLiteral("exchange"), QStringLiteral("--op"),
+                      QStringLiteral("read"), QStringLiteral("--at"), QStringLiteral("0")});
+    EXPECT_EQ(id.exitCode, 0);
+    EXPECT_EQ(id.json.value(QStringLiteral("sent")).toInt(), 1);
+    EXPECT_TRUE(id.json.value(QStringLiteral("payloads"))
+                    .toArray()
+                    .at(0)
+                    .toString()
+                    .startsWith(QString::fromLatin1(QByteArray("V Tarn-sim V47a").toHex().toUpper())));
+    const auto lines = readTextLines(trace);
+    ASSERT_TRUE(lines);
+    EXPECT_TRUE(lines->contains(QStringLiteral("-> 04 00 20 DB ")));
+    EXPECT_TRUE(lines->contains(QStringLiteral("<- кіл.б-т =34 :: ")));
+
+    CliResult archive =
+        runCli(base, {QStringLiteral("--address"), QStringLiteral("2"), QStringLiteral("exchange"),
+                      QStringLiteral("--op"), QStringLiteral("archive-low"), QStringLiteral("--at"),
+                      QStringLiteral("52"), QStringLiteral("--blocks"), QStringLiteral("3")});
+    EXPECT_EQ(archive.exitCode, 0);
+    EXPECT_EQ(archive.out.count('\n'), 3);
+
+    CliResult refused =
+        runCli(base, {QStringLiteral("--address"), QStringLiteral("2"), QStringLiteral("--lang"),
+                      QStringLiteral("ru"), QStringLiteral("--json"), QStringLiteral("exchange"),
+                      QStringLiteral("--op"), QStringLiteral("write"), QStringLiteral("--at"),
+                      QStringLiteral("0x82"), QStringLiteral("--data"), QStringLiteral("1B10 3333333F")});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_EQ(refused.json.value(QStringLiteral("refused")).toString(),
+              QStringLiteral("ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"));
+
+    CliResult silent = runCli(
+        base, {QStringLiteral("--address"), QStringLiteral("5"), QStringLiteral("--timeout"),
+               QStringLiteral("100"), QStringLiteral("--json"), QStringLiteral("exchange"),
+               QStringLiteral("--op"), QStringLiteral("read"), QStringLiteral("--at"), QStringLiteral("1")});
+    EXPECT_EQ(silent.exitCode, 1);
+    EXPECT_EQ(silent.json.value(QStringLiteral("sent")).toInt(), 2);
+    EXPECT_EQ(silent.json.value(QStringLiteral("noLink")).toString(), QStringLiteral("НЕМАЄ ЗВ’ЯЗКУ RS-232"));
+
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(3000));
+}
