@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -74,6 +75,14 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
         tray_->show();
     }
     setWindowTitle(QString::fromLatin1(kMainCaption));
+
+    // The body: the program's name under the menu.
+    auto* body = new QLabel(this);
+    body->setAlignment(Qt::AlignCenter);
+    body->setText(QStringLiteral("<div style='font-size:28pt;font-weight:bold;color:#1f4e79'>Tarn</div>"
+                                 "<div style='font-size:11pt;color:#444'>%1</div>")
+                      .arg(applicationTitle().toHtmlEscaped()));
+    setCentralWidget(body);
 }
 
 TMenuCorr::~TMenuCorr() {
