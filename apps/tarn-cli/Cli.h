@@ -67,5 +67,6 @@ int runCli(int argc, char** argv);
 // Commands (one file each).
 int cmdInit(CliRun& run);
 int cmdSettings(CliRun& run);
+int cmdPort(CliRun& run);
 
 } // namespace tarn::cli
