@@ -112,8 +112,10 @@ ItemCheck CheckItemValue(int item, const QString& text, const ParameterImage& im
 struct EncodedItem {
     bool ok = false;
     QByteArray value; // 4 value bytes; text items: 32 characters padded with blanks
+    // For range and syntax refusals the check result; other refusals (list, time, date, password and
+    // length messages) leave it valueOk.
     CheckResult check = CheckResult::valueOk;
-    QString message; // the refusal
+    QString message; // the refusal, in the context's language
 };
 
 // Encodes an entered text for writing. Datetime items take "dd.MM.yyyy HH:mm" (date field, a blank,
