@@ -15,7 +15,7 @@ namespace tarn::corrector {
 namespace {
 
 // Item 27 is shown and checked as the link address 1..14; the corrector keeps the address - 1.
-const ItemSpec kItems[kItemCount] = {
+const ItemEntry kItems[kItemCount] = {
     {1, 0x82, ItemKind::Float, true, 0.54, 1.051, 0x1E, PlaceKind::Word, 51, -1, 0x00,
      "Густина газу (кг./м.куб.)", "Плотность газа (кг./м.куб.)"},
     {2, 0x83, ItemKind::Float, true, 0.0, 15.01, 0x1E, PlaceKind::Word, 52, -1, 0x00, "Концентрація СО2 (%)",
@@ -238,15 +238,15 @@ struct IntegerChecked {
     qint64 value = 0;
 };
 
-IntegerChecked integerCheck(const ItemSpec& spec, const QString& text, int languageIndex) {
+IntegerChecked integerCheck(const ItemEntry& entry, const QString& text, int languageIndex) {
     IntegerChecked r;
     const auto value = parseInteger(text);
     if (!value) {
         r.check = checkFailure(CheckResult::valueSyntax, languageIndex);
         return r;
     }
-    const auto lower = static_cast<qint64>(std::trunc(spec.minValue));
-    const auto upper = static_cast<qint64>(std::trunc(spec.maxValue));
+    const auto lower = static_cast<qint64>(std::trunc(entry.minValue));
+    const auto upper = static_cast<qint64>(std::trunc(entry.maxValue));
     const QString lo = QString::number(lower);
     const QString hi = QString::number(upper);
     if (*value < lower)
@@ -268,7 +268,7 @@ struct FloatChecked {
     double stored = 0; // in the corrector's unit
 };
 
-FloatChecked floatCheck(const ItemSpec& spec, const QString& text, const ParameterImage& image,
+FloatChecked floatCheck(const ItemEntry& entry, const QString& text, const ParameterImage& image,
                         const ItemContext& context) {
     FloatChecked r;
     const int lang = context.languageIndex;
@@ -279,21 +279,21 @@ FloatChecked floatCheck(const ItemSpec& spec, const QString& text, const Paramet
     }
     double compared = *entered;
     double stored = *entered;
-    auto lower = static_cast<float>(spec.minValue);
-    auto upper = static_cast<float>(spec.maxValue);
-    if (spec.item == 6) {
+    auto lower = static_cast<float>(entry.minValue);
+    auto upper = static_cast<float>(entry.maxValue);
+    if (entry.item == 6) {
         stored = gaugeFromDisplay(*entered, context.gaugeUnit);
         compared = stored;
-    } else if (spec.item == 43) {
+    } else if (entry.item == 43) {
         stored = baroFromDisplay(*entered, context.baroUnit);
         compared = stored;
-    } else if (isPressureItem(spec.item) && image.pressureInMpa()) {
-        lower = static_cast<float>(spec.minValue / kKgfCm2PerMpa);
-        upper = static_cast<float>(spec.maxValue / kKgfCm2PerMpa);
+    } else if (isPressureItem(entry.item) && image.pressureInMpa()) {
+        lower = static_cast<float>(entry.minValue / kKgfCm2PerMpa);
+        upper = static_cast<float>(entry.maxValue / kKgfCm2PerMpa);
         stored = FromDisplayPressure(*entered, true);
-    } else if (spec.item == 68 && image.heatInGj()) {
-        lower = static_cast<float>(ToDisplayHeat(spec.minValue, true));
-        upper = static_cast<float>(ToDisplayHeat(spec.maxValue, true));
+    } else if (entry.item == 68 && image.heatInGj()) {
+        lower = static_cast<float>(ToDisplayHeat(entry.minValue, true));
+        upper = static_cast<float>(ToDisplayHeat(entry.maxValue, true));
         stored = FromDisplayHeat(*entered, true);
     }
     const float value = static_cast<float>(compared);
@@ -316,19 +316,19 @@ bool isScaledCounter(int item) {
     return item == 11 || item == 62 || item == 69;
 }
 
-EncodedItem encodeScaledCounter(const ItemSpec& spec, const QString& text, const ParameterImage& image,
+EncodedItem encodeScaledCounter(const ItemEntry& entry, const QString& text, const ParameterImage& image,
                                 const ItemContext& context) {
     const int lang = context.languageIndex;
     const auto entered = parseDecimal(text);
     if (!entered) return refuse(checkFailure(CheckResult::valueSyntax, lang));
-    const double factor = counterFactor(spec.item, image);
+    const double factor = counterFactor(entry.item, image);
     const double stored = std::trunc(*entered * factor);
     // The stored counter must stay within the item's range; the message gives the bounds as shown.
-    const QString lo = floatBoundText(static_cast<float>(spec.minValue / factor));
-    const QString hi = floatBoundText(static_cast<float>(spec.maxValue / factor));
-    if (*entered < 0 || stored < spec.minValue)
+    const QString lo = floatBoundText(static_cast<float>(entry.minValue / factor));
+    const QString hi = floatBoundText(static_cast<float>(entry.maxValue / factor));
+    if (*entered < 0 || stored < entry.minValue)
         return refuse(checkFailure(CheckResult::valueBelow, lang, lo, hi));
-    if (stored > spec.maxValue) return refuse(checkFailure(CheckResult::valueAbove, lang, lo, hi));
+    if (stored > entry.maxValue) return refuse(checkFailure(CheckResult::valueAbove, lang, lo, hi));
     return accept(i32Bytes(static_cast<qint32>(stored)));
 }
 
@@ -391,9 +391,9 @@ QString twoDigits(int value) {
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
-QString floatItemText(const ItemSpec& spec, float value, const ParameterImage& image,
+QString floatItemText(const ItemEntry& entry, float value, const ParameterImage& image,
                       const ItemContext& context) {
-    switch (spec.item) {
+    switch (entry.item) {
     case 6:
         return displayNumber(gaugeToDisplay(value, context.gaugeUnit), gaugeDecimals(context.gaugeUnit));
     case 43:
@@ -401,26 +401,26 @@ QString floatItemText(const ItemSpec& spec, float value, const ParameterImage& i
     case 68:
         return displayNumber(ToDisplayHeat(value, image.heatInGj()), 5);
     default:
-        return image.WordText(spec.word);
+        return image.WordText(entry.word);
     }
 }
 
 } // namespace
 
-const ItemSpec* FindItem(int item) {
+const ItemEntry* FindItem(int item) {
     if (item < 1 || item > kItemCount) return nullptr;
     return &kItems[item - 1];
 }
 
 bool IsWritableAt(int item, int accessLevel) {
-    const ItemSpec* spec = FindItem(item);
-    if (!spec || accessLevel < 0 || accessLevel > 7) return false;
-    return spec->writableMask & (1u << accessLevel);
+    const ItemEntry* entry = FindItem(item);
+    if (!entry || accessLevel < 0 || accessLevel > 7) return false;
+    return entry->writableMask & (1u << accessLevel);
 }
 
 int ItemReadCount(int item) {
-    const ItemSpec* spec = FindItem(item);
-    return spec && spec->kind == ItemKind::Text32 ? kTextItemReplySize : kItemReplySize;
+    const ItemEntry* entry = FindItem(item);
+    return entry && entry->kind == ItemKind::Text32 ? kTextItemReplySize : kItemReplySize;
 }
 
 int EffectiveItem(int item, const ModelProfile& profile) {
@@ -429,19 +429,19 @@ int EffectiveItem(int item, const ModelProfile& profile) {
 }
 
 QString ItemCaption(int item, const ModelProfile& profile, int languageIndex) {
-    const ItemSpec* spec = FindItem(item);
-    if (!spec) return {};
+    const ItemEntry* entry = FindItem(item);
+    if (!entry) return {};
     if (item == 65 && profile.meterCoefModel)
         return ua(languageIndex, "Діаметр умовного проходу", "Диаметр условного прохода");
-    return ua(languageIndex, spec->captionUa, spec->captionRu);
+    return ua(languageIndex, entry->captionUa, entry->captionRu);
 }
 
 std::optional<ValueList> ItemDisplayList(int item, const ModelProfile& profile) {
-    const ItemSpec* spec = FindItem(item);
-    if (!spec) return std::nullopt;
-    if (spec->kind == ItemKind::Flag) return flagEntries(item).list;
+    const ItemEntry* entry = FindItem(item);
+    if (!entry) return std::nullopt;
+    if (entry->kind == ItemKind::Flag) return flagEntries(item).list;
     if (item == 7) return ValueList::GasNames;
-    if (spec->kind != ItemKind::Choice) return std::nullopt;
+    if (entry->kind != ItemKind::Choice) return std::nullopt;
     switch (item) {
     case 5:
         return profile.methodList == MethodListKind::Two ? ValueList::MethodList2 : ValueList::MethodList4;
@@ -481,20 +481,20 @@ QString CheckMessage(CheckResult result, int languageIndex) {
 DecodedItem DecodeItem(int item, const QByteArray& payload, ParameterImage& image,
                        const ItemContext& context) {
     DecodedItem d;
-    const ItemSpec* spec = FindItem(item);
-    if (!spec) return d;
+    const ItemEntry* entry = FindItem(item);
+    if (!entry) return d;
     const int lang = context.languageIndex;
     d.serial = readU16(payload, 0);
     const QByteArray value = payload.mid(2, 4).leftJustified(4, '\0', true);
     const quint8 b0 = readU8(value, 0);
-    switch (spec->kind) {
+    switch (entry->kind) {
     case ItemKind::Float:
-        image.setWordBytes(spec->word, value);
-        d.text = floatItemText(*spec, readFloat(value, 0), image, context);
+        image.setWordBytes(entry->word, value);
+        d.text = floatItemText(*entry, readFloat(value, 0), image, context);
         break;
     case ItemKind::Int32: {
         const qint32 v = readI32(value, 0);
-        if (spec->place == PlaceKind::Word) image.setWordBytes(spec->word, value);
+        if (entry->place == PlaceKind::Word) image.setWordBytes(entry->word, value);
         if (item == 11 || item == 62)
             d.text = displayNumber(v / image.pulseWeight(), 2);
         else if (item == 69)
@@ -504,7 +504,7 @@ DecodedItem DecodeItem(int item, const QByteArray& payload, ParameterImage& imag
         break;
     }
     case ItemKind::Byte:
-        image.setByte(spec->word, spec->byte, b0);
+        image.setByte(entry->word, entry->byte, b0);
         if (item == 18 || item == 21)
             d.text = QString::number(static_cast<qint8>(b0));
         else if (item == kLinkAddressItem)
@@ -515,23 +515,23 @@ DecodedItem DecodeItem(int item, const QByteArray& payload, ParameterImage& imag
             d.text = QString::number(b0);
         break;
     case ItemKind::Choice:
-        image.setByte(spec->word, spec->byte, b0);
+        image.setByte(entry->word, entry->byte, b0);
         if (const auto list = ItemDisplayList(item, context.profile)) d.text = ChoiceText(*list, b0, lang);
         break;
     case ItemKind::Flag: {
         const bool on = b0 == 1;
-        image.setBit(spec->word, spec->byte, spec->bit, on);
+        image.setBit(entry->word, entry->byte, entry->bit, on);
         const FlagEntries f = flagEntries(item);
         d.text = ChoiceText(f.list, on ? f.onIndex : 1 - f.onIndex, lang);
         break;
     }
     case ItemKind::Mask16:
-        image.setByte(spec->word, 0, readU8(value, 0));
-        image.setByte(spec->word, 1, readU8(value, 1));
+        image.setByte(entry->word, 0, readU8(value, 0));
+        image.setByte(entry->word, 1, readU8(value, 1));
         d.text = hex4(readU16(value, 0));
         break;
     case ItemKind::Hour:
-        image.setByte(spec->word, spec->byte, b0);
+        image.setByte(entry->word, entry->byte, b0);
         d.text = twoDigits(b0) + QStringLiteral(":00");
         break;
     case ItemKind::DateTime: {
@@ -545,8 +545,8 @@ DecodedItem DecodeItem(int item, const QByteArray& payload, ParameterImage& imag
         const QByteArray chars =
             payload.mid(kTextItemOffset, kTextItemLength).leftJustified(kTextItemLength, ' ');
         for (int i = 0; i < 8; ++i)
-            image.setWordBytes(spec->word + i, chars.mid(4 * i, 4));
-        d.text = image.textItem(spec->word);
+            image.setWordBytes(entry->word + i, chars.mid(4 * i, 4));
+        d.text = image.textItem(entry->word);
         break;
     }
     case ItemKind::Password:
@@ -558,17 +558,17 @@ DecodedItem DecodeItem(int item, const QByteArray& payload, ParameterImage& imag
 
 ItemCheck CheckItemValue(int item, const QString& text, const ParameterImage& image,
                          const ItemContext& context) {
-    const ItemSpec* spec = FindItem(item);
-    if (!spec || spec->kind != ItemKind::Float) return {};
-    return floatCheck(*spec, text, image, context).check;
+    const ItemEntry* entry = FindItem(item);
+    if (!entry || entry->kind != ItemKind::Float) return {};
+    return floatCheck(*entry, text, image, context).check;
 }
 
 EncodedItem EncodeItem(int item, const QString& text, const ParameterImage& image,
                        const ItemContext& context) {
-    const ItemSpec* spec = FindItem(item);
+    const ItemEntry* entry = FindItem(item);
     const int lang = context.languageIndex;
-    if (!spec) return refuse(CheckResult::valueSyntax, CheckMessage(CheckResult::valueSyntax, lang));
-    switch (spec->kind) {
+    if (!entry) return refuse(CheckResult::valueSyntax, CheckMessage(CheckResult::valueSyntax, lang));
+    switch (entry->kind) {
     case ItemKind::Text32: {
         if (text.size() > kTextItemLength) return refuse(CheckResult::valueOk, listMessage(item, context));
         const QByteArray bytes = toCp1251(text);
@@ -605,7 +605,7 @@ EncodedItem EncodeItem(int item, const QString& text, const ParameterImage& imag
             if (gas < 0) return refuse(CheckResult::valueOk, listMessage(item, context));
             number = QString::number(gas);
         }
-        const IntegerChecked r = integerCheck(*spec, number, lang);
+        const IntegerChecked r = integerCheck(*entry, number, lang);
         if (r.check.result != CheckResult::valueOk) return refuse(r.check);
         const qint64 sent = item == kLinkAddressItem ? r.value - 1 : r.value;
         return accept(u32Bytes(quint32(quint8(sent & 0xFF))));
@@ -621,8 +621,8 @@ EncodedItem EncodeItem(int item, const QString& text, const ParameterImage& imag
         return accept(u32Bytes(quint32(value)));
     }
     case ItemKind::Int32: {
-        if (isScaledCounter(item)) return encodeScaledCounter(*spec, text, image, context);
-        const IntegerChecked r = integerCheck(*spec, text, lang);
+        if (isScaledCounter(item)) return encodeScaledCounter(*entry, text, image, context);
+        const IntegerChecked r = integerCheck(*entry, text, lang);
         if (r.check.result != CheckResult::valueOk) return refuse(r.check);
         return accept(i32Bytes(static_cast<qint32>(r.value)));
     }
@@ -632,7 +632,7 @@ EncodedItem EncodeItem(int item, const QString& text, const ParameterImage& imag
         return accept(i32Bytes(text.toInt()));
     }
     case ItemKind::Float: {
-        const FloatChecked r = floatCheck(*spec, text, image, context);
+        const FloatChecked r = floatCheck(*entry, text, image, context);
         if (r.check.result != CheckResult::valueOk) return refuse(r.check);
         return accept(floatBytes(static_cast<float>(r.stored)));
     }
@@ -655,8 +655,8 @@ EncodedItem EncodeDateTime(const QString& dateText, const QString& timeText, int
 
 QByteArray ItemWriteData(int item, quint32 serialNumber, const QByteArray& value) {
     QByteArray data = u16Bytes(static_cast<quint16>(serialNumber & 0xFFFF));
-    const ItemSpec* spec = FindItem(item);
-    if (spec && spec->kind == ItemKind::Text32) {
+    const ItemEntry* entry = FindItem(item);
+    if (entry && entry->kind == ItemKind::Text32) {
         data += QByteArray::fromHex("00000080");
         data += value.left(kTextItemLength).leftJustified(kTextItemLength, ' ');
     } else {

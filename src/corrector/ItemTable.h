@@ -47,7 +47,7 @@ enum AccessLevel : int {
 // Where a decoded item lands in the image.
 enum class PlaceKind { None, Word, Byte, Bit, Low16, Text, Clock };
 
-struct ItemSpec {
+struct ItemEntry {
     int item;
     quint8 code;
     ItemKind kind;
@@ -65,7 +65,7 @@ struct ItemSpec {
 };
 
 // Nothing for item numbers outside 1..70.
-const ItemSpec* FindItem(int item);
+const ItemEntry* FindItem(int item);
 bool IsWritableAt(int item, int accessLevel);
 // The reply size of the item's read (6, or 64 for text items).
 int ItemReadCount(int item);
