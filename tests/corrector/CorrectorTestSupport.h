@@ -34,10 +34,3 @@ inline QByteArray writeFrame(int deviceAddress, quint8 itemCode, const QByteArra
 
 } // namespace tarn::test
 
-// Readable failures: texts as UTF-8, bytes as hexadecimal.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
-    *os << bytes.toHex(' ').toStdString();
-}
