@@ -16,7 +16,9 @@ namespace {
 
 const CommandEntry kCommands[] = {
     {"init", "init                      lay out a new installation under the data root", cmdInit},
-    {"settings", "settings [show|defaults] [--json]   the link settings of Work/FileInRS.000", cmdSettings},
+    {"settings", "settings [show|defaults|set NAME=VALUE…|ports|language [UA|RU]|service-level CODE]",
+     cmdSettings},
+    {"port", "port open                 open the configured port as the port window does", cmdPort},
     {"exchange",
      "exchange --op read|archive-low|archive-high|page|write --at N [--count N] [--data HEX] [--blocks N]\n"
      "                            one request through the exchange engine; payloads in hexadecimal",

@@ -67,6 +67,7 @@ int runCli(int argc, char** argv);
 // Commands (one file each).
 int cmdInit(CliRun& run);
 int cmdSettings(CliRun& run);
+int cmdPort(CliRun& run);
 int cmdExchange(CliRun& run);
 
 } // namespace tarn::cli

@@ -1,22 +1,101 @@
 #include "Cli.h"
 
+#include "common/LanguageFile.h"
 #include "link/LinkSettings.h"
+#include "link/SettingsController.h"
 
 #include <QJsonArray>
 
 namespace tarn::cli {
 
-// settings [show]   the 22 lines as the program holds them (file, then the options given)
-// settings defaults the lines a first exit writes
-// settings ports    the COM ports that exist (COM1 … COMn, n from Work/Q_RS.000)
+namespace {
+
+// The settings' names on the command line and their line in Work/FileInRS.000 (1-based).
+struct FieldLine {
+    const char* name;
+    int line;
+};
+constexpr FieldLine kFields[] = {
+    {"corrPort", 2},       {"transferUnitPort", 3}, {"lptChoice", 4},     {"speed", 5},
+    {"replyTimeoutMs", 6}, {"retryCount", 7},       {"readChoice", 8},    {"lptDelay", 9},
+    {"modemUsed", 10},     {"modemHoldSec", 11},    {"modemInit", 12},    {"lptAddress", 13},
+    {"rsOff", 14},         {"usbOff", 15},          {"lptOff", 16},       {"syncOn", 18},
+    {"syncPath", 19},      {"secondDriver", 20},    {"writeDelayMs", 21}, {"resetOnFailure", 22},
+};
+
+QJsonObject settingsJson(const link::LinkSettings& s) {
+    const QStringList lines = link::settingsToLines(s);
+    QJsonObject o;
+    for (const auto& f : kFields)
+        o.insert(QString::fromLatin1(f.name), lines.at(f.line - 1));
+    o.insert(QStringLiteral("lines"), QJsonArray::fromStringList(lines));
+    return o;
+}
+
+int printSettings(CliRun& run, const link::LinkSettings& s) {
+    if (run.options.json) {
+        QJsonObject o = settingsJson(s);
+        o.insert(QStringLiteral("baudRate"), link::baudRateForSpeedText(s.speed));
+        run.printJson(o);
+    } else {
+        for (const QString& l : link::settingsToLines(s))
+            *run.out << l << "\n";
+    }
+    return kExitOk;
+}
+
+// settings set NAME=VALUE ...: each value goes through the same rules as a line read from the file (spins
+// held to their range, flags "1"/"0"), then the 22 lines are written.
+int setSettings(CliRun& run) {
+    link::LinkSettings& s = run.context->settings();
+    QStringList lines = link::settingsToLines(s);
+    if (run.args.size() < 2) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("settings set NAME=VALUE ..."));
+        return kExitUsage;
+    }
+    for (qsizetype i = 1; i < run.args.size(); ++i) {
+        const QString& a = run.args.at(i);
+        const qsizetype eq = a.indexOf(QLatin1Char('='));
+        const QString name = a.left(eq);
+        const FieldLine* field = nullptr;
+        for (const auto& f : kFields)
+            if (eq > 0 && name == QLatin1String(f.name)) field = &f;
+        if (!field) {
+            QStringList names;
+            for (const auto& f : kFields)
+                names.append(QString::fromLatin1(f.name));
+            run.notifier->message(
+                MessageKind::Error,
+                QStringLiteral("unknown setting \"%1\"; known: %2").arg(name, names.join(QLatin1Char(' '))));
+            return kExitUsage;
+        }
+        lines[field->line - 1] = a.mid(eq + 1);
+    }
+    const bool syncWanted = lines.at(17) == QLatin1String("1");
+    link::applySettingsLines(lines, s);
+    s.syncOn = syncWanted; // typed here, not read from a file: the box may be ticked
+    if (!link::saveSettings(run.context->settingsFiles(), s)) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("cannot write ") + run.context->settingsFiles().settingsPath());
+        return kExitUsage;
+    }
+    return printSettings(run, s);
+}
+
+} // namespace
+
+// settings [show]          the 22 lines as the program holds them (file, then the options given)
+// settings defaults        the lines a first exit writes
+// settings set NAME=VALUE  change and save
+// settings ports           the COM ports that exist (COM1 … COMn, n from Work/Q_RS.000)
+// settings language [UA|RU]  show or write Work/Type_Leng.000
+// settings service-level CODE  the level an access code opens
 int cmdSettings(CliRun& run) {
     const QString what = run.args.value(0, QStringLiteral("show"));
-    QStringList lines;
-    if (what == QLatin1String("show")) {
-        lines = link::settingsToLines(run.context->settings());
-    } else if (what == QLatin1String("defaults")) {
-        lines = link::settingsToLines(link::LinkSettings{});
-    } else if (what == QLatin1String("ports")) {
+    if (what == QLatin1String("show")) return printSettings(run, run.context->settings());
+    if (what == QLatin1String("defaults")) return printSettings(run, link::LinkSettings{});
+    if (what == QLatin1String("set")) return setSettings(run);
+    if (what == QLatin1String("ports")) {
         const int n = link::readPortProbeCount(run.context->root());
         const QStringList found = run.context->linkPort().probePorts(n);
         if (run.options.json)
@@ -26,16 +105,60 @@ int cmdSettings(CliRun& run) {
             for (const QString& p : found)
                 *run.out << p << "\n";
         return found.isEmpty() ? kExitNoLink : kExitOk;
-    } else {
-        run.notifier->message(MessageKind::Error, QStringLiteral("settings: show, defaults or ports"));
+    }
+    if (what == QLatin1String("language")) {
+        const DataRoot& root = run.context->root();
+        if (run.args.size() > 1) saveLanguage(root, run.args.at(1));
+        const QString text = languageText(loadLanguage(root, kUkrainian));
+        if (run.options.json)
+            run.printJson({{QStringLiteral("language"), text}});
+        else
+            *run.out << text << "\n";
+        return kExitOk;
+    }
+    if (what == QLatin1String("service-level")) {
+        const int level = link::serviceLevelForCode(run.args.value(1));
+        if (run.options.json)
+            run.printJson({{QStringLiteral("serviceLevel"), level}});
+        else
+            *run.out << level << "\n";
+        return kExitOk;
+    }
+    run.notifier->message(MessageKind::Error,
+                          QStringLiteral("settings: show, defaults, set, ports, language or service-level"));
+    return kExitUsage;
+}
+
+// port open: what the port initialisation window does: close, apply the settings, open; DTR off and RTS
+// on without the modem box. Exit 0 when open, 1 when the port is missing or fails.
+int cmdPort(CliRun& run) {
+    const QString what = run.args.value(0, QStringLiteral("open"));
+    if (what != QLatin1String("open")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("port open"));
         return kExitUsage;
     }
-    if (run.options.json)
-        run.printJson({{QStringLiteral("lines"), QJsonArray::fromStringList(lines)}});
-    else
-        for (const QString& l : lines)
-            *run.out << l << "\n";
-    return kExitOk;
+    const auto& s = run.context->settings();
+    const int lang = run.context->languageIndex();
+    const int address = run.options.address.value_or(1);
+    auto& port = run.context->linkPort();
+    port.closePort();
+    const bool exists = port.portExists(s.corrPort);
+    const bool ok = port.applyAndOpen(s);
+    if (!exists)
+        run.notifier->message(MessageKind::Error, QStringLiteral("port %1 does not exist").arg(s.corrPort));
+    if (run.options.json) {
+        run.printJson({{QStringLiteral("port"), s.corrPort},
+                       {QStringLiteral("device"), port.deviceName()},
+                       {QStringLiteral("baudRate"), port.baudRate()},
+                       {QStringLiteral("address"), address},
+                       {QStringLiteral("open"), ok}});
+    } else {
+        *run.out << Text(link::kInitPortTexts, link::kInitAddress, lang) << address << "\n"
+                 << Text(link::kInitPortTexts, link::kInitPort, lang) << s.corrPort << "\n"
+                 << Text(link::kInitPortTexts, link::kInitSpeed, lang) << s.speed << "\n";
+    }
+    port.closePort();
+    return ok ? kExitOk : kExitNoLink;
 }
 
 } // namespace tarn::cli

@@ -22,6 +22,8 @@ public:
     // Port name ("COMn" or a device path), speed text and the modem box.
     void configure(const QString& portName, const QString& speedText, bool modemUsed);
     const QString& portName() const { return portName_; }
+    // The device the port name stands for (through Work\\PortMap.000).
+    QString deviceName() const { return map_.device(portName_); }
     qint32 baudRate() const { return baud_; }
     bool modemUsed() const { return modemUsed_; }
 

@@ -5,7 +5,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QTemporaryDir>
+#include <ostream>
 #include <utility>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace tarn::test {
 

@@ -1,0 +1,89 @@
+// Tarn_B: the main program. One instance at a time; SIGTERM and SIGINT end it the orderly way.
+#include "link/QtSerialPort.h"
+#include "shell/AppContext.h"
+#include "shell/CommandLine.h"
+#include "shell/Installation.h"
+#include "shell/ShellTexts.h"
+#include "shell/SingleInstance.h"
+#include "shell/windows/MessageBoxNotifier.h"
+#include "shell/windows/TMenuCorr.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QStyle>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPair[2] = {-1, -1};
+void onSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPair[1], &c, 1);
+}
+
+// The splash window: "Loading..." beside a picture, borderless and centred.
+QWidget* makeSplash() {
+    auto* w = new QWidget(nullptr, Qt::FramelessWindowHint | Qt::SplashScreen);
+    w->setObjectName(QStringLiteral("TSplashForm"));
+    auto* layout = new QHBoxLayout(w);
+    auto* picture = new QLabel(w);
+    picture->setPixmap(w->style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(64, 64));
+    layout->addWidget(picture);
+    layout->addWidget(new QLabel(QStringLiteral("Loading..."), w));
+    w->adjustSize();
+    if (QScreen* s = QGuiApplication::primaryScreen()) w->move(s->geometry().center() - w->rect().center());
+    return w;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const tarn::shell::CommandLine commandLine = tarn::shell::parseCommandLine(app.arguments());
+
+    // A second instance ends at once, silently, before any window.
+    tarn::shell::SingleInstance instance(QStringLiteral("Tarn_B"));
+    if (!instance.acquire()) return 0;
+
+    QWidget* splash = makeSplash();
+    splash->show();
+    app.processEvents();
+
+    app.setApplicationDisplayName(tarn::shell::applicationTitle());
+    app.setQuitOnLastWindowClosed(false);
+
+    const tarn::DataRoot root =
+        tarn::DataRoot::resolve(commandLine.home, QCoreApplication::applicationDirPath());
+    tarn::shell::MessageBoxNotifier boxes;
+    tarn::shell::AppContext ctx(root, boxes, std::make_unique<tarn::link::QtSerialPort>());
+    ctx.commandLine = commandLine;
+    ctx.csvDelimiter = tarn::shell::readCsvDelimiter(root);
+
+    tarn::shell::TMenuCorr menu(ctx);
+    boxes.setParent(&menu);
+    QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &app, [] { QCoreApplication::quit(); });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) == 0) {
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGINT, onSignal);
+        auto* sn = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, &app);
+        QObject::connect(sn, &QSocketNotifier::activated, &menu, [&menu] {
+            char c;
+            [[maybe_unused]] auto n = ::read(signalPair[0], &c, 1);
+            menu.close();
+        });
+    }
+
+    splash->hide();
+    delete splash;
+    menu.show();
+    QTimer::singleShot(50, &menu, &tarn::shell::TMenuCorr::Timer_InitProgTimer);
+    return app.exec();
+}

@@ -1,0 +1,120 @@
+#include "link/ReadQueue.h"
+
+#include "common/Language.h"
+
+namespace tarn::link {
+
+bool isQueueableKind(int kind) {
+    switch (kind) {
+    case read_kind::Parameters:
+    case read_kind::Hourly:
+    case read_kind::Daily:
+    case read_kind::Monthly:
+    case read_kind::Alarm:
+    case read_kind::Interference:
+    case read_kind::Operative:
+    case read_kind::Service:
+    case read_kind::Version:
+    case read_kind::Clock:
+    case read_kind::Measurement:
+    case read_kind::Voltage:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString ReadKindLabel(int kind, int languageIndex) {
+    const auto t = [languageIndex](const char* ua, const char* ru) { return uaRu(languageIndex, ua, ru); };
+    switch (kind) {
+    case 1:
+        return t("ЧИТАННЯ ПАРАМЕТРІВ", "ЧТЕНИЕ ПАРАМЕТРОВ");
+    case 3:
+        return t("ГОДИННИЙ АРХІВ", "ЧАСОВОЙ АРХИВ");
+    case 4:
+        return t("ДОБОВИЙ АРХІВ", "СУТОЧНЫЙ АРХИВ");
+    case 5:
+        return t("МІСЯЧНИЙ АРХІВ", "МЕСЯЧНЫЙ АРХИВ");
+    case 6:
+        return t("АВАРІЙНИЙ АРХІВ", "АВАРИЙНЫЙ АРХИВ");
+    case 7:
+        return t("АРХІВ ВТРУЧАННЯ", "АРХИВ ВМЕШАТЕЛЬСТВ");
+    case 8:
+        return t("СТАН АВАРІЇ", "СОСТОЯНИЕ АВАРИИ");
+    case 9:
+        return t("ОПЕРАТИВНИЙ АРХІВ", "ОПЕРАТИВНЫЙ АРХИВ");
+    case 10:
+        return t("СЛУЖБОВИЙ АРХІВ", "СЛУЖЕБНЫЙ АРХИВ");
+    case 11:
+        return t("ПОТОЧНА ГОДИННА", "ТЕКУЩИЙ ЧАС");
+    case 12:
+        return t("ЧИТАННЯ ВЕРСІЇ ПЗ", "ЧТЕНИЕ ВЕРСИИ ПО");
+    case 14:
+        return t("ЧИТАННЯ ГОДИННИК", "ЧТЕНИЕ ЧАСОВ");
+    case 15:
+        return t("ТИСК", "ДАВЛЕНИЕ");
+    case 16:
+        return t("НАПРУГ", "НАПРЯЖЕНИЕ");
+    case 24:
+        return t("ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ");
+    case 26:
+        return t("ВИБІРКОВЕ ЧИТАННЯ", "ВЫБОРОЧНОЕ ЧТЕНИЕ");
+    default:
+        return {};
+    }
+}
+
+void ReadQueue::mark(int kind) {
+    if (isQueueableKind(kind)) pending_[kind] = true;
+}
+
+void ReadQueue::fill(int requestedKind, const QString& readChoice) {
+    pending_ = {};
+    done_ = {};
+    requestedKind_ = requestedKind;
+    currentKind_ = 0;
+    taken_ = 0;
+    mark(read_kind::Parameters);
+    switch (requestedKind) {
+    case read_kind::ReadAll:
+        for (std::size_t box = 0; box < kReadChoiceKinds.size(); ++box) {
+            const auto i = static_cast<qsizetype>(box);
+            if (i < readChoice.size() && readChoice.at(i) == QLatin1Char('1')) mark(kReadChoiceKinds[box]);
+        }
+        break;
+    case read_kind::Selective:
+        for (int kind : {read_kind::Hourly, read_kind::Daily, read_kind::Monthly, read_kind::Alarm,
+                         read_kind::Interference})
+            mark(kind);
+        break;
+    default:
+        mark(requestedKind);
+        break;
+    }
+}
+
+bool ReadQueue::NextPendingKind() {
+    for (int kind = 1; kind <= kMaxReadKind; ++kind) {
+        if (!pending_[kind]) continue;
+        pending_[kind] = false;
+        done_[kind] = true;
+        currentKind_ = kind;
+        ++taken_;
+        return false;
+    }
+    currentKind_ = 0;
+    return true;
+}
+
+void ReadQueue::stop() {
+    pending_ = {};
+}
+
+int ReadQueue::pendingCount() const {
+    int n = 0;
+    for (bool p : pending_)
+        n += p ? 1 : 0;
+    return n;
+}
+
+} // namespace tarn::link

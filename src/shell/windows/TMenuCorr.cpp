@@ -1,0 +1,217 @@
+#include "shell/windows/TMenuCorr.h"
+
+#include "common/LanguageFile.h"
+#include "link/windows/TInRS232.h"
+#include "link/windows/TfInitPort.h"
+#include "shell/ShellTexts.h"
+#include "shell/windows/TAboutForm.h"
+#include "shell/windows/TCorrectPreview.h"
+#include "shell/windows/WaitWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QStyle>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUrl>
+
+namespace tarn::shell {
+
+TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
+    : QMainWindow(parent), ctx_(ctx), controller_(ctx.root(), ctx.settings(), ctx.linkPort()) {
+    setObjectName(QStringLiteral("TMenuCorr"));
+    programFolder = QCoreApplication::applicationDirPath();
+    QMenuBar* bar = menuBar();
+    corrector_ = bar->addAction(QString());
+    settings_ = bar->addAction(QString());
+    help_ = bar->addMenu(QString());
+    about_ = help_->addAction(QString());
+    manual_ = help_->addAction(QString());
+    helpDb_ = help_->addAction(QString());
+    helpDb_->setVisible(false);
+    exit_ = bar->addAction(QString());
+
+    connect(corrector_, &QAction::triggered, this, &TMenuCorr::openCorrectorWindow);
+    connect(settings_, &QAction::triggered, this, &TMenuCorr::openSettingsWindow);
+    connect(about_, &QAction::triggered, this, &TMenuCorr::openAbout);
+    connect(manual_, &QAction::triggered, this, &TMenuCorr::openManual);
+    connect(exit_, &QAction::triggered, this, &TMenuCorr::exitProgram);
+
+    link::TInRS232::Hooks hooks;
+    hooks.afterSave = [this] {
+        // The tables are closed by the database start-up that the sequence runs.
+        if (!RunInitialisation()) close();
+    };
+    hooks.startPortScan = [this] { startPortScan(); };
+    hooks.reinitPort = [this](const link::LinkSettings& s) { reinitPort(s); };
+    hooks.languageChanged = [this] { QTimer::singleShot(0, this, &QWidget::close); };
+    settingsWindow_ = new link::TInRS232(controller_, hooks, this);
+
+    // The tray icon: "Восстановить" is disabled until the window is minimised; "Скрыть" is never shown.
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_ = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_ComputerIcon), this);
+        tray_->setToolTip(applicationTitle());
+        trayMenu_ = new QMenu(this);
+        trayRestore_ = trayMenu_->addAction(Text(kShellExtraTexts, kTrayRestore, kRussian));
+        trayHide_ = trayMenu_->addAction(Text(kShellExtraTexts, kTrayHide, kRussian));
+        trayHide_->setVisible(false);
+        trayRestore_->setEnabled(false);
+        connect(trayRestore_, &QAction::triggered, this, [this] {
+            showNormal();
+            trayRestore_->setEnabled(false);
+            trayHide_->setEnabled(true);
+        });
+        connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+            if (r != QSystemTrayIcon::Trigger) return;
+            raise();
+            trayMenu_->popup(QCursor::pos());
+        });
+        tray_->show();
+    }
+    setWindowTitle(QString::fromLatin1(kMainCaption));
+
+    // The body: the program's name under the menu.
+    auto* body = new QLabel(this);
+    body->setAlignment(Qt::AlignCenter);
+    body->setText(QStringLiteral("<div style='font-size:28pt;font-weight:bold;color:#1f4e79'>Tarn</div>"
+                                 "<div style='font-size:11pt;color:#444'>%1</div>")
+                      .arg(applicationTitle().toHtmlEscaped()));
+    setCentralWidget(body);
+}
+
+TMenuCorr::~TMenuCorr() {
+    if (tray_) tray_->hide();
+}
+
+void TMenuCorr::setCaptions() {
+    corrector_->setText(ctx_.text(kShellTexts, kMenuCorrector));
+    settings_->setText(ctx_.text(kShellTexts, kMenuSettings));
+    help_->setTitle(ctx_.text(kShellTexts, kMenuHelp));
+    about_->setText(ctx_.text(kShellTexts, kMenuAbout));
+    manual_->setText(ctx_.text(kShellTexts, kMenuManual));
+    helpDb_->setText(ctx_.text(kShellTexts, kMenuHelpDb));
+    exit_->setText(ctx_.text(kShellTexts, kMenuExit));
+}
+
+void TMenuCorr::Timer_InitProgTimer() {
+    ctx_.setLanguageIndex(kUkrainian);
+    ctx_.setLanguageIndex(loadLanguage(ctx_.root(), kUkrainian));
+    setCaptions();
+    setWindowTitle(QString::fromLatin1(kMainCaption));
+    setWindowState(Qt::WindowNoState);
+    resize(730, 210);
+    move(0, 0);
+    if (!RunInitialisation()) close();
+}
+
+bool TMenuCorr::RunInitialisation() {
+    TWr_BD wait(ctx_.languageIndex(), this);
+    wait.startDelayMs = waitDelayMs;
+    wait.closeDelayMs = waitDelayMs;
+    InitialisationResult result;
+    wait.run([&] { result = runInitialisation(ctx_); });
+    if (result.outdatedSettings) {
+        // The clean-up deleted the old file; the next start finds none and uses the defaults.
+        skipSettingsWriteOnExit_ = true;
+        ctx_.notifier().message(MessageKind::Information, ctx_.text(kShellExtraTexts, kOutdatedSettings));
+        return false;
+    }
+    return true;
+}
+
+void TMenuCorr::openCorrectorWindow() {
+    hide();
+    TCorrectPreview window(ctx_, this);
+    connect(&window, &TCorrectPreview::reinitRequested, &window, [this, &window] {
+        reinitPort(ctx_.settings());
+        window.refresh();
+    });
+    window.exec();
+    // Closing the corrector window ends the program: the port is closed first.
+    if (!ctx_.settings().rsOff) ctx_.linkPort().closePort();
+    close();
+}
+
+void TMenuCorr::openSettingsWindow() {
+    controller_.open(ctx_.languageIndex());
+    settingsWindow_->setCaptions(ctx_.languageIndex());
+    settingsWindow_->loadFromController();
+    settingsWindow_->move(0, 0);
+    settingsWindow_->exec();
+}
+
+void TMenuCorr::openAbout() {
+    TAboutForm about(ctx_.languageIndex(), this);
+    about.exec();
+}
+
+void TMenuCorr::openManual() {
+    const QString path = ctx_.root().file(folder::Doc, QStringLiteral("Tarn.pdf"));
+    TWr_BD wait(ctx_.languageIndex(), this);
+    wait.startDelayMs = waitDelayMs;
+    wait.closeDelayMs = 2 * waitDelayMs;
+    bool found = false;
+    wait.run([&] {
+        found = QFileInfo::exists(path);
+        if (found) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    });
+    if (!found)
+        ctx_.notifier().message(MessageKind::Error, ctx_.text(kShellExtraTexts, kFileNotFoundHead) + path +
+                                                        ctx_.text(kShellExtraTexts, kFileNotFoundTail));
+}
+
+void TMenuCorr::exitProgram() {
+    close();
+}
+
+void TMenuCorr::reinitPort(const link::LinkSettings& s) {
+    link::TfInitPort init(ctx_.linkPort(), s, ctx_.languageIndex(), 1, this);
+    init.reinit();
+}
+
+void TMenuCorr::startPortScan() {
+    // The scanner finds the installation through TARN_HOME; it takes no arguments.
+    QProcess process;
+    process.setProgram(programFolder + QStringLiteral("/PortScan"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARN_HOME"), ctx_.root().root());
+    process.setProcessEnvironment(env);
+    if (!process.startDetached())
+        ctx_.notifier().message(MessageKind::Error, ctx_.text(kShellExtraTexts, kFileNotFoundHead) +
+                                                        process.program() +
+                                                        ctx_.text(kShellExtraTexts, kFileNotFoundTail));
+}
+
+void TMenuCorr::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_) {
+        QTimer::singleShot(0, this, &QWidget::hide);
+        if (trayHide_) trayHide_->setEnabled(false);
+        if (trayRestore_) trayRestore_->setEnabled(true);
+        tray_->show();
+    }
+}
+
+void TMenuCorr::closeEvent(QCloseEvent* event) {
+    if (ending_) {
+        event->accept();
+        return;
+    }
+    ending_ = true;
+    // Ending: the settings file is written when there is none, the port is closed, the tray icon goes.
+    if (!skipSettingsWriteOnExit_ && !QFileInfo::exists(ctx_.settingsFiles().settingsPath()))
+        link::saveSettings(ctx_.settingsFiles(), ctx_.settings());
+    ctx_.linkPort().closePort();
+    ctx_.databaseOpen = false;
+    if (tray_) tray_->hide();
+    event->accept();
+    emit ended();
+}
+
+} // namespace tarn::shell

@@ -1,0 +1,82 @@
+#pragma once
+// The main window: a small launcher with the main menu and the tray icon. It runs the start-up timer,
+// the initialisation sequence under the wait window, and the orderly end of the program.
+#include "link/SettingsController.h"
+#include "shell/AppContext.h"
+#include "shell/Initialisation.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tarn::link {
+class TInRS232;
+}
+
+namespace tarn::shell {
+
+class TMenuCorr final : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TMenuCorr(AppContext& ctx, QWidget* parent = nullptr);
+    ~TMenuCorr() override;
+
+    // Process start, step 7: language, captions, window placement, the initialisation sequence.
+    // Called by the start timer 50 ms after the loop starts.
+    void Timer_InitProgTimer();
+    // RunInitialisation under the wait window; false when the program is to end (outdated settings).
+    bool RunInitialisation();
+
+    // The menu items, for the launcher and for tests.
+    void openCorrectorWindow();
+    void openSettingsWindow();
+    void openAbout();
+    void openManual();
+    // "ВЫХОД": closes the tables and the main window.
+    void exitProgram();
+
+    void setCaptions();
+    QAction* correctorAction() const { return corrector_; }
+    QAction* settingsAction() const { return settings_; }
+    QAction* exitAction() const { return exit_; }
+    QMenu* helpMenu() const { return help_; }
+    link::TInRS232* settingsWindow() const { return settingsWindow_; }
+    link::SettingsController& settingsController() { return controller_; }
+    // Start-up and wait windows' delays, shortened by tests.
+    int waitDelayMs = 50;
+    // Where PortScan is started from (the program folder).
+    QString programFolder;
+
+signals:
+    void ended();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void reinitPort(const link::LinkSettings& s);
+    void startPortScan();
+
+    AppContext& ctx_;
+    link::SettingsController controller_;
+    link::TInRS232* settingsWindow_ = nullptr;
+    QAction* corrector_;
+    QAction* settings_;
+    QMenu* help_;
+    QAction* about_;
+    QAction* manual_;
+    QAction* helpDb_;
+    QAction* exit_;
+    QSystemTrayIcon* tray_ = nullptr;
+    QMenu* trayMenu_ = nullptr;
+    QAction* trayRestore_ = nullptr;
+    QAction* trayHide_ = nullptr;
+    bool skipSettingsWriteOnExit_ = false;
+    bool ending_ = false;
+};
+
+} // namespace tarn::shell
