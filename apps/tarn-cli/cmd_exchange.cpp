@@ -99,8 +99,9 @@ int cmdExchange(CliRun& run) {
 
     shell::AppContext& ctx = *run.context;
     const int language = ctx.languageIndex();
-    link::LinkLog log;
-    log.setLanguage(language);
+    // Connections of this run end with it.
+    QObject scope;
+    link::LinkLog& log = ctx.linkLog();
     QStringList trace;
     if (!run.options.traceFile.isEmpty()) {
         log.enabled = true;
@@ -121,10 +122,8 @@ int cmdExchange(CliRun& run) {
     };
 
     link::LinkSettings& s = ctx.settings();
-    link::ExchangeEngine engine(ctx.linkPort(), ctx.notifier());
+    link::ExchangeEngine& engine = ctx.engine();
     engine.configure(s, run.options.address.value_or(1));
-    engine.setLanguage(language);
-    engine.setLinkLog(&log);
     if (!ctx.linkPort().applyAndOpen(s)) {
         // A missing port fails without a message of its own.
         if (!ctx.linkPort().portExists(ctx.linkPort().portName()))
@@ -157,17 +156,20 @@ int cmdExchange(CliRun& run) {
     int sent = 0;
     int accepted = 0;
     QString refusal;
-    QObject::connect(&engine, &link::ExchangeEngine::frameSent, [&](const QByteArray&) { ++sent; });
-    QObject::connect(&engine, &link::ExchangeEngine::replyAccepted, [&](quint8, quint8, const QByteArray& p) {
-        ++accepted;
-        payloads.append(QString::fromLatin1(p.toHex().toUpper()));
-    });
-    QObject::connect(&engine, &link::ExchangeEngine::transferComplete, [&] { finish(Outcome::Done); });
-    QObject::connect(&engine, &link::ExchangeEngine::statusReported, [&](quint8, const QString& text) {
-        refusal = text;
-        finish(Outcome::Refused);
-    });
-    QObject::connect(&engine, &link::ExchangeEngine::linkLost, [&] {
+    QObject::connect(&engine, &link::ExchangeEngine::frameSent, &scope, [&](const QByteArray&) { ++sent; });
+    QObject::connect(&engine, &link::ExchangeEngine::replyAccepted, &scope,
+                     [&](quint8, quint8, const QByteArray& p) {
+                         ++accepted;
+                         payloads.append(QString::fromLatin1(p.toHex().toUpper()));
+                     });
+    QObject::connect(&engine, &link::ExchangeEngine::transferComplete, &scope,
+                     [&] { finish(Outcome::Done); });
+    QObject::connect(&engine, &link::ExchangeEngine::statusReported, &scope,
+                     [&](quint8, const QString& text) {
+                         refusal = text;
+                         finish(Outcome::Refused);
+                     });
+    QObject::connect(&engine, &link::ExchangeEngine::linkLost, &scope, [&] {
         // Refused on every try: the corrector's answer is still in the buffer.
         const QByteArray last = engine.receiveBuffer();
         if (!last.isEmpty() && last.at(0) != 0)
@@ -183,10 +185,6 @@ int cmdExchange(CliRun& run) {
         if (accepted > 0) finish(Outcome::Done);
     };
     // The page check reads a page until two reads agree; the command reads the one page.
-    struct OnePage final : link::PageReadConsumer {
-    } onePage;
-    engine.consumers().pages = &onePage;
-
     if (op == link::opWrite)
         engine.startWrite(op, static_cast<quint8>(*at), data, s.retryCount, static_cast<quint16>(blocks - 1));
     else if (op == link::opPageRead)
@@ -202,6 +200,7 @@ int cmdExchange(CliRun& run) {
     guard.start(
         static_cast<int>(std::min<qint64>(perFrame * s.retryCount * (blocks + 6), 24 * 3600 * 1000LL)));
     loop.exec();
+    engine.consumers().items = nullptr;
     ctx.linkPort().closePort();
     writeTrace();
 

@@ -4,13 +4,16 @@ namespace tarn::shell {
 
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port)
     : root_(std::move(root)), notifier_(notifier), port_(std::move(port)), linkPort_(*port_, notifier_),
-      files_(root_) {
+      engine_(linkPort_, notifier_), files_(root_) {
     linkPort_.setPortMap(link::PortMap::load(root_));
+    engine_.setLinkLog(&linkLog_);
 }
 
 void AppContext::setLanguageIndex(int index) {
     languageIndex_ = index;
     linkPort_.setLanguage(index);
+    linkLog_.setLanguage(index);
+    engine_.setLanguage(index);
 }
 
 } // namespace tarn::shell

@@ -4,6 +4,8 @@
 #include "common/DataRoot.h"
 #include "common/Language.h"
 #include "common/Notifier.h"
+#include "link/ExchangeEngine.h"
+#include "link/LinkLog.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/SerialPort.h"
@@ -36,6 +38,9 @@ public:
     NotifierSwitch& notifier() { return notifier_; }
     link::SerialPort& serialPort() { return *port_; }
     link::LinkPort& linkPort() { return linkPort_; }
+    // The one exchange engine of the run, and the link log that the debugger window shows.
+    link::ExchangeEngine& engine() { return engine_; }
+    link::LinkLog& linkLog() { return linkLog_; }
     link::LinkSettings& settings() { return settings_; }
     const link::SettingsFiles& settingsFiles() const { return files_; }
 
@@ -53,6 +58,8 @@ private:
     NotifierSwitch notifier_;
     std::unique_ptr<link::SerialPort> port_;
     link::LinkPort linkPort_;
+    link::LinkLog linkLog_;
+    link::ExchangeEngine engine_;
     link::LinkSettings settings_;
     link::SettingsFiles files_;
     int languageIndex_ = 1;
