@@ -107,7 +107,7 @@ int cmdExchange(CliRun& run) {
         log.enabled = true;
         log.options.send.time = true;
         log.options.receive.time = true;
-        QObject::connect(&log, &link::LinkLog::entryAdded,
+        QObject::connect(&log, &link::LinkLog::entryAdded, &scope,
                          [&](link::LinkLog::Pane pane, const QStringList& lines) {
                              const QString mark = pane == link::LinkLog::Pane::Send ? QStringLiteral("-> ")
                                                                                     : QStringLiteral("<- ");
