@@ -36,6 +36,14 @@ struct ItemEnd final : link::ItemTransferConsumer {
     }
 };
 
+// A page is printed once its two reads agree.
+struct PageEnd final : link::PageReadConsumer {
+    std::function<void(const QByteArray&)> accepted;
+    void onPageAccepted(quint8, const QByteArray& payload) override {
+        if (accepted) accepted(payload);
+    }
+};
+
 constexpr quint8 kPasswordItemCode = 0xB0;
 constexpr int kPasswordItem = 48;
 
@@ -160,8 +168,14 @@ int cmdExchange(CliRun& run) {
     QObject::connect(&engine, &link::ExchangeEngine::replyAccepted, &scope,
                      [&](quint8, quint8, const QByteArray& p) {
                          ++accepted;
-                         payloads.append(QString::fromLatin1(p.toHex().toUpper()));
+                         if (op != link::opPageRead)
+                             payloads.append(QString::fromLatin1(p.toHex().toUpper()));
                      });
+    PageEnd pageEnd;
+    pageEnd.accepted = [&](const QByteArray& p) {
+        payloads.append(QString::fromLatin1(p.toHex().toUpper()));
+    };
+    engine.consumers().pages = &pageEnd;
     QObject::connect(&engine, &link::ExchangeEngine::transferComplete, &scope,
                      [&] { finish(Outcome::Done); });
     QObject::connect(&engine, &link::ExchangeEngine::statusReported, &scope,
@@ -201,6 +215,8 @@ int cmdExchange(CliRun& run) {
         static_cast<int>(std::min<qint64>(perFrame * s.retryCount * (blocks + 6), 24 * 3600 * 1000LL)));
     loop.exec();
     engine.consumers().items = nullptr;
+    engine.consumers().pages = nullptr;
+    engine.consumers().pages = nullptr;
     ctx.linkPort().closePort();
     writeTrace();
 

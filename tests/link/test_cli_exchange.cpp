@@ -91,6 +91,17 @@ TEST(CliExchange, AgainstTheSimulatorOnAPseudoTerminal) {
     EXPECT_EQ(archive.exitCode, 0);
     EXPECT_EQ(archive.out.count('\n'), 3);
 
+    // A parameter page goes out twice (the two reads agree) and is printed once.
+    CliResult page = runCli(base, {QStringLiteral("--address"), QStringLiteral("2"), QStringLiteral("--json"),
+                                   QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("page"),
+                                   QStringLiteral("--at"), QStringLiteral("64")});
+    EXPECT_EQ(page.exitCode, 0);
+    EXPECT_EQ(page.json.value(QStringLiteral("sent")).toInt(), 2);
+    const QJsonArray pages = page.json.value(QStringLiteral("payloads")).toArray();
+    ASSERT_EQ(pages.size(), 1);
+    // Word 99, the serial number 4123, is word 36 of the page.
+    EXPECT_EQ(pages.at(0).toString().mid(35 * 8, 8), QStringLiteral("1B100000"));
+
     CliResult refused =
         runCli(base, {QStringLiteral("--address"), QStringLiteral("2"), QStringLiteral("--lang"),
                       QStringLiteral("ru"), QStringLiteral("--json"), QStringLiteral("exchange"),
