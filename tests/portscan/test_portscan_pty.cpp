@@ -61,6 +61,12 @@ struct PtyBench {
         e.reply = reply;
         return add(n, std::make_unique<sim::ScriptedRole>(std::vector<sim::ScriptedRole::Entry>{e}));
     }
+    // The speed of the device's line when the scan logs the given line (its port is open then).
+    void watchBaud(int n, const QString& line, int& baud) {
+        QObject::connect(&log, &ScanLog::lineAdded, [this, n, line, &baud](const LogEntry& e) {
+            if (e.text == line) baud = lines[n]->programBaud();
+        });
+    }
     bool run(ScanMode mode) {
         QStringList map;
         for (int n = 1; n < limit; ++n)
@@ -83,7 +89,11 @@ TEST(PortScanPty, CorrectorsOnCom3AndCom5OnlyCom3IsReported) {
     const QByteArray reply = identificationReply("Tarn-NM 4.12 N01234");
     auto& com3 = b.scripted(3, hex("02 00 20 DD"), reply);
     auto& com5 = b.scripted(5, hex("02 00 20 DD"), reply);
+    b.scanner.setSpeedText(QStringLiteral("19200"));
+    int baud = 0;
+    b.watchBaud(3, QStringLiteral("контроль-COM3"), baud);
     ASSERT_TRUE(b.run(ScanMode::Corrector));
+    EXPECT_EQ(baud, 19200);
     const QStringList l = b.log.texts();
     EXPECT_EQ(l.mid(1, 2), (QStringList{QStringLiteral("COM3"), QStringLiteral("COM5")}));
     EXPECT_EQ(l.mid(l.size() - 4),
@@ -111,7 +121,11 @@ TEST(PortScanPty, TheAdapterIsFoundAndACorrectorsReplyRefused) {
     PtyBench b(4);
     b.scripted(2, hex("00 00 20 DF"), identificationReply("1QUON-2 3.05"));
     auto& adapter = b.add(3, std::make_unique<sim::AdapterRole>("USB-DTU adapter 2.1", 0, 5));
+    b.scanner.setSpeedText(QStringLiteral("19200")); // not for the adapter
+    int baud = 0;
+    b.watchBaud(3, QStringLiteral("контроль-COM3"), baud);
     ASSERT_TRUE(b.run(ScanMode::UsbAdapter));
+    EXPECT_EQ(baud, 115200);
     const QStringList l = b.log.texts();
     EXPECT_TRUE(l.contains(QStringLiteral("адаптер USB-DTU нет - COM2")));
     EXPECT_EQ(l.mid(l.size() - 3), (QStringList{printableText(adapter.reply()),

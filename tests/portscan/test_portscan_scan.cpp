@@ -209,21 +209,6 @@ TEST(PortScanModem, EveryModemIsListedAndOneWithoutIdentificationOnlyOnce) {
     EXPECT_EQ(b.writesTo(b.comWrites, 4).size(), 1);
 }
 
-TEST(PortScanAdapter, FoundAt115200AndTheScanEnds) {
-    Bench b;
-    b.present({2, 3});
-    b.answer(2, replyTo(hex("00 00 20 DF"), identificationReply("1QUON-2 3.05")));
-    b.answer(3, replyTo(hex("00 00 20 DF"), identificationReply("USB-DTU 2.1")));
-    b.scanner.setSpeedText(QStringLiteral("19200")); // not for the adapter
-    ASSERT_TRUE(b.run(ScanMode::UsbAdapter));
-    const QStringList l = b.lines();
-    EXPECT_TRUE(l.contains(QStringLiteral("адаптер USB-DTU нет - COM2")));
-    EXPECT_EQ(l.at(l.size() - 3), printableText(identificationReply("USB-DTU 2.1")));
-    EXPECT_EQ(l.at(l.size() - 2), QStringLiteral("адаптер USB-DTU подключен к порту -COM3"));
-    EXPECT_EQ(b.com.baud, 115200);
-    EXPECT_EQ(b.writesTo(b.comWrites, 2).first().bytes, hex("00 00 20 DF"));
-}
-
 TEST(PortScanUnit, ASilentPortGetsFourRequestsThenItsVerdict) {
     Bench b;
     b.present({2, 3});
