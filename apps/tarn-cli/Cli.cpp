@@ -19,11 +19,14 @@ const CommandEntry kCommands[] = {
     {"settings", "settings [show|defaults|set NAME=VALUE…|ports|language [UA|RU]|service-level CODE]",
      cmdSettings},
     {"port", "port open                 open the configured port as the port window does", cmdPort},
+    {"scan",
+     "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en]   find the port a device answers on",
+     cmdScan},
 };
 
 void printUsage(QTextStream& err) {
     err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
-           "                [--retries N] [--trace FILE] [--lang ua|ru] [--json] COMMAND [ARGS]\n"
+           "                [--retries N] [--trace FILE] [--lang ua|ru|en] [--json] COMMAND [ARGS]\n"
            "commands:\n";
     for (const auto& c : kCommands)
         err << "  " << c.usage << "\n";
@@ -131,8 +134,10 @@ int runCli(int argc, char** argv) {
                 opt.language = kUkrainian;
             else if (l == QLatin1String("ru"))
                 opt.language = kRussian;
+            else if (l == QLatin1String("en"))
+                opt.language = kEnglish; // the port scanner only
             else {
-                err << "tarn-cli: --lang is ua or ru\n";
+                err << "tarn-cli: --lang is ua, ru or en\n";
                 return kExitUsage;
             }
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
@@ -152,6 +157,10 @@ int runCli(int argc, char** argv) {
     if (!entry) {
         if (!commandName.isEmpty()) err << "tarn-cli: unknown command " << commandName << "\n";
         printUsage(err);
+        return kExitUsage;
+    }
+    if (opt.language == kEnglish && commandName != QLatin1String("scan")) {
+        err << "tarn-cli: --lang en is for scan only\n";
         return kExitUsage;
     }
 

@@ -29,7 +29,7 @@ struct GlobalOptions {
     std::optional<int> timeoutMs;
     std::optional<int> retries;
     QString traceFile;
-    std::optional<int> language; // --lang ua|ru
+    std::optional<int> language; // --lang ua|ru (en for scan)
     bool json = false;
 };
 
@@ -68,5 +68,6 @@ int runCli(int argc, char** argv);
 int cmdInit(CliRun& run);
 int cmdSettings(CliRun& run);
 int cmdPort(CliRun& run);
+int cmdScan(CliRun& run);
 
 } // namespace tarn::cli
