@@ -23,11 +23,14 @@ const CommandEntry kCommands[] = {
      "exchange --op read|archive-low|archive-high|page|write --at N [--count N] [--data HEX] [--blocks N]\n"
      "                            one request through the exchange engine; payloads in hexadecimal",
      cmdExchange},
+    {"scan",
+     "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en]   find the port a device answers on",
+     cmdScan},
 };
 
 void printUsage(QTextStream& err) {
     err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
-           "                [--retries N] [--trace FILE] [--lang ua|ru] [--json] COMMAND [ARGS]\n"
+           "                [--retries N] [--trace FILE] [--lang ua|ru|en] [--json] COMMAND [ARGS]\n"
            "commands:\n";
     for (const auto& c : kCommands)
         err << "  " << c.usage << "\n";
@@ -135,8 +138,10 @@ int runCli(int argc, char** argv) {
                 opt.language = kUkrainian;
             else if (l == QLatin1String("ru"))
                 opt.language = kRussian;
+            else if (l == QLatin1String("en"))
+                opt.language = kEnglish; // the port scanner only
             else {
-                err << "tarn-cli: --lang is ua or ru\n";
+                err << "tarn-cli: --lang is ua, ru or en\n";
                 return kExitUsage;
             }
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
@@ -156,6 +161,10 @@ int runCli(int argc, char** argv) {
     if (!entry) {
         if (!commandName.isEmpty()) err << "tarn-cli: unknown command " << commandName << "\n";
         printUsage(err);
+        return kExitUsage;
+    }
+    if (opt.language == kEnglish && commandName != QLatin1String("scan")) {
+        err << "tarn-cli: --lang en is for scan only\n";
         return kExitUsage;
     }
 

@@ -29,7 +29,7 @@ struct GlobalOptions {
     std::optional<int> timeoutMs;
     std::optional<int> retries;
     QString traceFile;
-    std::optional<int> language; // --lang ua|ru
+    std::optional<int> language; // --lang ua|ru (en for scan)
     bool json = false;
 };
 
@@ -69,5 +69,6 @@ int cmdInit(CliRun& run);
 int cmdSettings(CliRun& run);
 int cmdPort(CliRun& run);
 int cmdExchange(CliRun& run);
+int cmdScan(CliRun& run);
 
 } // namespace tarn::cli

@@ -1,0 +1,52 @@
+#pragma once
+// Helpers of the port scanner's tests: short intervals, waiting on the event loop, corrector replies.
+#include "portscan/FrameChecksum.h"
+#include "portscan/PortScanner.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+namespace tarn::portscan::test {
+
+// Every interval short, so a scan takes milliseconds; stepMs leaves a device a few ticks to answer.
+inline ScanTimings fastTimings(int stepMs = 5) {
+    ScanTimings t;
+    t.barMs = 20;
+    t.startMs = 1;
+    t.presenceMs = 1;
+    t.nextPortMs = 1;
+    t.stepMs = stepMs;
+    t.openPauseMs = 1;
+    t.dtrPulseMs = 1;
+    t.unitReplyTimeoutMs = 20;
+    t.unitReopenPauseMs = 5;
+    return t;
+}
+
+// Runs the event loop until pred holds or limitMs passes.
+template <class Pred> bool waitFor(Pred pred, int limitMs = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred() && t.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    return pred();
+}
+
+// Runs the event loop for ms milliseconds.
+inline void spin(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// A corrector's identification reply: status, the 32-byte payload (text padded with blanks), check byte.
+inline QByteArray identificationReply(const QByteArray& text, char status = '\x00', int payloadSize = 32) {
+    QByteArray r(1, status);
+    r += text.leftJustified(payloadSize, ' ', true);
+    r.append(static_cast<char>(frameChecksum(r)));
+    return r;
+}
+
+} // namespace tarn::portscan::test

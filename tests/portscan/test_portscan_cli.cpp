@@ -1,0 +1,104 @@
+// tarn-cli scan: the same scan without the window, against the simulator program on a pseudo-terminal.
+#include "ScanTestSupport.h"
+#include "common/TextFile.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using portscan::test::waitFor;
+
+namespace {
+
+// An installation whose COM2 is the simulator playing the scenario; COM1 does not exist.
+struct CliBench {
+    tarn::test::TempHome home;
+    QProcess sim;
+
+    bool startSimulator(const QByteArray& scenario) {
+        const QString path = home.root().root() + QStringLiteral("/scenario.json");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly)) return false;
+        f.write(scenario);
+        f.close();
+        writeTextLines(home.path(folder::Work, QStringLiteral("PortMap.000")),
+                       {QStringLiteral("COM1 ") + home.root().root() + QStringLiteral("/absent"),
+                        QStringLiteral("COM2 ") + home.root().root() + QStringLiteral("/COM2")});
+        home.write(folder::Work, QStringLiteral("Q_RS.000"), "3\r\n");
+        sim.start(QStringLiteral(TARN_SIM_PROGRAM),
+                  {QStringLiteral("--scenario"), path, QStringLiteral("--link"),
+                   home.root().root() + QStringLiteral("/COM2")});
+        return sim.waitForStarted(3000) && waitFor([&] { return sim.canReadLine(); }, 3000);
+    }
+    ~CliBench() {
+        if (sim.state() != QProcess::NotRunning) {
+            sim.terminate();
+            sim.waitForFinished(3000);
+        }
+    }
+    // Runs tarn-cli; returns its exit code and fills the lines it printed.
+    int cli(const QStringList& args, QStringList& lines) {
+        QProcess p;
+        p.start(QStringLiteral(TARN_CLI_PROGRAM),
+                QStringList{QStringLiteral("--home"), home.root().root()} + args);
+        if (!p.waitForStarted(3000)) return -1;
+        waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished(1000);
+            return -1;
+        }
+        lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return p.exitCode();
+    }
+};
+
+} // namespace
+
+TEST(PortScanCli, ACorrectorIsFoundAndTheLogPrinted) {
+    CliBench b;
+    // The identification reply: status, 32 bytes naming the corrector, the check byte.
+    const QByteArray reply = portscan::test::identificationReply("Tarn-NM 4.12 N01234");
+    ASSERT_TRUE(b.startSimulator(
+        R"({"devices": [{"role": "scripted", "replies": [{"request": "02 00 20 DD", "reply": ")" +
+        reply.toHex(' ') + R"("}]}]})"));
+    QStringList lines;
+    ASSERT_EQ(b.cli({QStringLiteral("scan"), QStringLiteral("--mode"), QStringLiteral("corrector"),
+                     QStringLiteral("--lang"), QStringLiteral("ru")},
+                    lines),
+              0);
+    QByteArray shown;
+    for (char c : reply)
+        if (static_cast<quint8>(c) >= 0x20) shown.append(c);
+    EXPECT_EQ(lines,
+              (QStringList{QStringLiteral("контроль рабочих портов RS-232"), QStringLiteral("COM2"),
+                           QStringLiteral("*Старт контроль соединения - \"корректор\""),
+                           QStringLiteral("контроль-COM2"),
+                           QStringLiteral("корректор \"ТАРН-НM\" ->") + QString::fromLatin1(shown),
+                           QStringLiteral("коppектор подключен к порту -COM2"), QStringLiteral("стоп!!!")}));
+}
+
+TEST(PortScanCli, AModemInTheLanguageOfTheFileAndNothingFound) {
+    CliBench b;
+    ASSERT_TRUE(b.startSimulator(R"({"role": "modem", "info": "Sim modem 56000"})"));
+    b.home.write(folder::Work, QStringLiteral("Type_Leng.000"), "UA\r\nEN \r\n");
+    QStringList lines;
+    ASSERT_EQ(b.cli({QStringLiteral("scan"), QStringLiteral("--mode"), QStringLiteral("modem")}, lines), 0);
+    EXPECT_EQ(lines.mid(2),
+              (QStringList{QStringLiteral("*Start connection control - \"modem\""),
+                           QStringLiteral("control-COM2"), QStringLiteral("modem port - COM2"),
+                           QStringLiteral("ATI0Sim modem 56000OK"), QStringLiteral("stop!!!")}));
+
+    // No port to examine: nothing found.
+    b.home.write(folder::Work, QStringLiteral("Q_RS.000"), "1\r\n");
+    EXPECT_EQ(b.cli({QStringLiteral("--lang"), QStringLiteral("ua"), QStringLiteral("scan"),
+                     QStringLiteral("--mode"), QStringLiteral("dtu2mb")},
+                    lines),
+              1);
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("контроль робочих портів RS-232"),
+                                  QStringLiteral("*Старт контроль з’єднання - \"USB-DTU-2MB\""),
+                                  QStringLiteral("стоп!!!")}));
+    EXPECT_EQ(b.cli({QStringLiteral("scan"), QStringLiteral("--mode"), QStringLiteral("toaster")}, lines), 2);
+}
