@@ -7,7 +7,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 BIN="${BUILD_DIR:-build}/bin"
 HOME_DIR="${TARN_DEMO_HOME:-$PWD/demo}"
-SCENARIO="${TARN_DEMO_SCENARIO:-$PWD/tools/corrector-sim/scenarios/demo.json}"
+SCENARIO="${TARN_DEMO_SCENARIO:-$PWD/tools/corrector-sim/scenarios/corrector.json}"
 
 "$BIN/tarn-cli" --home "$HOME_DIR" init >/dev/null
 # COM1 of the demo installation is the simulator's pseudo-terminal.

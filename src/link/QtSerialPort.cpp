@@ -14,7 +14,8 @@ QtSerialPort::~QtSerialPort() {
 }
 
 bool QtSerialPort::deviceExists(const QString& device) {
-    if (port_.isOpen() && port_.portName() == device) return true;
+    // The port we hold exists; probing it again would disturb its line settings.
+    if (port_.isOpen() && device == device_) return true;
     QSerialPort probe;
     probe.setPortName(device);
     if (probe.open(QIODevice::ReadWrite)) {
@@ -27,6 +28,7 @@ bool QtSerialPort::deviceExists(const QString& device) {
 
 bool QtSerialPort::open(const QString& device) {
     if (port_.isOpen()) port_.close();
+    device_ = device;
     port_.setPortName(device);
     port_.setBaudRate(baud_);
     port_.setDataBits(QSerialPort::Data8);

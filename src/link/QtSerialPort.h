@@ -24,6 +24,7 @@ public:
 private:
     QSerialPort port_;
     qint32 baud_ = 9600;
+    QString device_;
 };
 
 } // namespace tarn::link
