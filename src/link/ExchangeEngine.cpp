@@ -545,6 +545,14 @@ void ExchangeEngine::onReplyTimeout() {
         logFailure(LinkLogCode::CountDiffers, copy);
 }
 
+void ExchangeEngine::abandonRequest() {
+    replyTimer_.stop();
+    writeTimer_.stop();
+    pendingFrame_.clear();
+    awaitingReply_ = false;
+    state_.retriesLeft = 0;
+}
+
 void ExchangeEngine::giveUpWithoutLink() {
     replyTimer_.stop();
     writeTimer_.stop();

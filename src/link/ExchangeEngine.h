@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QTimer>
 #include <optional>
+#include <utility>
 
 namespace tarn::link {
 
@@ -61,6 +62,13 @@ public:
     void startPageRead(quint8 page);
 
     void onReceived(const QByteArray& chunk);
+    // F10 in a waiting window: the reply timer stops, nothing is resent, a frame still in its write
+    // pause is dropped.
+    void abandonRequest();
+    // "СТОП" in the read window: the block in flight is the last one. Returns the blocks that were left.
+    quint16 endAfterCurrentBlock() { return std::exchange(state_.blocksLeft, quint16(0)); }
+    // The no-link indicator, for a part that gives up on its own.
+    void showNoLinkIndication() { showNoLink(); }
     void onReplyTimeout();
 
     // A frame is waiting for its write pause, or a reply for its timer.

@@ -33,4 +33,3 @@ inline QByteArray writeFrame(int deviceAddress, quint8 itemCode, const QByteArra
 }
 
 } // namespace tarn::test
-

@@ -1,0 +1,225 @@
+#include "link/OperationStart.h"
+
+#include "common/Language.h"
+#include "link/ReadQueue.h"
+
+namespace tarn::link {
+
+int readKindForOperation(int code) {
+    switch (code) {
+    case operation::ReadAll:
+        return read_kind::ReadAll;
+    case operation::Parameters:
+        return read_kind::Parameters;
+    case operation::Hourly:
+    case operation::Daily:
+    case operation::Monthly:
+    case operation::Alarm:
+    case operation::Interference:
+        return code;
+    case operation::Operative:
+        return read_kind::Operative;
+    case operation::Clock:
+        return read_kind::Clock;
+    case operation::Measurement:
+        return read_kind::Measurement;
+    default:
+        return 0;
+    }
+}
+
+OperationStart::OperationStart(ExchangeEngine& engine, LinkPort& port, const LinkSettings& settings,
+                               Notifier& notifier, QObject* parent)
+    : QObject(parent), engine_(engine), port_(port), settings_(settings), notifier_(notifier) {
+    stepTimer_.setSingleShot(true);
+    connect(&stepTimer_, &QTimer::timeout, this, &OperationStart::step);
+    connect(&engine_, &ExchangeEngine::replyAccepted, this,
+            [this](quint8 op, quint8 block, const QByteArray& p) {
+                if (!running_ || op != opRead || block != 0) return;
+                latest_ = p;
+                replyArrived_ = true;
+            });
+    connect(&engine_, &ExchangeEngine::linkLost, this, [this] {
+        if (running_) linkFailed_ = true;
+    });
+}
+
+QString OperationStart::portBusyText() const {
+    return uaRu(language_, "Увага!!! Порт зайнятий", "Внимание!!!  Порт занят");
+}
+QString OperationStart::noModemConnectionText() const {
+    return uaRu(language_, "Немає з’єднання з модемом!", "Нет соединения с модемом!!!");
+}
+QString OperationStart::portOpenErrorText(const QString& port) const {
+    return uaRu(language_, "Помилка відкриття порту", "Ошибка открытия порта") + port;
+}
+QString OperationStart::windowCaption() const {
+    return uaRu(language_, "Контроль версії коректора", "Контроль версии корректора");
+}
+QString OperationStart::windowStopLine() const {
+    return uaRu(language_, "Зупинка контролю – клавіша \"F10\"", "Останов контроля  - клавиша   \"F10\"");
+}
+
+OperationStart::StartResult OperationStart::startOperation(int code) {
+    const bool modem = settings_.modemUsed;
+    auto& modes = engine_.modes();
+    if (modes.pollingActive) {
+        notifier_.message(MessageKind::Warning, portBusyText());
+        return StartResult::Refused;
+    }
+    if (modem && !modes.modemConnected) {
+        notifier_.message(MessageKind::Warning, noModemConnectionText());
+        return StartResult::Refused;
+    }
+    if (identifying()) return StartResult::Refused; // one operation at a time
+    code_ = code;
+    modes.stopRequested = false;
+    if (!port_.portExists(settings_.corrPort)) {
+        notifier_.message(MessageKind::Error, portOpenErrorText(settings_.corrPort));
+        return StartResult::Refused;
+    }
+    if (!modem) {
+        const bool open =
+            hooks_.reinitPort ? hooks_.reinitPort() : (port_.closePort(), port_.applyAndOpen(settings_));
+        if (!open) return StartResult::Refused;
+    }
+    if (port_.linkBroken()) return StartResult::Refused;
+    if (code >= operation::AlarmCheck && code <= operation::CalibrationWrite) {
+        QTimer::singleShot(directDelayMs, this, [this, code] { runDirect(code); });
+        return StartResult::Direct;
+    }
+    startIdentification(IdentificationMode::RunOperation);
+    return StartResult::Identifying;
+}
+
+void OperationStart::runDirect(int code) {
+    auto& modes = engine_.modes();
+    modes.parameterTransfer = false;
+    switch (code) {
+    case operation::AlarmCheck:
+        // The user asked: the answer is shown, no warning box.
+        modes.alarmCheckRequested = true;
+        engine_.startRead(opRead, 19, 6, engine_.settings().retryCount, 0);
+        return;
+    case operation::Poll:
+        modes.archiveKind = read_kind::Measurement;
+        engine_.startRead(opRead, 3, 46, engine_.settings().retryCount, 0);
+        return;
+    default:
+        // The coefficient windows start their own transfers.
+        if (hooks_.runDirect) hooks_.runDirect(code);
+        return;
+    }
+}
+
+void OperationStart::startIdentification(IdentificationMode mode) {
+    mode_ = mode;
+    running_ = true;
+    stopped_ = false;
+    linkFailed_ = false;
+    disagreements_ = 0;
+    step_ = 0;
+    identified_ = false;
+    if (hooks_.identificationShown) hooks_.identificationShown();
+    stepTimer_.start(stepIntervalMs);
+}
+
+void OperationStart::readIdentification() {
+    replyArrived_ = false;
+    engine_.modes().archiveKind = read_kind::Version;
+    engine_.modes().parameterTransfer = false;
+    engine_.startRead(opRead, 0, corrector::IdentificationString::kSize, engine_.settings().retryCount, 0);
+}
+
+void OperationStart::step() {
+    if (!running_) return;
+    const bool usable = !port_.linkBroken() && !stopped_ && !linkFailed_;
+    switch (step_) {
+    case 0:
+        if (hooks_.identificationStarting) hooks_.identificationStarting();
+        previous_.clear();
+        readIdentification();
+        step_ = 1;
+        break;
+    case 1:
+        if (!usable) {
+            fail();
+            return;
+        }
+        if (replyArrived_) {
+            previous_ = latest_;
+            readIdentification();
+            step_ = 2;
+        }
+        break;
+    case 2:
+        if (!usable) {
+            fail();
+            return;
+        }
+        if (replyArrived_) {
+            if (latest_ != previous_) {
+                // The two reads differ: read again, but not for ever.
+                if (++disagreements_ >= maxDisagreements) {
+                    engine_.showNoLinkIndication();
+                    fail();
+                    return;
+                }
+                step_ = 0;
+                break;
+            }
+            identification_ = corrector::IdentificationString(latest_);
+            identified_ = true;
+            const auto check = corrector::CheckVersion(identification_, language_);
+            if (!check.accepted()) {
+                if (mode_ != IdentificationMode::Polling)
+                    notifier_.message(MessageKind::Error, check.message);
+                if (hooks_.resetCorrectorWindow) hooks_.resetCorrectorWindow();
+                fail();
+                return;
+            }
+            profile_ = corrector::DeriveModelProfile(identification_, 0);
+            finish(true);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    stepTimer_.start(stepIntervalMs);
+}
+
+void OperationStart::finish(bool accepted) {
+    running_ = false;
+    stepTimer_.stop();
+    if (hooks_.identificationClosed) hooks_.identificationClosed();
+    if (accepted) {
+        switch (mode_) {
+        case IdentificationMode::RunOperation:
+            if (hooks_.runOperation) hooks_.runOperation(code_);
+            break;
+        case IdentificationMode::ProgramCheck:
+            if (hooks_.programCheck) hooks_.programCheck(identification_);
+            break;
+        case IdentificationMode::Polling:
+            if (hooks_.pollingStepDone) hooks_.pollingStepDone(true);
+            break;
+        }
+    } else if (mode_ == IdentificationMode::Polling && hooks_.pollingStepDone) {
+        hooks_.pollingStepDone(false);
+    }
+    emit identificationFinished(accepted);
+}
+
+void OperationStart::fail() {
+    finish(false);
+}
+
+void OperationStart::stopIdentification() {
+    if (!running_) return;
+    stopped_ = true;
+    engine_.abandonRequest();
+    fail();
+}
+
+} // namespace tarn::link
