@@ -23,6 +23,7 @@ const CommandEntry kCommands[] = {
      "exchange --op read|archive-low|archive-high|page|write --at N [--count N] [--data HEX] [--blocks N]\n"
      "                            one request through the exchange engine; payloads in hexadecimal",
      cmdExchange},
+    {"identify", "identify [--json]         identify the corrector as every operation does", cmdIdentify},
     {"scan",
      "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en]   find the port a device answers on",
      cmdScan},

@@ -70,5 +70,6 @@ int cmdSettings(CliRun& run);
 int cmdPort(CliRun& run);
 int cmdExchange(CliRun& run);
 int cmdScan(CliRun& run);
+int cmdIdentify(CliRun& run);
 
 } // namespace tarn::cli

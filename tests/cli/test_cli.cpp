@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -96,4 +97,70 @@ TEST(Cli, UnknownCommandsAndBadOptionsAreUsageErrors) {
     EXPECT_EQ(cli({QStringLiteral("frobnicate")}).code, 2);
     EXPECT_EQ(cli({QStringLiteral("--address"), QStringLiteral("15"), QStringLiteral("settings")}).code, 2);
     EXPECT_EQ(cli({QStringLiteral("--lang"), QStringLiteral("de"), QStringLiteral("settings")}).code, 2);
+}
+
+namespace {
+// The simulator program on a pseudo-terminal, mapped as COM1 of the installation.
+struct SimProgram {
+    QProcess process;
+    bool start(const test::TempHome& home, const QByteArray& scenarioJson) {
+        const QString scenario = home.root().root() + QStringLiteral("/scenario.json");
+        QFile f(scenario);
+        if (!f.open(QIODevice::WriteOnly)) return false;
+        f.write(scenarioJson);
+        f.close();
+        const QString linkPath = home.root().root() + QStringLiteral("/COM1");
+        home.write(folder::Work, QStringLiteral("PortMap.000"),
+                   QByteArray("COM1 ") + linkPath.toUtf8() + "\r\n");
+        process.start(QStringLiteral(TARN_SIM_PROGRAM),
+                      {QStringLiteral("--scenario"), scenario, QStringLiteral("--link"), linkPath});
+        if (!process.waitForStarted(5000)) return false;
+        QElapsedTimer t;
+        t.start();
+        while (!process.canReadLine() && t.elapsed() < 5000)
+            process.waitForReadyRead(50);
+        return process.readLine().startsWith("pty ");
+    }
+    ~SimProgram() {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+};
+} // namespace
+
+TEST(Cli, IdentifyAgainstTheSimulatedCorrector) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(
+        sim.start(home, R"({"role": "corrector", "serial": 4000, "identification": "V Tarn-sim r44s"})"));
+    Result r = cli(
+        {QStringLiteral("--home"), home.root().root(), QStringLiteral("--json"), QStringLiteral("identify")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject o = r.json();
+    EXPECT_EQ(o.value(QStringLiteral("modelLetter")).toString(), QStringLiteral("r"));
+    EXPECT_EQ(o.value(QStringLiteral("version")).toString(), QStringLiteral("44s"));
+    EXPECT_TRUE(
+        o.value(QStringLiteral("identification")).toString().startsWith(QStringLiteral("V Tarn-sim r44s")));
+    const QJsonObject p = o.value(QStringLiteral("profile")).toObject();
+    for (const char* key :
+         {"series2Model", "meterCoefModel", "calibModel", "calibModel2", "hfModel", "secondPort",
+          "languageSetting", "heatEnergy", "gasSelection", "archiveDepth", "archivePages"})
+        EXPECT_TRUE(p.contains(QLatin1String(key))) << key;
+
+    // Another address: silence, exit 1 after the retries.
+    r = cli({QStringLiteral("--home"), home.root().root(), QStringLiteral("--address"), QStringLiteral("5"),
+             QStringLiteral("--timeout"), QStringLiteral("100"), QStringLiteral("--retries"),
+             QStringLiteral("2"), QStringLiteral("identify")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("RS-232"));
+}
+
+TEST(Cli, IdentifyRefusesAnOlderVersion) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "identification": "X Tarn-sim X40C"})"));
+    Result r = cli({QStringLiteral("--home"), home.root().root(), QStringLiteral("--lang"),
+                    QStringLiteral("ru"), QStringLiteral("identify")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains("\"Quon\""));
 }

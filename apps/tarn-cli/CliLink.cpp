@@ -1,0 +1,48 @@
+#include "CliLink.h"
+
+#include "common/TextFile.h"
+#include "link/ExchangeEngine.h"
+#include "link/LinkLog.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+namespace tarn::cli {
+
+CliLink::CliLink(CliRun& run) : run_(run) {
+    shell::AppContext& ctx = *run.context;
+    ctx.engine().configure(ctx.settings(), run.options.address.value_or(1));
+    link::LinkLog& log = ctx.linkLog();
+    if (!run.options.traceFile.isEmpty()) {
+        log.enabled = true;
+        log.options.send.time = true;
+        log.options.receive.time = true;
+        QObject::connect(&log, &link::LinkLog::entryAdded, &scope_,
+                         [this](link::LinkLog::Pane pane, const QStringList& lines) {
+                             const QString mark = pane == link::LinkLog::Pane::Send ? QStringLiteral("-> ")
+                                                                                    : QStringLiteral("<- ");
+                             for (const QString& l : lines)
+                                 trace_.append(mark + l);
+                         });
+    }
+}
+
+CliLink::~CliLink() {
+    writeTrace();
+}
+
+bool CliLink::waitUntil(const std::function<bool()>& done, int limitMs) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return done();
+}
+
+void CliLink::writeTrace() {
+    if (run_.options.traceFile.isEmpty()) return;
+    if (!writeTextLines(run_.options.traceFile, trace_))
+        run_.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + run_.options.traceFile);
+}
+
+} // namespace tarn::cli

@@ -1,0 +1,31 @@
+#pragma once
+// What the commands that talk to a corrector share: the engine configured from the settings and the
+// options, the --trace file, and waiting in the event loop until the work is done.
+#include "Cli.h"
+
+#include <QObject>
+#include <functional>
+
+namespace tarn::cli {
+
+class CliLink {
+public:
+    explicit CliLink(CliRun& run);
+    ~CliLink();
+    CliLink(const CliLink&) = delete;
+    CliLink& operator=(const CliLink&) = delete;
+
+    // Runs the event loop until done() holds. Every wait ends: the engine's own time-outs and retries
+    // bound it; limitMs is only a last guard.
+    bool waitUntil(const std::function<bool()>& done, int limitMs = 600000);
+    // The trace file gets what the link log showed.
+    void writeTrace();
+    QObject& scope() { return scope_; }
+
+private:
+    CliRun& run_;
+    QObject scope_;
+    QStringList trace_;
+};
+
+} // namespace tarn::cli
