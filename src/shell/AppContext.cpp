@@ -4,7 +4,8 @@ namespace tarn::shell {
 
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port)
     : root_(std::move(root)), notifier_(notifier), port_(std::move(port)), linkPort_(*port_, notifier_),
-      engine_(linkPort_, notifier_), files_(root_) {
+      engine_(linkPort_, notifier_), files_(root_), operationStart_(engine_, linkPort_, settings_, notifier_),
+      readRun_(engine_, settings_) {
     linkPort_.setPortMap(link::PortMap::load(root_));
     engine_.setLinkLog(&linkLog_);
 }
@@ -14,6 +15,8 @@ void AppContext::setLanguageIndex(int index) {
     linkPort_.setLanguage(index);
     linkLog_.setLanguage(index);
     engine_.setLanguage(index);
+    operationStart_.setLanguage(index);
+    readRun_.setLanguage(index);
 }
 
 } // namespace tarn::shell

@@ -8,6 +8,8 @@
 #include "link/LinkLog.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
+#include "link/OperationStart.h"
+#include "link/ReadRun.h"
 #include "link/SerialPort.h"
 #include "shell/CommandLine.h"
 
@@ -43,6 +45,9 @@ public:
     link::LinkLog& linkLog() { return linkLog_; }
     link::LinkSettings& settings() { return settings_; }
     const link::SettingsFiles& settingsFiles() const { return files_; }
+    // The gate of every corrector operation, and the read run of the read window.
+    link::OperationStart& operationStart() { return operationStart_; }
+    link::ReadRun& readRun() { return readRun_; }
 
     int languageIndex() const { return languageIndex_; }
     void setLanguageIndex(int index);
@@ -62,6 +67,8 @@ private:
     link::ExchangeEngine engine_;
     link::LinkSettings settings_;
     link::SettingsFiles files_;
+    link::OperationStart operationStart_;
+    link::ReadRun readRun_;
     int languageIndex_ = 1;
 };
 
