@@ -534,8 +534,9 @@ void CorrectorWindowModel::ReadItem(int item, const QString& caption) {
     state_.pendingItem = effective;
     state_.pendingIsWrite = false;
     state_.pendingCaption = caption;
-    link_.readItem(e->code, ItemReadCount(effective));
+    // The wait window is up before the request leaves, so a reply can always close it.
     if (!readBack_) openWait(false, caption);
+    link_.readItem(e->code, ItemReadCount(effective));
 }
 
 bool CorrectorWindowModel::WriteItem(int item, const QString& text, const QString& caption, bool confirm) {
@@ -579,8 +580,8 @@ bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QS
     state_.pendingIsWrite = true;
     state_.pendingCaption = caption;
     const bool password = e->kind == ItemKind::Password;
-    link_.writeItem(e->code, ItemWriteData(effective, *headerSerial_, encoded.value), password);
     openWait(true, caption);
+    link_.writeItem(e->code, ItemWriteData(effective, *headerSerial_, encoded.value), password);
     return true;
 }
 
