@@ -316,13 +316,78 @@ bool isScaledCounter(int item) {
     return item == 11 || item == 62 || item == 69;
 }
 
+// A decimal number as digits × 10^-scale, kept exactly. Fraction digits past 18 cannot change a whole
+// count of pulses or thousandths, so they are dropped.
+__extension__ typedef __int128 Wide;
+
+struct DecimalNumber {
+    bool negative = false;
+    Wide digits = 0;
+    int scale = 0;
+};
+
+std::optional<DecimalNumber> exactDecimal(const QString& text) {
+    QString t = normalisedNumber(text);
+    DecimalNumber d;
+    int exponent = 0;
+    const qsizetype e = t.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+    if (e >= 0) {
+        bool ok = false;
+        exponent = t.mid(e + 1).toInt(&ok);
+        if (!ok || exponent > 18 || exponent < -18) return std::nullopt;
+        t.truncate(e);
+    }
+    if (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) {
+        d.negative = t.startsWith(QLatin1Char('-'));
+        t.remove(0, 1);
+    }
+    bool fraction = false;
+    int significant = 0;
+    for (QChar c : t) {
+        if (c == QLatin1Char('.')) {
+            fraction = true;
+            continue;
+        }
+        if (fraction && d.scale >= 18) continue;
+        if (d.digits != 0 && ++significant > 30) return std::nullopt;
+        d.digits = d.digits * 10 + (c.unicode() - '0');
+        if (fraction) ++d.scale;
+    }
+    d.scale -= exponent;
+    for (; d.scale < 0; ++d.scale)
+        d.digits *= 10;
+    return d;
+}
+
+// The pulse weights and the thousandths of Gcal as exact decimal factors; nothing for the GJ factor.
+std::optional<DecimalNumber> decimalFactor(int item, const ParameterImage& image) {
+    if (item == 69) {
+        if (image.heatInGj()) return std::nullopt;
+        return DecimalNumber{false, 1000, 0};
+    }
+    const QString entry = ChoiceText(ValueList::PulseWeights5, image.pulseWeightIndex(), kRussian);
+    return exactDecimal(entry.isEmpty() ? QStringLiteral("1") : entry);
+}
+
+// trunc(value × factor) computed in decimal, so that 0.29 × 100 gives 29 pulses.
+std::optional<double> scaledExactly(const QString& text, int item, const ParameterImage& image) {
+    const auto value = exactDecimal(text);
+    const auto factor = decimalFactor(item, image);
+    if (!value || !factor) return std::nullopt;
+    Wide product = value->digits * factor->digits;
+    for (int s = value->scale + factor->scale; s > 0; --s)
+        product /= 10;
+    const double whole = static_cast<double>(product);
+    return value->negative ? -whole : whole;
+}
+
 EncodedItem encodeScaledCounter(const ItemEntry& entry, const QString& text, const ParameterImage& image,
                                 const ItemContext& context) {
     const int lang = context.languageIndex;
     const auto entered = parseDecimal(text);
     if (!entered) return refuse(checkFailure(CheckResult::valueSyntax, lang));
     const double factor = counterFactor(entry.item, image);
-    const double stored = std::trunc(*entered * factor);
+    const double stored = scaledExactly(text, entry.item, image).value_or(std::trunc(*entered * factor));
     // The stored counter must stay within the item's range; the message gives the bounds as shown.
     const QString lo = floatBoundText(static_cast<float>(entry.minValue / factor));
     const QString hi = floatBoundText(static_cast<float>(entry.maxValue / factor));

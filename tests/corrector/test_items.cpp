@@ -367,6 +367,21 @@ TEST(ItemEncode, Passwords) {
     EXPECT_EQ(refusal(61, QStringLiteral("10000")), QStringLiteral("Переменная  больше допуска!0..9999"));
 }
 
+TEST(ItemEncode, CountersScaleTheTypedDecimalExactly) {
+    // 0.29 × 100 is 28.999999999999996 in binary floating point; the typed value scales to 29 pulses.
+    const ParameterImage weight100 = imageWith(2, "00 02 00 00");
+    EXPECT_EQ(bytes(11, QStringLiteral("0.29"), weight100), hex("1D 00 00 00"));
+    EXPECT_EQ(bytes(62, QStringLiteral("0.29"), weight100), hex("1D 00 00 00"));
+    EXPECT_EQ(bytes(11, QStringLiteral("0.57"), weight100), hex("39 00 00 00"));  // 57, not 56.99999999999999
+    EXPECT_EQ(bytes(11, QStringLiteral("0.299"), weight100), hex("1D 00 00 00")); // still truncated
+    EXPECT_EQ(bytes(11, QStringLiteral("2.9e-1"), weight100), hex("1D 00 00 00"));
+    // Weight "0.01": 4.56 × 0.01 = 0.0456 pulses, truncated to 0; 1234 × 0.01 = 12.
+    const ParameterImage weight001 = imageWith(2, "00 04 00 00");
+    EXPECT_EQ(bytes(11, QStringLiteral("1234"), weight001), hex("0C 00 00 00"));
+    // Heat energy in thousandths of Gcal goes the same way.
+    EXPECT_EQ(bytes(69, QStringLiteral("0.29")), hex("22 01 00 00"));
+}
+
 TEST(ItemEncode, CountersStayWithinTheirRange) {
     // Meter counter: pulses = m³ × pulse weight, at most 1 000 000 000 pulses.
     EXPECT_EQ(bytes(11, QStringLiteral("1000")), hex("E8 03 00 00"));

@@ -1,11 +1,12 @@
 #include "shell/windows/TMenuCorr.h"
 
 #include "common/LanguageFile.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "corrector/windows/TCorrect.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TfInitPort.h"
 #include "shell/ShellTexts.h"
 #include "shell/windows/TAboutForm.h"
-#include "shell/windows/TCorrectPreview.h"
 #include "shell/windows/WaitWindow.h"
 
 #include <QApplication>
@@ -127,11 +128,23 @@ bool TMenuCorr::RunInitialisation() {
 
 void TMenuCorr::openCorrectorWindow() {
     hide();
-    TCorrectPreview window(ctx_, this);
-    connect(&window, &TCorrectPreview::reinitRequested, &window, [this, &window] {
-        reinitPort(ctx_.settings());
-        window.refresh();
-    });
+    // Until the exchange engine takes the corrector window's requests, each of them ends as a transfer
+    // without a reply.
+    struct UnconnectedLink final : corrector::ParameterLink {
+        corrector::CorrectorWindowModel* model = nullptr;
+        void readItem(quint8, int) override { model->onTransferFailed(); }
+        void writeItem(quint8, const QByteArray&, bool) override { model->onTransferFailed(); }
+        void readPage(quint16) override { model->onTransferFailed(); }
+        void writeRestart() override {}
+    } unconnected;
+    corrector::CorrectorWindowModel model(unconnected, ctx_.notifier(), ctx_.settings(),
+                                          ctx_.languageIndex());
+    unconnected.model = &model;
+    corrector::TCorrect::Hooks hooks;
+    // Every operation begins by opening the port again.
+    hooks.startOperation = [this](int) { reinitPort(ctx_.settings()); };
+    corrector::TCorrect window(model, ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks, this);
+    window.applyChannelSettings(ctx_.settings());
     window.exec();
     // Closing the corrector window ends the program: the port is closed first.
     if (!ctx_.settings().rsOff) ctx_.linkPort().closePort();

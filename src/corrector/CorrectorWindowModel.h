@@ -1,0 +1,344 @@
+#pragma once
+// The corrector window without its widgets: what every field shows, which fields a model has, which
+// are editable at the access level, and what Enter, F5, a key release, a menu item or a reply does.
+// Requests leave through ParameterLink; the engine reports the replies back through the on* methods.
+#include "common/Notifier.h"
+#include "corrector/Identification.h"
+#include "corrector/ItemTable.h"
+#include "corrector/ModelProfile.h"
+#include "corrector/ParameterImage.h"
+#include "corrector/Units.h"
+#include "link/LinkSettings.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <optional>
+
+namespace tarn::corrector {
+
+inline constexpr int kPasswordSlots = 7; // operator A, B, C, master E, F, configurator, verifier
+inline constexpr int kTabPages = 9;
+inline constexpr int kFirstPasswordItem = 48;
+inline constexpr int kFirstPasswordChangeItem = 55;
+inline constexpr const char* kNoDataText = "X";
+// Blanks with the separators: the cleared date and time fields.
+inline constexpr const char* kClearedDateText = "  .  .    ";
+inline constexpr const char* kClearedTimeText = "  :  ";
+
+// The requests of the corrector window. The engine sends them (one outstanding at a time) and reports
+// the outcome through the window model's on* methods.
+class ParameterLink {
+public:
+    virtual ~ParameterLink() = default;
+    // opRead of one item: 6 bytes, 64 for text items.
+    virtual void readItem(quint8 code, int count) = 0;
+    // opWrite of one item; passwordOp marks a password entry (a refusal then names the password).
+    virtual void writeItem(quint8 code, const QByteArray& data, bool passwordOp) = 0;
+    // opPageRead of the 64 words from word.
+    virtual void readPage(quint16 word) = 0;
+    // opWrite at address 0 with 1E E1, one try.
+    virtual void writeRestart() = 0;
+};
+
+struct CorrectorWindowState {
+    ParameterImage image;
+    ModelProfile profile;
+    int accessLevel = kAccessNone;
+    std::array<bool, kPasswordSlots> passwordMarks{};
+    int pendingItem = 0;
+    QString pendingCaption;
+    bool pendingIsWrite = false;
+    quint16 nextWord = 0;
+    QString pressureUnitText;
+};
+
+// The tab pages in their order.
+enum class Page { Gas, Meter, Work, Work2, Abnormal, Installation, Volumes, Measurement, Version };
+
+enum class Field {
+    // "ГАЗ"
+    Density,
+    Co2,
+    N2,
+    Compressibility,
+    Method,
+    GaugePressure,
+    GasName,
+    Accounting,
+    HeatOfCombustion,
+    HeatUnit,
+    // "СЧЕТЧИК"
+    Qmin,
+    Qmax,
+    MeterCounter,
+    Qtrn,
+    Qtrs,
+    MeterSerial,
+    PulseWeight,
+    TotalStandardVolume,
+    Typesize,
+    PulseCoefficient,
+    TotalHeat,
+    MeterOutput,
+    // "УСТ. РАБ."
+    Date,
+    Time,
+    TimeCorrection,
+    DisplayTime,
+    ContractHour,
+    ContractDay,
+    SummerTime,
+    // second "УСТ. РАБ."
+    OperArchive,
+    PressureInterval,
+    TemperatureInterval,
+    Baud,
+    Address,
+    Terminator,
+    Baud2,
+    Terminator2,
+    MessageLanguage,
+    InterfaceType,
+    // "УСТ. ВНЕШТ."
+    SensorsOff,
+    PressureMin,
+    PressureMax,
+    TemperatureMax,
+    TemperatureMin,
+    PressureSubstitute,
+    TemperatureSubstitute,
+    AverageDailyFlow,
+    PressureConverter,
+    // "ИНСТАЛЯЦИЯ"
+    PressureUnit,
+    StandardPressure,
+    StandardTemperature,
+    QminSubstitute,
+    QminError,
+    BaroPressure,
+    Thermometer,
+    // "ОБЪЕМ"
+    WorkHour,
+    StandardHour,
+    AbnormalHour,
+    AbnormalStandardHour,
+    WorkDay,
+    StandardDay,
+    AbnormalDay,
+    AbnormalStandardDay,
+    WorkMonth,
+    StandardMonth,
+    AbnormalMonth,
+    AbnormalStandardMonth,
+    EnergyHour,
+    EnergyDay,
+    EnergyMonth,
+    // "ИЗМЕРЕНИЕ"
+    MeasPressure,
+    MeasTemperature,
+    MeasCompressibility,
+    MeasCorrection,
+    MeasFlow,
+    MeasStandardFlow,
+    MeasBatteryVoltage,
+    MeasBatteryResource,
+    MeasState,
+    // "ВЕРС. ПО"
+    Software,
+    InitDate,
+    Notes,
+    AlarmMask,
+    AlarmMask2,
+    // header panel
+    HeaderSerial,
+    MeterName,
+    Company,
+    Branch,
+    ModelName,
+    Count
+};
+inline constexpr int kFieldCount = static_cast<int>(Field::Count);
+
+// Which models have a field.
+enum class Shown {
+    Always,
+    NoPressurePanels, // pressure thresholds and the pressure converter limit
+    PressurePanels,   // gauge and barometric pressure (series 2 and calibration models)
+    NotMeterCoef,     // pulse weight, Qtrn, the Qmin<Q<Qtrn error, the minimum-flow substitution
+    TypesizeOrDn,     // typesize on calibration models, nominal diameter on the meter-coefficient model
+    CalibTable,       // pulse coefficient
+    SecondPort,
+    LanguageSetting,
+    HeatEnergy,
+    GasSelection,
+    StandardFlow, // meter-coefficient and calibration models
+};
+
+struct FieldSpec {
+    Field field;
+    int page; // Page index; -1 for the header panel
+    int item; // 0: not an item
+    Shown shown;
+    const char* captionUa; // nullptr: the item's caption
+    const char* captionRu;
+};
+const FieldSpec& fieldSpec(Field field);
+bool isVisibleFor(Field field, const ModelProfile& profile);
+// Field of an item (the date field for items 16 and 17); nothing for items without one.
+std::optional<Field> fieldOfItem(int item);
+
+QString PageCaption(int page, int languageIndex);
+// F5: the next tab page, after the ninth the first.
+int NextPage(int page);
+
+// The field editability at the level, with the model exceptions of Qmin, Qmax, Qtrn, Qtrs, the meter
+// counter, the meter serial number and the typesize.
+bool isItemEditable(int item, int accessLevel, const ModelProfile& profile);
+
+// The header texts: the corrector serial 5 digits; on calibration models the meter serial 7 digits,
+// "/" and the corrector serial.
+QString serialText(quint32 serial);
+QString complexNumberText(quint32 meterSerial, quint32 correctorSerial);
+
+struct FieldView {
+    QString text;
+    bool visible = true;
+    bool editable = false;
+};
+
+struct PasswordWindowView {
+    std::array<bool, kPasswordSlots> changeEnabled{};
+    bool confirmationEnabled = false;
+    bool restartEnabled = false;
+};
+
+// What Enter in a field leads to.
+enum class EnterAction { Nothing, Read, Write };
+
+class CorrectorWindowModel final : public QObject {
+    Q_OBJECT
+public:
+    CorrectorWindowModel(ParameterLink& link, Notifier& notifier, const link::LinkSettings& settings,
+                         int languageIndex, QObject* parent = nullptr);
+
+    const CorrectorWindowState& state() const { return state_; }
+    int languageIndex() const { return languageIndex_; }
+    void setLanguageIndex(int languageIndex);
+
+    const FieldView& view(Field field) const { return views_[static_cast<int>(field)]; }
+    QString text(Field field) const { return view(field).text; }
+    // The caption in the language, with the pressure unit and the heat unit where they belong.
+    QString caption(Field field) const;
+    // "Номер корректора" or, on calibration models, "Номер комплекса".
+    QString headerCaption() const;
+    bool calibrationHeaderShown() const { return calibHeader_; }
+    // Thermometer radio group: W100 = 1.385 when ConfigBits 0x80 is set.
+    bool thermometerW1385() const { return thermometer1385_; }
+    // The header holds the corrector serial number of the data shown.
+    bool hasSerial() const { return headerSerial_.has_value(); }
+
+    // The model profile of the identification (the operation start sets it; a kind-12 reply also does).
+    void setProfile(const ModelProfile& profile);
+    // Unit buttons of the gauge and barometric pressure panels.
+    void setGaugeUnit(GaugeUnit unit);
+    void setBaroUnit(BaroUnit unit);
+    void setPollingRun(bool on) { pollingRun_ = on; }
+    void setModemConnected(bool on) { modemConnected_ = on; }
+
+    void ClearWindow();
+    void SetAccessLevel(int level);
+
+    // Full parameter read.
+    void StartFullRead();
+    void onPageAccepted(quint16 word, const QByteArray& payload);
+    void onFullReadComplete();
+
+    // Enter in a field: an editable field writes, a read-only one reads again.
+    EnterAction enterActionFor(Field field) const;
+    void onEnter(Field field, const QString& text);
+    // Enter in the date or the time field: item 16 with both fields.
+    void onDateTimeEnter(const QString& dateText, const QString& timeText);
+    // Key release in the date or the time field: a field of blanks and separators gets the current
+    // date or time. Returns the two texts to show.
+    std::pair<QString, QString> onDateTimeKeyRelease(const QString& dateText, const QString& timeText,
+                                                     const QDateTime& now);
+    // Key release in the contract-hour field: a blank field becomes "09:00".
+    QString onContractHourKeyRelease(const QString& text) const;
+
+    void ReadItem(int item, const QString& caption);
+    // Returns true when the write went out.
+    bool WriteItem(int item, const QString& text, const QString& caption, bool confirm = true);
+
+    // Engine replies.
+    void onItemReply(const QByteArray& payload);
+    // A write reply with status 0: the read-back runs afterWriteDelayMs later (at once when 0).
+    void onItemWriteAccepted();
+    void OnItemWriteAccepted();
+    // A single-item transfer ended with a status error or without a reply.
+    void onTransferFailed();
+    void onBlockReply(int kind, const QByteArray& payload);
+
+    // The password window. EnterPassword and ChangePassword return true when the window is to close.
+    PasswordWindowView passwordWindowView() const;
+    bool EnterPassword(int slot, const QString& text);
+    bool ChangePassword(int slot, const QString& text, const QString& confirmation);
+    void CloseAccess();
+    bool RestartCorrector();
+
+    int afterWriteDelayMs = 700;
+
+signals:
+    void changed();
+    // The wait window opens with its caption; it closes some time after waitReplied.
+    void waitOpened(const QString& caption);
+    void waitReplied();
+
+private:
+    ItemContext context() const;
+    QString itemCaption(int item) const;
+    QString noDataMessage() const;
+    void setText(Field field, const QString& text);
+    void refillFromImage();
+    void applyVisibility();
+    void applyEditability();
+    void updateHeader();
+    QString itemTextFromImage(int item) const;
+    bool sendItemWrite(int item, const QString& text, const QString& caption);
+    void openWait(bool write, const QString& caption);
+
+    ParameterLink& link_;
+    Notifier& notifier_;
+    const link::LinkSettings& settings_;
+    int languageIndex_;
+    CorrectorWindowState state_;
+    std::array<FieldView, kFieldCount> views_;
+    std::optional<quint32> headerSerial_;
+    bool calibHeader_ = false;
+    bool thermometer1385_ = false;
+    bool pollingRun_ = false;
+    bool modemConnected_ = false;
+    bool readBack_ = false;
+    GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
+    BaroUnit baroUnit_ = BaroUnit::KgfCm2;
+};
+
+// The "ЧТЕНИЕ ПО КНОПКЕ ВСЕ" dialog: thirteen boxes in the order of the settings line.
+inline constexpr int kReadChoiceBoxCount = 13;
+struct ReadChoiceBoxes {
+    std::array<bool, kReadChoiceBoxCount> ticked{};
+
+    static ReadChoiceBoxes fromLine(const QString& line);
+    QString toLine() const;
+    static QString caption(int box, int languageIndex);
+    // The last two boxes (hour state, alarm state) are hidden.
+    static bool visible(int box) { return box < kReadChoiceBoxCount - 2; }
+    static int kind(int box);
+};
+QString ReadChoiceTitle(int languageIndex);
+QString ReadChoiceSaveCaption(int languageIndex);
+QString SettingsSavedMessage(int languageIndex);
+
+} // namespace tarn::corrector

@@ -1,0 +1,219 @@
+#include "corrector/windows/TCorrect.h"
+
+#include "common/Language.h"
+#include "corrector/windows/TInReadCor.h"
+#include "corrector/windows/TItemWait.h"
+#include "corrector/windows/TParolCr.h"
+
+#include <QDateTime>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace tarn::corrector {
+
+namespace {
+
+struct OperationItem {
+    int code;
+    const char* ua;
+    const char* ru;
+};
+
+// The "RS-232" menu: operation codes of the operation start.
+constexpr OperationItem kOperations[] = {
+    {0, "ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ"},
+    {1, "ВИБІРКОВЕ ЧИТАННЯ", "ВЫБОРОЧНОЕ ЧТЕНИЕ"},
+    {2, "ПАРАМЕТРИ КОРЕКТОРА", "ПАРАМЕТРЫ КОРРЕКТОРА"},
+    {3, "ГОДИННИЙ АРХІВ", "ЧАСОВОЙ АРХИВ"},
+    {4, "ДОБОВИЙ АРХІВ", "СУТОЧНЫЙ АРХИВ"},
+    {5, "МІСЯЧНИЙ АРХІВ", "МЕСЯЧНЫЙ АРХИВ"},
+    {6, "АРХІВ ПОЗАШТАТНИХ СИТУАЦІЙ", "АРХИВ ВНЕШТАТНЫХ СИТУАЦИЙ"},
+    {7, "АРХІВ  ВТРУЧАНЬ", "АРХИВ  ВМЕШАТЕЛЬСТВ"},
+    {8, "ОПЕРАТИВНИЙ АРХІВ", "ОПЕРАТИВНЫЙ АРХИВ"},
+    {9, "ГОДИННИК", "ЧАСЫ"},
+    {10, "ВИМІРЮВАННЯ", "ИЗМЕРЕНИЕ"},
+    {11, "Контроль сигналу зм. аварії", "Контроль сигнала изм. аварии"},
+};
+constexpr int kPollOperation = 12;
+
+} // namespace
+
+TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
+                   const link::SettingsFiles& files, Notifier& notifier, Hooks hooks, QWidget* parent)
+    : QDialog(parent), model_(model), settings_(settings), files_(files), notifier_(notifier),
+      hooks_(std::move(hooks)) {
+    setObjectName(QStringLiteral("TCorrect"));
+    const int lang = model.languageIndex();
+    setWindowTitle(uaRu(lang, "КОРЕКТОР", "КОРРЕКТОР"));
+    auto* layout = new QVBoxLayout(this);
+
+    auto* bar = new QMenuBar(this);
+    layout->setMenuBar(bar);
+    rsMenu_ = bar->addMenu(QStringLiteral("RS-232"));
+    for (const OperationItem& op : kOperations) {
+        QAction* a = rsMenu_->addAction(uaRu(lang, op.ua, op.ru));
+        const int code = op.code;
+        connect(a, &QAction::triggered, this, [this, code] { startOperation(code); });
+    }
+    modemMenu_ = bar->addMenu(uaRu(lang, "МОДЕМ", "МОДЕМ"));
+    QAction* modemRead = modemMenu_->addAction(uaRu(lang, "ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ"));
+    connect(modemRead, &QAction::triggered, this, [this] { startOperation(0); });
+    lpt_ = bar->addAction(uaRu(lang, "ЧИТАННЯ LPT", "ЧТЕНИЕ LPT"));
+    password_ = bar->addAction(QStringLiteral("ПАРОЛЬ"));
+    connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
+    readChoice_ = bar->addAction(uaRu(lang, "НАЛАШТУВАННЯ ПО КНОПЦІ ВСЕ", "УСТАНОВКИ ПО КНОПКЕ ВСЕ"));
+    connect(readChoice_, &QAction::triggered, this, &TCorrect::openReadChoice);
+    debug_ = bar->addAction(uaRu(lang, "НАЛАГОДЖЕННЯ", "ОТЛАДКА"));
+    debug_->setVisible(false);
+    QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
+    connect(exit, &QAction::triggered, this, &QDialog::accept);
+
+    // Header panel.
+    auto* header = new QGroupBox(this);
+    auto* headerForm = new QFormLayout(header);
+    for (Field f : {Field::HeaderSerial, Field::ModelName, Field::MeterName, Field::Company, Field::Branch})
+        addField(header, f);
+    headerCaption_ = labels_[static_cast<int>(Field::HeaderSerial)];
+    for (Field f : {Field::HeaderSerial, Field::ModelName, Field::MeterName, Field::Company, Field::Branch})
+        headerForm->addRow(labels_[static_cast<int>(f)], edits_[static_cast<int>(f)]);
+    layout->addWidget(header);
+
+    tabs_ = new QTabWidget(this);
+    std::array<QFormLayout*, kTabPages> forms{};
+    for (int p = 0; p < kTabPages; ++p) {
+        auto* page = new QWidget(tabs_);
+        forms[p] = new QFormLayout(page);
+        tabs_->addTab(page, PageCaption(p, lang));
+    }
+    for (int i = 0; i < kFieldCount; ++i) {
+        const FieldSpec& spec = fieldSpec(static_cast<Field>(i));
+        if (spec.page < 0) continue;
+        QWidget* page = tabs_->widget(spec.page);
+        if (spec.field == Field::Thermometer) {
+            labels_[i] = new QLabel(page);
+            auto* box = new QWidget(page);
+            auto* row = new QHBoxLayout(box);
+            thermo1391_ = new QRadioButton(QStringLiteral("W100 = 1.391"), box);
+            thermo1385_ = new QRadioButton(QStringLiteral("W100 = 1.385"), box);
+            thermo1391_->setEnabled(false);
+            thermo1385_->setEnabled(false);
+            row->addWidget(thermo1391_);
+            row->addWidget(thermo1385_);
+            forms[spec.page]->addRow(labels_[i], box);
+            continue;
+        }
+        addField(page, spec.field);
+        forms[spec.page]->addRow(labels_[i], edits_[i]);
+    }
+    auto* poll = new QPushButton(uaRu(lang, "Опитування", "Опрос"),
+                                 tabs_->widget(static_cast<int>(Page::Measurement)));
+    forms[static_cast<int>(Page::Measurement)]->addRow(poll);
+    connect(poll, &QPushButton::clicked, this, [this] { startOperation(kPollOperation); });
+    layout->addWidget(tabs_);
+
+    wait_ = new TItemWait(this);
+    connect(&model_, &CorrectorWindowModel::waitOpened, wait_, &TItemWait::start);
+    connect(&model_, &CorrectorWindowModel::waitReplied, wait_, &TItemWait::replied);
+    connect(&model_, &CorrectorWindowModel::changed, this, &TCorrect::refresh);
+    applyChannelSettings(settings);
+    refresh();
+}
+
+QLineEdit* TCorrect::addField(QWidget* page, Field field) {
+    const int i = static_cast<int>(field);
+    labels_[i] = new QLabel(page);
+    edits_[i] = new QLineEdit(page);
+    edits_[i]->installEventFilter(this);
+    return edits_[i];
+}
+
+void TCorrect::applyChannelSettings(const link::LinkSettings& settings) {
+    rsMenu_->menuAction()->setVisible(!settings.rsOff);
+    modemMenu_->menuAction()->setVisible(!settings.rsOff && settings.modemUsed);
+    lpt_->setVisible(!settings.lptOff);
+}
+
+void TCorrect::refresh() {
+    for (int i = 0; i < kFieldCount; ++i) {
+        const Field f = static_cast<Field>(i);
+        const FieldView& v = model_.view(f);
+        if (labels_[i]) {
+            labels_[i]->setText(model_.caption(f));
+            labels_[i]->setVisible(v.visible);
+        }
+        QLineEdit* e = edits_[i];
+        if (!e) continue;
+        if (!e->hasFocus() || e->text() != v.text) e->setText(v.text);
+        e->setVisible(v.visible);
+        e->setReadOnly(!v.editable);
+        QPalette palette = e->palette();
+        palette.setColor(QPalette::Base, v.editable ? QGuiApplication::palette().color(QPalette::Base)
+                                                    : QGuiApplication::palette().color(QPalette::Button));
+        e->setPalette(palette);
+    }
+    if (thermo1385_) {
+        thermo1385_->setChecked(model_.thermometerW1385());
+        thermo1391_->setChecked(!model_.thermometerW1385());
+    }
+}
+
+bool TCorrect::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return QDialog::eventFilter(watched, event);
+    int index = -1;
+    for (int i = 0; i < kFieldCount; ++i)
+        if (edits_[i] == watched) index = i;
+    if (index < 0) return QDialog::eventFilter(watched, event);
+    const Field field = static_cast<Field>(index);
+    QLineEdit* e = edits_[index];
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (type == QEvent::KeyPress) {
+        if (key == Qt::Key_F5) {
+            tabs_->setCurrentIndex(NextPage(tabs_->currentIndex()));
+            return true;
+        }
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            model_.onEnter(field, e->text());
+            return true;
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+    if (field == Field::Date || field == Field::Time) {
+        const auto [date, time] = model_.onDateTimeKeyRelease(
+            edit(Field::Date)->text(), edit(Field::Time)->text(), QDateTime::currentDateTime());
+        if (edit(Field::Date)->text() != date) edit(Field::Date)->setText(date);
+        if (edit(Field::Time)->text() != time) edit(Field::Time)->setText(time);
+    } else if (field == Field::ContractHour) {
+        const QString t = model_.onContractHourKeyRelease(e->text());
+        if (t != e->text()) e->setText(t);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TCorrect::startOperation(int code) {
+    if (hooks_.startOperation) hooks_.startOperation(code);
+}
+
+void TCorrect::openPasswordWindow() {
+    TParolCr window(
+        model_, [this] { startOperation(2); }, this);
+    window.exec();
+}
+
+void TCorrect::openReadChoice() {
+    TInReadCor dialog(settings_, files_, notifier_, model_.languageIndex(), this);
+    dialog.exec();
+}
+
+} // namespace tarn::corrector

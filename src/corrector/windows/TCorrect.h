@@ -1,0 +1,80 @@
+#pragma once
+// The corrector window: the header panel, the nine parameter pages and the menus. What it shows and
+// what a key does come from the window model; the "RS-232" menu hands its operation codes to the
+// operation start.
+#include "common/Notifier.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "link/LinkSettings.h"
+
+#include <QDialog>
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QRadioButton;
+class QTabWidget;
+
+namespace tarn::corrector {
+
+class TItemWait;
+
+class TCorrect final : public QDialog {
+    Q_OBJECT
+public:
+    struct Hooks {
+        std::function<void(int operationCode)> startOperation;
+    };
+
+    TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings, const link::SettingsFiles& files,
+             Notifier& notifier, Hooks hooks, QWidget* parent = nullptr);
+
+    // The channel settings: the RS-232 read items without rsOff, the modem items with modemUsed, the
+    // LPT item without lptOff.
+    void applyChannelSettings(const link::LinkSettings& settings);
+    // Everything from the model: texts, captions, visibility, editability.
+    void refresh();
+
+    QTabWidget* tabs() const { return tabs_; }
+    QLineEdit* edit(Field field) const { return edits_[static_cast<int>(field)]; }
+    QLabel* label(Field field) const { return labels_[static_cast<int>(field)]; }
+    QRadioButton* thermometer1385() const { return thermo1385_; }
+    QMenu* rsMenu() const { return rsMenu_; }
+    QMenu* modemMenu() const { return modemMenu_; }
+    QAction* lptAction() const { return lpt_; }
+    QAction* passwordAction() const { return password_; }
+    QAction* readChoiceAction() const { return readChoice_; }
+    TItemWait* waitWindow() const { return wait_; }
+    void openPasswordWindow();
+    void openReadChoice();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* addField(QWidget* page, Field field);
+    void startOperation(int code);
+
+    CorrectorWindowModel& model_;
+    link::LinkSettings& settings_;
+    const link::SettingsFiles& files_;
+    Notifier& notifier_;
+    Hooks hooks_;
+    std::array<QLineEdit*, kFieldCount> edits_{};
+    std::array<QLabel*, kFieldCount> labels_{};
+    QLabel* headerCaption_ = nullptr;
+    QTabWidget* tabs_;
+    QRadioButton* thermo1391_ = nullptr;
+    QRadioButton* thermo1385_ = nullptr;
+    QMenu* rsMenu_;
+    QMenu* modemMenu_;
+    QAction* lpt_;
+    QAction* password_;
+    QAction* readChoice_;
+    QAction* debug_;
+    TItemWait* wait_;
+};
+
+} // namespace tarn::corrector

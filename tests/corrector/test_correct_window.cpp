@@ -1,0 +1,236 @@
+// The corrector window and its dialogs, offscreen: fields per model, captions, editability, keys.
+#include "common/Language.h"
+#include "corrector/CorrectorTestSupport.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "corrector/DeviceValues.h"
+#include "corrector/windows/TCorrect.h"
+#include "corrector/windows/TInReadCor.h"
+#include "corrector/windows/TItemWait.h"
+#include "corrector/windows/TParolCr.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::corrector;
+
+namespace {
+
+class CountingLink final : public ParameterLink {
+public:
+    void readItem(quint8 code, int) override { codes.append(code); }
+    void writeItem(quint8 code, const QByteArray&, bool) override { codes.append(code); }
+    void readPage(quint16) override {}
+    void writeRestart() override {}
+    QList<quint8> codes;
+};
+
+ModelProfile profileFor(char letter, const char* version = "46a") {
+    char tag[5] = {letter, version[0], version[1], version[2], 0};
+    return DeriveModelProfile(test::identification('A', tag), 1234);
+}
+
+struct Fixture {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    link::LinkSettings settings;
+    link::SettingsFiles files{home.root()};
+    CountingLink link;
+    CorrectorWindowModel model;
+    QList<int> operations;
+    std::unique_ptr<TCorrect> window;
+
+    explicit Fixture(int language = kRussian) : model(link, notifier, settings, language) {
+        TCorrect::Hooks hooks;
+        hooks.startOperation = [this](int code) { operations.append(code); };
+        window = std::make_unique<TCorrect>(model, settings, files, notifier, hooks);
+    }
+    void read(const ModelProfile& profile) {
+        model.setProfile(profile);
+        QByteArray page(256, '\0');
+        page.replace(51 * 4, 4, floatBytes(0.68f));
+        model.StartFullRead();
+        model.onPageAccepted(0, page);
+        QByteArray second(256, '\0');
+        second.replace((99 - 64) * 4, 4, i32Bytes(1234));
+        model.onPageAccepted(64, second);
+        model.onPageAccepted(128, QByteArray(256, '\0'));
+        model.onFullReadComplete();
+    }
+    bool shown(Field f) const { return !window->edit(f)->isHidden(); }
+};
+
+void press(QWidget* w, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+void runFor(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+} // namespace
+
+TEST(CorrectorWindow, FieldsFollowTheModel) {
+    Fixture plain;
+    plain.read(profileFor('V'));
+    EXPECT_TRUE(plain.shown(Field::PressureMin));
+    EXPECT_FALSE(plain.shown(Field::GaugePressure));
+    EXPECT_FALSE(plain.shown(Field::PulseCoefficient));
+    EXPECT_FALSE(plain.shown(Field::EnergyHour));
+    EXPECT_TRUE(plain.window->label(Field::EnergyHour)->isHidden());
+    EXPECT_EQ(plain.window->edit(Field::HeaderSerial)->text(), QStringLiteral("01234"));
+    EXPECT_EQ(plain.window->edit(Field::Density)->text(), QStringLiteral("0.68"));
+
+    Fixture series2;
+    series2.read(profileFor('T'));
+    EXPECT_TRUE(series2.shown(Field::GaugePressure));
+    EXPECT_TRUE(series2.shown(Field::BaroPressure));
+    EXPECT_FALSE(series2.shown(Field::PressureMin));
+
+    Fixture calib;
+    calib.read(profileFor('F'));
+    EXPECT_TRUE(calib.shown(Field::PulseCoefficient));
+    EXPECT_TRUE(calib.shown(Field::Typesize));
+    EXPECT_FALSE(calib.shown(Field::Baud2));
+    EXPECT_EQ(calib.window->label(Field::HeaderSerial)->text(), QStringLiteral("Номер комплекса"));
+    EXPECT_EQ(calib.window->edit(Field::HeaderSerial)->text(), QStringLiteral("0000000/01234"));
+
+    Fixture coef;
+    coef.read(profileFor('W'));
+    EXPECT_FALSE(coef.shown(Field::PulseWeight));
+    EXPECT_TRUE(coef.shown(Field::Baud2)); // second port
+    EXPECT_TRUE(coef.shown(Field::MeasStandardFlow));
+    EXPECT_EQ(coef.window->label(Field::Typesize)->text(), QStringLiteral("Диаметр условного прохода"));
+
+    Fixture heat;
+    heat.read(profileFor('V', "47c"));
+    EXPECT_TRUE(heat.shown(Field::EnergyHour));
+    EXPECT_TRUE(heat.shown(Field::GasName));
+    EXPECT_EQ(heat.window->label(Field::EnergyHour)->text(), QStringLiteral("E за час (Гкал)"));
+}
+
+TEST(CorrectorWindow, CaptionsInBothLanguages) {
+    Fixture ru;
+    EXPECT_EQ(ru.window->tabs()->count(), 9);
+    EXPECT_EQ(ru.window->tabs()->tabText(1), QStringLiteral("СЧЕТЧИК"));
+    EXPECT_EQ(ru.window->label(Field::Density)->text(), QStringLiteral("Плотность газа (кг./м.куб.)"));
+    EXPECT_EQ(ru.window->label(Field::HeaderSerial)->text(), QStringLiteral("Номер корректора"));
+    EXPECT_EQ(ru.window->rsMenu()->actions().first()->text(), QStringLiteral("ЧИТАТЬ ВСЕ"));
+    Fixture ua(kUkrainian);
+    EXPECT_EQ(ua.window->tabs()->tabText(1), QStringLiteral("ЛІЧИЛЬНИК"));
+    EXPECT_EQ(ua.window->label(Field::Density)->text(), QStringLiteral("Густина газу (кг./м.куб.)"));
+    EXPECT_EQ(ua.window->label(Field::HeaderSerial)->text(), QStringLiteral("Номер коректора"));
+    EXPECT_EQ(ua.window->rsMenu()->actions().first()->text(), QStringLiteral("ЧИТАТИ ВСЕ"));
+}
+
+TEST(CorrectorWindow, EditabilityFollowsTheLevelAndKeysReachTheModel) {
+    Fixture f;
+    f.read(profileFor('V'));
+    EXPECT_TRUE(f.window->edit(Field::Density)->isReadOnly());
+    EXPECT_EQ(f.window->edit(Field::HeaderSerial)->text(), QStringLiteral("01234"));
+    f.model.SetAccessLevel(1);
+    EXPECT_FALSE(f.window->edit(Field::Density)->isReadOnly());
+    EXPECT_TRUE(f.window->edit(Field::Compressibility)->isReadOnly());
+    EXPECT_TRUE(f.window->edit(Field::StandardDay)->isReadOnly());
+
+    // Enter in a read-only field reads its item; F5 moves to the next page.
+    press(f.window->edit(Field::Compressibility), Qt::Key_Return);
+    EXPECT_EQ(f.link.codes, QList<quint8>{0x81});
+    f.window->tabs()->setCurrentIndex(8);
+    press(f.window->edit(Field::Software), Qt::Key_F5);
+    EXPECT_EQ(f.window->tabs()->currentIndex(), 0);
+    // A key released in a blank contract-hour field fills 09:00.
+    f.window->edit(Field::ContractHour)->clear();
+    press(f.window->edit(Field::ContractHour), Qt::Key_0);
+    EXPECT_EQ(f.window->edit(Field::ContractHour)->text(), QStringLiteral("09:00"));
+    // The "RS-232" menu hands over operation codes.
+    f.window->rsMenu()->actions().at(2)->trigger();
+    EXPECT_EQ(f.operations, QList<int>{2});
+}
+
+TEST(CorrectorWindow, ChannelSettingsChooseTheReadItems) {
+    Fixture f;
+    link::LinkSettings s;
+    s.rsOff = true;
+    s.lptOff = true;
+    f.window->applyChannelSettings(s);
+    EXPECT_FALSE(f.window->rsMenu()->menuAction()->isVisible());
+    EXPECT_FALSE(f.window->modemMenu()->menuAction()->isVisible());
+    EXPECT_FALSE(f.window->lptAction()->isVisible());
+    s.rsOff = false;
+    s.modemUsed = true;
+    s.lptOff = false;
+    f.window->applyChannelSettings(s);
+    EXPECT_TRUE(f.window->rsMenu()->menuAction()->isVisible());
+    EXPECT_TRUE(f.window->modemMenu()->menuAction()->isVisible());
+    EXPECT_TRUE(f.window->lptAction()->isVisible());
+}
+
+TEST(CorrectorWindow, WaitWindowStepsAndClosesAfterTheReply) {
+    TItemWait wait;
+    wait.stepMs = 5;
+    wait.closeDelayMs = 10;
+    wait.start(QStringLiteral("Чтение - Ксжим"));
+    EXPECT_TRUE(wait.isVisible());
+    runFor(40);
+    EXPECT_GT(wait.progress(), 0);
+    wait.replied();
+    EXPECT_TRUE(wait.isVisible());
+    runFor(60);
+    EXPECT_FALSE(wait.isVisible());
+    EXPECT_EQ(wait.caption(), QStringLiteral("Чтение - Ксжим"));
+}
+
+TEST(CorrectorWindow, PasswordWindowEnablesTheMarkedChange) {
+    Fixture f;
+    f.read(profileFor('V'));
+    {
+        TParolCr window(f.model, {});
+        EXPECT_FALSE(window.change(6)->isEnabled());
+        EXPECT_FALSE(window.confirmation()->isEnabled());
+        EXPECT_FALSE(window.restartButton()->isEnabled());
+        window.entry(6)->setText(QStringLiteral("0000"));
+        press(window.entry(6), Qt::Key_Return);
+        EXPECT_EQ(f.link.codes, QList<quint8>{0xB6});
+    }
+    f.model.afterWriteDelayMs = 0;
+    f.model.onItemWriteAccepted();
+    TParolCr reopened(f.model, {});
+    EXPECT_TRUE(reopened.change(6)->isEnabled());
+    EXPECT_FALSE(reopened.change(0)->isEnabled());
+    EXPECT_TRUE(reopened.confirmation()->isEnabled());
+    EXPECT_TRUE(reopened.restartButton()->isEnabled());
+}
+
+TEST(CorrectorWindow, ReadSelectionStoresLineEight) {
+    Fixture f;
+    f.settings.readChoice = QStringLiteral("1000000000000");
+    TInReadCor dialog(f.settings, f.files, f.notifier, kRussian);
+    EXPECT_TRUE(dialog.box(0)->isChecked());
+    EXPECT_TRUE(dialog.box(12)->isHidden());
+    EXPECT_EQ(dialog.box(8)->text(), QStringLiteral("ПИТАНИЕ"));
+    dialog.box(8)->setChecked(true);
+    dialog.box(0)->setChecked(false);
+    dialog.save();
+    EXPECT_EQ(f.settings.readChoice, QStringLiteral("0000000010000"));
+    EXPECT_EQ(f.notifier.texts(), QStringList{QStringLiteral("Установки сохранены")});
+    link::LinkSettings reread;
+    ASSERT_EQ(link::loadSettings(f.files, reread), link::LoadResult::Loaded);
+    EXPECT_EQ(reread.readChoice, QStringLiteral("0000000010000"));
+}
