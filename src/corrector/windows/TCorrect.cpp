@@ -88,6 +88,11 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     for (Field f : {Field::HeaderSerial, Field::ModelName, Field::MeterName, Field::Company, Field::Branch})
         headerForm->addRow(labels_[static_cast<int>(f)], edits_[static_cast<int>(f)]);
     layout->addWidget(header);
+    // The no-link indicator.
+    noLink_ = new QLabel(this);
+    noLink_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
+    noLink_->setVisible(false);
+    layout->addWidget(noLink_);
 
     tabs_ = new QTabWidget(this);
     std::array<QFormLayout*, kTabPages> forms{};
@@ -215,5 +220,12 @@ void TCorrect::openReadChoice() {
     TInReadCor dialog(settings_, files_, notifier_, model_.languageIndex(), this);
     dialog.exec();
 }
+
+void TCorrect::setNoLinkShown(bool shown, const QString& text) {
+    noLink_->setText(text);
+    noLink_->setVisible(shown);
+}
+
+QAction* TCorrect::debugAction() const { return debug_; }
 
 } // namespace tarn::corrector

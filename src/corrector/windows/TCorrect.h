@@ -48,6 +48,11 @@ public:
     QAction* readChoiceAction() const { return readChoice_; }
     TItemWait* waitWindow() const { return wait_; }
     void openPasswordWindow();
+    // "НЕТ СВЯЗИ RS-232 " while a corrector stays silent.
+    void setNoLinkShown(bool shown, const QString& text);
+    QLabel* noLinkLabel() const { return noLink_; }
+    // "ОТЛАДКА": shown at service level 5.
+    QAction* debugAction() const;
     void openReadChoice();
 
 protected:
@@ -75,6 +80,7 @@ private:
     QAction* readChoice_;
     QAction* debug_;
     TItemWait* wait_;
+    QLabel* noLink_ = nullptr;
 };
 
 } // namespace tarn::corrector

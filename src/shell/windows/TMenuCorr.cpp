@@ -4,7 +4,10 @@
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/windows/TCorrect.h"
 #include "link/windows/TInRS232.h"
+#include "link/windows/TRdWrCor.h"
 #include "link/windows/TfInitPort.h"
+#include "link/windows/TfVersRS.h"
+#include "corrector/CorrectorSession.h"
 #include "shell/ShellTexts.h"
 #include "shell/windows/TAboutForm.h"
 #include "shell/windows/WaitWindow.h"
@@ -128,25 +131,30 @@ bool TMenuCorr::RunInitialisation() {
 
 void TMenuCorr::openCorrectorWindow() {
     hide();
-    // Until the exchange engine takes the corrector window's requests, each of them ends as a transfer
-    // without a reply.
-    struct UnconnectedLink final : corrector::ParameterLink {
-        corrector::CorrectorWindowModel* model = nullptr;
-        void readItem(quint8, int) override { model->onTransferFailed(); }
-        void writeItem(quint8, const QByteArray&, bool) override { model->onTransferFailed(); }
-        void readPage(quint16) override { model->onTransferFailed(); }
-        void writeRestart() override {}
-    } unconnected;
-    corrector::CorrectorWindowModel model(unconnected, ctx_.notifier(), ctx_.settings(),
-                                          ctx_.languageIndex());
-    unconnected.model = &model;
+    corrector::CorrectorSession session(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.notifier(),
+                                        ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
     corrector::TCorrect::Hooks hooks;
-    // Every operation begins by opening the port again.
-    hooks.startOperation = [this](int) { reinitPort(ctx_.settings()); };
-    corrector::TCorrect window(model, ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks, this);
+    hooks.startOperation = [&session](int code) { session.startOperation(code); };
+    corrector::TCorrect window(session.model(), ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks, this);
     window.applyChannelSettings(ctx_.settings());
+    window.debugAction()->setVisible(ctx_.serviceLevel == 5);
+
+    link::TfVersRS identification(ctx_.operationStart(), &window);
+    link::TRdWrCor readWindow(ctx_.readRun(), &window);
+    corrector::CorrectorSession::Ui ui;
+    ui.reinitPort = [this] { return reinitPort(ctx_.settings()); };
+    ui.openReadWindow = [&readWindow](int kind) { readWindow.openFor(kind); };
+    ui.identificationShown = [&identification] {
+        identification.setCaptions();
+        identification.show();
+    };
+    ui.identificationClosed = [&identification] { identification.hide(); };
+    session.setUi(ui);
+    connect(&session.link(), &corrector::EngineParameterLink::noLinkChanged, &window, &corrector::TCorrect::setNoLinkShown);
+
     window.exec();
     // Closing the corrector window ends the program: the port is closed first.
+    ctx_.engine().abandonRequest();
     if (!ctx_.settings().rsOff) ctx_.linkPort().closePort();
     close();
 }
@@ -183,9 +191,9 @@ void TMenuCorr::exitProgram() {
     close();
 }
 
-void TMenuCorr::reinitPort(const link::LinkSettings& s) {
-    link::TfInitPort init(ctx_.linkPort(), s, ctx_.languageIndex(), 1, this);
-    init.reinit();
+bool TMenuCorr::reinitPort(const link::LinkSettings& s) {
+    link::TfInitPort init(ctx_.linkPort(), s, ctx_.languageIndex(), ctx_.engine().settings().deviceAddress, this);
+    return init.reinit();
 }
 
 void TMenuCorr::startPortScan() {

@@ -58,7 +58,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void reinitPort(const link::LinkSettings& s);
+    bool reinitPort(const link::LinkSettings& s);
     void startPortScan();
 
     AppContext& ctx_;

@@ -1,0 +1,59 @@
+#pragma once
+// One corrector session: the corrector window's model, its bridge to the exchange engine, the operation
+// start and the read run, wired together. The window and tarn-cli each make one; they differ only in how
+// the port window, the identification window and the read window appear (Ui).
+#include "corrector/CorrectorWindowModel.h"
+#include "corrector/EngineParameterLink.h"
+#include "link/OperationStart.h"
+#include "link/ReadRun.h"
+
+#include <functional>
+
+namespace tarn::corrector {
+
+class CorrectorSession : public QObject {
+    Q_OBJECT
+public:
+    struct Ui {
+        // ReinitPort (the port window in the program).
+        std::function<bool()> reinitPort;
+        // OpenReadWindow: the read window for the kind (modal in the program; answered "ДА" in the CLI).
+        std::function<void(int kind)> openReadWindow;
+        std::function<void()> identificationShown;
+        std::function<void()> identificationClosed;
+        // Operations 13..16 (the coefficient windows).
+        std::function<void(int code)> runDirect;
+    };
+
+    CorrectorSession(link::ExchangeEngine& engine, link::LinkPort& port, link::LinkSettings& settings,
+                     Notifier& notifier, link::OperationStart& gate, link::ReadRun& readRun, int languageIndex,
+                     QObject* parent = nullptr);
+    ~CorrectorSession() override;
+
+    void setUi(Ui ui) { ui_ = std::move(ui); }
+    CorrectorWindowModel& model() { return model_; }
+    EngineParameterLink& link() { return link_; }
+    link::OperationStart& gate() { return gate_; }
+    link::ReadRun& readRun() { return readRun_; }
+
+    // StartOperation from the corrector window's menu.
+    link::OperationStart::StartResult startOperation(int code);
+    // Identification step 3: what each operation does once the corrector is identified.
+    void runOperation(int code);
+
+signals:
+    // The read window has closed after a run (completed or not).
+    void readRunClosed(bool completed);
+
+private:
+    link::ExchangeEngine& engine_;
+    link::LinkPort& port_;
+    link::LinkSettings& settings_;
+    link::OperationStart& gate_;
+    link::ReadRun& readRun_;
+    EngineParameterLink link_;
+    CorrectorWindowModel model_;
+    Ui ui_;
+};
+
+} // namespace tarn::corrector
