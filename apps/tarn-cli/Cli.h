@@ -71,5 +71,8 @@ int cmdPort(CliRun& run);
 int cmdExchange(CliRun& run);
 int cmdScan(CliRun& run);
 int cmdIdentify(CliRun& run);
+int cmdParams(CliRun& run);
+int cmdItem(CliRun& run);
+int cmdClock(CliRun& run);
 
 } // namespace tarn::cli

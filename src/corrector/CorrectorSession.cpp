@@ -2,9 +2,10 @@
 
 namespace tarn::corrector {
 
-CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort& port, link::LinkSettings& settings,
-                                   Notifier& notifier, link::OperationStart& gate, link::ReadRun& readRun,
-                                   int languageIndex, QObject* parent)
+CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort& port,
+                                   link::LinkSettings& settings, Notifier& notifier,
+                                   link::OperationStart& gate, link::ReadRun& readRun, int languageIndex,
+                                   QObject* parent)
     : QObject(parent), engine_(engine), port_(port), settings_(settings), gate_(gate), readRun_(readRun),
       link_(engine), model_(link_, notifier, settings, languageIndex) {
     link_.attach(model_);
@@ -52,7 +53,8 @@ link::OperationStart::StartResult CorrectorSession::startOperation(int code) {
 void CorrectorSession::runOperation(int code) {
     using namespace link;
     // Every operation but the operative archive, the clock and the measurement starts from a clean window.
-    const bool keepsWindow = code == operation::Operative || code == operation::Clock || code == operation::Measurement;
+    const bool keepsWindow =
+        code == operation::Operative || code == operation::Clock || code == operation::Measurement;
     if (!keepsWindow) model_.ClearWindow();
     model_.setProfile(gate_.profile());
     if (keepsWindow) {

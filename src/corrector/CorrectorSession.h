@@ -26,8 +26,8 @@ public:
     };
 
     CorrectorSession(link::ExchangeEngine& engine, link::LinkPort& port, link::LinkSettings& settings,
-                     Notifier& notifier, link::OperationStart& gate, link::ReadRun& readRun, int languageIndex,
-                     QObject* parent = nullptr);
+                     Notifier& notifier, link::OperationStart& gate, link::ReadRun& readRun,
+                     int languageIndex, QObject* parent = nullptr);
     ~CorrectorSession() override;
 
     void setUi(Ui ui) { ui_ = std::move(ui); }

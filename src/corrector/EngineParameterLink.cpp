@@ -7,7 +7,9 @@ namespace tarn::corrector {
 EngineParameterLink::EngineParameterLink(link::ExchangeEngine& engine, QObject* parent)
     : QObject(parent), engine_(engine) {}
 
-EngineParameterLink::~EngineParameterLink() { detach(); }
+EngineParameterLink::~EngineParameterLink() {
+    detach();
+}
 
 void EngineParameterLink::attach(CorrectorWindowModel& model) {
     model_ = &model;
@@ -62,7 +64,9 @@ void EngineParameterLink::onItemReply(const QByteArray& payload) {
     if (model_) model_->onItemReply(payload);
 }
 
-void EngineParameterLink::endItemTransfer() { engine_.modes().parameterTransfer = false; }
+void EngineParameterLink::endItemTransfer() {
+    engine_.modes().parameterTransfer = false;
+}
 
 void EngineParameterLink::startNextStep() {
     if (model_) model_->onItemWriteAccepted();

@@ -1,5 +1,6 @@
 // tarn-cli as a process: laying out an installation, the settings file, opening the port.
 #include "SimLine.h"
+#include "common/DateTimeText.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -163,4 +164,71 @@ TEST(Cli, IdentifyRefusesAnOlderVersion) {
                     QStringLiteral("ru"), QStringLiteral("identify")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains("\"Quon\""));
+}
+
+TEST(Cli, ParamsItemAndClockAgainstTheSimulatedCorrector) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "V Tarn-sim V47a",
+        "passwords": ["1234", "2", "3", "4", "5", "6", "7"], "words": [{"index": 51, "float": 0.6865}]})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("params")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QJsonObject o = r.json();
+    EXPECT_EQ(o.value(QStringLiteral("serial")).toString(), QStringLiteral("01234"));
+    EXPECT_EQ(o.value(QStringLiteral("version")).toString(), QStringLiteral("47a"));
+    bool word51 = false;
+    for (const auto& w : o.value(QStringLiteral("words")).toArray())
+        if (w.toObject().value(QStringLiteral("word")).toInt() == 51) {
+            word51 = true;
+            EXPECT_EQ(w.toObject().value(QStringLiteral("text")).toString(), QStringLiteral("0.6865"));
+            EXPECT_EQ(w.toObject().value(QStringLiteral("raw")).toString().size(), 8);
+        }
+    EXPECT_TRUE(word51);
+    bool density = false;
+    for (const auto& i : o.value(QStringLiteral("items")).toArray())
+        if (i.toObject().value(QStringLiteral("item")).toInt() == 1) {
+            density = true;
+            EXPECT_EQ(i.toObject().value(QStringLiteral("code")).toString(), QStringLiteral("0x82"));
+            EXPECT_EQ(i.toObject().value(QStringLiteral("text")).toString(), QStringLiteral("0.6865"));
+        }
+    EXPECT_TRUE(density);
+
+    // Out of range: refused before anything is sent.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("item"), QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("1"),
+             QStringLiteral("--value"), QStringLiteral("1.0511")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("Переменная  больше допуска!0.54..1.051"));
+
+    // With the operator password the write goes out and reads back.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
+             QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
+             QStringLiteral("0.68"), QStringLiteral("--password"), QStringLiteral("1:1234")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("text")).toString(), QStringLiteral("0.68"));
+    EXPECT_EQ(r.json().value(QStringLiteral("accessLevel")).toInt(), 1);
+
+    // Without it the item is not writable; a wrong password is refused by the corrector.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("item"), QStringLiteral("set"),
+             QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
+             QStringLiteral("0.7")});
+    EXPECT_EQ(r.code, 3);
+    // (A refusal is read when the reply timer runs out: keep it short.)
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("--timeout"), QStringLiteral("300"), QStringLiteral("item"),
+             QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
+             QStringLiteral("0.7"), QStringLiteral("--password"), QStringLiteral("1:9999")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains("Ошибочное значение пароля!!!"));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
+             QStringLiteral("get"), QStringLiteral("--item"), QStringLiteral("1")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("text")).toString(), QStringLiteral("0.68"));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("clock"),
+             QStringLiteral("get")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(parseDate(r.json().value(QStringLiteral("date")).toString()).has_value());
 }

@@ -226,6 +226,8 @@ void TCorrect::setNoLinkShown(bool shown, const QString& text) {
     noLink_->setVisible(shown);
 }
 
-QAction* TCorrect::debugAction() const { return debug_; }
+QAction* TCorrect::debugAction() const {
+    return debug_;
+}
 
 } // namespace tarn::corrector

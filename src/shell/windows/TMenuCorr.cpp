@@ -1,13 +1,13 @@
 #include "shell/windows/TMenuCorr.h"
 
 #include "common/LanguageFile.h"
+#include "corrector/CorrectorSession.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/windows/TCorrect.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TRdWrCor.h"
 #include "link/windows/TfInitPort.h"
 #include "link/windows/TfVersRS.h"
-#include "corrector/CorrectorSession.h"
 #include "shell/ShellTexts.h"
 #include "shell/windows/TAboutForm.h"
 #include "shell/windows/WaitWindow.h"
@@ -135,7 +135,8 @@ void TMenuCorr::openCorrectorWindow() {
                                         ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
     corrector::TCorrect::Hooks hooks;
     hooks.startOperation = [&session](int code) { session.startOperation(code); };
-    corrector::TCorrect window(session.model(), ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks, this);
+    corrector::TCorrect window(session.model(), ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks,
+                               this);
     window.applyChannelSettings(ctx_.settings());
     window.debugAction()->setVisible(ctx_.serviceLevel == 5);
 
@@ -150,7 +151,8 @@ void TMenuCorr::openCorrectorWindow() {
     };
     ui.identificationClosed = [&identification] { identification.hide(); };
     session.setUi(ui);
-    connect(&session.link(), &corrector::EngineParameterLink::noLinkChanged, &window, &corrector::TCorrect::setNoLinkShown);
+    connect(&session.link(), &corrector::EngineParameterLink::noLinkChanged, &window,
+            &corrector::TCorrect::setNoLinkShown);
 
     window.exec();
     // Closing the corrector window ends the program: the port is closed first.
@@ -192,7 +194,8 @@ void TMenuCorr::exitProgram() {
 }
 
 bool TMenuCorr::reinitPort(const link::LinkSettings& s) {
-    link::TfInitPort init(ctx_.linkPort(), s, ctx_.languageIndex(), ctx_.engine().settings().deviceAddress, this);
+    link::TfInitPort init(ctx_.linkPort(), s, ctx_.languageIndex(), ctx_.engine().settings().deviceAddress,
+                          this);
     return init.reinit();
 }
 

@@ -1,0 +1,295 @@
+// The corrector window's operations without the window: params, item get/set, clock get/set/correct.
+// They run the same session as the window: the operation start, the read run, the window's model.
+#include "CliLink.h"
+
+#include "common/Language.h"
+#include "corrector/CorrectorSession.h"
+#include "corrector/ItemTable.h"
+#include "link/OperationStart.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace tarn::cli {
+
+QJsonObject identificationJson(const corrector::IdentificationString& id, const corrector::ModelProfile& p);
+
+namespace {
+
+using corrector::CorrectorSession;
+using corrector::Field;
+
+struct Session {
+    CliRun& run;
+    CliLink link;
+    CorrectorSession session;
+    bool readDone = false;
+    bool readCompleted = false;
+    bool gateFailed = false;
+
+    explicit Session(CliRun& r)
+        : run(r), link(r),
+          session(r.context->engine(), r.context->linkPort(), r.context->settings(), r.context->notifier(),
+                  r.context->operationStart(), r.context->readRun(), r.context->languageIndex()) {
+        auto& ctx = *r.context;
+        ctx.operationStart().stepIntervalMs = 20;
+        ctx.readRun().startDelayMs = 20;
+        ctx.readRun().closeDelayMs = 0;
+        session.model().afterWriteDelayMs = 50;
+        CorrectorSession::Ui ui;
+        ui.openReadWindow = [this](int kind) {
+            session.readRun().open(kind);
+            session.readRun().yes();
+        };
+        session.setUi(ui);
+        QObject::connect(&session, &CorrectorSession::readRunClosed, &link.scope(), [this](bool completed) {
+            readDone = true;
+            readCompleted = completed;
+        });
+        QObject::connect(&ctx.operationStart(), &link::OperationStart::identificationFinished, &link.scope(),
+                         [this](bool ok) {
+                             if (!ok) gateFailed = true;
+                         });
+    }
+
+    // Runs an operation through the gate and its read run. Exit code of the CLI.
+    int runOperation(int code) {
+        readDone = false;
+        gateFailed = false;
+        const auto started = session.startOperation(code);
+        if (started == link::OperationStart::StartResult::Refused) return kExitNoLink;
+        link.waitUntil([&] { return readDone || gateFailed; });
+        if (gateFailed) return failure();
+        if (!readCompleted) return failure();
+        return kExitOk;
+    }
+
+    int failure() {
+        auto& gate = session.gate();
+        if (gate.identified() && !gate.identification().raw().isEmpty() &&
+            !corrector::CheckVersion(gate.identification(), run.context->languageIndex()).accepted())
+            return kExitRefused;
+        run.notifier->message(MessageKind::Error, link::noLinkText(run.context->languageIndex()));
+        return kExitNoLink;
+    }
+
+    // A single item transfer through the model: waits until its wait window would close and, after a
+    // write, until the step after it (access level, read-back) has run.
+    int transfer(const std::function<bool()>& start, bool write = false) {
+        bool replied = false;
+        const QObject ctxObj;
+        QObject::connect(&session.model(), &corrector::CorrectorWindowModel::waitReplied, &ctxObj,
+                         [&] { replied = true; });
+        const int before = static_cast<int>(run.notifier->messages.size());
+        if (!start()) return kExitUsage;
+        link.waitUntil([&] { return replied && !run.context->engine().busy(); });
+        if (run.context->engine().modes().parameterTransfer || session.link().noLinkShown()) return failure();
+        if (write) {
+            link.waitUntil([] { return false; }, session.model().afterWriteDelayMs + 30);
+            link.waitUntil([&] { return !run.context->engine().busy(); });
+        }
+        return static_cast<int>(run.notifier->messages.size()) > before ? kExitRefused : kExitOk;
+    }
+};
+
+QJsonArray itemsJson(const corrector::CorrectorWindowModel& model, int language) {
+    QJsonArray items;
+    for (int f = 0; f < corrector::kFieldCount; ++f) {
+        const Field field = static_cast<Field>(f);
+        const auto& spec = corrector::fieldSpec(field);
+        if (spec.item <= 0 || !model.view(field).visible) continue;
+        const auto* entry = corrector::FindItem(spec.item);
+        if (!entry) continue;
+        items.append(
+            QJsonObject{{QStringLiteral("item"), spec.item},
+                        {QStringLiteral("code"), QStringLiteral("0x%1")
+                                                     .arg(entry->code, 2, 16, QLatin1Char('0'))
+                                                     .toUpper()
+                                                     .replace(QLatin1String("0X"), QLatin1String("0x"))},
+                        {QStringLiteral("caption"), model.caption(field).trimmed()},
+                        {QStringLiteral("text"), model.text(field)}});
+    }
+    Q_UNUSED(language);
+    return items;
+}
+
+QJsonObject paramsJson(Session& s) {
+    auto& model = s.session.model();
+    const int lang = s.run.context->languageIndex();
+    QJsonObject o = identificationJson(s.session.gate().identification(), model.state().profile);
+    o.insert(QStringLiteral("serial"), model.text(Field::HeaderSerial));
+    o.insert(QStringLiteral("modelName"), model.state().profile.modelName);
+    QJsonArray words;
+    const auto& image = model.state().image;
+    for (int w = 1; w < corrector::ParameterImage::kWords; ++w) {
+        if (!image.isRead(w)) continue;
+        words.append(
+            QJsonObject{{QStringLiteral("word"), w},
+                        {QStringLiteral("name"), corrector::WordName(w, lang)},
+                        {QStringLiteral("text"), image.WordText(w)},
+                        {QStringLiteral("raw"), QString::fromLatin1(image.wordBytes(w).toHex().toUpper())}});
+    }
+    o.insert(QStringLiteral("words"), words);
+    o.insert(QStringLiteral("items"), itemsJson(model, lang));
+    return o;
+}
+
+void printFields(CliRun& run, const corrector::CorrectorWindowModel& model) {
+    for (int f = 0; f < corrector::kFieldCount; ++f) {
+        const Field field = static_cast<Field>(f);
+        if (!model.view(field).visible) continue;
+        const QString caption = model.caption(field).trimmed();
+        if (caption.isEmpty()) continue;
+        *run.out << caption << ": " << model.text(field) << "\n";
+    }
+}
+
+std::optional<int> itemArg(CliRun& run) {
+    bool ok = false;
+    const int n = run.value(QStringLiteral("--item")).value_or(QString()).toInt(&ok);
+    if (!ok || !corrector::FindItem(n)) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("--item is 1..70"));
+        return std::nullopt;
+    }
+    return n;
+}
+
+// "--password LEVEL:DIGITS": LEVEL is the password field 1..7 (operator A, B, C, master E, F,
+// configurator, verifier).
+int enterPassword(Session& s) {
+    const auto p = s.run.value(QStringLiteral("--password"));
+    if (!p) return kExitOk;
+    const qsizetype colon = p->indexOf(QLatin1Char(':'));
+    bool ok = false;
+    const int slot = p->left(colon).toInt(&ok) - 1;
+    if (colon < 0 || !ok || slot < 0 || slot > 6) {
+        s.run.notifier->message(MessageKind::Error, QStringLiteral("--password LEVEL:DIGITS, LEVEL 1..7"));
+        return kExitUsage;
+    }
+    return s.transfer([&] { return s.session.model().EnterPassword(slot, p->mid(colon + 1)); }, true);
+}
+
+} // namespace
+
+// params [--json]: identification, then the full parameter read, as "ПАРАМЕТРЫ КОРРЕКТОРА" does.
+int cmdParams(CliRun& run) {
+    Session s(run);
+    const int code = s.runOperation(link::operation::Parameters);
+    if (code != kExitOk) return code;
+    if (run.options.json)
+        run.printJson(paramsJson(s));
+    else
+        printFields(run, s.session.model());
+    return kExitOk;
+}
+
+// item get --item N | item set --item N --value TEXT [--password LEVEL:DIGITS]
+int cmdItem(CliRun& run) {
+    const QString what = run.args.value(0);
+    const auto item = itemArg(run);
+    if (!item || (what != QLatin1String("get") && what != QLatin1String("set"))) {
+        if (item)
+            run.notifier->message(MessageKind::Error, QStringLiteral("item get|set --item N [--value TEXT]"));
+        return kExitUsage;
+    }
+    const QString value = run.value(QStringLiteral("--value")).value_or(QString());
+    const int lang = run.context->languageIndex();
+    if (what == QLatin1String("set")) {
+        // The value is checked before anything is sent.
+        corrector::ParameterImage empty;
+        const corrector::ModelProfile profile;
+        const corrector::ItemContext context{profile, lang};
+        const auto check = corrector::CheckItemValue(*item, value, empty, context);
+        if (check.result != corrector::CheckResult::valueOk) {
+            run.notifier->message(MessageKind::Error, check.message);
+            return kExitUsage;
+        }
+    }
+    Session s(run);
+    int code = s.runOperation(link::operation::Parameters);
+    if (code != kExitOk) return code;
+    auto& model = s.session.model();
+    const auto field = corrector::fieldOfItem(*item);
+    const QString caption = corrector::ItemCaption(*item, model.state().profile, lang);
+    if (what == QLatin1String("set")) {
+        if ((code = enterPassword(s)) != kExitOk) return code;
+        const int level = model.state().accessLevel;
+        if (!corrector::isItemEditable(*item, level, model.state().profile)) {
+            run.notifier->message(MessageKind::Error,
+                                  uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
+                                       "Параметр недоступен для записи на уровне доступа ") +
+                                      QString::number(level));
+            return kExitRefused;
+        }
+        code = s.transfer([&] { return model.WriteItem(*item, value, caption, false); }, true);
+        if (code != kExitOk) return code;
+    } else {
+        code = s.transfer([&] {
+            model.ReadItem(*item, caption);
+            return true;
+        });
+        if (code != kExitOk) return code;
+    }
+    const QString text = field ? model.text(*field) : QString();
+    if (run.options.json)
+        run.printJson({{QStringLiteral("item"), *item},
+                       {QStringLiteral("caption"), caption.trimmed()},
+                       {QStringLiteral("text"), text},
+                       {QStringLiteral("accessLevel"), model.state().accessLevel}});
+    else
+        *run.out << caption.trimmed() << ": " << text << "\n";
+    return kExitOk;
+}
+
+// clock get | clock set [--value "dd.MM.yyyy HH:mm"] | clock correct --value MINUTES [--password L:D]
+int cmdClock(CliRun& run) {
+    const QString what = run.args.value(0, QStringLiteral("get"));
+    Session s(run);
+    auto& model = s.session.model();
+    if (what == QLatin1String("get")) {
+        const int code = s.runOperation(link::operation::Clock);
+        if (code != kExitOk) return code;
+        const QString date = model.text(Field::Date);
+        const QString time = model.text(Field::Time);
+        if (run.options.json)
+            run.printJson({{QStringLiteral("date"), date}, {QStringLiteral("time"), time}});
+        else
+            *run.out << date << " " << time << "\n";
+        return kExitOk;
+    }
+    if (what != QLatin1String("set") && what != QLatin1String("correct")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("clock get|set|correct"));
+        return kExitUsage;
+    }
+    int code = s.runOperation(link::operation::Parameters);
+    if (code != kExitOk) return code;
+    if ((code = enterPassword(s)) != kExitOk) return code;
+    const int lang = run.context->languageIndex();
+    if (what == QLatin1String("set")) {
+        const QString stamp =
+            run.value(QStringLiteral("--value"))
+                .value_or(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+        const QString date = stamp.left(10);
+        const QString time = stamp.mid(11);
+        code = s.transfer(
+            [&] {
+                model.onDateTimeEnter(date, time);
+                return true;
+            },
+            true);
+    } else {
+        const QString value = run.value(QStringLiteral("--value")).value_or(QString());
+        code = s.transfer(
+            [&] {
+                return model.WriteItem(18, value, corrector::ItemCaption(18, model.state().profile, lang),
+                                       false);
+            },
+            true);
+    }
+    if (code != kExitOk) return code;
+    if (run.options.json) run.printJson({{QStringLiteral("written"), true}});
+    return kExitOk;
+}
+
+} // namespace tarn::cli

@@ -1,0 +1,132 @@
+// The corrector window's model through the real exchange engine and the operation start, against the
+// simulated corrector in process: what the user gets from "ЧИТАТЬ ВСЕ" and from writing one item.
+#include "CorrectorRole.h"
+#include "SimLine.h"
+#include "common/Language.h"
+#include "corrector/CorrectorSession.h"
+#include "link/FakeSerialPort.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::corrector;
+using test::hex;
+
+namespace {
+
+struct Rig {
+    link::FakeSerialPort port;
+    test::RecordingNotifier notifier;
+    link::LinkPort linkPort{port, notifier};
+    link::ExchangeEngine engine{linkPort, notifier};
+    link::LinkSettings settings;
+    link::OperationStart gate{engine, linkPort, settings, notifier};
+    link::ReadRun readRun{engine, settings};
+    sim::InProcessLine line{port};
+    sim::CorrectorRole* corrector = nullptr;
+    std::unique_ptr<CorrectorSession> session;
+    bool closed = false;
+
+    explicit Rig(const char* json = R"({"role": "corrector", "address": 1, "serial": 1234,
+        "identification": "V Tarn-sim V47a", "passwords": ["1234", "2", "3", "4", "5", "6", "7"],
+        "words": [{"index": 51, "float": 0.6865}]})") {
+        port.existing = {QStringLiteral("/dev/ttyS0")};
+        settings.writeDelayMs = 0;
+        settings.replyTimeoutMs = 200;
+        settings.retryCount = 2;
+        settings.resetOnFailure = false;
+        settings.readChoice = QStringLiteral("0000001100000"); // version and clock
+        engine.configure(settings, 1);
+        engine.setLanguage(kRussian);
+        gate.setLanguage(kRussian);
+        gate.stepIntervalMs = 1;
+        readRun.startDelayMs = 1;
+        readRun.closeDelayMs = 1;
+        QString error;
+        auto role = sim::CorrectorRole::fromJson(QJsonDocument::fromJson(json).object(), error);
+        EXPECT_TRUE(role) << error.toStdString();
+        corrector = static_cast<sim::CorrectorRole*>(role.get());
+        line.addRole(std::move(role));
+        session =
+            std::make_unique<CorrectorSession>(engine, linkPort, settings, notifier, gate, readRun, kRussian);
+        session->model().afterWriteDelayMs = 5;
+        CorrectorSession::Ui ui;
+        ui.openReadWindow = [this](int kind) {
+            readRun.open(kind);
+            readRun.yes();
+        };
+        session->setUi(ui);
+        QObject::connect(session.get(), &CorrectorSession::readRunClosed, [this](bool) { closed = true; });
+    }
+    template <class P> bool until(P pred, int limitMs = 5000) {
+        QElapsedTimer t;
+        t.start();
+        while (!pred() && t.elapsed() < limitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        return pred();
+    }
+    void settle(int ms) {
+        until([] { return false; }, ms);
+    }
+    CorrectorWindowModel& model() { return session->model(); }
+    int count(const char* frame) const { return static_cast<int>(port.writes.count(hex(frame))); }
+};
+
+} // namespace
+
+TEST(CorrectorSession, ReadAllFillsTheWindowFromTheCorrector) {
+    Rig r;
+    r.session->startOperation(link::operation::ReadAll);
+    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    EXPECT_EQ(r.model().text(Field::HeaderSerial), QStringLiteral("01234"));
+    EXPECT_EQ(r.model().text(Field::Density), QStringLiteral("0.6865"));
+    // Identification twice, pages 0 and 64 twice, 128 once, then the ticked kinds.
+    EXPECT_EQ(r.count("02 00 20 DD"), 2);
+    EXPECT_EQ(r.count("42 00 00 BD"), 2);
+    EXPECT_EQ(r.count("42 40 00 7D"), 2);
+    EXPECT_EQ(r.count("42 80 00 3D"), 1);
+    EXPECT_EQ(r.count("02 00 30 CD"), 1);
+    EXPECT_EQ(r.count("02 01 20 DC"), 1);
+    EXPECT_EQ(r.readRun.completedKinds(), (QList<int>{1, 12, 14}));
+    EXPECT_EQ(r.model().state().accessLevel, 0);
+}
+
+TEST(CorrectorSession, PasswordThenDensityWriteAndReadBack) {
+    Rig r;
+    r.session->startOperation(link::operation::Parameters);
+    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("1234")));
+    ASSERT_TRUE(r.until([&] { return r.model().state().accessLevel == 1; }));
+    EXPECT_EQ(r.port.writes.last(), hex("82 B0 06 D2 04 D2 04 00 00 1B"));
+    ASSERT_TRUE(r.model().WriteItem(1, QStringLiteral("0.68"), QStringLiteral("Плотность газа"), false));
+    ASSERT_TRUE(r.until([&] { return r.count("02 82 06 75") == 1 && !r.engine.busy(); }));
+    r.settle(20);
+    EXPECT_EQ(r.count("82 82 06 D2 04 7B 14 2E 3F 23"), 1);
+    EXPECT_EQ(r.model().text(Field::Density), QStringLiteral("0.68"));
+    EXPECT_TRUE(r.notifier.messages.isEmpty());
+}
+
+TEST(CorrectorSession, AWrongPasswordLeavesLevelNone) {
+    Rig r;
+    r.session->startOperation(link::operation::Parameters);
+    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("9999")));
+    ASSERT_TRUE(r.until([&] { return !r.notifier.messages.isEmpty(); }));
+    r.settle(20);
+    EXPECT_EQ(r.notifier.messages.last().second, QStringLiteral("Ошибочное значение пароля!!!"));
+    EXPECT_EQ(r.model().state().accessLevel, 0);
+    // No resend of a refused password.
+    EXPECT_EQ(r.count("82 B0 06 D2 04 0F 27 00 00 BB"), 1);
+}
+
+TEST(CorrectorSession, ASilentCorrectorShowsTheNoLinkText) {
+    Rig r(R"({"role": "corrector", "address": 2})");
+    r.session->startOperation(link::operation::Parameters);
+    ASSERT_TRUE(r.until([&] { return r.session->link().noLinkShown(); }));
+    EXPECT_EQ(r.session->link().noLinkText(), QStringLiteral("НЕТ СВЯЗИ RS-232 "));
+    EXPECT_EQ(r.count("02 00 20 DD"), 2);
+}
