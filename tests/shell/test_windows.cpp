@@ -1,6 +1,7 @@
 // The main window, the settings window and the port window, offscreen.
 #include "common/LanguageFile.h"
 #include "link/FakeSerialPort.h"
+#include "link/LinkLog.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TfInitPort.h"
 #include "shell/AppContext.h"
@@ -192,4 +193,35 @@ TEST(PortWindow, ReopensThePortWithTheLinesSet) {
     EXPECT_FALSE(w.reinit());
     ASSERT_EQ(notifier.messages.size(), 1);
     EXPECT_EQ(notifier.messages[0].second, QStringLiteral("Ошибка инициализации порта COM1"));
+}
+
+TEST(SettingsWindow, DebuggerBoxBelongsToServiceLevelFive) {
+    App a;
+    a.home.write(folder::Work, QStringLiteral("FileInRS.000"), "Tarn-2.55\r\nCOM1\r\n");
+    a.start();
+    auto* w = a.menu->settingsWindow();
+    whenModal([&] {
+        EXPECT_FALSE(w->debuggerBox()->isVisibleTo(w));
+        w->serviceCodeEdit()->setText(QStringLiteral("942"));
+        w->saveAction()->trigger();
+    });
+    a.menu->openSettingsWindow();
+    EXPECT_TRUE(a.ctx.linkLog().enabled);
+    whenModal([&] {
+        EXPECT_TRUE(w->debuggerBox()->isVisibleTo(w));
+        EXPECT_TRUE(w->debuggerBox()->isChecked());
+        w->debuggerBox()->setChecked(false);
+        w->exitAction()->trigger();
+    });
+    a.menu->openSettingsWindow();
+    EXPECT_FALSE(a.ctx.linkLog().enabled);
+    // Level 1 unticks it again at the next initialisation.
+    a.ctx.linkLog().enabled = true;
+    whenModal([&] {
+        w->serviceCodeEdit()->setText(QStringLiteral("517"));
+        w->saveAction()->trigger();
+    });
+    a.menu->openSettingsWindow();
+    EXPECT_EQ(a.ctx.serviceLevel, 1);
+    EXPECT_FALSE(a.ctx.linkLog().enabled);
 }

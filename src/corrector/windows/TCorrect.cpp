@@ -56,6 +56,7 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     setObjectName(QStringLiteral("TCorrect"));
     const int lang = model.languageIndex();
     setWindowTitle(uaRu(lang, "КОРЕКТОР", "КОРРЕКТОР"));
+    resize(900, 680);
     auto* layout = new QVBoxLayout(this);
 
     auto* bar = new QMenuBar(this);
@@ -74,7 +75,10 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
     readChoice_ = bar->addAction(uaRu(lang, "НАЛАШТУВАННЯ ПО КНОПЦІ ВСЕ", "УСТАНОВКИ ПО КНОПКЕ ВСЕ"));
     connect(readChoice_, &QAction::triggered, this, &TCorrect::openReadChoice);
-    debug_ = bar->addAction(uaRu(lang, "НАЛАГОДЖЕННЯ", "ОТЛАДКА"));
+    // "ОТЛАДКА" (service level 5): the link debugger.
+    QMenu* debugMenu = bar->addMenu(uaRu(lang, "НАЛАГОДЖЕННЯ", "ОТЛАДКА"));
+    debugRs_ = debugMenu->addAction(QStringLiteral("RS-232"));
+    debug_ = debugMenu->menuAction();
     debug_->setVisible(false);
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     connect(exit, &QAction::triggered, this, &QDialog::accept);

@@ -53,6 +53,8 @@ public:
     QLabel* noLinkLabel() const { return noLink_; }
     // "ОТЛАДКА": shown at service level 5.
     QAction* debugAction() const;
+    // "ОТЛАДКА" → "RS-232".
+    QAction* debugRsAction() const { return debugRs_; }
     void openReadChoice();
 
 protected:
@@ -79,6 +81,7 @@ private:
     QAction* password_;
     QAction* readChoice_;
     QAction* debug_;
+    QAction* debugRs_ = nullptr;
     TItemWait* wait_;
     QLabel* noLink_ = nullptr;
 };

@@ -161,6 +161,11 @@ TInRS232::TInRS232(SettingsController& controller, Hooks hooks, QWidget* parent)
     serviceCode_ = new QLineEdit(this);
     serviceCode_->setEchoMode(QLineEdit::Password);
     bottom->addRow(serviceCodeLabel_, serviceCode_);
+    debugger_ = new QCheckBox(QStringLiteral("отладчик"), this);
+    bottom->addRow(debugger_);
+    connect(debugger_, &QCheckBox::toggled, this, [this](bool on) {
+        if (hooks_.setDebuggerOn) hooks_.setDebuggerOn(on);
+    });
     top->addLayout(bottom);
     top->addStretch();
 
@@ -269,6 +274,11 @@ void TInRS232::loadFromController() {
     syncPath_->setText(s.syncPath);
     language_->setCurrentText(s.language);
     serviceCode_->setText(s.serviceCode);
+    {
+        const QSignalBlocker b(debugger_);
+        debugger_->setChecked(hooks_.debuggerOn && hooks_.debuggerOn());
+    }
+    debugger_->setVisible(hooks_.serviceLevel && hooks_.serviceLevel() == 5);
     applyVisibility();
 }
 

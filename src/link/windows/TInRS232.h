@@ -29,6 +29,10 @@ public:
         std::function<void()> startPortScan; // "КОНТРОЛЬ RS"
         std::function<void(const LinkSettings&)> reinitPort; // Enter or Esc in the retries field
         std::function<void()> languageChanged;               // ends the program
+        // The link debugger box "отладчик": shown at service level 5 only.
+        std::function<int()> serviceLevel;
+        std::function<bool()> debuggerOn;
+        std::function<void(bool)> setDebuggerOn;
     };
 
     TInRS232(SettingsController& controller, Hooks hooks, QWidget* parent = nullptr);
@@ -51,6 +55,7 @@ public:
     QComboBox* corrPortBox() const { return corrPort_; }
     QSpinBox* retriesBox() const { return retries_; }
     QLineEdit* serviceCodeEdit() const { return serviceCode_; }
+    QCheckBox* debuggerBox() const { return debugger_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +122,7 @@ private:
     QComboBox* language_;
     QLabel* serviceCodeLabel_;
     QLineEdit* serviceCode_;
+    QCheckBox* debugger_;
     QPushButton* corrListButton_;
     QPushButton* transferListButton_;
 };

@@ -4,6 +4,7 @@
 #include "corrector/CorrectorSession.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/windows/TCorrect.h"
+#include "link/windows/TDebug_RS.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TRdWrCor.h"
 #include "link/windows/TfInitPort.h"
@@ -55,6 +56,9 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
     hooks.startPortScan = [this] { startPortScan(); };
     hooks.reinitPort = [this](const link::LinkSettings& s) { reinitPort(s); };
     hooks.languageChanged = [this] { QTimer::singleShot(0, this, &QWidget::close); };
+    hooks.serviceLevel = [this] { return ctx_.serviceLevel; };
+    hooks.debuggerOn = [this] { return ctx_.linkLog().enabled; };
+    hooks.setDebuggerOn = [this](bool on) { ctx_.linkLog().enabled = on; };
     settingsWindow_ = new link::TInRS232(controller_, hooks, this);
 
     // The tray icon: "Восстановить" is disabled until the window is minimised; "Скрыть" is never shown.
@@ -139,6 +143,10 @@ void TMenuCorr::openCorrectorWindow() {
                                this);
     window.applyChannelSettings(ctx_.settings());
     window.debugAction()->setVisible(ctx_.serviceLevel == 5);
+    connect(window.debugRsAction(), &QAction::triggered, &window, [this, &window] {
+        link::TDebug_RS debugger(ctx_.linkLog(), &window);
+        debugger.exec();
+    });
 
     link::TfVersRS identification(ctx_.operationStart(), &window);
     link::TRdWrCor readWindow(ctx_.readRun(), &window);
