@@ -45,6 +45,13 @@ QWidget* makeSplash() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // SIGTERM and SIGINT are taken from the very start, so that one arriving during start-up still ends
+    // the program the orderly way once the main window is there.
+    const bool signalsTaken = ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) == 0;
+    if (signalsTaken) {
+        std::signal(SIGTERM, onSignal);
+        std::signal(SIGINT, onSignal);
+    }
     QApplication app(argc, argv);
     const tarn::shell::CommandLine commandLine = tarn::shell::parseCommandLine(app.arguments());
 
@@ -70,9 +77,7 @@ int main(int argc, char** argv) {
     boxes.setParent(&menu);
     QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &app, [] { QCoreApplication::quit(); });
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPair) == 0) {
-        std::signal(SIGTERM, onSignal);
-        std::signal(SIGINT, onSignal);
+    if (signalsTaken) {
         auto* sn = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, &app);
         QObject::connect(sn, &QSocketNotifier::activated, &menu, [&menu] {
             char c;
