@@ -130,3 +130,26 @@ TEST(CorrectorSession, ASilentCorrectorShowsTheNoLinkText) {
     EXPECT_EQ(r.session->link().noLinkText(), QStringLiteral("НЕТ СВЯЗИ RS-232 "));
     EXPECT_EQ(r.count("02 00 20 DD"), 2);
 }
+
+TEST(CorrectorSession, RefusedWritesShowTheCorrectorsAnswer) {
+    struct Case {
+        quint8 status;
+        const char* message;
+    };
+    for (const Case c :
+         {Case{0x40, "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"}, Case{0x28, "Номер корректора не совпал!!!"}}) {
+        Rig r;
+        r.session->startOperation(link::operation::Parameters);
+        ASSERT_TRUE(r.until([&] { return r.closed; }));
+        ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("1234")));
+        ASSERT_TRUE(r.until([&] { return r.model().state().accessLevel == 1 && !r.engine.busy(); }));
+        r.corrector->faults().status = c.status;
+        r.corrector->faults().statusCount = 1;
+        ASSERT_TRUE(r.model().WriteItem(1, QStringLiteral("0.68"), QStringLiteral("Плотность газа"), false));
+        ASSERT_TRUE(r.until([&] { return !r.notifier.messages.isEmpty(); }));
+        r.settle(20);
+        EXPECT_EQ(r.notifier.messages.last().second, QString::fromUtf8(c.message));
+        EXPECT_EQ(r.model().state().accessLevel, 0) << int(c.status);
+        EXPECT_EQ(r.count("82 82 06 D2 04 7B 14 2E 3F 23"), 1); // refused once, not resent
+    }
+}
