@@ -9,6 +9,7 @@
 #include "link/FrameChecksum.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -429,4 +430,25 @@ TEST(SimPresets, ItemsReadAndWriteTheSameMemoryAsThePages) {
         EXPECT_EQ(image.WordText(51), QStringLiteral("0.75"));
         EXPECT_EQ(ask(*role, kOpRead, 0xFB, 64).mid(30, 32), text);
     }
+}
+
+TEST(SimPresets, TheDemoScenarioUsesAPresetWithItsArchive) {
+    QFile file(QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/corrector.json"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject device = QJsonDocument::fromJson(file.readAll())
+                                   .object()
+                                   .value(QStringLiteral("devices"))
+                                   .toArray()
+                                   .at(0)
+                                   .toObject();
+    EXPECT_FALSE(device.value(QStringLiteral("preset")).toString().isEmpty());
+    auto role = simulated(device);
+    ASSERT_TRUE(role);
+    EXPECT_EQ(role->memory().address, 1);
+    const corrector::IdentificationString id = identify(*role);
+    ASSERT_TRUE(corrector::CheckVersion(id, kRussian).accepted());
+    const auto image = readParameters(*role, corrector::DeriveModelProfile(id, role->memory().serial));
+    EXPECT_EQ(image.archivePointers().hourly, 719);
+    EXPECT_GE(value(image, 89), value(image, 81));
+    EXPECT_GE(value(image, 81), value(image, 73));
 }
