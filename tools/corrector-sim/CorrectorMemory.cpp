@@ -1,14 +1,13 @@
 #include "CorrectorMemory.h"
 
+#include "Presets.h"
+
 #include <QJsonArray>
 #include <cmath>
 #include <cstring>
 
 namespace tarn::sim {
 
-namespace {
-
-// The simulator's own Windows-1251 encoder for the texts it keeps (ASCII and Cyrillic letters).
 QByteArray encode1251(const QString& text) {
     QByteArray out;
     for (QChar c : text) {
@@ -30,6 +29,8 @@ QByteArray encode1251(const QString& text) {
     }
     return out;
 }
+
+namespace {
 
 QByteArray padded(QByteArray bytes, int size) {
     bytes = bytes.left(size);
@@ -99,6 +100,65 @@ CorrectorMemory::CorrectorMemory()
     passwords = {QStringLiteral("1111"), QStringLiteral("2222"), QStringLiteral("3333"),
                  QStringLiteral("4444"), QStringLiteral("5555"), QStringLiteral("6666"),
                  QStringLiteral("7777")};
+}
+
+char CorrectorMemory::modelLetter() const {
+    return identification.size() >= 12 ? identification.at(11) : '\0';
+}
+
+CoefficientTable CorrectorMemory::coefficientTable() const {
+    switch (modelLetter()) {
+    case 'W':
+        return CoefficientTable::Meter;
+    case 'F':
+    case 'R':
+    case 'f':
+    case 'r':
+        return CoefficientTable::Calibration;
+    default:
+        return CoefficientTable::None;
+    }
+}
+
+float CorrectorMemory::floatAt(int w) const {
+    const auto bits = static_cast<quint32>(intAt(w));
+    float f = 0;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+qint32 CorrectorMemory::intAt(int w) const {
+    quint32 v = 0;
+    for (int b = 3; b >= 0; --b)
+        v = (v << 8) | byteAt(w, b);
+    return static_cast<qint32>(v);
+}
+
+double CorrectorMemory::pulseWeight() const {
+    static constexpr double kWeights[] = {1, 10, 100, 0.1, 0.01};
+    const quint8 i = byteAt(2, 1);
+    return i < std::size(kWeights) ? kWeights[i] : 1.0;
+}
+
+void CorrectorMemory::setCurrentVolumes(double hour, double day, double month, double total) {
+    const double k = correction;
+    const int firsts[] = {73, 81, 89};
+    const double working[] = {hour, day, month};
+    for (int i = 0; i < 3; ++i) {
+        setFloat(firsts[i], static_cast<float>(working[i]));
+        setFloat(firsts[i] + 1, static_cast<float>(working[i] * k));
+        setFloat(firsts[i] + 2, 0.0f);
+        setFloat(firsts[i] + 3, 0.0f);
+    }
+    setInt(97, static_cast<qint32>(std::llround(total * pulseWeight())));
+    setInt(102, static_cast<qint32>(std::llround(total * k * pulseWeight())));
+    const double heat = floatAt(42); // Gcal per standard m³
+    if (heat > 0) {
+        setFloat(37, static_cast<float>(hour * k * heat));
+        setFloat(38, static_cast<float>(day * k * heat));
+        setFloat(39, static_cast<float>(month * k * heat));
+        setInt(104, static_cast<qint32>(std::llround(total * k * heat * 1000.0)));
+    }
 }
 
 QByteArray CorrectorMemory::word(int index) const {
@@ -238,7 +298,7 @@ void CorrectorMemory::generateArchives(const QDateTime& start, int hours, double
         r += uint16Bytes(0);
         return r; // 31 bytes
     };
-    double counter = 0, standardCounter = 0;
+    double counter = 0, standardCounter = 0; // m³
     double dayWorking = 0, dayStandard = 0, monthWorking = 0, monthStandard = 0;
     int days = 0, months = 0;
     const int contractHour = byteAt(1, 2) % 24;
@@ -277,18 +337,24 @@ void CorrectorMemory::generateArchives(const QDateTime& start, int hours, double
     if (hours > 0) setPointer(kHourlyPointer, static_cast<quint16>(hours - 1));
     if (days > 0) setPointer(kDailyPointer, static_cast<quint16>(days - 1));
     if (months > 0) setPointer(kMonthlyPointer, static_cast<quint16>(months - 1));
-    setInt(97, static_cast<qint32>(std::llround(counter)));
-    setInt(102, static_cast<qint32>(std::llround(standardCounter)));
+    // The corrector is half-way through the hour after the last record.
+    const QDateTime next = start.addSecs(3600LL * hours);
+    const double nextFactor = profile.isEmpty() ? 1.0 : profile.at(next.time().hour() % profile.size());
+    const double hour = flowPerHour * nextFactor / 2.0;
+    setCurrentVolumes(hour, dayWorking + hour, monthWorking + hour, counter + hour);
 }
 
 bool CorrectorMemory::load(const QJsonObject& c, QString& error) {
-    address = c.value(QStringLiteral("address")).toInt(1);
+    if (c.contains(QStringLiteral("preset")) &&
+        !applyPreset(*this, c.value(QStringLiteral("preset")).toString(), error))
+        return false;
+    address = c.value(QStringLiteral("address")).toInt(address);
     if (address < 1 || address > 14) {
         error = QStringLiteral("corrector: address is 1..14");
         return false;
     }
     setByteAt(3, 0, static_cast<quint8>(address - 1));
-    serial = static_cast<quint32>(c.value(QStringLiteral("serial")).toInt(12345));
+    serial = static_cast<quint32>(c.value(QStringLiteral("serial")).toInteger(serial));
     setInt(99, static_cast<qint32>(serial));
     if (c.contains(QStringLiteral("identification")))
         identification = padded(encode1251(c.value(QStringLiteral("identification")).toString()), 32);

@@ -45,6 +45,16 @@ inline constexpr PointerPlace kServicePointer{20, 0};
 // Minutes since 01.01.2000 00:00, the corrector's time stamps.
 quint32 deviceMinutes(const QDateTime& t);
 
+// The simulator's own Windows-1251 encoder for the texts it keeps (ASCII and Cyrillic letters).
+QByteArray encode1251(const QString& text);
+
+// The coefficient table a model keeps in words 145..184.
+enum class CoefficientTable {
+    None,
+    Meter,       // letter "W": meter constants and viscosity curve, words 145..184
+    Calibration, // letters "F", "R", "f", "r": calibration curve, words 157..184
+};
+
 class CorrectorMemory {
 public:
     CorrectorMemory();
@@ -55,6 +65,7 @@ public:
     int address = 1;
     quint32 serial = 12345;
     QByteArray identification; // 32 characters
+    QString preset;            // the preset the memory was filled from, empty for none
     qint64 clockOffsetSec = 0;
     std::array<QString, 7> passwords{}; // operator A, B, C, master E, F, configurator, verifier
     int accessLevel = 0;                // 0 none .. 4 verifier
@@ -65,8 +76,14 @@ public:
     float flow = 12.5f, standardFlow = 12.75f, batteryVoltage = 3.6f, batteryResource = 87.5f;
     quint16 state = 0;
 
+    // Identification character 12, and the coefficient table that letter stands for.
+    char modelLetter() const;
+    CoefficientTable coefficientTable() const;
+
     // The parameter memory, word by word.
     QByteArray word(int index) const;
+    float floatAt(int word) const;
+    qint32 intAt(int word) const;
     void setWord(int index, const QByteArray& four);
     quint8 byteAt(int word, int byte) const;
     void setByteAt(int word, int byte, quint8 value);
@@ -77,6 +94,13 @@ public:
     void setPointer(PointerPlace p, quint16 v);
     // 64 words from any start word; words past the memory read as zeros.
     QByteArray page(int startWord) const;
+
+    // The pulse weight that word 2 byte 1 selects (pulses per m³ of the counters).
+    double pulseWeight() const;
+    // The running volumes of the current hour, day and month (working m³; standard = × the correction
+    // factor), the meter and standard counters from the total, and, when word 42 holds a heat of
+    // combustion, the heat energy of the hour, day, month and in total. Abnormal volumes are cleared.
+    void setCurrentVolumes(double hour, double day, double month, double total);
 
     QDateTime now() const;
     QByteArray clockBlock() const;       // 32 bytes
@@ -89,7 +113,8 @@ public:
     void writeBank(bool high, int offset, const QByteArray& bytes);
 
     // Generates hourly, daily and monthly records with consistent volumes: hours of flow from start,
-    // each hour's working volume flow × profile[hour of day].
+    // each hour's working volume flow × profile[hour of day]. The archive pointers, the counters and the
+    // current hour, day and month volumes follow the generated records (half of the next hour run).
     void generateArchives(const QDateTime& start, int hours, double flow, const QList<double>& profile);
 
     // The record's last byte makes the sum of all its bytes zero.

@@ -59,10 +59,27 @@ constexpr Item kItems[] = {
     {0xF3, Kind::Flag, 0, 1, L234, 6, 1, 0x10},
 };
 
-const Item* findItem(quint8 code) {
+// Models with a coefficient table answer its entries as float items in words 145..184 (the meter table
+// takes over code 0xC1 from the language item); calibration models keep the meter pulse coefficient of
+// word 57 under the code that otherwise carries the pulse-weight index.
+constexpr quint8 kMeterSpareCodes[] = {0xCA, 0xCB, 0xCD, 0xCE}; // words 153..156
+
+std::optional<Item> findItem(quint8 code, CoefficientTable table) {
+    if (table != CoefficientTable::None) {
+        int word = -1;
+        if (code >= 0xD0 && code <= 0xEB) word = 157 + (code - 0xD0);
+        if (table == CoefficientTable::Meter) {
+            if (code >= 0xC1 && code <= 0xC8) word = 145 + (code - 0xC1);
+            for (int i = 0; i < 4; ++i)
+                if (code == kMeterSpareCodes[i]) word = 153 + i;
+        }
+        if (word >= 0) return Item{code, Kind::Float, -3.0e38, 3.0e38, L4, word, 0, 0};
+        if (table == CoefficientTable::Calibration && code == 0x88)
+            return Item{code, Kind::Float, 499.9, 30000.1, L4, 57, 0, 0};
+    }
     for (const Item& i : kItems)
-        if (i.code == code) return &i;
-    return nullptr;
+        if (i.code == code) return i;
+    return std::nullopt;
 }
 
 constexpr quint8 kPasswordFirst = 0xB0, kPasswordLast = 0xB6;
@@ -123,7 +140,10 @@ std::unique_ptr<Role> CorrectorRole::fromJson(const QJsonObject& config, QString
 }
 
 QString CorrectorRole::describe() const {
-    return QStringLiteral("corrector at address %1, serial %2").arg(memory_.address).arg(memory_.serial);
+    QString text =
+        QStringLiteral("corrector at address %1, serial %2").arg(memory_.address).arg(memory_.serial);
+    if (!memory_.preset.isEmpty()) text += QStringLiteral(", preset %1").arg(memory_.preset);
+    return text;
 }
 
 void CorrectorRole::receive(const QByteArray& bytes, Line& line) {
@@ -261,7 +281,7 @@ QByteArray CorrectorRole::readReply(quint8 address, int count) {
 }
 
 QByteArray CorrectorRole::itemRead(quint8 code, int count) {
-    const Item* item = findItem(code);
+    const std::optional<Item> item = findItem(code, memory_.coefficientTable());
     const bool password = code >= kPasswordFirst && code <= kPasswordLast;
     if (!item && !password) return frameReply(kStatusBadCommand, {});
     QByteArray value(4, '\0');
@@ -318,7 +338,7 @@ quint8 CorrectorRole::itemWrite(quint8 code, const QByteArray& data) {
         memory_.accessLevel = kSlotLevel[slot];
         return 0;
     }
-    const Item* item = findItem(code);
+    const std::optional<Item> item = findItem(code, memory_.coefficientTable());
     if (!item) return kStatusBadCommand;
     if (!(item->levels & (1 << memory_.accessLevel))) return kStatusRefusedLevel;
     const qint32 asInt = readInt32(data, 2);

@@ -1,9 +1,9 @@
 #pragma once
-// A simulated corrector on the line: {"role": "corrector", "address": 1, "serial": 4123, "identification":
-// "…", "passwords": ["1111", …], "words": […], "measurements": {…}, "archive": {"start": "01.03.2024 00:00",
-// "hours": 48, "flow": 10, "profile": [24 factors]}, "archiveBytes": […], "alarmPending": false,
-// "faults": {…}}. It answers only requests to its own address, frames them from the byte stream, and
-// encodes every answer from its own memory (CorrectorMemory).
+// A simulated corrector on the line: {"role": "corrector", "preset": "series1" (Presets.h), "address": 1,
+// "serial": 4123, "identification": "…", "passwords": ["1111", …], "words": […], "measurements": {…},
+// "archive": {"start": "01.03.2024 00:00", "hours": 48, "flow": 10, "profile": [24 factors]}, "archiveBytes":
+// […], "alarmPending": false, "faults": {…}}. It answers only requests to its own address, frames them from
+// the byte stream, and encodes every answer from its own memory (CorrectorMemory).
 //
 // Faults: "silence" N (the next N requests get no answer), "badChecksum" N, "extraByte" N, "status" S
 // with "statusCount" N (refusals with that status byte), "chunks" [sizes] with "chunkMs", "replyDelayMs",

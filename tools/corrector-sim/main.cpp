@@ -1,6 +1,8 @@
 // corrector-sim: plays correctors (and modems, adapters, transfer units) on a pseudo-terminal.
 //   corrector-sim --scenario FILE [--link PATH] [--log FILE] [--pace]
+//   corrector-sim --list-presets
 // Prints "pty <slave path>" once the line is up; ends on SIGTERM or SIGINT (removing the link).
+#include "Presets.h"
 #include "SimLine.h"
 
 #include <QCoreApplication>
@@ -37,8 +39,14 @@ int main(int argc, char** argv) {
             logPath = next();
         else if (a == QLatin1String("--pace"))
             pace = true;
-        else {
-            err << "usage: corrector-sim --scenario FILE [--link PATH] [--log FILE] [--pace]\n";
+        else if (a == QLatin1String("--list-presets")) {
+            for (const auto& p : tarn::sim::presets())
+                out << QString::fromUtf8(p.name).leftJustified(16) << QString::fromUtf8(p.description)
+                    << "\n";
+            return 0;
+        } else {
+            err << "usage: corrector-sim --scenario FILE [--link PATH] [--log FILE] [--pace]\n"
+                   "       corrector-sim --list-presets\n";
             return 2;
         }
     }
