@@ -1,6 +1,7 @@
 #include "CorrectorMemory.h"
 
 #include "Presets.h"
+#include "ScriptedRole.h"
 
 #include <QJsonArray>
 #include <cmath>
@@ -37,17 +38,6 @@ QByteArray padded(QByteArray bytes, int size) {
     while (bytes.size() < size)
         bytes.append(' ');
     return bytes;
-}
-
-bool hexBytes(const QString& text, QByteArray& out) {
-    QString t = text;
-    t.remove(QLatin1Char(' '));
-    if (t.size() % 2) return false;
-    for (QChar c : t)
-        if (!c.isDigit() && !(c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
-            return false;
-    out = QByteArray::fromHex(t.toLatin1());
-    return true;
 }
 
 } // namespace
@@ -394,7 +384,7 @@ bool CorrectorMemory::load(const QJsonObject& c, QString& error) {
             setText(i, encode1251(w.value(QStringLiteral("text")).toString()));
         else {
             QByteArray bytes;
-            if (!hexBytes(w.value(QStringLiteral("hex")).toString(), bytes) || bytes.size() != 4) {
+            if (!parseHex(w.value(QStringLiteral("hex")).toString(), bytes) || bytes.size() != 4) {
                 error = QStringLiteral("corrector: a word is 4 hexadecimal bytes");
                 return false;
             }
@@ -419,7 +409,7 @@ bool CorrectorMemory::load(const QJsonObject& c, QString& error) {
     for (const auto& v : c.value(QStringLiteral("archiveBytes")).toArray()) {
         const QJsonObject o = v.toObject();
         QByteArray bytes;
-        if (!hexBytes(o.value(QStringLiteral("hex")).toString(), bytes)) {
+        if (!parseHex(o.value(QStringLiteral("hex")).toString(), bytes)) {
             error = QStringLiteral("corrector: archive bytes must be hexadecimal");
             return false;
         }
