@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libqt6serialport6-dev libqt6sql6-sqlite
   libgtest-dev
-  xvfb
+  xvfb xauth
 )
 
 missing=()
