@@ -93,7 +93,7 @@ struct Session {
     }
 };
 
-QJsonArray itemsJson(const corrector::CorrectorWindowModel& model, int language) {
+QJsonArray itemsJson(const corrector::CorrectorWindowModel& model) {
     QJsonArray items;
     for (int f = 0; f < corrector::kFieldCount; ++f) {
         const Field field = static_cast<Field>(f);
@@ -101,16 +101,13 @@ QJsonArray itemsJson(const corrector::CorrectorWindowModel& model, int language)
         if (spec.item <= 0 || !model.view(field).visible) continue;
         const auto* entry = corrector::FindItem(spec.item);
         if (!entry) continue;
-        items.append(
-            QJsonObject{{QStringLiteral("item"), spec.item},
-                        {QStringLiteral("code"), QStringLiteral("0x%1")
-                                                     .arg(entry->code, 2, 16, QLatin1Char('0'))
-                                                     .toUpper()
-                                                     .replace(QLatin1String("0X"), QLatin1String("0x"))},
-                        {QStringLiteral("caption"), model.caption(field).trimmed()},
-                        {QStringLiteral("text"), model.text(field)}});
+        const QString code =
+            QStringLiteral("0x") + QStringLiteral("%1").arg(entry->code, 2, 16, QLatin1Char('0')).toUpper();
+        items.append(QJsonObject{{QStringLiteral("item"), spec.item},
+                                 {QStringLiteral("code"), code},
+                                 {QStringLiteral("caption"), model.caption(field).trimmed()},
+                                 {QStringLiteral("text"), model.text(field)}});
     }
-    Q_UNUSED(language);
     return items;
 }
 
@@ -131,7 +128,7 @@ QJsonObject paramsJson(Session& s) {
                         {QStringLiteral("raw"), QString::fromLatin1(image.wordBytes(w).toHex().toUpper())}});
     }
     o.insert(QStringLiteral("words"), words);
-    o.insert(QStringLiteral("items"), itemsJson(model, lang));
+    o.insert(QStringLiteral("items"), itemsJson(model));
     return o;
 }
 
