@@ -1,8 +1,8 @@
 #include "portscan/Probes.h"
 
 #include "common/Cp1251.h"
+#include "link/FrameChecksum.h"
 #include "portscan/Crc16Modbus.h"
-#include "portscan/FrameChecksum.h"
 
 namespace tarn::portscan {
 
@@ -13,12 +13,11 @@ QByteArray readRequest(quint8 firstByte) {
     r.append(static_cast<char>(firstByte));
     r.append('\x00'); // address byte: the identification block
     r.append('\x20'); // 32 bytes
-    r.append(static_cast<char>(frameChecksum(r)));
-    return r;
+    return link::withFrameChecksum(r);
 }
 
 bool checkByteRight(const QByteArray& frame) {
-    return static_cast<quint8>(frame.back()) == frameChecksum(QByteArrayView(frame).first(frame.size() - 1));
+    return static_cast<quint8>(frame.back()) == link::frameChecksum(frame.constData(), frame.size() - 1);
 }
 
 } // namespace

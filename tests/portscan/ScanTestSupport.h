@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the port scanner's tests: short intervals, waiting on the event loop, corrector replies.
-#include "portscan/FrameChecksum.h"
+#include "link/FrameChecksum.h"
 #include "portscan/PortScanner.h"
 
 #include <QCoreApplication>
@@ -45,7 +45,7 @@ inline void spin(int ms) {
 inline QByteArray identificationReply(const QByteArray& text, char status = '\x00', int payloadSize = 32) {
     QByteArray r(1, status);
     r += text.leftJustified(payloadSize, ' ', true);
-    r.append(static_cast<char>(frameChecksum(r)));
+    r.append(static_cast<char>(link::frameChecksum(r)));
     return r;
 }
 

@@ -3,6 +3,7 @@
 #include "ScanTestSupport.h"
 #include "common/Cp1251.h"
 #include "common/Language.h"
+#include "link/FrameChecksum.h"
 #include "portscan/Crc16Modbus.h"
 #include "portscan/ModemResult.h"
 #include "portscan/Probes.h"
@@ -57,9 +58,9 @@ TEST(PortScanSettings, TheLastLanguageLineDecides) {
 }
 
 TEST(PortScanFrames, ChecksumsAndTheProbeRequests) {
-    EXPECT_EQ(frameChecksum(hex("02 00 20")), 0xDD);
-    EXPECT_EQ(frameChecksum(hex("00 00 20")), 0xDF);
-    EXPECT_EQ(frameChecksum(hex("FF 01")), 0xFF); // the sum wraps at 8 bits
+    EXPECT_EQ(link::frameChecksum(hex("02 00 20")), 0xDD);
+    EXPECT_EQ(link::frameChecksum(hex("00 00 20")), 0xDF);
+    EXPECT_EQ(link::frameChecksum(hex("FF 01")), 0xFF); // the sum wraps at 8 bits
     EXPECT_EQ(correctorRequest(), hex("02 00 20 DD"));
     EXPECT_EQ(adapterRequest(), hex("00 00 20 DF"));
 
@@ -101,7 +102,7 @@ TEST(PortScanReplies, TheAdaptersReplyIsNotACorrectors) {
     bad[33] = static_cast<char>(bad.at(33) + 1);
     EXPECT_FALSE(adapterReplyAccepted(bad));
     QByteArray four = hex("00 41 42");
-    four.append(static_cast<char>(frameChecksum(four)));
+    four.append(static_cast<char>(link::frameChecksum(four)));
     EXPECT_FALSE(adapterReplyAccepted(four)); // fewer than 5 bytes
 }
 
