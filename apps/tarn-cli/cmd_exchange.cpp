@@ -1,8 +1,7 @@
 #include "Cli.h"
+#include "CliLink.h"
 
-#include "common/TextFile.h"
 #include "link/ExchangeEngine.h"
-#include "link/LinkLog.h"
 
 #include <QEventLoop>
 #include <QJsonArray>
@@ -107,36 +106,16 @@ int cmdExchange(CliRun& run) {
 
     shell::AppContext& ctx = *run.context;
     const int language = ctx.languageIndex();
-    // Connections of this run end with it.
-    QObject scope;
-    link::LinkLog& log = ctx.linkLog();
-    QStringList trace;
-    if (!run.options.traceFile.isEmpty()) {
-        log.enabled = true;
-        log.options.send.time = true;
-        log.options.receive.time = true;
-        QObject::connect(&log, &link::LinkLog::entryAdded, &scope,
-                         [&](link::LinkLog::Pane pane, const QStringList& lines) {
-                             const QString mark = pane == link::LinkLog::Pane::Send ? QStringLiteral("-> ")
-                                                                                    : QStringLiteral("<- ");
-                             for (const QString& l : lines)
-                                 trace.append(mark + l);
-                         });
-    }
-    auto writeTrace = [&] {
-        if (!run.options.traceFile.isEmpty() && !writeTextLines(run.options.traceFile, trace))
-            run.notifier->message(MessageKind::Error,
-                                  QStringLiteral("exchange: cannot write ") + run.options.traceFile);
-    };
+    // The engine configured from the settings and the options; the trace file is written when the run ends.
+    CliLink cliLink(run);
+    QObject& scope = cliLink.scope();
 
     link::LinkSettings& s = ctx.settings();
     link::ExchangeEngine& engine = ctx.engine();
-    engine.configure(s, run.options.address.value_or(1));
     if (!ctx.linkPort().applyAndOpen(s)) {
         // A missing port fails without a message of its own.
         if (!ctx.linkPort().portExists(ctx.linkPort().portName()))
             run.notifier->message(MessageKind::Error, ctx.linkPort().initErrorText());
-        writeTrace();
         return kExitNoLink;
     }
 
@@ -216,9 +195,7 @@ int cmdExchange(CliRun& run) {
     loop.exec();
     engine.consumers().items = nullptr;
     engine.consumers().pages = nullptr;
-    engine.consumers().pages = nullptr;
     ctx.linkPort().closePort();
-    writeTrace();
 
     if (run.options.json) {
         QJsonObject o{{QStringLiteral("payloads"), QJsonArray::fromStringList(payloads)},
