@@ -6,6 +6,7 @@
 #include "corrector/Blocks.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ValueLists.h"
+#include "link/OperationStart.h"
 #include "link/ReadQueue.h"
 
 #include <QTimer>
@@ -694,13 +695,11 @@ PasswordWindowView CorrectorWindowModel::passwordWindowView() const {
 bool CorrectorWindowModel::EnterPassword(int slot, const QString& text) {
     if (slot < 0 || slot >= kPasswordSlots) return false;
     if (pollingRun_) {
-        notifier_.message(MessageKind::Error,
-                          uaRu(languageIndex_, "Увага!!! Порт зайнятий", "Внимание!!!  Порт занят"));
+        notifier_.message(MessageKind::Error, link::portBusyText(languageIndex_));
         return false;
     }
     if (settings_.modemUsed && !modemConnected_) {
-        notifier_.message(MessageKind::Error,
-                          uaRu(languageIndex_, "Немає з’єднання з модемом!", "Нет соединения с модемом!!!"));
+        notifier_.message(MessageKind::Error, link::noModemConnectionText(languageIndex_));
         return false;
     }
     if (!headerSerial_ || isNoData(this->text(F::HeaderSerial))) {

@@ -44,11 +44,11 @@ OperationStart::OperationStart(ExchangeEngine& engine, LinkPort& port, const Lin
     });
 }
 
-QString OperationStart::portBusyText() const {
-    return uaRu(language_, "Увага!!! Порт зайнятий", "Внимание!!!  Порт занят");
+QString portBusyText(int languageIndex) {
+    return uaRu(languageIndex, "Увага!!! Порт зайнятий", "Внимание!!!  Порт занят");
 }
-QString OperationStart::noModemConnectionText() const {
-    return uaRu(language_, "Немає з’єднання з модемом!", "Нет соединения с модемом!!!");
+QString noModemConnectionText(int languageIndex) {
+    return uaRu(languageIndex, "Немає з’єднання з модемом!", "Нет соединения с модемом!!!");
 }
 QString OperationStart::portOpenErrorText(const QString& port) const {
     return uaRu(language_, "Помилка відкриття порту", "Ошибка открытия порта") + port;
@@ -64,11 +64,11 @@ OperationStart::StartResult OperationStart::startOperation(int code) {
     const bool modem = settings_.modemUsed;
     auto& modes = engine_.modes();
     if (modes.pollingActive) {
-        notifier_.message(MessageKind::Warning, portBusyText());
+        notifier_.message(MessageKind::Warning, portBusyText(language_));
         return StartResult::Refused;
     }
     if (modem && !modes.modemConnected) {
-        notifier_.message(MessageKind::Warning, noModemConnectionText());
+        notifier_.message(MessageKind::Warning, noModemConnectionText(language_));
         return StartResult::Refused;
     }
     if (identifying()) return StartResult::Refused; // one operation at a time

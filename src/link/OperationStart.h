@@ -36,6 +36,11 @@ inline constexpr int CalibrationRead = 15;
 inline constexpr int CalibrationWrite = 16;
 } // namespace operation
 
+// The refusals of every corrector operation (and of the password entry): the port is used by a polling
+// run; a modem link without a connection.
+QString portBusyText(int languageIndex);
+QString noModemConnectionText(int languageIndex);
+
 // The read kind an operation opens the read window with (0: the operation opens no read window).
 int readKindForOperation(int code);
 
@@ -97,8 +102,6 @@ public:
     int maxDisagreements = 10;
 
     // The texts of the gate and of the identification window.
-    QString portBusyText() const;
-    QString noModemConnectionText() const;
     QString portOpenErrorText(const QString& port) const;
     QString windowCaption() const;
     QString windowStopLine() const;
