@@ -102,17 +102,22 @@ void ExchangeEngine::configure(const LinkSettings& s, int deviceAddress) {
 
 // ---- requests --------------------------------------------------------------------------------------
 
-void ExchangeEngine::startRead(quint8 op, quint8 address, quint8 count, int retries, quint16 blocksLeft) {
+// The state of a new request; every earlier one is forgotten.
+void ExchangeEngine::beginRequest(quint8 op, quint8 address, int retries, quint16 blocksLeft, bool isWrite) {
     state_ = ExchangeState{};
     state_.op = op;
     state_.block = address;
-    state_.count = count;
     state_.retriesLeft = retries;
     state_.blocksLeft = blocksLeft;
-    state_.isWrite = false;
-    state_.expectedLength = expectedReplyLength(false, count);
+    state_.isWrite = isWrite;
     ++requestSerial_;
     receiveBuffer_.clear();
+}
+
+void ExchangeEngine::startRead(quint8 op, quint8 address, quint8 count, int retries, quint16 blocksLeft) {
+    beginRequest(op, address, retries, blocksLeft, false);
+    state_.count = count;
+    state_.expectedLength = expectedReplyLength(false, count);
     sendFrame(buildReadFrame(settings_.deviceAddress, op, address, count));
 }
 
@@ -120,16 +125,9 @@ bool ExchangeEngine::startWrite(quint8 op, quint8 address, const QByteArray& dat
                                 quint16 blocksLeft) {
     const auto frame = buildWriteFrame(settings_.deviceAddress, op, address, data);
     if (!frame) return false;
-    state_ = ExchangeState{};
-    state_.op = op;
-    state_.block = address;
-    state_.retriesLeft = retries;
-    state_.blocksLeft = blocksLeft;
-    state_.isWrite = true;
+    beginRequest(op, address, retries, blocksLeft, true);
     state_.writeData = data;
     state_.expectedLength = expectedReplyLength(true, 0);
-    ++requestSerial_;
-    receiveBuffer_.clear();
     sendFrame(*frame);
     return true;
 }

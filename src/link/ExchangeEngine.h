@@ -97,6 +97,7 @@ signals:
     void alarmNotice();
 
 private:
+    void beginRequest(quint8 op, quint8 address, int retries, quint16 blocksLeft, bool isWrite);
     void sendFrame(const QByteArray& frame);
     void writePendingFrame();
     bool validateReply();
