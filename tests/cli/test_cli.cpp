@@ -1,6 +1,7 @@
 // tarn-cli as a process: laying out an installation, the settings file, opening the port.
 #include "SimLine.h"
 #include "common/DateTimeText.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -103,28 +104,13 @@ TEST(Cli, UnknownCommandsAndBadOptionsAreUsageErrors) {
 namespace {
 // The simulator program on a pseudo-terminal, mapped as COM1 of the installation.
 struct SimProgram {
-    QProcess process;
+    test::SimProcess sim;
     bool start(const test::TempHome& home, const QByteArray& scenarioJson) {
-        const QString scenario = home.root().root() + QStringLiteral("/scenario.json");
-        QFile f(scenario);
-        if (!f.open(QIODevice::WriteOnly)) return false;
-        f.write(scenarioJson);
-        f.close();
         const QString linkPath = home.root().root() + QStringLiteral("/COM1");
         home.write(folder::Work, QStringLiteral("PortMap.000"),
                    QByteArray("COM1 ") + linkPath.toUtf8() + "\r\n");
-        process.start(QStringLiteral(TARN_SIM_PROGRAM),
-                      {QStringLiteral("--scenario"), scenario, QStringLiteral("--link"), linkPath});
-        if (!process.waitForStarted(5000)) return false;
-        QElapsedTimer t;
-        t.start();
-        while (!process.canReadLine() && t.elapsed() < 5000)
-            process.waitForReadyRead(50);
-        return process.readLine().startsWith("pty ");
-    }
-    ~SimProgram() {
-        process.terminate();
-        process.waitForFinished(3000);
+        return sim.start(QStringLiteral(TARN_SIM_PROGRAM),
+                         home.root().root() + QStringLiteral("/scenario.json"), scenarioJson, linkPath);
     }
 };
 } // namespace

@@ -1,6 +1,7 @@
 // End to end: the built tarn-cli talks through a pseudo-terminal to the built simulator.
 #include "common/TextFile.h"
 #include "link/LinkSettings.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -43,21 +44,12 @@ TEST(CliExchange, AgainstTheSimulatorOnAPseudoTerminal) {
     test::TempHome home;
     const QString base = home.root().root();
     const QString linkPath = base + QStringLiteral("/sim-COM1");
-    QFile scenario(base + QStringLiteral("/scenario.json"));
-    ASSERT_TRUE(scenario.open(QIODevice::WriteOnly));
-    scenario.write(R"({"devices": [{"role": "corrector", "address": 2, "serial": 4123,
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.start(QStringLiteral(TARN_SIM_PROGRAM), base + QStringLiteral("/scenario.json"),
+                          R"({"devices": [{"role": "corrector", "address": 2, "serial": 4123,
         "identification": "V Tarn-sim V47a",
-        "archive": {"start": "01.03.2024 00:00", "hours": 20, "flow": 10}}]})");
-    scenario.close();
-    QProcess sim;
-    sim.start(QStringLiteral(TARN_SIM_PROGRAM),
-              {QStringLiteral("--scenario"), scenario.fileName(), QStringLiteral("--link"), linkPath});
-    ASSERT_TRUE(sim.waitForStarted(3000));
-    QElapsedTimer t;
-    t.start();
-    while (!sim.canReadLine() && t.elapsed() < 3000)
-        sim.waitForReadyRead(100);
-    ASSERT_TRUE(sim.readLine().startsWith("pty "));
+        "archive": {"start": "01.03.2024 00:00", "hours": 20, "flow": 10}}]})",
+                          linkPath));
 
     home.write(folder::Work, QStringLiteral("PortMap.000"), ("COM1 " + linkPath + "\r\n").toUtf8());
     // Time-outs and retries come from the settings file when no option names them.
@@ -119,6 +111,6 @@ TEST(CliExchange, AgainstTheSimulatorOnAPseudoTerminal) {
     EXPECT_EQ(silent.json.value(QStringLiteral("sent")).toInt(), 2);
     EXPECT_EQ(silent.json.value(QStringLiteral("noLink")).toString(), QStringLiteral("НЕМАЄ ЗВ’ЯЗКУ RS-232"));
 
-    sim.terminate();
-    EXPECT_TRUE(sim.waitForFinished(3000));
+    sim.process().terminate();
+    EXPECT_TRUE(sim.process().waitForFinished(3000));
 }

@@ -1,6 +1,7 @@
 // tarn-cli scan: the same scan without the window, against the simulator program on a pseudo-terminal.
 #include "ScanTestSupport.h"
 #include "common/TextFile.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -15,28 +16,16 @@ namespace {
 // An installation whose COM2 is the simulator playing the scenario; COM1 does not exist.
 struct CliBench {
     tarn::test::TempHome home;
-    QProcess sim;
+    tarn::test::SimProcess sim;
 
     bool startSimulator(const QByteArray& scenario) {
-        const QString path = home.root().root() + QStringLiteral("/scenario.json");
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly)) return false;
-        f.write(scenario);
-        f.close();
         writeTextLines(home.path(folder::Work, QStringLiteral("PortMap.000")),
                        {QStringLiteral("COM1 ") + home.root().root() + QStringLiteral("/absent"),
                         QStringLiteral("COM2 ") + home.root().root() + QStringLiteral("/COM2")});
         home.write(folder::Work, QStringLiteral("Q_RS.000"), "3\r\n");
-        sim.start(QStringLiteral(TARN_SIM_PROGRAM),
-                  {QStringLiteral("--scenario"), path, QStringLiteral("--link"),
-                   home.root().root() + QStringLiteral("/COM2")});
-        return sim.waitForStarted(3000) && waitFor([&] { return sim.canReadLine(); }, 3000);
-    }
-    ~CliBench() {
-        if (sim.state() != QProcess::NotRunning) {
-            sim.terminate();
-            sim.waitForFinished(3000);
-        }
+        return sim.start(QStringLiteral(TARN_SIM_PROGRAM),
+                         home.root().root() + QStringLiteral("/scenario.json"), scenario,
+                         home.root().root() + QStringLiteral("/COM2"));
     }
     // Runs tarn-cli; returns its exit code and fills the lines it printed.
     int cli(const QStringList& args, QStringList& lines) {

@@ -1,0 +1,41 @@
+#pragma once
+// The corrector-sim program on a pseudo-terminal, for tests that run programs as processes: it plays a
+// scenario and makes a link to its line; it is ended with the object.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+
+namespace tarn::test {
+
+class SimProcess {
+public:
+    // Writes the scenario to scenarioPath and starts the program with its line linked at linkPath.
+    // True once the program has reported its line.
+    bool start(const QString& program, const QString& scenarioPath, const QByteArray& scenarioJson,
+               const QString& linkPath) {
+        QFile f(scenarioPath);
+        if (!f.open(QIODevice::WriteOnly)) return false;
+        f.write(scenarioJson);
+        f.close();
+        process_.start(program,
+                       {QStringLiteral("--scenario"), scenarioPath, QStringLiteral("--link"), linkPath});
+        if (!process_.waitForStarted(5000)) return false;
+        QElapsedTimer t;
+        t.start();
+        while (!process_.canReadLine() && t.elapsed() < 5000)
+            process_.waitForReadyRead(50);
+        return process_.readLine().startsWith("pty ");
+    }
+    ~SimProcess() {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.terminate();
+        process_.waitForFinished(3000);
+    }
+    QProcess& process() { return process_; }
+
+private:
+    QProcess process_;
+};
+
+} // namespace tarn::test
