@@ -187,7 +187,8 @@ int runCli(int argc, char** argv) {
     if (opt.timeoutMs) s.replyTimeoutMs = *opt.timeoutMs;
     if (opt.retries) s.retryCount = *opt.retries;
     context.serviceLevel = 0;
-    context.linkPort().configure(s.corrPort, s.speed, s.modemUsed);
+    context.configuredAddress = opt.address.value_or(1);
+    context.applyLinkSettings();
 
     CliRun run;
     run.options = opt;

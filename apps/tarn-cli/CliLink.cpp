@@ -10,9 +10,7 @@
 namespace tarn::cli {
 
 CliLink::CliLink(CliRun& run) : run_(run) {
-    shell::AppContext& ctx = *run.context;
-    ctx.engine().configure(ctx.settings(), run.options.address.value_or(1));
-    link::LinkLog& log = ctx.linkLog();
+    link::LinkLog& log = run.context->linkLog();
     if (!run.options.traceFile.isEmpty()) {
         log.enabled = true;
         log.options.send.time = true;

@@ -1,6 +1,6 @@
 #pragma once
-// What the commands that talk to a corrector share: the engine configured from the settings and the
-// options, the --trace file, and waiting in the event loop until the work is done.
+// What the commands that talk to a corrector share: the --trace file, and waiting in the event loop until
+// the work is done. (The engine has its settings from the context, as in the program.)
 #include "Cli.h"
 
 #include <QObject>

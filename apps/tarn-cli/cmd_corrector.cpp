@@ -5,7 +5,7 @@
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/ItemTable.h"
-#include "link/OperationStart.h"
+#include "corrector/OperationStart.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -47,7 +47,7 @@ struct Session {
             readDone = true;
             readCompleted = completed;
         });
-        QObject::connect(&ctx.operationStart(), &link::OperationStart::identificationFinished, &link.scope(),
+        QObject::connect(&ctx.operationStart(), &corrector::OperationStart::identificationFinished, &link.scope(),
                          [this](bool ok) {
                              if (!ok) gateFailed = true;
                          });
@@ -58,7 +58,7 @@ struct Session {
         readDone = false;
         gateFailed = false;
         const auto started = session.startOperation(code);
-        if (started == link::OperationStart::StartResult::Refused) return kExitNoLink;
+        if (started == corrector::OperationStart::StartResult::Refused) return kExitNoLink;
         link.waitUntil([&] { return readDone || gateFailed; });
         if (gateFailed) return failure();
         if (!readCompleted) return failure();
@@ -74,22 +74,22 @@ struct Session {
         return kExitNoLink;
     }
 
-    // A single item transfer through the model: waits until its wait window would close and, after a
-    // write, until the step after it (access level, read-back) has run.
-    int transfer(const std::function<bool()>& start, bool write = false) {
-        bool replied = false;
-        const QObject ctxObj;
-        QObject::connect(&session.model(), &corrector::CorrectorWindowModel::waitReplied, &ctxObj,
-                         [&] { replied = true; });
-        const int before = static_cast<int>(run.notifier->messages.size());
+    // A single item transfer through the model, with the steps after it (a password's access level, a
+    // parameter's read-back); its outcome decides the exit code.
+    int transfer(const std::function<bool()>& start) {
+        auto& model = session.model();
         if (!start()) return kExitUsage;
-        link.waitUntil([&] { return replied && !run.context->engine().busy(); });
-        if (run.context->engine().modes().parameterTransfer || session.link().noLinkShown()) return failure();
-        if (write) {
-            link.waitUntil([] { return false; }, session.model().afterWriteDelayMs + 30);
-            link.waitUntil([&] { return !run.context->engine().busy(); });
+        link.waitUntil([&] { return !model.itemTransferPending(); });
+        using R = corrector::ItemOutcome::Result;
+        switch (model.lastItem().result) {
+        case R::Done:
+            return kExitOk;
+        case R::Refused:
+        case R::WrongCorrector:
+            return kExitRefused;
+        default:
+            return failure();
         }
-        return static_cast<int>(run.notifier->messages.size()) > before ? kExitRefused : kExitOk;
     }
 };
 
@@ -106,7 +106,7 @@ QJsonArray itemsJson(const corrector::CorrectorWindowModel& model) {
         items.append(QJsonObject{{QStringLiteral("item"), spec.item},
                                  {QStringLiteral("code"), code},
                                  {QStringLiteral("caption"), model.caption(field).trimmed()},
-                                 {QStringLiteral("text"), model.text(field)}});
+                                 {QStringLiteral("text"), model.itemText(spec.item)}});
     }
     return items;
 }
@@ -164,7 +164,7 @@ int enterPassword(Session& s) {
         s.run.notifier->message(MessageKind::Error, QStringLiteral("--password LEVEL:DIGITS, LEVEL 1..7"));
         return kExitUsage;
     }
-    return s.transfer([&] { return s.session.model().EnterPassword(slot, p->mid(colon + 1)); }, true);
+    return s.transfer([&] { return s.session.model().EnterPassword(slot, p->mid(colon + 1)); });
 }
 
 } // namespace
@@ -172,7 +172,7 @@ int enterPassword(Session& s) {
 // params [--json]: identification, then the full parameter read, as "ПАРАМЕТРЫ КОРРЕКТОРА" does.
 int cmdParams(CliRun& run) {
     Session s(run);
-    const int code = s.runOperation(link::operation::Parameters);
+    const int code = s.runOperation(corrector::operation::Parameters);
     if (code != kExitOk) return code;
     if (run.options.json)
         run.printJson(paramsJson(s));
@@ -204,10 +204,9 @@ int cmdItem(CliRun& run) {
         }
     }
     Session s(run);
-    int code = s.runOperation(link::operation::Parameters);
+    int code = s.runOperation(corrector::operation::Parameters);
     if (code != kExitOk) return code;
     auto& model = s.session.model();
-    const auto field = corrector::fieldOfItem(*item);
     const QString caption = corrector::ItemCaption(*item, model.state().profile, lang);
     if (what == QLatin1String("set")) {
         if ((code = enterPassword(s)) != kExitOk) return code;
@@ -219,7 +218,7 @@ int cmdItem(CliRun& run) {
                                       QString::number(level));
             return kExitRefused;
         }
-        code = s.transfer([&] { return model.WriteItem(*item, value, caption, false); }, true);
+        code = s.transfer([&] { return model.WriteItem(*item, value, caption, false); });
         if (code != kExitOk) return code;
     } else {
         code = s.transfer([&] {
@@ -228,7 +227,7 @@ int cmdItem(CliRun& run) {
         });
         if (code != kExitOk) return code;
     }
-    const QString text = field ? model.text(*field) : QString();
+    const QString text = model.lastItem().text;
     if (run.options.json)
         run.printJson({{QStringLiteral("item"), *item},
                        {QStringLiteral("caption"), caption.trimmed()},
@@ -245,10 +244,11 @@ int cmdClock(CliRun& run) {
     Session s(run);
     auto& model = s.session.model();
     if (what == QLatin1String("get")) {
-        const int code = s.runOperation(link::operation::Clock);
+        const int code = s.runOperation(corrector::operation::Clock);
         if (code != kExitOk) return code;
-        const QString date = model.text(Field::Date);
-        const QString time = model.text(Field::Time);
+        if (!model.clock()) return s.failure();
+        const QString date = model.clock()->dateText;
+        const QString time = model.clock()->timeText;
         if (run.options.json)
             run.printJson({{QStringLiteral("date"), date}, {QStringLiteral("time"), time}});
         else
@@ -259,7 +259,7 @@ int cmdClock(CliRun& run) {
         run.notifier->message(MessageKind::Error, QStringLiteral("clock get|set|correct"));
         return kExitUsage;
     }
-    int code = s.runOperation(link::operation::Parameters);
+    int code = s.runOperation(corrector::operation::Parameters);
     if (code != kExitOk) return code;
     if ((code = enterPassword(s)) != kExitOk) return code;
     const int lang = run.context->languageIndex();
@@ -269,20 +269,15 @@ int cmdClock(CliRun& run) {
                 .value_or(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
         const QString date = stamp.left(10);
         const QString time = stamp.mid(11);
-        code = s.transfer(
-            [&] {
-                model.onDateTimeEnter(date, time);
-                return true;
-            },
-            true);
+        code = s.transfer([&] {
+            model.onDateTimeEnter(date, time);
+            return true;
+        });
     } else {
         const QString value = run.value(QStringLiteral("--value")).value_or(QString());
-        code = s.transfer(
-            [&] {
-                return model.WriteItem(18, value, corrector::ItemCaption(18, model.state().profile, lang),
-                                       false);
-            },
-            true);
+        code = s.transfer([&] {
+            return model.WriteItem(18, value, corrector::ItemCaption(18, model.state().profile, lang), false);
+        });
     }
     if (code != kExitOk) return code;
     if (run.options.json) run.printJson({{QStringLiteral("written"), true}});

@@ -1,6 +1,7 @@
 #include "Cli.h"
 #include "CliLink.h"
 
+#include "corrector/PageRead.h"
 #include "link/ExchangeEngine.h"
 
 #include <QEventLoop>
@@ -27,24 +28,9 @@ std::optional<QByteArray> parseHexData(QString text) {
     return QByteArray::fromHex(text.toLatin1());
 }
 
-// The command's side of an item transfer: it only needs to know when the transfer has ended.
-struct ItemEnd final : link::ItemTransferConsumer {
-    std::function<void()> ended;
-    void endItemTransfer() override {
-        if (ended) ended();
-    }
-};
-
-// A page is printed once its two reads agree.
-struct PageEnd final : link::PageReadConsumer {
-    std::function<void(const QByteArray&)> accepted;
-    void onPageAccepted(quint8, const QByteArray& payload) override {
-        if (accepted) accepted(payload);
-    }
-};
-
-constexpr quint8 kPasswordItemCode = 0xB0;
-constexpr int kPasswordItem = 48;
+// Password items: a refusal of a write here names the password.
+constexpr quint8 kFirstPasswordCode = 0xB0;
+constexpr quint8 kLastPasswordCode = 0xB6;
 
 } // namespace
 
@@ -119,19 +105,6 @@ int cmdExchange(CliRun& run) {
         return kExitNoLink;
     }
 
-    // Single item reads and writes go as an item transfer, so a refusal is reported at once.
-    const bool itemTransfer = blocks == 1 && (op == link::opWrite || (op == link::opRead && *at >= 0x80));
-    ItemEnd itemEnd;
-    if (itemTransfer) {
-        link::LinkModes& m = engine.modes();
-        m.parameterTransfer = true;
-        m.lastItem = true;
-        m.itemNumber = *at >= kPasswordItemCode && *at < kPasswordItemCode + 7
-                           ? kPasswordItem + (*at - kPasswordItemCode)
-                           : 0;
-        engine.consumers().items = &itemEnd;
-    }
-
     QEventLoop loop;
     enum class Outcome { Running, Done, Refused, NoLink } outcome = Outcome::Running;
     auto finish = [&](Outcome o) {
@@ -141,50 +114,43 @@ int cmdExchange(CliRun& run) {
     };
     QStringList payloads;
     int sent = 0;
-    int accepted = 0;
     QString refusal;
     QObject::connect(&engine, &link::ExchangeEngine::frameSent, &scope, [&](const QByteArray&) { ++sent; });
-    QObject::connect(&engine, &link::ExchangeEngine::replyAccepted, &scope,
-                     [&](quint8, quint8, const QByteArray& p) {
-                         ++accepted;
-                         if (op != link::opPageRead)
-                             payloads.append(QString::fromLatin1(p.toHex().toUpper()));
-                     });
-    PageEnd pageEnd;
-    pageEnd.accepted = [&](const QByteArray& p) {
-        payloads.append(QString::fromLatin1(p.toHex().toUpper()));
-    };
-    engine.consumers().pages = &pageEnd;
-    QObject::connect(&engine, &link::ExchangeEngine::transferComplete, &scope,
-                     [&] { finish(Outcome::Done); });
     QObject::connect(&engine, &link::ExchangeEngine::statusReported, &scope,
-                     [&](quint8, const QString& text) {
-                         refusal = text;
-                         finish(Outcome::Refused);
-                     });
-    QObject::connect(&engine, &link::ExchangeEngine::linkLost, &scope, [&] {
-        // Refused on every try: the corrector's answer is still in the buffer.
-        const QByteArray last = engine.receiveBuffer();
-        if (!last.isEmpty() && last.at(0) != 0)
-            if (const auto text = link::statusMessage(static_cast<quint8>(last.at(0)), false, language)) {
-                refusal = *text;
-                run.notifier->message(MessageKind::Error, refusal);
-                finish(Outcome::Refused);
-                return;
-            }
-        finish(Outcome::NoLink);
-    });
-    itemEnd.ended = [&] {
-        if (accepted > 0) finish(Outcome::Done);
+                     [&](quint8, const QString& text) { refusal = text; });
+    auto hexText = [](const QByteArray& p) { return QString::fromLatin1(p.toHex().toUpper()); };
+    auto failed = [&](const link::Failure& f) {
+        finish(f.kind == link::FailureKind::Refused ? Outcome::Refused : Outcome::NoLink);
     };
-    // The page check reads a page until two reads agree; the command reads the one page.
-    if (op == link::opWrite)
-        engine.startWrite(op, static_cast<quint8>(*at), data, s.retryCount, static_cast<quint16>(blocks - 1));
-    else if (op == link::opPageRead)
-        engine.startPageRead(static_cast<quint8>(*at));
+
+    // A refusal is reported as soon as it is in; a silent corrector gets the configured sends.
+    link::CallbackTransfer transfer;
+    transfer.block = [&](const link::Reply& r) {
+        payloads.append(hexText(r.payload));
+        return link::BlockVerdict::Continue;
+    };
+    transfer.refused = [&](quint8 status) {
+        const bool password = op == link::opWrite && *at >= kFirstPasswordCode && *at <= kLastPasswordCode;
+        engine.reportRefusal(status, password);
+        return link::RefusalVerdict::End;
+    };
+    transfer.complete = [&] { finish(Outcome::Done); };
+    transfer.failed = failed;
+    // The page read goes until two reads agree, and prints the page once.
+    corrector::PageReadTransfer page(engine);
+    page.accepted = [&](quint8, const QByteArray& p) { payloads.append(hexText(p)); };
+    page.complete = [&] { finish(Outcome::Done); };
+    page.failed = failed;
+
+    if (op == link::opPageRead)
+        page.readPage(static_cast<quint8>(*at));
+    else if (op == link::opWrite)
+        engine.start(link::Request::write(op, static_cast<quint8>(*at), data, static_cast<quint16>(blocks - 1)),
+                     transfer);
     else
-        engine.startRead(op, static_cast<quint8>(*at), static_cast<quint8>(count), s.retryCount,
-                         static_cast<quint16>(blocks - 1));
+        engine.start(link::Request::read(op, static_cast<quint8>(*at), static_cast<quint8>(count),
+                                         static_cast<quint16>(blocks - 1)),
+                     transfer);
     // A bound on the whole run, in case nothing at all comes back from the engine.
     const qint64 perFrame = link::effectiveReplyTimeoutMs(s.replyTimeoutMs) + s.writeDelayMs + 500;
     QTimer guard;
@@ -193,8 +159,7 @@ int cmdExchange(CliRun& run) {
     guard.start(
         static_cast<int>(std::min<qint64>(perFrame * s.retryCount * (blocks + 6), 24 * 3600 * 1000LL)));
     loop.exec();
-    engine.consumers().items = nullptr;
-    engine.consumers().pages = nullptr;
+    engine.abandonRequest();
     ctx.linkPort().closePort();
 
     if (run.options.json) {

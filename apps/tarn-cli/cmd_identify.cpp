@@ -1,7 +1,7 @@
 #include "CliLink.h"
 
 #include "common/Language.h"
-#include "link/OperationStart.h"
+#include "corrector/OperationStart.h"
 
 #include <QJsonObject>
 
@@ -31,24 +31,24 @@ QJsonObject identificationJson(const corrector::IdentificationString& id, const 
             {QStringLiteral("profile"), profileJson(p)}};
 }
 
-int runIdentification(CliRun& run, CliLink& link, link::OperationStart& gate) {
+int runIdentification(CliRun& run, CliLink& link, corrector::OperationStart& gate) {
     shell::AppContext& ctx = *run.context;
     gate.setLanguage(ctx.languageIndex());
     gate.stepIntervalMs = 20;
     bool finished = false;
     bool accepted = false;
-    QObject::connect(&gate, &link::OperationStart::identificationFinished, &link.scope(), [&](bool ok) {
+    QObject::connect(&gate, &corrector::OperationStart::identificationFinished, &link.scope(), [&](bool ok) {
         finished = true;
         accepted = ok;
     });
-    link::OperationStart::Hooks hooks;
+    corrector::OperationStart::Hooks hooks;
     hooks.reinitPort = [&ctx] {
         ctx.linkPort().closePort();
         return ctx.linkPort().applyAndOpen(ctx.settings());
     };
     gate.setHooks(hooks);
-    const auto started = gate.startOperation(link::operation::Parameters);
-    if (started == link::OperationStart::StartResult::Refused) {
+    const auto started = gate.startOperation(corrector::operation::Parameters);
+    if (started == corrector::OperationStart::StartResult::Refused) {
         if (!ctx.linkPort().portExists(ctx.settings().corrPort)) return kExitNoLink;
         return ctx.linkPort().linkBroken() ? kExitNoLink : kExitRefused;
     }
@@ -64,7 +64,7 @@ int runIdentification(CliRun& run, CliLink& link, link::OperationStart& gate) {
 int cmdIdentify(CliRun& run) {
     CliLink link(run);
     shell::AppContext& ctx = *run.context;
-    link::OperationStart gate(ctx.engine(), ctx.linkPort(), ctx.settings(), ctx.notifier());
+    corrector::OperationStart gate(ctx.engine(), ctx.linkPort(), ctx.settings(), ctx.notifier());
     const int code = runIdentification(run, link, gate);
     if (code != kExitOk) return code;
     const QJsonObject o = identificationJson(gate.identification(), gate.profile());

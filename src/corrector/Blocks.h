@@ -10,6 +10,20 @@ namespace tarn::corrector {
 inline constexpr int kClockBlockSize = 32;
 inline constexpr int kMeasurementBlockSize = 46;
 inline constexpr int kStatusBlockSize = 32;
+
+// The blocks read whole with opRead: the address byte and the byte count of the request.
+struct BlockAddress {
+    quint8 address;
+    quint8 count;
+};
+// The operation start reads the identification twice; the version read of the read window takes more.
+inline constexpr BlockAddress kIdentificationBlock{0, 32};
+inline constexpr BlockAddress kVersionBlock{0, 48};
+inline constexpr BlockAddress kClockBlock{1, kClockBlockSize};
+inline constexpr BlockAddress kMeasurementBlock{3, kMeasurementBlockSize};
+inline constexpr BlockAddress kStatusBlock{4, kStatusBlockSize};
+// The alarm check: the corrector answers with its alarm notice when an abnormal situation is pending.
+inline constexpr BlockAddress kAlarmCheck{19, 6};
 // Volume decimals when Work\Qdel.000 gives none.
 inline constexpr int kDefaultVolumeDecimals = 2;
 

@@ -2,26 +2,40 @@
 
 namespace tarn::corrector {
 
+std::optional<BlockAddress> blockOfKind(int kind) {
+    switch (kind) {
+    case read_kind::Version:
+        return kVersionBlock;
+    case read_kind::Clock:
+        return kClockBlock;
+    case read_kind::Measurement:
+        return kMeasurementBlock;
+    case read_kind::Voltage:
+        return kStatusBlock;
+    default:
+        return std::nullopt;
+    }
+}
+
 CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort& port,
-                                   link::LinkSettings& settings, Notifier& notifier,
-                                   link::OperationStart& gate, link::ReadRun& readRun, int languageIndex,
-                                   QObject* parent)
+                                   link::LinkSettings& settings, Notifier& notifier, OperationStart& gate,
+                                   ReadRun& readRun, int languageIndex, QObject* parent)
     : QObject(parent), engine_(engine), port_(port), settings_(settings), gate_(gate), readRun_(readRun),
-      link_(engine), model_(link_, notifier, settings, languageIndex) {
+      link_(engine, notifier), model_(link_, notifier, settings, languageIndex) {
     link_.attach(model_);
 
-    link::OperationStart::Hooks g;
+    OperationStart::Hooks g;
     g.reinitPort = [this] {
         if (ui_.reinitPort) return ui_.reinitPort();
         port_.closePort();
         return port_.applyAndOpen(settings_);
     };
     g.resetCorrectorWindow = [this] { model_.ClearWindow(); };
-    g.identificationStarting = [this] { engine_.modes().parameterTransfer = false; };
-    g.runOperation = [this](int code) { runOperation(code); };
-    g.runDirect = [this](int code) {
-        if (ui_.runDirect) ui_.runDirect(code);
+    g.identificationRead = [this](const QByteArray& payload) {
+        model_.onBlockReply(read_kind::Version, payload);
     };
+    g.runOperation = [this](int code) { runOperation(code); };
+    g.runDirect = [this](int code) { runDirect(code); };
     g.identificationShown = [this] {
         if (ui_.identificationShown) ui_.identificationShown();
     };
@@ -30,42 +44,65 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     };
     gate_.setHooks(g);
 
-    link::ReadRun::Hooks r;
-    r.startFullRead = [this] { model_.StartFullRead(); };
-    r.startArchive = [](int) { return false; }; // the archive readers plug in here
-    r.stopItemTransfer = [this] { engine_.modes().parameterTransfer = false; };
+    ReadRun::Hooks r;
+    r.startKind = [this](int kind) { return startKind(kind); };
     r.closed = [this](bool completed) { emit readRunClosed(completed); };
     readRun_.setHooks(r);
+    connect(&link_, &EngineParameterLink::kindEnded, &readRun_, &ReadRun::kindEnded);
+    connect(&link_, &EngineParameterLink::pageAccepted, &readRun_, &ReadRun::stepGauge);
 }
 
 CorrectorSession::~CorrectorSession() {
     gate_.setHooks({});
     readRun_.setHooks({});
-    if (engine_.consumers().readQueue == &readRun_) engine_.consumers().readQueue = nullptr;
 }
 
-link::OperationStart::StartResult CorrectorSession::startOperation(int code) {
-    model_.setPollingRun(engine_.modes().pollingActive);
-    model_.setModemConnected(engine_.modes().modemConnected);
+OperationStart::StartResult CorrectorSession::startOperation(int code) {
+    model_.setPollingRun(engine_.lineUse().pollingRun);
+    model_.setModemConnected(engine_.lineUse().modemConnected);
     return gate_.startOperation(code);
 }
 
 void CorrectorSession::runOperation(int code) {
-    using namespace link;
     // Every operation but the operative archive, the clock and the measurement starts from a clean window.
     const bool keepsWindow =
         code == operation::Operative || code == operation::Clock || code == operation::Measurement;
     if (!keepsWindow) model_.ClearWindow();
     model_.setProfile(gate_.profile());
-    if (keepsWindow) {
-        model_.SetAccessLevel(0);
-        engine_.modes().parameterTransfer = false;
-    }
+    if (keepsWindow) model_.SetAccessLevel(0);
     int kind = readKindForOperation(code);
     // The selective reading window is not there yet: its kinds are read as one run.
     if (code == operation::Selective) kind = read_kind::Selective;
     if (kind == 0) return;
     if (ui_.openReadWindow) ui_.openReadWindow(kind);
+}
+
+bool CorrectorSession::startKind(int kind) {
+    if (kind == read_kind::Parameters) {
+        model_.StartFullRead();
+        return true;
+    }
+    if (const auto block = blockOfKind(kind)) {
+        link_.readBlock(kind, *block);
+        return true;
+    }
+    return false; // the archive readers plug in here
+}
+
+void CorrectorSession::runDirect(int code) {
+    switch (code) {
+    case operation::AlarmCheck:
+        // The user asked: the answer is shown, no warning box.
+        link_.checkAlarm();
+        return;
+    case operation::Poll:
+        link_.readBlock(read_kind::Measurement, kMeasurementBlock);
+        return;
+    default:
+        // The coefficient windows start their own transfers.
+        if (ui_.runDirect) ui_.runDirect(code);
+        return;
+    }
 }
 
 } // namespace tarn::corrector

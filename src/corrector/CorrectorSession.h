@@ -4,12 +4,16 @@
 // the port window, the identification window and the read window appear (Ui).
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/EngineParameterLink.h"
-#include "link/OperationStart.h"
-#include "link/ReadRun.h"
+#include "corrector/OperationStart.h"
+#include "corrector/ReadRun.h"
 
 #include <functional>
+#include <optional>
 
 namespace tarn::corrector {
+
+// The block a read kind is read from, for the kinds read whole; nothing for the others.
+std::optional<BlockAddress> blockOfKind(int kind);
 
 class CorrectorSession : public QObject {
     Q_OBJECT
@@ -26,18 +30,18 @@ public:
     };
 
     CorrectorSession(link::ExchangeEngine& engine, link::LinkPort& port, link::LinkSettings& settings,
-                     Notifier& notifier, link::OperationStart& gate, link::ReadRun& readRun,
-                     int languageIndex, QObject* parent = nullptr);
+                     Notifier& notifier, OperationStart& gate, ReadRun& readRun, int languageIndex,
+                     QObject* parent = nullptr);
     ~CorrectorSession() override;
 
     void setUi(Ui ui) { ui_ = std::move(ui); }
     CorrectorWindowModel& model() { return model_; }
     EngineParameterLink& link() { return link_; }
-    link::OperationStart& gate() { return gate_; }
-    link::ReadRun& readRun() { return readRun_; }
+    OperationStart& gate() { return gate_; }
+    ReadRun& readRun() { return readRun_; }
 
     // StartOperation from the corrector window's menu.
-    link::OperationStart::StartResult startOperation(int code);
+    OperationStart::StartResult startOperation(int code);
     // Identification step 3: what each operation does once the corrector is identified.
     void runOperation(int code);
 
@@ -46,11 +50,14 @@ signals:
     void readRunClosed(bool completed);
 
 private:
+    bool startKind(int kind);
+    void runDirect(int code);
+
     link::ExchangeEngine& engine_;
     link::LinkPort& port_;
     link::LinkSettings& settings_;
-    link::OperationStart& gate_;
-    link::ReadRun& readRun_;
+    OperationStart& gate_;
+    ReadRun& readRun_;
     EngineParameterLink link_;
     CorrectorWindowModel model_;
     Ui ui_;

@@ -5,9 +5,10 @@
 #include "common/Language.h"
 #include "corrector/Blocks.h"
 #include "corrector/DeviceValues.h"
+#include "corrector/OperationStart.h"
+#include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
-#include "link/OperationStart.h"
-#include "link/ReadQueue.h"
+#include "link/ExchangeEngine.h"
 
 #include <QTimer>
 
@@ -535,6 +536,7 @@ void CorrectorWindowModel::ReadItem(int item, const QString& caption) {
     state_.pendingItem = effective;
     state_.pendingIsWrite = false;
     state_.pendingCaption = caption;
+    lastItem_ = {ItemOutcome::Result::Running, effective, {}, {}};
     // The wait window is up before the request leaves, so a reply can always close it.
     if (!readBack_) openWait(false, caption);
     link_.readItem(e->code, ItemReadCount(effective));
@@ -581,6 +583,7 @@ bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QS
     state_.pendingIsWrite = true;
     state_.pendingCaption = caption;
     const bool password = e->kind == ItemKind::Password;
+    lastItem_ = {ItemOutcome::Result::Running, effective, {}, {}};
     openWait(true, caption);
     link_.writeItem(e->code, ItemWriteData(effective, *headerSerial_, encoded.value), password);
     return true;
@@ -589,13 +592,17 @@ bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QS
 void CorrectorWindowModel::onItemReply(const QByteArray& payload) {
     emit waitReplied();
     const int item = state_.pendingItem;
-    if (!FindItem(item)) return;
-    if (state_.image.pressureInMpa() && isPressureItem(item)) return;
+    if (!FindItem(item) || (state_.image.pressureInMpa() && isPressureItem(item))) {
+        endItem(ItemOutcome::Result::Done);
+        return;
+    }
     const quint16 serial = readU16(payload, 0);
     if (headerSerial_ && quint16(*headerSerial_ & 0xFFFF) != serial) {
-        notifier_.message(MessageKind::Error,
-                          uaRu(languageIndex_, "Не співпав номер коректора!", "Не совпал номер корректора!"));
+        const QString message =
+            uaRu(languageIndex_, "Не співпав номер коректора!", "Не совпал номер корректора!");
+        notifier_.message(MessageKind::Error, message);
         ClearWindow();
+        endItem(ItemOutcome::Result::WrongCorrector, {}, message);
         return;
     }
     if (!headerSerial_) headerSerial_ = serial;
@@ -608,11 +615,24 @@ void CorrectorWindowModel::onItemReply(const QByteArray& payload) {
         setText(*field, decoded.text);
     }
     emit changed();
+    endItem(ItemOutcome::Result::Done,
+            item == 16 || item == 17 ? decoded.dateText + QLatin1Char(' ') + decoded.timeText : decoded.text);
 }
 
-void CorrectorWindowModel::onItemWriteAccepted() {
+void CorrectorWindowModel::endItem(ItemOutcome::Result result, const QString& text, const QString& message) {
+    lastItem_.result = result;
+    lastItem_.text = text;
+    lastItem_.message = message;
+    emit itemTransferEnded();
+}
+
+void CorrectorWindowModel::onItemWriteReply() {
     emit waitReplied();
-    if (pollingRun_) return;
+    // A polling run takes the write as it is and goes on by itself.
+    if (pollingRun_) {
+        endItem(ItemOutcome::Result::Done);
+        return;
+    }
     if (afterWriteDelayMs <= 0)
         OnItemWriteAccepted();
     else
@@ -629,22 +649,40 @@ void CorrectorWindowModel::OnItemWriteAccepted() {
         SetAccessLevel(level);
         refillFromImage();
         emit changed();
+        endItem(ItemOutcome::Result::Done);
     } else if (item >= 1 && item <= 47) {
-        // The read-back runs without a wait window.
+        // The read-back runs without a wait window; its reply ends the item.
         readBack_ = true;
         ReadItem(item, state_.pendingCaption);
         readBack_ = false;
+    } else {
+        endItem(ItemOutcome::Result::Done);
     }
 }
 
-void CorrectorWindowModel::onTransferFailed() {
+void CorrectorWindowModel::onTransferFailed(const link::Failure& failure) {
     emit waitReplied();
     SetAccessLevel(kAccessNone);
+    switch (failure.kind) {
+    case link::FailureKind::Refused:
+        endItem(ItemOutcome::Result::Refused, {},
+                link::statusMessage(failure.status, state_.pendingIsWrite && FindItem(state_.pendingItem) &&
+                                                        FindItem(state_.pendingItem)->kind == ItemKind::Password,
+                                    languageIndex_)
+                    .value_or(QString()));
+        return;
+    case link::FailureKind::LinkBroken:
+        endItem(ItemOutcome::Result::NoLink);
+        return;
+    case link::FailureKind::NoReply:
+        endItem(ItemOutcome::Result::NoReply);
+        return;
+    }
 }
 
 void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
     switch (kind) {
-    case link::read_kind::Version: {
+    case corrector::read_kind::Version: {
         setText(F::Software, deviceText(payload.left(29)));
         const IdentificationString identification(payload.left(IdentificationString::kSize));
         if (isKnownModelLetter(identification.modelLetter())) {
@@ -654,13 +692,14 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
         }
         break;
     }
-    case link::read_kind::Clock: {
+    case corrector::read_kind::Clock: {
         const ClockBlock clock = DecodeClockBlock(payload);
+        clock_ = clock;
         setText(F::Date, clock.dateText);
         setText(F::Time, clock.timeText);
         break;
     }
-    case link::read_kind::Measurement: {
+    case corrector::read_kind::Measurement: {
         const MeasurementBlock m =
             DecodeMeasurementBlock(payload, state_.profile, state_.image.pressureInMpa());
         setText(F::MeasPressure, m.pressureText);
@@ -674,7 +713,7 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
         setText(F::MeasState, m.stateText);
         break;
     }
-    case link::read_kind::Voltage:
+    case corrector::read_kind::Voltage:
         setText(F::MeasBatteryVoltage, DecodeStatusBlockVoltage(payload));
         break;
     default:
@@ -695,11 +734,11 @@ PasswordWindowView CorrectorWindowModel::passwordWindowView() const {
 bool CorrectorWindowModel::EnterPassword(int slot, const QString& text) {
     if (slot < 0 || slot >= kPasswordSlots) return false;
     if (pollingRun_) {
-        notifier_.message(MessageKind::Error, link::portBusyText(languageIndex_));
+        notifier_.message(MessageKind::Error, corrector::portBusyText(languageIndex_));
         return false;
     }
     if (settings_.modemUsed && !modemConnected_) {
-        notifier_.message(MessageKind::Error, link::noModemConnectionText(languageIndex_));
+        notifier_.message(MessageKind::Error, corrector::noModemConnectionText(languageIndex_));
         return false;
     }
     if (!headerSerial_ || isNoData(this->text(F::HeaderSerial))) {
@@ -783,7 +822,7 @@ QString ReadChoiceBoxes::caption(int box, int languageIndex) {
 
 int ReadChoiceBoxes::kind(int box) {
     if (box < 0 || box >= kReadChoiceBoxCount) return 0;
-    return link::kReadChoiceKinds[box];
+    return corrector::kReadChoiceKinds[box];
 }
 
 QString ReadChoiceTitle(int languageIndex) {

@@ -3,12 +3,14 @@
 // are editable at the access level, and what Enter, F5, a key release, a menu item or a reply does.
 // Requests leave through ParameterLink; the engine reports the replies back through the on* methods.
 #include "common/Notifier.h"
+#include "corrector/Blocks.h"
 #include "corrector/Identification.h"
 #include "corrector/ItemTable.h"
 #include "corrector/ModelProfile.h"
 #include "corrector/ParameterImage.h"
 #include "corrector/Units.h"
 #include "link/LinkSettings.h"
+#include "link/Transfer.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -218,6 +220,23 @@ struct PasswordWindowView {
 // What Enter in a field leads to.
 enum class EnterAction { Nothing, Read, Write };
 
+// How the last item read or write ended, for the callers that wait on it (tarn-cli, the polling run).
+struct ItemOutcome {
+    enum class Result {
+        None,
+        Running,
+        Done,           // read and decoded, or written (and read back)
+        Refused,        // the corrector refused it; message says why
+        WrongCorrector, // the reply carried another corrector's serial number
+        NoReply,        // silent on every send
+        NoLink,         // the port is missing or failed
+    };
+    Result result = Result::None;
+    int item = 0;
+    QString text;    // the decoded value of a read
+    QString message; // the refusal as the user reads it
+};
+
 class CorrectorWindowModel final : public QObject {
     Q_OBJECT
 public:
@@ -274,12 +293,21 @@ public:
 
     // Engine replies.
     void onItemReply(const QByteArray& payload);
-    // A write reply with status 0: the read-back runs afterWriteDelayMs later (at once when 0).
-    void onItemWriteAccepted();
+    // A write reply with status 0: OnItemWriteAccepted runs afterWriteDelayMs later (at once when 0).
+    void onItemWriteReply();
+    // The step after an accepted write: the access level of a password, the read-back of a parameter.
     void OnItemWriteAccepted();
-    // A single-item transfer ended with a status error or without a reply.
-    void onTransferFailed();
+    // A single-item transfer ended with a refusal, without a reply or without a link.
+    void onTransferFailed(const link::Failure& failure = {});
     void onBlockReply(int kind, const QByteArray& payload);
+
+    // The item transfer and the steps after it (a write's read-back) are still under way.
+    bool itemTransferPending() const { return lastItem_.result == ItemOutcome::Result::Running; }
+    const ItemOutcome& lastItem() const { return lastItem_; }
+    // The clock block last read (kind 14).
+    const std::optional<ClockBlock>& clock() const { return clock_; }
+    // The value of an item as the image holds it ("X" before it was read).
+    QString itemText(int item) const { return itemTextFromImage(item); }
 
     // The password window. EnterPassword and ChangePassword return true when the window is to close.
     PasswordWindowView passwordWindowView() const;
@@ -292,6 +320,8 @@ public:
 
 signals:
     void changed();
+    // The item transfer and the steps after it are over (lastItem says how).
+    void itemTransferEnded();
     // The wait window opens with its caption; it closes some time after waitReplied.
     void waitOpened(const QString& caption);
     void waitReplied();
@@ -308,6 +338,7 @@ private:
     QString itemTextFromImage(int item) const;
     bool sendItemWrite(int item, const QString& text, const QString& caption);
     void openWait(bool write, const QString& caption);
+    void endItem(ItemOutcome::Result result, const QString& text = {}, const QString& message = {});
 
     ParameterLink& link_;
     Notifier& notifier_;
@@ -321,6 +352,8 @@ private:
     bool pollingRun_ = false;
     bool modemConnected_ = false;
     bool readBack_ = false;
+    ItemOutcome lastItem_;
+    std::optional<ClockBlock> clock_;
     GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
     BaroUnit baroUnit_ = BaroUnit::KgfCm2;
 };

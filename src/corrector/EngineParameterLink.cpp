@@ -1,98 +1,78 @@
 #include "corrector/EngineParameterLink.h"
 
-#include "link/ReadQueue.h"
+#include "corrector/ReadQueue.h"
 
 namespace tarn::corrector {
 
-EngineParameterLink::EngineParameterLink(link::ExchangeEngine& engine, QObject* parent)
-    : QObject(parent), engine_(engine) {}
+namespace {
+// The restart command: written once at address 0; the corrector restarts instead of answering twice.
+const QByteArray kRestartCommand = QByteArray::fromHex("1EE1");
+} // namespace
 
-EngineParameterLink::~EngineParameterLink() {
-    detach();
+EngineParameterLink::EngineParameterLink(link::ExchangeEngine& engine, Notifier& notifier, QObject* parent)
+    : QObject(parent), engine_(engine), items_(engine, notifier), pages_(engine) {
+    items_.readReply = [this](const QByteArray& payload) {
+        if (model_) model_->onItemReply(payload);
+    };
+    items_.writeAccepted = [this] {
+        if (model_) model_->onItemWriteReply();
+    };
+    items_.failed = [this](const link::Failure& failure) {
+        if (model_) model_->onTransferFailed(failure);
+    };
+
+    pages_.accepted = [this](quint8 page, const QByteArray& payload) {
+        emit pageAccepted();
+        if (model_) model_->onPageAccepted(page, payload);
+    };
+    pages_.complete = [this] {
+        if (model_) model_->onFullReadComplete();
+        emit fullReadComplete();
+        emit kindEnded(read_kind::Parameters, true);
+    };
+    pages_.failed = [this](const link::Failure&) { emit kindEnded(read_kind::Parameters, false); };
+
+    block_.block = [this](const link::Reply& reply) {
+        if (model_) model_->onBlockReply(blockKind_, reply.payload);
+        return link::BlockVerdict::Continue;
+    };
+    block_.complete = [this] { emit kindEnded(blockKind_, true); };
+    block_.failed = [this](const link::Failure&) { emit kindEnded(blockKind_, false); };
+
+    alarmCheck_.alarmNoticeAnswers = true;
+
+    connect(&engine_, &link::ExchangeEngine::noLinkChanged, this, [this](bool shown, const QString& text) {
+        noLinkShown_ = shown;
+        noLinkText_ = shown ? text : QString();
+        emit noLinkChanged(shown, noLinkText_);
+    });
 }
 
-void EngineParameterLink::attach(CorrectorWindowModel& model) {
-    model_ = &model;
-    auto& c = engine_.consumers();
-    c.items = this;
-    c.pages = this;
-    c.view = this;
-}
-
-void EngineParameterLink::detach() {
-    auto& c = engine_.consumers();
-    if (c.items == this) c.items = nullptr;
-    if (c.pages == this) c.pages = nullptr;
-    if (c.view == this) c.view = nullptr;
-    model_ = nullptr;
-}
+EngineParameterLink::~EngineParameterLink() = default;
 
 void EngineParameterLink::readItem(quint8 code, int count) {
-    auto& m = engine_.modes();
-    m.parameterTransfer = true;
-    m.lastItem = true;
-    m.itemNumber = model_ ? model_->state().pendingItem : 0;
-    engine_.startRead(link::opRead, code, static_cast<quint8>(count), engine_.settings().retryCount, 0);
+    items_.read(code, count);
 }
 
 void EngineParameterLink::writeItem(quint8 code, const QByteArray& data, bool passwordOp) {
-    auto& m = engine_.modes();
-    m.parameterTransfer = true;
-    m.lastItem = true;
-    m.itemNumber = model_ ? model_->state().pendingItem : 0;
-    // The engine adds " пароля" to a refusal of a password item.
-    if (passwordOp && (m.itemNumber < 48 || m.itemNumber > 54)) m.itemNumber = 48;
-    if (!engine_.startWrite(link::opWrite, code, data, engine_.settings().retryCount, 0)) {
-        m.parameterTransfer = false;
-        if (model_) model_->onTransferFailed();
-    }
+    if (!items_.write(code, data, passwordOp) && model_) model_->onTransferFailed({});
 }
 
 void EngineParameterLink::readPage(quint16 word) {
-    auto& m = engine_.modes();
-    m.parameterTransfer = false;
-    m.archiveKind = link::read_kind::Parameters;
-    engine_.startPageRead(static_cast<quint8>(word));
+    pages_.readPage(static_cast<quint8>(word));
 }
 
 void EngineParameterLink::writeRestart() {
-    engine_.modes().parameterTransfer = false;
-    engine_.startWrite(link::opWrite, 0, QByteArray::fromHex("1EE1"), 1, 0);
+    engine_.start(link::Request::write(link::opWrite, 0, kRestartCommand).withRetries(1), restart_);
 }
 
-void EngineParameterLink::onItemReply(const QByteArray& payload) {
-    if (model_) model_->onItemReply(payload);
+void EngineParameterLink::readBlock(int kind, BlockAddress block) {
+    blockKind_ = kind;
+    engine_.start(link::Request::read(link::opRead, block.address, block.count), block_);
 }
 
-void EngineParameterLink::endItemTransfer() {
-    engine_.modes().parameterTransfer = false;
-}
-
-void EngineParameterLink::startNextStep() {
-    if (model_) model_->onItemWriteAccepted();
-}
-
-void EngineParameterLink::onPageAccepted(quint8 page, const QByteArray& payload) {
-    if (model_) model_->onPageAccepted(page, payload);
-}
-
-void EngineParameterLink::onFullReadComplete() {
-    if (model_) model_->onFullReadComplete();
-    emit fullReadComplete();
-}
-
-void EngineParameterLink::onBlockReply(int archiveKind, const QByteArray& payload) {
-    if (model_) model_->onBlockReply(archiveKind, payload);
-}
-
-void EngineParameterLink::dropAccessLevel() {
-    if (model_) model_->onTransferFailed();
-}
-
-void EngineParameterLink::setNoLinkShown(bool shown, const QString& text) {
-    noLinkShown_ = shown;
-    noLinkText_ = shown ? text : QString();
-    emit noLinkChanged(shown, noLinkText_);
+void EngineParameterLink::checkAlarm() {
+    engine_.start(link::Request::read(link::opRead, kAlarmCheck.address, kAlarmCheck.count), alarmCheck_);
 }
 
 } // namespace tarn::corrector

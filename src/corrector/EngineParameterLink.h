@@ -1,27 +1,26 @@
 #pragma once
-// The corrector window's requests through the exchange engine, and the engine's replies back to the
-// window's model: the one bridge between the two.
+// The corrector window's requests through the exchange engine, and the replies back to the window's
+// model: the one bridge between the two. Each kind of request has its transfer: items, the parameter
+// pages with their double read, the blocks read whole, the alarm check and the restart.
+#include "corrector/Blocks.h"
 #include "corrector/CorrectorWindowModel.h"
-#include "link/ExchangeConsumers.h"
+#include "corrector/ItemTransfer.h"
+#include "corrector/PageRead.h"
 #include "link/ExchangeEngine.h"
 
 #include <QObject>
 
 namespace tarn::corrector {
 
-class EngineParameterLink final : public QObject,
-                                  public ParameterLink,
-                                  public link::ItemTransferConsumer,
-                                  public link::PageReadConsumer,
-                                  public link::CorrectorLinkView {
+class EngineParameterLink final : public QObject, public ParameterLink {
     Q_OBJECT
 public:
-    explicit EngineParameterLink(link::ExchangeEngine& engine, QObject* parent = nullptr);
+    EngineParameterLink(link::ExchangeEngine& engine, Notifier& notifier, QObject* parent = nullptr);
     ~EngineParameterLink() override;
 
-    // The model whose requests go out here; registers this bridge with the engine.
-    void attach(CorrectorWindowModel& model);
-    void detach();
+    // The model whose requests go out here and which hears of the replies.
+    void attach(CorrectorWindowModel& model) { model_ = &model; }
+    void detach() { model_ = nullptr; }
 
     // ParameterLink
     void readItem(quint8 code, int count) override;
@@ -29,26 +28,32 @@ public:
     void readPage(quint16 word) override;
     void writeRestart() override;
 
-    // The engine's consumers.
-    void onItemReply(const QByteArray& payload) override;
-    void endItemTransfer() override;
-    void startNextStep() override;
-    void onPageAccepted(quint8 page, const QByteArray& payload) override;
-    void onFullReadComplete() override;
-    void onBlockReply(int archiveKind, const QByteArray& payload) override;
-    void dropAccessLevel() override;
-    void setNoLinkShown(bool shown, const QString& text) override;
+    // A block read whole for a read kind (version, clock, measurement, status block 4); the model
+    // decodes it, and kindEnded tells the read run.
+    void readBlock(int kind, BlockAddress block);
+    // The alarm check: the corrector's alarm notice, or its ordinary answer, completes it.
+    void checkAlarm();
 
     bool noLinkShown() const { return noLinkShown_; }
     const QString& noLinkText() const { return noLinkText_; }
 
 signals:
     void noLinkChanged(bool shown, const QString& text);
+    // A parameter page has been taken (the read window's gauge).
+    void pageAccepted();
     void fullReadComplete();
+    // The transfer of a read kind has ended, with all of it or without.
+    void kindEnded(int kind, bool completed);
 
 private:
     link::ExchangeEngine& engine_;
     CorrectorWindowModel* model_ = nullptr;
+    ItemTransfer items_;
+    PageReadTransfer pages_;
+    link::CallbackTransfer block_;
+    link::CallbackTransfer alarmCheck_;
+    link::CallbackTransfer restart_;
+    int blockKind_ = 0;
     bool noLinkShown_ = false;
     QString noLinkText_;
 };

@@ -1,22 +1,22 @@
 #pragma once
 // The exchange engine: the one conversation with the correctors on the line. It builds request frames,
 // writes them through the link port after the write pause, gathers what comes back, decides when a reply
-// is complete and valid, repeats requests on silence, walks multi-block transfers and hands every valid
-// reply to the part of the program that asked (ExchangeConsumers). Its receive handler is also the router
-// of everything else that arrives on the port: modem text, the transfer unit's stream, the alarm notice.
-// At most one request is outstanding; everything runs on the main thread.
+// is complete and valid, repeats requests on silence and walks multi-block transfers. What a reply means
+// is the business of the transfer that started the request (Transfer.h): the engine hands it every valid
+// block, every refusal and every silence, and does what the transfer decides. Its receive handler is also
+// where the corrector's alarm notice is recognised, and where a raw receiver that has claimed the line
+// (modem text, the transfer unit) gets its bytes. At most one request is outstanding; everything runs on
+// the main thread.
 #include "common/Notifier.h"
-#include "link/ExchangeConsumers.h"
 #include "link/ExchangeState.h"
 #include "link/LinkLog.h"
-#include "link/LinkModes.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
+#include "link/Transfer.h"
 
 #include <QObject>
 #include <QTimer>
 #include <optional>
-#include <utility>
 
 namespace tarn::link {
 
@@ -26,9 +26,24 @@ std::optional<QString> statusMessage(quint8 status, bool passwordOperation, int 
 // "НЕМАЄ ЗВ’ЯЗКУ RS-232" / "НЕТ СВЯЗИ RS-232 ".
 QString noLinkText(int languageIndex);
 
-// Parameter pages are compared word by word between two reads; these words may differ.
-bool pageWordIgnored(quint8 page, int word);
-bool pagesAgree(quint8 page, const QByteArray& previous, const QByteArray& current);
+// How many leading bytes of the buffer are the corrector's alarm notice (0..6).
+int alarmNoticeMatch(const QByteArray& buffer);
+inline constexpr int kAlarmNoticeSize = 6;
+
+// Re-opens the port after a time-out (the port initialisation window in the program): closes it and
+// opens it again before returning.
+class PortReopener {
+public:
+    virtual ~PortReopener() = default;
+    virtual void reopenPort() = 0;
+};
+
+// What else uses the line: a polling run owns the port, a modem connection carries the frames. The
+// polling engine and the modem layer keep these; the operations read them before they start.
+struct LineUse {
+    bool pollingRun = false;
+    bool modemConnected = false;
+};
 
 class ExchangeEngine : public QObject {
     Q_OBJECT
@@ -39,102 +54,114 @@ public:
         int replyTimeoutMs = 6000; // the reply timer (never below kMinReplyTimeoutMs)
         int writeDelayMs = 20;     // pause before every write
         bool resetOnFailure = true;
+        // The line is a modem call (the link settings' modem box, or a polling run by telephone):
+        // re-opening the port would drop it.
         bool modemUsed = false;
     };
 
     ExchangeEngine(LinkPort& port, Notifier& notifier, QObject* parent = nullptr);
+    ~ExchangeEngine() override;
 
     // The link settings' exchange values (a polling run sets its own through settings()).
     void configure(const LinkSettings& s, int deviceAddress);
     Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
     void setLanguage(int languageIndex) { language_ = languageIndex; }
+    int language() const { return language_; }
     void setLinkLog(LinkLog* log) { log_ = log; }
     void setPortReopener(PortReopener* reopener) { reopener_ = reopener; }
-    ExchangeConsumers& consumers() { return consumers_; }
-    LinkModes& modes() { return modes_; }
-    const ExchangeState& state() const { return state_; }
+    LineUse& lineUse() { return lineUse_; }
+    const LineUse& lineUse() const { return lineUse_; }
 
-    void startRead(quint8 op, quint8 address, quint8 count, int retries, quint16 blocksLeft);
-    // False (and nothing sent) for an empty write or more than 256 data bytes.
-    bool startWrite(quint8 op, quint8 address, const QByteArray& data, int retries, quint16 blocksLeft);
-    void resend(int retries);
-    // The first read of a parameter page: its attempt counter and previous copy start afresh.
-    void startPageRead(quint8 page);
+    // Sends the request for the transfer; whatever was outstanding is dropped without a word to its
+    // transfer. False, with nothing sent and the transfer not told, for a write of no data or of more
+    // than 256 bytes.
+    bool start(const Request& request, Transfer& transfer);
+    // Every chunk goes to the receiver until the claim is released.
+    [[nodiscard]] LineClaim claimLine(RawReceiver& receiver);
 
     void onReceived(const QByteArray& chunk);
+    void onReplyTimeout();
     // F10 in a waiting window: the reply timer stops, nothing is resent, a frame still in its write
-    // pause is dropped.
+    // pause is dropped, and the transfer is let go without a word.
     void abandonRequest();
     // "СТОП" in the read window: the block in flight is the last one. Returns the blocks that were left.
-    quint16 endAfterCurrentBlock() { return std::exchange(state_.blocksLeft, quint16(0)); }
-    // The no-link indicator, for a part that gives up on its own.
+    quint16 endAfterCurrentBlock();
+    // The no-link indication, for a part that gives up on its own.
     void showNoLinkIndication() { showNoLink(); }
-    void onReplyTimeout();
+    // The corrector's refusal as a message (error box, or the polling console).
+    void reportRefusal(quint8 status, bool passwordOperation);
 
     // A frame is waiting for its write pause, or a reply for its timer.
     bool busy() const { return writeTimer_.isActive() || awaitingReply_; }
     bool replyTimerActive() const { return replyTimer_.isActive(); }
     int replyTimerInterval() const { return replyTimer_.interval(); }
+    const ExchangeState& state() const { return state_; }
     const QByteArray& receiveBuffer() const { return receiveBuffer_; }
-    void clearReceiveBuffer() { receiveBuffer_.clear(); }
-    const QByteArray& replyPayload() const { return replyPayload_; }
     const QByteArray& lastRequest() const { return lastRequest_; }
-    // The transfer stopped early at the end of the archive's data.
-    bool endedEarly() const { return endedEarly_; }
+    bool noLinkShown() const { return noLinkShown_; }
+    bool lineClaimed() const { return rawReceiver_ != nullptr; }
 
 signals:
-    // Every frame written to the port.
+    // Every frame written to the port (the activity bar, the modem hold countdown).
     void frameSent(const QByteArray& frame);
-    // Every valid reply, before it is handed on.
+    // Something came back for a request: a valid reply, or bytes found at its time-out.
+    void replyActivity();
+    // Every valid reply, before its transfer has it.
     void replyAccepted(quint8 op, quint8 block, const QByteArray& payload);
-    // The transfer has ended with all its blocks.
+    // A transfer has ended with all its blocks.
     void transferComplete();
-    // The corrector refused a request; the text has gone to the notifier.
+    // The corrector refused a request and the text has gone to the notifier.
     void statusReported(quint8 status, const QString& text);
-    // The no-link indicator is shown: retries exhausted, or nothing can be sent.
+    // The no-link indication ("НЕТ СВЯЗИ RS-232 ") is shown or hidden.
+    void noLinkChanged(bool shown, const QString& text);
+    // The no-link indication is shown: sends exhausted, or nothing can be sent.
     void linkLost();
     // The corrector's alarm notice has arrived.
     void alarmNotice();
 
 private:
-    void beginRequest(quint8 op, quint8 address, int retries, quint16 blocksLeft, bool isWrite);
+    friend class Transfer;
+    friend class RawReceiver;
+    friend class LineClaim;
+    void forgetTransfer(Transfer* transfer);
+    void releaseLine(RawReceiver* receiver);
+
+    void sendCurrent();
     void sendFrame(const QByteArray& frame);
     void writePendingFrame();
+    void resend(int sends);
+    bool takeAlarmNotice();
+    bool refusalComplete() const;
     bool validateReply();
-    void completeReply();
-    void completeByOp();
-    void pageCheck();
-    void endOfTransfer();
-    void runFollowUp();
+    void acceptReply();
+    void nextBlock();
+    void complete();
+    void fail(const Failure& failure);
+    void giveUpWithoutLink();
     void reopenPortAfterFailure();
     void showNoLink();
     void hideNoLink();
-    void reportStatus(quint8 status);
+    void stopWaiting();
     void logFailure(LinkLogCode code, const QByteArray& received);
-    void giveUpWithoutLink();
-    bool handleAlarmNotice();
 
     LinkPort& port_;
     Notifier& notifier_;
     LinkLog* log_ = nullptr;
     PortReopener* reopener_ = nullptr;
-    ExchangeConsumers consumers_;
     Settings settings_;
-    LinkModes modes_;
+    LineUse lineUse_;
     ExchangeState state_;
     int language_ = 1;
 
+    Transfer* transfer_ = nullptr;
+    RawReceiver* rawReceiver_ = nullptr;
     QByteArray receiveBuffer_;
-    QByteArray replyPayload_;
     QByteArray lastRequest_;
     QByteArray pendingFrame_;
     bool awaitingReply_ = false;
-    bool endedEarly_ = false;
-    quint64 requestSerial_ = 0; // counts requests, so a hook that starts the next one is noticed
-
-    // The double-read check of parameter pages.
-    QByteArray previousPage_;
-    int pageAttempts_ = 0;
+    bool noLinkShown_ = false;
+    quint64 requestSerial_ = 0; // counts requests, so a transfer that starts the next one is noticed
 
     QTimer replyTimer_;
     QTimer writeTimer_;

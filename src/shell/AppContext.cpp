@@ -10,6 +10,12 @@ AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::
     engine_.setLinkLog(&linkLog_);
 }
 
+void AppContext::applyLinkSettings() {
+    const auto& s = settings_;
+    linkPort_.configure(s.corrPort, s.speed, s.modemUsed);
+    engine_.configure(s, configuredAddress);
+}
+
 void AppContext::setLanguageIndex(int index) {
     languageIndex_ = index;
     linkPort_.setLanguage(index);

@@ -4,12 +4,12 @@
 #include "common/DataRoot.h"
 #include "common/Language.h"
 #include "common/Notifier.h"
+#include "corrector/OperationStart.h"
+#include "corrector/ReadRun.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkLog.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
-#include "link/OperationStart.h"
-#include "link/ReadRun.h"
 #include "link/SerialPort.h"
 #include "shell/CommandLine.h"
 
@@ -44,10 +44,15 @@ public:
     link::ExchangeEngine& engine() { return engine_; }
     link::LinkLog& linkLog() { return linkLog_; }
     link::LinkSettings& settings() { return settings_; }
+    // The link settings go to the port and the exchange engine: the one way they get there, at start, after
+    // every save of the settings window, and in tarn-cli after its options.
+    void applyLinkSettings();
+    // The corrector address the link uses: 1 after every initialisation, then the address book's choice.
+    int configuredAddress = 1;
     const link::SettingsFiles& settingsFiles() const { return files_; }
     // The gate of every corrector operation, and the read run of the read window.
-    link::OperationStart& operationStart() { return operationStart_; }
-    link::ReadRun& readRun() { return readRun_; }
+    corrector::OperationStart& operationStart() { return operationStart_; }
+    corrector::ReadRun& readRun() { return readRun_; }
 
     int languageIndex() const { return languageIndex_; }
     void setLanguageIndex(int index);
@@ -67,8 +72,8 @@ private:
     link::ExchangeEngine engine_;
     link::LinkSettings settings_;
     link::SettingsFiles files_;
-    link::OperationStart operationStart_;
-    link::ReadRun readRun_;
+    corrector::OperationStart operationStart_;
+    corrector::ReadRun readRun_;
     int languageIndex_ = 1;
 };
 

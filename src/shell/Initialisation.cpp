@@ -22,8 +22,8 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     ctx.serviceLevel = link::serviceLevelForCode(ctx.settings().serviceCode);
     // The link debugger logs at service level 5 only.
     ctx.linkLog().enabled = ctx.serviceLevel == 5;
-    const auto& s = ctx.settings();
-    ctx.linkPort().configure(s.corrPort, s.speed, s.modemUsed);
+    ctx.configuredAddress = 1;
+    ctx.applyLinkSettings();
     if (hooks) hooks->linkStateReset();
 
     ctx.databaseOpen = true;

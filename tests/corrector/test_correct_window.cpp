@@ -210,7 +210,7 @@ TEST(CorrectorWindow, PasswordWindowEnablesTheMarkedChange) {
         EXPECT_EQ(f.link.codes, QList<quint8>{0xB6});
     }
     f.model.afterWriteDelayMs = 0;
-    f.model.onItemWriteAccepted();
+    f.model.onItemWriteReply();
     TParolCr reopened(f.model, {});
     EXPECT_TRUE(reopened.change(6)->isEnabled());
     EXPECT_FALSE(reopened.change(0)->isEnabled());

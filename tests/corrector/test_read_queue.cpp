@@ -1,11 +1,11 @@
 #include "common/Language.h"
-#include "link/ReadQueue.h"
+#include "corrector/ReadQueue.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace tarn;
-using namespace tarn::link;
+using namespace tarn::corrector;
 
 namespace {
 

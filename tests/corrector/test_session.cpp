@@ -24,8 +24,8 @@ struct Rig {
     link::LinkPort linkPort{port, notifier};
     link::ExchangeEngine engine{linkPort, notifier};
     link::LinkSettings settings;
-    link::OperationStart gate{engine, linkPort, settings, notifier};
-    link::ReadRun readRun{engine, settings};
+    corrector::OperationStart gate{engine, linkPort, settings, notifier};
+    corrector::ReadRun readRun{engine, settings};
     sim::InProcessLine line{port};
     sim::CorrectorRole* corrector = nullptr;
     std::unique_ptr<CorrectorSession> session;
@@ -80,7 +80,7 @@ struct Rig {
 
 TEST(CorrectorSession, ReadAllFillsTheWindowFromTheCorrector) {
     Rig r;
-    r.session->startOperation(link::operation::ReadAll);
+    r.session->startOperation(corrector::operation::ReadAll);
     ASSERT_TRUE(r.until([&] { return r.closed; }));
     EXPECT_EQ(r.model().text(Field::HeaderSerial), QStringLiteral("01234"));
     EXPECT_EQ(r.model().text(Field::Density), QStringLiteral("0.6865"));
@@ -97,7 +97,7 @@ TEST(CorrectorSession, ReadAllFillsTheWindowFromTheCorrector) {
 
 TEST(CorrectorSession, PasswordThenDensityWriteAndReadBack) {
     Rig r;
-    r.session->startOperation(link::operation::Parameters);
+    r.session->startOperation(corrector::operation::Parameters);
     ASSERT_TRUE(r.until([&] { return r.closed; }));
     ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("1234")));
     ASSERT_TRUE(r.until([&] { return r.model().state().accessLevel == 1; }));
@@ -112,7 +112,7 @@ TEST(CorrectorSession, PasswordThenDensityWriteAndReadBack) {
 
 TEST(CorrectorSession, AWrongPasswordLeavesLevelNone) {
     Rig r;
-    r.session->startOperation(link::operation::Parameters);
+    r.session->startOperation(corrector::operation::Parameters);
     ASSERT_TRUE(r.until([&] { return r.closed; }));
     ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("9999")));
     ASSERT_TRUE(r.until([&] { return !r.notifier.messages.isEmpty(); }));
@@ -125,7 +125,7 @@ TEST(CorrectorSession, AWrongPasswordLeavesLevelNone) {
 
 TEST(CorrectorSession, ASilentCorrectorShowsTheNoLinkText) {
     Rig r(R"({"role": "corrector", "address": 2})");
-    r.session->startOperation(link::operation::Parameters);
+    r.session->startOperation(corrector::operation::Parameters);
     ASSERT_TRUE(r.until([&] { return r.session->link().noLinkShown(); }));
     EXPECT_EQ(r.session->link().noLinkText(), QStringLiteral("НЕТ СВЯЗИ RS-232 "));
     EXPECT_EQ(r.count("02 00 20 DD"), 2);
@@ -139,7 +139,7 @@ TEST(CorrectorSession, RefusedWritesShowTheCorrectorsAnswer) {
     for (const Case c :
          {Case{0x40, "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"}, Case{0x28, "Номер корректора не совпал!!!"}}) {
         Rig r;
-        r.session->startOperation(link::operation::Parameters);
+        r.session->startOperation(corrector::operation::Parameters);
         ASSERT_TRUE(r.until([&] { return r.closed; }));
         ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("1234")));
         ASSERT_TRUE(r.until([&] { return r.model().state().accessLevel == 1 && !r.engine.busy(); }));

@@ -197,7 +197,7 @@ TEST(WindowModel, DensityWriteConfirmsSendsAndReadsBack) {
     EXPECT_TRUE(w.model.state().pendingIsWrite);
 
     // The write reply: the item is read back without a wait window of its own.
-    w.model.onItemWriteAccepted();
+    w.model.onItemWriteReply();
     ASSERT_EQ(w.link.requests.size(), 2);
     EXPECT_EQ(w.last().kind, Request::Item);
     EXPECT_EQ(w.last().code, 0x82);
@@ -345,7 +345,7 @@ TEST(WindowModel, CalibrationModelsCompareTheCorrectorSerial) {
     w.model.onEnter(Field::Density, QStringLiteral("0.68"));
     ASSERT_EQ(w.link.requests.size(), 1);
     EXPECT_EQ(w.last().data, hex("D2 04 7B 14 2E 3F"));
-    w.model.onItemWriteAccepted();
+    w.model.onItemWriteReply();
     w.model.onItemReply(hex("D2 04 7B 14 2E 3F"));
     EXPECT_TRUE(w.notifier.messages.isEmpty());
     EXPECT_EQ(w.model.text(Field::Density), QStringLiteral("0.68"));
@@ -371,7 +371,7 @@ TEST(WindowModel, PasswordsOpenLevels) {
     ASSERT_EQ(w.link.requests.size(), 1);
     EXPECT_TRUE(w.last().passwordOp);
     EXPECT_EQ(test::writeFrame(1, w.last().code, w.last().data), hex("82 B0 06 D2 04 D2 04 00 00 1B"));
-    w.model.onItemWriteAccepted();
+    w.model.onItemWriteReply();
     EXPECT_EQ(w.model.state().accessLevel, 1);
     EXPECT_EQ(w.link.requests.size(), 1); // passwords are not read back
     EXPECT_TRUE(w.model.view(Field::Density).editable);
@@ -393,7 +393,7 @@ TEST(WindowModel, PasswordsOpenLevels) {
     w.link.requests.clear();
     w.model.EnterPassword(6, QStringLiteral("0000"));
     EXPECT_EQ(w.last().code, 0xB6);
-    w.model.onItemWriteAccepted();
+    w.model.onItemWriteReply();
     EXPECT_EQ(w.model.state().accessLevel, 4);
     EXPECT_TRUE(w.model.passwordWindowView().restartEnabled);
     EXPECT_TRUE(w.model.RestartCorrector());
@@ -425,7 +425,7 @@ TEST(WindowModel, EachOpenedLevelChangesItsOwnPassword) {
     Window w;
     w.fullRead(profileFor('V'));
     w.model.EnterPassword(3, QStringLiteral("2222")); // master E
-    w.model.onItemWriteAccepted();
+    w.model.onItemWriteReply();
     ASSERT_EQ(w.model.state().accessLevel, 2);
     w.link.requests.clear();
     // Only the marked slot changes.
@@ -438,7 +438,7 @@ TEST(WindowModel, EachOpenedLevelChangesItsOwnPassword) {
     ASSERT_EQ(w.link.requests.size(), 1);
     EXPECT_EQ(w.last().code, 0xBB);
     EXPECT_EQ(w.last().data, hex("D2 04 57 04 00 00"));
-    w.model.onItemWriteAccepted();
+    w.model.onItemWriteReply();
     EXPECT_EQ(w.link.requests.size(), 1);
     EXPECT_EQ(w.model.state().accessLevel, 2);
 }

@@ -1,5 +1,5 @@
 #pragma once
-// An exchange engine on a fake port, with recording consumers. Time is driven by the test: the reply
+// An exchange engine on a fake port, with a recording transfer. Time is driven by the test: the reply
 // timer's handler is called directly, so no test waits for a real time-out.
 #include "common/Language.h"
 #include "link/ExchangeEngine.h"
@@ -7,35 +7,32 @@
 #include "link/FrameChecksum.h"
 #include "link/LinkLog.h"
 #include "link/LinkPort.h"
+#include "link/Transfer.h"
 #include "support/TestSupport.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
 
 namespace tarn::test {
 
-struct RecordingView final : link::CorrectorLinkView {
-    void setNoLinkShown(bool shown, const QString& text) override {
-        noLinkShown = shown;
-        if (shown) noLinkTexts.append(text);
+// Keeps what the engine tells it; the verdicts are the test's to choose.
+struct RecordingTransfer final : link::Transfer {
+    link::BlockVerdict onBlock(const link::Reply& r) override {
+        blocks.append({r.block, r.payload});
+        return blockVerdict ? blockVerdict(r) : link::BlockVerdict::Continue;
     }
-    void showAlarmSignalFields() override { ++alarmFields; }
-    void onBlockReply(int kind, const QByteArray& payload) override { blocks.append({kind, payload}); }
-    void dropAccessLevel() override { ++accessDrops; }
-    bool noLinkShown = false;
-    QStringList noLinkTexts;
-    int alarmFields = 0;
-    int accessDrops = 0;
-    QList<std::pair<int, QByteArray>> blocks;
-};
+    link::RefusalVerdict onRefused(quint8 status) override {
+        refusals.append(status);
+        return refusalVerdict;
+    }
+    bool answeredByAlarmNotice() const override { return alarmNoticeAnswers; }
+    void onComplete() override { ++completed; }
+    void onFailed(const link::Failure& f) override { failures.append(f); }
 
-struct RecordingItems final : link::ItemTransferConsumer {
-    void onItemReply(const QByteArray& payload) override { replies.append(payload); }
-    void endItemTransfer() override { ++ended; }
-    void startNextStep() override { ++nextSteps; }
-    QList<QByteArray> replies;
-    int ended = 0;
-    int nextSteps = 0;
+    std::function<link::BlockVerdict(const link::Reply&)> blockVerdict;
+    link::RefusalVerdict refusalVerdict = link::RefusalVerdict::RetryAfterTimeOut;
+    bool alarmNoticeAnswers = false;
+    QList<std::pair<int, QByteArray>> blocks;
+    QList<quint8> refusals;
+    QList<link::Failure> failures;
+    int completed = 0;
 };
 
 struct EngineRig {
@@ -44,10 +41,10 @@ struct EngineRig {
     link::LinkPort link{port, notifier};
     link::LinkLog log;
     link::ExchangeEngine engine{link, notifier};
-    RecordingView view;
-    RecordingItems items;
+    RecordingTransfer transfer;
     int completed = 0;
     int lost = 0;
+    QStringList noLinkTexts;
 
     explicit EngineRig(int retries = 6, int address = 1) {
         port.existing = {QStringLiteral("/dev/ttyS0")};
@@ -63,10 +60,20 @@ struct EngineRig {
         log.setLanguage(kRussian);
         log.enabled = true;
         engine.setLinkLog(&log);
-        engine.consumers().view = &view;
-        engine.consumers().items = &items;
         QObject::connect(&engine, &link::ExchangeEngine::transferComplete, [this] { ++completed; });
         QObject::connect(&engine, &link::ExchangeEngine::linkLost, [this] { ++lost; });
+        QObject::connect(&engine, &link::ExchangeEngine::noLinkChanged, [this](bool shown, const QString& t) {
+            if (shown) noLinkTexts.append(t);
+        });
+    }
+
+    // A read or a write for the rig's own transfer; sends 0 means the engine's retry count.
+    void read(quint8 op, quint8 address, quint8 count, int sends = 0, quint16 blocksLeft = 0) {
+        engine.start(link::Request::read(op, address, count, blocksLeft).withRetries(sends), transfer);
+    }
+    bool write(quint8 address, const QByteArray& data, int sends = 0, quint16 blocksLeft = 0) {
+        return engine.start(link::Request::write(link::opWrite, address, data, blocksLeft).withRetries(sends),
+                            transfer);
     }
 
     // A reply frame: status, payload, check byte.
@@ -78,14 +85,8 @@ struct EngineRig {
     }
     void answer(const QByteArray& bytes) { port.inject(bytes); }
     void timeOut() { engine.onReplyTimeout(); }
-    // Lets queued timers run.
-    void settle(int ms = 0) {
-        QElapsedTimer t;
-        t.start();
-        do
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        while (t.elapsed() < ms);
-    }
+    // Lets queued zero-delay timers run.
+    void settle() { test::runPending(); }
     QStringList failureHeads() const {
         QStringList heads;
         for (const QString& l : log.receivePane())

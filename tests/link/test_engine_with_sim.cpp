@@ -2,6 +2,8 @@
 // simulator's own memory, through the event loop, with the simulator's faults.
 #include "CorrectorRole.h"
 #include "EngineRig.h"
+#include "corrector/ItemTransfer.h"
+#include "corrector/PageRead.h"
 #include "SimLine.h"
 
 #include <QJsonDocument>
@@ -36,12 +38,9 @@ struct SimRig : EngineRig {
                          [this](quint8, const QString& t) { statuses.append(t); });
     }
     // Runs the event loop until the engine is idle (bounded).
-    void run(int limitMs = 3000) {
-        QElapsedTimer t;
-        t.start();
-        while (engine.busy() && t.elapsed() < limitMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        settle(10);
+    void run() {
+        test::waitUntil([this] { return !engine.busy(); }, 3000);
+        settle();
     }
     static quint8 sum(const QByteArray& b) {
         quint8 s = 0;
@@ -62,20 +61,20 @@ QByteArray le32(qint32 v) {
 
 TEST(EngineWithSim, IdentificationAnswersOnlyItsOwnAddress) {
     SimRig r(R"({"role": "corrector", "address": 3, "identification": "V Tarn-sim V47b"})");
-    r.engine.startRead(opRead, 0, 32, 3, 0);
+    r.read(opRead, 0, 32, 3, 0);
     r.run();
     ASSERT_EQ(r.payloads.size(), 1);
     EXPECT_EQ(r.payloads[0].left(15), QByteArray("V Tarn-sim V47b"));
     EXPECT_EQ(r.payloads[0].size(), 32);
     // Any count.
-    r.engine.startRead(opRead, 0, 5, 3, 0);
+    r.read(opRead, 0, 5, 3, 0);
     r.run();
     EXPECT_EQ(r.payloads.value(1), QByteArray("V Tar"));
 
     SimRig other;
     other.engine.settings().deviceAddress = 4;
     other.engine.settings().retryCount = 1;
-    other.engine.startRead(opRead, 0, 32, 1, 0);
+    other.read(opRead, 0, 32, 1, 0);
     other.run();
     EXPECT_TRUE(other.payloads.isEmpty());
     EXPECT_EQ(other.lost, 1);
@@ -84,11 +83,11 @@ TEST(EngineWithSim, IdentificationAnswersOnlyItsOwnAddress) {
 
 TEST(EngineWithSim, BlocksOfClockMeasurementsAndStatus) {
     SimRig r(R"({"role": "corrector", "address": 3, "measurements": {"pressure": 2.5, "state": 4660}})");
-    r.engine.startRead(opRead, 1, 32, 3, 0);
+    r.read(opRead, 1, 32, 3, 0);
     r.run();
-    r.engine.startRead(opRead, 3, 46, 3, 0);
+    r.read(opRead, 3, 46, 3, 0);
     r.run();
-    r.engine.startRead(opRead, 4, 32, 3, 0);
+    r.read(opRead, 4, 32, 3, 0);
     r.run();
     ASSERT_EQ(r.payloads.size(), 3);
     const QDate today = QDate::currentDate();
@@ -103,45 +102,40 @@ TEST(EngineWithSim, BlocksOfClockMeasurementsAndStatus) {
 }
 
 TEST(EngineWithSim, ParameterPagesWithTheDoubleReadAndChangingWords) {
-    struct Reader final : PageReadConsumer {
-        explicit Reader(ExchangeEngine& e) : engine(e) {}
-        void onPageAccepted(quint8 page, const QByteArray& payload) override {
-            pages.append(payload);
-            if (page < 128) engine.startPageRead(static_cast<quint8>(page + 64));
-        }
-        ExchangeEngine& engine;
-        QList<QByteArray> pages;
-    };
     SimRig r(R"({"role": "corrector", "address": 3, "serial": 4123,
                  "words": [{"index": 51, "float": 0.7}, {"index": 113, "text": "Tarn gas"}],
                  "faults": {"changingWords": [70]}})");
-    Reader reader(r.engine);
-    r.engine.consumers().pages = &reader;
-    r.engine.startPageRead(0);
+    corrector::PageReadTransfer reader(r.engine);
+    QList<QByteArray> pages;
+    reader.accepted = [&](quint8 page, const QByteArray& payload) {
+        pages.append(payload);
+        if (page < 128) reader.readPage(static_cast<quint8>(page + 64));
+    };
+    reader.readPage(0);
     r.run();
     QList<int> wire;
     for (const QByteArray& w : r.port.writes)
         wire.append(static_cast<quint8>(w.at(1)));
     // Word 70 is word 7 of page 64, a compared word: that page is read six times.
     EXPECT_EQ(wire, (QList<int>{0, 0, 64, 64, 64, 64, 64, 64, 128}));
-    ASSERT_EQ(reader.pages.size(), 3);
-    EXPECT_EQ(reader.pages[1].mid((99 - 64) * 4, 4), le32(4123));
-    EXPECT_EQ(reader.pages[0].mid(51 * 4, 4), hex("33 33 33 3F")); // 0.7f
-    EXPECT_EQ(reader.pages[1].mid((113 - 64) * 4, 8), QByteArray("Tarn gas"));
-    EXPECT_EQ(reader.pages[2].mid((185 - 128) * 4), QByteArray(7 * 4, '\0')); // past the memory
+    ASSERT_EQ(pages.size(), 3);
+    EXPECT_EQ(pages[1].mid((99 - 64) * 4, 4), le32(4123));
+    EXPECT_EQ(pages[0].mid(51 * 4, 4), hex("33 33 33 3F")); // 0.7f
+    EXPECT_EQ(pages[1].mid((113 - 64) * 4, 8), QByteArray("Tarn gas"));
+    EXPECT_EQ(pages[2].mid((185 - 128) * 4), QByteArray(7 * 4, '\0')); // past the memory
 }
 
 TEST(EngineWithSim, ItemWritesFollowSerialAccessLevelAndRange) {
     SimRig r;
     r.engine.setLanguage(kRussian);
-    r.engine.modes().parameterTransfer = true;
-    r.engine.modes().lastItem = true;
+    corrector::ItemTransfer items(r.engine, r.notifier);
+    QList<QByteArray> replies;
+    items.readReply = [&](const QByteArray& p) { replies.append(p); };
     auto write = [&](quint8 code, const QByteArray& value, int item, quint16 serial = 4123) {
-        r.engine.modes().itemNumber = item;
         QByteArray data;
         data.append(static_cast<char>(serial & 0xFF));
         data.append(static_cast<char>(serial >> 8));
-        r.engine.startWrite(opWrite, code, data + value, 3, 0);
+        items.write(code, data + value, item >= 48);
         r.run();
     };
     const QByteArray density = hex("33 33 33 3F"); // 0.7
@@ -163,25 +157,23 @@ TEST(EngineWithSim, ItemWritesFollowSerialAccessLevelAndRange) {
     write(0xB8, le32(4321), 55);
     EXPECT_EQ(r.corrector->memory().passwords[0], QStringLiteral("4321"));
     // Restart closes access.
-    r.engine.modes().parameterTransfer = false;
-    r.engine.startWrite(opWrite, 0, hex("1E E1"), 1, 0);
+    r.write(0, hex("1E E1"), 1);
     r.run();
     EXPECT_EQ(r.corrector->memory().accessLevel, 0);
     EXPECT_EQ(r.corrector->memory().restarts, 1);
     EXPECT_EQ(r.statuses.size(), 4);
 
     // An item read: serial number and value.
-    r.engine.modes().parameterTransfer = true;
-    r.engine.startRead(opRead, 0x82, 6, 3, 0);
+    items.read(0x82, 6);
     r.run();
-    EXPECT_EQ(r.items.replies.last(), hex("1B 10 00 00 80 3F"));
+    EXPECT_EQ(replies.last(), hex("1B 10 00 00 80 3F"));
 }
 
 TEST(EngineWithSim, ArchiveBanksWithCheckBytesAndPointers) {
     SimRig r(R"({"role": "corrector", "address": 3,
                  "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10.0}})");
     // The hourly archive starts at page 52 of the lower bank; 8 records of 32 bytes a page.
-    r.engine.startRead(opArchiveLow, 52, 0, 3, 3);
+    r.read(opArchiveLow, 52, 0, 3, 3);
     r.run();
     ASSERT_EQ(r.payloads.size(), 4);
     EXPECT_EQ(r.completed, 1);
@@ -201,7 +193,7 @@ TEST(EngineWithSim, ArchiveBanksWithCheckBytesAndPointers) {
     EXPECT_EQ(minutes, static_cast<quint32>(QDate(2000, 1, 1).daysTo(QDate(2024, 3, 1)) * 1440 + 60));
     // The daily archive in the upper bank: the day closes at contract hour 9.
     r.payloads.clear();
-    r.engine.startRead(opArchiveHigh, 192, 0, 3, 0);
+    r.read(opArchiveHigh, 192, 0, 3, 0);
     r.run();
     ASSERT_EQ(r.payloads.size(), 1);
     EXPECT_EQ(SimRig::sum(r.payloads[0].left(64)), 0);
@@ -216,7 +208,7 @@ TEST(EngineWithSim, ArchiveBanksWithCheckBytesAndPointers) {
 TEST(EngineWithSim, LineFaultsAreSurvived) {
     SimRig chunked(
         R"({"role": "corrector", "address": 3, "faults": {"chunks": [1, 100, 50], "chunkMs": 5}})");
-    chunked.engine.startRead(opArchiveLow, 0, 0, 3, 0);
+    chunked.read(opArchiveLow, 0, 0, 3, 0);
     chunked.run();
     EXPECT_EQ(chunked.payloads.size(), 1);
     EXPECT_EQ(chunked.port.writes.size(), 1);
@@ -227,14 +219,14 @@ TEST(EngineWithSim, LineFaultsAreSurvived) {
           R"({"role": "corrector", "address": 3, "faults": {"silence": 1}})",
           R"({"role": "corrector", "address": 3, "faults": {"noise": 1, "noiseBytes": 2}})"}) {
         SimRig r(json);
-        r.engine.startRead(opRead, 0, 32, 3, 0);
+        r.read(opRead, 0, 32, 3, 0);
         r.run();
         EXPECT_EQ(r.port.writes.size(), 2) << json;
         EXPECT_EQ(r.payloads.size(), 1) << json;
         EXPECT_EQ(r.lost, 0) << json;
     }
     SimRig refused(R"({"role": "corrector", "address": 3, "faults": {"status": 32, "statusCount": 5}})", 2);
-    refused.engine.startRead(opRead, 0, 32, 2, 0);
+    refused.read(opRead, 0, 32, 2, 0);
     refused.run();
     EXPECT_EQ(refused.port.writes.size(), 2);
     EXPECT_EQ(refused.lost, 1);
@@ -243,10 +235,10 @@ TEST(EngineWithSim, LineFaultsAreSurvived) {
 
 TEST(EngineWithSim, AlarmNoticesAreRecognised) {
     SimRig pending(R"({"role": "corrector", "address": 3, "alarmPending": true})");
-    pending.engine.modes().alarmCheckRequested = true;
+    pending.transfer.alarmNoticeAnswers = true;
     int notices = 0;
     QObject::connect(&pending.engine, &ExchangeEngine::alarmNotice, [&] { ++notices; });
-    pending.engine.startRead(opRead, 19, 6, 3, 0);
+    pending.read(opRead, 19, 6, 3, 0);
     pending.run();
     EXPECT_EQ(notices, 1);
     EXPECT_TRUE(pending.notifier.messages.isEmpty());
@@ -255,16 +247,14 @@ TEST(EngineWithSim, AlarmNoticesAreRecognised) {
         R"({"role": "corrector", "address": 3, "faults": {"alarmAtMs": 0, "alarmSplit": true, "alarmSplitMs": 20}})");
     int heard = 0;
     QObject::connect(&split.engine, &ExchangeEngine::alarmNotice, [&] { ++heard; });
-    split.settle(200);
-    EXPECT_EQ(heard, 1);
-    EXPECT_EQ(split.view.alarmFields, 1);
-    EXPECT_EQ(split.notifier.messages.size(), 1);
+    EXPECT_TRUE(test::waitUntil([&] { return heard == 1 && split.notifier.messages.size() == 1; }));
+    EXPECT_EQ(split.notifier.texts().value(0), QStringLiteral("Внимание!!! Пришло сообщение о аварии корректора"));
 }
 
 TEST(EngineWithSim, AnIdentificationThatChangesDiffersBetweenReads) {
     SimRig r(R"({"role": "corrector", "address": 3, "faults": {"identificationChanges": 1}})");
     for (int i = 0; i < 3; ++i) {
-        r.engine.startRead(opRead, 0, 32, 3, 0);
+        r.read(opRead, 0, 32, 3, 0);
         r.run();
     }
     ASSERT_EQ(r.payloads.size(), 3);

@@ -12,11 +12,11 @@ using test::hex;
 TEST(ExchangeWire, RequestFramesByteForByte) {
     EXPECT_EQ(frameChecksum(hex("02 00 20")), 0xDD);
     EngineRig r1(6, 1);
-    r1.engine.startRead(opRead, 0, 32, 6, 0);
+    r1.read(opRead, 0, 32);
     EngineRig r3(6, 3);
-    r3.engine.startRead(opArchiveHigh, 0x10, 0, 6, 0);
+    r3.read(opArchiveHigh, 0x10, 0);
     EngineRig r14(6, 14);
-    r14.engine.startRead(opPageRead, 64, 0, 6, 0);
+    r14.read(opPageRead, 64, 0);
     ASSERT_EQ(r1.port.writes.size(), 1);
     EXPECT_EQ(r1.port.writes[0], hex("02 00 20 DD"));
     EXPECT_EQ(r3.port.writes.value(0), hex("27 10 00 C8"));
@@ -27,7 +27,7 @@ TEST(ExchangeWire, RequestFramesByteForByte) {
 TEST(ExchangeWire, WritesCarryOneTo256DataBytes) {
     EngineRig r;
     const QByteArray data(256, '\x5A');
-    ASSERT_TRUE(r.engine.startWrite(opWrite, 0x82, data, 6, 0));
+    ASSERT_TRUE(r.write(0x82, data));
     ASSERT_EQ(r.port.writes.size(), 1);
     const QByteArray f = r.port.writes[0];
     EXPECT_EQ(f.size(), 260);
@@ -39,8 +39,8 @@ TEST(ExchangeWire, WritesCarryOneTo256DataBytes) {
     EXPECT_EQ(r.completed, 1);
 
     // 257 bytes would put 1 in byte 2; an empty write would claim 256. Neither is sent.
-    EXPECT_FALSE(r.engine.startWrite(opWrite, 0x82, QByteArray(257, '\0'), 6, 0));
-    EXPECT_FALSE(r.engine.startWrite(opWrite, 0x82, QByteArray(), 6, 0));
+    EXPECT_FALSE(r.write(0x82, QByteArray(257, '\0')));
+    EXPECT_FALSE(r.write(0x82, QByteArray()));
     EXPECT_EQ(r.port.writes.size(), 1);
     EXPECT_FALSE(r.engine.busy());
 }
@@ -50,7 +50,7 @@ TEST(ExchangeReplies, CountsChunksAndPayload) {
     QList<QByteArray> payloads;
     QObject::connect(&r.engine, &ExchangeEngine::replyAccepted,
                      [&](quint8, quint8, const QByteArray& p) { payloads.append(p); });
-    r.engine.startRead(opRead, 0x82, 1, 6, 0);
+    r.read(opRead, 0x82, 1);
     EXPECT_EQ(r.engine.state().expectedLength, 3);
     r.answer(EngineRig::frame(0, hex("7F")));
     ASSERT_EQ(payloads.size(), 1);
@@ -60,7 +60,7 @@ TEST(ExchangeReplies, CountsChunksAndPayload) {
     for (int i = 0; i < 256; ++i)
         page[i] = static_cast<char>(i);
     const QByteArray reply = EngineRig::frame(0, page);
-    r.engine.startRead(opArchiveLow, 0x34, 0, 6, 0);
+    r.read(opArchiveLow, 0x34, 0);
     EXPECT_EQ(r.engine.state().expectedLength, 258);
     r.answer(reply.left(1));
     r.answer(reply.mid(1, 200));
@@ -75,7 +75,7 @@ TEST(ExchangeReplies, CountsChunksAndPayload) {
 
 TEST(ExchangeReplies, OneByteTooManyIsCodeThreeAndRetriedAfterTheTimeOut) {
     EngineRig r;
-    r.engine.startRead(opRead, 0, 32, 6, 0);
+    r.read(opRead, 0, 32);
     r.answer(EngineRig::frame(0, QByteArray(32, 'A')) + hex("00"));
     EXPECT_EQ(r.failureHeads(), QStringList{QStringLiteral("информации больше расчета")});
     EXPECT_EQ(r.completed, 0);
@@ -92,7 +92,7 @@ TEST(ExchangeReplies, OneByteTooManyIsCodeThreeAndRetriedAfterTheTimeOut) {
 
 TEST(ExchangeReplies, BadChecksumIsCodeSixAndTextsAreCutAt25) {
     EngineRig r;
-    r.engine.startRead(opRead, 1, 32, 6, 0);
+    r.read(opRead, 1, 32);
     QByteArray bad = EngineRig::frame(0, QByteArray(32, '\x01'));
     bad.back() = static_cast<char>(bad.back() ^ 0x01);
     r.answer(bad);
@@ -121,58 +121,59 @@ TEST(ExchangeStatus, MessagesInTheirOrderAndLanguages) {
     EXPECT_FALSE(statusMessage(0x01, false, kRussian));
 }
 
-TEST(ExchangeStatus, AnItemTransferReportsTheRefusalAtTheFirstTimeOut) {
-    for (const auto& [status, text] : {std::pair<int, const char*>{0x28, "Номер корректора не совпал!!!"},
-                                       {0x48, "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"}}) {
-        EngineRig r;
-        QStringList reported;
-        QObject::connect(&r.engine, &ExchangeEngine::statusReported,
-                         [&](quint8, const QString& t) { reported.append(t); });
-        r.engine.modes().parameterTransfer = true;
-        r.engine.modes().itemNumber = 1;
-        ASSERT_TRUE(r.engine.startWrite(opWrite, 0x82, hex("39 30 00 00 0A D7"), 6, 0));
-        r.answer(EngineRig::frame(static_cast<quint8>(status), {}));
-        EXPECT_EQ(r.failureHeads(), QStringList{QStringLiteral("ответное слово брак")});
-        r.timeOut();
-        EXPECT_EQ(r.port.writes.size(), 1); // no retry
-        EXPECT_EQ(reported, QStringList{QString::fromUtf8(text)});
-        ASSERT_EQ(r.notifier.messages.size(), 1);
-        EXPECT_EQ(r.notifier.messages[0].first, MessageKind::Error);
-        EXPECT_EQ(r.items.ended, 1);
-        EXPECT_EQ(r.view.accessDrops, 1);
-    }
-}
-
-TEST(ExchangeStatus, ASilentPasswordWriteIsNotRepeated) {
+TEST(ExchangeStatus, ARefusalIsTheTransfersToJudgeAsSoonAsItIsIn) {
+    // The status byte with its check byte alone is a whole refusal: the transfer hears of it at once.
     EngineRig r;
-    r.engine.setLanguage(kUkrainian);
-    r.engine.modes().parameterTransfer = true;
-    r.engine.modes().itemNumber = 48;
-    ASSERT_TRUE(r.engine.startWrite(opWrite, 0xB0, hex("39 30 D2 04 00 00"), 6, 0));
-    r.timeOut();
+    r.transfer.refusalVerdict = RefusalVerdict::End;
+    ASSERT_TRUE(r.write(0x82, hex("39 30 00 00 0A D7")));
+    r.answer(EngineRig::frame(0x48, {}));
+    EXPECT_EQ(r.transfer.refusals, QList<quint8>{0x48});
+    ASSERT_EQ(r.transfer.failures.size(), 1);
+    EXPECT_EQ(r.transfer.failures[0].kind, FailureKind::Refused);
+    EXPECT_EQ(r.transfer.failures[0].status, 0x48);
+    EXPECT_FALSE(r.engine.busy());
+    EXPECT_EQ(r.failureHeads(), QStringList{QStringLiteral("ответное слово брак")});
+    r.timeOut(); // a late timer has nothing left to do
     EXPECT_EQ(r.port.writes.size(), 1);
-    EXPECT_EQ(r.notifier.texts(), QStringList{QStringLiteral("немає відповіді від коректора!")});
-    EXPECT_EQ(r.items.ended, 1);
-    // A wrong password comes back as 0x08: the message names the password.
-    EngineRig w;
-    w.engine.modes().parameterTransfer = true;
-    w.engine.modes().itemNumber = 50;
-    w.engine.startWrite(opWrite, 0xB2, hex("39 30 D2 04 00 00"), 6, 0);
-    w.answer(EngineRig::frame(0x08, {}));
-    w.timeOut();
-    EXPECT_EQ(w.notifier.texts().value(0), QStringLiteral("Ошибочное значение пароля!!!"));
+    EXPECT_TRUE(r.noLinkTexts.isEmpty());
+
+    // A transfer that leaves it to the timer gets its resends, and on the last one no link.
+    EngineRig t(2);
+    t.read(opRead, 0, 32);
+    t.answer(EngineRig::frame(0x20, {}));
+    EXPECT_EQ(t.transfer.refusals.size(), 1);
+    EXPECT_TRUE(t.engine.replyTimerActive());
+    t.timeOut();
+    t.answer(EngineRig::frame(0x20, {}));
+    t.timeOut();
+    EXPECT_EQ(t.port.writes.size(), 2);
+    ASSERT_EQ(t.transfer.failures.size(), 1);
+    EXPECT_EQ(t.transfer.failures[0].kind, FailureKind::Refused);
+    EXPECT_EQ(t.noLinkTexts.size(), 1);
+
+    // The first bytes of a good reply are no refusal, nor is a status frame with a bad check byte.
+    EngineRig g;
+    g.transfer.refusalVerdict = RefusalVerdict::End;
+    g.read(opRead, 0, 4);
+    g.answer(hex("00 11"));
+    g.answer(hex("08 00"));
+    EXPECT_TRUE(g.transfer.refusals.isEmpty());
+    EXPECT_TRUE(g.engine.busy());
 }
 
 TEST(ExchangeRetries, ASilentCorrectorGetsExactlyRetryCountFrames) {
     for (int retries : {6, 1}) {
         EngineRig r(retries);
-        r.engine.startRead(opRead, 0, 32, retries, 0);
+        r.read(opRead, 0, 32);
         for (int i = 0; i < 10 && r.engine.busy(); ++i)
             r.timeOut();
         EXPECT_EQ(r.port.writes.size(), retries);
         for (const QByteArray& w : r.port.writes)
             EXPECT_EQ(w, hex("02 00 20 DD"));
-        EXPECT_EQ(r.view.noLinkTexts, QStringList{QStringLiteral("НЕТ СВЯЗИ RS-232 ")});
+        EXPECT_EQ(r.noLinkTexts, QStringList{QStringLiteral("НЕТ СВЯЗИ RS-232 ")});
+        EXPECT_TRUE(r.engine.noLinkShown());
+        ASSERT_EQ(r.transfer.failures.size(), 1);
+        EXPECT_EQ(r.transfer.failures[0].kind, FailureKind::NoReply);
         EXPECT_EQ(r.lost, 1);
         EXPECT_EQ(r.failureHeads().size(), retries);
         EXPECT_EQ(r.failureHeads().last(), QStringLiteral("ошибка - нет приема"));
@@ -180,24 +181,13 @@ TEST(ExchangeRetries, ASilentCorrectorGetsExactlyRetryCountFrames) {
     }
     EngineRig ua;
     ua.engine.setLanguage(kUkrainian);
-    ua.engine.startRead(opRead, 0, 32, 1, 0);
+    ua.read(opRead, 0, 32, 1);
     ua.timeOut();
-    EXPECT_EQ(ua.view.noLinkTexts, QStringList{QStringLiteral("НЕМАЄ ЗВ’ЯЗКУ RS-232")});
-}
-
-TEST(ExchangeRetries, AnItemTransferGivesUpWithTheNoLinkIndicator) {
-    EngineRig r(3);
-    r.engine.modes().parameterTransfer = true;
-    r.engine.modes().itemNumber = 1;
-    r.engine.startRead(opRead, 0x82, 6, 3, 0);
-    r.timeOut();
-    r.timeOut();
-    EXPECT_EQ(r.view.noLinkTexts.size(), 0);
-    r.timeOut();
-    EXPECT_EQ(r.port.writes.size(), 3);
-    EXPECT_EQ(r.view.noLinkTexts.size(), 1);
-    EXPECT_EQ(r.items.ended, 1);
-    EXPECT_EQ(r.view.accessDrops, 1);
+    EXPECT_EQ(ua.noLinkTexts, QStringList{QStringLiteral("НЕМАЄ ЗВ’ЯЗКУ RS-232")});
+    // The next good reply hides it.
+    ua.read(opRead, 0, 1);
+    ua.answer(EngineRig::frame(0, hex("01")));
+    EXPECT_FALSE(ua.engine.noLinkShown());
 }
 
 TEST(ExchangeRetries, ResetOnFailureReopensThePortExceptOnAModemLink) {
@@ -205,7 +195,7 @@ TEST(ExchangeRetries, ResetOnFailureReopensThePortExceptOnAModemLink) {
     r.engine.settings().resetOnFailure = true;
     QList<int> opensAtWrite;
     r.port.onWrite = [&](const QByteArray&) { opensAtWrite.append(r.port.openCount); };
-    r.engine.startRead(opRead, 0, 32, 3, 0);
+    r.read(opRead, 0, 32);
     r.timeOut();
     r.timeOut();
     EXPECT_EQ(opensAtWrite, (QList<int>{1, 2, 3})); // re-opened before each resend
@@ -216,74 +206,64 @@ TEST(ExchangeRetries, ResetOnFailureReopensThePortExceptOnAModemLink) {
     EngineRig m(3);
     m.engine.settings().resetOnFailure = true;
     m.engine.settings().modemUsed = true;
-    m.engine.startRead(opRead, 0, 32, 3, 0);
+    m.read(opRead, 0, 32);
     m.timeOut();
     m.timeOut();
     m.timeOut();
     EXPECT_EQ(m.port.openCount, 1);
     EXPECT_EQ(m.port.writes.size(), 3);
-
-    EngineRig p(3);
-    p.engine.settings().resetOnFailure = true;
-    p.engine.modes().pollingActive = true;
-    p.engine.modes().pollingByPhone = true;
-    p.engine.startRead(opRead, 0, 32, 3, 0);
-    p.timeOut();
-    EXPECT_EQ(p.port.openCount, 1);
 }
 
 TEST(ExchangeRetries, ABrokenLinkIsReportedAtOnce) {
     EngineRig r;
-    r.engine.modes().parameterTransfer = true;
-    r.engine.modes().itemNumber = 1;
     r.link.markBroken();
-    r.engine.startRead(opRead, 0x82, 6, 6, 0);
+    r.read(opRead, 0x82, 6);
     EXPECT_TRUE(r.port.writes.isEmpty());
     EXPECT_FALSE(r.engine.replyTimerActive());
     r.settle();
     EXPECT_EQ(r.lost, 1);
-    EXPECT_EQ(r.view.noLinkTexts.size(), 1);
-    EXPECT_EQ(r.items.ended, 1);
+    EXPECT_EQ(r.noLinkTexts.size(), 1);
+    ASSERT_EQ(r.transfer.failures.size(), 1);
+    EXPECT_EQ(r.transfer.failures[0].kind, FailureKind::LinkBroken);
     EXPECT_FALSE(r.engine.busy());
 
     // A port that has gone from the system, and a write that fails, end the same way.
     EngineRig gone;
     gone.link.closePort();
     gone.port.existing.clear();
-    gone.engine.startRead(opRead, 0, 32, 6, 0);
+    gone.read(opRead, 0, 32);
     gone.settle();
     EXPECT_TRUE(gone.link.linkBroken());
     EXPECT_EQ(gone.lost, 1);
     EngineRig failing;
     failing.port.failWrites = true;
-    failing.engine.startRead(opRead, 0, 32, 6, 0);
+    failing.read(opRead, 0, 32);
     failing.settle();
     EXPECT_EQ(failing.notifier.texts(), QStringList{QStringLiteral("ОШИБКА COM порта")});
     EXPECT_EQ(failing.lost, 1);
+    EXPECT_EQ(failing.transfer.failures.size(), 1);
 }
 
 TEST(ExchangeTiming, WritePauseIsATimerAndTheReplyTimerIsClamped) {
     EngineRig r;
     r.engine.settings().writeDelayMs = 5;
     r.engine.settings().replyTimeoutMs = 0;
-    r.engine.startRead(opRead, 0, 32, 6, 0);
+    r.read(opRead, 0, 32);
     EXPECT_TRUE(r.port.writes.isEmpty()); // returned without waiting
     EXPECT_TRUE(r.engine.busy());
     // Bytes arriving in the pause are no reply to a frame not yet sent.
     r.answer(EngineRig::frame(0, QByteArray(32, 'x')));
     EXPECT_EQ(r.completed, 0);
-    r.settle(20);
-    ASSERT_EQ(r.port.writes.size(), 1);
+    ASSERT_TRUE(test::waitUntil([&] { return r.port.writes.size() == 1; }));
     EXPECT_TRUE(r.engine.replyTimerActive());
     EXPECT_EQ(r.engine.replyTimerInterval(), kMinReplyTimeoutMs);
-    // The real timer runs out by itself (50 ms) and the request goes out again.
-    r.settle(120);
-    EXPECT_GE(r.port.writes.size(), 2);
+    // The real timer runs out by itself and the request goes out again.
+    EXPECT_TRUE(test::waitUntil([&] { return r.port.writes.size() >= 2; }));
 }
 
 TEST(ExchangeTransfers, ArchiveBlocksWrapAndEachStartsWithFullRetries) {
     EngineRig r(2);
-    r.engine.startRead(opArchiveLow, 0xFE, 0, 2, 3);
+    r.read(opArchiveLow, 0xFE, 0, 0, 3);
     for (int i = 0; i < 4; ++i) {
         if (i == 1) r.timeOut(); // one silence in the second block
         r.answer(EngineRig::frame(0, QByteArray(256, static_cast<char>(i))));
@@ -293,21 +273,18 @@ TEST(ExchangeTransfers, ArchiveBlocksWrapAndEachStartsWithFullRetries) {
         blocks.append(static_cast<quint8>(w.at(1)));
     EXPECT_EQ(blocks, (QList<int>{0xFE, 0xFF, 0xFF, 0x00, 0x01}));
     EXPECT_EQ(r.completed, 1);
+    EXPECT_EQ(r.transfer.completed, 1);
+    EXPECT_EQ(r.transfer.blocks.size(), 4);
     EXPECT_EQ(r.lost, 0);
 }
 
-TEST(ExchangeTransfers, ARejectedArchiveBlockIsReadAgain) {
-    struct Check final : ArchiveConsumer {
-        bool acceptBlock(int kind, quint8 block, const QByteArray&) override {
-            seen.append({kind, block});
-            return seen.size() > 1;
-        }
-        QList<std::pair<int, int>> seen;
-    } check;
+TEST(ExchangeTransfers, TheTransferDecidesAgainFinishOrATakeOver) {
+    // Again: the same block once more (a record check that failed).
     EngineRig r;
-    r.engine.consumers().archives = &check;
-    r.engine.modes().archiveKind = 3;
-    r.engine.startRead(opArchiveLow, 52, 0, 6, 1);
+    r.transfer.blockVerdict = [&](const Reply&) {
+        return r.transfer.blocks.size() == 1 ? BlockVerdict::Again : BlockVerdict::Continue;
+    };
+    r.read(opArchiveLow, 52, 0, 0, 1);
     r.answer(EngineRig::frame(0, QByteArray(256, 'a')));
     r.answer(EngineRig::frame(0, QByteArray(256, 'a')));
     r.answer(EngineRig::frame(0, QByteArray(256, 'b')));
@@ -315,42 +292,75 @@ TEST(ExchangeTransfers, ARejectedArchiveBlockIsReadAgain) {
     for (const QByteArray& w : r.port.writes)
         blocks.append(static_cast<quint8>(w.at(1)));
     EXPECT_EQ(blocks, (QList<int>{52, 52, 53}));
-    EXPECT_EQ(check.seen.size(), 3);
-    EXPECT_EQ(r.completed, 1);
+    EXPECT_EQ(r.transfer.completed, 1);
+
+    // Finish: the blocks still left are not read (the empty end of an archive).
+    EngineRig f;
+    f.transfer.blockVerdict = [](const Reply&) { return BlockVerdict::Finish; };
+    f.read(opArchiveHigh, 10, 0, 0, 5);
+    f.answer(EngineRig::frame(0, QByteArray(256, '\0')));
+    EXPECT_EQ(f.port.writes.size(), 1);
+    EXPECT_EQ(f.transfer.completed, 1);
+    EXPECT_FALSE(f.engine.busy());
+
+    // A transfer may start its next request from its block or its completion; the engine lets the old
+    // one go.
+    EngineRig c;
+    CallbackTransfer status;
+    status.complete = [&] { ++c.completed; };
+    c.transfer.blockVerdict = [&](const Reply&) {
+        c.engine.start(Request::read(opRead, 4, 32), status);
+        return BlockVerdict::Continue;
+    };
+    c.read(opRead, 1, 32, 0, 3);
+    c.answer(EngineRig::frame(0, QByteArray(32, '\0')));
+    ASSERT_EQ(c.port.writes.size(), 2);
+    EXPECT_EQ(c.port.writes[1], hex("02 04 20 D9"));
+    EXPECT_EQ(c.transfer.completed, 0); // taken over, not completed
+    c.answer(EngineRig::frame(0, QByteArray(32, '\0')));
+    EXPECT_EQ(c.port.writes.size(), 2);
+    EXPECT_FALSE(c.engine.busy());
 }
 
-TEST(ExchangeTransfers, MultiBlockWritesRepeatTheDataAndFollowUpRunsAtTheEnd) {
+TEST(ExchangeTransfers, MultiBlockWritesRepeatTheData) {
     EngineRig r;
-    r.engine.modes().followUp = followUpStatusBlock;
-    ASSERT_TRUE(r.engine.startWrite(opWrite, 0x10, hex("01 02"), 6, 1));
+    ASSERT_TRUE(r.write(0x10, hex("01 02"), 0, 1));
     r.answer(hex("00 FF"));
     r.answer(hex("00 FF"));
-    ASSERT_EQ(r.port.writes.size(), 2); // a write clears followUp: nothing follows
+    ASSERT_EQ(r.port.writes.size(), 2);
     EXPECT_EQ(r.port.writes[0], withFrameChecksum(hex("82 10 02 01 02")));
     EXPECT_EQ(r.port.writes[1], withFrameChecksum(hex("82 11 02 01 02")));
     EXPECT_EQ(r.completed, 1);
 }
 
-TEST(ExchangeTransfers, FollowUpReadsTheStatusBlockAfterARead) {
+TEST(ExchangeTransfers, ATransferThatGoesAwayTakesItsRequestWithIt) {
     EngineRig r;
-    r.engine.modes().followUp = followUpStatusBlock;
-    r.engine.startRead(opRead, 1, 32, 6, 0);
-    r.answer(EngineRig::frame(0, QByteArray(32, '\0')));
-    ASSERT_EQ(r.port.writes.size(), 2);
-    EXPECT_EQ(r.port.writes[1], hex("02 04 20 D9"));
-    EXPECT_EQ(r.engine.modes().archiveKind, 16);
-    EXPECT_EQ(r.engine.modes().followUp, followUpNone);
-    ASSERT_EQ(r.view.blocks.size(), 1);
+    {
+        CallbackTransfer shortLived;
+        r.engine.start(Request::read(opRead, 0, 32), shortLived);
+        EXPECT_TRUE(r.engine.busy());
+    }
+    EXPECT_FALSE(r.engine.busy());
+    r.answer(EngineRig::frame(0, QByteArray(32, 'V')));
+    r.timeOut();
+    EXPECT_EQ(r.completed, 0);
+    EXPECT_EQ(r.port.writes.size(), 1);
+    // F10: the request is dropped without a word to its transfer.
+    r.read(opRead, 0, 32);
+    r.engine.abandonRequest();
+    r.timeOut();
+    EXPECT_TRUE(r.transfer.failures.isEmpty());
+    EXPECT_EQ(r.port.writes.size(), 2);
 }
 
 TEST(ExchangeReplies, ALateSecondCopyOfAReplyIsNotTakenAgain) {
     EngineRig r;
-    r.engine.startRead(opRead, 0, 32, 6, 0);
+    r.read(opRead, 0, 32);
     const QByteArray reply = EngineRig::frame(0, QByteArray(32, 'V'));
     r.answer(reply);
     r.answer(reply);
     EXPECT_EQ(r.completed, 1);
-    EXPECT_EQ(r.view.blocks.size(), 1);
+    EXPECT_EQ(r.transfer.blocks.size(), 1);
 }
 
 TEST(ExchangeAlarm, TheNoticeIsRecognisedEvenWhenSplit) {
@@ -361,119 +371,77 @@ TEST(ExchangeAlarm, TheNoticeIsRecognisedEvenWhenSplit) {
     EXPECT_EQ(r.engine.receiveBuffer(), hex("9E 06 01")); // held back
     r.answer(hex("31 0F 89"));
     EXPECT_EQ(notices, 1);
-    EXPECT_EQ(r.view.alarmFields, 1);
     EXPECT_TRUE(r.engine.receiveBuffer().isEmpty());
+    EXPECT_FALSE(r.engine.replyTimerActive()); // nothing was out: no timer runs
     EXPECT_TRUE(r.notifier.messages.isEmpty()); // the warning follows 50 ms later
-    r.settle(80);
-    ASSERT_EQ(r.notifier.messages.size(), 1);
+    ASSERT_TRUE(test::waitUntil([&] { return !r.notifier.messages.isEmpty(); }));
     EXPECT_EQ(r.notifier.messages[0].first, MessageKind::Warning);
     EXPECT_EQ(r.notifier.messages[0].second,
               QStringLiteral("Внимание!!! Пришло сообщение о аварии корректора"));
 
     // Asked for by the alarm check: the notice is its answer, shown without the warning box.
     EngineRig asked;
-    asked.engine.modes().alarmCheckRequested = true;
-    asked.engine.startRead(opRead, 19, 6, 6, 0);
+    asked.transfer.alarmNoticeAnswers = true;
+    asked.read(opRead, 19, 6);
     asked.answer(hex("9E 06 01 31 0F 89"));
-    asked.settle(80);
-    EXPECT_TRUE(asked.notifier.messages.isEmpty());
     EXPECT_FALSE(asked.engine.busy());
-    EXPECT_FALSE(asked.engine.modes().alarmCheckRequested);
-
-    // One that comes on its own during a read leaves the read to its timer.
-    EngineRig during;
-    during.engine.startRead(opRead, 0, 32, 6, 0);
-    during.answer(hex("9E 06 01 31 0F 89"));
-    EXPECT_TRUE(during.engine.replyTimerActive());
+    EXPECT_EQ(asked.transfer.completed, 1);
+    asked.timeOut();
+    EXPECT_EQ(asked.port.writes.size(), 1);
+    EXPECT_TRUE(asked.notifier.messages.isEmpty());
 }
 
-TEST(ExchangeAlarm, OtherRepliesGoTheNormalPath) {
+TEST(ExchangeAlarm, ANoticeDuringAReadRestartsItsWait) {
+    EngineRig during;
+    during.read(opRead, 0, 32);
+    during.answer(hex("9E 06 01 31 0F 89"));
+    // The read's own reply may still follow the notice.
+    EXPECT_TRUE(during.engine.replyTimerActive());
+    EXPECT_TRUE(during.engine.busy());
+    during.answer(EngineRig::frame(0, QByteArray(32, 'V')));
+    EXPECT_EQ(during.transfer.completed, 1);
+}
+
+TEST(ExchangeAlarm, ThreeToFiveBytesOfTheNoticeAreHeldOtherRepliesGoTheNormalPath) {
     EngineRig r;
-    r.engine.startRead(opRead, 0x82, 1, 6, 0);
+    r.read(opRead, 0x82, 1);
     r.answer(hex("9E 06 02"));
     EXPECT_EQ(r.failureHeads(), QStringList{QStringLiteral("ответное слово брак")});
-    EXPECT_EQ(r.view.alarmFields, 0);
-    // A start of the notice that then differs is not held either.
+    // Three bytes of the notice followed by others: held until the reply timer settles it.
     EngineRig d;
-    d.engine.startRead(opRead, 0x82, 3, 6, 0);
+    d.read(opRead, 0x82, 3);
     d.answer(hex("9E 06 01 00 00"));
+    EXPECT_TRUE(d.failureHeads().isEmpty());
+    EXPECT_EQ(d.engine.receiveBuffer(), hex("9E 06 01 00 00"));
+    d.timeOut();
+    EXPECT_EQ(d.port.writes.size(), 2);
     EXPECT_EQ(d.failureHeads(), QStringList{QStringLiteral("ответное слово брак")});
+    d.answer(EngineRig::frame(0, hex("01 02 03")));
+    EXPECT_EQ(d.transfer.completed, 1);
 }
 
-namespace {
-// Reads the parameter pages as the corrector window does: 0, 64, 128.
-struct PageReader final : PageReadConsumer {
-    explicit PageReader(ExchangeEngine& e) : engine(e) {}
-    void onPageAccepted(quint8 page, const QByteArray&) override {
-        accepted.append(page);
-        if (page < 128) engine.startPageRead(static_cast<quint8>(page + 64));
-    }
-    void onFullReadComplete() override { ++complete; }
-    ExchangeEngine& engine;
-    QList<int> accepted;
-    int complete = 0;
-};
-
-QList<int> pagesOnTheWire(const QList<QByteArray>& writes) {
-    QList<int> pages;
-    for (const QByteArray& w : writes)
-        pages.append(static_cast<quint8>(w.at(1)));
-    return pages;
-}
-
-// Answers every page request; vary(page, n) may change the n-th answer for a page.
-template <class Vary> void answerPages(EngineRig& r, Vary vary, int limit = 30) {
-    QMap<int, int> reads;
-    for (int i = 0; i < limit && r.engine.busy(); ++i) {
-        const int page = static_cast<quint8>(r.port.writes.last().at(1));
-        QByteArray payload(256, static_cast<char>(page));
-        vary(page, reads[page]++, payload);
-        r.answer(EngineRig::frame(0, payload));
-    }
-}
-} // namespace
-
-TEST(ExchangePages, StablePagesAreReadTwiceAndPage128Once) {
+TEST(ExchangeRawLine, AClaimedLineGivesEveryChunkToItsReceiverUntilReleased) {
+    struct Terminal final : RawReceiver {
+        void onRawBytes(const QByteArray& chunk) override { text += chunk; }
+        QByteArray text;
+    } terminal;
     EngineRig r;
-    PageReader reader(r.engine);
-    r.engine.consumers().pages = &reader;
-    r.engine.startPageRead(0);
-    answerPages(r, [](int, int, QByteArray&) {});
-    EXPECT_EQ(pagesOnTheWire(r.port.writes), (QList<int>{0, 0, 64, 64, 128}));
-    EXPECT_EQ(reader.accepted, (QList<int>{0, 64, 128}));
-    EXPECT_EQ(reader.complete, 1);
-    EXPECT_EQ(r.completed, 1);
-    // Even a memory of zeros, where page 64 equals page 0, reads every page twice.
-    EngineRig z;
-    PageReader zr(z.engine);
-    z.engine.consumers().pages = &zr;
-    z.engine.startPageRead(0);
-    answerPages(z, [](int, int, QByteArray& p) { p.fill('\0'); });
-    EXPECT_EQ(pagesOnTheWire(z.port.writes), (QList<int>{0, 0, 64, 64, 128}));
-}
-
-TEST(ExchangePages, IgnoredWordsMayChangeComparedWordsMayNot) {
-    // Word w of a page is bytes 4(w-1)..4(w-1)+3. Page 0 ignores 17..32 and 38, page 64 ignores 9..16,
-    // 33, 34, 38 and 39.
-    EngineRig r;
-    PageReader reader(r.engine);
-    r.engine.consumers().pages = &reader;
-    r.engine.startPageRead(0);
-    answerPages(r, [](int page, int n, QByteArray& p) {
-        const QList<int> words = page == 0 ? QList<int>{17, 32, 38} : QList<int>{9, 16, 33, 34, 38, 39};
-        for (int w : words)
-            p[(w - 1) * 4 + 1] = static_cast<char>(n);
-    });
-    EXPECT_EQ(pagesOnTheWire(r.port.writes), (QList<int>{0, 0, 64, 64, 128}));
-
-    EngineRig v;
-    PageReader vr(v.engine);
-    v.engine.consumers().pages = &vr;
-    v.engine.startPageRead(0);
-    answerPages(v, [](int page, int n, QByteArray& p) {
-        if (page == 0) p[(16 - 1) * 4] = static_cast<char>(n); // word 16 is compared
-    });
-    EXPECT_EQ(pagesOnTheWire(v.port.writes), (QList<int>{0, 0, 0, 0, 0, 0, 64, 64, 128}));
-    EXPECT_EQ(vr.accepted, (QList<int>{0, 64, 128}));
-    EXPECT_TRUE(pagesAgree(128, QByteArray(), QByteArray(256, '\1')));
+    {
+        LineClaim claim = r.engine.claimLine(terminal);
+        EXPECT_TRUE(r.engine.lineClaimed());
+        r.answer("OK\r\n");
+        r.answer(hex("9E 06 01 31 0F 89")); // no notice, no frame: the receiver's bytes
+        EXPECT_EQ(terminal.text, QByteArray("OK\r\n") + hex("9E 06 01 31 0F 89"));
+        EXPECT_TRUE(r.engine.receiveBuffer().isEmpty());
+    }
+    EXPECT_FALSE(r.engine.lineClaimed());
+    r.read(opRead, 0, 1);
+    r.answer(EngineRig::frame(0, hex("07")));
+    EXPECT_EQ(r.transfer.completed, 1);
+    EXPECT_EQ(terminal.text.size(), 10);
+    // A receiver that goes first leaves no claim behind.
+    auto gone = std::make_unique<Terminal>();
+    LineClaim claim = r.engine.claimLine(*gone);
+    gone.reset();
+    EXPECT_FALSE(r.engine.lineClaimed());
 }

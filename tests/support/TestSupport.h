@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QTemporaryDir>
+#include <functional>
 #include <ostream>
 #include <utility>
 
@@ -52,5 +53,11 @@ private:
 
 // Bytes from a hexadecimal text with optional blanks ("02 00 20 DD").
 QByteArray hex(const char* text);
+
+// Runs the event loop until done() holds or limitMs have passed; returns done(). The limit only guards
+// against a hang: a passing test returns as soon as the condition holds.
+bool waitUntil(const std::function<bool()>& done, int limitMs = 5000);
+// Runs what is already queued (zero-delay timers, posted events), without waiting for anything.
+void runPending();
 
 } // namespace tarn::test

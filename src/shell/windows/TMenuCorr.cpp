@@ -6,9 +6,9 @@
 #include "corrector/windows/TCorrect.h"
 #include "link/windows/TDebug_RS.h"
 #include "link/windows/TInRS232.h"
-#include "link/windows/TRdWrCor.h"
+#include "corrector/windows/TRdWrCor.h"
 #include "link/windows/TfInitPort.h"
-#include "link/windows/TfVersRS.h"
+#include "corrector/windows/TfVersRS.h"
 #include "shell/ShellTexts.h"
 #include "shell/windows/TAboutForm.h"
 #include "shell/windows/WaitWindow.h"
@@ -148,8 +148,8 @@ void TMenuCorr::openCorrectorWindow() {
         debugger.exec();
     });
 
-    link::TfVersRS identification(ctx_.operationStart(), &window);
-    link::TRdWrCor readWindow(ctx_.readRun(), &window);
+    corrector::TfVersRS identification(ctx_.operationStart(), &window);
+    corrector::TRdWrCor readWindow(ctx_.readRun(), &window);
     corrector::CorrectorSession::Ui ui;
     ui.reinitPort = [this] { return reinitPort(ctx_.settings()); };
     ui.openReadWindow = [&readWindow](int kind) { readWindow.openFor(kind); };

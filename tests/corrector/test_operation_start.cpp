@@ -1,15 +1,18 @@
 // The gate of every corrector operation and the read run, against the simulated corrector in process.
 #include "CorrectorRole.h"
-#include "EngineRig.h"
 #include "SimLine.h"
-#include "link/OperationStart.h"
-#include "link/ReadRun.h"
+#include "corrector/Blocks.h"
+#include "corrector/OperationStart.h"
+#include "corrector/PageRead.h"
+#include "corrector/ReadRun.h"
+#include "link/EngineRig.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
 using namespace tarn;
-using namespace tarn::link;
+using namespace tarn::corrector;
+using link::LinkSettings;
 using test::hex;
 
 namespace {
@@ -20,6 +23,8 @@ struct Rig : test::EngineRig {
     LinkSettings settings;
     OperationStart gate{engine, link, settings, notifier};
     QList<int> ran;
+    QList<int> direct;
+    QList<QByteArray> identificationReads;
     int resets = 0;
     int reinits = 0;
     std::optional<bool> finished;
@@ -45,17 +50,12 @@ struct Rig : test::EngineRig {
         };
         h.resetCorrectorWindow = [this] { ++resets; };
         h.runOperation = [this](int code) { ran.append(code); };
+        h.runDirect = [this](int code) { direct.append(code); };
+        h.identificationRead = [this](const QByteArray& p) { identificationReads.append(p); };
         gate.setHooks(h);
         QObject::connect(&gate, &OperationStart::identificationFinished, [this](bool ok) { finished = ok; });
     }
-    // Event loop until pred holds (bounded).
-    template <class P> bool until(P pred, int limitMs = 4000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred() && t.elapsed() < limitMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return pred();
-    }
+    bool until(const std::function<bool()>& pred) { return test::waitUntil(pred); }
     int framesLike(const char* h) const { return static_cast<int>(port.writes.count(hex(h))); }
 };
 
@@ -72,6 +72,9 @@ TEST(OperationStart, TwoAgreeingReadsThenTheOperationRuns) {
     EXPECT_EQ(r.port.writes.size(), 2);
     EXPECT_EQ(r.gate.identification().versionTag(), QStringLiteral("V47b"));
     EXPECT_TRUE(r.gate.identified());
+    // The corrector window sees both reads (its software version field).
+    ASSERT_EQ(r.identificationReads.size(), 2);
+    EXPECT_TRUE(r.identificationReads[0].startsWith("V Tarn-sim V47b"));
 }
 
 TEST(OperationStart, DifferingReadsAreReadAgainButNotForEver) {
@@ -90,7 +93,7 @@ TEST(OperationStart, DifferingReadsAreReadAgainButNotForEver) {
     EXPECT_FALSE(*always.finished);
     EXPECT_TRUE(always.ran.isEmpty());
     EXPECT_EQ(always.framesLike("02 00 20 DD"), 6);
-    EXPECT_TRUE(always.view.noLinkShown);
+    EXPECT_TRUE(always.engine.noLinkShown());
 }
 
 TEST(OperationStart, RefusedVersionsShowTheirMessageAndResetTheWindow) {
@@ -112,12 +115,12 @@ TEST(OperationStart, SilenceEndsTheIdentificationWithoutTheOperation) {
     EXPECT_FALSE(*r.finished);
     EXPECT_TRUE(r.ran.isEmpty());
     EXPECT_EQ(r.framesLike("02 00 20 DD"), 3); // the retries, then nothing
-    EXPECT_TRUE(r.view.noLinkShown);
+    EXPECT_TRUE(r.engine.noLinkShown());
 }
 
 TEST(OperationStart, GateRefusals) {
     Rig busy;
-    busy.engine.modes().pollingActive = true;
+    busy.engine.lineUse().pollingRun = true;
     EXPECT_EQ(busy.gate.startOperation(operation::Parameters), OperationStart::StartResult::Refused);
     EXPECT_EQ(busy.notifier.messages.value(0).second, QStringLiteral("Внимание!!!  Порт занят"));
     EXPECT_TRUE(busy.port.writes.isEmpty());
@@ -134,12 +137,13 @@ TEST(OperationStart, GateRefusals) {
     EXPECT_EQ(missing.reinits, 0);
 }
 
-TEST(OperationStart, AlarmCheckSkipsTheIdentification) {
+TEST(OperationStart, DirectOperationsSkipTheIdentification) {
     Rig r;
     EXPECT_EQ(r.gate.startOperation(operation::AlarmCheck), OperationStart::StartResult::Direct);
-    ASSERT_TRUE(r.until([&] { return !r.port.writes.isEmpty(); }));
-    EXPECT_EQ(r.port.writes.first(), hex("02 13 06 E4"));
-    EXPECT_EQ(r.framesLike("02 00 20 DD"), 0);
+    ASSERT_TRUE(r.until([&] { return !r.direct.isEmpty(); }));
+    EXPECT_EQ(r.direct, QList<int>{operation::AlarmCheck});
+    EXPECT_TRUE(r.port.writes.isEmpty());
+    EXPECT_TRUE(r.ran.isEmpty());
 }
 
 TEST(OperationStart, F10StopsTheIdentification) {
@@ -150,8 +154,10 @@ TEST(OperationStart, F10StopsTheIdentification) {
     r.gate.stopIdentification();
     ASSERT_TRUE(r.finished.has_value());
     EXPECT_FALSE(*r.finished);
-    r.until([] { return false; }, 150);
-    EXPECT_EQ(r.port.writes.size(), 1); // nothing more is sent
+    // Nothing more is sent: no request is out, and the late reply finds nobody.
+    EXPECT_FALSE(r.engine.busy());
+    r.timeOut();
+    EXPECT_EQ(r.port.writes.size(), 1);
     EXPECT_TRUE(r.ran.isEmpty());
 }
 
@@ -159,42 +165,61 @@ TEST(OperationStart, F10StopsTheIdentification) {
 
 namespace {
 
-// The page reader of the corrector window, as far as the run needs it: pages 0, 64 and 128.
-struct Pages final : PageReadConsumer {
-    ExchangeEngine* engine = nullptr;
-    QList<int> accepted;
-    void onPageAccepted(quint8 page, const QByteArray&) override {
-        accepted.append(page);
-        if (page < 128) engine->startPageRead(static_cast<quint8>(page + 64));
-    }
-};
-
+// The session's side of the read run, as far as the run needs it: pages 0, 64 and 128, the blocks, and an
+// archive reader of four blocks when the test wants one.
 struct RunRig : Rig {
     ReadRun run{engine, settings};
-    Pages pages;
+    PageReadTransfer pages{engine};
+    link::CallbackTransfer block;
+    link::CallbackTransfer archive;
+    QList<int> accepted;
+    int blockKind = 0;
     bool closed = false;
+    std::optional<bool> closedCompleted;
     QList<int> archivesAsked;
     bool archiveReader = false;
     bool stopAtArchive = false;
 
-    RunRig() {
+    explicit RunRig(const char* json = R"({"role": "corrector", "address": 1, "serial": 1234,
+                                         "identification": "V Tarn-sim V47b"})")
+        : Rig(json) {
         run.setLanguage(kRussian);
         run.startDelayMs = 1;
         run.closeDelayMs = 1;
         run.escapeCloseDelayMs = 1;
-        pages.engine = &engine;
-        engine.consumers().pages = &pages;
+        pages.accepted = [this](quint8 page, const QByteArray&) {
+            accepted.append(page);
+            run.stepGauge();
+            if (page < 128) pages.readPage(static_cast<quint8>(page + 64));
+        };
+        pages.complete = [this] { run.kindEnded(read_kind::Parameters, true); };
+        pages.failed = [this](const link::Failure&) { run.kindEnded(read_kind::Parameters, false); };
+        block.complete = [this] { run.kindEnded(blockKind, true); };
+        block.failed = [this](const link::Failure&) { run.kindEnded(blockKind, false); };
+        archive.complete = [this] { run.kindEnded(read_kind::Hourly, true); };
         ReadRun::Hooks h;
-        h.startFullRead = [this] { engine.startPageRead(0); };
-        h.startArchive = [this](int kind) {
+        h.startKind = [this](int kind) {
+            if (kind == read_kind::Parameters) {
+                pages.readPage(0);
+                return true;
+            }
+            const BlockAddress b = kind == read_kind::Version ? kVersionBlock : kClockBlock;
+            if (kind == read_kind::Version || kind == read_kind::Clock) {
+                blockKind = kind;
+                engine.start(link::Request::read(link::opRead, b.address, b.count), block);
+                return true;
+            }
             archivesAsked.append(kind);
             if (!archiveReader) return false;
-            engine.startRead(opArchiveHigh, 0xFE, 0, engine.settings().retryCount, 3);
+            engine.start(link::Request::read(link::opArchiveHigh, 0xFE, 0, 3), archive);
             // The user presses "СТОП" while the first block is on its way.
             if (stopAtArchive) run.stop();
             return true;
         };
-        h.closed = [this](bool) { closed = true; };
+        h.closed = [this](bool completed) {
+            closed = true;
+            closedCompleted = completed;
+        };
         run.setHooks(h);
     }
 };
@@ -212,7 +237,8 @@ TEST(ReadRun, ReadAllReadsTheParametersThenTheTickedKindsInOrder) {
     EXPECT_TRUE(r.run.stopEnabled());
     ASSERT_TRUE(r.until([&] { return r.closed; }));
     EXPECT_EQ(r.run.completedKinds(), (QList<int>{1, 3, 12}));
-    EXPECT_EQ(r.pages.accepted, (QList<int>{0, 64, 128}));
+    EXPECT_EQ(r.accepted, (QList<int>{0, 64, 128}));
+    EXPECT_EQ(r.closedCompleted, std::optional<bool>(true));
     EXPECT_EQ(r.archivesAsked, QList<int>{3}); // no reader yet: the queue goes on
     EXPECT_EQ(r.port.writes.last(), hex("02 00 30 CD"));
     EXPECT_EQ(r.run.gauge(), r.run.gaugeMax());
@@ -235,8 +261,8 @@ TEST(ReadRun, StopLetsTheBlockInFlightEndTheQueue) {
     r.run.yes();
     ASSERT_TRUE(r.until([&] { return !r.archivesAsked.isEmpty(); }));
     EXPECT_EQ(r.run.state(), ReadRun::State::Asking);
-    r.until([&] { return !r.engine.busy(); });
-    r.until([] { return false; }, 50);
+    ASSERT_TRUE(r.until([&] { return !r.engine.busy(); }));
+    r.settle();
     // The block in flight was the last one; the clock was never asked for; the window stays open.
     EXPECT_EQ(r.framesLike("23 FE 00 DE"), 1);
     EXPECT_EQ(r.framesLike("23 FF 00 DD"), 0);
@@ -257,6 +283,17 @@ TEST(ReadRun, NoAndEscapeClose) {
     esc.run.yes();
     esc.run.escape();
     ASSERT_TRUE(esc.until([&] { return esc.closed; }));
+}
+
+TEST(ReadRun, NoLinkEndsTheRunAndClosesTheWindow) {
+    RunRig r(R"({"role": "corrector", "address": 2})"); // nobody answers address 1
+    r.run.open(read_kind::ReadAll);
+    r.run.yes();
+    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    EXPECT_EQ(r.closedCompleted, std::optional<bool>(false));
+    EXPECT_TRUE(r.run.completedKinds().isEmpty());
+    EXPECT_EQ(r.port.writes.size(), 3); // the first page's sends, then nothing more
+    EXPECT_TRUE(r.engine.noLinkShown());
 }
 
 TEST(ReadRun, WindowTextsInBothLanguages) {

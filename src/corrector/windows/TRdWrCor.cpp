@@ -1,4 +1,4 @@
-#include "link/windows/TRdWrCor.h"
+#include "corrector/windows/TRdWrCor.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 TRdWrCor::TRdWrCor(ReadRun& run, QWidget* parent) : QDialog(parent), run_(run) {
     setObjectName(QStringLiteral("TRdWrCor"));
@@ -90,4 +90,4 @@ void TRdWrCor::reject() {
     run_.escape();
 }
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -8,12 +8,13 @@
 #include "link/ExchangeEngine.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
+#include "link/Transfer.h"
 
 #include <QObject>
 #include <QTimer>
 #include <functional>
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 // Operation codes of the corrector window's "RS-232" menu and the coefficient windows.
 namespace operation {
@@ -55,11 +56,14 @@ public:
         std::function<bool()> reinitPort;
         // The corrector window is reset: access level none, "X" everywhere, queue flags cleared.
         std::function<void()> resetCorrectorWindow;
-        // Identification step 0: model flags and access details reset, item transfer stopped.
+        // Identification step 0: model flags and access details reset.
         std::function<void()> identificationStarting;
+        // Every identification block read (the corrector window shows its software version).
+        std::function<void(const QByteArray& payload)> identificationRead;
         // Step 3 of mode 1: run the operation (the read window for its kind, …).
         std::function<void(int code)> runOperation;
-        // Codes 11..16 skip the identification and start their own action.
+        // Codes 11..16 skip the identification and start their own action (the alarm check, the poll of
+        // the measurement block, the coefficient windows' transfers).
         std::function<void(int code)> runDirect;
         // The identification window opens and closes.
         std::function<void()> identificationShown;
@@ -71,17 +75,14 @@ public:
 
     enum class StartResult { Refused, Identifying, Direct };
 
-    OperationStart(ExchangeEngine& engine, LinkPort& port, const LinkSettings& settings, Notifier& notifier,
-                   QObject* parent = nullptr);
+    OperationStart(link::ExchangeEngine& engine, link::LinkPort& port, const link::LinkSettings& settings,
+                   Notifier& notifier, QObject* parent = nullptr);
     void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
     void setLanguage(int languageIndex) { language_ = languageIndex; }
 
     // StartOperation: the gate. Refusals show their message and change nothing.
     StartResult startOperation(int code);
 
-    // Codes 11..16: the alarm check and the poll of the measurement block here, the coefficient windows'
-    // transfers through the runDirect hook.
-    void runDirect(int code);
 
     // The identification window's step machine.
     void startIdentification(IdentificationMode mode);
@@ -116,9 +117,10 @@ private:
     void finish(bool accepted);
     void fail();
 
-    ExchangeEngine& engine_;
-    LinkPort& port_;
-    const LinkSettings& settings_;
+    link::ExchangeEngine& engine_;
+    link::LinkPort& port_;
+    const link::LinkSettings& settings_;
+    link::CallbackTransfer identificationRead_;
     Notifier& notifier_;
     Hooks hooks_;
     int language_ = 1;
@@ -139,4 +141,4 @@ private:
     corrector::ModelProfile profile_;
 };
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,8 +1,8 @@
-#include "link/ReadQueue.h"
+#include "corrector/ReadQueue.h"
 
 #include "common/Language.h"
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 bool isQueueableKind(int kind) {
     switch (kind) {
@@ -117,4 +117,4 @@ int ReadQueue::pendingCount() const {
     return n;
 }
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,12 +1,12 @@
 #pragma once
 // The identification window: shown while the operation start reads the identification twice; F10 stops.
-#include "link/OperationStart.h"
+#include "corrector/OperationStart.h"
 
 #include <QDialog>
 
 class QLabel;
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 class TfVersRS final : public QDialog {
     Q_OBJECT
@@ -24,4 +24,4 @@ private:
     QLabel* stopLine_;
 };
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,31 +1,21 @@
-#include "link/ReadRun.h"
+#include "corrector/ReadRun.h"
 
 #include "common/Language.h"
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 namespace {
-// First request of the block kinds: address byte and byte count.
-struct BlockRead {
-    int kind;
-    quint8 address;
-    quint8 count;
-};
-constexpr BlockRead kBlockReads[] = {
-    {read_kind::Version, 0, 48},
-    {read_kind::Clock, 1, 32},
-    {read_kind::Measurement, 3, 46},
-    {read_kind::Voltage, 4, 32},
-};
+// The parameter memory is read in three pages.
+constexpr int kParameterPages = 3;
 } // namespace
 
-ReadRun::ReadRun(ExchangeEngine& engine, const LinkSettings& settings, QObject* parent)
+ReadRun::ReadRun(link::ExchangeEngine& engine, const link::LinkSettings& settings, QObject* parent)
     : QObject(parent), engine_(engine), settings_(settings) {
     startTimer_.setSingleShot(true);
     connect(&startTimer_, &QTimer::timeout, this, [this] { startKind(nextKind_); });
     closeTimer_.setSingleShot(true);
     connect(&closeTimer_, &QTimer::timeout, this, [this] {
-        const bool completed = state_ == State::Finished;
+        const bool completed = state_ == State::Finished && !failed_;
         state_ = State::Closed;
         emit changed();
         emit closeRequested();
@@ -52,10 +42,10 @@ QString ReadRun::stopText() const {
 void ReadRun::open(int kind) {
     startTimer_.stop();
     closeTimer_.stop();
-    engine_.modes().readQueue = false;
     queue_ = ReadQueue();
     completed_.clear();
     stopped_ = false;
+    failed_ = false;
     state_ = State::Asking;
     gauge_ = 0;
     gaugeMax_ = 1;
@@ -66,31 +56,26 @@ void ReadRun::open(int kind) {
 
 void ReadRun::yes() {
     if (state_ != State::Asking) return;
-    if (hooks_.stopItemTransfer) hooks_.stopItemTransfer();
-    engine_.consumers().readQueue = this;
-    engine_.modes().followUp = followUpNone;
-    startReadQueue();
+    // An item transfer still out is dropped: the queue owns the line now.
+    engine_.abandonRequest();
+    startQueue();
 }
 
-void ReadRun::startReadQueue() {
+void ReadRun::startQueue() {
     queue_.fill(requestedKind_, settings_.readChoice);
     completed_.clear();
     stopped_ = false;
-    engine_.modes().readQueue = true;
+    failed_ = false;
     state_ = State::Running;
     gauge_ = 0;
     emit changed();
-    if (!startNextPendingKind()) {
-        // Nothing to read at all.
-        engine_.modes().readQueue = false;
-        finishRun();
-    }
+    // Nothing to read at all.
+    if (!startNextPendingKind()) finishRun(true);
 }
 
 bool ReadRun::startNextPendingKind() {
     if (stopped_ || queue_.NextPendingKind()) return false;
     nextKind_ = queue_.currentKind();
-    engine_.modes().archiveKind = nextKind_;
     label_ = ReadKindLabel(nextKind_, language_);
     if (queue_.isFirstKind()) gauge_ = 0;
     emit changed();
@@ -100,38 +85,29 @@ bool ReadRun::startNextPendingKind() {
 
 void ReadRun::startKind(int kind) {
     if (state_ != State::Running) return;
-    engine_.modes().archiveKind = kind;
-    engine_.modes().parameterTransfer = false;
     gauge_ = 0;
-    if (kind == read_kind::Parameters) {
-        gaugeMax_ = 3;
-        emit changed();
-        if (hooks_.startFullRead)
-            hooks_.startFullRead();
-        else
-            skipKind(kind);
-        return;
-    }
-    for (const auto& b : kBlockReads) {
-        if (b.kind != kind) continue;
-        gaugeMax_ = 1;
-        emit changed();
-        engine_.startRead(opRead, b.address, b.count, engine_.settings().retryCount, 0);
-        return;
-    }
-    if (!hooks_.startArchive || !hooks_.startArchive(kind)) skipKind(kind);
+    gaugeMax_ = kind == read_kind::Parameters ? kParameterPages : 1;
+    emit changed();
+    if (!hooks_.startKind || !hooks_.startKind(kind)) skipKind(kind);
 }
 
 // A kind that has no reader yet counts as done, so the queue goes on.
 void ReadRun::skipKind(int kind) {
-    QTimer::singleShot(0, this, [this, kind] {
-        markKindDone(kind);
-        if (!startNextPendingKind()) {
-            engine_.modes().readQueue = false;
-            setGaugeFull();
-            closeReadWindow();
-        }
-    });
+    QTimer::singleShot(0, this, [this, kind] { kindEnded(kind, true); });
+}
+
+void ReadRun::kindEnded(int kind, bool completed) {
+    // After "СТОП" or Esc the kind in flight ends with the window already in its start state.
+    if (state_ != State::Running) return;
+    if (!completed) {
+        // No link: nothing more can be read in this run.
+        failed_ = true;
+        queue_.stop();
+        finishRun(false);
+        return;
+    }
+    markKindDone(kind);
+    if (!startNextPendingKind()) finishRun(true);
 }
 
 void ReadRun::setGaugeFull() {
@@ -144,24 +120,13 @@ void ReadRun::stepGauge() {
     emit changed();
 }
 
-void ReadRun::markKindDone(int archiveKind) {
-    if (state_ == State::Running && archiveKind > 0 && !completed_.contains(archiveKind))
-        completed_.append(archiveKind);
+void ReadRun::markKindDone(int kind) {
+    if (kind > 0 && !completed_.contains(kind)) completed_.append(kind);
 }
 
-void ReadRun::closeReadWindow() {
-    if (state_ == State::Closed) return;
-    if (state_ == State::Running) finishRun();
-}
-
-void ReadRun::finishRun() {
-    state_ = stopped_ ? State::Asking : State::Finished;
-    if (stopped_) {
-        // After "СТОП" the window stays with its buttons in the start state.
-        emit changed();
-        return;
-    }
-    gauge_ = gaugeMax_;
+void ReadRun::finishRun(bool completed) {
+    state_ = State::Finished;
+    if (completed) setGaugeFull();
     emit changed();
     closeLater(closeDelayMs);
 }
@@ -187,7 +152,6 @@ void ReadRun::no() {
     if (state_ != State::Asking) return;
     queue_.stop();
     stopped_ = true;
-    engine_.modes().readQueue = false;
     closeLater(0);
 }
 
@@ -195,4 +159,4 @@ void ReadRun::closeLater(int ms) {
     closeTimer_.start(ms);
 }
 
-} // namespace tarn::link
+} // namespace tarn::corrector

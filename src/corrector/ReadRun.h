@@ -1,33 +1,30 @@
 #pragma once
-// The read window's logic: it asks "ЧИТАТЬ ?", then reads the queued kinds one after the other through the
-// exchange engine, with a gauge, "СТОП", Esc and "НЕТ". The engine tells it when a kind has ended.
-#include "link/ExchangeConsumers.h"
+// The read window's logic: it asks "ЧИТАТЬ ?", then reads the queued kinds one after the other, with a
+// gauge, "СТОП", Esc and "НЕТ". Each kind is started through a hook (the session knows which transfer
+// reads it) and reported back through kindEnded.
+#include "corrector/ReadQueue.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkSettings.h"
-#include "link/ReadQueue.h"
 
 #include <QObject>
 #include <QTimer>
 #include <functional>
 
-namespace tarn::link {
+namespace tarn::corrector {
 
-class ReadRun : public QObject, public ReadQueueConsumer {
+class ReadRun : public QObject {
     Q_OBJECT
 public:
     enum class State { Closed, Asking, Running, Finished };
 
     struct Hooks {
-        // Kind 1: the page-by-page parameter read from word 0.
-        std::function<void()> startFullRead;
-        // Archive kinds: the kind's reader starts its first request; false when there is no reader yet.
-        std::function<bool(int kind)> startArchive;
-        std::function<void()> stopItemTransfer;
+        // Starts the first request of the kind; false when the kind has no reader yet.
+        std::function<bool(int kind)> startKind;
         // The window has closed after a run; the data read go to the database from here.
         std::function<void(bool completed)> closed;
     };
 
-    ReadRun(ExchangeEngine& engine, const LinkSettings& settings, QObject* parent = nullptr);
+    ReadRun(link::ExchangeEngine& engine, const link::LinkSettings& settings, QObject* parent = nullptr);
     void setHooks(Hooks hooks) { hooks_ = std::move(hooks); }
     void setLanguage(int languageIndex) { language_ = languageIndex; }
 
@@ -41,6 +38,12 @@ public:
     void escape();
     // "НЕТ": the queue ends and the window closes.
     void no();
+
+    // The kind's transfer has ended: the next kind starts, or the run ends. A kind that failed (no link)
+    // ends the run.
+    void kindEnded(int kind, bool completed);
+    // One more block of the kind is in.
+    void stepGauge();
 
     State state() const { return state_; }
     const ReadQueue& queue() const { return queue_; }
@@ -66,27 +69,23 @@ public:
     int closeDelayMs = 200;
     int escapeCloseDelayMs = 500;
 
-    // The engine's side.
-    void setGaugeFull() override;
-    void stepGauge() override;
-    void markKindDone(int archiveKind) override;
-    bool startNextPendingKind() override;
-    void closeReadWindow() override;
-    void startReadQueue() override;
-
 signals:
     void changed();
     // The window is to close now.
     void closeRequested();
 
 private:
+    void startQueue();
+    bool startNextPendingKind();
     void startKind(int kind);
     void skipKind(int kind);
-    void finishRun();
+    void markKindDone(int kind);
+    void setGaugeFull();
+    void finishRun(bool completed);
     void closeLater(int ms);
 
-    ExchangeEngine& engine_;
-    const LinkSettings& settings_;
+    link::ExchangeEngine& engine_;
+    const link::LinkSettings& settings_;
     Hooks hooks_;
     ReadQueue queue_;
     State state_ = State::Closed;
@@ -96,10 +95,11 @@ private:
     QString label_;
     QList<int> completed_;
     bool stopped_ = false;
+    bool failed_ = false;
     QTimer startTimer_;
     QTimer closeTimer_;
     int nextKind_ = 0;
     int requestedKind_ = 0;
 };
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,9 +1,10 @@
-#include "link/OperationStart.h"
+#include "corrector/OperationStart.h"
 
 #include "common/Language.h"
-#include "link/ReadQueue.h"
+#include "corrector/Blocks.h"
+#include "corrector/ReadQueue.h"
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 int readKindForOperation(int code) {
     switch (code) {
@@ -28,20 +29,22 @@ int readKindForOperation(int code) {
     }
 }
 
-OperationStart::OperationStart(ExchangeEngine& engine, LinkPort& port, const LinkSettings& settings,
-                               Notifier& notifier, QObject* parent)
+OperationStart::OperationStart(link::ExchangeEngine& engine, link::LinkPort& port,
+                               const link::LinkSettings& settings, Notifier& notifier, QObject* parent)
     : QObject(parent), engine_(engine), port_(port), settings_(settings), notifier_(notifier) {
     stepTimer_.setSingleShot(true);
     connect(&stepTimer_, &QTimer::timeout, this, &OperationStart::step);
-    connect(&engine_, &ExchangeEngine::replyAccepted, this,
-            [this](quint8 op, quint8 block, const QByteArray& p) {
-                if (!running_ || op != opRead || block != 0) return;
-                latest_ = p;
-                replyArrived_ = true;
-            });
-    connect(&engine_, &ExchangeEngine::linkLost, this, [this] {
+    identificationRead_.block = [this](const link::Reply& reply) {
+        if (running_) {
+            latest_ = reply.payload;
+            replyArrived_ = true;
+        }
+        if (hooks_.identificationRead) hooks_.identificationRead(reply.payload);
+        return link::BlockVerdict::Continue;
+    };
+    identificationRead_.failed = [this](const link::Failure&) {
         if (running_) linkFailed_ = true;
-    });
+    };
 }
 
 QString portBusyText(int languageIndex) {
@@ -62,18 +65,17 @@ QString OperationStart::windowStopLine() const {
 
 OperationStart::StartResult OperationStart::startOperation(int code) {
     const bool modem = settings_.modemUsed;
-    auto& modes = engine_.modes();
-    if (modes.pollingActive) {
+    const link::LineUse& line = engine_.lineUse();
+    if (line.pollingRun) {
         notifier_.message(MessageKind::Warning, portBusyText(language_));
         return StartResult::Refused;
     }
-    if (modem && !modes.modemConnected) {
+    if (modem && !line.modemConnected) {
         notifier_.message(MessageKind::Warning, noModemConnectionText(language_));
         return StartResult::Refused;
     }
     if (identifying()) return StartResult::Refused; // one operation at a time
     code_ = code;
-    modes.stopRequested = false;
     if (!port_.portExists(settings_.corrPort)) {
         notifier_.message(MessageKind::Error, portOpenErrorText(settings_.corrPort));
         return StartResult::Refused;
@@ -85,31 +87,13 @@ OperationStart::StartResult OperationStart::startOperation(int code) {
     }
     if (port_.linkBroken()) return StartResult::Refused;
     if (code >= operation::AlarmCheck && code <= operation::CalibrationWrite) {
-        QTimer::singleShot(directDelayMs, this, [this, code] { runDirect(code); });
+        QTimer::singleShot(directDelayMs, this, [this, code] {
+            if (hooks_.runDirect) hooks_.runDirect(code);
+        });
         return StartResult::Direct;
     }
     startIdentification(IdentificationMode::RunOperation);
     return StartResult::Identifying;
-}
-
-void OperationStart::runDirect(int code) {
-    auto& modes = engine_.modes();
-    modes.parameterTransfer = false;
-    switch (code) {
-    case operation::AlarmCheck:
-        // The user asked: the answer is shown, no warning box.
-        modes.alarmCheckRequested = true;
-        engine_.startRead(opRead, 19, 6, engine_.settings().retryCount, 0);
-        return;
-    case operation::Poll:
-        modes.archiveKind = read_kind::Measurement;
-        engine_.startRead(opRead, 3, 46, engine_.settings().retryCount, 0);
-        return;
-    default:
-        // The coefficient windows start their own transfers.
-        if (hooks_.runDirect) hooks_.runDirect(code);
-        return;
-    }
 }
 
 void OperationStart::startIdentification(IdentificationMode mode) {
@@ -126,9 +110,8 @@ void OperationStart::startIdentification(IdentificationMode mode) {
 
 void OperationStart::readIdentification() {
     replyArrived_ = false;
-    engine_.modes().archiveKind = read_kind::Version;
-    engine_.modes().parameterTransfer = false;
-    engine_.startRead(opRead, 0, corrector::IdentificationString::kSize, engine_.settings().retryCount, 0);
+    engine_.start(link::Request::read(link::opRead, kIdentificationBlock.address, kIdentificationBlock.count),
+                  identificationRead_);
 }
 
 void OperationStart::step() {
@@ -168,9 +151,9 @@ void OperationStart::step() {
                 step_ = 0;
                 break;
             }
-            identification_ = corrector::IdentificationString(latest_);
+            identification_ = IdentificationString(latest_);
             identified_ = true;
-            const auto check = corrector::CheckVersion(identification_, language_);
+            const auto check = CheckVersion(identification_, language_);
             if (!check.accepted()) {
                 if (mode_ != IdentificationMode::Polling)
                     notifier_.message(MessageKind::Error, check.message);
@@ -178,7 +161,7 @@ void OperationStart::step() {
                 fail();
                 return;
             }
-            profile_ = corrector::DeriveModelProfile(identification_, 0);
+            profile_ = DeriveModelProfile(identification_, 0);
             finish(true);
             return;
         }
@@ -222,4 +205,4 @@ void OperationStart::stopIdentification() {
     fail();
 }
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,10 +1,10 @@
-#include "link/windows/TfVersRS.h"
+#include "corrector/windows/TfVersRS.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 TfVersRS::TfVersRS(OperationStart& gate, QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog), gate_(gate) {
@@ -39,4 +39,4 @@ void TfVersRS::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -5,7 +5,7 @@
 #include <QString>
 #include <array>
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 inline constexpr int kMaxReadKind = 27;
 
@@ -71,4 +71,4 @@ private:
     int taken_ = 0;
 };
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,7 +1,7 @@
 #pragma once
 // The read window: "ЧИТАТЬ ?", the kind being read, the gauge and "ДА" / "НЕТ" / "СТОП". It shows ReadRun's
 // state and forwards the buttons and keys to it.
-#include "link/ReadRun.h"
+#include "corrector/ReadRun.h"
 
 #include <QDialog>
 
@@ -10,7 +10,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-namespace tarn::link {
+namespace tarn::corrector {
 
 class TRdWrCor final : public QDialog {
     Q_OBJECT
@@ -40,4 +40,4 @@ private:
     QPushButton* stop_;
 };
 
-} // namespace tarn::link
+} // namespace tarn::corrector

@@ -1,0 +1,187 @@
+// The corrector's own transfers on an engine with a fake port: items (refusals at once, passwords never
+// resent) and the parameter pages with their double read.
+#include "corrector/ItemTransfer.h"
+#include "corrector/PageRead.h"
+#include "link/EngineRig.h"
+
+#include <QMap>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::link;
+using tarn::corrector::ItemTransfer;
+using tarn::corrector::PageReadTransfer;
+using test::EngineRig;
+using test::hex;
+
+namespace {
+
+struct ItemRig : EngineRig {
+    ItemTransfer item{engine, notifier};
+    QList<QByteArray> replies;
+    int accepted = 0;
+    QList<Failure> failures;
+    QStringList reported;
+
+    explicit ItemRig(int retries = 6) : EngineRig(retries) {
+        item.readReply = [this](const QByteArray& p) { replies.append(p); };
+        item.writeAccepted = [this] { ++accepted; };
+        item.failed = [this](const Failure& f) { failures.append(f); };
+        QObject::connect(&engine, &ExchangeEngine::statusReported,
+                         [this](quint8, const QString& t) { reported.append(t); });
+    }
+};
+
+} // namespace
+
+TEST(ItemTransfers, ARefusalIsReportedAsSoonAsTheReplyIsIn) {
+    for (const auto& [status, text] : {std::pair<int, const char*>{0x28, "Номер корректора не совпал!!!"},
+                                       {0x48, "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"}}) {
+        ItemRig r;
+        ASSERT_TRUE(r.item.write(0x82, hex("39 30 00 00 0A D7"), false));
+        r.answer(EngineRig::frame(static_cast<quint8>(status), {}));
+        // No time-out needed: the message is there with the reply.
+        EXPECT_EQ(r.reported, QStringList{QString::fromUtf8(text)});
+        ASSERT_EQ(r.notifier.messages.size(), 1);
+        EXPECT_EQ(r.notifier.messages[0].first, MessageKind::Error);
+        ASSERT_EQ(r.failures.size(), 1);
+        EXPECT_EQ(r.failures[0].kind, FailureKind::Refused);
+        EXPECT_FALSE(r.engine.busy());
+        EXPECT_EQ(r.port.writes.size(), 1); // no retry
+        EXPECT_EQ(r.failureHeads(), QStringList{QStringLiteral("ответное слово брак")});
+    }
+    // A wrong password comes back as 0x08: the message names the password.
+    ItemRig w;
+    w.item.write(0xB2, hex("39 30 D2 04 00 00"), true);
+    w.answer(EngineRig::frame(0x08, {}));
+    EXPECT_EQ(w.notifier.texts(), QStringList{QStringLiteral("Ошибочное значение пароля!!!")});
+}
+
+TEST(ItemTransfers, ASilentPasswordIsNotSentTwiceOtherItemsGiveUpWithNoLink) {
+    ItemRig r;
+    r.engine.setLanguage(kUkrainian);
+    ASSERT_TRUE(r.item.write(0xB0, hex("39 30 D2 04 00 00"), true));
+    r.timeOut();
+    EXPECT_EQ(r.port.writes.size(), 1);
+    EXPECT_EQ(r.notifier.texts(), QStringList{QStringLiteral("немає відповіді від коректора!")});
+    EXPECT_EQ(r.failures.size(), 1);
+    EXPECT_TRUE(r.noLinkTexts.isEmpty());
+
+    ItemRig g(3);
+    g.item.read(0x82, 6);
+    g.timeOut();
+    g.timeOut();
+    EXPECT_TRUE(g.noLinkTexts.isEmpty());
+    g.timeOut();
+    EXPECT_EQ(g.port.writes.size(), 3);
+    EXPECT_EQ(g.noLinkTexts.size(), 1);
+    ASSERT_EQ(g.failures.size(), 1);
+    EXPECT_EQ(g.failures[0].kind, FailureKind::NoReply);
+
+    // A refusal that came with a bad check byte still says why at the time-out.
+    ItemRig b;
+    b.item.write(0x82, hex("39 30 00 00 0A D7"), false);
+    b.answer(hex("40 00"));
+    EXPECT_TRUE(b.reported.isEmpty());
+    b.timeOut();
+    EXPECT_EQ(b.reported, QStringList{QStringLiteral("ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА")});
+    EXPECT_EQ(b.port.writes.size(), 1);
+}
+
+TEST(ItemTransfers, ReadsAndWritesReachTheirHooks) {
+    ItemRig r;
+    r.item.read(0x82, 6);
+    EXPECT_EQ(r.port.writes.value(0), hex("02 82 06 75"));
+    r.answer(EngineRig::frame(0, hex("1B 10 00 00 80 3F")));
+    EXPECT_EQ(r.replies, QList<QByteArray>{hex("1B 10 00 00 80 3F")});
+    ASSERT_TRUE(r.item.write(0x82, hex("1B 10 00 00 80 3F"), false));
+    r.answer(hex("00 FF"));
+    EXPECT_EQ(r.accepted, 1);
+    EXPECT_TRUE(r.failures.isEmpty());
+    // Too much data for one frame: nothing is sent.
+    EXPECT_FALSE(r.item.write(0x82, QByteArray(257, 'x'), false));
+    EXPECT_EQ(r.port.writes.size(), 2);
+}
+
+namespace {
+// Reads the parameter pages as the corrector window does: 0, 64, 128.
+struct PageRig : EngineRig {
+    PageReadTransfer pages{engine};
+    QList<int> accepted;
+    int complete = 0;
+    PageRig() {
+        pages.accepted = [this](quint8 page, const QByteArray&) {
+            accepted.append(page);
+            if (page < 128) pages.readPage(static_cast<quint8>(page + 64));
+        };
+        pages.complete = [this] { ++complete; };
+    }
+    QList<int> pagesOnTheWire() const {
+        QList<int> list;
+        for (const QByteArray& w : port.writes)
+            list.append(static_cast<quint8>(w.at(1)));
+        return list;
+    }
+    // Answers every page request; vary(page, n, payload) may change the n-th answer for a page.
+    template <class Vary> void answerPages(Vary vary, int limit = 30) {
+        QMap<int, int> reads;
+        for (int i = 0; i < limit && engine.busy(); ++i) {
+            const int page = static_cast<quint8>(port.writes.last().at(1));
+            QByteArray payload(256, static_cast<char>(page));
+            vary(page, reads[page]++, payload);
+            answer(EngineRig::frame(0, payload));
+        }
+    }
+};
+} // namespace
+
+TEST(PageReads, StablePagesAreReadTwiceAndPage128Once) {
+    PageRig r;
+    r.pages.readPage(0);
+    r.answerPages([](int, int, QByteArray&) {});
+    EXPECT_EQ(r.pagesOnTheWire(), (QList<int>{0, 0, 64, 64, 128}));
+    EXPECT_EQ(r.accepted, (QList<int>{0, 64, 128}));
+    EXPECT_EQ(r.complete, 1);
+    EXPECT_EQ(r.completed, 1);
+    EXPECT_EQ(r.port.writes.value(0), hex("42 00 00 BD"));
+    // Even a memory of zeros, where page 64 equals page 0, reads every page twice.
+    PageRig z;
+    z.pages.readPage(0);
+    z.answerPages([](int, int, QByteArray& p) { p.fill('\0'); });
+    EXPECT_EQ(z.pagesOnTheWire(), (QList<int>{0, 0, 64, 64, 128}));
+}
+
+TEST(PageReads, IgnoredWordsMayChangeComparedWordsMayNot) {
+    // Word w of a page is bytes 4(w-1)..4(w-1)+3. Page 0 ignores 17..32 and 38, page 64 ignores 9..16,
+    // 33, 34, 38 and 39.
+    PageRig r;
+    r.pages.readPage(0);
+    r.answerPages([](int page, int n, QByteArray& p) {
+        const QList<int> words = page == 0 ? QList<int>{17, 32, 38} : QList<int>{9, 16, 33, 34, 38, 39};
+        for (int w : words)
+            p[(w - 1) * 4 + 1] = static_cast<char>(n);
+    });
+    EXPECT_EQ(r.pagesOnTheWire(), (QList<int>{0, 0, 64, 64, 128}));
+
+    // A compared word that keeps changing: six reads, then the page is taken as it is.
+    PageRig v;
+    v.pages.readPage(0);
+    v.answerPages([](int page, int n, QByteArray& p) {
+        if (page == 0) p[(16 - 1) * 4] = static_cast<char>(n); // word 16 is compared
+    });
+    EXPECT_EQ(v.pagesOnTheWire(), (QList<int>{0, 0, 0, 0, 0, 0, 64, 64, 128}));
+    EXPECT_EQ(v.accepted, (QList<int>{0, 64, 128}));
+    EXPECT_TRUE(corrector::pagesAgree(128, QByteArray(), QByteArray(256, '\1')));
+}
+
+TEST(PageReads, ASilentPageEndsTheReadWithoutCompleting) {
+    PageRig r;
+    QList<Failure> failures;
+    r.pages.failed = [&](const Failure& f) { failures.append(f); };
+    r.pages.readPage(0);
+    for (int i = 0; i < 6; ++i)
+        r.timeOut();
+    EXPECT_EQ(failures.size(), 1);
+    EXPECT_EQ(r.complete, 0);
+    EXPECT_EQ(r.noLinkTexts.size(), 1);
+}
