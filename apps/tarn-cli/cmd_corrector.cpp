@@ -47,8 +47,8 @@ struct Session {
             readDone = true;
             readCompleted = completed;
         });
-        QObject::connect(&ctx.operationStart(), &corrector::OperationStart::identificationFinished, &link.scope(),
-                         [this](bool ok) {
+        QObject::connect(&ctx.operationStart(), &corrector::OperationStart::identificationFinished,
+                         &link.scope(), [this](bool ok) {
                              if (!ok) gateFailed = true;
                          });
     }

@@ -145,8 +145,9 @@ int cmdExchange(CliRun& run) {
     if (op == link::opPageRead)
         page.readPage(static_cast<quint8>(*at));
     else if (op == link::opWrite)
-        engine.start(link::Request::write(op, static_cast<quint8>(*at), data, static_cast<quint16>(blocks - 1)),
-                     transfer);
+        engine.start(
+            link::Request::write(op, static_cast<quint8>(*at), data, static_cast<quint16>(blocks - 1)),
+            transfer);
     else
         engine.start(link::Request::read(op, static_cast<quint8>(*at), static_cast<quint8>(count),
                                          static_cast<quint16>(blocks - 1)),

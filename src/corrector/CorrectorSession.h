@@ -42,7 +42,7 @@ public:
 
     // StartOperation from the corrector window's menu.
     OperationStart::StartResult startOperation(int code);
-    // Identification step 3: what each operation does once the corrector is identified.
+    // What each operation does once the corrector is identified.
     void runOperation(int code);
 
 signals:

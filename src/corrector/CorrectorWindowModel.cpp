@@ -234,15 +234,6 @@ bool isItemEditable(int item, int level, const ModelProfile& p) {
     }
 }
 
-QString serialText(quint32 serial) {
-    return QStringLiteral("%1").arg(serial, 5, 10, QLatin1Char('0'));
-}
-
-QString complexNumberText(quint32 meterSerial, quint32 correctorSerial) {
-    return QStringLiteral("%1").arg(meterSerial, 7, 10, QLatin1Char('0')) + QLatin1Char('/') +
-           serialText(correctorSerial);
-}
-
 CorrectorWindowModel::CorrectorWindowModel(ParameterLink& link, Notifier& notifier,
                                            const link::LinkSettings& settings, int languageIndex,
                                            QObject* parent)
@@ -287,8 +278,11 @@ QString CorrectorWindowModel::caption(Field field) const {
 }
 
 QString CorrectorWindowModel::headerCaption() const {
-    if (calibHeader_) return uaRu(languageIndex_, "Номер комплексу", "Номер комплекса");
-    return uaRu(languageIndex_, "Номер коректора", "Номер корректора");
+    return header_.caption(languageIndex_);
+}
+
+bool CorrectorWindowModel::dataShown() const {
+    return header_.serial() && !isNoData(text(F::HeaderSerial));
 }
 
 void CorrectorWindowModel::setText(Field field, const QString& text) {
@@ -336,8 +330,7 @@ void CorrectorWindowModel::ClearWindow() {
     setText(F::Time, QString::fromLatin1(kClearedTimeText));
     for (int spin : kSpinFieldsCleared)
         views_[spin].text = QStringLiteral("0");
-    headerSerial_.reset();
-    calibHeader_ = false;
+    header_.clear();
     thermometer1385_ = false;
     applyVisibility();
     applyEditability();
@@ -402,17 +395,7 @@ QString CorrectorWindowModel::itemTextFromImage(int item) const {
 }
 
 void CorrectorWindowModel::updateHeader() {
-    if (!headerSerial_) {
-        setText(F::HeaderSerial, QString::fromLatin1(kNoDataText));
-        calibHeader_ = false;
-        return;
-    }
-    calibHeader_ = state_.profile.hasCalibrationTable();
-    if (calibHeader_)
-        setText(F::HeaderSerial,
-                complexNumberText(static_cast<quint32>(state_.image.wordInt32(100)), *headerSerial_));
-    else
-        setText(F::HeaderSerial, serialText(*headerSerial_));
+    setText(F::HeaderSerial, header_.refresh(state_.profile, state_.image));
 }
 
 void CorrectorWindowModel::refillFromImage() {
@@ -462,8 +445,8 @@ void CorrectorWindowModel::refillFromImage() {
 
 void CorrectorWindowModel::onFullReadComplete() {
     if (!state_.image.isRead(99)) return;
-    headerSerial_ = static_cast<quint32>(state_.image.wordInt32(99));
-    RenameAfterFullRead(state_.profile, *headerSerial_);
+    header_.setSerial(static_cast<quint32>(state_.image.wordInt32(99)));
+    RenameAfterFullRead(state_.profile, *header_.serial());
     setText(F::ModelName, state_.profile.modelName);
     refillFromImage();
     applyVisibility();
@@ -544,7 +527,7 @@ void CorrectorWindowModel::ReadItem(int item, const QString& caption) {
 
 bool CorrectorWindowModel::WriteItem(int item, const QString& text, const QString& caption, bool confirm) {
     if (settings_.rsOff) return false;
-    if (!headerSerial_ || isNoData(this->text(F::HeaderSerial))) {
+    if (!dataShown()) {
         notifier_.message(MessageKind::Error, noDataMessage());
         return false;
     }
@@ -567,7 +550,8 @@ bool CorrectorWindowModel::WriteItem(int item, const QString& text, const QStrin
 bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QString& caption) {
     // The serial number sent is the corrector's own (word 99), also where the header shows the complex
     // number of a calibration model.
-    if (!headerSerial_ || serialText(*headerSerial_).size() > 5) {
+    const auto& serial = header_.serial();
+    if (!serial || serialText(*serial).size() > 5) {
         notifier_.message(MessageKind::Error,
                           uaRu(languageIndex_, "Помилка номера коректора!", "Ошибка номера корректра !"));
         return false;
@@ -585,7 +569,7 @@ bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QS
     const bool password = e->kind == ItemKind::Password;
     lastItem_ = {ItemOutcome::Result::Running, effective, {}, {}};
     openWait(true, caption);
-    link_.writeItem(e->code, ItemWriteData(effective, *headerSerial_, encoded.value), password);
+    link_.writeItem(e->code, ItemWriteData(effective, *serial, encoded.value), password);
     return true;
 }
 
@@ -597,7 +581,7 @@ void CorrectorWindowModel::onItemReply(const QByteArray& payload) {
         return;
     }
     const quint16 serial = readU16(payload, 0);
-    if (headerSerial_ && quint16(*headerSerial_ & 0xFFFF) != serial) {
+    if (!header_.matches(serial)) {
         const QString message =
             uaRu(languageIndex_, "Не співпав номер коректора!", "Не совпал номер корректора!");
         notifier_.message(MessageKind::Error, message);
@@ -605,7 +589,7 @@ void CorrectorWindowModel::onItemReply(const QByteArray& payload) {
         endItem(ItemOutcome::Result::WrongCorrector, {}, message);
         return;
     }
-    if (!headerSerial_) headerSerial_ = serial;
+    if (!header_.serial()) header_.setSerial(serial);
     const DecodedItem decoded = DecodeItem(item, payload, state_.image, context());
     refillFromImage();
     if (item == 16 || item == 17) {
@@ -666,8 +650,9 @@ void CorrectorWindowModel::onTransferFailed(const link::Failure& failure) {
     switch (failure.kind) {
     case link::FailureKind::Refused:
         endItem(ItemOutcome::Result::Refused, {},
-                link::statusMessage(failure.status, state_.pendingIsWrite && FindItem(state_.pendingItem) &&
-                                                        FindItem(state_.pendingItem)->kind == ItemKind::Password,
+                link::statusMessage(failure.status,
+                                    state_.pendingIsWrite && FindItem(state_.pendingItem) &&
+                                        FindItem(state_.pendingItem)->kind == ItemKind::Password,
                                     languageIndex_)
                     .value_or(QString()));
         return;
@@ -686,7 +671,7 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
         setText(F::Software, deviceText(payload.left(29)));
         const IdentificationString identification(payload.left(IdentificationString::kSize));
         if (isKnownModelLetter(identification.modelLetter())) {
-            state_.profile = DeriveModelProfile(identification, headerSerial_.value_or(0));
+            state_.profile = DeriveModelProfile(identification, header_.serial().value_or(0));
             applyVisibility();
             applyEditability();
         }
@@ -741,7 +726,7 @@ bool CorrectorWindowModel::EnterPassword(int slot, const QString& text) {
         notifier_.message(MessageKind::Error, corrector::noModemConnectionText(languageIndex_));
         return false;
     }
-    if (!headerSerial_ || isNoData(this->text(F::HeaderSerial))) {
+    if (!dataShown()) {
         notifier_.message(MessageKind::Error, noDataMessage());
         return false;
     }
@@ -763,7 +748,7 @@ bool CorrectorWindowModel::ChangePassword(int slot, const QString& text, const Q
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка ввода  !!!"));
         return false;
     }
-    if (!headerSerial_ || isNoData(this->text(F::HeaderSerial))) {
+    if (!dataShown()) {
         notifier_.message(MessageKind::Error, noDataMessage());
         return false;
     }
@@ -780,61 +765,6 @@ bool CorrectorWindowModel::RestartCorrector() {
     if (!state_.passwordMarks[kPasswordSlots - 1]) return false;
     link_.writeRestart();
     return true;
-}
-
-// The read-selection dialog.
-
-ReadChoiceBoxes ReadChoiceBoxes::fromLine(const QString& line) {
-    ReadChoiceBoxes b;
-    for (int i = 0; i < kReadChoiceBoxCount; ++i)
-        b.ticked[i] = i < line.size() && line[i] == QLatin1Char('1');
-    return b;
-}
-
-QString ReadChoiceBoxes::toLine() const {
-    QString line;
-    for (bool t : ticked)
-        line += t ? QLatin1Char('1') : QLatin1Char('0');
-    return line;
-}
-
-QString ReadChoiceBoxes::caption(int box, int languageIndex) {
-    static constexpr const char* ua[kReadChoiceBoxCount] = {
-        "ГОДИННИЙ АРХІВ",     "ДОБОВИЙ АРХІВ", "МІСЯЧНИЙ АРХІВ", "АВАРІЙНИЙ АРХІВ", "АРХІВ  ВТРУЧАНЬ",
-        "ОПЕРАТИВНИЙ АРХІВ ", "ВЕРСІЯ ПЗ",     "ДАТА",           "ЖИВЛЕННЯ",        "ПОТОЧНИЙ ЗАМІР",
-        "СЛУЖБОВИЙ АРХІВ  ",  "СТАН ГОДИНИ",   "СТАН АВАРІЇ"};
-    static constexpr const char* ru[kReadChoiceBoxCount] = {"ЧАСОВОЙ АРХИВ",
-                                                            "СУТОЧНЫЙ АРХИВ",
-                                                            "МЕСЯЧНЫЙ АРХИВ",
-                                                            "АВАРИЙНЫЙ АРХИВ",
-                                                            "АРХИВ  ВМЕШАТЕЛЬСТВ",
-                                                            "ОПЕРАТИВНЫЙ АРХИВ ",
-                                                            "ВЕРСИЯ ПО",
-                                                            "ДАТА",
-                                                            "ПИТАНИЕ",
-                                                            "ТЕКУЩИЙ ЗАМЕР",
-                                                            "СЛУЖЕБНЫЙ АРХИВ  ",
-                                                            "СОСТОЯНИЕ ЧАСА",
-                                                            "СОСТОЯНИЕ АВАРИИ"};
-    if (box < 0 || box >= kReadChoiceBoxCount) return {};
-    return uaRu(languageIndex, ua[box], ru[box]);
-}
-
-int ReadChoiceBoxes::kind(int box) {
-    if (box < 0 || box >= kReadChoiceBoxCount) return 0;
-    return corrector::kReadChoiceKinds[box];
-}
-
-QString ReadChoiceTitle(int languageIndex) {
-    return uaRu(languageIndex, "ЧИТАННЯ ПО КНОПЦІ ВСЕ", "ЧТЕНИЕ ПО КНОПКЕ ВСЕ");
-}
-
-QString ReadChoiceSaveCaption(int languageIndex) {
-    return uaRu(languageIndex, "ЗБЕРЕГТИ", "СОХРАНИТЬ");
-}
-
-QString SettingsSavedMessage(int languageIndex) {
-    return uaRu(languageIndex, "Налаштування збережені", "Установки сохранены");
 }
 
 } // namespace tarn::corrector

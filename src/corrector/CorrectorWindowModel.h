@@ -4,6 +4,7 @@
 // Requests leave through ParameterLink; the engine reports the replies back through the on* methods.
 #include "common/Notifier.h"
 #include "corrector/Blocks.h"
+#include "corrector/HeaderPanel.h"
 #include "corrector/Identification.h"
 #include "corrector/ItemTable.h"
 #include "corrector/ModelProfile.h"
@@ -200,11 +201,6 @@ int NextPage(int page);
 // counter, the meter serial number and the typesize.
 bool isItemEditable(int item, int accessLevel, const ModelProfile& profile);
 
-// The header texts: the corrector serial 5 digits; on calibration models the meter serial 7 digits,
-// "/" and the corrector serial.
-QString serialText(quint32 serial);
-QString complexNumberText(quint32 meterSerial, quint32 correctorSerial);
-
 struct FieldView {
     QString text;
     bool visible = true;
@@ -253,11 +249,11 @@ public:
     QString caption(Field field) const;
     // "Номер корректора" or, on calibration models, "Номер комплекса".
     QString headerCaption() const;
-    bool calibrationHeaderShown() const { return calibHeader_; }
+    bool calibrationHeaderShown() const { return header_.calibration(); }
     // Thermometer radio group: W100 = 1.385 when ConfigBits 0x80 is set.
     bool thermometerW1385() const { return thermometer1385_; }
     // The header holds the corrector serial number of the data shown.
-    bool hasSerial() const { return headerSerial_.has_value(); }
+    bool hasSerial() const { return header_.serial().has_value(); }
 
     // The model profile of the identification (the operation start sets it; a kind-12 reply also does).
     void setProfile(const ModelProfile& profile);
@@ -335,6 +331,8 @@ private:
     void applyVisibility();
     void applyEditability();
     void updateHeader();
+    // The header holds a serial number and shows it: writes and passwords may go out.
+    bool dataShown() const;
     QString itemTextFromImage(int item) const;
     bool sendItemWrite(int item, const QString& text, const QString& caption);
     void openWait(bool write, const QString& caption);
@@ -346,8 +344,7 @@ private:
     int languageIndex_;
     CorrectorWindowState state_;
     std::array<FieldView, kFieldCount> views_;
-    std::optional<quint32> headerSerial_;
-    bool calibHeader_ = false;
+    HeaderPanel header_;
     bool thermometer1385_ = false;
     bool pollingRun_ = false;
     bool modemConnected_ = false;
@@ -357,21 +354,5 @@ private:
     GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
     BaroUnit baroUnit_ = BaroUnit::KgfCm2;
 };
-
-// The "ЧТЕНИЕ ПО КНОПКЕ ВСЕ" dialog: thirteen boxes in the order of the settings line.
-inline constexpr int kReadChoiceBoxCount = 13;
-struct ReadChoiceBoxes {
-    std::array<bool, kReadChoiceBoxCount> ticked{};
-
-    static ReadChoiceBoxes fromLine(const QString& line);
-    QString toLine() const;
-    static QString caption(int box, int languageIndex);
-    // The last two boxes (hour state, alarm state) are hidden.
-    static bool visible(int box) { return box < kReadChoiceBoxCount - 2; }
-    static int kind(int box);
-};
-QString ReadChoiceTitle(int languageIndex);
-QString ReadChoiceSaveCaption(int languageIndex);
-QString SettingsSavedMessage(int languageIndex);
 
 } // namespace tarn::corrector

@@ -102,7 +102,7 @@ void OperationStart::startIdentification(IdentificationMode mode) {
     stopped_ = false;
     linkFailed_ = false;
     disagreements_ = 0;
-    step_ = 0;
+    step_ = Step::FirstRead;
     identified_ = false;
     if (hooks_.identificationShown) hooks_.identificationShown();
     stepTimer_.start(stepIntervalMs);
@@ -118,13 +118,13 @@ void OperationStart::step() {
     if (!running_) return;
     const bool usable = !port_.linkBroken() && !stopped_ && !linkFailed_;
     switch (step_) {
-    case 0:
+    case Step::FirstRead:
         if (hooks_.identificationStarting) hooks_.identificationStarting();
         previous_.clear();
         readIdentification();
-        step_ = 1;
+        step_ = Step::AwaitingFirst;
         break;
-    case 1:
+    case Step::AwaitingFirst:
         if (!usable) {
             fail();
             return;
@@ -132,10 +132,10 @@ void OperationStart::step() {
         if (replyArrived_) {
             previous_ = latest_;
             readIdentification();
-            step_ = 2;
+            step_ = Step::AwaitingSecond;
         }
         break;
-    case 2:
+    case Step::AwaitingSecond:
         if (!usable) {
             fail();
             return;
@@ -148,7 +148,7 @@ void OperationStart::step() {
                     fail();
                     return;
                 }
-                step_ = 0;
+                step_ = Step::FirstRead;
                 break;
             }
             identification_ = IdentificationString(latest_);
@@ -165,8 +165,6 @@ void OperationStart::step() {
             finish(true);
             return;
         }
-        break;
-    default:
         break;
     }
     stepTimer_.start(stepIntervalMs);

@@ -56,11 +56,11 @@ public:
         std::function<bool()> reinitPort;
         // The corrector window is reset: access level none, "X" everywhere, queue flags cleared.
         std::function<void()> resetCorrectorWindow;
-        // Identification step 0: model flags and access details reset.
+        // The identification begins: model flags and access details reset.
         std::function<void()> identificationStarting;
         // Every identification block read (the corrector window shows its software version).
         std::function<void(const QByteArray& payload)> identificationRead;
-        // Step 3 of mode 1: run the operation (the read window for its kind, …).
+        // The corrector is identified and accepted: run the operation (the read window for its kind, …).
         std::function<void(int code)> runOperation;
         // Codes 11..16 skip the identification and start their own action (the alarm check, the poll of
         // the measurement block, the coefficient windows' transfers).
@@ -82,7 +82,6 @@ public:
 
     // StartOperation: the gate. Refusals show their message and change nothing.
     StartResult startOperation(int code);
-
 
     // The identification window's step machine.
     void startIdentification(IdentificationMode mode);
@@ -129,7 +128,9 @@ private:
 
     QTimer stepTimer_;
     bool running_ = false;
-    int step_ = 0;
+    // Where the identification stands: the first read goes out, then each read is awaited in turn.
+    enum class Step { FirstRead, AwaitingFirst, AwaitingSecond };
+    Step step_ = Step::FirstRead;
     bool replyArrived_ = false;
     bool linkFailed_ = false;
     bool stopped_ = false;

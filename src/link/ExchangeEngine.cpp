@@ -143,8 +143,8 @@ void ExchangeEngine::releaseLine(RawReceiver* receiver) {
 // ---- requests --------------------------------------------------------------------------------------
 
 bool ExchangeEngine::start(const Request& request, Transfer& transfer) {
-    if (request.isWrite && !buildWriteFrame(settings_.deviceAddress, request.op, request.address,
-                                            request.writeData))
+    if (request.isWrite &&
+        !buildWriteFrame(settings_.deviceAddress, request.op, request.address, request.writeData))
         return false;
     if (transfer_ && transfer_ != &transfer) transfer_->engine_ = nullptr;
     transfer_ = &transfer;
@@ -270,8 +270,9 @@ bool ExchangeEngine::takeAlarmNotice() {
         return true;
     }
     QTimer::singleShot(kAlarmWarningDelayMs, this, [this] {
-        notifier_.message(MessageKind::Warning, uaRu(language_, "Увага!!! Надійшло повідомлення про аварію коректора",
-                                                     "Внимание!!! Пришло сообщение о аварии корректора"));
+        notifier_.message(MessageKind::Warning,
+                          uaRu(language_, "Увага!!! Надійшло повідомлення про аварію коректора",
+                               "Внимание!!! Пришло сообщение о аварии корректора"));
     });
     // The notice stops the reply timer. A request still out waits afresh for its own reply, which may
     // follow the notice; without a timer it would wait for ever.

@@ -16,8 +16,8 @@ class ExchangeEngine;
 struct Request {
     quint8 op = 0;
     quint8 address = 0;
-    quint8 count = 0;       // bytes wanted by a read; 0 means 256
-    QByteArray writeData;   // the data of a write; the same data go to every block
+    quint8 count = 0;     // bytes wanted by a read; 0 means 256
+    QByteArray writeData; // the data of a write; the same data go to every block
     bool isWrite = false;
     quint16 blocksLeft = 0; // further blocks after this one
     int retries = 0;        // sends allowed, the first included; 0: the engine's retry count

@@ -4,8 +4,6 @@
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,12 +28,7 @@ Result cli(const QStringList& args) {
     env.remove(QStringLiteral("TARN_HOME"));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
-    QElapsedTimer t;
-    t.start();
-    while (p.state() != QProcess::NotRunning && t.elapsed() < 20000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        p.waitForFinished(10);
-    }
+    test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
     return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
 }
 } // namespace

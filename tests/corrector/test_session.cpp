@@ -7,8 +7,6 @@
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
@@ -62,15 +60,10 @@ struct Rig {
         session->setUi(ui);
         QObject::connect(session.get(), &CorrectorSession::readRunClosed, [this](bool) { closed = true; });
     }
-    template <class P> bool until(P pred, int limitMs = 5000) {
-        QElapsedTimer t;
-        t.start();
-        while (!pred() && t.elapsed() < limitMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return pred();
-    }
-    void settle(int ms) {
-        until([] { return false; }, ms);
+    // What is already queued runs; then nothing may be left on the wire (no request out, no resend due).
+    void settle() {
+        test::runPending();
+        EXPECT_FALSE(engine.busy());
     }
     CorrectorWindowModel& model() { return session->model(); }
     int count(const char* frame) const { return static_cast<int>(port.writes.count(hex(frame))); }
@@ -81,7 +74,7 @@ struct Rig {
 TEST(CorrectorSession, ReadAllFillsTheWindowFromTheCorrector) {
     Rig r;
     r.session->startOperation(corrector::operation::ReadAll);
-    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
     EXPECT_EQ(r.model().text(Field::HeaderSerial), QStringLiteral("01234"));
     EXPECT_EQ(r.model().text(Field::Density), QStringLiteral("0.6865"));
     // Identification twice, pages 0 and 64 twice, 128 once, then the ticked kinds.
@@ -98,13 +91,13 @@ TEST(CorrectorSession, ReadAllFillsTheWindowFromTheCorrector) {
 TEST(CorrectorSession, PasswordThenDensityWriteAndReadBack) {
     Rig r;
     r.session->startOperation(corrector::operation::Parameters);
-    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
     ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("1234")));
-    ASSERT_TRUE(r.until([&] { return r.model().state().accessLevel == 1; }));
+    ASSERT_TRUE(test::waitUntil([&] { return r.model().state().accessLevel == 1; }));
     EXPECT_EQ(r.port.writes.last(), hex("82 B0 06 D2 04 D2 04 00 00 1B"));
     ASSERT_TRUE(r.model().WriteItem(1, QStringLiteral("0.68"), QStringLiteral("Плотность газа"), false));
-    ASSERT_TRUE(r.until([&] { return r.count("02 82 06 75") == 1 && !r.engine.busy(); }));
-    r.settle(20);
+    ASSERT_TRUE(test::waitUntil([&] { return r.count("02 82 06 75") == 1 && !r.engine.busy(); }));
+    r.settle();
     EXPECT_EQ(r.count("82 82 06 D2 04 7B 14 2E 3F 23"), 1);
     EXPECT_EQ(r.model().text(Field::Density), QStringLiteral("0.68"));
     EXPECT_TRUE(r.notifier.messages.isEmpty());
@@ -113,10 +106,10 @@ TEST(CorrectorSession, PasswordThenDensityWriteAndReadBack) {
 TEST(CorrectorSession, AWrongPasswordLeavesLevelNone) {
     Rig r;
     r.session->startOperation(corrector::operation::Parameters);
-    ASSERT_TRUE(r.until([&] { return r.closed; }));
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
     ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("9999")));
-    ASSERT_TRUE(r.until([&] { return !r.notifier.messages.isEmpty(); }));
-    r.settle(20);
+    ASSERT_TRUE(test::waitUntil([&] { return !r.notifier.messages.isEmpty(); }));
+    r.settle();
     EXPECT_EQ(r.notifier.messages.last().second, QStringLiteral("Ошибочное значение пароля!!!"));
     EXPECT_EQ(r.model().state().accessLevel, 0);
     // No resend of a refused password.
@@ -126,7 +119,7 @@ TEST(CorrectorSession, AWrongPasswordLeavesLevelNone) {
 TEST(CorrectorSession, ASilentCorrectorShowsTheNoLinkText) {
     Rig r(R"({"role": "corrector", "address": 2})");
     r.session->startOperation(corrector::operation::Parameters);
-    ASSERT_TRUE(r.until([&] { return r.session->link().noLinkShown(); }));
+    ASSERT_TRUE(test::waitUntil([&] { return r.session->link().noLinkShown(); }));
     EXPECT_EQ(r.session->link().noLinkText(), QStringLiteral("НЕТ СВЯЗИ RS-232 "));
     EXPECT_EQ(r.count("02 00 20 DD"), 2);
 }
@@ -140,14 +133,14 @@ TEST(CorrectorSession, RefusedWritesShowTheCorrectorsAnswer) {
          {Case{0x40, "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"}, Case{0x28, "Номер корректора не совпал!!!"}}) {
         Rig r;
         r.session->startOperation(corrector::operation::Parameters);
-        ASSERT_TRUE(r.until([&] { return r.closed; }));
+        ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
         ASSERT_TRUE(r.model().EnterPassword(0, QStringLiteral("1234")));
-        ASSERT_TRUE(r.until([&] { return r.model().state().accessLevel == 1 && !r.engine.busy(); }));
+        ASSERT_TRUE(test::waitUntil([&] { return r.model().state().accessLevel == 1 && !r.engine.busy(); }));
         r.corrector->faults().status = c.status;
         r.corrector->faults().statusCount = 1;
         ASSERT_TRUE(r.model().WriteItem(1, QStringLiteral("0.68"), QStringLiteral("Плотность газа"), false));
-        ASSERT_TRUE(r.until([&] { return !r.notifier.messages.isEmpty(); }));
-        r.settle(20);
+        ASSERT_TRUE(test::waitUntil([&] { return !r.notifier.messages.isEmpty(); }));
+        r.settle();
         EXPECT_EQ(r.notifier.messages.last().second, QString::fromUtf8(c.message));
         EXPECT_EQ(r.model().state().accessLevel, 0) << int(c.status);
         EXPECT_EQ(r.count("82 82 06 D2 04 7B 14 2E 3F 23"), 1); // refused once, not resent

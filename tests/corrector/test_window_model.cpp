@@ -4,6 +4,7 @@
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
+#include "corrector/ReadChoice.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>

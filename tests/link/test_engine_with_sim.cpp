@@ -2,9 +2,9 @@
 // simulator's own memory, through the event loop, with the simulator's faults.
 #include "CorrectorRole.h"
 #include "EngineRig.h"
+#include "SimLine.h"
 #include "corrector/ItemTransfer.h"
 #include "corrector/PageRead.h"
-#include "SimLine.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
@@ -248,7 +248,8 @@ TEST(EngineWithSim, AlarmNoticesAreRecognised) {
     int heard = 0;
     QObject::connect(&split.engine, &ExchangeEngine::alarmNotice, [&] { ++heard; });
     EXPECT_TRUE(test::waitUntil([&] { return heard == 1 && split.notifier.messages.size() == 1; }));
-    EXPECT_EQ(split.notifier.texts().value(0), QStringLiteral("Внимание!!! Пришло сообщение о аварии корректора"));
+    EXPECT_EQ(split.notifier.texts().value(0),
+              QStringLiteral("Внимание!!! Пришло сообщение о аварии корректора"));
 }
 
 TEST(EngineWithSim, AnIdentificationThatChangesDiffersBetweenReads) {

@@ -372,7 +372,7 @@ TEST(ExchangeAlarm, TheNoticeIsRecognisedEvenWhenSplit) {
     r.answer(hex("31 0F 89"));
     EXPECT_EQ(notices, 1);
     EXPECT_TRUE(r.engine.receiveBuffer().isEmpty());
-    EXPECT_FALSE(r.engine.replyTimerActive()); // nothing was out: no timer runs
+    EXPECT_FALSE(r.engine.replyTimerActive());  // nothing was out: no timer runs
     EXPECT_TRUE(r.notifier.messages.isEmpty()); // the warning follows 50 ms later
     ASSERT_TRUE(test::waitUntil([&] { return !r.notifier.messages.isEmpty(); }));
     EXPECT_EQ(r.notifier.messages[0].first, MessageKind::Warning);

@@ -2,10 +2,7 @@
 // Helpers of the port scanner's tests: short intervals, waiting on the event loop, corrector replies.
 #include "link/FrameChecksum.h"
 #include "portscan/PortScanner.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
+#include "support/TestSupport.h"
 
 namespace tarn::portscan::test {
 
@@ -24,21 +21,14 @@ inline ScanTimings fastTimings(int stepMs = 5) {
     return t;
 }
 
-// Runs the event loop until pred holds or limitMs passes.
+// Runs the event loop until pred holds or limitMs passes (the shared helper under the scanner tests' name).
 template <class Pred> bool waitFor(Pred pred, int limitMs = 5000) {
-    QElapsedTimer t;
-    t.start();
-    while (!pred() && t.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return pred();
+    return ::tarn::test::waitUntil(pred, limitMs);
 }
 
-// Runs the event loop for ms milliseconds.
+// Runs the event loop for ms milliseconds: for a scanner timer that has to run out before the check.
 inline void spin(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ::tarn::test::waitUntil([] { return false; }, ms);
 }
 
 // A corrector's identification reply: status, the 32-byte payload (text padded with blanks), check byte.

@@ -1,6 +1,6 @@
 #include "corrector/windows/TInReadCor.h"
 
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/ReadChoice.h"
 
 #include <QCheckBox>
 #include <QPushButton>

@@ -24,7 +24,7 @@ public:
     explicit TMenuCorr(AppContext& ctx, QWidget* parent = nullptr);
     ~TMenuCorr() override;
 
-    // Process start, step 7: language, captions, window placement, the initialisation sequence.
+    // 50 ms after start: language, captions, window placement, the initialisation sequence.
     // Called by the start timer 50 ms after the loop starts.
     void Timer_InitProgTimer();
     // RunInitialisation under the wait window; false when the program is to end (outdated settings).
