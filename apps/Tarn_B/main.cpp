@@ -7,8 +7,8 @@
 #include "shell/SingleInstance.h"
 #include "shell/windows/MessageBoxNotifier.h"
 #include "shell/windows/TMenuCorr.h"
+#include "shell/windows/TarnApplication.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         std::signal(SIGTERM, onSignal);
         std::signal(SIGINT, onSignal);
     }
-    QApplication app(argc, argv);
+    tarn::shell::TarnApplication app(argc, argv);
     const tarn::shell::CommandLine commandLine = tarn::shell::parseCommandLine(app.arguments());
 
     // A second instance ends at once, silently, before any window.
@@ -76,6 +76,10 @@ int main(int argc, char** argv) {
     tarn::shell::TMenuCorr menu(ctx);
     boxes.setParent(&menu);
     QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &app, [] { QCoreApplication::quit(); });
+    // Errors that reach the event loop are shown through the program's notifier; a damaged database
+    // ends the program the orderly way.
+    app.setNotifier(&ctx.notifier());
+    QObject::connect(&app, &tarn::shell::TarnApplication::endRequested, &menu, &QWidget::close);
 
     if (signalsTaken) {
         auto* sn = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, &app);
@@ -90,5 +94,7 @@ int main(int argc, char** argv) {
     delete splash;
     menu.show();
     QTimer::singleShot(50, &menu, &tarn::shell::TMenuCorr::Timer_InitProgTimer);
-    return app.exec();
+    const int code = app.exec();
+    app.setNotifier(nullptr); // the context goes first
+    return code;
 }

@@ -500,6 +500,12 @@ std::pair<QString, QString> CorrectorWindowModel::onDateTimeKeyRelease(const QSt
     return {d, t};
 }
 
+CheckResult CorrectorWindowModel::fieldCheck(Field field, const QString& text) const {
+    const FieldSpec& f = fieldSpec(field);
+    if (f.item == 0 || !view(field).editable) return CheckResult::valueOk;
+    return CheckItemValue(f.item, text, state_.image, context()).result;
+}
+
 QString CorrectorWindowModel::onContractHourKeyRelease(const QString& text) const {
     if (blankOrSeparators(text, QLatin1Char(':'))) return QStringLiteral("09:00");
     return text;

@@ -260,6 +260,8 @@ public:
     // Unit buttons of the gauge and barometric pressure panels.
     void setGaugeUnit(GaugeUnit unit);
     void setBaroUnit(BaroUnit unit);
+    GaugeUnit gaugeUnit() const { return gaugeUnit_; }
+    BaroUnit baroUnit() const { return baroUnit_; }
     void setPollingRun(bool on) { pollingRun_ = on; }
     void setModemConnected(bool on) { modemConnected_ = on; }
 
@@ -280,6 +282,9 @@ public:
     // date or time. Returns the two texts to show.
     std::pair<QString, QString> onDateTimeKeyRelease(const QString& dateText, const QString& timeText,
                                                      const QDateTime& now);
+    // Key release in an item field: how the typed text checks (the window colours the field's font with
+    // it). Fields that are not editable, and items that are not numbers, always check valueOk.
+    CheckResult fieldCheck(Field field, const QString& text) const;
     // Key release in the contract-hour field: a blank field becomes "09:00".
     QString onContractHourKeyRelease(const QString& text) const;
 

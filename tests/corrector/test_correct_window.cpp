@@ -227,3 +227,52 @@ TEST(CorrectorWindow, ReadSelectionStoresLineEight) {
     ASSERT_EQ(link::loadSettings(f.files, reread), link::LoadResult::Loaded);
     EXPECT_EQ(reread.readChoice, QStringLiteral("0000000010000"));
 }
+
+TEST(CorrectorWindow, KeyReleaseColoursTheFieldByItsCheck) {
+    Fixture f;
+    f.read(profileFor('V'));
+    f.model.SetAccessLevel(1);
+    QLineEdit* density = f.window->edit(Field::Density);
+    auto colourAfterTyping = [&](const char* text) {
+        density->setFocus();
+        density->setText(QString::fromLatin1(text));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_0, Qt::NoModifier);
+        QApplication::sendEvent(density, &release);
+        return density->palette().color(QPalette::Text);
+    };
+    EXPECT_EQ(colourAfterTyping("1.2"), QColor(0, 255, 0)); // above 1.051: lime
+    EXPECT_EQ(colourAfterTyping("0.5"), QColor(Qt::blue));
+    EXPECT_EQ(colourAfterTyping("x"), QColor(Qt::red));
+    EXPECT_EQ(colourAfterTyping("0.6"), QGuiApplication::palette().color(QPalette::WindowText));
+}
+
+TEST(CorrectorWindow, PressurePanelsShowTheChosenUnit) {
+    Fixture f;
+    f.model.setProfile(profileFor('T'));
+    QByteArray page(256, '\0');
+    page.replace((66 - 64) * 4, 4, floatBytes(0.0123f));
+    page.replace((67 - 64) * 4, 4, floatBytes(1.0332f));
+    page.replace((99 - 64) * 4, 4, i32Bytes(1234));
+    f.model.StartFullRead();
+    f.model.onPageAccepted(0, QByteArray(256, '\0'));
+    f.model.onPageAccepted(64, page);
+    f.model.onPageAccepted(128, QByteArray(256, '\0'));
+    f.model.onFullReadComplete();
+    QLineEdit* gauge = f.window->edit(Field::GaugePressure);
+    ASSERT_TRUE(f.window->gaugeUnitButton(GaugeUnit::CmWater)->isVisibleTo(f.window.get()));
+    EXPECT_TRUE(f.window->gaugeUnitButton(GaugeUnit::KgfCm2)->isChecked());
+    EXPECT_EQ(gauge->text(), QStringLiteral("0.0123"));
+    EXPECT_EQ(f.window->gaugeUnitButton(GaugeUnit::CmWater)->text(), QStringLiteral("см вод.ст."));
+    f.window->gaugeUnitButton(GaugeUnit::CmWater)->click();
+    EXPECT_EQ(gauge->text(), QStringLiteral("12.3"));
+    f.window->gaugeUnitButton(GaugeUnit::Mpa)->click();
+    EXPECT_EQ(gauge->text(), QStringLiteral("0.00121"));
+    f.window->baroUnitButton(BaroUnit::MmHg)->click();
+    EXPECT_EQ(f.window->edit(Field::BaroPressure)->text(), QStringLiteral("760"));
+    EXPECT_EQ(f.window->baroUnitButton(BaroUnit::MmHg)->text(), QStringLiteral("мм рт.ст."));
+
+    // A corrector without the panels has no unit buttons to show.
+    Fixture plain;
+    plain.read(profileFor('V'));
+    EXPECT_FALSE(plain.window->gaugeUnitButton(GaugeUnit::CmWater)->isVisibleTo(plain.window.get()));
+}

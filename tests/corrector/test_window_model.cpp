@@ -581,6 +581,49 @@ TEST(WindowModel, DateTimeAndContractHourEditing) {
     EXPECT_EQ(w.last().data, hex("D2 04 09 00 00 00"));
 }
 
+TEST(WindowModel, KeyReleaseChecksTheTypedValue) {
+    Window w;
+    w.fullRead(profileFor('V'));
+    w.model.SetAccessLevel(1);
+    EXPECT_EQ(w.model.fieldCheck(Field::Density, QStringLiteral("1.2")), CheckResult::valueAbove);
+    EXPECT_EQ(w.model.fieldCheck(Field::Density, QStringLiteral("0.5")), CheckResult::valueBelow);
+    EXPECT_EQ(w.model.fieldCheck(Field::Density, QStringLiteral("0.6")), CheckResult::valueOk);
+    EXPECT_EQ(w.model.fieldCheck(Field::Density, QStringLiteral("x")), CheckResult::valueSyntax);
+    EXPECT_EQ(w.model.fieldCheck(Field::Density, QStringLiteral(" ")), CheckResult::valueSyntax);
+    // Read-only fields and items that are not numbers are not judged.
+    EXPECT_EQ(w.model.fieldCheck(Field::Company, QStringLiteral("any text")), CheckResult::valueOk);
+    w.model.SetAccessLevel(0);
+    EXPECT_EQ(w.model.fieldCheck(Field::Density, QStringLiteral("x")), CheckResult::valueOk);
+}
+
+TEST(WindowModel, GaugeAndBarometricPressureInThePanelUnits) {
+    Window w;
+    Memory m = sampleMemory();
+    m.setFloat(66, 0.0123f);
+    m.setFloat(67, 1.0332f);
+    w.fullRead(profileFor('T'), m);
+    EXPECT_EQ(w.model.text(Field::GaugePressure), QStringLiteral("0.0123"));
+    w.model.setGaugeUnit(GaugeUnit::CmWater);
+    EXPECT_EQ(w.model.text(Field::GaugePressure), QStringLiteral("12.3"));
+    w.model.setBaroUnit(BaroUnit::MmHg);
+    EXPECT_EQ(w.model.text(Field::BaroPressure), QStringLiteral("760"));
+
+    // Typed in the panel's unit, checked and written in kgf/cm².
+    w.model.SetAccessLevel(2);
+    w.notifier.answer = true;
+    EXPECT_EQ(w.model.fieldCheck(Field::GaugePressure, QStringLiteral("20000")), CheckResult::valueAbove);
+    w.model.onEnter(Field::GaugePressure, QStringLiteral("20"));
+    ASSERT_EQ(w.link.requests.size(), 1);
+    EXPECT_EQ(w.last().code, 0x85);
+    EXPECT_EQ(w.last().data, hex("D2 04") + floatBytes(0.02f));
+    w.model.onEnter(Field::BaroPressure, QStringLiteral("750"));
+    ASSERT_EQ(w.link.requests.size(), 2);
+    EXPECT_EQ(w.last().data, hex("D2 04") + floatBytes(static_cast<float>(750 * 0.0013595)));
+    w.model.setGaugeUnit(GaugeUnit::Mpa);
+    w.model.onEnter(Field::GaugePressure, QStringLiteral("0.1"));
+    EXPECT_EQ(w.last().data, hex("D2 04") + floatBytes(static_cast<float>(0.1 * 10.19716)));
+}
+
 TEST(WindowModel, PagesCycleWithF5) {
     EXPECT_EQ(NextPage(0), 1);
     EXPECT_EQ(NextPage(8), 0);

@@ -1,6 +1,9 @@
 // Test programs run with an application object, so timers, signals and (offscreen) windows work.
 #include <QtGlobal>
-#if defined(TARN_TEST_WIDGETS)
+#if defined(TARN_TEST_TARN_APPLICATION)
+#include "shell/windows/TarnApplication.h"
+using TestApp = tarn::shell::TarnApplication;
+#elif defined(TARN_TEST_WIDGETS)
 #include <QApplication>
 using TestApp = QApplication;
 #else

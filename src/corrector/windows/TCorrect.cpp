@@ -5,6 +5,7 @@
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
 
+#include <QButtonGroup>
 #include <QDateTime>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -46,6 +47,26 @@ constexpr OperationItem kOperations[] = {
     {11, "Контроль сигналу зм. аварії", "Контроль сигнала изм. аварии"},
 };
 constexpr int kPollOperation = 12;
+
+// The unit buttons of the pressure panels, in the order of GaugeUnit and BaroUnit.
+constexpr const char* kGaugeUnitCaptions[] = {"кг./см.кв", "см вод.ст.", "МПа"};
+constexpr const char* kBaroUnitCaptions[] = {"кг./см.кв", "мм рт.ст.", "МПа"};
+
+// The font colour of a field after a key release: window text for a good value, red for a syntax
+// error, blue below the range, lime above it.
+QColor checkColour(CheckResult check) {
+    switch (check) {
+    case CheckResult::valueSyntax:
+        return QColor(Qt::red);
+    case CheckResult::valueBelow:
+        return QColor(Qt::blue);
+    case CheckResult::valueAbove:
+        return QColor(0, 255, 0);
+    case CheckResult::valueOk:
+        break;
+    }
+    return QGuiApplication::palette().color(QPalette::WindowText);
+}
 
 } // namespace
 
@@ -122,6 +143,10 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
             forms[spec.page]->addRow(labels_[i], box);
             continue;
         }
+        if (spec.field == Field::GaugePressure || spec.field == Field::BaroPressure) {
+            forms[spec.page]->addRow(labels_[i], addPressurePanel(page, spec.field));
+            continue;
+        }
         addField(page, spec.field);
         forms[spec.page]->addRow(labels_[i], edits_[i]);
     }
@@ -147,6 +172,32 @@ QLineEdit* TCorrect::addField(QWidget* page, Field field) {
     return edits_[i];
 }
 
+// The field with its three unit buttons; the model shows the value in the unit chosen and converts what
+// is typed back to kgf/cm².
+QWidget* TCorrect::addPressurePanel(QWidget* page, Field field) {
+    const bool gauge = field == Field::GaugePressure;
+    auto* panel = new QWidget(page);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(addField(panel, field));
+    auto* group = new QButtonGroup(panel);
+    auto& buttons = gauge ? gaugeUnits_ : baroUnits_;
+    for (int unit = 0; unit < 3; ++unit) {
+        buttons[unit] = new QRadioButton(
+            QString::fromUtf8(gauge ? kGaugeUnitCaptions[unit] : kBaroUnitCaptions[unit]), panel);
+        group->addButton(buttons[unit], unit);
+        row->addWidget(buttons[unit]);
+    }
+    connect(group, &QButtonGroup::idClicked, this, [this, gauge](int unit) {
+        if (gauge)
+            model_.setGaugeUnit(static_cast<GaugeUnit>(unit));
+        else
+            model_.setBaroUnit(static_cast<BaroUnit>(unit));
+    });
+    (gauge ? gaugePanel_ : baroPanel_) = panel;
+    return panel;
+}
+
 void TCorrect::applyChannelSettings(const link::LinkSettings& settings) {
     rsMenu_->menuAction()->setVisible(!settings.rsOff);
     modemMenu_->menuAction()->setVisible(!settings.rsOff && settings.modemUsed);
@@ -163,10 +214,14 @@ void TCorrect::refresh() {
         }
         QLineEdit* e = edits_[i];
         if (!e) continue;
-        if (!e->hasFocus() || e->text() != v.text) e->setText(v.text);
+        QPalette palette = e->palette();
+        if (!e->hasFocus() || e->text() != v.text) {
+            e->setText(v.text);
+            // A value from the corrector is shown in the window-text colour again.
+            palette.setColor(QPalette::Text, checkColour(CheckResult::valueOk));
+        }
         e->setVisible(v.visible);
         e->setReadOnly(!v.editable);
-        QPalette palette = e->palette();
         palette.setColor(QPalette::Base, v.editable ? QGuiApplication::palette().color(QPalette::Base)
                                                     : QGuiApplication::palette().color(QPalette::Button));
         e->setPalette(palette);
@@ -175,6 +230,16 @@ void TCorrect::refresh() {
         thermo1385_->setChecked(model_.thermometerW1385());
         thermo1391_->setChecked(!model_.thermometerW1385());
     }
+    gaugePanel_->setVisible(model_.view(Field::GaugePressure).visible);
+    baroPanel_->setVisible(model_.view(Field::BaroPressure).visible);
+    gaugeUnits_[static_cast<int>(model_.gaugeUnit())]->setChecked(true);
+    baroUnits_[static_cast<int>(model_.baroUnit())]->setChecked(true);
+}
+
+void TCorrect::showCheck(QLineEdit* edit, CheckResult check) {
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Text, checkColour(check));
+    edit->setPalette(palette);
 }
 
 bool TCorrect::eventFilter(QObject* watched, QEvent* event) {
@@ -207,6 +272,7 @@ bool TCorrect::eventFilter(QObject* watched, QEvent* event) {
         const QString t = model_.onContractHourKeyRelease(e->text());
         if (t != e->text()) e->setText(t);
     }
+    showCheck(e, model_.fieldCheck(field, e->text()));
     return QDialog::eventFilter(watched, event);
 }
 

@@ -41,6 +41,9 @@ public:
     QLineEdit* edit(Field field) const { return edits_[static_cast<int>(field)]; }
     QLabel* label(Field field) const { return labels_[static_cast<int>(field)]; }
     QRadioButton* thermometer1385() const { return thermo1385_; }
+    // The unit buttons of the gauge-pressure and barometric-pressure panels.
+    QRadioButton* gaugeUnitButton(GaugeUnit unit) const { return gaugeUnits_[static_cast<int>(unit)]; }
+    QRadioButton* baroUnitButton(BaroUnit unit) const { return baroUnits_[static_cast<int>(unit)]; }
     QMenu* rsMenu() const { return rsMenu_; }
     QMenu* modemMenu() const { return modemMenu_; }
     QAction* lptAction() const { return lpt_; }
@@ -62,6 +65,8 @@ protected:
 
 private:
     QLineEdit* addField(QWidget* page, Field field);
+    QWidget* addPressurePanel(QWidget* page, Field field);
+    void showCheck(QLineEdit* edit, CheckResult check);
     void startOperation(int code);
 
     CorrectorWindowModel& model_;
@@ -75,6 +80,10 @@ private:
     QTabWidget* tabs_;
     QRadioButton* thermo1391_ = nullptr;
     QRadioButton* thermo1385_ = nullptr;
+    std::array<QRadioButton*, 3> gaugeUnits_{};
+    std::array<QRadioButton*, 3> baroUnits_{};
+    QWidget* gaugePanel_ = nullptr;
+    QWidget* baroPanel_ = nullptr;
     QMenu* rsMenu_;
     QMenu* modemMenu_;
     QAction* lpt_;

@@ -1,0 +1,30 @@
+#include "shell/windows/TarnApplication.h"
+
+#include <QTimer>
+#include <cstdio>
+
+namespace tarn::shell {
+
+TarnApplication::TarnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TarnApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        report(describeError(error));
+    } catch (...) {
+        report(describeUnknownError());
+    }
+    return false;
+}
+
+void TarnApplication::report(const ErrorReport& report) {
+    // The message box runs its own loop; the handler that threw is already unwound.
+    if (notifier_)
+        notifier_->message(MessageKind::Error, report.text);
+    else
+        std::fprintf(stderr, "%s\n", report.text.toUtf8().constData());
+    if (report.endsProgram) QTimer::singleShot(0, this, &TarnApplication::endRequested);
+}
+
+} // namespace tarn::shell
