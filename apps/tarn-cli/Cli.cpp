@@ -2,8 +2,10 @@
 
 #include "common/LanguageFile.h"
 #include "link/QtSerialPort.h"
+#include "shell/ErrorReport.h"
 #include "shell/Initialisation.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -14,24 +16,64 @@ namespace tarn::cli {
 
 namespace {
 
-const CommandEntry kCommands[] = {
-    {"init", "init                      lay out a new installation under the data root", cmdInit},
-    {"settings", "settings [show|defaults|set NAME=VALUE…|ports|language [UA|RU]|service-level CODE]",
-     cmdSettings},
-    {"port", "port open                 open the configured port as the port window does", cmdPort},
+const std::vector<CommandEntry> kCommands = {
+    {"init", "init                      lay out a new installation under the data root", cmdInit, {}},
+    {"settings",
+     "settings [show|defaults|set NAME=VALUE…|ports|language [UA|RU]|service-level CODE]",
+     cmdSettings,
+     {}},
+    {"port", "port open                 open the configured port as the port window does", cmdPort, {}},
     {"exchange",
      "exchange --op read|archive-low|archive-high|page|write --at N [--count N] [--data HEX] [--blocks N]\n"
      "                            one request through the exchange engine; payloads in hexadecimal",
-     cmdExchange},
-    {"identify", "identify [--json]         identify the corrector as every operation does", cmdIdentify},
-    {"params", "params [--json]           identification and the full parameter read", cmdParams},
-    {"item", "item get|set --item N [--value TEXT] [--password LEVEL:DIGITS]   one programmable item",
-     cmdItem},
-    {"clock", "clock get|set|correct [--value TEXT] [--password LEVEL:DIGITS]   the corrector's clock",
-     cmdClock},
+     cmdExchange,
+     {{"--op", "OP", "read, archive-low, archive-high, page or write"},
+      {"--at", "N", "the address byte, 0..255 (0x.. for hexadecimal)"},
+      {"--count", "N", "bytes to read, 1..256 (0 or 256: 256)"},
+      {"--data", "HEX", "the data of a write, 1..256 bytes in hexadecimal"},
+      {"--blocks", "N", "blocks of a multi-block transfer, 1..65536"}}},
+    {"identify", "identify [--json]         identify the corrector as every operation does", cmdIdentify, {}},
+    {"params", "params [--json]           identification and the full parameter read", cmdParams, {}},
+    {"item",
+     "item get|set --item N [--value TEXT] [--unit UNIT] [--password FIELD:DIGITS]   one programmable item",
+     cmdItem,
+     {{"--item", "N", "the item, 1..70"},
+      {"--value", "TEXT", "the value to write, as typed in the corrector window"},
+      {"--unit", "UNIT",
+       "items 6 and 43: the panel's unit, kgf (kgf/cm²), cmH2O (item 6), mmHg (item 43) or MPa"},
+      {"--password", "FIELD:DIGITS",
+       "a password first; FIELD is the password window's field: 1..3 operator A, B, C, 4..5 master E, F, "
+       "6 configurator, 7 verifier"}}},
+    {"clock",
+     "clock get|set|correct [--value TEXT] [--password FIELD:DIGITS]   the corrector's clock",
+     cmdClock,
+     {{"--value", "TEXT", "set: \"dd.MM.yyyy HH:mm\" (now when left out); correct: minutes"},
+      {"--password", "FIELD:DIGITS", "a password first; FIELD 1..7 as for item"}}},
     {"scan",
-     "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en]   find the port a device answers on",
-     cmdScan},
+     "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en] [--speed TEXT]   find the port a device "
+     "answers on",
+     cmdScan,
+     {{"--mode", "MODE", "modem, corrector, adapter or dtu2mb"},
+      {"--lang", "LANG", "the log's language: ua, ru or en"},
+      {"--speed", "TEXT", "the corrector speed to try"}}},
+};
+
+// An error that reaches the event loop is said on stderr like every other message; the command's own
+// time-outs still end the run. A damaged database ends it at once.
+class CliApplication final : public QCoreApplication {
+public:
+    CliApplication(int& argc, char** argv) : QCoreApplication(argc, argv) {}
+    Notifier* notifier = nullptr;
+    bool notify(QObject* receiver, QEvent* event) override {
+        return shell::deliverGuarded([&] { return QCoreApplication::notify(receiver, event); },
+                                     [this](const shell::ErrorReport& r) {
+                                         if (notifier)
+                                             notifier->message(MessageKind::Error, r.text);
+                                         else
+                                             std::fprintf(stderr, "%s\n", r.text.toUtf8().constData());
+                                         if (r.endsProgram) QCoreApplication::exit(kExitNoLink);
+                                     });
+    }
 };
 
 void printUsage(QTextStream& err) {
@@ -41,6 +83,42 @@ void printUsage(QTextStream& err) {
     for (const auto& c : kCommands)
         err << "  " << c.usage << "\n";
     err.flush();
+}
+
+void printCommandHelp(QTextStream& out, const CommandEntry& c) {
+    out << "usage: tarn-cli [global options] " << c.usage << "\n";
+    if (!c.options.empty()) out << "options:\n";
+    for (const OptionSpec& o : c.options)
+        out << "  " << QString::fromLatin1(o.name) << " " << QString::fromLatin1(o.valueName) << "\n      "
+            << QString::fromUtf8(o.help) << "\n";
+    out << "  --json\n      the answer as JSON\n";
+    out.flush();
+}
+
+// The command's own arguments against its table: an unknown option, or one without its value, is a
+// usage error, never silently ignored. Returns false (and says why) when they do not fit.
+bool parseCommandOptions(const CommandEntry& c, const QStringList& rest, CliRun& run, bool& helpAsked,
+                         QTextStream& err) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionSpec& o : c.options)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(o.name).mid(2), QString::fromUtf8(o.help),
+                                            QString::fromLatin1(o.valueName)));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOption(help);
+    if (!parser.parse(QStringList{QStringLiteral("tarn-cli")} + rest)) {
+        err << "tarn-cli " << c.name << ": " << parser.errorText() << "\n";
+        err << "usage: tarn-cli [global options] " << c.usage << "\n";
+        err.flush();
+        return false;
+    }
+    helpAsked = parser.isSet(help);
+    run.args = parser.positionalArguments();
+    for (const OptionSpec& o : c.options) {
+        const QString name = QString::fromLatin1(o.name);
+        if (parser.isSet(name.mid(2))) run.optionValues.insert(name, parser.value(name.mid(2)));
+    }
+    return true;
 }
 
 std::optional<int> toInt(const QString& s) {
@@ -65,9 +143,9 @@ bool ConsoleNotifier::confirm(const QString& text) {
 }
 
 std::optional<QString> CliRun::value(const QString& flag) const {
-    const qsizetype i = args.indexOf(flag);
-    if (i < 0 || i + 1 >= args.size()) return std::nullopt;
-    return args.at(i + 1);
+    const auto it = optionValues.constFind(flag);
+    if (it == optionValues.constEnd()) return std::nullopt;
+    return *it;
 }
 
 void CliRun::printJson(const QJsonObject& object) const {
@@ -76,7 +154,7 @@ void CliRun::printJson(const QJsonObject& object) const {
 }
 
 int runCli(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    CliApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList all = app.arguments();
@@ -173,8 +251,16 @@ int runCli(int argc, char** argv) {
         err << "tarn-cli: --lang en is for scan only\n";
         return kExitUsage;
     }
+    CliRun run;
+    bool helpAsked = false;
+    if (!parseCommandOptions(*entry, rest, run, helpAsked, err)) return kExitUsage;
+    if (helpAsked) {
+        printCommandHelp(out, *entry);
+        return kExitOk;
+    }
 
     ConsoleNotifier notifier;
+    app.notifier = &notifier;
     const DataRoot root = DataRoot::resolve(opt.home, QCoreApplication::applicationDirPath());
     shell::AppContext context(root, notifier, std::make_unique<link::QtSerialPort>());
     shell::applyProgramFormats();
@@ -190,13 +276,13 @@ int runCli(int argc, char** argv) {
     context.configuredAddress = opt.address.value_or(1);
     context.applyLinkSettings();
 
-    CliRun run;
     run.options = opt;
-    run.args = rest;
     run.notifier = &notifier;
     run.context = &context;
     run.out = &out;
-    return entry->run(run);
+    const int code = entry->run(run);
+    app.notifier = nullptr; // the notifier goes first
+    return code;
 }
 
 } // namespace tarn::cli

@@ -5,11 +5,13 @@
 #include "shell/AppContext.h"
 
 #include <QJsonObject>
+#include <QMap>
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tarn::cli {
 
@@ -37,23 +39,32 @@ struct GlobalOptions {
 // and language loaded from the data root, then overridden by the options).
 struct CliRun {
     GlobalOptions options;
-    QStringList args; // the command's own arguments, after the command word
+    QStringList args; // the command's own words after the command word, its options taken out
+    QMap<QString, QString> optionValues; // the command's options by name ("--item"), as given
     ConsoleNotifier* notifier = nullptr;
     shell::AppContext* context = nullptr;
     QTextStream* out = nullptr;
 
-    // Option helpers for the command's own arguments.
-    bool has(const QString& flag) const { return args.contains(flag); }
+    // The command's own options (each checked against its table before the command runs).
+    bool has(const QString& flag) const { return optionValues.contains(flag); }
     std::optional<QString> value(const QString& flag) const;
     void printJson(const QJsonObject& object) const;
 };
 
 using Command = std::function<int(CliRun&)>;
 
+// An option of one command: "--item" with its value's name ("N"); every option takes a value.
+struct OptionSpec {
+    const char* name;
+    const char* valueName;
+    const char* help;
+};
+
 struct CommandEntry {
     const char* name;
     const char* usage;
     Command run;
+    std::vector<OptionSpec> options;
 };
 
 // Exit codes shared by every command.

@@ -152,8 +152,8 @@ std::optional<int> itemArg(CliRun& run) {
     return n;
 }
 
-// "--password LEVEL:DIGITS": LEVEL is the password field 1..7 (operator A, B, C, master E, F,
-// configurator, verifier).
+// "--password FIELD:DIGITS": FIELD is the password window's field 1..7 (operator A, B, C, master E, F,
+// configurator, verifier), not an access level.
 int enterPassword(Session& s) {
     const auto p = s.run.value(QStringLiteral("--password"));
     if (!p) return kExitOk;
@@ -161,10 +161,43 @@ int enterPassword(Session& s) {
     bool ok = false;
     const int slot = p->left(colon).toInt(&ok) - 1;
     if (colon < 0 || !ok || slot < 0 || slot > 6) {
-        s.run.notifier->message(MessageKind::Error, QStringLiteral("--password LEVEL:DIGITS, LEVEL 1..7"));
+        s.run.notifier->message(MessageKind::Error,
+                                QStringLiteral("--password FIELD:DIGITS, FIELD 1..7: 1..3 operator A, B, C; "
+                                               "4, 5 master E, F; 6 configurator; 7 verifier"));
         return kExitUsage;
     }
     return s.transfer([&] { return s.session.model().EnterPassword(slot, p->mid(colon + 1)); });
+}
+
+struct PanelUnits {
+    corrector::GaugeUnit gauge = corrector::GaugeUnit::KgfCm2;
+    corrector::BaroUnit baro = corrector::BaroUnit::KgfCm2;
+};
+
+// "--unit": the unit button of the gauge-pressure (item 6) or barometric-pressure (item 43) panel.
+std::optional<PanelUnits> unitArg(CliRun& run, int item) {
+    PanelUnits units;
+    const auto text = run.value(QStringLiteral("--unit"));
+    if (!text) return units;
+    const QString u = text->toLower();
+    const bool mpa = u == QLatin1String("mpa");
+    const bool kgf = u == QLatin1String("kgf");
+    if (item == 6 && (mpa || kgf || u == QLatin1String("cmh2o"))) {
+        units.gauge = mpa   ? corrector::GaugeUnit::Mpa
+                      : kgf ? corrector::GaugeUnit::KgfCm2
+                            : corrector::GaugeUnit::CmWater;
+        return units;
+    }
+    if (item == 43 && (mpa || kgf || u == QLatin1String("mmhg"))) {
+        units.baro = mpa   ? corrector::BaroUnit::Mpa
+                     : kgf ? corrector::BaroUnit::KgfCm2
+                           : corrector::BaroUnit::MmHg;
+        return units;
+    }
+    run.notifier->message(
+        MessageKind::Error,
+        QStringLiteral("--unit: kgf, cmH2O or MPa for item 6; kgf, mmHg or MPa for item 43"));
+    return std::nullopt;
 }
 
 } // namespace
@@ -181,7 +214,7 @@ int cmdParams(CliRun& run) {
     return kExitOk;
 }
 
-// item get --item N | item set --item N --value TEXT [--password LEVEL:DIGITS]
+// item get --item N [--unit UNIT] | item set --item N --value TEXT [--unit UNIT] [--password FIELD:DIGITS]
 int cmdItem(CliRun& run) {
     const QString what = run.args.value(0);
     const auto item = itemArg(run);
@@ -190,13 +223,15 @@ int cmdItem(CliRun& run) {
             run.notifier->message(MessageKind::Error, QStringLiteral("item get|set --item N [--value TEXT]"));
         return kExitUsage;
     }
+    const auto units = unitArg(run, *item);
+    if (!units) return kExitUsage;
     const QString value = run.value(QStringLiteral("--value")).value_or(QString());
     const int lang = run.context->languageIndex();
     if (what == QLatin1String("set")) {
-        // The value is checked before anything is sent.
+        // The value is checked before anything is sent, in the unit it is given in.
         corrector::ParameterImage empty;
         const corrector::ModelProfile profile;
-        const corrector::ItemContext context{profile, lang};
+        const corrector::ItemContext context{profile, lang, units->gauge, units->baro};
         const auto check = corrector::CheckItemValue(*item, value, empty, context);
         if (check.result != corrector::CheckResult::valueOk) {
             run.notifier->message(MessageKind::Error, check.message);
@@ -204,9 +239,11 @@ int cmdItem(CliRun& run) {
         }
     }
     Session s(run);
+    auto& model = s.session.model();
+    model.setGaugeUnit(units->gauge);
+    model.setBaroUnit(units->baro);
     int code = s.runOperation(corrector::operation::Parameters);
     if (code != kExitOk) return code;
-    auto& model = s.session.model();
     const QString caption = corrector::ItemCaption(*item, model.state().profile, lang);
     if (what == QLatin1String("set")) {
         if ((code = enterPassword(s)) != kExitOk) return code;

@@ -67,4 +67,16 @@ ErrorReport describeUnknownError() {
     return {QStringLiteral("Ошибка!: ") + QStringLiteral("неизвестная ошибка")};
 }
 
+bool deliverGuarded(const std::function<bool()>& deliver,
+                    const std::function<void(const ErrorReport&)>& report) {
+    try {
+        return deliver();
+    } catch (const std::exception& error) {
+        report(describeError(error));
+    } catch (...) {
+        report(describeUnknownError());
+    }
+    return false;
+}
+
 } // namespace tarn::shell

@@ -3,6 +3,7 @@
 // database error by its kind, anything else as "Ошибка!: " and its message. These texts are Russian in
 // both languages. Only a database that is not one (or is damaged) ends the program, after its message.
 #include <QString>
+#include <functional>
 #include <stdexcept>
 
 namespace tarn::shell {
@@ -40,5 +41,10 @@ ErrorReport describeError(const DatabaseError& error);
 ErrorReport describeError(const std::exception& error);
 // Something thrown that is not an exception at all.
 ErrorReport describeUnknownError();
+
+// Delivers an event (the application object's notify) and turns whatever is thrown out of it into a
+// report instead of letting it end the program; false when it threw.
+bool deliverGuarded(const std::function<bool()>& deliver,
+                    const std::function<void(const ErrorReport&)>& report);
 
 } // namespace tarn::shell

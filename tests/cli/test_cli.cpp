@@ -4,6 +4,7 @@
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -92,6 +93,39 @@ TEST(Cli, UnknownCommandsAndBadOptionsAreUsageErrors) {
     EXPECT_EQ(cli({QStringLiteral("frobnicate")}).code, 2);
     EXPECT_EQ(cli({QStringLiteral("--address"), QStringLiteral("15"), QStringLiteral("settings")}).code, 2);
     EXPECT_EQ(cli({QStringLiteral("--lang"), QStringLiteral("de"), QStringLiteral("settings")}).code, 2);
+
+    // Every command checks its own options: a typo never runs silently without what it meant.
+    QTemporaryDir dir;
+    Result r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("settings"), QStringLiteral("show"),
+                    QStringLiteral("--frobnicate")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("frobnicate")) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains("usage: tarn-cli [global options] settings"));
+    r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("item"), QStringLiteral("set"),
+             QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"), QStringLiteral("0.7"),
+             QStringLiteral("--pasword"), QStringLiteral("1:1234")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("pasword"));
+    // A missing value.
+    r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("item"), QStringLiteral("get"),
+             QStringLiteral("--item")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("usage: tarn-cli [global options] item"));
+    // A unit that does not fit the item, before anything is sent.
+    r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("item"), QStringLiteral("get"),
+             QStringLiteral("--item"), QStringLiteral("6"), QStringLiteral("--unit"),
+             QStringLiteral("mmHg")});
+    EXPECT_EQ(r.code, 2);
+
+    // COMMAND --help: that command's options.
+    r = cli({QStringLiteral("item"), QStringLiteral("--help")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains("--password FIELD:DIGITS")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("7 verifier"));
+    EXPECT_TRUE(r.out.contains("--unit UNIT"));
+    r = cli({QStringLiteral("exchange"), QStringLiteral("--help")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains("--blocks N"));
 }
 
 namespace {
@@ -193,13 +227,16 @@ TEST(Cli, ParamsItemAndClockAgainstTheSimulatedCorrector) {
              QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
              QStringLiteral("0.7")});
     EXPECT_EQ(r.code, 3);
-    // (A refusal is read when the reply timer runs out: keep it short.)
+    // The refusal comes with the corrector's reply, not at the end of a long reply time-out.
+    QElapsedTimer refusedIn;
+    refusedIn.start();
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
-             QStringLiteral("--timeout"), QStringLiteral("300"), QStringLiteral("item"),
+             QStringLiteral("--timeout"), QStringLiteral("10000"), QStringLiteral("item"),
              QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
              QStringLiteral("0.7"), QStringLiteral("--password"), QStringLiteral("1:9999")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains("Ошибочное значение пароля!!!"));
+    EXPECT_LT(refusedIn.elapsed(), 8000);
 
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
              QStringLiteral("get"), QStringLiteral("--item"), QStringLiteral("1")});
@@ -210,4 +247,29 @@ TEST(Cli, ParamsItemAndClockAgainstTheSimulatedCorrector) {
              QStringLiteral("get")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(parseDate(r.json().value(QStringLiteral("date")).toString()).has_value());
+}
+
+TEST(Cli, PressurePanelItemsInTheirUnits) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "passwords": ["1", "2", "3", "4444", "5", "6", "7"], "words": [{"index": 66, "float": 0.0123}]})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
+                    QStringLiteral("get"), QStringLiteral("--item"), QStringLiteral("6"),
+                    QStringLiteral("--unit"), QStringLiteral("cmH2O")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("text")).toString(), QStringLiteral("12.3"));
+
+    // Typed in cm of water, stored in kgf/cm².
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
+             QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("6"), QStringLiteral("--unit"),
+             QStringLiteral("cmH2O"), QStringLiteral("--value"), QStringLiteral("20"),
+             QStringLiteral("--password"), QStringLiteral("4:4444")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("text")).toString(), QStringLiteral("20"));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
+             QStringLiteral("get"), QStringLiteral("--item"), QStringLiteral("6")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("text")).toString(), QStringLiteral("0.02"));
 }

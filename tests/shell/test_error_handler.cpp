@@ -62,3 +62,13 @@ TEST(ErrorHandler, DatabaseErrorsByTheirKind) {
     EXPECT_EQ(describeError(plain).text, QStringLiteral("Таблица блокирована кем-то еще"));
     EXPECT_EQ(describeError(std::runtime_error("x")).text, QStringLiteral("Ошибка!: x"));
 }
+
+TEST(ErrorHandler, WhateverIsThrownBecomesAReport) {
+    QStringList texts;
+    auto report = [&](const ErrorReport& r) { texts.append(r.text); };
+    EXPECT_TRUE(deliverGuarded([] { return true; }, report));
+    EXPECT_FALSE(deliverGuarded([]() -> bool { throw 42; }, report));
+    EXPECT_FALSE(deliverGuarded([]() -> bool { throw std::logic_error("порожньо"); }, report));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Ошибка!: неизвестная ошибка"),
+                                  QStringLiteral("Ошибка!: порожньо")}));
+}

@@ -8,14 +8,8 @@ namespace tarn::shell {
 TarnApplication::TarnApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TarnApplication::notify(QObject* receiver, QEvent* event) {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        report(describeError(error));
-    } catch (...) {
-        report(describeUnknownError());
-    }
-    return false;
+    return deliverGuarded([&] { return QApplication::notify(receiver, event); },
+                          [this](const ErrorReport& r) { report(r); });
 }
 
 void TarnApplication::report(const ErrorReport& report) {
