@@ -49,6 +49,13 @@ const std::vector<CommandEntry> kCommands = {
      cmdClock,
      {{"--value", "TEXT", "set: \"dd.MM.yyyy HH:mm\" (now when left out); correct: minutes"},
       {"--password", "FIELD:DIGITS", "a password first; FIELD 1..7 as for item"}}},
+    {"read",
+     "read [--archives LIST] [--until-empty] [--json]   the corrector's archives",
+     cmdRead,
+     {{"--archives", "LIST",
+       "comma-separated: hourly, daily, monthly, abnormal, interference, operative, service; or all (the "
+       "default)"},
+      {"--until-empty", nullptr, "end each archive at its empty end (\"ЧИТАТЬ ДО ПУСТОЙ СТРОКИ\")"}}},
     {"scan",
      "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en] [--speed TEXT]   find the port a device "
      "answers on",
@@ -89,8 +96,9 @@ void printCommandHelp(QTextStream& out, const CommandEntry& c) {
     out << "usage: tarn-cli [global options] " << c.usage << "\n";
     if (!c.options.empty()) out << "options:\n";
     for (const OptionSpec& o : c.options)
-        out << "  " << QString::fromLatin1(o.name) << " " << QString::fromLatin1(o.valueName) << "\n      "
-            << QString::fromUtf8(o.help) << "\n";
+        out << "  " << QString::fromLatin1(o.name)
+            << (o.valueName ? QStringLiteral(" ") + QString::fromLatin1(o.valueName) : QString())
+            << "\n      " << QString::fromUtf8(o.help) << "\n";
     out << "  --json\n      the answer as JSON\n";
     out.flush();
 }
@@ -101,9 +109,14 @@ bool parseCommandOptions(const CommandEntry& c, const QStringList& rest, CliRun&
                          QTextStream& err) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const OptionSpec& o : c.options)
-        parser.addOption(QCommandLineOption(QString::fromLatin1(o.name).mid(2), QString::fromUtf8(o.help),
-                                            QString::fromLatin1(o.valueName)));
+    for (const OptionSpec& o : c.options) {
+        const QString name = QString::fromLatin1(o.name).mid(2);
+        if (o.valueName)
+            parser.addOption(
+                QCommandLineOption(name, QString::fromUtf8(o.help), QString::fromLatin1(o.valueName)));
+        else
+            parser.addOption(QCommandLineOption(name, QString::fromUtf8(o.help)));
+    }
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOption(help);
     if (!parser.parse(QStringList{QStringLiteral("tarn-cli")} + rest)) {
@@ -116,7 +129,8 @@ bool parseCommandOptions(const CommandEntry& c, const QStringList& rest, CliRun&
     run.args = parser.positionalArguments();
     for (const OptionSpec& o : c.options) {
         const QString name = QString::fromLatin1(o.name);
-        if (parser.isSet(name.mid(2))) run.optionValues.insert(name, parser.value(name.mid(2)));
+        if (parser.isSet(name.mid(2)))
+            run.optionValues.insert(name, o.valueName ? parser.value(name.mid(2)) : QString());
     }
     return true;
 }

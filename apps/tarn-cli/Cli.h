@@ -53,10 +53,10 @@ struct CliRun {
 
 using Command = std::function<int(CliRun&)>;
 
-// An option of one command: "--item" with its value's name ("N"); every option takes a value.
+// An option of one command: "--item" with its value's name ("N"); a switch has no value name.
 struct OptionSpec {
     const char* name;
-    const char* valueName;
+    const char* valueName; // nullptr: a switch
     const char* help;
 };
 
@@ -85,5 +85,6 @@ int cmdIdentify(CliRun& run);
 int cmdParams(CliRun& run);
 int cmdItem(CliRun& run);
 int cmdClock(CliRun& run);
+int cmdRead(CliRun& run);
 
 } // namespace tarn::cli

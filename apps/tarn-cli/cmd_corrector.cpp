@@ -6,6 +6,7 @@
 #include "corrector/CorrectorSession.h"
 #include "corrector/ItemTable.h"
 #include "corrector/OperationStart.h"
+#include "corrector/ReadChoice.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -318,6 +319,113 @@ int cmdClock(CliRun& run) {
     }
     if (code != kExitOk) return code;
     if (run.options.json) run.printJson({{QStringLiteral("written"), true}});
+    return kExitOk;
+}
+
+} // namespace tarn::cli
+
+namespace tarn::cli {
+
+namespace {
+
+struct ArchiveName {
+    const char* name;
+    corrector::Archive archive;
+    int kind;
+};
+constexpr ArchiveName kArchiveNames[] = {{"hourly", corrector::Archive::Hourly, 3},
+                                         {"daily", corrector::Archive::Daily, 4},
+                                         {"monthly", corrector::Archive::Monthly, 5},
+                                         {"abnormal", corrector::Archive::Abnormal, 6},
+                                         {"interference", corrector::Archive::Interference, 7},
+                                         {"operative", corrector::Archive::Operative, 9},
+                                         {"service", corrector::Archive::Service, 10}};
+
+// The read selection line with the boxes of the chosen kinds ticked.
+QString readChoiceFor(const QList<int>& kinds) {
+    corrector::ReadChoiceBoxes boxes;
+    for (int box = 0; box < corrector::kReadChoiceBoxCount; ++box)
+        boxes.ticked[box] = kinds.contains(corrector::ReadChoiceBoxes::kind(box));
+    return boxes.toLine();
+}
+
+// Columns as wide as their widest cell.
+void printTable(QTextStream& out, const QStringList& columns, const QList<QStringList>& rows) {
+    QList<qsizetype> widths;
+    for (const QString& c : columns)
+        widths.append(c.size());
+    for (const QStringList& r : rows)
+        for (qsizetype i = 0; i < r.size() && i < widths.size(); ++i)
+            widths[i] = std::max(widths[i], r.at(i).size());
+    auto line = [&](const QStringList& cells) {
+        QString text;
+        for (qsizetype i = 0; i < widths.size(); ++i)
+            text += (i ? QStringLiteral("  ") : QString()) + cells.value(i).leftJustified(widths[i]);
+        out << text.trimmed() << "\n";
+    };
+    line(columns);
+    for (const QStringList& r : rows)
+        line(r);
+}
+
+} // namespace
+
+// read [--archives LIST] [--until-empty]: identification, the parameters (the decoders need the units,
+// the pulse weight and the model), then the archives, as "ЧИТАТЬ ВСЕ" reads them.
+int cmdRead(CliRun& run) {
+    QList<const ArchiveName*> chosen;
+    const QString list = run.value(QStringLiteral("--archives")).value_or(QStringLiteral("all"));
+    for (const QString& word : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString w = word.trimmed().toLower();
+        bool known = false;
+        for (const ArchiveName& a : kArchiveNames)
+            if (w == QLatin1String("all") || w == QLatin1String(a.name)) {
+                known = true;
+                if (!chosen.contains(&a)) chosen.append(&a);
+            }
+        if (!known) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("read: --archives takes hourly, daily, monthly, abnormal, "
+                                                 "interference, operative, service or all"));
+            return kExitUsage;
+        }
+    }
+    QList<int> kinds;
+    for (const ArchiveName* a : chosen)
+        kinds.append(a->kind);
+    // The selection is this run's only: the settings file keeps the user's own.
+    run.context->settings().readChoice = readChoiceFor(kinds);
+    run.context->readRun().readToEmptyLine = run.has(QStringLiteral("--until-empty"));
+
+    Session s(run);
+    const int code = s.runOperation(corrector::operation::ReadAll);
+    if (code != kExitOk) return code;
+    auto& model = s.session.model();
+    const corrector::ArchiveContext context = model.archiveContext();
+    if (run.options.json) {
+        QJsonObject archives;
+        for (const ArchiveName* a : chosen) {
+            QJsonArray rows;
+            for (const QStringList& r : model.archives().rows(a->archive))
+                rows.append(QJsonArray::fromStringList(r));
+            archives.insert(
+                QLatin1String(a->name),
+                QJsonObject{{QStringLiteral("columns"),
+                             QJsonArray::fromStringList(corrector::archiveColumns(a->archive, context))},
+                            {QStringLiteral("rows"), rows}});
+        }
+        run.printJson(
+            {{QStringLiteral("archives"), archives},
+             {QStringLiteral("gaps"), QJsonArray::fromStringList(corrector::findGaps(model.archives()))}});
+    } else {
+        for (const ArchiveName* a : chosen) {
+            *run.out << QLatin1String(a->name) << "\n";
+            printTable(*run.out, corrector::archiveColumns(a->archive, context),
+                       model.archives().rows(a->archive));
+            *run.out << "\n";
+        }
+        run.out->flush();
+    }
     return kExitOk;
 }
 

@@ -86,7 +86,11 @@ bool CorrectorSession::startKind(int kind) {
         link_.readBlock(kind, *block);
         return true;
     }
-    return false; // the archive readers plug in here
+    if (isArchiveKind(kind)) {
+        readRun_.setGaugeMax(link_.archivePages(kind));
+        return link_.readArchive(kind, readRun_.readToEmptyLine);
+    }
+    return false;
 }
 
 void CorrectorSession::runDirect(int code) {

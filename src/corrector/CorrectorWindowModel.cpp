@@ -331,6 +331,9 @@ void CorrectorWindowModel::ClearWindow() {
     for (int spin : kSpinFieldsCleared)
         views_[spin].text = QStringLiteral("0");
     header_.clear();
+    archives_.clear();
+    for (Archive a : kArchives)
+        emit archiveChanged(a);
     thermometer1385_ = false;
     applyVisibility();
     applyEditability();
@@ -498,6 +501,10 @@ std::pair<QString, QString> CorrectorWindowModel::onDateTimeKeyRelease(const QSt
     setText(F::Date, d);
     setText(F::Time, t);
     return {d, t};
+}
+
+ArchiveContext CorrectorWindowModel::archiveContext() const {
+    return ArchiveContext{state_.profile, state_.image, languageIndex_, volumeDecimals};
 }
 
 CheckResult CorrectorWindowModel::fieldCheck(Field field, const QString& text) const {

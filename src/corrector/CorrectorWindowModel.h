@@ -3,6 +3,7 @@
 // are editable at the access level, and what Enter, F5, a key release, a menu item or a reply does.
 // Requests leave through ParameterLink; the engine reports the replies back through the on* methods.
 #include "common/Notifier.h"
+#include "corrector/Archives.h"
 #include "corrector/Blocks.h"
 #include "corrector/HeaderPanel.h"
 #include "corrector/Identification.h"
@@ -305,6 +306,14 @@ public:
     // The item transfer and the steps after it (a write's read-back) are still under way.
     bool itemTransferPending() const { return lastItem_.result == ItemOutcome::Result::Running; }
     const ItemOutcome& lastItem() const { return lastItem_; }
+    // The archive tables of the last read; storing and the reports read them cell by cell.
+    const ArchiveTables& archives() const { return archives_; }
+    ArchiveTables& archives() { return archives_; }
+    // What the archive decoders need: the profile and the image of the last parameter read.
+    ArchiveContext archiveContext() const;
+    // The rows of an archive have changed (a page was taken).
+    void archivePageTaken(Archive archive) { emit archiveChanged(archive); }
+    int volumeDecimals = kDefaultVolumeDecimals;
     // The clock block last read (kind 14).
     const std::optional<ClockBlock>& clock() const { return clock_; }
     // The value of an item as the image holds it ("X" before it was read).
@@ -321,6 +330,7 @@ public:
 
 signals:
     void changed();
+    void archiveChanged(Archive archive);
     // The item transfer and the steps after it are over (lastItem says how).
     void itemTransferEnded();
     // The wait window opens with its caption; it closes some time after waitReplied.
@@ -355,6 +365,7 @@ private:
     bool modemConnected_ = false;
     bool readBack_ = false;
     ItemOutcome lastItem_;
+    ArchiveTables archives_;
     std::optional<ClockBlock> clock_;
     GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
     BaroUnit baroUnit_ = BaroUnit::KgfCm2;

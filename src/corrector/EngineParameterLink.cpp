@@ -10,7 +10,7 @@ const QByteArray kRestartCommand = QByteArray::fromHex("1EE1");
 } // namespace
 
 EngineParameterLink::EngineParameterLink(link::ExchangeEngine& engine, Notifier& notifier, QObject* parent)
-    : QObject(parent), engine_(engine), items_(engine, notifier), pages_(engine) {
+    : QObject(parent), engine_(engine), items_(engine, notifier), pages_(engine), archive_(engine) {
     items_.readReply = [this](const QByteArray& payload) {
         if (model_) model_->onItemReply(payload);
     };
@@ -41,6 +41,15 @@ EngineParameterLink::EngineParameterLink(link::ExchangeEngine& engine, Notifier&
 
     alarmCheck_.alarmNoticeAnswers = true;
 
+    archive_.context = [this] { return model_->archiveContext(); };
+    archive_.pageTaken = [this] {
+        emit pageAccepted();
+        if (model_ && archive_.geometry()) model_->archivePageTaken(archive_.geometry()->archive);
+    };
+    archive_.ended = [this](bool completed) {
+        if (archive_.geometry()) emit kindEnded(archive_.geometry()->kind, completed);
+    };
+
     connect(&engine_, &link::ExchangeEngine::noLinkChanged, this, [this](bool shown, const QString& text) {
         noLinkShown_ = shown;
         noLinkText_ = shown ? text : QString();
@@ -69,6 +78,16 @@ void EngineParameterLink::writeRestart() {
 void EngineParameterLink::readBlock(int kind, BlockAddress block) {
     blockKind_ = kind;
     engine_.start(link::Request::read(link::opRead, block.address, block.count), block_);
+}
+
+bool EngineParameterLink::readArchive(int kind, bool untilEmpty) {
+    if (!model_) return false;
+    return archive_.start(kind, model_->state().profile, model_->archives(), untilEmpty);
+}
+
+int EngineParameterLink::archivePages(int kind) const {
+    const auto g = archiveGeometry(kind, model_ ? model_->state().profile : ModelProfile{});
+    return g ? g->pages : 0;
 }
 
 void EngineParameterLink::checkAlarm() {

@@ -2,6 +2,7 @@
 // The corrector window's requests through the exchange engine, and the replies back to the window's
 // model: the one bridge between the two. Each kind of request has its transfer: items, the parameter
 // pages with their double read, the blocks read whole, the alarm check and the restart.
+#include "corrector/ArchiveRead.h"
 #include "corrector/Blocks.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTransfer.h"
@@ -33,6 +34,11 @@ public:
     void readBlock(int kind, BlockAddress block);
     // The alarm check: the corrector's alarm notice, or its ordinary answer, completes it.
     void checkAlarm();
+    // An archive read whole into the model's tables; kindEnded tells the read run. False when the kind
+    // is no archive.
+    bool readArchive(int kind, bool untilEmpty);
+    // Pages of the archive of a kind (the read window's gauge).
+    int archivePages(int kind) const;
 
     bool noLinkShown() const { return noLinkShown_; }
     const QString& noLinkText() const { return noLinkText_; }
@@ -53,6 +59,7 @@ private:
     link::CallbackTransfer block_;
     link::CallbackTransfer alarmCheck_;
     link::CallbackTransfer restart_;
+    ArchiveReadTransfer archive_;
     int blockKind_ = 0;
     bool noLinkShown_ = false;
     QString noLinkText_;

@@ -120,6 +120,11 @@ void ReadRun::stepGauge() {
     emit changed();
 }
 
+void ReadRun::setGaugeMax(int blocks) {
+    gaugeMax_ = qMax(1, blocks);
+    emit changed();
+}
+
 void ReadRun::markKindDone(int kind) {
     if (kind > 0 && !completed_.contains(kind)) completed_.append(kind);
 }

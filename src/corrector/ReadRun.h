@@ -44,6 +44,8 @@ public:
     void kindEnded(int kind, bool completed);
     // One more block of the kind is in.
     void stepGauge();
+    // The blocks of the kind being started (the archive's pages).
+    void setGaugeMax(int blocks);
 
     State state() const { return state_; }
     const ReadQueue& queue() const { return queue_; }

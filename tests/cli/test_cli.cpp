@@ -273,3 +273,38 @@ TEST(Cli, PressurePanelItemsInTheirUnits) {
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().value(QStringLiteral("text")).toString(), QStringLiteral("0.02"));
 }
+
+TEST(Cli, ReadTheArchivesAsTheWindowHoldsThem) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "V Tarn-sim V47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+                    QStringLiteral("--json"), QStringLiteral("read"), QStringLiteral("--archives"),
+                    QStringLiteral("hourly,daily"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject archives = r.json().value(QStringLiteral("archives")).toObject();
+    EXPECT_EQ(archives.keys(), (QStringList{QStringLiteral("daily"), QStringLiteral("hourly")}));
+    const QJsonObject hourly = archives.value(QStringLiteral("hourly")).toObject();
+    const QJsonArray columns = hourly.value(QStringLiteral("columns")).toArray();
+    ASSERT_EQ(columns.size(), 12);
+    EXPECT_EQ(columns.at(0).toString(), QStringLiteral("N зап."));
+    EXPECT_EQ(columns.at(11).toString(), QStringLiteral("Справка"));
+    const QJsonArray rows = hourly.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 40); // five pages: the fifth is the empty end
+    EXPECT_EQ(rows.at(0).toArray().at(3).toString(), QStringLiteral("10.00"));
+    EXPECT_EQ(rows.at(29).toArray().at(2).toString(), QStringLiteral("06:00"));
+    EXPECT_EQ(rows.at(30).toArray().size(), 1);
+    const QJsonArray days =
+        archives.value(QStringLiteral("daily")).toObject().value(QStringLiteral("rows")).toArray();
+    ASSERT_GE(days.size(), 1);
+    EXPECT_EQ(days.at(0).toArray().at(2).toString(), QStringLiteral("09:00"));
+    EXPECT_EQ(days.at(0).toArray().at(3).toString(), QStringLiteral("90.00"));
+    EXPECT_TRUE(r.json().value(QStringLiteral("gaps")).toArray().isEmpty());
+
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--archives"),
+                   QStringLiteral("weekly")})
+                  .code,
+              2);
+}

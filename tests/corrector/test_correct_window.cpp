@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -275,4 +276,30 @@ TEST(CorrectorWindow, PressurePanelsShowTheChosenUnit) {
     Fixture plain;
     plain.read(profileFor('V'));
     EXPECT_FALSE(plain.window->gaugeUnitButton(GaugeUnit::CmWater)->isVisibleTo(plain.window.get()));
+}
+
+TEST(CorrectorWindow, ArchiveTablesShowTheRowsRead) {
+    Fixture f;
+    f.read(profileFor('V'));
+    ASSERT_EQ(f.window->archiveTabs()->count(), kArchiveCount);
+    EXPECT_EQ(f.window->archiveTabs()->tabText(0), QStringLiteral("ЧАСОВОЙ"));
+    EXPECT_EQ(f.window->archiveTabs()->tabText(4), QStringLiteral("ВМЕШАТЕЛЬСТВ"));
+    QAbstractItemModel* hourly = f.window->archiveView(Archive::Hourly)->model();
+    EXPECT_EQ(hourly->rowCount(), 0);
+    EXPECT_EQ(hourly->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Vраб(м.куб)"));
+    f.model.archives().setRow(Archive::Hourly, 0, {"00000", "01.03.2024", "01:00", "10.00"});
+    f.model.archives().setRow(Archive::Hourly, 1, {"00001"});
+    f.model.archives().setRow(Archive::Hourly, 2, {"00002", "01.03.2024", "03:00", "10.00"});
+    f.model.archivePageTaken(Archive::Hourly);
+    ASSERT_EQ(hourly->rowCount(), 3);
+    EXPECT_EQ(hourly->data(hourly->index(2, 2)).toString(), QStringLiteral("03:00"));
+    EXPECT_TRUE(hourly->data(hourly->index(1, 2)).toString().isEmpty());
+
+    // "КОНТРОЛЬ ДЫРОК" writes the missing records: "Часовой ном.зап.1" in Windows-1251.
+    f.window->gapsAction()->trigger();
+    EXPECT_EQ(f.home.read(folder::Current, QStringLiteral("ErrGr.000")),
+              QByteArray("\xd7\xe0\xf1\xee\xe2\xee\xe9 \xed\xee\xec.\xe7\xe0\xef.1\r\n"));
+    // A new read starts with empty tables.
+    f.model.ClearWindow();
+    EXPECT_EQ(hourly->rowCount(), 0);
 }

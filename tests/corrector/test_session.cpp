@@ -146,3 +146,32 @@ TEST(CorrectorSession, RefusedWritesShowTheCorrectorsAnswer) {
         EXPECT_EQ(r.count("82 82 06 D2 04 7B 14 2E 3F 23"), 1); // refused once, not resent
     }
 }
+
+TEST(CorrectorSession, ArchivesAreReadPageByPageIntoTheTables) {
+    // 30 hours of 10 m³ from 01.03.2024 00:00, and one record of page 53 spoilt in the bank: its page is
+    // asked for four times, then the walk goes on with that record blank.
+    Rig r(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "V Tarn-sim V47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10},
+        "archiveBytes": [{"bank": "low", "offset": 13795, "hex": "01"}]})");
+    r.readRun.readToEmptyLine = true;
+    int gaugeSteps = 0;
+    QObject::connect(&r.session->link(), &EngineParameterLink::pageAccepted, [&] { ++gaugeSteps; });
+    r.session->startOperation(corrector::operation::Hourly);
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
+    EXPECT_EQ(r.readRun.completedKinds(), (QList<int>{1, 3}));
+    const ArchiveTables& t = r.model().archives();
+    // Pages 52..55 hold the 30 records; page 56 is the empty end (more than two empty records).
+    EXPECT_EQ(r.count("22 34 00 A9"), 1); // page 52
+    EXPECT_EQ(r.count("22 35 00 A8"), 4); // page 53, read until its bad record is blanked
+    EXPECT_EQ(r.count("22 38 00 A5"), 1); // page 56
+    EXPECT_EQ(r.count("22 39 00 A4"), 0); // page 57 is never asked for
+    ASSERT_EQ(t.rowCount(Archive::Hourly), 40);
+    EXPECT_EQ(t.rows(Archive::Hourly).at(0),
+              (QStringList{"00000", "01.03.2024", "01:00", "10.00", "10.20", "0.00", "0.00", "1.033", "5.00",
+                           "0.9980", "1.0200", "xxx/xxxxxxxxxxxx"}));
+    EXPECT_EQ(t.cell(1, 2, 29), QStringLiteral("06:00"));
+    EXPECT_EQ(t.rows(Archive::Hourly).at(15), QStringList{"00015"}); // the blanked record
+    EXPECT_EQ(t.cell(1, 3, 14), QStringLiteral("10.00"));
+    EXPECT_EQ(findGaps(t), QStringList{QStringLiteral("Часовой ном.зап.15")});
+    EXPECT_EQ(gaugeSteps, 3 + 5); // the parameter pages and the archive pages taken
+}

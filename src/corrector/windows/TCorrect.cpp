@@ -1,6 +1,8 @@
 #include "corrector/windows/TCorrect.h"
 
 #include "common/Language.h"
+#include "common/TextFile.h"
+#include "corrector/windows/ArchiveTableModel.h"
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
@@ -11,6 +13,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tarn::corrector {
@@ -101,6 +105,8 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     debugRs_ = debugMenu->addAction(QStringLiteral("RS-232"));
     debug_ = debugMenu->menuAction();
     debug_->setVisible(false);
+    gaps_ = bar->addAction(uaRu(lang, "КОНТРОЛЬ ДІРОК", "КОНТРОЛЬ ДЫРОК"));
+    connect(gaps_, &QAction::triggered, this, &TCorrect::writeGaps);
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     connect(exit, &QAction::triggered, this, &QDialog::accept);
 
@@ -155,6 +161,18 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     forms[static_cast<int>(Page::Measurement)]->addRow(poll);
     connect(poll, &QPushButton::clicked, this, [this] { startOperation(kPollOperation); });
     layout->addWidget(tabs_);
+
+    // The archive tables under the parameters.
+    archiveTabs_ = new QTabWidget(this);
+    for (Archive a : kArchives) {
+        auto* view = new QTableView(archiveTabs_);
+        view->setModel(new ArchiveTableModel(model_, a, view));
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->verticalHeader()->setVisible(false);
+        archiveViews_[static_cast<int>(a) - 1] = view;
+        archiveTabs_->addTab(view, archiveTableCaption(a, lang));
+    }
+    layout->addWidget(archiveTabs_);
 
     wait_ = new TItemWait(this);
     connect(&model_, &CorrectorWindowModel::waitOpened, wait_, &TItemWait::start);
@@ -289,6 +307,12 @@ void TCorrect::openPasswordWindow() {
 void TCorrect::openReadChoice() {
     TInReadCor dialog(settings_, files_, notifier_, model_.languageIndex(), this);
     dialog.exec();
+}
+
+void TCorrect::writeGaps() {
+    const QString path = files_.root.file(folder::Current, QStringLiteral("ErrGr.000"));
+    if (!writeTextLines(path, findGaps(model_.archives())))
+        notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи ") + path);
 }
 
 void TCorrect::setNoLinkShown(bool shown, const QString& text) {

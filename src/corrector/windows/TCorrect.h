@@ -16,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QRadioButton;
 class QTabWidget;
+class QTableView;
 
 namespace tarn::corrector {
 
@@ -38,6 +39,12 @@ public:
     void refresh();
 
     QTabWidget* tabs() const { return tabs_; }
+    // The archive tables, one tab each.
+    QTabWidget* archiveTabs() const { return archiveTabs_; }
+    QTableView* archiveView(Archive archive) const { return archiveViews_[static_cast<int>(archive) - 1]; }
+    // "КОНТРОЛЬ ДЫРОК": the missing records into Current\ErrGr.000.
+    QAction* gapsAction() const { return gaps_; }
+    void writeGaps();
     QLineEdit* edit(Field field) const { return edits_[static_cast<int>(field)]; }
     QLabel* label(Field field) const { return labels_[static_cast<int>(field)]; }
     QRadioButton* thermometer1385() const { return thermo1385_; }
@@ -78,6 +85,9 @@ private:
     std::array<QLabel*, kFieldCount> labels_{};
     QLabel* headerCaption_ = nullptr;
     QTabWidget* tabs_;
+    QTabWidget* archiveTabs_ = nullptr;
+    std::array<QTableView*, kArchiveCount> archiveViews_{};
+    QAction* gaps_ = nullptr;
     QRadioButton* thermo1391_ = nullptr;
     QRadioButton* thermo1385_ = nullptr;
     std::array<QRadioButton*, 3> gaugeUnits_{};
