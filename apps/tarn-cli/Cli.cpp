@@ -55,7 +55,10 @@ const std::vector<CommandEntry> kCommands = {
      {{"--archives", "LIST",
        "comma-separated: hourly, daily, monthly, abnormal, interference, operative, service; or all (the "
        "default)"},
-      {"--until-empty", nullptr, "end each archive at its empty end (\"ЧИТАТЬ ДО ПУСТОЙ СТРОКИ\")"}}},
+      {"--until-empty", nullptr, "end each archive at its empty end (\"ЧИТАТЬ ДО ПУСТОЙ СТРОКИ\")"},
+      {"--days", "N",
+       "the selective read (\"ВЫБОРОЧНОЕ ЧТЕНИЕ\"): the last N days (1..40) of the hourly and daily "
+       "archives, then the monthly, abnormal and interference archives"}}},
     {"scan",
      "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en] [--speed TEXT]   find the port a device "
      "answers on",

@@ -55,10 +55,11 @@ struct Session {
     }
 
     // Runs an operation through the gate and its read run. Exit code of the CLI.
-    int runOperation(int code) {
+    int runOperation(int code, std::optional<int> selectiveDays = std::nullopt) {
         readDone = false;
         gateFailed = false;
-        const auto started = session.startOperation(code);
+        const auto started =
+            selectiveDays ? session.startSelectiveRead(*selectiveDays) : session.startOperation(code);
         if (started == corrector::OperationStart::StartResult::Refused) return kExitNoLink;
         link.waitUntil([&] { return readDone || gateFailed; });
         if (gateFailed) return failure();
@@ -370,8 +371,8 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 
 } // namespace
 
-// read [--archives LIST] [--until-empty]: identification, the parameters (the decoders need the units,
-// the pulse weight and the model), then the archives, as "ЧИТАТЬ ВСЕ" reads them.
+// read [--archives LIST] [--until-empty] | read --days N: identification, the parameters (the decoders need
+// the units, the pulse weight and the model), then the archives, as "ЧИТАТЬ ВСЕ" reads them.
 int cmdRead(CliRun& run) {
     QList<const ArchiveName*> chosen;
     const QString list = run.value(QStringLiteral("--archives")).value_or(QStringLiteral("all"));
@@ -390,6 +391,20 @@ int cmdRead(CliRun& run) {
             return kExitUsage;
         }
     }
+    std::optional<int> days;
+    if (const auto d = run.value(QStringLiteral("--days"))) {
+        bool ok = false;
+        days = d->toInt(&ok);
+        if (!ok || *days < 1 || *days > 40 || run.has(QStringLiteral("--archives"))) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("read: --days is 1..40, and reads its own archives"));
+            return kExitUsage;
+        }
+        // The selective read: the last days of the hourly and daily archives, then three archives whole.
+        chosen.clear();
+        for (const ArchiveName& a : kArchiveNames)
+            if (a.kind >= 3 && a.kind <= 7) chosen.append(&a);
+    }
     QList<int> kinds;
     for (const ArchiveName* a : chosen)
         kinds.append(a->kind);
@@ -398,7 +413,7 @@ int cmdRead(CliRun& run) {
     run.context->readRun().readToEmptyLine = run.has(QStringLiteral("--until-empty"));
 
     Session s(run);
-    const int code = s.runOperation(corrector::operation::ReadAll);
+    const int code = s.runOperation(corrector::operation::ReadAll, days);
     if (code != kExitOk) return code;
     auto& model = s.session.model();
     const corrector::ArchiveContext context = model.archiveContext();

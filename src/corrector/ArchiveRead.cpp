@@ -8,13 +8,30 @@ bool ArchiveReadTransfer::start(int kind, const ModelProfile& profile, ArchiveTa
     if (!geometry_) return false;
     tables.clear(geometry_->archive);
     check_.emplace(*geometry_, tables, untilEmpty);
-    return engine_.start(link::Request::read(geometry_->op, static_cast<quint8>(geometry_->firstPage), 0,
-                                             static_cast<quint16>(geometry_->pages - 1)),
-                         *this);
+    selectivePagesLeft_ = 0;
+    requestPage(geometry_->firstPage, static_cast<quint16>(geometry_->pages - 1));
+    return true;
+}
+
+bool ArchiveReadTransfer::startSelective(int kind, const ModelProfile& profile, ArchiveTables& tables,
+                                         SelectivePages pages) {
+    geometry_ = archiveGeometry(kind, profile);
+    if (!geometry_ || pages.count <= 0) return false;
+    tables.clear(geometry_->archive);
+    check_.emplace(*geometry_, tables, false);
+    selectivePagesLeft_ = pages.count;
+    requestPage(pages.first, 0);
+    return true;
+}
+
+void ArchiveReadTransfer::requestPage(int page, quint16 blocksLeft) {
+    engine_.start(link::Request::read(geometry_->op, static_cast<quint8>(page), 0, blocksLeft), *this);
 }
 
 link::BlockVerdict ArchiveReadTransfer::onBlock(const link::Reply& reply) {
     if (!check_ || !context) return link::BlockVerdict::Finish;
+    if (selectivePagesLeft_ > 0)
+        check_->numberFrom((reply.block - geometry_->firstPage) * (256 / geometry_->recordSize));
     switch (check_->check(reply.block, reply.payload, context())) {
     case ArchivePageCheck::Verdict::Reject:
         return link::BlockVerdict::Again;
@@ -25,6 +42,11 @@ link::BlockVerdict ArchiveReadTransfer::onBlock(const link::Reply& reply) {
         break;
     }
     if (pageTaken) pageTaken();
+    if (selectivePagesLeft_ > 0) {
+        // Each planned page is a request of its own; the last one ends the read.
+        if (--selectivePagesLeft_ == 0) return link::BlockVerdict::Finish;
+        requestPage(nextSelectivePage(geometry_->archive, reply.block), 0);
+    }
     return link::BlockVerdict::Continue;
 }
 

@@ -23,6 +23,8 @@ public:
 
     // Empties the archive's table and requests its first page; false for a kind that is no archive.
     bool start(int kind, const ModelProfile& profile, ArchiveTables& tables, bool untilEmpty);
+    // A selective read: the planned pages, each its own request, records numbered by their place.
+    bool startSelective(int kind, const ModelProfile& profile, ArchiveTables& tables, SelectivePages pages);
     const std::optional<ArchiveGeometry>& geometry() const { return geometry_; }
 
     link::BlockVerdict onBlock(const link::Reply& reply) override;
@@ -33,6 +35,8 @@ private:
     link::ExchangeEngine& engine_;
     std::optional<ArchiveGeometry> geometry_;
     std::optional<ArchivePageCheck> check_;
+    int selectivePagesLeft_ = 0; // 0: the whole archive as further blocks
+    void requestPage(int page, quint16 blocksLeft);
 };
 
 } // namespace tarn::corrector

@@ -564,6 +564,39 @@ void ArchiveTables::truncate(Archive archive, int rows) {
     if (rows >= 0 && rows < table.size()) table.resize(rows);
 }
 
+int selectiveHours(const QDate& startDate, int contractHour, const QDateTime& end) {
+    const QDateTime start(startDate, QTime(qBound(0, contractHour, 23), 0));
+    if (end < start) return 1;
+    return static_cast<int>(start.secsTo(end) / 3600) + 1;
+}
+
+namespace {
+// c, the page of the newest record counted from the archive's start; n, the pages back that hold the
+// wanted records (one more when they reach into the page before); the first page wraps into the ring.
+SelectivePages planPages(quint16 pointer, int wanted, int perPage, int firstPage, int ringEnd) {
+    const int c = pointer / perPage;
+    int n = wanted / perPage;
+    if (pointer - perPage * c < wanted - perPage * n) ++n;
+    const int first = c >= n ? c - n + firstPage : c - n + ringEnd;
+    return {first, n + 1};
+}
+} // namespace
+
+SelectivePages planHourlyPages(quint16 pointer, int hours) {
+    return planPages(pointer, qMax(1, hours), 8, 52, 256);
+}
+
+SelectivePages planDailyPages(quint16 pointer, int days) {
+    return planPages(pointer, qMax(1, days), 4, 192, 224);
+}
+
+int nextSelectivePage(Archive archive, int page) {
+    const int next = page + 1;
+    if (archive == Archive::Hourly && next == 256) return 52;
+    if (archive == Archive::Daily && next == 224) return 192;
+    return next;
+}
+
 QStringList findGaps(const ArchiveTables& tables) {
     static constexpr const char* kNames[kArchiveCount] = {
         "Часовой", "Суточный", "Месячный", "Аварийный", "Вмешательств", "Оперативный", "Резервный"};
@@ -612,7 +645,8 @@ ArchivePageCheck::Verdict ArchivePageCheck::check(int page, const QByteArray& pa
                 return Verdict::Reject;
             }
         }
-        tables_.setRow(geometry_.archive, rows_, decodeRecord(geometry_.archive, record, rows_, context));
+        const int number = numberBase_ ? *numberBase_ + i : rows_;
+        tables_.setRow(geometry_.archive, rows_, decodeRecord(geometry_.archive, record, number, context));
         ++rows_;
     }
     blankMode_ = false;

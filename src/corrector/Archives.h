@@ -7,6 +7,7 @@
 #include "corrector/ParameterImage.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QStringList>
 #include <array>
@@ -87,6 +88,20 @@ private:
     std::array<QList<QStringList>, kArchiveCount> rows_;
 };
 
+// The selective read: the pages of the hourly and daily archives that hold the last days, each read as
+// a request of its own, the page after 255 being 52 (hourly) and the page after 223 being 192 (daily).
+struct SelectivePages {
+    int first = 0;
+    int count = 0;
+};
+// The one-hour steps from the start date at the contract hour up to the end, the start counted (at
+// least 1).
+int selectiveHours(const QDate& startDate, int contractHour, const QDateTime& end);
+// From the archive's newest-record pointer: the pages holding the last hours, or the last days.
+SelectivePages planHourlyPages(quint16 pointer, int hours);
+SelectivePages planDailyPages(quint16 pointer, int days);
+int nextSelectivePage(Archive archive, int page);
+
 // "КОНТРОЛЬ ДЫРОК": the records missing between records that are there. For every row without a date
 // that lies between rows with one, a line: the archive's name, " ном.зап." and the row's index; the
 // tables in the order hourly, daily, monthly, abnormal situations, interference, operative, service.
@@ -103,6 +118,8 @@ public:
     // The page at its address byte; rows are written from the row counter on.
     Verdict check(int page, const QByteArray& payload, const ArchiveContext& context);
     int rowCount() const { return rows_; }
+    // A selective read numbers its records by their place in the archive, not by the rows read.
+    void numberFrom(int firstNumber) { numberBase_ = firstNumber; }
 
 private:
     ArchiveGeometry geometry_;
@@ -111,6 +128,7 @@ private:
     int rows_ = 0;
     int retriesLeft_ = 3;
     bool blankMode_ = false;
+    std::optional<int> numberBase_;
 };
 
 } // namespace tarn::corrector

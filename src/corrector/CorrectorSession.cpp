@@ -46,9 +46,16 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
 
     ReadRun::Hooks r;
     r.startKind = [this](int kind) { return startKind(kind); };
-    r.closed = [this](bool completed) { emit readRunClosed(completed); };
+    r.closed = [this](bool completed) {
+        if (selectiveMode()) endSelectiveMode();
+        emit readRunClosed(completed);
+    };
     readRun_.setHooks(r);
-    connect(&link_, &EngineParameterLink::kindEnded, &readRun_, &ReadRun::kindEnded);
+    connect(&link_, &EngineParameterLink::kindEnded, this, [this](int kind, bool completed) {
+        // The daily part ends the selective mode; the rest of the run reads whole archives again.
+        if (kind == read_kind::Daily && selectiveMode()) endSelectiveMode();
+        readRun_.kindEnded(kind, completed);
+    });
     connect(&link_, &EngineParameterLink::pageAccepted, &readRun_, &ReadRun::stepGauge);
 }
 
@@ -61,6 +68,20 @@ OperationStart::StartResult CorrectorSession::startOperation(int code) {
     model_.setPollingRun(engine_.lineUse().pollingRun);
     model_.setModemConnected(engine_.lineUse().modemConnected);
     return gate_.startOperation(code);
+}
+
+OperationStart::StartResult CorrectorSession::startSelectiveRead(int days) {
+    model_.ClearWindow();
+    readRun_.readToEmptyLine = false;
+    selectiveDays_ = qBound(1, days, 40);
+    const auto started = startOperation(operation::Selective);
+    if (started == OperationStart::StartResult::Refused) endSelectiveMode();
+    return started;
+}
+
+void CorrectorSession::endSelectiveMode() {
+    selectiveDays_ = 0;
+    readRun_.readToEmptyLine = true;
 }
 
 void CorrectorSession::runOperation(int code) {
@@ -85,6 +106,19 @@ bool CorrectorSession::startKind(int kind) {
     if (const auto block = blockOfKind(kind)) {
         link_.readBlock(kind, *block);
         return true;
+    }
+    if (selectiveMode() && (kind == read_kind::Hourly || kind == read_kind::Daily)) {
+        // The plan comes from the parameters just read: the pointers and the contract hour.
+        const ParameterImage& image = model_.state().image;
+        const ArchivePointers pointers = image.archivePointers();
+        const QDateTime end = now();
+        const SelectivePages pages =
+            kind == read_kind::Hourly
+                ? planHourlyPages(pointers.hourly, selectiveHours(end.date().addDays(-selectiveDays_),
+                                                                  image.contractHour(), end))
+                : planDailyPages(pointers.daily, selectiveDays_);
+        readRun_.setGaugeMax(pages.count);
+        return link_.readArchiveSelective(kind, pages);
     }
     if (isArchiveKind(kind)) {
         readRun_.setGaugeMax(link_.archivePages(kind));

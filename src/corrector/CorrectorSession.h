@@ -7,6 +7,7 @@
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
 
+#include <QDateTime>
 #include <functional>
 #include <optional>
 
@@ -42,6 +43,12 @@ public:
 
     // StartOperation from the corrector window's menu.
     OperationStart::StartResult startOperation(int code);
+    // "ДА" of the selective reading window: the last days of the hourly and daily archives, then the
+    // monthly, abnormal-situation and interference archives.
+    OperationStart::StartResult startSelectiveRead(int days);
+    bool selectiveMode() const { return selectiveDays_ > 0; }
+    // The clock of the selective plan (tests set their own).
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // What each operation does once the corrector is identified.
     void runOperation(int code);
 
@@ -51,6 +58,7 @@ signals:
 
 private:
     bool startKind(int kind);
+    void endSelectiveMode();
     void runDirect(int code);
 
     link::ExchangeEngine& engine_;
@@ -61,6 +69,7 @@ private:
     EngineParameterLink link_;
     CorrectorWindowModel model_;
     Ui ui_;
+    int selectiveDays_ = 0; // the days of a selective read under way; 0 otherwise
 };
 
 } // namespace tarn::corrector

@@ -85,6 +85,11 @@ bool EngineParameterLink::readArchive(int kind, bool untilEmpty) {
     return archive_.start(kind, model_->state().profile, model_->archives(), untilEmpty);
 }
 
+bool EngineParameterLink::readArchiveSelective(int kind, SelectivePages pages) {
+    if (!model_) return false;
+    return archive_.startSelective(kind, model_->state().profile, model_->archives(), pages);
+}
+
 int EngineParameterLink::archivePages(int kind) const {
     const auto g = archiveGeometry(kind, model_ ? model_->state().profile : ModelProfile{});
     return g ? g->pages : 0;

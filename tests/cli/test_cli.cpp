@@ -307,4 +307,23 @@ TEST(Cli, ReadTheArchivesAsTheWindowHoldsThem) {
                    QStringLiteral("weekly")})
                   .code,
               2);
+
+    // The selective read: its five archives, the hourly one by whole pages of the plan.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("read"),
+             QStringLiteral("--days"), QStringLiteral("2")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject selective = r.json().value(QStringLiteral("archives")).toObject();
+    EXPECT_EQ(selective.keys(), (QStringList{"abnormal", "daily", "hourly", "interference", "monthly"}));
+    const qsizetype hourlyRows =
+        selective.value(QStringLiteral("hourly")).toObject().value(QStringLiteral("rows")).toArray().size();
+    EXPECT_GT(hourlyRows, 0);
+    EXPECT_EQ(hourlyRows % 8, 0);
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--days"),
+                   QStringLiteral("41")})
+                  .code,
+              2);
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--days"),
+                   QStringLiteral("3"), QStringLiteral("--archives"), QStringLiteral("hourly")})
+                  .code,
+              2);
 }

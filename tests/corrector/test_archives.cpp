@@ -233,3 +233,26 @@ TEST(ArchiveTablesGaps, EmptyRowsBetweenFilledOnesAreGaps) {
     EXPECT_TRUE(t.cell(8, 0, 0).isEmpty());
     EXPECT_TRUE(t.cell(1, 0, 99).isEmpty());
 }
+
+TEST(SelectiveRead, PagesOfTheLastHoursAndDays) {
+    // Hourly pointer 100, 24 hours: pages 61..64.
+    EXPECT_EQ(planHourlyPages(100, 24).first, 61);
+    EXPECT_EQ(planHourlyPages(100, 24).count, 4);
+    // Pointer 5: the plan reaches back round the ring, and the page after 255 is 52, not 0.
+    const SelectivePages wrap = planHourlyPages(5, 24);
+    QList<int> pages{wrap.first};
+    for (int i = 1; i < wrap.count; ++i)
+        pages.append(nextSelectivePage(Archive::Hourly, pages.last()));
+    EXPECT_EQ(pages, (QList<int>{253, 254, 255, 52}));
+    // Daily pointer 2, 10 days: 222, 223, then 192.
+    const SelectivePages daily = planDailyPages(2, 10);
+    EXPECT_EQ(daily.first, 222);
+    EXPECT_EQ(daily.count, 3);
+    EXPECT_EQ(nextSelectivePage(Archive::Daily, 223), 192);
+    EXPECT_EQ(nextSelectivePage(Archive::Daily, 200), 201);
+    // The hours from the start day at the contract hour, the start counted.
+    const QDateTime end(QDate(2024, 3, 2), QTime(6, 30));
+    EXPECT_EQ(selectiveHours(QDate(2024, 3, 1), 9, end), 22);
+    EXPECT_EQ(selectiveHours(QDate(2024, 3, 1), 9, QDateTime(QDate(2024, 3, 1), QTime(9, 0))), 1);
+    EXPECT_EQ(selectiveHours(QDate(2024, 3, 3), 9, end), 1); // a start after the end still reads one hour
+}

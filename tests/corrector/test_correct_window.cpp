@@ -7,6 +7,7 @@
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
+#include "corrector/windows/TfSelRead.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <gtest/gtest.h>
@@ -302,4 +304,15 @@ TEST(CorrectorWindow, ArchiveTablesShowTheRowsRead) {
     // A new read starts with empty tables.
     f.model.ClearWindow();
     EXPECT_EQ(hourly->rowCount(), 0);
+}
+
+TEST(CorrectorWindow, TheSelectiveReadWindowShowsItsPeriod) {
+    TfSelRead dialog(kRussian, QDateTime(QDate(2024, 3, 10), QTime(14, 5)));
+    EXPECT_EQ(dialog.days(), 1);
+    EXPECT_EQ(dialog.startLabel()->text(), QStringLiteral("09.03.2024"));
+    dialog.daysBox()->setValue(40);
+    EXPECT_EQ(dialog.startLabel()->text(), QStringLiteral("30.01.2024"));
+    dialog.daysBox()->setValue(41);
+    EXPECT_EQ(dialog.days(), 40);
+    EXPECT_EQ(dialog.yesButton()->text(), QStringLiteral("ДА"));
 }

@@ -175,3 +175,32 @@ TEST(CorrectorSession, ArchivesAreReadPageByPageIntoTheTables) {
     EXPECT_EQ(findGaps(t), QStringList{QStringLiteral("Часовой ном.зап.15")});
     EXPECT_EQ(gaugeSteps, 3 + 5); // the parameter pages and the archive pages taken
 }
+
+TEST(CorrectorSession, ASelectiveReadTakesOnlyThePlannedPages) {
+    Rig r(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "V Tarn-sim V47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})");
+    r.session->now = [] { return QDateTime(QDate(2024, 3, 2), QTime(6, 30)); };
+    r.session->startSelectiveRead(1);
+    EXPECT_TRUE(r.session->selectiveMode());
+    EXPECT_FALSE(r.readRun.readToEmptyLine);
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
+    EXPECT_EQ(r.readRun.completedKinds(), (QList<int>{1, 3, 4, 5, 6, 7}));
+    // 22 hours back from the newest record 29: pages 52..55, one request each; the daily pointer 0 and
+    // one day: pages 223 and 192.
+    QList<int> archivePages;
+    for (const QByteArray& w : r.port.writes)
+        if ((static_cast<quint8>(w.at(0)) & 0xFE) == 0x22) archivePages.append(static_cast<quint8>(w.at(1)));
+    EXPECT_EQ(archivePages.mid(0, 6), (QList<int>{52, 53, 54, 55, 223, 192}));
+    const ArchiveTables& t = r.model().archives();
+    ASSERT_EQ(t.rowCount(Archive::Hourly), 32);
+    EXPECT_EQ(t.cell(1, 0, 0), QStringLiteral("00000"));
+    EXPECT_EQ(t.cell(1, 0, 31), QStringLiteral("00031"));
+    ASSERT_EQ(t.rowCount(Archive::Daily), 8);
+    EXPECT_EQ(t.cell(2, 0, 0), QStringLiteral("00124")); // page 223 holds records 124..127
+    EXPECT_EQ(t.cell(2, 0, 4), QStringLiteral("00000"));
+    EXPECT_EQ(t.cell(2, 2, 4), QStringLiteral("09:00"));
+    // The rest read whole until their empty end; the mode is over.
+    EXPECT_FALSE(r.session->selectiveMode());
+    EXPECT_TRUE(r.readRun.readToEmptyLine);
+    EXPECT_EQ(t.rowCount(Archive::Monthly), 4);
+}

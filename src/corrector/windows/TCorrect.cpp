@@ -6,6 +6,7 @@
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
+#include "corrector/windows/TfSelRead.h"
 
 #include <QButtonGroup>
 #include <QDateTime>
@@ -51,6 +52,7 @@ constexpr OperationItem kOperations[] = {
     {11, "Контроль сигналу зм. аварії", "Контроль сигнала изм. аварии"},
 };
 constexpr int kPollOperation = 12;
+constexpr int kSelectiveOperation = 1;
 
 // The unit buttons of the pressure panels, in the order of GaugeUnit and BaroUnit.
 constexpr const char* kGaugeUnitCaptions[] = {"кг./см.кв", "см вод.ст.", "МПа"};
@@ -295,7 +297,17 @@ bool TCorrect::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TCorrect::startOperation(int code) {
+    if (code == kSelectiveOperation) {
+        openSelectiveRead();
+        return;
+    }
     if (hooks_.startOperation) hooks_.startOperation(code);
+}
+
+void TCorrect::openSelectiveRead() {
+    TfSelRead dialog(model_.languageIndex(), QDateTime::currentDateTime(), this);
+    if (dialog.exec() == QDialog::Accepted && hooks_.startSelectiveRead)
+        hooks_.startSelectiveRead(dialog.days());
 }
 
 void TCorrect::openPasswordWindow() {

@@ -27,6 +27,8 @@ class TCorrect final : public QDialog {
 public:
     struct Hooks {
         std::function<void(int operationCode)> startOperation;
+        // "ДА" of the selective reading window, with its number of days.
+        std::function<void(int days)> startSelectiveRead;
     };
 
     TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings, const link::SettingsFiles& files,
@@ -66,6 +68,8 @@ public:
     // "ОТЛАДКА" → "RS-232".
     QAction* debugRsAction() const { return debugRs_; }
     void openReadChoice();
+    // "ВЫБОРОЧНОЕ ЧТЕНИЕ": its window first.
+    void openSelectiveRead();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -139,6 +139,7 @@ void TMenuCorr::openCorrectorWindow() {
                                         ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
     corrector::TCorrect::Hooks hooks;
     hooks.startOperation = [&session](int code) { session.startOperation(code); };
+    hooks.startSelectiveRead = [&session](int days) { session.startSelectiveRead(days); };
     corrector::TCorrect window(session.model(), ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks,
                                this);
     window.applyChannelSettings(ctx_.settings());
