@@ -11,6 +11,8 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <cstdio>
+#include <unistd.h>
 
 namespace tarn::cli {
 
@@ -413,7 +415,15 @@ int cmdRead(CliRun& run) {
     run.context->readRun().readToEmptyLine = run.has(QStringLiteral("--until-empty"));
 
     Session s(run);
+    // Progress on a terminal only: a script reading stderr gets the messages alone.
+    const bool terminal = ::isatty(STDERR_FILENO) != 0;
+    if (terminal)
+        QObject::connect(&s.session.readRun(), &corrector::ReadRun::changed, &s.link.scope(), [&s] {
+            const auto& r = s.session.readRun();
+            std::fprintf(stderr, "\r%s %d / %d   ", r.label().toUtf8().constData(), r.gauge(), r.gaugeMax());
+        });
     const int code = s.runOperation(corrector::operation::ReadAll, days);
+    if (terminal) std::fprintf(stderr, "\n");
     if (code != kExitOk) return code;
     auto& model = s.session.model();
     const corrector::ArchiveContext context = model.archiveContext();

@@ -503,6 +503,41 @@ std::pair<QString, QString> CorrectorWindowModel::onDateTimeKeyRelease(const QSt
     return {d, t};
 }
 
+std::optional<int> CorrectorWindowModel::newestRecordRow(Archive archive) const {
+    const ArchivePointers p = state_.image.archivePointers();
+    int pointer = 0;
+    switch (archive) {
+    case Archive::Hourly:
+        pointer = p.hourly;
+        break;
+    case Archive::Daily:
+        pointer = p.daily;
+        break;
+    case Archive::Monthly:
+        pointer = p.monthly;
+        break;
+    case Archive::Abnormal:
+        pointer = p.alarm;
+        break;
+    case Archive::Interference:
+        pointer = p.interference;
+        break;
+    case Archive::Operative:
+        pointer = p.operative;
+        break;
+    case Archive::Service:
+        pointer = p.service;
+        break;
+    }
+    const int rows = archives_.rowCount(archive);
+    bool ok = false;
+    const int first = archives_.cell(static_cast<int>(archive), 0, 0).toInt(&ok);
+    if (!ok || rows < 4 || first > pointer) return std::nullopt;
+    const int row = pointer - first;
+    if (row >= rows) return std::nullopt;
+    return row;
+}
+
 ArchiveContext CorrectorWindowModel::archiveContext() const {
     return ArchiveContext{state_.profile, state_.image, languageIndex_, volumeDecimals};
 }

@@ -311,6 +311,9 @@ public:
     ArchiveTables& archives() { return archives_; }
     // What the archive decoders need: the profile and the image of the last parameter read.
     ArchiveContext archiveContext() const;
+    // F3 in an archive table: the row of the archive's newest record (its pointer), when the table reaches
+    // it; nothing when the pointer lies before the first row or beyond the table.
+    std::optional<int> newestRecordRow(Archive archive) const;
     // The rows of an archive have changed (a page was taken).
     void archivePageTaken(Archive archive) { emit archiveChanged(archive); }
     int volumeDecimals = kDefaultVolumeDecimals;

@@ -316,3 +316,36 @@ TEST(CorrectorWindow, TheSelectiveReadWindowShowsItsPeriod) {
     EXPECT_EQ(dialog.days(), 40);
     EXPECT_EQ(dialog.yesButton()->text(), QStringLiteral("ДА"));
 }
+
+TEST(CorrectorWindow, F3GoesToTheNewestRecordAndF4EnlargesTheTables) {
+    Fixture f;
+    f.model.setProfile(profileFor('V'));
+    QByteArray page(256, '\0');
+    page[16 * 4 + 2] = 6; // the hourly pointer: record 6
+    f.model.StartFullRead();
+    f.model.onPageAccepted(0, page);
+    QByteArray second(256, '\0');
+    second.replace((99 - 64) * 4, 4, i32Bytes(1234));
+    f.model.onPageAccepted(64, second);
+    f.model.onPageAccepted(128, QByteArray(256, '\0'));
+    f.model.onFullReadComplete();
+    for (int i = 0; i < 10; ++i)
+        f.model.archives().setRow(Archive::Hourly, i,
+                                  {QStringLiteral("%1").arg(i + 2, 5, 10, QLatin1Char('0'))});
+    f.model.archivePageTaken(Archive::Hourly);
+    QTableView* view = f.window->archiveView(Archive::Hourly);
+    QKeyEvent f3(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+    QApplication::sendEvent(view, &f3);
+    EXPECT_EQ(view->currentIndex().row(), 4); // record 6 is the fifth row, the first being record 2
+    // A pointer before the first row moves nothing.
+    f.model.archives().setRow(Archive::Hourly, 0, {QStringLiteral("00007")});
+    EXPECT_FALSE(f.model.newestRecordRow(Archive::Hourly).has_value());
+
+    EXPECT_FALSE(f.window->tabs()->isHidden());
+    QKeyEvent f4(QEvent::KeyPress, Qt::Key_F4, Qt::NoModifier);
+    QApplication::sendEvent(view, &f4);
+    EXPECT_TRUE(f.window->tabs()->isHidden());
+    EXPECT_TRUE(f.window->tablesEnlarged());
+    QApplication::sendEvent(view, &f4);
+    EXPECT_FALSE(f.window->tabs()->isHidden());
+}

@@ -24,7 +24,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace tarn::corrector {
 
@@ -164,13 +166,27 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(poll, &QPushButton::clicked, this, [this] { startOperation(kPollOperation); });
     layout->addWidget(tabs_);
 
-    // The archive tables under the parameters.
+    // The archive tables under the parameters, with their two tool buttons.
+    auto* tools = new QHBoxLayout;
+    auto* newest = new QToolButton(this);
+    newest->setText(
+        uaRu(lang, "Останній поточний запис\r\n(кл. F3)", "Последняя текущая запись\r\n(кл. F3)"));
+    auto* enlarge = new QToolButton(this);
+    enlarge->setText(uaRu(lang, "Збільшити вікно перегляду таблиці\r\n(кл. F4)",
+                          "Увеличить окно просмотра таблицы\r\n(кл. F4)"));
+    connect(newest, &QToolButton::clicked, this, &TCorrect::showNewestRecord);
+    connect(enlarge, &QToolButton::clicked, this, &TCorrect::toggleTablesEnlarged);
+    tools->addWidget(newest);
+    tools->addWidget(enlarge);
+    tools->addStretch();
+    layout->addLayout(tools);
     archiveTabs_ = new QTabWidget(this);
     for (Archive a : kArchives) {
         auto* view = new QTableView(archiveTabs_);
         view->setModel(new ArchiveTableModel(model_, a, view));
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->verticalHeader()->setVisible(false);
+        view->installEventFilter(this);
         archiveViews_[static_cast<int>(a) - 1] = view;
         archiveTabs_->addTab(view, archiveTableCaption(a, lang));
     }
@@ -264,6 +280,18 @@ void TCorrect::showCheck(QLineEdit* edit, CheckResult check) {
 
 bool TCorrect::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
+    if (type == QEvent::KeyPress &&
+        std::find(archiveViews_.begin(), archiveViews_.end(), watched) != archiveViews_.end()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_F3) {
+            showNewestRecord();
+            return true;
+        }
+        if (key == Qt::Key_F4) {
+            toggleTablesEnlarged();
+            return true;
+        }
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease) return QDialog::eventFilter(watched, event);
     int index = -1;
     for (int i = 0; i < kFieldCount; ++i)
@@ -319,6 +347,20 @@ void TCorrect::openPasswordWindow() {
 void TCorrect::openReadChoice() {
     TInReadCor dialog(settings_, files_, notifier_, model_.languageIndex(), this);
     dialog.exec();
+}
+
+void TCorrect::showNewestRecord() {
+    const auto archive = static_cast<Archive>(archiveTabs_->currentIndex() + 1);
+    const auto row = model_.newestRecordRow(archive);
+    if (!row) return;
+    QTableView* view = archiveView(archive);
+    view->setCurrentIndex(view->model()->index(*row, 0));
+    view->scrollTo(view->currentIndex());
+}
+
+void TCorrect::toggleTablesEnlarged() {
+    enlarged_ = !enlarged_;
+    tabs_->setVisible(!enlarged_);
 }
 
 void TCorrect::writeGaps() {

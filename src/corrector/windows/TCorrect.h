@@ -47,6 +47,11 @@ public:
     // "КОНТРОЛЬ ДЫРОК": the missing records into Current\ErrGr.000.
     QAction* gapsAction() const { return gaps_; }
     void writeGaps();
+    // F3 / its tool button: the open table's newest record becomes the current row.
+    void showNewestRecord();
+    // F4 / its tool button: the tables take the whole window, or give the parameters their place back.
+    void toggleTablesEnlarged();
+    bool tablesEnlarged() const { return enlarged_; }
     QLineEdit* edit(Field field) const { return edits_[static_cast<int>(field)]; }
     QLabel* label(Field field) const { return labels_[static_cast<int>(field)]; }
     QRadioButton* thermometer1385() const { return thermo1385_; }
@@ -92,6 +97,7 @@ private:
     QTabWidget* archiveTabs_ = nullptr;
     std::array<QTableView*, kArchiveCount> archiveViews_{};
     QAction* gaps_ = nullptr;
+    bool enlarged_ = false;
     QRadioButton* thermo1391_ = nullptr;
     QRadioButton* thermo1385_ = nullptr;
     std::array<QRadioButton*, 3> gaugeUnits_{};
