@@ -4,6 +4,7 @@
 #include "ScriptedRole.h"
 
 #include <QJsonArray>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -245,11 +246,47 @@ QByteArray CorrectorMemory::archivePage(bool high, int page) const {
     return bank.mid((page & 0xFF) * kArchivePageSize, kArchivePageSize);
 }
 
+int recordsPerPage(const ArchiveArea& area) {
+    return kArchivePageSize / area.recordSize;
+}
+
+int ringRecords(const ArchiveArea& area) {
+    const int perPage = recordsPerPage(area);
+    return (area.pages - 1) * perPage + (area.lastPageRecords > 0 ? area.lastPageRecords : perPage);
+}
+
+int recordsOnPage(const ArchiveArea& area, int page) {
+    if (page < area.firstPage || page >= area.firstPage + area.pages) return 0;
+    if (page == area.firstPage + area.pages - 1 && area.lastPageRecords > 0) return area.lastPageRecords;
+    return recordsPerPage(area);
+}
+
+const ArchiveArea* areaOfPage(bool high, int page) {
+    static constexpr const ArchiveArea* kAreas[] = {&kHourlyArea,  &kAbnormalArea,     &kDailyArea,
+                                                    &kMonthlyArea, &kInterferenceArea, &kOperativeArea,
+                                                    &kServiceArea};
+    for (const ArchiveArea* a : kAreas)
+        if (a->high == high && page >= a->firstPage && page < a->firstPage + a->pages) return a;
+    return nullptr;
+}
+
+int recordPage(const ArchiveArea& area, int number) {
+    const int n = ((number % ringRecords(area)) + ringRecords(area)) % ringRecords(area);
+    return area.firstPage + n / recordsPerPage(area);
+}
+
+int recordOffset(const ArchiveArea& area, int number) {
+    const int n = ((number % ringRecords(area)) + ringRecords(area)) % ringRecords(area);
+    return (n % recordsPerPage(area)) * area.recordSize;
+}
+
 void CorrectorMemory::putRecord(const ArchiveArea& area, int number, const QByteArray& record) {
-    const int perPage = kArchivePageSize / area.recordSize;
-    const int page = area.firstPage + (number / perPage) % area.pages;
-    const int slot = number % perPage;
-    writeBank(area.high, page * kArchivePageSize + slot * area.recordSize, record.left(area.recordSize));
+    writeBank(area.high, recordPage(area, number) * kArchivePageSize + recordOffset(area, number),
+              record.left(area.recordSize));
+}
+
+void CorrectorMemory::setNewest(const ArchiveArea& area, PointerPlace p, int records) {
+    if (records > 0) setPointer(p, static_cast<quint16>((records - 1) % ringRecords(area)));
 }
 
 void CorrectorMemory::writeBank(bool high, int offset, const QByteArray& bytes) {
@@ -269,10 +306,10 @@ QByteArray CorrectorMemory::sealRecord(QByteArray record) {
 
 void CorrectorMemory::generateArchives(const QDateTime& start, int hours, double flowPerHour,
                                        const QList<double>& profile) {
-    const auto p1000 = static_cast<quint16>(std::lround(pressure * 1000.0));
-    const auto t100 = static_cast<qint16>(std::lround(temperature * 100.0));
+    const quint16 p1000 = pressureWord();
+    const qint16 t100 = temperatureWord();
     const auto z10000 = static_cast<quint16>(std::lround(compressibility * 10000.0));
-    const auto k = static_cast<quint16>(std::lround(correction * (pressure >= 6.0f ? 1000.0 : 10000.0)));
+    const quint16 k = correctionWord();
     auto periodHead = [&](const QDateTime& end, double working, double standard) {
         QByteArray r;
         r += int32Bytes(static_cast<qint32>(deviceMinutes(end))).left(3);
@@ -324,14 +361,235 @@ void CorrectorMemory::generateArchives(const QDateTime& start, int hours, double
             }
         }
     }
-    if (hours > 0) setPointer(kHourlyPointer, static_cast<quint16>(hours - 1));
-    if (days > 0) setPointer(kDailyPointer, static_cast<quint16>(days - 1));
-    if (months > 0) setPointer(kMonthlyPointer, static_cast<quint16>(months - 1));
+    setNewest(kHourlyArea, kHourlyPointer, hours);
+    setNewest(kDailyArea, kDailyPointer, days);
+    setNewest(kMonthlyArea, kMonthlyPointer, months);
     // The corrector is half-way through the hour after the last record.
     const QDateTime next = start.addSecs(3600LL * hours);
     const double nextFactor = profile.isEmpty() ? 1.0 : profile.at(next.time().hour() % profile.size());
     const double hour = flowPerHour * nextFactor / 2.0;
     setCurrentVolumes(hour, dayWorking + hour, monthWorking + hour, counter + hour);
+}
+
+quint16 CorrectorMemory::pressureWord() const {
+    return static_cast<quint16>(std::clamp<long>(std::lround(pressure * 1000.0), 0, 0xFFFF));
+}
+
+qint16 CorrectorMemory::temperatureWord() const {
+    return static_cast<qint16>(std::clamp<long>(std::lround(temperature * 100.0), -0x8000, 0x7FFF));
+}
+
+quint16 CorrectorMemory::correctionWord() const {
+    // Above 6 kgf/cm² the factor outgrows × 10000 and the corrector keeps it × 1000.
+    const double scale = pressure >= 6.0f ? 1000.0 : 10000.0;
+    return static_cast<quint16>(std::clamp<long>(std::lround(correction * scale), 0, 0xFFFF));
+}
+
+namespace {
+
+QByteArray minutesBytes(const QDateTime& at) {
+    return int32Bytes(static_cast<qint32>(deviceMinutes(at) & kLastDeviceMinute)).left(3);
+}
+
+QByteArray fourBytes(const QByteArray& bytes) {
+    QByteArray b = bytes.left(4);
+    while (b.size() < 4)
+        b.append('\0');
+    return b;
+}
+
+} // namespace
+
+QByteArray CorrectorMemory::abnormalRecord(const QDateTime& at, quint16 current, quint16 previous,
+                                           float volume, float standardVolume) {
+    QByteArray r = minutesBytes(at);
+    r += uint16Bytes(current);
+    r += uint16Bytes(previous);
+    r += floatBytes(volume);
+    r += floatBytes(standardVolume);
+    r += '\0';
+    return sealRecord(r);
+}
+
+QByteArray CorrectorMemory::interferenceRecord(const QDateTime& at, quint8 changeCode, int changeKind,
+                                               int changedBy, const QByteArray& before,
+                                               const QByteArray& after) {
+    QByteArray r = minutesBytes(at);
+    r += uint16Bytes(0); // the corrector leaves these two bytes to itself
+    r += static_cast<char>(changeCode);
+    r += static_cast<char>(((changeKind & 0x07) << 4) | (changedBy & 0x0F));
+    r += fourBytes(before);
+    r += fourBytes(after);
+    r += '\0';
+    return sealRecord(r);
+}
+
+QByteArray CorrectorMemory::serviceRecord(const QDateTime& at, quint16 current, quint16 previous) {
+    QByteArray r = minutesBytes(at);
+    r += uint16Bytes(current);
+    r += uint16Bytes(previous);
+    r += '\0';
+    return sealRecord(r);
+}
+
+QByteArray CorrectorMemory::operativeRecord(const QDateTime& at, quint16 flowValue, qint32 counter) const {
+    QByteArray r = minutesBytes(at);
+    r += uint16Bytes(pressureWord());
+    r += uint16Bytes(static_cast<quint16>(temperatureWord()));
+    r += uint16Bytes(correctionWord());
+    r += uint16Bytes(flowValue);
+    r += int32Bytes(counter);
+    r += '\0';
+    return sealRecord(r);
+}
+
+void CorrectorMemory::generateOperative(const QDateTime& start, int count, int stepMinutes, quint16 flowValue,
+                                        qint32 counterStep) {
+    // The records step by the corrector's own clock, which knows no time zone.
+    const QDateTime first(start.date(), start.time(), Qt::UTC);
+    const qint64 newest = intAt(97);
+    const qint64 oldest = std::max<qint64>(0, newest - qint64(counterStep) * std::max(0, count - 1));
+    for (int i = 0; i < count; ++i) {
+        const auto counter = static_cast<quint32>(oldest + qint64(counterStep) * i);
+        putRecord(
+            kOperativeArea, i,
+            operativeRecord(first.addSecs(60LL * stepMinutes * i), flowValue, static_cast<qint32>(counter)));
+    }
+    setNewest(kOperativeArea, kOperativePointer, count);
+}
+
+namespace {
+
+// Reading the scenario's record lists: every value is checked, and a wrong one names its list and entry.
+class EntryReader {
+public:
+    EntryReader(const QJsonObject& o, QString where, QString& error)
+        : o_(o), where_(std::move(where)), error_(error) {}
+
+    bool ok() const { return ok_; }
+
+    // A time stamp the corrector can keep: after 01.01.2000 00:00 and within its 24-bit minutes.
+    QDateTime time(const char* key) {
+        const QDateTime t = QDateTime::fromString(o_.value(QLatin1String(key)).toString(),
+                                                  QStringLiteral("dd.MM.yyyy HH:mm"));
+        if (!t.isValid()) {
+            fail(QStringLiteral("\"%1\" is \"dd.MM.yyyy HH:mm\"").arg(QLatin1String(key)));
+            return {};
+        }
+        if (!keepable(t))
+            fail(QStringLiteral("\"%1\" lies outside the corrector's time").arg(QLatin1String(key)));
+        return t;
+    }
+
+    // A whole number min..max; fallback when the key is absent.
+    qint64 integer(const char* key, qint64 min, qint64 max, qint64 fallback) {
+        const QJsonValue v = o_.value(QLatin1String(key));
+        if (v.isUndefined()) return fallback;
+        const double d = v.toDouble(std::nan(""));
+        if (!v.isDouble() || d != std::floor(d) || d < double(min) || d > double(max)) {
+            fail(QStringLiteral("\"%1\" is a whole number %2..%3").arg(QLatin1String(key)).arg(min).arg(max));
+            return fallback;
+        }
+        return static_cast<qint64>(d);
+    }
+
+    float number(const char* key) {
+        const QJsonValue v = o_.value(QLatin1String(key));
+        if (v.isUndefined()) return 0.0f;
+        if (!v.isDouble()) fail(QStringLiteral("\"%1\" is a number").arg(QLatin1String(key)));
+        return static_cast<float>(v.toDouble());
+    }
+
+    // Four raw bytes as 8 hexadecimal digits.
+    QByteArray fourHex(const char* key) {
+        QByteArray bytes;
+        if (!parseHex(o_.value(QLatin1String(key)).toString(), bytes) || bytes.size() != 4) {
+            fail(QStringLiteral("\"%1\" is 4 bytes in 8 hexadecimal digits").arg(QLatin1String(key)));
+            return QByteArray(4, '\0');
+        }
+        return bytes;
+    }
+
+    static bool keepable(const QDateTime& t) {
+        const qint64 days = QDate(2000, 1, 1).daysTo(t.date());
+        const qint64 minutes = days * 1440 + t.time().hour() * 60 + t.time().minute();
+        return minutes > 0 && minutes <= kLastDeviceMinute;
+    }
+
+    void fail(const QString& what) {
+        if (!ok_) return; // the first fault is the one reported
+        ok_ = false;
+        error_ = QStringLiteral("corrector: %1: %2").arg(where_, what);
+    }
+
+private:
+    const QJsonObject& o_;
+    QString where_;
+    QString& error_;
+    bool ok_ = true;
+};
+
+} // namespace
+
+bool CorrectorMemory::loadEventRecords(const QJsonObject& c, QString& error) {
+    struct List {
+        const char* key;
+        const ArchiveArea& area;
+        PointerPlace pointer;
+    };
+    const List lists[] = {{"abnormal", kAbnormalArea, kAbnormalPointer},
+                          {"interference", kInterferenceArea, kInterferencePointer},
+                          {"service", kServiceArea, kServicePointer}};
+    for (const List& list : lists) {
+        const QJsonValue value = c.value(QLatin1String(list.key));
+        if (value.isUndefined()) continue;
+        if (!value.isArray()) {
+            error = QStringLiteral("corrector: \"%1\" is a list of records").arg(QLatin1String(list.key));
+            return false;
+        }
+        const QJsonArray entries = value.toArray();
+        for (int i = 0; i < entries.size(); ++i) {
+            const QJsonObject o = entries.at(i).toObject();
+            EntryReader r(o, QStringLiteral("%1 record %2").arg(QLatin1String(list.key)).arg(i), error);
+            const QDateTime at = r.time("at");
+            QByteArray record;
+            if (&list.area == &kAbnormalArea) {
+                const auto current = static_cast<quint16>(r.integer("current", 0, 0xFFFF, 0));
+                const auto previous = static_cast<quint16>(r.integer("previous", 0, 0xFFFF, 0));
+                record =
+                    abnormalRecord(at, current, previous, r.number("volume"), r.number("standardVolume"));
+            } else if (&list.area == &kInterferenceArea) {
+                const auto code = static_cast<quint8>(r.integer("code", 0, 0xFF, 0));
+                const auto kind = static_cast<int>(r.integer("kind", 0, 7, 0));
+                const auto by = static_cast<int>(r.integer("by", 0, 15, 0));
+                record = interferenceRecord(at, code, kind, by, r.fourHex("before"), r.fourHex("after"));
+            } else {
+                const auto current = static_cast<quint16>(r.integer("current", 0, 0xFFFF, 0));
+                const auto previous = static_cast<quint16>(r.integer("previous", 0, 0xFFFF, 0));
+                record = serviceRecord(at, current, previous);
+            }
+            if (!r.ok()) return false;
+            putRecord(list.area, i, record);
+        }
+        setNewest(list.area, list.pointer, static_cast<int>(entries.size()));
+    }
+    const QJsonValue operative = c.value(QStringLiteral("operative"));
+    if (!operative.isUndefined()) {
+        const QJsonObject o = operative.toObject();
+        EntryReader r(o, QStringLiteral("operative"), error);
+        if (!operative.isObject()) r.fail(QStringLiteral("an object {\"start\", \"count\", …}"));
+        const QDateTime start = r.time("start");
+        const auto count = static_cast<int>(r.integer("count", 0, 65535, 0));
+        const auto step = static_cast<int>(r.integer("stepMinutes", 1, 44640, 1));
+        const auto flowValue = static_cast<quint16>(r.integer("flow", 0, 0xFFFF, 0));
+        const auto counterStep = static_cast<qint32>(r.integer("counterStep", 0, 1000000, 0));
+        const QDateTime wall(start.date(), start.time(), Qt::UTC);
+        if (r.ok() && count > 0 && !EntryReader::keepable(wall.addSecs(60LL * step * (count - 1))))
+            r.fail(QStringLiteral("the last record lies outside the corrector's time"));
+        if (!r.ok()) return false;
+        generateOperative(start, count, step, flowValue, counterStep);
+    }
+    return true;
 }
 
 bool CorrectorMemory::load(const QJsonObject& c, QString& error) {
@@ -405,6 +663,8 @@ bool CorrectorMemory::load(const QJsonObject& c, QString& error) {
         const int hours = std::clamp(a.value(QStringLiteral("hours")).toInt(0), 0, 65535);
         generateArchives(startTime, hours, a.value(QStringLiteral("flow")).toDouble(10.0), profile);
     }
+    // The event archives and the operative archive, each from record 0 on.
+    if (!loadEventRecords(c, error)) return false;
     // Raw archive bytes: {"bank": "low"|"high", "offset": N, "hex": "…"}.
     for (const auto& v : c.value(QStringLiteral("archiveBytes")).toArray()) {
         const QJsonObject o = v.toObject();

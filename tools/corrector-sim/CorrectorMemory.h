@@ -14,22 +14,36 @@ inline constexpr int kParameterWords = 185;
 inline constexpr int kBankSize = 64 * 1024;
 inline constexpr int kArchivePageSize = 256;
 
-// Where the archives lie (page ranges of the two banks) and their record sizes.
+// Where the archives lie (page ranges of the two banks) and their record sizes. Records fill the pages
+// in order and the area is a ring: after its last record the corrector writes record 0 again.
 struct ArchiveArea {
     bool high; // upper bank
     int firstPage;
     int pages;
     int recordSize;
+    int lastPageRecords; // records the area's last page holds, 0 when it is full
 };
-inline constexpr ArchiveArea kHourlyArea{false, 52, 204, 32};
-inline constexpr ArchiveArea kAbnormalArea{false, 0, 52, 16};
-inline constexpr ArchiveArea kDailyArea{true, 192, 32, 64};
-inline constexpr ArchiveArea kMonthlyArea{true, 224, 8, 64};
-inline constexpr ArchiveArea kInterferenceArea{true, 128, 64, 16};
-inline constexpr ArchiveArea kOperativeArea{true, 0, 128, 16};
-inline constexpr ArchiveArea kServiceArea{true, 232, 24, 8};
+inline constexpr ArchiveArea kHourlyArea{false, 52, 204, 32, 0};
+inline constexpr ArchiveArea kAbnormalArea{false, 0, 52, 16, 0};
+inline constexpr ArchiveArea kDailyArea{true, 192, 32, 64, 0};
+inline constexpr ArchiveArea kMonthlyArea{true, 224, 8, 64, 0};
+inline constexpr ArchiveArea kInterferenceArea{true, 128, 64, 16, 0};
+inline constexpr ArchiveArea kOperativeArea{true, 0, 128, 16, 8};
+inline constexpr ArchiveArea kServiceArea{true, 232, 24, 8, 0};
 
-// The newest-record pointers: the parameter word and byte of each archive's 16-bit field.
+// Records a page of the area holds, and the records of its whole ring.
+int recordsPerPage(const ArchiveArea& area);
+int ringRecords(const ArchiveArea& area);
+// Records the given page of the area holds (the last page may hold fewer); 0 for a page outside it.
+int recordsOnPage(const ArchiveArea& area, int page);
+// The area a page of a bank belongs to; nullptr for a page no archive uses.
+const ArchiveArea* areaOfPage(bool high, int page);
+// Where record `number` of the area lies (wrapped in its ring): the page and the offset within it.
+int recordPage(const ArchiveArea& area, int number);
+int recordOffset(const ArchiveArea& area, int number);
+
+// The newest-record pointers: the parameter word and byte of each archive's 16-bit field. Each holds the
+// index of the archive's newest record within its ring (0 .. ringRecords − 1).
 struct PointerPlace {
     int word;
     int byte;
@@ -42,8 +56,9 @@ inline constexpr PointerPlace kDailyPointer{19, 0};
 inline constexpr PointerPlace kMonthlyPointer{19, 2};
 inline constexpr PointerPlace kServicePointer{20, 0};
 
-// Minutes since 01.01.2000 00:00, the corrector's time stamps.
+// Minutes since 01.01.2000 00:00, the corrector's time stamps (24 bits in the archive records).
 quint32 deviceMinutes(const QDateTime& t);
+inline constexpr quint32 kLastDeviceMinute = 0xFFFFFF;
 
 // The simulator's own Windows-1251 encoder for the texts it keeps (ASCII and Cyrillic letters).
 QByteArray encode1251(const QString& text);
@@ -109,18 +124,43 @@ public:
 
     // Archive banks.
     QByteArray archivePage(bool high, int page) const;
+    // Writes record `number` of the area; numbers past the ring wrap round it.
     void putRecord(const ArchiveArea& area, int number, const QByteArray& record);
     void writeBank(bool high, int offset, const QByteArray& bytes);
+    // Points the archive's pointer at the newest of `records` records written from record 0 on.
+    void setNewest(const ArchiveArea& area, PointerPlace p, int records);
 
     // Generates hourly, daily and monthly records with consistent volumes: hours of flow from start,
     // each hour's working volume flow × profile[hour of day]. The archive pointers, the counters and the
     // current hour, day and month volumes follow the generated records (half of the next hour run).
     void generateArchives(const QDateTime& start, int hours, double flow, const QList<double>& profile);
 
+    // Writes `count` operative records stepMinutes apart from start on: the pressure, temperature and
+    // correction factor the memory holds, the raw flow value, and a meter counter that grows by
+    // counterStep pulses a record and reaches the meter counter of word 97 in the newest record (the
+    // oldest never below zero). The operative pointer follows.
+    void generateOperative(const QDateTime& start, int count, int stepMinutes, quint16 flowValue,
+                           qint32 counterStep);
+
+    // The records of the archives that keep events, sealed. before and after are the 4 bytes the
+    // corrector keeps for the changed value; changedBy is the low nibble of byte 6.
+    static QByteArray abnormalRecord(const QDateTime& at, quint16 current, quint16 previous, float volume,
+                                     float standardVolume);
+    static QByteArray interferenceRecord(const QDateTime& at, quint8 changeCode, int changeKind,
+                                         int changedBy, const QByteArray& before, const QByteArray& after);
+    static QByteArray serviceRecord(const QDateTime& at, quint16 current, quint16 previous);
+    QByteArray operativeRecord(const QDateTime& at, quint16 flowValue, qint32 counter) const;
+
     // The record's last byte makes the sum of all its bytes zero.
     static QByteArray sealRecord(QByteArray record);
 
 private:
+    bool loadEventRecords(const QJsonObject& config, QString& error);
+    // Pressure × 1000, temperature × 100 and the correction factor as the archive records keep them.
+    quint16 pressureWord() const;
+    qint16 temperatureWord() const;
+    quint16 correctionWord() const;
+
     QByteArray params_;
     QByteArray low_;
     QByteArray high_;

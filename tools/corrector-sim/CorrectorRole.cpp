@@ -136,6 +136,35 @@ std::unique_ptr<Role> CorrectorRole::fromJson(const QJsonObject& config, QString
     faults.alarmAtMs = f.value(QStringLiteral("alarmAtMs")).toInteger(-1);
     faults.alarmSplit = f.value(QStringLiteral("alarmSplit")).toBool(false);
     faults.alarmSplitMs = f.value(QStringLiteral("alarmSplitMs")).toInt(30);
+    const QJsonArray bad = f.value(QStringLiteral("badRecordPages")).toArray();
+    for (int i = 0; i < bad.size(); ++i) {
+        const QJsonObject o = bad.at(i).toObject();
+        const QString where = QStringLiteral("corrector: badRecordPages entry %1: ").arg(i);
+        const QString bank = o.value(QStringLiteral("bank")).toString();
+        if (bank != QLatin1String("low") && bank != QLatin1String("high")) {
+            error = where + QStringLiteral("\"bank\" is \"low\" or \"high\"");
+            return nullptr;
+        }
+        const bool high = bank == QLatin1String("high");
+        const int page = o.value(QStringLiteral("page")).toInt(-1);
+        const ArchiveArea* area = areaOfPage(high, page);
+        if (!area) {
+            error = where + QStringLiteral("\"page\" is an archive page 0..255");
+            return nullptr;
+        }
+        const int records = recordsOnPage(*area, page);
+        const int record = o.value(QStringLiteral("record")).toInt(-1);
+        if (record < 0 || record >= records) {
+            error = where + QStringLiteral("\"record\" is 0..%1 on that page").arg(records - 1);
+            return nullptr;
+        }
+        const int times = o.value(QStringLiteral("times")).toInt(1);
+        if (times < 0) {
+            error = where + QStringLiteral("\"times\" is not negative");
+            return nullptr;
+        }
+        faults.badRecordPages.push_back({high, page, record, times});
+    }
     return role;
 }
 
@@ -185,6 +214,7 @@ void CorrectorRole::handle(const QByteArray& request, Line& line) {
         --faults_.statusCount;
         reply = frameReply(faults_.status, {});
     }
+    spoilRecord(request, reply);
     if (faults_.badChecksum > 0) {
         --faults_.badChecksum;
         reply.back() = static_cast<char>(reply.back() ^ 0x5A);
@@ -198,6 +228,30 @@ void CorrectorRole::handle(const QByteArray& request, Line& line) {
         reply.prepend(QByteArray(faults_.noiseBytes, '\xFF'));
     }
     sendInChunks(line, reply, faults_.replyDelayMs, faults_.chunks, faults_.chunkMs);
+}
+
+void CorrectorRole::spoilRecord(const QByteArray& request, QByteArray& reply) {
+    const quint8 op = static_cast<quint8>(request.at(0)) & 0xE1;
+    if (op != 0x20 && op != 0x21) return;
+    // Only a page that goes out spoils: a refusal in its place leaves the count as it is.
+    if (reply.size() != 1 + kArchivePageSize + 1 || reply.at(0) != 0) return;
+    const bool high = op == 0x21;
+    const int page = static_cast<quint8>(request.at(1));
+    const ArchiveArea* area = areaOfPage(high, page);
+    if (!area) return;
+    QList<int> records;
+    for (auto& bad : faults_.badRecordPages) {
+        if (bad.high != high || bad.page != page || bad.times <= 0) continue;
+        --bad.times;
+        if (!records.contains(bad.record)) records.append(bad.record);
+    }
+    if (records.isEmpty()) return;
+    for (int record : records) {
+        // The record's check byte no longer makes its sum zero; the frame around it stays sound.
+        const qsizetype check = 1 + qsizetype(record + 1) * area->recordSize - 1;
+        reply[check] = static_cast<char>(reply.at(check) ^ 0x5A);
+    }
+    reply = link::withFrameChecksum(reply.left(reply.size() - 1));
 }
 
 void CorrectorRole::tick(Line& line) {

@@ -5,11 +5,25 @@
 // […], "alarmPending": false, "faults": {…}}. It answers only requests to its own address, frames them from
 // the byte stream, and encodes every answer from its own memory (CorrectorMemory).
 //
+// The archives that keep events, and the operative archive, each filled from record 0 on (round the ring
+// when the list is longer) with the archive's pointer on the last record; times are "dd.MM.yyyy HH:mm":
+//   "abnormal": [{"at": "…", "current": situation word, "previous": situation word, "volume": m³,
+//                 "standardVolume": m³}, …]
+//   "interference": [{"at": "…", "code": change code 0..255, "kind": 0..7, "by": 0..15 (1..7 operator A ..
+//                     verifier, 8 and up not known), "before": "0000C842", "after": "00004843"}, …] (the
+//                     4 bytes the corrector keeps for each value, 8 hexadecimal digits)
+//   "service": [{"at": "…", "current": code, "previous": code}, …]
+//   "operative": {"start": "…", "count": N, "stepMinutes": M, "flow": raw flow value 0..65535,
+//                 "counterStep": pulses a record} (pressure, temperature and correction factor from the
+//                 measurements; the newest record's meter counter is word 97's)
+//
 // Faults: "silence" N (the next N requests get no answer), "badChecksum" N, "extraByte" N, "status" S
 // with "statusCount" N (refusals with that status byte), "chunks" [sizes] with "chunkMs", "replyDelayMs",
 // "changingWords" [indices] (changed before every page read), "identificationChanges" N (the next N
 // identification reads differ from each other), "noise" N with "noiseBytes" K (K bytes 0xFF before the
-// next N replies), "alarmAtMs" T with "alarmSplit" and "alarmSplitMs" (the alarm notice sent on its own).
+// next N replies), "alarmAtMs" T with "alarmSplit" and "alarmSplitMs" (the alarm notice sent on its own),
+// "badRecordPages" [{"bank": "low"|"high", "page": P, "record": R, "times": T}] (the first T times archive
+// page P of that bank is sent, its record R carries a spoilt check byte; the memory keeps it right).
 #include "CorrectorMemory.h"
 #include "Role.h"
 
@@ -33,6 +47,13 @@ struct CorrectorFaults {
     qint64 alarmAtMs = -1;
     bool alarmSplit = false;
     int alarmSplitMs = 30;
+    struct BadRecordPage {
+        bool high;
+        int page;
+        int record;
+        int times; // sends left with the spoilt record
+    };
+    std::vector<BadRecordPage> badRecordPages;
 };
 
 class CorrectorRole final : public Role {
@@ -61,6 +82,8 @@ private:
     QByteArray itemRead(quint8 code, int count);
     quint8 itemWrite(quint8 code, const QByteArray& data);
     void handle(const QByteArray& request, Line& line);
+    // Spoils the check byte of a record in an archive page reply, as badRecordPages asks.
+    void spoilRecord(const QByteArray& request, QByteArray& reply);
 
     CorrectorMemory memory_;
     CorrectorFaults faults_;
