@@ -7,9 +7,15 @@ bash scripts/install-deps.sh
 bash scripts/build.sh
 BIN="${BUILD_DIR:-build}/bin"
 HOME_DIR="${TARN_DEMO_HOME:-$PWD/demo}"
-SCENARIO="${TARN_DEMO_SCENARIO:-$PWD/tools/corrector-sim/scenarios/corrector.json}"
+SCENARIO="${TARN_DEMO_SCENARIO:-$PWD/tools/corrector-sim/scenarios/corrector-year.json}"
 
+FRESH=1
+[ -f "$HOME_DIR/Work/FileInRS.000" ] && FRESH=0
 "$BIN/tarn-cli" --home "$HOME_DIR" init >/dev/null
+# A new demo installation reads every archive with "ЧИТАТЬ ВСЕ"; a user's own choice is kept.
+if [ "$FRESH" = 1 ]; then
+  "$BIN/tarn-cli" --home "$HOME_DIR" settings set readChoice=1111111111100 >/dev/null
+fi
 # COM1 of the demo installation is the simulator's pseudo-terminal.
 printf 'COM1 %s\r\n' "$HOME_DIR/COM1" > "$HOME_DIR/Work/PortMap.000"
 

@@ -204,3 +204,69 @@ TEST(CorrectorSession, ASelectiveReadTakesOnlyThePlannedPages) {
     EXPECT_TRUE(r.readRun.readToEmptyLine);
     EXPECT_EQ(t.rowCount(Archive::Monthly), 4);
 }
+
+namespace {
+// Every archive of the simulated corrector filled; faults added by the caller.
+QByteArray allArchivesScenario(const char* faults) {
+    return QByteArray(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "V Tarn-sim V47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10},
+        "abnormal": [{"at": "01.03.2024 05:10", "current": 1, "previous": 0, "volume": 2.5, "standardVolume": 2.75},
+                     {"at": "01.03.2024 06:20", "current": 0, "previous": 1, "volume": 0.5, "standardVolume": 0.25}],
+        "interference": [{"at": "01.03.2024 07:00", "code": 8, "kind": 5, "by": 1, "before": "00020000",
+                          "after": "02020000"},
+                         {"at": "01.03.2024 07:05", "code": 6, "kind": 0, "by": 4, "before": "07000000",
+                          "after": "09000000"}],
+        "service": [{"at": "01.03.2024 08:00", "current": 4660, "previous": 0}],
+        "operative": {"start": "01.03.2024 09:00", "count": 20, "stepMinutes": 3, "flow": 100, "counterStep": 10},
+        "faults": )") +
+           faults + "}";
+}
+
+QList<QList<QStringList>> allTables(const ArchiveTables& t) {
+    QList<QList<QStringList>> tables;
+    for (Archive a : kArchives)
+        tables.append(t.rows(a));
+    return tables;
+}
+} // namespace
+
+TEST(CorrectorSession, EveryArchiveReadWholeAndTheSameThroughAFaultyLine) {
+    Rig clean(allArchivesScenario("{}").constData());
+    clean.settings.readChoice = QStringLiteral("1111110000100"); // the seven archives
+    clean.readRun.readToEmptyLine = false;                         // every page of each
+    clean.session->startOperation(corrector::operation::ReadAll);
+    ASSERT_TRUE(test::waitUntil([&] { return clean.closed; }, 30000));
+    EXPECT_EQ(clean.readRun.completedKinds(), (QList<int>{1, 3, 4, 5, 6, 7, 9, 10}));
+    const ArchiveTables& t = clean.model().archives();
+    EXPECT_EQ(t.rowCount(Archive::Hourly), 204 * 8);
+    EXPECT_EQ(t.rowCount(Archive::Operative), 127 * 16 + 8);
+    // What the scenario put in, cell for cell.
+    EXPECT_EQ(t.rows(Archive::Abnormal).at(0),
+              (QStringList{"00000", "01.03.2024", "05:10", "0001", "0000", "2.50", "2.75"}));
+    EXPECT_EQ(t.rows(Archive::Abnormal).at(1).mid(3), (QStringList{"0000", "0001", "0.50", "0.25"}));
+    EXPECT_EQ(t.rows(Archive::Interference).at(0).mid(2),
+              (QStringList{"07:00", "ОПЕР._A", "единица_давления", "кгс/см2", "МПа", "08510002000002020000"}));
+    EXPECT_EQ(t.rows(Archive::Interference).at(1).mid(3, 4),
+              (QStringList{"МАСТ._E", "контрактн.время", "7", "9"}));
+    EXPECT_EQ(t.rows(Archive::Service).at(0), (QStringList{"00000", "01.03.2024", "08:00", "1234", "0000"}));
+    EXPECT_EQ(t.cell(6, 2, 19), QStringLiteral("09:57"));
+    EXPECT_EQ(t.rows(Archive::Operative).at(20), QStringList{"00020"});
+    EXPECT_EQ(t.cell(1, 3, 29), QStringLiteral("10.00"));
+    EXPECT_TRUE(findGaps(t).isEmpty());
+
+    // Bad records on some pages (fewer than three times), a silence, split replies: the same tables.
+    Rig faulty(allArchivesScenario(R"({"silence": 1, "chunks": [1, 100, 50], "chunkMs": 0,
+        "badRecordPages": [{"bank": "low", "page": 53, "record": 2, "times": 2},
+                           {"bank": "low", "page": 0, "record": 1, "times": 1},
+                           {"bank": "high", "page": 129, "record": 0, "times": 2},
+                           {"bank": "high", "page": 127, "record": 7, "times": 1},
+                           {"bank": "high", "page": 233, "record": 5, "times": 2}]})")
+                     .constData());
+    faulty.settings.readChoice = clean.settings.readChoice;
+    faulty.readRun.readToEmptyLine = false;
+    faulty.session->startOperation(corrector::operation::ReadAll);
+    ASSERT_TRUE(test::waitUntil([&] { return faulty.closed; }, 30000));
+    EXPECT_EQ(faulty.readRun.completedKinds(), clean.readRun.completedKinds());
+    EXPECT_EQ(allTables(faulty.model().archives()), allTables(t));
+    EXPECT_EQ(faulty.count("22 35 00 A8"), 3); // page 53 of the hourly archive: twice spoilt, then clean
+}
