@@ -77,6 +77,13 @@ void PortScanner::stopAllTimers() {
     resendAfterReopen_ = false;
 }
 
+bool PortScanner::stepPending() const {
+    for (const QTimer* t : {&tBar_COM, &tStart, &tStep_kRS, &tK_PortScan, &TkWrRd_PortScan, &tRSV_ToutDTU,
+                            &tOpenPause, &tDtrPulse, &tUnitReopen})
+        if (t->isActive()) return true;
+    return false;
+}
+
 // ---- start, stop, presence pass ---------------------------------------------------------------------
 
 void PortScanner::start() {

@@ -89,6 +89,8 @@ public:
     void halt();
 
     bool isRunning() const { return running_; }
+    // Some step of the scan is still due: a timer of the scan runs.
+    bool stepPending() const;
     ScanMode activeMode() const { return mode_; }
     const ScanState& state() const { return state_; }
     int progress() const { return progress_; }
