@@ -164,7 +164,7 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
                                  tabs_->widget(static_cast<int>(Page::Measurement)));
     forms[static_cast<int>(Page::Measurement)]->addRow(poll);
     connect(poll, &QPushButton::clicked, this, [this] { startOperation(kPollOperation); });
-    layout->addWidget(tabs_);
+    layout->addWidget(tabs_, 2);
 
     // The archive tables under the parameters, with their two tool buttons.
     auto* tools = new QHBoxLayout;
@@ -186,11 +186,12 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
         view->setModel(new ArchiveTableModel(model_, a, view));
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->verticalHeader()->setVisible(false);
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
         view->installEventFilter(this);
         archiveViews_[static_cast<int>(a) - 1] = view;
         archiveTabs_->addTab(view, archiveTableCaption(a, lang));
     }
-    layout->addWidget(archiveTabs_);
+    layout->addWidget(archiveTabs_, 3);
 
     wait_ = new TItemWait(this);
     connect(&model_, &CorrectorWindowModel::waitOpened, wait_, &TItemWait::start);
