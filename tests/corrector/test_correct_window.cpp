@@ -7,7 +7,9 @@
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
+#include "corrector/windows/TRdWrCor.h"
 #include "corrector/windows/TfSelRead.h"
+#include "link/EngineRig.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -348,4 +350,19 @@ TEST(CorrectorWindow, F3GoesToTheNewestRecordAndF4EnlargesTheTables) {
     EXPECT_TRUE(f.window->tablesEnlarged());
     QApplication::sendEvent(view, &f4);
     EXPECT_FALSE(f.window->tabs()->isHidden());
+}
+
+TEST(CorrectorWindow, TheReadWindowShowsWhetherItReadsToTheEmptyLine) {
+    test::EngineRig rig;
+    link::LinkSettings settings;
+    ReadRun run(rig.engine, settings);
+    TRdWrCor window(run);
+    run.readToEmptyLine = false; // a selective read
+    run.open(read_kind::Selective);
+    EXPECT_FALSE(window.emptyLineBox()->isChecked());
+    run.readToEmptyLine = true; // its daily part is over
+    run.stepGauge();
+    EXPECT_TRUE(window.emptyLineBox()->isChecked());
+    window.emptyLineBox()->setChecked(false); // the user's own choice reaches the run
+    EXPECT_FALSE(run.readToEmptyLine);
 }

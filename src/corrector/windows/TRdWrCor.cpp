@@ -48,7 +48,8 @@ TRdWrCor::TRdWrCor(ReadRun& run, QWidget* parent) : QDialog(parent), run_(run) {
 
 void TRdWrCor::openFor(int kind) {
     run_.open(kind);
-    emptyLine_->setChecked(true);
+    // Ticked, except while a selective read takes only its planned pages.
+    emptyLine_->setChecked(run_.readToEmptyLine);
     question_->setText(run_.questionText());
     emptyLine_->setText(run_.emptyLineText());
     yes_->setText(run_.yesText());
@@ -66,6 +67,8 @@ void TRdWrCor::refresh() {
     yes_->setEnabled(run_.yesEnabled());
     no_->setEnabled(run_.noEnabled());
     stop_->setEnabled(run_.stopEnabled());
+    // The selective read ticks it again once its daily part is read.
+    if (emptyLine_->isChecked() != run_.readToEmptyLine) emptyLine_->setChecked(run_.readToEmptyLine);
 }
 
 void TRdWrCor::keyPressEvent(QKeyEvent* event) {

@@ -22,6 +22,7 @@ public:
     QPushButton* yesButton() const { return yes_; }
     QPushButton* noButton() const { return no_; }
     QPushButton* stopButton() const { return stop_; }
+    QCheckBox* emptyLineBox() const { return emptyLine_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
