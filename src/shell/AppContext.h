@@ -6,6 +6,7 @@
 #include "common/Notifier.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
+#include "database/Schema.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkLog.h"
 #include "link/LinkPort.h"
@@ -60,6 +61,8 @@ public:
 
     int serviceLevel = 0;
     bool databaseOpen = false;
+    // The table layouts of the schema files, loaded by the initialisation sequence.
+    database::Schemas schemas;
     QChar csvDelimiter = QLatin1Char(',');
     CommandLine commandLine;
 

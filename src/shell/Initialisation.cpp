@@ -1,5 +1,7 @@
 #include "shell/Initialisation.h"
 
+#include "database/Schema.h"
+
 #include <QLocale>
 
 namespace tarn::shell {
@@ -26,8 +28,14 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     ctx.applyLinkSettings();
     if (hooks) hooks->linkStateReset();
 
-    ctx.databaseOpen = true;
-    if (hooks) hooks->databaseStartup();
+    // The database runs only with schema files that declare the fields the program writes. Missing ones
+    // are restored as the installation ships them; a file that does not fit switches the database off
+    // for this run, with its message.
+    database::writeMissingSchemaFiles(ctx.root());
+    ctx.schemas = database::loadSchemas(ctx.root());
+    ctx.databaseOpen = ctx.schemas.ok;
+    if (!ctx.schemas.ok) ctx.notifier().message(MessageKind::Error, ctx.schemas.error);
+    if (ctx.databaseOpen && hooks) hooks->databaseStartup();
     return result;
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/LanguageFile.h"
 #include "common/TextFile.h"
+#include "database/Schema.h"
 
 #include <QFile>
 
@@ -32,6 +33,8 @@ InitReport initInstallation(const DataRoot& root) {
         if (!copyResource(QStringLiteral(":/installation/Tarn.pdf"), manual)) r.ok = false;
         r.created.append(manual);
     }
+    // The database's schema files: a new installation gets them, one that has its own keeps them.
+    if (!database::writeMissingSchemaFiles(root)) r.ok = false;
     if (!r.ok) r.error = QStringLiteral("cannot write the installation files under ") + root.root();
     return r;
 }

@@ -104,3 +104,20 @@ TEST(Initialisation, OutdatedSettingsAreReportedAndDefaultsApply) {
     EXPECT_EQ(c.ctx.settings().corrPort, QStringLiteral("COM1"));
     EXPECT_FALSE(c.home.exists(folder::Work, QStringLiteral("FileInRS.000")));
 }
+
+TEST(Initialisation, TheDatabaseRunsOnlyWithSchemaFilesThatFit) {
+    Context c;
+    runInitialisation(c.ctx);
+    EXPECT_TRUE(c.ctx.databaseOpen);
+    // Missing schema files are restored as the installation ships them.
+    EXPECT_TRUE(c.home.exists(folder::Work, QStringLiteral("Bd_Hour.txt")));
+    EXPECT_EQ(c.ctx.schemas.of(database::TableKind::Hourly).size(), 25);
+    EXPECT_TRUE(c.notifier.messages.isEmpty());
+
+    // A file whose fields would land in the wrong columns: the database is off, and the user is told.
+    c.home.write(folder::Work, QStringLiteral("Bd_Hour.txt"),
+                 "  1 hNum                +   \r\n  2 hDate               D   \r\n");
+    runInitialisation(c.ctx);
+    EXPECT_FALSE(c.ctx.databaseOpen);
+    EXPECT_EQ(c.notifier.texts().value(0), QStringLiteral("ОШИБКА !!! ФОРМАТА ФАЙЛА : Bd_Hour.txt"));
+}
