@@ -1,0 +1,189 @@
+#include "database/Registry.h"
+
+#include "common/TextFile.h"
+
+namespace tarn::database {
+
+namespace {
+
+constexpr int kSerialDigits = 5;
+constexpr int kModelWidth = 11;
+constexpr int kIdentifierWidth = 15;
+
+// A text searched for inside a field: the user's % and _ are plain characters.
+QString likeEscaped(QString text) {
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('%'), QStringLiteral("\\%"));
+    text.replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return text;
+}
+
+QString fieldName(int position) {
+    return defaultFields(TableKind::Registry).value(position - 1).name;
+}
+
+} // namespace
+
+QString pointIdentifier(QChar family, const QString& versionString, bool olderFirmware,
+                        const QString& serial) {
+    QString letter;
+    if (olderFirmware) letter = QStringLiteral("o");
+    const QChar f = family;
+    if (f == QLatin1Char('T')) letter = QStringLiteral("t");
+    if (f == QLatin1Char('W')) letter = QStringLiteral("w");
+    if (f == QLatin1Char('R') || f == QLatin1Char('F')) letter = QStringLiteral("R");
+    if (f == QLatin1Char('r') || f == QLatin1Char('f')) letter = QStringLiteral("r");
+    if (f == QLatin1Char('F')) letter = QStringLiteral("F");
+    if (f == QLatin1Char('f')) letter = QStringLiteral("f");
+    if ((f == QLatin1Char('R') || f == QLatin1Char('F')) && versionString.startsWith(QLatin1Char('R')))
+        letter = QStringLiteral("S");
+    if ((f == QLatin1Char('r') || f == QLatin1Char('f')) && versionString.startsWith(QLatin1Char('r')))
+        letter = QStringLiteral("s");
+    const QString digits = serial.trimmed();
+    return letter + (digits.size() < kSerialDigits ? QStringLiteral("00000") : digits.left(kSerialDigits));
+}
+
+bool Point::flag(int n) const {
+    const QString& flags = config[config::Flags];
+    return n >= 1 && n <= flags.size() && flags.at(n - 1) == QLatin1Char('1');
+}
+
+Registry::Registry(const DataRoot& root, const Schemas& schemas) : root_(root), schemas_(schemas) {
+    table_ = TableFile::open(tablePath(root_, TableKind::Registry), TableKind::Registry,
+                             schemas_.of(TableKind::Registry), &error_);
+}
+
+Point Registry::pointOf(const QVariantList& row) const {
+    Point p;
+    auto text = [&row](int position) { return row.value(position - 1).toString().trimmed(); };
+    p.identifier = text(2);
+    p.serial = text(3);
+    p.model = text(4);
+    p.created = QDateTime::fromString(text(5), Qt::ISODate);
+    p.organisation = text(6);
+    p.pipeline = text(7);
+    p.address = row.value(7).toInt();
+    for (int i = 0; i < kConfigValues; ++i)
+        p.config[i] = text(kFirstConfigPosition + i);
+    return p;
+}
+
+std::optional<Point> Registry::find(const QString& identifier) const {
+    if (!table_) return std::nullopt;
+    const auto rows = table_->select(QStringLiteral("\"kIdentif\" = ?"), {identifier});
+    if (rows.isEmpty()) return std::nullopt;
+    return pointOf(rows.first());
+}
+
+QList<Point> Registry::all() const {
+    return search({});
+}
+
+QList<Point> Registry::search(const RegistrySearch& c) const {
+    QList<Point> points;
+    if (!table_) return points;
+    QStringList where;
+    QVariantList values;
+    auto contains = [&](const QString& field, const QString& text) {
+        if (text.isEmpty()) return;
+        where.append(QLatin1Char('"') + field + QStringLiteral("\" LIKE ? ESCAPE '\\'"));
+        values.append(QLatin1Char('%') + likeEscaped(text) + QLatin1Char('%'));
+    };
+    if (!c.model.isEmpty()) {
+        where.append(QStringLiteral("\"kTypeQuon\" = ?"));
+        values.append(c.model);
+    }
+    if (c.serial.size() == kSerialDigits) {
+        where.append(QStringLiteral("\"kSerialNum\" = ?"));
+        values.append(c.serial);
+    } else if (!c.serial.isEmpty()) {
+        // A serial number typed without its leading zeros still matches.
+        QStringList any;
+        for (const char* zeros : {"", "0", "00", "000"}) {
+            any.append(QStringLiteral("\"kSerialNum\" LIKE ? ESCAPE '\\'"));
+            values.append(QString::fromLatin1(zeros) + likeEscaped(c.serial) + QLatin1Char('%'));
+        }
+        where.append(QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')'));
+    }
+    contains(QStringLiteral("kNameOrg"), c.organisation);
+    contains(QStringLiteral("kTelOrg"), c.orgPhone);
+    contains(QStringLiteral("kAddrOrg"), c.owner);
+    contains(QStringLiteral("kTelQuon"), c.phone);
+    for (const QVariantList& row : table_->select(where.join(QStringLiteral(" AND ")), values))
+        points.append(pointOf(row));
+    return points;
+}
+
+bool Registry::add(const Point& point, const QDateTime& now) {
+    if (!table_) return false;
+    QVariantMap row{{QStringLiteral("kIdentif"), point.identifier},
+                    {QStringLiteral("kSerialNum"), point.serial},
+                    {QStringLiteral("kTypeQuon"), point.model},
+                    {QStringLiteral("kDateTime"), storedTimestamp(now)},
+                    {QStringLiteral("kNameOrg"), point.organisation},
+                    {QStringLiteral("kNameTube"), point.pipeline},
+                    {QStringLiteral("kArdQuon"), point.address},
+                    {QStringLiteral("kResultRS"), QStringLiteral("0")},
+                    {QStringLiteral("kComment"), QStringLiteral("0")},
+                    {QStringLiteral("kDateTimeRS"), storedTimestamp(noTimestamp())}};
+    for (int i = 0; i < kConfigValues; ++i) {
+        const QString value = i == config::Owner ? point.config[i].left(kOwnerWidth) : point.config[i];
+        row.insert(fieldName(kFirstConfigPosition + i), value);
+    }
+    if (!table_->append(row)) {
+        error_ = table_->lastError();
+        return false;
+    }
+    // The point's own tables, each with its seed record.
+    for (TableKind kind : kPointTables) {
+        QString why;
+        if (!TableFile::open(tablePath(root_, kind, point.identifier), kind, schemas_.of(kind), &why, now)) {
+            error_ = why;
+            return false;
+        }
+    }
+    return writePointList();
+}
+
+bool Registry::updateField(const QString& identifier, int position, const QString& text) {
+    if (!table_) return false;
+    const QString field = fieldName(position);
+    if (field.isEmpty() || position <= 2) return false; // the number and the identifier stay
+    const QString value = field == QLatin1String("kAddrOrg") ? text.left(kOwnerWidth) : text;
+    if (!table_->update(QStringLiteral("kIdentif"), identifier, field, value)) {
+        error_ = table_->lastError();
+        return false;
+    }
+    return true;
+}
+
+int Registry::updateConfig(const QString& identifier, const PointConfig& config) {
+    const auto stored = find(identifier);
+    if (!stored) return 0;
+    int changed = 0;
+    for (int i = 0; i < kConfigValues; ++i) {
+        const QString value = i == config::Owner ? config[i].left(kOwnerWidth) : config[i];
+        if (value == stored->config[i]) continue;
+        if (updateField(identifier, kFirstConfigPosition + i, value)) ++changed;
+    }
+    return changed;
+}
+
+QStringList Registry::pollingList() const {
+    QStringList lines;
+    for (const Point& p : all())
+        lines.append(p.model.leftJustified(kModelWidth, QLatin1Char(' '), true) + QStringLiteral(" №") +
+                     p.serial + QStringLiteral("  ") +
+                     p.config[config::Owner].leftJustified(kOwnerWidth, QLatin1Char(' '), true) +
+                     p.identifier.rightJustified(kIdentifierWidth));
+    return lines;
+}
+
+bool Registry::writePointList() const {
+    QStringList ids;
+    for (const Point& p : all())
+        ids.append(p.identifier);
+    return writeTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")), ids);
+}
+
+} // namespace tarn::database

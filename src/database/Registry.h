@@ -1,0 +1,107 @@
+#pragma once
+// The registry of metering points: one row of Bd_Quon per corrector whose data reach the database, with
+// its identity, how to reach it and what to poll. A point is known by its identifier: a letter for the
+// corrector's family and the first five characters of its serial number.
+#include "database/TableFile.h"
+
+#include <QStringList>
+#include <array>
+#include <optional>
+
+namespace tarn::database {
+
+// The identifier of a corrector: the family letter chosen by the rules below (the later wins), then the
+// first five characters of the serial number, or "00000" for a serial number shorter than five. No rule
+// for the family (for example "V"): the five characters alone.
+QString pointIdentifier(QChar family, const QString& versionString, bool olderFirmware,
+                        const QString& serial);
+
+// The sixteen values of the configurator, registry fields 9 to 24 in this order.
+inline constexpr int kConfigValues = 16;
+inline constexpr int kFirstConfigPosition = 9; // 1-based, as the registry's field list counts
+using PointConfig = std::array<QString, kConfigValues>;
+namespace config {
+inline constexpr int Owner = 0;
+inline constexpr int OrgPhone = 1;
+inline constexpr int LinkKind = 2;
+inline constexpr int Port = 3;
+inline constexpr int Password = 4;
+inline constexpr int Phone = 5;
+inline constexpr int Speed = 6;
+inline constexpr int TimeoutMs = 7;
+inline constexpr int BreakS = 8;
+inline constexpr int Repeats = 9;
+inline constexpr int WaitS = 10;
+inline constexpr int PauseS = 11;
+inline constexpr int ModemRepeats = 12;
+inline constexpr int InitString = 13;
+inline constexpr int Gas = 14;
+inline constexpr int Flags = 15;
+} // namespace config
+// The owner is kept to 32 characters.
+inline constexpr int kOwnerWidth = 32;
+
+struct Point {
+    QString identifier;
+    QString serial;
+    QString model; // the model name as the detection gives it
+    QDateTime created;
+    QString organisation; // as programmed in the corrector
+    QString pipeline;
+    int address = 1;
+    PointConfig config;
+
+    // Polling flag n (1..11); a missing character counts as not set.
+    bool flag(int n) const;
+};
+
+// What the reports search by; an empty criterion is not used.
+struct RegistrySearch {
+    QString model;
+    QString serial; // five characters exactly, or a beginning without its leading zeros
+    QString organisation;
+    QString orgPhone;
+    QString owner;
+    QString phone;
+};
+
+class Registry {
+public:
+    // The registry's file, created with its seed record when missing.
+    Registry(const DataRoot& root, const Schemas& schemas);
+    bool ok() const { return table_ != nullptr; }
+    const QString& error() const { return error_; }
+
+    std::optional<Point> find(const QString& identifier) const;
+    QList<Point> all() const;
+    QList<Point> search(const RegistrySearch& criteria) const;
+    // A new row, then the point's tables with their seed records and the point list file.
+    bool add(const Point& point, const QDateTime& now = QDateTime::currentDateTime());
+    // One field (1-based position, as the registry's field list counts) of the point's row.
+    bool updateField(const QString& identifier, int position, const QString& text);
+    // The configurator's save of a known point: only the values that differ from the stored ones.
+    int updateConfig(const QString& identifier, const PointConfig& config);
+
+    // The polling console's lines: model padded to 11, " №", serial, two blanks, owner padded to 32,
+    // identifier right-aligned in 15.
+    QStringList pollingList() const;
+    // Current\SynCor.000: one identifier a line, in registry order.
+    bool writePointList() const;
+
+private:
+    Point pointOf(const QVariantList& row) const;
+
+    DataRoot root_;
+    const Schemas& schemas_;
+    std::unique_ptr<TableFile> table_;
+    QString error_;
+};
+
+// The per-point tables a new point gets: the request log, the seven archives, the measurement and
+// the heat energy of days and months.
+inline constexpr std::array<TableKind, 11> kPointTables = {
+    TableKind::RequestLog,  TableKind::Hourly,       TableKind::Daily,     TableKind::Monthly,
+    TableKind::Alarm,       TableKind::Interference, TableKind::Operative, TableKind::Service,
+    TableKind::Measurement, TableKind::HeatDay,      TableKind::HeatMonth};
+
+} // namespace tarn::database

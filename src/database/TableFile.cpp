@@ -1,0 +1,270 @@
+#include "database/TableFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <atomic>
+
+namespace tarn::database {
+
+namespace {
+
+std::atomic<int> connectionCounter{0};
+
+// The one place that knows the engine's own type names: the rest of the SQL is plain.
+QString columnType(FieldType type) {
+    switch (type) {
+    case FieldType::AutoIncrement:
+        return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"); // numbers are never reused
+    case FieldType::Integer:
+        return QStringLiteral("INTEGER");
+    case FieldType::Float:
+        return QStringLiteral("REAL");
+    case FieldType::Currency:
+        return QStringLiteral("NUMERIC");
+    case FieldType::Text:
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::Timestamp:
+        return QStringLiteral("TEXT");
+    }
+    return QStringLiteral("TEXT");
+}
+
+QString quoted(const QString& identifier) {
+    return QLatin1Char('"') + identifier + QLatin1Char('"');
+}
+
+bool isIdentifierField(const FieldSpec& f) {
+    return f.name.mid(1) == QLatin1String("Identif") || f.name == QLatin1String("gNameGas");
+}
+
+} // namespace
+
+QString storedDate(const QDate& date) {
+    return date.toString(QStringLiteral("yyyy-MM-dd"));
+}
+QString storedTime(const QTime& time) {
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+QString storedTimestamp(const QDateTime& stamp) {
+    return stamp.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+QDateTime noTimestamp() {
+    return QDateTime(QDate(2000, 1, 1), QTime(0, 0));
+}
+
+TableFile::TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields)
+    : path_(std::move(path)), connection_(std::move(connection)), table_(std::move(table)),
+      fields_(std::move(fields)) {}
+
+TableFile::~TableFile() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        if (db.isOpen()) db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+QSqlDatabase TableFile::database() const {
+    return QSqlDatabase::database(connection_, false);
+}
+
+std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
+                                           const QList<FieldSpec>& fields, QString* error,
+                                           const QDateTime& now) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return std::unique_ptr<TableFile>();
+    };
+    if (fields.isEmpty()) return fail(QStringLiteral("no fields for ") + path);
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(QStringLiteral("cannot create ") + info.absolutePath());
+    const bool existed = info.exists();
+    const QString connection = QStringLiteral("tarn-table-%1").arg(++connectionCounter);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        // Another program on the same installation may hold the file for a moment.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            const QString why = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(connection);
+            return fail(why);
+        }
+    }
+    // The table inside the file has the file's base name: h_t12345, Bd_Quon, j_240309.
+    std::unique_ptr<TableFile> t(new TableFile(path, connection, info.completeBaseName(), fields));
+    {
+        QSqlQuery wal(t->database());
+        wal.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        wal.finish(); // a statement still open would keep the seed's transaction from committing
+    }
+    if (!existed || !t->database().tables().contains(t->table_)) {
+        if (!t->createWithSeed(kind, now)) return fail(t->lastError_);
+    }
+    return t;
+}
+
+bool TableFile::createWithSeed(TableKind kind, const QDateTime& now) {
+    QStringList columns;
+    for (const FieldSpec& f : fields_)
+        columns.append(quoted(f.name) + QLatin1Char(' ') + columnType(f.type));
+    QSqlDatabase db = database();
+    db.transaction();
+    QSqlQuery create(db);
+    if (!create.exec(QStringLiteral("CREATE TABLE ") + quoted(table_) + QStringLiteral(" (") +
+                     columns.join(QStringLiteral(", ")) + QLatin1Char(')'))) {
+        lastError_ = create.lastError().text();
+        db.rollback();
+        return false;
+    }
+    // The seed record: the identifier and every text "0" (the join table's "--"), clock fields now.
+    QVariantMap seed;
+    const bool join = kind == TableKind::Join;
+    for (const FieldSpec& f : fields_) {
+        const QString base = f.name.mid(1);
+        switch (f.type) {
+        case FieldType::AutoIncrement:
+            break;
+        case FieldType::Text:
+            seed.insert(f.name, join && !isIdentifierField(f) ? QStringLiteral("--") : QStringLiteral("0"));
+            break;
+        case FieldType::Date:
+            seed.insert(f.name, storedDate(now.date()));
+            break;
+        case FieldType::Time:
+            seed.insert(f.name, join ? QStringLiteral("00:00:00")
+                                     : storedTime(QTime(now.time().hour(), now.time().minute())));
+            break;
+        case FieldType::Timestamp:
+            seed.insert(f.name, f.name == QLatin1String("kDateTimeRS") ? storedTimestamp(noTimestamp())
+                                                                       : storedTimestamp(now));
+            break;
+        case FieldType::Integer:
+        case FieldType::Float:
+        case FieldType::Currency:
+            seed.insert(f.name, 0);
+            break;
+        }
+    }
+    if (join) seed.insert(QStringLiteral("jIdentif"), QStringLiteral("0"));
+    if (!append(seed)) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        lastError_ = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+int TableFile::position(const QString& field) const {
+    for (qsizetype i = 0; i < fields_.size(); ++i)
+        if (fields_.at(i).name.compare(field, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+    return -1;
+}
+
+QVariant TableFile::fitted(int position, const QVariant& value) const {
+    const FieldSpec& f = fields_.at(position);
+    if (f.type == FieldType::Text && f.width > 0 && !value.isNull()) return value.toString().left(f.width);
+    return value;
+}
+
+QList<QVariantList> TableFile::select(const QString& condition, const QVariantList& values,
+                                      const QString& orderBy) const {
+    QList<QVariantList> rows;
+    const FieldSpec* key = nullptr;
+    for (const FieldSpec& f : fields_)
+        if (isIdentifierField(f)) key = &f;
+    QString sql = QStringLiteral("SELECT * FROM ") + quoted(table_);
+    QStringList where;
+    if (key) where.append(quoted(key->name) + QStringLiteral(" <> '0'"));
+    if (!condition.isEmpty()) where.append(QLatin1Char('(') + condition + QLatin1Char(')'));
+    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY ") + (orderBy.isEmpty() ? quoted(fields_.first().name) : orderBy);
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        lastError_ = q.lastError().text();
+        return rows;
+    }
+    const int columns = static_cast<int>(fields_.size());
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            row.append(q.value(i));
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool TableFile::append(const QVariantMap& values) {
+    QStringList names;
+    QVariantList bound;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+        const int p = position(it.key());
+        if (p < 0) {
+            lastError_ = QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_;
+            return false;
+        }
+        names.append(quoted(fields_.at(p).name));
+        bound.append(fitted(p, it.value()));
+    }
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("INSERT INTO ") + quoted(table_) + QStringLiteral(" (") +
+              names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+              QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) + QLatin1Char(')'));
+    for (const QVariant& v : bound)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        lastError_ = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool TableFile::update(const QString& keyField, const QVariant& key, const QString& field,
+                       const QVariant& value) {
+    const int k = position(keyField);
+    const int p = position(field);
+    if (k < 0 || p < 0) {
+        lastError_ = QStringLiteral("no such field in ") + table_;
+        return false;
+    }
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("UPDATE ") + quoted(table_) + QStringLiteral(" SET ") +
+              quoted(fields_.at(p).name) + QStringLiteral(" = ? WHERE ") + quoted(fields_.at(k).name) +
+              QStringLiteral(" = ?"));
+    q.addBindValue(fitted(p, value));
+    q.addBindValue(key);
+    if (!q.exec()) {
+        lastError_ = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool TableFile::remove(const QString& keyField, const QVariant& key) {
+    const int k = position(keyField);
+    if (k < 0) return false;
+    QSqlQuery q(database());
+    q.prepare(QStringLiteral("DELETE FROM ") + quoted(table_) + QStringLiteral(" WHERE ") +
+              quoted(fields_.at(k).name) + QStringLiteral(" = ?"));
+    q.addBindValue(key);
+    if (!q.exec()) {
+        lastError_ = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+} // namespace tarn::database

@@ -1,0 +1,64 @@
+#pragma once
+// One table of the database in its own file (so erasing a point, packages and folder synchronisation
+// stay file operations). A file is created with its fields and its seed record the first time it is
+// needed; the seed record (identifier "0") never appears in what select() returns. Every value is bound,
+// never pasted into the SQL text.
+#include "database/Schema.h"
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QVariant>
+#include <memory>
+
+namespace tarn::database {
+
+// How values are kept: dates "yyyy-MM-dd", times "HH:mm:ss", timestamps "yyyy-MM-ddTHH:mm:ss", so that
+// text order is time order.
+QString storedDate(const QDate& date);
+QString storedTime(const QTime& time);
+QString storedTimestamp(const QDateTime& stamp);
+// 01.01.2000 00:00: the timestamp that stands for "none".
+QDateTime noTimestamp();
+
+class TableFile {
+public:
+    // Opens the table's file, creating it (folders, fields, seed record) when it is missing. Nothing when
+    // it cannot be opened or created; error says why.
+    static std::unique_ptr<TableFile> open(const QString& path, TableKind kind,
+                                           const QList<FieldSpec>& fields, QString* error = nullptr,
+                                           const QDateTime& now = QDateTime::currentDateTime());
+    ~TableFile();
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
+
+    const QString& path() const { return path_; }
+    const QList<FieldSpec>& fields() const { return fields_; }
+    // The field's position (0-based) by its name; -1 when the table has none.
+    int position(const QString& field) const;
+
+    // The rows other than the seed record, each as its values in field order. condition is a further
+    // condition on field names with "?" for the values (for example "hDT_Corr >= ? AND hDT_Corr <= ?").
+    QList<QVariantList> select(const QString& condition = {}, const QVariantList& values = {},
+                               const QString& orderBy = {}) const;
+    // A new row from values by field name; fields not named stay empty; the number is the table's own.
+    // Text values are cut to their field's width.
+    bool append(const QVariantMap& values);
+    // The field of the rows whose key field has the key.
+    bool update(const QString& keyField, const QVariant& key, const QString& field, const QVariant& value);
+    bool remove(const QString& keyField, const QVariant& key);
+    QString lastError() const { return lastError_; }
+
+private:
+    TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields);
+    QSqlDatabase database() const;
+    QVariant fitted(int position, const QVariant& value) const;
+    bool createWithSeed(TableKind kind, const QDateTime& now);
+
+    QString path_;
+    QString connection_;
+    QString table_;
+    QList<FieldSpec> fields_;
+    mutable QString lastError_;
+};
+
+} // namespace tarn::database

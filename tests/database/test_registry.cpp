@@ -1,0 +1,176 @@
+// Table files with their seed records, and the registry of metering points.
+#include "common/TextFile.h"
+#include "database/Registry.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::database;
+
+namespace {
+
+struct Db {
+    test::TempHome home;
+    Schemas schemas;
+    Db() {
+        writeMissingSchemaFiles(home.root());
+        schemas = loadSchemas(home.root());
+    }
+};
+
+Point point(const QString& id, const QString& serial, const QString& model = QStringLiteral("ТАРН-2.01  ")) {
+    Point p;
+    p.identifier = id;
+    p.serial = serial;
+    p.model = model;
+    p.organisation = QStringLiteral("Облгаз");
+    p.pipeline = QStringLiteral("Нитка 1");
+    p.address = 3;
+    p.config = {
+        QStringLiteral("ТОВ \"Газ\""), QStringLiteral("0441234567"), QStringLiteral("прямое соединение"),
+        QStringLiteral("COM1"),        QStringLiteral("1111"),       QString(),
+        QStringLiteral("19200"),       QStringLiteral("6000"),       QStringLiteral("30"),
+        QStringLiteral("6"),           QStringLiteral("60"),         QStringLiteral("10"),
+        QStringLiteral("3"),           QStringLiteral("AT&FE0S0=0"), QStringLiteral("природный"),
+        QStringLiteral("11100001000")};
+    return p;
+}
+
+} // namespace
+
+TEST(TableFiles, ANewTableHoldsOnlyItsSeedRecord) {
+    Db db;
+    ASSERT_TRUE(db.schemas.ok);
+    const QString path = tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345"));
+    const QDateTime now(QDate(2024, 3, 9), QTime(14, 5, 30));
+    {
+        QString error;
+        auto t = TableFile::open(path, TableKind::Hourly, db.schemas.of(TableKind::Hourly), &error, now);
+        ASSERT_TRUE(t) << error.toStdString();
+        EXPECT_TRUE(QFile::exists(path));
+        EXPECT_TRUE(t->select().isEmpty()); // the seed never shows
+        ASSERT_TRUE(
+            t->append({{QStringLiteral("hIdentif"), QStringLiteral("t12345")},
+                       {QStringLiteral("hNumWrCor"), 15},
+                       {QStringLiteral("hDate"), storedDate(QDate(2024, 3, 1))},
+                       {QStringLiteral("hHelp"), QStringLiteral("xxx/xxxxxxxxxxxx-and-more-than-twenty")}}));
+    }
+    // Opened again: no second seed; the row keeps its number after the seed's.
+    QString error;
+    auto t = TableFile::open(path, TableKind::Hourly, db.schemas.of(TableKind::Hourly), &error, now);
+    ASSERT_TRUE(t) << error.toStdString();
+    const auto rows = t->select();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].value(0).toInt(), 2);
+    EXPECT_EQ(rows[0].value(5).toInt(), 15);
+    EXPECT_EQ(rows[0].value(6).toString(), QStringLiteral("2024-03-01"));
+    EXPECT_EQ(rows[0].value(16).toString(), QStringLiteral("xxx/xxxxxxxxxxxx-and")); // cut to its 20
+    EXPECT_TRUE(t->select(QStringLiteral("\"hNumWrCor\" = ?"), {16}).isEmpty());
+    EXPECT_FALSE(t->append({{QStringLiteral("hNoSuchField"), 1}}));
+
+    // The join table's seed: "--" texts and "00:00:00" times, in the day's folder.
+    const QString join = tablePath(db.home.root(), TableKind::Join, {}, now.date());
+    auto j = TableFile::open(join, TableKind::Join, db.schemas.of(TableKind::Join), nullptr, now);
+    ASSERT_TRUE(j);
+    EXPECT_TRUE(join.endsWith(QStringLiteral("/Join/j_2403/j_240309.db")));
+    EXPECT_TRUE(j->select().isEmpty());
+}
+
+TEST(Registry, IdentifiersByFamilyAndSerial) {
+    EXPECT_EQ(pointIdentifier(QLatin1Char('T'), QStringLiteral("T47a"), false, QStringLiteral("123456")),
+              QStringLiteral("t12345"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('T'), QStringLiteral("T47a"), false, QStringLiteral("1234")),
+              QStringLiteral("t00000"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('V'), QStringLiteral("V47a"), false, QStringLiteral("01234")),
+              QStringLiteral("01234"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('V'), QStringLiteral("V41a"), true, QStringLiteral("01234")),
+              QStringLiteral("o01234"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('W'), QString(), false, QStringLiteral("55555")),
+              QStringLiteral("w55555"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('R'), QStringLiteral("V46a"), false, QStringLiteral("55555")),
+              QStringLiteral("R55555"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('F'), QStringLiteral("F46a"), false, QStringLiteral("55555")),
+              QStringLiteral("F55555"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('F'), QStringLiteral("R46a"), false, QStringLiteral("55555")),
+              QStringLiteral("S55555"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('r'), QStringLiteral("V46a"), false, QStringLiteral("55555")),
+              QStringLiteral("r55555"));
+    EXPECT_EQ(pointIdentifier(QLatin1Char('f'), QStringLiteral("r46a"), false, QStringLiteral("55555")),
+              QStringLiteral("s55555"));
+    // Two families with the same serial digits are two points.
+    EXPECT_NE(pointIdentifier(QLatin1Char('T'), {}, false, QStringLiteral("12345")),
+              pointIdentifier(QLatin1Char('W'), {}, false, QStringLiteral("12345")));
+}
+
+TEST(Registry, AddFindAndChangeOnlyWhatDiffers) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    ASSERT_TRUE(r.ok()) << r.error().toStdString();
+    EXPECT_FALSE(r.find(QStringLiteral("t12345")));
+    Point p = point(QStringLiteral("t12345"), QStringLiteral("12345"));
+    p.config[config::Owner] = QString(40, QLatin1Char('W'));
+    ASSERT_TRUE(r.add(p)) << r.error().toStdString();
+    // The point's tables exist, each with its seed.
+    for (TableKind kind : kPointTables)
+        EXPECT_TRUE(QFile::exists(tablePath(db.home.root(), kind, QStringLiteral("t12345"))))
+            << tableInfo(kind).schemaFile;
+    const auto found = r.find(QStringLiteral("t12345"));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->config[config::Owner], QString(32, QLatin1Char('W')));
+    EXPECT_EQ(found->organisation, QStringLiteral("Облгаз"));
+    EXPECT_EQ(found->address, 3);
+    EXPECT_TRUE(found->flag(1));
+    EXPECT_FALSE(found->flag(4));
+    EXPECT_TRUE(found->flag(8));
+    EXPECT_FALSE(found->flag(11));
+    EXPECT_FALSE(found->flag(12));
+
+    PointConfig changed = found->config;
+    changed[config::Gas] = QStringLiteral("азот");
+    EXPECT_EQ(r.updateConfig(QStringLiteral("t12345"), changed), 1);
+    EXPECT_EQ(r.find(QStringLiteral("t12345"))->config[config::Gas], QStringLiteral("азот"));
+    EXPECT_EQ(r.updateConfig(QStringLiteral("t12345"), changed), 0);
+    EXPECT_TRUE(r.updateField(QStringLiteral("t12345"), 6, QStringLiteral("Облгаз-2")));
+    EXPECT_EQ(r.find(QStringLiteral("t12345"))->organisation, QStringLiteral("Облгаз-2"));
+    EXPECT_FALSE(r.updateField(QStringLiteral("t12345"), 2, QStringLiteral("x99999"))); // never the key
+
+    // The point list and the polling console's line.
+    EXPECT_EQ(readTextLines(db.home.path(folder::Current, QStringLiteral("SynCor.000"))),
+              std::optional<QStringList>(QStringList{QStringLiteral("t12345")}));
+    ASSERT_EQ(r.pollingList().size(), 1);
+    EXPECT_EQ(r.pollingList().at(0), QStringLiteral("ТАРН-2.01   №12345  ") + QString(32, QLatin1Char('W')) +
+                                         QStringLiteral("         t12345"));
+}
+
+TEST(Registry, SearchBindsTheUsersTextAndFindsSerialsWithoutTheirZeros) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    for (const char* serial : {"12345", "01234", "00123", "12399", "11234", "000123"})
+        ASSERT_TRUE(r.add(
+            point(QStringLiteral("t") + QString::fromLatin1(serial).left(5), QString::fromLatin1(serial))));
+    auto serials = [](const QList<Point>& points) {
+        QStringList s;
+        for (const Point& p : points)
+            s.append(p.serial);
+        return s;
+    };
+    auto with = [](auto set) {
+        RegistrySearch criteria;
+        set(criteria);
+        return criteria;
+    };
+    EXPECT_EQ(serials(r.search(with([](RegistrySearch& c) { c.serial = QStringLiteral("12345"); }))),
+              QStringList{QStringLiteral("12345")});
+    EXPECT_EQ(serials(r.search(with([](RegistrySearch& c) { c.serial = QStringLiteral("123"); }))),
+              (QStringList{QStringLiteral("12345"), QStringLiteral("01234"), QStringLiteral("00123"),
+                           QStringLiteral("12399"), QStringLiteral("000123")}));
+    // Quotes and LIKE characters are plain text, never SQL.
+    EXPECT_EQ(r.search(with([](RegistrySearch& c) { c.owner = QStringLiteral("ТОВ \"Газ\""); })).size(), 6);
+    EXPECT_TRUE(r.search(with([](RegistrySearch& c) { c.owner = QStringLiteral("%"); })).isEmpty());
+    EXPECT_TRUE(
+        r.search(with([](RegistrySearch& c) { c.organisation = QStringLiteral("\" OR 1=1 --"); })).isEmpty());
+    EXPECT_EQ(r.search(with([](RegistrySearch& c) { c.model = QStringLiteral("ТАРН-2.01  "); })).size(), 6);
+    EXPECT_TRUE(r.search(with([](RegistrySearch& c) { c.model = QStringLiteral("КВОН"); })).isEmpty());
+}
