@@ -86,5 +86,8 @@ int cmdParams(CliRun& run);
 int cmdItem(CliRun& run);
 int cmdClock(CliRun& run);
 int cmdRead(CliRun& run);
+int cmdStore(CliRun& run);
+int cmdPoints(CliRun& run);
+int cmdRows(CliRun& run);
 
 } // namespace tarn::cli

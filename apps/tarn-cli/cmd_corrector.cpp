@@ -7,6 +7,8 @@
 #include "corrector/ItemTable.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadChoice.h"
+#include "corrector/ValueLists.h"
+#include "database/Storing.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -344,6 +346,17 @@ constexpr ArchiveName kArchiveNames[] = {{"hourly", corrector::Archive::Hourly, 
                                          {"operative", corrector::Archive::Operative, 9},
                                          {"service", corrector::Archive::Service, 10}};
 
+// The decoded tables as storing reads them.
+class TablesOf final : public database::ArchiveRows {
+public:
+    explicit TablesOf(const corrector::ArchiveTables& t) : t_(t) {}
+    int rowCount(int archive) const override { return t_.rowCount(static_cast<corrector::Archive>(archive)); }
+    QString cell(int archive, int column, int row) const override { return t_.cell(archive, column, row); }
+
+private:
+    const corrector::ArchiveTables& t_;
+};
+
 // The read selection line with the boxes of the chosen kinds ticked.
 QString readChoiceFor(const QList<int>& kinds) {
     corrector::ReadChoiceBoxes boxes;
@@ -375,7 +388,114 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 
 // read [--archives LIST] [--until-empty] | read --days N: identification, the parameters (the decoders need
 // the units, the pulse weight and the model), then the archives, as "ЧИТАТЬ ВСЕ" reads them.
+namespace {
+int readOrStore(CliRun& run, bool store);
+}
+
 int cmdRead(CliRun& run) {
+    return readOrStore(run, false);
+}
+
+int cmdStore(CliRun& run) {
+    return readOrStore(run, true);
+}
+
+namespace {
+
+// The store of a reading: the point found or added with the configurator's defaults, then the archives.
+QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
+                            bool& ok) {
+    ok = false;
+    const DataRoot& root = run.context->root();
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    if (!schemas.ok) {
+        run.notifier->message(MessageKind::Error, schemas.error);
+        return {};
+    }
+    const auto& state = model.state();
+    const corrector::ModelProfile& profile = state.profile;
+    const int lang = run.context->languageIndex();
+    const QString serial = corrector::serialText(static_cast<quint32>(state.image.wordInt32(99)));
+    // The oldest firmware (before 44s) has a family of its own.
+    const bool older = !profile.versionCode.isEmpty() && profile.versionCode < QLatin1String("44s");
+    database::StoreContext c;
+    c.identifier = database::pointIdentifier(profile.modelLetter, profile.versionCode, older, serial);
+    c.serial = serial;
+    c.model = profile.modelName;
+    c.pressureUnit =
+        corrector::ChoiceText(corrector::ValueList::PressureUnits, state.image.pressureInMpa() ? 1 : 0, lang);
+    c.volumeUnit = state.image.showsMass(profile) ? QStringLiteral("кг") : QStringLiteral("м.куб");
+    c.gasName = corrector::ChoiceText(corrector::ValueList::GasNames,
+                                      profile.gasSelection ? state.image.gasIndex() : 0, lang);
+    if (profile.heatEnergy)
+        c.heatUnit =
+            corrector::ChoiceText(corrector::ValueList::HeatUnits, state.image.heatInGj() ? 1 : 0, lang);
+    c.volumeDecimals = model.volumeDecimals;
+    QString items(11, QLatin1Char('0'));
+    static constexpr std::pair<int, int> kFlagOfKind[] = {{3, 2}, {4, 3}, {5, 4},  {6, 5},
+                                                          {9, 6}, {7, 9}, {10, 11}};
+    for (const auto& [kind, flag] : kFlagOfKind)
+        if (kinds.contains(kind)) items[flag - 1] = QLatin1Char('1');
+    c.itemsToRead = items;
+
+    database::Registry registry(root, schemas);
+    if (!registry.ok()) {
+        run.notifier->message(MessageKind::Error, registry.error());
+        return {};
+    }
+    bool added = false;
+    if (!registry.find(c.identifier)) {
+        // As a package adds one: the configurator's defaults, the link as this reading used it.
+        const link::LinkSettings& s = run.context->settings();
+        database::Point p;
+        p.identifier = c.identifier;
+        p.serial = serial;
+        p.model = c.model;
+        p.organisation = model.itemText(45);
+        p.pipeline = model.itemText(44);
+        p.address = run.context->engine().settings().deviceAddress;
+        p.config = {p.organisation,
+                    QString(),
+                    QStringLiteral("прямое соединение"),
+                    s.corrPort,
+                    QString(),
+                    QString(),
+                    s.speed,
+                    QString::number(s.replyTimeoutMs),
+                    s.modemHoldSec,
+                    QString::number(s.retryCount),
+                    QStringLiteral("60"),
+                    QStringLiteral("10"),
+                    QStringLiteral("3"),
+                    s.modemInit,
+                    c.gasName,
+                    items};
+        if (!registry.add(p)) {
+            run.notifier->message(MessageKind::Error, registry.error());
+            return {};
+        }
+        added = true;
+    }
+    const database::StoreResult r = database::storeReading(root, schemas, TablesOf(model.archives()), c);
+    if (!r.ok) {
+        run.notifier->message(MessageKind::Error, r.error);
+        return {};
+    }
+    QJsonObject stored, dropped;
+    for (const ArchiveName& a : kArchiveNames) {
+        if (!kinds.contains(a.kind)) continue;
+        stored.insert(QLatin1String(a.name), r.kinds[static_cast<int>(a.archive) - 1].stored);
+        dropped.insert(QLatin1String(a.name), r.kinds[static_cast<int>(a.archive) - 1].dropped);
+    }
+    ok = true;
+    return {{QStringLiteral("point"), c.identifier},
+            {QStringLiteral("added"), added},
+            {QStringLiteral("stored"), stored},
+            {QStringLiteral("dropped"), dropped}};
+}
+
+int readOrStore(CliRun& run, bool store) {
     QList<const ArchiveName*> chosen;
     const QString list = run.value(QStringLiteral("--archives")).value_or(QStringLiteral("all"));
     for (const QString& word : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -427,6 +547,24 @@ int cmdRead(CliRun& run) {
     if (code != kExitOk) return code;
     auto& model = s.session.model();
     const corrector::ArchiveContext context = model.archiveContext();
+    if (store) {
+        bool ok = false;
+        const QJsonObject o = storeInDatabase(run, model, kinds, ok);
+        if (!ok) return kExitNoLink;
+        if (run.options.json) {
+            run.printJson(o);
+        } else {
+            *run.out << "point " << o.value(QStringLiteral("point")).toString()
+                     << (o.value(QStringLiteral("added")).toBool() ? " (added)" : "") << "\n";
+            const QJsonObject stored = o.value(QStringLiteral("stored")).toObject();
+            const QJsonObject dropped = o.value(QStringLiteral("dropped")).toObject();
+            for (const QString& k : stored.keys())
+                *run.out << k << ": " << stored.value(k).toInt() << " stored, " << dropped.value(k).toInt()
+                         << " already there\n";
+            run.out->flush();
+        }
+        return kExitOk;
+    }
     if (run.options.json) {
         QJsonObject archives;
         for (const ArchiveName* a : chosen) {
@@ -453,5 +591,7 @@ int cmdRead(CliRun& run) {
     }
     return kExitOk;
 }
+
+} // namespace
 
 } // namespace tarn::cli

@@ -163,6 +163,21 @@ bool TableFile::createWithSeed(TableKind kind, const QDateTime& now) {
     return true;
 }
 
+bool TableFile::transaction() {
+    return database().transaction();
+}
+
+bool TableFile::commit() {
+    QSqlDatabase db = database();
+    if (db.commit()) return true;
+    lastError_ = db.lastError().text();
+    return false;
+}
+
+void TableFile::rollback() {
+    database().rollback();
+}
+
 int TableFile::position(const QString& field) const {
     for (qsizetype i = 0; i < fields_.size(); ++i)
         if (fields_.at(i).name.compare(field, Qt::CaseInsensitive) == 0) return static_cast<int>(i);

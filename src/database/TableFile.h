@@ -47,6 +47,10 @@ public:
     bool update(const QString& keyField, const QVariant& key, const QString& field, const QVariant& value);
     bool remove(const QString& keyField, const QVariant& key);
     QString lastError() const { return lastError_; }
+    // One transaction around many appends: all of them, or none.
+    bool transaction();
+    bool commit();
+    void rollback();
 
 private:
     TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields);

@@ -327,3 +327,50 @@ TEST(Cli, ReadTheArchivesAsTheWindowHoldsThem) {
                   .code,
               2);
 }
+
+TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
+    const QString h = home.root().root();
+    const QStringList store{QStringLiteral("--home"),       h,
+                            QStringLiteral("--json"),       QStringLiteral("store"),
+                            QStringLiteral("--archives"),   QStringLiteral("hourly,daily"),
+                            QStringLiteral("--until-empty")};
+    Result r = cli(store);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QJsonObject o = r.json();
+    EXPECT_EQ(o.value(QStringLiteral("point")).toString(), QStringLiteral("t01234"));
+    EXPECT_TRUE(o.value(QStringLiteral("added")).toBool());
+    EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
+    EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("daily")).toInt(), 1);
+    // The second time everything is there already.
+    r = cli(store);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    o = r.json();
+    EXPECT_FALSE(o.value(QStringLiteral("added")).toBool());
+    EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), 0);
+    EXPECT_EQ(o.value(QStringLiteral("dropped")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+             QStringLiteral("hourly"), QStringLiteral("--from"), QStringLiteral("02.03.2024")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray rows = r.json().value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 7); // the hours that end 02.03.2024 00:00 … 06:00
+    EXPECT_EQ(r.json().value(QStringLiteral("fields")).toArray().at(17).toString(),
+              QStringLiteral("hDT_Corr"));
+    EXPECT_EQ(rows.at(0).toArray().at(7).toString(), QStringLiteral("00:00"));
+    EXPECT_EQ(rows.at(0).toArray().at(8).toString(), QStringLiteral("10"));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("list")});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(r.json().value(QStringLiteral("points")).toArray().size(), 1);
+    // A point is a name of a file: nothing that leads out of its folder.
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("rows"), QStringLiteral("--point"),
+                   QStringLiteral("../../x"), QStringLiteral("--archive"), QStringLiteral("hourly")})
+                  .code,
+              2);
+}

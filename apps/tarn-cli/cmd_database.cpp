@@ -1,0 +1,131 @@
+// The database from the command line: the registered points and the rows a point's tables hold.
+#include "Cli.h"
+
+#include "database/Storing.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace tarn::cli {
+
+namespace {
+
+struct TableName {
+    const char* name;
+    database::TableKind kind;
+};
+constexpr TableName kTableNames[] = {{"hourly", database::TableKind::Hourly},
+                                     {"daily", database::TableKind::Daily},
+                                     {"monthly", database::TableKind::Monthly},
+                                     {"abnormal", database::TableKind::Alarm},
+                                     {"interference", database::TableKind::Interference},
+                                     {"operative", database::TableKind::Operative},
+                                     {"service", database::TableKind::Service},
+                                     {"measurement", database::TableKind::Measurement},
+                                     {"log", database::TableKind::RequestLog}};
+
+std::optional<database::Schemas> schemasOf(CliRun& run) {
+    database::writeMissingSchemaFiles(run.context->root());
+    database::Schemas s = database::loadSchemas(run.context->root());
+    if (!s.ok) {
+        run.notifier->message(MessageKind::Error, s.error);
+        return std::nullopt;
+    }
+    return s;
+}
+
+} // namespace
+
+// points list: the registered metering points.
+int cmdPoints(CliRun& run) {
+    const QString what = run.args.value(0, QStringLiteral("list"));
+    if (what != QLatin1String("list")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("points list"));
+        return kExitUsage;
+    }
+    const auto schemas = schemasOf(run);
+    if (!schemas) return kExitNoLink;
+    database::Registry registry(run.context->root(), *schemas);
+    if (!registry.ok()) {
+        run.notifier->message(MessageKind::Error, registry.error());
+        return kExitNoLink;
+    }
+    const QList<database::Point> points = registry.all();
+    if (run.options.json) {
+        QJsonArray list;
+        for (const database::Point& p : points)
+            list.append(QJsonObject{{QStringLiteral("point"), p.identifier},
+                                    {QStringLiteral("serial"), p.serial},
+                                    {QStringLiteral("model"), p.model},
+                                    {QStringLiteral("organisation"), p.organisation},
+                                    {QStringLiteral("owner"), p.config[database::config::Owner]},
+                                    {QStringLiteral("flags"), p.config[database::config::Flags]}});
+        run.printJson({{QStringLiteral("points"), list}});
+    } else {
+        for (const QString& line : registry.pollingList())
+            *run.out << line << "\n";
+        run.out->flush();
+    }
+    return kExitOk;
+}
+
+// rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy]: what a point's table holds,
+// oldest first, as the database window shows it.
+int cmdRows(CliRun& run) {
+    const QString point = run.value(QStringLiteral("--point")).value_or(QString());
+    const QString archive = run.value(QStringLiteral("--archive")).value_or(QString()).toLower();
+    const TableName* table = nullptr;
+    for (const TableName& t : kTableNames)
+        if (archive == QLatin1String(t.name)) table = &t;
+    const auto from = run.value(QStringLiteral("--from"));
+    const auto to = run.value(QStringLiteral("--to"));
+    const QDate fromDate = from ? QDate::fromString(*from, QStringLiteral("dd.MM.yyyy")) : QDate();
+    const QDate toDate = to ? QDate::fromString(*to, QStringLiteral("dd.MM.yyyy")) : QDate();
+    // The identifier names a file: a letter and digits, nothing that could lead out of its folder.
+    static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z]?[0-9]{5}$"));
+    if (!kIdentifier.match(point).hasMatch() || !table || (from && !fromDate.isValid()) ||
+        (to && !toDate.isValid())) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("rows --point ID --archive hourly|daily|monthly|abnormal|interference|"
+                           "operative|service|measurement|log [--from dd.MM.yyyy] [--to dd.MM.yyyy]"));
+        return kExitUsage;
+    }
+    const auto schemas = schemasOf(run);
+    if (!schemas) return kExitNoLink;
+    QList<QStringList> rows = database::storedRows(run.context->root(), *schemas, table->kind, point);
+    // The record's date (field 7 of the archive tables) limits the rows.
+    const int dateField = 6;
+    if (fromDate.isValid() || toDate.isValid()) {
+        QList<QStringList> kept;
+        for (const QStringList& r : rows) {
+            const QDate d = QDate::fromString(r.value(dateField), QStringLiteral("dd.MM.yyyy"));
+            if ((fromDate.isValid() && (!d.isValid() || d < fromDate)) ||
+                (toDate.isValid() && (!d.isValid() || d > toDate)))
+                continue;
+            kept.append(r);
+        }
+        rows = kept;
+    }
+    QStringList fields;
+    for (const database::FieldSpec& f : schemas->of(table->kind))
+        fields.append(f.name);
+    if (run.options.json) {
+        QJsonArray list;
+        for (const QStringList& r : rows)
+            list.append(QJsonArray::fromStringList(r));
+        run.printJson({{QStringLiteral("point"), point},
+                       {QStringLiteral("archive"), archive},
+                       {QStringLiteral("fields"), QJsonArray::fromStringList(fields)},
+                       {QStringLiteral("rows"), list}});
+    } else {
+        *run.out << fields.join(QLatin1Char('\t')) << "\n";
+        for (const QStringList& r : rows)
+            *run.out << r.join(QLatin1Char('\t')) << "\n";
+        run.out->flush();
+    }
+    return kExitOk;
+}
+
+} // namespace tarn::cli

@@ -1,0 +1,377 @@
+#include "database/Storing.h"
+
+#include "common/DisplayNumber.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace tarn::database {
+
+namespace {
+
+struct KindPlan {
+    int archive; // 1..7 of the decoded tables
+    TableKind table;
+    int lastColumn; // the last decoded column written into fields 6 onwards
+    int flag;       // its position in the stored-items flags
+    int repeatLast; // the last cell compared to find a record returned twice; 0: no such check
+    bool emptyRule; // empty cells are stored as "0" and counted
+};
+
+// In the order the kinds are stored.
+constexpr KindPlan kPlans[] = {
+    {1, TableKind::Hourly, 11, 2, 11, true},  {2, TableKind::Daily, 13, 3, 12, true},
+    {3, TableKind::Monthly, 13, 4, 12, true}, {5, TableKind::Interference, 7, 9, 0, false},
+    {4, TableKind::Alarm, 6, 5, 0, true},     {6, TableKind::Operative, 7, 6, 0, true},
+    {7, TableKind::Service, 4, 11, 0, true},
+};
+
+// The request log's names of the kinds, in its own order, with their decoded archive.
+struct LogKind {
+    const char* name;
+    int archive;
+};
+constexpr LogKind kLogKinds[] = {{"Hour", 1},  {"Day", 2},  {"Mon", 3}, {"Chang", 5},
+                                 {"Alarm", 4}, {"Oper", 6}, {"Spec", 7}};
+
+constexpr int kDateColumn = 1;
+constexpr int kTimeColumn = 2;
+constexpr int kHeatColumn = 14;
+constexpr int kTotalStandardColumn = 15;
+
+QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row) {
+    QString date = rows.cell(archive, kDateColumn, row).trimmed();
+    QString time = rows.cell(archive, kTimeColumn, row).trimmed();
+    if (date.isEmpty()) return {};
+    // Any separator is the date's, any non-digit the time's.
+    date.replace(QRegularExpression(QStringLiteral("[^0-9]")), QStringLiteral("."));
+    time.replace(QRegularExpression(QStringLiteral("[^0-9]")), QStringLiteral(":"));
+    const QDateTime t =
+        QDateTime::fromString(date + QLatin1Char(' ') + time, QStringLiteral("dd.MM.yyyy HH:mm"));
+    return t.isValid() ? t : QDateTime();
+}
+
+// A cell with no digits (empty, or only signs, points and exponents) is no value.
+bool isNoValue(const QString& cell) {
+    QString rest = cell.trimmed();
+    for (const char* c : {"-", "+", ".", "E"})
+        rest.remove(QLatin1String(c));
+    return rest.isEmpty();
+}
+
+double number(const QString& cell) {
+    return cell.trimmed().toDouble();
+}
+
+QString displayed(const QVariant& value, FieldType type) {
+    const QString text = value.toString();
+    switch (type) {
+    case FieldType::Date: {
+        const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+        return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : text;
+    }
+    case FieldType::Time: {
+        const QTime t = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
+        return t.isValid() ? t.toString(QStringLiteral("HH:mm")) : text;
+    }
+    case FieldType::Timestamp: {
+        const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
+        return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy HH:mm")) : text;
+    }
+    default:
+        return text;
+    }
+}
+
+// The rows of one kind to write, oldest first: no record already stored (same number and time), none
+// the corrector returned twice.
+QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& table, KindResult& result,
+                      const std::function<bool()>& step) {
+    const int n = rows.rowCount(plan.archive);
+    QList<QDateTime> stamps(n);
+    QDateTime earliest, latest;
+    QList<QString> seen;
+    for (int r = 0; r < n; ++r) {
+        if (!step()) return {};
+        const QDateTime t = recordTimestamp(rows, plan.archive, r);
+        if (!t.isValid()) continue;
+        if (!earliest.isValid() || t < earliest) earliest = t;
+        if (!latest.isValid() || t > latest) latest = t;
+        if (plan.repeatLast > 0) {
+            QString joined;
+            for (int c = 1; c <= plan.repeatLast; ++c)
+                joined += rows.cell(plan.archive, c, r) + QLatin1Char('\x1f');
+            if (seen.contains(joined)) {
+                ++result.dropped;
+                continue;
+            }
+            seen.append(joined);
+        }
+        stamps[r] = t;
+    }
+    if (!earliest.isValid()) return {};
+    // What the point's table already holds in that span: record number and time.
+    const QChar p = tableInfo(plan.table).fieldPrefix;
+    const QString dt = QLatin1Char('"') + QString(p) + QStringLiteral("DT_Corr\"");
+    QSet<QPair<quint16, QString>> stored;
+    for (const QVariantList& row :
+         table.select(dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?"),
+                      {storedTimestamp(earliest), storedTimestamp(latest)}))
+        stored.insert({static_cast<quint16>(row.value(5).toInt()),
+                       row.value(6).toString() + QLatin1Char('T') + row.value(7).toString()});
+    QList<int> order;
+    for (int r = 0; r < n; ++r) {
+        if (!stamps[r].isValid()) continue;
+        // Numbers are compared as the corrector counts them, in 16 bits.
+        const auto number16 = static_cast<quint16>(rows.cell(plan.archive, 0, r).toInt());
+        const QString when = storedDate(stamps[r].date()) + QLatin1Char('T') + storedTime(stamps[r].time());
+        if (stored.contains({number16, when})) {
+            ++result.dropped;
+            continue;
+        }
+        order.append(r);
+    }
+    std::stable_sort(order.begin(), order.end(), [&stamps](int a, int b) { return stamps[a] < stamps[b]; });
+    return order;
+}
+
+} // namespace
+
+QString sourceKindText(int sourceKind) {
+    switch (sourceKind) {
+    case 1:
+        return QStringLiteral("модем БД");
+    case 2:
+        return QStringLiteral("кабель БД");
+    case 3:
+        return QStringLiteral("ДТУ");
+    case 4:
+        return QStringLiteral("файл");
+    case 5:
+        return QStringLiteral("кабель");
+    case 6:
+        return QStringLiteral("файл БД");
+    default:
+        return QStringLiteral("неизвестно");
+    }
+}
+
+StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const ArchiveRows& rows,
+                         const StoreContext& c, const std::function<bool(int, int)>& progress,
+                         const QDateTime& now) {
+    StoreResult result;
+    if (c.identifier.isEmpty()) {
+        result.error = QStringLiteral("no metering point");
+        return result;
+    }
+    int total = 0;
+    for (const KindPlan& plan : kPlans)
+        total += 2 * rows.rowCount(plan.archive);
+    int done = 0;
+    bool stop = false;
+    auto step = [&] {
+        if (!stop && progress && !progress(++done, total)) stop = true;
+        return !stop;
+    };
+
+    for (const KindPlan& plan : kPlans) {
+        QString why;
+        auto table = TableFile::open(tablePath(root, plan.table, c.identifier), plan.table,
+                                     schemas.of(plan.table), &why, now);
+        if (!table) {
+            result.error = why;
+            return result;
+        }
+        KindResult& kind = result.kinds[plan.archive - 1];
+        const QList<int> order = selectRows(rows, plan, *table, kind, step);
+        if (stop) {
+            result.stopped = true;
+            return result;
+        }
+        const QChar p = tableInfo(plan.table).fieldPrefix;
+        auto name = [p](const char* field) { return QString(p) + QString::fromLatin1(field); };
+        const QList<FieldSpec>& fields = table->fields();
+        table->transaction();
+        for (int r : order) {
+            if (!step()) {
+                // The kind in hand is not kept half-written.
+                table->rollback();
+                result.stopped = true;
+                return result;
+            }
+            const QDateTime stamp = recordTimestamp(rows, plan.archive, r);
+            QVariantMap row{{name("Identif"), c.identifier},
+                            {name("SerialNum"), c.serial},
+                            {name("TypeQuon"), c.model},
+                            {name("DateTime"), storedTimestamp(now)},
+                            {name("DT_Corr"), storedTimestamp(stamp)}};
+            for (int col = 0; col <= plan.lastColumn; ++col) {
+                const QString field = fields.value(5 + col).name;
+                QString cell = rows.cell(plan.archive, col, r).trimmed();
+                if (col == kDateColumn) {
+                    row.insert(field, storedDate(stamp.date()));
+                } else if (col == kTimeColumn) {
+                    row.insert(field, storedTime(stamp.time()));
+                } else if (plan.emptyRule && col > kTimeColumn &&
+                           fields.value(5 + col).type != FieldType::Text && isNoValue(cell)) {
+                    if (cell.isEmpty()) ++result.emptyCells;
+                    row.insert(field, QStringLiteral("0"));
+                } else {
+                    row.insert(field, cell);
+                }
+            }
+            switch (plan.table) {
+            case TableKind::Hourly:
+            case TableKind::Daily:
+            case TableKind::Monthly: {
+                row.insert(name("Vwrk_alwrk"), displayNumber(number(rows.cell(plan.archive, 3, r)) +
+                                                                 number(rows.cell(plan.archive, 5, r)),
+                                                             c.volumeDecimals));
+                row.insert(name("Vst_alwrk"), displayNumber(number(rows.cell(plan.archive, 4, r)) +
+                                                                number(rows.cell(plan.archive, 6, r)),
+                                                            c.volumeDecimals));
+                row.insert(name("Flag"), QStringLiteral("0"));
+                row.insert(name("fKgMPa"), c.pressureUnit);
+                row.insert(name("fKgV"), c.volumeUnit);
+                row.insert(name("Gas"), c.gasName);
+                QString comment = QStringLiteral("0");
+                if (plan.table != TableKind::Hourly) {
+                    const QString total = rows.cell(plan.archive, kTotalStandardColumn, r).trimmed();
+                    comment = total.isEmpty() || total == QLatin1String("--") ? QStringLiteral("--")
+                                                                              : QLatin1Char('v') + total;
+                }
+                row.insert(name("Comment"), comment);
+                break;
+            }
+            case TableKind::Alarm:
+            case TableKind::Operative:
+                row.insert(name("fKgMPa"), c.pressureUnit);
+                row.insert(name("fKgV"), c.volumeUnit);
+                row.insert(name("Gas"), c.gasName);
+                row.insert(name("Comment"), QStringLiteral("0"));
+                break;
+            default:
+                row.insert(name("Comment"), QStringLiteral("0"));
+                break;
+            }
+            if (!table->append(row)) {
+                table->rollback();
+                result.error = table->lastError();
+                return result;
+            }
+            const int number = rows.cell(plan.archive, 0, r).toInt();
+            if (kind.stored == 0) {
+                kind.first = stamp;
+                kind.firstNumber = number;
+            }
+            kind.last = stamp;
+            kind.lastNumber = number;
+            ++kind.stored;
+        }
+        if (!table->commit()) {
+            result.error = table->lastError();
+            return result;
+        }
+        if (kind.stored > 0) result.storedItems[plan.flag - 1] = QLatin1Char('1');
+
+        // The heat energy of the days and months written, when the corrector reports it.
+        const bool heat =
+            !c.heatUnit.isEmpty() && (plan.table == TableKind::Daily || plan.table == TableKind::Monthly);
+        if (!heat || kind.stored == 0) continue;
+        const TableKind heatKind = plan.table == TableKind::Daily ? TableKind::HeatDay : TableKind::HeatMonth;
+        auto heatTable = TableFile::open(tablePath(root, heatKind, c.identifier), heatKind,
+                                         schemas.of(heatKind), &why, now);
+        if (!heatTable) {
+            result.error = why;
+            return result;
+        }
+        const QChar hp = tableInfo(heatKind).fieldPrefix;
+        auto heatName = [hp](const char* field) { return QString(hp) + QString::fromLatin1(field); };
+        heatTable->transaction();
+        for (int r : order) {
+            const QString energy = rows.cell(plan.archive, kHeatColumn, r).trimmed();
+            if (energy.isEmpty()) continue;
+            const QDateTime stamp = recordTimestamp(rows, plan.archive, r);
+            heatTable->append({{heatName("Identif"), c.identifier},
+                               {heatName("SerialNum"), c.serial},
+                               {heatName("TypeQuon"), c.model},
+                               {heatName("DateTime"), storedTimestamp(now)},
+                               {heatName("NumWrCor"), rows.cell(plan.archive, 0, r).toInt()},
+                               {heatName("Date"), storedDate(stamp.date())},
+                               {heatName("Time"), storedTime(stamp.time())},
+                               {heatName("fE"), c.heatUnit},
+                               {heatKind == TableKind::HeatDay ? heatName("Ed") : heatName("Em"), energy},
+                               {heatName("DT_Corr"), storedTimestamp(stamp)},
+                               {heatName("Comment"), QStringLiteral("0")}});
+        }
+        heatTable->commit();
+    }
+
+    // One request-log row for the run.
+    QString why;
+    auto log = TableFile::open(tablePath(root, TableKind::RequestLog, c.identifier), TableKind::RequestLog,
+                               schemas.of(TableKind::RequestLog), &why, now);
+    if (!log) {
+        result.error = why;
+        return result;
+    }
+    const int source = c.sourceKind >= 1 && c.sourceKind <= 6 ? c.sourceKind : 7;
+    const QString none = storedTimestamp(noTimestamp());
+    QVariantMap entry{
+        {QStringLiteral("bIdentif"), c.identifier},
+        {QStringLiteral("bSerialNum"), c.serial},
+        {QStringLiteral("bTypeQuon"), c.model},
+        {QStringLiteral("bDateTime"), storedTimestamp(now)},
+        {QStringLiteral("bQuest"), source},
+        {QStringLiteral("bStrQuest"), sourceKindText(source)},
+        {QStringLiteral("bCurFlRdWr"), c.itemsToRead.isEmpty() ? result.storedItems : c.itemsToRead},
+        {QStringLiteral("bCurFlWrBD"), result.storedItems},
+        {QStringLiteral("bDT_Param"), none},
+        {QStringLiteral("bContrWrGas"), none},
+        {QStringLiteral("bContrWrTime"), none},
+        {QStringLiteral("bMeas"), none},
+        {QStringLiteral("bTmBebConnM"), none},
+        {QStringLiteral("bTmEndConnM"), none},
+        {QStringLiteral("bTmConnect"), 0},
+        {QStringLiteral("bErrConnect"), QStringLiteral("--")},
+        {QStringLiteral("bNameFile"), QStringLiteral("--")},
+        {QStringLiteral("bComment"), QStringLiteral("0")}};
+    for (const LogKind& k : kLogKinds) {
+        const KindResult& kind = result.kinds[k.archive - 1];
+        const QString n = QString::fromLatin1(k.name);
+        entry.insert(QStringLiteral("bDbeg") + n, kind.stored ? storedTimestamp(kind.first) : none);
+        entry.insert(QStringLiteral("bNbeg") + n, kind.firstNumber);
+        entry.insert(QStringLiteral("bDend") + n, kind.stored ? storedTimestamp(kind.last) : none);
+        entry.insert(QStringLiteral("bNend") + n, kind.lastNumber);
+    }
+    if (!log->append(entry)) {
+        result.error = log->lastError();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+QList<QStringList> storedRows(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                              const QString& identifier) {
+    QList<QStringList> out;
+    const QString path = tablePath(root, kind, identifier);
+    if (!QFile::exists(path)) return out;
+    auto table = TableFile::open(path, kind, schemas.of(kind));
+    if (!table) return out;
+    const QString order = tableInfo(kind).perPoint && kind != TableKind::RequestLog
+                              ? QLatin1Char('"') + QString(tableInfo(kind).fieldPrefix) +
+                                    QStringLiteral("DT_Corr\", ") + QLatin1Char('"') +
+                                    table->fields().first().name + QLatin1Char('"')
+                              : QString();
+    for (const QVariantList& row : table->select({}, {}, order)) {
+        QStringList cells;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            cells.append(displayed(row.at(i), table->fields().at(i).type));
+        out.append(cells);
+    }
+    return out;
+}
+
+} // namespace tarn::database

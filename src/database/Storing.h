@@ -1,0 +1,69 @@
+#pragma once
+// Storing a reading: the decoded archive tables of one corrector go into its metering point's tables,
+// without the records that are already there, without a record the corrector returned twice, oldest
+// first, one transaction per kind (a stop keeps what earlier kinds stored), and one request-log row per
+// run.
+#include "database/Registry.h"
+
+#include <functional>
+
+namespace tarn::database {
+
+// The decoded tables as the reading left them: archive 1..7 (hourly, daily, monthly, abnormal
+// situations, interference, operative, service), column, row (0 the first record).
+class ArchiveRows {
+public:
+    virtual ~ArchiveRows() = default;
+    virtual int rowCount(int archive) const = 0;
+    virtual QString cell(int archive, int column, int row) const = 0;
+};
+
+// What is written beside the records: who the corrector is and its units.
+struct StoreContext {
+    QString identifier;
+    QString serial;
+    QString model;
+    QString pressureUnit = QStringLiteral("кгс/см2");
+    QString volumeUnit = QStringLiteral("м.куб"); // "кг" for correctors that count mass
+    QString gasName;
+    QString heatUnit; // empty: the corrector reports no heat energy
+    int volumeDecimals = 2;
+    int sourceKind = 5;  // "кабель": a reading by cable
+    QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
+};
+
+// Source kinds of the request log, 1..7.
+QString sourceKindText(int sourceKind);
+
+struct KindResult {
+    int stored = 0;
+    int dropped = 0; // already in the database, or returned twice by the corrector
+    QDateTime first; // the first and last records written
+    int firstNumber = -1;
+    QDateTime last;
+    int lastNumber = -1;
+};
+
+struct StoreResult {
+    bool ok = false;
+    bool stopped = false;
+    QString error;
+    QString storedItems = QStringLiteral("00000000000"); // bCurFlWrBD
+    std::array<KindResult, 7> kinds;                     // by archive 1..7, index archive − 1
+    int emptyCells = 0;                                  // cells stored as "0" because they were empty
+};
+
+// Stores every archive of the reading for the point. progress(done, total) is called as rows are
+// selected and written; returning false stops the run (the kind in hand is not written, no later kind
+// and no request-log row either).
+StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const ArchiveRows& rows,
+                         const StoreContext& context,
+                         const std::function<bool(int done, int total)>& progress = {},
+                         const QDateTime& now = QDateTime::currentDateTime());
+
+// The rows a point's table holds, oldest first, as the database window shows them (dates dd.MM.yyyy,
+// times HH:mm, timestamps dd.MM.yyyy HH:mm).
+QList<QStringList> storedRows(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                              const QString& identifier);
+
+} // namespace tarn::database

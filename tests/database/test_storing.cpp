@@ -1,0 +1,174 @@
+// Storing a reading: no record twice, oldest first, a stop that keeps what earlier kinds stored, and the
+// request log's row.
+#include "database/Storing.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::database;
+
+namespace {
+
+struct Reading final : ArchiveRows {
+    std::array<QList<QStringList>, 7> tables;
+    int rowCount(int archive) const override { return static_cast<int>(tables[archive - 1].size()); }
+    QString cell(int archive, int column, int row) const override {
+        return tables[archive - 1].value(row).value(column);
+    }
+    QList<QStringList>& hourly() { return tables[0]; }
+    QList<QStringList>& daily() { return tables[1]; }
+};
+
+QStringList hour(int number, const char* time, const char* volume = "10.00", const char* pressure = "1.033") {
+    return {QStringLiteral("%1").arg(number, 5, 10, QLatin1Char('0')),
+            "01.03.2024",
+            time,
+            volume,
+            "10.20",
+            "0.00",
+            "0.00",
+            pressure,
+            "5.00",
+            "0.9980",
+            "1.0200",
+            "xxx/xxxxxxxxxxxx"};
+}
+
+QStringList day(int number, const char* date, const char* heat = "") {
+    return {QStringLiteral("%1").arg(number, 5, 10, QLatin1Char('0')),
+            date,
+            "09:00",
+            "240.00",
+            "244.80",
+            "0.00",
+            "0.00",
+            "1.033",
+            "5.00",
+            "0.9980",
+            "1.0200",
+            "1234.00",
+            "xxx",
+            QString(32, QLatin1Char('0')),
+            heat,
+            "5000.00"};
+}
+
+struct Db {
+    test::TempHome home;
+    Schemas schemas;
+    StoreContext context;
+    const QDateTime now{QDate(2024, 3, 10), QTime(12, 0)};
+    Db() {
+        writeMissingSchemaFiles(home.root());
+        schemas = loadSchemas(home.root());
+        context.identifier = QStringLiteral("t12345");
+        context.serial = QStringLiteral("12345");
+        context.model = QStringLiteral("ТАРН-2.01  ");
+        context.gasName = QStringLiteral("природный");
+    }
+    StoreResult store(const Reading& r, const std::function<bool(int, int)>& progress = {}) {
+        return storeReading(home.root(), schemas, r, context, progress, now);
+    }
+    QList<QStringList> rows(TableKind kind) {
+        return storedRows(home.root(), schemas, kind, context.identifier);
+    }
+};
+
+} // namespace
+
+TEST(Storing, TwiceTheSameReadingAddsNothingTheSecondTime) {
+    Db db;
+    Reading r;
+    // Newest first, as a corrector may give them: stored oldest first.
+    r.hourly() = {hour(2, "03:00"), hour(1, "02:00"), hour(0, "01:00")};
+    r.daily() = {day(0, "01.03.2024"), day(0, "01.03.2024"), day(1, "02.03.2024")}; // one returned twice
+    const StoreResult first = db.store(r);
+    ASSERT_TRUE(first.ok) << first.error.toStdString();
+    EXPECT_EQ(first.kinds[0].stored, 3);
+    EXPECT_EQ(first.kinds[1].stored, 2);
+    EXPECT_EQ(first.kinds[1].dropped, 1);
+    EXPECT_EQ(first.storedItems, QStringLiteral("01100000000"));
+    const auto hours = db.rows(TableKind::Hourly);
+    ASSERT_EQ(hours.size(), 3);
+    EXPECT_EQ(hours[0].mid(1, 8), (QStringList{"t12345", "12345", "ТАРН-2.01  ", "10.03.2024 12:00", "0",
+                                               "01.03.2024", "01:00", "10"}));
+    EXPECT_EQ(hours[2].value(7), QStringLiteral("03:00"));
+    EXPECT_EQ(hours[0].value(16), QStringLiteral("xxx/xxxxxxxxxxxx"));
+    EXPECT_EQ(hours[0].value(17), QStringLiteral("01.03.2024 01:00"));
+    EXPECT_EQ(hours[0].value(18), QStringLiteral("10")); // Vwrk + Valwrk
+    EXPECT_EQ(hours[0].value(19), QStringLiteral("10.2"));
+    EXPECT_EQ(hours[0].value(23), QStringLiteral("природный"));
+    EXPECT_EQ(db.rows(TableKind::Daily)[0].value(26), QStringLiteral("v5000.00"));
+
+    const StoreResult second = db.store(r);
+    ASSERT_TRUE(second.ok);
+    EXPECT_EQ(second.kinds[0].stored, 0);
+    EXPECT_EQ(second.kinds[0].dropped, 3);
+    EXPECT_EQ(db.rows(TableKind::Hourly).size(), 3);
+    EXPECT_EQ(db.rows(TableKind::Daily).size(), 2);
+    // One request-log row a run.
+    const auto log = db.rows(TableKind::RequestLog);
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_EQ(log[0].value(5), QStringLiteral("5"));
+    EXPECT_EQ(log[0].value(6), QStringLiteral("кабель"));
+    EXPECT_EQ(log[0].value(8), QStringLiteral("01100000000"));
+    EXPECT_EQ(log[0].value(10), QStringLiteral("01.03.2024 01:00")); // first hourly record
+    EXPECT_EQ(log[0].value(13), QStringLiteral("2"));                // last hourly record's number
+    EXPECT_EQ(log[1].value(8), QStringLiteral("00000000000"));
+    EXPECT_EQ(log[1].value(10), QStringLiteral("01.01.2000 00:00"));
+}
+
+TEST(Storing, ARecordIsDroppedOnlyWhenNumberAndTimeBothMatch) {
+    Db db;
+    Reading r;
+    r.hourly() = {hour(5, "01:00")};
+    ASSERT_TRUE(db.store(r).ok);
+    // The corrector's archive was cleared: the same time under another number is another record; a
+    // number that went round 16 bits is the same one.
+    Reading again;
+    again.hourly() = {hour(7, "01:00"), hour(5 + 65536, "01:00"), hour(5, "02:00")};
+    const StoreResult s = db.store(again);
+    EXPECT_EQ(s.kinds[0].stored, 2);
+    EXPECT_EQ(s.kinds[0].dropped, 1);
+    EXPECT_EQ(db.rows(TableKind::Hourly).size(), 3);
+}
+
+TEST(Storing, EmptyValuesAreZeroAndUndatedRowsAreSkipped) {
+    Db db;
+    Reading r;
+    r.hourly() = {hour(0, "01:00", "10.00", ""), hour(1, "02:00", "-.", "1.000"), QStringList{"00002"}};
+    const StoreResult s = db.store(r);
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(s.kinds[0].stored, 2);
+    EXPECT_EQ(s.emptyCells, 1); // the empty pressure; "-." is no value but not empty
+    const auto hours = db.rows(TableKind::Hourly);
+    EXPECT_EQ(hours[0].value(12), QStringLiteral("0"));
+    EXPECT_EQ(hours[1].value(8), QStringLiteral("0"));
+}
+
+TEST(Storing, AStopKeepsTheKindsAlreadyStoredAndWritesNoLog) {
+    Db db;
+    Reading r;
+    r.hourly() = {hour(0, "01:00"), hour(1, "02:00")};
+    r.daily() = {day(0, "01.03.2024"), day(1, "02.03.2024")};
+    // Two steps a row (selection and writing): the hourly kind takes four, the daily selection stops.
+    const StoreResult s = db.store(r, [](int done, int) { return done <= 5; });
+    EXPECT_TRUE(s.stopped);
+    EXPECT_FALSE(s.ok);
+    EXPECT_EQ(db.rows(TableKind::Hourly).size(), 2);
+    EXPECT_TRUE(db.rows(TableKind::Daily).isEmpty());
+    EXPECT_TRUE(db.rows(TableKind::RequestLog).isEmpty());
+}
+
+TEST(Storing, HeatEnergyOfTheDaysWhenTheCorrectorReportsIt) {
+    Db db;
+    db.context.heatUnit = QStringLiteral("Гкал");
+    Reading r;
+    r.daily() = {day(0, "01.03.2024", "1.500"), day(1, "02.03.2024")};
+    ASSERT_TRUE(db.store(r).ok);
+    const auto heat = db.rows(TableKind::HeatDay);
+    ASSERT_EQ(heat.size(), 1);
+    EXPECT_EQ(heat[0].mid(5),
+              (QStringList{"0", "01.03.2024", "09:00", "Гкал", "1.5", "01.03.2024 09:00", "0"}));
+}
