@@ -65,7 +65,7 @@ const std::vector<CommandEntry> kCommands = {
      {{"--archives", "LIST", "as for read"},
       {"--until-empty", nullptr, "as for read"},
       {"--days", "N", "as for read: the selective read"}}},
-    {"points", "points list [--json]      the registered metering points", cmdPoints, {}},
+    {"points", "points list|erase ID [--json]   the registered metering points", cmdPoints, {}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--json]   a point's stored rows",
      cmdRows,

@@ -5,7 +5,6 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 namespace tarn::cli {
 
@@ -37,11 +36,11 @@ std::optional<database::Schemas> schemasOf(CliRun& run) {
 
 } // namespace
 
-// points list: the registered metering points.
+// points list | erase ID: the registered metering points.
 int cmdPoints(CliRun& run) {
     const QString what = run.args.value(0, QStringLiteral("list"));
-    if (what != QLatin1String("list")) {
-        run.notifier->message(MessageKind::Error, QStringLiteral("points list"));
+    if (what != QLatin1String("list") && what != QLatin1String("erase")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("points list | points erase ID"));
         return kExitUsage;
     }
     const auto schemas = schemasOf(run);
@@ -50,6 +49,16 @@ int cmdPoints(CliRun& run) {
     if (!registry.ok()) {
         run.notifier->message(MessageKind::Error, registry.error());
         return kExitNoLink;
+    }
+    if (what == QLatin1String("erase")) {
+        const QString id = run.args.value(1);
+        const QString failure = registry.erase(id);
+        if (!failure.isEmpty()) {
+            run.notifier->message(MessageKind::Error, failure);
+            return database::isPointIdentifier(id) ? kExitNoLink : kExitUsage;
+        }
+        if (run.options.json) run.printJson({{QStringLiteral("erased"), id}});
+        return kExitOk;
     }
     const QList<database::Point> points = registry.all();
     if (run.options.json) {
@@ -83,8 +92,7 @@ int cmdRows(CliRun& run) {
     const QDate fromDate = from ? QDate::fromString(*from, QStringLiteral("dd.MM.yyyy")) : QDate();
     const QDate toDate = to ? QDate::fromString(*to, QStringLiteral("dd.MM.yyyy")) : QDate();
     // The identifier names a file: a letter and digits, nothing that could lead out of its folder.
-    static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z]?[0-9]{5}$"));
-    if (!kIdentifier.match(point).hasMatch() || !table || (from && !fromDate.isValid()) ||
+    if (!database::isPointIdentifier(point) || !table || (from && !fromDate.isValid()) ||
         (to && !toDate.isValid())) {
         run.notifier->message(
             MessageKind::Error,

@@ -2,6 +2,9 @@
 
 #include "common/TextFile.h"
 
+#include <QFile>
+#include <QRegularExpression>
+
 namespace tarn::database {
 
 namespace {
@@ -41,6 +44,11 @@ QString pointIdentifier(QChar family, const QString& versionString, bool olderFi
         letter = QStringLiteral("s");
     const QString digits = serial.trimmed();
     return letter + (digits.size() < kSerialDigits ? QStringLiteral("00000") : digits.left(kSerialDigits));
+}
+
+bool isPointIdentifier(const QString& text) {
+    static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z]?[0-9]{5}$"));
+    return kIdentifier.match(text).hasMatch();
 }
 
 bool Point::flag(int n) const {
@@ -184,6 +192,48 @@ bool Registry::writePointList() const {
     for (const Point& p : all())
         ids.append(p.identifier);
     return writeTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")), ids);
+}
+
+QString Registry::erase(const QString& identifier) {
+    if (!table_ || !isPointIdentifier(identifier) || !find(identifier))
+        return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
+    auto removeFile = [](const QString& path) { return !QFile::exists(path) || QFile::remove(path); };
+    static constexpr TableKind kErased[] = {
+        TableKind::Hourly,     TableKind::Daily,     TableKind::Monthly,  TableKind::Interference,
+        TableKind::Alarm,      TableKind::Operative, TableKind::Service,  TableKind::Measurement,
+        TableKind::RequestLog, TableKind::HeatDay,   TableKind::HeatMonth};
+    for (TableKind kind : kErased) {
+        const QString path = tablePath(root_, kind, identifier);
+        // The engine's companion files go with their table.
+        for (const QString& file : {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path})
+            if (!removeFile(file)) return QStringLiteral("Ошибка при удалении файла ") + file;
+    }
+    const QString param =
+        root_.file(folder::Param, QStringLiteral("p_") + identifier + QStringLiteral(".000"));
+    if (!removeFile(param)) return QStringLiteral("Ошибка при удалении файла  ") + param;
+
+    // Its member lines in every polling group: "3*" lines that end in the identifier.
+    if (const auto groups = readTextLines(root_.file(folder::Group, QStringLiteral("name_G.000")))) {
+        for (const QString& line : *groups) {
+            const QString file = line.section(QLatin1Char('/'), 1, 1).trimmed();
+            if (file.isEmpty()) continue;
+            const QString path = root_.file(folder::Group, file);
+            const auto lines = readTextLines(path);
+            if (!lines) continue;
+            QStringList kept;
+            for (const QString& l : *lines) {
+                QString tail = l.right(10);
+                tail.remove(QLatin1Char(' '));
+                if (l.startsWith(QLatin1String("3*")) && tail == identifier) continue;
+                kept.append(l);
+            }
+            if (kept.size() != lines->size() && !rewriteTextLinesWithBackup(path, kept))
+                return QStringLiteral("Ошибка! при копировании файла ") + path;
+        }
+    }
+    if (!table_->remove(QStringLiteral("kIdentif"), identifier)) return table_->lastError();
+    writePointList();
+    return {};
 }
 
 } // namespace tarn::database

@@ -15,6 +15,9 @@ namespace tarn::database {
 // for the family (for example "V"): the five characters alone.
 QString pointIdentifier(QChar family, const QString& versionString, bool olderFirmware,
                         const QString& serial);
+// A letter (or none) and five characters of a serial number; an identifier also names files, so anything
+// else (separators, "..") is refused.
+bool isPointIdentifier(const QString& text);
 
 // The sixteen values of the configurator, registry fields 9 to 24 in this order.
 inline constexpr int kConfigValues = 16;
@@ -87,6 +90,11 @@ public:
     QStringList pollingList() const;
     // Current\SynCor.000: one identifier a line, in registry order.
     bool writePointList() const;
+
+    // Erases a point: its tables' files first (a file already missing counts as erased), its parameter
+    // file, its lines in the polling groups, and only then its registry row, so that a failure leaves the
+    // point visible and the erase can be tried again. Empty on success, else the message.
+    QString erase(const QString& identifier);
 
 private:
     Point pointOf(const QVariantList& row) const;

@@ -3,6 +3,7 @@
 #include "database/Registry.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -173,4 +174,47 @@ TEST(Registry, SearchBindsTheUsersTextAndFindsSerialsWithoutTheirZeros) {
         r.search(with([](RegistrySearch& c) { c.organisation = QStringLiteral("\" OR 1=1 --"); })).isEmpty());
     EXPECT_EQ(r.search(with([](RegistrySearch& c) { c.model = QStringLiteral("ТАРН-2.01  "); })).size(), 6);
     EXPECT_TRUE(r.search(with([](RegistrySearch& c) { c.model = QStringLiteral("КВОН"); })).isEmpty());
+}
+
+TEST(Registry, EraseRemovesFilesAndGroupLinesBeforeTheRowAndCanBeRetried) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    ASSERT_TRUE(r.add(point(QStringLiteral("t12345"), QStringLiteral("12345"))));
+    ASSERT_TRUE(r.add(point(QStringLiteral("t54321"), QStringLiteral("54321"))));
+    // Two groups with the point in both.
+    db.home.write(folder::Group, QStringLiteral("name_G.000"),
+                  "0/240301120000/Північ\r\n1/240302120000/Південь\r\n");
+    const QByteArray members =
+        "0*Північ\r\n3*1ТАРН-2.01   №12345  owner                                   t12345\r\n"
+        "3*1ТАРН-2.01   №54321  owner                                   t54321\r\n";
+    db.home.write(folder::Group, QStringLiteral("240301120000"), members);
+    db.home.write(folder::Group, QStringLiteral("240302120000"), members);
+    db.home.write(folder::Param, QStringLiteral("p_t12345.000"), "params\r\n");
+
+    // A table that cannot be deleted (a folder in its place) stops the erase: the point stays.
+    const QString hourly = tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345"));
+    ASSERT_TRUE(QFile::remove(hourly));
+    ASSERT_TRUE(QDir().mkpath(hourly + QStringLiteral("/blocked")));
+    EXPECT_EQ(r.erase(QStringLiteral("t12345")), QStringLiteral("Ошибка при удалении файла ") + hourly);
+    EXPECT_TRUE(r.find(QStringLiteral("t12345")));
+    // Tried again once the obstacle is gone; a file already missing counts as erased.
+    ASSERT_TRUE(QDir(hourly).removeRecursively());
+    EXPECT_TRUE(r.erase(QStringLiteral("t12345")).isEmpty());
+    EXPECT_FALSE(r.find(QStringLiteral("t12345")));
+    EXPECT_TRUE(r.find(QStringLiteral("t54321")));
+    EXPECT_FALSE(QFile::exists(tablePath(db.home.root(), TableKind::Daily, QStringLiteral("t12345"))));
+    EXPECT_TRUE(QFile::exists(tablePath(db.home.root(), TableKind::Daily, QStringLiteral("t54321"))));
+    EXPECT_FALSE(db.home.exists(folder::Param, QStringLiteral("p_t12345.000")));
+    for (const char* group : {"240301120000", "240302120000"}) {
+        const auto lines = readTextLines(db.home.path(folder::Group, QString::fromLatin1(group)));
+        ASSERT_TRUE(lines);
+        EXPECT_EQ(lines->size(), 2) << group;
+        EXPECT_TRUE(lines->last().endsWith(QStringLiteral("t54321")));
+    }
+    EXPECT_EQ(readTextLines(db.home.path(folder::Current, QStringLiteral("SynCor.000"))),
+              std::optional<QStringList>(QStringList{QStringLiteral("t54321")}));
+    // Nothing that is not an identifier reaches a file name.
+    EXPECT_FALSE(r.erase(QStringLiteral("../t54321")).isEmpty());
+    EXPECT_FALSE(isPointIdentifier(QStringLiteral("t1234/")));
+    EXPECT_TRUE(isPointIdentifier(QStringLiteral("01234")));
 }
