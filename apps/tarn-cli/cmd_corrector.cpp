@@ -7,8 +7,8 @@
 #include "corrector/ItemTable.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadChoice.h"
+#include "corrector/StoreReading.h"
 #include "corrector/ValueLists.h"
-#include "database/Storing.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -346,17 +346,6 @@ constexpr ArchiveName kArchiveNames[] = {{"hourly", corrector::Archive::Hourly, 
                                          {"operative", corrector::Archive::Operative, 9},
                                          {"service", corrector::Archive::Service, 10}};
 
-// The decoded tables as storing reads them.
-class TablesOf final : public database::ArchiveRows {
-public:
-    explicit TablesOf(const corrector::ArchiveTables& t) : t_(t) {}
-    int rowCount(int archive) const override { return t_.rowCount(static_cast<corrector::Archive>(archive)); }
-    QString cell(int archive, int column, int row) const override { return t_.cell(archive, column, row); }
-
-private:
-    const corrector::ArchiveTables& t_;
-};
-
 // The read selection line with the boxes of the chosen kinds ticked.
 QString readChoiceFor(const QList<int>& kinds) {
     corrector::ReadChoiceBoxes boxes;
@@ -402,7 +391,8 @@ int cmdStore(CliRun& run) {
 
 namespace {
 
-// The store of a reading: the point found or added with the configurator's defaults, then the archives.
+// The store of a reading: the point found, or added with the configurator's defaults (as a package adds
+// one), then the archives.
 QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
                             bool& ok) {
     ok = false;
@@ -413,84 +403,24 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
         run.notifier->message(MessageKind::Error, schemas.error);
         return {};
     }
-    const auto& state = model.state();
-    const corrector::ModelProfile& profile = state.profile;
-    const int lang = run.context->languageIndex();
-    const QString serial = corrector::serialText(static_cast<quint32>(state.image.wordInt32(99)));
-    // The oldest firmware (before 44s) has a family of its own.
-    const bool older = !profile.versionCode.isEmpty() && profile.versionCode < QLatin1String("44s");
-    database::StoreContext c;
-    c.identifier = database::pointIdentifier(profile.modelLetter, profile.versionCode, older, serial);
-    c.serial = serial;
-    c.model = profile.modelName;
-    c.pressureUnit =
-        corrector::ChoiceText(corrector::ValueList::PressureUnits, state.image.pressureInMpa() ? 1 : 0, lang);
-    c.volumeUnit = state.image.showsMass(profile) ? QStringLiteral("кг") : QStringLiteral("м.куб");
-    c.gasName = corrector::ChoiceText(corrector::ValueList::GasNames,
-                                      profile.gasSelection ? state.image.gasIndex() : 0, lang);
-    if (profile.heatEnergy)
-        c.heatUnit =
-            corrector::ChoiceText(corrector::ValueList::HeatUnits, state.image.heatInGj() ? 1 : 0, lang);
-    c.volumeDecimals = model.volumeDecimals;
-    QString items(11, QLatin1Char('0'));
-    static constexpr std::pair<int, int> kFlagOfKind[] = {{3, 2}, {4, 3}, {5, 4},  {6, 5},
-                                                          {9, 6}, {7, 9}, {10, 11}};
-    for (const auto& [kind, flag] : kFlagOfKind)
-        if (kinds.contains(kind)) items[flag - 1] = QLatin1Char('1');
-    c.itemsToRead = items;
-
-    database::Registry registry(root, schemas);
-    if (!registry.ok()) {
-        run.notifier->message(MessageKind::Error, registry.error());
-        return {};
-    }
-    bool added = false;
-    if (!registry.find(c.identifier)) {
-        // As a package adds one: the configurator's defaults, the link as this reading used it.
-        const link::LinkSettings& s = run.context->settings();
-        database::Point p;
-        p.identifier = c.identifier;
-        p.serial = serial;
-        p.model = c.model;
-        p.organisation = model.itemText(45);
-        p.pipeline = model.itemText(44);
-        p.address = run.context->engine().settings().deviceAddress;
-        p.config = {p.organisation,
-                    QString(),
-                    QStringLiteral("прямое соединение"),
-                    s.corrPort,
-                    QString(),
-                    QString(),
-                    s.speed,
-                    QString::number(s.replyTimeoutMs),
-                    s.modemHoldSec,
-                    QString::number(s.retryCount),
-                    QStringLiteral("60"),
-                    QStringLiteral("10"),
-                    QStringLiteral("3"),
-                    s.modemInit,
-                    c.gasName,
-                    items};
-        if (!registry.add(p)) {
-            run.notifier->message(MessageKind::Error, registry.error());
-            return {};
-        }
-        added = true;
-    }
-    const database::StoreResult r = database::storeReading(root, schemas, TablesOf(model.archives()), c);
-    if (!r.ok) {
-        run.notifier->message(MessageKind::Error, r.error);
+    constexpr int kByCable = 5;
+    const corrector::StoreRequestResult r = corrector::storeAfterReading(
+        root, schemas, model, run.context->settings(), run.context->engine().settings().deviceAddress,
+        run.context->languageIndex(), kinds, kByCable, {});
+    if (!r.stored) {
+        run.notifier->message(MessageKind::Error,
+                              r.error.isEmpty() ? QStringLiteral("nothing stored") : r.error);
         return {};
     }
     QJsonObject stored, dropped;
     for (const ArchiveName& a : kArchiveNames) {
         if (!kinds.contains(a.kind)) continue;
-        stored.insert(QLatin1String(a.name), r.kinds[static_cast<int>(a.archive) - 1].stored);
-        dropped.insert(QLatin1String(a.name), r.kinds[static_cast<int>(a.archive) - 1].dropped);
+        stored.insert(QLatin1String(a.name), r.result.kinds[static_cast<int>(a.archive) - 1].stored);
+        dropped.insert(QLatin1String(a.name), r.result.kinds[static_cast<int>(a.archive) - 1].dropped);
     }
     ok = true;
-    return {{QStringLiteral("point"), c.identifier},
-            {QStringLiteral("added"), added},
+    return {{QStringLiteral("point"), r.identifier},
+            {QStringLiteral("added"), r.added},
             {QStringLiteral("stored"), stored},
             {QStringLiteral("dropped"), dropped}};
 }

@@ -4,6 +4,7 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/StoreReading.h"
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 
@@ -208,7 +209,8 @@ TEST(CorrectorSession, ASelectiveReadTakesOnlyThePlannedPages) {
 namespace {
 // Every archive of the simulated corrector filled; faults added by the caller.
 QByteArray allArchivesScenario(const char* faults) {
-    return QByteArray(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "V Tarn-sim V47a",
+    return QByteArray(
+               R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "V Tarn-sim V47a",
         "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10},
         "abnormal": [{"at": "01.03.2024 05:10", "current": 1, "previous": 0, "volume": 2.5, "standardVolume": 2.75},
                      {"at": "01.03.2024 06:20", "current": 0, "previous": 1, "volume": 0.5, "standardVolume": 0.25}],
@@ -233,7 +235,7 @@ QList<QList<QStringList>> allTables(const ArchiveTables& t) {
 TEST(CorrectorSession, EveryArchiveReadWholeAndTheSameThroughAFaultyLine) {
     Rig clean(allArchivesScenario("{}").constData());
     clean.settings.readChoice = QStringLiteral("1111110000100"); // the seven archives
-    clean.readRun.readToEmptyLine = false;                         // every page of each
+    clean.readRun.readToEmptyLine = false;                       // every page of each
     clean.session->startOperation(corrector::operation::ReadAll);
     ASSERT_TRUE(test::waitUntil([&] { return clean.closed; }, 30000));
     EXPECT_EQ(clean.readRun.completedKinds(), (QList<int>{1, 3, 4, 5, 6, 7, 9, 10}));
@@ -244,8 +246,9 @@ TEST(CorrectorSession, EveryArchiveReadWholeAndTheSameThroughAFaultyLine) {
     EXPECT_EQ(t.rows(Archive::Abnormal).at(0),
               (QStringList{"00000", "01.03.2024", "05:10", "0001", "0000", "2.50", "2.75"}));
     EXPECT_EQ(t.rows(Archive::Abnormal).at(1).mid(3), (QStringList{"0000", "0001", "0.50", "0.25"}));
-    EXPECT_EQ(t.rows(Archive::Interference).at(0).mid(2),
-              (QStringList{"07:00", "ОПЕР._A", "единица_давления", "кгс/см2", "МПа", "08510002000002020000"}));
+    EXPECT_EQ(
+        t.rows(Archive::Interference).at(0).mid(2),
+        (QStringList{"07:00", "ОПЕР._A", "единица_давления", "кгс/см2", "МПа", "08510002000002020000"}));
     EXPECT_EQ(t.rows(Archive::Interference).at(1).mid(3, 4),
               (QStringList{"МАСТ._E", "контрактн.время", "7", "9"}));
     EXPECT_EQ(t.rows(Archive::Service).at(0), (QStringList{"00000", "01.03.2024", "08:00", "1234", "0000"}));
@@ -261,7 +264,7 @@ TEST(CorrectorSession, EveryArchiveReadWholeAndTheSameThroughAFaultyLine) {
                            {"bank": "high", "page": 129, "record": 0, "times": 2},
                            {"bank": "high", "page": 127, "record": 7, "times": 1},
                            {"bank": "high", "page": 233, "record": 5, "times": 2}]})")
-                     .constData());
+                   .constData());
     faulty.settings.readChoice = clean.settings.readChoice;
     faulty.readRun.readToEmptyLine = false;
     faulty.session->startOperation(corrector::operation::ReadAll);
@@ -269,4 +272,45 @@ TEST(CorrectorSession, EveryArchiveReadWholeAndTheSameThroughAFaultyLine) {
     EXPECT_EQ(faulty.readRun.completedKinds(), clean.readRun.completedKinds());
     EXPECT_EQ(allTables(faulty.model().archives()), allTables(t));
     EXPECT_EQ(faulty.count("22 35 00 A8"), 3); // page 53 of the hourly archive: twice spoilt, then clean
+}
+
+TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator) {
+    Rig r(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})");
+    r.settings.readChoice = QStringLiteral("1000000000000"); // the hourly archive
+    r.session->startOperation(corrector::operation::ReadAll);
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
+    test::TempHome home;
+    database::writeMissingSchemaFiles(home.root());
+    const database::Schemas schemas = database::loadSchemas(home.root());
+
+    // The user leaves the configurator: nothing is added, nothing stored.
+    StoreRequestHooks leave;
+    leave.configureNewPoint = [](database::Point&) { return false; };
+    auto result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    EXPECT_FALSE(result.stored);
+    EXPECT_TRUE(result.error.isEmpty());
+    database::Registry registry(home.root(), schemas);
+    EXPECT_TRUE(registry.all().isEmpty());
+
+    // Saved: the point with the user's settings, then its hours.
+    StoreRequestHooks save;
+    save.configureNewPoint = [](database::Point& p) {
+        p.config[database::config::Owner] = QStringLiteral("Облгаз");
+        return true;
+    };
+    result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, save);
+    ASSERT_TRUE(result.stored) << result.error.toStdString();
+    EXPECT_TRUE(result.added);
+    EXPECT_EQ(result.identifier, QStringLiteral("t01234"));
+    EXPECT_EQ(result.result.kinds[0].stored, 30);
+    const auto point = registry.find(QStringLiteral("t01234"));
+    ASSERT_TRUE(point);
+    EXPECT_EQ(point->config[database::config::Owner], QStringLiteral("Облгаз"));
+    EXPECT_EQ(point->config[database::config::Flags], QStringLiteral("01000000000"));
+    // A known point is stored at once, without the configurator.
+    result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    EXPECT_TRUE(result.stored);
+    EXPECT_FALSE(result.added);
+    EXPECT_EQ(result.result.kinds[0].dropped, 30);
 }

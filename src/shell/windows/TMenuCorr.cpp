@@ -3,9 +3,13 @@
 #include "common/LanguageFile.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "corrector/StoreReading.h"
+#include "corrector/ValueLists.h"
 #include "corrector/windows/TCorrect.h"
 #include "corrector/windows/TRdWrCor.h"
 #include "corrector/windows/TfVersRS.h"
+#include "database/windows/TConfigCor.h"
+#include "database/windows/TStoreWait.h"
 #include "link/windows/TDebug_RS.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TfInitPort.h"
@@ -163,11 +167,43 @@ void TMenuCorr::openCorrectorWindow() {
     connect(&session.link(), &corrector::EngineParameterLink::noLinkChanged, &window,
             &corrector::TCorrect::setNoLinkShown);
 
+    // After a reading with archives, the request to store: a known point at once, an unknown one once the
+    // configurator has its settings.
+    connect(&session, &corrector::CorrectorSession::readRunClosed, &window,
+            [this, &session, &window](bool completed) {
+                if (completed) storeReading(session, &window);
+            });
     window.exec();
     // Closing the corrector window ends the program: the port is closed first.
     ctx_.engine().abandonRequest();
     if (!ctx_.settings().rsOff) ctx_.linkPort().closePort();
     close();
+}
+
+void TMenuCorr::storeReading(corrector::CorrectorSession& session, QWidget* parent) {
+    QList<int> archives;
+    for (int kind : session.readRun().completedKinds())
+        if (corrector::isArchiveKind(kind)) archives.append(kind);
+    if (archives.isEmpty() || !ctx_.databaseOpen || ctx_.settings().syncOn) return;
+    QStringList gases{corrector::ChoiceText(corrector::ValueList::GasNames, 0, ctx_.languageIndex())};
+    database::TStoreWait wait(ctx_.notifier(), parent);
+    corrector::StoreRequestHooks hooks;
+    hooks.configureNewPoint = [&](database::Point& point) {
+        database::TConfigCor configurator(point, gases, ctx_.notifier(), parent);
+        if (configurator.exec() != QDialog::Accepted) return false;
+        point.config = configurator.config();
+        return true;
+    };
+    hooks.progress = [&wait](int done, int total) {
+        if (!wait.isVisible()) wait.show();
+        return wait.progress(done, total);
+    };
+    constexpr int kByCable = 5;
+    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, session.model(), ctx_.settings(),
+                                                ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
+                                                archives, kByCable, hooks);
+    wait.hide();
+    if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
 }
 
 void TMenuCorr::openSettingsWindow() {

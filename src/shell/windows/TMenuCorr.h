@@ -16,6 +16,10 @@ namespace tarn::link {
 class TInRS232;
 }
 
+namespace tarn::corrector {
+class CorrectorSession;
+}
+
 namespace tarn::shell {
 
 class TMenuCorr final : public QMainWindow {
@@ -59,6 +63,8 @@ protected:
 
 private:
     bool reinitPort(const link::LinkSettings& s);
+    // The request to store after a reading that brought archives.
+    void storeReading(corrector::CorrectorSession& session, QWidget* parent);
     void startPortScan();
 
     AppContext& ctx_;

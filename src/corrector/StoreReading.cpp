@@ -1,0 +1,106 @@
+#include "corrector/StoreReading.h"
+
+#include "corrector/ValueLists.h"
+
+namespace tarn::corrector {
+
+namespace {
+// The stored-items flag of each archive kind.
+constexpr std::pair<int, int> kFlagOfKind[] = {{3, 2}, {4, 3}, {5, 4}, {6, 5}, {9, 6}, {7, 9}, {10, 11}};
+// The oldest firmware (before 44s) has an identifier family of its own.
+constexpr const char* kOlderFirmwareBelow = "44s";
+} // namespace
+
+QString itemsToRead(const QList<int>& kindsRead) {
+    QString items(11, QLatin1Char('0'));
+    for (const auto& [kind, flag] : kFlagOfKind)
+        if (kindsRead.contains(kind)) items[flag - 1] = QLatin1Char('1');
+    return items;
+}
+
+database::StoreContext storeContextFor(const CorrectorWindowModel& model, int lang, int sourceKind,
+                                       const QList<int>& kindsRead) {
+    const auto& state = model.state();
+    const ModelProfile& profile = state.profile;
+    const QString serial = serialText(static_cast<quint32>(state.image.wordInt32(99)));
+    const bool older =
+        !profile.versionCode.isEmpty() && profile.versionCode < QLatin1String(kOlderFirmwareBelow);
+    database::StoreContext c;
+    c.identifier = database::pointIdentifier(profile.modelLetter, profile.versionCode, older, serial);
+    c.serial = serial;
+    c.model = profile.modelName;
+    c.pressureUnit = ChoiceText(ValueList::PressureUnits, state.image.pressureInMpa() ? 1 : 0, lang);
+    c.volumeUnit = state.image.showsMass(profile) ? QStringLiteral("кг") : QStringLiteral("м.куб");
+    c.gasName = ChoiceText(ValueList::GasNames, profile.gasSelection ? state.image.gasIndex() : 0, lang);
+    if (profile.heatEnergy)
+        c.heatUnit = ChoiceText(ValueList::HeatUnits, state.image.heatInGj() ? 1 : 0, lang);
+    c.volumeDecimals = model.volumeDecimals;
+    c.sourceKind = sourceKind;
+    c.itemsToRead = itemsToRead(kindsRead);
+    return c;
+}
+
+database::Point newPointFor(const CorrectorWindowModel& model, const link::LinkSettings& s, int address,
+                            const database::StoreContext& c) {
+    database::Point p;
+    p.identifier = c.identifier;
+    p.serial = c.serial;
+    p.model = c.model;
+    p.organisation = model.itemText(45);
+    p.pipeline = model.itemText(44);
+    p.address = address;
+    p.config = {p.organisation,
+                QString(),
+                s.modemUsed ? QStringLiteral("телефон") : QStringLiteral("прямое соединение"),
+                s.corrPort,
+                QString(),
+                QString(),
+                s.speed,
+                QString::number(s.replyTimeoutMs),
+                s.modemHoldSec,
+                QString::number(s.retryCount),
+                QStringLiteral("60"),
+                QStringLiteral("10"),
+                QStringLiteral("3"),
+                s.modemInit,
+                c.gasName,
+                c.itemsToRead};
+    return p;
+}
+
+StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
+                                     const CorrectorWindowModel& model, const link::LinkSettings& settings,
+                                     int address, int lang, const QList<int>& kindsRead, int sourceKind,
+                                     const StoreRequestHooks& hooks) {
+    StoreRequestResult r;
+    // Without a serial number there is no point to store under.
+    if (!model.hasSerial() || !schemas.ok) return r;
+    const database::StoreContext c = storeContextFor(model, lang, sourceKind, kindsRead);
+    r.identifier = c.identifier;
+    database::Registry registry(root, schemas);
+    if (!registry.ok()) {
+        r.error = registry.error();
+        return r;
+    }
+    if (const auto known = registry.find(c.identifier)) {
+        // The header follows the corrector: enterprise, pipeline and address as just read.
+        if (known->organisation != model.itemText(45))
+            registry.updateField(c.identifier, 6, model.itemText(45));
+        if (known->pipeline != model.itemText(44)) registry.updateField(c.identifier, 7, model.itemText(44));
+        if (known->address != address) registry.updateField(c.identifier, 8, QString::number(address));
+    } else {
+        database::Point p = newPointFor(model, settings, address, c);
+        if (hooks.configureNewPoint && !hooks.configureNewPoint(p)) return r;
+        if (!registry.add(p)) {
+            r.error = registry.error();
+            return r;
+        }
+        r.added = true;
+    }
+    r.result = database::storeReading(root, schemas, ArchiveTableRows(model.archives()), c, hooks.progress);
+    r.stored = r.result.ok;
+    if (!r.result.ok && !r.result.stopped) r.error = r.result.error;
+    return r;
+}
+
+} // namespace tarn::corrector

@@ -1,0 +1,54 @@
+#pragma once
+// After a reading: the corrector's metering point is found (or added, once the configurator has its
+// settings) and the archives read go into the database.
+#include "corrector/CorrectorWindowModel.h"
+#include "database/Storing.h"
+#include "link/LinkSettings.h"
+
+#include <functional>
+
+namespace tarn::corrector {
+
+// The decoded tables as storing reads them.
+class ArchiveTableRows final : public database::ArchiveRows {
+public:
+    explicit ArchiveTableRows(const ArchiveTables& tables) : tables_(tables) {}
+    int rowCount(int archive) const override { return tables_.rowCount(static_cast<Archive>(archive)); }
+    QString cell(int archive, int column, int row) const override {
+        return tables_.cell(archive, column, row);
+    }
+
+private:
+    const ArchiveTables& tables_;
+};
+
+// The stored-items positions of the read kinds: "0", then a "1" for each archive read.
+QString itemsToRead(const QList<int>& kindsRead);
+
+// Who the corrector in hand is and its units.
+database::StoreContext storeContextFor(const CorrectorWindowModel& model, int languageIndex, int sourceKind,
+                                       const QList<int>& kindsRead);
+// A new point with the configurator's defaults: owner the company, the link as this reading used it.
+database::Point newPointFor(const CorrectorWindowModel& model, const link::LinkSettings& settings,
+                            int address, const database::StoreContext& context);
+
+struct StoreRequestHooks {
+    // An unknown corrector: the configurator in new-point mode; false when the user leaves it.
+    std::function<bool(database::Point& point)> configureNewPoint;
+    std::function<bool(int done, int total)> progress;
+};
+
+struct StoreRequestResult {
+    bool stored = false;
+    bool added = false;
+    QString identifier;
+    database::StoreResult result;
+    QString error; // empty when nothing went wrong (a point the user did not add is no error)
+};
+
+StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
+                                     const CorrectorWindowModel& model, const link::LinkSettings& settings,
+                                     int address, int languageIndex, const QList<int>& kindsRead,
+                                     int sourceKind, const StoreRequestHooks& hooks);
+
+} // namespace tarn::corrector
