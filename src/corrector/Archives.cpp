@@ -233,6 +233,34 @@ QStringList archiveColumns(Archive archive, const ArchiveContext& c) {
     return head;
 }
 
+namespace {
+// The changes whose values are entries of a value list: the kind, the code, the parameter's name, and the
+// list for the corrector's model.
+struct ListChange {
+    int kind;
+    int code;
+    const char* name;
+    std::optional<ValueList> (*list)(const ModelProfile&);
+};
+constexpr ListChange kListChanges[] = {
+    {5, 10, "метод_расч.Kсжим", [](const ModelProfile& p) { return ItemDisplayList(5, p); }},
+    {5, 14, "тип_интерфейса",
+     [](const ModelProfile&) -> std::optional<ValueList> { return ValueList::InterfaceTypes; }},
+    {5, 27, "язык_сообщений",
+     [](const ModelProfile&) -> std::optional<ValueList> { return ValueList::LanguageList; }},
+    {6, 9, "коэф._преобраз.(имп./м.куб.)", [](const ModelProfile& p) { return ItemDisplayList(15, p); }},
+    {6, 11, "запись_операт.архива",
+     [](const ModelProfile&) -> std::optional<ValueList> { return ValueList::OperArchiveModes; }},
+    {6, 13, "скор.обмена_по_RS232",
+     [](const ModelProfile&) -> std::optional<ValueList> { return ValueList::BaudList; }},
+    {6, 15, "скор.обм_по_RS232-2",
+     [](const ModelProfile&) -> std::optional<ValueList> { return ValueList::BaudList; }},
+    {6, 19, "Выключение_датчиков", [](const ModelProfile& p) { return ItemDisplayList(29, p); }},
+    {6, 31, "название_газа",
+     [](const ModelProfile&) -> std::optional<ValueList> { return ValueList::GasNames; }},
+};
+} // namespace
+
 InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& c) {
     // b[0] is record byte 5.
     auto byte = [&b](int recordOffset) { return readU8(b, recordOffset - 5); };
@@ -258,6 +286,12 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
         cells.before = listText(list, before, lang);
         cells.after = listText(list, after, lang);
     };
+    for (const ListChange& change : kListChanges)
+        if (change.kind == kind && change.code == code) {
+            cells.parameter = QString::fromUtf8(change.name);
+            listPair(change.list(p));
+            return cells;
+        }
     switch (kind) {
     case 0: // a byte
         switch (code) {
@@ -365,14 +399,6 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
             }
             break;
         }
-        case 10:
-            cells.parameter = QStringLiteral("метод_расч.Kсжим");
-            listPair(ItemDisplayList(5, p));
-            break;
-        case 14:
-            cells.parameter = QStringLiteral("тип_интерфейса");
-            listPair(ValueList::InterfaceTypes);
-            break;
         case 25: {
             const auto bit = changedBit(kUnitBits, byte(12));
             cells.parameter = bit ? QString::fromUtf8(bit->name) : QString::number(code);
@@ -390,10 +416,6 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
             }
             break;
         }
-        case 27:
-            cells.parameter = QStringLiteral("язык_сообщений");
-            listPair(ValueList::LanguageList);
-            break;
         default:
             cells.parameter = QString::number(code);
             decimalPair();
@@ -402,30 +424,10 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
         break;
     case 6: // a choice
         switch (code) {
-        case 9:
-            cells.parameter = QStringLiteral("коэф._преобраз.(имп./м.куб.)");
-            listPair(ItemDisplayList(15, p));
-            break;
-        case 11:
-            cells.parameter = QStringLiteral("запись_операт.архива");
-            listPair(ValueList::OperArchiveModes);
-            break;
         case 12:
             cells.parameter = QStringLiteral("адрес_в_системе");
             cells.before = QString::number(before + 1);
             cells.after = QString::number(after + 1);
-            break;
-        case 13:
-            cells.parameter = QStringLiteral("скор.обмена_по_RS232");
-            listPair(ValueList::BaudList);
-            break;
-        case 15:
-            cells.parameter = QStringLiteral("скор.обм_по_RS232-2");
-            listPair(ValueList::BaudList);
-            break;
-        case 19:
-            cells.parameter = QStringLiteral("Выключение_датчиков");
-            listPair(ItemDisplayList(29, p));
             break;
         case 20:
             cells.parameter =
@@ -436,10 +438,6 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
             cells.parameter = QStringLiteral("Выход_счетчика");
             cells.before = MeterOutputText(before, p.hasCalibrationTable(), lang);
             cells.after = MeterOutputText(after, p.hasCalibrationTable(), lang);
-            break;
-        case 31:
-            cells.parameter = QStringLiteral("название_газа");
-            listPair(ValueList::GasNames);
             break;
         default:
             cells.parameter = QString::number(code);

@@ -4,6 +4,7 @@
 #include "corrector/Archives.h"
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/DeviceValues.h"
+#include "corrector/ValueLists.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -130,6 +131,14 @@ TEST(ArchiveRecords, InterferenceRowsByWhatChanged) {
     EXPECT_EQ(cells("15 07 FD 00 00 00 02 00 00 00").before, QStringLiteral("-3"));
     EXPECT_EQ(cells("34 11 34 12 00 00 78 56 00 00").after, QStringLiteral("5678"));
     EXPECT_EQ(cells("34 11 34 12 00 00 78 56 00 00").parameter, QStringLiteral("Сигнал_изм.аварии"));
+    // Values that are entries of a value list.
+    const InterferenceCells baud = cells("0D 61 03 00 00 00 05 00 00 00");
+    EXPECT_EQ(baud.parameter, QStringLiteral("скор.обмена_по_RS232"));
+    EXPECT_EQ(baud.before, ChoiceText(ValueList::BaudList, 3, kRussian));
+    EXPECT_EQ(baud.after, ChoiceText(ValueList::BaudList, 5, kRussian));
+    EXPECT_FALSE(baud.after.isEmpty());
+    EXPECT_EQ(cells("0C 62 00 00 00 00 04 00 00 00").after,
+              QStringLiteral("5")); // the address, counted from 1
     // Passwords never show.
     const InterferenceCells password = cells("89 27 01 02 03 04 05 06 07 08");
     EXPECT_EQ(password.parameter, QStringLiteral("Смена_пароля"));
