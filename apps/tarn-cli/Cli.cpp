@@ -74,6 +74,13 @@ const std::vector<CommandEntry> kCommands = {
        "hourly, daily, monthly, abnormal, interference, operative, service, measurement or log"},
       {"--from", "DATE", "the first record date"},
       {"--to", "DATE", "the last record date"}}},
+    {"gas",
+     "gas list|add|change|delete [--name N] [--density D] [--co2 C] [--n2 N]   gas compositions",
+     cmdGas,
+     {{"--name", "NAME", "the composition's name"},
+      {"--density", "D", "density, kg/m³"},
+      {"--co2", "C", "carbon dioxide, %"},
+      {"--n2", "N", "nitrogen, %"}}},
     {"scan",
      "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en] [--speed TEXT]   find the port a device "
      "answers on",

@@ -89,5 +89,6 @@ int cmdRead(CliRun& run);
 int cmdStore(CliRun& run);
 int cmdPoints(CliRun& run);
 int cmdRows(CliRun& run);
+int cmdGas(CliRun& run);
 
 } // namespace tarn::cli

@@ -1,6 +1,7 @@
 // The database from the command line: the registered points and the rows a point's tables hold.
 #include "Cli.h"
 
+#include "database/Gases.h"
 #include "database/Storing.h"
 
 #include <QJsonArray>
@@ -132,6 +133,57 @@ int cmdRows(CliRun& run) {
         for (const QStringList& r : rows)
             *run.out << r.join(QLatin1Char('\t')) << "\n";
         run.out->flush();
+    }
+    return kExitOk;
+}
+
+// gas list | gas add|change --name N --density D --co2 C --n2 N | gas delete --name N
+int cmdGas(CliRun& run) {
+    const QString what = run.args.value(0, QStringLiteral("list"));
+    const auto schemas = schemasOf(run);
+    if (!schemas) return kExitNoLink;
+    database::Gases gases(run.context->root(), *schemas);
+    if (!gases.ok()) return kExitNoLink;
+    if (what == QLatin1String("list")) {
+        const QList<database::GasComposition> all = gases.all();
+        if (run.options.json) {
+            QJsonArray list;
+            for (const auto& g : all)
+                list.append(QJsonObject{{QStringLiteral("name"), g.name},
+                                        {QStringLiteral("density"), g.density},
+                                        {QStringLiteral("co2"), g.co2},
+                                        {QStringLiteral("n2"), g.n2}});
+            run.printJson({{QStringLiteral("gases"), list}});
+        } else {
+            for (const auto& g : all)
+                *run.out << g.name << "\t" << g.density << "\t" << g.co2 << "\t" << g.n2 << "\n";
+            run.out->flush();
+        }
+        return kExitOk;
+    }
+    const QString name = run.value(QStringLiteral("--name")).value_or(QString());
+    if (name.isEmpty() || (what != QLatin1String("add") && what != QLatin1String("change") &&
+                           what != QLatin1String("delete"))) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("gas list | gas add|change --name N --density D --co2 C --n2 N | "
+                           "gas delete --name N"));
+        return kExitUsage;
+    }
+    if (what == QLatin1String("delete")) {
+        if (!gases.remove(name)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("Нет данных"));
+            return kExitRefused;
+        }
+        return kExitOk;
+    }
+    const database::GasComposition gas{name, run.value(QStringLiteral("--density")).value_or(QString()),
+                                       run.value(QStringLiteral("--co2")).value_or(QString()),
+                                       run.value(QStringLiteral("--n2")).value_or(QString())};
+    const QString failure = what == QLatin1String("add") ? gases.add(gas) : gases.change(name, gas);
+    if (!failure.isEmpty()) {
+        run.notifier->message(MessageKind::Error, failure);
+        return kExitRefused;
     }
     return kExitOk;
 }

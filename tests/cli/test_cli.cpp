@@ -374,3 +374,29 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
                   .code,
               2);
 }
+
+TEST(Cli, GasCompositions) {
+    test::TempHome home;
+    const QString h = home.root().root();
+    auto gas = [&](QStringList args) {
+        return cli(QStringList{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("gas")} +
+                   args);
+    };
+    EXPECT_EQ(gas({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("природный"),
+                   QStringLiteral("--density"), QStringLiteral("0.68"), QStringLiteral("--co2"),
+                   QStringLiteral("0.5"), QStringLiteral("--n2"), QStringLiteral("1.2")})
+                  .code,
+              0);
+    Result r = gas({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("природный"),
+                    QStringLiteral("--density"), QStringLiteral("0.7"), QStringLiteral("--co2"),
+                    QStringLiteral("0"), QStringLiteral("--n2"), QStringLiteral("0")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains("уже есть"));
+    r = gas({QStringLiteral("list")});
+    ASSERT_EQ(r.code, 0);
+    const QJsonArray list = r.json().value(QStringLiteral("gases")).toArray();
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(list.at(0).toObject().value(QStringLiteral("density")).toString(), QStringLiteral("0.68"));
+    EXPECT_EQ(gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")}).code, 0);
+    EXPECT_EQ(gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")}).code, 3);
+}

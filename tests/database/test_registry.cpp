@@ -1,5 +1,6 @@
 // Table files with their seed records, and the registry of metering points.
 #include "common/TextFile.h"
+#include "database/Gases.h"
 #include "database/Registry.h"
 #include "support/TestSupport.h"
 
@@ -217,4 +218,34 @@ TEST(Registry, EraseRemovesFilesAndGroupLinesBeforeTheRowAndCanBeRetried) {
     EXPECT_FALSE(r.erase(QStringLiteral("../t54321")).isEmpty());
     EXPECT_FALSE(isPointIdentifier(QStringLiteral("t1234/")));
     EXPECT_TRUE(isPointIdentifier(QStringLiteral("01234")));
+}
+
+TEST(GasCompositions, UniqueNamesAndTheCorrectorsRangeChecks) {
+    Db db;
+    Gases gases(db.home.root(), db.schemas);
+    ASSERT_TRUE(gases.ok());
+    EXPECT_TRUE(gases.names().isEmpty()); // the seed's "0" is no composition
+    EXPECT_TRUE(gases
+                    .add({QStringLiteral("природный"), QStringLiteral("0.68"), QStringLiteral("0.5"),
+                          QStringLiteral("1.2")})
+                    .isEmpty());
+    EXPECT_EQ(gases.add({QStringLiteral("природный"), QStringLiteral("0.7"), QStringLiteral("0"),
+                         QStringLiteral("0")}),
+              QStringLiteral("в БД газ - \"природный\" уже есть!!!"));
+    // A density the corrector would refuse (above 1.051) is refused here too.
+    EXPECT_EQ(gases.add({QStringLiteral("тяжелый"), QStringLiteral("1.2"), QStringLiteral("0"),
+                         QStringLiteral("0")}),
+              QStringLiteral("проверь набор параметров!!!"));
+    EXPECT_EQ(
+        gasValueOutOfRange({QString(), QStringLiteral("0.7"), QStringLiteral("x"), QStringLiteral("0")}),
+        std::optional<int>(1));
+    EXPECT_TRUE(gases
+                    .change(QStringLiteral("природный"), {QStringLiteral("природный"), QStringLiteral("0.7"),
+                                                          QStringLiteral("0.5"), QStringLiteral("1.2")})
+                    .isEmpty());
+    ASSERT_EQ(gases.all().size(), 1);
+    EXPECT_EQ(gases.all().at(0).density, QStringLiteral("0.7"));
+    EXPECT_FALSE(gases.remove(QStringLiteral("0")));
+    EXPECT_TRUE(gases.remove(QStringLiteral("природный")));
+    EXPECT_TRUE(gases.names().isEmpty());
 }

@@ -8,6 +8,7 @@
 #include "corrector/windows/TCorrect.h"
 #include "corrector/windows/TRdWrCor.h"
 #include "corrector/windows/TfVersRS.h"
+#include "database/Gases.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
 #include "link/windows/TDebug_RS.h"
@@ -185,7 +186,9 @@ void TMenuCorr::storeReading(corrector::CorrectorSession& session, QWidget* pare
     for (int kind : session.readRun().completedKinds())
         if (corrector::isArchiveKind(kind)) archives.append(kind);
     if (archives.isEmpty() || !ctx_.databaseOpen || ctx_.settings().syncOn) return;
-    QStringList gases{corrector::ChoiceText(corrector::ValueList::GasNames, 0, ctx_.languageIndex())};
+    QStringList gases = database::Gases(ctx_.root(), ctx_.schemas).names();
+    if (gases.isEmpty())
+        gases.append(corrector::ChoiceText(corrector::ValueList::GasNames, 0, ctx_.languageIndex()));
     database::TStoreWait wait(ctx_.notifier(), parent);
     corrector::StoreRequestHooks hooks;
     hooks.configureNewPoint = [&](database::Point& point) {
