@@ -37,11 +37,34 @@ std::optional<database::Schemas> schemasOf(CliRun& run) {
 
 } // namespace
 
-// points list | erase ID: the registered metering points.
+namespace {
+
+// The configurator's sixteen values by their options, in the configurator's order.
+constexpr const char* kConfigOptions[database::kConfigValues] = {
+    "--owner", "--org-phone", "--link", "--port",  "--password",      "--phone", "--speed", "--timeout",
+    "--break", "--repeats",   "--wait", "--pause", "--modem-repeats", "--init",  "--gas",   "--flags"};
+
+QJsonObject pointJson(const database::Point& p) {
+    QJsonObject config;
+    for (int i = 0; i < database::kConfigValues; ++i)
+        config.insert(QString::fromLatin1(kConfigOptions[i]).mid(2), p.config[i]);
+    return {{QStringLiteral("point"), p.identifier},  {QStringLiteral("serial"), p.serial},
+            {QStringLiteral("model"), p.model},       {QStringLiteral("organisation"), p.organisation},
+            {QStringLiteral("pipeline"), p.pipeline}, {QStringLiteral("address"), p.address},
+            {QStringLiteral("config"), config}};
+}
+
+} // namespace
+
+// points list | show ID | erase ID | search [--model M] [--serial S] [--org TEXT] [--owner TEXT] |
+// config ID [--owner …]: the registered metering points.
 int cmdPoints(CliRun& run) {
     const QString what = run.args.value(0, QStringLiteral("list"));
-    if (what != QLatin1String("list") && what != QLatin1String("erase")) {
-        run.notifier->message(MessageKind::Error, QStringLiteral("points list | points erase ID"));
+    static const QStringList kVerbs{QStringLiteral("list"), QStringLiteral("show"), QStringLiteral("erase"),
+                                    QStringLiteral("search"), QStringLiteral("config")};
+    if (!kVerbs.contains(what)) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("points list|show ID|erase ID|search|config ID"));
         return kExitUsage;
     }
     const auto schemas = schemasOf(run);
@@ -61,20 +84,49 @@ int cmdPoints(CliRun& run) {
         if (run.options.json) run.printJson({{QStringLiteral("erased"), id}});
         return kExitOk;
     }
-    const QList<database::Point> points = registry.all();
+    if (what == QLatin1String("show") || what == QLatin1String("config")) {
+        const QString id = run.args.value(1);
+        const auto point = database::isPointIdentifier(id) ? registry.find(id) : std::nullopt;
+        if (!point) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("Нет данных"));
+            return database::isPointIdentifier(id) ? kExitRefused : kExitUsage;
+        }
+        if (what == QLatin1String("config")) {
+            database::PointConfig changed = point->config;
+            for (int i = 0; i < database::kConfigValues; ++i)
+                if (const auto v = run.value(QString::fromLatin1(kConfigOptions[i]))) changed[i] = *v;
+            changed[database::config::Owner] = changed[database::config::Owner].left(database::kOwnerWidth);
+            if (const QString failure = database::checkConfig(changed); !failure.isEmpty()) {
+                run.notifier->message(MessageKind::Error, failure);
+                return kExitUsage;
+            }
+            registry.updateConfig(id, changed);
+        }
+        const auto now = registry.find(id);
+        if (run.options.json)
+            run.printJson(pointJson(*now));
+        else
+            for (int i = 0; i < database::kConfigValues; ++i)
+                *run.out << QString::fromLatin1(kConfigOptions[i]).mid(2) << ": " << now->config[i] << "\n";
+        run.out->flush();
+        return kExitOk;
+    }
+    database::RegistrySearch criteria;
+    criteria.model = run.value(QStringLiteral("--model")).value_or(QString());
+    criteria.serial = run.value(QStringLiteral("--serial")).value_or(QString());
+    criteria.organisation = run.value(QStringLiteral("--org")).value_or(QString());
+    criteria.owner = run.value(QStringLiteral("--owner")).value_or(QString());
+    const QList<database::Point> points =
+        what == QLatin1String("search") ? registry.search(criteria) : registry.all();
     if (run.options.json) {
         QJsonArray list;
         for (const database::Point& p : points)
-            list.append(QJsonObject{{QStringLiteral("point"), p.identifier},
-                                    {QStringLiteral("serial"), p.serial},
-                                    {QStringLiteral("model"), p.model},
-                                    {QStringLiteral("organisation"), p.organisation},
-                                    {QStringLiteral("owner"), p.config[database::config::Owner]},
-                                    {QStringLiteral("flags"), p.config[database::config::Flags]}});
+            list.append(pointJson(p));
         run.printJson({{QStringLiteral("points"), list}});
     } else {
-        for (const QString& line : registry.pollingList())
-            *run.out << line << "\n";
+        for (const database::Point& p : points)
+            *run.out << p.identifier << "\t" << p.model << "\t" << p.serial << "\t"
+                     << p.config[database::config::Owner] << "\n";
         run.out->flush();
     }
     return kExitOk;

@@ -51,6 +51,34 @@ bool isPointIdentifier(const QString& text) {
     return kIdentifier.match(text).hasMatch();
 }
 
+QString checkConfig(const PointConfig& c) {
+    auto within = [](const QString& text, int low, int high) {
+        bool ok = false;
+        const int v = text.toInt(&ok);
+        return ok && v >= low && v <= high;
+    };
+    static const QStringList kKinds{QStringLiteral("нет связи"), QStringLiteral("прямое соединение"),
+                                    QStringLiteral("телефон")};
+    static const QStringList kSpeeds{
+        QStringLiteral("1200"),  QStringLiteral("2400"),  QStringLiteral("4800"),  QStringLiteral("9600"),
+        QStringLiteral("19200"), QStringLiteral("38400"), QStringLiteral("57600"), QStringLiteral("115200")};
+    static const QRegularExpression kPort(QStringLiteral("^COM([1-9]|1[0-9]|2[0-5])$"));
+    static const QRegularExpression kFlags(QStringLiteral("^[01]{11}$"));
+    if (!kKinds.contains(c[config::LinkKind])) return QStringLiteral("Не выбран \"Вид связи\"!!!");
+    if (!kPort.match(c[config::Port]).hasMatch()) return QStringLiteral("порт: COM1 … COM25");
+    if (!kSpeeds.contains(c[config::Speed])) return QStringLiteral("скорость: 1200 … 115200");
+    if (!within(c[config::TimeoutMs], 300, 10000)) return QStringLiteral("ожидать ответ: 300 … 10000 мс");
+    if (!within(c[config::BreakS], 1, 250)) return QStringLiteral("разрыв связи: 1 … 250 с");
+    if (!within(c[config::Repeats], 1, 200)) return QStringLiteral("повторов обмена: 1 … 200");
+    if (!within(c[config::WaitS], 10, 250)) return QStringLiteral("ожидать связь: 10 … 250 с");
+    if (!within(c[config::PauseS], 1, 250)) return QStringLiteral("пауза повтора: 1 … 250 с");
+    if (!within(c[config::ModemRepeats], 1, 200)) return QStringLiteral("повторов связи: 1 … 200");
+    if (!kFlags.match(c[config::Flags]).hasMatch()) return QStringLiteral("флаги опроса: 11 знаков 0/1");
+    for (const QString& v : c)
+        if (v.size() > 32) return QStringLiteral("не более 32 знаков: ") + v;
+    return {};
+}
+
 bool Point::flag(int n) const {
     const QString& flags = config[config::Flags];
     return n >= 1 && n <= flags.size() && flags.at(n - 1) == QLatin1Char('1');

@@ -43,6 +43,8 @@ inline constexpr int Flags = 15;
 } // namespace config
 // The owner is kept to 32 characters.
 inline constexpr int kOwnerWidth = 32;
+// The configurator's ranges and lists: empty when the values fit, else what does not.
+QString checkConfig(const PointConfig& config);
 
 struct Point {
     QString identifier;

@@ -368,6 +368,27 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
              QStringLiteral("list")});
     ASSERT_EQ(r.code, 0);
     EXPECT_EQ(r.json().value(QStringLiteral("points")).toArray().size(), 1);
+    // The configurator's values from the command line: changed fields only, the window's ranges.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("config"), QStringLiteral("t01234"), QStringLiteral("--timeout"),
+             QStringLiteral("5000"), QStringLiteral("--link"), QStringLiteral("телефон"),
+             QStringLiteral("--phone"), QStringLiteral("0441234567")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject config = r.json().value(QStringLiteral("config")).toObject();
+    EXPECT_EQ(config.value(QStringLiteral("timeout")).toString(), QStringLiteral("5000"));
+    EXPECT_EQ(config.value(QStringLiteral("link")).toString(), QStringLiteral("телефон"));
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
+                   QStringLiteral("t01234"), QStringLiteral("--timeout"), QStringLiteral("99")})
+                  .code,
+              2);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("search"), QStringLiteral("--serial"), QStringLiteral("1234")});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(r.json().value(QStringLiteral("points")).toArray().size(), 1);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("show"), QStringLiteral("t01234")});
+    EXPECT_EQ(r.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("phone")).toString(),
+              QStringLiteral("0441234567"));
     // A point is a name of a file: nothing that leads out of its folder.
     EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("rows"), QStringLiteral("--point"),
                    QStringLiteral("../../x"), QStringLiteral("--archive"), QStringLiteral("hourly")})

@@ -249,3 +249,22 @@ TEST(GasCompositions, UniqueNamesAndTheCorrectorsRangeChecks) {
     EXPECT_TRUE(gases.remove(QStringLiteral("природный")));
     EXPECT_TRUE(gases.names().isEmpty());
 }
+
+TEST(Registry, TheConfiguratorsRangesAndLists) {
+    PointConfig c = point(QStringLiteral("t12345"), QStringLiteral("12345")).config;
+    EXPECT_TRUE(checkConfig(c).isEmpty());
+    auto with = [&c](int value, const char* text) {
+        PointConfig changed = c;
+        changed[value] = QString::fromUtf8(text);
+        return checkConfig(changed);
+    };
+    EXPECT_EQ(with(config::LinkKind, "модем"), QStringLiteral("Не выбран \"Вид связи\"!!!"));
+    EXPECT_FALSE(with(config::Port, "COM26").isEmpty());
+    EXPECT_TRUE(with(config::Port, "COM25").isEmpty());
+    EXPECT_FALSE(with(config::Speed, "14400").isEmpty());
+    EXPECT_FALSE(with(config::TimeoutMs, "299").isEmpty());
+    EXPECT_TRUE(with(config::TimeoutMs, "10000").isEmpty());
+    EXPECT_FALSE(with(config::WaitS, "9").isEmpty());
+    EXPECT_FALSE(with(config::Flags, "1110000100").isEmpty());
+    EXPECT_FALSE(with(config::Phone, "012345678901234567890123456789012").isEmpty());
+}
