@@ -90,15 +90,27 @@ QString onOff(bool on, int lang) {
 }
 
 // The name of a changed bit: the bits are tested one after the other and the last that matches wins.
+// A changed bit: its name and how its state reads (on/off unless the bit has texts of its own).
 struct BitName {
     quint8 bit;
     const char* name;
+    QString (*state)(bool on, int lang) = onOff;
 };
-constexpr BitName kConfigBits[] = {{0x01, "автоперевод_З/Л"},  {0x02, "единица_давления"},
-                                   {0x04, "терминатор_RS232"}, {0x08, "Qmin_при_Q<Qmin"},
-                                   {0x10, "терминат_RS232-2"}, {0x80, "Тип_термопреобр."}};
+constexpr BitName kConfigBits[] = {
+    {0x01, "автоперевод_З/Л"},
+    {0x02, "единица_давления",
+     [](bool on, int) { return on ? QStringLiteral("МПа") : QStringLiteral("кгс/см2"); }},
+    {0x04, "терминатор_RS232"},
+    {0x08, "Qmin_при_Q<Qmin"},
+    {0x10, "терминат_RS232-2"},
+    {0x80, "Тип_термопреобр.",
+     [](bool on, int) { return on ? QStringLiteral("W100=1.385") : QStringLiteral("W100=1.391"); }}};
 constexpr BitName kUnitBits[] = {
-    {0x01, "запрет_с_кнопок"}, {0x02, "учет_газа"}, {0x10, "един.теплоты_сгорания"}};
+    {0x01, "запрет_с_кнопок"},
+    {0x02, "учет_газа",
+     [](bool on, int lang) { return ChoiceText(ValueList::AccountingList, on ? 1 : 0, lang); }},
+    {0x10, "един.теплоты_сгорания",
+     [](bool on, int lang) { return ChoiceText(ValueList::HeatUnits, on ? 1 : 0, lang); }}};
 
 template <std::size_t N> std::optional<BitName> changedBit(const BitName (&names)[N], quint8 mask) {
     std::optional<BitName> found;
@@ -107,16 +119,19 @@ template <std::size_t N> std::optional<BitName> changedBit(const BitName (&names
     return found;
 }
 
-QString floatCell(int word, float value, QString& name, const ArchiveContext& c) {
+// What the name of a float word gains in a row: the heat unit of word 42.
+QString floatNameSuffix(int word, const ArchiveContext& c) {
+    if (word != 42 || !c.profile.heatEnergy) return {};
+    return c.image.heatInGj() ? QStringLiteral("(ГДж/м.куб)") : QStringLiteral("(Гкал/м.куб)");
+}
+
+QString floatCell(int word, float value, const ArchiveContext& c) {
     const ModelProfile& p = c.profile;
     const bool mpa = c.image.pressureInMpa();
     const bool calib = p.hasCalibrationTable();
     if (word == 101) return fixed(value, 1) + QLatin1Char('%');
     if (word == 71) return fixed(value, 1);
-    if (word == 42 && p.heatEnergy) {
-        name += c.image.heatInGj() ? QStringLiteral("(ГДж/м.куб)") : QStringLiteral("(Гкал/м.куб)");
-        return fixed(ToDisplayHeat(value, c.image.heatInGj()), 6);
-    }
+    if (word == 42 && p.heatEnergy) return fixed(ToDisplayHeat(value, c.image.heatInGj()), 6);
     if (word == 45 || word == 46 || word == 47 || word == 64 || word == 66 || word == 67)
         return fixed(ToDisplayPressure(value, mpa), mpa ? 4 : 3) + QStringLiteral(" (") +
                pressureUnitText(c) + QLatin1Char(')');
@@ -366,11 +381,9 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
             cells.parameter = ua(lang, "Тиск_надлишковий", "Давл. избыточное");
         if ((p.series2Model || p.calibModel2) && word == 67)
             cells.parameter = ua(lang, "Тиск_барометрич.", "Давл. барометрич.");
-        QString name = cells.parameter;
-        cells.before = floatCell(word, readFloat(b, 7 - 5), name, c);
-        QString unused = cells.parameter;
-        cells.after = floatCell(word, readFloat(b, 11 - 5), unused, c);
-        cells.parameter = name;
+        cells.parameter += floatNameSuffix(word, c);
+        cells.before = floatCell(word, readFloat(b, 7 - 5), c);
+        cells.after = floatCell(word, readFloat(b, 11 - 5), c);
         break;
     }
     case 4: // the clock
@@ -382,38 +395,14 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
         break;
     case 5: // bits
         switch (code) {
-        case 8: {
-            const auto bit = changedBit(kConfigBits, byte(12));
-            cells.parameter = bit ? QString::fromUtf8(bit->name) : QString::number(code);
-            const bool was = byte(7) & byte(8);
-            const bool is = byte(11) & byte(12);
-            if (bit && bit->bit == 0x02) {
-                cells.before = was ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
-                cells.after = is ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
-            } else if (bit && bit->bit == 0x80) {
-                cells.before = was ? QStringLiteral("W100=1.385") : QStringLiteral("W100=1.391");
-                cells.after = is ? QStringLiteral("W100=1.385") : QStringLiteral("W100=1.391");
-            } else {
-                cells.before = onOff(was, lang);
-                cells.after = onOff(is, lang);
-            }
-            break;
-        }
+        case 8:
         case 25: {
-            const auto bit = changedBit(kUnitBits, byte(12));
+            // The changed bit is the one set in byte 12; the values are bytes 7 and 11 under their masks.
+            const auto bit = code == 8 ? changedBit(kConfigBits, byte(12)) : changedBit(kUnitBits, byte(12));
             cells.parameter = bit ? QString::fromUtf8(bit->name) : QString::number(code);
-            const bool was = byte(7) & byte(8);
-            const bool is = byte(11) & byte(12);
-            if (bit && bit->bit == 0x02) {
-                cells.before = ChoiceText(ValueList::AccountingList, was ? 1 : 0, lang);
-                cells.after = ChoiceText(ValueList::AccountingList, is ? 1 : 0, lang);
-            } else if (bit && bit->bit == 0x10) {
-                cells.before = ChoiceText(ValueList::HeatUnits, was ? 1 : 0, lang);
-                cells.after = ChoiceText(ValueList::HeatUnits, is ? 1 : 0, lang);
-            } else {
-                cells.before = onOff(was, lang);
-                cells.after = onOff(is, lang);
-            }
+            const auto state = bit ? bit->state : onOff;
+            cells.before = state(byte(7) & byte(8), lang);
+            cells.after = state(byte(11) & byte(12), lang);
             break;
         }
         default:
