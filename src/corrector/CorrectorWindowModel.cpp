@@ -8,7 +8,6 @@
 #include "corrector/OperationStart.h"
 #include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
-#include "link/ExchangeEngine.h"
 
 #include <QTimer>
 
@@ -697,12 +696,7 @@ void CorrectorWindowModel::onTransferFailed(const link::Failure& failure) {
     SetAccessLevel(kAccessNone);
     switch (failure.kind) {
     case link::FailureKind::Refused:
-        endItem(ItemOutcome::Result::Refused, {},
-                link::statusMessage(failure.status,
-                                    state_.pendingIsWrite && FindItem(state_.pendingItem) &&
-                                        FindItem(state_.pendingItem)->kind == ItemKind::Password,
-                                    languageIndex_)
-                    .value_or(QString()));
+        endItem(ItemOutcome::Result::Refused, {}, failure.message);
         return;
     case link::FailureKind::LinkBroken:
         endItem(ItemOutcome::Result::NoLink);

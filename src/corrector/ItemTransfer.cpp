@@ -4,10 +4,6 @@
 
 namespace tarn::corrector {
 
-namespace {
-constexpr quint8 kRefusalBits = 0x40 | 0x20 | 0x08;
-}
-
 QString noAnswerText(int languageIndex) {
     return uaRu(languageIndex, "немає відповіді від коректора!", "нет ответа от корректора!!!");
 }
@@ -15,12 +11,14 @@ QString noAnswerText(int languageIndex) {
 void ItemTransfer::read(quint8 code, int count) {
     write_ = false;
     password_ = false;
+    refusal_.clear();
     engine_.start(link::Request::read(link::opRead, code, static_cast<quint8>(count)), *this);
 }
 
 bool ItemTransfer::write(quint8 code, const QByteArray& data, bool password) {
     write_ = true;
     password_ = password;
+    refusal_.clear();
     return engine_.start(link::Request::write(link::opWrite, code, data), *this);
 }
 
@@ -34,15 +32,15 @@ link::BlockVerdict ItemTransfer::onBlock(const link::Reply& reply) {
 }
 
 link::RefusalVerdict ItemTransfer::onRefused(quint8 status) {
-    engine_.reportRefusal(status, password_);
+    refusal_ = engine_.reportRefusal(status, password_);
     return link::RefusalVerdict::End;
 }
 
 link::SilenceVerdict ItemTransfer::onSilence(const QByteArray& received, int sendsLeft) {
     const auto status = received.isEmpty() ? quint8{0} : static_cast<quint8>(received.at(0));
     // A refusal that came in pieces or with a bad check byte still says why.
-    if (status & kRefusalBits) {
-        engine_.reportRefusal(status, password_);
+    if (link::isRefusal(status)) {
+        refusal_ = engine_.reportRefusal(status, password_);
         return link::SilenceVerdict::End;
     }
     if (password_) {
@@ -53,7 +51,9 @@ link::SilenceVerdict ItemTransfer::onSilence(const QByteArray& received, int sen
 }
 
 void ItemTransfer::onFailed(const link::Failure& failure) {
-    if (failed) failed(failure);
+    link::Failure told = failure;
+    told.message = refusal_;
+    if (failed) failed(told);
 }
 
 } // namespace tarn::corrector

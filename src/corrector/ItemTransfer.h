@@ -35,6 +35,7 @@ private:
     Notifier& notifier_;
     bool write_ = false;
     bool password_ = false;
+    QString refusal_; // what the user was told of a refusal
 };
 
 // "немає відповіді від коректора!" / "нет ответа от корректора!!!".

@@ -18,8 +18,6 @@ constexpr int kAlarmNoticeHold = 3;
 constexpr int kAlarmWarningDelayMs = 50;
 // Noise on an idle line is not kept without end.
 constexpr qsizetype kMaxReceiveBuffer = 64 * 1024;
-// The status bits by which a corrector refuses a request.
-constexpr quint8 kRefusalBits = 0x40 | 0x20 | 0x08;
 
 } // namespace
 
@@ -52,6 +50,10 @@ std::optional<QString> statusMessage(quint8 status, bool passwordOperation, int 
         return uaRu(languageIndex, "Помилкове значення", "Ошибочное значение") +
                (passwordOperation ? QStringLiteral(" пароля") : QString()) + QStringLiteral("!!!");
     return std::nullopt;
+}
+
+bool isRefusal(quint8 status) {
+    return status & (0x40 | 0x20 | 0x08);
 }
 
 QString noLinkText(int languageIndex) {
@@ -246,7 +248,7 @@ void ExchangeEngine::onReceived(const QByteArray& chunk) {
             emit replyActivity();
             stopWaiting();
             const QByteArray received = std::exchange(receiveBuffer_, QByteArray());
-            fail({FailureKind::Refused, status, received});
+            fail({FailureKind::Refused, status, received, {}});
         }
         // Otherwise the refusal is a bad reply: the reply timer runs out and the request is repeated.
         return;
@@ -287,7 +289,7 @@ bool ExchangeEngine::refusalComplete() const {
     const qsizetype n = receiveBuffer_.size();
     if (n < 2 || (n != 2 && n != state_.expectedLength)) return false;
     const auto status = static_cast<quint8>(receiveBuffer_.at(0));
-    if (!(status & kRefusalBits)) return false;
+    if (!isRefusal(status)) return false;
     return frameChecksum(receiveBuffer_.constData(), n - 1) == static_cast<quint8>(receiveBuffer_.at(n - 1));
 }
 
@@ -380,8 +382,8 @@ void ExchangeEngine::onReplyTimeout() {
     const quint64 serial = requestSerial_;
     const SilenceVerdict verdict = transfer_->onSilence(received, state_.retriesLeft);
     if (requestSerial_ != serial || !transfer_) return;
-    const Failure failure{(status & kRefusalBits) ? FailureKind::Refused : FailureKind::NoReply, status,
-                          received};
+    const Failure failure{
+        isRefusal(status) ? FailureKind::Refused : FailureKind::NoReply, status, received, {}};
     switch (verdict) {
     case SilenceVerdict::Resend:
         resend(state_.retriesLeft);
@@ -415,7 +417,7 @@ void ExchangeEngine::giveUpWithoutLink() {
     writeTimer_.stop();
     pendingFrame_.clear();
     showNoLink();
-    fail({FailureKind::LinkBroken, 0, {}});
+    fail({FailureKind::LinkBroken, 0, {}, {}});
 }
 
 void ExchangeEngine::reopenPortAfterFailure() {
@@ -441,11 +443,12 @@ void ExchangeEngine::hideNoLink() {
     emit noLinkChanged(false, QString());
 }
 
-void ExchangeEngine::reportRefusal(quint8 status, bool passwordOperation) {
+QString ExchangeEngine::reportRefusal(quint8 status, bool passwordOperation) {
     const auto text = statusMessage(status, passwordOperation, language_);
-    if (!text) return;
+    if (!text) return {};
     notifier_.message(MessageKind::Error, *text);
     emit statusReported(status, *text);
+    return *text;
 }
 
 void ExchangeEngine::logFailure(LinkLogCode code, const QByteArray& received) {

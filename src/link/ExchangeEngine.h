@@ -23,6 +23,8 @@ namespace tarn::link {
 // The status byte of a refused request as the user reads it; nothing when no known bit is set. The rows
 // are tested in this order: 0x40, 0x08 with 0x20, 0x20, 0x08 (" пароля" for a password operation).
 std::optional<QString> statusMessage(quint8 status, bool passwordOperation, int languageIndex);
+// A status byte with a bit by which the corrector refuses a request (0x40, 0x20, 0x08).
+bool isRefusal(quint8 status);
 // "НЕМАЄ ЗВ’ЯЗКУ RS-232" / "НЕТ СВЯЗИ RS-232 ".
 QString noLinkText(int languageIndex);
 
@@ -89,8 +91,8 @@ public:
     quint16 endAfterCurrentBlock();
     // The no-link indication, for a part that gives up on its own.
     void showNoLinkIndication() { showNoLink(); }
-    // The corrector's refusal as a message (error box, or the polling console).
-    void reportRefusal(quint8 status, bool passwordOperation);
+    // The corrector's refusal as a message (error box, or the polling console); the text told.
+    QString reportRefusal(quint8 status, bool passwordOperation);
 
     // A frame is waiting for its write pause, or a reply for its timer.
     bool busy() const { return writeTimer_.isActive() || awaitingReply_; }

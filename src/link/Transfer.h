@@ -4,6 +4,7 @@
 // valid block, whether the engine goes on, reads the block again or stops. A new kind of traffic is a new
 // Transfer class, never a change to the engine.
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 #include <functional>
 
@@ -77,6 +78,7 @@ struct Failure {
     FailureKind kind = FailureKind::NoReply;
     quint8 status = 0;   // the refusing status byte, when one came
     QByteArray received; // what had arrived when the transfer ended
+    QString message;     // the refusal as the user was told it, when a transfer reported one
 };
 
 class Transfer {
