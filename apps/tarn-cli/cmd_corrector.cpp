@@ -375,20 +375,6 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 
 } // namespace
 
-// read [--archives LIST] [--until-empty] | read --days N: identification, the parameters (the decoders need
-// the units, the pulse weight and the model), then the archives, as "ЧИТАТЬ ВСЕ" reads them.
-namespace {
-int readOrStore(CliRun& run, bool store);
-}
-
-int cmdRead(CliRun& run) {
-    return readOrStore(run, false);
-}
-
-int cmdStore(CliRun& run) {
-    return readOrStore(run, true);
-}
-
 namespace {
 
 // The store of a reading: the point found, or added with the configurator's defaults (as a package adds
@@ -523,5 +509,16 @@ int readOrStore(CliRun& run, bool store) {
 }
 
 } // namespace
+
+// read [--archives LIST] [--until-empty] | read --days N: identification, the parameters (the decoders need
+// the units, the pulse weight and the model), then the archives, as "ЧИТАТЬ ВСЕ" reads them.
+int cmdRead(CliRun& run) {
+    return readOrStore(run, false);
+}
+
+// store: the same reading, then into the database.
+int cmdStore(CliRun& run) {
+    return readOrStore(run, true);
+}
 
 } // namespace tarn::cli
