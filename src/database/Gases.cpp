@@ -13,15 +13,17 @@ QString checkFailedText() {
 }
 } // namespace
 
-std::optional<int> gasValueOutOfRange(const GasComposition& gas) {
+corrector::CheckResult gasValueCheck(int which, const QString& text) {
     const corrector::ParameterImage image;
     const corrector::ModelProfile profile;
     const corrector::ItemContext context{profile};
+    return corrector::CheckItemValue(kGasItems[which], text, image, context).result;
+}
+
+std::optional<int> gasValueOutOfRange(const GasComposition& gas) {
     const QString values[] = {gas.density, gas.co2, gas.n2};
     for (int i = 0; i < 3; ++i)
-        if (corrector::CheckItemValue(kGasItems[i], values[i], image, context).result !=
-            corrector::CheckResult::valueOk)
-            return i;
+        if (gasValueCheck(i, values[i]) != corrector::CheckResult::valueOk) return i;
     return std::nullopt;
 }
 

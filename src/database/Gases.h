@@ -1,6 +1,7 @@
 #pragma once
 // The gas compositions a metering point can name: density (kg/m³), CO2 and N2 (%), each checked as the
 // corrector checks the same parameters, names unique.
+#include "corrector/ItemTable.h"
 #include "database/TableFile.h"
 
 namespace tarn::database {
@@ -12,6 +13,8 @@ struct GasComposition {
     QString n2;
 };
 
+// The corrector's own check of one value as the user types it (0 density, 1 CO2, 2 N2).
+corrector::CheckResult gasValueCheck(int which, const QString& text);
 // Which of the three values fails the corrector's own range check (0 density, 1 CO2, 2 N2); nothing when
 // all pass.
 std::optional<int> gasValueOutOfRange(const GasComposition& gas);

@@ -222,9 +222,15 @@ bool Registry::writePointList() const {
     return writeTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")), ids);
 }
 
-QString Registry::erase(const QString& identifier) {
+QString Registry::erase(const QString& identifier, const std::function<void(int, int)>& progress) {
     if (!table_ || !isPointIdentifier(identifier) || !find(identifier))
         return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
+    // The tables, the parameter file, the groups, the registry row and the point list.
+    constexpr int kSteps = 15;
+    int step = 0;
+    auto advance = [&] {
+        if (progress) progress(++step, kSteps);
+    };
     auto removeFile = [](const QString& path) { return !QFile::exists(path) || QFile::remove(path); };
     static constexpr TableKind kErased[] = {
         TableKind::Hourly,     TableKind::Daily,     TableKind::Monthly,  TableKind::Interference,
@@ -235,10 +241,12 @@ QString Registry::erase(const QString& identifier) {
         // The engine's companion files go with their table.
         for (const QString& file : {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path})
             if (!removeFile(file)) return QStringLiteral("Ошибка при удалении файла ") + file;
+        advance();
     }
     const QString param =
         root_.file(folder::Param, QStringLiteral("p_") + identifier + QStringLiteral(".000"));
     if (!removeFile(param)) return QStringLiteral("Ошибка при удалении файла  ") + param;
+    advance();
 
     // Its member lines in every polling group: "3*" lines that end in the identifier.
     if (const auto groups = readTextLines(root_.file(folder::Group, QStringLiteral("name_G.000")))) {
@@ -259,8 +267,11 @@ QString Registry::erase(const QString& identifier) {
                 return QStringLiteral("Ошибка! при копировании файла ") + path;
         }
     }
+    advance();
     if (!table_->remove(QStringLiteral("kIdentif"), identifier)) return table_->lastError();
+    advance();
     writePointList();
+    advance();
     return {};
 }
 

@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <array>
+#include <functional>
 #include <optional>
 
 namespace tarn::database {
@@ -96,7 +97,8 @@ public:
     // Erases a point: its tables' files first (a file already missing counts as erased), its parameter
     // file, its lines in the polling groups, and only then its registry row, so that a failure leaves the
     // point visible and the erase can be tried again. Empty on success, else the message.
-    QString erase(const QString& identifier);
+    // progress(step, steps) follows each step.
+    QString erase(const QString& identifier, const std::function<void(int step, int steps)>& progress = {});
 
 private:
     Point pointOf(const QVariantList& row) const;

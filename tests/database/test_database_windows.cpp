@@ -1,17 +1,198 @@
-// The configurator and the storing wait window, offscreen.
+// The database window, the configurator, the gas window and the storing wait window, offscreen.
+#include "common/TextFile.h"
+#include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
+#include "database/windows/TGasComp.h"
 #include "database/windows/TStoreWait.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 using namespace tarn;
 using namespace tarn::database;
+
+namespace {
+
+struct Installation {
+    test::TempHome home;
+    Schemas schemas;
+    Installation() {
+        writeMissingSchemaFiles(home.root());
+        schemas = loadSchemas(home.root());
+    }
+    void addPoint(const QString& id, const QString& serial, const QString& organisation) {
+        Point p;
+        p.identifier = id;
+        p.serial = serial;
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.organisation = organisation;
+        p.config[config::LinkKind] = QStringLiteral("прямое соединение");
+        p.config[config::Flags] = QStringLiteral("11100001000");
+        ASSERT_TRUE(Registry(home.root(), schemas).add(p));
+    }
+    void addHours(const QString& id, int count) {
+        auto table = TableFile::open(tablePath(home.root(), TableKind::Hourly, id), TableKind::Hourly,
+                                     schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(table);
+        ASSERT_TRUE(table->transaction());
+        const QDateTime first(QDate(2024, 3, 7), QTime(9, 0));
+        for (int i = 0; i < count; ++i) {
+            const QDateTime t = first.addSecs(3600 * i);
+            ASSERT_TRUE(table->append({{QStringLiteral("hIdentif"), id},
+                                       {QStringLiteral("hSerialNum"), id.mid(1)},
+                                       {QStringLiteral("hTypeQuon"), QStringLiteral("ТАРН-2.01")},
+                                       {QStringLiteral("hNumWrCor"), i + 1},
+                                       {QStringLiteral("hDate"), storedDate(t.date())},
+                                       {QStringLiteral("hTime"), storedTime(t.time())},
+                                       {QStringLiteral("hDT_Corr"), storedTimestamp(t)}}));
+        }
+        ASSERT_TRUE(table->commit());
+    }
+};
+
+int column(const StoredTableModel& model, const char* field) {
+    for (int c = 0; c < model.columnCount(); ++c)
+        if (model.headerData(c, Qt::Horizontal).toString() == QLatin1String(field)) return c;
+    return -1;
+}
+
+} // namespace
+
+TEST(DatabaseWindow, ShowsTheSelectedPointsTablesAsStoredWithoutTheirSeeds) {
+    Installation db;
+    db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("ТОВ \"Газ\" 50%_"));
+    db.addPoint(QStringLiteral("t54321"), QStringLiteral("54321"), QStringLiteral("Облгаз"));
+    db.addHours(QStringLiteral("t54321"), 300);
+    test::RecordingNotifier notifier;
+    TBDquon window(db.home.root(), db.schemas, notifier, {});
+    DatabaseWindowModel& model = window.model();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Таблицы БД   (выбран: --- № ----)"));
+    ASSERT_EQ(model.registryGrid().rowCount(), 2);
+    // The organisation comes back as it was typed, quotes and wildcards included.
+    EXPECT_EQ(model.registryGrid().value(0, QStringLiteral("kNameOrg")).toString(),
+              QStringLiteral("ТОВ \"Газ\" 50%_"));
+    EXPECT_EQ(model.pointGrid(TableKind::Hourly).rowCount(), 0);
+
+    window.registryView()->selectRow(1);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Таблицы БД   (выбран: ТАРН-2.01 №54321)"));
+    StoredTableModel& hourly = model.pointGrid(TableKind::Hourly);
+    while (hourly.canFetchMore())
+        hourly.fetchMore();
+    ASSERT_EQ(hourly.rowCount(), 300);
+    // Oldest first, dates and times as the users read them.
+    EXPECT_EQ(hourly.index(0, column(hourly, "hDate")).data().toString(), QStringLiteral("07.03.2024"));
+    EXPECT_EQ(hourly.index(0, column(hourly, "hTime")).data().toString(), QStringLiteral("09:00"));
+    EXPECT_EQ(hourly.index(299, column(hourly, "hDT_Corr")).data().toString(),
+              QStringLiteral("19.03.2024 20:00"));
+    // Every other table of the point is there with no rows but its seed, which is not shown.
+    EXPECT_EQ(model.pointGrid(TableKind::RequestLog).rowCount(), 0);
+    EXPECT_TRUE(model.pointGrid(TableKind::HeatMonth).error().isEmpty());
+
+    // Rows stored while the window is open appear on refresh; the selection stays.
+    db.addHours(QStringLiteral("t54321"), 2);
+    window.refresh();
+    while (hourly.canFetchMore())
+        hourly.fetchMore();
+    EXPECT_EQ(hourly.rowCount(), 302);
+    EXPECT_EQ(model.selected()->identifier, QStringLiteral("t54321"));
+    EXPECT_EQ(window.registryView()->currentIndex().row(), 1);
+}
+
+TEST(DatabaseWindow, TheModelAndSerialColumnsChoiceIsKept) {
+    Installation db;
+    db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));
+    test::RecordingNotifier notifier;
+    {
+        TBDquon window(db.home.root(), db.schemas, notifier, {});
+        window.registryView()->selectRow(0);
+        EXPECT_TRUE(window.columnsAction()->isChecked());
+        const int serial = column(window.model().pointGrid(TableKind::Daily), "dSerialNum");
+        ASSERT_GE(serial, 0);
+        EXPECT_FALSE(window.pointView(TableKind::Daily)->isColumnHidden(serial));
+        window.columnsAction()->trigger();
+        EXPECT_TRUE(window.pointView(TableKind::Daily)->isColumnHidden(serial));
+        EXPECT_TRUE(window.pointView(TableKind::Daily)->isColumnHidden(serial + 1)); // the model
+        EXPECT_FALSE(window.pointView(TableKind::Daily)->isColumnHidden(serial + 2));
+    }
+    EXPECT_EQ(readTextLines(db.home.path(folder::Work, QStringLiteral("TypeBD_C.000"))),
+              std::optional<QStringList>(QStringList{QStringLiteral("0")}));
+    TBDquon again(db.home.root(), db.schemas, notifier, {});
+    EXPECT_FALSE(again.columnsAction()->isChecked());
+    EXPECT_FALSE(again.model().identityColumnsShown());
+}
+
+TEST(DatabaseWindow, EraseAsksLetsGoOfTheFilesAndLeavesTheOtherPoints) {
+    Installation db;
+    db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));
+    db.addPoint(QStringLiteral("t54321"), QStringLiteral("54321"), QStringLiteral("Облгаз"));
+    db.addHours(QStringLiteral("t12345"), 5);
+    test::RecordingNotifier notifier;
+    TBDquon window(db.home.root(), db.schemas, notifier, {});
+    EXPECT_FALSE(window.eraseSelectedPoint());
+    EXPECT_EQ(notifier.texts(), QStringList{QStringLiteral("Ошибка!!!\nНЕ ОПРЕДЕЛЕН КОРРЕКТОР")});
+
+    window.registryView()->selectRow(0);
+    notifier.answer = false;
+    EXPECT_FALSE(window.eraseSelectedPoint());
+    EXPECT_EQ(notifier.questions.last(), QStringLiteral("Данные корректора ТАРН-2.01 №12345  удалить? "));
+    EXPECT_EQ(window.model().registryGrid().rowCount(), 2);
+
+    notifier.answer = true;
+    EXPECT_TRUE(window.eraseSelectedPoint());
+    EXPECT_FALSE(QFile::exists(tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345"))));
+    EXPECT_FALSE(window.model().selected());
+    ASSERT_EQ(window.model().registryGrid().rowCount(), 1);
+    EXPECT_EQ(window.model().registryGrid().value(0, QStringLiteral("kIdentif")).toString(),
+              QStringLiteral("t54321"));
+    EXPECT_TRUE(QFile::exists(tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t54321"))));
+}
+
+TEST(GasWindow, RefusesDuplicatesAndValuesOutOfRangeAndColoursThemAsTyped) {
+    Installation db;
+    Gases gases(db.home.root(), db.schemas);
+    ASSERT_TRUE(gases
+                    .add({QStringLiteral("природный"), QStringLiteral("0.68"), QStringLiteral("0.1"),
+                          QStringLiteral("0.8")})
+                    .isEmpty());
+    test::RecordingNotifier notifier;
+    {
+        TGasComp window(gases, std::nullopt, notifier);
+        EXPECT_FALSE(window.changeButton()->isEnabled());
+        EXPECT_FALSE(window.deleteButton()->isEnabled());
+        window.field(0)->setText(QStringLiteral("природный"));
+        window.field(1)->setText(QStringLiteral("0.70"));
+        window.field(2)->setText(QStringLiteral("0.2"));
+        window.field(3)->setText(QStringLiteral("0.9"));
+        EXPECT_FALSE(window.addComposition());
+        EXPECT_EQ(notifier.texts().last(), QStringLiteral("в БД газ - \"природный\" уже есть!!!"));
+        window.field(0)->setText(QStringLiteral("попутный"));
+        // A density of 79 kg/m3 is above the range: the value turns lime as it is typed.
+        window.field(1)->setText(QStringLiteral("7"));
+        QKeyEvent nine(QEvent::KeyPress, Qt::Key_9, Qt::NoModifier, QStringLiteral("9"));
+        QApplication::sendEvent(window.field(1), &nine);
+        EXPECT_EQ(window.field(1)->text(), QStringLiteral("79"));
+        EXPECT_EQ(window.field(1)->palette().color(QPalette::Text), QColor(0, 255, 0));
+        EXPECT_FALSE(window.addComposition());
+        EXPECT_EQ(notifier.texts().last(), QStringLiteral("проверь набор параметров!!!"));
+        window.field(1)->setText(QStringLiteral("0.75"));
+        EXPECT_TRUE(window.addComposition());
+    }
+    EXPECT_EQ(gases.names(), (QStringList{QStringLiteral("природный"), QStringLiteral("попутный")}));
+    TGasComp chosen(gases, gases.all().first(), notifier);
+    notifier.answer = true;
+    EXPECT_TRUE(chosen.deleteComposition());
+    EXPECT_EQ(notifier.questions.last(), QStringLiteral("Газ - природный  удалить? "));
+    EXPECT_EQ(gases.names(), QStringList{QStringLiteral("попутный")});
+}
 
 TEST(Configurator, NeedsALinkKindAndShowsThePhonePanelForThePhoneOnly) {
     test::RecordingNotifier notifier;

@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 #include "corrector/windows/ArchiveTableModel.h"
+#include "corrector/windows/CheckColour.h"
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
@@ -60,22 +61,6 @@ constexpr int kSelectiveOperation = 1;
 constexpr const char* kGaugeUnitCaptions[] = {"кг./см.кв", "см вод.ст.", "МПа"};
 constexpr const char* kBaroUnitCaptions[] = {"кг./см.кв", "мм рт.ст.", "МПа"};
 
-// The font colour of a field after a key release: window text for a good value, red for a syntax
-// error, blue below the range, lime above it.
-QColor checkColour(CheckResult check) {
-    switch (check) {
-    case CheckResult::valueSyntax:
-        return QColor(Qt::red);
-    case CheckResult::valueBelow:
-        return QColor(Qt::blue);
-    case CheckResult::valueAbove:
-        return QColor(0, 255, 0);
-    case CheckResult::valueOk:
-        break;
-    }
-    return QGuiApplication::palette().color(QPalette::WindowText);
-}
-
 } // namespace
 
 TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
@@ -109,6 +94,9 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     debugRs_ = debugMenu->addAction(QStringLiteral("RS-232"));
     debug_ = debugMenu->menuAction();
     debug_->setVisible(false);
+    // "БД": the database window; hidden while the database cannot be used.
+    database_ = bar->addAction(QStringLiteral("БД"));
+    database_->setVisible(false);
     gaps_ = bar->addAction(uaRu(lang, "КОНТРОЛЬ ДІРОК", "КОНТРОЛЬ ДЫРОК"));
     connect(gaps_, &QAction::triggered, this, &TCorrect::writeGaps);
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));

@@ -46,6 +46,8 @@ public:
     QTableView* archiveView(Archive archive) const { return archiveViews_[static_cast<int>(archive) - 1]; }
     // "КОНТРОЛЬ ДЫРОК": the missing records into Current\ErrGr.000.
     QAction* gapsAction() const { return gaps_; }
+    // "БД": the database window (the program shows it while the database is in use).
+    QAction* databaseAction() const { return database_; }
     void writeGaps();
     // F3 / its tool button: the open table's newest record becomes the current row.
     void showNewestRecord();
@@ -97,6 +99,7 @@ private:
     QTabWidget* archiveTabs_ = nullptr;
     std::array<QTableView*, kArchiveCount> archiveViews_{};
     QAction* gaps_ = nullptr;
+    QAction* database_ = nullptr;
     bool enlarged_ = false;
     QRadioButton* thermo1391_ = nullptr;
     QRadioButton* thermo1385_ = nullptr;

@@ -9,6 +9,7 @@
 #include "corrector/windows/TRdWrCor.h"
 #include "corrector/windows/TfVersRS.h"
 #include "database/Gases.h"
+#include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
 #include "link/windows/TDebug_RS.h"
@@ -168,11 +169,32 @@ void TMenuCorr::openCorrectorWindow() {
     connect(&session.link(), &corrector::EngineParameterLink::noLinkChanged, &window,
             &corrector::TCorrect::setNoLinkShown);
 
+    // "БД": the database window, made the first time it is asked for.
+    std::unique_ptr<database::TBDquon> tables;
+    window.databaseAction()->setVisible(ctx_.databaseOpen);
+    connect(window.databaseAction(), &QAction::triggered, &window, [this, &tables, &window] {
+        if (!ctx_.databaseOpen) return;
+        if (!tables) {
+            database::TBDquon::Options options;
+            options.language = ctx_.languageIndex();
+            options.syncOn = ctx_.settings().syncOn;
+            tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.schemas, ctx_.notifier(), options,
+                                                         &window);
+            tables->setWindowFlag(Qt::Window);
+        } else {
+            tables->refresh();
+        }
+        tables->show();
+        tables->raise();
+    });
+
     // After a reading with archives, the request to store: a known point at once, an unknown one once the
     // configurator has its settings.
     connect(&session, &corrector::CorrectorSession::readRunClosed, &window,
-            [this, &session, &window](bool completed) {
-                if (completed) storeReading(session, &window);
+            [this, &session, &window, &tables](bool completed) {
+                if (!completed) return;
+                storeReading(session, &window);
+                if (tables) tables->refresh();
             });
     window.exec();
     // Closing the corrector window ends the program: the port is closed first.

@@ -1,0 +1,184 @@
+#include "database/DatabaseWindowModel.h"
+
+#include "common/Language.h"
+#include "common/TextFile.h"
+
+namespace tarn::database {
+
+namespace {
+
+constexpr const char* kColumnsFile = "TypeBD_C.000";
+
+int gridIndex(TableKind kind) {
+    for (std::size_t i = 0; i < kPointGridOrder.size(); ++i)
+        if (kPointGridOrder[i] == kind) return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+QString pointGridCaption(TableKind kind, int language) {
+    const bool ua = language != kRussian;
+    switch (kind) {
+    case TableKind::Hourly:
+        return ua ? QStringLiteral("Годинний") : QStringLiteral("Часовой");
+    case TableKind::Daily:
+        return ua ? QStringLiteral("Добовий") : QStringLiteral("Суточный");
+    case TableKind::Monthly:
+        return ua ? QStringLiteral("Місячний") : QStringLiteral("Месячный");
+    case TableKind::Interference:
+        return ua ? QStringLiteral("Втручання") : QStringLiteral("Вмешательства");
+    case TableKind::Alarm:
+        return ua ? QStringLiteral("Аварійний") : QStringLiteral("Аварийный");
+    case TableKind::Operative:
+        return ua ? QStringLiteral("Оперативний") : QStringLiteral("Оперативный");
+    case TableKind::Measurement:
+        return ua ? QStringLiteral("Миттєві") : QStringLiteral("Мгновенные");
+    case TableKind::Service:
+        return ua ? QStringLiteral("Службовий") : QStringLiteral("Служебный");
+    case TableKind::RequestLog:
+        return ua ? QStringLiteral("Журнал запитів") : QStringLiteral("Журнал запросов");
+    case TableKind::HeatDay:
+        return ua ? QStringLiteral("Енергія (доба)") : QStringLiteral("Энергия (сутки)");
+    case TableKind::HeatMonth:
+        return ua ? QStringLiteral("Енергія (місяць)") : QStringLiteral("Энергия (месяц)");
+    default:
+        return {};
+    }
+}
+
+DatabaseWindowModel::DatabaseWindowModel(const DataRoot& root, const Schemas& schemas)
+    : root_(root), schemas_(schemas) {
+    for (auto& grid : pointGrids_)
+        grid = std::make_unique<StoredTableModel>();
+    // A missing or unreadable choice shows the columns.
+    if (const auto lines = readTextLines(root_.file(folder::Work, QString::fromLatin1(kColumnsFile))))
+        identityColumnsShown_ = lines->isEmpty() || removeSpaces(lines->first()) != QLatin1String("0");
+    refresh();
+}
+
+StoredTableModel& DatabaseWindowModel::pointGrid(TableKind kind) {
+    const int i = gridIndex(kind);
+    return *pointGrids_[static_cast<std::size_t>(i < 0 ? 0 : i)];
+}
+
+void DatabaseWindowModel::refresh() {
+    if (registryGrid_.path().isEmpty())
+        registryGrid_.show(tablePath(root_, TableKind::Registry), TableKind::Registry,
+                           schemas_.of(TableKind::Registry));
+    else
+        registryGrid_.refresh();
+    if (gasGrid_.path().isEmpty())
+        gasGrid_.show(tablePath(root_, TableKind::Gas), TableKind::Gas, schemas_.of(TableKind::Gas));
+    else
+        gasGrid_.refresh();
+    // The selected point may have changed its settings or been erased by another program.
+    if (selected_) {
+        Registry registry(root_, schemas_);
+        selected_ = registry.find(selected_->identifier);
+        if (selected_)
+            for (auto& grid : pointGrids_)
+                grid->refresh();
+        else
+            releasePointTables();
+    }
+}
+
+void DatabaseWindowModel::selectRow(int row) {
+    if (row < 0 || row >= registryGrid_.rowCount()) {
+        selected_.reset();
+        releasePointTables();
+        return;
+    }
+    selectPoint(registryGrid_.value(row, QStringLiteral("kIdentif")).toString().trimmed());
+}
+
+bool DatabaseWindowModel::selectPoint(const QString& identifier) {
+    Registry registry(root_, schemas_);
+    const auto point = registry.find(identifier);
+    if (selected_ && point && selected_->identifier == point->identifier) return true;
+    selected_ = point;
+    releasePointTables();
+    if (selected_) showPointTables();
+    return selected_.has_value();
+}
+
+int DatabaseWindowModel::selectedRow() const {
+    if (!selected_) return -1;
+    for (int row = 0; row < registryGrid_.rowCount(); ++row)
+        if (registryGrid_.value(row, QStringLiteral("kIdentif")).toString().trimmed() ==
+            selected_->identifier)
+            return row;
+    return -1;
+}
+
+QString DatabaseWindowModel::title() const {
+    const QString who = selected_ ? selected_->model + QStringLiteral(" №") + selected_->serial
+                                  : QStringLiteral("--- № ----");
+    return QStringLiteral("Таблицы БД   (выбран: ") + who + QLatin1Char(')');
+}
+
+bool DatabaseWindowModel::toggleIdentityColumns() {
+    identityColumnsShown_ = !identityColumnsShown_;
+    return writeTextLines(root_.file(folder::Work, QString::fromLatin1(kColumnsFile)),
+                          {identityColumnsShown_ ? QStringLiteral("1") : QStringLiteral("0")});
+}
+
+QList<int> DatabaseWindowModel::hiddenColumns(TableKind kind) const {
+    QList<int> hidden;
+    if (identityColumnsShown_) return hidden;
+    const QList<FieldSpec>& fields = schemas_.of(kind);
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QString base = fields.at(i).name.mid(1);
+        if (base == QLatin1String("SerialNum") || base == QLatin1String("TypeQuon"))
+            hidden.append(static_cast<int>(i));
+    }
+    return hidden;
+}
+
+void DatabaseWindowModel::showPointTables() {
+    for (TableKind kind : kPointGridOrder)
+        pointGrid(kind).show(tablePath(root_, kind, selected_->identifier), kind, schemas_.of(kind));
+}
+
+void DatabaseWindowModel::releasePointTables() {
+    for (auto& grid : pointGrids_)
+        grid->release();
+}
+
+QString DatabaseWindowModel::eraseQuestion() const {
+    if (!selected_) return {};
+    return QStringLiteral("Данные корректора ") + selected_->model + QStringLiteral(" №") +
+           selected_->serial + QStringLiteral("  удалить? ");
+}
+
+QString DatabaseWindowModel::eraseHeading() const {
+    if (!selected_) return {};
+    return QStringLiteral("Удаление данных корректора ") + selected_->model + QStringLiteral(" №") +
+           selected_->serial;
+}
+
+QString DatabaseWindowModel::eraseSelected(const std::function<void(int, int)>& progress) {
+    if (!selected_) return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
+    // The grids let go of the point's files before they go.
+    releasePointTables();
+    Registry registry(root_, schemas_);
+    const QString error = registry.erase(selected_->identifier, progress);
+    if (error.isEmpty()) {
+        selected_.reset();
+        registryGrid_.refresh();
+    } else {
+        showPointTables();
+    }
+    return error;
+}
+
+int DatabaseWindowModel::saveConfig(const PointConfig& config) {
+    if (!selected_) return 0;
+    Registry registry(root_, schemas_);
+    const int changed = registry.updateConfig(selected_->identifier, config);
+    refresh();
+    return changed;
+}
+
+} // namespace tarn::database

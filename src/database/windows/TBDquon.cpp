@@ -1,0 +1,179 @@
+#include "database/windows/TBDquon.h"
+
+#include "common/Language.h"
+#include "database/windows/TConfigCor.h"
+#include "database/windows/TGasComp.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace tarn::database {
+
+namespace {
+
+QTableView* gridView(QAbstractItemModel* model, QWidget* parent) {
+    auto* view = new QTableView(parent);
+    view->setModel(model);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
+    return view;
+}
+
+} // namespace
+
+TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
+                 QWidget* parent)
+    : QMainWindow(parent), root_(root), schemas_(schemas), notifier_(notifier), options_(options),
+      model_(root, schemas) {
+    setObjectName(QStringLiteral("TBDquon"));
+    const int lang = options_.language;
+    auto* tools = addToolBar(QString());
+    tools->setMovable(false);
+    QAction* configurator = tools->addAction(uaRu(lang, "Конфігуратор", "Конфигуратор"));
+    QAction* gas = tools->addAction(uaRu(lang, "Газ", "Газ"));
+    columns_ = tools->addAction(uaRu(lang, "Модель і № ", "Модель и № "));
+    columns_->setCheckable(true);
+    columns_->setChecked(model_.identityColumnsShown());
+    columns_->setToolTip(uaRu(lang, "Показати стовпці моделі та заводського номера",
+                              "Показать столбцы модели и заводского номера"));
+    QAction* erase = tools->addAction(uaRu(lang, "Видалити коректор", "Удалить корректор"));
+    QAction* exit = tools->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
+    configurator->setEnabled(!options_.syncOn);
+    erase->setEnabled(!options_.syncOn);
+    connect(configurator, &QAction::triggered, this, &TBDquon::editSelectedPoint);
+    connect(gas, &QAction::triggered, this, &TBDquon::openGasWindow);
+    connect(columns_, &QAction::triggered, this, [this] {
+        if (!model_.toggleIdentityColumns())
+            notifier_.message(MessageKind::Error,
+                              QStringLiteral("Ошибка записи файла ") +
+                                  root_.file(folder::Work, QStringLiteral("TypeBD_C.000")));
+        columns_->setChecked(model_.identityColumnsShown());
+        applyIdentityColumns();
+    });
+    connect(erase, &QAction::triggered, this, &TBDquon::eraseSelectedPoint);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    auto* split = new QSplitter(Qt::Vertical, this);
+    auto* upper = new QSplitter(Qt::Horizontal, split);
+    registryView_ = gridView(&model_.registryGrid(), upper);
+    gasView_ = gridView(&model_.gasGrid(), upper);
+    upper->setStretchFactor(0, 4);
+    upper->setStretchFactor(1, 1);
+    tabs_ = new QTabWidget(split);
+    for (std::size_t i = 0; i < kPointGridOrder.size(); ++i) {
+        pointViews_[i] = gridView(&model_.pointGrid(kPointGridOrder[i]), tabs_);
+        tabs_->addTab(pointViews_[i], pointGridCaption(kPointGridOrder[i], lang));
+    }
+    setCentralWidget(split);
+
+    connect(registryView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TBDquon::onRegistryRowChanged);
+    connect(registryView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = registryView_->indexAt(at);
+        if (!index.isValid() || options_.syncOn) return;
+        registryView_->setCurrentIndex(index);
+        editSelectedPoint();
+    });
+    connect(gasView_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex index = gasView_->indexAt(at);
+        if (index.isValid()) gasView_->setCurrentIndex(index);
+        openGasWindow();
+    });
+    applyIdentityColumns();
+    showTitle();
+    resize(1000, 640);
+}
+
+QTableView* TBDquon::pointView(TableKind kind) const {
+    for (std::size_t i = 0; i < kPointGridOrder.size(); ++i)
+        if (kPointGridOrder[i] == kind) return pointViews_[i];
+    return nullptr;
+}
+
+void TBDquon::showTitle() {
+    setWindowTitle(model_.title());
+}
+
+void TBDquon::applyIdentityColumns() {
+    for (std::size_t i = 0; i < kPointGridOrder.size(); ++i) {
+        QTableView* view = pointViews_[i];
+        const QList<int> hidden = model_.hiddenColumns(kPointGridOrder[i]);
+        for (int c = 0; c < view->model()->columnCount(); ++c)
+            view->setColumnHidden(c, hidden.contains(c));
+    }
+}
+
+void TBDquon::onRegistryRowChanged() {
+    model_.selectRow(registryView_->currentIndex().row());
+    applyIdentityColumns();
+    showTitle();
+}
+
+void TBDquon::refresh() {
+    model_.refresh();
+    const int row = model_.selectedRow();
+    if (row >= 0) registryView_->selectRow(row);
+    applyIdentityColumns();
+    showTitle();
+}
+
+bool TBDquon::editSelectedPoint() {
+    if (options_.syncOn) return false;
+    const auto& point = model_.selected();
+    if (!point) {
+        notifier_.message(MessageKind::Information, uaRu(options_.language, "Немає даних", "Нет данных"));
+        return false;
+    }
+    // A row without a serial number or model is no corrector to configure.
+    if (point->serial.isEmpty() || point->model.isEmpty()) return false;
+    TConfigCor configurator(*point, Gases(root_, schemas_).names(), notifier_, this);
+    if (configurator.exec() != QDialog::Accepted) return false;
+    model_.saveConfig(configurator.config());
+    refresh();
+    return true;
+}
+
+void TBDquon::openGasWindow() {
+    Gases gases(root_, schemas_);
+    std::optional<GasComposition> selected;
+    const int row = gasView_->currentIndex().row();
+    if (row >= 0) {
+        const QString name = model_.gasGrid().value(row, QStringLiteral("gNameGas")).toString().trimmed();
+        for (const GasComposition& g : gases.all())
+            if (g.name == name) selected = g;
+    }
+    TGasComp window(gases, selected, notifier_, this);
+    window.exec();
+    model_.gasGrid().refresh();
+}
+
+bool TBDquon::eraseSelectedPoint() {
+    if (!model_.selected()) {
+        notifier_.message(MessageKind::Error,
+                          QStringLiteral("Ошибка!!!\n") +
+                              uaRu(options_.language, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
+        return false;
+    }
+    if (!notifier_.confirm(model_.eraseQuestion())) return false;
+    QProgressDialog progress(model_.eraseHeading(), QString(), 0, 1, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    const QString error = model_.eraseSelected([&progress](int step, int steps) {
+        progress.setMaximum(steps);
+        progress.setValue(step);
+    });
+    if (!error.isEmpty()) notifier_.message(MessageKind::Error, error);
+    refresh();
+    return error.isEmpty();
+}
+
+} // namespace tarn::database

@@ -1,0 +1,59 @@
+#pragma once
+// "Таблицы БД": the registry and gas grids above, the selected metering point's tables below. A right
+// click on the registry opens the point's configurator (not on a synchronised copy), on the gas grid the
+// gas window. Tool buttons: configurator, gas, the model and serial-number columns, erase, exit.
+#include "common/Language.h"
+#include "common/Notifier.h"
+#include "database/DatabaseWindowModel.h"
+
+#include <QMainWindow>
+
+class QAction;
+class QTabWidget;
+class QTableView;
+
+namespace tarn::database {
+
+class TBDquon final : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        int language = kRussian;
+        bool syncOn = false; // a synchronised copy edits no point
+    };
+    TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
+            QWidget* parent = nullptr);
+
+    DatabaseWindowModel& model() { return model_; }
+    QTableView* registryView() const { return registryView_; }
+    QTableView* gasView() const { return gasView_; }
+    QTableView* pointView(TableKind kind) const;
+    QAction* columnsAction() const { return columns_; }
+
+    // Shows what the tables hold now (after storing, for example), keeping the selection.
+    void refresh();
+    // Opens the configurator on the selected point; true when it was saved.
+    bool editSelectedPoint();
+    // Opens the gas window for the gas grid's current row (or none).
+    void openGasWindow();
+    // Asks, then erases the selected point with its progress window.
+    bool eraseSelectedPoint();
+
+private:
+    void onRegistryRowChanged();
+    void applyIdentityColumns();
+    void showTitle();
+
+    DataRoot root_;
+    const Schemas& schemas_;
+    Notifier& notifier_;
+    Options options_;
+    DatabaseWindowModel model_;
+    QTableView* registryView_;
+    QTableView* gasView_;
+    QTabWidget* tabs_;
+    std::array<QTableView*, kPointGridOrder.size()> pointViews_{};
+    QAction* columns_;
+};
+
+} // namespace tarn::database
