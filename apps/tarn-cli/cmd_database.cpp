@@ -103,11 +103,35 @@ int cmdPoints(CliRun& run) {
             registry.updateConfig(id, changed);
         }
         const auto now = registry.find(id);
-        if (run.options.json)
-            run.printJson(pointJson(*now));
-        else
+        // show: what each kind's table last received.
+        QJsonObject last;
+        if (what == QLatin1String("show")) {
+            const database::LastStoredSummary summary =
+                database::lastStoredSummary(run.context->root(), *schemas, id);
+            for (std::size_t k = 0; k < summary.size(); ++k) {
+                if (summary[k].identifier.isEmpty()) continue;
+                for (const TableName& t : kTableNames)
+                    if (t.kind == database::kLastStoredKinds[k])
+                        last.insert(QLatin1String(t.name),
+                                    QJsonObject{{QStringLiteral("number"), summary[k].number},
+                                                {QStringLiteral("date"), summary[k].date},
+                                                {QStringLiteral("time"), summary[k].time}});
+            }
+        }
+        if (run.options.json) {
+            QJsonObject o = pointJson(*now);
+            if (what == QLatin1String("show")) o.insert(QStringLiteral("lastStored"), last);
+            run.printJson(o);
+        } else {
             for (int i = 0; i < database::kConfigValues; ++i)
                 *run.out << QString::fromLatin1(kConfigOptions[i]).mid(2) << ": " << now->config[i] << "\n";
+            for (auto it = last.constBegin(); it != last.constEnd(); ++it) {
+                const QJsonObject o = it.value().toObject();
+                *run.out << "last " << it.key() << ": №" << o.value(QStringLiteral("number")).toString()
+                         << " " << o.value(QStringLiteral("date")).toString() << " "
+                         << o.value(QStringLiteral("time")).toString() << "\n";
+            }
+        }
         run.out->flush();
         return kExitOk;
     }

@@ -3,6 +3,7 @@
 #include "common/TextFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace tarn::database {
@@ -220,6 +221,44 @@ bool Registry::writePointList() const {
     for (const Point& p : all())
         ids.append(p.identifier);
     return writeTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")), ids);
+}
+
+LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas, const QString& identifier) {
+    LastStoredSummary summary;
+    if (!isPointIdentifier(identifier)) return summary;
+    for (std::size_t k = 0; k < kLastStoredKinds.size(); ++k) {
+        const TableKind kind = kLastStoredKinds[k];
+        const QString path = tablePath(root, kind, identifier);
+        if (!QFile::exists(path)) continue;
+        const auto table = TableFile::open(path, kind, schemas.of(kind));
+        if (!table) continue;
+        const QString prefix(tableInfo(kind).fieldPrefix);
+        auto field = [&prefix](const char* base) {
+            return QLatin1Char('"') + prefix + QLatin1String(base) + QLatin1Char('"');
+        };
+        // The names come from the table's own layout, never from the user.
+        const auto rows = table->select(field("Num") + QStringLiteral(" = (SELECT MAX(") + field("Num") +
+                                        QStringLiteral(") FROM \"") + QFileInfo(path).completeBaseName() +
+                                        QStringLiteral("\")"));
+        if (rows.isEmpty()) continue;
+        const QVariantList& row = rows.first();
+        auto value = [&](const char* base) {
+            const int p = table->position(prefix + QLatin1String(base));
+            return p < 0 ? QVariant() : row.value(p);
+        };
+        LastStored& last = summary[k];
+        last.identifier = value("Identif").toString().trimmed();
+        if (kind == TableKind::Measurement) {
+            last.stamp = QDateTime::fromString(value("DateTime").toString(), Qt::ISODate);
+            last.number = QStringLiteral("00000");
+        } else {
+            last.stamp = QDateTime::fromString(value("DT_Corr").toString(), Qt::ISODate);
+            last.number = QStringLiteral("%1").arg(value("NumWrCor").toInt(), 5, 10, QLatin1Char('0'));
+        }
+        last.date = last.stamp.toString(QStringLiteral("dd.MM.yyyy"));
+        last.time = last.stamp.toString(QStringLiteral("HH:mm"));
+    }
+    return summary;
 }
 
 QString Registry::erase(const QString& identifier, const std::function<void(int, int)>& progress) {

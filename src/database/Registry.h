@@ -109,6 +109,24 @@ private:
     QString error_;
 };
 
+// What the point's tables last received, by kind: the identifier (empty: the kind has no stored rows),
+// the corrector's record number as five digits, the record's date (dd.MM.yyyy) and time (HH:mm). The
+// measurement table has no record number ("00000") and gives the time it was taken.
+struct LastStored {
+    QString identifier;
+    QString number;
+    QString date;
+    QString time;
+    QDateTime stamp; // invalid when nothing is stored
+};
+inline constexpr std::array<TableKind, 8> kLastStoredKinds = {
+    TableKind::Hourly,       TableKind::Daily,     TableKind::Monthly, TableKind::Alarm,
+    TableKind::Interference, TableKind::Operative, TableKind::Service, TableKind::Measurement};
+using LastStoredSummary = std::array<LastStored, kLastStoredKinds.size()>;
+// The last row ("last" is the highest number) of each kind's table of the point; a missing table counts
+// as empty and is not created.
+LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas, const QString& identifier);
+
 // The per-point tables a new point gets: the request log, the seven archives, the measurement and
 // the heat energy of days and months.
 inline constexpr std::array<TableKind, 11> kPointTables = {

@@ -268,3 +268,29 @@ TEST(Registry, TheConfiguratorsRangesAndLists) {
     EXPECT_FALSE(with(config::Flags, "1110000100").isEmpty());
     EXPECT_FALSE(with(config::Phone, "012345678901234567890123456789012").isEmpty());
 }
+
+TEST(Registry, LastStoredSummaryIsTheLastRowWrittenOfEachKind) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    ASSERT_TRUE(r.add(point(QStringLiteral("t12345"), QStringLiteral("12345"))));
+    // A table the point never had is not created by looking at it.
+    ASSERT_TRUE(QFile::remove(tablePath(db.home.root(), TableKind::Service, QStringLiteral("t12345"))));
+    auto hourly = TableFile::open(tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345")),
+                                  TableKind::Hourly, db.schemas.of(TableKind::Hourly));
+    ASSERT_TRUE(hourly);
+    // "Last" is the row written last, not the latest record time (a corrector's clock can go back).
+    for (const auto& [number, stamp] : {std::pair{812, QDateTime(QDate(2024, 3, 7), QTime(9, 0))},
+                                        std::pair{7, QDateTime(QDate(2024, 3, 6), QTime(23, 0))}})
+        ASSERT_TRUE(hourly->append({{QStringLiteral("hIdentif"), QStringLiteral("t12345")},
+                                    {QStringLiteral("hNumWrCor"), number},
+                                    {QStringLiteral("hDT_Corr"), storedTimestamp(stamp)}}));
+    hourly.reset();
+    const LastStoredSummary summary = lastStoredSummary(db.home.root(), db.schemas, QStringLiteral("t12345"));
+    EXPECT_EQ(summary[0].identifier, QStringLiteral("t12345"));
+    EXPECT_EQ(summary[0].number, QStringLiteral("00007"));
+    EXPECT_EQ(summary[0].date, QStringLiteral("06.03.2024"));
+    EXPECT_EQ(summary[0].time, QStringLiteral("23:00"));
+    for (std::size_t k = 1; k < summary.size(); ++k)
+        EXPECT_TRUE(summary[k].identifier.isEmpty()) << k;
+    EXPECT_FALSE(QFile::exists(tablePath(db.home.root(), TableKind::Service, QStringLiteral("t12345"))));
+}
