@@ -40,10 +40,45 @@ constexpr int kTimeColumn = 2;
 constexpr int kHeatColumn = 14;
 constexpr int kTotalStandardColumn = 15;
 
+int digitAt(const QString& text, int at) {
+    const char16_t c = text.at(at).unicode();
+    return c >= u'0' && c <= u'9' ? c - u'0' : -1;
+}
+
+// A separator of the plain form: anything but a digit (a surrogate would stand for a whole character
+// and is left to the general path).
+bool separatorAt(const QString& text, int at) {
+    const QChar c = text.at(at);
+    return digitAt(text, at) < 0 && !c.isSurrogate();
+}
+
+// The corrector writes "dd.MM.yyyy" and "HH:mm" (whatever the separators): read digit by digit, that is
+// a small part of what the general parser costs for every record. Nothing when the texts are in
+// another form or name no valid local time; the general path then decides.
+QDateTime plainTimestamp(const QString& date, const QString& time) {
+    if (date.size() != 10 || time.size() != 5) return {};
+    int v[12];
+    constexpr int dateDigits[] = {0, 1, 3, 4, 6, 7, 8, 9};
+    constexpr int timeDigits[] = {0, 1, 3, 4};
+    for (int i = 0; i < 8; ++i)
+        if ((v[i] = digitAt(date, dateDigits[i])) < 0) return {};
+    for (int i = 0; i < 4; ++i)
+        if ((v[8 + i] = digitAt(time, timeDigits[i])) < 0) return {};
+    if (!separatorAt(date, 2) || !separatorAt(date, 5) || !separatorAt(time, 2)) return {};
+    const QDate d(v[4] * 1000 + v[5] * 100 + v[6] * 10 + v[7], v[2] * 10 + v[3], v[0] * 10 + v[1]);
+    const QTime t(v[8] * 10 + v[9], v[10] * 10 + v[11]);
+    if (!d.isValid() || !t.isValid()) return {};
+    const QDateTime stamp(d, t);
+    // A time the local clock skips is the general parser's to judge.
+    if (!stamp.isValid() || stamp.date() != d || stamp.time() != t) return {};
+    return stamp;
+}
+
 QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row) {
     QString date = rows.cell(archive, kDateColumn, row).trimmed();
     QString time = rows.cell(archive, kTimeColumn, row).trimmed();
     if (date.isEmpty()) return {};
+    if (const QDateTime plain = plainTimestamp(date, time); plain.isValid()) return plain;
     // Any separator is the date's, any non-digit the time's.
     date.replace(QRegularExpression(QStringLiteral("[^0-9]")), QStringLiteral("."));
     time.replace(QRegularExpression(QStringLiteral("[^0-9]")), QStringLiteral(":"));
@@ -54,10 +89,9 @@ QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row) {
 
 // A cell with no digits (empty, or only signs, points and exponents) is no value.
 bool isNoValue(const QString& cell) {
-    QString rest = cell.trimmed();
-    for (const char* c : {"-", "+", ".", "E"})
-        rest.remove(QLatin1String(c));
-    return rest.isEmpty();
+    for (const QChar c : QStringView(cell).trimmed())
+        if (c != u'-' && c != u'+' && c != u'.' && c != u'E') return false;
+    return true;
 }
 
 double number(const QString& cell) {
@@ -85,13 +119,15 @@ QString displayed(const QVariant& value, FieldType type) {
 }
 
 // The rows of one kind to write, oldest first: no record already stored (same number and time), none
-// the corrector returned twice.
+// the corrector returned twice. stamps keeps each written row's time, so it is read only once.
 QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& table, KindResult& result,
-                      const std::function<bool()>& step) {
+                      const std::function<bool()>& step, QList<QDateTime>& stamps) {
     const int n = rows.rowCount(plan.archive);
-    QList<QDateTime> stamps(n);
+    stamps = QList<QDateTime>(n);
     QDateTime earliest, latest;
-    QList<QString> seen;
+    // A set: a year of hourly records compared each with all before it would take seconds.
+    QSet<QString> seen;
+    seen.reserve(plan.repeatLast > 0 ? n : 0);
     for (int r = 0; r < n; ++r) {
         if (!step()) return {};
         const QDateTime t = recordTimestamp(rows, plan.archive, r);
@@ -106,7 +142,7 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& 
                 ++result.dropped;
                 continue;
             }
-            seen.append(joined);
+            seen.insert(joined);
         }
         stamps[r] = t;
     }
@@ -184,7 +220,8 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
             return result;
         }
         KindResult& kind = result.kinds[plan.archive - 1];
-        const QList<int> order = selectRows(rows, plan, *table, kind, step);
+        QList<QDateTime> stamps;
+        const QList<int> order = selectRows(rows, plan, *table, kind, step, stamps);
         if (stop) {
             result.stopped = true;
             return result;
@@ -192,6 +229,19 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         const QChar p = tableInfo(plan.table).fieldPrefix;
         auto name = [p](const char* field) { return QString(p) + QString::fromLatin1(field); };
         const QList<FieldSpec>& fields = table->fields();
+        // What is the same for every row of the kind is made once: the field names, the time of the run.
+        const QString nowText = storedTimestamp(now);
+        const QString identifField = name("Identif"), serialField = name("SerialNum"),
+                      modelField = name("TypeQuon"), dateTimeField = name("DateTime"),
+                      stampField = name("DT_Corr"), workField = name("Vwrk_alwrk"),
+                      standardField = name("Vst_alwrk"), flagField = name("Flag"),
+                      pressureUnitField = name("fKgMPa"), volumeUnitField = name("fKgV"),
+                      gasField = name("Gas"), commentField = name("Comment");
+        QList<FieldSpec> columnFields;
+        for (int col = 0; col <= plan.lastColumn; ++col)
+            columnFields.append(fields.value(5 + col));
+        // Every row names the same fields: one map, its values replaced row by row.
+        QVariantMap row;
         table->transaction();
         for (int r : order) {
             if (!step()) {
@@ -200,59 +250,59 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
                 result.stopped = true;
                 return result;
             }
-            const QDateTime stamp = recordTimestamp(rows, plan.archive, r);
-            QVariantMap row{{name("Identif"), c.identifier},
-                            {name("SerialNum"), c.serial},
-                            {name("TypeQuon"), c.model},
-                            {name("DateTime"), storedTimestamp(now)},
-                            {name("DT_Corr"), storedTimestamp(stamp)}};
+            const QDateTime& stamp = stamps.at(r);
+            row.insert(identifField, c.identifier);
+            row.insert(serialField, c.serial);
+            row.insert(modelField, c.model);
+            row.insert(dateTimeField, nowText);
+            row.insert(stampField, storedTimestamp(stamp));
             for (int col = 0; col <= plan.lastColumn; ++col) {
-                const QString field = fields.value(5 + col).name;
+                const FieldSpec& field = columnFields.at(col);
                 QString cell = rows.cell(plan.archive, col, r).trimmed();
                 if (col == kDateColumn) {
-                    row.insert(field, storedDate(stamp.date()));
+                    row.insert(field.name, storedDate(stamp.date()));
                 } else if (col == kTimeColumn) {
-                    row.insert(field, storedTime(stamp.time()));
-                } else if (plan.emptyRule && col > kTimeColumn &&
-                           fields.value(5 + col).type != FieldType::Text && isNoValue(cell)) {
+                    row.insert(field.name, storedTime(stamp.time()));
+                } else if (plan.emptyRule && col > kTimeColumn && field.type != FieldType::Text &&
+                           isNoValue(cell)) {
                     if (cell.isEmpty()) ++result.emptyCells;
-                    row.insert(field, QStringLiteral("0"));
+                    row.insert(field.name, QStringLiteral("0"));
                 } else {
-                    row.insert(field, cell);
+                    row.insert(field.name, cell);
                 }
             }
             switch (plan.table) {
             case TableKind::Hourly:
             case TableKind::Daily:
             case TableKind::Monthly: {
-                row.insert(name("Vwrk_alwrk"), displayNumber(number(rows.cell(plan.archive, 3, r)) +
-                                                                 number(rows.cell(plan.archive, 5, r)),
-                                                             c.volumeDecimals));
-                row.insert(name("Vst_alwrk"), displayNumber(number(rows.cell(plan.archive, 4, r)) +
-                                                                number(rows.cell(plan.archive, 6, r)),
-                                                            c.volumeDecimals));
-                row.insert(name("Flag"), QStringLiteral("0"));
-                row.insert(name("fKgMPa"), c.pressureUnit);
-                row.insert(name("fKgV"), c.volumeUnit);
-                row.insert(name("Gas"), c.gasName);
+                row.insert(workField, displayNumber(number(rows.cell(plan.archive, 3, r)) +
+                                                        number(rows.cell(plan.archive, 5, r)),
+                                                    c.volumeDecimals));
+                row.insert(standardField, displayNumber(number(rows.cell(plan.archive, 4, r)) +
+                                                            number(rows.cell(plan.archive, 6, r)),
+                                                        c.volumeDecimals));
+                row.insert(flagField, QStringLiteral("0"));
+                row.insert(pressureUnitField, c.pressureUnit);
+                row.insert(volumeUnitField, c.volumeUnit);
+                row.insert(gasField, c.gasName);
                 QString comment = QStringLiteral("0");
                 if (plan.table != TableKind::Hourly) {
                     const QString total = rows.cell(plan.archive, kTotalStandardColumn, r).trimmed();
                     comment = total.isEmpty() || total == QLatin1String("--") ? QStringLiteral("--")
                                                                               : QLatin1Char('v') + total;
                 }
-                row.insert(name("Comment"), comment);
+                row.insert(commentField, comment);
                 break;
             }
             case TableKind::Alarm:
             case TableKind::Operative:
-                row.insert(name("fKgMPa"), c.pressureUnit);
-                row.insert(name("fKgV"), c.volumeUnit);
-                row.insert(name("Gas"), c.gasName);
-                row.insert(name("Comment"), QStringLiteral("0"));
+                row.insert(pressureUnitField, c.pressureUnit);
+                row.insert(volumeUnitField, c.volumeUnit);
+                row.insert(gasField, c.gasName);
+                row.insert(commentField, QStringLiteral("0"));
                 break;
             default:
-                row.insert(name("Comment"), QStringLiteral("0"));
+                row.insert(commentField, QStringLiteral("0"));
                 break;
             }
             if (!table->append(row)) {
@@ -292,7 +342,7 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         for (int r : order) {
             const QString energy = rows.cell(plan.archive, kHeatColumn, r).trimmed();
             if (energy.isEmpty()) continue;
-            const QDateTime stamp = recordTimestamp(rows, plan.archive, r);
+            const QDateTime& stamp = stamps.at(r);
             heatTable->append({{heatName("Identif"), c.identifier},
                                {heatName("SerialNum"), c.serial},
                                {heatName("TypeQuon"), c.model},

@@ -42,14 +42,65 @@ bool isIdentifierField(const FieldSpec& f) {
 
 } // namespace
 
+namespace {
+
+// Every stored row formats several dates and times: the common case (a four-digit year) is written
+// digit by digit, which costs a fraction of the general formatter; anything else goes to it.
+void putDigits(QChar*& out, int value, int digits) {
+    for (int i = digits - 1; i >= 0; --i, value /= 10)
+        out[i] = QLatin1Char(static_cast<char>('0' + value % 10));
+    out += digits;
+}
+
+bool fastYear(const QDate& date) {
+    return date.isValid() && date.year() >= 1000 && date.year() <= 9999;
+}
+
+void putDate(QChar*& out, const QDate& date) {
+    int y = 0, m = 0, d = 0;
+    date.getDate(&y, &m, &d);
+    putDigits(out, y, 4);
+    *out++ = QLatin1Char('-');
+    putDigits(out, m, 2);
+    *out++ = QLatin1Char('-');
+    putDigits(out, d, 2);
+}
+
+void putTime(QChar*& out, const QTime& time) {
+    putDigits(out, time.hour(), 2);
+    *out++ = QLatin1Char(':');
+    putDigits(out, time.minute(), 2);
+    *out++ = QLatin1Char(':');
+    putDigits(out, time.second(), 2);
+}
+
+} // namespace
+
 QString storedDate(const QDate& date) {
-    return date.toString(QStringLiteral("yyyy-MM-dd"));
+    if (!fastYear(date)) return date.toString(QStringLiteral("yyyy-MM-dd"));
+    QString text(10, Qt::Uninitialized);
+    QChar* out = text.data();
+    putDate(out, date);
+    return text;
 }
 QString storedTime(const QTime& time) {
-    return time.toString(QStringLiteral("HH:mm:ss"));
+    if (!time.isValid()) return time.toString(QStringLiteral("HH:mm:ss"));
+    QString text(8, Qt::Uninitialized);
+    QChar* out = text.data();
+    putTime(out, time);
+    return text;
 }
 QString storedTimestamp(const QDateTime& stamp) {
-    return stamp.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    if (!stamp.isValid()) return stamp.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    const QDate date = stamp.date();
+    const QTime time = stamp.time();
+    if (!fastYear(date) || !time.isValid()) return stamp.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+    QString text(19, Qt::Uninitialized);
+    QChar* out = text.data();
+    putDate(out, date);
+    *out++ = QLatin1Char('T');
+    putTime(out, time);
+    return text;
 }
 QDateTime noTimestamp() {
     return QDateTime(QDate(2000, 1, 1), QTime(0, 0));
@@ -60,6 +111,7 @@ TableFile::TableFile(QString path, QString connection, QString table, QList<Fiel
       fields_(std::move(fields)) {}
 
 TableFile::~TableFile() {
+    insert_.reset(); // a statement must not outlive its connection
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         if (db.isOpen()) db.close();
@@ -179,9 +231,13 @@ void TableFile::rollback() {
 }
 
 int TableFile::position(const QString& field) const {
-    for (qsizetype i = 0; i < fields_.size(); ++i)
-        if (fields_.at(i).name.compare(field, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
-    return -1;
+    const auto known = positions_.constFind(field);
+    if (known != positions_.constEnd()) return known.value();
+    int found = -1;
+    for (qsizetype i = 0; i < fields_.size() && found < 0; ++i)
+        if (fields_.at(i).name.compare(field, Qt::CaseInsensitive) == 0) found = static_cast<int>(i);
+    positions_.insert(field, found);
+    return found;
 }
 
 QVariant TableFile::fitted(int position, const QVariant& value) const {
@@ -223,27 +279,45 @@ QList<QVariantList> TableFile::select(const QString& condition, const QVariantLi
 }
 
 bool TableFile::append(const QVariantMap& values) {
-    QStringList names;
-    QVariantList bound;
+    QList<int> positions;
+    positions.reserve(values.size());
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const int p = position(it.key());
         if (p < 0) {
             lastError_ = QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_;
             return false;
         }
-        names.append(quoted(fields_.at(p).name));
-        bound.append(fitted(p, it.value()));
+        positions.append(p);
     }
-    QSqlQuery q(database());
-    q.prepare(QStringLiteral("INSERT INTO ") + quoted(table_) + QStringLiteral(" (") +
-              names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-              QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) + QLatin1Char(')'));
-    for (const QVariant& v : bound)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        lastError_ = q.lastError().text();
+    // Preparing costs more than the insert itself: the statement of the last append is used again when
+    // this one names the same fields.
+    std::unique_ptr<QSqlQuery> fresh;
+    QSqlQuery* q = insert_ && positions == insertPositions_ ? insert_.get() : nullptr;
+    if (!q) {
+        QStringList names;
+        for (int p : positions)
+            names.append(quoted(fields_.at(p).name));
+        fresh = std::make_unique<QSqlQuery>(database());
+        const bool prepared = fresh->prepare(
+            QStringLiteral("INSERT INTO ") + quoted(table_) + QStringLiteral(" (") +
+            names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+            QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) + QLatin1Char(')'));
+        q = fresh.get();
+        if (prepared) {
+            // Kept for the next append; one that could not be prepared is not kept, so that the next
+            // append tries again and a failure reads as it always did, from the exec below.
+            insert_ = std::move(fresh);
+            insertPositions_ = positions;
+        }
+    }
+    int i = 0;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it, ++i)
+        q->bindValue(i, fitted(positions.at(i), it.value()));
+    if (!q->exec()) {
+        lastError_ = q->lastError().text();
         return false;
     }
+    q->finish(); // the kept statement must not count as one in progress when the transaction ends
     return true;
 }
 

@@ -6,9 +6,12 @@
 #include "database/Schema.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QVariant>
 #include <memory>
+
+class QSqlQuery;
 
 namespace tarn::database {
 
@@ -63,6 +66,11 @@ private:
     QString table_;
     QList<FieldSpec> fields_;
     mutable QString lastError_;
+    // A reading appends thousands of rows naming the same fields: their positions are looked up once,
+    // and the INSERT is prepared once for that set of fields and used again while it stays the same.
+    mutable QHash<QString, int> positions_;
+    std::unique_ptr<QSqlQuery> insert_;
+    QList<int> insertPositions_;
 };
 
 } // namespace tarn::database
