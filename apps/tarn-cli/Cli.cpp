@@ -60,11 +60,13 @@ const std::vector<CommandEntry> kCommands = {
        "the selective read (\"ВЫБОРОЧНОЕ ЧТЕНИЕ\"): the last N days (1..40) of the hourly and daily "
        "archives, then the monthly, abnormal and interference archives"}}},
     {"store",
-     "store [--archives LIST] [--until-empty] [--days N] [--json]   read, then store in the database",
+     "store [--archives LIST] [--until-empty] [--days N] [--measurement] [--json]   read, then store in the "
+     "database",
      cmdStore,
      {{"--archives", "LIST", "as for read"},
       {"--until-empty", nullptr, "as for read"},
-      {"--days", "N", "as for read: the selective read"}}},
+      {"--days", "N", "as for read: the selective read"},
+      {"--measurement", nullptr, "also take the instantaneous measurement and store it"}}},
     {"points",
      "points list|show ID|erase ID|search|config ID [options] [--json]   the registered points",
      cmdPoints,

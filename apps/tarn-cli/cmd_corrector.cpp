@@ -408,7 +408,9 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
     return {{QStringLiteral("point"), r.identifier},
             {QStringLiteral("added"), r.added},
             {QStringLiteral("stored"), stored},
-            {QStringLiteral("dropped"), dropped}};
+            {QStringLiteral("dropped"), dropped},
+            {QStringLiteral("measurement"), r.result.measurementStored},
+            {QStringLiteral("csv"), QJsonArray::fromStringList(r.result.csvFiles)}};
 }
 
 int readOrStore(CliRun& run, bool store) {
@@ -446,6 +448,7 @@ int readOrStore(CliRun& run, bool store) {
     QList<int> kinds;
     for (const ArchiveName* a : chosen)
         kinds.append(a->kind);
+    if (store && run.has(QStringLiteral("--measurement"))) kinds.append(corrector::read_kind::Measurement);
     // The selection is this run's only: the settings file keeps the user's own.
     run.context->settings().readChoice = readChoiceFor(kinds);
     run.context->readRun().readToEmptyLine = run.has(QStringLiteral("--until-empty"));
@@ -477,6 +480,9 @@ int readOrStore(CliRun& run, bool store) {
             for (const QString& k : stored.keys())
                 *run.out << k << ": " << stored.value(k).toInt() << " stored, " << dropped.value(k).toInt()
                          << " already there\n";
+            if (o.value(QStringLiteral("measurement")).toBool()) *run.out << "measurement stored\n";
+            for (const QJsonValue& f : o.value(QStringLiteral("csv")).toArray())
+                *run.out << "csv " << f.toString() << "\n";
             run.out->flush();
         }
         return kExitOk;

@@ -729,6 +729,7 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
     case corrector::read_kind::Measurement: {
         const MeasurementBlock m =
             DecodeMeasurementBlock(payload, state_.profile, state_.image.pressureInMpa());
+        measurement_ = m;
         setText(F::MeasPressure, m.pressureText);
         setText(F::MeasTemperature, m.temperatureText);
         setText(F::MeasCompressibility, m.compressibilityText);

@@ -319,6 +319,8 @@ public:
     int volumeDecimals = kDefaultVolumeDecimals;
     // The clock block last read (kind 14).
     const std::optional<ClockBlock>& clock() const { return clock_; }
+    // The instantaneous measurement of the last reading, when one was taken.
+    const std::optional<MeasurementBlock>& measurement() const { return measurement_; }
     // The value of an item as the image holds it ("X" before it was read).
     QString itemText(int item) const { return itemTextFromImage(item); }
 
@@ -370,6 +372,7 @@ private:
     ItemOutcome lastItem_;
     ArchiveTables archives_;
     std::optional<ClockBlock> clock_;
+    std::optional<MeasurementBlock> measurement_;
     GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
     BaroUnit baroUnit_ = BaroUnit::KgfCm2;
 };

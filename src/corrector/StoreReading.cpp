@@ -1,5 +1,6 @@
 #include "corrector/StoreReading.h"
 
+#include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
 
 namespace tarn::corrector {
@@ -37,6 +38,14 @@ database::StoreContext storeContextFor(const CorrectorWindowModel& model, int la
     c.volumeDecimals = model.volumeDecimals;
     c.sourceKind = sourceKind;
     c.itemsToRead = itemsToRead(kindsRead);
+    if (kindsRead.contains(read_kind::Measurement) && model.measurement()) {
+        const MeasurementBlock& m = *model.measurement();
+        const bool standardFlow = profile.meterCoefModel || profile.hasCalibrationTable();
+        c.measurement = database::MeasurementValues{
+            m.pressureText,        m.temperatureText, m.correctionFactorText,
+            m.compressibilityText, m.flowText,        standardFlow ? m.standardFlowText : QStringLiteral("0"),
+            m.batteryVoltageText,  m.stateText};
+    }
     return c;
 }
 
@@ -75,7 +84,8 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
     StoreRequestResult r;
     // Without a serial number there is no point to store under.
     if (!model.hasSerial() || !schemas.ok) return r;
-    const database::StoreContext c = storeContextFor(model, lang, sourceKind, kindsRead);
+    database::StoreContext c = storeContextFor(model, lang, sourceKind, kindsRead);
+    c.csv = database::readCsvSideOutput(root);
     r.identifier = c.identifier;
     database::Registry registry(root, schemas);
     if (!registry.ok()) {

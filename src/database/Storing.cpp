@@ -1,6 +1,7 @@
 #include "database/Storing.h"
 
 #include "common/DisplayNumber.h"
+#include "database/StoredTableModel.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -98,26 +99,6 @@ double number(const QString& cell) {
     return cell.trimmed().toDouble();
 }
 
-QString displayed(const QVariant& value, FieldType type) {
-    const QString text = value.toString();
-    switch (type) {
-    case FieldType::Date: {
-        const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
-        return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : text;
-    }
-    case FieldType::Time: {
-        const QTime t = QTime::fromString(text, QStringLiteral("HH:mm:ss"));
-        return t.isValid() ? t.toString(QStringLiteral("HH:mm")) : text;
-    }
-    case FieldType::Timestamp: {
-        const QDateTime t = QDateTime::fromString(text, Qt::ISODate);
-        return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy HH:mm")) : text;
-    }
-    default:
-        return text;
-    }
-}
-
 // The rows of one kind to write, oldest first: no record already stored (same number and time), none
 // the corrector returned twice. stamps keeps each written row's time, so it is read only once.
 QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& table, KindResult& result,
@@ -170,6 +151,62 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& 
     }
     std::stable_sort(order.begin(), order.end(), [&stamps](int a, int b) { return stamps[a] < stamps[b]; });
     return order;
+}
+
+std::optional<CsvKind> csvKindOf(TableKind table) {
+    switch (table) {
+    case TableKind::Hourly:
+        return CsvKind::Hourly;
+    case TableKind::Daily:
+        return CsvKind::Daily;
+    case TableKind::Monthly:
+        return CsvKind::Monthly;
+    case TableKind::Operative:
+        return CsvKind::Operative;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool storeMeasurement(const DataRoot& root, const Schemas& schemas, const StoreContext& c,
+                      const QDateTime& now, StoreResult& result) {
+    QString why;
+    auto table = TableFile::open(tablePath(root, TableKind::Measurement, c.identifier),
+                                 TableKind::Measurement, schemas.of(TableKind::Measurement), &why, now);
+    if (!table) {
+        result.error = why;
+        return false;
+    }
+    const MeasurementValues& m = *c.measurement;
+    // A value the corrector did not give ("X", empty) is stored as 0, as in the archives.
+    auto value = [](const QString& text) { return isNoValue(text) ? QStringLiteral("0") : text.trimmed(); };
+    const QString values[] = {m.pressure, m.temperature,  m.correction, m.compressibility,
+                              m.flow,     m.standardFlow, m.battery};
+    static constexpr const char* kFields[] = {"iP", "iT", "iKkor", "iKsg", "iQwrk", "iQstd", "iBattery"};
+    QVariantMap row{
+        {QStringLiteral("iIdentif"), c.identifier},       {QStringLiteral("iSerialNum"), c.serial},
+        {QStringLiteral("iTypeQuon"), c.model},           {QStringLiteral("iDateTime"), storedTimestamp(now)},
+        {QStringLiteral("iError"), m.state.trimmed()},    {QStringLiteral("ifKgMPa"), c.pressureUnit},
+        {QStringLiteral("iComment"), QStringLiteral("0")}};
+    // The CSV line holds the row's values in the table's order.
+    QStringList cells{c.identifier, c.serial, c.model, now.toString(QStringLiteral("dd.MM.yyyy HH:mm"))};
+    for (int i = 0; i < 7; ++i) {
+        row.insert(QString::fromLatin1(kFields[i]), value(values[i]));
+        cells.append(value(values[i]));
+    }
+    cells << m.state.trimmed() << c.pressureUnit;
+    if (!table->append(row)) {
+        result.error = table->lastError();
+        return false;
+    }
+    result.measurementStored = true;
+    result.storedItems[9] = QLatin1Char('1');
+    if (c.csv.wanted(CsvKind::Measurement)) {
+        CsvSideFile csv(root, CsvKind::Measurement, c.identifier, c.csv.delimiter, now);
+        csv.addRow(cells);
+        (csv.write() ? result.csvFiles : result.csvFailed).append(csv.path());
+    }
+    return true;
 }
 
 } // namespace
@@ -242,6 +279,13 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
             columnFields.append(fields.value(5 + col));
         // Every row names the same fields: one map, its values replaced row by row.
         QVariantMap row;
+        // The CSV copy of the kind, written whole once the kind's rows are committed.
+        std::optional<CsvSideFile> csv;
+        if (const auto csvKind = csvKindOf(plan.table); csvKind && c.csv.wanted(*csvKind))
+            csv.emplace(root, *csvKind, c.identifier, c.csv.delimiter, now);
+        const int csvLastColumn = plan.table == TableKind::Daily || plan.table == TableKind::Monthly
+                                      ? kTotalStandardColumn
+                                      : plan.lastColumn;
         table->transaction();
         for (int r : order) {
             if (!step()) {
@@ -310,6 +354,12 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
                 result.error = table->lastError();
                 return result;
             }
+            if (csv) {
+                QStringList cells;
+                for (int col = 0; col <= csvLastColumn; ++col)
+                    cells.append(rows.cell(plan.archive, col, r).trimmed());
+                csv->addRow(cells);
+            }
             const int number = rows.cell(plan.archive, 0, r).toInt();
             if (kind.stored == 0) {
                 kind.first = stamp;
@@ -324,6 +374,7 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
             return result;
         }
         if (kind.stored > 0) result.storedItems[plan.flag - 1] = QLatin1Char('1');
+        if (csv && !csv->isEmpty()) (csv->write() ? result.csvFiles : result.csvFailed).append(csv->path());
 
         // The heat energy of the days and months written, when the corrector reports it.
         const bool heat =
@@ -358,6 +409,13 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         heatTable->commit();
     }
 
+    // The instantaneous measurement taken during the reading: one row, and its CSV line.
+    QString measured = storedTimestamp(noTimestamp());
+    if (c.measurement) {
+        if (!storeMeasurement(root, schemas, c, now, result)) return result;
+        measured = storedTimestamp(now);
+    }
+
     // One request-log row for the run.
     QString why;
     auto log = TableFile::open(tablePath(root, TableKind::RequestLog, c.identifier), TableKind::RequestLog,
@@ -380,7 +438,7 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         {QStringLiteral("bDT_Param"), none},
         {QStringLiteral("bContrWrGas"), none},
         {QStringLiteral("bContrWrTime"), none},
-        {QStringLiteral("bMeas"), none},
+        {QStringLiteral("bMeas"), measured},
         {QStringLiteral("bTmBebConnM"), none},
         {QStringLiteral("bTmEndConnM"), none},
         {QStringLiteral("bTmConnect"), 0},
@@ -418,7 +476,7 @@ QList<QStringList> storedRows(const DataRoot& root, const Schemas& schemas, Tabl
     for (const QVariantList& row : table->select({}, {}, order)) {
         QStringList cells;
         for (qsizetype i = 0; i < row.size(); ++i)
-            cells.append(displayed(row.at(i), table->fields().at(i).type));
+            cells.append(displayedValue(row.at(i), table->fields().at(i).type));
         out.append(cells);
     }
     return out;

@@ -3,6 +3,7 @@
 // without the records that are already there, without a record the corrector returned twice, oldest
 // first, one transaction per kind (a stop keeps what earlier kinds stored), and one request-log row per
 // run.
+#include "database/CsvSideOutput.h"
 #include "database/Registry.h"
 
 #include <functional>
@@ -18,6 +19,18 @@ public:
     virtual QString cell(int archive, int column, int row) const = 0;
 };
 
+// The instantaneous measurement taken during the reading, as the corrector window shows it.
+struct MeasurementValues {
+    QString pressure;
+    QString temperature;
+    QString correction;
+    QString compressibility;
+    QString flow;
+    QString standardFlow; // "0" for models that do not report it
+    QString battery;
+    QString state;
+};
+
 // What is written beside the records: who the corrector is and its units.
 struct StoreContext {
     QString identifier;
@@ -30,6 +43,8 @@ struct StoreContext {
     int volumeDecimals = 2;
     int sourceKind = 5;  // "кабель": a reading by cable
     QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
+    std::optional<MeasurementValues> measurement;
+    CsvSideOutput csv;
 };
 
 // Source kinds of the request log, 1..7.
@@ -51,6 +66,9 @@ struct StoreResult {
     QString storedItems = QStringLiteral("00000000000"); // bCurFlWrBD
     std::array<KindResult, 7> kinds;                     // by archive 1..7, index archive − 1
     int emptyCells = 0;                                  // cells stored as "0" because they were empty
+    bool measurementStored = false;
+    QStringList csvFiles;  // the side files written
+    QStringList csvFailed; // the side files that could not be written (the rows are stored)
 };
 
 // Stores every archive of the reading for the point. progress(done, total) is called as rows are

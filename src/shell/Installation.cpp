@@ -39,11 +39,4 @@ InitReport initInstallation(const DataRoot& root) {
     return r;
 }
 
-QChar readCsvDelimiter(const DataRoot& root) {
-    const auto lines = readTextLines(root.file(folder::Current, QStringLiteral("Delim.000")));
-    if (!lines || lines->isEmpty()) return QLatin1Char(',');
-    const QString first = removeSpaces(lines->first());
-    return first.isEmpty() ? QLatin1Char(',') : first.at(0);
-}
-
 } // namespace tarn::shell

@@ -1,6 +1,7 @@
 #pragma once
 // Laying out a new installation: the whole folder tree and the files an installation ships with.
 #include "common/DataRoot.h"
+#include "database/CsvSideOutput.h"
 
 #include <QChar>
 #include <QString>
@@ -17,8 +18,7 @@ struct InitReport {
 // Work\Type_Leng.000 ("UA"), Work\PortMap.000 (an explanatory default) and Doc\Tarn.pdf.
 InitReport initInstallation(const DataRoot& root);
 
-// CSV field delimiter: "," unless Current\Delim.000 exists and its first line, with spaces removed,
-// is not empty: then its first character.
-QChar readCsvDelimiter(const DataRoot& root);
+// The CSV field delimiter of every CSV output (Current\Delim.000).
+using database::readCsvDelimiter;
 
 } // namespace tarn::shell

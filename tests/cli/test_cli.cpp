@@ -345,10 +345,12 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
     EXPECT_TRUE(o.value(QStringLiteral("added")).toBool());
     EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
     EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("daily")).toInt(), 1);
-    // The second time everything is there already.
-    r = cli(store);
+    EXPECT_FALSE(o.value(QStringLiteral("measurement")).toBool());
+    // The second time everything is there already; the measurement taken now is stored beside.
+    r = cli(QStringList(store) << QStringLiteral("--measurement"));
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     o = r.json();
+    EXPECT_TRUE(o.value(QStringLiteral("measurement")).toBool());
     EXPECT_FALSE(o.value(QStringLiteral("added")).toBool());
     EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), 0);
     EXPECT_EQ(o.value(QStringLiteral("dropped")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
@@ -389,6 +391,16 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
              QStringLiteral("show"), QStringLiteral("t01234")});
     EXPECT_EQ(r.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("phone")).toString(),
               QStringLiteral("0441234567"));
+    const QJsonObject last = r.json().value(QStringLiteral("lastStored")).toObject();
+    EXPECT_EQ(last.value(QStringLiteral("hourly")).toObject().value(QStringLiteral("date")).toString(),
+              QStringLiteral("02.03.2024"));
+    EXPECT_TRUE(last.contains(QStringLiteral("measurement")));
+    EXPECT_FALSE(last.contains(QStringLiteral("monthly")));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+             QStringLiteral("measurement")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("rows")).toArray().size(), 1);
     // A point is a name of a file: nothing that leads out of its folder.
     EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("rows"), QStringLiteral("--point"),
                    QStringLiteral("../../x"), QStringLiteral("--archive"), QStringLiteral("hourly")})

@@ -1,7 +1,10 @@
 // Storing a reading: no record twice, oldest first, a stop that keeps what earlier kinds stored, and the
 // request log's row.
+#include "common/TextFile.h"
 #include "database/Storing.h"
 #include "support/TestSupport.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -171,4 +174,61 @@ TEST(Storing, HeatEnergyOfTheDaysWhenTheCorrectorReportsIt) {
     ASSERT_EQ(heat.size(), 1);
     EXPECT_EQ(heat[0].mid(5),
               (QStringList{"0", "01.03.2024", "09:00", "Гкал", "1.5", "01.03.2024 09:00", "0"}));
+}
+
+TEST(Storing, CsvCopiesOfTheKindsSwitchedOnAndTheMeasurementRow) {
+    Db db;
+    // All CSV output on, then hourly and the measurement only; ";" as the delimiter.
+    db.home.write(folder::Work, QStringLiteral("Tuning.000"),
+                  "Alarm1.wav\r\n1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n 1 \r\n1\r\n0\r\n0\r\n0\r\n1\r\n0\r\n");
+    db.home.write(folder::Current, QStringLiteral("Delim.000"), " ; \r\n");
+    db.context.csv = readCsvSideOutput(db.home.root());
+    EXPECT_TRUE(db.context.csv.wanted(CsvKind::Hourly));
+    EXPECT_FALSE(db.context.csv.wanted(CsvKind::Daily));
+    EXPECT_EQ(db.context.csv.delimiter, QLatin1Char(';'));
+    db.context.measurement =
+        MeasurementValues{"1.033", "5.20", "1.0200", "0.9980", "12.50", "0", "3.55", "0000"};
+    Reading r;
+    r.hourly() = {hour(2, "02:00"), hour(1, "01:00")};
+    r.daily() = {day(1, "01.03.2024")};
+    const StoreResult first = db.store(r);
+    ASSERT_TRUE(first.ok) << first.error.toStdString();
+    ASSERT_EQ(first.csvFiles.size(), 2);
+    EXPECT_TRUE(first.csvFailed.isEmpty());
+    // Oldest first, every cell followed by the delimiter.
+    EXPECT_EQ(first.csvFiles[0], db.home.path(folder::QuesCsv, QStringLiteral("h2403101200_t12345.csv")));
+    const auto hours = readTextLines(first.csvFiles[0]);
+    ASSERT_TRUE(hours);
+    ASSERT_EQ(hours->size(), 2);
+    EXPECT_EQ(hours->first(), hour(1, "01:00").join(QLatin1Char(';')) + QLatin1Char(';'));
+    const auto measured = readTextLines(first.csvFiles[1]);
+    ASSERT_TRUE(measured);
+    EXPECT_EQ(*measured, QStringList{"t12345;12345;ТАРН-2.01  ;10.03.2024 12:00;1.033;5.20;1.0200;0.9980;"
+                                     "12.50;0;3.55;0000;кгс/см2;"});
+    // The measurement row, and its time in the request log.
+    EXPECT_TRUE(first.measurementStored);
+    EXPECT_EQ(first.storedItems, QStringLiteral("01100000010"));
+    const auto meas = db.rows(TableKind::Measurement);
+    ASSERT_EQ(meas.size(), 1);
+    EXPECT_EQ(meas[0].mid(4, 9), (QStringList{"10.03.2024 12:00", "1.033", "5.2", "1.02", "0.998", "12.5",
+                                              "0", "3.55", "0000"}));
+    const QList<FieldSpec>& logFields = db.schemas.of(TableKind::RequestLog);
+    const auto bMeas = std::find_if(logFields.begin(), logFields.end(),
+                                    [](const FieldSpec& f) { return f.name == QLatin1String("bMeas"); });
+    ASSERT_NE(bMeas, logFields.end());
+    EXPECT_EQ(db.rows(TableKind::RequestLog)[0].value(static_cast<int>(bMeas - logFields.begin())),
+              QStringLiteral("10.03.2024 12:00"));
+
+    // A CSV file that cannot be written is told, and the rows are stored all the same.
+    ASSERT_TRUE(QDir().mkpath(db.home.path(folder::QuesCsv, QStringLiteral("h2403101300_t12345.csv"))));
+    db.context.measurement.reset();
+    Reading later;
+    later.hourly() = {hour(3, "03:00")};
+    const StoreResult second =
+        storeReading(db.home.root(), db.schemas, later, db.context, {}, db.now.addSecs(3600));
+    ASSERT_TRUE(second.ok);
+    EXPECT_EQ(second.kinds[0].stored, 1);
+    EXPECT_EQ(second.csvFailed,
+              QStringList{db.home.path(folder::QuesCsv, QStringLiteral("h2403101300_t12345.csv"))});
+    EXPECT_FALSE(second.measurementStored);
 }

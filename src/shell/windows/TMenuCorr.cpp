@@ -224,9 +224,10 @@ void TMenuCorr::storeReading(corrector::CorrectorSession& session, QWidget* pare
         return wait.progress(done, total);
     };
     constexpr int kByCable = 5;
+    // Every kind read counts: the instantaneous measurement is stored beside the archives.
     const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, session.model(), ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
-                                                archives, kByCable, hooks);
+                                                session.readRun().completedKinds(), kByCable, hooks);
     wait.hide();
     if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
 }
