@@ -398,6 +398,8 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
                               r.error.isEmpty() ? QStringLiteral("nothing stored") : r.error);
         return {};
     }
+    for (const QString& path : r.result.csvFailed)
+        run.notifier->message(MessageKind::Warning, QStringLiteral("Не удалось записать файл ") + path);
     QJsonObject stored, dropped;
     for (const ArchiveName& a : kArchiveNames) {
         if (!kinds.contains(a.kind)) continue;

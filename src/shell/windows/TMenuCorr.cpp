@@ -230,6 +230,11 @@ void TMenuCorr::storeReading(corrector::CorrectorSession& session, QWidget* pare
                                                 session.readRun().completedKinds(), kByCable, hooks);
     wait.hide();
     if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
+    // The rows are stored; a CSV copy that could not be written is told, not passed over.
+    for (const QString& path : r.result.csvFailed)
+        ctx_.notifier().message(
+            MessageKind::Warning,
+            uaRu(ctx_.languageIndex(), "Не вдалося записати файл ", "Не удалось записать файл ") + path);
 }
 
 void TMenuCorr::openSettingsWindow() {
