@@ -5,6 +5,9 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -231,4 +234,51 @@ TEST(Storing, CsvCopiesOfTheKindsSwitchedOnAndTheMeasurementRow) {
     EXPECT_EQ(second.csvFailed,
               QStringList{db.home.path(folder::QuesCsv, QStringLiteral("h2403101300_t12345.csv"))});
     EXPECT_FALSE(second.measurementStored);
+}
+
+// A process killed in the middle of storing: what was committed stays, the kind in hand is not half
+// there, and the same reading stored again completes it without a duplicate.
+TEST(StoringDeathTest, AKilledRunLosesNothingCommittedAndTheSameStoreCompletesIt) {
+    // The child is a fork: it stores into this test's installation.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    Db db;
+    Reading r;
+    for (int h = 0; h < 48; ++h)
+        r.hourly().append(hour(h, "00:00"));
+    for (int h = 0; h < 48; ++h) {
+        r.hourly()[h][1] = QDate(2024, 3, 1 + h / 24).toString(QStringLiteral("dd.MM.yyyy"));
+        r.hourly()[h][2] = QTime(h % 24, 0).toString(QStringLiteral("HH:mm"));
+    }
+    r.daily() = {day(0, "01.03.2024"), day(1, "02.03.2024"), day(2, "03.03.2024")};
+    // Selection and writing of the hours, selection of the days, then two days into the writing.
+    const int killAt = 48 + 48 + 3 + 2;
+    EXPECT_EXIT(db.store(r,
+                         [killAt](int done, int) {
+                             if (done == killAt) std::raise(SIGKILL);
+                             return true;
+                         }),
+                testing::KilledBySignal(SIGKILL), "");
+    EXPECT_EQ(db.rows(TableKind::Hourly).size(), 48);
+    EXPECT_EQ(db.rows(TableKind::Daily).size(), 0);
+    EXPECT_EQ(db.rows(TableKind::RequestLog).size(), 0);
+
+    const StoreResult again = db.store(r);
+    ASSERT_TRUE(again.ok) << again.error.toStdString();
+    EXPECT_EQ(again.kinds[0].dropped, 48);
+    EXPECT_EQ(again.kinds[1].stored, 3);
+    EXPECT_EQ(db.rows(TableKind::Hourly).size(), 48);
+    for (TableKind kind : {TableKind::Hourly, TableKind::Daily}) {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        check.setDatabaseName(tablePath(db.home.root(), kind, QStringLiteral("t12345")));
+        ASSERT_TRUE(check.open());
+        {
+            QSqlQuery q(check);
+            ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA integrity_check")));
+            ASSERT_TRUE(q.next());
+            EXPECT_EQ(q.value(0).toString(), QStringLiteral("ok"));
+        }
+        check.close();
+        check = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    }
 }
