@@ -153,6 +153,16 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& 
     return order;
 }
 
+// The newest record time the point's hourly, daily, monthly, alarm and interference tables received last.
+QDateTime newestArchiveRecord(const DataRoot& root, const Schemas& schemas, const QString& identifier) {
+    const LastStoredSummary summary = lastStoredSummary(root, schemas, identifier);
+    QDateTime newest;
+    for (std::size_t k = 0; k < 5; ++k)
+        if (summary[k].stamp.isValid() && (!newest.isValid() || summary[k].stamp > newest))
+            newest = summary[k].stamp;
+    return newest;
+}
+
 std::optional<CsvKind> csvKindOf(TableKind table) {
     switch (table) {
     case TableKind::Hourly:
@@ -247,6 +257,21 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         if (!stop && progress && !progress(++done, total)) stop = true;
         return !stop;
     };
+
+    // The parameter file goes before the archives, or after them for a source that may carry older data.
+    const QString parameterPath =
+        root.file(folder::Param, QStringLiteral("p_") + c.identifier + QStringLiteral(".000"));
+    bool parameterFileAfter = false;
+    QDateTime newestBefore;
+    if (c.writeParameterFile) {
+        const bool fromCorrector = c.sourceKind == 1 || c.sourceKind == 2 || c.sourceKind == 5;
+        if (fromCorrector || !QFile::exists(parameterPath)) {
+            if (c.writeParameterFile(parameterPath)) result.parameterFileWritten = now;
+        } else {
+            parameterFileAfter = true;
+            newestBefore = newestArchiveRecord(root, schemas, c.identifier);
+        }
+    }
 
     for (const KindPlan& plan : kPlans) {
         QString why;
@@ -416,6 +441,9 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         measured = storedTimestamp(now);
     }
 
+    if (parameterFileAfter && !(newestArchiveRecord(root, schemas, c.identifier) < newestBefore))
+        if (c.writeParameterFile(parameterPath)) result.parameterFileWritten = now;
+
     // One request-log row for the run.
     QString why;
     auto log = TableFile::open(tablePath(root, TableKind::RequestLog, c.identifier), TableKind::RequestLog,
@@ -435,7 +463,8 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         {QStringLiteral("bStrQuest"), sourceKindText(source)},
         {QStringLiteral("bCurFlRdWr"), c.itemsToRead.isEmpty() ? result.storedItems : c.itemsToRead},
         {QStringLiteral("bCurFlWrBD"), result.storedItems},
-        {QStringLiteral("bDT_Param"), none},
+        {QStringLiteral("bDT_Param"),
+         result.parameterFileWritten.isValid() ? storedTimestamp(result.parameterFileWritten) : none},
         {QStringLiteral("bContrWrGas"), none},
         {QStringLiteral("bContrWrTime"), none},
         {QStringLiteral("bMeas"), measured},

@@ -45,6 +45,11 @@ struct StoreContext {
     QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
     std::optional<MeasurementValues> measurement;
     CsvSideOutput csv;
+    // Writes the point's parameter file (Param\p_<id>.000, the path given); true when it was written.
+    // Readings from the corrector (source kinds 1, 2, 5) write it before the archives; transfer units
+    // and files (3, 4, 7) only when there is none yet, else after the archives unless the newest stored
+    // record went back in time. Without it no file is written and the request log says so.
+    std::function<bool(const QString& path)> writeParameterFile;
 };
 
 // Source kinds of the request log, 1..7.
@@ -67,8 +72,9 @@ struct StoreResult {
     std::array<KindResult, 7> kinds;                     // by archive 1..7, index archive − 1
     int emptyCells = 0;                                  // cells stored as "0" because they were empty
     bool measurementStored = false;
-    QStringList csvFiles;  // the side files written
-    QStringList csvFailed; // the side files that could not be written (the rows are stored)
+    QDateTime parameterFileWritten; // invalid when it was not
+    QStringList csvFiles;           // the side files written
+    QStringList csvFailed;          // the side files that could not be written (the rows are stored)
 };
 
 // Stores every archive of the reading for the point. progress(done, total) is called as rows are

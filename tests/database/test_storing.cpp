@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <csignal>
@@ -281,4 +282,36 @@ TEST(StoringDeathTest, AKilledRunLosesNothingCommittedAndTheSameStoreCompletesIt
         check = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("check"));
     }
+}
+
+TEST(Storing, TheParameterFileBeforeTheArchivesOrAfterThemForOlderSources) {
+    Db db;
+    QStringList calls;
+    db.context.writeParameterFile = [&](const QString& path) {
+        // What the hourly table holds when the file is written tells before from after.
+        calls.append(QFileInfo(path).fileName() + QLatin1Char(' ') +
+                     QString::number(db.rows(TableKind::Hourly).size()));
+        return true;
+    };
+    Reading r;
+    r.hourly() = {hour(1, "01:00")};
+    ASSERT_TRUE(db.store(r).ok);
+    EXPECT_EQ(calls, QStringList{QStringLiteral("p_t12345.000 0")});
+
+    // From a transfer unit: a file that is there already is rewritten after the archives.
+    db.home.write(folder::Param, QStringLiteral("p_t12345.000"), "old\r\n");
+    db.context.sourceKind = 3;
+    r.hourly() = {hour(2, "02:00")};
+    const StoreResult later = db.store(r);
+    ASSERT_TRUE(later.ok);
+    EXPECT_EQ(calls.last(), QStringLiteral("p_t12345.000 2"));
+    EXPECT_EQ(later.parameterFileWritten, db.now);
+    // Older records than the stored ones: the newer file is kept.
+    r.hourly() = {hour(0, "00:00")};
+    const int before = static_cast<int>(calls.size());
+    const StoreResult older = db.store(r);
+    ASSERT_TRUE(older.ok);
+    EXPECT_EQ(older.kinds[0].stored, 1);
+    EXPECT_EQ(calls.size(), before);
+    EXPECT_FALSE(older.parameterFileWritten.isValid());
 }
