@@ -2,6 +2,7 @@
 // tarn-cli: the program's operations for scripts, servers and tests. Each command is a function
 // registered in the table of Cli.cpp; the options common to all are parsed once here.
 #include "common/Notifier.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "shell/AppContext.h"
 
 #include <QJsonObject>
@@ -90,5 +91,11 @@ int cmdStore(CliRun& run);
 int cmdPoints(CliRun& run);
 int cmdRows(CliRun& run);
 int cmdGas(CliRun& run);
+int cmdReport(CliRun& run);
+
+// Reads the archives a report needs from the corrector, then hands the model to use.
+int withFreshArchives(
+    CliRun& run,
+    const std::function<int(const corrector::CorrectorWindowModel&, const QList<int>& kindsRead)>& use);
 
 } // namespace tarn::cli

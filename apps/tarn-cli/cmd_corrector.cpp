@@ -529,4 +529,18 @@ int cmdStore(CliRun& run) {
     return readOrStore(run, true);
 }
 
+// The archives a report reads, fresh from the corrector: the parameters first (the decoders need the
+// units), then the hourly, daily, monthly, abnormal-situation and interference archives.
+int withFreshArchives(
+    CliRun& run,
+    const std::function<int(const corrector::CorrectorWindowModel&, const QList<int>& kindsRead)>& use) {
+    const QList<int> kinds{corrector::read_kind::Hourly, corrector::read_kind::Daily,
+                           corrector::read_kind::Monthly, corrector::read_kind::Alarm,
+                           corrector::read_kind::Interference};
+    run.context->settings().readChoice = readChoiceFor(kinds);
+    Session s(run);
+    if (const int code = s.runOperation(corrector::operation::ReadAll); code != kExitOk) return code;
+    return use(s.session.model(), s.session.readRun().completedKinds());
+}
+
 } // namespace tarn::cli

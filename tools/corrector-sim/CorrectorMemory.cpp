@@ -332,7 +332,10 @@ void CorrectorMemory::generateArchives(const QDateTime& start, int hours, double
     auto longRecord = [&](const QDateTime& end, double working, double standard) {
         QByteArray r = periodHead(end, working, standard);
         r += int32Bytes(static_cast<qint32>(std::llround(counter)));
-        r += QByteArray(16, '\0');
+        // The 16-byte block carries, among other settings, the contract hour in its byte 12.
+        QByteArray block(16, '\0');
+        block[12] = static_cast<char>(contractHour);
+        r += block;
         r += int32Bytes(static_cast<qint32>(std::llround(standardCounter)));
         r += floatBytes(0.0f);
         r += floatBytes(0.0f);

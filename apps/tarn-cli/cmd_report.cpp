@@ -1,0 +1,146 @@
+#include "Cli.h"
+
+#include "common/Language.h"
+#include "common/TextFile.h"
+#include "database/Registry.h"
+#include "reports/CommercialReport.h"
+#include "reports/ReportHeaders.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+
+namespace tarn::cli {
+
+namespace {
+
+std::optional<QDate> dateOption(CliRun& run, const char* name) {
+    const auto text = run.value(QString::fromLatin1(name));
+    if (!text) return QDate();
+    const QDate d = QDate::fromString(*text, QStringLiteral("dd.MM.yyyy"));
+    if (!d.isValid()) {
+        run.notifier->message(
+            MessageKind::Error,
+            uaRu(run.context->languageIndex(), "ПОМИЛКА ФОРМАТУ ДАТИ : ", "ОШИБКА ФОРМАТА ДАТЫ : ") + *text);
+        return std::nullopt;
+    }
+    return d;
+}
+
+// The report where it was asked for: on stdout as UTF-8, or in a file as the report window saves it.
+int deliver(CliRun& run, const reports::ReportLines& built) {
+    if (!built.error.isEmpty()) {
+        run.notifier->message(MessageKind::Error, built.error);
+        return kExitRefused;
+    }
+    if (const auto out = run.value(QStringLiteral("--out"))) {
+        const QString path = QFileInfo(*out).absoluteFilePath();
+        if (!writeTextLines(path, built.lines)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
+            return kExitUsage;
+        }
+        if (run.options.json)
+            run.printJson({{QStringLiteral("file"), path}, {QStringLiteral("lines"), built.lines.size()}});
+        return kExitOk;
+    }
+    if (run.options.json) {
+        run.printJson({{QStringLiteral("lines"), QJsonArray::fromStringList(built.lines)}});
+        return kExitOk;
+    }
+    for (const QString& l : built.lines)
+        *run.out << l << "\n";
+    run.out->flush();
+    return kExitOk;
+}
+
+} // namespace
+
+// report --point ID | --from-corrector --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy]
+// [--content all|data|interventions|alarms] [--params] [--codes] [--short-alarms] [--heat]
+// [--compute-totals] [--hourly-calc] [--out FILE]: the commercial report, as the report window builds it.
+int cmdReport(CliRun& run) {
+    const int lang = run.context->languageIndex();
+    reports::ReportOptions o;
+    o.ukrainian = lang != kRussian;
+    const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("month"));
+    static const QMap<QString, reports::ReportPeriod> kPeriods{
+        {QStringLiteral("day"), reports::ReportPeriod::Day},
+        {QStringLiteral("month"), reports::ReportPeriod::Month},
+        {QStringLiteral("period"), reports::ReportPeriod::Range}};
+    static const QMap<QString, reports::ReportContent> kContents{
+        {QStringLiteral("all"), reports::ReportContent::All},
+        {QStringLiteral("data"), reports::ReportContent::Data},
+        {QStringLiteral("interventions"), reports::ReportContent::Interventions},
+        {QStringLiteral("alarms"), reports::ReportContent::Alarms}};
+    const QString content = run.value(QStringLiteral("--content")).value_or(QStringLiteral("all"));
+    if (!kPeriods.contains(period) || !kContents.contains(content)) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("report: --period day|month|period, --content all|data|interventions|alarms"));
+        return kExitUsage;
+    }
+    o.period = kPeriods.value(period);
+    o.content = kContents.value(content);
+    const auto from = dateOption(run, "--from");
+    const auto to = dateOption(run, "--to");
+    if (!from || !to) return kExitUsage;
+    if (!from->isValid() || (o.period == reports::ReportPeriod::Range && !to->isValid())) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("report: --from is needed (and --to for a period)"));
+        return kExitUsage;
+    }
+    o.begin = *from;
+    o.end = *to;
+    o.parameters = run.has(QStringLiteral("--params"));
+    o.codes = run.has(QStringLiteral("--codes"));
+    o.shortAlarms = run.has(QStringLiteral("--short-alarms"));
+    o.heat = run.has(QStringLiteral("--heat"));
+    o.computeTotals = run.has(QStringLiteral("--compute-totals"));
+    o.hourlyCalculation = run.has(QStringLiteral("--hourly-calc"));
+    // The time the report says it was made: now, or as given (a report made again to compare).
+    QDateTime now = QDateTime::currentDateTime();
+    if (const auto made = run.value(QStringLiteral("--made"))) {
+        now = QDateTime::fromString(*made, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+        if (!now.isValid()) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("report: --made \"dd.MM.yyyy HH:mm:ss\""));
+            return kExitUsage;
+        }
+    }
+
+    if (run.has(QStringLiteral("--from-corrector")))
+        return withFreshArchives(
+            run, [&](const corrector::CorrectorWindowModel& model, const QList<int>& kinds) {
+                QList<corrector::Archive> read;
+                for (int kind : kinds)
+                    if (const auto g = corrector::archiveGeometry(kind, model.state().profile))
+                        read.append(g->archive);
+                const reports::ReportHeader header = reports::headerFromCorrector(model, lang);
+                const reports::ArchiveTableSource source(model.archives(), read, header.pressureUnit,
+                                                         header.heatUnit);
+                return deliver(run, reports::buildCommercialReport(source, header, o, now));
+            });
+
+    const QString id = run.value(QStringLiteral("--point")).value_or(QString());
+    if (!database::isPointIdentifier(id)) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
+        return kExitUsage;
+    }
+    database::writeMissingSchemaFiles(run.context->root());
+    const database::Schemas schemas = database::loadSchemas(run.context->root());
+    if (!schemas.ok) {
+        run.notifier->message(MessageKind::Error, schemas.error);
+        return kExitNoLink;
+    }
+    const auto point = database::Registry(run.context->root(), schemas).find(id);
+    if (!point) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
+        return kExitRefused;
+    }
+    const reports::DatabaseSource source(run.context->root(), schemas, id);
+    return deliver(run, reports::buildCommercialReport(source, reports::headerFromPoint(*point), o, now));
+}
+
+} // namespace tarn::cli

@@ -1,0 +1,38 @@
+#include "database/StoredRecords.h"
+
+#include "database/Registry.h"
+#include "database/TableFile.h"
+
+#include <QFile>
+
+namespace tarn::database {
+
+int StoredRecords::column(const char* base) const {
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        if (fields.at(i).name.mid(1) == QLatin1String(base)) return static_cast<int>(i);
+    return -1;
+}
+
+QVariant StoredRecords::value(int row, const char* base) const {
+    const int c = column(base);
+    return c < 0 ? QVariant() : rows.value(row).value(c);
+}
+
+StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                             const QString& identifier, const QDateTime& from, const QDateTime& to) {
+    StoredRecords out;
+    out.fields = schemas.of(kind);
+    if (!isPointIdentifier(identifier)) return out;
+    const QString path = tablePath(root, kind, identifier);
+    if (!QFile::exists(path)) return out;
+    const auto table = TableFile::open(path, kind, out.fields);
+    if (!table) return out;
+    const QString prefix(tableInfo(kind).fieldPrefix);
+    const QString stamp = QLatin1Char('"') + prefix + QStringLiteral("DT_Corr\"");
+    out.rows = table->select(stamp + QStringLiteral(" >= ? AND ") + stamp + QStringLiteral(" <= ?"),
+                             {storedTimestamp(from), storedTimestamp(to)},
+                             stamp + QStringLiteral(", \"") + out.fields.first().name + QLatin1Char('"'));
+    return out;
+}
+
+} // namespace tarn::database

@@ -1,0 +1,25 @@
+#pragma once
+// The stored records of a point that the reports read: one kind's rows whose record time lies in a
+// span, in time order (record number second), with the table's field list to find values by name.
+#include "database/Schema.h"
+
+#include <QDateTime>
+#include <QVariant>
+
+namespace tarn::database {
+
+struct StoredRecords {
+    QList<FieldSpec> fields;
+    QList<QVariantList> rows;
+    // The position of a field by its name without the table's prefix ("Vwrk", "DT_Corr"); -1 when none.
+    int column(const char* base) const;
+    QVariant value(int row, const char* base) const;
+};
+
+// The rows of the point's table of that kind (a table with record times: hourly, daily, monthly,
+// alarm, interference, operative, service, heat energy) whose record time lies in [from, to]. A missing
+// table has no rows (and is not created).
+StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                             const QString& identifier, const QDateTime& from, const QDateTime& to);
+
+} // namespace tarn::database

@@ -1,0 +1,193 @@
+#include "reports/ReportData.h"
+
+#include "database/StoredRecords.h"
+
+namespace tarn::reports {
+
+using corrector::Archive;
+
+namespace {
+
+QDateTime cellTime(const QString& date, const QString& time) {
+    return QDateTime(QDate::fromString(date.trimmed(), QStringLiteral("dd.MM.yyyy")),
+                     QTime::fromString(time.trimmed(), QStringLiteral("HH:mm")));
+}
+
+double orZero(const std::optional<double>& v) {
+    return v.value_or(0.0);
+}
+
+// Heat energy is kept in one unit and shown in the other when the corrector says so.
+database::TableKind heatTable(Archive archive) {
+    return archive == Archive::Daily ? database::TableKind::HeatDay : database::TableKind::HeatMonth;
+}
+
+} // namespace
+
+std::optional<double> cellNumber(const QString& cell) {
+    bool ok = false;
+    const double v = cell.trimmed().toDouble(&ok);
+    if (!ok) return std::nullopt;
+    return v;
+}
+
+ArchiveTableSource::ArchiveTableSource(const corrector::ArchiveTables& tables, QList<Archive> read,
+                                       QString pressureUnit, QString heatUnit)
+    : tables_(tables), read_(std::move(read)), pressureUnit_(std::move(pressureUnit)),
+      heatUnit_(std::move(heatUnit)) {}
+
+QList<PeriodRecord> ArchiveTableSource::periodRecords(Archive archive, const QDateTime& from,
+                                                      const QDateTime& to) const {
+    QList<PeriodRecord> out;
+    const int a = static_cast<int>(archive);
+    const bool longRecord = archive != Archive::Hourly;
+    for (int row = 0; row < tables_.rowCount(archive); ++row) {
+        const QDateTime end = cellTime(tables_.cell(a, 1, row), tables_.cell(a, 2, row));
+        if (!end.isValid() || end < from || end > to) continue;
+        PeriodRecord r;
+        r.number = tables_.cell(a, 0, row).toInt();
+        r.end = end;
+        r.working = orZero(cellNumber(tables_.cell(a, 3, row)));
+        r.standard = orZero(cellNumber(tables_.cell(a, 4, row)));
+        r.alarmWorking = orZero(cellNumber(tables_.cell(a, 5, row)));
+        r.alarmStandard = orZero(cellNumber(tables_.cell(a, 6, row)));
+        r.pressure = cellNumber(tables_.cell(a, 7, row));
+        r.temperature = cellNumber(tables_.cell(a, 8, row));
+        r.compressibility = cellNumber(tables_.cell(a, 9, row));
+        r.correction = cellNumber(tables_.cell(a, 10, row));
+        r.pressureUnit = pressureUnit_;
+        if (longRecord) {
+            r.counter = cellNumber(tables_.cell(a, 11, row));
+            r.status = tables_.cell(a, 12, row);
+            r.parameterText = tables_.cell(a, 13, row).trimmed();
+            r.heat = cellNumber(tables_.cell(a, 14, row));
+            r.heatUnit = heatUnit_;
+        } else {
+            r.status = tables_.cell(a, 11, row);
+        }
+        out.append(r);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const PeriodRecord& x, const PeriodRecord& y) { return x.end < y.end; });
+    return out;
+}
+
+QList<AlarmRecord> ArchiveTableSource::alarms(const QDateTime& from, const QDateTime& to) const {
+    QList<AlarmRecord> out;
+    constexpr int a = static_cast<int>(Archive::Abnormal);
+    for (int row = 0; row < tables_.rowCount(Archive::Abnormal); ++row) {
+        const QDateTime when = cellTime(tables_.cell(a, 1, row), tables_.cell(a, 2, row));
+        if (!when.isValid() || when < from || when > to) continue;
+        AlarmRecord r;
+        r.number = tables_.cell(a, 0, row).toInt();
+        r.when = when;
+        r.current = static_cast<quint16>(tables_.cell(a, 3, row).trimmed().toUInt(nullptr, 16));
+        r.previous = static_cast<quint16>(tables_.cell(a, 4, row).trimmed().toUInt(nullptr, 16));
+        r.alarmWorking = orZero(cellNumber(tables_.cell(a, 5, row)));
+        r.alarmStandard = orZero(cellNumber(tables_.cell(a, 6, row)));
+        out.append(r);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const AlarmRecord& x, const AlarmRecord& y) { return x.when < y.when; });
+    return out;
+}
+
+QList<InterventionRecord> ArchiveTableSource::interventions(const QDateTime& from,
+                                                            const QDateTime& to) const {
+    QList<InterventionRecord> out;
+    constexpr int a = static_cast<int>(Archive::Interference);
+    for (int row = 0; row < tables_.rowCount(Archive::Interference); ++row) {
+        const QDateTime when = cellTime(tables_.cell(a, 1, row), tables_.cell(a, 2, row));
+        if (!when.isValid() || when < from || when > to) continue;
+        out.append({when, tables_.cell(a, 3, row).trimmed(), tables_.cell(a, 4, row).trimmed(),
+                    tables_.cell(a, 5, row).trimmed(), tables_.cell(a, 6, row).trimmed()});
+    }
+    std::stable_sort(out.begin(), out.end(), [](const InterventionRecord& x, const InterventionRecord& y) {
+        return x.when < y.when;
+    });
+    return out;
+}
+
+DatabaseSource::DatabaseSource(const DataRoot& root, const database::Schemas& schemas, QString identifier)
+    : root_(root), schemas_(schemas), identifier_(std::move(identifier)) {}
+
+QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTime& from,
+                                                  const QDateTime& to) const {
+    using database::TableKind;
+    const TableKind kind = archive == Archive::Hourly  ? TableKind::Hourly
+                           : archive == Archive::Daily ? TableKind::Daily
+                                                       : TableKind::Monthly;
+    const database::StoredRecords s = database::recordsBetween(root_, schemas_, kind, identifier_, from, to);
+    const bool longRecord = kind != TableKind::Hourly;
+    // The heat energy of the same days (months), by record time.
+    QHash<QDateTime, std::pair<double, QString>> heat;
+    if (longRecord) {
+        const database::StoredRecords h =
+            database::recordsBetween(root_, schemas_, heatTable(archive), identifier_, from, to);
+        const char* energy = archive == Archive::Daily ? "Ed" : "Em";
+        for (int i = 0; i < h.rows.size(); ++i)
+            heat.insert(QDateTime::fromString(h.value(i, "DT_Corr").toString(), Qt::ISODate),
+                        {h.value(i, energy).toDouble(), h.value(i, "fE").toString().trimmed()});
+    }
+    auto number = [&s](int row, const char* field) -> std::optional<double> {
+        const QVariant v = s.value(row, field);
+        if (v.isNull()) return std::nullopt;
+        return cellNumber(v.toString());
+    };
+    QList<PeriodRecord> out;
+    for (int i = 0; i < s.rows.size(); ++i) {
+        PeriodRecord r;
+        r.number = s.value(i, "NumWrCor").toInt();
+        r.end = QDateTime::fromString(s.value(i, "DT_Corr").toString(), Qt::ISODate);
+        r.working = orZero(number(i, "Vwrk"));
+        r.standard = orZero(number(i, "Vst"));
+        r.alarmWorking = orZero(number(i, "Valwrk"));
+        r.alarmStandard = orZero(number(i, "Valst"));
+        r.pressure = number(i, "P");
+        r.temperature = number(i, "T");
+        r.compressibility = number(i, "Ksg");
+        r.correction = number(i, "Kkor");
+        r.pressureUnit = s.value(i, "fKgMPa").toString().trimmed();
+        r.status = s.value(i, "Help").toString();
+        if (longRecord) {
+            r.counter = number(i, "Vmeter");
+            r.parameterText = s.value(i, "OldData").toString().trimmed();
+            if (const auto h = heat.constFind(r.end); h != heat.constEnd()) {
+                r.heat = h->first;
+                r.heatUnit = h->second;
+            }
+        }
+        out.append(r);
+    }
+    return out;
+}
+
+QList<AlarmRecord> DatabaseSource::alarms(const QDateTime& from, const QDateTime& to) const {
+    const database::StoredRecords s =
+        database::recordsBetween(root_, schemas_, database::TableKind::Alarm, identifier_, from, to);
+    QList<AlarmRecord> out;
+    for (int i = 0; i < s.rows.size(); ++i) {
+        AlarmRecord r;
+        r.number = s.value(i, "NumWrCor").toInt();
+        r.when = QDateTime::fromString(s.value(i, "DT_Corr").toString(), Qt::ISODate);
+        r.current = static_cast<quint16>(s.value(i, "CodeCur").toString().trimmed().toUInt(nullptr, 16));
+        r.previous = static_cast<quint16>(s.value(i, "CodePrec").toString().trimmed().toUInt(nullptr, 16));
+        r.alarmWorking = s.value(i, "Valwrk").toDouble();
+        r.alarmStandard = s.value(i, "Valst").toDouble();
+        out.append(r);
+    }
+    return out;
+}
+
+QList<InterventionRecord> DatabaseSource::interventions(const QDateTime& from, const QDateTime& to) const {
+    const database::StoredRecords s =
+        database::recordsBetween(root_, schemas_, database::TableKind::Interference, identifier_, from, to);
+    QList<InterventionRecord> out;
+    for (int i = 0; i < s.rows.size(); ++i)
+        out.append({QDateTime::fromString(s.value(i, "DT_Corr").toString(), Qt::ISODate),
+                    s.value(i, "Who").toString().trimmed(), s.value(i, "NamePar").toString().trimmed(),
+                    s.value(i, "ThereWas").toString().trimmed(), s.value(i, "Became").toString().trimmed()});
+    return out;
+}
+
+} // namespace tarn::reports

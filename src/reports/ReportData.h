@@ -1,0 +1,108 @@
+#pragma once
+// What a report reads: the records of one metering point over a span of time, from the database or
+// from the tables just read from the corrector (one interface, two sources), and the facts about the
+// corrector that its head and parameter block print.
+#include "corrector/Archives.h"
+#include "database/Schema.h"
+
+#include <QDateTime>
+#include <QList>
+#include <optional>
+
+namespace tarn::reports {
+
+// An hourly, daily or monthly record. Its time stamp is the end of its hour, gas day or month.
+struct PeriodRecord {
+    int number = 0;
+    QDateTime end;
+    double working = 0;
+    double standard = 0;
+    double alarmWorking = 0;
+    double alarmStandard = 0;
+    std::optional<double> pressure; // in pressureUnit
+    std::optional<double> temperature;
+    std::optional<double> compressibility;
+    std::optional<double> correction;
+    QString pressureUnit;
+    QString status;                // the record's status text: 2nd character "И", 3rd "В"
+    std::optional<double> counter; // daily and monthly: the meter counter at the end, m³
+    QString parameterText;         // daily and monthly: the 32 hexadecimal digits
+    std::optional<double> heat;    // the period's heat energy, in heatUnit
+    QString heatUnit;
+
+    bool intervention() const { return status.size() > 1 && status.at(1) == QChar(0x0418); } // И
+    bool abnormal() const { return status.size() > 2 && status.at(2) == QChar(0x0412); }     // В
+};
+
+// An abnormal-situation record: the situation word now and before it.
+struct AlarmRecord {
+    int number = 0;
+    QDateTime when;
+    quint16 current = 0;
+    quint16 previous = 0;
+    double alarmWorking = 0;
+    double alarmStandard = 0;
+};
+
+struct InterventionRecord {
+    QDateTime when;
+    QString who;
+    QString parameter;
+    QString before;
+    QString after;
+};
+
+// The records of one point, each kind in time order, whose time stamp lies in [from, to].
+class ReportSource {
+public:
+    virtual ~ReportSource() = default;
+    virtual bool fromDatabase() const = 0;
+    // Whether the archive was read since the program started (a database has them all).
+    virtual bool wasRead(corrector::Archive archive) const = 0;
+    virtual QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
+                                              const QDateTime& to) const = 0;
+    virtual QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const = 0;
+    virtual QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const = 0;
+};
+
+// The tables just read from the corrector, as the corrector window holds them. Values are the cells'
+// texts; pressure is in the unit the window shows.
+class ArchiveTableSource final : public ReportSource {
+public:
+    ArchiveTableSource(const corrector::ArchiveTables& tables, QList<corrector::Archive> read,
+                       QString pressureUnit, QString heatUnit);
+    bool fromDatabase() const override { return false; }
+    bool wasRead(corrector::Archive archive) const override { return read_.contains(archive); }
+    QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
+                                      const QDateTime& to) const override;
+    QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const override;
+    QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const override;
+
+private:
+    const corrector::ArchiveTables& tables_;
+    QList<corrector::Archive> read_;
+    QString pressureUnit_;
+    QString heatUnit_;
+};
+
+// The point's stored tables.
+class DatabaseSource final : public ReportSource {
+public:
+    DatabaseSource(const DataRoot& root, const database::Schemas& schemas, QString identifier);
+    bool fromDatabase() const override { return true; }
+    bool wasRead(corrector::Archive) const override { return true; }
+    QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
+                                      const QDateTime& to) const override;
+    QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const override;
+    QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const override;
+
+private:
+    DataRoot root_;
+    const database::Schemas& schemas_;
+    QString identifier_;
+};
+
+// A number as a cell holds it; nothing for "*****", "--", empty or text that is not a number.
+std::optional<double> cellNumber(const QString& cell);
+
+} // namespace tarn::reports
