@@ -97,6 +97,8 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     // "БД": the database window; hidden while the database cannot be used.
     database_ = bar->addAction(QStringLiteral("БД"));
     database_->setVisible(false);
+    // The report of the archives just read.
+    report_ = bar->addAction(uaRu(lang, "ЗВІТ", "ОТЧЕТ"));
     gaps_ = bar->addAction(uaRu(lang, "КОНТРОЛЬ ДІРОК", "КОНТРОЛЬ ДЫРОК"));
     connect(gaps_, &QAction::triggered, this, &TCorrect::writeGaps);
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));

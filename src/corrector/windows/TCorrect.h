@@ -48,6 +48,8 @@ public:
     QAction* gapsAction() const { return gaps_; }
     // "БД": the database window (the program shows it while the database is in use).
     QAction* databaseAction() const { return database_; }
+    // "ОТЧЕТ": the report window over the archives just read.
+    QAction* reportAction() const { return report_; }
     void writeGaps();
     // F3 / its tool button: the open table's newest record becomes the current row.
     void showNewestRecord();
@@ -100,6 +102,7 @@ private:
     std::array<QTableView*, kArchiveCount> archiveViews_{};
     QAction* gaps_ = nullptr;
     QAction* database_ = nullptr;
+    QAction* report_ = nullptr;
     bool enlarged_ = false;
     QRadioButton* thermo1391_ = nullptr;
     QRadioButton* thermo1385_ = nullptr;

@@ -46,6 +46,9 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
     columns_->setToolTip(uaRu(lang, "Показати стовпці моделі та заводського номера",
                               "Показать столбцы модели и заводского номера"));
     QAction* erase = tools->addAction(uaRu(lang, "Видалити коректор", "Удалить корректор"));
+    QAction* report = tools->addAction(uaRu(lang, "Звіт", "Отчет"));
+    report->setVisible(static_cast<bool>(options_.openReport));
+    connect(report, &QAction::triggered, this, &TBDquon::openReport);
     QAction* exit = tools->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     configurator->setEnabled(!options_.syncOn);
     erase->setEnabled(!options_.syncOn);
@@ -154,6 +157,15 @@ void TBDquon::openGasWindow() {
     TGasComp window(gases, selected, notifier_, this);
     window.exec();
     model_.gasGrid().refresh();
+}
+
+bool TBDquon::openReport() {
+    if (!model_.selected()) {
+        notifier_.message(MessageKind::Information, uaRu(options_.language, "Немає даних", "Нет данных"));
+        return false;
+    }
+    if (options_.openReport) options_.openReport(*model_.selected());
+    return true;
 }
 
 bool TBDquon::eraseSelectedPoint() {

@@ -7,6 +7,7 @@
 #include "database/DatabaseWindowModel.h"
 
 #include <QMainWindow>
+#include <functional>
 
 class QAction;
 class QTabWidget;
@@ -20,6 +21,8 @@ public:
     struct Options {
         int language = kRussian;
         bool syncOn = false; // a synchronised copy edits no point
+        // "Отчет": the report window for the selected point.
+        std::function<void(const Point& point)> openReport;
     };
     TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
             QWidget* parent = nullptr);
@@ -38,6 +41,8 @@ public:
     void openGasWindow();
     // Asks, then erases the selected point with its progress window.
     bool eraseSelectedPoint();
+    // The report window for the selected point ("Нет данных" without one).
+    bool openReport();
 
 private:
     void onRegistryRowChanged();

@@ -15,6 +15,8 @@
 #include "link/windows/TDebug_RS.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TfInitPort.h"
+#include "reports/ReportHeaders.h"
+#include "reports/windows/TPrint_ku.h"
 #include "shell/ShellTexts.h"
 #include "shell/windows/TAboutForm.h"
 #include "shell/windows/WaitWindow.h"
@@ -178,6 +180,19 @@ void TMenuCorr::openCorrectorWindow() {
             database::TBDquon::Options options;
             options.language = ctx_.languageIndex();
             options.syncOn = ctx_.settings().syncOn;
+            options.openReport = [this, &tables](const database::Point& point) {
+                reports::TPrint_ku::Input input;
+                input.root = ctx_.root();
+                input.language = ctx_.languageIndex();
+                input.databaseOnly = true;
+                input.header = reports::headerFromPoint(point);
+                const QString id = point.identifier;
+                input.source = [this, id] {
+                    return std::make_unique<reports::DatabaseSource>(ctx_.root(), ctx_.schemas, id);
+                };
+                reports::TPrint_ku report(std::move(input), ctx_.notifier(), tables.get());
+                report.exec();
+            };
             tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.schemas, ctx_.notifier(), options,
                                                          &window);
             tables->setWindowFlag(Qt::Window);
@@ -186,6 +201,27 @@ void TMenuCorr::openCorrectorWindow() {
         }
         tables->show();
         tables->raise();
+    });
+
+    // "ОТЧЕТ": the archives read since the corrector window opened.
+    QList<corrector::Archive> archivesRead;
+    connect(&session, &corrector::CorrectorSession::readRunClosed, &window, [&session, &archivesRead] {
+        for (int kind : session.readRun().completedKinds())
+            if (const auto g = corrector::archiveGeometry(kind, session.model().state().profile))
+                if (!archivesRead.contains(g->archive)) archivesRead.append(g->archive);
+    });
+    connect(window.reportAction(), &QAction::triggered, &window, [this, &session, &window, &archivesRead] {
+        reports::TPrint_ku::Input input;
+        input.root = ctx_.root();
+        input.language = ctx_.languageIndex();
+        input.header = reports::headerFromCorrector(session.model(), ctx_.languageIndex());
+        const reports::ReportHeader header = input.header;
+        input.source = [&session, &archivesRead, header] {
+            return std::make_unique<reports::ArchiveTableSource>(session.model().archives(), archivesRead,
+                                                                 header.pressureUnit, header.heatUnit);
+        };
+        reports::TPrint_ku report(std::move(input), ctx_.notifier(), &window);
+        report.exec();
     });
 
     // After a reading with archives, the request to store: a known point at once, an unknown one once the

@@ -1,0 +1,380 @@
+#include "reports/windows/TPrint_ku.h"
+
+#include "common/Language.h"
+#include "common/TextFile.h"
+#include "reports/AlarmCodes.h"
+#include "reports/Paginator.h"
+#include "reports/print/ReportPrinter.h"
+#include "reports/windows/TPagePrint.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace tarn::reports {
+
+namespace {
+
+QRadioButton* radio(const QString& caption, QWidget* parent, QLayout* layout) {
+    auto* b = new QRadioButton(caption, parent);
+    layout->addWidget(b);
+    return b;
+}
+
+QCheckBox* box(const QString& caption, QWidget* parent, QLayout* layout) {
+    auto* b = new QCheckBox(caption, parent);
+    layout->addWidget(b);
+    return b;
+}
+
+// What the viewer shows of a line: characters below 32 are dropped, "№" reads "N".
+QString viewerLine(const QString& line) {
+    QString out;
+    out.reserve(line.size());
+    for (QChar c : line) {
+        if (c.unicode() < 32) continue;
+        out += c == QChar(0x2116) ? QLatin1Char('N') : c;
+    }
+    return out;
+}
+
+} // namespace
+
+TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
+    : QDialog(parent), in_(std::move(input)), notifier_(notifier) {
+    setObjectName(QStringLiteral("TPrint_ku"));
+    setWindowTitle(t("ОТЧЕТ", "ЗВІТ"));
+    page_ = loadPageSettings(in_.root, in_.language);
+    auto* layout = new QVBoxLayout(this);
+    auto* bar = new QMenuBar(this);
+    layout->setMenuBar(bar);
+    QMenu* printMenu = bar->addMenu(t("ПЕЧАТЬ", "ДРУК"));
+    connect(printMenu->addAction(t("НАСТРОЙКА ПЕЧАТИ", "НАЛАШТУВАННЯ ДРУКУ")), &QAction::triggered, this,
+            &TPrint_ku::choosePrinter);
+    connect(printMenu->addAction(t("УСТАНОВКИ ОТЧЕТОВ ...", "УСТАНОВКИ ЗВІТІВ ...")), &QAction::triggered,
+            this, &TPrint_ku::openPageSettings);
+    connect(printMenu->addAction(t("ПРОСМОТР С УСТАНОВКАМИ", "ПЕРЕГЛЯД З УСТАНОВКАМИ")), &QAction::triggered,
+            this, &TPrint_ku::showPages);
+    connect(printMenu->addAction(t("ПЕЧАТЬ", "ДРУК")), &QAction::triggered, this, &TPrint_ku::print);
+    connect(bar->addAction(t("ПРОСМОТР", "ПЕРЕГЛЯД")), &QAction::triggered, this, &TPrint_ku::buildAndShow);
+    QMenu* help = bar->addMenu(t("СПРАВКА", "ДОВІДКА"));
+    connect(help->addAction(t("КОДЫ ВНЕШТАТНЫХ СИТУАЦИЙ", "КОДИ АВАРІЙНИХ СИТУАЦІЙ")), &QAction::triggered,
+            this, &TPrint_ku::showCodeList);
+    enlarge_ = bar->addAction(t("УВЕЛИЧИТЬ ОКНО", "ЗБІЛЬШИТИ ВІКНО"));
+    connect(enlarge_, &QAction::triggered, this, [this] {
+        panels_->setVisible(!panels_->isVisible());
+        enlarge_->setText(panels_->isVisible() ? t("УВЕЛИЧИТЬ ОКНО", "ЗБІЛЬШИТИ ВІКНО")
+                                               : t("УМЕНЬШИТЬ ОКНО", "Зменшити вікно"));
+    });
+    connect(bar->addAction(t("ВЫХОД", "ВИХІД")), &QAction::triggered, this, &QDialog::close);
+
+    panels_ = new QWidget(this);
+    auto* grid = new QGridLayout(panels_);
+    auto* periodBox = new QGroupBox(panels_);
+    auto* periodLayout = new QVBoxLayout(periodBox);
+    month_ = radio(QStringLiteral("Месяц"), periodBox, periodLayout);
+    day_ = radio(QStringLiteral("Сутки"), periodBox, periodLayout);
+    range_ = radio(QStringLiteral("Период"), periodBox, periodLayout);
+    auto* contentBox = new QGroupBox(panels_);
+    auto* contentLayout = new QVBoxLayout(contentBox);
+    all_ = radio(QStringLiteral("Общий отчет"), contentBox, contentLayout);
+    data_ = radio(QStringLiteral("Данные отчета"), contentBox, contentLayout);
+    interventions_ = radio(QStringLiteral("Вмешательства"), contentBox, contentLayout);
+    alarms_ = radio(QStringLiteral("Аварии"), contentBox, contentLayout);
+    auto* optionBox = new QGroupBox(panels_);
+    auto* optionLayout = new QVBoxLayout(optionBox);
+    parameters_ = box(QStringLiteral("Параметры"), optionBox, optionLayout);
+    codes_ = box(QStringLiteral("Коды НШС"), optionBox, optionLayout);
+    shortAlarms_ = box(QStringLiteral("Кратк.НШС"), optionBox, optionLayout);
+    heat_ = box(QStringLiteral("Тепл.энерг"), optionBox, optionLayout);
+    computeTotals_ = box(QStringLiteral("расч.Vобщ.стд.Vсч."), optionBox, optionLayout);
+    database_ = box(QStringLiteral("БД"), optionBox, optionLayout);
+    auto* dateBox = new QGroupBox(panels_);
+    auto* dateLayout = new QGridLayout(dateBox);
+    begin_ = new QDateEdit(dateBox);
+    end_ = new QDateEdit(dateBox);
+    beginTime_ = new QTimeEdit(dateBox);
+    endTime_ = new QTimeEdit(dateBox);
+    for (QDateEdit* d : {begin_, end_}) {
+        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        d->setCalendarPopup(true);
+    }
+    for (QTimeEdit* e : {beginTime_, endTime_})
+        e->setDisplayFormat(QStringLiteral("HH:mm"));
+    dateLayout->addWidget(begin_, 0, 0);
+    dateLayout->addWidget(beginTime_, 0, 1);
+    dateLayout->addWidget(end_, 1, 0);
+    dateLayout->addWidget(endTime_, 1, 1);
+    grid->addWidget(periodBox, 0, 0);
+    grid->addWidget(contentBox, 0, 1);
+    grid->addWidget(optionBox, 0, 2);
+    grid->addWidget(dateBox, 0, 3);
+    layout->addWidget(panels_);
+
+    viewer_ = new QPlainTextEdit(this);
+    viewer_->setReadOnly(true);
+    viewer_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    viewer_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    viewer_->viewport()->installEventFilter(this);
+    layout->addWidget(viewer_, 1);
+
+    // The database is the source when the window is opened for it; from the corrector it is not offered.
+    database_->setChecked(in_.databaseOnly);
+    database_->setEnabled(false);
+    database_->setVisible(in_.databaseOnly);
+    loadOptions();
+    resize(1000, 700);
+}
+
+TPrint_ku::~TPrint_ku() = default;
+
+QString TPrint_ku::t(const char* ru, const char* ua) const {
+    return QString::fromUtf8(in_.language == kRussian ? ru : ua);
+}
+
+void TPrint_ku::loadOptions() {
+    // "Месяц" first, then what the file says.
+    month_->setChecked(true);
+    all_->setChecked(true);
+    parameters_->setChecked(true);
+    stored_ = loadReportWindowOptions(in_.root);
+    begin_->setDate(stored_.beginDate);
+    beginTime_->setTime(stored_.beginTime);
+    end_->setDate(stored_.endDate);
+    endTime_->setTime(stored_.endTime);
+    if (stored_.periodKind == 2) range_->setChecked(true);
+    if (stored_.periodKind == 3) day_->setChecked(true);
+    shortAlarms_->setChecked(stored_.shortAlarms);
+    computeTotals_->setChecked(stored_.computeTotals);
+}
+
+void TPrint_ku::storeOptions() const {
+    ReportWindowOptions o = stored_;
+    o.beginDate = begin_->date();
+    o.beginTime = beginTime_->time();
+    o.endDate = end_->date();
+    o.endTime = endTime_->time();
+    o.database = database_->isChecked();
+    o.periodKind = range_->isChecked() ? 2 : day_->isChecked() ? 3 : 1;
+    o.shortAlarms = shortAlarms_->isChecked();
+    o.computeTotals = computeTotals_->isChecked();
+    saveReportWindowOptions(in_.root, o);
+}
+
+ReportOptions TPrint_ku::options() const {
+    ReportOptions o;
+    o.period = range_->isChecked() ? ReportPeriod::Range
+               : day_->isChecked() ? ReportPeriod::Day
+                                   : ReportPeriod::Month;
+    o.content = data_->isChecked()            ? ReportContent::Data
+                : interventions_->isChecked() ? ReportContent::Interventions
+                : alarms_->isChecked()        ? ReportContent::Alarms
+                                              : ReportContent::All;
+    o.begin = begin_->date();
+    o.end = end_->date();
+    o.parameters = parameters_->isChecked();
+    o.codes = codes_->isChecked();
+    o.shortAlarms = shortAlarms_->isChecked();
+    o.heat = heat_->isChecked();
+    o.computeTotals = computeTotals_->isChecked();
+    o.hourlyCalculation = hourlyCalculation_;
+    o.ukrainian = in_.language != kRussian;
+    return o;
+}
+
+void TPrint_ku::setOptions(const ReportOptions& o) {
+    (o.period == ReportPeriod::Range ? range_
+     : o.period == ReportPeriod::Day ? day_
+                                     : month_)
+        ->setChecked(true);
+    (o.content == ReportContent::Data            ? data_
+     : o.content == ReportContent::Interventions ? interventions_
+     : o.content == ReportContent::Alarms        ? alarms_
+                                                 : all_)
+        ->setChecked(true);
+    begin_->setDate(o.begin);
+    end_->setDate(o.end.isValid() ? o.end : o.begin);
+    parameters_->setChecked(o.parameters);
+    codes_->setChecked(o.codes);
+    shortAlarms_->setChecked(o.shortAlarms);
+    heat_->setChecked(o.heat);
+    computeTotals_->setChecked(o.computeTotals);
+    hourlyCalculation_ = o.hourlyCalculation;
+}
+
+bool TPrint_ku::build() {
+    const ReportOptions o = options();
+    if (o.heat && !in_.header.heatSupported &&
+        !notifier_.confirm(t("Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?",
+                             "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?")))
+        return false;
+    const std::unique_ptr<ReportSource> source = in_.source();
+    const ReportLines built = buildCommercialReport(*source, in_.header, o, QDateTime::currentDateTime());
+    if (!built.error.isEmpty()) {
+        notifier_.message(MessageKind::Error, built.error);
+        return false;
+    }
+    // The work file holds the report until the window closes.
+    const QString workFile = QDir(in_.root.root()).filePath(QString::fromLatin1(kWorkFileName));
+    if (!writeTextLines(workFile, built.lines)) {
+        notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + workFile);
+        return false;
+    }
+    work_ = built.lines;
+    return true;
+}
+
+void TPrint_ku::showLines(const QStringList& lines) {
+    QStringList shown;
+    shown.reserve(lines.size());
+    for (const QString& l : lines)
+        shown.append(viewerLine(l));
+    viewer_->setPlainText(shown.join(QLatin1Char('\n')));
+}
+
+bool TPrint_ku::buildAndShow() {
+    viewer_->clear();
+    if (!build()) return false;
+    showLines(work_);
+    return true;
+}
+
+bool TPrint_ku::showPages() {
+    if (!buildAndShow()) return false;
+    const Pagination p = paginate(
+        work_, page_, {ReportKind::Commercial, in_.header.model, in_.header.serial, in_.header.complex});
+    if (!p.ok()) {
+        notifier_.message(MessageKind::Error, p.error);
+        return false;
+    }
+    pages_ = p.pages;
+    writePageFiles(in_.root.root(), pages_);
+    QStringList all;
+    for (const QStringList& pageLines : pages_)
+        all += pageLines;
+    showLines(all);
+    return true;
+}
+
+bool TPrint_ku::print() {
+    if (!showPages()) return false;
+    if (installedPrinters().isEmpty()) {
+        // No printer here: the pages go into a PDF file the user can print elsewhere.
+        notifier_.message(MessageKind::Warning, QStringLiteral("Нет установленных принтеров !!!"));
+        const QString path = in_.askSavePath
+                                 ? in_.askSavePath(in_.root.dir(folder::Text), QStringLiteral("*.pdf"))
+                                 : QFileDialog::getSaveFileName(this, QString(), in_.root.dir(folder::Text),
+                                                                QStringLiteral("PDF (*.pdf)"));
+        if (path.isEmpty()) return false;
+        const QString pdf = QFileInfo(path).suffix().compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0
+                                ? path
+                                : path + QStringLiteral(".pdf");
+        if (!writePdf(pdf, pages_, page_)) {
+            notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + pdf);
+            return false;
+        }
+        notifier_.message(MessageKind::Information, QStringLiteral("ФАЙЛ \"") + QFileInfo(pdf).fileName() +
+                                                        QStringLiteral("\" ЗАПИСАН"));
+        return true;
+    }
+    QPrinter printer;
+    if (isPrinterInstalled(page_.printer)) printer.setPrinterName(page_.printer);
+    QPrintDialog dialog(&printer, this);
+    dialog.setMinMax(1, static_cast<int>(pages_.size()));
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const bool range = printer.printRange() == QPrinter::PageRange;
+    return printPages(printer, pages_, page_, range ? printer.fromPage() : 0, range ? printer.toPage() : 0);
+}
+
+bool TPrint_ku::saveViewer() {
+    const QString path = in_.askSavePath
+                             ? in_.askSavePath(in_.root.dir(folder::Text), QStringLiteral("*.txt"))
+                             : QFileDialog::getSaveFileName(this, QString(), in_.root.dir(folder::Text),
+                                                            QStringLiteral("Файл в формате (*.txt)"));
+    if (path.isEmpty()) return false;
+    return saveViewerTo(path);
+}
+
+bool TPrint_ku::saveViewerTo(const QString& chosen) {
+    // Any extension typed becomes ".txt".
+    const QFileInfo info(chosen);
+    const QString name = info.completeBaseName().section(QLatin1Char('.'), 0, 0);
+    const QString path = info.dir().filePath(name + QStringLiteral(".txt"));
+    if (QFileInfo::exists(path) &&
+        !notifier_.confirm(QStringLiteral("Файл \"") + name + QStringLiteral(".txt\"") +
+                           t("уже существует, перезаписать?", "вже існує перезаписати?")))
+        return false;
+    if (!writeTextLines(path, viewer_->toPlainText().split(QLatin1Char('\n')))) {
+        notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
+        return false;
+    }
+    notifier_.message(MessageKind::Information,
+                      QStringLiteral("ФАЙЛ \"") + name + QStringLiteral("\" ЗАПИСАН"));
+    return true;
+}
+
+void TPrint_ku::showCodeList() {
+    QStringList lines{
+        QString(), QStringLiteral("////"),
+        t("                 Коды  аварийных ситуаций:", "                Коди  аварійних ситуацій:")};
+    const bool ua = in_.language != kRussian;
+    for (int n = 1; n <= kAlarmSituations; ++n)
+        lines.append(QStringLiteral("%1 ").arg(n, 2, 10, QLatin1Char('0')) +
+                     alarmName(n, ua, in_.header.complex).leftJustified(53, QLatin1Char('.'), false) +
+                     QStringLiteral("  ") +
+                     QStringLiteral("%1").arg(alarmMask(n), 4, 16, QLatin1Char('0')).toUpper());
+    lines << QStringLiteral("/////") << QString();
+    showLines(lines);
+}
+
+void TPrint_ku::openPageSettings() {
+    TPagePrint dialog(page_, hourlyCalculation_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    page_ = withCurrentPrinterGeometry(dialog.settings());
+    hourlyCalculation_ = dialog.hourlyCalculation();
+    savePageSettings(in_.root, page_);
+}
+
+void TPrint_ku::choosePrinter() {
+    if (installedPrinters().isEmpty()) {
+        notifier_.message(MessageKind::Warning, QStringLiteral("Нет установленных принтеров !!!"));
+        return;
+    }
+    QPrinter printer;
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    page_ = withPrinterGeometry(page_, printer);
+    savePageSettings(in_.root, page_);
+}
+
+bool TPrint_ku::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == viewer_->viewport() && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        saveViewer();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TPrint_ku::closeEvent(QCloseEvent* event) {
+    storeOptions();
+    // The page files and the work file go with the window.
+    deleteReportFiles(in_.root.root());
+    QDialog::closeEvent(event);
+}
+
+} // namespace tarn::reports

@@ -1,0 +1,129 @@
+// The report window: build and view, save as text, pages, PDF where no printer is installed, and what
+// it leaves behind when it closes.
+#include "common/TextFile.h"
+#include "reports/Paginator.h"
+#include "reports/print/ReportPrinter.h"
+#include "reports/windows/TPrint_ku.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::reports;
+
+namespace {
+
+// One gas day of hours and its daily record.
+class OneDay final : public ReportSource {
+public:
+    bool fromDatabase() const override { return false; }
+    bool wasRead(corrector::Archive) const override { return true; }
+    QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
+                                      const QDateTime& to) const override {
+        QList<PeriodRecord> out;
+        const int step = archive == corrector::Archive::Hourly ? 3600 : 86400;
+        for (QDateTime end(QDate(2024, 3, 4), QTime(10, 0)); end <= QDateTime(QDate(2024, 3, 5), QTime(9, 0));
+             end = end.addSecs(step)) {
+            if (end < from || end > to) continue;
+            PeriodRecord r;
+            r.end = end;
+            r.working = step == 3600 ? 10 : 240;
+            r.standard = r.working * 1.5;
+            r.pressure = 4.2;
+            r.temperature = 6.5;
+            r.correction = 1.5;
+            r.status = QStringLiteral("xxx");
+            out.append(r);
+        }
+        return out;
+    }
+    QList<AlarmRecord> alarms(const QDateTime&, const QDateTime&) const override { return {}; }
+    QList<InterventionRecord> interventions(const QDateTime&, const QDateTime&) const override { return {}; }
+};
+
+struct Window {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    QString savePath;
+    std::unique_ptr<TPrint_ku> window;
+    Window() {
+        home.root().createFolders();
+        TPrint_ku::Input input;
+        input.root = home.root();
+        input.language = kRussian;
+        input.header.model = QStringLiteral("ТАРН-2.01");
+        input.header.serial = QStringLiteral("12345");
+        input.source = [] { return std::make_unique<OneDay>(); };
+        input.askSavePath = [this](const QString&, const QString&) { return savePath; };
+        window = std::make_unique<TPrint_ku>(std::move(input), notifier);
+        ReportOptions o;
+        o.period = ReportPeriod::Day;
+        o.begin = QDate(2024, 3, 4);
+        o.parameters = false;
+        window->setOptions(o);
+    }
+    QString rootFile(const char* name) const {
+        return QDir(home.root().root()).filePath(QString::fromLatin1(name));
+    }
+};
+
+} // namespace
+
+TEST(ReportWindow, BuildsIntoTheWorkFileShowsItAndSavesTheViewerAsText) {
+    Window w;
+    ASSERT_TRUE(w.window->buildAndShow()) << w.notifier.texts().join(QLatin1Char('|')).toStdString();
+    const auto work = readTextLines(w.rootFile("RepDay"));
+    ASSERT_TRUE(work);
+    EXPECT_EQ(*work, w.window->workLines());
+    EXPECT_TRUE(work->first().startsWith(QStringLiteral("/суточный отчет *общий* за 04.03.2024 г.")));
+    // The viewer shows the number sign as "N".
+    EXPECT_TRUE(w.window->viewer()->toPlainText().contains(QStringLiteral("Корректор ТАРН-2.01 12345")));
+
+    // Any extension typed becomes ".txt"; an existing file is asked about first.
+    w.savePath = w.home.path(folder::Text, QStringLiteral("march.doc"));
+    ASSERT_TRUE(w.window->saveViewer());
+    const QString saved = w.home.path(folder::Text, QStringLiteral("march.txt"));
+    ASSERT_TRUE(QFile::exists(saved));
+    EXPECT_EQ(w.notifier.texts().last(), QStringLiteral("ФАЙЛ \"march\" ЗАПИСАН"));
+    EXPECT_EQ(readTextLines(saved)->size(), work->size());
+    w.notifier.answer = false;
+    EXPECT_FALSE(w.window->saveViewer());
+    EXPECT_EQ(w.notifier.questions.last(), QStringLiteral("Файл \"march.txt\"уже существует, перезаписать?"));
+}
+
+TEST(ReportWindow, WithoutAPrinterThePagesGoIntoAPdfAndClosingCleansUp) {
+    if (!installedPrinters().isEmpty()) GTEST_SKIP() << "a printer is installed here";
+    Window w;
+    w.savePath = w.home.path(folder::Text, QStringLiteral("day"));
+    ASSERT_TRUE(w.window->print());
+    EXPECT_TRUE(w.notifier.texts().contains(QStringLiteral("Нет установленных принтеров !!!")));
+    QFile pdf(w.home.path(folder::Text, QStringLiteral("day.pdf")));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(4) == "%PDF");
+    // The page files are there until the window closes, with the report's heading on page 1.
+    const auto first = readTextLines(w.rootFile("RpList1"));
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->join(QLatin1Char('\n')).contains(QStringLiteral("Всего листов: ")));
+    w.window->close();
+    EXPECT_FALSE(QFile::exists(w.rootFile("RpList1")));
+    EXPECT_FALSE(QFile::exists(w.rootFile("RepDay")));
+    // The choices are kept for the next time.
+    const ReportWindowOptions kept = loadReportWindowOptions(w.home.root());
+    EXPECT_EQ(kept.periodKind, 3);
+    EXPECT_EQ(kept.beginDate, QDate(2024, 3, 4));
+}
+
+TEST(ReportWindow, ABuildThatFailsTellsWhyAndShowsNothing) {
+    Window w;
+    ReportOptions o = w.window->options();
+    o.period = ReportPeriod::Range;
+    o.begin = QDate(2024, 3, 5);
+    o.end = QDate(2024, 3, 4);
+    w.window->setOptions(o);
+    EXPECT_FALSE(w.window->buildAndShow());
+    EXPECT_EQ(w.notifier.texts().last(), QStringLiteral("ОШИБКА!!! НАЧАЛО > КОНЦА"));
+    EXPECT_TRUE(w.window->viewer()->toPlainText().isEmpty());
+}
