@@ -87,6 +87,8 @@ public:
     Builder(const ReportSource& source, const ReportHeader& header, const ReportOptions& options,
             const QDateTime& now)
         : s_(source), h_(header), o_(options), now_(now), ua_(options.ukrainian) {}
+    // A stored point's units are those its records were stored with.
+    void takeStoredUnits();
 
     ReportLines build();
 
@@ -141,7 +143,7 @@ private:
     void noRecords();
 
     const ReportSource& s_;
-    const ReportHeader& h_;
+    ReportHeader h_;
     const ReportOptions& o_;
     QDateTime now_;
     bool ua_;
@@ -776,6 +778,16 @@ void Builder::ending() {
            "                          В - авар. ситуац., И - втруч. опер."));
 }
 
+void Builder::takeStoredUnits() {
+    // The newest daily record of the report's span (or an hour of its first day) tells the units.
+    QList<PeriodRecord> near = records(Archive::Daily, first_, last_);
+    if (near.isEmpty()) near = records(Archive::Hourly, first_, first_);
+    if (near.isEmpty()) return;
+    const PeriodRecord& r = near.last();
+    if (isMpa(r.pressureUnit) || isKgf(r.pressureUnit)) h_.pressureUnit = r.pressureUnit.trimmed();
+    if (!r.volumeUnit.isEmpty()) h_.massMode = r.volumeUnit == QStringLiteral("кг");
+}
+
 ReportLines Builder::build() {
     switch (o_.period) {
     case ReportPeriod::Day:
@@ -794,6 +806,7 @@ ReportLines Builder::build() {
     if (!first_.isValid() || !last_.isValid())
         return {{}, t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ")};
     ch_ = s_.fromDatabase() ? contractHourFor(s_, first_, h_.contractHour) : h_.contractHour;
+    if (s_.fromDatabase()) takeStoredUnits();
     // A month or a period that reaches beyond today ends with the last gas day there is.
     const QDate today = gasDayOf(now_, ch_);
     if (o_.period != ReportPeriod::Day && last_ > today) last_ = std::max(first_, today);

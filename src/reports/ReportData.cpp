@@ -148,6 +148,7 @@ QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTi
         r.compressibility = number(i, "Ksg");
         r.correction = number(i, "Kkor");
         r.pressureUnit = s.value(i, "fKgMPa").toString().trimmed();
+        r.volumeUnit = s.value(i, "fKgV").toString().trimmed();
         r.status = s.value(i, "Help").toString();
         if (longRecord) {
             r.counter = number(i, "Vmeter");

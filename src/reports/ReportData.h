@@ -24,6 +24,7 @@ struct PeriodRecord {
     std::optional<double> compressibility;
     std::optional<double> correction;
     QString pressureUnit;
+    QString volumeUnit;            // of the standard volume: "м.куб", or "кг" for mass counting; empty: not kept
     QString status;                // the record's status text: 2nd character "И", 3rd "В"
     std::optional<double> counter; // daily and monthly: the meter counter at the end, m³
     QString parameterText;         // daily and monthly: the 32 hexadecimal digits

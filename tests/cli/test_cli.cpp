@@ -433,3 +433,63 @@ TEST(Cli, GasCompositions) {
     EXPECT_EQ(gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")}).code, 0);
     EXPECT_EQ(gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")}).code, 3);
 }
+
+// The commercial reports of a stored month, as kept in tests/reports/golden/ (each checked line by line
+// against the report's layout when it was made): a gas day with the code list, a period with the hourly
+// calculation, a month in Ukrainian, and a gas day read fresh from the corrector with its parameters.
+TEST(CliReports, TheStoredMonthGivesTheReportsKeptAsGoldenFiles) {
+    test::TempHome home;
+    SimProgram sim;
+    QFile scenario(QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/report-month.json"));
+    ASSERT_TRUE(scenario.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(sim.start(home, scenario.readAll()));
+    const QString h = home.root().root();
+    Result r =
+        cli({QStringLiteral("--home"), h, QStringLiteral("store"), QStringLiteral("--archives"),
+             QStringLiteral("hourly,daily,monthly,abnormal,interference"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList made{QStringLiteral("--made"), QStringLiteral("10.04.2024 08:00:00")};
+    struct Golden {
+        const char* language;
+        const char* file;
+        QStringList args;
+    };
+    const QList<Golden> reports{
+        {"RU",
+         "day-ru.txt",
+         {QStringLiteral("--point"), QStringLiteral("04123"), QStringLiteral("--period"),
+          QStringLiteral("day"), QStringLiteral("--from"), QStringLiteral("05.03.2024"),
+          QStringLiteral("--codes")}},
+        {"RU",
+         "period-hourly-ru.txt",
+         {QStringLiteral("--point"), QStringLiteral("04123"), QStringLiteral("--period"),
+          QStringLiteral("period"), QStringLiteral("--from"), QStringLiteral("03.03.2024"),
+          QStringLiteral("--to"), QStringLiteral("06.03.2024"), QStringLiteral("--hourly-calc")}},
+        {"RU",
+         "day-corrector-params-ru.txt",
+         {QStringLiteral("--from-corrector"), QStringLiteral("--params"), QStringLiteral("--period"),
+          QStringLiteral("day"), QStringLiteral("--from"), QStringLiteral("10.03.2024")}},
+        {"UA",
+         "month-ua.txt",
+         {QStringLiteral("--point"), QStringLiteral("04123"), QStringLiteral("--period"),
+          QStringLiteral("month"), QStringLiteral("--from"), QStringLiteral("01.03.2024")}}};
+    for (const Golden& g : reports) {
+        ASSERT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("settings"), QStringLiteral("language"),
+                       QString::fromLatin1(g.language)})
+                      .code,
+                  0);
+        const QString out = h + QStringLiteral("/") + QString::fromLatin1(g.file);
+        r = cli(QStringList{QStringLiteral("--home"), h, QStringLiteral("report")} + g.args + made +
+                QStringList{QStringLiteral("--out"), out});
+        ASSERT_EQ(r.code, 0) << g.file << ": " << r.err.toStdString();
+        QFile written(out);
+        QFile expected(QStringLiteral(TARN_SOURCE_DIR "/tests/reports/golden/") + QString::fromLatin1(g.file));
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
+        const QList<QByteArray> got = written.readAll().split('\n');
+        const QList<QByteArray> want = expected.readAll().split('\n');
+        ASSERT_EQ(got.size(), want.size()) << g.file;
+        for (qsizetype i = 0; i < want.size(); ++i)
+            ASSERT_EQ(got.at(i), want.at(i)) << g.file << " line " << i + 1;
+    }
+}
