@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -85,6 +86,8 @@ const std::vector<CommandEntry> kCommands = {
        "the end counter reading from the period's volumes (\"расч.Vобщ.стд.Vсч.\")"},
       {"--hourly-calc", nullptr, "days and totals from the hourly archive (\"РАСЧЕТ ПО ЧАСОВОМУ АРХИВУ\")"},
       {"--out", "FILE", "write the report as the program saves it (Windows-1251, CR LF)"},
+      {"--pdf", "FILE",
+       "also the pages, as they would be printed, in a PDF file (Work/FilePrn.000 settings)"},
       {"--made", "WHEN", "the time the report says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
     {"points",
      "points list|show ID|erase ID|search|config ID [options] [--json]   the registered points",
@@ -134,21 +137,39 @@ const std::vector<CommandEntry> kCommands = {
 
 // An error that reaches the event loop is said on stderr like every other message; the command's own
 // time-outs still end the run. A damaged database ends it at once.
-class CliApplication final : public QCoreApplication {
-public:
-    CliApplication(int& argc, char** argv) : QCoreApplication(argc, argv) {}
+struct ErrorSink {
     Notifier* notifier = nullptr;
-    bool notify(QObject* receiver, QEvent* event) override {
-        return shell::deliverGuarded([&] { return QCoreApplication::notify(receiver, event); },
-                                     [this](const shell::ErrorReport& r) {
-                                         if (notifier)
-                                             notifier->message(MessageKind::Error, r.text);
-                                         else
-                                             std::fprintf(stderr, "%s\n", r.text.toUtf8().constData());
-                                         if (r.endsProgram) QCoreApplication::exit(kExitNoLink);
-                                     });
+    void report(const shell::ErrorReport& r) const {
+        if (notifier)
+            notifier->message(MessageKind::Error, r.text);
+        else
+            std::fprintf(stderr, "%s\n", r.text.toUtf8().constData());
+        if (r.endsProgram) QCoreApplication::exit(kExitNoLink);
     }
 };
+
+template <typename Base> class GuardedApplication final : public Base {
+public:
+    GuardedApplication(int& argc, char** argv, ErrorSink& sink) : Base(argc, argv), sink_(sink) {}
+    bool notify(QObject* receiver, QEvent* event) override {
+        return shell::deliverGuarded([&] { return Base::notify(receiver, event); },
+                                     [this](const shell::ErrorReport& r) { sink_.report(r); });
+    }
+
+private:
+    ErrorSink& sink_;
+};
+
+// A PDF needs the fonts only a GUI application has; it is made without a display. Every other command
+// stays a plain console program.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, ErrorSink& sink) {
+    for (int k = 1; k < argc; ++k)
+        if (qstrcmp(argv[k], "--pdf") == 0) {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<GuardedApplication<QGuiApplication>>(argc, argv, sink);
+        }
+    return std::make_unique<GuardedApplication<QCoreApplication>>(argc, argv, sink);
+}
 
 void printUsage(QTextStream& err) {
     err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
@@ -235,7 +256,9 @@ void CliRun::printJson(const QJsonObject& object) const {
 }
 
 int runCli(int argc, char** argv) {
-    CliApplication app(argc, argv);
+    ErrorSink sink;
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv, sink);
+    QCoreApplication& app = *application;
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList all = app.arguments();
@@ -341,7 +364,7 @@ int runCli(int argc, char** argv) {
     }
 
     ConsoleNotifier notifier;
-    app.notifier = &notifier;
+    sink.notifier = &notifier;
     const DataRoot root = DataRoot::resolve(opt.home, QCoreApplication::applicationDirPath());
     shell::AppContext context(root, notifier, std::make_unique<link::QtSerialPort>());
     shell::applyProgramFormats();
@@ -362,7 +385,7 @@ int runCli(int argc, char** argv) {
     run.context = &context;
     run.out = &out;
     const int code = entry->run(run);
-    app.notifier = nullptr; // the notifier goes first
+    sink.notifier = nullptr; // the notifier goes first
     return code;
 }
 

@@ -4,7 +4,9 @@
 #include "common/TextFile.h"
 #include "database/Registry.h"
 #include "reports/CommercialReport.h"
+#include "reports/Paginator.h"
 #include "reports/ReportHeaders.h"
+#include "reports/print/ReportPrinter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,11 +29,28 @@ std::optional<QDate> dateOption(CliRun& run, const char* name) {
     return d;
 }
 
-// The report where it was asked for: on stdout as UTF-8, or in a file as the report window saves it.
-int deliver(CliRun& run, const reports::ReportLines& built) {
+// The report where it was asked for: on stdout as UTF-8, or in a file as the report window saves it; the
+// pages as they would be printed in a PDF file.
+int deliver(CliRun& run, const reports::ReportLines& built, const reports::ReportHeader& header) {
     if (!built.error.isEmpty()) {
         run.notifier->message(MessageKind::Error, built.error);
         return kExitRefused;
+    }
+    if (const auto pdf = run.value(QStringLiteral("--pdf"))) {
+        const reports::PageSettings page =
+            reports::loadPageSettings(run.context->root(), run.context->languageIndex());
+        const reports::Pagination p =
+            reports::paginate(built.lines, page,
+                              {reports::ReportKind::Commercial, header.model, header.serial, header.complex});
+        if (!p.ok()) {
+            run.notifier->message(MessageKind::Error, p.error);
+            return kExitRefused;
+        }
+        const QString path = QFileInfo(*pdf).absoluteFilePath();
+        if (!reports::writePdf(path, p.pages, page)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
+            return kExitUsage;
+        }
     }
     if (const auto out = run.value(QStringLiteral("--out"))) {
         const QString path = QFileInfo(*out).absoluteFilePath();
@@ -118,7 +137,7 @@ int cmdReport(CliRun& run) {
                 const reports::ReportHeader header = reports::headerFromCorrector(model, lang);
                 const reports::ArchiveTableSource source(model.archives(), read, header.pressureUnit,
                                                          header.heatUnit);
-                return deliver(run, reports::buildCommercialReport(source, header, o, now));
+                return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
             });
 
     const QString id = run.value(QStringLiteral("--point")).value_or(QString());
@@ -140,7 +159,8 @@ int cmdReport(CliRun& run) {
         return kExitRefused;
     }
     const reports::DatabaseSource source(run.context->root(), schemas, id);
-    return deliver(run, reports::buildCommercialReport(source, reports::headerFromPoint(*point), o, now));
+    const reports::ReportHeader header = reports::headerFromPoint(*point);
+    return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
 }
 
 } // namespace tarn::cli

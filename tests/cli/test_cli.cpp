@@ -483,7 +483,8 @@ TEST(CliReports, TheStoredMonthGivesTheReportsKeptAsGoldenFiles) {
                 QStringList{QStringLiteral("--out"), out});
         ASSERT_EQ(r.code, 0) << g.file << ": " << r.err.toStdString();
         QFile written(out);
-        QFile expected(QStringLiteral(TARN_SOURCE_DIR "/tests/reports/golden/") + QString::fromLatin1(g.file));
+        QFile expected(QStringLiteral(TARN_SOURCE_DIR "/tests/reports/golden/") +
+                       QString::fromLatin1(g.file));
         ASSERT_TRUE(written.open(QIODevice::ReadOnly));
         ASSERT_TRUE(expected.open(QIODevice::ReadOnly));
         const QList<QByteArray> got = written.readAll().split('\n');
@@ -492,4 +493,13 @@ TEST(CliReports, TheStoredMonthGivesTheReportsKeptAsGoldenFiles) {
         for (qsizetype i = 0; i < want.size(); ++i)
             ASSERT_EQ(got.at(i), want.at(i)) << g.file << " line " << i + 1;
     }
+    // The pages as they would be printed, without a printer or a display.
+    const QString pdf = h + QStringLiteral("/month.pdf");
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("report"), QStringLiteral("--point"),
+             QStringLiteral("04123"), QStringLiteral("--from"), QStringLiteral("01.03.2024"),
+             QStringLiteral("--pdf"), pdf, QStringLiteral("--out"), h + QStringLiteral("/month.txt")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QFile pages(pdf);
+    ASSERT_TRUE(pages.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pages.read(4) == "%PDF");
 }
