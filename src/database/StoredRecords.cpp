@@ -8,9 +8,7 @@
 namespace tarn::database {
 
 int StoredRecords::column(const char* base) const {
-    for (qsizetype i = 0; i < fields.size(); ++i)
-        if (fields.at(i).name.mid(1) == QLatin1String(base)) return static_cast<int>(i);
-    return -1;
+    return positions.value(QLatin1String(base), -1);
 }
 
 QVariant StoredRecords::value(int row, const char* base) const {
@@ -22,6 +20,8 @@ StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, Table
                              const QString& identifier, const QDateTime& from, const QDateTime& to) {
     StoredRecords out;
     out.fields = schemas.of(kind);
+    for (qsizetype i = 0; i < out.fields.size(); ++i)
+        out.positions.insert(out.fields.at(i).name.mid(1), static_cast<int>(i));
     if (!isPointIdentifier(identifier)) return out;
     const QString path = tablePath(root, kind, identifier);
     if (!QFile::exists(path)) return out;

@@ -4,6 +4,7 @@
 #include "database/Schema.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QVariant>
 
 namespace tarn::database {
@@ -11,6 +12,7 @@ namespace tarn::database {
 struct StoredRecords {
     QList<FieldSpec> fields;
     QList<QVariantList> rows;
+    QHash<QString, int> positions; // by the name without the table's prefix
     // The position of a field by its name without the table's prefix ("Vwrk", "DT_Corr"); -1 when none.
     int column(const char* base) const;
     QVariant value(int row, const char* base) const;

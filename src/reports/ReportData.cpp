@@ -13,6 +13,25 @@ QDateTime cellTime(const QString& date, const QString& time) {
                      QTime::fromString(time.trimmed(), QStringLiteral("HH:mm")));
 }
 
+// A stored time stamp ("yyyy-MM-ddTHH:mm:ss"), read digit by digit: a year of hours is read for a report.
+QDateTime storedStamp(const QVariant& value) {
+    const QString text = value.toString();
+    if (text.size() != 19) return QDateTime::fromString(text, Qt::ISODate);
+    auto digits = [&text](int at, int n) {
+        int v = 0;
+        for (int i = 0; i < n; ++i) {
+            const char16_t c = text.at(at + i).unicode();
+            if (c < u'0' || c > u'9') return -1;
+            v = v * 10 + (c - u'0');
+        }
+        return v;
+    };
+    const QDate d(digits(0, 4), digits(5, 2), digits(8, 2));
+    const QTime t(digits(11, 2), digits(14, 2), digits(17, 2));
+    if (!d.isValid() || !t.isValid()) return QDateTime::fromString(text, Qt::ISODate);
+    return QDateTime(d, t);
+}
+
 double orZero(const std::optional<double>& v) {
     return v.value_or(0.0);
 }
@@ -129,30 +148,45 @@ QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTi
             heat.insert(QDateTime::fromString(h.value(i, "DT_Corr").toString(), Qt::ISODate),
                         {h.value(i, energy).toDouble(), h.value(i, "fE").toString().trimmed()});
     }
-    auto number = [&s](int row, const char* field) -> std::optional<double> {
-        const QVariant v = s.value(row, field);
+    // The columns are looked up once, not for every row.
+    const int cNumber = s.column("NumWrCor"), cStamp = s.column("DT_Corr"), cWorking = s.column("Vwrk"),
+              cStandard = s.column("Vst"), cAlarmWorking = s.column("Valwrk"),
+              cAlarmStandard = s.column("Valst"), cPressure = s.column("P"), cTemperature = s.column("T"),
+              cCompressibility = s.column("Ksg"), cCorrection = s.column("Kkor"),
+              cPressureUnit = s.column("fKgMPa"), cVolumeUnit = s.column("fKgV"), cStatus = s.column("Help"),
+              cCounter = s.column("Vmeter"), cParameters = s.column("OldData");
+    auto number = [](const QVariantList& row, int column) -> std::optional<double> {
+        if (column < 0) return std::nullopt;
+        const QVariant& v = row.at(column);
         if (v.isNull()) return std::nullopt;
-        return cellNumber(v.toString());
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (!ok) return std::nullopt;
+        return d;
+    };
+    auto text = [](const QVariantList& row, int column) {
+        return column < 0 ? QString() : row.at(column).toString();
     };
     QList<PeriodRecord> out;
-    for (int i = 0; i < s.rows.size(); ++i) {
+    out.reserve(s.rows.size());
+    for (const QVariantList& row : s.rows) {
         PeriodRecord r;
-        r.number = s.value(i, "NumWrCor").toInt();
-        r.end = QDateTime::fromString(s.value(i, "DT_Corr").toString(), Qt::ISODate);
-        r.working = orZero(number(i, "Vwrk"));
-        r.standard = orZero(number(i, "Vst"));
-        r.alarmWorking = orZero(number(i, "Valwrk"));
-        r.alarmStandard = orZero(number(i, "Valst"));
-        r.pressure = number(i, "P");
-        r.temperature = number(i, "T");
-        r.compressibility = number(i, "Ksg");
-        r.correction = number(i, "Kkor");
-        r.pressureUnit = s.value(i, "fKgMPa").toString().trimmed();
-        r.volumeUnit = s.value(i, "fKgV").toString().trimmed();
-        r.status = s.value(i, "Help").toString();
+        r.number = cNumber < 0 ? 0 : row.at(cNumber).toInt();
+        r.end = cStamp < 0 ? QDateTime() : storedStamp(row.at(cStamp));
+        r.working = orZero(number(row, cWorking));
+        r.standard = orZero(number(row, cStandard));
+        r.alarmWorking = orZero(number(row, cAlarmWorking));
+        r.alarmStandard = orZero(number(row, cAlarmStandard));
+        r.pressure = number(row, cPressure);
+        r.temperature = number(row, cTemperature);
+        r.compressibility = number(row, cCompressibility);
+        r.correction = number(row, cCorrection);
+        r.pressureUnit = text(row, cPressureUnit).trimmed();
+        r.volumeUnit = text(row, cVolumeUnit).trimmed();
+        r.status = text(row, cStatus);
         if (longRecord) {
-            r.counter = number(i, "Vmeter");
-            r.parameterText = s.value(i, "OldData").toString().trimmed();
+            r.counter = number(row, cCounter);
+            r.parameterText = text(row, cParameters).trimmed();
             if (const auto h = heat.constFind(r.end); h != heat.constEnd()) {
                 r.heat = h->first;
                 r.heatUnit = h->second;

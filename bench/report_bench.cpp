@@ -1,0 +1,153 @@
+// Benchmark, not a test: a period report over a year of one point's stored hourly records with the
+// hourly calculation (every gas day summed and averaged from its hours), against the plain SELECT of the
+// same rows with every value read, timed in the same run on the same files. The ratio says what building
+// the report adds to reading its rows. Each is the best of several runs.
+//
+// Usage: report-bench [repeats]. The files go under the temporary folder (TMPDIR).
+#include "database/Registry.h"
+#include "database/Storing.h"
+#include "database/TableFile.h"
+#include "reports/CommercialReport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+using namespace tarn;
+
+namespace {
+
+constexpr int kHours = 8760;
+
+struct Reading final : database::ArchiveRows {
+    std::array<QList<QStringList>, 7> tables;
+    int rowCount(int archive) const override { return static_cast<int>(tables[archive - 1].size()); }
+    QString cell(int archive, int column, int row) const override {
+        return tables[archive - 1].value(row).value(column);
+    }
+};
+
+// A year of hours and their gas days (contract hour 9), as a corrector gives them.
+Reading yearOfRecords() {
+    Reading r;
+    const QDateTime start(QDate(2023, 1, 1), QTime(10, 0), Qt::UTC);
+    double dayWork = 0;
+    int days = 0;
+    for (int h = 0; h < kHours; ++h) {
+        const QDateTime end = start.addSecs(3600LL * h);
+        const double work = 12.0 + 3.0 * std::sin(h * 0.26);
+        dayWork += work;
+        r.tables[0].append({QString::number(h), end.toString(QStringLiteral("dd.MM.yyyy")),
+                            end.toString(QStringLiteral("HH:mm")), QString::number(work, 'f', 2),
+                            QString::number(work * 1.04, 'f', 2), QStringLiteral("0.00"),
+                            QStringLiteral("0.00"),
+                            QString::number(1.033 + 0.004 * std::sin(h * 0.37), 'f', 3),
+                            QString::number(5.0 + 4.0 * std::sin(h * 0.26), 'f', 2), QStringLiteral("0.9980"),
+                            QStringLiteral("1.0400"), QStringLiteral("xxx/xxxxxxxxxxxx")});
+        if (end.time().hour() == 9) {
+            r.tables[1].append({QString::number(days++), end.toString(QStringLiteral("dd.MM.yyyy")),
+                                QStringLiteral("09:00"), QString::number(dayWork, 'f', 2),
+                                QString::number(dayWork * 1.04, 'f', 2), QStringLiteral("0.00"),
+                                QStringLiteral("0.00"), QStringLiteral("1.033"), QStringLiteral("5.00"),
+                                QStringLiteral("0.9980"), QStringLiteral("1.0400"),
+                                QStringLiteral("120000.00"), QStringLiteral("xxx"),
+                                QStringLiteral("000000000000000000000000090000000"), QString(),
+                                QStringLiteral("150000.00")});
+            dayWork = 0;
+        }
+    }
+    return r;
+}
+
+template <typename F> double best(int repeats, F&& run) {
+    double fastest = std::numeric_limits<double>::max();
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        fastest = std::min(fastest, static_cast<double>(timer.nsecsElapsed()) / 1e9);
+    }
+    return fastest;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int repeats = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5;
+    qputenv("TZ", "UTC"); // no hour of the year falls into a summer-time gap
+    QTemporaryDir dir;
+    const DataRoot root(dir.path());
+    root.createFolders();
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    database::Point point;
+    point.identifier = QStringLiteral("t12345");
+    point.serial = QStringLiteral("12345");
+    point.model = QStringLiteral("ТАРН-2.01");
+    database::Registry(root, schemas).add(point);
+    database::StoreContext context;
+    context.identifier = point.identifier;
+    context.serial = point.serial;
+    context.model = point.model;
+    const database::StoreResult stored = database::storeReading(root, schemas, yearOfRecords(), context);
+    if (!stored.ok || stored.kinds[0].stored != kHours) {
+        std::fprintf(stderr, "storing failed: %s\n", qPrintable(stored.error));
+        return 1;
+    }
+
+    const QDateTime from(QDate(2023, 1, 1), QTime(9, 1)), to(QDate(2024, 1, 1), QTime(9, 0));
+    int selected = 0;
+    const double select = best(repeats, [&] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench"));
+        db.setDatabaseName(database::tablePath(root, database::TableKind::Hourly, point.identifier));
+        db.open();
+        {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            q.prepare(QStringLiteral(
+                "SELECT * FROM \"h_t12345\" WHERE \"hIdentif\" <> '0' AND \"hDT_Corr\" >= ? AND "
+                "\"hDT_Corr\" <= ? ORDER BY \"hDT_Corr\", \"hNum\""));
+            q.addBindValue(database::storedTimestamp(from));
+            q.addBindValue(database::storedTimestamp(to));
+            q.exec();
+            selected = 0;
+            const int columns = q.record().count();
+            while (q.next()) {
+                for (int c = 0; c < columns; ++c)
+                    q.value(c);
+                ++selected;
+            }
+        }
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("bench"));
+    });
+
+    reports::ReportOptions options;
+    options.period = reports::ReportPeriod::Range;
+    options.begin = QDate(2023, 1, 1);
+    options.end = QDate(2023, 12, 31);
+    options.hourlyCalculation = true;
+    reports::ReportHeader header;
+    header.model = point.model;
+    header.serial = point.serial;
+    const reports::DatabaseSource source(root, schemas, point.identifier);
+    int lines = 0;
+    const double report = best(repeats, [&] {
+        const reports::ReportLines built = reports::buildCommercialReport(
+            source, header, options, QDateTime(QDate(2024, 2, 1), QTime(12, 0)));
+        lines = static_cast<int>(built.lines.size());
+    });
+    std::printf("%-8s %10s %10s %8s %7s\n", "rows", "select_s", "report_s", "lines", "ratio");
+    std::printf("%-8d %10.3f %10.3f %8d %7.2f\n", selected, select, report, lines, report / select);
+    std::printf("goal (report < 0.3 s, ratio < 3): %s\n",
+                report < 0.3 && report / select < 3 ? "met" : "NOT met");
+    return 0;
+}
