@@ -92,6 +92,7 @@ int cmdPoints(CliRun& run);
 int cmdRows(CliRun& run);
 int cmdGas(CliRun& run);
 int cmdReport(CliRun& run);
+int cmdListing(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

@@ -2,10 +2,12 @@
 
 #include "common/Language.h"
 #include "common/TextFile.h"
+#include "database/CsvSideOutput.h"
 #include "database/Registry.h"
 #include "reports/CommercialReport.h"
 #include "reports/Paginator.h"
 #include "reports/ReportHeaders.h"
+#include "reports/StatListing.h"
 #include "reports/print/ReportPrinter.h"
 
 #include <QDir>
@@ -161,6 +163,112 @@ int cmdReport(CliRun& run) {
     const reports::DatabaseSource source(run.context->root(), schemas, id);
     const reports::ReportHeader header = reports::headerFromPoint(*point);
     return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
+}
+
+// listing --point ID --archive hourly|daily|alarm|operative|service|measurement --period day|month|period
+// --from dd.MM.yyyy [--to dd.MM.yyyy] [--columns LIST] [--totals] [--closed-days] [--out FILE] [--csv FILE]:
+// the statistical listing of a stored point ("Стат.дан."), as the report window builds it.
+int cmdListing(CliRun& run) {
+    const int lang = run.context->languageIndex();
+    static const QMap<QString, reports::ListingArchive> kArchives{
+        {QStringLiteral("daily"), reports::ListingArchive::Daily},
+        {QStringLiteral("hourly"), reports::ListingArchive::Hourly},
+        {QStringLiteral("alarm"), reports::ListingArchive::Alarm},
+        {QStringLiteral("operative"), reports::ListingArchive::Operative},
+        {QStringLiteral("service"), reports::ListingArchive::Service},
+        {QStringLiteral("measurement"), reports::ListingArchive::Measurement}};
+    static const QMap<QString, reports::ReportPeriod> kPeriods{
+        {QStringLiteral("day"), reports::ReportPeriod::Day},
+        {QStringLiteral("month"), reports::ReportPeriod::Month},
+        {QStringLiteral("period"), reports::ReportPeriod::Range}};
+    const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
+    const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("month"));
+    if (!kArchives.contains(archive) || !kPeriods.contains(period)) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("listing: --archive hourly|daily|alarm|operative|service|measurement, "
+                           "--period day|month|period"));
+        return kExitUsage;
+    }
+    reports::ListingOptions o;
+    o.archive = kArchives.value(archive);
+    o.period = kPeriods.value(period);
+    o.ukrainian = lang != kRussian;
+    o.unclosedDays = !run.has(QStringLiteral("--closed-days"));
+    const auto from = dateOption(run, "--from");
+    const auto to = dateOption(run, "--to");
+    if (!from || !to) return kExitUsage;
+    if (!from->isValid() || (o.period == reports::ReportPeriod::Range && !to->isValid())) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("listing: --from is needed (and --to for a period)"));
+        return kExitUsage;
+    }
+    o.begin = *from;
+    o.end = *to;
+    o.columns = reports::loadStatColumns(run.context->root());
+    if (const auto columns = run.value(QStringLiteral("--columns"))) {
+        // The columns by their titles or their numbers 1..18, in any order; the listing keeps its own.
+        o.columns = {};
+        for (const QString& word : columns->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool numeric = false;
+            const int n = word.trimmed().toInt(&numeric);
+            int found = numeric && n >= 1 && n <= reports::kStatColumns ? n - 1 : -1;
+            for (int c = 0; c < reports::kStatColumns && found < 0; ++c)
+                if (word.trimmed() == reports::StatColumns::title(c, false) ||
+                    word.trimmed() == reports::StatColumns::title(c, true))
+                    found = c;
+            if (found < 0) {
+                QStringList titles;
+                for (int c = 0; c < reports::kStatColumns; ++c)
+                    titles.append(reports::StatColumns::title(c, lang != kRussian));
+                run.notifier->message(MessageKind::Error, QStringLiteral("listing: unknown column \"") +
+                                                              word + QStringLiteral("\"; columns: ") +
+                                                              titles.join(QLatin1Char(',')));
+                return kExitUsage;
+            }
+            o.columns.on[static_cast<std::size_t>(found)] = true;
+        }
+    }
+    QDateTime now = QDateTime::currentDateTime();
+    if (const auto made = run.value(QStringLiteral("--made"))) {
+        now = QDateTime::fromString(*made, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+        if (!now.isValid()) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("listing: --made \"dd.MM.yyyy HH:mm:ss\""));
+            return kExitUsage;
+        }
+    }
+    const QString id = run.value(QStringLiteral("--point")).value_or(QString());
+    if (!database::isPointIdentifier(id)) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
+        return kExitUsage;
+    }
+    database::writeMissingSchemaFiles(run.context->root());
+    const database::Schemas schemas = database::loadSchemas(run.context->root());
+    if (!schemas.ok) {
+        run.notifier->message(MessageKind::Error, schemas.error);
+        return kExitNoLink;
+    }
+    const auto point = database::Registry(run.context->root(), schemas).find(id);
+    if (!point) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
+        return kExitRefused;
+    }
+    const reports::DatabaseSource source(run.context->root(), schemas, id);
+    const reports::ReportHeader header = reports::headerFromPoint(*point);
+    const reports::Listing listing = reports::buildPointListing(source, header, o, now);
+    if (const auto csv = run.value(QStringLiteral("--csv")); csv && listing.error.isEmpty()) {
+        const QString path = QFileInfo(*csv).absoluteFilePath();
+        if (!writeTextLines(path,
+                            reports::listingCsv(listing, database::readCsvDelimiter(run.context->root()),
+                                                run.has(QStringLiteral("--totals"))))) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
+            return kExitUsage;
+        }
+    }
+    return deliver(run, {listing.text(), listing.error}, header);
 }
 
 } // namespace tarn::cli

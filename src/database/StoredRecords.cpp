@@ -17,7 +17,8 @@ QVariant StoredRecords::value(int row, const char* base) const {
 }
 
 StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                             const QString& identifier, const QDateTime& from, const QDateTime& to) {
+                             const QString& identifier, const QDateTime& from, const QDateTime& to,
+                             const char* timeField) {
     StoredRecords out;
     out.fields = schemas.of(kind);
     for (qsizetype i = 0; i < out.fields.size(); ++i)
@@ -28,7 +29,8 @@ StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, Table
     const auto table = TableFile::open(path, kind, out.fields);
     if (!table) return out;
     const QString prefix(tableInfo(kind).fieldPrefix);
-    const QString stamp = QLatin1Char('"') + prefix + QStringLiteral("DT_Corr\"");
+    if (out.column(timeField) < 0) return out;
+    const QString stamp = QLatin1Char('"') + prefix + QLatin1String(timeField) + QLatin1Char('"');
     out.rows = table->select(stamp + QStringLiteral(" >= ? AND ") + stamp + QStringLiteral(" <= ?"),
                              {storedTimestamp(from), storedTimestamp(to)},
                              stamp + QStringLiteral(", \"") + out.fields.first().name + QLatin1Char('"'));

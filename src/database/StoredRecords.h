@@ -21,7 +21,9 @@ struct StoredRecords {
 // The rows of the point's table of that kind (a table with record times: hourly, daily, monthly,
 // alarm, interference, operative, service, heat energy) whose record time lies in [from, to]. A missing
 // table has no rows (and is not created).
+// The measurement table has no record time: its rows go by the time they were taken ("DateTime").
 StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                             const QString& identifier, const QDateTime& from, const QDateTime& to);
+                             const QString& identifier, const QDateTime& from, const QDateTime& to,
+                             const char* timeField = "DT_Corr");
 
 } // namespace tarn::database

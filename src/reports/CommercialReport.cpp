@@ -2,6 +2,7 @@
 
 #include "common/DisplayNumber.h"
 #include "reports/AlarmCodes.h"
+#include "reports/ReportText.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -12,17 +13,8 @@ using corrector::Archive;
 
 namespace {
 
-constexpr double kKgfPerMpa = 10.19716;
 // A gas day holds 24 hours, 25 on the night the clocks go back.
 constexpr int kMaxHoursInGasDay = 25;
-
-QString pad(const QString& text, int width) {
-    return text.leftJustified(width, QLatin1Char(' '), false);
-}
-
-QString dashes(int n) {
-    return QString(n, QLatin1Char('-'));
-}
 
 // The rule under a row: as long as the row, with its bars at both ends.
 QString ruleUnder(const QString& row) {
@@ -33,21 +25,6 @@ QString flags(bool intervention, bool abnormal) {
     return QLatin1Char('|') + QString(intervention ? QStringLiteral("*") : QStringLiteral("-")) +
            QLatin1Char('|') + QString(abnormal ? QStringLiteral("*") : QStringLiteral("-")) +
            QLatin1Char('|');
-}
-
-bool isMpa(const QString& unit) {
-    return unit.trimmed() == QStringLiteral("МПа");
-}
-bool isKgf(const QString& unit) {
-    return unit.trimmed() == QStringLiteral("кгс/см2");
-}
-
-// A pressure in the unit the report shows; a stored unit that is neither of the two gives 0.
-double shownPressure(double value, const QString& storedUnit, const QString& shownUnit) {
-    if (storedUnit.trimmed().isEmpty() || storedUnit.trimmed() == shownUnit.trimmed()) return value;
-    if (isMpa(storedUnit) && isKgf(shownUnit)) return value * kKgfPerMpa;
-    if (isKgf(storedUnit) && isMpa(shownUnit)) return value / kKgfPerMpa;
-    return 0;
 }
 
 QString minutesText(qint64 minutes) {
@@ -89,8 +66,10 @@ public:
         : s_(source), h_(header), o_(options), now_(now), ua_(options.ukrainian) {}
     // A stored point's units are those its records were stored with.
     void takeStoredUnits();
+    bool setUpPeriod();
 
     ReportLines build();
+    QStringList alarmsOnly();
 
 private:
     QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
@@ -599,7 +578,12 @@ void Builder::alarms() {
     const QString rule = QLatin1Char('|') + dashes(102) + QLatin1Char('|');
     const quint16 closing = alarmMask(kDayClosingSituation);
     const QDateTime from = dayStart(first_).addSecs(60);
-    const QList<AlarmRecord> records = s_.alarms(from, dayStart(last_.addDays(1)));
+    QList<AlarmRecord> records = s_.alarms(from, dayStart(last_.addDays(1)));
+    if (o_.closedDaysOnly) {
+        // Records after the last one that closes a gas day belong to a day not closed yet.
+        while (!records.isEmpty() && !(records.last().current & closing))
+            records.removeLast();
+    }
     if (records.isEmpty()) {
         noRecords();
         return;
@@ -788,7 +772,7 @@ void Builder::takeStoredUnits() {
     if (!r.volumeUnit.isEmpty()) h_.massMode = r.volumeUnit == QStringLiteral("кг");
 }
 
-ReportLines Builder::build() {
+bool Builder::setUpPeriod() {
     switch (o_.period) {
     case ReportPeriod::Day:
         first_ = last_ = o_.begin;
@@ -800,17 +784,32 @@ ReportLines Builder::build() {
     case ReportPeriod::Range:
         first_ = o_.begin;
         last_ = o_.end;
-        if (first_ > last_) return {{}, t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ")};
+        if (first_ > last_) {
+            error_ = t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ");
+            return false;
+        }
         break;
     }
-    if (!first_.isValid() || !last_.isValid())
-        return {{}, t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ")};
+    if (!first_.isValid() || !last_.isValid()) {
+        error_ = t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ");
+        return false;
+    }
     ch_ = s_.fromDatabase() ? contractHourFor(s_, first_, h_.contractHour) : h_.contractHour;
     if (s_.fromDatabase()) takeStoredUnits();
     // A month or a period that reaches beyond today ends with the last gas day there is.
     const QDate today = gasDayOf(now_, ch_);
     if (o_.period != ReportPeriod::Day && last_ > today) last_ = std::max(first_, today);
+    return true;
+}
 
+QStringList Builder::alarmsOnly() {
+    if (!setUpPeriod()) return {};
+    alarms();
+    return lines_;
+}
+
+ReportLines Builder::build() {
+    if (!setUpPeriod()) return {{}, error_};
     if (!s_.fromDatabase()) {
         const Archive table =
             o_.period == ReportPeriod::Day || o_.hourlyCalculation ? Archive::Hourly : Archive::Daily;
@@ -850,6 +849,11 @@ int contractHourFor(const ReportSource& source, const QDate& day, int fallback) 
     if (r.parameterText.size() >= 26 && ok && hour >= 0 && hour < 24) return hour;
     if (r.end.time().minute() == 0) return r.end.time().hour();
     return fallback;
+}
+
+QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
+                              const ReportOptions& options, const QDateTime& now) {
+    return Builder(source, header, options, now).alarmsOnly();
 }
 
 ReportLines buildCommercialReport(const ReportSource& source, const ReportHeader& header,

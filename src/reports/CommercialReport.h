@@ -24,6 +24,7 @@ struct ReportOptions {
     bool computeTotals = false;     // "расч.Vобщ.стд.Vсч."
     bool hourlyCalculation = false; // "РАСЧЕТ ПО ЧАСОВОМУ АРХИВУ"
     bool ukrainian = false;
+    bool closedDaysOnly = false; // the abnormal situations stop at the last record that closes a gas day
 };
 
 // What the report says about the corrector, as the corrector window (or the point's parameter file)
@@ -82,6 +83,10 @@ struct ReportLines {
 
 ReportLines buildCommercialReport(const ReportSource& source, const ReportHeader& header,
                                   const ReportOptions& options, const QDateTime& now);
+
+// The abnormal-situation table alone, as the report prints it (the listings of the alarm archive).
+QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
+                              const ReportOptions& options, const QDateTime& now);
 
 // The gas day a record belongs to: the one its time stamp (the end of its hour or day) closes.
 QDate gasDayOf(const QDateTime& end, int contractHour);

@@ -225,4 +225,49 @@ QList<InterventionRecord> DatabaseSource::interventions(const QDateTime& from, c
     return out;
 }
 
+namespace {
+std::optional<double> storedNumber(const database::StoredRecords& s, int row, const char* field) {
+    const QVariant v = s.value(row, field);
+    if (v.isNull()) return std::nullopt;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok) return std::nullopt;
+    return d;
+}
+} // namespace
+
+QList<OperativeRecord> DatabaseSource::operative(const QDateTime& from, const QDateTime& to) const {
+    const database::StoredRecords s =
+        database::recordsBetween(root_, schemas_, database::TableKind::Operative, identifier_, from, to);
+    QList<OperativeRecord> out;
+    for (int i = 0; i < s.rows.size(); ++i)
+        out.append({s.value(i, "NumWrCor").toInt(), storedStamp(s.value(i, "DT_Corr")),
+                    storedNumber(s, i, "P"), storedNumber(s, i, "T"), storedNumber(s, i, "Kkor"),
+                    storedNumber(s, i, "Qwrk"), storedNumber(s, i, "Vmeter"),
+                    s.value(i, "fKgMPa").toString().trimmed()});
+    return out;
+}
+
+QList<ServiceRecord> DatabaseSource::service(const QDateTime& from, const QDateTime& to) const {
+    const database::StoredRecords s =
+        database::recordsBetween(root_, schemas_, database::TableKind::Service, identifier_, from, to);
+    QList<ServiceRecord> out;
+    for (int i = 0; i < s.rows.size(); ++i)
+        out.append({s.value(i, "NumWrCor").toInt(), storedStamp(s.value(i, "DT_Corr")),
+                    s.value(i, "CodeCur").toString().trimmed(), s.value(i, "CodePrec").toString().trimmed()});
+    return out;
+}
+
+QList<MeasurementRecord> DatabaseSource::measurements(const QDateTime& from, const QDateTime& to) const {
+    const database::StoredRecords s = database::recordsBetween(
+        root_, schemas_, database::TableKind::Measurement, identifier_, from, to, "DateTime");
+    QList<MeasurementRecord> out;
+    for (int i = 0; i < s.rows.size(); ++i)
+        out.append({storedStamp(s.value(i, "DateTime")), storedNumber(s, i, "P"), storedNumber(s, i, "T"),
+                    storedNumber(s, i, "Kkor"), storedNumber(s, i, "Ksg"), storedNumber(s, i, "Qwrk"),
+                    storedNumber(s, i, "Qstd"), storedNumber(s, i, "Battery"),
+                    s.value(i, "Error").toString().trimmed(), s.value(i, "fKgMPa").toString().trimmed()});
+    return out;
+}
+
 } // namespace tarn::reports

@@ -24,8 +24,8 @@ struct PeriodRecord {
     std::optional<double> compressibility;
     std::optional<double> correction;
     QString pressureUnit;
-    QString volumeUnit;            // of the standard volume: "м.куб", or "кг" for mass counting; empty: not kept
-    QString status;                // the record's status text: 2nd character "И", 3rd "В"
+    QString volumeUnit; // of the standard volume: "м.куб", or "кг" for mass counting; empty: not kept
+    QString status;     // the record's status text: 2nd character "И", 3rd "В"
     std::optional<double> counter; // daily and monthly: the meter counter at the end, m³
     QString parameterText;         // daily and monthly: the 32 hexadecimal digits
     std::optional<double> heat;    // the period's heat energy, in heatUnit
@@ -53,6 +53,38 @@ struct InterventionRecord {
     QString after;
 };
 
+struct OperativeRecord {
+    int number = 0;
+    QDateTime when;
+    std::optional<double> pressure;
+    std::optional<double> temperature;
+    std::optional<double> correction;
+    std::optional<double> flow;
+    std::optional<double> counter;
+    QString pressureUnit;
+};
+
+struct ServiceRecord {
+    int number = 0;
+    QDateTime when;
+    QString current;
+    QString previous;
+};
+
+// An instantaneous measurement, as stored beside a reading.
+struct MeasurementRecord {
+    QDateTime when;
+    std::optional<double> pressure;
+    std::optional<double> temperature;
+    std::optional<double> correction;
+    std::optional<double> compressibility;
+    std::optional<double> flow;
+    std::optional<double> standardFlow;
+    std::optional<double> battery;
+    QString state;
+    QString pressureUnit;
+};
+
 // The records of one point, each kind in time order, whose time stamp lies in [from, to].
 class ReportSource {
 public:
@@ -64,6 +96,10 @@ public:
                                               const QDateTime& to) const = 0;
     virtual QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const = 0;
     virtual QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const = 0;
+    // The listings' kinds: only a database keeps them for a period.
+    virtual QList<OperativeRecord> operative(const QDateTime&, const QDateTime&) const { return {}; }
+    virtual QList<ServiceRecord> service(const QDateTime&, const QDateTime&) const { return {}; }
+    virtual QList<MeasurementRecord> measurements(const QDateTime&, const QDateTime&) const { return {}; }
 };
 
 // The tables just read from the corrector, as the corrector window holds them. Values are the cells'
@@ -96,6 +132,9 @@ public:
                                       const QDateTime& to) const override;
     QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const override;
     QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const override;
+    QList<OperativeRecord> operative(const QDateTime& from, const QDateTime& to) const override;
+    QList<ServiceRecord> service(const QDateTime& from, const QDateTime& to) const override;
+    QList<MeasurementRecord> measurements(const QDateTime& from, const QDateTime& to) const override;
 
 private:
     DataRoot root_;

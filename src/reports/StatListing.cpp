@@ -1,0 +1,514 @@
+#include "reports/StatListing.h"
+
+#include "common/DisplayNumber.h"
+#include "common/TextFile.h"
+#include "reports/ReportText.h"
+
+namespace tarn::reports {
+
+using corrector::Archive;
+
+namespace {
+
+struct ColumnSpec {
+    const char* russian;
+    const char* ukrainian;
+    int width;
+};
+constexpr ColumnSpec kColumns[kStatColumns] = {
+    {"ном.", "ном.", 5},
+    {"дата", "дата", 10},
+    {"время", "час", 5},
+    {"Vраб", "Vроб", 12},
+    {"Vстд", "Vстд", 12},
+    {"Vавр", "Vавр", 12},
+    {"Vстд.авр", "Vстд.авр", 12},
+    {"P", "P", 8},
+    {"T", "T", 8},
+    {"Kсжим", "Kстис", 8},
+    {"Kкорр", "Kкорр", 8},
+    {"Vсчетч.", "Vліч.", 12},
+    {"Vраб+авр", "Vроб+авр", 12},
+    {"Vстд.+ст.авр", "Vстд.+ст.авр", 12},
+    {"Vраб.н.итог", "Vроб.н.підс", 12},
+    {"Vстд.н.итог", "Vстд.н.підс", 12},
+    {"И/В", "И/В", 3},
+    {"Справка", "Довідка", 12},
+};
+enum Column {
+    Number,
+    Date,
+    Time,
+    Work,
+    Standard,
+    Alarm,
+    AlarmStandard,
+    Pressure,
+    Temperature,
+    Compressibility,
+    Correction,
+    Counter,
+    WorkTotal,
+    StandardTotal,
+    WorkRunning,
+    StandardRunning,
+    Flags,
+    Help
+};
+
+QString listingFlags(bool intervention, bool abnormal) {
+    return QString(intervention ? QStringLiteral("*") : QStringLiteral("-")) + QLatin1Char('|') +
+           QString(abnormal ? QStringLiteral("*") : QStringLiteral("-"));
+}
+
+class ListingBuilder {
+public:
+    ListingBuilder(const ReportSource& s, const ReportHeader& h, const ListingOptions& o,
+                   const QDateTime& now, const std::function<bool()>& stop)
+        : s_(s), h_(h), o_(o), now_(now), stop_(stop), ua_(o.ukrainian) {}
+    Listing build();
+
+private:
+    QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
+    void add(ListingLine::Kind kind, const QString& text) { out_.lines.append({kind, text}); }
+    bool stopped() const { return stop_ && stop_(); }
+    QString vol(double v) const { return displayNumber(v, h_.volumeDecimals); }
+    QString opt(const std::optional<double>& v, int decimals) const {
+        return v ? displayNumber(*v, decimals) : QStringLiteral("--");
+    }
+    QString pressure(const std::optional<double>& v, const QString& unit) const {
+        return v ? displayNumber(shownPressure(*v, unit, h_.pressureUnit), 3) : QStringLiteral("--");
+    }
+    void header(const QStringList& cells, const QList<int>& widths);
+    void fixedHeader(const QString& header);
+    void periodRecords();
+    void operative();
+    void service();
+    void measurements();
+
+    const ReportSource& s_;
+    ReportHeader h_;
+    const ListingOptions& o_;
+    QDateTime now_;
+    std::function<bool()> stop_;
+    bool ua_;
+    int ch_ = 9;
+    QDate first_, last_;
+    QDateTime from_, to_;
+    Listing out_;
+};
+
+QString rowOf(const QStringList& cells, const QList<int>& widths) {
+    QString row = QStringLiteral("|");
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        row += pad(cells.at(i), widths.at(i)) + QLatin1Char('|');
+    return row;
+}
+
+void ListingBuilder::header(const QStringList& titles, const QList<int>& widths) {
+    const QString line = rowOf(titles, widths);
+    add(ListingLine::Rule, dashes(static_cast<int>(line.size())));
+    add(ListingLine::Header, line);
+    add(ListingLine::Rule, dashes(static_cast<int>(line.size())));
+}
+
+void ListingBuilder::fixedHeader(const QString& line) {
+    add(ListingLine::Rule, dashes(static_cast<int>(line.size())));
+    add(ListingLine::Header, line);
+    add(ListingLine::Rule, dashes(static_cast<int>(line.size())));
+}
+
+void ListingBuilder::periodRecords() {
+    QList<int> chosen;
+    for (int c = 0; c < kStatColumns; ++c)
+        if (o_.columns.on[static_cast<std::size_t>(c)]) chosen.append(c);
+    QStringList titles;
+    QList<int> widths;
+    for (int c : chosen) {
+        titles.append(StatColumns::title(c, ua_));
+        widths.append(StatColumns::width(c));
+    }
+    header(titles, widths);
+    const Archive archive = o_.archive == ListingArchive::Hourly ? Archive::Hourly : Archive::Daily;
+    const QList<PeriodRecord> records = s_.periodRecords(archive, from_, to_);
+    // The meter counter carried from the reading at the start: the daily record before the period.
+    const QList<PeriodRecord> before =
+        s_.periodRecords(Archive::Daily, from_.addDays(-1), from_.addSecs(-60));
+    double counter = before.isEmpty() ? 0.0 : before.last().counter.value_or(0.0);
+    double workRunning = 0, standardRunning = 0;
+    double sums[4] = {0, 0, 0, 0};
+    double pressureSum = 0, temperatureSum = 0, compressibilitySum = 0, correctionSum = 0;
+    int pressures = 0, temperatures = 0, compressibilities = 0, corrections = 0;
+    bool anyIntervention = false, anyAbnormal = false;
+    for (const PeriodRecord& r : records) {
+        if (stopped()) break;
+        counter += r.working + r.alarmWorking;
+        workRunning += r.working + r.alarmWorking;
+        standardRunning += r.standard + r.alarmStandard;
+        sums[0] += r.working;
+        sums[1] += r.standard;
+        sums[2] += r.alarmWorking;
+        sums[3] += r.alarmStandard;
+        if (r.pressure) {
+            pressureSum += shownPressure(*r.pressure, r.pressureUnit, h_.pressureUnit);
+            ++pressures;
+        }
+        if (r.temperature) {
+            temperatureSum += *r.temperature;
+            ++temperatures;
+        }
+        if (r.compressibility) {
+            compressibilitySum += *r.compressibility;
+            ++compressibilities;
+        }
+        if (r.correction) {
+            correctionSum += *r.correction;
+            ++corrections;
+        }
+        anyIntervention = anyIntervention || r.intervention();
+        anyAbnormal = anyAbnormal || r.abnormal();
+        QStringList cells;
+        for (int c : chosen) {
+            switch (c) {
+            case Number:
+                cells.append(QString::number(r.number));
+                break;
+            case Date:
+                // A day is listed under its gas day, an hour under the time its record closes.
+                cells.append((archive == Archive::Daily ? gasDayOf(r.end, ch_) : r.end.date())
+                                 .toString(QStringLiteral("dd.MM.yyyy")));
+                break;
+            case Time:
+                cells.append(r.end.time().toString(QStringLiteral("HH:mm")));
+                break;
+            case Work:
+                cells.append(vol(r.working));
+                break;
+            case Standard:
+                cells.append(vol(r.standard));
+                break;
+            case Alarm:
+                cells.append(vol(r.alarmWorking));
+                break;
+            case AlarmStandard:
+                cells.append(vol(r.alarmStandard));
+                break;
+            case Pressure:
+                cells.append(pressure(r.pressure, r.pressureUnit));
+                break;
+            case Temperature:
+                cells.append(opt(r.temperature, 2));
+                break;
+            case Compressibility:
+                cells.append(opt(r.compressibility, 4));
+                break;
+            case Correction:
+                cells.append(opt(r.correction, 4));
+                break;
+            case Counter:
+                cells.append(vol(counter));
+                break;
+            case WorkTotal:
+                cells.append(vol(r.working + r.alarmWorking));
+                break;
+            case StandardTotal:
+                cells.append(vol(r.standard + r.alarmStandard));
+                break;
+            case WorkRunning:
+                cells.append(vol(workRunning));
+                break;
+            case StandardRunning:
+                cells.append(vol(standardRunning));
+                break;
+            case Flags:
+                cells.append(listingFlags(r.intervention(), r.abnormal()));
+                break;
+            case Help: {
+                const QString help = r.status.mid(4, 12);
+                cells.append(help.isEmpty() ? QStringLiteral("--") : help);
+                break;
+            }
+            }
+        }
+        add(ListingLine::Row, rowOf(cells, widths));
+    }
+    if (records.isEmpty()) {
+        add(ListingLine::Note, QStringLiteral("-- нет данных --"));
+        return;
+    }
+    // The period's totals under the same columns: sums of volumes, averages of the measured values.
+    auto average = [](double sum, int n, int decimals) {
+        return n == 0 ? QStringLiteral("*****") : displayNumber(sum / n, decimals);
+    };
+    QStringList cells;
+    bool labelled = false;
+    for (int c : chosen) {
+        QString cell;
+        switch (c) {
+        case Work:
+            cell = vol(sums[0]);
+            break;
+        case Standard:
+            cell = vol(sums[1]);
+            break;
+        case Alarm:
+            cell = vol(sums[2]);
+            break;
+        case AlarmStandard:
+            cell = vol(sums[3]);
+            break;
+        case Pressure:
+            cell = average(pressureSum, pressures, isMpa(h_.pressureUnit) ? 4 : 3);
+            break;
+        case Temperature:
+            cell = average(temperatureSum, temperatures, 2);
+            break;
+        case Compressibility:
+            cell = average(compressibilitySum, compressibilities, 4);
+            break;
+        case Correction:
+            cell = average(correctionSum, corrections, 4);
+            break;
+        case Counter:
+            cell = vol(counter);
+            break;
+        case WorkTotal:
+        case WorkRunning:
+            cell = vol(workRunning);
+            break;
+        case StandardTotal:
+        case StandardRunning:
+            cell = vol(standardRunning);
+            break;
+        case Flags:
+            cell = listingFlags(anyIntervention, anyAbnormal);
+            break;
+        default:
+            break;
+        }
+        if (!labelled && cell.isEmpty()) {
+            cell = t("Итого", "Разом");
+            labelled = true;
+        }
+        cells.append(cell);
+    }
+    add(ListingLine::Rule, dashes(static_cast<int>(rowOf(cells, widths).size())));
+    add(ListingLine::Totals, rowOf(cells, widths));
+}
+
+void ListingBuilder::operative() {
+    fixedHeader(t("| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qрасход   |Vсчетчик    |",
+                  "| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qвитрата  |Vлічильник  |"));
+    const QList<OperativeRecord> records = s_.operative(from_, to_);
+    for (const OperativeRecord& r : records) {
+        if (stopped()) break;
+        add(ListingLine::Row,
+            rowOf({QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
+                   r.when.time().toString(QStringLiteral("HH:mm")), pressure(r.pressure, r.pressureUnit),
+                   opt(r.temperature, 2), opt(r.correction, 4), opt(r.flow, 3),
+                   r.counter ? vol(*r.counter) : QStringLiteral("--")},
+                  {5, 10, 5, 10, 10, 10, 10, 12}));
+    }
+    if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
+}
+
+void ListingBuilder::service() {
+    fixedHeader(t("| н.п.|Дата      |Время|текущий код   |предыдущий код|",
+                  "| н.п.|Дата      |Время|поточний код  |попередній код|"));
+    const QList<ServiceRecord> records = s_.service(from_, to_);
+    for (const ServiceRecord& r : records) {
+        if (stopped()) break;
+        add(ListingLine::Row,
+            rowOf({QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
+                   r.when.time().toString(QStringLiteral("HH:mm")), r.current, r.previous},
+                  {5, 10, 5, 14, 14}));
+    }
+    if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
+}
+
+void ListingBuilder::measurements() {
+    fixedHeader(
+        t("|Дата               |P       |T       |Ккорр   |Ксжим   |Qраб    |Qстд    |Батарея |Состояние|",
+          "|Дата               |P       |T       |Ккорр   |Ксжим   |Qраб    |Qстд    |Батарея |стан     |"));
+    const QList<MeasurementRecord> records = s_.measurements(from_, to_);
+    for (const MeasurementRecord& r : records) {
+        if (stopped()) break;
+        add(ListingLine::Row,
+            rowOf({r.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                   pressure(r.pressure, r.pressureUnit), opt(r.temperature, 2), opt(r.correction, 4),
+                   opt(r.compressibility, 4), opt(r.flow, 3), opt(r.standardFlow, 3), opt(r.battery, 2),
+                   r.state.isEmpty() ? QStringLiteral("--") : r.state},
+                  {19, 8, 8, 8, 8, 8, 8, 8, 9}));
+    }
+    if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
+}
+
+Listing ListingBuilder::build() {
+    switch (o_.period) {
+    case ReportPeriod::Day:
+        first_ = last_ = o_.begin;
+        break;
+    case ReportPeriod::Month:
+        first_ = QDate(o_.begin.year(), o_.begin.month(), 1);
+        last_ = first_.addMonths(1).addDays(-1);
+        break;
+    case ReportPeriod::Range:
+        first_ = o_.begin;
+        last_ = o_.end;
+        if (first_ > last_) return {{}, t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ")};
+        break;
+    }
+    if (!first_.isValid() || !last_.isValid())
+        return {{}, t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ")};
+    const bool withColumns = o_.archive == ListingArchive::Hourly || o_.archive == ListingArchive::Daily;
+    if (withColumns && !o_.columns.any())
+        return {{}, t("не определены параметры!!!", "не визначено параметри!")};
+    ch_ = contractHourFor(s_, first_, h_.contractHour);
+    from_ = QDateTime(first_, QTime(ch_, 0)).addSecs(60);
+    to_ = QDateTime(last_.addDays(1), QTime(ch_, 0));
+
+    static constexpr const char* kWordsRu[] = {
+        "",          "/суточ.архив*", "/часов.архив*", "/авар.архив *", "/опер.архив*", "/служеб.архив*",
+        "/мгновен.*"};
+    static constexpr const char* kWordsUa[] = {
+        "", "/добов.архів*", "/годин.архів*", "/авар.архів *", "/опер.архів*", "/служб.архів*", "/миттєв.*"};
+    const int a = static_cast<int>(o_.archive);
+    QString object = QStringLiteral("кор.* ") + h_.model + QStringLiteral(" N ") + h_.serial;
+    QString period;
+    switch (o_.period) {
+    case ReportPeriod::Month:
+        object += t("/месяц", "/місяць");
+        period = QStringLiteral("* за ") + first_.toString(QStringLiteral("MM.yyyy"));
+        break;
+    case ReportPeriod::Day:
+        object += t("/сутки", "/доба");
+        period = QStringLiteral("* за ") + first_.toString(QStringLiteral("dd.MM.yyyy")) + t(" г.", " р.");
+        break;
+    case ReportPeriod::Range:
+        object += t("/период", "/період");
+        period = t("* с ", "* з ") + first_.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
+                 last_.toString(QStringLiteral("dd.MM.yyyy"));
+        break;
+    }
+    add(ListingLine::Title, QLatin1Char('/') + object + QString::fromUtf8(ua_ ? kWordsUa[a] : kWordsRu[a]) +
+                                period + t(" Составлен:", " Складений:") +
+                                now_.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('/'));
+    add(ListingLine::Point,
+        t("корректор..... ", "коректор...... ") + h_.model + QStringLiteral(" N") + h_.serial);
+    add(ListingLine::Point, t("организация... ", "організація... ") + pad(h_.organisation, 32) +
+                                t(" ветка...", " нитка...") + h_.pipeline);
+    switch (o_.archive) {
+    case ListingArchive::Daily:
+    case ListingArchive::Hourly:
+        periodRecords();
+        break;
+    case ListingArchive::Operative:
+        operative();
+        break;
+    case ListingArchive::Service:
+        service();
+        break;
+    case ListingArchive::Measurement:
+        measurements();
+        break;
+    case ListingArchive::Alarm: {
+        ReportOptions alarmOptions;
+        alarmOptions.period = o_.period;
+        alarmOptions.begin = first_;
+        alarmOptions.end = last_;
+        alarmOptions.ukrainian = ua_;
+        alarmOptions.closedDaysOnly = !o_.unclosedDays;
+        const QStringList section = buildAlarmSection(s_, h_, alarmOptions, now_);
+        for (const QString& line : section)
+            add(line.startsWith(QLatin1Char('-')) || line.startsWith(QStringLiteral("|-")) ? ListingLine::Rule
+                                                                                           : ListingLine::Row,
+                line);
+        break;
+    }
+    }
+    return out_;
+}
+
+} // namespace
+
+bool StatColumns::any() const {
+    return std::any_of(on.begin(), on.end(), [](bool b) { return b; });
+}
+
+QString StatColumns::title(int column, bool ukrainian) {
+    if (column < 0 || column >= kStatColumns) return {};
+    return QString::fromUtf8(ukrainian ? kColumns[column].ukrainian : kColumns[column].russian);
+}
+
+int StatColumns::width(int column) {
+    return column < 0 || column >= kStatColumns ? 0 : kColumns[column].width;
+}
+
+StatColumns loadStatColumns(const DataRoot& root) {
+    StatColumns c;
+    const auto lines = readTextLines(root.file(folder::Current, QStringLiteral("PutSet.000")));
+    if (!lines || lines->isEmpty()) {
+        for (int column : {Number, Date, Time, Work, Standard, Pressure, Temperature, Flags})
+            c.on[static_cast<std::size_t>(column)] = true;
+        return c;
+    }
+    const QString line = removeSpaces(lines->first());
+    for (int i = 0; i < kStatColumns; ++i)
+        c.on[static_cast<std::size_t>(i)] = i < line.size() && line.at(i) == QLatin1Char('1');
+    return c;
+}
+
+bool saveStatColumns(const DataRoot& root, const StatColumns& columns) {
+    QString line;
+    for (bool on : columns.on)
+        line += on ? QLatin1Char('1') : QLatin1Char('0');
+    return writeTextLines(root.file(folder::Current, QStringLiteral("PutSet.000")), {line});
+}
+
+QStringList Listing::text() const {
+    QStringList out;
+    for (const ListingLine& l : lines)
+        out.append(l.text);
+    return out;
+}
+
+Listing buildPointListing(const ReportSource& source, const ReportHeader& header,
+                          const ListingOptions& options, const QDateTime& now,
+                          const std::function<bool()>& stop) {
+    return ListingBuilder(source, header, options, now, stop).build();
+}
+
+QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals) {
+    QStringList out;
+    for (const ListingLine& l : listing.lines) {
+        switch (l.kind) {
+        case ListingLine::Title:
+            out.append(l.text);
+            break;
+        case ListingLine::Totals:
+            if (!totals) break;
+            [[fallthrough]];
+        case ListingLine::Header:
+        case ListingLine::Row: {
+            QString line = l.text.startsWith(QLatin1Char('|')) ? l.text.mid(1) : l.text;
+            line.replace(QLatin1Char('|'), delimiter);
+            out.append(line);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+QString defaultListingCsvName(const QString& identifier, ListingArchive archive, const QDate& today) {
+    const QString letter = archive == ListingArchive::Hourly        ? QStringLiteral("h")
+                           : archive == ListingArchive::Operative   ? QStringLiteral("o")
+                           : archive == ListingArchive::Measurement ? QStringLiteral("i")
+                                                                    : QStringLiteral("d");
+    return identifier + QLatin1Char('_') + letter + today.toString(QStringLiteral("yyMMdd")) +
+           QStringLiteral(".csv");
+}
+
+} // namespace tarn::reports

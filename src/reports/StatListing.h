@@ -1,0 +1,61 @@
+#pragma once
+// The statistical listings of a stored metering point ("Стат.дан."): its hourly or daily records with
+// the columns the user chose, its operative and service records and its instantaneous measurements,
+// one line a record. A listing can also go into a CSV file: the same lines, the bars turned into the
+// list delimiter.
+#include "common/DataRoot.h"
+#include "reports/CommercialReport.h"
+
+#include <array>
+
+namespace tarn::reports {
+
+enum class ListingArchive { Daily = 1, Hourly = 2, Alarm = 3, Operative = 4, Service = 5, Measurement = 6 };
+
+// The columns of the hourly and daily listings, in their fixed order.
+inline constexpr int kStatColumns = 18;
+struct StatColumns {
+    std::array<bool, kStatColumns> on{};
+    bool any() const;
+    static QString title(int column, bool ukrainian);
+    static int width(int column);
+};
+// Current\PutSet.000: one line of eighteen "1"/"0". A missing file chooses number, date, time, the
+// volumes at working and standard conditions, pressure, temperature and the flags.
+StatColumns loadStatColumns(const DataRoot& root);
+bool saveStatColumns(const DataRoot& root, const StatColumns& columns);
+
+struct ListingOptions {
+    ListingArchive archive = ListingArchive::Daily;
+    ReportPeriod period = ReportPeriod::Month;
+    QDate begin;
+    QDate end;
+    StatColumns columns;
+    bool ukrainian = false;
+    bool unclosedDays = true; // the abnormal situations of a gas day not closed yet are listed too
+};
+
+struct ListingLine {
+    enum Kind { Title, Point, Header, Rule, Row, Totals, Note };
+    Kind kind = Row;
+    QString text;
+};
+
+struct Listing {
+    QList<ListingLine> lines;
+    QString error;
+    QStringList text() const;
+};
+
+// stop() is asked before each record; true ends the listing there (F10).
+Listing buildPointListing(const ReportSource& source, const ReportHeader& header,
+                          const ListingOptions& options, const QDateTime& now,
+                          const std::function<bool()>& stop = {});
+
+// The CSV lines of a listing: the title as it is; headers, rows (and totals when wanted) with every "|"
+// turned into the delimiter, a "|" in the first position dropped; no rules.
+QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals);
+// Stat_CSV\<id>_<letter><YYMMDD>.csv: the letter is "d", "h", "o" or "i".
+QString defaultListingCsvName(const QString& identifier, ListingArchive archive, const QDate& today);
+
+} // namespace tarn::reports
