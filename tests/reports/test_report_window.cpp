@@ -6,6 +6,7 @@
 #include "reports/windows/TPrint_ku.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
@@ -24,9 +25,11 @@ public:
     QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
                                       const QDateTime& to) const override {
         QList<PeriodRecord> out;
-        const int step = archive == corrector::Archive::Hourly ? 3600 : 86400;
-        for (QDateTime end(QDate(2024, 3, 4), QTime(10, 0)); end <= QDateTime(QDate(2024, 3, 5), QTime(9, 0));
-             end = end.addSecs(step)) {
+        const bool hours = archive == corrector::Archive::Hourly;
+        // The hours close 04.03 10:00 … 05.03 09:00; the days close at the contract hour, 09:00.
+        const int step = hours ? 3600 : 86400;
+        for (QDateTime end(QDate(2024, 3, 4), QTime(hours ? 10 : 9, 0));
+             end <= QDateTime(QDate(2024, 3, 5), QTime(9, 0)); end = end.addSecs(step)) {
             if (end < from || end > to) continue;
             PeriodRecord r;
             r.end = end;
@@ -126,4 +129,39 @@ TEST(ReportWindow, ABuildThatFailsTellsWhyAndShowsNothing) {
     EXPECT_FALSE(w.window->buildAndShow());
     EXPECT_EQ(w.notifier.texts().last(), QStringLiteral("ОШИБКА!!! НАЧАЛО > КОНЦА"));
     EXPECT_TRUE(w.window->viewer()->toPlainText().isEmpty());
+}
+
+TEST(ReportWindow, AStatisticalListingGoesIntoACsvFileNamedUpToItsFirstDot) {
+    test::TempHome home;
+    home.root().createFolders();
+    test::RecordingNotifier notifier;
+    TPrint_ku::Input input;
+    input.root = home.root();
+    input.language = kRussian;
+    input.databaseOnly = true;
+    input.identifier = QStringLiteral("t12345");
+    input.header.model = QStringLiteral("ТАРН-2.01");
+    input.header.serial = QStringLiteral("12345");
+    input.source = [] { return std::make_unique<OneDay>(); };
+    TPrint_ku window(std::move(input), notifier);
+    ReportOptions o;
+    o.period = ReportPeriod::Day;
+    o.begin = QDate(2024, 3, 4);
+    window.setOptions(o);
+    window.setStatistical(true, ListingArchive::Hourly);
+    EXPECT_TRUE(window.csvAction()->isVisible());
+    ASSERT_TRUE(window.exportCsvTo(home.path(folder::StatCsv, QStringLiteral("march.2024.txt")), false))
+        << notifier.texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(notifier.texts().last(), QStringLiteral("ФАЙЛ \"march.csv\" ЗАПИСАН"));
+    const auto lines = readTextLines(home.path(folder::StatCsv, QStringLiteral("march.csv")));
+    ASSERT_TRUE(lines);
+    // The title, the header and the 24 hours of the gas day; no rules, no totals.
+    ASSERT_EQ(lines->size(), 2 + 24);
+    EXPECT_TRUE(lines->at(0).startsWith(
+        QStringLiteral("/кор.* ТАРН-2.01 N 12345/сутки/часов.архив** за 04.03.2024")));
+    EXPECT_TRUE(lines->at(1).startsWith(QStringLiteral("ном. ,дата      ,время,")));
+    // The viewer shows the listing itself, with its rules.
+    EXPECT_TRUE(window.viewer()->toPlainText().contains(QStringLiteral("|Итого|")));
+    window.setStatistical(true, ListingArchive::Service);
+    EXPECT_FALSE(window.csvAction()->isVisible());
 }

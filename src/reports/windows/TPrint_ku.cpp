@@ -2,10 +2,12 @@
 
 #include "common/Language.h"
 #include "common/TextFile.h"
+#include "database/CsvSideOutput.h"
 #include "reports/AlarmCodes.h"
 #include "reports/Paginator.h"
 #include "reports/print/ReportPrinter.h"
 #include "reports/windows/TPagePrint.h"
+#include "reports/windows/TfCSV.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -71,6 +73,10 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
             this, &TPrint_ku::showPages);
     connect(printMenu->addAction(t("ПЕЧАТЬ", "ДРУК")), &QAction::triggered, this, &TPrint_ku::print);
     connect(bar->addAction(t("ПРОСМОТР", "ПЕРЕГЛЯД")), &QAction::triggered, this, &TPrint_ku::buildAndShow);
+    csv_ = bar->addAction(QStringLiteral("ФАЙЛ \"*.csv\""));
+    connect(csv_, &QAction::triggered, this, &TPrint_ku::exportCsv);
+    columns_ = bar->addAction(t("СТАТ. ДАННЫЕ", "СТАТ. ДАНІ"));
+    connect(columns_, &QAction::triggered, this, &TPrint_ku::chooseColumns);
     QMenu* help = bar->addMenu(t("СПРАВКА", "ДОВІДКА"));
     connect(help->addAction(t("КОДЫ ВНЕШТАТНЫХ СИТУАЦИЙ", "КОДИ АВАРІЙНИХ СИТУАЦІЙ")), &QAction::triggered,
             this, &TPrint_ku::showCodeList);
@@ -123,6 +129,25 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     grid->addWidget(contentBox, 0, 1);
     grid->addWidget(optionBox, 0, 2);
     grid->addWidget(dateBox, 0, 3);
+    // Database work: the commercial report or a statistical listing, and the listing's archive.
+    databaseChoices_ = new QGroupBox(panels_);
+    auto* choices = new QVBoxLayout(databaseChoices_);
+    kindReport_ = radio(QStringLiteral("Отчет"), databaseChoices_, choices);
+    kindStatistical_ = radio(QStringLiteral("Стат.дан."), databaseChoices_, choices);
+    auto* archiveBox = new QGroupBox(panels_);
+    auto* archiveLayout = new QVBoxLayout(archiveBox);
+    static constexpr const char* kArchiveCaptions[] = {"Суточн.арх.", "Часов.арх.", "Авар.арх. ",
+                                                       "Опер.арх.",   "Спец.арх.",  "Мгновен."};
+    for (std::size_t a = 0; a < archives_.size(); ++a)
+        archives_[a] = radio(QString::fromUtf8(kArchiveCaptions[a]), archiveBox, archiveLayout);
+    choices->addWidget(archiveBox);
+    grid->addWidget(databaseChoices_, 0, 4);
+    kindReport_->setChecked(true);
+    archives_[0]->setChecked(true);
+    for (QRadioButton* b : {kindReport_, kindStatistical_})
+        connect(b, &QRadioButton::toggled, this, &TPrint_ku::showDatabaseChoices);
+    for (QRadioButton* b : archives_)
+        connect(b, &QRadioButton::toggled, this, &TPrint_ku::showDatabaseChoices);
     layout->addWidget(panels_);
 
     viewer_ = new QPlainTextEdit(this);
@@ -137,6 +162,8 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     database_->setEnabled(false);
     database_->setVisible(in_.databaseOnly);
     loadOptions();
+    databaseChoices_->setVisible(in_.databaseOnly);
+    showDatabaseChoices();
     resize(1000, 700);
 }
 
@@ -160,6 +187,33 @@ void TPrint_ku::loadOptions() {
     if (stored_.periodKind == 3) day_->setChecked(true);
     shortAlarms_->setChecked(stored_.shortAlarms);
     computeTotals_->setChecked(stored_.computeTotals);
+    // The archive's number in the file is the listing's own.
+    if (in_.databaseOnly)
+        setStatistical(stored_.databaseKind == 2, static_cast<ListingArchive>(stored_.archive));
+}
+
+void TPrint_ku::setStatistical(bool on, ListingArchive archive) {
+    (on ? kindStatistical_ : kindReport_)->setChecked(true);
+    archives_[static_cast<std::size_t>(archive) - 1]->setChecked(true);
+    showDatabaseChoices();
+}
+
+bool TPrint_ku::statistical() const {
+    return in_.databaseOnly && kindStatistical_->isChecked();
+}
+
+ListingArchive TPrint_ku::listingArchive() const {
+    for (std::size_t a = 0; a < archives_.size(); ++a)
+        if (archives_[a]->isChecked()) return static_cast<ListingArchive>(a + 1);
+    return ListingArchive::Daily;
+}
+
+void TPrint_ku::showDatabaseChoices() {
+    const ListingArchive a = listingArchive();
+    // The CSV copy is offered for the listings of days, hours, operative records and measurements.
+    csv_->setVisible(statistical() && (a == ListingArchive::Daily || a == ListingArchive::Hourly ||
+                                       a == ListingArchive::Operative || a == ListingArchive::Measurement));
+    columns_->setVisible(in_.databaseOnly);
 }
 
 void TPrint_ku::storeOptions() const {
@@ -172,6 +226,10 @@ void TPrint_ku::storeOptions() const {
     o.periodKind = range_->isChecked() ? 2 : day_->isChecked() ? 3 : 1;
     o.shortAlarms = shortAlarms_->isChecked();
     o.computeTotals = computeTotals_->isChecked();
+    if (in_.databaseOnly) {
+        o.databaseKind = kindStatistical_->isChecked() ? 2 : 1;
+        o.archive = static_cast<int>(listingArchive());
+    }
     saveReportWindowOptions(in_.root, o);
 }
 
@@ -218,24 +276,91 @@ void TPrint_ku::setOptions(const ReportOptions& o) {
 
 bool TPrint_ku::build() {
     const ReportOptions o = options();
-    if (o.heat && !in_.header.heatSupported &&
-        !notifier_.confirm(t("Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?",
-                             "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?")))
-        return false;
     const std::unique_ptr<ReportSource> source = in_.source();
-    const ReportLines built = buildCommercialReport(*source, in_.header, o, QDateTime::currentDateTime());
-    if (!built.error.isEmpty()) {
-        notifier_.message(MessageKind::Error, built.error);
-        return false;
+    QStringList lines;
+    if (statistical()) {
+        ListingOptions l;
+        l.archive = listingArchive();
+        l.period = o.period;
+        l.begin = o.begin;
+        l.end = o.end;
+        l.columns = loadStatColumns(in_.root);
+        l.ukrainian = o.ukrainian;
+        if (l.archive == ListingArchive::Alarm)
+            l.unclosedDays = notifier_.confirm(
+                t("Аварии по не закрытым суткам печатать?", "Аварії по не закритій добі друкувати?"));
+        listing_ = buildPointListing(*source, in_.header, l, QDateTime::currentDateTime());
+        if (!listing_.error.isEmpty()) {
+            notifier_.message(MessageKind::Error, listing_.error);
+            return false;
+        }
+        lines = listing_.text();
+    } else {
+        if (o.heat && !in_.header.heatSupported &&
+            !notifier_.confirm(t("Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?",
+                                 "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?")))
+            return false;
+        const ReportLines built = buildCommercialReport(*source, in_.header, o, QDateTime::currentDateTime());
+        if (!built.error.isEmpty()) {
+            notifier_.message(MessageKind::Error, built.error);
+            return false;
+        }
+        lines = built.lines;
     }
     // The work file holds the report until the window closes.
     const QString workFile = QDir(in_.root.root()).filePath(QString::fromLatin1(kWorkFileName));
-    if (!writeTextLines(workFile, built.lines)) {
+    if (!writeTextLines(workFile, lines)) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + workFile);
         return false;
     }
-    work_ = built.lines;
+    work_ = lines;
     return true;
+}
+
+bool TPrint_ku::exportCsv() {
+    if (in_.identifier.isEmpty()) {
+        notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕН КОРРЕКТОР", "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР"));
+        return false;
+    }
+    TfCSV dialog(this);
+    if (!in_.askSavePath && dialog.exec() != QDialog::Accepted) return false;
+    const QString proposed = in_.root.file(
+        folder::StatCsv, defaultListingCsvName(in_.identifier, listingArchive(), QDate::currentDate()));
+    const QString chosen = in_.askSavePath
+                               ? in_.askSavePath(in_.root.dir(folder::StatCsv), QStringLiteral("*.csv"))
+                               : QFileDialog::getSaveFileName(this, QString(), proposed,
+                                                              QStringLiteral("Файл в формате (*.csv)"));
+    if (chosen.isEmpty()) return false;
+    return exportCsvTo(chosen, dialog.totals());
+}
+
+bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
+    // The name up to its first dot, then ".csv".
+    const QFileInfo info(chosen);
+    const QString name = info.fileName().section(QLatin1Char('.'), 0, 0);
+    const QString path = info.dir().filePath(name + QStringLiteral(".csv"));
+    if (QFileInfo::exists(path) &&
+        !notifier_.confirm(QStringLiteral("Файл \"") + name + QStringLiteral(".csv\"") +
+                           t("уже существует, перезаписать?", "вже існує перезаписати?")))
+        return false;
+    if (!buildAndShow()) return false;
+    // The file is written whole once the listing is built; one that cannot be written is told.
+    QDir().mkpath(info.dir().absolutePath());
+    if (!writeTextLines(path, listingCsv(listing_, database::readCsvDelimiter(in_.root), totals))) {
+        notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
+        return false;
+    }
+    notifier_.message(MessageKind::Information,
+                      QStringLiteral("ФАЙЛ \"") + name + QStringLiteral(".csv\" ЗАПИСАН"));
+    return true;
+}
+
+void TPrint_ku::chooseColumns() {
+    TfStatColumns dialog(loadStatColumns(in_.root).on, in_.language != kRussian, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    StatColumns c;
+    c.on = dialog.chosen();
+    saveStatColumns(in_.root, c);
 }
 
 void TPrint_ku::showLines(const QStringList& lines) {

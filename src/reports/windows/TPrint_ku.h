@@ -6,8 +6,10 @@
 #include "reports/CommercialReport.h"
 #include "reports/PageSettings.h"
 #include "reports/ReportOptionsFile.h"
+#include "reports/StatListing.h"
 
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -29,6 +31,7 @@ public:
         int language = 1;
         bool databaseOnly = false; // opened from the database window: "БД" on and fixed
         ReportHeader header;
+        QString identifier; // the stored point (database work): the CSV file's default name
         // The records: the database's or the tables just read.
         std::function<std::unique_ptr<ReportSource>()> source;
         // Where the save dialog and the print dialog come from; tests put in their own.
@@ -48,6 +51,17 @@ public:
     bool saveViewerTo(const QString& path);
     // "КОДЫ ВНЕШТАТНЫХ СИТУАЦИЙ".
     void showCodeList();
+    // 'ФАЙЛ "*.csv"': the statistical listing also into a CSV file in Stat_CSV\.
+    bool exportCsv();
+    bool exportCsvTo(const QString& chosen, bool totals);
+    // "СТАТ. ДАННЫЕ": the columns of the hourly and daily listings.
+    void chooseColumns();
+
+    // Database work: "Отчет" (false) or "Стат.дан." (true), and the listing's archive.
+    void setStatistical(bool on, ListingArchive archive = ListingArchive::Daily);
+    bool statistical() const;
+    ListingArchive listingArchive() const;
+    QAction* csvAction() const { return csv_; }
 
     ReportOptions options() const;
     void setOptions(const ReportOptions& options);
@@ -68,11 +82,13 @@ private:
     void choosePrinter();
     void loadOptions();
     void storeOptions() const;
+    void showDatabaseChoices();
 
     Input in_;
     Notifier& notifier_;
     PageSettings page_;
     QStringList work_;
+    Listing listing_;
     QList<QStringList> pages_;
     ReportWindowOptions stored_;
 
@@ -96,6 +112,12 @@ private:
     QTimeEdit* beginTime_;
     QTimeEdit* endTime_;
     QAction* enlarge_;
+    QAction* csv_;
+    QAction* columns_;
+    QWidget* databaseChoices_;
+    QRadioButton* kindReport_;
+    QRadioButton* kindStatistical_;
+    std::array<QRadioButton*, 6> archives_{}; // by ListingArchive − 1
     bool hourlyCalculation_ = false;
 };
 

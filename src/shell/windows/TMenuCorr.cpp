@@ -186,6 +186,7 @@ void TMenuCorr::openCorrectorWindow() {
                 input.language = ctx_.languageIndex();
                 input.databaseOnly = true;
                 input.header = reports::headerFromPoint(point);
+                input.identifier = point.identifier;
                 const QString id = point.identifier;
                 input.source = [this, id] {
                     return std::make_unique<reports::DatabaseSource>(ctx_.root(), ctx_.schemas, id);
