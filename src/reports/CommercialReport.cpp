@@ -261,7 +261,7 @@ void Builder::previousPeriod() {
     line();
     const QString counter = vol(startCounter_.value_or(0));
     if (month)
-        line(t("Показания счетчика на начало месяца  - ", "Показники лічильника на початок месяца  - ") +
+        line(t("Показания счетчика на начало месяца  - ", "Показники лічильника на початок місяца  - ") +
              counter + QStringLiteral("(м.куб)"));
     else
         line(t("Показания счетчика на начало ", "Показники лічильника на початок ") +
@@ -470,9 +470,11 @@ bool Builder::daysTable() {
         running += daySum;
         QString second;
         if (heat) {
-            second = pad(r.heat ? displayNumber(*r.heat, 3) : QStringLiteral("---"), 10);
-            if (r.heat) {
-                heatSum += *r.heat;
+            const std::optional<double> energy =
+                r.heat ? std::optional<double>(shownHeat(*r.heat, r.heatUnit, h_.heatUnit)) : std::nullopt;
+            second = pad(energy ? displayNumber(*energy, 3) : QStringLiteral("---"), 10);
+            if (energy) {
+                heatSum += *energy;
                 anyHeat = true;
             }
         } else {
@@ -487,7 +489,7 @@ bool Builder::daysTable() {
                             pad(optionalCell(r.temperature, 2), 7) + flags(r.intervention(), r.abnormal());
         line(row);
         line(ruleUnder(row));
-        if (r.counter) endCounter_ = r.counter;
+        endCounter_ = r.counter; // the last record's own reading, or none
     }
     if (days.isEmpty()) noRecords();
     if (anyHeat) periodHeat_ = heatSum;
@@ -588,9 +590,11 @@ void Builder::alarms() {
         noRecords();
         return;
     }
+    // The short form keeps only the daily lines, and their rules only in a day report.
+    const bool rules = !o_.shortAlarms || o_.period == ReportPeriod::Day;
     auto put = [&](const QString& text) {
         line(text);
-        line(rule);
+        if (rules) line(rule);
     };
     auto cells = [&](double working, double standard, const QString& duration) {
         return QLatin1Char('|') + pad(vol(working), 11) + QLatin1Char('|') + pad(vol(standard), 11) +
@@ -600,6 +604,13 @@ void Builder::alarms() {
     QDateTime lastTime = from.addSecs(-60);
     QDate currentDay;
     quint16 stateBefore = 0; // the situations in force when a gas day begins
+    // What was in force when the report begins: the record before it (a corrector writes one at least
+    // at every gas day's close).
+    if (const QList<AlarmRecord> before = s_.alarms(from.addDays(-62), from.addSecs(-60));
+        !before.isEmpty()) {
+        stateBefore = before.last().current & static_cast<quint16>(~closing);
+        lastTime = before.last().when;
+    }
     qint64 dayMinutes = 0, totalMinutes = 0;
     double totalWorking = 0, totalStandard = 0;
     std::array<qint64, kAlarmSituations + 1> situationMinutes{};
@@ -668,7 +679,7 @@ void Builder::alarms() {
             stateBefore = r.current;
         }
     }
-    if (o_.period == ReportPeriod::Day) return;
+    if (o_.period == ReportPeriod::Day || o_.shortAlarms) return;
     const QString label = o_.period == ReportPeriod::Month
                               ? t("| Итого за месяц :                                ",
                                   "| Того за місяц:                                  ")
@@ -677,7 +688,6 @@ void Builder::alarms() {
     put(QLatin1Char('|') + pad(QStringLiteral("    -- "), 10) + QLatin1Char('|') +
         pad(QStringLiteral(" --"), 5) + label +
         cells(totalWorking, totalStandard, minutesText(totalMinutes)));
-    if (o_.shortAlarms) return;
     for (int n = 1; n <= kAlarmSituations; ++n)
         if (n != kDayClosingSituation && occurred[n])
             put(t("|Сум. время      |", "|Сум. тривалiсть |") + pad(alarmName(n, ua_, h_.complex), 49) +
@@ -707,11 +717,12 @@ void Builder::summary() {
               : t("Vсум.раб. (м.куб.) = Vраб.+Vраб.авр.  =", "Vсум.роб. (м.куб.) = Vроб.+Vроб.авр.  =")) +
          vol(totals_.working) + QLatin1Char('+') + vol(totals_.alarmWorking) + QLatin1Char('=') +
          vol(periodWorking));
-    line(prefix + QStringLiteral("Vсум.ст.у.(") + pad(h_.standardVolumeUnit(), 6) +
+    line(prefix + QStringLiteral("Vсум.ст.у.(") +
+         (shortLabels ? h_.standardVolumeUnit() : pad(h_.standardVolumeUnit(), 6)) +
          (shortLabels ? QStringLiteral(") = ") : QStringLiteral(") = Vст.у+Vст.у.авр. =")) +
          vol(totals_.standard) + QLatin1Char('+') + vol(totals_.alarmStandard) + QLatin1Char('=') +
          vol(totals_.standard + totals_.alarmStandard));
-    if (o_.heat && h_.heatSupported && o_.period != ReportPeriod::Day && !o_.hourlyCalculation)
+    if (o_.heat && o_.period != ReportPeriod::Day && !o_.hourlyCalculation)
         line(t("Итого эквивалент тепловой энергии (", "Того еквiваллент теплов. енергії (") + h_.heatUnit +
              QStringLiteral(") E=") + displayNumber(periodHeat_.value_or(0), 3));
 }

@@ -31,4 +31,15 @@ inline double shownPressure(double value, const QString& storedUnit, const QStri
     return 0;
 }
 
+inline constexpr double kGjPerGcal = 4.1868;
+
+// Heat energy in the unit the report shows ("Гкал" or "ГДж"); a stored unit that is neither gives 0.
+inline double shownHeat(double value, const QString& storedUnit, const QString& shownUnit) {
+    const QString from = storedUnit.trimmed(), to = shownUnit.trimmed();
+    if (from.isEmpty() || from == to) return value;
+    if (from == QStringLiteral("ГДж") && to == QStringLiteral("Гкал")) return value / kGjPerGcal;
+    if (from == QStringLiteral("Гкал") && to == QStringLiteral("ГДж")) return value * kGjPerGcal;
+    return 0;
+}
+
 } // namespace tarn::reports
