@@ -4,11 +4,14 @@
 #include "reports/Paginator.h"
 #include "reports/print/ReportPrinter.h"
 #include "reports/windows/TPrint_ku.h"
+#include "reports/windows/TWaitPr.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
@@ -164,4 +167,23 @@ TEST(ReportWindow, AStatisticalListingGoesIntoACsvFileNamedUpToItsFirstDot) {
     EXPECT_TRUE(window.viewer()->toPlainText().contains(QStringLiteral("|Итого|")));
     window.setStatistical(true, ListingArchive::Service);
     EXPECT_FALSE(window.csvAction()->isVisible());
+}
+
+TEST(ReportWindow, F10InTheWaitWindowStopsAListingBeforeItsNextRecord) {
+    TWaitPr wait(kRussian);
+    EXPECT_FALSE(wait.stopRequested());
+    QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+    QApplication::sendEvent(&wait, &f10);
+    EXPECT_TRUE(wait.stopRequested());
+    // A listing asked to stop ends where it is: the title and the point, no records.
+    ListingOptions o;
+    o.archive = ListingArchive::Hourly;
+    o.period = ReportPeriod::Day;
+    o.begin = QDate(2024, 3, 4);
+    o.columns.on[0] = true;
+    const Listing l = buildPointListing(OneDay(), ReportHeader{}, o, QDateTime::currentDateTime(),
+                                        [&wait] { return wait.stopRequested(); });
+    EXPECT_TRUE(l.error.isEmpty());
+    for (const ListingLine& line : l.lines)
+        EXPECT_NE(line.kind, ListingLine::Row) << line.text.toStdString();
 }

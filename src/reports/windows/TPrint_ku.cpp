@@ -7,6 +7,7 @@
 #include "reports/Paginator.h"
 #include "reports/print/ReportPrinter.h"
 #include "reports/windows/TPagePrint.h"
+#include "reports/windows/TWaitPr.h"
 #include "reports/windows/TfCSV.h"
 
 #include <QCheckBox>
@@ -289,7 +290,11 @@ bool TPrint_ku::build() {
         if (l.archive == ListingArchive::Alarm)
             l.unclosedDays = notifier_.confirm(
                 t("Аварии по не закрытым суткам печатать?", "Аварії по не закритій добі друкувати?"));
-        listing_ = buildPointListing(*source, in_.header, l, QDateTime::currentDateTime());
+        TWaitPr wait(in_.language, this);
+        wait.show();
+        listing_ = buildPointListing(*source, in_.header, l, QDateTime::currentDateTime(),
+                                     [&wait] { return wait.stopRequested(); });
+        wait.hide();
         if (!listing_.error.isEmpty()) {
             notifier_.message(MessageKind::Error, listing_.error);
             return false;
