@@ -134,7 +134,9 @@ TEST(PortScanModem, ResultWords) {
         {"\r\nO K\r\n", 0},                 // blanks removed
         {"xxOK", 0},                        // from the first letter that can begin a word
         {"ATI0\r", -1},
-        {"0\r", -1}, // numeric codes are not result words
+        {"0\r", 0}, // a modem set to numeric results (V0) answers a digit and a CR
+        {"1\r", 2},
+        {"0", -1}, // the code is whole only with its CR
         {"", -1},
     };
     for (const auto& [text, result] : cases)

@@ -1,0 +1,221 @@
+#include "link/AddressBook.h"
+
+#include "common/TextFile.h"
+#include "link/ExchangeState.h"
+
+#include <QFileInfo>
+
+namespace tarn::link {
+
+namespace {
+
+const QString kCommentMark = QStringLiteral("//");
+
+const char* const kAddressBookTable[] = {
+    "ВИБІР АДРЕСИ КОРЕКТОРА",
+    "ВЫБОР АДРЕСА КОРРЕКТОРА",
+    "ВИХІД",
+    "ВЫХОД",
+    "Адреса коректора визначено неправильно !!!",
+    "Адрес корректора определен неверно !!!",
+    // The Ukrainian title is written with a Latin "I", as the program has always shown it.
+    "АДРЕС КОРЕКТОРIВ",
+    "АДРЕСОВ КОРРЕКТОРОВ",
+    "НОМЕР ТЕЛЕФОНУ",
+    "НОМЕР ТЕЛЕФОНА",
+    "  АДРЕСА ",
+    "  АДРЕС ",
+    "  ТЕЛЕФОН ",
+    "  ТЕЛЕФОН ",
+    "  КОМЕНТАР",
+    "  КОММЕНТАРИЙ",
+    "Вилучити",
+    "Удалить",
+    "Зберегти",
+    "Сохранить",
+    "Скасування",
+    "Отмена",
+    "Рядок ",
+    "Строку  ",
+    " Вилучити?",
+    " Удалить?",
+    "Не вдалося записати файл ",
+    "Не удалось записать файл ",
+};
+
+// The entry field of the selection window starts with this text when the book offers nothing.
+const QString kDefaultFieldText = QStringLiteral("1 // ");
+
+QString withoutLeadingSpaces(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == QLatin1Char(' '))
+        ++i;
+    return text.mid(i);
+}
+
+QString withoutOuterSpaces(const QString& text) {
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return withoutLeadingSpaces(text.left(end));
+}
+
+} // namespace
+
+const TextPairs kAddressBookTexts = makeTextPairs(kAddressBookTable);
+
+std::optional<int> parseAddress(const QString& line) {
+    const QString number = removeSpaces(line.left(line.indexOf(kCommentMark)));
+    // Digits only: a sign, a point or a letter makes the line a comment line.
+    if (number.isEmpty() || number.size() > 9) return std::nullopt;
+    for (const QChar c : number)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return std::nullopt;
+    const int address = number.toInt();
+    if (address < kMinDeviceAddress || address > kMaxDeviceAddress) return std::nullopt;
+    return address;
+}
+
+QString addressBookPath(const DataRoot& root, int languageIndex) {
+    return root.file(folder::Work, languageIndex == kRussian ? QStringLiteral("FlAdrCr.000")
+                                                             : QStringLiteral("uaFlAdrCr.000"));
+}
+
+QStringList newAddressBookLines(int languageIndex) {
+    return {uaRu(languageIndex, "адреси коректрів у системі", "адреса корректров в системе"),
+            uaRu(languageIndex, "коректор N1", "корректор N1")};
+}
+
+QString phoneBookPath(const DataRoot& root) {
+    return root.file(folder::Work, QStringLiteral("FlInPh.000"));
+}
+
+QStringList newPhoneBookLines() {
+    return {QStringLiteral("//справочник телефонов")};
+}
+
+BookLines readBook(const QString& path, const QStringList& newLines) {
+    BookLines book;
+    if (!QFileInfo::exists(path)) {
+        book.writeFailed = !writeTextLines(path, newLines);
+        book.lines = newLines;
+        return book;
+    }
+    book.lines = readTextLines(path).value_or(QStringList());
+    return book;
+}
+
+AddressOffer offerAddresses(const DataRoot& root, int languageIndex, const QString& selectedEntry) {
+    AddressOffer offer;
+    offer.path = addressBookPath(root, languageIndex);
+    const BookLines book = readBook(offer.path, newAddressBookLines(languageIndex));
+    offer.writeFailed = book.writeFailed;
+    for (const QString& line : book.lines)
+        if (parseAddress(line)) offer.entries.append(line);
+    if (!selectedEntry.isEmpty())
+        offer.fieldText = selectedEntry;
+    else if (!offer.entries.isEmpty())
+        offer.fieldText = offer.entries.first();
+    else
+        offer.fieldText = kDefaultFieldText;
+    return offer;
+}
+
+std::optional<QString> findOfferedEntry(const QStringList& entries, const QString& text) {
+    if (entries.contains(text)) return text;
+    // A bare address ("3", " 1 4") names the first entry with that address; a text with a comment has to
+    // be the entry itself.
+    if (text.contains(kCommentMark)) return std::nullopt;
+    const auto address = parseAddress(text);
+    if (!address) return std::nullopt;
+    for (const QString& entry : entries)
+        if (parseAddress(entry) == address) return entry;
+    return std::nullopt;
+}
+
+QString wrongAddressText(int languageIndex) {
+    return Text(kAddressBookTexts, kWrongAddress, languageIndex);
+}
+
+QString fileNotWrittenText(int languageIndex, const QString& path) {
+    return Text(kAddressBookTexts, kFileNotWritten, languageIndex) + path;
+}
+
+EntryFields splitEntry(const QString& entry) {
+    const qsizetype mark = entry.indexOf(kCommentMark);
+    if (mark < 0) return {withoutOuterSpaces(entry), QString()};
+    return {withoutOuterSpaces(entry.left(mark)), withoutLeadingSpaces(entry.mid(mark + kCommentMark.size()))};
+}
+
+QString joinFields(const QString& first, const QString& second) {
+    const QString comment = withoutLeadingSpaces(second);
+    if (first.isEmpty() && comment.isEmpty()) return QString();
+    return first + QStringLiteral(" // ") + comment;
+}
+
+EntryEditor::EntryEditor(BookKind kind, DataRoot root, int languageIndex)
+    : kind_(kind), root_(std::move(root)), language_(languageIndex),
+      path_(kind == BookKind::Addresses ? addressBookPath(root_, languageIndex) : phoneBookPath(root_)) {
+    loadEntries({});
+}
+
+bool EntryEditor::open() {
+    const BookLines book =
+        readBook(path_, kind_ == BookKind::Addresses ? newAddressBookLines(language_) : newPhoneBookLines());
+    loadEntries(book.lines);
+    select(0);
+    return !book.writeFailed;
+}
+
+QString EntryEditor::caption() const {
+    const int title = kind_ == BookKind::Addresses ? kEditorAddressTitle : kEditorPhoneTitle;
+    return QStringLiteral("РЕДАКТОР - \"") + Text(kAddressBookTexts, title, language_) + QLatin1Char('"');
+}
+
+void EntryEditor::select(int index) {
+    selected_ = std::clamp(index, 0, static_cast<int>(entries_.size()) - 1);
+    fields_ = splitEntry(entries_.at(selected_));
+}
+
+void EntryEditor::editFields(const QString& first, const QString& second) {
+    fields_ = {first, second};
+    entries_[selected_] = joinFields(first, second);
+    if (!entries_.last().isEmpty()) entries_.append(QString());
+}
+
+bool EntryEditor::save() const {
+    return writeTextLines(path_, nonEmptyEntries(-1));
+}
+
+QString EntryEditor::deleteQuestion() const {
+    return Text(kAddressBookTexts, kDeleteQuestionHead, language_) + QLatin1Char('"') + fields_.first +
+           kCommentMark + fields_.second + QLatin1Char('"') +
+           Text(kAddressBookTexts, kDeleteQuestionTail, language_);
+}
+
+bool EntryEditor::deleteSelected() {
+    const QStringList kept = nonEmptyEntries(selected_);
+    if (!writeTextLines(path_, kept)) return false;
+    const int deleted = selected_;
+    loadEntries(readTextLines(path_).value_or(kept));
+    select(deleted > 0 ? deleted - 1 : 0);
+    return true;
+}
+
+void EntryEditor::loadEntries(const QStringList& lines) {
+    entries_.clear();
+    for (const QString& line : lines)
+        if (!line.isEmpty()) entries_.append(line);
+    // The empty entry at the end is where a new line is typed.
+    entries_.append(QString());
+    selected_ = 0;
+    fields_ = {};
+}
+
+QStringList EntryEditor::nonEmptyEntries(int skipped) const {
+    QStringList lines;
+    for (int i = 0; i < entries_.size(); ++i)
+        if (i != skipped && !entries_.at(i).isEmpty()) lines.append(entries_.at(i));
+    return lines;
+}
+
+} // namespace tarn::link

@@ -1,0 +1,68 @@
+#include "link/ModemLink.h"
+
+#include "link/LinkPort.h"
+
+namespace tarn::link {
+
+ModemLink::ModemLink(ExchangeEngine& engine, LinkPort& port, LogLine log)
+    : engine_(engine), port_(port), log_(std::move(log)), machine_(*this) {
+    connect(&tick_, &QTimer::timeout, this, &ModemLink::onTick);
+    connect(&port_, &LinkPort::received, this, &ModemLink::watchFrames);
+}
+
+ModemLink::~ModemLink() {
+    engine_.lineUse().modemConnected = false;
+}
+
+void ModemLink::call(const ModemJob& job) {
+    job_ = job;
+    machine_.startProcedure(ModemMachine::Call, job);
+    tick_.start(tickIntervalMs);
+}
+
+void ModemLink::hangUp() {
+    machine_.startProcedure(machine_.connected() ? ModemMachine::BreakCall : ModemMachine::HangUp, job_);
+    tick_.start(tickIntervalMs);
+}
+
+void ModemLink::send(const QByteArray& text) {
+    port_.write(text);
+}
+
+void ModemLink::setFrameMode(bool on) {
+    frameMode_ = on;
+    tail_.clear();
+    engine_.lineUse().modemConnected = on;
+    // Command mode: the modem's text is ours; frame mode: the line is the engine's.
+    if (on)
+        claim_.release();
+    else if (!claim_.held())
+        claim_ = engine_.claimLine(*this);
+    emit stateChanged();
+}
+
+void ModemLink::log(const QString& line, bool error) {
+    if (log_) log_(line, error);
+}
+
+void ModemLink::onTick() {
+    machine_.tick();
+    if (!busy()) {
+        tick_.stop();
+        // Off the call and done: the line is the engine's again (a cable corrector, the next dial).
+        if (!frameMode_) claim_.release();
+    }
+    emit stateChanged();
+}
+
+void ModemLink::watchFrames(const QByteArray& chunk) {
+    if (!frameMode_) return;
+    tail_ = (tail_ + chunk).right(64);
+    if (tail_.contains("NO CARRIER") || tail_.contains("NOCARRIER")) {
+        log(QStringLiteral("NO CARRIER"), true);
+        machine_.onLineDropped();
+        emit stateChanged();
+    }
+}
+
+} // namespace tarn::link

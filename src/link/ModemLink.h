@@ -1,0 +1,60 @@
+#pragma once
+// The modem machine on the real line: its 50-ms tick, the modem's text while the line is in command
+// mode (the machine holds the line then, so nothing is read as a frame), frame mode once the call is up
+// (the line goes back to the engine, which sends frames without re-opening the port), and a call the far
+// end drops ("NO CARRIER" among the frames) ending the connection at once.
+#include "link/ExchangeEngine.h"
+#include "link/ModemMachine.h"
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+namespace tarn::link {
+
+class LinkPort;
+
+class ModemLink final : public QObject, public ModemIo, public RawReceiver {
+    Q_OBJECT
+public:
+    using LogLine = std::function<void(const QString& line, bool error)>;
+    ModemLink(ExchangeEngine& engine, LinkPort& port, LogLine log);
+    ~ModemLink() override;
+
+    // Procedure 1: initialise, dial, wait for the connection.
+    void call(const ModemJob& job);
+    // Procedure 2 on a call that is up (escape, hang up, three tries), else procedure 3 (hang up).
+    void hangUp();
+    bool busy() const { return machine_.procedure() != ModemMachine::Idle; }
+    bool connected() const { return machine_.connected(); }
+    ModemMachine& machine() { return machine_; }
+    int tickIntervalMs = 50;
+
+    // ModemIo
+    void send(const QByteArray& text) override;
+    void setFrameMode(bool on) override;
+    void log(const QString& line, bool error) override;
+    void showCallSeconds(int seconds) override { callSeconds_ = seconds; }
+    // RawReceiver
+    void onRawBytes(const QByteArray& chunk) override { machine_.onModemText(chunk); }
+
+signals:
+    void stateChanged();
+
+private:
+    void onTick();
+    void watchFrames(const QByteArray& chunk);
+
+    ExchangeEngine& engine_;
+    LinkPort& port_;
+    LogLine log_;
+    ModemMachine machine_;
+    QTimer tick_;
+    LineClaim claim_;
+    bool frameMode_ = false;
+    QByteArray tail_; // the last bytes seen in frame mode: "NO CARRIER" may come in pieces
+    int callSeconds_ = 0;
+    ModemJob job_;
+};
+
+} // namespace tarn::link

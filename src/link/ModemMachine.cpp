@@ -1,0 +1,269 @@
+#include "link/ModemMachine.h"
+
+#include "link/ModemReplies.h"
+
+namespace tarn::link {
+
+namespace {
+// How long a command waits for "OK".
+constexpr int kInitialiseLimitTicks = 50;
+constexpr int kHangUpLimitTicks = 30;
+// The escape needs a quiet line before it.
+constexpr int kGuardTicks = 14;
+constexpr int kEscapeWaitTicks = 20;
+} // namespace
+
+void ModemMachine::startProcedure(Procedure procedure, const ModemJob& job) {
+    job_ = job;
+    procedure_ = procedure;
+    procStep_ = 0;
+    ticks_ = 0;
+    breakRetries_ = 3;
+    callState_ = Calling;
+    io_.setFrameMode(false);
+}
+
+void ModemMachine::startCommand(Command command) {
+    command_ = command;
+    cmdStep_ = 0;
+    cmdResult_ = Pending;
+    lastWord_ = modem_word::None;
+    cmdTicks_ = 0;
+}
+
+void ModemMachine::onModemText(const QByteArray& chunk) {
+    buffer_ += chunk;
+    quietTicks_ = 0;
+    // A word is taken only when it is still there a tick later: a reply may come in pieces.
+    if (const int word = pollingModemWord(buffer_); word != modem_word::None) pendingWord_ = word;
+}
+
+void ModemMachine::acceptWord() {
+    if (pendingWord_ == modem_word::None) return;
+    const int word = pollingModemWord(buffer_);
+    lastWord_ = word;
+    if (word == pendingWord_) {
+        switch (word) {
+        case modem_word::Connect:
+            connected_ = true;
+            connectedAt_ = QDateTime::currentDateTime();
+            break;
+        case modem_word::NoCarrier:
+        case modem_word::Error:
+        case modem_word::NoDialtone:
+        case modem_word::Busy:
+        case modem_word::NoAnswer:
+        case modem_word::Escape:
+            callEnded();
+            break;
+        default:
+            break;
+        }
+    }
+    QByteArray printable;
+    for (char c : buffer_)
+        if (static_cast<unsigned char>(c) >= 32) printable.append(c);
+    if (!printable.isEmpty()) io_.log(QString::fromLatin1(printable), false);
+    buffer_.clear();
+    pendingWord_ = modem_word::None;
+}
+
+void ModemMachine::callEnded() {
+    callState_ = NoCall;
+    connected_ = false;
+    io_.setFrameMode(false);
+}
+
+void ModemMachine::tick() {
+    ++ticks_;
+    ++cmdTicks_;
+    ++quietTicks_;
+    acceptWord();
+    runCommand();
+    runProcedure();
+}
+
+void ModemMachine::runCommand() {
+    switch (command_) {
+    case NoCommand:
+        return;
+    case Initialise:
+    case HangUpCommand: {
+        const int limit = command_ == Initialise ? kInitialiseLimitTicks : kHangUpLimitTicks;
+        if (cmdStep_ == 0) {
+            if (command_ == Initialise) {
+                io_.send(pollingInitCommand(job_.init));
+                io_.log(QStringLiteral("Зап. в модем стр.иниц. -> ") + quoted(job_.name), false);
+            } else {
+                io_.send(kPollingHangUp);
+                io_.log(QStringLiteral("Положить трубку"), false);
+            }
+            cmdTicks_ = 0;
+            cmdStep_ = 1;
+        } else if (cmdStep_ == 1) {
+            if (lastWord_ == modem_word::Ok) {
+                cmdStep_ = 2;
+            } else if (cmdTicks_ > limit) {
+                cmdResult_ = Failed;
+                cmdStep_ = 2;
+            }
+        } else {
+            if (cmdResult_ != Failed) cmdResult_ = Succeeded;
+            command_ = NoCommand;
+        }
+        return;
+    }
+    case Dial:
+        if (cmdStep_ == 0) {
+            io_.send(pollingDialCommand(job_.phone));
+            io_.log(QStringLiteral("Набор номера ") + quoted(job_.phone) + QStringLiteral(" -> ") +
+                        quoted(job_.name),
+                    false);
+            io_.showCallSeconds(0);
+            cmdTicks_ = 0;
+            cmdStep_ = 1;
+        } else if (cmdStep_ == 1) {
+            if (lastWord_ == modem_word::Connect) {
+                // The call is up: the line carries frames from now on.
+                io_.setFrameMode(true);
+                cmdStep_ = 2;
+            } else {
+                io_.showCallSeconds((cmdTicks_ + kTicksPerSecond / 2) / kTicksPerSecond);
+                if (cmdTicks_ > job_.dialTimeoutSec * kTicksPerSecond || callState_ == CallFailed ||
+                    callState_ == NoCall) {
+                    cmdResult_ = Failed;
+                    cmdStep_ = 2;
+                }
+            }
+        } else {
+            if (cmdResult_ != Failed) cmdResult_ = Succeeded;
+            command_ = NoCommand;
+        }
+        return;
+    }
+}
+
+void ModemMachine::toIdle() {
+    procedure_ = Idle;
+    command_ = NoCommand;
+    cmdStep_ = 0;
+    cmdResult_ = Pending;
+    callState_ = NoCall;
+    ticks_ = 0;
+}
+
+void ModemMachine::runProcedure() {
+    const bool commandDone = command_ == NoCommand && cmdResult_ != Pending;
+    switch (procedure_) {
+    case Idle:
+        return;
+    case Call:
+        switch (procStep_) {
+        case 0:
+            io_.log(QStringLiteral("Запрос -> ") + quoted(job_.name), false);
+            startCommand(Initialise);
+            procStep_ = 1;
+            return;
+        case 1:
+            if (callState_ == CallFailed) {
+                procStep_ = 4;
+                ticks_ = 0;
+                return;
+            }
+            if (!commandDone) return;
+            if (cmdResult_ == Succeeded) {
+                startCommand(Dial);
+                procStep_ = 2;
+            } else {
+                io_.log(QStringLiteral("Нет связи с модемом диспетчерской"), true);
+                io_.setFrameMode(false);
+                toIdle();
+            }
+            return;
+        case 2:
+            if (callState_ != NoCall && callState_ != CallFailed) {
+                if (!commandDone) return;
+                if (cmdResult_ == Succeeded) {
+                    io_.log(QStringLiteral("есть соединение с - ") + quoted(job_.phone), false);
+                    ticks_ = 0;
+                    procStep_ = 3;
+                    return;
+                }
+            }
+            // No connection: wait for the dial command to finish before the hang-up.
+            if (command_ != NoCommand) return;
+            procStep_ = 4;
+            ticks_ = 0;
+            return;
+        case 3:
+            // The call is up; the machine rests until it is told to hang up.
+            if (ticks_ > 2) toIdle();
+            return;
+        case 4:
+            if (ticks_ > 3) {
+                io_.log(QStringLiteral("нет соединения между модемами"), true);
+                startProcedure(HangUp, job_);
+            }
+            return;
+        }
+        return;
+    case BreakCall:
+        switch (procStep_) {
+        case 0:
+            ticks_ = 0;
+            quietTicks_ = 0;
+            procStep_ = 1;
+            return;
+        case 1:
+            // "+++" needs a quiet line before it, or the modem takes it for data.
+            if (quietTicks_ > kGuardTicks) {
+                io_.log(QStringLiteral("стоп модем ") + quoted(QStringLiteral("+++")), false);
+                io_.setFrameMode(false);
+                connected_ = false;
+                io_.send(kEscape);
+                ticks_ = 0;
+                procStep_ = 2;
+            }
+            return;
+        case 2:
+            if (callState_ == CallFailed || ticks_ > kEscapeWaitTicks) {
+                startCommand(HangUpCommand);
+                procStep_ = 3;
+            }
+            return;
+        case 3:
+            if (!commandDone) return;
+            if (cmdResult_ == Succeeded) {
+                procStep_ = 5;
+                return;
+            }
+            if (breakRetries_-- == 1) {
+                io_.log(QStringLiteral("Нет связи с модемом!!!"), true);
+                procStep_ = 5;
+            } else {
+                procStep_ = 0;
+            }
+            return;
+        case 5:
+            io_.log(QStringLiteral("Вызов -> ") + quoted(job_.name) + QStringLiteral(" - завершен"), false);
+            callEnded();
+            toIdle();
+            return;
+        }
+        return;
+    case HangUp:
+        if (procStep_ == 0) {
+            startCommand(HangUpCommand);
+            procStep_ = 1;
+            return;
+        }
+        if (!commandDone) return;
+        io_.setFrameMode(false);
+        callEnded();
+        toIdle();
+        io_.log(QStringLiteral("Вызов -> ") + quoted(job_.name) + QStringLiteral(" - завершен"), false);
+        return;
+    }
+}
+
+} // namespace tarn::link

@@ -1,0 +1,171 @@
+// The modem's commands and result words, and the polling modem machine driven tick by tick.
+#include "link/ModemMachine.h"
+#include "link/ModemReplies.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::link;
+
+TEST(ModemReplies, ThePollingRecogniserReadsWordsAndNumericCodes) {
+    EXPECT_EQ(pollingModemWord("ATDP123\r\r\nCONNECT 9600\r\n"), modem_word::Connect);
+    EXPECT_EQ(pollingModemWord("\r\nNO CARRIER\r\n"), modem_word::NoCarrier);
+    EXPECT_EQ(pollingModemWord("\r\nOK\r\n"), modem_word::Ok);
+    EXPECT_EQ(pollingModemWord("x+++y"), modem_word::Escape);
+    EXPECT_EQ(pollingModemWord("\r\nNO ANSWER\r\n"), modem_word::NoAnswer);
+    // A modem set to numeric results (V0): the digit and its carriage return.
+    EXPECT_EQ(pollingModemWord("1\r"), modem_word::Connect);
+    EXPECT_EQ(pollingModemWord("ATDP5551234\r7\r"), modem_word::Busy);
+    EXPECT_EQ(pollingModemWord("0\r"), modem_word::Ok);
+    // Not yet a result: the code's carriage return still to come, or only the echo of the command.
+    EXPECT_EQ(pollingModemWord("1"), modem_word::None);
+    EXPECT_EQ(pollingModemWord("ATDP5551234\r"), modem_word::None);
+    EXPECT_EQ(pollingModemWord("\r\nCONNEC"), modem_word::None);
+}
+
+TEST(ModemReplies, TheManualRecogniserDropsTheEchoAndKnowsNumericCodes) {
+    const QByteArray dial = manualDialCommand(QStringLiteral("555 12 34 // office"));
+    EXPECT_EQ(dial, QByteArray("ATDP5551234\r"));
+    EXPECT_EQ(manualInitCommand(QStringLiteral("AT&F E0 S0=0")), QByteArray("AT&FE0S0=0\r"));
+    EXPECT_EQ(pollingDialCommand(QStringLiteral("555 12 34")), QByteArray("ATDP5551234\r\n"));
+    EXPECT_EQ(manualModemReply("ATDP5551234\r\r\nCONNECT 9600\r\n", dial), 1);
+    EXPECT_EQ(manualModemReply("ATDP5551234\r\r\nBUSY\r\n", dial), 7);
+    EXPECT_EQ(manualModemReply("1\r", dial), 1);
+    EXPECT_EQ(manualModemReply("3\r", dial), 4);
+    EXPECT_EQ(manualReplyWord(4), QStringLiteral("NO CARRIER"));
+    // The echo alone: the number's digits are no result code.
+    EXPECT_EQ(manualModemReply("ATDP5551234\r", dial), 0);
+    EXPECT_EQ(manualModemReply("ATDP13\r", manualDialCommand(QStringLiteral("13"))), 0);
+}
+
+namespace {
+
+struct FakeModem final : ModemIo {
+    QList<QByteArray> sent;
+    QStringList logLines;
+    QStringList errors;
+    bool frameMode = false;
+    int seconds = -1;
+    void send(const QByteArray& text) override { sent.append(text); }
+    void setFrameMode(bool on) override { frameMode = on; }
+    void log(const QString& line, bool error) override { (error ? errors : logLines).append(line); }
+    void showCallSeconds(int s) override { seconds = s; }
+    int count(const QByteArray& prefix) const {
+        return static_cast<int>(std::count_if(sent.begin(), sent.end(),
+                                              [&](const QByteArray& b) { return b.startsWith(prefix); }));
+    }
+};
+
+struct Rig {
+    FakeModem io;
+    ModemMachine machine{io};
+    ModemJob job{QStringLiteral("555 12 34"), QStringLiteral("AT&FE0S0=0"), 2, QStringLiteral("котельня")};
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            machine.tick();
+    }
+    // Ticks until the machine has sent something new (at most limit ticks).
+    void tickUntilSent(int count, int limit = 200) {
+        for (int i = 0; i < limit && io.sent.size() < count; ++i)
+            machine.tick();
+    }
+    void connect() {
+        machine.startProcedure(ModemMachine::Call, job);
+        tickUntilSent(1);
+        machine.onModemText("\r\nOK\r\n");
+        tickUntilSent(2);
+        machine.onModemText("\r\nCONNECT 9600\r\n");
+        ticks(10);
+    }
+};
+
+} // namespace
+
+TEST(ModemMachine, ACallInitialisesDialsAndGoesToFrameModeOnConnect) {
+    Rig r;
+    r.connect();
+    ASSERT_EQ(r.io.sent.size(), 2);
+    EXPECT_EQ(r.io.sent.at(0), QByteArray("AT&FE0S0=0\r\n"));
+    EXPECT_EQ(r.io.sent.at(1), QByteArray("ATDP5551234\r\n"));
+    EXPECT_TRUE(r.io.frameMode);
+    EXPECT_TRUE(r.machine.connected());
+    EXPECT_EQ(r.machine.procedure(), ModemMachine::Idle);
+    EXPECT_TRUE(r.io.logLines.contains(QStringLiteral("Запрос -> \"котельня\"")));
+    EXPECT_TRUE(r.io.logLines.contains(QStringLiteral("Набор номера \"555 12 34\" -> \"котельня\"")));
+    EXPECT_TRUE(r.io.logLines.contains(QStringLiteral("есть соединение с - \"555 12 34\"")));
+
+    // Hanging up a call that is up: a quiet line, "+++", then "ATH0", until the modem says OK.
+    r.machine.startProcedure(ModemMachine::BreakCall, r.job);
+    r.ticks(14);
+    EXPECT_EQ(r.io.count("+++"), 0); // the guard time first
+    r.tickUntilSent(3);
+    EXPECT_EQ(r.io.sent.last(), QByteArray("+++"));
+    EXPECT_FALSE(r.io.frameMode);
+    r.tickUntilSent(4);
+    EXPECT_EQ(r.io.sent.last(), QByteArray("ATH0\r\n"));
+    r.machine.onModemText("\r\nOK\r\n");
+    r.ticks(5);
+    EXPECT_EQ(r.machine.procedure(), ModemMachine::Idle);
+    EXPECT_FALSE(r.machine.connected());
+    EXPECT_EQ(r.io.logLines.last(), QStringLiteral("Вызов -> \"котельня\" - завершен"));
+}
+
+TEST(ModemMachine, BusyAndSilenceEndInAHangUpAndSecondsAreSeconds) {
+    Rig busy;
+    busy.machine.startProcedure(ModemMachine::Call, busy.job);
+    busy.tickUntilSent(1);
+    busy.machine.onModemText("OK\r\n");
+    busy.tickUntilSent(2);
+    busy.machine.onModemText("\r\nBUSY\r\n");
+    busy.tickUntilSent(3);
+    EXPECT_EQ(busy.io.sent.last(), QByteArray("ATH0\r\n"));
+    EXPECT_EQ(busy.io.errors, QStringList{QStringLiteral("нет соединения между модемами")});
+    busy.machine.onModemText("OK\r\n");
+    busy.ticks(5);
+    EXPECT_EQ(busy.machine.procedure(), ModemMachine::Idle);
+    EXPECT_FALSE(busy.io.frameMode);
+
+    // Nothing after the dial: the dial time-out is counted in real seconds, 20 ticks each.
+    Rig silent;
+    silent.machine.startProcedure(ModemMachine::Call, silent.job);
+    silent.tickUntilSent(1);
+    silent.machine.onModemText("OK\r\n");
+    silent.tickUntilSent(2);
+    silent.ticks(ModemMachine::kTicksPerSecond);
+    EXPECT_EQ(silent.io.seconds, 1);
+    EXPECT_EQ(silent.io.count("ATH0"), 0);
+    silent.tickUntilSent(3, 3 * ModemMachine::kTicksPerSecond);
+    EXPECT_EQ(silent.io.sent.last(), QByteArray("ATH0\r\n"));
+    EXPECT_EQ(silent.io.seconds, 2);
+}
+
+TEST(ModemMachine, AReplyInPiecesIsTakenWhenItIsStillThereATickLater) {
+    Rig r;
+    r.machine.startProcedure(ModemMachine::Call, r.job);
+    r.tickUntilSent(1);
+    r.machine.onModemText("\r\nO");
+    r.ticks(3);
+    EXPECT_EQ(r.io.sent.size(), 1); // no dial on half a word
+    r.machine.onModemText("K\r\n");
+    EXPECT_EQ(r.machine.lastWord(), modem_word::None);
+    r.tickUntilSent(2);
+    EXPECT_EQ(r.io.sent.last(), QByteArray("ATDP5551234\r\n"));
+}
+
+TEST(ModemMachine, AModemThatNeverConfirmsTheHangUpIsTriedThreeTimes) {
+    Rig r;
+    r.connect();
+    r.machine.startProcedure(ModemMachine::BreakCall, r.job);
+    r.ticks(600);
+    EXPECT_EQ(r.io.count("ATH0"), 3);
+    EXPECT_EQ(r.io.count("+++"), 3);
+    EXPECT_EQ(r.io.errors.last(), QStringLiteral("Нет связи с модемом!!!"));
+    EXPECT_EQ(r.machine.procedure(), ModemMachine::Idle);
+    // A call the far end drops ends the connection at once.
+    Rig dropped;
+    dropped.connect();
+    dropped.machine.onLineDropped();
+    EXPECT_FALSE(dropped.machine.connected());
+    EXPECT_FALSE(dropped.io.frameMode);
+}
