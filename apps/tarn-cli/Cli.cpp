@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "common/LanguageFile.h"
+#include "link/AddressBook.h"
 #include "link/QtSerialPort.h"
 #include "shell/ErrorReport.h"
 #include "shell/Initialisation.h"
@@ -189,6 +190,8 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, ErrorS
 
 void printUsage(QTextStream& err) {
     err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
+           "                [--address-book ENTRY]\n"
+           "                [--phone NUMBER]\n"
            "                [--retries N] [--trace FILE] [--lang ua|ru|en] [--json] COMMAND [ARGS]\n"
            "commands:\n";
     for (const auto& c : kCommands)
@@ -243,6 +246,18 @@ std::optional<int> toInt(const QString& s) {
     bool ok = false;
     const int v = s.toInt(&ok);
     return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+// --address-book: the entry as the book of the current language offers it (or its address) is chosen as the
+// selection window chooses it; anything else gets the window's message.
+bool chooseBookEntry(shell::AppContext& context, const QString& text, Notifier& notifier) {
+    const int language = context.languageIndex();
+    const link::AddressOffer offer = link::offerAddresses(context.root(), language, QString());
+    if (offer.writeFailed) notifier.message(MessageKind::Error, link::fileNotWrittenText(language, offer.path));
+    const std::optional<QString> entry = link::findOfferedEntry(offer.entries, text);
+    if (entry && context.chooseAddress(*entry)) return true;
+    notifier.message(MessageKind::Error, link::wrongAddressText(language));
+    return false;
 }
 
 } // namespace
@@ -313,9 +328,15 @@ int runCli(int argc, char** argv) {
         } else if (a == QLatin1String("--speed")) {
             if (!(v = need(a))) return kExitUsage;
             opt.speed = *v;
+        } else if (a == QLatin1String("--phone")) {
+            if (!(v = need(a))) return kExitUsage;
+            opt.phone = *v;
         } else if (a == QLatin1String("--trace")) {
             if (!(v = need(a))) return kExitUsage;
             opt.traceFile = *v;
+        } else if (a == QLatin1String("--address-book")) {
+            if (!(v = need(a))) return kExitUsage;
+            opt.addressBookEntry = *v;
         } else if (a == QLatin1String("--address") || a == QLatin1String("--timeout") ||
                    a == QLatin1String("--retries")) {
             if (!(v = need(a))) return kExitUsage;
@@ -371,6 +392,10 @@ int runCli(int argc, char** argv) {
         err << "tarn-cli: --lang en is for scan only\n";
         return kExitUsage;
     }
+    if (opt.address && opt.addressBookEntry) {
+        err << "tarn-cli: --address and --address-book exclude each other\n";
+        return kExitUsage;
+    }
     CliRun run;
     bool helpAsked = false;
     if (!parseCommandOptions(*entry, rest, run, helpAsked, err)) return kExitUsage;
@@ -395,12 +420,17 @@ int runCli(int argc, char** argv) {
     context.serviceLevel = 0;
     context.configuredAddress = opt.address.value_or(1);
     context.applyLinkSettings();
+    if (opt.addressBookEntry && !chooseBookEntry(context, *opt.addressBookEntry, notifier)) {
+        sink.notifier = nullptr;
+        return kExitUsage;
+    }
 
     run.options = opt;
     run.notifier = &notifier;
     run.context = &context;
     run.out = &out;
-    const int code = entry->run(run);
+    const int code =
+        opt.phone ? runOverPhone(run, *opt.phone, [&] { return entry->run(run); }) : entry->run(run);
     sink.notifier = nullptr; // the notifier goes first
     return code;
 }

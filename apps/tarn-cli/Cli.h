@@ -28,12 +28,14 @@ struct GlobalOptions {
     QString home;
     std::optional<QString> port;
     std::optional<int> address;
+    std::optional<QString> addressBookEntry; // --address-book: an entry of the address book, or its address
     std::optional<QString> speed;
     std::optional<int> timeoutMs;
     std::optional<int> retries;
     QString traceFile;
     std::optional<int> language; // --lang ua|ru (en for scan)
     bool json = false;
+    std::optional<QString> phone; // dial through the modem first, hang up after
 };
 
 // What a command receives: the options, its own arguments and a ready application context (settings
@@ -45,6 +47,7 @@ struct CliRun {
     ConsoleNotifier* notifier = nullptr;
     shell::AppContext* context = nullptr;
     QTextStream* out = nullptr;
+    bool interrupted = false; // SIGINT or SIGTERM while the command runs over a telephone line
 
     // The command's own options (each checked against its table before the command runs).
     bool has(const QString& flag) const { return optionValues.contains(flag); }
@@ -92,6 +95,8 @@ int cmdPoints(CliRun& run);
 int cmdRows(CliRun& run);
 int cmdGas(CliRun& run);
 int cmdReport(CliRun& run);
+// The command over a telephone line: dial, run it once the call is up, hang up whatever happens.
+int runOverPhone(CliRun& run, const QString& phone, const std::function<int()>& command);
 int cmdListing(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.

@@ -32,7 +32,7 @@ CliLink::~CliLink() {
 bool CliLink::waitUntil(const std::function<bool()>& done, int limitMs) {
     QElapsedTimer t;
     t.start();
-    while (!done() && t.elapsed() < limitMs)
+    while (!done() && !run_.interrupted && t.elapsed() < limitMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return done();
 }

@@ -1,6 +1,8 @@
 // The modem's commands and result words, and the polling modem machine driven tick by tick.
+#include "link/EngineRig.h"
 #include "link/ModemMachine.h"
 #include "link/ModemReplies.h"
+#include "link/ModemSession.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -168,4 +170,65 @@ TEST(ModemMachine, AModemThatNeverConfirmsTheHangUpIsTriedThreeTimes) {
     dropped.machine.onLineDropped();
     EXPECT_FALSE(dropped.machine.connected());
     EXPECT_FALSE(dropped.io.frameMode);
+}
+
+namespace {
+
+// The interactive modem on a fake line, its waits a few milliseconds.
+struct SessionRig {
+    test::EngineRig rig;
+    link::LinkSettings settings;
+    std::unique_ptr<ModemSession> modem;
+    SessionRig() {
+        settings.corrPort = QStringLiteral("COM1");
+        settings.modemHoldSec = QStringLiteral("3");
+        modem = std::make_unique<ModemSession>(rig.engine, rig.link, settings, kRussian);
+        modem->initToDialMs = 5;
+        modem->secondMs = 10;
+        modem->escapeToHangUpMs = 5;
+        modem->hangUpToReopenMs = 5;
+    }
+    QList<QByteArray> written() const { return rig.port.writes; }
+};
+
+} // namespace
+
+TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
+    SessionRig s;
+    EXPECT_EQ(s.modem->dial(QStringLiteral("   // office")), QStringLiteral("Нет информации \"Телефон:\""));
+    ASSERT_TRUE(s.modem->dial(QStringLiteral("555 12 34 // office")).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
+    EXPECT_EQ(s.written().at(0), QByteArray("AT&FE0S0=0\r"));
+    EXPECT_EQ(s.written().at(1), QByteArray("ATDP5551234\r"));
+    s.rig.port.inject("ATDP5551234\r\r\nCONNECT 9600\r\n");
+    ASSERT_TRUE(s.modem->connected());
+    EXPECT_TRUE(s.rig.engine.lineUse().modemConnected);
+    EXPECT_EQ(s.modem->connectionLabel(),
+              QStringLiteral("Установлено соединение с  -  \"555 12 34 // office\""));
+    // Three seconds without a frame: "+++", then "ATH0", then the port opened again.
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 4; }));
+    EXPECT_EQ(s.written().at(2), QByteArray("+++"));
+    EXPECT_EQ(s.written().at(3), QByteArray("ATH0\r"));
+    EXPECT_FALSE(s.modem->connected());
+    EXPECT_FALSE(s.rig.engine.lineUse().modemConnected);
+    ASSERT_TRUE(test::waitUntil([&] { return !s.modem->droppingCall(); }));
+}
+
+TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {
+    SessionRig s;
+    ASSERT_TRUE(s.modem->dial(QStringLiteral("5550000")).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
+    s.rig.port.inject("3\r");
+    EXPECT_EQ(s.modem->reply(), QStringLiteral("NO CARRIER"));
+    EXPECT_FALSE(s.modem->counting());
+    ASSERT_TRUE(s.modem->dial(QStringLiteral("5551234")).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 4; }));
+    s.rig.port.inject("1\r");
+    ASSERT_TRUE(s.modem->connected());
+    // "NO CARRIER" among the frames: the connection ends, nothing is sent.
+    const auto sent = s.written().size();
+    s.rig.port.inject("\r\nNO CAR");
+    s.rig.port.inject("RIER\r\n");
+    EXPECT_FALSE(s.modem->connected());
+    EXPECT_EQ(s.written().size(), sent);
 }

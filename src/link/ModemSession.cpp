@@ -1,0 +1,148 @@
+#include "link/ModemSession.h"
+
+#include "common/Language.h"
+#include "link/LinkPort.h"
+#include "link/LinkSettings.h"
+#include "link/ModemReplies.h"
+
+namespace tarn::link {
+
+ModemSession::ModemSession(ExchangeEngine& engine, LinkPort& port, const LinkSettings& settings,
+                           int languageIndex)
+    : engine_(engine), port_(port), settings_(settings), language_(languageIndex) {
+    connect(&counter_, &QTimer::timeout, this, &ModemSession::onSecond);
+    connect(&hold_, &QTimer::timeout, this, &ModemSession::onHoldSecond);
+    // Every frame sent keeps the call: the countdown starts again.
+    connect(&engine_, &ExchangeEngine::frameSent, this, [this] {
+        if (connected_) holdLeft_ = std::max(1, settings_.modemHoldSec.toInt());
+    });
+    connect(&port_, &LinkPort::received, this, &ModemSession::watchLine);
+}
+
+ModemSession::~ModemSession() {
+    if (connected_) engine_.lineUse().modemConnected = false;
+}
+
+QString ModemSession::connectionLabel() const {
+    return uaRu(language_, "Встановлено з’єднання з - ", "Установлено соединение с  -  ") + QLatin1Char('"') +
+           phoneEntry_ + QLatin1Char('"');
+}
+
+void ModemSession::sendText(const QByteArray& text) {
+    buffer_.clear();
+    if (!port_.write(text)) reply_ = uaRu(language_, "ПОМИЛКА COM порту", "ОШИБКА COM порта");
+}
+
+QString ModemSession::dial(const QString& phoneEntry) {
+    reply_.clear();
+    if (engine_.lineUse().pollingRun)
+        return uaRu(language_, "Увага!!! Порт зайнятий", "Внимание!!!  Порт занят");
+    if (!port_.portExists(settings_.corrPort))
+        return uaRu(language_, "Помилка відкриття порту", "Ошибка открытия порта") + settings_.corrPort;
+    if (phoneNumberOf(phoneEntry).isEmpty())
+        return uaRu(language_, "Немає інформації \"Телефон:\"", "Нет информации \"Телефон:\"");
+    if (settings_.modemInit.trimmed().isEmpty()) return {};
+    port_.closePort();
+    if (!port_.applyAndOpen(settings_)) return uaRu(language_, "ОШИБКА COM порта", "ОШИБКА COM порта");
+    // The modem's text is ours until the call is up (a claim already held goes first: releasing it after
+    // the new one would leave the line to nobody).
+    claim_.release();
+    claim_ = engine_.claimLine(*this);
+    elapsed_ = 0;
+    counter_.start(secondMs);
+    phoneEntry_ = phoneEntry;
+    lastDial_ = manualDialCommand(phoneEntry);
+    sendText(manualInitCommand(settings_.modemInit));
+    QTimer::singleShot(initToDialMs, this, [this] {
+        if (claim_.held() && !connected_) sendText(lastDial_);
+    });
+    emit changed();
+    return {};
+}
+
+void ModemSession::stop() {
+    reply_.clear();
+    counter_.stop();
+    sendText(kManualHangUp);
+    emit changed();
+}
+
+void ModemSession::onSecond() {
+    ++elapsed_;
+    if (port_.linkBroken()) {
+        counter_.stop();
+        reply_ = uaRu(language_, "ПОМИЛКА COM порту", "ОШИБКА COM порта");
+    }
+    emit changed();
+}
+
+void ModemSession::onRawBytes(const QByteArray& chunk) {
+    buffer_ += chunk;
+    const int result = manualModemReply(buffer_, lastDial_);
+    if (result == 0) return;
+    buffer_.clear();
+    if (result >= 2) {
+        reply_ = manualReplyWord(result);
+        if (result >= 4) counter_.stop();
+        emit changed();
+        return;
+    }
+    // Connected: the line carries frames now, and the call is held while frames go out.
+    counter_.stop();
+    connected_ = true;
+    engine_.lineUse().modemConnected = true;
+    claim_.release();
+    holdLeft_ = std::max(1, settings_.modemHoldSec.toInt());
+    hold_.start(secondMs);
+    emit connectedChanged(true);
+    emit changed();
+}
+
+void ModemSession::onHoldSecond() {
+    if (!connected_) return;
+    if (holdLeft_ > 0 && --holdLeft_ == 0) drop();
+    emit changed();
+}
+
+void ModemSession::endConnection() {
+    connected_ = false;
+    engine_.lineUse().modemConnected = false;
+    hold_.stop();
+    emit connectedChanged(false);
+}
+
+void ModemSession::watchLine(const QByteArray& chunk) {
+    if (!connected_) return;
+    tail_ = (tail_ + chunk).right(64);
+    // The far end hung up: nothing to send, the call is over.
+    if (tail_.contains("NO CARRIER")) {
+        tail_.clear();
+        endConnection();
+        emit changed();
+    }
+}
+
+void ModemSession::drop() {
+    if (dropping_) return;
+    dropping_ = true;
+    if (connected_) endConnection();
+    claim_.release();
+    claim_ = engine_.claimLine(*this);
+    sendText(kEscape);
+    QTimer::singleShot(escapeToHangUpMs, this, [this] {
+        sendText(kManualHangUp);
+        QTimer::singleShot(hangUpToReopenMs, this, [this] {
+            dropping_ = false;
+            claim_.release();
+            engine_.abandonRequest();
+            if (!closing_) {
+                port_.closePort();
+                port_.applyAndOpen(settings_);
+            }
+            emit changed();
+        });
+    });
+    emit changed();
+}
+
+} // namespace tarn::link
