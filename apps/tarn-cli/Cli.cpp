@@ -106,6 +106,12 @@ const std::vector<CommandEntry> kCommands = {
       {"--out", "FILE", "write the listing as the program saves it (Windows-1251, CR LF)"},
       {"--csv", "FILE", "also the listing as CSV, with the delimiter of Current/Delim.000"},
       {"--made", "WHEN", "the time the listing says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
+    {"modem",
+     "modem send TEXT [--wait MS] [--raw] [--json]   a line to the modem, as the terminal sends it, and its "
+     "answer",
+     cmdModem,
+     {{"--wait", "MS", "how long to collect the answer (default 1000)"},
+      {"--raw", nullptr, "send the text as it stands (no blanks removed, no CR)"}}},
     {"points",
      "points list|show ID|erase ID|search|config ID [options] [--json]   the registered points",
      cmdPoints,
@@ -191,7 +197,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, ErrorS
 void printUsage(QTextStream& err) {
     err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
            "                [--address-book ENTRY]\n"
-           "                [--phone NUMBER]\n"
+           "                [--phone NUMBER [--dial-wait S]]\n"
            "                [--retries N] [--trace FILE] [--lang ua|ru|en] [--json] COMMAND [ARGS]\n"
            "commands:\n";
     for (const auto& c : kCommands)
@@ -253,7 +259,8 @@ std::optional<int> toInt(const QString& s) {
 bool chooseBookEntry(shell::AppContext& context, const QString& text, Notifier& notifier) {
     const int language = context.languageIndex();
     const link::AddressOffer offer = link::offerAddresses(context.root(), language, QString());
-    if (offer.writeFailed) notifier.message(MessageKind::Error, link::fileNotWrittenText(language, offer.path));
+    if (offer.writeFailed)
+        notifier.message(MessageKind::Error, link::fileNotWrittenText(language, offer.path));
     const std::optional<QString> entry = link::findOfferedEntry(offer.entries, text);
     if (entry && context.chooseAddress(*entry)) return true;
     notifier.message(MessageKind::Error, link::wrongAddressText(language));
@@ -331,6 +338,14 @@ int runCli(int argc, char** argv) {
         } else if (a == QLatin1String("--phone")) {
             if (!(v = need(a))) return kExitUsage;
             opt.phone = *v;
+        } else if (a == QLatin1String("--dial-wait")) {
+            if (!(v = need(a))) return kExitUsage;
+            const auto n = toInt(*v);
+            if (!n || *n < 1 || *n > 250) {
+                err << "tarn-cli: --dial-wait is 1..250 seconds\n";
+                return kExitUsage;
+            }
+            opt.dialWaitSec = *n;
         } else if (a == QLatin1String("--trace")) {
             if (!(v = need(a))) return kExitUsage;
             opt.traceFile = *v;

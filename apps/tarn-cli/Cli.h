@@ -36,6 +36,7 @@ struct GlobalOptions {
     std::optional<int> language; // --lang ua|ru (en for scan)
     bool json = false;
     std::optional<QString> phone; // dial through the modem first, hang up after
+    int dialWaitSec = 60;         // how long the dial may take
 };
 
 // What a command receives: the options, its own arguments and a ready application context (settings
@@ -98,6 +99,7 @@ int cmdReport(CliRun& run);
 // The command over a telephone line: dial, run it once the call is up, hang up whatever happens.
 int runOverPhone(CliRun& run, const QString& phone, const std::function<int()>& command);
 int cmdListing(CliRun& run);
+int cmdModem(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

@@ -3,8 +3,10 @@
 // every minute of a call left up costs money.
 #include "Cli.h"
 
+#include "common/Language.h"
 #include "link/LinkPort.h"
 #include "link/ModemLink.h"
+#include "link/ModemReplies.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -67,8 +69,7 @@ void waitFor(const std::function<bool()>& done, int limitMs) {
 }
 
 constexpr int kExitInterrupted = 130;
-// How long a dial may take, and the hang-up at most: three tries of escape and "ATH0".
-constexpr int kDialTimeoutSec = 60;
+// The hang-up at most: three tries of escape and "ATH0".
 constexpr int kHangUpLimitMs = 30000;
 
 } // namespace
@@ -97,11 +98,11 @@ int runOverPhone(CliRun& run, const QString& phone, const std::function<int()>& 
     link::ModemJob job;
     job.phone = phone;
     job.init = settings.modemInit;
-    job.dialTimeoutSec = kDialTimeoutSec;
+    job.dialTimeoutSec = run.options.dialWaitSec;
     job.name = phone;
     modem.call(job);
     // The dial is bounded by its own time-out; an interruption waits for the hang-up it leads to.
-    waitFor([&] { return !modem.busy() || interrupted; }, (kDialTimeoutSec + 10) * 1000);
+    waitFor([&] { return !modem.busy() || interrupted; }, (job.dialTimeoutSec + 10) * 1000);
 
     int code = kExitNoLink;
     if (modem.connected() && !interrupted) code = command();
@@ -113,6 +114,61 @@ int runOverPhone(CliRun& run, const QString& phone, const std::function<int()>& 
     }
     port.closePort();
     return interrupted ? kExitInterrupted : code;
+}
+
+} // namespace tarn::cli
+
+namespace tarn::cli {
+
+namespace {
+// The terminal's receiver: everything the modem sends while the command holds the line.
+struct Collect final : link::RawReceiver {
+    QByteArray received;
+    void onRawBytes(const QByteArray& chunk) override { received += chunk; }
+};
+} // namespace
+
+// modem send TEXT [--wait MS] [--raw]: a line to the modem as the terminal sends it (the text with its
+// blanks removed and CR; with --raw as it stands), then what the modem answered within the wait.
+int cmdModem(CliRun& run) {
+    if (run.args.value(0) != QLatin1String("send") || run.args.size() < 2) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("modem send TEXT [--wait MS] [--raw]"));
+        return kExitUsage;
+    }
+    auto& ctx = *run.context;
+    link::LinkPort& port = ctx.linkPort();
+    port.closePort();
+    if (!port.applyAndOpen(ctx.settings())) return kExitNoLink;
+    Collect collect;
+    const link::LineClaim claim = ctx.engine().claimLine(collect);
+    QString text = run.args.mid(1).join(QLatin1Char(' '));
+    QByteArray bytes;
+    if (run.has(QStringLiteral("--raw"))) {
+        bytes = text.toLatin1();
+    } else {
+        text.remove(QLatin1Char(' '));
+        bytes = text.toLatin1() + '\r';
+    }
+    if (!port.write(bytes)) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(ctx.languageIndex(), "ПОМИЛКА COM порту", "ОШИБКА COM порта"));
+        return kExitNoLink;
+    }
+    bool ok = false;
+    const int waitMs = run.value(QStringLiteral("--wait")).value_or(QStringLiteral("1000")).toInt(&ok);
+    waitFor([] { return false; }, ok ? std::clamp(waitMs, 0, 60000) : 1000);
+    const int word = link::pollingModemWord(collect.received);
+    if (run.options.json) {
+        run.printJson({{QStringLiteral("sent"), QString::fromLatin1(bytes)},
+                       {QStringLiteral("received"), QString::fromLatin1(collect.received)},
+                       {QStringLiteral("word"), word}});
+    } else {
+        *run.out << QString::fromLatin1(collect.received);
+        if (!collect.received.endsWith('\n')) *run.out << "\n";
+        run.out->flush();
+    }
+    port.closePort();
+    return collect.received.isEmpty() ? kExitNoLink : kExitOk;
 }
 
 } // namespace tarn::cli

@@ -4,6 +4,7 @@
 #include "link/ExchangeState.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace tarn::link {
 
@@ -143,7 +144,8 @@ QString fileNotWrittenText(int languageIndex, const QString& path) {
 EntryFields splitEntry(const QString& entry) {
     const qsizetype mark = entry.indexOf(kCommentMark);
     if (mark < 0) return {withoutOuterSpaces(entry), QString()};
-    return {withoutOuterSpaces(entry.left(mark)), withoutLeadingSpaces(entry.mid(mark + kCommentMark.size()))};
+    return {withoutOuterSpaces(entry.left(mark)),
+            withoutLeadingSpaces(entry.mid(mark + kCommentMark.size()))};
 }
 
 QString joinFields(const QString& first, const QString& second) {

@@ -16,12 +16,16 @@ ModemLink::~ModemLink() {
 
 void ModemLink::call(const ModemJob& job) {
     job_ = job;
+    dialled_ = true;
     machine_.startProcedure(ModemMachine::Call, job);
     tick_.start(tickIntervalMs);
 }
 
 void ModemLink::hangUp() {
-    machine_.startProcedure(machine_.connected() ? ModemMachine::BreakCall : ModemMachine::HangUp, job_);
+    // After a dial the modem may be connecting as we speak: the escape (which also cancels a dial still
+    // going) comes before "ATH0", or the call could come up after the hang-up and stay up.
+    machine_.startProcedure(machine_.connected() || dialled_ ? ModemMachine::BreakCall : ModemMachine::HangUp,
+                            job_);
     tick_.start(tickIntervalMs);
 }
 

@@ -23,7 +23,7 @@ public:
 
     // Procedure 1: initialise, dial, wait for the connection.
     void call(const ModemJob& job);
-    // Procedure 2 on a call that is up (escape, hang up, three tries), else procedure 3 (hang up).
+    // Procedure 2 after a dial (escape, hang up, three tries), else procedure 3 (hang up).
     void hangUp();
     bool busy() const { return machine_.procedure() != ModemMachine::Idle; }
     bool connected() const { return machine_.connected(); }
@@ -54,6 +54,7 @@ private:
     bool frameMode_ = false;
     QByteArray tail_; // the last bytes seen in frame mode: "NO CARRIER" may come in pieces
     int callSeconds_ = 0;
+    bool dialled_ = false;
     ModemJob job_;
 };
 

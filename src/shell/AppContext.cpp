@@ -1,5 +1,7 @@
 #include "shell/AppContext.h"
 
+#include "link/AddressBook.h"
+
 namespace tarn::shell {
 
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port)
@@ -14,6 +16,16 @@ void AppContext::applyLinkSettings() {
     const auto& s = settings_;
     linkPort_.configure(s.corrPort, s.speed, s.modemUsed);
     engine_.configure(s, configuredAddress);
+    selectedEntry_.clear();
+}
+
+bool AppContext::chooseAddress(const QString& entry) {
+    const std::optional<int> address = link::parseAddress(entry);
+    if (!address) return false;
+    configuredAddress = *address;
+    engine_.settings().deviceAddress = *address;
+    selectedEntry_ = entry;
+    return true;
 }
 
 void AppContext::setLanguageIndex(int index) {

@@ -46,10 +46,18 @@ public:
     link::LinkLog& linkLog() { return linkLog_; }
     link::LinkSettings& settings() { return settings_; }
     // The link settings go to the port and the exchange engine: the one way they get there, at start, after
-    // every save of the settings window, and in tarn-cli after its options.
+    // every save of the settings window, and in tarn-cli after its options. Whoever applies them has just set
+    // configuredAddress, so an address book entry chosen before no longer names it and is forgotten.
     void applyLinkSettings();
     // The corrector address the link uses: 1 after every initialisation, then the address book's choice.
     int configuredAddress = 1;
+    // The address book entry chosen in this run ("3 // boiler house"), which the selection window shows
+    // again; empty until a choice, and again after every initialisation.
+    const QString& selectedEntry() const { return selectedEntry_; }
+    // The address book's choice (the selection window, tarn-cli --address-book): the entry, and its address
+    // as the configured address and the engine's, at once; the port is left as it is. False, with nothing
+    // changed, for a text that is no address line.
+    bool chooseAddress(const QString& entry);
     const link::SettingsFiles& settingsFiles() const { return files_; }
     // The gate of every corrector operation, and the read run of the read window.
     corrector::OperationStart& operationStart() { return operationStart_; }
@@ -78,6 +86,7 @@ private:
     corrector::OperationStart operationStart_;
     corrector::ReadRun readRun_;
     int languageIndex_ = 1;
+    QString selectedEntry_;
 };
 
 } // namespace tarn::shell

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -502,4 +503,102 @@ TEST(CliReports, TheStoredMonthGivesTheReportsKeptAsGoldenFiles) {
     QFile pages(pdf);
     ASSERT_TRUE(pages.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pages.read(4) == "%PDF");
+}
+
+TEST(Cli, AnAddressBookEntryChoosesTheLinkAddress) {
+    test::TempHome home;
+    sim::PtyLine line; // nothing answers: the trace shows the request that went out
+    QString error;
+    ASSERT_TRUE(line.open(error)) << error.toStdString();
+    home.write(folder::Work, QStringLiteral("PortMap.000"), "COM1 " + line.slavePath().toUtf8() + "\r\n");
+    home.write(folder::Work, QStringLiteral("uaFlAdrCr.000"), "3 // boiler house\r\nplain\r\n");
+    const QString h = home.root().root();
+    const QString trace = h + QStringLiteral("/trace.txt");
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ua"),
+                    QStringLiteral("--address-book"), QStringLiteral("plain"), QStringLiteral("port"),
+                    QStringLiteral("open")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(
+        QString::fromUtf8(r.err).contains(QStringLiteral("Адреса коректора визначено неправильно !!!")));
+    cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ua"),
+         QStringLiteral("--address-book"), QStringLiteral("3 // boiler house"), QStringLiteral("--timeout"),
+         QStringLiteral("100"), QStringLiteral("--retries"), QStringLiteral("1"), QStringLiteral("--trace"),
+         trace, QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("read"),
+         QStringLiteral("--at"), QStringLiteral("0")});
+    QFile written(trace);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(written.readAll().contains("-> 06 00 20 D9 "));
+}
+
+namespace {
+
+// The simulated modem in front of its corrector (tools/corrector-sim/scenarios/modem.json), its waits
+// short, every call written to a log.
+QByteArray modemScenario(const QString& callLog) {
+    QFile f(QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/modem.json"));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QJsonObject root = QJsonDocument::fromJson(f.readAll()).object();
+    QJsonArray devices = root.value(QStringLiteral("devices")).toArray();
+    QJsonObject modem = devices.at(0).toObject();
+    modem.insert(QStringLiteral("guardMs"), 100);
+    modem.insert(QStringLiteral("connectDelayMs"), 100);
+    modem.insert(QStringLiteral("callLog"), callLog);
+    QJsonObject numbers = modem.value(QStringLiteral("numbers")).toObject();
+    QJsonObject busy = numbers.value(QStringLiteral("5550000")).toObject();
+    busy.insert(QStringLiteral("connectDelayMs"), 100);
+    numbers.insert(QStringLiteral("5550000"), busy);
+    modem.insert(QStringLiteral("numbers"), numbers);
+    devices.replace(0, modem);
+    root.insert(QStringLiteral("devices"), devices);
+    return QJsonDocument(root).toJson();
+}
+
+// "connected" and "ended" lines of the call log.
+std::pair<int, int> calls(const QString& callLog) {
+    QFile f(callLog);
+    if (!f.open(QIODevice::ReadOnly)) return {0, 0};
+    const QByteArray all = f.readAll();
+    return {static_cast<int>(all.count("\"event\":\"connected\"")),
+            static_cast<int>(all.count("\"event\":\"ended\""))};
+}
+
+} // namespace
+
+TEST(CliModem, ACommandOverThePhoneIsCalledRunAndHungUpWhateverHappens) {
+    test::TempHome home;
+    SimProgram sim;
+    const QString h = home.root().root();
+    const QString log = h + QStringLiteral("/calls.jsonl");
+    ASSERT_TRUE(sim.start(home, modemScenario(log)));
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--phone"), QStringLiteral("555 12 34"),
+                    QStringLiteral("--json"), QStringLiteral("params")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_FALSE(r.json().isEmpty());
+    EXPECT_EQ(calls(log), std::make_pair(1, 1));
+
+    // Busy and silent lines end with a clear message, exit code 1, and no call left up.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--phone"), QStringLiteral("5550000"),
+             QStringLiteral("identify")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("BUSY")) << r.err.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("нет соединения между модемами")));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--phone"), QStringLiteral("5559999"),
+             QStringLiteral("--dial-wait"), QStringLiteral("1"), QStringLiteral("identify")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("ATH0") ||
+                QString::fromUtf8(r.err).contains(QStringLiteral("Положить трубку")));
+    EXPECT_EQ(calls(log), std::make_pair(1, 1));
+
+    // SIGINT in the middle of a read: the call is still hung up before the program ends.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("TARN_HOME"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--home"), h, QStringLiteral("--phone"),
+                                               QStringLiteral("5551234"), QStringLiteral("read")});
+    ASSERT_TRUE(test::waitUntil([&] { return calls(log).first == 2; }, 20000));
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000));
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_EQ(calls(log), std::make_pair(2, 2));
 }

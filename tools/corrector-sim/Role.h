@@ -20,6 +20,9 @@ public:
     virtual int programBaud() const { return 0; }
     // Milliseconds since the line started (for roles that time things themselves).
     virtual qint64 nowMs() const = 0;
+    // One line of news for whoever runs the simulator (a call made, a call ended); the program prints it
+    // on stdout.
+    virtual void report(const QString& /*text*/) {}
 };
 
 class Role {

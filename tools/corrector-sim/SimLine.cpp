@@ -52,6 +52,15 @@ void LineBase::log(const char* direction, const QByteArray& bytes) {
     log_->flush();
 }
 
+void LineBase::report(const QString& text) {
+    if (log_) {
+        log_->write(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1() +
+                    " -- " + text.toUtf8() + '\n');
+        log_->flush();
+    }
+    if (onReport) onReport(text);
+}
+
 void LineBase::deliver(const QByteArray& bytes) {
     log("<-", bytes);
     for (auto& r : roles_)

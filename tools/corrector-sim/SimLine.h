@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
 
     void send(const QByteArray& bytes, int delayMs = 0) override;
     qint64 nowMs() const override { return clock_.elapsed(); }
+    // Goes to onReport and into the log.
+    void report(const QString& text) override;
+    std::function<void(const QString&)> onReport;
 
     // Bytes sent to the program so far (for tests and the log).
     qint64 bytesSent() const { return bytesSent_; }

@@ -1,7 +1,8 @@
 // corrector-sim: plays correctors (and modems, adapters, transfer units) on a pseudo-terminal.
 //   corrector-sim --scenario FILE [--link PATH] [--log FILE] [--pace]
 //   corrector-sim --list-presets
-// Prints "pty <slave path>" once the line is up; ends on SIGTERM or SIGINT (removing the link).
+// Prints "pty <slave path>" once the line is up, then one line for each thing a device reports (a modem's
+// "call {…}" lines); ends on SIGTERM or SIGINT (removing the link).
 #include "Presets.h"
 #include "SimLine.h"
 
@@ -70,6 +71,10 @@ int main(int argc, char** argv) {
         err << "corrector-sim: cannot write " << logPath << "\n";
         return 1;
     }
+    line.onReport = [&out](const QString& text) {
+        out << text << "\n";
+        out.flush();
+    };
     for (auto& r : roles) {
         err << "corrector-sim: " << r->describe() << "\n";
         line.addRole(std::move(r));

@@ -84,6 +84,12 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     modemMenu_ = bar->addMenu(uaRu(lang, "МОДЕМ", "МОДЕМ"));
     QAction* modemRead = modemMenu_->addAction(uaRu(lang, "ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ"));
     connect(modemRead, &QAction::triggered, this, [this] { startOperation(0); });
+    // The books that choose the corrector on the line: the modem's phone book, and the "АДРЕС" menu with the
+    // address book's choice and its editor (the program opens their windows).
+    phoneEditor_ = modemMenu_->addAction(uaRu(lang, "РЕДАКТОР ТЕЛЕФОНІВ", "РЕДАКТОР ТЕЛЕФОНОВ"));
+    QMenu* addressMenu = bar->addMenu(uaRu(lang, "АДРЕСА", "АДРЕС"));
+    addressChoice_ = addressMenu->addAction(uaRu(lang, "ВИБІР", "ВЫБОР"));
+    addressEditor_ = addressMenu->addAction(uaRu(lang, "РЕДАКТОР АДРЕС", "РЕДАКТОР АДРЕСОВ"));
     lpt_ = bar->addAction(uaRu(lang, "ЧИТАННЯ LPT", "ЧТЕНИЕ LPT"));
     password_ = bar->addAction(QStringLiteral("ПАРОЛЬ"));
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);

@@ -64,6 +64,10 @@ public:
     QRadioButton* baroUnitButton(BaroUnit unit) const { return baroUnits_[static_cast<int>(unit)]; }
     QMenu* rsMenu() const { return rsMenu_; }
     QMenu* modemMenu() const { return modemMenu_; }
+    // "АДРЕС" → "ВЫБОР" and "РЕДАКТОР АДРЕСОВ"; "МОДЕМ" → "РЕДАКТОР ТЕЛЕФОНОВ".
+    QAction* addressChoiceAction() const { return addressChoice_; }
+    QAction* addressEditorAction() const { return addressEditor_; }
+    QAction* phoneEditorAction() const { return phoneEditor_; }
     QAction* lptAction() const { return lpt_; }
     QAction* passwordAction() const { return password_; }
     QAction* readChoiceAction() const { return readChoice_; }
@@ -112,6 +116,9 @@ private:
     QWidget* baroPanel_ = nullptr;
     QMenu* rsMenu_;
     QMenu* modemMenu_;
+    QAction* addressChoice_ = nullptr;
+    QAction* addressEditor_ = nullptr;
+    QAction* phoneEditor_ = nullptr;
     QAction* lpt_;
     QAction* password_;
     QAction* readChoice_;

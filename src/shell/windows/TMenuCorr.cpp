@@ -12,7 +12,9 @@
 #include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
+#include "link/windows/TAdrCr.h"
 #include "link/windows/TDebug_RS.h"
+#include "link/windows/TEditorAdrM.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TfInitPort.h"
 #include "reports/ReportHeaders.h"
@@ -156,6 +158,23 @@ void TMenuCorr::openCorrectorWindow() {
         link::TDebug_RS debugger(ctx_.linkLog(), &window);
         debugger.exec();
     });
+    // "АДРЕС": the corrector to talk to from the address book; the editors of the address and phone books.
+    connect(window.addressChoiceAction(), &QAction::triggered, &window, [this, &session, &window] {
+        link::TAdrCr::Hooks choice;
+        choice.resetCorrectorWindow = [&session] { session.model().ClearWindow(); };
+        choice.chooseAddress = [this](const QString& entry) { ctx_.chooseAddress(entry); };
+        link::TAdrCr selection(ctx_.root(), ctx_.languageIndex(), ctx_.selectedEntry(), ctx_.notifier(),
+                               choice, &window);
+        selection.exec();
+    });
+    auto openBookEditor = [this, &window](link::BookKind kind) {
+        link::TEditorAdrM editor(kind, ctx_.root(), ctx_.languageIndex(), ctx_.notifier(), &window);
+        editor.exec();
+    };
+    connect(window.addressEditorAction(), &QAction::triggered, &window,
+            [openBookEditor] { openBookEditor(link::BookKind::Addresses); });
+    connect(window.phoneEditorAction(), &QAction::triggered, &window,
+            [openBookEditor] { openBookEditor(link::BookKind::Phones); });
 
     corrector::TfVersRS identification(ctx_.operationStart(), &window);
     corrector::TRdWrCor readWindow(ctx_.readRun(), &window);
