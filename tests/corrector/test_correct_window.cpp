@@ -12,6 +12,7 @@
 #include "link/EngineRig.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -52,11 +53,13 @@ struct Fixture {
     CountingLink link;
     CorrectorWindowModel model;
     QList<int> operations;
+    bool mayLeave = true;
     std::unique_ptr<TCorrect> window;
 
     explicit Fixture(int language = kRussian) : model(link, notifier, settings, language) {
         TCorrect::Hooks hooks;
         hooks.startOperation = [this](int code) { operations.append(code); };
+        hooks.mayLeave = [this] { return mayLeave; };
         window = std::make_unique<TCorrect>(model, settings, files, notifier, hooks);
     }
     void read(const ModelProfile& profile) {
@@ -365,4 +368,22 @@ TEST(CorrectorWindow, TheReadWindowShowsWhetherItReadsToTheEmptyLine) {
     EXPECT_TRUE(window.emptyLineBox()->isChecked());
     window.emptyLineBox()->setChecked(false); // the user's own choice reaches the run
     EXPECT_FALSE(run.readToEmptyLine);
+}
+
+TEST(CorrectorWindow, AModemCallShowsItsLabelAndKeepsTheWindowUntilItIsDropped) {
+    Fixture f;
+    f.window->show();
+    EXPECT_FALSE(f.window->modemDropAction()->isVisible());
+    f.window->showModemConnection(QStringLiteral("Установлено соединение с  -  \"5551234\""));
+    EXPECT_TRUE(f.window->modemLabel()->isVisibleTo(f.window.get()));
+    EXPECT_TRUE(f.window->modemDropAction()->isVisible());
+    // The program says no while the modem is still on the line: the window stays.
+    f.mayLeave = false;
+    f.window->accept();
+    EXPECT_TRUE(f.window->isVisible());
+    f.mayLeave = true;
+    f.window->showModemConnection(QString());
+    EXPECT_FALSE(f.window->modemDropAction()->isVisible());
+    f.window->accept();
+    EXPECT_FALSE(f.window->isVisible());
 }

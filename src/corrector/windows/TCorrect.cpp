@@ -25,6 +25,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -84,6 +85,9 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     modemMenu_ = bar->addMenu(uaRu(lang, "МОДЕМ", "МОДЕМ"));
     QAction* modemRead = modemMenu_->addAction(uaRu(lang, "ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ"));
     connect(modemRead, &QAction::triggered, this, [this] { startOperation(0); });
+    modemDial_ = modemMenu_->addAction(uaRu(lang, "З'ЄДНАННЯ", "СОЕДИНЕНИЕ"));
+    modemDrop_ = bar->addAction(QStringLiteral("СБРОС МОД"));
+    modemDrop_->setVisible(false);
     // The books that choose the corrector on the line: the modem's phone book, and the "АДРЕС" menu with the
     // address book's choice and its editor (the program opens their windows).
     phoneEditor_ = modemMenu_->addAction(uaRu(lang, "РЕДАКТОР ТЕЛЕФОНІВ", "РЕДАКТОР ТЕЛЕФОНОВ"));
@@ -124,6 +128,18 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     noLink_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold;"));
     noLink_->setVisible(false);
     layout->addWidget(noLink_);
+    // The modem's connection, blinking while the call is up.
+    modemLabel_ = new QLabel(this);
+    modemLabel_->setStyleSheet(QStringLiteral("color: #006000; font-weight: bold;"));
+    modemLabel_->setVisible(false);
+    layout->addWidget(modemLabel_);
+    blink_ = new QTimer(this);
+    blink_->setInterval(500);
+    connect(blink_, &QTimer::timeout, this, [this] {
+        modemLabel_->setStyleSheet(modemLabel_->styleSheet().contains(QStringLiteral("#006000"))
+                                       ? QStringLiteral("color: transparent; font-weight: bold;")
+                                       : QStringLiteral("color: #006000; font-weight: bold;"));
+    });
 
     tabs_ = new QTabWidget(this);
     std::array<QFormLayout*, kTabPages> forms{};
@@ -373,6 +389,26 @@ void TCorrect::setNoLinkShown(bool shown, const QString& text) {
 
 QAction* TCorrect::debugAction() const {
     return debug_;
+}
+
+void TCorrect::showModemConnection(const QString& label) {
+    modemLabel_->setText(label);
+    modemLabel_->setVisible(!label.isEmpty());
+    modemDrop_->setVisible(!label.isEmpty());
+    if (label.isEmpty())
+        blink_->stop();
+    else
+        blink_->start();
+}
+
+void TCorrect::accept() {
+    if (hooks_.mayLeave && !hooks_.mayLeave()) return;
+    QDialog::accept();
+}
+
+void TCorrect::reject() {
+    if (hooks_.mayLeave && !hooks_.mayLeave()) return;
+    QDialog::reject();
 }
 
 } // namespace tarn::corrector

@@ -29,6 +29,8 @@ public:
         std::function<void(int operationCode)> startOperation;
         // "ДА" of the selective reading window, with its number of days.
         std::function<void(int days)> startSelectiveRead;
+        // Leaving the window: false keeps it open (a modem still on the line is being dropped).
+        std::function<bool()> mayLeave;
     };
 
     TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings, const link::SettingsFiles& files,
@@ -37,6 +39,9 @@ public:
     // The channel settings: the RS-232 read items without rsOff, the modem items with modemUsed, the
     // LPT item without lptOff.
     void applyChannelSettings(const link::LinkSettings& settings);
+    // "ВЫХОД" and Esc ask the program first.
+    void accept() override;
+    void reject() override;
     // Everything from the model: texts, captions, visibility, editability.
     void refresh();
 
@@ -68,6 +73,12 @@ public:
     QAction* addressChoiceAction() const { return addressChoice_; }
     QAction* addressEditorAction() const { return addressEditor_; }
     QAction* phoneEditorAction() const { return phoneEditor_; }
+    // The modem menu: the manual dial window, and "СБРОС МОД" (shown while a call is up).
+    QAction* modemDialAction() const { return modemDial_; }
+    QAction* modemDropAction() const { return modemDrop_; }
+    // The connection label ("Установлено соединение с  -  …"), blinking while the call is up.
+    void showModemConnection(const QString& label);
+    QLabel* modemLabel() const { return modemLabel_; }
     QAction* lptAction() const { return lpt_; }
     QAction* passwordAction() const { return password_; }
     QAction* readChoiceAction() const { return readChoice_; }
@@ -119,6 +130,10 @@ private:
     QAction* addressChoice_ = nullptr;
     QAction* addressEditor_ = nullptr;
     QAction* phoneEditor_ = nullptr;
+    QAction* modemDial_ = nullptr;
+    QAction* modemDrop_ = nullptr;
+    QLabel* modemLabel_ = nullptr;
+    QTimer* blink_ = nullptr;
     QAction* lpt_;
     QAction* password_;
     QAction* readChoice_;

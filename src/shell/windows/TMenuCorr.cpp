@@ -12,10 +12,12 @@
 #include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
+#include "link/ModemSession.h"
 #include "link/windows/TAdrCr.h"
 #include "link/windows/TDebug_RS.h"
 #include "link/windows/TEditorAdrM.h"
 #include "link/windows/TInRS232.h"
+#include "link/windows/TModC.h"
 #include "link/windows/TfInitPort.h"
 #include "reports/ReportHeaders.h"
 #include "reports/windows/TPrint_ku.h"
@@ -147,11 +149,31 @@ void TMenuCorr::openCorrectorWindow() {
     hide();
     corrector::CorrectorSession session(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.notifier(),
                                         ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
+    // The modem in interactive use: the manual dial, the call held while frames go out, dropped in order.
+    link::ModemSession modem(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.languageIndex());
     corrector::TCorrect::Hooks hooks;
     hooks.startOperation = [&session](int code) { session.startOperation(code); };
     hooks.startSelectiveRead = [&session](int days) { session.startSelectiveRead(days); };
+    // A call still up is dropped before the window goes; the user leaves once the modem is off the line.
+    hooks.mayLeave = [this, &modem] {
+        if (!modem.connected() && !modem.droppingCall()) return true;
+        modem.setClosing(true);
+        modem.drop();
+        ctx_.notifier().message(MessageKind::Warning,
+                                uaRu(ctx_.languageIndex(), "Увага!!! Модем відключається від лінії.",
+                                     "Внимание!!! Модем отключается от линии."));
+        return false;
+    };
     corrector::TCorrect window(session.model(), ctx_.settings(), ctx_.settingsFiles(), ctx_.notifier(), hooks,
                                this);
+    connect(window.modemDialAction(), &QAction::triggered, &window, [this, &modem, &window] {
+        link::TModC dial(modem, ctx_.root(), ctx_.languageIndex(), ctx_.notifier(), &window);
+        dial.exec();
+    });
+    connect(window.modemDropAction(), &QAction::triggered, &modem, &link::ModemSession::drop);
+    connect(&modem, &link::ModemSession::connectedChanged, &window, [&modem, &window](bool connected) {
+        window.showModemConnection(connected ? modem.connectionLabel() : QString());
+    });
     window.applyChannelSettings(ctx_.settings());
     window.debugAction()->setVisible(ctx_.serviceLevel == 5);
     connect(window.debugRsAction(), &QAction::triggered, &window, [this, &window] {
