@@ -1,8 +1,10 @@
 // The modem's commands and result words, and the polling modem machine driven tick by tick.
+#include "common/TextFile.h"
 #include "link/EngineRig.h"
 #include "link/ModemMachine.h"
 #include "link/ModemReplies.h"
 #include "link/ModemSession.h"
+#include "link/ModemTerminal.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -231,4 +233,39 @@ TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {
     s.rig.port.inject("RIER\r\n");
     EXPECT_FALSE(s.modem->connected());
     EXPECT_EQ(s.written().size(), sent);
+}
+
+TEST(ModemTerminal, TheCommandBookAndThePanesAsTheTerminalShowsThem) {
+    const auto line = parseAtLine(QStringLiteral("AT&F E0         // factory, no echo"));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->command, QStringLiteral("AT&F E0"));
+    EXPECT_EQ(line->note, QStringLiteral(" factory, no echo"));
+    EXPECT_FALSE(parseAtLine(QStringLiteral("   // only a note")));
+    EXPECT_EQ(hexBytes(QStringLiteral("41 54 0d 5")), QByteArray("AT\r\x05"));
+
+    test::TempHome home;
+    EXPECT_TRUE(loadAtBook(home.root(), kRussian).isEmpty());
+    EXPECT_EQ(readTextLines(atBookPath(home.root(), kRussian)),
+              std::optional<QStringList>(QStringList{QStringLiteral("//файл \"AT\" команд модема")}));
+    ASSERT_TRUE(saveAtBook(home.root(), kRussian, {{QStringLiteral("ATI"), QStringLiteral(" info")}}));
+    EXPECT_EQ(readTextLines(atBookPath(home.root(), kRussian))->last(),
+              QStringLiteral("ATI                 // info"));
+    EXPECT_EQ(loadAtBook(home.root(), kRussian).first().note, QStringLiteral(" info"));
+
+    const QStringList lines =
+        paneLines("\r\nOK\r\nAT\x01\n", false, kRussian, QDateTime(QDate(2024, 3, 1), QTime(10, 0)));
+    EXPECT_EQ(lines.at(0), QStringLiteral("10:00:00.000"));
+    EXPECT_EQ(lines.at(1), QStringLiteral("кол.б-т=10 :: 0D 0A 4F 4B 0D 0A 41 54 01 0A"));
+    EXPECT_EQ(lines.mid(2), (QStringList{QString(), QStringLiteral("OK"), QStringLiteral("AT")}));
+
+    // The terminal holds the line: what the modem answers is shown, and no frame is read from it.
+    test::EngineRig rig;
+    ModemTerminal terminal(rig.engine, rig.link, kRussian);
+    ASSERT_TRUE(terminal.open());
+    ASSERT_TRUE(terminal.sendCommand(QStringLiteral("AT I")));
+    EXPECT_EQ(rig.port.writes.last(), QByteArray("ATI\r"));
+    rig.port.inject("\r\nOK\r\n");
+    EXPECT_TRUE(terminal.receivedPane().contains(QStringLiteral("OK")));
+    EXPECT_TRUE(terminal.sendLineTest());
+    EXPECT_EQ(rig.port.writes.last(), QByteArray(550, 'S') + '\r');
 }

@@ -86,6 +86,7 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     QAction* modemRead = modemMenu_->addAction(uaRu(lang, "ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ"));
     connect(modemRead, &QAction::triggered, this, [this] { startOperation(0); });
     modemDial_ = modemMenu_->addAction(uaRu(lang, "З'ЄДНАННЯ", "СОЕДИНЕНИЕ"));
+    modemTerminal_ = modemMenu_->addAction(uaRu(lang, "ІНІЦІАЛІЗАЦІЯ", "ИНИЦИАЛИЗАЦИЯ"));
     modemDrop_ = bar->addAction(QStringLiteral("СБРОС МОД"));
     modemDrop_->setVisible(false);
     // The books that choose the corrector on the line: the modem's phone book, and the "АДРЕС" menu with the

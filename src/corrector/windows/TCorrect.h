@@ -76,6 +76,7 @@ public:
     // The modem menu: the manual dial window, and "СБРОС МОД" (shown while a call is up).
     QAction* modemDialAction() const { return modemDial_; }
     QAction* modemDropAction() const { return modemDrop_; }
+    QAction* modemTerminalAction() const { return modemTerminal_; }
     // The connection label ("Установлено соединение с  -  …"), blinking while the call is up.
     void showModemConnection(const QString& label);
     QLabel* modemLabel() const { return modemLabel_; }
@@ -132,6 +133,7 @@ private:
     QAction* phoneEditor_ = nullptr;
     QAction* modemDial_ = nullptr;
     QAction* modemDrop_ = nullptr;
+    QAction* modemTerminal_ = nullptr;
     QLabel* modemLabel_ = nullptr;
     QTimer* blink_ = nullptr;
     QAction* lpt_;

@@ -19,6 +19,7 @@
 #include "link/windows/TInRS232.h"
 #include "link/windows/TModC.h"
 #include "link/windows/TfInitPort.h"
+#include "link/windows/TfTesMod.h"
 #include "reports/ReportHeaders.h"
 #include "reports/windows/TPrint_ku.h"
 #include "shell/ShellTexts.h"
@@ -171,6 +172,12 @@ void TMenuCorr::openCorrectorWindow() {
         dial.exec();
     });
     connect(window.modemDropAction(), &QAction::triggered, &modem, &link::ModemSession::drop);
+    connect(window.modemTerminalAction(), &QAction::triggered, &window, [this, &window] {
+        link::ModemTerminal terminal(ctx_.engine(), ctx_.linkPort(), ctx_.languageIndex());
+        if (!terminal.open()) return; // the port says why
+        link::TfTesMod terminalWindow(terminal, ctx_.root(), ctx_.languageIndex(), ctx_.notifier(), &window);
+        terminalWindow.exec();
+    });
     connect(&modem, &link::ModemSession::connectedChanged, &window, [&modem, &window](bool connected) {
         window.showModemConnection(connected ? modem.connectionLabel() : QString());
     });

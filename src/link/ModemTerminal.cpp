@@ -1,0 +1,154 @@
+#include "link/ModemTerminal.h"
+
+#include "common/Language.h"
+#include "common/TextFile.h"
+#include "link/ExchangeEngine.h"
+#include "link/LinkPort.h"
+
+#include <QTimer>
+
+namespace tarn::link {
+
+namespace {
+
+QString header(int languageIndex) {
+    return uaRu(languageIndex, "//файл \"AT\" команд модему", "//файл \"AT\" команд модема");
+}
+
+} // namespace
+
+QString atBookPath(const DataRoot& root, int languageIndex) {
+    return root.file(folder::Work, languageIndex == kRussian ? QStringLiteral("FlATcom.000")
+                                                             : QStringLiteral("uaFlATcom.000"));
+}
+
+std::optional<AtCommand> parseAtLine(const QString& line) {
+    const qsizetype cut = line.indexOf(QStringLiteral("//"));
+    const QString command = (cut < 0 ? line : line.left(cut)).trimmed();
+    QString bare = command;
+    bare.remove(QLatin1Char(' '));
+    if (bare.isEmpty()) return std::nullopt;
+    return AtCommand{command, cut < 0 ? QString() : line.mid(cut + 2)};
+}
+
+QList<AtCommand> loadAtBook(const DataRoot& root, int languageIndex) {
+    const QString path = atBookPath(root, languageIndex);
+    const auto lines = readTextLines(path);
+    if (!lines) {
+        writeTextLines(path, {header(languageIndex)});
+        return {};
+    }
+    QList<AtCommand> commands;
+    for (const QString& line : *lines)
+        if (const auto c = parseAtLine(line)) commands.append(*c);
+    return commands;
+}
+
+bool saveAtBook(const DataRoot& root, int languageIndex, const QList<AtCommand>& commands) {
+    QStringList lines{header(languageIndex)};
+    for (const AtCommand& c : commands)
+        lines.append(c.command.leftJustified(20) + QStringLiteral("//") + c.note);
+    return writeTextLines(atBookPath(root, languageIndex), lines);
+}
+
+QByteArray hexBytes(const QString& text) {
+    QString digits = text;
+    digits.remove(QLatin1Char(' '));
+    QByteArray out;
+    for (qsizetype i = 0; i < digits.size(); i += 2) {
+        bool ok = false;
+        const int v = digits.mid(i, 2).toInt(&ok, 16);
+        if (ok) out.append(static_cast<char>(v));
+    }
+    return out;
+}
+
+QStringList paneLines(const QByteArray& bytes, bool sent, int languageIndex, const QDateTime& when) {
+    QStringList lines{when.toString(QStringLiteral("HH:mm:ss.zzz")),
+                      uaRu(languageIndex, "кіл.б-т =", "кол.б-т=") + QString::number(bytes.size()) +
+                          QStringLiteral(" :: ") + QString::fromLatin1(bytes.toHex(' ').toUpper())};
+    QString text;
+    for (char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (!sent && c == '\n') {
+            lines.append(text);
+            text.clear();
+            continue;
+        }
+        // Control characters 0..2, LF, CR and (sent) 26 are not shown.
+        if (u <= 2 || c == '\n' || c == '\r' || (sent && u == 26)) continue;
+        text += QChar::fromLatin1(c);
+    }
+    if (!text.isEmpty()) lines.append(text);
+    return lines;
+}
+
+ModemTerminal::ModemTerminal(ExchangeEngine& engine, LinkPort& port, int languageIndex)
+    : engine_(engine), port_(port), language_(languageIndex) {}
+
+ModemTerminal::~ModemTerminal() {
+    close();
+}
+
+bool ModemTerminal::open() {
+    claim_.release();
+    claim_ = engine_.claimLine(*this);
+    port_.closePort();
+    return port_.openPort(true);
+}
+
+void ModemTerminal::close() {
+    if (!claim_.held()) return;
+    port_.closePort();
+    claim_.release();
+}
+
+void ModemTerminal::addLines(QStringList& pane, const QStringList& lines) {
+    if (pane.size() > kPaneLineLimit) pane.clear();
+    pane += lines;
+    emit panesChanged();
+}
+
+bool ModemTerminal::send(const QByteArray& bytes) {
+    if (!port_.write(bytes)) return false;
+    addLines(sent_, paneLines(bytes, true, language_, QDateTime::currentDateTime()));
+    return true;
+}
+
+bool ModemTerminal::sendCommand(const QString& command) {
+    QString bare = command;
+    bare.remove(QLatin1Char(' '));
+    if (bare.isEmpty()) return false;
+    return send(bare.toLatin1() + '\r');
+}
+
+bool ModemTerminal::sendCharacters(const QString& text) {
+    return send(text.toLatin1());
+}
+
+bool ModemTerminal::sendHex(const QString& text) {
+    const QByteArray bytes = hexBytes(text);
+    return !bytes.isEmpty() && send(bytes);
+}
+
+bool ModemTerminal::sendLineTest() {
+    return send(QByteArray(550, 'S') + '\r');
+}
+
+void ModemTerminal::clearPanes() {
+    sent_.clear();
+    received_.clear();
+    emit panesChanged();
+}
+
+void ModemTerminal::onRawBytes(const QByteArray& chunk) {
+    addLines(received_, paneLines(chunk, false, language_, QDateTime::currentDateTime()));
+    // The port's driver reports line trouble as text: the port is opened again.
+    if (chunk.contains("Comm Event"))
+        QTimer::singleShot(reopenAfterEventMs, this, [this] {
+            port_.closePort();
+            port_.openPort(true);
+        });
+}
+
+} // namespace tarn::link
