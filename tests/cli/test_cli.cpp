@@ -587,6 +587,10 @@ TEST(CliModem, ACommandOverThePhoneIsCalledRunAndHungUpWhateverHappens) {
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains("ATH0") ||
                 QString::fromUtf8(r.err).contains(QStringLiteral("Положить трубку")));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--phone"), QStringLiteral("5557777"),
+             QStringLiteral("identify")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("NO CARRIER")) << r.err.toStdString();
     EXPECT_EQ(calls(log), std::make_pair(1, 1));
 
     // SIGINT in the middle of a read: the call is still hung up before the program ends.

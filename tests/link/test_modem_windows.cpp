@@ -1,0 +1,57 @@
+// The manual dial window and the modem terminal window, offscreen on a fake line.
+#include "common/TextFile.h"
+#include "link/EngineRig.h"
+#include "link/windows/TModC.h"
+#include "link/windows/TfTesMod.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::link;
+
+TEST(ModemWindows, TheDialWindowOffersTheBooksNumbersAndClosesOnceTheCallIsUp) {
+    test::TempHome home;
+    ASSERT_TRUE(writeTextLines(home.path(folder::Work, QStringLiteral("FlInPh.000")),
+                               {QStringLiteral("//справочник телефонов"),
+                                QStringLiteral("555 12 34 // котельня"), QStringLiteral("  // ")}));
+    test::EngineRig rig;
+    LinkSettings settings;
+    ModemSession modem(rig.engine, rig.link, settings, kRussian);
+    modem.initToDialMs = 5;
+    TModC window(modem, home.root(), kRussian, rig.notifier);
+    window.show();
+    ASSERT_EQ(window.phones()->count(), 1);
+    EXPECT_EQ(window.phones()->itemText(0), QStringLiteral("555 12 34 // котельня"));
+    window.connectCall();
+    ASSERT_TRUE(test::waitUntil([&] { return rig.port.writes.size() >= 2; }));
+    rig.port.inject("\r\nBUSY\r\n");
+    EXPECT_EQ(window.replyField()->text(), QStringLiteral("BUSY"));
+    window.connectCall();
+    ASSERT_TRUE(test::waitUntil([&] { return rig.port.writes.size() >= 4; }));
+    rig.port.inject("\r\nCONNECT 9600\r\n");
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(modem.connected());
+}
+
+TEST(ModemWindows, TheTerminalSendsABookRowAndSavesTheBook) {
+    test::TempHome home;
+    test::EngineRig rig;
+    ModemTerminal terminal(rig.engine, rig.link, kUkrainian);
+    ASSERT_TRUE(terminal.open());
+    ASSERT_TRUE(
+        saveAtBook(home.root(), kUkrainian, {{QStringLiteral("AT &F"), QStringLiteral(" заводські")}}));
+    TfTesMod window(terminal, home.root(), kUkrainian, rig.notifier);
+    ASSERT_EQ(window.book()->rowCount(), 1);
+    window.runRow(0);
+    EXPECT_EQ(rig.port.writes.last(), QByteArray("AT&F\r"));
+    EXPECT_FALSE(window.book()->isEnabled()); // one click, one command
+    EXPECT_TRUE(window.sentPane()->toPlainText().contains(QStringLiteral("кіл.б-т =5 :: 41 54 26 46 0D")));
+    EXPECT_TRUE(window.saveBook());
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("\"AT\" команди збережені"));
+    EXPECT_EQ(readTextLines(atBookPath(home.root(), kUkrainian))->first(),
+              QStringLiteral("//файл \"AT\" команд модему"));
+}
