@@ -1,0 +1,197 @@
+#include "polling/Groups.h"
+
+#include "common/Language.h"
+#include "common/TextFile.h"
+
+#include <QFile>
+
+namespace tarn::polling {
+
+namespace {
+
+int minutesOf(const QTime& t, bool endOfDay) {
+    const int m = t.hour() * 60 + t.minute();
+    return endOfDay && m == 0 ? 1440 : m;
+}
+
+QString entryLine(const GroupEntry& e) {
+    return QString(e.mark ? QLatin1Char('1') : QLatin1Char('0')) + QLatin1Char('/') + e.file +
+           QLatin1Char('/') + e.name;
+}
+
+QString copyErrorText(int languageIndex, const QString& path) {
+    return uaRu(languageIndex, "Помилка! при копіюванні файлу ", "Ошибка! при копировании файла ") + path;
+}
+
+// The list file rewritten through a copy, so that a failure leaves it as it was.
+QString rewriteList(const DataRoot& root, const QStringList& lines, int languageIndex) {
+    const QString path = groupListPath(root);
+    if (!rewriteTextLinesWithBackup(path, lines)) return copyErrorText(languageIndex, path);
+    return {};
+}
+
+} // namespace
+
+QStringList Group::memberIdentifiers() const {
+    QStringList ids;
+    for (const GroupMember& m : members)
+        if (m.member) ids.append(m.identifier());
+    return ids;
+}
+
+QString groupListPath(const DataRoot& root) {
+    return root.file(folder::Group, QStringLiteral("name_G.000"));
+}
+
+QList<GroupEntry> loadGroupList(const DataRoot& root) {
+    QList<GroupEntry> entries;
+    const auto lines = readTextLines(groupListPath(root));
+    if (!lines) return entries;
+    for (const QString& line : *lines) {
+        const QStringList parts = line.split(QLatin1Char('/'));
+        if (parts.size() < 3 || parts.at(1).trimmed().isEmpty()) continue;
+        entries.append({parts.at(0).trimmed() == QLatin1String("1"), parts.at(1).trimmed(),
+                        parts.mid(2).join(QLatin1Char('/'))});
+    }
+    return entries;
+}
+
+Group loadGroup(const DataRoot& root, const QString& fileName) {
+    Group g;
+    const QString path = root.file(folder::Group, fileName);
+    const auto lines = path.isEmpty() ? std::nullopt : readTextLines(path);
+    if (!lines) return g;
+    for (const QString& line : *lines) {
+        const QString prefix = line.left(2), rest = line.mid(2);
+        if (prefix == QLatin1String("0*"))
+            g.name = rest;
+        else if (prefix == QLatin1String("1*"))
+            g.schedule.append(rest);
+        else if (prefix == QLatin1String("2*"))
+            g.flags = rest;
+        else if (prefix == QLatin1String("3*") && !rest.isEmpty())
+            g.members.append({rest.at(0) == QLatin1Char('1'), rest.mid(1)});
+    }
+    return g;
+}
+
+QString groupListEntry(const GroupEntry& entry, const Group& group) {
+    QString text = entry.name.left(kGroupNameWidth).leftJustified(kGroupNameWidth) + QLatin1Char('/');
+    for (QString window : group.schedule) {
+        window.remove(QLatin1Char(' '));
+        text += window + QLatin1Char('/');
+    }
+    return text;
+}
+
+QString scheduleString(const QString& listEntry) {
+    QString s = listEntry.mid(kGroupNameWidth);
+    s.remove(QLatin1Char(' '));
+    return s;
+}
+
+QString newGroupFileName(const QDateTime& now) {
+    return now.toString(QStringLiteral("yyMMddHHmmss"));
+}
+
+QString windowText(const QTime& begin, const QTime& end, const QTime& period) {
+    const QString f = QStringLiteral("HH:mm");
+    return begin.toString(f) + QLatin1Char('-') + end.toString(f) + QLatin1Char('-') + period.toString(f);
+}
+
+QString checkNewWindow(const QStringList& windows, const QTime& begin, const QTime& end, int languageIndex) {
+    int previousEnd = 0;
+    if (!windows.isEmpty()) {
+        const QTime last = QTime::fromString(windows.last().mid(6, 5), QStringLiteral("HH:mm"));
+        if (last.isValid()) previousEnd = minutesOf(last, true);
+    }
+    const int b = minutesOf(begin, false);
+    const int e = minutesOf(end, true);
+    if (begin.isValid() && end.isValid() && b >= previousEnd && b < e) return {};
+    return uaRu(languageIndex, "Помилка набору часу! ", "Ошибка набора времени ! ") +
+           end.toString(QStringLiteral("HH:mm"));
+}
+
+GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int languageIndex,
+                          const QDateTime& now, const std::function<bool(const QString&)>& confirm) {
+    GroupSaveResult r;
+    QString bare = save.group.name;
+    bare.remove(QLatin1Char(' '));
+    if (bare.isEmpty()) {
+        r.error = uaRu(languageIndex, "Не визначено ім'я  групи!!!", "Не определено имя  группы!!!");
+        return r;
+    }
+    const QString name = save.group.name.left(kGroupNameWidth).leftJustified(kGroupNameWidth);
+    QList<GroupEntry> entries = loadGroupList(root);
+    QString file = save.file;
+    bool keepMark = false;
+    if (!file.isEmpty() && save.originalName.trimmed() != save.group.name.trimmed()) {
+        // A renamed group is made again under its new name.
+        if (!confirm || !confirm(uaRu(languageIndex, "Змінено ім'я групи, переписати?",
+                                      "Изменено имя группы, переписать?"))) {
+            r.asked = true;
+            return r;
+        }
+        if (const QString failed = deleteGroup(root, file, languageIndex); !failed.isEmpty()) {
+            r.error = failed;
+            return r;
+        }
+        entries = loadGroupList(root);
+        file.clear();
+    }
+    if (file.isEmpty()) {
+        for (const GroupEntry& e : entries)
+            if (e.name.trimmed() == name.trimmed()) {
+                r.error = uaRu(languageIndex, "Група - ", "Группа - ") + name.trimmed() +
+                          uaRu(languageIndex, " вже є!!!", " уже есть!!!");
+                return r;
+            }
+        file = newGroupFileName(now);
+    }
+    QStringList lines{QStringLiteral("0*") + name};
+    for (const QString& w : save.group.schedule)
+        lines.append(QStringLiteral("1*") + w);
+    lines.append(QStringLiteral("2*") + save.group.flags);
+    for (const GroupMember& m : save.group.members)
+        lines.append(QStringLiteral("3*") + (m.member ? QLatin1Char('1') : QLatin1Char('0')) + m.line);
+    const QString groupPath = root.file(folder::Group, file);
+    if (!writeTextLines(groupPath, lines)) {
+        r.error = copyErrorText(languageIndex, groupPath);
+        return r;
+    }
+    QStringList list;
+    bool found = false;
+    for (GroupEntry e : entries) {
+        if (e.file == file) {
+            keepMark = e.mark;
+            e.name = name;
+            e.mark = keepMark;
+            found = true;
+        }
+        list.append(entryLine(e));
+    }
+    if (!found) list.append(entryLine({false, file, name}));
+    r.error = rewriteList(root, list, languageIndex);
+    r.file = file;
+    return r;
+}
+
+QString deleteGroup(const DataRoot& root, const QString& fileName, int languageIndex) {
+    QStringList list;
+    for (const GroupEntry& e : loadGroupList(root))
+        if (e.file != fileName) list.append(entryLine(e));
+    if (const QString failed = rewriteList(root, list, languageIndex); !failed.isEmpty()) return failed;
+    const QString path = root.file(folder::Group, fileName);
+    if (!path.isEmpty() && QFile::exists(path) && !QFile::remove(path))
+        return uaRu(languageIndex, "Помилка при видаленні файлу ", "Ошибка при удалении файла ") + path;
+    return {};
+}
+
+bool saveGroupMarks(const DataRoot& root, const QList<GroupEntry>& entries) {
+    QStringList list;
+    for (const GroupEntry& e : entries)
+        list.append(entryLine(e));
+    return rewriteTextLinesWithBackup(groupListPath(root), list);
+}
+
+} // namespace tarn::polling

@@ -1,0 +1,78 @@
+#pragma once
+// Polling groups: Group\name_G.000 lists them (mark/file/name), and each group's file holds its name
+// ("0*"), its polling windows ("1*" HH:MM-HH:MM-HH:MM), what to read ("2*" "0" and nine marks) and one
+// line per registered point ("3*", "1" for a member, then the point's polling-list line).
+#include "common/DataRoot.h"
+
+#include <QDateTime>
+#include <QList>
+#include <functional>
+#include <QStringList>
+#include <optional>
+
+namespace tarn::polling {
+
+inline constexpr int kGroupNameWidth = 20;
+inline constexpr int kPollingItems = 9; // hourly … measurement
+
+struct GroupEntry {
+    bool mark = false;
+    QString file; // YYMMDDhhmmss
+    QString name; // padded to 20
+};
+
+struct GroupMember {
+    bool member = false;
+    QString line; // the point's polling-list line
+    // Membership goes by model, " №" and serial number: the line's first 18 characters.
+    QString key() const { return line.left(18); }
+    QString identifier() const { return line.right(10).trimmed(); }
+};
+
+struct Group {
+    QString name;
+    QStringList schedule;                         // "HH:MM-HH:MM-HH:MM"
+    QString flags = QStringLiteral("0000000000"); // "0" and the nine items
+    QList<GroupMember> members;
+
+    bool hasItems() const { return flags.mid(1).contains(QLatin1Char('1')); }
+    QStringList memberIdentifiers() const;
+};
+
+QString groupListPath(const DataRoot& root);
+QList<GroupEntry> loadGroupList(const DataRoot& root);
+// An unreadable file leaves the group without members, flags and schedule.
+Group loadGroup(const DataRoot& root, const QString& fileName);
+// The console's entry: the name padded to 20, "/", then each window with blanks removed and "/".
+QString groupListEntry(const GroupEntry& entry, const Group& group);
+// The part of an entry after the name, blanks removed: the group's windows.
+QString scheduleString(const QString& listEntry);
+
+// The group file's name for a group made now.
+QString newGroupFileName(const QDateTime& now);
+
+// A window added after the last one: it may not begin before the last one ends, and it must begin
+// before its own end ("00:00" as an end is 24:00). Empty when accepted, else the message.
+QString checkNewWindow(const QStringList& windows, const QTime& begin, const QTime& end, int languageIndex);
+QString windowText(const QTime& begin, const QTime& end, const QTime& period);
+
+struct GroupSave {
+    QString file;         // the group's file; empty for a new group
+    QString originalName; // the name it had when it was opened
+    Group group;
+};
+struct GroupSaveResult {
+    QString error;      // the message; empty when saved
+    QString file;       // the file written
+    bool asked = false; // the user was asked about a new name (and said no: nothing saved)
+};
+// Saves a group as the configurator does: the name checked, a renamed group re-made under its new name
+// (after confirm), the group file written, the list file rewritten safely.
+GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int languageIndex,
+                          const QDateTime& now, const std::function<bool(const QString& question)>& confirm);
+// Removes the group's line from the list file and its file. Empty on success, else the message.
+QString deleteGroup(const DataRoot& root, const QString& fileName, int languageIndex);
+// The list file with the marks as they are now.
+bool saveGroupMarks(const DataRoot& root, const QList<GroupEntry>& entries);
+
+} // namespace tarn::polling

@@ -1,0 +1,116 @@
+// Polling groups in their files, and the day's schedule built from them.
+#include "common/Language.h"
+#include "common/TextFile.h"
+#include "polling/Groups.h"
+#include "polling/Schedule.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::polling;
+
+namespace {
+
+QStringList rows(const DaySchedule& s) {
+    QStringList out;
+    for (const ScheduleRow& r : s.rows)
+        out.append(r.group.trimmed() + QLatin1Char(' ') + r.begin + QLatin1Char('-') + r.end);
+    return out;
+}
+
+Group boilers() {
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+    g.flags = QStringLiteral("0110000100");
+    g.members = {
+        {true, QStringLiteral("ТАРН-2.01   №12345  Облгаз                                   t12345")},
+        {false, QStringLiteral("ТАРН-2.01   №54321  Облгаз                                   t54321")}};
+    return g;
+}
+
+} // namespace
+
+TEST(DaySchedule, WindowsBecomeRowsInTimeOrderAndTheDueRowIsFound) {
+    const DaySchedule s = buildDaySchedule(
+        {{QStringLiteral("Котельні"), QStringLiteral("/08:00-12:00-01:00/22:00-00:00-01:00/")},
+         {QStringLiteral("Школи"), QStringLiteral("/09:30-10:00-00:00/")},
+         {QStringLiteral("Лікарні"), QStringLiteral("/09:00-10:00-00:00/")},
+         {QStringLiteral("Без розкладу"), QStringLiteral("/")}},
+        QDate(2024, 3, 7));
+    EXPECT_EQ(rows(s),
+              (QStringList{QStringLiteral("Котельні 08:00-09:00"), QStringLiteral("Котельні 09:00-10:00"),
+                           QStringLiteral("Лікарні 09:00-10:00"), QStringLiteral("Школи 09:30-10:00"),
+                           QStringLiteral("Котельні 10:00-11:00"), QStringLiteral("Котельні 11:00-12:00"),
+                           QStringLiteral("Котельні 22:00-23:00"), QStringLiteral("Котельні 23:00-00:00")}));
+    EXPECT_EQ(s.rows.last().number, 8);
+    EXPECT_EQ(s.title(), QStringLiteral("Расписание опроса 07.03.2024"));
+
+    DaySchedule day = buildDaySchedule(
+        {{QStringLiteral("A"), QStringLiteral("/08:00-09:00-00:00/12:00-13:00-00:00/")}}, QDate(2024, 3, 7));
+    EXPECT_EQ(findDueRow(day, 12 * 60 + 5), 1);
+    EXPECT_EQ(day.rows.at(0).status, QStringLiteral("пропущ."));
+    day.rows[1].status = QStringLiteral("норма");
+    EXPECT_EQ(findDueRow(day, 12 * 60 + 6), -1);
+}
+
+TEST(GroupFiles, SavedAsTheConfiguratorDoesAndReadBack) {
+    test::TempHome home;
+    const QDateTime made(QDate(2008, 12, 5), QTime(14, 30, 12));
+    GroupSaveResult r = saveGroup(home.root(), {QString(), QString(), boilers()}, kUkrainian, made, {});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(r.file, QStringLiteral("081205143012"));
+    EXPECT_EQ(readTextLines(groupListPath(home.root())),
+              std::optional<QStringList>(QStringList{QStringLiteral("0/081205143012/Котельні            ")}));
+    const Group back = loadGroup(home.root(), r.file);
+    EXPECT_EQ(back.name, QStringLiteral("Котельні            "));
+    EXPECT_EQ(back.schedule, QStringList{QStringLiteral("08:00-12:00-01:00")});
+    EXPECT_EQ(back.flags, QStringLiteral("0110000100"));
+    EXPECT_EQ(back.memberIdentifiers(), QStringList{QStringLiteral("t12345")});
+    const QList<GroupEntry> list = loadGroupList(home.root());
+    ASSERT_EQ(list.size(), 1);
+    EXPECT_EQ(groupListEntry(list.first(), back), QStringLiteral("Котельні            /08:00-12:00-01:00/"));
+    EXPECT_EQ(scheduleString(groupListEntry(list.first(), back)), QStringLiteral("/08:00-12:00-01:00/"));
+
+    // The same name again is refused; an empty one too.
+    r = saveGroup(home.root(), {QString(), QString(), boilers()}, kRussian, made.addSecs(1), {});
+    EXPECT_EQ(r.error, QStringLiteral("Группа - Котельні уже есть!!!"));
+    Group unnamed = boilers();
+    unnamed.name = QStringLiteral("   ");
+    EXPECT_EQ(saveGroup(home.root(), {QString(), QString(), unnamed}, kRussian, made, {}).error,
+              QStringLiteral("Не определено имя  группы!!!"));
+
+    // A renamed group is asked about, then made again under its new name; its mark is the new one's.
+    QList<GroupEntry> marked = loadGroupList(home.root());
+    marked[0].mark = true;
+    ASSERT_TRUE(saveGroupMarks(home.root(), marked));
+    Group renamed = boilers();
+    renamed.name = QStringLiteral("Котельні міста");
+    QStringList questions;
+    r = saveGroup(home.root(), {QStringLiteral("081205143012"), QStringLiteral("Котельні"), renamed},
+                  kRussian, made.addSecs(60), [&](const QString& q) {
+                      questions.append(q);
+                      return true;
+                  });
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(questions, QStringList{QStringLiteral("Изменено имя группы, переписать?")});
+    EXPECT_EQ(r.file, QStringLiteral("081205143112"));
+    EXPECT_FALSE(QFile::exists(home.path(folder::Group, QStringLiteral("081205143012"))));
+    ASSERT_EQ(loadGroupList(home.root()).size(), 1);
+    EXPECT_EQ(loadGroupList(home.root()).first().name.trimmed(), QStringLiteral("Котельні міста"));
+
+    EXPECT_TRUE(deleteGroup(home.root(), r.file, kRussian).isEmpty());
+    EXPECT_TRUE(loadGroupList(home.root()).isEmpty());
+    EXPECT_FALSE(QFile::exists(home.path(folder::Group, r.file)));
+}
+
+TEST(GroupFiles, AWindowMayNotBeginBeforeTheLastOneEnds) {
+    const QStringList windows{QStringLiteral("08:00-12:00-01:00")};
+    EXPECT_EQ(checkNewWindow(windows, QTime(10, 0), QTime(11, 0), kRussian),
+              QStringLiteral("Ошибка набора времени ! 11:00"));
+    EXPECT_TRUE(checkNewWindow(windows, QTime(12, 0), QTime(0, 0), kRussian).isEmpty()); // up to 24:00
+    EXPECT_FALSE(checkNewWindow({}, QTime(10, 0), QTime(9, 0), kRussian).isEmpty());
+    EXPECT_EQ(windowText(QTime(22, 0), QTime(0, 0), QTime(1, 0)), QStringLiteral("22:00-00:00-01:00"));
+}
