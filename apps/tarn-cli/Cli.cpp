@@ -112,6 +112,22 @@ const std::vector<CommandEntry> kCommands = {
      cmdModem,
      {{"--wait", "MS", "how long to collect the answer (default 1000)"},
       {"--raw", nullptr, "send the text as it stands (no blanks removed, no CR)"}}},
+    {"group",
+     "group list | show NAME | save NAME [--points ID,…] [--schedule HH:MM-HH:MM-HH:MM,…] [--flags "
+     "0XXXXXXXXX] | "
+     "delete NAME [--json]   the polling groups",
+     cmdGroup,
+     {{"--points", "LIST",
+       "save: the members, by identifier (the others of the registry are listed as non-members)"},
+      {"--schedule", "LIST",
+       "save: the polling windows, begin-end-period, each beginning after the last ends"},
+      {"--flags", "FLAGS",
+       "save: \"0\" and nine 0/1: hourly, daily, monthly, alarm, operative, gas, clock, "
+       "interference, measurement"}}},
+    {"schedule",
+     "schedule [--at HH:MM] [--json]   today's polling schedule and the row due",
+     cmdSchedule,
+     {{"--at", "TIME", "the time to find the due row at (default now)"}}},
     {"points",
      "points list|show ID|erase ID|search|config ID [options] [--json]   the registered points",
      cmdPoints,

@@ -100,6 +100,8 @@ int cmdReport(CliRun& run);
 int runOverPhone(CliRun& run, const QString& phone, const std::function<int()>& command);
 int cmdListing(CliRun& run);
 int cmdModem(CliRun& run);
+int cmdGroup(CliRun& run);
+int cmdSchedule(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

@@ -606,3 +606,31 @@ TEST(CliModem, ACommandOverThePhoneIsCalledRunAndHungUpWhateverHappens) {
     EXPECT_EQ(p.exitCode(), 130);
     EXPECT_EQ(calls(log), std::make_pair(2, 2));
 }
+
+TEST(CliPolling, GroupsAreKeptAsTheConfiguratorKeepsThemAndMakeTheDaysSchedule) {
+    test::TempHome home;
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+                    QStringLiteral("group"), QStringLiteral("save"), QStringLiteral("Котельні"),
+                    QStringLiteral("--schedule"), QStringLiteral("08:00-12:00-01:00,10:00-11:00-00:00")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Ошибка набора времени ! 11:00")));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+             QStringLiteral("Котельні"), QStringLiteral("--schedule"),
+             QStringLiteral("08:00-12:00-01:00,22:00-00:00-01:00")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("schedule"),
+             QStringLiteral("--at"), QStringLiteral("09:15")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray rows = r.json().value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows.at(5).toObject().value(QStringLiteral("end")).toString(), QStringLiteral("00:00"));
+    EXPECT_EQ(rows.at(0).toObject().value(QStringLiteral("status")).toString(), QStringLiteral("пропущ."));
+    EXPECT_EQ(r.json().value(QStringLiteral("due")).toInt(), 2);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("delete"),
+             QStringLiteral("Котельні")});
+    ASSERT_EQ(r.code, 0);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
+             QStringLiteral("list")});
+    EXPECT_TRUE(r.json().value(QStringLiteral("groups")).toArray().isEmpty());
+}

@@ -1,0 +1,179 @@
+#include "Cli.h"
+
+#include "common/Language.h"
+#include "database/Registry.h"
+#include "polling/Groups.h"
+#include "polling/Schedule.h"
+
+#include <QJsonArray>
+#include <QRegularExpression>
+
+namespace tarn::cli {
+
+namespace {
+
+std::optional<polling::GroupEntry> findGroup(const DataRoot& root, const QString& name) {
+    for (const polling::GroupEntry& e : polling::loadGroupList(root))
+        if (e.name.trimmed() == name.trimmed()) return e;
+    return std::nullopt;
+}
+
+QJsonObject groupJson(const polling::GroupEntry& e, const polling::Group& g) {
+    return {{QStringLiteral("name"), e.name.trimmed()},
+            {QStringLiteral("file"), e.file},
+            {QStringLiteral("mark"), e.mark},
+            {QStringLiteral("schedule"), QJsonArray::fromStringList(g.schedule)},
+            {QStringLiteral("flags"), g.flags},
+            {QStringLiteral("points"), QJsonArray::fromStringList(g.memberIdentifiers())}};
+}
+
+QList<polling::ScheduledGroup> scheduledGroups(const DataRoot& root) {
+    QList<polling::ScheduledGroup> groups;
+    for (const polling::GroupEntry& e : polling::loadGroupList(root))
+        groups.append(
+            {e.name, polling::scheduleString(polling::groupListEntry(e, polling::loadGroup(root, e.file)))});
+    return groups;
+}
+
+} // namespace
+
+// group list | show NAME | save NAME --points ID,… [--schedule W,…] [--flags F] | delete NAME: the polling
+// groups, kept exactly as the group configurator keeps them.
+int cmdGroup(CliRun& run) {
+    const DataRoot& root = run.context->root();
+    const int lang = run.context->languageIndex();
+    const QString what = run.args.value(0, QStringLiteral("list"));
+    const QString name = run.args.mid(1).join(QLatin1Char(' '));
+    if (what == QLatin1String("list")) {
+        QJsonArray list;
+        for (const polling::GroupEntry& e : polling::loadGroupList(root)) {
+            const polling::Group g = polling::loadGroup(root, e.file);
+            if (run.options.json)
+                list.append(groupJson(e, g));
+            else
+                *run.out << (e.mark ? "1 " : "0 ") << polling::groupListEntry(e, g) << "\n";
+        }
+        if (run.options.json) run.printJson({{QStringLiteral("groups"), list}});
+        run.out->flush();
+        return kExitOk;
+    }
+    if (what != QLatin1String("show") && what != QLatin1String("save") && what != QLatin1String("delete")) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("group list|show NAME|save NAME …|delete NAME"));
+        return kExitUsage;
+    }
+    const auto existing = findGroup(root, name);
+    if (what == QLatin1String("show") || what == QLatin1String("delete")) {
+        if (!existing) {
+            run.notifier->message(MessageKind::Error,
+                                  uaRu(lang, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА"));
+            return kExitRefused;
+        }
+        if (what == QLatin1String("delete")) {
+            const QString failed = polling::deleteGroup(root, existing->file, lang);
+            if (!failed.isEmpty()) {
+                run.notifier->message(MessageKind::Error, failed);
+                return kExitUsage;
+            }
+            return kExitOk;
+        }
+        const polling::Group g = polling::loadGroup(root, existing->file);
+        if (run.options.json) {
+            run.printJson(groupJson(*existing, g));
+        } else {
+            *run.out << polling::groupListEntry(*existing, g) << "\n" << g.flags << "\n";
+            for (const polling::GroupMember& m : g.members)
+                *run.out << (m.member ? "1 " : "0 ") << m.line << "\n";
+            run.out->flush();
+        }
+        return kExitOk;
+    }
+
+    // save: the registry's points, the chosen ones members.
+    polling::Group group = existing ? polling::loadGroup(root, existing->file) : polling::Group{};
+    group.name = name;
+    if (!existing) group.flags = QStringLiteral("0110000000");
+    if (const auto flags = run.value(QStringLiteral("--flags"))) {
+        static const QRegularExpression kFlags(QStringLiteral("^0[01]{9}$"));
+        if (!kFlags.match(*flags).hasMatch()) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("group: --flags is \"0\" and nine 0/1"));
+            return kExitUsage;
+        }
+        group.flags = *flags;
+    }
+    if (const auto schedule = run.value(QStringLiteral("--schedule"))) {
+        group.schedule.clear();
+        for (const QString& window : schedule->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const QStringList parts = window.trimmed().split(QLatin1Char('-'));
+            const QTime begin = QTime::fromString(parts.value(0), QStringLiteral("HH:mm"));
+            const QTime end = QTime::fromString(parts.value(1), QStringLiteral("HH:mm"));
+            const QTime period = QTime::fromString(parts.value(2), QStringLiteral("HH:mm"));
+            const QString refused = period.isValid()
+                                        ? polling::checkNewWindow(group.schedule, begin, end, lang)
+                                        : QStringLiteral("group: a window is HH:MM-HH:MM-HH:MM");
+            if (!refused.isEmpty()) {
+                run.notifier->message(MessageKind::Error, refused);
+                return kExitUsage;
+            }
+            group.schedule.append(polling::windowText(begin, end, period));
+        }
+    }
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    const database::Registry registry(root, schemas);
+    QStringList chosen = group.memberIdentifiers();
+    if (const auto points = run.value(QStringLiteral("--points")))
+        chosen = points->split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (QString& id : chosen)
+        id = id.trimmed();
+    group.members.clear();
+    for (const QString& line : registry.pollingList()) {
+        const polling::GroupMember m{false, line};
+        group.members.append({chosen.contains(m.identifier()), line});
+    }
+    const polling::GroupSaveResult r = polling::saveGroup(
+        root, {existing ? existing->file : QString(), existing ? existing->name : QString(), group}, lang,
+        QDateTime::currentDateTime(), [](const QString&) { return true; });
+    if (!r.error.isEmpty()) {
+        run.notifier->message(MessageKind::Error, r.error);
+        return kExitRefused;
+    }
+    if (run.options.json) run.printJson(groupJson(*findGroup(root, name), polling::loadGroup(root, r.file)));
+    return kExitOk;
+}
+
+// schedule [--at HH:MM]: today's schedule from the groups, and the row due at the time given (or now).
+int cmdSchedule(CliRun& run) {
+    const DataRoot& root = run.context->root();
+    polling::DaySchedule day = polling::buildDaySchedule(scheduledGroups(root), QDate::currentDate());
+    QTime at = QTime::currentTime();
+    if (const auto given = run.value(QStringLiteral("--at"))) {
+        at = QTime::fromString(*given, QStringLiteral("HH:mm"));
+        if (!at.isValid()) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("schedule: --at HH:MM"));
+            return kExitUsage;
+        }
+    }
+    const int due = polling::findDueRow(day, at.hour() * 60 + at.minute());
+    if (run.options.json) {
+        QJsonArray rows;
+        for (const polling::ScheduleRow& r : day.rows)
+            rows.append(QJsonObject{{QStringLiteral("number"), r.number},
+                                    {QStringLiteral("group"), r.group.trimmed()},
+                                    {QStringLiteral("begin"), r.begin},
+                                    {QStringLiteral("end"), r.end},
+                                    {QStringLiteral("status"), r.status}});
+        run.printJson({{QStringLiteral("title"), day.title()},
+                       {QStringLiteral("rows"), rows},
+                       {QStringLiteral("due"), due < 0 ? QJsonValue() : QJsonValue(due + 1)}});
+        return kExitOk;
+    }
+    *run.out << day.title() << "\n";
+    for (const polling::ScheduleRow& r : day.rows)
+        *run.out << r.number << "\t" << r.group.trimmed() << "\t" << r.begin << "\t" << r.end << "\t"
+                 << r.polled << "\t" << r.status << (r.number == due + 1 ? "\t<- due" : "") << "\n";
+    run.out->flush();
+    return kExitOk;
+}
+
+} // namespace tarn::cli
