@@ -31,6 +31,34 @@ std::optional<QDate> dateOption(CliRun& run, const char* name) {
     return d;
 }
 
+// The stored point of --point, with the database's layouts.
+struct StoredPoint {
+    database::Schemas schemas;
+    database::Point point;
+};
+int storedPointOf(CliRun& run, StoredPoint& out) {
+    const int lang = run.context->languageIndex();
+    const QString id = run.value(QStringLiteral("--point")).value_or(QString());
+    const QString unknown = uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
+    if (!database::isPointIdentifier(id)) {
+        run.notifier->message(MessageKind::Error, unknown);
+        return kExitUsage;
+    }
+    database::writeMissingSchemaFiles(run.context->root());
+    out.schemas = database::loadSchemas(run.context->root());
+    if (!out.schemas.ok) {
+        run.notifier->message(MessageKind::Error, out.schemas.error);
+        return kExitNoLink;
+    }
+    const auto point = database::Registry(run.context->root(), out.schemas).find(id);
+    if (!point) {
+        run.notifier->message(MessageKind::Error, unknown);
+        return kExitRefused;
+    }
+    out.point = *point;
+    return kExitOk;
+}
+
 // The report where it was asked for: on stdout as UTF-8, or in a file as the report window saves it; the
 // pages as they would be printed in a PDF file.
 int deliver(CliRun& run, const reports::ReportLines& built, const reports::ReportHeader& header) {
@@ -142,26 +170,10 @@ int cmdReport(CliRun& run) {
                 return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
             });
 
-    const QString id = run.value(QStringLiteral("--point")).value_or(QString());
-    if (!database::isPointIdentifier(id)) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
-        return kExitUsage;
-    }
-    database::writeMissingSchemaFiles(run.context->root());
-    const database::Schemas schemas = database::loadSchemas(run.context->root());
-    if (!schemas.ok) {
-        run.notifier->message(MessageKind::Error, schemas.error);
-        return kExitNoLink;
-    }
-    const auto point = database::Registry(run.context->root(), schemas).find(id);
-    if (!point) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
-        return kExitRefused;
-    }
-    const reports::DatabaseSource source(run.context->root(), schemas, id);
-    const reports::ReportHeader header = reports::headerFromPoint(*point);
+    StoredPoint stored;
+    if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
+    const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
+    const reports::ReportHeader header = reports::headerFromPoint(stored.point);
     return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
 }
 
@@ -238,26 +250,10 @@ int cmdListing(CliRun& run) {
             return kExitUsage;
         }
     }
-    const QString id = run.value(QStringLiteral("--point")).value_or(QString());
-    if (!database::isPointIdentifier(id)) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
-        return kExitUsage;
-    }
-    database::writeMissingSchemaFiles(run.context->root());
-    const database::Schemas schemas = database::loadSchemas(run.context->root());
-    if (!schemas.ok) {
-        run.notifier->message(MessageKind::Error, schemas.error);
-        return kExitNoLink;
-    }
-    const auto point = database::Registry(run.context->root(), schemas).find(id);
-    if (!point) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(lang, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
-        return kExitRefused;
-    }
-    const reports::DatabaseSource source(run.context->root(), schemas, id);
-    const reports::ReportHeader header = reports::headerFromPoint(*point);
+    StoredPoint stored;
+    if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
+    const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
+    const reports::ReportHeader header = reports::headerFromPoint(stored.point);
     const reports::Listing listing = reports::buildPointListing(source, header, o, now);
     if (const auto csv = run.value(QStringLiteral("--csv")); csv && listing.error.isEmpty()) {
         const QString path = QFileInfo(*csv).absoluteFilePath();

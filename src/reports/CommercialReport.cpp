@@ -31,33 +31,7 @@ QString minutesText(qint64 minutes) {
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-struct Sums {
-    double working = 0, standard = 0, alarmWorking = 0, alarmStandard = 0;
-    double pressure = 0, temperature = 0, correction = 0;
-    int pressures = 0, temperatures = 0, corrections = 0;
-    bool intervention = false, abnormal = false;
-
-    void add(const PeriodRecord& r, const QString& shownUnit) {
-        working += r.working;
-        standard += r.standard;
-        alarmWorking += r.alarmWorking;
-        alarmStandard += r.alarmStandard;
-        if (r.pressure) {
-            pressure += shownPressure(*r.pressure, r.pressureUnit, shownUnit);
-            ++pressures;
-        }
-        if (r.temperature) {
-            temperature += *r.temperature;
-            ++temperatures;
-        }
-        if (r.correction) {
-            correction += *r.correction;
-            ++corrections;
-        }
-        intervention = intervention || r.intervention();
-        abnormal = abnormal || r.abnormal();
-    }
-};
+using Sums = RecordSums;
 
 class Builder {
 public:
@@ -784,27 +758,13 @@ void Builder::takeStoredUnits() {
 }
 
 bool Builder::setUpPeriod() {
-    switch (o_.period) {
-    case ReportPeriod::Day:
-        first_ = last_ = o_.begin;
-        break;
-    case ReportPeriod::Month:
-        first_ = QDate(o_.begin.year(), o_.begin.month(), 1);
-        last_ = first_.addMonths(1).addDays(-1);
-        break;
-    case ReportPeriod::Range:
-        first_ = o_.begin;
-        last_ = o_.end;
-        if (first_ > last_) {
-            error_ = t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ");
-            return false;
-        }
-        break;
-    }
-    if (!first_.isValid() || !last_.isValid()) {
-        error_ = t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ");
+    const ReportDays days = reportDays(o_.period, o_.begin, o_.end, ua_);
+    if (!days.error.isEmpty()) {
+        error_ = days.error;
         return false;
     }
+    first_ = days.first;
+    last_ = days.last;
     ch_ = s_.fromDatabase() ? contractHourFor(s_, first_, h_.contractHour) : h_.contractHour;
     if (s_.fromDatabase()) takeStoredUnits();
     // A month or a period that reaches beyond today ends with the last gas day there is.
@@ -844,6 +804,30 @@ ReportLines Builder::build() {
 }
 
 } // namespace
+
+ReportDays reportDays(ReportPeriod period, const QDate& begin, const QDate& end, bool ukrainian) {
+    ReportDays d;
+    switch (period) {
+    case ReportPeriod::Day:
+        d.first = d.last = begin;
+        break;
+    case ReportPeriod::Month:
+        d.first = QDate(begin.year(), begin.month(), 1);
+        d.last = d.first.addMonths(1).addDays(-1);
+        break;
+    case ReportPeriod::Range:
+        d.first = begin;
+        d.last = end;
+        if (d.first.isValid() && d.last.isValid() && d.first > d.last)
+            d.error = ukrainian ? QStringLiteral("ПОМИЛКА! ПОЧАТОК > КІНЦЯ")
+                                : QStringLiteral("ОШИБКА!!! НАЧАЛО > КОНЦА");
+        break;
+    }
+    if (d.error.isEmpty() && (!d.first.isValid() || !d.last.isValid()))
+        d.error =
+            ukrainian ? QStringLiteral("ПОМИЛКА ФОРМАТУ ДАТИ : ") : QStringLiteral("ОШИБКА ФОРМАТА ДАТЫ : ");
+    return d;
+}
 
 QDate gasDayOf(const QDateTime& end, int contractHour) {
     return end.addSecs(-3600LL * contractHour - 60).date();

@@ -88,6 +88,15 @@ ReportLines buildCommercialReport(const ReportSource& source, const ReportHeader
 QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
                               const ReportOptions& options, const QDateTime& now);
 
+// The first and last gas day of a report's period: a day, the calendar month of the begin date, or begin
+// to end. error holds the message when the dates do not make a period.
+struct ReportDays {
+    QDate first;
+    QDate last;
+    QString error;
+};
+ReportDays reportDays(ReportPeriod period, const QDate& begin, const QDate& end, bool ukrainian);
+
 // The gas day a record belongs to: the one its time stamp (the end of its hour or day) closes.
 QDate gasDayOf(const QDateTime& end, int contractHour);
 // The contract hour of a gas day: from the daily record that closes the day before (its parameter text,

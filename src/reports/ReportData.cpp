@@ -1,6 +1,7 @@
 #include "reports/ReportData.h"
 
 #include "database/StoredRecords.h"
+#include "reports/ReportText.h"
 
 namespace tarn::reports {
 
@@ -42,6 +43,24 @@ database::TableKind heatTable(Archive archive) {
 }
 
 } // namespace
+
+void RecordSums::add(const PeriodRecord& r, const QString& shownPressureUnit) {
+    working += r.working;
+    standard += r.standard;
+    alarmWorking += r.alarmWorking;
+    alarmStandard += r.alarmStandard;
+    auto count = [](const std::optional<double>& v, double& sum, int& n) {
+        if (!v) return;
+        sum += *v;
+        ++n;
+    };
+    if (r.pressure) count(shownPressure(*r.pressure, r.pressureUnit, shownPressureUnit), pressure, pressures);
+    count(r.temperature, temperature, temperatures);
+    count(r.compressibility, compressibility, compressibilities);
+    count(r.correction, correction, corrections);
+    intervention = intervention || r.intervention();
+    abnormal = abnormal || r.abnormal();
+}
 
 std::optional<double> cellNumber(const QString& cell) {
     bool ok = false;

@@ -35,6 +35,16 @@ struct PeriodRecord {
     bool abnormal() const { return status.size() > 2 && status.at(2) == QChar(0x0412); }     // В
 };
 
+// What the records of a table add up to: the volumes summed, the measured values summed for their
+// averages (pressure in the unit the report shows), the flags joined.
+struct RecordSums {
+    double working = 0, standard = 0, alarmWorking = 0, alarmStandard = 0;
+    double pressure = 0, temperature = 0, compressibility = 0, correction = 0;
+    int pressures = 0, temperatures = 0, compressibilities = 0, corrections = 0;
+    bool intervention = false, abnormal = false;
+    void add(const PeriodRecord& r, const QString& shownPressureUnit);
+};
+
 // An abnormal-situation record: the situation word now and before it.
 struct AlarmRecord {
     int number = 0;

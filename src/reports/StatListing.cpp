@@ -136,37 +136,13 @@ void ListingBuilder::periodRecords() {
         s_.periodRecords(Archive::Daily, from_.addDays(-1), from_.addSecs(-60));
     double counter = before.isEmpty() ? 0.0 : before.last().counter.value_or(0.0);
     double workRunning = 0, standardRunning = 0;
-    double sums[4] = {0, 0, 0, 0};
-    double pressureSum = 0, temperatureSum = 0, compressibilitySum = 0, correctionSum = 0;
-    int pressures = 0, temperatures = 0, compressibilities = 0, corrections = 0;
-    bool anyIntervention = false, anyAbnormal = false;
+    RecordSums sums;
     for (const PeriodRecord& r : records) {
         if (stopped()) break;
         counter += r.working + r.alarmWorking;
         workRunning += r.working + r.alarmWorking;
         standardRunning += r.standard + r.alarmStandard;
-        sums[0] += r.working;
-        sums[1] += r.standard;
-        sums[2] += r.alarmWorking;
-        sums[3] += r.alarmStandard;
-        if (r.pressure) {
-            pressureSum += shownPressure(*r.pressure, r.pressureUnit, h_.pressureUnit);
-            ++pressures;
-        }
-        if (r.temperature) {
-            temperatureSum += *r.temperature;
-            ++temperatures;
-        }
-        if (r.compressibility) {
-            compressibilitySum += *r.compressibility;
-            ++compressibilities;
-        }
-        if (r.correction) {
-            correctionSum += *r.correction;
-            ++corrections;
-        }
-        anyIntervention = anyIntervention || r.intervention();
-        anyAbnormal = anyAbnormal || r.abnormal();
+        sums.add(r, h_.pressureUnit);
         QStringList cells;
         for (int c : chosen) {
             switch (c) {
@@ -246,28 +222,28 @@ void ListingBuilder::periodRecords() {
         QString cell;
         switch (c) {
         case Work:
-            cell = vol(sums[0]);
+            cell = vol(sums.working);
             break;
         case Standard:
-            cell = vol(sums[1]);
+            cell = vol(sums.standard);
             break;
         case Alarm:
-            cell = vol(sums[2]);
+            cell = vol(sums.alarmWorking);
             break;
         case AlarmStandard:
-            cell = vol(sums[3]);
+            cell = vol(sums.alarmStandard);
             break;
         case Pressure:
-            cell = average(pressureSum, pressures, isMpa(h_.pressureUnit) ? 4 : 3);
+            cell = average(sums.pressure, sums.pressures, isMpa(h_.pressureUnit) ? 4 : 3);
             break;
         case Temperature:
-            cell = average(temperatureSum, temperatures, 2);
+            cell = average(sums.temperature, sums.temperatures, 2);
             break;
         case Compressibility:
-            cell = average(compressibilitySum, compressibilities, 4);
+            cell = average(sums.compressibility, sums.compressibilities, 4);
             break;
         case Correction:
-            cell = average(correctionSum, corrections, 4);
+            cell = average(sums.correction, sums.corrections, 4);
             break;
         case Counter:
             cell = vol(counter);
@@ -281,7 +257,7 @@ void ListingBuilder::periodRecords() {
             cell = vol(standardRunning);
             break;
         case Flags:
-            cell = listingFlags(anyIntervention, anyAbnormal);
+            cell = listingFlags(sums.intervention, sums.abnormal);
             break;
         default:
             break;
@@ -344,22 +320,10 @@ void ListingBuilder::measurements() {
 }
 
 Listing ListingBuilder::build() {
-    switch (o_.period) {
-    case ReportPeriod::Day:
-        first_ = last_ = o_.begin;
-        break;
-    case ReportPeriod::Month:
-        first_ = QDate(o_.begin.year(), o_.begin.month(), 1);
-        last_ = first_.addMonths(1).addDays(-1);
-        break;
-    case ReportPeriod::Range:
-        first_ = o_.begin;
-        last_ = o_.end;
-        if (first_ > last_) return {{}, t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ")};
-        break;
-    }
-    if (!first_.isValid() || !last_.isValid())
-        return {{}, t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ")};
+    const ReportDays days = reportDays(o_.period, o_.begin, o_.end, ua_);
+    if (!days.error.isEmpty()) return {{}, days.error};
+    first_ = days.first;
+    last_ = days.last;
     const bool withColumns = o_.archive == ListingArchive::Hourly || o_.archive == ListingArchive::Daily;
     if (withColumns && !o_.columns.any())
         return {{}, t("не определены параметры!!!", "не визначено параметри!")};
