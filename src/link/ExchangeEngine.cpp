@@ -79,19 +79,21 @@ RawReceiver::~RawReceiver() {
 }
 
 LineClaim::LineClaim(LineClaim&& other) noexcept
-    : engine_(std::exchange(other.engine_, nullptr)), receiver_(std::exchange(other.receiver_, nullptr)) {}
+    : engine_(std::exchange(other.engine_, nullptr)), receiver_(std::exchange(other.receiver_, nullptr)),
+      generation_(std::exchange(other.generation_, 0)) {}
 
 LineClaim& LineClaim::operator=(LineClaim&& other) noexcept {
     if (this != &other) {
         release();
         engine_ = std::exchange(other.engine_, nullptr);
         receiver_ = std::exchange(other.receiver_, nullptr);
+        generation_ = std::exchange(other.generation_, 0);
     }
     return *this;
 }
 
 void LineClaim::release() {
-    if (auto* engine = std::exchange(engine_, nullptr)) engine->releaseLine(receiver_);
+    if (auto* engine = std::exchange(engine_, nullptr)) engine->releaseLine(receiver_, generation_);
     receiver_ = nullptr;
 }
 
@@ -132,11 +134,11 @@ LineClaim ExchangeEngine::claimLine(RawReceiver& receiver) {
     rawReceiver_ = &receiver;
     receiver.engine_ = this;
     receiveBuffer_.clear();
-    return LineClaim(*this, receiver);
+    return LineClaim(*this, receiver, ++claimGeneration_);
 }
 
-void ExchangeEngine::releaseLine(RawReceiver* receiver) {
-    if (!receiver || rawReceiver_ != receiver) return;
+void ExchangeEngine::releaseLine(RawReceiver* receiver, std::optional<quint64> generation) {
+    if (!receiver || rawReceiver_ != receiver || (generation && *generation != claimGeneration_)) return;
     rawReceiver_->engine_ = nullptr;
     rawReceiver_ = nullptr;
     receiveBuffer_.clear();

@@ -127,7 +127,8 @@ private:
     friend class RawReceiver;
     friend class LineClaim;
     void forgetTransfer(Transfer* transfer);
-    void releaseLine(RawReceiver* receiver);
+    // A receiver going away lets go whatever claim it holds (no generation).
+    void releaseLine(RawReceiver* receiver, std::optional<quint64> generation = std::nullopt);
 
     void sendCurrent();
     void sendFrame(const QByteArray& frame);
@@ -153,6 +154,7 @@ private:
     PortReopener* reopener_ = nullptr;
     Settings settings_;
     LineUse lineUse_;
+    quint64 claimGeneration_ = 0;
     ExchangeState state_;
     int language_ = 1;
 

@@ -44,9 +44,7 @@ QString ModemSession::dial(const QString& phoneEntry) {
     if (settings_.modemInit.trimmed().isEmpty()) return {};
     port_.closePort();
     if (!port_.applyAndOpen(settings_)) return uaRu(language_, "ОШИБКА COM порта", "ОШИБКА COM порта");
-    // The modem's text is ours until the call is up (a claim already held goes first: releasing it after
-    // the new one would leave the line to nobody).
-    claim_.release();
+    // The modem's text is ours until the call is up.
     claim_ = engine_.claimLine(*this);
     elapsed_ = 0;
     counter_.start(secondMs);
@@ -126,7 +124,6 @@ void ModemSession::drop() {
     if (dropping_) return;
     dropping_ = true;
     if (connected_) endConnection();
-    claim_.release();
     claim_ = engine_.claimLine(*this);
     sendText(kEscape);
     QTimer::singleShot(escapeToHangUpMs, this, [this] {

@@ -161,9 +161,12 @@ public:
 
 private:
     friend class ExchangeEngine;
-    LineClaim(ExchangeEngine& engine, RawReceiver& receiver) : engine_(&engine), receiver_(&receiver) {}
+    LineClaim(ExchangeEngine& engine, RawReceiver& receiver, quint64 generation)
+        : engine_(&engine), receiver_(&receiver), generation_(generation) {}
     ExchangeEngine* engine_ = nullptr;
     RawReceiver* receiver_ = nullptr;
+    // Which claim this is: an older claim of the same receiver let go later must not free a newer one.
+    quint64 generation_ = 0;
 };
 
 } // namespace tarn::link

@@ -269,3 +269,19 @@ TEST(ModemTerminal, TheCommandBookAndThePanesAsTheTerminalShowsThem) {
     EXPECT_TRUE(terminal.sendLineTest());
     EXPECT_EQ(rig.port.writes.last(), QByteArray(550, 'S') + '\r');
 }
+
+TEST(LineClaims, ClaimingAgainWithTheSameReceiverKeepsTheLine) {
+    struct Collect final : RawReceiver {
+        QByteArray received;
+        void onRawBytes(const QByteArray& chunk) override { received += chunk; }
+    } collect;
+    test::EngineRig rig;
+    LineClaim claim = rig.engine.claimLine(collect);
+    // The new claim is taken before the old one is let go: the line must stay the receiver's.
+    claim = rig.engine.claimLine(collect);
+    rig.port.inject("OK");
+    EXPECT_EQ(collect.received, QByteArray("OK"));
+    claim.release();
+    rig.port.inject("more");
+    EXPECT_EQ(collect.received, QByteArray("OK"));
+}
