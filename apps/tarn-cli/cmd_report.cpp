@@ -31,6 +31,19 @@ std::optional<QDate> dateOption(CliRun& run, const char* name) {
     return d;
 }
 
+// The time a report says it was made: now, or as --made gives it (a report made again to compare).
+std::optional<QDateTime> madeTime(CliRun& run, const char* command) {
+    const auto made = run.value(QStringLiteral("--made"));
+    if (!made) return QDateTime::currentDateTime();
+    const QDateTime at = QDateTime::fromString(*made, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    if (!at.isValid()) {
+        run.notifier->message(MessageKind::Error, QString::fromLatin1(command) +
+                                                      QStringLiteral(": --made \"dd.MM.yyyy HH:mm:ss\""));
+        return std::nullopt;
+    }
+    return at;
+}
+
 // The stored point of --point, with the database's layouts.
 struct StoredPoint {
     database::Schemas schemas;
@@ -146,16 +159,8 @@ int cmdReport(CliRun& run) {
     o.heat = run.has(QStringLiteral("--heat"));
     o.computeTotals = run.has(QStringLiteral("--compute-totals"));
     o.hourlyCalculation = run.has(QStringLiteral("--hourly-calc"));
-    // The time the report says it was made: now, or as given (a report made again to compare).
-    QDateTime now = QDateTime::currentDateTime();
-    if (const auto made = run.value(QStringLiteral("--made"))) {
-        now = QDateTime::fromString(*made, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
-        if (!now.isValid()) {
-            run.notifier->message(MessageKind::Error,
-                                  QStringLiteral("report: --made \"dd.MM.yyyy HH:mm:ss\""));
-            return kExitUsage;
-        }
-    }
+    const auto now = madeTime(run, "report");
+    if (!now) return kExitUsage;
 
     if (run.has(QStringLiteral("--from-corrector")))
         return withFreshArchives(
@@ -167,14 +172,14 @@ int cmdReport(CliRun& run) {
                 const reports::ReportHeader header = reports::headerFromCorrector(model, lang);
                 const reports::ArchiveTableSource source(model.archives(), read, header.pressureUnit,
                                                          header.heatUnit);
-                return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
+                return deliver(run, reports::buildCommercialReport(source, header, o, *now), header);
             });
 
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
     const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
     const reports::ReportHeader header = reports::headerFromPoint(stored.point);
-    return deliver(run, reports::buildCommercialReport(source, header, o, now), header);
+    return deliver(run, reports::buildCommercialReport(source, header, o, *now), header);
 }
 
 // listing --point ID --archive hourly|daily|alarm|operative|service|measurement --period day|month|period
@@ -241,20 +246,13 @@ int cmdListing(CliRun& run) {
             o.columns.on[static_cast<std::size_t>(found)] = true;
         }
     }
-    QDateTime now = QDateTime::currentDateTime();
-    if (const auto made = run.value(QStringLiteral("--made"))) {
-        now = QDateTime::fromString(*made, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
-        if (!now.isValid()) {
-            run.notifier->message(MessageKind::Error,
-                                  QStringLiteral("listing: --made \"dd.MM.yyyy HH:mm:ss\""));
-            return kExitUsage;
-        }
-    }
+    const auto now = madeTime(run, "listing");
+    if (!now) return kExitUsage;
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
     const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
     const reports::ReportHeader header = reports::headerFromPoint(stored.point);
-    const reports::Listing listing = reports::buildPointListing(source, header, o, now);
+    const reports::Listing listing = reports::buildPointListing(source, header, o, *now);
     if (const auto csv = run.value(QStringLiteral("--csv")); csv && listing.error.isEmpty()) {
         const QString path = QFileInfo(*csv).absoluteFilePath();
         if (!writeTextLines(path,

@@ -1,6 +1,7 @@
 #include "link/ModemLink.h"
 
 #include "link/LinkPort.h"
+#include "link/ModemReplies.h"
 
 namespace tarn::link {
 
@@ -61,8 +62,7 @@ void ModemLink::onTick() {
 
 void ModemLink::watchFrames(const QByteArray& chunk) {
     if (!frameMode_) return;
-    tail_ = (tail_ + chunk).right(64);
-    if (tail_.contains("NO CARRIER") || tail_.contains("NOCARRIER")) {
+    if (carrierLost(tail_, chunk)) {
         log(QStringLiteral("NO CARRIER"), true);
         machine_.onLineDropped();
         emit stateChanged();

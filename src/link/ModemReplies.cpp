@@ -114,6 +114,13 @@ QString manualReplyWord(int result) {
     return result >= 0 && result <= 7 ? QString::fromLatin1(kWords[result]) : QString();
 }
 
+bool carrierLost(QByteArray& tail, const QByteArray& chunk) {
+    tail = (tail + chunk).right(64);
+    if (!tail.contains("NO CARRIER") && !tail.contains("NOCARRIER")) return false;
+    tail.clear();
+    return true;
+}
+
 QString phoneNumberOf(const QString& entry) {
     QString number = entry.section(QStringLiteral("//"), 0, 0);
     number.remove(QLatin1Char(' '));

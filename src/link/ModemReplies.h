@@ -32,6 +32,10 @@ int manualModemReply(const QByteArray& received, const QByteArray& lastDialComma
 // The reply field's word of a manual result 2..7.
 QString manualReplyWord(int result);
 
+// The far end hung up: "NO CARRIER" among what a connected line brings, the words perhaps split over
+// chunks (tail keeps the last bytes seen between calls).
+bool carrierLost(QByteArray& tail, const QByteArray& chunk);
+
 // The phone number of a book entry: its "//" comment and every blank removed.
 QString phoneNumberOf(const QString& entry);
 // Manual dial: "ATDP" + the number + CR; the initialisation string with its blanks removed + CR.

@@ -111,10 +111,8 @@ void ModemSession::endConnection() {
 
 void ModemSession::watchLine(const QByteArray& chunk) {
     if (!connected_) return;
-    tail_ = (tail_ + chunk).right(64);
     // The far end hung up: nothing to send, the call is over.
-    if (tail_.contains("NO CARRIER")) {
-        tail_.clear();
+    if (carrierLost(tail_, chunk)) {
         endConnection();
         emit changed();
     }

@@ -33,6 +33,17 @@ QDateTime storedStamp(const QVariant& value) {
     return QDateTime(d, t);
 }
 
+// A stored value as a number; nothing for a missing field, a null or text that is not a number.
+std::optional<double> numberAt(const QVariantList& row, int column) {
+    if (column < 0 || column >= row.size()) return std::nullopt;
+    const QVariant& v = row.at(column);
+    if (v.isNull()) return std::nullopt;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok) return std::nullopt;
+    return d;
+}
+
 double orZero(const std::optional<double>& v) {
     return v.value_or(0.0);
 }
@@ -174,15 +185,7 @@ QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTi
               cCompressibility = s.column("Ksg"), cCorrection = s.column("Kkor"),
               cPressureUnit = s.column("fKgMPa"), cVolumeUnit = s.column("fKgV"), cStatus = s.column("Help"),
               cCounter = s.column("Vmeter"), cParameters = s.column("OldData");
-    auto number = [](const QVariantList& row, int column) -> std::optional<double> {
-        if (column < 0) return std::nullopt;
-        const QVariant& v = row.at(column);
-        if (v.isNull()) return std::nullopt;
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (!ok) return std::nullopt;
-        return d;
-    };
+    const auto number = numberAt;
     auto text = [](const QVariantList& row, int column) {
         return column < 0 ? QString() : row.at(column).toString();
     };
@@ -246,12 +249,7 @@ QList<InterventionRecord> DatabaseSource::interventions(const QDateTime& from, c
 
 namespace {
 std::optional<double> storedNumber(const database::StoredRecords& s, int row, const char* field) {
-    const QVariant v = s.value(row, field);
-    if (v.isNull()) return std::nullopt;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok) return std::nullopt;
-    return d;
+    return numberAt(s.rows.at(row), s.column(field));
 }
 } // namespace
 
