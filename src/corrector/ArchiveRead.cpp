@@ -14,11 +14,12 @@ bool ArchiveReadTransfer::start(int kind, const ModelProfile& profile, ArchiveTa
 }
 
 bool ArchiveReadTransfer::startSelective(int kind, const ModelProfile& profile, ArchiveTables& tables,
-                                         SelectivePages pages) {
+                                         SelectivePages pages, bool append) {
     geometry_ = archiveGeometry(kind, profile);
     if (!geometry_ || pages.count <= 0) return false;
-    tables.clear(geometry_->archive);
+    if (!append) tables.clear(geometry_->archive);
     check_.emplace(*geometry_, tables, false);
+    if (append) check_->startAtRow(tables.rowCount(geometry_->archive));
     selectivePagesLeft_ = pages.count;
     requestPage(pages.first, 0);
     return true;
@@ -45,7 +46,7 @@ link::BlockVerdict ArchiveReadTransfer::onBlock(const link::Reply& reply) {
     if (selectivePagesLeft_ > 0) {
         // Each planned page is a request of its own; the last one ends the read.
         if (--selectivePagesLeft_ == 0) return link::BlockVerdict::Finish;
-        requestPage(nextSelectivePage(geometry_->archive, reply.block), 0);
+        requestPage(nextPageInRing(*geometry_, reply.block), 0);
     }
     return link::BlockVerdict::Continue;
 }

@@ -23,8 +23,10 @@ public:
 
     // Empties the archive's table and requests its first page; false for a kind that is no archive.
     bool start(int kind, const ModelProfile& profile, ArchiveTables& tables, bool untilEmpty);
-    // A selective read: the planned pages, each its own request, records numbered by their place.
-    bool startSelective(int kind, const ModelProfile& profile, ArchiveTables& tables, SelectivePages pages);
+    // A selective read: the planned pages, each its own request, records numbered by their place. With
+    // append the rows already in the table stay and the new ones follow them.
+    bool startSelective(int kind, const ModelProfile& profile, ArchiveTables& tables, SelectivePages pages,
+                        bool append = false);
     const std::optional<ArchiveGeometry>& geometry() const { return geometry_; }
 
     link::BlockVerdict onBlock(const link::Reply& reply) override;

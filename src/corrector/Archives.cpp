@@ -584,6 +584,20 @@ int nextSelectivePage(Archive archive, int page) {
     return next;
 }
 
+int nextPageInRing(const ArchiveGeometry& geometry, int page) {
+    const int next = page + 1;
+    return next >= geometry.firstPage + geometry.pages ? geometry.firstPage : next;
+}
+
+int pagesAfterInRing(const ArchiveGeometry& geometry, int from, int to) {
+    return ((to - from) % geometry.pages + geometry.pages) % geometry.pages;
+}
+
+int pageOfRecord(const ArchiveGeometry& geometry, int record) {
+    const int perPage = kPageSize / geometry.recordSize;
+    return geometry.firstPage + qBound(0, record / perPage, geometry.pages - 1);
+}
+
 QStringList findGaps(const ArchiveTables& tables) {
     static constexpr const char* kNames[kArchiveCount] = {
         "Часовой", "Суточный", "Месячный", "Аварийный", "Вмешательств", "Оперативный", "Резервный"};

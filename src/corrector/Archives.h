@@ -101,6 +101,12 @@ int selectiveHours(const QDate& startDate, int contractHour, const QDateTime& en
 SelectivePages planHourlyPages(quint16 pointer, int hours);
 SelectivePages planDailyPages(quint16 pointer, int days);
 int nextSelectivePage(Archive archive, int page);
+// The page after a page of any archive: the last page is followed by the first, as the corrector writes.
+int nextPageInRing(const ArchiveGeometry& geometry, int page);
+// The pages from the one after `from` up to `to`, round the ring (0 when they are the same page).
+int pagesAfterInRing(const ArchiveGeometry& geometry, int from, int to);
+// The page that holds a record (its number counted from the archive's first record).
+int pageOfRecord(const ArchiveGeometry& geometry, int record);
 
 // "КОНТРОЛЬ ДЫРОК": the records missing between records that are there. For every row without a date
 // that lies between rows with one, a line: the archive's name, " ном.зап." and the row's index; the
@@ -120,6 +126,8 @@ public:
     int rowCount() const { return rows_; }
     // A selective read numbers its records by their place in the archive, not by the rows read.
     void numberFrom(int firstNumber) { numberBase_ = firstNumber; }
+    // A read that goes on from rows already in the table writes after them.
+    void startAtRow(int row) { rows_ = row; }
 
 private:
     ArchiveGeometry geometry_;

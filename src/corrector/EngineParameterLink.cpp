@@ -85,9 +85,9 @@ bool EngineParameterLink::readArchive(int kind, bool untilEmpty) {
     return archive_.start(kind, model_->state().profile, model_->archives(), untilEmpty);
 }
 
-bool EngineParameterLink::readArchiveSelective(int kind, SelectivePages pages) {
+bool EngineParameterLink::readArchiveSelective(int kind, SelectivePages pages, bool append) {
     if (!model_) return false;
-    return archive_.startSelective(kind, model_->state().profile, model_->archives(), pages);
+    return archive_.startSelective(kind, model_->state().profile, model_->archives(), pages, append);
 }
 
 int EngineParameterLink::archivePages(int kind) const {

@@ -37,7 +37,7 @@ public:
     // An archive read whole into the model's tables; kindEnded tells the read run. False when the kind
     // is no archive.
     bool readArchive(int kind, bool untilEmpty);
-    bool readArchiveSelective(int kind, SelectivePages pages);
+    bool readArchiveSelective(int kind, SelectivePages pages, bool append = false);
     // Pages of the archive of a kind (the read window's gauge).
     int archivePages(int kind) const;
 

@@ -86,6 +86,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
     if (!model.hasSerial() || !schemas.ok) return r;
     database::StoreContext c = storeContextFor(model, lang, sourceKind, kindsRead);
     c.csv = database::readCsvSideOutput(root);
+    if (hooks.adjustContext) hooks.adjustContext(c);
     r.identifier = c.identifier;
     database::Registry registry(root, schemas);
     if (!registry.ok()) {

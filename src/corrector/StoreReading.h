@@ -36,6 +36,8 @@ struct StoreRequestHooks {
     // An unknown corrector: the configurator in new-point mode; false when the user leaves it.
     std::function<bool(database::Point& point)> configureNewPoint;
     std::function<bool(int done, int total)> progress;
+    // What the caller adds to the store's context (the polling engine: the times of its poll).
+    std::function<void(database::StoreContext& context)> adjustContext;
 };
 
 struct StoreRequestResult {

@@ -75,6 +75,8 @@ QDateTime plainTimestamp(const QString& date, const QString& time) {
     return stamp;
 }
 
+} // namespace
+
 QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row) {
     QString date = rows.cell(archive, kDateColumn, row).trimmed();
     QString time = rows.cell(archive, kTimeColumn, row).trimmed();
@@ -87,6 +89,8 @@ QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row) {
         QDateTime::fromString(date + QLatin1Char(' ') + time, QStringLiteral("dd.MM.yyyy HH:mm"));
     return t.isValid() ? t : QDateTime();
 }
+
+namespace {
 
 // A cell with no digits (empty, or only signs, points and exponents) is no value.
 bool isNoValue(const QString& cell) {
@@ -215,6 +219,55 @@ bool storeMeasurement(const DataRoot& root, const Schemas& schemas, const StoreC
         CsvSideFile csv(root, CsvKind::Measurement, c.identifier, c.csv.delimiter, now);
         csv.addRow(cells);
         (csv.write() ? result.csvFiles : result.csvFailed).append(csv.path());
+    }
+    return true;
+}
+
+// The run's one request-log row: what was stored (result), when the measurement was taken (measured,
+// a stored timestamp) and what the polling run did around it.
+bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreContext& c,
+                      const QString& measured, const QDateTime& now, StoreResult& result) {
+    QString why;
+    auto log = TableFile::open(tablePath(root, TableKind::RequestLog, c.identifier), TableKind::RequestLog,
+                               schemas.of(TableKind::RequestLog), &why, now);
+    if (!log) {
+        result.error = why;
+        return false;
+    }
+    const int source = c.sourceKind >= 1 && c.sourceKind <= 6 ? c.sourceKind : 7;
+    const QString none = storedTimestamp(noTimestamp());
+    auto stamp = [&none](const QDateTime& t) { return t.isValid() ? storedTimestamp(t) : none; };
+    QVariantMap entry{
+        {QStringLiteral("bIdentif"), c.identifier},
+        {QStringLiteral("bSerialNum"), c.serial},
+        {QStringLiteral("bTypeQuon"), c.model},
+        {QStringLiteral("bDateTime"), storedTimestamp(now)},
+        {QStringLiteral("bQuest"), source},
+        {QStringLiteral("bStrQuest"), sourceKindText(source)},
+        {QStringLiteral("bCurFlRdWr"), c.itemsToRead.isEmpty() ? result.storedItems : c.itemsToRead},
+        {QStringLiteral("bCurFlWrBD"), result.storedItems},
+        {QStringLiteral("bDT_Param"),
+         result.parameterFileWritten.isValid() ? storedTimestamp(result.parameterFileWritten) : none},
+        {QStringLiteral("bContrWrGas"), stamp(c.poll.gasChecked)},
+        {QStringLiteral("bContrWrTime"), stamp(c.poll.clockChecked)},
+        {QStringLiteral("bMeas"), measured},
+        {QStringLiteral("bTmBebConnM"), stamp(c.poll.connectionBegin)},
+        {QStringLiteral("bTmEndConnM"), stamp(c.poll.connectionEnd)},
+        {QStringLiteral("bTmConnect"), c.poll.connectionSeconds},
+        {QStringLiteral("bErrConnect"), c.poll.error.isEmpty() ? QStringLiteral("--") : c.poll.error},
+        {QStringLiteral("bNameFile"), QStringLiteral("--")},
+        {QStringLiteral("bComment"), QStringLiteral("0")}};
+    for (const LogKind& k : kLogKinds) {
+        const KindResult& kind = result.kinds[k.archive - 1];
+        const QString n = QString::fromLatin1(k.name);
+        entry.insert(QStringLiteral("bDbeg") + n, kind.stored ? storedTimestamp(kind.first) : none);
+        entry.insert(QStringLiteral("bNbeg") + n, kind.firstNumber);
+        entry.insert(QStringLiteral("bDend") + n, kind.stored ? storedTimestamp(kind.last) : none);
+        entry.insert(QStringLiteral("bNend") + n, kind.lastNumber);
+    }
+    if (!log->append(entry)) {
+        result.error = log->lastError();
+        return false;
     }
     return true;
 }
@@ -444,49 +497,19 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
     if (parameterFileAfter && !(newestArchiveRecord(root, schemas, c.identifier) < newestBefore))
         if (c.writeParameterFile(parameterPath)) result.parameterFileWritten = now;
 
-    // One request-log row for the run.
-    QString why;
-    auto log = TableFile::open(tablePath(root, TableKind::RequestLog, c.identifier), TableKind::RequestLog,
-                               schemas.of(TableKind::RequestLog), &why, now);
-    if (!log) {
-        result.error = why;
-        return result;
-    }
-    const int source = c.sourceKind >= 1 && c.sourceKind <= 6 ? c.sourceKind : 7;
-    const QString none = storedTimestamp(noTimestamp());
-    QVariantMap entry{
-        {QStringLiteral("bIdentif"), c.identifier},
-        {QStringLiteral("bSerialNum"), c.serial},
-        {QStringLiteral("bTypeQuon"), c.model},
-        {QStringLiteral("bDateTime"), storedTimestamp(now)},
-        {QStringLiteral("bQuest"), source},
-        {QStringLiteral("bStrQuest"), sourceKindText(source)},
-        {QStringLiteral("bCurFlRdWr"), c.itemsToRead.isEmpty() ? result.storedItems : c.itemsToRead},
-        {QStringLiteral("bCurFlWrBD"), result.storedItems},
-        {QStringLiteral("bDT_Param"),
-         result.parameterFileWritten.isValid() ? storedTimestamp(result.parameterFileWritten) : none},
-        {QStringLiteral("bContrWrGas"), none},
-        {QStringLiteral("bContrWrTime"), none},
-        {QStringLiteral("bMeas"), measured},
-        {QStringLiteral("bTmBebConnM"), none},
-        {QStringLiteral("bTmEndConnM"), none},
-        {QStringLiteral("bTmConnect"), 0},
-        {QStringLiteral("bErrConnect"), QStringLiteral("--")},
-        {QStringLiteral("bNameFile"), QStringLiteral("--")},
-        {QStringLiteral("bComment"), QStringLiteral("0")}};
-    for (const LogKind& k : kLogKinds) {
-        const KindResult& kind = result.kinds[k.archive - 1];
-        const QString n = QString::fromLatin1(k.name);
-        entry.insert(QStringLiteral("bDbeg") + n, kind.stored ? storedTimestamp(kind.first) : none);
-        entry.insert(QStringLiteral("bNbeg") + n, kind.firstNumber);
-        entry.insert(QStringLiteral("bDend") + n, kind.stored ? storedTimestamp(kind.last) : none);
-        entry.insert(QStringLiteral("bNend") + n, kind.lastNumber);
-    }
-    if (!log->append(entry)) {
-        result.error = log->lastError();
-        return result;
-    }
+    if (!appendRequestLog(root, schemas, c, measured, now, result)) return result;
     result.ok = true;
+    return result;
+}
+
+StoreResult writeRequestLogOnly(const DataRoot& root, const Schemas& schemas, const StoreContext& c,
+                                const QDateTime& now) {
+    StoreResult result;
+    if (c.identifier.isEmpty()) {
+        result.error = QStringLiteral("no metering point");
+        return result;
+    }
+    result.ok = appendRequestLog(root, schemas, c, storedTimestamp(noTimestamp()), now, result);
     return result;
 }
 

@@ -50,6 +50,14 @@ struct StoreContext {
     // and files (3, 4, 7) only when there is none yet, else after the archives unless the newest stored
     // record went back in time. Without it no file is written and the request log says so.
     std::function<bool(const QString& path)> writeParameterFile;
+    // What the polling run did around the reading, for the request log; a reading by hand leaves it as it is.
+    struct PollLog {
+        // Invalid: not done (stored as the "none" timestamp).
+        QDateTime gasChecked, clockChecked, connectionBegin, connectionEnd;
+        int connectionSeconds = 0;
+        QString error; // empty is stored as "--"
+    };
+    PollLog poll;
 };
 
 // Source kinds of the request log, 1..7.
@@ -77,6 +85,9 @@ struct StoreResult {
     QStringList csvFailed;          // the side files that could not be written (the rows are stored)
 };
 
+// The time of a record of a decoded table (its date and time cells); invalid when it has none.
+QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row);
+
 // Stores every archive of the reading for the point. progress(done, total) is called as rows are
 // selected and written; returning false stops the run (the kind in hand is not written, no later kind
 // and no request-log row either).
@@ -84,6 +95,12 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
                          const StoreContext& context,
                          const std::function<bool(int done, int total)>& progress = {},
                          const QDateTime& now = QDateTime::currentDateTime());
+
+// A request-log row without archives, for a poll that read nothing (a telephone point the modem did not
+// reach, a corrector that did not answer): who, when, the source kind, the poll's times and its error
+// text. No archive row and no parameter file are written.
+StoreResult writeRequestLogOnly(const DataRoot& root, const Schemas& schemas, const StoreContext& context,
+                                const QDateTime& now = QDateTime::currentDateTime());
 
 // The rows a point's table holds, oldest first, as the database window shows them (dates dd.MM.yyyy,
 // times HH:mm, timestamps dd.MM.yyyy HH:mm).

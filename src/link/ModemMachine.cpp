@@ -20,6 +20,7 @@ void ModemMachine::startProcedure(Procedure procedure, const ModemJob& job) {
     ticks_ = 0;
     breakRetries_ = 3;
     callState_ = Calling;
+    if (procedure == Call) dispatcherSilent_ = false;
     io_.setFrameMode(false);
 }
 
@@ -176,6 +177,7 @@ void ModemMachine::runProcedure() {
                 procStep_ = 2;
             } else {
                 io_.log(QStringLiteral("Нет связи с модемом диспетчерской"), true);
+                dispatcherSilent_ = true;
                 io_.setFrameMode(false);
                 toIdle();
             }

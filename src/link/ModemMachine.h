@@ -50,6 +50,8 @@ public:
     CommandResult commandResult() const { return cmdResult_; }
     CallState callState() const { return callState_; }
     bool connected() const { return connected_; }
+    // The last call ended before dialling: our own modem did not take the initialisation.
+    bool dispatcherSilent() const { return dispatcherSilent_; }
     const QDateTime& connectedAt() const { return connectedAt_; }
     int lastWord() const { return lastWord_; }
     const QByteArray& buffer() const { return buffer_; }
@@ -77,6 +79,7 @@ private:
     CallState callState_ = NoCall;
     int breakRetries_ = 3;
     bool connected_ = false;
+    bool dispatcherSilent_ = false;
     QDateTime connectedAt_;
     QByteArray buffer_;
     int pendingWord_ = -1; // a word seen, taken once it is still there on the next tick

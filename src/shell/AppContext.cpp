@@ -19,6 +19,21 @@ void AppContext::applyLinkSettings() {
     selectedEntry_.clear();
 }
 
+polling::PollingRun::Parts AppContext::pollingParts() {
+    return {root_,
+            schemas,
+            engine_,
+            linkPort_,
+            settings_,
+            notifier_,
+            operationStart_,
+            readRun_,
+            [this](int address) {
+                configuredAddress = address;
+                applyLinkSettings();
+            }};
+}
+
 bool AppContext::chooseAddress(const QString& entry) {
     const std::optional<int> address = link::parseAddress(entry);
     if (!address) return false;

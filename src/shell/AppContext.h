@@ -12,6 +12,7 @@
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/SerialPort.h"
+#include "polling/PollingRun.h"
 #include "shell/CommandLine.h"
 
 #include <memory>
@@ -58,6 +59,9 @@ public:
     // as the configured address and the engine's, at once; the port is left as it is. False, with nothing
     // changed, for a text that is no address line.
     bool chooseAddress(const QString& entry);
+    // What the polling engine works with; each point's link reaches the port and the engine through
+    // applyLinkSettings, with the point's address.
+    polling::PollingRun::Parts pollingParts();
     const link::SettingsFiles& settingsFiles() const { return files_; }
     // The gate of every corrector operation, and the read run of the read window.
     corrector::OperationStart& operationStart() { return operationStart_; }

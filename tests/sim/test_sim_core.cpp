@@ -58,6 +58,26 @@ TEST(SimInProcess, UnknownRequestsGetSilence) {
     EXPECT_EQ(static_cast<const ScriptedRole&>(*line.roles().front()).answered(), 0);
 }
 
+TEST(SimInProcess, APacedLineTakesTheWireTimeAtTheProgramsSpeed) {
+    link::FakeSerialPort port;
+    port.existing = {QStringLiteral("fake")};
+    ASSERT_TRUE(port.open(QStringLiteral("fake")));
+    InProcessLine line(port);
+    EXPECT_EQ(line.wireTimeMs(96), 0);
+    line.setPaced(true);
+    EXPECT_EQ(line.wireTimeMs(96), 100); // 10 bits a byte at 9600 bit/s
+    port.setBaudRate(19200);
+    EXPECT_EQ(line.wireTimeMs(96), 50);
+    line.addRole(scripted("01", QByteArray(48, '\x55').toHex().constData()));
+    QByteArray got;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { got += b; });
+    QElapsedTimer t;
+    t.start();
+    port.write(test::hex("01"));
+    ASSERT_TRUE(test::waitUntil([&] { return got.size() >= 48; }));
+    EXPECT_GE(t.elapsed(), 24);
+}
+
 TEST(SimScenario, RejectsBadScenarios) {
     std::vector<std::unique_ptr<Role>> roles;
     QString error;
@@ -111,6 +131,44 @@ TEST(SimPty, PacedRepliesTakeTheirWireTime) {
     ASSERT_TRUE(port.write(test::hex("01")));
     ASSERT_TRUE(test::waitUntil([&] { return got.size() >= 96; }));
     EXPECT_GE(t.elapsed(), 90);
+}
+
+TEST(SimProgram, APacedScenarioPacesTheProgramsLine) {
+    std::vector<std::unique_ptr<Role>> roles;
+    ScenarioOptions options;
+    QString error;
+    ASSERT_TRUE(loadScenarioJson(R"({"role": "scripted", "replies": []})", roles, error, &options));
+    EXPECT_FALSE(options.pace);
+    test::TempHome home;
+    const QString scenario = home.root().root() + QStringLiteral("/paced.json");
+    QFile f(scenario);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        QByteArray(
+            R"({"pace": true, "devices": [{"role": "scripted", "replies": [{"request": "01", "reply": ")") +
+        QByteArray(96, '\x55').toHex() + R"("}]}]})");
+    f.close();
+    ASSERT_TRUE(loadScenario(scenario, roles, error, &options)) << error.toStdString();
+    EXPECT_TRUE(options.pace);
+
+    QProcess sim;
+    sim.start(QStringLiteral(TARN_SIM_PROGRAM), {QStringLiteral("--scenario"), scenario});
+    ASSERT_TRUE(sim.waitForStarted(3000));
+    ASSERT_TRUE(test::waitUntil([&] { return sim.canReadLine(); }));
+    const QString pty = QString::fromLatin1(sim.readLine().mid(4).trimmed());
+    link::QtSerialPort port;
+    port.setBaudRate(9600);
+    ASSERT_TRUE(port.open(pty));
+    QByteArray got;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { got += b; });
+    QElapsedTimer t;
+    t.start();
+    ASSERT_TRUE(port.write(test::hex("01")));
+    ASSERT_TRUE(test::waitUntil([&] { return got.size() >= 96; }));
+    EXPECT_GE(t.elapsed(), 90); // 96 bytes at 9600 bit/s
+    port.close();
+    sim.terminate();
+    ASSERT_TRUE(sim.waitForFinished(3000));
 }
 
 TEST(SimProgram, StartsOnAPtyWithALinkAndLogsTheTraffic) {

@@ -82,6 +82,10 @@ std::optional<Item> findItem(quint8 code, CoefficientTable table) {
     return std::nullopt;
 }
 
+// The clock correction (item 18): the corrector keeps the value written and moves its clock by that many
+// minutes, which is how a polling run sets a clock that has wandered off.
+constexpr quint8 kClockCorrection = 0x93;
+
 constexpr quint8 kPasswordFirst = 0xB0, kPasswordLast = 0xB6;
 constexpr quint8 kPasswordChangeFirst = 0xB8;
 // Access level opened by password slot k: operators A, B, C; masters E, F; configurator; verifier.
@@ -423,6 +427,7 @@ quint8 CorrectorRole::itemWrite(quint8 code, const QByteArray& data) {
     case Kind::SignedByte:
         if (!inRange(static_cast<qint8>(b0))) return kStatusBadValue;
         memory_.setByteAt(item->word, item->byte, b0);
+        if (code == kClockCorrection) memory_.clockOffsetSec += 60LL * static_cast<qint8>(b0);
         break;
     case Kind::Mask16:
         memory_.setByteAt(item->word, item->byte, b0);

@@ -1,9 +1,16 @@
 #pragma once
 // A simulated corrector on the line: {"role": "corrector", "preset": "series1" (Presets.h), "address": 1,
-// "serial": 4123, "identification": "…", "passwords": ["1111", …], "words": […], "measurements": {…},
-// "archive": {"start": "01.03.2024 00:00", "hours": 48, "flow": 10, "profile": [24 factors]}, "archiveBytes":
-// […], "alarmPending": false, "faults": {…}}. It answers only requests to its own address, frames them from
-// the byte stream, and encodes every answer from its own memory (CorrectorMemory).
+// "serial": 4123, "identification": "…", "passwords": ["1111", …], "clockOffsetSec": 0, "words": […],
+// "measurements": {…}, "archive": {"start": "01.03.2024 00:00", "hours": 48, "flow": 10, "profile": [24
+// factors]}, "archiveBytes": […], "alarmPending": false, "faults": {…}}. It answers only requests to its own
+// address (1..14, so one line carries 14 correctors at most), frames them from the byte stream, and encodes
+// every answer from its own memory (CorrectorMemory).
+//
+// The clock runs "clockOffsetSec" seconds off the computer's (-900: a quarter of an hour behind). Writing
+// the clock correction (item 18, code 0x93, -9..9 minutes, under any password) keeps the value in word 5
+// and moves the clock by that many minutes; writing the date and time (code 0x94) sets it outright. Item
+// writes leave the archives alone: no interference record is made for them. The generated archive never
+// grows by itself: its pointers stay where the scenario put them, run after run.
 //
 // The archives that keep events, and the operative archive, each filled from record 0 on (round the ring
 // when the list is longer) with the archive's pointer on the last record; times are "dd.MM.yyyy HH:mm":
@@ -17,13 +24,15 @@
 //                 "counterStep": pulses a record} (pressure, temperature and correction factor from the
 //                 measurements; the newest record's meter counter is word 97's)
 //
-// Faults: "silence" N (the next N requests get no answer), "badChecksum" N, "extraByte" N, "status" S
-// with "statusCount" N (refusals with that status byte), "chunks" [sizes] with "chunkMs", "replyDelayMs",
-// "changingWords" [indices] (changed before every page read), "identificationChanges" N (the next N
-// identification reads differ from each other), "noise" N with "noiseBytes" K (K bytes 0xFF before the
-// next N replies), "alarmAtMs" T with "alarmSplit" and "alarmSplitMs" (the alarm notice sent on its own),
-// "badRecordPages" [{"bank": "low"|"high", "page": P, "record": R, "times": T}] (the first T times archive
-// page P of that bank is sent, its record R carries a spoilt check byte; the memory keeps it right).
+// Faults: "silence" N (the next N requests get no answer; 1000000 is a corrector that never answers),
+// "badChecksum" N, "extraByte" N, "status" S with "statusCount" N (refusals with that status byte),
+// "chunks" [sizes] with "chunkMs", "replyDelayMs", "changingWords" [indices] (changed before every page
+// read), "identificationChanges" N (the next N identification reads differ from each other), "noise" N
+// with "noiseBytes" K (K bytes 0xFF before the next N replies), "alarmAtMs" T with "alarmSplit" and
+// "alarmSplitMs" (the alarm notice sent on its own), "badRecordPages" [{"bank": "low"|"high", "page": P,
+// "record": R, "times": T}] (the first T times archive page P of that bank is sent, its record R carries a
+// spoilt check byte; the memory keeps it right; the hourly archive is low pages 52..255, 8 records a page,
+// and a large T spoils the record for good).
 #include "CorrectorMemory.h"
 #include "Role.h"
 

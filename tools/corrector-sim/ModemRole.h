@@ -38,6 +38,12 @@
 // "remoteHangupAfterMs" above 0 the far end hangs up that long after the connection: NO CARRIER, and
 // the modem is back in command mode.
 //
+// Each number is a metering point of its own, so a group's troubles are set number by number: a busy
+// number is "outcome": "BUSY"; a corrector that never answers while the call is up is "corrector":
+// {…, "faults": {"silence": 1000000}}; a corrector that is not the one the database expects has another
+// "serial"; a clock that has wandered off is "clockOffsetSec" (-900: 15 minutes behind); spoilt archive
+// pages are "faults": {"badRecordPages": […]} (CorrectorRole.h). scenarios/group.json has one of each.
+//
 // Call log: every dial and every call's start and end is one JSON line appended to the "callLog" file
 // (optional; checked for writing when the scenario loads; written line by line, so a simulator
 // that is killed leaves a "connected" line without its "ended" line for a call it never saw end) and

@@ -84,6 +84,13 @@ void LineBase::send(const QByteArray& bytes, int delayMs) {
     if (!sendTimer_.isActive()) sendTimer_.start(0);
 }
 
+int LineBase::wireTimeMs(qsizetype n) const {
+    if (!paced_) return 0;
+    const int baud = programBaud();
+    if (baud <= 0) return 0;
+    return static_cast<int>((n * 10 * 1000 + baud - 1) / baud);
+}
+
 void LineBase::pump() {
     const qint64 now = nowMs();
     QByteArray out;
@@ -170,13 +177,6 @@ int PtyLine::programBaud() const {
     }
 }
 
-int PtyLine::wireTimeMs(qsizetype n) const {
-    if (!paced_) return 0;
-    const int baud = programBaud();
-    if (baud <= 0) return 0;
-    return static_cast<int>((n * 10 * 1000 + baud - 1) / baud);
-}
-
 void PtyLine::transmit(const QByteArray& bytes) {
     qsizetype done = 0;
     int waits = 0;
@@ -223,7 +223,8 @@ void InProcessLine::transmit(const QByteArray& bytes) {
 
 // ---------------------------------------------------------------------------------------------------
 
-bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>& roles, QString& error) {
+bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>& roles, QString& error,
+                      ScenarioOptions* options) {
     QJsonParseError pe{};
     const QJsonDocument doc = QJsonDocument::fromJson(json, &pe);
     if (pe.error != QJsonParseError::NoError || !doc.isObject()) {
@@ -232,6 +233,7 @@ bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>
         return false;
     }
     const QJsonObject top = doc.object();
+    if (options) options->pace = top.value(QStringLiteral("pace")).toBool(false);
     QJsonArray devices;
     if (top.contains(QStringLiteral("devices")))
         devices = top.value(QStringLiteral("devices")).toArray();
@@ -253,7 +255,8 @@ bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>
     return true;
 }
 
-bool loadScenario(const QString& path, std::vector<std::unique_ptr<Role>>& roles, QString& error) {
+bool loadScenario(const QString& path, std::vector<std::unique_ptr<Role>>& roles, QString& error,
+                  ScenarioOptions* options) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("cannot read ") + path;
@@ -263,7 +266,7 @@ bool loadScenario(const QString& path, std::vector<std::unique_ptr<Role>>& roles
         error = QStringLiteral("scenario too large: ") + path;
         return false;
     }
-    return loadScenarioJson(f.readAll(), roles, error);
+    return loadScenarioJson(f.readAll(), roles, error, options);
 }
 
 } // namespace tarn::sim

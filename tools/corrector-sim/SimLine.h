@@ -19,7 +19,7 @@ class FakeSerialPort;
 
 namespace tarn::sim {
 
-// Shared by both lines: the roles, the order of sends, the 50-ms tick and the log.
+// Shared by both lines: the roles, the order of sends, the pacing, the 50-ms tick and the log.
 class LineBase : public QObject, public Line {
     Q_OBJECT
 public:
@@ -41,13 +41,17 @@ public:
     // Bytes sent to the program so far (for tests and the log).
     qint64 bytesSent() const { return bytesSent_; }
 
+    // Sends at the speed the program set on its side, 10 bits a byte, as a real line would.
+    void setPaced(bool on) { paced_ = on; }
+    bool paced() const { return paced_; }
+    // Milliseconds the wire needs for n bytes (0 unless paced and the speed is known).
+    int wireTimeMs(qsizetype n) const;
+
 protected:
     // Hands program bytes to every role.
     void deliver(const QByteArray& bytes);
     // Puts bytes on the wire now.
     virtual void transmit(const QByteArray& bytes) = 0;
-    // Milliseconds the wire needs for n bytes (0 unless paced).
-    virtual int wireTimeMs(qsizetype /*n*/) const { return 0; }
     void log(const char* direction, const QByteArray& bytes);
 
 private:
@@ -65,6 +69,7 @@ private:
     QElapsedTimer clock_;
     std::unique_ptr<QFile> log_;
     qint64 bytesSent_ = 0;
+    bool paced_ = false;
 };
 
 // A pseudo-terminal in raw mode. The program opens slavePath() (or the symlink) as its port.
@@ -78,13 +83,10 @@ public:
     QString slavePath() const { return slavePath_; }
     // Makes linkPath point at the slave; removed again when the line closes.
     bool makeLink(const QString& linkPath, QString& error);
-    // Sends at the speed the program set on its side, 10 bits a byte.
-    void setPaced(bool on) { paced_ = on; }
     int programBaud() const override;
 
 protected:
     void transmit(const QByteArray& bytes) override;
-    int wireTimeMs(qsizetype n) const override;
 
 private:
     void readMaster();
@@ -93,7 +95,6 @@ private:
     int slave_ = -1;
     QString slavePath_;
     QString linkPath_;
-    bool paced_ = false;
     QSocketNotifier* notifier_ = nullptr;
 };
 
@@ -112,8 +113,16 @@ private:
     link::FakeSerialPort& port_;
 };
 
+// What a scenario asks of the line itself: {"pace": true, "devices": […]} paces the line (setPaced), for
+// benches that must see replies take their wire time.
+struct ScenarioOptions {
+    bool pace = false;
+};
+
 // Loads a scenario: a JSON object {"devices": [ {role...}, ... ]} or a single role object.
-bool loadScenario(const QString& path, std::vector<std::unique_ptr<Role>>& roles, QString& error);
-bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>& roles, QString& error);
+bool loadScenario(const QString& path, std::vector<std::unique_ptr<Role>>& roles, QString& error,
+                  ScenarioOptions* options = nullptr);
+bool loadScenarioJson(const QByteArray& json, std::vector<std::unique_ptr<Role>>& roles, QString& error,
+                      ScenarioOptions* options = nullptr);
 
 } // namespace tarn::sim

@@ -2,7 +2,8 @@
 //   corrector-sim --scenario FILE [--link PATH] [--log FILE] [--pace]
 //   corrector-sim --list-presets
 // Prints "pty <slave path>" once the line is up, then one line for each thing a device reports (a modem's
-// "call {…}" lines); ends on SIGTERM or SIGINT (removing the link).
+// "call {…}" lines); ends on SIGTERM or SIGINT (removing the link). --pace (or "pace": true in the
+// scenario) sends every reply at the speed the program set on its port, 10 bits a byte.
 #include "Presets.h"
 #include "SimLine.h"
 
@@ -56,8 +57,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::unique_ptr<tarn::sim::Role>> roles;
+    tarn::sim::ScenarioOptions options;
     QString error;
-    if (!tarn::sim::loadScenario(scenario, roles, error)) {
+    if (!tarn::sim::loadScenario(scenario, roles, error, &options)) {
         err << "corrector-sim: " << error << "\n";
         return 2;
     }
@@ -66,7 +68,7 @@ int main(int argc, char** argv) {
         err << "corrector-sim: " << error << "\n";
         return 1;
     }
-    line.setPaced(pace);
+    line.setPaced(pace || options.pace);
     if (!logPath.isEmpty() && !line.openLog(logPath)) {
         err << "corrector-sim: cannot write " << logPath << "\n";
         return 1;

@@ -1,0 +1,1211 @@
+#include "polling/PollingRun.h"
+
+#include "common/TextFile.h"
+#include "corrector/Archives.h"
+#include "corrector/Blocks.h"
+#include "corrector/ItemTable.h"
+#include "corrector/StoreReading.h"
+#include "database/Gases.h"
+#include "database/JoinTable.h"
+
+#include <QFile>
+#include <cmath>
+
+namespace tarn::polling {
+
+namespace {
+
+constexpr int kTicksPerSecond = link::ModemMachine::kTicksPerSecond;
+constexpr int kSourceTelephone = 1;
+constexpr int kSourceCable = 2;
+constexpr int kPasswordSlot = 0; // the point's password is operator A's
+constexpr int kMaxMinutesOfDrift = 12 * 60;
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+int tableIndexOfItem(int item) {
+    switch (item) {
+    case item::Hourly:
+        return 0;
+    case item::Daily:
+        return 1;
+    case item::Monthly:
+        return 2;
+    case item::Alarm:
+        return 3;
+    case item::Interference:
+        return 4;
+    case item::Operative:
+        return 5;
+    case item::Service:
+        return 6;
+    default:
+        return -1;
+    }
+}
+
+quint16 pointerOfKind(const corrector::ArchivePointers& p, int kind) {
+    switch (kind) {
+    case corrector::read_kind::Hourly:
+        return p.hourly;
+    case corrector::read_kind::Daily:
+        return p.daily;
+    case corrector::read_kind::Monthly:
+        return p.monthly;
+    case corrector::read_kind::Alarm:
+        return p.alarm;
+    case corrector::read_kind::Interference:
+        return p.interference;
+    case corrector::read_kind::Operative:
+        return p.operative;
+    default:
+        return p.service;
+    }
+}
+
+bool sameNumber(const QString& a, const QString& b) {
+    bool okA = false, okB = false;
+    const double x = a.trimmed().toDouble(&okA);
+    const double y = b.trimmed().toDouble(&okB);
+    return okA && okB && std::fabs(x - y) < 1e-6;
+}
+
+} // namespace
+
+QString pollModeText(PollMode mode) {
+    switch (mode) {
+    case PollMode::Idle:
+        return QStringLiteral("опросы выключены");
+    case PollMode::Point:
+        return QStringLiteral("выборочный опрос - корректор");
+    case PollMode::Group:
+        return QStringLiteral("выборочный опрос - группа");
+    case PollMode::Schedule:
+        return QStringLiteral("опрос по времени");
+    }
+    return {};
+}
+
+QString pollModeShortText(PollMode mode) {
+    switch (mode) {
+    case PollMode::Idle:
+        return QStringLiteral("опр.выкл.");
+    case PollMode::Point:
+        return QStringLiteral("опр.корр.");
+    case PollMode::Group:
+        return QStringLiteral("опр.груп.");
+    case PollMode::Schedule:
+        return QStringLiteral("опр.врем.");
+    }
+    return {};
+}
+
+QString itemName(int n) {
+    static const char* const kNames[] = {"часовой архив",
+                                         "суточный архив",
+                                         "месячный архив",
+                                         "аварийный архив",
+                                         "оперативный архив",
+                                         "запись параметров газа",
+                                         "коррекция текущего времени",
+                                         "архив вмешательств",
+                                         "мгновенные",
+                                         "служебный архив"};
+    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
+}
+
+QString itemFixedName(int n) {
+    static const char* const kNames[] = {"часовой архив     ", "суточный архив    ",    "месячный архив    ",
+                                         "аварийный архив   ", "оперативный архив ",    "запись парам. газа",
+                                         "корр.текущ.времени", "архив вмешательств   ", "мгновенные        ",
+                                         "спец архив        "};
+    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
+}
+
+int archiveKindOfItem(int n) {
+    using namespace corrector::read_kind;
+    switch (n) {
+    case item::Hourly:
+        return Hourly;
+    case item::Daily:
+        return Daily;
+    case item::Monthly:
+        return Monthly;
+    case item::Alarm:
+        return Alarm;
+    case item::Operative:
+        return Operative;
+    case item::Interference:
+        return Interference;
+    case item::Service:
+        return Service;
+    default:
+        return 0;
+    }
+}
+
+ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
+    ClockVerdict v;
+    const auto minuteOf = [](const QDateTime& t) {
+        return QDateTime(t.date(), QTime(t.time().hour(), t.time().minute()));
+    };
+    const qint64 minutes = minuteOf(corrector).secsTo(minuteOf(computer)) / 60;
+    if (!corrector.isValid() || std::llabs(minutes) > kMaxMinutesOfDrift) {
+        v.wrongDate = true;
+        return v;
+    }
+    v.differenceMinutes = static_cast<int>(minutes);
+    if (v.differenceMinutes > 2 || v.differenceMinutes < -2)
+        v.correction = qBound(-9, v.differenceMinutes, 9);
+    return v;
+}
+
+PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
+    : QObject(parent), p_(std::move(parts)), language_(languageIndex) {
+    connect(&stepTimer_, &QTimer::timeout, this, &PollingRun::tick);
+    connect(&cycleTimer_, &QTimer::timeout, this, &PollingRun::cycle);
+}
+
+PollingRun::~PollingRun() {
+    // Whatever happens to the console, the line is not left up.
+    if (modem_ && (modem_->busy() || modem_->connected())) modem_->hangUp();
+    if (running()) restoreLinkSettings();
+    p_.engine.lineUse().pollingRun = false;
+}
+
+void PollingRun::setTimersRunning(bool on) {
+    if (on) {
+        stepTimer_.start(stepIntervalMs);
+        cycleTimer_.start(cycleIntervalMs);
+    } else {
+        stepTimer_.stop();
+        cycleTimer_.stop();
+    }
+}
+
+// --- the point list and the groups ------------------------------------------------------------------
+
+void PollingRun::reloadPoints() {
+    database::Registry registry(p_.root, p_.schemas);
+    lines_ = registry.ok() ? registry.pollingList() : QStringList();
+    checks_ = QList<bool>(lines_.size(), false);
+    if (selected >= lines_.size()) selected = -1;
+}
+
+bool PollingRun::setChecked(int index, bool on) {
+    if (index < 0 || index >= checks_.size()) return false;
+    if (mode_ == PollMode::Group || mode_ == PollMode::Schedule) {
+        p_.notifier.message(MessageKind::Warning,
+                            QStringLiteral("режим выборочного опроса - группа!!! Коррекция запрещена"));
+        return false;
+    }
+    checks_[index] = on;
+    return true;
+}
+
+void PollingRun::setAllChecked(bool on) {
+    for (int i = 0; i < checks_.size(); ++i)
+        setChecked(i, on);
+}
+
+void PollingRun::reloadGroups() {
+    groups_ = loadGroupList(p_.root);
+    if (groupIndex_ >= groups_.size()) groupIndex_ = -1;
+}
+
+void PollingRun::selectGroup(int index) {
+    if (index < 0 || index >= groups_.size()) return;
+    groupIndex_ = index;
+    const GroupEntry& entry = groups_.at(index);
+    const Group group = loadGroup(p_.root, entry.file);
+    groupName_ = entry.name.trimmed();
+    groupFile_ = entry.file;
+    groupFlags_ = group.flags;
+    QStringList keys;
+    for (const GroupMember& m : group.members)
+        if (m.member) keys.append(m.key());
+    for (int i = 0; i < lines_.size(); ++i)
+        checks_[i] = keys.contains(lines_.at(i).left(18));
+}
+
+void PollingRun::buildSchedule(bool rebuild, const QString& changedGroup) {
+    QList<ScheduledGroup> list;
+    for (const GroupEntry& e : loadGroupList(p_.root))
+        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(p_.root, e.file)))});
+    const QDateTime t = now();
+    schedule_ = buildDaySchedule(list, t.date());
+    currentRow_ = -1;
+    if (schedule_.rows.isEmpty()) return;
+    if (rebuild) {
+        if (!changedGroup.isEmpty())
+            database::markGroupRowsReplaced(p_.root, p_.schemas, t.date(), changedGroup.trimmed());
+        database::renumberScheduledRows(p_.root, p_.schemas, t.date(),
+                                        [this](const QString& group, const QTime& begin, const QTime& end) {
+                                            const QString b = begin.toString(QStringLiteral("HH:mm"));
+                                            const QString e = end.toString(QStringLiteral("HH:mm"));
+                                            for (const ScheduleRow& r : schedule_.rows)
+                                                if (r.group.trimmed() == group.trimmed() && r.begin == b &&
+                                                    r.end == e)
+                                                    return r.number;
+                                            return 0;
+                                        });
+    }
+    // What was already done today shows again after a restart.
+    for (const database::JoinRow& j : database::joinRowsOfDay(p_.root, p_.schemas, t.date())) {
+        if (j.idJoin != QLatin1String("2") || j.mode != 3 || j.flagModif != QLatin1String("0")) continue;
+        for (ScheduleRow& r : schedule_.rows)
+            if (r.number == j.scheduleRow) {
+                r.polled = j.modified.toString(QStringLiteral("HH:mm"));
+                r.status = j.result;
+            }
+    }
+    findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
+}
+
+// --- starting and stopping ---------------------------------------------------------------------------
+
+void PollingRun::startMode(PollMode mode) {
+    mode_ = mode;
+    stopRequested_ = false;
+    if (!settingsSaved_) {
+        savedSettings_ = p_.settings;
+        savedAddress_ = p_.engine.settings().deviceAddress;
+        settingsSaved_ = true;
+    }
+    p_.engine.lineUse().pollingRun = true;
+    step_ = Step::Idle;
+    summaries_.clear();
+    emit stateChanged();
+}
+
+bool PollingRun::startPoint(int index) {
+    if (running()) return false;
+    if (index < 0 || index >= lines_.size()) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("Не выбран прибор!!!"));
+        return false;
+    }
+    startMode(PollMode::Point);
+    groupName_.clear();
+    pointIndex_ = index;
+    step_ = Step::Start;
+    return true;
+}
+
+bool PollingRun::startGroup(int groupIndex, int fromPoint) {
+    if (running() || groupIndex < 0 || groupIndex >= groups_.size()) return false;
+    selectGroup(groupIndex);
+    const Group group = loadGroup(p_.root, groupFile_);
+    if (!group.hasItems()) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("группа ") + quoted(groupName_) +
+                                                      QStringLiteral(" нет заданий!!!"));
+        return false;
+    }
+    if (!checks_.contains(true)) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("группе ") + quoted(groupName_) +
+                                                      QStringLiteral(" нет корректоров!!!"));
+        return false;
+    }
+    QFile::remove(p_.root.file(folder::Group, groupFile_ + QStringLiteral(".err")));
+    startMode(PollMode::Group);
+    groupFailed_ = false;
+    result(1);
+    listIndex_ = qMax(0, fromPoint);
+    step_ = Step::Start;
+    return true;
+}
+
+bool PollingRun::startSchedule() {
+    if (running()) return false;
+    buildSchedule(false);
+    bool pending = false;
+    for (const ScheduleRow& r : schedule_.rows)
+        pending = pending || r.status == QLatin1String("--") || r.status == QStringLiteral("опрос");
+    if (!pending) {
+        p_.notifier.message(MessageKind::Information, QStringLiteral("Нет заданий"));
+        return false;
+    }
+    startMode(PollMode::Schedule);
+    subState_ = 0;
+    return true;
+}
+
+void PollingRun::stop() {
+    if (!running()) {
+        p_.notifier.message(MessageKind::Information, QStringLiteral("нет запущенных процессов"));
+        return;
+    }
+    if (mode_ == PollMode::Schedule && step_ == Step::Idle) {
+        // Waiting for the next window: nothing is on the line.
+        sequenceLine(QStringLiteral("*СТОП ОПРОС*"), LineColour::Black);
+        goIdle();
+        return;
+    }
+    if (stopRequested_) return;
+    stopRequested_ = true;
+    if (mode_ == PollMode::Group || mode_ == PollMode::Schedule) writeResumeFile();
+    switch (step_) {
+    case Step::HangUp:
+    case Step::HangUpWait:
+    case Step::Store:
+    case Step::NextPoint:
+        return; // ending already
+    case Step::Idle:
+    case Step::Start:
+        step_ = Step::NextPoint;
+        return;
+    default:
+        // The request in flight is dropped; the point ends in order from here.
+        p_.gate.stopIdentification();
+        p_.engine.abandonRequest();
+        exchange_ = Exchange::None;
+        step_ = Step::HangUp;
+        return;
+    }
+}
+
+void PollingRun::goIdle() {
+    if (currentRow_ >= 0 && currentRow_ < schedule_.rows.size() &&
+        schedule_.rows[currentRow_].status == QStringLiteral("опрос"))
+        schedule_.rows[currentRow_].status = QStringLiteral("--");
+    currentRow_ = -1;
+    subState_ = 0;
+    mode_ = PollMode::Idle;
+    step_ = Step::Idle;
+    stopRequested_ = false;
+    p_.port.closePort();
+    restoreLinkSettings();
+    p_.engine.lineUse().pollingRun = false;
+    emit stateChanged();
+    emit finished();
+}
+
+void PollingRun::restoreLinkSettings() {
+    if (!settingsSaved_) return;
+    p_.settings = savedSettings_;
+    settingsSaved_ = false;
+    if (p_.applyLinkSettings) p_.applyLinkSettings(savedAddress_);
+}
+
+// --- timers ------------------------------------------------------------------------------------------
+
+void PollingRun::cycle() {
+    const QDateTime t = now();
+    if (mode_ == PollMode::Schedule) {
+        if (subState_ == 0 && step_ == Step::Idle && startDelayTicks_ < 0) {
+            const int row = findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
+            if (row >= 0) {
+                currentRow_ = row;
+                schedule_.rows[row].status = QStringLiteral("опрос");
+                subState_ = 1;
+                startDelayTicks_ = 2;
+            }
+        }
+    }
+    if ((subState_ == 0 || mode_ == PollMode::Idle) && step_ == Step::Idle && schedule_.date.isValid() &&
+        t.date() != schedule_.date)
+        buildSchedule(false);
+    emit stateChanged();
+}
+
+void PollingRun::tick() {
+    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule) {
+        const ScheduleRow& row = schedule_.rows.at(currentRow_);
+        int index = -1;
+        for (int i = 0; i < groups_.size(); ++i)
+            if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
+        if (index < 0) {
+            reloadGroups();
+            for (int i = 0; i < groups_.size(); ++i)
+                if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
+        }
+        if (index >= 0) selectGroup(index);
+        if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
+            groupFailed_ = false;
+            result(1);
+            QFile::remove(p_.root.file(folder::Group, groupFile_ + QStringLiteral(".err")));
+            listIndex_ = 0;
+            step_ = Step::Start;
+        } else {
+            schedule_.rows[currentRow_].status = QStringLiteral("ошибка");
+            schedule_.rows[currentRow_].polled = now().toString(QStringLiteral("HH:mm"));
+            subState_ = 0;
+            currentRow_ = -1;
+        }
+    }
+    if (modem_ && modem_->connected()) {
+        if (++connectionTicks_ % kTicksPerSecond == 0) ++connectionSeconds_;
+    }
+    runStep();
+}
+
+// --- the point machine -------------------------------------------------------------------------------
+
+bool PollingRun::telephone() const {
+    return point_ && point_->config[database::config::LinkKind] == QStringLiteral("телефон");
+}
+
+QString PollingRun::flagsOfRun() const {
+    if (mode_ == PollMode::Point) return point_ ? point_->config[database::config::Flags] : QString();
+    return groupFlags_;
+}
+
+int PollingRun::findNextChecked(int from) const {
+    for (int i = qMax(0, from); i < lines_.size(); ++i)
+        if (checks_.value(i)) return i;
+    return -1;
+}
+
+bool PollingRun::exchangeDone() {
+    if (exchange_ == Exchange::Pending && itemExchange_ && session_ &&
+        !session_->model().itemTransferPending()) {
+        exchange_ = session_->model().lastItem().result == corrector::ItemOutcome::Result::Done
+                        ? Exchange::Done
+                        : Exchange::Failed;
+    }
+    if (exchange_ == Exchange::Pending) {
+        // A request the engine no longer holds (it was dropped under us) would keep the point for good.
+        const bool engineIdle = !p_.engine.busy() && !p_.gate.identifying();
+        idleTicks_ = engineIdle ? idleTicks_ + 1 : 0;
+        if (idleTicks_ > interruptedAfterTicks) {
+            say(QStringLiteral("прерванный режим чтения"), LineColour::Red);
+            exchange_ = Exchange::None;
+            fail(QStringLiteral("прерванный режим чтения"));
+        }
+        return false;
+    }
+    if (exchange_ == Exchange::Failed) {
+        exchange_ = Exchange::None;
+        fail();
+        return false;
+    }
+    if (exchange_ == Exchange::Done) {
+        exchange_ = Exchange::None;
+        return true;
+    }
+    return false;
+}
+
+void PollingRun::startItemExchange(const std::function<bool()>& start) {
+    itemExchange_ = true;
+    startExchange();
+    if (!start()) exchange_ = Exchange::Failed;
+}
+
+void PollingRun::runStep() {
+    using corrector::read_kind::Clock;
+    using corrector::read_kind::Measurement;
+    switch (step_) {
+    case Step::Idle:
+        return;
+    case Step::Start:
+        stepStart();
+        return;
+    case Step::Dial: {
+        if (p_.port.linkBroken()) {
+            fail(QStringLiteral("ошибка порта!!! ") + point_->config[database::config::Port]);
+            return;
+        }
+        const QString phone = point_->config[database::config::Phone];
+        say(QStringLiteral("запрос телефона - ") + quoted(phone) + QStringLiteral(" -> ") + pointName_);
+        link::ModemJob job;
+        job.phone = phone;
+        job.init = point_->config[database::config::InitString].isEmpty()
+                       ? p_.settings.modemInit
+                       : point_->config[database::config::InitString];
+        job.dialTimeoutSec = qMax(1, point_->config[database::config::WaitS].toInt());
+        job.name = pointName_.trimmed();
+        modem_->call(job);
+        step_ = Step::DialWait;
+        return;
+    }
+    case Step::DialWait:
+        if (modem_->busy()) return;
+        if (modem_->connected()) {
+            log_.connectionBegin = now();
+            connectionTicks_ = 0;
+            connectionSeconds_ = 0;
+            step_ = Step::Version;
+            return;
+        }
+        if (modem_->machine().dispatcherSilent()) {
+            result(7);
+            // Our own modem is gone: nothing more can be polled.
+            const bool scheduled = mode_ == PollMode::Schedule;
+            p_.port.closePort();
+            if (scheduled && currentRow_ >= 0) schedule_.rows[currentRow_].status = QStringLiteral("--");
+            goIdle();
+            return;
+        }
+        if (--redialsLeft_ > 0 && !stopRequested_) {
+            pauseTicks_ = 0;
+            say(QStringLiteral("ожидаем ") + point_->config[database::config::PauseS].trimmed() +
+                QStringLiteral("сек. следующий набор номера"));
+            step_ = Step::RedialPause;
+        } else {
+            result(8);
+            step_ = Step::NextPoint;
+        }
+        emit stateChanged();
+        return;
+    case Step::RedialPause:
+        if (++pauseTicks_ > point_->config[database::config::PauseS].toInt() * kTicksPerSecond) {
+            pauseTicks_ = 0;
+            step_ = Step::Dial;
+        }
+        return;
+    case Step::Version:
+        if (p_.port.linkBroken()) {
+            fail(QStringLiteral("ошибка порта!!! ") + point_->config[database::config::Port]);
+            return;
+        }
+        say(QStringLiteral("начало опроса  - > ") + quoted(pointName_));
+        say(QStringLiteral("контроль версии"));
+        itemExchange_ = false;
+        startExchange();
+        p_.gate.startIdentification(corrector::IdentificationMode::Polling);
+        step_ = Step::VersionBlock;
+        return;
+    case Step::VersionBlock:
+        // The corrector proved itself by its identification; its version block names its family.
+        if (!exchangeDone()) return;
+        dataRead_ = true;
+        session_->model().ClearWindow();
+        session_->model().setProfile(p_.gate.profile());
+        itemExchange_ = false;
+        startExchange();
+        session_->link().readBlock(corrector::read_kind::Version, corrector::kVersionBlock);
+        step_ = Step::Parameters;
+        return;
+    case Step::Parameters:
+        if (!exchangeDone()) return;
+        say(QStringLiteral("параметры прибора"));
+        itemExchange_ = false;
+        startExchange();
+        session_->model().StartFullRead();
+        step_ = Step::Identity;
+        return;
+    case Step::Identity: {
+        if (!exchangeDone()) return;
+        const auto& model = session_->model();
+        const database::StoreContext c = corrector::storeContextFor(model, language_, kSourceCable, {});
+        if (c.identifier != identifier_) {
+            say(QStringLiteral("Err: номер корр. в БД ") + quoted(pointName_) + QStringLiteral(" чт. ") +
+                    quoted(c.model + QStringLiteral(" №") + c.serial),
+                LineColour::Red);
+            fail(QStringLiteral("ном.выз.прибора не равен ном.в БД"));
+            return;
+        }
+        dispatchItem(item_);
+        return;
+    }
+    case Step::ArchiveCheck:
+        if (!exchangeDone()) return;
+        archiveCheckDone();
+        return;
+    case Step::ArchiveRead:
+        if (!exchangeDone()) return;
+        kindsRead_.append(archiveKindOfItem(item_));
+        step_ = Step::NextItem;
+        return;
+    case Step::ClockRead:
+        say(QStringLiteral("коррекция текущего времени"));
+        if (point_->config[database::config::Password].trimmed().isEmpty()) {
+            say(QStringLiteral("нет пароля для коррекции параметров!!! "), LineColour::Red);
+            fail(QStringLiteral("нет пароля для коррекц. парам."));
+            return;
+        }
+        say(QStringLiteral("коррекция времени - чт.текущ.время корректора"));
+        itemExchange_ = false;
+        startExchange();
+        session_->link().readBlock(Clock, corrector::kClockBlock);
+        step_ = Step::ClockCompared;
+        return;
+    case Step::ClockCompared:
+        if (!exchangeDone()) return;
+        clockCompared();
+        return;
+    case Step::ClockWrite:
+        if (!exchangeDone()) return;
+        if (!passwordSent_) {
+            passwordSent_ = true;
+            say(QStringLiteral("коррекция времени - зап. коррекции времени"));
+            startItemExchange([this] {
+                auto& model = session_->model();
+                return model.WriteItem(18, QString::number(clockCorrection_),
+                                       corrector::ItemCaption(18, model.state().profile, language_), false);
+            });
+            return;
+        }
+        clockCorrected_ = true;
+        log_.clockChecked = now();
+        say(QStringLiteral("параметры прибора"));
+        itemExchange_ = false;
+        startExchange();
+        session_->model().StartFullRead();
+        step_ = Step::ClockReread;
+        return;
+    case Step::ClockReread:
+    case Step::GasReread:
+        if (!exchangeDone()) return;
+        if (step_ == Step::GasReread) {
+            log_.gasChecked = now();
+            gasWritten_ = true;
+        }
+        step_ = Step::NextItem;
+        return;
+    case Step::GasStart:
+        gasStart();
+        return;
+    case Step::GasWrite:
+        if (!exchangeDone()) return;
+        gasNextWrite();
+        return;
+    case Step::GasDone:
+        return;
+    case Step::MeasurementRead:
+        if (exchange_ == Exchange::None) {
+            say(QStringLiteral("мгновенные"));
+            itemExchange_ = false;
+            startExchange();
+            session_->link().readBlock(Measurement, corrector::kMeasurementBlock);
+            return;
+        }
+        if (!exchangeDone()) return;
+        measured_ = true;
+        kindsRead_.append(Measurement);
+        step_ = Step::NextItem;
+        return;
+    case Step::NextItem:
+        if (stopRequested_) {
+            step_ = Step::HangUp;
+            return;
+        }
+        if (item_ < item::Service)
+            dispatchItem(item_ + 1);
+        else
+            step_ = Step::Done;
+        return;
+    case Step::Done:
+        result(5);
+        say(QStringLiteral("прибор ") + quoted(pointName_) + QStringLiteral(" опрос завершен"));
+        step_ = Step::HangUp;
+        return;
+    case Step::Failed:
+        return;
+    case Step::HangUp:
+        if (modem_ && (modem_->busy() || modem_->connected())) {
+            modem_->hangUp();
+            step_ = Step::HangUpWait;
+            return;
+        }
+        step_ = Step::Store;
+        return;
+    case Step::HangUpWait:
+        if (modem_->busy()) return;
+        log_.connectionEnd = now();
+        log_.connectionSeconds = connectionSeconds_;
+        step_ = Step::Store;
+        return;
+    case Step::Store:
+        storeWhatWasRead();
+        step_ = Step::NextPoint;
+        return;
+    case Step::NextPoint:
+        nextPointOrEnd();
+        return;
+    }
+}
+
+void PollingRun::stepStart() {
+    using namespace database;
+    session_.reset();
+    modem_.reset();
+    dataRead_ = identityConfirmed_ = gasWritten_ = clockCorrected_ = measured_ = false;
+    error_.clear();
+    log_ = {};
+    kindsRead_.clear();
+    exchange_ = Exchange::None;
+    connectionSeconds_ = 0;
+    clockCorrection_ = 0;
+    pointResult_.clear();
+    if (mode_ != PollMode::Point) {
+        pointIndex_ = findNextChecked(listIndex_);
+        if (pointIndex_ < 0) {
+            endGroup();
+            return;
+        }
+    }
+    const QString line = lines_.value(pointIndex_);
+    identifier_ = line.right(10).trimmed();
+    pointName_ = line.left(20);
+    emit stateChanged();
+    Registry registry(p_.root, p_.schemas);
+    point_ = registry.ok() ? registry.find(identifier_) : std::nullopt;
+    if (!point_) {
+        fail();
+        return;
+    }
+    lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
+    flags_ = flagsOfRun();
+    item_ = item::Hourly;
+    result(3);
+    const QString kind = point_->config[config::LinkKind];
+    if (kind != QStringLiteral("прямое соединение") && kind != QStringLiteral("телефон")) {
+        result(11);
+        step_ = Step::NextPoint;
+        return;
+    }
+    bool anyItem = false;
+    for (int i = item::Hourly; i <= item::Service; ++i)
+        anyItem = anyItem || (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1'));
+    if (!anyItem) {
+        result(9);
+        step_ = Step::NextPoint;
+        return;
+    }
+    const bool phone = telephone();
+    if (phone && point_->config[config::Phone].trimmed().isEmpty()) {
+        result(10);
+        step_ = Step::NextPoint;
+        return;
+    }
+
+    // The line as the point's row says: its port, speed, reply time-out and repeats.
+    link::LinkSettings& s = p_.settings;
+    s.corrPort = point_->config[config::Port];
+    if (!point_->config[config::Speed].isEmpty()) s.speed = point_->config[config::Speed];
+    if (const int t = point_->config[config::TimeoutMs].toInt(); t > 0) s.replyTimeoutMs = t;
+    if (const int r = point_->config[config::Repeats].toInt(); r > 0) s.retryCount = r;
+    s.modemUsed = phone;
+    if (!point_->config[config::InitString].isEmpty()) s.modemInit = point_->config[config::InitString];
+    if (p_.applyLinkSettings) p_.applyLinkSettings(point_->address);
+
+    session_ = std::make_unique<corrector::CorrectorSession>(p_.engine, p_.port, p_.settings, p_.notifier,
+                                                             p_.gate, p_.readRun, language_);
+    session_->model().setPollingRun(false);
+    session_->model().afterWriteDelayMs = afterWriteDelayMs;
+    connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
+        if (exchange_ == Exchange::Pending && !itemExchange_)
+            exchange_ = completed ? Exchange::Done : Exchange::Failed;
+    });
+    connect(&p_.gate, &corrector::OperationStart::identificationFinished, session_.get(), [this](bool ok) {
+        if (exchange_ == Exchange::Pending && !itemExchange_)
+            exchange_ = ok ? Exchange::Done : Exchange::Failed;
+    });
+    int pages = 0;
+    connect(&session_->link(), &corrector::EngineParameterLink::pageAccepted, session_.get(),
+            [this, pages]() mutable {
+                if (archiveKindOfItem(item_) == 0 ||
+                    (step_ != Step::ArchiveCheck && step_ != Step::ArchiveRead))
+                    return;
+                say(QStringLiteral("чт. ") + itemFixedName(item_) + QStringLiteral(" бл. №") +
+                    QString::number(++pages));
+            });
+
+    p_.port.closePort();
+    if (!p_.port.applyAndOpen(p_.settings)) {
+        say(QStringLiteral("ошибка порта!!! ") + s.corrPort, LineColour::Red);
+        fail(QStringLiteral("ошибка порта!!! ") + s.corrPort);
+        return;
+    }
+    if (!phone) {
+        step_ = Step::Version;
+        return;
+    }
+    modem_ = std::make_unique<link::ModemLink>(p_.engine, p_.port, [this](const QString& text, bool error) {
+        say(text, error ? LineColour::Red : LineColour::Black);
+    });
+    modem_->tickIntervalMs = stepIntervalMs;
+    modemRepeats_ = redialsLeft_ = qMax(1, point_->config[config::ModemRepeats].toInt());
+    step_ = Step::Dial;
+    emit stateChanged();
+}
+
+void PollingRun::dispatchItem(int from) {
+    int next = -1;
+    for (int i = qMax(from, static_cast<int>(item::Hourly)); i <= item::Service && next < 0; ++i)
+        if (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1')) next = i;
+    if (next < 0) {
+        step_ = Step::Done;
+        return;
+    }
+    identityConfirmed_ = true;
+    item_ = next;
+    passwordSent_ = false;
+    if (archiveKindOfItem(next) != 0) {
+        startArchiveItem(next);
+    } else if (next == item::Gas) {
+        step_ = Step::GasStart;
+    } else if (next == item::Clock) {
+        step_ = Step::ClockRead;
+    } else {
+        exchange_ = Exchange::None;
+        step_ = Step::MeasurementRead;
+    }
+}
+
+void PollingRun::startArchiveItem(int n) {
+    say(QStringLiteral("старт - ") + quoted(itemName(n)));
+    const int kind = archiveKindOfItem(n);
+    auto& model = session_->model();
+    const auto geometry = corrector::archiveGeometry(kind, model.state().profile);
+    const database::LastStored& stored = lastStored_[tableIndexOfItem(n)];
+    archiveCorrectorNumber_ = pointerOfKind(model.state().image.archivePointers(), kind);
+    archiveStoredNumber_ = stored.identifier.isEmpty() ? -1 : stored.number.toInt();
+    itemExchange_ = false;
+    if (!geometry || archiveStoredNumber_ < 0) {
+        say(QStringLiteral("читать весь архив"));
+        startExchange();
+        if (!session_->link().readArchive(kind, true)) exchange_ = Exchange::Failed;
+        step_ = Step::ArchiveRead;
+        return;
+    }
+    if (archiveStoredNumber_ == archiveCorrectorNumber_ && !additionalRecordCheck) {
+        say(QStringLiteral("номера записей в БД и приборе равны"));
+        step_ = Step::NextItem;
+        return;
+    }
+    archivePlanFirst_ = corrector::pageOfRecord(*geometry, archiveStoredNumber_);
+    say(QStringLiteral("контроль последней записи БД"));
+    startExchange();
+    if (!session_->link().readArchiveSelective(kind, {archivePlanFirst_, 1})) exchange_ = Exchange::Failed;
+    step_ = Step::ArchiveCheck;
+}
+
+void PollingRun::archiveCheckDone() {
+    const int kind = archiveKindOfItem(item_);
+    auto& model = session_->model();
+    const auto geometry = corrector::archiveGeometry(kind, model.state().profile);
+    const auto archive = geometry->archive;
+    const int a = static_cast<int>(archive);
+    const corrector::ArchiveTableRows rows(model.archives());
+    bool same = false;
+    const database::LastStored& stored = lastStored_[tableIndexOfItem(item_)];
+    for (int r = 0; r < rows.rowCount(a); ++r) {
+        if (rows.cell(a, 0, r).toInt() != archiveStoredNumber_) continue;
+        same = database::recordTimestamp(rows, a, r) == stored.stamp;
+    }
+    itemExchange_ = false;
+    if (!same) {
+        // The corrector's archive was cleared or went round past the stored record.
+        say(QStringLiteral("читать весь архив"));
+        startExchange();
+        if (!session_->link().readArchive(kind, true)) exchange_ = Exchange::Failed;
+        step_ = Step::ArchiveRead;
+        return;
+    }
+    if (archiveStoredNumber_ == archiveCorrectorNumber_) {
+        say(QStringLiteral("доп. контр. записей БД"));
+        kindsRead_.append(kind);
+        step_ = Step::NextItem;
+        return;
+    }
+    say(QStringLiteral("выборочное чтение архива"));
+    const int last = corrector::pageOfRecord(*geometry, archiveCorrectorNumber_);
+    const int count = corrector::pagesAfterInRing(*geometry, archivePlanFirst_, last);
+    if (count == 0) {
+        kindsRead_.append(kind);
+        step_ = Step::NextItem;
+        return;
+    }
+    startExchange();
+    if (!session_->link().readArchiveSelective(
+            kind, {corrector::nextPageInRing(*geometry, archivePlanFirst_), count}, true))
+        exchange_ = Exchange::Failed;
+    step_ = Step::ArchiveRead;
+}
+
+void PollingRun::clockCompared() {
+    const auto& clock = session_->model().clock();
+    const QDateTime computer = now();
+    const QDateTime corrector =
+        clock ? QDateTime(QDate(clock->year, clock->month, clock->day), QTime(clock->hour, clock->minute))
+              : QDateTime();
+    const QString texts = computer.toString(QStringLiteral("dd.MM.yyyy HH:mm")) +
+                          QStringLiteral("/ в коррект. ") +
+                          (clock ? clock->dateText + QLatin1Char(' ') + clock->timeText : QString());
+    const ClockVerdict v = checkClock(computer, corrector);
+    log_.clockChecked = computer;
+    if (v.wrongDate) {
+        say(QStringLiteral("ошибка даты - в комп. :") + texts, LineColour::Red);
+        fail(QStringLiteral("даты в комп.и приборе не равны"));
+        return;
+    }
+    say(QStringLiteral("даты - в комп. :") + texts);
+    if (v.correction == 0) {
+        step_ = Step::NextItem;
+        return;
+    }
+    clockCorrection_ = v.correction;
+    passwordSent_ = false;
+    say(QStringLiteral("коррекция времени - ввод пароля"));
+    startItemExchange([this] {
+        session_->model().EnterPassword(kPasswordSlot, point_->config[database::config::Password].trimmed());
+        return true;
+    });
+    step_ = Step::ClockWrite;
+}
+
+void PollingRun::gasStart() {
+    say(QStringLiteral("запись параметров газа"));
+    if (point_->config[database::config::Password].trimmed().isEmpty()) {
+        say(QStringLiteral("нет пароля для коррекции параметров!!! "), LineColour::Red);
+        fail(QStringLiteral("нет пароля для коррекц. парам."));
+        return;
+    }
+    const QString name = point_->config[database::config::Gas].trimmed();
+    if (name.isEmpty()) {
+        fail(QStringLiteral("нет параметров газа"));
+        return;
+    }
+    database::Gases gases(p_.root, p_.schemas);
+    std::optional<database::GasComposition> gas;
+    for (const auto& g : gases.all())
+        if (g.name.trimmed() == name) gas = g;
+    if (!gas) {
+        say(QStringLiteral("в БД нет данных для записи парам. газа"), LineColour::Red);
+        fail(QStringLiteral("в БД нет данных для записи парам. газа"));
+        return;
+    }
+    gasValues_ = {gas->density, gas->co2, gas->n2};
+    const auto& model = session_->model();
+    bool equal = true;
+    for (int i = 0; i < 3; ++i)
+        equal = equal && sameNumber(model.itemText(i + 1), gasValues_[i]);
+    if (equal) {
+        say(QStringLiteral("параметры газа равны!!! "));
+        gasWritten_ = true;
+        log_.gasChecked = now();
+        step_ = Step::NextItem;
+        return;
+    }
+    say(QStringLiteral("параметры газа - ввод пароля"));
+    gasWriteIndex_ = 0;
+    startItemExchange([this] {
+        session_->model().EnterPassword(kPasswordSlot, point_->config[database::config::Password].trimmed());
+        return true;
+    });
+    step_ = Step::GasWrite;
+}
+
+void PollingRun::gasNextWrite() {
+    static const char* const kSteps[] = {"зап. плотность", "зап. концентрация CO2", "зап. концентрация N2"};
+    auto& model = session_->model();
+    while (gasWriteIndex_ < 3 && sameNumber(model.itemText(gasWriteIndex_ + 1), gasValues_[gasWriteIndex_]))
+        ++gasWriteIndex_;
+    if (gasWriteIndex_ >= 3) {
+        say(QStringLiteral("параметры прибора"));
+        itemExchange_ = false;
+        startExchange();
+        model.StartFullRead();
+        step_ = Step::GasReread;
+        return;
+    }
+    const int n = gasWriteIndex_++;
+    say(QStringLiteral("параметры газа - ") + QString::fromUtf8(kSteps[n]));
+    startItemExchange([this, n, &model] {
+        return model.WriteItem(n + 1, gasValues_[n],
+                               corrector::ItemCaption(n + 1, model.state().profile, language_), false);
+    });
+}
+
+void PollingRun::fail(const QString& error) {
+    if (!error.isEmpty() && error_.isEmpty()) error_ = error;
+    if (error_.isEmpty()) {
+        error_ = QStringLiteral("нет связи с прибором");
+        say(error_, LineColour::Red);
+    }
+    exchange_ = Exchange::None;
+    result(4);
+    step_ = Step::HangUp;
+}
+
+void PollingRun::storeWhatWasRead() {
+    PointSummary summary;
+    summary.identifier = identifier_;
+    summary.name = pointName_.trimmed();
+    summary.result = pointResult_;
+    summary.error = error_;
+    summary.itemsRead = kindsRead_;
+    summary.clockCorrected = clockCorrected_;
+    summary.clockCorrection = clockCorrected_ ? clockCorrection_ : 0;
+    summary.gasWritten = gasWritten_;
+    summary.measured = measured_;
+    const int source = telephone() ? kSourceTelephone : kSourceCable;
+    log_.error = error_;
+    if (session_ && dataRead_ && identityConfirmed_) {
+        corrector::StoreRequestHooks hooks;
+        hooks.adjustContext = [this](database::StoreContext& c) { c.poll = log_; };
+        const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
+                                                    point_->address, language_, kindsRead_, source, hooks);
+        if (!r.stored && !r.error.isEmpty()) say(r.error, LineColour::Red);
+        static const char* const kNames[] = {"hourly",       "daily",     "monthly", "abnormal",
+                                             "interference", "operative", "service"};
+        for (int k = 0; k < 7; ++k)
+            if (r.result.kinds[k].stored)
+                summary.stored.insert(QLatin1String(kNames[k]), r.result.kinds[k].stored);
+    } else if (!dataRead_ && !error_.isEmpty() && telephone() && point_) {
+        database::StoreContext c;
+        c.identifier = identifier_;
+        c.serial = point_->serial;
+        c.model = point_->model;
+        c.sourceKind = source;
+        c.poll = log_;
+        database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
+    }
+    summaries_.append(summary);
+    emit pointEnded();
+}
+
+void PollingRun::nextPointOrEnd() {
+    p_.port.closePort();
+    if (stopRequested_) {
+        sequenceLine(QStringLiteral("*СТОП ОПРОС*"), LineColour::Black);
+        goIdle();
+        return;
+    }
+    if (mode_ == PollMode::Point) {
+        goIdle();
+        return;
+    }
+    listIndex_ = pointIndex_ + 1;
+    step_ = Step::Start;
+}
+
+void PollingRun::endGroup() {
+    sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(groupName_), LineColour::Black);
+    const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
+    database::JoinRow row;
+    row.group = groupName_;
+    row.idJoin = QStringLiteral("2");
+    row.result = verdict;
+    const QDateTime t = now();
+    row.when = t;
+    row.modified = t.time();
+    row.mode = static_cast<int>(mode_);
+    row.modeText = pollModeText(mode_);
+    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
+        const ScheduleRow& r = schedule_.rows.at(currentRow_);
+        row.begin = QTime::fromString(r.begin, QStringLiteral("HH:mm"));
+        row.end = QTime::fromString(r.end, QStringLiteral("HH:mm"));
+        row.scheduleRow = r.number;
+        row.flagModif = QStringLiteral("0");
+    }
+    database::appendJoinRow(p_.root, p_.schemas, row);
+    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
+        schedule_.rows[currentRow_].polled = t.toString(QStringLiteral("HH:mm"));
+        schedule_.rows[currentRow_].status = verdict;
+    }
+    currentRow_ = -1;
+    subState_ = 0;
+    session_.reset();
+    modem_.reset();
+    if (mode_ == PollMode::Group) {
+        goIdle();
+        return;
+    }
+    step_ = Step::Idle;
+    p_.port.closePort();
+    emit stateChanged();
+}
+
+void PollingRun::result(int n) {
+    const QString name = quoted(pointName_);
+    const QString phone = point_ ? quoted(point_->config[database::config::Phone]) : QString();
+    struct R {
+        QString line;
+        LineColour colour;
+        QString join;
+    };
+    R r;
+    switch (n) {
+    case 1:
+        r = {QStringLiteral("*СТАРТ* группы   - ") + quoted(groupName_), LineColour::Black, {}};
+        break;
+    case 3:
+        r = {QStringLiteral("*СТАРТ* прибора - ") + name, LineColour::Black, {}};
+        break;
+    case 4:
+        r = {QStringLiteral("*БРАК*  прибора - ") + name, LineColour::Red,
+             QStringLiteral("ошибка обмена с прибором")};
+        break;
+    case 5:
+        r = {QStringLiteral("*НОРМА* прибора - ") + name, LineColour::Blue, QStringLiteral("норма")};
+        break;
+    case 7:
+        r = {QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ ДИСПЕТЧ.*"), LineColour::Red, {}};
+        break;
+    case 8:
+        r = {QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ - ") + phone + QStringLiteral(" * коррект. - ") + name,
+             LineColour::Red, QStringLiteral("нет связи с модемом")};
+        break;
+    case 9:
+        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" нет заданий!!!"), LineColour::Red,
+             QStringLiteral("нет заданий")};
+        break;
+    case 10:
+        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" нет номера телефона!!!"),
+             LineColour::Red, QStringLiteral("нет номера телефона")};
+        break;
+    case 11:
+        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" не определен вид связи!!!"),
+             LineColour::Red, QStringLiteral("не определен вид связи")};
+        break;
+    default:
+        return;
+    }
+    sequenceLine(r.line, r.colour);
+    if (r.join.isEmpty()) return;
+    pointResult_ = r.join;
+    if (r.join != QStringLiteral("норма")) groupFailed_ = true;
+    writeJoin(r.join);
+    if (n != 4 && n != 5) {
+        // The point ends here without reaching the line: its summary says why.
+        error_ = r.join;
+    }
+}
+
+void PollingRun::writeJoin(const QString& resultText) {
+    database::JoinRow row;
+    if (mode_ != PollMode::Point) row.group = groupName_;
+    row.identifier = identifier_;
+    if (point_) {
+        row.model = point_->model;
+        row.serial = point_->serial;
+    }
+    const QDateTime t = now();
+    row.when = t;
+    row.modified = t.time();
+    row.mode = static_cast<int>(mode_);
+    row.modeText = pollModeText(mode_);
+    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
+        const ScheduleRow& r = schedule_.rows.at(currentRow_);
+        row.begin = QTime::fromString(r.begin, QStringLiteral("HH:mm"));
+        row.end = QTime::fromString(r.end, QStringLiteral("HH:mm"));
+        row.scheduleRow = r.number;
+        row.flagModif = QStringLiteral("0");
+    }
+    row.result = resultText;
+    if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
+        say(e, LineColour::Red);
+}
+
+void PollingRun::writeResumeFile() {
+    if (groupFile_.isEmpty()) return;
+    writeTextLines(p_.root.file(folder::Group, groupFile_ + QStringLiteral(".err")),
+                   {groupFile_, groupName_, lines_.value(pointIndex_).left(20), identifier_});
+}
+
+void PollingRun::say(const QString& text, LineColour colour) {
+    emit message(now().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" * ") + text, colour);
+    if (colour == LineColour::Red) emit alarm();
+}
+
+void PollingRun::sequenceLine(const QString& text, LineColour colour) {
+    emit sequence(now().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + text, colour);
+    if (colour == LineColour::Red) emit alarm();
+}
+
+} // namespace tarn::polling

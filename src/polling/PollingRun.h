@@ -1,0 +1,298 @@
+#pragma once
+// The automatic polling engine behind the polling console: one point, one group, or every group as the
+// day's schedule says. Each point is a step machine advanced by tick(): open the line (cable, or dial and
+// redial the point's number), identify the corrector and check it is the point, then the items the point
+// or group asks for (archives from the last stored record on, gas parameters, clock, measurement), then
+// hang up and store what was read, log the outcome and go on with the next point. Nothing here waits:
+// exchanges and the modem report through marks the next tick reads, and time is counted in ticks
+// (20 a second), so tests drive it with short timers or tick by tick.
+#include "common/DataRoot.h"
+#include "common/Notifier.h"
+#include "corrector/CorrectorSession.h"
+#include "database/Registry.h"
+#include "database/Schema.h"
+#include "database/Storing.h"
+#include "link/ExchangeEngine.h"
+#include "link/LinkPort.h"
+#include "link/LinkSettings.h"
+#include "link/ModemLink.h"
+#include "polling/Groups.h"
+#include "polling/Schedule.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <functional>
+#include <memory>
+
+namespace tarn::polling {
+
+enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
+QString pollModeText(PollMode mode);
+// The short names of the day's exchanges view.
+QString pollModeShortText(PollMode mode);
+
+enum class LineColour { Black, Blue, Red };
+
+// The items of a point, in the order of the polling flags (2 hourly … 11 service).
+namespace item {
+inline constexpr int Hourly = 2;
+inline constexpr int Daily = 3;
+inline constexpr int Monthly = 4;
+inline constexpr int Alarm = 5;
+inline constexpr int Operative = 6;
+inline constexpr int Gas = 7;
+inline constexpr int Clock = 8;
+inline constexpr int Interference = 9;
+inline constexpr int Measurement = 10;
+inline constexpr int Service = 11;
+} // namespace item
+QString itemName(int item);      // "часовой архив" …
+QString itemFixedName(int item); // "часовой архив     " … (18 characters, the interference name 21)
+// The read kind of an archive item; 0 for the others.
+int archiveKindOfItem(int item);
+
+// What the clock check does with the corrector's clock: the difference in whole minutes (computer minus
+// corrector), and the correction written (0: none). Dates and times are compared as one timestamp, so a
+// drift across midnight is an ordinary drift; only a clock more than twelve hours off is a wrong date.
+struct ClockVerdict {
+    bool wrongDate = false;
+    int differenceMinutes = 0;
+    int correction = 0;
+};
+ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
+
+// The outcome of one point, as the run's summary gives it.
+struct PointSummary {
+    QString identifier;
+    QString name;
+    QString result; // the join table's result text
+    QString error;  // the request log's error text
+    QList<int> itemsRead;
+    QMap<QString, int> stored; // archive name → rows stored
+    bool clockCorrected = false;
+    int clockCorrection = 0;
+    bool gasWritten = false;
+    bool measured = false;
+};
+
+class PollingRun : public QObject {
+    Q_OBJECT
+public:
+    struct Parts {
+        DataRoot root;
+        const database::Schemas& schemas;
+        link::ExchangeEngine& engine;
+        link::LinkPort& port;
+        link::LinkSettings& settings;
+        Notifier& notifier;
+        corrector::OperationStart& gate;
+        corrector::ReadRun& readRun;
+        // The one path by which link settings reach the port and the engine (the application's), with
+        // the address of the point in hand.
+        std::function<void(int address)> applyLinkSettings;
+    };
+    PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
+    ~PollingRun() override;
+
+    // The console's point list (the registry's polling list) and its check marks.
+    void reloadPoints();
+    const QStringList& pointLines() const { return lines_; }
+    const QList<bool>& checks() const { return checks_; }
+    // Checking a point by hand; refused (false, with the message) while a group is polled.
+    bool setChecked(int index, bool on);
+    void setAllChecked(bool on);
+    int selected = -1;
+
+    // The groups of Group\name_G.000 and the group in hand.
+    void reloadGroups();
+    const QList<GroupEntry>& groups() const { return groups_; }
+    // Selects a group: its members become the checked points, its flags the run's.
+    void selectGroup(int index);
+    int selectedGroup() const { return groupIndex_; }
+
+    // The day's schedule, rebuilt from the groups (rebuild: after a group changed, so that today's join
+    // rows follow the new rows).
+    void buildSchedule(bool rebuild, const QString& changedGroup = {});
+    DaySchedule& schedule() { return schedule_; }
+
+    // Starting and stopping. Each start answers false (with the message) when it cannot start.
+    bool startPoint(int index);
+    // A group by hand from a member (its place in the point list; -1: the first member).
+    bool startGroup(int groupIndex, int fromPoint = -1);
+    bool startSchedule();
+    // "Останов опроса": the point in hand ends in order (hang-up, what was read stored), then idle.
+    void stop();
+    bool stopping() const { return stopRequested_; }
+
+    // The 50-ms step and the 1-s cycle; their timers call them, tests may call them directly.
+    void tick();
+    void cycle();
+    // Timers off: tests drive tick() and cycle() themselves.
+    void setTimersRunning(bool on);
+    int stepIntervalMs = 50;
+    int cycleIntervalMs = 1000;
+    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    // How long an exchange may stand with the engine idle before the read counts as interrupted.
+    int interruptedAfterTicks = 100;
+    // The pause before a written value is read back (the corrector's own).
+    int afterWriteDelayMs = 700;
+    // The additional last-record check of the settings.
+    bool additionalRecordCheck = false;
+
+    PollMode mode() const { return mode_; }
+    int scheduleState() const { return subState_; }
+    int currentRow() const { return currentRow_; }
+    bool running() const { return mode_ != PollMode::Idle; }
+    QString groupName() const { return groupName_; }
+    QString pointName() const { return pointName_; }
+    int modemRepeats() const { return modemRepeats_; }
+    int modemRepeatsLeft() const { return redialsLeft_; }
+    int pauseSeconds() const { return pauseTicks_ / link::ModemMachine::kTicksPerSecond; }
+    int connectionSeconds() const { return connectionSeconds_; }
+    bool waitingForConnection() const { return step_ == Step::DialWait; }
+    const QList<PointSummary>& summaries() const { return summaries_; }
+    // Whether the last group run had a failed point.
+    bool groupFailed() const { return groupFailed_; }
+
+signals:
+    // "Текущие сообщения": the time, " * " and the text.
+    void message(const QString& line, LineColour colour);
+    // "Последовательность опроса": the time, a blank and the text.
+    void sequence(const QString& line, LineColour colour);
+    // A red line or a port error: the alarm starts (and a hidden window comes back).
+    void alarm();
+    void stateChanged();
+    // A point has ended (its summary is the last of summaries()).
+    void pointEnded();
+    // The run went idle.
+    void finished();
+
+private:
+    enum class Step {
+        Idle,
+        Start,
+        Dial,
+        DialWait,
+        RedialPause,
+        Version,
+        VersionBlock,
+        Parameters,
+        Identity,
+        ArchiveCheck,
+        ArchiveRead,
+        ClockRead,
+        ClockCompared,
+        ClockWrite,
+        ClockReread,
+        GasStart,
+        GasWrite,
+        GasReread,
+        GasDone,
+        MeasurementRead,
+        Failed,
+        NextPoint,
+        NextItem,
+        Done,
+        HangUp,
+        HangUpWait,
+        Store,
+    };
+    enum class Exchange { None, Pending, Done, Failed };
+
+    void startMode(PollMode mode);
+    void goIdle();
+    void runStep();
+    void stepStart();
+    void dispatchItem(int from);
+    void startArchiveItem(int item);
+    void archiveCheckDone();
+    void clockCompared();
+    void gasStart();
+    void gasNextWrite();
+    void fail(const QString& error = {});
+    void finishPoint();
+    void storeWhatWasRead();
+    void nextPointOrEnd();
+    void endGroup();
+    void result(int n);
+    void writeJoin(const QString& resultText);
+    void writeResumeFile();
+    void say(const QString& text, LineColour colour = LineColour::Black);
+    void sequenceLine(const QString& text, LineColour colour);
+    bool exchangeDone();
+    void startExchange() {
+        exchange_ = Exchange::Pending;
+        idleTicks_ = 0;
+    }
+    void startItemExchange(const std::function<bool()>& start);
+    bool telephone() const;
+    int findNextChecked(int from) const;
+    QString flagsOfRun() const;
+    void restoreLinkSettings();
+
+    Parts p_;
+    int language_;
+    QStringList lines_;
+    QList<bool> checks_;
+    QList<GroupEntry> groups_;
+    int groupIndex_ = -1;
+    QString groupName_;
+    QString groupFile_;
+    QString groupFlags_;
+    DaySchedule schedule_;
+    int currentRow_ = -1;
+    int subState_ = 0;
+    bool groupFailed_ = false;
+    bool stopRequested_ = false;
+
+    PollMode mode_ = PollMode::Idle;
+    Step step_ = Step::Idle;
+    int listIndex_ = 0;
+    int pointIndex_ = -1;
+    QString identifier_;
+    QString pointName_;
+    std::optional<database::Point> point_;
+    database::LastStoredSummary lastStored_{};
+    QString flags_;
+    int item_ = item::Hourly;
+
+    std::unique_ptr<corrector::CorrectorSession> session_;
+    std::unique_ptr<link::ModemLink> modem_;
+    link::LinkSettings savedSettings_;
+    bool settingsSaved_ = false;
+    int savedAddress_ = 1;
+    std::array<QString, 3> gasValues_; // density, CO2, N2 of the point's gas
+    Exchange exchange_ = Exchange::None;
+    int idleTicks_ = 0;
+    bool itemExchange_ = false;
+
+    bool dataRead_ = false;
+    bool identityConfirmed_ = false;
+    bool gasWritten_ = false;
+    bool clockCorrected_ = false;
+    bool measured_ = false;
+    QString error_;
+    database::StoreContext::PollLog log_;
+    QList<int> kindsRead_;
+    int modemRepeats_ = 0;
+    int redialsLeft_ = 0;
+    int pauseTicks_ = 0;
+    int connectionTicks_ = 0;
+    int connectionSeconds_ = 0;
+    int clockCorrection_ = 0;
+    int gasWriteIndex_ = 0;
+    bool passwordSent_ = false;
+    int archivePlanFirst_ = 0; // the page of the stored last record
+    int archiveStoredNumber_ = -1;
+    int archiveCorrectorNumber_ = -1;
+    QList<PointSummary> summaries_;
+    QString pointResult_;
+
+    QTimer stepTimer_;
+    QTimer cycleTimer_;
+    int startDelayTicks_ = -1; // a due row's group starts on the next tick
+};
+
+} // namespace tarn::polling

@@ -1,0 +1,260 @@
+// The polling engine against simulated correctors and a simulated modem in process: what a night's poll
+// leaves in the database, the join table and the message windows.
+#include "CorrectorRole.h"
+#include "SimLine.h"
+#include "common/Language.h"
+#include "database/JoinTable.h"
+#include "database/Registry.h"
+#include "database/Storing.h"
+#include "link/FakeSerialPort.h"
+#include "polling/PollingRun.h"
+#include "shell/AppContext.h"
+#include "support/TestSupport.h"
+
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::polling;
+
+namespace {
+
+constexpr const char* kCorrector = R"({"role": "corrector", "address": %1, "serial": %2,
+    "identification": "V Tarn-sim V47a", "passwords": ["1234", "2", "3", "4", "5", "6", "7"],
+    "clockOffsetSec": %3, "archive": {"start": "01.03.2024 00:00", "hours": 96, "flow": 10}})";
+
+struct Rig {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    link::FakeSerialPort* port = nullptr;
+    std::unique_ptr<shell::AppContext> ctx;
+    std::unique_ptr<sim::InProcessLine> line;
+    std::unique_ptr<PollingRun> run;
+    QStringList messages;
+    QStringList sequence;
+    int alarms = 0;
+
+    Rig() {
+        auto p = std::make_unique<link::FakeSerialPort>();
+        port = p.get();
+        port->existing = {QStringLiteral("/dev/ttyS0")};
+        ctx = std::make_unique<shell::AppContext>(home.root(), notifier, std::move(p));
+        database::writeMissingSchemaFiles(home.root());
+        ctx->schemas = database::loadSchemas(home.root());
+        ctx->setLanguageIndex(kRussian);
+        ctx->operationStart().stepIntervalMs = 1;
+        line = std::make_unique<sim::InProcessLine>(*port);
+        run = std::make_unique<PollingRun>(ctx->pollingParts(), kRussian);
+        run->stepIntervalMs = 1;
+        run->afterWriteDelayMs = 1;
+        QObject::connect(run.get(), &PollingRun::message,
+                         [this](const QString& l, LineColour) { messages.append(l.mid(11)); });
+        QObject::connect(run.get(), &PollingRun::sequence,
+                         [this](const QString& l, LineColour) { sequence.append(l.mid(9)); });
+        QObject::connect(run.get(), &PollingRun::alarm, [this] { ++alarms; });
+    }
+    sim::CorrectorRole* addCorrector(int address, int serial, int clockOffsetSec = 0) {
+        QString error;
+        const QString json = QString::fromUtf8(kCorrector).arg(address).arg(serial).arg(clockOffsetSec);
+        auto role = sim::CorrectorRole::fromJson(QJsonDocument::fromJson(json.toUtf8()).object(), error);
+        EXPECT_TRUE(role) << error.toStdString();
+        auto* c = static_cast<sim::CorrectorRole*>(role.get());
+        line->addRole(std::move(role));
+        return c;
+    }
+    // A cable point at the address, reading what the flags say (positions 1..11).
+    void addPoint(const QString& id, const QString& serial, int address, const QString& flags,
+                  const QString& link = QStringLiteral("прямое соединение")) {
+        database::Registry registry(home.root(), ctx->schemas);
+        database::Point p;
+        p.identifier = id;
+        p.serial = serial;
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.address = address;
+        p.config = {QStringLiteral("Облгаз"),
+                    {},
+                    link,
+                    QStringLiteral("COM1"),
+                    QStringLiteral("1234"),
+                    {},
+                    QStringLiteral("19200"),
+                    QStringLiteral("200"),
+                    QStringLiteral("30"),
+                    QStringLiteral("2"),
+                    QStringLiteral("1"),
+                    QStringLiteral("1"),
+                    QStringLiteral("3"),
+                    {},
+                    {},
+                    flags};
+        ASSERT_TRUE(registry.add(p));
+        run->reloadPoints();
+    }
+    int pointIndex(const QString& id) const {
+        for (int i = 0; i < run->pointLines().size(); ++i)
+            if (run->pointLines().at(i).endsWith(id)) return i;
+        return -1;
+    }
+    bool pollPoint(const QString& id) {
+        messages.clear();
+        sequence.clear();
+        run->setTimersRunning(true);
+        if (!run->startPoint(pointIndex(id))) return false;
+        return test::waitUntil([&] { return !run->running(); }, 20000);
+    }
+    QList<database::JoinRow> joins() const {
+        return database::joinRowsOfDay(home.root(), ctx->schemas, QDate::currentDate());
+    }
+    QList<QStringList> stored(database::TableKind kind, const QString& id) const {
+        return database::storedRows(home.root(), ctx->schemas, kind, id);
+    }
+    int writes(const QByteArray& prefix) const {
+        int n = 0;
+        for (const QByteArray& w : port->writes)
+            n += w.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+};
+
+// "0" then hourly, daily, monthly, abnormal, operative, gas, clock, interference, measurement, service.
+const QString kDailyOnly = QStringLiteral("00100000000");
+
+} // namespace
+
+TEST(PollingRun, ADailyOnlyCablePointIsReadStoredAndReadOnlyForNewRecordsNextTime) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
+    EXPECT_EQ(r.sequence.first(), QStringLiteral("*СТАРТ* прибора - \"ТАРН-2.01   №01234  \""));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*НОРМА* прибора - \"ТАРН-2.01   №01234  \""));
+    EXPECT_TRUE(r.messages.contains(QStringLiteral("читать весь архив")));
+    EXPECT_FALSE(r.messages.contains(QStringLiteral("старт - \"часовой архив\"")));
+    const int days = static_cast<int>(r.stored(database::TableKind::Daily, QStringLiteral("01234")).size());
+    EXPECT_GE(days, 3);
+    EXPECT_TRUE(r.stored(database::TableKind::Hourly, QStringLiteral("01234")).isEmpty());
+    ASSERT_EQ(r.joins().size(), 1);
+    const database::JoinRow j = r.joins().first();
+    EXPECT_EQ(j.group, QStringLiteral("--"));
+    EXPECT_EQ(j.identifier, QStringLiteral("01234"));
+    EXPECT_EQ(j.mode, 1);
+    EXPECT_EQ(j.modeText, QStringLiteral("выборочный опрос - корректор"));
+    EXPECT_EQ(j.flagModif, QStringLiteral("2"));
+    EXPECT_EQ(j.result, QStringLiteral("норма"));
+    EXPECT_EQ(j.idJoin, QStringLiteral("1"));
+    EXPECT_EQ(r.alarms, 0);
+
+    // The next night: nothing new in the corrector, so no archive page is asked for.
+    r.port->writes.clear();
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
+    EXPECT_TRUE(r.messages.contains(QStringLiteral("номера записей в БД и приборе равны")));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*НОРМА* прибора - \"ТАРН-2.01   №01234  \""));
+    EXPECT_EQ(r.writes(QByteArray::fromHex("03")), 0) << "an archive page was read";
+    EXPECT_EQ(r.stored(database::TableKind::Daily, QStringLiteral("01234")).size(), days);
+    EXPECT_EQ(r.stored(database::TableKind::RequestLog, QStringLiteral("01234")).size(), 2);
+}
+
+TEST(PollingRun, TheClockIsCorrectedOnlyBeyondTwoMinutesAndByNineAtMost) {
+    struct Case {
+        int minutesBehind;
+        int correction;
+    };
+    for (const Case c : {Case{2, 0}, Case{3, 3}, Case{15, 9}, Case{-4, -4}}) {
+        Rig r;
+        r.addCorrector(1, 1234, -c.minutesBehind * 60);
+        r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, QStringLiteral("00000001000"));
+        ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
+        ASSERT_EQ(r.run->summaries().size(), 1);
+        const PointSummary& s = r.run->summaries().first();
+        EXPECT_EQ(s.result, QStringLiteral("норма")) << c.minutesBehind;
+        EXPECT_EQ(s.clockCorrection, c.correction) << c.minutesBehind;
+        EXPECT_EQ(s.clockCorrected, c.correction != 0) << c.minutesBehind;
+        EXPECT_EQ(r.messages.contains(QStringLiteral("коррекция времени - зап. коррекции времени")),
+                  c.correction != 0);
+    }
+}
+
+TEST(PollingRun, TheClockComparesDateAndTimeAsOneTimestamp) {
+    const QDateTime computer(QDate(2026, 12, 10), QTime(0, 1));
+    EXPECT_EQ(checkClock(computer, computer.addSecs(-3 * 60)).correction, 3);
+    EXPECT_FALSE(checkClock(computer, computer.addSecs(-3 * 60)).wrongDate);
+    EXPECT_EQ(checkClock(computer, computer.addSecs(60)).correction, 0);
+    EXPECT_EQ(checkClock(computer, computer.addSecs(40 * 60)).correction, -9);
+    EXPECT_TRUE(checkClock(computer, computer.addDays(-1)).wrongDate);
+    EXPECT_TRUE(checkClock(computer, QDateTime()).wrongDate);
+}
+
+TEST(PollingRun, AGroupGoesOnPastFailedPointsAndSummarisesAsError) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addCorrector(2, 2222); // answers at the address of a point registered with another serial
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    r.addPoint(QStringLiteral("05555"), QStringLiteral("05555"), 2, kDailyOnly);
+    r.addPoint(QStringLiteral("06666"), QStringLiteral("06666"), 3, kDailyOnly, QStringLiteral("нет связи"));
+    r.addPoint(QStringLiteral("07777"), QStringLiteral("07777"), 4, kDailyOnly, QStringLiteral("телефон"));
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.flags = QStringLiteral("0010000000");
+    for (const QString& l : r.run->pointLines())
+        g.members.append({true, l});
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(r.run->startGroup(0));
+    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 20000));
+
+    EXPECT_EQ(r.sequence.first(), QStringLiteral("*СТАРТ* группы   - \"Котельні\""));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП*  группы   - \"Котельні\""));
+    QStringList results;
+    for (const database::JoinRow& j : r.joins())
+        results.append(j.identifier + QLatin1Char(' ') + j.result);
+    EXPECT_EQ(results,
+              (QStringList{QStringLiteral("01234 норма"), QStringLiteral("05555 ошибка обмена с прибором"),
+                           QStringLiteral("06666 не определен вид связи"),
+                           QStringLiteral("07777 нет номера телефона"), QStringLiteral("-- ошибка")}));
+    EXPECT_EQ(r.joins().last().idJoin, QStringLiteral("2"));
+    EXPECT_EQ(r.joins().last().group.trimmed(), QStringLiteral("Котельні"));
+    EXPECT_EQ(
+        r.messages.filter(QStringLiteral("Err: номер корр. в БД \"ТАРН-2.01   №05555  \" чт. \"")).size(), 1);
+    EXPECT_EQ(r.run->summaries().at(1).error, QStringLiteral("ном.выз.прибора не равен ном.в БД"));
+    EXPECT_TRUE(r.stored(database::TableKind::Daily, QStringLiteral("05555")).isEmpty());
+    EXPECT_GT(r.alarms, 0);
+}
+
+TEST(PollingRun, AStopOnACablePointStoresWhatWasReadAndEndsInOrder) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, QStringLiteral("01100000000"));
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(r.run->startPoint(0));
+    // The daily archive is done and the hourly one under way.
+    ASSERT_TRUE(test::waitUntil([&] {
+        return r.messages.contains(QStringLiteral("старт - \"суточный архив\"")) ||
+               r.messages.filter(QStringLiteral("чт. часовой")).size() > 2;
+    }));
+    ASSERT_TRUE(test::waitUntil([&] {
+        return r.messages.filter(QStringLiteral("чт. суточный")).size() > 0 ||
+               r.messages.filter(QStringLiteral("чт. часовой")).size() > 2;
+    }));
+    r.run->stop();
+    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП ОПРОС*"));
+    EXPECT_FALSE(r.stored(database::TableKind::Hourly, QStringLiteral("01234")).isEmpty());
+    EXPECT_FALSE(r.ctx->engine().lineUse().pollingRun);
+}
+
+TEST(PollingRun, AnInterruptedReadFailsThePointInsteadOfHangingTheRun) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, QStringLiteral("01000000000"));
+    r.run->interruptedAfterTicks = 20;
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(r.run->startPoint(0));
+    ASSERT_TRUE(test::waitUntil([&] { return !r.messages.filter(QStringLiteral("чт. часовой")).isEmpty(); }));
+    r.ctx->engine().abandonRequest();
+    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }));
+    EXPECT_TRUE(r.messages.contains(QStringLiteral("прерванный режим чтения")));
+    EXPECT_EQ(r.run->summaries().first().result, QStringLiteral("ошибка обмена с прибором"));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*БРАК*  прибора - \"ТАРН-2.01   №01234  \""));
+}
