@@ -93,7 +93,14 @@ int main(int argc, char** argv) {
     splash->hide();
     delete splash;
     menu.show();
-    QTimer::singleShot(50, &menu, &tarn::shell::TMenuCorr::Timer_InitProgTimer);
+    // The start-up switches act once the initialisation has opened the database; not when it ended the
+    // program.
+    bool ended = false;
+    QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &menu, [&ended] { ended = true; });
+    QTimer::singleShot(50, &menu, [&menu, &ended, &commandLine] {
+        menu.Timer_InitProgTimer();
+        if (!ended) menu.applyStartSwitches(commandLine);
+    });
     const int code = app.exec();
     app.setNotifier(nullptr); // the context goes first
     return code;

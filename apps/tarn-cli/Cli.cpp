@@ -124,6 +124,13 @@ const std::vector<CommandEntry> kCommands = {
       {"--flags", "FLAGS",
        "save: \"0\" and nine 0/1: hourly, daily, monthly, alarm, operative, gas, clock, "
        "interference, measurement"}}},
+    {"poll",
+     "poll --point ID | --group NAME | --schedule [--duty] [--json]   poll as the polling console does",
+     cmdPoll,
+     {{"--point", "ID", "one registered point (its own polling flags)"},
+      {"--group", "NAME", "one group, from its first member (the group's flags)"},
+      {"--schedule", nullptr, "the groups as today's schedule says, until no window is left"},
+      {"--duty", nullptr, "with --schedule: keep polling day after day until SIGTERM"}}},
     {"schedule",
      "schedule [--at HH:MM] [--json]   today's polling schedule and the row due",
      cmdSchedule,

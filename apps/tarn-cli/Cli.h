@@ -7,12 +7,15 @@
 
 #include <QJsonObject>
 #include <QMap>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <QTextStream>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include <csignal>
 
 namespace tarn::cli {
 
@@ -80,6 +83,22 @@ inline constexpr int kExitRefused = 3;
 
 int runCli(int argc, char** argv);
 
+// While it lives, SIGINT and SIGTERM become a call on the event loop, so a command ends in order (a
+// call hung up, what was read stored) instead of dying mid-line.
+class SignalsToEvents {
+public:
+    explicit SignalsToEvents(const std::function<void()>& onInterrupt);
+    ~SignalsToEvents();
+    SignalsToEvents(const SignalsToEvents&) = delete;
+    SignalsToEvents& operator=(const SignalsToEvents&) = delete;
+
+private:
+    std::unique_ptr<QSocketNotifier> notifier_;
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+inline constexpr int kExitInterrupted = 130;
+
 // Commands (one file each).
 int cmdInit(CliRun& run);
 int cmdSettings(CliRun& run);
@@ -102,6 +121,7 @@ int cmdListing(CliRun& run);
 int cmdModem(CliRun& run);
 int cmdGroup(CliRun& run);
 int cmdSchedule(CliRun& run);
+int cmdPoll(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

@@ -17,49 +17,42 @@
 
 namespace tarn::cli {
 
-namespace {
-
 // A signal only writes a byte; the event loop reads it and stops the command in order.
+namespace {
 int signalPipe[2] = {-1, -1};
 void onSignal(int) {
     const char c = 1;
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &c, 1);
 }
+} // namespace
 
-class SignalsToEvents {
-public:
-    explicit SignalsToEvents(const std::function<void()>& onInterrupt) {
-        if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-        notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [onInterrupt] {
-            char c = 0;
-            [[maybe_unused]] const auto got = ::read(signalPipe[0], &c, 1);
-            onInterrupt();
-        });
-        struct sigaction action {};
-        action.sa_handler = onSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        ::sigaction(SIGINT, &action, &oldInt_);
-        ::sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~SignalsToEvents() {
-        if (!notifier_) return;
-        ::sigaction(SIGINT, &oldInt_, nullptr);
-        ::sigaction(SIGTERM, &oldTerm_, nullptr);
-        notifier_.reset();
-        ::close(signalPipe[0]);
-        ::close(signalPipe[1]);
-        signalPipe[0] = signalPipe[1] = -1;
-    }
-    SignalsToEvents(const SignalsToEvents&) = delete;
-    SignalsToEvents& operator=(const SignalsToEvents&) = delete;
+SignalsToEvents::SignalsToEvents(const std::function<void()>& onInterrupt) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [onInterrupt] {
+        char c = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &c, 1);
+        onInterrupt();
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, &oldInt_);
+    ::sigaction(SIGTERM, &action, &oldTerm_);
+}
 
-private:
-    std::unique_ptr<QSocketNotifier> notifier_;
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
+SignalsToEvents::~SignalsToEvents() {
+    if (!notifier_) return;
+    ::sigaction(SIGINT, &oldInt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerm_, nullptr);
+    notifier_.reset();
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    signalPipe[0] = signalPipe[1] = -1;
+}
+
+namespace {
 
 void waitFor(const std::function<bool()>& done, int limitMs) {
     QElapsedTimer t;
@@ -68,7 +61,6 @@ void waitFor(const std::function<bool()>& done, int limitMs) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
 }
 
-constexpr int kExitInterrupted = 130;
 // The hang-up at most: three tries of escape and "ATH0".
 constexpr int kHangUpLimitMs = 30000;
 

@@ -1,14 +1,15 @@
 #pragma once
-// Command line of Tarn_B: "$d" (any case) or --duty starts scheduled polling in duty mode, "$v" (any case)
-// or --configurator starts hidden into the group configurator; --home DIR names the data root.
+// Command line of Tarn_B: "$d" (any case) or --duty opens the polling console with the day's schedule
+// running and goes into duty mode (the windows in the tray); "$v" (any case) or --configurator goes into
+// duty mode only; --home DIR names the data root.
 #include <QString>
 #include <QStringList>
 
 namespace tarn::shell {
 
 struct CommandLine {
-    bool dispatcherStart = false;  // "$d"
-    bool startIntoPolling = false; // "$v"
+    bool dispatcherStart = false;  // "$d": the console, the schedule started, duty mode
+    bool startIntoPolling = false; // "$v": duty mode only
     QString home;
 };
 

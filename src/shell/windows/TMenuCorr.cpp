@@ -20,6 +20,8 @@
 #include "link/windows/TModC.h"
 #include "link/windows/TfInitPort.h"
 #include "link/windows/TfTesMod.h"
+#include "polling/PollingRun.h"
+#include "polling/windows/TfChargBD.h"
 #include "reports/ReportHeaders.h"
 #include "reports/windows/TPrint_ku.h"
 #include "shell/ShellTexts.h"
@@ -47,6 +49,7 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
     programFolder = QCoreApplication::applicationDirPath();
     QMenuBar* bar = menuBar();
     corrector_ = bar->addAction(QString());
+    polling_ = bar->addAction(QString());
     settings_ = bar->addAction(QString());
     help_ = bar->addMenu(QString());
     about_ = help_->addAction(QString());
@@ -56,6 +59,7 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
     exit_ = bar->addAction(QString());
 
     connect(corrector_, &QAction::triggered, this, &TMenuCorr::openCorrectorWindow);
+    connect(polling_, &QAction::triggered, this, &TMenuCorr::openPollingConsole);
     connect(settings_, &QAction::triggered, this, &TMenuCorr::openSettingsWindow);
     connect(about_, &QAction::triggered, this, &TMenuCorr::openAbout);
     connect(manual_, &QAction::triggered, this, &TMenuCorr::openManual);
@@ -83,11 +87,7 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
         trayHide_ = trayMenu_->addAction(Text(kShellExtraTexts, kTrayHide, kRussian));
         trayHide_->setVisible(false);
         trayRestore_->setEnabled(false);
-        connect(trayRestore_, &QAction::triggered, this, [this] {
-            showNormal();
-            trayRestore_->setEnabled(false);
-            trayHide_->setEnabled(true);
-        });
+        connect(trayRestore_, &QAction::triggered, this, &TMenuCorr::leaveDutyMode);
         connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
             if (r != QSystemTrayIcon::Trigger) return;
             raise();
@@ -112,6 +112,7 @@ TMenuCorr::~TMenuCorr() {
 
 void TMenuCorr::setCaptions() {
     corrector_->setText(ctx_.text(kShellTexts, kMenuCorrector));
+    polling_->setText(uaRu(ctx_.languageIndex(), "Опитування", "Опрос"));
     settings_->setText(ctx_.text(kShellTexts, kMenuSettings));
     help_->setTitle(ctx_.text(kShellTexts, kMenuHelp));
     about_->setText(ctx_.text(kShellTexts, kMenuAbout));
@@ -143,7 +144,69 @@ bool TMenuCorr::RunInitialisation() {
         ctx_.notifier().message(MessageKind::Information, ctx_.text(kShellExtraTexts, kOutdatedSettings));
         return false;
     }
+    // Polling stores what it reads: without the database there is nothing to poll into.
+    polling_->setVisible(ctx_.databaseOpen);
     return true;
+}
+
+polling::TfChargBD* TMenuCorr::openPollingConsole() {
+    if (!ctx_.databaseOpen) return nullptr;
+    if (!pollingRun_) {
+        pollingRun_ = std::make_unique<polling::PollingRun>(ctx_.pollingParts(), ctx_.languageIndex());
+    }
+    if (!console_) {
+        console_ = std::make_unique<polling::TfChargBD>(*pollingRun_, ctx_.root(), ctx_.notifier(),
+                                                        ctx_.languageIndex(), this);
+        console_->setWindowFlag(Qt::Window);
+        connect(console_.get(), &polling::TfChargBD::dutyModeRequested, this, &TMenuCorr::enterDutyMode);
+        // An alarm brings back a main window in duty mode or minimised to the tray.
+        connect(console_.get(), &polling::TfChargBD::alarmRaised, this, [this] {
+            if (dutyMode_ || (trayRestore_ && trayRestore_->isEnabled())) leaveDutyMode();
+        });
+    } else {
+        console_->reload();
+    }
+    console_->show();
+    console_->raise();
+    return console_.get();
+}
+
+void TMenuCorr::enterDutyMode() {
+    if (dutyMode_) return;
+    dutyMode_ = true;
+    consoleBeforeDuty_ = console_ && console_->isVisible();
+    if (tray_) {
+        hide();
+        if (console_) console_->hide();
+        if (trayHide_) trayHide_->setEnabled(false);
+        if (trayRestore_) trayRestore_->setEnabled(true);
+        tray_->show();
+        return;
+    }
+    showMinimized();
+    if (consoleBeforeDuty_) console_->showMinimized();
+}
+
+void TMenuCorr::leaveDutyMode() {
+    dutyMode_ = false;
+    showNormal();
+    if (consoleBeforeDuty_ && console_) {
+        console_->showNormal();
+        console_->raise();
+    }
+    consoleBeforeDuty_ = false;
+    if (trayRestore_) trayRestore_->setEnabled(false);
+    if (trayHide_) trayHide_->setEnabled(true);
+}
+
+void TMenuCorr::applyStartSwitches(const CommandLine& commandLine) {
+    if (commandLine.dispatcherStart) {
+        if (!openPollingConsole()) return;
+        pollingRun_->startSchedule();
+        enterDutyMode();
+    } else if (commandLine.startIntoPolling) {
+        enterDutyMode();
+    }
 }
 
 void TMenuCorr::openCorrectorWindow() {
@@ -389,6 +452,8 @@ void TMenuCorr::closeEvent(QCloseEvent* event) {
         return;
     }
     ending_ = true;
+    // A polling run ends in order first: the point in hand is hung up and stored.
+    if (console_) console_->close();
     // Ending: the settings file is written when there is none, the port is closed, the tray icon goes.
     if (!skipSettingsWriteOnExit_ && !QFileInfo::exists(ctx_.settingsFiles().settingsPath()))
         link::saveSettings(ctx_.settingsFiles(), ctx_.settings());

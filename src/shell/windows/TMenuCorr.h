@@ -20,6 +20,11 @@ namespace tarn::corrector {
 class CorrectorSession;
 }
 
+namespace tarn::polling {
+class PollingRun;
+class TfChargBD;
+} // namespace tarn::polling
+
 namespace tarn::shell {
 
 class TMenuCorr final : public QMainWindow {
@@ -39,12 +44,25 @@ public:
     void openSettingsWindow();
     void openAbout();
     void openManual();
+    // "Опрос": the polling console, made the first time it is asked for (with the run it shows).
+    polling::TfChargBD* openPollingConsole();
+    // Duty mode: the main window and the console go to the tray (minimised where there is none) while
+    // the run goes on; the tray's "Восстановить" or an alarm brings them back.
+    void enterDutyMode();
+    void leaveDutyMode();
+    bool dutyMode() const { return dutyMode_; }
+    // The start-up switches: "$d" the console with the day's schedule running, then duty mode; "$v" duty
+    // mode only.
+    void applyStartSwitches(const CommandLine& commandLine);
     // "ВЫХОД": closes the tables and the main window.
     void exitProgram();
 
     void setCaptions();
     QAction* correctorAction() const { return corrector_; }
     QAction* settingsAction() const { return settings_; }
+    QAction* pollingAction() const { return polling_; }
+    polling::PollingRun* pollingRun() const { return pollingRun_.get(); }
+    polling::TfChargBD* pollingConsole() const { return console_.get(); }
     QAction* exitAction() const { return exit_; }
     QMenu* helpMenu() const { return help_; }
     link::TInRS232* settingsWindow() const { return settingsWindow_; }
@@ -72,6 +90,7 @@ private:
     link::TInRS232* settingsWindow_ = nullptr;
     QAction* corrector_;
     QAction* settings_;
+    QAction* polling_;
     QMenu* help_;
     QAction* about_;
     QAction* manual_;
@@ -81,6 +100,11 @@ private:
     QMenu* trayMenu_ = nullptr;
     QAction* trayRestore_ = nullptr;
     QAction* trayHide_ = nullptr;
+    // The run first: the console that shows it goes before it.
+    std::unique_ptr<polling::PollingRun> pollingRun_;
+    std::unique_ptr<polling::TfChargBD> console_;
+    bool dutyMode_ = false;
+    bool consoleBeforeDuty_ = false;
     bool skipSettingsWriteOnExit_ = false;
     bool ending_ = false;
 };

@@ -1,0 +1,505 @@
+#include "polling/windows/TfChargBD.h"
+
+#include "polling/windows/GroupStart.h"
+#include "polling/windows/TfGroupStart.h"
+#include "polling/windows/TfSet_Gr.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace tarn::polling {
+
+namespace {
+
+QFont logFont() {
+    return QFont(QStringLiteral("Courier New"), 8);
+}
+
+QColor colourOf(LineColour colour) {
+    switch (colour) {
+    case LineColour::Blue:
+        return Qt::blue;
+    case LineColour::Red:
+        return Qt::red;
+    case LineColour::Black:
+        break;
+    }
+    return Qt::black;
+}
+
+QPlainTextEdit* logView(QWidget* parent) {
+    auto* view = new QPlainTextEdit(parent);
+    view->setReadOnly(true);
+    view->setFont(logFont());
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    return view;
+}
+
+QWidget* titled(const QString& title, QWidget* content, QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(title, box));
+    layout->addWidget(content, 1);
+    return box;
+}
+
+const QString kBusy = QStringLiteral("Занято !!!");
+
+} // namespace
+
+TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
+                     QWidget* parent)
+    : QMainWindow(parent), run_(run), root_(root), notifier_(notifier), language_(languageIndex) {
+    setObjectName(QStringLiteral("TfChargBD"));
+    setWindowTitle(QStringLiteral("БД"));
+
+    auto* tools = addToolBar(QString());
+    tools->setMovable(false);
+    pointPoll_ = tools->addAction(QStringLiteral("Выборочный опрос"));
+    groupPoll_ = tools->addAction(QStringLiteral("Опрос группы корректоров"));
+    schedulePoll_ = tools->addAction(QStringLiteral("Запуск циклического опроса"));
+    stop_ = tools->addAction(QStringLiteral("Останов опроса"));
+    tools->addSeparator();
+    duty_ = tools->addAction(QStringLiteral("Дежурный режим"));
+    soundOff_ = tools->addAction(QStringLiteral("Отключение звука"));
+    clear_ = tools->addAction(QStringLiteral("Очистить окна просмотра"));
+    connect(pointPoll_, &QAction::triggered, this, &TfChargBD::pollSelectedPoint);
+    connect(groupPoll_, &QAction::triggered, this, [this] { openGroupStart(); });
+    connect(schedulePoll_, &QAction::triggered, this, [this] { run_.startSchedule(); });
+    // The run writes its own lines about stopping; the console has nothing to add.
+    connect(stop_, &QAction::triggered, this, [this] { run_.stop(); });
+    connect(duty_, &QAction::triggered, this, &TfChargBD::dutyModeRequested);
+    connect(soundOff_, &QAction::triggered, this, &TfChargBD::silenceAlarm);
+    connect(clear_, &QAction::triggered, this, &TfChargBD::clearViews);
+
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    auto* left = new QSplitter(Qt::Vertical, split);
+
+    auto* pointBox = new QWidget(left);
+    auto* pointLayout = new QVBoxLayout(pointBox);
+    pointLayout->setContentsMargins(0, 0, 0, 0);
+    allPoints_ = new QCheckBox(QStringLiteral("все"), pointBox);
+    points_ = new QListWidget(pointBox);
+    points_->setFont(logFont());
+    points_->setContextMenuPolicy(Qt::CustomContextMenu);
+    pointLayout->addWidget(allPoints_);
+    pointLayout->addWidget(points_, 1);
+
+    auto* groupBox = new QWidget(left);
+    auto* groupLayout = new QVBoxLayout(groupBox);
+    groupLayout->setContentsMargins(0, 0, 0, 0);
+    groups_ = new QListWidget(groupBox);
+    groups_->setFont(logFont());
+    groups_->setContextMenuPolicy(Qt::CustomContextMenu);
+    groupLayout->addWidget(groups_, 1);
+    auto* groupButtons = new QHBoxLayout;
+    configure_ = new QPushButton(QStringLiteral("Конфигуратор группы..."), groupBox);
+    newGroup_ = new QPushButton(QStringLiteral("Новая группа..."), groupBox);
+    groupButtons->addWidget(configure_);
+    groupButtons->addWidget(newGroup_);
+    groupButtons->addStretch(1);
+    groupLayout->addLayout(groupButtons);
+    groupRunAction_ = new QAction(QStringLiteral("Опросить группу..."), this);
+    configureAction_ = new QAction(QStringLiteral("Конфигуратор группы..."), this);
+    newGroupAction_ = new QAction(QStringLiteral("Новая группа..."), this);
+    connect(groupRunAction_, &QAction::triggered, this, [this] { openGroupStart(); });
+    connect(configureAction_, &QAction::triggered, this, [this] { openConfigurator(false); });
+    connect(newGroupAction_, &QAction::triggered, this, [this] { openConfigurator(true); });
+    connect(configure_, &QPushButton::clicked, this, [this] { openConfigurator(false); });
+    connect(newGroup_, &QPushButton::clicked, this, [this] { openConfigurator(true); });
+
+    messages_ = logView(left);
+    sequence_ = logView(left);
+    left->addWidget(pointBox);
+    left->addWidget(groupBox);
+    left->addWidget(titled(QStringLiteral("Текущие сообщения"), messages_, left));
+    left->addWidget(titled(QStringLiteral("Последовательность опроса"), sequence_, left));
+
+    auto* right = new QWidget(split);
+    auto* rightLayout = new QVBoxLayout(right);
+    fieldsPanel_ = new QWidget(right);
+    auto* form = new QFormLayout(fieldsPanel_);
+    for (QLineEdit*& f : fields_) {
+        f = new QLineEdit(fieldsPanel_);
+        f->setReadOnly(true);
+    }
+    auto* stateRow = new QHBoxLayout;
+    stateRow->addWidget(field(Field::State), 3);
+    stateRow->addWidget(field(Field::ScheduleState), 1);
+    form->addRow(QStringLiteral("корректор"), field(Field::Corrector));
+    form->addRow(QStringLiteral("группа опроса"), field(Field::Group));
+    form->addRow(QStringLiteral("состояние опроса"), stateRow);
+    form->addRow(QStringLiteral("кол-во повторов"), field(Field::Repeats));
+    form->addRow(QStringLiteral("осталось повторов"), field(Field::RepeatsLeft));
+    form->addRow(QStringLiteral("след. попытка"), field(Field::NextAttempt));
+    form->addRow(QStringLiteral("ожид. соединения"), field(Field::WaitingForConnection));
+    form->addRow(QStringLiteral("время соединения"), field(Field::ConnectionTime));
+    rightLayout->addWidget(fieldsPanel_);
+
+    auto* clockRow = new QHBoxLayout;
+    clock_ = new QLCDNumber(8, right);
+    clock_->setSegmentStyle(QLCDNumber::Flat);
+    clock_->setMinimumHeight(36);
+    alarmIndicator_ = new QLabel(right);
+    alarmIndicator_->setFixedSize(36, 36);
+    alarmIndicator_->setFrameShape(QFrame::Box);
+    clockRow->addWidget(clock_, 1);
+    clockRow->addWidget(alarmIndicator_);
+    rightLayout->addLayout(clockRow);
+
+    scheduleBox_ = new QCheckBox(QStringLiteral("расписание опроса"), right);
+    rightLayout->addWidget(scheduleBox_);
+    schedulePanel_ = new QWidget(right);
+    auto* scheduleLayout = new QVBoxLayout(schedulePanel_);
+    scheduleLayout->setContentsMargins(0, 0, 0, 0);
+    scheduleTitle_ = new QLabel(schedulePanel_);
+    scheduleTable_ = new QTableWidget(0, 6, schedulePanel_);
+    scheduleTable_->setHorizontalHeaderLabels({QStringLiteral("№"), QStringLiteral("Группа"),
+                                               QStringLiteral("Начало"), QStringLiteral("Конец"),
+                                               QStringLiteral("Опрос"), QStringLiteral("Итог")});
+    scheduleTable_->verticalHeader()->setVisible(false);
+    scheduleTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    scheduleTable_->setSelectionMode(QAbstractItemView::NoSelection);
+    scheduleLayout->addWidget(scheduleTitle_);
+    scheduleLayout->addWidget(scheduleTable_, 1);
+    schedulePanel_->setVisible(false);
+    rightLayout->addWidget(schedulePanel_, 1);
+    rightLayout->addStretch(0);
+    connect(scheduleBox_, &QCheckBox::toggled, this, [this](bool on) {
+        schedulePanel_->setVisible(on);
+        if (on) showSchedule();
+    });
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    setCentralWidget(split);
+
+    // The point list: the check marks are the run's, the selection is the point a single poll takes.
+    connect(points_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (filling_) return;
+        const int row = points_->row(item);
+        if (!run_.setChecked(row, item->checkState() == Qt::Checked)) showPointChecks();
+    });
+    connect(points_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!filling_) run_.selected = row;
+    });
+    connect(allPoints_, &QCheckBox::toggled, this, [this](bool on) {
+        if (filling_) return;
+        run_.setAllChecked(on);
+        showPointChecks();
+    });
+    connect(points_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (refuseWhileRunning()) return;
+        if (QListWidgetItem* item = points_->itemAt(at)) points_->setCurrentItem(item);
+        QMenu menu(this);
+        menu.addAction(pointPoll_);
+        menu.exec(points_->viewport()->mapToGlobal(at));
+    });
+
+    // The group list: choosing a group checks its members; the marks are kept in the list file.
+    connect(groups_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (filling_ || run_.running() || row < 0) return;
+        run_.selectGroup(row);
+        showPointChecks();
+    });
+    connect(groups_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (filling_) return;
+        const int row = groups_->row(item);
+        if (run_.running()) {
+            notifier_.message(MessageKind::Warning, kBusy);
+            showGroups();
+            return;
+        }
+        QList<GroupEntry> entries = run_.groups();
+        if (row < 0 || row >= entries.size()) return;
+        entries[row].mark = item->checkState() == Qt::Checked;
+        if (!saveGroupMarks(root_, entries))
+            notifier_.message(MessageKind::Error,
+                              QStringLiteral("Ошибка записи файла ") + groupListPath(root_));
+        run_.reloadGroups();
+        showGroups();
+    });
+    connect(groups_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (refuseWhileRunning()) return;
+        if (QListWidgetItem* item = groups_->itemAt(at)) groups_->setCurrentItem(item);
+        const bool onGroup = groups_->currentRow() >= 0;
+        groupRunAction_->setEnabled(onGroup);
+        configureAction_->setEnabled(onGroup);
+        QMenu menu(this);
+        menu.addAction(groupRunAction_);
+        menu.addAction(configureAction_);
+        menu.addAction(newGroupAction_);
+        menu.exec(groups_->viewport()->mapToGlobal(at));
+    });
+
+    connect(&run_, &PollingRun::message, this,
+            [this](const QString& line, LineColour colour) { appendLine(messages_, line, colour); });
+    connect(&run_, &PollingRun::sequence, this,
+            [this](const QString& line, LineColour colour) { appendLine(sequence_, line, colour); });
+    connect(&run_, &PollingRun::alarm, this, &TfChargBD::onAlarm);
+    connect(&run_, &PollingRun::stateChanged, this, &TfChargBD::showState);
+    connect(&run_, &PollingRun::finished, this, &TfChargBD::showPointChecks);
+    connect(&blinkTimer_, &QTimer::timeout, this, &TfChargBD::blink);
+
+    reload();
+    resize(1100, 720);
+}
+
+QLineEdit* TfChargBD::field(Field f) const {
+    return fields_[static_cast<int>(f)];
+}
+
+void TfChargBD::reload() {
+    if (!run_.running()) {
+        run_.reloadPoints();
+        run_.reloadGroups();
+        run_.buildSchedule(false);
+    }
+    showPoints();
+    showGroups();
+    showState();
+}
+
+void TfChargBD::showPoints() {
+    filling_ = true;
+    const int selected = run_.selected;
+    points_->clear();
+    for (const QString& line : run_.pointLines()) {
+        auto* item = new QListWidgetItem(line, points_);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    run_.selected = selected < points_->count() ? selected : -1;
+    if (run_.selected >= 0) points_->setCurrentRow(run_.selected);
+    filling_ = false;
+    showPointChecks();
+}
+
+void TfChargBD::showPointChecks() {
+    filling_ = true;
+    const QList<bool>& checks = run_.checks();
+    bool all = !checks.isEmpty();
+    for (int i = 0; i < points_->count(); ++i) {
+        const Qt::CheckState state = checks.value(i) ? Qt::Checked : Qt::Unchecked;
+        if (points_->item(i)->checkState() != state) points_->item(i)->setCheckState(state);
+        all = all && checks.value(i);
+    }
+    allPoints_->setChecked(all);
+    filling_ = false;
+}
+
+void TfChargBD::showGroups() {
+    filling_ = true;
+    const int current = groups_->currentRow();
+    groups_->clear();
+    for (const GroupEntry& entry : run_.groups()) {
+        auto* item = new QListWidgetItem(groupListEntry(entry, loadGroup(root_, entry.file)), groups_);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(entry.mark ? Qt::Checked : Qt::Unchecked);
+    }
+    if (current < groups_->count()) groups_->setCurrentRow(current);
+    filling_ = false;
+}
+
+void TfChargBD::showSchedule() {
+    DaySchedule& schedule = run_.schedule();
+    scheduleTitle_->setText(schedule.title());
+    scheduleTable_->setRowCount(static_cast<int>(schedule.rows.size()));
+    for (int r = 0; r < schedule.rows.size(); ++r) {
+        const ScheduleRow& row = schedule.rows.at(r);
+        const QStringList cells{
+            QString::number(row.number), row.group.trimmed(), row.begin, row.end, row.polled, row.status};
+        for (int c = 0; c < cells.size(); ++c) {
+            QTableWidgetItem* item = scheduleTable_->item(r, c);
+            if (!item) {
+                item = new QTableWidgetItem;
+                scheduleTable_->setItem(r, c, item);
+            }
+            item->setText(cells.at(c));
+            item->setForeground(r == run_.currentRow() ? Qt::blue : Qt::black);
+        }
+    }
+}
+
+void TfChargBD::showState() {
+    const bool running = run_.running();
+    const PollMode mode = run_.mode();
+    field(Field::Corrector)->setText(run_.pointName());
+    field(Field::Group)->setText(run_.groupName());
+    field(Field::State)->setText(pollModeText(mode));
+    field(Field::State)
+        ->setStyleSheet(running ? QStringLiteral("color: blue;") : QStringLiteral("color: black;"));
+    field(Field::ScheduleState)->setVisible(mode == PollMode::Schedule);
+    field(Field::ScheduleState)
+        ->setText(mode != PollMode::Schedule  ? QString()
+                  : run_.scheduleState() == 0 ? QStringLiteral("ожидание")
+                                              : QStringLiteral("опрос"));
+    field(Field::Repeats)->setText(QString::number(run_.modemRepeats()));
+    field(Field::RepeatsLeft)->setText(QString::number(run_.modemRepeatsLeft()));
+    field(Field::NextAttempt)->setText(QString::number(run_.pauseSeconds()));
+    field(Field::WaitingForConnection)
+        ->setText(run_.waitingForConnection() ? QStringLiteral("да") : QStringLiteral("нет"));
+    field(Field::ConnectionTime)->setText(QString::number(run_.connectionSeconds()));
+    clock_->display(run_.now().toString(QStringLiteral("HH:mm:ss")));
+
+    for (QAction* a :
+         {pointPoll_, groupPoll_, schedulePoll_, groupRunAction_, configureAction_, newGroupAction_})
+        a->setEnabled(!running);
+    configure_->setEnabled(!running);
+    newGroup_->setEnabled(!running);
+    // A group in hand owns the check marks.
+    allPoints_->setEnabled(mode != PollMode::Group && mode != PollMode::Schedule);
+    if (mode == PollMode::Group || mode == PollMode::Schedule) showPointChecks();
+    if (scheduleBox_->isChecked()) showSchedule();
+}
+
+bool TfChargBD::refuseWhileRunning() {
+    if (!run_.running()) return false;
+    notifier_.message(MessageKind::Warning, kBusy);
+    return true;
+}
+
+bool TfChargBD::pollSelectedPoint() {
+    if (refuseWhileRunning()) return false;
+    const int index = run_.selected;
+    // Without a selection the run refuses with its own message.
+    if (index < 0 || index >= run_.pointLines().size()) return run_.startPoint(-1);
+    if (!notifier_.confirm(pointStartQuestion(run_.pointLines().at(index)))) return false;
+    return run_.startPoint(index);
+}
+
+TfGroupStart* TfChargBD::openGroupStart(int groupIndex) {
+    if (refuseWhileRunning()) return nullptr;
+    const int index = groupIndex >= 0 ? groupIndex : groups_->currentRow();
+    if (index < 0 || index >= run_.groups().size()) {
+        notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
+        return nullptr;
+    }
+    if (groupStart_) groupStart_->close();
+    groupStart_ = new TfGroupStart(run_, root_, notifier_, index, this);
+    groupStart_->setAttribute(Qt::WA_DeleteOnClose);
+    groupStart_->open();
+    return groupStart_;
+}
+
+TfSet_Gr* TfChargBD::openConfigurator(bool newGroup) {
+    if (refuseWhileRunning()) return nullptr;
+    if (run_.pointLines().isEmpty()) {
+        notifier_.message(MessageKind::Warning, QStringLiteral("Нет зарегистрированных приборов!!!"));
+        return nullptr;
+    }
+    if (!run_.checks().contains(true)) {
+        notifier_.message(MessageKind::Warning, QStringLiteral("Нет отмеченных приборов!!!"));
+        return nullptr;
+    }
+    QString file;
+    if (!newGroup) {
+        const int row = groups_->currentRow();
+        if (row < 0 || row >= run_.groups().size()) {
+            notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
+            return nullptr;
+        }
+        file = run_.groups().at(row).file;
+    }
+    if (configurator_) configurator_->close();
+    configurator_ = new TfSet_Gr(run_, root_, notifier_, language_, file, this);
+    configurator_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(configurator_, &TfSet_Gr::groupsChanged, this, [this](const QString& changed) {
+        run_.reloadGroups();
+        run_.buildSchedule(true, changed);
+        showGroups();
+        showState();
+    });
+    configurator_->open();
+    return configurator_;
+}
+
+bool TfChargBD::clearViews() {
+    if (!notifier_.confirm(QStringLiteral("Окна просмотра очистить?"))) return false;
+    messages_->clear();
+    sequence_->clear();
+    return true;
+}
+
+void TfChargBD::appendLine(QPlainTextEdit* view, const QString& line, LineColour colour) {
+    QTextDocument* document = view->document();
+    // A console left running for days keeps its last lines only.
+    if (!document->isEmpty() && document->blockCount() >= kMaxViewLines) view->clear();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    if (!document->isEmpty()) cursor.insertBlock();
+    QTextCharFormat format;
+    format.setForeground(colourOf(colour));
+    cursor.insertText(line, format);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+}
+
+void TfChargBD::onAlarm() {
+    if (!alarmOn_) {
+        alarmOn_ = true;
+        blinkLit_ = false;
+        blink();
+        blinkTimer_.start(blinkIntervalMs);
+    }
+    emit alarmRaised();
+}
+
+void TfChargBD::blink() {
+    blinkLit_ = !blinkLit_;
+    alarmIndicator_->setStyleSheet(blinkLit_ ? QStringLiteral("background-color: red;") : QString());
+    // The system beep: QtMultimedia is not among the program's libraries, so no sound file is played.
+    if (blinkLit_) QApplication::beep();
+}
+
+void TfChargBD::silenceAlarm() {
+    blinkTimer_.stop();
+    alarmOn_ = false;
+    blinkLit_ = false;
+    alarmIndicator_->setStyleSheet(QString());
+}
+
+void TfChargBD::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    run_.setTimersRunning(true);
+    showState();
+}
+
+void TfChargBD::closeEvent(QCloseEvent* event) {
+    if (run_.running()) {
+        // The point in hand ends in order (hang-up, what was read stored) before the console goes.
+        run_.stop();
+        if (run_.running()) {
+            QEventLoop wait;
+            connect(&run_, &PollingRun::finished, &wait, &QEventLoop::quit);
+            QTimer::singleShot(closeWaitMs, &wait, &QEventLoop::quit);
+            wait.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+    }
+    if (!run_.running()) run_.setTimersRunning(false);
+    silenceAlarm();
+    if (configurator_) configurator_->close();
+    if (groupStart_) groupStart_->close();
+    event->accept();
+}
+
+} // namespace tarn::polling

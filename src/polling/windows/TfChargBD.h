@@ -1,0 +1,153 @@
+#pragma once
+// The polling console: the registered points and the groups on the left with the run's two logs, the run's
+// state, the clock and the day's schedule on the right. It shows what the PollingRun does and forwards the
+// user's actions to it; the groups are made and changed in the configurator, a group run is started from
+// the group start window. The run's timers tick while the console is shown.
+#include "common/DataRoot.h"
+#include "common/Notifier.h"
+#include "polling/PollingRun.h"
+#include "polling/windows/TfGroupStart.h"
+#include "polling/windows/TfSet_Gr.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QAction;
+class QCheckBox;
+class QLCDNumber;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+class QWidget;
+
+namespace tarn::polling {
+
+class TfChargBD final : public QMainWindow {
+    Q_OBJECT
+public:
+    enum class Field {
+        Corrector,
+        Group,
+        State,
+        ScheduleState,
+        Repeats,
+        RepeatsLeft,
+        NextAttempt,
+        WaitingForConnection,
+        ConnectionTime,
+    };
+    // Either log view is cleared before it would hold more lines than this.
+    static constexpr int kMaxViewLines = 1000;
+
+    TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
+              QWidget* parent = nullptr);
+
+    // The points, the groups and the day's schedule read again (not while a run is on).
+    void reload();
+    // The fields, the buttons and the schedule as the run stands now.
+    void showState();
+
+    // "Выборочный опрос": the selected point, after the question.
+    bool pollSelectedPoint();
+    // The group start window for the group (the list's current one when -1).
+    TfGroupStart* openGroupStart(int groupIndex = -1);
+    // The configurator for the list's current group, or for a new group.
+    TfSet_Gr* openConfigurator(bool newGroup);
+    // "Очистить окна просмотра", after the question.
+    bool clearViews();
+    // "Отключение звука".
+    void silenceAlarm();
+
+    QListWidget* pointList() const { return points_; }
+    QCheckBox* allPointsBox() const { return allPoints_; }
+    QListWidget* groupList() const { return groups_; }
+    QPlainTextEdit* messageView() const { return messages_; }
+    QPlainTextEdit* sequenceView() const { return sequence_; }
+    QLineEdit* field(Field f) const;
+    QLCDNumber* clock() const { return clock_; }
+    QCheckBox* scheduleBox() const { return scheduleBox_; }
+    QLabel* scheduleTitle() const { return scheduleTitle_; }
+    QTableWidget* scheduleTable() const { return scheduleTable_; }
+    QLabel* alarmIndicator() const { return alarmIndicator_; }
+    bool alarmOn() const { return alarmOn_; }
+    QAction* pointPollAction() const { return pointPoll_; }
+    QAction* groupPollAction() const { return groupPoll_; }
+    QAction* schedulePollAction() const { return schedulePoll_; }
+    QAction* stopAction() const { return stop_; }
+    QAction* dutyAction() const { return duty_; }
+    QAction* soundOffAction() const { return soundOff_; }
+    QAction* clearAction() const { return clear_; }
+    QPushButton* configureButton() const { return configure_; }
+    QPushButton* newGroupButton() const { return newGroup_; }
+    TfSet_Gr* configurator() const { return configurator_; }
+    TfGroupStart* groupStart() const { return groupStart_; }
+
+    // The alarm indicator's blink; how long closing waits for a run to end in order.
+    int blinkIntervalMs = 500;
+    int closeWaitMs = 30000;
+
+signals:
+    // "Дежурный режим": the shell hides its windows to the tray.
+    void dutyModeRequested();
+    // The run raised the alarm: a hidden main window comes back.
+    void alarmRaised();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void appendLine(QPlainTextEdit* view, const QString& line, LineColour colour);
+    void showPoints();
+    void showPointChecks();
+    void showGroups();
+    void showSchedule();
+    void onAlarm();
+    void blink();
+    // The right-click menus answer this while a run is on.
+    bool refuseWhileRunning();
+
+    PollingRun& run_;
+    DataRoot root_;
+    Notifier& notifier_;
+    int language_;
+    bool filling_ = false;
+
+    QListWidget* points_;
+    QCheckBox* allPoints_;
+    QListWidget* groups_;
+    QPushButton* configure_;
+    QPushButton* newGroup_;
+    QPlainTextEdit* messages_;
+    QPlainTextEdit* sequence_;
+    QWidget* fieldsPanel_;
+    QLineEdit* fields_[9]{};
+    QLCDNumber* clock_;
+    QLabel* alarmIndicator_;
+    QCheckBox* scheduleBox_;
+    QWidget* schedulePanel_;
+    QLabel* scheduleTitle_;
+    QTableWidget* scheduleTable_;
+    QAction* pointPoll_;
+    QAction* groupPoll_;
+    QAction* schedulePoll_;
+    QAction* stop_;
+    QAction* duty_;
+    QAction* soundOff_;
+    QAction* clear_;
+    QAction* configureAction_;
+    QAction* newGroupAction_;
+    QAction* groupRunAction_;
+
+    QTimer blinkTimer_;
+    bool alarmOn_ = false;
+    bool blinkLit_ = false;
+    QPointer<TfSet_Gr> configurator_;
+    QPointer<TfGroupStart> groupStart_;
+};
+
+} // namespace tarn::polling

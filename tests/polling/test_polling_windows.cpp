@@ -1,0 +1,303 @@
+// The polling console, the group configurator and the group start window, offscreen, over a run on a fake
+// port; and the main window's way into the console and duty mode.
+#include "database/Registry.h"
+#include "link/FakeSerialPort.h"
+#include "polling/windows/TfChargBD.h"
+#include "polling/windows/TfGroupStart.h"
+#include "polling/windows/TfSet_Gr.h"
+#include "shell/AppContext.h"
+#include "shell/windows/TMenuCorr.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTimeEdit>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::polling;
+
+namespace {
+
+const QString kBoilers = QStringLiteral("Котельні");
+
+// An installation with its database, the program's context on a fake port (no device exists, so every
+// port fails to open) and the polling run the console shows.
+struct Rig {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    std::unique_ptr<PollingRun> run;
+
+    Rig() {
+        database::writeMissingSchemaFiles(home.root());
+        ctx.schemas = database::loadSchemas(home.root());
+        run = std::make_unique<PollingRun>(PollingRun::Parts{ctx.root(), ctx.schemas, ctx.engine(),
+                                                             ctx.linkPort(), ctx.settings(), ctx.notifier(),
+                                                             ctx.operationStart(), ctx.readRun(),
+                                                             [this](int address) {
+                                                                 ctx.configuredAddress = address;
+                                                                 ctx.applyLinkSettings();
+                                                             }},
+                                           kRussian);
+    }
+    void addPoint(const QString& serial) {
+        database::Point p;
+        p.identifier = QStringLiteral("t") + serial;
+        p.serial = serial;
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.config[database::config::Owner] = QStringLiteral("Облгаз");
+        p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+        p.config[database::config::Port] = QStringLiteral("COM9");
+        p.config[database::config::Flags] = QStringLiteral("11100001000");
+        ASSERT_TRUE(database::Registry(home.root(), ctx.schemas).add(p));
+    }
+    // A group of the second point, saved as the configurator saves it.
+    QString addGroup(const QStringList& lines) {
+        Group g;
+        g.name = kBoilers;
+        g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+        g.flags = QStringLiteral("0110000000");
+        for (int i = 0; i < lines.size(); ++i)
+            g.members.append({i == 1, lines.at(i)});
+        const GroupSaveResult r = saveGroup(home.root(), {QString(), QString(), g}, kRussian,
+                                            QDateTime(QDate(2024, 3, 7), QTime(9, 0)), {});
+        EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        return r.file;
+    }
+    std::unique_ptr<TfChargBD> console() {
+        return std::make_unique<TfChargBD>(*run, home.root(), notifier, kRussian);
+    }
+};
+
+QString lastLine(const QPlainTextEdit* view) {
+    return view->document()->lastBlock().text();
+}
+QColor lastColour(const QPlainTextEdit* view) {
+    return view->document()->lastBlock().begin().fragment().charFormat().foreground().color();
+}
+int lines(const QPlainTextEdit* view) {
+    return view->document()->isEmpty() ? 0 : view->document()->blockCount();
+}
+
+} // namespace
+
+TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    rig.addPoint(QStringLiteral("54321"));
+    const QString file = rig.addGroup(database::Registry(rig.home.root(), rig.ctx.schemas).pollingList());
+    auto console = rig.console();
+    EXPECT_EQ(console->windowTitle(), QStringLiteral("БД"));
+    ASSERT_EQ(console->pointList()->count(), 2);
+    EXPECT_EQ(console->pointList()->item(1)->text(), rig.run->pointLines().at(1));
+    ASSERT_EQ(console->groupList()->count(), 1);
+    EXPECT_EQ(console->groupList()->item(0)->text(),
+              QStringLiteral("Котельні            /08:00-12:00-01:00/"));
+    EXPECT_EQ(console->field(TfChargBD::Field::State)->text(), QStringLiteral("опросы выключены"));
+
+    // No point selected: the run refuses.
+    console->pointPollAction()->trigger();
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("Не выбран прибор!!!"));
+    console->pointList()->setCurrentRow(0);
+    EXPECT_EQ(rig.run->selected, 0);
+    EXPECT_FALSE(console->pollSelectedPoint()); // the user says no
+    EXPECT_EQ(rig.notifier.questions.last(),
+              QStringLiteral("запустить опрос корректора - ТАРН-2.01   №12345"));
+
+    // Choosing the group checks its member; a check by hand reaches the run.
+    console->groupList()->setCurrentRow(0);
+    EXPECT_EQ(rig.run->checks(), (QList<bool>{false, true}));
+    EXPECT_EQ(console->pointList()->item(1)->checkState(), Qt::Checked);
+    console->pointList()->item(0)->setCheckState(Qt::Checked);
+    EXPECT_EQ(rig.run->checks(), (QList<bool>{true, true}));
+
+    TfGroupStart* start = console->openGroupStart();
+    ASSERT_TRUE(start);
+    ASSERT_EQ(start->memberList()->count(), 1);
+    EXPECT_EQ(start->memberList()->item(0)->text(), QStringLiteral("  1  ") + rig.run->pointLines().at(1));
+    EXPECT_FALSE(start->resumeButton()->isEnabled());
+    EXPECT_TRUE(start->firstButton()->isChecked());
+    start->close();
+
+    // A run stopped in an emergency goes on from the member its stop file names.
+    rig.home.write(folder::Group, file + QStringLiteral(".err"),
+                   file.toLatin1() + "\r\nboilers\r\nline\r\nt54321\r\n");
+    start = console->openGroupStart();
+    ASSERT_TRUE(start);
+    EXPECT_TRUE(start->resumeButton()->isEnabled());
+    EXPECT_TRUE(start->resumeButton()->isChecked());
+    EXPECT_EQ(start->choice().resumePoint, 1);
+    EXPECT_FALSE(start->startRun());
+    EXPECT_EQ(
+        rig.notifier.questions.last(),
+        QStringLiteral("запустить опрос группы \"Котельні\" начать с корректора: \"ТАРН-2.01   №54321\""));
+    rig.notifier.answer = true;
+    ASSERT_TRUE(start->startRun());
+    EXPECT_EQ(rig.run->mode(), PollMode::Group);
+    EXPECT_EQ(console->field(TfChargBD::Field::State)->text(), QStringLiteral("выборочный опрос - группа"));
+    EXPECT_TRUE(console->field(TfChargBD::Field::State)->styleSheet().contains(QStringLiteral("blue")));
+    EXPECT_FALSE(console->schedulePollAction()->isEnabled());
+    EXPECT_FALSE(console->newGroupButton()->isEnabled());
+    emit console->groupList()->customContextMenuRequested(QPoint());
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("Занято !!!"));
+
+    // Closing the console stops the run in order first; the run's own short timers take it there.
+    rig.run->stepIntervalMs = 1;
+    rig.run->cycleIntervalMs = 5;
+    console->show();
+    console->close();
+    EXPECT_FALSE(rig.run->running());
+    EXPECT_TRUE(lastLine(console->sequenceView()).endsWith(QStringLiteral("*СТОП ОПРОС*")));
+}
+
+TEST(GroupConfigurator, RefusesAnOverlappingWindowSavesAndDeletesTheGroup) {
+    Rig empty;
+    auto none = empty.console();
+    EXPECT_EQ(none->openConfigurator(true), nullptr);
+    EXPECT_EQ(empty.notifier.texts().last(), QStringLiteral("Нет зарегистрированных приборов!!!"));
+
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    rig.addPoint(QStringLiteral("54321"));
+    auto console = rig.console();
+    EXPECT_EQ(console->openConfigurator(true), nullptr);
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("Нет отмеченных приборов!!!"));
+    console->pointList()->item(0)->setCheckState(Qt::Checked);
+
+    TfSet_Gr* set = console->openConfigurator(true);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->windowTitle(), QStringLiteral("Конфигуратор параметров группового опроса"));
+    EXPECT_TRUE(set->nameEdit()->text().isEmpty());
+    EXPECT_EQ(set->windowGrid()->rowCount(), 0);
+    EXPECT_EQ(set->beginEdit()->text(), QStringLiteral("00:00"));
+    set->beginEdit()->setTime(QTime(8, 0));
+    set->endEdit()->setTime(QTime(12, 0));
+    set->periodEdit()->setTime(QTime(1, 0));
+    ASSERT_TRUE(set->addWindow());
+    set->beginEdit()->setTime(QTime(10, 0));
+    set->endEdit()->setTime(QTime(11, 0));
+    EXPECT_FALSE(set->addWindow());
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("Ошибка набора времени ! 11:00"));
+    EXPECT_EQ(set->windows(), QStringList{QStringLiteral("08:00-12:00-01:00")});
+    set->itemBox(0)->setChecked(true);
+    set->itemBox(8)->setChecked(true);
+    EXPECT_EQ(set->flags(), QStringLiteral("0100000001"));
+    set->nameEdit()->setText(kBoilers);
+    ASSERT_TRUE(set->save());
+
+    ASSERT_EQ(console->groupList()->count(), 1);
+    EXPECT_EQ(console->groupList()->item(0)->text(),
+              QStringLiteral("Котельні            /08:00-12:00-01:00/"));
+    const Group saved = loadGroup(rig.home.root(), rig.run->groups().at(0).file);
+    EXPECT_EQ(saved.memberIdentifiers(), QStringList{QStringLiteral("t12345")});
+    EXPECT_EQ(saved.flags, QStringLiteral("0100000001"));
+    console->scheduleBox()->setChecked(true);
+    EXPECT_EQ(console->scheduleTable()->rowCount(), 4); // one row per hour of the window
+    EXPECT_EQ(console->scheduleTable()->item(0, 2)->text(), QStringLiteral("08:00"));
+    EXPECT_EQ(console->scheduleTitle()->text(), rig.run->schedule().title());
+
+    // The group opened again shows what was saved; deleting it asks, then empties the list.
+    console->groupList()->setCurrentRow(0);
+    set = console->openConfigurator(false);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->nameEdit()->text(), kBoilers);
+    EXPECT_EQ(set->windowGrid()->rowCount(), 1);
+    EXPECT_TRUE(set->itemBox(8)->isChecked());
+    rig.notifier.answer = true;
+    ASSERT_TRUE(set->removeGroup());
+    EXPECT_EQ(rig.notifier.questions.last(), QStringLiteral("Удалить?"));
+    EXPECT_EQ(console->groupList()->count(), 0);
+    EXPECT_TRUE(loadGroupList(rig.home.root()).isEmpty());
+}
+
+TEST(PollingConsole, RedLinesRaiseTheAlarmAndTheViewsAreKeptShort) {
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    auto console = rig.console();
+    int raised = 0;
+    QObject::connect(console.get(), &TfChargBD::alarmRaised, [&raised] { ++raised; });
+    console->pointList()->setCurrentRow(0);
+    rig.notifier.answer = true;
+    ASSERT_TRUE(console->pollSelectedPoint());
+    EXPECT_FALSE(console->pointPollAction()->isEnabled());
+    // The point's port does not open: the point fails, told in red in both views.
+    for (int i = 0; i < 20 && rig.run->running(); ++i)
+        rig.run->tick();
+    EXPECT_FALSE(rig.run->running());
+    EXPECT_EQ(lastColour(console->messageView()), QColor(Qt::red));
+    EXPECT_TRUE(lastLine(console->messageView()).contains(QStringLiteral("ошибка порта!!! COM9")));
+    const QTextDocument* sequence = console->sequenceView()->document();
+    bool redFailure = false;
+    for (QTextBlock b = sequence->begin(); b.isValid(); b = b.next())
+        if (b.text().contains(QStringLiteral("*БРАК*  прибора")))
+            redFailure = b.begin().fragment().charFormat().foreground().color() == QColor(Qt::red);
+    EXPECT_TRUE(redFailure);
+    EXPECT_TRUE(console->alarmOn());
+    EXPECT_GE(raised, 1);
+    EXPECT_TRUE(console->alarmIndicator()->styleSheet().contains(QStringLiteral("red")));
+    EXPECT_TRUE(console->pointPollAction()->isEnabled());
+    console->soundOffAction()->trigger();
+    EXPECT_FALSE(console->alarmOn());
+    EXPECT_TRUE(console->alarmIndicator()->styleSheet().isEmpty());
+
+    // A view holds at most 1000 lines: the next one finds it cleared.
+    console->clearAction()->trigger();
+    EXPECT_EQ(rig.notifier.questions.last(), QStringLiteral("Окна просмотра очистить?"));
+    EXPECT_EQ(lines(console->messageView()), 0);
+    for (int i = 1; i <= TfChargBD::kMaxViewLines; ++i)
+        emit rig.run->message(QString::number(i), LineColour::Blue);
+    EXPECT_EQ(lines(console->messageView()), 1000);
+    EXPECT_EQ(lastColour(console->messageView()), QColor(Qt::blue));
+    emit rig.run->message(QStringLiteral("1001"), LineColour::Black);
+    EXPECT_EQ(lines(console->messageView()), 1);
+    EXPECT_EQ(lastLine(console->messageView()), QStringLiteral("1001"));
+    EXPECT_EQ(console->messageView()->font().family(), QStringLiteral("Courier New"));
+}
+
+TEST(MainWindow, OpensThePollingConsoleAndGoesIntoDutyModeAndBackOnAnAlarm) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    shell::TMenuCorr menu(ctx);
+    menu.waitDelayMs = 1;
+    menu.show();
+    menu.Timer_InitProgTimer();
+    ASSERT_TRUE(menu.pollingAction()->isVisible());
+    EXPECT_EQ(menu.pollingAction()->text(), QStringLiteral("Опитування"));
+    menu.pollingAction()->trigger();
+    ASSERT_TRUE(menu.pollingConsole());
+    EXPECT_TRUE(menu.pollingConsole()->isVisible());
+    EXPECT_EQ(menu.pollingConsole()->windowTitle(), QStringLiteral("БД"));
+
+    menu.pollingConsole()->dutyAction()->trigger();
+    EXPECT_TRUE(menu.dutyMode());
+    emit menu.pollingRun()->alarm();
+    EXPECT_FALSE(menu.dutyMode());
+    EXPECT_TRUE(menu.pollingConsole()->isVisible());
+    menu.pollingConsole()->silenceAlarm();
+
+    // "$d": the day's schedule runs at once (a group polled all day long) and the windows go away.
+    Group allDay;
+    allDay.name = kBoilers;
+    allDay.schedule = {QStringLiteral("00:00-00:00-00:00")};
+    ASSERT_TRUE(
+        saveGroup(home.root(), {QString(), QString(), allDay}, kRussian, QDateTime::currentDateTime(), {})
+            .error.isEmpty());
+    menu.applyStartSwitches(shell::parseCommandLine({QStringLiteral("Tarn_B"), QStringLiteral("$d")}));
+    EXPECT_EQ(menu.pollingRun()->mode(), PollMode::Schedule);
+    EXPECT_TRUE(menu.dutyMode());
+    // Ending the program ends the run first.
+    menu.exitProgram();
+    EXPECT_FALSE(menu.pollingRun()->running());
+}
