@@ -20,6 +20,7 @@ constexpr int kSourceTelephone = 1;
 constexpr int kSourceCable = 2;
 constexpr int kPasswordSlot = 0; // the point's password is operator A's
 constexpr int kMaxMinutesOfDrift = 12 * 60;
+constexpr qsizetype kSummariesKept = 10000;
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -1056,6 +1057,8 @@ void PollingRun::storeWhatWasRead() {
         database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
     }
     summaries_.append(summary);
+    // Duty polling runs for months: keep the recent outcomes only.
+    if (summaries_.size() > kSummariesKept) summaries_.removeFirst();
     emit pointEnded();
 }
 
