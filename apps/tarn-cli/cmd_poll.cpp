@@ -2,6 +2,7 @@
 // day's schedule; the console's two message windows become timestamped lines on stderr, and a summary
 // per point closes the run.
 #include "Cli.h"
+#include "CliLink.h"
 
 #include "database/Schema.h"
 #include "polling/PollingRun.h"
@@ -66,6 +67,7 @@ int cmdPoll(CliRun& run) {
         return kExitRefused;
     }
 
+    const CliLink trace(run);
     polling::PollingRun poll(ctx.pollingParts(), ctx.languageIndex());
     const auto toStderr = [](const QString& line, polling::LineColour) {
         std::fprintf(stderr, "%s\n", line.toUtf8().constData());

@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "database/Registry.h"
 #include "polling/Groups.h"
+#include "polling/PollingRun.h"
 #include "polling/Schedule.h"
 
 #include <QJsonArray>
@@ -33,6 +34,14 @@ QList<polling::ScheduledGroup> scheduledGroups(const DataRoot& root) {
         groups.append(
             {e.name, polling::scheduleString(polling::groupListEntry(e, polling::loadGroup(root, e.file)))});
     return groups;
+}
+
+// After a group changed, today's join rows follow the new schedule, as after the configurator's save.
+void rescheduleToday(CliRun& run, const QString& changedGroup) {
+    const DataRoot& root = run.context->root();
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    if (schemas.ok) polling::scheduleOfToday(root, schemas, QDateTime::currentDateTime(), true, changedGroup);
 }
 
 } // namespace
@@ -75,6 +84,7 @@ int cmdGroup(CliRun& run) {
                 run.notifier->message(MessageKind::Error, failed);
                 return kExitUsage;
             }
+            rescheduleToday(run, existing->name);
             return kExitOk;
         }
         const polling::Group g = polling::loadGroup(root, existing->file);
@@ -138,6 +148,7 @@ int cmdGroup(CliRun& run) {
         run.notifier->message(MessageKind::Error, r.error);
         return kExitRefused;
     }
+    rescheduleToday(run, existing ? existing->name : name);
     if (run.options.json) run.printJson(groupJson(*findGroup(root, name), polling::loadGroup(root, r.file)));
     return kExitOk;
 }
@@ -145,7 +156,12 @@ int cmdGroup(CliRun& run) {
 // schedule [--at HH:MM]: today's schedule from the groups, and the row due at the time given (or now).
 int cmdSchedule(CliRun& run) {
     const DataRoot& root = run.context->root();
-    polling::DaySchedule day = polling::buildDaySchedule(scheduledGroups(root), QDate::currentDate());
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    // With the database, the rows show what was polled today already.
+    polling::DaySchedule day = schemas.ok
+                                   ? polling::scheduleOfToday(root, schemas, QDateTime::currentDateTime())
+                                   : polling::buildDaySchedule(scheduledGroups(root), QDate::currentDate());
     QTime at = QTime::currentTime();
     if (const auto given = run.value(QStringLiteral("--at"))) {
         at = QTime::fromString(*given, QStringLiteral("HH:mm"));

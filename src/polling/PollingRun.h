@@ -63,6 +63,12 @@ struct ClockVerdict {
 };
 ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
 
+// Today's schedule from the groups of the installation, with what the day's join table says was done
+// already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
+// marked replaced and every other current row of scheduled polling takes its new row number.
+DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
+                            bool rebuild = false, const QString& changedGroup = {});
+
 // The outcome of one point, as the run's summary gives it.
 struct PointSummary {
     QString identifier;
@@ -204,6 +210,8 @@ private:
     void startMode(PollMode mode);
     void goIdle();
     void runStep();
+    void advance();
+    void advanceSoon();
     void stepStart();
     void dispatchItem(int from);
     void startArchiveItem(int item);
@@ -293,6 +301,7 @@ private:
     QTimer stepTimer_;
     QTimer cycleTimer_;
     int startDelayTicks_ = -1; // a due row's group starts on the next tick
+    int gateStepMs_ = -1;      // the identification's step outside polling
 };
 
 } // namespace tarn::polling

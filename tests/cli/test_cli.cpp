@@ -634,3 +634,85 @@ TEST(CliPolling, GroupsAreKeptAsTheConfiguratorKeepsThemAndMakeTheDaysSchedule) 
              QStringLiteral("list")});
     EXPECT_TRUE(r.json().value(QStringLiteral("groups")).toArray().isEmpty());
 }
+
+namespace {
+// tarn-cli as a process that keeps running, its stderr collected as it comes.
+struct RunningCli {
+    QProcess p;
+    QByteArray err;
+    explicit RunningCli(const QStringList& args) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("TARN_HOME"));
+        p.setProcessEnvironment(env);
+        QObject::connect(&p, &QProcess::readyReadStandardError, [this] { err += p.readAllStandardError(); });
+        p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
+    }
+    QString errText() const { return QString::fromUtf8(err); }
+    bool ended(int limitMs = 20000) {
+        return test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, limitMs);
+    }
+};
+
+// A polling window that holds the current minute (once, at its begin), on today's schedule.
+QString windowFromNow() {
+    const QTime now = QTime::currentTime();
+    const QTime begin(now.hour(), now.minute());
+    const QTime end = begin.hour() == 23 && begin.minute() >= 57 ? QTime(0, 0) : begin.addSecs(3 * 60);
+    return begin.toString(QStringLiteral("HH:mm")) + QLatin1Char('-') +
+           end.toString(QStringLiteral("HH:mm")) + QStringLiteral("-00:00");
+}
+} // namespace
+
+TEST(CliPolling, DutyPollingPollsADueGroupOnceWaitsAndEndsInOrderOnSigterm) {
+    test::TempHome home;
+    SimProgram sim;
+    // Paced at the line's speed, so that a whole hourly archive takes long enough to be interrupted.
+    ASSERT_TRUE(sim.start(home, R"({"pace": true, "devices": [{"role": "corrector", "serial": 1234,
+        "identification": "T Tarn-sim T47a", "archive": {"start": "01.01.2024 00:00", "hours": 1500,
+        "flow": 10}}]})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("store"), QStringLiteral("--archives"),
+                    QStringLiteral("daily")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+             QStringLiteral("Ніч"), QStringLiteral("--points"), QStringLiteral("t01234"),
+             QStringLiteral("--schedule"), windowFromNow(), QStringLiteral("--flags"),
+             QStringLiteral("0010000000")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+
+    const QStringList duty{QStringLiteral("--home"), h, QStringLiteral("poll"), QStringLiteral("--schedule"),
+                           QStringLiteral("--duty")};
+    {
+        RunningCli run(duty);
+        ASSERT_TRUE(
+            test::waitUntil([&] { return run.errText().contains(QStringLiteral("*СТОП*  группы")); }));
+        EXPECT_TRUE(run.errText().contains(QStringLiteral("*НОРМА* прибора")));
+        // Polled once: the row is done, and duty polling waits for the next window.
+        EXPECT_FALSE(run.ended(1500));
+        EXPECT_EQ(run.errText().count(QStringLiteral("*СТАРТ* группы")), 1);
+        ::kill(static_cast<pid_t>(run.p.processId()), SIGTERM);
+        ASSERT_TRUE(run.ended());
+        EXPECT_EQ(run.p.exitCode(), 130);
+    }
+
+    // A second group on the same window reads the whole hourly archive; SIGTERM in the middle of it.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+             QStringLiteral("Годинні"), QStringLiteral("--points"), QStringLiteral("t01234"),
+             QStringLiteral("--schedule"), windowFromNow(), QStringLiteral("--flags"),
+             QStringLiteral("0100000000")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    RunningCli run(duty);
+    ASSERT_TRUE(
+        test::waitUntil([&] { return run.errText().count(QStringLiteral("чт. часовой архив")) >= 3; }));
+    // The first group's row is done already today: it is not polled again.
+    EXPECT_EQ(run.errText().count(QStringLiteral("*СТАРТ* группы")), 1);
+    ::kill(static_cast<pid_t>(run.p.processId()), SIGTERM);
+    ASSERT_TRUE(run.ended());
+    EXPECT_EQ(run.p.exitCode(), 130);
+    EXPECT_TRUE(run.errText().trimmed().endsWith(QStringLiteral("*СТОП ОПРОС*"))) << run.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+             QStringLiteral("hourly")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_GE(r.json().value(QStringLiteral("rows")).toArray().size(), 16) << "what was read is stored";
+}

@@ -1,6 +1,7 @@
 // The polling engine against simulated correctors and a simulated modem in process: what a night's poll
 // leaves in the database, the join table and the message windows.
 #include "CorrectorRole.h"
+#include "ModemRole.h"
 #include "SimLine.h"
 #include "common/Language.h"
 #include "database/JoinTable.h"
@@ -11,6 +12,8 @@
 #include "shell/AppContext.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
@@ -61,6 +64,45 @@ struct Rig {
         auto* c = static_cast<sim::CorrectorRole*>(role.get());
         line->addRole(std::move(role));
         return c;
+    }
+    // The roles of a scenario file of the simulator, the modem's calls logged to calls.jsonl.
+    sim::ModemRole* loadScenario(const char* name) {
+        QFile f(QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/") + QLatin1String(name));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        QJsonObject scenario = QJsonDocument::fromJson(f.readAll()).object();
+        QJsonArray devices = scenario.value(QStringLiteral("devices")).toArray();
+        QJsonObject modem = devices.at(0).toObject();
+        modem.insert(QStringLiteral("callLog"), callLogPath());
+        devices[0] = modem;
+        scenario.insert(QStringLiteral("devices"), devices);
+        std::vector<std::unique_ptr<sim::Role>> roles;
+        QString error;
+        EXPECT_TRUE(sim::loadScenarioJson(QJsonDocument(scenario).toJson(), roles, error))
+            << error.toStdString();
+        auto* m = dynamic_cast<sim::ModemRole*>(roles.front().get());
+        for (auto& role : roles)
+            line->addRole(std::move(role));
+        return m;
+    }
+    QString callLogPath() const { return home.path("Work", QStringLiteral("calls.jsonl")); }
+    // The modem's call log: the events in order ("dialled", "connected", "ended").
+    QStringList callEvents() const {
+        QFile f(callLogPath());
+        QStringList events;
+        if (!f.open(QIODevice::ReadOnly)) return events;
+        for (const QByteArray& l : f.readAll().split('\n'))
+            if (!l.trimmed().isEmpty())
+                events.append(QJsonDocument::fromJson(l).object().value(QStringLiteral("event")).toString());
+        return events;
+    }
+    void addPhonePoint(const QString& id, const QString& phone, const QString& modemRepeats) {
+        addPoint(id, id, 1, QStringLiteral("01100001000"), QStringLiteral("телефон"));
+        database::Registry registry(home.root(), ctx->schemas);
+        database::PointConfig c = registry.find(id)->config;
+        c[database::config::Phone] = phone;
+        c[database::config::Password] = QStringLiteral("1111");
+        c[database::config::ModemRepeats] = modemRepeats;
+        registry.updateConfig(id, c);
     }
     // A cable point at the address, reading what the flags say (positions 1..11).
     void addPoint(const QString& id, const QString& serial, int address, const QString& flags,
@@ -257,4 +299,81 @@ TEST(PollingRun, AnInterruptedReadFailsThePointInsteadOfHangingTheRun) {
     EXPECT_TRUE(r.messages.contains(QStringLiteral("прерванный режим чтения")));
     EXPECT_EQ(r.run->summaries().first().result, QStringLiteral("ошибка обмена с прибором"));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*БРАК*  прибора - \"ТАРН-2.01   №01234  \""));
+}
+
+TEST(PollingRun, ABusyNumberIsDialledAsOftenAsTheRowSaysThenSkipped) {
+    Rig r;
+    r.loadScenario("group.json");
+    r.run->stepIntervalMs = 5; // the modem's guard time before "+++" is counted in these ticks
+    r.addPhonePoint(QStringLiteral("10105"), QStringLiteral("5550105"), QStringLiteral("3"));
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("10105")));
+    int dials = 0;
+    for (const QByteArray& w : r.port->writes)
+        dials += w.contains("ATDP") ? 1 : 0;
+    EXPECT_EQ(dials, 3);
+    EXPECT_EQ(r.messages.filter(QStringLiteral("ожидаем 1сек. следующий набор номера")).size(), 2);
+    EXPECT_EQ(r.sequence.last(),
+              QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ - \"5550105\" * коррект. - \"ТАРН-2.01   №10105  \""));
+    EXPECT_EQ(r.joins().last().result, QStringLiteral("нет связи с модемом"));
+    // The request log says why nothing was read.
+    const auto log = r.stored(database::TableKind::RequestLog, QStringLiteral("10105"));
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_TRUE(log.first().contains(QStringLiteral("нет связи с модемом")));
+}
+
+TEST(PollingRun, AGroupOfTwentyTelephonePointsRunsUnattendedAndTheSecondNightStoresNothingTwice) {
+    Rig r;
+    sim::ModemRole* modem = r.loadScenario("group.json");
+    r.run->stepIntervalMs = 5;
+    QStringList ids;
+    for (int n = 1; n <= 20; ++n) {
+        const QString id = QStringLiteral("101%1").arg(n, 2, 10, QLatin1Char('0'));
+        r.addPhonePoint(id, QStringLiteral("55501%1").arg(n, 2, 10, QLatin1Char('0')), QStringLiteral("1"));
+        ids.append(id);
+    }
+    Group g;
+    g.name = QStringLiteral("Ніч");
+    g.flags = QStringLiteral("0110000100"); // hourly, daily, clock
+    for (const QString& l : r.run->pointLines())
+        g.members.append({true, l});
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+
+    const auto night = [&r] {
+        r.sequence.clear();
+        r.run->setTimersRunning(true);
+        EXPECT_TRUE(r.run->startGroup(0));
+        EXPECT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 60000));
+        QMap<QString, QString> results;
+        for (const PointSummary& s : r.run->summaries())
+            results.insert(s.identifier, s.error.isEmpty() ? s.result : s.error);
+        return results;
+    };
+    const QMap<QString, QString> first = night();
+    ASSERT_EQ(first.size(), 20);
+    EXPECT_EQ(first.value(QStringLiteral("10103")), QStringLiteral("нет связи с прибором"));
+    EXPECT_EQ(first.value(QStringLiteral("10111")), QStringLiteral("нет связи с прибором"));
+    EXPECT_EQ(first.value(QStringLiteral("10105")), QStringLiteral("нет связи с модемом"));
+    EXPECT_EQ(first.value(QStringLiteral("10107")), QStringLiteral("ном.выз.прибора не равен ном.в БД"));
+    EXPECT_EQ(first.value(QStringLiteral("10109")), QStringLiteral("норма"));
+    EXPECT_EQ(first.value(QStringLiteral("10113")), QStringLiteral("норма"));
+    EXPECT_EQ(first.values().count(QStringLiteral("норма")), 16);
+    const PointSummary clockOff = r.run->summaries().at(8);
+    EXPECT_EQ(clockOff.clockCorrection, 9);
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП*  группы   - \"Ніч\""));
+    EXPECT_EQ(r.joins().last().result, QStringLiteral("ошибка"));
+    // Every call that came up was ended.
+    const QStringList events = r.callEvents();
+    EXPECT_EQ(events.count(QStringLiteral("connected")), events.count(QStringLiteral("ended")));
+    EXPECT_FALSE(modem->callUp());
+    const qsizetype hours = r.stored(database::TableKind::Hourly, QStringLiteral("10101")).size();
+    EXPECT_EQ(hours, 72);
+
+    // The second night finds nothing new and stores nothing twice.
+    const QMap<QString, QString> second = night();
+    EXPECT_EQ(second.values().count(QStringLiteral("норма")), 16);
+    EXPECT_EQ(r.stored(database::TableKind::Hourly, QStringLiteral("10101")).size(), hours);
+    for (const PointSummary& s : r.run->summaries())
+        EXPECT_TRUE(s.stored.isEmpty()) << s.identifier.toStdString();
 }
