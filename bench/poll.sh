@@ -27,13 +27,13 @@ trap cleanup EXIT
 
 "$BIN/tarn-cli" --home "$HOME_DIR" init >/dev/null
 : >"$HOME_DIR/Work/PortMap.000"
-for LINE in 1 2 3 4; do
+for LINE in ${LINES:-1 2 3 4}; do
   printf 'COM%s %s\r\n' "$LINE" "$HOME_DIR/COM$LINE" >>"$HOME_DIR/Work/PortMap.000"
   "$BIN/corrector-sim" --scenario "tools/corrector-sim/scenarios/cable-50-$LINE.json" \
     --link "$HOME_DIR/COM$LINE" --pace >"$HOME_DIR/sim$LINE.out" 2>&1 &
   SIMS+=($!)
 done
-for LINE in 1 2 3 4; do
+for LINE in ${LINES:-1 2 3 4}; do
   for _ in $(seq 50); do [ -e "$HOME_DIR/COM$LINE" ] && break; sleep 0.1; done
 done
 
@@ -41,7 +41,7 @@ done
 # fourth, serial numbers 20001 … 20050.
 POINTS=()
 SERIAL=20001
-for LINE in 1 2 3 4; do
+for LINE in ${LINES:-1 2 3 4}; do
   COUNT=14
   [ "$LINE" = 4 ] && COUNT=8
   for ADDRESS in $(seq "$COUNT"); do

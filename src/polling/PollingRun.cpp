@@ -461,8 +461,9 @@ void PollingRun::advance() {
     for (int i = 0; i < kStepsWithoutWaiting; ++i) {
         const Step before = step_;
         const Exchange exchange = exchange_;
+        const int item = item_;
         runStep();
-        if (step_ == before && exchange_ == exchange) return;
+        if (step_ == before && exchange_ == exchange && item_ == item) return;
     }
 }
 
@@ -821,20 +822,21 @@ void PollingRun::stepStart() {
     connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
         if (exchange_ == Exchange::Pending && !itemExchange_)
             exchange_ = completed ? Exchange::Done : Exchange::Failed;
+        advanceSoon();
     });
     connect(&p_.gate, &corrector::OperationStart::identificationFinished, session_.get(), [this](bool ok) {
         if (exchange_ == Exchange::Pending && !itemExchange_)
             exchange_ = ok ? Exchange::Done : Exchange::Failed;
+        advanceSoon();
     });
-    int pages = 0;
-    connect(&session_->link(), &corrector::EngineParameterLink::pageAccepted, session_.get(),
-            [this, pages]() mutable {
-                if (archiveKindOfItem(item_) == 0 ||
-                    (step_ != Step::ArchiveCheck && step_ != Step::ArchiveRead))
-                    return;
-                say(QStringLiteral("чт. ") + itemFixedName(item_) + QStringLiteral(" бл. №") +
-                    QString::number(++pages));
-            });
+    connect(&session_->model(), &corrector::CorrectorWindowModel::itemTransferEnded, this,
+            &PollingRun::advanceSoon);
+    connect(&session_->link(), &corrector::EngineParameterLink::pageAccepted, session_.get(), [this] {
+        if (archiveKindOfItem(item_) == 0 || (step_ != Step::ArchiveCheck && step_ != Step::ArchiveRead))
+            return;
+        say(QStringLiteral("чт. ") + itemFixedName(item_) + QStringLiteral(" бл. №") +
+            QString::number(++blocksRead_));
+    });
 
     p_.port.closePort();
     if (!p_.port.applyAndOpen(p_.settings)) {
@@ -879,6 +881,7 @@ void PollingRun::dispatchItem(int from) {
 }
 
 void PollingRun::startArchiveItem(int n) {
+    blocksRead_ = 0;
     say(QStringLiteral("старт - ") + quoted(itemName(n)));
     const int kind = archiveKindOfItem(n);
     auto& model = session_->model();

@@ -292,6 +292,7 @@ private:
     int clockCorrection_ = 0;
     int gasWriteIndex_ = 0;
     bool passwordSent_ = false;
+    int blocksRead_ = 0;       // of the archive item in hand
     int archivePlanFirst_ = 0; // the page of the stored last record
     int archiveStoredNumber_ = -1;
     int archiveCorrectorNumber_ = -1;
