@@ -146,7 +146,14 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
                           uaRu(languageIndex, " вже є!!!", " уже есть!!!");
                 return r;
             }
-        file = newGroupFileName(now);
+        // Named by the second it was made in: a second group made in the same second would take the
+        // first one's file, so it takes the next free second.
+        QDateTime stamp = now;
+        file = newGroupFileName(stamp);
+        while (QFile::exists(root.file(folder::Group, file))) {
+            stamp = stamp.addSecs(1);
+            file = newGroupFileName(stamp);
+        }
     }
     QStringList lines{QStringLiteral("0*") + name};
     for (const QString& w : save.group.schedule)

@@ -101,6 +101,16 @@ TEST(GroupFiles, SavedAsTheConfiguratorDoesAndReadBack) {
     ASSERT_EQ(loadGroupList(home.root()).size(), 1);
     EXPECT_EQ(loadGroupList(home.root()).first().name.trimmed(), QStringLiteral("Котельні міста"));
 
+    // A second group made in the same second gets a file of its own.
+    Group schools = boilers();
+    schools.name = QStringLiteral("Школи");
+    const GroupSaveResult second = saveGroup(home.root(), {QString(), QString(), schools}, kRussian,
+                                             made.addSecs(60), {});
+    ASSERT_TRUE(second.error.isEmpty()) << second.error.toStdString();
+    EXPECT_EQ(second.file, QStringLiteral("081205143113"));
+    EXPECT_EQ(loadGroup(home.root(), r.file).name.trimmed(), QStringLiteral("Котельні міста"));
+    EXPECT_TRUE(deleteGroup(home.root(), second.file, kRussian).isEmpty());
+
     EXPECT_TRUE(deleteGroup(home.root(), r.file, kRussian).isEmpty());
     EXPECT_TRUE(loadGroupList(home.root()).isEmpty());
     EXPECT_FALSE(QFile::exists(home.path(folder::Group, r.file)));

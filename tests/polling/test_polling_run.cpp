@@ -377,3 +377,76 @@ TEST(PollingRun, AGroupOfTwentyTelephonePointsRunsUnattendedAndTheSecondNightSto
     for (const PointSummary& s : r.run->summaries())
         EXPECT_TRUE(s.stored.isEmpty()) << s.identifier.toStdString();
 }
+
+TEST(PollingRun, TheScheduleStartsTheDueGroupRecordsItsRowAndShowsItAgainAfterARestart) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    const QDate today = QDate::currentDate();
+    QDateTime clock(today, QTime(8, 5));
+    r.run->now = [&clock] { return clock; };
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("07:00-08:00-00:00"), QStringLiteral("08:00-10:00-01:00")};
+    g.flags = QStringLiteral("0010000000");
+    g.members = {{true, r.run->pointLines().first()}};
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+    r.run->cycleIntervalMs = 10;
+    ASSERT_TRUE(r.run->startSchedule());
+    QStringList statuses;
+    for (const ScheduleRow& row : r.run->schedule().rows)
+        statuses.append(row.begin + QLatin1Char(' ') + row.status);
+    EXPECT_EQ(statuses, (QStringList{QStringLiteral("07:00 пропущ."), QStringLiteral("08:00 --"),
+                                     QStringLiteral("09:00 --")}));
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(
+        test::waitUntil([&] { return r.run->schedule().rows.at(1).status == QStringLiteral("норма"); }));
+    EXPECT_EQ(r.run->schedule().rows.at(1).polled, QStringLiteral("08:05"));
+    EXPECT_EQ(r.run->mode(), PollMode::Schedule); // waits for the next window
+    EXPECT_EQ(r.run->schedule().rows.at(2).status, QStringLiteral("--"));
+    const database::JoinRow summary = r.joins().last();
+    EXPECT_EQ(summary.idJoin, QStringLiteral("2"));
+    EXPECT_EQ(summary.mode, 3);
+    EXPECT_EQ(summary.scheduleRow, 2);
+    EXPECT_EQ(summary.flagModif, QStringLiteral("0"));
+    EXPECT_EQ(r.joins().first().scheduleRow, 2); // the point's row names the same schedule row
+    r.run->stop();
+    EXPECT_FALSE(r.run->running());
+
+    // A restarted console shows what was done; a group saved again renumbers today's rows with it.
+    r.run->buildSchedule(false);
+    EXPECT_EQ(r.run->schedule().rows.at(1).status, QStringLiteral("норма"));
+    const GroupEntry entry = loadGroupList(r.home.root()).first();
+    Group earlier = loadGroup(r.home.root(), entry.file);
+    Group other;
+    other.name = QStringLiteral("Школи");
+    other.schedule = {QStringLiteral("06:00-06:30-00:00")};
+    other.members = earlier.members;
+    ASSERT_TRUE(saveGroup(r.home.root(), {{}, {}, other}, kRussian, QDateTime::currentDateTime(), {})
+                    .error.isEmpty());
+    r.run->buildSchedule(true, QStringLiteral("Школи"));
+    EXPECT_EQ(r.run->schedule().rows.at(0).group.trimmed(), QStringLiteral("Школи"));
+    EXPECT_EQ(r.run->schedule().rows.at(2).status, QStringLiteral("норма"));
+    for (const database::JoinRow& j : r.joins())
+        EXPECT_EQ(j.scheduleRow, 3) << j.identifier.toStdString();
+}
+
+TEST(PollingRun, AStopDuringACallHangsUpAndStoresWhatWasRead) {
+    Rig r;
+    r.loadScenario("group.json");
+    r.run->stepIntervalMs = 5;
+    r.addPhonePoint(QStringLiteral("10101"), QStringLiteral("5550101"), QStringLiteral("1"));
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(r.run->startPoint(0));
+    ASSERT_TRUE(
+        test::waitUntil([&] { return r.messages.filter(QStringLiteral("чт. часовой")).size() >= 3; }));
+    r.run->stop();
+    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП ОПРОС*"));
+    EXPECT_GE(r.stored(database::TableKind::Hourly, QStringLiteral("10101")).size(), 16);
+    const QStringList events = r.callEvents();
+    EXPECT_EQ(events.count(QStringLiteral("connected")), 1);
+    EXPECT_EQ(events.count(QStringLiteral("ended")), 1);
+}

@@ -282,8 +282,16 @@ TEST(MainWindow, OpensThePollingConsoleAndGoesIntoDutyModeAndBackOnAnAlarm) {
 
     menu.pollingConsole()->dutyAction()->trigger();
     EXPECT_TRUE(menu.dutyMode());
+    // Unattended, a message is a line of the console, not a box no one would close.
+    const qsizetype boxes = notifier.messages.size();
+    ctx.notifier().message(MessageKind::Warning, QStringLiteral("Нет заданий"));
+    EXPECT_EQ(notifier.messages.size(), boxes);
+    EXPECT_TRUE(
+        menu.pollingConsole()->messageView()->toPlainText().endsWith(QStringLiteral(" * Нет заданий")));
     emit menu.pollingRun()->alarm();
     EXPECT_FALSE(menu.dutyMode());
+    ctx.notifier().message(MessageKind::Warning, QStringLiteral("Нет заданий"));
+    EXPECT_EQ(notifier.messages.size(), boxes + 1);
     EXPECT_TRUE(menu.pollingConsole()->isVisible());
     menu.pollingConsole()->silenceAlarm();
 

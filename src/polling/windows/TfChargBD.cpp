@@ -441,6 +441,12 @@ bool TfChargBD::clearViews() {
     return true;
 }
 
+void TfChargBD::showNotice(MessageKind kind, const QString& text) {
+    appendLine(messages_,
+               QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" * ") + text,
+               kind == MessageKind::Information ? LineColour::Black : LineColour::Red);
+}
+
 void TfChargBD::appendLine(QPlainTextEdit* view, const QString& line, LineColour colour) {
     QTextDocument* document = view->document();
     // A console left running for days keeps its last lines only.

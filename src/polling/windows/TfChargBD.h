@@ -61,6 +61,8 @@ public:
     bool clearViews();
     // "Отключение звука".
     void silenceAlarm();
+    // A message of the program shown as a line of "Текущие сообщения" (red unless it is information).
+    void showNotice(MessageKind kind, const QString& text);
 
     QListWidget* pointList() const { return points_; }
     QCheckBox* allPointsBox() const { return allPoints_; }
@@ -148,6 +150,18 @@ private:
     bool blinkLit_ = false;
     QPointer<TfSet_Gr> configurator_;
     QPointer<TfGroupStart> groupStart_;
+};
+
+// While the console polls unattended, messages go into its "Текущие сообщения" rather than into boxes no
+// one is there to close, and a question is answered "no".
+class ConsoleNotices final : public Notifier {
+public:
+    explicit ConsoleNotices(TfChargBD& console) : console_(console) {}
+    void message(MessageKind kind, const QString& text) override { console_.showNotice(kind, text); }
+    bool confirm(const QString&) override { return false; }
+
+private:
+    TfChargBD& console_;
 };
 
 } // namespace tarn::polling

@@ -108,6 +108,8 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
 
 TMenuCorr::~TMenuCorr() {
     if (tray_) tray_->hide();
+    // The context outlives this window: it must not keep sending messages to the console's lines.
+    if (notifierBeforeDuty_) ctx_.notifier().setTarget(*notifierBeforeDuty_);
 }
 
 void TMenuCorr::setCaptions() {
@@ -175,6 +177,11 @@ void TMenuCorr::enterDutyMode() {
     if (dutyMode_) return;
     dutyMode_ = true;
     consoleBeforeDuty_ = console_ && console_->isVisible();
+    if (console_ && !notifierBeforeDuty_) {
+        notifierBeforeDuty_ = &ctx_.notifier().target();
+        dutyNotices_ = std::make_unique<polling::ConsoleNotices>(*console_);
+        ctx_.notifier().setTarget(*dutyNotices_);
+    }
     if (tray_) {
         hide();
         if (console_) console_->hide();
@@ -189,6 +196,10 @@ void TMenuCorr::enterDutyMode() {
 
 void TMenuCorr::leaveDutyMode() {
     dutyMode_ = false;
+    if (notifierBeforeDuty_) {
+        ctx_.notifier().setTarget(*notifierBeforeDuty_);
+        notifierBeforeDuty_ = nullptr;
+    }
     showNormal();
     if (consoleBeforeDuty_ && console_) {
         console_->showNormal();
@@ -202,8 +213,9 @@ void TMenuCorr::leaveDutyMode() {
 void TMenuCorr::applyStartSwitches(const CommandLine& commandLine) {
     if (commandLine.dispatcherStart) {
         if (!openPollingConsole()) return;
-        pollingRun_->startSchedule();
+        // Duty mode first: whatever the start has to say goes into the console, not into a box.
         enterDutyMode();
+        pollingRun_->startSchedule();
     } else if (commandLine.startIntoPolling) {
         enterDutyMode();
     }

@@ -23,6 +23,7 @@ class CorrectorSession;
 namespace tarn::polling {
 class PollingRun;
 class TfChargBD;
+class ConsoleNotices;
 } // namespace tarn::polling
 
 namespace tarn::shell {
@@ -104,6 +105,9 @@ private:
     std::unique_ptr<polling::PollingRun> pollingRun_;
     std::unique_ptr<polling::TfChargBD> console_;
     bool dutyMode_ = false;
+    // Messages while in duty mode (the console's lines), and where they went before.
+    std::unique_ptr<polling::ConsoleNotices> dutyNotices_;
+    Notifier* notifierBeforeDuty_ = nullptr;
     bool consoleBeforeDuty_ = false;
     bool skipSettingsWriteOnExit_ = false;
     bool ending_ = false;
