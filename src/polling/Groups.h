@@ -6,8 +6,8 @@
 
 #include <QDateTime>
 #include <QList>
-#include <functional>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace tarn::polling {

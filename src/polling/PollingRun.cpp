@@ -7,6 +7,7 @@
 #include "corrector/StoreReading.h"
 #include "database/Gases.h"
 #include "database/JoinTable.h"
+#include "polling/GroupStart.h"
 
 #include <QFile>
 #include <cmath>
@@ -320,7 +321,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
                                                       QStringLiteral(" нет корректоров!!!"));
         return false;
     }
-    QFile::remove(p_.root.file(folder::Group, groupFile_ + QStringLiteral(".err")));
+    QFile::remove(resumeFilePath(p_.root, groupFile_));
     startMode(PollMode::Group);
     groupFailed_ = false;
     result(1);
@@ -439,7 +440,7 @@ void PollingRun::tick() {
         if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
             groupFailed_ = false;
             result(1);
-            QFile::remove(p_.root.file(folder::Group, groupFile_ + QStringLiteral(".err")));
+            QFile::remove(resumeFilePath(p_.root, groupFile_));
             listIndex_ = 0;
             step_ = Step::Start;
         } else {
@@ -1232,8 +1233,7 @@ void PollingRun::writeJoin(const QString& resultText) {
 
 void PollingRun::writeResumeFile() {
     if (groupFile_.isEmpty()) return;
-    writeTextLines(p_.root.file(folder::Group, groupFile_ + QStringLiteral(".err")),
-                   {groupFile_, groupName_, lines_.value(pointIndex_).left(20), identifier_});
+    polling::writeResumeFile(p_.root, groupFile_, groupName_, lines_.value(pointIndex_), identifier_);
 }
 
 void PollingRun::say(const QString& text, LineColour colour) {

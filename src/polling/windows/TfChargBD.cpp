@@ -1,6 +1,6 @@
 #include "polling/windows/TfChargBD.h"
 
-#include "polling/windows/GroupStart.h"
+#include "polling/GroupStart.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
 

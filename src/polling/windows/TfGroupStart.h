@@ -4,7 +4,7 @@
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "polling/PollingRun.h"
-#include "polling/windows/GroupStart.h"
+#include "polling/GroupStart.h"
 
 #include <QDialog>
 

@@ -1,8 +1,19 @@
-#include "polling/windows/GroupStart.h"
+#include "polling/GroupStart.h"
 
 #include "common/TextFile.h"
 
 namespace tarn::polling {
+
+QString resumeFilePath(const DataRoot& root, const QString& groupFile) {
+    return root.file(folder::Group, groupFile + QStringLiteral(".err"));
+}
+
+bool writeResumeFile(const DataRoot& root, const QString& groupFile, const QString& groupName,
+                     const QString& pointLine, const QString& identifier) {
+    // The group's file, its name, the point's name (the first 20 characters of its line) and identifier.
+    return writeTextLines(resumeFilePath(root, groupFile),
+                          {groupFile, groupName, pointLine.left(20), identifier});
+}
 
 GroupStartChoice groupStartChoice(const DataRoot& root, const GroupEntry& entry,
                                   const QStringList& pointLines) {
@@ -16,8 +27,7 @@ GroupStartChoice groupStartChoice(const DataRoot& root, const GroupEntry& entry,
         if (keys.contains(pointLines.at(i).left(18))) choice.members.append({i, pointLines.at(i)});
 
     // The run writes its file, name, point and identifier when it is stopped before the group's end.
-    const QString stopFile = root.file(folder::Group, entry.file + QStringLiteral(".err"));
-    const auto lines = stopFile.isEmpty() ? std::nullopt : readTextLines(stopFile);
+    const auto lines = readTextLines(resumeFilePath(root, entry.file));
     if (!lines) return choice;
     int filled = 0;
     for (const QString& l : *lines)

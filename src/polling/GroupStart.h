@@ -24,6 +24,12 @@ struct GroupStartChoice {
     int resumePoint = -1;
 };
 
+// The stop file of a group run: written when the run is stopped before the group's end, so that the
+// next start can go on from the point in hand; removed when the group is started again.
+QString resumeFilePath(const DataRoot& root, const QString& groupFile);
+bool writeResumeFile(const DataRoot& root, const QString& groupFile, const QString& groupName,
+                     const QString& pointLine, const QString& identifier);
+
 GroupStartChoice groupStartChoice(const DataRoot& root, const GroupEntry& entry,
                                   const QStringList& pointLines);
 
