@@ -563,7 +563,10 @@ void PollingRun::runStep() {
         }
         if (modem_->machine().dispatcherSilent()) {
             result(7);
-            // Our own modem is gone: nothing more can be polled.
+            // Our own modem is gone: nothing more can be polled. The point's outcome still says why.
+            error_ = QStringLiteral("нет связи с модемом диспетчерской");
+            groupFailed_ = true;
+            storeWhatWasRead();
             const bool scheduled = mode_ == PollMode::Schedule;
             p_.port.closePort();
             if (scheduled && currentRow_ >= 0) schedule_.rows[currentRow_].status = QStringLiteral("--");

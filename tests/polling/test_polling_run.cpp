@@ -450,3 +450,37 @@ TEST(PollingRun, AStopDuringACallHangsUpAndStoresWhatWasRead) {
     EXPECT_EQ(events.count(QStringLiteral("connected")), 1);
     EXPECT_EQ(events.count(QStringLiteral("ended")), 1);
 }
+
+TEST(PollingRun, OurOwnModemSilentStopsTheWholeRun) {
+    Rig r;
+    std::vector<std::unique_ptr<sim::Role>> roles;
+    QString error;
+    ASSERT_TRUE(sim::loadScenarioJson(R"({"role": "modem", "silent": ["AT&FE0S0=0"], "guardMs": 50,
+        "numbers": {"5550101": {"outcome": "CONNECT"}}})",
+                                      roles, error))
+        << error.toStdString();
+    r.line->addRole(std::move(roles.front()));
+    r.run->stepIntervalMs = 5;
+    r.addPhonePoint(QStringLiteral("10101"), QStringLiteral("5550101"), QStringLiteral("3"));
+    r.addPhonePoint(QStringLiteral("10102"), QStringLiteral("5550101"), QStringLiteral("3"));
+    Group g;
+    g.name = QStringLiteral("Ніч");
+    g.flags = QStringLiteral("0010000000");
+    for (const QString& l : r.run->pointLines())
+        g.members.append({true, l});
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(r.run->startGroup(0));
+    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 20000));
+    // No redial and no second point: without our modem nothing can be polled.
+    EXPECT_EQ(r.sequence.filter(QStringLiteral("*СТАРТ* прибора")).size(), 1);
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ ДИСПЕТЧ.*"));
+    int dials = 0;
+    for (const QByteArray& w : r.port->writes)
+        dials += w.contains("ATDP") ? 1 : 0;
+    EXPECT_EQ(dials, 0);
+    ASSERT_EQ(r.run->summaries().size(), 1);
+    EXPECT_EQ(r.run->summaries().first().error, QStringLiteral("нет связи с модемом диспетчерской"));
+}
