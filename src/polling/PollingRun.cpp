@@ -23,7 +23,6 @@ constexpr int kPasswordSlot = 0; // the point's password is operator A's
 constexpr int kMaxMinutesOfDrift = 12 * 60;
 constexpr qsizetype kSummariesKept = 10000;
 constexpr int kStepsWithoutWaiting = 64;
-// The identification's own step while polling: it only looks whether the reply is in.
 constexpr int kGateStepMs = 5;
 
 QString quoted(const QString& text) {
@@ -168,7 +167,12 @@ ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
 }
 
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
-    : QObject(parent), p_(std::move(parts)), language_(languageIndex) {
+    : QObject(parent), p_(std::move(parts)), language_(languageIndex),
+      gate_(p_.engine, p_.port, p_.settings, p_.notifier), readRun_(p_.engine, p_.settings) {
+    gate_.setLanguage(languageIndex);
+    readRun_.setLanguage(languageIndex);
+    // The identification only looks whether the reply is in: a short step wastes no line time.
+    gate_.stepIntervalMs = kGateStepMs;
     connect(&stepTimer_, &QTimer::timeout, this, &PollingRun::tick);
     connect(&cycleTimer_, &QTimer::timeout, this, &PollingRun::cycle);
 }
@@ -285,10 +289,6 @@ void PollingRun::startMode(PollMode mode) {
         settingsSaved_ = true;
     }
     p_.engine.lineUse().pollingRun = true;
-    if (gateStepMs_ < 0) {
-        gateStepMs_ = p_.gate.stepIntervalMs;
-        p_.gate.stepIntervalMs = qMin(gateStepMs_, kGateStepMs);
-    }
     step_ = Step::Idle;
     summaries_.clear();
     emit stateChanged();
@@ -371,7 +371,7 @@ void PollingRun::stop() {
         return;
     default:
         // The request in flight is dropped; the point ends in order from here.
-        p_.gate.stopIdentification();
+        gate_.stopIdentification();
         p_.engine.abandonRequest();
         exchange_ = Exchange::None;
         step_ = Step::HangUp;
@@ -390,8 +390,6 @@ void PollingRun::goIdle() {
     stopRequested_ = false;
     p_.port.closePort();
     restoreLinkSettings();
-    if (gateStepMs_ >= 0) p_.gate.stepIntervalMs = gateStepMs_;
-    gateStepMs_ = -1;
     p_.engine.lineUse().pollingRun = false;
     emit stateChanged();
     emit finished();
@@ -426,7 +424,9 @@ void PollingRun::cycle() {
 }
 
 void PollingRun::tick() {
-    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule) {
+    // A request the user started from the corrector window is let finish before the group takes the line.
+    if (startDelayTicks_ == 0 && p_.engine.busy()) ++startDelayTicks_;
+    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule && currentRow_ >= 0) {
         const ScheduleRow& row = schedule_.rows.at(currentRow_);
         int index = -1;
         for (int i = 0; i < groups_.size(); ++i)
@@ -498,7 +498,7 @@ bool PollingRun::exchangeDone() {
     }
     if (exchange_ == Exchange::Pending) {
         // A request the engine no longer holds (it was dropped under us) would keep the point for good.
-        const bool engineIdle = !p_.engine.busy() && !p_.gate.identifying();
+        const bool engineIdle = !p_.engine.busy() && !gate_.identifying();
         idleTicks_ = engineIdle ? idleTicks_ + 1 : 0;
         if (idleTicks_ > interruptedAfterTicks) {
             say(QStringLiteral("прерванный режим чтения"), LineColour::Red);
@@ -601,7 +601,7 @@ void PollingRun::runStep() {
         say(QStringLiteral("контроль версии"));
         itemExchange_ = false;
         startExchange();
-        p_.gate.startIdentification(corrector::IdentificationMode::Polling);
+        gate_.startIdentification(corrector::IdentificationMode::Polling);
         step_ = Step::VersionBlock;
         return;
     case Step::VersionBlock:
@@ -609,7 +609,7 @@ void PollingRun::runStep() {
         if (!exchangeDone()) return;
         dataRead_ = true;
         session_->model().ClearWindow();
-        session_->model().setProfile(p_.gate.profile());
+        session_->model().setProfile(gate_.profile());
         itemExchange_ = false;
         startExchange();
         session_->link().readBlock(corrector::read_kind::Version, corrector::kVersionBlock);
@@ -820,7 +820,7 @@ void PollingRun::stepStart() {
     if (p_.applyLinkSettings) p_.applyLinkSettings(point_->address);
 
     session_ = std::make_unique<corrector::CorrectorSession>(p_.engine, p_.port, p_.settings, p_.notifier,
-                                                             p_.gate, p_.readRun, language_);
+                                                             gate_, readRun_, language_);
     session_->model().setPollingRun(false);
     session_->model().afterWriteDelayMs = afterWriteDelayMs;
     connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
@@ -828,7 +828,7 @@ void PollingRun::stepStart() {
             exchange_ = completed ? Exchange::Done : Exchange::Failed;
         advanceSoon();
     });
-    connect(&p_.gate, &corrector::OperationStart::identificationFinished, session_.get(), [this](bool ok) {
+    connect(&gate_, &corrector::OperationStart::identificationFinished, session_.get(), [this](bool ok) {
         if (exchange_ == Exchange::Pending && !itemExchange_)
             exchange_ = ok ? Exchange::Done : Exchange::Failed;
         advanceSoon();

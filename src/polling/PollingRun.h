@@ -93,8 +93,6 @@ public:
         link::LinkPort& port;
         link::LinkSettings& settings;
         Notifier& notifier;
-        corrector::OperationStart& gate;
-        corrector::ReadRun& readRun;
         // The one path by which link settings reach the port and the engine (the application's), with
         // the address of the point in hand.
         std::function<void(int address)> applyLinkSettings;
@@ -266,6 +264,10 @@ private:
     QString flags_;
     int item_ = item::Hourly;
 
+    // The run's own identification gate and read run: the corrector window keeps its own, so a point
+    // polled while that window is open does not take or clear the window's hooks.
+    corrector::OperationStart gate_;
+    corrector::ReadRun readRun_;
     std::unique_ptr<corrector::CorrectorSession> session_;
     std::unique_ptr<link::ModemLink> modem_;
     link::LinkSettings savedSettings_;
@@ -302,7 +304,6 @@ private:
     QTimer stepTimer_;
     QTimer cycleTimer_;
     int startDelayTicks_ = -1; // a due row's group starts on the next tick
-    int gateStepMs_ = -1;      // the identification's step outside polling
 };
 
 } // namespace tarn::polling

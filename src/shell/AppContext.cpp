@@ -20,15 +20,7 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {root_,
-            schemas,
-            engine_,
-            linkPort_,
-            settings_,
-            notifier_,
-            operationStart_,
-            readRun_,
-            [this](int address) {
+    return {root_, schemas, engine_, linkPort_, settings_, notifier_, [this](int address) {
                 configuredAddress = address;
                 applyLinkSettings();
             }};

@@ -484,3 +484,29 @@ TEST(PollingRun, OurOwnModemSilentStopsTheWholeRun) {
     ASSERT_EQ(r.run->summaries().size(), 1);
     EXPECT_EQ(r.run->summaries().first().error, QStringLiteral("нет связи с модемом диспетчерской"));
 }
+
+TEST(PollingRun, AnOpenCorrectorWindowStillWorksAfterAPoll) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    // The corrector window's session, on the application's gate and read run.
+    corrector::CorrectorSession window(r.ctx->engine(), r.ctx->linkPort(), r.ctx->settings(), r.notifier,
+                                       r.ctx->operationStart(), r.ctx->readRun(), kRussian);
+    r.ctx->readRun().startDelayMs = 1;
+    r.ctx->readRun().closeDelayMs = 1;
+    corrector::CorrectorSession::Ui ui;
+    ui.openReadWindow = [&r](int kind) {
+        r.ctx->readRun().open(kind);
+        r.ctx->readRun().yes();
+    };
+    window.setUi(ui);
+    bool closed = false;
+    QObject::connect(&window, &corrector::CorrectorSession::readRunClosed,
+                     [&closed](bool) { closed = true; });
+
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
+    ASSERT_NE(window.startOperation(corrector::operation::Parameters),
+              corrector::OperationStart::StartResult::Refused);
+    ASSERT_TRUE(test::waitUntil([&] { return closed; }));
+    EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
+}

@@ -42,14 +42,7 @@ struct Rig {
     Rig() {
         database::writeMissingSchemaFiles(home.root());
         ctx.schemas = database::loadSchemas(home.root());
-        run = std::make_unique<PollingRun>(PollingRun::Parts{ctx.root(), ctx.schemas, ctx.engine(),
-                                                             ctx.linkPort(), ctx.settings(), ctx.notifier(),
-                                                             ctx.operationStart(), ctx.readRun(),
-                                                             [this](int address) {
-                                                                 ctx.configuredAddress = address;
-                                                                 ctx.applyLinkSettings();
-                                                             }},
-                                           kRussian);
+        run = std::make_unique<PollingRun>(ctx.pollingParts(), kRussian);
     }
     void addPoint(const QString& serial) {
         database::Point p;
