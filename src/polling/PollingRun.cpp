@@ -166,6 +166,19 @@ ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
     return v;
 }
 
+PollingTuning readPollingTuning(const DataRoot& root) {
+    PollingTuning t;
+    const auto lines = readTextLines(root.file(folder::Work, QStringLiteral("Tuning.000")));
+    if (!lines) return t;
+    const auto on = [&lines](int line) {
+        return removeSpaces(collapseSpaces(lines->value(line - 1))) == QLatin1String("1");
+    };
+    t.alarmSignalling = on(3);
+    t.sound = on(4);
+    t.additionalRecordCheck = on(14);
+    return t;
+}
+
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
     : QObject(parent), p_(std::move(parts)), language_(languageIndex),
       gate_(p_.engine, p_.port, p_.settings, p_.notifier), readRun_(p_.engine, p_.settings) {
@@ -281,6 +294,7 @@ void PollingRun::buildSchedule(bool rebuild, const QString& changedGroup) {
 // --- starting and stopping ---------------------------------------------------------------------------
 
 void PollingRun::startMode(PollMode mode) {
+    tuning = readPollingTuning(p_.root);
     mode_ = mode;
     stopRequested_ = false;
     if (!settingsSaved_) {
@@ -324,6 +338,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
     QFile::remove(resumeFilePath(p_.root, groupFile_));
     startMode(PollMode::Group);
     groupFailed_ = false;
+    pointsOfGroup_ = 0;
     result(1);
     listIndex_ = qMax(0, fromPoint);
     step_ = Step::Start;
@@ -439,6 +454,7 @@ void PollingRun::tick() {
         if (index >= 0) selectGroup(index);
         if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
             groupFailed_ = false;
+            pointsOfGroup_ = 0;
             result(1);
             QFile::remove(resumeFilePath(p_.root, groupFile_));
             listIndex_ = 0;
@@ -775,6 +791,7 @@ void PollingRun::stepStart() {
         }
     }
     const QString line = lines_.value(pointIndex_);
+    ++pointsOfGroup_;
     identifier_ = line.right(10).trimmed();
     pointName_ = line.left(20);
     emit stateChanged();
@@ -901,7 +918,7 @@ void PollingRun::startArchiveItem(int n) {
         step_ = Step::ArchiveRead;
         return;
     }
-    if (archiveStoredNumber_ == archiveCorrectorNumber_ && !additionalRecordCheck) {
+    if (archiveStoredNumber_ == archiveCorrectorNumber_ && !tuning.additionalRecordCheck) {
         say(QStringLiteral("номера записей в БД и приборе равны"));
         step_ = Step::NextItem;
         return;
@@ -1118,6 +1135,8 @@ void PollingRun::nextPointOrEnd() {
 
 void PollingRun::endGroup() {
     sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(groupName_), LineColour::Black);
+    // A group that had no point to poll did nothing: that is no success.
+    if (pointsOfGroup_ == 0) groupFailed_ = true;
     const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
     database::JoinRow row;
     row.group = groupName_;
@@ -1241,12 +1260,12 @@ void PollingRun::writeResumeFile() {
 
 void PollingRun::say(const QString& text, LineColour colour) {
     emit message(now().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" * ") + text, colour);
-    if (colour == LineColour::Red) emit alarm();
+    if (colour == LineColour::Red && tuning.alarmSignalling) emit alarm();
 }
 
 void PollingRun::sequenceLine(const QString& text, LineColour colour) {
     emit sequence(now().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char(' ') + text, colour);
-    if (colour == LineColour::Red) emit alarm();
+    if (colour == LineColour::Red && tuning.alarmSignalling) emit alarm();
 }
 
 } // namespace tarn::polling

@@ -69,6 +69,14 @@ ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
 DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
                             bool rebuild = false, const QString& changedGroup = {});
 
+// What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
+struct PollingTuning {
+    bool alarmSignalling = true;        // line 3: red lines start the alarm
+    bool sound = true;                  // line 4: the alarm is heard
+    bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
+};
+PollingTuning readPollingTuning(const DataRoot& root);
+
 // The outcome of one point, as the run's summary gives it.
 struct PointSummary {
     QString identifier;
@@ -142,8 +150,8 @@ public:
     int interruptedAfterTicks = 100;
     // The pause before a written value is read back (the corrector's own).
     int afterWriteDelayMs = 700;
-    // The additional last-record check of the settings.
-    bool additionalRecordCheck = false;
+    // The console's settings, read again at every start.
+    PollingTuning tuning;
 
     PollMode mode() const { return mode_; }
     int scheduleState() const { return subState_; }
@@ -251,6 +259,7 @@ private:
     int currentRow_ = -1;
     int subState_ = 0;
     bool groupFailed_ = false;
+    int pointsOfGroup_ = 0; // points taken up by the group run in hand
     bool stopRequested_ = false;
 
     PollMode mode_ = PollMode::Idle;

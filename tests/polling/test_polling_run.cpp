@@ -150,10 +150,11 @@ struct Rig {
     QList<QStringList> stored(database::TableKind kind, const QString& id) const {
         return database::storedRows(home.root(), ctx->schemas, kind, id);
     }
-    int writes(const QByteArray& prefix) const {
+    // Requests for archive pages (either bank) since the writes were last cleared.
+    int archivePageRequests() const {
         int n = 0;
         for (const QByteArray& w : port->writes)
-            n += w.startsWith(prefix) ? 1 : 0;
+            n += !w.isEmpty() && (static_cast<quint8>(w.at(0)) & 0xE0) == 0x20 ? 1 : 0;
         return n;
     }
 };
@@ -171,6 +172,7 @@ TEST(PollingRun, ADailyOnlyCablePointIsReadStoredAndReadOnlyForNewRecordsNextTim
     EXPECT_EQ(r.sequence.first(), QStringLiteral("*СТАРТ* прибора - \"ТАРН-2.01   №01234  \""));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*НОРМА* прибора - \"ТАРН-2.01   №01234  \""));
     EXPECT_TRUE(r.messages.contains(QStringLiteral("читать весь архив")));
+    EXPECT_GT(r.archivePageRequests(), 0);
     EXPECT_FALSE(r.messages.contains(QStringLiteral("старт - \"часовой архив\"")));
     const int days = static_cast<int>(r.stored(database::TableKind::Daily, QStringLiteral("01234")).size());
     EXPECT_GE(days, 3);
@@ -191,7 +193,7 @@ TEST(PollingRun, ADailyOnlyCablePointIsReadStoredAndReadOnlyForNewRecordsNextTim
     ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
     EXPECT_TRUE(r.messages.contains(QStringLiteral("номера записей в БД и приборе равны")));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*НОРМА* прибора - \"ТАРН-2.01   №01234  \""));
-    EXPECT_EQ(r.writes(QByteArray::fromHex("03")), 0) << "an archive page was read";
+    EXPECT_EQ(r.archivePageRequests(), 0) << "an archive page was read";
     EXPECT_EQ(r.stored(database::TableKind::Daily, QStringLiteral("01234")).size(), days);
     EXPECT_EQ(r.stored(database::TableKind::RequestLog, QStringLiteral("01234")).size(), 2);
 }
@@ -509,4 +511,28 @@ TEST(PollingRun, AnOpenCorrectorWindowStillWorksAfterAPoll) {
               corrector::OperationStart::StartResult::Refused);
     ASSERT_TRUE(test::waitUntil([&] { return closed; }));
     EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
+}
+
+TEST(PollingRun, TheConsoleSettingsAskForTheAdditionalRecordCheckAndSilenceTheAlarm) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
+    // Line 3 off (no alarm), line 14 on (the last record checked even when the numbers agree).
+    QByteArray tuning;
+    for (int line = 1; line <= 14; ++line)
+        tuning +=
+            (line == 1 ? QByteArray("Alarm1.wav") : QByteArray(line == 14 || line == 4 ? "1" : "0")) + "\r\n";
+    r.home.write(folder::Work, QStringLiteral("Tuning.000"), tuning);
+    r.port->writes.clear();
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
+    EXPECT_TRUE(r.messages.contains(QStringLiteral("контроль последней записи БД")));
+    EXPECT_TRUE(r.messages.contains(QStringLiteral("доп. контр. записей БД")));
+    EXPECT_EQ(r.archivePageRequests(), 1) << "one page of the daily archive";
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*НОРМА* прибора - \"ТАРН-2.01   №01234  \""));
+
+    r.addPoint(QStringLiteral("05555"), QStringLiteral("05555"), 5, kDailyOnly); // nobody at address 5
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("05555")));
+    EXPECT_EQ(r.sequence.last(), QStringLiteral("*БРАК*  прибора - \"ТАРН-2.01   №05555  \""));
+    EXPECT_EQ(r.alarms, 0);
 }

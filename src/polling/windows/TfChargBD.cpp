@@ -474,7 +474,7 @@ void TfChargBD::blink() {
     blinkLit_ = !blinkLit_;
     alarmIndicator_->setStyleSheet(blinkLit_ ? QStringLiteral("background-color: red;") : QString());
     // The system beep: QtMultimedia is not among the program's libraries, so no sound file is played.
-    if (blinkLit_) QApplication::beep();
+    if (blinkLit_ && run_.tuning.sound) QApplication::beep();
 }
 
 void TfChargBD::silenceAlarm() {
