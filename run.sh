@@ -25,6 +25,16 @@ SIM=$!
 trap 'kill $SIM 2>/dev/null || true' EXIT
 for _ in $(seq 50); do [ -e "$HOME_DIR/COM1" ] && break; sleep 0.1; done
 
+# A new demo installation also gets the simulated corrector as a metering point and a polling group
+# ("Опрос" in the main menu) that polls it every hour of the day.
+if [ "$FRESH" = 1 ]; then
+  if "$BIN/tarn-cli" --home "$HOME_DIR" store --archives daily >/dev/null 2>"$HOME_DIR/demo-setup.err"; then
+    POINT=$("$BIN/tarn-cli" --home "$HOME_DIR" points list | awk 'NR == 1 { print $1 }')
+    "$BIN/tarn-cli" --home "$HOME_DIR" group save "Демо" --points "$POINT" --schedule 00:00-00:00-01:00 \
+      --flags 0110000000 >/dev/null 2>>"$HOME_DIR/demo-setup.err" || true
+  fi
+fi
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "no display: starting under Xvfb"
   exec_cmd=(xvfb-run -a "$BIN/Tarn_B" --home "$HOME_DIR" "$@")

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 namespace tarn::cli {
 
@@ -29,11 +30,19 @@ CliLink::~CliLink() {
     writeTrace();
 }
 
-bool CliLink::waitUntil(const std::function<bool()>& done, int limitMs) {
+bool runEventsUntil(const std::function<bool()>& done, int limitMs) {
     QElapsedTimer t;
     t.start();
-    while (!done() && !run_.interrupted && t.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    QTimer wake;
+    wake.setSingleShot(true);
+    if (limitMs >= 0) wake.start(limitMs);
+    while (!done() && (limitMs < 0 || t.elapsed() < limitMs))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return done();
+}
+
+bool CliLink::waitUntil(const std::function<bool()>& done, int limitMs) {
+    runEventsUntil([&] { return done() || run_.interrupted; }, limitMs);
     return done();
 }
 

@@ -8,6 +8,10 @@
 
 namespace tarn::cli {
 
+// Runs the event loop until done() holds or limitMs have passed (no limit when negative). The loop sleeps
+// until the next event: every change done() looks at arrives as one, and a timer wakes it at the limit.
+bool runEventsUntil(const std::function<bool()>& done, int limitMs);
+
 class CliLink {
 public:
     explicit CliLink(CliRun& run);

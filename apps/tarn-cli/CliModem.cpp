@@ -2,6 +2,7 @@
 // up, and the call is hung up whatever happens — the command's failure, SIGINT or SIGTERM — because
 // every minute of a call left up costs money.
 #include "Cli.h"
+#include "CliLink.h"
 
 #include "common/Language.h"
 #include "link/LinkPort.h"
@@ -55,10 +56,7 @@ SignalsToEvents::~SignalsToEvents() {
 namespace {
 
 void waitFor(const std::function<bool()>& done, int limitMs) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < limitMs)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    runEventsUntil(done, limitMs);
 }
 
 // The hang-up at most: three tries of escape and "ATH0".

@@ -110,8 +110,8 @@ int cmdPoll(CliRun& run) {
         // The day's work is over: nothing pending and no group under way.
         return poll.scheduleState() == 0 && !pendingRows(poll);
     };
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 200);
+    // Duty polling waits for hours between windows: the loop sleeps until the run's own timers wake it.
+    runEventsUntil(done, -1);
     if (poll.running()) poll.stop();
     poll.setTimersRunning(false);
 
