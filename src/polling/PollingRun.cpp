@@ -78,32 +78,23 @@ bool sameNumber(const QString& a, const QString& b) {
 
 } // namespace
 
+namespace {
+struct ModeTexts {
+    const char* text;
+    const char* shortText; // the day's exchanges view
+};
+constexpr ModeTexts kModeTexts[] = {{"опросы выключены", "опр.выкл."},
+                                    {"выборочный опрос - корректор", "опр.корр."},
+                                    {"выборочный опрос - группа", "опр.груп."},
+                                    {"опрос по времени", "опр.врем."}};
+} // namespace
+
 QString pollModeText(PollMode mode) {
-    switch (mode) {
-    case PollMode::Idle:
-        return QStringLiteral("опросы выключены");
-    case PollMode::Point:
-        return QStringLiteral("выборочный опрос - корректор");
-    case PollMode::Group:
-        return QStringLiteral("выборочный опрос - группа");
-    case PollMode::Schedule:
-        return QStringLiteral("опрос по времени");
-    }
-    return {};
+    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)].text);
 }
 
 QString pollModeShortText(PollMode mode) {
-    switch (mode) {
-    case PollMode::Idle:
-        return QStringLiteral("опр.выкл.");
-    case PollMode::Point:
-        return QStringLiteral("опр.корр.");
-    case PollMode::Group:
-        return QStringLiteral("опр.груп.");
-    case PollMode::Schedule:
-        return QStringLiteral("опр.врем.");
-    }
-    return {};
+    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)].shortText);
 }
 
 QString itemName(int n) {

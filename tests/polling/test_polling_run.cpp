@@ -150,6 +150,23 @@ struct Rig {
     QList<QStringList> stored(database::TableKind kind, const QString& id) const {
         return database::storedRows(home.root(), ctx->schemas, kind, id);
     }
+    // A group of every registered point, saved as the configurator saves it; the console lists it.
+    void saveGroupOfAllPoints(const QString& name, const QString& flags) {
+        Group g;
+        g.name = name;
+        g.flags = flags;
+        for (const QString& l : run->pointLines())
+            g.members.append({true, l});
+        ASSERT_TRUE(
+            saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+        run->reloadGroups();
+    }
+    // The first group of the list, polled to its end.
+    bool pollFirstGroup() {
+        sequence.clear();
+        run->setTimersRunning(true);
+        return run->startGroup(0) && test::waitUntil([&] { return !run->running(); }, 60000);
+    }
     // Requests for archive pages (either bank) since the writes were last cleared.
     int archivePageRequests() const {
         int n = 0;
@@ -236,17 +253,8 @@ TEST(PollingRun, AGroupGoesOnPastFailedPointsAndSummarisesAsError) {
     r.addPoint(QStringLiteral("05555"), QStringLiteral("05555"), 2, kDailyOnly);
     r.addPoint(QStringLiteral("06666"), QStringLiteral("06666"), 3, kDailyOnly, QStringLiteral("нет связи"));
     r.addPoint(QStringLiteral("07777"), QStringLiteral("07777"), 4, kDailyOnly, QStringLiteral("телефон"));
-    Group g;
-    g.name = QStringLiteral("Котельні");
-    g.flags = QStringLiteral("0010000000");
-    for (const QString& l : r.run->pointLines())
-        g.members.append({true, l});
-    ASSERT_TRUE(
-        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
-    r.run->reloadGroups();
-    r.run->setTimersRunning(true);
-    ASSERT_TRUE(r.run->startGroup(0));
-    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 20000));
+    r.saveGroupOfAllPoints(QStringLiteral("Котельні"), QStringLiteral("0010000000"));
+    ASSERT_TRUE(r.pollFirstGroup());
 
     EXPECT_EQ(r.sequence.first(), QStringLiteral("*СТАРТ* группы   - \"Котельні\""));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП*  группы   - \"Котельні\""));
@@ -333,20 +341,10 @@ TEST(PollingRun, AGroupOfTwentyTelephonePointsRunsUnattendedAndTheSecondNightSto
         r.addPhonePoint(id, QStringLiteral("55501%1").arg(n, 2, 10, QLatin1Char('0')), QStringLiteral("1"));
         ids.append(id);
     }
-    Group g;
-    g.name = QStringLiteral("Ніч");
-    g.flags = QStringLiteral("0110000100"); // hourly, daily, clock
-    for (const QString& l : r.run->pointLines())
-        g.members.append({true, l});
-    ASSERT_TRUE(
-        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
-    r.run->reloadGroups();
+    r.saveGroupOfAllPoints(QStringLiteral("Ніч"), QStringLiteral("0110000100")); // hourly, daily, clock
 
     const auto night = [&r] {
-        r.sequence.clear();
-        r.run->setTimersRunning(true);
-        EXPECT_TRUE(r.run->startGroup(0));
-        EXPECT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 60000));
+        EXPECT_TRUE(r.pollFirstGroup());
         QMap<QString, QString> results;
         for (const PointSummary& s : r.run->summaries())
             results.insert(s.identifier, s.error.isEmpty() ? s.result : s.error);
@@ -465,17 +463,8 @@ TEST(PollingRun, OurOwnModemSilentStopsTheWholeRun) {
     r.run->stepIntervalMs = 5;
     r.addPhonePoint(QStringLiteral("10101"), QStringLiteral("5550101"), QStringLiteral("3"));
     r.addPhonePoint(QStringLiteral("10102"), QStringLiteral("5550101"), QStringLiteral("3"));
-    Group g;
-    g.name = QStringLiteral("Ніч");
-    g.flags = QStringLiteral("0010000000");
-    for (const QString& l : r.run->pointLines())
-        g.members.append({true, l});
-    ASSERT_TRUE(
-        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
-    r.run->reloadGroups();
-    r.run->setTimersRunning(true);
-    ASSERT_TRUE(r.run->startGroup(0));
-    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 20000));
+    r.saveGroupOfAllPoints(QStringLiteral("Ніч"), QStringLiteral("0010000000"));
+    ASSERT_TRUE(r.pollFirstGroup());
     // No redial and no second point: without our modem nothing can be polled.
     EXPECT_EQ(r.sequence.filter(QStringLiteral("*СТАРТ* прибора")).size(), 1);
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ ДИСПЕТЧ.*"));
