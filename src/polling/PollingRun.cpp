@@ -1129,23 +1129,12 @@ void PollingRun::endGroup() {
     // A group that had no point to poll did nothing: that is no success.
     if (pointsOfGroup_ == 0) groupFailed_ = true;
     const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
-    database::JoinRow row;
+    database::JoinRow row = joinRow(verdict);
     row.group = groupName_;
     row.idJoin = QStringLiteral("2");
-    row.result = verdict;
-    const QDateTime t = now();
-    row.when = t;
-    row.modified = t.time();
-    row.mode = static_cast<int>(mode_);
-    row.modeText = pollModeText(mode_);
-    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        const ScheduleRow& r = schedule_.rows.at(currentRow_);
-        row.begin = QTime::fromString(r.begin, QStringLiteral("HH:mm"));
-        row.end = QTime::fromString(r.end, QStringLiteral("HH:mm"));
-        row.scheduleRow = r.number;
-        row.flagModif = QStringLiteral("0");
-    }
-    database::appendJoinRow(p_.root, p_.schemas, row);
+    const QDateTime t = row.when;
+    if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
+        say(e, LineColour::Red);
     if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
         schedule_.rows[currentRow_].polled = t.toString(QStringLiteral("HH:mm"));
         schedule_.rows[currentRow_].status = verdict;
@@ -1219,14 +1208,8 @@ void PollingRun::result(int n) {
     }
 }
 
-void PollingRun::writeJoin(const QString& resultText) {
+database::JoinRow PollingRun::joinRow(const QString& resultText) const {
     database::JoinRow row;
-    if (mode_ != PollMode::Point) row.group = groupName_;
-    row.identifier = identifier_;
-    if (point_) {
-        row.model = point_->model;
-        row.serial = point_->serial;
-    }
     const QDateTime t = now();
     row.when = t;
     row.modified = t.time();
@@ -1240,6 +1223,17 @@ void PollingRun::writeJoin(const QString& resultText) {
         row.flagModif = QStringLiteral("0");
     }
     row.result = resultText;
+    return row;
+}
+
+void PollingRun::writeJoin(const QString& resultText) {
+    database::JoinRow row = joinRow(resultText);
+    if (mode_ != PollMode::Point) row.group = groupName_;
+    row.identifier = identifier_;
+    if (point_) {
+        row.model = point_->model;
+        row.serial = point_->serial;
+    }
     if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
         say(e, LineColour::Red);
 }

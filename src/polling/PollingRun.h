@@ -9,6 +9,7 @@
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "corrector/CorrectorSession.h"
+#include "database/JoinTable.h"
 #include "database/Registry.h"
 #include "database/Schema.h"
 #include "database/Storing.h"
@@ -231,6 +232,8 @@ private:
     void nextPointOrEnd();
     void endGroup();
     void result(int n);
+    // A join-table row of now, with the mode and the schedule row in hand.
+    database::JoinRow joinRow(const QString& resultText) const;
     void writeJoin(const QString& resultText);
     void writeResumeFile();
     void say(const QString& text, LineColour colour = LineColour::Black);
