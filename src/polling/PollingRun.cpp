@@ -457,6 +457,7 @@ void PollingRun::tick() {
             currentRow_ = -1;
         }
     }
+    if (step_ == Step::DialWait) ++dialTicks_;
     if (modem_ && modem_->connected()) {
         if (++connectionTicks_ % kTicksPerSecond == 0) ++connectionSeconds_;
     }
@@ -556,6 +557,7 @@ void PollingRun::runStep() {
         job.dialTimeoutSec = qMax(1, point_->config[database::config::WaitS].toInt());
         job.name = pointName_.trimmed();
         modem_->call(job);
+        dialTicks_ = 0;
         step_ = Step::DialWait;
         return;
     }

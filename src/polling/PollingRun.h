@@ -165,6 +165,8 @@ public:
     int pauseSeconds() const { return pauseTicks_ / link::ModemMachine::kTicksPerSecond; }
     int connectionSeconds() const { return connectionSeconds_; }
     bool waitingForConnection() const { return step_ == Step::DialWait; }
+    // Seconds since the number in hand was dialled.
+    int dialSeconds() const { return dialTicks_ / link::ModemMachine::kTicksPerSecond; }
     const QList<PointSummary>& summaries() const { return summaries_; }
     // Whether the last group run had a failed point.
     bool groupFailed() const { return groupFailed_; }
@@ -301,6 +303,7 @@ private:
     int modemRepeats_ = 0;
     int redialsLeft_ = 0;
     int pauseTicks_ = 0;
+    int dialTicks_ = 0;
     int connectionTicks_ = 0;
     int connectionSeconds_ = 0;
     int clockCorrection_ = 0;

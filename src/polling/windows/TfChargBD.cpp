@@ -358,7 +358,7 @@ void TfChargBD::showState() {
     field(Field::RepeatsLeft)->setText(QString::number(run_.modemRepeatsLeft()));
     field(Field::NextAttempt)->setText(QString::number(run_.pauseSeconds()));
     field(Field::WaitingForConnection)
-        ->setText(run_.waitingForConnection() ? QStringLiteral("да") : QStringLiteral("нет"));
+        ->setText(run_.waitingForConnection() ? QString::number(run_.dialSeconds()) : QString());
     field(Field::ConnectionTime)->setText(QString::number(run_.connectionSeconds()));
     clock_->display(run_.now().toString(QStringLiteral("HH:mm:ss")));
 
