@@ -79,22 +79,12 @@ bool sameNumber(const QString& a, const QString& b) {
 } // namespace
 
 namespace {
-struct ModeTexts {
-    const char* text;
-    const char* shortText; // the day's exchanges view
-};
-constexpr ModeTexts kModeTexts[] = {{"опросы выключены", "опр.выкл."},
-                                    {"выборочный опрос - корректор", "опр.корр."},
-                                    {"выборочный опрос - группа", "опр.груп."},
-                                    {"опрос по времени", "опр.врем."}};
+constexpr const char* kModeTexts[] = {"опросы выключены", "выборочный опрос - корректор",
+                                      "выборочный опрос - группа", "опрос по времени"};
 } // namespace
 
 QString pollModeText(PollMode mode) {
-    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)].text);
-}
-
-QString pollModeShortText(PollMode mode) {
-    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)].shortText);
+    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)]);
 }
 
 QString itemName(int n) {
@@ -576,10 +566,7 @@ void PollingRun::runStep() {
             error_ = QStringLiteral("нет связи с модемом диспетчерской");
             groupFailed_ = true;
             storeWhatWasRead();
-            const bool scheduled = mode_ == PollMode::Schedule;
-            p_.port.closePort();
-            if (scheduled && currentRow_ >= 0) schedule_.rows[currentRow_].status = QStringLiteral("--");
-            goIdle();
+            goIdle(); // closes the port and gives a schedule row being polled back to "--"
             return;
         }
         if (--redialsLeft_ > 0 && !stopRequested_) {
@@ -708,8 +695,6 @@ void PollingRun::runStep() {
         if (!exchangeDone()) return;
         gasNextWrite();
         return;
-    case Step::GasDone:
-        return;
     case Step::MeasurementRead:
         if (exchange_ == Exchange::None) {
             say(QStringLiteral("мгновенные"));
@@ -737,8 +722,6 @@ void PollingRun::runStep() {
         result(5);
         say(QStringLiteral("прибор ") + quoted(pointName_) + QStringLiteral(" опрос завершен"));
         step_ = Step::HangUp;
-        return;
-    case Step::Failed:
         return;
     case Step::HangUp:
         if (modem_ && (modem_->busy() || modem_->connected())) {

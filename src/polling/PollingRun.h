@@ -31,8 +31,6 @@ namespace tarn::polling {
 
 enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
 QString pollModeText(PollMode mode);
-// The short names of the day's exchanges view.
-QString pollModeShortText(PollMode mode);
 
 enum class LineColour { Black, Blue, Red };
 
@@ -137,7 +135,6 @@ public:
     bool startSchedule();
     // "Останов опроса": the point in hand ends in order (hang-up, what was read stored), then idle.
     void stop();
-    bool stopping() const { return stopRequested_; }
 
     // The 50-ms step and the 1-s cycle; their timers call them, tests may call them directly.
     void tick();
@@ -204,9 +201,7 @@ private:
         GasStart,
         GasWrite,
         GasReread,
-        GasDone,
         MeasurementRead,
-        Failed,
         NextPoint,
         NextItem,
         Done,
