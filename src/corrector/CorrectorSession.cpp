@@ -54,6 +54,7 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     connect(&link_, &EngineParameterLink::kindEnded, this, [this](int kind, bool completed) {
         // The daily part ends the selective mode; the rest of the run reads whole archives again.
         if (kind == read_kind::Daily && selectiveMode()) endSelectiveMode();
+        if (completed) model_.markKindRead(kind);
         readRun_.kindEnded(kind, completed);
     });
     connect(&link_, &EngineParameterLink::pageAccepted, &readRun_, &ReadRun::stepGauge);
@@ -89,6 +90,7 @@ void CorrectorSession::runOperation(int code) {
     const bool keepsWindow =
         code == operation::Operative || code == operation::Clock || code == operation::Measurement;
     if (!keepsWindow) model_.ClearWindow();
+    model_.setIdentification(gate_.identification());
     model_.setProfile(gate_.profile());
     if (keepsWindow) model_.SetAccessLevel(0);
     int kind = readKindForOperation(code);

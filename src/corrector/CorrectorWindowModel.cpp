@@ -331,6 +331,7 @@ void CorrectorWindowModel::ClearWindow() {
         views_[spin].text = QStringLiteral("0");
     header_.clear();
     archives_.clear();
+    kindsRead_ = {};
     for (Archive a : kArchives)
         emit archiveChanged(a);
     thermometer1385_ = false;
@@ -453,6 +454,15 @@ void CorrectorWindowModel::onFullReadComplete() {
     refillFromImage();
     applyVisibility();
     applyEditability();
+    emit changed();
+}
+
+void CorrectorWindowModel::finishLoading() {
+    clock_.reset();
+    measurement_.reset();
+    onFullReadComplete();
+    for (Archive a : kArchives)
+        emit archiveChanged(a);
     emit changed();
 }
 
@@ -713,6 +723,7 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
         setText(F::Software, deviceText(payload.left(29)));
         const IdentificationString identification(payload.left(IdentificationString::kSize));
         if (isKnownModelLetter(identification.modelLetter())) {
+            identification_ = identification;
             state_.profile = DeriveModelProfile(identification, header_.serial().value_or(0));
             applyVisibility();
             applyEditability();

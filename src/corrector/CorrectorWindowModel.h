@@ -258,6 +258,19 @@ public:
 
     // The model profile of the identification (the operation start sets it; a kind-12 reply also does).
     void setProfile(const ModelProfile& profile);
+    // The identification the profile came from; the files keep it as the software-version line.
+    void setIdentification(const IdentificationString& identification) { identification_ = identification; }
+    const IdentificationString& identification() const { return identification_; }
+    // The read kinds 1..27 whose data the window holds (the files keep them as the "done" line).
+    bool kindRead(int kind) const { return kind >= 1 && kind < int(kindsRead_.size()) && kindsRead_[kind]; }
+    void markKindRead(int kind, bool read = true) {
+        if (kind >= 1 && kind < int(kindsRead_.size())) kindsRead_[kind] = read;
+    }
+    // Loading a file: the header texts and the image come from the file, then the window is filled
+    // from the image as after a full read. The serial number is word 99's.
+    ParameterImage& imageForLoading() { return state_.image; }
+    void setLoadedText(Field field, const QString& text) { setText(field, text); }
+    void finishLoading();
     // Unit buttons of the gauge and barometric pressure panels.
     void setGaugeUnit(GaugeUnit unit);
     void setBaroUnit(BaroUnit unit);
@@ -375,6 +388,8 @@ private:
     std::optional<MeasurementBlock> measurement_;
     GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
     BaroUnit baroUnit_ = BaroUnit::KgfCm2;
+    IdentificationString identification_;
+    std::array<bool, 28> kindsRead_{};
 };
 
 } // namespace tarn::corrector

@@ -1,5 +1,6 @@
 #include "corrector/ParameterImage.h"
 
+#include "common/DateTimeText.h"
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
 #include "corrector/DeviceValues.h"
@@ -121,6 +122,58 @@ void ParameterImage::render(int index) {
         text = displayNumber(value, mpa ? 5 : 4);
     else
         text = displayNumber(value, 5);
+}
+
+QByteArray ParameterImage::storedText(int index) const {
+    if (!validIndex(index) || !read_.test(index) || index == 0) return {};
+    switch (wordClass(index)) {
+    case WordClass::Packed:
+    case WordClass::Text:
+    case WordClass::Coefficient:
+        return wordBytes(index);
+    case WordClass::Uninterpreted:
+        return {};
+    case WordClass::Float:
+    case WordClass::Minutes:
+    case WordClass::Int32:
+        break;
+    }
+    return text_[index].toLatin1();
+}
+
+void ParameterImage::setStoredText(int index, const QByteArray& content) {
+    if (!validIndex(index) || index == 0 || content.isEmpty()) return;
+    switch (wordClass(index)) {
+    case WordClass::Packed:
+    case WordClass::Coefficient:
+        setWordBytes(index, content.left(4).leftJustified(4, '\0'));
+        return;
+    case WordClass::Text:
+        setWordBytes(index, content.left(4).leftJustified(4, ' '));
+        return;
+    case WordClass::Uninterpreted:
+        return;
+    case WordClass::Minutes: {
+        const auto stamp = parseTimestamp(QString::fromLatin1(content).trimmed());
+        const auto minutes = stamp ? dateTimeToMinutes(*stamp, true) : std::nullopt;
+        if (minutes) setWordBytes(index, u32Bytes(*minutes));
+        return;
+    }
+    case WordClass::Int32: {
+        bool ok = false;
+        const qint32 value = QString::fromLatin1(content).trimmed().toInt(&ok);
+        if (ok) setWordBytes(index, i32Bytes(value));
+        return;
+    }
+    case WordClass::Float:
+        break;
+    }
+    bool ok = false;
+    double value = QString::fromLatin1(content).trimmed().toDouble(&ok);
+    if (!ok) return;
+    // The display divides these by 10.19716 in MPa; the corrector keeps kgf/cm2.
+    if (isPressureWord(index) || index == 55) value = FromDisplayPressure(value, pressureInMpa());
+    setWordBytes(index, floatBytes(static_cast<float>(value)));
 }
 
 QString ParameterImage::WordText(int index) const {

@@ -72,6 +72,14 @@ public:
     // little-endian 32-bit value of raw words; 0 for text words and words not read.
     double WordValue(int index) const;
 
+    // The word as the corrector's data files keep it: the 4 raw bytes of the packed words 1..31, the
+    // text words and the coefficient words, the display text of the number words, nothing for words that
+    // hold nothing (0 and 137..144) or were not read.
+    QByteArray storedText(int index) const;
+    // Takes a word back from its stored text; number words are read from their display text (pressures
+    // in MPa when word 2 says so). Empty or unreadable content leaves the word unread.
+    void setStoredText(int index, const QByteArray& content);
+
     bool isRead(int index) const;
     QByteArray wordBytes(int index) const;
     quint8 byteAt(int index, int byte) const;

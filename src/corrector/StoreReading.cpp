@@ -1,5 +1,6 @@
 #include "corrector/StoreReading.h"
 
+#include "corrector/CorrectorFiles.h"
 #include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
 
@@ -38,6 +39,9 @@ database::StoreContext storeContextFor(const CorrectorWindowModel& model, int la
     c.volumeDecimals = model.volumeDecimals;
     c.sourceKind = sourceKind;
     c.itemsToRead = itemsToRead(kindsRead);
+    // The parameters in hand become the point's parameter file (reports and programming read it back).
+    if (state.image.isRead(99) && model.kindRead(read_kind::Parameters))
+        c.writeParameterFile = [&model](const QString& path) { return writePointParameterFile(model, path); };
     if (kindsRead.contains(read_kind::Measurement) && model.measurement()) {
         const MeasurementBlock& m = *model.measurement();
         const bool standardFlow = profile.meterCoefModel || profile.hasCalibrationTable();

@@ -605,6 +605,7 @@ void PollingRun::runStep() {
         if (!exchangeDone()) return;
         dataRead_ = true;
         session_->model().ClearWindow();
+        session_->model().setIdentification(gate_.identification());
         session_->model().setProfile(gate_.profile());
         itemExchange_ = false;
         startExchange();
