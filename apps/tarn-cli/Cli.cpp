@@ -60,7 +60,9 @@ const std::vector<CommandEntry> kCommands = {
       {"--until-empty", nullptr, "end each archive at its empty end (\"ЧИТАТЬ ДО ПУСТОЙ СТРОКИ\")"},
       {"--days", "N",
        "the selective read (\"ВЫБОРОЧНОЕ ЧТЕНИЕ\"): the last N days (1..40) of the hourly and daily "
-       "archives, then the monthly, abnormal and interference archives"}}},
+       "archives, then the monthly, abnormal and interference archives"},
+      {"--save-prt", "FILE", "also save what was read as a \"*.prt\" file (\"СОХРАНИТЬ КАК *.prt\")"},
+      {"--save-txt", "FILE", "also export it as a tab-separated text (\"СОХРАНИТЬ КАК *.txt\")"}}},
     {"store",
      "store [--archives LIST] [--until-empty] [--days N] [--measurement] [--json]   read, then store in the "
      "database",
@@ -68,14 +70,24 @@ const std::vector<CommandEntry> kCommands = {
      {{"--archives", "LIST", "as for read"},
       {"--until-empty", nullptr, "as for read"},
       {"--days", "N", "as for read: the selective read"},
-      {"--measurement", nullptr, "also take the instantaneous measurement and store it"}}},
+      {"--measurement", nullptr, "also take the instantaneous measurement and store it"},
+      {"--save-prt", "FILE", "as for read"},
+      {"--save-txt", "FILE", "as for read"}}},
+    {"file",
+     "file show FILE [--json] | store FILE | export FILE --out TXT   a saved \"*.prt\" file: its contents, "
+     "into the database (source \"файл\"), or as text",
+     cmdFile,
+     {{"--out", "TXT", "export: the text file"}}},
     {"report",
-     "report --point ID | --from-corrector --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy] "
+     "report --point ID | --from-corrector --period day|month|period|params --from dd.MM.yyyy [--to "
+     "dd.MM.yyyy] "
      "[options] [--out FILE] [--json]   the commercial report",
      cmdReport,
      {{"--point", "ID", "the stored metering point"},
       {"--from-corrector", nullptr, "read the archives from the corrector instead of the database"},
-      {"--period", "KIND", "day (a gas day), month (the month of --from) or period (--from … --to)"},
+      {"--period", "KIND",
+       "day (a gas day), month (the month of --from), period (--from … --to) or params (the programmed "
+       "parameters, \"Пр.пар\", from the point's parameter file)"},
       {"--from", "DATE", "dd.MM.yyyy"},
       {"--to", "DATE", "dd.MM.yyyy, the last gas day of a period"},
       {"--content", "WHAT", "all (the default), data, interventions or alarms"},

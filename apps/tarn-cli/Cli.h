@@ -111,6 +111,7 @@ int cmdItem(CliRun& run);
 int cmdClock(CliRun& run);
 int cmdRead(CliRun& run);
 int cmdStore(CliRun& run);
+int cmdFile(CliRun& run);
 int cmdPoints(CliRun& run);
 int cmdRows(CliRun& run);
 int cmdGas(CliRun& run);

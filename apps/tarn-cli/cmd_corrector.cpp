@@ -3,6 +3,7 @@
 #include "CliLink.h"
 
 #include "common/Language.h"
+#include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/ItemTable.h"
 #include "corrector/OperationStart.h"
@@ -380,7 +381,7 @@ namespace {
 // The store of a reading: the point found, or added with the configurator's defaults (as a package adds
 // one), then the archives.
 QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
-                            bool& ok) {
+                            bool& ok, int sourceKind = 5) {
     ok = false;
     const DataRoot& root = run.context->root();
     database::writeMissingSchemaFiles(root);
@@ -389,10 +390,9 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
         run.notifier->message(MessageKind::Error, schemas.error);
         return {};
     }
-    constexpr int kByCable = 5;
     const corrector::StoreRequestResult r = corrector::storeAfterReading(
         root, schemas, model, run.context->settings(), run.context->engine().settings().deviceAddress,
-        run.context->languageIndex(), kinds, kByCable, {});
+        run.context->languageIndex(), kinds, sourceKind, {});
     if (!r.stored) {
         run.notifier->message(MessageKind::Error,
                               r.error.isEmpty() ? QStringLiteral("nothing stored") : r.error);
@@ -413,6 +413,27 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
             {QStringLiteral("dropped"), dropped},
             {QStringLiteral("measurement"), r.result.measurementStored},
             {QStringLiteral("csv"), QJsonArray::fromStringList(r.result.csvFiles)}};
+}
+
+// --save-prt and --save-txt: the window's "СОХРАНИТЬ КАК" after the reading, the name made as it makes it.
+bool saveFiles(CliRun& run, const corrector::CorrectorWindowModel& model) {
+    const int lang = run.context->languageIndex();
+    if (const auto prt = run.value(QStringLiteral("--save-prt"))) {
+        const QString path = corrector::finalFileName(*prt, QStringLiteral("prt"));
+        const corrector::FileOutcome r = corrector::saveSnapshot(model, path, lang);
+        if (!r.ok) {
+            run.notifier->message(MessageKind::Error, r.message);
+            return false;
+        }
+        run.notifier->message(MessageKind::Information, path);
+    }
+    if (const auto txt = run.value(QStringLiteral("--save-txt"))) {
+        const corrector::FileOutcome r =
+            corrector::exportText(model, corrector::finalFileName(*txt, QStringLiteral("txt")), lang);
+        run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
+        if (!r.ok) return false;
+    }
+    return true;
 }
 
 int readOrStore(CliRun& run, bool store) {
@@ -468,6 +489,7 @@ int readOrStore(CliRun& run, bool store) {
     if (code != kExitOk) return code;
     auto& model = s.session.model();
     const corrector::ArchiveContext context = model.archiveContext();
+    if (!saveFiles(run, model)) return kExitUsage;
     if (store) {
         bool ok = false;
         const QJsonObject o = storeInDatabase(run, model, kinds, ok);
@@ -541,6 +563,79 @@ int withFreshArchives(
     Session s(run);
     if (const int code = s.runOperation(corrector::operation::ReadAll); code != kExitOk) return code;
     return use(s.session.model(), s.session.readRun().completedKinds());
+}
+
+// file show|store|export FILE: a saved "*.prt" file opened as the window's "ОТКРЫТЬ ФАЙЛ *.prt" opens it.
+int cmdFile(CliRun& run) {
+    const QString action = run.args.value(0);
+    const QString path = run.args.value(1);
+    if (path.isEmpty() || (action != QLatin1String("show") && action != QLatin1String("store") &&
+                           action != QLatin1String("export"))) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("file: show FILE, store FILE or export FILE --out TXT"));
+        return kExitUsage;
+    }
+    const int lang = run.context->languageIndex();
+    corrector::DetachedCorrector corrector(*run.notifier, lang);
+    corrector::CorrectorWindowModel& model = corrector.model();
+    if (!corrector::loadParameterFile(model, path, *run.notifier).ok) return kExitUsage;
+    QList<int> kinds;
+    for (const ArchiveName& a : kArchiveNames)
+        if (model.kindRead(a.kind) && model.archives().rowCount(a.archive) > 0) kinds.append(a.kind);
+    if (action == QLatin1String("store")) {
+        constexpr int kFromFile = 4;
+        bool ok = false;
+        const QJsonObject o = storeInDatabase(run, model, kinds, ok, kFromFile);
+        if (!ok) return kExitNoLink;
+        if (run.options.json)
+            run.printJson(o);
+        else
+            *run.out << "point " << o.value(QStringLiteral("point")).toString()
+                     << (o.value(QStringLiteral("added")).toBool() ? " (added)" : "") << "\n";
+        run.out->flush();
+        return kExitOk;
+    }
+    if (action == QLatin1String("export")) {
+        const auto out = run.value(QStringLiteral("--out"));
+        if (!out) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("file export: --out TXT is needed"));
+            return kExitUsage;
+        }
+        const corrector::FileOutcome r =
+            corrector::exportText(model, corrector::finalFileName(*out, QStringLiteral("txt")), lang);
+        run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
+        return r.ok ? kExitOk : kExitUsage;
+    }
+    using F = corrector::Field;
+    const std::pair<const char*, F> header[] = {{"serial", F::HeaderSerial}, {"model", F::ModelName},
+                                                {"company", F::Company},     {"branch", F::Branch},
+                                                {"meter", F::MeterName},     {"software", F::Software},
+                                                {"date", F::Date},           {"time", F::Time}};
+    QJsonObject items;
+    for (int item = 1; item <= 70; ++item)
+        if (const QString t = model.itemText(item);
+            !t.isEmpty() && t != QLatin1String(corrector::kNoDataText))
+            items.insert(QString::number(item), t);
+    QJsonObject rows;
+    for (const ArchiveName& a : kArchiveNames)
+        rows.insert(QLatin1String(a.name), model.archives().rowCount(a.archive));
+    if (run.options.json) {
+        QJsonObject o;
+        for (const auto& [name, field] : header)
+            o.insert(QLatin1String(name), model.text(field));
+        o.insert(QStringLiteral("items"), items);
+        o.insert(QStringLiteral("rows"), rows);
+        run.printJson(o);
+        return kExitOk;
+    }
+    for (const auto& [name, field] : header)
+        *run.out << name << ": " << model.text(field) << "\n";
+    for (const QString& k : items.keys())
+        *run.out << "item " << k << ": " << items.value(k).toString() << "\n";
+    for (const ArchiveName& a : kArchiveNames)
+        *run.out << a.name << ": " << rows.value(QLatin1String(a.name)).toInt() << " rows\n";
+    run.out->flush();
+    return kExitOk;
 }
 
 } // namespace tarn::cli

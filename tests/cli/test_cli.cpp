@@ -347,6 +347,9 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
     EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
     EXPECT_EQ(o.value(QStringLiteral("stored")).toObject().value(QStringLiteral("daily")).toInt(), 1);
     EXPECT_FALSE(o.value(QStringLiteral("measurement")).toBool());
+    // The parameters read become the point's parameter file, which reports and programming read back.
+    EXPECT_EQ(home.read(folder::Param, QStringLiteral("p_t01234.000")).size() % 200, 0);
+    EXPECT_TRUE(home.exists(folder::Param, QStringLiteral("p_t01234.000")));
     // The second time everything is there already; the measurement taken now is stored beside.
     r = cli(QStringList(store) << QStringLiteral("--measurement"));
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -715,4 +718,44 @@ TEST(CliPolling, DutyPollingPollsADueGroupOnceWaitsAndEndsInOrderOnSigterm) {
              QStringLiteral("hourly")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_GE(r.json().value(QStringLiteral("rows")).toArray().size(), 16) << "what was read is stored";
+}
+
+TEST(CliFiles, ASavedReadingOpensAgainAndStoresAsAFile) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
+    const QString h = home.root().root();
+    const QString prt = home.path(folder::Report, QStringLiteral("reading.old.prt"));
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--archives"),
+                    QStringLiteral("hourly,daily"), QStringLiteral("--until-empty"),
+                    QStringLiteral("--save-prt"), prt});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString saved = home.path(folder::Report, QStringLiteral("reading.prt"));
+    ASSERT_TRUE(QFile::exists(saved)) << r.err.toStdString();
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("file"),
+             QStringLiteral("show"), saved});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("serial")).toString(), QStringLiteral("01234"));
+    // The 30 records and the empty rest of their page, as the window's table holds them.
+    EXPECT_GE(r.json().value(QStringLiteral("rows")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
+
+    // Stored from the file: the rows, the point's parameter file, and "файл" as the source of the request.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("file"),
+             QStringLiteral("store"), saved});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(),
+              30);
+    EXPECT_TRUE(home.exists(folder::Param, QStringLiteral("p_t01234.000")));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+             QStringLiteral("log")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("файл")) << r.out.toStdString();
+
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("file"), QStringLiteral("show"),
+                   home.path(folder::Report, QStringLiteral("none.prt"))})
+                  .code,
+              2);
 }
