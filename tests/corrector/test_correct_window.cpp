@@ -3,11 +3,13 @@
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
+#include "corrector/windows/CorrectorFileMenu.h"
 #include "corrector/windows/TCorrect.h"
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
 #include "corrector/windows/TRdWrCor.h"
+#include "corrector/windows/TViewDir.h"
 #include "corrector/windows/TfSelRead.h"
 #include "link/EngineRig.h"
 #include "support/TestSupport.h"
@@ -15,9 +17,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -386,4 +390,61 @@ TEST(CorrectorWindow, AModemCallShowsItsLabelAndKeepsTheWindowUntilItIsDropped) 
     EXPECT_FALSE(f.window->modemDropAction()->isVisible());
     f.window->accept();
     EXPECT_FALSE(f.window->isVisible());
+}
+
+TEST(CorrectorWindow, FileMenuSavesOpensAndBrowsesSavedReadings) {
+    Fixture f;
+    CorrectorFileMenu& menu = f.window->fileMenu();
+    QStringList asked;
+    QString answer;
+    CorrectorFileMenu::Options options;
+    options.reportFolder = f.home.root().dir(folder::Report);
+    options.textFolder = f.home.root().dir(folder::Text);
+    options.progressDelayMs = 0;
+    options.today = QDate(2026, 12, 9);
+    options.chooseFile = [&](bool save, const QString&, const QString& filter, const QString& proposed) {
+        asked.append((save ? QStringLiteral("save ") : QStringLiteral("open ")) + filter + QLatin1Char(' ') +
+                     proposed);
+        return answer;
+    };
+    int loaded = 0;
+    options.loaded = [&] { ++loaded; };
+    menu.setOptions(options);
+
+    // An unread window has nothing to save.
+    f.model.ClearWindow();
+    menu.savePrtAction()->trigger();
+    EXPECT_EQ(f.notifier.texts().value(0), QStringLiteral("Нет данных"));
+    EXPECT_TRUE(asked.isEmpty());
+
+    f.model.setIdentification(test::identification('A', "V46a"));
+    f.read(profileFor('V'));
+    answer = f.home.path(folder::Report, QStringLiteral("first.copy.prt"));
+    menu.savePrtAction()->trigger();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0], QStringLiteral("save Файл в формате (*.prt) 01234_261209"));
+    const QString saved = f.home.path(folder::Report, QStringLiteral("first.prt"));
+    ASSERT_TRUE(QFile::exists(saved));
+    // Saving again over it asks first; "no" leaves the file as it was.
+    const QByteArray before = f.home.read(folder::Report, QStringLiteral("first.prt"));
+    f.model.setLoadedText(Field::Company, QStringLiteral("Changed"));
+    menu.savePrtAction()->trigger();
+    EXPECT_EQ(f.notifier.questions.value(0),
+              QStringLiteral("Файл \"") + saved + QStringLiteral("\"уже существует, перезаписать?"));
+    EXPECT_EQ(f.home.read(folder::Report, QStringLiteral("first.prt")), before);
+
+    // Opening clears the window and loads the file; the program hears of it to store it.
+    answer = saved;
+    menu.openAction()->trigger();
+    EXPECT_EQ(loaded, 1);
+    EXPECT_EQ(f.window->edit(Field::HeaderSerial)->text(), QStringLiteral("01234"));
+    EXPECT_EQ(f.window->edit(Field::Density)->text(), QStringLiteral("0.68"));
+
+    TViewDir browser(options.reportFolder, options.textFolder, {}, kRussian);
+    browser.showReportFiles();
+    ASSERT_EQ(browser.reportList()->count(), 1);
+    browser.reportList()->setCurrentRow(0);
+    press(browser.reportList(), Qt::Key_Down);
+    EXPECT_EQ(browser.chosenFile(), saved);
+    EXPECT_EQ(browser.result(), QDialog::Accepted);
 }

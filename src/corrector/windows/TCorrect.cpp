@@ -4,6 +4,7 @@
 #include "common/TextFile.h"
 #include "corrector/windows/ArchiveTableModel.h"
 #include "corrector/windows/CheckColour.h"
+#include "corrector/windows/CorrectorFileMenu.h"
 #include "corrector/windows/TInReadCor.h"
 #include "corrector/windows/TItemWait.h"
 #include "corrector/windows/TParolCr.h"
@@ -100,6 +101,8 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
     readChoice_ = bar->addAction(uaRu(lang, "НАЛАШТУВАННЯ ПО КНОПЦІ ВСЕ", "УСТАНОВКИ ПО КНОПКЕ ВСЕ"));
     connect(readChoice_, &QAction::triggered, this, &TCorrect::openReadChoice);
+    programFromFile_ = bar->addAction(QStringLiteral("ЗАПИСЬ ПРОГРАММИРУЕМЫХ ПАРАМЕТРОВ"));
+    programFromFile_->setVisible(false);
     // "ОТЛАДКА" (service level 5): the link debugger.
     QMenu* debugMenu = bar->addMenu(uaRu(lang, "НАЛАГОДЖЕННЯ", "ОТЛАДКА"));
     debugRs_ = debugMenu->addAction(QStringLiteral("RS-232"));
@@ -114,6 +117,7 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(gaps_, &QAction::triggered, this, &TCorrect::writeGaps);
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     connect(exit, &QAction::triggered, this, &QDialog::accept);
+    fileMenu_ = new CorrectorFileMenu(bar, model, notifier, this);
 
     // Header panel.
     auto* header = new QGroupBox(this);

@@ -20,6 +20,7 @@ class QTableView;
 
 namespace tarn::corrector {
 
+class CorrectorFileMenu;
 class TItemWait;
 
 class TCorrect final : public QDialog {
@@ -45,6 +46,8 @@ public:
     // Everything from the model: texts, captions, visibility, editability.
     void refresh();
 
+    // "ФАЙЛ": saved "*.prt" files, the text export and the folder browser.
+    CorrectorFileMenu& fileMenu() const { return *fileMenu_; }
     QTabWidget* tabs() const { return tabs_; }
     // The archive tables, one tab each.
     QTabWidget* archiveTabs() const { return archiveTabs_; }
@@ -83,6 +86,8 @@ public:
     QAction* lptAction() const { return lpt_; }
     QAction* passwordAction() const { return password_; }
     QAction* readChoiceAction() const { return readChoice_; }
+    // "ЗАПИСЬ ПРОГРАММИРУЕМЫХ ПАРАМЕТРОВ": hidden until the program shows it (service level 5).
+    QAction* programFromFileAction() const { return programFromFile_; }
     TItemWait* waitWindow() const { return wait_; }
     void openPasswordWindow();
     // "НЕТ СВЯЗИ RS-232 " while a corrector stays silent.
@@ -139,10 +144,12 @@ private:
     QAction* lpt_;
     QAction* password_;
     QAction* readChoice_;
+    QAction* programFromFile_ = nullptr;
     QAction* debug_;
     QAction* debugRs_ = nullptr;
     TItemWait* wait_;
     QLabel* noLink_ = nullptr;
+    CorrectorFileMenu* fileMenu_ = nullptr;
 };
 
 } // namespace tarn::corrector

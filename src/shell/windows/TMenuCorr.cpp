@@ -5,6 +5,7 @@
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/StoreReading.h"
 #include "corrector/ValueLists.h"
+#include "corrector/windows/CorrectorFileMenu.h"
 #include "corrector/windows/TCorrect.h"
 #include "corrector/windows/TRdWrCor.h"
 #include "corrector/windows/TfVersRS.h"
@@ -348,12 +349,35 @@ void TMenuCorr::openCorrectorWindow() {
         report.exec();
     });
 
+    // "ФАЙЛ": a file opened takes the place of a reading: its archives are the report's and are stored as
+    // read from a file.
+    corrector::CorrectorFileMenu::Options fileOptions;
+    fileOptions.reportFolder = ctx_.root().dir(folder::Report);
+    fileOptions.textFolder = ctx_.root().dir(folder::Text);
+    fileOptions.excelFolder = ctx_.root().dir(folder::Excel);
+    fileOptions.loaded = [this, &session, &window, &tables, &archivesRead] {
+        const corrector::CorrectorWindowModel& model = session.model();
+        QList<int> kinds;
+        archivesRead.clear();
+        for (int kind = 1; kind <= corrector::kMaxReadKind; ++kind) {
+            if (!model.kindRead(kind)) continue;
+            kinds.append(kind);
+            if (const auto g = corrector::archiveGeometry(kind, model.state().profile))
+                if (model.archives().rowCount(g->archive) > 0) archivesRead.append(g->archive);
+        }
+        constexpr int kFromFile = 4;
+        storeReading(model, kinds, kFromFile, &window);
+        if (tables) tables->refresh();
+    };
+    window.fileMenu().setOptions(fileOptions);
+
     // After a reading with archives, the request to store: a known point at once, an unknown one once the
     // configurator has its settings.
     connect(&session, &corrector::CorrectorSession::readRunClosed, &window,
             [this, &session, &window, &tables](bool completed) {
                 if (!completed) return;
-                storeReading(session, &window);
+                constexpr int kByCable = 5;
+                storeReading(session.model(), session.readRun().completedKinds(), kByCable, &window);
                 if (tables) tables->refresh();
             });
     window.exec();
@@ -363,9 +387,10 @@ void TMenuCorr::openCorrectorWindow() {
     close();
 }
 
-void TMenuCorr::storeReading(corrector::CorrectorSession& session, QWidget* parent) {
+void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
+                             int sourceKind, QWidget* parent) {
     QList<int> archives;
-    for (int kind : session.readRun().completedKinds())
+    for (int kind : kindsRead)
         if (corrector::isArchiveKind(kind)) archives.append(kind);
     if (archives.isEmpty() || !ctx_.databaseOpen || ctx_.settings().syncOn) return;
     QStringList gases = database::Gases(ctx_.root(), ctx_.schemas).names();
@@ -383,11 +408,10 @@ void TMenuCorr::storeReading(corrector::CorrectorSession& session, QWidget* pare
         if (!wait.isVisible()) wait.show();
         return wait.progress(done, total);
     };
-    constexpr int kByCable = 5;
     // Every kind read counts: the instantaneous measurement is stored beside the archives.
-    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, session.model(), ctx_.settings(),
+    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, model, ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
-                                                session.readRun().completedKinds(), kByCable, hooks);
+                                                kindsRead, sourceKind, hooks);
     wait.hide();
     if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
     // The rows are stored; a CSV copy that could not be written is told, not passed over.

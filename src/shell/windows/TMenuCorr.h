@@ -83,7 +83,10 @@ protected:
 private:
     bool reinitPort(const link::LinkSettings& s);
     // The request to store after a reading that brought archives.
-    void storeReading(corrector::CorrectorSession& session, QWidget* parent);
+    // The request to store what the corrector window holds: read from the corrector by cable (source
+    // kind 5) or opened from a file (4).
+    void storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
+                      int sourceKind, QWidget* parent);
     void startPortScan();
 
     AppContext& ctx_;
