@@ -204,6 +204,8 @@ TEST(PollingRun, ADailyOnlyCablePointIsReadStoredAndReadOnlyForNewRecordsNextTim
     EXPECT_EQ(j.result, QStringLiteral("норма"));
     EXPECT_EQ(j.idJoin, QStringLiteral("1"));
     EXPECT_EQ(r.alarms, 0);
+    // The parameters of the poll are the point's parameter file from now on.
+    EXPECT_TRUE(r.home.exists(folder::Param, QStringLiteral("p_01234.000")));
 
     // The next night: nothing new in the corrector, so no archive page is asked for.
     r.port->writes.clear();
