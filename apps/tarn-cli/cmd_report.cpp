@@ -6,6 +6,7 @@
 #include "database/Registry.h"
 #include "reports/CommercialReport.h"
 #include "reports/Paginator.h"
+#include "reports/ParameterPrintout.h"
 #include "reports/ReportHeaders.h"
 #include "reports/StatListing.h"
 #include "reports/print/ReportPrinter.h"
@@ -115,16 +116,50 @@ int deliver(CliRun& run, const reports::ReportLines& built, const reports::Repor
     return kExitOk;
 }
 
+// report --point ID --period params [--from dd.MM.yyyy] [--out FILE]: "ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ" of a stored
+// point, from its parameter file, as the report window prints it with "Пр.пар" (--from stands for the
+// window's begin date, today by default).
+int parameterPrintout(CliRun& run) {
+    if (run.has(QStringLiteral("--from-corrector"))) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("report: --period params needs --point"));
+        return kExitUsage;
+    }
+    const auto now = madeTime(run, "report");
+    if (!now) return kExitUsage;
+    reports::ParameterPrintoutOptions o;
+    o.languageIndex = run.context->languageIndex();
+    o.now = *now;
+    o.beginDate =
+        run.value(QStringLiteral("--from")).value_or(now->date().toString(QStringLiteral("dd.MM.yyyy")));
+    StoredPoint stored;
+    if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
+    const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
+    o.newestStoredIntervention = source.newestInterventionTime();
+    const reports::ParameterPrintout printout =
+        reports::printPointParameters(run.context->root(), stored.point.identifier,
+                                      stored.point.model.trimmed(), stored.point.serial, o, *run.notifier);
+    if (!printout.ok) {
+        if (!printout.message.isEmpty()) run.notifier->message(MessageKind::Warning, printout.message);
+        return kExitRefused;
+    }
+    // A begin date that does not read stops the printout: what it has is delivered, and the message told.
+    if (!printout.message.isEmpty()) run.notifier->message(MessageKind::Error, printout.message);
+    const int code = deliver(run, {printout.lines, {}}, reports::headerFromPoint(stored.point));
+    return code == kExitOk && !printout.message.isEmpty() ? kExitRefused : code;
+}
+
 } // namespace
 
 // report --point ID | --from-corrector --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy]
 // [--content all|data|interventions|alarms] [--params] [--codes] [--short-alarms] [--heat]
-// [--compute-totals] [--hourly-calc] [--out FILE]: the commercial report, as the report window builds it.
+// [--compute-totals] [--hourly-calc] [--out FILE]: the commercial report, as the report window builds it;
+// --period params prints the programmed parameters instead.
 int cmdReport(CliRun& run) {
     const int lang = run.context->languageIndex();
     reports::ReportOptions o;
     o.ukrainian = lang != kRussian;
     const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("month"));
+    if (period == QStringLiteral("params")) return parameterPrintout(run);
     static const QMap<QString, reports::ReportPeriod> kPeriods{
         {QStringLiteral("day"), reports::ReportPeriod::Day},
         {QStringLiteral("month"), reports::ReportPeriod::Month},
@@ -138,7 +173,8 @@ int cmdReport(CliRun& run) {
     if (!kPeriods.contains(period) || !kContents.contains(content)) {
         run.notifier->message(
             MessageKind::Error,
-            QStringLiteral("report: --period day|month|period, --content all|data|interventions|alarms"));
+            QStringLiteral(
+                "report: --period day|month|period|params, --content all|data|interventions|alarms"));
         return kExitUsage;
     }
     o.period = kPeriods.value(period);

@@ -4,6 +4,7 @@
 #include "database/TableFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace tarn::database {
 
@@ -35,6 +36,31 @@ StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, Table
                              {storedTimestamp(from), storedTimestamp(to)},
                              stamp + QStringLiteral(", \"") + out.fields.first().name + QLatin1Char('"'));
     return out;
+}
+
+std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                                          const QString& identifier) {
+    if (!isPointIdentifier(identifier)) return std::nullopt;
+    const QString path = tablePath(root, kind, identifier);
+    if (!QFile::exists(path)) return std::nullopt;
+    const auto table = TableFile::open(path, kind, schemas.of(kind));
+    if (!table) return std::nullopt;
+    const QString prefix(tableInfo(kind).fieldPrefix);
+    const int stampPosition = table->position(prefix + QStringLiteral("DT_Corr"));
+    if (stampPosition < 0) return std::nullopt;
+    // The names come from the table's own layout; the seed record (its stamp the time the table was
+    // made) stays out of the maximum as it stays out of every selection.
+    auto field = [&prefix](const char* base) {
+        return QLatin1Char('"') + prefix + QLatin1String(base) + QLatin1Char('"');
+    };
+    const auto rows =
+        table->select(field("DT_Corr") + QStringLiteral(" = (SELECT MAX(") + field("DT_Corr") +
+                      QStringLiteral(") FROM \"") + QFileInfo(path).completeBaseName() +
+                      QStringLiteral("\" WHERE ") + field("Identif") + QStringLiteral(" <> '0')"));
+    if (rows.isEmpty()) return std::nullopt;
+    const QDateTime stamp = QDateTime::fromString(rows.first().value(stampPosition).toString(), Qt::ISODate);
+    if (!stamp.isValid()) return std::nullopt;
+    return stamp;
 }
 
 } // namespace tarn::database

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QVariant>
+#include <optional>
 
 namespace tarn::database {
 
@@ -25,5 +26,10 @@ struct StoredRecords {
 StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
                              const QString& identifier, const QDateTime& from, const QDateTime& to,
                              const char* timeField = "DT_Corr");
+
+// The record time of the newest record in the point's table of that kind (the latest time, which after
+// the corrector's ring has run round is not the highest number); nothing when the table holds none.
+std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                                          const QString& identifier);
 
 } // namespace tarn::database

@@ -192,27 +192,7 @@ void Builder::head() {
         break;
     }
     line();
-    // The serial number as five digits with its leading zeros.
-    const QString serial = h_.serial.trimmed().rightJustified(5, QLatin1Char('0'));
-    if (h_.complex) {
-        line(QStringLiteral("Комплекс  ") + h_.model + t("    Заводской номер ", "    Заводський номер ") +
-             serial);
-        line();
-        line(t("Трубопровод  ", "Трубопровід  ") +
-             (h_.pipeline.isEmpty() ? QStringLiteral("________________________") : h_.pipeline));
-        line(t("                      (имя  нитки)", "                   (ім’я нитки)"));
-        line();
-    } else {
-        line(t("Корректор ", "Коректор  ") + h_.model + QLatin1Char(' ') + serial +
-             t("         Трубопровод ", "         Трубопровід ") + h_.pipeline);
-        line(t("                   (зав.ном.)                    (имя  нитки)",
-               "                   (зав.ном.)                    (ім’я нитки)"));
-        line();
-        const QString meter = t("Счетчик  газа    ", "Лічильник газу   ") + h_.meterType;
-        line(meter + QStringLiteral("  ") + h_.meterSerial);
-        line(QStringLiteral("(зав.ном.)").rightJustified(meter.size() + 11));
-        line();
-    }
+    lines_ += deviceBlock(h_, ua_);
 }
 
 void Builder::previousPeriod() {
@@ -804,6 +784,31 @@ ReportLines Builder::build() {
 }
 
 } // namespace
+
+QStringList deviceBlock(const ReportHeader& h, bool ukrainian) {
+    auto t = [ukrainian](const char* ru, const char* ua) { return QString::fromUtf8(ukrainian ? ua : ru); };
+    QStringList out;
+    // The serial number as five digits with its leading zeros.
+    const QString serial = h.serial.trimmed().rightJustified(5, QLatin1Char('0'));
+    if (h.complex) {
+        out << QStringLiteral("Комплекс  ") + h.model + t("    Заводской номер ", "    Заводський номер ") +
+                   serial
+            << QString()
+            << t("Трубопровод  ", "Трубопровід  ") +
+                   (h.pipeline.isEmpty() ? QStringLiteral("________________________") : h.pipeline)
+            << t("                      (имя  нитки)", "                   (ім’я нитки)") << QString();
+        return out;
+    }
+    out << t("Корректор ", "Коректор  ") + h.model + QLatin1Char(' ') + serial +
+               t("         Трубопровод ", "         Трубопровід ") + h.pipeline
+        << t("                   (зав.ном.)                    (имя  нитки)",
+             "                   (зав.ном.)                    (ім’я нитки)")
+        << QString();
+    const QString meter = t("Счетчик  газа    ", "Лічильник газу   ") + h.meterType;
+    out << meter + QStringLiteral("  ") + h.meterSerial
+        << QStringLiteral("(зав.ном.)").rightJustified(meter.size() + 11) << QString();
+    return out;
+}
 
 ReportDays reportDays(ReportPeriod period, const QDate& begin, const QDate& end, bool ukrainian) {
     ReportDays d;

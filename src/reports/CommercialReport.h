@@ -84,6 +84,10 @@ struct ReportLines {
 ReportLines buildCommercialReport(const ReportSource& source, const ReportHeader& header,
                                   const ReportOptions& options, const QDateTime& now);
 
+// The device block of the report head: the corrector (or complex) line with its caption line, and for a
+// corrector the meter line with its caption, each part closed by an empty line.
+QStringList deviceBlock(const ReportHeader& header, bool ukrainian);
+
 // The abnormal-situation table alone, as the report prints it (the listings of the alarm archive).
 QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
                               const ReportOptions& options, const QDateTime& now);

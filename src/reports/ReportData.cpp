@@ -275,6 +275,10 @@ QList<ServiceRecord> DatabaseSource::service(const QDateTime& from, const QDateT
     return out;
 }
 
+std::optional<QDateTime> DatabaseSource::newestInterventionTime() const {
+    return database::newestRecordTime(root_, schemas_, database::TableKind::Interference, identifier_);
+}
+
 QList<MeasurementRecord> DatabaseSource::measurements(const QDateTime& from, const QDateTime& to) const {
     const database::StoredRecords s = database::recordsBetween(
         root_, schemas_, database::TableKind::Measurement, identifier_, from, to, "DateTime");

@@ -110,6 +110,8 @@ public:
     virtual QList<OperativeRecord> operative(const QDateTime&, const QDateTime&) const { return {}; }
     virtual QList<ServiceRecord> service(const QDateTime&, const QDateTime&) const { return {}; }
     virtual QList<MeasurementRecord> measurements(const QDateTime&, const QDateTime&) const { return {}; }
+    // The time of the newest operator intervention the source keeps; only a database answers it.
+    virtual std::optional<QDateTime> newestInterventionTime() const { return std::nullopt; }
 };
 
 // The tables just read from the corrector, as the corrector window holds them. Values are the cells'
@@ -145,6 +147,7 @@ public:
     QList<OperativeRecord> operative(const QDateTime& from, const QDateTime& to) const override;
     QList<ServiceRecord> service(const QDateTime& from, const QDateTime& to) const override;
     QList<MeasurementRecord> measurements(const QDateTime& from, const QDateTime& to) const override;
+    std::optional<QDateTime> newestInterventionTime() const override;
 
 private:
     DataRoot root_;

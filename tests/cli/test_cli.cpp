@@ -759,3 +759,32 @@ TEST(CliFiles, ASavedReadingOpensAgainAndStoresAsAFile) {
                   .code,
               2);
 }
+
+// "Пр.пар" of a stored point: the parameter file storing wrote, the last correction the database keeps, and
+// a point whose file is gone.
+TEST(CliReports, TheProgrammedParametersOfAStoredPointComeFromItsParameterFile) {
+    test::TempHome home;
+    SimProgram sim;
+    QFile scenario(QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/report-month.json"));
+    ASSERT_TRUE(scenario.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(sim.start(home, scenario.readAll()));
+    const QStringList h{QStringLiteral("--home"), home.root().root()};
+    ASSERT_EQ(cli(h + QStringLiteral("settings language RU").split(QLatin1Char(' '))).code, 0);
+    Result r = cli(h + QStringLiteral("store --archives interference --until-empty").split(QLatin1Char(' ')));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList args = h +
+                             QStringLiteral("report --point 04123 --period params").split(QLatin1Char(' ')) +
+                             QStringList{QStringLiteral("--made"), QStringLiteral("10.04.2024 08:00:00")};
+    r = cli(args);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
+    EXPECT_EQ(lines.at(7), QStringLiteral("                        ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ"));
+    EXPECT_EQ(lines.at(15), QStringLiteral("Дата последней  коррекции    05.03.2024 / 10:17"));
+    EXPECT_EQ(lines.at(16), QStringLiteral("Дата печати                  10.04.2024 / 08:00"));
+
+    ASSERT_TRUE(QFile::remove(home.path(folder::Param, QStringLiteral("p_04123.000"))));
+    r = cli(args);
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(
+        QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
+}

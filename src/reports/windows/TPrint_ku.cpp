@@ -2,9 +2,11 @@
 
 #include "common/Language.h"
 #include "common/TextFile.h"
+#include "corrector/CorrectorFiles.h"
 #include "database/CsvSideOutput.h"
 #include "reports/AlarmCodes.h"
 #include "reports/Paginator.h"
+#include "reports/ParameterPrintout.h"
 #include "reports/print/ReportPrinter.h"
 #include "reports/windows/TPagePrint.h"
 #include "reports/windows/TWaitPr.h"
@@ -96,6 +98,7 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     month_ = radio(QStringLiteral("Месяц"), periodBox, periodLayout);
     day_ = radio(QStringLiteral("Сутки"), periodBox, periodLayout);
     range_ = radio(QStringLiteral("Период"), periodBox, periodLayout);
+    params_ = radio(QStringLiteral("Пр.пар"), periodBox, periodLayout);
     auto* contentBox = new QGroupBox(panels_);
     auto* contentLayout = new QVBoxLayout(contentBox);
     all_ = radio(QStringLiteral("Общий отчет"), contentBox, contentLayout);
@@ -186,6 +189,7 @@ void TPrint_ku::loadOptions() {
     endTime_->setTime(stored_.endTime);
     if (stored_.periodKind == 2) range_->setChecked(true);
     if (stored_.periodKind == 3) day_->setChecked(true);
+    if (stored_.periodKind == 4) params_->setChecked(true);
     shortAlarms_->setChecked(stored_.shortAlarms);
     computeTotals_->setChecked(stored_.computeTotals);
     // The archive's number in the file is the listing's own.
@@ -224,7 +228,7 @@ void TPrint_ku::storeOptions() const {
     o.endDate = end_->date();
     o.endTime = endTime_->time();
     o.database = database_->isChecked();
-    o.periodKind = range_->isChecked() ? 2 : day_->isChecked() ? 3 : 1;
+    o.periodKind = range_->isChecked() ? 2 : day_->isChecked() ? 3 : params_->isChecked() ? 4 : 1;
     o.shortAlarms = shortAlarms_->isChecked();
     o.computeTotals = computeTotals_->isChecked();
     if (in_.databaseOnly) {
@@ -275,11 +279,49 @@ void TPrint_ku::setOptions(const ReportOptions& o) {
     hourlyCalculation_ = o.hourlyCalculation;
 }
 
+void TPrint_ku::setParameterPrintout(bool on) {
+    (on ? params_ : month_)->setChecked(true);
+}
+
+bool TPrint_ku::buildParameterPrintout(QStringList& lines) {
+    ParameterPrintoutOptions o;
+    o.languageIndex = in_.language;
+    o.beginDate = begin_->text();
+    o.now = QDateTime::currentDateTime();
+    ParameterPrintout printout;
+    if (database_->isChecked()) {
+        // The point's parameter file, and the newest intervention its tables keep.
+        if (in_.identifier.isEmpty()) {
+            notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕН КОРРЕКТОР", "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР"));
+            return false;
+        }
+        o.newestStoredIntervention = in_.source()->newestInterventionTime();
+        printout =
+            printPointParameters(in_.root, in_.identifier, in_.header.model, in_.header.serial, o, notifier_);
+    } else {
+        if (!in_.corrector || !in_.corrector->hasSerial()) {
+            notifier_.message(MessageKind::Error, corrector::noDataText(in_.language));
+            return false;
+        }
+        printout = printParameters(*in_.corrector, o);
+    }
+    if (!printout.ok) {
+        if (!printout.message.isEmpty()) notifier_.message(MessageKind::Warning, printout.message);
+        return false;
+    }
+    // A begin date that does not read stops the printout where it stands; what it has is shown.
+    if (!printout.message.isEmpty()) notifier_.message(MessageKind::Error, printout.message);
+    lines = printout.lines;
+    return true;
+}
+
 bool TPrint_ku::build() {
     const ReportOptions o = options();
-    const std::unique_ptr<ReportSource> source = in_.source();
     QStringList lines;
-    if (statistical()) {
+    if (params_->isChecked()) {
+        if (!buildParameterPrintout(lines)) return false;
+    } else if (statistical()) {
+        const std::unique_ptr<ReportSource> source = in_.source();
         ListingOptions l;
         l.archive = listingArchive();
         l.period = o.period;
@@ -305,6 +347,7 @@ bool TPrint_ku::build() {
             !notifier_.confirm(t("Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?",
                                  "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?")))
             return false;
+        const std::unique_ptr<ReportSource> source = in_.source();
         const ReportLines built = buildCommercialReport(*source, in_.header, o, QDateTime::currentDateTime());
         if (!built.error.isEmpty()) {
             notifier_.message(MessageKind::Error, built.error);

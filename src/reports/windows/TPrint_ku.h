@@ -21,6 +21,10 @@ class QRadioButton;
 class QTimeEdit;
 class QWidget;
 
+namespace tarn::corrector {
+class CorrectorWindowModel;
+}
+
 namespace tarn::reports {
 
 class TPrint_ku final : public QDialog {
@@ -34,6 +38,8 @@ public:
         QString identifier; // the stored point (database work): the CSV file's default name
         // The records: the database's or the tables just read.
         std::function<std::unique_ptr<ReportSource>()> source;
+        // The corrector window just read: what "Пр.пар" prints when the database is not the source.
+        const corrector::CorrectorWindowModel* corrector = nullptr;
         // Where the save dialog and the print dialog come from; tests put in their own.
         std::function<QString(const QString& folder, const QString& filter)> askSavePath;
     };
@@ -63,6 +69,9 @@ public:
     ListingArchive listingArchive() const;
     QAction* csvAction() const { return csv_; }
 
+    // "Пр.пар": the corrector's programmed parameters instead of a report of a period.
+    void setParameterPrintout(bool on);
+
     ReportOptions options() const;
     void setOptions(const ReportOptions& options);
     QPlainTextEdit* viewer() const { return viewer_; }
@@ -77,6 +86,7 @@ protected:
 private:
     QString t(const char* ru, const char* ua) const;
     bool build();
+    bool buildParameterPrintout(QStringList& lines);
     void showLines(const QStringList& lines);
     void openPageSettings();
     void choosePrinter();
@@ -97,6 +107,7 @@ private:
     QRadioButton* month_;
     QRadioButton* range_;
     QRadioButton* day_;
+    QRadioButton* params_;
     QRadioButton* all_;
     QRadioButton* data_;
     QRadioButton* interventions_;

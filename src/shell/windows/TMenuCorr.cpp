@@ -340,6 +340,7 @@ void TMenuCorr::openCorrectorWindow() {
         input.root = ctx_.root();
         input.language = ctx_.languageIndex();
         input.header = reports::headerFromCorrector(session.model(), ctx_.languageIndex());
+        input.corrector = &session.model(); // "Пр.пар" prints the parameters in the window
         const reports::ReportHeader header = input.header;
         input.source = [&session, &archivesRead, header] {
             return std::make_unique<reports::ArchiveTableSource>(session.model().archives(), archivesRead,

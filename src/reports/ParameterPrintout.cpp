@@ -1,0 +1,297 @@
+#include "reports/ParameterPrintout.h"
+
+#include "common/DisplayNumber.h"
+#include "common/Language.h"
+#include "corrector/CorrectorFiles.h"
+#include "corrector/ParameterFile.h"
+#include "corrector/ValueLists.h"
+#include "reports/ReportHeaders.h"
+#include "reports/ReportText.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+namespace tarn::reports {
+
+using corrector::Field;
+
+namespace {
+
+// The constants of the Z-900 meter (meter-coefficient entries 1..8), each name 58 characters.
+struct CoefficientName {
+    const char* ru;
+    const char* ua;
+};
+constexpr CoefficientName kMeterConstants[8] = {
+    {"Размер тела обтекания - d20(м)                            ",
+     "Розмір тіла обтікання - d20(м)                            "},
+    {"Диам. проходного сеч. ПП при температуре 20град.С - D20(м)",
+     "Діам. прохідного пер. ПП при температурі 20град.С - D20(м)"},
+    {"Площадь поперечного сечения проточного тракта - Fcd20(м2) ",
+     "Площа поперечного перетину проточного тракту  - Fcd20(м2) "},
+    {"Коэффициент сужения потока за обтекаемым телом            ",
+     "Коэфіцієнт звуження потока за тілом що обтикаєтся         "},
+    {"Эффективный коэффициент линейного расширения материалов ПП",
+     "Ефективний коэфіцієнт лінійного розширення матеріалів ПП  "},
+    {"Поправочный коэффициент, учитывающий вязкость газа Kqавт  ",
+     "Поправочний коэфіцієнт, що враховує в\"язкість газу Kqавт  "},
+    {"Коэффициент приведения давления (для расчетного сечения)  ",
+     "Коэфіцієнт приведення тиску (для розрахункового перерізу) "},
+    {"Коэффициент предварительного делителя                     ",
+     "Коэфіцієнт попереднього дільника                          "},
+};
+
+constexpr int kFirstMeterCoefWord = 145; // meter-coefficient entry i is word 144 + i
+constexpr int kFirstCalibWord = 157;     // calibration entry j is word 156 + j
+
+const QString kLongRule =
+    QStringLiteral("|-----------------------------------------------------------------------|");
+const QString kShortRule =
+    QStringLiteral("|-----------------------------|   |-----------------------------|");
+
+class Printout {
+public:
+    Printout(const corrector::CorrectorWindowModel& model, const ParameterPrintoutOptions& options)
+        : m_(model), o_(options), p_(model.state().profile), img_(model.state().image),
+          ua_(options.languageIndex != kRussian) {}
+
+    ParameterPrintout build();
+
+private:
+    QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
+    void line(const QString& text = {}) { out_.lines.append(text); }
+    // The field of the item as the window shows it.
+    QString item(int n) const {
+        const auto field = corrector::fieldOfItem(n);
+        return field ? m_.text(*field) : m_.itemText(n);
+    }
+    bool calibration() const { return p_.calibModel || p_.calibModel2; }
+    bool panelModel() const { return p_.series2Model || p_.calibModel2; }
+    // A complex: the calibration models, except the high-frequency ones.
+    bool complex() const { return calibration() && !p_.hfModel; }
+    bool foreignGas() const { return p_.gasSelection && img_.gasIndex() != 0; }
+    bool fixedMethod() const {
+        const bool two = p_.methodList == corrector::MethodListKind::Two;
+        const auto list = two ? corrector::ValueList::MethodList2 : corrector::ValueList::MethodList4;
+        return corrector::ChoiceIndex(list, m_.text(Field::Method), m_.languageIndex()) == (two ? 1 : 3);
+    }
+    QString volumeUnit() const { return img_.showsMass(p_) ? QStringLiteral("кг") : QStringLiteral("м.куб"); }
+    QString pressureUnit() const {
+        return img_.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
+    }
+    // Gauge and barometric pressure (words 66 and 67) from their display text: kgf/cm² as they stand with
+    // 4 decimals, MPa converted with 5.
+    QString panelPressure(int word) const {
+        const QString text = img_.WordText(word);
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        if (!ok) return text;
+        return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
+    }
+    // A coefficient entry as the coefficient windows show it: 6 significant digits.
+    QString coefficient(int word) const { return QString::number(double(img_.wordFloat(word)), 'g', 6); }
+    QString onOff(int n, const char* onRu, const char* onUa, const char* offRu, const char* offUa) const {
+        return item(n).trimmed() == QStringLiteral("ВКЛ.") ? t(onRu, onUa) : t(offRu, offUa);
+    }
+
+    void head();
+    void settingsTable();
+    bool afterTable();
+    void meterCoefficients();
+    void calibrationTable();
+
+    const corrector::CorrectorWindowModel& m_;
+    const ParameterPrintoutOptions& o_;
+    const corrector::ModelProfile& p_;
+    const corrector::ParameterImage& img_;
+    bool ua_;
+    ParameterPrintout out_;
+};
+
+void Printout::head() {
+    line();
+    QString company = item(45);
+    company.replace(QRegularExpression(QStringLiteral(" {2,}")), QStringLiteral(" "));
+    const int blanks = std::max(1, (70 - static_cast<int>(company.size())) / 2);
+    line(QString(blanks, QLatin1Char(' ')) + company);
+    if (company.isEmpty())
+        line(QStringLiteral("           ________________________________________________________"));
+    if (complex())
+        line(t("           (название предприятия, на котором расположен комплекс)",
+               "             (назва підприємства, на якому розташован комплекс)"));
+    else
+        line(t("           (название предприятия, на котором расположен корректор)",
+               "             (назва підприємства, на якому розташован коректор)"));
+    line();
+    line(t("Договорные обязательства Qст.у (", "Договорне навантаження Qст.у (") + volumeUnit() +
+         t("/час) ", "/год) ") + item(47));
+    line();
+    line();
+    line(t("                        ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ",
+           "                      ЗАПРОГРАМОВАНІ ПАРАМЕТРИ"));
+    line();
+    ReportHeader header = headerFromCorrector(m_, o_.languageIndex);
+    header.complex = complex();
+    out_.lines += deviceBlock(header, ua_);
+    line(t("Дата последней  коррекции    ", "Дата останньої корекції      ") +
+         lastCorrectionText(m_, o_.newestStoredIntervention));
+    line(t("Дата печати                  ", "Дата друку                   ") +
+         o_.now.date().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" / ") +
+         o_.now.time().toString(QStringLiteral("HH:mm")));
+    line();
+}
+
+void Printout::settingsTable() {
+    auto row = [this](const QString& left, const QString& middle, const QString& right) {
+        line(pad(left, 27) + pad(middle, 32) + right);
+    };
+    const QString blank27(27, QLatin1Char(' '));
+    const QString perHour = t("(м.куб/час) ", "(м.куб/год) ");
+    const QString unit = QLatin1Char('(') + pressureUnit() + QLatin1Char(')');
+    const bool noGasParts = fixedMethod() || foreignGas();
+
+    row(t("Контрактные сутки  ", "Контрактна доба    ") + item(21),
+        QStringLiteral("| Tст.у.(град.С) ") + QString(6, QLatin1Char(' ')) + item(40),
+        foreignGas() ? QString(26, QLatin1Char(' ')) + QLatin1Char('|')
+                     : QStringLiteral("| Метод ") + item(5).rightJustified(14));
+    row(t("Контрактное время  ", "Контрактна година  ") + item(20),
+        QStringLiteral("| Рст.у.") + pad(unit, 13) + QStringLiteral("  ") + item(39),
+        panelModel() ? QStringLiteral("| Pбар") + pad(unit, 10) + panelPressure(67)
+                     : QStringLiteral("| Pmin") + pad(unit, 10) + item(30));
+    row(fixedMethod() ? t("Ксжим.             ", "Кстиск.            ") + item(4)
+                      : t("Плотность(кг/м.куб)", "Густина(кг/м.куб)  ") + item(1),
+        QStringLiteral("| Qmin р.у.") + perHour + item(9),
+        panelModel() ? QStringLiteral("| Pизб") + pad(unit, 10) + panelPressure(66)
+                     : QStringLiteral("| Pmax") + pad(unit, 10) + item(31));
+    row(noGasParts ? blank27 : t("Содерж. N2 (%)     ", "Вміст N2 (%)       ") + item(3),
+        QStringLiteral("| Qmax р.у.") + perHour + item(10), QStringLiteral("| Tmin (град.С) ") + item(33));
+    row(noGasParts ? blank27 : t("Содерж. CO2 (%)    ", "Вміст CO2 (%)      ") + item(2),
+        p_.meterCoefModel
+            ? QStringLiteral("| ДУ                   ") + item(65)
+            : t("| К-во имп/м.куб       ", "| К-т імп/м.куб        ") + item(calibration() ? 67 : 15),
+        QStringLiteral("| Tmax (град.С) ") + item(32));
+    line(blank27 + QStringLiteral("| Qtrs р.у.") + perHour + pad(item(13), 9) + QLatin1Char('|'));
+    if (!p_.meterCoefModel)
+        line(blank27 + QStringLiteral("| Qtrn р.у.") + perHour + pad(item(12), 9) + QLatin1Char('|'));
+}
+
+// The lines after the table; false when the begin date stops the printout.
+bool Printout::afterTable() {
+    line();
+    line(pad(QStringLiteral("Tconst (град.С)"), 29) + item(35));
+    if (!panelModel())
+        line(pad(QStringLiteral("Pconst (") + pressureUnit() + QLatin1Char(')'), 29) + item(34));
+    line(pad(t("Vconst р.у.(м.куб/сут) ", "Vconst р.у.(м.куб/доб) "), 29) + item(36));
+    if (!corrector::NormaliseDateCell(o_.beginDate).valid) {
+        out_.message = t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ") + o_.beginDate;
+        return false;
+    }
+    line(t("Время индикации              ", "Час індикації                ") + item(19) +
+         QStringLiteral(" (сек.)"));
+    line(t("Состояние датчиков           ", "Стан  датчиків               ") + item(29));
+    line(t("Скорость RS-232              ", "Швидкість RS-232             ") + item(26));
+    if (p_.secondPort && !p_.series2Model && !p_.languageSetting && !calibration())
+        line(t("Скорость RS-232(2-ой канал)  ", "Швидкість RS-232(2-ой канал) ") + item(63));
+    line(t("Оперативный архив            ", "Оперативний архів            ") + item(23));
+    line(onOff(22, "Автоперевод ЗИМА/ЛЕТО        ВКЛЮЧЕНО", "Автопереведення ЗИМА/ЛІТО      УВІМКНЕНО",
+               "Автоперевод ЗИМА/ЛЕТО        ВЫКЛЮЧЕНО", "Автопереведення ЗИМА/ЛІТО      ВИМКНЕНО"));
+    if (!p_.meterCoefModel) {
+        line(onOff(41, "Qmin, при Q<Qmin ?           ВКЛЮЧЕНО", "Qmin, при Q<Qmin ?           УВІМКНЕНО",
+                   "Qmin, при Q<Qmin ?           ВЫКЛЮЧЕНО", "Qmin, при Q<Qmin ?           ВИМКНЕНО"));
+        line(t("Учет Qmin<Q<Qtrn % погрешн.  ", "Облік Qmin<Q<Qtrn % похибки  ") + img_.WordText(62));
+    }
+    if (p_.secondPort || p_.series2Model || p_.languageSetting || calibration())
+        line(t("Vстд. ОБЩИЙ                  ", "Vстд. ЗАГАЛЬНИЙ              ") + item(62) +
+             QStringLiteral(" (") + volumeUnit() + QLatin1Char(')'));
+    line(t("Показания счетчика           ", "Показники лічильника         ") + item(11) +
+         QStringLiteral(" (м.куб)"));
+    return true;
+}
+
+void Printout::meterCoefficients() {
+    line();
+    line(t("                    КОЭФФИЦИЕНТЫ СЧЕТЧИКА ОМРИС-Z-900 ",
+           "                    КОЕФІЦІЄНТИ ЛІЧИЛЬНИКА ОМРИС-Z-900 "));
+    line(kLongRule);
+    for (int i = 0; i < 8; ++i)
+        line(QLatin1Char('|') + t(kMeterConstants[i].ru, kMeterConstants[i].ua) + QLatin1Char('|') +
+             pad(coefficient(kFirstMeterCoefWord + i), 12) + QLatin1Char('|'));
+    line(kLongRule);
+    line();
+    line(t("        Поправочные коэффициенты, учитывающие вязкость газа",
+           "        Поправочні коефіцієнти, що враховують в’язкість газу"));
+    line(kShortRule);
+    line(QStringLiteral("|п.н|   Ref      |   Kq       |   |п.н|   Ref      |   Kq       |"));
+    line(kShortRule);
+    // Point p is Ref = entry 13 + 2(p − 1) and Kq = the entry after it; points 8..14 on the right.
+    auto entry = [this](int e) { return pad(coefficient(kFirstMeterCoefWord + e - 1), 12); };
+    for (int n = 1; n <= 7; ++n)
+        line(QLatin1Char('|') + pad(QString::number(n), 3) + QLatin1Char('|') + entry(13 + 2 * (n - 1)) +
+             QLatin1Char('|') + entry(14 + 2 * (n - 1)) + QLatin1Char('|') + QStringLiteral("   |") +
+             pad(QString::number(n + 7), 3) + QLatin1Char('|') + entry(27 + 2 * (n - 1)) + QLatin1Char('|') +
+             entry(28 + 2 * (n - 1)) + QLatin1Char('|'));
+    line(kShortRule);
+}
+
+void Printout::calibrationTable() {
+    line();
+    line(t("               Поправочные коэффициенты ЗИБ", "                Поправочні коефіцієнти ЗИБ"));
+    line(kShortRule);
+    line(QStringLiteral("|п.н|    Qw      |    Kq      |   |п.н|    Qw      |   Kq       |"));
+    line(kShortRule);
+    // Point p is Qw = entry 2p − 1 and Kq = entry 2p; points 8..14 start at entry 15.
+    auto entry = [this](int e) { return pad(coefficient(kFirstCalibWord + e - 1), 12); };
+    for (int n = 1; n <= 7; ++n)
+        line(QLatin1Char('|') + pad(QString::number(n), 3) + QLatin1Char('|') + entry(2 * n - 1) +
+             QLatin1Char('|') + entry(2 * n) + QLatin1Char('|') + QStringLiteral("   |") +
+             pad(QString::number(n + 7), 3) + QLatin1Char('|') + entry(15 + 2 * (n - 1)) + QLatin1Char('|') +
+             entry(16 + 2 * (n - 1)) + QLatin1Char('|'));
+    line(kShortRule);
+}
+
+ParameterPrintout Printout::build() {
+    head();
+    settingsTable();
+    if (!afterTable()) return out_;
+    if (p_.meterCoefModel) meterCoefficients();
+    if (calibration()) calibrationTable();
+    return out_;
+}
+
+} // namespace
+
+ParameterPrintout printParameters(const corrector::CorrectorWindowModel& model,
+                                  const ParameterPrintoutOptions& options) {
+    return Printout(model, options).build();
+}
+
+QString lastCorrectionText(const corrector::CorrectorWindowModel& model,
+                           const std::optional<QDateTime>& newestStored) {
+    if (newestStored)
+        return newestStored->date().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" / ") +
+               newestStored->time().toString(QStringLiteral("HH:mm"));
+    const corrector::ArchiveTables& tables = model.archives();
+    const auto archive = corrector::Archive::Interference;
+    if (tables.rowCount(archive) == 0) return QStringLiteral("------- / ----");
+    // The table's cursor stands on its first row unless the newest record lies within the table.
+    const int row = model.newestRecordRow(archive).value_or(0);
+    const int a = static_cast<int>(archive);
+    return tables.cell(a, 1, row) + QStringLiteral(" / ") + tables.cell(a, 2, row);
+}
+
+QString missingParameterFileText(const QString& model, const QString& serial) {
+    return QStringLiteral("Внимание!!! Нет файла параметров для корректора - ") + model +
+           QStringLiteral(" N") + serial;
+}
+
+ParameterPrintout printPointParameters(const DataRoot& root, const QString& identifier, const QString& model,
+                                       const QString& serial, const ParameterPrintoutOptions& options,
+                                       Notifier& notifier) {
+    const QString path = corrector::pointParameterFilePath(root, identifier);
+    if (path.isEmpty() || !QFile::exists(path)) return {{}, missingParameterFileText(model, serial), false};
+    corrector::DetachedCorrector detached(notifier, options.languageIndex);
+    if (!corrector::loadPointParameterFile(detached.model(), path, notifier)) return {{}, {}, false};
+    return printParameters(detached.model(), options);
+}
+
+} // namespace tarn::reports
