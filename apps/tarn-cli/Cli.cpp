@@ -16,6 +16,8 @@
 
 namespace tarn::cli {
 
+int cmdProgram(CliRun& run); // cmd_program.cpp
+
 namespace {
 
 const std::vector<CommandEntry> kCommands = {
@@ -51,6 +53,16 @@ const std::vector<CommandEntry> kCommands = {
      cmdClock,
      {{"--value", "TEXT", "set: \"dd.MM.yyyy HH:mm\" (now when left out); correct: minutes"},
       {"--password", "FIELD:DIGITS", "a password first; FIELD 1..7 as for item"}}},
+    {"program",
+     "program --point ID [--password P] [--date dd.MM.yyyy --time HH:mm] "
+     "[--meter-reading X] [--total-volume Y]   write a point's saved parameter file into the corrector",
+     cmdProgram,
+     {{"--point", "ID", "the metering point whose parameter file (Param/p_ID.000) is written"},
+      {"--password", "P", "the configurator password (default 5831)"},
+      {"--date", "DATE", "the date written with the last step, dd.MM.yyyy (default today)"},
+      {"--time", "TIME", "the time written with the last step, HH:mm (default now)"},
+      {"--meter-reading", "X", "the meter reading, m³ (default the file's)"},
+      {"--total-volume", "Y", "the total standard volume, m³ (default the file's)"}}},
     {"read",
      "read [--archives LIST] [--until-empty] [--json]   the corrector's archives",
      cmdRead,

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <utility>
 
 namespace tarn::database {
 
@@ -146,6 +147,21 @@ QList<Point> Registry::search(const RegistrySearch& c) const {
     contains(QStringLiteral("kTelOrg"), c.orgPhone);
     contains(QStringLiteral("kAddrOrg"), c.owner);
     contains(QStringLiteral("kTelQuon"), c.phone);
+    for (const QVariantList& row : table_->select(where.join(QStringLiteral(" AND ")), values))
+        points.append(pointOf(row));
+    return points;
+}
+
+QList<Point> Registry::matching(const QString& model, const QString& serial) const {
+    QList<Point> points;
+    if (!table_) return points;
+    QStringList where;
+    QVariantList values;
+    for (const auto& [field, text] : {std::pair{"kTypeQuon", model}, std::pair{"kSerialNum", serial}}) {
+        if (text.trimmed().isEmpty()) continue;
+        where.append(QStringLiteral("TRIM(\"") + QLatin1String(field) + QStringLiteral("\") = ?"));
+        values.append(text.trimmed());
+    }
     for (const QVariantList& row : table_->select(where.join(QStringLiteral(" AND ")), values))
         points.append(pointOf(row));
     return points;

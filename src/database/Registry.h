@@ -81,6 +81,9 @@ public:
     std::optional<Point> find(const QString& identifier) const;
     QList<Point> all() const;
     QList<Point> search(const RegistrySearch& criteria) const;
+    // The programming window's filter: the points of exactly this model and this serial number, each
+    // left out when empty. Stored model names count without the blanks the detection pads them with.
+    QList<Point> matching(const QString& model, const QString& serial) const;
     // A new row, then the point's tables with their seed records and the point list file.
     bool add(const Point& point, const QDateTime& now = QDateTime::currentDateTime());
     // One field (1-based position, as the registry's field list counts) of the point's row.

@@ -8,6 +8,7 @@
 #include "corrector/windows/CorrectorFileMenu.h"
 #include "corrector/windows/TCorrect.h"
 #include "corrector/windows/TRdWrCor.h"
+#include "corrector/windows/TfPrPar.h"
 #include "corrector/windows/TfVersRS.h"
 #include "database/Gases.h"
 #include "database/windows/TBDquon.h"
@@ -259,6 +260,9 @@ void TMenuCorr::openCorrectorWindow() {
     });
     window.applyChannelSettings(ctx_.settings());
     window.debugAction()->setVisible(ctx_.serviceLevel == 5);
+    corrector::connectProgramFromFile(
+        window, session.model(), ctx_.engine(), ctx_.operationStart(), ctx_.notifier(),
+        {ctx_.root(), ctx_.databaseOpen ? &ctx_.schemas : nullptr, ctx_.languageIndex()}, ctx_.serviceLevel);
     connect(window.debugRsAction(), &QAction::triggered, &window, [this, &window] {
         link::TDebug_RS debugger(ctx_.linkLog(), &window);
         debugger.exec();
