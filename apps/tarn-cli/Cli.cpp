@@ -139,9 +139,18 @@ const std::vector<CommandEntry> kCommands = {
     {"group",
      "group list | show NAME | save NAME [--points ID,…] [--schedule HH:MM-HH:MM-HH:MM,…] [--flags "
      "0XXXXXXXXX] | "
-     "delete NAME [--json]   the polling groups",
+     "delete NAME | summary NAME --archive hourly|daily --from WHEN --to WHEN [--tables] | alarms NAME "
+     "--from WHEN --to WHEN [--out FILE] | members NAME [--out FILE] [--json]   the polling groups",
      cmdGroup,
-     {{"--points", "LIST",
+     {{"--archive", "KIND", "summary: hourly or daily"},
+      {"--from", "WHEN", "summary, alarms: \"dd.MM.yyyy\" or \"dd.MM.yyyy HH:mm\" (without a time 00:00)"},
+      {"--to", "WHEN",
+       "summary, alarms: \"dd.MM.yyyy\" or \"dd.MM.yyyy HH:mm\" (without a time 23:00 for the hourly "
+       "summary, 23:59 for alarms)"},
+      {"--tables", nullptr, "summary: also the first ten members' own tables (\"сводная таблица группы\")"},
+      {"--out", "FILE",
+       "alarms, members: also write the lines as the program saves them (Windows-1251, CR LF)"},
+      {"--points", "LIST",
        "save: the members, by identifier (the others of the registry are listed as non-members)"},
       {"--schedule", "LIST",
        "save: the polling windows, begin-end-period, each beginning after the last ends"},
@@ -160,9 +169,11 @@ const std::vector<CommandEntry> kCommands = {
      cmdSchedule,
      {{"--at", "TIME", "the time to find the due row at (default now)"}}},
     {"points",
-     "points list|show ID|erase ID|search|config ID [options] [--json]   the registered points",
+     "points list|show ID|erase ID|search|config ID [options] | last ID [--out FILE] [--json]   the "
+     "registered points",
      cmdPoints,
-     {{"--model", "M", "search: the model name"},
+     {{"--out", "FILE", "last: also write the text file of the last records (Windows-1251, CR LF)"},
+      {"--model", "M", "search: the model name"},
       {"--serial", "S", "search: the serial number (also without its leading zeros)"},
       {"--org", "TEXT", "search: part of the organisation's name"},
       {"--owner", "TEXT", "search: part of the owner; config: the owner"},

@@ -1,8 +1,10 @@
 // The database from the command line: the registered points and the rows a point's tables hold.
 #include "Cli.h"
 
+#include "common/TextFile.h"
 #include "database/Gases.h"
 #include "database/Storing.h"
+#include "polling/LastRecords.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
@@ -60,11 +62,12 @@ QJsonObject pointJson(const database::Point& p) {
 // config ID [--owner …]: the registered metering points.
 int cmdPoints(CliRun& run) {
     const QString what = run.args.value(0, QStringLiteral("list"));
-    static const QStringList kVerbs{QStringLiteral("list"), QStringLiteral("show"), QStringLiteral("erase"),
-                                    QStringLiteral("search"), QStringLiteral("config")};
+    static const QStringList kVerbs{QStringLiteral("list"),   QStringLiteral("show"),
+                                    QStringLiteral("erase"),  QStringLiteral("search"),
+                                    QStringLiteral("config"), QStringLiteral("last")};
     if (!kVerbs.contains(what)) {
         run.notifier->message(MessageKind::Error,
-                              QStringLiteral("points list|show ID|erase ID|search|config ID"));
+                              QStringLiteral("points list|show ID|erase ID|search|config ID|last ID"));
         return kExitUsage;
     }
     const auto schemas = schemasOf(run);
@@ -73,6 +76,35 @@ int cmdPoints(CliRun& run) {
     if (!registry.ok()) {
         run.notifier->message(MessageKind::Error, registry.error());
         return kExitNoLink;
+    }
+    if (what == QLatin1String("last")) {
+        // When each table of the point last received a row, as the last-records window shows it.
+        const QString id = run.args.value(1);
+        const auto view = database::isPointIdentifier(id)
+                              ? polling::lastRecordsOf(run.context->root(), *schemas, registry, id)
+                              : std::nullopt;
+        if (!view) {
+            run.notifier->message(MessageKind::Error, polling::noDataText());
+            return database::isPointIdentifier(id) ? kExitRefused : kExitUsage;
+        }
+        const QStringList file = polling::lastRecordsFileLines(*view);
+        if (const auto out = run.value(QStringLiteral("--out")); out && !writeTextLines(*out, file)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + *out);
+            return kExitNoLink;
+        }
+        if (run.options.json) {
+            QJsonArray rows;
+            for (const polling::LastRecordsRow& r : view->rows.mid(1))
+                rows.append(QJsonObject{{QStringLiteral("table"), r[0]},
+                                        {QStringLiteral("stored"), r[1]},
+                                        {QStringLiteral("recorded"), r[2]}});
+            run.printJson({{QStringLiteral("title"), view->title}, {QStringLiteral("rows"), rows}});
+        } else {
+            for (const QString& l : file)
+                *run.out << l << "\n";
+            run.out->flush();
+        }
+        return kExitOk;
     }
     if (what == QLatin1String("erase")) {
         const QString id = run.args.value(1);

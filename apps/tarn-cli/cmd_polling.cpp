@@ -1,8 +1,12 @@
 #include "Cli.h"
 
 #include "common/Language.h"
+#include "common/TextFile.h"
 #include "database/Registry.h"
+#include "polling/GroupAlarms.h"
+#include "polling/GroupSummary.h"
 #include "polling/Groups.h"
+#include "polling/LastRecords.h"
 #include "polling/PollingRun.h"
 #include "polling/Schedule.h"
 
@@ -44,6 +48,156 @@ void rescheduleToday(CliRun& run, const QString& changedGroup) {
     if (schemas.ok) polling::scheduleOfToday(root, schemas, QDateTime::currentDateTime(), true, changedGroup);
 }
 
+// "dd.MM.yyyy HH:mm", or a date alone with the time given.
+QDateTime periodTime(const QString& text, const QTime& withoutTime) {
+    const QString t = text.trimmed();
+    const QDateTime full = QDateTime::fromString(t, QStringLiteral("dd.MM.yyyy HH:mm"));
+    if (full.isValid()) return full;
+    const QDate date = QDate::fromString(t, QStringLiteral("dd.MM.yyyy"));
+    return date.isValid() ? QDateTime(date, withoutTime) : QDateTime();
+}
+
+// --from and --to; false (after saying so) when either is missing or not a date.
+bool periodOf(CliRun& run, const QTime& endWithoutTime, QDateTime& from, QDateTime& to) {
+    from = periodTime(run.value(QStringLiteral("--from")).value_or(QString()), QTime(0, 0));
+    to = periodTime(run.value(QStringLiteral("--to")).value_or(QString()), endWithoutTime);
+    if (from.isValid() && to.isValid()) return true;
+    run.notifier->message(
+        MessageKind::Error,
+        QStringLiteral("group: --from and --to are \"dd.MM.yyyy\" or \"dd.MM.yyyy HH:mm\""));
+    return false;
+}
+
+bool writeOut(CliRun& run, const QStringList& lines) {
+    const auto out = run.value(QStringLiteral("--out"));
+    if (!out) return true;
+    if (writeTextLines(*out, lines)) return true;
+    run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + *out);
+    return false;
+}
+
+QJsonArray tableJson(const QList<QStringList>& rows) {
+    QJsonArray a;
+    for (const QStringList& r : rows)
+        a.append(QJsonArray::fromStringList(r));
+    return a;
+}
+
+void printTable(QTextStream& out, const QStringList& headings, const QList<QStringList>& rows) {
+    out << headings.join(QLatin1Char('\t')) << "\n";
+    for (const QStringList& r : rows)
+        out << r.join(QLatin1Char('\t')) << "\n";
+}
+
+// group summary NAME --archive hourly|daily --from … --to … [--tables]
+int groupSummary(CliRun& run, const QString& name, const database::Schemas& schemas) {
+    const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
+    if (archive != QLatin1String("hourly") && archive != QLatin1String("daily")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("group summary: --archive hourly|daily"));
+        return kExitUsage;
+    }
+    polling::SummaryRequest request;
+    request.groupName = name;
+    request.archive =
+        archive == QLatin1String("hourly") ? polling::SummaryArchive::Hourly : polling::SummaryArchive::Daily;
+    request.memberTables = run.has(QStringLiteral("--tables"));
+    if (!periodOf(run, QTime(23, 0), request.from, request.to)) return kExitUsage;
+    polling::GroupSummary summary(run.context->root(), schemas, *run.notifier, run.context->languageIndex());
+    if (const QString refused = summary.open(request); !refused.isEmpty()) {
+        run.notifier->message(MessageKind::Error, refused);
+        return polling::findGroupByName(run.context->root(), name) || name.trimmed().isEmpty() ? kExitUsage
+                                                                                               : kExitRefused;
+    }
+    while (summary.step()) {
+    }
+    // A member without its parameter file: the notifier has said so.
+    if (!summary.finished()) return kExitNoLink;
+    const bool hourly = summary.hourly();
+    QList<QStringList> intervals, statuses, totals;
+    for (const polling::IntervalRow& r : summary.intervals())
+        intervals.append(r.cells(hourly));
+    for (const polling::MemberStatus& m : summary.statuses())
+        statuses.append(m.cells());
+    for (const polling::MemberTotal& m : summary.totals())
+        totals.append(m.cells());
+    if (run.options.json) {
+        QJsonArray own;
+        for (const QList<QStringList>& t : summary.memberTables())
+            own.append(tableJson(t));
+        run.printJson({{QStringLiteral("title"), summary.title()},
+                       {QStringLiteral("begin"), summary.periodBegin()},
+                       {QStringLiteral("end"), summary.periodEnd()},
+                       {QStringLiteral("intervals"), tableJson(intervals)},
+                       {QStringLiteral("members"), tableJson(statuses)},
+                       {QStringLiteral("totals"), tableJson(totals)},
+                       {QStringLiteral("memberTables"), own}});
+        return kExitOk;
+    }
+    QTextStream& out = *run.out;
+    out << summary.title() << "\n" << summary.periodBegin() << " - " << summary.periodEnd() << "\n\n";
+    printTable(out, polling::intervalHeadings(), intervals);
+    out << "\n";
+    printTable(out, polling::memberStatusHeadings(), statuses);
+    out << "\n";
+    printTable(out, polling::memberTotalHeadings(), totals);
+    for (int i = 0; i < summary.memberTables().size(); ++i) {
+        out << "\n" << (i + 1) << "\n";
+        printTable(out, polling::intervalHeadings(), summary.memberTables().at(i));
+    }
+    out.flush();
+    return kExitOk;
+}
+
+// group alarms NAME --from … --to … [--out FILE]: the table with the mask of Current/mask_nhs.000.
+int groupAlarms(CliRun& run, const QString& name, const database::Schemas& schemas) {
+    QDateTime from, to;
+    if (!periodOf(run, QTime(23, 59, 59), from, to)) return kExitUsage;
+    const DataRoot& root = run.context->root();
+    const polling::GroupAlarmTable table =
+        polling::groupAlarmTable(root, schemas, *run.notifier, run.context->languageIndex(), name, from, to,
+                                 polling::loadAlarmMask(root));
+    if (!table.refused.isEmpty()) {
+        run.notifier->message(MessageKind::Error, table.refused);
+        return polling::findGroupByName(root, name) || name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
+    }
+    if (!table.failure.isEmpty()) return kExitNoLink;
+    if (!writeOut(run, table.lines)) return kExitNoLink;
+    if (run.options.json) {
+        run.printJson({{QStringLiteral("lines"), QJsonArray::fromStringList(table.lines)}});
+        return kExitOk;
+    }
+    for (const QString& l : table.lines)
+        *run.out << l << "\n";
+    run.out->flush();
+    return kExitOk;
+}
+
+// group members NAME [--out FILE]: the member list, a member lagging behind the group marked "late".
+int groupMembers(CliRun& run, const polling::GroupEntry& entry, const database::Schemas& schemas) {
+    const DataRoot& root = run.context->root();
+    const database::Registry registry(root, schemas);
+    const polling::GroupMemberList list =
+        polling::groupMemberList(root, schemas, registry, polling::loadGroup(root, entry.file));
+    if (!writeOut(run, polling::memberListFileLines(list))) return kExitNoLink;
+    if (run.options.json) {
+        QJsonArray lines;
+        for (const polling::MemberListLine& l : list.lines)
+            lines.append(QJsonObject{{QStringLiteral("line"), l.text},
+                                     {QStringLiteral("identifier"), l.identifier},
+                                     {QStringLiteral("late"), l.late}});
+        run.printJson({{QStringLiteral("title"), list.title},
+                       {QStringLiteral("banner"), QJsonArray::fromStringList(list.banner)},
+                       {QStringLiteral("members"), lines}});
+        return kExitOk;
+    }
+    *run.out << list.title << "\n";
+    for (const QString& l : list.banner)
+        *run.out << l << "\n";
+    for (const polling::MemberListLine& l : list.lines)
+        *run.out << l.text << (l.late ? "\tlate" : "") << "\n";
+    run.out->flush();
+    return kExitOk;
+}
 } // namespace
 
 // group list | show NAME | save NAME --points ID,… [--schedule W,…] [--flags F] | delete NAME: the polling
@@ -66,9 +220,30 @@ int cmdGroup(CliRun& run) {
         run.out->flush();
         return kExitOk;
     }
+    if (what == QLatin1String("summary") || what == QLatin1String("alarms") ||
+        what == QLatin1String("members")) {
+        database::writeMissingSchemaFiles(root);
+        const database::Schemas schemas = database::loadSchemas(root);
+        if (!schemas.ok) {
+            run.notifier->message(MessageKind::Error, schemas.error);
+            return kExitNoLink;
+        }
+        if (what == QLatin1String("summary")) return groupSummary(run, name, schemas);
+        if (what == QLatin1String("alarms")) return groupAlarms(run, name, schemas);
+        const auto entry = polling::findGroupByName(root, name);
+        if (!entry) {
+            run.notifier->message(MessageKind::Error,
+                                  name.trimmed().isEmpty()
+                                      ? uaRu(lang, "Не вибрано групу!!!", "Не выбрана группа!!!")
+                                      : uaRu(lang, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА"));
+            return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
+        }
+        return groupMembers(run, *entry, schemas);
+    }
     if (what != QLatin1String("show") && what != QLatin1String("save") && what != QLatin1String("delete")) {
         run.notifier->message(MessageKind::Error,
-                              QStringLiteral("group list|show NAME|save NAME …|delete NAME"));
+                              QStringLiteral("group list|show NAME|save NAME …|delete NAME|summary NAME …|"
+                                             "alarms NAME …|members NAME"));
         return kExitUsage;
     }
     const auto existing = findGroup(root, name);

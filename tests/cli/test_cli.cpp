@@ -788,3 +788,52 @@ TEST(CliReports, TheProgrammedParametersOfAStoredPointComeFromItsParameterFile) 
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(
         QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
 }
+
+TEST(CliPolling, AGroupSummedFromTheDatabaseItsMembersAndAPointsLastRecords) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("store"), QStringLiteral("--archives"),
+                    QStringLiteral("hourly,daily"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+             QStringLiteral("Схід"), QStringLiteral("--points"), QStringLiteral("t01234")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList summary{QStringLiteral("--home"),    h,
+                              QStringLiteral("--json"),    QStringLiteral("group"),
+                              QStringLiteral("summary"),   QStringLiteral("Схід"),
+                              QStringLiteral("--archive"), QStringLiteral("hourly"),
+                              QStringLiteral("--from"),    QStringLiteral("01.03.2024 01:00"),
+                              QStringLiteral("--to"),      QStringLiteral("01.03.2024 03:00")};
+    r = cli(summary);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray intervals = r.json().value(QStringLiteral("intervals")).toArray();
+    ASSERT_EQ(intervals.size(), 3);
+    EXPECT_EQ(intervals.at(2).toArray().at(1).toString(), QStringLiteral("03:00"));
+    EXPECT_EQ(intervals.at(2).toArray().at(2).toString(), QStringLiteral("10"));
+    const QJsonArray member = r.json().value(QStringLiteral("members")).toArray().at(0).toArray();
+    EXPECT_EQ(member.at(2).toString(), QStringLiteral("01234"));
+    EXPECT_EQ(member.at(8).toString(), QStringLiteral("норма"));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
+             QStringLiteral("members"), QStringLiteral("Схід")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray members = r.json().value(QStringLiteral("members")).toArray();
+    ASSERT_EQ(members.size(), 1);
+    EXPECT_FALSE(members.at(0).toObject().value(QStringLiteral("late")).toBool());
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("last"), QStringLiteral("t01234")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(
+        r.json().value(QStringLiteral("rows")).toArray().at(0).toObject().value(QStringLiteral("recorded")),
+        QStringLiteral("02.03.2024 06:00"));
+
+    EXPECT_EQ(cli(QStringList(summary) << QStringLiteral("--archive") << QStringLiteral("weekly")).code, 2);
+    ASSERT_TRUE(QFile::remove(home.path(folder::Param, QStringLiteral("p_t01234.000"))));
+    r = cli(summary);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(
+        QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
+}

@@ -1,0 +1,50 @@
+#include "polling/GroupMembers.h"
+
+#include "corrector/CorrectorFiles.h"
+
+#include <QFile>
+
+namespace tarn::polling {
+
+std::optional<GroupEntry> findGroupByName(const DataRoot& root, const QString& name) {
+    const QString wanted = name.trimmed();
+    if (wanted.isEmpty()) return std::nullopt;
+    for (const GroupEntry& e : loadGroupList(root))
+        if (e.name.trimmed() == wanted) return e;
+    return std::nullopt;
+}
+
+QList<NumberedMember> registeredMembers(const Group& group, const database::Registry& registry) {
+    QList<NumberedMember> out;
+    for (const GroupMember& m : group.members) {
+        if (!m.member) continue;
+        if (auto point = registry.find(m.identifier()))
+            out.append({static_cast<int>(out.size()) + 1, *point});
+    }
+    return out;
+}
+
+std::optional<MemberParameters> loadMemberParameters(const DataRoot& root, const QString& identifier,
+                                                     Notifier& notifier, int languageIndex) {
+    const QString path = corrector::pointParameterFilePath(root, identifier);
+    if (path.isEmpty() || !QFile::exists(path)) return std::nullopt;
+    corrector::DetachedCorrector detached(notifier, languageIndex);
+    corrector::CorrectorWindowModel& model = detached.model();
+    if (!corrector::loadPointParameterFile(model, path, notifier)) return std::nullopt;
+    MemberParameters p;
+    p.model = model.text(corrector::Field::ModelName).trimmed();
+    if (p.model.isEmpty()) p.model = model.state().profile.modelName.trimmed();
+    p.serial = model.text(corrector::Field::HeaderSerial).trimmed();
+    p.organisation = model.itemText(45).trimmed();
+    p.pipeline = model.itemText(44).trimmed();
+    p.volumeDecimals = model.volumeDecimals;
+    return p;
+}
+
+QString missingParameterFileText(const database::Point* point) {
+    QString text = QStringLiteral("Внимание!!! Нет файла параметров для корректора - ");
+    if (point) text += point->model.trimmed() + QStringLiteral(" N") + point->serial.trimmed();
+    return text;
+}
+
+} // namespace tarn::polling

@@ -1,0 +1,290 @@
+#include "polling/GroupSummary.h"
+
+#include "common/DisplayNumber.h"
+#include "common/Language.h"
+#include "database/GroupQueries.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tarn::polling {
+
+namespace {
+
+const QString kNone = QStringLiteral("--");
+const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
+const QString kTimeFormat = QStringLiteral("HH:mm");
+
+// A stored volume; an empty or unreadable value counts as 0.
+double volumeOf(const QVariant& v) {
+    if (v.isNull()) return 0.0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok && std::isfinite(d) ? d : 0.0;
+}
+
+double rounded(double value, int decimals) {
+    const double scale = std::pow(10.0, std::clamp(decimals, 0, 6));
+    return std::round(value * scale) / scale;
+}
+
+// A stored value as the member's own table shows it.
+QString storedText(double value, int decimals) {
+    return displayNumber(value, decimals);
+}
+
+} // namespace
+
+RecordFlags RecordFlags::ofStatus(const QString& status) {
+    RecordFlags f;
+    f.intervention = status.size() > 1 && status.at(1) == QChar(u'И');
+    f.alarm = status.size() > 2 && status.at(2) == QChar(u'В');
+    return f;
+}
+
+QString RecordFlags::text() const {
+    return (intervention ? QStringLiteral("И") : QStringLiteral("-")) + QLatin1Char('/') +
+           (alarm ? QStringLiteral("В") : QStringLiteral("-"));
+}
+
+QString sumText(double value) {
+    // Padding to the width is undone by the blanks' removal: what stays is the number itself.
+    return displayNumber(value, 1);
+}
+
+void Sums::add(const std::array<double, kSummarySums>& v, const RecordFlags& f) {
+    for (int i = 0; i < kSummarySums; ++i)
+        values[i] += v[i];
+    flags |= f;
+    filled = true;
+}
+
+QStringList Sums::cells() const {
+    QStringList c;
+    for (double v : values)
+        c.append(filled ? sumText(v) : kNone);
+    c.append(filled ? flags.text() : kNone);
+    return c;
+}
+
+QStringList IntervalRow::cells(bool hourly) const {
+    return QStringList{date.toString(kDateFormat), hourly ? time.toString(kTimeFormat) : kNone} +
+           sums.cells();
+}
+
+QStringList MemberStatus::cells() const {
+    return {QString::number(number), identifier, serial, model, organisation, pipeline, begin, end, comment};
+}
+
+QStringList MemberTotal::cells() const {
+    return QStringList{QString::number(number), identifier, serial, model} + sums.cells();
+}
+
+QStringList intervalHeadings() {
+    return {QStringLiteral("дата"),     QStringLiteral("время"),        QStringLiteral("Vраб"),
+            QStringLiteral("Vстд"),     QStringLiteral("Vвнш"),         QStringLiteral("Vстд.внш"),
+            QStringLiteral("Vраб+внш"), QStringLiteral("Vстд.+ст.внш"), QStringLiteral("флаги")};
+}
+
+QStringList memberStatusHeadings() {
+    return {QStringLiteral("ном."),   QStringLiteral("идентиф."),    QStringLiteral("сер. номер"),
+            QStringLiteral("тип"),    QStringLiteral("организация"), QStringLiteral("ветка"),
+            QStringLiteral("начало"), QStringLiteral("конец"),       QStringLiteral("коментарий")};
+}
+
+QStringList memberTotalHeadings() {
+    return QStringList{QStringLiteral("ном."), QStringLiteral("идентиф."), QStringLiteral("сер. номер"),
+                       QStringLiteral("тип")} +
+           intervalHeadings().mid(2);
+}
+
+GroupSummary::GroupSummary(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
+                           int languageIndex)
+    : root_(root), schemas_(schemas), notifier_(notifier), languageIndex_(languageIndex) {}
+
+QString GroupSummary::open(const SummaryRequest& request) {
+    request_ = request;
+    opened_ = false;
+    finished_ = false;
+    cancelled_ = false;
+    failure_.clear();
+    next_ = 0;
+    members_.clear();
+    intervals_.clear();
+    statuses_.clear();
+    totals_.clear();
+    memberTables_.clear();
+
+    const bool byHour = hourly();
+    const bool backwards = byHour ? request.from > request.to : request.from.date() > request.to.date();
+    if (!request.from.isValid() || !request.to.isValid() || backwards)
+        return uaRu(languageIndex_, "Помилка вибраного періоду", "Ошибка выбранного периода");
+    if (request.groupName.trimmed().isEmpty())
+        return uaRu(languageIndex_, "Не вибрано групу!!!", "Не выбрана группа!!!");
+    const auto entry = findGroupByName(root_, request.groupName);
+    if (!entry) return uaRu(languageIndex_, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
+    const database::Registry registry(root_, schemas_);
+    members_ = registeredMembers(loadGroup(root_, entry->file), registry);
+
+    for (const NumberedMember& m : members_) {
+        MemberStatus s;
+        s.number = m.number;
+        s.identifier = m.point.identifier;
+        statuses_.append(s);
+        MemberTotal t;
+        t.number = m.number;
+        t.identifier = m.point.identifier;
+        totals_.append(t);
+    }
+    // The intervals: an hour (from the begin's minute) or a day each, while not later than the end.
+    if (byHour) {
+        periodBegin_ = request.from.toString(kDateFormat + QLatin1Char(' ') + kTimeFormat);
+        periodEnd_ = request.to.toString(kDateFormat + QLatin1Char(' ') + kTimeFormat);
+        const QDateTime from(request.from.date(),
+                             QTime(request.from.time().hour(), request.from.time().minute()));
+        for (QDateTime t = from; t <= request.to; t = t.addSecs(3600))
+            intervals_.append({t.date(), t.time(), {}});
+    } else {
+        periodBegin_ = request.from.date().toString(kDateFormat);
+        periodEnd_ = request.to.date().toString(kDateFormat);
+        for (QDate d = request.from.date(); d <= request.to.date(); d = d.addDays(1))
+            intervals_.append({d, QTime(), {}});
+    }
+    const bool ownTables = request.caller == SummaryCaller::Graph || request.memberTables;
+    if (ownTables) {
+        const QList<QStringList> empty(intervals_.size(), QStringList(intervalHeadings().size(), kNone));
+        for (int i = 0; i < std::min(kMemberTables, memberCount()); ++i)
+            memberTables_.append(empty);
+    }
+    opened_ = true;
+    finished_ = members_.isEmpty();
+    return {};
+}
+
+QString GroupSummary::title() const {
+    const QString word =
+        request_.caller == SummaryCaller::Graph ? QStringLiteral("график") : QStringLiteral("отчет");
+    return QLatin1Char('"') + word + QStringLiteral("\" - подготовка данных группы  : \"") +
+           request_.groupName.trimmed() + QLatin1Char('"');
+}
+
+bool GroupSummary::step() {
+    if (!opened_ || finished_ || cancelled_ || !failure_.isEmpty()) return false;
+    const NumberedMember& m = members_.at(next_);
+    const auto parameters = loadMemberParameters(root_, m.point.identifier, notifier_, languageIndex_);
+    if (!parameters) {
+        failure_ = missingParameterFileText(&m.point);
+        notifier_.message(MessageKind::Warning, failure_);
+        return false;
+    }
+    MemberStatus& s = statuses_[next_];
+    s.serial = parameters->serial;
+    s.model = parameters->model;
+    s.organisation = parameters->organisation;
+    s.pipeline = parameters->pipeline;
+    totals_[next_].serial = parameters->serial;
+    totals_[next_].model = parameters->model;
+    takeRecords(next_, parameters->volumeDecimals);
+    ++next_;
+    finished_ = next_ >= memberCount();
+    return !finished_;
+}
+
+void GroupSummary::takeRecords(int index, int volumeDecimals) {
+    using database::TableKind;
+    const bool byHour = hourly();
+    const QString& id = members_.at(index).point.identifier;
+    const database::StoredRecords s =
+        byHour ? database::recordsBetween(root_, schemas_, TableKind::Hourly, id, request_.from, request_.to)
+               : database::recordsOfDays(root_, schemas_, TableKind::Daily, id, request_.from.date(),
+                                         request_.to.date());
+    const int cDate = s.column("Date"), cTime = s.column("Time"), cStatus = s.column("Help"),
+              cWorkingTotal = s.column("Vwrk_alwrk"), cStandardTotal = s.column("Vst_alwrk");
+    const std::array<int, 4> cVolumes{s.column("Vwrk"), s.column("Vst"), s.column("Valwrk"),
+                                      s.column("Valst")};
+    // A record is known again by its identity, its time and its volumes.
+    const std::array<int, 9> cKey{
+        s.column("Identif"), s.column("SerialNum"), s.column("TypeQuon"), cDate,      cTime,
+        cVolumes[0],         cVolumes[1],           cVolumes[2],          cVolumes[3]};
+    auto at = [](const QVariantList& row, int column) { return column < 0 ? QVariant() : row.value(column); };
+
+    // Records come in time order, so a repeat is among the last ones accepted.
+    QList<QStringList> memory;
+    MemberStatus& status = statuses_[index];
+    MemberTotal& total = totals_[index];
+    QList<QStringList>* own = index < memberTables_.size() ? &memberTables_[index] : nullptr;
+    QList<RecordFlags> ownFlags(own ? intervals_.size() : 0);
+    QString begin, end;
+    int from = 0;
+    for (const QVariantList& row : s.rows) {
+        const QDate date = database::storedDateValue(at(row, cDate));
+        const QTime time = database::storedTimeValue(at(row, cTime));
+        if (!date.isValid() || (byHour && !time.isValid())) continue;
+        QStringList key;
+        for (int c : cKey)
+            key.append(at(row, c).toString());
+        if (memory.contains(key)) continue;
+        if (memory.size() >= kRepeatMemory) memory.removeFirst();
+        memory.append(key);
+
+        const QString when = byHour
+                                 ? date.toString(kDateFormat) + QLatin1Char(' ') + time.toString(kTimeFormat)
+                                 : date.toString(kDateFormat);
+        if (begin.isEmpty()) begin = when;
+        end = when;
+
+        // The interval: the same day, and for hours the same hour of it.
+        int found = -1;
+        for (int r = from; r < intervals_.size(); ++r) {
+            const IntervalRow& i = intervals_.at(r);
+            if (i.date == date && (!byHour || i.time.hour() == time.hour())) {
+                found = r;
+                break;
+            }
+        }
+        if (found < 0) continue;
+        from = found;
+
+        std::array<double, 4> volumes{};
+        for (int v = 0; v < 4; ++v)
+            volumes[v] = volumeOf(at(row, cVolumes[v]));
+        std::array<double, kSummarySums> values{};
+        for (int v = 0; v < 4; ++v)
+            values[v] = byHour ? rounded(volumes[v], volumeDecimals) : volumes[v];
+        values[4] = volumes[0] + volumes[2];
+        values[5] = volumes[1] + volumes[3];
+        const RecordFlags flags = RecordFlags::ofStatus(at(row, cStatus).toString());
+        intervals_[found].sums.add(values, flags);
+        total.sums.add(values, flags);
+
+        if (own) {
+            ownFlags[found] |= flags;
+            const int decimals = byHour ? volumeDecimals : 6;
+            QStringList cells{date.toString(kDateFormat),
+                              time.isValid() ? time.toString(kTimeFormat) : kNone};
+            for (int v = 0; v < 4; ++v)
+                cells.append(storedText(values[v], decimals));
+            cells.append(storedText(volumeOf(at(row, cWorkingTotal)), 6));
+            cells.append(storedText(volumeOf(at(row, cStandardTotal)), 6));
+            cells.append(ownFlags[found].text());
+            (*own)[found] = cells;
+        }
+    }
+    if (begin.isEmpty()) {
+        status.comment = QStringLiteral("нет данных");
+        return;
+    }
+    status.begin = begin;
+    status.end = end;
+    status.comment =
+        begin == periodBegin_ && end == periodEnd_ ? QStringLiteral("норма") : QStringLiteral("мало данных");
+}
+
+QString runGroupSummary(GroupSummary& summary, const SummaryRequest& request) {
+    if (QString refused = summary.open(request); !refused.isEmpty()) return refused;
+    while (summary.step()) {
+    }
+    return summary.failure();
+}
+
+} // namespace tarn::polling
