@@ -9,6 +9,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QApplication>
 #include <QGuiApplication>
 #include <QJsonDocument>
 
@@ -116,13 +117,18 @@ const std::vector<CommandEntry> kCommands = {
       {"--made", "WHEN", "the time the report says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
     {"listing",
      "listing --point ID --archive KIND --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy] "
-     "[--columns LIST] [--totals] [--out FILE] [--csv FILE] [--json]   a statistical listing",
+     "[--columns LIST] [--totals] [--out FILE] [--csv FILE] [--json] | --group NAME --archive hourly|daily "
+     "--from WHEN --to WHEN [--breakdown] [--day-totals] [--matrix-csv FILE]   a statistical listing",
      cmdListing,
      {{"--point", "ID", "the stored metering point"},
+      {"--group", "NAME", "the polling group instead (hourly or daily, through the group summary selection)"},
       {"--archive", "KIND", "hourly, daily, alarm, operative, service or measurement"},
-      {"--period", "KIND", "day, month or period"},
-      {"--from", "DATE", "dd.MM.yyyy"},
-      {"--to", "DATE", "dd.MM.yyyy, the last gas day of a period"},
+      {"--period", "KIND", "day, month or period (a group's default: period)"},
+      {"--from", "DATE", "dd.MM.yyyy (a group's also \"dd.MM.yyyy HH:mm\")"},
+      {"--to", "DATE", "dd.MM.yyyy, the last gas day of a period (a group's also \"dd.MM.yyyy HH:mm\")"},
+      {"--breakdown", nullptr, "group: by member (\"разбивка по корректорам\") instead of the whole group"},
+      {"--day-totals", nullptr, "group, hourly: a day line every 24 rows (\"итоги за сутки\")"},
+      {"--matrix-csv", "FILE", "group: also the member matrix (\"сводная таблица группы\") as CSV"},
       {"--columns", "LIST",
        "hourly and daily: the columns by title or number 1..18 (default Current/PutSet.000)"},
       {"--totals", nullptr, "the CSV file also gets the totals line (\"Строка итогов\")"},
@@ -164,6 +170,31 @@ const std::vector<CommandEntry> kCommands = {
       {"--group", "NAME", "one group, from its first member (the group's flags)"},
       {"--schedule", nullptr, "the groups as today's schedule says, until no window is left"},
       {"--duty", nullptr, "with --schedule: keep polling day after day until SIGTERM"}}},
+    {"protocol",
+     "protocol poll --point ID|--points [filters]|--group NAME [--from … --to …|--latest] [--type TYPE] "
+     "[--connections] | list --points [filters]|--group NAME|--gas [--full] | exchanges [--row N] [--date "
+     "dd.MM.yyyy] [--out FILE] [--json]   the polling protocols and lists",
+     cmdProtocol,
+     {{"--point", "ID", "poll: that metering point alone"},
+      {"--points", nullptr, "the registered points that pass the filters (all without one)"},
+      {"--group", "NAME", "the members of the group (blanks in the name do not count)"},
+      {"--gas", nullptr, "list: the gas compositions"},
+      {"--model", "M", "filter: the model (\"тип кор.\")"},
+      {"--serial", "S", "filter: the serial number, also without its leading zeros (\"сер.№\")"},
+      {"--org", "TEXT", "filter: part of the organisation (\"орган.\")"},
+      {"--org-phone", "TEXT", "filter: part of the organisation's telephone (\"тел.орг.\")"},
+      {"--owner", "TEXT", "filter: part of the owner (\"влад.\")"},
+      {"--phone", "TEXT", "filter: part of the corrector's telephone (\"тел.кор.\")"},
+      {"--from", "WHEN", "poll: \"dd.MM.yyyy HH:mm\" or dd.MM.yyyy, the first time stored (\"Дата\")"},
+      {"--to", "WHEN", "poll: \"dd.MM.yyyy HH:mm\" or dd.MM.yyyy (the whole day), the last time stored"},
+      {"--latest", nullptr, "poll: only each point's latest row (the default)"},
+      {"--type", "TYPE", "poll: the storing runs of one kind: модем БД, кабель БД, ДТУ, файл or кабель"},
+      {"--connections", nullptr, "poll: the modem connections instead of the storing runs"},
+      {"--full", nullptr, "list: a card per point (\"Полный\") instead of the short table"},
+      {"--row", "N", "exchanges: the schedule row's exchanges instead of the whole day's"},
+      {"--date", "DATE", "exchanges: the day, dd.MM.yyyy (default today)"},
+      {"--out", "FILE", "write the text as the program saves it (Windows-1251, CR LF)"},
+      {"--made", "WHEN", "the time the title says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
     {"schedule",
      "schedule [--at HH:MM] [--json]   today's polling schedule and the row due",
      cmdSchedule,
@@ -241,9 +272,29 @@ private:
     ErrorSink& sink_;
 };
 
+// The command word: the first argument that is neither a global option nor a global option's value.
+bool commandWordIs(int argc, char** argv, const char* word) {
+    static const char* const kWithValue[] = {"--home",    "--port",    "--speed",   "--phone",
+                                             "--dial-wait", "--trace", "--address-book", "--address",
+                                             "--timeout", "--retries", "--lang"};
+    for (int k = 1; k < argc; ++k) {
+        if (qstrncmp(argv[k], "--", 2) != 0 && qstrcmp(argv[k], "-h") != 0) return qstrcmp(argv[k], word) == 0;
+        for (const char* option : kWithValue)
+            if (qstrcmp(argv[k], option) == 0) ++k;
+    }
+    return false;
+}
+
 // A PDF needs the fonts only a GUI application has; it is made without a display. Every other command
 // stays a plain console program.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, ErrorSink& sink) {
+    // A graph is drawn by widgets: a widget application, offscreen where there is no display.
+    if (commandWordIs(argc, argv, "graph")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<GuardedApplication<QApplication>>(argc, argv, sink);
+    }
     for (int k = 1; k < argc; ++k)
         if (qstrcmp(argv[k], "--pdf") == 0) {
             if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -123,6 +123,7 @@ int cmdModem(CliRun& run);
 int cmdGroup(CliRun& run);
 int cmdSchedule(CliRun& run);
 int cmdPoll(CliRun& run);
+int cmdProtocol(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

@@ -4,6 +4,7 @@
 #include "common/TextFile.h"
 #include "database/CsvSideOutput.h"
 #include "database/Registry.h"
+#include "polling/GroupReport.h"
 #include "reports/CommercialReport.h"
 #include "reports/Paginator.h"
 #include "reports/ParameterPrintout.h"
@@ -148,6 +149,134 @@ int parameterPrintout(CliRun& run) {
     return code == kExitOk && !printout.message.isEmpty() ? kExitRefused : code;
 }
 
+// --columns: the columns by their titles or their numbers 1..18, in any order; the listing keeps its own.
+// Without it the choice of Current\PutSet.000. False (after saying so) for a column not known.
+bool columnsOption(CliRun& run, reports::StatColumns& columns) {
+    const int lang = run.context->languageIndex();
+    columns = reports::loadStatColumns(run.context->root());
+    if (const auto chosen = run.value(QStringLiteral("--columns"))) {
+        columns = {};
+        for (const QString& word : chosen->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            bool numeric = false;
+            const int n = word.trimmed().toInt(&numeric);
+            int found = numeric && n >= 1 && n <= reports::kStatColumns ? n - 1 : -1;
+            for (int c = 0; c < reports::kStatColumns && found < 0; ++c)
+                if (word.trimmed() == reports::StatColumns::title(c, false) ||
+                    word.trimmed() == reports::StatColumns::title(c, true))
+                    found = c;
+            if (found < 0) {
+                QStringList titles;
+                for (int c = 0; c < reports::kStatColumns; ++c)
+                    titles.append(reports::StatColumns::title(c, lang != kRussian));
+                run.notifier->message(MessageKind::Error, QStringLiteral("listing: unknown column \"") +
+                                                              word + QStringLiteral("\"; columns: ") +
+                                                              titles.join(QLatin1Char(',')));
+                return false;
+            }
+            columns.on[static_cast<std::size_t>(found)] = true;
+        }
+    }
+    return true;
+}
+
+// "dd.MM.yyyy HH:mm", or a date alone (00:00).
+QDateTime listingTime(const QString& text) {
+    const QDateTime full = QDateTime::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy HH:mm"));
+    if (full.isValid()) return full;
+    return QDateTime(QDate::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy")), QTime(0, 0));
+}
+
+bool writeListingFile(CliRun& run, const QString& file, const QStringList& lines) {
+    const QString path = QFileInfo(file).absoluteFilePath();
+    if (writeTextLines(path, lines)) return true;
+    run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
+    return false;
+}
+
+// listing --group NAME: the group's hourly or daily listing through the group summary selection, as the
+// report window makes it.
+int groupListing(CliRun& run, const QString& name) {
+    const int lang = run.context->languageIndex();
+    const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
+    const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("period"));
+    static const QMap<QString, reports::ReportPeriod> kPeriods{
+        {QStringLiteral("day"), reports::ReportPeriod::Day},
+        {QStringLiteral("month"), reports::ReportPeriod::Month},
+        {QStringLiteral("period"), reports::ReportPeriod::Range}};
+    if ((archive != QLatin1String("hourly") && archive != QLatin1String("daily")) ||
+        !kPeriods.contains(period)) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("listing --group: --archive hourly|daily, --period day|month|period"));
+        return kExitUsage;
+    }
+    const bool hourly = archive == QLatin1String("hourly");
+    const QString fromText = run.value(QStringLiteral("--from")).value_or(QString());
+    const QDateTime begin = listingTime(fromText);
+    const QDateTime end = listingTime(run.value(QStringLiteral("--to")).value_or(fromText));
+    if (!begin.isValid() || !end.isValid()) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("listing --group: --from and --to are \"dd.MM.yyyy\" or "
+                                             "\"dd.MM.yyyy HH:mm\""));
+        return kExitUsage;
+    }
+    polling::GroupReportOptions o;
+    o.form = run.has(QStringLiteral("--breakdown")) ? polling::GroupReportForm::Breakdown
+                                                    : polling::GroupReportForm::WholeGroup;
+    o.dayTotals = run.has(QStringLiteral("--day-totals"));
+    o.ukrainian = lang != kRussian;
+    if (!columnsOption(run, o.columns)) return kExitUsage;
+    if (!o.columns.any()) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "не визначено параметри!", "не определены параметры!!!"));
+        return kExitRefused;
+    }
+    const reports::ReportPeriod kind = kPeriods.value(period);
+    const polling::GroupListingPeriod days =
+        polling::groupListingPeriod(kind, hourly, begin, end, o.ukrainian);
+    if (!days.error.isEmpty()) {
+        run.notifier->message(MessageKind::Error, days.error);
+        return kExitRefused;
+    }
+    const auto now = madeTime(run, "listing");
+    if (!now) return kExitUsage;
+    const DataRoot& root = run.context->root();
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    if (!schemas.ok) {
+        run.notifier->message(MessageKind::Error, schemas.error);
+        return kExitNoLink;
+    }
+    const auto matrixFile = run.value(QStringLiteral("--matrix-csv"));
+    polling::SummaryRequest request;
+    request.groupName = name;
+    request.archive = hourly ? polling::SummaryArchive::Hourly : polling::SummaryArchive::Daily;
+    request.from = days.from;
+    request.to = days.to;
+    request.memberTables = matrixFile.has_value();
+    polling::GroupSummary summary(root, schemas, *run.notifier, lang);
+    if (const QString refused = summary.open(request); !refused.isEmpty()) {
+        run.notifier->message(MessageKind::Error, refused);
+        return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
+    }
+    while (summary.step()) {
+    }
+    // A member without its parameter file: the notifier has said so.
+    if (!summary.finished()) return kExitNoLink;
+    const polling::GroupReportTables tables = polling::GroupReportTables::of(summary);
+    const QString title = polling::groupListingTitle(name, hourly, kind, days, *now, o.ukrainian);
+    const QChar delimiter = database::readCsvDelimiter(root);
+    const auto csv = run.value(QStringLiteral("--csv"));
+    const polling::GroupListing listing =
+        polling::buildGroupListing(tables, o, title, csv ? std::optional<QChar>(delimiter) : std::nullopt);
+    if (csv && !writeListingFile(run, *csv, listing.csv)) return kExitUsage;
+    if (matrixFile &&
+        !writeListingFile(run, *matrixFile,
+                          QStringList{title} + polling::groupMatrixCsv(tables, o.dayTotals, delimiter)))
+        return kExitUsage;
+    return deliver(run, {listing.listing.text(), {}}, {});
+}
+
 } // namespace
 
 // report --point ID | --from-corrector --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy]
@@ -220,8 +349,11 @@ int cmdReport(CliRun& run) {
 
 // listing --point ID --archive hourly|daily|alarm|operative|service|measurement --period day|month|period
 // --from dd.MM.yyyy [--to dd.MM.yyyy] [--columns LIST] [--totals] [--closed-days] [--out FILE] [--csv FILE]:
-// the statistical listing of a stored point ("Стат.дан."), as the report window builds it.
+// the statistical listing of a stored point ("Стат.дан."), as the report window builds it. With --group NAME
+// (--archive hourly|daily, --period period by default, --from/--to with or without a time) the group's
+// listing: the whole-group table, --breakdown by member, --day-totals every 24 rows, --matrix-csv FILE.
 int cmdListing(CliRun& run) {
+    if (const auto group = run.value(QStringLiteral("--group"))) return groupListing(run, *group);
     const int lang = run.context->languageIndex();
     static const QMap<QString, reports::ListingArchive> kArchives{
         {QStringLiteral("daily"), reports::ListingArchive::Daily},
@@ -258,30 +390,7 @@ int cmdListing(CliRun& run) {
     }
     o.begin = *from;
     o.end = *to;
-    o.columns = reports::loadStatColumns(run.context->root());
-    if (const auto columns = run.value(QStringLiteral("--columns"))) {
-        // The columns by their titles or their numbers 1..18, in any order; the listing keeps its own.
-        o.columns = {};
-        for (const QString& word : columns->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-            bool numeric = false;
-            const int n = word.trimmed().toInt(&numeric);
-            int found = numeric && n >= 1 && n <= reports::kStatColumns ? n - 1 : -1;
-            for (int c = 0; c < reports::kStatColumns && found < 0; ++c)
-                if (word.trimmed() == reports::StatColumns::title(c, false) ||
-                    word.trimmed() == reports::StatColumns::title(c, true))
-                    found = c;
-            if (found < 0) {
-                QStringList titles;
-                for (int c = 0; c < reports::kStatColumns; ++c)
-                    titles.append(reports::StatColumns::title(c, lang != kRussian));
-                run.notifier->message(MessageKind::Error, QStringLiteral("listing: unknown column \"") +
-                                                              word + QStringLiteral("\"; columns: ") +
-                                                              titles.join(QLatin1Char(',')));
-                return kExitUsage;
-            }
-            o.columns.on[static_cast<std::size_t>(found)] = true;
-        }
-    }
+    if (!columnsOption(run, o.columns)) return kExitUsage;
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
     StoredPoint stored;

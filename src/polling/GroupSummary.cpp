@@ -2,6 +2,7 @@
 
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
+#include "common/TextFile.h"
 #include "database/GroupQueries.h"
 
 #include <algorithm>
@@ -278,6 +279,21 @@ void GroupSummary::takeRecords(int index, int volumeDecimals) {
     status.end = end;
     status.comment =
         begin == periodBegin_ && end == periodEnd_ ? QStringLiteral("норма") : QStringLiteral("мало данных");
+}
+
+SummaryPanelSizes loadSummaryPanelSizes(const DataRoot& root) {
+    SummaryPanelSizes sizes;
+    const auto lines = readTextLines(root.file(folder::Current, QStringLiteral("tr_gr.000")));
+    if (!lines) return sizes;
+    bool ok = false;
+    if (const int h = lines->value(0).trimmed().toInt(&ok); ok && h > 0) sizes.statusHeight = h;
+    if (const int h = lines->value(1).trimmed().toInt(&ok); ok && h > 0) sizes.totalsHeight = h;
+    return sizes;
+}
+
+bool saveSummaryPanelSizes(const DataRoot& root, const SummaryPanelSizes& sizes) {
+    return writeTextLines(root.file(folder::Current, QStringLiteral("tr_gr.000")),
+                          {QString::number(sizes.statusHeight), QString::number(sizes.totalsHeight)});
 }
 
 QString runGroupSummary(GroupSummary& summary, const SummaryRequest& request) {

@@ -118,6 +118,7 @@ public:
     const QString& failure() const { return failure_; }
 
     bool hourly() const { return request_.archive == SummaryArchive::Hourly; }
+    const QString& groupName() const { return request_.groupName; }
     const QList<IntervalRow>& intervals() const { return intervals_; }
     const QList<MemberStatus>& statuses() const { return statuses_; }
     const QList<MemberTotal>& totals() const { return totals_; }
@@ -146,6 +147,15 @@ private:
     bool cancelled_ = false;
     QString failure_;
 };
+
+// Current\tr_gr.000: the heights of the summary window's member status and member totals panels (150
+// each when the file is missing or a line does not read).
+struct SummaryPanelSizes {
+    int statusHeight = 150;
+    int totalsHeight = 150;
+};
+SummaryPanelSizes loadSummaryPanelSizes(const DataRoot& root);
+bool saveSummaryPanelSizes(const DataRoot& root, const SummaryPanelSizes& sizes);
 
 // Runs a selection through: open, then every step. Empty when every member was taken, else the refusal
 // or the failure.

@@ -331,32 +331,9 @@ Listing ListingBuilder::build() {
     from_ = QDateTime(first_, QTime(ch_, 0)).addSecs(60);
     to_ = QDateTime(last_.addDays(1), QTime(ch_, 0));
 
-    static constexpr const char* kWordsRu[] = {
-        "",          "/суточ.архив*", "/часов.архив*", "/авар.архив *", "/опер.архив*", "/служеб.архив*",
-        "/мгновен.*"};
-    static constexpr const char* kWordsUa[] = {
-        "", "/добов.архів*", "/годин.архів*", "/авар.архів *", "/опер.архів*", "/служб.архів*", "/миттєв.*"};
-    const int a = static_cast<int>(o_.archive);
-    QString object = QStringLiteral("кор.* ") + h_.model + QStringLiteral(" N ") + h_.serial;
-    QString period;
-    switch (o_.period) {
-    case ReportPeriod::Month:
-        object += t("/месяц", "/місяць");
-        period = QStringLiteral("* за ") + first_.toString(QStringLiteral("MM.yyyy"));
-        break;
-    case ReportPeriod::Day:
-        object += t("/сутки", "/доба");
-        period = QStringLiteral("* за ") + first_.toString(QStringLiteral("dd.MM.yyyy")) + t(" г.", " р.");
-        break;
-    case ReportPeriod::Range:
-        object += t("/период", "/період");
-        period = t("* с ", "* з ") + first_.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
-                 last_.toString(QStringLiteral("dd.MM.yyyy"));
-        break;
-    }
-    add(ListingLine::Title, QLatin1Char('/') + object + QString::fromUtf8(ua_ ? kWordsUa[a] : kWordsRu[a]) +
-                                period + t(" Составлен:", " Складений:") +
-                                now_.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('/'));
+    add(ListingLine::Title,
+        listingTitle(QStringLiteral("кор.* ") + h_.model + QStringLiteral(" N ") + h_.serial, o_.archive,
+                     o_.period, first_, last_, now_, ua_));
     add(ListingLine::Point,
         t("корректор..... ", "коректор...... ") + h_.model + QStringLiteral(" N") + h_.serial);
     add(ListingLine::Point, t("организация... ", "організація... ") + pad(h_.organisation, 32) +
@@ -394,6 +371,37 @@ Listing ListingBuilder::build() {
 }
 
 } // namespace
+
+QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,
+                     const QDate& last, const QDateTime& now, bool ukrainian) {
+    auto t = [ukrainian](const char* ru, const char* ua) { return QString::fromUtf8(ukrainian ? ua : ru); };
+    static constexpr const char* kWordsRu[] = {
+        "",          "/суточ.архив*", "/часов.архив*", "/авар.архив *", "/опер.архив*", "/служеб.архив*",
+        "/мгновен.*"};
+    static constexpr const char* kWordsUa[] = {
+        "", "/добов.архів*", "/годин.архів*", "/авар.архів *", "/опер.архів*", "/служб.архів*", "/миттєв.*"};
+    const int a = static_cast<int>(archive);
+    QString named = object;
+    QString part;
+    switch (period) {
+    case ReportPeriod::Month:
+        named += t("/месяц", "/місяць");
+        part = QStringLiteral("* за ") + first.toString(QStringLiteral("MM.yyyy"));
+        break;
+    case ReportPeriod::Day:
+        named += t("/сутки", "/доба");
+        part = QStringLiteral("* за ") + first.toString(QStringLiteral("dd.MM.yyyy")) + t(" г.", " р.");
+        break;
+    case ReportPeriod::Range:
+        named += t("/период", "/період");
+        part = t("* с ", "* з ") + first.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
+               last.toString(QStringLiteral("dd.MM.yyyy"));
+        break;
+    }
+    return QLatin1Char('/') + named + QString::fromUtf8(ukrainian ? kWordsUa[a] : kWordsRu[a]) + part +
+           t(" Составлен:", " Складений:") + now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) +
+           QLatin1Char('/');
+}
 
 bool StatColumns::any() const {
     return std::any_of(on.begin(), on.end(), [](bool b) { return b; });

@@ -52,10 +52,15 @@ Listing buildPointListing(const ReportSource& source, const ReportHeader& header
                           const ListingOptions& options, const QDateTime& now,
                           const std::function<bool()>& stop = {});
 
+// The title line: "/" + object (with "/месяц", "/сутки" or "/период") + the archive's word + the period
+// + " Составлен:" + now + "/". The object is "кор.* " + model + " N " + serial, or "груп.*" + group name.
+QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,
+                     const QDate& last, const QDateTime& now, bool ukrainian);
+
 // The CSV lines of a listing: the title as it is; headers, rows (and totals when wanted) with every "|"
 // turned into the delimiter, a "|" in the first position dropped; no rules.
 QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals);
-// Stat_CSV\<id>_<letter><YYMMDD>.csv: the letter is "d", "h", "o" or "i".
+// Stat_CSV\<id>_<letter><YYMMDD>.csv: the letter is "d", "h", "o" or "i"; a group's file is "g_…".
 QString defaultListingCsvName(const QString& identifier, ListingArchive archive, const QDate& today);
 
 } // namespace tarn::reports

@@ -92,6 +92,13 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     connect(duty_, &QAction::triggered, this, &TfChargBD::dutyModeRequested);
     connect(soundOff_, &QAction::triggered, this, &TfChargBD::silenceAlarm);
     connect(clear_, &QAction::triggered, this, &TfChargBD::clearViews);
+    tools->addSeparator();
+    rowExchanges_ = tools->addAction(QStringLiteral("Обмены текущей строки таблицы"));
+    dayExchanges_ = tools->addAction(QStringLiteral("Все обмены за текущие сутки"));
+    pendingRow_ = tools->addAction(QStringLiteral("Строка текущего опроса"));
+    connect(rowExchanges_, &QAction::triggered, this, [this] { showRowExchanges(); });
+    connect(dayExchanges_, &QAction::triggered, this, &TfChargBD::showDayExchanges);
+    connect(pendingRow_, &QAction::triggered, this, &TfChargBD::selectPendingRow);
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     auto* left = new QSplitter(Qt::Vertical, split);
@@ -124,6 +131,10 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     configureAction_ = new QAction(QStringLiteral("Конфигуратор группы..."), this);
     newGroupAction_ = new QAction(QStringLiteral("Новая группа..."), this);
     connect(groupRunAction_, &QAction::triggered, this, [this] { openGroupStart(); });
+    memberListAction_ = new QAction(QStringLiteral("Перечень группы..."), this);
+    lastRecordsAction_ = new QAction(QStringLiteral("Последняя запись в архивах..."), this);
+    connect(memberListAction_, &QAction::triggered, this, [this] { openMemberList(); });
+    connect(lastRecordsAction_, &QAction::triggered, this, [this] { openLastRecords(); });
     connect(configureAction_, &QAction::triggered, this, [this] { openConfigurator(false); });
     connect(newGroupAction_, &QAction::triggered, this, [this] { openConfigurator(true); });
     connect(configure_, &QPushButton::clicked, this, [this] { openConfigurator(false); });
@@ -180,7 +191,14 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
                                                QStringLiteral("Опрос"), QStringLiteral("Итог")});
     scheduleTable_->verticalHeader()->setVisible(false);
     scheduleTable_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    scheduleTable_->setSelectionMode(QAbstractItemView::NoSelection);
+    // A row is chosen to see its exchanges (right button, or the tool button on the current row).
+    scheduleTable_->setSelectionMode(QAbstractItemView::SingleSelection);
+    scheduleTable_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    scheduleTable_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(scheduleTable_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int row = scheduleTable_->rowAt(at.y());
+        if (row >= 0) showRowExchanges(row);
+    });
     scheduleLayout->addWidget(scheduleTitle_);
     scheduleLayout->addWidget(scheduleTable_, 1);
     schedulePanel_->setVisible(false);
@@ -213,6 +231,7 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         if (QListWidgetItem* item = points_->itemAt(at)) points_->setCurrentItem(item);
         QMenu menu(this);
         menu.addAction(pointPoll_);
+        menu.addAction(lastRecordsAction_);
         menu.exec(points_->viewport()->mapToGlobal(at));
     });
 
@@ -249,6 +268,8 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         menu.addAction(groupRunAction_);
         menu.addAction(configureAction_);
         menu.addAction(newGroupAction_);
+        memberListAction_->setEnabled(onGroup);
+        menu.addAction(memberListAction_);
         menu.exec(groups_->viewport()->mapToGlobal(at));
     });
 
@@ -402,6 +423,66 @@ TfGroupStart* TfChargBD::openGroupStart(int groupIndex) {
     return groupStart_;
 }
 
+TfGroupList* TfChargBD::openMemberList(int groupIndex) {
+    const int index = groupIndex >= 0 ? groupIndex : groups_->currentRow();
+    if (index < 0 || index >= run_.groups().size()) {
+        notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
+        return nullptr;
+    }
+    const database::Schemas schemas = database::loadSchemas(root_);
+    if (!schemas.ok) {
+        notifier_.message(MessageKind::Error, schemas.error);
+        return nullptr;
+    }
+    if (memberList_) memberList_->close();
+    memberList_ = new TfGroupList(root_, notifier_, this);
+    memberList_->setAttribute(Qt::WA_DeleteOnClose);
+    memberList_->selectPoint = [this](const QString& model, const QString& serial) {
+        return selectPoint(model, serial);
+    };
+    memberList_->pollSelected = [this] { pollSelectedPoint(); };
+    memberList_->showLastRecords = [this](const QString& identifier) { openLastRecords(identifier); };
+    memberList_->open();
+    memberList_->showGroup(schemas, loadGroup(root_, run_.groups().at(index).file));
+    return memberList_;
+}
+
+TfLastRec* TfChargBD::openLastRecords(const QString& identifier) {
+    QString id = identifier;
+    if (id.isEmpty() && run_.selected >= 0 && run_.selected < run_.pointLines().size())
+        id = run_.pointLines().at(run_.selected).right(10).trimmed();
+    const database::Schemas schemas = database::loadSchemas(root_);
+    if (!schemas.ok) {
+        notifier_.message(MessageKind::Error, schemas.error);
+        return nullptr;
+    }
+    if (lastRecords_) lastRecords_->close();
+    auto* window = new TfLastRec(root_, notifier_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // No point in the list: "В БД нет данных!!!".
+    if (!window->showPoint(schemas, id)) {
+        delete window;
+        return nullptr;
+    }
+    lastRecords_ = window;
+    lastRecords_->open();
+    return lastRecords_;
+}
+
+bool TfChargBD::selectPoint(const QString& model, const QString& serial) {
+    // A point's line begins with its model, " №" and its serial number.
+    const QString key = model + QStringLiteral("№") + serial;
+    for (int i = 0; i < run_.pointLines().size(); ++i) {
+        QString head = run_.pointLines().at(i).left(18);
+        head.remove(QLatin1Char(' '));
+        if (head != key) continue;
+        points_->setCurrentRow(i);
+        run_.selected = i;
+        return true;
+    }
+    return false;
+}
+
 TfSet_Gr* TfChargBD::openConfigurator(bool newGroup) {
     if (refuseWhileRunning()) return nullptr;
     if (run_.pointLines().isEmpty()) {
@@ -439,6 +520,55 @@ bool TfChargBD::clearViews() {
     messages_->clear();
     sequence_->clear();
     return true;
+}
+
+TfExchanges* TfChargBD::showRowExchanges(int row) {
+    const int r = row >= 0 ? row : scheduleTable_->currentRow();
+    const DaySchedule& schedule = run_.schedule();
+    const database::Schemas schemas = database::loadSchemas(root_);
+    ExchangesView view;
+    if (r >= 0 && r < schedule.rows.size() && schemas.ok)
+        view = rowExchangesView(root_, schemas, run_.now().date(), schedule.rows.at(r), language_);
+    else
+        view.error = exchangesNoDataText(language_);
+    if (!view.ok()) {
+        notifier_.message(MessageKind::Error, view.error);
+        return nullptr;
+    }
+    if (exchanges_) exchanges_->close();
+    exchanges_ =
+        new TfExchanges(view, QStringLiteral("Обмены текущей строки таблицы"), TfExchanges::kRowWidth, this);
+    exchanges_->setAttribute(Qt::WA_DeleteOnClose);
+    exchanges_->show();
+    return exchanges_;
+}
+
+TfExchanges* TfChargBD::showDayExchanges() {
+    const database::Schemas schemas = database::loadSchemas(root_);
+    ExchangesView view;
+    if (schemas.ok)
+        view = dayExchangesView(root_, schemas, run_.now().date(), language_);
+    else
+        view.error = exchangesNoDataText(language_);
+    if (!view.ok()) {
+        notifier_.message(MessageKind::Error, view.error);
+        return nullptr;
+    }
+    if (exchanges_) exchanges_->close();
+    exchanges_ =
+        new TfExchanges(view, QStringLiteral("Все обмены за текущие сутки"), TfExchanges::kDayWidth, this);
+    exchanges_->setAttribute(Qt::WA_DeleteOnClose);
+    exchanges_->show();
+    return exchanges_;
+}
+
+int TfChargBD::selectPendingRow() {
+    // The row is chosen in the schedule, which shows for it.
+    if (!scheduleBox_->isChecked()) scheduleBox_->setChecked(true);
+    showSchedule();
+    const int row = nextPendingRow(run_.schedule());
+    if (row >= 0) scheduleTable_->selectRow(row);
+    return row;
 }
 
 void TfChargBD::showNotice(MessageKind kind, const QString& text) {
@@ -505,6 +635,9 @@ void TfChargBD::closeEvent(QCloseEvent* event) {
     silenceAlarm();
     if (configurator_) configurator_->close();
     if (groupStart_) groupStart_->close();
+    if (exchanges_) exchanges_->close();
+    if (memberList_) memberList_->close();
+    if (lastRecords_) lastRecords_->close();
     event->accept();
 }
 

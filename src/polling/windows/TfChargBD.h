@@ -6,7 +6,9 @@
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "polling/PollingRun.h"
+#include "polling/windows/TfExchanges.h"
 #include "polling/windows/TfGroupStart.h"
+#include "polling/windows/TfLastRec.h"
 #include "polling/windows/TfSet_Gr.h"
 
 #include <QMainWindow>
@@ -61,6 +63,24 @@ public:
     bool clearViews();
     // "Отключение звука".
     void silenceAlarm();
+    // "Обмены текущей строки таблицы" (also the right button on the schedule): the join table's exchanges
+    // of the schedule row (the table's current one when -1); nothing when it has none (the error box
+    // says so).
+    TfExchanges* showRowExchanges(int row = -1);
+    // "Все обмены за текущие сутки".
+    TfExchanges* showDayExchanges();
+    // "Строка текущего опроса": selects the first row not polled yet, or row 1; -1 without rows.
+    int selectPendingRow();
+    // "Перечень группы...": the group's members with their last storing (the list's current group when -1).
+    TfGroupList* openMemberList(int groupIndex = -1);
+    // "Последняя запись в архивах...": the point's last records (the selected point when empty).
+    TfLastRec* openLastRecords(const QString& identifier = {});
+    // Selects the point of that model and serial number in the point list; false when it is not there.
+    bool selectPoint(const QString& model, const QString& serial);
+    QAction* memberListAction() const { return memberListAction_; }
+    QAction* lastRecordsAction() const { return lastRecordsAction_; }
+    TfGroupList* memberList() const { return memberList_; }
+    TfLastRec* lastRecords() const { return lastRecords_; }
     // A message of the program shown as a line of "Текущие сообщения" (red unless it is information).
     void showNotice(MessageKind kind, const QString& text);
 
@@ -83,6 +103,10 @@ public:
     QAction* dutyAction() const { return duty_; }
     QAction* soundOffAction() const { return soundOff_; }
     QAction* clearAction() const { return clear_; }
+    QAction* rowExchangesAction() const { return rowExchanges_; }
+    QAction* dayExchangesAction() const { return dayExchanges_; }
+    QAction* pendingRowAction() const { return pendingRow_; }
+    TfExchanges* exchanges() const { return exchanges_; }
     QPushButton* configureButton() const { return configure_; }
     QPushButton* newGroupButton() const { return newGroup_; }
     TfSet_Gr* configurator() const { return configurator_; }
@@ -141,15 +165,23 @@ private:
     QAction* duty_;
     QAction* soundOff_;
     QAction* clear_;
+    QAction* rowExchanges_;
+    QAction* dayExchanges_;
+    QAction* pendingRow_;
     QAction* configureAction_;
     QAction* newGroupAction_;
     QAction* groupRunAction_;
+    QAction* memberListAction_;
+    QAction* lastRecordsAction_;
 
     QTimer blinkTimer_;
     bool alarmOn_ = false;
     bool blinkLit_ = false;
     QPointer<TfSet_Gr> configurator_;
     QPointer<TfGroupStart> groupStart_;
+    QPointer<TfGroupList> memberList_;
+    QPointer<TfLastRec> lastRecords_;
+    QPointer<TfExchanges> exchanges_;
 };
 
 // While the console polls unattended, messages go into its "Текущие сообщения" rather than into boxes no

@@ -4,6 +4,8 @@
 #include "common/TextFile.h"
 #include "corrector/CorrectorFiles.h"
 #include "database/CsvSideOutput.h"
+#include "database/Registry.h"
+#include "polling/windows/GroupListingRun.h"
 #include "reports/AlarmCodes.h"
 #include "reports/Paginator.h"
 #include "reports/ParameterPrintout.h"
@@ -14,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
@@ -21,6 +24,8 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -138,6 +143,8 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     auto* choices = new QVBoxLayout(databaseChoices_);
     kindReport_ = radio(QStringLiteral("Отчет"), databaseChoices_, choices);
     kindStatistical_ = radio(QStringLiteral("Стат.дан."), databaseChoices_, choices);
+    kindList_ = radio(QStringLiteral("Перечень"), databaseChoices_, choices);
+    kindPoll_ = radio(QStringLiteral("Опрос"), databaseChoices_, choices);
     auto* archiveBox = new QGroupBox(panels_);
     auto* archiveLayout = new QVBoxLayout(archiveBox);
     static constexpr const char* kArchiveCaptions[] = {"Суточн.арх.", "Часов.арх.", "Авар.арх. ",
@@ -148,8 +155,64 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     grid->addWidget(databaseChoices_, 0, 4);
     kindReport_->setChecked(true);
     archives_[0]->setChecked(true);
-    for (QRadioButton* b : {kindReport_, kindStatistical_})
+    // "Перечень" and "Опрос": the object, the detail of a list, the choices of the protocol and the
+    // registry filters of "Коррект".
+    protocolChoices_ = new QGroupBox(panels_);
+    auto* protocolLayout = new QHBoxLayout(protocolChoices_);
+    auto* objectBox = new QGroupBox(protocolChoices_);
+    auto* objectLayout = new QVBoxLayout(objectBox);
+    objectPoints_ = radio(QStringLiteral("Коррект"), objectBox, objectLayout);
+    objectGroup_ = radio(QStringLiteral("Группа"), objectBox, objectLayout);
+    objectGas_ = radio(QStringLiteral("Газ"), objectBox, objectLayout);
+    groupName_ = new QComboBox(objectBox);
+    for (const polling::GroupEntry& g : polling::loadGroupList(in_.root))
+        groupName_->addItem(g.name.trimmed());
+    objectLayout->addWidget(groupName_);
+    protocolLayout->addWidget(objectBox);
+    auto* detailBox = new QGroupBox(protocolChoices_);
+    auto* detailLayout = new QVBoxLayout(detailBox);
+    detailShort_ = radio(QStringLiteral("Краткий"), detailBox, detailLayout);
+    detailFull_ = radio(QStringLiteral("Полный"), detailBox, detailLayout);
+    protocolLayout->addWidget(detailBox);
+    pollChoices_ = new QGroupBox(protocolChoices_);
+    auto* pollLayout = new QVBoxLayout(pollChoices_);
+    pollRuns_ = radio(QString(), pollChoices_, pollLayout);
+    pollConnections_ = radio(QString(), pollChoices_, pollLayout);
+    pollWindow_ = box(QStringLiteral("Дата"), pollChoices_, pollLayout);
+    pollTypeOn_ = box(QStringLiteral("тип опроса"), pollChoices_, pollLayout);
+    pollType_ = new QComboBox(pollChoices_);
+    pollType_->addItems({QStringLiteral("модем БД"), QStringLiteral("кабель БД"), QStringLiteral("ДТУ"),
+                         QStringLiteral("файл"), QStringLiteral("кабель")});
+    pollLayout->addWidget(pollType_);
+    protocolLayout->addWidget(pollChoices_);
+    auto* filterBoxes = new QGroupBox(protocolChoices_);
+    auto* filterLayout = new QGridLayout(filterBoxes);
+    static constexpr const char* kFilterCaptions[] = {"тип кор.", "сер.№", "орган.",
+                                                      "тел.орг.", "влад.", "тел.кор."};
+    for (int f = 0; f < polling::kPointFilters; ++f) {
+        filterOn_[f] = new QCheckBox(QString::fromUtf8(kFilterCaptions[f]), filterBoxes);
+        filterText_[f] = new QLineEdit(filterBoxes);
+        filterLayout->addWidget(filterOn_[f], f % 3, (f / 3) * 2);
+        filterLayout->addWidget(filterText_[f], f % 3, (f / 3) * 2 + 1);
+    }
+    protocolLayout->addWidget(filterBoxes, 1);
+    grid->addWidget(protocolChoices_, 1, 0, 1, 5);
+    // A group's statistical listing: its alarm archive as a table or record by record, and the summary
+    // table of the group (the CSV file's member matrix).
+    groupChoices_ = new QGroupBox(panels_);
+    auto* groupLayout = new QVBoxLayout(groupChoices_);
+    alarmTable_ = radio(QStringLiteral("Таблица"), groupChoices_, groupLayout);
+    alarmRecords_ = radio(QStringLiteral("Отдельн. запись"), groupChoices_, groupLayout);
+    groupMatrix_ = box(QStringLiteral("сводная таблица группы"), groupChoices_, groupLayout);
+    alarmTable_->setChecked(true);
+    grid->addWidget(groupChoices_, 0, 5);
+    objectPoints_->setChecked(true);
+    detailFull_->setChecked(true);
+    pollRuns_->setChecked(true);
+    for (QRadioButton* b :
+         {kindReport_, kindStatistical_, kindList_, kindPoll_, objectPoints_, objectGroup_, objectGas_})
         connect(b, &QRadioButton::toggled, this, &TPrint_ku::showDatabaseChoices);
+    connect(pollWindow_, &QCheckBox::toggled, this, &TPrint_ku::showDatabaseChoices);
     for (QRadioButton* b : archives_)
         connect(b, &QRadioButton::toggled, this, &TPrint_ku::showDatabaseChoices);
     layout->addWidget(panels_);
@@ -193,8 +256,60 @@ void TPrint_ku::loadOptions() {
     shortAlarms_->setChecked(stored_.shortAlarms);
     computeTotals_->setChecked(stored_.computeTotals);
     // The archive's number in the file is the listing's own.
-    if (in_.databaseOnly)
+    if (in_.databaseOnly) {
         setStatistical(stored_.databaseKind == 2, static_cast<ListingArchive>(stored_.archive));
+        (stored_.detail == 1 ? detailShort_ : detailFull_)->setChecked(true);
+        if (stored_.databaseKind == 3 || stored_.databaseKind == 4)
+            setProtocolKind(stored_.databaseKind, stored_.object);
+        if (stored_.databaseKind == 2) setGroupObject(stored_.object == 2);
+        groupMatrix_->setChecked(stored_.groupSummary);
+    }
+}
+
+void TPrint_ku::setProtocolKind(int kind, int object) {
+    (kind == 4 ? kindPoll_ : kindList_)->setChecked(true);
+    (object == 2 ? objectGroup_ : object == 3 && kind == 3 ? objectGas_ : objectPoints_)->setChecked(true);
+    showDatabaseChoices();
+}
+
+int TPrint_ku::databaseKind() const {
+    return kindStatistical_->isChecked() ? 2 : kindList_->isChecked() ? 3 : kindPoll_->isChecked() ? 4 : 1;
+}
+
+int TPrint_ku::protocolObject() const {
+    return objectGroup_->isChecked() ? 2 : objectGas_->isChecked() ? 3 : 1;
+}
+
+polling::PollProtocolOptions TPrint_ku::pollOptions() const {
+    polling::PollProtocolOptions o;
+    o.object = protocolObject() == 2 ? polling::ProtocolObject::Group : polling::ProtocolObject::Points;
+    o.languageIndex = in_.language;
+    for (int f = 0; f < polling::kPointFilters; ++f)
+        if (filterOn_[f]->isChecked())
+            o.filters.set(static_cast<polling::PointFilter>(f), filterText_[f]->text());
+    o.currentPoint = in_.identifier;
+    o.group = groupName_->currentText();
+    o.connections = pollConnections_->isChecked();
+    o.window = pollWindow_->isChecked();
+    o.from = QDateTime(begin_->date(), beginTime_->time());
+    o.to = QDateTime(end_->date(), endTime_->time());
+    if (!o.connections && pollTypeOn_->isChecked()) o.pollType = pollType_->currentText();
+    return o;
+}
+
+polling::PointListOptions TPrint_ku::listOptions() const {
+    polling::PointListOptions o;
+    const int object = protocolObject();
+    o.object = object == 2   ? polling::ProtocolObject::Group
+               : object == 3 ? polling::ProtocolObject::Gas
+                             : polling::ProtocolObject::Points;
+    o.languageIndex = in_.language;
+    for (int f = 0; f < polling::kPointFilters; ++f)
+        if (filterOn_[f]->isChecked())
+            o.filters.set(static_cast<polling::PointFilter>(f), filterText_[f]->text());
+    o.group = groupName_->currentText();
+    o.full = detailFull_->isChecked();
+    return o;
 }
 
 void TPrint_ku::setStatistical(bool on, ListingArchive archive) {
@@ -219,6 +334,25 @@ void TPrint_ku::showDatabaseChoices() {
     csv_->setVisible(statistical() && (a == ListingArchive::Daily || a == ListingArchive::Hourly ||
                                        a == ListingArchive::Operative || a == ListingArchive::Measurement));
     columns_->setVisible(in_.databaseOnly);
+    const bool poll = in_.databaseOnly && kindPoll_->isChecked();
+    const bool list = in_.databaseOnly && kindList_->isChecked();
+    const bool stat = statistical();
+    protocolChoices_->setVisible(poll || list || stat);
+    pollChoices_->setVisible(poll);
+    detailShort_->parentWidget()->setVisible(list);
+    filterOn_[0]->parentWidget()->setVisible(poll || list);
+    // The protocol has no gas object; a statistical listing is of the point or of a group.
+    objectGas_->setVisible(!poll && !stat);
+    if ((poll || stat) && objectGas_->isChecked()) objectPoints_->setChecked(true);
+    groupChoices_->setVisible(stat && objectGroup_->isChecked());
+    alarmTable_->setVisible(a == ListingArchive::Alarm);
+    alarmRecords_->setVisible(a == ListingArchive::Alarm);
+    groupMatrix_->setVisible(a == ListingArchive::Hourly || a == ListingArchive::Daily);
+    groupName_->setEnabled(objectGroup_->isChecked());
+    const bool window = pollWindow_->isChecked();
+    pollRuns_->setText(window ? QStringLiteral("Опрос за время...") : QStringLiteral("Последний опрос"));
+    pollConnections_->setText(window ? QStringLiteral("Cоед.\"модем БД\" за время...")
+                                     : QStringLiteral("Последнее соед.\"модем БД\""));
 }
 
 void TPrint_ku::storeOptions() const {
@@ -232,8 +366,11 @@ void TPrint_ku::storeOptions() const {
     o.shortAlarms = shortAlarms_->isChecked();
     o.computeTotals = computeTotals_->isChecked();
     if (in_.databaseOnly) {
-        o.databaseKind = kindStatistical_->isChecked() ? 2 : 1;
+        o.databaseKind = databaseKind();
         o.archive = static_cast<int>(listingArchive());
+        o.object = protocolObject();
+        o.detail = detailFull_->isChecked() ? 2 : 1;
+        o.groupSummary = groupMatrix_->isChecked();
     }
     saveReportWindowOptions(in_.root, o);
 }
@@ -315,11 +452,91 @@ bool TPrint_ku::buildParameterPrintout(QStringList& lines) {
     return true;
 }
 
+bool TPrint_ku::buildProtocol(QStringList& lines) {
+    std::optional<database::Schemas> loaded;
+    const database::Schemas* schemas = in_.schemas;
+    if (!schemas) schemas = &loaded.emplace(database::loadSchemas(in_.root));
+    if (!schemas->ok) {
+        notifier_.message(MessageKind::Error, schemas->error);
+        return false;
+    }
+    const bool poll = kindPoll_->isChecked();
+    polling::PollProtocolOptions pollWith = pollOptions();
+    polling::PointListOptions listWith = listOptions();
+    if (poll && pollWith.window && pollWith.from > pollWith.to) {
+        notifier_.message(MessageKind::Error, t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ"));
+        return false;
+    }
+    TWaitPr wait(in_.language, this);
+    wait.show();
+    const auto stop = [&wait] { return wait.stopRequested(); };
+    pollWith.stop = stop;
+    listWith.stop = stop;
+    const polling::ProtocolText text = poll ? polling::pollProtocol(in_.root, *schemas, pollWith)
+                                            : polling::pointList(in_.root, *schemas, listWith);
+    wait.hide();
+    if (!text.ready) {
+        notifier_.message(MessageKind::Warning, text.message);
+        return false;
+    }
+    const polling::ProtocolOptions& common = poll ? static_cast<const polling::ProtocolOptions&>(pollWith)
+                                                  : static_cast<const polling::ProtocolOptions&>(listWith);
+    std::optional<database::Point> current;
+    if (common.object == polling::ProtocolObject::Points && !in_.identifier.isEmpty())
+        current = database::Registry(in_.root, *schemas).find(in_.identifier);
+    lines = QStringList{polling::protocolTitleLine(poll, common, current ? &*current : nullptr,
+                                                   QDateTime::currentDateTime())} +
+            text.lines;
+    return true;
+}
+
+void TPrint_ku::setGroupObject(bool on) {
+    (on ? objectGroup_ : objectPoints_)->setChecked(true);
+    showDatabaseChoices();
+}
+
+bool TPrint_ku::groupListing() const {
+    if (!statistical() || !objectGroup_->isChecked()) return false;
+    const ListingArchive a = listingArchive();
+    return a == ListingArchive::Hourly || a == ListingArchive::Daily ||
+           (a == ListingArchive::Alarm && alarmTable_->isChecked());
+}
+
+bool TPrint_ku::buildGroupListing(QStringList& lines) {
+    polling::GroupListingRequest r;
+    r.root = in_.root;
+    r.schemas = in_.schemas;
+    r.languageIndex = in_.language;
+    r.groupName = groupName_->currentText();
+    r.archive = listingArchive();
+    r.period = options().period;
+    r.begin = QDateTime(begin_->date(), beginTime_->time());
+    r.end = QDateTime(end_->date(), endTime_->time());
+    r.matrix = groupMatrix_->isChecked();
+    r.columns = loadStatColumns(in_.root);
+    r.csvDelimiter = database::readCsvDelimiter(in_.root);
+    r.now = QDateTime::currentDateTime();
+    r.summaryShown = in_.groupSummaryShown;
+    r.maskShown = in_.alarmMaskShown;
+    const polling::GroupListingResult result = r.archive == ListingArchive::Alarm
+                                                   ? polling::runGroupAlarmTable(r, notifier_, this)
+                                                   : polling::runGroupStatListing(r, notifier_, this);
+    if (!result.ok) return false;
+    lines = result.lines;
+    groupCsv_ = result.csv;
+    listing_ = {};
+    return true;
+}
+
 bool TPrint_ku::build() {
     const ReportOptions o = options();
     QStringList lines;
     if (params_->isChecked()) {
         if (!buildParameterPrintout(lines)) return false;
+    } else if (in_.databaseOnly && (kindList_->isChecked() || kindPoll_->isChecked())) {
+        if (!buildProtocol(lines)) return false;
+    } else if (groupListing()) {
+        if (!buildGroupListing(lines)) return false;
     } else if (statistical()) {
         const std::unique_ptr<ReportSource> source = in_.source();
         ListingOptions l;
@@ -366,14 +583,20 @@ bool TPrint_ku::build() {
 }
 
 bool TPrint_ku::exportCsv() {
-    if (in_.identifier.isEmpty()) {
+    const bool group = statistical() && objectGroup_->isChecked();
+    if (group && groupName_->currentText().trimmed().isEmpty()) {
+        notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕНА ГРУППА", "НЕ ВИЗНАЧЕНА ГРУПА"));
+        return false;
+    }
+    if (!group && in_.identifier.isEmpty()) {
         notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕН КОРРЕКТОР", "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР"));
         return false;
     }
     TfCSV dialog(this);
     if (!in_.askSavePath && dialog.exec() != QDialog::Accepted) return false;
-    const QString proposed = in_.root.file(
-        folder::StatCsv, defaultListingCsvName(in_.identifier, listingArchive(), QDate::currentDate()));
+    const QString proposed =
+        in_.root.file(folder::StatCsv, defaultListingCsvName(group ? QStringLiteral("g") : in_.identifier,
+                                                             listingArchive(), QDate::currentDate()));
     const QString chosen = in_.askSavePath
                                ? in_.askSavePath(in_.root.dir(folder::StatCsv), QStringLiteral("*.csv"))
                                : QFileDialog::getSaveFileName(this, QString(), proposed,
@@ -394,7 +617,10 @@ bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
     if (!buildAndShow()) return false;
     // The file is written whole once the listing is built; one that cannot be written is told.
     QDir().mkpath(info.dir().absolutePath());
-    if (!writeTextLines(path, listingCsv(listing_, database::readCsvDelimiter(in_.root), totals))) {
+    // A group's listing has its own CSV lines (its totals go in whatever the switch says).
+    const QStringList csv =
+        groupListing() ? groupCsv_ : listingCsv(listing_, database::readCsvDelimiter(in_.root), totals);
+    if (!writeTextLines(path, csv)) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
         return false;
     }
@@ -428,8 +654,10 @@ bool TPrint_ku::buildAndShow() {
 
 bool TPrint_ku::showPages() {
     if (!buildAndShow()) return false;
-    const Pagination p = paginate(
-        work_, page_, {ReportKind::Commercial, in_.header.model, in_.header.serial, in_.header.complex});
+    const bool list = in_.databaseOnly && (kindList_->isChecked() || kindPoll_->isChecked());
+    const Pagination p = paginate(work_, page_,
+                                  {list ? ReportKind::List : ReportKind::Commercial, in_.header.model,
+                                   in_.header.serial, in_.header.complex});
     if (!p.ok()) {
         notifier_.message(MessageKind::Error, p.error);
         return false;

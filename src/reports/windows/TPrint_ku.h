@@ -3,6 +3,7 @@
 // by line into the work file RepDay, shown in a read-only viewer (right button: save as text), cut into
 // pages with the page settings and printed — or written as a PDF file where no printer is installed.
 #include "common/Notifier.h"
+#include "polling/PollingProtocols.h"
 #include "reports/CommercialReport.h"
 #include "reports/PageSettings.h"
 #include "reports/ReportOptionsFile.h"
@@ -15,7 +16,9 @@
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
+class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
 class QTimeEdit;
@@ -24,6 +27,10 @@ class QWidget;
 namespace tarn::corrector {
 class CorrectorWindowModel;
 }
+namespace tarn::polling {
+class TfGroupSummary;
+class TfMaskNhs;
+} // namespace tarn::polling
 
 namespace tarn::reports {
 
@@ -36,12 +43,17 @@ public:
         bool databaseOnly = false; // opened from the database window: "БД" on and fixed
         ReportHeader header;
         QString identifier; // the stored point (database work): the CSV file's default name
+        // The database's layouts for the polling protocol and lists; read from Work\ when not given.
+        const database::Schemas* schemas = nullptr;
         // The records: the database's or the tables just read.
         std::function<std::unique_ptr<ReportSource>()> source;
         // The corrector window just read: what "Пр.пар" prints when the database is not the source.
         const corrector::CorrectorWindowModel* corrector = nullptr;
         // Where the save dialog and the print dialog come from; tests put in their own.
         std::function<QString(const QString& folder, const QString& filter)> askSavePath;
+        // A group's listings: where tests take the place of the summary and mask windows' modal runs.
+        std::function<void(polling::TfGroupSummary&)> groupSummaryShown;
+        std::function<void(polling::TfMaskNhs&)> alarmMaskShown;
     };
     TPrint_ku(Input input, Notifier& notifier, QWidget* parent = nullptr);
     ~TPrint_ku() override;
@@ -72,6 +84,22 @@ public:
     // "Пр.пар": the corrector's programmed parameters instead of a report of a period.
     void setParameterPrintout(bool on);
 
+    // Database work: "Перечень" (3) or "Опрос" (4), the polling lists and protocol, over the points of
+    // "Коррект" (1, the ticked filters), "Группа" (2, the group chosen) or "Газ" (3, lists only).
+    void setProtocolKind(int databaseKind, int object = 1);
+    polling::PollProtocolOptions pollOptions() const;
+    polling::PointListOptions listOptions() const;
+    QComboBox* groupChoice() const { return groupName_; }
+    // "Стат.дан." of "Группа": the alarm archive as "Таблица" or "Отдельн. запись", "сводная таблица группы".
+    void setGroupObject(bool on);
+    QRadioButton* alarmTableChoice() const { return alarmTable_; }
+    QCheckBox* groupMatrixBox() const { return groupMatrix_; }
+    QCheckBox* filterBox(polling::PointFilter f) const { return filterOn_[static_cast<std::size_t>(f)]; }
+    QLineEdit* filterText(polling::PointFilter f) const { return filterText_[static_cast<std::size_t>(f)]; }
+    QRadioButton* connectionsChoice() const { return pollConnections_; }
+    QCheckBox* pollWindowBox() const { return pollWindow_; }
+    QRadioButton* fullChoice() const { return detailFull_; }
+
     ReportOptions options() const;
     void setOptions(const ReportOptions& options);
     QPlainTextEdit* viewer() const { return viewer_; }
@@ -87,6 +115,11 @@ private:
     QString t(const char* ru, const char* ua) const;
     bool build();
     bool buildParameterPrintout(QStringList& lines);
+    bool buildProtocol(QStringList& lines);
+    bool groupListing() const;
+    bool buildGroupListing(QStringList& lines);
+    int databaseKind() const;
+    int protocolObject() const;
     void showLines(const QStringList& lines);
     void openPageSettings();
     void choosePrinter();
@@ -129,6 +162,30 @@ private:
     QRadioButton* kindReport_;
     QRadioButton* kindStatistical_;
     std::array<QRadioButton*, 6> archives_{}; // by ListingArchive − 1
+    // "Перечень" and "Опрос".
+    QRadioButton* kindList_;
+    QRadioButton* kindPoll_;
+    QWidget* protocolChoices_;
+    QRadioButton* objectPoints_;
+    QRadioButton* objectGroup_;
+    QRadioButton* objectGas_;
+    QComboBox* groupName_;
+    QRadioButton* detailShort_;
+    QRadioButton* detailFull_;
+    QWidget* pollChoices_;
+    QRadioButton* pollRuns_;
+    QRadioButton* pollConnections_;
+    QCheckBox* pollWindow_;
+    QCheckBox* pollTypeOn_;
+    QComboBox* pollType_;
+    std::array<QCheckBox*, polling::kPointFilters> filterOn_{};
+    std::array<QLineEdit*, polling::kPointFilters> filterText_{};
+    // A group's statistical listing.
+    QWidget* groupChoices_;
+    QRadioButton* alarmTable_;
+    QRadioButton* alarmRecords_;
+    QCheckBox* groupMatrix_;
+    QStringList groupCsv_;
     bool hourlyCalculation_ = false;
 };
 

@@ -315,6 +315,7 @@ void TMenuCorr::openCorrectorWindow() {
                 input.databaseOnly = true;
                 input.header = reports::headerFromPoint(point);
                 input.identifier = point.identifier;
+                input.schemas = &ctx_.schemas; // "Перечень" and "Опрос"
                 const QString id = point.identifier;
                 input.source = [this, id] {
                     return std::make_unique<reports::DatabaseSource>(ctx_.root(), ctx_.schemas, id);
