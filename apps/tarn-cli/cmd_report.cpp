@@ -397,6 +397,11 @@ int cmdListing(CliRun& run) {
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
     const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
     const reports::ReportHeader header = reports::headerFromPoint(stored.point);
+    if (const auto missing = reports::missingParameterFile(run.context->root(), stored.point.identifier,
+                                                           header.model.trimmed(), header.serial.trimmed())) {
+        run.notifier->message(MessageKind::Error, *missing);
+        return kExitNoLink;
+    }
     const reports::Listing listing = reports::buildPointListing(source, header, o, *now);
     if (const auto csv = run.value(QStringLiteral("--csv")); csv && listing.error.isEmpty()) {
         const QString path = QFileInfo(*csv).absoluteFilePath();

@@ -1,5 +1,7 @@
 #include "polling/GroupMembers.h"
 
+#include "reports/ParameterPrintout.h"
+
 #include "corrector/CorrectorFiles.h"
 
 #include <QFile>
@@ -42,9 +44,8 @@ std::optional<MemberParameters> loadMemberParameters(const DataRoot& root, const
 }
 
 QString missingParameterFileText(const database::Point* point) {
-    QString text = QStringLiteral("Внимание!!! Нет файла параметров для корректора - ");
-    if (point) text += point->model.trimmed() + QStringLiteral(" N") + point->serial.trimmed();
-    return text;
+    if (!point) return QStringLiteral("Внимание!!! Нет файла параметров для корректора - ");
+    return reports::missingParameterFileText(point->model.trimmed(), point->serial.trimmed());
 }
 
 } // namespace tarn::polling

@@ -1,5 +1,7 @@
 #include "reports/ParameterPrintout.h"
 
+#include <QFileInfo>
+
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
@@ -282,6 +284,13 @@ QString lastCorrectionText(const corrector::CorrectorWindowModel& model,
 QString missingParameterFileText(const QString& model, const QString& serial) {
     return QStringLiteral("Внимание!!! Нет файла параметров для корректора - ") + model +
            QStringLiteral(" N") + serial;
+}
+
+std::optional<QString> missingParameterFile(const DataRoot& root, const QString& identifier,
+                                            const QString& model, const QString& serial) {
+    const QString path = corrector::pointParameterFilePath(root, identifier);
+    if (!path.isEmpty() && QFileInfo::exists(path)) return std::nullopt;
+    return missingParameterFileText(model, serial);
 }
 
 ParameterPrintout printPointParameters(const DataRoot& root, const QString& identifier, const QString& model,

@@ -39,6 +39,10 @@ QString lastCorrectionText(const corrector::CorrectorWindowModel& model,
 
 // "Внимание!!! Нет файла параметров для корректора - " + model + " N" + serial.
 QString missingParameterFileText(const QString& model, const QString& serial);
+// A stored point's listing needs its parameter file: the message above when Param\p_<identifier>.000 is not
+// there, nothing when it is.
+std::optional<QString> missingParameterFile(const DataRoot& root, const QString& identifier,
+                                            const QString& model, const QString& serial);
 
 // A stored point: its parameter file Param\p_<identifier>.000 loaded into a window model with no link,
 // then printed. The point's model and serial number name it when the file is missing; a file that does

@@ -153,6 +153,12 @@ TEST(ReportWindow, AStatisticalListingGoesIntoACsvFileNamedUpToItsFirstDot) {
     window.setOptions(o);
     window.setStatistical(true, ListingArchive::Hourly);
     EXPECT_TRUE(window.csvAction()->isVisible());
+    // A point without its parameter file is not listed.
+    EXPECT_FALSE(window.exportCsvTo(home.path(folder::StatCsv, QStringLiteral("march.2024.txt")), false));
+    EXPECT_EQ(notifier.texts().value(0),
+              QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-2.01 N12345"));
+    EXPECT_FALSE(home.exists(folder::StatCsv, QStringLiteral("march.csv")));
+    home.write(folder::Param, QStringLiteral("p_t12345.000"), QByteArray(200, ' '));
     ASSERT_TRUE(window.exportCsvTo(home.path(folder::StatCsv, QStringLiteral("march.2024.txt")), false))
         << notifier.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(notifier.texts().last(), QStringLiteral("ФАЙЛ \"march.csv\" ЗАПИСАН"));

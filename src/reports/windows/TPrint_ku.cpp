@@ -83,6 +83,13 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     connect(bar->addAction(t("ПРОСМОТР", "ПЕРЕГЛЯД")), &QAction::triggered, this, &TPrint_ku::buildAndShow);
     csv_ = bar->addAction(QStringLiteral("ФАЙЛ \"*.csv\""));
     connect(csv_, &QAction::triggered, this, &TPrint_ku::exportCsv);
+    if (in_.databaseOnly && in_.openPointGraph && in_.openGroupGraph) {
+        QMenu* graph = bar->addMenu(QStringLiteral("ГРАФИК"));
+        connect(graph->addAction(QStringLiteral("КОРРЕКТОР")), &QAction::triggered, this,
+                [this] { in_.openPointGraph(in_.identifier, this); });
+        connect(graph->addAction(QStringLiteral("ГРУППА")), &QAction::triggered, this,
+                [this] { in_.openGroupGraph(groupName_->currentText(), this); });
+    }
     columns_ = bar->addAction(t("СТАТ. ДАННЫЕ", "СТАТ. ДАНІ"));
     connect(columns_, &QAction::triggered, this, &TPrint_ku::chooseColumns);
     QMenu* help = bar->addMenu(t("СПРАВКА", "ДОВІДКА"));
@@ -538,6 +545,11 @@ bool TPrint_ku::build() {
     } else if (groupListing()) {
         if (!buildGroupListing(lines)) return false;
     } else if (statistical()) {
+        if (const auto missing = missingParameterFile(in_.root, in_.identifier, in_.header.model.trimmed(),
+                                                      in_.header.serial.trimmed())) {
+            notifier_.message(MessageKind::Warning, *missing);
+            return false;
+        }
         const std::unique_ptr<ReportSource> source = in_.source();
         ListingOptions l;
         l.archive = listingArchive();
