@@ -2,11 +2,12 @@
 # Installs, with apt-get, exactly the Debian packages the build, the tests and the demo need.
 # Run it as root or with sudo available. Does nothing when everything is there already: the names are
 # real packages (dpkg knows no virtual ones), so a set-up machine makes no apt-get call and needs no network.
+# The charts library's CMake files ask for the OpenGL widgets, which its package only recommends.
 set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
+  qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
   libgtest-dev
   xvfb xauth
 )

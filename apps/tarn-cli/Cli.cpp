@@ -6,10 +6,10 @@
 #include "shell/ErrorReport.h"
 #include "shell/Initialisation.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QJsonDocument>
 
@@ -195,6 +195,23 @@ const std::vector<CommandEntry> kCommands = {
       {"--date", "DATE", "exchanges: the day, dd.MM.yyyy (default today)"},
       {"--out", "FILE", "write the text as the program saves it (Windows-1251, CR LF)"},
       {"--made", "WHEN", "the time the title says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
+    {"graph",
+     "graph --point ID|--group NAME --archive hourly|daily|monthly|operative|measurement|flow "
+     "--from … --to … [--params LIST] [--percent] --out FILE.jpg [--width N --height N] [--json]   "
+     "a graph as a JPEG picture",
+     cmdGraph,
+     {{"--point", "ID", "the metering point's graph"},
+      {"--group", "NAME", "the group's graph from its summary (hourly or daily)"},
+      {"--archive", "KIND",
+       "hourly, daily, monthly, operative, measurement or flow (the hourly flow classes)"},
+      {"--from", "WHEN", "\"dd.MM.yyyy\" or \"dd.MM.yyyy HH:mm\" (without a time 00:00)"},
+      {"--to", "WHEN", "\"dd.MM.yyyy\" or \"dd.MM.yyyy HH:mm\" (without a time 23:59)"},
+      {"--params", "LIST",
+       "comma-separated names as the graph dialog lists them, or their numbers (default all)"},
+      {"--percent", nullptr, "the percentage scale (\"МАСШТАБ\"), a point's kinds hourly..measurement"},
+      {"--out", "FILE", "the JPEG file, written with the quality of Work/Compr.000"},
+      {"--width", "N", "the picture's width in pixels (default 1200)"},
+      {"--height", "N", "the picture's height in pixels (default 800)"}}},
     {"schedule",
      "schedule [--at HH:MM] [--json]   today's polling schedule and the row due",
      cmdSchedule,
@@ -274,11 +291,12 @@ private:
 
 // The command word: the first argument that is neither a global option nor a global option's value.
 bool commandWordIs(int argc, char** argv, const char* word) {
-    static const char* const kWithValue[] = {"--home",    "--port",    "--speed",   "--phone",
-                                             "--dial-wait", "--trace", "--address-book", "--address",
-                                             "--timeout", "--retries", "--lang"};
+    static const char* const kWithValue[] = {"--home",      "--port",    "--speed",        "--phone",
+                                             "--dial-wait", "--trace",   "--address-book", "--address",
+                                             "--timeout",   "--retries", "--lang"};
     for (int k = 1; k < argc; ++k) {
-        if (qstrncmp(argv[k], "--", 2) != 0 && qstrcmp(argv[k], "-h") != 0) return qstrcmp(argv[k], word) == 0;
+        if (qstrncmp(argv[k], "--", 2) != 0 && qstrcmp(argv[k], "-h") != 0)
+            return qstrcmp(argv[k], word) == 0;
         for (const char* option : kWithValue)
             if (qstrcmp(argv[k], option) == 0) ++k;
     }

@@ -124,6 +124,7 @@ int cmdGroup(CliRun& run);
 int cmdSchedule(CliRun& run);
 int cmdPoll(CliRun& run);
 int cmdProtocol(CliRun& run);
+int cmdGraph(CliRun& run);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QSplitter>
 #include <QTabWidget>
@@ -91,6 +92,17 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
         if (index.isValid()) gasView_->setCurrentIndex(index);
         openGasWindow();
     });
+    // The record menu: the graph of the archive (hourly, daily, monthly, operative).
+    for (TableKind kind : {TableKind::Hourly, TableKind::Daily, TableKind::Monthly, TableKind::Operative}) {
+        QTableView* view = pointView(kind);
+        if (!view || !options_.openGraph) continue;
+        connect(view, &QWidget::customContextMenuRequested, this, [this, view, kind](const QPoint& at) {
+            QMenu menu(this);
+            QAction* graph = menu.addAction(QStringLiteral("График"));
+            menu.addAction(QStringLiteral("Отмена"));
+            if (menu.exec(view->viewport()->mapToGlobal(at)) == graph) openGraph(kind);
+        });
+    }
     applyIdentityColumns();
     showTitle();
     resize(1000, 640);
@@ -165,6 +177,15 @@ bool TBDquon::openReport() {
         return false;
     }
     if (options_.openReport) options_.openReport(*model_.selected());
+    return true;
+}
+
+bool TBDquon::openGraph(TableKind kind) {
+    if (!options_.openGraph || !model_.selected()) return false;
+    if (kind != TableKind::Hourly && kind != TableKind::Daily && kind != TableKind::Monthly &&
+        kind != TableKind::Operative)
+        return false;
+    options_.openGraph(*model_.selected(), kind);
     return true;
 }
 

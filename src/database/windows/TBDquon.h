@@ -23,6 +23,9 @@ public:
         bool syncOn = false; // a synchronised copy edits no point
         // "Отчет": the report window for the selected point.
         std::function<void(const Point& point)> openReport;
+        // "График" of the record menu (hourly, daily, monthly and operative grids): the point's graph of
+        // that archive. No menu without it.
+        std::function<void(const Point& point, TableKind kind)> openGraph;
     };
     TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
             QWidget* parent = nullptr);
@@ -43,6 +46,8 @@ public:
     bool eraseSelectedPoint();
     // The report window for the selected point ("Нет данных" without one).
     bool openReport();
+    // The record menu's "График" for the grid of that kind (false without a point or for another grid).
+    bool openGraph(TableKind kind);
 
 private:
     void onRegistryRowChanged();

@@ -51,6 +51,10 @@ public:
         const corrector::CorrectorWindowModel* corrector = nullptr;
         // Where the save dialog and the print dialog come from; tests put in their own.
         std::function<QString(const QString& folder, const QString& filter)> askSavePath;
+        // "ГРАФИК" (database work): the corrector graph dialog for the point, the group graph dialog for
+        // the group chosen here. The menu is left out without them.
+        std::function<void(const QString& identifier, QWidget* parent)> openPointGraph;
+        std::function<void(const QString& groupName, QWidget* parent)> openGroupGraph;
         // A group's listings: where tests take the place of the summary and mask windows' modal runs.
         std::function<void(polling::TfGroupSummary&)> groupSummaryShown;
         std::function<void(polling::TfMaskNhs&)> alarmMaskShown;

@@ -14,6 +14,8 @@
 #include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
+#include "graphs/windows/TfMakeGrafGr.h"
+#include "graphs/windows/TfMakeGrafMK.h"
 #include "link/ModemSession.h"
 #include "link/windows/TAdrCr.h"
 #include "link/windows/TDebug_RS.h"
@@ -299,16 +301,29 @@ void TMenuCorr::openCorrectorWindow() {
     connect(&session.link(), &corrector::EngineParameterLink::noLinkChanged, &window,
             &corrector::TCorrect::setNoLinkShown);
 
+    // The corrector graph dialog on a stored point and an archive.
+    const auto openPointGraph = [this](const QString& identifier, graphs::GraphArchive archive,
+                                       QWidget* parent) {
+        graphs::TfMakeGrafMK::Input graph;
+        graph.root = ctx_.root();
+        graph.schemas = &ctx_.schemas;
+        graph.language = ctx_.languageIndex();
+        graph.identifier = identifier;
+        graph.archive = archive;
+        graphs::TfMakeGrafMK dialog(std::move(graph), ctx_.notifier(), parent);
+        dialog.exec();
+    };
+
     // "БД": the database window, made the first time it is asked for.
     std::unique_ptr<database::TBDquon> tables;
     window.databaseAction()->setVisible(ctx_.databaseOpen);
-    connect(window.databaseAction(), &QAction::triggered, &window, [this, &tables, &window] {
+    connect(window.databaseAction(), &QAction::triggered, &window, [this, &tables, &window, openPointGraph] {
         if (!ctx_.databaseOpen) return;
         if (!tables) {
             database::TBDquon::Options options;
             options.language = ctx_.languageIndex();
             options.syncOn = ctx_.settings().syncOn;
-            options.openReport = [this, &tables](const database::Point& point) {
+            options.openReport = [this, &tables, openPointGraph](const database::Point& point) {
                 reports::TPrint_ku::Input input;
                 input.root = ctx_.root();
                 input.language = ctx_.languageIndex();
@@ -320,8 +335,30 @@ void TMenuCorr::openCorrectorWindow() {
                 input.source = [this, id] {
                     return std::make_unique<reports::DatabaseSource>(ctx_.root(), ctx_.schemas, id);
                 };
+                input.openPointGraph = [openPointGraph](const QString& identifier, QWidget* parent) {
+                    openPointGraph(identifier, graphs::GraphArchive::Hourly, parent);
+                };
+                input.openGroupGraph = [this](const QString& group, QWidget* parent) {
+                    graphs::TfMakeGrafGr::Input graph;
+                    graph.root = ctx_.root();
+                    graph.schemas = &ctx_.schemas;
+                    graph.language = ctx_.languageIndex();
+                    graph.groupName = group;
+                    graphs::TfMakeGrafGr dialog(std::move(graph), ctx_.notifier(), parent);
+                    dialog.exec();
+                };
                 reports::TPrint_ku report(std::move(input), ctx_.notifier(), tables.get());
                 report.exec();
+            };
+            // The record menu's "График": the graph dialog on that point and archive.
+            options.openGraph = [&tables, openPointGraph](const database::Point& point,
+                                                          database::TableKind kind) {
+                const graphs::GraphArchive archive =
+                    kind == database::TableKind::Daily       ? graphs::GraphArchive::Daily
+                    : kind == database::TableKind::Monthly   ? graphs::GraphArchive::Monthly
+                    : kind == database::TableKind::Operative ? graphs::GraphArchive::Operative
+                                                             : graphs::GraphArchive::Hourly;
+                openPointGraph(point.identifier, archive, tables.get());
             };
             tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.schemas, ctx_.notifier(), options,
                                                          &window);

@@ -1,0 +1,65 @@
+#include "graphs/GraphSources.h"
+
+#include "common/TextFile.h"
+#include "database/GraphQueries.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageWriter>
+
+namespace tarn::graphs {
+
+PointSelection selectPointRecords(const DataRoot& root, const database::Schemas& schemas,
+                                  const database::Point& point, PointGraphRequest& request) {
+    PointSelection s;
+    if (request.archive != GraphArchive::FlowClasses && request.ticked.isEmpty()) {
+        s.refusal = QString::fromUtf8(kNothingTicked);
+        return s;
+    }
+    request.model = point.model;
+    request.serial = point.serial;
+    request.organisation = point.organisation;
+    if (database::isPointIdentifier(point.identifier))
+        s.records = database::graphRecords(root, schemas, graphTable(request.archive), point.identifier,
+                                           request.begin, request.end);
+    if (s.records.rows.size() < 2) {
+        s.refusal = QString::fromUtf8(kNoData);
+        s.records.rows.clear();
+    }
+    return s;
+}
+
+QString checkGroupRequest(const QString& groupName, const QList<int>& ticked) {
+    if (groupName.trimmed().isEmpty()) return QString::fromUtf8(kNoGroup);
+    if (ticked.isEmpty()) return QString::fromUtf8(kNothingTicked);
+    return {};
+}
+
+QString jpegFileName(const QString& chosen) {
+    const QFileInfo info(chosen);
+    const QString name = info.fileName();
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    const QString base = dot < 0 ? name : name.left(dot);
+    const QString folder = chosen.left(chosen.size() - name.size());
+    return folder + base + QStringLiteral(".jpg");
+}
+
+QString overwriteQuestion(const QString& path) {
+    return QStringLiteral("Файл \"") + path + QStringLiteral("\"уже существует, перезаписать?");
+}
+
+bool writeJpeg(const QImage& image, const QString& path, int quality) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpg");
+    writer.setQuality(std::clamp(quality, kMinJpegQuality, kMaxJpegQuality));
+    if (!writer.write(image)) return false;
+    return writeFileAtomically(path, bytes);
+}
+
+bool jpegSupported() {
+    return QImageWriter::supportedImageFormats().contains("jpg");
+}
+
+} // namespace tarn::graphs
