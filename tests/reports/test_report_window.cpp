@@ -1,6 +1,8 @@
 // The report window: build and view, save as text, pages, PDF where no printer is installed, and what
 // it leaves behind when it closes.
 #include "common/TextFile.h"
+#include "database/Registry.h"
+#include "database/Schema.h"
 #include "reports/Paginator.h"
 #include "reports/print/ReportPrinter.h"
 #include "reports/windows/TPrint_ku.h"
@@ -9,9 +11,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
@@ -192,4 +197,63 @@ TEST(ReportWindow, F10InTheWaitWindowStopsAListingBeforeItsNextRecord) {
     EXPECT_TRUE(l.error.isEmpty());
     for (const ListingLine& line : l.lines)
         EXPECT_NE(line.kind, ListingLine::Row) << line.text.toStdString();
+}
+
+TEST(ReportWindow, TheNavigatorOffersThePointsThatPassTheFiltersAndTheReportFollowsIt) {
+    test::TempHome home;
+    home.root().createFolders();
+    ASSERT_TRUE(database::writeMissingSchemaFiles(home.root()));
+    const database::Schemas schemas = database::loadSchemas(home.root());
+    database::Registry registry(home.root(), schemas);
+    for (const auto& [id, serial, org] :
+         {std::tuple{"t12345", "12345", "Gas North"}, std::tuple{"t00077", "00077", "Gas \"South\" 100%"}}) {
+        database::Point p;
+        p.identifier = QString::fromLatin1(id);
+        p.serial = QString::fromLatin1(serial);
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.organisation = QString::fromLatin1(org);
+        ASSERT_TRUE(registry.add(p));
+    }
+    test::RecordingNotifier notifier;
+    TPrint_ku::Input input;
+    input.root = home.root();
+    input.language = kRussian;
+    input.databaseOnly = true;
+    input.schemas = &schemas;
+    input.identifier = QStringLiteral("t12345");
+    input.header.model = QStringLiteral("ТАРН-2.01");
+    input.header.serial = QStringLiteral("12345");
+    input.source = [&] {
+        return std::make_unique<DatabaseSource>(home.root(), schemas, QStringLiteral("t12345"));
+    };
+    TPrint_ku window(std::move(input), notifier);
+    QComboBox* navigator = window.navigator();
+    ASSERT_EQ(navigator->count(), 2);
+    EXPECT_EQ(navigator->currentData().toString(), QStringLiteral("t12345"));
+
+    // Three digits also find the number kept with leading zeros; the report is then the other point's.
+    window.filterBox(polling::PointFilter::Serial)->setChecked(true);
+    window.filterText(polling::PointFilter::Serial)->setText(QStringLiteral("77"));
+    window.refreshNavigator();
+    ASSERT_EQ(navigator->count(), 1);
+    EXPECT_EQ(navigator->currentData().toString(), QStringLiteral("t00077"));
+    // Typed text is a value, quotes and percent signs included.
+    window.filterBox(polling::PointFilter::Serial)->setChecked(false);
+    window.filterBox(polling::PointFilter::Organisation)->setChecked(true);
+    window.filterText(polling::PointFilter::Organisation)->setText(QStringLiteral("\"South\" 100%"));
+    window.refreshNavigator();
+    ASSERT_EQ(navigator->count(), 1);
+    window.filterText(polling::PointFilter::Organisation)->setText(QStringLiteral("%"));
+    window.refreshNavigator();
+    EXPECT_EQ(navigator->count(), 1);
+
+    ReportOptions o;
+    o.period = ReportPeriod::Day;
+    o.begin = QDate(2024, 3, 4);
+    window.setOptions(o);
+    window.setStatistical(true, ListingArchive::Daily);
+    // The point chosen has no parameter file: the listing names it.
+    EXPECT_FALSE(window.buildAndShow());
+    EXPECT_EQ(notifier.texts().last(),
+              QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-2.01 N00077"));
 }

@@ -9,6 +9,7 @@
 #include "reports/AlarmCodes.h"
 #include "reports/Paginator.h"
 #include "reports/ParameterPrintout.h"
+#include "reports/ReportHeaders.h"
 #include "reports/print/ReportPrinter.h"
 #include "reports/windows/TPagePrint.h"
 #include "reports/windows/TWaitPr.h"
@@ -32,6 +33,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -202,6 +204,14 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
         filterLayout->addWidget(filterOn_[f], f % 3, (f / 3) * 2);
         filterLayout->addWidget(filterText_[f], f % 3, (f / 3) * 2 + 1);
     }
+    navigator_ = new QComboBox(filterBoxes);
+    navigator_->setObjectName(QStringLiteral("navigator"));
+    filterLayout->addWidget(navigator_, 3, 0, 1, 4);
+    for (int f = 0; f < polling::kPointFilters; ++f) {
+        connect(filterOn_[f], &QCheckBox::toggled, this, &TPrint_ku::refreshNavigator);
+        connect(filterText_[f], &QLineEdit::textEdited, this, &TPrint_ku::refreshNavigator);
+    }
+    connect(navigator_, &QComboBox::activated, this, &TPrint_ku::choosePoint);
     protocolLayout->addWidget(filterBoxes, 1);
     grid->addWidget(protocolChoices_, 1, 0, 1, 5);
     // A group's statistical listing: its alarm archive as a table or record by record, and the summary
@@ -238,6 +248,7 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     loadOptions();
     databaseChoices_->setVisible(in_.databaseOnly);
     showDatabaseChoices();
+    refreshNavigator();
     resize(1000, 700);
 }
 
@@ -347,7 +358,12 @@ void TPrint_ku::showDatabaseChoices() {
     protocolChoices_->setVisible(poll || list || stat);
     pollChoices_->setVisible(poll);
     detailShort_->parentWidget()->setVisible(list);
-    filterOn_[0]->parentWidget()->setVisible(poll || list);
+    // The filters choose the points of a protocol or list; for a report or a listing of one point they
+    // fill the navigator, whose current point the report is made for.
+    const bool onePoint = in_.databaseOnly && !poll && !list && objectPoints_->isChecked();
+    filterOn_[0]->parentWidget()->setVisible(poll || list || onePoint);
+    protocolChoices_->setVisible(poll || list || stat || onePoint);
+    navigator_->setVisible(onePoint);
     // The protocol has no gas object; a statistical listing is of the point or of a group.
     objectGas_->setVisible(!poll && !stat);
     if ((poll || stat) && objectGas_->isChecked()) objectPoints_->setChecked(true);
@@ -457,6 +473,51 @@ bool TPrint_ku::buildParameterPrintout(QStringList& lines) {
     if (!printout.message.isEmpty()) notifier_.message(MessageKind::Error, printout.message);
     lines = printout.lines;
     return true;
+}
+
+void TPrint_ku::refreshNavigator() {
+    if (!in_.databaseOnly) return;
+    std::optional<database::Schemas> loaded;
+    const database::Schemas* schemas = in_.schemas;
+    if (!schemas) schemas = &loaded.emplace(database::loadSchemas(in_.root));
+    if (!schemas->ok) return;
+    polling::PointFilters filters;
+    for (int f = 0; f < polling::kPointFilters; ++f)
+        if (filterOn_[f]->isChecked())
+            filters.set(static_cast<polling::PointFilter>(f), filterText_[f]->text());
+    const QList<database::Point> points = database::Registry(in_.root, *schemas).search(filters.search());
+    const QSignalBlocker quiet(navigator_);
+    navigator_->clear();
+    for (const database::Point& p : points)
+        navigator_->addItem(p.model.trimmed() + QStringLiteral(" N") + p.serial.trimmed() +
+                                QStringLiteral("  ") + p.organisation.trimmed(),
+                            p.identifier);
+    const int current = navigator_->findData(in_.identifier);
+    // The point in hand stays the report's while it passes the filters; otherwise the first one found.
+    if (current >= 0) {
+        navigator_->setCurrentIndex(current);
+    } else if (!points.isEmpty()) {
+        navigator_->setCurrentIndex(0);
+        choosePoint(0);
+    }
+}
+
+void TPrint_ku::choosePoint(int row) {
+    const QString id = navigator_->itemData(row).toString();
+    if (id.isEmpty() || id == in_.identifier) return;
+    std::optional<database::Schemas> loaded;
+    const database::Schemas* schemas = in_.schemas;
+    if (!schemas) schemas = &loaded.emplace(database::loadSchemas(in_.root));
+    const std::optional<database::Point> point = database::Registry(in_.root, *schemas).find(id);
+    if (!point) return;
+    in_.identifier = id;
+    in_.header = headerFromPoint(*point);
+    // The source keeps a reference to the layouts: the lambda owns the ones it loaded.
+    const DataRoot root = in_.root;
+    const auto layouts = std::make_shared<const database::Schemas>(*schemas);
+    in_.source = [root, layouts, id]() -> std::unique_ptr<ReportSource> {
+        return std::make_unique<DatabaseSource>(root, *layouts, id);
+    };
 }
 
 bool TPrint_ku::buildProtocol(QStringList& lines) {

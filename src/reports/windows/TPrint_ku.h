@@ -100,6 +100,10 @@ public:
     QCheckBox* groupMatrixBox() const { return groupMatrix_; }
     QCheckBox* filterBox(polling::PointFilter f) const { return filterOn_[static_cast<std::size_t>(f)]; }
     QLineEdit* filterText(polling::PointFilter f) const { return filterText_[static_cast<std::size_t>(f)]; }
+    // The navigator: the points that pass the ticked filters; the report is made for its current one.
+    QComboBox* navigator() const { return navigator_; }
+    // Refills the navigator from the registry with the filters as they stand.
+    void refreshNavigator();
     QRadioButton* connectionsChoice() const { return pollConnections_; }
     QCheckBox* pollWindowBox() const { return pollWindow_; }
     QRadioButton* fullChoice() const { return detailFull_; }
@@ -184,6 +188,8 @@ private:
     QComboBox* pollType_;
     std::array<QCheckBox*, polling::kPointFilters> filterOn_{};
     std::array<QLineEdit*, polling::kPointFilters> filterText_{};
+    QComboBox* navigator_ = nullptr;
+    void choosePoint(int row);
     // A group's statistical listing.
     QWidget* groupChoices_;
     QRadioButton* alarmTable_;
