@@ -1,5 +1,7 @@
 #include "graphs/windows/TfMakeGrafGr.h"
 
+#include "graphs/windows/GraphDialogParts.h"
+
 #include "graphs/GraphSettings.h"
 #include "graphs/GraphSources.h"
 #include "graphs/windows/TfGraf.h"
@@ -113,30 +115,27 @@ void TfMakeGrafGr::setHourly(bool hourly) {
 }
 
 void TfMakeGrafGr::tick(const QList<int>& indices) {
-    for (int i = 0; i < parameters_->count(); ++i)
-        parameters_->item(i)->setCheckState(indices.contains(i) ? Qt::Checked : Qt::Unchecked);
+    tickParameters(parameters_, indices);
 }
 
 QList<int> TfMakeGrafGr::ticked() const {
-    QList<int> out;
-    for (int i = 0; i < parameters_->count(); ++i)
-        if (parameters_->item(i)->checkState() == Qt::Checked) out.append(i);
-    return out;
+    return tickedParameters(parameters_);
+}
+
+PeriodFields TfMakeGrafGr::period() const {
+    return {beginDate_, beginTime_, endDate_, endTime_};
 }
 
 void TfMakeGrafGr::setPeriod(const QDateTime& begin, const QDateTime& end) {
-    beginDate_->setDate(begin.date());
-    beginTime_->setTime(begin.time());
-    endDate_->setDate(end.date());
-    endTime_->setTime(end.time());
+    period().set(begin, end);
 }
 
 QDateTime TfMakeGrafGr::begin() const {
-    return QDateTime(beginDate_->date(), beginTime_->time());
+    return period().begin();
 }
 
 QDateTime TfMakeGrafGr::end() const {
-    return QDateTime(endDate_->date(), endTime_->time());
+    return period().end();
 }
 
 bool TfMakeGrafGr::view() {

@@ -6,6 +6,7 @@
 #include "common/Notifier.h"
 #include "database/Schema.h"
 #include "graphs/GraphPicture.h"
+#include "graphs/windows/GraphDialogParts.h"
 #include "polling/GroupSummary.h"
 
 #include <QDialog>
@@ -56,6 +57,7 @@ private:
     Input in_;
     Notifier& notifier_;
     QComboBox* group_;
+    PeriodFields period() const;
     QDateEdit* beginDate_;
     QTimeEdit* beginTime_;
     QDateEdit* endDate_;

@@ -1,5 +1,7 @@
 #include "graphs/windows/TfMakeGrafMK.h"
 
+#include "graphs/windows/GraphDialogParts.h"
+
 #include "graphs/GraphSettings.h"
 #include "graphs/GraphSources.h"
 #include "graphs/windows/TfColorG.h"
@@ -174,30 +176,27 @@ void TfMakeGrafMK::fillParameters() {
 }
 
 void TfMakeGrafMK::tick(const QList<int>& indices) {
-    for (int i = 0; i < parameters_->count(); ++i)
-        parameters_->item(i)->setCheckState(indices.contains(i) ? Qt::Checked : Qt::Unchecked);
+    tickParameters(parameters_, indices);
 }
 
 QList<int> TfMakeGrafMK::ticked() const {
-    QList<int> out;
-    for (int i = 0; i < parameters_->count(); ++i)
-        if (parameters_->item(i)->checkState() == Qt::Checked) out.append(i);
-    return out;
+    return tickedParameters(parameters_);
+}
+
+PeriodFields TfMakeGrafMK::period() const {
+    return {beginDate_, beginTime_, endDate_, endTime_};
 }
 
 void TfMakeGrafMK::setPeriod(const QDateTime& begin, const QDateTime& end) {
-    beginDate_->setDate(begin.date());
-    beginTime_->setTime(begin.time());
-    endDate_->setDate(end.date());
-    endTime_->setTime(end.time());
+    period().set(begin, end);
 }
 
 QDateTime TfMakeGrafMK::begin() const {
-    return QDateTime(beginDate_->date(), beginTime_->time());
+    return period().begin();
 }
 
 QDateTime TfMakeGrafMK::end() const {
-    return QDateTime(endDate_->date(), endTime_->time());
+    return period().end();
 }
 
 bool TfMakeGrafMK::view() {

@@ -6,6 +6,7 @@
 #include "common/Notifier.h"
 #include "database/Registry.h"
 #include "graphs/GraphTables.h"
+#include "graphs/windows/GraphDialogParts.h"
 
 #include <QDialog>
 #include <functional>
@@ -65,6 +66,7 @@ private:
     QList<database::Point> points_;
     int current_ = -1;
     QLabel* pointLabel_;
+    PeriodFields period() const;
     QDateEdit* beginDate_;
     QTimeEdit* beginTime_;
     QDateEdit* endDate_;

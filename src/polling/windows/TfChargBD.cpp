@@ -531,16 +531,7 @@ TfExchanges* TfChargBD::showRowExchanges(int row) {
         view = rowExchangesView(root_, schemas, run_.now().date(), schedule.rows.at(r), language_);
     else
         view.error = exchangesNoDataText(language_);
-    if (!view.ok()) {
-        notifier_.message(MessageKind::Error, view.error);
-        return nullptr;
-    }
-    if (exchanges_) exchanges_->close();
-    exchanges_ =
-        new TfExchanges(view, QStringLiteral("Обмены текущей строки таблицы"), TfExchanges::kRowWidth, this);
-    exchanges_->setAttribute(Qt::WA_DeleteOnClose);
-    exchanges_->show();
-    return exchanges_;
+    return openExchanges(view, QStringLiteral("Обмены текущей строки таблицы"), TfExchanges::kRowWidth);
 }
 
 TfExchanges* TfChargBD::showDayExchanges() {
@@ -550,13 +541,17 @@ TfExchanges* TfChargBD::showDayExchanges() {
         view = dayExchangesView(root_, schemas, run_.now().date(), language_);
     else
         view.error = exchangesNoDataText(language_);
+    return openExchanges(view, QStringLiteral("Все обмены за текущие сутки"), TfExchanges::kDayWidth);
+}
+
+TfExchanges* TfChargBD::openExchanges(const ExchangesView& view, const QString& caption, int width) {
     if (!view.ok()) {
         notifier_.message(MessageKind::Error, view.error);
         return nullptr;
     }
+    // One view at a time: a new one takes the place of the one open.
     if (exchanges_) exchanges_->close();
-    exchanges_ =
-        new TfExchanges(view, QStringLiteral("Все обмены за текущие сутки"), TfExchanges::kDayWidth, this);
+    exchanges_ = new TfExchanges(view, caption, width, this);
     exchanges_->setAttribute(Qt::WA_DeleteOnClose);
     exchanges_->show();
     return exchanges_;

@@ -127,6 +127,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    TfExchanges* openExchanges(const ExchangesView& view, const QString& caption, int width);
     void appendLine(QPlainTextEdit* view, const QString& line, LineColour colour);
     void showPoints();
     void showPointChecks();
