@@ -18,6 +18,7 @@
 #include "polling/GroupSummary.h"
 #include "polling/Groups.h"
 #include "reports/windows/TPrint_ku.h"
+#include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -72,20 +73,7 @@ struct Db {
 
     // The parameter file storing leaves (the group summary reads the members' files).
     void writeParameterFile(const QString& identifier, int serial) {
-        test::RecordingNotifier n;
-        corrector::DetachedCorrector c(n, kRussian);
-        corrector::CorrectorWindowModel& model = c.model();
-        const corrector::IdentificationString id = test::identification('A', "V46a");
-        model.setIdentification(id);
-        model.setProfile(corrector::DeriveModelProfile(id, 0));
-        QByteArray memory(192 * 4, '\0');
-        memory.replace(99 * 4, 4, corrector::i32Bytes(serial));
-        model.StartFullRead();
-        for (int page = 0; page < 3; ++page)
-            model.onPageAccepted(quint16(64 * page), memory.mid(64 * page * 4, 256));
-        model.onFullReadComplete();
-        ASSERT_TRUE(
-            corrector::writePointParameterFile(model, corrector::pointParameterFilePath(root(), identifier)));
+        ASSERT_TRUE(test::writeMemberParameterFile(root(), identifier, serial));
     }
 
     // A group "Юг" of every registered point.

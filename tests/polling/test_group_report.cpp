@@ -12,6 +12,7 @@
 #include "polling/GroupReport.h"
 #include "polling/windows/GroupListingRun.h"
 #include "polling/windows/TfGroupSummary.h"
+#include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -309,21 +310,8 @@ struct StoredGroup {
     }
 
     void writeParameterFile(const QString& identifier, int serial) {
-        test::RecordingNotifier n;
-        corrector::DetachedCorrector c(n, kRussian);
-        corrector::CorrectorWindowModel& model = c.model();
-        const corrector::IdentificationString id = test::identification('A', "V46a");
-        model.setIdentification(id);
-        model.setProfile(corrector::DeriveModelProfile(id, 0));
-        QByteArray memory(192 * 4, '\0');
-        memory.replace(99 * 4, 4, corrector::i32Bytes(serial));
-        memory.replace(121 * 4, 32, toCp1251(QStringLiteral("нитка %1").arg(serial)).leftJustified(32, ' '));
-        model.StartFullRead();
-        for (int page = 0; page < 3; ++page)
-            model.onPageAccepted(quint16(64 * page), memory.mid(64 * page * 4, 256));
-        model.onFullReadComplete();
-        ASSERT_TRUE(corrector::writePointParameterFile(
-            model, corrector::pointParameterFilePath(home.root(), identifier)));
+        ASSERT_TRUE(test::writeMemberParameterFile(home.root(), identifier, serial, {},
+                                                   QStringLiteral("нитка %1").arg(serial)));
     }
 
     void addDaily(const QString& id, const QDate& day, double working) {

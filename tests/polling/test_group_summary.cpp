@@ -12,6 +12,7 @@
 #include "polling/GroupAlarms.h"
 #include "polling/GroupSummary.h"
 #include "polling/LastRecords.h"
+#include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,25 +54,9 @@ struct Db {
 
     // The parameter file storing leaves: a corrector with that serial number, organisation and pipeline.
     void writeParameterFile(const QString& identifier, int serial) {
-        test::RecordingNotifier n;
-        corrector::DetachedCorrector c(n, kRussian);
-        corrector::CorrectorWindowModel& model = c.model();
-        const corrector::IdentificationString id = test::identification('A', "V46a");
-        model.setIdentification(id);
-        model.setProfile(corrector::DeriveModelProfile(id, 0));
-        QByteArray memory(192 * 4, '\0');
-        auto text = [&memory](int word, const QString& t) {
-            memory.replace(word * 4, 32, toCp1251(t).leftJustified(32, ' '));
-        };
-        memory.replace(99 * 4, 4, corrector::i32Bytes(serial));
-        text(113, QStringLiteral("Облгаз ") + QString::number(serial));
-        text(121, QStringLiteral("нитка 1"));
-        model.StartFullRead();
-        for (int page = 0; page < 3; ++page)
-            model.onPageAccepted(quint16(64 * page), memory.mid(64 * page * 4, 256));
-        model.onFullReadComplete();
-        ASSERT_TRUE(
-            corrector::writePointParameterFile(model, corrector::pointParameterFilePath(root(), identifier)));
+        ASSERT_TRUE(test::writeMemberParameterFile(root(), identifier, serial,
+                                                   QStringLiteral("Облгаз ") + QString::number(serial),
+                                                   QStringLiteral("нитка 1")));
     }
 
     // A stored hourly or daily record, as storing leaves it.
