@@ -1,5 +1,7 @@
 #include "database/DatabaseWindowModel.h"
 
+#include "database/TableFile.h"
+
 #include "common/Language.h"
 #include "common/TextFile.h"
 
@@ -58,6 +60,11 @@ DatabaseWindowModel::DatabaseWindowModel(const DataRoot& root, const Schemas& sc
 }
 
 StoredTableModel& DatabaseWindowModel::pointGrid(TableKind kind) {
+    const int i = gridIndex(kind);
+    return *pointGrids_[static_cast<std::size_t>(i < 0 ? 0 : i)];
+}
+
+const StoredTableModel& DatabaseWindowModel::pointGrid(TableKind kind) const {
     const int i = gridIndex(kind);
     return *pointGrids_[static_cast<std::size_t>(i < 0 ? 0 : i)];
 }
@@ -171,6 +178,58 @@ QString DatabaseWindowModel::eraseSelected(const std::function<void(int, int)>& 
         showPointTables();
     }
     return error;
+}
+
+namespace {
+// The archive's words in the deletion question; the operative archive's ends in a hyphen.
+const char* recordQuestionHead(TableKind kind) {
+    switch (kind) {
+    case TableKind::Hourly:
+        return "Выделенную запись часового архива \"ном.зап.=";
+    case TableKind::Daily:
+        return "Выделенную запись суточного архива \"ном.зап.=";
+    case TableKind::Monthly:
+        return "Выделенную запись месячного архива \"ном.зап.=";
+    case TableKind::Interference:
+        return "Выделенную запись архива изменений \"ном.зап.=";
+    case TableKind::Alarm:
+        return "Выделенную запись аварийного архива \"ном.зап.=";
+    case TableKind::Operative:
+        return "Выделенную запись оперативного архива \"ном.зап.-";
+    case TableKind::Service:
+        return "Выделенную запись специального архива \"ном.зап.=";
+    default:
+        return nullptr;
+    }
+}
+
+QString prefixed(TableKind kind, const char* field) {
+    return QString(tableInfo(kind).fieldPrefix) + QLatin1String(field);
+}
+} // namespace
+
+QString DatabaseWindowModel::deleteRecordQuestion(TableKind kind, int row) const {
+    const char* head = recordQuestionHead(kind);
+    if (!head || !selected_ || row < 0) return {};
+    const StoredTableModel& grid = pointGrid(kind);
+    if (row >= grid.rowCount()) return {};
+    return QString::fromUtf8(head) + grid.value(row, prefixed(kind, "NumWrCor")).toString().trimmed() +
+           QStringLiteral("\" Удалить?");
+}
+
+bool DatabaseWindowModel::deleteRecord(TableKind kind, int row) {
+    if (!recordQuestionHead(kind) || !selected_ || row < 0) return false;
+    StoredTableModel& grid = pointGrid(kind);
+    if (row >= grid.rowCount()) return false;
+    const QVariant number = grid.value(row, prefixed(kind, "Num"));
+    const QString path = grid.path();
+    // The grid lets go of the file first: its open query would keep the row from being deleted.
+    grid.release();
+    bool deleted = false;
+    if (auto table = TableFile::open(path, kind, schemas_.of(kind)))
+        deleted = table->remove(prefixed(kind, "Num"), number);
+    grid.show(path, kind, schemas_.of(kind));
+    return deleted;
 }
 
 int DatabaseWindowModel::saveConfig(const PointConfig& config) {

@@ -28,6 +28,7 @@ public:
     StoredTableModel& gasGrid() { return gasGrid_; }
     // The selected point's table of that kind (empty while no point is selected).
     StoredTableModel& pointGrid(TableKind kind);
+    const StoredTableModel& pointGrid(TableKind kind) const;
 
     // Selects the point of the registry grid's row (-1: none) and shows its tables.
     void selectRow(int row);
@@ -59,6 +60,11 @@ public:
 
     // The configurator's save of the selected point: the values that changed. The number changed.
     int saveConfig(const PointConfig& config);
+
+    // The record menu's "Удалить запись" on the grid of that kind: the question naming the row's record
+    // number, and the deletion of the stored row with the row's running number (nothing when it is gone).
+    QString deleteRecordQuestion(TableKind kind, int row) const;
+    bool deleteRecord(TableKind kind, int row);
 
 private:
     void showPointTables();

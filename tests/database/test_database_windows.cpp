@@ -107,6 +107,33 @@ TEST(DatabaseWindow, ShowsTheSelectedPointsTablesAsStoredWithoutTheirSeeds) {
     EXPECT_EQ(window.registryView()->currentIndex().row(), 1);
 }
 
+TEST(DatabaseWindow, TheRecordMenuDeletesTheRecordUnderTheCursorAfterAsking) {
+    Installation db;
+    db.addPoint(QStringLiteral("t54321"), QStringLiteral("54321"), QStringLiteral("Облгаз"));
+    db.addHours(QStringLiteral("t54321"), 5);
+    test::RecordingNotifier notifier;
+    TBDquon window(db.home.root(), db.schemas, notifier, {});
+    DatabaseWindowModel& model = window.model();
+    window.registryView()->selectRow(0);
+    ASSERT_EQ(model.pointGrid(TableKind::Hourly).rowCount(), 5);
+    EXPECT_EQ(model.deleteRecordQuestion(TableKind::Hourly, 2),
+              QStringLiteral("Выделенную запись часового архива \"ном.зап.=3\" Удалить?"));
+    EXPECT_TRUE(model.deleteRecordQuestion(TableKind::Operative, 0).isEmpty()); // no such row
+
+    // "No" keeps it; "Yes" deletes that record only, and the grid shows the rest.
+    EXPECT_FALSE(window.deleteRecord(TableKind::Hourly, 2));
+    EXPECT_EQ(model.pointGrid(TableKind::Hourly).rowCount(), 5);
+    notifier.answer = true;
+    EXPECT_TRUE(window.deleteRecord(TableKind::Hourly, 2));
+    const StoredTableModel& hourly = model.pointGrid(TableKind::Hourly);
+    ASSERT_EQ(hourly.rowCount(), 4);
+    QStringList numbers;
+    for (int row = 0; row < hourly.rowCount(); ++row)
+        numbers.append(hourly.value(row, QStringLiteral("hNumWrCor")).toString());
+    EXPECT_EQ(numbers, (QStringList{"1", "2", "4", "5"}));
+    EXPECT_EQ(notifier.questions.size(), 2);
+}
+
 TEST(DatabaseWindow, TheModelAndSerialColumnsChoiceIsKept) {
     Installation db;
     db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));

@@ -92,15 +92,26 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
         if (index.isValid()) gasView_->setCurrentIndex(index);
         openGasWindow();
     });
-    // The record menu: the graph of the archive (hourly, daily, monthly, operative).
-    for (TableKind kind : {TableKind::Hourly, TableKind::Daily, TableKind::Monthly, TableKind::Operative}) {
+    // The record menu of the archive grids: the graph of the archive (hourly, daily, monthly, operative)
+    // and the deletion of the record under the cursor.
+    for (TableKind kind : {TableKind::Hourly, TableKind::Daily, TableKind::Monthly, TableKind::Interference,
+                           TableKind::Alarm, TableKind::Operative, TableKind::Service}) {
         QTableView* view = pointView(kind);
-        if (!view || !options_.openGraph) continue;
+        if (!view) continue;
         connect(view, &QWidget::customContextMenuRequested, this, [this, view, kind](const QPoint& at) {
+            const QModelIndex index = view->indexAt(at);
+            if (index.isValid()) view->setCurrentIndex(index);
             QMenu menu(this);
             QAction* graph = menu.addAction(QStringLiteral("График"));
+            graph->setEnabled(options_.openGraph &&
+                              (kind == TableKind::Hourly || kind == TableKind::Daily ||
+                               kind == TableKind::Monthly || kind == TableKind::Operative));
+            QAction* erase = menu.addAction(QStringLiteral("Удалить запись"));
+            erase->setEnabled(!options_.syncOn && view->currentIndex().isValid());
             menu.addAction(QStringLiteral("Отмена"));
-            if (menu.exec(view->viewport()->mapToGlobal(at)) == graph) openGraph(kind);
+            QAction* chosen = menu.exec(view->viewport()->mapToGlobal(at));
+            if (chosen == graph) openGraph(kind);
+            if (chosen == erase) deleteRecord(kind, view->currentIndex().row());
         });
     }
     applyIdentityColumns();
@@ -178,6 +189,12 @@ bool TBDquon::openReport() {
     }
     if (options_.openReport) options_.openReport(*model_.selected());
     return true;
+}
+
+bool TBDquon::deleteRecord(TableKind kind, int row) {
+    const QString question = model_.deleteRecordQuestion(kind, row);
+    if (question.isEmpty() || !notifier_.confirm(question)) return false;
+    return model_.deleteRecord(kind, row);
 }
 
 bool TBDquon::openGraph(TableKind kind) {

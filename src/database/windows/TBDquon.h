@@ -48,6 +48,8 @@ public:
     bool openReport();
     // The record menu's "График" for the grid of that kind (false without a point or for another grid).
     bool openGraph(TableKind kind);
+    // The record menu's "Удалить запись": asks, then deletes the stored record of the grid's row.
+    bool deleteRecord(TableKind kind, int row);
 
 private:
     void onRegistryRowChanged();
