@@ -12,11 +12,13 @@
 #include "polling/GroupReport.h"
 #include "polling/windows/GroupListingRun.h"
 #include "polling/windows/TfGroupSummary.h"
+#include "polling/windows/TfLastRec.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -412,3 +414,26 @@ TEST(GroupSummaryWindow, ReportListingThroughTheWindowWithTheMatrixForTheCsvFile
 }
 
 } // namespace
+
+TEST(GroupMemberListWindow, ARightClickChoosesTheMemberAndOpensTheConsolesPointMenu) {
+    StoredGroup g;
+    TfGroupList window(g.home.root(), g.notifier);
+    QStringList chosen;
+    int menus = 0;
+    window.selectPoint = [&](const QString& model, const QString& serial) {
+        chosen.append(model + QLatin1Char(' ') + serial);
+        return true;
+    };
+    window.showPointMenu = [&](const QPoint&) { ++menus; };
+    window.show();
+    window.showGroup(g.schemas, loadGroup(g.home.root(), loadGroupList(g.home.root()).first().file));
+    ASSERT_EQ(window.lines()->count(), 2);
+    const QRect second = window.lines()->visualItemRect(window.lines()->item(1));
+    emit window.lines()->customContextMenuRequested(second.center());
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(chosen.value(0), QStringLiteral("ТАРН-2.01 22222"));
+    EXPECT_EQ(window.chosenIdentifier(), QStringLiteral("t22222"));
+    // Below the last member there is no point: no menu.
+    emit window.lines()->customContextMenuRequested(QPoint(second.center().x(), second.bottom() + 200));
+    EXPECT_EQ(menus, 1);
+}

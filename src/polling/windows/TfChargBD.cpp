@@ -227,12 +227,9 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         showPointChecks();
     });
     connect(points_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        if (refuseWhileRunning()) return;
-        if (QListWidgetItem* item = points_->itemAt(at)) points_->setCurrentItem(item);
-        QMenu menu(this);
-        menu.addAction(pointPoll_);
-        menu.addAction(lastRecordsAction_);
-        menu.exec(points_->viewport()->mapToGlobal(at));
+        if (QListWidgetItem* item = points_->itemAt(at); item && !run_.running())
+            points_->setCurrentItem(item);
+        showPointMenu(points_->viewport()->mapToGlobal(at));
     });
 
     // The group list: choosing a group checks its members; the marks are kept in the list file.
@@ -423,6 +420,14 @@ TfGroupStart* TfChargBD::openGroupStart(int groupIndex) {
     return groupStart_;
 }
 
+void TfChargBD::showPointMenu(const QPoint& at) {
+    if (refuseWhileRunning()) return;
+    QMenu menu(this);
+    menu.addAction(pointPoll_);
+    menu.addAction(lastRecordsAction_);
+    menu.exec(at);
+}
+
 TfGroupList* TfChargBD::openMemberList(int groupIndex) {
     const int index = groupIndex >= 0 ? groupIndex : groups_->currentRow();
     if (index < 0 || index >= run_.groups().size()) {
@@ -442,6 +447,7 @@ TfGroupList* TfChargBD::openMemberList(int groupIndex) {
     };
     memberList_->pollSelected = [this] { pollSelectedPoint(); };
     memberList_->showLastRecords = [this](const QString& identifier) { openLastRecords(identifier); };
+    memberList_->showPointMenu = [this](const QPoint& at) { showPointMenu(at); };
     memberList_->open();
     memberList_->showGroup(schemas, loadGroup(root_, run_.groups().at(index).file));
     return memberList_;

@@ -127,6 +127,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The point menu: the single-point poll and the last records ("Занято !!!" while polling runs).
+    void showPointMenu(const QPoint& at);
     TfExchanges* openExchanges(const ExchangesView& view, const QString& caption, int width);
     void appendLine(QPlainTextEdit* view, const QString& line, LineColour colour);
     void showPoints();

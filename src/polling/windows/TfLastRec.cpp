@@ -111,6 +111,13 @@ TfGroupList::TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* pare
     layout->addWidget(gauge_);
 
     connect(lines_, &QListWidget::currentRowChanged, this, &TfGroupList::chooseLine);
+    // A right click on a member: its point chosen, then the console's point menu.
+    lines_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lines_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int row = lines_->indexAt(at).row();
+        if (row < 0 || !chooseLine(row)) return;
+        if (showPointMenu) showPointMenu(lines_->viewport()->mapToGlobal(at));
+    });
     connect(poll_, &QAction::triggered, this, [this] {
         if (chosen_.isEmpty()) {
             notifier_.message(MessageKind::Warning, QStringLiteral("Не выбран прибор!!!"));

@@ -64,6 +64,8 @@ public:
     std::function<bool(const QString& model, const QString& serial)> selectPoint;
     std::function<void()> pollSelected;
     std::function<void(const QString& identifier)> showLastRecords;
+    // The console's point menu at a screen position ("Занято !!!" while polling runs).
+    std::function<void(const QPoint& at)> showPointMenu;
 
 private:
     DataRoot root_;
