@@ -3,6 +3,7 @@
 
 #include "common/TextFile.h"
 #include "database/Gases.h"
+#include "database/StoredRecords.h"
 #include "database/Storing.h"
 #include "polling/LastRecords.h"
 
@@ -211,6 +212,21 @@ int cmdRows(CliRun& run) {
     }
     const auto schemas = schemasOf(run);
     if (!schemas) return kExitNoLink;
+    // --delete N: the database window's "Удалить запись" for the stored record numbered N.
+    if (const auto del = run.value(QStringLiteral("--delete"))) {
+        bool ok = false;
+        const qint64 number = del->toLongLong(&ok);
+        if (!ok) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("rows: --delete takes the record's number"));
+            return kExitUsage;
+        }
+        if (!database::deleteStoredRecord(run.context->root(), *schemas, table->kind, point, number)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("rows: no record ") + *del);
+            return kExitRefused;
+        }
+        return kExitOk;
+    }
     QList<QStringList> rows = database::storedRows(run.context->root(), *schemas, table->kind, point);
     // The record's date (field 7 of the archive tables) limits the rows.
     const int dateField = 6;

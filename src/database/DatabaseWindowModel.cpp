@@ -1,6 +1,6 @@
 #include "database/DatabaseWindowModel.h"
 
-#include "database/TableFile.h"
+#include "database/StoredRecords.h"
 
 #include "common/Language.h"
 #include "common/TextFile.h"
@@ -221,13 +221,11 @@ bool DatabaseWindowModel::deleteRecord(TableKind kind, int row) {
     if (!recordQuestionHead(kind) || !selected_ || row < 0) return false;
     StoredTableModel& grid = pointGrid(kind);
     if (row >= grid.rowCount()) return false;
-    const QVariant number = grid.value(row, prefixed(kind, "Num"));
+    const qint64 number = grid.value(row, prefixed(kind, "Num")).toLongLong();
     const QString path = grid.path();
     // The grid lets go of the file first: its open query would keep the row from being deleted.
     grid.release();
-    bool deleted = false;
-    if (auto table = TableFile::open(path, kind, schemas_.of(kind)))
-        deleted = table->remove(prefixed(kind, "Num"), number);
+    const bool deleted = deleteStoredRecord(root_, schemas_, kind, selected_->identifier, number);
     grid.show(path, kind, schemas_.of(kind));
     return deleted;
 }

@@ -63,4 +63,18 @@ std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& s
     return stamp;
 }
 
+bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                        const QString& identifier, qint64 number) {
+    if (!isPointIdentifier(identifier)) return false;
+    const QString path = tablePath(root, kind, identifier);
+    if (!QFile::exists(path)) return false;
+    const auto table = TableFile::open(path, kind, schemas.of(kind));
+    if (!table) return false;
+    const QString numberField = QString(tableInfo(kind).fieldPrefix) + QStringLiteral("Num");
+    // The seed record is never one of the rows a user sees, so it is never deleted either.
+    if (table->select(QLatin1Char('"') + numberField + QStringLiteral("\" = ?"), {number}).isEmpty())
+        return false;
+    return table->remove(numberField, number);
+}
+
 } // namespace tarn::database

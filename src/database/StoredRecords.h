@@ -32,4 +32,9 @@ StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, Table
 std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
                                           const QString& identifier);
 
+// Deletes the stored record with that running number ("…Num") from the point's table of that kind; false
+// when the table or the record is not there (nothing is deleted then) or the deletion failed.
+bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                        const QString& identifier, qint64 number);
+
 } // namespace tarn::database

@@ -405,6 +405,27 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
              QStringLiteral("measurement")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().value(QStringLiteral("rows")).toArray().size(), 1);
+    // One stored record deleted by its number, as "Удалить запись" does; a number not there is refused.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+             QStringLiteral("hourly")});
+    const QString firstNumber =
+        r.json().value(QStringLiteral("rows")).toArray().at(0).toArray().at(0).toString();
+    const QStringList deleteFirst{QStringLiteral("--home"),
+                                  h,
+                                  QStringLiteral("rows"),
+                                  QStringLiteral("--point"),
+                                  QStringLiteral("t01234"),
+                                  QStringLiteral("--archive"),
+                                  QStringLiteral("hourly"),
+                                  QStringLiteral("--delete"),
+                                  firstNumber};
+    EXPECT_EQ(cli(deleteFirst).code, 0);
+    EXPECT_EQ(cli(deleteFirst).code, 3);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+             QStringLiteral("hourly")});
+    EXPECT_EQ(r.json().value(QStringLiteral("rows")).toArray().size(), 29);
     // A point is a name of a file: nothing that leads out of its folder.
     EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("rows"), QStringLiteral("--point"),
                    QStringLiteral("../../x"), QStringLiteral("--archive"), QStringLiteral("hourly")})
