@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace tarn::corrector {
 
@@ -369,16 +370,26 @@ std::optional<DecimalNumber> decimalFactor(int item, const ParameterImage& image
     return exactDecimal(entry.isEmpty() ? QStringLiteral("1") : entry);
 }
 
+// trunc(value × factor) of two exact decimals; nothing when a product could not be held exactly.
+std::optional<qint64> truncatedProductOf(const DecimalNumber& value, const DecimalNumber& factor) {
+    constexpr Wide kEighteenDigits = 1'000'000'000'000'000'000;
+    if (value.digits >= kEighteenDigits || factor.digits >= kEighteenDigits) return std::nullopt;
+    Wide product = value.digits * factor.digits;
+    for (int s = value.scale + factor.scale; s > 0; --s)
+        product /= 10;
+    if (product > Wide(std::numeric_limits<qint64>::max())) return std::nullopt;
+    const auto whole = static_cast<qint64>(product);
+    return value.negative != factor.negative ? -whole : whole;
+}
+
 // trunc(value × factor) computed in decimal, so that 0.29 × 100 gives 29 pulses.
 std::optional<double> scaledExactly(const QString& text, int item, const ParameterImage& image) {
     const auto value = exactDecimal(text);
     const auto factor = decimalFactor(item, image);
     if (!value || !factor) return std::nullopt;
-    Wide product = value->digits * factor->digits;
-    for (int s = value->scale + factor->scale; s > 0; --s)
-        product /= 10;
-    const double whole = static_cast<double>(product);
-    return value->negative ? -whole : whole;
+    const auto whole = truncatedProductOf(*value, *factor);
+    if (!whole) return std::nullopt;
+    return static_cast<double>(*whole);
 }
 
 EncodedItem encodeScaledCounter(const ItemEntry& entry, const QString& text, const ParameterImage& image,
@@ -728,6 +739,14 @@ QByteArray ItemWriteData(int item, quint32 serialNumber, const QByteArray& value
         data += value.left(4).leftJustified(4, '\0');
     }
     return data;
+}
+
+std::optional<qint64> truncatedDecimalProduct(const QString& value, const QString& factor) {
+    if (!parseDecimal(value) || !parseDecimal(factor)) return std::nullopt;
+    const auto a = exactDecimal(value);
+    const auto b = exactDecimal(factor);
+    if (!a || !b) return std::nullopt;
+    return truncatedProductOf(*a, *b);
 }
 
 } // namespace tarn::corrector

@@ -132,4 +132,8 @@ QByteArray ItemWriteData(int item, quint32 serialNumber, const QByteArray& value
 // Value-check messages in the language (the below and above messages are followed by the bounds).
 QString CheckMessage(CheckResult result, int languageIndex);
 
+// trunc(value × factor) of two decimal texts computed exactly in decimal (0.29 × 100 gives 29); nothing
+// when either is not a number or the product does not fit.
+std::optional<qint64> truncatedDecimalProduct(const QString& value, const QString& factor);
+
 } // namespace tarn::corrector

@@ -102,39 +102,6 @@ bool skipped(Skip skip, const ModelProfile& p) {
     return false;
 }
 
-// A decimal text as digits × 10^-scale, kept exactly; at most 18 digits so that a product still fits.
-__extension__ typedef __int128 Wide;
-struct Decimal {
-    bool negative = false;
-    Wide digits = 0;
-    int scale = 0;
-};
-
-std::optional<Decimal> exactDecimal(const QString& text) {
-    QString t = trimBlanks(text);
-    t.replace(QLatin1Char(','), QLatin1Char('.'));
-    Decimal d;
-    qsizetype i = 0;
-    if (t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+'))) {
-        d.negative = t.startsWith(QLatin1Char('-'));
-        i = 1;
-    }
-    bool point = false;
-    int count = 0;
-    for (; i < t.size(); ++i) {
-        const QChar c = t.at(i);
-        if (c == QLatin1Char('.') && !point) {
-            point = true;
-            continue;
-        }
-        if (c < QLatin1Char('0') || c > QLatin1Char('9') || ++count > 18) return std::nullopt;
-        d.digits = d.digits * 10 + (c.unicode() - '0');
-        if (point) ++d.scale;
-    }
-    if (count == 0) return std::nullopt;
-    return d;
-}
-
 QString stepCaption(const CorrectorWindowModel& data, int item) {
     if (const auto field = fieldOfItem(item)) return data.caption(*field);
     return ItemCaption(item, data.state().profile, data.languageIndex());
@@ -155,15 +122,9 @@ QString programSkipLabel(int step) {
 }
 
 std::optional<qint64> truncatedProduct(const QString& value, const QString& factor) {
-    const auto a = exactDecimal(value);
-    const auto b = exactDecimal(factor);
-    if (!a || !b) return std::nullopt;
-    Wide product = a->digits * b->digits;
-    for (int s = a->scale + b->scale; s > 0; --s)
-        product /= 10;
-    if (product > Wide(std::numeric_limits<qint64>::max())) return std::nullopt;
-    const auto whole = static_cast<qint64>(product);
-    return a->negative != b->negative ? -whole : whole;
+    // The programming window also takes a decimal comma.
+    auto pointed = [](QString t) { return t.replace(QLatin1Char(','), QLatin1Char('.')); };
+    return truncatedDecimalProduct(pointed(value), pointed(factor));
 }
 
 bool sameCorrectorKind(const ModelProfile& a, const ModelProfile& b) {
