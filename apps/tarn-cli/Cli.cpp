@@ -118,10 +118,13 @@ const std::vector<CommandEntry> kCommands = {
     {"listing",
      "listing --point ID --archive KIND --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy] "
      "[--columns LIST] [--totals] [--out FILE] [--csv FILE] [--json] | --group NAME --archive hourly|daily "
-     "--from WHEN --to WHEN [--breakdown] [--day-totals] [--matrix-csv FILE]   a statistical listing",
+     "--from WHEN --to WHEN [--breakdown] [--day-totals] [--matrix-csv FILE] | --group NAME --archive "
+     "alarm|operative|service|measurement --from dd.MM.yyyy --to dd.MM.yyyy   a statistical listing",
      cmdListing,
      {{"--point", "ID", "the stored metering point"},
-      {"--group", "NAME", "the polling group instead (hourly or daily, through the group summary selection)"},
+      {"--group", "NAME",
+       "the polling group instead (hourly or daily through the group summary selection, the other archives "
+       "member by member, closed by \"Итог:\")"},
       {"--archive", "KIND", "hourly, daily, alarm, operative, service or measurement"},
       {"--period", "KIND", "day, month or period (a group's default: period)"},
       {"--from", "DATE", "dd.MM.yyyy (a group's also \"dd.MM.yyyy HH:mm\")"},

@@ -193,8 +193,54 @@ bool writeListingFile(CliRun& run, const QString& file, const QStringList& lines
     return false;
 }
 
+// listing --group NAME --archive operative|service|measurement|alarm: each member's records as the point's
+// listing prints them, closed by the group's "Итог:" (the alarm archive record by record; its table form
+// is "group alarms").
+int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchive archive,
+                        reports::ReportPeriod period) {
+    const int lang = run.context->languageIndex();
+    reports::ListingOptions o;
+    o.archive = archive;
+    o.period = period;
+    o.ukrainian = lang != kRussian;
+    o.unclosedDays = !run.has(QStringLiteral("--closed-days"));
+    const auto from = dateOption(run, "--from");
+    const auto to = dateOption(run, "--to");
+    if (!from || !to) return kExitUsage;
+    if (!from->isValid() || (period == reports::ReportPeriod::Range && !to->isValid())) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("listing: --from is needed (and --to for a period)"));
+        return kExitUsage;
+    }
+    o.begin = *from;
+    o.end = *to;
+    const auto now = madeTime(run, "listing");
+    if (!now) return kExitUsage;
+    const DataRoot& root = run.context->root();
+    database::writeMissingSchemaFiles(root);
+    const database::Schemas schemas = database::loadSchemas(root);
+    if (!schemas.ok) {
+        run.notifier->message(MessageKind::Error, schemas.error);
+        return kExitNoLink;
+    }
+    const polling::GroupMembersListing built =
+        polling::groupMembersListing(root, schemas, *run.notifier, lang, name, o, *now);
+    // A member without its parameter file: the notifier has said so.
+    if (built.stopped) return kExitNoLink;
+    if (!built.listing.error.isEmpty()) {
+        run.notifier->message(MessageKind::Error, built.listing.error);
+        return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
+    }
+    if (const auto csv = run.value(QStringLiteral("--csv"));
+        csv && !writeListingFile(run, *csv,
+                                 reports::listingCsv(built.listing, database::readCsvDelimiter(root),
+                                                     run.has(QStringLiteral("--totals")))))
+        return kExitUsage;
+    return deliver(run, {built.listing.text(), {}}, {});
+}
+
 // listing --group NAME: the group's hourly or daily listing through the group summary selection, as the
-// report window makes it.
+// report window makes it; the other archives member by member.
 int groupListing(CliRun& run, const QString& name) {
     const int lang = run.context->languageIndex();
     const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
@@ -203,11 +249,19 @@ int groupListing(CliRun& run, const QString& name) {
         {QStringLiteral("day"), reports::ReportPeriod::Day},
         {QStringLiteral("month"), reports::ReportPeriod::Month},
         {QStringLiteral("period"), reports::ReportPeriod::Range}};
+    static const QMap<QString, reports::ListingArchive> kMemberArchives{
+        {QStringLiteral("alarm"), reports::ListingArchive::Alarm},
+        {QStringLiteral("operative"), reports::ListingArchive::Operative},
+        {QStringLiteral("service"), reports::ListingArchive::Service},
+        {QStringLiteral("measurement"), reports::ListingArchive::Measurement}};
+    if (kMemberArchives.contains(archive) && kPeriods.contains(period))
+        return groupMembersListing(run, name, kMemberArchives.value(archive), kPeriods.value(period));
     if ((archive != QLatin1String("hourly") && archive != QLatin1String("daily")) ||
         !kPeriods.contains(period)) {
-        run.notifier->message(
-            MessageKind::Error,
-            QStringLiteral("listing --group: --archive hourly|daily, --period day|month|period"));
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("listing --group: --archive "
+                                             "hourly|daily|alarm|operative|service|measurement, --period "
+                                             "day|month|period"));
         return kExitUsage;
     }
     const bool hourly = archive == QLatin1String("hourly");

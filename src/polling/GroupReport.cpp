@@ -1,6 +1,12 @@
 #include "polling/GroupReport.h"
 
+#include "common/Language.h"
+#include "reports/ParameterPrintout.h"
+#include "reports/ReportData.h"
+#include "reports/ReportHeaders.h"
 #include "reports/ReportText.h"
+
+#include <memory>
 
 namespace tarn::polling {
 
@@ -305,6 +311,41 @@ GroupListing buildGroupListing(const GroupReportTables& tables, const GroupRepor
     else
         // The group forms' totals go into the file whatever "Строка итогов" says.
         out.csv = reports::listingCsv(out.listing, *csvDelimiter, true);
+    return out;
+}
+
+GroupMembersListing groupMembersListing(const DataRoot& root, const database::Schemas& schemas,
+                                        Notifier& notifier, int languageIndex, const QString& groupName,
+                                        const reports::ListingOptions& options, const QDateTime& now,
+                                        const std::function<bool()>& stop) {
+    GroupMembersListing out;
+    if (groupName.trimmed().isEmpty()) {
+        out.listing.error = uaRu(languageIndex, "Не вибрано групу!!!", "Не выбрана группа!!!");
+        return out;
+    }
+    const auto entry = findGroupByName(root, groupName);
+    if (!entry) {
+        out.listing.error = uaRu(languageIndex, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
+        return out;
+    }
+    const database::Registry registry(root, schemas);
+    const QList<NumberedMember> members = registeredMembers(loadGroup(root, entry->file), registry);
+    // Every member's parameter file is looked for before a line is made.
+    for (const NumberedMember& m : members) {
+        if (const auto missing = reports::missingParameterFile(
+                root, m.point.identifier, m.point.model.trimmed(), m.point.serial.trimmed())) {
+            notifier.message(MessageKind::Warning, *missing);
+            out.stopped = true;
+            return out;
+        }
+    }
+    std::vector<std::unique_ptr<reports::DatabaseSource>> sources;
+    QList<reports::ListingMember> listed;
+    for (const NumberedMember& m : members) {
+        sources.push_back(std::make_unique<reports::DatabaseSource>(root, schemas, m.point.identifier));
+        listed.append({sources.back().get(), reports::headerFromPoint(m.point)});
+    }
+    out.listing = reports::buildMembersListing(groupName, listed, options, now, stop);
     return out;
 }
 

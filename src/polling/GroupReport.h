@@ -70,4 +70,18 @@ struct GroupListing {
 GroupListing buildGroupListing(const GroupReportTables& tables, const GroupReportOptions& options,
                                const QString& title, std::optional<QChar> csvDelimiter);
 
+// A group's listing record by record (operative, service, instantaneous, and the alarm archive in its
+// "Отдельн. запись" form) from the stored records of its registered members. Refused without a group,
+// with a group that does not exist or with dates that make no period (the message in error); a member
+// without its parameter file stops it with "Внимание!!! Нет файла параметров для корректора - …",
+// which the notifier has shown (stopped is set then).
+struct GroupMembersListing {
+    reports::Listing listing;
+    bool stopped = false;
+};
+GroupMembersListing groupMembersListing(const DataRoot& root, const database::Schemas& schemas,
+                                        Notifier& notifier, int languageIndex, const QString& groupName,
+                                        const reports::ListingOptions& options, const QDateTime& now,
+                                        const std::function<bool()>& stop = {});
+
 } // namespace tarn::polling

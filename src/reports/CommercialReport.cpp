@@ -44,6 +44,7 @@ public:
 
     ReportLines build();
     QStringList alarmsOnly();
+    const AlarmSectionTotals& alarmTotals() const { return alarmTotals_; }
 
 private:
     QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
@@ -102,6 +103,7 @@ private:
     bool ua_;
     QStringList lines_;
     QString error_;
+    AlarmSectionTotals alarmTotals_;
     int ch_ = 9;
     QDate first_, last_; // the gas days of the report
     Sums totals_;        // what the summary prints
@@ -540,6 +542,7 @@ void Builder::alarms() {
         while (!records.isEmpty() && !(records.last().current & closing))
             records.removeLast();
     }
+    alarmTotals_.records = static_cast<int>(records.size());
     if (records.isEmpty()) {
         noRecords();
         return;
@@ -633,6 +636,9 @@ void Builder::alarms() {
             stateBefore = r.current;
         }
     }
+    alarmTotals_.working = totalWorking;
+    alarmTotals_.standard = totalStandard;
+    alarmTotals_.minutes = totalMinutes;
     if (o_.period == ReportPeriod::Day || o_.shortAlarms) return;
     const QString label = o_.period == ReportPeriod::Month
                               ? t("| Итого за месяц :                                ",
@@ -852,8 +858,16 @@ int contractHourFor(const ReportSource& source, const QDate& day, int fallback) 
 }
 
 QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
-                              const ReportOptions& options, const QDateTime& now) {
-    return Builder(source, header, options, now).alarmsOnly();
+                              const ReportOptions& options, const QDateTime& now,
+                              AlarmSectionTotals* totals) {
+    Builder builder(source, header, options, now);
+    QStringList lines = builder.alarmsOnly();
+    if (totals) *totals = builder.alarmTotals();
+    return lines;
+}
+
+QString durationText(qint64 minutes) {
+    return minutesText(minutes);
 }
 
 ReportLines buildCommercialReport(const ReportSource& source, const ReportHeader& header,

@@ -88,9 +88,21 @@ ReportLines buildCommercialReport(const ReportSource& source, const ReportHeader
 // corrector the meter line with its caption, each part closed by an empty line.
 QStringList deviceBlock(const ReportHeader& header, bool ukrainian);
 
+// What the abnormal-situation table added up: the records listed, the abnormal-situation volumes of the
+// gas days closed in it and how long situations lasted.
+struct AlarmSectionTotals {
+    int records = 0;
+    double working = 0;
+    double standard = 0;
+    qint64 minutes = 0;
+};
+
 // The abnormal-situation table alone, as the report prints it (the listings of the alarm archive).
 QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
-                              const ReportOptions& options, const QDateTime& now);
+                              const ReportOptions& options, const QDateTime& now,
+                              AlarmSectionTotals* totals = nullptr);
+// A duration in minutes as the tables show it, "H:MM".
+QString durationText(qint64 minutes);
 
 // The first and last gas day of a report's period: a day, the calendar month of the begin date, or begin
 // to end. error holds the message when the dates do not make a period.

@@ -67,6 +67,9 @@ public:
                    const QDateTime& now, const std::function<bool()>& stop)
         : s_(s), h_(h), o_(o), now_(now), stop_(stop), ua_(o.ukrainian) {}
     Listing build();
+    // The group's form: the member's two lines and its records, no title; the period's days are given.
+    Listing memberBody(const QDate& first, const QDate& last);
+    const MemberListingTotals& totals() const { return totals_; }
 
 private:
     QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
@@ -85,6 +88,8 @@ private:
     void operative();
     void service();
     void measurements();
+    void setPeriod(const QDate& first, const QDate& last);
+    void body();
 
     const ReportSource& s_;
     ReportHeader h_;
@@ -96,6 +101,7 @@ private:
     QDate first_, last_;
     QDateTime from_, to_;
     Listing out_;
+    MemberListingTotals totals_;
 };
 
 QString rowOf(const QStringList& cells, const QList<int>& widths) {
@@ -143,6 +149,7 @@ void ListingBuilder::periodRecords() {
         workRunning += r.working + r.alarmWorking;
         standardRunning += r.standard + r.alarmStandard;
         sums.add(r, h_.pressureUnit);
+        ++totals_.records;
         QStringList cells;
         for (int c : chosen) {
             switch (c) {
@@ -278,6 +285,7 @@ void ListingBuilder::operative() {
     const QList<OperativeRecord> records = s_.operative(from_, to_);
     for (const OperativeRecord& r : records) {
         if (stopped()) break;
+        ++totals_.records;
         add(ListingLine::Row,
             rowOf({QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
                    r.when.time().toString(QStringLiteral("HH:mm")), pressure(r.pressure, r.pressureUnit),
@@ -294,6 +302,7 @@ void ListingBuilder::service() {
     const QList<ServiceRecord> records = s_.service(from_, to_);
     for (const ServiceRecord& r : records) {
         if (stopped()) break;
+        ++totals_.records;
         add(ListingLine::Row,
             rowOf({QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
                    r.when.time().toString(QStringLiteral("HH:mm")), r.current, r.previous},
@@ -309,6 +318,7 @@ void ListingBuilder::measurements() {
     const QList<MeasurementRecord> records = s_.measurements(from_, to_);
     for (const MeasurementRecord& r : records) {
         if (stopped()) break;
+        ++totals_.records;
         add(ListingLine::Row,
             rowOf({r.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
                    pressure(r.pressure, r.pressureUnit), opt(r.temperature, 2), opt(r.correction, 4),
@@ -319,21 +329,35 @@ void ListingBuilder::measurements() {
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
 }
 
-Listing ListingBuilder::build() {
-    const ReportDays days = reportDays(o_.period, o_.begin, o_.end, ua_);
-    if (!days.error.isEmpty()) return {{}, days.error};
-    first_ = days.first;
-    last_ = days.last;
-    const bool withColumns = o_.archive == ListingArchive::Hourly || o_.archive == ListingArchive::Daily;
-    if (withColumns && !o_.columns.any())
-        return {{}, t("не определены параметры!!!", "не визначено параметри!")};
+void ListingBuilder::setPeriod(const QDate& first, const QDate& last) {
+    first_ = first;
+    last_ = last;
     ch_ = contractHourFor(s_, first_, h_.contractHour);
     from_ = QDateTime(first_, QTime(ch_, 0)).addSecs(60);
     to_ = QDateTime(last_.addDays(1), QTime(ch_, 0));
+}
 
+Listing ListingBuilder::build() {
+    const ReportDays days = reportDays(o_.period, o_.begin, o_.end, ua_);
+    if (!days.error.isEmpty()) return {{}, days.error};
+    const bool withColumns = o_.archive == ListingArchive::Hourly || o_.archive == ListingArchive::Daily;
+    if (withColumns && !o_.columns.any())
+        return {{}, t("не определены параметры!!!", "не визначено параметри!")};
+    setPeriod(days.first, days.last);
     add(ListingLine::Title,
         listingTitle(QStringLiteral("кор.* ") + h_.model + QStringLiteral(" N ") + h_.serial, o_.archive,
                      o_.period, first_, last_, now_, ua_));
+    body();
+    return out_;
+}
+
+Listing ListingBuilder::memberBody(const QDate& first, const QDate& last) {
+    setPeriod(first, last);
+    body();
+    return out_;
+}
+
+void ListingBuilder::body() {
     add(ListingLine::Point,
         t("корректор..... ", "коректор...... ") + h_.model + QStringLiteral(" N") + h_.serial);
     add(ListingLine::Point, t("организация... ", "організація... ") + pad(h_.organisation, 32) +
@@ -359,15 +383,19 @@ Listing ListingBuilder::build() {
         alarmOptions.end = last_;
         alarmOptions.ukrainian = ua_;
         alarmOptions.closedDaysOnly = !o_.unclosedDays;
-        const QStringList section = buildAlarmSection(s_, h_, alarmOptions, now_);
+        AlarmSectionTotals alarmTotals;
+        const QStringList section = buildAlarmSection(s_, h_, alarmOptions, now_, &alarmTotals);
         for (const QString& line : section)
             add(line.startsWith(QLatin1Char('-')) || line.startsWith(QStringLiteral("|-")) ? ListingLine::Rule
                                                                                            : ListingLine::Row,
                 line);
+        totals_.records = alarmTotals.records;
+        totals_.alarmWorking = alarmTotals.working;
+        totals_.alarmStandard = alarmTotals.standard;
+        totals_.alarmMinutes = alarmTotals.minutes;
         break;
     }
     }
-    return out_;
 }
 
 } // namespace
@@ -448,6 +476,49 @@ Listing buildPointListing(const ReportSource& source, const ReportHeader& header
                           const ListingOptions& options, const QDateTime& now,
                           const std::function<bool()>& stop) {
     return ListingBuilder(source, header, options, now, stop).build();
+}
+
+Listing buildMembersListing(const QString& groupName, const QList<ListingMember>& members,
+                            const ListingOptions& options, const QDateTime& now,
+                            const std::function<bool()>& stop) {
+    const bool ua = options.ukrainian;
+    auto t = [ua](const char* ru, const char* uk) { return QString::fromUtf8(ua ? uk : ru); };
+    const ReportDays days = reportDays(options.period, options.begin, options.end, ua);
+    if (!days.error.isEmpty()) return {{}, days.error};
+    const bool withColumns =
+        options.archive == ListingArchive::Hourly || options.archive == ListingArchive::Daily;
+    if (withColumns && !options.columns.any())
+        return {{}, t("не определены параметры!!!", "не визначено параметри!")};
+    Listing out;
+    out.lines.append(
+        {ListingLine::Title, listingTitle(QStringLiteral("груп.*") + groupName.trimmed(), options.archive,
+                                          options.period, days.first, days.last, now, ua)});
+    MemberListingTotals sum;
+    int listed = 0;
+    int decimals = 0;
+    for (const ListingMember& member : members) {
+        if (stop && stop()) break;
+        ListingBuilder builder(*member.source, member.header, options, now, stop);
+        out.lines += builder.memberBody(days.first, days.last).lines;
+        const MemberListingTotals& own = builder.totals();
+        sum.records += own.records;
+        sum.alarmWorking += own.alarmWorking;
+        sum.alarmStandard += own.alarmStandard;
+        sum.alarmMinutes += own.alarmMinutes;
+        decimals = std::max(decimals, member.header.volumeDecimals);
+        ++listed;
+    }
+    // A group's listing closes with how many points and records it holds; the alarm archive adds the
+    // abnormal-situation volumes of the closed gas days and how long situations lasted.
+    QString totals = t("Итог: корректоров - ", "Підсумок: коректорів - ") + QString::number(listed) +
+                     t(", записей - ", ", записів - ") + QString::number(sum.records);
+    if (options.archive == ListingArchive::Alarm)
+        totals += t(", Vраб.авр. - ", ", Vроб.авр. - ") + displayNumber(sum.alarmWorking, decimals) +
+                  QStringLiteral(", Vст.у.авр. - ") + displayNumber(sum.alarmStandard, decimals) +
+                  t(", продолж. - ", ", тривал. - ") + durationText(sum.alarmMinutes);
+    out.lines.append({ListingLine::Rule, dashes(static_cast<int>(totals.size()))});
+    out.lines.append({ListingLine::Totals, totals});
+    return out;
 }
 
 QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals) {

@@ -52,6 +52,27 @@ Listing buildPointListing(const ReportSource& source, const ReportHeader& header
                           const ListingOptions& options, const QDateTime& now,
                           const std::function<bool()>& stop = {});
 
+// What a member's part of a group listing adds to the group's "Итог:" line.
+struct MemberListingTotals {
+    int records = 0;
+    double alarmWorking = 0;
+    double alarmStandard = 0;
+    qint64 alarmMinutes = 0;
+};
+
+struct ListingMember {
+    const ReportSource* source = nullptr;
+    ReportHeader header;
+};
+
+// A group's listing record by record (the operative, service and instantaneous archives and the alarm
+// archive in its "Отдельн. запись" form): the group's title, then each member's two lines and records as
+// the point's listing prints them, closed by "Итог:" with the number of points and records (and, for
+// the alarm archive, the abnormal-situation volumes and duration).
+Listing buildMembersListing(const QString& groupName, const QList<ListingMember>& members,
+                            const ListingOptions& options, const QDateTime& now,
+                            const std::function<bool()>& stop = {});
+
 // The title line: "/" + object (with "/месяц", "/сутки" or "/период") + the archive's word + the period
 // + " Составлен:" + now + "/". The object is "кор.* " + model + " N " + serial, or "груп.*" + group name.
 QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,

@@ -851,10 +851,26 @@ TEST(CliPolling, AGroupSummedFromTheDatabaseItsMembersAndAPointsLastRecords) {
         r.json().value(QStringLiteral("rows")).toArray().at(0).toObject().value(QStringLiteral("recorded")),
         QStringLiteral("02.03.2024 06:00"));
 
+    // The group's service archive, member by member, closed by the group's totals.
+    const QStringList service{QStringLiteral("--home"),     h,
+                              QStringLiteral("listing"),    QStringLiteral("--group"),
+                              QStringLiteral("Схід"),       QStringLiteral("--archive"),
+                              QStringLiteral("service"),    QStringLiteral("--from"),
+                              QStringLiteral("01.03.2024"), QStringLiteral("--to"),
+                              QStringLiteral("02.03.2024")};
+    r = cli(service);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("/груп.*Схід/період/служб.архів*")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("| н.п.|Дата      |Время|поточний код  |попередній код|")));
+    EXPECT_EQ(lines.last(), QStringLiteral("Підсумок: коректорів - 1, записів - 0"));
+
     EXPECT_EQ(cli(QStringList(summary) << QStringLiteral("--archive") << QStringLiteral("weekly")).code, 2);
     ASSERT_TRUE(QFile::remove(home.path(folder::Param, QStringLiteral("p_t01234.000"))));
-    r = cli(summary);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(QString::fromUtf8(r.err).contains(
-        QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
+    for (const QStringList& args : {summary, service}) {
+        r = cli(args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(
+            QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
+    }
 }

@@ -13,12 +13,15 @@
 #include "polling/windows/GroupListingRun.h"
 #include "polling/windows/TfGroupSummary.h"
 #include "polling/windows/TfLastRec.h"
+#include "reports/windows/TPrint_ku.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -316,6 +319,19 @@ struct StoredGroup {
                                                    QStringLiteral("нитка %1").arg(serial)));
     }
 
+    void addAlarm(const QString& id, const QDateTime& when, const char* current, const char* previous) {
+        auto table =
+            database::TableFile::open(database::tablePath(home.root(), database::TableKind::Alarm, id),
+                                      database::TableKind::Alarm, schemas.of(database::TableKind::Alarm));
+        ASSERT_TRUE(table);
+        ASSERT_TRUE(table->append({{QStringLiteral("aIdentif"), id},
+                                   {QStringLiteral("aDate"), database::storedDate(when.date())},
+                                   {QStringLiteral("aTime"), database::storedTime(when.time())},
+                                   {QStringLiteral("aCodeCur"), QString::fromLatin1(current)},
+                                   {QStringLiteral("aCodePrec"), QString::fromLatin1(previous)},
+                                   {QStringLiteral("aDT_Corr"), database::storedTimestamp(when)}}));
+    }
+
     void addDaily(const QString& id, const QDate& day, double working) {
         auto table =
             database::TableFile::open(database::tablePath(home.root(), database::TableKind::Daily, id),
@@ -411,6 +427,54 @@ TEST(GroupSummaryWindow, ReportListingThroughTheWindowWithTheMatrixForTheCsvFile
     r.archive = reports::ListingArchive::Hourly;
     EXPECT_FALSE(runGroupStatListing(r, db.notifier, nullptr).ok);
     EXPECT_EQ(db.notifier.questions.last(), QStringLiteral("Часовые данные печатать?"));
+}
+
+TEST(GroupReportWindow, AGroupsAlarmArchiveRecordByRecordListsEveryMemberAndClosesWithTheTotals) {
+    StoredGroup db;
+    db.addAlarm(QStringLiteral("t11111"), QDateTime(QDate(2024, 3, 1), QTime(14, 0)), "0008", "0000");
+    db.addAlarm(QStringLiteral("t11111"), QDateTime(QDate(2024, 3, 1), QTime(15, 30)), "0000", "0008");
+    reports::TPrint_ku::Input input;
+    input.root = db.home.root();
+    input.language = kRussian;
+    input.databaseOnly = true;
+    input.schemas = &db.schemas;
+    input.askSavePath = [](const QString&, const QString&) { return QString(); };
+    reports::TPrint_ku window(std::move(input), db.notifier);
+    reports::ReportOptions o;
+    o.period = reports::ReportPeriod::Range;
+    o.begin = QDate(2024, 3, 1);
+    o.end = QDate(2024, 3, 2);
+    window.setOptions(o);
+    window.setStatistical(true, reports::ListingArchive::Alarm);
+    window.setGroupObject(true);
+    window.groupChoice()->setCurrentText(QStringLiteral("Юг"));
+    window.alarmRecordsChoice()->setChecked(true);
+
+    ASSERT_TRUE(window.buildAndShow()) << db.notifier.texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(db.notifier.questions.last(), QStringLiteral("Аварии по не закрытым суткам печатать?"));
+    const QStringList work = window.workLines();
+    EXPECT_TRUE(work.first().startsWith(QStringLiteral("/груп.*Юг/период/авар.архив *")));
+    EXPECT_TRUE(work.contains(QStringLiteral("корректор..... ТАРН-2.01 N11111")));
+    EXPECT_TRUE(work.contains(QStringLiteral("корректор..... ТАРН-2.01 N22222")));
+    // The unclosed day's records were not wanted: nothing of the group is listed, and the totals say so.
+    EXPECT_EQ(work.last(), QStringLiteral("Итог: корректоров - 2, записей - 0, Vраб.авр. - 0, "
+                                          "Vст.у.авр. - 0, продолж. - 0:00"));
+    db.notifier.answer = true;
+    ASSERT_TRUE(window.buildAndShow());
+    EXPECT_TRUE(window.viewer()->toPlainText().contains(QStringLiteral("записей - 2,")));
+
+    // The CSV copy carries "Итог:" only with the totals line asked for.
+    const QString csvPath = db.home.path(folder::StatCsv, QStringLiteral("south.csv"));
+    ASSERT_TRUE(window.exportCsvTo(csvPath, true));
+    const auto csv = readTextLines(csvPath);
+    ASSERT_TRUE(csv);
+    EXPECT_TRUE(csv->last().startsWith(QStringLiteral("Итог: корректоров - 2, записей - 2,")));
+
+    // A member without its parameter file stops the listing with its name.
+    QFile::remove(db.home.path(folder::Param, QStringLiteral("p_t22222.000")));
+    EXPECT_FALSE(window.buildAndShow());
+    EXPECT_EQ(db.notifier.texts().last(),
+              QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-2.01 N22222"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The statistical listings of a stored point and their CSV copies.
 #include "common/TextFile.h"
+#include "reports/AlarmCodes.h"
 #include "reports/StatListing.h"
 #include "support/TestSupport.h"
 
@@ -125,4 +126,103 @@ TEST(Listings, NothingChosenNothingThereAndTheColumnChoiceKept) {
     EXPECT_EQ(readTextLines(home.path(folder::Current, QStringLiteral("PutSet.000"))),
               std::optional<QStringList>(QStringList{QStringLiteral("110101010001001010")}));
     EXPECT_EQ(loadStatColumns(home.root()).on, daily().columns.on);
+}
+
+namespace {
+
+// A member with operative records (one a gas day) and an abnormal situation that starts and ends on
+// 2 March, closed by the corrector's day record at the contract hour.
+class MemberRecords final : public ReportSource {
+public:
+    explicit MemberRecords(int operativeRecords) : operativeRecords_(operativeRecords) {}
+    bool fromDatabase() const override { return true; }
+    bool wasRead(corrector::Archive) const override { return true; }
+    QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
+                                      const QDateTime& to) const override {
+        QList<PeriodRecord> out;
+        if (archive != corrector::Archive::Daily) return out;
+        PeriodRecord r;
+        r.end = QDateTime(QDate(2024, 3, 3), QTime(9, 0));
+        r.alarmWorking = 1.25;
+        r.alarmStandard = 2.5;
+        r.parameterText = QStringLiteral("000000000000000000000000090000000");
+        if (r.end >= from && r.end <= to) out.append(r);
+        return out;
+    }
+    QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const override {
+        const quint16 closing = alarmMask(kDayClosingSituation);
+        QList<AlarmRecord> all{{1, QDateTime(QDate(2024, 3, 2), QTime(10, 0)), alarmMask(4), 0, 0, 0},
+                               {2, QDateTime(QDate(2024, 3, 2), QTime(12, 30)), 0, alarmMask(4), 0, 0},
+                               {3, QDateTime(QDate(2024, 3, 3), QTime(9, 0)), closing, 0, 0, 0}};
+        QList<AlarmRecord> out;
+        for (const AlarmRecord& a : all)
+            if (a.when >= from && a.when <= to) out.append(a);
+        return out;
+    }
+    QList<InterventionRecord> interventions(const QDateTime&, const QDateTime&) const override { return {}; }
+    QList<OperativeRecord> operative(const QDateTime& from, const QDateTime& to) const override {
+        QList<OperativeRecord> out;
+        for (int i = 0; i < operativeRecords_; ++i) {
+            OperativeRecord r;
+            r.number = i + 1;
+            r.when = QDateTime(QDate(2024, 3, 1 + i), QTime(12, 0));
+            r.temperature = 4.5;
+            r.counter = 1000.5 + i;
+            if (r.when >= from && r.when <= to) out.append(r);
+        }
+        return out;
+    }
+
+private:
+    int operativeRecords_;
+};
+
+ListingOptions groupOptions(ListingArchive archive) {
+    ListingOptions o;
+    o.archive = archive;
+    o.period = ReportPeriod::Range;
+    o.begin = QDate(2024, 3, 1);
+    o.end = QDate(2024, 3, 2);
+    return o;
+}
+
+} // namespace
+
+TEST(Listings, AGroupListsEachMemberUnderItsOwnLinesAndClosesWithTheGroupsTotals) {
+    const MemberRecords first(2), second(0);
+    ReportHeader other = header();
+    other.serial = QStringLiteral("00077");
+    other.organisation = QStringLiteral("Райгаз");
+    const QList<ListingMember> members{{&first, header()}, {&second, other}};
+    const QDateTime made(QDate(2024, 4, 1), QTime(8, 0));
+
+    const Listing operative =
+        buildMembersListing(QStringLiteral(" Юг "), members, groupOptions(ListingArchive::Operative), made);
+    ASSERT_TRUE(operative.error.isEmpty()) << operative.error.toStdString();
+    const QStringList text = operative.text();
+    EXPECT_EQ(text.first(), QStringLiteral("/груп.*Юг/период/опер.архив** с 01.03.2024 по 02.03.2024 "
+                                           "Составлен:01.04.2024 08:00:00/"));
+    // Each member's two lines, its header and its records (or "-- нет данных --"), in member order.
+    EXPECT_EQ(text.count(QStringLiteral("корректор..... ТАРН-2.01 N12345")), 1);
+    const qsizetype secondAt = text.indexOf(QStringLiteral("корректор..... ТАРН-2.01 N00077"));
+    ASSERT_GT(secondAt, text.indexOf(QStringLiteral("корректор..... ТАРН-2.01 N12345")));
+    EXPECT_EQ(text.at(secondAt + 1).left(21), QStringLiteral("организация... Райгаз"));
+    EXPECT_EQ(text.indexOf(QStringLiteral("-- нет данных --")), secondAt + 5);
+    EXPECT_EQ(text.count(QStringLiteral("| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qрасход   "
+                                        "|Vсчетчик    |")),
+              2);
+    EXPECT_EQ(text.last(), QStringLiteral("Итог: корректоров - 2, записей - 2"));
+    // The CSV copy has the totals line only when asked for.
+    EXPECT_FALSE(listingCsv(operative, QLatin1Char(';'), false).contains(text.last()));
+    EXPECT_TRUE(listingCsv(operative, QLatin1Char(';'), true).contains(text.last()));
+
+    // The alarm archive record by record: both members' situations, their closed days' volumes and how
+    // long the situations lasted, added up for the group.
+    ListingOptions alarms = groupOptions(ListingArchive::Alarm);
+    alarms.ukrainian = true;
+    const QStringList alarmText = buildMembersListing(QStringLiteral("Юг"), members, alarms, made).text();
+    EXPECT_TRUE(alarmText.first().startsWith(QStringLiteral("/груп.*Юг/період/авар.архів *")));
+    EXPECT_EQ(alarmText.count(QStringLiteral("коректор...... ТАРН-2.01 N00077")), 1);
+    EXPECT_EQ(alarmText.last(), QStringLiteral("Підсумок: коректорів - 2, записів - 6, Vроб.авр. - 2.5, "
+                                               "Vст.у.авр. - 5, тривал. - 5:00"));
 }

@@ -564,10 +564,7 @@ void TPrint_ku::setGroupObject(bool on) {
 }
 
 bool TPrint_ku::groupListing() const {
-    if (!statistical() || !objectGroup_->isChecked()) return false;
-    const ListingArchive a = listingArchive();
-    return a == ListingArchive::Hourly || a == ListingArchive::Daily ||
-           (a == ListingArchive::Alarm && alarmTable_->isChecked());
+    return statistical() && objectGroup_->isChecked();
 }
 
 bool TPrint_ku::buildGroupListing(QStringList& lines) {
@@ -586,6 +583,9 @@ bool TPrint_ku::buildGroupListing(QStringList& lines) {
     r.now = QDateTime::currentDateTime();
     r.summaryShown = in_.groupSummaryShown;
     r.maskShown = in_.alarmMaskShown;
+    const bool summaryForms = r.archive == ListingArchive::Hourly || r.archive == ListingArchive::Daily ||
+                              (r.archive == ListingArchive::Alarm && alarmTable_->isChecked());
+    if (!summaryForms) return buildMembersListing(r, lines);
     const polling::GroupListingResult result = r.archive == ListingArchive::Alarm
                                                    ? polling::runGroupAlarmTable(r, notifier_, this)
                                                    : polling::runGroupStatListing(r, notifier_, this);
@@ -593,6 +593,49 @@ bool TPrint_ku::buildGroupListing(QStringList& lines) {
     lines = result.lines;
     groupCsv_ = result.csv;
     listing_ = {};
+    return true;
+}
+
+// The group's operative, service and instantaneous records, or its alarm archive record by record: each
+// member as the point's listing prints it, then the group's "Итог:".
+bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStringList& lines) {
+    if (r.groupName.trimmed().isEmpty()) {
+        notifier_.message(MessageKind::Error, t("Не выбрана группа!!!", "Не вибрано групу!!!"));
+        return false;
+    }
+    ListingOptions l;
+    l.archive = r.archive;
+    l.period = r.period;
+    l.begin = r.begin.date();
+    l.end = r.end.date();
+    l.ukrainian = in_.language != kRussian;
+    if (l.archive == ListingArchive::Alarm)
+        l.unclosedDays = notifier_.confirm(
+            t("Аварии по не закрытым суткам печатать?", "Аварії по не закритій добі друкувати?"));
+    std::optional<database::Schemas> loaded;
+    const database::Schemas* schemas = in_.schemas;
+    if (!schemas) {
+        loaded = database::loadSchemas(in_.root);
+        if (!loaded->ok) {
+            notifier_.message(MessageKind::Error, loaded->error);
+            return false;
+        }
+        schemas = &*loaded;
+    }
+    TWaitPr wait(in_.language, this);
+    wait.show();
+    const polling::GroupMembersListing built =
+        polling::groupMembersListing(in_.root, *schemas, notifier_, in_.language, r.groupName, l, r.now,
+                                     [&wait] { return wait.stopRequested(); });
+    wait.hide();
+    if (built.stopped) return false;
+    if (!built.listing.error.isEmpty()) {
+        notifier_.message(MessageKind::Error, built.listing.error);
+        return false;
+    }
+    listing_ = built.listing;
+    groupCsv_.clear();
+    lines = listing_.text();
     return true;
 }
 
@@ -691,8 +734,9 @@ bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
     // The file is written whole once the listing is built; one that cannot be written is told.
     QDir().mkpath(info.dir().absolutePath());
     // A group's listing has its own CSV lines (its totals go in whatever the switch says).
+    const bool summaryForm = groupListing() && listing_.lines.isEmpty();
     const QStringList csv =
-        groupListing() ? groupCsv_ : listingCsv(listing_, database::readCsvDelimiter(in_.root), totals);
+        summaryForm ? groupCsv_ : listingCsv(listing_, database::readCsvDelimiter(in_.root), totals);
     if (!writeTextLines(path, csv)) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
         return false;

@@ -30,6 +30,7 @@ class CorrectorWindowModel;
 namespace tarn::polling {
 class TfGroupSummary;
 class TfMaskNhs;
+struct GroupListingRequest;
 } // namespace tarn::polling
 
 namespace tarn::reports {
@@ -97,6 +98,7 @@ public:
     // "Стат.дан." of "Группа": the alarm archive as "Таблица" or "Отдельн. запись", "сводная таблица группы".
     void setGroupObject(bool on);
     QRadioButton* alarmTableChoice() const { return alarmTable_; }
+    QRadioButton* alarmRecordsChoice() const { return alarmRecords_; }
     QCheckBox* groupMatrixBox() const { return groupMatrix_; }
     QCheckBox* filterBox(polling::PointFilter f) const { return filterOn_[static_cast<std::size_t>(f)]; }
     QLineEdit* filterText(polling::PointFilter f) const { return filterText_[static_cast<std::size_t>(f)]; }
@@ -126,6 +128,7 @@ private:
     bool buildProtocol(QStringList& lines);
     bool groupListing() const;
     bool buildGroupListing(QStringList& lines);
+    bool buildMembersListing(const polling::GroupListingRequest& request, QStringList& lines);
     int databaseKind() const;
     int protocolObject() const;
     void showLines(const QStringList& lines);
