@@ -43,6 +43,12 @@ public:
     // Writes; a failure marks the link broken.
     bool write(const QByteArray& bytes);
     bool isOpen() const { return port_.isOpen(); }
+    // A device that talks at its own speed (the transfer unit) sets it for its exchange and gives the
+    // configured one back afterwards; it also works the DTR and RTS lines itself.
+    bool setLineSpeed(qint32 baud) { return port_.setBaudRate(baud); }
+    void restoreLineSpeed() { port_.setBaudRate(baud_); }
+    void setDtr(bool on) { port_.setDtr(on); }
+    void setRts(bool on) { port_.setRts(on); }
     bool linkBroken() const { return broken_; }
     void markBroken() { broken_ = true; }
 

@@ -1,6 +1,7 @@
 // The kinds of device a scenario may name.
 #include "AdapterRole.h"
 #include "CorrectorRole.h"
+#include "Dtu16Role.h"
 #include "Dtu2mbRole.h"
 #include "ModemRole.h"
 #include "Role.h"
@@ -15,6 +16,7 @@ std::unique_ptr<Role> makeRole(const QJsonObject& config, QString& error) {
     if (kind == QLatin1String("modem")) return ModemRole::fromJson(config, error);
     if (kind == QLatin1String("adapter")) return AdapterRole::fromJson(config, error);
     if (kind == QLatin1String("dtu2mb")) return Dtu2mbRole::fromJson(config, error);
+    if (kind == QLatin1String("dtu16")) return Dtu16Role::fromJson(config, error);
     error = QStringLiteral("unknown role \"") + kind + QStringLiteral("\"");
     return nullptr;
 }

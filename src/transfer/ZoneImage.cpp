@@ -1,0 +1,288 @@
+#include "transfer/ZoneImage.h"
+
+#include "common/Cp1251.h"
+#include "common/Language.h"
+#include "common/TextFile.h"
+#include "corrector/Archives.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Identification.h"
+#include "corrector/ModelProfile.h"
+#include "transfer/TransferUnit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <memory>
+
+namespace tarn::transfer {
+
+using corrector::Archive;
+
+namespace {
+
+constexpr int kStateRecord = 64;
+constexpr qint64 kMaxStateFile = kStateRecord * (2 + 3 * kMaxZones);
+
+// Where the corrector keeps what the unit checks, as offsets in region 3 of a zone.
+constexpr int kCoefficientArea = 0x7C00; // 28 values and their 16-bit sum in the last two bytes
+constexpr int kCoefficientAreaBytes = 256;
+constexpr int kIdentification = 0x7D00;
+constexpr int kParameterArea = 32064; // 702 bytes and their 16-bit sum
+constexpr int kParameterAreaBytes = 704;
+constexpr int kSerialBytes = 32448 + 12; // characters 13 and 14 of the row at 0x7EC0
+constexpr int kNameBytes = 0x7F00 + 4;   // characters 5 … 24 of the row at 0x7F00
+constexpr int kNameLength = 20;
+constexpr int kCoefficientValues = 28;
+
+QByteArray record(const QByteArray& text) {
+    return text.left(kStateRecord).leftJustified(kStateRecord, '\0');
+}
+
+QString recordText(const QByteArray& bytes, int index) {
+    QByteArray r = bytes.mid(index * kStateRecord, kStateRecord);
+    const qsizetype end = r.indexOf('\0');
+    if (end >= 0) r.truncate(end);
+    return fromCp1251(r).trimmed();
+}
+
+quint16 byteSum(const QByteArray& bytes, int from, int count) {
+    quint16 sum = 0;
+    for (int i = from; i < from + count; ++i)
+        sum = static_cast<quint16>(sum + static_cast<quint8>(bytes.at(i)));
+    return sum;
+}
+
+quint16 littleEndian16(const QByteArray& bytes, int at) {
+    return static_cast<quint16>(static_cast<quint8>(bytes.at(at)) |
+                                (static_cast<quint8>(bytes.at(at + 1)) << 8));
+}
+
+struct ArchivePages {
+    int first;
+    int last;
+    Archive archive;
+    const char* russian;
+    const char* ukrainian;
+};
+// The logical pages of each archive in the copy, in the order the walk meets them.
+constexpr ArchivePages kArchivePages[] = {
+    {0, 51, Archive::Abnormal, "аварийный", "аварійний"},
+    {52, 255, Archive::Hourly, "часовой", "годинний"},
+    {256, 383, Archive::Operative, "оперативный", "оперативний"},
+    {384, 447, Archive::Interference, "вмешательств", "втручань"},
+    {448, 479, Archive::Daily, "суточный", "добовий"},
+    {480, 487, Archive::Monthly, "месячный", "місячний"},
+    {488, 511, Archive::Service, "служебный", "службовий"},
+};
+
+} // namespace
+
+QString imageFilePath(const DataRoot& root, int region) {
+    return root.file(folder::Current, QStringLiteral("DTU_%1.000").arg(region));
+}
+
+QString stateFilePath(const DataRoot& root) {
+    return root.file(folder::Current, QStringLiteral("StatDtu.000"));
+}
+
+QByteArray stateFileBytes(const UnitStateFile& state) {
+    QByteArray out = record(state.sixteenZones ? "1" : "0") + record(QByteArray::number(state.firstZone));
+    for (const ZoneRecord& z : state.zones) {
+        out += record(QByteArray::number(z.status));
+        out += record(z.serial.isEmpty() ? QByteArray("0") : toCp1251(z.serial));
+        out += record(z.name.isEmpty() ? QByteArray("0") : toCp1251(z.name));
+    }
+    return out;
+}
+
+std::optional<UnitStateFile> parseStateFile(const QByteArray& bytes) {
+    if (bytes.size() <= 255) return std::nullopt;
+    UnitStateFile s;
+    s.sixteenZones = recordText(bytes, 0) != QStringLiteral("0");
+    bool ok = false;
+    s.firstZone = recordText(bytes, 1).toInt(&ok);
+    if (!ok || s.firstZone < 1 || s.firstZone > kMaxZones) return std::nullopt;
+    const int records = static_cast<int>(bytes.size() / kStateRecord);
+    for (int r = 2; r + 2 < records && s.firstZone + s.zones.size() <= kMaxZones; r += 3) {
+        ZoneRecord z;
+        z.status = static_cast<quint8>(recordText(bytes, r).toUInt());
+        const QString serial = recordText(bytes, r + 1);
+        const QString name = recordText(bytes, r + 2);
+        z.serial = serial == QStringLiteral("0") ? QString() : serial;
+        z.name = name == QStringLiteral("0") ? QString() : name;
+        s.zones.append(z);
+    }
+    return s;
+}
+
+std::optional<UnitStateFile> loadStateFile(const DataRoot& root) {
+    QFile f(stateFilePath(root));
+    if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxStateFile) return std::nullopt;
+    return parseStateFile(f.readAll());
+}
+
+void ZoneImages::resize(int zones) {
+    zones_.resize(zones);
+    for (auto& z : zones_)
+        for (QByteArray& r : z)
+            if (r.size() != kRegionBytes) r = QByteArray(kRegionBytes, '\0');
+}
+
+void ZoneImages::putBlock(int zoneIndex, int block, const QByteArray& memoryBytes) {
+    if (zoneIndex < 0 || zoneIndex >= zoneCount() || block < 0 || block >= kZoneBlocks) return;
+    const QByteArray bytes = memoryBytes.left(kBlockBytes).leftJustified(kBlockBytes, '\0');
+    for (int r = 0; r < kRegions; ++r)
+        zones_[zoneIndex][r].replace(block * kRowBytes, kRowBytes, bytes.mid(r * kRowBytes, kRowBytes));
+}
+
+QByteArray ZoneImages::fileBytes(int region) const {
+    QByteArray out;
+    out.reserve(kRegionBytes * zoneCount());
+    for (const auto& z : zones_)
+        out += z.at(region);
+    return out;
+}
+
+bool saveImageFiles(const DataRoot& root, const ZoneImages& images, const QByteArray& stateFile) {
+    QDir().mkpath(root.dir(folder::Current));
+    // All five are prepared before any is committed, so a failure leaves the last read whole.
+    std::array<std::unique_ptr<QSaveFile>, kRegions + 1> files;
+    for (int r = 0; r <= kRegions; ++r) {
+        files[r] = std::make_unique<QSaveFile>(r < kRegions ? imageFilePath(root, r) : stateFilePath(root));
+        const QByteArray bytes = r < kRegions ? images.fileBytes(r) : stateFile;
+        if (!files[r]->open(QIODevice::WriteOnly) || files[r]->write(bytes) != bytes.size()) return false;
+    }
+    for (auto& f : files)
+        if (!f->commit()) return false;
+    return true;
+}
+
+ZoneCheck checkZone(const QByteArray& region3, int languageIndex) {
+    ZoneCheck c;
+    if (region3.size() < kRegionBytes) return c;
+    const corrector::IdentificationString id(
+        region3.mid(kIdentification, corrector::IdentificationString::kSize));
+    if (!corrector::CheckVersion(id, languageIndex).accepted()) {
+        c.status = ZoneOldVersion;
+        return c;
+    }
+    const int sumAt = kParameterArea + kParameterAreaBytes - 2;
+    if (byteSum(region3, kParameterArea, kParameterAreaBytes - 2) != littleEndian16(region3, sumAt)) {
+        c.status = ZoneDataChecksum;
+        return c;
+    }
+    const corrector::ModelProfile profile = corrector::DeriveModelProfile(id, 0);
+    if (profile.hasCoefficientTable() &&
+        byteSum(region3, kCoefficientArea, kCoefficientAreaBytes - 2) !=
+            littleEndian16(region3, kCoefficientArea + kCoefficientAreaBytes - 2)) {
+        c.status = ZoneDataChecksum;
+        return c;
+    }
+    c.status = ZoneComplete;
+    c.serial = QString::number(littleEndian16(region3, kSerialBytes));
+    QByteArray name = region3.mid(kNameBytes, kNameLength);
+    const qsizetype end = name.indexOf('\0');
+    if (end >= 0) name.truncate(end);
+    c.name = fromCp1251(name).trimmed();
+    return c;
+}
+
+ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowModel& model, int lang,
+                  const std::function<bool(const QString&)>& askStop) {
+    ZoneLoad out;
+    const QString openFailure = QStringLiteral("Ошибка открытия файла!!!");
+    const std::optional<UnitStateFile> state = loadStateFile(root);
+    const int index = state ? zone - state->firstZone : -1;
+    if (!state || index < 0 || index >= state->zones.size()) {
+        out.message = openFailure;
+        return out;
+    }
+    // Only the zone's 32 KB of each file is read.
+    auto readRegion = [&](int region) -> std::optional<QByteArray> {
+        QFile f(imageFilePath(root, region));
+        if (!f.open(QIODevice::ReadOnly) || !f.seek(qint64(index) * kRegionBytes)) return std::nullopt;
+        QByteArray bytes = f.read(kRegionBytes);
+        if (bytes.size() != kRegionBytes) return std::nullopt;
+        return bytes;
+    };
+    const std::optional<QByteArray> region3 = readRegion(3);
+    if (!region3) {
+        out.message = openFailure;
+        return out;
+    }
+    const int level = model.state().accessLevel;
+    model.ClearWindow();
+    model.SetAccessLevel(level);
+    const corrector::IdentificationString id(
+        region3->mid(kIdentification, corrector::IdentificationString::kSize));
+    const corrector::VersionCheck version = corrector::CheckVersion(id, lang);
+    if (!version.accepted()) {
+        out.message = version.message;
+        return out;
+    }
+    model.setIdentification(id);
+    model.setProfile(corrector::DeriveModelProfile(id, littleEndian16(*region3, kSerialBytes)));
+    // The parameter area in the corrector's 256-byte pages; the last one ends with the zone (the copy
+    // holds 704 bytes of parameters, not 768).
+    corrector::ParameterImage& image = model.imageForLoading();
+    const corrector::ModelProfile& profile = model.state().profile;
+    for (int piece = 0; piece < 3; ++piece) {
+        const int from = kParameterArea + piece * corrector::ParameterImage::kPageBytes;
+        image.DecodePage(piece * corrector::ParameterImage::kPageBytes / 4,
+                         region3->mid(from, qMin(corrector::ParameterImage::kPageBytes, kRegionBytes - from)),
+                         profile);
+    }
+    if (profile.hasCoefficientTable()) {
+        const int first = corrector::ParameterImage::kWords - kCoefficientValues;
+        for (int i = 0; i < kCoefficientValues; ++i)
+            image.setWordBytes(first + i, region3->mid(kCoefficientArea + 4 * i, 4));
+    }
+
+    std::array<std::optional<QByteArray>, kRegions> regions;
+    for (int r = 0; r < kRegions; ++r)
+        regions[r] = r == 3 ? region3 : readRegion(r);
+    for (const auto& r : regions)
+        if (!r) {
+            model.finishLoading();
+            out.message = openFailure;
+            return out;
+        }
+    const corrector::ArchiveContext context = model.archiveContext();
+    int walked = 0;
+    bool stopped = false;
+    for (const ArchivePages& a : kArchivePages) {
+        const std::optional<corrector::ArchiveGeometry> geometry =
+            corrector::archiveGeometry(a.archive, profile);
+        if (!geometry) continue;
+        corrector::ArchivePageCheck check(*geometry, model.archives(), false);
+        for (int k = a.first; k <= a.last && !stopped; ++k, ++walked) {
+            // The corrector's own page address: the low half of the memory, then the high half.
+            const int address = k < 256 ? k : k - 256;
+            if (address < geometry->firstPage || address >= geometry->firstPage + geometry->pages) continue;
+            const QByteArray page = regions[k / 128]->mid((k % 128) * kBlockBytes, kBlockBytes);
+            corrector::ArchivePageCheck::Verdict verdict = check.check(address, page, context);
+            // A page that does not check is offered to the user; going on blanks its bad records.
+            while (verdict == corrector::ArchivePageCheck::Verdict::Reject) {
+                const QString question = QStringLiteral("Ошибка данных в архиве \"") +
+                                         QString::fromUtf8(lang == kRussian ? a.russian : a.ukrainian) +
+                                         QStringLiteral("-№зап.") + QString::number(check.rowCount()) +
+                                         QStringLiteral("\" возможен неверный коммерческий отчет!!! "
+                                                        "Остановить чтение?");
+                if (askStop && askStop(question)) {
+                    stopped = true;
+                    break;
+                }
+                verdict = check.check(address, page, context);
+            }
+        }
+        if (stopped) break;
+        out.kindsRead.append(geometry->kind);
+        model.markKindRead(geometry->kind);
+    }
+    model.finishLoading();
+    out.complete = !stopped && walked >= kLogicalPages;
+    if (!out.complete) out.message = QStringLiteral("Чтение данных корректора прервано!!!");
+    return out;
+}
+
+} // namespace tarn::transfer
