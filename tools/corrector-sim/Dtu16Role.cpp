@@ -163,7 +163,7 @@ QByteArray Dtu16Role::progress() {
     p[2] = static_cast<char>(progress_);
     if (done && outcome == Outcome::Ok) {
         if (running_ == Running::Test) {
-            unitState_ = 0x08;
+            unitState_ = 0x88;
         } else {
             unitState_ = 0xA0;
             for (Zone& z : zones_)
@@ -199,7 +199,8 @@ void Dtu16Role::answer(const QByteArray& request, Line& line) {
         for (int i = 0; i < count; ++i)
             payload.append(static_cast<char>(i < zones_.size() ? zones_.at(i).status : 0));
         if (!payload.isEmpty())
-            payload[0] = static_cast<char>(static_cast<quint8>(payload.at(0)) | unitState_);
+            payload[0] = static_cast<char>(
+                unitState_ == 0xA0 ? 0xA0 : (static_cast<quint8>(payload.at(0)) | unitState_));
     } else if (first == 0x00 && request.at(1) == 0x01) {
         payload = progress();
     } else if (first & 0x20) {

@@ -46,7 +46,9 @@ private:
     int silence_ = 0;
     quint8 unitError_ = 0;
     int badZone_ = -1, badBlock_ = -1, badTimes_ = 0;
-    quint8 unitState_ = 0; // bits the unit adds to the first status byte (after a test, after an erase)
+    // The unit's own state in the upper bits of the first status byte: 0x80 ready, 0x88 after a test,
+    // exactly 0xA0 after an erase.
+    quint8 unitState_ = 0x80;
     enum class Running { None, Test, Erase } running_ = Running::None;
     int progress_ = 0;
     QByteArray buffer_;

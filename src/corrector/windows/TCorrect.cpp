@@ -96,6 +96,8 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     QMenu* addressMenu = bar->addMenu(uaRu(lang, "АДРЕСА", "АДРЕС"));
     addressChoice_ = addressMenu->addAction(uaRu(lang, "ВИБІР", "ВЫБОР"));
     addressEditor_ = addressMenu->addAction(uaRu(lang, "РЕДАКТОР АДРЕС", "РЕДАКТОР АДРЕСОВ"));
+    // The transfer unit on the corrector port (its window is the program's).
+    transferUnit_ = bar->addAction(QStringLiteral("ДТУ-1-16"));
     lpt_ = bar->addAction(uaRu(lang, "ЧИТАННЯ LPT", "ЧТЕНИЕ LPT"));
     password_ = bar->addAction(QStringLiteral("ПАРОЛЬ"));
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
@@ -256,6 +258,7 @@ void TCorrect::applyChannelSettings(const link::LinkSettings& settings) {
     rsMenu_->menuAction()->setVisible(!settings.rsOff);
     modemMenu_->menuAction()->setVisible(!settings.rsOff && settings.modemUsed);
     lpt_->setVisible(!settings.lptOff);
+    transferUnit_->setVisible(!settings.usbOff);
 }
 
 void TCorrect::refresh() {

@@ -84,6 +84,7 @@ public:
     void showModemConnection(const QString& label);
     QLabel* modemLabel() const { return modemLabel_; }
     QAction* lptAction() const { return lpt_; }
+    QAction* transferUnitAction() const { return transferUnit_; }
     QAction* passwordAction() const { return password_; }
     QAction* readChoiceAction() const { return readChoice_; }
     // "ЗАПИСЬ ПРОГРАММИРУЕМЫХ ПАРАМЕТРОВ": hidden until the program shows it (service level 5).
@@ -142,6 +143,7 @@ private:
     QLabel* modemLabel_ = nullptr;
     QTimer* blink_ = nullptr;
     QAction* lpt_;
+    QAction* transferUnit_ = nullptr;
     QAction* password_;
     QAction* readChoice_;
     QAction* programFromFile_ = nullptr;

@@ -1,0 +1,32 @@
+#pragma once
+// "ДТУ-1-16" in the corrector window: the transfer unit's window over the corrector port, a zone loaded
+// into this corrector window and stored as a reading by the transfer unit.
+#include "common/DataRoot.h"
+#include "common/Notifier.h"
+#include "link/ExchangeEngine.h"
+#include "link/LinkPort.h"
+
+#include <functional>
+
+namespace tarn::corrector {
+class TCorrect;
+class CorrectorWindowModel;
+} // namespace tarn::corrector
+
+namespace tarn::transfer {
+
+struct TransferUnitMenuOptions {
+    DataRoot root;
+    int language = 1;
+    std::function<bool()> debugging; // the link's debugging option, as it stands when the window opens
+    // Stores a loaded zone's archives with the source kind given.
+    std::function<void(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
+                       int sourceKind, QWidget* parent)>
+        store;
+};
+
+void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindowModel& model,
+                         link::ExchangeEngine& engine, link::LinkPort& port, Notifier& notifier,
+                         TransferUnitMenuOptions options);
+
+} // namespace tarn::transfer
