@@ -157,6 +157,12 @@ bool saveImageFiles(const DataRoot& root, const ZoneImages& images, const QByteA
     return true;
 }
 
+bool parameterAreaSumOk(const QByteArray& region3) {
+    if (region3.size() < kRegionBytes) return false;
+    return byteSum(region3, kParameterArea, kParameterAreaBytes - 2) ==
+           littleEndian16(region3, kParameterArea + kParameterAreaBytes - 2);
+}
+
 ZoneCheck checkZone(const QByteArray& region3, int languageIndex) {
     ZoneCheck c;
     if (region3.size() < kRegionBytes) return c;
@@ -166,8 +172,7 @@ ZoneCheck checkZone(const QByteArray& region3, int languageIndex) {
         c.status = ZoneOldVersion;
         return c;
     }
-    const int sumAt = kParameterArea + kParameterAreaBytes - 2;
-    if (byteSum(region3, kParameterArea, kParameterAreaBytes - 2) != littleEndian16(region3, sumAt)) {
+    if (!parameterAreaSumOk(region3)) {
         c.status = ZoneDataChecksum;
         return c;
     }
@@ -185,6 +190,82 @@ ZoneCheck checkZone(const QByteArray& region3, int languageIndex) {
     if (end >= 0) name.truncate(end);
     c.name = fromCp1251(name).trimmed();
     return c;
+}
+
+std::optional<QString> loadParameters(const QByteArray& region3, corrector::CorrectorWindowModel& model,
+                                      int lang) {
+    const int level = model.state().accessLevel;
+    model.ClearWindow();
+    model.SetAccessLevel(level);
+    const QByteArray top = region3.leftJustified(kRegionBytes, '\0', true);
+    const corrector::IdentificationString id(
+        top.mid(kIdentification, corrector::IdentificationString::kSize));
+    const corrector::VersionCheck version = corrector::CheckVersion(id, lang);
+    if (!version.accepted()) return version.message;
+    model.setIdentification(id);
+    model.setProfile(corrector::DeriveModelProfile(id, littleEndian16(top, kSerialBytes)));
+    // The parameter area in the corrector's 256-byte pages; the last one ends with the copy (it holds 704
+    // bytes of parameters, not 768).
+    corrector::ParameterImage& image = model.imageForLoading();
+    const corrector::ModelProfile& profile = model.state().profile;
+    for (int piece = 0; piece < 3; ++piece) {
+        const int from = kParameterArea + piece * corrector::ParameterImage::kPageBytes;
+        image.DecodePage(piece * corrector::ParameterImage::kPageBytes / 4,
+                         top.mid(from, qMin(corrector::ParameterImage::kPageBytes, kRegionBytes - from)),
+                         profile);
+    }
+    if (profile.hasCoefficientTable()) {
+        const int first = corrector::ParameterImage::kWords - kCoefficientValues;
+        for (int i = 0; i < kCoefficientValues; ++i)
+            image.setWordBytes(first + i, top.mid(kCoefficientArea + 4 * i, 4));
+    }
+    return std::nullopt;
+}
+
+ArchivePageWalk::ArchivePageWalk(corrector::CorrectorWindowModel& model, int languageIndex)
+    : model_(model), lang_(languageIndex) {}
+
+ArchivePageWalk::~ArchivePageWalk() = default;
+
+ArchivePageWalk::Result ArchivePageWalk::take(int k, const QByteArray& page) {
+    int entry = 0;
+    while (entry + 1 < int(std::size(kArchivePages)) && k > kArchivePages[entry].last)
+        ++entry;
+    const ArchivePages& a = kArchivePages[entry];
+    const std::optional<corrector::ArchiveGeometry> geometry =
+        corrector::archiveGeometry(a.archive, model_.state().profile);
+    if (entry != entry_ || !check_) {
+        entry_ = entry;
+        check_ = geometry ? std::make_unique<corrector::ArchivePageCheck>(*geometry, model_.archives(), false)
+                          : nullptr;
+    }
+    // The corrector's own page address: the low half of the memory, then the high half.
+    const int address = k < 256 ? k : k - 256;
+    if (check_ && address >= geometry->firstPage && address < geometry->firstPage + geometry->pages &&
+        check_->check(address, page, model_.archiveContext()) == corrector::ArchivePageCheck::Verdict::Reject)
+        return Result::Rejected;
+    ++walked_;
+    if (k == a.last && geometry) {
+        kinds_.append(geometry->kind);
+        model_.markKindRead(geometry->kind);
+    }
+    return Result::Taken;
+}
+
+QString ArchivePageWalk::rejectionQuestion(int k) const {
+    int entry = 0;
+    while (entry + 1 < int(std::size(kArchivePages)) && k > kArchivePages[entry].last)
+        ++entry;
+    const ArchivePages& a = kArchivePages[entry];
+    return QStringLiteral("Ошибка данных в архиве \"") +
+           QString::fromUtf8(lang_ == kRussian ? a.russian : a.ukrainian) + QStringLiteral("-№зап.") +
+           QString::number(check_ ? check_->rowCount() : 0) +
+           QStringLiteral("\" возможен неверный коммерческий отчет!!! Остановить чтение?");
+}
+
+QList<int> ArchivePageWalk::finish() {
+    model_.finishLoading();
+    return kinds_;
 }
 
 ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowModel& model, int lang,
@@ -205,83 +286,34 @@ ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowMode
         if (bytes.size() != kRegionBytes) return std::nullopt;
         return bytes;
     };
-    const std::optional<QByteArray> region3 = readRegion(3);
-    if (!region3) {
+    std::array<std::optional<QByteArray>, kRegions> regions;
+    regions[3] = readRegion(3);
+    if (!regions[3]) {
         out.message = openFailure;
         return out;
     }
-    const int level = model.state().accessLevel;
-    model.ClearWindow();
-    model.SetAccessLevel(level);
-    const corrector::IdentificationString id(
-        region3->mid(kIdentification, corrector::IdentificationString::kSize));
-    const corrector::VersionCheck version = corrector::CheckVersion(id, lang);
-    if (!version.accepted()) {
-        out.message = version.message;
+    if (const auto refused = loadParameters(*regions[3], model, lang)) {
+        out.message = *refused;
         return out;
     }
-    model.setIdentification(id);
-    model.setProfile(corrector::DeriveModelProfile(id, littleEndian16(*region3, kSerialBytes)));
-    // The parameter area in the corrector's 256-byte pages; the last one ends with the zone (the copy
-    // holds 704 bytes of parameters, not 768).
-    corrector::ParameterImage& image = model.imageForLoading();
-    const corrector::ModelProfile& profile = model.state().profile;
-    for (int piece = 0; piece < 3; ++piece) {
-        const int from = kParameterArea + piece * corrector::ParameterImage::kPageBytes;
-        image.DecodePage(piece * corrector::ParameterImage::kPageBytes / 4,
-                         region3->mid(from, qMin(corrector::ParameterImage::kPageBytes, kRegionBytes - from)),
-                         profile);
-    }
-    if (profile.hasCoefficientTable()) {
-        const int first = corrector::ParameterImage::kWords - kCoefficientValues;
-        for (int i = 0; i < kCoefficientValues; ++i)
-            image.setWordBytes(first + i, region3->mid(kCoefficientArea + 4 * i, 4));
-    }
-
-    std::array<std::optional<QByteArray>, kRegions> regions;
-    for (int r = 0; r < kRegions; ++r)
-        regions[r] = r == 3 ? region3 : readRegion(r);
-    for (const auto& r : regions)
-        if (!r) {
-            model.finishLoading();
-            out.message = openFailure;
-            return out;
-        }
-    const corrector::ArchiveContext context = model.archiveContext();
-    int walked = 0;
+    for (int r = 0; r < 3; ++r)
+        regions[r] = readRegion(r);
+    ArchivePageWalk walk(model, lang);
     bool stopped = false;
-    for (const ArchivePages& a : kArchivePages) {
-        const std::optional<corrector::ArchiveGeometry> geometry =
-            corrector::archiveGeometry(a.archive, profile);
-        if (!geometry) continue;
-        corrector::ArchivePageCheck check(*geometry, model.archives(), false);
-        for (int k = a.first; k <= a.last && !stopped; ++k, ++walked) {
-            // The corrector's own page address: the low half of the memory, then the high half.
-            const int address = k < 256 ? k : k - 256;
-            if (address < geometry->firstPage || address >= geometry->firstPage + geometry->pages) continue;
-            const QByteArray page = regions[k / 128]->mid((k % 128) * kBlockBytes, kBlockBytes);
-            corrector::ArchivePageCheck::Verdict verdict = check.check(address, page, context);
-            // A page that does not check is offered to the user; going on blanks its bad records.
-            while (verdict == corrector::ArchivePageCheck::Verdict::Reject) {
-                const QString question = QStringLiteral("Ошибка данных в архиве \"") +
-                                         QString::fromUtf8(lang == kRussian ? a.russian : a.ukrainian) +
-                                         QStringLiteral("-№зап.") + QString::number(check.rowCount()) +
-                                         QStringLiteral("\" возможен неверный коммерческий отчет!!! "
-                                                        "Остановить чтение?");
-                if (askStop && askStop(question)) {
-                    stopped = true;
-                    break;
-                }
-                verdict = check.check(address, page, context);
+    for (int k = 0; k < kLogicalPages && !stopped && regions[k / 128]; ++k) {
+        const QByteArray page = regions[k / 128]->mid((k % 128) * kBlockBytes, kBlockBytes);
+        // A page that does not check is offered to the user; going on blanks its bad records.
+        while (walk.take(k, page) == ArchivePageWalk::Result::Rejected)
+            if (askStop && askStop(walk.rejectionQuestion(k))) {
+                stopped = true;
+                break;
             }
-        }
-        if (stopped) break;
-        out.kindsRead.append(geometry->kind);
-        model.markKindRead(geometry->kind);
     }
-    model.finishLoading();
-    out.complete = !stopped && walked >= kLogicalPages;
-    if (!out.complete) out.message = QStringLiteral("Чтение данных корректора прервано!!!");
+    out.kindsRead = walk.finish();
+    out.complete = !stopped && walk.walked() >= kLogicalPages;
+    if (!out.complete)
+        out.message =
+            stopped || regions[0] ? QStringLiteral("Чтение данных корректора прервано!!!") : openFailure;
     return out;
 }
 

@@ -10,11 +10,13 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tarn::corrector {
 class CorrectorWindowModel;
-}
+class ArchivePageCheck;
+} // namespace tarn::corrector
 
 namespace tarn::transfer {
 
@@ -68,9 +70,41 @@ struct ZoneCheck {
     QString name;
 };
 ZoneCheck checkZone(const QByteArray& region3, int languageIndex);
+// The 702 parameter bytes add up to the sum in their last two bytes.
+bool parameterAreaSumOk(const QByteArray& region3);
 
 // Logical page k (0..511) of a zone: page k mod 128 of region k div 128.
 inline constexpr int kLogicalPages = 512;
+
+// The identification, parameters and coefficients of a copy (its region 3, or the start of it up to the
+// parameter area's end) into the corrector window, cleared first; the version check's message when the
+// corrector is not one the program serves.
+std::optional<QString> loadParameters(const QByteArray& region3, corrector::CorrectorWindowModel& model,
+                                      int languageIndex);
+
+// The archive pages of a copy handed to the archive decoders in logical page order (0..511), as a
+// direct read hands them: every record checked, a page that does not check rejected (taking it again
+// three times blanks its bad records).
+class ArchivePageWalk {
+public:
+    ArchivePageWalk(corrector::CorrectorWindowModel& model, int languageIndex);
+    ~ArchivePageWalk();
+    enum class Result { Taken, Rejected };
+    Result take(int logicalPage, const QByteArray& page);
+    // `Ошибка данных в архиве "<archive>-№зап.<records so far>" … Остановить чтение?`
+    QString rejectionQuestion(int logicalPage) const;
+    int walked() const { return walked_; }
+    // The window filled from what was taken; the read kinds of the archives walked to their end.
+    QList<int> finish();
+
+private:
+    corrector::CorrectorWindowModel& model_;
+    int lang_;
+    int entry_ = -1;
+    std::unique_ptr<corrector::ArchivePageCheck> check_;
+    int walked_ = 0;
+    QList<int> kinds_;
+};
 
 // Loading zone n (1-based, a zone of the last read) into the corrector window: identification,
 // parameters, coefficients, then every archive page through the archive decoders. askStop is asked when

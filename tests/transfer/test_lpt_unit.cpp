@@ -1,0 +1,139 @@
+// The LPT transfer unit: bytes over the two-wire bus from the simulated chips, the copy read into the
+// corrector window, a chip that never answers, and the write-and-read-back test.
+#include "LptUnit.h"
+#include "common/Language.h"
+#include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/TestSupport.h"
+#include "transfer/LptUnit.h"
+
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::transfer;
+
+namespace {
+
+sim::CorrectorMemory correctorMemory() {
+    sim::CorrectorMemory memory;
+    QString error;
+    EXPECT_TRUE(memory.load(QJsonDocument::fromJson(R"({"serial": 4321, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})")
+                                .object(),
+                            error))
+        << error.toStdString();
+    return memory;
+}
+
+// Runs a read to its end as the window does, a page a pass.
+LptImageRead& runRead(LptImageRead& read) {
+    while (read.step()) {
+    }
+    return read;
+}
+
+} // namespace
+
+TEST(LptUnit, BytesComeOffTheBusAsTheChipsHoldThem) {
+    sim::LptUnit unit(correctorMemory());
+    LptBus bus(unit, 0, {});
+    const auto page = bus.readPage(3, 0x7D00);
+    ASSERT_TRUE(page);
+    QByteArray expected;
+    for (int i = 0; i < 256; ++i)
+        expected.append(static_cast<char>(unit.imageByte(3 * 32768 + 0x7D00 + i)));
+    EXPECT_EQ(*page, expected);
+    EXPECT_TRUE(page->startsWith("T Tarn-sim T47a"));
+    // Without "ИНВ" the bytes are taken as the bus carries them.
+    bus.invert = false;
+    const auto raw = bus.readLine(3, 0x7D00);
+    ASSERT_TRUE(raw);
+    EXPECT_EQ(static_cast<quint8>(raw->at(0)), static_cast<quint8>(~static_cast<quint8>('T')));
+    // A line written reads back the same, and lands where it was written.
+    bus.invert = true;
+    const QByteArray line = lptTestLine(LptPattern::Address, 100);
+    ASSERT_TRUE(bus.writeLine(1, 0x40, line));
+    EXPECT_EQ(bus.readLine(1, 0x40), line);
+    EXPECT_EQ(unit.imageByte(32768 + 0x40 + 1), 100);
+}
+
+TEST(LptUnit, TheCopyIsReadIntoTheCorrectorWindowAndAChipThatNeverAnswersStopsIt) {
+    test::RecordingNotifier notifier;
+    sim::LptUnit unit(correctorMemory());
+    LptBus bus(unit, 1, {});
+    corrector::DetachedCorrector detached(notifier, kRussian);
+    LptImageRead read(bus, detached.model(), kRussian);
+    ASSERT_FALSE(read.begin());
+    ASSERT_TRUE(runRead(read).complete()) << read.message().toStdString();
+    EXPECT_EQ(read.bytesDone(), kLptImageBytes);
+    EXPECT_EQ(read.kindsRead().size(), 7);
+    int dated = 0;
+    for (const QStringList& row : detached.model().archives().rows(corrector::Archive::Hourly))
+        if (row.size() > 1) ++dated;
+    EXPECT_EQ(dated, 30);
+    EXPECT_TRUE(detached.model().hasSerial());
+
+    sim::LptUnit broken(correctorMemory());
+    broken.deadChip = 2;
+    LptBus brokenBus(broken, 0, {});
+    LptImageRead stopped(brokenBus, detached.model(), kRussian);
+    ASSERT_FALSE(stopped.begin());
+    EXPECT_FALSE(runRead(stopped).complete());
+    EXPECT_EQ(stopped.message(), QStringLiteral("Ошибка обмена по LPT"));
+    EXPECT_EQ(stopped.bytesDone(), 256 * 256); // logical page 256 is the first of chip 2
+
+    // A parameter area whose sum is wrong (one byte of its first line changed): nothing is read.
+    sim::LptUnit spoilt(correctorMemory());
+    LptBus spoiltBus(spoilt, 0, {});
+    spoiltBus.writeLine(3, 32064 + 40 - 40 % 64, [&] {
+        QByteArray line;
+        for (int i = 0; i < 64; ++i)
+            line.append(static_cast<char>(spoilt.imageByte(3 * 32768 + 32064 + 40 - 40 % 64 + i)));
+        line[40 % 64] = static_cast<char>(line.at(40 % 64) ^ 0x01);
+        return line;
+    }());
+    LptImageRead refused(spoiltBus, detached.model(), kUkrainian);
+    EXPECT_EQ(refused.begin(), QStringLiteral("помилка контрольної суми!"));
+}
+
+TEST(LptUnit, TheTestWritesAndReadsBackEveryLineAndCountsFailures) {
+    sim::LptUnit unit;
+    LptBus bus(unit, 0, {});
+    LptUnitTest test(bus, LptPattern::Ones, kRussian);
+    ASSERT_TRUE(test.begin());
+    while (test.step()) {
+    }
+    EXPECT_TRUE(test.succeeded());
+    EXPECT_EQ(test.linesDone(), 2048);
+    EXPECT_EQ(test.message(), QStringLiteral("\"ТЕСТ НОРМА\""));
+    EXPECT_EQ(unit.imageByte(4 * 32768 - 1), 0xFF);
+
+    // Two writes left unanswered are counted and written again; a chip that never answers ends the test.
+    sim::LptUnit flaky;
+    LptBus flakyBus(flaky, 0, {});
+    LptUnitTest counted(flakyBus, LptPattern::Address, kRussian);
+    ASSERT_TRUE(counted.begin());
+    flaky.missedAcks = 2;
+    for (int i = 0; i < 40; ++i)
+        counted.step();
+    EXPECT_EQ(counted.channelFailures(), 2);
+    EXPECT_EQ(counted.linesDone(), 18);
+    EXPECT_EQ(flaky.imageByte(3), 1); // the second word of the first line, low byte
+
+    sim::LptUnit dead;
+    dead.deadChip = 0;
+    LptBus deadBus(dead, 0, {});
+    LptUnitTest failed(deadBus, LptPattern::Zeros, kUkrainian);
+    ASSERT_TRUE(failed.begin());
+    while (failed.step()) {
+    }
+    EXPECT_FALSE(failed.succeeded());
+    EXPECT_EQ(failed.channelFailures(), 5);
+    EXPECT_EQ(failed.message(), QStringLiteral("\"ДТУ-1 помилка обміну!\""));
+
+    dead.deadChip = 3;
+    LptUnitTest probe(deadBus, LptPattern::Zeros, kRussian);
+    EXPECT_FALSE(probe.begin());
+    EXPECT_EQ(probe.message(), QStringLiteral("\"ДТУ-1 ошибка записи!!!\" строка: 2044"));
+}
