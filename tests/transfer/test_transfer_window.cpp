@@ -1,18 +1,26 @@
 // The transfer unit's window: the zones of the last read on opening, a read from the menu, a zone button
-// that loads its copy into the corrector window and has it stored, and the test with its question.
+// that loads its copy into the corrector window and has it stored, and the test with its question; the
+// LPT unit's read and test windows.
 #include "Dtu16Role.h"
+#include "LptUnit.h"
 #include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 #include "transfer/windows/TDtu_8_16.h"
+#include "transfer/windows/TFlash.h"
+#include "transfer/windows/TZag_Lpt.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
@@ -76,4 +84,51 @@ TEST(TransferUnitWindow, ReadsFromTheMenuLoadsAZoneAndStoresIt) {
     EXPECT_EQ(notifier.questions.last(), QStringLiteral("Тест ДТУ запустить?"));
     test::runPending();
     EXPECT_EQ(port.writes.size(), sent);
+}
+
+TEST(TransferUnitWindow, TheLptReadRunsByItselfAndF10StopsIt) {
+    test::RecordingNotifier notifier;
+    sim::CorrectorMemory memory;
+    QString error;
+    ASSERT_TRUE(memory.load(
+        QJsonDocument::fromJson(R"({"serial": 12, "identification": "T Tarn-sim T47a"})").object(), error));
+    sim::LptUnit unit(memory);
+    LptBus bus(unit, 0, {});
+    corrector::DetachedCorrector detached(notifier, kRussian);
+    TZag_Lpt read(bus, detached.model(), notifier, kRussian, true);
+    read.start();
+    ASSERT_TRUE(test::waitUntil([&] { return read.result() == QDialog::Accepted; }, 20000));
+    EXPECT_TRUE(read.complete());
+    EXPECT_EQ(read.gauge()->value(), kLptImageBytes);
+
+    TZag_Lpt stopped(bus, detached.model(), notifier, kRussian, false);
+    stopped.start();
+    QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+    QApplication::sendEvent(&stopped, &f10);
+    test::runPending();
+    EXPECT_EQ(stopped.result(), QDialog::Rejected);
+    EXPECT_FALSE(stopped.complete());
+}
+
+TEST(TransferUnitWindow, TheLptTestTellsWhyItEndedAndStopsOnASecondPress) {
+    test::RecordingNotifier notifier;
+    sim::LptUnit unit;
+    LptBus bus(unit, 0, {});
+    TFlash window(bus, notifier, kRussian);
+    unit.deadChip = 3;
+    window.startOrStop();
+    EXPECT_FALSE(window.running());
+    EXPECT_EQ(notifier.texts().last(), QStringLiteral("\"ДТУ-1 ошибка записи!!!\" строка: 2044"));
+
+    unit.deadChip = -1;
+    window.pauseBox()->setValue(1);
+    window.patternChoice(LptPattern::Ones)->setChecked(true);
+    window.startOrStop();
+    ASSERT_TRUE(test::waitUntil([&] { return window.gauge()->value() >= 3; }));
+    window.startOrStop();
+    const int lines = window.gauge()->value();
+    test::runPending();
+    EXPECT_FALSE(window.running());
+    EXPECT_EQ(window.gauge()->value(), lines);
+    EXPECT_EQ(unit.imageByte(0), 0xFF);
 }

@@ -99,6 +99,7 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     // The transfer unit on the corrector port (its window is the program's).
     transferUnit_ = bar->addAction(QStringLiteral("ДТУ-1-16"));
     lpt_ = bar->addAction(uaRu(lang, "ЧИТАННЯ LPT", "ЧТЕНИЕ LPT"));
+    lptTest_ = bar->addAction(QStringLiteral("ТЕСТ ДТУ-1"));
     password_ = bar->addAction(QStringLiteral("ПАРОЛЬ"));
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
     readChoice_ = bar->addAction(uaRu(lang, "НАЛАШТУВАННЯ ПО КНОПЦІ ВСЕ", "УСТАНОВКИ ПО КНОПКЕ ВСЕ"));
@@ -258,6 +259,7 @@ void TCorrect::applyChannelSettings(const link::LinkSettings& settings) {
     rsMenu_->menuAction()->setVisible(!settings.rsOff);
     modemMenu_->menuAction()->setVisible(!settings.rsOff && settings.modemUsed);
     lpt_->setVisible(!settings.lptOff);
+    lptTest_->setVisible(!settings.lptOff);
     transferUnit_->setVisible(!settings.usbOff);
 }
 

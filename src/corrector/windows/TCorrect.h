@@ -85,6 +85,7 @@ public:
     QLabel* modemLabel() const { return modemLabel_; }
     QAction* lptAction() const { return lpt_; }
     QAction* transferUnitAction() const { return transferUnit_; }
+    QAction* lptTestAction() const { return lptTest_; }
     QAction* passwordAction() const { return password_; }
     QAction* readChoiceAction() const { return readChoice_; }
     // "ЗАПИСЬ ПРОГРАММИРУЕМЫХ ПАРАМЕТРОВ": hidden until the program shows it (service level 5).
@@ -144,6 +145,7 @@ private:
     QTimer* blink_ = nullptr;
     QAction* lpt_;
     QAction* transferUnit_ = nullptr;
+    QAction* lptTest_ = nullptr;
     QAction* password_;
     QAction* readChoice_;
     QAction* programFromFile_ = nullptr;

@@ -1,11 +1,38 @@
 #include "transfer/windows/TransferUnitMenu.h"
 
+#include "common/Language.h"
 #include "corrector/windows/TCorrect.h"
 #include "transfer/windows/TDtu_8_16.h"
+#include "transfer/windows/TFlash.h"
+#include "transfer/windows/TZag_Lpt.h"
 
 #include <QAction>
+#include <QEventLoop>
+#include <QTimer>
 
 namespace tarn::transfer {
+
+namespace {
+
+// The bus reset's waits let the window's events run.
+void pauseWithEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The parallel port of the settings, opened; nothing (the user told) when it cannot be.
+std::unique_ptr<link::PpdevPort> openLpt(const TransferUnitMenuOptions& options, Notifier& notifier) {
+    const link::LinkSettings s = options.settings ? *options.settings : link::LinkSettings{};
+    const QString device = link::lptDevice(link::lptPortAddress(s.lptChoice, s.lptAddress));
+    auto port = std::make_unique<link::PpdevPort>();
+    if (port->open(device)) return port;
+    notifier.message(MessageKind::Error,
+                     uaRu(options.language, "Помилка відкриття порту", "Ошибка открытия порта") + device);
+    return nullptr;
+}
+
+} // namespace
 
 void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindowModel& model,
                          link::ExchangeEngine& engine, link::LinkPort& port, Notifier& notifier,
@@ -30,6 +57,25 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
                          // opens it at the corrector's speed.
                          port.closePort();
                      });
+    QObject::connect(window.lptAction(), &QAction::triggered, &window, [&window, &model, &notifier, options] {
+        const auto lpt = openLpt(options, notifier);
+        if (!lpt) return;
+        LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseWithEvents);
+        bus.invert = !options.invertLpt || options.invertLpt();
+        TZag_Lpt read(bus, model, notifier, options.language,
+                      options.serviceLevel && options.serviceLevel() == 5, &window);
+        constexpr int kByTransferUnit = 3;
+        if (read.exec() == QDialog::Accepted && read.complete() && options.store)
+            options.store(model, read.kindsRead(), kByTransferUnit, &window);
+    });
+    QObject::connect(window.lptTestAction(), &QAction::triggered, &window, [&window, &notifier, options] {
+        const auto lpt = openLpt(options, notifier);
+        if (!lpt) return;
+        LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseWithEvents);
+        bus.invert = !options.invertLpt || options.invertLpt();
+        TFlash test(bus, notifier, options.language, &window);
+        test.exec();
+    });
 }
 
 } // namespace tarn::transfer

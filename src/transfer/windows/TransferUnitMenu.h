@@ -5,6 +5,7 @@
 #include "common/Notifier.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkPort.h"
+#include "link/LinkSettings.h"
 
 #include <functional>
 
@@ -19,12 +20,16 @@ struct TransferUnitMenuOptions {
     DataRoot root;
     int language = 1;
     std::function<bool()> debugging; // the link's debugging option, as it stands when the window opens
+    const link::LinkSettings* settings = nullptr; // the LPT port, its delay
+    std::function<bool()> invertLpt;              // the debugger's "ИНВ"
+    std::function<int()> serviceLevel;
     // Stores a loaded zone's archives with the source kind given.
     std::function<void(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
                        int sourceKind, QWidget* parent)>
         store;
 };
 
+// "ДТУ-1-16" opens the 16-zone unit's window; "ЧТЕНИЕ LPT" and "ТЕСТ ДТУ-1" the LPT unit's read and test.
 void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindowModel& model,
                          link::ExchangeEngine& engine, link::LinkPort& port, Notifier& notifier,
                          TransferUnitMenuOptions options);
