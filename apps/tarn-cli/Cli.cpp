@@ -18,6 +18,7 @@
 namespace tarn::cli {
 
 int cmdProgram(CliRun& run); // cmd_program.cpp
+int cmdCoef(CliRun& run);    // cmd_corrector.cpp
 
 namespace {
 
@@ -54,6 +55,14 @@ const std::vector<CommandEntry> kCommands = {
      cmdClock,
      {{"--value", "TEXT", "set: \"dd.MM.yyyy HH:mm\" (now when left out); correct: minutes"},
       {"--password", "FIELD:DIGITS", "a password first; FIELD 1..7 as for item"}}},
+    {"coef",
+     "coef read [--out FILE] [--password FIELD:DIGITS] | coef write --file FILE [--password FIELD:DIGITS] | "
+     "coef show FILE   the meter-coefficient (Z-900) or calibration table",
+     cmdCoef,
+     {{"--out", "FILE", "read: the cells also into FILE (.whi or .zib, as the window saves them)"},
+      {"--file", "FILE", "write, show: the coefficient file, FILE.whi (meter) or FILE.zib (calibration)"},
+      {"--password", "FIELD:DIGITS",
+       "a password first; FIELD 1..7 as for item (the calibration permission wants the verifier, 7)"}}},
     {"program",
      "program --point ID [--password P] [--date dd.MM.yyyy --time HH:mm] "
      "[--meter-reading X] [--total-volume Y]   write a point's saved parameter file into the corrector",
@@ -75,7 +84,13 @@ const std::vector<CommandEntry> kCommands = {
        "the selective read (\"ВЫБОРОЧНОЕ ЧТЕНИЕ\"): the last N days (1..40) of the hourly and daily "
        "archives, then the monthly, abnormal and interference archives"},
       {"--save-prt", "FILE", "also save what was read as a \"*.prt\" file (\"СОХРАНИТЬ КАК *.prt\")"},
-      {"--save-txt", "FILE", "also export it as a tab-separated text (\"СОХРАНИТЬ КАК *.txt\")"}}},
+      {"--save-txt", "FILE", "also export it as a tab-separated text (\"СОХРАНИТЬ КАК *.txt\")"},
+      {"--save-xls", "FILE",
+       "also write the workbook (\"СОХРАНИТЬ КАК *.xls\") as FILE.xlsx; refused when FILE.xls or FILE.xlsx "
+       "exists"},
+      {"--sheets", "LIST",
+       "the workbook's archive sheets after \"Параметры\", comma-separated: hourly, daily, monthly, "
+       "abnormal, interference, operative; or all (the default)"}}},
     {"store",
      "store [--archives LIST] [--until-empty] [--days N] [--measurement] [--json]   read, then store in the "
      "database",
@@ -85,12 +100,16 @@ const std::vector<CommandEntry> kCommands = {
       {"--days", "N", "as for read: the selective read"},
       {"--measurement", nullptr, "also take the instantaneous measurement and store it"},
       {"--save-prt", "FILE", "as for read"},
-      {"--save-txt", "FILE", "as for read"}}},
+      {"--save-txt", "FILE", "as for read"},
+      {"--save-xls", "FILE", "as for read"},
+      {"--sheets", "LIST", "as for read"}}},
     {"file",
-     "file show FILE [--json] | store FILE | export FILE --out TXT   a saved \"*.prt\" file: its contents, "
-     "into the database (source \"файл\"), or as text",
+     "file show FILE [--json] | store FILE | export FILE [--out TXT] [--save-xls XLSX [--sheets LIST]]   a "
+     "saved \"*.prt\" file: its contents, into the database (source \"файл\"), or as text and a workbook",
      cmdFile,
-     {{"--out", "TXT", "export: the text file"}}},
+     {{"--out", "TXT", "export: the text file"},
+      {"--save-xls", "FILE", "export: the workbook, as for read"},
+      {"--sheets", "LIST", "export: the workbook's archive sheets, as for read"}}},
     {"report",
      "report --point ID | --from-corrector --period day|month|period|params --from dd.MM.yyyy [--to "
      "dd.MM.yyyy] "
@@ -215,6 +234,38 @@ const std::vector<CommandEntry> kCommands = {
       {"--out", "FILE", "the JPEG file, written with the quality of Work/Compr.000"},
       {"--width", "N", "the picture's width in pixels (default 1200)"},
       {"--height", "N", "the picture's height in pixels (default 800)"}}},
+    {"dtu",
+     "dtu state | read [--first N] [--last N] | zones | load ZONE [--store] [--stop-on-error] | test | erase "
+     "--yes [--json]   the data-transfer unit on the corrector port",
+     cmdDtu,
+     {{"--first", "N", "read: the first zone to read (default 1)"},
+      {"--last", "N", "read: the last zone to read (default 16; an 8-zone unit stops at 8)"},
+      {"--store", nullptr, "load: store the zone's archives as a reading by the transfer unit (\"ДТУ\")"},
+      {"--stop-on-error", nullptr, "load: a page whose records do not check ends the load (default: go on)"},
+      {"--yes", nullptr, "erase: every zone of the unit is erased"}}},
+    {"package",
+     "package write --point ID [--out FILE] [--overwrite] | write --group NAME | read FILE [--overwrite] | "
+     "read --folder DIR [FILE…] | show FILE [--json]   database packages (\"*.tbd\")",
+     cmdPackage,
+     {{"--point", "ID", "write: the registered point whose data are packed"},
+      {"--out", "FILE",
+       "write: the package (default Mail_BD/ID.tbd; the name up to its first dot, then .tbd)"},
+      {"--group", "NAME", "write: every member of the polling group, into Mail_BD/NAME/ID.tbd"},
+      {"--folder", "DIR", "read: the packages of a folder as a group (all of them, or the FILEs named)"},
+      {"--overwrite", nullptr,
+       "write: replace an existing package; read: replace the data of a point already registered"}}},
+    {"sync",
+     "sync run [--from PATH] [--json]   copy the chosen files of the master installation (Work/SynDir.000)",
+     cmdSync,
+     {{"--from", "PATH",
+       "the master installation's folder (default the link settings' synchronisation path)"}}},
+    {"lpt",
+     "lpt read [--store] | test [--pattern address|00|ff] [--device PATH] [--json]   the single-zone "
+     "transfer unit on the parallel port",
+     cmdLpt,
+     {{"--store", nullptr, "read: store the copy's archives as a reading by the transfer unit (\"ДТУ\")"},
+      {"--pattern", "P", "test: \"address\" (default), \"00\" or \"ff\""},
+      {"--device", "PATH", "the parallel port device instead of the settings' (/dev/parport0 for LPT1)"}}},
     {"schedule",
      "schedule [--at HH:MM] [--json]   today's polling schedule and the row due",
      cmdSchedule,

@@ -125,6 +125,15 @@ int cmdSchedule(CliRun& run);
 int cmdPoll(CliRun& run);
 int cmdProtocol(CliRun& run);
 int cmdGraph(CliRun& run);
+int cmdPackage(CliRun& run);
+int cmdSync(CliRun& run);
+int cmdDtu(CliRun& run);
+int cmdLpt(CliRun& run);
+
+// The store of a reading: the point found, or added with the configurator's defaults (as a package adds
+// one), then the archives; the JSON of what was stored (ok false, the notifier told, when nothing was).
+QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
+                            bool& ok, int sourceKind = 5);
 
 // Reads the archives a report needs from the corrector, then hands the model to use.
 int withFreshArchives(

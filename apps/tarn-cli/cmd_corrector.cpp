@@ -3,6 +3,7 @@
 #include "CliLink.h"
 
 #include "common/Language.h"
+#include "corrector/CoefficientWindows.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/ItemTable.h"
@@ -12,6 +13,7 @@
 #include "corrector/ValueLists.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <cstdio>
@@ -20,6 +22,9 @@
 namespace tarn::cli {
 
 QJsonObject identificationJson(const corrector::IdentificationString& id, const corrector::ModelProfile& p);
+// cmd_workbook.cpp: --save-xls FILE [--sheets LIST].
+bool workbookOptionsValid(CliRun& run);
+int saveWorkbookOption(CliRun& run, const corrector::CorrectorWindowModel& model);
 
 namespace {
 
@@ -376,12 +381,8 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 
 } // namespace
 
-namespace {
-
-// The store of a reading: the point found, or added with the configurator's defaults (as a package adds
-// one), then the archives.
 QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
-                            bool& ok, int sourceKind = 5) {
+                            bool& ok, int sourceKind) {
     ok = false;
     const DataRoot& root = run.context->root();
     database::writeMissingSchemaFiles(root);
@@ -415,7 +416,10 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
             {QStringLiteral("csv"), QJsonArray::fromStringList(r.result.csvFiles)}};
 }
 
-// --save-prt and --save-txt: the window's "СОХРАНИТЬ КАК" after the reading, the name made as it makes it.
+namespace {
+
+// --save-prt, --save-txt and --save-xls: the window's "СОХРАНИТЬ КАК" after the reading, the name made as
+// it makes it.
 bool saveFiles(CliRun& run, const corrector::CorrectorWindowModel& model) {
     const int lang = run.context->languageIndex();
     if (const auto prt = run.value(QStringLiteral("--save-prt"))) {
@@ -433,7 +437,7 @@ bool saveFiles(CliRun& run, const corrector::CorrectorWindowModel& model) {
         run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
         if (!r.ok) return false;
     }
-    return true;
+    return saveWorkbookOption(run, model) == kExitOk;
 }
 
 int readOrStore(CliRun& run, bool store) {
@@ -454,6 +458,8 @@ int readOrStore(CliRun& run, bool store) {
             return kExitUsage;
         }
     }
+    // A wrong --sheets or a workbook already there is told before the corrector is read, not after.
+    if (!workbookOptionsValid(run)) return kExitUsage;
     std::optional<int> days;
     if (const auto d = run.value(QStringLiteral("--days"))) {
         bool ok = false;
@@ -571,8 +577,9 @@ int cmdFile(CliRun& run) {
     const QString path = run.args.value(1);
     if (path.isEmpty() || (action != QLatin1String("show") && action != QLatin1String("store") &&
                            action != QLatin1String("export"))) {
-        run.notifier->message(MessageKind::Error,
-                              QStringLiteral("file: show FILE, store FILE or export FILE --out TXT"));
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("file: show FILE, store FILE or export FILE --out TXT | --save-xls FILE"));
         return kExitUsage;
     }
     const int lang = run.context->languageIndex();
@@ -597,14 +604,18 @@ int cmdFile(CliRun& run) {
     }
     if (action == QLatin1String("export")) {
         const auto out = run.value(QStringLiteral("--out"));
-        if (!out) {
-            run.notifier->message(MessageKind::Error, QStringLiteral("file export: --out TXT is needed"));
+        if (!out && !run.has(QStringLiteral("--save-xls"))) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("file export: --out TXT or --save-xls FILE is needed"));
             return kExitUsage;
         }
-        const corrector::FileOutcome r =
-            corrector::exportText(model, corrector::finalFileName(*out, QStringLiteral("txt")), lang);
-        run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
-        return r.ok ? kExitOk : kExitUsage;
+        if (out) {
+            const corrector::FileOutcome r =
+                corrector::exportText(model, corrector::finalFileName(*out, QStringLiteral("txt")), lang);
+            run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
+            if (!r.ok) return kExitUsage;
+        }
+        return saveWorkbookOption(run, model);
     }
     using F = corrector::Field;
     const std::pair<const char*, F> header[] = {{"serial", F::HeaderSerial}, {"model", F::ModelName},
@@ -635,6 +646,207 @@ int cmdFile(CliRun& run) {
     for (const ArchiveName& a : kArchiveNames)
         *run.out << a.name << ": " << rows.value(QLatin1String(a.name)).toInt() << " rows\n";
     run.out->flush();
+    return kExitOk;
+}
+
+} // namespace tarn::cli
+
+namespace tarn::cli {
+
+namespace {
+
+// The cells of a coefficient file of either kind, as "name: value" lines and as JSON.
+struct CoefficientListing {
+    QList<QStringList> rows;
+    QJsonArray json;
+    void add(const QString& name, const QString& value) {
+        rows.append({name, value});
+        json.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("value"), value}});
+    }
+};
+
+CoefficientListing meterListing(const corrector::MeterCoefCells& cells, int lang) {
+    CoefficientListing l;
+    for (int i = 0; i < corrector::kMeterConstantCount; ++i)
+        l.add(corrector::MeterCoefName(i + 1, lang).trimmed(), cells.constants[i]);
+    for (int p = 0; p < corrector::kCoefPoints; ++p) {
+        l.add(QStringLiteral("Ref %1").arg(p + 1), cells.ref[p]);
+        l.add(QStringLiteral("Kq %1").arg(p + 1), cells.kq[p]);
+    }
+    return l;
+}
+
+CoefficientListing calibListing(const corrector::CalibCells& cells) {
+    CoefficientListing l;
+    for (int p = 0; p < corrector::kCoefPoints; ++p) {
+        l.add(QStringLiteral("Qw %1").arg(p + 1), cells.qw[p]);
+        l.add(QStringLiteral("Kq %1").arg(p + 1), cells.kq[p]);
+        l.add(QStringLiteral("% %1").arg(p + 1), cells.percent[p]);
+    }
+    return l;
+}
+
+void printListing(CliRun& run, const QString& table, const CoefficientListing& listing, QJsonObject extra) {
+    if (run.options.json) {
+        extra.insert(QStringLiteral("table"), table);
+        extra.insert(QStringLiteral("cells"), listing.json);
+        run.printJson(extra);
+        return;
+    }
+    for (const QStringList& r : listing.rows)
+        *run.out << r.at(0) << ": " << r.at(1) << "\n";
+    run.out->flush();
+}
+
+// The file kind by its extension: "whi" the meter coefficients, "zib" the calibration.
+std::optional<bool> meterFile(CliRun& run, const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("whi")) return true;
+    if (suffix == QLatin1String("zib")) return false;
+    run.notifier->message(MessageKind::Error, QStringLiteral("a coefficient file is FILE.whi or FILE.zib"));
+    return std::nullopt;
+}
+
+} // namespace
+
+// coef show FILE | coef read [--out FILE] [--password FIELD:DIGITS] |
+// coef write --file FILE [--password FIELD:DIGITS]: the coefficient windows' reads, writes and files.
+int cmdCoef(CliRun& run) {
+    const QString what = run.args.value(0);
+    const int lang = run.context->languageIndex();
+    if (what == QLatin1String("show")) {
+        const QString path = run.args.value(1, run.value(QStringLiteral("--file")).value_or(QString()));
+        const auto meter = meterFile(run, path);
+        if (!meter) return kExitUsage;
+        const auto lines = corrector::readCoefficientFile(path);
+        if (!lines) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot read ") + path);
+            return kExitUsage;
+        }
+        if (*meter) {
+            corrector::MeterCoefCells cells;
+            corrector::applyWhiLines(cells, *lines);
+            printListing(run, QStringLiteral("meter"), meterListing(cells, lang), {});
+        } else {
+            corrector::CalibCells cells;
+            corrector::applyZibLines(cells, *lines);
+            printListing(run, QStringLiteral("calibration"), calibListing(cells), {});
+        }
+        return kExitOk;
+    }
+    if (what != QLatin1String("read") && what != QLatin1String("write")) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("coef show FILE | coef read [--out FILE] | coef write --file FILE"));
+        return kExitUsage;
+    }
+    const bool write = what == QLatin1String("write");
+    QStringList fileLines;
+    std::optional<bool> fileIsMeter;
+    if (write) {
+        const QString path = run.value(QStringLiteral("--file")).value_or(QString());
+        fileIsMeter = meterFile(run, path);
+        if (!fileIsMeter) return kExitUsage;
+        const auto lines = corrector::readCoefficientFile(path);
+        if (!lines) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot read ") + path);
+            return kExitUsage;
+        }
+        fileLines = *lines;
+    }
+
+    // The parameters first: the model, the serial number the writes carry and the table as it stands.
+    Session s(run);
+    int code = s.runOperation(corrector::operation::Parameters);
+    if (code != kExitOk) return code;
+    const corrector::ModelProfile profile = s.session.model().state().profile;
+    if (!profile.hasCoefficientTable()) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("this corrector keeps no coefficient table"));
+        return kExitRefused;
+    }
+    const bool meter = profile.meterCoefModel;
+    if (fileIsMeter && *fileIsMeter != meter) {
+        run.notifier->message(MessageKind::Error, meter ? QStringLiteral("this corrector takes a .whi file")
+                                                        : QStringLiteral("this corrector takes a .zib file"));
+        return kExitUsage;
+    }
+    if ((code = enterPassword(s)) != kExitOk) return code;
+
+    auto& ctx = *run.context;
+    std::unique_ptr<corrector::CoefficientWindowModel> window;
+    corrector::MeterCoefWindowModel* meterWindow = nullptr;
+    corrector::CalibWindowModel* calibWindow = nullptr;
+    if (meter) {
+        auto m = std::make_unique<corrector::MeterCoefWindowModel>(s.session, ctx.engine(), ctx.notifier());
+        meterWindow = m.get();
+        meterWindow->fill();
+        if (write) corrector::applyWhiLines(meterWindow->cells(), fileLines);
+        window = std::move(m);
+    } else {
+        // The calibration table is offered only once the corrector has permitted calibration: at once
+        // when its flags say so, else after the verifier's password and the unlock frame.
+        if (!s.session.model().state().image.calibrationPermitted() &&
+            s.session.model().state().accessLevel != corrector::kAccessVerifier) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("calibration is not permitted: give --password 7:DIGITS"));
+            return kExitRefused;
+        }
+        auto c = std::make_unique<corrector::CalibWindowModel>(s.session, ctx.engine(), ctx.linkPort(),
+                                                               ctx.notifier());
+        calibWindow = c.get();
+        bool closed = false;
+        QObject::connect(calibWindow, &corrector::CalibWindowModel::closeWanted, &s.link.scope(),
+                         [&closed] { closed = true; });
+        calibWindow->open();
+        s.link.waitUntil([&] { return calibWindow->permitted() || closed; });
+        if (!calibWindow->permitted()) return kExitRefused;
+        window = std::move(c);
+    }
+    if (write && calibWindow) {
+        // The file's cells over the table just read; a cell that is no number stops the write.
+        corrector::applyZibLines(calibWindow->cells(), fileLines);
+    }
+
+    bool ended = false;
+    bool completed = false;
+    QObject::connect(window.get(), &corrector::CoefficientWindowModel::transferEnded, &s.link.scope(),
+                     [&](bool ok) {
+                         ended = true;
+                         completed = ok;
+                     });
+    if (!(write ? window->write() : window->read())) return write ? kExitUsage : kExitNoLink;
+    s.link.waitUntil([&] { return ended; });
+    if (calibWindow) calibWindow->close();
+    if (!completed) {
+        const QString failure = meterWindow ? meterWindow->status() : calibWindow->firstLabel();
+        run.notifier->message(MessageKind::Error, failure);
+        return ctx.engine().noLinkShown() ? kExitNoLink : kExitRefused;
+    }
+    if (write) {
+        if (run.options.json)
+            run.printJson(
+                {{QStringLiteral("written"), true},
+                 {QStringLiteral("table"), meter ? QStringLiteral("meter") : QStringLiteral("calibration")}});
+        return kExitOk;
+    }
+    if (const auto out = run.value(QStringLiteral("--out")); out && !window->saveFile(*out))
+        return kExitUsage;
+    QJsonArray words;
+    const auto& image = s.session.model().state().image;
+    for (int w : meter ? corrector::meterCoefTransferWords() : corrector::calibTransferWords())
+        words.append(QJsonObject{
+            {QStringLiteral("word"), w},
+            {QStringLiteral("code"),
+             QStringLiteral("0x") + QStringLiteral("%1")
+                                        .arg(*corrector::coefficientItemCode(w), 2, 16, QLatin1Char('0'))
+                                        .toUpper()},
+            {QStringLiteral("raw"), QString::fromLatin1(image.wordBytes(w).toHex().toUpper())}});
+    const QJsonObject extra{{QStringLiteral("words"), words}};
+    if (meterWindow)
+        printListing(run, QStringLiteral("meter"), meterListing(meterWindow->cells(), lang), extra);
+    else
+        printListing(run, QStringLiteral("calibration"), calibListing(calibWindow->cells()), extra);
     return kExitOk;
 }
 

@@ -140,7 +140,10 @@ void CorrectorSession::runDirect(int code) {
         return;
     default:
         // The coefficient windows start their own transfers.
-        if (ui_.runDirect) ui_.runDirect(code);
+        if (coefficientRunner_)
+            coefficientRunner_(code);
+        else if (ui_.runDirect)
+            ui_.runDirect(code);
         return;
     }
 }

@@ -51,6 +51,9 @@ public:
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
     // What each operation does once the corrector is identified.
     void runOperation(int code);
+    // The coefficient window open now runs operations 13..16 (its reads and writes) when the operation
+    // start lets them through; an empty function when none is open.
+    void setCoefficientRunner(std::function<void(int code)> run) { coefficientRunner_ = std::move(run); }
 
 signals:
     // The read window has closed after a run (completed or not).
@@ -69,6 +72,7 @@ private:
     EngineParameterLink link_;
     CorrectorWindowModel model_;
     Ui ui_;
+    std::function<void(int code)> coefficientRunner_;
     int selectiveDays_ = 0; // the days of a selective read under way; 0 otherwise
 };
 

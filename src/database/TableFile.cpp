@@ -1,9 +1,11 @@
 #include "database/TableFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <atomic>
 
 namespace tarn::database {
@@ -104,6 +106,108 @@ QString storedTimestamp(const QDateTime& stamp) {
 }
 QDateTime noTimestamp() {
     return QDateTime(QDate(2000, 1, 1), QTime(0, 0));
+}
+
+namespace {
+
+// A connection of its own for one look at a file; closed and removed when it goes.
+class OneShotConnection {
+public:
+    explicit OneShotConnection(const QString& path)
+        : name_(QStringLiteral("tarn-file-%1").arg(++connectionCounter)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        open_ = db.open();
+        if (!open_) error_ = db.lastError().text();
+    }
+    ~OneShotConnection() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            if (db.isOpen()) db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    OneShotConnection(const OneShotConnection&) = delete;
+    OneShotConnection& operator=(const OneShotConnection&) = delete;
+    bool isOpen() const { return open_; }
+    const QString& error() const { return error_; }
+    QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
+
+private:
+    QString name_;
+    bool open_ = false;
+    QString error_;
+};
+
+bool failWith(QString* error, const QString& why) {
+    if (error) *error = why;
+    return false;
+}
+
+} // namespace
+
+bool snapshotTableFile(const QString& source, const QString& target, QString* error) {
+    if (!QFileInfo(source).isFile()) return failWith(error, QStringLiteral("no file ") + source);
+    if (QFileInfo::exists(target)) return failWith(error, QStringLiteral("already there: ") + target);
+    OneShotConnection c(source);
+    if (!c.isOpen()) return failWith(error, c.error());
+    QSqlQuery q(c.database());
+    // The file name is a value like any other: bound, never pasted into the statement.
+    if (!q.prepare(QStringLiteral("VACUUM INTO ?"))) return failWith(error, q.lastError().text());
+    q.addBindValue(target);
+    if (!q.exec()) return failWith(error, q.lastError().text());
+    q.finish();
+    return true;
+}
+
+bool isTableFileOf(const QString& path, const QString& table, int fieldCount, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return failWith(error, QStringLiteral("cannot read ") + path);
+    // The engine's own header: anything else is not even looked at by the engine.
+    static const QByteArray kHeader("SQLite format 3\0", 16);
+    if (file.read(16) != kHeader) return failWith(error, QStringLiteral("not a table file: ") + path);
+    file.close();
+    OneShotConnection c(path);
+    if (!c.isOpen()) return failWith(error, c.error());
+    {
+        QSqlQuery check(c.database());
+        check.setForwardOnly(true);
+        if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
+            check.value(0).toString() != QLatin1String("ok"))
+            return failWith(error, QStringLiteral("damaged table file: ") + path);
+    }
+    if (!c.database().tables().contains(table))
+        return failWith(error, QStringLiteral("no table ") + table + QStringLiteral(" in ") + path);
+    const int columns = c.database().record(table).count();
+    if (columns != fieldCount)
+        return failWith(
+            error, QStringLiteral("%1 fields instead of %2 in %3").arg(columns).arg(fieldCount).arg(path));
+    return true;
+}
+
+QStringList tableCompanionFiles(const QString& path) {
+    return {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path + QStringLiteral("-journal")};
+}
+
+bool settleTableFile(const QString& path) {
+    if (QFileInfo(path).isFile()) {
+        OneShotConnection c(path);
+        if (c.isOpen()) {
+            QSqlQuery q(c.database());
+            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            q.finish();
+        }
+    }
+    // The last connection to close folds the journal in and removes the companions; one that stays
+    // belongs to a connection elsewhere and must not be pulled from under it. Beside a file that is gone
+    // they belong to nothing.
+    const bool tableThere = QFileInfo(path).isFile();
+    for (const QString& companion : tableCompanionFiles(path)) {
+        if (!QFileInfo::exists(companion)) continue;
+        if (tableThere || !QFile::remove(companion)) return false;
+    }
+    return true;
 }
 
 TableFile::TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields)

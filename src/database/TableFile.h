@@ -23,6 +23,25 @@ QString storedTimestamp(const QDateTime& stamp);
 // 01.01.2000 00:00: the timestamp that stands for "none".
 QDateTime noTimestamp();
 
+// Whole table files as packages and folder synchronisation move them. Each call opens the file on a
+// connection of its own and closes it again.
+//
+// A consistent copy of the table file at source, written to target (which must not exist yet), with
+// whatever the engine still holds in its journal folded in: a plain file copy of a table in use can
+// miss the last rows or catch a page half written.
+bool snapshotTableFile(const QString& source, const QString& target, QString* error = nullptr);
+// True when path is a readable table file of the engine that holds a table of that name with exactly
+// fieldCount columns and passes the engine's own consistency check: a file from elsewhere (a package,
+// another installation) is looked at before it takes the place of a table.
+bool isTableFileOf(const QString& path, const QString& table, int fieldCount, QString* error = nullptr);
+// The files the engine keeps beside a table file while it is in use. They belong to the file they sit
+// beside: when the table file is replaced they must go first, or the engine would apply them to the new
+// file.
+QStringList tableCompanionFiles(const QString& path);
+// Folds the journal of an existing table file into the file itself and removes the companion files;
+// false when a companion file stays (the table is in use elsewhere).
+bool settleTableFile(const QString& path);
+
 class TableFile {
 public:
     // Opens the table's file, creating it (folders, fields, seed record) when it is missing. Nothing when

@@ -4,6 +4,7 @@
 
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
+#include "corrector/CoefficientTables.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/ParameterFile.h"
 #include "corrector/ValueLists.h"
@@ -19,32 +20,9 @@ using corrector::Field;
 
 namespace {
 
-// The constants of the Z-900 meter (meter-coefficient entries 1..8), each name 58 characters.
-struct CoefficientName {
-    const char* ru;
-    const char* ua;
-};
-constexpr CoefficientName kMeterConstants[8] = {
-    {"Размер тела обтекания - d20(м)                            ",
-     "Розмір тіла обтікання - d20(м)                            "},
-    {"Диам. проходного сеч. ПП при температуре 20град.С - D20(м)",
-     "Діам. прохідного пер. ПП при температурі 20град.С - D20(м)"},
-    {"Площадь поперечного сечения проточного тракта - Fcd20(м2) ",
-     "Площа поперечного перетину проточного тракту  - Fcd20(м2) "},
-    {"Коэффициент сужения потока за обтекаемым телом            ",
-     "Коэфіцієнт звуження потока за тілом що обтикаєтся         "},
-    {"Эффективный коэффициент линейного расширения материалов ПП",
-     "Ефективний коэфіцієнт лінійного розширення матеріалів ПП  "},
-    {"Поправочный коэффициент, учитывающий вязкость газа Kqавт  ",
-     "Поправочний коэфіцієнт, що враховує в\"язкість газу Kqавт  "},
-    {"Коэффициент приведения давления (для расчетного сечения)  ",
-     "Коэфіцієнт приведення тиску (для розрахункового перерізу) "},
-    {"Коэффициент предварительного делителя                     ",
-     "Коэфіцієнт попереднього дільника                          "},
-};
-
-constexpr int kFirstMeterCoefWord = 145; // meter-coefficient entry i is word 144 + i
-constexpr int kFirstCalibWord = 157;     // calibration entry j is word 156 + j
+// Where the coefficient tables begin in the parameter image (the tables' own definitions).
+constexpr int kFirstMeterCoefWord = corrector::kFirstCoefWord;
+constexpr int kFirstCalibWord = corrector::CalibTable::kFirstWord;
 
 const QString kLongRule =
     QStringLiteral("|-----------------------------------------------------------------------|");
@@ -90,8 +68,8 @@ private:
         if (!ok) return text;
         return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
     }
-    // A coefficient entry as the coefficient windows show it: 6 significant digits.
-    QString coefficient(int word) const { return QString::number(double(img_.wordFloat(word)), 'g', 6); }
+    // A coefficient word as the coefficient windows show it.
+    QString coefficient(int word) const { return corrector::coefficientText(img_.wordFloat(word)); }
     QString onOff(int n, const char* onRu, const char* onUa, const char* offRu, const char* offUa) const {
         return item(n).trimmed() == QStringLiteral("ВКЛ.") ? t(onRu, onUa) : t(offRu, offUa);
     }
@@ -215,9 +193,10 @@ void Printout::meterCoefficients() {
     line(t("                    КОЭФФИЦИЕНТЫ СЧЕТЧИКА ОМРИС-Z-900 ",
            "                    КОЕФІЦІЄНТИ ЛІЧИЛЬНИКА ОМРИС-Z-900 "));
     line(kLongRule);
-    for (int i = 0; i < 8; ++i)
-        line(QLatin1Char('|') + t(kMeterConstants[i].ru, kMeterConstants[i].ua) + QLatin1Char('|') +
-             pad(coefficient(kFirstMeterCoefWord + i), 12) + QLatin1Char('|'));
+    const int lang = ua_ ? kUkrainian : kRussian;
+    for (int i = 1; i <= corrector::kMeterConstantCount; ++i)
+        line(QLatin1Char('|') + corrector::MeterCoefName(i, lang) + QLatin1Char('|') +
+             pad(corrector::MeterCoefText(img_, i), 12) + QLatin1Char('|'));
     line(kLongRule);
     line();
     line(t("        Поправочные коэффициенты, учитывающие вязкость газа",
@@ -225,13 +204,17 @@ void Printout::meterCoefficients() {
     line(kShortRule);
     line(QStringLiteral("|п.н|   Ref      |   Kq       |   |п.н|   Ref      |   Kq       |"));
     line(kShortRule);
-    // Point p is Ref = entry 13 + 2(p − 1) and Kq = the entry after it; points 8..14 on the right.
-    auto entry = [this](int e) { return pad(coefficient(kFirstMeterCoefWord + e - 1), 12); };
-    for (int n = 1; n <= 7; ++n)
-        line(QLatin1Char('|') + pad(QString::number(n), 3) + QLatin1Char('|') + entry(13 + 2 * (n - 1)) +
-             QLatin1Char('|') + entry(14 + 2 * (n - 1)) + QLatin1Char('|') + QStringLiteral("   |") +
-             pad(QString::number(n + 7), 3) + QLatin1Char('|') + entry(27 + 2 * (n - 1)) + QLatin1Char('|') +
-             entry(28 + 2 * (n - 1)) + QLatin1Char('|'));
+    // Points 1..7 on the left, 8..14 on the right.
+    using corrector::MeterCoefTable;
+    auto entry = [this](int e) { return pad(corrector::MeterCoefText(img_, e), 12); };
+    for (int n = 1; n <= corrector::kPointsPerColumn; ++n) {
+        const int m = n + corrector::kPointsPerColumn;
+        line(QLatin1Char('|') + pad(QString::number(n), 3) + QLatin1Char('|') +
+             entry(MeterCoefTable::refEntry(n)) + QLatin1Char('|') + entry(MeterCoefTable::kqEntry(n)) +
+             QLatin1Char('|') + QStringLiteral("   |") + pad(QString::number(m), 3) + QLatin1Char('|') +
+             entry(MeterCoefTable::refEntry(m)) + QLatin1Char('|') + entry(MeterCoefTable::kqEntry(m)) +
+             QLatin1Char('|'));
+    }
     line(kShortRule);
 }
 
@@ -241,13 +224,17 @@ void Printout::calibrationTable() {
     line(kShortRule);
     line(QStringLiteral("|п.н|    Qw      |    Kq      |   |п.н|    Qw      |   Kq       |"));
     line(kShortRule);
-    // Point p is Qw = entry 2p − 1 and Kq = entry 2p; points 8..14 start at entry 15.
-    auto entry = [this](int e) { return pad(coefficient(kFirstCalibWord + e - 1), 12); };
-    for (int n = 1; n <= 7; ++n)
-        line(QLatin1Char('|') + pad(QString::number(n), 3) + QLatin1Char('|') + entry(2 * n - 1) +
-             QLatin1Char('|') + entry(2 * n) + QLatin1Char('|') + QStringLiteral("   |") +
-             pad(QString::number(n + 7), 3) + QLatin1Char('|') + entry(15 + 2 * (n - 1)) + QLatin1Char('|') +
-             entry(16 + 2 * (n - 1)) + QLatin1Char('|'));
+    // Points 1..7 on the left, 8..14 on the right.
+    using corrector::CalibTable;
+    auto entry = [this](int e) { return pad(corrector::CalibText(img_, e), 12); };
+    for (int n = 1; n <= corrector::kPointsPerColumn; ++n) {
+        const int m = n + corrector::kPointsPerColumn;
+        line(QLatin1Char('|') + pad(QString::number(n), 3) + QLatin1Char('|') +
+             entry(CalibTable::qwEntry(n)) + QLatin1Char('|') + entry(CalibTable::kqEntry(n)) +
+             QLatin1Char('|') + QStringLiteral("   |") + pad(QString::number(m), 3) + QLatin1Char('|') +
+             entry(CalibTable::qwEntry(m)) + QLatin1Char('|') + entry(CalibTable::kqEntry(m)) +
+             QLatin1Char('|'));
+    }
     line(kShortRule);
 }
 

@@ -874,3 +874,48 @@ TEST(CliPolling, AGroupSummedFromTheDatabaseItsMembersAndAPointsLastRecords) {
             QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
     }
 }
+
+// The transfer unit on the line: its zones, a read into the image files, a zone loaded and stored with
+// "ДТУ" as the source of the request.
+TEST(CliTransfer, AZoneIsReadLoadedAndStoredAsATransferUnitReading) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "dtu16", "zones": [{"status": 3, "corrector": {"serial": 1234,
+        "identification": "T Tarn-sim T47a", "archive": {"start": "01.03.2024 00:00", "hours": 30,
+        "flow": 10}}}, {"status": 0}]})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("dtu"),
+                    QStringLiteral("state")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray zones = r.json().value(QStringLiteral("zones")).toArray();
+    ASSERT_EQ(zones.size(), 16);
+    EXPECT_EQ(zones.at(0).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("Запис норма"));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("dtu"),
+             QStringLiteral("read")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.json()
+                    .value(QStringLiteral("zones"))
+                    .toArray()
+                    .at(0)
+                    .toObject()
+                    .value(QStringLiteral("text"))
+                    .toString()
+                    .startsWith(QStringLiteral("N 01234")));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("dtu"),
+             QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject store = r.json().value(QStringLiteral("store")).toObject();
+    EXPECT_EQ(store.value(QStringLiteral("point")).toString(), QStringLiteral("t01234"));
+    EXPECT_EQ(store.value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), 30);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("rows"), QStringLiteral("--point"),
+             QStringLiteral("t01234"), QStringLiteral("--archive"), QStringLiteral("log")});
+    EXPECT_TRUE(r.out.contains("ДТУ")) << r.out.toStdString();
+
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("dtu"), QStringLiteral("erase")}).code, 2);
+    EXPECT_EQ(
+        cli({QStringLiteral("--home"), h, QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("5")})
+            .code,
+        3);
+}

@@ -1,8 +1,6 @@
 // Programming a corrector from a saved point parameter file, through the real exchange engine, the
 // identification and the corrector window's model, against the simulated corrector in process: which
 // steps go out for which model, what each step sends, and where the sequence stops.
-#include "CorrectorRole.h"
-#include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
@@ -13,6 +11,7 @@
 #include "database/Registry.h"
 #include "database/Schema.h"
 #include "link/FakeSerialPort.h"
+#include "support/SessionRig.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -28,66 +27,16 @@ using namespace tarn::corrector;
 
 namespace {
 
-constexpr const char* kPasswords = R"("passwords": ["1111", "2222", "3333", "4444", "5555", "5831", "7777"])";
-
-struct Rig {
-    link::FakeSerialPort port;
-    test::RecordingNotifier notifier;
-    link::LinkPort linkPort{port, notifier};
-    link::ExchangeEngine engine{linkPort, notifier};
-    link::LinkSettings settings;
-    OperationStart gate{engine, linkPort, settings, notifier};
-    ReadRun readRun{engine, settings};
-    sim::InProcessLine line{port};
-    sim::CorrectorRole* corrector = nullptr;
-    std::unique_ptr<CorrectorSession> session;
+// The simulated corrector of a preset (tests/support/SessionRig.h), and the programming over its session.
+struct Rig : test::SessionRig {
     std::unique_ptr<ProgramFromFile> program;
     ProgramFields fields{QStringLiteral("0.29"), QStringLiteral("1.005"), QStringLiteral("01.03.2024"),
                          QStringLiteral("12:30:45")};
     QStringList labels;
     std::optional<bool> finished;
-    bool readClosed = false;
 
-    // A simulated corrector of the preset, the window's model read from it.
-    explicit Rig(const char* preset, const char* extra = "") {
-        port.existing = {QStringLiteral("/dev/ttyS0")};
-        settings.writeDelayMs = 0;
-        settings.replyTimeoutMs = 200;
-        settings.retryCount = 2;
-        settings.resetOnFailure = false;
-        engine.configure(settings, 1);
-        engine.setLanguage(kRussian);
-        gate.setLanguage(kRussian);
-        gate.stepIntervalMs = 1;
-        readRun.startDelayMs = 1;
-        readRun.closeDelayMs = 1;
-        const QByteArray json = QByteArray(R"({"role": "corrector", "address": 1, "preset": ")") + preset +
-                                "\", " + kPasswords + extra + "}";
-        QString error;
-        auto role = sim::CorrectorRole::fromJson(QJsonDocument::fromJson(json).object(), error);
-        EXPECT_TRUE(role) << error.toStdString();
-        corrector = static_cast<sim::CorrectorRole*>(role.get());
-        line.addRole(std::move(role));
-        session =
-            std::make_unique<CorrectorSession>(engine, linkPort, settings, notifier, gate, readRun, kRussian);
-        session->model().afterWriteDelayMs = 1;
-        CorrectorSession::Ui ui;
-        ui.openReadWindow = [this](int kind) {
-            readRun.open(kind);
-            readRun.yes();
-        };
-        session->setUi(ui);
-        QObject::connect(session.get(), &CorrectorSession::readRunClosed,
-                         [this](bool) { readClosed = true; });
-    }
-
-    CorrectorWindowModel& model() { return session->model(); }
-    sim::CorrectorMemory& memory() { return corrector->memory(); }
-
-    bool readParameters() {
-        session->startOperation(operation::Parameters);
-        return test::waitUntil([&] { return readClosed; }) && !engine.busy();
-    }
+    explicit Rig(const char* preset, const char* extra = "")
+        : SessionRig(SessionRig::preset(preset, extra)) {}
 
     void makeProgram() {
         program = std::make_unique<ProgramFromFile>(model(), engine, gate, notifier);

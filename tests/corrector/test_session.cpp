@@ -1,11 +1,10 @@
 // The corrector window's model through the real exchange engine and the operation start, against the
 // simulated corrector in process: what the user gets from "ЧИТАТЬ ВСЕ" and from writing one item.
-#include "CorrectorRole.h"
-#include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/StoreReading.h"
 #include "link/FakeSerialPort.h"
+#include "support/SessionRig.h"
 #include "support/TestSupport.h"
 
 #include <QJsonDocument>
@@ -17,56 +16,24 @@ using test::hex;
 
 namespace {
 
-struct Rig {
-    link::FakeSerialPort port;
-    test::RecordingNotifier notifier;
-    link::LinkPort linkPort{port, notifier};
-    link::ExchangeEngine engine{linkPort, notifier};
-    link::LinkSettings settings;
-    corrector::OperationStart gate{engine, linkPort, settings, notifier};
-    corrector::ReadRun readRun{engine, settings};
-    sim::InProcessLine line{port};
-    sim::CorrectorRole* corrector = nullptr;
-    std::unique_ptr<CorrectorSession> session;
-    bool closed = false;
+// The rig of tests/support/SessionRig.h, on a corrector of its own and reading the version and the clock
+// after the parameters.
+struct Rig : test::SessionRig {
+    bool& closed = readClosed;
 
     explicit Rig(const char* json = R"({"role": "corrector", "address": 1, "serial": 1234,
         "identification": "V Tarn-sim V47a", "passwords": ["1234", "2", "3", "4", "5", "6", "7"],
-        "words": [{"index": 51, "float": 0.6865}]})") {
-        port.existing = {QStringLiteral("/dev/ttyS0")};
-        settings.writeDelayMs = 0;
-        settings.replyTimeoutMs = 200;
-        settings.retryCount = 2;
-        settings.resetOnFailure = false;
+        "words": [{"index": 51, "float": 0.6865}]})")
+        : SessionRig(json) {
         settings.readChoice = QStringLiteral("0000001100000"); // version and clock
-        engine.configure(settings, 1);
-        engine.setLanguage(kRussian);
-        gate.setLanguage(kRussian);
-        gate.stepIntervalMs = 1;
-        readRun.startDelayMs = 1;
-        readRun.closeDelayMs = 1;
-        QString error;
-        auto role = sim::CorrectorRole::fromJson(QJsonDocument::fromJson(json).object(), error);
-        EXPECT_TRUE(role) << error.toStdString();
-        corrector = static_cast<sim::CorrectorRole*>(role.get());
-        line.addRole(std::move(role));
-        session =
-            std::make_unique<CorrectorSession>(engine, linkPort, settings, notifier, gate, readRun, kRussian);
+        gate.directDelayMs = 50;
         session->model().afterWriteDelayMs = 5;
-        CorrectorSession::Ui ui;
-        ui.openReadWindow = [this](int kind) {
-            readRun.open(kind);
-            readRun.yes();
-        };
-        session->setUi(ui);
-        QObject::connect(session.get(), &CorrectorSession::readRunClosed, [this](bool) { closed = true; });
     }
     // What is already queued runs; then nothing may be left on the wire (no request out, no resend due).
     void settle() {
         test::runPending();
         EXPECT_FALSE(engine.busy());
     }
-    CorrectorWindowModel& model() { return session->model(); }
     int count(const char* frame) const { return static_cast<int>(port.writes.count(hex(frame))); }
 };
 

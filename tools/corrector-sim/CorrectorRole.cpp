@@ -95,6 +95,8 @@ constexpr quint8 kStatusRefusedLevel = 0x40;
 constexpr quint8 kStatusBadCommand = 0x20;
 constexpr quint8 kStatusBadValue = 0x08;
 constexpr quint8 kStatusWrongSerial = 0x28;
+// Calibration flags (word 4 byte 1): 0x01 the permission granted by the unlock frame stands.
+constexpr quint8 kPermissionStands = 0x01;
 
 qint32 readInt32(const QByteArray& b, int at) {
     quint32 v = 0;
@@ -206,13 +208,16 @@ void CorrectorRole::receive(const QByteArray& bytes, Line& line) {
 
 void CorrectorRole::handle(const QByteArray& request, Line& line) {
     const int address = (static_cast<quint8>(request.at(0)) >> 1) & 0x0F;
-    if (address != memory_.address) return;
+    // Only a calibration model takes the permission frames; others let them pass like any other address.
+    const bool permission = address == 0 && isPermissionFrame(request) &&
+                            memory_.coefficientTable() == CoefficientTable::Calibration;
+    if (address != memory_.address && !permission) return;
     ++requests_;
     if (faults_.silence > 0) {
         --faults_.silence;
         return;
     }
-    QByteArray reply = replyTo(request);
+    QByteArray reply = permission ? permissionReply(request) : replyTo(request);
     if (reply.isEmpty()) return;
     if (faults_.statusCount > 0 && reply != alarmNotice()) {
         --faults_.statusCount;
@@ -232,6 +237,23 @@ void CorrectorRole::handle(const QByteArray& request, Line& line) {
         reply.prepend(QByteArray(faults_.noiseBytes, '\xFF'));
     }
     sendInChunks(line, reply, faults_.replyDelayMs, faults_.chunks, faults_.chunkMs);
+}
+
+bool CorrectorRole::isPermissionFrame(const QByteArray& request) {
+    return request.startsWith(QByteArray::fromHex("800302")) ||
+           request.startsWith(QByteArray::fromHex("400404"));
+}
+
+QByteArray CorrectorRole::permissionReply(const QByteArray& request) {
+    if (request.startsWith(QByteArray::fromHex("400404"))) return frameReply(0, memory_.word(4));
+    // The unlock value: the low and the high half of the initialisation time (word 70) added.
+    const auto time = static_cast<quint32>(memory_.intAt(70));
+    const auto expected = static_cast<quint16>((time & 0xFFFF) + (time >> 16));
+    const auto value =
+        static_cast<quint16>(static_cast<quint8>(request.at(3)) | (static_cast<quint8>(request.at(4)) << 8));
+    if (memory_.accessLevel != 4 || value != expected) return frameReply(kStatusBadValue, {});
+    memory_.setByteAt(4, 1, memory_.byteAt(4, 1) | kPermissionStands);
+    return frameReply(0, {});
 }
 
 void CorrectorRole::spoilRecord(const QByteArray& request, QByteArray& reply) {

@@ -24,6 +24,9 @@
 //                 "counterStep": pulses a record} (pressure, temperature and correction factor from the
 //                 measurements; the newest record's meter counter is word 97's)
 //
+// A calibration model also answers the two raw frames of the calibration permission (see
+// permissionReply); the faults below apply to them as to any request.
+//
 // Faults: "silence" N (the next N requests get no answer; 1000000 is a corrector that never answers),
 // "badChecksum" N, "extraByte" N, "status" S with "statusCount" N (refusals with that status byte),
 // "chunks" [sizes] with "chunkMs", "replyDelayMs", "changingWords" [indices] (changed before every page
@@ -87,6 +90,11 @@ public:
 
 private:
     QByteArray frameReply(quint8 status, const QByteArray& payload) const;
+    // The calibration permission's raw frames, sent at device address 0: the unlock (80 03 02, value,
+    // check byte; granted at the verifier's level when the value is the low plus the high half of word
+    // 70) and the flags check (40 04 04: word 4 back). Only calibration models answer them.
+    static bool isPermissionFrame(const QByteArray& request);
+    QByteArray permissionReply(const QByteArray& request);
     QByteArray readReply(quint8 address, int count);
     QByteArray itemRead(quint8 code, int count);
     quint8 itemWrite(quint8 code, const QByteArray& data);

@@ -28,10 +28,12 @@ CorrectorFileMenu::CorrectorFileMenu(QMenuBar* bar, CorrectorWindowModel& model,
     open_ = menu->addAction(uaRu(lang, "ВІДКРИТИ ФАЙЛ *.prt", "ОТКРЫТЬ ФАЙЛ *.prt"));
     savePrt_ = menu->addAction(uaRu(lang, "ЗБЕРІГТИ ЯК *.prt", "СОХРАНИТЬ КАК *.prt"));
     saveTxt_ = menu->addAction(uaRu(lang, "ЗБЕРІГТИ ЯК *.txt", "СОХРАНИТЬ КАК *.txt"));
+    saveXls_ = menu->addAction(uaRu(lang, "ЗБЕРІГТИ ЯК *.xls", "СОХРАНИТЬ КАК *.xls"));
     browse_ = menu->addAction(uaRu(lang, "ОГЛЯД ПАПОК", "ОБЗОР ПАПОК"));
     connect(open_, &QAction::triggered, this, &CorrectorFileMenu::openSnapshot);
     connect(savePrt_, &QAction::triggered, this, &CorrectorFileMenu::saveSnapshotAs);
     connect(saveTxt_, &QAction::triggered, this, &CorrectorFileMenu::exportTextAs);
+    connect(saveXls_, &QAction::triggered, this, &CorrectorFileMenu::saveWorkbookAs);
     connect(browse_, &QAction::triggered, this, &CorrectorFileMenu::openBrowser);
 }
 
@@ -82,6 +84,14 @@ void CorrectorFileMenu::exportTextAs() {
     if (target.isEmpty()) return;
     const FileOutcome outcome = exportText(model_, target, model_.languageIndex());
     notifier_.message(outcome.ok ? MessageKind::Information : MessageKind::Error, outcome.message);
+}
+
+void CorrectorFileMenu::saveWorkbookAs() {
+    if (!hasDataToSave(model_)) {
+        notifier_.message(MessageKind::Error, noDataText(model_.languageIndex()));
+        return;
+    }
+    if (options_.saveWorkbook) options_.saveWorkbook();
 }
 
 void CorrectorFileMenu::openSnapshot() {

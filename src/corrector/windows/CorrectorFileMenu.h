@@ -27,6 +27,9 @@ public:
             chooseFile;
         // A file was opened into the window (the program stores it as a reading from a file).
         std::function<void()> loaded;
+        // "СОХРАНИТЬ КАК *.xls" once the window holds a corrector's data: the workbook dialog, which the
+        // program puts in (it lives with the reports). The entry says nothing more without it.
+        std::function<void()> saveWorkbook;
         // The progress window's pauses (tests set them to 0).
         int progressDelayMs = 50;
         QDate today;
@@ -38,11 +41,13 @@ public:
     QAction* openAction() const { return open_; }
     QAction* savePrtAction() const { return savePrt_; }
     QAction* saveTxtAction() const { return saveTxt_; }
+    QAction* saveXlsAction() const { return saveXls_; }
     QAction* browseAction() const { return browse_; }
 
     void openSnapshot();
     void saveSnapshotAs();
     void exportTextAs();
+    void saveWorkbookAs();
     void openBrowser();
     // Clears the window and loads the file under the progress window; true when it loaded.
     bool loadFile(const QString& path);
@@ -59,6 +64,7 @@ private:
     QAction* open_;
     QAction* savePrt_;
     QAction* saveTxt_;
+    QAction* saveXls_;
     QAction* browse_;
 };
 

@@ -104,6 +104,8 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
     readChoice_ = bar->addAction(uaRu(lang, "НАЛАШТУВАННЯ ПО КНОПЦІ ВСЕ", "УСТАНОВКИ ПО КНОПКЕ ВСЕ"));
     connect(readChoice_, &QAction::triggered, this, &TCorrect::openReadChoice);
+    meterCoef_ = bar->addAction(QStringLiteral("Z-900"));
+    calib_ = bar->addAction(QStringLiteral("ЗИБ"));
     programFromFile_ = bar->addAction(QStringLiteral("ЗАПИСЬ ПРОГРАММИРУЕМЫХ ПАРАМЕТРОВ"));
     programFromFile_->setVisible(false);
     // "ОТЛАДКА" (service level 5): the link debugger.
@@ -114,6 +116,9 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     // "БД": the database window; hidden while the database cannot be used.
     database_ = bar->addAction(QStringLiteral("БД"));
     database_->setVisible(false);
+    // A database package opened into the database; the program shows it with the database.
+    openPackage_ = bar->addAction(uaRu(lang, "ВІДКРИТИ ФАЙЛ *.tbd", "ОТКРЫТЬ ФАЙЛ *.tbd"));
+    openPackage_->setVisible(false);
     // The report of the archives just read.
     report_ = bar->addAction(uaRu(lang, "ЗВІТ", "ОТЧЕТ"));
     gaps_ = bar->addAction(uaRu(lang, "КОНТРОЛЬ ДІРОК", "КОНТРОЛЬ ДЫРОК"));
@@ -289,6 +294,11 @@ void TCorrect::refresh() {
         thermo1385_->setChecked(model_.thermometerW1385());
         thermo1391_->setChecked(!model_.thermometerW1385());
     }
+    const ModelProfile& profile = model_.state().profile;
+    meterCoef_->setVisible(profile.meterCoefModel);
+    // "ЗИБ" stays until a reading shows a model without the calibration table; before that it tells the
+    // user to read the parameters first.
+    calib_->setVisible(!model_.hasSerial() || profile.hasCalibrationTable());
     gaugePanel_->setVisible(model_.view(Field::GaugePressure).visible);
     baroPanel_->setVisible(model_.view(Field::BaroPressure).visible);
     gaugeUnits_[static_cast<int>(model_.gaugeUnit())]->setChecked(true);

@@ -56,6 +56,8 @@ public:
     QAction* gapsAction() const { return gaps_; }
     // "БД": the database window (the program shows it while the database is in use).
     QAction* databaseAction() const { return database_; }
+    // "ОТКРЫТЬ ФАЙЛ *.tbd": hidden until the program shows it (with the database).
+    QAction* openPackageAction() const { return openPackage_; }
     // "ОТЧЕТ": the report window over the archives just read.
     QAction* reportAction() const { return report_; }
     void writeGaps();
@@ -90,6 +92,10 @@ public:
     QAction* readChoiceAction() const { return readChoice_; }
     // "ЗАПИСЬ ПРОГРАММИРУЕМЫХ ПАРАМЕТРОВ": hidden until the program shows it (service level 5).
     QAction* programFromFileAction() const { return programFromFile_; }
+    // "Z-900" (meter-coefficient models) and "ЗИБ" (calibration models, and before the model is known):
+    // the coefficient windows, which the program opens.
+    QAction* meterCoefAction() const { return meterCoef_; }
+    QAction* calibAction() const { return calib_; }
     TItemWait* waitWindow() const { return wait_; }
     void openPasswordWindow();
     // "НЕТ СВЯЗИ RS-232 " while a corrector stays silent.
@@ -125,6 +131,7 @@ private:
     std::array<QTableView*, kArchiveCount> archiveViews_{};
     QAction* gaps_ = nullptr;
     QAction* database_ = nullptr;
+    QAction* openPackage_ = nullptr;
     QAction* report_ = nullptr;
     bool enlarged_ = false;
     QRadioButton* thermo1391_ = nullptr;
@@ -149,6 +156,8 @@ private:
     QAction* password_;
     QAction* readChoice_;
     QAction* programFromFile_ = nullptr;
+    QAction* meterCoef_ = nullptr;
+    QAction* calib_ = nullptr;
     QAction* debug_;
     QAction* debugRs_ = nullptr;
     TItemWait* wait_;

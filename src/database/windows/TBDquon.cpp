@@ -50,6 +50,12 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
     QAction* report = tools->addAction(uaRu(lang, "Звіт", "Отчет"));
     report->setVisible(static_cast<bool>(options_.openReport));
     connect(report, &QAction::triggered, this, &TBDquon::openReport);
+    QAction* savePackage = tools->addAction(QStringLiteral("Сохранить файл  *.tbd"));
+    savePackage->setVisible(static_cast<bool>(options_.savePackage));
+    connect(savePackage, &QAction::triggered, this, &TBDquon::savePackage);
+    QAction* openPackage = tools->addAction(QStringLiteral("Открыть файл  *.tbd"));
+    openPackage->setVisible(static_cast<bool>(options_.openPackage) && !options_.syncOn);
+    connect(openPackage, &QAction::triggered, this, &TBDquon::openPackage);
     QAction* exit = tools->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     configurator->setEnabled(!options_.syncOn);
     erase->setEnabled(!options_.syncOn);
@@ -189,6 +195,27 @@ bool TBDquon::openReport() {
     }
     if (options_.openReport) options_.openReport(*model_.selected());
     return true;
+}
+
+bool TBDquon::savePackage() {
+    if (!model_.selected()) {
+        notifier_.message(MessageKind::Information, uaRu(options_.language, "Немає даних", "Нет данных"));
+        return false;
+    }
+    if (options_.savePackage) options_.savePackage(*model_.selected());
+    return true;
+}
+
+bool TBDquon::openPackage() {
+    if (!options_.openPackage || options_.syncOn) return false;
+    const QString before = model_.selected() ? model_.selected()->identifier : QString();
+    // The grids hold the point's table files open; a package may replace them.
+    model_.selectRow(-1);
+    const QString arrived = options_.openPackage();
+    model_.refresh();
+    model_.selectPoint(arrived.isEmpty() ? before : arrived);
+    refresh();
+    return !arrived.isEmpty();
 }
 
 bool TBDquon::deleteRecord(TableKind kind, int row) {

@@ -26,6 +26,10 @@ public:
         // "График" of the record menu (hourly, daily, monthly and operative grids): the point's graph of
         // that archive. No menu without it.
         std::function<void(const Point& point, TableKind kind)> openGraph;
+        // "Сохранить файл  *.tbd": the selected point's package. "Открыть файл  *.tbd": a package opened into
+        // the database, returning the point whose data arrived (empty when none). No buttons without them.
+        std::function<void(const Point& point)> savePackage;
+        std::function<QString()> openPackage;
     };
     TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
             QWidget* parent = nullptr);
@@ -50,6 +54,10 @@ public:
     bool openGraph(TableKind kind);
     // The record menu's "Удалить запись": asks, then deletes the stored record of the grid's row.
     bool deleteRecord(TableKind kind, int row);
+    // "Сохранить файл  *.tbd" for the selected point ("Нет данных" without one).
+    bool savePackage();
+    // "Открыть файл  *.tbd": the point's tables are let go first, then the point that arrived is selected.
+    bool openPackage();
 
 private:
     void onRegistryRowChanged();

@@ -86,7 +86,12 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     clear_ = tools->addAction(QStringLiteral("Очистить окна просмотра"));
     connect(pointPoll_, &QAction::triggered, this, &TfChargBD::pollSelectedPoint);
     connect(groupPoll_, &QAction::triggered, this, [this] { openGroupStart(); });
-    connect(schedulePoll_, &QAction::triggered, this, [this] { run_.startSchedule(); });
+    connect(schedulePoll_, &QAction::triggered, this, [this] {
+        if (packageHooks_.synchronise)
+            packageHooks_.synchronise();
+        else
+            run_.startSchedule();
+    });
     // The run writes its own lines about stopping; the console has nothing to add.
     connect(stop_, &QAction::triggered, this, [this] { run_.stop(); });
     connect(duty_, &QAction::triggered, this, &TfChargBD::dutyModeRequested);
@@ -133,6 +138,32 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     connect(groupRunAction_, &QAction::triggered, this, [this] { openGroupStart(); });
     memberListAction_ = new QAction(QStringLiteral("Перечень группы..."), this);
     lastRecordsAction_ = new QAction(QStringLiteral("Последняя запись в архивах..."), this);
+    openPointPackage_ = new QAction(QStringLiteral("Открыть файл  *.tbd"), this);
+    savePointPackage_ = new QAction(QStringLiteral("Сохранить файл  *.tbd"), this);
+    openGroupPackage_ = new QAction(QStringLiteral("Открыть *.tbd"), this);
+    saveGroupPackage_ = new QAction(QStringLiteral("Сохранить *.tbd"), this);
+    for (QAction* a : {openPointPackage_, savePointPackage_, openGroupPackage_, saveGroupPackage_})
+        a->setVisible(false);
+    connect(openPointPackage_, &QAction::triggered, this, [this] {
+        if (packageHooks_.openPoint && !refuseWhileRunning()) packageHooks_.openPoint();
+    });
+    connect(savePointPackage_, &QAction::triggered, this, [this] {
+        if (!packageHooks_.savePoint || refuseWhileRunning()) return;
+        if (run_.selected < 0 || run_.selected >= run_.pointLines().size()) {
+            notifier_.message(MessageKind::Warning, QStringLiteral("Не выбран корректор!!!"));
+            return;
+        }
+        packageHooks_.savePoint(run_.pointLines().at(run_.selected).right(10).trimmed());
+    });
+    connect(openGroupPackage_, &QAction::triggered, this, [this] {
+        if (packageHooks_.openGroup && !refuseWhileRunning()) packageHooks_.openGroup();
+    });
+    connect(saveGroupPackage_, &QAction::triggered, this, [this] {
+        const int row = groups_->currentRow();
+        if (!packageHooks_.saveGroup || refuseWhileRunning() || row < 0 || row >= run_.groups().size())
+            return;
+        packageHooks_.saveGroup(run_.groups().at(row).name.trimmed());
+    });
     connect(memberListAction_, &QAction::triggered, this, [this] { openMemberList(); });
     connect(lastRecordsAction_, &QAction::triggered, this, [this] { openLastRecords(); });
     connect(configureAction_, &QAction::triggered, this, [this] { openConfigurator(false); });
@@ -267,6 +298,9 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         menu.addAction(newGroupAction_);
         memberListAction_->setEnabled(onGroup);
         menu.addAction(memberListAction_);
+        saveGroupPackage_->setEnabled(onGroup);
+        menu.addAction(openGroupPackage_);
+        menu.addAction(saveGroupPackage_);
         menu.exec(groups_->viewport()->mapToGlobal(at));
     });
 
@@ -425,7 +459,20 @@ void TfChargBD::showPointMenu(const QPoint& at) {
     QMenu menu(this);
     menu.addAction(pointPoll_);
     menu.addAction(lastRecordsAction_);
+    // Only a package can be opened with no point selected.
+    savePointPackage_->setEnabled(run_.selected >= 0 && run_.selected < run_.pointLines().size());
+    menu.addAction(openPointPackage_);
+    menu.addAction(savePointPackage_);
     menu.exec(at);
+}
+
+void TfChargBD::setPackageHooks(PackageHooks hooks) {
+    packageHooks_ = std::move(hooks);
+    openPointPackage_->setVisible(static_cast<bool>(packageHooks_.openPoint));
+    savePointPackage_->setVisible(static_cast<bool>(packageHooks_.savePoint));
+    openGroupPackage_->setVisible(static_cast<bool>(packageHooks_.openGroup));
+    saveGroupPackage_->setVisible(static_cast<bool>(packageHooks_.saveGroup));
+    schedulePoll_->setToolTip(packageHooks_.synchronise ? QStringLiteral("Синхронизация") : QString());
 }
 
 TfGroupList* TfChargBD::openMemberList(int groupIndex) {

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 
 class QAction;
 class QCheckBox;
@@ -83,6 +84,22 @@ public:
     TfLastRec* lastRecords() const { return lastRecords_; }
     // A message of the program shown as a line of "Текущие сообщения" (red unless it is information).
     void showNotice(MessageKind kind, const QString& text);
+
+    // The package entries of the point and group menus, and the synchronisation of a synchronised copy:
+    // the program fills them (the package windows sit above the console). No entry without its hook.
+    struct PackageHooks {
+        std::function<void(const QString& identifier)> savePoint; // "Сохранить файл  *.tbd"
+        std::function<void()> openPoint;                          // "Открыть файл  *.tbd"
+        std::function<void(const QString& groupName)> saveGroup;  // "Сохранить *.tbd"
+        std::function<void()> openGroup;                          // "Открыть *.tbd"
+        // Set on a synchronised copy: "Запуск циклического опроса" synchronises instead of polling.
+        std::function<void()> synchronise;
+    };
+    void setPackageHooks(PackageHooks hooks);
+    QAction* savePointPackageAction() const { return savePointPackage_; }
+    QAction* openPointPackageAction() const { return openPointPackage_; }
+    QAction* saveGroupPackageAction() const { return saveGroupPackage_; }
+    QAction* openGroupPackageAction() const { return openGroupPackage_; }
 
     QListWidget* pointList() const { return points_; }
     QCheckBox* allPointsBox() const { return allPoints_; }
@@ -176,6 +193,11 @@ private:
     QAction* groupRunAction_;
     QAction* memberListAction_;
     QAction* lastRecordsAction_;
+    QAction* savePointPackage_;
+    QAction* openPointPackage_;
+    QAction* saveGroupPackage_;
+    QAction* openGroupPackage_;
+    PackageHooks packageHooks_;
 
     QTimer blinkTimer_;
     bool alarmOn_ = false;

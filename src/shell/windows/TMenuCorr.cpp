@@ -5,6 +5,7 @@
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/StoreReading.h"
 #include "corrector/ValueLists.h"
+#include "corrector/windows/CoefficientMenu.h"
 #include "corrector/windows/CorrectorFileMenu.h"
 #include "corrector/windows/TCorrect.h"
 #include "corrector/windows/TRdWrCor.h"
@@ -27,10 +28,17 @@
 #include "polling/PollingRun.h"
 #include "polling/windows/TfChargBD.h"
 #include "reports/ReportHeaders.h"
+#include "reports/windows/TPrXls.h"
 #include "reports/windows/TPrint_ku.h"
 #include "shell/ShellTexts.h"
 #include "shell/windows/TAboutForm.h"
 #include "shell/windows/WaitWindow.h"
+#include "sync/FolderSync.h"
+#include "sync/GroupPackages.h"
+#include "sync/windows/PackageActions.h"
+#include "sync/windows/TfDirSynch.h"
+#include "sync/windows/TfWrRd_Gr.h"
+#include "transfer/windows/TransferUnitMenu.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -155,6 +163,36 @@ bool TMenuCorr::RunInitialisation() {
     return true;
 }
 
+namespace {
+
+// What the package windows need of the run.
+sync::PackageUi packageUi(AppContext& ctx) {
+    sync::PackageUi ui;
+    ui.root = ctx.root();
+    ui.schemas = &ctx.schemas;
+    ui.notifier = &ctx.notifier();
+    ui.language = ctx.languageIndex();
+    ui.settings = ctx.settings();
+    return ui;
+}
+
+sync::TfWrRd_Gr::Input groupPackageInput(AppContext& ctx) {
+    sync::TfWrRd_Gr::Input input;
+    input.root = ctx.root();
+    input.schemas = &ctx.schemas;
+    input.language = ctx.languageIndex();
+    input.settings = ctx.settings();
+    return input;
+}
+
+} // namespace
+
+bool TMenuCorr::runSynchronisation() {
+    sync::TfDirSynch window(ctx_.root(), sync::synchronisationFolder(ctx_.settings()), ctx_.languageIndex(),
+                            ctx_.notifier(), this);
+    return window.runModal();
+}
+
 polling::TfChargBD* TMenuCorr::openPollingConsole() {
     if (!ctx_.databaseOpen) return nullptr;
     if (!pollingRun_) {
@@ -172,6 +210,38 @@ polling::TfChargBD* TMenuCorr::openPollingConsole() {
     } else {
         console_->reload();
     }
+    // Packages of a point or a group; on a synchronised copy the cycle button synchronises. Set at every
+    // opening: the settings may have made the installation a synchronised copy since.
+    polling::TfChargBD::PackageHooks packages;
+    packages.savePoint = [this](const QString& identifier) {
+        sync::savePointPackage(console_.get(), packageUi(ctx_), identifier);
+    };
+    // A synchronised copy takes its data from the master only: it saves packages, it opens none.
+    const bool copyOnly = sync::isSynchronisedCopy(ctx_.settings());
+    if (!copyOnly)
+        packages.openPoint = [this] {
+            if (sync::openPointPackage(console_.get(), packageUi(ctx_))) console_->reload();
+        };
+    packages.saveGroup = [this](const QString& groupName) {
+        sync::TfWrRd_Gr::Input input = groupPackageInput(ctx_);
+        input.groupName = groupName;
+        sync::TfWrRd_Gr window(sync::TfWrRd_Gr::Mode::Save, input, ctx_.notifier(), console_.get());
+        window.exec();
+    };
+    if (!copyOnly)
+        packages.openGroup = [this] {
+            sync::TfWrRd_Gr::Input input = groupPackageInput(ctx_);
+            input.startFolder = sync::lastGroupFolder(ctx_.root());
+            sync::TfWrRd_Gr window(sync::TfWrRd_Gr::Mode::Open, input, ctx_.notifier(), console_.get());
+            window.exec();
+            console_->reload();
+        };
+    if (copyOnly)
+        packages.synchronise = [this] {
+            runSynchronisation();
+            console_->reload();
+        };
+    console_->setPackageHooks(packages);
     console_->show();
     console_->raise();
     return console_.get();
@@ -265,6 +335,22 @@ void TMenuCorr::openCorrectorWindow() {
     corrector::connectProgramFromFile(
         window, session.model(), ctx_.engine(), ctx_.operationStart(), ctx_.notifier(),
         {ctx_.root(), ctx_.databaseOpen ? &ctx_.schemas : nullptr, ctx_.languageIndex()}, ctx_.serviceLevel);
+    // "Z-900" and "ЗИБ": the coefficient windows over this session.
+    corrector::connectCoefficientWindows(
+        window, session, ctx_.engine(), ctx_.linkPort(), ctx_.notifier(),
+        {ctx_.root().dir(folder::Report), ctx_.serviceLevel, ctx_.settings().rsOff});
+    // "ДТУ-1-16": the transfer unit's window; a zone it loads is stored as a reading by the unit.
+    transfer::TransferUnitMenuOptions unit;
+    unit.root = ctx_.root();
+    unit.language = ctx_.languageIndex();
+    unit.debugging = [this] { return ctx_.linkLog().enabled; };
+    unit.settings = &ctx_.settings();
+    unit.invertLpt = [this] { return ctx_.linkLog().options.invertLpt; };
+    unit.serviceLevel = [this] { return ctx_.serviceLevel; };
+    unit.store = [this](const corrector::CorrectorWindowModel& model, const QList<int>& kinds, int sourceKind,
+                        QWidget* parent) { storeReading(model, kinds, sourceKind, parent); };
+    transfer::connectTransferUnit(window, session.model(), ctx_.engine(), ctx_.linkPort(), ctx_.notifier(),
+                                  unit);
     connect(window.debugRsAction(), &QAction::triggered, &window, [this, &window] {
         link::TDebug_RS debugger(ctx_.linkLog(), &window);
         debugger.exec();
@@ -350,6 +436,13 @@ void TMenuCorr::openCorrectorWindow() {
                 reports::TPrint_ku report(std::move(input), ctx_.notifier(), tables.get());
                 report.exec();
             };
+            options.savePackage = [this, &tables](const database::Point& point) {
+                sync::savePointPackage(tables.get(), packageUi(ctx_), point.identifier);
+            };
+            options.openPackage = [this, &tables]() -> QString {
+                const auto outcome = sync::openPointPackage(tables.get(), packageUi(ctx_));
+                return outcome && outcome->ok ? outcome->identifier : QString();
+            };
             // The record menu's "График": the graph dialog on that point and archive.
             options.openGraph = [&tables, openPointGraph](const database::Point& point,
                                                           database::TableKind kind) {
@@ -368,6 +461,23 @@ void TMenuCorr::openCorrectorWindow() {
         }
         tables->show();
         tables->raise();
+    });
+
+    // "ОТКРЫТЬ ФАЙЛ *.tbd": a package into the database. The database window lets go of the point's tables
+    // first; a point new here comes up in the corrector window from its parameter file.
+    window.openPackageAction()->setVisible(ctx_.databaseOpen && !sync::isSynchronisedCopy(ctx_.settings()));
+    connect(window.openPackageAction(), &QAction::triggered, &window, [this, &session, &tables, &window] {
+        if (!ctx_.databaseOpen) return;
+        if (tables) tables->model().selectRow(-1);
+        const auto outcome = sync::openPointPackage(&window, packageUi(ctx_));
+        if (outcome && outcome->ok && outcome->added)
+            corrector::loadPointParameterFile(
+                session.model(), corrector::pointParameterFilePath(ctx_.root(), outcome->identifier),
+                ctx_.notifier());
+        if (tables) {
+            if (outcome && outcome->ok) tables->model().selectPoint(outcome->identifier);
+            tables->refresh();
+        }
     });
 
     // "ОТЧЕТ": the archives read since the corrector window opened.
@@ -411,6 +521,21 @@ void TMenuCorr::openCorrectorWindow() {
         constexpr int kFromFile = 4;
         storeReading(model, kinds, kFromFile, &window);
         if (tables) tables->refresh();
+    };
+    // "СОХРАНИТЬ КАК *.xls": the workbook of the window's parameters and tables, shown once written.
+    fileOptions.saveWorkbook = [this, &session, &window] {
+        reports::TPrXls::Input input;
+        input.language = ctx_.languageIndex();
+        input.excelFolder = ctx_.root().dir(folder::Excel);
+        // Without a program for workbooks the user is still told where it went.
+        input.showWorkbook = [this](const QString& path) {
+            if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+                ctx_.notifier().message(
+                    MessageKind::Information,
+                    uaRu(ctx_.languageIndex(), "ФАЙЛ ЗВІТУ ЗАПИСАН ", "ФАЙЛ ОТЧЕТА ЗАПИСАН ") + path);
+        };
+        reports::TPrXls dialog(session.model(), std::move(input), ctx_.notifier(), &window);
+        dialog.exec();
     };
     window.fileMenu().setOptions(fileOptions);
 

@@ -47,6 +47,8 @@ public:
     void openManual();
     // "Опрос": the polling console, made the first time it is asked for (with the run it shows).
     polling::TfChargBD* openPollingConsole();
+    // The folder synchronisation window of a synchronised copy; true when loading is to go on.
+    bool runSynchronisation();
     // Duty mode: the main window and the console go to the tray (minimised where there is none) while
     // the run goes on; the tray's "Восстановить" or an alarm brings them back.
     void enterDutyMode();

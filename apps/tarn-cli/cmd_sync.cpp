@@ -1,0 +1,213 @@
+// Database packages and folder synchronisation from the command line: the same runs the package and
+// synchronisation windows drive, with their log lines on stdout.
+#include "Cli.h"
+
+#include "database/Registry.h"
+#include "sync/FolderSync.h"
+#include "sync/GroupPackages.h"
+#include "sync/PointPackage.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace tarn::cli {
+
+namespace {
+
+std::optional<database::Schemas> loadedSchemas(CliRun& run) {
+    database::writeMissingSchemaFiles(run.context->root());
+    database::Schemas s = database::loadSchemas(run.context->root());
+    if (!s.ok) {
+        run.notifier->message(MessageKind::Error, s.error);
+        return std::nullopt;
+    }
+    return s;
+}
+
+QString colourName(sync::LogColour colour) {
+    switch (colour) {
+    case sync::LogColour::Maroon:
+        return QStringLiteral("maroon");
+    case sync::LogColour::Blue:
+        return QStringLiteral("blue");
+    case sync::LogColour::Green:
+        return QStringLiteral("green");
+    case sync::LogColour::Red:
+        return QStringLiteral("red");
+    case sync::LogColour::Black:
+        break;
+    }
+    return QStringLiteral("black");
+}
+
+QJsonArray entriesJson(const QList<sync::PackageEntryInfo>& entries) {
+    QJsonArray list;
+    for (const sync::PackageEntryInfo& e : entries)
+        list.append(QJsonObject{{QStringLiteral("name"), e.name},
+                                {QStringLiteral("compressed"), static_cast<qint64>(e.compressedSize)},
+                                {QStringLiteral("size"), e.size}});
+    return list;
+}
+
+// A group run to its end, its log on stdout (or gathered for --json).
+template <typename Run> int runGroup(CliRun& run, Run& group, QJsonArray& log) {
+    if (group.start())
+        while (group.step()) {
+        }
+    if (run.options.json)
+        run.printJson({{QStringLiteral("ok"), group.succeeded()}, {QStringLiteral("log"), log}});
+    return group.succeeded() ? kExitOk : kExitRefused;
+}
+
+int writePackages(CliRun& run, const database::Schemas& schemas) {
+    const DataRoot& root = run.context->root();
+    const int lang = run.context->languageIndex();
+    QJsonArray log;
+    auto logLine = [&](const QString& line, sync::LogColour colour) {
+        if (run.options.json)
+            log.append(
+                QJsonObject{{QStringLiteral("line"), line}, {QStringLiteral("colour"), colourName(colour)}});
+        else
+            *run.out << line << "\n";
+        run.out->flush();
+    };
+    if (const auto group = run.value(QStringLiteral("--group"))) {
+        sync::GroupSaveRun save(root, schemas, *group, lang, logLine);
+        return runGroup(run, save, log);
+    }
+    const QString id = run.value(QStringLiteral("--point")).value_or(QString());
+    database::Registry registry(root, schemas);
+    if (!database::isPointIdentifier(id) || !registry.find(id)) {
+        run.notifier->message(MessageKind::Error, uaRu(lang, "Немає даних", "Нет данных"));
+        return database::isPointIdentifier(id) ? kExitRefused : kExitUsage;
+    }
+    const QString chosen =
+        run.value(QStringLiteral("--out")).value_or(root.file(folder::MailBD, id + QStringLiteral(".tbd")));
+    const QString path = sync::packageFileName(chosen);
+    if (QFileInfo::exists(path) && !run.has(QStringLiteral("--overwrite"))) {
+        run.notifier->confirm(sync::packageOverwriteQuestion(QDir::toNativeSeparators(path), lang));
+        return kExitRefused;
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const sync::PackOutcome outcome = sync::packPoint(root, schemas, id, path);
+    if (!outcome.ok) {
+        run.notifier->message(MessageKind::Error, outcome.message + QStringLiteral(": ") + outcome.error);
+        return kExitRefused;
+    }
+    if (run.options.json)
+        run.printJson(
+            {{QStringLiteral("package"), path}, {QStringLiteral("entries"), entriesJson(outcome.entries)}});
+    else
+        *run.out << outcome.message << "\n";
+    run.out->flush();
+    return kExitOk;
+}
+
+int readPackages(CliRun& run, const database::Schemas& schemas) {
+    const DataRoot& root = run.context->root();
+    const int lang = run.context->languageIndex();
+    if (const auto folder = run.value(QStringLiteral("--folder"))) {
+        QJsonArray log;
+        auto logLine = [&](const QString& line, sync::LogColour colour) {
+            if (run.options.json)
+                log.append(QJsonObject{{QStringLiteral("line"), line},
+                                       {QStringLiteral("colour"), colourName(colour)}});
+            else
+                *run.out << line << "\n";
+            run.out->flush();
+        };
+        // The packages named after the folder, or every one in it.
+        const QStringList files = run.args.size() > 1 ? run.args.mid(1) : sync::packagesInFolder(*folder);
+        sync::GroupOpenRun open(root, schemas, *run.notifier, run.context->settings(), *folder, files, lang,
+                                logLine);
+        return runGroup(run, open, log);
+    }
+    const QString file = run.args.value(1);
+    if (file.isEmpty()) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("package read FILE | --folder DIR [FILE…]"));
+        return kExitUsage;
+    }
+    sync::UnpackOptions options;
+    options.language = lang;
+    options.settings = run.context->settings();
+    const bool overwrite = run.has(QStringLiteral("--overwrite"));
+    options.confirm = [&](const QString& question) { return overwrite || run.notifier->confirm(question); };
+    const sync::UnpackOutcome outcome = sync::unpackPoint(root, schemas, file, *run.notifier, options);
+    if (outcome.declined) return kExitRefused;
+    if (!outcome.ok) {
+        run.notifier->message(MessageKind::Error, outcome.message + QStringLiteral(": ") + outcome.error);
+        return kExitRefused;
+    }
+    if (run.options.json)
+        run.printJson(
+            {{QStringLiteral("point"), outcome.identifier}, {QStringLiteral("added"), outcome.added}});
+    else
+        *run.out << (outcome.message.isEmpty() ? outcome.identifier : outcome.message) << "\n";
+    run.out->flush();
+    return kExitOk;
+}
+
+} // namespace
+
+// package write --point ID [--out FILE] [--overwrite] | write --group NAME | read FILE [--overwrite] |
+// read --folder DIR [FILE…] | show FILE: database packages.
+int cmdPackage(CliRun& run) {
+    const QString what = run.args.value(0);
+    if (what == QLatin1String("show")) {
+        const sync::PackageResult r = sync::inspectPackage(run.args.value(1));
+        if (!r.ok) {
+            run.notifier->message(MessageKind::Error,
+                                  sync::unpackFailedText() + QStringLiteral(": ") + r.error);
+            return kExitRefused;
+        }
+        if (run.options.json) {
+            run.printJson({{QStringLiteral("entries"), entriesJson(r.entries)}});
+        } else {
+            for (const sync::PackageEntryInfo& e : r.entries)
+                *run.out << e.name << "\t" << e.compressedSize << "\t" << e.size << "\n";
+            run.out->flush();
+        }
+        return kExitOk;
+    }
+    if (what != QLatin1String("write") && what != QLatin1String("read")) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("package write --point ID|--group NAME | read FILE|--folder DIR | show FILE"));
+        return kExitUsage;
+    }
+    const auto schemas = loadedSchemas(run);
+    if (!schemas) return kExitNoLink;
+    return what == QLatin1String("write") ? writePackages(run, *schemas) : readPackages(run, *schemas);
+}
+
+// sync run [--from PATH]: the master installation's chosen files copied in, as Work/SynDir.000 says.
+int cmdSync(CliRun& run) {
+    if (run.args.value(0) != QLatin1String("run")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("sync run [--from PATH]"));
+        return kExitUsage;
+    }
+    const QString from =
+        run.value(QStringLiteral("--from")).value_or(sync::synchronisationFolder(run.context->settings()));
+    sync::FolderSync folderSync(run.context->root(), from, run.context->languageIndex());
+    if (!folderSync.start()) {
+        run.notifier->message(MessageKind::Error, sync::checkSyncPathQuestion());
+        return kExitRefused;
+    }
+    while (folderSync.step()) {
+    }
+    for (const QString& e : folderSync.errors())
+        run.notifier->message(MessageKind::Error, e);
+    if (run.options.json) {
+        run.printJson({{QStringLiteral("copied"), folderSync.copied()},
+                       {QStringLiteral("missing"), folderSync.missing()},
+                       {QStringLiteral("errors"), QJsonArray::fromStringList(folderSync.errors())}});
+    } else {
+        *run.out << "copied " << folderSync.copied() << ", missing " << folderSync.missing() << "\n";
+        run.out->flush();
+    }
+    return folderSync.errors().isEmpty() ? kExitOk : kExitRefused;
+}
+
+} // namespace tarn::cli

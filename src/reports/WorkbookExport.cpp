@@ -1,0 +1,392 @@
+#include "reports/WorkbookExport.h"
+
+#include "common/DisplayNumber.h"
+#include "common/Language.h"
+#include "corrector/CoefficientTables.h"
+#include "corrector/ValueLists.h"
+#include "reports/ReportHeaders.h"
+#include "reports/ReportText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+namespace tarn::reports {
+
+using corrector::Archive;
+
+namespace {
+
+struct ArchiveTexts {
+    Archive archive;
+    const char* boxUa;
+    const char* boxRu;
+    const char* sheetUa;
+    const char* sheetRu;
+};
+constexpr ArchiveTexts kTexts[] = {
+    {Archive::Hourly, "Годинний архів", "Часовой архив", "Годинний", "Часовой"},
+    {Archive::Daily, "Добовий архів", "Суточный архив", "Добовий", "Суточный"},
+    {Archive::Monthly, "Місячний архів", "Месячный архив", "Місячний", "Месячный"},
+    {Archive::Abnormal, "Архів аварій", "Архив аварий", "Аварійний", "Аварийный"},
+    {Archive::Interference, "Архів втручань", "Архив вмешательств", "Втручань", "Вмешательств"},
+    {Archive::Operative, "Оперативний архів", "Оперативный архив", "Оперативний", "Оперативный"},
+};
+
+const ArchiveTexts* textsOf(Archive archive) {
+    for (const ArchiveTexts& t : kTexts)
+        if (t.archive == archive) return &t;
+    return nullptr;
+}
+
+// A cell holds at most this many characters; a longer text would make the whole file fail.
+constexpr qsizetype kMaxCellText = 32767;
+
+bool hasXlsOrXlsx(const QString& path) {
+    return path.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive);
+}
+
+QString withoutWorkbookSuffix(const QString& path) {
+    if (!hasXlsOrXlsx(path)) return path;
+    return path.left(path.lastIndexOf(QLatin1Char('.')));
+}
+
+QString writeFailedText(const QString& path, int languageIndex, const QByteArray& reason) {
+    return uaRu(languageIndex, "ПОМИЛКА ЗАПИСУ ФАЙЛА ЗВІТУ", "ОШИБКА ЗАПИСИ ФАЙЛА ОТЧЕТА") +
+           QStringLiteral(" \"") + path + QStringLiteral("\" (") + QString::fromUtf8(reason) +
+           QLatin1Char(')');
+}
+
+// One workbook being written into its temporary file; the file is removed unless it was kept.
+class WorkbookFile {
+public:
+    explicit WorkbookFile(const QString& tempPath)
+        : tempPath_(tempPath), encodedPath_(QFile::encodeName(tempPath)),
+          folder_(QFile::encodeName(QFileInfo(tempPath).absolutePath())) {
+        lxw_workbook_options options{};
+        // Its own scratch files go beside the target: the system's temporary folder may be elsewhere
+        // or not writable.
+        options.tmpdir = folder_.data();
+        book_ = workbook_new_opt(encodedPath_.constData(), &options);
+    }
+    ~WorkbookFile() {
+        // A workbook given up is freed without being written out.
+        if (book_) lxw_workbook_free(book_);
+        if (!kept_) QFile::remove(tempPath_);
+    }
+    WorkbookFile(const WorkbookFile&) = delete;
+    WorkbookFile& operator=(const WorkbookFile&) = delete;
+
+    bool ok() const { return book_ != nullptr && error_ == LXW_NO_ERROR; }
+    QByteArray reason() const {
+        if (book_ == nullptr && error_ == LXW_NO_ERROR) return "no workbook";
+        return lxw_strerror(error_);
+    }
+
+    bool addSheet(const QString& name) {
+        const QByteArray utf8 = name.toUtf8();
+        error_ = workbook_validate_sheet_name(book_, utf8.constData());
+        if (error_ != LXW_NO_ERROR) return false;
+        sheet_ = workbook_add_worksheet(book_, utf8.constData());
+        if (!sheet_) error_ = LXW_ERROR_MEMORY_MALLOC_FAILED;
+        return sheet_ != nullptr;
+    }
+    bool write(int row, int column, const QString& text) {
+        if (text.isEmpty()) return true;
+        const lxw_error e =
+            worksheet_write_string(sheet_, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(column),
+                                   text.left(kMaxCellText).toUtf8().constData(), nullptr);
+        if (e != LXW_NO_ERROR) error_ = e;
+        return e == LXW_NO_ERROR;
+    }
+    // Writes the file out; true when it is complete on disk.
+    bool close() {
+        const lxw_error e = workbook_close(book_);
+        book_ = nullptr;
+        if (e != LXW_NO_ERROR) error_ = e;
+        return e == LXW_NO_ERROR;
+    }
+    void keep() { kept_ = true; }
+
+private:
+    QString tempPath_;
+    QByteArray encodedPath_;
+    QByteArray folder_;
+    lxw_workbook* book_ = nullptr;
+    lxw_worksheet* sheet_ = nullptr;
+    lxw_error error_ = LXW_NO_ERROR;
+    bool kept_ = false;
+};
+
+// The parameter list: the conditions are the printout's, so the same rows appear on paper and in the sheet.
+class ParameterRows {
+public:
+    ParameterRows(const corrector::CorrectorWindowModel& model, int languageIndex)
+        : m_(model), p_(model.state().profile), img_(model.state().image), lang_(languageIndex) {}
+
+    QList<QStringList> build();
+
+private:
+    QString t(const char* ru, const char* ua) const { return uaRu(lang_, ua, ru); }
+    void row(const QString& label, const QString& value) { out_.append({label, value}); }
+    QString item(int n) const {
+        const auto field = corrector::fieldOfItem(n);
+        return field ? m_.text(*field) : m_.itemText(n);
+    }
+    bool calibration() const { return p_.calibModel || p_.calibModel2; }
+    bool panelModel() const { return p_.series2Model || p_.calibModel2; }
+    bool complex() const { return calibration() && !p_.hfModel; }
+    bool foreignGas() const { return p_.gasSelection && img_.gasIndex() != 0; }
+    bool fixedMethod() const {
+        const bool two = p_.methodList == corrector::MethodListKind::Two;
+        const auto list = two ? corrector::ValueList::MethodList2 : corrector::ValueList::MethodList4;
+        return corrector::ChoiceIndex(list, m_.text(corrector::Field::Method), m_.languageIndex()) ==
+               (two ? 1 : 3);
+    }
+    QString volumeUnit() const { return img_.showsMass(p_) ? QStringLiteral("кг") : QStringLiteral("м.куб"); }
+    QString pressureUnit() const {
+        return img_.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
+    }
+    // Gauge and barometric pressure from their display text, in the unit the printout shows them.
+    QString panelPressure(int word) const {
+        const QString text = img_.WordText(word);
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        if (!ok) return text;
+        return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
+    }
+    QString onOff(int n) const {
+        return item(n).trimmed() == QStringLiteral("ВКЛ.") ? t("ВКЛЮЧЕНО", "УВІМКНЕНО")
+                                                           : t("ВЫКЛЮЧЕНО", "ВИМКНЕНО");
+    }
+    void curve();
+
+    const corrector::CorrectorWindowModel& m_;
+    const corrector::ModelProfile& p_;
+    const corrector::ParameterImage& img_;
+    int lang_;
+    QList<QStringList> out_;
+};
+
+QList<QStringList> ParameterRows::build() {
+    const ReportHeader header = headerFromCorrector(m_, lang_);
+    const QString unit = QLatin1Char('(') + pressureUnit() + QLatin1Char(')');
+    const QString perHour = t("(м.куб/час)", "(м.куб/год)");
+
+    row(t("Предприятие", "Підприємство"), item(45));
+    row(complex() ? QStringLiteral("Комплекс") : t("Корректор", "Коректор"), header.model);
+    row(t("Заводской номер", "Заводський номер"),
+        header.serial.trimmed().rightJustified(5, QLatin1Char('0')));
+    row(t("Трубопровод", "Трубопровід"), item(44));
+    if (!complex()) {
+        row(t("Счетчик  газа", "Лічильник газу"), item(46));
+        row(QStringLiteral("(зав.ном.)"), item(14));
+    }
+    row(t("Договорные обязательства Qст.у (", "Договорне навантаження Qст.у (") + volumeUnit() +
+            t("/час)", "/год)"),
+        item(47));
+    row(t("Контрактные сутки", "Контрактна доба"), item(21));
+    row(t("Контрактное время", "Контрактна година"), item(20));
+    if (!foreignGas()) row(QStringLiteral("Метод"), item(5));
+    if (fixedMethod())
+        row(t("Ксжим.", "Кстиск."), item(4));
+    else
+        row(t("Плотность(кг/м.куб)", "Густина(кг/м.куб)"), item(1));
+    row(QStringLiteral("Tст.у.(град.С)"), item(40));
+    row(QStringLiteral("Рст.у.") + unit, item(39));
+    row(QStringLiteral("Qmin р.у.") + perHour, item(9));
+    row(QStringLiteral("Qmax р.у.") + perHour, item(10));
+    row(QStringLiteral("Qtrs р.у.") + perHour, item(13));
+    if (!p_.meterCoefModel) row(QStringLiteral("Qtrn р.у.") + perHour, item(12));
+    if (!fixedMethod() && !foreignGas()) {
+        row(t("Содерж. N2 (%)", "Вміст N2 (%)"), item(3));
+        row(t("Содерж. CO2 (%)", "Вміст CO2 (%)"), item(2));
+    }
+    if (p_.meterCoefModel)
+        row(QStringLiteral("ДУ"), item(65));
+    else
+        row(t("К-во имп/м.куб", "К-т імп/м.куб"), item(calibration() ? 67 : 15));
+    row(QStringLiteral("Tmin (град.С)"), item(33));
+    row(QStringLiteral("Tmax (град.С)"), item(32));
+    if (panelModel()) {
+        row(QStringLiteral("Pбар") + unit, panelPressure(67));
+        row(QStringLiteral("Pизб") + unit, panelPressure(66));
+    } else {
+        row(QStringLiteral("Pmin") + unit, item(30));
+        row(QStringLiteral("Pmax") + unit, item(31));
+    }
+    row(QStringLiteral("Tconst (град.С)"), item(35));
+    if (!panelModel()) row(QStringLiteral("Pconst ") + unit, item(34));
+    row(t("Vconst р.у.(м.куб/сут)", "Vconst р.у.(м.куб/доб)"), item(36));
+    row(t("Время индикации (сек.)", "Час індикації (сек.)"), item(19));
+    row(t("Состояние датчиков", "Стан  датчиків"), item(29));
+    row(t("Скорость RS-232", "Швидкість RS-232"), item(26));
+    if (p_.secondPort && !p_.series2Model && !p_.languageSetting && !calibration())
+        row(t("Скорость RS-232(2-ой канал)", "Швидкість RS-232(2-ой канал)"), item(63));
+    row(t("Оперативный архив", "Оперативний архів"), item(23));
+    row(t("Автоперевод ЗИМА/ЛЕТО", "Автопереведення ЗИМА/ЛІТО"), onOff(22));
+    if (!p_.meterCoefModel) {
+        row(QStringLiteral("Qmin, при Q<Qmin ?"), onOff(41));
+        row(t("Учет Qmin<Q<Qtrn % погрешн.", "Облік Qmin<Q<Qtrn % похибки"), img_.WordText(62));
+    }
+    if (p_.secondPort || p_.series2Model || p_.languageSetting || calibration())
+        row(t("Vстд. ОБЩИЙ (", "Vстд. ЗАГАЛЬНИЙ (") + volumeUnit() + QLatin1Char(')'), item(62));
+    row(t("Показания счетчика (м.куб)", "Показники лічильника (м.куб)"), item(11));
+    if (p_.meterCoefModel || calibration()) curve();
+    return out_;
+}
+
+// The correction curve: a title, the column titles and the 14 points, each (flow or Ref, coefficient).
+void ParameterRows::curve() {
+    using corrector::CalibTable;
+    using corrector::MeterCoefTable;
+    const bool meter = p_.meterCoefModel;
+    row(meter ? t("Поправочные коэффициенты, учитывающие вязкость газа",
+                  "Поправочні коефіцієнти, що враховують в’язкість газу")
+              : t("Поправочные коэффициенты ЗИБ", "Поправочні коефіцієнти ЗИБ"),
+        QString());
+    row(meter ? QStringLiteral("Ref") : QStringLiteral("Qw"), QStringLiteral("Kq"));
+    for (int point = 1; point <= corrector::kCoefPoints; ++point) {
+        if (meter)
+            row(corrector::MeterCoefText(img_, MeterCoefTable::refEntry(point)),
+                corrector::MeterCoefText(img_, MeterCoefTable::kqEntry(point)));
+        else
+            row(corrector::CalibText(img_, CalibTable::qwEntry(point)),
+                corrector::CalibText(img_, CalibTable::kqEntry(point)));
+    }
+}
+
+} // namespace
+
+QList<QStringList> parameterList(const corrector::CorrectorWindowModel& model, int languageIndex) {
+    return ParameterRows(model, languageIndex).build();
+}
+
+QString workbookArchiveBox(Archive archive, int languageIndex) {
+    const ArchiveTexts* t = textsOf(archive);
+    return t ? uaRu(languageIndex, t->boxUa, t->boxRu) : QString();
+}
+
+QString workbookSheetName(Archive archive, int languageIndex) {
+    const ArchiveTexts* t = textsOf(archive);
+    return t ? uaRu(languageIndex, t->sheetUa, t->sheetRu) : QString();
+}
+
+QString parametersSheetName(int languageIndex) {
+    return uaRu(languageIndex, "Параметри", "Параметры");
+}
+
+QList<QStringList> archiveSheetRows(const corrector::CorrectorWindowModel& model, Archive archive) {
+    QStringList columns = corrector::archiveColumns(archive, model.archiveContext());
+    // These two sheets end one column short of their tables: for interference that is the record's raw
+    // digits, which mean nothing to the reader of a workbook.
+    const bool lastLeftOut = archive == Archive::Abnormal || archive == Archive::Interference;
+    if (lastLeftOut && !columns.isEmpty()) columns.removeLast();
+    const int a = static_cast<int>(archive);
+    QList<QStringList> rows{columns};
+    const int count = model.archives().rowCount(archive);
+    for (int r = 0; r < count; ++r) {
+        QStringList cells;
+        cells.reserve(columns.size());
+        for (int c = 0; c < columns.size(); ++c)
+            cells.append(model.archives().cell(a, c, r));
+        rows.append(cells);
+    }
+    return rows;
+}
+
+QList<WorkbookSheet> planWorkbook(const corrector::CorrectorWindowModel& model, const QList<Archive>& checked,
+                                  int languageIndex) {
+    QList<WorkbookSheet> sheets{{parametersSheetName(languageIndex), parameterList(model, languageIndex)}};
+    for (Archive archive : kWorkbookArchives)
+        if (checked.contains(archive))
+            sheets.append({workbookSheetName(archive, languageIndex), archiveSheetRows(model, archive)});
+    return sheets;
+}
+
+QString workbookFilter() {
+    return QStringLiteral("Файл в формате (*.xls,*.xlsx) (*.xls *.xlsx)");
+}
+
+QString workbookPath(const QString& chosenPath) {
+    return withoutWorkbookSuffix(chosenPath) + QStringLiteral(".xlsx");
+}
+
+std::optional<QString> existingWorkbook(const QString& chosenPath) {
+    const QString base = withoutWorkbookSuffix(chosenPath);
+    for (const QString& path : {base + QStringLiteral(".xls"), base + QStringLiteral(".xlsx")})
+        if (QFileInfo::exists(path)) return path;
+    return std::nullopt;
+}
+
+QString workbookExistsText(const QString& path, int languageIndex) {
+    return QStringLiteral("Файл \"") + path + QLatin1Char('"') +
+           uaRu(languageIndex, "вже існує!!!", "уже существует!!!");
+}
+
+QString workbookIncompleteText(const QString& path, int languageIndex) {
+    return uaRu(languageIndex, "Процес перервано, файл - \"", "Процесс прерван, файл - \"") + path +
+           uaRu(languageIndex, "\" записаний неповний", "\" записан неполный");
+}
+
+WorkbookOutcome writeWorkbook(const QList<WorkbookSheet>& sheets, const QString& chosenPath,
+                              int languageIndex, const WorkbookProgress& progress) {
+    using Result = WorkbookOutcome::Result;
+    const QString target = workbookPath(chosenPath);
+    if (const auto existing = existingWorkbook(chosenPath))
+        return {Result::Refused, {}, workbookExistsText(*existing, languageIndex), 0};
+
+    // A unique name beside the target: the rename into place then stays within one file system. The name
+    // is only reserved here; the writer creates the file afresh, with the permissions any new file gets.
+    QString tempPath;
+    {
+        QTemporaryFile reserve(QFileInfo(target).absolutePath() + QStringLiteral("/.workbook-XXXXXX.part"));
+        if (!reserve.open())
+            return {Result::Failed,
+                    {},
+                    writeFailedText(target, languageIndex, reserve.errorString().toUtf8()),
+                    0};
+        tempPath = reserve.fileName();
+    }
+    WorkbookFile file(tempPath);
+    auto failed = [&] {
+        return WorkbookOutcome{Result::Failed, {}, writeFailedText(target, languageIndex, file.reason()), 0};
+    };
+    if (!file.ok()) return failed();
+
+    int total = 0;
+    for (const WorkbookSheet& sheet : sheets)
+        total += static_cast<int>(sheet.rows.size());
+    int done = 0;
+    int written = 0;
+    bool stopped = false;
+    for (const WorkbookSheet& sheet : sheets) {
+        if (stopped) break;
+        if (!file.addSheet(sheet.name)) return failed();
+        ++written;
+        for (int r = 0; r < sheet.rows.size() && !stopped; ++r) {
+            const QStringList& cells = sheet.rows.at(r);
+            for (int c = 0; c < cells.size(); ++c)
+                if (!file.write(r, c, cells.at(c))) return failed();
+            ++done;
+            // A stop after the last row leaves nothing out: the workbook is whole.
+            if (progress && !progress(done, total) && done < total) stopped = true;
+        }
+    }
+    if (!file.close()) return failed();
+    // QFile::rename never replaces a file: one that appeared meanwhile is refused, not overwritten.
+    if (QFileInfo::exists(target)) return {Result::Refused, {}, workbookExistsText(target, languageIndex), 0};
+    QFile renamed(tempPath);
+    if (!renamed.rename(target))
+        return {
+            Result::Failed, {}, writeFailedText(target, languageIndex, renamed.errorString().toUtf8()), 0};
+    file.keep();
+    if (stopped) return {Result::Stopped, target, workbookIncompleteText(target, languageIndex), written};
+    return {Result::Written, target, {}, written};
+}
+
+} // namespace tarn::reports

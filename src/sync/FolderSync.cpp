@@ -1,0 +1,259 @@
+#include "sync/FolderSync.h"
+
+#include "common/TextFile.h"
+#include "database/Registry.h"
+#include "database/TableFile.h"
+#include "polling/Groups.h"
+#include "sync/PointPackage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUuid>
+
+#include <cerrno>
+#include <filesystem>
+
+namespace tarn::sync {
+
+namespace {
+
+const QString kPointList = QStringLiteral("Current/SynCor.000");
+// A synchronised copy is refreshed while the program waits: no rule expands into more files than this.
+constexpr int kMaxIdentifiers = 10000;
+
+bool isTableName(const QString& relative) {
+    return relative.endsWith(QLatin1String(".db"), Qt::CaseInsensitive);
+}
+
+QString errorListPath(const DataRoot& root) {
+    return root.file(folder::Current, QStringLiteral("ErrDS.000"));
+}
+
+} // namespace
+
+bool isSynchronisedCopy(const link::LinkSettings& settings) {
+    return settings.syncOn;
+}
+
+QString synchronisationFolder(const link::LinkSettings& settings) {
+    return settings.syncPath.trimmed();
+}
+
+std::optional<SyncRule> parseSyncRule(const QString& line) {
+    QString text = line;
+    const qsizetype comment = text.indexOf(QLatin1Char('/'));
+    if (comment >= 0) text.truncate(comment);
+    text = removeSpaces(text).remove(QLatin1Char('\t'));
+    if (text.isEmpty()) return std::nullopt;
+    const QStringList fields = text.split(QLatin1Char('*'));
+    bool ok = false;
+    const int command = fields.value(0).toInt(&ok);
+    if (!ok || command < 1 || command > 5) return std::nullopt;
+    return SyncRule{command, fields.value(1), fields.value(2), fields.value(3)};
+}
+
+QList<SyncRule> loadSyncRules(const DataRoot& root) {
+    QList<SyncRule> rules;
+    const auto lines = readTextLines(root.file(folder::Work, QStringLiteral("SynDir.000")));
+    if (!lines) return rules;
+    for (const QString& line : *lines)
+        if (const auto rule = parseSyncRule(line)) rules.append(*rule);
+    return rules;
+}
+
+std::optional<QString> relativeSyncPath(const QString& text) {
+    QString path = text;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/'))) return std::nullopt;
+    const QStringList parts = path.split(QLatin1Char('/'));
+    for (const QString& part : parts)
+        if (!isPackageEntryName(part)) return std::nullopt;
+    return path;
+}
+
+QString checkSyncPathQuestion() {
+    return QStringLiteral("Проверьте \"путь синхронизации\"!!! Загрузку без синхронизации продолжить?");
+}
+
+QString syncStoppedQuestion() {
+    return QStringLiteral("Останов синхронизации. Загрузку программы продолжить?");
+}
+
+bool holdsProgram(const QString& folder) {
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
+    const QDir dir(folder);
+    if (!dir.entryList({QStringLiteral("Tarn*.exe")}, QDir::Files).isEmpty()) return true;
+    // Where programs carry no extension, the program file is known by being one.
+    for (const QFileInfo& f : dir.entryInfoList({QStringLiteral("Tarn*")}, QDir::Files))
+        if (f.isExecutable()) return true;
+    return false;
+}
+
+FolderSync::FolderSync(const DataRoot& root, QString sourceFolder, int language)
+    : root_(root), source_(std::move(sourceFolder)), language_(language) {}
+
+bool FolderSync::start() {
+    stopFlag_ = false;
+    stopped_ = false;
+    finished_ = false;
+    copied_ = missing_ = done_ = 0;
+    errors_.clear();
+    pending_.clear();
+    nextRule_ = 0;
+    writeTextLines(errorListPath(root_), {});
+    if (!holdsProgram(source_) || QDir(source_).canonicalPath() == QDir(root_.root()).canonicalPath()) {
+        finished_ = true;
+        return false;
+    }
+    rules_ = loadSyncRules(root_);
+    return true;
+}
+
+QStringList FolderSync::identifiers() const {
+    QStringList ids;
+    const auto lines = readTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")));
+    if (!lines) return ids;
+    for (const QString& line : *lines) {
+        const QString id = line.trimmed();
+        // The list names files: an identifier is all it may hold.
+        if (database::isPointIdentifier(id) && ids.size() < kMaxIdentifiers) ids.append(id);
+    }
+    return ids;
+}
+
+void FolderSync::expand(const SyncRule& rule) {
+    pending_.clear();
+    QStringList texts;
+    switch (rule.command) {
+    case 1:
+        texts.append(rule.folder + rule.name);
+        break;
+    case 2:
+        for (const QString& id : identifiers())
+            texts.append(rule.folder + rule.name + id + rule.suffix);
+        break;
+    case 3:
+        texts.append(rule.folder + rule.name + QStringLiteral(".val"));
+        texts.append(rule.folder + rule.name + QStringLiteral(".db"));
+        break;
+    case 4:
+        for (const QString& id : identifiers()) {
+            texts.append(rule.folder + rule.name + id + QStringLiteral(".val"));
+            texts.append(rule.folder + rule.name + id + QStringLiteral(".db"));
+        }
+        break;
+    case 5:
+        for (const polling::GroupEntry& g : polling::loadGroupList(root_))
+            texts.append(rule.folder + g.file.trimmed().left(20));
+        break;
+    default:
+        break;
+    }
+    for (const QString& text : texts) {
+        if (const auto relative = relativeSyncPath(text))
+            pending_.append(*relative);
+        else
+            errors_.append(QStringLiteral("rule refused: ") + text);
+    }
+}
+
+void FolderSync::noteMissing(const QString& sourcePath) {
+    ++missing_;
+    QStringList lines = readTextLines(errorListPath(root_)).value_or(QStringList());
+    lines.append(QDir::toNativeSeparators(sourcePath));
+    writeTextLines(errorListPath(root_), lines);
+}
+
+namespace {
+
+// The rules were written for file systems that ignore case (Data\Bd_Quon.DB, data\bd_quon.db): the file
+// of that name in any case, when the exact one is not there.
+QString fileIgnoringCase(const QString& base, const QString& relative) {
+    const QString exact = QDir(base).filePath(relative);
+    if (QFileInfo::exists(exact)) return exact;
+    const QFileInfo info(exact);
+    const QStringList found =
+        QDir(info.absolutePath()).entryList({info.fileName()}, QDir::Files | QDir::Hidden);
+    return found.size() == 1 ? QDir(info.absolutePath()).filePath(found.first()) : QString();
+}
+
+} // namespace
+
+void FolderSync::copyOne(const QString& relative) {
+    ++done_;
+    QString source = fileIgnoringCase(source_, relative);
+    if (source.isEmpty()) source = QDir(source_).filePath(relative);
+    QString target = fileIgnoringCase(root_.root(), relative);
+    if (target.isEmpty())
+        target = QDir(root_.root())
+                     .filePath(QFileInfo(relative).path() + QLatin1Char('/') + QFileInfo(source).fileName());
+    const bool table = isTableName(relative);
+    auto fail = [&](const QString& file, int code) {
+        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), code));
+        pending_.clear(); // the rest of this rule is not done
+    };
+    // A table's journal goes with the table; it must not outlive the file it belongs to.
+    if (table && !database::settleTableFile(target)) return fail(target, EBUSY);
+    if (!QFileInfo(source).isFile()) {
+        // The master has no such file: neither has the copy.
+        if (QFileInfo::exists(target) && !QFile::remove(target)) return fail(target, EACCES);
+        noteMissing(source);
+        return;
+    }
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) return fail(target, EACCES);
+    if (table) {
+        // The master may be writing: its table is read through the engine, as one consistent copy.
+        const QString temporary = target + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128) +
+                                  QStringLiteral(".tmp");
+        if (database::snapshotTableFile(source, temporary)) {
+            std::error_code ec;
+            std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
+                                    std::filesystem::path(target.toStdU16String()), ec);
+            if (ec) {
+                QFile::remove(temporary);
+                return fail(target, ec.value());
+            }
+            ++copied_;
+            return;
+        }
+        QFile::remove(temporary);
+        for (const QString& companion : database::tableCompanionFiles(temporary))
+            QFile::remove(companion);
+    }
+    // Written whole beside the target, then renamed over it: the old file stays until the new is there.
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) return fail(source, EACCES);
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly)) return fail(target, EACCES);
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(64 * 1024);
+        if (in.error() != QFileDevice::NoError) return fail(source, EIO);
+        if (out.write(chunk) != chunk.size()) return fail(target, EIO);
+    }
+    if (!out.commit()) return fail(target, EIO);
+    ++copied_;
+    if (relative.compare(kPointList, Qt::CaseInsensitive) == 0)
+        gaugeMaximum_ = qMax(1, 10 * static_cast<int>(identifiers().size()));
+}
+
+bool FolderSync::step() {
+    if (finished_) return false;
+    if (stopFlag_) {
+        stopped_ = true;
+        finished_ = true;
+        return false;
+    }
+    while (pending_.isEmpty()) {
+        if (nextRule_ >= rules_.size()) {
+            finished_ = true;
+            return false;
+        }
+        expand(rules_.at(nextRule_++));
+    }
+    copyOne(pending_.takeFirst());
+    return true;
+}
+
+} // namespace tarn::sync

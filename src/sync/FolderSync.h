@@ -1,0 +1,97 @@
+#pragma once
+// Folder synchronisation: a second workstation copies the chosen database files of a master
+// installation (the synchronisation path of the link settings) into its own data root, as the rules of
+// Work\SynDir.000 say, so that it shows the same data. An installation with "Синхронизация" ticked is
+// such a synchronised copy: it reads, it does not poll or edit.
+//
+// A rule line: everything from the first "/" on is a comment, blanks are removed, the rest split at "*"
+// into command, folder, name and suffix:
+//   1  folder + name                      one file (Current\SynCor.000 sets the gauge to 10 × its lines)
+//   2  folder + name + id + suffix        for each identifier of Current\SynCor.000
+//   3  folder + name + ".val", ".db"      one table
+//   4  folder + name + id + ".val", ".db" a table of each identifier
+//   5  folder + group file                each group of Group\name_G.000
+// Every path is taken relative to both folders; a rule that would reach outside them is refused.
+#include "common/DataRoot.h"
+#include "link/LinkSettings.h"
+
+#include <QList>
+#include <QStringList>
+#include <optional>
+
+namespace tarn::sync {
+
+// The installation works as a synchronised copy of another one.
+bool isSynchronisedCopy(const link::LinkSettings& settings);
+// The master's folder, as the link settings name it; empty when none is set.
+QString synchronisationFolder(const link::LinkSettings& settings);
+
+struct SyncRule {
+    int command = 0; // 1..5
+    QString folder;
+    QString name;
+    QString suffix;
+};
+// Nothing for an empty line, a comment or a command outside 1..5.
+std::optional<SyncRule> parseSyncRule(const QString& line);
+// Work\SynDir.000, in order.
+QList<SyncRule> loadSyncRules(const DataRoot& root);
+
+// A path of a rule, relative to both folders, in the program's "\" form or with "/": the relative path
+// with "/" when every part is a plain name, else nothing ("..", a drive, a leading separator).
+std::optional<QString> relativeSyncPath(const QString& text);
+
+// "Проверьте "путь синхронизации"!!! Загрузку без синхронизации продолжить?"
+QString checkSyncPathQuestion();
+// "Останов синхронизации. Загрузку программы продолжить?"
+QString syncStoppedQuestion();
+
+// The master's folder holds the program: the path points at an installation.
+bool holdsProgram(const QString& folder);
+
+class FolderSync {
+public:
+    FolderSync(const DataRoot& root, QString sourceFolder, int language);
+
+    // Clears the stop flag and Current\ErrDS.000; false when the source is no installation (nothing is
+    // copied then, and the caller asks checkSyncPathQuestion()).
+    bool start();
+    // Copies the next file (a rule is expanded when it begins); false once every rule is done or the run
+    // was stopped.
+    bool step();
+    void stop() { stopFlag_ = true; }
+    bool stopped() const { return stopped_; }
+    bool finished() const { return finished_; }
+
+    int copied() const { return copied_; }
+    int missing() const { return missing_; }
+    // Files done so far and the gauge's maximum.
+    int done() const { return done_; }
+    int gaugeMaximum() const { return gaugeMaximum_; }
+    // The copy errors, each "Ошибка! при копировании файла … - код ошибки: …", and the rules refused.
+    const QStringList& errors() const { return errors_; }
+    const QString& sourceFolder() const { return source_; }
+
+private:
+    void expand(const SyncRule& rule);
+    void copyOne(const QString& relative);
+    QStringList identifiers() const;
+    void noteMissing(const QString& sourcePath);
+
+    DataRoot root_;
+    QString source_;
+    int language_;
+    QList<SyncRule> rules_;
+    qsizetype nextRule_ = 0;
+    QStringList pending_; // the current rule's files, relative
+    bool stopFlag_ = false;
+    bool stopped_ = false;
+    bool finished_ = false;
+    int copied_ = 0;
+    int missing_ = 0;
+    int done_ = 0;
+    int gaugeMaximum_ = 100;
+    QStringList errors_;
+};
+
+} // namespace tarn::sync

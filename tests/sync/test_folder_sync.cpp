@@ -1,0 +1,151 @@
+// Folder synchronisation: the rule file, the files it chooses copied from a master installation, a
+// missing source noted and mirrored, and rules that would reach outside the installations refused.
+#include "common/Language.h"
+#include "common/TextFile.h"
+#include "database/Registry.h"
+#include "support/TestSupport.h"
+#include "sync/FolderSync.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::database;
+
+namespace {
+
+struct Pair {
+    test::TempHome master;
+    test::TempHome copy;
+    Schemas schemas;
+    Pair() {
+        writeMissingSchemaFiles(master.root());
+        writeMissingSchemaFiles(copy.root());
+        schemas = loadSchemas(master.root());
+        QFile program(QDir(master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+        program.open(QIODevice::WriteOnly);
+    }
+    void rules(const QByteArray& text) { copy.write(folder::Work, QStringLiteral("SynDir.000"), text); }
+};
+
+int hourlyRows(const DataRoot& root, const Schemas& schemas, const QString& id) {
+    auto t = TableFile::open(tablePath(root, TableKind::Hourly, id), TableKind::Hourly,
+                             schemas.of(TableKind::Hourly));
+    return t ? static_cast<int>(t->select().size()) : -1;
+}
+
+} // namespace
+
+TEST(FolderSync, RuleLines) {
+    const auto rule = sync::parseSyncRule(QStringLiteral("4 * Hour\\ * h_ / the hourly tables"));
+    ASSERT_TRUE(rule);
+    EXPECT_EQ(rule->command, 4);
+    EXPECT_EQ(rule->folder, QStringLiteral("Hour\\"));
+    EXPECT_EQ(rule->name, QStringLiteral("h_"));
+    EXPECT_TRUE(rule->suffix.isEmpty());
+    EXPECT_EQ(sync::parseSyncRule(QStringLiteral("2*Param\\*p_*.000"))->suffix, QStringLiteral(".000"));
+    EXPECT_FALSE(sync::parseSyncRule(QStringLiteral("   ")));
+    EXPECT_FALSE(sync::parseSyncRule(QStringLiteral("// only a comment")));
+    EXPECT_FALSE(sync::parseSyncRule(QStringLiteral("7*Hour\\*h_")));
+    EXPECT_EQ(sync::relativeSyncPath(QStringLiteral("Current\\SynCor.000")),
+              QStringLiteral("Current/SynCor.000"));
+    for (const char* refused :
+         {"..\\Work\\x", "Hour\\..\\..\\x", "\\etc\\passwd", "/etc/passwd", "C:\\x", "Hour\\\\x", ""})
+        EXPECT_FALSE(sync::relativeSyncPath(QString::fromLatin1(refused))) << refused;
+}
+
+TEST(FolderSync, CopiesWhatTheRulesChooseAndMirrorsWhatIsMissing) {
+    Pair p;
+    Registry master(p.master.root(), p.schemas);
+    Point a;
+    a.identifier = QStringLiteral("t12345");
+    a.serial = QStringLiteral("12345");
+    a.model = QStringLiteral("ТАРН-2.01");
+    a.config[config::Flags] = QStringLiteral("00000000000");
+    Point b = a;
+    b.identifier = QStringLiteral("t54321");
+    b.serial = QStringLiteral("54321");
+    ASSERT_TRUE(master.add(a));
+    ASSERT_TRUE(master.add(b));
+    {
+        auto t = TableFile::open(tablePath(p.master.root(), TableKind::Hourly, a.identifier),
+                                 TableKind::Hourly, p.schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(t);
+        for (int i = 0; i < 5; ++i)
+            ASSERT_TRUE(
+                t->append({{QStringLiteral("hIdentif"), a.identifier}, {QStringLiteral("hNumWrCor"), i}}));
+        // Still open, as on a master that is polling: the copy is read through the engine.
+        // The registry's file is Bd_Quon.DB: the rules name files as a system that ignores case does.
+        p.rules("1*Current\\SynCor.000 / the point list first\r\n"
+                "\r\n"
+                "4*Hour\\*h_ / hourly tables of every point\r\n"
+                "2*Param\\*p_*.000\r\n"
+                "1*..\\..\\*secret\r\n"
+                "3*Data\\*Bd_Quon\r\n");
+        // The second point's hourly table is gone on the master, but the copy still has one.
+        ASSERT_TRUE(QFile::remove(tablePath(p.master.root(), TableKind::Hourly, b.identifier)));
+        ASSERT_TRUE(QDir().mkpath(p.copy.root().dir(folder::Hour)));
+        p.copy.write(folder::Hour, QStringLiteral("h_t54321.db"), "old");
+        p.master.write(folder::Param, QStringLiteral("p_t12345.000"), "params\r\n");
+        p.master.write(folder::Hour, QStringLiteral("h_t99999.db"), "not chosen");
+        p.copy.write(folder::Current, QStringLiteral("ErrDS.000"), "from the last run\r\n");
+
+        sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+        ASSERT_TRUE(s.start());
+        EXPECT_EQ(p.copy.read(folder::Current, QStringLiteral("ErrDS.000")), QByteArray());
+        int steps = 0;
+        while (s.step())
+            ++steps;
+        EXPECT_TRUE(s.finished());
+        EXPECT_FALSE(s.stopped());
+        EXPECT_EQ(s.gaugeMaximum(), 20);
+        // The point list, two hourly tables (".val" and ".db" each), two parameter files, the registry.
+        EXPECT_EQ(steps, 1 + 4 + 2 + 2);
+        ASSERT_EQ(s.errors().size(), 1);
+        EXPECT_TRUE(s.errors().first().startsWith(QStringLiteral("rule refused: ")));
+    }
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, QStringLiteral("t12345")), 5);
+    EXPECT_FALSE(p.copy.exists(folder::Hour, QStringLiteral("h_t54321.db")));
+    EXPECT_FALSE(p.copy.exists(folder::Hour, QStringLiteral("h_t99999.db")));
+    EXPECT_EQ(p.copy.read(folder::Param, QStringLiteral("p_t12345.000")), QByteArray("params\r\n"));
+    EXPECT_TRUE(Registry(p.copy.root(), p.schemas).find(QStringLiteral("t54321")));
+    EXPECT_FALSE(QFile::exists(QDir(p.copy.root().root()).filePath(QStringLiteral("../../secret"))));
+    const auto missing = readTextLines(p.copy.path(folder::Current, QStringLiteral("ErrDS.000")));
+    ASSERT_TRUE(missing);
+    const QString hour = QDir::toNativeSeparators(p.master.root().dir(folder::Hour));
+    EXPECT_TRUE(missing->contains(hour + QDir::separator() + QStringLiteral("h_t54321.db")));
+    EXPECT_TRUE(missing->contains(hour + QDir::separator() + QStringLiteral("h_t12345.val")));
+    EXPECT_TRUE(missing->contains(QDir::toNativeSeparators(p.master.root().dir(folder::Param)) +
+                                  QDir::separator() + QStringLiteral("p_t54321.000")));
+    EXPECT_FALSE(missing->contains(QStringLiteral("from the last run")));
+}
+
+TEST(FolderSync, NoProgramAtThePathMeansNoCopyingAndStopEndsTheRun) {
+    Pair p;
+    p.rules("3*Data\\*Bd_Quon\r\n");
+    sync::FolderSync nowhere(p.copy.root(), p.copy.root().root() + QStringLiteral("/none"), kRussian);
+    EXPECT_FALSE(nowhere.start());
+    EXPECT_FALSE(nowhere.step());
+    QFile::remove(QDir(p.master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    sync::FolderSync noProgram(p.copy.root(), p.master.root().root(), kRussian);
+    EXPECT_FALSE(noProgram.start());
+    EXPECT_EQ(sync::checkSyncPathQuestion(),
+              QStringLiteral("Проверьте \"путь синхронизации\"!!! Загрузку без синхронизации продолжить?"));
+
+    QFile program(QDir(p.master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    sync::FolderSync stopped(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(stopped.start());
+    stopped.stop();
+    EXPECT_FALSE(stopped.step());
+    EXPECT_TRUE(stopped.stopped());
+    EXPECT_EQ(stopped.done(), 0);
+
+    link::LinkSettings settings;
+    settings.syncOn = true;
+    settings.syncPath = QStringLiteral(" /srv/master ");
+    EXPECT_TRUE(sync::isSynchronisedCopy(settings));
+    EXPECT_EQ(sync::synchronisationFolder(settings), QStringLiteral("/srv/master"));
+}

@@ -1,0 +1,94 @@
+// tarn-cli package and sync as processes, on two temporary installations.
+#include "database/Registry.h"
+#include "support/ParameterFileSupport.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::database;
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QJsonObject json;
+    QString out;
+};
+
+CliResult cli(const QString& home, const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(TARN_CLI_PROGRAM), QStringList{QStringLiteral("--home"), home} + args);
+    CliResult r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    const QByteArray out = p.readAllStandardOutput();
+    r.out = QString::fromUtf8(out);
+    r.json = QJsonDocument::fromJson(out).object();
+    return r;
+}
+
+} // namespace
+
+TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
+    test::TempHome a;
+    writeMissingSchemaFiles(a.root());
+    const Schemas schemas = loadSchemas(a.root());
+    Point p;
+    p.identifier = QStringLiteral("12345");
+    p.serial = QStringLiteral("12345");
+    p.model = QStringLiteral("ТАРН-2.01");
+    p.config[config::Flags] = QStringLiteral("00000000000");
+    ASSERT_TRUE(Registry(a.root(), schemas).add(p));
+    ASSERT_TRUE(test::writeMemberParameterFile(a.root(), p.identifier, 12345));
+    const QString homeA = a.root().root();
+
+    const CliResult written = cli(homeA, {"--json", "package", "write", "--point", "12345"});
+    ASSERT_EQ(written.exitCode, 0) << written.out.toStdString();
+    const QString file = written.json.value(QStringLiteral("package")).toString();
+    EXPECT_EQ(file, a.path(folder::MailBD, QStringLiteral("12345.tbd")));
+    // There already: only with --overwrite.
+    EXPECT_EQ(cli(homeA, {"package", "write", "--point", "12345"}).exitCode, 3);
+    EXPECT_EQ(cli(homeA, {"package", "write", "--point", "12345", "--overwrite"}).exitCode, 0);
+    EXPECT_EQ(cli(homeA, {"package", "write", "--point", "../x"}).exitCode, 2);
+
+    const CliResult shown = cli(homeA, {"--json", "package", "show", file});
+    ASSERT_EQ(shown.exitCode, 0);
+    QStringList names;
+    for (const QJsonValue& e : shown.json.value(QStringLiteral("entries")).toArray())
+        names.append(e.toObject().value(QStringLiteral("name")).toString());
+    EXPECT_TRUE(names.contains(QStringLiteral("id.000")));
+    EXPECT_TRUE(names.contains(QStringLiteral("p_12345.000")));
+
+    test::TempHome b;
+    const QString homeB = b.root().root();
+    const CliResult read = cli(homeB, {"--json", "package", "read", file});
+    ASSERT_EQ(read.exitCode, 0) << read.out.toStdString();
+    EXPECT_TRUE(read.json.value(QStringLiteral("added")).toBool());
+    // A registered point's data are replaced only when asked to.
+    EXPECT_EQ(cli(homeB, {"package", "read", file}).exitCode, 3);
+    EXPECT_EQ(cli(homeB, {"package", "read", file, "--overwrite"}).exitCode, 0);
+    b.write(folder::MailBD, QStringLiteral("bad.tbd"), "junk");
+    EXPECT_EQ(cli(homeB, {"package", "read", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
+    EXPECT_EQ(cli(homeB, {"package", "show", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
+
+    // The synchronisation from A: refused without the program there, then the chosen files.
+    b.write(folder::Work, QStringLiteral("SynDir.000"), "1*Current\\SynCor.000\r\n2*Param\\*p_*.000\r\n");
+    EXPECT_EQ(cli(homeB, {"sync", "run", "--from", homeA}).exitCode, 3);
+    QFile program(QDir(homeA).filePath(QStringLiteral("Tarn_B.exe")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    const CliResult synced = cli(homeB, {"--json", "sync", "run", "--from", homeA});
+    ASSERT_EQ(synced.exitCode, 0) << synced.out.toStdString();
+    EXPECT_EQ(synced.json.value(QStringLiteral("copied")).toInt(), 2);
+    EXPECT_EQ(synced.json.value(QStringLiteral("missing")).toInt(), 0);
+}
