@@ -282,9 +282,10 @@ QString parametersSheetName(int languageIndex) {
 
 QList<QStringList> archiveSheetRows(const corrector::CorrectorWindowModel& model, Archive archive) {
     QStringList columns = corrector::archiveColumns(archive, model.archiveContext());
-    // These two sheets end one column short of their tables: for interference that is the record's raw
-    // digits, which mean nothing to the reader of a workbook.
-    const bool lastLeftOut = archive == Archive::Abnormal || archive == Archive::Interference;
+    // The interference sheet ends one column short of its table: the record's raw digits, which mean
+    // nothing to the reader of a workbook (the text export leaves them out too). The abnormal-situation
+    // table's last column is its standard volume, billed from: it stays.
+    const bool lastLeftOut = archive == Archive::Interference;
     if (lastLeftOut && !columns.isEmpty()) columns.removeLast();
     const int a = static_cast<int>(archive);
     QList<QStringList> rows{columns};

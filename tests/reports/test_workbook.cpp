@@ -143,7 +143,7 @@ TEST(WorkbookPlan, SheetsFollowTheCheckedArchivesInTheirOwnOrderAndLanguage) {
     EXPECT_EQ(planWorkbook(c.model(), {Archive::Service}, kRussian).size(), 1);
 }
 
-TEST(WorkbookPlan, ArchiveSheetsAreTheWindowTablesWithTheirTitlesAndTwoAreOneColumnShort) {
+TEST(WorkbookPlan, ArchiveSheetsAreTheWindowTablesWithTheirTitlesAndInterferenceIsOneColumnShort) {
     Corrector c;
     const corrector::ArchiveContext context = c.model().archiveContext();
     // Nothing read: the titles alone.
@@ -154,7 +154,7 @@ TEST(WorkbookPlan, ArchiveSheetsAreTheWindowTablesWithTheirTitlesAndTwoAreOneCol
         c.fill(a, 3);
         const QStringList titles = corrector::archiveColumns(a, context);
         const QList<QStringList> rows = archiveSheetRows(c.model(), a);
-        const bool short1 = a == Archive::Abnormal || a == Archive::Interference;
+        const bool short1 = a == Archive::Interference;
         ASSERT_EQ(rows.size(), 4);
         EXPECT_EQ(rows.at(0), short1 ? titles.mid(0, titles.size() - 1) : titles);
         EXPECT_EQ(rows.at(3).size(), titles.size() - (short1 ? 1 : 0));
