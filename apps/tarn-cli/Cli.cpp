@@ -634,4 +634,14 @@ int runCli(int argc, char** argv) {
     return code;
 }
 
+std::optional<database::Schemas> installationSchemas(CliRun& run) {
+    database::writeMissingSchemaFiles(run.context->root());
+    database::Schemas s = database::loadSchemas(run.context->root());
+    if (!s.ok) {
+        run.notifier->message(MessageKind::Error, s.error);
+        return std::nullopt;
+    }
+    return s;
+}
+
 } // namespace tarn::cli

@@ -3,6 +3,7 @@
 // registered in the table of Cli.cpp; the options common to all are parsed once here.
 #include "common/Notifier.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "database/Schema.h"
 #include "shell/AppContext.h"
 
 #include <QJsonObject>
@@ -128,6 +129,10 @@ int cmdGraph(CliRun& run);
 int cmdPackage(CliRun& run);
 int cmdSync(CliRun& run);
 int cmdDtu(CliRun& run);
+
+// The installation's table layouts (the schema files written first where missing); nothing, the notifier
+// told why, when they do not load.
+std::optional<database::Schemas> installationSchemas(CliRun& run);
 int cmdLpt(CliRun& run);
 
 // The store of a reading: the point found, or added with the configurator's defaults (as a package adds

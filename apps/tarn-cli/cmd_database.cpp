@@ -28,16 +28,6 @@ constexpr TableName kTableNames[] = {{"hourly", database::TableKind::Hourly},
                                      {"measurement", database::TableKind::Measurement},
                                      {"log", database::TableKind::RequestLog}};
 
-std::optional<database::Schemas> schemasOf(CliRun& run) {
-    database::writeMissingSchemaFiles(run.context->root());
-    database::Schemas s = database::loadSchemas(run.context->root());
-    if (!s.ok) {
-        run.notifier->message(MessageKind::Error, s.error);
-        return std::nullopt;
-    }
-    return s;
-}
-
 } // namespace
 
 namespace {
@@ -71,7 +61,7 @@ int cmdPoints(CliRun& run) {
                               QStringLiteral("points list|show ID|erase ID|search|config ID|last ID"));
         return kExitUsage;
     }
-    const auto schemas = schemasOf(run);
+    const auto schemas = installationSchemas(run);
     if (!schemas) return kExitNoLink;
     database::Registry registry(run.context->root(), *schemas);
     if (!registry.ok()) {
@@ -210,7 +200,7 @@ int cmdRows(CliRun& run) {
                            "operative|service|measurement|log [--from dd.MM.yyyy] [--to dd.MM.yyyy]"));
         return kExitUsage;
     }
-    const auto schemas = schemasOf(run);
+    const auto schemas = installationSchemas(run);
     if (!schemas) return kExitNoLink;
     // --delete N: the database window's "Удалить запись" for the stored record numbered N.
     if (const auto del = run.value(QStringLiteral("--delete"))) {
@@ -264,7 +254,7 @@ int cmdRows(CliRun& run) {
 // gas list | gas add|change --name N --density D --co2 C --n2 N | gas delete --name N
 int cmdGas(CliRun& run) {
     const QString what = run.args.value(0, QStringLiteral("list"));
-    const auto schemas = schemasOf(run);
+    const auto schemas = installationSchemas(run);
     if (!schemas) return kExitNoLink;
     database::Gases gases(run.context->root(), *schemas);
     if (!gases.ok()) return kExitNoLink;

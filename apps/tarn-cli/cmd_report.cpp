@@ -193,6 +193,21 @@ bool writeListingFile(CliRun& run, const QString& file, const QStringList& lines
     return false;
 }
 
+// --from and --to of a point's or a group member listing: a date, and an end date for a period.
+bool listingDates(CliRun& run, reports::ListingOptions& o) {
+    const auto from = dateOption(run, "--from");
+    const auto to = dateOption(run, "--to");
+    if (!from || !to) return false;
+    if (!from->isValid() || (o.period == reports::ReportPeriod::Range && !to->isValid())) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("listing: --from is needed (and --to for a period)"));
+        return false;
+    }
+    o.begin = *from;
+    o.end = *to;
+    return true;
+}
+
 // listing --group NAME --archive operative|service|measurement|alarm: each member's records as the point's
 // listing prints them, closed by the group's "Итог:" (the alarm archive record by record; its table form
 // is "group alarms").
@@ -204,25 +219,13 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
     o.period = period;
     o.ukrainian = lang != kRussian;
     o.unclosedDays = !run.has(QStringLiteral("--closed-days"));
-    const auto from = dateOption(run, "--from");
-    const auto to = dateOption(run, "--to");
-    if (!from || !to) return kExitUsage;
-    if (!from->isValid() || (period == reports::ReportPeriod::Range && !to->isValid())) {
-        run.notifier->message(MessageKind::Error,
-                              QStringLiteral("listing: --from is needed (and --to for a period)"));
-        return kExitUsage;
-    }
-    o.begin = *from;
-    o.end = *to;
+    if (!listingDates(run, o)) return kExitUsage;
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
     const DataRoot& root = run.context->root();
-    database::writeMissingSchemaFiles(root);
-    const database::Schemas schemas = database::loadSchemas(root);
-    if (!schemas.ok) {
-        run.notifier->message(MessageKind::Error, schemas.error);
-        return kExitNoLink;
-    }
+    const std::optional<database::Schemas> loaded = installationSchemas(run);
+    if (!loaded) return kExitNoLink;
+    const database::Schemas& schemas = *loaded;
     const polling::GroupMembersListing built =
         polling::groupMembersListing(root, schemas, *run.notifier, lang, name, o, *now);
     // A member without its parameter file: the notifier has said so.
@@ -295,12 +298,9 @@ int groupListing(CliRun& run, const QString& name) {
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
     const DataRoot& root = run.context->root();
-    database::writeMissingSchemaFiles(root);
-    const database::Schemas schemas = database::loadSchemas(root);
-    if (!schemas.ok) {
-        run.notifier->message(MessageKind::Error, schemas.error);
-        return kExitNoLink;
-    }
+    const std::optional<database::Schemas> loaded = installationSchemas(run);
+    if (!loaded) return kExitNoLink;
+    const database::Schemas& schemas = *loaded;
     const auto matrixFile = run.value(QStringLiteral("--matrix-csv"));
     polling::SummaryRequest request;
     request.groupName = name;
@@ -434,16 +434,7 @@ int cmdListing(CliRun& run) {
     o.period = kPeriods.value(period);
     o.ukrainian = lang != kRussian;
     o.unclosedDays = !run.has(QStringLiteral("--closed-days"));
-    const auto from = dateOption(run, "--from");
-    const auto to = dateOption(run, "--to");
-    if (!from || !to) return kExitUsage;
-    if (!from->isValid() || (o.period == reports::ReportPeriod::Range && !to->isValid())) {
-        run.notifier->message(MessageKind::Error,
-                              QStringLiteral("listing: --from is needed (and --to for a period)"));
-        return kExitUsage;
-    }
-    o.begin = *from;
-    o.end = *to;
+    if (!listingDates(run, o)) return kExitUsage;
     if (!columnsOption(run, o.columns)) return kExitUsage;
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;

@@ -16,16 +16,6 @@ namespace tarn::cli {
 
 namespace {
 
-std::optional<database::Schemas> loadedSchemas(CliRun& run) {
-    database::writeMissingSchemaFiles(run.context->root());
-    database::Schemas s = database::loadSchemas(run.context->root());
-    if (!s.ok) {
-        run.notifier->message(MessageKind::Error, s.error);
-        return std::nullopt;
-    }
-    return s;
-}
-
 QString colourName(sync::LogColour colour) {
     switch (colour) {
     case sync::LogColour::Maroon:
@@ -177,7 +167,7 @@ int cmdPackage(CliRun& run) {
             QStringLiteral("package write --point ID|--group NAME | read FILE|--folder DIR | show FILE"));
         return kExitUsage;
     }
-    const auto schemas = loadedSchemas(run);
+    const auto schemas = installationSchemas(run);
     if (!schemas) return kExitNoLink;
     return what == QLatin1String("write") ? writePackages(run, *schemas) : readPackages(run, *schemas);
 }

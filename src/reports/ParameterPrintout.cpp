@@ -29,45 +29,16 @@ const QString kLongRule =
 const QString kShortRule =
     QStringLiteral("|-----------------------------|   |-----------------------------|");
 
-class Printout {
+class Printout : private PrintedCorrector {
 public:
     Printout(const corrector::CorrectorWindowModel& model, const ParameterPrintoutOptions& options)
-        : m_(model), o_(options), p_(model.state().profile), img_(model.state().image),
-          ua_(options.languageIndex != kRussian) {}
+        : PrintedCorrector(model), o_(options), ua_(options.languageIndex != kRussian) {}
 
     ParameterPrintout build();
 
 private:
     QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
     void line(const QString& text = {}) { out_.lines.append(text); }
-    // The field of the item as the window shows it.
-    QString item(int n) const {
-        const auto field = corrector::fieldOfItem(n);
-        return field ? m_.text(*field) : m_.itemText(n);
-    }
-    bool calibration() const { return p_.calibModel || p_.calibModel2; }
-    bool panelModel() const { return p_.series2Model || p_.calibModel2; }
-    // A complex: the calibration models, except the high-frequency ones.
-    bool complex() const { return calibration() && !p_.hfModel; }
-    bool foreignGas() const { return p_.gasSelection && img_.gasIndex() != 0; }
-    bool fixedMethod() const {
-        const bool two = p_.methodList == corrector::MethodListKind::Two;
-        const auto list = two ? corrector::ValueList::MethodList2 : corrector::ValueList::MethodList4;
-        return corrector::ChoiceIndex(list, m_.text(Field::Method), m_.languageIndex()) == (two ? 1 : 3);
-    }
-    QString volumeUnit() const { return img_.showsMass(p_) ? QStringLiteral("кг") : QStringLiteral("м.куб"); }
-    QString pressureUnit() const {
-        return img_.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
-    }
-    // Gauge and barometric pressure (words 66 and 67) from their display text: kgf/cm² as they stand with
-    // 4 decimals, MPa converted with 5.
-    QString panelPressure(int word) const {
-        const QString text = img_.WordText(word);
-        bool ok = false;
-        const double value = text.toDouble(&ok);
-        if (!ok) return text;
-        return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
-    }
     // A coefficient word as the coefficient windows show it.
     QString coefficient(int word) const { return corrector::coefficientText(img_.wordFloat(word)); }
     QString onOff(int n, const char* onRu, const char* onUa, const char* offRu, const char* offUa) const {
@@ -80,10 +51,7 @@ private:
     void meterCoefficients();
     void calibrationTable();
 
-    const corrector::CorrectorWindowModel& m_;
     const ParameterPrintoutOptions& o_;
-    const corrector::ModelProfile& p_;
-    const corrector::ParameterImage& img_;
     bool ua_;
     ParameterPrintout out_;
 };
@@ -248,6 +216,34 @@ ParameterPrintout Printout::build() {
 }
 
 } // namespace
+
+QString PrintedCorrector::item(int n) const {
+    const auto field = corrector::fieldOfItem(n);
+    return field ? m_.text(*field) : m_.itemText(n);
+}
+
+bool PrintedCorrector::fixedMethod() const {
+    const bool two = p_.methodList == corrector::MethodListKind::Two;
+    const auto list = two ? corrector::ValueList::MethodList2 : corrector::ValueList::MethodList4;
+    return corrector::ChoiceIndex(list, m_.text(corrector::Field::Method), m_.languageIndex()) ==
+           (two ? 1 : 3);
+}
+
+QString PrintedCorrector::volumeUnit() const {
+    return img_.showsMass(p_) ? QStringLiteral("кг") : QStringLiteral("м.куб");
+}
+
+QString PrintedCorrector::pressureUnit() const {
+    return img_.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
+}
+
+QString PrintedCorrector::panelPressure(int word) const {
+    const QString text = img_.WordText(word);
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok) return text;
+    return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
+}
 
 ParameterPrintout printParameters(const corrector::CorrectorWindowModel& model,
                                   const ParameterPrintoutOptions& options) {

@@ -14,6 +14,31 @@
 
 namespace tarn::reports {
 
+// What the parameter printout and the workbook's parameter list ask of the corrector in the window: the
+// field of an item as shown, the model conditions their rows depend on, and the units they print.
+class PrintedCorrector {
+protected:
+    explicit PrintedCorrector(const corrector::CorrectorWindowModel& model)
+        : m_(model), p_(model.state().profile), img_(model.state().image) {}
+
+    QString item(int n) const;
+    bool calibration() const { return p_.calibModel || p_.calibModel2; }
+    bool panelModel() const { return p_.series2Model || p_.calibModel2; }
+    // A complex: the calibration models, except the high-frequency ones.
+    bool complex() const { return calibration() && !p_.hfModel; }
+    bool foreignGas() const { return p_.gasSelection && img_.gasIndex() != 0; }
+    bool fixedMethod() const;
+    QString volumeUnit() const;
+    QString pressureUnit() const;
+    // Gauge and barometric pressure (words 66 and 67) from their display text: kgf/cm² as they stand with
+    // 4 decimals, MPa converted with 5.
+    QString panelPressure(int word) const;
+
+    const corrector::CorrectorWindowModel& m_;
+    const corrector::ModelProfile& p_;
+    const corrector::ParameterImage& img_;
+};
+
 struct ParameterPrintoutOptions {
     int languageIndex = 2; // the report language (kRussian)
     QString beginDate;     // the report window's begin date as its field shows it

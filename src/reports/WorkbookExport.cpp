@@ -4,6 +4,7 @@
 #include "common/Language.h"
 #include "corrector/CoefficientTables.h"
 #include "corrector/ValueLists.h"
+#include "reports/ParameterPrintout.h"
 #include "reports/ReportHeaders.h"
 #include "reports/ReportText.h"
 
@@ -123,51 +124,22 @@ private:
 };
 
 // The parameter list: the conditions are the printout's, so the same rows appear on paper and in the sheet.
-class ParameterRows {
+class ParameterRows : private PrintedCorrector {
 public:
     ParameterRows(const corrector::CorrectorWindowModel& model, int languageIndex)
-        : m_(model), p_(model.state().profile), img_(model.state().image), lang_(languageIndex) {}
+        : PrintedCorrector(model), lang_(languageIndex) {}
 
     QList<QStringList> build();
 
 private:
     QString t(const char* ru, const char* ua) const { return uaRu(lang_, ua, ru); }
     void row(const QString& label, const QString& value) { out_.append({label, value}); }
-    QString item(int n) const {
-        const auto field = corrector::fieldOfItem(n);
-        return field ? m_.text(*field) : m_.itemText(n);
-    }
-    bool calibration() const { return p_.calibModel || p_.calibModel2; }
-    bool panelModel() const { return p_.series2Model || p_.calibModel2; }
-    bool complex() const { return calibration() && !p_.hfModel; }
-    bool foreignGas() const { return p_.gasSelection && img_.gasIndex() != 0; }
-    bool fixedMethod() const {
-        const bool two = p_.methodList == corrector::MethodListKind::Two;
-        const auto list = two ? corrector::ValueList::MethodList2 : corrector::ValueList::MethodList4;
-        return corrector::ChoiceIndex(list, m_.text(corrector::Field::Method), m_.languageIndex()) ==
-               (two ? 1 : 3);
-    }
-    QString volumeUnit() const { return img_.showsMass(p_) ? QStringLiteral("кг") : QStringLiteral("м.куб"); }
-    QString pressureUnit() const {
-        return img_.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
-    }
-    // Gauge and barometric pressure from their display text, in the unit the printout shows them.
-    QString panelPressure(int word) const {
-        const QString text = img_.WordText(word);
-        bool ok = false;
-        const double value = text.toDouble(&ok);
-        if (!ok) return text;
-        return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
-    }
     QString onOff(int n) const {
         return item(n).trimmed() == QStringLiteral("ВКЛ.") ? t("ВКЛЮЧЕНО", "УВІМКНЕНО")
                                                            : t("ВЫКЛЮЧЕНО", "ВИМКНЕНО");
     }
     void curve();
 
-    const corrector::CorrectorWindowModel& m_;
-    const corrector::ModelProfile& p_;
-    const corrector::ParameterImage& img_;
     int lang_;
     QList<QStringList> out_;
 };
