@@ -193,14 +193,15 @@ bool writeListingFile(CliRun& run, const QString& file, const QStringList& lines
     return false;
 }
 
-// --from and --to of a point's or a group member listing: a date, and an end date for a period.
-bool listingDates(CliRun& run, reports::ListingOptions& o) {
+// --from and --to of a report or a listing: a date, and an end date for a period.
+template <class Options> bool periodDates(CliRun& run, Options& o, const char* command) {
     const auto from = dateOption(run, "--from");
     const auto to = dateOption(run, "--to");
     if (!from || !to) return false;
     if (!from->isValid() || (o.period == reports::ReportPeriod::Range && !to->isValid())) {
         run.notifier->message(MessageKind::Error,
-                              QStringLiteral("listing: --from is needed (and --to for a period)"));
+                              QString::fromLatin1(command) +
+                                  QStringLiteral(": --from is needed (and --to for a period)"));
         return false;
     }
     o.begin = *from;
@@ -219,7 +220,7 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
     o.period = period;
     o.ukrainian = lang != kRussian;
     o.unclosedDays = !run.has(QStringLiteral("--closed-days"));
-    if (!listingDates(run, o)) return kExitUsage;
+    if (!periodDates(run, o, "listing")) return kExitUsage;
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
     const DataRoot& root = run.context->root();
@@ -362,16 +363,7 @@ int cmdReport(CliRun& run) {
     }
     o.period = kPeriods.value(period);
     o.content = kContents.value(content);
-    const auto from = dateOption(run, "--from");
-    const auto to = dateOption(run, "--to");
-    if (!from || !to) return kExitUsage;
-    if (!from->isValid() || (o.period == reports::ReportPeriod::Range && !to->isValid())) {
-        run.notifier->message(MessageKind::Error,
-                              QStringLiteral("report: --from is needed (and --to for a period)"));
-        return kExitUsage;
-    }
-    o.begin = *from;
-    o.end = *to;
+    if (!periodDates(run, o, "report")) return kExitUsage;
     o.parameters = run.has(QStringLiteral("--params"));
     o.codes = run.has(QStringLiteral("--codes"));
     o.shortAlarms = run.has(QStringLiteral("--short-alarms"));
@@ -434,7 +426,7 @@ int cmdListing(CliRun& run) {
     o.period = kPeriods.value(period);
     o.ukrainian = lang != kRussian;
     o.unclosedDays = !run.has(QStringLiteral("--closed-days"));
-    if (!listingDates(run, o)) return kExitUsage;
+    if (!periodDates(run, o, "listing")) return kExitUsage;
     if (!columnsOption(run, o.columns)) return kExitUsage;
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
