@@ -193,6 +193,11 @@ bool writeListingFile(CliRun& run, const QString& file, const QStringList& lines
     return false;
 }
 
+// The --period words of the reports and listings.
+const QMap<QString, reports::ReportPeriod> kPeriods{{QStringLiteral("day"), reports::ReportPeriod::Day},
+                                                    {QStringLiteral("month"), reports::ReportPeriod::Month},
+                                                    {QStringLiteral("period"), reports::ReportPeriod::Range}};
+
 // --from and --to of a report or a listing: a date, and an end date for a period.
 template <class Options> bool periodDates(CliRun& run, Options& o, const char* command) {
     const auto from = dateOption(run, "--from");
@@ -249,10 +254,6 @@ int groupListing(CliRun& run, const QString& name) {
     const int lang = run.context->languageIndex();
     const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
     const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("period"));
-    static const QMap<QString, reports::ReportPeriod> kPeriods{
-        {QStringLiteral("day"), reports::ReportPeriod::Day},
-        {QStringLiteral("month"), reports::ReportPeriod::Month},
-        {QStringLiteral("period"), reports::ReportPeriod::Range}};
     static const QMap<QString, reports::ListingArchive> kMemberArchives{
         {QStringLiteral("alarm"), reports::ListingArchive::Alarm},
         {QStringLiteral("operative"), reports::ListingArchive::Operative},
@@ -344,10 +345,6 @@ int cmdReport(CliRun& run) {
     o.ukrainian = lang != kRussian;
     const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("month"));
     if (period == QStringLiteral("params")) return parameterPrintout(run);
-    static const QMap<QString, reports::ReportPeriod> kPeriods{
-        {QStringLiteral("day"), reports::ReportPeriod::Day},
-        {QStringLiteral("month"), reports::ReportPeriod::Month},
-        {QStringLiteral("period"), reports::ReportPeriod::Range}};
     static const QMap<QString, reports::ReportContent> kContents{
         {QStringLiteral("all"), reports::ReportContent::All},
         {QStringLiteral("data"), reports::ReportContent::Data},
@@ -408,10 +405,6 @@ int cmdListing(CliRun& run) {
         {QStringLiteral("operative"), reports::ListingArchive::Operative},
         {QStringLiteral("service"), reports::ListingArchive::Service},
         {QStringLiteral("measurement"), reports::ListingArchive::Measurement}};
-    static const QMap<QString, reports::ReportPeriod> kPeriods{
-        {QStringLiteral("day"), reports::ReportPeriod::Day},
-        {QStringLiteral("month"), reports::ReportPeriod::Month},
-        {QStringLiteral("period"), reports::ReportPeriod::Range}};
     const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
     const QString period = run.value(QStringLiteral("--period")).value_or(QStringLiteral("month"));
     if (!kArchives.contains(archive) || !kPeriods.contains(period)) {
