@@ -90,7 +90,9 @@ const std::vector<CommandEntry> kCommands = {
        "exists"},
       {"--sheets", "LIST",
        "the workbook's archive sheets after \"Параметры\", comma-separated: hourly, daily, monthly, "
-       "abnormal, interference, operative; or all (the default)"}}},
+       "abnormal, interference, operative; or all (the default)"},
+      {"--strict", nullptr,
+       "exit 1 when records stayed bad through every re-read and were replaced by empty ones"}}},
     {"store",
      "store [--archives LIST] [--until-empty] [--days N] [--measurement] [--json]   read, then store in the "
      "database",
@@ -102,7 +104,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--save-prt", "FILE", "as for read"},
       {"--save-txt", "FILE", "as for read"},
       {"--save-xls", "FILE", "as for read"},
-      {"--sheets", "LIST", "as for read"}}},
+      {"--sheets", "LIST", "as for read"},
+      {"--strict", nullptr, "as for read (what was read is still stored)"}}},
     {"file",
      "file show FILE [--json] | store FILE | export FILE [--out TXT] [--save-xls XLSX [--sheets LIST]]   a "
      "saved \"*.prt\" file: its contents, into the database (source \"файл\"), or as text and a workbook",
@@ -617,6 +620,7 @@ int runCli(int argc, char** argv) {
     if (opt.timeoutMs) s.replyTimeoutMs = *opt.timeoutMs;
     if (opt.retries) s.retryCount = *opt.retries;
     context.serviceLevel = 0;
+    context.loadVolumePrecision();
     context.configuredAddress = opt.address.value_or(1);
     context.applyLinkSettings();
     if (opt.addressBookEntry && !chooseBookEntry(context, *opt.addressBookEntry, notifier)) {

@@ -48,6 +48,7 @@ struct Session {
         ctx.readRun().startDelayMs = 20;
         ctx.readRun().closeDelayMs = 0;
         session.model().afterWriteDelayMs = 50;
+        session.model().volumeDecimals = ctx.volumeDecimals;
         CorrectorSession::Ui ui;
         ui.openReadWindow = [this](int kind) {
             session.readRun().open(kind);
@@ -496,10 +497,18 @@ int readOrStore(CliRun& run, bool store) {
     auto& model = s.session.model();
     const corrector::ArchiveContext context = model.archiveContext();
     if (!saveFiles(run, model)) return kExitUsage;
+    // The records blanked after their re-reads were told on stderr when the reading ended; --strict makes
+    // such a reading a failure for scripts that must not store or bill from it.
+    const int done =
+        run.has(QStringLiteral("--strict")) && model.archives().blankedTotal() > 0 ? kExitNoLink : kExitOk;
+    QJsonObject blanked;
+    for (const ArchiveName* a : chosen)
+        blanked.insert(QLatin1String(a->name), model.archives().blanked(a->archive));
     if (store) {
         bool ok = false;
-        const QJsonObject o = storeInDatabase(run, model, kinds, ok);
+        QJsonObject o = storeInDatabase(run, model, kinds, ok);
         if (!ok) return kExitNoLink;
+        o.insert(QStringLiteral("blanked"), blanked);
         if (run.options.json) {
             run.printJson(o);
         } else {
@@ -515,7 +524,7 @@ int readOrStore(CliRun& run, bool store) {
                 *run.out << "csv " << f.toString() << "\n";
             run.out->flush();
         }
-        return kExitOk;
+        return done;
     }
     if (run.options.json) {
         QJsonObject archives;
@@ -531,6 +540,7 @@ int readOrStore(CliRun& run, bool store) {
         }
         run.printJson(
             {{QStringLiteral("archives"), archives},
+             {QStringLiteral("blanked"), blanked},
              {QStringLiteral("gaps"), QJsonArray::fromStringList(corrector::findGaps(model.archives()))}});
     } else {
         for (const ArchiveName* a : chosen) {
@@ -541,7 +551,7 @@ int readOrStore(CliRun& run, bool store) {
         }
         run.out->flush();
     }
-    return kExitOk;
+    return done;
 }
 
 } // namespace
@@ -583,7 +593,7 @@ int cmdFile(CliRun& run) {
         return kExitUsage;
     }
     const int lang = run.context->languageIndex();
-    corrector::DetachedCorrector corrector(*run.notifier, lang);
+    corrector::DetachedCorrector corrector(*run.notifier, lang, run.context->volumeDecimals);
     corrector::CorrectorWindowModel& model = corrector.model();
     if (!corrector::loadParameterFile(model, path, *run.notifier).ok) return kExitUsage;
     QList<int> kinds;

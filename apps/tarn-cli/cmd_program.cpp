@@ -38,6 +38,7 @@ int cmdProgram(CliRun& run) {
     ctx.operationStart().stepIntervalMs = 20;
     auto& model = session.model();
     model.afterWriteDelayMs = 50;
+    model.volumeDecimals = ctx.volumeDecimals;
 
     const QString path = corrector::pointParameterFilePath(ctx.root(), point);
     if (!corrector::loadPointParameterFile(model, path, ctx.notifier()) || !corrector::hasDataToSave(model)) {

@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "common/LanguageFile.h"
+#include "corrector/VolumePrecision.h"
 #include "link/LinkSettings.h"
 #include "link/SettingsController.h"
 
@@ -32,16 +33,39 @@ QJsonObject settingsJson(const link::LinkSettings& s) {
     return o;
 }
 
+// Beside the link settings, the installation's volume decimals (Work/Qdel.000).
+constexpr const char* kVolumeDecimals = "volumeDecimals";
+
 int printSettings(CliRun& run, const link::LinkSettings& s) {
+    const int decimals = corrector::loadVolumePrecision(run.context->root()).decimals;
     if (run.options.json) {
         QJsonObject o = settingsJson(s);
         o.insert(QStringLiteral("baudRate"), link::baudRateForSpeedText(s.speed));
+        o.insert(QLatin1String(kVolumeDecimals), decimals);
         run.printJson(o);
     } else {
         for (const QString& l : link::settingsToLines(s))
             *run.out << l << "\n";
+        *run.out << kVolumeDecimals << "=" << decimals << "\n";
     }
     return kExitOk;
+}
+
+// volumeDecimals=N: 0..6, written to Work/Qdel.000 at once.
+bool setVolumeDecimals(CliRun& run, const QString& value) {
+    bool ok = false;
+    const int decimals = value.toInt(&ok);
+    if (!ok || decimals < 0 || decimals > corrector::kMostVolumeDecimals) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("volumeDecimals is 0..6"));
+        return false;
+    }
+    if (!corrector::saveVolumePrecision(run.context->root(), decimals)) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") +
+                                                      corrector::volumePrecisionPath(run.context->root()));
+        return false;
+    }
+    run.context->volumeDecimals = decimals;
+    return true;
 }
 
 // settings set NAME=VALUE ...: each value goes through the same rules as a line read from the file (spins
@@ -53,10 +77,15 @@ int setSettings(CliRun& run) {
         run.notifier->message(MessageKind::Error, QStringLiteral("settings set NAME=VALUE ..."));
         return kExitUsage;
     }
+    bool linkSettingsChanged = false;
     for (qsizetype i = 1; i < run.args.size(); ++i) {
         const QString& a = run.args.at(i);
         const qsizetype eq = a.indexOf(QLatin1Char('='));
         const QString name = a.left(eq);
+        if (eq > 0 && name == QLatin1String(kVolumeDecimals)) {
+            if (!setVolumeDecimals(run, a.mid(eq + 1))) return kExitUsage;
+            continue;
+        }
         const FieldLine* field = nullptr;
         for (const auto& f : kFields)
             if (eq > 0 && name == QLatin1String(f.name)) field = &f;
@@ -64,13 +93,16 @@ int setSettings(CliRun& run) {
             QStringList names;
             for (const auto& f : kFields)
                 names.append(QString::fromLatin1(f.name));
+            names.append(QLatin1String(kVolumeDecimals));
             run.notifier->message(
                 MessageKind::Error,
                 QStringLiteral("unknown setting \"%1\"; known: %2").arg(name, names.join(QLatin1Char(' '))));
             return kExitUsage;
         }
         lines[field->line - 1] = a.mid(eq + 1);
+        linkSettingsChanged = true;
     }
+    if (!linkSettingsChanged) return printSettings(run, s);
     const bool syncWanted = lines.at(17) == QLatin1String("1");
     link::applySettingsLines(lines, s);
     s.syncOn = syncWanted; // typed here, not read from a file: the box may be ticked

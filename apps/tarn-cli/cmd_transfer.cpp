@@ -57,7 +57,7 @@ int loadZone(CliRun& run) {
         return kExitUsage;
     }
     const int lang = run.context->languageIndex();
-    corrector::DetachedCorrector detached(*run.notifier, lang);
+    corrector::DetachedCorrector detached(*run.notifier, lang, run.context->volumeDecimals);
     corrector::CorrectorWindowModel& model = detached.model();
     const bool stopOnError = run.has(QStringLiteral("--stop-on-error"));
     const transfer::ZoneLoad load =
@@ -143,7 +143,7 @@ int cmdLpt(CliRun& run) {
                            {QStringLiteral("writeFailures"), test.writeFailures()}});
         return test.succeeded() ? kExitOk : kExitNoLink;
     }
-    corrector::DetachedCorrector detached(*run.notifier, lang);
+    corrector::DetachedCorrector detached(*run.notifier, lang, run.context->volumeDecimals);
     corrector::CorrectorWindowModel& model = detached.model();
     transfer::LptImageRead read(bus, model, lang);
     if (const auto refused = read.begin()) {

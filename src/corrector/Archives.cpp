@@ -19,6 +19,9 @@ constexpr int kLastOperativePage = 127;
 constexpr int kPageRejections = 3;
 // The third empty record of a page is the archive's empty end.
 constexpr int kEmptyRecordsAtTheEnd = 3;
+// The service area of the later models, taken when the model gave none.
+constexpr int kShortServiceLastPage = 15;
+constexpr int kShortServiceDepth = 495;
 // A correction factor is stored in thousandths instead of ten-thousandths from this pressure on.
 constexpr double kCoarseCorrectionFromKgfCm2 = 6.0;
 
@@ -39,9 +42,10 @@ QString pressureCell(quint16 raw, const ArchiveContext& c) {
 }
 
 QString correctionCell(quint16 raw, quint16 pressureRaw) {
-    // Thousandths keep their three decimals: a fourth would claim a precision the corrector did not store.
-    if (pressureRaw / 1000.0 >= kCoarseCorrectionFromKgfCm2) return fixed(raw / 1000.0, 3);
-    return fixed(raw / 10000.0, 4);
+    // Every factor column has four decimals, whichever unit the corrector stored it in: a column whose
+    // numbers change their decimals from row to row is misread.
+    const double divisor = pressureRaw / 1000.0 >= kCoarseCorrectionFromKgfCm2 ? 1000.0 : 10000.0;
+    return fixed(raw / divisor, 4);
 }
 
 double standardVolume(double m3, const ArchiveContext& c) {
@@ -166,14 +170,18 @@ std::optional<ArchiveGeometry> archiveGeometry(int kind, const ModelProfile& pro
         return ArchiveGeometry{Archive::Interference, 7, kOpArchiveHigh, 128, 64, 16};
     case 9:
         return ArchiveGeometry{Archive::Operative, 9, kOpArchiveHigh, 0, 128, 16};
-    case 10:
-        // An identification that gave no depth reads the shorter service area.
+    case 10: {
+        // archivePages is the last page counted from the first (15 or 23: 16 or 24 pages). An identification
+        // that gave no geometry reads the shorter service area.
+        const bool known = profile.archivePages > 0 && profile.archiveDepth > 0;
         return ArchiveGeometry{Archive::Service,
                                10,
                                kOpArchiveHigh,
                                232,
-                               profile.archivePages > 0 ? profile.archivePages : 16,
-                               8};
+                               (known ? profile.archivePages : kShortServiceLastPage) + 1,
+                               8,
+                               known ? profile.archiveDepth : kShortServiceDepth};
+    }
     default:
         return std::nullopt;
     }
@@ -525,10 +533,62 @@ QStringList decodeRecord(Archive archive, const QByteArray& r, int number, const
 void ArchiveTables::clear() {
     for (auto& t : rows_)
         t.clear();
+    blanked_.fill(0);
 }
 
 void ArchiveTables::clear(Archive archive) {
     rows_[index(archive)].clear();
+    blanked_[index(archive)] = 0;
+}
+
+int ArchiveTables::blankedTotal() const {
+    int total = 0;
+    for (int n : blanked_)
+        total += n;
+    return total;
+}
+
+QString archiveTableCaption(Archive archive, int languageIndex) {
+    switch (archive) {
+    case Archive::Hourly:
+        return uaRu(languageIndex, "ГОДИННИЙ", "ЧАСОВОЙ");
+    case Archive::Daily:
+        return uaRu(languageIndex, "ДОБОВИЙ", "СУТОЧНЫЙ");
+    case Archive::Monthly:
+        return uaRu(languageIndex, "МІСЯЧНИЙ", "МЕСЯЧНЫЙ");
+    case Archive::Abnormal:
+        return uaRu(languageIndex, "ПОЗАШТАТНИЙ", "ВНЕШТАТНЫЙ");
+    case Archive::Interference:
+        return uaRu(languageIndex, "ВТРУЧАНЬ", "ВМЕШАТЕЛЬСТВ");
+    case Archive::Operative:
+        return uaRu(languageIndex, "ОПЕРАТИВНИЙ", "ОПЕРАТИВНЫЙ");
+    case Archive::Service:
+        return uaRu(languageIndex, "СЛУЖБОВИЙ", "СЛУЖЕБНЫЙ");
+    }
+    return {};
+}
+
+QStringList blankedRecordsLines(const ArchiveTables& tables, int languageIndex) {
+    QStringList lines;
+    for (Archive a : kArchives)
+        if (const int n = tables.blanked(a); n > 0)
+            lines.append(
+                archiveTableCaption(a, languageIndex) +
+                uaRu(languageIndex, ": записів замінено порожніми: ", ": записей заменено пустыми: ") +
+                QString::number(n));
+    return lines;
+}
+
+QString blankedRecordsComment(const ArchiveTables& tables) {
+    static constexpr const char* kShort[kArchiveCount] = {"час", "сут", "мес", "авр", "вмш", "опер", "служ"};
+    QStringList parts;
+    for (Archive a : kArchives)
+        if (const int n = tables.blanked(a); n > 0)
+            parts.append(QString::fromUtf8(kShort[static_cast<int>(a) - 1]) + QLatin1Char(' ') +
+                         QString::number(n));
+    // The request log's comment holds 40 characters.
+    return parts.isEmpty() ? QStringLiteral("0")
+                           : (QStringLiteral("пустые: ") + parts.join(QLatin1Char(','))).left(40);
 }
 
 QString ArchiveTables::cell(int archive, int column, int row) const {
@@ -632,6 +692,9 @@ ArchivePageCheck::Verdict ArchivePageCheck::check(int page, const QByteArray& pa
     int empty = 0;
     bool end = false;
     for (int i = 0; i < records; ++i) {
+        const int number = numberBase_ ? *numberBase_ + i : rows_;
+        // Past the depth the page holds no record of the archive: nothing to check, nothing to show.
+        if (geometry_.beyondDepth(number)) continue;
         QByteArray record = payload.mid(i * size, size).leftJustified(size, '\0', true);
         if (untilEmpty_ && isEmptyRecord(record) && ++empty >= kEmptyRecordsAtTheEnd) end = true;
         if (!recordCheckOk(record)) {
@@ -639,6 +702,7 @@ ArchivePageCheck::Verdict ArchivePageCheck::check(int page, const QByteArray& pa
                 // A record of its own size: zeros and a check byte that keeps the sum at zero. A fixed
                 // 33-byte blank would run into the next record of a 16- or 8-byte archive.
                 record = QByteArray(size, '\0');
+                tables_.addBlanked(geometry_.archive, 1);
             } else {
                 if (--retriesLeft_ <= 0) blankMode_ = true;
                 rows_ = firstRow;
@@ -646,7 +710,6 @@ ArchivePageCheck::Verdict ArchivePageCheck::check(int page, const QByteArray& pa
                 return Verdict::Reject;
             }
         }
-        const int number = numberBase_ ? *numberBase_ + i : rows_;
         tables_.setRow(geometry_.archive, rows_, decodeRecord(geometry_.archive, record, number, context));
         ++rows_;
     }

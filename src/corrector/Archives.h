@@ -29,11 +29,16 @@ struct ArchiveGeometry {
     int firstPage;  // the address byte of the first page
     int pages;      // pages of the archive
     int recordSize; // bytes of one record
+    // The highest running number of a record that is decoded; records after it lie past the archive's
+    // depth (the service archive's last page is only partly the archive's) and are not read as records.
+    int lastRecord = -1; // -1: every record of every page
     int recordsOnPage(int page) const;
+    bool beyondDepth(int number) const { return lastRecord >= 0 && number > lastRecord; }
 };
 
-// The geometry of a read kind (3..7, 9, 10); nothing for other kinds. The service archive's page count
-// comes from the model profile.
+// The geometry of a read kind (3..7, 9, 10); nothing for other kinds. The service archive's pages and
+// depth come from the model profile: pages 232 up to and including 232 + archivePages, records 0 up to and
+// including archiveDepth.
 std::optional<ArchiveGeometry> archiveGeometry(int kind, const ModelProfile& profile);
 std::optional<ArchiveGeometry> archiveGeometry(Archive archive, const ModelProfile& profile);
 bool isArchiveKind(int kind);
@@ -82,11 +87,24 @@ public:
     // A row at its position (the rows of a page read again take the same positions).
     void setRow(Archive archive, int row, const QStringList& cells);
     void truncate(Archive archive, int rows);
+    // Records still bad after their page was read again and again, shown as empty rows: the user is told
+    // how many, since what they held is lost to this reading.
+    int blanked(Archive archive) const { return blanked_[index(archive)]; }
+    int blankedTotal() const;
+    void addBlanked(Archive archive, int records) { blanked_[index(archive)] += records; }
 
 private:
     static int index(Archive archive) { return static_cast<int>(archive) - 1; }
     std::array<QList<QStringList>, kArchiveCount> rows_;
+    std::array<int, kArchiveCount> blanked_{};
 };
+
+// "<archive>: записей заменено пустыми: N", one line for each archive with blanked records.
+QStringList blankedRecordsLines(const ArchiveTables& tables, int languageIndex);
+// The same in short for the request log's comment ("0" when nothing was blanked).
+QString blankedRecordsComment(const ArchiveTables& tables);
+// The archive's table title ("ЧАСОВОЙ", "СЛУЖЕБНЫЙ", ...) in the language.
+QString archiveTableCaption(Archive archive, int languageIndex);
 
 // The selective read: the pages of the hourly and daily archives that hold the last days, each read as
 // a request of its own, the page after 255 being 52 (hourly) and the page after 223 being 192 (daily).

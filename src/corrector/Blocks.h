@@ -1,6 +1,7 @@
 #pragma once
 // The clock block (block 1), the measurement block (block 3) and status block 4, decoded for display.
 #include "corrector/ModelProfile.h"
+#include "corrector/VolumePrecision.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,8 +25,6 @@ inline constexpr BlockAddress kMeasurementBlock{3, kMeasurementBlockSize};
 inline constexpr BlockAddress kStatusBlock{4, kStatusBlockSize};
 // The alarm check: the corrector answers with its alarm notice when an abnormal situation is pending.
 inline constexpr BlockAddress kAlarmCheck{19, 6};
-// Volume decimals when Work\Qdel.000 gives none.
-inline constexpr int kDefaultVolumeDecimals = 2;
 
 struct ClockBlock {
     int minute = 0;

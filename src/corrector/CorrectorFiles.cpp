@@ -558,9 +558,11 @@ public:
     void writeRestart() override {}
 };
 
-DetachedCorrector::DetachedCorrector(Notifier& notifier, int languageIndex)
+DetachedCorrector::DetachedCorrector(Notifier& notifier, int languageIndex, int volumeDecimals)
     : link_(std::make_unique<NoLink>()),
-      model_(std::make_unique<CorrectorWindowModel>(*link_, notifier, settings_, languageIndex)) {}
+      model_(std::make_unique<CorrectorWindowModel>(*link_, notifier, settings_, languageIndex)) {
+    model_->volumeDecimals = volumeDecimals;
+}
 
 DetachedCorrector::~DetachedCorrector() = default;
 

@@ -6,6 +6,7 @@
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "corrector/VolumePrecision.h"
 
 #include <QDate>
 #include <QString>
@@ -55,7 +56,8 @@ FileOutcome exportText(const CorrectorWindowModel& model, const QString& path, i
 // A window model with no corrector behind it, for files and reports built without a link.
 class DetachedCorrector {
 public:
-    DetachedCorrector(Notifier& notifier, int languageIndex);
+    // Volumes decoded or shown through it take the installation's decimals (loadVolumePrecision).
+    DetachedCorrector(Notifier& notifier, int languageIndex, int volumeDecimals = kDefaultVolumeDecimals);
     ~DetachedCorrector();
     CorrectorWindowModel& model() { return *model_; }
 

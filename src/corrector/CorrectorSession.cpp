@@ -21,7 +21,7 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
                                    link::LinkSettings& settings, Notifier& notifier, OperationStart& gate,
                                    ReadRun& readRun, int languageIndex, QObject* parent)
     : QObject(parent), engine_(engine), port_(port), settings_(settings), gate_(gate), readRun_(readRun),
-      link_(engine, notifier), model_(link_, notifier, settings, languageIndex) {
+      notifier_(notifier), link_(engine, notifier), model_(link_, notifier, settings, languageIndex) {
     link_.attach(model_);
 
     OperationStart::Hooks g;
@@ -48,6 +48,10 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     r.startKind = [this](int kind) { return startKind(kind); };
     r.closed = [this](bool completed) {
         if (selectiveMode()) endSelectiveMode();
+        // Records that stayed bad through every re-read are empty rows now: whoever reads the tables next
+        // (the user, storing, the polling console) is told what this reading lost.
+        const QStringList blanked = blankedRecordsLines(model_.archives(), model_.languageIndex());
+        if (!blanked.isEmpty()) notifier_.message(MessageKind::Warning, blanked.join(QLatin1Char('\n')));
         emit readRunClosed(completed);
     };
     readRun_.setHooks(r);

@@ -69,6 +69,7 @@ private:
     link::LinkSettings& settings_;
     OperationStart& gate_;
     ReadRun& readRun_;
+    Notifier& notifier_;
     EngineParameterLink link_;
     CorrectorWindowModel model_;
     Ui ui_;

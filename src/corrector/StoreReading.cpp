@@ -39,6 +39,7 @@ database::StoreContext storeContextFor(const CorrectorWindowModel& model, int la
     c.volumeDecimals = model.volumeDecimals;
     c.sourceKind = sourceKind;
     c.itemsToRead = itemsToRead(kindsRead);
+    c.comment = blankedRecordsComment(model.archives());
     // The parameters in hand become the point's parameter file (reports and programming read it back).
     if (state.image.isRead(99) && model.kindRead(read_kind::Parameters))
         c.writeParameterFile = [&model](const QString& path) { return writePointParameterFile(model, path); };

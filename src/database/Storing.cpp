@@ -256,7 +256,7 @@ bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreC
         {QStringLiteral("bTmConnect"), c.poll.connectionSeconds},
         {QStringLiteral("bErrConnect"), c.poll.error.isEmpty() ? QStringLiteral("--") : c.poll.error},
         {QStringLiteral("bNameFile"), QStringLiteral("--")},
-        {QStringLiteral("bComment"), QStringLiteral("0")}};
+        {QStringLiteral("bComment"), c.comment.isEmpty() ? QStringLiteral("0") : c.comment}};
     for (const LogKind& k : kLogKinds) {
         const KindResult& kind = result.kinds[k.archive - 1];
         const QString n = QString::fromLatin1(k.name);

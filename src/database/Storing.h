@@ -43,6 +43,8 @@ struct StoreContext {
     int volumeDecimals = 2;
     int sourceKind = 5;  // "кабель": a reading by cable
     QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
+    // The request log's comment: "0", or what the reading lost (records blanked after their re-reads).
+    QString comment = QStringLiteral("0");
     std::optional<MeasurementValues> measurement;
     CsvSideOutput csv;
     // Writes the point's parameter file (Param\p_<id>.000, the path given); true when it was written.

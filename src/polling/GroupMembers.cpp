@@ -30,7 +30,8 @@ std::optional<MemberParameters> loadMemberParameters(const DataRoot& root, const
                                                      Notifier& notifier, int languageIndex) {
     const QString path = corrector::pointParameterFilePath(root, identifier);
     if (path.isEmpty() || !QFile::exists(path)) return std::nullopt;
-    corrector::DetachedCorrector detached(notifier, languageIndex);
+    corrector::DetachedCorrector detached(notifier, languageIndex,
+                                          corrector::loadVolumePrecision(root).decimals);
     corrector::CorrectorWindowModel& model = detached.model();
     if (!corrector::loadPointParameterFile(model, path, notifier)) return std::nullopt;
     MemberParameters p;

@@ -816,6 +816,7 @@ void PollingRun::stepStart() {
     session_ = std::make_unique<corrector::CorrectorSession>(p_.engine, p_.port, p_.settings, p_.notifier,
                                                              gate_, readRun_, language_);
     session_->model().setPollingRun(false);
+    session_->model().volumeDecimals = p_.volumeDecimals;
     session_->model().afterWriteDelayMs = afterWriteDelayMs;
     connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
         if (exchange_ == Exchange::Pending && !itemExchange_)

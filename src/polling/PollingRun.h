@@ -103,6 +103,8 @@ public:
         // The one path by which link settings reach the port and the engine (the application's), with
         // the address of the point in hand.
         std::function<void(int address)> applyLinkSettings;
+        // The installation's volume decimals as the last initialisation read them.
+        const int& volumeDecimals;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;

@@ -281,7 +281,8 @@ ParameterPrintout printPointParameters(const DataRoot& root, const QString& iden
                                        Notifier& notifier) {
     const QString path = corrector::pointParameterFilePath(root, identifier);
     if (path.isEmpty() || !QFile::exists(path)) return {{}, missingParameterFileText(model, serial), false};
-    corrector::DetachedCorrector detached(notifier, options.languageIndex);
+    corrector::DetachedCorrector detached(notifier, options.languageIndex,
+                                          corrector::loadVolumePrecision(root).decimals);
     if (!corrector::loadPointParameterFile(detached.model(), path, notifier)) return {{}, {}, false};
     return printParameters(detached.model(), options);
 }

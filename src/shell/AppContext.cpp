@@ -1,5 +1,6 @@
 #include "shell/AppContext.h"
 
+#include "corrector/VolumePrecision.h"
 #include "link/AddressBook.h"
 
 namespace tarn::shell {
@@ -20,10 +21,28 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {root_, schemas, engine_, linkPort_, settings_, notifier_, [this](int address) {
+    return {root_,
+            schemas,
+            engine_,
+            linkPort_,
+            settings_,
+            notifier_,
+            [this](int address) {
                 configuredAddress = address;
                 applyLinkSettings();
-            }};
+            },
+            volumeDecimals};
+}
+
+void AppContext::loadVolumePrecision() {
+    const corrector::VolumePrecision precision = corrector::loadVolumePrecision(root_);
+    volumeDecimals = precision.decimals;
+    if (precision.rejected() && !volumePrecisionTold_) {
+        volumePrecisionTold_ = true;
+        notifier_.message(MessageKind::Warning,
+                          corrector::rejectedVolumePrecisionText(
+                              precision, corrector::volumePrecisionPath(root_), languageIndex_));
+    }
 }
 
 bool AppContext::chooseAddress(const QString& entry) {

@@ -73,6 +73,11 @@ public:
 
     int serviceLevel = 0;
     bool databaseOpen = false;
+    // The decimals of volumes (Work\Qdel.000): what the corrector window, storing and the reports of this
+    // run show volumes with. Read by every initialisation (and by tarn-cli at its start); a file that gives
+    // no precision is told once a run.
+    int volumeDecimals = 2;
+    void loadVolumePrecision();
     // The table layouts of the schema files, loaded by the initialisation sequence.
     database::Schemas schemas;
     QChar csvDelimiter = QLatin1Char(',');
@@ -91,6 +96,7 @@ private:
     corrector::ReadRun readRun_;
     int languageIndex_ = 1;
     QString selectedEntry_;
+    bool volumePrecisionTold_ = false;
 };
 
 } // namespace tarn::shell

@@ -27,6 +27,7 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     ctx.configuredAddress = 1;
     ctx.applyLinkSettings();
     if (hooks) hooks->linkStateReset();
+    ctx.loadVolumePrecision();
 
     // The database runs only with schema files that declare the fields the program writes. Missing ones
     // are restored as the installation ships them; a file that does not fit switches the database off

@@ -195,6 +195,7 @@ std::optional<database::Point> pointFromPackage(const QString& identifier, const
     std::optional<database::Point> point;
     const QString param = QDir(staging).filePath(files.first().name);
     if (QFileInfo(param).isFile() && QFileInfo(param).size() <= kMaxParameterFileBytes) {
+        // Only the point's registry fields are taken from it: no volume is shown.
         corrector::DetachedCorrector detached(notifier, options.language);
         corrector::CorrectorWindowModel& model = detached.model();
         if (corrector::loadPointParameterFile(model, param, notifier)) {

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -46,8 +47,10 @@ TEST(Cli, InitThenSettingsDefaultsShowAndSet) {
 
     r = cli({QStringLiteral("--home"), home, QStringLiteral("settings"), QStringLiteral("defaults")});
     ASSERT_EQ(r.code, 0);
-    EXPECT_EQ(r.out.count('\n'), 22);
+    // The 22 lines of the link settings, then the installation's volume decimals.
+    EXPECT_EQ(r.out.count('\n'), 23);
     EXPECT_TRUE(r.out.startsWith("Tarn-2.55\nCOM1\nCOM1\nLPT1\n19200\n6000\n6\n0000000000000\n"));
+    EXPECT_TRUE(r.out.endsWith("\nvolumeDecimals=2\n"));
 
     r = cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("settings"),
              QStringLiteral("set"), QStringLiteral("corrPort=COM4"), QStringLiteral("retryCount=999"),
@@ -327,6 +330,91 @@ TEST(Cli, ReadTheArchivesAsTheWindowHoldsThem) {
                    QStringLiteral("3"), QStringLiteral("--archives"), QStringLiteral("hourly")})
                   .code,
               2);
+}
+
+TEST(Cli, VolumesFactorsAndBlankedRecordsAsTheCorrectorHoldsThem) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "V Tarn-sim V47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 11.224},
+        "faults": {"badRecordPages": [{"bank": "low", "page": 53, "record": 2, "times": 100000}]}})"));
+    const QString h = home.root().root();
+    const QStringList read{QStringLiteral("--home"),       h,
+                           QStringLiteral("--json"),       QStringLiteral("read"),
+                           QStringLiteral("--archives"),   QStringLiteral("hourly"),
+                           QStringLiteral("--until-empty")};
+    auto firstVolume = [](const Result& r) {
+        return r.json()[QStringLiteral("archives")][QStringLiteral("hourly")][QStringLiteral("rows")]
+            .toArray()
+            .at(0)
+            .toArray()
+            .at(3)
+            .toString();
+    };
+    // Without Work/Qdel.000 volumes have two decimals.
+    Result r = cli(read);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(firstVolume(r), QStringLiteral("11.22"));
+    // Every factor cell has four decimals.
+    const QRegularExpression fourDecimals(QStringLiteral("^\\d+\\.\\d{4}$"));
+    for (const QJsonValue& row :
+         r.json()[QStringLiteral("archives")][QStringLiteral("hourly")][QStringLiteral("rows")].toArray())
+        if (row.toArray().size() > 10) {
+            EXPECT_TRUE(fourDecimals.match(row.toArray().at(9).toString()).hasMatch());
+            EXPECT_TRUE(fourDecimals.match(row.toArray().at(10).toString()).hasMatch());
+        }
+    // The record that stayed bad through every re-read: an empty row, counted and told.
+    EXPECT_EQ(r.json()[QStringLiteral("blanked")][QStringLiteral("hourly")].toInt(), 1);
+    EXPECT_EQ(r.json()[QStringLiteral("archives")][QStringLiteral("hourly")][QStringLiteral("rows")]
+                  .toArray()
+                  .at(10)
+                  .toArray()
+                  .size(),
+              1);
+    EXPECT_TRUE(r.err.contains("записів замінено порожніми: 1")) << r.err.toStdString();
+    EXPECT_EQ(cli(QStringList(read) << QStringLiteral("--strict")).code, 1);
+
+    // The precision set through the settings: the file the installation keeps, then three decimals.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("settings"),
+             QStringLiteral("set"), QStringLiteral("volumeDecimals=3")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json()[QStringLiteral("volumeDecimals")].toInt(), 3);
+    EXPECT_EQ(home.read(folder::Work, QStringLiteral("Qdel.000")), QByteArray("3\r\n"));
+    EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("settings"), QStringLiteral("set"),
+                   QStringLiteral("volumeDecimals=7")})
+                  .code,
+              2);
+    r = cli(read);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(firstVolume(r), QStringLiteral("11.224"));
+    // Stored with them: the stored volume keeps the third decimal.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("store"),
+             QStringLiteral("--archives"), QStringLiteral("hourly"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json()[QStringLiteral("blanked")][QStringLiteral("hourly")].toInt(), 1);
+    EXPECT_EQ(r.json()[QStringLiteral("stored")][QStringLiteral("hourly")].toInt(),
+              29); // the blanked one is not stored
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("01234"), QStringLiteral("--archive"),
+             QStringLiteral("hourly")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json()[QStringLiteral("rows")].toArray().at(0).toArray().at(8).toString(),
+              QStringLiteral("11.224"));
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+             QStringLiteral("--point"), QStringLiteral("01234"), QStringLiteral("--archive"),
+             QStringLiteral("log")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray fields = r.json()[QStringLiteral("fields")].toArray();
+    const QJsonArray log = r.json()[QStringLiteral("rows")].toArray().last().toArray();
+    EXPECT_EQ(log.at(fields.toVariantList().indexOf(QStringLiteral("bComment"))).toString(),
+              QStringLiteral("пустые: час 1"));
+
+    // A line that is no number 0..6 counts as missing, and says so.
+    home.write(folder::Work, QStringLiteral("Qdel.000"), QByteArray("\r\nabc\r\n"));
+    r = cli(read);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(firstVolume(r), QStringLiteral("11.22"));
+    EXPECT_EQ(r.err.count("Qdel.000"), 1) << r.err.toStdString();
 }
 
 TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {

@@ -59,12 +59,29 @@ TEST(ArchiveRecords, AnHourlyRecordCellByCell) {
     EXPECT_FALSE(recordCheckOk(bad));
 }
 
-TEST(ArchiveRecords, CorrectionFactorsFromSixKgfAreThousandths) {
+TEST(ArchiveRecords, CorrectionFactorsFromSixKgfAreThousandthsShownWithFourDecimals) {
     Context c;
     QByteArray r = kHourly.left(31);
     r[19] = static_cast<char>(0x70); // 6000: 6 kgf/cm²
     r[20] = static_cast<char>(0x17);
-    EXPECT_EQ(decodeRecord(Archive::Hourly, sealed(r), 0, c.context()).value(10), QStringLiteral("12.345"));
+    EXPECT_EQ(decodeRecord(Archive::Hourly, sealed(r), 0, c.context()).value(10), QStringLiteral("12.3450"));
+    r[25] = static_cast<char>(0x7E); // 1150 thousandths
+    r[26] = static_cast<char>(0x04);
+    EXPECT_EQ(decodeRecord(Archive::Hourly, sealed(r), 0, c.context()).value(10), QStringLiteral("1.1500"));
+    // The operative archive's factor follows the same rule.
+    const QByteArray operative = sealed(kHourly.left(3) + hex("70 17 0C FE 7E 04 64 00 00 00 00 00"));
+    EXPECT_EQ(decodeRecord(Archive::Operative, operative, 0, c.context()).value(5), QStringLiteral("1.1500"));
+}
+
+TEST(ArchiveRecords, VolumesTakeTheInstallationsDecimals) {
+    Context c;
+    QByteArray r = kHourly.left(31);
+    const QByteArray volume = floatBytes(11.224f);
+    r.replace(3, 4, volume);
+    for (const auto& [decimals, text] : {std::pair{2, "11.22"}, {3, "11.224"}, {0, "11"}, {6, "11.224000"}}) {
+        const ArchiveContext context{c.profile, c.image, kRussian, decimals};
+        EXPECT_EQ(decodeRecord(Archive::Hourly, sealed(r), 0, context).value(3), QString::fromLatin1(text));
+    }
 }
 
 TEST(ArchiveRecords, StatusTextLettersAndMarks) {
@@ -194,6 +211,64 @@ TEST(ArchivePages, BlankModeBlanksOnlyTheBadRecord) {
     EXPECT_EQ(tables.rows(Archive::Service).value(5), QStringList{"00005"});
     EXPECT_EQ(tables.cell(7, 3, 4), QStringLiteral("1234"));
     EXPECT_EQ(tables.cell(7, 3, 6), QStringLiteral("1234"));
+}
+
+TEST(ArchivePages, BlankedRecordsAreCountedPerArchiveAndToldInBothLanguages) {
+    Context c;
+    ArchiveTables tables;
+    ArchivePageCheck check(*archiveGeometry(3, c.profile), tables, false);
+    QByteArray page;
+    for (int i = 0; i < 8; ++i)
+        page += kHourly;
+    page[31] = static_cast<char>(page[31] + 1);
+    page[95] = static_cast<char>(page[95] + 1);
+    while (check.check(52, page, c.context()) == ArchivePageCheck::Verdict::Reject) {
+    }
+    EXPECT_EQ(tables.blanked(Archive::Hourly), 2);
+    EXPECT_EQ(tables.blanked(Archive::Daily), 0);
+    EXPECT_EQ(blankedRecordsLines(tables, kRussian), QStringList{"ЧАСОВОЙ: записей заменено пустыми: 2"});
+    EXPECT_EQ(blankedRecordsLines(tables, kUkrainian),
+              QStringList{"ГОДИННИЙ: записів замінено порожніми: 2"});
+    EXPECT_EQ(blankedRecordsComment(tables), QStringLiteral("пустые: час 2"));
+    // A clean reading tells nothing and leaves the request log's comment as it always was.
+    tables.clear(Archive::Hourly);
+    EXPECT_EQ(tables.blankedTotal(), 0);
+    EXPECT_TRUE(blankedRecordsLines(tables, kRussian).isEmpty());
+    EXPECT_EQ(blankedRecordsComment(tables), QStringLiteral("0"));
+}
+
+TEST(ArchivePages, TheServiceArchiveEndsAtItsDepthOnItsLastPage) {
+    Context c;
+    // 46a and later: pages 232..247 (16), records 0..495; before 44s: pages 232..255 (24), records 0..759.
+    struct Case {
+        const char* version;
+        int pages;
+        int lastRecord;
+    };
+    for (const Case& k : {Case{"46a", 16, 495}, Case{"44s", 24, 751}, Case{"43z", 24, 759}}) {
+        SCOPED_TRACE(k.version);
+        const ModelProfile profile = profileFor('V', k.version);
+        const ArchiveGeometry service = *archiveGeometry(10, profile);
+        EXPECT_EQ(service.pages, k.pages);
+        const QByteArray record = sealed(kHourly.left(3) + hex("34 12 78 56"));
+        QByteArray page;
+        for (int i = 0; i < 32; ++i)
+            page += record;
+        // Past the depth the bytes are not records: even a broken one there asks for no re-read.
+        QByteArray last = page;
+        last[255] = static_cast<char>(last[255] + 1);
+        ArchiveTables tables;
+        ArchivePageCheck check(service, tables, false);
+        for (int p = 232; p < 232 + service.pages - 1; ++p)
+            ASSERT_EQ(check.check(p, page, c.context()), ArchivePageCheck::Verdict::Accept);
+        EXPECT_EQ(check.check(232 + service.pages - 1, last, c.context()), ArchivePageCheck::Verdict::Accept);
+        ASSERT_EQ(tables.rowCount(Archive::Service), k.lastRecord + 1);
+        EXPECT_EQ(tables.cell(7, 0, k.lastRecord),
+                  QStringLiteral("%1").arg(k.lastRecord, 5, 10, QLatin1Char('0')));
+    }
+    // An identification that gave no geometry reads the later models' area.
+    EXPECT_EQ(archiveGeometry(10, ModelProfile{})->pages, 16);
+    EXPECT_EQ(archiveGeometry(10, ModelProfile{})->lastRecord, 495);
 }
 
 TEST(ArchivePages, TheEmptyEndAndTheShortLastOperativePage) {

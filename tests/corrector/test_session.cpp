@@ -241,6 +241,40 @@ TEST(CorrectorSession, EveryArchiveReadWholeAndTheSameThroughAFaultyLine) {
     EXPECT_EQ(faulty.count("22 35 00 A8"), 3); // page 53 of the hourly archive: twice spoilt, then clean
 }
 
+TEST(CorrectorSession, TheServiceArchiveIsReadToItsDepthAndABlankedRecordIsTold) {
+    // 500 service records in a corrector whose archive holds 496 (records 0..495 on pages 232..247); one
+    // record stays bad on every read of its page, one past the depth is broken too.
+    QByteArray service = "[";
+    for (int i = 0; i < 500; ++i)
+        service +=
+            QStringLiteral(R"(%1{"at": "%2", "current": %3, "previous": 0})")
+                .arg(i ? "," : "")
+                .arg(QDateTime(QDate(2024, 3, 1), QTime(0, 0)).addSecs(60 * i).toString("dd.MM.yyyy HH:mm"))
+                .arg(i + 1)
+                .toUtf8();
+    service += "]";
+    Rig r(
+        QByteArray(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "V Tarn-sim V47a",
+        "service": )" +
+                   service + R"(, "faults": {"badRecordPages": [
+            {"bank": "high", "page": 240, "record": 3, "times": 9},
+            {"bank": "high", "page": 247, "record": 20, "times": 9}]}})")
+            .constData());
+    r.settings.readChoice = QStringLiteral("0000000000100"); // the service archive
+    r.readRun.readToEmptyLine = false;
+    int pages = 0;
+    QObject::connect(&r.session->link(), &EngineParameterLink::pageAccepted, [&pages] { ++pages; });
+    r.session->startOperation(corrector::operation::ReadAll);
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }, 30000));
+    EXPECT_EQ(pages, 3 + 16); // the parameter pages, then the service archive's pages 232..247
+    const ArchiveTables& t = r.model().archives();
+    ASSERT_EQ(t.rowCount(Archive::Service), 496);
+    EXPECT_EQ(t.rows(Archive::Service).last(), (QStringList{"00495", "01.03.2024", "08:15", "01F0", "0000"}));
+    EXPECT_EQ(t.rows(Archive::Service).at(8 * 32 + 3), QStringList{"00259"}); // blanked: its number only
+    EXPECT_EQ(t.blanked(Archive::Service), 1);
+    EXPECT_TRUE(r.notifier.texts().contains(blankedRecordsLines(t, r.model().languageIndex()).join('\n')));
+}
+
 TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator) {
     Rig r(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "T Tarn-sim T47a",
         "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})");

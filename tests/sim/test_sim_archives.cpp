@@ -411,10 +411,7 @@ TEST(SimArchives, BadRecordPagesEntriesAreReported) {
 }
 
 TEST(SimArchives, TheYearDemoLoadsWithEveryArchiveFilled) {
-    const QString path =
-        QFileInfo(QStringLiteral(__FILE__))
-            .dir()
-            .absoluteFilePath(QStringLiteral("../../tools/corrector-sim/scenarios/corrector-year.json"));
+    const QString path = QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/corrector-year.json");
     std::vector<std::unique_ptr<Role>> roles;
     QString error;
     ASSERT_TRUE(loadScenario(path, roles, error)) << error.toStdString();

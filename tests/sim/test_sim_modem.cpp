@@ -211,9 +211,7 @@ TEST(SimModem, ScenarioChecksAndTheShippedScenario) {
     EXPECT_FALSE(loadScenarioJson(R"({"role": "modem", "numbers": {"1 2": {}, "12": {}}})", roles, error));
     EXPECT_FALSE(loadScenarioJson(R"({"role": "modem", "callLog": "/nonexistent/dir/calls"})", roles, error));
 
-    const QString shipped = QFileInfo(QStringLiteral(__FILE__))
-                                .dir()
-                                .filePath(QStringLiteral("../../tools/corrector-sim/scenarios/modem.json"));
+    const QString shipped = QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/modem.json");
     ASSERT_TRUE(loadScenario(shipped, roles, error)) << error.toStdString();
     const auto* modem = dynamic_cast<const ModemRole*>(roles.back().get());
     ASSERT_NE(modem, nullptr);

@@ -22,9 +22,7 @@ using namespace tarn::sim;
 namespace {
 
 QString scenarioPath(const char* name) {
-    return QFileInfo(QStringLiteral(__FILE__))
-        .dir()
-        .absoluteFilePath(QStringLiteral("../../tools/corrector-sim/scenarios/") + QLatin1String(name));
+    return QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/") + QLatin1String(name);
 }
 
 QByteArray frame(quint8 head, quint8 address, const QByteArray& data, quint8 count = 0) {

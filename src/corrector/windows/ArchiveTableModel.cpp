@@ -34,24 +34,4 @@ QVariant ArchiveTableModel::headerData(int section, Qt::Orientation orientation,
     return columns_.value(section);
 }
 
-QString archiveTableCaption(Archive archive, int languageIndex) {
-    switch (archive) {
-    case Archive::Hourly:
-        return uaRu(languageIndex, "ГОДИННИЙ", "ЧАСОВОЙ");
-    case Archive::Daily:
-        return uaRu(languageIndex, "ДОБОВИЙ", "СУТОЧНЫЙ");
-    case Archive::Monthly:
-        return uaRu(languageIndex, "МІСЯЧНИЙ", "МЕСЯЧНЫЙ");
-    case Archive::Abnormal:
-        return uaRu(languageIndex, "ПОЗАШТАТНИЙ", "ВНЕШТАТНЫЙ");
-    case Archive::Interference:
-        return uaRu(languageIndex, "ВТРУЧАНЬ", "ВМЕШАТЕЛЬСТВ");
-    case Archive::Operative:
-        return uaRu(languageIndex, "ОПЕРАТИВНИЙ", "ОПЕРАТИВНЫЙ");
-    case Archive::Service:
-        return uaRu(languageIndex, "СЛУЖБОВИЙ", "СЛУЖЕБНЫЙ");
-    }
-    return {};
-}
-
 } // namespace tarn::corrector

@@ -23,7 +23,4 @@ private:
     QStringList columns_;
 };
 
-// The tab captions of the archive tables.
-QString archiveTableCaption(Archive archive, int languageIndex);
-
 } // namespace tarn::corrector

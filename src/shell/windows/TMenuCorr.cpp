@@ -299,6 +299,7 @@ void TMenuCorr::openCorrectorWindow() {
     hide();
     corrector::CorrectorSession session(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.notifier(),
                                         ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
+    session.model().volumeDecimals = ctx_.volumeDecimals;
     // The modem in interactive use: the manual dial, the call held while frames go out, dropped in order.
     link::ModemSession modem(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.languageIndex());
     corrector::TCorrect::Hooks hooks;
