@@ -127,35 +127,40 @@ int cmdLpt(CliRun& run) {
     transfer::LptPattern pattern = transfer::LptPattern::Address;
     std::optional<int> pause = qMax(1, s.writeDelayMs); // "Тайм-аут по записи" as the settings have it
     if (test) {
-        const QString p = run.value(QStringLiteral("--pattern")).value_or(QStringLiteral("address")).toLower();
+        const QString p =
+            run.value(QStringLiteral("--pattern")).value_or(QStringLiteral("address")).toLower();
         if (p == QLatin1String("00"))
             pattern = transfer::LptPattern::Zeros;
         else if (p == QLatin1String("ff"))
             pattern = transfer::LptPattern::Ones;
         else if (p != QLatin1String("address")) {
-            run.notifier->message(MessageKind::Error, QStringLiteral("lpt test: --pattern is address, 00 or ff"));
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("lpt test: --pattern is address, 00 or ff"));
             return kExitUsage;
         }
         pause = numberOption(run, "--pause", *pause, 1, transfer::kLptPauseMaxMs);
         if (!pause) return kExitUsage;
         if (!run.has(QStringLiteral("--yes"))) {
-            run.notifier->message(MessageKind::Error,
-                                  uaRu(lang, "Увага !!! Після запуску тесту дані коректора на ДТУ-1 стираються",
-                                       "Внимание !!! После запуска теста данные корректора на ДТУ-1 стираются") +
-                                      QStringLiteral(" (--yes)"));
+            run.notifier->message(
+                MessageKind::Error,
+                uaRu(lang, "Увага !!! Після запуску тесту дані коректора на ДТУ-1 стираються",
+                     "Внимание !!! После запуска теста данные корректора на ДТУ-1 стираются") +
+                    QStringLiteral(" (--yes)"));
             return kExitUsage;
         }
     } else if (run.has(QStringLiteral("--pattern")) || run.has(QStringLiteral("--pause")) ||
                run.has(QStringLiteral("--yes"))) {
-        run.notifier->message(MessageKind::Error, QStringLiteral("lpt read: --pattern, --pause and --yes are the test's"));
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("lpt read: --pattern, --pause and --yes are the test's"));
         return kExitUsage;
     }
     const QString device = run.value(QStringLiteral("--device"))
                                .value_or(link::lptDevice(link::lptPortAddress(s.lptChoice, s.lptAddress)));
     link::PpdevPort port;
     if (!port.open(device)) {
-        run.notifier->message(MessageKind::Error, uaRu(lang, "Помилка відкриття порту", "Ошибка открытия порта") +
-                                                      device + QStringLiteral(": ") + port.errorString());
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "Помилка відкриття порту", "Ошибка открытия порта") + device +
+                                  QStringLiteral(": ") + port.errorString());
         return kExitNoLink;
     }
     transfer::LptBus bus(port, s.lptDelay, pauseWithEvents);

@@ -388,15 +388,16 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
                   .code,
               2);
     // The link kind by the configurator's text or by a plain word; another word changes nothing.
-    for (const auto& [word, kind] : {std::pair{"cable", "прямое соединение"}, std::pair{"NONE", "нет связи"},
-                                     std::pair{"прямое соединение", "прямое соединение"},
-                                     std::pair{"phone", "телефон"}}) {
+    for (const auto& [word, kind] :
+         {std::pair{"cable", "прямое соединение"}, std::pair{"NONE", "нет связи"},
+          std::pair{"прямое соединение", "прямое соединение"}, std::pair{"phone", "телефон"}}) {
         r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
                  QStringLiteral("config"), QStringLiteral("t01234"), QStringLiteral("--link"),
                  QString::fromUtf8(word)});
         ASSERT_EQ(r.code, 0) << word << r.err.toStdString();
-        EXPECT_EQ(r.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("link")).toString(),
-                  QString::fromUtf8(kind))
+        EXPECT_EQ(
+            r.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("link")).toString(),
+            QString::fromUtf8(kind))
             << word;
     }
     r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
@@ -963,8 +964,8 @@ TEST(CliTransfer, AZoneIsReadLoadedAndStoredAsATransferUnitReading) {
 
     // A port that is not there is a link failure, as in every command.
     home.write(folder::Work, QStringLiteral("PortMap.000"), "COM1 /nonexistent/tty\r\n");
-    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"), QStringLiteral("dtu"),
-             QStringLiteral("state")});
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("dtu"), QStringLiteral("state")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains("ОШИБКА!!! инициализации порта")) << r.err.toStdString();
 }
@@ -1005,8 +1006,8 @@ TEST(Cli, WordsAndValuesACommandDoesNotTakeAreUsageErrors) {
         EXPECT_TRUE(r.err.contains(c.said)) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
     }
     // Free words stay free where a command takes them.
-    EXPECT_EQ(cli({QStringLiteral("--home"), dir.path(), QStringLiteral("settings"), QStringLiteral("language"),
-                   QStringLiteral("RU")})
+    EXPECT_EQ(cli({QStringLiteral("--home"), dir.path(), QStringLiteral("settings"),
+                   QStringLiteral("language"), QStringLiteral("RU")})
                   .code,
               0);
 }
@@ -1017,35 +1018,37 @@ TEST(Cli, TheLptCommandsSpeakTheChosenLanguage) {
     for (const auto& [lang, text] : {std::pair{"ua", "Помилка відкриття порту/nonexistent/parport"},
                                      std::pair{"ru", "Ошибка открытия порта/nonexistent/parport"}}) {
         for (const char* action : {"read", "test"}) {
-            QStringList args{QStringLiteral("--home"), dir.path(), QStringLiteral("--lang"),
-                             QString::fromLatin1(lang),  QStringLiteral("lpt"), QString::fromLatin1(action),
+            QStringList args{QStringLiteral("--home"),   dir.path(),
+                             QStringLiteral("--lang"),   QString::fromLatin1(lang),
+                             QStringLiteral("lpt"),      QString::fromLatin1(action),
                              QStringLiteral("--device"), QStringLiteral("/nonexistent/parport")};
             if (qstrcmp(action, "test") == 0) args.append(QStringLiteral("--yes"));
             const Result r = cli(args);
             EXPECT_EQ(r.code, 1) << lang << action;
-            EXPECT_TRUE(r.err.contains(QString::fromUtf8(text).toUtf8())) << lang << action << r.err.toStdString();
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(text).toUtf8()))
+                << lang << action << r.err.toStdString();
         }
     }
-    const Result r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("--lang"), QStringLiteral("ua"),
-                          QStringLiteral("lpt"), QStringLiteral("test")});
+    const Result r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("--lang"),
+                          QStringLiteral("ua"), QStringLiteral("lpt"), QStringLiteral("test")});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.err.contains("Увага !!! Після запуску тесту")) << r.err.toStdString();
 }
 
 // --help names every option: the global ones and each command's; COMMAND --help its own and the global.
 TEST(Cli, HelpListsEveryOption) {
-    const QStringList global{"--home", "--port",    "--address", "--address-book", "--speed", "--timeout",
-                             "--retries", "--phone", "--dial-wait", "--trace", "--lang", "--json"};
+    const QStringList global{"--home",    "--port",  "--address",   "--address-book", "--speed", "--timeout",
+                             "--retries", "--phone", "--dial-wait", "--trace",        "--lang",  "--json"};
     Result r = cli({QStringLiteral("--help")});
     ASSERT_EQ(r.code, 0);
-    for (const QString& o : global + QStringList{"--stop-on-error", "--force", "--pause MS", "--save-xls FILE",
-                                                 "--matrix-csv FILE", "--modem-repeats N", "--link KIND"})
+    for (const QString& o :
+         global + QStringList{"--stop-on-error", "--force", "--pause MS", "--save-xls FILE",
+                              "--matrix-csv FILE", "--modem-repeats N", "--link KIND"})
         EXPECT_TRUE(r.out.contains(o.toUtf8())) << o.toStdString();
     r = cli({QStringLiteral("read"), QStringLiteral("--help")});
     ASSERT_EQ(r.code, 0);
-    for (const QString& o : global + QStringList{"--archives LIST", "--until-empty", "--days N",
-                                                 "--save-prt FILE", "--save-txt FILE", "--save-xls FILE",
-                                                 "--sheets LIST"})
+    for (const QString& o :
+         global + QStringList{"--archives LIST", "--until-empty", "--days N", "--save-prt FILE",
+                              "--save-txt FILE", "--save-xls FILE", "--sheets LIST"})
         EXPECT_TRUE(r.out.contains(o.toUtf8())) << o.toStdString();
 }
-

@@ -108,7 +108,8 @@ TEST(PortScanCli, TheDemoCorrectorIsFound) {
         ASSERT_GE(lines.size(), 3) << preset;
         EXPECT_TRUE(lines.at(lines.size() - 3).startsWith(QString::fromUtf8(kind)))
             << lines.join(QLatin1Char('|')).toStdString();
-        EXPECT_EQ(lines.mid(lines.size() - 2), (QStringList{QStringLiteral("коppектор подключен к порту -COM2"),
-                                                            QStringLiteral("стоп!!!")}));
+        EXPECT_EQ(
+            lines.mid(lines.size() - 2),
+            (QStringList{QStringLiteral("коppектор подключен к порту -COM2"), QStringLiteral("стоп!!!")}));
     }
 }

@@ -2,9 +2,9 @@
 // with the real serial driver; and the simulator's modem, adapter and 2 MB unit roles themselves.
 #include "AdapterRole.h"
 #include "CorrectorRole.h"
-#include "Presets.h"
 #include "Dtu2mbRole.h"
 #include "ModemRole.h"
+#include "Presets.h"
 #include "ScanTestSupport.h"
 #include "ScriptedRole.h"
 #include "SimLine.h"
@@ -274,8 +274,8 @@ TEST(PortScanPty, EveryPresetCorrectorIsKnownByTheScannersRule) {
     for (const sim::PresetInfo& p : sim::presets()) {
         RoleBench b;
         QString error;
-        auto role = sim::CorrectorRole::fromJson(QJsonObject{{QStringLiteral("preset"), QString::fromLatin1(p.name)}},
-                                                 error);
+        auto role = sim::CorrectorRole::fromJson(
+            QJsonObject{{QStringLiteral("preset"), QString::fromLatin1(p.name)}}, error);
         ASSERT_TRUE(role) << p.name << error.toStdString();
         b.line.addRole(std::move(role));
         const QByteArray reply = b.answer(correctorRequest(), kIdentificationReplyLength);
@@ -298,6 +298,6 @@ TEST(PortScanPty, TheScanFindsTheSimulatedCorrector) {
     ASSERT_GE(l.size(), 3);
     EXPECT_TRUE(l.at(l.size() - 3).startsWith(QStringLiteral("корректор \"ТАРН-НM\" ->T Tarn-NM  T46a")))
         << l.join(QLatin1Char('|')).toStdString();
-    EXPECT_EQ(l.mid(l.size() - 2), (QStringList{QStringLiteral("коppектор подключен к порту -COM3"),
-                                                QStringLiteral("стоп!!!")}));
+    EXPECT_EQ(l.mid(l.size() - 2),
+              (QStringList{QStringLiteral("коppектор подключен к порту -COM3"), QStringLiteral("стоп!!!")}));
 }

@@ -24,8 +24,8 @@ public:
     void writeData(quint8 value) override;
     quint8 readStatus() override;
 
-    int deadChip = -1;  // this chip never acknowledges
-    int missedAcks = 0; // device bytes not acknowledged before the chips answer again
+    int deadChip = -1;    // this chip never acknowledges
+    int missedAcks = 0;   // device bytes not acknowledged before the chips answer again
     int writeCycleMs = 5; // a chip is busy this long after it took a write
     // Milliseconds on the unit's clock (a steady clock unless a test sets its own).
     std::function<qint64()> now;
