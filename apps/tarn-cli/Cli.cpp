@@ -27,8 +27,18 @@ const std::vector<CommandEntry> kCommands = {
     {"settings",
      "settings [show|defaults|set NAME=VALUE…|ports|language [UA|RU]|service-level CODE]",
      cmdSettings,
-     {}},
-    {"port", "port open                 open the configured port as the port window does", cmdPort, {}},
+     {},
+     {{"show", 0},
+      {"defaults", 0},
+      {"set", kFreeWords},
+      {"ports", 0},
+      {"language", 1},
+      {"service-level", 1}}},
+    {"port",
+     "port open                 open the configured port as the port window does",
+     cmdPort,
+     {},
+     {{"open", 0}}},
     {"exchange",
      "exchange --op read|archive-low|archive-high|page|write --at N [--count N] [--data HEX] [--blocks N]\n"
      "                            one request through the exchange engine; payloads in hexadecimal",
@@ -49,12 +59,14 @@ const std::vector<CommandEntry> kCommands = {
        "items 6 and 43: the panel's unit, kgf (kgf/cm²), cmH2O (item 6), mmHg (item 43) or MPa"},
       {"--password", "FIELD:DIGITS",
        "a password first; FIELD is the password window's field: 1..3 operator A, B, C, 4..5 master E, F, "
-       "6 configurator, 7 verifier"}}},
+       "6 configurator, 7 verifier"}},
+     {{"get", 0}, {"set", 0}}},
     {"clock",
      "clock get|set|correct [--value TEXT] [--password FIELD:DIGITS]   the corrector's clock",
      cmdClock,
      {{"--value", "TEXT", "set: \"dd.MM.yyyy HH:mm\" (now when left out); correct: minutes"},
-      {"--password", "FIELD:DIGITS", "a password first; FIELD 1..7 as for item"}}},
+      {"--password", "FIELD:DIGITS", "a password first; FIELD 1..7 as for item"}},
+     {{"get", 0}, {"set", 0}, {"correct", 0}}},
     {"coef",
      "coef read [--out FILE] [--password FIELD:DIGITS] | coef write --file FILE [--password FIELD:DIGITS] | "
      "coef show FILE   the meter-coefficient (Z-900) or calibration table",
@@ -62,7 +74,8 @@ const std::vector<CommandEntry> kCommands = {
      {{"--out", "FILE", "read: the cells also into FILE (.whi or .zib, as the window saves them)"},
       {"--file", "FILE", "write, show: the coefficient file, FILE.whi (meter) or FILE.zib (calibration)"},
       {"--password", "FIELD:DIGITS",
-       "a password first; FIELD 1..7 as for item (the calibration permission wants the verifier, 7)"}}},
+       "a password first; FIELD 1..7 as for item (the calibration permission wants the verifier, 7)"}},
+     {{"read", 0}, {"write", 0}, {"show", 1}}},
     {"program",
      "program --point ID [--password P] [--date dd.MM.yyyy --time HH:mm] "
      "[--meter-reading X] [--total-volume Y]   write a point's saved parameter file into the corrector",
@@ -74,7 +87,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--meter-reading", "X", "the meter reading, m³ (default the file's)"},
       {"--total-volume", "Y", "the total standard volume, m³ (default the file's)"}}},
     {"read",
-     "read [--archives LIST] [--until-empty] [--json]   the corrector's archives",
+     "read [--archives LIST] [--until-empty] | --days N [--save-prt FILE] [--save-txt FILE] [--save-xls FILE "
+     "[--sheets LIST]] [--json]   the corrector's archives",
      cmdRead,
      {{"--archives", "LIST",
        "comma-separated: hourly, daily, monthly, abnormal, interference, operative, service; or all (the "
@@ -112,7 +126,8 @@ const std::vector<CommandEntry> kCommands = {
      cmdFile,
      {{"--out", "TXT", "export: the text file"},
       {"--save-xls", "FILE", "export: the workbook, as for read"},
-      {"--sheets", "LIST", "export: the workbook's archive sheets, as for read"}}},
+      {"--sheets", "LIST", "export: the workbook's archive sheets, as for read"}},
+     {{"show", 1}, {"store", 1}, {"export", 1}}},
     {"report",
      "report --point ID | --from-corrector --period day|month|period|params --from dd.MM.yyyy [--to "
      "dd.MM.yyyy] "
@@ -166,7 +181,8 @@ const std::vector<CommandEntry> kCommands = {
      "answer",
      cmdModem,
      {{"--wait", "MS", "how long to collect the answer (default 1000)"},
-      {"--raw", nullptr, "send the text as it stands (no blanks removed, no CR)"}}},
+      {"--raw", nullptr, "send the text as it stands (no blanks removed, no CR)"}},
+     {{"send", kFreeWords}}},
     {"group",
      "group list | show NAME | save NAME [--points ID,…] [--schedule HH:MM-HH:MM-HH:MM,…] [--flags "
      "0XXXXXXXXX] | "
@@ -187,7 +203,14 @@ const std::vector<CommandEntry> kCommands = {
        "save: the polling windows, begin-end-period, each beginning after the last ends"},
       {"--flags", "FLAGS",
        "save: \"0\" and nine 0/1: hourly, daily, monthly, alarm, operative, gas, clock, "
-       "interference, measurement"}}},
+       "interference, measurement"}},
+     {{"list", 0},
+      {"show", kFreeWords},
+      {"save", kFreeWords},
+      {"delete", kFreeWords},
+      {"summary", kFreeWords},
+      {"alarms", kFreeWords},
+      {"members", kFreeWords}}},
     {"poll",
      "poll --point ID | --group NAME | --schedule [--duty] [--json]   poll as the polling console does",
      cmdPoll,
@@ -219,7 +242,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--row", "N", "exchanges: the schedule row's exchanges instead of the whole day's"},
       {"--date", "DATE", "exchanges: the day, dd.MM.yyyy (default today)"},
       {"--out", "FILE", "write the text as the program saves it (Windows-1251, CR LF)"},
-      {"--made", "WHEN", "the time the title says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
+      {"--made", "WHEN", "the time the title says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}},
+     {{"poll", 0}, {"list", 0}, {"exchanges", 0}}},
     {"graph",
      "graph --point ID|--group NAME --archive hourly|daily|monthly|operative|measurement|flow "
      "--from … --to … [--params LIST] [--percent] --out FILE.jpg [--width N --height N] [--json]   "
@@ -238,14 +262,19 @@ const std::vector<CommandEntry> kCommands = {
       {"--width", "N", "the picture's width in pixels (default 1200)"},
       {"--height", "N", "the picture's height in pixels (default 800)"}}},
     {"dtu",
-     "dtu state | read [--first N] [--last N] | zones | load ZONE [--store] [--stop-on-error] | test | erase "
-     "--yes [--json]   the data-transfer unit on the corrector port",
+     "dtu state | read [--first N] [--last N] | zones | load ZONE [--store] [--stop-on-error] [--force] | "
+     "test "
+     "| erase --yes [--json]   the data-transfer unit on the corrector port",
      cmdDtu,
      {{"--first", "N", "read: the first zone to read (default 1)"},
       {"--last", "N", "read: the last zone to read (default 16; an 8-zone unit stops at 8)"},
       {"--store", nullptr, "load: store the zone's archives as a reading by the transfer unit (\"ДТУ\")"},
       {"--stop-on-error", nullptr, "load: a page whose records do not check ends the load (default: go on)"},
-      {"--yes", nullptr, "erase: every zone of the unit is erased"}}},
+      {"--force", nullptr,
+       "load: also a zone without a complete copy (\"Нормальная запись\"), with a warning; refused "
+       "otherwise"},
+      {"--yes", nullptr, "erase: every zone of the unit is erased"}},
+     {{"state", 0}, {"read", 0}, {"zones", 0}, {"load", 1}, {"test", 0}, {"erase", 0}}},
     {"package",
      "package write --point ID [--out FILE] [--overwrite] | write --group NAME | read FILE [--overwrite] | "
      "read --folder DIR [FILE…] | show FILE [--json]   database packages (\"*.tbd\")",
@@ -256,19 +285,26 @@ const std::vector<CommandEntry> kCommands = {
       {"--group", "NAME", "write: every member of the polling group, into Mail_BD/NAME/ID.tbd"},
       {"--folder", "DIR", "read: the packages of a folder as a group (all of them, or the FILEs named)"},
       {"--overwrite", nullptr,
-       "write: replace an existing package; read: replace the data of a point already registered"}}},
+       "write: replace an existing package; read: replace the data of a point already registered"}},
+     {{"write", 0}, {"read", kFreeWords}, {"show", 1}}},
     {"sync",
      "sync run [--from PATH] [--json]   copy the chosen files of the master installation (Work/SynDir.000)",
      cmdSync,
      {{"--from", "PATH",
-       "the master installation's folder (default the link settings' synchronisation path)"}}},
+       "the master installation's folder (default the link settings' synchronisation path)"}},
+     {{"run", 0}}},
     {"lpt",
-     "lpt read [--store] | test [--pattern address|00|ff] [--device PATH] [--json]   the single-zone "
-     "transfer unit on the parallel port",
+     "lpt read [--store] | test --yes [--pattern address|00|ff] [--pause MS] [--device PATH] [--json]   the "
+     "single-zone transfer unit on the parallel port",
      cmdLpt,
      {{"--store", nullptr, "read: store the copy's archives as a reading by the transfer unit (\"ДТУ\")"},
       {"--pattern", "P", "test: \"address\" (default), \"00\" or \"ff\""},
-      {"--device", "PATH", "the parallel port device instead of the settings' (/dev/parport0 for LPT1)"}}},
+      {"--pause", "MS",
+       "test: the write time-out (\"Тайм-аут по записи\"), 1..10000 ms, waited after each line written "
+       "before it is read back (default the settings' write time-out)"},
+      {"--yes", nullptr, "test: the unit's copy of the corrector is erased by the test"},
+      {"--device", "PATH", "the parallel port device instead of the settings' (/dev/parport0 for LPT1)"}},
+     {{"read", 0}, {"test", 0}}},
     {"schedule",
      "schedule [--at HH:MM] [--json]   today's polling schedule and the row due",
      cmdSchedule,
@@ -283,7 +319,7 @@ const std::vector<CommandEntry> kCommands = {
       {"--org", "TEXT", "search: part of the organisation's name"},
       {"--owner", "TEXT", "search: part of the owner; config: the owner"},
       {"--org-phone", "TEXT", "config: the organisation's telephone"},
-      {"--link", "KIND", "config: нет связи, прямое соединение or телефон"},
+      {"--link", "KIND", "config: none, cable or phone (нет связи, прямое соединение, телефон)"},
       {"--port", "COMn", "config: COM1 … COM25"},
       {"--password", "TEXT", "config: the corrector password for polling"},
       {"--phone", "N", "config: the corrector's telephone"},
@@ -296,7 +332,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--modem-repeats", "N", "config: 1 … 200"},
       {"--init", "TEXT", "config: the modem initialisation string"},
       {"--gas", "NAME", "config: the gas composition"},
-      {"--flags", "FLAGS", "config: 11 characters 0/1"}}},
+      {"--flags", "FLAGS", "config: 11 characters 0/1"}},
+     {{"list", 0}, {"show", 1}, {"erase", 1}, {"search", 0}, {"config", 1}, {"last", 1}}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--delete N] [--json]   a point's "
      "stored rows",
@@ -314,7 +351,8 @@ const std::vector<CommandEntry> kCommands = {
      {{"--name", "NAME", "the composition's name"},
       {"--density", "D", "density, kg/m³"},
       {"--co2", "C", "carbon dioxide, %"},
-      {"--n2", "N", "nitrogen, %"}}},
+      {"--n2", "N", "nitrogen, %"}},
+     {{"list", 0}, {"add", 0}, {"change", 0}, {"delete", 0}}},
     {"scan",
      "scan --mode modem|corrector|adapter|dtu2mb [--lang ua|ru|en] [--speed TEXT]   find the port a device "
      "answers on",
@@ -381,26 +419,66 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, ErrorS
     return std::make_unique<GuardedApplication<QCoreApplication>>(argc, argv, sink);
 }
 
-void printUsage(QTextStream& err) {
-    err << "usage: tarn-cli [--home DIR] [--port NAME] [--address N] [--speed TEXT] [--timeout MS]\n"
-           "                [--address-book ENTRY]\n"
-           "                [--phone NUMBER [--dial-wait S]]\n"
-           "                [--retries N] [--trace FILE] [--lang ua|ru|en] [--json] COMMAND [ARGS]\n"
-           "commands:\n";
-    for (const auto& c : kCommands)
+// The options every command takes, before or after the command word.
+const std::vector<OptionSpec> kGlobalOptions = {
+    {"--home", "DIR", "the installation's folder (default the program's own)"},
+    {"--port", "NAME", "the corrector port instead of the settings' (COMn, or a device path)"},
+    {"--address", "N", "the corrector's link address, 1..14 (default 1)"},
+    {"--address-book", "ENTRY", "the address book's entry (or its address) instead of --address"},
+    {"--speed", "TEXT", "the line speed instead of the settings'"},
+    {"--timeout", "MS", "the reply time-out instead of the settings', 0..10000"},
+    {"--retries", "N", "the exchange repeats instead of the settings', 1..250"},
+    {"--phone", "NUMBER", "dial the corrector through the modem first, hang up after"},
+    {"--dial-wait", "S", "with --phone: how long the call may take to come up, 1..250 s (default 60)"},
+    {"--trace", "FILE", "write what went over the line into FILE, as the link debugger shows it"},
+    {"--lang", "ua|ru|en", "the language of the messages (en: scan only; default Work/Type_Leng.000)"},
+    {"--json", nullptr, "the answer as JSON"},
+    {"--help", nullptr, "this help; after a command word, the command's own"}};
+
+void printOptions(QTextStream& out, const std::vector<OptionSpec>& options, const char* indent) {
+    for (const OptionSpec& o : options)
+        out << indent << QString::fromLatin1(o.name)
+            << (o.valueName ? QStringLiteral(" ") + QString::fromLatin1(o.valueName) : QString()) << "\n"
+            << indent << "    " << QString::fromUtf8(o.help) << "\n";
+}
+
+// --help: every option of every command; after a mistake only the commands' lines.
+void printUsage(QTextStream& err, bool withOptions = false) {
+    err << "usage: tarn-cli [global options] COMMAND [WORDS] [options]\n"
+           "global options:\n";
+    printOptions(err, kGlobalOptions, "  ");
+    err << "commands:\n";
+    for (const auto& c : kCommands) {
         err << "  " << c.usage << "\n";
+        if (withOptions) printOptions(err, c.options, "      ");
+    }
     err.flush();
 }
 
 void printCommandHelp(QTextStream& out, const CommandEntry& c) {
     out << "usage: tarn-cli [global options] " << c.usage << "\n";
     if (!c.options.empty()) out << "options:\n";
-    for (const OptionSpec& o : c.options)
-        out << "  " << QString::fromLatin1(o.name)
-            << (o.valueName ? QStringLiteral(" ") + QString::fromLatin1(o.valueName) : QString())
-            << "\n      " << QString::fromUtf8(o.help) << "\n";
-    out << "  --json\n      the answer as JSON\n";
+    printOptions(out, c.options, "  ");
+    out << "global options:\n";
+    printOptions(out, kGlobalOptions, "  ");
     out.flush();
+}
+
+// The words after the command word against the command's verbs: a command without verbs takes none, a
+// verb takes as many as it says. A first word that is no verb is left to the command, which names its verbs.
+bool wordsFit(const CommandEntry& c, const QStringList& words, QTextStream& err) {
+    qsizetype allowed = 0;
+    if (!c.verbs.empty() && !words.isEmpty()) {
+        allowed = words.size();
+        for (const VerbSpec& v : c.verbs)
+            if (words.first() == QLatin1String(v.verb))
+                allowed = v.words == kFreeWords ? words.size() : 1 + v.words;
+    }
+    if (words.size() <= allowed) return true;
+    err << "tarn-cli " << c.name << ": unexpected " << words.mid(allowed).join(QLatin1Char(' ')) << "\n";
+    err << "usage: tarn-cli [global options] " << c.usage << "\n";
+    err.flush();
+    return false;
 }
 
 // The command's own arguments against its table: an unknown option, or one without its value, is a
@@ -427,6 +505,7 @@ bool parseCommandOptions(const CommandEntry& c, const QStringList& rest, CliRun&
     }
     helpAsked = parser.isSet(help);
     run.args = parser.positionalArguments();
+    if (!helpAsked && !wordsFit(c, run.args, err)) return false;
     for (const OptionSpec& o : c.options) {
         const QString name = QString::fromLatin1(o.name);
         if (parser.isSet(name.mid(2)))
@@ -572,7 +651,7 @@ int runCli(int argc, char** argv) {
                 return kExitUsage;
             }
         } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            printUsage(err);
+            printUsage(out, true);
             return kExitOk;
         } else if (a.startsWith(QLatin1String("--"))) {
             err << "tarn-cli: unknown option " << a << "\n";
@@ -636,6 +715,16 @@ int runCli(int argc, char** argv) {
         opt.phone ? runOverPhone(run, *opt.phone, [&] { return entry->run(run); }) : entry->run(run);
     sink.notifier = nullptr; // the notifier goes first
     return code;
+}
+
+std::optional<QString> linkKindFromText(const QString& text) {
+    static const std::pair<const char*, const char*> kKinds[] = {
+        {"none", "нет связи"}, {"cable", "прямое соединение"}, {"phone", "телефон"}};
+    const QString t = text.trimmed();
+    for (const auto& [word, kind] : kKinds)
+        if (t.compare(QLatin1String(word), Qt::CaseInsensitive) == 0 || t == QString::fromUtf8(kind))
+            return QString::fromUtf8(kind);
+    return std::nullopt;
 }
 
 std::optional<database::Schemas> installationSchemas(CliRun& run) {

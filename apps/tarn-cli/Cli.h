@@ -69,12 +69,25 @@ struct OptionSpec {
     const char* help;
 };
 
+// The words a command takes after its command word: a verb and how many words may follow it
+// (kFreeWords: any number). A command without verbs takes no words at all.
+inline constexpr int kFreeWords = -1;
+struct VerbSpec {
+    const char* verb;
+    int words;
+};
+
 struct CommandEntry {
     const char* name;
     const char* usage;
     Command run;
     std::vector<OptionSpec> options;
+    std::vector<VerbSpec> verbs = {};
 };
+
+// A link kind as the configurator stores it ("нет связи", "прямое соединение", "телефон") from its text or
+// from none, cable or phone; nothing for another word.
+std::optional<QString> linkKindFromText(const QString& text);
 
 // Exit codes shared by every command.
 inline constexpr int kExitOk = 0;

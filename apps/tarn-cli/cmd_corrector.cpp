@@ -444,7 +444,8 @@ bool saveFiles(CliRun& run, const corrector::CorrectorWindowModel& model) {
 int readOrStore(CliRun& run, bool store) {
     QList<const ArchiveName*> chosen;
     const QString list = run.value(QStringLiteral("--archives")).value_or(QStringLiteral("all"));
-    for (const QString& word : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    // Every word counts: an empty one (",", "hourly,,daily", "") is a mistake, never "nothing to read".
+    for (const QString& word : list.split(QLatin1Char(','))) {
         const QString w = word.trimmed().toLower();
         bool known = false;
         for (const ArchiveName& a : kArchiveNames)

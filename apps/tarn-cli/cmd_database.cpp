@@ -118,6 +118,16 @@ int cmdPoints(CliRun& run) {
             database::PointConfig changed = point->config;
             for (int i = 0; i < database::kConfigValues; ++i)
                 if (const auto v = run.value(QString::fromLatin1(kConfigOptions[i]))) changed[i] = *v;
+            if (const auto link = run.value(QStringLiteral("--link"))) {
+                const std::optional<QString> kind = linkKindFromText(*link);
+                if (!kind) {
+                    run.notifier->message(MessageKind::Error,
+                                          QStringLiteral("points config: --link is none, cable or phone "
+                                                         "(нет связи, прямое соединение, телефон)"));
+                    return kExitUsage;
+                }
+                changed[database::config::LinkKind] = *kind;
+            }
             changed[database::config::Owner] = changed[database::config::Owner].left(database::kOwnerWidth);
             if (const QString failure = database::checkConfig(changed); !failure.isEmpty()) {
                 run.notifier->message(MessageKind::Error, failure);

@@ -22,12 +22,12 @@ void printZones(CliRun& run, const transfer::TransferUnitSession& session) {
                                  {QStringLiteral("text"), z.text},
                                  {QStringLiteral("loadable"), z.loadable}});
     if (run.options.json) {
-        run.printJson({{QStringLiteral("version"), QString::fromLatin1(session.version()).trimmed()},
+        run.printJson({{QStringLiteral("version"), session.versionText()},
                        {QStringLiteral("zoneCount"), session.zoneCount()},
                        {QStringLiteral("zones"), zones}});
         return;
     }
-    if (!session.version().isEmpty()) *run.out << QString::fromLatin1(session.version()).trimmed() << "\n";
+    if (!session.version().isEmpty()) *run.out << session.versionText() << "\n";
     for (const auto& z : session.zoneRows())
         *run.out << z.zone << " " << z.text << (z.loadable ? "" : " -") << "\n";
     run.out->flush();
@@ -41,7 +41,7 @@ std::optional<int> numberOption(CliRun& run, const char* name, int fallback, int
     if (!ok || n < low || n > high) {
         run.notifier->message(
             MessageKind::Error,
-            QStringLiteral("dtu: %1 is %2..%3").arg(QString::fromLatin1(name)).arg(low).arg(high));
+            QStringLiteral("%1 is %2..%3").arg(QString::fromLatin1(name)).arg(low).arg(high));
         return std::nullopt;
     }
     return n;
@@ -57,6 +57,14 @@ int loadZone(CliRun& run) {
         return kExitUsage;
     }
     const int lang = run.context->languageIndex();
+    // The window offers only the zones that hold a complete, checked copy; --force takes another anyway.
+    if (const auto refused = transfer::zoneNotLoadable(run.context->root(), zone, lang)) {
+        if (!run.has(QStringLiteral("--force"))) {
+            run.notifier->message(MessageKind::Error, *refused);
+            return kExitNoLink;
+        }
+        run.notifier->message(MessageKind::Warning, *refused);
+    }
     corrector::DetachedCorrector detached(*run.notifier, lang, run.context->volumeDecimals);
     corrector::CorrectorWindowModel& model = detached.model();
     const bool stopOnError = run.has(QStringLiteral("--stop-on-error"));
@@ -104,8 +112,8 @@ void pauseWithEvents(int ms) {
 
 } // namespace
 
-// lpt read [--store] | test [--pattern address|00|ff] [--device PATH]: the single-zone unit on the
-// parallel port of the settings (or the device given).
+// lpt read [--store] | test --yes [--pattern address|00|ff] [--pause MS] [--device PATH]: the single-zone
+// unit on the parallel port of the settings (or the device given).
 int cmdLpt(CliRun& run) {
     const QString action = run.args.value(0);
     if (action != QLatin1String("read") && action != QLatin1String("test")) {
@@ -114,34 +122,68 @@ int cmdLpt(CliRun& run) {
     }
     shell::AppContext& ctx = *run.context;
     const link::LinkSettings& s = ctx.settings();
+    const int lang = ctx.languageIndex();
+    const bool test = action == QLatin1String("test");
+    transfer::LptPattern pattern = transfer::LptPattern::Address;
+    std::optional<int> pause = qMax(1, s.writeDelayMs); // "Тайм-аут по записи" as the settings have it
+    if (test) {
+        const QString p =
+            run.value(QStringLiteral("--pattern")).value_or(QStringLiteral("address")).toLower();
+        if (p == QLatin1String("00"))
+            pattern = transfer::LptPattern::Zeros;
+        else if (p == QLatin1String("ff"))
+            pattern = transfer::LptPattern::Ones;
+        else if (p != QLatin1String("address")) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("lpt test: --pattern is address, 00 or ff"));
+            return kExitUsage;
+        }
+        pause = numberOption(run, "--pause", *pause, 1, transfer::kLptPauseMaxMs);
+        if (!pause) return kExitUsage;
+        if (!run.has(QStringLiteral("--yes"))) {
+            run.notifier->message(
+                MessageKind::Error,
+                uaRu(lang, "Увага !!! Після запуску тесту дані коректора на ДТУ-1 стираються",
+                     "Внимание !!! После запуска теста данные корректора на ДТУ-1 стираются") +
+                    QStringLiteral(" (--yes)"));
+            return kExitUsage;
+        }
+    } else if (run.has(QStringLiteral("--pattern")) || run.has(QStringLiteral("--pause")) ||
+               run.has(QStringLiteral("--yes"))) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("lpt read: --pattern, --pause and --yes are the test's"));
+        return kExitUsage;
+    }
     const QString device = run.value(QStringLiteral("--device"))
                                .value_or(link::lptDevice(link::lptPortAddress(s.lptChoice, s.lptAddress)));
     link::PpdevPort port;
     if (!port.open(device)) {
-        run.notifier->message(MessageKind::Error, QStringLiteral("Ошибка открытия порта") + device +
-                                                      QStringLiteral(": ") + port.errorString());
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "Помилка відкриття порту", "Ошибка открытия порта") + device +
+                                  QStringLiteral(": ") + port.errorString());
         return kExitNoLink;
     }
     transfer::LptBus bus(port, s.lptDelay, pauseWithEvents);
     bus.invert = ctx.linkLog().options.invertLpt;
-    const int lang = ctx.languageIndex();
-    if (action == QLatin1String("test")) {
-        const QString pattern = run.value(QStringLiteral("--pattern")).value_or(QStringLiteral("address"));
-        const transfer::LptPattern p = pattern == QLatin1String("00")   ? transfer::LptPattern::Zeros
-                                       : pattern == QLatin1String("ff") ? transfer::LptPattern::Ones
-                                                                        : transfer::LptPattern::Address;
-        transfer::LptUnitTest test(bus, p, lang);
-        if (test.begin())
-            while (test.step()) {
+    if (test) {
+        transfer::LptUnitTest unitTest(bus, pattern, lang, *pause);
+        // The pause after each write is a timer, as in the window: the chips take a line in a write cycle
+        // of their own and answer nothing meanwhile.
+        if (unitTest.begin()) {
+            for (bool more = true; more && !run.interrupted;) {
+                if (const int ms = unitTest.pauseBeforeNextStep(); ms > 0) pauseWithEvents(ms);
+                more = unitTest.step();
             }
-        run.notifier->message(test.succeeded() ? MessageKind::Information : MessageKind::Error,
-                              test.message());
+        }
+        if (unitTest.finished())
+            run.notifier->message(unitTest.succeeded() ? MessageKind::Information : MessageKind::Error,
+                                  unitTest.message());
         if (run.options.json)
-            run.printJson({{QStringLiteral("ok"), test.succeeded()},
-                           {QStringLiteral("lines"), test.linesDone()},
-                           {QStringLiteral("channelFailures"), test.channelFailures()},
-                           {QStringLiteral("writeFailures"), test.writeFailures()}});
-        return test.succeeded() ? kExitOk : kExitNoLink;
+            run.printJson({{QStringLiteral("ok"), unitTest.succeeded()},
+                           {QStringLiteral("lines"), unitTest.linesDone()},
+                           {QStringLiteral("channelFailures"), unitTest.channelFailures()},
+                           {QStringLiteral("writeFailures"), unitTest.writeFailures()}});
+        return unitTest.succeeded() ? kExitOk : kExitNoLink;
     }
     corrector::DetachedCorrector detached(*run.notifier, lang, run.context->volumeDecimals);
     corrector::CorrectorWindowModel& model = detached.model();
@@ -175,7 +217,7 @@ int cmdLpt(CliRun& run) {
     return kExitOk;
 }
 
-// dtu state | read [--first N] [--last N] | zones | load ZONE [--store] | test | erase --yes: the
+// dtu state | read [--first N] [--last N] | zones | load ZONE [--store] [--force] | test | erase --yes: the
 // transfer unit on the corrector port, as its window works it.
 int cmdDtu(CliRun& run) {
     const QString action = run.args.value(0);
@@ -215,7 +257,7 @@ int cmdDtu(CliRun& run) {
         }
         started = session.startErase();
     }
-    if (!started) return kExitRefused;
+    if (!started) return session.portFailed() ? kExitNoLink : kExitRefused;
     link.waitUntil([&] { return !session.busy(); });
     if (session.busy()) session.stop();
     for (const QString& line : session.errorLines())

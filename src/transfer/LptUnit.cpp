@@ -68,8 +68,8 @@ QByteArray lptTestLine(LptPattern pattern, int firstWord) {
     return line;
 }
 
-LptUnitTest::LptUnitTest(LptBus& bus, LptPattern pattern, int languageIndex)
-    : bus_(bus), pattern_(pattern), lang_(languageIndex) {}
+LptUnitTest::LptUnitTest(LptBus& bus, LptPattern pattern, int languageIndex, int pauseMs)
+    : bus_(bus), pattern_(pattern), lang_(languageIndex), pauseMs_(qBound(1, pauseMs, kLptPauseMaxMs)) {}
 
 QString LptUnitTest::writeError() const {
     return uaRu(lang_, "\"ДТУ-1 помилка запису!\" рядок: ", "\"ДТУ-1 ошибка записи!!!\" строка: ") +
@@ -90,6 +90,7 @@ bool LptUnitTest::begin() {
         end(false, writeError());
         return false;
     }
+    afterWrite_ = true;
     chip_ = 0;
     address_ = 0;
     word_ = 0;
@@ -104,9 +105,11 @@ bool LptUnitTest::step() {
         written_ = lptTestLine(pattern_, word_);
         acknowledged_ = bus_.writeLine(chip_, address_, written_);
         checking_ = true;
+        afterWrite_ = true;
         return true;
     }
     checking_ = false;
+    afterWrite_ = false;
     if (!acknowledged_) {
         ++channelFailures_;
         bus_.reset();

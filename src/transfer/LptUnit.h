@@ -51,14 +51,24 @@ enum class LptPattern { Address, Zeros, Ones };
 // all zero bytes, or all 0xFF bytes.
 QByteArray lptTestLine(LptPattern pattern, int firstWord);
 
+// The pause after a write when nothing else says ("Тайм-аут по записи" follows the link settings' write
+// time-out where there is one).
+inline constexpr int kLptDefaultPauseMs = 20;
+inline constexpr int kLptPauseMaxMs = 10000;
+
 class LptUnitTest {
 public:
-    LptUnitTest(LptBus& bus, LptPattern pattern, int languageIndex);
+    // pauseMs: the write time-out ("Тайм-аут по записи", at least 1): a chip takes a line in a write cycle
+    // of its own and answers nothing meanwhile, so a line is read back only after this pause.
+    LptUnitTest(LptBus& bus, LptPattern pattern, int languageIndex, int pauseMs = kLptDefaultPauseMs);
     // The bus reset and the probe line at chip 3, 0x7F00; false (finished, with the message) without an
     // acknowledge.
     bool begin();
     // The next write or check; false once the test has ended (message(), error() tells its kind).
     bool step();
+    // How long the caller waits before the next step(): the pause after a write, none otherwise.
+    int pauseBeforeNextStep() const { return afterWrite_ ? pauseMs_ : 0; }
+    int pauseMs() const { return pauseMs_; }
     bool finished() const { return finished_; }
     bool succeeded() const { return succeeded_; }
     const QString& message() const { return message_; }
@@ -74,6 +84,8 @@ private:
     LptBus& bus_;
     LptPattern pattern_;
     int lang_;
+    int pauseMs_;
+    bool afterWrite_ = false;
     int chip_ = 0;
     int address_ = 0;
     int word_ = 0;

@@ -170,6 +170,13 @@ QString zoneText(quint8 status, bool afterTest, const QString& serial, const QSt
     }
 }
 
+QString unitVersionText(const QByteArray& reply) {
+    QByteArray kept;
+    for (char c : reply)
+        if (c != '\0') kept.append(c);
+    return QString::fromLatin1(kept).trimmed();
+}
+
 int zoneCountOf(const QByteArray& versionText) {
     return versionText.contains("u208") ? 8 : kMaxZones;
 }

@@ -77,6 +77,10 @@ QString zoneText(quint8 status, bool afterTest, const QString& serial, const QSt
 // The first status byte says the unit has been tested (every zone then shows "После теста").
 bool unitAfterTest(quint8 firstStatus);
 
+// The version reply as the user reads it: the unit pads its 32 bytes with NULs and blanks, which are
+// no part of the text.
+QString unitVersionText(const QByteArray& reply);
+
 // A unit whose version text holds "u208" has 8 zones.
 int zoneCountOf(const QByteArray& versionText);
 

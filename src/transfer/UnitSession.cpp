@@ -29,6 +29,7 @@ QString TransferUnitSession::t(const char* ua, const char* ru) const {
 
 bool TransferUnitSession::begin(UnitOperation op) {
     if (busy()) return false;
+    portFailed_ = true;
     if (!port_.portExists(port_.portName())) {
         notifier_.message(MessageKind::Error,
                           t("ПОМИЛКА! ініціалізації порту", "ОШИБКА!!! инициализации порта"));
@@ -39,6 +40,7 @@ bool TransferUnitSession::begin(UnitOperation op) {
                           t("Помилка відкриття порту", "Ошибка открытия порта") + port_.portName());
         return false;
     }
+    portFailed_ = false;
     operation_ = op;
     stopRequested_ = false;
     succeeded_ = false;
@@ -58,6 +60,7 @@ bool TransferUnitSession::startState() {
 
 bool TransferUnitSession::startRead(const ReadRange& range) {
     if (busy()) return false;
+    portFailed_ = false;
     if (range.firstZone > range.lastZone) {
         notifier_.message(MessageKind::Error, t("ПОМИЛКА! Зона початку читання > Останній зони",
                                                 "ОШИБКА!!! Зона начала чтения > Последней зоны"));

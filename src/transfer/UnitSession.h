@@ -44,6 +44,8 @@ public:
     bool startRead(const ReadRange& range);
     bool startTest();  // the caller has asked "Тест ДТУ запустить?"
     bool startErase(); // … and "Информацию на ДТУ стереть?"
+    // The last start failed because the port is not there or does not open (not because of the request).
+    bool portFailed() const { return portFailed_; }
     // "Стоп": nothing more is sent, DTR and RTS are cleared, the operation ends as interrupted.
     void stop();
 
@@ -51,6 +53,7 @@ public:
     bool busy() const { return operation_ != UnitOperation::Idle; }
     // What the unit said of itself last.
     const QByteArray& version() const { return version_; }
+    QString versionText() const { return unitVersionText(version_); }
     int zoneCount() const { return zoneCount_; }
     // The zone rows to show: the unit's answer after a state request, the zones read after a read (or
     // the state file's when the window opens).
@@ -118,6 +121,7 @@ private:
     quint8 unitFlags_ = 0;
     QStringList errorLines_;
     bool stopRequested_ = false;
+    bool portFailed_ = false;
     bool justErased_ = false;
     bool succeeded_ = false;
 

@@ -268,6 +268,15 @@ QList<int> ArchivePageWalk::finish() {
     return kinds_;
 }
 
+std::optional<QString> zoneNotLoadable(const DataRoot& root, int zone, int lang) {
+    const std::optional<UnitStateFile> state = loadStateFile(root);
+    const int index = state ? zone - state->firstZone : -1;
+    if (!state || index < 0 || index >= state->zones.size()) return zoneText(ZoneEmpty, false, {}, {}, lang);
+    const ZoneRecord& z = state->zones.at(index);
+    if ((z.status & 0x07) == ZoneComplete) return std::nullopt;
+    return zoneText(z.status, false, z.serial, z.name, lang);
+}
+
 ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowModel& model, int lang,
                   const std::function<bool(const QString&)>& askStop) {
     ZoneLoad out;

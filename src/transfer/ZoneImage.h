@@ -109,6 +109,10 @@ private:
 // Loading zone n (1-based, a zone of the last read) into the corrector window: identification,
 // parameters, coefficients, then every archive page through the archive decoders. askStop is asked when
 // a page's records do not check; true ends the walk.
+// Only a zone of the last read that holds a complete, checked copy is offered for loading: nothing for
+// such a zone, otherwise the text its row shows ("Нет данных" for a zone the last read did not reach).
+std::optional<QString> zoneNotLoadable(const DataRoot& root, int zone, int languageIndex);
+
 struct ZoneLoad {
     bool complete = false; // every page walked: the data may be stored
     QString message;       // why not, when not ("Ошибка открытия файла!!!", …)

@@ -475,6 +475,23 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
                    QStringLiteral("t01234"), QStringLiteral("--timeout"), QStringLiteral("99")})
                   .code,
               2);
+    // The link kind by the configurator's text or by a plain word; another word changes nothing.
+    for (const auto& [word, kind] :
+         {std::pair{"cable", "прямое соединение"}, std::pair{"NONE", "нет связи"},
+          std::pair{"прямое соединение", "прямое соединение"}, std::pair{"phone", "телефон"}}) {
+        r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+                 QStringLiteral("config"), QStringLiteral("t01234"), QStringLiteral("--link"),
+                 QString::fromUtf8(word)});
+        ASSERT_EQ(r.code, 0) << word << r.err.toStdString();
+        EXPECT_EQ(
+            r.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("link")).toString(),
+            QString::fromUtf8(kind))
+            << word;
+    }
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
+             QStringLiteral("t01234"), QStringLiteral("--link"), QStringLiteral("pigeon")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("none, cable or phone")) << r.err.toStdString();
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
              QStringLiteral("search"), QStringLiteral("--serial"), QStringLiteral("1234")});
     ASSERT_EQ(r.code, 0);
@@ -970,7 +987,8 @@ TEST(CliTransfer, AZoneIsReadLoadedAndStoredAsATransferUnitReading) {
     SimProgram sim;
     ASSERT_TRUE(sim.start(home, R"({"role": "dtu16", "zones": [{"status": 3, "corrector": {"serial": 1234,
         "identification": "T Tarn-sim T47a", "archive": {"start": "01.03.2024 00:00", "hours": 30,
-        "flow": 10}}}, {"status": 0}]})"));
+        "flow": 10}}}, {"status": 1, "corrector": {"serial": 4321, "identification": "T Tarn-sim T47a"}},
+        {"status": 0}]})"));
     const QString h = home.root().root();
     Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("dtu"),
                     QStringLiteral("state")});
@@ -978,6 +996,9 @@ TEST(CliTransfer, AZoneIsReadLoadedAndStoredAsATransferUnitReading) {
     const QJsonArray zones = r.json().value(QStringLiteral("zones")).toArray();
     ASSERT_EQ(zones.size(), 16);
     EXPECT_EQ(zones.at(0).toObject().value(QStringLiteral("text")).toString(), QStringLiteral("Запис норма"));
+    // The unit pads its version with NULs; the text has none.
+    EXPECT_EQ(r.json().value(QStringLiteral("version")).toString(), QStringLiteral("DTU-1-16 v2.05"));
+    EXPECT_FALSE(r.out.contains("\\u0000"));
 
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("dtu"),
              QStringLiteral("read")});
@@ -1002,8 +1023,120 @@ TEST(CliTransfer, AZoneIsReadLoadedAndStoredAsATransferUnitReading) {
     EXPECT_TRUE(r.out.contains("ДТУ")) << r.out.toStdString();
 
     EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("dtu"), QStringLiteral("erase")}).code, 2);
-    EXPECT_EQ(
-        cli({QStringLiteral("--home"), h, QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("5")})
-            .code,
-        3);
+
+    // Only a zone with a complete copy loads, as the window offers only those; --force takes another with
+    // a warning.
+    struct LoadCase {
+        const char* zone;
+        bool force;
+        int code;
+        const char* said;
+    };
+    const LoadCase loads[] = {
+        {"2", false, 1, "error: Запис неповний"},
+        {"2", true, 0, "warning: Запис неповний"},
+        {"5", false, 1, "error: Немає даних"},
+        {"5", true, 3, "Ошибка открытия файла!!!"},
+    };
+    for (const LoadCase& c : loads) {
+        QStringList args{QStringLiteral("--home"), h, QStringLiteral("dtu"), QStringLiteral("load"),
+                         QString::fromLatin1(c.zone)};
+        if (c.force) args.append(QStringLiteral("--force"));
+        r = cli(args);
+        EXPECT_EQ(r.code, c.code) << c.zone << c.force << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.said)) << c.zone << c.force << r.err.toStdString();
+    }
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("2"),
+             QStringLiteral("--force")});
+    EXPECT_TRUE(r.out.contains("04321")) << r.out.toStdString();
+
+    // A port that is not there is a link failure, as in every command.
+    home.write(folder::Work, QStringLiteral("PortMap.000"), "COM1 /nonexistent/tty\r\n");
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("dtu"), QStringLiteral("state")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("ОШИБКА!!! инициализации порта")) << r.err.toStdString();
+}
+
+// Words a command does not take, an empty or unknown word of a list, a pattern the test does not have:
+// usage errors (exit 2) before anything is done.
+TEST(Cli, WordsAndValuesACommandDoesNotTakeAreUsageErrors) {
+    QTemporaryDir dir;
+    struct Case {
+        QStringList args;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"read", "--archives", ","}, "--archives"},
+        {{"read", "--archives", ""}, "--archives"},
+        {{"read", "--archives", "hourly,,daily"}, "--archives"},
+        {{"read", "--archives", "hourly,weekly"}, "--archives"},
+        {{"store", "--archives", ",daily"}, "--archives"},
+        {{"read", "hourly"}, "unexpected hourly"},
+        {{"identify", "now", "please"}, "unexpected now please"},
+        {{"report", "--point", "t12345", "extra"}, "unexpected extra"},
+        {{"dtu", "state", "16"}, "unexpected 16"},
+        {{"dtu", "load", "1", "2"}, "unexpected 2"},
+        {{"points", "show", "t12345", "t54321"}, "unexpected t54321"},
+        {{"settings", "language", "RU", "UA"}, "unexpected UA"},
+        {{"lpt", "test", "--yes", "--pattern", "zz"}, "--pattern"},
+        {{"lpt", "test", "--yes", "--pause", "0"}, "--pause"},
+        {{"lpt", "test", "--yes", "--pause", "soon"}, "--pause"},
+        {{"lpt", "test"}, "--yes"},
+        {{"lpt", "read", "--pattern", "00"}, "--pattern"},
+        {{"lpt", "read", "now"}, "unexpected now"},
+    };
+    for (const Case& c : cases) {
+        const Result r = cli(QStringList{QStringLiteral("--home"), dir.path(), QStringLiteral("--port"),
+                                         QStringLiteral("/nonexistent/tty")} +
+                             c.args);
+        EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.said)) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    // Free words stay free where a command takes them.
+    EXPECT_EQ(cli({QStringLiteral("--home"), dir.path(), QStringLiteral("settings"),
+                   QStringLiteral("language"), QStringLiteral("RU")})
+                  .code,
+              0);
+}
+
+// The LPT commands speak the chosen language; a device that does not open is a link failure.
+TEST(Cli, TheLptCommandsSpeakTheChosenLanguage) {
+    QTemporaryDir dir;
+    for (const auto& [lang, text] : {std::pair{"ua", "Помилка відкриття порту/nonexistent/parport"},
+                                     std::pair{"ru", "Ошибка открытия порта/nonexistent/parport"}}) {
+        for (const char* action : {"read", "test"}) {
+            QStringList args{QStringLiteral("--home"),   dir.path(),
+                             QStringLiteral("--lang"),   QString::fromLatin1(lang),
+                             QStringLiteral("lpt"),      QString::fromLatin1(action),
+                             QStringLiteral("--device"), QStringLiteral("/nonexistent/parport")};
+            if (qstrcmp(action, "test") == 0) args.append(QStringLiteral("--yes"));
+            const Result r = cli(args);
+            EXPECT_EQ(r.code, 1) << lang << action;
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(text).toUtf8()))
+                << lang << action << r.err.toStdString();
+        }
+    }
+    const Result r = cli({QStringLiteral("--home"), dir.path(), QStringLiteral("--lang"),
+                          QStringLiteral("ua"), QStringLiteral("lpt"), QStringLiteral("test")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("Увага !!! Після запуску тесту")) << r.err.toStdString();
+}
+
+// --help names every option: the global ones and each command's; COMMAND --help its own and the global.
+TEST(Cli, HelpListsEveryOption) {
+    const QStringList global{"--home",    "--port",  "--address",   "--address-book", "--speed", "--timeout",
+                             "--retries", "--phone", "--dial-wait", "--trace",        "--lang",  "--json"};
+    Result r = cli({QStringLiteral("--help")});
+    ASSERT_EQ(r.code, 0);
+    for (const QString& o :
+         global + QStringList{"--stop-on-error", "--force", "--pause MS", "--save-xls FILE",
+                              "--matrix-csv FILE", "--modem-repeats N", "--link KIND"})
+        EXPECT_TRUE(r.out.contains(o.toUtf8())) << o.toStdString();
+    r = cli({QStringLiteral("read"), QStringLiteral("--help")});
+    ASSERT_EQ(r.code, 0);
+    for (const QString& o :
+         global + QStringList{"--archives LIST", "--until-empty", "--days N", "--save-prt FILE",
+                              "--save-txt FILE", "--save-xls FILE", "--sheets LIST"})
+        EXPECT_TRUE(r.out.contains(o.toUtf8())) << o.toStdString();
 }

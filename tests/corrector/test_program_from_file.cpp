@@ -188,7 +188,7 @@ TEST(ProgramFromFile, ContractHourAndThePressurePanelsAreSentInTheCorrectorsUnit
 TEST(ProgramFromFile, ACorrectorOfAnotherKindGetsNothing) {
     Rig r("series2");
     ASSERT_TRUE(r.readParameters());
-    QByteArray seriesOne("V sim-corr V46a series-1");
+    QByteArray seriesOne("V Tarn-NM  V46a series-1");
     r.memory().identification = seriesOne.leftJustified(32, ' ');
 
     ASSERT_TRUE(r.openAccessAndWrite());

@@ -91,3 +91,25 @@ TEST(PortScanCli, AModemInTheLanguageOfTheFileAndNothingFound) {
                                   QStringLiteral("стоп!!!")}));
     EXPECT_EQ(b.cli({QStringLiteral("scan"), QStringLiteral("--mode"), QStringLiteral("toaster")}, lines), 2);
 }
+
+// tarn-cli scan against the simulator playing a corrector from its presets: the demo corrector is found,
+// whichever generation it is.
+TEST(PortScanCli, TheDemoCorrectorIsFound) {
+    for (const auto& [preset, kind] : {std::pair{"series1", "корректор \"ТАРН-НM\" ->V Tarn-NM  V46a"},
+                                       std::pair{"old", "корректор \"ТАРН/КВОН\" ->M QUON-2   M40c"}}) {
+        CliBench b;
+        ASSERT_TRUE(b.startSimulator(QByteArray(R"({"role": "corrector", "preset": ")") + preset + R"("})"));
+        QStringList lines;
+        ASSERT_EQ(b.cli({QStringLiteral("scan"), QStringLiteral("--mode"), QStringLiteral("corrector"),
+                         QStringLiteral("--lang"), QStringLiteral("ru")},
+                        lines),
+                  0)
+            << preset << lines.join(QLatin1Char('|')).toStdString();
+        ASSERT_GE(lines.size(), 3) << preset;
+        EXPECT_TRUE(lines.at(lines.size() - 3).startsWith(QString::fromUtf8(kind)))
+            << lines.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(
+            lines.mid(lines.size() - 2),
+            (QStringList{QStringLiteral("коppектор подключен к порту -COM2"), QStringLiteral("стоп!!!")}));
+    }
+}

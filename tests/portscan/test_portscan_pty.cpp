@@ -1,8 +1,10 @@
 // The scan against simulated devices on pseudo-terminals, mapped as COM ports through Work/PortMap.000,
 // with the real serial driver; and the simulator's modem, adapter and 2 MB unit roles themselves.
 #include "AdapterRole.h"
+#include "CorrectorRole.h"
 #include "Dtu2mbRole.h"
 #include "ModemRole.h"
+#include "Presets.h"
 #include "ScanTestSupport.h"
 #include "ScriptedRole.h"
 #include "SimLine.h"
@@ -264,4 +266,38 @@ TEST(SimAdapterAndUnitRoles, TheirRepliesPassTheScannersTests) {
     RoleBench shortUnit;
     shortUnit.line.addRole(std::make_unique<sim::Dtu2mbRole>(sim::Dtu2mbRole::Reply::Short, "", 1));
     EXPECT_EQ(unitReplyKind(shortUnit.answer(hex("80 00 9F 8F"), 4)), UnitReply::Short);
+}
+
+// Every corrector the simulator plays answers the scanner's identification request with a text the
+// scanner's rule accepts, as a real corrector does: the newer ones by "Tarn", the older by "QUON".
+TEST(PortScanPty, EveryPresetCorrectorIsKnownByTheScannersRule) {
+    for (const sim::PresetInfo& p : sim::presets()) {
+        RoleBench b;
+        QString error;
+        auto role = sim::CorrectorRole::fromJson(
+            QJsonObject{{QStringLiteral("preset"), QString::fromLatin1(p.name)}}, error);
+        ASSERT_TRUE(role) << p.name << error.toStdString();
+        b.line.addRole(std::move(role));
+        const QByteArray reply = b.answer(correctorRequest(), kIdentificationReplyLength);
+        ASSERT_EQ(reply.size(), kIdentificationReplyLength) << p.name;
+        const CorrectorKind expected =
+            QByteArray(p.name).startsWith("old") ? CorrectorKind::TarnQuon : CorrectorKind::TarnNm;
+        EXPECT_EQ(correctorReplyKind(reply), expected) << p.name << " " << reply.toStdString();
+    }
+}
+
+// The scan finds a simulated corrector on its pseudo-terminal, the one it would find on a real port.
+TEST(PortScanPty, TheScanFindsTheSimulatedCorrector) {
+    PtyBench b(4);
+    QString error;
+    b.add(3, sim::CorrectorRole::fromJson(QJsonObject{{QStringLiteral("preset"), QStringLiteral("series2")}},
+                                          error));
+    ASSERT_TRUE(b.run(ScanMode::Corrector));
+    EXPECT_EQ(b.scanner.foundPorts(), QList<int>{3});
+    const QStringList l = b.log.texts();
+    ASSERT_GE(l.size(), 3);
+    EXPECT_TRUE(l.at(l.size() - 3).startsWith(QStringLiteral("корректор \"ТАРН-НM\" ->T Tarn-NM  T46a")))
+        << l.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(l.mid(l.size() - 2),
+              (QStringList{QStringLiteral("коppектор подключен к порту -COM3"), QStringLiteral("стоп!!!")}));
 }

@@ -279,3 +279,56 @@ TEST(TransferUnit, AZoneLoadsIntoTheCorrectorWindowAndItsChecksAreMeant) {
     region3.replace(0x7D00, 15, QByteArray(15, ' '));
     EXPECT_EQ(checkZone(region3, kRussian).status, ZoneOldVersion);
 }
+
+// Only a zone whose copy is complete and checked may be loaded; every other zone is refused with the text
+// its row shows, a zone the last read did not reach as empty.
+TEST(TransferUnit, OnlyAZoneWithACompleteCopyIsOfferedForLoading) {
+    test::TempHome home;
+    home.root().createFolders();
+    UnitStateFile s;
+    s.firstZone = 2;
+    s.zones = {{ZoneComplete, QStringLiteral("1234"), QStringLiteral("ГРС")},
+               {ZoneIncomplete, {}, {}},
+               {ZoneDataChecksum, {}, {}},
+               {ZoneOldVersion, {}, {}}};
+    QFile f(stateFilePath(home.root()));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(stateFileBytes(s));
+    f.close();
+    struct Case {
+        int zone;
+        int lang;
+        std::optional<QString> refusal;
+    };
+    const Case cases[] = {
+        {2, kRussian, std::nullopt},
+        {3, kRussian, QStringLiteral("Запись неполная")},
+        {4, kUkrainian, QStringLiteral("Помилка конт.сум.Д")},
+        {5, kRussian, QStringLiteral("Старая версия прогр.")},
+        {1, kRussian, QStringLiteral("Нет данных")}, // before the first zone read
+        {6, kUkrainian, QStringLiteral("Немає даних")},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(zoneNotLoadable(home.root(), c.zone, c.lang), c.refusal) << c.zone;
+}
+
+// The version as the user reads it: the unit's padding (NULs and blanks) is no part of it; a missing port
+// is told apart from a refused request.
+TEST(TransferUnit, TheVersionWithoutPaddingAndAMissingPortIsALinkFailure) {
+    EXPECT_EQ(unitVersionText(QByteArray("DTU-1-16 v2.05\0\0\0  ", 19)), QStringLiteral("DTU-1-16 v2.05"));
+    EXPECT_EQ(unitVersionText(QByteArray("\0u208\0v1", 8)), QStringLiteral("u208v1"));
+
+    Rig rig(unitScenario(completeZone()));
+    ASSERT_TRUE(rig.session->startState());
+    ASSERT_TRUE(rig.run());
+    EXPECT_EQ(rig.session->versionText(), QStringLiteral("DTU-1-16 v2.05"));
+    EXPECT_FALSE(rig.session->versionText().contains(QChar(0)));
+
+    EXPECT_FALSE(rig.session->startRead({3, 2}));
+    EXPECT_FALSE(rig.session->portFailed());
+    rig.linkPort.closePort();
+    rig.port.existing.clear();
+    EXPECT_FALSE(rig.session->startState());
+    EXPECT_TRUE(rig.session->portFailed());
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("ОШИБКА!!! инициализации порта"));
+}

@@ -2,7 +2,21 @@
 
 #include "Dtu16Role.h"
 
+#include <chrono>
+
 namespace tarn::sim {
+
+namespace {
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+bool LptUnit::busy(int chip) const {
+    return (now ? now() : steadyMs()) < busyUntil_.at(chip);
+}
 
 LptUnit::LptUnit() {
     for (QByteArray& c : chips_)
@@ -44,6 +58,7 @@ void LptUnit::writeData(quint8 value) {
                 for (int i = 0; i < pending_.size(); ++i)
                     chips_[chip_][lineStart + ((pendingAt_ - lineStart + i) & 63)] = pending_.at(i);
                 ++writes_;
+                busyUntil_[chip_] = (now ? now() : steadyMs()) + writeCycleMs;
             }
             pending_.clear();
             phase_ = Phase::Idle;
@@ -117,7 +132,7 @@ void LptUnit::byteReceived(quint8 byte) {
     switch (phase_) {
     case Phase::Device: {
         const int chip = (byte >> 1) & 0x03;
-        if ((byte & 0xF0) != 0xA0 || chip == deadChip) {
+        if ((byte & 0xF0) != 0xA0 || chip == deadChip || busy(chip)) {
             take = false;
         } else if (missedAcks > 0) {
             --missedAcks;

@@ -4,12 +4,14 @@
 // held low). It follows the bus edge by edge as the chips do: a start, the device byte with its chip
 // number, two address bytes, then data written (taken at the stop) or, after a repeated start and the
 // read command, data shifted out on each falling clock until the master leaves the acknowledge out.
-// The chips keep their bytes inverted, as the unit does. Faults: a chip that never answers, and a number
-// of device bytes left unacknowledged.
+// The chips keep their bytes inverted, as the unit does. A chip that has taken a write is busy for its
+// write cycle and acknowledges nothing meanwhile, as the memory chips are. Faults: a chip that never
+// answers, and a number of device bytes left unacknowledged.
 #include "CorrectorMemory.h"
 #include "link/LptPort.h"
 
 #include <array>
+#include <functional>
 
 namespace tarn::sim {
 
@@ -22,8 +24,12 @@ public:
     void writeData(quint8 value) override;
     quint8 readStatus() override;
 
-    int deadChip = -1;  // this chip never acknowledges
-    int missedAcks = 0; // device bytes not acknowledged before the chips answer again
+    int deadChip = -1;    // this chip never acknowledges
+    int missedAcks = 0;   // device bytes not acknowledged before the chips answer again
+    int writeCycleMs = 5; // a chip is busy this long after it took a write
+    // Milliseconds on the unit's clock (a steady clock unless a test sets its own).
+    std::function<qint64()> now;
+    bool busy(int chip) const;
     // The bytes as the chips hold them (inverted) and as the memory copy reads (not inverted).
     quint8 stored(int chip, int address) const { return chips_[chip].at(address); }
     quint8 imageByte(int offset) const {
@@ -52,6 +58,7 @@ private:
     QByteArray pending_; // a write's bytes, taken at the stop
     int pendingAt_ = 0;
     int writes_ = 0;
+    std::array<qint64, 4> busyUntil_{};
 };
 
 } // namespace tarn::sim

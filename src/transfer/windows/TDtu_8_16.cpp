@@ -154,7 +154,7 @@ void TDtu_8_16::showZones() {
     if (session_.zoneCount() < kMaxZones) lastZone_->setValue(qMin(lastZone_->value(), session_.zoneCount()));
     lastZone_->setMaximum(session_.zoneCount());
     firstZone_->setMaximum(session_.zoneCount());
-    version_->setText(QString::fromLatin1(session_.version()).trimmed());
+    version_->setText(session_.versionText());
     QStringList dump;
     const QByteArray& statuses = session_.statusBytes();
     for (int i = 0; i < statuses.size(); ++i)

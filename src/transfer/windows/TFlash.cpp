@@ -14,7 +14,7 @@
 
 namespace tarn::transfer {
 
-TFlash::TFlash(LptBus& bus, Notifier& notifier, int language, QWidget* parent)
+TFlash::TFlash(LptBus& bus, Notifier& notifier, int language, int pauseMs, QWidget* parent)
     : QDialog(parent), bus_(bus), notifier_(notifier), language_(language) {
     setWindowTitle(QStringLiteral("Тест ДТУ-1"));
     auto* grid = new QGridLayout(this);
@@ -30,8 +30,8 @@ TFlash::TFlash(LptBus& bus, Notifier& notifier, int language, QWidget* parent)
     grid->addWidget(time_, 2, 1);
     grid->addWidget(new QLabel(uaRu(language, "Тайм-аут із запису", "Тайм-аут по записи"), this), 3, 0);
     pause_ = new QSpinBox(this);
-    pause_->setRange(1, 10000);
-    pause_->setValue(10);
+    pause_->setRange(1, kLptPauseMaxMs);
+    pause_->setValue(pauseMs);
     grid->addWidget(pause_, 3, 1);
     address_ = new QRadioButton(QStringLiteral("Адресный"), this);
     zeros_ = new QRadioButton(QStringLiteral("0x00"), this);
@@ -91,7 +91,7 @@ void TFlash::startOrStop() {
     const LptPattern pattern = zeros_->isChecked()  ? LptPattern::Zeros
                                : ones_->isChecked() ? LptPattern::Ones
                                                     : LptPattern::Address;
-    test_ = std::make_unique<LptUnitTest>(bus_, pattern, language_);
+    test_ = std::make_unique<LptUnitTest>(bus_, pattern, language_, pause_->value());
     running_ = true;
     start_->setStyleSheet(QStringLiteral("color: red"));
     elapsed_.start();
@@ -102,7 +102,7 @@ void TFlash::startOrStop() {
         finish();
         return;
     }
-    stepTimer_->start(pause_->value());
+    stepTimer_->start(test_->pauseBeforeNextStep());
 }
 
 void TFlash::next() {
@@ -110,7 +110,7 @@ void TFlash::next() {
     const bool more = test_->step();
     showCounters();
     if (more) {
-        stepTimer_->start(pause_->value());
+        stepTimer_->start(test_->pauseBeforeNextStep());
         return;
     }
     notifier_.message(test_->succeeded() ? MessageKind::Information : MessageKind::Error, test_->message());

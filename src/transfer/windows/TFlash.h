@@ -20,7 +20,9 @@ namespace tarn::transfer {
 class TFlash final : public QDialog {
     Q_OBJECT
 public:
-    TFlash(LptBus& bus, Notifier& notifier, int language, QWidget* parent = nullptr);
+    // pauseMs: the first value of "Тайм-аут по записи" (the link settings' write time-out).
+    TFlash(LptBus& bus, Notifier& notifier, int language, int pauseMs = kLptDefaultPauseMs,
+           QWidget* parent = nullptr);
     ~TFlash() override;
 
     // "ПУСК": starts the test, or stops the one that runs.

@@ -73,7 +73,9 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
         if (!lpt) return;
         LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseWithEvents);
         bus.invert = !options.invertLpt || options.invertLpt();
-        TFlash test(bus, notifier, options.language, &window);
+        // "Тайм-аут по записи" starts at the settings' write time-out.
+        const int pause = options.settings ? qMax(1, options.settings->writeDelayMs) : kLptDefaultPauseMs;
+        TFlash test(bus, notifier, options.language, pause, &window);
         test.exec();
     });
 }
