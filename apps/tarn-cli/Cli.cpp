@@ -150,7 +150,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--hourly-calc", nullptr, "days and totals from the hourly archive (\"РАСЧЕТ ПО ЧАСОВОМУ АРХИВУ\")"},
       {"--out", "FILE", "write the report as the program saves it (Windows-1251, CR LF)"},
       {"--pdf", "FILE",
-       "also the pages, as they would be printed, in a PDF file (Work/FilePrn.000 settings)"},
+       "also the pages, as they would be printed, in a PDF file (Work/FilePrn.000 settings); with --out "
+       "both files or, when one cannot be written, neither"},
       {"--made", "WHEN", "the time the report says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
     {"listing",
      "listing --point ID --archive KIND --period day|month|period --from dd.MM.yyyy [--to dd.MM.yyyy] "
@@ -165,7 +166,9 @@ const std::vector<CommandEntry> kCommands = {
       {"--archive", "KIND", "hourly, daily, alarm, operative, service or measurement"},
       {"--period", "KIND", "day, month or period (a group's default: period)"},
       {"--from", "DATE", "dd.MM.yyyy (a group's also \"dd.MM.yyyy HH:mm\")"},
-      {"--to", "DATE", "dd.MM.yyyy, the last gas day of a period (a group's also \"dd.MM.yyyy HH:mm\")"},
+      {"--to", "DATE",
+       "dd.MM.yyyy, the last gas day of a period (a group's also \"dd.MM.yyyy HH:mm\"; a group's bare date "
+       "takes that whole day in, to its 23:00 hour)"},
       {"--breakdown", nullptr, "group: by member (\"разбивка по корректорам\") instead of the whole group"},
       {"--day-totals", nullptr, "group, hourly: a day line every 24 rows (\"итоги за сутки\")"},
       {"--matrix-csv", "FILE", "group: also the member matrix (\"сводная таблица группы\") as CSV"},
@@ -174,7 +177,9 @@ const std::vector<CommandEntry> kCommands = {
       {"--totals", nullptr, "the CSV file also gets the totals line (\"Строка итогов\")"},
       {"--closed-days", nullptr, "alarm: leave out the gas day not closed yet"},
       {"--out", "FILE", "write the listing as the program saves it (Windows-1251, CR LF)"},
-      {"--csv", "FILE", "also the listing as CSV, with the delimiter of Current/Delim.000"},
+      {"--csv", "FILE",
+       "also the listing as CSV, with the delimiter of Current/Delim.000; --out, --csv and --matrix-csv are "
+       "written all or, when one cannot be, none"},
       {"--made", "WHEN", "the time the listing says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
     {"modem",
      "modem send TEXT [--wait MS] [--raw] [--json]   a line to the modem, as the terminal sends it, and its "
@@ -258,7 +263,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--params", "LIST",
        "comma-separated names as the graph dialog lists them, or their numbers (default all)"},
       {"--percent", nullptr, "the percentage scale (\"МАСШТАБ\"), a point's kinds hourly..measurement"},
-      {"--out", "FILE", "the JPEG file, written with the quality of Work/Compr.000"},
+      {"--out", "FILE",
+       "the JPEG file, FILE up to its first dot + \".jpg\", written with the quality of Work/Compr.000"},
       {"--width", "N", "the picture's width in pixels (default 1200)"},
       {"--height", "N", "the picture's height in pixels (default 800)"}}},
     {"dtu",

@@ -1,6 +1,7 @@
 // graph --point ID | --group NAME --archive KIND --from … --to … [--params LIST] [--percent] --out FILE.jpg
 // [--width N --height N]: the graph a graph window shows, drawn offscreen into a JPEG file with the
-// picture quality of Work\Compr.000.
+// picture quality of Work\Compr.000; the file is named as the window names it, FILE up to its first dot
+// and ".jpg".
 #include "Cli.h"
 
 #include "common/DateTimeText.h"
@@ -178,19 +179,22 @@ int cmdGraph(CliRun& run) {
 
     const int quality = graphs::loadJpegQuality(root);
     const QImage image = graphs::renderGraph(picture, QSize(width, height));
-    if (image.isNull() || !graphs::writeJpeg(image, *out, quality)) {
-        notifier.message(MessageKind::Error, QStringLiteral("graph: cannot write ") + *out);
+    // The name up to its first dot + ".jpg", as the graph window saves it.
+    const QString written = image.isNull() ? QString() : graphs::writeJpegAs(image, *out, quality);
+    if (written.isEmpty()) {
+        notifier.message(MessageKind::Error,
+                         QStringLiteral("graph: cannot write ") + graphs::jpegFileName(*out));
         return kExitRefused;
     }
     if (run.options.json) {
-        run.printJson(pictureJson(picture, *out, quality));
+        run.printJson(pictureJson(picture, written, quality));
     } else {
         QTextStream& o = *run.out;
         for (const QString& line : picture.title)
             o << line << "\n";
         for (const graphs::LegendLine& l : picture.legend)
             o << l.text << "\n";
-        o << *out << "\n";
+        o << written << "\n";
         o.flush();
     }
     return kExitOk;

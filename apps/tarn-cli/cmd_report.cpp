@@ -1,6 +1,8 @@
 #include "Cli.h"
 
+#include "common/Csv.h"
 #include "common/Language.h"
+#include "common/OutputFiles.h"
 #include "common/TextFile.h"
 #include "database/CsvSideOutput.h"
 #include "database/Registry.h"
@@ -74,9 +76,27 @@ int storedPointOf(CliRun& run, StoredPoint& out) {
     return kExitOk;
 }
 
+// The files of one request (--out, --pdf, --csv, --matrix-csv): every target checked first, then all of
+// them written, or, when one cannot be, none of them left new.
+bool writeAllOrNone(CliRun& run, const QList<OutputFile>& files) {
+    const OutputsWritten written = writeOutputs(files);
+    if (written.ok()) return true;
+    run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") +
+                                                  QFileInfo(written.path).absoluteFilePath() +
+                                                  QStringLiteral(": ") + outputProblemText(written.problem) +
+                                                  QStringLiteral("; no file written"));
+    return false;
+}
+
+// The CSV file of --csv (or another option naming one), with the lines given.
+void addCsvFile(CliRun& run, QList<OutputFile>& files, const QString& option, const QStringList& lines) {
+    if (const auto path = run.value(option)) files.append({QFileInfo(*path).absoluteFilePath(), textFileBytes(lines)});
+}
+
 // The report where it was asked for: on stdout as UTF-8, or in a file as the report window saves it; the
-// pages as they would be printed in a PDF file.
-int deliver(CliRun& run, const reports::ReportLines& built, const reports::ReportHeader& header) {
+// pages as they would be printed in a PDF file; together with the other files of the request.
+int deliver(CliRun& run, const reports::ReportLines& built, const reports::ReportHeader& header,
+            QList<OutputFile> files = {}) {
     if (!built.error.isEmpty()) {
         run.notifier->message(MessageKind::Error, built.error);
         return kExitRefused;
@@ -92,19 +112,20 @@ int deliver(CliRun& run, const reports::ReportLines& built, const reports::Repor
             return kExitRefused;
         }
         const QString path = QFileInfo(*pdf).absoluteFilePath();
-        if (!reports::writePdf(path, p.pages, page)) {
+        const std::optional<QByteArray> bytes = reports::pdfBytes(p.pages, page);
+        if (!bytes) {
             run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
             return kExitUsage;
         }
+        files.append({path, *bytes});
     }
-    if (const auto out = run.value(QStringLiteral("--out"))) {
-        const QString path = QFileInfo(*out).absoluteFilePath();
-        if (!writeTextLines(path, built.lines)) {
-            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
-            return kExitUsage;
-        }
+    const auto out = run.value(QStringLiteral("--out"));
+    if (out) files.append({QFileInfo(*out).absoluteFilePath(), textFileBytes(built.lines)});
+    if (!files.isEmpty() && !writeAllOrNone(run, files)) return kExitUsage;
+    if (out) {
         if (run.options.json)
-            run.printJson({{QStringLiteral("file"), path}, {QStringLiteral("lines"), built.lines.size()}});
+            run.printJson({{QStringLiteral("file"), QFileInfo(*out).absoluteFilePath()},
+                           {QStringLiteral("lines"), built.lines.size()}});
         return kExitOk;
     }
     if (run.options.json) {
@@ -179,20 +200,6 @@ bool columnsOption(CliRun& run, reports::StatColumns& columns) {
     return true;
 }
 
-// "dd.MM.yyyy HH:mm", or a date alone (00:00).
-QDateTime listingTime(const QString& text) {
-    const QDateTime full = QDateTime::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy HH:mm"));
-    if (full.isValid()) return full;
-    return QDateTime(QDate::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy")), QTime(0, 0));
-}
-
-bool writeListingFile(CliRun& run, const QString& file, const QStringList& lines) {
-    const QString path = QFileInfo(file).absoluteFilePath();
-    if (writeTextLines(path, lines)) return true;
-    run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
-    return false;
-}
-
 // The --period words of the reports and listings.
 const QMap<QString, reports::ReportPeriod> kPeriods{{QStringLiteral("day"), reports::ReportPeriod::Day},
                                                     {QStringLiteral("month"), reports::ReportPeriod::Month},
@@ -240,12 +247,11 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
         run.notifier->message(MessageKind::Error, built.listing.error);
         return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
     }
-    if (const auto csv = run.value(QStringLiteral("--csv"));
-        csv && !writeListingFile(run, *csv,
-                                 reports::listingCsv(built.listing, database::readCsvDelimiter(root),
-                                                     run.has(QStringLiteral("--totals")))))
-        return kExitUsage;
-    return deliver(run, {built.listing.text(), {}}, {});
+    QList<OutputFile> files;
+    addCsvFile(run, files, QStringLiteral("--csv"),
+               reports::listingCsv(built.listing, database::readCsvDelimiter(root),
+                                   run.has(QStringLiteral("--totals"))));
+    return deliver(run, {built.listing.text(), {}}, {}, files);
 }
 
 // listing --group NAME: the group's hourly or daily listing through the group summary selection, as the
@@ -271,8 +277,8 @@ int groupListing(CliRun& run, const QString& name) {
     }
     const bool hourly = archive == QLatin1String("hourly");
     const QString fromText = run.value(QStringLiteral("--from")).value_or(QString());
-    const QDateTime begin = listingTime(fromText);
-    const QDateTime end = listingTime(run.value(QStringLiteral("--to")).value_or(fromText));
+    const QDateTime begin = polling::groupListingTime(fromText, false);
+    const QDateTime end = polling::groupListingTime(run.value(QStringLiteral("--to")).value_or(fromText), true);
     if (!begin.isValid() || !end.isValid()) {
         run.notifier->message(MessageKind::Error,
                               QStringLiteral("listing --group: --from and --to are \"dd.MM.yyyy\" or "
@@ -325,12 +331,12 @@ int groupListing(CliRun& run, const QString& name) {
     const auto csv = run.value(QStringLiteral("--csv"));
     const polling::GroupListing listing =
         polling::buildGroupListing(tables, o, title, csv ? std::optional<QChar>(delimiter) : std::nullopt);
-    if (csv && !writeListingFile(run, *csv, listing.csv)) return kExitUsage;
-    if (matrixFile &&
-        !writeListingFile(run, *matrixFile,
-                          QStringList{title} + polling::groupMatrixCsv(tables, o.dayTotals, delimiter)))
-        return kExitUsage;
-    return deliver(run, {listing.listing.text(), {}}, {});
+    QList<OutputFile> files;
+    addCsvFile(run, files, QStringLiteral("--csv"), listing.csv);
+    if (matrixFile)
+        addCsvFile(run, files, QStringLiteral("--matrix-csv"),
+                   QStringList{csvField(title, delimiter)} + polling::groupMatrixCsv(tables, o.dayTotals, delimiter));
+    return deliver(run, {listing.listing.text(), {}}, {}, files);
 }
 
 } // namespace
@@ -433,16 +439,11 @@ int cmdListing(CliRun& run) {
         return kExitNoLink;
     }
     const reports::Listing listing = reports::buildPointListing(source, header, o, *now);
-    if (const auto csv = run.value(QStringLiteral("--csv")); csv && listing.error.isEmpty()) {
-        const QString path = QFileInfo(*csv).absoluteFilePath();
-        if (!writeTextLines(path,
-                            reports::listingCsv(listing, database::readCsvDelimiter(run.context->root()),
-                                                run.has(QStringLiteral("--totals"))))) {
-            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
-            return kExitUsage;
-        }
-    }
-    return deliver(run, {listing.text(), listing.error}, header);
+    QList<OutputFile> files;
+    addCsvFile(run, files, QStringLiteral("--csv"),
+               reports::listingCsv(listing, database::readCsvDelimiter(run.context->root()),
+                                   run.has(QStringLiteral("--totals"))));
+    return deliver(run, {listing.text(), listing.error}, header, files);
 }
 
 } // namespace tarn::cli

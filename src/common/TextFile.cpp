@@ -41,13 +41,17 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes) {
     return file.commit();
 }
 
-bool writeTextLines(const QString& path, const QStringList& lines) {
+QByteArray textFileBytes(const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) {
         bytes.append(toCp1251(line));
         bytes.append("\r\n");
     }
-    return writeFileAtomically(path, bytes);
+    return bytes;
+}
+
+bool writeTextLines(const QString& path, const QStringList& lines) {
+    return writeFileAtomically(path, textFileBytes(lines));
 }
 
 bool rewriteTextLinesWithBackup(const QString& path, const QStringList& lines) {

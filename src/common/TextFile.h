@@ -15,6 +15,9 @@ std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes = 
 // is complete. Creates no folders. Returns false when the file could not be written.
 bool writeTextLines(const QString& path, const QStringList& lines);
 
+// The bytes writeTextLines writes: each line in Windows-1251 followed by CR LF.
+QByteArray textFileBytes(const QStringList& lines);
+
 // Same, for a file that is rewritten in place: a copy "<path>.bak" is made first and deleted once the
 // new file is in place (an interrupted run leaves the copy for the user).
 bool rewriteTextLinesWithBackup(const QString& path, const QStringList& lines);

@@ -1,5 +1,6 @@
 #include "database/CsvSideOutput.h"
 
+#include "common/Csv.h"
 #include "common/TextFile.h"
 
 #include <QDir>
@@ -16,7 +17,7 @@ QChar readCsvDelimiter(const DataRoot& root) {
     const auto lines = readTextLines(root.file(folder::Current, QStringLiteral("Delim.000")));
     if (!lines || lines->isEmpty()) return QLatin1Char(',');
     const QString first = removeSpaces(lines->first());
-    return first.isEmpty() ? QLatin1Char(',') : first.at(0);
+    return first.isEmpty() ? QLatin1Char(',') : usableCsvDelimiter(first.at(0));
 }
 
 CsvSideOutput readCsvSideOutput(const DataRoot& root) {
@@ -42,10 +43,7 @@ CsvSideFile::CsvSideFile(const DataRoot& root, CsvKind kind, const QString& iden
 }
 
 void CsvSideFile::addRow(const QStringList& cells) {
-    QString line;
-    for (const QString& cell : cells)
-        line += cell + delimiter_;
-    lines_.append(line);
+    lines_.append(csvLine(cells, delimiter_));
 }
 
 bool CsvSideFile::write() const {

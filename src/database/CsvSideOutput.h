@@ -21,7 +21,7 @@ struct CsvSideOutput {
 };
 
 // The CSV field delimiter: "," unless Current\Delim.000 exists and its first line, with spaces removed,
-// starts with another character.
+// starts with another character that a CSV file can use (not a double quote or a control character).
 QChar readCsvDelimiter(const DataRoot& root);
 // The switches as the settings file holds them ("1" on, anything else off; a missing file: all off),
 // with the delimiter.
@@ -35,7 +35,7 @@ public:
     CsvSideFile(const DataRoot& root, CsvKind kind, const QString& identifier, QChar delimiter,
                 const QDateTime& now);
     const QString& path() const { return path_; }
-    // Every cell followed by the delimiter.
+    // Every cell followed by the delimiter, quoted as csvField does.
     void addRow(const QStringList& cells);
     bool isEmpty() const { return lines_.isEmpty(); }
     // Writes the file; false when it could not be written (the database rows stay stored).

@@ -58,6 +58,11 @@ bool writeJpeg(const QImage& image, const QString& path, int quality) {
     return writeFileAtomically(path, bytes);
 }
 
+QString writeJpegAs(const QImage& image, const QString& chosen, int quality) {
+    const QString path = jpegFileName(chosen);
+    return writeJpeg(image, path, quality) ? path : QString();
+}
+
 bool jpegSupported() {
     return QImageWriter::supportedImageFormats().contains("jpg");
 }

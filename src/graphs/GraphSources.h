@@ -32,6 +32,9 @@ QString jpegFileName(const QString& chosen);
 QString overwriteQuestion(const QString& path);
 // Writes the image as JPEG with the quality (5..100); false when it could not be written.
 bool writeJpeg(const QImage& image, const QString& path, int quality);
+// Writes the image as JPEG under the name the user chose, made into jpegFileName(chosen) (a name typed as
+// "day.png" gives "day.jpg": the file's name says what it holds). The path written, or empty.
+QString writeJpegAs(const QImage& image, const QString& chosen, int quality);
 // True when this Qt can write JPEG pictures at all (its image format plugin is installed).
 bool jpegSupported();
 

@@ -1,5 +1,6 @@
 #include "polling/GroupReport.h"
 
+#include "common/Csv.h"
 #include "common/Language.h"
 #include "reports/ParameterPrintout.h"
 #include "reports/ReportData.h"
@@ -60,18 +61,21 @@ public:
             length += StatColumns::width(c) + 1;
         return reports::dashes(length);
     }
-    QString header(bool ukrainian) const {
+    ListingLine header(bool ukrainian) const {
         QHash<int, QString> titles;
         for (int c : columns_)
             titles.insert(c, StatColumns::title(c, ukrainian));
-        return line(titles);
+        return line(ListingLine::Header, titles);
     }
     // A column without a text is left blank.
-    QString line(const QHash<int, QString>& cells) const {
-        QString out = QStringLiteral("|");
-        for (int c : columns_)
-            out += reports::pad(cells.value(c), StatColumns::width(c)) + QLatin1Char('|');
-        return out;
+    ListingLine line(ListingLine::Kind kind, const QHash<int, QString>& cells) const {
+        QStringList shown;
+        QList<int> widths;
+        for (int c : columns_) {
+            shown.append(cells.value(c));
+            widths.append(StatColumns::width(c));
+        }
+        return reports::tableLine(kind, shown, widths);
     }
 
 private:
@@ -102,13 +106,13 @@ public:
     QList<ListingLine> breakdown();
 
 private:
-    void add(ListingLine::Kind kind, const QString& text) { out_.append({kind, text}); }
+    void add(ListingLine::Kind kind, const QString& text) { out_.append({kind, text, {}}); }
     QString t(const char* ru, const char* ua) const { return QString::fromUtf8(o_.ukrainian ? ua : ru); }
-    void tableBlock(const Table& table, ListingLine::Kind kind, const QString& line) {
+    void tableBlock(const Table& table, ListingLine::Kind kind, const QHash<int, QString>& cells) {
         add(ListingLine::Rule, table.rule());
-        add(ListingLine::Header, table.header(o_.ukrainian));
+        out_.append(table.header(o_.ukrainian));
         add(ListingLine::Rule, table.rule());
-        add(kind, line);
+        out_.append(table.line(kind, cells));
         add(ListingLine::Rule, table.rule());
     }
 
@@ -120,7 +124,7 @@ private:
 QList<ListingLine> Builder::wholeGroup() {
     const Table table(o_.columns, t_.hourly, allColumns());
     add(ListingLine::Rule, table.rule());
-    add(ListingLine::Header, table.header(o_.ukrainian));
+    out_.append(table.header(o_.ukrainian));
     add(ListingLine::Rule, table.rule());
     const bool dayLines = t_.hourly && o_.dayTotals;
     Accumulator period, day;
@@ -139,7 +143,7 @@ QList<ListingLine> Builder::wholeGroup() {
             cells.insert(kSumColumns[i], rowCells.at(2 + i));
         cells.insert(WorkRunning, sumText(period.values[4]));
         cells.insert(StandardRunning, sumText(period.values[5]));
-        add(ListingLine::Row, table.line(cells));
+        out_.append(table.line(ListingLine::Row, cells));
         add(ListingLine::Rule, table.rule());
         const bool blockEnds = (r + 1) % kRowsPerDayLine == 0 || r + 1 == t_.intervals.size();
         if (dayLines && blockEnds) {
@@ -148,7 +152,7 @@ QList<ListingLine> Builder::wholeGroup() {
             dayCells.insert(Time, kNone);
             dayCells.insert(WorkRunning, kNone);
             dayCells.insert(StandardRunning, kNone);
-            add(ListingLine::Totals, table.line(dayCells));
+            out_.append(table.line(ListingLine::Totals, dayCells));
             add(ListingLine::Rule, table.rule());
             day = {};
         }
@@ -158,7 +162,7 @@ QList<ListingLine> Builder::wholeGroup() {
     cells.insert(Time, kNone);
     cells.insert(WorkRunning, kNone);
     cells.insert(StandardRunning, kNone);
-    add(ListingLine::Totals, table.line(cells));
+    out_.append(table.line(ListingLine::Totals, cells));
     add(ListingLine::Rule, table.rule());
     return out_;
 }
@@ -180,14 +184,14 @@ QList<ListingLine> Builder::breakdown() {
         const MemberTotal* total = m < t_.totals.size() ? &t_.totals.at(m) : nullptr;
         if (withData && total && total->sums.filled) {
             group.add(total->sums.values, total->sums.flags);
-            tableBlock(table, ListingLine::Row, table.line(sumCells(total->sums.values, total->sums.flags)));
+            tableBlock(table, ListingLine::Row, sumCells(total->sums.values, total->sums.flags));
         }
         add(ListingLine::Note, QString());
     }
     add(ListingLine::Note, QString());
     add(ListingLine::Totals,
         t("итог группа \"", "підсумок група \"") + t_.groupName.trimmed() + QStringLiteral("\" :"));
-    tableBlock(table, ListingLine::Totals, table.line(sumCells(group.values, group.flags)));
+    tableBlock(table, ListingLine::Totals, sumCells(group.values, group.flags));
     add(ListingLine::Note, QString());
     return out_;
 }
@@ -233,32 +237,35 @@ QStringList groupMatrixCsv(const GroupReportTables& t, bool dayTotals, QChar d) 
     // A member beyond the tenth has no table of its own: "--" in its column throughout.
     auto hasTable = [&t](qsizetype m) { return m < t.memberTables.size(); };
     QStringList out;
-    QString header = QStringLiteral("дата") + d + QStringLiteral("время") + d;
+    QStringList header{QStringLiteral("дата"), QStringLiteral("время")};
     for (const MemberStatus& s : t.statuses)
-        header += s.pipeline + d;
-    out.append(header + QStringLiteral("итого по группе") + d);
+        header.append(s.pipeline);
+    header.append(QStringLiteral("итого по группе"));
+    out.append(csvLine(header, d));
 
     QList<double> memberPeriod(members, 0.0), memberDay(members, 0.0);
     double groupPeriod = 0.0, groupDay = 0.0;
     auto sumsLine = [&](const QString& first, const QList<double>& memberSums, double groupSum) {
-        QString line = first + d + kNone + d;
+        QStringList fields{first, kNone};
         for (qsizetype m = 0; m < members; ++m)
-            line += (hasTable(m) ? sumText(memberSums.at(m)) : kNone) + d;
-        return line + sumText(groupSum) + d;
+            fields.append(hasTable(m) ? sumText(memberSums.at(m)) : kNone);
+        fields.append(sumText(groupSum));
+        return csvLine(fields, d);
     };
     QDate dayFirst;
     for (qsizetype r = 0; r < t.intervals.size(); ++r) {
         const IntervalRow& row = t.intervals.at(r);
         if (r % kRowsPerDayLine == 0) dayFirst = row.date;
         const QStringList cells = row.cells(t.hourly);
-        QString line = cells.at(0) + d + cells.at(1) + d;
+        QStringList fields{cells.at(0), cells.at(1)};
         for (qsizetype m = 0; m < members; ++m) {
             const std::optional<double> v = memberValue(t, m, r);
-            line += (v ? t.memberTables.at(m).at(r).at(7) : kNone) + d;
+            fields.append(v ? t.memberTables.at(m).at(r).at(7) : kNone);
             memberPeriod[m] += v.value_or(0.0);
             memberDay[m] += v.value_or(0.0);
         }
-        out.append(line + cells.at(7) + d);
+        fields.append(cells.at(7));
+        out.append(csvLine(fields, d));
         groupPeriod += row.sums.values[5];
         groupDay += row.sums.values[5];
         const bool blockEnds = (r + 1) % kRowsPerDayLine == 0 || r + 1 == t.intervals.size();
@@ -293,6 +300,14 @@ GroupListingPeriod groupListingPeriod(reports::ReportPeriod period, bool hourly,
     return p;
 }
 
+QDateTime groupListingTime(const QString& text, bool end) {
+    const QDateTime full = QDateTime::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy HH:mm"));
+    if (full.isValid()) return full;
+    const QDate date = QDate::fromString(text.trimmed(), QStringLiteral("dd.MM.yyyy"));
+    if (!date.isValid()) return {};
+    return QDateTime(date, end ? QTime(23, 0) : QTime(0, 0));
+}
+
 QString groupListingTitle(const QString& groupName, bool hourly, reports::ReportPeriod period,
                           const GroupListingPeriod& days, const QDateTime& now, bool ukrainian) {
     return reports::listingTitle(QStringLiteral("груп.*") + groupName.trimmed(),
@@ -303,11 +318,12 @@ QString groupListingTitle(const QString& groupName, bool hourly, reports::Report
 GroupListing buildGroupListing(const GroupReportTables& tables, const GroupReportOptions& options,
                                const QString& title, std::optional<QChar> csvDelimiter) {
     GroupListing out;
-    out.listing.lines.append({ListingLine::Title, title});
+    out.listing.lines.append({ListingLine::Title, title, {}});
     out.listing.lines.append(groupReportLines(tables, options));
     if (!csvDelimiter) return out;
     if (options.form == GroupReportForm::Matrix)
-        out.csv = QStringList{title} + groupMatrixCsv(tables, options.dayTotals, *csvDelimiter);
+        out.csv = QStringList{csvField(title, *csvDelimiter)} +
+                  groupMatrixCsv(tables, options.dayTotals, *csvDelimiter);
     else
         // The group forms' totals go into the file whatever "Строка итогов" says.
         out.csv = reports::listingCsv(out.listing, *csvDelimiter, true);

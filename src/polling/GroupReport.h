@@ -57,6 +57,11 @@ struct GroupListingPeriod {
 GroupListingPeriod groupListingPeriod(reports::ReportPeriod period, bool hourly, const QDateTime& begin,
                                       const QDateTime& end, bool ukrainian);
 
+// A begin or end of a group listing as typed: "dd.MM.yyyy HH:mm", or a date alone. A bare begin date is
+// its 00:00; a bare end date is its last hour, 23:00, so that the period takes that whole day in as a
+// day's or a month's listing does. Invalid when the text is neither.
+QDateTime groupListingTime(const QString& text, bool end);
+
 // "/груп.*" + name + … : the listing's title line for a group.
 QString groupListingTitle(const QString& groupName, bool hourly, reports::ReportPeriod period,
                           const GroupListingPeriod& days, const QDateTime& now, bool ukrainian);

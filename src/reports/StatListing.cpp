@@ -1,5 +1,6 @@
 #include "reports/StatListing.h"
 
+#include "common/Csv.h"
 #include "common/DisplayNumber.h"
 #include "common/TextFile.h"
 #include "reports/ReportText.h"
@@ -73,7 +74,8 @@ public:
 
 private:
     QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
-    void add(ListingLine::Kind kind, const QString& text) { out_.lines.append({kind, text}); }
+    void add(ListingLine::Kind kind, const QString& text) { out_.lines.append({kind, text, {}}); }
+    void add(const ListingLine& line) { out_.lines.append(line); }
     bool stopped() const { return stop_ && stop_(); }
     QString vol(double v) const { return displayNumber(v, h_.volumeDecimals); }
     QString opt(const std::optional<double>& v, int decimals) const {
@@ -104,18 +106,11 @@ private:
     MemberListingTotals totals_;
 };
 
-QString rowOf(const QStringList& cells, const QList<int>& widths) {
-    QString row = QStringLiteral("|");
-    for (qsizetype i = 0; i < cells.size(); ++i)
-        row += pad(cells.at(i), widths.at(i)) + QLatin1Char('|');
-    return row;
-}
-
 void ListingBuilder::header(const QStringList& titles, const QList<int>& widths) {
-    const QString line = rowOf(titles, widths);
-    add(ListingLine::Rule, dashes(static_cast<int>(line.size())));
-    add(ListingLine::Header, line);
-    add(ListingLine::Rule, dashes(static_cast<int>(line.size())));
+    const ListingLine line = tableLine(ListingLine::Header, titles, widths);
+    add(ListingLine::Rule, dashes(static_cast<int>(line.text.size())));
+    add(line);
+    add(ListingLine::Rule, dashes(static_cast<int>(line.text.size())));
 }
 
 void ListingBuilder::fixedHeader(const QString& line) {
@@ -213,7 +208,7 @@ void ListingBuilder::periodRecords() {
             }
             }
         }
-        add(ListingLine::Row, rowOf(cells, widths));
+        add(tableLine(ListingLine::Row, cells, widths));
     }
     if (records.isEmpty()) {
         add(ListingLine::Note, QStringLiteral("-- нет данных --"));
@@ -275,8 +270,9 @@ void ListingBuilder::periodRecords() {
         }
         cells.append(cell);
     }
-    add(ListingLine::Rule, dashes(static_cast<int>(rowOf(cells, widths).size())));
-    add(ListingLine::Totals, rowOf(cells, widths));
+    const ListingLine totals = tableLine(ListingLine::Totals, cells, widths);
+    add(ListingLine::Rule, dashes(static_cast<int>(totals.text.size())));
+    add(totals);
 }
 
 void ListingBuilder::operative() {
@@ -286,12 +282,12 @@ void ListingBuilder::operative() {
     for (const OperativeRecord& r : records) {
         if (stopped()) break;
         ++totals_.records;
-        add(ListingLine::Row,
-            rowOf({QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
-                   r.when.time().toString(QStringLiteral("HH:mm")), pressure(r.pressure, r.pressureUnit),
-                   opt(r.temperature, 2), opt(r.correction, 4), opt(r.flow, 3),
-                   r.counter ? vol(*r.counter) : QStringLiteral("--")},
-                  {5, 10, 5, 10, 10, 10, 10, 12}));
+        add(tableLine(ListingLine::Row,
+                      {QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
+                       r.when.time().toString(QStringLiteral("HH:mm")), pressure(r.pressure, r.pressureUnit),
+                       opt(r.temperature, 2), opt(r.correction, 4), opt(r.flow, 3),
+                       r.counter ? vol(*r.counter) : QStringLiteral("--")},
+                      {5, 10, 5, 10, 10, 10, 10, 12}));
     }
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
 }
@@ -303,10 +299,10 @@ void ListingBuilder::service() {
     for (const ServiceRecord& r : records) {
         if (stopped()) break;
         ++totals_.records;
-        add(ListingLine::Row,
-            rowOf({QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
-                   r.when.time().toString(QStringLiteral("HH:mm")), r.current, r.previous},
-                  {5, 10, 5, 14, 14}));
+        add(tableLine(ListingLine::Row,
+                      {QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
+                       r.when.time().toString(QStringLiteral("HH:mm")), r.current, r.previous},
+                      {5, 10, 5, 14, 14}));
     }
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
 }
@@ -319,12 +315,12 @@ void ListingBuilder::measurements() {
     for (const MeasurementRecord& r : records) {
         if (stopped()) break;
         ++totals_.records;
-        add(ListingLine::Row,
-            rowOf({r.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
-                   pressure(r.pressure, r.pressureUnit), opt(r.temperature, 2), opt(r.correction, 4),
-                   opt(r.compressibility, 4), opt(r.flow, 3), opt(r.standardFlow, 3), opt(r.battery, 2),
-                   r.state.isEmpty() ? QStringLiteral("--") : r.state},
-                  {19, 8, 8, 8, 8, 8, 8, 8, 9}));
+        add(tableLine(ListingLine::Row,
+                      {r.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                       pressure(r.pressure, r.pressureUnit), opt(r.temperature, 2), opt(r.correction, 4),
+                       opt(r.compressibility, 4), opt(r.flow, 3), opt(r.standardFlow, 3),
+                       opt(r.battery, 2), r.state.isEmpty() ? QStringLiteral("--") : r.state},
+                      {19, 8, 8, 8, 8, 8, 8, 8, 9}));
     }
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
 }
@@ -399,6 +395,16 @@ void ListingBuilder::body() {
 }
 
 } // namespace
+
+ListingLine tableLine(ListingLine::Kind kind, const QStringList& cells, const QList<int>& widths) {
+    ListingLine line{kind, QStringLiteral("|"), {}};
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        const QString cell = pad(cells.at(i), widths.value(i));
+        line.text += cell + QLatin1Char('|');
+        line.cells.append(cell);
+    }
+    return line;
+}
 
 QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,
                      const QDate& last, const QDateTime& now, bool ukrainian) {
@@ -490,9 +496,10 @@ Listing buildMembersListing(const QString& groupName, const QList<ListingMember>
     if (withColumns && !options.columns.any())
         return {{}, t("не определены параметры!!!", "не визначено параметри!")};
     Listing out;
-    out.lines.append(
-        {ListingLine::Title, listingTitle(QStringLiteral("груп.*") + groupName.trimmed(), options.archive,
-                                          options.period, days.first, days.last, now, ua)});
+    out.lines.append({ListingLine::Title,
+                      listingTitle(QStringLiteral("груп.*") + groupName.trimmed(), options.archive,
+                                   options.period, days.first, days.last, now, ua),
+                      {}});
     MemberListingTotals sum;
     int listed = 0;
     int decimals = 0;
@@ -516,8 +523,8 @@ Listing buildMembersListing(const QString& groupName, const QList<ListingMember>
         totals += t(", Vраб.авр. - ", ", Vроб.авр. - ") + displayNumber(sum.alarmWorking, decimals) +
                   QStringLiteral(", Vст.у.авр. - ") + displayNumber(sum.alarmStandard, decimals) +
                   t(", продолж. - ", ", тривал. - ") + durationText(sum.alarmMinutes);
-    out.lines.append({ListingLine::Rule, dashes(static_cast<int>(totals.size()))});
-    out.lines.append({ListingLine::Totals, totals});
+    out.lines.append({ListingLine::Rule, dashes(static_cast<int>(totals.size())), {}});
+    out.lines.append({ListingLine::Totals, totals, {}});
     return out;
 }
 
@@ -526,16 +533,29 @@ QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals) {
     for (const ListingLine& l : listing.lines) {
         switch (l.kind) {
         case ListingLine::Title:
-            out.append(l.text);
+            out.append(csvField(l.text, delimiter));
             break;
         case ListingLine::Totals:
             if (!totals) break;
             [[fallthrough]];
         case ListingLine::Header:
         case ListingLine::Row: {
-            QString line = l.text.startsWith(QLatin1Char('|')) ? l.text.mid(1) : l.text;
-            line.replace(QLatin1Char('|'), delimiter);
-            out.append(line);
+            if (!l.cells.isEmpty()) {
+                out.append(csvLine(l.cells, delimiter));
+                break;
+            }
+            // A line of fixed words and values with no bar inside a value (the abnormal-situation
+            // lines, a member's heading, "Итог:"): its bars are the column bounds.
+            const QString text = l.text.startsWith(QLatin1Char('|')) ? l.text.mid(1) : l.text;
+            QStringList fields = text.split(QLatin1Char('|'));
+            if (text.endsWith(QLatin1Char('|'))) {
+                fields.removeLast();
+                out.append(csvLine(fields, delimiter));
+            } else {
+                for (QString& f : fields)
+                    f = csvField(f, delimiter);
+                out.append(fields.join(delimiter));
+            }
             break;
         }
         default:

@@ -39,7 +39,13 @@ struct ListingLine {
     enum Kind { Title, Point, Header, Rule, Row, Totals, Note };
     Kind kind = Row;
     QString text;
+    // A table line's padded cells, the CSV file's fields: a cell may hold a bar of its own (the "И/В"
+    // pair "*|-"), so the text alone does not say where the columns are. Empty for the other lines.
+    QStringList cells;
 };
+
+// A table line: "|" + each cell padded to its width + "|", the padded cells kept as its fields.
+ListingLine tableLine(ListingLine::Kind kind, const QStringList& cells, const QList<int>& widths);
 
 struct Listing {
     QList<ListingLine> lines;
@@ -78,8 +84,9 @@ Listing buildMembersListing(const QString& groupName, const QList<ListingMember>
 QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,
                      const QDate& last, const QDateTime& now, bool ukrainian);
 
-// The CSV lines of a listing: the title as it is; headers, rows (and totals when wanted) with every "|"
-// turned into the delimiter, a "|" in the first position dropped; no rules.
+// The CSV lines of a listing: the title as one field; headers, rows (and totals when wanted) with their
+// cells as fields, each followed by the delimiter (a line without cells: its text split at the bars, a
+// bar in the first position dropped); no rules. Fields are quoted as csvField does.
 QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals);
 // Stat_CSV\<id>_<letter><YYMMDD>.csv: the letter is "d", "h", "o" or "i"; a group's file is "g_…".
 QString defaultListingCsvName(const QString& identifier, ListingArchive archive, const QDate& today);

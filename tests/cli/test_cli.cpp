@@ -4,8 +4,10 @@
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -1139,4 +1141,112 @@ TEST(Cli, HelpListsEveryOption) {
          global + QStringList{"--archives LIST", "--until-empty", "--days N", "--save-prt FILE",
                               "--save-txt FILE", "--save-xls FILE", "--sheets LIST"})
         EXPECT_TRUE(r.out.contains(o.toUtf8())) << o.toStdString();
+}
+
+// Listings of a point whose pipeline and organisation names hold the CSV delimiter and double quotes, read
+// back as a spreadsheet reads them; a group's bare dates; a request's files written all or none.
+TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllOrNone) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "words": [{"index": 121, "text": "ГРП-1, нитка 1"}, {"index": 113, "text": "ТОВ \"Газ\""}],
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("store"), QStringLiteral("--archives"),
+                    QStringLiteral("hourly,daily"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+                   QStringLiteral("Схід"), QStringLiteral("--points"), QStringLiteral("t01234")})
+                  .code,
+              0);
+    home.write(folder::Current, QStringLiteral("Delim.000"), ",\r\n");
+    const QChar comma = QLatin1Char(',');
+    const QString file = h + QStringLiteral("/");
+    auto contents = [&file](const char* name) {
+        QFile f(file + QString::fromLatin1(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+
+    // The group's hourly listing over one bare date: the 24 hours of that day.
+    const QStringList group{QStringLiteral("--home"), h, QStringLiteral("listing"), QStringLiteral("--group"),
+                            QStringLiteral("Схід"), QStringLiteral("--archive"), QStringLiteral("hourly"),
+                            QStringLiteral("--from"), QStringLiteral("01.03.2024"), QStringLiteral("--to"),
+                            QStringLiteral("01.03.2024"), QStringLiteral("--columns"),
+                            QStringLiteral("дата,время,Vраб,И/В")};
+    r = cli(group + QStringList{QStringLiteral("--csv"), file + QStringLiteral("g.csv"),
+                                QStringLiteral("--matrix-csv"), file + QStringLiteral("m.csv")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const auto matrix = test::readCsvFile(file + QStringLiteral("m.csv"), comma);
+    ASSERT_TRUE(matrix);
+    ASSERT_EQ(matrix->size(), 1 + 1 + 24 + 1); // title, header, the hours 00:00 … 23:00, the period
+    EXPECT_EQ(matrix->at(1),
+              (QStringList{"дата", "время", "ГРП-1, нитка 1", "итого по группе", ""}));
+    EXPECT_EQ(matrix->at(2).at(1), QStringLiteral("00:00"));
+    EXPECT_EQ(matrix->at(25).at(1), QStringLiteral("23:00"));
+    for (qsizetype i = 1; i < matrix->size(); ++i)
+        EXPECT_EQ(matrix->at(i).size(), 5) << i;
+    const auto whole = test::readCsvFile(file + QStringLiteral("g.csv"), comma);
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->size(), 1 + 1 + 24 + 1);
+    for (qsizetype i = 1; i < whole->size(); ++i)
+        EXPECT_EQ(whole->at(i).size(), 5) << i; // four columns and the empty last field
+
+    r = cli(group + QStringList{QStringLiteral("--breakdown"), QStringLiteral("--csv"),
+                                file + QStringLiteral("b.csv")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const auto breakdown = test::readCsvFile(file + QStringLiteral("b.csv"), comma);
+    ASSERT_TRUE(breakdown);
+    ASSERT_GT(breakdown->size(), 2);
+    EXPECT_EQ(breakdown->at(1), QStringList{"орг.-\"ТОВ \"Газ\"\" ветка-\"ГРП-1, нитка 1\""});
+
+    // The point's listing with the flags: every row has the header's fields.
+    const QStringList point{QStringLiteral("--home"),    h,
+                            QStringLiteral("listing"),   QStringLiteral("--point"),
+                            QStringLiteral("t01234"),    QStringLiteral("--archive"),
+                            QStringLiteral("hourly"),    QStringLiteral("--period"),
+                            QStringLiteral("period"),    QStringLiteral("--from"),
+                            QStringLiteral("29.02.2024"), QStringLiteral("--to"),
+                            QStringLiteral("01.03.2024"), QStringLiteral("--columns"),
+                            QStringLiteral("ном.,дата,время,Vраб,И/В"), QStringLiteral("--totals")};
+    r = cli(point + QStringList{QStringLiteral("--csv"), file + QStringLiteral("p.csv")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const auto rows = test::readCsvFile(file + QStringLiteral("p.csv"), comma);
+    ASSERT_TRUE(rows);
+    ASSERT_GT(rows->size(), 3);
+    EXPECT_EQ(rows->at(1).at(4), QStringLiteral("И/В"));
+    for (qsizetype i = 1; i < rows->size(); ++i)
+        EXPECT_EQ(rows->at(i).size(), 6) << i;
+
+    // One target that cannot take its file: none of them is written, an old file stays as it was.
+    const QString text = file + QStringLiteral("p.txt");
+    {
+        QFile old(text);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old\r\n");
+    }
+    for (const QString& bad : {file + QStringLiteral("missing/p.csv"), h, file + QStringLiteral("p?.csv")}) {
+        r = cli(point + QStringList{QStringLiteral("--out"), text, QStringLiteral("--csv"), bad});
+        EXPECT_EQ(r.code, 2) << bad.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("no file written"))) << r.err.toStdString();
+        EXPECT_EQ(contents("p.txt"), QByteArray("old\r\n"));
+    }
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("missing")));
+    r = cli(group + QStringList{QStringLiteral("--out"), file + QStringLiteral("new.txt"), QStringLiteral("--csv"),
+                                file + QStringLiteral("new.csv"), QStringLiteral("--matrix-csv"), h});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("new.txt")));
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("new.csv")));
+    const QStringList report{QStringLiteral("--home"), h, QStringLiteral("report"), QStringLiteral("--point"),
+                             QStringLiteral("t01234"), QStringLiteral("--period"), QStringLiteral("day"),
+                             QStringLiteral("--from"), QStringLiteral("01.03.2024"), QStringLiteral("--out"),
+                             file + QStringLiteral("r.txt"), QStringLiteral("--pdf")};
+    r = cli(report + QStringList{h});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("r.txt")));
+    // Both targets good: both written, and nothing left beside them.
+    r = cli(report + QStringList{file + QStringLiteral("r.pdf")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(contents("r.pdf").startsWith("%PDF"));
+    EXPECT_FALSE(contents("r.txt").isEmpty());
+    EXPECT_TRUE(QDir(h).entryList({QStringLiteral("*.part"), QStringLiteral("*.old")}, QDir::Files).isEmpty());
 }

@@ -237,6 +237,37 @@ TEST(Storing, CsvCopiesOfTheKindsSwitchedOnAndTheMeasurementRow) {
     EXPECT_FALSE(second.measurementStored);
 }
 
+TEST(Storing, CsvCopiesQuoteACellThatHoldsTheDelimiterOrAQuote) {
+    Db db;
+    db.home.write(folder::Work, QStringLiteral("Tuning.000"),
+                  "Alarm1.wav\r\n1\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n1\r\n0\r\n0\r\n0\r\n1\r\n0\r\n");
+    db.home.write(folder::Current, QStringLiteral("Delim.000"), ",\r\n");
+    db.context.csv = readCsvSideOutput(db.home.root());
+    db.context.model = QStringLiteral("ТАРН \"2\", нитка 1");
+    db.context.measurement = MeasurementValues{"1.033", "5.20", "1.0200", "0.9980", "12.50", "0", "3.55", "0,1"};
+    Reading r;
+    QStringList odd = hour(1, "01:00");
+    odd[11] = QStringLiteral("x\"И\",xxxxxxxxxxx");
+    r.hourly() = {odd, hour(2, "02:00")};
+    const StoreResult stored = db.store(r);
+    ASSERT_TRUE(stored.ok) << stored.error.toStdString();
+    ASSERT_EQ(stored.csvFiles.size(), 2);
+    const auto hours = test::readCsvFile(stored.csvFiles[0], QLatin1Char(','));
+    ASSERT_TRUE(hours);
+    ASSERT_EQ(hours->size(), 2);
+    EXPECT_EQ(hours->at(0), odd + QStringList{QString()});
+    EXPECT_EQ(hours->at(1).size(), hours->at(0).size());
+    const auto measured = test::readCsvFile(stored.csvFiles[1], QLatin1Char(','));
+    ASSERT_TRUE(measured);
+    ASSERT_EQ(measured->size(), 1);
+    EXPECT_EQ(measured->first(),
+              (QStringList{"t12345", "12345", "ТАРН \"2\", нитка 1", "10.03.2024 12:00", "1.033", "5.20", "1.0200",
+                           "0.9980", "12.50", "0", "3.55", "0,1", "кгс/см2", ""}));
+    // A double quote cannot be the delimiter: the file falls back to the comma.
+    db.home.write(folder::Current, QStringLiteral("Delim.000"), "\"\r\n");
+    EXPECT_EQ(readCsvDelimiter(db.home.root()), QLatin1Char(','));
+}
+
 // A process killed in the middle of storing: what was committed stays, the kind in hand is not half
 // there, and the same reading stored again completes it without a duplicate.
 TEST(StoringDeathTest, AKilledRunLosesNothingCommittedAndTheSameStoreCompletesIt) {

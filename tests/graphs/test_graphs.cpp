@@ -25,7 +25,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,6 +35,7 @@
 #include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -562,7 +565,52 @@ TEST(GraphCli, DrawsAPointsGraphIntoAJpegWithTheStoredQuality) {
     const QImage image(out);
     EXPECT_EQ(image.size(), QSize(640, 480));
 }
+
+TEST(GraphCli, APictureAskedForUnderAnotherExtensionIsWrittenAsTheWindowNamesIt) {
+    Db db;
+    const database::Point point = db.addPoint(12345);
+    for (int i = 0; i < 3; ++i)
+        db.addRecord(TableKind::Hourly, point.identifier, at(1, i), {{"Vwrk", 1.0 + i}});
+    for (const char* asked : {"day.png", "day.march.jpeg"}) {
+        const QString out = db.home.path(folder::Graph, QString::fromLatin1(asked));
+        const QString written = db.home.path(folder::Graph, QStringLiteral("day.jpg"));
+        QFile::remove(written);
+        QProcess cli;
+        cli.start(QStringLiteral(TARN_CLI_PROGRAM),
+                  {QStringLiteral("--home"), db.root().root(), QStringLiteral("--json"), QStringLiteral("graph"),
+                   QStringLiteral("--point"), point.identifier, QStringLiteral("--archive"),
+                   QStringLiteral("hourly"), QStringLiteral("--from"), QStringLiteral("01.03.2024"),
+                   QStringLiteral("--to"), QStringLiteral("01.03.2024"), QStringLiteral("--out"), out,
+                   QStringLiteral("--width"), QStringLiteral("640"), QStringLiteral("--height"),
+                   QStringLiteral("480")});
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+        const QJsonObject answer = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+        EXPECT_EQ(answer.value(QStringLiteral("file")).toString(), written);
+        EXPECT_FALSE(QFileInfo::exists(out)) << asked;
+        // JPEG data in a file named so, read back by Qt's own reader.
+        EXPECT_EQ(db.home.read(folder::Graph, QStringLiteral("day.jpg")).left(2), QByteArray("\xFF\xD8"));
+        QImageReader reader(written);
+        EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+        EXPECT_EQ(reader.read().size(), QSize(640, 480));
+    }
+}
 #endif
+
+TEST(GraphPicture, WrittenUnderTheChosenNameUpToItsFirstDotAndJpg) {
+    ASSERT_TRUE(jpegSupported());
+    QTemporaryDir dir;
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    const QString path = writeJpegAs(image, dir.filePath(QStringLiteral("pic.png")), 50);
+    EXPECT_EQ(path, dir.filePath(QStringLiteral("pic.jpg")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("pic.png"))));
+    QImageReader reader(path);
+    EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+    EXPECT_EQ(reader.read().size(), QSize(64, 48));
+    // A folder that is not there: nothing written, no name given back.
+    EXPECT_TRUE(writeJpegAs(image, dir.filePath(QStringLiteral("none/pic")), 50).isEmpty());
+}
 
 TEST(GraphHooks, ReportWindowAndDatabaseWindowOpenTheGraphDialogsOnTheirPoint) {
     Db db;

@@ -244,11 +244,12 @@ TEST(GroupReport, CsvCopyLeavesOutRulesAndEmptyLinesButKeepsTotals) {
     o.columns = columns({3, 16});
     const GroupListing whole =
         buildGroupListing(tables.t, o, QStringLiteral("/груп.*Юг/…/"), QLatin1Char(';'));
-    EXPECT_EQ(whole.csv, (QStringList{"/груп.*Юг/…/", "орг.-\"Облгаз\" ветка-\"нитка 1\"",
+    // A line with double quotes in it is one quoted field, its quotes doubled.
+    EXPECT_EQ(whole.csv, (QStringList{"/груп.*Юг/…/", "\"орг.-\"\"Облгаз\"\" ветка-\"\"нитка 1\"\"\"",
                                       "ТАРН-2.01    N00001 от 01.03.2024 до 02.03.2024", "Vраб        ;И/В;",
-                                      "3           ;И/-;", "орг.-\"Облгаз\" ветка-\"нитка 2\"",
+                                      "3           ;И/-;", "\"орг.-\"\"Облгаз\"\" ветка-\"\"нитка 2\"\"\"",
                                       "ТАРН-2.01    N00002 ** нет данных!!!",
-                                      "итог группа \"Юг\" :", "Vраб        ;И/В;", "3           ;И/-;"}));
+                                      "\"итог группа \"\"Юг\"\" :\"", "Vраб        ;И/В;", "3           ;И/-;"}));
     EXPECT_EQ(whole.listing.lines.first().kind, ListingLine::Title);
 
     // The matrix goes to the file alone, after the title; the report keeps the title only.
@@ -260,6 +261,78 @@ TEST(GroupReport, CsvCopyLeavesOutRulesAndEmptyLinesButKeepsTotals) {
     EXPECT_EQ(matrix.csv.last(), QStringLiteral("итого за период,--,6,0,6,"));
     // Without a CSV file nothing but the listing.
     EXPECT_TRUE(buildGroupListing(tables.t, o, QStringLiteral("/t/"), std::nullopt).csv.isEmpty());
+}
+
+TEST(GroupReport, CsvFieldsKeepTheirColumnsWhenNamesHoldTheDelimiterOrQuotes) {
+    Tables tables(true, QDateTime(QDate(2024, 3, 1), QTime(0, 0)), 26, {QList<double>(26, 1.0), {2.0}});
+    tables.t.statuses[0].pipeline = QStringLiteral("ГРП-1, нитка 1");
+    tables.t.statuses[0].organisation = QStringLiteral("ТОВ \"Газ\"");
+    tables.t.groupName = QStringLiteral("Південь, \"А\"");
+    const QString title = QStringLiteral("/груп.*Південь, \"А\"/…/");
+    auto read = [](const QStringList& csv) {
+        return test::readCsv(csv.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), QLatin1Char(','));
+    };
+    GroupReportOptions o;
+    o.columns = kAll;
+    o.dayTotals = true;
+    for (const GroupReportForm form : {GroupReportForm::WholeGroup, GroupReportForm::Breakdown}) {
+        o.form = form;
+        const GroupListing listing = buildGroupListing(tables.t, o, title, QLatin1Char(','));
+        const auto records = read(listing.csv);
+        ASSERT_TRUE(records);
+        ASSERT_EQ(records->size(), listing.csv.size());
+        EXPECT_EQ(records->first(), QStringList{title});
+        // Every table line has the header's fields; a line that is no table line is one field, its text.
+        const qsizetype fields = 12 + 1; // the shown columns and the empty field after the last delimiter
+        int tableLines = 0;
+        for (qsizetype i = 1; i < records->size(); ++i) {
+            if (records->at(i).size() == 1) {
+                EXPECT_FALSE(listing.csv.at(i).endsWith(QLatin1Char(','))) << listing.csv.at(i).toStdString();
+                continue;
+            }
+            ++tableLines;
+            const qsizetype expected = form == GroupReportForm::WholeGroup ? fields : 7 + 1;
+            EXPECT_EQ(records->at(i).size(), expected) << listing.csv.at(i).toStdString();
+        }
+        EXPECT_GT(tableLines, 3);
+        if (form == GroupReportForm::Breakdown) {
+            EXPECT_EQ(records->at(1), QStringList{"орг.-\"ТОВ \"Газ\"\" ветка-\"ГРП-1, нитка 1\""});
+            EXPECT_EQ(records->at(records->size() - 3), QStringList{"итог группа \"Південь, \"А\"\" :"});
+        }
+    }
+    o.form = GroupReportForm::Matrix;
+    const auto matrix = read(buildGroupListing(tables.t, o, title, QLatin1Char(',')).csv);
+    ASSERT_TRUE(matrix);
+    ASSERT_EQ(matrix->size(), 1 + 1 + 26 + 2 + 1);
+    EXPECT_EQ(matrix->at(1), (QStringList{"дата", "время", "ГРП-1, нитка 1", "нитка 2", "итого по группе", ""}));
+    for (qsizetype i = 1; i < matrix->size(); ++i)
+        EXPECT_EQ(matrix->at(i).size(), 6) << i;
+}
+
+TEST(GroupReport, ABareEndDateTakesItsWholeDayIn) {
+    struct Case {
+        const char* text;
+        bool end;
+        QDateTime expected;
+    };
+    const QList<Case> cases{
+        {"05.03.2024", false, QDateTime(QDate(2024, 3, 5), QTime(0, 0))},
+        {"05.03.2024", true, QDateTime(QDate(2024, 3, 5), QTime(23, 0))},
+        {"05.03.2024 07:00", true, QDateTime(QDate(2024, 3, 5), QTime(7, 0))},
+        {" 05.03.2024 07:30 ", false, QDateTime(QDate(2024, 3, 5), QTime(7, 30))},
+        {"5.3.24", true, QDateTime()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(groupListingTime(QString::fromUtf8(c.text), c.end), c.expected) << c.text;
+    // Hourly over one bare date: the 24 hours of that day, as a day's listing of the group has them.
+    const GroupListingPeriod day =
+        groupListingPeriod(reports::ReportPeriod::Range, true, groupListingTime(QStringLiteral("05.03.2024"), false),
+                           groupListingTime(QStringLiteral("05.03.2024"), true), false);
+    const GroupListingPeriod asDay = groupListingPeriod(reports::ReportPeriod::Day, true,
+                                                        QDateTime(QDate(2024, 3, 5), QTime(0, 0)),
+                                                        QDateTime(QDate(2024, 3, 5), QTime(0, 0)), false);
+    EXPECT_EQ(day.from, asDay.from);
+    EXPECT_EQ(day.to, asDay.to);
 }
 
 TEST(GroupReport, PeriodOfTheReportWindow) {
@@ -466,9 +539,11 @@ TEST(GroupReportWindow, AGroupsAlarmArchiveRecordByRecordListsEveryMemberAndClos
     // The CSV copy carries "Итог:" only with the totals line asked for.
     const QString csvPath = db.home.path(folder::StatCsv, QStringLiteral("south.csv"));
     ASSERT_TRUE(window.exportCsvTo(csvPath, true));
-    const auto csv = readTextLines(csvPath);
+    // With the comma as the delimiter the line is one quoted field.
+    const auto csv = test::readCsvFile(csvPath, QLatin1Char(','));
     ASSERT_TRUE(csv);
-    EXPECT_TRUE(csv->last().startsWith(QStringLiteral("Итог: корректоров - 2, записей - 2,")));
+    ASSERT_EQ(csv->last().size(), 1);
+    EXPECT_TRUE(csv->last().first().startsWith(QStringLiteral("Итог: корректоров - 2, записей - 2,")));
 
     // A member without its parameter file stops the listing with its name.
     QFile::remove(db.home.path(folder::Param, QStringLiteral("p_t22222.000")));

@@ -104,6 +104,42 @@ TEST(Listings, TheCsvCopyTurnsBarsIntoTheDelimiterAndLeavesRulesOut) {
               QStringLiteral("t12345_h240401.csv"));
 }
 
+TEST(Listings, EveryCsvTableLineHasItsHeadersFieldsWhateverTheDelimiter) {
+    const QDateTime now(QDate(2024, 4, 1), QTime(8, 0));
+    ReportHeader h = header();
+    h.pipeline = QStringLiteral("ГРП-1, нитка 1");
+    h.organisation = QStringLiteral("ТОВ \"Газ\"");
+    ListingOptions o = daily();
+    const StoredDays days;
+    const QList<ListingMember> members{{&days, h}};
+    const Listing point = buildPointListing(*members.first().source, h, o, now);
+    const Listing group = buildMembersListing(QStringLiteral("Схід, \"А\""), members, o, now);
+    for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('|')}) {
+        for (const Listing* l : {&point, &group}) {
+            const QStringList csv = listingCsv(*l, delimiter, true);
+            const auto records = test::readCsv(csv.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), delimiter);
+            ASSERT_TRUE(records) << QString(delimiter).toStdString();
+            ASSERT_EQ(records->size(), csv.size());
+            EXPECT_EQ(records->first(), QStringList{l->text().first()});
+            const QStringList head = records->at(1);
+            // Eight columns and the empty field after the last delimiter; "И/В" is one column.
+            ASSERT_EQ(head.size(), 9);
+            EXPECT_EQ(head.at(7), QStringLiteral("И/В"));
+            for (qsizetype i = 2; i < records->size(); ++i) {
+                if (l == &group && i == records->size() - 1) {
+                    // The group's "Итог:" is one field, its text.
+                    EXPECT_EQ(records->at(i), QStringList{l->text().last()});
+                    continue;
+                }
+                ASSERT_EQ(records->at(i).size(), head.size()) << csv.at(i).toStdString();
+                EXPECT_EQ(records->at(i).at(7).size(), 3);
+                EXPECT_EQ(records->at(i).at(7).at(1), QLatin1Char('|'));
+            }
+            EXPECT_EQ(records->at(3).at(7), QStringLiteral("*|*"));
+        }
+    }
+}
+
 TEST(Listings, NothingChosenNothingThereAndTheColumnChoiceKept) {
     ListingOptions none = daily();
     none.columns = {};

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <utility>
 
@@ -50,6 +51,13 @@ private:
     QTemporaryDir dir_;
     DataRoot root_;
 };
+
+// The records of a CSV text read as RFC 4180 reads them: a field in double quotes may hold the
+// delimiter, CR, LF and doubled quotes; CR LF or LF ends a record outside quotes. Malformed text (a quote
+// inside an unquoted field, an unclosed quote, text after a closing quote) gives nothing.
+std::optional<QList<QStringList>> readCsv(const QString& text, QChar delimiter);
+// A Windows-1251 CSV file read so.
+std::optional<QList<QStringList>> readCsvFile(const QString& path, QChar delimiter);
 
 // Bytes from a hexadecimal text with optional blanks ("02 00 20 DD").
 QByteArray hex(const char* text);

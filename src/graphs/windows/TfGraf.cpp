@@ -175,7 +175,7 @@ bool TfGraf::savePictureAs(const QString& chosen, int quality) {
     marksPanel_->setVisible(false);
     saveJpegQuality(in_.root, quality);
     quality_ = loadJpegQuality(in_.root);
-    const bool written = writeJpeg(panel_->image(), path, quality_);
+    const bool written = !writeJpegAs(panel_->image(), chosen, quality_).isEmpty();
     marksPanel_->setVisible(marksShown);
     if (!written) notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
     return written;

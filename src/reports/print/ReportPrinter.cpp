@@ -1,5 +1,7 @@
 #include "reports/print/ReportPrinter.h"
 
+#include "common/TextFile.h"
+
 #include <QBuffer>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -159,23 +161,26 @@ bool printPages(QPrinter& printer, const QList<QStringList>& pages, const PageSe
     return paintPages(printer, pages, settings, fromPage, toPage);
 }
 
-bool writePdf(const QString& path, const QList<QStringList>& pages, const PageSettings& settings) {
-    if (pages.isEmpty()) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+std::optional<QByteArray> pdfBytes(const QList<QStringList>& pages, const PageSettings& settings) {
+    if (pages.isEmpty()) return std::nullopt;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     bool painted = false;
     {
-        // The writer finishes the file when its painter ends; it must be gone before the file is committed.
-        QPdfWriter writer(&file);
+        // The writer finishes the document when its painter ends; it must be gone before the bytes are used.
+        QPdfWriter writer(&buffer);
         setUpPdfPage(writer);
         writer.setCreator(QStringLiteral("Tarn"));
         painted = paintPages(writer, pages, settings);
     }
-    if (!painted) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (!painted) return std::nullopt;
+    return bytes;
+}
+
+bool writePdf(const QString& path, const QList<QStringList>& pages, const PageSettings& settings) {
+    const std::optional<QByteArray> bytes = pdfBytes(pages, settings);
+    return bytes && writeFileAtomically(path, *bytes);
 }
 
 } // namespace tarn::reports

@@ -6,6 +6,7 @@
 // an offer to write a PDF file): it needs no installed printer and no print dialog.
 #include "reports/PageSettings.h"
 
+#include <QByteArray>
 #include <QFont>
 #include <QList>
 #include <QStringList>
@@ -63,6 +64,9 @@ bool printPages(QPrinter& printer, const QList<QStringList>& pages, const PageSe
 bool paintPages(QPagedPaintDevice& device, const QList<QStringList>& pages, const PageSettings& settings,
                 int fromPage = 0, int toPage = 0);
 
+// Every page as a PDF document on the PDF page, in memory (to be written together with other files);
+// nothing when there is no page or it could not be painted.
+std::optional<QByteArray> pdfBytes(const QList<QStringList>& pages, const PageSettings& settings);
 // Writes every page to a PDF file on the PDF page (atomically: a failed write leaves any old file whole).
 // False when there is no page or the file could not be written.
 bool writePdf(const QString& path, const QList<QStringList>& pages, const PageSettings& settings);

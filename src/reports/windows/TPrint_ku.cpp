@@ -1,6 +1,7 @@
 #include "reports/windows/TPrint_ku.h"
 
 #include "common/Language.h"
+#include "common/OutputFiles.h"
 #include "common/TextFile.h"
 #include "corrector/CorrectorFiles.h"
 #include "database/CsvSideOutput.h"
@@ -730,14 +731,17 @@ bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
         !notifier_.confirm(QStringLiteral("Файл \"") + name + QStringLiteral(".csv\"") +
                            t("уже существует, перезаписать?", "вже існує перезаписати?")))
         return false;
-    if (!buildAndShow()) return false;
-    // The file is written whole once the listing is built; one that cannot be written is told.
+    // The target is checked as tarn-cli checks its files, before the listing is built; one that cannot
+    // take the file still gets the listing, without the CSV copy.
     QDir().mkpath(info.dir().absolutePath());
+    const OutputProblem problem = outputTargetProblem(path);
+    if (!buildAndShow()) return false;
     // A group's listing has its own CSV lines (its totals go in whatever the switch says).
     const bool summaryForm = groupListing() && listing_.lines.isEmpty();
     const QStringList csv =
         summaryForm ? groupCsv_ : listingCsv(listing_, database::readCsvDelimiter(in_.root), totals);
-    if (!writeTextLines(path, csv)) {
+    // Written whole beside its place and renamed over it once the listing is built.
+    if (problem != OutputProblem::None || !writeOutputs({{path, textFileBytes(csv)}}).ok()) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
         return false;
     }
