@@ -392,8 +392,15 @@ int cmdReport(CliRun& run) {
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
     const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
-    const reports::ReportHeader header = reports::headerFromPoint(stored.point);
-    return deliver(run, reports::buildCommercialReport(source, header, o, *now), header);
+    // The meter, the contract load and the parameter block come from the point's parameter file.
+    const reports::StoredPointHeader loaded =
+        reports::storedPointHeader(run.context->root(), stored.point.identifier,
+                                   reports::headerFromPoint(stored.point), lang, *run.notifier);
+    if (!loaded.header) {
+        if (!loaded.message.isEmpty()) run.notifier->message(MessageKind::Warning, loaded.message);
+        return kExitRefused;
+    }
+    return deliver(run, reports::buildCommercialReport(source, *loaded.header, o, *now), *loaded.header);
 }
 
 // listing --point ID --archive hourly|daily|alarm|operative|service|measurement --period day|month|period

@@ -158,6 +158,9 @@ public:
         }
         if (!records.complete)
             return fail(uaRu(lang_, "ПОМИЛКА! ФОРМАТА ФАЙЛУ:", "ОШИБКА!!! ФОРМАТА ФАЙЛА :") + path_);
+        // A file that never named the corrector (an empty one, or one of some other kind) would leave an
+        // unread window looking loaded, and storing would register a point "X".
+        if (!identified_) return fail(versionUnknownText());
         m_.finishLoading();
         if (snapshot_) rebuildInterference();
         return true;
@@ -224,6 +227,10 @@ private:
         }
     }
 
+    QString versionUnknownText() const {
+        return uaRu(lang_, "Помилка! Версія не визначена!", "Ошибка! Версия не определена!!!");
+    }
+
     bool tooEarly() {
         return fail(uaRu(lang_, "Помилка формату !!! Спробуйте прочитати файл прогр. \"Quon\"",
                          "Ошибка формата !!! Попробуйте прочитать файл прогр. \"Quon\""));
@@ -285,8 +292,8 @@ private:
 
     bool identification(const QByteArray& content) {
         const IdentificationString id(content.left(IdentificationString::kSize));
-        if (content.size() < 15 || !isKnownModelLetter(id.modelLetter()))
-            return fail(uaRu(lang_, "Помилка! Версія не визначена!", "Ошибка! Версия не определена!!!"));
+        if (content.size() < 15 || !isKnownModelLetter(id.modelLetter())) return fail(versionUnknownText());
+        identified_ = true;
         m_.setIdentification(id);
         // The version decides the gas selection, the heat energy and the second port as much as the
         // letter does: a file read back must show what the corrector showed.
@@ -389,6 +396,7 @@ private:
     int lang_;
     int headers_ = 0;
     int words_ = 0;
+    bool identified_ = false;
     bool batterySeen_ = false;
     bool hourlyTitleNext_ = false;
     int dailyEnergy_ = 0;

@@ -39,7 +39,9 @@ QString overwriteQuestion(const QString& finalPath, int languageIndex);
 FileOutcome saveSnapshot(const CorrectorWindowModel& model, const QString& path, int languageIndex,
                          const FileProgress& progress = {});
 // Clears the window and loads a snapshot into it; messages go to the notifier as they arise (the
-// line-length message is the only one after which loading goes on). ok is false when loading stopped.
+// line-length message is the only one after which loading goes on). ok is false when loading stopped;
+// a file that never names the corrector (no identification line) stops with "Ошибка! Версия не
+// определена!!!" and leaves the window cleared.
 FileOutcome loadParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier,
                               const FileProgress& progress = {});
 
@@ -47,7 +49,8 @@ FileOutcome loadParameterFile(CorrectorWindowModel& model, const QString& path, 
 QString pointParameterFilePath(const DataRoot& root, const QString& identifier);
 bool writePointParameterFile(const CorrectorWindowModel& model, const QString& path);
 // Clears the window and loads the point's parameter file (header, battery and parameter words only).
-// A file that cannot be opened loads nothing and says nothing; returns true when a file was loaded.
+// A file that cannot be opened loads nothing and says nothing; a damaged one (no identification line
+// among them) is told through the notifier. Returns true when a file was loaded.
 bool loadPointParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier);
 
 // "СОХРАНИТЬ КАК *.txt": the header, the named parameter words and the archive tables, tab-separated.

@@ -1,24 +1,34 @@
 #include "reports/ReportHeaders.h"
 
+#include "corrector/CorrectorFiles.h"
 #include "corrector/ValueLists.h"
+#include "reports/ParameterPrintout.h"
 
 namespace tarn::reports {
 
 using corrector::Field;
 
 ReportHeader headerFromCorrector(const corrector::CorrectorWindowModel& model, int languageIndex) {
+    ReportHeader h;
+    h.organisation = model.text(Field::Company).trimmed();
+    h.pipeline = model.text(Field::Branch).trimmed();
+    h.model = model.state().profile.modelName.trimmed();
+    h.serial = model.text(Field::HeaderSerial).trimmed();
+    h.volumeDecimals = model.volumeDecimals;
+    takeParameters(h, model, languageIndex);
+    return h;
+}
+
+void takeParameters(ReportHeader& h, const corrector::CorrectorWindowModel& model, int languageIndex) {
     const auto& state = model.state();
     const corrector::ModelProfile& profile = state.profile;
     auto text = [&model](Field f) { return model.text(f).trimmed(); };
-    ReportHeader h;
-    h.organisation = text(Field::Company);
-    h.pipeline = text(Field::Branch);
-    h.model = profile.modelName.trimmed();
-    h.serial = text(Field::HeaderSerial);
     // The corrector that carries its meter's coefficients is built together with its flow sensor.
     h.complex = profile.meterCoefModel;
     h.meterType = text(Field::MeterName);
     h.meterSerial = text(Field::MeterSerial);
+    // The contract load is kept in the corrector's notes text (item 47).
+    h.contractLoad = text(Field::Notes);
     h.contractTime = text(Field::ContractHour);
     h.contractDay = text(Field::ContractDay);
     bool ok = false;
@@ -29,7 +39,6 @@ ReportHeader headerFromCorrector(const corrector::CorrectorWindowModel& model, i
     h.heatSupported = profile.heatEnergy;
     h.heatUnit =
         corrector::ChoiceText(corrector::ValueList::HeatUnits, state.image.heatInGj() ? 1 : 0, languageIndex);
-    h.volumeDecimals = model.volumeDecimals;
 
     h.hasParameters = model.hasSerial();
     h.standardTemperature = text(Field::StandardTemperature);
@@ -56,7 +65,20 @@ ReportHeader headerFromCorrector(const corrector::CorrectorWindowModel& model, i
     h.flowSubstitute = text(Field::AverageDailyFlow);
     // The flag shows "ВКЛ." when set (the same in both languages).
     h.qminSubstitution = text(Field::QminSubstitute).startsWith(QStringLiteral("ВКЛ"));
-    return h;
+}
+
+StoredPointHeader storedPointHeader(const DataRoot& root, const QString& identifier,
+                                    const ReportHeader& point, int languageIndex, Notifier& notifier) {
+    if (const auto missing =
+            missingParameterFile(root, identifier, point.model.trimmed(), point.serial.trimmed()))
+        return {std::nullopt, *missing};
+    corrector::DetachedCorrector detached(notifier, languageIndex);
+    if (!corrector::loadPointParameterFile(detached.model(),
+                                           corrector::pointParameterFilePath(root, identifier), notifier))
+        return {};
+    ReportHeader h = point;
+    takeParameters(h, detached.model(), languageIndex);
+    return {h, {}};
 }
 
 ReportHeader headerFromPoint(const database::Point& point) {

@@ -568,7 +568,8 @@ TEST(Cli, GasCompositions) {
 
 // The commercial reports of a stored month, as kept in tests/reports/golden/ (each checked line by line
 // against the report's layout when it was made): a gas day with the code list, a period with the hourly
-// calculation, a month in Ukrainian, and a gas day read fresh from the corrector with its parameters.
+// calculation, a month in Ukrainian, a gas day with the parameters from the point's parameter file, and a
+// gas day read fresh from the corrector with its parameters.
 TEST(CliReports, TheStoredMonthGivesTheReportsKeptAsGoldenFiles) {
     test::TempHome home;
     SimProgram sim;
@@ -597,6 +598,11 @@ TEST(CliReports, TheStoredMonthGivesTheReportsKeptAsGoldenFiles) {
          {QStringLiteral("--point"), QStringLiteral("04123"), QStringLiteral("--period"),
           QStringLiteral("period"), QStringLiteral("--from"), QStringLiteral("03.03.2024"),
           QStringLiteral("--to"), QStringLiteral("06.03.2024"), QStringLiteral("--hourly-calc")}},
+        {"RU",
+         "day-params-ru.txt",
+         {QStringLiteral("--point"), QStringLiteral("04123"), QStringLiteral("--period"),
+          QStringLiteral("day"), QStringLiteral("--from"), QStringLiteral("05.03.2024"),
+          QStringLiteral("--params")}},
         {"RU",
          "day-corrector-params-ru.txt",
          {QStringLiteral("--from-corrector"), QStringLiteral("--params"), QStringLiteral("--period"),
@@ -915,6 +921,63 @@ TEST(CliReports, TheProgrammedParametersOfAStoredPointComeFromItsParameterFile) 
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(QString::fromUtf8(r.err).contains(
         QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")));
+}
+
+// A stored point's commercial report with its parameter block, and what a parameter file without its
+// corrector's identification does: no report, no printout, no file shown or stored.
+TEST(CliReports, AStoredPointsReportNeedsItsParameterFileAndAGarbageFileIsRefused) {
+    test::TempHome home;
+    SimProgram sim;
+    QFile scenario(QStringLiteral(TARN_SOURCE_DIR "/tools/corrector-sim/scenarios/report-month.json"));
+    ASSERT_TRUE(scenario.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(sim.start(home, scenario.readAll()));
+    const QStringList h{QStringLiteral("--home"), home.root().root()};
+    ASSERT_EQ(cli(h + QStringLiteral("settings language RU").split(QLatin1Char(' '))).code, 0);
+    Result r = cli(h + QStringLiteral("store --archives daily --until-empty").split(QLatin1Char(' ')));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList day = h + QStringLiteral("report --point 04123 --period day --from 05.03.2024 --params")
+                                    .split(QLatin1Char(' '));
+    r = cli(day);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Параметры корректора на начало отчета:")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Текущие параметры корректора:")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Счетчик  газа    G100 №1234567  1234567")));
+
+    const QString param = home.path(folder::Param, QStringLiteral("p_04123.000"));
+    const QByteArray kept = home.read(folder::Param, QStringLiteral("p_04123.000"));
+    const QString prt = home.path(folder::Report, QStringLiteral("garbage.prt"));
+    QByteArray garbage(600, 'z');
+    home.write(folder::Param, QStringLiteral("p_04123.000"), garbage);
+    home.write(folder::Report, QStringLiteral("garbage.prt"), garbage);
+    struct Refused {
+        const char* what;
+        QStringList args;
+    };
+    const QList<Refused> refused{
+        {"report", day},
+        {"printout", h + QStringLiteral("report --point 04123 --period params").split(QLatin1Char(' '))},
+        {"file show", h + QStringList{QStringLiteral("file"), QStringLiteral("show"), prt}},
+        {"file store", h + QStringList{QStringLiteral("file"), QStringLiteral("store"), prt}}};
+    for (const Refused& c : refused) {
+        r = cli(c.args);
+        EXPECT_NE(r.code, 0) << c.what;
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Ошибка! Версия не определена!!!")))
+            << c.what << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << c.what << ": " << r.out.toStdString();
+    }
+    r = cli(h + QStringLiteral("--json points list").split(QLatin1Char(' ')));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("points")).toArray().size(), 1) << r.out.toStdString();
+
+    ASSERT_TRUE(QFile::remove(param));
+    r = cli(day);
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(
+        QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")))
+        << r.err.toStdString();
+    home.write(folder::Param, QStringLiteral("p_04123.000"), kept);
+    EXPECT_EQ(cli(day).code, 0);
 }
 
 TEST(CliPolling, AGroupSummedFromTheDatabaseItsMembersAndAPointsLastRecords) {

@@ -259,6 +259,14 @@ TEST(CorrectorFiles, DamagedFilesStopAndClearTheWindow) {
          0,
          "Ошибка формата !!! Попробуйте прочитать файл прогр. \"Quon\""},
         {"unknown letter", tenHeaders("A          Q46a"), 0, "Ошибка! Версия не определена!!!"},
+        // Whole records of some other file: nothing tagged, so nothing ever names the corrector.
+        {"no tagged line",
+         {QByteArray("garbage"), QByteArray(199, 'z')},
+         0,
+         "Ошибка! Версия не определена!!!"},
+        {"empty file", {}, 0, "Ошибка! Версия не определена!!!"},
+        {"five header lines", tenHeaders().mid(0, 5) + QList<QByteArray>{QByteArray(1, line_tag::Word)}, 0,
+         "Ошибка! Версия не определена!!!"},
     };
     for (const Case& c : cases) {
         writeRecords(path, c.lines, c.cut);
@@ -269,6 +277,12 @@ TEST(CorrectorFiles, DamagedFilesStopAndClearTheWindow) {
         EXPECT_FALSE(w.model.hasSerial()) << c.name;
         EXPECT_EQ(w.model.text(F::Density), QStringLiteral("X")) << c.name;
     }
+    // The point's parameter file is refused the same way: the window keeps nothing a report could print.
+    writeRecords(path, {QByteArray("garbage")});
+    Filled point;
+    EXPECT_FALSE(loadPointParameterFile(point.model, path, point.notifier));
+    EXPECT_EQ(point.notifier.texts().value(0), QStringLiteral("Ошибка! Версия не определена!!!"));
+    EXPECT_FALSE(point.model.hasSerial());
     Filled missing;
     EXPECT_FALSE(loadParameterFile(missing.model, path + QStringLiteral(".none"), missing.notifier).ok);
     EXPECT_TRUE(missing.notifier.texts().last().startsWith(QStringLiteral("ОШИБКА!!! ОТКРЫТИЯ ФАЙЛА :")));

@@ -1,5 +1,6 @@
 // "ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ" of corrector windows filled by a full parameter read, per model family and
-// language; where the last correction comes from; "Пр.пар" in the report window.
+// language; where the last correction comes from; "Пр.пар" in the report window; a stored point's
+// commercial report with what its parameter file says.
 #include "common/Cp1251.h"
 #include "common/TextFile.h"
 #include "corrector/CorrectorFiles.h"
@@ -8,9 +9,11 @@
 #include "database/StoredRecords.h"
 #include "database/TableFile.h"
 #include "reports/ParameterPrintout.h"
+#include "reports/ReportHeaders.h"
 #include "reports/windows/TPrint_ku.h"
 #include "support/TestSupport.h"
 
+#include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -300,4 +303,126 @@ TEST(ParameterPrintoutWindow, TheCorrectorJustReadOrTheStoredPointsParameterFile
         c.model(), corrector::pointParameterFilePath(home.root(), QStringLiteral("W12345"))));
     ASSERT_TRUE(stored->buildAndShow()) << notifier.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(untimed(stored->workLines()), printed);
+}
+
+namespace {
+
+// A stored point's tables with nothing in them: the report still has its head and parameter block.
+class NothingStored final : public ReportSource {
+public:
+    bool fromDatabase() const override { return true; }
+    bool wasRead(Archive) const override { return true; }
+    QList<PeriodRecord> periodRecords(Archive, const QDateTime&, const QDateTime&) const override {
+        return {};
+    }
+    QList<AlarmRecord> alarms(const QDateTime&, const QDateTime&) const override { return {}; }
+    QList<InterventionRecord> interventions(const QDateTime&, const QDateTime&) const override { return {}; }
+};
+
+// The point as its registry row names it.
+ReportHeader registryRow() {
+    ReportHeader h;
+    h.model = QStringLiteral("ТАРН-1.02");
+    h.serial = QStringLiteral("12345");
+    h.organisation = QStringLiteral("Облгаз");
+    h.pipeline = QStringLiteral("Нитка 2");
+    return h;
+}
+
+ReportOptions dayWithParameters() {
+    ReportOptions o;
+    o.period = ReportPeriod::Day;
+    o.begin = QDate(2024, 3, 4);
+    o.parameters = true;
+    return o;
+}
+
+const QString kPointId = QStringLiteral("V12345");
+
+} // namespace
+
+TEST(StoredPointReport, TheMeterTheContractLoadAndTheParameterBlockComeFromThePointsParameterFile) {
+    Corrector c("V46a");
+    test::TempHome home;
+    home.root().createFolders();
+    test::RecordingNotifier notifier;
+    const StoredPointHeader none =
+        storedPointHeader(home.root(), kPointId, registryRow(), kRussian, notifier);
+    EXPECT_FALSE(none.header);
+    EXPECT_EQ(none.message,
+              QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-1.02 N12345"));
+
+    ASSERT_TRUE(corrector::writePointParameterFile(c.model(),
+                                                   corrector::pointParameterFilePath(home.root(), kPointId)));
+    const StoredPointHeader loaded =
+        storedPointHeader(home.root(), kPointId, registryRow(), kRussian, notifier);
+    ASSERT_TRUE(loaded.header) << notifier.texts().join(QLatin1Char('|')).toStdString();
+    const QDateTime now(QDate(2024, 3, 5), QTime(10, 15, 30));
+    const QStringList stored =
+        buildCommercialReport(NothingStored(), *loaded.header, dayWithParameters(), now).lines;
+    // Who the point is stays the registry's; what it is programmed with is the file's.
+    for (const QString& line :
+         {QStringLiteral("Договорные обязательства Qст.у (м.куб/час) 25"),
+          QStringLiteral("Корректор ТАРН-1.02 12345         Трубопровод Нитка 2"),
+          QStringLiteral("Счетчик  газа    G65  54321"),
+          QStringLiteral("Параметры корректора на начало отчета:"),
+          QStringLiteral("Контрактные сутки  1       | Tст.у.(град.С)       20       | Метод      NX-19мод."),
+          QStringLiteral("Содерж. CO2 (%)    1.5     | К-во имп/м.куб       100      | Tmax (град.С) 60"),
+          QStringLiteral("Текущие параметры корректора:"), QStringLiteral("Vconst р.у.(м.куб/сут)       240"),
+          QStringLiteral("Qmin, при Q<Qmin ?           ВКЛЮЧЕНО")})
+        EXPECT_TRUE(stored.contains(line)) << line.toStdString() << "\n" << stored.join('\n').toStdString();
+    // Line for line the report the corrector just read gives, but for the point's registry row.
+    ReportHeader read = headerFromCorrector(c.model(), kRussian);
+    const ReportHeader row = registryRow();
+    std::tie(read.model, read.serial, read.organisation, read.pipeline, read.volumeDecimals) =
+        std::tie(row.model, row.serial, row.organisation, row.pipeline, loaded.header->volumeDecimals);
+    EXPECT_EQ(stored, buildCommercialReport(NothingStored(), read, dayWithParameters(), now).lines);
+
+    // A file that never names its corrector makes no report: the loader has said why.
+    home.write(folder::Param, QStringLiteral("p_V12345.000"), QByteArray(400, 'z'));
+    const StoredPointHeader garbage =
+        storedPointHeader(home.root(), kPointId, registryRow(), kRussian, notifier);
+    EXPECT_FALSE(garbage.header);
+    EXPECT_TRUE(garbage.message.isEmpty());
+    EXPECT_EQ(notifier.texts().last(), QStringLiteral("Ошибка! Версия не определена!!!"));
+}
+
+TEST(StoredPointReportWindow, TheReportAndThePrintoutLoadThePointsParameterFile) {
+    Corrector c("V46a");
+    test::TempHome home;
+    home.root().createFolders();
+    test::RecordingNotifier notifier;
+    TPrint_ku::Input input;
+    input.root = home.root();
+    input.language = kRussian;
+    input.databaseOnly = true;
+    input.identifier = kPointId;
+    input.header = registryRow();
+    input.source = [] { return std::make_unique<NothingStored>(); };
+    TPrint_ku window(std::move(input), notifier);
+    window.setOptions(dayWithParameters());
+
+    EXPECT_FALSE(window.buildAndShow());
+    EXPECT_EQ(notifier.texts().last(),
+              QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-1.02 N12345"));
+    EXPECT_TRUE(window.viewer()->toPlainText().isEmpty());
+
+    const QString path = corrector::pointParameterFilePath(home.root(), kPointId);
+    ASSERT_TRUE(corrector::writePointParameterFile(c.model(), path));
+    ASSERT_TRUE(window.buildAndShow()) << notifier.texts().join(QLatin1Char('|')).toStdString();
+    const QStringList work = window.workLines();
+    EXPECT_TRUE(work.contains(QStringLiteral("Параметры корректора на начало отчета:")));
+    EXPECT_TRUE(work.contains(QStringLiteral("Счетчик  газа    G65  54321")));
+    EXPECT_TRUE(work.contains(QStringLiteral("Договорные обязательства Qст.у (м.куб/час) 25")));
+
+    // A parameter file of garbage: neither the report nor "Пр.пар" prints anything.
+    home.write(folder::Param, QStringLiteral("p_V12345.000"), QByteArray(400, 'z'));
+    for (bool printout : {false, true}) {
+        window.setParameterPrintout(printout);
+        if (!printout) window.setOptions(dayWithParameters());
+        notifier.messages.clear();
+        EXPECT_FALSE(window.buildAndShow()) << printout;
+        EXPECT_EQ(notifier.texts().value(0), QStringLiteral("Ошибка! Версия не определена!!!")) << printout;
+        EXPECT_TRUE(window.viewer()->toPlainText().isEmpty()) << printout;
+    }
 }

@@ -643,6 +643,7 @@ bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStri
 bool TPrint_ku::build() {
     const ReportOptions o = options();
     QStringList lines;
+    printed_ = in_.header;
     if (params_->isChecked()) {
         if (!buildParameterPrintout(lines)) return false;
     } else if (in_.databaseOnly && (kindList_->isChecked() || kindPoll_->isChecked())) {
@@ -677,17 +678,29 @@ bool TPrint_ku::build() {
         }
         lines = listing_.text();
     } else {
-        if (o.heat && !in_.header.heatSupported &&
+        ReportHeader header = in_.header;
+        if (database_->isChecked()) {
+            // A stored point: the meter, the contract load and the parameter block from its parameter file.
+            const StoredPointHeader loaded =
+                storedPointHeader(in_.root, in_.identifier, in_.header, in_.language, notifier_);
+            if (!loaded.header) {
+                if (!loaded.message.isEmpty()) notifier_.message(MessageKind::Warning, loaded.message);
+                return false;
+            }
+            header = *loaded.header;
+        }
+        if (o.heat && !header.heatSupported &&
             !notifier_.confirm(t("Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?",
                                  "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?")))
             return false;
         const std::unique_ptr<ReportSource> source = in_.source();
-        const ReportLines built = buildCommercialReport(*source, in_.header, o, QDateTime::currentDateTime());
+        const ReportLines built = buildCommercialReport(*source, header, o, QDateTime::currentDateTime());
         if (!built.error.isEmpty()) {
             notifier_.message(MessageKind::Error, built.error);
             return false;
         }
         lines = built.lines;
+        printed_ = header;
     }
     // The work file holds the report until the window closes.
     const QString workFile = QDir(in_.root.root()).filePath(QString::fromLatin1(kWorkFileName));
@@ -777,8 +790,8 @@ bool TPrint_ku::showPages() {
     if (!buildAndShow()) return false;
     const bool list = in_.databaseOnly && (kindList_->isChecked() || kindPoll_->isChecked());
     const Pagination p = paginate(work_, page_,
-                                  {list ? ReportKind::List : ReportKind::Commercial, in_.header.model,
-                                   in_.header.serial, in_.header.complex});
+                                  {list ? ReportKind::List : ReportKind::Commercial, printed_.model,
+                                   printed_.serial, printed_.complex});
     if (!p.ok()) {
         notifier_.message(MessageKind::Error, p.error);
         return false;

@@ -139,6 +139,8 @@ private:
     void showDatabaseChoices();
 
     Input in_;
+    // The corrector as the last report built printed it (a stored point's with its parameter file).
+    ReportHeader printed_;
     Notifier& notifier_;
     PageSettings page_;
     QStringList work_;

@@ -10,6 +10,7 @@ $B/tarn-cli --home $H store --archives hourly,daily,monthly,abnormal,interferenc
 $B/tarn-cli --home $H settings language RU >/dev/null
 M=(--made "10.04.2024 08:00:00")
 $B/tarn-cli --home $H report --point 04123 --period day --from 05.03.2024 --codes "${M[@]}" --out $G/day-ru.txt
+$B/tarn-cli --home $H report --point 04123 --period day --from 05.03.2024 --params "${M[@]}" --out $G/day-params-ru.txt
 $B/tarn-cli --home $H report --point 04123 --period period --from 03.03.2024 --to 06.03.2024 --hourly-calc "${M[@]}" --out $G/period-hourly-ru.txt
 $B/tarn-cli --home $H report --from-corrector --params --period day --from 10.03.2024 "${M[@]}" --out $G/day-corrector-params-ru.txt
 $B/tarn-cli --home $H settings language UA >/dev/null
