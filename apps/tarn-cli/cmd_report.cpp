@@ -166,7 +166,7 @@ int parameterPrintout(CliRun& run) {
     }
     // A begin date that does not read stops the printout: what it has is delivered, and the message told.
     if (!printout.message.isEmpty()) run.notifier->message(MessageKind::Error, printout.message);
-    const int code = deliver(run, {printout.lines, {}}, reports::headerFromPoint(stored.point));
+    const int code = deliver(run, {printout.lines, {}}, reports::headerFromPoint(stored.point, run.context->volumeDecimals));
     return code == kExitOk && !printout.message.isEmpty() ? kExitRefused : code;
 }
 
@@ -395,7 +395,7 @@ int cmdReport(CliRun& run) {
     // The meter, the contract load and the parameter block come from the point's parameter file.
     const reports::StoredPointHeader loaded =
         reports::storedPointHeader(run.context->root(), stored.point.identifier,
-                                   reports::headerFromPoint(stored.point), lang, *run.notifier);
+                                   reports::headerFromPoint(stored.point, run.context->volumeDecimals), lang, *run.notifier);
     if (!loaded.header) {
         if (!loaded.message.isEmpty()) run.notifier->message(MessageKind::Warning, loaded.message);
         return kExitRefused;
@@ -439,7 +439,7 @@ int cmdListing(CliRun& run) {
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
     const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
-    const reports::ReportHeader header = reports::headerFromPoint(stored.point);
+    const reports::ReportHeader header = reports::headerFromPoint(stored.point, run.context->volumeDecimals);
     if (const auto missing = reports::missingParameterFile(run.context->root(), stored.point.identifier,
                                                            header.model.trimmed(), header.serial.trimmed())) {
         run.notifier->message(MessageKind::Error, *missing);

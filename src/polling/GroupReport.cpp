@@ -2,6 +2,7 @@
 
 #include "common/Csv.h"
 #include "common/Language.h"
+#include "corrector/VolumePrecision.h"
 #include "reports/ParameterPrintout.h"
 #include "reports/ReportData.h"
 #include "reports/ReportHeaders.h"
@@ -357,9 +358,10 @@ GroupMembersListing groupMembersListing(const DataRoot& root, const database::Sc
     }
     std::vector<std::unique_ptr<reports::DatabaseSource>> sources;
     QList<reports::ListingMember> listed;
+    const int volumeDecimals = corrector::loadVolumePrecision(root).decimals;
     for (const NumberedMember& m : members) {
         sources.push_back(std::make_unique<reports::DatabaseSource>(root, schemas, m.point.identifier));
-        listed.append({sources.back().get(), reports::headerFromPoint(m.point)});
+        listed.append({sources.back().get(), reports::headerFromPoint(m.point, volumeDecimals)});
     }
     out.listing = reports::buildMembersListing(groupName, listed, options, now, stop);
     return out;

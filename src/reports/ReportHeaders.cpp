@@ -72,7 +72,7 @@ StoredPointHeader storedPointHeader(const DataRoot& root, const QString& identif
     if (const auto missing =
             missingParameterFile(root, identifier, point.model.trimmed(), point.serial.trimmed()))
         return {std::nullopt, *missing};
-    corrector::DetachedCorrector detached(notifier, languageIndex);
+    corrector::DetachedCorrector detached(notifier, languageIndex, point.volumeDecimals);
     if (!corrector::loadPointParameterFile(detached.model(),
                                            corrector::pointParameterFilePath(root, identifier), notifier))
         return {};
@@ -81,8 +81,9 @@ StoredPointHeader storedPointHeader(const DataRoot& root, const QString& identif
     return {h, {}};
 }
 
-ReportHeader headerFromPoint(const database::Point& point) {
+ReportHeader headerFromPoint(const database::Point& point, int volumeDecimals) {
     ReportHeader h;
+    h.volumeDecimals = volumeDecimals;
     h.organisation = point.organisation;
     h.pipeline = point.pipeline;
     h.model = point.model.trimmed();

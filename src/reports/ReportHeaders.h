@@ -13,8 +13,9 @@
 namespace tarn::reports {
 
 ReportHeader headerFromCorrector(const corrector::CorrectorWindowModel& model, int languageIndex);
-// A stored point: who it is, without what it is programmed with (enough for the listings).
-ReportHeader headerFromPoint(const database::Point& point);
+// A stored point: who it is, without what it is programmed with (enough for the listings), and the
+// installation's volume decimals its volumes are shown with.
+ReportHeader headerFromPoint(const database::Point& point, int volumeDecimals);
 
 // What the corrector's parameters tell a report: the meter, the contract load, the contract day and
 // hour, the units, the device kind and the parameter block. Who the corrector is stays as it was.

@@ -411,6 +411,14 @@ TEST(Cli, VolumesFactorsAndBlankedRecordsAsTheCorrectorHoldsThem) {
     EXPECT_EQ(log.at(fields.toVariantList().indexOf(QStringLiteral("bComment"))).toString(),
               QStringLiteral("пустые: час 1"));
 
+    // The commercial report of the stored day: the hourly rows with the three decimals (trailing zeros
+    // cut, as report numbers are).
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"), QStringLiteral("report"),
+             QStringLiteral("--point"), QStringLiteral("01234"), QStringLiteral("--period"), QStringLiteral("day"),
+             QStringLiteral("--from"), QStringLiteral("01.03.2024")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.count("|11.224    |11.448    |"), 20) << r.out.toStdString(); // the blanked hour is missing
+
     // A line that is no number 0..6 counts as missing, and says so.
     home.write(folder::Work, QStringLiteral("Qdel.000"), QByteArray("\r\nabc\r\n"));
     r = cli(read);

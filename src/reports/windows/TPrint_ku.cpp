@@ -512,7 +512,7 @@ void TPrint_ku::choosePoint(int row) {
     const std::optional<database::Point> point = database::Registry(in_.root, *schemas).find(id);
     if (!point) return;
     in_.identifier = id;
-    in_.header = headerFromPoint(*point);
+    in_.header = headerFromPoint(*point, in_.header.volumeDecimals);
     // The source keeps a reference to the layouts: the lambda owns the ones it loaded.
     const DataRoot root = in_.root;
     const auto layouts = std::make_shared<const database::Schemas>(*schemas);

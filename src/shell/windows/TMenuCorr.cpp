@@ -415,7 +415,7 @@ void TMenuCorr::openCorrectorWindow() {
                 input.root = ctx_.root();
                 input.language = ctx_.languageIndex();
                 input.databaseOnly = true;
-                input.header = reports::headerFromPoint(point);
+                input.header = reports::headerFromPoint(point, ctx_.volumeDecimals);
                 input.identifier = point.identifier;
                 input.schemas = &ctx_.schemas; // "Перечень" and "Опрос"
                 const QString id = point.identifier;
