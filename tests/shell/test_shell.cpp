@@ -1,4 +1,6 @@
+#include "common/Cp1251.h"
 #include "common/LanguageFile.h"
+#include "corrector/VolumePrecision.h"
 #include "link/FakeSerialPort.h"
 #include "shell/AppContext.h"
 #include "shell/CommandLine.h"
@@ -120,4 +122,29 @@ TEST(Initialisation, TheDatabaseRunsOnlyWithSchemaFilesThatFit) {
     runInitialisation(c.ctx);
     EXPECT_FALSE(c.ctx.databaseOpen);
     EXPECT_EQ(c.notifier.texts().value(0), QStringLiteral("ОШИБКА !!! ФОРМАТА ФАЙЛА : Bd_Hour.txt"));
+}
+
+TEST(Initialisation, TheVolumePrecisionIsReadAtEveryInitialisationAndABadFileToldOnce) {
+    Context c;
+    runInitialisation(c.ctx);
+    EXPECT_EQ(c.ctx.volumeDecimals, 2); // no Work\Qdel.000
+    // The first line that is not empty counts; a later save takes effect at the next initialisation.
+    c.home.write(folder::Work, QStringLiteral("Qdel.000"), " \r\n 4 \r\n1\r\n");
+    runInitialisation(c.ctx);
+    EXPECT_EQ(c.ctx.volumeDecimals, 4);
+    ASSERT_TRUE(corrector::saveVolumePrecision(c.home.root(), 0));
+    EXPECT_EQ(c.home.read(folder::Work, QStringLiteral("Qdel.000")), QByteArray("0\r\n"));
+    runInitialisation(c.ctx);
+    EXPECT_EQ(c.ctx.volumeDecimals, 0);
+    EXPECT_FALSE(corrector::saveVolumePrecision(c.home.root(), 7));
+    EXPECT_TRUE(c.notifier.messages.isEmpty());
+    // Out of range or no number: two decimals, and the user hears of it once in the run.
+    for (const char* bad : {"7\r\n", "-1\r\n", "два\r\n", "2.5\r\n"}) {
+        c.home.write(folder::Work, QStringLiteral("Qdel.000"), toCp1251(QString::fromUtf8(bad)));
+        runInitialisation(c.ctx);
+        EXPECT_EQ(c.ctx.volumeDecimals, 2) << bad;
+    }
+    ASSERT_EQ(c.notifier.messages.size(), 1);
+    EXPECT_EQ(c.notifier.messages.first().first, MessageKind::Warning);
+    EXPECT_TRUE(c.notifier.texts().first().contains(QStringLiteral("Qdel.000"))) << c.notifier.texts().first().toStdString();
 }
