@@ -527,7 +527,7 @@ TEST_F(StoredPoint, DayReportShowsParametersAndHourlyRowsAddUpToTheDay) {
         EXPECT_NEAR(cellNumber(totals[2 + k], &ok), sums[k], 0.005) << k;
 }
 
-TEST_F(StoredPoint, ListingCsvKeepsOneFieldPerColumnWithTheDelimiterInTexts) {
+TEST_F(StoredPoint, PointListingCsvHasOneFieldPerColumn) {
     const QString csv = inst_->scratch(QStringLiteral("hours.csv"));
     const Result r = inst_->cli({QStringLiteral("listing"), QStringLiteral("--point"), pointId_, QStringLiteral("--archive"),
                                  QStringLiteral("hourly"), QStringLiteral("--period"), QStringLiteral("day"),
@@ -567,14 +567,65 @@ TEST_F(StoredPoint, ListingCsvKeepsOneFieldPerColumnWithTheDelimiterInTexts) {
     }
     EXPECT_GT(header, 1);
     EXPECT_EQ(dataRows, 24);
-    // A line that names the organisation keeps its text whole, in one field.
-    for (const QStringList& rec : *records) {
-        if (!rec.join(QString()).contains(QStringLiteral("Газ"))) continue;
-        bool whole = false;
-        for (const QString& field : rec)
-            whole = whole || field.contains(kOrganisation);
-        EXPECT_TRUE(whole) << rec.join(QLatin1Char('|')).toStdString();
+}
+
+// Each header line of a CSV file followed by its rows: every row has as many fields as its header.
+void expectRowsMatchHeaders(const QList<QStringList>& records, const QStringList& headerStarts) {
+    qsizetype header = -1;
+    int rows = 0;
+    for (const QStringList& rec : records) {
+        if (rec.size() < 2) {
+            header = -1; // a one-field line (title, member line) ends the table above it
+            continue;
+        }
+        if (headerStarts.contains(rec[0].trimmed())) {
+            header = rec.size();
+            continue;
+        }
+        if (header < 0) continue;
+        ++rows;
+        EXPECT_EQ(rec.size(), header) << rec.join(QLatin1Char('|')).toStdString();
     }
+    EXPECT_GT(rows, 0);
+}
+
+TEST_F(StoredPoint, GroupListingCsvQuotesTheOrganisationAndPipeline) {
+    const Result saved = inst_->cli({QStringLiteral("group"), QStringLiteral("save"), QStringLiteral("Г1"),
+                                     QStringLiteral("--points"), pointId_});
+    ASSERT_EQ(saved.code, 0) << saved.err.toStdString();
+    const QString csv = inst_->scratch(QStringLiteral("group.csv"));
+    const QString matrix = inst_->scratch(QStringLiteral("matrix.csv"));
+    const Result r = inst_->cli({QStringLiteral("listing"), QStringLiteral("--group"), QStringLiteral("Г1"),
+                                 QStringLiteral("--archive"), QStringLiteral("daily"), QStringLiteral("--from"),
+                                 QStringLiteral("02.03.2024"), QStringLiteral("--to"), QStringLiteral("03.03.2024"),
+                                 QStringLiteral("--breakdown"), QStringLiteral("--csv"), csv,
+                                 QStringLiteral("--matrix-csv"), matrix});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = fromCp1251(f.readAll());
+    const std::optional<QList<QStringList>> records = parseCsv(text, QLatin1Char(';'));
+    ASSERT_TRUE(records.has_value()) << text.toStdString();
+    // The member's line names organisation and pipeline, each whole, in one field.
+    bool named = false;
+    for (const QStringList& rec : *records)
+        for (const QString& field : rec)
+            named = named || (field.contains(kOrganisation) && field.contains(kPipeline));
+    EXPECT_TRUE(named) << text.toStdString();
+    expectRowsMatchHeaders(*records, {QStringLiteral("Vраб"), QStringLiteral("ном.")});
+
+    QFile m(matrix);
+    ASSERT_TRUE(m.open(QIODevice::ReadOnly));
+    const QString matrixText = fromCp1251(m.readAll());
+    const std::optional<QList<QStringList>> cells = parseCsv(matrixText, QLatin1Char(';'));
+    ASSERT_TRUE(cells.has_value()) << matrixText.toStdString();
+    // The member's column is titled by its pipeline.
+    bool titled = false;
+    for (const QStringList& rec : *cells)
+        titled = titled || rec.contains(kPipeline);
+    EXPECT_TRUE(titled) << matrixText.toStdString();
+    expectRowsMatchHeaders(*cells, {QStringLiteral("дата")});
 }
 
 TEST_F(StoredPoint, GraphSavedUnderAnotherExtensionIsAJpegPicture) {
