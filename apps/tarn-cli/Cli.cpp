@@ -182,11 +182,12 @@ const std::vector<CommandEntry> kCommands = {
        "written all or, when one cannot be, none"},
       {"--made", "WHEN", "the time the listing says it was made, \"dd.MM.yyyy HH:mm:ss\" (default now)"}}},
     {"modem",
-     "modem send TEXT [--wait MS] [--raw] [--json]   a line to the modem, as the terminal sends it, and its "
-     "answer",
+     "modem send TEXT [--wait MS] [--raw|--hex] [--json]   a line to the modem, as the terminal sends it, "
+     "and its answer",
      cmdModem,
      {{"--wait", "MS", "how long to collect the answer (default 1000)"},
-      {"--raw", nullptr, "send the text as it stands (no blanks removed, no CR)"}},
+      {"--raw", nullptr, "send the text as it stands (no blanks removed, no CR)"},
+      {"--hex", nullptr, "the text is two-digit hexadecimal bytes, as the terminal's HEX field"}},
      {{"send", kFreeWords}}},
     {"group",
      "group list | show NAME | save NAME [--points ID,…] [--schedule HH:MM-HH:MM-HH:MM,…] [--flags "
@@ -610,6 +611,10 @@ int runCli(int argc, char** argv) {
         } else if (a == QLatin1String("--phone")) {
             if (!(v = need(a))) return kExitUsage;
             opt.phone = *v;
+            if (const QString refused = link::phoneNumberRefusal(*v, kRussian); !refused.isEmpty()) {
+                err << "tarn-cli: --phone: " << refused << "\n";
+                return kExitUsage;
+            }
         } else if (a == QLatin1String("--dial-wait")) {
             if (!(v = need(a))) return kExitUsage;
             const auto n = toInt(*v);
@@ -699,11 +704,7 @@ int runCli(int argc, char** argv) {
     context.setLanguageIndex(opt.language.value_or(loadLanguage(root, kUkrainian)));
     if (QFileInfo::exists(context.settingsFiles().settingsPath()))
         link::loadSettings(context.settingsFiles(), context.settings());
-    auto& s = context.settings();
-    if (opt.port) s.corrPort = *opt.port;
-    if (opt.speed) s.speed = *opt.speed;
-    if (opt.timeoutMs) s.replyTimeoutMs = *opt.timeoutMs;
-    if (opt.retries) s.retryCount = *opt.retries;
+    applyLinkOptions(opt, context.settings());
     context.serviceLevel = 0;
     context.loadVolumePrecision();
     context.configuredAddress = opt.address.value_or(1);
@@ -721,6 +722,13 @@ int runCli(int argc, char** argv) {
         opt.phone ? runOverPhone(run, *opt.phone, [&] { return entry->run(run); }) : entry->run(run);
     sink.notifier = nullptr; // the notifier goes first
     return code;
+}
+
+void applyLinkOptions(const GlobalOptions& opt, link::LinkSettings& s) {
+    if (opt.port) s.corrPort = *opt.port;
+    if (opt.speed) s.speed = *opt.speed;
+    if (opt.timeoutMs) s.replyTimeoutMs = *opt.timeoutMs;
+    if (opt.retries) s.retryCount = *opt.retries;
 }
 
 std::optional<QString> linkKindFromText(const QString& text) {

@@ -4,6 +4,7 @@
 #include "common/Notifier.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "database/Schema.h"
+#include "link/PhoneNumber.h"
 #include "shell/AppContext.h"
 
 #include <QJsonObject>
@@ -85,6 +86,9 @@ struct CommandEntry {
     std::vector<VerbSpec> verbs = {};
 };
 
+// --port, --speed, --timeout and --retries over the settings read from the file.
+void applyLinkOptions(const GlobalOptions& opt, link::LinkSettings& s);
+
 // A link kind as the configurator stores it ("нет связи", "прямое соединение", "телефон") from its text or
 // from none, cable or phone; nothing for another word.
 std::optional<QString> linkKindFromText(const QString& text);
@@ -98,10 +102,12 @@ inline constexpr int kExitRefused = 3;
 int runCli(int argc, char** argv);
 
 // While it lives, SIGINT and SIGTERM become a call on the event loop, so a command ends in order (a
-// call hung up, what was read stored) instead of dying mid-line.
+// call hung up, what was read stored) instead of dying mid-line. With onHangUp, SIGHUP (systemctl reload)
+// becomes a call too.
 class SignalsToEvents {
 public:
-    explicit SignalsToEvents(const std::function<void()>& onInterrupt);
+    explicit SignalsToEvents(const std::function<void()>& onInterrupt,
+                             const std::function<void()>& onHangUp = {});
     ~SignalsToEvents();
     SignalsToEvents(const SignalsToEvents&) = delete;
     SignalsToEvents& operator=(const SignalsToEvents&) = delete;
@@ -110,6 +116,8 @@ private:
     std::unique_ptr<QSocketNotifier> notifier_;
     struct sigaction oldInt_ {};
     struct sigaction oldTerm_ {};
+    struct sigaction oldHup_ {};
+    bool hangUp_ = false;
 };
 inline constexpr int kExitInterrupted = 130;
 

@@ -33,11 +33,19 @@ CliLink::~CliLink() {
 bool runEventsUntil(const std::function<bool()>& done, int limitMs) {
     QElapsedTimer t;
     t.start();
+    // A coarse timer may fire a little before the limit; the loop would then sleep again with nothing
+    // left to wake it. So the wake-up is precise and set again, for what is left, before every sleep.
     QTimer wake;
     wake.setSingleShot(true);
-    if (limitMs >= 0) wake.start(limitMs);
-    while (!done() && (limitMs < 0 || t.elapsed() < limitMs))
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!done()) {
+        if (limitMs >= 0) {
+            const qint64 left = limitMs - t.elapsed();
+            if (left <= 0) break;
+            wake.start(static_cast<int>(left));
+        }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
     return done();
 }
 

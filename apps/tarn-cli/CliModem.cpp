@@ -8,6 +8,7 @@
 #include "link/LinkPort.h"
 #include "link/ModemLink.h"
 #include "link/ModemReplies.h"
+#include "link/ModemTerminal.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -21,18 +22,23 @@ namespace tarn::cli {
 // A signal only writes a byte; the event loop reads it and stops the command in order.
 namespace {
 int signalPipe[2] = {-1, -1};
-void onSignal(int) {
-    const char c = 1;
+void onSignal(int signal) {
+    const char c = static_cast<char>(signal);
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &c, 1);
 }
 } // namespace
 
-SignalsToEvents::SignalsToEvents(const std::function<void()>& onInterrupt) {
+SignalsToEvents::SignalsToEvents(const std::function<void()>& onInterrupt,
+                                 const std::function<void()>& onHangUp) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
     notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [onInterrupt] {
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [onInterrupt, onHangUp] {
         char c = 0;
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &c, 1);
+        if (c == SIGHUP) {
+            if (onHangUp) onHangUp();
+            return;
+        }
         onInterrupt();
     });
     struct sigaction action {};
@@ -41,12 +47,17 @@ SignalsToEvents::SignalsToEvents(const std::function<void()>& onInterrupt) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, &oldInt_);
     ::sigaction(SIGTERM, &action, &oldTerm_);
+    if (onHangUp) {
+        hangUp_ = true;
+        ::sigaction(SIGHUP, &action, &oldHup_);
+    }
 }
 
 SignalsToEvents::~SignalsToEvents() {
     if (!notifier_) return;
     ::sigaction(SIGINT, &oldInt_, nullptr);
     ::sigaction(SIGTERM, &oldTerm_, nullptr);
+    if (hangUp_) ::sigaction(SIGHUP, &oldHup_, nullptr);
     notifier_.reset();
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
@@ -126,16 +137,27 @@ int cmdModem(CliRun& run) {
         return kExitUsage;
     }
     auto& ctx = *run.context;
+    QString text = run.args.mid(1).join(QLatin1Char(' '));
+    QByteArray bytes;
+    if (run.has(QStringLiteral("--hex"))) {
+        // Checked before the port is opened: a refused line sends nothing at all.
+        link::HexBytes hex = link::parseHexBytes(text, ctx.languageIndex());
+        if (!hex.refusal.isEmpty() || hex.bytes.isEmpty()) {
+            run.notifier->message(MessageKind::Error, hex.refusal.isEmpty()
+                                                          ? QStringLiteral("modem send --hex: no bytes")
+                                                          : hex.refusal);
+            return kExitUsage;
+        }
+        bytes = std::move(hex.bytes);
+    }
     link::LinkPort& port = ctx.linkPort();
     port.closePort();
     if (!port.applyAndOpen(ctx.settings())) return kExitNoLink;
     Collect collect;
     const link::LineClaim claim = ctx.engine().claimLine(collect);
-    QString text = run.args.mid(1).join(QLatin1Char(' '));
-    QByteArray bytes;
-    if (run.has(QStringLiteral("--raw"))) {
+    if (bytes.isEmpty() && run.has(QStringLiteral("--raw"))) {
         bytes = text.toLatin1();
-    } else {
+    } else if (bytes.isEmpty()) {
         text.remove(QLatin1Char(' '));
         bytes = text.toLatin1() + '\r';
     }

@@ -8,6 +8,7 @@
 #include "polling/PollingRun.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <cstdio>
 
@@ -36,7 +37,7 @@ int indexOfPoint(const polling::PollingRun& run, const QString& identifier) {
 
 int indexOfGroup(const polling::PollingRun& run, const QString& name) {
     for (int i = 0; i < run.groups().size(); ++i)
-        if (run.groups().at(i).name.trimmed() == name.trimmed()) return i;
+        if (run.groups().at(i).name.trimmed() == polling::keptGroupName(name)) return i;
     return -1;
 }
 
@@ -92,17 +93,43 @@ int cmdPoll(CliRun& run) {
             return kExitUsage;
         }
         started = poll.startGroup(index);
+        const polling::Group g = polling::loadGroup(ctx.root(), poll.groups().at(index).file);
+        if (!started && g.hasItems() && !poll.checks().contains(true)) {
+            // Its points were erased (or its file names points this registry never had): nothing was
+            // polled, which an unattended caller must see as a failed run, not as a refusal.
+            const QStringList gone = polling::unregisteredMembers(g, poll.pointLines());
+            run.notifier->message(
+                MessageKind::Error,
+                QStringLiteral("poll: no member of the group is in the registry, nothing polled") +
+                    (gone.isEmpty() ? QString() : QStringLiteral(": ") + gone.join(QStringLiteral(", "))));
+            return kExitNoLink;
+        }
     } else {
-        started = poll.startSchedule();
+        started = poll.startSchedule(duty);
+        if (started && duty && !pendingRows(poll))
+            std::fprintf(
+                stderr, "%s\n",
+                QStringLiteral("poll: nothing left today, waiting for the next window").toUtf8().constData());
     }
     if (!started) return kExitRefused;
 
     // SIGTERM or SIGINT: the point in hand ends in order (hang-up, what was read stored), then the run.
+    // SIGHUP (systemctl reload): groups, points and settings read again, the run goes on.
     bool interrupted = false;
-    const SignalsToEvents signalsToEvents([&] {
-        interrupted = true;
-        if (poll.running()) poll.stop();
-    });
+    const SignalsToEvents signalsToEvents(
+        [&] {
+            interrupted = true;
+            if (poll.running()) poll.stop();
+        },
+        [&] {
+            link::LinkSettings fresh = ctx.settings();
+            if (QFileInfo::exists(ctx.settingsFiles().settingsPath()))
+                link::loadSettings(ctx.settingsFiles(), fresh);
+            applyLinkOptions(run.options, fresh);
+            poll.reload(fresh);
+            std::fprintf(stderr, "%s\n",
+                         QStringLiteral("poll: groups and settings read again").toUtf8().constData());
+        });
     poll.setTimersRunning(true);
     const auto done = [&] {
         if (!poll.running()) return true;

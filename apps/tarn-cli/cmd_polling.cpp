@@ -17,12 +17,6 @@ namespace tarn::cli {
 
 namespace {
 
-std::optional<polling::GroupEntry> findGroup(const DataRoot& root, const QString& name) {
-    for (const polling::GroupEntry& e : polling::loadGroupList(root))
-        if (e.name.trimmed() == name.trimmed()) return e;
-    return std::nullopt;
-}
-
 QJsonObject groupJson(const polling::GroupEntry& e, const polling::Group& g) {
     return {{QStringLiteral("name"), e.name.trimmed()},
             {QStringLiteral("file"), e.file},
@@ -246,7 +240,7 @@ int cmdGroup(CliRun& run) {
                                              "alarms NAME …|members NAME"));
         return kExitUsage;
     }
-    const auto existing = findGroup(root, name);
+    const auto existing = polling::findGroupByName(root, name);
     if (what == QLatin1String("show") || what == QLatin1String("delete")) {
         if (!existing) {
             run.notifier->message(MessageKind::Error,
@@ -275,6 +269,10 @@ int cmdGroup(CliRun& run) {
     }
 
     // save: the registry's points, the chosen ones members.
+    if (const QString refused = polling::checkGroupNameCharacters(name, lang); !refused.isEmpty()) {
+        run.notifier->message(MessageKind::Error, refused);
+        return kExitUsage;
+    }
     polling::Group group = existing ? polling::loadGroup(root, existing->file) : polling::Group{};
     group.name = name;
     if (!existing) group.flags = QStringLiteral("0110000000");
@@ -290,6 +288,12 @@ int cmdGroup(CliRun& run) {
         group.schedule.clear();
         for (const QString& window : schedule->split(QLatin1Char(','), Qt::SkipEmptyParts)) {
             const QStringList parts = window.trimmed().split(QLatin1Char('-'));
+            if (parts.size() != 3) {
+                run.notifier->message(MessageKind::Error,
+                                      QStringLiteral("group: a window is HH:MM-HH:MM-HH:MM, not ") +
+                                          window.trimmed());
+                return kExitUsage;
+            }
             const QTime begin = QTime::fromString(parts.value(0), QStringLiteral("HH:mm"));
             const QTime end = QTime::fromString(parts.value(1), QStringLiteral("HH:mm"));
             const QTime period = QTime::fromString(parts.value(2), QStringLiteral("HH:mm"));
@@ -311,6 +315,17 @@ int cmdGroup(CliRun& run) {
         chosen = points->split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (QString& id : chosen)
         id = id.trimmed();
+    if (const auto points = run.value(QStringLiteral("--points"))) {
+        // A point that is not registered would silently be left out of the group.
+        QStringList unknown;
+        for (const QString& id : chosen)
+            if (!registry.find(id)) unknown.append(id);
+        if (!unknown.isEmpty()) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("group: not in the registry: ") +
+                                                          unknown.join(QStringLiteral(", ")));
+            return kExitUsage;
+        }
+    }
     group.members.clear();
     for (const QString& line : registry.pollingList()) {
         const polling::GroupMember m{false, line};
@@ -323,8 +338,20 @@ int cmdGroup(CliRun& run) {
         run.notifier->message(MessageKind::Error, r.error);
         return kExitRefused;
     }
-    rescheduleToday(run, existing ? existing->name : name);
-    if (run.options.json) run.printJson(groupJson(*findGroup(root, name), polling::loadGroup(root, r.file)));
+    const QString kept = polling::keptGroupName(name);
+    // A name longer than the group list holds is cut: the user is told what to call the group from now on.
+    if (kept != name.trimmed())
+        run.notifier->message(MessageKind::Warning,
+                              QStringLiteral("group: the name is cut to 20 characters, saved as \"") + kept +
+                                  QStringLiteral("\""));
+    rescheduleToday(run, existing ? existing->name : kept);
+    const auto saved = polling::findGroupByName(root, kept);
+    if (!saved) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("group: not in the group list after saving"));
+        return kExitNoLink;
+    }
+    if (run.options.json) run.printJson(groupJson(*saved, polling::loadGroup(root, r.file)));
     return kExitOk;
 }
 

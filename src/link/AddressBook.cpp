@@ -1,4 +1,5 @@
 #include "link/AddressBook.h"
+#include "link/PhoneNumber.h"
 
 #include "common/TextFile.h"
 #include "link/ExchangeState.h"
@@ -182,6 +183,15 @@ void EntryEditor::editFields(const QString& first, const QString& second) {
     fields_ = {first, second};
     entries_[selected_] = joinFields(first, second);
     if (!entries_.last().isEmpty()) entries_.append(QString());
+}
+
+QString EntryEditor::refusal() const {
+    if (kind_ != BookKind::Phones) return {};
+    for (const QString& entry : nonEmptyEntries(-1))
+        if (QString refused = phoneFieldRefusal(splitEntry(entry).first.trimmed(), language_);
+            !refused.isEmpty())
+            return refused;
+    return {};
 }
 
 bool EntryEditor::save() const {

@@ -1,4 +1,5 @@
 #include "link/ModemMachine.h"
+#include "link/PhoneNumber.h"
 
 #include "link/ModemReplies.h"
 
@@ -116,6 +117,13 @@ void ModemMachine::runCommand() {
     }
     case Dial:
         if (cmdStep_ == 0) {
+            // The last guard: a number that is not a dial string never reaches the modem.
+            if (const QString refused = phoneNumberRefusal(job_.phone); !refused.isEmpty()) {
+                io_.log(refused, true);
+                cmdResult_ = Failed;
+                cmdStep_ = 2;
+                return;
+            }
             io_.send(pollingDialCommand(job_.phone));
             io_.log(QStringLiteral("Набор номера ") + quoted(job_.phone) + QStringLiteral(" -> ") +
                         quoted(job_.name),

@@ -1,4 +1,5 @@
 #include "link/ModemSession.h"
+#include "link/PhoneNumber.h"
 
 #include "common/Language.h"
 #include "link/LinkPort.h"
@@ -41,6 +42,8 @@ QString ModemSession::dial(const QString& phoneEntry) {
         return uaRu(language_, "Помилка відкриття порту", "Ошибка открытия порта") + settings_.corrPort;
     if (phoneNumberOf(phoneEntry).isEmpty())
         return uaRu(language_, "Немає інформації \"Телефон:\"", "Нет информации \"Телефон:\"");
+    if (QString refused = phoneNumberRefusal(phoneNumberOf(phoneEntry), language_); !refused.isEmpty())
+        return refused;
     if (settings_.modemInit.trimmed().isEmpty()) return {};
     port_.closePort();
     if (!port_.applyAndOpen(settings_)) return uaRu(language_, "ОШИБКА COM порта", "ОШИБКА COM порта");

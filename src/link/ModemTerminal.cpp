@@ -6,6 +6,8 @@
 #include "link/LinkPort.h"
 
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
 
 namespace tarn::link {
 
@@ -51,16 +53,29 @@ bool saveAtBook(const DataRoot& root, int languageIndex, const QList<AtCommand>&
     return writeTextLines(atBookPath(root, languageIndex), lines);
 }
 
-QByteArray hexBytes(const QString& text) {
+HexBytes parseHexBytes(const QString& text, int languageIndex) {
     QString digits = text;
     digits.remove(QLatin1Char(' '));
-    QByteArray out;
+    HexBytes out;
     for (qsizetype i = 0; i < digits.size(); i += 2) {
-        bool ok = false;
-        const int v = digits.mid(i, 2).toInt(&ok, 16);
-        if (ok) out.append(static_cast<char>(v));
+        const QString pair = digits.mid(i, 2);
+        const bool hex = std::all_of(pair.begin(), pair.end(), [](QChar c) {
+            return c.unicode() < 0x80 && std::isxdigit(static_cast<unsigned char>(c.unicode()));
+        });
+        if (!hex) {
+            // A typo must not reach a live modem as some other byte: nothing of the line is sent.
+            return {{},
+                    uaRu(languageIndex, "Не шістнадцятковий байт: \"", "Не шестнадцатеричный байт: \"") +
+                        pair + uaRu(languageIndex, "\" (пара ", "\" (пара ") + QString::number(i / 2 + 1) +
+                        uaRu(languageIndex, "), нічого не надіслано", "), ничего не отправлено")};
+        }
+        out.bytes.append(static_cast<char>(pair.toInt(nullptr, 16)));
     }
     return out;
+}
+
+QByteArray hexBytes(const QString& text) {
+    return parseHexBytes(text, kRussian).bytes;
 }
 
 QStringList paneLines(const QByteArray& bytes, bool sent, int languageIndex, const QDateTime& when) {
@@ -126,9 +141,10 @@ bool ModemTerminal::sendCharacters(const QString& text) {
     return send(text.toLatin1());
 }
 
-bool ModemTerminal::sendHex(const QString& text) {
-    const QByteArray bytes = hexBytes(text);
-    return !bytes.isEmpty() && send(bytes);
+bool ModemTerminal::sendHex(const QString& text, QString* refusal) {
+    const HexBytes hex = parseHexBytes(text, language_);
+    if (refusal) *refusal = hex.refusal;
+    return !hex.bytes.isEmpty() && send(hex.bytes);
 }
 
 bool ModemTerminal::sendLineTest() {

@@ -30,6 +30,12 @@ bool saveAtBook(const DataRoot& root, int languageIndex, const QList<AtCommand>&
 // One book line: the command (blanks around it removed) and the note after the first "//".
 std::optional<AtCommand> parseAtLine(const QString& line);
 // Two-digit hexadecimal pairs, blanks removed; an odd last digit is read alone.
+struct HexBytes {
+    QByteArray bytes;
+    QString refusal; // the message naming the first pair that is not a hexadecimal byte; then no bytes
+};
+HexBytes parseHexBytes(const QString& text, int languageIndex);
+// The bytes, or none when any pair is not a hexadecimal byte.
 QByteArray hexBytes(const QString& text);
 
 // A pane's lines for one chunk: the time, the length and the bytes in hexadecimal, and the printable
@@ -50,7 +56,8 @@ public:
     // A book command or an "AT" line: blanks removed, CR after it.
     bool sendCommand(const QString& command);
     bool sendCharacters(const QString& text); // as typed
-    bool sendHex(const QString& text);
+    // Nothing is sent unless every pair is a hexadecimal byte: false, and the refusal says which.
+    bool sendHex(const QString& text, QString* refusal = nullptr);
     bool sendLineTest(); // 550 "S" and CR
     const QStringList& sentPane() const { return sent_; }
     const QStringList& receivedPane() const { return received_; }

@@ -9,7 +9,7 @@
 namespace tarn::polling {
 
 std::optional<GroupEntry> findGroupByName(const DataRoot& root, const QString& name) {
-    const QString wanted = name.trimmed();
+    const QString wanted = keptGroupName(name);
     if (wanted.isEmpty()) return std::nullopt;
     for (const GroupEntry& e : loadGroupList(root))
         if (e.name.trimmed() == wanted) return e;

@@ -16,7 +16,8 @@ struct NumberedMember {
     database::Point point;
 };
 
-// The group of that name (blanks at either end do not count); nothing when there is none.
+// The group of that name as it is kept (cut to 20, blanks at either end do not count); nothing when
+// there is none.
 std::optional<GroupEntry> findGroupByName(const DataRoot& root, const QString& name);
 QList<NumberedMember> registeredMembers(const Group& group, const database::Registry& registry);
 

@@ -1,5 +1,6 @@
 #include "polling/Groups.h"
 
+#include "common/Cp1251.h"
 #include "common/Language.h"
 #include "common/TextFile.h"
 
@@ -90,6 +91,47 @@ QString scheduleString(const QString& listEntry) {
     return s;
 }
 
+QString keptGroupName(const QString& typed) {
+    return typed.left(kGroupNameWidth).trimmed();
+}
+
+QString checkGroupNameCharacters(const QString& name, int languageIndex) {
+    for (const QChar c : name) {
+        const bool control = c.unicode() < 0x20 || c.unicode() == 0x7F;
+        if (!control && fromCp1251(toCp1251(QString(c))) == QString(c)) continue;
+        const QString code =
+            QStringLiteral("U+%1").arg(static_cast<int>(c.unicode()), 4, 16, QLatin1Char('0')).toUpper();
+        return uaRu(languageIndex,
+                    "Недопустимий символ в імені групи: ", "Недопустимый символ в имени группы: ") +
+               (control || c.isSurrogate() ? code
+                                           : QString(c) + QStringLiteral(" (") + code + QLatin1Char(')'));
+    }
+    return {};
+}
+
+QStringList unregisteredMembers(const Group& group, const QStringList& pollingList) {
+    QStringList registered;
+    for (const QString& line : pollingList)
+        registered.append(line.right(10).trimmed());
+    QStringList missing;
+    for (const QString& id : group.memberIdentifiers())
+        if (!registered.contains(id)) missing.append(id);
+    return missing;
+}
+
+QByteArray groupFilesStamp(const DataRoot& root) {
+    // The files are a few hundred bytes each, so their contents are compared: a change within the same
+    // second as the last one, or one that keeps the size, is still seen.
+    const auto contents = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QByteArray stamp = contents(groupListPath(root));
+    for (const GroupEntry& e : loadGroupList(root))
+        stamp += '\0' + contents(root.file(folder::Group, e.file));
+    return stamp;
+}
+
 QString newGroupFileName(const QDateTime& now) {
     return now.toString(QStringLiteral("yyMMddHHmmss"));
 }
@@ -121,11 +163,12 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
         r.error = uaRu(languageIndex, "Не визначено ім'я  групи!!!", "Не определено имя  группы!!!");
         return r;
     }
+    if (r.error = checkGroupNameCharacters(save.group.name, languageIndex); !r.error.isEmpty()) return r;
     const QString name = save.group.name.left(kGroupNameWidth).leftJustified(kGroupNameWidth);
     QList<GroupEntry> entries = loadGroupList(root);
     QString file = save.file;
     bool keepMark = false;
-    if (!file.isEmpty() && save.originalName.trimmed() != save.group.name.trimmed()) {
+    if (!file.isEmpty() && keptGroupName(save.originalName) != keptGroupName(save.group.name)) {
         // A renamed group is made again under its new name.
         if (!confirm || !confirm(uaRu(languageIndex, "Змінено ім'я групи, переписати?",
                                       "Изменено имя группы, переписать?"))) {
@@ -141,7 +184,7 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
     }
     if (file.isEmpty()) {
         for (const GroupEntry& e : entries)
-            if (e.name.trimmed() == name.trimmed()) {
+            if (e.name.trimmed() == keptGroupName(name)) {
                 r.error = uaRu(languageIndex, "Група - ", "Группа - ") + name.trimmed() +
                           uaRu(languageIndex, " вже є!!!", " уже есть!!!");
                 return r;

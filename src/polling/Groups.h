@@ -48,6 +48,20 @@ QString groupListEntry(const GroupEntry& entry, const Group& group);
 // The part of an entry after the name, blanks removed: the group's windows.
 QString scheduleString(const QString& listEntry);
 
+// The name a group is kept under: what was typed, cut to 20 characters, blanks around it dropped. Every
+// look-up by name goes through it, so a name typed longer than 20 finds the group it saved.
+QString keptGroupName(const QString& typed);
+
+// A group name goes into the list file and the group file as one line of Windows-1251: a line break,
+// another control character or a character that code page lacks would break the line or turn into "?"
+// (two such names would collide). Empty when the name can be kept, else the message naming the character.
+QString checkGroupNameCharacters(const QString& name, int languageIndex);
+// The identifiers of the group's members that are no longer in the polling list.
+QStringList unregisteredMembers(const Group& group, const QStringList& pollingList);
+
+// The list file and every listed group file, as they are now: equal stamps, equal groups.
+QByteArray groupFilesStamp(const DataRoot& root);
+
 // The group file's name for a group made now.
 QString newGroupFileName(const QDateTime& now);
 

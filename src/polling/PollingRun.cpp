@@ -1,4 +1,5 @@
 #include "polling/PollingRun.h"
+#include "link/PhoneNumber.h"
 
 #include "common/TextFile.h"
 #include "corrector/Archives.h"
@@ -326,13 +327,14 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
     return true;
 }
 
-bool PollingRun::startSchedule() {
+bool PollingRun::startSchedule(bool untilStopped) {
     if (running()) return false;
+    groupsStamp_ = groupFilesStamp(p_.root);
     buildSchedule(false);
     bool pending = false;
     for (const ScheduleRow& r : schedule_.rows)
         pending = pending || r.status == QLatin1String("--") || r.status == QStringLiteral("опрос");
-    if (!pending) {
+    if (!pending && !untilStopped) {
         p_.notifier.message(MessageKind::Information, QStringLiteral("Нет заданий"));
         return false;
     }
@@ -381,6 +383,7 @@ void PollingRun::goIdle() {
         schedule_.rows[currentRow_].status = QStringLiteral("--");
     currentRow_ = -1;
     subState_ = 0;
+    startDelayTicks_ = -1; // a due row not yet started is not started after a stop
     mode_ = PollMode::Idle;
     step_ = Step::Idle;
     stopRequested_ = false;
@@ -400,10 +403,33 @@ void PollingRun::restoreLinkSettings() {
 
 // --- timers ------------------------------------------------------------------------------------------
 
+void PollingRun::reload(const link::LinkSettings& linkSettings) {
+    // During a point the line keeps what the point's row set; the new settings come in after the run.
+    if (settingsSaved_) savedSettings_ = linkSettings;
+    if (!settingsSaved_ || step_ == Step::Idle) p_.settings = linkSettings;
+    tuning = readPollingTuning(p_.root);
+    if (step_ != Step::Idle || startDelayTicks_ >= 0 || subState_ != 0) {
+        groupsStamp_.clear(); // the next check while waiting rebuilds the schedule
+        return;
+    }
+    reloadPoints();
+    reloadGroups();
+    groupsStamp_ = groupFilesStamp(p_.root);
+    buildSchedule(false);
+}
+
 void PollingRun::cycle() {
     const QDateTime t = now();
     if (mode_ == PollMode::Schedule) {
         if (subState_ == 0 && step_ == Step::Idle && startDelayTicks_ < 0) {
+            if (QByteArray stamp = groupFilesStamp(p_.root); stamp != groupsStamp_) {
+                // Another program saved or deleted a group: its join rows were renumbered there, so the
+                // schedule is built again as after a restart.
+                groupsStamp_ = std::move(stamp);
+                reloadPoints();
+                reloadGroups();
+                buildSchedule(false);
+            }
             const int row = findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
             if (row >= 0) {
                 currentRow_ = row;
@@ -798,6 +824,15 @@ void PollingRun::stepStart() {
     }
     const bool phone = telephone();
     if (phone && point_->config[config::Phone].trimmed().isEmpty()) {
+        result(10);
+        step_ = Step::Store;
+        return;
+    }
+    if (const QString refused = link::phoneNumberRefusal(point_->config[config::Phone], language_);
+        phone && !refused.isEmpty()) {
+        // A number that is not a dial string is no number to call: said why, then as without one.
+        say(refused, LineColour::Red);
+        error_ = refused;
         result(10);
         step_ = Step::Store;
         return;

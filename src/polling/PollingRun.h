@@ -134,7 +134,12 @@ public:
     bool startPoint(int index);
     // A group by hand from a member (its place in the point list; -1: the first member).
     bool startGroup(int groupIndex, int fromPoint = -1);
-    bool startSchedule();
+    // The day's schedule. Refused with "Нет заданий" when nothing is left today, unless untilStopped:
+    // duty polling then waits for the next window, tomorrow's included, until it is stopped.
+    bool startSchedule(bool untilStopped = false);
+    // Groups, points and the console's settings read again (the link settings as given); while waiting for
+    // a window the day's schedule is rebuilt from them at once.
+    void reload(const link::LinkSettings& linkSettings);
     // "Останов опроса": the point in hand ends in order (hang-up, what was read stored), then idle.
     void stop();
 
@@ -316,6 +321,9 @@ private:
     QTimer stepTimer_;
     QTimer cycleTimer_;
     int startDelayTicks_ = -1; // a due row's group starts on the next tick
+    // What the group files held when the schedule was last built: a group saved or changed by another
+    // program while the schedule waits is seen at the next one-second check.
+    QByteArray groupsStamp_;
 };
 
 } // namespace tarn::polling

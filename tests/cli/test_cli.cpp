@@ -752,6 +752,76 @@ TEST(CliModem, ACommandOverThePhoneIsCalledRunAndHungUpWhateverHappens) {
     EXPECT_EQ(calls(log), std::make_pair(2, 2));
 }
 
+// Each wait of the command ends at its own deadline: fifty runs in a row all end with the modem's answer.
+TEST(CliModem, ModemSendEndsAtItsWaitEveryTime) {
+    test::TempHome home;
+    SimProgram sim;
+    const QString h = home.root().root();
+    ASSERT_TRUE(sim.start(home, modemScenario(h + QStringLiteral("/calls.jsonl"))));
+    int ended = 0;
+    for (int i = 0; i < 50; ++i) {
+        const Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("modem"),
+                              QStringLiteral("send"), QStringLiteral("ATI"), QStringLiteral("--wait"),
+                              QStringLiteral("150")});
+        if (r.code != 0) {
+            ADD_FAILURE() << "run " << i << " exit " << r.code << " " << r.err.toStdString();
+            break;
+        }
+        EXPECT_TRUE(r.json().value(QStringLiteral("received")).toString().contains(QStringLiteral("OK")))
+            << r.out.toStdString();
+        ++ended;
+    }
+    EXPECT_EQ(ended, 50);
+}
+
+// A number that is no dial string never reaches the modem, whether given on the command line or kept
+// in a point's configuration; the terminal's hexadecimal line is all bytes or nothing.
+TEST(CliModem, NumbersThatAreNoDialStringsAndHexThatIsNoBytesAreRefused) {
+    test::TempHome home;
+    SimProgram sim;
+    const QString h = home.root().root();
+    const QString log = h + QStringLiteral("/calls.jsonl");
+    ASSERT_TRUE(sim.start(home, modemScenario(log)));
+    for (const QString& number : {QStringLiteral("5551234;ATZ"), QStringLiteral("555ABC"), QString()}) {
+        const Result r =
+            cli({QStringLiteral("--home"), h, QStringLiteral("--phone"), number, QStringLiteral("identify")});
+        EXPECT_EQ(r.code, 2) << number.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("номер"))) << r.err.toStdString();
+    }
+    EXPECT_EQ(calls(log), std::make_pair(0, 0));
+
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--phone"), QStringLiteral("5551234"),
+                    QStringLiteral("store"), QStringLiteral("--archives"), QStringLiteral("daily")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("list")});
+    const QString id = r.json()
+                           .value(QStringLiteral("points"))
+                           .toArray()
+                           .at(0)
+                           .toObject()
+                           .value(QStringLiteral("point"))
+                           .toString();
+    ASSERT_FALSE(id.isEmpty()) << r.out.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("points"), QStringLiteral("config"), id, QStringLiteral("--phone"),
+             QStringLiteral("5551234;ATZ")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("символ \";\""))) << r.err.toStdString();
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("modem"), QStringLiteral("send"), QStringLiteral("--hex"),
+             QStringLiteral("ZZ 4G 0")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("\"ZZ\" (пара 1)"))) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("modem"),
+             QStringLiteral("send"), QStringLiteral("--hex"), QStringLiteral("41 54 49 0D"),
+             QStringLiteral("--wait"), QStringLiteral("150")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("sent")).toString(), QStringLiteral("ATI\r"));
+    EXPECT_TRUE(r.json().value(QStringLiteral("received")).toString().contains(QStringLiteral("OK")));
+}
+
 TEST(CliPolling, GroupsAreKeptAsTheConfiguratorKeepsThemAndMakeTheDaysSchedule) {
     test::TempHome home;
     const QString h = home.root().root();
@@ -775,6 +845,27 @@ TEST(CliPolling, GroupsAreKeptAsTheConfiguratorKeepsThemAndMakeTheDaysSchedule) 
     r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("delete"),
              QStringLiteral("Котельні")});
     ASSERT_EQ(r.code, 0);
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
+             QStringLiteral("list")});
+    EXPECT_TRUE(r.json().value(QStringLiteral("groups")).toArray().isEmpty());
+}
+
+TEST(CliPolling, ALongGroupNameIsCutToldAndFoundByEveryCommand) {
+    test::TempHome home;
+    const QString h = home.root().root();
+    const QString typed = QStringLiteral("Котельні Лівого берега міста");
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
+                    QStringLiteral("save"), typed, QStringLiteral("--schedule"),
+                    QStringLiteral("08:00-12:00-01:00")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("name")).toString(), QStringLiteral("Котельні Лівого бере"));
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("saved as \"Котельні Лівого бере\"")))
+        << r.err.toStdString();
+    for (const QString& what :
+         {QStringLiteral("show"), QStringLiteral("members"), QStringLiteral("delete")}) {
+        r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), what, typed});
+        EXPECT_EQ(r.code, 0) << what.toStdString() << " " << r.err.toStdString();
+    }
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
              QStringLiteral("list")});
     EXPECT_TRUE(r.json().value(QStringLiteral("groups")).toArray().isEmpty());
@@ -860,6 +951,104 @@ TEST(CliPolling, DutyPollingPollsADueGroupOnceWaitsAndEndsInOrderOnSigterm) {
              QStringLiteral("hourly")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_GE(r.json().value(QStringLiteral("rows")).toArray().size(), 16) << "what was read is stored";
+}
+
+// After the day's last window: by hand nothing to do; duty polling waits (for tomorrow), sees a group
+// saved by another tarn-cli, takes SIGHUP as a reload, and ends on SIGTERM with 130, which the unit counts
+// as a clean stop.
+TEST(CliPolling, DutyPollingAfterTheLastWindowWaitsSeesNewGroupsAndReloadsOnSighup) {
+    const QTime now = QTime::currentTime();
+    if (now < QTime(0, 3) || now > QTime(23, 55)) GTEST_SKIP() << "no window has passed yet today";
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"devices": [{"role": "corrector", "serial": 1234,
+        "identification": "T Tarn-sim T47a", "archive": {"start": "01.01.2024 00:00", "hours": 100,
+        "flow": 10}}]})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("store"), QStringLiteral("--archives"),
+                    QStringLiteral("daily")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+             QStringLiteral("Ранок"), QStringLiteral("--points"), QStringLiteral("t01234"),
+             QStringLiteral("--schedule"), QStringLiteral("00:00-00:01-00:00")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("poll"), QStringLiteral("--schedule")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("Нет заданий")));
+
+    RunningCli run({QStringLiteral("--home"), h, QStringLiteral("poll"), QStringLiteral("--schedule"),
+                    QStringLiteral("--duty")});
+    ASSERT_TRUE(test::waitUntil([&] {
+        return run.errText().contains(QStringLiteral("waiting for the next window"));
+    })) << run.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("save"),
+             QStringLiteral("День"), QStringLiteral("--points"), QStringLiteral("t01234"),
+             QStringLiteral("--schedule"), windowFromNow(), QStringLiteral("--flags"),
+             QStringLiteral("0010000000")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return run.errText().contains(QStringLiteral("*СТОП*  группы")); }))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.errText().contains(QStringLiteral("*СТАРТ* группы   - \"День\"")));
+    ::kill(static_cast<pid_t>(run.p.processId()), SIGHUP);
+    ASSERT_TRUE(test::waitUntil([&] { return run.errText().contains(QStringLiteral("read again")); }));
+    EXPECT_EQ(run.p.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(run.p.processId()), SIGTERM);
+    ASSERT_TRUE(run.ended());
+    EXPECT_EQ(run.p.exitCode(), 130);
+
+    QFile unit(QStringLiteral(TARN_SOURCE_DIR "/packaging/tarn-poll.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = unit.readAll().split('\n');
+    EXPECT_TRUE(lines.contains("SuccessExitStatus=130"));
+    EXPECT_TRUE(lines.contains("ExecReload=/bin/kill -HUP $MAINPID"));
+}
+
+// What cannot be a group is refused before anything is written; a group whose points are all gone from
+// the registry polls nothing and says so, as a failed run.
+TEST(CliPolling, GroupSaveRefusesUnknownPointsBadWindowsAndNamesAndAGroupOfNoPointsFails) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"devices": [{"role": "corrector", "serial": 1234,
+        "identification": "T Tarn-sim T47a", "archive": {"start": "01.01.2024 00:00", "hours": 50,
+        "flow": 10}}]})"));
+    const QString h = home.root().root();
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("store"), QStringLiteral("--archives"),
+                    QStringLiteral("daily")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QStringList save{QStringLiteral("--home"), h,
+                           QStringLiteral("--lang"), QStringLiteral("ru"),
+                           QStringLiteral("group"),  QStringLiteral("save")};
+    const struct {
+        QStringList args;
+        const char* said;
+    } refused[] = {
+        {{QStringLiteral("Ніч"), QStringLiteral("--points"), QStringLiteral("t01234,t99999")}, "t99999"},
+        {{QStringLiteral("Ніч"), QStringLiteral("--schedule"), QStringLiteral("08:00-12:00-01:00-05:00")},
+         "08:00-12:00-01:00-05:00"},
+        {{QStringLiteral("Ніч\nДень")}, "U+000A"},
+        {{QStringLiteral("Σχολεία")}, "U+03A3"},
+        {{QStringLiteral("Νύχτα")}, "U+039D"},
+    };
+    for (const auto& c : refused) {
+        r = cli(save + c.args);
+        EXPECT_EQ(r.code, 2) << c.said;
+        EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
+    }
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
+             QStringLiteral("list")});
+    EXPECT_TRUE(r.json().value(QStringLiteral("groups")).toArray().isEmpty());
+
+    r = cli(save + QStringList{QStringLiteral("Ніч"), QStringLiteral("--points"), QStringLiteral("t01234"),
+                               QStringLiteral("--flags"), QStringLiteral("0010000000")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("erase"),
+             QStringLiteral("t01234")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("poll"), QStringLiteral("--group"),
+             QStringLiteral("Ніч")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains("no member of the group is in the registry, nothing polled"))
+        << r.err.toStdString();
 }
 
 TEST(CliFiles, ASavedReadingOpensAgainAndStoresAsAFile) {

@@ -426,3 +426,20 @@ TEST(AddressWindows, ThePhoneEditorCreatesItsBookAndTellsAFileItCannotWrite) {
 }
 
 #endif
+
+TEST(EntryEditor, APhoneBookEntryThatIsNoDialStringIsRefusedBeforeSaving) {
+    test::TempHome home;
+    EntryEditor editor(BookKind::Phones, home.root(), kRussian);
+    ASSERT_TRUE(editor.open());
+    EXPECT_TRUE(editor.refusal().isEmpty()); // the comment line has no number
+    editor.select(static_cast<int>(editor.entries().size()) - 1);
+    editor.editFields(QStringLiteral("5550101;ATZ"), QStringLiteral("котельня"));
+    EXPECT_EQ(editor.refusal(), QStringLiteral("Недопустимый номер телефона \"5550101;ATZ\": символ \";\""));
+    editor.editFields(QStringLiteral("555-01-01"), QStringLiteral("котельня"));
+    EXPECT_TRUE(editor.refusal().isEmpty());
+    // The address book's entries are no numbers.
+    EntryEditor addresses(BookKind::Addresses, home.root(), kRussian);
+    ASSERT_TRUE(addresses.open());
+    addresses.editFields(QStringLiteral("x;y"), QString());
+    EXPECT_TRUE(addresses.refusal().isEmpty());
+}

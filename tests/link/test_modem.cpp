@@ -5,6 +5,7 @@
 #include "link/ModemReplies.h"
 #include "link/ModemSession.h"
 #include "link/ModemTerminal.h"
+#include "link/PhoneNumber.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -284,4 +285,75 @@ TEST(LineClaims, ClaimingAgainWithTheSameReceiverKeepsTheLine) {
     claim.release();
     rig.port.inject("more");
     EXPECT_EQ(collect.received, QByteArray("OK"));
+}
+
+TEST(PhoneNumbers, OnlyWhatADialStringHoldsIsDialled) {
+    const struct {
+        const char16_t* number;
+        const char16_t* refused; // empty: dialled
+    } cases[] = {
+        {u"555 12 34", u""},
+        {u"+380 44 555-01-01", u""},
+        {u"8W044,,5550101", u""},
+        {u"P5550101#*", u""},
+        {u"5550101 // котельня", u""},
+        {u"5550101;ATZ", u"Недопустимый номер телефона \"5550101;ATZ\": символ \";\""},
+        {u"555O101", u"Недопустимый номер телефона \"555O101\": символ \"O\""},
+        {u"5550101\rATH", u"Недопустимый номер телефона \"5550101\rATH\": символ U+000D"},
+        {u"", u"Недопустимый номер телефона \"\": нет цифр номера"},
+        {u" - ", u"Недопустимый номер телефона \" - \": нет цифр номера"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(phoneNumberRefusal(QString::fromUtf16(c.number), kRussian), QString::fromUtf16(c.refused))
+            << QString::fromUtf16(c.number).toStdString();
+    // A field may stay empty (a point on a cable has no number); typed, it is checked.
+    EXPECT_TRUE(phoneFieldRefusal(QString(), kRussian).isEmpty());
+    EXPECT_FALSE(phoneFieldRefusal(QStringLiteral("12;ATH"), kRussian).isEmpty());
+    test::RecordingNotifier notifier;
+    EXPECT_FALSE(acceptPhoneField(QStringLiteral("12;ATH"), notifier, kRussian));
+    EXPECT_EQ(notifier.messages.size(), 1);
+
+    // The dial itself never sends such a number: the call fails before anything reaches the modem.
+    Rig r;
+    r.job.phone = QStringLiteral("5550101;ATZ");
+    r.machine.startProcedure(ModemMachine::Call, r.job);
+    r.tickUntilSent(1);
+    r.machine.onModemText("\r\nOK\r\n");
+    r.ticks(40);
+    EXPECT_EQ(r.io.count("ATDP"), 0);
+    EXPECT_TRUE(
+        r.io.errors.contains(QStringLiteral("Недопустимый номер телефона \"5550101;ATZ\": символ \";\"")));
+}
+
+TEST(ModemTerminal, AHexLineWithAPairThatIsNotAByteSendsNothingAndSaysWhich) {
+    const struct {
+        const char* text;
+        QByteArray bytes;
+        const char16_t* refused;
+    } cases[] = {
+        {"41 54 0d 5", QByteArray("AT\r\x05"), u""},
+        {"ff00", QByteArray("\xff\x00", 2), u""},
+        {"ZZ 4G 0", {}, u"Не шестнадцатеричный байт: \"ZZ\" (пара 1), ничего не отправлено"},
+        {"41 4G", {}, u"Не шестнадцатеричный байт: \"4G\" (пара 2), ничего не отправлено"},
+        {"41 5", QByteArray("A\x05"), u""},
+        {"41 x", {}, u"Не шестнадцатеричный байт: \"x\" (пара 2), ничего не отправлено"},
+        {"4-1", {}, u"Не шестнадцатеричный байт: \"4-\" (пара 1), ничего не отправлено"},
+    };
+    for (const auto& c : cases) {
+        const HexBytes hex = parseHexBytes(QString::fromLatin1(c.text), kRussian);
+        EXPECT_EQ(hex.bytes, c.bytes) << c.text;
+        EXPECT_EQ(hex.refusal, QString::fromUtf16(c.refused)) << c.text;
+    }
+
+    test::EngineRig rig;
+    ModemTerminal terminal(rig.engine, rig.link, kRussian);
+    ASSERT_TRUE(terminal.open());
+    const auto before = rig.port.writes.size();
+    QString refused;
+    EXPECT_FALSE(terminal.sendHex(QStringLiteral("ZZ 4G 0"), &refused));
+    EXPECT_EQ(rig.port.writes.size(), before);
+    EXPECT_TRUE(refused.contains(QStringLiteral("\"ZZ\"")));
+    EXPECT_TRUE(terminal.sendHex(QStringLiteral("41 54 0D"), &refused));
+    EXPECT_EQ(rig.port.writes.last(), QByteArray("AT\r"));
+    EXPECT_TRUE(refused.isEmpty());
 }

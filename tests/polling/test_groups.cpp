@@ -1,6 +1,7 @@
 // Polling groups in their files, and the day's schedule built from them.
 #include "common/Language.h"
 #include "common/TextFile.h"
+#include "polling/GroupMembers.h"
 #include "polling/Groups.h"
 #include "polling/Schedule.h"
 #include "support/TestSupport.h"
@@ -104,8 +105,8 @@ TEST(GroupFiles, SavedAsTheConfiguratorDoesAndReadBack) {
     // A second group made in the same second gets a file of its own.
     Group schools = boilers();
     schools.name = QStringLiteral("Школи");
-    const GroupSaveResult second = saveGroup(home.root(), {QString(), QString(), schools}, kRussian,
-                                             made.addSecs(60), {});
+    const GroupSaveResult second =
+        saveGroup(home.root(), {QString(), QString(), schools}, kRussian, made.addSecs(60), {});
     ASSERT_TRUE(second.error.isEmpty()) << second.error.toStdString();
     EXPECT_EQ(second.file, QStringLiteral("081205143113"));
     EXPECT_EQ(loadGroup(home.root(), r.file).name.trimmed(), QStringLiteral("Котельні міста"));
@@ -123,4 +124,66 @@ TEST(GroupFiles, AWindowMayNotBeginBeforeTheLastOneEnds) {
     EXPECT_TRUE(checkNewWindow(windows, QTime(12, 0), QTime(0, 0), kRussian).isEmpty()); // up to 24:00
     EXPECT_FALSE(checkNewWindow({}, QTime(10, 0), QTime(9, 0), kRussian).isEmpty());
     EXPECT_EQ(windowText(QTime(22, 0), QTime(0, 0), QTime(1, 0)), QStringLiteral("22:00-00:00-01:00"));
+}
+
+TEST(GroupFiles, ANameLongerThanTwentyIsKeptCutAndFoundByWhatWasTyped) {
+    test::TempHome home;
+    const QDateTime made(QDate(2008, 12, 5), QTime(14, 30, 12));
+    Group g = boilers();
+    g.name = QStringLiteral("Котельні Лівого берега міста");
+    GroupSaveResult r = saveGroup(home.root(), {QString(), QString(), g}, kRussian, made, {});
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_EQ(keptGroupName(g.name), QStringLiteral("Котельні Лівого бере"));
+    const auto found = findGroupByName(home.root(), g.name);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->file, r.file);
+    EXPECT_EQ(findGroupByName(home.root(), QStringLiteral("Котельні Лівого бере"))->file, r.file);
+
+    // Saved again under the same long name: the same group, not a rename, nothing asked.
+    bool asked = false;
+    r = saveGroup(home.root(), {found->file, found->name, g}, kRussian, made.addSecs(5), [&](const QString&) {
+        asked = true;
+        return true;
+    });
+    ASSERT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(r.file, found->file);
+    // A second long name that cuts to the same twenty is the same group.
+    Group twin = g;
+    twin.name = QStringLiteral("Котельні Лівого берега району");
+    EXPECT_EQ(saveGroup(home.root(), {QString(), QString(), twin}, kRussian, made.addSecs(9), {}).error,
+              QStringLiteral("Группа - Котельні Лівого бере уже есть!!!"));
+}
+
+TEST(GroupFiles, ANameThatCannotBeOneLineOfTheCodePageIsRefused) {
+    test::TempHome home;
+    const QDateTime made(QDate(2008, 12, 5), QTime(14, 30, 12));
+    const struct {
+        const char16_t* name;
+        const char16_t* refused; // empty: kept
+    } cases[] = {
+        {u"Котельні №1", u""},
+        {u"Школи\nнові", u"Недопустимый символ в имени группы: U+000A"},
+        {u"Школи\tнові", u"Недопустимый символ в имени группы: U+0009"},
+        {u"Σχολεία", u"Недопустимый символ в имени группы: Σ (U+03A3)"},
+        {u"Котельні ✓", u"Недопустимый символ в имени группы: ✓ (U+2713)"},
+    };
+    int second = 0;
+    for (const auto& c : cases) {
+        Group g = boilers();
+        g.name = QString::fromUtf16(c.name);
+        const GroupSaveResult r =
+            saveGroup(home.root(), {QString(), QString(), g}, kRussian, made.addSecs(++second), {});
+        EXPECT_EQ(r.error, QString::fromUtf16(c.refused)) << g.name.toStdString();
+        EXPECT_EQ(r.file.isEmpty(), !r.error.isEmpty());
+    }
+    ASSERT_EQ(loadGroupList(home.root()).size(), 1);
+    EXPECT_EQ(loadGroupList(home.root()).first().name.trimmed(), QStringLiteral("Котельні №1"));
+}
+
+TEST(GroupFiles, MembersNoLongerRegisteredAreNamed) {
+    const Group g = boilers(); // t12345 a member, t54321 not
+    const QStringList registered{boilers().members.at(1).line};
+    EXPECT_EQ(unregisteredMembers(g, registered), QStringList{QStringLiteral("t12345")});
+    EXPECT_TRUE(unregisteredMembers(g, {boilers().members.at(0).line}).isEmpty());
 }

@@ -527,3 +527,103 @@ TEST(PollingRun, TheConsoleSettingsAskForTheAdditionalRecordCheckAndSilenceTheAl
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*БРАК*  прибора - \"ТАРН-2.01   №05555  \""));
     EXPECT_EQ(r.alarms, 0);
 }
+
+namespace {
+Group groupOf(const Rig& r, const QString& name, const QString& window) {
+    Group g;
+    g.name = name;
+    g.schedule = {window};
+    g.flags = QStringLiteral("0010000000");
+    g.members = {{true, r.run->pointLines().first()}};
+    return g;
+}
+} // namespace
+
+TEST(PollingRun, DutyPollingStartedAfterTheLastWindowWaitsForTomorrows) {
+    Rig r;
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    const QDate today = QDate::currentDate();
+    QDateTime clock(today, QTime(23, 30));
+    r.run->now = [&clock] { return clock; };
+    ASSERT_TRUE(saveGroup(r.home.root(),
+                          {{}, {}, groupOf(r, QStringLiteral("Ранок"), QStringLiteral("07:00-08:00-00:00"))},
+                          kRussian, QDateTime::currentDateTime(), {})
+                    .error.isEmpty());
+    r.run->reloadGroups();
+
+    // By hand there is nothing to do today; duty polling starts and waits.
+    EXPECT_FALSE(r.run->startSchedule());
+    EXPECT_TRUE(r.notifier.texts().contains(QStringLiteral("Нет заданий")));
+    ASSERT_TRUE(r.run->startSchedule(true));
+    r.run->cycle();
+    EXPECT_EQ(r.run->mode(), PollMode::Schedule);
+    EXPECT_EQ(r.run->scheduleState(), 0);
+
+    clock = QDateTime(today.addDays(1), QTime(0, 0, 5));
+    r.run->cycle();
+    EXPECT_EQ(r.run->schedule().date, today.addDays(1));
+    EXPECT_EQ(r.run->scheduleState(), 0);
+    clock = QDateTime(today.addDays(1), QTime(7, 0, 1));
+    r.run->cycle();
+    EXPECT_EQ(r.run->scheduleState(), 1);
+    EXPECT_EQ(r.run->currentRow(), 0);
+    EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("опрос"));
+    r.run->stop();
+    EXPECT_FALSE(r.run->running());
+}
+
+TEST(PollingRun, AWaitingScheduleSeesGroupsSavedElsewhereAndReloadsOnRequest) {
+    Rig r;
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    QDateTime clock(QDate::currentDate(), QTime(10, 0, 30));
+    r.run->now = [&clock] { return clock; };
+    ASSERT_TRUE(saveGroup(r.home.root(),
+                          {{}, {}, groupOf(r, QStringLiteral("Ранок"), QStringLiteral("07:00-08:00-00:00"))},
+                          kRussian, QDateTime::currentDateTime(), {})
+                    .error.isEmpty());
+    r.run->reloadGroups();
+    ASSERT_TRUE(r.run->startSchedule(true));
+    r.run->cycle();
+    EXPECT_EQ(r.run->scheduleState(), 0);
+
+    // Another program saves a group due now: the next check finds it and starts it.
+    ASSERT_TRUE(saveGroup(r.home.root(),
+                          {{}, {}, groupOf(r, QStringLiteral("День"), QStringLiteral("10:00-11:00-00:00"))},
+                          kRussian, QDateTime::currentDateTime().addSecs(1), {})
+                    .error.isEmpty());
+    r.run->cycle();
+    ASSERT_EQ(r.run->schedule().rows.size(), 2);
+    EXPECT_EQ(r.run->scheduleState(), 1);
+    EXPECT_EQ(r.run->schedule().rows.at(r.run->currentRow()).group.trimmed(), QStringLiteral("День"));
+    r.run->stop();
+
+    // A reload rebuilds the waiting schedule at once and takes the settings given.
+    ASSERT_TRUE(r.run->startSchedule(true));
+    clock = QDateTime(QDate::currentDate(), QTime(12, 0));
+    r.run->cycle();
+    ASSERT_TRUE(saveGroup(r.home.root(),
+                          {{}, {}, groupOf(r, QStringLiteral("Вечір"), QStringLiteral("18:00-19:00-00:00"))},
+                          kRussian, QDateTime::currentDateTime().addSecs(2), {})
+                    .error.isEmpty());
+    link::LinkSettings fresh = r.ctx->settings();
+    fresh.modemInit = QStringLiteral("ATZ&F");
+    r.run->reload(fresh);
+    EXPECT_EQ(r.run->schedule().rows.size(), 3);
+    EXPECT_EQ(r.run->groups().size(), 3);
+    EXPECT_EQ(r.ctx->settings().modemInit, QStringLiteral("ATZ&F"));
+    r.run->stop();
+}
+
+TEST(PollingRun, APointWhoseNumberIsNoDialStringIsNotDialled) {
+    Rig r;
+    r.loadScenario("group.json");
+    r.addPhonePoint(QStringLiteral("05555"), QStringLiteral("5550101;ATZ"), QStringLiteral("1"));
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("05555")));
+    for (const QByteArray& w : r.port->writes)
+        EXPECT_FALSE(w.startsWith("ATD")) << w.toStdString();
+    EXPECT_TRUE(
+        r.messages.contains(QStringLiteral("Недопустимый номер телефона \"5550101;ATZ\": символ \";\"")))
+        << r.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(r.sequence.last().contains(QStringLiteral("нет номера телефона!!!")))
+        << r.sequence.join(QLatin1Char('\n')).toStdString();
+}

@@ -1,4 +1,5 @@
 #include "database/windows/TConfigCor.h"
+#include "link/PhoneNumber.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -92,6 +93,7 @@ PointConfig TConfigCor::config() const {
 }
 
 bool TConfigCor::save() {
+    if (!link::acceptPhoneField(config()[config::Phone], notifier_)) return false;
     if (!linkKinds().contains(linkKind_->currentText())) {
         notifier_.message(MessageKind::Error, QStringLiteral("Не выбран \"Вид связи\"!!!"));
         return false;

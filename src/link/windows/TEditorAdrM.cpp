@@ -102,6 +102,10 @@ void TEditorAdrM::deleteClick() {
 void TEditorAdrM::saveClick() {
     // Before the book is read there is nothing to save, and writing would empty it.
     if (!opened_) return;
+    if (const QString refused = editor_.refusal(); !refused.isEmpty()) {
+        notifier_.message(MessageKind::Error, refused);
+        return;
+    }
     if (!editor_.save()) {
         notifier_.message(MessageKind::Error, fileNotWrittenText(language_, editor_.path()));
         return;

@@ -71,7 +71,11 @@ TfTesMod::TfTesMod(ModemTerminal& terminal, const DataRoot& root, int languageIn
             [this] { terminal_.sendCommand(QStringLiteral("AT") + at_->text()); });
     connect(sendCharacters, &QPushButton::clicked, this,
             [this] { terminal_.sendCharacters(characters_->text()); });
-    connect(sendHex, &QPushButton::clicked, this, [this] { terminal_.sendHex(hex_->text()); });
+    connect(sendHex, &QPushButton::clicked, this, [this] {
+        QString refused;
+        if (!terminal_.sendHex(hex_->text(), &refused) && !refused.isEmpty())
+            notifier_.message(MessageKind::Error, refused);
+    });
     connect(lineTest, &QPushButton::clicked, this, [this] { terminal_.sendLineTest(); });
 
     auto* right = new QVBoxLayout;
