@@ -108,6 +108,7 @@ bool FolderSync::start() {
         return false;
     }
     rules_ = loadSyncRules(root_);
+    schemas_ = database::loadSchemas(root_);
     return true;
 }
 
@@ -194,6 +195,12 @@ void FolderSync::copyOne(const QString& relative) {
         errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), code));
         pending_.clear(); // the rest of this rule is not done
     };
+    // A table that cannot be taken in as ours: the copy keeps what it had.
+    auto refuse = [&](const QString& file, const QString& why) {
+        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), EINVAL) + QStringLiteral(" (") +
+                       why + QLatin1Char(')'));
+        pending_.clear();
+    };
     // A table's journal goes with the table; it must not outlive the file it belongs to.
     if (table && !database::settleTableFile(target)) return fail(target, EBUSY);
     if (!QFileInfo(source).isFile()) {
@@ -204,23 +211,21 @@ void FolderSync::copyOne(const QString& relative) {
     }
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) return fail(target, EACCES);
     if (table) {
-        // The master may be writing: its table is read through the engine, as one consistent copy.
+        // The master may be writing: its table is read through the engine, as one consistent copy,
+        // and only its rows come in, into a file made from our own schema.
+        const auto kind = database::tableKindOfFile(relative);
+        if (!kind || !schemas_.ok) return refuse(source, QStringLiteral("no table of ours"));
         const QString temporary = target + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128) +
                                   QStringLiteral(".tmp");
-        if (database::snapshotTableFile(source, temporary)) {
-            std::error_code ec;
-            std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
-                                    std::filesystem::path(target.toStdU16String()), ec);
-            if (ec) {
-                QFile::remove(temporary);
-                return fail(target, ec.value());
-            }
-            ++copied_;
-            return;
-        }
+        QString why;
+        const bool ok = database::snapshotTableFile(source, temporary, &why) &&
+                        database::copyRowsInto(temporary, schemas_.of(*kind), target, &why);
         QFile::remove(temporary);
         for (const QString& companion : database::tableCompanionFiles(temporary))
             QFile::remove(companion);
+        if (!ok) return refuse(source, why);
+        ++copied_;
+        return;
     }
     // Written whole beside the target, then renamed over it: the old file stays until the new is there.
     QFile in(source);

@@ -13,6 +13,7 @@
 //   5  folder + group file                each group of Group\name_G.000
 // Every path is taken relative to both folders; a rule that would reach outside them is refused.
 #include "common/DataRoot.h"
+#include "database/Schema.h"
 #include "link/LinkSettings.h"
 
 #include <QList>
@@ -81,6 +82,7 @@ private:
     DataRoot root_;
     QString source_;
     int language_;
+    database::Schemas schemas_; // the tables copied in are made from these
     QList<SyncRule> rules_;
     qsizetype nextRule_ = 0;
     QStringList pending_; // the current rule's files, relative

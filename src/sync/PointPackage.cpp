@@ -5,6 +5,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/StoreReading.h"
 #include "database/Registry.h"
+#include "database/TableFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -271,9 +272,9 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         const QString staged = QDir(staging).filePath(f.name);
         if (!QFileInfo(staged).isFile()) continue;
         QString why;
-        if (f.table && !database::isTableFileOf(staged, QFileInfo(f.path).completeBaseName(),
-                                                static_cast<int>(schemas.of(f.kind).size()), &why))
-            return fail(why);
+        // Rebuilt from our own schema: what else the sender's file holds (triggers, views, indexes)
+        // stays behind.
+        if (f.table && !database::copyRowsInto(staged, schemas.of(f.kind), staged, &why)) return fail(why);
         if (!f.table && QFileInfo(staged).size() > kMaxParameterFileBytes)
             return fail(QStringLiteral("parameter file too large"));
         if (!keepGoing(options.progress, ++step, steps)) return stopped();

@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -33,6 +35,36 @@ int hourlyRows(const DataRoot& root, const Schemas& schemas, const QString& id) 
     auto t = TableFile::open(tablePath(root, TableKind::Hourly, id), TableKind::Hourly,
                              schemas.of(TableKind::Hourly));
     return t ? static_cast<int>(t->select().size()) : -1;
+}
+
+// Statements run on a table file, as another program might.
+bool alter(const QString& path, const QStringList& statements) {
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("alter"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        for (const QString& sql : statements)
+            ok = ok && QSqlQuery(db).exec(sql);
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("alter"));
+    return ok;
+}
+
+int objectCount(const QString& path) {
+    int n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"), db);
+        if (q.next()) n = q.value(0).toInt();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+    return n;
 }
 
 } // namespace
@@ -148,4 +180,48 @@ TEST(FolderSync, NoProgramAtThePathMeansNoCopyingAndStopEndsTheRun) {
     settings.syncPath = QStringLiteral(" /srv/master ");
     EXPECT_TRUE(sync::isSynchronisedCopy(settings));
     EXPECT_EQ(sync::synchronisationFolder(settings), QStringLiteral("/srv/master"));
+}
+
+TEST(FolderSync, ATableComesInAsItsRowsOnlyAndAStrangeOneIsRefused) {
+    Pair p;
+    const QString id = QStringLiteral("t12345");
+    Registry master(p.master.root(), p.schemas);
+    Point a;
+    a.identifier = id;
+    a.serial = QStringLiteral("12345");
+    a.model = QStringLiteral("ТАРН-2.01");
+    a.config[config::Flags] = QStringLiteral("00000000000");
+    ASSERT_TRUE(master.add(a));
+    const QString hourly = tablePath(p.master.root(), TableKind::Hourly, id);
+    {
+        auto t = TableFile::open(hourly, TableKind::Hourly, p.schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(t);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id}, {QStringLiteral("hNumWrCor"), i}}));
+    }
+    ASSERT_TRUE(alter(hourly, {"CREATE TRIGGER wipe AFTER INSERT ON h_t12345 BEGIN DELETE FROM h_t12345; END",
+                               "CREATE VIEW hv AS SELECT * FROM h_t12345", "CREATE INDEX hx ON h_t12345 (hDT_Corr)"}));
+    // The master's registry with a field of another type: the copy keeps its own.
+    const QString registryFile = tablePath(p.master.root(), TableKind::Registry);
+    ASSERT_TRUE(alter(registryFile, {"ALTER TABLE Bd_Quon DROP COLUMN kAddrOrg", "ALTER TABLE Bd_Quon ADD COLUMN kAddrOrg BLOB"}));
+    Registry(p.copy.root(), p.schemas);
+    const QByteArray localRegistry = p.copy.read(folder::Data, QStringLiteral("Bd_Quon.DB"));
+    p.copy.write(folder::Current, QStringLiteral("SynCor.000"), "t12345\r\n");
+    p.rules("4*Hour\\*h_\r\n3*Data\\*Bd_Quon\r\n");
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(s.start());
+    while (s.step()) {
+    }
+    ASSERT_EQ(s.errors().size(), 1) << s.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(s.errors().first().contains(QStringLiteral("Bd_Quon"))) << s.errors().first().toStdString();
+    EXPECT_EQ(p.copy.read(folder::Data, QStringLiteral("Bd_Quon.DB")), localRegistry);
+    const QString copied = tablePath(p.copy.root(), TableKind::Hourly, id);
+    EXPECT_EQ(objectCount(copied), 1);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 3);
+    {
+        auto t = TableFile::open(copied, TableKind::Hourly, p.schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(t);
+        ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id}, {QStringLiteral("hNumWrCor"), 9}}));
+    }
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 4);
 }
