@@ -225,3 +225,78 @@ TEST(FolderSync, ATableComesInAsItsRowsOnlyAndAStrangeOneIsRefused) {
     }
     EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 4);
 }
+
+namespace {
+
+// Three points whose hourly tables both installations hold, as after an earlier run.
+void threePoints(Pair& p, const QStringList& ids) {
+    for (const QString& id : ids) {
+        for (test::TempHome* home : {&p.master, &p.copy}) {
+            auto t = TableFile::open(tablePath(home->root(), TableKind::Hourly, id), TableKind::Hourly,
+                                     p.schemas.of(TableKind::Hourly));
+            ASSERT_TRUE(t);
+            ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id}, {QStringLiteral("hNumWrCor"), 1}}));
+        }
+    }
+    p.copy.write(folder::Current, QStringLiteral("SynCor.000"), ids.join(QStringLiteral("\r\n")).toLatin1());
+    p.rules("4*Hour\\*h_\r\n");
+}
+
+} // namespace
+
+TEST(FolderSync, AMasterThatGoesMidRunStopsItAndTheCopyKeepsEverything) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001"), QStringLiteral("t00002"), QStringLiteral("t00003")};
+    threePoints(p, ids);
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kUkrainian);
+    ASSERT_TRUE(s.start());
+    ASSERT_TRUE(s.step()); // the first point's .val
+    ASSERT_TRUE(s.step()); // its table
+    EXPECT_EQ(s.copied(), 1);
+    // The share drops.
+    const QString master = p.master.root().root();
+    ASSERT_TRUE(QDir().rename(master, master + QStringLiteral("-gone")));
+    while (s.step()) {
+    }
+    EXPECT_TRUE(s.sourceLost());
+    ASSERT_FALSE(s.errors().isEmpty());
+    EXPECT_EQ(s.errors().last(), sync::sourceLostText(kUkrainian, master));
+    EXPECT_TRUE(s.errors().last().startsWith(QStringLiteral("Шлях синхронізації недоступний: ")));
+    for (const QString& id : ids)
+        EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 1) << id.toStdString();
+    ASSERT_TRUE(QDir().rename(master + QStringLiteral("-gone"), master));
+}
+
+TEST(FolderSync, ARunThatWouldEmptyAFolderIsRefusedUnlessAllowed) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001"), QStringLiteral("t00002"), QStringLiteral("t00003")};
+    threePoints(p, ids);
+    // The master lost two of the three tables: two of three files of the copy's Hour would go.
+    ASSERT_TRUE(QFile::remove(tablePath(p.master.root(), TableKind::Hourly, ids.at(1))));
+    ASSERT_TRUE(QFile::remove(tablePath(p.master.root(), TableKind::Hourly, ids.at(2))));
+    sync::FolderSync dry(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(dry.prepare());
+    EXPECT_EQ(dry.plan().copy, QStringList{QStringLiteral("Hour/h_t00001.db")});
+    EXPECT_EQ(dry.plan().remove, (QStringList{"Hour/h_t00002.db", "Hour/h_t00003.db"}));
+    EXPECT_EQ(dry.plan().massDeletes, QStringList{QStringLiteral("Hour") + QStringLiteral(" (2 of 3)")});
+
+    sync::FolderSync refused(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(refused.start());
+    EXPECT_FALSE(refused.step());
+    EXPECT_EQ(refused.copied(), 0);
+    ASSERT_EQ(refused.errors().size(), 1);
+    EXPECT_TRUE(refused.errors().first().startsWith(QStringLiteral("Синхронизация удалила бы больше половины файлов: ")));
+    for (const QString& id : ids)
+        EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 1) << id.toStdString();
+
+    sync::FolderSync allowed(p.copy.root(), p.master.root().root(), kRussian);
+    allowed.allowMassDelete(true);
+    ASSERT_TRUE(allowed.start());
+    while (allowed.step()) {
+    }
+    EXPECT_TRUE(allowed.errors().isEmpty()) << allowed.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(allowed.sourceLost());
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(0)), 1);
+    EXPECT_FALSE(QFile::exists(tablePath(p.copy.root(), TableKind::Hourly, ids.at(1))));
+    EXPECT_FALSE(QFile::exists(tablePath(p.copy.root(), TableKind::Hourly, ids.at(2))));
+}
