@@ -305,6 +305,11 @@ TEST(PointPackage, DamagedAndHostilePackagesChangeNothing) {
         {"no identifier", package({entry("p_12345.000", zlibStream("x"))})},
         {"identifier that names a path", package({entry("id.000", zlibStream("../../x\r\n"))})},
         {"table that is no table", package({entry("id.000", id), entry("h_12345.db", zlibStream("rows"))})},
+        {"a file that is not the point's", package({entry("id.000", id), entry("evil.exe", zlibStream("MZ"))})},
+        {"two points' files",
+         package({entry("id.000", id), entry("p_12345.000", zlibStream("x")), entry("p_54321.000", zlibStream("x"))})},
+        {"a table packages do not carry", package({entry("id.000", id), entry("i_12345.db", zlibStream("x"))})},
+        {"a parameter file with a table's suffix", package({entry("id.000", id), entry("p_12345.db", zlibStream("x"))})},
     };
     for (const auto& [what, content] : cases) {
         const QString file = writeBytes(b.home, QStringLiteral("bad.tbd"), content);
@@ -378,6 +383,24 @@ TEST(PointPackage, AReceivedTableBringsItsRowsAndNothingElse) {
         QFile::remove(file);
         EXPECT_EQ(b.snapshot(), before) << what;
     }
+}
+
+TEST(PointPackage, AStrangeEntryIsRefusedBeforeAnythingIsInflated) {
+    Installation b;
+    // Its data are no stream at all: had it been inflated, the error would say so.
+    const QString file = writeBytes(b.home, QStringLiteral("odd.tbd"),
+                                    package({entry("id.000", zlibStream("12345\r\n")),
+                                             entry("h_12345.db", QByteArray("not a zlib stream")),
+                                             entry("readme.txt", QByteArray("not a zlib stream"))}));
+    const sync::PackageResult listed = sync::listPackage(file);
+    ASSERT_TRUE(listed.ok) << listed.error.toStdString();
+    ASSERT_EQ(listed.entries.size(), 3);
+    EXPECT_EQ(listed.entries.at(2).name, QStringLiteral("readme.txt"));
+    EXPECT_EQ(listed.entries.at(2).size, -1);
+    const sync::UnpackOutcome r = b.unpack(file);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, QStringLiteral("not a file of a point's package: readme.txt"));
+    EXPECT_FALSE(QFileInfo::exists(sync::stagingFolder(b.root())));
 }
 
 TEST(PointPackage, AStreamThatInflatesPastTheLimitIsStopped) {

@@ -80,6 +80,22 @@ TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
     b.write(folder::MailBD, QStringLiteral("bad.tbd"), "junk");
     EXPECT_EQ(cli(homeB, {"package", "read", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
     EXPECT_EQ(cli(homeB, {"package", "show", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
+    // A package with a file that is none of a point's: refused, the installation as it was.
+    QByteArray odd = QByteArray::fromHex("88190618") + QByteArray::fromHex("02000000");
+    for (const auto& [name, content] : {std::pair<QByteArray, QByteArray>{"id.000", "12345\r\n"}, {"run.bat", "x"}}) {
+        const QByteArray stream = qCompress(content, 9).mid(4);
+        odd += char(name.size()) + QByteArray(1, '\0') + name;
+        const quint32 n = static_cast<quint32>(stream.size());
+        odd += QByteArray(1, char(n & 0xFF)) + char((n >> 8) & 0xFF) + char(0) + char(0) + stream;
+    }
+    b.write(folder::MailBD, QStringLiteral("odd.tbd"), odd);
+    const QByteArray parameters = b.read(folder::Param, QStringLiteral("p_12345.000"));
+    ASSERT_FALSE(parameters.isEmpty());
+    const CliResult oddRead =
+        cli(homeB, {"package", "read", b.path(folder::MailBD, QStringLiteral("odd.tbd")), "--overwrite"});
+    EXPECT_EQ(oddRead.exitCode, 3);
+    EXPECT_EQ(b.read(folder::Param, QStringLiteral("p_12345.000")), parameters);
+    EXPECT_FALSE(QFileInfo::exists(QDir(homeB).filePath(QStringLiteral("pack"))));
 
     // The synchronisation from A: refused without the program there, then the chosen files.
     b.write(folder::Work, QStringLiteral("SynDir.000"), "1*Current\\SynCor.000\r\n2*Param\\*p_*.000\r\n");
