@@ -25,6 +25,12 @@ const QString kPointList = QStringLiteral("Current/SynCor.000");
 // A synchronised copy is refreshed while the program waits: no rule expands into more files than this.
 constexpr int kMaxIdentifiers = 10000;
 
+// The companion files of an older engine's tables: ours makes none, so a master without one is no
+// news, and nothing to remove.
+bool isCompanionName(const QString& relative) {
+    return relative.endsWith(QLatin1String(".val"), Qt::CaseInsensitive);
+}
+
 bool isTableName(const QString& relative) {
     return relative.endsWith(QLatin1String(".db"), Qt::CaseInsensitive);
 }
@@ -171,7 +177,7 @@ bool FolderSync::prepare() {
                 plan_.copy.append(*relative);
                 incoming[folder].insert(QFileInfo(*relative).fileName().toLower());
                 if (relative->compare(kPointList, Qt::CaseInsensitive) == 0) ids = identifiersIn(source);
-            } else if (!fileIgnoringCase(root_.root(), *relative).isEmpty()) {
+            } else if (!isCompanionName(*relative) && !fileIgnoringCase(root_.root(), *relative).isEmpty()) {
                 plan_.remove.append(*relative);
                 ++removals[folder];
             }
@@ -292,6 +298,7 @@ void FolderSync::copyOne(const QString& relative) {
     // A table's journal goes with the table; it must not outlive the file it belongs to.
     if (table && !database::settleTableFile(target)) return fail(target, EBUSY);
     if (!QFileInfo(source).isFile()) {
+        if (isCompanionName(relative)) return;
         // A missing file is news only from a master that is still there: a dropped share makes every
         // file look missing, and the copy must not follow it into nothing.
         if (!sourceStillThere()) {

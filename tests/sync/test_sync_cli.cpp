@@ -150,6 +150,9 @@ TEST(SyncCli, DryRunListsAndAMassDeleteIsRefusedUnlessAllowed) {
 
     const CliResult allowed = cli(home, {"--json", "sync", "run", "--from", from, "--allow-mass-delete"});
     EXPECT_EQ(allowed.exitCode, 0) << allowed.out.toStdString();
+    // The two tables the master lacks; the ".val" companions it never had are not news.
+    EXPECT_EQ(allowed.json.value(QStringLiteral("missing")).toInt(), 2);
+    EXPECT_EQ(copy.read(folder::Current, QStringLiteral("ErrDS.000")).count('\n'), 2);
     EXPECT_FALSE(copy.exists(folder::Hour, QStringLiteral("h_t00003.db")));
     EXPECT_TRUE(copy.exists(folder::Hour, QStringLiteral("h_t00001.db")));
 }
