@@ -200,8 +200,7 @@ int cmdSync(CliRun& run) {
                 *run.out << "copy " << QDir::toNativeSeparators(f) << "\n";
             for (const QString& f : plan.remove)
                 *run.out << "delete " << QDir::toNativeSeparators(f) << "\n";
-            if (!plan.massDeletes.isEmpty())
-                *run.out << sync::massDeleteText(lang, plan.massDeletes) << "\n";
+            if (!plan.massDeletes.isEmpty()) *run.out << sync::massDeleteText(lang, plan.massDeletes) << "\n";
             run.out->flush();
         }
         return kExitOk;

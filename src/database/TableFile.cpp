@@ -9,8 +9,8 @@
 #include <QUrl>
 #include <QUuid>
 
-#include <filesystem>
 #include <atomic>
+#include <filesystem>
 
 namespace tarn::database {
 
@@ -173,31 +173,6 @@ bool snapshotTableFile(const QString& source, const QString& target, QString* er
     return true;
 }
 
-bool isTableFileOf(const QString& path, const QString& table, int fieldCount, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return failWith(error, QStringLiteral("cannot read ") + path);
-    // The engine's own header: anything else is not even looked at by the engine.
-    static const QByteArray kHeader("SQLite format 3\0", 16);
-    if (file.read(16) != kHeader) return failWith(error, QStringLiteral("not a table file: ") + path);
-    file.close();
-    OneShotConnection c(path);
-    if (!c.isOpen()) return failWith(error, c.error());
-    {
-        QSqlQuery check(c.database());
-        check.setForwardOnly(true);
-        if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
-            check.value(0).toString() != QLatin1String("ok"))
-            return failWith(error, QStringLiteral("damaged table file: ") + path);
-    }
-    if (!c.database().tables().contains(table))
-        return failWith(error, QStringLiteral("no table ") + table + QStringLiteral(" in ") + path);
-    const int columns = c.database().record(table).count();
-    if (columns != fieldCount)
-        return failWith(
-            error, QStringLiteral("%1 fields instead of %2 in %3").arg(columns).arg(fieldCount).arg(path));
-    return true;
-}
-
 namespace {
 
 bool isEngineFile(const QString& path) {
@@ -242,7 +217,8 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
     const QString table = QFileInfo(target).completeBaseName();
     if (fields.isEmpty() || !plainTableName(table))
         return failWith(error, QStringLiteral("no table for ") + target);
-    if (!isEngineFile(foreignFile)) return failWith(error, QStringLiteral("not a table file: ") + foreignFile);
+    if (!isEngineFile(foreignFile))
+        return failWith(error, QStringLiteral("not a table file: ") + foreignFile);
     QList<QVariantList> rows;
     {
         OneShotConnection c(foreignFile, true);
@@ -257,7 +233,8 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
         q.prepare(QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
         q.addBindValue(table);
         if (!q.exec() || !q.next() || q.value(0).toString() != QLatin1String("table"))
-            return failWith(error, QStringLiteral("no table ") + table + QStringLiteral(" in ") + foreignFile);
+            return failWith(error,
+                            QStringLiteral("no table ") + table + QStringLiteral(" in ") + foreignFile);
         q.finish();
         QHash<QString, std::pair<QString, bool>> declared; // lower-case name: type, primary key
         q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
@@ -271,20 +248,25 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
         for (const FieldSpec& f : fields) {
             const auto d = declared.constFind(f.name.toLower());
             if (d == declared.constEnd())
-                return failWith(error, QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + foreignFile);
-            const QString ours = f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
+                return failWith(error,
+                                QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + foreignFile);
+            const QString ours =
+                f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
             if (d->first != ours || d->second != (f.type == FieldType::AutoIncrement))
-                return failWith(error, QStringLiteral("field %1 is %2, not %3 in %4")
-                                           .arg(f.name, d->first, ours, foreignFile));
-            columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") + quoted(f.name));
+                return failWith(
+                    error,
+                    QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, foreignFile));
+            columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") +
+                           quoted(f.name));
         }
         if (declared.size() != fields.size())
             return failWith(error, QStringLiteral("%1 fields instead of %2 in %3")
                                        .arg(declared.size())
                                        .arg(fields.size())
                                        .arg(foreignFile));
-        if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                    quoted(table) + QStringLiteral(" ORDER BY ") + quoted(fields.first().name)))
+        if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                    QStringLiteral(" FROM ") + quoted(table) + QStringLiteral(" ORDER BY ") +
+                    quoted(fields.first().name)))
             return failWith(error, q.lastError().text());
         while (q.next()) {
             QVariantList row;
@@ -304,8 +286,8 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
     // A fresh file made from our schema, beside the target so that the rename stays on one disk.
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
         return failWith(error, QStringLiteral("cannot create ") + QFileInfo(target).absolutePath());
-    const QString fresh = target + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128) +
-                          QStringLiteral(".tmp");
+    const QString fresh =
+        target + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".tmp");
     auto discard = [&](const QString& why) {
         QFile::remove(fresh);
         for (const QString& companion : tableCompanionFiles(fresh))
@@ -356,7 +338,8 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
 }
 
 std::optional<TableKind> tableKindOfFile(const QString& relative) {
-    const QStringList parts = QString(relative).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    const QStringList parts =
+        QString(relative).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
     const QString name = parts.last();
     if (!name.endsWith(QLatin1String(".db"), Qt::CaseInsensitive)) return std::nullopt;
     for (int k = 0; k < kTableKinds; ++k) {

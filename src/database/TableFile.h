@@ -31,10 +31,6 @@ QDateTime noTimestamp();
 // whatever the engine still holds in its journal folded in: a plain file copy of a table in use can
 // miss the last rows or catch a page half written.
 bool snapshotTableFile(const QString& source, const QString& target, QString* error = nullptr);
-// True when path is a readable table file of the engine that holds a table of that name with exactly
-// fieldCount columns and passes the engine's own consistency check: a file from elsewhere (a package,
-// another installation) is looked at before it takes the place of a table.
-bool isTableFileOf(const QString& path, const QString& table, int fieldCount, QString* error = nullptr);
 // A table file made elsewhere (a package, another installation's folder) never becomes ours as it is:
 // it may carry triggers, views, indexes or other objects that would run against our data. The rows of
 // its table (named as target's base name) are read from it opened read-only, each field of our schema

@@ -191,10 +191,11 @@ bool FolderSync::prepare() {
         for (const QString& name : local.entryList(QDir::Files | QDir::Hidden))
             files.insert(name.toLower());
         if (2 * it.value() > files.size())
-            plan_.massDeletes.append(QStringLiteral("%1 (%2 of %3)")
-                                         .arg(QDir::toNativeSeparators(name.isEmpty() ? QStringLiteral(".") : name))
-                                         .arg(it.value())
-                                         .arg(files.size()));
+            plan_.massDeletes.append(
+                QStringLiteral("%1 %2/%3")
+                    .arg(QDir::toNativeSeparators(name.isEmpty() ? QStringLiteral(".") : name))
+                    .arg(it.value())
+                    .arg(files.size()));
     }
     plan_.massDeletes.sort();
     return true;
@@ -275,7 +276,6 @@ void FolderSync::noteMissing(const QString& sourcePath) {
     writeTextLines(errorListPath(root_), lines);
 }
 
-
 void FolderSync::copyOne(const QString& relative) {
     ++done_;
     QString source = fileIgnoringCase(source_, relative);
@@ -291,8 +291,8 @@ void FolderSync::copyOne(const QString& relative) {
     };
     // A table that cannot be taken in as ours: the copy keeps what it had.
     auto refuse = [&](const QString& file, const QString& why) {
-        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), EINVAL) + QStringLiteral(" (") +
-                       why + QLatin1Char(')'));
+        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), EINVAL) +
+                       QStringLiteral(" (") + why + QLatin1Char(')'));
         pending_.clear();
     };
     // A table's journal goes with the table; it must not outlive the file it belongs to.

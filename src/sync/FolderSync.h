@@ -56,7 +56,7 @@ bool holdsProgram(const QString& folder);
 struct SyncPlan {
     QStringList copy;
     QStringList remove;
-    // The copy's folders that would lose more than half of their files: "Hour (12 of 20)".
+    // The copy's folders that would lose more than half of their files: "Hour 12/20".
     QStringList massDeletes;
 };
 

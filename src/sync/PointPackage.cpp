@@ -76,7 +76,8 @@ QString unexpectedEntry(const QList<PackageEntryInfo>& entries) {
             known = suffix == QLatin1String(".db") || suffix == QLatin1String(".val");
             bool table = false;
             for (const TableKind k : kPackedTables)
-                table = table || QLatin1String(database::tableInfo(k).name) == QString(kind) + QLatin1Char('_');
+                table =
+                    table || QLatin1String(database::tableInfo(k).name) == QString(kind) + QLatin1Char('_');
             known = known && table;
         }
         if (!known) return e.name;

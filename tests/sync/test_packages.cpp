@@ -11,9 +11,9 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QFile>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -138,7 +138,6 @@ QString writeBytes(const test::TempHome& home, const QString& name, const QByteA
     home.write(folder::MailBD, name, bytes);
     return home.path(folder::MailBD, name);
 }
-
 
 // A table file as someone else might make it: a copy of a good one with statements run on it.
 QByteArray alteredTable(const QString& good, const QStringList& statements) {
@@ -305,11 +304,14 @@ TEST(PointPackage, DamagedAndHostilePackagesChangeNothing) {
         {"no identifier", package({entry("p_12345.000", zlibStream("x"))})},
         {"identifier that names a path", package({entry("id.000", zlibStream("../../x\r\n"))})},
         {"table that is no table", package({entry("id.000", id), entry("h_12345.db", zlibStream("rows"))})},
-        {"a file that is not the point's", package({entry("id.000", id), entry("evil.exe", zlibStream("MZ"))})},
-        {"two points' files",
-         package({entry("id.000", id), entry("p_12345.000", zlibStream("x")), entry("p_54321.000", zlibStream("x"))})},
-        {"a table packages do not carry", package({entry("id.000", id), entry("i_12345.db", zlibStream("x"))})},
-        {"a parameter file with a table's suffix", package({entry("id.000", id), entry("p_12345.db", zlibStream("x"))})},
+        {"a file that is not the point's",
+         package({entry("id.000", id), entry("evil.exe", zlibStream("MZ"))})},
+        {"two points' files", package({entry("id.000", id), entry("p_12345.000", zlibStream("x")),
+                                       entry("p_54321.000", zlibStream("x"))})},
+        {"a table packages do not carry",
+         package({entry("id.000", id), entry("i_12345.db", zlibStream("x"))})},
+        {"a parameter file with a table's suffix",
+         package({entry("id.000", id), entry("p_12345.db", zlibStream("x"))})},
     };
     for (const auto& [what, content] : cases) {
         const QString file = writeBytes(b.home, QStringLiteral("bad.tbd"), content);
@@ -344,11 +346,13 @@ TEST(PointPackage, AReceivedTableBringsItsRowsAndNothingElse) {
         ASSERT_FALSE(table.isEmpty()) << what;
         Installation b;
         storePoint(b);
-        const QString file = writeBytes(b.home, QStringLiteral("h.tbd"),
-                                        package({entry("id.000", id), entry("h_12345.db", zlibStream(table))}));
+        const QString file =
+            writeBytes(b.home, QStringLiteral("h.tbd"),
+                       package({entry("id.000", id), entry("h_12345.db", zlibStream(table))}));
         const sync::UnpackOutcome r = b.unpack(file, true);
         ASSERT_TRUE(r.ok) << what << ": " << r.error.toStdString();
-        EXPECT_EQ(objectsIn(b.table(TableKind::Hourly)), QStringList{QStringLiteral("table h_12345")}) << what;
+        EXPECT_EQ(objectsIn(b.table(TableKind::Hourly)), QStringList{QStringLiteral("table h_12345")})
+            << what;
         EXPECT_EQ(b.rows(TableKind::Hourly), a.rows(TableKind::Hourly)) << what;
         // The next store keeps what is there.
         appendRows(b, TableKind::Hourly, kId, 1);
@@ -377,8 +381,9 @@ TEST(PointPackage, AReceivedTableBringsItsRowsAndNothingElse) {
     for (const auto& [what, sql] : refused) {
         const QByteArray table = alteredTable(good, sql);
         ASSERT_FALSE(table.isEmpty()) << what;
-        const QString file = writeBytes(b.home, QStringLiteral("h.tbd"),
-                                        package({entry("id.000", id), entry("h_12345.db", zlibStream(table))}));
+        const QString file =
+            writeBytes(b.home, QStringLiteral("h.tbd"),
+                       package({entry("id.000", id), entry("h_12345.db", zlibStream(table))}));
         EXPECT_FALSE(b.unpack(file, true).ok) << what;
         QFile::remove(file);
         EXPECT_EQ(b.snapshot(), before) << what;

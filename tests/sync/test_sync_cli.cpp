@@ -82,7 +82,8 @@ TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
     EXPECT_EQ(cli(homeB, {"package", "show", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
     // A package with a file that is none of a point's: refused, the installation as it was.
     QByteArray odd = QByteArray::fromHex("88190618") + QByteArray::fromHex("02000000");
-    for (const auto& [name, content] : {std::pair<QByteArray, QByteArray>{"id.000", "12345\r\n"}, {"run.bat", "x"}}) {
+    for (const auto& [name, content] :
+         {std::pair<QByteArray, QByteArray>{"id.000", "12345\r\n"}, {"run.bat", "x"}}) {
         const QByteArray stream = qCompress(content, 9).mid(4);
         odd += char(name.size()) + QByteArray(1, '\0') + name;
         const quint32 n = static_cast<quint32>(stream.size());
