@@ -172,15 +172,39 @@ int cmdPackage(CliRun& run) {
     return what == QLatin1String("write") ? writePackages(run, *schemas) : readPackages(run, *schemas);
 }
 
-// sync run [--from PATH]: the master installation's chosen files copied in, as Work/SynDir.000 says.
+// sync run [--from PATH] [--dry-run] [--allow-mass-delete]: the master installation's chosen files
+// copied in, as Work/SynDir.000 says.
 int cmdSync(CliRun& run) {
     if (run.args.value(0) != QLatin1String("run")) {
-        run.notifier->message(MessageKind::Error, QStringLiteral("sync run [--from PATH]"));
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("sync run [--from PATH] [--dry-run] [--allow-mass-delete]"));
         return kExitUsage;
     }
     const QString from =
         run.value(QStringLiteral("--from")).value_or(sync::synchronisationFolder(run.context->settings()));
-    sync::FolderSync folderSync(run.context->root(), from, run.context->languageIndex());
+    const int lang = run.context->languageIndex();
+    sync::FolderSync folderSync(run.context->root(), from, lang);
+    folderSync.allowMassDelete(run.has(QStringLiteral("--allow-mass-delete")));
+    if (run.has(QStringLiteral("--dry-run"))) {
+        if (!folderSync.prepare()) {
+            run.notifier->message(MessageKind::Error, sync::checkSyncPathQuestion());
+            return kExitRefused;
+        }
+        const sync::SyncPlan& plan = folderSync.plan();
+        if (run.options.json) {
+            run.printJson({{QStringLiteral("copy"), QJsonArray::fromStringList(plan.copy)},
+                           {QStringLiteral("delete"), QJsonArray::fromStringList(plan.remove)},
+                           {QStringLiteral("massDeletes"), QJsonArray::fromStringList(plan.massDeletes)}});
+        } else {
+            for (const QString& f : plan.copy)
+                *run.out << "copy " << QDir::toNativeSeparators(f) << "\n";
+            for (const QString& f : plan.remove)
+                *run.out << "delete " << QDir::toNativeSeparators(f) << "\n";
+            if (!plan.massDeletes.isEmpty()) *run.out << sync::massDeleteText(lang, plan.massDeletes) << "\n";
+            run.out->flush();
+        }
+        return kExitOk;
+    }
     if (!folderSync.start()) {
         run.notifier->message(MessageKind::Error, sync::checkSyncPathQuestion());
         return kExitRefused;
@@ -192,11 +216,14 @@ int cmdSync(CliRun& run) {
     if (run.options.json) {
         run.printJson({{QStringLiteral("copied"), folderSync.copied()},
                        {QStringLiteral("missing"), folderSync.missing()},
+                       {QStringLiteral("sourceLost"), folderSync.sourceLost()},
                        {QStringLiteral("errors"), QJsonArray::fromStringList(folderSync.errors())}});
     } else {
         *run.out << "copied " << folderSync.copied() << ", missing " << folderSync.missing() << "\n";
         run.out->flush();
     }
+    // The master's folder went: as with a link that dropped.
+    if (folderSync.sourceLost()) return kExitNoLink;
     return folderSync.errors().isEmpty() ? kExitOk : kExitRefused;
 }
 

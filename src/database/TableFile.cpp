@@ -6,7 +6,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QUrl>
+#include <QUuid>
+
 #include <atomic>
+#include <filesystem>
 
 namespace tarn::database {
 
@@ -113,11 +117,19 @@ namespace {
 // A connection of its own for one look at a file; closed and removed when it goes.
 class OneShotConnection {
 public:
-    explicit OneShotConnection(const QString& path)
+    // readOnly: a file nobody else writes, looked at without a lock, a journal or a write of any kind.
+    explicit OneShotConnection(const QString& path, bool readOnly = false)
         : name_(QStringLiteral("tarn-file-%1").arg(++connectionCounter)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (readOnly) {
+            QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+            url.setQuery(QStringLiteral("mode=ro&immutable=1"));
+            db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        } else {
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        }
         open_ = db.open();
         if (!open_) error_ = db.lastError().text();
     }
@@ -161,29 +173,188 @@ bool snapshotTableFile(const QString& source, const QString& target, QString* er
     return true;
 }
 
-bool isTableFileOf(const QString& path, const QString& table, int fieldCount, QString* error) {
+namespace {
+
+bool isEngineFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return failWith(error, QStringLiteral("cannot read ") + path);
-    // The engine's own header: anything else is not even looked at by the engine.
+    if (!file.open(QIODevice::ReadOnly)) return false;
     static const QByteArray kHeader("SQLite format 3\0", 16);
-    if (file.read(16) != kHeader) return failWith(error, QStringLiteral("not a table file: ") + path);
-    file.close();
-    OneShotConnection c(path);
-    if (!c.isOpen()) return failWith(error, c.error());
-    {
-        QSqlQuery check(c.database());
-        check.setForwardOnly(true);
-        if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next() ||
-            check.value(0).toString() != QLatin1String("ok"))
-            return failWith(error, QStringLiteral("damaged table file: ") + path);
+    return file.read(16) == kHeader;
+}
+
+// A value read from a foreign table that fits the field: the engine's own storage class, never a
+// conversion that could turn text into a number or a blob into anything.
+bool fitsField(const FieldSpec& f, const QString& storage) {
+    if (storage == QLatin1String("blob")) return false;
+    if (storage == QLatin1String("null")) return f.type != FieldType::AutoIncrement;
+    switch (f.type) {
+    case FieldType::AutoIncrement:
+    case FieldType::Integer:
+        return storage == QLatin1String("integer");
+    case FieldType::Float:
+    case FieldType::Currency:
+        return storage == QLatin1String("integer") || storage == QLatin1String("real");
+    case FieldType::Text:
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::Timestamp:
+        return storage == QLatin1String("text");
     }
-    if (!c.database().tables().contains(table))
-        return failWith(error, QStringLiteral("no table ") + table + QStringLiteral(" in ") + path);
-    const int columns = c.database().record(table).count();
-    if (columns != fieldCount)
-        return failWith(
-            error, QStringLiteral("%1 fields instead of %2 in %3").arg(columns).arg(fieldCount).arg(path));
+    return false;
+}
+
+bool plainTableName(const QString& table) {
+    if (table.isEmpty()) return false;
+    for (const QChar c : table)
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('_'))) return false;
     return true;
+}
+
+} // namespace
+
+bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
+                  QString* error) {
+    const QString table = QFileInfo(target).completeBaseName();
+    if (fields.isEmpty() || !plainTableName(table))
+        return failWith(error, QStringLiteral("no table for ") + target);
+    if (!isEngineFile(foreignFile))
+        return failWith(error, QStringLiteral("not a table file: ") + foreignFile);
+    QList<QVariantList> rows;
+    {
+        OneShotConnection c(foreignFile, true);
+        if (!c.isOpen()) return failWith(error, c.error());
+        QSqlQuery q(c.database());
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
+            q.value(0).toString() != QLatin1String("ok"))
+            return failWith(error, QStringLiteral("damaged table file: ") + foreignFile);
+        q.finish();
+        // Only a real table of that name: a view of that name would run its own query.
+        q.prepare(QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
+        q.addBindValue(table);
+        if (!q.exec() || !q.next() || q.value(0).toString() != QLatin1String("table"))
+            return failWith(error,
+                            QStringLiteral("no table ") + table + QStringLiteral(" in ") + foreignFile);
+        q.finish();
+        QHash<QString, std::pair<QString, bool>> declared; // lower-case name: type, primary key
+        q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
+        q.addBindValue(table);
+        if (!q.exec()) return failWith(error, q.lastError().text());
+        while (q.next())
+            declared.insert(q.value(0).toString().toLower(),
+                            {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
+        q.finish();
+        QStringList columns;
+        for (const FieldSpec& f : fields) {
+            const auto d = declared.constFind(f.name.toLower());
+            if (d == declared.constEnd())
+                return failWith(error,
+                                QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + foreignFile);
+            const QString ours =
+                f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
+            if (d->first != ours || d->second != (f.type == FieldType::AutoIncrement))
+                return failWith(
+                    error,
+                    QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, foreignFile));
+            columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") +
+                           quoted(f.name));
+        }
+        if (declared.size() != fields.size())
+            return failWith(error, QStringLiteral("%1 fields instead of %2 in %3")
+                                       .arg(declared.size())
+                                       .arg(fields.size())
+                                       .arg(foreignFile));
+        if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
+                    QStringLiteral(" FROM ") + quoted(table) + QStringLiteral(" ORDER BY ") +
+                    quoted(fields.first().name)))
+            return failWith(error, q.lastError().text());
+        while (q.next()) {
+            QVariantList row;
+            row.reserve(fields.size());
+            for (qsizetype i = 0; i < fields.size(); ++i) {
+                const QString storage = q.value(static_cast<int>(2 * i)).toString();
+                if (!fitsField(fields.at(i), storage))
+                    return failWith(error, QStringLiteral("a %1 value in field %2 of %3")
+                                               .arg(storage, fields.at(i).name, foreignFile));
+                row.append(q.value(static_cast<int>(2 * i + 1)));
+            }
+            rows.append(row);
+        }
+        if (q.lastError().isValid()) return failWith(error, q.lastError().text());
+    }
+
+    // A fresh file made from our schema, beside the target so that the rename stays on one disk.
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+        return failWith(error, QStringLiteral("cannot create ") + QFileInfo(target).absolutePath());
+    const QString fresh =
+        target + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".tmp");
+    auto discard = [&](const QString& why) {
+        QFile::remove(fresh);
+        for (const QString& companion : tableCompanionFiles(fresh))
+            QFile::remove(companion);
+        return failWith(error, why);
+    };
+    {
+        OneShotConnection c(fresh);
+        if (!c.isOpen()) return discard(c.error());
+        QSqlDatabase db = c.database();
+        QStringList declarations;
+        QStringList names;
+        for (const FieldSpec& f : fields) {
+            declarations.append(quoted(f.name) + QLatin1Char(' ') + columnType(f.type));
+            names.append(quoted(f.name));
+        }
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("CREATE TABLE ") + quoted(table) + QStringLiteral(" (") +
+                    declarations.join(QStringLiteral(", ")) + QLatin1Char(')')))
+            return discard(q.lastError().text());
+        if (!db.transaction()) return discard(db.lastError().text());
+        QString why;
+        {
+            QSqlQuery insert(db);
+            if (!insert.prepare(QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
+                                names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                                QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
+                                QLatin1Char(')')))
+                why = insert.lastError().text();
+            for (qsizetype r = 0; why.isEmpty() && r < rows.size(); ++r) {
+                const QVariantList& row = rows.at(r);
+                for (qsizetype i = 0; i < row.size(); ++i)
+                    insert.bindValue(static_cast<int>(i), row.at(i));
+                if (!insert.exec()) why = insert.lastError().text();
+            }
+        }
+        if (!why.isEmpty()) {
+            db.rollback();
+            return discard(why);
+        }
+        if (!db.commit()) return discard(db.lastError().text());
+    }
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::path(fresh.toStdU16String()),
+                            std::filesystem::path(target.toStdU16String()), ec);
+    if (ec) return discard(QStringLiteral("cannot replace ") + target);
+    return true;
+}
+
+std::optional<TableKind> tableKindOfFile(const QString& relative) {
+    const QStringList parts =
+        QString(relative).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    const QString name = parts.last();
+    if (!name.endsWith(QLatin1String(".db"), Qt::CaseInsensitive)) return std::nullopt;
+    for (int k = 0; k < kTableKinds; ++k) {
+        const TableInfo& t = tableInfo(static_cast<TableKind>(k));
+        if (parts.first().compare(QLatin1String(t.folder), Qt::CaseInsensitive) != 0) continue;
+        const QString base = QString::fromLatin1(t.name);
+        if (t.kind == TableKind::Join) {
+            if (parts.size() == 3 && name.startsWith(base, Qt::CaseInsensitive)) return t.kind;
+        } else if (parts.size() == 2) {
+            if (!t.perPoint && name.compare(base, Qt::CaseInsensitive) == 0) return t.kind;
+            if (t.perPoint && name.startsWith(base, Qt::CaseInsensitive) && name.size() > base.size() + 3)
+                return t.kind;
+        }
+    }
+    return std::nullopt;
 }
 
 QStringList tableCompanionFiles(const QString& path) {

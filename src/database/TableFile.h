@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 class QSqlQuery;
 
@@ -30,10 +31,18 @@ QDateTime noTimestamp();
 // whatever the engine still holds in its journal folded in: a plain file copy of a table in use can
 // miss the last rows or catch a page half written.
 bool snapshotTableFile(const QString& source, const QString& target, QString* error = nullptr);
-// True when path is a readable table file of the engine that holds a table of that name with exactly
-// fieldCount columns and passes the engine's own consistency check: a file from elsewhere (a package,
-// another installation) is looked at before it takes the place of a table.
-bool isTableFileOf(const QString& path, const QString& table, int fieldCount, QString* error = nullptr);
+// A table file made elsewhere (a package, another installation's folder) never becomes ours as it is:
+// it may carry triggers, views, indexes or other objects that would run against our data. The rows of
+// its table (named as target's base name) are read from it opened read-only, each field of our schema
+// by name and checked against the field's type, and written with bound values into a fresh file made
+// from our schema beside target, which then replaces target. A missing field, a declared type other
+// than ours, a value that is not of its field's type or a row that cannot be written refuses the whole
+// file, and target stays as it was.
+bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
+                  QString* error = nullptr);
+// The table a file relative to the data root holds ("Hour/h_t12345.db", "Data/Bd_Quon.DB",
+// "Join/j_2403/j_240309.db"), by its folder and name in any case; nothing for another file.
+std::optional<TableKind> tableKindOfFile(const QString& relative);
 // The files the engine keeps beside a table file while it is in use. They belong to the file they sit
 // beside: when the table file is replaced they must go first, or the engine would apply them to the new
 // file.

@@ -1,5 +1,6 @@
 #include "sync/FolderSync.h"
 
+#include "common/Language.h"
 #include "common/TextFile.h"
 #include "database/Registry.h"
 #include "database/TableFile.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 #include <QUuid>
 
 #include <cerrno>
@@ -22,6 +24,12 @@ namespace {
 const QString kPointList = QStringLiteral("Current/SynCor.000");
 // A synchronised copy is refreshed while the program waits: no rule expands into more files than this.
 constexpr int kMaxIdentifiers = 10000;
+
+// The companion files of an older engine's tables: ours makes none, so a master without one is no
+// news, and nothing to remove.
+bool isCompanionName(const QString& relative) {
+    return relative.endsWith(QLatin1String(".val"), Qt::CaseInsensitive);
+}
 
 bool isTableName(const QString& relative) {
     return relative.endsWith(QLatin1String(".db"), Qt::CaseInsensitive);
@@ -81,6 +89,17 @@ QString syncStoppedQuestion() {
     return QStringLiteral("Останов синхронизации. Загрузку программы продолжить?");
 }
 
+QString sourceLostText(int languageIndex, const QString& path) {
+    return uaRu(languageIndex, "Шлях синхронізації недоступний: ", "Путь синхронизации недоступен: ") +
+           QDir::toNativeSeparators(path);
+}
+
+QString massDeleteText(int languageIndex, const QStringList& folders) {
+    return uaRu(languageIndex, "Синхронізація видалила б більше половини файлів: ",
+                "Синхронизация удалила бы больше половины файлов: ") +
+           folders.join(QStringLiteral(", "));
+}
+
 bool holdsProgram(const QString& folder) {
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
     const QDir dir(folder);
@@ -94,26 +113,11 @@ bool holdsProgram(const QString& folder) {
 FolderSync::FolderSync(const DataRoot& root, QString sourceFolder, int language)
     : root_(root), source_(std::move(sourceFolder)), language_(language) {}
 
-bool FolderSync::start() {
-    stopFlag_ = false;
-    stopped_ = false;
-    finished_ = false;
-    copied_ = missing_ = done_ = 0;
-    errors_.clear();
-    pending_.clear();
-    nextRule_ = 0;
-    writeTextLines(errorListPath(root_), {});
-    if (!holdsProgram(source_) || QDir(source_).canonicalPath() == QDir(root_.root()).canonicalPath()) {
-        finished_ = true;
-        return false;
-    }
-    rules_ = loadSyncRules(root_);
-    return true;
-}
+namespace {
 
-QStringList FolderSync::identifiers() const {
+QStringList identifiersIn(const QString& path) {
     QStringList ids;
-    const auto lines = readTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")));
+    const auto lines = readTextLines(path);
     if (!lines) return ids;
     for (const QString& line : *lines) {
         const QString id = line.trimmed();
@@ -123,15 +127,116 @@ QStringList FolderSync::identifiers() const {
     return ids;
 }
 
-void FolderSync::expand(const SyncRule& rule) {
+// The rules were written for file systems that ignore case (Data\Bd_Quon.DB, data\bd_quon.db): the file
+// of that name in any case, when the exact one is not there.
+QString fileIgnoringCase(const QString& base, const QString& relative) {
+    const QString exact = QDir(base).filePath(relative);
+    if (QFileInfo::exists(exact)) return exact;
+    const QFileInfo info(exact);
+    const QStringList found =
+        QDir(info.absolutePath()).entryList({info.fileName()}, QDir::Files | QDir::Hidden);
+    return found.size() == 1 ? QDir(info.absolutePath()).filePath(found.first()) : QString();
+}
+
+QString folderOf(const QString& relative) {
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
+}
+
+} // namespace
+
+QStringList FolderSync::identifiers() const {
+    return identifiersIn(root_.file(folder::Current, QStringLiteral("SynCor.000")));
+}
+
+bool FolderSync::prepare() {
+    plan_ = {};
+    if (!holdsProgram(source_) || QDir(source_).canonicalPath() == QDir(root_.root()).canonicalPath())
+        return false;
+    const QFileInfo sourceInfo(source_);
+    sourceCanonical_ = sourceInfo.canonicalFilePath();
+    sourceBirth_ = sourceInfo.birthTime();
+    rules_ = loadSyncRules(root_);
+    schemas_ = database::loadSchemas(root_);
+
+    // The run in advance: the point list is the master's once a rule has copied it in.
+    QStringList ids = identifiers();
+    QHash<QString, QSet<QString>> incoming; // folder (lower case): names copied in
+    QHash<QString, int> removals;
+    QHash<QString, QString> shown; // folder (lower case): as the rules name it
+    QSet<QString> planned;
+    for (const SyncRule& rule : rules_) {
+        for (const QString& text : expandRule(rule, ids)) {
+            const auto relative = relativeSyncPath(text);
+            if (!relative || planned.contains(relative->toLower())) continue;
+            planned.insert(relative->toLower());
+            const QString source = fileIgnoringCase(source_, *relative);
+            const QString folder = folderOf(*relative).toLower();
+            shown.insert(folder, folderOf(*relative));
+            if (!source.isEmpty() && QFileInfo(source).isFile()) {
+                plan_.copy.append(*relative);
+                incoming[folder].insert(QFileInfo(*relative).fileName().toLower());
+                if (relative->compare(kPointList, Qt::CaseInsensitive) == 0) ids = identifiersIn(source);
+            } else if (!isCompanionName(*relative) && !fileIgnoringCase(root_.root(), *relative).isEmpty()) {
+                plan_.remove.append(*relative);
+                ++removals[folder];
+            }
+        }
+    }
+    for (auto it = removals.constBegin(); it != removals.constEnd(); ++it) {
+        QSet<QString> files = incoming.value(it.key());
+        const QString name = shown.value(it.key());
+        const QString localFolder = fileIgnoringCase(root_.root(), name);
+        const QDir local(localFolder.isEmpty() ? QDir(root_.root()).filePath(name) : localFolder);
+        for (const QString& name : local.entryList(QDir::Files | QDir::Hidden))
+            files.insert(name.toLower());
+        if (2 * it.value() > files.size())
+            plan_.massDeletes.append(
+                QStringLiteral("%1 %2/%3")
+                    .arg(QDir::toNativeSeparators(name.isEmpty() ? QStringLiteral(".") : name))
+                    .arg(it.value())
+                    .arg(files.size()));
+    }
+    plan_.massDeletes.sort();
+    return true;
+}
+
+bool FolderSync::start() {
+    stopFlag_ = false;
+    stopped_ = false;
+    finished_ = false;
+    sourceLost_ = false;
+    copied_ = missing_ = done_ = 0;
+    errors_.clear();
     pending_.clear();
+    nextRule_ = 0;
+    writeTextLines(errorListPath(root_), {});
+    if (!prepare()) {
+        finished_ = true;
+        return false;
+    }
+    if (!plan_.massDeletes.isEmpty() && !allowMassDelete_) {
+        errors_.append(massDeleteText(language_, plan_.massDeletes));
+        finished_ = true;
+    }
+    return true;
+}
+
+bool FolderSync::sourceStillThere() const {
+    const QFileInfo info(source_);
+    if (!info.isDir() || info.canonicalFilePath() != sourceCanonical_) return false;
+    if (sourceBirth_.isValid() && info.birthTime() != sourceBirth_) return false;
+    return holdsProgram(source_);
+}
+
+QStringList FolderSync::expandRule(const SyncRule& rule, const QStringList& ids) {
     QStringList texts;
     switch (rule.command) {
     case 1:
         texts.append(rule.folder + rule.name);
         break;
     case 2:
-        for (const QString& id : identifiers())
+        for (const QString& id : ids)
             texts.append(rule.folder + rule.name + id + rule.suffix);
         break;
     case 3:
@@ -139,7 +244,7 @@ void FolderSync::expand(const SyncRule& rule) {
         texts.append(rule.folder + rule.name + QStringLiteral(".db"));
         break;
     case 4:
-        for (const QString& id : identifiers()) {
+        for (const QString& id : ids) {
             texts.append(rule.folder + rule.name + id + QStringLiteral(".val"));
             texts.append(rule.folder + rule.name + id + QStringLiteral(".db"));
         }
@@ -151,7 +256,12 @@ void FolderSync::expand(const SyncRule& rule) {
     default:
         break;
     }
-    for (const QString& text : texts) {
+    return texts;
+}
+
+void FolderSync::expand(const SyncRule& rule) {
+    pending_.clear();
+    for (const QString& text : expandRule(rule, identifiers())) {
         if (const auto relative = relativeSyncPath(text))
             pending_.append(*relative);
         else
@@ -166,21 +276,6 @@ void FolderSync::noteMissing(const QString& sourcePath) {
     writeTextLines(errorListPath(root_), lines);
 }
 
-namespace {
-
-// The rules were written for file systems that ignore case (Data\Bd_Quon.DB, data\bd_quon.db): the file
-// of that name in any case, when the exact one is not there.
-QString fileIgnoringCase(const QString& base, const QString& relative) {
-    const QString exact = QDir(base).filePath(relative);
-    if (QFileInfo::exists(exact)) return exact;
-    const QFileInfo info(exact);
-    const QStringList found =
-        QDir(info.absolutePath()).entryList({info.fileName()}, QDir::Files | QDir::Hidden);
-    return found.size() == 1 ? QDir(info.absolutePath()).filePath(found.first()) : QString();
-}
-
-} // namespace
-
 void FolderSync::copyOne(const QString& relative) {
     ++done_;
     QString source = fileIgnoringCase(source_, relative);
@@ -194,9 +289,25 @@ void FolderSync::copyOne(const QString& relative) {
         errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), code));
         pending_.clear(); // the rest of this rule is not done
     };
+    // A table that cannot be taken in as ours: the copy keeps what it had.
+    auto refuse = [&](const QString& file, const QString& why) {
+        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), EINVAL) +
+                       QStringLiteral(" (") + why + QLatin1Char(')'));
+        pending_.clear();
+    };
     // A table's journal goes with the table; it must not outlive the file it belongs to.
     if (table && !database::settleTableFile(target)) return fail(target, EBUSY);
     if (!QFileInfo(source).isFile()) {
+        if (isCompanionName(relative)) return;
+        // A missing file is news only from a master that is still there: a dropped share makes every
+        // file look missing, and the copy must not follow it into nothing.
+        if (!sourceStillThere()) {
+            sourceLost_ = true;
+            finished_ = true;
+            pending_.clear();
+            errors_.append(sourceLostText(language_, source_));
+            return;
+        }
         // The master has no such file: neither has the copy.
         if (QFileInfo::exists(target) && !QFile::remove(target)) return fail(target, EACCES);
         noteMissing(source);
@@ -204,23 +315,21 @@ void FolderSync::copyOne(const QString& relative) {
     }
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) return fail(target, EACCES);
     if (table) {
-        // The master may be writing: its table is read through the engine, as one consistent copy.
+        // The master may be writing: its table is read through the engine, as one consistent copy,
+        // and only its rows come in, into a file made from our own schema.
+        const auto kind = database::tableKindOfFile(relative);
+        if (!kind || !schemas_.ok) return refuse(source, QStringLiteral("no table of ours"));
         const QString temporary = target + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128) +
                                   QStringLiteral(".tmp");
-        if (database::snapshotTableFile(source, temporary)) {
-            std::error_code ec;
-            std::filesystem::rename(std::filesystem::path(temporary.toStdU16String()),
-                                    std::filesystem::path(target.toStdU16String()), ec);
-            if (ec) {
-                QFile::remove(temporary);
-                return fail(target, ec.value());
-            }
-            ++copied_;
-            return;
-        }
+        QString why;
+        const bool ok = database::snapshotTableFile(source, temporary, &why) &&
+                        database::copyRowsInto(temporary, schemas_.of(*kind), target, &why);
         QFile::remove(temporary);
         for (const QString& companion : database::tableCompanionFiles(temporary))
             QFile::remove(companion);
+        if (!ok) return refuse(source, why);
+        ++copied_;
+        return;
     }
     // Written whole beside the target, then renamed over it: the old file stays until the new is there.
     QFile in(source);

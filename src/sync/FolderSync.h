@@ -13,8 +13,10 @@
 //   5  folder + group file                each group of Group\name_G.000
 // Every path is taken relative to both folders; a rule that would reach outside them is refused.
 #include "common/DataRoot.h"
+#include "database/Schema.h"
 #include "link/LinkSettings.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QStringList>
 #include <optional>
@@ -49,12 +51,35 @@ QString syncStoppedQuestion();
 // The master's folder holds the program: the path points at an installation.
 bool holdsProgram(const QString& folder);
 
+// What a run would do, each file relative to both folders: copied in, or removed from the copy because
+// the master has no such file.
+struct SyncPlan {
+    QStringList copy;
+    QStringList remove;
+    // The copy's folders that would lose more than half of their files: "Hour 12/20".
+    QStringList massDeletes;
+};
+
+// "Путь синхронизации недоступен: <path>" (the master's folder went during the run).
+QString sourceLostText(int languageIndex, const QString& path);
+// "Синхронизация удалила бы больше половины файлов: <folders>".
+QString massDeleteText(int languageIndex, const QStringList& folders);
+
 class FolderSync {
 public:
     FolderSync(const DataRoot& root, QString sourceFolder, int language);
 
-    // Clears the stop flag and Current\ErrDS.000; false when the source is no installation (nothing is
-    // copied then, and the caller asks checkSyncPathQuestion()).
+    // Reads the rules and works out what the run would copy and remove, changing nothing; false when
+    // the source is no installation.
+    bool prepare();
+    const SyncPlan& plan() const { return plan_; }
+    // A run that would remove more than half of a folder's files goes ahead only when allowed: an
+    // emptied or half-mounted master looks just like one whose data were deleted.
+    void allowMassDelete(bool allow) { allowMassDelete_ = allow; }
+
+    // Clears the stop flag and Current\ErrDS.000, then prepare(); false when the source is no
+    // installation (nothing is copied then, and the caller asks checkSyncPathQuestion()). A run
+    // refused for its deletions starts and ends at once with the reason in errors().
     bool start();
     // Copies the next file (a rule is expanded when it begins); false once every rule is done or the run
     // was stopped.
@@ -62,6 +87,9 @@ public:
     void stop() { stopFlag_ = true; }
     bool stopped() const { return stopped_; }
     bool finished() const { return finished_; }
+    // The master's folder went (or became another folder) during the run: the run stopped there and
+    // the copy kept everything it had.
+    bool sourceLost() const { return sourceLost_; }
 
     int copied() const { return copied_; }
     int missing() const { return missing_; }
@@ -76,11 +104,15 @@ private:
     void expand(const SyncRule& rule);
     void copyOne(const QString& relative);
     QStringList identifiers() const;
+    QStringList expandRule(const SyncRule& rule, const QStringList& ids);
+    // The master's folder is still there and still the one the run began with.
+    bool sourceStillThere() const;
     void noteMissing(const QString& sourcePath);
 
     DataRoot root_;
     QString source_;
     int language_;
+    database::Schemas schemas_; // the tables copied in are made from these
     QList<SyncRule> rules_;
     qsizetype nextRule_ = 0;
     QStringList pending_; // the current rule's files, relative
@@ -92,6 +124,12 @@ private:
     int done_ = 0;
     int gaugeMaximum_ = 100;
     QStringList errors_;
+    SyncPlan plan_;
+    bool allowMassDelete_ = false;
+    bool sourceLost_ = false;
+    // The master's folder as the run found it at its start.
+    QString sourceCanonical_;
+    QDateTime sourceBirth_;
 };
 
 } // namespace tarn::sync

@@ -136,7 +136,8 @@ bool readExactly(QFile& in, char* to, qint64 n) {
 
 class Reader {
 public:
-    Reader(QFile& in, const PackageLimits& limits, EntrySink& sink) : in_(in), limits_(limits), sink_(sink) {}
+    Reader(QFile& in, const PackageLimits& limits, EntrySink& sink, bool headersOnly = false)
+        : in_(in), limits_(limits), sink_(sink), headersOnly_(headersOnly) {}
 
     PackageResult run(const std::function<bool()>& keepGoing) {
         const qint64 fileSize = in_.size();
@@ -169,6 +170,12 @@ public:
             const quint32 compressed = qFromLittleEndian<quint32>(sizeBytes);
             if (compressed > remaining()) return failed(QStringLiteral("package truncated: ") + name);
             PackageEntryInfo info{name, compressed, 0};
+            if (headersOnly_) {
+                info.size = -1;
+                if (!in_.seek(in_.pos() + compressed)) return failed(QStringLiteral("package truncated"));
+                result.entries.append(info);
+                continue;
+            }
             if (!sink_.begin(name)) return failed(QStringLiteral("cannot write ") + name);
             QString why;
             if (!inflateEntry(compressed, info.size, why)) {
@@ -248,6 +255,7 @@ private:
     QFile& in_;
     const PackageLimits& limits_;
     EntrySink& sink_;
+    bool headersOnly_ = false;
     qint64 total_ = 0;
 };
 
@@ -315,6 +323,13 @@ PackageResult unpackPackage(const QString& packagePath, const QString& folder, c
     if (!QFileInfo(folder).isDir()) return failed(QStringLiteral("no folder ") + folder);
     FolderSink sink(folder);
     return readWith(packagePath, limits, sink, keepGoing);
+}
+
+PackageResult listPackage(const QString& packagePath, const PackageLimits& limits) {
+    QFile in(packagePath);
+    if (!in.open(QIODevice::ReadOnly)) return failed(QStringLiteral("cannot read ") + packagePath);
+    NullSink sink;
+    return Reader(in, limits, sink, true).run({});
 }
 
 PackageResult inspectPackage(const QString& packagePath, const PackageLimits& limits) {

@@ -18,13 +18,14 @@ namespace tarn::sync {
 
 inline constexpr quint32 kPackageMagic = 0x18061988;
 
-// What a package may ask for. A point's package has 22 entries at most; the sizes leave room for many
-// years of hourly records while keeping a hostile file (or a few bytes that inflate to gigabytes) from
-// filling the disk.
+// What a package may ask for. A point's package has 22 entries at most, and a year of one point's
+// records is about half a megabyte: a file of 256 MiB is centuries of hourly records, and anything
+// beyond these is no package of ours but a file (or a few bytes that inflate to gigabytes) meant to
+// fill the disk.
 struct PackageLimits {
     quint32 maxEntries = 1024;
-    qint64 maxEntryBytes = qint64(1) << 31; // one file unpacked
-    qint64 maxTotalBytes = qint64(4) << 30; // all files unpacked
+    qint64 maxEntryBytes = qint64(256) << 20; // one file unpacked
+    qint64 maxTotalBytes = qint64(1) << 30;   // all files unpacked
 };
 
 struct PackageEntryInfo {
@@ -53,6 +54,10 @@ PackageResult writePackage(const QString& packagePath, const QString& folder, co
 // keepGoing is asked between entries (the stop key).
 PackageResult unpackPackage(const QString& packagePath, const QString& folder,
                             const PackageLimits& limits = {}, const std::function<bool()>& keepGoing = {});
+
+// Lists the entries' names and compressed sizes from their headers alone, inflating nothing and
+// writing nothing (the sizes unpacked stay -1).
+PackageResult listPackage(const QString& packagePath, const PackageLimits& limits = {});
 
 // Lists the entries, inflating each to check it and count its size, writing nothing.
 PackageResult inspectPackage(const QString& packagePath, const PackageLimits& limits = {});

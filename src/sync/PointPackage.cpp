@@ -5,6 +5,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/StoreReading.h"
 #include "database/Registry.h"
+#include "database/TableFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,6 +57,33 @@ int copyWhole(const QString& source, const QString& target) {
         if (out.write(chunk) != chunk.size()) return EIO;
     }
     return out.commit() ? 0 : EIO;
+}
+
+// The first entry that is not id.000 or a file of the one point the others name; empty when none.
+QString unexpectedEntry(const QList<PackageEntryInfo>& entries) {
+    QString identifier;
+    for (const PackageEntryInfo& e : entries) {
+        if (e.name == QLatin1String(kIdentifierFile)) continue;
+        const qsizetype dot = e.name.lastIndexOf(QLatin1Char('.'));
+        const QString base = e.name.left(dot);
+        const QString suffix = dot < 0 ? QString() : e.name.mid(dot);
+        const QChar kind = base.size() > 2 && base.at(1) == QLatin1Char('_') ? base.at(0) : QChar();
+        const QString id = base.mid(2);
+        bool known = database::isPointIdentifier(id) && (identifier.isEmpty() || id == identifier);
+        if (known && kind == QLatin1Char('p')) {
+            known = suffix == QLatin1String(".000");
+        } else if (known) {
+            known = suffix == QLatin1String(".db") || suffix == QLatin1String(".val");
+            bool table = false;
+            for (const TableKind k : kPackedTables)
+                table =
+                    table || QLatin1String(database::tableInfo(k).name) == QString(kind) + QLatin1Char('_');
+            known = known && table;
+        }
+        if (!known) return e.name;
+        identifier = id;
+    }
+    return {};
 }
 
 } // namespace
@@ -252,6 +280,13 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
     if (!QDir().mkpath(staging)) return fail(QStringLiteral("cannot create ") + staging);
     if (!keepGoing(options.progress, ++step, steps)) return stopped();
 
+    // Only the files of one point, named in the entries' headers, are inflated at all: anything else
+    // is refused before a byte of it is unpacked.
+    const PackageResult listed = listPackage(packagePath, options.limits);
+    if (!listed.ok) return fail(listed.error);
+    if (const QString stranger = unexpectedEntry(listed.entries); !stranger.isEmpty())
+        return fail(QStringLiteral("not a file of a point's package: ") + stranger);
+
     const PackageResult unpacked = unpackPackage(packagePath, staging, options.limits,
                                                  [&] { return keepGoing(options.progress, step, steps); });
     if (!unpacked.ok) return unpacked.error == QLatin1String("stopped") ? stopped() : fail(unpacked.error);
@@ -271,9 +306,9 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         const QString staged = QDir(staging).filePath(f.name);
         if (!QFileInfo(staged).isFile()) continue;
         QString why;
-        if (f.table && !database::isTableFileOf(staged, QFileInfo(f.path).completeBaseName(),
-                                                static_cast<int>(schemas.of(f.kind).size()), &why))
-            return fail(why);
+        // Rebuilt from our own schema: what else the sender's file holds (triggers, views, indexes)
+        // stays behind.
+        if (f.table && !database::copyRowsInto(staged, schemas.of(f.kind), staged, &why)) return fail(why);
         if (!f.table && QFileInfo(staged).size() > kMaxParameterFileBytes)
             return fail(QStringLiteral("parameter file too large"));
         if (!keepGoing(options.progress, ++step, steps)) return stopped();

@@ -8,6 +8,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -33,6 +35,36 @@ int hourlyRows(const DataRoot& root, const Schemas& schemas, const QString& id) 
     auto t = TableFile::open(tablePath(root, TableKind::Hourly, id), TableKind::Hourly,
                              schemas.of(TableKind::Hourly));
     return t ? static_cast<int>(t->select().size()) : -1;
+}
+
+// Statements run on a table file, as another program might.
+bool alter(const QString& path, const QStringList& statements) {
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("alter"));
+        db.setDatabaseName(path);
+        ok = db.open();
+        for (const QString& sql : statements)
+            ok = ok && QSqlQuery(db).exec(sql);
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("alter"));
+    return ok;
+}
+
+int objectCount(const QString& path) {
+    int n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("count"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'"), db);
+        if (q.next()) n = q.value(0).toInt();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("count"));
+    return n;
 }
 
 } // namespace
@@ -104,6 +136,7 @@ TEST(FolderSync, CopiesWhatTheRulesChooseAndMirrorsWhatIsMissing) {
         EXPECT_EQ(steps, 1 + 4 + 2 + 2);
         ASSERT_EQ(s.errors().size(), 1);
         EXPECT_TRUE(s.errors().first().startsWith(QStringLiteral("rule refused: ")));
+        EXPECT_EQ(s.missing(), 2); // the second point's table and parameter file, no ".val"
     }
     EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, QStringLiteral("t12345")), 5);
     EXPECT_FALSE(p.copy.exists(folder::Hour, QStringLiteral("h_t54321.db")));
@@ -115,7 +148,8 @@ TEST(FolderSync, CopiesWhatTheRulesChooseAndMirrorsWhatIsMissing) {
     ASSERT_TRUE(missing);
     const QString hour = QDir::toNativeSeparators(p.master.root().dir(folder::Hour));
     EXPECT_TRUE(missing->contains(hour + QDir::separator() + QStringLiteral("h_t54321.db")));
-    EXPECT_TRUE(missing->contains(hour + QDir::separator() + QStringLiteral("h_t12345.val")));
+    // Companions our engine never makes are no news: only the real gaps are listed.
+    EXPECT_EQ(missing->size(), 2) << missing->join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(missing->contains(QDir::toNativeSeparators(p.master.root().dir(folder::Param)) +
                                   QDir::separator() + QStringLiteral("p_t54321.000")));
     EXPECT_FALSE(missing->contains(QStringLiteral("from the last run")));
@@ -148,4 +182,126 @@ TEST(FolderSync, NoProgramAtThePathMeansNoCopyingAndStopEndsTheRun) {
     settings.syncPath = QStringLiteral(" /srv/master ");
     EXPECT_TRUE(sync::isSynchronisedCopy(settings));
     EXPECT_EQ(sync::synchronisationFolder(settings), QStringLiteral("/srv/master"));
+}
+
+TEST(FolderSync, ATableComesInAsItsRowsOnlyAndAStrangeOneIsRefused) {
+    Pair p;
+    const QString id = QStringLiteral("t12345");
+    Registry master(p.master.root(), p.schemas);
+    Point a;
+    a.identifier = id;
+    a.serial = QStringLiteral("12345");
+    a.model = QStringLiteral("ТАРН-2.01");
+    a.config[config::Flags] = QStringLiteral("00000000000");
+    ASSERT_TRUE(master.add(a));
+    const QString hourly = tablePath(p.master.root(), TableKind::Hourly, id);
+    {
+        auto t = TableFile::open(hourly, TableKind::Hourly, p.schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(t);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id}, {QStringLiteral("hNumWrCor"), i}}));
+    }
+    ASSERT_TRUE(alter(hourly, {"CREATE TRIGGER wipe AFTER INSERT ON h_t12345 BEGIN DELETE FROM h_t12345; END",
+                               "CREATE VIEW hv AS SELECT * FROM h_t12345",
+                               "CREATE INDEX hx ON h_t12345 (hDT_Corr)"}));
+    // The master's registry with a field of another type: the copy keeps its own.
+    const QString registryFile = tablePath(p.master.root(), TableKind::Registry);
+    ASSERT_TRUE(alter(registryFile, {"ALTER TABLE Bd_Quon DROP COLUMN kAddrOrg",
+                                     "ALTER TABLE Bd_Quon ADD COLUMN kAddrOrg BLOB"}));
+    Registry(p.copy.root(), p.schemas);
+    const QByteArray localRegistry = p.copy.read(folder::Data, QStringLiteral("Bd_Quon.DB"));
+    p.copy.write(folder::Current, QStringLiteral("SynCor.000"), "t12345\r\n");
+    p.rules("4*Hour\\*h_\r\n3*Data\\*Bd_Quon\r\n");
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(s.start());
+    while (s.step()) {
+    }
+    ASSERT_EQ(s.errors().size(), 1) << s.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(s.errors().first().contains(QStringLiteral("Bd_Quon"))) << s.errors().first().toStdString();
+    EXPECT_EQ(p.copy.read(folder::Data, QStringLiteral("Bd_Quon.DB")), localRegistry);
+    const QString copied = tablePath(p.copy.root(), TableKind::Hourly, id);
+    EXPECT_EQ(objectCount(copied), 1);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 3);
+    {
+        auto t = TableFile::open(copied, TableKind::Hourly, p.schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(t);
+        ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id}, {QStringLiteral("hNumWrCor"), 9}}));
+    }
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 4);
+}
+
+namespace {
+
+// Three points whose hourly tables both installations hold, as after an earlier run.
+void threePoints(Pair& p, const QStringList& ids) {
+    for (const QString& id : ids) {
+        for (test::TempHome* home : {&p.master, &p.copy}) {
+            auto t = TableFile::open(tablePath(home->root(), TableKind::Hourly, id), TableKind::Hourly,
+                                     p.schemas.of(TableKind::Hourly));
+            ASSERT_TRUE(t);
+            ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id}, {QStringLiteral("hNumWrCor"), 1}}));
+        }
+    }
+    p.copy.write(folder::Current, QStringLiteral("SynCor.000"), ids.join(QStringLiteral("\r\n")).toLatin1());
+    p.rules("4*Hour\\*h_\r\n");
+}
+
+} // namespace
+
+TEST(FolderSync, AMasterThatGoesMidRunStopsItAndTheCopyKeepsEverything) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001"), QStringLiteral("t00002"), QStringLiteral("t00003")};
+    threePoints(p, ids);
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kUkrainian);
+    ASSERT_TRUE(s.start());
+    ASSERT_TRUE(s.step()); // the first point's .val
+    ASSERT_TRUE(s.step()); // its table
+    EXPECT_EQ(s.copied(), 1);
+    // The share drops.
+    const QString master = p.master.root().root();
+    ASSERT_TRUE(QDir().rename(master, master + QStringLiteral("-gone")));
+    while (s.step()) {
+    }
+    EXPECT_TRUE(s.sourceLost());
+    ASSERT_FALSE(s.errors().isEmpty());
+    EXPECT_EQ(s.errors().last(), sync::sourceLostText(kUkrainian, master));
+    EXPECT_TRUE(s.errors().last().startsWith(QStringLiteral("Шлях синхронізації недоступний: ")));
+    for (const QString& id : ids)
+        EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 1) << id.toStdString();
+    ASSERT_TRUE(QDir().rename(master + QStringLiteral("-gone"), master));
+}
+
+TEST(FolderSync, ARunThatWouldEmptyAFolderIsRefusedUnlessAllowed) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001"), QStringLiteral("t00002"), QStringLiteral("t00003")};
+    threePoints(p, ids);
+    // The master lost two of the three tables: two of three files of the copy's Hour would go.
+    ASSERT_TRUE(QFile::remove(tablePath(p.master.root(), TableKind::Hourly, ids.at(1))));
+    ASSERT_TRUE(QFile::remove(tablePath(p.master.root(), TableKind::Hourly, ids.at(2))));
+    sync::FolderSync dry(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(dry.prepare());
+    EXPECT_EQ(dry.plan().copy, QStringList{QStringLiteral("Hour/h_t00001.db")});
+    EXPECT_EQ(dry.plan().remove, (QStringList{"Hour/h_t00002.db", "Hour/h_t00003.db"}));
+    EXPECT_EQ(dry.plan().massDeletes, QStringList{QStringLiteral("Hour") + QStringLiteral(" 2/3")});
+
+    sync::FolderSync refused(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(refused.start());
+    EXPECT_FALSE(refused.step());
+    EXPECT_EQ(refused.copied(), 0);
+    ASSERT_EQ(refused.errors().size(), 1);
+    EXPECT_TRUE(refused.errors().first().startsWith(
+        QStringLiteral("Синхронизация удалила бы больше половины файлов: ")));
+    for (const QString& id : ids)
+        EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 1) << id.toStdString();
+
+    sync::FolderSync allowed(p.copy.root(), p.master.root().root(), kRussian);
+    allowed.allowMassDelete(true);
+    ASSERT_TRUE(allowed.start());
+    while (allowed.step()) {
+    }
+    EXPECT_TRUE(allowed.errors().isEmpty()) << allowed.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(allowed.sourceLost());
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(0)), 1);
+    EXPECT_FALSE(QFile::exists(tablePath(p.copy.root(), TableKind::Hourly, ids.at(1))));
+    EXPECT_FALSE(QFile::exists(tablePath(p.copy.root(), TableKind::Hourly, ids.at(2))));
 }

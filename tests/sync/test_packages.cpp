@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -137,6 +139,48 @@ QString writeBytes(const test::TempHome& home, const QString& name, const QByteA
     return home.path(folder::MailBD, name);
 }
 
+// A table file as someone else might make it: a copy of a good one with statements run on it.
+QByteArray alteredTable(const QString& good, const QStringList& statements) {
+    const QString path = good + QStringLiteral(".altered");
+    QFile::remove(path);
+    if (!QFile::copy(good, path)) return {};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("altered"));
+        db.setDatabaseName(path);
+        if (!db.open()) return {};
+        for (const QString& sql : statements) {
+            QSqlQuery q(db);
+            if (!q.exec(sql)) return {};
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("altered"));
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = f.readAll();
+    f.close();
+    QFile::remove(path);
+    return bytes;
+}
+
+// The objects in a table file besides the engine's own.
+QStringList objectsIn(const QString& path) {
+    QStringList objects;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("objects"));
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery q(QStringLiteral("SELECT type, name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' "
+                                   "ORDER BY name"),
+                    db);
+        while (q.next())
+            objects.append(q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString());
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("objects"));
+    return objects;
+}
+
 } // namespace
 
 TEST(PointPackage, RoundTripIntoASecondInstallation) {
@@ -260,6 +304,14 @@ TEST(PointPackage, DamagedAndHostilePackagesChangeNothing) {
         {"no identifier", package({entry("p_12345.000", zlibStream("x"))})},
         {"identifier that names a path", package({entry("id.000", zlibStream("../../x\r\n"))})},
         {"table that is no table", package({entry("id.000", id), entry("h_12345.db", zlibStream("rows"))})},
+        {"a file that is not the point's",
+         package({entry("id.000", id), entry("evil.exe", zlibStream("MZ"))})},
+        {"two points' files", package({entry("id.000", id), entry("p_12345.000", zlibStream("x")),
+                                       entry("p_54321.000", zlibStream("x"))})},
+        {"a table packages do not carry",
+         package({entry("id.000", id), entry("i_12345.db", zlibStream("x"))})},
+        {"a parameter file with a table's suffix",
+         package({entry("id.000", id), entry("p_12345.db", zlibStream("x"))})},
     };
     for (const auto& [what, content] : cases) {
         const QString file = writeBytes(b.home, QStringLiteral("bad.tbd"), content);
@@ -274,6 +326,86 @@ TEST(PointPackage, DamagedAndHostilePackagesChangeNothing) {
     }
     EXPECT_FALSE(sync::isPackageEntryName(QStringLiteral("a\\b")));
     EXPECT_TRUE(sync::isPackageEntryName(QStringLiteral("h_12345.db")));
+}
+
+TEST(PointPackage, AReceivedTableBringsItsRowsAndNothingElse) {
+    Installation a;
+    storePoint(a);
+    const QString good = a.table(TableKind::Hourly);
+    const QByteArray id = zlibStream("12345\r\n");
+    // Accepted: the rows come in, what the sender added stays behind.
+    const QList<std::pair<const char*, QStringList>> stripped = {
+        {"trigger that empties the table on the next store",
+         {"CREATE TRIGGER wipe AFTER INSERT ON h_12345 BEGIN DELETE FROM h_12345; END"}},
+        {"view", {"CREATE VIEW hv AS SELECT * FROM h_12345"}},
+        {"extra index", {"CREATE INDEX hx ON h_12345 (hDT_Corr)"}},
+        {"extra table", {"CREATE TABLE other (x)", "INSERT INTO other VALUES (1)"}},
+    };
+    for (const auto& [what, sql] : stripped) {
+        const QByteArray table = alteredTable(good, sql);
+        ASSERT_FALSE(table.isEmpty()) << what;
+        Installation b;
+        storePoint(b);
+        const QString file =
+            writeBytes(b.home, QStringLiteral("h.tbd"),
+                       package({entry("id.000", id), entry("h_12345.db", zlibStream(table))}));
+        const sync::UnpackOutcome r = b.unpack(file, true);
+        ASSERT_TRUE(r.ok) << what << ": " << r.error.toStdString();
+        EXPECT_EQ(objectsIn(b.table(TableKind::Hourly)), QStringList{QStringLiteral("table h_12345")})
+            << what;
+        EXPECT_EQ(b.rows(TableKind::Hourly), a.rows(TableKind::Hourly)) << what;
+        // The next store keeps what is there.
+        appendRows(b, TableKind::Hourly, kId, 1);
+        EXPECT_EQ(b.rows(TableKind::Hourly).size(), 31) << what;
+    }
+
+    // Refused, and the receiver keeps everything.
+    Installation b;
+    storePoint(b);
+    appendRows(b, TableKind::Monthly, kId, 2);
+    const auto before = b.snapshot();
+    QStringList columns;
+    for (const FieldSpec& f : a.schemas.of(TableKind::Hourly))
+        columns.append(f.name + (f.type == FieldType::AutoIncrement ? " INTEGER PRIMARY KEY" : " TEXT"));
+    const QList<std::pair<const char*, QStringList>> refused = {
+        {"column types differ",
+         {"DROP TABLE h_12345", "CREATE TABLE h_12345 (" + columns.join(", ") + ")",
+          "INSERT INTO h_12345 (hIdentif, hNumWrCor) VALUES ('12345', 'x')"}},
+        {"a field missing", {"ALTER TABLE h_12345 DROP COLUMN hDT_Corr"}},
+        {"a field more", {"ALTER TABLE h_12345 ADD COLUMN hExtra TEXT"}},
+        {"a blob in a text field", {"UPDATE h_12345 SET hIdentif = x'00ff' WHERE hNumWrCor = 3"}},
+        {"text in a number field", {"UPDATE h_12345 SET hNumWrCor = 'three' WHERE hNumWrCor = 3"}},
+        {"the table is a view",
+         {"ALTER TABLE h_12345 RENAME TO real_rows", "CREATE VIEW h_12345 AS SELECT * FROM real_rows"}},
+    };
+    for (const auto& [what, sql] : refused) {
+        const QByteArray table = alteredTable(good, sql);
+        ASSERT_FALSE(table.isEmpty()) << what;
+        const QString file =
+            writeBytes(b.home, QStringLiteral("h.tbd"),
+                       package({entry("id.000", id), entry("h_12345.db", zlibStream(table))}));
+        EXPECT_FALSE(b.unpack(file, true).ok) << what;
+        QFile::remove(file);
+        EXPECT_EQ(b.snapshot(), before) << what;
+    }
+}
+
+TEST(PointPackage, AStrangeEntryIsRefusedBeforeAnythingIsInflated) {
+    Installation b;
+    // Its data are no stream at all: had it been inflated, the error would say so.
+    const QString file = writeBytes(b.home, QStringLiteral("odd.tbd"),
+                                    package({entry("id.000", zlibStream("12345\r\n")),
+                                             entry("h_12345.db", QByteArray("not a zlib stream")),
+                                             entry("readme.txt", QByteArray("not a zlib stream"))}));
+    const sync::PackageResult listed = sync::listPackage(file);
+    ASSERT_TRUE(listed.ok) << listed.error.toStdString();
+    ASSERT_EQ(listed.entries.size(), 3);
+    EXPECT_EQ(listed.entries.at(2).name, QStringLiteral("readme.txt"));
+    EXPECT_EQ(listed.entries.at(2).size, -1);
+    const sync::UnpackOutcome r = b.unpack(file);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, QStringLiteral("not a file of a point's package: readme.txt"));
+    EXPECT_FALSE(QFileInfo::exists(sync::stagingFolder(b.root())));
 }
 
 TEST(PointPackage, AStreamThatInflatesPastTheLimitIsStopped) {

@@ -80,6 +80,23 @@ TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
     b.write(folder::MailBD, QStringLiteral("bad.tbd"), "junk");
     EXPECT_EQ(cli(homeB, {"package", "read", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
     EXPECT_EQ(cli(homeB, {"package", "show", b.path(folder::MailBD, QStringLiteral("bad.tbd"))}).exitCode, 3);
+    // A package with a file that is none of a point's: refused, the installation as it was.
+    QByteArray odd = QByteArray::fromHex("88190618") + QByteArray::fromHex("02000000");
+    for (const auto& [name, content] :
+         {std::pair<QByteArray, QByteArray>{"id.000", "12345\r\n"}, {"run.bat", "x"}}) {
+        const QByteArray stream = qCompress(content, 9).mid(4);
+        odd += char(name.size()) + QByteArray(1, '\0') + name;
+        const quint32 n = static_cast<quint32>(stream.size());
+        odd += QByteArray(1, char(n & 0xFF)) + char((n >> 8) & 0xFF) + char(0) + char(0) + stream;
+    }
+    b.write(folder::MailBD, QStringLiteral("odd.tbd"), odd);
+    const QByteArray parameters = b.read(folder::Param, QStringLiteral("p_12345.000"));
+    ASSERT_FALSE(parameters.isEmpty());
+    const CliResult oddRead =
+        cli(homeB, {"package", "read", b.path(folder::MailBD, QStringLiteral("odd.tbd")), "--overwrite"});
+    EXPECT_EQ(oddRead.exitCode, 3);
+    EXPECT_EQ(b.read(folder::Param, QStringLiteral("p_12345.000")), parameters);
+    EXPECT_FALSE(QFileInfo::exists(QDir(homeB).filePath(QStringLiteral("pack"))));
 
     // The synchronisation from A: refused without the program there, then the chosen files.
     b.write(folder::Work, QStringLiteral("SynDir.000"), "1*Current\\SynCor.000\r\n2*Param\\*p_*.000\r\n");
@@ -91,4 +108,52 @@ TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
     ASSERT_EQ(synced.exitCode, 0) << synced.out.toStdString();
     EXPECT_EQ(synced.json.value(QStringLiteral("copied")).toInt(), 2);
     EXPECT_EQ(synced.json.value(QStringLiteral("missing")).toInt(), 0);
+}
+
+TEST(SyncCli, DryRunListsAndAMassDeleteIsRefusedUnlessAllowed) {
+    test::TempHome master;
+    test::TempHome copy;
+    writeMissingSchemaFiles(master.root());
+    writeMissingSchemaFiles(copy.root());
+    const Schemas schemas = loadSchemas(master.root());
+    for (test::TempHome* home : {&master, &copy})
+        for (const char* id : {"t00001", "t00002", "t00003"}) {
+            auto t = TableFile::open(tablePath(home->root(), TableKind::Hourly, QString::fromLatin1(id)),
+                                     TableKind::Hourly, schemas.of(TableKind::Hourly));
+            ASSERT_TRUE(t);
+        }
+    ASSERT_TRUE(QFile::remove(tablePath(master.root(), TableKind::Hourly, QStringLiteral("t00002"))));
+    ASSERT_TRUE(QFile::remove(tablePath(master.root(), TableKind::Hourly, QStringLiteral("t00003"))));
+    QFile program(QDir(master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    copy.write(folder::Current, QStringLiteral("SynCor.000"), "t00001\r\nt00002\r\nt00003\r\n");
+    copy.write(folder::Work, QStringLiteral("SynDir.000"), "4*Hour\\*h_\r\n");
+    const QString home = copy.root().root();
+    const QString from = master.root().root();
+
+    const CliResult dry = cli(home, {"--json", "sync", "run", "--from", from, "--dry-run"});
+    ASSERT_EQ(dry.exitCode, 0) << dry.out.toStdString();
+    EXPECT_EQ(dry.json.value(QStringLiteral("copy")).toArray().toVariantList(),
+              QVariantList{QStringLiteral("Hour/h_t00001.db")});
+    EXPECT_EQ(dry.json.value(QStringLiteral("delete")).toArray().size(), 2);
+    EXPECT_EQ(dry.json.value(QStringLiteral("massDeletes")).toArray().size(), 1);
+    const CliResult listed = cli(home, {"sync", "run", "--from", from, "--dry-run"});
+    EXPECT_TRUE(listed.out.contains(QStringLiteral("delete ") + QDir::toNativeSeparators("Hour/h_t00003.db")))
+        << listed.out.toStdString();
+    EXPECT_TRUE(copy.exists(folder::Hour, QStringLiteral("h_t00003.db")));
+
+    const CliResult refused = cli(home, {"--json", "sync", "run", "--from", from});
+    EXPECT_EQ(refused.exitCode, 3);
+    EXPECT_EQ(refused.json.value(QStringLiteral("copied")).toInt(), 0);
+    EXPECT_TRUE(copy.exists(folder::Hour, QStringLiteral("h_t00002.db")));
+    EXPECT_TRUE(copy.exists(folder::Hour, QStringLiteral("h_t00003.db")));
+
+    const CliResult allowed = cli(home, {"--json", "sync", "run", "--from", from, "--allow-mass-delete"});
+    EXPECT_EQ(allowed.exitCode, 0) << allowed.out.toStdString();
+    // The two tables the master lacks; the ".val" companions it never had are not news.
+    EXPECT_EQ(allowed.json.value(QStringLiteral("missing")).toInt(), 2);
+    EXPECT_EQ(copy.read(folder::Current, QStringLiteral("ErrDS.000")).count('\n'), 2);
+    EXPECT_FALSE(copy.exists(folder::Hour, QStringLiteral("h_t00003.db")));
+    EXPECT_TRUE(copy.exists(folder::Hour, QStringLiteral("h_t00001.db")));
 }
