@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     splash->show();
     app.processEvents();
 
-    app.setApplicationDisplayName(tarn::shell::applicationTitle());
+    // No application display name: the platforms append it to every window title, and a window's title is
+    // its caption alone.
     app.setQuitOnLastWindowClosed(false);
 
     const tarn::DataRoot root =
