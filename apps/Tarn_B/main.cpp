@@ -1,4 +1,5 @@
-// Tarn_B: the main program. One instance at a time; SIGTERM and SIGINT end it the orderly way.
+// Tarn_B: the main program. One instance per installation; SIGTERM and SIGINT end it the orderly way.
+#include "common/LanguageFile.h"
 #include "link/QtSerialPort.h"
 #include "shell/AppContext.h"
 #include "shell/CommandLine.h"
@@ -17,6 +18,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -55,19 +57,25 @@ int main(int argc, char** argv) {
     tarn::shell::TarnApplication app(argc, argv);
     const tarn::shell::CommandLine commandLine = tarn::shell::parseCommandLine(app.arguments());
 
-    // A second instance ends at once, silently, before any window.
-    tarn::shell::SingleInstance instance(QStringLiteral("Tarn_B"));
-    if (!instance.acquire()) return 0;
+    const tarn::DataRoot root =
+        tarn::DataRoot::resolve(commandLine.home, QCoreApplication::applicationDirPath());
+    // A second instance on the same installation ends at once, before any window; one line on stderr
+    // says why.
+    tarn::shell::SingleInstance instance(root);
+    if (!instance.acquire()) {
+        const int language = tarn::loadLanguage(root, tarn::kUkrainian);
+        std::fprintf(stderr, "%s\n", instance.refusal(language).toUtf8().constData());
+        return 0;
+    }
 
     QWidget* splash = makeSplash();
     splash->show();
     app.processEvents();
 
-    app.setApplicationDisplayName(tarn::shell::applicationTitle());
+    // No application display name: the platforms append it to every window title, and a window's title is
+    // its caption alone.
     app.setQuitOnLastWindowClosed(false);
 
-    const tarn::DataRoot root =
-        tarn::DataRoot::resolve(commandLine.home, QCoreApplication::applicationDirPath());
     tarn::shell::MessageBoxNotifier boxes;
     tarn::shell::AppContext ctx(root, boxes, std::make_unique<tarn::link::QtSerialPort>());
     ctx.commandLine = commandLine;

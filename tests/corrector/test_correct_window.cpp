@@ -18,16 +18,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -390,6 +394,76 @@ TEST(CorrectorWindow, AModemCallShowsItsLabelAndKeepsTheWindowUntilItIsDropped) 
     EXPECT_FALSE(f.window->modemDropAction()->isVisible());
     f.window->accept();
     EXPECT_FALSE(f.window->isVisible());
+}
+
+// Closing this window ends the program: Esc, wherever the focus is, leaves it open and never even asks;
+// the close button still goes through the program's question.
+TEST(CorrectorWindow, EscapeNeverClosesTheWindow) {
+    Fixture f;
+    int asked = 0;
+    TCorrect::Hooks hooks;
+    hooks.mayLeave = [&asked] {
+        ++asked;
+        return true;
+    };
+    TCorrect window(f.model, f.settings, f.files, f.notifier, hooks);
+    window.show();
+    window.activateWindow();
+    QLineEdit* field = window.edit(Field::Density);
+    ASSERT_NE(field, nullptr);
+    window.tabs()->setCurrentIndex(0);
+    QWidget* focusTargets[] = {&window, field, window.archiveView(Archive::Hourly)};
+    for (QWidget* target : focusTargets) {
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Escape);
+        EXPECT_TRUE(window.isVisible()) << target->metaObject()->className();
+    }
+    // A menu dismissed with Esc, then one Esc more.
+    window.rsMenu()->popup(window.mapToGlobal(QPoint(0, 0)));
+    QTest::keyClick(window.rsMenu(), Qt::Key_Escape);
+    EXPECT_FALSE(window.rsMenu()->isVisible());
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(window.result(), 0);
+
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(window.isVisible());
+}
+
+// At its first size the window shows every item of its menu (all channels on, service level 5, the
+// database there, a modem call up: every item the program can show) and eight rows of an archive table.
+TEST(CorrectorWindow, TheFirstSizeShowsEveryMenuItemAndEightArchiveRows) {
+    for (int language : {kUkrainian, kRussian}) {
+        Fixture f(language);
+        f.settings.rsOff = false;
+        f.settings.modemUsed = true;
+        f.settings.lptOff = false;
+        f.settings.usbOff = false;
+        TCorrect window(f.model, f.settings, f.files, f.notifier, {});
+        for (QAction* a : {window.programFromFileAction(), window.debugAction(), window.databaseAction(),
+                           window.openPackageAction(), window.meterCoefAction(), window.calibAction(),
+                           window.modemDropAction()})
+            a->setVisible(true);
+        window.show();
+        window.layout()->activate();
+        int shown = 0;
+        for (QMenuBar* row : window.menuRows()) {
+            for (QAction* a : row->actions()) {
+                if (!a->isVisible()) continue;
+                ++shown;
+                const QRect g = row->actionGeometry(a);
+                EXPECT_FALSE(g.isEmpty()) << a->text().toStdString();
+                EXPECT_TRUE(row->rect().contains(g))
+                    << a->text().toStdString() << " at " << g.right() << " of " << row->width();
+            }
+        }
+        EXPECT_EQ(shown, 19);
+        const QTableView* view = window.archiveView(Archive::Hourly);
+        EXPECT_GE(view->viewport()->height(), 8 * view->verticalHeader()->defaultSectionSize())
+            << view->viewport()->height() << " in a window of " << window.height();
+    }
 }
 
 TEST(CorrectorWindow, FileMenuSavesOpensAndBrowsesSavedReadings) {

@@ -10,6 +10,8 @@
 #include "shell/SingleInstance.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -62,13 +64,25 @@ TEST(Installation, CsvDelimiter) {
     EXPECT_EQ(readCsvDelimiter(home.root()), QLatin1Char(','));
 }
 
-TEST(SingleInstance, SecondHolderIsRefusedUntilTheFirstEnds) {
-    QTemporaryDir dir;
-    qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
-    auto first = std::make_unique<SingleInstance>(QStringLiteral("Tarn_B-test"));
+// The lock belongs to the installation: a second holder on the same data root is refused (and told why in
+// the installation's language) until the first ends; another installation is not held up.
+TEST(SingleInstance, OneHolderPerInstallation) {
+    test::TempHome home;
+    test::TempHome other;
+    auto first = std::make_unique<SingleInstance>(home.root());
     ASSERT_TRUE(first->acquire());
-    SingleInstance second(QStringLiteral("Tarn_B-test"));
+    EXPECT_TRUE(first->lockPath().startsWith(home.root().dir(folder::Current)));
+    SingleInstance second(home.root());
     EXPECT_FALSE(second.acquire());
+    const QString why = second.refusal(kRussian);
+    EXPECT_TRUE(why.startsWith(QStringLiteral("Tarn_B уже работает с установкой ")));
+    EXPECT_TRUE(why.contains(QDir::toNativeSeparators(home.root().root())));
+    EXPECT_TRUE(
+        why.contains(QStringLiteral("процесс ") + QString::number(QCoreApplication::applicationPid())));
+    EXPECT_FALSE(why.contains(QLatin1Char('\n')));
+    EXPECT_TRUE(second.refusal(kUkrainian).startsWith(QStringLiteral("Tarn_B вже працює з установкою ")));
+    SingleInstance elsewhere(other.root());
+    EXPECT_TRUE(elsewhere.acquire());
     first.reset();
     EXPECT_TRUE(second.acquire());
 }
@@ -146,5 +160,6 @@ TEST(Initialisation, TheVolumePrecisionIsReadAtEveryInitialisationAndABadFileTol
     }
     ASSERT_EQ(c.notifier.messages.size(), 1);
     EXPECT_EQ(c.notifier.messages.first().first, MessageKind::Warning);
-    EXPECT_TRUE(c.notifier.texts().first().contains(QStringLiteral("Qdel.000"))) << c.notifier.texts().first().toStdString();
+    EXPECT_TRUE(c.notifier.texts().first().contains(QStringLiteral("Qdel.000")))
+        << c.notifier.texts().first().toStdString();
 }

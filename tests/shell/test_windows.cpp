@@ -1,9 +1,13 @@
 // The main window, the settings window and the port window, offscreen.
 #include "common/LanguageFile.h"
+#include "corrector/windows/TCorrect.h"
 #include "link/FakeSerialPort.h"
 #include "link/LinkLog.h"
 #include "link/windows/TInRS232.h"
 #include "link/windows/TfInitPort.h"
+#include "polling/Groups.h"
+#include "polling/PollingRun.h"
+#include "polling/windows/TfChargBD.h"
 #include "shell/AppContext.h"
 #include "shell/windows/TMenuCorr.h"
 #include "support/TestSupport.h"
@@ -12,9 +16,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -100,15 +110,152 @@ TEST(MainWindow, OutdatedSettingsAreToldThenTheProgramEndsWithoutWritingOne) {
     EXPECT_FALSE(a.home.exists(folder::Work, QStringLiteral("FileInRS.000")));
 }
 
-TEST(MainWindow, MissingManualIsReported) {
-    App a;
-    a.start();
-    QFile::remove(a.home.path(folder::Doc, QStringLiteral("Tarn.pdf")));
-    a.menu->openManual();
-    ASSERT_EQ(a.notifier.messages.size(), 1);
-    EXPECT_EQ(a.notifier.messages[0].second, QStringLiteral("Файл - ") +
-                                                 a.home.path(folder::Doc, QStringLiteral("Tarn.pdf")) +
-                                                 QStringLiteral(" не знайдений!!!"));
+// The manual: missing, there but with nothing to show it, and shown.
+TEST(MainWindow, TheManualThatCannotBeOpenedIsReportedByName) {
+    struct Case {
+        bool present;
+        bool viewer;
+        const char* language;
+        QString expected; // the message after the path; empty: none
+    };
+    const Case cases[] = {
+        {false, true, "UA", QStringLiteral(" не знайдений!!!")},
+        {true, false, "UA", QStringLiteral(" - немає програми для перегляду PDF")},
+        {true, false, "RU", QStringLiteral(" - нет программы для просмотра PDF")},
+        {true, true, "RU", QString()},
+    };
+    for (const Case& c : cases) {
+        App a;
+        a.home.write(folder::Work, QStringLiteral("Type_Leng.000"), QByteArray(c.language) + "\r\n");
+        a.start();
+        const QString path = a.home.path(folder::Doc, QStringLiteral("Tarn.pdf"));
+        if (c.present)
+            a.home.write(folder::Doc, QStringLiteral("Tarn.pdf"), "%PDF-1.4\n");
+        else
+            QFile::remove(path);
+        QList<QUrl> handed;
+        a.menu->openDocument = [&handed, &c](const QUrl& url) {
+            handed.append(url);
+            return c.viewer;
+        };
+        a.menu->openManual();
+        EXPECT_EQ(handed, c.present ? QList<QUrl>{QUrl::fromLocalFile(path)} : QList<QUrl>{});
+        if (c.expected.isEmpty()) {
+            EXPECT_TRUE(a.notifier.messages.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(a.notifier.messages.size(), 1);
+        EXPECT_EQ(a.notifier.messages[0].first, MessageKind::Error);
+        const QString head = !c.present ? QStringLiteral("Файл - ")
+                             : QLatin1String(c.language) == QLatin1String("RU")
+                                 ? QStringLiteral("Не удалось открыть файл ")
+                                 : QStringLiteral("Не вдалося відкрити файл ");
+        EXPECT_EQ(a.notifier.messages[0].second, head + path + c.expected);
+    }
+}
+
+// Qt's own buttons speak the chosen language once Qt's translations are installed on the computer.
+TEST(MainWindow, QtsOwnButtonsSpeakTheChosenLanguage) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const struct {
+        const char* language;
+        const char* file;
+        QString yes;
+        QString no;
+    } cases[] = {
+        {"UA", "qtbase_uk.qm", QStringLiteral("Так"), QStringLiteral("Ні")},
+        {"RU", "qtbase_ru.qm", QStringLiteral("Да"), QStringLiteral("Нет")},
+    };
+    for (const auto& c : cases) {
+        if (!QFile::exists(folder + QLatin1Char('/') + QLatin1String(c.file)))
+            GTEST_SKIP() << c.file << " is not installed (Debian: qt6-translations-l10n)";
+        App a;
+        a.home.write(folder::Work, QStringLiteral("Type_Leng.000"), QByteArray(c.language) + "\r\n");
+        a.start();
+        QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), c.yes);
+        EXPECT_EQ(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')), c.no);
+    }
+    // The translation goes with the window: nothing is left installed behind it.
+    QMessageBox box(QMessageBox::Question, QString(), QStringLiteral("?"), QMessageBox::Yes);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Yes"));
+}
+
+// A window's title is its caption and nothing more, in both languages.
+TEST(MainWindow, WindowTitlesAreTheCaptionsExactly) {
+    // A display name set on the application is appended by the platforms to every title.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    for (const char* language : {"UA", "RU"}) {
+        App a;
+        a.home.write(folder::Work, QStringLiteral("Type_Leng.000"), QByteArray(language) + "\r\n");
+        a.start();
+        EXPECT_EQ(a.menu->windowTitle(), QStringLiteral("Tarn (d)"));
+        ASSERT_NE(a.menu->openPollingConsole(), nullptr);
+        EXPECT_EQ(a.menu->pollingConsole()->windowTitle(), QStringLiteral("БД"));
+        a.menu->pollingConsole()->close();
+        QString corrector;
+        whenModal([&corrector] {
+            QWidget* w = QApplication::activeModalWidget();
+            corrector = w->windowTitle();
+            w->close();
+        });
+        a.menu->openCorrectorWindow();
+        EXPECT_EQ(corrector, QLatin1String(language) == QLatin1String("RU") ? QStringLiteral("КОРРЕКТОР")
+                                                                            : QStringLiteral("КОРЕКТОР"));
+    }
+}
+
+// The corrector window is the working window: closing it ends the program. Esc never does; its close
+// button asks first while polling runs or the day's schedule waits, and ends the run only on yes.
+TEST(MainWindow, TheCorrectorWindowIgnoresEscapeAndAsksBeforeEndingPolling) {
+    const auto escapeThenClose = [](App& a, const std::function<void(corrector::TCorrect&)>& onClose) {
+        whenModal([&a, onClose] {
+            auto* w = qobject_cast<corrector::TCorrect*>(QApplication::activeModalWidget());
+            ASSERT_NE(w, nullptr);
+            QTest::keyClick(w, Qt::Key_Escape);
+            QTest::keyClick(w->tabs(), Qt::Key_Escape);
+            EXPECT_TRUE(w->isVisible());
+            EXPECT_FALSE(a.ended);
+            onClose(*w);
+        });
+        a.menu->openCorrectorWindow();
+    };
+
+    App idle;
+    idle.start();
+    escapeThenClose(idle, [](corrector::TCorrect& w) { w.close(); });
+    EXPECT_TRUE(idle.ended);
+    EXPECT_TRUE(idle.notifier.questions.isEmpty());
+
+    App polling;
+    polling.start();
+    ASSERT_TRUE(polling.ctx.databaseOpen);
+    polling::Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("12:00-14:00-01:00")};
+    ASSERT_TRUE(
+        polling::saveGroup(polling.home.root(), {{}, {}, g}, kUkrainian, QDateTime::currentDateTime(), {})
+            .error.isEmpty());
+    ASSERT_NE(polling.menu->openPollingConsole(), nullptr);
+    polling::PollingRun* run = polling.menu->pollingRun();
+    run->setTimersRunning(false);
+    run->now = [] { return QDateTime(QDate::currentDate(), QTime(12, 5)); };
+    run->reloadGroups();
+    ASSERT_TRUE(run->startSchedule());
+    escapeThenClose(polling, [&polling, run](corrector::TCorrect& w) {
+        polling.notifier.answer = false;
+        w.close();
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_TRUE(run->running());
+        ASSERT_EQ(polling.notifier.questions.size(), 1);
+        EXPECT_TRUE(polling.notifier.questions[0].contains(QStringLiteral("зупинити опитування")));
+        polling.notifier.answer = true;
+        w.close();
+    });
+    EXPECT_TRUE(polling.ended);
+    EXPECT_EQ(polling.notifier.questions.size(), 2);
+    EXPECT_FALSE(run->running());
 }
 
 TEST(SettingsWindow, CaptionsRulesAndSave) {

@@ -24,6 +24,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -72,7 +75,6 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     setObjectName(QStringLiteral("TCorrect"));
     const int lang = model.languageIndex();
     setWindowTitle(uaRu(lang, "КОРЕКТОР", "КОРРЕКТОР"));
-    resize(900, 680);
     auto* layout = new QVBoxLayout(this);
 
     auto* bar = new QMenuBar(this);
@@ -102,6 +104,12 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     lptTest_ = bar->addAction(QStringLiteral("ТЕСТ ДТУ-1"));
     password_ = bar->addAction(QStringLiteral("ПАРОЛЬ"));
     connect(password_, &QAction::triggered, this, &TCorrect::openPasswordWindow);
+    // The menu is too long for one row at a usual window width: the rest goes into a second row, as a
+    // narrow window's menu bar wraps, so that no item hides behind an overflow button.
+    auto* secondRow = new QMenuBar(this);
+    layout->addWidget(secondRow);
+    menuRows_ = {bar, secondRow};
+    bar = secondRow;
     readChoice_ = bar->addAction(uaRu(lang, "НАЛАШТУВАННЯ ПО КНОПЦІ ВСЕ", "УСТАНОВКИ ПО КНОПКЕ ВСЕ"));
     connect(readChoice_, &QAction::triggered, this, &TCorrect::openReadChoice);
     meterCoef_ = bar->addAction(QStringLiteral("Z-900"));
@@ -125,7 +133,7 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(gaps_, &QAction::triggered, this, &TCorrect::writeGaps);
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     connect(exit, &QAction::triggered, this, &QDialog::accept);
-    fileMenu_ = new CorrectorFileMenu(bar, model, notifier, this);
+    fileMenu_ = new CorrectorFileMenu(menuRows_[0], model, notifier, this);
 
     // Header panel.
     auto* header = new QGroupBox(this);
@@ -224,6 +232,40 @@ TCorrect::TCorrect(CorrectorWindowModel& model, link::LinkSettings& settings,
     connect(&model_, &CorrectorWindowModel::changed, this, &TCorrect::refresh);
     applyChannelSettings(settings);
     refresh();
+    setFirstSize();
+}
+
+// Wide enough for each menu row with every item shown (the program shows some later), tall enough for the
+// parameters and eight rows of an archive table: the tables share the height with the parameter pages, so
+// the window grows until the tables have theirs.
+void TCorrect::setFirstSize() {
+    int width = 900;
+    for (QMenuBar* row : menuRows_) {
+        QList<QAction*> hidden;
+        for (QAction* a : row->actions())
+            if (!a->isVisible()) hidden.append(a);
+        for (QAction* a : hidden)
+            a->setVisible(true);
+        width = std::max(width, row->sizeHint().width());
+        for (QAction* a : hidden)
+            a->setVisible(false);
+    }
+    width += layout()->contentsMargins().left() + layout()->contentsMargins().right();
+    const QTableView* view = archiveViews_[0];
+    constexpr int kRowsShown = 8;
+    const int tables =
+        archiveTabs_->tabBar()->sizeHint().height() + view->horizontalHeader()->sizeHint().height() +
+        kRowsShown * view->verticalHeader()->defaultSectionSize() + 2 * view->frameWidth() +
+        view->horizontalScrollBar()->sizeHint().height() +
+        2 * archiveTabs_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, archiveTabs_) + 4;
+    resize(width, 680);
+    for (int i = 0; i < 4; ++i) {
+        layout()->invalidate();
+        layout()->activate();
+        const int shortfall = tables - archiveTabs_->height();
+        if (shortfall <= 0) break;
+        resize(width, height() + shortfall);
+    }
 }
 
 QLineEdit* TCorrect::addField(QWidget* page, Field field) {
@@ -419,6 +461,14 @@ void TCorrect::showModemConnection(const QString& label) {
         blink_->stop();
     else
         blink_->start();
+}
+
+void TCorrect::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TCorrect::accept() {

@@ -14,6 +14,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QRadioButton;
 class QTabWidget;
 class QTableView;
@@ -40,7 +41,8 @@ public:
     // The channel settings: the RS-232 read items without rsOff, the modem items with modemUsed, the
     // LPT item without lptOff.
     void applyChannelSettings(const link::LinkSettings& settings);
-    // "ВЫХОД" and Esc ask the program first.
+    // "ВЫХОД" and the window's close button ask the program first; Esc does not close this window (closing
+    // it ends the program, and a stray Esc after dismissing a menu must not).
     void accept() override;
     void reject() override;
     // Everything from the model: texts, captions, visibility, editability.
@@ -49,6 +51,8 @@ public:
     // "ФАЙЛ": saved "*.prt" files, the text export and the folder browser.
     CorrectorFileMenu& fileMenu() const { return *fileMenu_; }
     QTabWidget* tabs() const { return tabs_; }
+    // The menu's two rows.
+    const QList<QMenuBar*>& menuRows() const { return menuRows_; }
     // The archive tables, one tab each.
     QTabWidget* archiveTabs() const { return archiveTabs_; }
     QTableView* archiveView(Archive archive) const { return archiveViews_[static_cast<int>(archive) - 1]; }
@@ -111,12 +115,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QLineEdit* addField(QWidget* page, Field field);
     QWidget* addPressurePanel(QWidget* page, Field field);
     void showCheck(QLineEdit* edit, CheckResult check);
     void startOperation(int code);
+    void setFirstSize();
 
     CorrectorWindowModel& model_;
     link::LinkSettings& settings_;
@@ -163,6 +169,7 @@ private:
     TItemWait* wait_;
     QLabel* noLink_ = nullptr;
     CorrectorFileMenu* fileMenu_ = nullptr;
+    QList<QMenuBar*> menuRows_;
 };
 
 } // namespace tarn::corrector

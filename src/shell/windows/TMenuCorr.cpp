@@ -59,6 +59,7 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
     : QMainWindow(parent), ctx_(ctx), controller_(ctx.root(), ctx.settings(), ctx.linkPort()) {
     setObjectName(QStringLiteral("TMenuCorr"));
     programFolder = QCoreApplication::applicationDirPath();
+    openDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     QMenuBar* bar = menuBar();
     corrector_ = bar->addAction(QString());
     polling_ = bar->addAction(QString());
@@ -138,6 +139,8 @@ void TMenuCorr::setCaptions() {
 void TMenuCorr::Timer_InitProgTimer() {
     ctx_.setLanguageIndex(kUkrainian);
     ctx_.setLanguageIndex(loadLanguage(ctx_.root(), kUkrainian));
+    // Qt's own buttons and dialogs in the same language; without Qt's translations they stay English.
+    qtTexts_.load(ctx_.languageIndex());
     setCaptions();
     setWindowTitle(QString::fromLatin1(kMainCaption));
     setWindowState(Qt::WindowNoState);
@@ -307,6 +310,14 @@ void TMenuCorr::openCorrectorWindow() {
     hooks.startSelectiveRead = [&session](int days) { session.startSelectiveRead(days); };
     // A call still up is dropped before the window goes; the user leaves once the modem is off the line.
     hooks.mayLeave = [this, &modem] {
+        // Closing this window ends the program and with it the polling run or the day's schedule.
+        if (pollingRun_ && pollingRun_->running() &&
+            !ctx_.notifier().confirm(uaRu(ctx_.languageIndex(),
+                                          "Працює опитування (або розклад опитування). Завершити програму "
+                                          "і зупинити опитування?",
+                                          "Работает опрос (или расписание опроса). Завершить программу и "
+                                          "остановить опрос?")))
+            return false;
         if (!modem.connected() && !modem.droppingCall()) return true;
         modem.setClosing(true);
         modem.drop();
@@ -609,13 +620,21 @@ void TMenuCorr::openManual() {
     wait.startDelayMs = waitDelayMs;
     wait.closeDelayMs = 2 * waitDelayMs;
     bool found = false;
+    bool opened = false;
     wait.run([&] {
         found = QFileInfo::exists(path);
-        if (found) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        if (found) opened = openDocument(QUrl::fromLocalFile(path));
     });
     if (!found)
         ctx_.notifier().message(MessageKind::Error, ctx_.text(kShellExtraTexts, kFileNotFoundHead) + path +
                                                         ctx_.text(kShellExtraTexts, kFileNotFoundTail));
+    else if (!opened)
+        // The file is there but nothing on this computer shows PDF files: the user can open it by hand.
+        ctx_.notifier().message(
+            MessageKind::Error,
+            uaRu(ctx_.languageIndex(), "Не вдалося відкрити файл ", "Не удалось открыть файл ") + path +
+                uaRu(ctx_.languageIndex(), " - немає програми для перегляду PDF",
+                     " - нет программы для просмотра PDF"));
 }
 
 void TMenuCorr::exitProgram() {

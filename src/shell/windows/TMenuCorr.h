@@ -4,8 +4,11 @@
 #include "link/SettingsController.h"
 #include "shell/AppContext.h"
 #include "shell/Initialisation.h"
+#include "shell/QtTranslations.h"
 
 #include <QMainWindow>
+#include <QUrl>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -74,6 +77,8 @@ public:
     int waitDelayMs = 50;
     // Where PortScan is started from (the program folder).
     QString programFolder;
+    // Hands a document to the desktop's viewer; false when none took it.
+    std::function<bool(const QUrl&)> openDocument;
 
 signals:
     void ended();
@@ -114,6 +119,7 @@ private:
     std::unique_ptr<polling::ConsoleNotices> dutyNotices_;
     Notifier* notifierBeforeDuty_ = nullptr;
     bool consoleBeforeDuty_ = false;
+    QtTranslations qtTexts_;
     bool skipSettingsWriteOnExit_ = false;
     bool ending_ = false;
 };
