@@ -92,8 +92,9 @@ PointConfig TConfigCor::config() const {
 }
 
 bool TConfigCor::save() {
-    if (!linkKinds().contains(linkKind_->currentText())) {
-        notifier_.message(MessageKind::Error, QStringLiteral("Не выбран \"Вид связи\"!!!"));
+    // The same check as the command line's: a value out of its range would stop the point being polled.
+    if (const QString failure = checkConfig(config()); !failure.isEmpty()) {
+        notifier_.message(MessageKind::Error, failure);
         return false;
     }
     accept();
