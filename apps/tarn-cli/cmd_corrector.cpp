@@ -11,7 +11,6 @@
 #include "corrector/ReadChoice.h"
 #include "corrector/StoreReading.h"
 #include "corrector/ValueLists.h"
-#include "link/PortMap.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -568,12 +567,6 @@ int cmdRead(CliRun& run) {
 
 // store: the same reading, then into the database.
 int cmdStore(CliRun& run) {
-    // A point keeps its port as "COMn": a device no COMn names is refused before the corrector is read.
-    const QString port = run.context->settings().corrPort;
-    if (!link::PortMap::load(run.context->root()).pointPortName(port)) {
-        run.notifier->message(MessageKind::Error, link::PortMap::unmappedText(port));
-        return kExitUsage;
-    }
     return readOrStore(run, true);
 }
 
