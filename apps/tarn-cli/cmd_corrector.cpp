@@ -383,7 +383,7 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 } // namespace
 
 QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
-                            bool& ok, int sourceKind) {
+                            bool& ok, int sourceKind, const QString& fileName) {
     ok = false;
     const DataRoot& root = run.context->root();
     database::writeMissingSchemaFiles(root);
@@ -392,9 +392,11 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
         run.notifier->message(MessageKind::Error, schemas.error);
         return {};
     }
+    corrector::StoreRequestHooks hooks;
+    hooks.adjustContext = [&fileName](database::StoreContext& c) { c.fileName = fileName; };
     const corrector::StoreRequestResult r = corrector::storeAfterReading(
         root, schemas, model, run.context->settings(), run.context->engine().settings().deviceAddress,
-        run.context->languageIndex(), kinds, sourceKind, {});
+        run.context->languageIndex(), kinds, sourceKind, hooks);
     if (!r.stored) {
         run.notifier->message(MessageKind::Error,
                               r.error.isEmpty() ? QStringLiteral("nothing stored") : r.error);
@@ -603,7 +605,7 @@ int cmdFile(CliRun& run) {
     if (action == QLatin1String("store")) {
         constexpr int kFromFile = 4;
         bool ok = false;
-        const QJsonObject o = storeInDatabase(run, model, kinds, ok, kFromFile);
+        const QJsonObject o = storeInDatabase(run, model, kinds, ok, kFromFile, QFileInfo(path).absoluteFilePath());
         if (!ok) return kExitNoLink;
         if (run.options.json)
             run.printJson(o);

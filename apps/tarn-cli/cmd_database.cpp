@@ -109,7 +109,15 @@ int cmdPoints(CliRun& run) {
     }
     if (what == QLatin1String("show") || what == QLatin1String("config")) {
         const QString id = run.args.value(1);
-        const auto point = database::isPointIdentifier(id) ? registry.find(id) : std::nullopt;
+        if (!database::isPointIdentifier(id)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("Нет данных"));
+            return kExitUsage;
+        }
+        const database::PointLookup point = registry.find(id);
+        if (point.failed()) {
+            run.notifier->message(MessageKind::Error, point.error());
+            return kExitNoLink;
+        }
         if (!point) {
             run.notifier->message(MessageKind::Error, QStringLiteral("Нет данных"));
             return database::isPointIdentifier(id) ? kExitRefused : kExitUsage;
@@ -134,9 +142,16 @@ int cmdPoints(CliRun& run) {
                 run.notifier->message(MessageKind::Error, failure);
                 return kExitUsage;
             }
-            registry.updateConfig(id, changed);
+            if (registry.updateConfig(id, changed) < 0) {
+                run.notifier->message(MessageKind::Error, registry.error());
+                return kExitNoLink;
+            }
         }
-        const auto now = registry.find(id);
+        const database::PointLookup now = registry.find(id);
+        if (!now) {
+            run.notifier->message(MessageKind::Error, now.failed() ? now.error() : QStringLiteral("Нет данных"));
+            return kExitNoLink;
+        }
         // show: what each kind's table last received.
         QJsonObject last;
         if (what == QLatin1String("show")) {

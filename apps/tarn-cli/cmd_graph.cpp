@@ -142,7 +142,7 @@ int cmdGraph(CliRun& run) {
         request.begin = from;
         request.end = to;
         request.language = run.context->languageIndex();
-        const auto point = database::Registry(root, schemas).find(*pointId);
+        const std::optional<database::Point> point = database::Registry(root, schemas).find(*pointId);
         const graphs::PointSelection selection =
             graphs::selectPointRecords(root, schemas, point.value_or(database::Point{}), request);
         if (!selection.refusal.isEmpty()) {

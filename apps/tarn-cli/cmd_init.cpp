@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "database/Registry.h"
 #include "shell/Installation.h"
 
 #include <QJsonArray>
@@ -7,7 +8,19 @@
 namespace tarn::cli {
 
 int cmdInit(CliRun& run) {
-    const auto report = shell::initInstallation(run.context->root());
+    auto report = shell::initInstallation(run.context->root());
+    // The tables every run of the program opens, as the program's start opens them.
+    if (report.ok) {
+        const DataRoot& root = run.context->root();
+        database::writeMissingSchemaFiles(root);
+        const database::Schemas schemas = database::loadSchemas(root);
+        const QString failed = schemas.ok ? database::openDatabaseAtStart(root, schemas, QDate::currentDate())
+                                          : schemas.error;
+        if (!failed.isEmpty()) {
+            report.ok = false;
+            report.error = failed;
+        }
+    }
     if (run.options.json) {
         QJsonObject o{{QStringLiteral("ok"), report.ok},
                       {QStringLiteral("root"), run.context->root().root()},

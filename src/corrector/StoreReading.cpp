@@ -3,6 +3,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
+#include "link/PortMap.h"
 
 namespace tarn::corrector {
 
@@ -98,14 +99,36 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         r.error = registry.error();
         return r;
     }
-    if (const auto known = registry.find(c.identifier)) {
-        // The header follows the corrector: enterprise, pipeline and address as just read.
-        if (known->organisation != model.itemText(45))
-            registry.updateField(c.identifier, 6, model.itemText(45));
-        if (known->pipeline != model.itemText(44)) registry.updateField(c.identifier, 7, model.itemText(44));
-        if (known->address != address) registry.updateField(c.identifier, 8, QString::number(address));
+    const database::PointLookup known = registry.find(c.identifier);
+    if (known.failed()) {
+        // A registry that cannot be read is no unknown corrector: adding it again would duplicate it.
+        r.error = known.error();
+        return r;
+    }
+    if (known) {
+        // The header follows the corrector: enterprise, pipeline and address as just read. A field that
+        // cannot be written stops the store: the archives would go under a header that is not the
+        // corrector's.
+        const std::pair<int, QString> header[] = {{6, model.itemText(45)},
+                                                  {7, model.itemText(44)},
+                                                  {8, QString::number(address)}};
+        const QString stored[] = {known->organisation, known->pipeline, QString::number(known->address)};
+        for (std::size_t i = 0; i < std::size(header); ++i) {
+            if (stored[i] == header[i].second) continue;
+            if (!registry.updateField(c.identifier, header[i].first, header[i].second)) {
+                r.error = registry.error();
+                return r;
+            }
+        }
     } else {
         database::Point p = newPointFor(model, settings, address, c);
+        // The point keeps the port by its name: a device path cut to the field would never be polled.
+        const auto port = link::PortMap::load(root).pointPortName(settings.corrPort);
+        if (!port) {
+            r.error = link::PortMap::unmappedText(settings.corrPort);
+            return r;
+        }
+        p.config[database::config::Port] = *port;
         if (hooks.configureNewPoint && !hooks.configureNewPoint(p)) return r;
         if (!registry.add(p)) {
             r.error = registry.error();

@@ -1,6 +1,7 @@
 #include "database/Registry.h"
 
 #include "common/TextFile.h"
+#include "link/PhoneNumber.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -76,6 +77,11 @@ QString checkConfig(const PointConfig& c) {
     if (!within(c[config::PauseS], 1, 250)) return QStringLiteral("пауза повтора: 1 … 250 с");
     if (!within(c[config::ModemRepeats], 1, 200)) return QStringLiteral("повторов связи: 1 … 200");
     if (!kFlags.match(c[config::Flags]).hasMatch()) return QStringLiteral("флаги опроса: 11 знаков 0/1");
+    // A modem dials what it is given: only what a dial string holds, and something when the link is
+    // the telephone.
+    const QString& phone = c[config::Phone];
+    if (!phone.isEmpty() || c[config::LinkKind] == QStringLiteral("телефон"))
+        if (const QString refused = link::phoneNumberRefusal(phone); !refused.isEmpty()) return refused;
     for (const QString& v : c)
         if (v.size() > 32) return QStringLiteral("не более 32 знаков: ") + v;
     return {};
@@ -106,11 +112,12 @@ Point Registry::pointOf(const QVariantList& row) const {
     return p;
 }
 
-std::optional<Point> Registry::find(const QString& identifier) const {
-    if (!table_) return std::nullopt;
-    const auto rows = table_->select(QStringLiteral("\"kIdentif\" = ?"), {identifier});
-    if (rows.isEmpty()) return std::nullopt;
-    return pointOf(rows.first());
+PointLookup Registry::find(const QString& identifier) const {
+    if (!table_) return PointLookup::failed(error_);
+    const auto rows = table_->trySelect(QStringLiteral("\"kIdentif\" = ?"), {identifier});
+    if (!rows) return PointLookup::failed(table_->lastError());
+    if (rows->isEmpty()) return PointLookup::notFound();
+    return PointLookup::found(pointOf(rows->first()));
 }
 
 QList<Point> Registry::all() const {
@@ -122,14 +129,10 @@ QList<Point> Registry::search(const RegistrySearch& c) const {
     if (!table_) return points;
     QStringList where;
     QVariantList values;
-    auto contains = [&](const QString& field, const QString& text) {
-        if (text.isEmpty()) return;
-        where.append(QLatin1Char('"') + field + QStringLiteral("\" LIKE ? ESCAPE '\\'"));
-        values.append(QLatin1Char('%') + likeEscaped(text) + QLatin1Char('%'));
-    };
-    if (!c.model.isEmpty()) {
-        where.append(QStringLiteral("\"kTypeQuon\" = ?"));
-        values.append(c.model);
+    // The model as the user types it: the stored name carries the detection's padding.
+    if (!c.model.trimmed().isEmpty()) {
+        where.append(QStringLiteral("TRIM(\"kTypeQuon\") = ?"));
+        values.append(c.model.trimmed());
     }
     if (c.serial.size() == kSerialDigits) {
         where.append(QStringLiteral("\"kSerialNum\" = ?"));
@@ -143,12 +146,18 @@ QList<Point> Registry::search(const RegistrySearch& c) const {
         }
         where.append(QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')'));
     }
-    contains(QStringLiteral("kNameOrg"), c.organisation);
-    contains(QStringLiteral("kTelOrg"), c.orgPhone);
-    contains(QStringLiteral("kAddrOrg"), c.owner);
-    contains(QStringLiteral("kTelQuon"), c.phone);
-    for (const QVariantList& row : table_->select(where.join(QStringLiteral(" AND ")), values))
-        points.append(pointOf(row));
+    // Texts inside a field match in any letter case, Cyrillic as Latin. The engine's LIKE folds ASCII
+    // only (and PostgreSQL's not at all), so the rows the bound conditions leave are folded here.
+    const std::pair<QString, int> inside[] = {{c.organisation.toCaseFolded(), 6},
+                                              {c.orgPhone.toCaseFolded(), kFirstConfigPosition + config::OrgPhone},
+                                              {c.owner.toCaseFolded(), kFirstConfigPosition + config::Owner},
+                                              {c.phone.toCaseFolded(), kFirstConfigPosition + config::Phone}};
+    for (const QVariantList& row : table_->select(where.join(QStringLiteral(" AND ")), values)) {
+        bool all = true;
+        for (const auto& [text, position] : inside)
+            if (!text.isEmpty() && !row.value(position - 1).toString().toCaseFolded().contains(text)) all = false;
+        if (all) points.append(pointOf(row));
+    }
     return points;
 }
 
@@ -212,12 +221,17 @@ bool Registry::updateField(const QString& identifier, int position, const QStrin
 
 int Registry::updateConfig(const QString& identifier, const PointConfig& config) {
     const auto stored = find(identifier);
+    if (stored.failed()) {
+        error_ = stored.error();
+        return -1;
+    }
     if (!stored) return 0;
     int changed = 0;
     for (int i = 0; i < kConfigValues; ++i) {
         const QString value = i == config::Owner ? config[i].left(kOwnerWidth) : config[i];
         if (value == stored->config[i]) continue;
-        if (updateField(identifier, kFirstConfigPosition + i, value)) ++changed;
+        if (!updateField(identifier, kFirstConfigPosition + i, value)) return -1;
+        ++changed;
     }
     return changed;
 }
@@ -237,6 +251,20 @@ bool Registry::writePointList() const {
     for (const Point& p : all())
         ids.append(p.identifier);
     return writeTextLines(root_.file(folder::Current, QStringLiteral("SynCor.000")), ids);
+}
+
+QString openDatabaseAtStart(const DataRoot& root, const Schemas& schemas, const QDate& today) {
+    for (TableKind kind : {TableKind::Registry, TableKind::Gas, TableKind::Join}) {
+        QString why;
+        const QString path = tablePath(root, kind, {}, today);
+        if (!TableFile::open(path, kind, schemas.of(kind), &why)) return path + QStringLiteral(": ") + why;
+    }
+    if (QFile::exists(root.file(folder::Current, QStringLiteral("SynCor.000")))) return {};
+    const Registry registry(root, schemas);
+    if (!registry.ok()) return registry.error();
+    if (!registry.writePointList())
+        return QStringLiteral("cannot write ") + root.file(folder::Current, QStringLiteral("SynCor.000"));
+    return {};
 }
 
 LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas, const QString& identifier) {

@@ -44,7 +44,9 @@ inline constexpr int Flags = 15;
 } // namespace config
 // The owner is kept to 32 characters.
 inline constexpr int kOwnerWidth = 32;
-// The configurator's ranges and lists: empty when the values fit, else what does not.
+// The configurator's ranges and lists: empty when the values fit, else what does not. The window and the
+// command line both check with it. The corrector's telephone is needed for the link kind "телефон" and
+// holds only what a modem dials (digits, + * # , W P T, blanks and "-").
 QString checkConfig(const PointConfig& config);
 
 struct Point {
@@ -61,7 +63,8 @@ struct Point {
     bool flag(int n) const;
 };
 
-// What the reports search by; an empty criterion is not used.
+// What the reports search by; an empty criterion is not used. The model matches the stored name without
+// its padding; organisation, telephones and owner match inside the field in any letter case.
 struct RegistrySearch {
     QString model;
     QString serial; // five characters exactly, or a beginning without its leading zeros
@@ -71,6 +74,32 @@ struct RegistrySearch {
     QString phone;
 };
 
+// What looking a point up gave: the point, no such point, or a registry that could not be read. Only "not
+// found" may lead to adding a point: a locked or damaged file is an error all the way up.
+class PointLookup {
+public:
+    enum class Outcome { Found, NotFound, Failed };
+    static PointLookup found(Point point) { return PointLookup(Outcome::Found, std::move(point), {}); }
+    static PointLookup notFound() { return PointLookup(Outcome::NotFound, std::nullopt, {}); }
+    static PointLookup failed(QString error) { return PointLookup(Outcome::Failed, std::nullopt, std::move(error)); }
+
+    Outcome outcome() const { return outcome_; }
+    bool failed() const { return outcome_ == Outcome::Failed; }
+    const QString& error() const { return error_; }
+    explicit operator bool() const { return point_.has_value(); }
+    const Point& operator*() const { return *point_; }
+    const Point* operator->() const { return &*point_; }
+    // For the readers that only show a point: a failure shows as none.
+    operator std::optional<Point>() const { return point_; }
+
+private:
+    PointLookup(Outcome outcome, std::optional<Point> point, QString error)
+        : outcome_(outcome), point_(std::move(point)), error_(std::move(error)) {}
+    Outcome outcome_;
+    std::optional<Point> point_;
+    QString error_;
+};
+
 class Registry {
 public:
     // The registry's file, created with its seed record when missing.
@@ -78,7 +107,7 @@ public:
     bool ok() const { return table_ != nullptr; }
     const QString& error() const { return error_; }
 
-    std::optional<Point> find(const QString& identifier) const;
+    PointLookup find(const QString& identifier) const;
     QList<Point> all() const;
     QList<Point> search(const RegistrySearch& criteria) const;
     // The programming window's filter: the points of exactly this model and this serial number, each
@@ -88,7 +117,8 @@ public:
     bool add(const Point& point, const QDateTime& now = QDateTime::currentDateTime());
     // One field (1-based position, as the registry's field list counts) of the point's row.
     bool updateField(const QString& identifier, int position, const QString& text);
-    // The configurator's save of a known point: only the values that differ from the stored ones.
+    // The configurator's save of a known point: only the values that differ from the stored ones. The
+    // number of fields changed; -1 when the registry could not be read or a field not written (error()).
     int updateConfig(const QString& identifier, const PointConfig& config);
 
     // The polling console's lines: model padded to 11, " №", serial, two blanks, owner padded to 32,
@@ -111,6 +141,11 @@ private:
     std::unique_ptr<TableFile> table_;
     QString error_;
 };
+
+// The database at start: the registry, the gas table and the day's join table opened (each created with
+// its seed record when missing), and Current\SynCor.000 written when missing. Empty when all went well,
+// else what failed.
+QString openDatabaseAtStart(const DataRoot& root, const Schemas& schemas, const QDate& today);
 
 // What the point's tables last received, by kind: the identifier (empty: the kind has no stored rows),
 // the corrector's record number as five digits, the record's date (dd.MM.yyyy) and time (HH:mm). The

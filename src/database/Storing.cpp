@@ -106,7 +106,7 @@ double number(const QString& cell) {
 // The rows of one kind to write, oldest first: no record already stored (same number and time), none
 // the corrector returned twice. stamps keeps each written row's time, so it is read only once.
 QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& table, KindResult& result,
-                      const std::function<bool()>& step, QList<QDateTime>& stamps) {
+                      const std::function<bool()>& step, QList<QDateTime>& stamps, bool& failed) {
     const int n = rows.rowCount(plan.archive);
     stamps = QList<QDateTime>(n);
     QDateTime earliest, latest;
@@ -136,9 +136,14 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& 
     const QChar p = tableInfo(plan.table).fieldPrefix;
     const QString dt = QLatin1Char('"') + QString(p) + QStringLiteral("DT_Corr\"");
     QSet<QPair<quint16, QString>> stored;
-    for (const QVariantList& row :
-         table.select(dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?"),
-                      {storedTimestamp(earliest), storedTimestamp(latest)}))
+    const auto inSpan = table.trySelect(dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?"),
+                                        {storedTimestamp(earliest), storedTimestamp(latest)});
+    // Unread stored rows are not "none stored": every record would be written a second time.
+    if (!inSpan) {
+        failed = true;
+        return {};
+    }
+    for (const QVariantList& row : *inSpan)
         stored.insert({static_cast<quint16>(row.value(5).toInt()),
                        row.value(6).toString() + QLatin1Char('T') + row.value(7).toString()});
     QList<int> order;
@@ -237,6 +242,13 @@ bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreC
     const int source = c.sourceKind >= 1 && c.sourceKind <= 6 ? c.sourceKind : 7;
     const QString none = storedTimestamp(noTimestamp());
     auto stamp = [&none](const QDateTime& t) { return t.isValid() ? storedTimestamp(t) : none; };
+    // A path longer than its field keeps its end: the file's own name says most.
+    QString fileRead = QStringLiteral("--");
+    if (source == 4 && !c.fileName.isEmpty()) {
+        const int p = log->position(QStringLiteral("bNameFile"));
+        const int width = p < 0 ? 0 : log->fields().at(p).width;
+        fileRead = width > 0 ? c.fileName.right(width) : c.fileName;
+    }
     QVariantMap entry{
         {QStringLiteral("bIdentif"), c.identifier},
         {QStringLiteral("bSerialNum"), c.serial},
@@ -255,7 +267,7 @@ bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreC
         {QStringLiteral("bTmEndConnM"), stamp(c.poll.connectionEnd)},
         {QStringLiteral("bTmConnect"), c.poll.connectionSeconds},
         {QStringLiteral("bErrConnect"), c.poll.error.isEmpty() ? QStringLiteral("--") : c.poll.error},
-        {QStringLiteral("bNameFile"), QStringLiteral("--")},
+        {QStringLiteral("bNameFile"), fileRead},
         {QStringLiteral("bComment"), c.comment.isEmpty() ? QStringLiteral("0") : c.comment}};
     for (const LogKind& k : kLogKinds) {
         const KindResult& kind = result.kinds[k.archive - 1];
@@ -336,9 +348,14 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
         }
         KindResult& kind = result.kinds[plan.archive - 1];
         QList<QDateTime> stamps;
-        const QList<int> order = selectRows(rows, plan, *table, kind, step, stamps);
+        bool unreadable = false;
+        const QList<int> order = selectRows(rows, plan, *table, kind, step, stamps, unreadable);
         if (stop) {
             result.stopped = true;
+            return result;
+        }
+        if (unreadable) {
+            result.error = table->lastError();
             return result;
         }
         const QChar p = tableInfo(plan.table).fieldPrefix;

@@ -43,6 +43,7 @@ struct StoreContext {
     int volumeDecimals = 2;
     int sourceKind = 5;  // "кабель": a reading by cable
     QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
+    QString fileName; // the file read, for a reading from a file (source kind 4)
     // The request log's comment: "0", or what the reading lost (records blanked after their re-reads).
     QString comment = QStringLiteral("0");
     std::optional<MeasurementValues> measurement;

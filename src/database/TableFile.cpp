@@ -18,6 +18,14 @@ namespace {
 
 std::atomic<int> connectionCounter{0};
 
+// How long a statement waits for another program holding the file before it fails: five seconds, or
+// TARN_DB_BUSY_WAIT_MS (a slow network share wants longer, a test of a locked file much shorter).
+int busyWaitMs() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("TARN_DB_BUSY_WAIT_MS", &ok);
+    return ok && ms >= 0 ? ms : 5000;
+}
+
 // The one place that knows the engine's own type names: the rest of the SQL is plain.
 QString columnType(FieldType type) {
     switch (type) {
@@ -128,7 +136,7 @@ public:
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
         } else {
             db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyWaitMs()));
         }
         open_ = db.open();
         if (!open_) error_ = db.lastError().text();
@@ -415,7 +423,7 @@ std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);
         // Another program on the same installation may hold the file for a moment.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyWaitMs()));
         if (!db.open()) {
             const QString why = db.lastError().text();
             db = QSqlDatabase();
@@ -517,12 +525,21 @@ int TableFile::position(const QString& field) const {
 
 QVariant TableFile::fitted(int position, const QVariant& value) const {
     const FieldSpec& f = fields_.at(position);
-    if (f.type == FieldType::Text && f.width > 0 && !value.isNull()) return value.toString().left(f.width);
-    return value;
+    if (f.type != FieldType::Text) return value;
+    // A text never given (an empty line of a form) is stored as empty text: NULL would read back as
+    // "no value" and fail every comparison with "".
+    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull()))
+        return QVariant(QStringLiteral(""));
+    return f.width > 0 ? QVariant(value.toString().left(f.width)) : value;
 }
 
 QList<QVariantList> TableFile::select(const QString& condition, const QVariantList& values,
                                       const QString& orderBy) const {
+    return trySelect(condition, values, orderBy).value_or(QList<QVariantList>());
+}
+
+std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition, const QVariantList& values,
+                                                        const QString& orderBy) const {
     QList<QVariantList> rows;
     const FieldSpec* key = nullptr;
     for (const FieldSpec& f : fields_)
@@ -540,7 +557,7 @@ QList<QVariantList> TableFile::select(const QString& condition, const QVariantLi
         q.addBindValue(v);
     if (!q.exec()) {
         lastError_ = q.lastError().text();
-        return rows;
+        return std::nullopt;
     }
     const int columns = static_cast<int>(fields_.size());
     while (q.next()) {
@@ -549,6 +566,11 @@ QList<QVariantList> TableFile::select(const QString& condition, const QVariantLi
         for (int i = 0; i < columns; ++i)
             row.append(q.value(i));
         rows.append(row);
+    }
+    // A page that cannot be read ends the walk the same way as the last row does.
+    if (q.lastError().isValid()) {
+        lastError_ = q.lastError().text();
+        return std::nullopt;
     }
     return rows;
 }

@@ -69,8 +69,13 @@ public:
 
     // The rows other than the seed record, each as its values in field order. condition is a further
     // condition on field names with "?" for the values (for example "hDT_Corr >= ? AND hDT_Corr <= ?").
+    // A selection that fails (the file locked past the wait, a damaged file) returns nothing, as an empty
+    // table would: callers that decide anything on "no rows" use trySelect.
     QList<QVariantList> select(const QString& condition = {}, const QVariantList& values = {},
                                const QString& orderBy = {}) const;
+    // The same rows, or nothing when the selection failed (lastError says why).
+    std::optional<QList<QVariantList>> trySelect(const QString& condition = {}, const QVariantList& values = {},
+                                                 const QString& orderBy = {}) const;
     // A new row from values by field name; fields not named stay empty; the number is the table's own.
     // Text values are cut to their field's width.
     bool append(const QVariantMap& values);

@@ -28,6 +28,22 @@ PortMap PortMap::load(const DataRoot& root) {
     return map;
 }
 
+std::optional<QString> PortMap::pointPortName(const QString& port) const {
+    constexpr int kLastPointPort = 25;
+    const QString name = port.trimmed();
+    if (const auto n = comNumber(name))
+        return *n <= kLastPointPort ? std::optional<QString>(QStringLiteral("COM%1").arg(*n)) : std::nullopt;
+    for (int n = 1; n <= kLastPointPort; ++n)
+        if (device(QStringLiteral("COM%1").arg(n)) == name) return QStringLiteral("COM%1").arg(n);
+    return std::nullopt;
+}
+
+QString PortMap::unmappedText(const QString& device) {
+    return QStringLiteral("Порт %1 не назначен ни одному из COM1 … COM25: впишите строку \"COMn %1\" в "
+                          "Work/%2")
+        .arg(device, fileName());
+}
+
 QString PortMap::device(const QString& portName) const {
     const QString name = portName.trimmed();
     const auto n = comNumber(name);

@@ -21,6 +21,13 @@ public:
     // "COM7" (any case, blanks ignored) → 7.
     static std::optional<int> comNumber(const QString& portName);
 
+    // The name a metering point keeps for the port ("COM1" … "COM25"): a port name as it is, a device
+    // path by the line that maps it (or the COMn whose default device it is). Nothing when no COMn
+    // of that range names the device.
+    std::optional<QString> pointPortName(const QString& port) const;
+    // What to do about a device no COMn names.
+    static QString unmappedText(const QString& device);
+
 private:
     QHash<int, QString> map_;
 };

@@ -799,7 +799,7 @@ void PollingRun::stepStart() {
     pointName_ = line.left(20);
     emit stateChanged();
     Registry registry(p_.root, p_.schemas);
-    point_ = registry.ok() ? registry.find(identifier_) : std::nullopt;
+    point_ = registry.ok() ? std::optional<Point>(registry.find(identifier_)) : std::nullopt;
     if (!point_) {
         fail();
         return;

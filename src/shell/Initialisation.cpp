@@ -1,6 +1,6 @@
 #include "shell/Initialisation.h"
 
-#include "database/Schema.h"
+#include "database/Registry.h"
 
 #include <QLocale>
 
@@ -36,6 +36,15 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     ctx.schemas = database::loadSchemas(ctx.root());
     ctx.databaseOpen = ctx.schemas.ok;
     if (!ctx.schemas.ok) ctx.notifier().message(MessageKind::Error, ctx.schemas.error);
+    // The tables every run needs, and the point list the folder synchronisation reads. A table that
+    // cannot be opened switches the database off as a schema file does: storing would fail on it.
+    if (ctx.databaseOpen) {
+        if (const QString failed = database::openDatabaseAtStart(ctx.root(), ctx.schemas, QDate::currentDate());
+            !failed.isEmpty()) {
+            ctx.databaseOpen = false;
+            ctx.notifier().message(MessageKind::Error, failed);
+        }
+    }
     if (ctx.databaseOpen && hooks) hooks->databaseStartup();
     return result;
 }

@@ -20,7 +20,8 @@ public:
 
 // Runs the steps in order: database flag cleared, the program's own formats, LoadSettings (twice when the
 // first call deleted an outdated file), the link reset (address 1, service level from the access code,
-// port and exchange engine configured from the settings), then the database start-up.
+// port and exchange engine configured from the settings), then the database start-up (the schemas, the
+// registry, gas and day's join tables, the point list).
 InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks = nullptr);
 
 // The program's formats are always "." and "dd.MM.yyyy" / "HH:mm:ss", whatever the user's locale; the

@@ -1,6 +1,7 @@
 // tarn-cli as a process: laying out an installation, the settings file, opening the port.
 #include "SimLine.h"
 #include "common/DateTimeText.h"
+#include "support/DatabaseFaults.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -548,6 +549,102 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
               2);
 }
 
+// A registry another program holds or a damaged one: the command fails, says why, and changes nothing.
+TEST(Cli, ARegistryThatFailsIsAnErrorNotAnUnknownPoint) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
+    const QString h = home.root().root();
+    const QStringList store{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("store"),
+                            QStringLiteral("--archives"), QStringLiteral("hourly")};
+    Result r = cli(store);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    auto requests = [&] {
+        const Result rows = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
+                                 QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
+                                 QStringLiteral("log")});
+        return rows.json().value(QStringLiteral("rows")).toArray().size();
+    };
+    ASSERT_EQ(requests(), 1);
+    auto speed = [&] {
+        const Result shown = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+                                  QStringLiteral("show"), QStringLiteral("t01234")});
+        return shown.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("speed")).toString();
+    };
+    const QString speedBefore = speed();
+    ASSERT_FALSE(speedBefore.isEmpty());
+    const QString registry = home.path(folder::Data, QStringLiteral("Bd_Quon.DB"));
+    qputenv("TARN_DB_BUSY_WAIT_MS", "20");
+    {
+        test::SqliteHolder holder(registry);
+        ASSERT_TRUE(holder.lockForWriting());
+        r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
+                 QStringLiteral("t01234"), QStringLiteral("--speed"),
+                 speedBefore == QLatin1String("9600") ? QStringLiteral("4800") : QStringLiteral("9600")});
+        EXPECT_NE(r.code, 0);
+        EXPECT_FALSE(r.err.trimmed().isEmpty());
+    }
+    EXPECT_EQ(speed(), speedBefore);
+
+    ASSERT_TRUE(test::damageTableFile(registry));
+    r = cli(store);
+    EXPECT_NE(r.code, 0);
+    EXPECT_FALSE(r.err.trimmed().isEmpty());
+    EXPECT_EQ(requests(), 1);
+    qunsetenv("TARN_DB_BUSY_WAIT_MS");
+}
+
+// A point keeps its port as a name the polling can open: a device path given to store becomes the COMn
+// Work/PortMap.000 maps to it, and a device no COMn names is refused with how to name it.
+TEST(Cli, AStoredPointKeepsThePortNameOfTheDeviceItWasReadThrough) {
+    test::TempHome home;
+    SimProgram sim;
+    ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 3, "flow": 10}})"));
+    const QString h = home.root().root();
+    // The same line under a name no COMn is mapped to: read, then refused before anything is stored.
+    ASSERT_TRUE(QFile::link(h + QStringLiteral("/COM1"), h + QStringLiteral("/ttyAlias")));
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("--port"), h + QStringLiteral("/ttyAlias"),
+                    QStringLiteral("store"), QStringLiteral("--archives"), QStringLiteral("hourly")});
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains("PortMap.000")) << r.err.toStdString();
+    EXPECT_FALSE(home.exists(folder::Hour, QStringLiteral("h_t01234.db")));
+
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--port"), h + QStringLiteral("/COM1"),
+             QStringLiteral("--json"), QStringLiteral("store"), QStringLiteral("--archives"),
+             QStringLiteral("hourly")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+             QStringLiteral("show"), QStringLiteral("t01234")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("port")).toString(),
+              QStringLiteral("COM1"));
+    const QString model = r.json().value(QStringLiteral("model")).toString();
+
+    // A telephone point needs a number a modem dials.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
+             QStringLiteral("t01234"), QStringLiteral("--link"), QStringLiteral("phone"), QStringLiteral("--phone"),
+             QStringLiteral("044-12З4567")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("телефон")) << r.err.toStdString();
+
+    // Searches fold Cyrillic letter case; the model matches without its padding.
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
+             QStringLiteral("t01234"), QStringLiteral("--owner"), QStringLiteral("ГАЗ-Сервис")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    for (const QStringList& search : {QStringList{QStringLiteral("--owner"), QStringLiteral("газ")},
+                                      QStringList{QStringLiteral("--model"), model.trimmed()}}) {
+        r = cli(QStringList{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+                            QStringLiteral("search")} +
+                search);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QJsonArray found = r.json().value(QStringLiteral("points")).toArray();
+        ASSERT_EQ(found.size(), 1) << search.join(' ').toStdString();
+        EXPECT_EQ(found.at(0).toObject().value(QStringLiteral("point")).toString(), QStringLiteral("t01234"));
+    }
+}
+
 TEST(Cli, GasCompositions) {
     test::TempHome home;
     const QString h = home.root().root();
@@ -1084,6 +1181,8 @@ TEST(CliFiles, ASavedReadingOpensAgainAndStoresAsAFile) {
              QStringLiteral("log")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains("файл")) << r.out.toStdString();
+    // The request names the file it came from (its end, when the path is longer than the field).
+    EXPECT_TRUE(r.out.contains(saved.right(80).toUtf8())) << r.out.toStdString();
 
     EXPECT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("file"), QStringLiteral("show"),
                    home.path(folder::Report, QStringLiteral("none.prt"))})

@@ -482,7 +482,7 @@ TEST(CorrectorWindow, FileMenuSavesOpensAndBrowsesSavedReadings) {
         return answer;
     };
     int loaded = 0;
-    options.loaded = [&] { ++loaded; };
+    options.loaded = [&](const QString&) { ++loaded; };
     menu.setOptions(options);
 
     // An unread window has nothing to save.

@@ -4,6 +4,7 @@
 #include "corrector/CorrectorSession.h"
 #include "corrector/StoreReading.h"
 #include "link/FakeSerialPort.h"
+#include "support/DatabaseFaults.h"
 #include "support/SessionRig.h"
 #include "support/TestSupport.h"
 
@@ -314,4 +315,58 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     EXPECT_TRUE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_EQ(result.result.kinds[0].dropped, 30);
+}
+
+// A registry that cannot be read or written is an error, never an unknown corrector: the store stops,
+// says why and changes nothing.
+TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
+    Rig r(R"({"role": "corrector", "address": 1, "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})");
+    r.settings.readChoice = QStringLiteral("1000000000000");
+    r.session->startOperation(corrector::operation::ReadAll);
+    ASSERT_TRUE(test::waitUntil([&] { return r.closed; }));
+    test::TempHome home;
+    database::writeMissingSchemaFiles(home.root());
+    const database::Schemas schemas = database::loadSchemas(home.root());
+    qputenv("TARN_DB_BUSY_WAIT_MS", "20");
+    bool configuratorOpened = false;
+    StoreRequestHooks hooks;
+    hooks.configureNewPoint = [&](database::Point&) { return configuratorOpened = true; };
+    auto storedHours = [&] {
+        return database::storedRows(home.root(), schemas, database::TableKind::Hourly, QStringLiteral("t01234"))
+            .size();
+    };
+    auto requests = [&] {
+        return database::storedRows(home.root(), schemas, database::TableKind::RequestLog,
+                                    QStringLiteral("t01234"))
+            .size();
+    };
+    // Known point; another program holds the registry in a write transaction: the header (a new link
+    // address) cannot be written.
+    ASSERT_TRUE(storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks).stored);
+    const QString registryPath = database::tablePath(home.root(), database::TableKind::Registry);
+    {
+        test::SqliteHolder holder(registryPath);
+        ASSERT_TRUE(holder.lockForWriting());
+        configuratorOpened = false;
+        const auto result =
+            storeAfterReading(home.root(), schemas, r.model(), r.settings, 7, kRussian, {3}, 5, hooks);
+        EXPECT_FALSE(result.stored);
+        EXPECT_FALSE(result.error.isEmpty());
+        EXPECT_FALSE(configuratorOpened);
+    }
+    EXPECT_EQ(requests(), 1); // only the first store's request
+    EXPECT_EQ(database::Registry(home.root(), schemas).find(QStringLiteral("t01234"))->address, 1);
+
+    // A damaged registry: the point cannot be looked up, so it is neither added again nor stored.
+    const qsizetype hoursBefore = storedHours();
+    ASSERT_TRUE(test::damageTableFile(registryPath));
+    const auto result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks);
+    EXPECT_FALSE(result.stored);
+    EXPECT_FALSE(result.added);
+    EXPECT_FALSE(result.error.isEmpty());
+    EXPECT_FALSE(configuratorOpened);
+    EXPECT_EQ(storedHours(), hoursBefore);
+    EXPECT_EQ(requests(), 1);
+    qunsetenv("TARN_DB_BUSY_WAIT_MS");
 }

@@ -221,13 +221,57 @@ TEST(GasWindow, RefusesDuplicatesAndValuesOutOfRangeAndColoursThemAsTyped) {
     EXPECT_EQ(gases.names(), QStringList{QStringLiteral("попутный")});
 }
 
-TEST(Configurator, NeedsALinkKindAndShowsThePhonePanelForThePhoneOnly) {
-    test::RecordingNotifier notifier;
+namespace {
+// A new point as the store request offers it: every value in range but the link kind, not chosen yet.
+Point newPoint() {
     Point p;
     p.serial = QStringLiteral("12345");
     p.model = QStringLiteral("ТАРН-2.01  ");
-    p.config[config::Owner] = QStringLiteral("Облгаз");
-    p.config[config::Gas] = QStringLiteral("природный");
+    p.config = {QStringLiteral("Облгаз"), QString(),           QString(),
+                QStringLiteral("COM1"),   QString(),           QString(),
+                QStringLiteral("9600"),   QStringLiteral("1000"), QStringLiteral("30"),
+                QStringLiteral("3"),      QStringLiteral("60"),  QStringLiteral("10"),
+                QStringLiteral("3"),      QStringLiteral("AT&FE0S0=0"), QStringLiteral("природный"),
+                QStringLiteral("01100000000")};
+    return p;
+}
+} // namespace
+
+// The window refuses what the command line refuses: a point it saves can always be polled.
+TEST(Configurator, RefusesValuesOutOfTheirRangesAsTheCommandLineDoes) {
+    const struct {
+        int value;
+        const char* text;
+    } refused[] = {{config::Speed, "abc"},         {config::Speed, "14400"},      {config::Flags, "zzz"},
+                   {config::Flags, "0110000000"},  {config::Port, "/dev/ttyUSB0"}, {config::Port, "COM26"},
+                   {config::TimeoutMs, "299"},     {config::Repeats, "0"},        {config::WaitS, "251"},
+                   {config::PauseS, "0"},          {config::BreakS, "x"},         {config::ModemRepeats, "201"},
+                   {config::Phone, "044-12З4567"}, {config::Phone, ""}};
+    for (const auto& r : refused) {
+        test::RecordingNotifier notifier;
+        TConfigCor c(newPoint(), {QStringLiteral("природный")}, notifier);
+        c.linkKind()->setCurrentText(QStringLiteral("телефон"));
+        c.field(config::Phone)->setText(QStringLiteral("8W044,123-45-67"));
+        c.field(r.value)->setText(QString::fromUtf8(r.text));
+        EXPECT_FALSE(c.save()) << r.value << " " << r.text;
+        EXPECT_NE(c.result(), QDialog::Accepted);
+        // The window says what the command line says.
+        EXPECT_EQ(notifier.texts(), QStringList{checkConfig(c.config())}) << r.value << " " << r.text;
+    }
+    // What a modem dials; for a cable point no telephone at all.
+    test::RecordingNotifier notifier;
+    TConfigCor c(newPoint(), {QStringLiteral("природный")}, notifier);
+    c.linkKind()->setCurrentText(QStringLiteral("прямое соединение"));
+    EXPECT_TRUE(c.save()) << notifier.texts().join('|').toStdString();
+    TConfigCor phone(newPoint(), {QStringLiteral("природный")}, notifier);
+    phone.linkKind()->setCurrentText(QStringLiteral("телефон"));
+    phone.field(config::Phone)->setText(QStringLiteral("+38 044 123-45-67,,*9#WPT"));
+    EXPECT_TRUE(phone.save()) << notifier.texts().join('|').toStdString();
+}
+
+TEST(Configurator, NeedsALinkKindAndShowsThePhonePanelForThePhoneOnly) {
+    test::RecordingNotifier notifier;
+    Point p = newPoint();
     TConfigCor c(p, {QStringLiteral("природный"), QStringLiteral("азот")}, notifier);
     EXPECT_EQ(c.linkKind()->currentIndex(), -1);
     EXPECT_FALSE(c.save());

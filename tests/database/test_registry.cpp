@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -146,6 +148,32 @@ TEST(Registry, AddFindAndChangeOnlyWhatDiffers) {
                                          QStringLiteral("         t12345"));
 }
 
+// A configuration value never given (the corrector's telephone of a cable point) is empty text, so a
+// search or a comparison with "" finds it.
+TEST(Registry, TextsNeverGivenAreStoredAsEmptyTextNotNull) {
+    Db db;
+    {
+        Registry r(db.home.root(), db.schemas);
+        Point p = point(QStringLiteral("t12345"), QStringLiteral("12345"));
+        ASSERT_TRUE(p.config[config::Phone].isNull());
+        ASSERT_TRUE(r.add(p)) << r.error().toStdString();
+    }
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw-read"));
+        raw.setDatabaseName(tablePath(db.home.root(), TableKind::Registry));
+        ASSERT_TRUE(raw.open());
+        QSqlQuery q(raw);
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "SELECT \"kTelQuon\" IS NULL, \"kTelQuon\" FROM \"Bd_Quon\" WHERE \"kIdentif\" = 't12345'")));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.value(0).toInt(), 0);
+        EXPECT_EQ(q.value(1).toString(), QString());
+        q.finish();
+        raw.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw-read"));
+}
+
 TEST(Registry, SearchBindsTheUsersTextAndFindsSerialsWithoutTheirZeros) {
     Db db;
     Registry r(db.home.root(), db.schemas);
@@ -175,6 +203,42 @@ TEST(Registry, SearchBindsTheUsersTextAndFindsSerialsWithoutTheirZeros) {
         r.search(with([](RegistrySearch& c) { c.organisation = QStringLiteral("\" OR 1=1 --"); })).isEmpty());
     EXPECT_EQ(r.search(with([](RegistrySearch& c) { c.model = QStringLiteral("ТАРН-2.01  "); })).size(), 6);
     EXPECT_TRUE(r.search(with([](RegistrySearch& c) { c.model = QStringLiteral("КВОН"); })).isEmpty());
+}
+
+// The texts inside fields match in any letter case, Cyrillic as Latin; the model without its padding.
+TEST(Registry, SearchIgnoresLetterCaseInCyrillicAndTheModelsPadding) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    Point gas = point(QStringLiteral("t11111"), QStringLiteral("11111"));
+    gas.organisation = QStringLiteral("ГАЗ-Сервис");
+    gas.config[config::Owner] = QStringLiteral("Ёлкин и Partners");
+    Point other = point(QStringLiteral("w22222"), QStringLiteral("22222"), QStringLiteral("ТАРН-1.02  "));
+    other.organisation = QStringLiteral("Водоканал");
+    ASSERT_TRUE(r.add(gas));
+    ASSERT_TRUE(r.add(other));
+    const struct {
+        const char* what;
+        QString RegistrySearch::*field;
+        const char* text;
+        QStringList found;
+    } cases[] = {
+        {"cyrillic lower", &RegistrySearch::organisation, "газ", {QStringLiteral("t11111")}},
+        {"cyrillic mixed", &RegistrySearch::organisation, "гАз-сЕРВИС", {QStringLiteral("t11111")}},
+        {"yo", &RegistrySearch::owner, "ёЛКИН", {QStringLiteral("t11111")}},
+        {"latin", &RegistrySearch::owner, "PARTNERS", {QStringLiteral("t11111")}},
+        {"no match", &RegistrySearch::organisation, "газпром", {}},
+        {"model unpadded", &RegistrySearch::model, "ТАРН-1.02", {QStringLiteral("w22222")}},
+        {"model padded", &RegistrySearch::model, "ТАРН-1.02  ", {QStringLiteral("w22222")}},
+        {"model part", &RegistrySearch::model, "ТАРН-1", {}},
+    };
+    for (const auto& c : cases) {
+        RegistrySearch criteria;
+        criteria.*c.field = QString::fromUtf8(c.text);
+        QStringList ids;
+        for (const Point& p : r.search(criteria))
+            ids.append(p.identifier);
+        EXPECT_EQ(ids, c.found) << c.what;
+    }
 }
 
 TEST(Registry, EraseRemovesFilesAndGroupLinesBeforeTheRowAndCanBeRetried) {

@@ -2,6 +2,7 @@
 // request log's row.
 #include "common/TextFile.h"
 #include "database/Storing.h"
+#include "support/DatabaseFaults.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -124,6 +125,53 @@ TEST(Storing, TwiceTheSameReadingAddsNothingTheSecondTime) {
     EXPECT_EQ(log[0].value(13), QStringLiteral("2"));                // last hourly record's number
     EXPECT_EQ(log[1].value(8), QStringLiteral("00000000000"));
     EXPECT_EQ(log[1].value(10), QStringLiteral("01.01.2000 00:00"));
+}
+
+// The request log names the file a reading came from, and only for a reading from a file.
+TEST(Storing, TheRequestLogNamesTheFileReadForSourceKindFourOnly) {
+    const struct {
+        int sourceKind;
+        QString fileName;
+        QString logged;
+    } cases[] = {{4, QStringLiteral("/data/Report/reading.prt"), QStringLiteral("/data/Report/reading.prt")},
+                 {4, QString(), QStringLiteral("--")},
+                 {5, QStringLiteral("/data/Report/reading.prt"), QStringLiteral("--")},
+                 {3, QStringLiteral("/data/Report/reading.prt"), QStringLiteral("--")}};
+    for (const auto& c : cases) {
+        Db db;
+        db.context.sourceKind = c.sourceKind;
+        db.context.fileName = c.fileName;
+        Reading r;
+        r.hourly() = {hour(0, "01:00")};
+        ASSERT_TRUE(db.store(r).ok);
+        const auto log = db.rows(TableKind::RequestLog);
+        ASSERT_EQ(log.size(), 1);
+        const int nameFile = static_cast<int>(
+            std::find_if(db.schemas.of(TableKind::RequestLog).begin(), db.schemas.of(TableKind::RequestLog).end(),
+                         [](const FieldSpec& f) { return f.name == QLatin1String("bNameFile"); }) -
+            db.schemas.of(TableKind::RequestLog).begin());
+        EXPECT_EQ(log[0].value(nameFile), c.logged) << c.sourceKind;
+    }
+}
+
+// Stored rows that cannot be read are not "nothing stored yet": the run fails and writes nothing.
+TEST(Storing, ATableThatCannotBeReadFailsTheRunInsteadOfStoringTwice) {
+    Db db;
+    Reading r; // enough hours to fill pages beyond the file's first
+    for (int h = 0; h < 200; ++h) {
+        const QDateTime t = QDateTime(QDate(2024, 3, 1), QTime(0, 0)).addSecs(3600 * h);
+        auto row = hour(h, qPrintable(t.toString(QStringLiteral("HH:mm"))));
+        row[1] = t.toString(QStringLiteral("dd.MM.yyyy"));
+        r.hourly().append(row);
+    }
+    ASSERT_TRUE(db.store(r).ok);
+    const QString path = tablePath(db.home.root(), TableKind::Hourly, db.context.identifier);
+    ASSERT_TRUE(test::damageTableFile(path));
+    const StoreResult again = db.store(r);
+    EXPECT_FALSE(again.ok);
+    EXPECT_FALSE(again.error.isEmpty());
+    EXPECT_EQ(again.kinds[0].stored, 0);
+    EXPECT_EQ(db.rows(TableKind::RequestLog).size(), 1);
 }
 
 TEST(Storing, ARecordIsDroppedOnlyWhenNumberAndTimeBothMatch) {

@@ -8,6 +8,8 @@
 #include "shell/Installation.h"
 #include "shell/ShellTexts.h"
 #include "shell/SingleInstance.h"
+
+#include <QFile>
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -136,6 +138,34 @@ TEST(Initialisation, TheDatabaseRunsOnlyWithSchemaFilesThatFit) {
     runInitialisation(c.ctx);
     EXPECT_FALSE(c.ctx.databaseOpen);
     EXPECT_EQ(c.notifier.texts().value(0), QStringLiteral("ОШИБКА !!! ФОРМАТА ФАЙЛА : Bd_Hour.txt"));
+}
+
+TEST(Initialisation, TheDatabaseStartOpensTheRegistryGasAndTodaysJoinTableAndWritesThePointList) {
+    Context c;
+    const QDate today = QDate::currentDate();
+    runInitialisation(c.ctx);
+    ASSERT_TRUE(c.ctx.databaseOpen) << c.notifier.texts().join('|').toStdString();
+    const QDate after = QDate::currentDate(); // a start across midnight creates the later day's table
+    EXPECT_TRUE(c.home.exists(folder::Data, QStringLiteral("Bd_Quon.DB")));
+    EXPECT_TRUE(c.home.exists(folder::Data, QStringLiteral("Bd_Gas.DB")));
+    const QString join = QStringLiteral("Join/j_%1/j_%2.db");
+    EXPECT_TRUE(QFile::exists(c.home.root().root() + QLatin1Char('/') +
+                              join.arg(today.toString(QStringLiteral("yyMM")), today.toString(QStringLiteral("yyMMdd")))) ||
+                QFile::exists(c.home.root().root() + QLatin1Char('/') +
+                              join.arg(after.toString(QStringLiteral("yyMM")), after.toString(QStringLiteral("yyMMdd")))));
+    // An empty registry: the point list is there, empty; one that exists is left as it is.
+    ASSERT_TRUE(c.home.exists(folder::Current, QStringLiteral("SynCor.000")));
+    EXPECT_TRUE(c.home.read(folder::Current, QStringLiteral("SynCor.000")).isEmpty());
+    c.home.write(folder::Current, QStringLiteral("SynCor.000"), "t12345\r\n");
+    runInitialisation(c.ctx);
+    EXPECT_EQ(c.home.read(folder::Current, QStringLiteral("SynCor.000")), QByteArray("t12345\r\n"));
+
+    // A registry that cannot be opened switches the database off and says why.
+    c.home.write(folder::Data, QStringLiteral("Bd_Quon.DB"), QByteArray(8192, '\xA5'));
+    c.notifier.messages.clear();
+    runInitialisation(c.ctx);
+    EXPECT_FALSE(c.ctx.databaseOpen);
+    EXPECT_TRUE(c.notifier.texts().join('|').contains(QStringLiteral("Bd_Quon.DB")));
 }
 
 TEST(Initialisation, TheVolumePrecisionIsReadAtEveryInitialisationAndABadFileToldOnce) {

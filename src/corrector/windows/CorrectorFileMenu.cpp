@@ -107,7 +107,7 @@ bool CorrectorFileMenu::loadFile(const QString& path) {
     const bool loaded = runProgress(path, [&](const FileProgress& progress) {
         return loadParameterFile(model_, path, notifier_, progress).ok;
     });
-    if (loaded && options_.loaded) options_.loaded();
+    if (loaded && options_.loaded) options_.loaded(path);
     return loaded;
 }
 

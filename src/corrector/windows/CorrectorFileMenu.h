@@ -26,7 +26,7 @@ public:
                               const QString& proposed)>
             chooseFile;
         // A file was opened into the window (the program stores it as a reading from a file).
-        std::function<void()> loaded;
+        std::function<void(const QString& path)> loaded; // the file just loaded
         // "СОХРАНИТЬ КАК *.xls" once the window holds a corrector's data: the workbook dialog, which the
         // program puts in (it lives with the reports). The entry says nothing more without it.
         std::function<void()> saveWorkbook;

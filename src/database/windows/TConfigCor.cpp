@@ -1,5 +1,4 @@
 #include "database/windows/TConfigCor.h"
-#include "link/PhoneNumber.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -93,9 +92,9 @@ PointConfig TConfigCor::config() const {
 }
 
 bool TConfigCor::save() {
-    if (!link::acceptPhoneField(config()[config::Phone], notifier_)) return false;
-    if (!linkKinds().contains(linkKind_->currentText())) {
-        notifier_.message(MessageKind::Error, QStringLiteral("Не выбран \"Вид связи\"!!!"));
+    // The same check as the command line's: a value out of its range would stop the point being polled.
+    if (const QString failure = checkConfig(config()); !failure.isEmpty()) {
+        notifier_.message(MessageKind::Error, failure);
         return false;
     }
     accept();

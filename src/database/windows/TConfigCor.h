@@ -24,7 +24,8 @@ public:
     QLineEdit* field(int value) const { return edits_[value]; }
     QComboBox* linkKind() const { return linkKind_; }
     QWidget* phonePanel() const { return phonePanel_; }
-    // "СОХРАНИТЬ": true when the form was accepted.
+    // "СОХРАНИТЬ": true when the form was accepted; values out of their ranges are refused with what
+    // does not fit, as the command line refuses them.
     bool save();
 
 private:

@@ -520,7 +520,7 @@ void TMenuCorr::openCorrectorWindow() {
     fileOptions.reportFolder = ctx_.root().dir(folder::Report);
     fileOptions.textFolder = ctx_.root().dir(folder::Text);
     fileOptions.excelFolder = ctx_.root().dir(folder::Excel);
-    fileOptions.loaded = [this, &session, &window, &tables, &archivesRead] {
+    fileOptions.loaded = [this, &session, &window, &tables, &archivesRead](const QString& path) {
         const corrector::CorrectorWindowModel& model = session.model();
         QList<int> kinds;
         archivesRead.clear();
@@ -531,7 +531,7 @@ void TMenuCorr::openCorrectorWindow() {
                 if (model.archives().rowCount(g->archive) > 0) archivesRead.append(g->archive);
         }
         constexpr int kFromFile = 4;
-        storeReading(model, kinds, kFromFile, &window);
+        storeReading(model, kinds, kFromFile, &window, path);
         if (tables) tables->refresh();
     };
     // "СОХРАНИТЬ КАК *.xls": the workbook of the window's parameters and tables, shown once written.
@@ -568,7 +568,7 @@ void TMenuCorr::openCorrectorWindow() {
 }
 
 void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
-                             int sourceKind, QWidget* parent) {
+                             int sourceKind, QWidget* parent, const QString& fileName) {
     QList<int> archives;
     for (int kind : kindsRead)
         if (corrector::isArchiveKind(kind)) archives.append(kind);
@@ -584,6 +584,7 @@ void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const
         point.config = configurator.config();
         return true;
     };
+    hooks.adjustContext = [&fileName](database::StoreContext& c) { c.fileName = fileName; };
     hooks.progress = [&wait](int done, int total) {
         if (!wait.isVisible()) wait.show();
         return wait.progress(done, total);

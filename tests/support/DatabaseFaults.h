@@ -1,0 +1,48 @@
+#pragma once
+// Table files that fail as they fail in the field: held by another program, or damaged.
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+namespace tarn::test {
+
+// Another program's connection to a table file; its transaction ends when it goes.
+class SqliteHolder {
+public:
+    explicit SqliteHolder(const QString& path) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~SqliteHolder() {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            db.rollback();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    SqliteHolder(const SqliteHolder&) = delete;
+    SqliteHolder& operator=(const SqliteHolder&) = delete;
+    // Holds the write lock: readers still read, every writer waits and then fails.
+    bool lockForWriting() {
+        QSqlQuery q(QSqlDatabase::database(name_, false));
+        return q.exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    }
+
+private:
+    QString name_ = QStringLiteral("test-holder-%1").arg(reinterpret_cast<quintptr>(this));
+};
+
+// Garbage over every page after the first: the file still opens and names its table, but its rows
+// cannot be read.
+inline bool damageTableFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || f.size() <= 4096) return false;
+    const qint64 size = f.size();
+    f.seek(4096);
+    return f.write(QByteArray(size - 4096, '\xA5')) == size - 4096;
+}
+
+} // namespace tarn::test
