@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -37,7 +39,58 @@ CliResult cli(const QString& home, const QStringList& args) {
     return r;
 }
 
+// Runs SQL on a table file as another program could, and returns what the file then holds ("type name").
+QStringList tamperedObjects(const QString& path, const QStringList& statements) {
+    QStringList objects;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tamper"));
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            for (const QString& sql : statements)
+                if (!q.exec(sql)) objects.append(QStringLiteral("failed: ") + sql);
+            q.exec(QStringLiteral(
+                "SELECT type, name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name"));
+            while (q.next())
+                objects.append(q.value(0).toString() + QLatin1Char(' ') + q.value(1).toString());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("tamper"));
+    return objects;
+}
+
 } // namespace
+
+TEST(SyncCli, AHostileSendersTableArrivesAsItsRowsOnly) {
+    test::TempHome a;
+    writeMissingSchemaFiles(a.root());
+    const Schemas schemas = loadSchemas(a.root());
+    Point p;
+    p.identifier = QStringLiteral("12345");
+    p.serial = QStringLiteral("12345");
+    p.model = QStringLiteral("ТАРН-2.01");
+    p.config[config::Flags] = QStringLiteral("00000000000");
+    ASSERT_TRUE(Registry(a.root(), schemas).add(p));
+    ASSERT_TRUE(test::writeMemberParameterFile(a.root(), p.identifier, 12345));
+    // The sender's hourly table carries a trigger that would empty it at the receiver's next store, a view
+    // and an index of its own.
+    const QString hourly = tablePath(a.root(), TableKind::Hourly, p.identifier);
+    const QStringList sent = tamperedObjects(
+        hourly, {QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON h_12345 BEGIN DELETE FROM h_12345; END"),
+                 QStringLiteral("CREATE VIEW hv AS SELECT * FROM h_12345"),
+                 QStringLiteral("CREATE INDEX hx ON h_12345 (hDT_Corr)")});
+    ASSERT_EQ(sent, (QStringList{"table h_12345", "view hv", "index hx", "trigger wipe"}));
+    const CliResult written = cli(a.root().root(), {"--json", "package", "write", "--point", "12345"});
+    ASSERT_EQ(written.exitCode, 0) << written.out.toStdString();
+
+    test::TempHome b;
+    const CliResult read = cli(b.root().root(), {"--json", "package", "read",
+                                                 written.json.value(QStringLiteral("package")).toString()});
+    ASSERT_EQ(read.exitCode, 0) << read.out.toStdString();
+    EXPECT_EQ(tamperedObjects(tablePath(b.root(), TableKind::Hourly, p.identifier), {}),
+              QStringList{"table h_12345"});
+}
 
 TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
     test::TempHome a;
