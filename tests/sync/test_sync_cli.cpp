@@ -60,22 +60,28 @@ QStringList tamperedObjects(const QString& path, const QStringList& statements) 
     return objects;
 }
 
+const QString kPoint = QStringLiteral("12345");
+
+// A registered point with its parameter file: what a sending installation packs.
+bool registerPoint(const test::TempHome& home, const QString& identifier) {
+    writeMissingSchemaFiles(home.root());
+    Point p;
+    p.identifier = identifier;
+    p.serial = identifier;
+    p.model = QStringLiteral("ТАРН-2.01");
+    p.config[config::Flags] = QStringLiteral("00000000000");
+    return Registry(home.root(), loadSchemas(home.root())).add(p) &&
+           test::writeMemberParameterFile(home.root(), identifier, identifier.toInt());
+}
+
 } // namespace
 
 TEST(SyncCli, AHostileSendersTableArrivesAsItsRowsOnly) {
     test::TempHome a;
-    writeMissingSchemaFiles(a.root());
-    const Schemas schemas = loadSchemas(a.root());
-    Point p;
-    p.identifier = QStringLiteral("12345");
-    p.serial = QStringLiteral("12345");
-    p.model = QStringLiteral("ТАРН-2.01");
-    p.config[config::Flags] = QStringLiteral("00000000000");
-    ASSERT_TRUE(Registry(a.root(), schemas).add(p));
-    ASSERT_TRUE(test::writeMemberParameterFile(a.root(), p.identifier, 12345));
+    ASSERT_TRUE(registerPoint(a, kPoint));
     // The sender's hourly table carries a trigger that would empty it at the receiver's next store, a view
     // and an index of its own.
-    const QString hourly = tablePath(a.root(), TableKind::Hourly, p.identifier);
+    const QString hourly = tablePath(a.root(), TableKind::Hourly, kPoint);
     const QStringList sent = tamperedObjects(
         hourly, {QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON h_12345 BEGIN DELETE FROM h_12345; END"),
                  QStringLiteral("CREATE VIEW hv AS SELECT * FROM h_12345"),
@@ -88,21 +94,13 @@ TEST(SyncCli, AHostileSendersTableArrivesAsItsRowsOnly) {
     const CliResult read = cli(b.root().root(), {"--json", "package", "read",
                                                  written.json.value(QStringLiteral("package")).toString()});
     ASSERT_EQ(read.exitCode, 0) << read.out.toStdString();
-    EXPECT_EQ(tamperedObjects(tablePath(b.root(), TableKind::Hourly, p.identifier), {}),
+    EXPECT_EQ(tamperedObjects(tablePath(b.root(), TableKind::Hourly, kPoint), {}),
               QStringList{"table h_12345"});
 }
 
 TEST(SyncCli, PackageWriteShowReadAndSyncRun) {
     test::TempHome a;
-    writeMissingSchemaFiles(a.root());
-    const Schemas schemas = loadSchemas(a.root());
-    Point p;
-    p.identifier = QStringLiteral("12345");
-    p.serial = QStringLiteral("12345");
-    p.model = QStringLiteral("ТАРН-2.01");
-    p.config[config::Flags] = QStringLiteral("00000000000");
-    ASSERT_TRUE(Registry(a.root(), schemas).add(p));
-    ASSERT_TRUE(test::writeMemberParameterFile(a.root(), p.identifier, 12345));
+    ASSERT_TRUE(registerPoint(a, kPoint));
     const QString homeA = a.root().root();
 
     const CliResult written = cli(homeA, {"--json", "package", "write", "--point", "12345"});
