@@ -240,6 +240,8 @@ bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreC
         return false;
     }
     const int source = c.sourceKind >= 1 && c.sourceKind <= 6 ? c.sourceKind : 7;
+    if (c.poll.gasWritten) result.storedItems[6] = QLatin1Char('1');
+    if (c.poll.clockCorrected) result.storedItems[7] = QLatin1Char('1');
     const QString none = storedTimestamp(noTimestamp());
     auto stamp = [&none](const QDateTime& t) { return t.isValid() ? storedTimestamp(t) : none; };
     // A path longer than its field keeps its end: the file's own name says most.

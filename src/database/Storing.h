@@ -59,6 +59,10 @@ struct StoreContext {
         QDateTime gasChecked, clockChecked, connectionBegin, connectionEnd;
         int connectionSeconds = 0;
         QString error; // empty is stored as "--"
+        // The gas parameters written (or found equal) and the clock corrected during the poll: the
+        // stored-items flags 7 and 8.
+        bool gasWritten = false;
+        bool clockCorrected = false;
     };
     PollLog poll;
 };

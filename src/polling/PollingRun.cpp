@@ -507,6 +507,22 @@ QString PollingRun::flagsOfRun() const {
     return groupFlags_;
 }
 
+// The request log's items to read: every item the run was asked for, read or not, so that the protocol
+// accounts for each. Eleven characters; a group's flags have ten, as the service archive is never read
+// in group polling. Empty when nothing was asked (the log then copies what was stored).
+QString PollingRun::askedFlags() const {
+    QString asked(11, QLatin1Char('0'));
+    bool any = false;
+    for (int i = item::Hourly; i <= item::Service; ++i) {
+        if (i == item::Service && mode_ != PollMode::Point) continue;
+        if (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1')) {
+            asked[i - 1] = QLatin1Char('1');
+            any = true;
+        }
+    }
+    return any ? asked : QString();
+}
+
 int PollingRun::findNextChecked(int from) const {
     for (int i = qMax(0, from); i < lines_.size(); ++i)
         if (checks_.value(i)) return i;
@@ -1104,9 +1120,14 @@ void PollingRun::storeWhatWasRead() {
     summary.measured = measured_;
     const int source = telephone() ? kSourceTelephone : kSourceCable;
     log_.error = error_;
+    log_.gasWritten = gasWritten_;
+    log_.clockCorrected = clockCorrected_;
     if (session_ && dataRead_ && identityConfirmed_) {
         corrector::StoreRequestHooks hooks;
-        hooks.adjustContext = [this](database::StoreContext& c) { c.poll = log_; };
+        hooks.adjustContext = [this](database::StoreContext& c) {
+            c.poll = log_;
+            c.itemsToRead = askedFlags();
+        };
         const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
                                                     point_->address, language_, kindsRead_, source, hooks);
         if (!r.stored && !r.error.isEmpty()) say(r.error, LineColour::Red);
@@ -1122,6 +1143,7 @@ void PollingRun::storeWhatWasRead() {
         c.serial = point_->serial;
         c.model = point_->model;
         c.sourceKind = source;
+        c.itemsToRead = askedFlags();
         c.poll = log_;
         database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
     }

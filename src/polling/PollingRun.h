@@ -251,6 +251,7 @@ private:
     bool telephone() const;
     int findNextChecked(int from) const;
     QString flagsOfRun() const;
+    QString askedFlags() const;
     void restoreLinkSettings();
 
     Parts p_;
