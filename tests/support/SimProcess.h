@@ -10,16 +10,17 @@ namespace tarn::test {
 
 class SimProcess {
 public:
-    // Writes the scenario to scenarioPath and starts the program with its line linked at linkPath.
-    // True once the program has reported its line.
+    // Writes the scenario to scenarioPath and starts the program with its line linked at linkPath (and
+    // the further arguments given). True once the program has reported its line.
     bool start(const QString& program, const QString& scenarioPath, const QByteArray& scenarioJson,
-               const QString& linkPath) {
+               const QString& linkPath, const QStringList& more = {}) {
         QFile f(scenarioPath);
         if (!f.open(QIODevice::WriteOnly)) return false;
         f.write(scenarioJson);
         f.close();
-        process_.start(program,
-                       {QStringLiteral("--scenario"), scenarioPath, QStringLiteral("--link"), linkPath});
+        process_.start(program, QStringList{QStringLiteral("--scenario"), scenarioPath,
+                                            QStringLiteral("--link"), linkPath} +
+                                    more);
         if (!process_.waitForStarted(5000)) return false;
         QElapsedTimer t;
         t.start();
@@ -33,6 +34,11 @@ public:
         process_.waitForFinished(3000);
     }
     QProcess& process() { return process_; }
+    // Ends the program as SIGTERM does (it writes what it was asked to on the way out); true once ended.
+    bool finish() {
+        process_.terminate();
+        return process_.waitForFinished(5000) && process_.exitStatus() == QProcess::NormalExit;
+    }
 
 private:
     QProcess process_;

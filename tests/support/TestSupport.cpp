@@ -74,11 +74,7 @@ std::optional<QList<QStringList>> readCsv(const QString& text, QChar delimiter) 
     return records;
 }
 
-std::optional<QList<QStringList>> readCsvFile(const QString& path, QChar delimiter) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    // Windows-1251 without the program's own decoder: the letters a test uses are enough.
-    const QByteArray bytes = file.readAll();
+QString fromCp1251(const QByteArray& bytes) {
     QString text;
     for (char b : bytes) {
         const auto u = static_cast<unsigned char>(b);
@@ -107,6 +103,13 @@ std::optional<QList<QStringList>> readCsvFile(const QString& path, QChar delimit
         else
             text.append(QChar(0xFFFD));
     }
+    return text;
+}
+
+std::optional<QList<QStringList>> readCsvFile(const QString& path, QChar delimiter) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QString text = fromCp1251(file.readAll());
     return readCsv(text, delimiter);
 }
 

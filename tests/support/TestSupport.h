@@ -56,6 +56,8 @@ private:
 // delimiter, CR, LF and doubled quotes; CR LF or LF ends a record outside quotes. Malformed text (a quote
 // inside an unquoted field, an unclosed quote, text after a closing quote) gives nothing.
 std::optional<QList<QStringList>> readCsv(const QString& text, QChar delimiter);
+// Windows-1251 bytes as text, without the program's own decoder: the letters a test uses are enough.
+QString fromCp1251(const QByteArray& bytes);
 // A Windows-1251 CSV file read so.
 std::optional<QList<QStringList>> readCsvFile(const QString& path, QChar delimiter);
 
