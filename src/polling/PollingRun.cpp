@@ -507,11 +507,13 @@ QString PollingRun::flagsOfRun() const {
     return groupFlags_;
 }
 
-// The request log's items to read: every item the run was asked for, read or not, so that the protocol
-// accounts for each. Eleven characters; a group's flags have ten, as the service archive is never read
-// in group polling. Empty when nothing was asked (the log then copies what was stored).
+// The request log's items to read: the run's flags as they were, every item asked whether it brought
+// anything or not, so that the protocol accounts for each. Eleven characters; a group's flags have ten,
+// as the service archive is never read in group polling. Empty when no item was asked (the log then
+// copies what was stored).
 QString PollingRun::askedFlags() const {
     QString asked(11, QLatin1Char('0'));
+    if (flags_.startsWith(QLatin1Char('1'))) asked[0] = QLatin1Char('1');
     bool any = false;
     for (int i = item::Hourly; i <= item::Service; ++i) {
         if (i == item::Service && mode_ != PollMode::Point) continue;
