@@ -454,6 +454,26 @@ TEST_F(Groups, SavedGroupReadsBackFromTheCommandAndFromItsFiles) {
     EXPECT_EQ(members.size(), 2);
 }
 
+TEST_F(Groups, SavingAnExistingGroupChangesItInPlace) {
+    const QString name = QStringLiteral("Змінна");
+    auto save = [&](const QString& points, const QString& flags) {
+        return inst_->cli({QStringLiteral("group"), QStringLiteral("save"), name, QStringLiteral("--points"), points,
+                           QStringLiteral("--flags"), flags})
+            .code;
+    };
+    auto show = [&] {
+        return inst_->cli({QStringLiteral("group"), QStringLiteral("show"), name, QStringLiteral("--json")}).json();
+    };
+    ASSERT_EQ(save(ids_[0], QStringLiteral("0100000000")), 0);
+    const QString file = show().value(QStringLiteral("file")).toString();
+    ASSERT_EQ(save(ids_[0] + QLatin1Char(',') + ids_[1], QStringLiteral("0010000001")), 0);
+    const QJsonObject changed = show();
+    EXPECT_EQ(changed.value(QStringLiteral("file")).toString(), file);
+    EXPECT_EQ(changed.value(QStringLiteral("flags")).toString(), QStringLiteral("0010000001"));
+    EXPECT_EQ(changed.value(QStringLiteral("points")).toArray(), (QJsonArray{ids_[0], ids_[1]}));
+    EXPECT_EQ(groupNames(*inst_).count(name), 1);
+}
+
 TEST_F(Groups, LongNameIsCutToTwentyAndTheSavedNameReported) {
     const QString typed = QStringLiteral("Дуже довга назва групи опитування");
     const QString kept = typed.left(20);
@@ -771,6 +791,11 @@ TEST_F(GroupPoll, DayExchangesShowEachMembersResult) {
     EXPECT_EQ(result.value(QStringLiteral("41234")), QStringLiteral("норма")) << r.out.toStdString();
     EXPECT_EQ(result.value(QStringLiteral("41235")), QStringLiteral("ошибка обмена с прибором"));
     EXPECT_EQ(result.value(QStringLiteral("41236")), QStringLiteral("ошибка обмена с прибором"));
+    // The day's join table and the point's request log the views are built from.
+    const QDate today = QDate::currentDate();
+    EXPECT_TRUE(inst_->exists(QStringLiteral("Join/j_%1/j_%2.db")
+                                  .arg(today.toString(QStringLiteral("yyMM")), today.toString(QStringLiteral("yyMMdd")))));
+    EXPECT_TRUE(inst_->exists(QStringLiteral("BookQ/b_%1.db").arg(ids_[0])));
 }
 
 TEST_F(GroupPoll, DayExchangesAreWrittenToTheFileAsked) {
@@ -1151,6 +1176,11 @@ TEST_F(FolderSync, RulesCopyTheMastersFilesAndDeleteWhatItLacks) {
         EXPECT_EQ(copy_.rows(QStringLiteral("41234"), archive), rows) << archive.toStdString();
     }
     EXPECT_EQ(copy_.rows(QStringLiteral("41234"), QStringLiteral("hourly")).size(), 30);
+    const QJsonArray points =
+        copy_.cli({QStringLiteral("points"), QStringLiteral("list"), QStringLiteral("--json")}).json().value(
+            QStringLiteral("points")).toArray();
+    ASSERT_EQ(points.size(), 1);
+    EXPECT_EQ(points[0].toObject().value(QStringLiteral("point")).toString(), QStringLiteral("41234"));
     // The vanished point's table is deleted; what no rule names stays.
     EXPECT_FALSE(copy_.exists(QStringLiteral("Hour/h_41299.db")));
     EXPECT_EQ(copy_.read(QStringLiteral("Hour/h_55555.db")), QByteArray("kept"));
