@@ -1125,6 +1125,66 @@ TEST_F(Packages, GroupPackagesOpenAsAFolderInAnotherInstallation) {
     EXPECT_EQ(receiver.rows(QStringLiteral("41234"), QStringLiteral("hourly")).size(), 40);
 }
 
+TEST_F(Packages, NamesExistingFilesAndRegisteredPointsAreNotOverwrittenUnasked) {
+    // The name up to its first dot, then ".tbd".
+    const QString asked = sender_->scratch(QStringLiteral("copy.of.point.tbd"));
+    const QString written = sender_->scratch(QStringLiteral("copy.tbd"));
+    const Result w = sender_->cli({QStringLiteral("package"), QStringLiteral("write"), QStringLiteral("--point"),
+                                   QStringLiteral("41234"), QStringLiteral("--out"), asked});
+    ASSERT_EQ(w.code, 0) << w.err.toStdString();
+    EXPECT_FALSE(QFile::exists(asked));
+    ASSERT_TRUE(QFile::exists(written));
+    EXPECT_TRUE((w.out + w.err).contains(QStringLiteral("ФАЙЛ  \"copy.tbd\" ЗАПИСАН"))) << w.out.toStdString();
+
+    QFile f(written);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.resize(0);
+    f.write("kept");
+    f.close();
+    EXPECT_NE(sender_->cli({QStringLiteral("package"), QStringLiteral("write"), QStringLiteral("--point"),
+                            QStringLiteral("41234"), QStringLiteral("--out"), written})
+                  .code,
+              0);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("kept"));
+
+    // Reading into an installation that holds the point already asks first; unasked, nothing changes.
+    Installation holder;
+    ASSERT_TRUE(holder.initialised());
+    ASSERT_EQ(holder.cli({QStringLiteral("package"), QStringLiteral("read"), package_}).code, 0);
+    const QMap<QString, QByteArray> before = holder.snapshot();
+    const Result again = holder.cli({QStringLiteral("package"), QStringLiteral("read"), package_});
+    EXPECT_NE(again.code, 0);
+    EXPECT_TRUE((again.out + again.err).contains(QStringLiteral("в БД есть данные на корректор ТАРН-1.01 №41234 переписать?")))
+        << (again.out + again.err).toStdString();
+    const QMap<QString, QByteArray> after = holder.snapshot();
+    for (auto it = before.begin(); it != before.end(); ++it)
+        if (!it.key().startsWith(QStringLiteral("Current/"))) {
+            EXPECT_EQ(after.value(it.key()), it.value()) << it.key().toStdString();
+        }
+}
+
+// The receiver ends up with what the sender has: a table the package lacks is removed there too.
+TEST_F(Packages, TableMissingFromThePackageIsRemovedAtTheReceiver) {
+    Installation holder;
+    ASSERT_TRUE(holder.initialised());
+    ASSERT_EQ(holder.cli({QStringLiteral("package"), QStringLiteral("read"), package_}).code, 0);
+    ASSERT_TRUE(holder.exists(QStringLiteral("Mon/m_41234.db")));
+    const std::optional<QList<PackageEntry>> entries = readPackage(packageBytes());
+    ASSERT_TRUE(entries.has_value());
+    QList<QPair<QByteArray, QByteArray>> files;
+    for (const PackageEntry& e : *entries)
+        if (!e.name.startsWith("m_")) files.append({e.name, e.content});
+    ASSERT_EQ(files.size() + 1, entries->size());
+    const QString file = QString::fromUtf8(save(QStringLiteral("no-monthly.tbd"), writePackage(files)));
+    const Result r = holder.cli({QStringLiteral("package"), QStringLiteral("read"), file, QStringLiteral("--overwrite")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_FALSE(holder.exists(QStringLiteral("Mon/m_41234.db")));
+    EXPECT_TRUE(holder.rows(QStringLiteral("41234"), QStringLiteral("monthly")).isEmpty());
+    EXPECT_EQ(holder.rows(QStringLiteral("41234"), QStringLiteral("hourly")),
+              sender_->rows(QStringLiteral("41234"), QStringLiteral("hourly")));
+}
+
 TEST_F(Packages, ForeignOrDamagedPackagesChangeNothing) {
     const QByteArray good = packageBytes();
     const std::optional<QList<PackageEntry>> entries = readPackage(good);
@@ -1245,6 +1305,20 @@ TEST_F(FolderSync, RulesCopyTheMastersFilesAndDeleteWhatItLacks) {
                                 QStringLiteral("p_41299.000")})
         EXPECT_TRUE(listed.contains(name)) << listed.toStdString();
     EXPECT_FALSE(listed.contains(QStringLiteral("41234.db"))) << listed.toStdString();
+}
+
+TEST_F(FolderSync, RuleLeadingOutOfTheFoldersIsRefusedAndTheOthersRun) {
+    QFile outside(master_.scratch(QStringLiteral("escape.000")));
+    ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
+    outside.write("outside");
+    outside.close();
+    copy_.write(QStringLiteral("Work/SynDir.000"), copy_.read(QStringLiteral("Work/SynDir.000")) +
+                                                        "1*..\\*escape.000 / outside both folders\r\n");
+    const Result r = sync();
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE((r.out + r.err).contains(QStringLiteral("escape.000"))) << (r.out + r.err).toStdString();
+    EXPECT_FALSE(QFile::exists(copy_.scratch(QStringLiteral("escape.000"))));
+    EXPECT_EQ(copy_.read(QStringLiteral("Param/p_41234.000")), master_.read(QStringLiteral("Param/p_41234.000")));
 }
 
 TEST_F(FolderSync, DryRunListsTheWorkAndChangesNothing) {
