@@ -947,6 +947,49 @@ TEST_F(GroupPoll, ProtocolShowsTheClockAndMeasurementItemsAsked) {
     EXPECT_TRUE(lines.contains(QStringLiteral("|мгновенные        ")));
 }
 
+TEST_F(GroupPoll, GroupsThatCannotStartSayWhyAndPollNobody) {
+    struct Case {
+        const char* group;
+        QStringList save; // after the name
+        QString message;
+    };
+    const QList<Case> cases = {
+        {"Порожня", {QStringLiteral("--points"), ids_[0], QStringLiteral("--flags"), QStringLiteral("0000000000")},
+         QStringLiteral("группа \"Порожня\" нет заданий!!!")},
+        {"Без членів", {QStringLiteral("--flags"), QStringLiteral("0100000000")},
+         QStringLiteral("группе \"Без членів\" нет корректоров!!!")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.group);
+        const QString group = QString::fromUtf8(c.group);
+        ASSERT_EQ(inst_->cli(QStringList{QStringLiteral("group"), QStringLiteral("save"), group} + c.save).code, 0);
+        const Result r = inst_->cli({QStringLiteral("poll"), QStringLiteral("--group"), group});
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE((r.out + r.err).contains(c.message)) << (r.out + r.err).toStdString();
+        EXPECT_FALSE(r.err.contains(QStringLiteral("*СТАРТ* прибора"))) << r.err.toStdString();
+    }
+}
+
+// One point by its own flags (monthly only, nothing new): the exchanges name the single-point mode.
+TEST_F(GroupPoll, SinglePointPollUsesItsOwnFlags) {
+    const Result r = inst_->cli({QStringLiteral("poll"), QStringLiteral("--point"), ids_[0]});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("старт - \"месячный архив\""))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("старт - \"часовой архив\""))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QStringLiteral("*СТАРТ* группы")));
+    const QStringList lines = inst_->cli({QStringLiteral("protocol"), QStringLiteral("exchanges")}).out.split(QLatin1Char('\n'));
+    int single = 0;
+    for (const QString& line : lines) {
+        const QStringList cells = line.split(QLatin1Char('|'));
+        if (cells.size() == 10 && cells[2].trimmed() == QStringLiteral("опр.корр.")) {
+            ++single;
+            EXPECT_EQ(cells[5].trimmed(), QStringLiteral("41234"));
+            EXPECT_EQ(cells[8].trimmed(), QStringLiteral("норма"));
+        }
+    }
+    EXPECT_EQ(single, 1);
+}
+
 // Runs after the checks of the first poll: the corrector has gathered ten more hours.
 TEST_F(GroupPoll, ZSecondPollAsksOnlyWhatIsNewAndAThirdNothing) {
     Corrector later = good();
