@@ -573,6 +573,29 @@ TEST_F(Groups, DeletedGroupLeavesTheListAndItsFileGoes) {
     EXPECT_NE(inst_->cli({QStringLiteral("group"), QStringLiteral("delete"), name}).code, 0);
 }
 
+// Runs last in the suite: it erases the second point.
+TEST_F(Groups, ZErasedPointLeavesEveryGroupFile) {
+    const QString name = QStringLiteral("Котельня Північна");
+    ASSERT_EQ(inst_->cli({QStringLiteral("points"), QStringLiteral("erase"), ids_[1]}).code, 0);
+    EXPECT_TRUE(inst_->cli({QStringLiteral("group"), QStringLiteral("show"), name, QStringLiteral("--json")})
+                    .json()
+                    .value(QStringLiteral("points"))
+                    .toArray()
+                    .isEmpty());
+    QDirIterator it(inst_->path(QStringLiteral("Group")), QDir::Files);
+    int groupFiles = 0;
+    while (it.hasNext()) {
+        const QString file = it.next();
+        if (it.fileName() == QStringLiteral("name_G.000")) continue;
+        ++groupFiles;
+        for (const QString& line : readCp1251Lines(file).lines)
+            if (line.startsWith(QStringLiteral("3*"))) {
+                EXPECT_NE(line.right(10).remove(QLatin1Char(' ')), ids_[1]) << file.toStdString();
+            }
+    }
+    EXPECT_GE(groupFiles, 2);
+}
+
 // ---------------------------------------------------------------- the day's schedule
 
 struct Row {
