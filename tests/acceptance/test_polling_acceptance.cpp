@@ -1178,6 +1178,14 @@ TEST_F(Packages, GroupPackagesOpenAsAFolderInAnotherInstallation) {
     const Result w = sender_->cli({QStringLiteral("package"), QStringLiteral("write"), QStringLiteral("--group"), group});
     ASSERT_EQ(w.code, 0) << w.err.toStdString();
     const QString folder = sender_->path(QStringLiteral("Mail_BD/") + group);
+    // The group window's log: the member's model padded to 12, serial to 9, owner (empty) to 32.
+    const QString saveLog = w.out + w.err;
+    EXPECT_TRUE(saveLog.contains(QStringLiteral("СОХРАНИТЬ ДАННЫЕ ГРУППЫ ПРИБОРОВ: \"") + group + QLatin1Char('"')));
+    EXPECT_TRUE(saveLog.contains(QStringLiteral("*1* старт: \"") + QStringLiteral("ТАРН-1.01").leftJustified(12) +
+                                 QStringLiteral(" N") + QStringLiteral("41234").leftJustified(9) + QLatin1Char(' ') +
+                                 QString(32, QLatin1Char(' ')) + QLatin1Char('"')))
+        << saveLog.toStdString();
+    EXPECT_TRUE(saveLog.contains(QStringLiteral("ДАННЫЕ ПРИБОРОВ ГРУППЫ СОХРАНЕНЫ!!!"))) << saveLog.toStdString();
     QFile f(folder + QStringLiteral("/41234.tbd"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << folder.toStdString();
     ASSERT_TRUE(readPackage(f.readAll()).has_value());
@@ -1186,6 +1194,10 @@ TEST_F(Packages, GroupPackagesOpenAsAFolderInAnotherInstallation) {
     ASSERT_TRUE(receiver.initialised());
     const Result r = receiver.cli({QStringLiteral("package"), QStringLiteral("read"), QStringLiteral("--folder"), folder});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE((r.out + r.err).contains(QStringLiteral("ДАННЫЕ ПРИБОРОВ ГРУППЫ ОТКРЫТЫ!!!"))) << r.out.toStdString();
+    const TextFile remembered = readCp1251Lines(receiver.path(QStringLiteral("Work/Dir_RdGr.000")));
+    EXPECT_TRUE(remembered.crlf);
+    EXPECT_EQ(remembered.lines, QStringList{folder});
     EXPECT_EQ(receiver.rows(QStringLiteral("41234"), QStringLiteral("daily")),
               sender_->rows(QStringLiteral("41234"), QStringLiteral("daily")));
     EXPECT_EQ(receiver.rows(QStringLiteral("41234"), QStringLiteral("hourly")).size(), 40);
@@ -1371,6 +1383,11 @@ TEST_F(FolderSync, RulesCopyTheMastersFilesAndDeleteWhatItLacks) {
                                 QStringLiteral("p_41299.000")})
         EXPECT_TRUE(listed.contains(name)) << listed.toStdString();
     EXPECT_FALSE(listed.contains(QStringLiteral("41234.db"))) << listed.toStdString();
+
+    // The list of missing sources starts empty on every run.
+    master_.write(QStringLiteral("Current/SynCor.000"), "41234\r\n");
+    ASSERT_EQ(sync().code, 0);
+    EXPECT_TRUE(readCp1251Lines(copy_.path(QStringLiteral("Current/ErrDS.000"))).lines.join(QString()).trimmed().isEmpty());
 }
 
 TEST_F(FolderSync, RuleLeadingOutOfTheFoldersIsRefusedAndTheOthersRun) {
