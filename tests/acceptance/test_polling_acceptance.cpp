@@ -493,6 +493,7 @@ TEST_F(Groups, LongNameIsCutToTwentyAndTheSavedNameReported) {
 struct Refusal {
     const char* what;
     QStringList args; // after "group save"
+    QString message = {};
 };
 
 TEST_F(Groups, BadMembersSchedulesFlagsAndNamesAreRefusedWithNothingWritten) {
@@ -500,7 +501,8 @@ TEST_F(Groups, BadMembersSchedulesFlagsAndNamesAreRefusedWithNothingWritten) {
         {"unknown member", {QStringLiteral("Г2"), QStringLiteral("--points"), QStringLiteral("99999")}},
         {"window before the last one ends",
          {QStringLiteral("Г2"), QStringLiteral("--points"), ids_[0], QStringLiteral("--schedule"),
-          QStringLiteral("08:00-12:00-01:00,10:00-11:00-00:00")}},
+          QStringLiteral("08:00-12:00-01:00,10:00-11:00-00:00")},
+         QStringLiteral("Ошибка набора времени !")},
         {"begin not before end",
          {QStringLiteral("Г2"), QStringLiteral("--points"), ids_[0], QStringLiteral("--schedule"),
           QStringLiteral("12:00-10:00-00:00")}},
@@ -522,6 +524,9 @@ TEST_F(Groups, BadMembersSchedulesFlagsAndNamesAreRefusedWithNothingWritten) {
         SCOPED_TRACE(c.what);
         const Result r = inst_->cli(QStringList{QStringLiteral("group"), QStringLiteral("save")} + c.args);
         EXPECT_EQ(r.code, 2) << r.out.toStdString() << r.err.toStdString();
+        if (!c.message.isEmpty()) {
+            EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        }
         const QMap<QString, QByteArray> after = inst_->snapshot();
         for (auto it = after.begin(); it != after.end(); ++it)
             if (it.key().startsWith(QStringLiteral("Group/"))) {
@@ -550,6 +555,22 @@ TEST_F(Groups, NamelessGroupIsAUsageErrorLikeEveryOtherBadSave) {
         EXPECT_EQ(inst_->cli({QStringLiteral("group"), QStringLiteral("save"), blank, QStringLiteral("--points"), ids_[0]})
                       .code,
                   2);
+}
+
+// A window may begin at the minute the last one ends, and may end at midnight.
+TEST_F(Groups, AdjacentWindowsUpToMidnightAreAccepted) {
+    const QString windows = QStringLiteral("08:00-09:00-00:00,09:00-12:00-01:00,12:00-00:00-03:00");
+    const Result r = inst_->cli({QStringLiteral("group"), QStringLiteral("save"), QStringLiteral("Суміжні"),
+                                 QStringLiteral("--points"), ids_[0], QStringLiteral("--schedule"), windows});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QStringList shown;
+    for (const QJsonValue& w : inst_->cli({QStringLiteral("group"), QStringLiteral("show"), QStringLiteral("Суміжні"),
+                                           QStringLiteral("--json")})
+                                   .json()
+                                   .value(QStringLiteral("schedule"))
+                                   .toArray())
+        shown.append(w.toString());
+    EXPECT_EQ(shown.join(QLatin1Char(',')), windows);
 }
 
 TEST_F(Groups, DeletedGroupLeavesTheListAndItsFileGoes) {
