@@ -376,7 +376,7 @@ QStringList groupNames(const Installation& inst) {
 
 // ---------------------------------------------------------------- groups and their files
 
-class Groups : public ::testing::Test {
+class PollingGroups : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         inst_ = new Installation;
@@ -401,10 +401,10 @@ protected:
     static Installation* inst_;
     static QStringList ids_;
 };
-Installation* Groups::inst_ = nullptr;
-QStringList Groups::ids_;
+Installation* PollingGroups::inst_ = nullptr;
+QStringList PollingGroups::ids_;
 
-TEST_F(Groups, SavedGroupReadsBackFromTheCommandAndFromItsFiles) {
+TEST_F(PollingGroups, SavedGroupReadsBackFromTheCommandAndFromItsFiles) {
     const QString name = QStringLiteral("Котельня Північна");
     const Result saved = inst_->cli({QStringLiteral("group"), QStringLiteral("save"), name, QStringLiteral("--points"),
                                      ids_[1], QStringLiteral("--schedule"),
@@ -455,7 +455,7 @@ TEST_F(Groups, SavedGroupReadsBackFromTheCommandAndFromItsFiles) {
     EXPECT_EQ(members.size(), 2);
 }
 
-TEST_F(Groups, SavingAnExistingGroupChangesItInPlace) {
+TEST_F(PollingGroups, SavingAnExistingGroupChangesItInPlace) {
     const QString name = QStringLiteral("Змінна");
     auto save = [&](const QString& points, const QString& flags) {
         return inst_->cli({QStringLiteral("group"), QStringLiteral("save"), name, QStringLiteral("--points"), points,
@@ -475,7 +475,7 @@ TEST_F(Groups, SavingAnExistingGroupChangesItInPlace) {
     EXPECT_EQ(groupNames(*inst_).count(name), 1);
 }
 
-TEST_F(Groups, LongNameIsCutToTwentyAndTheSavedNameReported) {
+TEST_F(PollingGroups, LongNameIsCutToTwentyAndTheSavedNameReported) {
     const QString typed = QStringLiteral("Дуже довга назва групи опитування");
     const QString kept = typed.left(20);
     const Result saved =
@@ -497,7 +497,7 @@ struct Refusal {
     QString message = {};
 };
 
-TEST_F(Groups, BadMembersSchedulesFlagsAndNamesAreRefusedWithNothingWritten) {
+TEST_F(PollingGroups, BadMembersSchedulesFlagsAndNamesAreRefusedWithNothingWritten) {
     const QList<Refusal> cases = {
         {"unknown member", {QStringLiteral("Г2"), QStringLiteral("--points"), QStringLiteral("99999")}},
         {"window before the last one ends",
@@ -538,7 +538,7 @@ TEST_F(Groups, BadMembersSchedulesFlagsAndNamesAreRefusedWithNothingWritten) {
 }
 
 // The configurator's own refusal of a nameless group: its text, and nothing written.
-TEST_F(Groups, NamelessGroupIsRefusedWithTheConfiguratorsText) {
+TEST_F(PollingGroups, NamelessGroupIsRefusedWithTheConfiguratorsText) {
     const QMap<QString, QByteArray> before = inst_->snapshot();
     for (const QString& blank : {QString(), QStringLiteral("    ")}) {
         const Result r = inst_->cli({QStringLiteral("group"), QStringLiteral("save"), blank, QStringLiteral("--points"),
@@ -549,7 +549,7 @@ TEST_F(Groups, NamelessGroupIsRefusedWithTheConfiguratorsText) {
     }
 }
 
-TEST_F(Groups, NamelessGroupIsAUsageErrorLikeEveryOtherBadSave) {
+TEST_F(PollingGroups, NamelessGroupIsAUsageErrorLikeEveryOtherBadSave) {
     GTEST_SKIP() << "disagrees: a blank group name exits 3, every other refused save (members, windows, flags, "
                     "names with a line break or outside the code page) exits 2";
     for (const QString& blank : {QString(), QStringLiteral("    ")})
@@ -559,7 +559,7 @@ TEST_F(Groups, NamelessGroupIsAUsageErrorLikeEveryOtherBadSave) {
 }
 
 // A window may begin at the minute the last one ends, and may end at midnight.
-TEST_F(Groups, AdjacentWindowsUpToMidnightAreAccepted) {
+TEST_F(PollingGroups, AdjacentWindowsUpToMidnightAreAccepted) {
     const QString windows = QStringLiteral("08:00-09:00-00:00,09:00-12:00-01:00,12:00-00:00-03:00");
     const Result r = inst_->cli({QStringLiteral("group"), QStringLiteral("save"), QStringLiteral("Суміжні"),
                                  QStringLiteral("--points"), ids_[0], QStringLiteral("--schedule"), windows});
@@ -574,7 +574,7 @@ TEST_F(Groups, AdjacentWindowsUpToMidnightAreAccepted) {
     EXPECT_EQ(shown.join(QLatin1Char(',')), windows);
 }
 
-TEST_F(Groups, DeletedGroupLeavesTheListAndItsFileGoes) {
+TEST_F(PollingGroups, DeletedGroupLeavesTheListAndItsFileGoes) {
     const QString name = QStringLiteral("На видалення");
     ASSERT_EQ(inst_->cli({QStringLiteral("group"), QStringLiteral("save"), name, QStringLiteral("--points"), ids_[0]})
                   .code,
@@ -596,7 +596,7 @@ TEST_F(Groups, DeletedGroupLeavesTheListAndItsFileGoes) {
 }
 
 // Runs last in the suite: it erases the second point.
-TEST_F(Groups, ZErasedPointLeavesEveryGroupFile) {
+TEST_F(PollingGroups, ZErasedPointLeavesEveryGroupFile) {
     const QString name = QStringLiteral("Обидві");
     ASSERT_EQ(inst_->cli({QStringLiteral("group"), QStringLiteral("save"), name, QStringLiteral("--points"),
                           ids_[0] + QLatin1Char(',') + ids_[1]})
@@ -640,7 +640,7 @@ struct DueCase {
     QList<int> missed;      // rows that are "пропущ."
 };
 
-TEST(Schedule, RowsInTimeOrderAndTheDueRowAtEachTime) {
+TEST(ScheduleOfTheDay, RowsInTimeOrderAndTheDueRowAtEachTime) {
     Installation inst;
     ASSERT_TRUE(inst.initialised());
     ASSERT_TRUE(inst.startCorrector(1, Corrector{41234, 1, 0, 10.0}));
@@ -1150,7 +1150,7 @@ TEST(SchedulePoll, PassedWindowsEndTheRunWithoutPolling) {
 
 // ---------------------------------------------------------------- packages
 
-class Packages : public ::testing::Test {
+class PackageExchange : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         sender_ = new Installation;
@@ -1185,12 +1185,12 @@ protected:
     static Result stored_, written_;
     static QString package_;
 };
-Installation* Packages::sender_ = nullptr;
-Result Packages::stored_;
-Result Packages::written_;
-QString Packages::package_;
+Installation* PackageExchange::sender_ = nullptr;
+Result PackageExchange::stored_;
+Result PackageExchange::written_;
+QString PackageExchange::package_;
 
-TEST_F(Packages, PackageHoldsThePointsFilesAsZlibStreams) {
+TEST_F(PackageExchange, PackageHoldsThePointsFilesAsZlibStreams) {
     const std::optional<QList<PackageEntry>> entries = readPackage(packageBytes());
     ASSERT_TRUE(entries.has_value());
     QMap<QByteArray, PackageEntry> byName;
@@ -1213,7 +1213,7 @@ TEST_F(Packages, PackageHoldsThePointsFilesAsZlibStreams) {
     EXPECT_EQ(byName.value("p_41234.000").content, sender_->read(QStringLiteral("Param/p_41234.000")));
 }
 
-TEST_F(Packages, ReadIntoAFreshInstallationGivesTheSameRecords) {
+TEST_F(PackageExchange, ReadIntoAFreshInstallationGivesTheSameRecords) {
     Installation receiver;
     ASSERT_TRUE(receiver.initialised());
     const Result r = receiver.cli({QStringLiteral("package"), QStringLiteral("read"), package_});
@@ -1234,7 +1234,7 @@ TEST_F(Packages, ReadIntoAFreshInstallationGivesTheSameRecords) {
     EXPECT_FALSE(receiver.exists(QStringLiteral("pack")));
 }
 
-TEST_F(Packages, GroupPackagesOpenAsAFolderInAnotherInstallation) {
+TEST_F(PackageExchange, GroupPackagesOpenAsAFolderInAnotherInstallation) {
     const QString group = QStringLiteral("Відправка");
     ASSERT_EQ(sender_->cli({QStringLiteral("group"), QStringLiteral("save"), group, QStringLiteral("--points"),
                             QStringLiteral("41234")})
@@ -1268,7 +1268,7 @@ TEST_F(Packages, GroupPackagesOpenAsAFolderInAnotherInstallation) {
     EXPECT_EQ(receiver.rows(QStringLiteral("41234"), QStringLiteral("hourly")).size(), 40);
 }
 
-TEST_F(Packages, NamesExistingFilesAndRegisteredPointsAreNotOverwrittenUnasked) {
+TEST_F(PackageExchange, NamesExistingFilesAndRegisteredPointsAreNotOverwrittenUnasked) {
     // The name up to its first dot, then ".tbd".
     const QString asked = sender_->scratch(QStringLiteral("copy.of.point.tbd"));
     const QString written = sender_->scratch(QStringLiteral("copy.tbd"));
@@ -1308,7 +1308,7 @@ TEST_F(Packages, NamesExistingFilesAndRegisteredPointsAreNotOverwrittenUnasked) 
 }
 
 // The receiver ends up with what the sender has: a table the package lacks is removed there too.
-TEST_F(Packages, TableMissingFromThePackageIsRemovedAtTheReceiver) {
+TEST_F(PackageExchange, TableMissingFromThePackageIsRemovedAtTheReceiver) {
     Installation holder;
     ASSERT_TRUE(holder.initialised());
     ASSERT_EQ(holder.cli({QStringLiteral("package"), QStringLiteral("read"), package_}).code, 0);
@@ -1328,7 +1328,7 @@ TEST_F(Packages, TableMissingFromThePackageIsRemovedAtTheReceiver) {
               sender_->rows(QStringLiteral("41234"), QStringLiteral("hourly")));
 }
 
-TEST_F(Packages, ForeignOrDamagedPackagesChangeNothing) {
+TEST_F(PackageExchange, ForeignOrDamagedPackagesChangeNothing) {
     const QByteArray good = packageBytes();
     const std::optional<QList<PackageEntry>> entries = readPackage(good);
     ASSERT_TRUE(entries.has_value());
@@ -1385,7 +1385,7 @@ TEST_F(Packages, ForeignOrDamagedPackagesChangeNothing) {
 
 // ---------------------------------------------------------------- folder synchronisation
 
-class FolderSync : public ::testing::Test {
+class FolderSyncRun : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(master_.initialised());
@@ -1420,7 +1420,7 @@ protected:
     Installation master_, copy_;
 };
 
-TEST_F(FolderSync, RulesCopyTheMastersFilesAndDeleteWhatItLacks) {
+TEST_F(FolderSyncRun, RulesCopyTheMastersFilesAndDeleteWhatItLacks) {
     const Result r = sync();
     ASSERT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
     EXPECT_EQ(copy_.read(QStringLiteral("Current/SynCor.000")), master_.read(QStringLiteral("Current/SynCor.000")));
@@ -1455,7 +1455,7 @@ TEST_F(FolderSync, RulesCopyTheMastersFilesAndDeleteWhatItLacks) {
     EXPECT_TRUE(readCp1251Lines(copy_.path(QStringLiteral("Current/ErrDS.000"))).lines.join(QString()).trimmed().isEmpty());
 }
 
-TEST_F(FolderSync, RuleLeadingOutOfTheFoldersIsRefusedAndTheOthersRun) {
+TEST_F(FolderSyncRun, RuleLeadingOutOfTheFoldersIsRefusedAndTheOthersRun) {
     QFile outside(master_.scratch(QStringLiteral("escape.000")));
     ASSERT_TRUE(outside.open(QIODevice::WriteOnly));
     outside.write("outside");
@@ -1469,7 +1469,7 @@ TEST_F(FolderSync, RuleLeadingOutOfTheFoldersIsRefusedAndTheOthersRun) {
     EXPECT_EQ(copy_.read(QStringLiteral("Param/p_41234.000")), master_.read(QStringLiteral("Param/p_41234.000")));
 }
 
-TEST_F(FolderSync, DryRunListsTheWorkAndChangesNothing) {
+TEST_F(FolderSyncRun, DryRunListsTheWorkAndChangesNothing) {
     const QMap<QString, QByteArray> before = copy_.snapshot();
     const Result r = sync({QStringLiteral("--dry-run")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
@@ -1485,7 +1485,7 @@ TEST_F(FolderSync, DryRunListsTheWorkAndChangesNothing) {
     EXPECT_TRUE(deletesStale) << r.out.toStdString();
 }
 
-TEST_F(FolderSync, VanishedOrWrongSourceNeverDeletesTheCopy) {
+TEST_F(FolderSyncRun, VanishedOrWrongSourceNeverDeletesTheCopy) {
     const QMap<QString, QByteArray> before = copy_.snapshot();
     const Result gone = copy_.cli({QStringLiteral("sync"), QStringLiteral("run"), QStringLiteral("--from"),
                                    master_.scratch(QStringLiteral("unplugged"))});
