@@ -1045,6 +1045,47 @@ TEST_F(GroupPoll, SinglePointPollUsesItsOwnFlags) {
     EXPECT_EQ(single, 1);
 }
 
+// The silent member's settings changed so that it is not to be polled at all.
+TEST_F(GroupPoll, PointWithoutLinkOrItemsIsStoppedBeforeTheLine) {
+    struct Case {
+        const char* what;
+        QStringList config; // after "points config ID"
+        QStringList poll;
+        QString line, result, mode;
+    };
+    const QString c = name(41236);
+    const QString alone = QStringLiteral("Тільки третій");
+    ASSERT_EQ(inst_->cli({QStringLiteral("group"), QStringLiteral("save"), alone, QStringLiteral("--points"), ids_[2]})
+                  .code,
+              0);
+    const QList<Case> cases = {
+        {"no link", {QStringLiteral("--link"), QStringLiteral("none")}, {QStringLiteral("--group"), alone},
+         QStringLiteral("*СТОП*  прибор - \"") + c + QStringLiteral("\" не определен вид связи!!!"),
+         QStringLiteral("не определен вид связи"), QStringLiteral("опр.груп.")},
+        {"no items",
+         {QStringLiteral("--link"), QStringLiteral("cable"), QStringLiteral("--flags"), QStringLiteral("00000000000")},
+         {QStringLiteral("--point"), ids_[2]},
+         QStringLiteral("*СТОП*  прибор - \"") + c + QStringLiteral("\" нет заданий!!!"), QStringLiteral("нет заданий"),
+         QStringLiteral("опр.корр.")},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        ASSERT_EQ(inst_->cli(QStringList{QStringLiteral("points"), QStringLiteral("config"), ids_[2]} + k.config).code,
+                  0);
+        const Result r = inst_->cli(QStringList{QStringLiteral("poll")} + k.poll);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains(k.line)) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains(QStringLiteral("контроль версии"))) << r.err.toStdString();
+        QString last;
+        for (const QString& line : inst_->cli({QStringLiteral("protocol"), QStringLiteral("exchanges")}).out.split('\n')) {
+            const QStringList cells = line.split(QLatin1Char('|'));
+            if (cells.size() == 10 && cells[5].trimmed() == QStringLiteral("41236") && cells[2].trimmed() == k.mode)
+                last = cells[8].trimmed();
+        }
+        EXPECT_EQ(last, k.result);
+    }
+}
+
 // Runs after the checks of the first poll: the corrector has gathered ten more hours.
 TEST_F(GroupPoll, ZSecondPollAsksOnlyWhatIsNewAndAThirdNothing) {
     Corrector later = good();
