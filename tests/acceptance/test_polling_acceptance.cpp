@@ -19,7 +19,6 @@
 
 #include <zlib.h>
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -920,6 +919,15 @@ TEST_F(GroupPoll, ProtocolShowsAnAskedArchiveWithNothingNewAsFiller) {
     // Asked but nothing new: the monthly record was stored when the point was registered.
     EXPECT_TRUE(readCp1251Lines(out).lines.contains(
         QStringLiteral("|месячный архив    |-\"\"-    |-\"\"-            |-\"\"-    |-\"\"-            |")));
+}
+
+TEST_F(GroupPoll, ProtocolOfAnUnknownGroupWritesNothing) {
+    const QString out = inst_->scratch(QStringLiteral("unknown.txt"));
+    const Result r = inst_->cli({QStringLiteral("protocol"), QStringLiteral("poll"), QStringLiteral("--group"),
+                                 QStringLiteral("Південь"), QStringLiteral("--out"), out});
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE((r.out + r.err).contains(QStringLiteral("В АРХИВЕ НЕТ ИНФОРМАЦИИ"))) << (r.out + r.err).toStdString();
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 TEST_F(GroupPoll, DatedProtocolListsEveryRunOfTheDayInOrder) {
