@@ -41,6 +41,8 @@ public:
     int waitLeft() const { return wait_; }
     int startLeft() const { return start_; }
     bool running() const { return running_; }
+    // Whether the marker of the last WaitWritten or StartReached is on disk.
+    bool lastMarkerWritten() const { return lastMarkerWritten_; }
     // A marker that could not be written, as a red line of the console's current messages.
     std::function<void(const QString& line)> consoleError;
 
@@ -53,6 +55,7 @@ private:
     int wait_ = 0;
     int start_ = 0;
     bool running_ = false;
+    bool lastMarkerWritten_ = false;
 };
 
 } // namespace tarn::polling
