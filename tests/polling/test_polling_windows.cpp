@@ -2,6 +2,7 @@
 // port; and the main window's way into the console and duty mode.
 #include "database/Registry.h"
 #include "link/FakeSerialPort.h"
+#include "polling/ViewerRefresh.h"
 #include "polling/windows/TfChargBD.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
@@ -12,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
@@ -152,6 +155,88 @@ TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
     console->close();
     EXPECT_FALSE(rig.run->running());
     EXPECT_TRUE(lastLine(console->sequenceView()).endsWith(QStringLiteral("*СТОП ОПРОС*")));
+}
+
+TEST(PollingConsole, OnASynchronisedCopyShowsTheRefreshCountdownInsteadOfGroupPolling) {
+    Rig rig;
+    QDateTime now(QDate(2026, 12, 10), QTime(7, 0, 20));
+    int synchronised = 0;
+    ViewerRefresh::Steps steps;
+    steps.now = [&now] { return now; };
+    steps.synchronise = [&synchronised] {
+        ++synchronised;
+        return ViewerSyncOutcome{};
+    };
+    ViewerRefresh refresh(rig.home.root(), rig.notifier, steps);
+    ASSERT_TRUE(saveViewerCycleSettings(rig.home.root(), {true, 2, 1}));
+    // 06:59:50 at 07:00:20: later in its hour than now, and 30 s ago.
+    ASSERT_TRUE(saveLastSynchronisation(rig.home.root(), QDateTime(QDate(2026, 12, 10), QTime(6, 59, 50))));
+    // A Wait marker that cannot be deleted nor written: a folder in its place.
+    ASSERT_TRUE(QDir().mkpath(rig.home.path(folder::Synchr, QStringLiteral("Wait.000"))));
+    auto console = rig.console();
+    console->setViewerRefresh(&refresh);
+
+    using C = TfChargBD::Countdown;
+    for (QAction* a : {console->groupPollAction(), console->pointPollAction(), console->stopAction()})
+        EXPECT_FALSE(a->isVisible()) << a->text().toStdString();
+    EXPECT_TRUE(console->configureButton()->isHidden());
+    EXPECT_TRUE(console->scheduleBox()->isHidden());
+    EXPECT_FALSE(console->viewerPanel()->isHidden());
+    EXPECT_EQ(console->countdownLabel(C::Wait)->text(), QStringLiteral("время (мин.) до-\"Wait.000\""));
+    EXPECT_EQ(console->countdownLabel(C::Start)->text(), QStringLiteral("время (мин.) до-\"Start.000\""));
+    EXPECT_EQ(console->sinceLastSynchronisation()->text(), QStringLiteral("0:00:30"));
+    EXPECT_EQ(std::make_pair(console->countdownMinutes(C::Wait)->text(),
+                             console->countdownSeconds(C::Wait)->text()),
+              std::make_pair(QStringLiteral("0"), QStringLiteral("30")));
+    EXPECT_EQ(std::make_pair(console->countdownMinutes(C::Start)->text(),
+                             console->countdownSeconds(C::Start)->text()),
+              std::make_pair(QStringLiteral("1"), QStringLiteral("30")));
+    EXPECT_FALSE(console->schedulePollAction()->isEnabled());
+    EXPECT_TRUE(console->viewerTimerActive());
+    ASSERT_EQ(rig.notifier.texts().size(), 1);
+    EXPECT_TRUE(rig.notifier.texts().first().startsWith(QStringLiteral("ошибка удаления файла ")));
+
+    const auto tick = [&](int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            now = now.addSecs(1);
+            console->viewerTick();
+        }
+    };
+    tick(29);
+    EXPECT_TRUE(
+        lastLine(console->messageView()).endsWith(QStringLiteral("Ошибка создания файла \"Wait.000\"")));
+    EXPECT_EQ(lastColour(console->messageView()), QColor(Qt::red));
+    EXPECT_EQ(console->countdownSeconds(C::Wait)->text(), QStringLiteral("1"));
+    EXPECT_EQ(console->countdownMinutes(C::Start)->text(), QStringLiteral("1"));
+    EXPECT_EQ(console->countdownSeconds(C::Start)->text(), QStringLiteral("1"));
+    tick(60);
+    EXPECT_EQ(synchronised, 0);
+    tick(1);
+    EXPECT_EQ(synchronised, 1);
+    // The next cycle counts from the synchronisation that has just begun.
+    EXPECT_EQ(console->sinceLastSynchronisation()->text(), QStringLiteral("0:00:00"));
+    EXPECT_EQ(console->countdownMinutes(C::Start)->text(), QStringLiteral("2"));
+    EXPECT_TRUE(console->viewerTimerActive());
+
+    // Switched off: the timer stops at its next tick; saved, the countdowns go and the button synchronises.
+    ASSERT_TRUE(saveViewerCycleSettings(rig.home.root(), {false, 2, 1}));
+    tick(1);
+    EXPECT_FALSE(console->viewerTimerActive());
+    EXPECT_EQ(synchronised, 1);
+    console->restartViewerCycle();
+    EXPECT_TRUE(console->countdownLabel(C::Start)->isHidden());
+    EXPECT_TRUE(console->countdownMinutes(C::Wait)->parentWidget()->isHidden());
+    EXPECT_FALSE(console->sinceLastSynchronisation()->isHidden());
+    ASSERT_TRUE(console->schedulePollAction()->isEnabled());
+    console->schedulePollAction()->trigger();
+    EXPECT_EQ(synchronised, 2);
+    EXPECT_FALSE(console->viewerTimerActive());
+    // Switched on again and saved: the cycle runs.
+    ASSERT_TRUE(saveViewerCycleSettings(rig.home.root(), {true, 2, 1}));
+    console->restartViewerCycle();
+    EXPECT_TRUE(console->viewerTimerActive());
+    EXPECT_FALSE(console->schedulePollAction()->isEnabled());
+    EXPECT_FALSE(console->countdownLabel(C::Start)->isHidden());
 }
 
 TEST(GroupConfigurator, RefusesAnOverlappingWindowSavesAndDeletesTheGroup) {
