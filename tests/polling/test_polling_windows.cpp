@@ -343,6 +343,50 @@ TEST(PollingConsole, RedLinesRaiseTheAlarmAndTheViewsAreKeptShort) {
     EXPECT_EQ(console->messageView()->font().family(), QStringLiteral("Courier New"));
 }
 
+TEST(MainWindow, ASynchronisedCopySynchronisesStartsTheDatabaseAndCountsDownInTheConsole) {
+    test::TempHome home;
+    test::TempHome master;
+    master.root().createFolders();
+    QFile program(QDir(master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    master.write(folder::Param, QStringLiteral("p_12345.000"), "master\r\n");
+    home.root().createFolders();
+    home.write(folder::Work, QStringLiteral("SynDir.000"), "1*Param\\*p_12345.000\r\n");
+    ASSERT_TRUE(saveViewerCycleSettings(home.root(), {true, 30, 25}));
+    test::RecordingNotifier notifier;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    shell::TMenuCorr menu(ctx);
+    menu.waitDelayMs = 1;
+    menu.show();
+    menu.Timer_InitProgTimer();
+    EXPECT_FALSE(menu.viewerRefresh());
+    EXPECT_FALSE(menu.pollingConsole());
+
+    // "Синхронизация" ticked and saved: the synchronisation, the database again, the console counting.
+    ctx.settings().syncOn = true;
+    ctx.settings().syncPath = master.root().root();
+    menu.startViewer();
+    EXPECT_EQ(home.read(folder::Param, QStringLiteral("p_12345.000")), QByteArray("master\r\n"));
+    EXPECT_TRUE(ctx.databaseOpen);
+    EXPECT_TRUE(loadLastSynchronisation(home.root()));
+    TfChargBD* console = menu.pollingConsole();
+    ASSERT_TRUE(console);
+    ASSERT_TRUE(menu.viewerRefresh());
+    EXPECT_EQ(console->viewerRefresh(), menu.viewerRefresh());
+    EXPECT_TRUE(console->viewerTimerActive());
+    EXPECT_FALSE(console->groupPollAction()->isVisible());
+    EXPECT_EQ(console->countdownMinutes(TfChargBD::Countdown::Start)->text(), QStringLiteral("30"));
+
+    // Cleared again: a polling console once more.
+    ctx.settings().syncOn = false;
+    menu.startViewer();
+    EXPECT_FALSE(console->viewerRefresh());
+    EXPECT_FALSE(console->viewerTimerActive());
+    EXPECT_TRUE(console->groupPollAction()->isVisible());
+    EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.texts().join(QLatin1Char('|')).toStdString();
+}
+
 TEST(MainWindow, OpensThePollingConsoleAndGoesIntoDutyModeAndBackOnAnAlarm) {
     test::TempHome home;
     test::RecordingNotifier notifier;
