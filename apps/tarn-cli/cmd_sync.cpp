@@ -202,7 +202,9 @@ int runViewer(CliRun& run) {
     steps.closeTables = [&ctx] { ctx.databaseOpen = false; };
     steps.synchronise = [&] {
         polling::ViewerSyncOutcome outcome;
-        sync::FolderSync folderSync(ctx.root(), sync::synchronisationFolder(ctx.settings()), lang);
+        sync::FolderSync folderSync(
+            ctx.root(),
+            run.value(QStringLiteral("--from")).value_or(sync::synchronisationFolder(ctx.settings())), lang);
         if (!folderSync.start()) {
             // Unattended, the copy keeps the data it has and tries again at the next cycle.
             outcome.completed = false;

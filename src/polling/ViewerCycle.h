@@ -30,6 +30,8 @@ public:
     // elapsedSeconds since the last synchronisation began, nothing when there was none. Both markers go.
     void start(const ViewerCycleSettings& settings, std::optional<qint64> elapsedSeconds);
     void setOn(bool on) { settings_.on = on; }
+    // Nothing counts any more (a cycle begun while it is off).
+    void stop() { running_ = false; }
 
     enum class Tick {
         Off,          // the cycle is off: the timer stops

@@ -48,14 +48,10 @@ ViewerRefresh::ViewerRefresh(DataRoot root, Notifier& notifier, Steps steps)
 
 bool ViewerRefresh::begin() {
     settings_ = loadViewerCycleSettings(root_);
-    if (!settings_.on) {
-        cycle_.start(settings_, std::nullopt);
-        cycle_.setOn(false);
-        cycle_.tick(); // nothing counts while the cycle is off
-        return false;
-    }
-    cycle_.start(settings_, elapsed());
-    return true;
+    // The markers go whether the cycle is on or not: a master must not wait for a copy that no longer counts.
+    cycle_.start(settings_, settings_.on ? elapsed() : std::nullopt);
+    if (!settings_.on) cycle_.stop();
+    return settings_.on;
 }
 
 ViewerRefresh::Event ViewerRefresh::tick() {
