@@ -295,7 +295,8 @@ const std::vector<CommandEntry> kCommands = {
        "write: replace an existing package; read: replace the data of a point already registered"}},
      {{"write", 0}, {"read", kFreeWords}, {"show", 1}}},
     {"sync",
-     "sync run [--from PATH] [--dry-run] [--allow-mass-delete] | viewer [--once] [--json]   copy the chosen "
+     "sync run [--from PATH] [--dry-run] [--allow-mass-delete] | viewer [--once] [--from PATH] [--json]   "
+     "copy the chosen "
      "files of the master installation (Work/SynDir.000); viewer: a synchronised copy's refresh cycle "
      "(Synchr/Inst.000), a JSON line per event",
      cmdSync,

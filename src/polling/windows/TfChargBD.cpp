@@ -227,7 +227,6 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         countdownLabels_[i] = new QLabel(countdownTexts[i], viewerPanel_);
         viewerForm->addRow(countdownLabels_[i], countdownRows_[i]);
     }
-    countdownMinutes_[1]->setToolTip(QStringLiteral("время до начала синхронизации БД"));
     viewerPanel_->setVisible(false);
     rightLayout->addWidget(viewerPanel_);
     connect(&viewerTimer_, &QTimer::timeout, this, &TfChargBD::viewerTick);
@@ -461,6 +460,7 @@ void TfChargBD::showState() {
 }
 
 void TfChargBD::setViewerRefresh(ViewerRefresh* refresh) {
+    if (viewer_) viewer_->setConsoleError({});
     viewer_ = refresh;
     const bool copy = viewer_ != nullptr;
     // A synchronised copy takes its data from the master; it polls nothing itself.
