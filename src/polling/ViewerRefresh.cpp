@@ -4,6 +4,7 @@
 #include "polling/PollingRun.h"
 
 #include <QDir>
+#include <QScopedValueRollback>
 
 namespace tarn::polling {
 
@@ -76,6 +77,10 @@ ViewerRefresh::Event ViewerRefresh::tick() {
 }
 
 ViewerSyncOutcome ViewerRefresh::synchroniseNow() {
+    // The synchronisation window lets timers run: nothing counts, and no second one starts, meanwhile.
+    if (synchronising_) return outcome_;
+    const QScopedValueRollback<bool> guard(synchronising_, true);
+    cycle_.stop();
     const QDateTime started = steps_.now();
     if (steps_.closeTables) steps_.closeTables();
     // The reference is the synchronisation's start, so the next countdown is measured from it however

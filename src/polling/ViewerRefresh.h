@@ -89,6 +89,7 @@ private:
     ViewerSyncOutcome outcome_;
     bool databaseStarted_ = false;
     bool tablesChecked_ = false;
+    bool synchronising_ = false;
 };
 
 } // namespace tarn::polling

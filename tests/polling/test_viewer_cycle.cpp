@@ -93,6 +93,7 @@ struct RefreshRig {
     int syncSeconds = 0; // how long the synchronisation takes on the clock
     ViewerSyncOutcome outcome;
     bool databaseOk = true;
+    std::function<void()> duringSync; // what the timers do while the synchronisation window is up
     std::unique_ptr<ViewerRefresh> refresh;
 
     RefreshRig() {
@@ -103,6 +104,7 @@ struct RefreshRig {
         s.synchronise = [this] {
             steps.append(QStringLiteral("sync"));
             now = now.addSecs(syncSeconds);
+            if (duringSync) duringSync();
             return outcome;
         };
         s.checkTables = [this] {
@@ -224,6 +226,11 @@ TEST(ViewerRefresh, ADeclinedLoadOrAFailedStartUpEndsTheCycleAndTheCheckRunsOnly
     {
         RefreshRig rig;
         rig.databaseOk = false;
+        // Ticks and a second request while it synchronises change nothing.
+        rig.duringSync = [&rig] {
+            EXPECT_EQ(rig.refresh->tick(), ViewerRefresh::Event::Off);
+            rig.refresh->synchroniseNow();
+        };
         // By hand, with the cycle off: the same sequence, and no countdown after it.
         EXPECT_FALSE(rig.refresh->begin());
         rig.refresh->synchroniseNow();

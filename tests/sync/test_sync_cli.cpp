@@ -346,4 +346,22 @@ TEST(SyncCli, ViewerIsRefusedOffACopyOrWithTheCycleOffAndEndsInOrderOnSigterm) {
         QStringLiteral("interrupted"));
     EXPECT_FALSE(pair.copy.exists(folder::Synchr, QStringLiteral("Start.000")));
     EXPECT_FALSE(pair.copy.exists(folder::Param, QStringLiteral("p_12345.000")));
+
+    // Without --once the cycles follow one another until the signal.
+    ViewerPair cycling;
+    cycling.copy.write(folder::Work, QStringLiteral("SynDir.000"),
+                       "1*Param\\*p_12345.000\r\n1*Param\\*p_12346.000\r\n");
+    QProcess c;
+    c.setProcessEnvironment(env);
+    c.start(QStringLiteral(TARN_CLI_PROGRAM),
+            {QStringLiteral("--home"), cycling.copy.root().root(), QStringLiteral("--json"),
+             QStringLiteral("sync"), QStringLiteral("viewer")});
+    QByteArray out;
+    while (out.count("\"synchronised\"") < 2 && c.waitForReadyRead(30000))
+        out += c.readAllStandardOutput();
+    EXPECT_EQ(c.state(), QProcess::Running) << out.constData();
+    c.terminate();
+    ASSERT_TRUE(c.waitForFinished(30000));
+    EXPECT_EQ(c.exitCode(), 130);
+    EXPECT_GE(out.count("\"synchronised\""), 2);
 }

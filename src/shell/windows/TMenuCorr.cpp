@@ -241,7 +241,9 @@ void TMenuCorr::startViewer() {
     }
     // The copy starts from the master's data as they are now; the cycle counts from this synchronisation.
     viewer().synchroniseNow();
-    if (ctx_.databaseOpen) openPollingConsole();
+    if (!ctx_.databaseOpen) return;
+    // A console that already showed the cycle had its timer stopped by the synchronisation.
+    if (openPollingConsole()) console_->restartViewerCycle();
 }
 
 polling::TfChargBD* TMenuCorr::openPollingConsole() {
