@@ -295,14 +295,18 @@ const std::vector<CommandEntry> kCommands = {
        "write: replace an existing package; read: replace the data of a point already registered"}},
      {{"write", 0}, {"read", kFreeWords}, {"show", 1}}},
     {"sync",
-     "sync run [--from PATH] [--dry-run] [--allow-mass-delete] [--json]   copy the chosen files of the master "
-     "installation (Work/SynDir.000)",
+     "sync run [--from PATH] [--dry-run] [--allow-mass-delete] | viewer [--once] [--from PATH] [--json]   "
+     "copy the chosen "
+     "files of the master installation (Work/SynDir.000); viewer: a synchronised copy's refresh cycle "
+     "(Synchr/Inst.000), a JSON line per event",
      cmdSync,
      {{"--from", "PATH",
        "the master installation's folder (default the link settings' synchronisation path)"},
       {"--dry-run", nullptr, "list what would be copied and deleted, change nothing"},
-      {"--allow-mass-delete", nullptr, "run even when more than half of a folder's files would be deleted"}},
-     {{"run", 0}}},
+      {"--allow-mass-delete", nullptr, "run even when more than half of a folder's files would be deleted"},
+      {"--once", nullptr,
+       "viewer: one cycle to its synchronisation, then exit with the synchronisation's status"}},
+     {{"run", 0}, {"viewer", 0}}},
     {"lpt",
      "lpt read [--store] | test --yes [--pattern address|00|ff] [--pause MS] [--device PATH] [--json]   the "
      "single-zone transfer unit on the parallel port",

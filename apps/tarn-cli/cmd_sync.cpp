@@ -2,15 +2,22 @@
 // synchronisation windows drive, with their log lines on stdout.
 #include "Cli.h"
 
+#include "CliLink.h"
+#include "common/TextFile.h"
 #include "database/Registry.h"
+#include "polling/ViewerRefresh.h"
+#include "shell/Initialisation.h"
 #include "sync/FolderSync.h"
 #include "sync/GroupPackages.h"
 #include "sync/PointPackage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimer>
 
 namespace tarn::cli {
 
@@ -139,6 +146,164 @@ int readPackages(CliRun& run, const database::Schemas& schemas) {
     return kExitOk;
 }
 
+// The clock of the viewer's cycle: the computer's, a second per second; or, for tests, one starting at
+// TARN_VIEWER_CLOCK (ISO date and time) that moves a second per tick without waiting.
+struct ViewerClock {
+    std::optional<QDateTime> fake;
+    QDateTime now() const { return fake ? *fake : QDateTime::currentDateTime(); }
+    int tickMs() const { return fake ? 0 : 1000; }
+    void ticked() {
+        if (fake) *fake = fake->addSecs(1);
+    }
+};
+
+ViewerClock viewerClock() {
+    ViewerClock clock;
+    const QByteArray start = qgetenv("TARN_VIEWER_CLOCK");
+    if (!start.isEmpty())
+        if (const QDateTime t = QDateTime::fromString(QString::fromLatin1(start), Qt::ISODate); t.isValid())
+            clock.fake = t;
+    return clock;
+}
+
+// sync viewer [--once]: a viewer workstation's refresh without a display, the console's cycle headless.
+int runViewer(CliRun& run) {
+    shell::AppContext& ctx = *run.context;
+    const int lang = ctx.languageIndex();
+    // Reading the settings never ticks "Синхронизация" (the program's user does, in the window); a viewer
+    // workstation started without one runs as the saved box says.
+    if (const auto lines = readTextLines(ctx.settingsFiles().settingsPath());
+        lines && removeSpaces(collapseSpaces(lines->value(17))) == QLatin1String("1"))
+        ctx.settings().syncOn = true;
+    if (!sync::isSynchronisedCopy(ctx.settings())) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "Синхронізацію не увімкнено в налаштуваннях зв'язку",
+                                   "Синхронизация не включена в настройках связи"));
+        return kExitRefused;
+    }
+    const bool once = run.has(QStringLiteral("--once"));
+    ViewerClock clock = viewerClock();
+    bool interrupted = false;
+
+    // One line per event: a JSON object with --json, else a line of text.
+    const auto event = [&](const QJsonObject& object, const QString& text) {
+        if (run.options.json)
+            *run.out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << "\n";
+        else
+            *run.out << text << "\n";
+        run.out->flush();
+    };
+    const auto errorEvent = [&](const QString& text) {
+        event({{QStringLiteral("event"), QStringLiteral("error")}, {QStringLiteral("text"), text}}, text);
+    };
+
+    polling::ViewerRefresh::Steps steps;
+    steps.now = [&clock] { return clock.now(); };
+    steps.closeTables = [&ctx] { ctx.databaseOpen = false; };
+    steps.synchronise = [&] {
+        polling::ViewerSyncOutcome outcome;
+        sync::FolderSync folderSync(
+            ctx.root(),
+            run.value(QStringLiteral("--from")).value_or(sync::synchronisationFolder(ctx.settings())), lang);
+        if (!folderSync.start()) {
+            // Unattended, the copy keeps the data it has and tries again at the next cycle.
+            outcome.completed = false;
+            outcome.errors.append(sync::checkSyncPathQuestion());
+            return outcome;
+        }
+        // A file at a time; a signal is taken between files, never in the middle of one.
+        while (folderSync.step()) {
+            QCoreApplication::processEvents();
+            if (interrupted) folderSync.stop();
+        }
+        outcome.completed = !folderSync.stopped() && !folderSync.sourceLost();
+        outcome.goOn = !interrupted;
+        outcome.copied = folderSync.copied();
+        outcome.missing = folderSync.missing();
+        outcome.errors = folderSync.errors();
+        return outcome;
+    };
+    steps.checkTables = ctx.tableCheck;
+    steps.startDatabase = [&ctx] { return shell::startDatabase(ctx); };
+    steps.markerWritten = [&](const QString& name, bool written) {
+        const QString path = QStringLiteral("Synchr/") + name;
+        event({{QStringLiteral("event"), QStringLiteral("marker")},
+               {QStringLiteral("file"), path},
+               {QStringLiteral("written"), written}},
+              (written ? QStringLiteral("written ") : QStringLiteral("not written ")) + path);
+    };
+    polling::ViewerRefresh refresh(ctx.root(), *run.notifier, steps);
+    refresh.setConsoleError(errorEvent);
+
+    const auto cycleEvent = [&] {
+        const std::optional<qint64> elapsed = refresh.elapsed();
+        event({{QStringLiteral("event"), QStringLiteral("cycle")},
+               {QStringLiteral("elapsedSeconds"), elapsed ? QJsonValue(*elapsed) : QJsonValue()},
+               {QStringLiteral("waitSeconds"), refresh.waitLeft()},
+               {QStringLiteral("startSeconds"), refresh.startLeft()}},
+              QStringLiteral("cycle: Wait.000 in %1 s, Start.000 in %2 s")
+                  .arg(refresh.waitLeft())
+                  .arg(refresh.startLeft()));
+    };
+    // Taken before the first line goes out, so a signal that follows it always ends the run in order.
+    const SignalsToEvents signalsToEvents([&] { interrupted = true; });
+    if (!refresh.begin()) {
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "Циклічну синхронізацію БД вимкнено (Synchr/Inst.000)",
+                                   "Циклическая синхронизация БД выключена (Synchr/Inst.000)"));
+        return kExitRefused;
+    }
+    cycleEvent();
+
+    int code = kExitOk;
+    bool done = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (interrupted) {
+            done = true;
+            return;
+        }
+        clock.ticked();
+        const polling::ViewerRefresh::Event e = refresh.tick();
+        if (e == polling::ViewerRefresh::Event::Off) {
+            done = true;
+            return;
+        }
+        if (e != polling::ViewerRefresh::Event::Synchronised) return;
+        const polling::ViewerSyncOutcome& outcome = refresh.lastOutcome();
+        for (const QString& error : outcome.errors)
+            errorEvent(error);
+        event({{QStringLiteral("event"), QStringLiteral("synchronised")},
+               {QStringLiteral("copied"), outcome.copied},
+               {QStringLiteral("missing"), outcome.missing},
+               {QStringLiteral("completed"), outcome.completed},
+               {QStringLiteral("errors"), QJsonArray::fromStringList(outcome.errors)}},
+              QStringLiteral("synchronised: copied %1, missing %2").arg(outcome.copied).arg(outcome.missing));
+        if (outcome.goOn)
+            event({{QStringLiteral("event"), QStringLiteral("database")},
+                   {QStringLiteral("open"), refresh.databaseStarted()},
+                   {QStringLiteral("tablesChecked"), refresh.tablesChecked()}},
+                  refresh.databaseStarted() ? QStringLiteral("database started")
+                                            : QStringLiteral("database not started"));
+        code = !outcome.completed || !outcome.errors.isEmpty() ? kExitRefused
+               : !refresh.databaseStarted()                    ? kExitRefused
+                                                               : kExitOk;
+        if (once || interrupted || !refresh.counting()) {
+            done = true;
+            return;
+        }
+        cycleEvent();
+    });
+    timer.start(clock.tickMs());
+    runEventsUntil([&] { return done; }, -1);
+    timer.stop();
+    if (interrupted) {
+        event({{QStringLiteral("event"), QStringLiteral("interrupted")}}, QStringLiteral("interrupted"));
+        return kExitInterrupted;
+    }
+    return code;
+}
+
 } // namespace
 
 // package write --point ID [--out FILE] [--overwrite] | write --group NAME | read FILE [--overwrite] |
@@ -174,10 +339,13 @@ int cmdPackage(CliRun& run) {
 
 // sync run [--from PATH] [--dry-run] [--allow-mass-delete]: the master installation's chosen files
 // copied in, as Work/SynDir.000 says.
+// sync viewer [--once]: the refresh cycle of a synchronised copy.
 int cmdSync(CliRun& run) {
+    if (run.args.value(0) == QLatin1String("viewer")) return runViewer(run);
     if (run.args.value(0) != QLatin1String("run")) {
-        run.notifier->message(MessageKind::Error,
-                              QStringLiteral("sync run [--from PATH] [--dry-run] [--allow-mass-delete]"));
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("sync run [--from PATH] [--dry-run] [--allow-mass-delete] | viewer [--once]"));
         return kExitUsage;
     }
     const QString from =

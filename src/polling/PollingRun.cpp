@@ -157,6 +157,7 @@ PollingTuning readPollingTuning(const DataRoot& root) {
     };
     t.alarmSignalling = on(3);
     t.sound = on(4);
+    t.checkTablesAtStart = on(7);
     t.additionalRecordCheck = on(14);
     return t;
 }

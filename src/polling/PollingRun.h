@@ -72,6 +72,7 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
 struct PollingTuning {
     bool alarmSignalling = true;        // line 3: red lines start the alarm
     bool sound = true;                  // line 4: the alarm is heard
+    bool checkTablesAtStart = false;    // line 7: check and repair the tables before the database starts
     bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
 };
 PollingTuning readPollingTuning(const DataRoot& root);

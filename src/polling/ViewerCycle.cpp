@@ -87,11 +87,11 @@ ViewerCycle::Tick ViewerCycle::tick() {
     if (start_ == 0) {
         // The master is told to let go of its tables; the synchronisation follows at once.
         running_ = false;
-        writeMarker("Start.000", "СТАРТ");
+        lastMarkerWritten_ = writeMarker("Start.000", "СТАРТ");
         return Tick::StartReached;
     }
     if (waitBefore > 1 && wait_ == 1) {
-        writeMarker("Wait.000", "ОЖИДАЙТЕ");
+        lastMarkerWritten_ = writeMarker("Wait.000", "ОЖИДАЙТЕ");
         return Tick::WaitWritten;
     }
     return Tick::Counting;

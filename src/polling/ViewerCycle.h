@@ -30,6 +30,8 @@ public:
     // elapsedSeconds since the last synchronisation began, nothing when there was none. Both markers go.
     void start(const ViewerCycleSettings& settings, std::optional<qint64> elapsedSeconds);
     void setOn(bool on) { settings_.on = on; }
+    // Nothing counts any more (a cycle begun while it is off).
+    void stop() { running_ = false; }
 
     enum class Tick {
         Off,          // the cycle is off: the timer stops
@@ -41,6 +43,8 @@ public:
     int waitLeft() const { return wait_; }
     int startLeft() const { return start_; }
     bool running() const { return running_; }
+    // Whether the marker of the last WaitWritten or StartReached is on disk.
+    bool lastMarkerWritten() const { return lastMarkerWritten_; }
     // A marker that could not be written, as a red line of the console's current messages.
     std::function<void(const QString& line)> consoleError;
 
@@ -53,6 +57,7 @@ private:
     int wait_ = 0;
     int start_ = 0;
     bool running_ = false;
+    bool lastMarkerWritten_ = false;
 };
 
 } // namespace tarn::polling

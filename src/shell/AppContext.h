@@ -15,6 +15,7 @@
 #include "polling/PollingRun.h"
 #include "shell/CommandLine.h"
 
+#include <functional>
 #include <memory>
 
 namespace tarn::shell {
@@ -80,6 +81,9 @@ public:
     void loadVolumePrecision();
     // The table layouts of the schema files, loaded by the initialisation sequence.
     database::Schemas schemas;
+    // The check and repair of the tables that "контроль и восстановление таблиц БД" asks for before the
+    // database starts; the database check fills it. Empty: there is nothing to run.
+    std::function<bool()> tableCheck;
     QChar csvDelimiter = QLatin1Char(',');
     CommandLine commandLine;
 

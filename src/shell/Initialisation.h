@@ -24,6 +24,11 @@ public:
 // registry, gas and day's join tables, the point list).
 InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks = nullptr);
 
+// The database start-up alone: the schema files (missing ones restored), the registry, gas and day's join
+// tables and the point list; sets and returns databaseOpen. A synchronised copy runs it again after every
+// synchronisation, since the files under the tables have been replaced.
+bool startDatabase(AppContext& ctx, InitialisationHooks* hooks = nullptr);
+
 // The program's formats are always "." and "dd.MM.yyyy" / "HH:mm:ss", whatever the user's locale; the
 // user's own settings are never touched.
 void applyProgramFormats();

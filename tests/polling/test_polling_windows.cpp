@@ -2,6 +2,7 @@
 // port; and the main window's way into the console and duty mode.
 #include "database/Registry.h"
 #include "link/FakeSerialPort.h"
+#include "polling/ViewerRefresh.h"
 #include "polling/windows/TfChargBD.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
@@ -12,6 +13,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
@@ -154,6 +157,88 @@ TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
     EXPECT_TRUE(lastLine(console->sequenceView()).endsWith(QStringLiteral("*СТОП ОПРОС*")));
 }
 
+TEST(PollingConsole, OnASynchronisedCopyShowsTheRefreshCountdownInsteadOfGroupPolling) {
+    Rig rig;
+    QDateTime now(QDate(2026, 12, 10), QTime(7, 0, 20));
+    int synchronised = 0;
+    ViewerRefresh::Steps steps;
+    steps.now = [&now] { return now; };
+    steps.synchronise = [&synchronised] {
+        ++synchronised;
+        return ViewerSyncOutcome{};
+    };
+    ViewerRefresh refresh(rig.home.root(), rig.notifier, steps);
+    ASSERT_TRUE(saveViewerCycleSettings(rig.home.root(), {true, 2, 1}));
+    // 06:59:50 at 07:00:20: later in its hour than now, and 30 s ago.
+    ASSERT_TRUE(saveLastSynchronisation(rig.home.root(), QDateTime(QDate(2026, 12, 10), QTime(6, 59, 50))));
+    // A Wait marker that cannot be deleted nor written: a folder in its place.
+    ASSERT_TRUE(QDir().mkpath(rig.home.path(folder::Synchr, QStringLiteral("Wait.000"))));
+    auto console = rig.console();
+    console->setViewerRefresh(&refresh);
+
+    using C = TfChargBD::Countdown;
+    for (QAction* a : {console->groupPollAction(), console->pointPollAction(), console->stopAction()})
+        EXPECT_FALSE(a->isVisible()) << a->text().toStdString();
+    EXPECT_TRUE(console->configureButton()->isHidden());
+    EXPECT_TRUE(console->scheduleBox()->isHidden());
+    EXPECT_FALSE(console->viewerPanel()->isHidden());
+    EXPECT_EQ(console->countdownLabel(C::Wait)->text(), QStringLiteral("время (мин.) до-\"Wait.000\""));
+    EXPECT_EQ(console->countdownLabel(C::Start)->text(), QStringLiteral("время (мин.) до-\"Start.000\""));
+    EXPECT_EQ(console->sinceLastSynchronisation()->text(), QStringLiteral("0:00:30"));
+    EXPECT_EQ(std::make_pair(console->countdownMinutes(C::Wait)->text(),
+                             console->countdownSeconds(C::Wait)->text()),
+              std::make_pair(QStringLiteral("0"), QStringLiteral("30")));
+    EXPECT_EQ(std::make_pair(console->countdownMinutes(C::Start)->text(),
+                             console->countdownSeconds(C::Start)->text()),
+              std::make_pair(QStringLiteral("1"), QStringLiteral("30")));
+    EXPECT_FALSE(console->schedulePollAction()->isEnabled());
+    EXPECT_TRUE(console->viewerTimerActive());
+    ASSERT_EQ(rig.notifier.texts().size(), 1);
+    EXPECT_TRUE(rig.notifier.texts().first().startsWith(QStringLiteral("ошибка удаления файла ")));
+
+    const auto tick = [&](int seconds) {
+        for (int i = 0; i < seconds; ++i) {
+            now = now.addSecs(1);
+            console->viewerTick();
+        }
+    };
+    tick(29);
+    EXPECT_TRUE(
+        lastLine(console->messageView()).endsWith(QStringLiteral("Ошибка создания файла \"Wait.000\"")));
+    EXPECT_EQ(lastColour(console->messageView()), QColor(Qt::red));
+    EXPECT_EQ(console->countdownSeconds(C::Wait)->text(), QStringLiteral("1"));
+    EXPECT_EQ(console->countdownMinutes(C::Start)->text(), QStringLiteral("1"));
+    EXPECT_EQ(console->countdownSeconds(C::Start)->text(), QStringLiteral("1"));
+    tick(60);
+    EXPECT_EQ(synchronised, 0);
+    tick(1);
+    EXPECT_EQ(synchronised, 1);
+    // The next cycle counts from the synchronisation that has just begun.
+    EXPECT_EQ(console->sinceLastSynchronisation()->text(), QStringLiteral("0:00:00"));
+    EXPECT_EQ(console->countdownMinutes(C::Start)->text(), QStringLiteral("2"));
+    EXPECT_TRUE(console->viewerTimerActive());
+
+    // Switched off: the timer stops at its next tick; saved, the countdowns go and the button synchronises.
+    ASSERT_TRUE(saveViewerCycleSettings(rig.home.root(), {false, 2, 1}));
+    tick(1);
+    EXPECT_FALSE(console->viewerTimerActive());
+    EXPECT_EQ(synchronised, 1);
+    console->restartViewerCycle();
+    EXPECT_TRUE(console->countdownLabel(C::Start)->isHidden());
+    EXPECT_TRUE(console->countdownMinutes(C::Wait)->parentWidget()->isHidden());
+    EXPECT_FALSE(console->sinceLastSynchronisation()->isHidden());
+    ASSERT_TRUE(console->schedulePollAction()->isEnabled());
+    console->schedulePollAction()->trigger();
+    EXPECT_EQ(synchronised, 2);
+    EXPECT_FALSE(console->viewerTimerActive());
+    // Switched on again and saved: the cycle runs.
+    ASSERT_TRUE(saveViewerCycleSettings(rig.home.root(), {true, 2, 1}));
+    console->restartViewerCycle();
+    EXPECT_TRUE(console->viewerTimerActive());
+    EXPECT_FALSE(console->schedulePollAction()->isEnabled());
+    EXPECT_FALSE(console->countdownLabel(C::Start)->isHidden());
+}
+
 TEST(GroupConfigurator, RefusesAnOverlappingWindowSavesAndDeletesTheGroup) {
     Rig empty;
     auto none = empty.console();
@@ -256,6 +341,50 @@ TEST(PollingConsole, RedLinesRaiseTheAlarmAndTheViewsAreKeptShort) {
     EXPECT_EQ(lines(console->messageView()), 1);
     EXPECT_EQ(lastLine(console->messageView()), QStringLiteral("1001"));
     EXPECT_EQ(console->messageView()->font().family(), QStringLiteral("Courier New"));
+}
+
+TEST(MainWindow, ASynchronisedCopySynchronisesStartsTheDatabaseAndCountsDownInTheConsole) {
+    test::TempHome home;
+    test::TempHome master;
+    master.root().createFolders();
+    QFile program(QDir(master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    master.write(folder::Param, QStringLiteral("p_12345.000"), "master\r\n");
+    home.root().createFolders();
+    home.write(folder::Work, QStringLiteral("SynDir.000"), "1*Param\\*p_12345.000\r\n");
+    ASSERT_TRUE(saveViewerCycleSettings(home.root(), {true, 30, 25}));
+    test::RecordingNotifier notifier;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    shell::TMenuCorr menu(ctx);
+    menu.waitDelayMs = 1;
+    menu.show();
+    menu.Timer_InitProgTimer();
+    EXPECT_FALSE(menu.viewerRefresh());
+    EXPECT_FALSE(menu.pollingConsole());
+
+    // "Синхронизация" ticked and saved: the synchronisation, the database again, the console counting.
+    ctx.settings().syncOn = true;
+    ctx.settings().syncPath = master.root().root();
+    menu.startViewer();
+    EXPECT_EQ(home.read(folder::Param, QStringLiteral("p_12345.000")), QByteArray("master\r\n"));
+    EXPECT_TRUE(ctx.databaseOpen);
+    EXPECT_TRUE(loadLastSynchronisation(home.root()));
+    TfChargBD* console = menu.pollingConsole();
+    ASSERT_TRUE(console);
+    ASSERT_TRUE(menu.viewerRefresh());
+    EXPECT_EQ(console->viewerRefresh(), menu.viewerRefresh());
+    EXPECT_TRUE(console->viewerTimerActive());
+    EXPECT_FALSE(console->groupPollAction()->isVisible());
+    EXPECT_EQ(console->countdownMinutes(TfChargBD::Countdown::Start)->text(), QStringLiteral("30"));
+
+    // Cleared again: a polling console once more.
+    ctx.settings().syncOn = false;
+    menu.startViewer();
+    EXPECT_FALSE(console->viewerRefresh());
+    EXPECT_FALSE(console->viewerTimerActive());
+    EXPECT_TRUE(console->groupPollAction()->isVisible());
+    EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.texts().join(QLatin1Char('|')).toStdString();
 }
 
 TEST(MainWindow, OpensThePollingConsoleAndGoesIntoDutyModeAndBackOnAnAlarm) {

@@ -1,7 +1,10 @@
 // tarn-cli package and sync as processes, on two temporary installations.
+#include "common/TextFile.h"
 #include "database/Registry.h"
+#include "link/LinkSettings.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
+#include "sync/FolderSync.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -207,4 +210,158 @@ TEST(SyncCli, DryRunListsAndAMassDeleteIsRefusedUnlessAllowed) {
     EXPECT_EQ(copy.read(folder::Current, QStringLiteral("ErrDS.000")).count('\n'), 2);
     EXPECT_FALSE(copy.exists(folder::Hour, QStringLiteral("h_t00003.db")));
     EXPECT_TRUE(copy.exists(folder::Hour, QStringLiteral("h_t00001.db")));
+}
+
+namespace {
+
+// A viewer workstation: the box "Синхронизация" saved ticked, the master's folder as its path, one rule,
+// and the cycle's settings; the master holds the program and the file the rule names.
+struct ViewerPair {
+    test::TempHome master;
+    test::TempHome copy;
+
+    explicit ViewerPair(bool syncTicked = true) {
+        master.root().createFolders();
+        copy.root().createFolders();
+        QFile program(QDir(master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+        EXPECT_TRUE(program.open(QIODevice::WriteOnly));
+        program.close();
+        master.write(folder::Param, QStringLiteral("p_12345.000"), "master's parameters\r\n");
+        link::LinkSettings s;
+        s.syncOn = syncTicked;
+        s.syncPath = master.root().root();
+        EXPECT_TRUE(writeTextLines(copy.path(folder::Work, QStringLiteral("FileInRS.000")),
+                                   link::settingsToLines(s)));
+        copy.write(folder::Work, QStringLiteral("SynDir.000"), "1*Param\\*p_12345.000 / the parameters\r\n");
+        copy.write(folder::Synchr, QStringLiteral("Inst.000"), "1\r\n2\r\n1\r\n");
+    }
+};
+
+// tarn-cli sync viewer on a clock that starts at `clock` and moves a second per tick; its JSON lines.
+struct ViewerRun {
+    int exitCode = -1;
+    QList<QJsonObject> events;
+    QString out;
+};
+ViewerRun viewer(const QString& home, const QString& clock, const QStringList& extra = {"--once"}) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARN_VIEWER_CLOCK"), clock);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARN_CLI_PROGRAM),
+            QStringList{QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("sync"),
+                        QStringLiteral("viewer")} +
+                extra);
+    ViewerRun r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    for (const QString& line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        r.events.append(QJsonDocument::fromJson(line.toUtf8()).object());
+    return r;
+}
+
+QStringList kinds(const ViewerRun& r) {
+    QStringList l;
+    for (const QJsonObject& e : r.events) {
+        QString k = e.value(QStringLiteral("event")).toString();
+        if (k == QLatin1String("marker")) k += QLatin1Char(' ') + e.value(QStringLiteral("file")).toString();
+        l.append(k);
+    }
+    return l;
+}
+
+} // namespace
+
+TEST(SyncCli, ViewerOnceCountsDownWritesTheMarkersSynchronisesAndStartsTheDatabase) {
+    ViewerPair pair;
+    const QString home = pair.copy.root().root();
+    const ViewerRun first = viewer(home, QStringLiteral("2026-12-10T07:00:20"));
+    ASSERT_EQ(first.exitCode, 0) << first.out.toStdString();
+    EXPECT_EQ(kinds(first), (QStringList{"cycle", "marker Synchr/Wait.000", "marker Synchr/Start.000",
+                                         "synchronised", "database"}));
+    // No synchronisation before: the full countdowns.
+    EXPECT_TRUE(first.events.at(0).value(QStringLiteral("elapsedSeconds")).isNull());
+    EXPECT_EQ(first.events.at(0).value(QStringLiteral("waitSeconds")).toInt(), 60);
+    EXPECT_EQ(first.events.at(0).value(QStringLiteral("startSeconds")).toInt(), 120);
+    EXPECT_TRUE(first.events.at(1).value(QStringLiteral("written")).toBool());
+    EXPECT_EQ(first.events.at(3).value(QStringLiteral("copied")).toInt(), 1);
+    EXPECT_TRUE(first.events.at(3).value(QStringLiteral("completed")).toBool());
+    EXPECT_TRUE(first.events.at(4).value(QStringLiteral("open")).toBool());
+    EXPECT_EQ(pair.copy.read(folder::Param, QStringLiteral("p_12345.000")),
+              QByteArray("master's parameters\r\n"));
+    // The synchronisation began two minutes on; a later run counts from there.
+    EXPECT_EQ(pair.copy.read(folder::Synchr, QStringLiteral("LastSync.000")),
+              QByteArray("10.12.2026 07:02:20\r\n"));
+
+    // A minute later: the Wait time is over, so no Wait marker, and Start comes after the rest.
+    const ViewerRun second = viewer(home, QStringLiteral("2026-12-10T07:03:20"));
+    ASSERT_EQ(second.exitCode, 0) << second.out.toStdString();
+    EXPECT_EQ(kinds(second), (QStringList{"cycle", "marker Synchr/Start.000", "synchronised", "database"}));
+    EXPECT_EQ(second.events.at(0).value(QStringLiteral("elapsedSeconds")).toInt(), 60);
+    EXPECT_EQ(second.events.at(0).value(QStringLiteral("startSeconds")).toInt(), 60);
+    EXPECT_EQ(pair.copy.read(folder::Synchr, QStringLiteral("LastSync.000")),
+              QByteArray("10.12.2026 07:04:20\r\n"));
+
+    // The master's folder without the program: the error, the exit status says so.
+    QFile::remove(QDir(pair.master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    const ViewerRun lost = viewer(home, QStringLiteral("2026-12-10T08:00:00"));
+    EXPECT_EQ(lost.exitCode, 3);
+    ASSERT_EQ(kinds(lost),
+              (QStringList{"cycle", "marker Synchr/Start.000", "error", "synchronised", "database"}));
+    EXPECT_EQ(lost.events.at(2).value(QStringLiteral("text")).toString(), sync::checkSyncPathQuestion());
+    EXPECT_FALSE(lost.events.at(3).value(QStringLiteral("completed")).toBool());
+}
+
+TEST(SyncCli, ViewerIsRefusedOffACopyOrWithTheCycleOffAndEndsInOrderOnSigterm) {
+    ViewerPair notCopy(false);
+    EXPECT_EQ(viewer(notCopy.copy.root().root(), QStringLiteral("2026-12-10T07:00:00")).exitCode, 3);
+    ViewerPair off;
+    off.copy.write(folder::Synchr, QStringLiteral("Inst.000"), "0\r\n2\r\n1\r\n");
+    EXPECT_EQ(viewer(off.copy.root().root(), QStringLiteral("2026-12-10T07:00:00")).exitCode, 3);
+
+    // A long countdown on the fast clock: SIGTERM ends it between ticks, without a synchronisation.
+    ViewerPair pair;
+    pair.copy.write(folder::Synchr, QStringLiteral("Inst.000"), "1\r\n100000\r\n99999\r\n");
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARN_VIEWER_CLOCK"), QStringLiteral("2026-12-10T07:00:00"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARN_CLI_PROGRAM),
+            {QStringLiteral("--home"), pair.copy.root().root(), QStringLiteral("--json"),
+             QStringLiteral("sync"), QStringLiteral("viewer")});
+    ASSERT_TRUE(p.waitForReadyRead(30000));
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 130);
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(
+        QJsonDocument::fromJson(lines.last().toUtf8()).object().value(QStringLiteral("event")).toString(),
+        QStringLiteral("interrupted"));
+    EXPECT_FALSE(pair.copy.exists(folder::Synchr, QStringLiteral("Start.000")));
+    EXPECT_FALSE(pair.copy.exists(folder::Param, QStringLiteral("p_12345.000")));
+
+    // Without --once the cycles follow one another until the signal.
+    ViewerPair cycling;
+    cycling.copy.write(folder::Work, QStringLiteral("SynDir.000"),
+                       "1*Param\\*p_12345.000\r\n1*Param\\*p_12346.000\r\n");
+    QProcess c;
+    c.setProcessEnvironment(env);
+    c.start(QStringLiteral(TARN_CLI_PROGRAM),
+            {QStringLiteral("--home"), cycling.copy.root().root(), QStringLiteral("--json"),
+             QStringLiteral("sync"), QStringLiteral("viewer")});
+    QByteArray out;
+    while (out.count("\"synchronised\"") < 2 && c.waitForReadyRead(30000))
+        out += c.readAllStandardOutput();
+    EXPECT_EQ(c.state(), QProcess::Running) << out.constData();
+    c.terminate();
+    ASSERT_TRUE(c.waitForFinished(30000));
+    EXPECT_EQ(c.exitCode(), 130);
+    EXPECT_GE(out.count("\"synchronised\""), 2);
 }

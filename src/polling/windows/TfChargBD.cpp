@@ -87,7 +87,9 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     connect(pointPoll_, &QAction::triggered, this, &TfChargBD::pollSelectedPoint);
     connect(groupPoll_, &QAction::triggered, this, [this] { openGroupStart(); });
     connect(schedulePoll_, &QAction::triggered, this, [this] {
-        if (packageHooks_.synchronise)
+        if (viewer_)
+            synchroniseByHand();
+        else if (packageHooks_.synchronise)
             packageHooks_.synchronise();
         else
             run_.startSchedule();
@@ -198,6 +200,36 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     form->addRow(QStringLiteral("ожид. соединения"), field(Field::WaitingForConnection));
     form->addRow(QStringLiteral("время соединения"), field(Field::ConnectionTime));
     rightLayout->addWidget(fieldsPanel_);
+
+    // A synchronised copy's refresh: the time since the last synchronisation and the two countdowns.
+    viewerPanel_ = new QWidget(right);
+    auto* viewerForm = new QFormLayout(viewerPanel_);
+    sinceSync_ = new QLineEdit(viewerPanel_);
+    sinceSync_->setReadOnly(true);
+    viewerForm->addRow(QStringLiteral("время с последней синхронизации"), sinceSync_);
+    const QString countdownTexts[2] = {QStringLiteral("время (мин.) до-\"Wait.000\""),
+                                       QStringLiteral("время (мин.) до-\"Start.000\"")};
+    for (int i = 0; i < 2; ++i) {
+        countdownRows_[i] = new QWidget(viewerPanel_);
+        auto* row = new QHBoxLayout(countdownRows_[i]);
+        row->setContentsMargins(0, 0, 0, 0);
+        countdownMinutes_[i] = new QLineEdit(countdownRows_[i]);
+        countdownSeconds_[i] = new QLineEdit(countdownRows_[i]);
+        for (QLineEdit* f : {countdownMinutes_[i], countdownSeconds_[i]}) {
+            f->setReadOnly(true);
+            f->setMaximumWidth(60);
+        }
+        row->addWidget(countdownMinutes_[i]);
+        row->addWidget(new QLabel(QStringLiteral("мин."), countdownRows_[i]));
+        row->addWidget(countdownSeconds_[i]);
+        row->addWidget(new QLabel(QStringLiteral("сек."), countdownRows_[i]));
+        row->addStretch(1);
+        countdownLabels_[i] = new QLabel(countdownTexts[i], viewerPanel_);
+        viewerForm->addRow(countdownLabels_[i], countdownRows_[i]);
+    }
+    viewerPanel_->setVisible(false);
+    rightLayout->addWidget(viewerPanel_);
+    connect(&viewerTimer_, &QTimer::timeout, this, &TfChargBD::viewerTick);
 
     auto* clockRow = new QHBoxLayout;
     clock_ = new QLCDNumber(8, right);
@@ -423,6 +455,73 @@ void TfChargBD::showState() {
     allPoints_->setEnabled(mode != PollMode::Group && mode != PollMode::Schedule);
     if (mode == PollMode::Group || mode == PollMode::Schedule) showPointChecks();
     if (scheduleBox_->isChecked()) showSchedule();
+    // On a synchronised copy the button synchronises by hand, and only while the cycle is off.
+    if (viewer_) schedulePoll_->setEnabled(!viewer_->settings().on);
+}
+
+void TfChargBD::setViewerRefresh(ViewerRefresh* refresh) {
+    if (viewer_) viewer_->setConsoleError({});
+    viewer_ = refresh;
+    const bool copy = viewer_ != nullptr;
+    // A synchronised copy takes its data from the master; it polls nothing itself.
+    for (QAction* a : {pointPoll_, groupPoll_, stop_, duty_})
+        a->setVisible(!copy);
+    configure_->setVisible(!copy);
+    newGroup_->setVisible(!copy);
+    fieldsPanel_->setVisible(!copy);
+    scheduleBox_->setVisible(!copy);
+    if (copy) scheduleBox_->setChecked(false);
+    viewerPanel_->setVisible(copy);
+    if (!copy) {
+        viewerTimer_.stop();
+        showState();
+        return;
+    }
+    viewer_->setConsoleError([this](const QString& line) { showNotice(MessageKind::Error, line); });
+    restartViewerCycle();
+}
+
+void TfChargBD::restartViewerCycle() {
+    if (!viewer_) return;
+    viewer_->begin();
+    if (viewer_->counting())
+        viewerTimer_.start(viewerTickMs);
+    else
+        viewerTimer_.stop();
+    showViewer();
+    showState();
+}
+
+void TfChargBD::viewerTick() {
+    if (!viewer_) return;
+    // The synchronisation at the cycle's end runs its own window: no tick may come in meanwhile.
+    viewerTimer_.stop();
+    const ViewerRefresh::Event e = viewer_->tick();
+    if (e == ViewerRefresh::Event::Synchronised) reload();
+    if (viewer_->counting()) viewerTimer_.start(viewerTickMs);
+    showViewer();
+    if (e == ViewerRefresh::Event::Synchronised || e == ViewerRefresh::Event::Off) showState();
+}
+
+void TfChargBD::synchroniseByHand() {
+    if (!viewer_ || viewer_->settings().on) return;
+    viewer_->synchroniseNow();
+    reload();
+    restartViewerCycle();
+}
+
+void TfChargBD::showViewer() {
+    if (!viewer_) return;
+    const std::optional<qint64> since = viewer_->elapsed();
+    sinceSync_->setText(since ? elapsedText(*since) : QString());
+    const bool on = viewer_->settings().on;
+    const int left[2] = {viewer_->waitLeft(), viewer_->startLeft()};
+    for (int i = 0; i < 2; ++i) {
+        countdownRows_[i]->setVisible(on);
+        countdownLabels_[i]->setVisible(on);
+        countdownMinutes_[i]->setText(QString::number(left[i] / 60));
+        countdownSeconds_[i]->setText(QString::number(left[i] % 60));
+    }
 }
 
 bool TfChargBD::refuseWhileRunning() {

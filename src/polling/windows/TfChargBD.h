@@ -6,6 +6,7 @@
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "polling/PollingRun.h"
+#include "polling/ViewerRefresh.h"
 #include "polling/windows/TfExchanges.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfLastRec.h"
@@ -101,6 +102,21 @@ public:
     QAction* saveGroupPackageAction() const { return saveGroupPackage_; }
     QAction* openGroupPackageAction() const { return openGroupPackage_; }
 
+    // A synchronised copy: the console shows the refresh cycle instead of group polling (its controls
+    // hidden). The cycle begins at once; nothing changes for a null refresh.
+    void setViewerRefresh(ViewerRefresh* refresh);
+    ViewerRefresh* viewerRefresh() const { return viewer_; }
+    // One second of the cycle: the 1 s timer calls it (tests call it directly).
+    void viewerTick();
+    bool viewerTimerActive() const { return viewerTimer_.isActive(); }
+    enum class Countdown { Wait, Start };
+    QWidget* viewerPanel() const { return viewerPanel_; }
+    QLineEdit* sinceLastSynchronisation() const { return sinceSync_; }
+    QLineEdit* countdownMinutes(Countdown c) const { return countdownMinutes_[static_cast<int>(c)]; }
+    QLineEdit* countdownSeconds(Countdown c) const { return countdownSeconds_[static_cast<int>(c)]; }
+    QLabel* countdownLabel(Countdown c) const { return countdownLabels_[static_cast<int>(c)]; }
+    int viewerTickMs = 1000;
+
     QListWidget* pointList() const { return points_; }
     QCheckBox* allPointsBox() const { return allPoints_; }
     QListWidget* groupList() const { return groups_; }
@@ -133,6 +149,10 @@ public:
     int blinkIntervalMs = 500;
     int closeWaitMs = 30000;
 
+public slots:
+    // The cycle settings were saved: the cycle begins again from them (or stops when switched off).
+    void restartViewerCycle();
+
 signals:
     // "Дежурный режим": the shell hides its windows to the tray.
     void dutyModeRequested();
@@ -154,6 +174,9 @@ private:
     void showSchedule();
     void onAlarm();
     void blink();
+    void showViewer();
+    // The user's "Запуск циклического опроса" on a synchronised copy with the cycle off.
+    void synchroniseByHand();
     // The right-click menus answer this while a run is on.
     bool refuseWhileRunning();
 
@@ -198,6 +221,15 @@ private:
     QAction* saveGroupPackage_;
     QAction* openGroupPackage_;
     PackageHooks packageHooks_;
+
+    ViewerRefresh* viewer_ = nullptr;
+    QTimer viewerTimer_;
+    QWidget* viewerPanel_;
+    QLineEdit* sinceSync_;
+    QWidget* countdownRows_[2]{};
+    QLabel* countdownLabels_[2]{};
+    QLineEdit* countdownMinutes_[2]{};
+    QLineEdit* countdownSeconds_[2]{};
 
     QTimer blinkTimer_;
     bool alarmOn_ = false;

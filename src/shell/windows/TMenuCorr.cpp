@@ -26,6 +26,7 @@
 #include "link/windows/TfInitPort.h"
 #include "link/windows/TfTesMod.h"
 #include "polling/PollingRun.h"
+#include "polling/ViewerRefresh.h"
 #include "polling/windows/TfChargBD.h"
 #include "reports/ReportHeaders.h"
 #include "reports/windows/TPrXls.h"
@@ -80,8 +81,13 @@ TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
 
     link::TInRS232::Hooks hooks;
     hooks.afterSave = [this] {
-        // The tables are closed by the database start-up that the sequence runs.
-        if (!RunInitialisation()) close();
+        // The tables are closed by the database start-up that the sequence runs. The box "Синхронизация"
+        // may have been ticked or cleared: the refresh cycle follows it.
+        if (!RunInitialisation()) {
+            close();
+            return;
+        }
+        startViewer();
     };
     hooks.startPortScan = [this] { startPortScan(); };
     hooks.reinitPort = [this](const link::LinkSettings& s) { reinitPort(s); };
@@ -146,7 +152,11 @@ void TMenuCorr::Timer_InitProgTimer() {
     setWindowState(Qt::WindowNoState);
     resize(730, 210);
     move(0, 0);
-    if (!RunInitialisation()) close();
+    if (!RunInitialisation()) {
+        close();
+        return;
+    }
+    startViewer();
 }
 
 bool TMenuCorr::RunInitialisation() {
@@ -194,6 +204,46 @@ bool TMenuCorr::runSynchronisation() {
     sync::TfDirSynch window(ctx_.root(), sync::synchronisationFolder(ctx_.settings()), ctx_.languageIndex(),
                             ctx_.notifier(), this);
     return window.runModal();
+}
+
+polling::ViewerRefresh& TMenuCorr::viewer() {
+    if (viewer_) return *viewer_;
+    polling::ViewerRefresh::Steps steps;
+    steps.closeTables = [this] { ctx_.databaseOpen = false; };
+    steps.synchronise = [this] {
+        QWidget* parent = console_ ? static_cast<QWidget*>(console_.get()) : this;
+        sync::TfDirSynch window(ctx_.root(), sync::synchronisationFolder(ctx_.settings()),
+                                ctx_.languageIndex(), ctx_.notifier(), parent);
+        polling::ViewerSyncOutcome outcome;
+        outcome.goOn = window.runModal();
+        const sync::FolderSync& run = window.run();
+        outcome.completed = run.finished() && !run.stopped() && !run.sourceLost();
+        outcome.copied = run.copied();
+        outcome.missing = run.missing();
+        outcome.errors = run.errors();
+        return outcome;
+    };
+    // Filled by the database check when there is one; asked at each use, so a check set later counts.
+    steps.checkTables = [this] { return ctx_.tableCheck ? ctx_.tableCheck() : false; };
+    steps.startDatabase = [this] {
+        const bool open = startDatabase(ctx_);
+        polling_->setVisible(open);
+        return open;
+    };
+    viewer_ = std::make_unique<polling::ViewerRefresh>(ctx_.root(), ctx_.notifier(), steps);
+    return *viewer_;
+}
+
+void TMenuCorr::startViewer() {
+    if (!sync::isSynchronisedCopy(ctx_.settings()) || !ctx_.databaseOpen) {
+        if (console_ && console_->viewerRefresh()) console_->setViewerRefresh(nullptr);
+        return;
+    }
+    // The copy starts from the master's data as they are now; the cycle counts from this synchronisation.
+    viewer().synchroniseNow();
+    if (!ctx_.databaseOpen) return;
+    // A console that already showed the cycle had its timer stopped by the synchronisation.
+    if (openPollingConsole()) console_->restartViewerCycle();
 }
 
 polling::TfChargBD* TMenuCorr::openPollingConsole() {
@@ -245,6 +295,8 @@ polling::TfChargBD* TMenuCorr::openPollingConsole() {
             console_->reload();
         };
     console_->setPackageHooks(packages);
+    polling::ViewerRefresh* refresh = copyOnly ? &viewer() : nullptr;
+    if (console_->viewerRefresh() != refresh) console_->setViewerRefresh(refresh);
     console_->show();
     console_->raise();
     return console_.get();

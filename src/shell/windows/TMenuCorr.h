@@ -27,6 +27,7 @@ namespace tarn::polling {
 class PollingRun;
 class TfChargBD;
 class ConsoleNotices;
+class ViewerRefresh;
 } // namespace tarn::polling
 
 namespace tarn::shell {
@@ -52,6 +53,10 @@ public:
     polling::TfChargBD* openPollingConsole();
     // The folder synchronisation window of a synchronised copy; true when loading is to go on.
     bool runSynchronisation();
+    // A synchronised copy's start: the synchronisation window, the database start-up again, then the
+    // console with the refresh cycle counting. Nothing on an installation that is no copy.
+    void startViewer();
+    polling::ViewerRefresh* viewerRefresh() const { return viewer_.get(); }
     // Duty mode: the main window and the console go to the tray (minimised where there is none) while
     // the run goes on; the tray's "Восстановить" or an alarm brings them back.
     void enterDutyMode();
@@ -111,7 +116,9 @@ private:
     QMenu* trayMenu_ = nullptr;
     QAction* trayRestore_ = nullptr;
     QAction* trayHide_ = nullptr;
-    // The run first: the console that shows it goes before it.
+    polling::ViewerRefresh& viewer();
+    // The run and the refresh first: the console that shows them goes before them.
+    std::unique_ptr<polling::ViewerRefresh> viewer_;
     std::unique_ptr<polling::PollingRun> pollingRun_;
     std::unique_ptr<polling::TfChargBD> console_;
     bool dutyMode_ = false;
