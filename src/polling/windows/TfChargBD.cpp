@@ -396,7 +396,7 @@ void TfChargBD::setSoundOutput(std::unique_ptr<SoundOutput> output) {
 
 TfTuning* TfChargBD::openSettings() {
     if (refuseWhileRunning()) return nullptr;
-    if (tuning_) {
+    if (tuning_ && tuning_->isVisible()) {
         tuning_->raise();
         return tuning_;
     }
