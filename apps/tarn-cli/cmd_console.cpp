@@ -1,5 +1,6 @@
 #include "Cli.h"
 
+#include "common/TextFile.h"
 #include "polling/ConsoleSettings.h"
 #include "sync/FolderSync.h"
 
@@ -73,12 +74,21 @@ int setConsoleSettings(CliRun& run, bool synchronisedCopy) {
     return printConsoleSettings(run, polling::loadConsoleSettings(root), synchronisedCopy);
 }
 
+// The windowed program keeps "Синхронизация" as ticked for the run and never switches it on from the file;
+// this tool has no run before it, so the box as last saved (line 18 of Work/FileInRS.000) decides, unless
+// the options of this very call switched it on.
+bool synchronisedCopyOnFile(CliRun& run) {
+    if (sync::isSynchronisedCopy(run.context->settings())) return true;
+    const auto lines = readTextLines(run.context->settingsFiles().settingsPath());
+    return lines && removeSpaces(lines->value(17)) == QLatin1String("1");
+}
+
 } // namespace
 
 // console settings [show]          the console's settings by name (Tuning.000, Delim.000, Inst.000)
 // console settings set KEY=VALUE   change and save, as the settings window does
 int cmdConsole(CliRun& run) {
-    const bool synchronisedCopy = sync::isSynchronisedCopy(run.context->settings());
+    const bool synchronisedCopy = synchronisedCopyOnFile(run);
     if (run.args.value(0) != QLatin1String("settings")) {
         run.notifier->message(MessageKind::Error, QStringLiteral("console settings [show|set KEY=VALUE ...]"));
         return kExitUsage;
