@@ -197,6 +197,7 @@ struct ConsoleRig {
         ctx.schemas = database::loadSchemas(home.root());
         run = std::make_unique<PollingRun>(ctx.pollingParts(), kRussian);
     }
+    ~ConsoleRig() { qunsetenv("XDG_CONFIG_HOME"); }
     void open() {
         console = std::make_unique<TfChargBD>(*run, home.root(), notifier, kRussian);
         console->setSoundOutput(std::unique_ptr<SoundOutput>(sound));
