@@ -8,6 +8,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
+  qt6-multimedia-dev
   qt6-translations-l10n
   libgtest-dev
   libxlsxwriter-dev zlib1g-dev

@@ -34,6 +34,12 @@ const std::vector<CommandEntry> kCommands = {
       {"ports", 0},
       {"language", 1},
       {"service-level", 1}}},
+    {"console",
+     "console settings [show|set KEY=VALUE…]   the polling console's settings (sound, alarm, clock, CSV "
+     "copies, delimiter, autostart; a synchronised copy's refresh cycle)",
+     cmdConsole,
+     {},
+     {{"settings", kFreeWords}}},
     {"port",
      "port open                 open the configured port as the port window does",
      cmdPort,

@@ -124,6 +124,7 @@ inline constexpr int kExitInterrupted = 130;
 // Commands (one file each).
 int cmdInit(CliRun& run);
 int cmdSettings(CliRun& run);
+int cmdConsole(CliRun& run);
 int cmdPort(CliRun& run);
 int cmdExchange(CliRun& run);
 int cmdScan(CliRun& run);

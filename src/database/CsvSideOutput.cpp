@@ -2,6 +2,7 @@
 
 #include "common/Csv.h"
 #include "common/TextFile.h"
+#include "common/TuningFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -9,28 +10,19 @@
 namespace tarn::database {
 
 namespace {
-constexpr int kAllSwitchLine = 8; // 1-based, as the settings file counts
 constexpr char kLetters[] = {'h', 'd', 'm', 'o', 'i'};
 } // namespace
 
 QChar readCsvDelimiter(const DataRoot& root) {
-    const auto lines = readTextLines(root.file(folder::Current, QStringLiteral("Delim.000")));
-    if (!lines || lines->isEmpty()) return QLatin1Char(',');
-    const QString first = removeSpaces(lines->first());
-    return first.isEmpty() ? QLatin1Char(',') : usableCsvDelimiter(first.at(0));
+    return loadDelimiter(root);
 }
 
 CsvSideOutput readCsvSideOutput(const DataRoot& root) {
+    const Tuning tuning = loadTuning(root);
     CsvSideOutput out;
-    out.delimiter = readCsvDelimiter(root);
-    const auto lines = readTextLines(root.file(folder::Work, QStringLiteral("Tuning.000")));
-    if (!lines) return out;
-    auto on = [&lines](int line) {
-        return removeSpaces(collapseSpaces(lines->value(line - 1))) == QLatin1String("1");
-    };
-    out.on = on(kAllSwitchLine);
-    for (int k = 0; k < 5; ++k)
-        out.kinds[static_cast<std::size_t>(k)] = on(kAllSwitchLine + 1 + k);
+    out.delimiter = loadDelimiter(root);
+    out.on = tuning.csv;
+    out.kinds = tuning.csvKinds;
     return out;
 }
 

@@ -2,6 +2,7 @@
 #include "link/PhoneNumber.h"
 
 #include "common/TextFile.h"
+#include "common/TuningFiles.h"
 #include "corrector/Archives.h"
 #include "corrector/Blocks.h"
 #include "corrector/ItemTable.h"
@@ -149,17 +150,13 @@ ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
 }
 
 PollingTuning readPollingTuning(const DataRoot& root) {
-    PollingTuning t;
-    const auto lines = readTextLines(root.file(folder::Work, QStringLiteral("Tuning.000")));
-    if (!lines) return t;
-    const auto on = [&lines](int line) {
-        return removeSpaces(collapseSpaces(lines->value(line - 1))) == QLatin1String("1");
-    };
-    t.alarmSignalling = on(3);
-    t.sound = on(4);
-    t.checkTablesAtStart = on(7);
-    t.additionalRecordCheck = on(14);
-    return t;
+    const Tuning t = loadTuning(root);
+    PollingTuning tuning;
+    tuning.alarmSignalling = t.alarm;
+    tuning.sound = t.sound;
+    tuning.checkTablesAtStart = t.rebuildAtStart;
+    tuning.additionalRecordCheck = t.extraRecordCheck;
+    return tuning;
 }
 
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)

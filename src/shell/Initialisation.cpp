@@ -1,8 +1,14 @@
 #include "shell/Initialisation.h"
 
+#include "common/TextFile.h"
+#include "common/TuningFiles.h"
 #include "database/Registry.h"
 
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QLocale>
+#include <QProcess>
 
 namespace tarn::shell {
 
@@ -33,6 +39,41 @@ bool startDatabase(AppContext& ctx, InitialisationHooks* hooks) {
     return ctx.databaseOpen;
 }
 
+bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today) {
+    const QString tool = root.file(folder::Rebuild, QStringLiteral("Orvek"));
+    if (!QFileInfo(tool).isExecutable()) {
+        notifier.message(MessageKind::Warning, QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
+        return false;
+    }
+    QStringList folders;
+    for (const char* f : {folder::Data, folder::Hour, folder::Day, folder::Mon, folder::Chang, folder::Alarm,
+                          folder::Meas, folder::Oper, folder::Spec, folder::BookQ})
+        folders.append(QDir::toNativeSeparators(QDir(root.dir(f)).absolutePath()));
+    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() + QStringLiteral("/j_") +
+                                            today.toString(QStringLiteral("yyMM")) + QLatin1Char('/')));
+    folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Ed")).absolutePath()));
+    folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Em")).absolutePath()));
+    const QString list = root.file(folder::Rebuild, QStringLiteral("dir.000"));
+    if (!writeTextLines(list, folders)) {
+        notifier.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + list);
+        return false;
+    }
+    QProcess process;
+    process.setWorkingDirectory(root.dir(folder::Rebuild));
+    QEventLoop wait;
+    QObject::connect(&process, &QProcess::finished, &wait, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &wait, &QEventLoop::quit);
+    process.start(tool, {});
+    // The tables stay closed until the tool has ended; the windows keep painting meanwhile.
+    if (process.state() != QProcess::NotRunning) wait.exec(QEventLoop::ExcludeUserInputEvents);
+    if (process.state() != QProcess::NotRunning) process.waitForFinished(-1);
+    if (process.exitStatus() != QProcess::NormalExit || process.error() == QProcess::FailedToStart) {
+        notifier.message(MessageKind::Error, QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
+        return false;
+    }
+    return true;
+}
+
 InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks) {
     InitialisationResult result;
     ctx.databaseOpen = false;
@@ -52,6 +93,7 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     if (hooks) hooks->linkStateReset();
     ctx.loadVolumePrecision();
 
+    if (loadTuning(ctx.root()).rebuildAtStart) runRebuildTool(ctx.root(), ctx.notifier(), QDate::currentDate());
     startDatabase(ctx, hooks);
     return result;
 }

@@ -29,6 +29,11 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
 // synchronisation, since the files under the tables have been replaced.
 bool startDatabase(AppContext& ctx, InitialisationHooks* hooks = nullptr);
 
+// "контроль и восстановление таблиц БД": the rebuild tool Rebuild/Orvek is given the table folders in
+// Rebuild\dir.000 (thirteen full paths, today's join folder among them) and is waited for, before any
+// table is opened. False, with a message, when the tool is missing or did not end normally.
+bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today);
+
 // The program's formats are always "." and "dd.MM.yyyy" / "HH:mm:ss", whatever the user's locale; the
 // user's own settings are never touched.
 void applyProgramFormats();

@@ -76,6 +76,68 @@ TEST(Cli, InitThenSettingsDefaultsShowAndSet) {
     EXPECT_EQ(r.out.trimmed(), QByteArray("5"));
 }
 
+TEST(Cli, ConsoleSettingsSetWritesTheFilesTheWindowWritesAndRefusesAsItDoes) {
+    QTemporaryDir dir;
+    const QString home = dir.path() + QStringLiteral("/inst");
+    // The autostart entry goes under this test's folder, never into the real home.
+    qputenv("XDG_CONFIG_HOME", (dir.path() + QStringLiteral("/config")).toUtf8());
+    ASSERT_EQ(cli({QStringLiteral("--home"), home, QStringLiteral("init")}).code, 0);
+    DataRoot root(home);
+    const auto fileBytes = [&root](const char* folderName, const char* name) {
+        QFile f(root.file(folderName, QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    Result r = cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("console"),
+                    QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("soundFile=Alarm5.wav"),
+                    QStringLiteral("csv=1"), QStringLiteral("csvOperative=1"), QStringLiteral("delimiter= ; "),
+                    QStringLiteral("autorun=1"), QStringLiteral("extraRecordCheck=1")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("soundFile")).toString(), QStringLiteral("Alarm5.wav"));
+    EXPECT_EQ(r.json().value(QStringLiteral("delimiter")).toString(), QStringLiteral(";"));
+    EXPECT_TRUE(r.json().value(QStringLiteral("csvOperative")).toBool());
+    EXPECT_TRUE(r.json().value(QStringLiteral("autostartEntryPresent")).toBool());
+    EXPECT_EQ(fileBytes(folder::Work, "Tuning.000"),
+              QByteArray("Alarm5.wav\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n1\r\n0\r\n0\r\n0\r\n1\r\n0\r\n1\r\n"));
+    EXPECT_EQ(fileBytes(folder::Current, "Delim.000"), QByteArray(";\r\n"));
+    EXPECT_TRUE(QFile::exists(dir.path() + QStringLiteral("/config/autostart/Tarn_B.desktop")));
+
+    r = cli({QStringLiteral("--home"), home, QStringLiteral("console"), QStringLiteral("settings")});
+    ASSERT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains("\ncsvOperative=1\n"));
+    EXPECT_FALSE(r.out.contains("viewerCycle")); // not a synchronised copy
+
+    // Refusals change nothing: a sound the installation does not have, a switch that is no switch, the
+    // refresh cycle outside a synchronised copy.
+    for (const char* bad : {"soundFile=Alarm11.wav", "alarm=yes", "waitMinutes=10", "colour=1"}) {
+        r = cli({QStringLiteral("--home"), home, QStringLiteral("console"), QStringLiteral("settings"),
+                 QStringLiteral("set"), QStringLiteral("analogClock=1"), QString::fromLatin1(bad)});
+        EXPECT_EQ(r.code, 2) << bad;
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    EXPECT_TRUE(fileBytes(folder::Work, "Tuning.000").startsWith("Alarm5.wav\r\n1\r\n1\r\n1\r\n1\r\n0\r\n"));
+
+    // A synchronised copy: the window's refusal of equal minutes, word for word, and Inst.000 untouched.
+    ASSERT_EQ(cli({QStringLiteral("--home"), home, QStringLiteral("settings"), QStringLiteral("set"),
+                   QStringLiteral("syncOn=1"), QStringLiteral("syncPath=") + dir.path()})
+                  .code,
+              0);
+    r = cli({QStringLiteral("--home"), home, QStringLiteral("console"), QStringLiteral("settings"),
+             QStringLiteral("set"), QStringLiteral("viewerCycle=1"), QStringLiteral("startMinutes=30"),
+             QStringLiteral("waitMinutes=30")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(QString::fromUtf8(r.err).contains(
+        QStringLiteral("Внимание!!! время до-\"Wait.000\" должно быть меньше времени до-\"Start.000\"")))
+        << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(root.file(folder::Synchr, QStringLiteral("Inst.000"))));
+    r = cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("console"),
+             QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("viewerCycle=1"),
+             QStringLiteral("startMinutes=30"), QStringLiteral("waitMinutes=20")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("waitMinutes")).toInt(), 20);
+    EXPECT_EQ(fileBytes(folder::Synchr, "Inst.000"), QByteArray("1\r\n30\r\n20\r\n"));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(Cli, PortOpenReachesTheSimulatorAndReportsAMissingPort) {
     test::TempHome home;
     sim::PtyLine line;

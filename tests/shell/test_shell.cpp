@@ -193,3 +193,42 @@ TEST(Initialisation, TheVolumePrecisionIsReadAtEveryInitialisationAndABadFileTol
     EXPECT_TRUE(c.notifier.texts().first().contains(QStringLiteral("Qdel.000")))
         << c.notifier.texts().first().toStdString();
 }
+
+// "контроль и восстановление таблиц БД": the tool is handed the table folders and has ended before the
+// sequence goes on; without the tool the start-up goes on with a warning.
+TEST(Initialisation, TheRebuildToolGetsTheTableFoldersAndIsWaitedFor) {
+    test::TempHome home;
+    home.root().createFolders();
+    test::RecordingNotifier notifier;
+    const QDate today(2026, 3, 9);
+    EXPECT_FALSE(runRebuildTool(home.root(), notifier, today));
+    ASSERT_EQ(notifier.messages.size(), 1);
+    EXPECT_EQ(notifier.messages.first().first, MessageKind::Warning);
+
+    // The tool copies the folder list it was given; the copy exists only once it has run to its end.
+    const QString tool = home.path(folder::Rebuild, QStringLiteral("Orvek"));
+    home.write(folder::Rebuild, QStringLiteral("Orvek"), "#!/bin/sh\ncp dir.000 seen.000\n");
+    QFile::setPermissions(tool, QFile::permissions(tool) | QFileDevice::ExeOwner);
+    notifier.messages.clear();
+    ASSERT_TRUE(runRebuildTool(home.root(), notifier, today));
+    EXPECT_TRUE(notifier.messages.isEmpty());
+    const QByteArray seen = home.read(folder::Rebuild, QStringLiteral("seen.000"));
+    ASSERT_TRUE(seen.endsWith("\r\n"));
+    QList<QByteArray> lines = seen.split('\n');
+    lines.removeLast();
+    ASSERT_EQ(lines.size(), 13);
+    for (QByteArray& l : lines) {
+        ASSERT_TRUE(l.endsWith('\r'));
+        l.chop(1);
+    }
+    const QByteArray root = QDir(home.root().root()).absolutePath().toUtf8();
+    EXPECT_EQ(lines.at(0), root + "/Data");
+    EXPECT_EQ(lines.at(3), root + "/Mon");
+    EXPECT_EQ(lines.at(9), root + "/BookQ");
+    EXPECT_EQ(lines.at(10), root + "/Join/j_2603/");
+    EXPECT_EQ(lines.at(12), root + "/Em");
+
+    home.write(folder::Rebuild, QStringLiteral("Orvek"), "#!/bin/sh\nkill -9 $$\n");
+    EXPECT_FALSE(runRebuildTool(home.root(), notifier, today));
+    EXPECT_EQ(notifier.messages.size(), 1);
+}

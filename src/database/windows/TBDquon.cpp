@@ -1,6 +1,7 @@
 #include "database/windows/TBDquon.h"
 
 #include "common/Language.h"
+#include "common/TuningFiles.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TGasComp.h"
 
@@ -73,6 +74,7 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     auto* split = new QSplitter(Qt::Vertical, this);
+    split_ = split;
     auto* upper = new QSplitter(Qt::Horizontal, split);
     registryView_ = gridView(&model_.registryGrid(), upper);
     gasView_ = gridView(&model_.gasGrid(), upper);
@@ -84,6 +86,13 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
         tabs_->addTab(pointViews_[i], pointGridCaption(kPointGridOrder[i], lang));
     }
     setCentralWidget(split);
+    applyUpperHeight(loadPanelSizes(root_).databaseUpper);
+    connect(split_, &QSplitter::splitterMoved, this, [this] {
+        PanelSizes sizes = loadPanelSizes(root_);
+        sizes.databaseUpper = split_->sizes().value(0, sizes.databaseUpper);
+        if (!savePanelSizes(root_, sizes))
+            notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + panelSizesPath(root_));
+    });
 
     connect(registryView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TBDquon::onRegistryRowChanged);
@@ -148,6 +157,15 @@ void TBDquon::onRegistryRowChanged() {
     model_.selectRow(registryView_->currentIndex().row());
     applyIdentityColumns();
     showTitle();
+}
+
+void TBDquon::applyUpperHeight(int height) {
+    QList<int> heights = split_->sizes();
+    if (heights.size() < 2) return;
+    const int total = heights.at(0) + heights.at(1);
+    heights[0] = height;
+    heights[1] = total > height ? total - height : height;
+    split_->setSizes(heights);
 }
 
 void TBDquon::refresh() {

@@ -13,6 +13,8 @@ class QAction;
 class QTabWidget;
 class QTableView;
 
+class QSplitter;
+
 namespace tarn::database {
 
 class TBDquon final : public QMainWindow {
@@ -39,6 +41,10 @@ public:
     QTableView* gasView() const { return gasView_; }
     QTableView* pointView(TableKind kind) const;
     QAction* columnsAction() const { return columns_; }
+    // The upper panel (registry and gases): its height comes from Current\track.000 and goes back there
+    // whenever the splitter moves.
+    QSplitter* panelSplitter() const { return split_; }
+    void applyUpperHeight(int height);
 
     // Shows what the tables hold now (after storing, for example), keeping the selection.
     void refresh();
@@ -72,6 +78,7 @@ private:
     QTableView* registryView_;
     QTableView* gasView_;
     QTabWidget* tabs_;
+    QSplitter* split_;
     std::array<QTableView*, kPointGridOrder.size()> pointViews_{};
     QAction* columns_;
 };

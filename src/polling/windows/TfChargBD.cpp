@@ -2,12 +2,14 @@
 
 #include "polling/GroupStart.h"
 #include "polling/windows/TfGroupStart.h"
+#include "polling/windows/AnalogClock.h"
 #include "polling/windows/TfSet_Gr.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -70,7 +72,9 @@ const QString kBusy = QStringLiteral("Занято !!!");
 
 TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
                      QWidget* parent)
-    : QMainWindow(parent), run_(run), root_(root), notifier_(notifier), language_(languageIndex) {
+    : QMainWindow(parent), run_(run), root_(root), notifier_(notifier), language_(languageIndex),
+      autostart_(autostartFolder(), QCoreApplication::applicationFilePath(), root.root()),
+      sound_(std::make_unique<AlarmSound>(std::make_unique<QtSoundOutput>(), notifier)) {
     setObjectName(QStringLiteral("TfChargBD"));
     setWindowTitle(QStringLiteral("БД"));
 
@@ -84,6 +88,8 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     duty_ = tools->addAction(QStringLiteral("Дежурный режим"));
     soundOff_ = tools->addAction(QStringLiteral("Отключение звука"));
     clear_ = tools->addAction(QStringLiteral("Очистить окна просмотра"));
+    settingsAction_ = tools->addAction(QStringLiteral("Настройка..."));
+    connect(settingsAction_, &QAction::triggered, this, &TfChargBD::openSettings);
     connect(pointPoll_, &QAction::triggered, this, &TfChargBD::pollSelectedPoint);
     connect(groupPoll_, &QAction::triggered, this, [this] { openGroupStart(); });
     connect(schedulePoll_, &QAction::triggered, this, [this] {
@@ -109,6 +115,7 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     auto* left = new QSplitter(Qt::Vertical, split);
+    left_ = left;
 
     auto* pointBox = new QWidget(left);
     auto* pointLayout = new QVBoxLayout(pointBox);
@@ -238,7 +245,10 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     alarmIndicator_ = new QLabel(right);
     alarmIndicator_->setFixedSize(36, 36);
     alarmIndicator_->setFrameShape(QFrame::Box);
+    analogClock_ = new AnalogClock(right);
+    analogClock_->setVisible(false);
     clockRow->addWidget(clock_, 1);
+    clockRow->addWidget(analogClock_, 1);
     clockRow->addWidget(alarmIndicator_);
     rightLayout->addLayout(clockRow);
 
@@ -345,8 +355,95 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     connect(&run_, &PollingRun::finished, this, &TfChargBD::showPointChecks);
     connect(&blinkTimer_, &QTimer::timeout, this, &TfChargBD::blink);
 
+    toolTips_.watch(this);
     reload();
     resize(1100, 720);
+    applyPanelSizes(loadPanelSizes(root_));
+    // Every move of a splitter is kept, so the next start shows the panels as they were left.
+    connect(left_, &QSplitter::splitterMoved, this, [this] {
+        PanelSizes sizes = loadPanelSizes(root_);
+        const PanelSizes mine = panelSizes();
+        sizes.pointList = mine.pointList;
+        sizes.messages = mine.messages;
+        if (!savePanelSizes(root_, sizes))
+            notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + panelSizesPath(root_));
+    });
+    loadSettings();
+}
+
+void TfChargBD::loadSettings() {
+    settings_ = loadConsoleSettings(root_);
+    applySettings(settings_);
+    applyAutostart();
+}
+
+void TfChargBD::applyAutostart() {
+    // The autostart entry follows a settings file that exists; without one the user's own entry stays.
+    if (readTuningFile(root_) && !autostart_.apply(settings_.tuning.autorun, bool(packageHooks_.synchronise)))
+        notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + autostart_.path());
+}
+
+void TfChargBD::applySettings(const ConsoleSettings& settings) {
+    const QString soundBefore = settings_.tuning.soundFile;
+    settings_ = settings;
+    const Tuning& t = settings.tuning;
+    run_.tuning.alarmSignalling = t.alarm;
+    run_.tuning.sound = t.sound;
+    run_.tuning.additionalRecordCheck = t.extraRecordCheck;
+    clock_->setVisible(!t.analogClock);
+    analogClock_->setVisible(t.analogClock);
+    toolTips_.setEnabled(t.toolTips);
+    // A standing alarm follows the new choice: silenced, or heard with the file now chosen.
+    if (alarmOn_ && (!t.alarm || !t.sound))
+        sound_->stop();
+    else if (alarmOn_ && soundBefore != t.soundFile)
+        sound_->play(root_.file(folder::Sound, t.soundFile));
+}
+
+QWidget* TfChargBD::analogClock() const {
+    return analogClock_;
+}
+
+void TfChargBD::applyPanelSizes(const PanelSizes& sizes) {
+    QList<int> heights = left_->sizes();
+    if (heights.size() < 3) return;
+    heights[0] = sizes.pointList;
+    heights[2] = sizes.messages;
+    left_->setSizes(heights);
+}
+
+PanelSizes TfChargBD::panelSizes() const {
+    PanelSizes sizes;
+    const QList<int> heights = left_->sizes();
+    if (heights.size() < 3) return sizes;
+    sizes.pointList = heights.at(0);
+    sizes.messages = heights.at(2);
+    return sizes;
+}
+
+void TfChargBD::setSoundOutput(std::unique_ptr<SoundOutput> output) {
+    sound_->stop();
+    sound_ = std::make_unique<AlarmSound>(std::move(output), notifier_);
+}
+
+TfTuning* TfChargBD::openSettings() {
+    if (refuseWhileRunning()) return nullptr;
+    if (tuning_ && tuning_->isVisible()) {
+        tuning_->raise();
+        return tuning_;
+    }
+    tuning_ = new TfTuning(root_, notifier_, *sound_, bool(packageHooks_.synchronise), autostart_, this);
+    tuning_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(tuning_, &TfTuning::settingsSaved, this, [this](const ConsoleSettings& s, bool cycleSaved) {
+        applySettings(s);
+        if (cycleSaved) emit cycleSettingsSaved();
+    });
+    connect(tuning_, &TfTuning::panelSizesReset, this, [this] {
+        applyPanelSizes(PanelSizes{});
+        emit panelSizesReset();
+    });
+    tuning_->open();
+    return tuning_;
 }
 
 QLineEdit* TfChargBD::field(Field f) const {
@@ -445,9 +542,11 @@ void TfChargBD::showState() {
         ->setText(run_.waitingForConnection() ? QString::number(run_.dialSeconds()) : QString());
     field(Field::ConnectionTime)->setText(QString::number(run_.connectionSeconds()));
     clock_->display(run_.now().toString(QStringLiteral("HH:mm:ss")));
+    static_cast<AnalogClock*>(analogClock_)->setTime(run_.now().time());
 
     for (QAction* a :
-         {pointPoll_, groupPoll_, schedulePoll_, groupRunAction_, configureAction_, newGroupAction_})
+         {pointPoll_, groupPoll_, schedulePoll_, groupRunAction_, configureAction_, newGroupAction_,
+          settingsAction_})
         a->setEnabled(!running);
     configure_->setEnabled(!running);
     newGroup_->setEnabled(!running);
@@ -572,6 +671,8 @@ void TfChargBD::setPackageHooks(PackageHooks hooks) {
     openGroupPackage_->setVisible(static_cast<bool>(packageHooks_.openGroup));
     saveGroupPackage_->setVisible(static_cast<bool>(packageHooks_.saveGroup));
     schedulePoll_->setToolTip(packageHooks_.synchronise ? QStringLiteral("Синхронизация") : QString());
+    // A synchronised copy starts with "$v", a polling installation with "$d".
+    applyAutostart();
 }
 
 TfGroupList* TfChargBD::openMemberList(int groupIndex) {
@@ -744,18 +845,18 @@ void TfChargBD::onAlarm() {
         blink();
         blinkTimer_.start(blinkIntervalMs);
     }
+    if (run_.tuning.sound) sound_->play(root_.file(folder::Sound, settings_.tuning.soundFile));
     emit alarmRaised();
 }
 
 void TfChargBD::blink() {
     blinkLit_ = !blinkLit_;
     alarmIndicator_->setStyleSheet(blinkLit_ ? QStringLiteral("background-color: red;") : QString());
-    // The system beep: QtMultimedia is not among the program's libraries, so no sound file is played.
-    if (blinkLit_ && run_.tuning.sound) QApplication::beep();
 }
 
 void TfChargBD::silenceAlarm() {
     blinkTimer_.stop();
+    sound_->stop();
     alarmOn_ = false;
     blinkLit_ = false;
     alarmIndicator_->setStyleSheet(QString());

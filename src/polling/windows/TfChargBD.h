@@ -5,17 +5,22 @@
 // the group start window. The run's timers tick while the console is shown.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
+#include "polling/ConsoleSettings.h"
 #include "polling/PollingRun.h"
 #include "polling/ViewerRefresh.h"
+#include "polling/windows/AlarmSound.h"
 #include "polling/windows/TfExchanges.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfLastRec.h"
 #include "polling/windows/TfSet_Gr.h"
+#include "polling/windows/TfTuning.h"
+#include "polling/windows/ToolTipGate.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -25,6 +30,7 @@ class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QWidget;
 
@@ -65,6 +71,24 @@ public:
     bool clearViews();
     // "Отключение звука".
     void silenceAlarm();
+    // "Настройка...": the settings window (not while a run is on).
+    TfTuning* openSettings();
+    // The console's settings as they were last loaded or saved, and applying them: the polling switches,
+    // the clock, tool tips, the alarm sound.
+    const ConsoleSettings& settings() const { return settings_; }
+    void applySettings(const ConsoleSettings& settings);
+    // The heights of the point-list and message panels (Current\track.000).
+    void applyPanelSizes(const PanelSizes& sizes);
+    PanelSizes panelSizes() const;
+    QSplitter* panelSplitter() const { return left_; }
+    QWidget* analogClock() const;
+    TfTuning* settingsWindow() const { return tuning_; }
+    QAction* settingsAction() const { return settingsAction_; }
+    AlarmSound& alarmSound() { return *sound_; }
+    // Tests and the shell hear the sound through their own output.
+    void setSoundOutput(std::unique_ptr<SoundOutput> output);
+    // Tool tips of the console and of the windows the shell adds (the database window) follow the setting.
+    ToolTipGate& toolTipGate() { return toolTips_; }
     // "Обмены текущей строки таблицы" (also the right button on the schedule): the join table's exchanges
     // of the schedule row (the table's current one when -1); nothing when it has none (the error box
     // says so).
@@ -158,6 +182,10 @@ signals:
     void dutyModeRequested();
     // The run raised the alarm: a hidden main window comes back.
     void alarmRaised();
+    // A synchronised copy's refresh cycle was saved: its countdown starts again.
+    void cycleSettingsSaved();
+    // "Установка размера полей по умолчанию": the database window takes its default height too.
+    void panelSizesReset();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -180,6 +208,9 @@ private:
     // The right-click menus answer this while a run is on.
     bool refuseWhileRunning();
 
+    void loadSettings();
+    void applyAutostart();
+
     PollingRun& run_;
     DataRoot root_;
     Notifier& notifier_;
@@ -196,6 +227,8 @@ private:
     QWidget* fieldsPanel_;
     QLineEdit* fields_[9]{};
     QLCDNumber* clock_;
+    QWidget* analogClock_;
+    QSplitter* left_;
     QLabel* alarmIndicator_;
     QCheckBox* scheduleBox_;
     QWidget* schedulePanel_;
@@ -221,6 +254,12 @@ private:
     QAction* saveGroupPackage_;
     QAction* openGroupPackage_;
     PackageHooks packageHooks_;
+    QAction* settingsAction_;
+    ConsoleSettings settings_;
+    AutostartEntry autostart_;
+    std::unique_ptr<AlarmSound> sound_;
+    ToolTipGate toolTips_;
+    QPointer<TfTuning> tuning_;
 
     ViewerRefresh* viewer_ = nullptr;
     QTimer viewerTimer_;

@@ -12,6 +12,7 @@
 #include "corrector/windows/TfPrPar.h"
 #include "corrector/windows/TfVersRS.h"
 #include "database/Gases.h"
+#include "common/TuningFiles.h"
 #include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
@@ -520,9 +521,13 @@ void TMenuCorr::openCorrectorWindow() {
             tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.schemas, ctx_.notifier(), options,
                                                          &window);
             tables->setWindowFlag(Qt::Window);
+            databaseToolTips_.watch(tables.get());
         } else {
             tables->refresh();
+            // The panel may have been given its default height in the console's settings meanwhile.
+            tables->applyUpperHeight(loadPanelSizes(ctx_.root()).databaseUpper);
         }
+        databaseToolTips_.setEnabled(loadTuning(ctx_.root()).toolTips);
         tables->show();
         tables->raise();
     });

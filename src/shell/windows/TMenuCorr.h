@@ -2,6 +2,7 @@
 // The main window: a small launcher with the main menu and the tray icon. It runs the start-up timer,
 // the initialisation sequence under the wait window, and the orderly end of the program.
 #include "link/SettingsController.h"
+#include "polling/windows/ToolTipGate.h"
 #include "shell/AppContext.h"
 #include "shell/Initialisation.h"
 #include "shell/QtTranslations.h"
@@ -126,6 +127,8 @@ private:
     std::unique_ptr<polling::ConsoleNotices> dutyNotices_;
     Notifier* notifierBeforeDuty_ = nullptr;
     bool consoleBeforeDuty_ = false;
+    // The database window's tool tips follow "всплывающие подсказки" as the console's do.
+    polling::ToolTipGate databaseToolTips_;
     QtTranslations qtTexts_;
     bool skipSettingsWriteOnExit_ = false;
     bool ending_ = false;
