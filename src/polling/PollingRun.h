@@ -306,7 +306,6 @@ private:
     int redialsLeft_ = 0;
     int pauseTicks_ = 0;
     int dialTicks_ = 0;
-    int connectionTicks_ = 0;
     int connectionSeconds_ = 0;
     int clockCorrection_ = 0;
     int gasWriteIndex_ = 0;

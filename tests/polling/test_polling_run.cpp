@@ -5,6 +5,7 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "database/JoinTable.h"
+#include "database/ProtocolQueries.h"
 #include "database/Registry.h"
 #include "database/Storing.h"
 #include "link/FakeSerialPort.h"
@@ -12,6 +13,7 @@
 #include "shell/AppContext.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -451,6 +453,54 @@ TEST(PollingRun, AStopDuringACallHangsUpAndStoresWhatWasRead) {
     const QStringList events = r.callEvents();
     EXPECT_EQ(events.count(QStringLiteral("connected")), 1);
     EXPECT_EQ(events.count(QStringLiteral("ended")), 1);
+}
+
+TEST(PollingRun, TheConnectionTimeRunsUntilTheModemHasHungUpAsItsCallLogShows) {
+    Rig r;
+    r.loadScenario("group.json");
+    r.run->stepIntervalMs = 5;
+    r.addPoint(QStringLiteral("10101"), QStringLiteral("10101"), 1, kDailyOnly, QStringLiteral("телефон"));
+    {
+        database::Registry registry(r.home.root(), r.ctx->schemas);
+        database::PointConfig c = registry.find(QStringLiteral("10101"))->config;
+        c[database::config::Phone] = QStringLiteral("5550101");
+        c[database::config::Password] = QStringLiteral("1111");
+        registry.updateConfig(QStringLiteral("10101"), c);
+    }
+    // The run's clock goes as its ticks do: a 5-ms tick is the 50 ms the engine counts it as.
+    constexpr int scale = 10;
+    const QDateTime base = QDateTime::currentDateTime();
+    QElapsedTimer real;
+    real.start();
+    r.run->now = [&] { return base.addMSecs(real.elapsed() * scale); };
+    const auto scaled = [&](const QString& at) {
+        const QDateTime t = QDateTime::fromString(at, Qt::ISODateWithMs);
+        return base.addMSecs(base.msecsTo(t) * scale);
+    };
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("10101")));
+
+    QFile f(r.callLogPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QJsonObject connected, ended;
+    for (const QByteArray& l : f.readAll().split('\n')) {
+        const QJsonObject e = QJsonDocument::fromJson(l).object();
+        if (e.value(QStringLiteral("event")) == QStringLiteral("connected")) connected = e;
+        if (e.value(QStringLiteral("event")) == QStringLiteral("ended")) ended = e;
+    }
+    // The escape reached the modem as an escape: "ATH0" hung the call up, it was not data to the corrector.
+    ASSERT_EQ(ended.value(QStringLiteral("by")).toString(), QStringLiteral("ATH"));
+    const QList<database::RequestLogEntry> log =
+        database::requestLogEntries(r.home.root(), r.ctx->schemas, QStringLiteral("10101"), {});
+    ASSERT_EQ(log.size(), 1);
+    const database::RequestLogEntry& e = log.first();
+    // The stored times are whole seconds: each is at or after the modem's own event, so the connection
+    // time covers the hang-up exchange up to the modem's answer, not only until "+++" went out.
+    const auto secondOf = [](const QDateTime& t) { return t.addMSecs(-t.time().msec()); };
+    EXPECT_GE(e.connectionBegin, secondOf(scaled(connected.value(QStringLiteral("at")).toString())));
+    EXPECT_GE(e.connectionEnd, secondOf(scaled(ended.value(QStringLiteral("at")).toString())));
+    EXPECT_NEAR(e.connectionSeconds, e.connectionBegin.secsTo(e.connectionEnd), 1);
+    const double modemSeconds = ended.value(QStringLiteral("seconds")).toDouble() * scale;
+    EXPECT_GE(e.connectionSeconds, static_cast<int>(modemSeconds) - 1);
 }
 
 TEST(PollingRun, OurOwnModemSilentStopsTheWholeRun) {
