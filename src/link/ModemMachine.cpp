@@ -22,7 +22,8 @@ int escapeGuardTicks(const QString& init) {
     // The last setting on the line wins, as the modem reads its commands left to right.
     static const QRegularExpression setting(QStringLiteral("S12\\s*=\\s*(\\d{1,3})"),
                                             QRegularExpression::CaseInsensitiveOption);
-    for (auto it = setting.globalMatch(init); it.hasNext();) s12 = qMin(255, it.next().captured(1).toInt());
+    for (auto it = setting.globalMatch(init); it.hasNext();)
+        s12 = qMin(255, it.next().captured(1).toInt());
     const int guardMs = s12 * 20;
     const int withMargin = (guardMs * 11 + 9) / 10;
     return qMax(1, (withMargin + kMsPerTick - 1) / kMsPerTick);
@@ -278,7 +279,8 @@ void ModemMachine::runProcedure() {
             return;
         case 2:
             // The modem answers the escape only after its guard time; "ATH0" sooner would cancel it.
-            if (callState_ == CallFailed || lastWord_ == modem_word::Ok || ticks_ > guardTicks_ + kEscapeWaitTicks) {
+            if (callState_ == CallFailed || lastWord_ == modem_word::Ok ||
+                ticks_ > guardTicks_ + kEscapeWaitTicks) {
                 startCommand(HangUpCommand);
                 procStep_ = 3;
             }

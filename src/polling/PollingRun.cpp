@@ -446,8 +446,10 @@ void PollingRun::cycle() {
 }
 
 void PollingRun::tick() {
-    // A request the user started from the corrector window is let finish before the group takes the line.
-    if (startDelayTicks_ == 0 && p_.engine.busy()) ++startDelayTicks_;
+    // What the user started from the corrector window is let finish before the group takes the line: the
+    // whole operation (all requests of a read, a programming run, a call), not only the request in flight.
+    if (startDelayTicks_ == 0 && (p_.engine.busy() || (p_.lineHold && p_.lineHold->held())))
+        ++startDelayTicks_;
     if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule && currentRow_ >= 0) {
         const ScheduleRow& row = schedule_.rows.at(currentRow_);
         int index = -1;
@@ -892,7 +894,8 @@ void PollingRun::stepStart() {
             connectionSeconds_ = 0;
         } else if (log_.connectionBegin.isValid()) {
             log_.connectionEnd = now();
-            connectionSeconds_ = static_cast<int>((log_.connectionBegin.msecsTo(log_.connectionEnd) + 500) / 1000);
+            connectionSeconds_ =
+                static_cast<int>((log_.connectionBegin.msecsTo(log_.connectionEnd) + 500) / 1000);
         }
         emit stateChanged();
     });

@@ -14,6 +14,7 @@
 #include "database/Schema.h"
 #include "database/Storing.h"
 #include "link/ExchangeEngine.h"
+#include "link/LineHold.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/ModemLink.h"
@@ -105,6 +106,8 @@ public:
         std::function<void(int address)> applyLinkSettings;
         // The installation's volume decimals as the last initialisation read them.
         const int& volumeDecimals;
+        // A user's operation holding the line: a due group waits until it has ended (none: no waiting).
+        const link::LineHold* lineHold = nullptr;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;

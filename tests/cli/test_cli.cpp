@@ -1053,8 +1053,10 @@ TEST(CliPolling, DutyPollingPollsADueGroupOnceWaitsAndEndsInOrderOnSigterm) {
         ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = trace.readAll().split('\n');
         EXPECT_GT(lines.size(), 10);
-        EXPECT_TRUE(lines.first().startsWith("-> ") && lines.first().endsWith('\r')) << lines.first().constData();
-        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("<- "); }));
+        EXPECT_TRUE(lines.first().startsWith("-> ") && lines.first().endsWith('\r'))
+            << lines.first().constData();
+        EXPECT_TRUE(
+            std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("<- "); }));
     }
     // The first group's row is done already today: it is not polled again.
     EXPECT_EQ(run.errText().count(QStringLiteral("*СТАРТ* группы")), 1);

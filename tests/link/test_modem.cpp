@@ -1,6 +1,7 @@
 // The modem's commands and result words, and the polling modem machine driven tick by tick.
 #include "common/TextFile.h"
 #include "link/EngineRig.h"
+#include "link/LineHold.h"
 #include "link/ModemMachine.h"
 #include "link/ModemReplies.h"
 #include "link/ModemSession.h"
@@ -123,8 +124,8 @@ TEST(ModemMachine, EscapeWaitsForTheModemsGuardTimeFromTheLastByteOnTheLine) {
     const struct {
         const char* init;
         int guardMs;
-    } cases[] = {{"AT&FE0S0=0", 1000},         {"AT&FE0S0=0S12=25", 500}, {"ATS12=100", 2000},
-                 {"ATE0 S12 = 40 V1", 800},     {"ats12=30s12=60", 1200},  {"ATS112=3", 1000},
+    } cases[] = {{"AT&FE0S0=0", 1000},      {"AT&FE0S0=0S12=25", 500}, {"ATS12=100", 2000},
+                 {"ATE0 S12 = 40 V1", 800}, {"ats12=30s12=60", 1200},  {"ATS112=3", 1000},
                  {"AT&FS0=0S120=9", 1000}};
     constexpr int msPerTick = 1000 / ModemMachine::kTicksPerSecond;
     for (const auto& c : cases) {
@@ -262,6 +263,7 @@ namespace {
 struct SessionRig {
     test::EngineRig rig;
     link::LinkSettings settings;
+    LineHold hold;
     std::unique_ptr<ModemSession> modem;
     SessionRig() {
         settings.corrPort = QStringLiteral("COM1");
@@ -271,6 +273,7 @@ struct SessionRig {
         modem->secondMs = 10;
         modem->escapeToHangUpMs = 5;
         modem->hangUpToReopenMs = 5;
+        modem->setLineHold(&hold);
     }
     QList<QByteArray> written() const { return rig.port.writes; }
 };
@@ -280,7 +283,10 @@ struct SessionRig {
 TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
     SessionRig s;
     EXPECT_EQ(s.modem->dial(QStringLiteral("   // office")), QStringLiteral("Нет информации \"Телефон:\""));
+    EXPECT_FALSE(s.hold.held()); // a refused dial holds nothing
     ASSERT_TRUE(s.modem->dial(QStringLiteral("555 12 34 // office")).isEmpty());
+    // The call holds the line from the dial to the end of the drop.
+    EXPECT_TRUE(s.hold.held());
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
     EXPECT_EQ(s.written().at(0), QByteArray("AT&FE0S0=0\r"));
     EXPECT_EQ(s.written().at(1), QByteArray("ATDP5551234\r"));
@@ -295,16 +301,20 @@ TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
     EXPECT_EQ(s.written().at(3), QByteArray("ATH0\r"));
     EXPECT_FALSE(s.modem->connected());
     EXPECT_FALSE(s.rig.engine.lineUse().modemConnected);
+    EXPECT_TRUE(s.hold.held()); // "ATH0" is still on its way
     ASSERT_TRUE(test::waitUntil([&] { return !s.modem->droppingCall(); }));
+    EXPECT_FALSE(s.hold.held());
 }
 
 TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {
     SessionRig s;
     ASSERT_TRUE(s.modem->dial(QStringLiteral("5550000")).isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
+    EXPECT_TRUE(s.hold.held());
     s.rig.port.inject("3\r");
     EXPECT_EQ(s.modem->reply(), QStringLiteral("NO CARRIER"));
     EXPECT_FALSE(s.modem->counting());
+    EXPECT_FALSE(s.hold.held()); // no call came of it
     ASSERT_TRUE(s.modem->dial(QStringLiteral("5551234")).isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 4; }));
     s.rig.port.inject("1\r");
@@ -315,6 +325,25 @@ TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {
     s.rig.port.inject("RIER\r\n");
     EXPECT_FALSE(s.modem->connected());
     EXPECT_EQ(s.written().size(), sent);
+    EXPECT_FALSE(s.hold.held());
+}
+
+TEST(LineHold, EachOperationLetsGoOnItsOwnAndAMovedTokenHoldsOnce) {
+    LineHold hold;
+    LineHold::Token read = hold.take(QStringLiteral("read"));
+    {
+        LineHold::Token call = hold.take(QStringLiteral("call"));
+        EXPECT_EQ(hold.holders(), (QStringList{QStringLiteral("read"), QStringLiteral("call")}));
+    }
+    EXPECT_TRUE(hold.held()); // the read still runs
+    LineHold::Token moved = std::move(read);
+    EXPECT_FALSE(read.held());
+    read.release(); // a moved-from token lets go of nothing
+    EXPECT_TRUE(hold.held());
+    moved = hold.take(QStringLiteral("again")); // the old hold goes as the new one comes
+    EXPECT_EQ(hold.holders(), QStringList{QStringLiteral("again")});
+    moved.release();
+    EXPECT_FALSE(hold.held());
 }
 
 TEST(ModemTerminal, TheCommandBookAndThePanesAsTheTerminalShowsThem) {

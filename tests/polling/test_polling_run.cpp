@@ -554,6 +554,62 @@ TEST(PollingRun, AnOpenCorrectorWindowStillWorksAfterAPoll) {
     EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
 }
 
+TEST(PollingRun, ADueGroupWaitsForTheWholeOfAUsersReadNotOnlyTheRequestInFlight) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    QDateTime clock(QDate::currentDate(), QTime(8, 5));
+    r.run->now = [&clock] { return clock; };
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("08:00-10:00-00:00")};
+    g.flags = QStringLiteral("0010000000");
+    g.members = {{true, r.run->pointLines().first()}};
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+    r.run->cycleIntervalMs = 10;
+
+    // The corrector window's read: the parameters, then the daily archive, with a pause between the two
+    // kinds in which the engine has nothing outstanding.
+    corrector::CorrectorSession window(r.ctx->engine(), r.ctx->linkPort(), r.ctx->settings(), r.notifier,
+                                       r.ctx->operationStart(), r.ctx->readRun(), kRussian);
+    window.setLineHold(&r.ctx->lineHold());
+    r.ctx->readRun().startDelayMs = 40;
+    r.ctx->readRun().closeDelayMs = 1;
+    corrector::CorrectorSession::Ui ui;
+    ui.openReadWindow = [&r](int kind) {
+        r.ctx->readRun().open(kind);
+        r.ctx->readRun().yes();
+    };
+    window.setUi(ui);
+    bool readClosed = false;
+    bool startedDuringRead = false;
+    bool groupStarted = false;
+    QObject::connect(&window, &corrector::CorrectorSession::readRunClosed, [&](bool) { readClosed = true; });
+    QObject::connect(r.run.get(), &PollingRun::sequence, [&](const QString& line, LineColour) {
+        if (!line.contains(QStringLiteral("*СТАРТ* группы"))) return;
+        groupStarted = true;
+        startedDuringRead = !readClosed;
+    });
+
+    ASSERT_NE(window.startOperation(corrector::operation::Daily),
+              corrector::OperationStart::StartResult::Refused);
+    ASSERT_TRUE(r.ctx->lineHold().held());
+    // The group falls due while the read is under way, between its requests.
+    ASSERT_TRUE(test::waitUntil([&] { return r.port->writes.size() >= 3 && !r.ctx->engine().busy(); }, 5000));
+    ASSERT_FALSE(readClosed);
+    ASSERT_TRUE(r.run->startSchedule());
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(
+        test::waitUntil([&] { return r.run->schedule().rows.at(0).status == QStringLiteral("норма"); }));
+    EXPECT_TRUE(readClosed);
+    EXPECT_TRUE(groupStarted);
+    EXPECT_FALSE(startedDuringRead) << "the group took the line between two requests of the user's read";
+    EXPECT_FALSE(r.ctx->lineHold().held());
+    EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
+}
+
 TEST(PollingRun, TheConsoleSettingsAskForTheAdditionalRecordCheckAndSilenceTheAlarm) {
     Rig r;
     r.addCorrector(1, 1234);
