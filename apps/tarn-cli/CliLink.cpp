@@ -12,7 +12,7 @@ namespace tarn::cli {
 
 CliLink::CliLink(CliRun& run) : run_(run) {
     link::LinkLog& log = run.context->linkLog();
-    if (!run.options.traceFile.isEmpty()) {
+    if (!run.options.traceFile.isEmpty() && trace_.open(run.options.traceFile)) {
         log.enabled = true;
         log.options.send.time = true;
         log.options.receive.time = true;
@@ -54,9 +54,13 @@ bool CliLink::waitUntil(const std::function<bool()>& done, int limitMs) {
     return done();
 }
 
+bool CliLink::traceReady() const {
+    return run_.options.traceFile.isEmpty() || trace_.isOpen();
+}
+
 void CliLink::writeTrace() {
     if (run_.options.traceFile.isEmpty()) return;
-    if (!writeTextLines(run_.options.traceFile, trace_))
+    if (!trace_.isOpen() || trace_.failed())
         run_.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + run_.options.traceFile);
 }
 

@@ -2,6 +2,7 @@
 // What the commands that talk to a corrector share: the --trace file, and waiting in the event loop until
 // the work is done. (The engine has its settings from the context, as in the program.)
 #include "Cli.h"
+#include "common/TextFile.h"
 
 #include <QObject>
 #include <functional>
@@ -22,14 +23,17 @@ public:
     // Runs the event loop until done() holds. Every wait ends: the engine's own time-outs and retries
     // bound it; limitMs is only a last guard.
     bool waitUntil(const std::function<bool()>& done, int limitMs = 600000);
-    // The trace file gets what the link log showed.
+    // The trace file is written as the link log shows each line, so a night's trace is never held in
+    // memory. False when --trace names a file that cannot be written (the caller refuses before any call).
+    bool traceReady() const;
+    // Reports a trace file that could not be opened or written.
     void writeTrace();
     QObject& scope() { return scope_; }
 
 private:
     CliRun& run_;
     QObject scope_;
-    QStringList trace_;
+    AppendingTextFile trace_;
 };
 
 } // namespace tarn::cli

@@ -49,6 +49,7 @@ struct Session {
         ctx.readRun().closeDelayMs = 0;
         session.model().afterWriteDelayMs = 50;
         session.model().volumeDecimals = ctx.volumeDecimals;
+        session.setLineHold(&ctx.lineHold());
         CorrectorSession::Ui ui;
         ui.openReadWindow = [this](int kind) {
             session.readRun().open(kind);

@@ -68,7 +68,9 @@ int cmdPoll(CliRun& run) {
         return kExitRefused;
     }
 
-    const CliLink trace(run);
+    CliLink trace(run);
+    // A night without its trace is refused before anything is dialled ("cannot write FILE").
+    if (!trace.traceReady()) return kExitRefused;
     polling::PollingRun poll(ctx.pollingParts(), ctx.languageIndex());
     const auto toStderr = [](const QString& line, polling::LineColour) {
         std::fprintf(stderr, "%s\n", line.toUtf8().constData());

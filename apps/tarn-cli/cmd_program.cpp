@@ -34,6 +34,7 @@ int cmdProgram(CliRun& run) {
     CliLink link(run);
     corrector::CorrectorSession session(ctx.engine(), ctx.linkPort(), ctx.settings(), ctx.notifier(),
                                         ctx.operationStart(), ctx.readRun(), lang);
+    session.setLineHold(&ctx.lineHold());
     ctx.operationStart().setLanguage(lang);
     ctx.operationStart().stepIntervalMs = 20;
     auto& model = session.model();
@@ -60,6 +61,7 @@ int cmdProgram(CliRun& run) {
     if (!ctx.linkPort().applyAndOpen(ctx.settings())) return kExitNoLink;
 
     ProgramFromFile program(model, ctx.engine(), ctx.operationStart(), ctx.notifier());
+    program.setLineHold(&ctx.lineHold());
     program.stepDelayMs = 50;
     program.fields = [&fields] { return fields; };
     QJsonArray labels;

@@ -50,6 +50,28 @@ QByteArray textFileBytes(const QStringList& lines) {
     return bytes;
 }
 
+AppendingTextFile::AppendingTextFile() = default;
+AppendingTextFile::~AppendingTextFile() = default;
+
+bool AppendingTextFile::open(const QString& path) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    file_ = std::move(file);
+    failed_ = false;
+    return true;
+}
+
+bool AppendingTextFile::isOpen() const {
+    return file_ && file_->isOpen();
+}
+
+bool AppendingTextFile::append(const QString& line) {
+    if (!isOpen() || failed_) return false;
+    const QByteArray bytes = toCp1251(line) + "\r\n";
+    failed_ = file_->write(bytes) != bytes.size() || !file_->flush();
+    return !failed_;
+}
+
 bool writeTextLines(const QString& path, const QStringList& lines) {
     return writeFileAtomically(path, textFileBytes(lines));
 }

@@ -2,7 +2,10 @@
 // Settings and text outputs of an installation: Windows-1251, one value per line, lines ended by CR LF.
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
+
+class QFile;
 
 namespace tarn {
 
@@ -24,6 +27,28 @@ bool rewriteTextLinesWithBackup(const QString& path, const QStringList& lines);
 
 // Writes raw bytes atomically.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// A text log that grows while a long run goes on (a night's line trace): emptied when opened, each line
+// appended (Windows-1251, CR LF) and flushed as it comes, so the run keeps no lines in memory and the
+// file shows the run so far. Not written whole: a reader may see a run that is still going.
+class AppendingTextFile {
+public:
+    AppendingTextFile();
+    ~AppendingTextFile();
+    AppendingTextFile(const AppendingTextFile&) = delete;
+    AppendingTextFile& operator=(const AppendingTextFile&) = delete;
+
+    // False when the file cannot be written (nothing is opened then).
+    bool open(const QString& path);
+    bool isOpen() const;
+    // False once a write has failed (a full disk): the lines after it are lost, not kept.
+    bool append(const QString& line);
+    bool failed() const { return failed_; }
+
+private:
+    std::unique_ptr<QFile> file_;
+    bool failed_ = false;
+};
 
 // Collapses runs of spaces into one space (the settings reader's rule).
 QString collapseSpaces(const QString& text);

@@ -89,7 +89,10 @@ bool CoefficientWindowModel::write() {
 }
 
 void CoefficientWindowModel::runOperation(int code) {
-    if (code != pendingCode_) return;
+    if (code != pendingCode_) {
+        session_.operationEnded();
+        return;
+    }
     pendingCode_ = -1;
     setWaitShown(true);
     if (code == readCode_) {
@@ -121,6 +124,7 @@ void CoefficientWindowModel::onFinished(bool completed) {
         refillCells();
         showEnded(coefficientReadDoneText(lang));
     }
+    session_.operationEnded();
     emit changed();
     emit transferEnded(completed);
 }

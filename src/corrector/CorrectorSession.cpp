@@ -47,6 +47,7 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     ReadRun::Hooks r;
     r.startKind = [this](int kind) { return startKind(kind); };
     r.closed = [this](bool completed) {
+        hold_.release();
         if (selectiveMode()) endSelectiveMode();
         // Records that stayed bad through every re-read are empty rows now: whoever reads the tables next
         // (the user, storing, the polling console) is told what this reading lost.
@@ -62,6 +63,10 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
         readRun_.kindEnded(kind, completed);
     });
     connect(&link_, &EngineParameterLink::pageAccepted, &readRun_, &ReadRun::stepGauge);
+    // Refused or stopped: the operation never ran. Accepted: it runs now and lets go when it ends.
+    connect(&gate_, &OperationStart::identificationFinished, this, [this](bool accepted) {
+        if (!accepted) hold_.release();
+    });
 }
 
 CorrectorSession::~CorrectorSession() {
@@ -72,7 +77,10 @@ CorrectorSession::~CorrectorSession() {
 OperationStart::StartResult CorrectorSession::startOperation(int code) {
     model_.setPollingRun(engine_.lineUse().pollingRun);
     model_.setModemConnected(engine_.lineUse().modemConnected);
-    return gate_.startOperation(code);
+    const auto started = gate_.startOperation(code);
+    if (started != OperationStart::StartResult::Refused && lineHold_)
+        hold_ = lineHold_->take(QStringLiteral("corrector operation %1").arg(code));
+    return started;
 }
 
 OperationStart::StartResult CorrectorSession::startSelectiveRead(int days) {
@@ -100,7 +108,10 @@ void CorrectorSession::runOperation(int code) {
     int kind = readKindForOperation(code);
     // The selective reading window is not there yet: its kinds are read as one run.
     if (code == operation::Selective) kind = read_kind::Selective;
-    if (kind == 0) return;
+    if (kind == 0) {
+        hold_.release();
+        return;
+    }
     if (ui_.openReadWindow) ui_.openReadWindow(kind);
 }
 
@@ -136,18 +147,23 @@ bool CorrectorSession::startKind(int kind) {
 void CorrectorSession::runDirect(int code) {
     switch (code) {
     case operation::AlarmCheck:
+        // One request: the engine's own busy state covers it.
+        hold_.release();
         // The user asked: the answer is shown, no warning box.
         link_.checkAlarm();
         return;
     case operation::Poll:
+        hold_.release();
         link_.readBlock(read_kind::Measurement, kMeasurementBlock);
         return;
     default:
-        // The coefficient windows start their own transfers.
-        if (coefficientRunner_)
+        // The coefficient windows start their own transfers and say when they end (operationEnded).
+        if (coefficientRunner_) {
             coefficientRunner_(code);
-        else if (ui_.runDirect)
-            ui_.runDirect(code);
+        } else {
+            hold_.release();
+            if (ui_.runDirect) ui_.runDirect(code);
+        }
         return;
     }
 }

@@ -6,6 +6,7 @@
 #include "corrector/EngineParameterLink.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
+#include "link/LineHold.h"
 
 #include <QDateTime>
 #include <functional>
@@ -55,6 +56,14 @@ public:
     // start lets them through; an empty function when none is open.
     void setCoefficientRunner(std::function<void(int code)> run) { coefficientRunner_ = std::move(run); }
 
+    // The user's operations started here hold the line from their start to their end (identification
+    // refused or stopped, the read window closed, a coefficient transfer ended), so that a polling group
+    // falling due meanwhile waits. The window and tarn-cli give the application's hold; none: no holding.
+    void setLineHold(link::LineHold* hold) { lineHold_ = hold; }
+    bool holdingLine() const { return hold_.held(); }
+    // A coefficient window's read or write has ended, however it ended.
+    void operationEnded() { hold_.release(); }
+
 signals:
     // The read window has closed after a run (completed or not).
     void readRunClosed(bool completed);
@@ -75,6 +84,8 @@ private:
     Ui ui_;
     std::function<void(int code)> coefficientRunner_;
     int selectiveDays_ = 0; // the days of a selective read under way; 0 otherwise
+    link::LineHold* lineHold_ = nullptr;
+    link::LineHold::Token hold_;
 };
 
 } // namespace tarn::corrector

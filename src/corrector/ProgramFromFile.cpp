@@ -378,6 +378,11 @@ void ProgramFromFile::setLabel(const QString& label) {
 
 void ProgramFromFile::setPhase(Phase phase) {
     phase_ = phase;
+    const bool usesLine = phase == Phase::Identifying || phase == Phase::Writing;
+    if (!usesLine)
+        hold_.release();
+    else if (!hold_.held() && lineHold_)
+        hold_ = lineHold_->take(QStringLiteral("programming"));
     emit changed();
 }
 

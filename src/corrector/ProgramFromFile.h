@@ -11,6 +11,7 @@
 #include "corrector/ModelProfile.h"
 #include "corrector/OperationStart.h"
 #include "link/ExchangeEngine.h"
+#include "link/LineHold.h"
 
 #include <QObject>
 #include <QString>
@@ -86,6 +87,11 @@ public:
     // The step timer: the next step, or the end after step 37.
     void tick();
 
+    // The run holds the line while it identifies the corrector and writes its steps, so that a polling
+    // group falling due waits for the whole run; a stalled, finished or cancelled run lets go.
+    void setLineHold(link::LineHold* hold) { lineHold_ = hold; }
+    bool holdingLine() const { return hold_.held(); }
+
     Phase phase() const { return phase_; }
     int step() const { return step_; }
     const QString& stepLabel() const { return label_; }
@@ -100,6 +106,8 @@ signals:
     void finished(bool written);
 
 private:
+    link::LineHold* lineHold_ = nullptr;
+    link::LineHold::Token hold_;
     void onIdentificationFinished(bool accepted);
     void onModelChanged();
     void runStep();

@@ -9,6 +9,8 @@ ModemLink::ModemLink(ExchangeEngine& engine, LinkPort& port, LogLine log)
     : engine_(engine), port_(port), log_(std::move(log)), machine_(*this) {
     connect(&tick_, &QTimer::timeout, this, &ModemLink::onTick);
     connect(&port_, &LinkPort::received, this, &ModemLink::watchFrames);
+    // Frames count as line traffic for the escape's guard time, both ways.
+    connect(&engine_, &ExchangeEngine::frameSent, this, [this] { machine_.noteLineActivity(); });
 }
 
 ModemLink::~ModemLink() {
@@ -19,6 +21,8 @@ void ModemLink::call(const ModemJob& job) {
     job_ = job;
     dialled_ = true;
     machine_.startProcedure(ModemMachine::Call, job);
+    // A coarse timer may fire a little early; the guard time is counted in these ticks.
+    tick_.setTimerType(Qt::PreciseTimer);
     tick_.start(tickIntervalMs);
 }
 
@@ -61,6 +65,7 @@ void ModemLink::onTick() {
 }
 
 void ModemLink::watchFrames(const QByteArray& chunk) {
+    machine_.noteLineActivity();
     if (!frameMode_) return;
     if (carrierLost(tail_, chunk)) {
         log(QStringLiteral("NO CARRIER"), true);

@@ -27,6 +27,8 @@ public:
     void hangUp();
     bool busy() const { return machine_.procedure() != ModemMachine::Idle; }
     bool connected() const { return machine_.connected(); }
+    // The call's line is up: from CONNECT until the hang-up is answered (or given up) or the carrier lost.
+    bool lineUp() const { return machine_.lineUp(); }
     ModemMachine& machine() { return machine_; }
     int tickIntervalMs = 50;
 
@@ -35,11 +37,13 @@ public:
     void setFrameMode(bool on) override;
     void log(const QString& line, bool error) override;
     void showCallSeconds(int seconds) override { callSeconds_ = seconds; }
+    void lineChanged(bool up) override { emit lineUpChanged(up); }
     // RawReceiver
     void onRawBytes(const QByteArray& chunk) override { machine_.onModemText(chunk); }
 
 signals:
     void stateChanged();
+    void lineUpChanged(bool up);
 
 private:
     void onTick();

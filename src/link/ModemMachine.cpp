@@ -3,16 +3,42 @@
 
 #include "link/ModemReplies.h"
 
+#include <QRegularExpression>
+
 namespace tarn::link {
 
 namespace {
 // How long a command waits for "OK".
 constexpr int kInitialiseLimitTicks = 50;
 constexpr int kHangUpLimitTicks = 30;
-// The escape needs a quiet line before it.
-constexpr int kGuardTicks = 14;
+// After "+++" the modem keeps its guard time again before it answers OK; this long more for the answer.
 constexpr int kEscapeWaitTicks = 20;
+constexpr int kDefaultS12 = 50;
+constexpr int kMsPerTick = 1000 / ModemMachine::kTicksPerSecond;
 } // namespace
+
+int escapeGuardTicks(const QString& init) {
+    int s12 = kDefaultS12;
+    // The last setting on the line wins, as the modem reads its commands left to right.
+    static const QRegularExpression setting(QStringLiteral("S12\\s*=\\s*(\\d{1,3})"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    for (auto it = setting.globalMatch(init); it.hasNext();)
+        s12 = qMin(255, it.next().captured(1).toInt());
+    const int guardMs = s12 * 20;
+    const int withMargin = (guardMs * 11 + 9) / 10;
+    return qMax(1, (withMargin + kMsPerTick - 1) / kMsPerTick);
+}
+
+void ModemMachine::sendText(const QByteArray& text) {
+    quietTicks_ = 0;
+    io_.send(text);
+}
+
+void ModemMachine::setLineUp(bool up) {
+    if (lineUp_ == up) return;
+    lineUp_ = up;
+    io_.lineChanged(up);
+}
 
 void ModemMachine::startProcedure(Procedure procedure, const ModemJob& job) {
     job_ = job;
@@ -20,6 +46,7 @@ void ModemMachine::startProcedure(Procedure procedure, const ModemJob& job) {
     procStep_ = 0;
     ticks_ = 0;
     breakRetries_ = 3;
+    guardTicks_ = escapeGuardTicks(job.init);
     callState_ = Calling;
     if (procedure == Call) dispatcherSilent_ = false;
     io_.setFrameMode(false);
@@ -49,8 +76,12 @@ void ModemMachine::acceptWord() {
         case modem_word::Connect:
             connected_ = true;
             connectedAt_ = QDateTime::currentDateTime();
+            setLineUp(true);
             break;
         case modem_word::NoCarrier:
+            callEnded();
+            setLineUp(false);
+            break;
         case modem_word::Error:
         case modem_word::NoDialtone:
         case modem_word::Busy:
@@ -68,6 +99,11 @@ void ModemMachine::acceptWord() {
     if (!printable.isEmpty()) io_.log(QString::fromLatin1(printable), false);
     buffer_.clear();
     pendingWord_ = modem_word::None;
+}
+
+void ModemMachine::onLineDropped() {
+    callEnded();
+    setLineUp(false);
 }
 
 void ModemMachine::callEnded() {
@@ -94,10 +130,10 @@ void ModemMachine::runCommand() {
         const int limit = command_ == Initialise ? kInitialiseLimitTicks : kHangUpLimitTicks;
         if (cmdStep_ == 0) {
             if (command_ == Initialise) {
-                io_.send(pollingInitCommand(job_.init));
+                sendText(pollingInitCommand(job_.init));
                 io_.log(QStringLiteral("Зап. в модем стр.иниц. -> ") + quoted(job_.name), false);
             } else {
-                io_.send(kPollingHangUp);
+                sendText(kPollingHangUp);
                 io_.log(QStringLiteral("Положить трубку"), false);
             }
             cmdTicks_ = 0;
@@ -124,7 +160,7 @@ void ModemMachine::runCommand() {
                 cmdStep_ = 2;
                 return;
             }
-            io_.send(pollingDialCommand(job_.phone));
+            sendText(pollingDialCommand(job_.phone));
             io_.log(QStringLiteral("Набор номера ") + quoted(job_.phone) + QStringLiteral(" -> ") +
                         quoted(job_.name),
                     false);
@@ -221,22 +257,30 @@ void ModemMachine::runProcedure() {
         switch (procStep_) {
         case 0:
             ticks_ = 0;
+            // The machine does not tick between procedures: the quiet time is counted from now at the
+            // earliest, and from the last byte on the line after that.
             quietTicks_ = 0;
             procStep_ = 1;
             return;
         case 1:
-            // "+++" needs a quiet line before it, or the modem takes it for data.
-            if (quietTicks_ > kGuardTicks) {
+            // "+++" needs the modem's guard time of silence before it, or the modem takes it for data
+            // and "ATH0" after it reaches the corrector.
+            if (quietTicks_ > guardTicks_) {
                 io_.log(QStringLiteral("стоп модем ") + quoted(QStringLiteral("+++")), false);
                 io_.setFrameMode(false);
                 connected_ = false;
-                io_.send(kEscape);
+                buffer_.clear();
+                pendingWord_ = modem_word::None;
+                lastWord_ = modem_word::None;
+                sendText(kEscape);
                 ticks_ = 0;
                 procStep_ = 2;
             }
             return;
         case 2:
-            if (callState_ == CallFailed || ticks_ > kEscapeWaitTicks) {
+            // The modem answers the escape only after its guard time; "ATH0" sooner would cancel it.
+            if (callState_ == CallFailed || lastWord_ == modem_word::Ok ||
+                ticks_ > guardTicks_ + kEscapeWaitTicks) {
                 startCommand(HangUpCommand);
                 procStep_ = 3;
             }
@@ -257,6 +301,7 @@ void ModemMachine::runProcedure() {
         case 5:
             io_.log(QStringLiteral("Вызов -> ") + quoted(job_.name) + QStringLiteral(" - завершен"), false);
             callEnded();
+            setLineUp(false);
             toIdle();
             return;
         }
@@ -270,6 +315,7 @@ void ModemMachine::runProcedure() {
         if (!commandDone) return;
         io_.setFrameMode(false);
         callEnded();
+        setLineUp(false);
         toIdle();
         io_.log(QStringLiteral("Вызов -> ") + quoted(job_.name) + QStringLiteral(" - завершен"), false);
         return;

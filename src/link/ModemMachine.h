@@ -19,7 +19,15 @@ public:
     virtual void log(const QString& line, bool error) = 0;
     // The polling console's call-time field, in seconds.
     virtual void showCallSeconds(int seconds) = 0;
+    // The line came up (CONNECT) or went down (the hang-up answered or given up, NO CARRIER): what a
+    // call's connection time is measured between.
+    virtual void lineChanged(bool /*up*/) {}
 };
+
+// The modem's escape guard time (register S12, fiftieths of a second, 1 s unless the initialisation
+// string sets it, e.g. "ATS12=40" or "AT&FE0S0=0S12=25") in machine ticks, with a tenth more for a timer
+// that fires a little early. At least one tick.
+int escapeGuardTicks(const QString& init);
 
 struct ModemJob {
     QString phone;
@@ -44,12 +52,18 @@ public:
     // What the modem sent while the line is not in frame mode.
     void onModemText(const QByteArray& chunk);
     // The far end dropped the call ("NO CARRIER" on a connected line).
-    void onLineDropped() { callEnded(); }
+    void onLineDropped();
 
     Procedure procedure() const { return procedure_; }
     CommandResult commandResult() const { return cmdResult_; }
     CallState callState() const { return callState_; }
     bool connected() const { return connected_; }
+    // From CONNECT until the line is down: the hang-up answered (or timed out on its last try), or the
+    // carrier lost. Unlike connected(), it stays true while "+++" and "ATH0" are on their way.
+    bool lineUp() const { return lineUp_; }
+    // A byte went out or came in on the line (frames included): the escape's quiet time starts again.
+    void noteLineActivity() { quietTicks_ = 0; }
+    int guardTicks() const { return guardTicks_; }
     // The last call ended before dialling: our own modem did not take the initialisation.
     bool dispatcherSilent() const { return dispatcherSilent_; }
     const QDateTime& connectedAt() const { return connectedAt_; }
@@ -63,6 +77,8 @@ private:
     void acceptWord();
     void toIdle();
     void callEnded();
+    void setLineUp(bool up);
+    void sendText(const QByteArray& text);
     QString quoted(const QString& text) const { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
     ModemIo& io_;
@@ -79,6 +95,8 @@ private:
     CallState callState_ = NoCall;
     int breakRetries_ = 3;
     bool connected_ = false;
+    bool lineUp_ = false;
+    int guardTicks_ = 22;
     bool dispatcherSilent_ = false;
     QDateTime connectedAt_;
     QByteArray buffer_;

@@ -49,6 +49,7 @@ QString ModemSession::dial(const QString& phoneEntry) {
     if (!port_.applyAndOpen(settings_)) return uaRu(language_, "ОШИБКА COM порта", "ОШИБКА COM порта");
     // The modem's text is ours until the call is up.
     claim_ = engine_.claimLine(*this);
+    if (lineHold_) lineToken_ = lineHold_->take(QStringLiteral("modem call"));
     elapsed_ = 0;
     counter_.start(secondMs);
     phoneEntry_ = phoneEntry;
@@ -65,6 +66,7 @@ void ModemSession::stop() {
     reply_.clear();
     counter_.stop();
     sendText(kManualHangUp);
+    if (!connected_ && !dropping_) lineToken_.release();
     emit changed();
 }
 
@@ -84,7 +86,11 @@ void ModemSession::onRawBytes(const QByteArray& chunk) {
     buffer_.clear();
     if (result >= 2) {
         reply_ = manualReplyWord(result);
-        if (result >= 4) counter_.stop();
+        if (result >= 4) {
+            // No connection came of the dial.
+            counter_.stop();
+            lineToken_.release();
+        }
         emit changed();
         return;
     }
@@ -117,6 +123,7 @@ void ModemSession::watchLine(const QByteArray& chunk) {
     // The far end hung up: nothing to send, the call is over.
     if (carrierLost(tail_, chunk)) {
         endConnection();
+        if (!dropping_) lineToken_.release();
         emit changed();
     }
 }
@@ -132,6 +139,7 @@ void ModemSession::drop() {
         QTimer::singleShot(hangUpToReopenMs, this, [this] {
             dropping_ = false;
             claim_.release();
+            lineToken_.release();
             engine_.abandonRequest();
             if (!closing_) {
                 port_.closePort();

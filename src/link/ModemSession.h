@@ -5,6 +5,7 @@
 // later the port re-opened. "NO CARRIER" on the line ends the connection at once. All waits come from
 // the intervals below, so tests set them short.
 #include "link/ExchangeEngine.h"
+#include "link/LineHold.h"
 #include "link/Transfer.h"
 
 #include <QObject>
@@ -32,6 +33,10 @@ public:
     void stop();
     // "СБРОС МОД", the hold countdown at 0, or leaving the program: drop the call in order.
     void drop();
+    // A call holds the line from the dial until it has failed or been dropped (the port opened again),
+    // so that a polling group falling due meanwhile waits.
+    void setLineHold(LineHold* hold) { lineHold_ = hold; }
+    bool holdingLine() const { return lineToken_.held(); }
     // The program is closing: no port re-opened after the drop.
     void setClosing(bool closing) { closing_ = closing; }
 
@@ -63,6 +68,8 @@ private:
     const LinkSettings& settings_;
     int language_;
     LineClaim claim_;
+    LineHold* lineHold_ = nullptr;
+    LineHold::Token lineToken_;
     QTimer counter_;
     QTimer hold_;
     QByteArray buffer_;

@@ -444,8 +444,10 @@ void PollingRun::cycle() {
 }
 
 void PollingRun::tick() {
-    // A request the user started from the corrector window is let finish before the group takes the line.
-    if (startDelayTicks_ == 0 && p_.engine.busy()) ++startDelayTicks_;
+    // What the user started from the corrector window is let finish before the group takes the line: the
+    // whole operation (all requests of a read, a programming run, a call), not only the request in flight.
+    if (startDelayTicks_ == 0 && (p_.engine.busy() || (p_.lineHold && p_.lineHold->held())))
+        ++startDelayTicks_;
     if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule && currentRow_ >= 0) {
         const ScheduleRow& row = schedule_.rows.at(currentRow_);
         int index = -1;
@@ -472,9 +474,8 @@ void PollingRun::tick() {
         }
     }
     if (step_ == Step::DialWait) ++dialTicks_;
-    if (modem_ && modem_->connected()) {
-        if (++connectionTicks_ % kTicksPerSecond == 0) ++connectionSeconds_;
-    }
+    if (modem_ && modem_->lineUp() && log_.connectionBegin.isValid())
+        connectionSeconds_ = static_cast<int>(log_.connectionBegin.msecsTo(now()) / 1000);
     advance();
 }
 
@@ -596,9 +597,6 @@ void PollingRun::runStep() {
     case Step::DialWait:
         if (modem_->busy()) return;
         if (modem_->connected()) {
-            log_.connectionBegin = now();
-            connectionTicks_ = 0;
-            connectionSeconds_ = 0;
             step_ = Step::Version;
             return;
         }
@@ -776,7 +774,8 @@ void PollingRun::runStep() {
         return;
     case Step::HangUpWait:
         if (modem_->busy()) return;
-        log_.connectionEnd = now();
+        // A call that came up was timed when its line went down; one that never did ends now.
+        if (!log_.connectionEnd.isValid()) log_.connectionEnd = now();
         log_.connectionSeconds = connectionSeconds_;
         step_ = Step::Store;
         return;
@@ -902,6 +901,20 @@ void PollingRun::stepStart() {
         say(text, error ? LineColour::Red : LineColour::Black);
     });
     modem_->tickIntervalMs = stepIntervalMs;
+    // The connection time runs from CONNECT until the line is down (the hang-up answered or given up, or
+    // the carrier lost), not until "+++" goes out.
+    connect(modem_.get(), &link::ModemLink::lineUpChanged, this, [this](bool up) {
+        if (up) {
+            log_.connectionBegin = now();
+            log_.connectionEnd = {};
+            connectionSeconds_ = 0;
+        } else if (log_.connectionBegin.isValid()) {
+            log_.connectionEnd = now();
+            connectionSeconds_ =
+                static_cast<int>((log_.connectionBegin.msecsTo(log_.connectionEnd) + 500) / 1000);
+        }
+        emit stateChanged();
+    });
     modemRepeats_ = redialsLeft_ = qMax(1, point_->config[config::ModemRepeats].toInt());
     step_ = Step::Dial;
     emit stateChanged();

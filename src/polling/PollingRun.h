@@ -14,6 +14,7 @@
 #include "database/Schema.h"
 #include "database/Storing.h"
 #include "link/ExchangeEngine.h"
+#include "link/LineHold.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/ModemLink.h"
@@ -106,6 +107,8 @@ public:
         std::function<void(int address)> applyLinkSettings;
         // The installation's volume decimals as the last initialisation read them.
         const int& volumeDecimals;
+        // A user's operation holding the line: a due group waits until it has ended (none: no waiting).
+        const link::LineHold* lineHold = nullptr;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;
@@ -308,7 +311,6 @@ private:
     int redialsLeft_ = 0;
     int pauseTicks_ = 0;
     int dialTicks_ = 0;
-    int connectionTicks_ = 0;
     int connectionSeconds_ = 0;
     int clockCorrection_ = 0;
     int gasWriteIndex_ = 0;

@@ -31,7 +31,8 @@ polling::PollingRun::Parts AppContext::pollingParts() {
                 configuredAddress = address;
                 applyLinkSettings();
             },
-            volumeDecimals};
+            volumeDecimals,
+            &lineHold_};
 }
 
 void AppContext::loadVolumePrecision() {

@@ -8,6 +8,7 @@
 #include "corrector/ReadRun.h"
 #include "database/Schema.h"
 #include "link/ExchangeEngine.h"
+#include "link/LineHold.h"
 #include "link/LinkLog.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
@@ -45,6 +46,8 @@ public:
     link::LinkPort& linkPort() { return linkPort_; }
     // The one exchange engine of the run, and the link log that the debugger window shows.
     link::ExchangeEngine& engine() { return engine_; }
+    // Held by a user's operation from the corrector window for its whole length; polling waits for it.
+    link::LineHold& lineHold() { return lineHold_; }
     link::LinkLog& linkLog() { return linkLog_; }
     link::LinkSettings& settings() { return settings_; }
     // The link settings go to the port and the exchange engine: the one way they get there, at start, after
@@ -90,6 +93,8 @@ public:
 private:
     DataRoot root_;
     NotifierSwitch notifier_;
+    // First, so that it outlives every member that may keep a token of it.
+    link::LineHold lineHold_;
     std::unique_ptr<link::SerialPort> port_;
     link::LinkPort linkPort_;
     link::LinkLog linkLog_;

@@ -1096,9 +1096,30 @@ TEST(CliPolling, DutyPollingPollsADueGroupOnceWaitsAndEndsInOrderOnSigterm) {
              QStringLiteral("--schedule"), windowFromNow(), QStringLiteral("--flags"),
              QStringLiteral("0100000000")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    RunningCli run(duty);
+    // A trace file that cannot be written refuses the night before anything goes over the line.
+    const auto traced = [&](const QString& file) {
+        return QStringList{QStringLiteral("--trace"), file} + duty;
+    };
+    r = cli(traced(h + QStringLiteral("/no/such/folder/trace.txt")));
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.err.contains("cannot write")) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("*СТАРТ*")) << r.err.toStdString();
+    const QString tracePath = h + QStringLiteral("/trace.txt");
+    RunningCli run(traced(tracePath));
     ASSERT_TRUE(
         test::waitUntil([&] { return run.errText().count(QStringLiteral("чт. часовой архив")) >= 3; }));
+    // The trace is in the file while the run goes on: requests out, replies in, CR LF lines.
+    {
+        ASSERT_EQ(run.p.state(), QProcess::Running);
+        QFile trace(tracePath);
+        ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = trace.readAll().split('\n');
+        EXPECT_GT(lines.size(), 10);
+        EXPECT_TRUE(lines.first().startsWith("-> ") && lines.first().endsWith('\r'))
+            << lines.first().constData();
+        EXPECT_TRUE(
+            std::any_of(lines.begin(), lines.end(), [](const QByteArray& l) { return l.startsWith("<- "); }));
+    }
     // The first group's row is done already today: it is not polled again.
     EXPECT_EQ(run.errText().count(QStringLiteral("*СТАРТ* группы")), 1);
     ::kill(static_cast<pid_t>(run.p.processId()), SIGTERM);

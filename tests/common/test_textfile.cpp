@@ -86,3 +86,26 @@ TEST(DataRoot, CreatesTheWholeTreeInItsCase) {
          {"Work", "Current", "Data", "Doc", "Group", "BookQ", "Mail_BD", "pack", "Hour", "Meas"})
         EXPECT_TRUE(QDir(root.dir(f)).exists()) << f;
 }
+
+TEST(TextFile, AnAppendingFileShowsEachLineAsSoonAsItIsAppended) {
+    test::TempHome home;
+    const QString p = home.path(folder::Work, QStringLiteral("trace.txt"));
+    ASSERT_TRUE(writeTextLines(p, {QStringLiteral("last night")}));
+    AppendingTextFile log;
+    ASSERT_TRUE(log.open(p));
+    // Opening starts the file afresh.
+    EXPECT_EQ(readTextLines(p), QStringList{});
+    ASSERT_TRUE(log.append(QStringLiteral("-> 06 00 20 D9")));
+    // Read while the writer is still open, by a separate handle.
+    QFile reader(p);
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    EXPECT_EQ(reader.readAll(), QByteArray("-> 06 00 20 D9\r\n"));
+    ASSERT_TRUE(log.append(QStringLiteral("<- Швидкість")));
+    EXPECT_EQ(reader.readAll(), toCp1251(QStringLiteral("<- Швидкість")) + "\r\n");
+    EXPECT_FALSE(log.failed());
+
+    AppendingTextFile nowhere;
+    EXPECT_FALSE(nowhere.open(home.path(folder::Work, QStringLiteral("no/such/folder/trace.txt"))));
+    EXPECT_FALSE(nowhere.isOpen());
+    EXPECT_FALSE(nowhere.append(QStringLiteral("lost")));
+}

@@ -1,6 +1,7 @@
 // The modem's commands and result words, and the polling modem machine driven tick by tick.
 #include "common/TextFile.h"
 #include "link/EngineRig.h"
+#include "link/LineHold.h"
 #include "link/ModemMachine.h"
 #include "link/ModemReplies.h"
 #include "link/ModemSession.h"
@@ -56,6 +57,8 @@ struct FakeModem final : ModemIo {
     void setFrameMode(bool on) override { frameMode = on; }
     void log(const QString& line, bool error) override { (error ? errors : logLines).append(line); }
     void showCallSeconds(int s) override { seconds = s; }
+    void lineChanged(bool up) override { lineEvents.append(up); }
+    QList<bool> lineEvents;
     int count(const QByteArray& prefix) const {
         return static_cast<int>(std::count_if(sent.begin(), sent.end(),
                                               [&](const QByteArray& b) { return b.startsWith(prefix); }));
@@ -102,7 +105,7 @@ TEST(ModemMachine, ACallInitialisesDialsAndGoesToFrameModeOnConnect) {
 
     // Hanging up a call that is up: a quiet line, "+++", then "ATH0", until the modem says OK.
     r.machine.startProcedure(ModemMachine::BreakCall, r.job);
-    r.ticks(14);
+    r.ticks(r.machine.guardTicks());
     EXPECT_EQ(r.io.count("+++"), 0); // the guard time first
     r.tickUntilSent(3);
     EXPECT_EQ(r.io.sent.last(), QByteArray("+++"));
@@ -114,6 +117,85 @@ TEST(ModemMachine, ACallInitialisesDialsAndGoesToFrameModeOnConnect) {
     EXPECT_EQ(r.machine.procedure(), ModemMachine::Idle);
     EXPECT_FALSE(r.machine.connected());
     EXPECT_EQ(r.io.logLines.last(), QStringLiteral("Вызов -> \"котельня\" - завершен"));
+}
+
+TEST(ModemMachine, EscapeWaitsForTheModemsGuardTimeFromTheLastByteOnTheLine) {
+    // S12 is in fiftieths of a second; the last setting on the line is the one the modem keeps.
+    const struct {
+        const char* init;
+        int guardMs;
+    } cases[] = {{"AT&FE0S0=0", 1000},      {"AT&FE0S0=0S12=25", 500}, {"ATS12=100", 2000},
+                 {"ATE0 S12 = 40 V1", 800}, {"ats12=30s12=60", 1200},  {"ATS112=3", 1000},
+                 {"AT&FS0=0S120=9", 1000}};
+    constexpr int msPerTick = 1000 / ModemMachine::kTicksPerSecond;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.init);
+        Rig r;
+        r.job.init = QString::fromLatin1(c.init);
+        r.connect();
+        r.machine.startProcedure(ModemMachine::BreakCall, r.job);
+        // A frame late in the wait restarts the quiet time.
+        r.ticks(10);
+        r.machine.noteLineActivity();
+        int quiet = 0;
+        while (r.io.count("+++") == 0 && quiet < 400) {
+            r.machine.tick();
+            ++quiet;
+        }
+        ASSERT_EQ(r.io.count("+++"), 1);
+        // "+++" went out on the tick number `quiet` after the last byte: the ticks wholly behind it
+        // are the silence the modem saw.
+        const int silentMs = (quiet - 1) * msPerTick;
+        EXPECT_GE(silentMs, c.guardMs + c.guardMs / 10);
+        EXPECT_LE(silentMs, c.guardMs + c.guardMs / 10 + 2 * msPerTick); // and not much later
+
+        // The modem answers the escape after its guard time; "ATH0" waits for that answer.
+        const int sentBefore = static_cast<int>(r.io.sent.size());
+        r.ticks(c.guardMs / msPerTick);
+        EXPECT_EQ(r.io.sent.size(), sentBefore) << "ATH0 inside the guard after the escape";
+        r.machine.onModemText("\r\nOK\r\n");
+        r.ticks(3);
+        EXPECT_EQ(r.io.sent.last(), QByteArray("ATH0\r\n"));
+    }
+}
+
+TEST(ModemMachine, TheLineStaysUpUntilTheHangUpIsAnsweredLostOrGivenUp) {
+    // Hang-up answered: up at CONNECT, still up through "+++" and "ATH0", down at the OK.
+    Rig answered;
+    answered.connect();
+    EXPECT_EQ(answered.io.lineEvents, QList<bool>{true});
+    answered.machine.startProcedure(ModemMachine::BreakCall, answered.job);
+    answered.tickUntilSent(3, 100);
+    ASSERT_EQ(answered.io.sent.last(), QByteArray("+++"));
+    EXPECT_TRUE(answered.machine.lineUp());
+    EXPECT_FALSE(answered.machine.connected());
+    answered.machine.onModemText("\r\nOK\r\n");
+    answered.tickUntilSent(4, 100);
+    ASSERT_EQ(answered.io.sent.last(), QByteArray("ATH0\r\n"));
+    answered.ticks(5);
+    EXPECT_TRUE(answered.machine.lineUp());
+    answered.machine.onModemText("\r\nOK\r\n");
+    answered.ticks(3);
+    EXPECT_FALSE(answered.machine.lineUp());
+    EXPECT_EQ(answered.io.lineEvents, (QList<bool>{true, false}));
+
+    // The far end hangs up: down at once.
+    Rig lost;
+    lost.connect();
+    lost.machine.onLineDropped();
+    EXPECT_FALSE(lost.machine.lineUp());
+    EXPECT_EQ(lost.io.lineEvents, (QList<bool>{true, false}));
+
+    // A modem that never answers the hang-up: down when the last try has timed out, not before.
+    Rig silent;
+    silent.connect();
+    silent.machine.startProcedure(ModemMachine::BreakCall, silent.job);
+    while (silent.io.count("ATH0") < 3)
+        silent.machine.tick();
+    EXPECT_TRUE(silent.machine.lineUp());
+    silent.ticks(100);
+    EXPECT_FALSE(silent.machine.lineUp());
+    EXPECT_EQ(silent.io.lineEvents, (QList<bool>{true, false}));
 }
 
 TEST(ModemMachine, BusyAndSilenceEndInAHangUpAndSecondsAreSeconds) {
@@ -181,6 +263,7 @@ namespace {
 struct SessionRig {
     test::EngineRig rig;
     link::LinkSettings settings;
+    LineHold hold;
     std::unique_ptr<ModemSession> modem;
     SessionRig() {
         settings.corrPort = QStringLiteral("COM1");
@@ -190,6 +273,7 @@ struct SessionRig {
         modem->secondMs = 10;
         modem->escapeToHangUpMs = 5;
         modem->hangUpToReopenMs = 5;
+        modem->setLineHold(&hold);
     }
     QList<QByteArray> written() const { return rig.port.writes; }
 };
@@ -199,7 +283,10 @@ struct SessionRig {
 TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
     SessionRig s;
     EXPECT_EQ(s.modem->dial(QStringLiteral("   // office")), QStringLiteral("Нет информации \"Телефон:\""));
+    EXPECT_FALSE(s.hold.held()); // a refused dial holds nothing
     ASSERT_TRUE(s.modem->dial(QStringLiteral("555 12 34 // office")).isEmpty());
+    // The call holds the line from the dial to the end of the drop.
+    EXPECT_TRUE(s.hold.held());
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
     EXPECT_EQ(s.written().at(0), QByteArray("AT&FE0S0=0\r"));
     EXPECT_EQ(s.written().at(1), QByteArray("ATDP5551234\r"));
@@ -214,16 +301,20 @@ TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
     EXPECT_EQ(s.written().at(3), QByteArray("ATH0\r"));
     EXPECT_FALSE(s.modem->connected());
     EXPECT_FALSE(s.rig.engine.lineUse().modemConnected);
+    EXPECT_TRUE(s.hold.held()); // "ATH0" is still on its way
     ASSERT_TRUE(test::waitUntil([&] { return !s.modem->droppingCall(); }));
+    EXPECT_FALSE(s.hold.held());
 }
 
 TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {
     SessionRig s;
     ASSERT_TRUE(s.modem->dial(QStringLiteral("5550000")).isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
+    EXPECT_TRUE(s.hold.held());
     s.rig.port.inject("3\r");
     EXPECT_EQ(s.modem->reply(), QStringLiteral("NO CARRIER"));
     EXPECT_FALSE(s.modem->counting());
+    EXPECT_FALSE(s.hold.held()); // no call came of it
     ASSERT_TRUE(s.modem->dial(QStringLiteral("5551234")).isEmpty());
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 4; }));
     s.rig.port.inject("1\r");
@@ -234,6 +325,25 @@ TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {
     s.rig.port.inject("RIER\r\n");
     EXPECT_FALSE(s.modem->connected());
     EXPECT_EQ(s.written().size(), sent);
+    EXPECT_FALSE(s.hold.held());
+}
+
+TEST(LineHold, EachOperationLetsGoOnItsOwnAndAMovedTokenHoldsOnce) {
+    LineHold hold;
+    LineHold::Token read = hold.take(QStringLiteral("read"));
+    {
+        LineHold::Token call = hold.take(QStringLiteral("call"));
+        EXPECT_EQ(hold.holders(), (QStringList{QStringLiteral("read"), QStringLiteral("call")}));
+    }
+    EXPECT_TRUE(hold.held()); // the read still runs
+    LineHold::Token moved = std::move(read);
+    EXPECT_FALSE(read.held());
+    read.release(); // a moved-from token lets go of nothing
+    EXPECT_TRUE(hold.held());
+    moved = hold.take(QStringLiteral("again")); // the old hold goes as the new one comes
+    EXPECT_EQ(hold.holders(), QStringList{QStringLiteral("again")});
+    moved.release();
+    EXPECT_FALSE(hold.held());
 }
 
 TEST(ModemTerminal, TheCommandBookAndThePanesAsTheTerminalShowsThem) {

@@ -5,6 +5,7 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "database/JoinTable.h"
+#include "database/ProtocolQueries.h"
 #include "database/Registry.h"
 #include "database/Storing.h"
 #include "link/FakeSerialPort.h"
@@ -12,6 +13,7 @@
 #include "shell/AppContext.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -455,6 +457,54 @@ TEST(PollingRun, AStopDuringACallHangsUpAndStoresWhatWasRead) {
     EXPECT_EQ(events.count(QStringLiteral("ended")), 1);
 }
 
+TEST(PollingRun, TheConnectionTimeRunsUntilTheModemHasHungUpAsItsCallLogShows) {
+    Rig r;
+    r.loadScenario("group.json");
+    r.run->stepIntervalMs = 5;
+    r.addPoint(QStringLiteral("10101"), QStringLiteral("10101"), 1, kDailyOnly, QStringLiteral("телефон"));
+    {
+        database::Registry registry(r.home.root(), r.ctx->schemas);
+        database::PointConfig c = registry.find(QStringLiteral("10101"))->config;
+        c[database::config::Phone] = QStringLiteral("5550101");
+        c[database::config::Password] = QStringLiteral("1111");
+        registry.updateConfig(QStringLiteral("10101"), c);
+    }
+    // The run's clock goes as its ticks do: a 5-ms tick is the 50 ms the engine counts it as.
+    constexpr int scale = 10;
+    const QDateTime base = QDateTime::currentDateTime();
+    QElapsedTimer real;
+    real.start();
+    r.run->now = [&] { return base.addMSecs(real.elapsed() * scale); };
+    const auto scaled = [&](const QString& at) {
+        const QDateTime t = QDateTime::fromString(at, Qt::ISODateWithMs);
+        return base.addMSecs(base.msecsTo(t) * scale);
+    };
+    ASSERT_TRUE(r.pollPoint(QStringLiteral("10101")));
+
+    QFile f(r.callLogPath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QJsonObject connected, ended;
+    for (const QByteArray& l : f.readAll().split('\n')) {
+        const QJsonObject e = QJsonDocument::fromJson(l).object();
+        if (e.value(QStringLiteral("event")) == QStringLiteral("connected")) connected = e;
+        if (e.value(QStringLiteral("event")) == QStringLiteral("ended")) ended = e;
+    }
+    // The escape reached the modem as an escape: "ATH0" hung the call up, it was not data to the corrector.
+    ASSERT_EQ(ended.value(QStringLiteral("by")).toString(), QStringLiteral("ATH"));
+    const QList<database::RequestLogEntry> log =
+        database::requestLogEntries(r.home.root(), r.ctx->schemas, QStringLiteral("10101"), {});
+    ASSERT_EQ(log.size(), 1);
+    const database::RequestLogEntry& e = log.first();
+    // The stored times are whole seconds: each is at or after the modem's own event, so the connection
+    // time covers the hang-up exchange up to the modem's answer, not only until "+++" went out.
+    const auto secondOf = [](const QDateTime& t) { return t.addMSecs(-t.time().msec()); };
+    EXPECT_GE(e.connectionBegin, secondOf(scaled(connected.value(QStringLiteral("at")).toString())));
+    EXPECT_GE(e.connectionEnd, secondOf(scaled(ended.value(QStringLiteral("at")).toString())));
+    EXPECT_NEAR(e.connectionSeconds, e.connectionBegin.secsTo(e.connectionEnd), 1);
+    const double modemSeconds = ended.value(QStringLiteral("seconds")).toDouble() * scale;
+    EXPECT_GE(e.connectionSeconds, static_cast<int>(modemSeconds) - 1);
+}
+
 TEST(PollingRun, OurOwnModemSilentStopsTheWholeRun) {
     Rig r;
     std::vector<std::unique_ptr<sim::Role>> roles;
@@ -503,6 +553,62 @@ TEST(PollingRun, AnOpenCorrectorWindowStillWorksAfterAPoll) {
     ASSERT_NE(window.startOperation(corrector::operation::Parameters),
               corrector::OperationStart::StartResult::Refused);
     ASSERT_TRUE(test::waitUntil([&] { return closed; }));
+    EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
+}
+
+TEST(PollingRun, ADueGroupWaitsForTheWholeOfAUsersReadNotOnlyTheRequestInFlight) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    QDateTime clock(QDate::currentDate(), QTime(8, 5));
+    r.run->now = [&clock] { return clock; };
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("08:00-10:00-00:00")};
+    g.flags = QStringLiteral("0010000000");
+    g.members = {{true, r.run->pointLines().first()}};
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+    r.run->cycleIntervalMs = 10;
+
+    // The corrector window's read: the parameters, then the daily archive, with a pause between the two
+    // kinds in which the engine has nothing outstanding.
+    corrector::CorrectorSession window(r.ctx->engine(), r.ctx->linkPort(), r.ctx->settings(), r.notifier,
+                                       r.ctx->operationStart(), r.ctx->readRun(), kRussian);
+    window.setLineHold(&r.ctx->lineHold());
+    r.ctx->readRun().startDelayMs = 40;
+    r.ctx->readRun().closeDelayMs = 1;
+    corrector::CorrectorSession::Ui ui;
+    ui.openReadWindow = [&r](int kind) {
+        r.ctx->readRun().open(kind);
+        r.ctx->readRun().yes();
+    };
+    window.setUi(ui);
+    bool readClosed = false;
+    bool startedDuringRead = false;
+    bool groupStarted = false;
+    QObject::connect(&window, &corrector::CorrectorSession::readRunClosed, [&](bool) { readClosed = true; });
+    QObject::connect(r.run.get(), &PollingRun::sequence, [&](const QString& line, LineColour) {
+        if (!line.contains(QStringLiteral("*СТАРТ* группы"))) return;
+        groupStarted = true;
+        startedDuringRead = !readClosed;
+    });
+
+    ASSERT_NE(window.startOperation(corrector::operation::Daily),
+              corrector::OperationStart::StartResult::Refused);
+    ASSERT_TRUE(r.ctx->lineHold().held());
+    // The group falls due while the read is under way, between its requests.
+    ASSERT_TRUE(test::waitUntil([&] { return r.port->writes.size() >= 3 && !r.ctx->engine().busy(); }, 5000));
+    ASSERT_FALSE(readClosed);
+    ASSERT_TRUE(r.run->startSchedule());
+    r.run->setTimersRunning(true);
+    ASSERT_TRUE(
+        test::waitUntil([&] { return r.run->schedule().rows.at(0).status == QStringLiteral("норма"); }));
+    EXPECT_TRUE(readClosed);
+    EXPECT_TRUE(groupStarted);
+    EXPECT_FALSE(startedDuringRead) << "the group took the line between two requests of the user's read";
+    EXPECT_FALSE(r.ctx->lineHold().held());
     EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
 }
 

@@ -38,6 +38,7 @@ TfPrPar::TfPrPar(CorrectorWindowModel& data, link::ExchangeEngine& engine, Opera
                  Notifier& notifier, Options options, QWidget* parent)
     : QDialog(parent), data_(data), notifier_(notifier), options_(std::move(options)),
       program_(std::make_unique<ProgramFromFile>(data, engine, gate, notifier)) {
+    program_->setLineHold(options_.lineHold);
     setObjectName(QStringLiteral("TfPrPar"));
     setWindowTitle(QStringLiteral("Программирование парам.  из ранее сохраненного файла"));
     auto* layout = new QVBoxLayout(this);

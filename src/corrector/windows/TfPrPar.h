@@ -32,6 +32,8 @@ public:
         // The registry panel; nullptr while the database is not in use.
         const database::Schemas* schemas = nullptr;
         int language = 1;
+        // The application's line hold: the run holds the line while it writes.
+        link::LineHold* lineHold = nullptr;
     };
 
     TfPrPar(CorrectorWindowModel& data, link::ExchangeEngine& engine, OperationStart& gate,

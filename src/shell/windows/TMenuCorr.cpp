@@ -356,8 +356,11 @@ void TMenuCorr::openCorrectorWindow() {
     corrector::CorrectorSession session(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.notifier(),
                                         ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
     session.model().volumeDecimals = ctx_.volumeDecimals;
+    // The window's operations and calls hold the line for their whole length: a due group waits for them.
+    session.setLineHold(&ctx_.lineHold());
     // The modem in interactive use: the manual dial, the call held while frames go out, dropped in order.
     link::ModemSession modem(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.languageIndex());
+    modem.setLineHold(&ctx_.lineHold());
     corrector::TCorrect::Hooks hooks;
     hooks.startOperation = [&session](int code) { session.startOperation(code); };
     hooks.startSelectiveRead = [&session](int days) { session.startSelectiveRead(days); };
@@ -399,7 +402,8 @@ void TMenuCorr::openCorrectorWindow() {
     window.debugAction()->setVisible(ctx_.serviceLevel == 5);
     corrector::connectProgramFromFile(
         window, session.model(), ctx_.engine(), ctx_.operationStart(), ctx_.notifier(),
-        {ctx_.root(), ctx_.databaseOpen ? &ctx_.schemas : nullptr, ctx_.languageIndex()}, ctx_.serviceLevel);
+        {ctx_.root(), ctx_.databaseOpen ? &ctx_.schemas : nullptr, ctx_.languageIndex(), &ctx_.lineHold()},
+        ctx_.serviceLevel);
     // "Z-900" and "ЗИБ": the coefficient windows over this session.
     corrector::connectCoefficientWindows(
         window, session, ctx_.engine(), ctx_.linkPort(), ctx_.notifier(),
