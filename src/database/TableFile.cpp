@@ -482,12 +482,14 @@ QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& 
         return found;
     }
 
-    QStringList declaredNames;
+    QStringList declaredNames; // lower case, in the file's order
+    QStringList declaredAsWritten;
     QHash<QString, std::pair<QString, bool>> declared;
     q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?) ORDER BY cid"));
     q.addBindValue(name);
     if (q.exec())
         while (q.next()) {
+            declaredAsWritten.append(q.value(0).toString());
             declaredNames.append(q.value(0).toString().toLower());
             declared.insert(declaredNames.last(), {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
         }
@@ -508,9 +510,9 @@ QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& 
                           QStringLiteral("%1: %2, not %3").arg(f.name, d->first.isEmpty() ? QStringLiteral("-") : d->first,
                                                               type)});
     }
-    for (const QString& d : declaredNames)
-        if (!ourNames.contains(d)) {
-            found.append({TableFault::ExtraField, d});
+    for (qsizetype i = 0; i < declaredNames.size(); ++i)
+        if (!ourNames.contains(declaredNames.at(i))) {
+            found.append({TableFault::ExtraField, declaredAsWritten.at(i)});
             sameNames = false;
         }
     if (sameNames && declaredNames != ourNames) found.append({TableFault::FieldOrder, {}});
