@@ -354,6 +354,15 @@ const std::vector<CommandEntry> kCommands = {
       {"--gas", "NAME", "config: the gas composition"},
       {"--flags", "FLAGS", "config: 11 characters 0/1"}},
      {{"list", 0}, {"show", 1}, {"erase", 1}, {"search", 0}, {"config", 1}, {"last", 1}}},
+    {"db",
+     "db check [--point ID] [--repair] [--json]   the database's tables against their schema files and the "
+     "registry",
+     cmdDb,
+     {{"--point", "ID", "only the registry and this point's tables"},
+      {"--repair", nullptr,
+       "rebuild each faulty table from its schema file with every row that fits, the original kept beside it "
+       "as NAME.damaged-TIME; create the tables a registered point lacks"}},
+     {{"check", 0}}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--delete N] [--json]   a point's "
      "stored rows",

@@ -137,6 +137,7 @@ int cmdStore(CliRun& run);
 int cmdFile(CliRun& run);
 int cmdPoints(CliRun& run);
 int cmdRows(CliRun& run);
+int cmdDb(CliRun& run);
 int cmdGas(CliRun& run);
 int cmdReport(CliRun& run);
 // The command over a telephone line: dial, run it once the call is up, hang up whatever happens.

@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "common/TextFile.h"
+#include "database/DatabaseCheck.h"
 #include "database/Gases.h"
 #include "database/StoredRecords.h"
 #include "database/Storing.h"
@@ -326,6 +327,79 @@ int cmdGas(CliRun& run) {
         return kExitRefused;
     }
     return kExitOk;
+}
+
+} // namespace tarn::cli
+
+namespace tarn::cli {
+
+namespace {
+
+QJsonObject findingJson(const database::Finding& f) {
+    return {{QStringLiteral("file"), f.file},
+            {QStringLiteral("table"), f.table},
+            {QStringLiteral("kind"), database::findingKindName(f.kind)},
+            {QStringLiteral("detail"), f.detail},
+            {QStringLiteral("repaired"), f.repaired},
+            {QStringLiteral("keptAs"), f.keptAs},
+            {QStringLiteral("rowsKept"), f.rows.kept},
+            {QStringLiteral("rowsLeftOut"), f.rows.leftOut + f.rows.repeats},
+            {QStringLiteral("repairError"), f.repairError}};
+}
+
+} // namespace
+
+// db check [--point ID] [--repair]: the installation's tables against their schema files and the
+// registry; exit 0 clean (or everything repaired), 1 findings left, 2 usage.
+int cmdDb(CliRun& run) {
+    if (run.args.value(0) != QLatin1String("check")) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("db check [--point ID] [--repair]"));
+        return kExitUsage;
+    }
+    database::CheckOptions options;
+    options.repair = run.has(QStringLiteral("--repair"));
+    options.point = run.value(QStringLiteral("--point")).value_or(QString());
+    options.today = QDate::currentDate();
+    options.now = QDateTime::currentDateTime();
+    const int lang = run.context->languageIndex();
+    if (run.has(QStringLiteral("--point")) && !database::isPointIdentifier(options.point)) {
+        run.notifier->message(MessageKind::Error, polling::noDataText());
+        return kExitUsage;
+    }
+    const auto schemas = installationSchemas(run);
+    if (!schemas) return kExitNoLink;
+    const database::CheckReport report = database::checkDatabase(run.context->root(), *schemas, options);
+    if (!report.error.isEmpty()) {
+        run.notifier->message(MessageKind::Error, report.error);
+        return kExitNoLink;
+    }
+    if (!options.point.isEmpty()) {
+        // A point neither registered nor with a table anywhere is a mistyped identifier.
+        const bool named = std::any_of(report.findings.begin(), report.findings.end(), [&](const database::Finding& f) {
+            return f.detail == options.point || f.table.endsWith(QLatin1Char('_') + options.point);
+        });
+        database::Registry registry(run.context->root(), *schemas);
+        if (registry.ok() && registry.find(options.point).outcome() == database::PointLookup::Outcome::NotFound &&
+            !named) {
+            run.notifier->message(MessageKind::Error, polling::noDataText());
+            return kExitUsage;
+        }
+    }
+    if (run.options.json) {
+        QJsonArray findings;
+        for (const database::Finding& f : report.findings)
+            findings.append(findingJson(f));
+        run.printJson({{QStringLiteral("tables"), report.tables},
+                       {QStringLiteral("repair"), options.repair},
+                       {QStringLiteral("findings"), findings},
+                       {QStringLiteral("left"), report.left()}});
+    } else {
+        for (const database::Finding& f : report.findings)
+            *run.out << database::findingLine(f, lang) << "\n";
+        *run.out << database::checkSummaryText(report, lang) << "\n";
+        run.out->flush();
+    }
+    return report.left() == 0 ? kExitOk : kExitNoLink;
 }
 
 } // namespace tarn::cli

@@ -113,12 +113,13 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
                                                   {7, model.itemText(44)},
                                                   {8, QString::number(address)}};
         const QString stored[] = {known->organisation, known->pipeline, QString::number(known->address)};
-        for (std::size_t i = 0; i < std::size(header); ++i) {
-            if (stored[i] == header[i].second) continue;
-            if (!registry.updateField(c.identifier, header[i].first, header[i].second)) {
-                r.error = registry.error();
-                return r;
-            }
+        QList<std::pair<int, QString>> changed;
+        for (std::size_t i = 0; i < std::size(header); ++i)
+            if (stored[i] != header[i].second) changed.append(header[i]);
+        // One transaction: a program ended between two of them leaves the old header, never half of it.
+        if (!registry.updateFields(c.identifier, changed)) {
+            r.error = registry.error();
+            return r;
         }
     } else {
         database::Point p = newPointFor(model, settings, address, c);

@@ -219,6 +219,26 @@ bool Registry::updateField(const QString& identifier, int position, const QStrin
     return true;
 }
 
+bool Registry::updateFields(const QString& identifier, const QList<std::pair<int, QString>>& fields) {
+    if (!table_) return false;
+    if (fields.isEmpty()) return true;
+    if (!table_->transaction()) {
+        error_ = table_->lastError();
+        return false;
+    }
+    for (const auto& [position, text] : fields)
+        if (!updateField(identifier, position, text)) {
+            table_->rollback();
+            return false;
+        }
+    if (!table_->commit()) {
+        error_ = table_->lastError();
+        table_->rollback();
+        return false;
+    }
+    return true;
+}
+
 int Registry::updateConfig(const QString& identifier, const PointConfig& config) {
     const auto stored = find(identifier);
     if (stored.failed()) {
@@ -226,14 +246,12 @@ int Registry::updateConfig(const QString& identifier, const PointConfig& config)
         return -1;
     }
     if (!stored) return 0;
-    int changed = 0;
+    QList<std::pair<int, QString>> changed;
     for (int i = 0; i < kConfigValues; ++i) {
         const QString value = i == config::Owner ? config[i].left(kOwnerWidth) : config[i];
-        if (value == stored->config[i]) continue;
-        if (!updateField(identifier, kFirstConfigPosition + i, value)) return -1;
-        ++changed;
+        if (value != stored->config[i]) changed.append({kFirstConfigPosition + i, value});
     }
-    return changed;
+    return updateFields(identifier, changed) ? static_cast<int>(changed.size()) : -1;
 }
 
 QStringList Registry::pollingList() const {

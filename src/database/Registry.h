@@ -117,6 +117,9 @@ public:
     bool add(const Point& point, const QDateTime& now = QDateTime::currentDateTime());
     // One field (1-based position, as the registry's field list counts) of the point's row.
     bool updateField(const QString& identifier, int position, const QString& text);
+    // Several fields of the point's row in one transaction: all of them or, when one cannot be written
+    // (or the program ends half way), none.
+    bool updateFields(const QString& identifier, const QList<std::pair<int, QString>>& fields);
     // The configurator's save of a known point: only the values that differ from the stored ones. The
     // number of fields changed; -1 when the registry could not be read or a field not written (error()).
     int updateConfig(const QString& identifier, const PointConfig& config);

@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+#include <QSet>
 #include <QUuid>
 
 #include <atomic>
@@ -183,9 +184,11 @@ bool snapshotTableFile(const QString& source, const QString& target, QString* er
 
 namespace {
 
+// The engine's header and at least one whole page (512 bytes is the smallest): a file cut shorter is
+// no table file whatever its first bytes say.
 bool isEngineFile(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 512) return false;
     static const QByteArray kHeader("SQLite format 3\0", 16);
     return file.read(16) == kHeader;
 }
@@ -220,78 +223,137 @@ bool plainTableName(const QString& table) {
 
 } // namespace
 
-bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
-                  QString* error) {
-    const QString table = QFileInfo(target).completeBaseName();
-    if (fields.isEmpty() || !plainTableName(table))
-        return failWith(error, QStringLiteral("no table for ") + target);
-    if (!isEngineFile(foreignFile))
-        return failWith(error, QStringLiteral("not a table file: ") + foreignFile);
+namespace {
+
+// The fields that make a stored record one record: the point, the corrector's record number and the
+// record's time. Tables without a record number (registry, gas, log, measurement, join) have none.
+struct RecordKey {
+    int identifier = -1;
+    int number = -1;
+    int stamp = -1;
+    bool valid() const { return identifier >= 0 && number >= 0 && stamp >= 0; }
+};
+RecordKey recordKeyOf(const QList<FieldSpec>& fields) {
+    RecordKey key;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const QString base = fields.at(i).name.mid(1);
+        if (base == QLatin1String("Identif")) key.identifier = static_cast<int>(i);
+        if (base == QLatin1String("NumWrCor")) key.number = static_cast<int>(i);
+        if (base == QLatin1String("DT_Corr")) key.stamp = static_cast<int>(i);
+    }
+    return key;
+}
+
+QString faultLine(const QString& file, const TableFinding& f) {
+    static const char* const kNames[] = {"not a table file", "damaged",      "no table",
+                                         "extra object",     "missing field", "extra field",
+                                         "field type",       "field order",  "repeated rows"};
+    return file + QStringLiteral(": ") + QLatin1String(kNames[static_cast<int>(f.fault)]) +
+           (f.detail.isEmpty() ? QString() : QStringLiteral(" ") + f.detail);
+}
+
+struct ForeignRows {
     QList<QVariantList> rows;
-    {
-        OneShotConnection c(foreignFile, true);
-        if (!c.isOpen()) return failWith(error, c.error());
-        QSqlQuery q(c.database());
-        q.setForwardOnly(true);
+    SalvageCount count;
+};
+
+// The rows of table in file, each of our fields by name. Strict: any fault refuses the file. Salvage:
+// what can be read and fits is kept, the rest counted.
+std::optional<ForeignRows> readForeignRows(const QString& file, const QList<FieldSpec>& fields,
+                                           const QString& table, bool salvage, QString* error) {
+    auto refuse = [error](const QString& why) {
+        failWith(error, why);
+        return std::optional<ForeignRows>();
+    };
+    if (!isEngineFile(file)) return refuse(QStringLiteral("not a table file: ") + file);
+    ForeignRows out;
+    OneShotConnection c(file, true);
+    if (!c.isOpen()) return refuse(c.error());
+    QSqlQuery q(c.database());
+    q.setForwardOnly(true);
+    if (!salvage) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
             q.value(0).toString() != QLatin1String("ok"))
-            return failWith(error, QStringLiteral("damaged table file: ") + foreignFile);
+            return refuse(QStringLiteral("damaged table file: ") + file);
         q.finish();
-        // Only a real table of that name: a view of that name would run its own query.
-        q.prepare(QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
-        q.addBindValue(table);
-        if (!q.exec() || !q.next() || q.value(0).toString() != QLatin1String("table"))
-            return failWith(error,
-                            QStringLiteral("no table ") + table + QStringLiteral(" in ") + foreignFile);
-        q.finish();
-        QHash<QString, std::pair<QString, bool>> declared; // lower-case name: type, primary key
-        q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
-        q.addBindValue(table);
-        if (!q.exec()) return failWith(error, q.lastError().text());
-        while (q.next())
-            declared.insert(q.value(0).toString().toLower(),
-                            {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
-        q.finish();
-        QStringList columns;
-        for (const FieldSpec& f : fields) {
-            const auto d = declared.constFind(f.name.toLower());
-            if (d == declared.constEnd())
-                return failWith(error,
-                                QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + foreignFile);
-            const QString ours =
-                f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
-            if (d->first != ours || d->second != (f.type == FieldType::AutoIncrement))
-                return failWith(
-                    error,
-                    QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, foreignFile));
-            columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") +
-                           quoted(f.name));
-        }
-        if (declared.size() != fields.size())
-            return failWith(error, QStringLiteral("%1 fields instead of %2 in %3")
-                                       .arg(declared.size())
-                                       .arg(fields.size())
-                                       .arg(foreignFile));
-        if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) +
-                    QStringLiteral(" FROM ") + quoted(table) + QStringLiteral(" ORDER BY ") +
-                    quoted(fields.first().name)))
-            return failWith(error, q.lastError().text());
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(fields.size());
-            for (qsizetype i = 0; i < fields.size(); ++i) {
-                const QString storage = q.value(static_cast<int>(2 * i)).toString();
-                if (!fitsField(fields.at(i), storage))
-                    return failWith(error, QStringLiteral("a %1 value in field %2 of %3")
-                                               .arg(storage, fields.at(i).name, foreignFile));
-                row.append(q.value(static_cast<int>(2 * i + 1)));
-            }
-            rows.append(row);
-        }
-        if (q.lastError().isValid()) return failWith(error, q.lastError().text());
     }
+    // Only a real table of that name: a view of that name would run its own query.
+    q.prepare(QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
+    q.addBindValue(table);
+    if (!q.exec() || !q.next() || q.value(0).toString() != QLatin1String("table"))
+        return refuse(QStringLiteral("no table ") + table + QStringLiteral(" in ") + file);
+    q.finish();
+    QHash<QString, std::pair<QString, bool>> declared; // lower-case name: type, primary key
+    q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
+    q.addBindValue(table);
+    if (!q.exec()) return refuse(q.lastError().text());
+    while (q.next())
+        declared.insert(q.value(0).toString().toLower(), {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
+    q.finish();
+    QStringList columns;
+    QList<bool> present;
+    for (const FieldSpec& f : fields) {
+        const auto d = declared.constFind(f.name.toLower());
+        present.append(d != declared.constEnd());
+        if (d == declared.constEnd()) {
+            if (!salvage)
+                return refuse(QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + file);
+            columns.append(QStringLiteral("'null', NULL"));
+            continue;
+        }
+        const QString ours = f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
+        if (!salvage && (d->first != ours || d->second != (f.type == FieldType::AutoIncrement)))
+            return refuse(QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, file));
+        columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") + quoted(f.name));
+    }
+    if (!salvage && declared.size() != fields.size())
+        return refuse(
+            QStringLiteral("%1 fields instead of %2 in %3").arg(declared.size()).arg(fields.size()).arg(file));
+    // A damaged file is read in the order its rows lie: a sort would need every page before the first row.
+    const QString order = salvage ? QString() : QStringLiteral(" ORDER BY ") + quoted(fields.first().name);
+    if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                quoted(table) + order))
+        return refuse(q.lastError().text());
+    const RecordKey key = recordKeyOf(fields);
+    QSet<QString> seen;
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(fields.size());
+        bool fits = true;
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            const QString storage = q.value(static_cast<int>(2 * i)).toString();
+            if (present.at(i) && !fitsField(fields.at(i), storage)) {
+                if (!salvage)
+                    return refuse(QStringLiteral("a %1 value in field %2 of %3").arg(storage, fields.at(i).name, file));
+                fits = false;
+            }
+            row.append(present.at(i) ? q.value(static_cast<int>(2 * i + 1)) : QVariant());
+        }
+        if (!fits) {
+            ++out.count.leftOut;
+            continue;
+        }
+        const bool seed = key.identifier >= 0 && row.at(key.identifier).toString() == QLatin1String("0");
+        if (salvage && key.valid() && !seed) {
+            const QString k = row.at(key.identifier).toString() + QChar(0x1F) + row.at(key.number).toString() +
+                              QChar(0x1F) + row.at(key.stamp).toString();
+            if (seen.contains(k)) {
+                ++out.count.repeats;
+                continue;
+            }
+            seen.insert(k);
+        }
+        if (!seed) ++out.count.kept;
+        out.rows.append(row);
+    }
+    if (q.lastError().isValid() && !salvage) return refuse(q.lastError().text());
+    return out;
+}
 
-    // A fresh file made from our schema, beside the target so that the rename stays on one disk.
+// The rows written with bound values into a fresh file made from our schema beside target, the fresh
+// file checked, then renamed over target; nothing of it stays on a failure.
+bool writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fields, const QString& table,
+                     const QString& target, QString* error) {
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
         return failWith(error, QStringLiteral("cannot create ") + QFileInfo(target).absolutePath());
     const QString fresh =
@@ -327,8 +389,11 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
                 why = insert.lastError().text();
             for (qsizetype r = 0; why.isEmpty() && r < rows.size(); ++r) {
                 const QVariantList& row = rows.at(r);
-                for (qsizetype i = 0; i < row.size(); ++i)
-                    insert.bindValue(static_cast<int>(i), row.at(i));
+                for (qsizetype i = 0; i < row.size(); ++i) {
+                    // A field the old file lacked: empty text, as a text never given is stored.
+                    const bool emptyText = fields.at(i).type == FieldType::Text && row.at(i).isNull();
+                    insert.bindValue(static_cast<int>(i), emptyText ? QVariant(QStringLiteral("")) : row.at(i));
+                }
                 if (!insert.exec()) why = insert.lastError().text();
             }
         }
@@ -338,11 +403,134 @@ bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, co
         }
         if (!db.commit()) return discard(db.lastError().text());
     }
+    // What takes a table's place passes the same check the installation's tables are held to.
+    const QList<TableFinding> findings = checkTableFile(fresh, fields, table);
+    if (!findings.isEmpty()) {
+        QStringList lines;
+        for (const TableFinding& f : findings)
+            lines.append(faultLine(target, f));
+        return discard(lines.join(QStringLiteral("; ")));
+    }
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(fresh.toStdU16String()),
                             std::filesystem::path(target.toStdU16String()), ec);
     if (ec) return discard(QStringLiteral("cannot replace ") + target);
     return true;
+}
+
+} // namespace
+
+bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
+                  QString* error) {
+    const QString table = QFileInfo(target).completeBaseName();
+    if (fields.isEmpty() || !plainTableName(table))
+        return failWith(error, QStringLiteral("no table for ") + target);
+    const auto read = readForeignRows(foreignFile, fields, table, false, error);
+    return read && writeFreshTable(read->rows, fields, table, target, error);
+}
+
+bool salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields, const QString& target,
+                     SalvageCount* count, QString* error) {
+    const QString table = QFileInfo(target).completeBaseName();
+    if (fields.isEmpty() || !plainTableName(table))
+        return failWith(error, QStringLiteral("no table for ") + target);
+    const auto read = readForeignRows(damagedFile, fields, table, true, error);
+    if (!read) return false;
+    if (count) *count = read->count;
+    return writeFreshTable(read->rows, fields, table, target, error);
+}
+
+QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& fields, const QString& table) {
+    const QString name = table.isEmpty() ? QFileInfo(path).completeBaseName() : table;
+    QList<TableFinding> found;
+    if (!isEngineFile(path)) return {{TableFault::NotATableFile, {}}};
+    OneShotConnection c(path);
+    if (!c.isOpen()) return {{TableFault::NotATableFile, c.error()}};
+    QSqlQuery q(c.database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA integrity_check(10)"))) {
+        found.append({TableFault::Damaged, q.lastError().databaseText()});
+    } else {
+        QStringList problems;
+        while (q.next())
+            if (q.value(0).toString() != QLatin1String("ok")) problems.append(q.value(0).toString());
+        if (q.lastError().isValid()) problems.append(q.lastError().databaseText());
+        if (!problems.isEmpty()) found.append({TableFault::Damaged, problems.first()});
+    }
+    q.finish();
+
+    bool ours = false;
+    if (q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
+        while (q.next()) {
+            const QString type = q.value(0).toString();
+            const QString object = q.value(1).toString();
+            if (type == QLatin1String("table") && object.compare(name, Qt::CaseInsensitive) == 0) {
+                ours = true;
+                continue;
+            }
+            // The engine's own bookkeeping: the auto-increment counters and statistics.
+            if (object == QLatin1String("sqlite_sequence") || object.startsWith(QLatin1String("sqlite_stat")) ||
+                object.startsWith(QLatin1String("sqlite_autoindex_")))
+                continue;
+            found.append({TableFault::ExtraObject, type + QLatin1Char(' ') + object});
+        }
+    }
+    q.finish();
+    if (!ours) {
+        // Garbage inside a file that still has the engine's header reads as no table at all.
+        if (found.isEmpty() || found.first().fault != TableFault::Damaged) found.append({TableFault::NoTable, name});
+        return found;
+    }
+
+    QStringList declaredNames; // lower case, in the file's order
+    QStringList declaredAsWritten;
+    QHash<QString, std::pair<QString, bool>> declared;
+    q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?) ORDER BY cid"));
+    q.addBindValue(name);
+    if (q.exec())
+        while (q.next()) {
+            declaredAsWritten.append(q.value(0).toString());
+            declaredNames.append(q.value(0).toString().toLower());
+            declared.insert(declaredNames.last(), {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
+        }
+    q.finish();
+    bool sameNames = declaredNames.size() == fields.size();
+    QStringList ourNames;
+    for (const FieldSpec& f : fields) {
+        ourNames.append(f.name.toLower());
+        const auto d = declared.constFind(f.name.toLower());
+        if (d == declared.constEnd()) {
+            found.append({TableFault::MissingField, f.name});
+            sameNames = false;
+            continue;
+        }
+        const QString type = f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
+        if (d->first != type || d->second != (f.type == FieldType::AutoIncrement))
+            found.append({TableFault::FieldType,
+                          QStringLiteral("%1: %2, not %3").arg(f.name, d->first.isEmpty() ? QStringLiteral("-") : d->first,
+                                                              type)});
+    }
+    for (qsizetype i = 0; i < declaredNames.size(); ++i)
+        if (!ourNames.contains(declaredNames.at(i))) {
+            found.append({TableFault::ExtraField, declaredAsWritten.at(i)});
+            sameNames = false;
+        }
+    if (sameNames && declaredNames != ourNames) found.append({TableFault::FieldOrder, {}});
+
+    const RecordKey key = recordKeyOf(fields);
+    if (key.valid() && declared.contains(fields.at(key.identifier).name.toLower()) &&
+        declared.contains(fields.at(key.number).name.toLower()) &&
+        declared.contains(fields.at(key.stamp).name.toLower())) {
+        const QString id = quoted(fields.at(key.identifier).name);
+        const QString number = quoted(fields.at(key.number).name);
+        const QString stamp = quoted(fields.at(key.stamp).name);
+        if (q.exec(QStringLiteral("SELECT COALESCE(SUM(n - 1), 0) FROM (SELECT COUNT(*) AS n FROM ") + quoted(name) +
+                   QStringLiteral(" WHERE ") + id + QStringLiteral(" <> '0' GROUP BY ") + id + QStringLiteral(", ") +
+                   number + QStringLiteral(", ") + stamp + QStringLiteral(" HAVING COUNT(*) > 1)")) &&
+            q.next() && q.value(0).toLongLong() > 0)
+            found.append({TableFault::DuplicateRows, QString::number(q.value(0).toLongLong())});
+    }
+    return found;
 }
 
 std::optional<TableKind> tableKindOfFile(const QString& relative) {

@@ -36,10 +36,47 @@ bool snapshotTableFile(const QString& source, const QString& target, QString* er
 // its table (named as target's base name) are read from it opened read-only, each field of our schema
 // by name and checked against the field's type, and written with bound values into a fresh file made
 // from our schema beside target, which then replaces target. A missing field, a declared type other
-// than ours, a value that is not of its field's type or a row that cannot be written refuses the whole
-// file, and target stays as it was.
+// than ours, a value that is not of its field's type, a row that cannot be written or a fresh file that
+// fails checkTableFile (rows of one point repeating a record number and time) refuses the whole file,
+// and target stays as it was.
 bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
                   QString* error = nullptr);
+// What can be wrong with a table file.
+enum class TableFault {
+    NotATableFile, // no file of the engine at all, or cut short before its first page ends
+    Damaged,       // the engine's own integrity check fails
+    NoTable,       // the file holds no table of its name
+    ExtraObject,   // a trigger, view, index or another table beside the table
+    MissingField,
+    ExtraField,
+    FieldType,  // a field declared with another type than ours
+    FieldOrder, // our fields, in another order: rows are read by position
+    DuplicateRows, // rows of one point with the same record number and record time
+};
+struct TableFinding {
+    TableFault fault;
+    QString detail; // the object, the field or the number of rows concerned
+};
+// A table file against our schema: the engine's integrity check, nothing in the file but the table named
+// as the file (table, or the file's base name), its fields ours in our order and with our types, and no
+// two rows of one point with the same record number and time. Looks only; nothing is written.
+QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& fields,
+                                   const QString& table = {});
+
+// What a rebuild of a damaged file of our own kept: rows copied (the seed record not counted), rows left
+// out because a value did not fit its field, and rows left out as repeats of an earlier row.
+struct SalvageCount {
+    int kept = 0;
+    int leftOut = 0;
+    int repeats = 0;
+};
+// copyRowsInto for a file of our own that the check found wrong: the same fresh file from our schema,
+// the same typed and bound copy, but every row that can be read and fits is kept rather than the file
+// refused: a field it lacks is left empty, a row with a value that does not fit its field and a repeat
+// of an earlier row's (point, record number, record time) stay out, reading ends at the first page that
+// cannot be read. False (target unchanged) when no rows could be read at all.
+bool salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields, const QString& target,
+                     SalvageCount* count = nullptr, QString* error = nullptr);
 // The table a file relative to the data root holds ("Hour/h_t12345.db", "Data/Bd_Quon.DB",
 // "Join/j_2403/j_240309.db"), by its folder and name in any case; nothing for another file.
 std::optional<TableKind> tableKindOfFile(const QString& relative);

@@ -1692,3 +1692,74 @@ TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllO
     EXPECT_FALSE(contents("r.txt").isEmpty());
     EXPECT_TRUE(QDir(h).entryList({QStringLiteral("*.part"), QStringLiteral("*.old")}, QDir::Files).isEmpty());
 }
+
+TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
+    QTemporaryDir dir;
+    const QString home = dir.path() + QStringLiteral("/inst");
+    const auto run = [&](QStringList args) {
+        return cli(QStringList{QStringLiteral("--home"), home} + args);
+    };
+    ASSERT_EQ(run({QStringLiteral("init")}).code, 0);
+    Result r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.json().value(QStringLiteral("findings")).toArray().isEmpty());
+    EXPECT_EQ(r.json().value(QStringLiteral("left")).toInt(), 0);
+
+    // A trigger in the registry, and an hourly table that no registry row names.
+    const QString registry = home + QStringLiteral("/Data/Bd_Quon.DB");
+    ASSERT_TRUE(test::alterTableFile(
+        registry, {QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON Bd_Quon BEGIN DELETE FROM Bd_Quon; END")}));
+    ASSERT_TRUE(test::alterTableFile(home + QStringLiteral("/Hour/h_t12345.db"),
+                                     {QStringLiteral("CREATE TABLE h_t12345 (hNum INTEGER)")}));
+
+    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check")});
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
+    QJsonArray findings = r.json().value(QStringLiteral("findings")).toArray();
+    ASSERT_EQ(findings.size(), 2) << r.out.toStdString();
+    const QJsonObject trigger = findings.at(0).toObject();
+    EXPECT_EQ(trigger.value(QStringLiteral("file")).toString(), QStringLiteral("Data/Bd_Quon.DB"));
+    EXPECT_EQ(trigger.value(QStringLiteral("table")).toString(), QStringLiteral("Bd_Quon"));
+    EXPECT_EQ(trigger.value(QStringLiteral("kind")).toString(), QStringLiteral("extra-object"));
+    EXPECT_EQ(trigger.value(QStringLiteral("detail")).toString(), QStringLiteral("trigger wipe"));
+    EXPECT_FALSE(trigger.value(QStringLiteral("repaired")).toBool(true));
+    EXPECT_EQ(findings.at(1).toObject().value(QStringLiteral("kind")).toString(), QStringLiteral("orphan-table"));
+    EXPECT_EQ(r.json().value(QStringLiteral("left")).toInt(), 2);
+
+    // One point: the registry and that point's tables.
+    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"),
+             QStringLiteral("t12345")});
+    EXPECT_EQ(r.code, 1);
+    findings = r.json().value(QStringLiteral("findings")).toArray();
+    EXPECT_EQ(findings.size(), 2);
+    r = run({QStringLiteral("--lang"), QStringLiteral("ru"), QStringLiteral("db"), QStringLiteral("check")});
+    EXPECT_EQ(r.code, 1);
+    const QStringList lines = QString::fromUtf8(r.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    EXPECT_EQ(lines.at(0), QStringLiteral("Data/Bd_Quon.DB: лишний объект в файле (trigger wipe)"));
+    EXPECT_EQ(lines.at(1), QStringLiteral("Hour/h_t12345.db: таблица без строки реестра (t12345)"));
+    EXPECT_EQ(lines.at(2), QStringLiteral("Проверено таблиц: 4, замечаний: 2, не исправлено: 2"));
+
+    // The registry is rebuilt with its rows, the original kept beside it; the orphan is left to the engineer.
+    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--repair")});
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
+    findings = r.json().value(QStringLiteral("findings")).toArray();
+    ASSERT_EQ(findings.size(), 2);
+    const QJsonObject repaired = findings.at(0).toObject();
+    EXPECT_TRUE(repaired.value(QStringLiteral("repaired")).toBool());
+    const QString kept = repaired.value(QStringLiteral("keptAs")).toString();
+    EXPECT_TRUE(kept.startsWith(QStringLiteral("Data/Bd_Quon.DB.damaged-"))) << kept.toStdString();
+    EXPECT_EQ(test::queryNumber(home + QLatin1Char('/') + kept,
+                                QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'")),
+              1);
+    EXPECT_EQ(test::queryNumber(registry, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'")),
+              0);
+    EXPECT_EQ(test::queryNumber(registry, QStringLiteral("SELECT count(*) FROM Bd_Quon")), 1); // the seed record
+    EXPECT_FALSE(findings.at(1).toObject().value(QStringLiteral("repaired")).toBool(true));
+    EXPECT_EQ(r.json().value(QStringLiteral("left")).toInt(), 1);
+
+    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"), QStringLiteral("../x")}).code,
+              2);
+    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("mend")}).code, 2);
+    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"), QStringLiteral("t54321")}).code,
+              2);
+}

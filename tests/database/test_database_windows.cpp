@@ -4,6 +4,7 @@
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TGasComp.h"
 #include "database/windows/TStoreWait.h"
+#include "support/DatabaseFaults.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -105,6 +106,39 @@ TEST(DatabaseWindow, ShowsTheSelectedPointsTablesAsStoredWithoutTheirSeeds) {
     EXPECT_EQ(hourly.rowCount(), 302);
     EXPECT_EQ(model.selected()->identifier, QStringLiteral("t54321"));
     EXPECT_EQ(window.registryView()->currentIndex().row(), 1);
+}
+
+TEST(DatabaseWindow, TheCheckFindsRepeatedRowsAndTheRepairKeepsThePointSelected) {
+    Installation db;
+    ASSERT_TRUE(openDatabaseAtStart(db.home.root(), db.schemas, QDate::currentDate()).isEmpty());
+    db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));
+    db.addHours(QStringLiteral("t12345"), 4);
+    const QString hourlyFile = tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345"));
+    ASSERT_TRUE(test::alterTableFile(hourlyFile, {"INSERT INTO h_t12345 (hIdentif, hNumWrCor, hDT_Corr) SELECT "
+                                                  "hIdentif, hNumWrCor, hDT_Corr FROM h_t12345 WHERE hNumWrCor "
+                                                  "BETWEEN 1 AND 2"}));
+    test::RecordingNotifier notifier;
+    TBDquon window(db.home.root(), db.schemas, notifier, {});
+    ASSERT_NE(window.findChild<QAction*>(QStringLiteral("checkDatabase")), nullptr);
+    window.registryView()->selectRow(0);
+    StoredTableModel& hourly = window.model().pointGrid(TableKind::Hourly);
+    ASSERT_EQ(hourly.rowCount(), 6);
+
+    CheckReport r = window.runCheck(false);
+    ASSERT_EQ(r.findings.size(), 1) << findingLine(r.findings.value(0), kRussian).toStdString();
+    EXPECT_EQ(r.findings.first().kind, FindingKind::DuplicateRows);
+    EXPECT_EQ(r.findings.first().detail, QStringLiteral("2"));
+
+    // The grid held the file open; the repair lets it go, rebuilds, and shows the point again.
+    r = window.runCheck(true);
+    ASSERT_EQ(r.findings.size(), 1);
+    EXPECT_TRUE(r.findings.first().repaired) << findingLine(r.findings.first(), kRussian).toStdString();
+    EXPECT_EQ(r.findings.first().rows.kept, 4);
+    EXPECT_EQ(r.findings.first().rows.repeats, 2);
+    EXPECT_TRUE(QFile::exists(db.home.root().root() + QLatin1Char('/') + r.findings.first().keptAs));
+    EXPECT_EQ(window.model().selected()->identifier, QStringLiteral("t12345"));
+    EXPECT_EQ(window.model().pointGrid(TableKind::Hourly).rowCount(), 4);
+    EXPECT_TRUE(window.runCheck(false).findings.isEmpty());
 }
 
 TEST(DatabaseWindow, TheRecordMenuDeletesTheRecordUnderTheCursorAfterAsking) {

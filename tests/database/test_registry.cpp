@@ -2,6 +2,7 @@
 #include "common/TextFile.h"
 #include "database/Gases.h"
 #include "database/Registry.h"
+#include "support/DatabaseFaults.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -150,6 +151,49 @@ TEST(Registry, AddFindAndChangeOnlyWhatDiffers) {
 
 // A configuration value never given (the corrector's telephone of a cable point) is empty text, so a
 // search or a comparison with "" finds it.
+TEST(Registry, AHeaderIsWrittenWholeOrNotAtAll) {
+    Db db;
+    const QString id = QStringLiteral("t12345");
+    ASSERT_TRUE(Registry(db.home.root(), db.schemas).add(point(id, QStringLiteral("12345"))));
+    const QString file = tablePath(db.home.root(), TableKind::Registry);
+    const QList<std::pair<int, QString>> header = {
+        {6, QStringLiteral("Нова організація")}, {7, QStringLiteral("Нитка 2")}, {8, QStringLiteral("5")}};
+    const auto unchanged = [&] {
+        const PointLookup p = Registry(db.home.root(), db.schemas).find(id);
+        return p && p->organisation == QStringLiteral("Облгаз") && p->pipeline == QStringLiteral("Нитка 1") &&
+               p->address == 3;
+    };
+    // The last field cannot be written: the two before it must not stay.
+    ASSERT_TRUE(test::alterTableFile(file, {"CREATE TRIGGER refuse BEFORE UPDATE OF kArdQuon ON Bd_Quon BEGIN "
+                                            "SELECT RAISE(ABORT, 'refused'); END"}));
+    {
+        Registry r(db.home.root(), db.schemas);
+        EXPECT_FALSE(r.updateFields(id, header));
+        EXPECT_TRUE(r.error().contains(QStringLiteral("refused"))) << r.error().toStdString();
+    }
+    EXPECT_TRUE(unchanged());
+    ASSERT_TRUE(test::alterTableFile(file, {"DROP TRIGGER refuse"}));
+
+    // Another program holds the registry: nothing is written, and the store that asked is told.
+    qputenv("TARN_DB_BUSY_WAIT_MS", "20");
+    {
+        test::SqliteHolder holder(file);
+        ASSERT_TRUE(holder.lockForWriting());
+        Registry r(db.home.root(), db.schemas);
+        EXPECT_FALSE(r.updateFields(id, header));
+    }
+    qunsetenv("TARN_DB_BUSY_WAIT_MS");
+    EXPECT_TRUE(unchanged());
+
+    Registry r(db.home.root(), db.schemas);
+    ASSERT_TRUE(r.updateFields(id, header));
+    const PointLookup p = r.find(id);
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->organisation, QStringLiteral("Нова організація"));
+    EXPECT_EQ(p->pipeline, QStringLiteral("Нитка 2"));
+    EXPECT_EQ(p->address, 5);
+}
+
 TEST(Registry, TextsNeverGivenAreStoredAsEmptyTextNotNull) {
     Db db;
     {

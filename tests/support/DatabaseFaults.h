@@ -45,4 +45,38 @@ inline bool damageTableFile(const QString& path) {
     return f.write(QByteArray(size - 4096, '\xA5')) == size - 4096;
 }
 
+// Statements run on a table file as another program might run them; the journal folded in after.
+inline bool alterTableFile(const QString& path, const QStringList& statements) {
+    const QString name = QStringLiteral("test-alter");
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open();
+        for (const QString& sql : statements)
+            ok = ok && QSqlQuery(db).exec(sql);
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// The first value of a query on a table file, read by the engine directly; -1 when it cannot be read.
+inline qlonglong queryNumber(const QString& path, const QString& sql) {
+    const QString name = QStringLiteral("test-count");
+    qlonglong n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next()) n = q.value(0).toLongLong();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return n;
+}
+
 } // namespace tarn::test

@@ -230,6 +230,36 @@ TEST(FolderSync, ATableComesInAsItsRowsOnlyAndAStrangeOneIsRefused) {
     EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 4);
 }
 
+TEST(FolderSync, ATableWhoseRowsRepeatARecordIsRefusedAndTheCopyKeepsItsOwn) {
+    Pair p;
+    const QString id = QStringLiteral("t12345");
+    for (test::TempHome* home : {&p.master, &p.copy}) {
+        auto t = TableFile::open(tablePath(home->root(), TableKind::Hourly, id), TableKind::Hourly,
+                                 p.schemas.of(TableKind::Hourly));
+        ASSERT_TRUE(t);
+        for (int i = 1; i <= 2; ++i)
+            ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id},
+                                   {QStringLiteral("hNumWrCor"), i},
+                                   {QStringLiteral("hDT_Corr"), QStringLiteral("2025-03-01T0%1:00:00").arg(i)}}));
+    }
+    // The master's table holds record 1 of that hour twice.
+    ASSERT_TRUE(alter(tablePath(p.master.root(), TableKind::Hourly, id),
+                      {"INSERT INTO h_t12345 (hIdentif, hNumWrCor, hDT_Corr) VALUES ('t12345', 1, "
+                       "'2025-03-01T01:00:00')"}));
+    const QByteArray local = p.copy.read(folder::Hour, QStringLiteral("h_t12345.db"));
+    p.copy.write(folder::Current, QStringLiteral("SynCor.000"), "t12345\r\n");
+    p.rules("4*Hour\\*h_\r\n");
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(s.start());
+    while (s.step()) {
+    }
+    ASSERT_EQ(s.errors().size(), 1) << s.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(s.errors().first().contains(QStringLiteral("h_t12345"))) << s.errors().first().toStdString();
+    EXPECT_TRUE(s.errors().first().contains(QStringLiteral("repeated rows 1"))) << s.errors().first().toStdString();
+    EXPECT_EQ(p.copy.read(folder::Hour, QStringLiteral("h_t12345.db")), local);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 2);
+}
+
 namespace {
 
 // Three points whose hourly tables both installations hold, as after an earlier run.

@@ -377,6 +377,9 @@ TEST(PointPackage, AReceivedTableBringsItsRowsAndNothingElse) {
         {"text in a number field", {"UPDATE h_12345 SET hNumWrCor = 'three' WHERE hNumWrCor = 3"}},
         {"the table is a view",
          {"ALTER TABLE h_12345 RENAME TO real_rows", "CREATE VIEW h_12345 AS SELECT * FROM real_rows"}},
+        {"rows repeating a record number and time",
+         {"INSERT INTO h_12345 (hIdentif, hNumWrCor, hDT_Corr) SELECT hIdentif, hNumWrCor, hDT_Corr FROM "
+          "h_12345 WHERE hIdentif <> '0' LIMIT 1"}},
     };
     for (const auto& [what, sql] : refused) {
         const QByteArray table = alteredTable(good, sql);

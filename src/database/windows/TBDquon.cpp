@@ -5,7 +5,14 @@
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TGasComp.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QThread>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressDialog>
@@ -14,6 +21,8 @@
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <atomic>
 
 namespace tarn::database {
 
@@ -57,6 +66,9 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
     QAction* openPackage = tools->addAction(QStringLiteral("Открыть файл  *.tbd"));
     openPackage->setVisible(static_cast<bool>(options_.openPackage) && !options_.syncOn);
     connect(openPackage, &QAction::triggered, this, &TBDquon::openPackage);
+    QAction* check = tools->addAction(uaRu(lang, "Перевірка БД", "Проверка БД"));
+    check->setObjectName(QStringLiteral("checkDatabase"));
+    connect(check, &QAction::triggered, this, &TBDquon::checkFromMenu);
     QAction* exit = tools->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     configurator->setEnabled(!options_.syncOn);
     erase->setEnabled(!options_.syncOn);
@@ -234,6 +246,92 @@ bool TBDquon::openPackage() {
     model_.selectPoint(arrived.isEmpty() ? before : arrived);
     refresh();
     return !arrived.isEmpty();
+}
+
+CheckReport TBDquon::runCheck(bool repair) {
+    const int lang = options_.language;
+    const QString selected = model_.selected() ? model_.selected()->identifier : QString();
+    if (repair) {
+        // A table being rebuilt must not be held open by a grid.
+        model_.selectRow(-1);
+        model_.registryGrid().release();
+        model_.gasGrid().release();
+    }
+    QProgressDialog progress(uaRu(lang, "Перевірка таблиць бази даних", "Проверка таблиц базы данных"),
+                             uaRu(lang, "Стоп", "Стоп"), 0, 1, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    std::atomic<bool> stop{false};
+    QPointer<QProgressDialog> shown(&progress);
+    CheckOptions options;
+    options.repair = repair && !options_.syncOn;
+    options.today = QDate::currentDate();
+    options.now = QDateTime::currentDateTime();
+    options.progress = [&stop, shown](int done, int total) {
+        QMetaObject::invokeMethod(
+            shown.data(),
+            [shown, done, total] {
+                if (!shown) return;
+                shown->setMaximum(total);
+                shown->setValue(done);
+            },
+            Qt::QueuedConnection);
+        return !stop.load();
+    };
+    connect(&progress, &QProgressDialog::canceled, this, [&stop] { stop = true; });
+    CheckReport report;
+    // The check opens its own connections on its own thread: the window keeps painting on a big
+    // installation, and the stop button is heard.
+    const DataRoot root = root_;
+    const Schemas& schemas = schemas_;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&report, root, &schemas, &options] { report = checkDatabase(root, schemas, options); }));
+    QEventLoop loop;
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    progress.reset();
+    if (repair) {
+        model_.refresh();
+        model_.selectPoint(selected);
+        refresh();
+    }
+    return report;
+}
+
+void TBDquon::checkFromMenu() {
+    const int lang = options_.language;
+    bool repair = false;
+    for (;;) {
+        const CheckReport report = runCheck(repair);
+        if (!report.error.isEmpty()) {
+            notifier_.message(MessageKind::Error, report.error);
+            return;
+        }
+        QDialog dialog(this);
+        dialog.setWindowTitle(uaRu(lang, "Перевірка БД", "Проверка БД"));
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* text = new QPlainTextEdit(&dialog);
+        text->setReadOnly(true);
+        QStringList lines;
+        for (const Finding& f : report.findings)
+            lines.append(findingLine(f, lang));
+        lines.append(checkSummaryText(report, lang));
+        text->setPlainText(lines.join(QLatin1Char('\n')));
+        layout->addWidget(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+        QPushButton* mend = nullptr;
+        if (!repair && report.left() > 0 && !options_.syncOn)
+            mend = buttons->addButton(uaRu(lang, "Виправити", "Исправить"), QDialogButtonBox::AcceptRole);
+        connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        layout->addWidget(buttons);
+        dialog.resize(720, 360);
+        if (dialog.exec() != QDialog::Accepted || !mend) return;
+        repair = true;
+    }
 }
 
 bool TBDquon::deleteRecord(TableKind kind, int row) {

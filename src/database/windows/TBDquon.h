@@ -1,9 +1,11 @@
 #pragma once
 // "Таблицы БД": the registry and gas grids above, the selected metering point's tables below. A right
 // click on the registry opens the point's configurator (not on a synchronised copy), on the gas grid the
-// gas window. Tool buttons: configurator, gas, the model and serial-number columns, erase, exit.
+// gas window. Tool buttons: configurator, gas, the model and serial-number columns, erase, the check of
+// the database, exit.
 #include "common/Language.h"
 #include "common/Notifier.h"
+#include "database/DatabaseCheck.h"
 #include "database/DatabaseWindowModel.h"
 
 #include <QMainWindow>
@@ -64,6 +66,11 @@ public:
     bool savePackage();
     // "Открыть файл  *.tbd": the point's tables are let go first, then the point that arrived is selected.
     bool openPackage();
+    // "Проверка БД": the installation's tables checked (repaired) on a worker thread while a progress
+    // window with its stop button stays live; the grids let go of their files first for a repair.
+    CheckReport runCheck(bool repair);
+    // The menu entry: the check, its findings shown, and the repair offered when some are left.
+    void checkFromMenu();
 
 private:
     void onRegistryRowChanged();
