@@ -336,7 +336,7 @@ int cmdGroup(CliRun& run) {
         QDateTime::currentDateTime(), [](const QString&) { return true; });
     if (!r.error.isEmpty()) {
         run.notifier->message(MessageKind::Error, r.error);
-        return kExitRefused;
+        return r.badName ? kExitUsage : kExitRefused;
     }
     const QString kept = polling::keptGroupName(name);
     // A name longer than the group list holds is cut: the user is told what to call the group from now on.

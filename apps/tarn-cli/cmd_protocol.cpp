@@ -233,6 +233,21 @@ int exchangesCommand(CliRun& run) {
         if (run.options.json) run.printJson({{QStringLiteral("error"), view.error}});
         return kExitRefused;
     }
+    if (const auto out = run.value(QStringLiteral("--out"))) {
+        QStringList texts;
+        for (const polling::ViewLine& l : view.lines)
+            texts.append(l.text);
+        const QString path = QFileInfo(*out).absoluteFilePath();
+        if (!writeTextLines(path, texts)) {
+            run.notifier->message(MessageKind::Error, QStringLiteral("cannot write ") + path);
+            return kExitUsage;
+        }
+        if (run.options.json)
+            run.printJson({{QStringLiteral("ready"), true},
+                           {QStringLiteral("file"), path},
+                           {QStringLiteral("lines"), texts.size()}});
+        return kExitOk;
+    }
     if (run.options.json) {
         QJsonArray lines;
         for (const polling::ViewLine& l : view.lines)

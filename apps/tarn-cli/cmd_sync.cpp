@@ -223,7 +223,7 @@ int runViewer(CliRun& run) {
         outcome.errors = folderSync.errors();
         return outcome;
     };
-    steps.checkTables = ctx.tableCheck;
+    steps.checkTables = [&ctx] { return shell::checkTablesBeforeStart(ctx); };
     steps.startDatabase = [&ctx] { return shell::startDatabase(ctx); };
     steps.markerWritten = [&](const QString& name, bool written) {
         const QString path = QStringLiteral("Synchr/") + name;

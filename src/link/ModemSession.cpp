@@ -4,6 +4,7 @@
 #include "common/Language.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
+#include "link/ModemMachine.h"
 #include "link/ModemReplies.h"
 
 namespace tarn::link {
@@ -18,6 +19,14 @@ ModemSession::ModemSession(ExchangeEngine& engine, LinkPort& port, const LinkSet
         if (connected_) holdLeft_ = std::max(1, settings_.modemHoldSec.toInt());
     });
     connect(&port_, &LinkPort::received, this, &ModemSession::watchLine);
+    guard_.setSingleShot(true);
+    guard_.setTimerType(Qt::PreciseTimer);
+    connect(&guard_, &QTimer::timeout, this, &ModemSession::sendEscape);
+}
+
+int ModemSession::guardMs() const {
+    if (escapeGuardMs >= 0) return escapeGuardMs;
+    return escapeGuardTicks(settings_.modemInit) * (1000 / ModemMachine::kTicksPerSecond);
 }
 
 ModemSession::~ModemSession() {
@@ -119,6 +128,8 @@ void ModemSession::endConnection() {
 }
 
 void ModemSession::watchLine(const QByteArray& chunk) {
+    // A late reply on the line starts the quiet time before "+++" again.
+    if (escapePending_) guard_.start(guardMs());
     if (!connected_) return;
     // The far end hung up: nothing to send, the call is over.
     if (carrierLost(tail_, chunk)) {
@@ -133,6 +144,14 @@ void ModemSession::drop() {
     dropping_ = true;
     if (connected_) endConnection();
     claim_ = engine_.claimLine(*this);
+    // The line is ours now, so nothing more goes out; "+++" waits until it has been quiet long enough.
+    escapePending_ = true;
+    guard_.start(guardMs());
+    emit changed();
+}
+
+void ModemSession::sendEscape() {
+    escapePending_ = false;
     sendText(kEscape);
     QTimer::singleShot(escapeToHangUpMs, this, [this] {
         sendText(kManualHangUp);

@@ -1,8 +1,8 @@
 #pragma once
 // The modem in interactive use: the manual dial (initialise, 1.5 s later dial, count the seconds, read
 // the reply) and, once the call is up, holding it: every frame sent reloads the hold countdown, and when
-// it runs out — or the user hangs up — the call is dropped in order: "+++", 1.5 s later "ATH0", 1.5 s
-// later the port re-opened. "NO CARRIER" on the line ends the connection at once. All waits come from
+// it runs out — or the user hangs up — the call is dropped in order: the line quiet for the modem's
+// guard time, "+++", 1.5 s later "ATH0", 1.5 s later the port re-opened. "NO CARRIER" on the line ends the connection at once. All waits come from
 // the intervals below, so tests set them short.
 #include "link/ExchangeEngine.h"
 #include "link/LineHold.h"
@@ -24,6 +24,10 @@ public:
 
     int initToDialMs = 1500;
     int secondMs = 1000;
+    // The quiet line before "+++"; below 0, the modem's guard time read from the init string (S12, 1 s
+    // unless set) with a margin: a "+++" inside the guard time is data to the modem, and the "ATH0" after
+    // it would reach the corrector.
+    int escapeGuardMs = -1;
     int escapeToHangUpMs = 1500;
     int hangUpToReopenMs = 1500;
 
@@ -62,6 +66,8 @@ private:
     void onHoldSecond();
     void endConnection();
     void watchLine(const QByteArray& chunk);
+    void sendEscape();
+    int guardMs() const;
 
     ExchangeEngine& engine_;
     LinkPort& port_;
@@ -72,6 +78,8 @@ private:
     LineHold::Token lineToken_;
     QTimer counter_;
     QTimer hold_;
+    QTimer guard_;
+    bool escapePending_ = false;
     QByteArray buffer_;
     QByteArray lastDial_;
     QByteArray tail_;

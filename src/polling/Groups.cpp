@@ -161,9 +161,13 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
     bare.remove(QLatin1Char(' '));
     if (bare.isEmpty()) {
         r.error = uaRu(languageIndex, "Не визначено ім'я  групи!!!", "Не определено имя  группы!!!");
+        r.badName = true;
         return r;
     }
-    if (r.error = checkGroupNameCharacters(save.group.name, languageIndex); !r.error.isEmpty()) return r;
+    if (r.error = checkGroupNameCharacters(save.group.name, languageIndex); !r.error.isEmpty()) {
+        r.badName = true;
+        return r;
+    }
     const QString name = save.group.name.left(kGroupNameWidth).leftJustified(kGroupNameWidth);
     QList<GroupEntry> entries = loadGroupList(root);
     QString file = save.file;
@@ -187,6 +191,7 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
             if (e.name.trimmed() == keptGroupName(name)) {
                 r.error = uaRu(languageIndex, "Група - ", "Группа - ") + name.trimmed() +
                           uaRu(languageIndex, " вже є!!!", " уже есть!!!");
+                r.badName = true;
                 return r;
             }
         // Named by the second it was made in: a second group made in the same second would take the

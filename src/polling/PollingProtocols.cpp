@@ -20,11 +20,6 @@ QString stampText(const QDateTime& t) {
     return t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
 }
 
-// "01.01.2000 00:00" stands for a time that was never set.
-bool isSet(const QDateTime& t) {
-    return t.isValid() && t != QDateTime(QDate(2000, 1, 1), QTime(0, 0));
-}
-
 QString withoutBlanks(QString text) {
     return text.remove(QLatin1Char(' '));
 }
@@ -205,8 +200,9 @@ public:
         for (const auto& [position, when] :
              {std::pair{item::Gas, e.gasChecked}, std::pair{item::Clock, e.clockChecked}}) {
             if (!flagAt(e.asked, position)) continue;
-            // The time is there when the check was made (the gas written, the clock checked or set).
-            const bool done = flagAt(e.storedItems, position) || isSet(when);
+            // A time only when the gas was written or the clock set: a check that changed nothing shows "--",
+            // so the line never names a correction that did not happen.
+            const bool done = flagAt(e.storedItems, position);
             lines << QLatin1Char('"') + itemFixedName(position) + QStringLiteral("\" - ") +
                          (done && when.isValid() ? stampText(when) : QStringLiteral("--")) +
                          QStringLiteral(" /время коррекции/");

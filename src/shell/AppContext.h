@@ -84,9 +84,6 @@ public:
     void loadVolumePrecision();
     // The table layouts of the schema files, loaded by the initialisation sequence.
     database::Schemas schemas;
-    // The check and repair of the tables that "контроль и восстановление таблиц БД" asks for before the
-    // database starts; the database check fills it. Empty: there is nothing to run.
-    std::function<bool()> tableCheck;
     QChar csvDelimiter = QLatin1Char(',');
     CommandLine commandLine;
 

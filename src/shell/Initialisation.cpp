@@ -2,6 +2,7 @@
 
 #include "common/TextFile.h"
 #include "common/TuningFiles.h"
+#include "database/DatabaseCheck.h"
 #include "database/Registry.h"
 
 #include <QDir>
@@ -74,6 +75,35 @@ bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today
     return true;
 }
 
+bool checkTablesBeforeStart(AppContext& ctx) {
+    const QDate today = QDate::currentDate();
+    if (QFileInfo(ctx.root().file(folder::Rebuild, QStringLiteral("Orvek"))).isExecutable())
+        return runRebuildTool(ctx.root(), ctx.notifier(), today);
+    database::writeMissingSchemaFiles(ctx.root());
+    const database::Schemas schemas = database::loadSchemas(ctx.root());
+    // Without schema files there is nothing to check against; the database start-up says why.
+    if (!schemas.ok) return false;
+    database::CheckOptions options;
+    options.repair = true;
+    options.today = today;
+    options.now = QDateTime::currentDateTime();
+    const database::CheckReport report = database::checkDatabase(ctx.root(), schemas, options);
+    if (!report.error.isEmpty()) {
+        ctx.notifier().message(MessageKind::Error, report.error);
+        return false;
+    }
+    if (report.findings.isEmpty()) return true;
+    // One message, not one box per table: the summary first, then the first findings.
+    constexpr int kLinesShown = 12;
+    QStringList lines{database::checkSummaryText(report, ctx.languageIndex())};
+    for (int i = 0; i < report.findings.size() && i < kLinesShown; ++i)
+        lines.append(database::findingLine(report.findings.at(i), ctx.languageIndex()));
+    if (report.findings.size() > kLinesShown) lines.append(QStringLiteral("…"));
+    ctx.notifier().message(report.left() > 0 ? MessageKind::Error : MessageKind::Warning,
+                           lines.join(QLatin1Char('\n')));
+    return report.left() == 0;
+}
+
 InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks) {
     InitialisationResult result;
     ctx.databaseOpen = false;
@@ -93,7 +123,7 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     if (hooks) hooks->linkStateReset();
     ctx.loadVolumePrecision();
 
-    if (loadTuning(ctx.root()).rebuildAtStart) runRebuildTool(ctx.root(), ctx.notifier(), QDate::currentDate());
+    if (loadTuning(ctx.root()).rebuildAtStart) checkTablesBeforeStart(ctx);
     startDatabase(ctx, hooks);
     return result;
 }

@@ -34,6 +34,12 @@ bool startDatabase(AppContext& ctx, InitialisationHooks* hooks = nullptr);
 // table is opened. False, with a message, when the tool is missing or did not end normally.
 bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today);
 
+// "контроль и восстановление таблиц БД" before the tables open (at start-up and before a synchronised
+// copy's database starts again): an installation that brings its own rebuild tool has it run; otherwise
+// the database check repairs what it can, each original kept beside its rebuilt table, and says what it
+// found in one message. False when something was left unrepaired or the check could not run.
+bool checkTablesBeforeStart(AppContext& ctx);
+
 // The program's formats are always "." and "dd.MM.yyyy" / "HH:mm:ss", whatever the user's locale; the
 // user's own settings are never touched.
 void applyProgramFormats();

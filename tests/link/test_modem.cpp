@@ -9,6 +9,8 @@
 #include "link/PhoneNumber.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -271,6 +273,7 @@ struct SessionRig {
         modem = std::make_unique<ModemSession>(rig.engine, rig.link, settings, kRussian);
         modem->initToDialMs = 5;
         modem->secondMs = 10;
+        modem->escapeGuardMs = 5;
         modem->escapeToHangUpMs = 5;
         modem->hangUpToReopenMs = 5;
         modem->setLineHold(&hold);
@@ -304,6 +307,33 @@ TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
     EXPECT_TRUE(s.hold.held()); // "ATH0" is still on its way
     ASSERT_TRUE(test::waitUntil([&] { return !s.modem->droppingCall(); }));
     EXPECT_FALSE(s.hold.held());
+}
+
+// "СБРОС МОД" keeps the line quiet for the guard time before "+++", and a late reply starts that time
+// again: "+++" inside it would be data to the modem and "ATH0" would reach the corrector.
+TEST(ModemSession, TheDropWaitsForAQuietLineBeforeTheEscape) {
+    SessionRig s;
+    s.modem->escapeGuardMs = 80;
+    ASSERT_TRUE(s.modem->dial(QStringLiteral("5551234")).isEmpty());
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
+    s.rig.port.inject("CONNECT 9600\r\n");
+    ASSERT_TRUE(s.modem->connected());
+    s.modem->drop();
+    EXPECT_EQ(s.written().size(), 2); // nothing at once
+    // Part of the guard time passes; then a byte arrives, and the quiet time counts from it.
+    QElapsedTimer partOfTheGuard;
+    partOfTheGuard.start();
+    while (partOfTheGuard.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(s.written().size(), 2);
+    QElapsedTimer sinceLastByte;
+    sinceLastByte.start(); // before the byte arrives, so the measured time can only be longer
+    s.rig.port.inject("\x01\x02"); // a late frame from the corrector
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 3; }));
+    EXPECT_GE(sinceLastByte.elapsed(), 80); // never earlier than the guard time after the last byte
+    EXPECT_EQ(s.written().at(2), QByteArray("+++"));
+    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 4; }));
+    EXPECT_EQ(s.written().at(3), QByteArray("ATH0\r"));
 }
 
 TEST(ModemSession, NumericRepliesAndTheFarEndHangingUp) {

@@ -201,7 +201,7 @@ TEST(PollProtocol, StoringRunsShowWhatWasAskedAndWhatWasStored) {
            {{QStringLiteral("bQuest"), 2},
             {QStringLiteral("bStrQuest"), QStringLiteral("кабель БД")},
             {QStringLiteral("bCurFlRdWr"), QStringLiteral("00110001000")},
-            {QStringLiteral("bCurFlWrBD"), QStringLiteral("00100000000")},
+            {QStringLiteral("bCurFlWrBD"), QStringLiteral("00100001000")}, // the clock was set
             {QStringLiteral("bDbegDay"), database::storedTimestamp(at(7, 0).addDays(-2))},
             {QStringLiteral("bNbegDay"), 41},
             {QStringLiteral("bDendDay"), database::storedTimestamp(at(7, 0).addDays(-1))},

@@ -8,13 +8,17 @@
 #include "shell/Installation.h"
 #include "shell/ShellTexts.h"
 #include "shell/SingleInstance.h"
+#include "database/Registry.h"
+#include "support/DatabaseFaults.h"
 
 #include <QFile>
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -192,6 +196,49 @@ TEST(Initialisation, TheVolumePrecisionIsReadAtEveryInitialisationAndABadFileTol
     EXPECT_EQ(c.notifier.messages.first().first, MessageKind::Warning);
     EXPECT_TRUE(c.notifier.texts().first().contains(QStringLiteral("Qdel.000")))
         << c.notifier.texts().first().toStdString();
+}
+
+// Without a rebuild tool of the installation's own, "контроль и восстановление таблиц БД" has our check
+// repair the tables before they open: a trigger slipped into a point's table is gone, the original kept.
+TEST(Initialisation, TheTableCheckRepairsBeforeTheDatabaseStartsWhenAsked) {
+    Context c;
+    // Without link settings the console settings are thrown away at start, so the installation has them.
+    c.home.write(folder::Work, QStringLiteral("FileInRS.000"), "Tarn-2.55\r\nCOM1\r\n");
+    runInitialisation(c.ctx);
+    ASSERT_TRUE(c.ctx.databaseOpen);
+    database::Point p;
+    p.identifier = QStringLiteral("t77777");
+    p.serial = QStringLiteral("77777");
+    p.model = QStringLiteral("ТАРН-2.01");
+    ASSERT_TRUE(database::Registry(c.home.root(), c.ctx.schemas).add(p, QDateTime::currentDateTime()));
+    const QString hourly = database::tablePath(c.home.root(), database::TableKind::Hourly, p.identifier);
+    const QString triggers = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'");
+    ASSERT_TRUE(test::alterTableFile(
+        hourly, {QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON h_t77777 BEGIN DELETE FROM h_t77777; END")}));
+
+    // Line 7 off: the tables open as they are.
+    runInitialisation(c.ctx);
+    EXPECT_EQ(test::queryNumber(hourly, triggers), 1);
+
+    QByteArray tuning;
+    for (int line = 1; line <= 14; ++line)
+        tuning += line == 1 ? "Alarm1.wav\r\n" : line == 7 ? "1\r\n" : "0\r\n";
+    c.home.write(folder::Work, QStringLiteral("Tuning.000"), tuning);
+    c.notifier.messages.clear();
+    runInitialisation(c.ctx);
+    EXPECT_TRUE(c.ctx.databaseOpen);
+    EXPECT_EQ(test::queryNumber(hourly, triggers), 0) << c.notifier.texts().join(QLatin1Char('\n')).toStdString();
+    const QStringList kept = QFileInfo(hourly).dir().entryList({QFileInfo(hourly).fileName() + QStringLiteral(".damaged-*")});
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(test::queryNumber(QFileInfo(hourly).dir().filePath(kept.first()), triggers), 1);
+    ASSERT_EQ(c.notifier.messages.size(), 1);
+    EXPECT_EQ(c.notifier.messages.first().first, MessageKind::Warning);
+    EXPECT_TRUE(c.notifier.texts().first().contains(QStringLiteral("wipe"))) << c.notifier.texts().first().toStdString();
+
+    // A clean installation says nothing.
+    c.notifier.messages.clear();
+    runInitialisation(c.ctx);
+    EXPECT_TRUE(c.notifier.messages.isEmpty());
 }
 
 // "контроль и восстановление таблиц БД": the tool is handed the table folders and has ended before the

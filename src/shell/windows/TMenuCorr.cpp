@@ -225,7 +225,7 @@ polling::ViewerRefresh& TMenuCorr::viewer() {
         return outcome;
     };
     // Filled by the database check when there is one; asked at each use, so a check set later counts.
-    steps.checkTables = [this] { return ctx_.tableCheck ? ctx_.tableCheck() : false; };
+    steps.checkTables = [this] { return shell::checkTablesBeforeStart(ctx_); };
     steps.startDatabase = [this] {
         const bool open = startDatabase(ctx_);
         polling_->setVisible(open);
