@@ -77,7 +77,9 @@ QByteArray hourlyBytes(const PeriodRecord& r) { return sealed(head(r) + QByteArr
 QByteArray periodBytes64(const PeriodRecord& r) {
     QByteArray b = head(r);
     b += le(quint32(r.meterPulses), 4);
-    b += QByteArray(16, '\0');
+    QByteArray block(16, '\0');
+    block[12] = char(r.contractHour);
+    b += block;
     b += le(quint32(r.standardPulses), 4);
     b += floatLe(0) + floatLe(0);
     b += '\0';
@@ -168,6 +170,7 @@ Scenario drawScenario(quint64 seed) {
         r.alarmStandard = float(double(r.alarmWorking) * correction);
         drawMeasured(d, r, correction);
         r.meterPulses = meter;
+        r.contractHour = quint8(s.contractHour);
         r.standardPulses = standardMeter;
         s.days.append(r);
     }
@@ -190,6 +193,7 @@ Scenario drawScenario(quint64 seed) {
         drawMeasured(d, m, correction);
         monthMeter += qint32(std::llround((double(m.working) + double(m.alarmWorking)) * kPulsesPerM3));
         m.meterPulses = monthMeter;
+        m.contractHour = quint8(s.contractHour);
         m.standardPulses = qint32(monthMeter * correction);
         s.months[m.slot] = m;
     }

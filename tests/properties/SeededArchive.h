@@ -46,6 +46,7 @@ struct PeriodRecord {
     qint16 temperature100 = 0;
     quint16 compress10000 = 0, correctionRaw = 0, status1 = 0, status2 = 0;
     qint32 meterPulses = 0, standardPulses = 0; // daily and monthly only
+    quint8 contractHour = 0; // daily and monthly: the corrector keeps it in byte 12 of the 16-byte block
 };
 
 struct EventRecord {

@@ -152,6 +152,11 @@ void checkSeed(const Scenario& s) {
                 if (daily) {
                     EXPECT_NEAR(number(row, 16), r.meterPulses / kPulsesPerM3, kVolumeTolerance) << table;
                     EXPECT_EQ(row.value(17), status.left(3)) << table << " record " << r.slot;
+                    // The 16-byte block as its 32 hexadecimal digits (the contract hour in byte 12).
+                    EXPECT_EQ(row.value(18).toUpper(),
+                              QString(24, QLatin1Char('0')) + QString::asprintf("%02X", r.contractHour) +
+                                  QString(6, QLatin1Char('0')))
+                        << table << " record " << r.slot;
                     EXPECT_EQ(row.value(19), stampText(r.end));
                 } else {
                     EXPECT_EQ(row.value(16), status) << table << " record " << r.slot;
