@@ -204,7 +204,7 @@ Scenario drawScenario(quint64 seed) {
         QDateTime t = start.addSecs(60LL * d.between(1, 59));
         for (int i = 0; i < count; ++i) {
             at.append(t);
-            t = t.addSecs(60LL * d.between(1, 300));
+            t = t.addSecs(60LL * d.between(0, 300)); // now and then two records in one minute
         }
         return at;
     };
@@ -245,8 +245,14 @@ Scenario drawScenario(quint64 seed) {
         for (int page = 0; page * area.perPage() < records; ++page) {
             if (!d.chance(0.1)) continue;
             const int onPage = std::min(area.perPage(), records - page * area.perPage());
-            const int times = d.chance(0.5) ? d.between(1, 3) : 9;
-            s.spoilt.append({area.high, area.firstPage + page, d.between(0, onPage - 1), times});
+            // Now and then a second bad record on the same page, cured or not independently.
+            const int first = d.between(0, onPage - 1);
+            const int second = onPage > 1 && d.chance(0.3) ? (first + d.between(1, onPage - 1)) % onPage : -1;
+            for (int record : {first, second}) {
+                if (record < 0) continue;
+                const int times = d.chance(0.5) ? d.between(1, 3) : 9;
+                s.spoilt.append({area.high, area.firstPage + page, record, times});
+            }
         }
     };
     spoil(kHourly, int(s.hours.size()));

@@ -22,6 +22,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <numeric>
 
 using namespace tarn;
 using namespace tarn::test::property;
@@ -102,8 +103,9 @@ Outcome readAndStore(const Scenario& s) {
     corrector::StoreRequestHooks hooks;
     hooks.configureNewPoint = [](database::Point&) { return true; };
     const QList<int> kinds{3, 4, 5, 6, 7, 10};
-    const TableKind tables[] = {TableKind::Hourly, TableKind::Daily,        TableKind::Monthly,
-                                TableKind::Alarm,  TableKind::Interference, TableKind::Service};
+    const TableKind tables[] = {TableKind::Hourly,       TableKind::Daily,   TableKind::Monthly,
+                                TableKind::Alarm,        TableKind::Interference, TableKind::Service,
+                                TableKind::RequestLog};
     out.first = storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
     for (TableKind t : tables)
         out.rows[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
@@ -223,8 +225,24 @@ void checkSeed(const Scenario& s) {
         EXPECT_TRUE(out.second.stored) << out.second.error.toStdString();
         for (std::size_t k = 0; k < out.second.result.kinds.size(); ++k)
             EXPECT_EQ(out.second.result.kinds[k].stored, 0) << "archive " << k + 1;
-        for (const auto& [kind, rows] : out.rows)
+        for (const auto& [kind, rows] : out.rows) {
+            if (kind == TableKind::RequestLog) continue;
             EXPECT_EQ(out.rowsAfterSecond.at(kind).size(), rows.size()) << "table " << static_cast<int>(kind);
+        }
+        EXPECT_EQ(out.rowsAfterSecond.at(TableKind::RequestLog).size(), 2) << "one request-log row a store";
+    }
+
+    // The request log says when a reading lost records to spoilt check bytes.
+    {
+        SCOPED_TRACE("property: the request log counts the blanked records");
+        const auto& log = out.rows.at(TableKind::RequestLog);
+        ASSERT_EQ(log.size(), 1);
+        const int lost = std::accumulate(out.blanked.begin(), out.blanked.end(), 0);
+        const QString comment = log[0].last();
+        if (lost == 0)
+            EXPECT_EQ(comment, QStringLiteral("0"));
+        else
+            EXPECT_TRUE(comment.startsWith(QStringLiteral("пустые: "))) << comment.toStdString();
     }
 
     // A gas day's stored hours add up to its stored daily volume: each shown value is off by at most
