@@ -40,6 +40,8 @@ public:
     bool chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
     // A value with three decimals, as a float.
     float volume(double hi) { return float(between(0, int(hi * 1000)) / 1000.0); }
+    // A working volume the meter counted: whole pulses.
+    float counted(double hi) { return float(between(0, int(hi * kPulsesPerM3)) / kPulsesPerM3); }
 
 private:
     std::mt19937_64 rng_;
@@ -104,6 +106,17 @@ QString whoText(int by) {
     return QString::fromUtf16(names[by & 7]);
 }
 
+int Scenario::hourSlot(int index) const {
+    return index >= 0 && index < hoursWritten && index >= hoursWritten - hours.size() ? index % kHourly.ring()
+                                                                                    : -1;
+}
+
+const PeriodRecord* Scenario::hourInSlot(int slot) const {
+    for (const auto& h : hours)
+        if (h.slot == slot) return &h;
+    return nullptr;
+}
+
 bool Scenario::lost(const Area& area, int slot) const {
     const int page = area.firstPage + slot / area.perPage();
     const int record = slot % area.perPage();
@@ -129,22 +142,28 @@ Scenario drawScenario(quint64 seed) {
     // its meter counter at the start.
     s.contractHour = d.between(0, 23);
     const QDateTime start(QDate(2021, 1, 1).addDays(d.between(0, 5 * 365)), QTime(s.contractHour, 0));
-    const int fullDays = d.between(1, 3);
+    // One seed in ten writes more hours than the hourly ring holds: the newest overwrite the oldest.
+    const bool wrap = d.chance(0.1);
+    const int fullDays = wrap ? kHourly.ring() / 24 + d.between(1, 4) : d.between(1, 3);
     const int hours = fullDays * 24 + d.between(0, 12);
     const double correction = 1.0 + d.between(0, 20000) / 10000.0;
+    QList<PeriodRecord> written;
     for (int i = 0; i < hours; ++i) {
         PeriodRecord h;
-        h.slot = i;
+        h.index = i;
+        h.slot = i % kHourly.ring();
         h.end = start.addSecs(3600LL * (i + 1));
-        h.working = d.volume(40);
+        h.working = d.counted(40);
         h.standard = float(double(h.working) * correction);
         if (d.chance(0.1)) {
-            h.alarmWorking = d.volume(5);
+            h.alarmWorking = d.counted(5);
             h.alarmStandard = float(double(h.alarmWorking) * correction);
         }
         drawMeasured(d, h, correction);
-        s.hours.append(h);
+        written.append(h);
     }
+    s.hoursWritten = hours;
+    s.hours = written.mid(std::max(0, hours - kHourly.ring()));
     qint32 meter = d.between(0, 50000000);
     qint32 standardMeter = qint32(meter * correction);
     for (int day = 0; day <= fullDays; ++day) {
@@ -152,13 +171,13 @@ Scenario drawScenario(quint64 seed) {
         r.slot = day;
         r.end = start.addDays(day);
         if (day == 0) {
-            r.working = d.volume(900);
-            r.alarmWorking = d.chance(0.2) ? d.volume(50) : 0.0f;
+            r.working = d.counted(900);
+            r.alarmWorking = d.chance(0.2) ? d.counted(50) : 0.0f;
         } else {
             double w = 0, a = 0;
             for (int i = (day - 1) * 24; i < day * 24; ++i) {
-                w += double(s.hours[i].working);
-                a += double(s.hours[i].alarmWorking);
+                w += double(written[i].working);
+                a += double(written[i].alarmWorking);
             }
             r.working = float(w);
             r.alarmWorking = float(a);
@@ -184,10 +203,10 @@ Scenario drawScenario(quint64 seed) {
         PeriodRecord m;
         m.slot = i % kMonthly.ring();
         m.end = firstMonth.addMonths(i + 1);
-        m.working = d.volume(30000);
+        m.working = d.counted(30000);
         m.standard = float(double(m.working) * correction);
         if (d.chance(0.3)) {
-            m.alarmWorking = d.volume(500);
+            m.alarmWorking = d.counted(500);
             m.alarmStandard = float(double(m.alarmWorking) * correction);
         }
         drawMeasured(d, m, correction);
@@ -271,9 +290,10 @@ QByteArray Scenario::json() const {
                            {"hex", QString::fromLatin1(bytes.toHex())}};
     };
     QJsonArray archiveBytes;
-    QByteArray run;
+    QList<QByteArray> hourSlots(hours.size());
     for (const auto& h : hours)
-        run += hourlyBytes(h);
+        hourSlots[h.slot] = hourlyBytes(h);
+    QByteArray run = hourSlots.join();
     archiveBytes.append(bytesAt(kHourly, 0, run));
     run.clear();
     for (const auto& r : days)

@@ -39,7 +39,8 @@ inline constexpr double kPulsesPerM3 = 10.0;
 
 // One hourly, daily or monthly record as drawn.
 struct PeriodRecord {
-    int slot = 0; // the record's place in its ring (its record number in a full read)
+    int slot = 0;  // the record's place in its ring (its record number in a full read)
+    int index = 0; // hourly: the hour's place among all hours written, oldest 0
     QDateTime end;
     float working = 0, standard = 0, alarmWorking = 0, alarmStandard = 0;
     quint16 pressure1000 = 0;
@@ -70,7 +71,8 @@ struct Scenario {
     quint64 seed = 0;
     int serial = 0;
     int contractHour = 0; // gas days begin here
-    QList<PeriodRecord> hours;   // oldest first, slots 0..
+    QList<PeriodRecord> hours;   // what the hourly ring holds, oldest first
+    int hoursWritten = 0;        // hours the corrector wrote (more than the ring holds when it wrapped)
     QList<PeriodRecord> days;    // day 0 precedes the hours; day d ends hour 24·d − 1
     QList<PeriodRecord> months;  // what the ring holds after the wrap, by slot
     int monthsWritten = 0;
@@ -79,6 +81,9 @@ struct Scenario {
 
     // Whether the record at this slot of the area was blanked by a spoilt check byte that outlasts the
     // re-reads.
+    // The slot of hour `index` (0 the first written), or -1 when the ring no longer holds it.
+    int hourSlot(int index) const;
+    const PeriodRecord* hourInSlot(int slot) const;
     bool lost(const Area& area, int slot) const;
     int lostCount(const Area& area, int records) const;
     QByteArray json() const; // the corrector's scenario object

@@ -253,13 +253,14 @@ void checkSeed(const Scenario& s) {
             if (!days.contains(day)) continue;
             double working = 0, alarm = 0;
             int counted = 0;
-            for (int h = (day - 1) * 24; h < day * 24; ++h) {
-                if (!hours.contains(h)) continue;
-                working += number(hours[h], 8);
-                alarm += number(hours[h], 10);
+            for (int index = (day - 1) * 24; index < day * 24; ++index) {
+                const int slot = s.hourSlot(index);
+                if (slot < 0 || !hours.contains(slot)) continue;
+                working += number(hours[slot], 8);
+                alarm += number(hours[slot], 10);
                 ++counted;
             }
-            if (counted != 24) continue; // a blanked hour leaves the day incomplete
+            if (counted != 24) continue; // a blanked or overwritten hour leaves the day incomplete
             const double bound = 25 * kVolumeTolerance;
             EXPECT_NEAR(working, number(days[day], 8), bound) << "day " << day;
             EXPECT_NEAR(alarm, number(days[day], 10), bound) << "day " << day;
