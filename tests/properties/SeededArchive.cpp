@@ -31,7 +31,9 @@ QByteArray head(const PeriodRecord& r) {
     return b;
 }
 
-QString text(const QDateTime& t) { return t.toString(QStringLiteral("dd.MM.yyyy HH:mm")); }
+QString text(const QDateTime& t) {
+    return t.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
 
 class Draw {
 public:
@@ -74,7 +76,9 @@ QByteArray sealed(QByteArray r) {
     return r;
 }
 
-QByteArray hourlyBytes(const PeriodRecord& r) { return sealed(head(r) + QByteArray(1, '\0')); }
+QByteArray hourlyBytes(const PeriodRecord& r) {
+    return sealed(head(r) + QByteArray(1, '\0'));
+}
 
 QByteArray periodBytes64(const PeriodRecord& r) {
     QByteArray b = head(r);
@@ -101,14 +105,14 @@ QString statusText(quint16 status1, quint16 status2) {
 }
 
 QString whoText(int by) {
-    static const char16_t* const names[] = {u"НЕИЗ-ЫЙ", u"ОПЕР._A", u"ОПЕР._B", u"ОПЕР._C",
+    static const char16_t* const names[] = {u"НЕИЗ-ЫЙ", u"ОПЕР._A", u"ОПЕР._B",   u"ОПЕР._C",
                                             u"МАСТ._E", u"МАСТ._F", u"Конфигур.", u"ПОВ-ЛЬ"};
     return QString::fromUtf16(names[by & 7]);
 }
 
 int Scenario::hourSlot(int index) const {
     return index >= 0 && index < hoursWritten && index >= hoursWritten - hours.size() ? index % kHourly.ring()
-                                                                                    : -1;
+                                                                                      : -1;
 }
 
 const PeriodRecord* Scenario::hourInSlot(int slot) const {
@@ -312,13 +316,12 @@ QByteArray Scenario::json() const {
                                         {"volume", double(e.volume)},
                                         {"standardVolume", double(e.standardVolume)}});
     for (const auto& e : interference)
-        interferenceList.append(
-            QJsonObject{{"at", text(e.at)},
-                        {"code", 4}, // the display time, a byte
-                        {"kind", 0},
-                        {"by", e.by},
-                        {"before", QString::asprintf("%02X000000", e.before)},
-                        {"after", QString::asprintf("%02X000000", e.after)}});
+        interferenceList.append(QJsonObject{{"at", text(e.at)},
+                                            {"code", 4}, // the display time, a byte
+                                            {"kind", 0},
+                                            {"by", e.by},
+                                            {"before", QString::asprintf("%02X000000", e.before)},
+                                            {"after", QString::asprintf("%02X000000", e.after)}});
     for (const auto& e : service)
         serviceList.append(QJsonObject{{"at", text(e.at)}, {"current", e.current}, {"previous", e.previous}});
     QJsonArray bad;
@@ -333,8 +336,9 @@ QByteArray Scenario::json() const {
         {"identification", "V Tarn-sim V47a"},
         {"passwords", QJsonArray{"1111", "2222", "3333", "4444", "5555", "6666", "7777"}},
         // Word 1: the contract hour where the drawn gas days begin; word 2: ten pulses a cubic metre.
-        {"words", QJsonArray{QJsonObject{{"index", 1}, {"hex", QString::asprintf("0A00%02X01", contractHour)}},
-                             QJsonObject{{"index", 2}, {"hex", "00010000"}}}},
+        {"words",
+         QJsonArray{QJsonObject{{"index", 1}, {"hex", QString::asprintf("0A00%02X01", contractHour)}},
+                    QJsonObject{{"index", 2}, {"hex", "00010000"}}}},
         {"archiveBytes", archiveBytes},
         {"abnormal", abnormalList},
         {"interference", interferenceList},

@@ -53,10 +53,10 @@ struct PeriodRecord {
 struct EventRecord {
     int slot = 0;
     QDateTime at;
-    quint16 current = 0, previous = 0;        // abnormal, service
-    float volume = 0, standardVolume = 0;     // abnormal
-    int by = 0;                               // interference: who (1..7)
-    quint8 before = 0, after = 0;             // interference: the display time, before and after
+    quint16 current = 0, previous = 0;    // abnormal, service
+    float volume = 0, standardVolume = 0; // abnormal
+    int by = 0;                           // interference: who (1..7)
+    quint8 before = 0, after = 0;         // interference: the display time, before and after
 };
 
 struct SpoiltRecord {
@@ -70,11 +70,11 @@ struct SpoiltRecord {
 struct Scenario {
     quint64 seed = 0;
     int serial = 0;
-    int contractHour = 0; // gas days begin here
-    QList<PeriodRecord> hours;   // what the hourly ring holds, oldest first
-    int hoursWritten = 0;        // hours the corrector wrote (more than the ring holds when it wrapped)
-    QList<PeriodRecord> days;    // day 0 precedes the hours; day d ends hour 24·d − 1
-    QList<PeriodRecord> months;  // what the ring holds after the wrap, by slot
+    int contractHour = 0;       // gas days begin here
+    QList<PeriodRecord> hours;  // what the hourly ring holds, oldest first
+    int hoursWritten = 0;       // hours the corrector wrote (more than the ring holds when it wrapped)
+    QList<PeriodRecord> days;   // day 0 precedes the hours; day d ends hour 24·d − 1
+    QList<PeriodRecord> months; // what the ring holds after the wrap, by slot
     int monthsWritten = 0;
     QList<EventRecord> abnormal, interference, service;
     QList<SpoiltRecord> spoilt;

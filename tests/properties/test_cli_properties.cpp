@@ -89,7 +89,9 @@ private:
     std::unique_ptr<tarn::test::SimProcess> sim_;
 };
 
-QString date(const QDateTime& t) { return t.toString(QStringLiteral("dd.MM.yyyy")); }
+QString date(const QDateTime& t) {
+    return t.toString(QStringLiteral("dd.MM.yyyy"));
+}
 
 // A listing's CSV file as records, read back as Windows-1251 CSV with the installation's delimiter.
 std::optional<QList<QStringList>> readCsvFile(const QString& path) {
@@ -128,7 +130,9 @@ double value(const QMap<QString, QString>& row, const char* title) {
 
 // Whether the listings and the report can find the seed's gas days: they take the contract hour from the
 // daily record that closes the day before the period.
-bool dayBeforeHeld(const Scenario& s) { return !s.lost(kDaily, 0); }
+bool dayBeforeHeld(const Scenario& s) {
+    return !s.lost(kDaily, 0);
+}
 
 void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
     Installation inst;
@@ -163,7 +167,8 @@ void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
     }
 
     if (leaveOutWithoutDayBefore && !dayBeforeHeld(s)) {
-        std::cout << "seed=" << s.seed << ": the daily record before the period was blanked; its listings are "
+        std::cout << "seed=" << s.seed
+                  << ": the daily record before the period was blanked; its listings are "
                   << "left to GasDaysWithoutTheDailyRecordBeforeThePeriod\n";
         return;
     }
@@ -176,12 +181,12 @@ void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
     {
         SCOPED_TRACE("property: the hourly listing holds the stored hours and adds them up");
         const QString csv = inst.scratch(QStringLiteral("hours.csv"));
-        const Result r = inst.cli({QStringLiteral("listing"), QStringLiteral("--point"), point,
-                                   QStringLiteral("--archive"), QStringLiteral("hourly"), QStringLiteral("--period"),
-                                   QStringLiteral("period"), QStringLiteral("--from"), from, QStringLiteral("--to"),
-                                   to, QStringLiteral("--columns"),
-                                   QStringLiteral("ном.,дата,время,Vраб,Vавр,Vраб.н.итог"), QStringLiteral("--csv"),
-                                   csv, QStringLiteral("--totals")});
+        const Result r =
+            inst.cli({QStringLiteral("listing"), QStringLiteral("--point"), point,
+                      QStringLiteral("--archive"), QStringLiteral("hourly"), QStringLiteral("--period"),
+                      QStringLiteral("period"), QStringLiteral("--from"), from, QStringLiteral("--to"), to,
+                      QStringLiteral("--columns"), QStringLiteral("ном.,дата,время,Vраб,Vавр,Vраб.н.итог"),
+                      QStringLiteral("--csv"), csv, QStringLiteral("--totals")});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const auto records = readCsvFile(csv);
         ASSERT_TRUE(records.has_value()) << "the CSV file reads as RFC 4180";
@@ -216,11 +221,11 @@ void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
     {
         SCOPED_TRACE("property: the daily listing carries the counter forward by the day's volumes");
         const QString csv = inst.scratch(QStringLiteral("days.csv"));
-        const Result r = inst.cli({QStringLiteral("listing"), QStringLiteral("--point"), point,
-                                   QStringLiteral("--archive"), QStringLiteral("daily"), QStringLiteral("--period"),
-                                   QStringLiteral("period"), QStringLiteral("--from"), from, QStringLiteral("--to"),
-                                   to, QStringLiteral("--columns"),
-                                   QStringLiteral("ном.,дата,время,Vраб,Vавр,Vсчетч."), QStringLiteral("--csv"), csv});
+        const Result r = inst.cli(
+            {QStringLiteral("listing"), QStringLiteral("--point"), point, QStringLiteral("--archive"),
+             QStringLiteral("daily"), QStringLiteral("--period"), QStringLiteral("period"),
+             QStringLiteral("--from"), from, QStringLiteral("--to"), to, QStringLiteral("--columns"),
+             QStringLiteral("ном.,дата,время,Vраб,Vавр,Vсчетч."), QStringLiteral("--csv"), csv});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const auto records = readCsvFile(csv);
         ASSERT_TRUE(records.has_value()) << "the CSV file reads as RFC 4180";
@@ -258,8 +263,9 @@ void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
     if (!s.lost(kDaily, 1) && s.hourSlot(0) == 0 && s.lostCount(kHourly, 24) == 0) {
         SCOPED_TRACE("property: the day report's hours add up to the daily record");
         const QString out = inst.scratch(QStringLiteral("day.txt"));
-        const Result r = inst.cli({QStringLiteral("report"), QStringLiteral("--point"), point, QStringLiteral("--period"),
-                                   QStringLiteral("day"), QStringLiteral("--from"), from, QStringLiteral("--out"), out});
+        const Result r =
+            inst.cli({QStringLiteral("report"), QStringLiteral("--point"), point, QStringLiteral("--period"),
+                      QStringLiteral("day"), QStringLiteral("--from"), from, QStringLiteral("--out"), out});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         QFile f(out);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -328,9 +334,10 @@ TEST(CliProperties, GasDaysWithoutTheDailyRecordBeforeThePeriod) {
         Scenario s = drawScenario(seed);
         if (dayBeforeHeld(s) || s.contractHour == 9) continue;
         SCOPED_TRACE("seed=" + std::to_string(seed));
-        s.spoilt.erase(std::remove_if(s.spoilt.begin(), s.spoilt.end(),
-                                      [](const SpoiltRecord& r) { return r.high && r.page == kDaily.firstPage; }),
-                       s.spoilt.end());
+        s.spoilt.erase(
+            std::remove_if(s.spoilt.begin(), s.spoilt.end(),
+                           [](const SpoiltRecord& r) { return r.high && r.page == kDaily.firstPage; }),
+            s.spoilt.end());
         s.spoilt.push_back({true, kDaily.firstPage, 0, 9}); // only the record before the period lost
         checkSeed(s, false);
         return;

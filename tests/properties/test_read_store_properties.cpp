@@ -33,12 +33,22 @@ namespace {
 // Half a unit of the last decimal shown, and a little for the float the record carries.
 constexpr double kVolumeTolerance = 0.005 + 1e-3;
 
-QString dateText(const QDateTime& t) { return t.toString(QStringLiteral("dd.MM.yyyy")); }
-QString timeText(const QDateTime& t) { return t.toString(QStringLiteral("HH:mm")); }
-QString stampText(const QDateTime& t) { return t.toString(QStringLiteral("dd.MM.yyyy HH:mm")); }
-QString hex4(quint16 v) { return QString::asprintf("%04X", v); }
+QString dateText(const QDateTime& t) {
+    return t.toString(QStringLiteral("dd.MM.yyyy"));
+}
+QString timeText(const QDateTime& t) {
+    return t.toString(QStringLiteral("HH:mm"));
+}
+QString stampText(const QDateTime& t) {
+    return t.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+}
+QString hex4(quint16 v) {
+    return QString::asprintf("%04X", v);
+}
 
-double number(const QStringList& row, int field) { return row.value(field).toDouble(); }
+double number(const QStringList& row, int field) {
+    return row.value(field).toDouble();
+}
 
 // Stored rows by their corrector record number (field 5); a number seen twice is a fault of its own.
 QMap<int, QStringList> byRecordNumber(const QList<QStringList>& rows, const char* table) {
@@ -53,8 +63,9 @@ QMap<int, QStringList> byRecordNumber(const QList<QStringList>& rows, const char
 
 // Rows are written oldest first: in the order they were appended (field 0) their times never go back.
 void expectWrittenOldestFirst(QList<QStringList> rows, int stampField, const char* table) {
-    std::sort(rows.begin(), rows.end(),
-              [](const QStringList& a, const QStringList& b) { return a.value(0).toInt() < b.value(0).toInt(); });
+    std::sort(rows.begin(), rows.end(), [](const QStringList& a, const QStringList& b) {
+        return a.value(0).toInt() < b.value(0).toInt();
+    });
     const QString format = QStringLiteral("dd.MM.yyyy HH:mm");
     for (qsizetype i = 1; i < rows.size(); ++i)
         EXPECT_LE(QDateTime::fromString(rows[i - 1].value(stampField), format),
@@ -90,7 +101,7 @@ Outcome readAndStore(const Scenario& s) {
     Outcome out;
     test::SessionRig rig(s.json());
     rig.settings.readChoice = QStringLiteral("1111100000100"); // hourly, daily, monthly, abnormal,
-                                                                 // interference, service
+                                                               // interference, service
     rig.session->startOperation(corrector::operation::ReadAll);
     out.readDone = test::waitUntil([&] { return rig.readClosed; }, 60000);
     if (!out.readDone) return out;
@@ -103,13 +114,15 @@ Outcome readAndStore(const Scenario& s) {
     corrector::StoreRequestHooks hooks;
     hooks.configureNewPoint = [](database::Point&) { return true; };
     const QList<int> kinds{3, 4, 5, 6, 7, 10};
-    const TableKind tables[] = {TableKind::Hourly,       TableKind::Daily,   TableKind::Monthly,
-                                TableKind::Alarm,        TableKind::Interference, TableKind::Service,
+    const TableKind tables[] = {TableKind::Hourly,    TableKind::Daily,        TableKind::Monthly,
+                                TableKind::Alarm,     TableKind::Interference, TableKind::Service,
                                 TableKind::RequestLog};
-    out.first = storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
+    out.first =
+        storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
     for (TableKind t : tables)
         out.rows[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
-    out.second = storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
+    out.second =
+        storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
     for (TableKind t : tables)
         out.rowsAfterSecond[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
     return out;
@@ -143,7 +156,8 @@ void checkSeed(const Scenario& s) {
             int expected = 0;
             for (const auto& r : records) {
                 if (s.lost(area, r.slot)) {
-                    EXPECT_FALSE(stored.contains(r.slot)) << table << ": blanked record " << r.slot << " stored";
+                    EXPECT_FALSE(stored.contains(r.slot))
+                        << table << ": blanked record " << r.slot << " stored";
                     continue;
                 }
                 ++expected;
@@ -155,9 +169,9 @@ void checkSeed(const Scenario& s) {
                     EXPECT_NEAR(number(row, 16), r.meterPulses / kPulsesPerM3, kVolumeTolerance) << table;
                     EXPECT_EQ(row.value(17), status.left(3)) << table << " record " << r.slot;
                     // The 16-byte block as its 32 hexadecimal digits (the contract hour in byte 12).
-                    EXPECT_EQ(row.value(18).toUpper(),
-                              QString(24, QLatin1Char('0')) + QString::asprintf("%02X", r.contractHour) +
-                                  QString(6, QLatin1Char('0')))
+                    EXPECT_EQ(row.value(18).toUpper(), QString(24, QLatin1Char('0')) +
+                                                           QString::asprintf("%02X", r.contractHour) +
+                                                           QString(6, QLatin1Char('0')))
                         << table << " record " << r.slot;
                     EXPECT_EQ(row.value(19), stampText(r.end));
                 } else {
@@ -178,7 +192,8 @@ void checkSeed(const Scenario& s) {
             int expected = 0;
             for (const auto& e : records) {
                 if (s.lost(area, e.slot)) {
-                    EXPECT_FALSE(stored.contains(e.slot)) << table << ": blanked record " << e.slot << " stored";
+                    EXPECT_FALSE(stored.contains(e.slot))
+                        << table << ": blanked record " << e.slot << " stored";
                     continue;
                 }
                 ++expected;
@@ -191,13 +206,14 @@ void checkSeed(const Scenario& s) {
             }
             EXPECT_EQ(stored.size(), expected) << table << ": rows stored";
         };
-        expectEvents(s.abnormal, kAbnormal, TableKind::Alarm, "abnormal", [](const QStringList& row, const EventRecord& e) {
-            EXPECT_EQ(row.value(8).toUpper(), hex4(e.current));
-            EXPECT_EQ(row.value(9).toUpper(), hex4(e.previous));
-            EXPECT_NEAR(number(row, 10), e.volume, kVolumeTolerance);
-            EXPECT_NEAR(number(row, 11), e.standardVolume, kVolumeTolerance);
-            EXPECT_EQ(row.value(12), stampText(e.at));
-        });
+        expectEvents(s.abnormal, kAbnormal, TableKind::Alarm, "abnormal",
+                     [](const QStringList& row, const EventRecord& e) {
+                         EXPECT_EQ(row.value(8).toUpper(), hex4(e.current));
+                         EXPECT_EQ(row.value(9).toUpper(), hex4(e.previous));
+                         EXPECT_NEAR(number(row, 10), e.volume, kVolumeTolerance);
+                         EXPECT_NEAR(number(row, 11), e.standardVolume, kVolumeTolerance);
+                         EXPECT_EQ(row.value(12), stampText(e.at));
+                     });
         expectEvents(s.interference, kInterference, TableKind::Interference, "interference",
                      [](const QStringList& row, const EventRecord& e) {
                          EXPECT_EQ(row.value(8), whoText(e.by));
@@ -208,11 +224,12 @@ void checkSeed(const Scenario& s) {
                                    QString::asprintf("04%02X%02X000000%02X000000", e.by, e.before, e.after));
                          EXPECT_EQ(row.value(13), stampText(e.at));
                      });
-        expectEvents(s.service, kService, TableKind::Service, "service", [](const QStringList& row, const EventRecord& e) {
-            EXPECT_EQ(row.value(8).toUpper(), hex4(e.current));
-            EXPECT_EQ(row.value(9).toUpper(), hex4(e.previous));
-            EXPECT_EQ(row.value(10), stampText(e.at));
-        });
+        expectEvents(s.service, kService, TableKind::Service, "service",
+                     [](const QStringList& row, const EventRecord& e) {
+                         EXPECT_EQ(row.value(8).toUpper(), hex4(e.current));
+                         EXPECT_EQ(row.value(9).toUpper(), hex4(e.previous));
+                         EXPECT_EQ(row.value(10), stampText(e.at));
+                     });
         expectWrittenOldestFirst(out.rows.at(TableKind::Hourly), 17, "hourly");
         expectWrittenOldestFirst(out.rows.at(TableKind::Daily), 19, "daily");
         expectWrittenOldestFirst(out.rows.at(TableKind::Monthly), 19, "monthly");
@@ -274,7 +291,9 @@ void checkSeed(const Scenario& s) {
         for (int day = 1; day < s.days.size(); ++day) {
             if (!days.contains(day) || !days.contains(day - 1)) continue;
             const double moved = number(days[day], 16) - number(days[day - 1], 16);
-            EXPECT_NEAR(moved, number(days[day], 8) + number(days[day], 10), 0.5 / kPulsesPerM3 + 2 * kVolumeTolerance) << "day " << day;
+            EXPECT_NEAR(moved, number(days[day], 8) + number(days[day], 10),
+                        0.5 / kPulsesPerM3 + 2 * kVolumeTolerance)
+                << "day " << day;
         }
         // Months in the order they were written (round the ring from the oldest left).
         const int ring = kMonthly.ring();
@@ -283,7 +302,8 @@ void checkSeed(const Scenario& s) {
             const int slot = (oldest + i) % ring, before = (oldest + i - 1) % ring;
             if (!months.contains(slot) || !months.contains(before)) continue;
             const double moved = number(months[slot], 16) - number(months[before], 16);
-            EXPECT_NEAR(moved, number(months[slot], 8) + number(months[slot], 10), 0.5 / kPulsesPerM3 + 2 * kVolumeTolerance)
+            EXPECT_NEAR(moved, number(months[slot], 8) + number(months[slot], 10),
+                        0.5 / kPulsesPerM3 + 2 * kVolumeTolerance)
                 << "month slot " << slot;
         }
     }
@@ -298,7 +318,9 @@ TEST(ReadStoreProperties, SeededArchivesSurviveReadAndStore) {
     const QByteArray tmpdir = qgetenv("TMPDIR");
     if (QFileInfo(QStringLiteral("/dev/shm")).isWritable()) qputenv("TMPDIR", "/dev/shm");
     int failedSeeds = 0;
-    auto failures = [] { return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count(); };
+    auto failures = [] {
+        return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+    };
     for (quint64 seed = seeds.first; seed < seeds.first + seeds.count; ++seed) {
         SCOPED_TRACE("seed=" + std::to_string(seed));
         const int before = failures();
