@@ -142,7 +142,10 @@ PollState PollStateKeeper::current() const {
     s.pid = pid;
     s.mode = static_cast<int>(run_.mode());
     s.modeText = pollModeText(run_.mode());
-    s.group = run_.running() ? run_.groupName() : QString();
+    // Waiting for a window, the last group's name would read as a group being polled.
+    const bool groupInHand = run_.mode() == PollMode::Group ||
+                             (run_.mode() == PollMode::Schedule && run_.scheduleState() != 0);
+    s.group = groupInHand ? run_.groupName() : QString();
     if (run_.running() && run_.pointInHand()) {
         s.point = run_.pointName().trimmed();
         s.identifier = run_.pointIdentifier();

@@ -1170,12 +1170,28 @@ TEST(CliPolling, DutyPollingAfterTheLastWindowWaitsSeesNewGroupsAndReloadsOnSigh
     ASSERT_TRUE(test::waitUntil([&] { return run.errText().contains(QStringLiteral("*СТОП*  группы")); }))
         << run.err.toStdString();
     EXPECT_TRUE(run.errText().contains(QStringLiteral("*СТАРТ* группы   - \"День\"")));
+    // The duty poller can be watched from outside: its state file and the day's points.
+    const QStringList status{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("poll"),
+                             QStringLiteral("--status")};
+    r = cli(status);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.json().value(QStringLiteral("running")).toBool());
+    EXPECT_EQ(r.json().value(QStringLiteral("pid")).toInteger(), run.p.processId());
+    EXPECT_EQ(r.json().value(QStringLiteral("state")).toString(), QStringLiteral("опрос по времени"));
+    QStringList day;
+    for (const QJsonValue& v : r.json().value(QStringLiteral("points")).toArray())
+        day.append(v[QStringLiteral("group")].toString() + QLatin1Char(' ') + v[QStringLiteral("point")].toString() +
+                   QLatin1Char(' ') + v[QStringLiteral("result")].toString());
+    EXPECT_EQ(day, (QStringList{QStringLiteral("Ранок t01234 норма"), QStringLiteral("День t01234 норма")}))
+        << r.out.toStdString();
     ::kill(static_cast<pid_t>(run.p.processId()), SIGHUP);
     ASSERT_TRUE(test::waitUntil([&] { return run.errText().contains(QStringLiteral("read again")); }));
     EXPECT_EQ(run.p.state(), QProcess::Running);
     ::kill(static_cast<pid_t>(run.p.processId()), SIGTERM);
     ASSERT_TRUE(run.ended());
     EXPECT_EQ(run.p.exitCode(), 130);
+    r = cli(status);
+    EXPECT_EQ(r.json().value(QStringLiteral("liveness")).toString(), QStringLiteral("process-gone"));
 
     QFile unit(QStringLiteral(TARN_SOURCE_DIR "/packaging/tarn-poll.service"));
     ASSERT_TRUE(unit.open(QIODevice::ReadOnly));

@@ -772,6 +772,23 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     // The member that answered keeps its outcome; the group's window row is not re-polled for it.
     EXPECT_EQ(board().at(0).result, QStringLiteral("норма"));
 
+    // Waiting in scheduled polling, the retry takes the open window's row, which shows its new outcome.
+    ASSERT_TRUE(r.run->startSchedule(true));
+    ASSERT_EQ(r.run->schedule().rows.size(), 1);
+    ASSERT_TRUE(r.run->retryFailed(0, failed));
+    EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("опрос"));
+    const qsizetype beforeScheduled = r.joins().size();
+    ASSERT_TRUE(test::waitUntil([&] { return r.run->scheduleState() == 0; }, 20000));
+    EXPECT_EQ(r.run->mode(), PollMode::Schedule) << "the schedule goes on waiting";
+    EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("ошибка"));
+    const QList<database::JoinRow> scheduled = r.joins().mid(beforeScheduled);
+    ASSERT_EQ(scheduled.size(), 2);
+    EXPECT_EQ(scheduled.at(0).identifier, QStringLiteral("05555"));
+    EXPECT_EQ(scheduled.at(0).mode, 3);
+    EXPECT_EQ(scheduled.at(1).scheduleRow, 1);
+    r.run->stop();
+    ASSERT_FALSE(r.run->running());
+
     // After the window the failed stay failed until the next one.
     r.run->now = [] { return QDateTime(QDate::currentDate(), QTime(23, 59)); };
     Group early = g;

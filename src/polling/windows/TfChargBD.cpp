@@ -659,6 +659,7 @@ void TfChargBD::setViewerRefresh(ViewerRefresh* refresh) {
         a->setVisible(!copy);
     configure_->setVisible(!copy);
     newGroup_->setVisible(!copy);
+    retry_->setVisible(!copy);
     fieldsPanel_->setVisible(!copy);
     scheduleBox_->setVisible(!copy);
     if (copy) scheduleBox_->setChecked(false);
