@@ -69,10 +69,10 @@ int pollStatus(CliRun& run) {
     const auto state = polling::readPollState(ctx.root());
     QList<polling::BoardRow> board;
     if (ctx.schemas.ok)
-        board = polling::dayBoardOf(ctx.root(), ctx.schemas, polling::scheduleOfToday(ctx.root(), ctx.schemas, now),
-                                    now);
-    const polling::PollerLiveness live =
-        state ? polling::pollerLiveness(*state, now, polling::processAlive) : polling::PollerLiveness::ProcessGone;
+        board = polling::dayBoardOf(ctx.root(), ctx.schemas,
+                                    polling::scheduleOfToday(ctx.root(), ctx.schemas, now), now);
+    const polling::PollerLiveness live = state ? polling::pollerLiveness(*state, now, polling::processAlive)
+                                               : polling::PollerLiveness::ProcessGone;
     if (run.options.json) {
         QJsonArray points;
         for (const polling::BoardRow& r : board)
@@ -101,7 +101,8 @@ int pollStatus(CliRun& run) {
             o.insert(QStringLiteral("running"), live == polling::PollerLiveness::Live);
             o.insert(QStringLiteral("liveness"), QLatin1String(livenessName(live)));
             o.insert(QStringLiteral("pid"), state->pid);
-            o.insert(QStringLiteral("written"), state->written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+            o.insert(QStringLiteral("written"),
+                     state->written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
             o.insert(QStringLiteral("mode"), state->mode);
             o.insert(QStringLiteral("state"), state->modeText);
             o.insert(QStringLiteral("group"), state->group);
@@ -134,16 +135,18 @@ int pollStatus(CliRun& run) {
             }
             out << "state: " << state->modeText << "\n";
             if (!state->group.isEmpty()) out << "group: " << state->group << "\n";
-            if (!state->point.isEmpty()) out << "point: " << state->point << " (" << state->identifier << ")\n";
+            if (!state->point.isEmpty())
+                out << "point: " << state->point << " (" << state->identifier << ")\n";
             if (state->nextRow > 0)
-                out << "next row: " << state->nextRow << "\t" << state->nextGroup << "\t" << state->nextBegin << "-"
-                    << state->nextEnd << "\n";
+                out << "next row: " << state->nextRow << "\t" << state->nextGroup << "\t" << state->nextBegin
+                    << "-" << state->nextEnd << "\n";
             for (const polling::PollFailure& f : state->failures)
-                out << "failed: " << f.time << "\t" << f.identifier << "\t" << f.name << "\t" << f.result << "\n";
+                out << "failed: " << f.time << "\t" << f.identifier << "\t" << f.name << "\t" << f.result
+                    << "\n";
         }
         for (const polling::BoardRow& r : board)
-            out << r.group << "\t" << r.identifier << "\t" << r.name.trimmed() << "\t" << r.lastPoll << "\t" << r.result
-                << "\t" << r.nextWindow << "\t" << polling::lagText(r.lagMinutes) << "\n";
+            out << r.group << "\t" << r.identifier << "\t" << r.name.trimmed() << "\t" << r.lastPoll << "\t"
+                << r.result << "\t" << r.nextWindow << "\t" << polling::lagText(r.lagMinutes) << "\n";
         out.flush();
     }
     return state ? kExitOk : kExitRefused;

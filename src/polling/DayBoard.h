@@ -18,11 +18,11 @@ namespace tarn::polling {
 struct BoardRow {
     QString group;
     QString identifier;
-    QString name;                            // the first 20 characters of the polling-list line
-    QString lastPoll = QStringLiteral("--"); // "HH:mm:ss" of the point's last join row today
-    QString result = QStringLiteral("--");   // that row's result; "--" when not polled today
+    QString name;                              // the first 20 characters of the polling-list line
+    QString lastPoll = QStringLiteral("--");   // "HH:mm:ss" of the point's last join row today
+    QString result = QStringLiteral("--");     // that row's result; "--" when not polled today
     QString nextWindow = QStringLiteral("--"); // "HH:MM-HH:MM" of the group's window in hand or next
-    int lagMinutes = -1;                     // now minus the newest stored record; -1 when none is stored
+    int lagMinutes = -1;                       // now minus the newest stored record; -1 when none is stored
 
     bool polled() const { return result != QLatin1String("--"); }
     bool failed() const { return polled() && result != QStringLiteral("норма"); }

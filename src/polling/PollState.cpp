@@ -34,9 +34,10 @@ QStringList bodyLines(const PollState& s) {
         QStringLiteral("group=") + cell(s.group),
         QStringLiteral("point=") + cell(s.point),
         QStringLiteral("identifier=") + cell(s.identifier),
-        QStringLiteral("next=") + (s.nextRow > 0 ? QString::number(s.nextRow) + kSeparator + cell(s.nextGroup) +
-                                                       kSeparator + s.nextBegin + kSeparator + s.nextEnd
-                                                 : QString()),
+        QStringLiteral("next=") + (s.nextRow > 0
+                                       ? QString::number(s.nextRow) + kSeparator + cell(s.nextGroup) +
+                                             kSeparator + s.nextBegin + kSeparator + s.nextEnd
+                                       : QString()),
     };
     for (const PollFailure& f : s.failures)
         lines.append(QStringLiteral("failure=") + f.time + kSeparator + cell(f.identifier) + kSeparator +
@@ -143,8 +144,8 @@ PollState PollStateKeeper::current() const {
     s.mode = static_cast<int>(run_.mode());
     s.modeText = pollModeText(run_.mode());
     // Waiting for a window, the last group's name would read as a group being polled.
-    const bool groupInHand = run_.mode() == PollMode::Group ||
-                             (run_.mode() == PollMode::Schedule && run_.scheduleState() != 0);
+    const bool groupInHand =
+        run_.mode() == PollMode::Group || (run_.mode() == PollMode::Schedule && run_.scheduleState() != 0);
     s.group = groupInHand ? run_.groupName() : QString();
     if (run_.running() && run_.pointInHand()) {
         s.point = run_.pointName().trimmed();

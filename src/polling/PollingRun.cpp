@@ -1,6 +1,5 @@
 #include "polling/PollingRun.h"
 
-#include "polling/DayBoard.h"
 #include "link/PhoneNumber.h"
 
 #include "common/TextFile.h"
@@ -366,8 +365,8 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
         return false;
     }
     if (identifiers.isEmpty()) {
-        p_.notifier.message(MessageKind::Information,
-                            QStringLiteral("в группе ") + quoted(name) + QStringLiteral(" нет неуспешных приборов"));
+        p_.notifier.message(MessageKind::Information, QStringLiteral("в группе ") + quoted(name) +
+                                                          QStringLiteral(" нет неуспешных приборов"));
         return false;
     }
     const bool scheduleWaiting =

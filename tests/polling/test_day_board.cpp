@@ -33,7 +33,8 @@ database::JoinRow joinOf(const QString& id, const QTime& at, const QString& resu
 }
 
 DaySchedule scheduleOf(const QString& window) {
-    return buildDaySchedule({{QStringLiteral("Котельні"), QLatin1Char('/') + window + QLatin1Char('/')}}, kDay);
+    return buildDaySchedule({{QStringLiteral("Котельні"), QLatin1Char('/') + window + QLatin1Char('/')}},
+                            kDay);
 }
 
 } // namespace
@@ -42,9 +43,10 @@ TEST(DayBoard, EachMemberShowsItsLastPollOfTodayTheNextWindowAndTheLag) {
     DaySchedule schedule = scheduleOf(QStringLiteral("08:00-12:00-01:00"));
     schedule.rows[0].status = QStringLiteral("ошибка"); // 08:00-09:00 done
     const QDateTime now(kDay, QTime(9, 30));
-    const QList<BoardMember> members{{QStringLiteral("Котельні"), QStringLiteral("A1"), QStringLiteral("ТАРН A1")},
-                                     {QStringLiteral("Котельні"), QStringLiteral("B2"), QStringLiteral("ТАРН B2")},
-                                     {QStringLiteral("Котельні"), QStringLiteral("C3"), QStringLiteral("ТАРН C3")}};
+    const QList<BoardMember> members{
+        {QStringLiteral("Котельні"), QStringLiteral("A1"), QStringLiteral("ТАРН A1")},
+        {QStringLiteral("Котельні"), QStringLiteral("B2"), QStringLiteral("ТАРН B2")},
+        {QStringLiteral("Котельні"), QStringLiteral("C3"), QStringLiteral("ТАРН C3")}};
     const QList<database::JoinRow> joins{
         joinOf(QStringLiteral("A1"), QTime(8, 5), QStringLiteral("ошибка обмена с прибором")),
         joinOf(QStringLiteral("B2"), QTime(8, 6), QStringLiteral("нет связи с модемом")),
@@ -63,9 +65,10 @@ TEST(DayBoard, EachMemberShowsItsLastPollOfTodayTheNextWindowAndTheLag) {
         LineColour colour;
         const char* lag;
     };
-    const Expect expect[] = {{"09:12:00", "норма", false, LineColour::Blue, "2:30"},
-                             {"08:06:00", "нет связи с модемом", true, LineColour::Red, "48:05"},
-                             {"--", "--", false, LineColour::Black, "0:00"}}; // a clock ahead: no negative lag
+    const Expect expect[] = {
+        {"09:12:00", "норма", false, LineColour::Blue, "2:30"},
+        {"08:06:00", "нет связи с модемом", true, LineColour::Red, "48:05"},
+        {"--", "--", false, LineColour::Black, "0:00"}}; // a clock ahead: no negative lag
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(rows[i].lastPoll, QString::fromUtf8(expect[i].lastPoll));
@@ -97,10 +100,10 @@ TEST(DayBoard, TheFilterTheOpenWindowAndTheRowInHand) {
         bool failedOnly;
         bool shown;
     };
-    const Case cases[] = {{&ok, "", false, true},          {&ok, "", true, false},
-                          {&bad, "", true, true},          {&bad, "ОШИБКА", false, true},
-                          {&ok, "котли", false, false},    {&ok, "котельн", false, true},
-                          {&ok, "00011", false, true},     {&bad, "a1", true, false}};
+    const Case cases[] = {{&ok, "", false, true},       {&ok, "", true, false},
+                          {&bad, "", true, true},       {&bad, "ОШИБКА", false, true},
+                          {&ok, "котли", false, false}, {&ok, "котельн", false, true},
+                          {&ok, "00011", false, true},  {&bad, "a1", true, false}};
     for (const Case& c : cases)
         EXPECT_EQ(boardRowMatches(*c.row, QString::fromUtf8(c.text), c.failedOnly), c.shown)
             << c.row->identifier.toStdString() << " '" << c.text << "'";
@@ -138,9 +141,11 @@ TEST(DayBoard, TheInstallationsRowsComeFromTheGroupFilesAndTodaysJoinTable) {
     ASSERT_EQ(lines.size(), 3);
     for (int i = 0; i < 3; ++i)
         g.members.append({i != 2, lines.at(i)}); // the third point is not a member
-    ASSERT_TRUE(saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime(kDay, QTime(7, 0)), {}).error.isEmpty());
-    ASSERT_TRUE(database::appendJoinRow(home.root(), schemas,
-                                        joinOf(QStringLiteral("t00022"), QTime(8, 4), QStringLiteral("нет связи с модемом")))
+    ASSERT_TRUE(
+        saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime(kDay, QTime(7, 0)), {}).error.isEmpty());
+    ASSERT_TRUE(database::appendJoinRow(
+                    home.root(), schemas,
+                    joinOf(QStringLiteral("t00022"), QTime(8, 4), QStringLiteral("нет связи с модемом")))
                     .isEmpty());
     const QDateTime now(kDay, QTime(8, 30));
     const QList<BoardRow> rows =
@@ -215,10 +220,11 @@ TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {
         int secondsAfter;
         PollerLiveness verdict;
     };
-    for (const Case c : {Case{4321, 30, PollerLiveness::Live}, Case{4321, kPollStateStaleSeconds, PollerLiveness::Live},
-                         Case{4321, kPollStateStaleSeconds + 1, PollerLiveness::TooOld},
-                         Case{4321, -kPollStateStaleSeconds - 60, PollerLiveness::TooOld},
-                         Case{999, 30, PollerLiveness::ProcessGone}}) {
+    for (const Case c :
+         {Case{4321, 30, PollerLiveness::Live}, Case{4321, kPollStateStaleSeconds, PollerLiveness::Live},
+          Case{4321, kPollStateStaleSeconds + 1, PollerLiveness::TooOld},
+          Case{4321, -kPollStateStaleSeconds - 60, PollerLiveness::TooOld},
+          Case{999, 30, PollerLiveness::ProcessGone}}) {
         PollState t = *back;
         t.pid = c.pid;
         EXPECT_EQ(pollerLiveness(t, s.written.addSecs(c.secondsAfter), alive), c.verdict) << c.secondsAfter;

@@ -768,7 +768,8 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     QStringList again;
     for (const database::JoinRow& j : r.joins().mid(before))
         again.append(j.identifier + QLatin1Char(' ') + j.result);
-    EXPECT_EQ(again, (QStringList{QStringLiteral("05555 ошибка обмена с прибором"), QStringLiteral("-- ошибка")}));
+    EXPECT_EQ(again,
+              (QStringList{QStringLiteral("05555 ошибка обмена с прибором"), QStringLiteral("-- ошибка")}));
     // The member that answered keeps its outcome; the group's window row is not re-polled for it.
     EXPECT_EQ(board().at(0).result, QStringLiteral("норма"));
 
@@ -795,11 +796,13 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     early.name = QStringLiteral("Рання");
     early.schedule = {QStringLiteral("00:00-00:01-00:00")};
     ASSERT_TRUE(
-        saveGroup(r.home.root(), {{}, {}, early}, kRussian, QDateTime::currentDateTime().addSecs(1), {}).error.isEmpty());
+        saveGroup(r.home.root(), {{}, {}, early}, kRussian, QDateTime::currentDateTime().addSecs(1), {})
+            .error.isEmpty());
     r.run->reloadGroups();
     r.run->buildSchedule(false);
     ASSERT_EQ(r.run->groups().size(), 2);
     EXPECT_FALSE(r.run->retryFailed(1, failed));
-    EXPECT_TRUE(r.notifier.texts().last().contains(QStringLiteral("закрыто"))) << r.notifier.texts().last().toStdString();
+    EXPECT_TRUE(r.notifier.texts().last().contains(QStringLiteral("закрыто")))
+        << r.notifier.texts().last().toStdString();
     EXPECT_FALSE(r.run->running());
 }

@@ -445,8 +445,9 @@ TEST(PollingConsole, TheDaysPointsShowTheirResultsInColourFilterAndAreReadAgainO
     g.flags = QStringLiteral("0110000000");
     for (const QString& l : database::Registry(rig.home.root(), rig.ctx.schemas).pollingList())
         g.members.append({true, l});
-    ASSERT_TRUE(saveGroup(rig.home.root(), {{}, {}, g}, kRussian, QDateTime(QDate(2024, 3, 7), QTime(9, 0)), {})
-                    .error.isEmpty());
+    ASSERT_TRUE(
+        saveGroup(rig.home.root(), {{}, {}, g}, kRussian, QDateTime(QDate(2024, 3, 7), QTime(9, 0)), {})
+            .error.isEmpty());
     const QDateTime now(QDate::currentDate(), QTime(9, 30));
     rig.run->now = [now] { return now; };
     const auto join = [&](const QString& id, const QTime& at, const QString& result) {

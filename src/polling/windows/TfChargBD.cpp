@@ -1,8 +1,8 @@
 #include "polling/windows/TfChargBD.h"
 
 #include "polling/GroupStart.h"
-#include "polling/windows/TfGroupStart.h"
 #include "polling/windows/AnalogClock.h"
+#include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
 
 #include <QAction>
@@ -500,8 +500,8 @@ void TfChargBD::showBoard() {
     for (const BoardRow& r : boardRows_) {
         if (!boardRowMatches(r, filter, failedOnly)) continue;
         QList<QStandardItem*> cells;
-        for (const QString& text : {r.group, r.name.trimmed(), r.identifier, r.lastPoll, r.result, r.nextWindow,
-                                    lagText(r.lagMinutes)})
+        for (const QString& text : {r.group, r.name.trimmed(), r.identifier, r.lastPoll, r.result,
+                                    r.nextWindow, lagText(r.lagMinutes)})
             cells.append(new QStandardItem(text));
         const LineColour colour = resultColour(r);
         const QColor ink = colour == LineColour::Red    ? QColor(Qt::red)
@@ -633,7 +633,8 @@ void TfChargBD::showState() {
         boardDirty_ = true;
     }
     if (boardDirty_) refreshBoard();
-    if (!boardTimer_.isActive() || boardTimer_.interval() != boardRefreshMs) boardTimer_.start(boardRefreshMs);
+    if (!boardTimer_.isActive() || boardTimer_.interval() != boardRefreshMs)
+        boardTimer_.start(boardRefreshMs);
     static_cast<AnalogClock*>(analogClock_)->setTime(run_.now().time());
 
     for (QAction* a :
