@@ -224,9 +224,11 @@ const std::vector<CommandEntry> kCommands = {
       {"alarms", kFreeWords},
       {"members", kFreeWords}}},
     {"poll",
-     "poll --point ID | --group NAME | --schedule [--duty] [--json]   poll as the polling console does",
+     "poll --point ID | --group NAME | --schedule [--duty] | --status [--json]   poll as the polling console "
+     "does, or watch the poller that does",
      cmdPoll,
      {{"--point", "ID", "one registered point (its own polling flags)"},
+      {"--status", nullptr, "what the running poller does (Current/PollState.000) and the day's points"},
       {"--group", "NAME", "one group, from its first member (the group's flags)"},
       {"--schedule", nullptr, "the groups as today's schedule says, until no window is left"},
       {"--duty", nullptr, "with --schedule: keep polling day after day until SIGTERM"}}},

@@ -5,6 +5,8 @@
 #include "CliLink.h"
 
 #include "database/Schema.h"
+#include "polling/DayBoard.h"
+#include "polling/PollState.h"
 #include "polling/PollingRun.h"
 
 #include <QCoreApplication>
@@ -47,10 +49,118 @@ bool pendingRows(polling::PollingRun& run) {
     return false;
 }
 
+const char* livenessName(polling::PollerLiveness l) {
+    switch (l) {
+    case polling::PollerLiveness::Live:
+        return "running";
+    case polling::PollerLiveness::ProcessGone:
+        return "process-gone";
+    case polling::PollerLiveness::TooOld:
+        return "too-old";
+    }
+    return "";
+}
+
+// poll --status: the state file a poller keeps and the day's board, so that a server's duty poller can
+// be watched without its display. Exit 3 when no poller has left a state file.
+int pollStatus(CliRun& run) {
+    auto& ctx = *run.context;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto state = polling::readPollState(ctx.root());
+    QList<polling::BoardRow> board;
+    if (ctx.schemas.ok)
+        board = polling::dayBoardOf(ctx.root(), ctx.schemas,
+                                    polling::scheduleOfToday(ctx.root(), ctx.schemas, now), now);
+    const polling::PollerLiveness live = state ? polling::pollerLiveness(*state, now, polling::processAlive)
+                                               : polling::PollerLiveness::ProcessGone;
+    if (run.options.json) {
+        QJsonArray points;
+        for (const polling::BoardRow& r : board)
+            points.append(QJsonObject{{QStringLiteral("group"), r.group},
+                                      {QStringLiteral("point"), r.identifier},
+                                      {QStringLiteral("name"), r.name.trimmed()},
+                                      {QStringLiteral("lastPoll"), r.lastPoll},
+                                      {QStringLiteral("result"), r.result},
+                                      {QStringLiteral("failed"), r.failed()},
+                                      {QStringLiteral("nextWindow"), r.nextWindow},
+                                      {QStringLiteral("lagMinutes"), r.lagMinutes}});
+        QJsonObject o{{QStringLiteral("points"), points}};
+        if (state) {
+            QJsonArray failures;
+            for (const polling::PollFailure& f : state->failures)
+                failures.append(QJsonObject{{QStringLiteral("time"), f.time},
+                                            {QStringLiteral("point"), f.identifier},
+                                            {QStringLiteral("name"), f.name},
+                                            {QStringLiteral("result"), f.result}});
+            QJsonObject next;
+            if (state->nextRow > 0)
+                next = {{QStringLiteral("row"), state->nextRow},
+                        {QStringLiteral("group"), state->nextGroup},
+                        {QStringLiteral("begin"), state->nextBegin},
+                        {QStringLiteral("end"), state->nextEnd}};
+            o.insert(QStringLiteral("running"), live == polling::PollerLiveness::Live);
+            o.insert(QStringLiteral("liveness"), QLatin1String(livenessName(live)));
+            o.insert(QStringLiteral("pid"), state->pid);
+            o.insert(QStringLiteral("written"),
+                     state->written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")));
+            o.insert(QStringLiteral("mode"), state->mode);
+            o.insert(QStringLiteral("state"), state->modeText);
+            o.insert(QStringLiteral("group"), state->group);
+            o.insert(QStringLiteral("point"), state->point);
+            o.insert(QStringLiteral("identifier"), state->identifier);
+            o.insert(QStringLiteral("next"), state->nextRow > 0 ? QJsonValue(next) : QJsonValue());
+            o.insert(QStringLiteral("failures"), failures);
+        } else {
+            o.insert(QStringLiteral("running"), false);
+            o.insert(QStringLiteral("liveness"), QStringLiteral("no-state"));
+        }
+        run.printJson(o);
+    } else {
+        QTextStream& out = *run.out;
+        if (!state) {
+            out << "poller: none (no " << polling::pollStatePath(ctx.root()) << ")\n";
+        } else {
+            const QString written = state->written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+            switch (live) {
+            case polling::PollerLiveness::Live:
+                out << "poller: running (process " << state->pid << ", state of " << written << ")\n";
+                break;
+            case polling::PollerLiveness::ProcessGone:
+                out << "poller: NOT RUNNING (process " << state->pid << " is gone; last state of " << written
+                    << ")\n";
+                break;
+            case polling::PollerLiveness::TooOld:
+                out << "poller: NOT RUNNING (state not renewed since " << written << ")\n";
+                break;
+            }
+            out << "state: " << state->modeText << "\n";
+            if (!state->group.isEmpty()) out << "group: " << state->group << "\n";
+            if (!state->point.isEmpty())
+                out << "point: " << state->point << " (" << state->identifier << ")\n";
+            if (state->nextRow > 0)
+                out << "next row: " << state->nextRow << "\t" << state->nextGroup << "\t" << state->nextBegin
+                    << "-" << state->nextEnd << "\n";
+            for (const polling::PollFailure& f : state->failures)
+                out << "failed: " << f.time << "\t" << f.identifier << "\t" << f.name << "\t" << f.result
+                    << "\n";
+        }
+        for (const polling::BoardRow& r : board)
+            out << r.group << "\t" << r.identifier << "\t" << r.name.trimmed() << "\t" << r.lastPoll << "\t"
+                << r.result << "\t" << r.nextWindow << "\t" << polling::lagText(r.lagMinutes) << "\n";
+        out.flush();
+    }
+    return state ? kExitOk : kExitRefused;
+}
+
 } // namespace
 
 // poll --point ID | --group NAME | --schedule [--duty] [--json]
 int cmdPoll(CliRun& run) {
+    if (run.has(QStringLiteral("--status"))) {
+        auto& ctx = *run.context;
+        ctx.schemas = database::loadSchemas(ctx.root());
+        return pollStatus(run);
+    }
     const auto point = run.value(QStringLiteral("--point"));
     const auto group = run.value(QStringLiteral("--group"));
     const bool schedule = run.has(QStringLiteral("--schedule"));
@@ -79,6 +189,7 @@ int cmdPoll(CliRun& run) {
     QObject::connect(&poll, &polling::PollingRun::sequence, toStderr);
     poll.reloadPoints();
     poll.reloadGroups();
+    polling::PollStateKeeper stateFile(poll, ctx.root());
 
     bool started = false;
     if (point) {

@@ -1,4 +1,5 @@
 #include "polling/PollingRun.h"
+
 #include "link/PhoneNumber.h"
 
 #include "common/TextFile.h"
@@ -9,6 +10,7 @@
 #include "corrector/StoreReading.h"
 #include "database/Gases.h"
 #include "database/JoinTable.h"
+#include "polling/DayBoard.h"
 #include "polling/GroupStart.h"
 
 #include <QFile>
@@ -302,8 +304,12 @@ bool PollingRun::startPoint(int index) {
 }
 
 bool PollingRun::startGroup(int groupIndex, int fromPoint) {
-    if (running() || groupIndex < 0 || groupIndex >= groups_.size()) return false;
+    if (running() || groupIndex < 0 || groupIndex >= groups_.size()) {
+        retrySubset_.clear();
+        return false;
+    }
     selectGroup(groupIndex);
+    applyRetrySubset();
     const Group group = loadGroup(p_.root, groupFile_);
     if (!group.hasItems()) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("группа ") + quoted(groupName_) +
@@ -338,6 +344,45 @@ bool PollingRun::startSchedule(bool untilStopped) {
     }
     startMode(PollMode::Schedule);
     subState_ = 0;
+    return true;
+}
+
+void PollingRun::applyRetrySubset() {
+    if (retrySubset_.isEmpty()) return;
+    for (int i = 0; i < lines_.size(); ++i)
+        if (checks_[i] && !retrySubset_.contains(lines_.at(i).right(10).trimmed())) checks_[i] = false;
+    retrySubset_.clear();
+}
+
+bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
+    if (groupIndex < 0 || groupIndex >= groups_.size()) return false;
+    const QString name = groups_.at(groupIndex).name.trimmed();
+    const QTime t = now().time();
+    const int row = openWindowOfGroup(schedule_, name, t.hour() * 60 + t.minute());
+    if (row < 0) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("окно опроса группы ") + quoted(name) +
+                                                      QStringLiteral(" закрыто, повторный опрос невозможен"));
+        return false;
+    }
+    if (identifiers.isEmpty()) {
+        p_.notifier.message(MessageKind::Information, QStringLiteral("в группе ") + quoted(name) +
+                                                          QStringLiteral(" нет неуспешных приборов"));
+        return false;
+    }
+    const bool scheduleWaiting =
+        mode_ == PollMode::Schedule && subState_ == 0 && step_ == Step::Idle && startDelayTicks_ < 0;
+    if ((running() && !scheduleWaiting) || p_.engine.busy() || (p_.lineHold && p_.lineHold->held())) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
+        return false;
+    }
+    retrySubset_ = identifiers;
+    if (!scheduleWaiting) return startGroup(groupIndex);
+    // The group starts as a due row does, on its open window's row, with its failed members alone.
+    currentRow_ = row;
+    schedule_.rows[row].status = QStringLiteral("опрос");
+    subState_ = 1;
+    startDelayTicks_ = 2;
+    emit stateChanged();
     return true;
 }
 
@@ -459,6 +504,7 @@ void PollingRun::tick() {
                 if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
         }
         if (index >= 0) selectGroup(index);
+        applyRetrySubset();
         if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
             groupFailed_ = false;
             pointsOfGroup_ = 0;

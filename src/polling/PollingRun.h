@@ -144,6 +144,11 @@ public:
     // Groups, points and the console's settings read again (the link settings as given); while waiting for
     // a window the day's schedule is rebuilt from them at once.
     void reload(const link::LinkSettings& linkSettings);
+    // "опросить неуспешные": the group's failed members (identifiers) polled again as the group would poll
+    // them, while one of the group's windows today is open. Waiting in scheduled polling, the open window's
+    // row takes the new outcome; idle, it runs as a group started by hand. Refused (false, with the message)
+    // when the window is closed, nothing failed, or the line is in use.
+    bool retryFailed(int groupIndex, const QStringList& identifiers);
     // "Останов опроса": the point in hand ends in order (hang-up, what was read stored), then idle.
     void stop();
 
@@ -168,6 +173,9 @@ public:
     bool running() const { return mode_ != PollMode::Idle; }
     QString groupName() const { return groupName_; }
     QString pointName() const { return pointName_; }
+    QString pointIdentifier() const { return identifier_; }
+    // Whether a point is in hand (not waiting for a window nor idle).
+    bool pointInHand() const { return step_ != Step::Idle; }
     int modemRepeats() const { return modemRepeats_; }
     int modemRepeatsLeft() const { return redialsLeft_; }
     int pauseSeconds() const { return pauseTicks_ / link::ModemMachine::kTicksPerSecond; }
@@ -175,6 +183,8 @@ public:
     bool waitingForConnection() const { return step_ == Step::DialWait; }
     // Seconds since the number in hand was dialled.
     int dialSeconds() const { return dialTicks_ / link::ModemMachine::kTicksPerSecond; }
+    const DataRoot& root() const { return p_.root; }
+    const database::Schemas& schemas() const { return p_.schemas; }
     const QList<PointSummary>& summaries() const { return summaries_; }
     // Whether the last group run had a failed point.
     bool groupFailed() const { return groupFailed_; }
@@ -257,6 +267,7 @@ private:
     QString flagsOfRun() const;
     QString askedFlags() const;
     void restoreLinkSettings();
+    void applyRetrySubset();
 
     Parts p_;
     int language_;
@@ -273,6 +284,7 @@ private:
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand
     bool stopRequested_ = false;
+    QStringList retrySubset_; // a retry's members; empty: the whole group
 
     PollMode mode_ = PollMode::Idle;
     Step step_ = Step::Idle;

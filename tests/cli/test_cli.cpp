@@ -5,6 +5,7 @@
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -1169,12 +1170,28 @@ TEST(CliPolling, DutyPollingAfterTheLastWindowWaitsSeesNewGroupsAndReloadsOnSigh
     ASSERT_TRUE(test::waitUntil([&] { return run.errText().contains(QStringLiteral("*СТОП*  группы")); }))
         << run.err.toStdString();
     EXPECT_TRUE(run.errText().contains(QStringLiteral("*СТАРТ* группы   - \"День\"")));
+    // The duty poller can be watched from outside: its state file and the day's points.
+    const QStringList status{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("poll"),
+                             QStringLiteral("--status")};
+    r = cli(status);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.json().value(QStringLiteral("running")).toBool());
+    EXPECT_EQ(r.json().value(QStringLiteral("pid")).toInteger(), run.p.processId());
+    EXPECT_EQ(r.json().value(QStringLiteral("state")).toString(), QStringLiteral("опрос по времени"));
+    QStringList day;
+    for (const QJsonValue& v : r.json().value(QStringLiteral("points")).toArray())
+        day.append(v[QStringLiteral("group")].toString() + QLatin1Char(' ') + v[QStringLiteral("point")].toString() +
+                   QLatin1Char(' ') + v[QStringLiteral("result")].toString());
+    EXPECT_EQ(day, (QStringList{QStringLiteral("Ранок t01234 норма"), QStringLiteral("День t01234 норма")}))
+        << r.out.toStdString();
     ::kill(static_cast<pid_t>(run.p.processId()), SIGHUP);
     ASSERT_TRUE(test::waitUntil([&] { return run.errText().contains(QStringLiteral("read again")); }));
     EXPECT_EQ(run.p.state(), QProcess::Running);
     ::kill(static_cast<pid_t>(run.p.processId()), SIGTERM);
     ASSERT_TRUE(run.ended());
     EXPECT_EQ(run.p.exitCode(), 130);
+    r = cli(status);
+    EXPECT_EQ(r.json().value(QStringLiteral("liveness")).toString(), QStringLiteral("process-gone"));
 
     QFile unit(QStringLiteral(TARN_SOURCE_DIR "/packaging/tarn-poll.service"));
     ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
@@ -1762,4 +1779,60 @@ TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
     EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("mend")}).code, 2);
     EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"), QStringLiteral("t54321")}).code,
               2);
+}
+
+TEST(Cli, PollStatusTellsALivePollerFromAGoneOneAndSaysWhenThereIsNone) {
+    QTemporaryDir dir;
+    const QString h = dir.path() + QStringLiteral("/inst");
+    ASSERT_EQ(cli({QStringLiteral("--home"), h, QStringLiteral("init")}).code, 0);
+    const QStringList status{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("poll"),
+                             QStringLiteral("--status")};
+    Result r = cli(status);
+    EXPECT_EQ(r.code, 3) << r.err.toStdString();
+    EXPECT_FALSE(r.json().value(QStringLiteral("running")).toBool());
+    EXPECT_EQ(r.json().value(QStringLiteral("liveness")).toString(), QStringLiteral("no-state"));
+
+    // The file as a poller leaves it: Windows-1251 ("опрос по времени"), CR LF.
+    const auto writeState = [&](qint64 pid, const QDateTime& written) {
+        QFile f(DataRoot(h).file(folder::Current, QStringLiteral("PollState.000")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("pid=" + QByteArray::number(pid) + "\r\nwritten=" +
+                written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")).toLatin1() +
+                "\r\nmode=3\r\nstate=\xEE\xEF\xF0\xEE\xF1 \xEF\xEE \xE2\xF0\xE5\xEC\xE5\xED\xE8\r\ngroup=G1\r\n"
+                "point=P1\r\nidentifier=t00011\r\nnext=2\tG1\t09:00\t10:00\r\n"
+                "failure=08:04:00\tt00022\tP2\tfailed\r\n");
+    };
+    const qint64 self = QCoreApplication::applicationPid();
+    writeState(self, QDateTime::currentDateTime());
+    r = cli(status);
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QJsonObject o = r.json();
+    EXPECT_TRUE(o.value(QStringLiteral("running")).toBool());
+    EXPECT_EQ(o.value(QStringLiteral("state")).toString(), QStringLiteral("опрос по времени"));
+    EXPECT_EQ(o.value(QStringLiteral("identifier")).toString(), QStringLiteral("t00011"));
+    EXPECT_EQ(o.value(QStringLiteral("next")).toObject().value(QStringLiteral("begin")).toString(),
+              QStringLiteral("09:00"));
+    ASSERT_EQ(o.value(QStringLiteral("failures")).toArray().size(), 1);
+    EXPECT_EQ(o.value(QStringLiteral("failures")).toArray().at(0).toObject().value(QStringLiteral("point")).toString(),
+              QStringLiteral("t00022"));
+
+    // A file not renewed for ten minutes is no live poller, even if its process id is taken.
+    writeState(self, QDateTime::currentDateTime().addSecs(-600));
+    r = cli(status);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_FALSE(r.json().value(QStringLiteral("running")).toBool());
+    EXPECT_EQ(r.json().value(QStringLiteral("liveness")).toString(), QStringLiteral("too-old"));
+
+    // A process that has ended: a child of ours, waited for.
+    QProcess child;
+    child.start(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--help")});
+    ASSERT_TRUE(child.waitForStarted());
+    const qint64 gone = child.processId();
+    ASSERT_TRUE(test::waitUntil([&] { return child.state() == QProcess::NotRunning; }, 20000));
+    writeState(gone, QDateTime::currentDateTime());
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("poll"), QStringLiteral("--status")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.startsWith("poller: NOT RUNNING (process " + QByteArray::number(gone) + " is gone"))
+        << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("next row: 2\tG1\t09:00-10:00\n"));
 }

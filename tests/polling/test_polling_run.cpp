@@ -9,6 +9,7 @@
 #include "database/Registry.h"
 #include "database/Storing.h"
 #include "link/FakeSerialPort.h"
+#include "polling/DayBoard.h"
 #include "polling/PollingRun.h"
 #include "shell/AppContext.h"
 #include "support/TestSupport.h"
@@ -734,4 +735,74 @@ TEST(PollingRun, APointWhoseNumberIsNoDialStringIsNotDialled) {
         << r.messages.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(r.sequence.last().contains(QStringLiteral("нет номера телефона!!!")))
         << r.sequence.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsOpen) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addCorrector(2, 2222); // answers at the address of a point registered with another serial
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    r.addPoint(QStringLiteral("05555"), QStringLiteral("05555"), 2, kDailyOnly);
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.flags = QStringLiteral("0010000000");
+    g.schedule = {QStringLiteral("00:00-00:00-00:00")}; // open all day
+    for (const QString& l : r.run->pointLines())
+        g.members.append({true, l});
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, g}, kRussian, QDateTime::currentDateTime(), {}).error.isEmpty());
+    r.run->reloadGroups();
+    r.run->buildSchedule(false);
+    ASSERT_TRUE(r.pollFirstGroup());
+
+    const auto board = [&r] {
+        return dayBoardOf(r.home.root(), r.ctx->schemas, r.run->schedule(), r.run->now());
+    };
+    const QStringList failed = failedMembers(board(), QStringLiteral("Котельні"));
+    ASSERT_EQ(failed, QStringList{QStringLiteral("05555")});
+    const qsizetype before = r.joins().size();
+    ASSERT_TRUE(r.run->retryFailed(0, failed));
+    EXPECT_FALSE(r.run->retryFailed(0, failed)) << "the line is in use";
+    EXPECT_TRUE(r.notifier.texts().last().contains(QStringLiteral("линия занята")));
+    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 20000));
+    QStringList again;
+    for (const database::JoinRow& j : r.joins().mid(before))
+        again.append(j.identifier + QLatin1Char(' ') + j.result);
+    EXPECT_EQ(again,
+              (QStringList{QStringLiteral("05555 ошибка обмена с прибором"), QStringLiteral("-- ошибка")}));
+    // The member that answered keeps its outcome; the group's window row is not re-polled for it.
+    EXPECT_EQ(board().at(0).result, QStringLiteral("норма"));
+
+    // Waiting in scheduled polling, the retry takes the open window's row, which shows its new outcome.
+    ASSERT_TRUE(r.run->startSchedule(true));
+    ASSERT_EQ(r.run->schedule().rows.size(), 1);
+    ASSERT_TRUE(r.run->retryFailed(0, failed));
+    EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("опрос"));
+    const qsizetype beforeScheduled = r.joins().size();
+    ASSERT_TRUE(test::waitUntil([&] { return r.run->scheduleState() == 0; }, 20000));
+    EXPECT_EQ(r.run->mode(), PollMode::Schedule) << "the schedule goes on waiting";
+    EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("ошибка"));
+    const QList<database::JoinRow> scheduled = r.joins().mid(beforeScheduled);
+    ASSERT_EQ(scheduled.size(), 2);
+    EXPECT_EQ(scheduled.at(0).identifier, QStringLiteral("05555"));
+    EXPECT_EQ(scheduled.at(0).mode, 3);
+    EXPECT_EQ(scheduled.at(1).scheduleRow, 1);
+    r.run->stop();
+    ASSERT_FALSE(r.run->running());
+
+    // After the window the failed stay failed until the next one.
+    r.run->now = [] { return QDateTime(QDate::currentDate(), QTime(23, 59)); };
+    Group early = g;
+    early.name = QStringLiteral("Рання");
+    early.schedule = {QStringLiteral("00:00-00:01-00:00")};
+    ASSERT_TRUE(
+        saveGroup(r.home.root(), {{}, {}, early}, kRussian, QDateTime::currentDateTime().addSecs(1), {})
+            .error.isEmpty());
+    r.run->reloadGroups();
+    r.run->buildSchedule(false);
+    ASSERT_EQ(r.run->groups().size(), 2);
+    EXPECT_FALSE(r.run->retryFailed(1, failed));
+    EXPECT_TRUE(r.notifier.texts().last().contains(QStringLiteral("закрыто")))
+        << r.notifier.texts().last().toStdString();
+    EXPECT_FALSE(r.run->running());
 }

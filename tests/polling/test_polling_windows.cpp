@@ -1,5 +1,6 @@
 // The polling console, the group configurator and the group start window, offscreen, over a run on a fake
 // port; and the main window's way into the console and duty mode.
+#include "database/JoinTable.h"
 #include "database/Registry.h"
 #include "link/FakeSerialPort.h"
 #include "polling/ViewerRefresh.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBrush>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +24,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTimeEdit>
@@ -430,4 +433,74 @@ TEST(MainWindow, OpensThePollingConsoleAndGoesIntoDutyModeAndBackOnAnAlarm) {
     // Ending the program ends the run first.
     menu.exitProgram();
     EXPECT_FALSE(menu.pollingRun()->running());
+}
+
+TEST(PollingConsole, TheDaysPointsShowTheirResultsInColourFilterAndAreReadAgainOnlyWhenSomethingChanged) {
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    rig.addPoint(QStringLiteral("54321"));
+    Group g;
+    g.name = kBoilers;
+    g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+    g.flags = QStringLiteral("0110000000");
+    for (const QString& l : database::Registry(rig.home.root(), rig.ctx.schemas).pollingList())
+        g.members.append({true, l});
+    ASSERT_TRUE(
+        saveGroup(rig.home.root(), {{}, {}, g}, kRussian, QDateTime(QDate(2024, 3, 7), QTime(9, 0)), {})
+            .error.isEmpty());
+    const QDateTime now(QDate::currentDate(), QTime(9, 30));
+    rig.run->now = [now] { return now; };
+    const auto join = [&](const QString& id, const QTime& at, const QString& result) {
+        database::JoinRow j;
+        j.group = kBoilers;
+        j.identifier = id;
+        j.when = QDateTime(now.date(), at);
+        j.mode = 3;
+        j.result = result;
+        ASSERT_TRUE(database::appendJoinRow(rig.home.root(), rig.ctx.schemas, j).isEmpty());
+    };
+    join(QStringLiteral("t12345"), QTime(9, 5), QStringLiteral("норма"));
+    join(QStringLiteral("t54321"), QTime(9, 6), QStringLiteral("нет связи с модемом"));
+
+    auto console = rig.console();
+    const QAbstractItemModel* m = console->boardView()->model();
+    ASSERT_EQ(m->rowCount(), 2);
+    const auto cell = [m](int row, int column) { return m->index(row, column).data().toString(); };
+    const auto ink = [m](int row) {
+        return m->index(row, 4).data(Qt::ForegroundRole).value<QBrush>().color();
+    };
+    EXPECT_EQ(cell(0, 2), QStringLiteral("t12345"));
+    EXPECT_EQ(cell(0, 3), QStringLiteral("09:05:00"));
+    EXPECT_EQ(cell(0, 4), QStringLiteral("норма"));
+    EXPECT_EQ(ink(0), QColor(Qt::blue));
+    EXPECT_EQ(cell(1, 4), QStringLiteral("нет связи с модемом"));
+    EXPECT_EQ(ink(1), QColor(Qt::red));
+    EXPECT_EQ(cell(1, 5), QStringLiteral("09:00-10:00"));
+    EXPECT_EQ(cell(1, 6), QStringLiteral("--"));
+
+    // The one-second tick alone does not read the database again.
+    const int reads = console->boardReads();
+    console->showState();
+    console->showState();
+    EXPECT_EQ(console->boardReads(), reads);
+
+    console->boardFilter()->setText(QStringLiteral("НЕТ СВЯЗИ"));
+    ASSERT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(cell(0, 2), QStringLiteral("t54321"));
+    console->boardFilter()->clear();
+    console->failedOnlyBox()->setChecked(true);
+    ASSERT_EQ(m->rowCount(), 1);
+    EXPECT_EQ(cell(0, 2), QStringLiteral("t54321"));
+    EXPECT_EQ(console->boardReads(), reads) << "filtering works on the rows in hand";
+
+    // A point's end brings the board up to date at the next tick.
+    join(QStringLiteral("t54321"), QTime(9, 29), QStringLiteral("норма"));
+    emit rig.run->pointEnded();
+    console->showState();
+    EXPECT_EQ(console->boardReads(), reads + 1);
+    EXPECT_EQ(m->rowCount(), 0);
+
+    EXPECT_FALSE(console->retryFailedMembers(0));
+    EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("в группе \"Котельні\" нет неуспешных приборов"));
+    EXPECT_FALSE(rig.run->running());
 }

@@ -1,8 +1,8 @@
 #include "polling/windows/TfChargBD.h"
 
 #include "polling/GroupStart.h"
-#include "polling/windows/TfGroupStart.h"
 #include "polling/windows/AnalogClock.h"
+#include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
 
 #include <QAction>
@@ -23,6 +23,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -276,6 +278,44 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     scheduleLayout->addWidget(scheduleTable_, 1);
     schedulePanel_->setVisible(false);
     rightLayout->addWidget(schedulePanel_, 1);
+
+    // The day's points at a glance: who answered, who failed, how old the newest record is.
+    auto* boardPanel = new QWidget(right);
+    auto* boardLayout = new QVBoxLayout(boardPanel);
+    boardLayout->setContentsMargins(0, 0, 0, 0);
+    auto* boardTools = new QHBoxLayout;
+    boardTools->addWidget(new QLabel(QStringLiteral("Приборы дня"), boardPanel));
+    boardFilter_ = new QLineEdit(boardPanel);
+    boardFilter_->setPlaceholderText(QStringLiteral("фильтр"));
+    boardFilter_->setClearButtonEnabled(true);
+    failedOnly_ = new QCheckBox(QStringLiteral("только неуспешные"), boardPanel);
+    retry_ = new QPushButton(QStringLiteral("опросить неуспешные"), boardPanel);
+    boardTools->addWidget(boardFilter_, 1);
+    boardTools->addWidget(failedOnly_);
+    boardTools->addWidget(retry_);
+    boardLayout->addLayout(boardTools);
+    boardModel_ = new QStandardItemModel(0, 7, boardPanel);
+    boardModel_->setHorizontalHeaderLabels({QStringLiteral("Группа"), QStringLiteral("Прибор"),
+                                            QStringLiteral("Идент."), QStringLiteral("Посл. опрос"),
+                                            QStringLiteral("Итог"), QStringLiteral("След. окно"),
+                                            QStringLiteral("Отставание")});
+    boardView_ = new QTableView(boardPanel);
+    boardView_->setModel(boardModel_);
+    boardView_->verticalHeader()->setVisible(false);
+    boardView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    boardView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    boardLayout->addWidget(boardView_, 1);
+    rightLayout->addWidget(boardPanel, 1);
+    connect(boardFilter_, &QLineEdit::textChanged, this, &TfChargBD::showBoard);
+    connect(failedOnly_, &QCheckBox::toggled, this, &TfChargBD::showBoard);
+    connect(retry_, &QPushButton::clicked, this, [this] { retryFailedMembers(); });
+    connect(&run_, &PollingRun::pointEnded, this, [this] { boardDirty_ = true; });
+    connect(&run_, &PollingRun::finished, this, [this] { boardDirty_ = true; });
+    connect(&boardTimer_, &QTimer::timeout, this, [this] {
+        boardDirty_ = true;
+        showState();
+    });
+    stateFile_ = std::make_unique<PollStateKeeper>(run_, root_);
     rightLayout->addStretch(0);
     connect(scheduleBox_, &QCheckBox::toggled, this, [this](bool on) {
         schedulePanel_->setVisible(on);
@@ -446,6 +486,47 @@ TfTuning* TfChargBD::openSettings() {
     return tuning_;
 }
 
+void TfChargBD::refreshBoard() {
+    ++boardReads_;
+    boardRows_ = dayBoardOf(root_, run_.schemas(), run_.schedule(), run_.now());
+    boardDirty_ = false;
+    showBoard();
+}
+
+void TfChargBD::showBoard() {
+    const QString filter = boardFilter_->text();
+    const bool failedOnly = failedOnly_->isChecked();
+    boardModel_->setRowCount(0);
+    for (const BoardRow& r : boardRows_) {
+        if (!boardRowMatches(r, filter, failedOnly)) continue;
+        QList<QStandardItem*> cells;
+        for (const QString& text : {r.group, r.name.trimmed(), r.identifier, r.lastPoll, r.result,
+                                    r.nextWindow, lagText(r.lagMinutes)})
+            cells.append(new QStandardItem(text));
+        const LineColour colour = resultColour(r);
+        const QColor ink = colour == LineColour::Red    ? QColor(Qt::red)
+                           : colour == LineColour::Blue ? QColor(Qt::blue)
+                                                        : QColor(Qt::black);
+        for (QStandardItem* c : cells)
+            c->setForeground(ink);
+        boardModel_->appendRow(cells);
+    }
+}
+
+bool TfChargBD::retryFailedMembers(int groupIndex) {
+    if (groupIndex < 0) groupIndex = groups_->currentRow();
+    if (groupIndex < 0 || groupIndex >= run_.groups().size()) {
+        notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
+        return false;
+    }
+    // What failed is read afresh: a point may have been polled since the board was last read.
+    refreshBoard();
+    const bool started =
+        run_.retryFailed(groupIndex, failedMembers(boardRows_, run_.groups().at(groupIndex).name));
+    showState();
+    return started;
+}
+
 QLineEdit* TfChargBD::field(Field f) const {
     return fields_[static_cast<int>(f)];
 }
@@ -456,6 +537,7 @@ void TfChargBD::reload() {
         run_.reloadGroups();
         run_.buildSchedule(false);
     }
+    boardDirty_ = true;
     showPoints();
     showGroups();
     showState();
@@ -542,6 +624,17 @@ void TfChargBD::showState() {
         ->setText(run_.waitingForConnection() ? QString::number(run_.dialSeconds()) : QString());
     field(Field::ConnectionTime)->setText(QString::number(run_.connectionSeconds()));
     clock_->display(run_.now().toString(QStringLiteral("HH:mm:ss")));
+    // The board is read again only when something it shows may have changed.
+    QString mark = run_.schedule().date.toString(Qt::ISODate);
+    for (const ScheduleRow& r : run_.schedule().rows)
+        mark += QLatin1Char('/') + r.group + r.begin + r.status;
+    if (mark != boardScheduleMark_) {
+        boardScheduleMark_ = mark;
+        boardDirty_ = true;
+    }
+    if (boardDirty_) refreshBoard();
+    if (!boardTimer_.isActive() || boardTimer_.interval() != boardRefreshMs)
+        boardTimer_.start(boardRefreshMs);
     static_cast<AnalogClock*>(analogClock_)->setTime(run_.now().time());
 
     for (QAction* a :
@@ -567,6 +660,7 @@ void TfChargBD::setViewerRefresh(ViewerRefresh* refresh) {
         a->setVisible(!copy);
     configure_->setVisible(!copy);
     newGroup_->setVisible(!copy);
+    retry_->setVisible(!copy);
     fieldsPanel_->setVisible(!copy);
     scheduleBox_->setVisible(!copy);
     if (copy) scheduleBox_->setChecked(false);

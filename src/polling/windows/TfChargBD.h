@@ -6,6 +6,8 @@
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "polling/ConsoleSettings.h"
+#include "polling/DayBoard.h"
+#include "polling/PollState.h"
 #include "polling/PollingRun.h"
 #include "polling/ViewerRefresh.h"
 #include "polling/windows/AlarmSound.h"
@@ -31,6 +33,8 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
+class QStandardItemModel;
+class QTableView;
 class QTableWidget;
 class QWidget;
 
@@ -163,6 +167,23 @@ public:
     QAction* rowExchangesAction() const { return rowExchanges_; }
     QAction* dayExchangesAction() const { return dayExchanges_; }
     QAction* pendingRowAction() const { return pendingRow_; }
+
+    // The day's points: a table built from the join table and the schedule, read again when the run
+    // reports a point's end, a finished run or a changed schedule, and every boardRefreshMs for the lag
+    // (never on the one-second tick alone).
+    QTableView* boardView() const { return boardView_; }
+    QLineEdit* boardFilter() const { return boardFilter_; }
+    QCheckBox* failedOnlyBox() const { return failedOnly_; }
+    QPushButton* retryButton() const { return retry_; }
+    const QList<BoardRow>& boardRows() const { return boardRows_; }
+    // The board read again now (the timer and the run's events call it through showState).
+    void refreshBoard();
+    int boardReads() const { return boardReads_; }
+    int boardRefreshMs = 60000;
+    // "опросить неуспешные": the failed members of the group (the list's current one when -1) polled
+    // again while its window is open.
+    bool retryFailedMembers(int groupIndex = -1);
+    PollStateKeeper& stateFile() { return *stateFile_; }
     TfExchanges* exchanges() const { return exchanges_; }
     QPushButton* configureButton() const { return configure_; }
     QPushButton* newGroupButton() const { return newGroup_; }
@@ -200,6 +221,7 @@ private:
     void showPointChecks();
     void showGroups();
     void showSchedule();
+    void showBoard();
     void onAlarm();
     void blink();
     void showViewer();
@@ -269,6 +291,18 @@ private:
     QLabel* countdownLabels_[2]{};
     QLineEdit* countdownMinutes_[2]{};
     QLineEdit* countdownSeconds_[2]{};
+
+    QTableView* boardView_;
+    QStandardItemModel* boardModel_;
+    QLineEdit* boardFilter_;
+    QCheckBox* failedOnly_;
+    QPushButton* retry_;
+    QList<BoardRow> boardRows_;
+    QTimer boardTimer_;
+    bool boardDirty_ = true;
+    QString boardScheduleMark_; // what the schedule showed when the board was last read
+    int boardReads_ = 0;
+    std::unique_ptr<PollStateKeeper> stateFile_;
 
     QTimer blinkTimer_;
     bool alarmOn_ = false;

@@ -1,0 +1,261 @@
+// The dispatcher's board of the day and the poller's state file: rows from a join table made here, the lag
+// against an injected now, and the state file read back line by line by the test's own reader.
+#include "common/Language.h"
+#include "database/JoinTable.h"
+#include "database/Registry.h"
+#include "link/FakeSerialPort.h"
+#include "polling/DayBoard.h"
+#include "polling/PollState.h"
+#include "shell/AppContext.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+using namespace tarn;
+using namespace tarn::polling;
+
+namespace {
+
+const QDate kDay(2024, 3, 7);
+
+database::JoinRow joinOf(const QString& id, const QTime& at, const QString& result,
+                         const QString& idJoin = QStringLiteral("1")) {
+    database::JoinRow j;
+    j.group = QStringLiteral("Котельні");
+    j.identifier = id;
+    j.when = QDateTime(kDay, at);
+    j.modified = at;
+    j.mode = 3;
+    j.result = result;
+    j.idJoin = idJoin;
+    return j;
+}
+
+DaySchedule scheduleOf(const QString& window) {
+    return buildDaySchedule({{QStringLiteral("Котельні"), QLatin1Char('/') + window + QLatin1Char('/')}},
+                            kDay);
+}
+
+} // namespace
+
+TEST(DayBoard, EachMemberShowsItsLastPollOfTodayTheNextWindowAndTheLag) {
+    DaySchedule schedule = scheduleOf(QStringLiteral("08:00-12:00-01:00"));
+    schedule.rows[0].status = QStringLiteral("ошибка"); // 08:00-09:00 done
+    const QDateTime now(kDay, QTime(9, 30));
+    const QList<BoardMember> members{
+        {QStringLiteral("Котельні"), QStringLiteral("A1"), QStringLiteral("ТАРН A1")},
+        {QStringLiteral("Котельні"), QStringLiteral("B2"), QStringLiteral("ТАРН B2")},
+        {QStringLiteral("Котельні"), QStringLiteral("C3"), QStringLiteral("ТАРН C3")}};
+    const QList<database::JoinRow> joins{
+        joinOf(QStringLiteral("A1"), QTime(8, 5), QStringLiteral("ошибка обмена с прибором")),
+        joinOf(QStringLiteral("B2"), QTime(8, 6), QStringLiteral("нет связи с модемом")),
+        joinOf(QStringLiteral("--"), QTime(8, 7), QStringLiteral("ошибка"), QStringLiteral("2")),
+        joinOf(QStringLiteral("A1"), QTime(9, 12), QStringLiteral("норма")), // the retry answered
+    };
+    const QHash<QString, QDateTime> newest{{QStringLiteral("A1"), QDateTime(kDay, QTime(7, 0))},
+                                           {QStringLiteral("B2"), QDateTime(kDay.addDays(-2), QTime(9, 25))},
+                                           {QStringLiteral("C3"), QDateTime(kDay, QTime(9, 45))}};
+    const QList<BoardRow> rows = buildDayBoard(members, joins, schedule, newest, now);
+    ASSERT_EQ(rows.size(), 3);
+    struct Expect {
+        const char* lastPoll;
+        const char* result;
+        bool failed;
+        LineColour colour;
+        const char* lag;
+    };
+    const Expect expect[] = {
+        {"09:12:00", "норма", false, LineColour::Blue, "2:30"},
+        {"08:06:00", "нет связи с модемом", true, LineColour::Red, "48:05"},
+        {"--", "--", false, LineColour::Black, "0:00"}}; // a clock ahead: no negative lag
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(rows[i].lastPoll, QString::fromUtf8(expect[i].lastPoll));
+        EXPECT_EQ(rows[i].result, QString::fromUtf8(expect[i].result));
+        EXPECT_EQ(rows[i].failed(), expect[i].failed);
+        EXPECT_EQ(resultColour(rows[i]), expect[i].colour);
+        EXPECT_EQ(lagText(rows[i].lagMinutes), QString::fromUtf8(expect[i].lag));
+        EXPECT_EQ(rows[i].nextWindow, QStringLiteral("09:00-10:00"));
+    }
+    EXPECT_EQ(failedMembers(rows, QStringLiteral("Котельні")), QStringList{QStringLiteral("B2")});
+    EXPECT_EQ(lagText(-1), QStringLiteral("--"));
+
+    // After the last window there is no next one; a window being polled is the one in hand.
+    EXPECT_EQ(buildDayBoard(members, {}, schedule, {}, QDateTime(kDay, QTime(12, 0))).at(0).nextWindow,
+              QStringLiteral("--"));
+    schedule.rows[1].status = QStringLiteral("опрос");
+    EXPECT_EQ(buildDayBoard(members, {}, schedule, {}, now).at(0).nextWindow, QStringLiteral("09:00-10:00"));
+}
+
+TEST(DayBoard, TheFilterTheOpenWindowAndTheRowInHand) {
+    BoardRow ok{QStringLiteral("Котельні"), QStringLiteral("A1"), QStringLiteral("ТАРН-2.01 №00011"),
+                QStringLiteral("08:05:00"), QStringLiteral("норма")};
+    BoardRow bad = ok;
+    bad.identifier = QStringLiteral("B2");
+    bad.result = QStringLiteral("ошибка обмена с прибором");
+    struct Case {
+        const BoardRow* row;
+        const char* text;
+        bool failedOnly;
+        bool shown;
+    };
+    const Case cases[] = {{&ok, "", false, true},       {&ok, "", true, false},
+                          {&bad, "", true, true},       {&bad, "ОШИБКА", false, true},
+                          {&ok, "котли", false, false}, {&ok, "котельн", false, true},
+                          {&ok, "00011", false, true},  {&bad, "a1", true, false}};
+    for (const Case& c : cases)
+        EXPECT_EQ(boardRowMatches(*c.row, QString::fromUtf8(c.text), c.failedOnly), c.shown)
+            << c.row->identifier.toStdString() << " '" << c.text << "'";
+
+    DaySchedule schedule = scheduleOf(QStringLiteral("08:00-10:00-01:00"));
+    EXPECT_EQ(openWindowOfGroup(schedule, QStringLiteral("Котельні"), 7 * 60 + 59), -1);
+    EXPECT_EQ(openWindowOfGroup(schedule, QStringLiteral("Котельні"), 9 * 60), 1);
+    EXPECT_EQ(openWindowOfGroup(schedule, QStringLiteral("Котельні"), 10 * 60), -1);
+    EXPECT_EQ(openWindowOfGroup(schedule, QStringLiteral("Інша"), 9 * 60), -1);
+    EXPECT_EQ(nextScheduleRow(schedule, -1, 8 * 60 + 30), 0);
+    EXPECT_EQ(nextScheduleRow(schedule, 1, 8 * 60 + 30), 1);
+    schedule.rows[0].status = QStringLiteral("норма");
+    EXPECT_EQ(nextScheduleRow(schedule, -1, 8 * 60 + 30), 1);
+    EXPECT_EQ(nextScheduleRow(schedule, -1, 10 * 60), -1);
+}
+
+TEST(DayBoard, TheInstallationsRowsComeFromTheGroupFilesAndTodaysJoinTable) {
+    test::TempHome home;
+    database::writeMissingSchemaFiles(home.root());
+    const database::Schemas schemas = database::loadSchemas(home.root());
+    database::Registry registry(home.root(), schemas);
+    for (const char* serial : {"00011", "00022", "00033"}) {
+        database::Point p;
+        p.identifier = QStringLiteral("t") + QLatin1String(serial);
+        p.serial = QLatin1String(serial);
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+        ASSERT_TRUE(registry.add(p));
+    }
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+    g.flags = QStringLiteral("0010000000");
+    const QStringList lines = registry.pollingList();
+    ASSERT_EQ(lines.size(), 3);
+    for (int i = 0; i < 3; ++i)
+        g.members.append({i != 2, lines.at(i)}); // the third point is not a member
+    ASSERT_TRUE(
+        saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime(kDay, QTime(7, 0)), {}).error.isEmpty());
+    ASSERT_TRUE(database::appendJoinRow(
+                    home.root(), schemas,
+                    joinOf(QStringLiteral("t00022"), QTime(8, 4), QStringLiteral("нет связи с модемом")))
+                    .isEmpty());
+    const QDateTime now(kDay, QTime(8, 30));
+    const QList<BoardRow> rows =
+        dayBoardOf(home.root(), schemas, scheduleOfToday(home.root(), schemas, now), now);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[0].identifier, QStringLiteral("t00011"));
+    EXPECT_EQ(rows[0].result, QStringLiteral("--"));
+    EXPECT_EQ(rows[0].lagMinutes, -1); // nothing stored yet
+    EXPECT_EQ(rows[1].identifier, QStringLiteral("t00022"));
+    EXPECT_EQ(rows[1].name, lines.at(1).left(20));
+    EXPECT_EQ(rows[1].result, QStringLiteral("нет связи с модемом"));
+    EXPECT_EQ(rows[1].nextWindow, QStringLiteral("08:00-09:00"));
+    // Another day's board starts empty: yesterday's failures are not today's.
+    EXPECT_EQ(dayBoardOf(home.root(), schemas, scheduleOfToday(home.root(), schemas, now.addDays(1)),
+                         now.addDays(1))
+                  .at(1)
+                  .result,
+              QStringLiteral("--"));
+}
+
+TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {
+    test::TempHome home;
+    PollState s;
+    s.pid = 4321;
+    s.written = QDateTime(kDay, QTime(9, 15, 2));
+    s.mode = 3;
+    s.modeText = QStringLiteral("опрос по времени");
+    s.group = QStringLiteral("Котельні");
+    s.point = QStringLiteral("ТАРН-2.01 №00011");
+    s.identifier = QStringLiteral("t00011");
+    s.nextRow = 2;
+    s.nextGroup = QStringLiteral("Котельні");
+    s.nextBegin = QStringLiteral("09:00");
+    s.nextEnd = QStringLiteral("10:00");
+    s.failures = {{QStringLiteral("08:04:00"), QStringLiteral("t00022"), QStringLiteral("ТАРН\t2"),
+                   QStringLiteral("нет связи с модемом")}};
+    ASSERT_TRUE(writePollState(home.root(), s));
+
+    const QByteArray bytes = home.read(folder::Current, QStringLiteral("PollState.000"));
+    ASSERT_TRUE(bytes.endsWith("\r\n"));
+    EXPECT_FALSE(bytes.contains("\n\n"));
+    QStringList lines = test::fromCp1251(bytes).split(QStringLiteral("\r\n"));
+    lines.removeLast();
+    QMap<QString, QStringList> values;
+    for (const QString& l : lines) {
+        const qsizetype eq = l.indexOf(QLatin1Char('='));
+        ASSERT_GT(eq, 0) << l.toStdString();
+        values[l.left(eq)].append(l.mid(eq + 1));
+    }
+    EXPECT_EQ(values.value(QStringLiteral("pid")), QStringList{QStringLiteral("4321")});
+    EXPECT_EQ(values.value(QStringLiteral("written")), QStringList{QStringLiteral("07.03.2024 09:15:02")});
+    EXPECT_EQ(values.value(QStringLiteral("state")), QStringList{QStringLiteral("опрос по времени")});
+    EXPECT_EQ(values.value(QStringLiteral("group")), QStringList{QStringLiteral("Котельні")});
+    EXPECT_EQ(values.value(QStringLiteral("next")), QStringList{QStringLiteral("2\tКотельні\t09:00\t10:00")});
+    // A tab inside a name would break the fields: it is written as a blank.
+    EXPECT_EQ(values.value(QStringLiteral("failure")),
+              QStringList{QStringLiteral("08:04:00\tt00022\tТАРН 2\tнет связи с модемом")});
+
+    const auto back = readPollState(home.root());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->pid, 4321);
+    EXPECT_EQ(back->written, s.written);
+    EXPECT_EQ(back->nextRow, 2);
+    EXPECT_EQ(back->nextEnd, QStringLiteral("10:00"));
+    ASSERT_EQ(back->failures.size(), 1);
+    EXPECT_EQ(back->failures[0].result, QStringLiteral("нет связи с модемом"));
+
+    // A poller is live only while its process exists and its file is fresh.
+    const auto alive = [](qint64 pid) { return pid == 4321; };
+    struct Case {
+        qint64 pid;
+        int secondsAfter;
+        PollerLiveness verdict;
+    };
+    for (const Case c :
+         {Case{4321, 30, PollerLiveness::Live}, Case{4321, kPollStateStaleSeconds, PollerLiveness::Live},
+          Case{4321, kPollStateStaleSeconds + 1, PollerLiveness::TooOld},
+          Case{4321, -kPollStateStaleSeconds - 60, PollerLiveness::TooOld},
+          Case{999, 30, PollerLiveness::ProcessGone}}) {
+        PollState t = *back;
+        t.pid = c.pid;
+        EXPECT_EQ(pollerLiveness(t, s.written.addSecs(c.secondsAfter), alive), c.verdict) << c.secondsAfter;
+    }
+    EXPECT_TRUE(processAlive(QCoreApplication::applicationPid()));
+
+    home.write(folder::Current, QStringLiteral("PollState.000"), "mode=3\r\n");
+    EXPECT_FALSE(readPollState(home.root())) << "no process id: no poller";
+}
+
+TEST(PollStateFile, TheKeeperWritesOnChangesAndOnceAMinuteBesides) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    database::writeMissingSchemaFiles(home.root());
+    ctx.schemas = database::loadSchemas(home.root());
+    PollingRun run(ctx.pollingParts(), kRussian);
+    QDateTime now(kDay, QTime(9, 0));
+    run.now = [&now] { return now; };
+    PollStateKeeper keeper(run, home.root());
+    keeper.pid = 77;
+    keeper.update();
+    ASSERT_TRUE(readPollState(home.root()));
+    EXPECT_EQ(readPollState(home.root())->written, now);
+    EXPECT_EQ(readPollState(home.root())->mode, 0);
+
+    now = now.addSecs(kPollStateHeartbeatSeconds - 1);
+    emit run.stateChanged(); // nothing changed: the file stays
+    EXPECT_EQ(readPollState(home.root())->written, QDateTime(kDay, QTime(9, 0)));
+    now = now.addSecs(1);
+    emit run.stateChanged();
+    EXPECT_EQ(readPollState(home.root())->written, now) << "the heartbeat";
+    EXPECT_EQ(readPollState(home.root())->pid, 77);
+}
