@@ -247,8 +247,29 @@ QList<Rec> monthsA() {
              7000}};
 }
 
+// Abnormal-situation records of A: two situations begin in one record, one ends, the gas day 02.03 closes
+// (situation 15) with situation 1 still on, and the next day's first record ends it.
+struct AlarmRec {
+    QDateTime at;
+    quint16 current, previous;
+    double aw, as;
+};
+
+QList<AlarmRec> alarmsA() {
+    return {{QDateTime(QDate(2024, 3, 2), QTime(12, 0)), 0x0003, 0x0000, 0, 0},
+            {QDateTime(QDate(2024, 3, 2), QTime(15, 0)), 0x0001, 0x0003, 1.5, 3},
+            {QDateTime(QDate(2024, 3, 3), QTime(9, 0)), 0x4001, 0x0001, 2.5, 5},
+            {QDateTime(QDate(2024, 3, 3), QTime(11, 0)), 0x0000, 0x0001, 0.5, 1}};
+}
+
+QByteArray alarmBytes(const AlarmRec& a) {
+    return sealed(deviceMinutes(a.at) + le(a.current, 2) + le(a.previous, 2) + floatLe(a.aw) + floatLe(a.as) + '\0');
+}
+
 QJsonObject correctorA() {
-    QByteArray hourly, daily, monthly;
+    QByteArray hourly, daily, monthly, alarms;
+    for (const AlarmRec& a : alarmsA())
+        alarms += alarmBytes(a);
     for (const Rec& r : hoursA())
         hourly += hourlyBytes(r);
     for (const Rec& r : daysA())
@@ -261,7 +282,7 @@ QJsonObject correctorA() {
             {"identification", "V Tarn-sim V47a 2.01"},
             {"passwords", QJsonArray{"1111", "2222", "3333", "4444", "5555", "6666", "7777"}},
             {"archiveBytes", QJsonArray{bytesAt(false, kHourlyPage, hourly), bytesAt(true, kDailyPage, daily),
-                                        bytesAt(true, kMonthlyPage, monthly)}}};
+                                        bytesAt(true, kMonthlyPage, monthly), bytesAt(false, 0, alarms)}}};
 }
 
 QJsonObject correctorB() {
@@ -341,7 +362,7 @@ public:
         tarn::test::SimProcess sim;
         if (!sim.start(kSim, scratch(QStringLiteral("scenario.json")), scenario(device), link)) return {};
         return cli(QStringList{QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("store"),
-                               QStringLiteral("--archives"), QStringLiteral("hourly,daily,monthly"),
+                               QStringLiteral("--archives"), QStringLiteral("hourly,daily,monthly,abnormal"),
                                QStringLiteral("--until-empty")} +
                    more);
     }
@@ -630,6 +651,117 @@ TEST_F(StoredReports, MonthReportTakesLastMonthAndTheTotalsFromMonthlyRecords) {
     EXPECT_TRUE(found.startsWith(totals)) << "expected " << totals.toStdString() << "\n   found " << found.toStdString();
     expected.removeLast();
     expectInOrder(lines, expected);
+}
+
+// ---------------------------------------------------------------- abnormal situations, content and language
+
+TEST_F(StoredReports, AbnormalSituationsBeginEndCarryOverAndCloseTheGasDay) {
+    const QStringList lines =
+        run({QStringLiteral("report"), QStringLiteral("--point"), kA, QStringLiteral("--period"), QStringLiteral("period"),
+             QStringLiteral("--from"), QStringLiteral("02.03.2024"), QStringLiteral("--to"), QStringLiteral("03.03.2024"),
+             QStringLiteral("--content"), QStringLiteral("alarms")},
+            QStringLiteral("alarms.txt"));
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.first().startsWith(QStringLiteral("/отчет за период *нешт. ситуац.* с 02.03.2024 по 03.03.2024")))
+        << lines.first().toStdString();
+    const QString p1 = QStringLiteral("Откл.датчика давления(работа по Pconst)");
+    const QString p2 = QStringLiteral("Давл. газа меньше нижн. порог. знач.");
+    auto situation = [](const QString& date, const QString& time, const QString& text) {
+        return QLatin1Char('|') + pad(date, 10) + QLatin1Char('|') + pad(time, 5) + QStringLiteral("| ") + pad(text, 48) +
+               QLatin1Char('|');
+    };
+    const QString rule = QLatin1Char('|') + QString(102, QLatin1Char('-')) + QLatin1Char('|');
+    const QStringList heads = {
+        situation(QStringLiteral("02.03.2024"), QStringLiteral("12:00"), QStringLiteral("НАЧАЛО : ") + p1),
+        situation(QStringLiteral("   ---"), QStringLiteral(" --"), QStringLiteral("НАЧАЛО : ") + p2),
+        situation(QStringLiteral("02.03.2024"), QStringLiteral("15:00"), QStringLiteral("КОНЕЦ  : ") + p2),
+        QStringLiteral("| ПРОДОЛЖ: ").append(p1).leftJustified(50, QLatin1Char(' ')) +
+            QStringLiteral("|0          |0          |0          |"),
+        situation(QStringLiteral("03.03.2024"), QStringLiteral("11:00"), QStringLiteral("КОНЕЦ  : ") + p1)};
+    // Each line once, in this order, each followed by its rule.
+    qsizetype at = 0;
+    for (const QString& head : heads) {
+        qsizetype found = -1;
+        for (qsizetype i = at; i < lines.size() && found < 0; ++i)
+            if (lines[i].startsWith(head)) found = i;
+        ASSERT_GE(found, 0) << "missing: [" << head.toStdString() << "]\n" << lines.join(QLatin1Char('\n')).toStdString();
+        ASSERT_LT(found + 1, lines.size());
+        EXPECT_EQ(lines[found + 1], rule) << head.toStdString();
+        at = found + 1;
+    }
+    // The record that closes gas day 02.03 gives that day's line, with the alarm volumes of its daily
+    // record, and never a line of situation 15.
+    const QString dayLine = startsWith(lines, QStringLiteral("|02.03.2024|") + pad(QStringLiteral(" --"), 5) +
+                                                  QStringLiteral("| Итого за сутки :"));
+    const QStringList dayCells = dayLine.split(QLatin1Char('|'));
+    ASSERT_GE(dayCells.size(), 7) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(dayCells[4], pad(num(daysA()[2].aw, 2), 11));
+    EXPECT_EQ(dayCells[5], pad(num(daysA()[2].as, 2), 11));
+    for (const QString& l : lines)
+        EXPECT_FALSE(l.contains(QStringLiteral(": Итого за сутки"))) << l.toStdString();
+    // The period's line and one total-time line per situation that occurred.
+    EXPECT_FALSE(startsWith(lines, pad(QStringLiteral("|    -- "), 11) + QLatin1Char('|') + pad(QStringLiteral(" --"), 5) +
+                                       QStringLiteral("| Итого за период :"))
+                     .isEmpty());
+    for (const QString& name : {p1, p2})
+        EXPECT_FALSE(startsWith(lines, QStringLiteral("|Сум. время      |") + pad(name, 49) + QLatin1Char('|')).isEmpty())
+            << name.toStdString();
+    // Content "alarms" only: no data table, no interventions, no summary.
+    EXPECT_FALSE(lines.contains(QStringLiteral("                        Суточные данные")));
+    EXPECT_FALSE(lines.contains(QStringLiteral("                          Сообщения о вмешательстве операторов")));
+    EXPECT_TRUE(startsWith(lines, QStringLiteral("Итого за период  - ")).isEmpty());
+}
+
+struct ContentCase {
+    const char* name;
+    const char* content;
+    const char* word;
+    bool data, interventions, alarms;
+};
+
+class ReportContent : public StoredReports, public ::testing::WithParamInterface<ContentCase> {};
+
+TEST_P(ReportContent, TitleWordAndSectionsFollowTheContent) {
+    const ContentCase& c = GetParam();
+    const QStringList lines =
+        run({QStringLiteral("report"), QStringLiteral("--point"), kA, QStringLiteral("--period"), QStringLiteral("day"),
+             QStringLiteral("--from"), QStringLiteral("02.03.2024"), QStringLiteral("--content"), QString::fromLatin1(c.content)},
+            QStringLiteral("content_%1.txt").arg(QString::fromLatin1(c.name)));
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), QStringLiteral("/суточный отчет *%1* за 02.03.2024 г. Составлен:05.03.2024 10:11:12/")
+                                 .arg(QString::fromUtf8(c.word)));
+    EXPECT_EQ(lines.contains(QStringLiteral("                             Почасовые данные")), c.data);
+    EXPECT_EQ(!startsWith(lines, QStringLiteral("Итого за день    - ")).isEmpty(), c.data);
+    EXPECT_EQ(lines.contains(QStringLiteral("                          Сообщения о вмешательстве операторов")), c.interventions);
+    EXPECT_EQ(lines.contains(QStringLiteral("                          Диагностические сообщения о аварийных ситуациях")),
+              c.alarms);
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, ReportContent,
+                         ::testing::Values(ContentCase{"All", "all", "общий", true, true, true},
+                                           ContentCase{"Data", "data", "данные", true, false, false},
+                                           ContentCase{"Interventions", "interventions", "вмешат. опер.", false, true, false},
+                                           ContentCase{"Alarms", "alarms", "нешт. ситуац.", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(StoredReports, UkrainianDayReportUsesTheUkrainianTexts) {
+    const QStringList lines = run({QStringLiteral("--lang"), QStringLiteral("ua"), QStringLiteral("report"),
+                                   QStringLiteral("--point"), kA, QStringLiteral("--period"), QStringLiteral("day"),
+                                   QStringLiteral("--from"), QStringLiteral("02.03.2024")},
+                                  QStringLiteral("day_ua.txt"));
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.first(), QStringLiteral("/добовий звіт *загальний* за 02.03.2024 р. Складений:05.03.2024 10:11:12/"));
+    const Rec day = daysA()[2];
+    expectInOrder(lines, {QStringLiteral("                           ДОБОВИЙ  ЗВІТ"),
+                          QStringLiteral("         ЗА ДОБУ : 02.03.2024 р.    Складений  05.03.2024   10:11:12"),
+                          QStringLiteral("                             Погодинні  дані"),
+                          QStringLiteral("| Того за добу :  |") + pad(num(day.w, 2), 10) + QLatin1Char('|') +
+                              pad(num(day.s, 2), 10) + QLatin1Char('|') + pad(num(day.aw, 2), 10) + QLatin1Char('|') +
+                              pad(num(day.as, 2), 10) + QLatin1Char('|') + pad(num(day.p1000 / 1000.0, 3), 10) +
+                              QLatin1Char('|') + pad(num(day.t100 / 100.0, 2), 10) + QLatin1Char('|') +
+                              pad(num(day.corr10000 / 10000.0, 4), 10) + flags(kAbnormal),
+                          QStringLiteral("Того за добу    - Vсум.роб. (м.куб.) = Vроб.+Vроб.авр.  =%1+%2=%3")
+                              .arg(num(day.w, 2), num(day.aw, 2), num(day.w + day.aw, 2))});
 }
 
 // ---------------------------------------------------------------- the daily listing and its CSV copy
