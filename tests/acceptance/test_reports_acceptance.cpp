@@ -889,6 +889,48 @@ INSTANTIATE_TEST_SUITE_P(Delimiters, DailyListing,
                                                          "gives comma-separated files"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(StoredReports, HourlyListingRowsAreTheGasDaysRecordsWithStatusAndFlags) {
+    const QStringList lines = run({QStringLiteral("listing"), QStringLiteral("--point"), kA, QStringLiteral("--archive"),
+                                   QStringLiteral("hourly"), QStringLiteral("--period"), QStringLiteral("day"),
+                                   QStringLiteral("--from"), QStringLiteral("02.03.2024"), QStringLiteral("--columns"),
+                                   kAllColumns},
+                                  QStringLiteral("hourly.txt"));
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.first().startsWith(
+        QStringLiteral("/кор.* ТАРН-1.01 N 41234/сутки/часов.архив** за 02.03.2024 г. Составлен:05.03.2024 10:11:12/")))
+        << lines.first().toStdString();
+    QList<QStringList> rows;
+    for (const QString& l : lines)
+        if (QRegularExpression(QStringLiteral("^\\|\\d+ *\\|\\d\\d\\.")).match(l).hasMatch()) rows.append(l.split(QLatin1Char('|')));
+    ASSERT_EQ(rows.size(), 24) << lines.join(QLatin1Char('\n')).toStdString();
+    const QList<Rec> hours = hoursA();
+    double runW = 0, runS = 0;
+    for (int k = 0; k < 24; ++k) {
+        SCOPED_TRACE(k);
+        const Rec& h = hours[24 + k];
+        runW += h.w + h.aw;
+        runS += h.s + h.as;
+        const QStringList& r = rows[k];
+        ASSERT_GE(r.size(), 20);
+        // The hour closing at the row's time; "И/В" takes two cells of the split.
+        const QStringList expected = {h.end.toString(QStringLiteral("dd.MM.yyyy")), h.end.toString(QStringLiteral("HH:mm")),
+                                      num(h.w, 2), num(h.s, 2), num(h.aw, 2), num(h.as, 2), num(h.p1000 / 1000.0, 3),
+                                      num(h.t100 / 100.0, 2), num(0.999, 4), num(h.corr10000 / 10000.0, 4)};
+        QStringList got;
+        for (int col = 2; col <= 11; ++col)
+            got << r[col].trimmed();
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(r[13].trimmed(), num(h.w + h.aw, 2));
+        EXPECT_EQ(r[14].trimmed(), num(h.s + h.as, 2));
+        EXPECT_EQ(r[15].trimmed(), num(runW, 2));
+        EXPECT_EQ(r[16].trimmed(), num(runS, 2));
+        EXPECT_EQ(r[17] + QLatin1Char('|') + r[18],
+                  QStringLiteral("-|%1").arg(h.status1 & kAbnormal ? QLatin1Char('*') : QLatin1Char('-')));
+        // "Справка": characters 5..16 of the status text, every bit clear.
+        EXPECT_EQ(r[19].trimmed(), QStringLiteral("xxxxxxxxxxxx"));
+    }
+}
+
 // ---------------------------------------------------------------- the workbook
 
 TEST_F(StoredReports, WorkbookHoldsTheParametersAndTheChosenArchivesCellByCell) {
@@ -1105,6 +1147,42 @@ TEST_F(GroupSummary, MemberMatrixHasOneColumnPerMemberAndDashesWhereAMemberHasNo
     expected.append({QStringLiteral("итого за период"), QStringLiteral("--"), num(perA, 1), num(perB, 1), num(perG, 1),
                      QString()});
     EXPECT_EQ(records->mid(2), expected);
+}
+
+TEST_F(GroupSummary, DailyTableHasNoTimeColumnAndNoDayLines) {
+    const QStringList lines =
+        run({QStringLiteral("listing"), QStringLiteral("--group"), QStringLiteral("ГР"), QStringLiteral("--archive"),
+             QStringLiteral("daily"), QStringLiteral("--from"), QStringLiteral("01.03.2024"), QStringLiteral("--to"),
+             QStringLiteral("04.03.2024"), QStringLiteral("--day-totals"), QStringLiteral("--columns"), kGroupColumns},
+            QStringLiteral("group_daily.txt"));
+    const QString header = QStringLiteral("|") + pad(QStringLiteral("дата"), 10) + QLatin1Char('|') +
+                           pad(QStringLiteral("Vраб"), 12) + QLatin1Char('|');
+    EXPECT_FALSE(startsWith(lines, header).isEmpty()) << lines.join(QLatin1Char('\n')).toStdString();
+    // Every row is one of A's daily records (B keeps none); the period line sums the rows.
+    double w = 0, s = 0, rows = 0;
+    QString period;
+    for (const QString& l : lines) {
+        const QStringList cells = l.split(QLatin1Char('|'));
+        if (cells.size() < 12) continue;
+        if (cells[1].trimmed() == QStringLiteral("итог")) {
+            period = l;
+            continue;
+        }
+        if (!QRegularExpression(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} *$")).match(cells[1]).hasMatch()) continue;
+        EXPECT_NE(cells[2].trimmed(), QStringLiteral("--")) << "a day line: " << l.toStdString();
+        bool known = false;
+        for (const Rec& d : daysA())
+            known = known || (cells[2].trimmed() == num(d.w, 1) && cells[3].trimmed() == num(d.s, 1));
+        EXPECT_TRUE(known) << l.toStdString();
+        w += cells[2].trimmed().toDouble();
+        s += cells[3].trimmed().toDouble();
+        ++rows;
+    }
+    EXPECT_GE(rows, 3);
+    const QStringList p = period.split(QLatin1Char('|'));
+    ASSERT_GE(p.size(), 5) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(p[2].trimmed(), num(w, 1));
+    EXPECT_EQ(p[3].trimmed(), num(s, 1));
 }
 
 TEST_F(GroupSummary, BreakdownGivesEachMembersTotalsAndTheGroupsSum) {
