@@ -355,6 +355,7 @@ public:
         QFile f(home_ + QLatin1Char('/') + relative);
         if (f.open(QIODevice::WriteOnly)) f.write(bytes);
     }
+    bool remove(const QString& relative) const { return QFile::remove(home_ + QLatin1Char('/') + relative); }
     // Reads the corrector's archives from a simulated line and stores them (with the further arguments).
     Result store(const QJsonObject& device, const QStringList& more = {}) {
         const QString link = scratch(QStringLiteral("com1"));
@@ -763,6 +764,73 @@ TEST_F(StoredReports, UkrainianDayReportUsesTheUkrainianTexts) {
                           QStringLiteral("Того за добу    - Vсум.роб. (м.куб.) = Vроб.+Vроб.авр.  =%1+%2=%3")
                               .arg(num(day.w, 2), num(day.aw, 2), num(day.w + day.aw, 2))});
 }
+
+// ---------------------------------------------------------------- printed pages
+
+// Page objects of a PDF file, counted from its object dictionaries ("/Type /Page", not "/Pages").
+int pdfPages(const QByteArray& pdf) {
+    if (!pdf.startsWith("%PDF-") || !pdf.trimmed().endsWith("%%EOF")) return -1;
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
+    return int(QString::fromLatin1(pdf).count(page));
+}
+
+struct PageCase {
+    const char* name;
+    int linesPerPage, top, bottom;
+    int widthSlack; // characters per line beyond the longest line + indent + 3
+};
+
+class Pages : public StoredReports, public ::testing::WithParamInterface<PageCase> {};
+
+TEST_P(Pages, EveryPageHoldsItsHeadAndTheLinesThatFitAndAWideLineStopsPrinting) {
+    const PageCase& c = GetParam();
+    const auto settings = [&](int chars) {
+        inst_->write(QStringLiteral("Work/FilePrn.000"),
+                     QStringLiteral("8\r\nCourier New\r\n5\r\n%1\r\n%2\r\n2\r\n%3\r\n%4\r\n--\r\n")
+                         .arg(c.top).arg(c.bottom).arg(c.linesPerPage).arg(chars).toLatin1());
+    };
+    settings(300);
+    const QStringList args = {QStringLiteral("report"), QStringLiteral("--point"), kA, QStringLiteral("--period"),
+                              QStringLiteral("day"), QStringLiteral("--from"), QStringLiteral("02.03.2024"),
+                              QStringLiteral("--made"), kMade};
+    const QString text = inst_->scratch(QStringLiteral("pages_%1.txt").arg(QString::fromLatin1(c.name)));
+    const QString pdf = inst_->scratch(QStringLiteral("pages_%1.pdf").arg(QString::fromLatin1(c.name)));
+    const Result wide = inst_->cli(args + QStringList{QStringLiteral("--out"), text, QStringLiteral("--pdf"), pdf});
+    ASSERT_EQ(wide.code, 0) << wide.err.toStdString();
+    const std::optional<QStringList> lines = readTextFile(text);
+    ASSERT_TRUE(lines.has_value());
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    // The title line heads every page, under the top margin and the page's own first line; the rest of
+    // the report fills what is left above the bottom margin and its two spare lines.
+    const int perPage = c.linesPerPage - c.bottom - 2 - c.top - 2;
+    const int body = int(lines->size()) - 1;
+    EXPECT_EQ(pdfPages(f.readAll()), (body + perPage - 1) / perPage);
+
+    // A line that with the indent of 5 and 3 more reaches the line's limit stops the pages.
+    qsizetype longest = 0;
+    for (const QString& l : *lines)
+        longest = std::max(longest, l.size());
+    const QString narrowPdf = inst_->scratch(QStringLiteral("narrow_%1.pdf").arg(QString::fromLatin1(c.name)));
+    settings(int(longest) + 5 + 3 + c.widthSlack);
+    const Result narrow = inst_->cli(args + QStringList{QStringLiteral("--pdf"), narrowPdf});
+    inst_->remove(QStringLiteral("Work/FilePrn.000"));
+    if (c.widthSlack <= 0) {
+        EXPECT_NE(narrow.code, 0);
+        EXPECT_TRUE((narrow.out + narrow.err).contains(QStringLiteral("ДЛИНА СТРОКИ БОЛЬШЕ - УМЕНЬШИТЕ РАЗМЕР ШРИФТА")))
+            << narrow.err.toStdString();
+        EXPECT_FALSE(QFile::exists(narrowPdf));
+    } else {
+        EXPECT_EQ(narrow.code, 0) << narrow.err.toStdString();
+        EXPECT_TRUE(QFile::exists(narrowPdf));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, Pages,
+                         ::testing::Values(PageCase{"Short", 26, 3, 3, 0}, PageCase{"Thirty", 30, 3, 3, 1},
+                                           PageCase{"OneLineOver", 47, 3, 3, 0}, PageCase{"Exact", 48, 3, 3, 1},
+                                           PageCase{"NoMargins", 40, 0, 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- the daily listing and its CSV copy
 
