@@ -647,10 +647,8 @@ TEST_F(StoredReports, MonthReportTakesLastMonthAndTheTotalsFromMonthlyRecords) {
                            QLatin1Char('|') + pad(num(mar.as, 2), 10) + QLatin1Char('|') + pad(num(running, 2), 11) +
                            QLatin1Char('|') + pad(QStringLiteral("   ---"), 11) + QLatin1Char('|') +
                            pad(num(mar.p1000 / 1000.0, 3), 9) + QLatin1Char('|') + pad(num(mar.t100 / 100.0, 2), 7);
-    expected << totals;
     const QString found = startsWith(lines, QStringLiteral("| Итого :"));
     EXPECT_TRUE(found.startsWith(totals)) << "expected " << totals.toStdString() << "\n   found " << found.toStdString();
-    expected.removeLast();
     expectInOrder(lines, expected);
 }
 
