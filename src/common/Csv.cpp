@@ -19,8 +19,10 @@ QString csvLine(const QStringList& fields, QChar delimiter) {
 }
 
 QChar usableCsvDelimiter(QChar wanted) {
-    // A quote as the delimiter would make every quoted field unreadable.
-    if (wanted == QLatin1Char('"') || wanted.unicode() < 0x20) return QLatin1Char(',');
+    // A quote as the delimiter would make every quoted field unreadable, and a line end would split the
+    // rows; a tab is a delimiter spreadsheets read as they read a comma.
+    if (wanted == QLatin1Char('"') || (wanted.unicode() < 0x20 && wanted != QLatin1Char('\t')))
+        return QLatin1Char(',');
     return wanted;
 }
 

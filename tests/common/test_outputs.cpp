@@ -38,7 +38,8 @@ TEST(Csv, FieldsWithTheDelimiterQuotesOrLineEndsAreQuotedAndReadBackWhole) {
     }
     EXPECT_EQ(usableCsvDelimiter(QLatin1Char(';')), QLatin1Char(';'));
     EXPECT_EQ(usableCsvDelimiter(QLatin1Char('"')), QLatin1Char(','));
-    EXPECT_EQ(usableCsvDelimiter(QLatin1Char('\t')), QLatin1Char(','));
+    EXPECT_EQ(usableCsvDelimiter(QLatin1Char('\t')), QLatin1Char('\t'));
+    EXPECT_EQ(usableCsvDelimiter(QLatin1Char('\n')), QLatin1Char(','));
 }
 
 namespace {

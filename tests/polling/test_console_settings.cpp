@@ -150,7 +150,7 @@ TEST(ConsoleSettings, TheDelimiterIsTheFirstNonBlankCharacterAndIsWrittenOnlyWhe
     };
     const Case cases[] = {
         {" ; \r\n", QLatin1Char(';')}, {"\r\n;\r\n", QLatin1Char(',')}, {" |x\r\n", QLatin1Char('|')},
-        {"\"\r\n", QLatin1Char(',')}, {"\t\r\n", QLatin1Char(',')},  {"", QLatin1Char(',')},
+        {"\"\r\n", QLatin1Char(',')}, {"\t\r\n", QLatin1Char('\t')}, {"", QLatin1Char(',')},
     };
     for (const Case& c : cases) {
         Installation inst;
