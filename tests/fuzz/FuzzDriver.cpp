@@ -91,7 +91,8 @@ struct Options {
 
 Options parseOptions(const QStringList& args) {
     Options o;
-    const char* program = qPrintable(args.value(0));
+    const QByteArray programName = args.value(0).toLocal8Bit();
+    const char* program = programName.constData();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         auto value = [&]() -> QString {
