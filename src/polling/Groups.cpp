@@ -123,6 +123,8 @@ QByteArray groupFilesStamp(const DataRoot& root) {
     // The files are a few hundred bytes each, so their contents are compared: a change within the same
     // second as the last one, or one that keeps the size, is still seen.
     const auto contents = [](const QString& path) {
+        // A list line naming no plain file has no file to read; Qt would warn about it every second.
+        if (path.isEmpty()) return QByteArray();
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };

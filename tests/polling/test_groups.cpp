@@ -187,3 +187,25 @@ TEST(GroupFiles, MembersNoLongerRegisteredAreNamed) {
     EXPECT_EQ(unregisteredMembers(g, registered), QStringList{QStringLiteral("t12345")});
     EXPECT_TRUE(unregisteredMembers(g, {boilers().members.at(0).line}).isEmpty());
 }
+
+// Found by fuzzing the group files: a list line whose file is no plain name made the stamp, taken every
+// second while the schedule waits, ask Qt to open an empty path, and Qt warned each time. A change to a
+// group file the list names properly still changes the stamp.
+TEST(GroupFiles, TheStampSkipsListLinesNamingNoFile) {
+    test::TempHome home;
+    home.write(folder::Group, QStringLiteral("name_G.000"),
+               QByteArray("1/../name_G.000/North/\r\n0/261210080000/South/\r\n"));
+    home.write(folder::Group, QStringLiteral("261210080000"), QByteArray("0*South\r\n"));
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
+        warnings.append(m);
+    });
+    const QByteArray before = groupFilesStamp(home.root());
+    home.write(folder::Group, QStringLiteral("261210080000"), QByteArray("0*South\r\n3*1line\r\n"));
+    const QByteArray after = groupFilesStamp(home.root());
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(warnings.isEmpty()) << qPrintable(warnings.join(u'\n'));
+    EXPECT_NE(before, after);
+    EXPECT_TRUE(before.startsWith("1/../name_G.000/North/"));
+}
