@@ -6,7 +6,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config lld
   qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
   qt6-multimedia-dev
   qt6-translations-l10n
