@@ -121,7 +121,8 @@ public:
     bool startCorrector(const QString& preset) {
         const QString link = scratch(QStringLiteral("com1"));
         write(QStringLiteral("Work/PortMap.000"), "COM1 " + link.toLocal8Bit() + "\r\n");
-        const QJsonObject device{{"role", "corrector"}, {"address", 1}, {"preset", preset}, {"passwords", kPasswords}};
+        const QJsonObject device{
+            {"role", "corrector"}, {"address", 1}, {"preset", preset}, {"passwords", kPasswords}};
         const QByteArray json = QJsonDocument(QJsonObject{{"devices", QJsonArray{device}}}).toJson();
         sim_ = std::make_unique<tarn::test::SimProcess>();
         return sim_->start(kSim, scratch(QStringLiteral("scenario.json")), json, link,
@@ -133,7 +134,8 @@ public:
         sim_.reset();
         QFile f(scratch(QStringLiteral("dump.json")));
         if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-        const QJsonArray all = QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("correctors")).toArray();
+        const QJsonArray all =
+            QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("correctors")).toArray();
         if (all.isEmpty()) return std::nullopt;
         return all.first().toObject();
     }
@@ -241,7 +243,9 @@ TEST(ParameterRead, ItemsShowTheCorrectorsWordsDecoded) {
         {31, trimmed(floatOf(w[46]), 3)},
         {32, trimmed(floatOf(w[49]), 5)},
         {33, trimmed(floatOf(w[48]), 5)},
-        {37, QStringLiteral("%1").arg(byteOf(w[26], 0) | (byteOf(w[26], 1) << 8), 4, 16, QLatin1Char('0')).toUpper()},
+        {37, QStringLiteral("%1")
+                 .arg(byteOf(w[26], 0) | (byteOf(w[26], 1) << 8), 4, 16, QLatin1Char('0'))
+                 .toUpper()},
         {39, trimmed(floatOf(w[55]), 5)},
         {40, trimmed(floatOf(w[54]), 5)},
     };
@@ -255,7 +259,8 @@ TEST(ParameterRead, ItemsShowTheCorrectorsWordsDecoded) {
         const QJsonObject o = v.toObject();
         const int i = o.value(QStringLiteral("word")).toInt();
         if (i >= 97 && i <= 104) {
-            EXPECT_EQ(o.value(QStringLiteral("text")).toString(), QString::number(int32Of(w[i]))) << "word " << i;
+            EXPECT_EQ(o.value(QStringLiteral("text")).toString(), QString::number(int32Of(w[i])))
+                << "word " << i;
         }
     }
     // The header's corrector number is word 99, five digits.
@@ -274,10 +279,10 @@ struct WriteCase {
     const char* value;
     const char* password; // FIELD:DIGITS, or none
     bool accepted;
-    const char* readBack;  // the item's text read back after an accepted write
-    int word;              // the word that holds the item
+    const char* readBack;    // the item's text read back after an accepted write
+    int word;                // the word that holds the item
     std::optional<int> byte; // the byte of that word, or the whole word
-    QString expectedHex;   // the word (or byte) after an accepted write
+    QString expectedHex;     // the word (or byte) after an accepted write
 };
 
 class ItemWrite : public ::testing::TestWithParam<WriteCase> {};
@@ -297,17 +302,18 @@ TEST_P(ItemWrite, PasswordDecidesAndTheCorrectorKeepsTheValue) {
     Installation inst;
     ASSERT_TRUE(inst.initialised());
     ASSERT_TRUE(inst.startCorrector(QStringLiteral("series1")));
-    QStringList args{QStringLiteral("item"), QStringLiteral("set"), QStringLiteral("--item"), QString::number(c.item),
-                     QStringLiteral("--value"), QString::fromUtf8(c.value)};
+    QStringList args{QStringLiteral("item"),  QStringLiteral("set"),     QStringLiteral("--item"),
+                     QString::number(c.item), QStringLiteral("--value"), QString::fromUtf8(c.value)};
     if (c.password) args << QStringLiteral("--password") << QString::fromLatin1(c.password);
     const Result set = inst.onLine(args);
     Result get;
     if (c.accepted) {
         EXPECT_EQ(set.code, 0) << set.err.toStdString();
-        get = inst.onLine({QStringLiteral("--json"), QStringLiteral("item"), QStringLiteral("get"), QStringLiteral("--item"),
-                           QString::number(c.item)});
+        get = inst.onLine({QStringLiteral("--json"), QStringLiteral("item"), QStringLiteral("get"),
+                           QStringLiteral("--item"), QString::number(c.item)});
         EXPECT_EQ(get.code, 0) << get.err.toStdString();
-        EXPECT_EQ(json(get).value(QStringLiteral("text")).toString(), QString::fromUtf8(c.readBack)) << get.out.toStdString();
+        EXPECT_EQ(json(get).value(QStringLiteral("text")).toString(), QString::fromUtf8(c.readBack))
+            << get.out.toStdString();
     } else {
         EXPECT_NE(set.code, 0);
         EXPECT_FALSE(set.err.trimmed().isEmpty());
@@ -322,7 +328,8 @@ TEST_P(ItemWrite, PasswordDecidesAndTheCorrectorKeepsTheValue) {
     }
     if (!c.accepted) return;
     if (c.byte) {
-        EXPECT_EQ(QString::number(byteOf(after[c.word], *c.byte), 16).rightJustified(2, QLatin1Char('0')), c.expectedHex);
+        EXPECT_EQ(QString::number(byteOf(after[c.word], *c.byte), 16).rightJustified(2, QLatin1Char('0')),
+                  c.expectedHex);
         for (int b = 0; b < 4; ++b)
             if (b != *c.byte) {
                 EXPECT_EQ(byteOf(after[c.word], b), byteOf(before[c.word], b)) << "byte " << b;
@@ -347,12 +354,15 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"DensityWithoutPassword", 1, "0.7", nullptr, false, "", 51, std::nullopt, {}},
         WriteCase{"DensityWrongPassword", 1, "0.7", "1:9999", false, "", 51, std::nullopt, {}},
         WriteCase{"DensityOperator", 1, "0.7", "1:1111", true, "0.7", 51, std::nullopt, floatHex(0.7f)},
-        WriteCase{"DensityAtUpperBound", 1, "1.051", "1:1111", true, "1.051", 51, std::nullopt, floatHex(1.051f)},
+        WriteCase{"DensityAtUpperBound", 1, "1.051", "1:1111", true, "1.051", 51, std::nullopt,
+                  floatHex(1.051f)},
         WriteCase{"TimeCorrectionNegative", 18, "-3", "2:2222", true, "-3", 5, 1, QStringLiteral("fd")},
         WriteCase{"ContractHourMaster", 20, "11:00", "4:4444", true, "11:00", 1, 2, QStringLiteral("0b")},
         WriteCase{"ContractHourOperatorRefused", 20, "11:00", "1:1111", false, "", 1, 2, {}},
-        WriteCase{"MeterNameConfigurator", 46, "РГ-G250 №17", "6:6666", true, "РГ-G250 №17", 105, std::nullopt,
-                  textHex(QStringLiteral("РГ-G250 №17"))}),
+        WriteCase{"OperativeModeMaster", 23, "интерв.зап.1мин.", "4:4444", true, "интерв.зап.1мин.", 2, 3,
+                  QStringLiteral("01")},
+        WriteCase{"MeterNameConfigurator", 46, "РГ-G250 №17", "6:6666", true, "РГ-G250 №17", 105,
+                  std::nullopt, textHex(QStringLiteral("РГ-G250 №17"))}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- values out of range
@@ -361,27 +371,30 @@ struct RangeCase {
     const char* name;
     int item;
     const char* value;
-    const char* message; // the message the refusal starts with
-    bool withPassword;   // the value check comes before the access level: no password changes nothing
+    const char* message;  // the message the refusal starts with
+    const char* password; // FIELD:DIGITS, or none: the value check comes before the access level
 };
 
 TEST(ItemRange, OutOfRangeIsRefusedWithExit2AndNothingWritten) {
     const QList<RangeCase> cases = {
-        {"DensityAbove", 1, "1.0511", "Переменная  больше допуска!0.54..1.051", true},
-        {"DensityBelow", 1, "0.539", "Переменная  меньше допуска!0.54..1.051", true},
-        {"DensityComma", 1, "1,5", "Ошибка набора переменной !", true},
-        {"DisplayTimeAbove", 19, "100", "Переменная  больше допуска!5..99", true},
-        {"TimeCorrectionBelow", 18, "-10", "Переменная  меньше допуска!-9..9", true},
-        {"DensityAboveNoPassword", 1, "1.0511", "Переменная  больше допуска!0.54..1.051", false},
+        {"DensityAbove", 1, "1.0511", "Переменная  больше допуска!0.54..1.051", "7:7777"},
+        {"DensityBelow", 1, "0.539", "Переменная  меньше допуска!0.54..1.051", "7:7777"},
+        {"DensityComma", 1, "1,5", "Ошибка набора переменной !", "7:7777"},
+        {"DisplayTimeAbove", 19, "100", "Переменная  больше допуска!5..99", "7:7777"},
+        {"TimeCorrectionBelow", 18, "-10", "Переменная  меньше допуска!-9..9", "7:7777"},
+        {"DensityAboveNoPassword", 1, "1.0511", "Переменная  больше допуска!0.54..1.051", nullptr},
+        {"ChoiceNotInList", 23, "интерв.зап.3мин.", "Ошибка значения переменной : Оперативный архив",
+         "7:7777"},
+        {"PasswordOfThreeDigits", 1, "0.7", "Пароль неверен !", "1:111"},
     };
     Installation inst;
     ASSERT_TRUE(inst.initialised());
     ASSERT_TRUE(inst.startCorrector(QStringLiteral("series1")));
     for (const RangeCase& c : cases) {
         SCOPED_TRACE(c.name);
-        QStringList args{QStringLiteral("item"), QStringLiteral("set"), QStringLiteral("--item"),
+        QStringList args{QStringLiteral("item"),  QStringLiteral("set"),     QStringLiteral("--item"),
                          QString::number(c.item), QStringLiteral("--value"), QString::fromUtf8(c.value)};
-        if (c.withPassword) args << QStringLiteral("--password") << QStringLiteral("7:7777");
+        if (c.password) args << QStringLiteral("--password") << QString::fromLatin1(c.password);
         const Result r = inst.onLine(args);
         EXPECT_EQ(r.code, 2) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
@@ -410,15 +423,17 @@ TEST(Clock, SetMovesTheCorrectorsClockOnlyWithThePassword) {
 
     // Without a password the clock stays where it was.
     inst.onLine({QStringLiteral("clock"), QStringLiteral("set"), QStringLiteral("--value"), value});
-    const Result untouched = inst.onLine({QStringLiteral("--json"), QStringLiteral("clock"), QStringLiteral("get")});
+    const Result untouched =
+        inst.onLine({QStringLiteral("--json"), QStringLiteral("clock"), QStringLiteral("get")});
     ASSERT_EQ(untouched.code, 0) << untouched.err.toStdString();
     EXPECT_NE(json(untouched).value(QStringLiteral("date")).toString(), QStringLiteral("15.03.2025"));
 
-    const Result set = inst.onLine({QStringLiteral("clock"), QStringLiteral("set"), QStringLiteral("--value"), value,
-                                    QStringLiteral("--password"), QStringLiteral("6:6666")});
+    const Result set = inst.onLine({QStringLiteral("clock"), QStringLiteral("set"), QStringLiteral("--value"),
+                                    value, QStringLiteral("--password"), QStringLiteral("6:6666")});
     ASSERT_EQ(set.code, 0) << set.err.toStdString();
     const QDateTime setAt = QDateTime::currentDateTime();
-    const Result get = inst.onLine({QStringLiteral("--json"), QStringLiteral("clock"), QStringLiteral("get")});
+    const Result get =
+        inst.onLine({QStringLiteral("--json"), QStringLiteral("clock"), QStringLiteral("get")});
     ASSERT_EQ(get.code, 0) << get.err.toStdString();
     const QJsonObject clock = json(get);
     if (set.err.contains(QStringLiteral("answered no")) &&
