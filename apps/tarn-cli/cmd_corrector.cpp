@@ -314,15 +314,22 @@ int cmdClock(CliRun& run) {
     if (code != kExitOk) return code;
     if ((code = enterPassword(s)) != kExitOk) return code;
     const int lang = run.context->languageIndex();
+    // The command is the user's decision, as with item set: no question asked, and a clock the access
+    // level may not change is refused here instead of reported as written.
+    const int clockItem = what == QLatin1String("set") ? 16 : 18;
+    const int level = model.state().accessLevel;
+    if (!corrector::isItemEditable(clockItem, level, model.state().profile)) {
+        run.notifier->message(MessageKind::Error, uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
+                                                       "Параметр недоступен для записи на уровне доступа ") +
+                                                      QString::number(level));
+        return kExitRefused;
+    }
     if (what == QLatin1String("set")) {
         const QString stamp =
             run.value(QStringLiteral("--value"))
                 .value_or(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
-        const QString date = stamp.left(10);
-        const QString time = stamp.mid(11);
         code = s.transfer([&] {
-            model.onDateTimeEnter(date, time);
-            return true;
+            return model.WriteItem(16, stamp, corrector::ItemCaption(16, model.state().profile, lang), false);
         });
     } else {
         const QString value = run.value(QStringLiteral("--value")).value_or(QString());
