@@ -2,6 +2,7 @@
 // a group poll over several simulated lines with failing members, the protocols the runs leave, database
 // packages carried to a second installation and folder synchronisation. tarn-cli and corrector-sim run as
 // processes only; every expected value is worked out here from the records given to the simulators.
+#include "acceptance/AcceptanceReaders.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -30,32 +31,7 @@ const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // ---------------------------------------------------------------- independent readers
 
-QString fromCp1251(const QByteArray& bytes) {
-    QString out;
-    for (char ch : bytes) {
-        const auto b = static_cast<quint8>(ch);
-        if (b < 0x80)
-            out.append(QChar(b));
-        else if (b >= 0xC0)
-            out.append(QChar(char16_t(0x0410 + (b - 0xC0))));
-        else {
-            switch (b) {
-            case 0xA8: out.append(QChar(char16_t(0x0401))); break;
-            case 0xB8: out.append(QChar(char16_t(0x0451))); break;
-            case 0xAA: out.append(QChar(char16_t(0x0404))); break;
-            case 0xBA: out.append(QChar(char16_t(0x0454))); break;
-            case 0xB2: out.append(QChar(char16_t(0x0406))); break;
-            case 0xB3: out.append(QChar(char16_t(0x0456))); break;
-            case 0xAF: out.append(QChar(char16_t(0x0407))); break;
-            case 0xBF: out.append(QChar(char16_t(0x0457))); break;
-            case 0xB9: out.append(QChar(char16_t(0x2116))); break;
-            case 0x92: out.append(QChar(char16_t(0x2019))); break;
-            default: out.append(QChar(char16_t(0xFFFD)));
-            }
-        }
-    }
-    return out;
-}
+using acceptance::fromCp1251;
 
 // A text file as the program writes it: every line ended by CR LF, no lone LF or CR, no UTF-8.
 struct TextFile {
