@@ -399,7 +399,8 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     ASSERT_TRUE(inst.initialised());
     QJsonObject a = corrector(41234, hours(6), days(2));
     a.insert(QStringLiteral("words"), QJsonArray{QJsonObject{{"index", 113}, {"text", "ГРП Садова"}}});
-    const QJsonObject b = corrector(41777, hours(3), {});
+    // A serial below five digits is shown with leading zeros and kept in the state file as it is.
+    const QJsonObject b = corrector(7, hours(3), {});
     // Zone 2 holds an incomplete copy, zone 5 nothing: reading 3..6 stops before zone 5.
     const QJsonArray zones{zone(0), zone(1), zone(3, a), zone(3, b), zone(0), zone(3, corrector(41888, hours(2), {}))};
     ASSERT_TRUE(inst.startUnit(unit(zones)));
@@ -410,7 +411,7 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     const QMap<int, QString> read = zoneTexts(json(r));
     EXPECT_EQ(read.keys(), (QList<int>{3, 4})) << r.out.toStdString();
     EXPECT_EQ(read.value(3), QStringLiteral("N 41234ГРП Садова"));
-    EXPECT_EQ(read.value(4), QStringLiteral("N 41777"));
+    EXPECT_EQ(read.value(4), QStringLiteral("N 00007"));
 
     // Zone 3 at offset 0 of each image file, zone 4 at 32768; the identification lies at 32000 of
     // region 3, the hourly pages from page 52 of region 0 and the daily pages from page 64 of region 3
@@ -439,7 +440,7 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     // The state file: 16-zone unit, first zone 3, then status, serial and name of each zone read.
     const QByteArray state = inst.read(QStringLiteral("Current/StatDtu.000"));
     ASSERT_EQ(state.size(), 64 * 8);
-    const QStringList expected{"1", "3", "3", "41234", "ГРП Садова", "3", "41777", "0"};
+    const QStringList expected{"1", "3", "3", "41234", "ГРП Садова", "3", "7", "0"};
     for (int i = 0; i < expected.size(); ++i)
         EXPECT_EQ(stateRecord(state, i), expected[i]) << "record " << i;
 
@@ -486,6 +487,63 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     EXPECT_EQ(stateRecord(eightState, 1), QStringLiteral("7"));
 }
 
+QByteArray stateFile(const QStringList& records) {
+    QByteArray out;
+    for (const QString& r : records) {
+        QByteArray b;
+        for (QChar c : r) // the Cyrillic block and ASCII are all these records hold
+            b.append(c.unicode() >= 0x0410 && c.unicode() <= 0x044F ? char(0xC0 + (c.unicode() - 0x0410))
+                                                                     : char(c.unicode()));
+        out += b.leftJustified(64, '\0');
+    }
+    return out;
+}
+
+TEST(ZoneRead, ZonesOfTheLastReadComeFromTheStateFile) {
+    struct Case {
+        const char* name;
+        QStringList records;
+        int zoneCount;
+        QMap<int, QString> zones;
+    };
+    const QList<Case> cases = {
+        {"SixteenZonesFromTwo",
+         {"1", "2", "3", "41234", "ГРП Садова", "5", "0", "0", "131", "7", "Котельня"},
+         16,
+         {{2, "N 41234ГРП Садова"}, {3, "Ошибка конт.сум.O"}, {4, "N 00007Котельня"}}},
+        {"EightZones", {"0", "1", "1", "0", "0", "7", "0", "0"}, 8, {{1, "Запись неполная"}, {2, "Старая версия прогр."}}},
+        // Up to 255 bytes the file holds no zone.
+        {"TooShort", {"1", "1", "3", "41234"}, -1, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        ASSERT_TRUE(inst.initialised());
+        inst.write(QStringLiteral("Current/StatDtu.000"), stateFile(c.records));
+        const Result r = inst.cli({QStringLiteral("dtu"), QStringLiteral("zones"), QStringLiteral("--json")});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(zoneTexts(json(r)), c.zones) << r.out.toStdString();
+        if (c.zoneCount > 0) {
+            EXPECT_EQ(json(r).value(QStringLiteral("zoneCount")).toInt(), c.zoneCount);
+        }
+    }
+}
+
+TEST(ZoneRead, ImageFilesThatCannotBeCreatedAreReported) {
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    // A folder where an image file belongs.
+    ASSERT_TRUE(QDir().mkpath(inst.path(QStringLiteral("Current/DTU_2.000"))));
+    ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41234, hours(2), {}))})));
+    const Result r = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("ОШИБКА!!! при создании файлов"))) << r.err.toStdString();
+    inst.stopUnit();
+    const Result load = inst.cli({QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
+    EXPECT_NE(load.code, 0);
+    EXPECT_TRUE(inst.points().isEmpty());
+}
+
 // ---------------------------------------------------------------- loading and storing a zone
 
 TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
@@ -494,11 +552,29 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
     const QList<Period> firstVisit = hours(10), laterVisit = hours(14);
     const QList<Period> firstDays = days(2), laterDays = days(3);
     const QList<Period> other = hours(5, 0x0800);
-    const QJsonArray zones{zone(3, corrector(41234, firstVisit, firstDays)),
-                           zone(3, corrector(41234, laterVisit, laterDays)),
-                           zone(3, corrector(41299, other, {}))};
+    // The first visit also copied abnormal situations, an intervention, service records and three
+    // operative records.
+    QJsonObject first = corrector(41234, firstVisit, firstDays);
+    first.insert(QStringLiteral("abnormal"),
+                 QJsonArray{QJsonObject{{"at", "01.04.2024 10:05"}, {"current", 5}, {"previous", 0}, {"volume", 1.25},
+                                        {"standardVolume", 2.5}},
+                            QJsonObject{{"at", "01.04.2024 11:05"}, {"current", 0}, {"previous", 5}, {"volume", 0.5},
+                                        {"standardVolume", 0.75}}});
+    first.insert(QStringLiteral("interference"),
+                 QJsonArray{QJsonObject{{"at", "01.04.2024 12:00"}, {"code", 4}, {"kind", 0}, {"by", 1},
+                                        {"before", "05000000"}, {"after", "07000000"}}});
+    first.insert(QStringLiteral("service"),
+                 QJsonArray{QJsonObject{{"at", "01.04.2024 13:00"}, {"current", 0x102}, {"previous", 1}},
+                            QJsonObject{{"at", "01.04.2024 13:10"}, {"current", 3}, {"previous", 0x102}}});
+    first.insert(QStringLiteral("operative"),
+                 QJsonObject{{"start", "01.04.2024 14:00"}, {"count", 3}, {"stepMinutes", 1}, {"flow", 100}});
+    // The same serial in another model family is another metering point.
+    QJsonObject otherFamily = corrector(41234, hours(3), {});
+    otherFamily.insert(QStringLiteral("identification"), QStringLiteral("V Tarn-sim T47a 2.01"));
+    const QJsonArray zones{zone(3, first), zone(3, corrector(41234, laterVisit, laterDays)),
+                           zone(3, corrector(41299, other, {})), zone(3, otherFamily)};
     ASSERT_TRUE(inst.startUnit(unit(zones)));
-    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("3")});
+    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("4")});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
     inst.stopUnit();
 
@@ -508,12 +584,15 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
         const char* point;
         int newHours, newDays;
         int logRows;      // the point's request-log rows after the load
+        const char* written; // the stored-items flags of the request-log row
+        int firstHour, lastHour; // record numbers of the first and last hour written, -1 for none
     };
     const QList<Step> steps = {
-        {"1", true, "41234", 10, 2, 1},
-        {"1", false, "41234", 0, 0, 2}, // the same zone again: nothing twice
-        {"2", false, "41234", 4, 1, 3}, // the same corrector's later visit: only what is new
-        {"3", true, "41299", 5, 0, 1},  // another corrector: a point of its own
+        {"1", true, "41234", 10, 2, 1, "01101100101", 0, 9},
+        {"1", false, "41234", 0, 0, 2, "00000000000", -1, -1}, // the same zone again: nothing twice
+        {"2", false, "41234", 4, 1, 3, "01100000000", 10, 13}, // the same corrector's later visit: what is new
+        {"3", true, "41299", 5, 0, 1, "01000000000", 0, 4},    // another corrector: a point of its own
+        {"4", true, "t41234", 3, 0, 1, "01000000000", 0, 2},   // same serial, family T: another point
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(std::string("zone ") + s.zone + " point " + s.point);
@@ -533,14 +612,54 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
         EXPECT_EQ(log.last().value(QStringLiteral("bQuest")), QStringLiteral("3"));
         EXPECT_EQ(log.last().value(QStringLiteral("bStrQuest")), QStringLiteral("ДТУ"));
         EXPECT_EQ(log.last().value(QStringLiteral("bCurFlRdWr")), QStringLiteral("01111100101"));
+        EXPECT_EQ(log.last().value(QStringLiteral("bCurFlWrBD")), QString::fromLatin1(s.written));
+        EXPECT_EQ(log.last().value(QStringLiteral("bNbegHour")), QString::number(s.firstHour));
+        EXPECT_EQ(log.last().value(QStringLiteral("bNendHour")), QString::number(s.lastHour));
+        const auto hourAt = [&](int n) {
+            return n < 0 ? QStringLiteral("01.01.2000 00:00")
+                         : laterVisit[n].end.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
+        };
+        EXPECT_EQ(log.last().value(QStringLiteral("bDbegHour")), hourAt(s.firstHour));
+        EXPECT_EQ(log.last().value(QStringLiteral("bDendHour")), hourAt(s.lastHour));
     }
     expectStored(inst.rows(QStringLiteral("41234"), QStringLiteral("hourly")), laterVisit, QLatin1Char('h'));
     expectStored(inst.rows(QStringLiteral("41234"), QStringLiteral("daily")), laterDays, QLatin1Char('d'));
     expectStored(inst.rows(QStringLiteral("41299"), QStringLiteral("hourly")), other, QLatin1Char('h'));
     EXPECT_TRUE(inst.rows(QStringLiteral("41299"), QStringLiteral("daily")).isEmpty());
+    expectStored(inst.rows(QStringLiteral("t41234"), QStringLiteral("hourly")), hours(3), QLatin1Char('h'));
     QStringList points = inst.points();
     points.sort();
-    EXPECT_EQ(points, (QStringList{"41234", "41299"}));
+    EXPECT_EQ(points, (QStringList{"41234", "41299", "t41234"}));
+
+    // The event archives of the first visit, each record once.
+    const auto abnormal = inst.rows(QStringLiteral("41234"), QStringLiteral("abnormal"));
+    ASSERT_EQ(abnormal.size(), 2);
+    const QList<QStringList> abnormalExpected = {{"01.04.2024", "10:05", "0005", "0000", "1.25", "2.5"},
+                                                 {"01.04.2024", "11:05", "0000", "0005", "0.5", "0.75"}};
+    for (int i = 0; i < 2; ++i) {
+        const auto& row = abnormal[i];
+        const QStringList& e = abnormalExpected[i];
+        EXPECT_EQ(row.value(QStringLiteral("aDate")), e[0]);
+        EXPECT_EQ(row.value(QStringLiteral("aTime")), e[1]);
+        EXPECT_EQ(row.value(QStringLiteral("aCodeCur")), e[2]);
+        EXPECT_EQ(row.value(QStringLiteral("aCodePrec")), e[3]);
+        EXPECT_TRUE(near(row.value(QStringLiteral("aValwrk")), e[4].toDouble()));
+        EXPECT_TRUE(near(row.value(QStringLiteral("aValst")), e[5].toDouble()));
+    }
+    const auto changes = inst.rows(QStringLiteral("41234"), QStringLiteral("interference"));
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_EQ(changes[0].value(QStringLiteral("cWho")), QStringLiteral("ОПЕР._A"));
+    EXPECT_EQ(changes[0].value(QStringLiteral("cNamePar")), QStringLiteral("время_индикации"));
+    EXPECT_EQ(changes[0].value(QStringLiteral("cThereWas")), QStringLiteral("5"));
+    EXPECT_EQ(changes[0].value(QStringLiteral("cBecame")), QStringLiteral("7"));
+    const auto service = inst.rows(QStringLiteral("41234"), QStringLiteral("service"));
+    ASSERT_EQ(service.size(), 2);
+    EXPECT_EQ(service[0].value(QStringLiteral("sCodeCur")), QStringLiteral("0102"));
+    EXPECT_EQ(service[1].value(QStringLiteral("sCodePrec")), QStringLiteral("0102"));
+    EXPECT_EQ(service[1].value(QStringLiteral("sTime")), QStringLiteral("13:10"));
+    const auto operative = inst.rows(QStringLiteral("41234"), QStringLiteral("operative"));
+    ASSERT_EQ(operative.size(), 3);
+    EXPECT_EQ(operative[2].value(QStringLiteral("oDT_Corr")), QStringLiteral("01.04.2024 14:02"));
 }
 
 TEST(ZoneLoad, FirstStoringWritesThePointsParameterFile) {
@@ -616,11 +735,11 @@ TEST_P(ZoneLoadRefusal, AZoneThatIsNotWholeStoresNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Zones, ZoneLoadRefusal,
     ::testing::Values(
-        // A block that fails its check five times marks the zone; the load refuses it.
-        LoadCase{"BlockNeverChecks", QJsonObject{{"badBlock", QJsonArray{2, 10, 7}}}, 3, -1, "Ошибка конт.сум.O", {},
+        // A block that fails its check five times marks the zone; the load refuses it. Four times is
+        // outlived by the last sending.
+        LoadCase{"BlockNeverChecks", QJsonObject{{"badBlock", QJsonArray{2, 10, 5}}}, 3, -1, "Ошибка конт.сум.O", {},
                  false, {QStringLiteral("Ошибка конт.сум.O")}},
-        // Three bad answers are read again and the copy is whole.
-        LoadCase{"BlockChecksOnRetry", QJsonObject{{"badBlock", QJsonArray{2, 10, 3}}}, 3, -1, "N 41234", {}, true, {}},
+        LoadCase{"BlockChecksOnRetry", QJsonObject{{"badBlock", QJsonArray{2, 10, 4}}}, 3, -1, "N 41234", {}, true, {}},
         LoadCase{"IncompleteCopy", QJsonObject{}, 1, -1, "Запись неполная", {}, false,
                  {QStringLiteral("Запись неполная")}},
         LoadCase{"SpoiltRecordStops", QJsonObject{}, 3, 10, "N 41234", {QStringLiteral("--stop-on-error")}, false,
@@ -652,13 +771,13 @@ struct FaultCase {
 
 TEST(UnitFaults, SilenceEndsEachOperationWithItsTextAndShortFaultsAreOutlived) {
     const QList<FaultCase> cases = {
-        {"SilentState", QJsonObject{{"silence", 1000}}, {"state"}, 1,
+        {"SilentState", QJsonObject{{"silence", 5}}, {"state"}, 1,
          {"Чтение состояния ДТУ - БРАК", "Нет ответа от ДТУ"}},
-        {"SilentRead", QJsonObject{{"silence", 1000}}, {"read"}, 1, {"Чтение ДТУ - БРАК", "Нет ответа от ДТУ"}},
-        {"SilentTest", QJsonObject{{"silence", 1000}}, {"test"}, 1, {"Тест ДТУ - БРАК"}},
-        {"SilentErase", QJsonObject{{"silence", 1000}}, {"erase", "--yes"}, 1, {"Стирание ДТУ - БРАК"}},
-        {"SilentStateUkrainian", QJsonObject{{"silence", 1000}}, {"state", "--lang", "ua"}, 1, {"Читання стану ДТУ - ПОМИЛКА"}},
-        // Four requests unanswered: the fifth sending of the version request is.
+        {"SilentRead", QJsonObject{{"silence", 5}}, {"read"}, 1, {"Чтение ДТУ - БРАК", "Нет ответа от ДТУ"}},
+        {"SilentTest", QJsonObject{{"silence", 5}}, {"test"}, 1, {"Тест ДТУ - БРАК"}},
+        {"SilentErase", QJsonObject{{"silence", 5}}, {"erase", "--yes"}, 1, {"Стирание ДТУ - БРАК"}},
+        {"SilentStateUkrainian", QJsonObject{{"silence", 5}}, {"state", "--lang", "ua"}, 1, {"Читання стану ДТУ - ПОМИЛКА"}},
+        // Five sendings in all: five unanswered end the operation, four are outlived.
         {"FourSilences", QJsonObject{{"silence", 4}}, {"state"}, 0, {"Нормальная запись"}},
         // One refusal by the unit (0xEE and its flags) is asked again, never taken as the state.
         {"OneUnitError", QJsonObject{{"unitError", 0x10}}, {"state"}, 0, {"Нормальная запись"}},
