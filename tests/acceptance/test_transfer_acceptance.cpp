@@ -113,9 +113,9 @@ QList<Period> hours(int count, quint16 status1 = 0) {
     QList<Period> out;
     for (int i = 0; i < count; ++i) {
         const bool high = i % 3 == 2; // from 6 kgf/cm² on the factor is kept in thousandths
-        out.append({t0.addSecs(3600LL * i), 7.25f + float(i), 24.5f + 2 * float(i), 0.25f * float(i % 4), 0.75f,
-                    quint16(high ? 6125 : 1234 + i), qint16(i % 2 ? 1875 - i : -512 - i), quint16(9987 - i),
-                    quint16(high ? 7654 : 12345 + i), quint16(i == 1 ? 0x3001 : status1),
+        out.append({t0.addSecs(3600LL * i), 7.25f + float(i), 24.5f + 2 * float(i), 0.25f * float(i % 4),
+                    0.75f, quint16(high ? 6125 : 1234 + i), qint16(i % 2 ? 1875 - i : -512 - i),
+                    quint16(9987 - i), quint16(high ? 7654 : 12345 + i), quint16(i == 1 ? 0x3001 : status1),
                     quint16(i == 1 ? 0x0001 : 0)});
     }
     return out;
@@ -125,8 +125,8 @@ QList<Period> days(int count) {
     const QDateTime t0(QDate(2024, 4, 2), QTime(9, 0));
     QList<Period> out;
     for (int i = 0; i < count; ++i)
-        out.append({t0.addDays(i), 180.5f + float(i), 410.25f + float(i), 0.5f, 1.25f, quint16(1500 + i), qint16(-250),
-                    quint16(9950), quint16(22000 + i), quint16(0x1000), 0});
+        out.append({t0.addDays(i), 180.5f + float(i), 410.25f + float(i), 0.5f, 1.25f, quint16(1500 + i),
+                    qint16(-250), quint16(9950), quint16(22000 + i), quint16(0x1000), 0});
     return out;
 }
 
@@ -238,8 +238,8 @@ public:
 
     // The rows stored for a point, each as its fields by name.
     QList<QMap<QString, QString>> rows(const QString& point, const QString& archive) const {
-        const Result r = cli({QStringLiteral("rows"), QStringLiteral("--point"), point, QStringLiteral("--archive"),
-                              archive, QStringLiteral("--json")});
+        const Result r = cli({QStringLiteral("rows"), QStringLiteral("--point"), point,
+                              QStringLiteral("--archive"), archive, QStringLiteral("--json")});
         QList<QMap<QString, QString>> out;
         if (r.code != 0) return out;
         const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
@@ -278,7 +278,8 @@ QJsonObject json(const Result& r) {
 QMap<int, QString> zoneTexts(const QJsonObject& answer) {
     QMap<int, QString> out;
     for (const QJsonValue& z : answer.value(QStringLiteral("zones")).toArray())
-        out.insert(z.toObject().value(QStringLiteral("zone")).toInt(), z.toObject().value(QStringLiteral("text")).toString());
+        out.insert(z.toObject().value(QStringLiteral("zone")).toInt(),
+                   z.toObject().value(QStringLiteral("text")).toString());
     return out;
 }
 
@@ -299,7 +300,9 @@ void expectStored(const QList<QMap<QString, QString>>& stored, const QList<Perio
         if (skip && skip(i)) {
             // A record that failed its check is never stored with its values.
             if (byNumber.contains(i)) {
-                EXPECT_FALSE(near(byNumber[i].value(QString(prefix) + QStringLiteral("Vwrk")), given[i].working)) << "record " << i;
+                EXPECT_FALSE(
+                    near(byNumber[i].value(QString(prefix) + QStringLiteral("Vwrk")), given[i].working))
+                    << "record " << i;
             }
             continue;
         }
@@ -346,15 +349,36 @@ struct StateCase {
     QStringList texts;
 };
 
-TEST(UnitState, EachZoneShowsItsContentAndAU208UnitHasEightZones) {
+QByteArray stateFile(const QStringList& records) {
+    QByteArray out;
+    for (const QString& r : records) {
+        QByteArray b;
+        for (QChar c : r) // the Cyrillic block and ASCII are all these records hold
+            b.append(c.unicode() >= 0x0410 && c.unicode() <= 0x044F ? char(0xC0 + (c.unicode() - 0x0410))
+                                                                    : char(c.unicode()));
+        out += b.leftJustified(64, '\0');
+    }
+    return out;
+}
+
+TEST(UnitState, ZonesShowTheirContentFromTheUnitAndFromTheLastReadsStateFile) {
     const QList<StateCase> cases = {
-        {"Russian", "DTU-1-16 v2.05", "ru", 16,
+        {"Russian",
+         "DTU-1-16 v2.05",
+         "ru",
+         16,
          {"Нормальная запись", "Запись неполная", "Нет данных", "Ошибка конт.сум.O", "Ошибка конт.сум.Д",
           "Старая версия прогр."}},
-        {"Ukrainian", "DTU-1-16 v2.05", "ua", 16,
+        {"Ukrainian",
+         "DTU-1-16 v2.05",
+         "ua",
+         16,
          {"Запис норма", "Запис неповний", "Немає даних", "Помилка конт.сум.O", "Помилка конт.сум.Д",
           "Стара версія прогр."}},
-        {"EightZones", "DTU-1-16 u208 v1.3", "ru", 8,
+        {"EightZones",
+         "DTU-1-16 u208 v1.3",
+         "ru",
+         8,
          {"Нормальная запись", "Запись неполная", "Нет данных", "Ошибка конт.сум.O", "Ошибка конт.сум.Д",
           "Старая версия прогр."}},
     };
@@ -366,8 +390,8 @@ TEST(UnitState, EachZoneShowsItsContentAndAU208UnitHasEightZones) {
         Installation inst;
         ASSERT_TRUE(inst.initialised());
         ASSERT_TRUE(inst.startUnit(unit(zones, {{"version", c.version}})));
-        const Result r = inst.dtu({QStringLiteral("state"), QStringLiteral("--json"), QStringLiteral("--lang"),
-                                   QString::fromLatin1(c.lang)});
+        const Result r = inst.dtu({QStringLiteral("state"), QStringLiteral("--json"),
+                                   QStringLiteral("--lang"), QString::fromLatin1(c.lang)});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QJsonObject answer = json(r);
         EXPECT_EQ(answer.value(QStringLiteral("version")).toString(), QString::fromLatin1(c.version));
@@ -381,6 +405,38 @@ TEST(UnitState, EachZoneShowsItsContentAndAU208UnitHasEightZones) {
             EXPECT_EQ(texts.contains(z), c.zoneCount == 16) << "zone " << z;
         if (c.zoneCount == 16) {
             EXPECT_EQ(texts.value(16), c.texts[2]);
+        }
+    }
+
+    // Without the unit: the zones of the last read as its state file keeps them.
+    struct FileCase {
+        const char* name;
+        QStringList records;
+        int zoneCount;
+        QMap<int, QString> zones;
+    };
+    const QList<FileCase> files = {
+        {"SixteenZonesFromTwo",
+         {"1", "2", "3", "41234", "ГРП Садова", "5", "0", "0", "131", "7", "Котельня"},
+         16,
+         {{2, "N 41234ГРП Садова"}, {3, "Ошибка конт.сум.O"}, {4, "N 00007Котельня"}}},
+        {"EightZones",
+         {"0", "1", "1", "0", "0", "7", "0", "0"},
+         8,
+         {{1, "Запись неполная"}, {2, "Старая версия прогр."}}},
+        // Up to 255 bytes the file holds no zone.
+        {"TooShort", {"1", "1", "3", "41234"}, -1, {}},
+    };
+    for (const FileCase& c : files) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        ASSERT_TRUE(inst.initialised());
+        inst.write(QStringLiteral("Current/StatDtu.000"), stateFile(c.records));
+        const Result r = inst.cli({QStringLiteral("dtu"), QStringLiteral("zones"), QStringLiteral("--json")});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(zoneTexts(json(r)), c.zones) << r.out.toStdString();
+        if (c.zoneCount > 0) {
+            EXPECT_EQ(json(r).value(QStringLiteral("zoneCount")).toInt(), c.zoneCount);
         }
     }
 }
@@ -402,7 +458,8 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     // A serial below five digits is shown with leading zeros and kept in the state file as it is.
     const QJsonObject b = corrector(7, hours(3), {});
     // Zone 2 holds an incomplete copy, zone 5 nothing: reading 3..6 stops before zone 5.
-    const QJsonArray zones{zone(0), zone(1), zone(3, a), zone(3, b), zone(0), zone(3, corrector(41888, hours(2), {}))};
+    const QJsonArray zones{zone(0),    zone(1), zone(3, a),
+                           zone(3, b), zone(0), zone(3, corrector(41888, hours(2), {}))};
     ASSERT_TRUE(inst.startUnit(unit(zones)));
 
     const Result r = inst.dtu({QStringLiteral("read"), QStringLiteral("--first"), QStringLiteral("3"),
@@ -464,8 +521,9 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     };
     for (const Refused& c : refusals) {
         SCOPED_TRACE(std::string(c.first) + ".." + c.last);
-        const Result no = inst.dtu({QStringLiteral("read"), QStringLiteral("--first"), QString::fromLatin1(c.first),
-                                    QStringLiteral("--last"), QString::fromLatin1(c.last)});
+        const Result no =
+            inst.dtu({QStringLiteral("read"), QStringLiteral("--first"), QString::fromLatin1(c.first),
+                      QStringLiteral("--last"), QString::fromLatin1(c.last)});
         EXPECT_NE(no.code, 0);
         EXPECT_TRUE(no.err.contains(QString::fromUtf8(c.message))) << no.err.toStdString();
         EXPECT_EQ(inst.read(QStringLiteral("Current/StatDtu.000")), state);
@@ -485,63 +543,23 @@ TEST(ZoneRead, ReadsFromTheFirstZoneToTheFirstEmptyOneIntoTheImageFiles) {
     const QByteArray eightState = inst.read(QStringLiteral("Current/StatDtu.000"));
     EXPECT_EQ(stateRecord(eightState, 0), QStringLiteral("0"));
     EXPECT_EQ(stateRecord(eightState, 1), QStringLiteral("7"));
-}
 
-QByteArray stateFile(const QStringList& records) {
-    QByteArray out;
-    for (const QString& r : records) {
-        QByteArray b;
-        for (QChar c : r) // the Cyrillic block and ASCII are all these records hold
-            b.append(c.unicode() >= 0x0410 && c.unicode() <= 0x044F ? char(0xC0 + (c.unicode() - 0x0410))
-                                                                     : char(c.unicode()));
-        out += b.leftJustified(64, '\0');
+    // Image files that cannot be created end the read before anything is kept.
+    {
+        Installation fresh;
+        ASSERT_TRUE(fresh.initialised());
+        // A folder where an image file belongs.
+        ASSERT_TRUE(QDir().mkpath(fresh.path(QStringLiteral("Current/DTU_2.000"))));
+        ASSERT_TRUE(fresh.startUnit(unit({zone(3, corrector(41234, hours(2), {}))})));
+        const Result r = fresh.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")});
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("ОШИБКА!!! при создании файлов"))) << r.err.toStdString();
+        fresh.stopUnit();
+        const Result load = fresh.cli(
+            {QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
+        EXPECT_NE(load.code, 0);
+        EXPECT_TRUE(fresh.points().isEmpty());
     }
-    return out;
-}
-
-TEST(ZoneRead, ZonesOfTheLastReadComeFromTheStateFile) {
-    struct Case {
-        const char* name;
-        QStringList records;
-        int zoneCount;
-        QMap<int, QString> zones;
-    };
-    const QList<Case> cases = {
-        {"SixteenZonesFromTwo",
-         {"1", "2", "3", "41234", "ГРП Садова", "5", "0", "0", "131", "7", "Котельня"},
-         16,
-         {{2, "N 41234ГРП Садова"}, {3, "Ошибка конт.сум.O"}, {4, "N 00007Котельня"}}},
-        {"EightZones", {"0", "1", "1", "0", "0", "7", "0", "0"}, 8, {{1, "Запись неполная"}, {2, "Старая версия прогр."}}},
-        // Up to 255 bytes the file holds no zone.
-        {"TooShort", {"1", "1", "3", "41234"}, -1, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Installation inst;
-        ASSERT_TRUE(inst.initialised());
-        inst.write(QStringLiteral("Current/StatDtu.000"), stateFile(c.records));
-        const Result r = inst.cli({QStringLiteral("dtu"), QStringLiteral("zones"), QStringLiteral("--json")});
-        ASSERT_EQ(r.code, 0) << r.err.toStdString();
-        EXPECT_EQ(zoneTexts(json(r)), c.zones) << r.out.toStdString();
-        if (c.zoneCount > 0) {
-            EXPECT_EQ(json(r).value(QStringLiteral("zoneCount")).toInt(), c.zoneCount);
-        }
-    }
-}
-
-TEST(ZoneRead, ImageFilesThatCannotBeCreatedAreReported) {
-    Installation inst;
-    ASSERT_TRUE(inst.initialised());
-    // A folder where an image file belongs.
-    ASSERT_TRUE(QDir().mkpath(inst.path(QStringLiteral("Current/DTU_2.000"))));
-    ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41234, hours(2), {}))})));
-    const Result r = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")});
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("ОШИБКА!!! при создании файлов"))) << r.err.toStdString();
-    inst.stopUnit();
-    const Result load = inst.cli({QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
-    EXPECT_NE(load.code, 0);
-    EXPECT_TRUE(inst.points().isEmpty());
 }
 
 // ---------------------------------------------------------------- loading and storing a zone
@@ -555,14 +573,22 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
     // The first visit also copied abnormal situations, an intervention, service records and three
     // operative records.
     QJsonObject first = corrector(41234, firstVisit, firstDays);
-    first.insert(QStringLiteral("abnormal"),
-                 QJsonArray{QJsonObject{{"at", "01.04.2024 10:05"}, {"current", 5}, {"previous", 0}, {"volume", 1.25},
-                                        {"standardVolume", 2.5}},
-                            QJsonObject{{"at", "01.04.2024 11:05"}, {"current", 0}, {"previous", 5}, {"volume", 0.5},
-                                        {"standardVolume", 0.75}}});
-    first.insert(QStringLiteral("interference"),
-                 QJsonArray{QJsonObject{{"at", "01.04.2024 12:00"}, {"code", 4}, {"kind", 0}, {"by", 1},
-                                        {"before", "05000000"}, {"after", "07000000"}}});
+    first.insert(QStringLiteral("abnormal"), QJsonArray{QJsonObject{{"at", "01.04.2024 10:05"},
+                                                                    {"current", 5},
+                                                                    {"previous", 0},
+                                                                    {"volume", 1.25},
+                                                                    {"standardVolume", 2.5}},
+                                                        QJsonObject{{"at", "01.04.2024 11:05"},
+                                                                    {"current", 0},
+                                                                    {"previous", 5},
+                                                                    {"volume", 0.5},
+                                                                    {"standardVolume", 0.75}}});
+    first.insert(QStringLiteral("interference"), QJsonArray{QJsonObject{{"at", "01.04.2024 12:00"},
+                                                                        {"code", 4},
+                                                                        {"kind", 0},
+                                                                        {"by", 1},
+                                                                        {"before", "05000000"},
+                                                                        {"after", "07000000"}}});
     first.insert(QStringLiteral("service"),
                  QJsonArray{QJsonObject{{"at", "01.04.2024 13:00"}, {"current", 0x102}, {"previous", 1}},
                             QJsonObject{{"at", "01.04.2024 13:10"}, {"current", 3}, {"previous", 0x102}}});
@@ -580,19 +606,20 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
 
     struct Step {
         const char* zone;
-        bool added;       // the point was registered by this load
+        bool added; // the point was registered by this load
         const char* point;
         int newHours, newDays;
-        int logRows;      // the point's request-log rows after the load
-        const char* written; // the stored-items flags of the request-log row
+        int logRows;             // the point's request-log rows after the load
+        const char* written;     // the stored-items flags of the request-log row
         int firstHour, lastHour; // record numbers of the first and last hour written, -1 for none
     };
     const QList<Step> steps = {
         {"1", true, "41234", 10, 2, 1, "01101100101", 0, 9},
         {"1", false, "41234", 0, 0, 2, "00000000000", -1, -1}, // the same zone again: nothing twice
-        {"2", false, "41234", 4, 1, 3, "01100000000", 10, 13}, // the same corrector's later visit: what is new
-        {"3", true, "41299", 5, 0, 1, "01000000000", 0, 4},    // another corrector: a point of its own
-        {"4", true, "t41234", 3, 0, 1, "01000000000", 0, 2},   // same serial, family T: another point
+        {"2", false, "41234", 4, 1, 3, "01100000000", 10,
+         13},                                                // the same corrector's later visit: what is new
+        {"3", true, "41299", 5, 0, 1, "01000000000", 0, 4},  // another corrector: a point of its own
+        {"4", true, "t41234", 3, 0, 1, "01000000000", 0, 2}, // same serial, family T: another point
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(std::string("zone ") + s.zone + " point " + s.point);
@@ -600,7 +627,8 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
                                    QStringLiteral("--store"), QStringLiteral("--json")});
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QJsonObject store = json(r).value(QStringLiteral("store")).toObject();
-        EXPECT_EQ(store.value(QStringLiteral("point")).toString(), QString::fromLatin1(s.point)) << r.out.toStdString();
+        EXPECT_EQ(store.value(QStringLiteral("point")).toString(), QString::fromLatin1(s.point))
+            << r.out.toStdString();
         EXPECT_EQ(store.value(QStringLiteral("added")).toBool(), s.added);
         const QJsonObject stored = store.value(QStringLiteral("stored")).toObject();
         EXPECT_EQ(stored.value(QStringLiteral("hourly")).toInt(-1), s.newHours);
@@ -669,7 +697,8 @@ TEST(ZoneLoad, FirstStoringWritesThePointsParameterFile) {
     ASSERT_EQ(inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")}).code, 0);
     inst.stopUnit();
     const QDateTime before = QDateTime::currentDateTime().addSecs(-60);
-    const Result r = inst.cli({QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
+    const Result r = inst.cli(
+        {QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     // A reading by the transfer unit writes the parameter file when the point has none yet, and the
     // request log keeps the time it was written.
@@ -685,13 +714,13 @@ TEST(ZoneLoad, FirstStoringWritesThePointsParameterFile) {
 
 struct LoadCase {
     const char* name;
-    QJsonObject faults;        // of the unit
-    int zoneStatus;            // as the unit reports the zone
-    int spoiltHour;            // an hourly record with a wrong check byte, or -1
-    const char* zoneText;      // the zone after the read
-    QStringList loadOptions;   // after "dtu load 1 --store"
-    bool stored;               // the load stores (the others store nothing and exit non-zero)
-    QStringList messages;      // what a refused load says
+    QJsonObject faults;      // of the unit
+    int zoneStatus;          // as the unit reports the zone
+    int spoiltHour;          // an hourly record with a wrong check byte, or -1
+    const char* zoneText;    // the zone after the read
+    QStringList loadOptions; // after "dtu load 1 --store"
+    bool stored;             // the load stores (the others store nothing and exit non-zero)
+    QStringList messages;    // what a refused load says
 };
 
 class ZoneLoadRefusal : public ::testing::TestWithParam<LoadCase> {};
@@ -706,8 +735,8 @@ TEST_P(ZoneLoadRefusal, AZoneThatIsNotWholeStoresNothing) {
     ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41299, hours(2), {})),
                                      zone(c.zoneStatus, corrector(41234, given, days(2), c.spoiltHour))},
                                     {{"faults", c.faults}})));
-    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("2"),
-                                  QStringLiteral("--json")});
+    const Result read = inst.dtu(
+        {QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("2"), QStringLiteral("--json")});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
     EXPECT_EQ(zoneTexts(json(read)).value(2), QString::fromUtf8(c.zoneText)) << read.out.toStdString();
     inst.stopUnit();
@@ -737,12 +766,37 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // A block that fails its check five times marks the zone; the load refuses it. Four times is
         // outlived by the last sending.
-        LoadCase{"BlockNeverChecks", QJsonObject{{"badBlock", QJsonArray{2, 10, 5}}}, 3, -1, "Ошибка конт.сум.O", {},
-                 false, {QStringLiteral("Ошибка конт.сум.O")}},
-        LoadCase{"BlockChecksOnRetry", QJsonObject{{"badBlock", QJsonArray{2, 10, 4}}}, 3, -1, "N 41234", {}, true, {}},
-        LoadCase{"IncompleteCopy", QJsonObject{}, 1, -1, "Запись неполная", {}, false,
+        LoadCase{"BlockNeverChecks",
+                 QJsonObject{{"badBlock", QJsonArray{2, 10, 5}}},
+                 3,
+                 -1,
+                 "Ошибка конт.сум.O",
+                 {},
+                 false,
+                 {QStringLiteral("Ошибка конт.сум.O")}},
+        LoadCase{"BlockChecksOnRetry",
+                 QJsonObject{{"badBlock", QJsonArray{2, 10, 4}}},
+                 3,
+                 -1,
+                 "N 41234",
+                 {},
+                 true,
+                 {}},
+        LoadCase{"IncompleteCopy",
+                 QJsonObject{},
+                 1,
+                 -1,
+                 "Запись неполная",
+                 {},
+                 false,
                  {QStringLiteral("Запись неполная")}},
-        LoadCase{"SpoiltRecordStops", QJsonObject{}, 3, 10, "N 41234", {QStringLiteral("--stop-on-error")}, false,
+        LoadCase{"SpoiltRecordStops",
+                 QJsonObject{},
+                 3,
+                 10,
+                 "N 41234",
+                 {QStringLiteral("--stop-on-error")},
+                 false,
                  // The record number counts the hourly records before the page: the page of records 8..15.
                  {QStringLiteral("Ошибка данных в архиве \"часовой-№зап.8\" возможен неверный коммерческий "
                                  "отчет!!! Остановить чтение?"),
@@ -750,13 +804,37 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"SpoiltRecordGoesOn", QJsonObject{}, 3, 10, "N 41234", {}, true, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ZoneLoad, WithoutImageFilesNothingIsLoaded) {
+TEST(ZoneLoad, AMissingFileOfTheLastReadStoresNothing) {
     Installation inst;
     ASSERT_TRUE(inst.initialised());
-    const Result r = inst.cli({QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
-    EXPECT_NE(r.code, 0);
-    EXPECT_FALSE(r.err.trimmed().isEmpty());
-    EXPECT_TRUE(inst.points().isEmpty());
+    ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41234, hours(4), {}))})));
+    ASSERT_EQ(inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")}).code, 0);
+    inst.stopUnit();
+    const QStringList files{"Current/DTU_0.000", "Current/DTU_1.000", "Current/DTU_2.000",
+                            "Current/DTU_3.000", "Current/StatDtu.000"};
+    QMap<QString, QByteArray> kept;
+    for (const QString& f : files)
+        kept.insert(f, inst.read(f));
+    struct Case {
+        const char* missing;
+        const char* message;
+    };
+    const QList<Case> cases = {
+        {"Current/DTU_3.000", "Ошибка открытия файла!!!"},             // identification and parameters
+        {"Current/DTU_1.000", "Чтение данных корректора прервано!!!"}, // archive pages of region 1
+        {"Current/StatDtu.000", "Нет данных"},                         // no zone is known
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.missing);
+        for (const QString& f : files)
+            inst.write(f, kept.value(f));
+        ASSERT_TRUE(QFile::remove(inst.path(QString::fromLatin1(c.missing))));
+        const Result r = inst.cli(
+            {QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+        EXPECT_TRUE(inst.points().isEmpty());
+    }
 }
 
 // ---------------------------------------------------------------- faults of the unit and the port
@@ -767,20 +845,30 @@ struct FaultCase {
     QStringList command;
     int code;
     QStringList messages;
+    bool noPort = false; // the port named is not there at all
 };
 
-TEST(UnitFaults, SilenceEndsEachOperationWithItsTextAndShortFaultsAreOutlived) {
+TEST(UnitFaults, SilenceAndAMissingPortEndEachOperationWithItsTextAndShortFaultsAreOutlived) {
     const QList<FaultCase> cases = {
-        {"SilentState", QJsonObject{{"silence", 5}}, {"state"}, 1,
+        {"SilentState",
+         QJsonObject{{"silence", 5}},
+         {"state"},
+         1,
          {"Чтение состояния ДТУ - БРАК", "Нет ответа от ДТУ"}},
         {"SilentRead", QJsonObject{{"silence", 5}}, {"read"}, 1, {"Чтение ДТУ - БРАК", "Нет ответа от ДТУ"}},
         {"SilentTest", QJsonObject{{"silence", 5}}, {"test"}, 1, {"Тест ДТУ - БРАК"}},
         {"SilentErase", QJsonObject{{"silence", 5}}, {"erase", "--yes"}, 1, {"Стирание ДТУ - БРАК"}},
-        {"SilentStateUkrainian", QJsonObject{{"silence", 5}}, {"state", "--lang", "ua"}, 1, {"Читання стану ДТУ - ПОМИЛКА"}},
+        {"SilentStateUkrainian",
+         QJsonObject{{"silence", 5}},
+         {"state", "--lang", "ua"},
+         1,
+         {"Читання стану ДТУ - ПОМИЛКА"}},
         // Five sendings in all: five unanswered end the operation, four are outlived.
         {"FourSilences", QJsonObject{{"silence", 4}}, {"state"}, 0, {"Нормальная запись"}},
         // One refusal by the unit (0xEE and its flags) is asked again, never taken as the state.
         {"OneUnitError", QJsonObject{{"unitError", 0x10}}, {"state"}, 0, {"Нормальная запись"}},
+        {"NoPort", {}, {"state"}, 1, {"ОШИБКА!!! инициализации порта"}, true},
+        {"NoPortUkrainian", {}, {"state", "--lang", "ua"}, 1, {"ПОМИЛКА! ініціалізації порту"}, true},
     };
     const QList<Period> given = hours(9);
     for (const FaultCase& c : cases) {
@@ -792,10 +880,16 @@ TEST(UnitFaults, SilenceEndsEachOperationWithItsTextAndShortFaultsAreOutlived) {
         QByteArray image;
         if (reading) {
             ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41234, given, {}))})));
-            ASSERT_EQ(inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")}).code, 0);
+            ASSERT_EQ(inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("1")}).code,
+                      0);
             image = inst.read(QStringLiteral("Current/DTU_0.000"));
         }
-        ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41299, hours(3), {}))}, {{"faults", c.faults}})));
+        if (c.noPort)
+            inst.write(QStringLiteral("Work/PortMap.000"),
+                       "COM1 " + inst.path(QStringLiteral("no-port")).toLocal8Bit() + "\r\n");
+        else
+            ASSERT_TRUE(
+                inst.startUnit(unit({zone(3, corrector(41299, hours(3), {}))}, {{"faults", c.faults}})));
         const Result r = inst.dtu(c.command);
         EXPECT_EQ(r.code, c.code) << r.all().toStdString();
         for (const QString& m : c.messages)
@@ -803,28 +897,11 @@ TEST(UnitFaults, SilenceEndsEachOperationWithItsTextAndShortFaultsAreOutlived) {
         if (!reading) continue;
         inst.stopUnit();
         EXPECT_EQ(inst.read(QStringLiteral("Current/DTU_0.000")), image);
-        const Result load = inst.cli({QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"),
-                                      QStringLiteral("--store")});
+        const Result load = inst.cli(
+            {QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
         ASSERT_EQ(load.code, 0) << load.err.toStdString();
         EXPECT_EQ(inst.points(), QStringList{QStringLiteral("41234")});
         expectStored(inst.rows(QStringLiteral("41234"), QStringLiteral("hourly")), given, QLatin1Char('h'));
-    }
-}
-
-TEST(UnitFaults, APortThatIsNotThereIsRefused) {
-    Installation inst;
-    ASSERT_TRUE(inst.initialised());
-    const QString missing = inst.path(QStringLiteral("no-such-port"));
-    struct Case {
-        const char* lang;
-        const char* message;
-    };
-    for (const Case& c : {Case{"ru", "ОШИБКА!!! инициализации порта"}, Case{"ua", "ПОМИЛКА! ініціалізації порту"}}) {
-        SCOPED_TRACE(c.lang);
-        const Result r = inst.cli({QStringLiteral("--port"), missing, QStringLiteral("--lang"), QString::fromLatin1(c.lang),
-                                   QStringLiteral("dtu"), QStringLiteral("state")});
-        EXPECT_EQ(r.code, 1);
-        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
     }
 }
 
@@ -832,6 +909,7 @@ TEST(UnitFaults, APortThatIsNotThereIsRefused) {
 
 struct OutcomeCase {
     const char* name;
+    const char* lang;
     const char* test;  // the unit's test outcome
     const char* erase; // the unit's erase outcome
     QStringList command;
@@ -844,14 +922,65 @@ struct OutcomeCase {
 
 TEST(UnitTestAndErase, OutcomesAndTheUnitsStateAfterwards) {
     const QList<OutcomeCase> cases = {
-        {"TestNorm", "ok", "ok", {"test"}, 0, "Тест ДТУ - НОРМА", "ДТУ после теста", "После теста"},
-        {"TestLowSupply", "lowSupply", "ok", {"test"}, 1, "Тест ДТУ - мало питания!!!", nullptr, nullptr},
-        {"TestFault", "fail", "ok", {"test"}, 1, "Тест ДТУ - БРАК", nullptr, nullptr},
-        {"EraseNorm", "ok", "ok", {"erase", "--yes"}, 0, "Стирание ДТУ - НОРМА", "ДТУ после стирания", "Нет данных"},
-        {"EraseLowSupply", "ok", "lowSupply", {"erase", "--yes"}, 1, "Стирание ДТУ - мало питания", nullptr, nullptr},
-        {"EraseFault", "ok", "fail", {"erase", "--yes"}, 1, "Стирание ДТУ - БРАК", nullptr, nullptr},
+        {"TestNorm", "ru", "ok", "ok", {"test"}, 0, "Тест ДТУ - НОРМА", "ДТУ после теста", "После теста"},
+        {"TestNormUkrainian",
+         "ua",
+         "ok",
+         "ok",
+         {"test"},
+         0,
+         "Тест ДТУ - НОРМА",
+         "ДТУ після тесту",
+         "Після тесту"},
+        {"TestLowSupply",
+         "ru",
+         "lowSupply",
+         "ok",
+         {"test"},
+         1,
+         "Тест ДТУ - мало питания!!!",
+         nullptr,
+         nullptr},
+        {"TestFaultUkrainian", "ua", "fail", "ok", {"test"}, 1, "Тест ДТУ - ПОМИЛКА", nullptr, nullptr},
+        {"EraseNorm",
+         "ru",
+         "ok",
+         "ok",
+         {"erase", "--yes"},
+         0,
+         "Стирание ДТУ - НОРМА",
+         "ДТУ после стирания",
+         "Нет данных"},
+        {"EraseNormUkrainian",
+         "ua",
+         "ok",
+         "ok",
+         {"erase", "--yes"},
+         0,
+         "Стирання ДТУ - НОРМА",
+         "ДТУ після стирання",
+         "Немає даних"},
+        {"EraseLowSupply",
+         "ru",
+         "ok",
+         "lowSupply",
+         {"erase", "--yes"},
+         1,
+         "Стирание ДТУ - мало питания",
+         nullptr,
+         nullptr},
+        {"EraseLowSupplyUkrainian",
+         "ua",
+         "ok",
+         "lowSupply",
+         {"erase", "--yes"},
+         1,
+         "Стирання ДТУ - мало напруги",
+         nullptr,
+         nullptr},
+        {"EraseFault", "ru", "ok", "fail", {"erase", "--yes"}, 1, "Стирание ДТУ - БРАК", nullptr, nullptr},
         // Erasing every zone wants the user's word; without it the unit is not touched.
-        {"EraseUnconfirmed", "ok", "ok", {"erase"}, 2, "--yes", "", "Нормальная запись"},
+        {"EraseUnconfirmed", "ru", "ok", "ok", {"erase"}, 2, "--yes", "", "Нормальная запись"},
     };
     for (const OutcomeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -859,11 +988,12 @@ TEST(UnitTestAndErase, OutcomesAndTheUnitsStateAfterwards) {
         ASSERT_TRUE(inst.initialised());
         ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41234, hours(2), {})), zone(3)},
                                         {{"test", c.test}, {"erase", c.erase}})));
-        const Result r = inst.dtu(c.command);
+        const QStringList lang{QStringLiteral("--lang"), QString::fromLatin1(c.lang)};
+        const Result r = inst.dtu(c.command + lang);
         EXPECT_EQ(r.code, c.code) << r.all().toStdString();
         EXPECT_TRUE(r.all().contains(QString::fromUtf8(c.message))) << r.all().toStdString();
         if (!c.stateMessage) continue;
-        const Result state = inst.dtu({QStringLiteral("state"), QStringLiteral("--json")});
+        const Result state = inst.dtu(QStringList{QStringLiteral("state"), QStringLiteral("--json")} + lang);
         if (*c.stateMessage) {
             // A unit after a test or an erase is not ready: the state names why and stops.
             EXPECT_NE(state.code, 0);
