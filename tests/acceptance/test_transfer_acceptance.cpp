@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -597,10 +598,22 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
     // The same serial in another model family is another metering point.
     QJsonObject otherFamily = corrector(41234, hours(3), {});
     otherFamily.insert(QStringLiteral("identification"), QStringLiteral("V Tarn-sim T47a 2.01"));
+    // An hourly ring that has wrapped: the four newest hours on its first page, the four before them at
+    // the end of its last page (records 1628..1631).
+    const QList<Period> ring = hours(8);
+    QByteArray newest, oldest;
+    for (int i = 0; i < 4; ++i) {
+        oldest += hourlyBytes(ring[i]);
+        newest += hourlyBytes(ring[4 + i]);
+    }
+    const QJsonObject wrapped{{"identification", kIdentification},
+                              {"serial", 41300},
+                              {"archiveBytes", QJsonArray{bytesAt(false, kHourlyFirstPage * 256, newest),
+                                                          bytesAt(false, 255 * 256 + 128, oldest)}}};
     const QJsonArray zones{zone(3, first), zone(3, corrector(41234, laterVisit, laterDays)),
-                           zone(3, corrector(41299, other, {})), zone(3, otherFamily)};
+                           zone(3, corrector(41299, other, {})), zone(3, otherFamily), zone(3, wrapped)};
     ASSERT_TRUE(inst.startUnit(unit(zones)));
-    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("4")});
+    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("5")});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
     inst.stopUnit();
 
@@ -658,6 +671,26 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
     QStringList points = inst.points();
     points.sort();
     EXPECT_EQ(points, (QStringList{"41234", "41299", "t41234"}));
+
+    // The wrapped ring is stored oldest first, whatever order its pages come in.
+    const Result ringLoad = inst.cli(
+        {QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("5"), QStringLiteral("--store")});
+    ASSERT_EQ(ringLoad.code, 0) << ringLoad.err.toStdString();
+    const auto ringRows = inst.rows(QStringLiteral("41300"), QStringLiteral("hourly"));
+    ASSERT_EQ(ringRows.size(), 8);
+    QList<std::pair<int, QString>> order; // (row number, record number) in the order written
+    for (const auto& row : ringRows)
+        order.append({row.value(QStringLiteral("hNum")).toInt(), row.value(QStringLiteral("hNumWrCor"))});
+    std::sort(order.begin(), order.end());
+    const QStringList numbers{"1628", "1629", "1630", "1631", "0", "1", "2", "3"};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(order[i].second, numbers[i]) << "written " << i;
+    const auto ringLog = inst.rows(QStringLiteral("41300"), QStringLiteral("log"));
+    ASSERT_EQ(ringLog.size(), 1);
+    EXPECT_EQ(ringLog[0].value(QStringLiteral("bNbegHour")), QStringLiteral("1628"));
+    EXPECT_EQ(ringLog[0].value(QStringLiteral("bDbegHour")),
+              ring[0].end.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+    EXPECT_EQ(ringLog[0].value(QStringLiteral("bNendHour")), QStringLiteral("3"));
 
     // The event archives of the first visit, each record once.
     const auto abnormal = inst.rows(QStringLiteral("41234"), QStringLiteral("abnormal"));
