@@ -812,16 +812,19 @@ TEST_P(ZoneLoadRefusal, AZoneThatIsNotWholeStoresNothing) {
     const LoadCase& c = GetParam();
     Installation inst;
     ASSERT_TRUE(inst.initialised());
-    // Zone 1 holds another corrector's whole copy (a read may not start at an incomplete zone); zone 2
-    // is the case's, with twelve hours: a spoilt record lies on the second hourly page.
+    // Zones 1 and 3 hold other correctors' whole copies (a read may not start at an incomplete zone, and
+    // goes on after a marked one); zone 2 is the case's, with twelve hours: a spoilt record lies on the
+    // second hourly page.
     const QList<Period> given = hours(12);
     ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41299, hours(2), {})),
-                                     zone(c.zoneStatus, corrector(41234, given, days(2), c.spoiltHour))},
+                                     zone(c.zoneStatus, corrector(41234, given, days(2), c.spoiltHour)),
+                                     zone(3, corrector(41300, hours(2), {}))},
                                     {{"faults", c.faults}})));
     const Result read = inst.dtu(
-        {QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("2"), QStringLiteral("--json")});
+        {QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("3"), QStringLiteral("--json")});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
     EXPECT_EQ(zoneTexts(json(read)).value(2), QString::fromUtf8(c.zoneText)) << read.out.toStdString();
+    EXPECT_EQ(zoneTexts(json(read)).value(3), QStringLiteral("N 41300")) << read.out.toStdString();
     inst.stopUnit();
 
     const Result r = inst.cli(QStringList{QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("2"),
@@ -906,16 +909,24 @@ TEST(ZoneLoad, AMissingFileOfTheLastReadStoresNothing) {
         {"Current/DTU_3.000", "Ошибка открытия файла!!!"},             // identification and parameters
         {"Current/DTU_1.000", "Чтение данных корректора прервано!!!"}, // archive pages of region 1
         {"Current/StatDtu.000", "Нет данных"},                         // no zone is known
+        {nullptr, nullptr}, // every file there, but the load is not asked to store
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.missing);
+        SCOPED_TRACE(c.missing ? c.missing : "without --store");
         for (const QString& f : files)
             inst.write(f, kept.value(f));
-        ASSERT_TRUE(QFile::remove(inst.path(QString::fromLatin1(c.missing))));
-        const Result r = inst.cli(
-            {QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1"), QStringLiteral("--store")});
-        EXPECT_NE(r.code, 0);
-        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+        QStringList args{QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("1")};
+        if (c.missing) {
+            ASSERT_TRUE(QFile::remove(inst.path(QString::fromLatin1(c.missing))));
+            args << QStringLiteral("--store");
+        }
+        const Result r = inst.cli(args);
+        if (c.missing) {
+            EXPECT_NE(r.code, 0);
+            EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+        } else {
+            EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        }
         EXPECT_TRUE(inst.points().isEmpty());
     }
 }
