@@ -254,14 +254,16 @@ public:
         }
         return out;
     }
-    QStringList points() const {
+    // The registered points by identifier, each as the registry lists it.
+    QMap<QString, QJsonObject> registry() const {
         const Result r = cli({QStringLiteral("points"), QStringLiteral("list"), QStringLiteral("--json")});
-        QStringList ids;
+        QMap<QString, QJsonObject> out;
         for (const QJsonValue& p :
              QJsonDocument::fromJson(r.out.toUtf8()).object().value(QStringLiteral("points")).toArray())
-            ids.append(p.toObject().value(QStringLiteral("point")).toString());
-        return ids;
+            out.insert(p.toObject().value(QStringLiteral("point")).toString(), p.toObject());
+        return out;
     }
+    QStringList points() const { return registry().keys(); }
 
 private:
     QTemporaryDir dir_;
@@ -610,8 +612,12 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
                               {"serial", 41300},
                               {"archiveBytes", QJsonArray{bytesAt(false, kHourlyFirstPage * 256, newest),
                                                           bytesAt(false, 255 * 256 + 128, oldest)}}};
-    const QJsonArray zones{zone(3, first), zone(3, corrector(41234, laterVisit, laterDays)),
-                           zone(3, corrector(41299, other, {})), zone(3, otherFamily), zone(3, wrapped)};
+    // By the later visit the corrector names its organisation and pipeline.
+    QJsonObject later = corrector(41234, laterVisit, laterDays);
+    later.insert(QStringLiteral("words"), QJsonArray{QJsonObject{{"index", 113}, {"text", "Облгаз"}},
+                                                     QJsonObject{{"index", 121}, {"text", "Нитка 2"}}});
+    const QJsonArray zones{zone(3, first), zone(3, later), zone(3, corrector(41299, other, {})),
+                           zone(3, otherFamily), zone(3, wrapped)};
     ASSERT_TRUE(inst.startUnit(unit(zones)));
     const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("5")});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
@@ -671,6 +677,11 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
     QStringList points = inst.points();
     points.sort();
     EXPECT_EQ(points, (QStringList{"41234", "41299", "t41234"}));
+    // The registry's header follows the corrector at every storing.
+    const QJsonObject registered = inst.registry().value(QStringLiteral("41234"));
+    EXPECT_EQ(registered.value(QStringLiteral("serial")).toString(), QStringLiteral("41234"));
+    EXPECT_EQ(registered.value(QStringLiteral("organisation")).toString(), QStringLiteral("Облгаз"));
+    EXPECT_EQ(registered.value(QStringLiteral("pipeline")).toString(), QStringLiteral("Нитка 2"));
 
     // The wrapped ring is stored oldest first, whatever order its pages come in.
     const Result ringLoad = inst.cli(
