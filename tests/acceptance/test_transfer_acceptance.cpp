@@ -808,13 +808,14 @@ TEST(ZoneLoad, ParameterFileFollowsTheNewestReading) {
 
 struct LoadCase {
     const char* name;
-    QJsonObject faults;      // of the unit
-    int zoneStatus;          // as the unit reports the zone
-    int spoiltHour;          // an hourly record with a wrong check byte, or -1
-    const char* zoneText;    // the zone after the read
-    QStringList loadOptions; // after "dtu load 1 --store"
-    bool stored;             // the load stores (the others store nothing and exit non-zero)
-    QStringList messages;    // what a refused load says
+    QJsonObject faults;                   // of the unit
+    int zoneStatus;                       // as the unit reports the zone
+    int spoiltHour;                       // an hourly record with a wrong check byte, or -1
+    const char* zoneText;                 // the zone after the read
+    QStringList loadOptions;              // after "dtu load 1 --store"
+    bool stored;                          // the load stores (the others store nothing and exit non-zero)
+    QStringList messages;                 // what a refused load says
+    const char* identification = nullptr; // the corrector's, when not the usual one
 };
 
 class ZoneLoadRefusal : public ::testing::TestWithParam<LoadCase> {};
@@ -827,8 +828,10 @@ TEST_P(ZoneLoadRefusal, AZoneThatIsNotWholeStoresNothing) {
     // goes on after a marked one); zone 2 is the case's, with twelve hours: a spoilt record lies on the
     // second hourly page.
     const QList<Period> given = hours(12);
-    ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41299, hours(2), {})),
-                                     zone(c.zoneStatus, corrector(41234, given, days(2), c.spoiltHour)),
+    QJsonObject held = corrector(41234, given, days(2), c.spoiltHour);
+    if (c.identification)
+        held.insert(QStringLiteral("identification"), QString::fromLatin1(c.identification));
+    ASSERT_TRUE(inst.startUnit(unit({zone(3, corrector(41299, hours(2), {})), zone(c.zoneStatus, held),
                                      zone(3, corrector(41300, hours(2), {}))},
                                     {{"faults", c.faults}})));
     const Result read = inst.dtu(
@@ -888,6 +891,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  false,
                  {QStringLiteral("Запись неполная")}},
+        // An identification no model check accepts.
+        LoadCase{"ForeignIdentification",
+                 QJsonObject{},
+                 3,
+                 -1,
+                 "Старая версия прогр.",
+                 {},
+                 false,
+                 {QStringLiteral("Старая версия прогр.")},
+                 "Q Other-make Q11 1.00"},
         LoadCase{"IncompleteCopy",
                  QJsonObject{},
                  1,
