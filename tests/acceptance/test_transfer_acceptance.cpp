@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 
 namespace {
 
@@ -817,6 +818,11 @@ struct LoadCase {
     QStringList messages;                 // what a refused load says
     const char* identification = nullptr; // the corrector's, when not the usual one
 };
+
+// The case's name, not its bytes, in test listings.
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ZoneLoadRefusal : public ::testing::TestWithParam<LoadCase> {};
 
