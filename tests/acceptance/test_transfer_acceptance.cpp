@@ -615,14 +615,19 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
                               {"serial", 41300},
                               {"archiveBytes", QJsonArray{bytesAt(false, kHourlyFirstPage * 256, newest),
                                                           bytesAt(false, 255 * 256 + 128, oldest)}}};
+    // The same corrector after its archive was cleared: the four oldest hours again, now records 8..11.
+    const QJsonObject cleared{
+        {"identification", kIdentification},
+        {"serial", 41300},
+        {"archiveBytes", QJsonArray{bytesAt(false, (kHourlyFirstPage + 1) * 256, oldest)}}};
     // By the later visit the corrector names its organisation and pipeline.
     QJsonObject later = corrector(41234, laterVisit, laterDays);
     later.insert(QStringLiteral("words"), QJsonArray{QJsonObject{{"index", 113}, {"text", "Облгаз"}},
                                                      QJsonObject{{"index", 121}, {"text", "Нитка 2"}}});
-    const QJsonArray zones{zone(3, first), zone(3, later), zone(3, corrector(41299, other, {})),
-                           zone(3, otherFamily), zone(3, wrapped)};
+    const QJsonArray zones{zone(3, first),       zone(3, later),   zone(3, corrector(41299, other, {})),
+                           zone(3, otherFamily), zone(3, wrapped), zone(3, cleared)};
     ASSERT_TRUE(inst.startUnit(unit(zones)));
-    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("5")});
+    const Result read = inst.dtu({QStringLiteral("read"), QStringLiteral("--last"), QStringLiteral("6")});
     ASSERT_EQ(read.code, 0) << read.err.toStdString();
     inst.stopUnit();
 
@@ -705,6 +710,30 @@ TEST(ZoneLoad, StoredRowsAreTheZonesRecordsOnceAndUnderTheirOwnPoint) {
     EXPECT_EQ(ringLog[0].value(QStringLiteral("bDbegHour")),
               ring[0].end.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
     EXPECT_EQ(ringLog[0].value(QStringLiteral("bNendHour")), QStringLiteral("3"));
+
+    // A stored row is a duplicate only by number and time together: after the clearing, the same hours
+    // under new numbers are kept beside the old ones.
+    const Result clearedLoad = inst.cli({QStringLiteral("dtu"), QStringLiteral("load"), QStringLiteral("6"),
+                                         QStringLiteral("--store"), QStringLiteral("--json")});
+    ASSERT_EQ(clearedLoad.code, 0) << clearedLoad.err.toStdString();
+    EXPECT_EQ(json(clearedLoad)
+                  .value(QStringLiteral("store"))
+                  .toObject()
+                  .value(QStringLiteral("stored"))
+                  .toObject()
+                  .value(QStringLiteral("hourly"))
+                  .toInt(-1),
+              4);
+    QMap<QString, QStringList> numbersAt; // timestamp → record numbers stored
+    for (const auto& row : inst.rows(QStringLiteral("41300"), QStringLiteral("hourly")))
+        numbersAt[row.value(QStringLiteral("hDT_Corr"))] << row.value(QStringLiteral("hNumWrCor"));
+    for (int i = 0; i < 4; ++i) {
+        QStringList both = numbersAt.value(ring[i].end.toString(QStringLiteral("dd.MM.yyyy HH:mm")));
+        both.sort();
+        QStringList expected{QString::number(1628 + i), QString::number(8 + i)};
+        expected.sort();
+        EXPECT_EQ(both, expected) << "hour " << i;
+    }
 
     // The event archives of the first visit, each record once.
     const auto abnormal = inst.rows(QStringLiteral("41234"), QStringLiteral("abnormal"));
