@@ -3,6 +3,7 @@
 #include "database/TableFile.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -43,6 +44,9 @@ QString displayedValue(const QVariant& value, FieldType type) {
         return t.isValid() ? t.toString(QStringLiteral("dd.MM.yyyy HH:mm")) : text;
     }
     default:
+        // A stored volume or meter reading reads in plain decimals: 100000, never "1e+05".
+        if (value.typeId() == QMetaType::Double)
+            return QString::number(value.toDouble(), 'f', QLocale::FloatingPointShortest);
         return text;
     }
 }

@@ -7,6 +7,7 @@
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/Identification.h"
 #include "corrector/ModelProfile.h"
+#include "corrector/ReadQueue.h"
 #include "transfer/TransferUnit.h"
 
 #include <QDir>
@@ -219,6 +220,8 @@ std::optional<QString> loadParameters(const QByteArray& region3, corrector::Corr
         for (int i = 0; i < kCoefficientValues; ++i)
             image.setWordBytes(first + i, top.mid(kCoefficientArea + 4 * i, 4));
     }
+    // The parameters are in hand as after a parameter read: storing writes the point's parameter file.
+    model.markKindRead(corrector::read_kind::Parameters);
     return std::nullopt;
 }
 

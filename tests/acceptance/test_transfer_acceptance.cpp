@@ -834,8 +834,7 @@ TEST(ZoneLoad, ParameterFileFollowsTheNewestReading) {
                                                         : QStringLiteral("written"),
                                       parameterTime);
     }
-    if (!disagreements.isEmpty())
-        GTEST_SKIP() << "disagrees: " << disagreements.join(QStringLiteral("; ")).toStdString();
+    EXPECT_TRUE(disagreements.isEmpty()) << disagreements.join(QStringLiteral("; ")).toStdString();
 }
 
 TEST(ZoneLoad, RoundValuesAreListedInFull) {
@@ -899,9 +898,8 @@ TEST(ZoneLoad, RoundValuesAreListedInFull) {
         if (!plain.match(text).hasMatch())
             exponents << QStringLiteral("%1 \"%2\"").arg(QLatin1String(c.field), text);
     }
-    if (!exponents.isEmpty())
-        GTEST_SKIP() << "disagrees: tarn-cli rows lists round values in exponent form: "
-                     << exponents.join(QStringLiteral(", ")).toStdString();
+    EXPECT_TRUE(exponents.isEmpty()) << "round values in exponent form: "
+                                     << exponents.join(QStringLiteral(", ")).toStdString();
 }
 
 struct LoadCase {
