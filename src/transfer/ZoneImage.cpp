@@ -314,12 +314,17 @@ ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowMode
     bool stopped = false;
     for (int k = 0; k < kLogicalPages && !stopped && regions[k / 128]; ++k) {
         const QByteArray page = regions[k / 128]->mid((k % 128) * kBlockBytes, kBlockBytes);
-        // A page that does not check is offered to the user; going on blanks its bad records.
-        while (walk.take(k, page) == ArchivePageWalk::Result::Rejected)
+        // A page that does not check is offered to the user once; going on blanks its bad records. The
+        // checker wants a page refused a few times before it blanks (a corrector read retries the page),
+        // and the copy's bytes cannot change, so the page is handed over again without asking again.
+        if (walk.take(k, page) == ArchivePageWalk::Result::Rejected) {
             if (askStop && askStop(walk.rejectionQuestion(k))) {
                 stopped = true;
-                break;
+            } else {
+                while (walk.take(k, page) == ArchivePageWalk::Result::Rejected) {
+                }
             }
+        }
     }
     out.kindsRead = walk.finish();
     out.complete = !stopped && walk.walked() >= kLogicalPages;
