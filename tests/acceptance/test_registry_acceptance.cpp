@@ -573,6 +573,13 @@ TEST(Registry, EraseRemovesThePointsTablesRowAndGroupLines) {
     ASSERT_TRUE(goneFiles.contains(QStringLiteral("h_") + gone + QStringLiteral(".db"))) << goneFiles.join(' ').toStdString();
     ASSERT_TRUE(goneFiles.contains(QStringLiteral("p_") + gone + QStringLiteral(".000")));
 
+    const Result unknown = inst.cli({QStringLiteral("points"), QStringLiteral("erase"), QStringLiteral("x99999")});
+    EXPECT_NE(unknown.code, 0);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("Ошибка!!!")) &&
+                unknown.err.contains(QStringLiteral("НЕ ОПРЕДЕЛЕН КОРРЕКТОР")))
+        << unknown.err.toStdString();
+    EXPECT_EQ(inst.listed({QStringLiteral("list")}), ids({gone, kept}));
+
     const Result erase = inst.cli({QStringLiteral("points"), QStringLiteral("erase"), gone});
     ASSERT_EQ(erase.code, 0) << erase.err.toStdString();
 
@@ -595,6 +602,40 @@ TEST(Registry, EraseRemovesThePointsTablesRowAndGroupLines) {
     };
     EXPECT_EQ(members("North"), QStringList{kept});
     EXPECT_EQ(members("South"), QStringList{});
+}
+
+// At the next store of a known point the registry takes the organisation and the link address the
+// corrector has now; its polling configuration stays as it was.
+TEST(Registry, HeaderFollowsTheCorrectorAtTheNextStore) {
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    ASSERT_TRUE(inst.startCorrector(Corrector{QStringLiteral("series1"), 12345, 1, 2, {}}));
+    const QString id = inst.store({QStringLiteral("--archives"), QStringLiteral("hourly")});
+    ASSERT_FALSE(id.isEmpty());
+    ASSERT_TRUE(inst.finishCorrector());
+    const QJsonObject before = inst.show(id);
+    // The same corrector later, on address 3, its organisation reprogrammed.
+    ASSERT_TRUE(inst.startCorrector(Corrector{QStringLiteral("series1"), 12345, 3, 2, {}}));
+    const QString organisation = QStringLiteral("Новое предприятие");
+    const Result org = inst.onLine({QStringLiteral("item"), QStringLiteral("set"), QStringLiteral("--item"),
+                                    QStringLiteral("45"), QStringLiteral("--value"), organisation,
+                                    QStringLiteral("--password"), QStringLiteral("6:6666")});
+    ASSERT_EQ(org.code, 0) << org.err.toStdString();
+    const Result again = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"), QStringLiteral("--archives"),
+                                      QStringLiteral("hourly")});
+    ASSERT_TRUE(inst.finishCorrector());
+    ASSERT_EQ(again.code, 0) << again.err.toStdString();
+    EXPECT_FALSE(again.json().value(QStringLiteral("added")).toBool());
+    EXPECT_EQ(again.json().value(QStringLiteral("point")).toString(), id);
+
+    QJsonObject expected = before;
+    expected.insert(QStringLiteral("organisation"), organisation);
+    expected.insert(QStringLiteral("address"), 3);
+    QJsonObject after = inst.show(id);
+    after.remove(QStringLiteral("lastStored"));
+    expected.remove(QStringLiteral("lastStored"));
+    EXPECT_EQ(after, expected);
+    EXPECT_EQ(inst.listed({QStringLiteral("list")}), QStringList{id});
 }
 
 // ---------------------------------------------------------------- storing
@@ -684,6 +725,14 @@ TEST(Storing, StoredRowsAreTheCorrectorsRecords) {
     EXPECT_EQ(log[0].value("bNbegHour"), QStringLiteral("0"));
     EXPECT_EQ(log[0].value("bDendHour"), hourly.back().value("hDT_Corr"));
     EXPECT_EQ(log[0].value("bNendHour"), QString::number(kHours - 1));
+    EXPECT_EQ(log[0].value("bQuest"), QStringLiteral("5"));
+    EXPECT_EQ(log[0].value("bStrQuest"), QStringLiteral("кабель"));
+    EXPECT_EQ(log[0].value("bNameFile"), QStringLiteral("--"));
+    EXPECT_EQ(log[0].value("bErrConnect"), QStringLiteral("--"));
+    EXPECT_EQ(log[0].value("bTmConnect"), QStringLiteral("0"));
+    // A manual cable reading writes the parameter file, and the log keeps when.
+    EXPECT_TRUE(QFile::exists(inst.home() + QStringLiteral("/Param/p_") + id + QStringLiteral(".000")));
+    EXPECT_NE(log[0].value("bDT_Param"), QStringLiteral("01.01.2000 00:00"));
     EXPECT_EQ(log[0].value("bDbegOper"), QStringLiteral("01.01.2000 00:00"));
     EXPECT_EQ(log[0].value("bNbegOper"), QStringLiteral("-1"));
 }
@@ -811,6 +860,25 @@ TEST(LastRecords, EachArchivesLastRowAndTheTextFile) {
                                             : QStringLiteral("--"));
     }
     EXPECT_TRUE(someEmpty); // no operative records: the "--" rule is exercised
+
+    // The last-stored summary of the point: record number in five digits, record date and time of each
+    // archive's last row; nothing for an archive without rows.
+    const QJsonObject summary = point.value(QStringLiteral("lastStored")).toObject();
+    for (size_t k = 0; k < 7; ++k) {
+        const Kind& kind = kinds[k];
+        SCOPED_TRACE(kind.archive);
+        const auto rows = inst.rows(id, QString::fromLatin1(kind.archive));
+        const QJsonObject last = summary.value(QString::fromLatin1(kind.archive)).toObject();
+        if (rows.empty()) {
+            EXPECT_TRUE(last.value(QStringLiteral("number")).toString().isEmpty());
+            continue;
+        }
+        const QString p(QLatin1Char(kind.prefix));
+        EXPECT_EQ(last.value(QStringLiteral("number")).toString(),
+                  rows.back().value(p + QStringLiteral("NumWrCor")).rightJustified(5, QLatin1Char('0')));
+        EXPECT_EQ(last.value(QStringLiteral("date")).toString(), rows.back().value(p + QStringLiteral("Date")));
+        EXPECT_EQ(last.value(QStringLiteral("time")).toString(), rows.back().value(p + QStringLiteral("Time")));
+    }
 
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
