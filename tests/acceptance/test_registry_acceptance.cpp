@@ -26,6 +26,7 @@
 #include <QUuid>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -72,6 +73,7 @@ struct Corrector {
     int address = 1;
     int hours = 30;
     QJsonObject more; // further scenario keys: abnormal, interference, service
+    int startHour = 0; // the archive's first hour after kArchiveStart
 };
 
 class Installation {
@@ -109,7 +111,8 @@ public:
         device.insert(QStringLiteral("measurements"),
                       QJsonObject{{"temperature", 6.5}, {"flow", 12.5}, {"batteryVoltage", 3.6}});
         device.insert(QStringLiteral("archive"),
-                      QJsonObject{{"start", kArchiveStart.toString(QStringLiteral("dd.MM.yyyy HH:mm"))},
+                      QJsonObject{{"start", kArchiveStart.addSecs(3600 * c.startHour)
+                                                .toString(QStringLiteral("dd.MM.yyyy HH:mm"))},
                                   {"hours", c.hours},
                                   {"flow", kFlow},
                                   {"profile", profile}});
@@ -460,7 +463,7 @@ TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
     };
     std::vector<Stored> points{{{QStringLiteral("series1"), 12345, 1, 2, {}}, QStringLiteral("Облгаз Полтава"), {}},
                                {{QStringLiteral("series1"), 1234, 1, 2, {}}, QStringLiteral("ОБЛГАЗ Київ"), {}},
-                               {{QStringLiteral("series2"), 23456, 1, 2, {}}, QStringLiteral("Тепломережа"), {}}};
+                               {{QStringLiteral("series2"), 12345, 1, 2, {}}, QStringLiteral("Тепломережа"), {}}};
     for (Stored& p : points) {
         ASSERT_TRUE(inst.startCorrector(p.corrector));
         p.id = inst.store({QStringLiteral("--archives"), QStringLiteral("hourly")});
@@ -471,6 +474,9 @@ TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
         ASSERT_EQ(config.code, 0) << config.err.toStdString();
     }
     const QString a = points[0].id, b = points[1].id, t = points[2].id;
+    // Two families with the same serial digits are two points.
+    EXPECT_NE(a, t);
+    EXPECT_EQ(inst.listed({QStringLiteral("list")}), ids({a, b, t}));
     // The point list file names them in registry order.
     QFile list(inst.home() + QStringLiteral("/Current/SynCor.000"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
@@ -487,16 +493,17 @@ TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
         QStringList expected;
     };
     const std::vector<SearchCase> cases{
-        {"SerialPrefix", {"--serial", "123"}, ids({a, b})},
-        {"SerialWithoutLeadingZero", {"--serial", "1234"}, ids({a, b})},
-        {"SerialOfFiveOnlyExact", {"--serial", "12345"}, ids({a})},
-        {"SerialOtherModel", {"--serial", "23456"}, ids({t})},
+        {"SerialPrefix", {"--serial", "123"}, ids({a, b, t})},
+        {"SerialWithoutLeadingZero", {"--serial", "1234"}, ids({a, b, t})},
+        {"SerialOfFiveOnlyExact", {"--serial", "12345"}, ids({a, t})},
+        {"SerialWithLeadingZero", {"--serial", "01234"}, ids({b})},
         {"SerialNone", {"--serial", "999"}, {}},
         {"OwnerPartAnyCase", {"--owner", "облгаз"}, ids({a, b})},
         {"OwnerPart", {"--owner", "мережа"}, ids({t})},
         {"OrganisationPart", {"--org", organisation.mid(1, organisation.size() - 2)}, ids({a, b, t})},
         {"Model", {"--model", model}, ids({t})},
-        {"ModelAndSerial", {"--model", model, "--serial", "123"}, {}},
+        {"ModelAndSerial", {"--model", model, "--serial", "123"}, ids({t})},
+        {"ModelAndOwner", {"--model", model, "--owner", "облгаз"}, {}},
     };
     for (const SearchCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -816,13 +823,17 @@ TEST(Storing, StoredRowsAreTheCorrectorsRecords) {
 struct SecondStoreCase {
     const char* name;
     int firstHours;
+    int secondStartHour; // the second reading's archive begins this many hours later
     int secondHours;
+    int fresh;           // hourly records the second store adds
+    int firstFresh;      // the record number of the oldest of them
 };
 
 class SecondStore : public ::testing::TestWithParam<SecondStoreCase> {};
 
-// A second reading stores only the records that are not in the database yet; every stored record
-// appears once, and the run still leaves its request-log row.
+// A second reading stores only the records that are not in the database yet: a record is in when
+// both its number and its time are (after the corrector's archive restarted, the same times come with
+// other numbers and are new); every stored record appears once, and the run leaves its request-log row.
 TEST_P(SecondStore, WritesOnlyTheNewRecords) {
     const SecondStoreCase& c = GetParam();
     Installation inst;
@@ -833,26 +844,37 @@ TEST_P(SecondStore, WritesOnlyTheNewRecords) {
     ASSERT_FALSE(id.isEmpty());
     const size_t dailyBefore = inst.rows(id, QStringLiteral("daily")).size();
 
-    ASSERT_TRUE(inst.startCorrector(Corrector{QStringLiteral("series1"), 12345, 1, c.secondHours, {}}));
+    ASSERT_TRUE(
+        inst.startCorrector(Corrector{QStringLiteral("series1"), 12345, 1, c.secondHours, {}, c.secondStartHour}));
     const Result again = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"), QStringLiteral("--archives"),
                                       QStringLiteral("hourly,daily")});
     ASSERT_TRUE(inst.finishCorrector());
     ASSERT_EQ(again.code, 0) << again.err.toStdString();
     EXPECT_FALSE(again.json().value(QStringLiteral("added")).toBool());
     EXPECT_EQ(again.json().value(QStringLiteral("point")).toString(), id);
-    const int fresh = c.secondHours - c.firstHours;
+    const int fresh = c.fresh;
     EXPECT_EQ(again.json().value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), fresh);
 
     const auto hourly = inst.rows(id, QStringLiteral("hourly"));
-    EXPECT_EQ(hourly.size(), size_t(c.secondHours));
+    EXPECT_EQ(hourly.size(), size_t(c.firstHours + fresh));
     QSet<QString> seen;
     for (const auto& row : hourly) {
         const QString key = row.value("hNumWrCor") + QLatin1Char('|') + row.value("hDT_Corr");
         EXPECT_FALSE(seen.contains(key)) << key.toStdString();
         seen.insert(key);
     }
-    for (size_t i = 1; i < hourly.size(); ++i)
-        EXPECT_EQ(hourly[i].value("hNumWrCor").toInt(), hourly[i - 1].value("hNumWrCor").toInt() + 1);
+    // Each run writes its records oldest first (in the order of the rows' own numbers).
+    auto written = hourly;
+    std::sort(written.begin(), written.end(), [](const auto& x, const auto& y) {
+        return x.value("hNum").toInt() < y.value("hNum").toInt();
+    });
+    for (size_t i = 1; i < written.size(); ++i) {
+        if (i == size_t(c.firstHours)) continue;
+        const auto time = [](const QMap<QString, QString>& row) {
+            return QDateTime::fromString(row.value("hDT_Corr"), QStringLiteral("dd.MM.yyyy HH:mm"));
+        };
+        EXPECT_LT(time(written[i - 1]), time(written[i])) << i;
+    }
 
     const auto log = inst.rows(id, QStringLiteral("log"));
     ASSERT_EQ(log.size(), 2u);
@@ -864,14 +886,15 @@ TEST_P(SecondStore, WritesOnlyTheNewRecords) {
         EXPECT_EQ(log[1].value("bNbegHour"), QStringLiteral("-1"));
     } else {
         EXPECT_EQ(log[1].value("bCurFlWrBD").mid(1, 1), QStringLiteral("1"));
-        EXPECT_EQ(log[1].value("bNbegHour"), QString::number(c.firstHours));
-        EXPECT_EQ(log[1].value("bDendHour"), hourly.back().value("hDT_Corr"));
+        EXPECT_EQ(log[1].value("bNbegHour"), QString::number(c.firstFresh));
+        EXPECT_EQ(log[1].value("bDendHour"), written.back().value("hDT_Corr"));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Readings, SecondStore,
-                         ::testing::Values(SecondStoreCase{"SameReading", 30, 30},
-                                           SecondStoreCase{"FiveHoursLater", 30, 35}),
+                         ::testing::Values(SecondStoreCase{"SameReading", 30, 0, 30, 0, -1},
+                                           SecondStoreCase{"FiveHoursLater", 30, 0, 35, 5, 30},
+                                           SecondStoreCase{"ArchiveRestarted", 30, 5, 30, 30, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The last-records window: for each archive the time its last row was stored and the record's own
