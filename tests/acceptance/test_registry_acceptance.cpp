@@ -440,6 +440,7 @@ INSTANTIATE_TEST_SUITE_P(
     Models, Registration,
     ::testing::Values(
         RegistrationCase{"FamilyVNoLetter", "series1", 12345, 1, "12345", nullptr},
+        RegistrationCase{"OlderFirmware", "series1-early", 12345, 1, "o12345", nullptr},
         RegistrationCase{"FamilyT", "series2", 54321, 2, "t54321", nullptr},
         RegistrationCase{"FamilyW", "meter-coef", 20202, 1, "w20202", nullptr},
         RegistrationCase{"FamilyRVersionR", "calib", 30303, 1, "S30303",
