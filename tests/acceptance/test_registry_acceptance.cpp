@@ -72,7 +72,7 @@ struct Corrector {
     int serial = 12345;
     int address = 1;
     int hours = 30;
-    QJsonObject more; // further scenario keys: abnormal, interference, service
+    QJsonObject more;  // further scenario keys: abnormal, interference, service
     int startHour = 0; // the archive's first hour after kArchiveStart
 };
 
@@ -261,8 +261,8 @@ QStringList ids(std::initializer_list<QString> list) {
 
 struct PasswordCase {
     const char* name;
-    int item;              // 55..61: the new password of field item − 54
-    int byField;           // the password field entered first, 1..7
+    int item;    // 55..61: the new password of field item − 54
+    int byField; // the password field entered first, 1..7
     const char* byPassword;
     const char* newPassword;
     bool changed;
@@ -335,7 +335,8 @@ INSTANTIATE_TEST_SUITE_P(
         PasswordCase{"WrongCurrentPassword", 55, 1, "9999", "1212", false, "Ошибочное значение пароля!!!"},
         PasswordCase{"NewPasswordAboveRange", 55, 1, "1111", "10000", false,
                      "Переменная  больше допуска!0..9999"},
-        PasswordCase{"NewPasswordBelowRange", 56, 2, "2222", "-1", false, "Переменная  меньше допуска!0..9999"},
+        PasswordCase{"NewPasswordBelowRange", 56, 2, "2222", "-1", false,
+                     "Переменная  меньше допуска!0..9999"},
         PasswordCase{"NewPasswordNotANumber", 57, 3, "3333", "12a4", false, "Ошибка набора переменной !"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -371,9 +372,8 @@ TEST_P(Registration, FirstStoreRegistersThePoint) {
               0);
     ASSERT_TRUE(inst.startCorrector(corrector));
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
-    const Result stored =
-        inst.onLine({QStringLiteral("--json"), QStringLiteral("store"), QStringLiteral("--archives"),
-                     QStringLiteral("hourly")});
+    const Result stored = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"),
+                                       QStringLiteral("--archives"), QStringLiteral("hourly")});
     const QDateTime after = QDateTime::currentDateTime().addSecs(1);
     ASSERT_EQ(stored.code, 0) << stored.err.toStdString();
     const std::optional<QJsonObject> dump = inst.finishCorrector();
@@ -409,7 +409,8 @@ TEST_P(Registration, FirstStoreRegistersThePoint) {
     ASSERT_TRUE(row);
     EXPECT_EQ(row->value(QStringLiteral("kResultRS")).toString(), QStringLiteral("0"));
     EXPECT_EQ(row->value(QStringLiteral("kComment")).toString(), QStringLiteral("0"));
-    EXPECT_EQ(row->value(QStringLiteral("kDateTimeRS")).toDateTime(), QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
+    EXPECT_EQ(row->value(QStringLiteral("kDateTimeRS")).toDateTime(),
+              QDateTime(QDate(2000, 1, 1), QTime(0, 0)));
     const QDateTime created = row->value(QStringLiteral("kDateTime")).toDateTime();
     EXPECT_TRUE(created >= before.addMSecs(-before.time().msec()) && created <= after)
         << created.toString(Qt::ISODate).toStdString();
@@ -422,10 +423,11 @@ TEST_P(Registration, FirstStoreRegistersThePoint) {
     EXPECT_EQ(acceptance::fromCp1251(list.readAll()), id + QStringLiteral("\r\n"));
 
     // Every table of the point is there, the stored hourly records in it.
-    for (const char* archive :
-         {"hourly", "daily", "monthly", "abnormal", "interference", "operative", "service", "measurement", "log"}) {
-        const Result r = inst.cli({QStringLiteral("--json"), QStringLiteral("rows"), QStringLiteral("--point"), id,
-                                   QStringLiteral("--archive"), QString::fromLatin1(archive)});
+    for (const char* archive : {"hourly", "daily", "monthly", "abnormal", "interference", "operative",
+                                "service", "measurement", "log"}) {
+        const Result r =
+            inst.cli({QStringLiteral("--json"), QStringLiteral("rows"), QStringLiteral("--point"), id,
+                      QStringLiteral("--archive"), QString::fromLatin1(archive)});
         EXPECT_EQ(r.code, 0) << archive << ": " << r.err.toStdString();
     }
     EXPECT_EQ(inst.rows(id, QStringLiteral("hourly")).size(), 2u);
@@ -452,9 +454,10 @@ INSTANTIATE_TEST_SUITE_P(
                          "a serial number of four characters gives the five characters \"00000\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Three points stored, then found by the serial number with or without its leading zeros, by part of
-// the owner (letter case aside), by part of the organisation and by the model.
-TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
+// Three points stored (two of them with the same serial digits on different families), then found by
+// the serial number with or without its leading zeros, by part of the owner (letter case aside), of the
+// organisation or of a telephone, and by the model.
+TEST(Registry, SearchFindsPointsByEachCriterion) {
     Installation inst;
     ASSERT_TRUE(inst.initialised());
     struct Stored {
@@ -462,16 +465,17 @@ TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
         QString owner;
         QString id;
     };
-    std::vector<Stored> points{{{QStringLiteral("series1"), 12345, 1, 2, {}}, QStringLiteral("Облгаз Полтава"), {}},
-                               {{QStringLiteral("series1"), 1234, 1, 2, {}}, QStringLiteral("ОБЛГАЗ Київ"), {}},
-                               {{QStringLiteral("series2"), 12345, 1, 2, {}}, QStringLiteral("Тепломережа"), {}}};
+    std::vector<Stored> points{
+        {{QStringLiteral("series1"), 12345, 1, 2, {}}, QStringLiteral("Облгаз Полтава"), {}},
+        {{QStringLiteral("series1"), 1234, 1, 2, {}}, QStringLiteral("ОБЛГАЗ Київ"), {}},
+        {{QStringLiteral("series2"), 12345, 1, 2, {}}, QStringLiteral("Тепломережа"), {}}};
     for (Stored& p : points) {
         ASSERT_TRUE(inst.startCorrector(p.corrector));
         p.id = inst.store({QStringLiteral("--archives"), QStringLiteral("hourly")});
         ASSERT_TRUE(inst.finishCorrector());
         ASSERT_FALSE(p.id.isEmpty());
-        const Result config = inst.cli({QStringLiteral("points"), QStringLiteral("config"), p.id,
-                                        QStringLiteral("--owner"), p.owner});
+        const Result config = inst.cli(
+            {QStringLiteral("points"), QStringLiteral("config"), p.id, QStringLiteral("--owner"), p.owner});
         ASSERT_EQ(config.code, 0) << config.err.toStdString();
     }
     const QString a = points[0].id, b = points[1].id, t = points[2].id;
@@ -481,8 +485,8 @@ TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
     // The point list file names them in registry order.
     QFile list(inst.home() + QStringLiteral("/Current/SynCor.000"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    EXPECT_EQ(acceptance::fromCp1251(list.readAll()), a + QStringLiteral("\r\n") + b + QStringLiteral("\r\n") + t +
-                                                          QStringLiteral("\r\n"));
+    EXPECT_EQ(acceptance::fromCp1251(list.readAll()),
+              a + QStringLiteral("\r\n") + b + QStringLiteral("\r\n") + t + QStringLiteral("\r\n"));
     const QString model = inst.show(t).value(QStringLiteral("model")).toString();
     ASSERT_FALSE(model.isEmpty());
     const QString organisation = inst.show(a).value(QStringLiteral("organisation")).toString();
@@ -514,9 +518,13 @@ TEST(Registry, SearchFindsPointsBySerialOwnerOrganisationAndModel) {
         {"Model", {"--model", model}, ids({t})},
         {"ModelAndSerial", {"--model", model, "--serial", "123"}, ids({t})},
         {"ModelAndOwner", {"--model", model, "--owner", "облгаз"}, {}},
-        {"OrganisationTelephonePart", {"--org-phone", "561"}, ids({a}),
+        {"OrganisationTelephonePart",
+         {"--org-phone", "561"},
+         ids({a}),
          "--org-phone is taken by points search and not applied"},
-        {"CorrectorTelephonePart", {"--phone", "5550"}, ids({t}),
+        {"CorrectorTelephonePart",
+         {"--phone", "5550"},
+         ids({t}),
          "points search has no corrector-telephone criterion (--phone is taken and not applied)"},
     };
     QStringList disagreements;
@@ -547,14 +555,15 @@ class PointConfig : public ::testing::TestWithParam<ConfigCase> {
 protected:
     static void SetUpTestSuite() {
         inst_ = std::make_unique<Installation>();
-        if (!inst_->initialised() || !inst_->startCorrector(Corrector{QStringLiteral("series1"), 12345, 1, 2, {}}))
+        if (!inst_->initialised() ||
+            !inst_->startCorrector(Corrector{QStringLiteral("series1"), 12345, 1, 2, {}}))
             return;
         const QString id = inst_->store({QStringLiteral("--archives"), QStringLiteral("hourly")});
         if (!inst_->finishCorrector()) return;
         const Result gas = inst_->cli({QStringLiteral("gas"), QStringLiteral("add"), QStringLiteral("--name"),
-                                       QStringLiteral("Шебелинка"), QStringLiteral("--density"), QStringLiteral("0.7"),
-                                       QStringLiteral("--co2"), QStringLiteral("0.5"), QStringLiteral("--n2"),
-                                       QStringLiteral("1")});
+                                       QStringLiteral("Шебелинка"), QStringLiteral("--density"),
+                                       QStringLiteral("0.7"), QStringLiteral("--co2"), QStringLiteral("0.5"),
+                                       QStringLiteral("--n2"), QStringLiteral("1")});
         if (gas.code == 0) id_ = id;
     }
     static void TearDownTestSuite() { inst_.reset(); }
@@ -588,9 +597,10 @@ TEST_P(PointConfig, ChangesOnlyTheGivenFields) {
     EXPECT_EQ(inst.show(id), expected);
     const std::optional<QMap<QString, QVariant>> rowAfter = inst.registryRow(id);
     ASSERT_TRUE(rowAfter);
-    for (const char* field : {"kIdentif", "kSerialNum", "kTypeQuon", "kDateTime", "kNameOrg", "kNameTube", "kArdQuon",
-                              "kResultRS", "kComment", "kDateTimeRS"})
-        EXPECT_EQ(rowAfter->value(QString::fromLatin1(field)), rowBefore->value(QString::fromLatin1(field))) << field;
+    for (const char* field : {"kIdentif", "kSerialNum", "kTypeQuon", "kDateTime", "kNameOrg", "kNameTube",
+                              "kArdQuon", "kResultRS", "kComment", "kDateTimeRS"})
+        EXPECT_EQ(rowAfter->value(QString::fromLatin1(field)), rowBefore->value(QString::fromLatin1(field)))
+            << field;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -600,7 +610,9 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"Gas", {"--gas", "Шебелинка"}, {{"gas", "Шебелинка"}}},
         ConfigCase{"OwnerCutTo32", {"--owner", kOwner40}, {{"owner", kOwner40.left(32)}}},
         ConfigCase{"Flags", {"--flags", "10110000001"}, {{"flags", "10110000001"}}},
-        ConfigCase{"Telephone", {"--link", "phone", "--phone", "5550101"}, {{"link", "телефон"}, {"phone", "5550101"}}},
+        ConfigCase{"Telephone",
+                   {"--link", "phone", "--phone", "5550101"},
+                   {{"link", "телефон"}, {"phone", "5550101"}}},
         ConfigCase{"PortHighest", {"--port", "COM25"}, {{"port", "COM25"}}},
         ConfigCase{"Speed", {"--speed", "115200"}, {{"speed", "115200"}}},
         ConfigCase{"Repeats", {"--repeats", "200"}, {{"repeats", "200"}}},
@@ -608,14 +620,15 @@ INSTANTIATE_TEST_SUITE_P(
         ConfigCase{"TimeoutAbove", {"--timeout", "10001"}, {}},
         ConfigCase{"PortAbove", {"--port", "COM26"}, {}},
         ConfigCase{"SpeedNotStandard", {"--speed", "1300"}, {}},
-        ConfigCase{"FlagsShort", {"--flags", "1011"}, {}},
-        ConfigCase{"RepeatsZero", {"--repeats", "0"}, {}},
-        ConfigCase{"WaitBelow", {"--wait", "9"}, {}},
-        ConfigCase{"BreakAbove", {"--break", "251"}, {}},
+        ConfigCase{"FlagsShort", {"--flags", "1011"}, {}}, ConfigCase{"RepeatsZero", {"--repeats", "0"}, {}},
+        ConfigCase{"WaitBelow", {"--wait", "9"}, {}}, ConfigCase{"BreakAbove", {"--break", "251"}, {}},
         ConfigCase{"LinkUnknown", {"--link", "radio"}, {}},
-        ConfigCase{"GasNotInTheGasTable", {"--gas", "Нет такого"}, {},
-                   "a gas name that is not in the gas table is taken (the configurator offers only the table's "
-                   "names)"}),
+        ConfigCase{
+            "GasNotInTheGasTable",
+            {"--gas", "Нет такого"},
+            {},
+            "a gas name that is not in the gas table is taken (the configurator offers only the table's "
+            "names)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct EraseCase {
@@ -651,10 +664,12 @@ TEST_P(Erase, RemovesThePointsRowTablesAndGroupLines) {
               0);
     const QStringList goneFiles = inst.filesOf(gone);
     const QStringList keptFiles = inst.filesOf(kept);
-    ASSERT_TRUE(goneFiles.contains(QStringLiteral("h_") + gone + QStringLiteral(".db"))) << goneFiles.join(' ').toStdString();
+    ASSERT_TRUE(goneFiles.contains(QStringLiteral("h_") + gone + QStringLiteral(".db")))
+        << goneFiles.join(' ').toStdString();
     ASSERT_TRUE(goneFiles.contains(QStringLiteral("p_") + gone + QStringLiteral(".000")));
 
-    const Result unknown = inst.cli({QStringLiteral("points"), QStringLiteral("erase"), QStringLiteral("x99999")});
+    const Result unknown =
+        inst.cli({QStringLiteral("points"), QStringLiteral("erase"), QStringLiteral("x99999")});
     EXPECT_NE(unknown.code, 0);
     EXPECT_TRUE(unknown.err.contains(QStringLiteral("Ошибка!!!")) &&
                 unknown.err.contains(QStringLiteral("НЕ ОПРЕДЕЛЕН КОРРЕКТОР")))
@@ -672,7 +687,8 @@ TEST_P(Erase, RemovesThePointsRowTablesAndGroupLines) {
         const Result stuck = inst.cli({QStringLiteral("points"), QStringLiteral("erase"), gone});
         EXPECT_NE(stuck.code, 0);
         // The hourly table goes first, the daily one stops the erase, the parameter file comes later.
-        EXPECT_TRUE(stuck.err.contains(QStringLiteral("Ошибка при удалении файла ") + daily)) << stuck.err.toStdString();
+        EXPECT_TRUE(stuck.err.contains(QStringLiteral("Ошибка при удалении файла ") + daily))
+            << stuck.err.toStdString();
         EXPECT_TRUE(inst.pathOf(QStringLiteral("h_") + gone + QStringLiteral(".db")).isEmpty());
         EXPECT_FALSE(inst.pathOf(QStringLiteral("p_") + gone + QStringLiteral(".000")).isEmpty());
         EXPECT_EQ(inst.filesOf(kept), keptFiles);
@@ -727,8 +743,8 @@ TEST(Registry, HeaderFollowsTheCorrectorAtTheNextStore) {
                                     QStringLiteral("45"), QStringLiteral("--value"), organisation,
                                     QStringLiteral("--password"), QStringLiteral("6:6666")});
     ASSERT_EQ(org.code, 0) << org.err.toStdString();
-    const Result again = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"), QStringLiteral("--archives"),
-                                      QStringLiteral("hourly")});
+    const Result again = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"),
+                                      QStringLiteral("--archives"), QStringLiteral("hourly")});
     ASSERT_TRUE(inst.finishCorrector());
     ASSERT_EQ(again.code, 0) << again.err.toStdString();
     EXPECT_FALSE(again.json().value(QStringLiteral("added")).toBool());
@@ -748,12 +764,22 @@ TEST(Registry, HeaderFollowsTheCorrectorAtTheNextStore) {
 
 QJsonObject archiveEvents() {
     return QJsonObject{
-        {"abnormal",
-         QJsonArray{QJsonObject{{"at", "01.03.2024 14:20"}, {"current", 1}, {"previous", 0}, {"volume", 0}, {"standardVolume", 0}},
-                    QJsonObject{{"at", "01.03.2024 16:05"}, {"current", 9}, {"previous", 1}, {"volume", 1.5}, {"standardVolume", 6.1}}}},
-        {"interference",
-         QJsonArray{QJsonObject{{"at", "01.03.2024 10:15"}, {"code", 130}, {"kind", 0}, {"by", 6},
-                                {"before", "77BE2F3F"}, {"after", "3BDF2F3F"}}}},
+        {"abnormal", QJsonArray{QJsonObject{{"at", "01.03.2024 14:20"},
+                                            {"current", 1},
+                                            {"previous", 0},
+                                            {"volume", 0},
+                                            {"standardVolume", 0}},
+                                QJsonObject{{"at", "01.03.2024 16:05"},
+                                            {"current", 9},
+                                            {"previous", 1},
+                                            {"volume", 1.5},
+                                            {"standardVolume", 6.1}}}},
+        {"interference", QJsonArray{QJsonObject{{"at", "01.03.2024 10:15"},
+                                                {"code", 130},
+                                                {"kind", 0},
+                                                {"by", 6},
+                                                {"before", "77BE2F3F"},
+                                                {"after", "3BDF2F3F"}}}},
         {"service", QJsonArray{QJsonObject{{"at", "01.03.2024 00:00"}, {"current", 257}, {"previous", 0}}}}};
 }
 
@@ -802,8 +828,10 @@ TEST(Storing, StoredRowsAreTheCorrectorsRecords) {
         EXPECT_NEAR(number(row.value("hVst")), working * correction, 0.01);
         EXPECT_NEAR(number(row.value("hP")), pressure, 0.01);
         EXPECT_NEAR(number(row.value("hT")), temperature, 0.01);
-        EXPECT_NEAR(number(row.value("hVwrk_alwrk")), number(row.value("hVwrk")) + number(row.value("hValwrk")), 0.01);
-        EXPECT_NEAR(number(row.value("hVst_alwrk")), number(row.value("hVst")) + number(row.value("hValst")), 0.01);
+        EXPECT_NEAR(number(row.value("hVwrk_alwrk")),
+                    number(row.value("hVwrk")) + number(row.value("hValwrk")), 0.01);
+        EXPECT_NEAR(number(row.value("hVst_alwrk")), number(row.value("hVst")) + number(row.value("hValst")),
+                    0.01);
         if (i > 0) {
             EXPECT_GT(row.value("hNum").toInt(), hourly[size_t(i - 1)].value("hNum").toInt());
         }
@@ -845,7 +873,8 @@ TEST(Storing, StoredRowsAreTheCorrectorsRecords) {
     EXPECT_EQ(log[0].value("bNbegOper"), QStringLiteral("-1"));
 
     // The same reading stored again from its saved file adds nothing; the run is logged as a file.
-    const Result fromFile = inst.cli({QStringLiteral("--json"), QStringLiteral("file"), QStringLiteral("store"), saved});
+    const Result fromFile =
+        inst.cli({QStringLiteral("--json"), QStringLiteral("file"), QStringLiteral("store"), saved});
     ASSERT_EQ(fromFile.code, 0) << fromFile.err.toStdString();
     for (const QJsonValue& n : fromFile.json().value(QStringLiteral("stored")).toObject())
         EXPECT_EQ(n.toInt(), 0);
@@ -855,7 +884,8 @@ TEST(Storing, StoredRowsAreTheCorrectorsRecords) {
     ASSERT_EQ(logs.size(), 2u);
     EXPECT_EQ(logs[1].value("bQuest"), QStringLiteral("4"));
     EXPECT_EQ(logs[1].value("bStrQuest"), QStringLiteral("файл"));
-    EXPECT_TRUE(logs[1].value("bNameFile").endsWith(QStringLiteral("reading.prt"))) << logs[1].value("bNameFile").toStdString();
+    EXPECT_TRUE(logs[1].value("bNameFile").endsWith(QStringLiteral("reading.prt")))
+        << logs[1].value("bNameFile").toStdString();
     EXPECT_EQ(logs[1].value("bCurFlWrBD"), QStringLiteral("00000000000"));
 }
 
@@ -864,8 +894,8 @@ struct SecondStoreCase {
     int firstHours;
     int secondStartHour; // the second reading's archive begins this many hours later
     int secondHours;
-    int fresh;           // hourly records the second store adds
-    int firstFresh;      // the record number of the oldest of them
+    int fresh;                     // hourly records the second store adds
+    int firstFresh;                // the record number of the oldest of them
     bool synchronisedCopy = false; // "Синхронизация" is on for the second store
     const char* disagrees = nullptr;
 };
@@ -885,13 +915,15 @@ TEST_P(SecondStore, WritesOnlyTheNewRecords) {
     ASSERT_FALSE(id.isEmpty());
     const size_t dailyBefore = inst.rows(id, QStringLiteral("daily")).size();
     if (c.synchronisedCopy) {
-        ASSERT_EQ(inst.cli({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("syncOn=1")}).code, 0);
+        ASSERT_EQ(
+            inst.cli({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("syncOn=1")}).code,
+            0);
     }
 
-    ASSERT_TRUE(
-        inst.startCorrector(Corrector{QStringLiteral("series1"), 12345, 1, c.secondHours, {}, c.secondStartHour}));
-    const Result again = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"), QStringLiteral("--archives"),
-                                      QStringLiteral("hourly,daily")});
+    ASSERT_TRUE(inst.startCorrector(
+        Corrector{QStringLiteral("series1"), 12345, 1, c.secondHours, {}, c.secondStartHour}));
+    const Result again = inst.onLine({QStringLiteral("--json"), QStringLiteral("store"),
+                                      QStringLiteral("--archives"), QStringLiteral("hourly,daily")});
     ASSERT_TRUE(inst.finishCorrector());
     if (c.synchronisedCopy) {
         // A synchronised copy takes its data from the master installation only: the store request is
@@ -909,7 +941,8 @@ TEST_P(SecondStore, WritesOnlyTheNewRecords) {
     EXPECT_FALSE(again.json().value(QStringLiteral("added")).toBool());
     EXPECT_EQ(again.json().value(QStringLiteral("point")).toString(), id);
     const int fresh = c.fresh;
-    EXPECT_EQ(again.json().value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(), fresh);
+    EXPECT_EQ(again.json().value(QStringLiteral("stored")).toObject().value(QStringLiteral("hourly")).toInt(),
+              fresh);
 
     const auto hourly = inst.rows(id, QStringLiteral("hourly"));
     EXPECT_EQ(hourly.size(), size_t(c.firstHours + fresh));
@@ -921,9 +954,8 @@ TEST_P(SecondStore, WritesOnlyTheNewRecords) {
     }
     // Each run writes its records oldest first (in the order of the rows' own numbers).
     auto written = hourly;
-    std::sort(written.begin(), written.end(), [](const auto& x, const auto& y) {
-        return x.value("hNum").toInt() < y.value("hNum").toInt();
-    });
+    std::sort(written.begin(), written.end(),
+              [](const auto& x, const auto& y) { return x.value("hNum").toInt() < y.value("hNum").toInt(); });
     for (size_t i = 1; i < written.size(); ++i) {
         if (i == size_t(c.firstHours)) continue;
         const auto time = [](const QMap<QString, QString>& row) {
@@ -951,9 +983,10 @@ INSTANTIATE_TEST_SUITE_P(Readings, SecondStore,
                          ::testing::Values(SecondStoreCase{"SameReading", 30, 0, 30, 0, -1},
                                            SecondStoreCase{"FiveHoursLater", 30, 0, 35, 5, 30},
                                            SecondStoreCase{"ArchiveRestarted", 30, 5, 30, 30, 0},
-                                           SecondStoreCase{"SynchronisedCopy", 30, 0, 35, 0, -1, true,
-                                                           "a store in a synchronised copy reads and stores the "
-                                                           "new records instead of being ignored"}),
+                                           SecondStoreCase{
+                                               "SynchronisedCopy", 30, 0, 35, 0, -1, true,
+                                               "a store in a synchronised copy reads and stores the "
+                                               "new records instead of being ignored"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The last-records window: for each archive the time its last row was stored and the record's own
@@ -982,15 +1015,12 @@ TEST(LastRecords, EachArchivesLastRowAndTheTextFile) {
         char prefix;
         bool recordTime;
     };
-    const std::vector<Kind> kinds{{"часовой архив", "hourly", 'h', true},
-                                  {"суточный архив", "daily", 'd', true},
-                                  {"месячный архив", "monthly", 'm', true},
-                                  {"изменений архив", "interference", 'c', true},
-                                  {"аварийный архив", "abnormal", 'a', true},
-                                  {"оперативный архив", "operative", 'o', true},
-                                  {"служебный архив", "service", 's', true},
-                                  {"текущий замер", "measurement", 'i', false},
-                                  {"последний опрос", "log", 'b', false}};
+    const std::vector<Kind> kinds{
+        {"часовой архив", "hourly", 'h', true},     {"суточный архив", "daily", 'd', true},
+        {"месячный архив", "monthly", 'm', true},   {"изменений архив", "interference", 'c', true},
+        {"аварийный архив", "abnormal", 'a', true}, {"оперативный архив", "operative", 'o', true},
+        {"служебный архив", "service", 's', true},  {"текущий замер", "measurement", 'i', false},
+        {"последний опрос", "log", 'b', false}};
     const QJsonArray grid = r.json().value(QStringLiteral("rows")).toArray();
     ASSERT_EQ(grid.size(), qsizetype(kinds.size()));
     bool someEmpty = false;
@@ -1034,8 +1064,10 @@ TEST(LastRecords, EachArchivesLastRowAndTheTextFile) {
         const QString p(QLatin1Char(kind.prefix));
         EXPECT_EQ(last.value(QStringLiteral("number")).toString(),
                   rows.back().value(p + QStringLiteral("NumWrCor")).rightJustified(5, QLatin1Char('0')));
-        EXPECT_EQ(last.value(QStringLiteral("date")).toString(), rows.back().value(p + QStringLiteral("Date")));
-        EXPECT_EQ(last.value(QStringLiteral("time")).toString(), rows.back().value(p + QStringLiteral("Time")));
+        EXPECT_EQ(last.value(QStringLiteral("date")).toString(),
+                  rows.back().value(p + QStringLiteral("Date")));
+        EXPECT_EQ(last.value(QStringLiteral("time")).toString(),
+                  rows.back().value(p + QStringLiteral("Time")));
     }
 
     QFile f(out);
@@ -1050,8 +1082,8 @@ TEST(LastRecords, EachArchivesLastRowAndTheTextFile) {
     EXPECT_EQ(lines[0], QStringLiteral("Время последних записей в архивах прибора:"));
     EXPECT_EQ(lines[1], r.json().value(QStringLiteral("title")).toString());
     auto cellLine = [](const QString& a, const QString& b, const QString& c) {
-        return QLatin1Char('|') + a.leftJustified(20) + QLatin1Char('|') + b.leftJustified(23) + QLatin1Char('|') +
-               c.leftJustified(23) + QLatin1Char('|');
+        return QLatin1Char('|') + a.leftJustified(20) + QLatin1Char('|') + b.leftJustified(23) +
+               QLatin1Char('|') + c.leftJustified(23) + QLatin1Char('|');
     };
     const QString rule(cellLine({}, {}, {}).size(), QLatin1Char('-'));
     EXPECT_EQ(lines[2], rule);
