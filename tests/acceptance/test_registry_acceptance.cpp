@@ -31,6 +31,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -269,6 +270,11 @@ struct PasswordCase {
     const char* refusal; // what a refused change says, or nothing to check
 };
 
+// Cases print as their names in test listings.
+void PrintTo(const PasswordCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PasswordChange : public ::testing::TestWithParam<PasswordCase> {};
 
 // The corrector changes a password only at the access levels that may write its item (operator A, B, C
@@ -350,6 +356,10 @@ struct RegistrationCase {
     const char* id;        // the identifier the point gets
     const char* disagrees; // what the program does instead, when it is known to differ
 };
+
+void PrintTo(const RegistrationCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Registration : public ::testing::TestWithParam<RegistrationCase> {};
 
@@ -548,6 +558,10 @@ struct ConfigCase {
     const char* disagrees = nullptr; // what the program does instead, when it is known to differ
 };
 
+void PrintTo(const ConfigCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const QString kOwner40 = QStringLiteral("Газорозподільна станція Полтава-Північ-1");
 
 // One stored point whose configuration every case edits in turn.
@@ -635,6 +649,10 @@ struct EraseCase {
     const char* name;
     bool dailyHeld; // the point's daily table file cannot be deleted
 };
+
+void PrintTo(const EraseCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Erase : public ::testing::TestWithParam<EraseCase> {};
 
@@ -899,6 +917,10 @@ struct SecondStoreCase {
     bool synchronisedCopy = false; // "Синхронизация" is on for the second store
     const char* disagrees = nullptr;
 };
+
+void PrintTo(const SecondStoreCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SecondStore : public ::testing::TestWithParam<SecondStoreCase> {};
 
