@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "common/TextFile.h"
+#include "corrector/StoreReading.h"
 #include "database/DatabaseCheck.h"
 #include "database/Gases.h"
 #include "database/StoredRecords.h"
@@ -137,6 +138,17 @@ int cmdPoints(CliRun& run) {
                 }
                 changed[database::config::LinkKind] = *kind;
             }
+            if (const auto gas = run.value(QStringLiteral("--gas"))) {
+                // The configurator offers the gas table's compositions only.
+                const QStringList names = corrector::configuratorGasNames(run.context->root(), *schemas,
+                                                                          run.context->languageIndex());
+                if (!names.contains(*gas)) {
+                    run.notifier->message(MessageKind::Error,
+                                          QStringLiteral("points config: --gas is one of: ") +
+                                              names.join(QStringLiteral(", ")));
+                    return kExitUsage;
+                }
+            }
             changed[database::config::Owner] = changed[database::config::Owner].left(database::kOwnerWidth);
             if (!link::acceptPhoneField(changed[database::config::Phone], *run.notifier)) return kExitUsage;
             if (const QString failure = database::checkConfig(changed); !failure.isEmpty()) {
@@ -150,7 +162,8 @@ int cmdPoints(CliRun& run) {
         }
         const database::PointLookup now = registry.find(id);
         if (!now) {
-            run.notifier->message(MessageKind::Error, now.failed() ? now.error() : QStringLiteral("Нет данных"));
+            run.notifier->message(MessageKind::Error,
+                                  now.failed() ? now.error() : QStringLiteral("Нет данных"));
             return kExitNoLink;
         }
         // show: what each kind's table last received.
@@ -190,6 +203,8 @@ int cmdPoints(CliRun& run) {
     criteria.serial = run.value(QStringLiteral("--serial")).value_or(QString());
     criteria.organisation = run.value(QStringLiteral("--org")).value_or(QString());
     criteria.owner = run.value(QStringLiteral("--owner")).value_or(QString());
+    criteria.orgPhone = run.value(QStringLiteral("--org-phone")).value_or(QString());
+    criteria.phone = run.value(QStringLiteral("--phone")).value_or(QString());
     const QList<database::Point> points =
         what == QLatin1String("search") ? registry.search(criteria) : registry.all();
     if (run.options.json) {
@@ -375,12 +390,13 @@ int cmdDb(CliRun& run) {
     }
     if (!options.point.isEmpty()) {
         // A point neither registered nor with a table anywhere is a mistyped identifier.
-        const bool named = std::any_of(report.findings.begin(), report.findings.end(), [&](const database::Finding& f) {
-            return f.detail == options.point || f.table.endsWith(QLatin1Char('_') + options.point);
-        });
+        const bool named =
+            std::any_of(report.findings.begin(), report.findings.end(), [&](const database::Finding& f) {
+                return f.detail == options.point || f.table.endsWith(QLatin1Char('_') + options.point);
+            });
         database::Registry registry(run.context->root(), *schemas);
-        if (registry.ok() && registry.find(options.point).outcome() == database::PointLookup::Outcome::NotFound &&
-            !named) {
+        if (registry.ok() &&
+            registry.find(options.point).outcome() == database::PointLookup::Outcome::NotFound && !named) {
             run.notifier->message(MessageKind::Error, polling::noDataText());
             return kExitUsage;
         }

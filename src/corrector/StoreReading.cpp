@@ -3,6 +3,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
+#include "database/Gases.h"
 #include "link/PortMap.h"
 
 namespace tarn::corrector {
@@ -29,7 +30,10 @@ database::StoreContext storeContextFor(const CorrectorWindowModel& model, int la
     const bool older =
         !profile.versionCode.isEmpty() && profile.versionCode < QLatin1String(kOlderFirmwareBelow);
     database::StoreContext c;
-    c.identifier = database::pointIdentifier(profile.modelLetter, profile.versionCode, older, serial);
+    // The family's letter rules look at the whole version tag (characters 12..15 of the identification,
+    // "R46a"), not at the version code alone.
+    c.identifier = database::pointIdentifier(
+        profile.modelLetter, QString(profile.modelLetter) + profile.versionCode, older, serial);
     c.serial = serial;
     c.model = profile.modelName;
     c.pressureUnit = ChoiceText(ValueList::PressureUnits, state.image.pressureInMpa() ? 1 : 0, lang);
@@ -83,6 +87,17 @@ database::Point newPointFor(const CorrectorWindowModel& model, const link::LinkS
     return p;
 }
 
+QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& schemas, int lang) {
+    QStringList names = database::Gases(root, schemas).names();
+    if (names.isEmpty()) names.append(ChoiceText(ValueList::GasNames, 0, lang));
+    return names;
+}
+
+QString synchronisedCopyText() {
+    return QStringLiteral(
+        "a synchronised copy stores nothing: its database comes from the master installation");
+}
+
 StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
                                      const CorrectorWindowModel& model, const link::LinkSettings& settings,
                                      int address, int lang, const QList<int>& kindsRead, int sourceKind,
@@ -90,6 +105,12 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
     StoreRequestResult r;
     // Without a serial number there is no point to store under.
     if (!model.hasSerial() || !schemas.ok) return r;
+    // A synchronised copy takes its database from the master installation, which would overwrite
+    // anything stored here.
+    if (settings.syncOn) {
+        r.error = synchronisedCopyText();
+        return r;
+    }
     database::StoreContext c = storeContextFor(model, lang, sourceKind, kindsRead);
     c.csv = database::readCsvSideOutput(root);
     if (hooks.adjustContext) hooks.adjustContext(c);
@@ -109,9 +130,8 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         // The header follows the corrector: enterprise, pipeline and address as just read. A field that
         // cannot be written stops the store: the archives would go under a header that is not the
         // corrector's.
-        const std::pair<int, QString> header[] = {{6, model.itemText(45)},
-                                                  {7, model.itemText(44)},
-                                                  {8, QString::number(address)}};
+        const std::pair<int, QString> header[] = {
+            {6, model.itemText(45)}, {7, model.itemText(44)}, {8, QString::number(address)}};
         const QString stored[] = {known->organisation, known->pipeline, QString::number(known->address)};
         QList<std::pair<int, QString>> changed;
         for (std::size_t i = 0; i < std::size(header); ++i)

@@ -48,6 +48,13 @@ struct StoreRequestResult {
     QString error; // empty when nothing went wrong (a point the user did not add is no error)
 };
 
+// The gas compositions the configurator offers: the gas table's, or the first of the built-in list when
+// the table is empty.
+QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& schemas, int languageIndex);
+
+// Why a store request was refused on an installation with synchronisation on.
+QString synchronisedCopyText();
+
 StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
                                      const CorrectorWindowModel& model, const link::LinkSettings& settings,
                                      int address, int languageIndex, const QList<int>& kindsRead,

@@ -286,13 +286,24 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     database::writeMissingSchemaFiles(home.root());
     const database::Schemas schemas = database::loadSchemas(home.root());
 
-    // The user leaves the configurator: nothing is added, nothing stored.
+    // A synchronised copy takes its database from the master: nothing is asked, added or stored.
     StoreRequestHooks leave;
-    leave.configureNewPoint = [](database::Point&) { return false; };
+    bool asked = false;
+    leave.configureNewPoint = [&asked](database::Point&) { return asked = true, false; };
+    r.settings.syncOn = true;
     auto result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    r.settings.syncOn = false;
+    EXPECT_FALSE(result.stored);
+    EXPECT_EQ(result.error, synchronisedCopyText());
+    EXPECT_FALSE(asked);
+    database::Registry registry(home.root(), schemas);
+    EXPECT_TRUE(registry.all().isEmpty());
+
+    // The user leaves the configurator: nothing is added, nothing stored.
+    result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    EXPECT_TRUE(asked);
     EXPECT_FALSE(result.stored);
     EXPECT_TRUE(result.error.isEmpty());
-    database::Registry registry(home.root(), schemas);
     EXPECT_TRUE(registry.all().isEmpty());
 
     // Saved: the point with the user's settings, then its hours.
@@ -333,7 +344,8 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     StoreRequestHooks hooks;
     hooks.configureNewPoint = [&](database::Point&) { return configuratorOpened = true; };
     auto storedHours = [&] {
-        return database::storedRows(home.root(), schemas, database::TableKind::Hourly, QStringLiteral("t01234"))
+        return database::storedRows(home.root(), schemas, database::TableKind::Hourly,
+                                    QStringLiteral("t01234"))
             .size();
     };
     auto requests = [&] {
@@ -343,7 +355,8 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     };
     // Known point; another program holds the registry in a write transaction: the header (a new link
     // address) cannot be written.
-    ASSERT_TRUE(storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks).stored);
+    ASSERT_TRUE(
+        storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks).stored);
     const QString registryPath = database::tablePath(home.root(), database::TableKind::Registry);
     {
         test::SqliteHolder holder(registryPath);
@@ -361,7 +374,8 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     // A damaged registry: the point cannot be looked up, so it is neither added again nor stored.
     const qsizetype hoursBefore = storedHours();
     ASSERT_TRUE(test::damageTableFile(registryPath));
-    const auto result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks);
+    const auto result =
+        storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks);
     EXPECT_FALSE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_FALSE(result.error.isEmpty());

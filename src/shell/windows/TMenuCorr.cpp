@@ -1,6 +1,7 @@
 #include "shell/windows/TMenuCorr.h"
 
 #include "common/LanguageFile.h"
+#include "common/TuningFiles.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/CorrectorWindowModel.h"
 #include "corrector/StoreReading.h"
@@ -12,7 +13,6 @@
 #include "corrector/windows/TfPrPar.h"
 #include "corrector/windows/TfVersRS.h"
 #include "database/Gases.h"
-#include "common/TuningFiles.h"
 #include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TStoreWait.h"
@@ -634,9 +634,8 @@ void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const
     for (int kind : kindsRead)
         if (corrector::isArchiveKind(kind)) archives.append(kind);
     if (archives.isEmpty() || !ctx_.databaseOpen || ctx_.settings().syncOn) return;
-    QStringList gases = database::Gases(ctx_.root(), ctx_.schemas).names();
-    if (gases.isEmpty())
-        gases.append(corrector::ChoiceText(corrector::ValueList::GasNames, 0, ctx_.languageIndex()));
+    const QStringList gases =
+        corrector::configuratorGasNames(ctx_.root(), ctx_.schemas, ctx_.languageIndex());
     database::TStoreWait wait(ctx_.notifier(), parent);
     corrector::StoreRequestHooks hooks;
     hooks.configureNewPoint = [&](database::Point& point) {
