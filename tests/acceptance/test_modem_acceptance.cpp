@@ -320,13 +320,16 @@ TEST(ModemTerminal, TypedCommandsGoOutAsTheTerminalSendsThemAndTheAnswerWordIsRe
     Installation inst;
     ASSERT_TRUE(inst.initialised());
     ASSERT_TRUE(inst.startModem({{QStringLiteral("5550000"), QStringLiteral("BUSY")},
-                                 {QStringLiteral("5552222"), QStringLiteral("NO CARRIER")}},
+                                 {QStringLiteral("5552222"), QStringLiteral("NO CARRIER")},
+                                 {QStringLiteral("5553333"), QStringLiteral("NO DIALTONE")},
+                                 {QStringLiteral("5554444"), QStringLiteral("NO ANSWER")}},
                                 {QStringLiteral("ATS7=60")}));
     struct Case {
         const char* what;
         QStringList args; // after "modem send"
         QByteArray sent;  // the bytes the modem received
-        int word;         // the recogniser's word: 0 OK, 4 NO CARRIER, 5 ERROR, 7 BUSY, -1 none
+        int word;         // the recogniser's word: 0 OK, 4 NO CARRIER, 5 ERROR, 6 NO DIALTONE, 7 BUSY,
+                          // 8 NO ANSWER, -1 none
         QString answer = {};
     };
     const QList<Case> cases = {
@@ -335,6 +338,8 @@ TEST(ModemTerminal, TypedCommandsGoOutAsTheTerminalSendsThemAndTheAnswerWordIsRe
         {"unknown command", {QStringLiteral("ATXYZ")}, "ATXYZ\r", 5, QStringLiteral("ERROR")},
         {"busy number", {QStringLiteral("ATDP5550000")}, "ATDP5550000\r", 7, QStringLiteral("BUSY")},
         {"no carrier", {QStringLiteral("ATDP 555 2222")}, "ATDP5552222\r", 4, QStringLiteral("NO CARRIER")},
+        {"no dial tone", {QStringLiteral("ATDP5553333")}, "ATDP5553333\r", 6, QStringLiteral("NO DIALTONE")},
+        {"no answer", {QStringLiteral("ATDP5554444")}, "ATDP5554444\r", 8, QStringLiteral("NO ANSWER")},
         {"hexadecimal pairs", {QStringLiteral("4154 0D"), QStringLiteral("--hex")}, "AT\r", 0, QStringLiteral("OK")},
         {"odd last digit read alone", {QStringLiteral("41540D7"), QStringLiteral("--hex")}, "AT\r\x07", 0},
         {"a command the modem ignores", {QStringLiteral("ATS7=60")}, "ATS7=60\r", -1},
@@ -428,6 +433,10 @@ TEST(PhoneCall, FailedCallEndsWithItsTextExitCodeOneAndTheModemBackOnHook) {
          QStringLiteral("нет соединения между модемами"), true, true, QStringLiteral("BUSY")},
         {"no carrier", QStringLiteral("5552222"), {}, QStringLiteral("NO CARRIER"),
          QStringLiteral("нет соединения между модемами"), true, true, QStringLiteral("NO CARRIER")},
+        {"no answer", QStringLiteral("5554444"), {}, QStringLiteral("NO ANSWER"),
+         QStringLiteral("нет соединения между модемами"), true, true, QStringLiteral("NO ANSWER")},
+        {"no dial tone", QStringLiteral("5553333"), {}, QStringLiteral("NO DIALTONE"),
+         QStringLiteral("нет соединения между модемами"), true, true, QStringLiteral("NO DIALTONE")},
         {"nobody answers within the wait", QStringLiteral("5559999"), {}, {},
          QStringLiteral("нет соединения между модемами"), true, true, QStringLiteral("SILENCE")},
         {"own modem silent", QStringLiteral("5551234"), {QStringLiteral("AT&FE0S0=0")}, {},
@@ -440,6 +449,8 @@ TEST(PhoneCall, FailedCallEndsWithItsTextExitCodeOneAndTheModemBackOnHook) {
         ASSERT_TRUE(inst.startModem({{QStringLiteral("5551234"), QStringLiteral("CONNECT"), Corrector{}},
                                      {QStringLiteral("5550000"), QStringLiteral("BUSY")},
                                      {QStringLiteral("5552222"), QStringLiteral("NO CARRIER")},
+                                     {QStringLiteral("5553333"), QStringLiteral("NO DIALTONE")},
+                                     {QStringLiteral("5554444"), QStringLiteral("NO ANSWER")},
                                      {QStringLiteral("5559999"), QStringLiteral("silence")}},
                                     c.silent));
         const Result r = inst.cli({QStringLiteral("--phone"), c.number, QStringLiteral("--dial-wait"),
