@@ -291,6 +291,11 @@ void expectCallCommands(const QList<Chunk>& chunks, const QString& number) {
         if (chunks[i].fromProgram && chunks[i].bytes.startsWith(dial)) dialAt = i;
     ASSERT_GE(dialAt, 0) << number.toStdString();
     EXPECT_EQ(chunks[dialAt].bytes, dial + "\r\n");
+    qsizetype initAt = dialAt - 1;
+    while (initAt >= 0 && !chunks[initAt].fromProgram)
+        --initAt;
+    ASSERT_GE(initAt, 0);
+    EXPECT_EQ(chunks[initAt].bytes, QByteArray("AT&FE0S0=0\r\n")) << "the initialisation string, CR LF";
     qsizetype escapeAt = -1;
     for (qsizetype i = dialAt + 1; i < chunks.size() && escapeAt < 0; ++i)
         if (chunks[i].fromProgram && chunks[i].bytes.contains("+++")) escapeAt = i;
