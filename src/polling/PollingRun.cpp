@@ -1195,8 +1195,10 @@ void PollingRun::storeWhatWasRead() {
         for (int k = 0; k < 7; ++k)
             if (r.result.kinds[k].stored)
                 summary.stored.insert(QLatin1String(kNames[k]), r.result.kinds[k].stored);
-    } else if (!dataRead_ && !error_.isEmpty() && telephone() && modem_) {
-        // A call that did not reach the corrector still leaves its row: when and why.
+    } else if (!dataRead_ && !error_.isEmpty() && telephone() && modem_ && log_.connectionBegin.isValid()) {
+        // A call that came up but read nothing still leaves its row: when and why. A number that never
+        // answered (busy, no carrier, our own modem silent) leaves none: its result line says so, and
+        // the connections protocol counts calls that were made.
         database::StoreContext c;
         c.identifier = identifier_;
         c.serial = point_->serial;

@@ -330,12 +330,9 @@ TEST(PollingRun, ABusyNumberIsDialledAsOftenAsTheRowSaysThenSkipped) {
     EXPECT_EQ(r.sequence.last(),
               QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ - \"5550105\" * коррект. - \"ТАРН-2.01   №10105  \""));
     EXPECT_EQ(r.joins().last().result, QStringLiteral("нет связи с модемом"));
-    // The request log says why nothing was read, and what the call was to read.
-    const auto log = r.stored(database::TableKind::RequestLog, QStringLiteral("10105"));
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_TRUE(log.first().contains(QStringLiteral("нет связи с модемом")));
-    EXPECT_TRUE(log.first().contains(QStringLiteral("01100001000")));
-    EXPECT_TRUE(log.first().contains(QStringLiteral("00000000000")));
+    // No call was made: the result line and the join row say why; the request log, which keeps the
+    // calls and readings, has nothing for it.
+    EXPECT_TRUE(r.stored(database::TableKind::RequestLog, QStringLiteral("10105")).isEmpty());
 }
 
 TEST(PollingRun, AGroupOfTwentyTelephonePointsRunsUnattendedAndTheSecondNightStoresNothingTwice) {
