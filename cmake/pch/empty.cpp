@@ -1,0 +1,1 @@
+// The precompiled-header hosts compile this and their header only.
