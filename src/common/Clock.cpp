@@ -149,14 +149,16 @@ std::optional<qint64> ManualClock::nextDeadline() const {
 }
 
 int ManualClock::activeTimers() const {
-    return static_cast<int>(std::count_if(timers_.begin(), timers_.end(), [](const Backend* b) { return b->active_; }));
+    return static_cast<int>(
+        std::count_if(timers_.begin(), timers_.end(), [](const Backend* b) { return b->active_; }));
 }
 
 bool ManualClock::fireNext(qint64 limit) {
     Backend* due = nullptr;
     for (Backend* b : timers_)
         if (b->active_ && b->deadline_ <= limit &&
-            (!due || b->deadline_ < due->deadline_ || (b->deadline_ == due->deadline_ && b->order_ < due->order_)))
+            (!due || b->deadline_ < due->deadline_ ||
+             (b->deadline_ == due->deadline_ && b->order_ < due->order_)))
             due = b;
     if (!due) return false;
     elapsed_ = std::max(elapsed_, due->deadline_);

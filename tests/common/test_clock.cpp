@@ -108,7 +108,8 @@ TEST(ManualClock, RunUntilTakesPostedEventsFirstAndJumpsOverIdleTime) {
     QObject::connect(&reply, &ClockTimer::timeout, [&] { order.append(QStringLiteral("time-out")); });
     reply.start(8000);
     // A zero-delay post is an event: it comes before any jump in time.
-    QTimer::singleShot(0, [&] { order.append(QStringLiteral("posted@") + QString::number(clock.monotonicMs())); });
+    QTimer::singleShot(
+        0, [&] { order.append(QStringLiteral("posted@") + QString::number(clock.monotonicMs())); });
     EXPECT_TRUE(clock.runUntil([&] { return order.size() == 2; }));
     EXPECT_EQ(order, (QStringList{"posted@0", "time-out"}));
     EXPECT_EQ(clock.monotonicMs(), 8000);
