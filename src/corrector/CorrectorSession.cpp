@@ -23,6 +23,7 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     : QObject(parent), engine_(engine), port_(port), settings_(settings), gate_(gate), readRun_(readRun),
       notifier_(notifier), link_(engine, notifier), model_(link_, notifier, settings, languageIndex) {
     link_.attach(model_);
+    model_.setTimerClock(engine.clock());
 
     OperationStart::Hooks g;
     g.reinitPort = [this] {

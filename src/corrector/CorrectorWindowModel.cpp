@@ -676,6 +676,8 @@ void CorrectorWindowModel::onItemWriteReply() {
     }
     if (afterWriteDelayMs <= 0)
         OnItemWriteAccepted();
+    else if (timerClock_)
+        timerClock_->singleShot(afterWriteDelayMs, this, [this] { OnItemWriteAccepted(); });
     else
         QTimer::singleShot(afterWriteDelayMs, this, &CorrectorWindowModel::OnItemWriteAccepted);
 }

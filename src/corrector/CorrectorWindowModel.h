@@ -2,6 +2,7 @@
 // The corrector window without its widgets: what every field shows, which fields a model has, which
 // are editable at the access level, and what Enter, F5, a key release, a menu item or a reply does.
 // Requests leave through ParameterLink; the engine reports the replies back through the on* methods.
+#include "common/Clock.h"
 #include "common/Notifier.h"
 #include "corrector/Archives.h"
 #include "corrector/Blocks.h"
@@ -345,6 +346,8 @@ public:
     bool RestartCorrector();
 
     int afterWriteDelayMs = 700;
+    // The clock of that pause: the session's link (none for a model without a link: Qt's own timer).
+    void setTimerClock(Clock& clock) { timerClock_ = &clock; }
 
 signals:
     void changed();
@@ -356,6 +359,7 @@ signals:
     void waitReplied();
 
 private:
+    Clock* timerClock_ = nullptr;
     ItemContext context() const;
     QString itemCaption(int item) const;
     QString noDataMessage() const;

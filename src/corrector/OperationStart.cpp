@@ -33,7 +33,7 @@ OperationStart::OperationStart(link::ExchangeEngine& engine, link::LinkPort& por
                                const link::LinkSettings& settings, Notifier& notifier, QObject* parent)
     : QObject(parent), engine_(engine), port_(port), settings_(settings), notifier_(notifier) {
     stepTimer_.setSingleShot(true);
-    connect(&stepTimer_, &QTimer::timeout, this, &OperationStart::step);
+    connect(&stepTimer_, &ClockTimer::timeout, this, &OperationStart::step);
     identificationRead_.block = [this](const link::Reply& reply) {
         if (running_) {
             latest_ = reply.payload;
@@ -87,7 +87,7 @@ OperationStart::StartResult OperationStart::startOperation(int code) {
     }
     if (port_.linkBroken()) return StartResult::Refused;
     if (code >= operation::AlarmCheck && code <= operation::CalibrationWrite) {
-        QTimer::singleShot(directDelayMs, this, [this, code] {
+        engine_.clock().singleShot(directDelayMs, this, [this, code] {
             if (hooks_.runDirect) hooks_.runDirect(code);
         });
         return StartResult::Direct;

@@ -126,7 +126,7 @@ private:
     int code_ = -1;
     IdentificationMode mode_ = IdentificationMode::RunOperation;
 
-    QTimer stepTimer_;
+    ClockTimer stepTimer_{engine_.clock()};
     bool running_ = false;
     // Where the identification stands: the first read goes out, then each read is awaited in turn.
     enum class Step { FirstRead, AwaitingFirst, AwaitingSecond };

@@ -12,9 +12,9 @@ constexpr int kParameterPages = 3;
 ReadRun::ReadRun(link::ExchangeEngine& engine, const link::LinkSettings& settings, QObject* parent)
     : QObject(parent), engine_(engine), settings_(settings) {
     startTimer_.setSingleShot(true);
-    connect(&startTimer_, &QTimer::timeout, this, [this] { startKind(nextKind_); });
+    connect(&startTimer_, &ClockTimer::timeout, this, [this] { startKind(nextKind_); });
     closeTimer_.setSingleShot(true);
-    connect(&closeTimer_, &QTimer::timeout, this, [this] {
+    connect(&closeTimer_, &ClockTimer::timeout, this, [this] {
         const bool completed = state_ == State::Finished && !failed_;
         state_ = State::Closed;
         emit changed();

@@ -98,8 +98,8 @@ private:
     QList<int> completed_;
     bool stopped_ = false;
     bool failed_ = false;
-    QTimer startTimer_;
-    QTimer closeTimer_;
+    ClockTimer startTimer_{engine_.clock()};
+    ClockTimer closeTimer_{engine_.clock()};
     int nextKind_ = 0;
     int requestedKind_ = 0;
 };

@@ -99,14 +99,14 @@ void LineClaim::release() {
 
 // ---- the engine ------------------------------------------------------------------------------------
 
-ExchangeEngine::ExchangeEngine(LinkPort& port, Notifier& notifier, QObject* parent)
-    : QObject(parent), port_(port), notifier_(notifier) {
+ExchangeEngine::ExchangeEngine(LinkPort& port, Notifier& notifier, Clock& clock, QObject* parent)
+    : QObject(parent), port_(port), notifier_(notifier), clock_(clock) {
     replyTimer_.setSingleShot(true);
     writeTimer_.setSingleShot(true);
     noLinkTimer_.setSingleShot(true);
     noLinkTimer_.setInterval(0);
-    connect(&replyTimer_, &QTimer::timeout, this, &ExchangeEngine::onReplyTimeout);
-    connect(&writeTimer_, &QTimer::timeout, this, &ExchangeEngine::writePendingFrame);
+    connect(&replyTimer_, &ClockTimer::timeout, this, &ExchangeEngine::onReplyTimeout);
+    connect(&writeTimer_, &ClockTimer::timeout, this, &ExchangeEngine::writePendingFrame);
     connect(&noLinkTimer_, &QTimer::timeout, this, &ExchangeEngine::giveUpWithoutLink);
     connect(&port_, &LinkPort::received, this, &ExchangeEngine::onReceived);
 }
@@ -273,7 +273,7 @@ bool ExchangeEngine::takeAlarmNotice() {
         complete();
         return true;
     }
-    QTimer::singleShot(kAlarmWarningDelayMs, this, [this] {
+    clock_.singleShot(kAlarmWarningDelayMs, this, [this] {
         notifier_.message(MessageKind::Warning,
                           uaRu(language_, "Увага!!! Надійшло повідомлення про аварію коректора",
                                "Внимание!!! Пришло сообщение о аварии корректора"));

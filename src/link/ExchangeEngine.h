@@ -7,6 +7,7 @@
 // where the corrector's alarm notice is recognised, and where a raw receiver that has claimed the line
 // (modem text, the transfer unit) gets its bytes. At most one request is outstanding; everything runs on
 // the main thread.
+#include "common/Clock.h"
 #include "common/Notifier.h"
 #include "link/ExchangeState.h"
 #include "link/LinkLog.h"
@@ -61,13 +62,15 @@ public:
         bool modemUsed = false;
     };
 
-    ExchangeEngine(LinkPort& port, Notifier& notifier, QObject* parent = nullptr);
+    // The clock times the write pause and the reply; the modem parts on this line take it from here.
+    ExchangeEngine(LinkPort& port, Notifier& notifier, Clock& clock, QObject* parent = nullptr);
     ~ExchangeEngine() override;
 
     // The link settings' exchange values (a polling run sets its own through settings()).
     void configure(const LinkSettings& s, int deviceAddress);
     Settings& settings() { return settings_; }
     const Settings& settings() const { return settings_; }
+    Clock& clock() const { return clock_; }
     void setLanguage(int languageIndex) { language_ = languageIndex; }
     int language() const { return language_; }
     void setLinkLog(LinkLog* log) { log_ = log; }
@@ -150,6 +153,7 @@ private:
 
     LinkPort& port_;
     Notifier& notifier_;
+    Clock& clock_;
     LinkLog* log_ = nullptr;
     PortReopener* reopener_ = nullptr;
     Settings settings_;
@@ -167,8 +171,9 @@ private:
     bool noLinkShown_ = false;
     quint64 requestSerial_ = 0; // counts requests, so a transfer that starts the next one is noticed
 
-    QTimer replyTimer_;
-    QTimer writeTimer_;
+    ClockTimer replyTimer_{clock_};
+    ClockTimer writeTimer_{clock_};
+    // Zero delay only: the no-link indication after the current handler.
     QTimer noLinkTimer_;
 };
 

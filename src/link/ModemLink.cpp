@@ -7,7 +7,7 @@ namespace tarn::link {
 
 ModemLink::ModemLink(ExchangeEngine& engine, LinkPort& port, LogLine log)
     : engine_(engine), port_(port), log_(std::move(log)), machine_(*this) {
-    connect(&tick_, &QTimer::timeout, this, &ModemLink::onTick);
+    connect(&tick_, &ClockTimer::timeout, this, &ModemLink::onTick);
     connect(&port_, &LinkPort::received, this, &ModemLink::watchFrames);
     // Frames count as line traffic for the escape's guard time, both ways.
     connect(&engine_, &ExchangeEngine::frameSent, this, [this] { machine_.noteLineActivity(); });
@@ -22,7 +22,7 @@ void ModemLink::call(const ModemJob& job) {
     dialled_ = true;
     machine_.startProcedure(ModemMachine::Call, job);
     // A coarse timer may fire a little early; the guard time is counted in these ticks.
-    tick_.setTimerType(Qt::PreciseTimer);
+    tick_.setPrecise(true);
     tick_.start(tickIntervalMs);
 }
 

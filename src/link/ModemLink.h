@@ -7,7 +7,6 @@
 #include "link/ModemMachine.h"
 
 #include <QObject>
-#include <QTimer>
 #include <functional>
 
 namespace tarn::link {
@@ -38,6 +37,7 @@ public:
     void log(const QString& line, bool error) override;
     void showCallSeconds(int seconds) override { callSeconds_ = seconds; }
     void lineChanged(bool up) override { emit lineUpChanged(up); }
+    QDateTime now() const override { return engine_.clock().now(); }
     // RawReceiver
     void onRawBytes(const QByteArray& chunk) override { machine_.onModemText(chunk); }
 
@@ -53,7 +53,7 @@ private:
     LinkPort& port_;
     LogLine log_;
     ModemMachine machine_;
-    QTimer tick_;
+    ClockTimer tick_{engine_.clock()};
     LineClaim claim_;
     bool frameMode_ = false;
     QByteArray tail_; // the last bytes seen in frame mode: "NO CARRIER" may come in pieces

@@ -75,7 +75,7 @@ void ModemMachine::acceptWord() {
         switch (word) {
         case modem_word::Connect:
             connected_ = true;
-            connectedAt_ = QDateTime::currentDateTime();
+            connectedAt_ = io_.now();
             setLineUp(true);
             break;
         case modem_word::NoCarrier:

@@ -22,6 +22,8 @@ public:
     // The line came up (CONNECT) or went down (the hang-up answered or given up, NO CARRIER): what a
     // call's connection time is measured between.
     virtual void lineChanged(bool /*up*/) {}
+    // The wall time a call is stamped with.
+    virtual QDateTime now() const { return QDateTime::currentDateTime(); }
 };
 
 // The modem's escape guard time (register S12, fiftieths of a second, 1 s unless the initialisation

@@ -12,16 +12,16 @@ namespace tarn::link {
 ModemSession::ModemSession(ExchangeEngine& engine, LinkPort& port, const LinkSettings& settings,
                            int languageIndex)
     : engine_(engine), port_(port), settings_(settings), language_(languageIndex) {
-    connect(&counter_, &QTimer::timeout, this, &ModemSession::onSecond);
-    connect(&hold_, &QTimer::timeout, this, &ModemSession::onHoldSecond);
+    connect(&counter_, &ClockTimer::timeout, this, &ModemSession::onSecond);
+    connect(&hold_, &ClockTimer::timeout, this, &ModemSession::onHoldSecond);
     // Every frame sent keeps the call: the countdown starts again.
     connect(&engine_, &ExchangeEngine::frameSent, this, [this] {
         if (connected_) holdLeft_ = std::max(1, settings_.modemHoldSec.toInt());
     });
     connect(&port_, &LinkPort::received, this, &ModemSession::watchLine);
     guard_.setSingleShot(true);
-    guard_.setTimerType(Qt::PreciseTimer);
-    connect(&guard_, &QTimer::timeout, this, &ModemSession::sendEscape);
+    guard_.setPrecise(true);
+    connect(&guard_, &ClockTimer::timeout, this, &ModemSession::sendEscape);
 }
 
 int ModemSession::guardMs() const {
@@ -64,7 +64,7 @@ QString ModemSession::dial(const QString& phoneEntry) {
     phoneEntry_ = phoneEntry;
     lastDial_ = manualDialCommand(phoneEntry);
     sendText(manualInitCommand(settings_.modemInit));
-    QTimer::singleShot(initToDialMs, this, [this] {
+    engine_.clock().singleShot(initToDialMs, this, [this] {
         if (claim_.held() && !connected_) sendText(lastDial_);
     });
     emit changed();
@@ -153,9 +153,9 @@ void ModemSession::drop() {
 void ModemSession::sendEscape() {
     escapePending_ = false;
     sendText(kEscape);
-    QTimer::singleShot(escapeToHangUpMs, this, [this] {
+    engine_.clock().singleShot(escapeToHangUpMs, this, [this] {
         sendText(kManualHangUp);
-        QTimer::singleShot(hangUpToReopenMs, this, [this] {
+        engine_.clock().singleShot(hangUpToReopenMs, this, [this] {
             dropping_ = false;
             claim_.release();
             lineToken_.release();

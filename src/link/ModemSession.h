@@ -2,14 +2,13 @@
 // The modem in interactive use: the manual dial (initialise, 1.5 s later dial, count the seconds, read
 // the reply) and, once the call is up, holding it: every frame sent reloads the hold countdown, and when
 // it runs out — or the user hangs up — the call is dropped in order: the line quiet for the modem's
-// guard time, "+++", 1.5 s later "ATH0", 1.5 s later the port re-opened. "NO CARRIER" on the line ends the connection at once. All waits come from
-// the intervals below, so tests set them short.
+// guard time, "+++", 1.5 s later "ATH0", 1.5 s later the port re-opened. "NO CARRIER" on the line ends the
+// connection at once. All waits come from the intervals below, so tests set them short.
 #include "link/ExchangeEngine.h"
 #include "link/LineHold.h"
 #include "link/Transfer.h"
 
 #include <QObject>
-#include <QTimer>
 
 namespace tarn::link {
 
@@ -76,9 +75,9 @@ private:
     LineClaim claim_;
     LineHold* lineHold_ = nullptr;
     LineHold::Token lineToken_;
-    QTimer counter_;
-    QTimer hold_;
-    QTimer guard_;
+    ClockTimer counter_{engine_.clock()};
+    ClockTimer hold_{engine_.clock()};
+    ClockTimer guard_{engine_.clock()};
     bool escapePending_ = false;
     QByteArray buffer_;
     QByteArray lastDial_;

@@ -168,8 +168,8 @@ PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
     readRun_.setLanguage(languageIndex);
     // The identification only looks whether the reply is in: a short step wastes no line time.
     gate_.stepIntervalMs = kGateStepMs;
-    connect(&stepTimer_, &QTimer::timeout, this, &PollingRun::tick);
-    connect(&cycleTimer_, &QTimer::timeout, this, &PollingRun::cycle);
+    connect(&stepTimer_, &ClockTimer::timeout, this, &PollingRun::tick);
+    connect(&cycleTimer_, &ClockTimer::timeout, this, &PollingRun::cycle);
 }
 
 PollingRun::~PollingRun() {

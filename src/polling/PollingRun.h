@@ -5,7 +5,7 @@
 // or group asks for (archives from the last stored record on, gas parameters, clock, measurement), then
 // hang up and store what was read, log the outcome and go on with the next point. Nothing here waits:
 // exchanges and the modem report through marks the next tick reads, and time is counted in ticks
-// (20 a second), so tests drive it with short timers or tick by tick.
+// (20 a second) on the application's clock, so tests drive it on a manual clock or tick by tick.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "corrector/CorrectorSession.h"
@@ -109,6 +109,8 @@ public:
         const int& volumeDecimals;
         // A user's operation holding the line: a due group waits until it has ended (none: no waiting).
         const link::LineHold* lineHold = nullptr;
+        // The run's time: its step and cycle, the schedule's windows, the times it logs.
+        Clock& clock;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;
@@ -152,14 +154,15 @@ public:
     // "Останов опроса": the point in hand ends in order (hang-up, what was read stored), then idle.
     void stop();
 
-    // The 50-ms step and the 1-s cycle; their timers call them, tests may call them directly.
+    // The 50-ms step and the 1-s cycle; their timers call them on the run's clock, tests may call them
+    // directly.
     void tick();
     void cycle();
     // Timers off: tests drive tick() and cycle() themselves.
     void setTimersRunning(bool on);
     int stepIntervalMs = 50;
     int cycleIntervalMs = 1000;
-    std::function<QDateTime()> now = [] { return QDateTime::currentDateTime(); };
+    QDateTime now() const { return p_.clock.now(); }
     // How long an exchange may stand with the engine idle before the read counts as interrupted.
     int interruptedAfterTicks = 100;
     // The pause before a written value is read back (the corrector's own).
@@ -334,8 +337,8 @@ private:
     QList<PointSummary> summaries_;
     QString pointResult_;
 
-    QTimer stepTimer_;
-    QTimer cycleTimer_;
+    ClockTimer stepTimer_{p_.clock};
+    ClockTimer cycleTimer_{p_.clock};
     int startDelayTicks_ = -1; // a due row's group starts on the next tick
     // What the group files held when the schedule was last built: a group saved or changed by another
     // program while the schedule waits is seen at the next one-second check.

@@ -6,9 +6,18 @@
 namespace tarn::shell {
 
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port)
-    : root_(std::move(root)), notifier_(notifier), port_(std::move(port)), linkPort_(*port_, notifier_),
-      engine_(linkPort_, notifier_), files_(root_), operationStart_(engine_, linkPort_, settings_, notifier_),
-      readRun_(engine_, settings_) {
+    : AppContext(std::move(root), notifier, std::move(port), std::make_unique<SystemClock>(), nullptr) {}
+
+AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port,
+                       Clock& clock)
+    : AppContext(std::move(root), notifier, std::move(port), nullptr, &clock) {}
+
+AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port,
+                       std::unique_ptr<Clock> ownClock, Clock* clock)
+    : root_(std::move(root)), notifier_(notifier), ownClock_(std::move(ownClock)),
+      clock_(clock ? *clock : *ownClock_), port_(std::move(port)), linkPort_(*port_, notifier_),
+      engine_(linkPort_, notifier_, clock_), files_(root_),
+      operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
     linkPort_.setPortMap(link::PortMap::load(root_));
     engine_.setLinkLog(&linkLog_);
 }
@@ -32,7 +41,8 @@ polling::PollingRun::Parts AppContext::pollingParts() {
                 applyLinkSettings();
             },
             volumeDecimals,
-            &lineHold_};
+            &lineHold_,
+            clock_};
 }
 
 void AppContext::loadVolumePrecision() {

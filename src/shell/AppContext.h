@@ -1,6 +1,7 @@
 #pragma once
 // The application context: owns the long-lived objects of one run (settings, serial port, link) and hands
 // them by reference to whoever needs them. Tarn_B, tarn-cli and the tests each make one.
+#include "common/Clock.h"
 #include "common/DataRoot.h"
 #include "common/Language.h"
 #include "common/Notifier.h"
@@ -37,11 +38,15 @@ private:
 class AppContext {
 public:
     AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port);
+    // On a clock of the caller's (a test's manual clock), which must outlive the context.
+    AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port, Clock& clock);
     AppContext(const AppContext&) = delete;
     AppContext& operator=(const AppContext&) = delete;
 
     const DataRoot& root() const { return root_; }
     NotifierSwitch& notifier() { return notifier_; }
+    // The run's one clock: the engine, the modem and the polling engine wait on it.
+    Clock& clock() { return clock_; }
     link::SerialPort& serialPort() { return *port_; }
     link::LinkPort& linkPort() { return linkPort_; }
     // The one exchange engine of the run, and the link log that the debugger window shows.
@@ -88,8 +93,13 @@ public:
     CommandLine commandLine;
 
 private:
+    AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port,
+               std::unique_ptr<Clock> ownClock, Clock* clock);
+
     DataRoot root_;
     NotifierSwitch notifier_;
+    std::unique_ptr<Clock> ownClock_;
+    Clock& clock_;
     // First, so that it outlives every member that may keep a token of it.
     link::LineHold lineHold_;
     std::unique_ptr<link::SerialPort> port_;

@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -297,16 +296,16 @@ TEST(Cli, ParamsItemAndClockAgainstTheSimulatedCorrector) {
              QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
              QStringLiteral("0.7")});
     EXPECT_EQ(r.code, 3);
-    // The refusal comes with the corrector's reply, not at the end of a long reply time-out.
-    QElapsedTimer refusedIn;
-    refusedIn.start();
+    // A wrong password is the corrector's refusal, told in its words. That it is taken from the reply and
+    // not at the end of the reply time-out is checked in process, on a manual clock
+    // (ApplicationLink.AWrongPasswordIsReportedAsSoonAsTheCorrectorRefusesIt): a separate program shares no
+    // clock with the test.
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
              QStringLiteral("--timeout"), QStringLiteral("10000"), QStringLiteral("item"),
              QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("1"), QStringLiteral("--value"),
              QStringLiteral("0.7"), QStringLiteral("--password"), QStringLiteral("1:9999")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains("Ошибочное значение пароля!!!"));
-    EXPECT_LT(refusedIn.elapsed(), 8000);
 
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("item"),
              QStringLiteral("get"), QStringLiteral("--item"), QStringLiteral("1")});

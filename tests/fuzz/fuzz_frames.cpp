@@ -41,7 +41,8 @@ void engineReceives(quint8 count, quint8 flags, int chunk, const QByteArray& str
     QuietNotifier notifier;
     link::LinkPort line(port, notifier);
     link::LinkLog log;
-    link::ExchangeEngine engine(line, notifier);
+    SystemClock clock;
+    link::ExchangeEngine engine(line, notifier, clock);
     port.existing = {QStringLiteral("/dev/ttyS0")};
     line.configure(QStringLiteral("COM1"), QStringLiteral("19200"), false);
     line.openPort(true);

@@ -40,7 +40,8 @@ struct EngineRig {
     RecordingNotifier notifier;
     link::LinkPort link{port, notifier};
     link::LinkLog log;
-    link::ExchangeEngine engine{link, notifier};
+    SystemClock clock;
+    link::ExchangeEngine engine{link, notifier, clock};
     RecordingTransfer transfer;
     int completed = 0;
     int lost = 0;

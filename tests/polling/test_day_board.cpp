@@ -238,12 +238,12 @@ TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {
 TEST(PollStateFile, TheKeeperWritesOnChangesAndOnceAMinuteBesides) {
     test::TempHome home;
     test::RecordingNotifier notifier;
-    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    QDateTime now(kDay, QTime(9, 0));
+    ManualClock clock(now);
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
     database::writeMissingSchemaFiles(home.root());
     ctx.schemas = database::loadSchemas(home.root());
     PollingRun run(ctx.pollingParts(), kRussian);
-    QDateTime now(kDay, QTime(9, 0));
-    run.now = [&now] { return now; };
     PollStateKeeper keeper(run, home.root());
     keeper.pid = 77;
     keeper.update();
@@ -252,9 +252,11 @@ TEST(PollStateFile, TheKeeperWritesOnChangesAndOnceAMinuteBesides) {
     EXPECT_EQ(readPollState(home.root())->mode, 0);
 
     now = now.addSecs(kPollStateHeartbeatSeconds - 1);
+    clock.setNow(now);
     emit run.stateChanged(); // nothing changed: the file stays
     EXPECT_EQ(readPollState(home.root())->written, QDateTime(kDay, QTime(9, 0)));
     now = now.addSecs(1);
+    clock.setNow(now);
     emit run.stateChanged();
     EXPECT_EQ(readPollState(home.root())->written, now) << "the heartbeat";
     EXPECT_EQ(readPollState(home.root())->pid, 77);

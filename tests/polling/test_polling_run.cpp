@@ -14,7 +14,6 @@
 #include "shell/AppContext.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,9 +28,15 @@ constexpr const char* kCorrector = R"({"role": "corrector", "address": %1, "seri
     "identification": "V Tarn-sim V47a", "passwords": ["1234", "2", "3", "4", "5", "6", "7"],
     "clockOffsetSec": %3, "archive": {"start": "01.03.2024 00:00", "hours": 96, "flow": 10}})";
 
+// Long enough for a group of twenty telephone points, in simulated time.
+constexpr qint64 kNight = 6 * 3'600'000;
+
+// Everything in process runs on one manual clock, the simulator's line and modem included: a night of
+// calls passes in simulated time.
 struct Rig {
     test::TempHome home;
     test::RecordingNotifier notifier;
+    ManualClock clock;
     link::FakeSerialPort* port = nullptr;
     std::unique_ptr<shell::AppContext> ctx;
     std::unique_ptr<sim::InProcessLine> line;
@@ -44,14 +49,14 @@ struct Rig {
         auto p = std::make_unique<link::FakeSerialPort>();
         port = p.get();
         port->existing = {QStringLiteral("/dev/ttyS0")};
-        ctx = std::make_unique<shell::AppContext>(home.root(), notifier, std::move(p));
+        ctx = std::make_unique<shell::AppContext>(home.root(), notifier, std::move(p), clock);
         database::writeMissingSchemaFiles(home.root());
         ctx->schemas = database::loadSchemas(home.root());
         ctx->setLanguageIndex(kRussian);
         ctx->operationStart().stepIntervalMs = 1;
         line = std::make_unique<sim::InProcessLine>(*port);
+        line->setClock(clock);
         run = std::make_unique<PollingRun>(ctx->pollingParts(), kRussian);
-        run->stepIntervalMs = 1;
         run->afterWriteDelayMs = 1;
         QObject::connect(run.get(), &PollingRun::message,
                          [this](const QString& l, LineColour) { messages.append(l.mid(11)); });
@@ -145,7 +150,7 @@ struct Rig {
         sequence.clear();
         run->setTimersRunning(true);
         if (!run->startPoint(pointIndex(id))) return false;
-        return test::waitUntil([&] { return !run->running(); }, 20000);
+        return clock.runUntil([&] { return !run->running(); });
     }
     QList<database::JoinRow> joins() const {
         return database::joinRowsOfDay(home.root(), ctx->schemas, QDate::currentDate());
@@ -168,7 +173,7 @@ struct Rig {
     bool pollFirstGroup() {
         sequence.clear();
         run->setTimersRunning(true);
-        return run->startGroup(0) && test::waitUntil([&] { return !run->running(); }, 60000);
+        return run->startGroup(0) && clock.runUntil([&] { return !run->running(); }, kNight);
     }
     // Requests for archive pages (either bank) since the writes were last cleared.
     int archivePageRequests() const {
@@ -286,16 +291,16 @@ TEST(PollingRun, AStopOnACablePointStoresWhatWasReadAndEndsInOrder) {
     r.run->setTimersRunning(true);
     ASSERT_TRUE(r.run->startPoint(0));
     // The daily archive is done and the hourly one under way.
-    ASSERT_TRUE(test::waitUntil([&] {
+    ASSERT_TRUE(r.clock.runUntil([&] {
         return r.messages.contains(QStringLiteral("старт - \"суточный архив\"")) ||
                r.messages.filter(QStringLiteral("чт. часовой")).size() > 2;
     }));
-    ASSERT_TRUE(test::waitUntil([&] {
+    ASSERT_TRUE(r.clock.runUntil([&] {
         return r.messages.filter(QStringLiteral("чт. суточный")).size() > 0 ||
                r.messages.filter(QStringLiteral("чт. часовой")).size() > 2;
     }));
     r.run->stop();
-    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }));
+    ASSERT_TRUE(r.clock.runUntil([&] { return !r.run->running(); }));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП ОПРОС*"));
     EXPECT_FALSE(r.stored(database::TableKind::Hourly, QStringLiteral("01234")).isEmpty());
     EXPECT_FALSE(r.ctx->engine().lineUse().pollingRun);
@@ -308,9 +313,10 @@ TEST(PollingRun, AnInterruptedReadFailsThePointInsteadOfHangingTheRun) {
     r.run->interruptedAfterTicks = 20;
     r.run->setTimersRunning(true);
     ASSERT_TRUE(r.run->startPoint(0));
-    ASSERT_TRUE(test::waitUntil([&] { return !r.messages.filter(QStringLiteral("чт. часовой")).isEmpty(); }));
+    ASSERT_TRUE(
+        r.clock.runUntil([&] { return !r.messages.filter(QStringLiteral("чт. часовой")).isEmpty(); }));
     r.ctx->engine().abandonRequest();
-    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }));
+    ASSERT_TRUE(r.clock.runUntil([&] { return !r.run->running(); }));
     EXPECT_TRUE(r.messages.contains(QStringLiteral("прерванный режим чтения")));
     EXPECT_EQ(r.run->summaries().first().result, QStringLiteral("ошибка обмена с прибором"));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*БРАК*  прибора - \"ТАРН-2.01   №01234  \""));
@@ -319,7 +325,6 @@ TEST(PollingRun, AnInterruptedReadFailsThePointInsteadOfHangingTheRun) {
 TEST(PollingRun, ABusyNumberIsDialledAsOftenAsTheRowSaysThenSkipped) {
     Rig r;
     r.loadScenario("group.json");
-    r.run->stepIntervalMs = 5; // the modem's guard time before "+++" is counted in these ticks
     r.addPhonePoint(QStringLiteral("10105"), QStringLiteral("5550105"), QStringLiteral("3"));
     ASSERT_TRUE(r.pollPoint(QStringLiteral("10105")));
     int dials = 0;
@@ -338,7 +343,6 @@ TEST(PollingRun, ABusyNumberIsDialledAsOftenAsTheRowSaysThenSkipped) {
 TEST(PollingRun, AGroupOfTwentyTelephonePointsRunsUnattendedAndTheSecondNightStoresNothingTwice) {
     Rig r;
     sim::ModemRole* modem = r.loadScenario("group.json");
-    r.run->stepIntervalMs = 5;
     QStringList ids;
     for (int n = 1; n <= 20; ++n) {
         const QString id = QStringLiteral("101%1").arg(n, 2, 10, QLatin1Char('0'));
@@ -387,8 +391,7 @@ TEST(PollingRun, TheScheduleStartsTheDueGroupRecordsItsRowAndShowsItAgainAfterAR
     r.addCorrector(1, 1234);
     r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
     const QDate today = QDate::currentDate();
-    QDateTime clock(today, QTime(8, 5));
-    r.run->now = [&clock] { return clock; };
+    r.clock.setNow(QDateTime(today, QTime(8, 5)));
     Group g;
     g.name = QStringLiteral("Котельні");
     g.schedule = {QStringLiteral("07:00-08:00-00:00"), QStringLiteral("08:00-10:00-01:00")};
@@ -406,7 +409,7 @@ TEST(PollingRun, TheScheduleStartsTheDueGroupRecordsItsRowAndShowsItAgainAfterAR
                                      QStringLiteral("09:00 --")}));
     r.run->setTimersRunning(true);
     ASSERT_TRUE(
-        test::waitUntil([&] { return r.run->schedule().rows.at(1).status == QStringLiteral("норма"); }));
+        r.clock.runUntil([&] { return r.run->schedule().rows.at(1).status == QStringLiteral("норма"); }));
     EXPECT_EQ(r.run->schedule().rows.at(1).polled, QStringLiteral("08:05"));
     EXPECT_EQ(r.run->mode(), PollMode::Schedule); // waits for the next window
     EXPECT_EQ(r.run->schedule().rows.at(2).status, QStringLiteral("--"));
@@ -440,14 +443,13 @@ TEST(PollingRun, TheScheduleStartsTheDueGroupRecordsItsRowAndShowsItAgainAfterAR
 TEST(PollingRun, AStopDuringACallHangsUpAndStoresWhatWasRead) {
     Rig r;
     r.loadScenario("group.json");
-    r.run->stepIntervalMs = 5;
     r.addPhonePoint(QStringLiteral("10101"), QStringLiteral("5550101"), QStringLiteral("1"));
     r.run->setTimersRunning(true);
     ASSERT_TRUE(r.run->startPoint(0));
     ASSERT_TRUE(
-        test::waitUntil([&] { return r.messages.filter(QStringLiteral("чт. часовой")).size() >= 3; }));
+        r.clock.runUntil([&] { return r.messages.filter(QStringLiteral("чт. часовой")).size() >= 3; }));
     r.run->stop();
-    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }));
+    ASSERT_TRUE(r.clock.runUntil([&] { return !r.run->running(); }));
     EXPECT_EQ(r.sequence.last(), QStringLiteral("*СТОП ОПРОС*"));
     EXPECT_GE(r.stored(database::TableKind::Hourly, QStringLiteral("10101")).size(), 16);
     const QStringList events = r.callEvents();
@@ -458,7 +460,6 @@ TEST(PollingRun, AStopDuringACallHangsUpAndStoresWhatWasRead) {
 TEST(PollingRun, TheConnectionTimeRunsUntilTheModemHasHungUpAsItsCallLogShows) {
     Rig r;
     r.loadScenario("group.json");
-    r.run->stepIntervalMs = 5;
     r.addPoint(QStringLiteral("10101"), QStringLiteral("10101"), 1, kDailyOnly, QStringLiteral("телефон"));
     {
         database::Registry registry(r.home.root(), r.ctx->schemas);
@@ -467,16 +468,8 @@ TEST(PollingRun, TheConnectionTimeRunsUntilTheModemHasHungUpAsItsCallLogShows) {
         c[database::config::Password] = QStringLiteral("1111");
         registry.updateConfig(QStringLiteral("10101"), c);
     }
-    // The run's clock goes as its ticks do: a 5-ms tick is the 50 ms the engine counts it as.
-    constexpr int scale = 10;
-    const QDateTime base = QDateTime::currentDateTime();
-    QElapsedTimer real;
-    real.start();
-    r.run->now = [&] { return base.addMSecs(real.elapsed() * scale); };
-    const auto scaled = [&](const QString& at) {
-        const QDateTime t = QDateTime::fromString(at, Qt::ISODateWithMs);
-        return base.addMSecs(base.msecsTo(t) * scale);
-    };
+    // The modem's call log and the run share the clock: their times compare as they are.
+    const auto at = [](const QString& text) { return QDateTime::fromString(text, Qt::ISODateWithMs); };
     ASSERT_TRUE(r.pollPoint(QStringLiteral("10101")));
 
     QFile f(r.callLogPath());
@@ -496,10 +489,10 @@ TEST(PollingRun, TheConnectionTimeRunsUntilTheModemHasHungUpAsItsCallLogShows) {
     // The stored times are whole seconds: each is at or after the modem's own event, so the connection
     // time covers the hang-up exchange up to the modem's answer, not only until "+++" went out.
     const auto secondOf = [](const QDateTime& t) { return t.addMSecs(-t.time().msec()); };
-    EXPECT_GE(e.connectionBegin, secondOf(scaled(connected.value(QStringLiteral("at")).toString())));
-    EXPECT_GE(e.connectionEnd, secondOf(scaled(ended.value(QStringLiteral("at")).toString())));
+    EXPECT_GE(e.connectionBegin, secondOf(at(connected.value(QStringLiteral("at")).toString())));
+    EXPECT_GE(e.connectionEnd, secondOf(at(ended.value(QStringLiteral("at")).toString())));
     EXPECT_NEAR(e.connectionSeconds, e.connectionBegin.secsTo(e.connectionEnd), 1);
-    const double modemSeconds = ended.value(QStringLiteral("seconds")).toDouble() * scale;
+    const double modemSeconds = ended.value(QStringLiteral("seconds")).toDouble();
     EXPECT_GE(e.connectionSeconds, static_cast<int>(modemSeconds) - 1);
 }
 
@@ -512,7 +505,6 @@ TEST(PollingRun, OurOwnModemSilentStopsTheWholeRun) {
                                       roles, error))
         << error.toStdString();
     r.line->addRole(std::move(roles.front()));
-    r.run->stepIntervalMs = 5;
     r.addPhonePoint(QStringLiteral("10101"), QStringLiteral("5550101"), QStringLiteral("3"));
     r.addPhonePoint(QStringLiteral("10102"), QStringLiteral("5550101"), QStringLiteral("3"));
     r.saveGroupOfAllPoints(QStringLiteral("Ніч"), QStringLiteral("0010000000"));
@@ -550,7 +542,7 @@ TEST(PollingRun, AnOpenCorrectorWindowStillWorksAfterAPoll) {
     ASSERT_TRUE(r.pollPoint(QStringLiteral("01234")));
     ASSERT_NE(window.startOperation(corrector::operation::Parameters),
               corrector::OperationStart::StartResult::Refused);
-    ASSERT_TRUE(test::waitUntil([&] { return closed; }));
+    ASSERT_TRUE(r.clock.runUntil([&] { return closed; }));
     EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
 }
 
@@ -558,8 +550,7 @@ TEST(PollingRun, ADueGroupWaitsForTheWholeOfAUsersReadNotOnlyTheRequestInFlight)
     Rig r;
     r.addCorrector(1, 1234);
     r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
-    QDateTime clock(QDate::currentDate(), QTime(8, 5));
-    r.run->now = [&clock] { return clock; };
+    r.clock.setNow(QDateTime(QDate::currentDate(), QTime(8, 5)));
     Group g;
     g.name = QStringLiteral("Котельні");
     g.schedule = {QStringLiteral("08:00-10:00-00:00")};
@@ -597,12 +588,12 @@ TEST(PollingRun, ADueGroupWaitsForTheWholeOfAUsersReadNotOnlyTheRequestInFlight)
               corrector::OperationStart::StartResult::Refused);
     ASSERT_TRUE(r.ctx->lineHold().held());
     // The group falls due while the read is under way, between its requests.
-    ASSERT_TRUE(test::waitUntil([&] { return r.port->writes.size() >= 3 && !r.ctx->engine().busy(); }, 5000));
+    ASSERT_TRUE(r.clock.runUntil([&] { return r.port->writes.size() >= 3 && !r.ctx->engine().busy(); }));
     ASSERT_FALSE(readClosed);
     ASSERT_TRUE(r.run->startSchedule());
     r.run->setTimersRunning(true);
     ASSERT_TRUE(
-        test::waitUntil([&] { return r.run->schedule().rows.at(0).status == QStringLiteral("норма"); }));
+        r.clock.runUntil([&] { return r.run->schedule().rows.at(0).status == QStringLiteral("норма"); }));
     EXPECT_TRUE(readClosed);
     EXPECT_TRUE(groupStarted);
     EXPECT_FALSE(startedDuringRead) << "the group took the line between two requests of the user's read";
@@ -649,8 +640,7 @@ TEST(PollingRun, DutyPollingStartedAfterTheLastWindowWaitsForTomorrows) {
     Rig r;
     r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
     const QDate today = QDate::currentDate();
-    QDateTime clock(today, QTime(23, 30));
-    r.run->now = [&clock] { return clock; };
+    r.clock.setNow(QDateTime(today, QTime(23, 30)));
     ASSERT_TRUE(saveGroup(r.home.root(),
                           {{}, {}, groupOf(r, QStringLiteral("Ранок"), QStringLiteral("07:00-08:00-00:00"))},
                           kRussian, QDateTime::currentDateTime(), {})
@@ -665,11 +655,11 @@ TEST(PollingRun, DutyPollingStartedAfterTheLastWindowWaitsForTomorrows) {
     EXPECT_EQ(r.run->mode(), PollMode::Schedule);
     EXPECT_EQ(r.run->scheduleState(), 0);
 
-    clock = QDateTime(today.addDays(1), QTime(0, 0, 5));
+    r.clock.setNow(QDateTime(today.addDays(1), QTime(0, 0, 5)));
     r.run->cycle();
     EXPECT_EQ(r.run->schedule().date, today.addDays(1));
     EXPECT_EQ(r.run->scheduleState(), 0);
-    clock = QDateTime(today.addDays(1), QTime(7, 0, 1));
+    r.clock.setNow(QDateTime(today.addDays(1), QTime(7, 0, 1)));
     r.run->cycle();
     EXPECT_EQ(r.run->scheduleState(), 1);
     EXPECT_EQ(r.run->currentRow(), 0);
@@ -681,8 +671,7 @@ TEST(PollingRun, DutyPollingStartedAfterTheLastWindowWaitsForTomorrows) {
 TEST(PollingRun, AWaitingScheduleSeesGroupsSavedElsewhereAndReloadsOnRequest) {
     Rig r;
     r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
-    QDateTime clock(QDate::currentDate(), QTime(10, 0, 30));
-    r.run->now = [&clock] { return clock; };
+    r.clock.setNow(QDateTime(QDate::currentDate(), QTime(10, 0, 30)));
     ASSERT_TRUE(saveGroup(r.home.root(),
                           {{}, {}, groupOf(r, QStringLiteral("Ранок"), QStringLiteral("07:00-08:00-00:00"))},
                           kRussian, QDateTime::currentDateTime(), {})
@@ -705,7 +694,7 @@ TEST(PollingRun, AWaitingScheduleSeesGroupsSavedElsewhereAndReloadsOnRequest) {
 
     // A reload rebuilds the waiting schedule at once and takes the settings given.
     ASSERT_TRUE(r.run->startSchedule(true));
-    clock = QDateTime(QDate::currentDate(), QTime(12, 0));
+    r.clock.setNow(QDateTime(QDate::currentDate(), QTime(12, 0)));
     r.run->cycle();
     ASSERT_TRUE(saveGroup(r.home.root(),
                           {{}, {}, groupOf(r, QStringLiteral("Вечір"), QStringLiteral("18:00-19:00-00:00"))},
@@ -761,7 +750,7 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     ASSERT_TRUE(r.run->retryFailed(0, failed));
     EXPECT_FALSE(r.run->retryFailed(0, failed)) << "the line is in use";
     EXPECT_TRUE(r.notifier.texts().last().contains(QStringLiteral("линия занята")));
-    ASSERT_TRUE(test::waitUntil([&] { return !r.run->running(); }, 20000));
+    ASSERT_TRUE(r.clock.runUntil([&] { return !r.run->running(); }));
     QStringList again;
     for (const database::JoinRow& j : r.joins().mid(before))
         again.append(j.identifier + QLatin1Char(' ') + j.result);
@@ -776,7 +765,7 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     ASSERT_TRUE(r.run->retryFailed(0, failed));
     EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("опрос"));
     const qsizetype beforeScheduled = r.joins().size();
-    ASSERT_TRUE(test::waitUntil([&] { return r.run->scheduleState() == 0; }, 20000));
+    ASSERT_TRUE(r.clock.runUntil([&] { return r.run->scheduleState() == 0; }));
     EXPECT_EQ(r.run->mode(), PollMode::Schedule) << "the schedule goes on waiting";
     EXPECT_EQ(r.run->schedule().rows.at(0).status, QStringLiteral("ошибка"));
     const QList<database::JoinRow> scheduled = r.joins().mid(beforeScheduled);
@@ -788,7 +777,7 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     ASSERT_FALSE(r.run->running());
 
     // After the window the failed stay failed until the next one.
-    r.run->now = [] { return QDateTime(QDate::currentDate(), QTime(23, 59)); };
+    r.clock.setNow(QDateTime(QDate::currentDate(), QTime(23, 59)));
     Group early = g;
     early.name = QStringLiteral("Рання");
     early.schedule = {QStringLiteral("00:00-00:01-00:00")};

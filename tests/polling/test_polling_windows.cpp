@@ -42,7 +42,8 @@ const QString kBoilers = QStringLiteral("Котельні");
 struct Rig {
     test::TempHome home;
     test::RecordingNotifier notifier;
-    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>()};
+    test::WallClockAt clock;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
     std::unique_ptr<PollingRun> run;
 
     Rig() {
@@ -455,7 +456,7 @@ TEST(PollingConsole, TheDaysPointsShowTheirResultsInColourFilterAndAreReadAgainO
         saveGroup(rig.home.root(), {{}, {}, g}, kRussian, QDateTime(QDate(2024, 3, 7), QTime(9, 0)), {})
             .error.isEmpty());
     const QDateTime now(QDate::currentDate(), QTime(9, 30));
-    rig.run->now = [now] { return now; };
+    rig.clock.setNow(now);
     const auto join = [&](const QString& id, const QTime& at, const QString& result) {
         database::JoinRow j;
         j.group = kBoilers;

@@ -9,7 +9,6 @@
 #include "shell/Initialisation.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
 
@@ -26,12 +25,14 @@ struct App {
     link::FakeSerialPort* port = nullptr;
     std::unique_ptr<AppContext> ctx;
 
-    explicit App(const link::LinkSettings& settings) {
+    // On the computer's clock unless given one.
+    explicit App(const link::LinkSettings& settings, Clock* clock = nullptr) {
         EXPECT_TRUE(link::saveSettings(link::SettingsFiles(home.root()), settings));
         auto fake = std::make_unique<link::FakeSerialPort>();
         port = fake.get();
         port->existing = {QStringLiteral("/dev/ttyS0")}; // COM1
-        ctx = std::make_unique<AppContext>(home.root(), notifier, std::move(fake));
+        ctx = clock ? std::make_unique<AppContext>(home.root(), notifier, std::move(fake), *clock)
+                    : std::make_unique<AppContext>(home.root(), notifier, std::move(fake));
         ctx->setLanguageIndex(kRussian);
         ctx->operationStart().stepIntervalMs = 1;
         ctx->readRun().startDelayMs = 1;
@@ -101,8 +102,10 @@ TEST(ApplicationLink, TheSettingsFileReachesTheEngineAtStartAndAfterEverySave) {
 }
 
 TEST(ApplicationLink, AWrongPasswordIsReportedAsSoonAsTheCorrectorRefusesIt) {
-    // A long reply time-out: the message must not wait for it.
-    App app(settingsWith(2, 8000));
+    // A long reply time-out: the message must not wait for it. On a manual clock, the time that passes is
+    // the time the exchange asks for, however loaded the machine.
+    ManualClock clock;
+    App app(settingsWith(2, 8000), &clock);
     QString error;
     auto role = sim::CorrectorRole::fromJson(
         QJsonDocument::fromJson(R"({"role": "corrector", "address": 1, "serial": 1234,
@@ -111,22 +114,22 @@ TEST(ApplicationLink, AWrongPasswordIsReportedAsSoonAsTheCorrectorRefusesIt) {
         error);
     ASSERT_TRUE(role) << error.toStdString();
     sim::InProcessLine line(*app.port);
+    line.setClock(clock);
     line.addRole(std::move(role));
     auto session = app.session();
     bool closed = false;
     QObject::connect(session.get(), &CorrectorSession::readRunClosed, [&](bool) { closed = true; });
     app.ctx->settings().readChoice = QStringLiteral("0000000000000");
     session->startOperation(operation::Parameters);
-    ASSERT_TRUE(test::waitUntil([&] { return closed; }, 20000));
+    ASSERT_TRUE(clock.runUntil([&] { return closed; }));
     auto& model = session->model();
     ASSERT_TRUE(model.hasSerial());
 
     app.notifier.messages.clear();
-    QElapsedTimer t;
-    t.start();
+    const qint64 sentAt = clock.monotonicMs();
     ASSERT_TRUE(model.EnterPassword(0, QStringLiteral("9999")));
-    ASSERT_TRUE(test::waitUntil([&] { return !model.itemTransferPending(); }, 10000));
-    EXPECT_LT(t.elapsed(), 4000); // well before the 8-second reply time-out
+    ASSERT_TRUE(clock.runUntil([&] { return !model.itemTransferPending(); }));
+    EXPECT_LT(clock.monotonicMs() - sentAt, 8000) << "the refusal waited for the reply time-out";
     EXPECT_EQ(app.notifier.texts(), QStringList{QStringLiteral("Ошибочное значение пароля!!!")});
     EXPECT_EQ(model.lastItem().result, corrector::ItemOutcome::Result::Refused);
     EXPECT_EQ(model.lastItem().message, QStringLiteral("Ошибочное значение пароля!!!"));
@@ -136,7 +139,7 @@ TEST(ApplicationLink, AWrongPasswordIsReportedAsSoonAsTheCorrectorRefusesIt) {
     // The right one opens the level.
     ASSERT_TRUE(model.EnterPassword(0, QStringLiteral("1234")));
     model.afterWriteDelayMs = 0;
-    ASSERT_TRUE(test::waitUntil([&] { return !model.itemTransferPending(); }, 10000));
+    ASSERT_TRUE(clock.runUntil([&] { return !model.itemTransferPending(); }));
     EXPECT_EQ(model.lastItem().result, corrector::ItemOutcome::Result::Done);
     EXPECT_EQ(model.state().accessLevel, 1);
 }

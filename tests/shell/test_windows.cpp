@@ -36,7 +36,8 @@ struct App {
     test::TempHome home;
     test::RecordingNotifier notifier;
     link::FakeSerialPort* port = new link::FakeSerialPort;
-    AppContext ctx{home.root(), notifier, std::unique_ptr<link::SerialPort>(port)};
+    test::WallClockAt clock;
+    AppContext ctx{home.root(), notifier, std::unique_ptr<link::SerialPort>(port), clock};
     std::unique_ptr<TMenuCorr> menu;
     bool ended = false;
 
@@ -240,7 +241,7 @@ TEST(MainWindow, TheCorrectorWindowIgnoresEscapeAndAsksBeforeEndingPolling) {
     ASSERT_NE(polling.menu->openPollingConsole(), nullptr);
     polling::PollingRun* run = polling.menu->pollingRun();
     run->setTimersRunning(false);
-    run->now = [] { return QDateTime(QDate::currentDate(), QTime(12, 5)); };
+    polling.clock.setNow(QDateTime(QDate::currentDate(), QTime(12, 5)));
     run->reloadGroups();
     ASSERT_TRUE(run->startSchedule());
     escapeThenClose(polling, [&polling, run](corrector::TCorrect& w) {

@@ -72,7 +72,11 @@ class RecordingLine final : public Line {
 public:
     void send(const QByteArray& bytes, int /*delayMs*/) override { sent += bytes; }
     qint64 nowMs() const override { return 0; }
+    Clock& clock() override { return clock_; }
     QByteArray sent;
+
+private:
+    SystemClock clock_;
 };
 
 QByteArray pageRequest(int address, bool high, int page) {

@@ -25,7 +25,8 @@ struct SessionRig {
     link::FakeSerialPort port;
     RecordingNotifier notifier;
     link::LinkPort linkPort{port, notifier};
-    link::ExchangeEngine engine{linkPort, notifier};
+    SystemClock clock;
+    link::ExchangeEngine engine{linkPort, notifier, clock};
     link::LinkSettings settings;
     corrector::OperationStart gate{engine, linkPort, settings, notifier};
     corrector::ReadRun readRun{engine, settings};

@@ -1,4 +1,5 @@
 #pragma once
+#include "common/Clock.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 
@@ -67,6 +68,22 @@ QByteArray hex(const char* text);
 // Runs the event loop until done() holds or limitMs have passed; returns done(). The limit only guards
 // against a hang: a passing test returns as soon as the condition holds.
 bool waitUntil(const std::function<bool()>& done, int limitMs = 5000);
+
+// The system clock's timers under a wall time the test sets (the computer's until it does): for windows
+// that run on real timers but show a chosen hour.
+class WallClockAt final : public Clock {
+public:
+    void setNow(const QDateTime& t) { at_ = t; }
+    QDateTime now() const override { return at_.isValid() ? at_ : system_.now(); }
+    qint64 monotonicMs() const override { return system_.monotonicMs(); }
+    std::unique_ptr<TimerBackend> makeBackend(ClockTimer& owner) override {
+        return system_.makeBackend(owner);
+    }
+
+private:
+    SystemClock system_;
+    QDateTime at_;
+};
 // Runs what is already queued (zero-delay timers, posted events), without waiting for anything.
 void runPending();
 

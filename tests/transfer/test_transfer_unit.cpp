@@ -40,7 +40,8 @@ struct Rig {
     link::FakeSerialPort port;
     test::RecordingNotifier notifier;
     link::LinkPort linkPort{port, notifier};
-    link::ExchangeEngine engine{linkPort, notifier};
+    SystemClock clock;
+    link::ExchangeEngine engine{linkPort, notifier, clock};
     sim::InProcessLine line{port};
     sim::Dtu16Role* unit = nullptr;
     std::unique_ptr<TransferUnitSession> session;

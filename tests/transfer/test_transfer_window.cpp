@@ -42,7 +42,8 @@ TEST(TransferUnitWindow, ReadsFromTheMenuLoadsAZoneAndStoresIt) {
     port.existing = {QStringLiteral("/dev/ttyS0")};
     test::RecordingNotifier notifier;
     link::LinkPort linkPort{port, notifier};
-    link::ExchangeEngine engine{linkPort, notifier};
+    SystemClock clock;
+    link::ExchangeEngine engine{linkPort, notifier, clock};
     sim::InProcessLine line{port};
     QString error;
     line.addRole(sim::Dtu16Role::fromJson(QJsonDocument::fromJson(kUnit).object(), error));

@@ -205,7 +205,7 @@ QByteArray CorrectorMemory::page(int startWord) const {
 }
 
 QDateTime CorrectorMemory::now() const {
-    return QDateTime::currentDateTime().addSecs(clockOffsetSec);
+    return lineNow().addSecs(clockOffsetSec);
 }
 
 QByteArray CorrectorMemory::clockBlock() const {

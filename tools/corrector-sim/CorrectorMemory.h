@@ -117,6 +117,10 @@ public:
     // combustion, the heat energy of the hour, day, month and in total. Abnormal volumes are cleared.
     void setCurrentVolumes(double hour, double day, double month, double total);
 
+    // The line's time when the request in hand came (the computer's until one has come): the corrector's
+    // clock runs on the line's clock.
+    QDateTime lineTime;
+    QDateTime lineNow() const { return lineTime.isValid() ? lineTime : QDateTime::currentDateTime(); }
     QDateTime now() const;
     QByteArray clockBlock() const;       // 32 bytes
     QByteArray measurementBlock() const; // 46 bytes

@@ -183,6 +183,7 @@ QString CorrectorRole::describe() const {
 
 void CorrectorRole::receive(const QByteArray& bytes, Line& line) {
     const qint64 now = line.nowMs();
+    memory_.lineTime = line.now();
     // A request arrives in one go; a pause means what was gathered is a broken one.
     if (now - lastByteMs_ > 500) buffer_.clear();
     lastByteMs_ = now;
@@ -464,7 +465,7 @@ quint8 CorrectorRole::itemWrite(quint8 code, const QByteArray& data) {
     case Kind::DateTime: {
         const auto minutes = static_cast<quint32>(asInt);
         const QDateTime wanted = QDateTime(QDate(2000, 1, 1), QTime(0, 0)).addSecs(qint64(minutes) * 60);
-        memory_.clockOffsetSec = QDateTime::currentDateTime().secsTo(wanted);
+        memory_.clockOffsetSec = memory_.lineNow().secsTo(wanted);
         break;
     }
     case Kind::Text32:

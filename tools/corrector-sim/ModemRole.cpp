@@ -42,7 +42,7 @@ QString numberDialled(const QByteArray& dialString) {
     return number;
 }
 
-QString timestamp(const QDateTime& at = QDateTime::currentDateTime()) {
+QString timestamp(const QDateTime& at) {
     return at.toString(Qt::ISODateWithMs);
 }
 
@@ -53,14 +53,22 @@ ModemRole::ModemRole(QString info, Profile factory, QStringList silent, QString 
       dialResult_(std::move(dialResult)), delayMs_(delayMs) {
     unlisted_.outcome = dialResult_;
     unlisted_.connectDelayMs = 0;
-    // Precise: a coarse timer may fire a few percent early, and the guard time is a lower bound.
-    for (QTimer* t : {&dialTimer_, &escapeTimer_, &remoteHangupTimer_}) {
+}
+
+void ModemRole::attach(Line& line) {
+    line_ = &line;
+    if (dialTimer_) return;
+    const auto timer = [&line](std::function<void()> f) {
+        auto t = std::make_unique<ClockTimer>(line.clock());
         t->setSingleShot(true);
-        t->setTimerType(Qt::PreciseTimer);
-    }
-    QObject::connect(&dialTimer_, &QTimer::timeout, &dialTimer_, [this] { finishDial(); });
-    QObject::connect(&escapeTimer_, &QTimer::timeout, &escapeTimer_, [this] { escapeGuardEnded(); });
-    QObject::connect(&remoteHangupTimer_, &QTimer::timeout, &remoteHangupTimer_, [this] { remoteHangup(); });
+        // Precise: a coarse timer may fire a few percent early, and the guard time is a lower bound.
+        t->setPrecise(true);
+        QObject::connect(t.get(), &ClockTimer::timeout, t.get(), std::move(f));
+        return t;
+    };
+    dialTimer_ = timer([this] { finishDial(); });
+    escapeTimer_ = timer([this] { escapeGuardEnded(); });
+    remoteHangupTimer_ = timer([this] { remoteHangup(); });
 }
 
 std::unique_ptr<Role> ModemRole::fromJson(const QJsonObject& config, QString& error) {
@@ -172,7 +180,7 @@ const std::vector<std::unique_ptr<Role>>* ModemRole::devicesBehind(const QString
 }
 
 void ModemRole::receive(const QByteArray& bytes, Line& line) {
-    line_ = &line;
+    attach(line);
     // A command line may end in ATO with data right behind it, so the mode is looked at byte by byte.
     QByteArray data;
     for (char c : bytes) {
@@ -192,7 +200,7 @@ void ModemRole::receive(const QByteArray& bytes, Line& line) {
 }
 
 void ModemRole::tick(Line& line) {
-    line_ = &line;
+    attach(line);
     // The devices behind the modem live only while the program can hear them.
     if (mode_ != Mode::Data || !call_) return;
     for (auto& device : call_->entry->devices)
@@ -310,7 +318,7 @@ void ModemRole::dial(const QByteArray& dialString, Line& line) {
     if (delay <= 0)
         finishDial();
     else
-        dialTimer_.start(delay);
+        dialTimer_->start(delay);
 }
 
 void ModemRole::finishDial() {
@@ -325,18 +333,18 @@ void ModemRole::finishDial() {
 
 void ModemRole::abortDial(Line& line) {
     // A key pressed while the modem dials gives the attempt up, as on any Hayes modem.
-    dialTimer_.stop();
+    dialTimer_->stop();
     mode_ = Mode::Command;
     result("NO CARRIER", line);
 }
 
 void ModemRole::openCall(const QString& number, Number* entry, Line& line) {
-    call_ = Call{++callsMade_, number, entry, line.nowMs(), QDateTime::currentDateTime()};
+    call_ = Call{++callsMade_, number, entry, line.nowMs(), line.now()};
     logEvent(QJsonObject{{QStringLiteral("event"), QStringLiteral("connected")},
                          {QStringLiteral("call"), call_->id},
                          {QStringLiteral("number"), number},
                          {QStringLiteral("at"), timestamp(call_->connectedAt)}});
-    if (entry->remoteHangupAfterMs > 0) remoteHangupTimer_.start(entry->remoteHangupAfterMs);
+    if (entry->remoteHangupAfterMs > 0) remoteHangupTimer_->start(entry->remoteHangupAfterMs);
     returnToData(line);
 }
 
@@ -356,7 +364,7 @@ void ModemRole::dataBytes(const QByteArray& bytes, Line& line) {
         lastDataByteMs_ = now;
         if (escapePluses_ == 3) {
             // Anything within the guard after the third '+' makes them data after all.
-            escapeTimer_.stop();
+            escapeTimer_->stop();
             escapePluses_ = 0;
         }
         if (c != '+') {
@@ -364,7 +372,7 @@ void ModemRole::dataBytes(const QByteArray& bytes, Line& line) {
         } else if (quietBefore >= settings_.guardMs) {
             escapePluses_ = 1; // a '+' after the guard starts an escape
         } else if (escapePluses_ > 0) {
-            if (++escapePluses_ == 3) escapeTimer_.start(settings_.guardMs);
+            if (++escapePluses_ == 3) escapeTimer_->start(settings_.guardMs);
         }
     }
     for (auto& device : call_->entry->devices)
@@ -386,8 +394,8 @@ void ModemRole::remoteHangup() {
 }
 
 void ModemRole::endCall(const char* by) {
-    escapeTimer_.stop();
-    remoteHangupTimer_.stop();
+    if (escapeTimer_) escapeTimer_->stop();
+    if (remoteHangupTimer_) remoteHangupTimer_->stop();
     escapePluses_ = 0;
     mode_ = Mode::Command;
     const qint64 connectedMs = line_ ? line_->nowMs() - call_->connectedMs : 0;
@@ -402,7 +410,8 @@ void ModemRole::endCall(const char* by) {
 
 void ModemRole::logEvent(const QJsonObject& event) {
     QJsonObject stamped = event;
-    if (!stamped.contains(QStringLiteral("at"))) stamped.insert(QStringLiteral("at"), timestamp());
+    if (!stamped.contains(QStringLiteral("at")))
+        stamped.insert(QStringLiteral("at"), timestamp(line_ ? line_->now() : QDateTime::currentDateTime()));
     const QByteArray json = QJsonDocument(stamped).toJson(QJsonDocument::Compact);
     if (!settings_.callLogPath.isEmpty()) {
         // Opened and closed for every line, so each one is on disk however the simulator ends.
@@ -433,6 +442,15 @@ int ModemRole::FarEndLine::programBaud() const {
 
 qint64 ModemRole::FarEndLine::nowMs() const {
     return modem_.line_ ? modem_.line_->nowMs() : 0;
+}
+
+QDateTime ModemRole::FarEndLine::now() const {
+    return modem_.line_ ? modem_.line_->now() : QDateTime::currentDateTime();
+}
+
+// The devices behind the modem hear it only in data mode, so the modem has met its line by then.
+Clock& ModemRole::FarEndLine::clock() {
+    return modem_.line_->clock();
 }
 
 } // namespace tarn::sim

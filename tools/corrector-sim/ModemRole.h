@@ -57,8 +57,8 @@
 
 #include <QDateTime>
 #include <QStringList>
-#include <QTimer>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -112,6 +112,8 @@ private:
         void send(const QByteArray& bytes, int delayMs) override;
         int programBaud() const override;
         qint64 nowMs() const override;
+        QDateTime now() const override;
+        Clock& clock() override;
 
     private:
         ModemRole& modem_;
@@ -137,6 +139,7 @@ private:
     void remoteHangup();
     void endCall(const char* by);
     void logEvent(const QJsonObject& event);
+    void attach(Line& line);
 
     QString info_;
     Profile factory_;
@@ -159,9 +162,10 @@ private:
     // The escape: '+' seen with the guard before them, and when the program last sent a byte.
     int escapePluses_ = 0;
     qint64 lastDataByteMs_ = 0;
-    QTimer dialTimer_;
-    QTimer escapeTimer_;
-    QTimer remoteHangupTimer_;
+    // Made on the line's clock once the modem knows its line.
+    std::unique_ptr<ClockTimer> dialTimer_;
+    std::unique_ptr<ClockTimer> escapeTimer_;
+    std::unique_ptr<ClockTimer> remoteHangupTimer_;
 };
 
 } // namespace tarn::sim

@@ -2,7 +2,10 @@
 // A device the simulator plays on the line: a corrector, a modem, a USB adapter, a transfer unit.
 // Every role on a line sees every byte the program sends and answers only what is meant for it.
 // The simulator encodes its answers from its own tables; it never uses the program's decoders.
+#include "common/Clock.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QString>
 #include <memory>
@@ -20,6 +23,10 @@ public:
     virtual int programBaud() const { return 0; }
     // Milliseconds since the line started (for roles that time things themselves).
     virtual qint64 nowMs() const = 0;
+    // The wall time on the line's clock: the corrector's clock and the call log follow it.
+    virtual QDateTime now() const { return QDateTime::currentDateTime(); }
+    // The clock the line runs on, for roles with timers of their own.
+    virtual Clock& clock() = 0;
     // One line of news for whoever runs the simulator (a call made, a call ended); the program prints it
     // on stdout.
     virtual void report(const QString& /*text*/) {}

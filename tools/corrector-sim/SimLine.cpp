@@ -18,11 +18,11 @@
 namespace tarn::sim {
 
 LineBase::LineBase(QObject* parent) : QObject(parent) {
-    clock_.start();
+    startMs_ = clock_->monotonicMs();
     sendTimer_.setSingleShot(true);
-    connect(&sendTimer_, &QTimer::timeout, this, &LineBase::pump);
+    connect(&sendTimer_, &ClockTimer::timeout, this, &LineBase::pump);
     tickTimer_.setInterval(50);
-    connect(&tickTimer_, &QTimer::timeout, this, [this] {
+    connect(&tickTimer_, &ClockTimer::timeout, this, [this] {
         for (auto& r : roles_)
             r->tick(*this);
     });
@@ -30,6 +30,16 @@ LineBase::LineBase(QObject* parent) : QObject(parent) {
 }
 
 LineBase::~LineBase() = default;
+
+void LineBase::setClock(Clock& clock) {
+    clock_ = &clock;
+    startMs_ = clock_->monotonicMs();
+    lastDueMs_ = 0;
+    queue_.clear();
+    sendTimer_.setClock(clock);
+    tickTimer_.setClock(clock);
+    tickTimer_.start();
+}
 
 void LineBase::addRole(std::unique_ptr<Role> role) {
     roles_.push_back(std::move(role));
@@ -46,16 +56,16 @@ bool LineBase::openLog(const QString& path) {
 
 void LineBase::log(const char* direction, const QByteArray& bytes) {
     if (!log_) return;
-    const QByteArray line = QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1() +
-                            ' ' + direction + ' ' + bytes.toHex(' ').toUpper() + '\n';
+    const QByteArray line = now().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1() + ' ' + direction +
+                            ' ' + bytes.toHex(' ').toUpper() + '\n';
     log_->write(line);
     log_->flush();
 }
 
 void LineBase::report(const QString& text) {
     if (log_) {
-        log_->write(QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1() +
-                    " -- " + text.toUtf8() + '\n');
+        log_->write(now().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1() + " -- " + text.toUtf8() +
+                    '\n');
         log_->flush();
     }
     if (onReport) onReport(text);

@@ -3,10 +3,8 @@
 // serial port, and an in-process line on a FakeSerialPort for tests.
 #include "Role.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QObject>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,8 +30,15 @@ public:
     // Records every request and reply with a timestamp in hexadecimal.
     bool openLog(const QString& path);
 
+    // The line runs on the computer's clock unless given another before it is used (a test's manual clock,
+    // shared with the program under test, so that the replies' pacing and the modem's delays are simulated
+    // too).
+    void setClock(Clock& clock);
+    Clock& clock() override { return *clock_; }
+
     void send(const QByteArray& bytes, int delayMs = 0) override;
-    qint64 nowMs() const override { return clock_.elapsed(); }
+    qint64 nowMs() const override { return clock_->monotonicMs() - startMs_; }
+    QDateTime now() const override { return clock_->now(); }
     // Goes to onReport and into the log.
     void report(const QString& text) override;
     std::function<void(const QString&)> onReport;
@@ -64,9 +69,11 @@ private:
     };
     std::vector<Pending> queue_;
     qint64 lastDueMs_ = 0;
-    QTimer sendTimer_;
-    QTimer tickTimer_;
-    QElapsedTimer clock_;
+    SystemClock systemClock_;
+    Clock* clock_ = &systemClock_;
+    qint64 startMs_ = 0;
+    ClockTimer sendTimer_{*clock_};
+    ClockTimer tickTimer_{*clock_};
     std::unique_ptr<QFile> log_;
     qint64 bytesSent_ = 0;
     bool paced_ = false;
