@@ -394,7 +394,7 @@ const std::vector<CommandEntry> kCommands = {
 };
 
 // An error that reaches the event loop is said on stderr like every other message; the command's own
-// time-outs still end the run. A damaged database ends it at once.
+// time-outs still end the run.
 struct ErrorSink {
     Notifier* notifier = nullptr;
     void report(const shell::ErrorReport& r) const {
@@ -402,7 +402,6 @@ struct ErrorSink {
             notifier->message(MessageKind::Error, r.text);
         else
             std::fprintf(stderr, "%s\n", r.text.toUtf8().constData());
-        if (r.endsProgram) QCoreApplication::exit(kExitNoLink);
     }
 };
 
