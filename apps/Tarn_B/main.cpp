@@ -84,10 +84,8 @@ int main(int argc, char** argv) {
     tarn::shell::TMenuCorr menu(ctx);
     boxes.setParent(&menu);
     QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &app, [] { QCoreApplication::quit(); });
-    // Errors that reach the event loop are shown through the program's notifier; a damaged database
-    // ends the program the orderly way.
+    // Errors that reach the event loop are shown through the program's notifier.
     app.setNotifier(&ctx.notifier());
-    QObject::connect(&app, &tarn::shell::TarnApplication::endRequested, &menu, &QWidget::close);
 
     if (signalsTaken) {
         auto* sn = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, &app);

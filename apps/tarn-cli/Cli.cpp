@@ -395,7 +395,7 @@ const std::vector<CommandEntry> kCommands = {
 };
 
 // An error that reaches the event loop is said on stderr like every other message; the command's own
-// time-outs still end the run. A damaged database ends it at once.
+// time-outs still end the run.
 struct ErrorSink {
     Notifier* notifier = nullptr;
     void report(const shell::ErrorReport& r) const {
@@ -403,7 +403,6 @@ struct ErrorSink {
             notifier->message(MessageKind::Error, r.text);
         else
             std::fprintf(stderr, "%s\n", r.text.toUtf8().constData());
-        if (r.endsProgram) QCoreApplication::exit(kExitNoLink);
     }
 };
 
@@ -419,53 +418,140 @@ private:
     ErrorSink& sink_;
 };
 
-// The command word: the first argument that is neither a global option nor a global option's value.
-bool commandWordIs(int argc, char** argv, const char* word) {
-    static const char* const kWithValue[] = {"--home",      "--port",    "--speed",        "--phone",
-                                             "--dial-wait", "--trace",   "--address-book", "--address",
-                                             "--timeout",   "--retries", "--lang"};
-    for (int k = 1; k < argc; ++k) {
-        if (qstrncmp(argv[k], "--", 2) != 0 && qstrcmp(argv[k], "-h") != 0)
-            return qstrcmp(argv[k], word) == 0;
-        for (const char* option : kWithValue)
-            if (qstrcmp(argv[k], option) == 0) ++k;
-    }
-    return false;
-}
-
-// A PDF needs the fonts only a GUI application has; it is made without a display. Every other command
-// stays a plain console program.
-std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, ErrorSink& sink) {
-    // A graph is drawn by widgets: a widget application, offscreen where there is no display.
-    if (commandWordIs(argc, argv, "graph")) {
+// What the command needs of Qt: a graph is drawn by widgets, a PDF needs the fonts only a GUI application
+// has; every other command stays a plain console program. None needs a display: without one the GUI
+// kinds run offscreen.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv, const CommandEntry& command,
+                                                  const CliRun& run, ErrorSink& sink) {
+    if (qstrcmp(command.name, "graph") == 0) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         return std::make_unique<GuardedApplication<QApplication>>(argc, argv, sink);
     }
-    for (int k = 1; k < argc; ++k)
-        if (qstrcmp(argv[k], "--pdf") == 0) {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            return std::make_unique<GuardedApplication<QGuiApplication>>(argc, argv, sink);
-        }
+    if (run.value(QStringLiteral("--pdf"))) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<GuardedApplication<QGuiApplication>>(argc, argv, sink);
+    }
     return std::make_unique<GuardedApplication<QCoreApplication>>(argc, argv, sink);
 }
 
-// The options every command takes, before or after the command word.
-const std::vector<OptionSpec> kGlobalOptions = {
-    {"--home", "DIR", "the installation's folder (default the program's own)"},
-    {"--port", "NAME", "the corrector port instead of the settings' (COMn, or a device path)"},
-    {"--address", "N", "the corrector's link address, 1..14 (default 1)"},
-    {"--address-book", "ENTRY", "the address book's entry (or its address) instead of --address"},
-    {"--speed", "TEXT", "the line speed instead of the settings'"},
-    {"--timeout", "MS", "the reply time-out instead of the settings', 0..10000"},
-    {"--retries", "N", "the exchange repeats instead of the settings', 1..250"},
-    {"--phone", "NUMBER", "dial the corrector through the modem first, hang up after"},
-    {"--dial-wait", "S", "with --phone: how long the call may take to come up, 1..250 s (default 60)"},
-    {"--trace", "FILE", "write what went over the line into FILE, as the link debugger shows it"},
-    {"--lang", "ua|ru|en", "the language of the messages (en: scan only; default Work/Type_Leng.000)"},
-    {"--json", nullptr, "the answer as JSON"},
-    {"--help", nullptr, "this help; after a command word, the command's own"}};
+std::optional<int> toInt(const QString& s) {
+    bool ok = false;
+    const int v = s.toInt(&ok);
+    return ok ? std::optional<int>(v) : std::nullopt;
+}
+
+// A global option: its help line and what it does with its value (a switch gets none); false, with the
+// reason said, when the value is refused.
+struct GlobalOption {
+    OptionSpec spec;
+    bool (*apply)(GlobalOptions& opt, const QString& value, QTextStream& err);
+};
+
+std::optional<int> numberOf(const char* flag, const QString& value, QTextStream& err) {
+    const auto n = toInt(value);
+    if (!n) err << "tarn-cli: " << flag << " needs a number\n";
+    return n;
+}
+
+// The options every command takes before the command word (--json also after it). --help is handled
+// by the parser itself.
+const std::vector<GlobalOption> kGlobalOptions = {
+    {{"--home", "DIR", "the installation's folder (default the program's own)"},
+     [](GlobalOptions& o, const QString& v, QTextStream&) {
+         o.home = v;
+         return true;
+     }},
+    {{"--port", "NAME", "the corrector port instead of the settings' (COMn, or a device path)"},
+     [](GlobalOptions& o, const QString& v, QTextStream&) {
+         o.port = v;
+         return true;
+     }},
+    {{"--address", "N", "the corrector's link address, 1..14 (default 1)"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         const auto n = numberOf("--address", v, err);
+         if (!n) return false;
+         if (*n < 1 || *n > 14) {
+             err << "tarn-cli: --address is 1..14\n";
+             return false;
+         }
+         o.address = *n;
+         return true;
+     }},
+    {{"--address-book", "ENTRY", "the address book's entry (or its address) instead of --address"},
+     [](GlobalOptions& o, const QString& v, QTextStream&) {
+         o.addressBookEntry = v;
+         return true;
+     }},
+    {{"--speed", "TEXT", "the line speed instead of the settings'"},
+     [](GlobalOptions& o, const QString& v, QTextStream&) {
+         o.speed = v;
+         return true;
+     }},
+    {{"--timeout", "MS", "the reply time-out instead of the settings', 0..10000"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         const auto n = numberOf("--timeout", v, err);
+         if (n) o.timeoutMs = std::clamp(*n, 0, link::kReplyTimeoutMax);
+         return n.has_value();
+     }},
+    {{"--retries", "N", "the exchange repeats instead of the settings', 1..250"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         const auto n = numberOf("--retries", v, err);
+         if (n) o.retries = std::clamp(*n, link::kRetryMin, link::kRetryMax);
+         return n.has_value();
+     }},
+    {{"--phone", "NUMBER", "dial the corrector through the modem first, hang up after"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         if (const QString refused = link::phoneNumberRefusal(v, kRussian); !refused.isEmpty()) {
+             err << "tarn-cli: --phone: " << refused << "\n";
+             return false;
+         }
+         o.phone = v;
+         return true;
+     }},
+    {{"--dial-wait", "S", "with --phone: how long the call may take to come up, 1..250 s (default 60)"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         const auto n = toInt(v);
+         if (!n || *n < 1 || *n > 250) {
+             err << "tarn-cli: --dial-wait is 1..250 seconds\n";
+             return false;
+         }
+         o.dialWaitSec = *n;
+         return true;
+     }},
+    {{"--trace", "FILE", "write what went over the line into FILE, as the link debugger shows it"},
+     [](GlobalOptions& o, const QString& v, QTextStream&) {
+         o.traceFile = v;
+         return true;
+     }},
+    {{"--lang", "ua|ru|en", "the language of the messages (en: scan only; default Work/Type_Leng.000)"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         const QString l = v.toLower();
+         if (l == QLatin1String("ua"))
+             o.language = kUkrainian;
+         else if (l == QLatin1String("ru"))
+             o.language = kRussian;
+         else if (l == QLatin1String("en"))
+             o.language = kEnglish; // the port scanner only
+         else {
+             err << "tarn-cli: --lang is ua, ru or en\n";
+             return false;
+         }
+         return true;
+     }},
+    {{"--json", nullptr, "the answer as JSON"},
+     [](GlobalOptions& o, const QString&, QTextStream&) {
+         o.json = true;
+         return true;
+     }},
+    {{"--help", nullptr, "this help; after a command word, the command's own"}, nullptr}};
+
+const GlobalOption* findGlobalOption(const QString& name) {
+    for (const GlobalOption& g : kGlobalOptions)
+        if (name == QLatin1String(g.spec.name)) return &g;
+    return nullptr;
+}
 
 void printOptions(QTextStream& out, const std::vector<OptionSpec>& options, const char* indent) {
     for (const OptionSpec& o : options)
@@ -474,11 +560,18 @@ void printOptions(QTextStream& out, const std::vector<OptionSpec>& options, cons
             << indent << "    " << QString::fromUtf8(o.help) << "\n";
 }
 
+void printGlobalOptions(QTextStream& out) {
+    std::vector<OptionSpec> specs;
+    for (const GlobalOption& g : kGlobalOptions)
+        specs.push_back(g.spec);
+    printOptions(out, specs, "  ");
+}
+
 // --help: every option of every command; after a mistake only the commands' lines.
 void printUsage(QTextStream& err, bool withOptions = false) {
     err << "usage: tarn-cli [global options] COMMAND [WORDS] [options]\n"
            "global options:\n";
-    printOptions(err, kGlobalOptions, "  ");
+    printGlobalOptions(err);
     err << "commands:\n";
     for (const auto& c : kCommands) {
         err << "  " << c.usage << "\n";
@@ -492,7 +585,7 @@ void printCommandHelp(QTextStream& out, const CommandEntry& c) {
     if (!c.options.empty()) out << "options:\n";
     printOptions(out, c.options, "  ");
     out << "global options:\n";
-    printOptions(out, kGlobalOptions, "  ");
+    printGlobalOptions(out);
     out.flush();
 }
 
@@ -546,12 +639,6 @@ bool parseCommandOptions(const CommandEntry& c, const QStringList& rest, CliRun&
     return true;
 }
 
-std::optional<int> toInt(const QString& s) {
-    bool ok = false;
-    const int v = s.toInt(&ok);
-    return ok ? std::optional<int>(v) : std::nullopt;
-}
-
 // --address-book: the entry as the book of the current language offers it (or its address) is chosen as the
 // selection window chooses it; anything else gets the window's message.
 bool chooseBookEntry(shell::AppContext& context, const QString& text, Notifier& notifier) {
@@ -592,103 +679,42 @@ void CliRun::printJson(const QJsonObject& object) const {
 }
 
 int runCli(int argc, char** argv) {
-    ErrorSink sink;
-    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv, sink);
-    QCoreApplication& app = *application;
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList all = app.arguments();
+    // The command line is read whole before the application is made: what kind of application that is
+    // follows from the command and its options, never from a word that may be another option's value.
+    QStringList all;
+    for (int k = 0; k < argc; ++k)
+        all.append(QString::fromLocal8Bit(argv[k]));
 
     GlobalOptions opt;
-    qsizetype i = 1;
-    auto need = [&](const QString& flag) -> std::optional<QString> {
-        if (i + 1 >= all.size()) {
-            err << "tarn-cli: " << flag << " needs a value\n";
-            return std::nullopt;
-        }
-        return all.at(++i);
-    };
     QString commandName;
     QStringList rest;
-    for (; i < all.size(); ++i) {
+    for (qsizetype i = 1; i < all.size(); ++i) {
         const QString a = all.at(i);
+        const GlobalOption* global = findGlobalOption(a);
         if (!commandName.isEmpty()) {
-            // Global options may also follow the command word.
-            if (a == QLatin1String("--json")) {
-                opt.json = true;
-                continue;
-            }
-            rest.append(a);
+            // A global switch may also follow the command word; everything else there is the command's.
+            if (global && global->apply && !global->spec.valueName)
+                global->apply(opt, QString(), err);
+            else
+                rest.append(a);
             continue;
         }
-        std::optional<QString> v;
-        if (a == QLatin1String("--json")) {
-            opt.json = true;
-        } else if (a == QLatin1String("--home")) {
-            if (!(v = need(a))) return kExitUsage;
-            opt.home = *v;
-        } else if (a == QLatin1String("--port")) {
-            if (!(v = need(a))) return kExitUsage;
-            opt.port = *v;
-        } else if (a == QLatin1String("--speed")) {
-            if (!(v = need(a))) return kExitUsage;
-            opt.speed = *v;
-        } else if (a == QLatin1String("--phone")) {
-            if (!(v = need(a))) return kExitUsage;
-            opt.phone = *v;
-            if (const QString refused = link::phoneNumberRefusal(*v, kRussian); !refused.isEmpty()) {
-                err << "tarn-cli: --phone: " << refused << "\n";
-                return kExitUsage;
-            }
-        } else if (a == QLatin1String("--dial-wait")) {
-            if (!(v = need(a))) return kExitUsage;
-            const auto n = toInt(*v);
-            if (!n || *n < 1 || *n > 250) {
-                err << "tarn-cli: --dial-wait is 1..250 seconds\n";
-                return kExitUsage;
-            }
-            opt.dialWaitSec = *n;
-        } else if (a == QLatin1String("--trace")) {
-            if (!(v = need(a))) return kExitUsage;
-            opt.traceFile = *v;
-        } else if (a == QLatin1String("--address-book")) {
-            if (!(v = need(a))) return kExitUsage;
-            opt.addressBookEntry = *v;
-        } else if (a == QLatin1String("--address") || a == QLatin1String("--timeout") ||
-                   a == QLatin1String("--retries")) {
-            if (!(v = need(a))) return kExitUsage;
-            const auto n = toInt(*v);
-            if (!n) {
-                err << "tarn-cli: " << a << " needs a number\n";
-                return kExitUsage;
-            }
-            if (a == QLatin1String("--address")) {
-                if (*n < 1 || *n > 14) {
-                    err << "tarn-cli: --address is 1..14\n";
-                    return kExitUsage;
-                }
-                opt.address = *n;
-            } else if (a == QLatin1String("--timeout")) {
-                opt.timeoutMs = std::clamp(*n, 0, link::kReplyTimeoutMax);
-            } else {
-                opt.retries = std::clamp(*n, link::kRetryMin, link::kRetryMax);
-            }
-        } else if (a == QLatin1String("--lang")) {
-            if (!(v = need(a))) return kExitUsage;
-            const QString l = v->toLower();
-            if (l == QLatin1String("ua"))
-                opt.language = kUkrainian;
-            else if (l == QLatin1String("ru"))
-                opt.language = kRussian;
-            else if (l == QLatin1String("en"))
-                opt.language = kEnglish; // the port scanner only
-            else {
-                err << "tarn-cli: --lang is ua, ru or en\n";
-                return kExitUsage;
-            }
-        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+        if (a == QLatin1String("-h") || (global && !global->apply)) {
             printUsage(out, true);
             return kExitOk;
+        }
+        if (global) {
+            QString value;
+            if (global->spec.valueName) {
+                if (i + 1 >= all.size()) {
+                    err << "tarn-cli: " << a << " needs a value\n";
+                    return kExitUsage;
+                }
+                value = all.at(++i);
+            }
+            if (!global->apply(opt, value, err)) return kExitUsage;
         } else if (a.startsWith(QLatin1String("--"))) {
             err << "tarn-cli: unknown option " << a << "\n";
             printUsage(err);
@@ -721,6 +747,8 @@ int runCli(int argc, char** argv) {
         return kExitOk;
     }
 
+    ErrorSink sink;
+    const std::unique_ptr<QCoreApplication> application = makeApplication(argc, argv, *entry, run, sink);
     ConsoleNotifier notifier;
     sink.notifier = &notifier;
     const DataRoot root = DataRoot::resolve(opt.home, QCoreApplication::applicationDirPath());

@@ -6,9 +6,7 @@
 #include "transfer/LptUnit.h"
 #include "transfer/UnitSession.h"
 
-#include <QEventLoop>
 #include <QJsonArray>
-#include <QTimer>
 
 namespace tarn::cli {
 
@@ -104,12 +102,6 @@ int loadZone(CliRun& run) {
     return kExitOk;
 }
 
-void pauseWithEvents(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 } // namespace
 
 // lpt read [--store] | test --yes [--pattern address|00|ff] [--pause MS] [--device PATH]: the single-zone
@@ -163,7 +155,7 @@ int cmdLpt(CliRun& run) {
                                   QStringLiteral(": ") + port.errorString());
         return kExitNoLink;
     }
-    transfer::LptBus bus(port, s.lptDelay, pauseWithEvents);
+    transfer::LptBus bus(port, s.lptDelay, transfer::pauseWithEvents);
     bus.invert = ctx.linkLog().options.invertLpt;
     if (test) {
         transfer::LptUnitTest unitTest(bus, pattern, lang, *pause);
@@ -171,7 +163,7 @@ int cmdLpt(CliRun& run) {
         // of their own and answer nothing meanwhile.
         if (unitTest.begin()) {
             for (bool more = true; more && !run.interrupted;) {
-                if (const int ms = unitTest.pauseBeforeNextStep(); ms > 0) pauseWithEvents(ms);
+                if (const int ms = unitTest.pauseBeforeNextStep(); ms > 0) transfer::pauseWithEvents(ms);
                 more = unitTest.step();
             }
         }

@@ -14,17 +14,11 @@ QString formatDate(const QDate& date) {
 QString formatShortTime(const QTime& time) {
     return time.toString(fmt(kShortTimeFormat));
 }
-QString formatLongTime(const QTime& time) {
-    return time.toString(fmt(kLongTimeFormat));
-}
 QString formatTimestamp(const QDateTime& stamp) {
     return stamp.toString(fmt(kTimestampFormat));
 }
 QString formatLogTime(const QTime& time) {
     return time.toString(fmt(kLogTimeFormat));
-}
-QString formatSortable(const QDateTime& stamp) {
-    return stamp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 std::optional<QDate> parseDate(const QString& text) {
@@ -55,10 +49,6 @@ QDateTime asUtc(const QDateTime& local) {
     return QDateTime(local.date(), local.time(), Qt::UTC);
 }
 } // namespace
-
-QDateTime deviceEpoch() {
-    return QDateTime(QDate(2000, 1, 1), QTime(0, 0));
-}
 
 QDateTime minutesToDateTime(quint32 minutes) {
     const QDateTime utc = QDateTime(QDate(2000, 1, 1), QTime(0, 0), Qt::UTC).addSecs(qint64(minutes) * 60);

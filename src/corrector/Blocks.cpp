@@ -2,15 +2,10 @@
 
 #include "common/DisplayNumber.h"
 #include "corrector/DeviceValues.h"
+#include "corrector/TwoDigits.h"
 #include "corrector/Units.h"
 
 namespace tarn::corrector {
-
-namespace {
-QString twoDigits(int value) {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-} // namespace
 
 ClockBlock DecodeClockBlock(const QByteArray& payload) {
     ClockBlock c;

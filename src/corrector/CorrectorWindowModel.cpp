@@ -138,11 +138,6 @@ constexpr const char* kPagesUa[kTabPages] = {"ГАЗ",       "ЛІЧИЛЬНИК
 constexpr const char* kPagesRu[kTabPages] = {"ГАЗ",        "СЧЕТЧИК", "УСТ. РАБ.", "УСТ. РАБ.", "УСТ. ВНЕШТ.",
                                              "ИНСТАЛЯЦИЯ", "ОБЪЕМ",   "ИЗМЕРЕНИЕ", "ВЕРС. ПО"};
 
-// Pressures shown in the corrector's pressure unit (captions carry it).
-bool isPressureItem(int item) {
-    return item == 24 || item == 30 || item == 31 || item == 34 || item == 39;
-}
-
 bool isEnergyField(Field f) {
     return f == F::EnergyHour || f == F::EnergyDay || f == F::EnergyMonth || f == F::TotalHeat;
 }

@@ -5,6 +5,7 @@
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
 #include "corrector/DeviceValues.h"
+#include "corrector/TwoDigits.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -258,11 +259,6 @@ IntegerChecked integerCheck(const ItemEntry& entry, const QString& text, int lan
     return r;
 }
 
-// Pressures kept in kgf/cm² and shown in the corrector's pressure unit.
-bool isPressureItem(int item) {
-    return item == 24 || item == 30 || item == 31 || item == 34 || item == 39;
-}
-
 // A float item's entered value, the value the check compares and the bounds it compares with.
 struct FloatChecked {
     ItemCheck check;
@@ -463,10 +459,6 @@ std::optional<QTime> timeField(const QString& text) {
     return parseShortTime(text);
 }
 
-QString twoDigits(int value) {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
-
 QString floatItemText(const ItemEntry& entry, float value, const ParameterImage& image,
                       const ItemContext& context) {
     switch (entry.item) {
@@ -482,6 +474,10 @@ QString floatItemText(const ItemEntry& entry, float value, const ParameterImage&
 }
 
 } // namespace
+
+bool isPressureItem(int item) {
+    return item == 24 || item == 30 || item == 31 || item == 34 || item == 39;
+}
 
 const ItemEntry* FindItem(int item) {
     if (item < 1 || item > kItemCount) return nullptr;

@@ -67,6 +67,9 @@ struct ItemEntry {
 // Nothing for item numbers outside 1..70.
 const ItemEntry* FindItem(int item);
 bool IsWritableAt(int item, int accessLevel);
+// The pressures (items 24, 30, 31, 34 and 39): kept in kgf/cm², shown and entered in the corrector's
+// pressure unit.
+bool isPressureItem(int item);
 // The reply size of the item's read (6, or 64 for text items).
 int ItemReadCount(int item);
 // Items 15 and 67 share a code: on models with a calibration table it carries the pulse coefficient.

@@ -112,11 +112,6 @@ std::optional<int> standardColourIndex(quint32 bgr) {
     return std::nullopt;
 }
 
-QColor colourOfBgr(quint32 bgr) {
-    return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                  static_cast<int>((bgr >> 16) & 0xFF));
-}
-
 const std::array<GroupParameter, kGroupParameters>& groupParameters() {
     static const std::array<GroupParameter, kGroupParameters> kList = {{
         {"Vраб", "Vраб", 1, 2},

@@ -2,6 +2,7 @@
 // What a graph can show: the archive kinds, the parameters of each with their fields, decimals and
 // colour slots, the fourteen colour slots with their default colours, and the group parameters.
 // Colours are kept as 0x00BBGGRR values.
+#include "common/BgrColour.h"
 #include "database/Schema.h"
 
 #include <QColor>
@@ -47,8 +48,6 @@ inline constexpr int kStandardColours = 16;
 const std::array<quint32, kStandardColours>& standardColours();
 // The index of a colour in the standard list; nothing for another colour.
 std::optional<int> standardColourIndex(quint32 bgr);
-
-QColor colourOfBgr(quint32 bgr);
 
 // The group graphs' fixed parameters: the dialog's name, the legend's, the colour slot and the column of
 // the group summary's interval table.

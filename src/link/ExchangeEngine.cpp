@@ -425,10 +425,6 @@ void ExchangeEngine::giveUpWithoutLink() {
 void ExchangeEngine::reopenPortAfterFailure() {
     // Re-opening would drop a modem call.
     if (settings_.modemUsed) return;
-    if (reopener_) {
-        reopener_->reopenPort();
-        return;
-    }
     port_.closePort();
     port_.openPort(true);
 }

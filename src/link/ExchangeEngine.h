@@ -33,14 +33,6 @@ QString noLinkText(int languageIndex);
 int alarmNoticeMatch(const QByteArray& buffer);
 inline constexpr int kAlarmNoticeSize = 6;
 
-// Re-opens the port after a time-out (the port initialisation window in the program): closes it and
-// opens it again before returning.
-class PortReopener {
-public:
-    virtual ~PortReopener() = default;
-    virtual void reopenPort() = 0;
-};
-
 // What else uses the line: a polling run owns the port, a modem connection carries the frames. The
 // polling engine and the modem layer keep these; the operations read them before they start.
 struct LineUse {
@@ -74,7 +66,6 @@ public:
     void setLanguage(int languageIndex) { language_ = languageIndex; }
     int language() const { return language_; }
     void setLinkLog(LinkLog* log) { log_ = log; }
-    void setPortReopener(PortReopener* reopener) { reopener_ = reopener; }
     LineUse& lineUse() { return lineUse_; }
     const LineUse& lineUse() const { return lineUse_; }
 
@@ -155,7 +146,6 @@ private:
     Notifier& notifier_;
     Clock& clock_;
     LinkLog* log_ = nullptr;
-    PortReopener* reopener_ = nullptr;
     Settings settings_;
     LineUse lineUse_;
     quint64 claimGeneration_ = 0;

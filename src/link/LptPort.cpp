@@ -1,5 +1,7 @@
 #include "link/LptPort.h"
 
+// ppdev is Linux's own; elsewhere the port cannot be opened and says so, and the rest builds as it is.
+#ifdef Q_OS_LINUX
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -7,6 +9,7 @@
 #include <linux/ppdev.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 namespace tarn::link {
 
@@ -14,6 +17,7 @@ PpdevPort::~PpdevPort() {
     close();
 }
 
+#ifdef Q_OS_LINUX
 bool PpdevPort::open(const QString& device) {
     close();
     fd_ = ::open(device.toLocal8Bit().constData(), O_RDWR);
@@ -46,6 +50,20 @@ quint8 PpdevPort::readStatus() {
     if (fd_ >= 0) ::ioctl(fd_, PPRSTATUS, &status);
     return status;
 }
+#else
+bool PpdevPort::open(const QString& device) {
+    error_ = QStringLiteral("%1: no parallel port device on this system").arg(device);
+    return false;
+}
+
+void PpdevPort::close() {}
+
+void PpdevPort::writeData(quint8) {}
+
+quint8 PpdevPort::readStatus() {
+    return 0;
+}
+#endif
 
 QString lptDevice(quint16 baseAddress) {
     switch (baseAddress) {

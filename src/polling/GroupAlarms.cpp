@@ -2,6 +2,7 @@
 
 #include "common/Language.h"
 #include "common/TextFile.h"
+#include "corrector/TwoDigits.h"
 #include "database/GroupQueries.h"
 #include "polling/GroupMembers.h"
 #include "reports/AlarmCodes.h"
@@ -10,12 +11,9 @@ namespace tarn::polling {
 
 namespace {
 
+using corrector::twoDigits;
 using reports::kAlarmSituations;
 using reports::kDayClosingSituation;
-
-QString twoDigits(int n) {
-    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
 
 QString padded(const QString& text, int width) {
     return text.leftJustified(width, QLatin1Char(' '));

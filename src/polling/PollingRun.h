@@ -248,7 +248,6 @@ private:
     void gasStart();
     void gasNextWrite();
     void fail(const QString& error = {});
-    void finishPoint();
     void storeWhatWasRead();
     void nextPointOrEnd();
     void endGroup();

@@ -17,7 +17,7 @@ void applyProgramFormats() {
     QLocale::setDefault(QLocale::c());
 }
 
-bool startDatabase(AppContext& ctx, InitialisationHooks* hooks) {
+bool startDatabase(AppContext& ctx) {
     ctx.databaseOpen = false;
     // The database runs only with schema files that declare the fields the program writes. Missing ones
     // are restored as the installation ships them; a file that does not fit switches the database off
@@ -36,7 +36,6 @@ bool startDatabase(AppContext& ctx, InitialisationHooks* hooks) {
             ctx.notifier().message(MessageKind::Error, failed);
         }
     }
-    if (ctx.databaseOpen && hooks) hooks->databaseStartup();
     return ctx.databaseOpen;
 }
 
@@ -104,11 +103,10 @@ bool checkTablesBeforeStart(AppContext& ctx) {
     return report.left() == 0;
 }
 
-InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks) {
+InitialisationResult runInitialisation(AppContext& ctx) {
     InitialisationResult result;
     ctx.databaseOpen = false;
     applyProgramFormats();
-    if (hooks) hooks->hideDebugMenu();
 
     if (link::loadSettings(ctx.settingsFiles(), ctx.settings()) == link::LoadResult::Outdated) {
         result.outdatedSettings = true;
@@ -120,11 +118,10 @@ InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hoo
     ctx.linkLog().enabled = ctx.serviceLevel == 5;
     ctx.configuredAddress = 1;
     ctx.applyLinkSettings();
-    if (hooks) hooks->linkStateReset();
     ctx.loadVolumePrecision();
 
     if (loadTuning(ctx.root()).rebuildAtStart) checkTablesBeforeStart(ctx);
-    startDatabase(ctx, hooks);
+    startDatabase(ctx);
     return result;
 }
 

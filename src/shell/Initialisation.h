@@ -9,25 +9,16 @@ struct InitialisationResult {
     bool outdatedSettings = false;
 };
 
-// Hooks for the parts that plug into the sequence (windows to hide, the database start-up, ...).
-class InitialisationHooks {
-public:
-    virtual ~InitialisationHooks() = default;
-    virtual void hideDebugMenu() {}
-    virtual void linkStateReset() {}
-    virtual void databaseStartup() {}
-};
-
 // Runs the steps in order: database flag cleared, the program's own formats, LoadSettings (twice when the
 // first call deleted an outdated file), the link reset (address 1, service level from the access code,
 // port and exchange engine configured from the settings), then the database start-up (the schemas, the
 // registry, gas and day's join tables, the point list).
-InitialisationResult runInitialisation(AppContext& ctx, InitialisationHooks* hooks = nullptr);
+InitialisationResult runInitialisation(AppContext& ctx);
 
 // The database start-up alone: the schema files (missing ones restored), the registry, gas and day's join
 // tables and the point list; sets and returns databaseOpen. A synchronised copy runs it again after every
 // synchronisation, since the files under the tables have been replaced.
-bool startDatabase(AppContext& ctx, InitialisationHooks* hooks = nullptr);
+bool startDatabase(AppContext& ctx);
 
 // "контроль и восстановление таблиц БД": the rebuild tool Rebuild/Orvek is given the table folders in
 // Rebuild\dir.000 (thirteen full paths, today's join folder among them) and is waited for, before any

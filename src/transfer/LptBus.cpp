@@ -1,5 +1,8 @@
 #include "transfer/LptBus.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 namespace tarn::transfer {
 
 namespace {
@@ -13,6 +16,12 @@ quint8 deviceByte(int chip, bool read) {
     return static_cast<quint8>(0xA0 | (chip * 2) | (read ? 1 : 0));
 }
 } // namespace
+
+void pauseWithEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 LptBus::LptBus(link::LptPort& port, int delay, std::function<void(int)> pause)
     : port_(port), delay_(qMax(0, delay)), pause_(std::move(pause)) {}

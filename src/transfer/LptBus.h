@@ -15,6 +15,10 @@ inline constexpr int kLptChips = 4;
 inline constexpr int kChipBytes = 32768;
 inline constexpr int kLptLine = 64; // the write unit of the chips
 
+// The bus reset's pause for a program with an event loop: the windows (or the console's signals) are
+// served while it waits.
+void pauseWithEvents(int ms);
+
 class LptBus {
 public:
     // delay: reads of the status register after every clock edge (the "Задержка Si" setting); pause:

@@ -1601,6 +1601,65 @@ TEST(Cli, HelpListsEveryOption) {
         EXPECT_TRUE(r.out.contains(o.toUtf8())) << o.toStdString();
 }
 
+// A "--pdf" that is another option's value asks for no PDF: the command stays a console program and runs
+// where no display, nor even a usable platform plugin, is there.
+TEST(Cli, APdfWordAsAnOptionsValueNeedsNoDisplay) {
+    QTemporaryDir dir;
+    const QString home = dir.path() + QStringLiteral("/inst");
+    ASSERT_EQ(cli({QStringLiteral("--home"), home, QStringLiteral("init")}).code, 0);
+    const QStringList list{QStringLiteral("--home"),
+                           home,
+                           QStringLiteral("protocol"),
+                           QStringLiteral("poll"),
+                           QStringLiteral("--points"),
+                           QStringLiteral("--made"),
+                           QStringLiteral("01.03.2024 10:00:00")};
+    const Result shown = cli(list);
+    ASSERT_EQ(shown.code, 0) << shown.err.toStdString();
+    const QStringList expected = QString::fromUtf8(shown.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(expected.isEmpty());
+
+    const struct {
+        QStringList args;
+        bool toFile; // the text goes into the file "--pdf"
+    } cases[] = {
+        {list + QStringList{QStringLiteral("--out"), QStringLiteral("--pdf")}, true},
+        {QStringList{QStringLiteral("--trace"), QStringLiteral("--pdf")} + list, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const QString file = dir.path() + QStringLiteral("/--pdf");
+        QFile::remove(file);
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"TARN_HOME", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QString::fromLatin1(name));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("no-such-platform"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(TARN_CLI_PROGRAM), c.args);
+        ASSERT_TRUE(test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000));
+        const QByteArray err = p.readAllStandardError();
+        ASSERT_EQ(p.exitStatus(), QProcess::NormalExit) << err.toStdString();
+        ASSERT_EQ(p.exitCode(), 0) << err.toStdString();
+        EXPECT_FALSE(err.contains("platform")) << err.toStdString();
+        if (!c.toFile) {
+            EXPECT_EQ(
+                QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                expected);
+            continue;
+        }
+        QFile written(file);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        const QByteArray bytes = written.readAll();
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        EXPECT_FALSE(bytes.startsWith("%PDF"));
+        QStringList lines = test::fromCp1251(bytes).split(QStringLiteral("\r\n"));
+        lines.removeAll(QString());
+        EXPECT_EQ(lines, expected);
+    }
+}
+
 // Listings of a point whose pipeline and organisation names hold the CSV delimiter and double quotes, read
 // back as a spreadsheet reads them; a group's bare dates; a request's files written all or none.
 TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllOrNone) {

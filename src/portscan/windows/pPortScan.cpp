@@ -1,5 +1,6 @@
 #include "portscan/windows/pPortScan.h"
 
+#include "common/BgrColour.h"
 #include "portscan/ScanSettings.h"
 #include "portscan/windows/About.h"
 
@@ -17,16 +18,6 @@
 #include <QVBoxLayout>
 
 namespace tarn::portscan {
-
-namespace {
-
-QColor colourOf(LogColour colour) {
-    const quint32 v = logColourValue(colour); // 0x00BBGGRR
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                  static_cast<int>((v >> 16) & 0xFF));
-}
-
-} // namespace
 
 TfPortScan::TfPortScan(PortScanner& scanner, ScanLog& log, DataRoot root, QWidget* parent)
     : QMainWindow(parent), scanner_(scanner), log_(log), root_(std::move(root)) {
@@ -134,7 +125,7 @@ void TfPortScan::modeClicked() {
 void TfPortScan::appendLine(const LogEntry& entry) {
     QTextCharFormat format;
     format.setFont(QFont(QStringLiteral("Courier New"), 8));
-    format.setForeground(colourOf(entry.colour));
+    format.setForeground(colourOfBgr(logColourValue(entry.colour)));
     QTextCursor cursor(winContr->document());
     cursor.movePosition(QTextCursor::End);
     if (!winContr->document()->isEmpty()) cursor.insertBlock();

@@ -1,6 +1,5 @@
 #include "shell/windows/TarnApplication.h"
 
-#include <QTimer>
 #include <cstdio>
 
 namespace tarn::shell {
@@ -18,7 +17,6 @@ void TarnApplication::report(const ErrorReport& report) {
         notifier_->message(MessageKind::Error, report.text);
     else
         std::fprintf(stderr, "%s\n", report.text.toUtf8().constData());
-    if (report.endsProgram) QTimer::singleShot(0, this, &TarnApplication::endRequested);
 }
 
 } // namespace tarn::shell

@@ -1,7 +1,6 @@
 #pragma once
 // The program's application object: an error that reaches the event loop is shown to the user and the
-// program goes on, instead of ending it silently. A damaged database is the one error that ends it, in
-// order, after its message (endRequested).
+// program goes on, instead of ending it silently.
 #include "common/Notifier.h"
 #include "shell/ErrorReport.h"
 
@@ -16,9 +15,6 @@ public:
     // Where the messages go (the program's notifier, once there is one); nothing shown before.
     void setNotifier(Notifier* notifier) { notifier_ = notifier; }
     bool notify(QObject* receiver, QEvent* event) override;
-
-signals:
-    void endRequested();
 
 private:
     void report(const ErrorReport& report);

@@ -7,19 +7,10 @@
 #include "transfer/windows/TZag_Lpt.h"
 
 #include <QAction>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace tarn::transfer {
 
 namespace {
-
-// The bus reset's waits let the window's events run.
-void pauseWithEvents(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The parallel port of the settings, opened; nothing (the user told) when it cannot be.
 std::unique_ptr<link::PpdevPort> openLpt(const TransferUnitMenuOptions& options, Notifier& notifier) {
