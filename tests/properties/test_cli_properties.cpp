@@ -1,7 +1,7 @@
 // The same seeded archives through the programs as a user runs them: corrector-sim on a pseudo-terminal,
 // tarn-cli storing twice, then the statistical listings as CSV and the commercial day report as text,
 // each file read back here by readers of our own. Process round trips cost far more than the in-process
-// seeds, so one seed in twenty goes this way (10 of the default 200).
+// seeds, so one seed in forty goes this way (5 of the default 200).
 #include "SeededArchive.h"
 #include "Seeds.h"
 #include "TextReaders.h"
@@ -306,7 +306,7 @@ void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
 
 TEST(CliProperties, SeededArchivesThroughTheProgramsListingsAndReport) {
     const SeedRange seeds = seedRange();
-    const quint64 count = std::max<quint64>(1, seeds.count / 20);
+    const quint64 count = std::max<quint64>(1, seeds.count / 40);
     auto failures = [] {
         return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
     };
