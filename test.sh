@@ -17,4 +17,6 @@ fi
 bash scripts/install-deps.sh
 bash scripts/build.sh
 cd "${BUILD_DIR:-build}"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout "$timeout"
+# Most tests wait on the programs they start, the simulator's line or a database file rather than
+# compute, so twice as many run as there are cores.
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(( $(nproc) * 2 ))" --timeout "$timeout"
