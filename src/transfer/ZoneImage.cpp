@@ -310,9 +310,12 @@ ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowMode
     }
     for (int r = 0; r < 3; ++r)
         regions[r] = readRegion(r);
+    // The pages are walked only with every image file at hand: a copy that lacks one is refused as a
+    // whole, before any page is offered to the user.
+    const bool allOpen = regions[0] && regions[1] && regions[2];
     ArchivePageWalk walk(model, lang);
     bool stopped = false;
-    for (int k = 0; k < kLogicalPages && !stopped && regions[k / 128]; ++k) {
+    for (int k = 0; k < kLogicalPages && !stopped && allOpen; ++k) {
         const QByteArray page = regions[k / 128]->mid((k % 128) * kBlockBytes, kBlockBytes);
         // A page that does not check is offered to the user once; going on blanks its bad records. The
         // checker wants a page refused a few times before it blanks (a corrector read retries the page),

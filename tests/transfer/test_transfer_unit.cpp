@@ -270,6 +270,30 @@ TEST(TransferUnit, AZoneLoadsIntoTheCorrectorWindowAndItsChecksAreMeant) {
     EXPECT_EQ(dated, 30);
     EXPECT_TRUE(model.kindRead(3));
 
+    // Spoilt archive pages are offered to the user once each; a copy without one of its image files is
+    // refused before any page is offered.
+    {
+        QFile first(imageFilePath(rig.home.root(), 0));
+        ASSERT_TRUE(first.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(first.seek(32768));
+        first.write(QByteArray(32768, '\x55'));
+    }
+    questions.clear();
+    EXPECT_FALSE(loadZone(rig.home.root(), 2, model, kRussian, [&](const QString& q) {
+                     questions.append(q);
+                     return true;
+                 }).complete);
+    EXPECT_EQ(questions.size(), 1); // the user stopped at the first
+    ASSERT_TRUE(QFile::remove(imageFilePath(rig.home.root(), 1)));
+    questions.clear();
+    const ZoneLoad lacking = loadZone(rig.home.root(), 2, model, kRussian, [&](const QString& q) {
+        questions.append(q);
+        return false;
+    });
+    EXPECT_FALSE(lacking.complete);
+    EXPECT_EQ(lacking.message, QStringLiteral("Чтение данных корректора прервано!!!"));
+    EXPECT_TRUE(questions.isEmpty());
+
     // A zone the last read did not hold, and a parameter area whose sum does not match.
     EXPECT_EQ(loadZone(rig.home.root(), 5, model, kRussian, {}).message,
               QStringLiteral("Ошибка открытия файла!!!"));
