@@ -4,13 +4,12 @@
 #include "common/Language.h"
 #include "common/OutputFiles.h"
 #include "common/TextFile.h"
-#include "database/CsvSideOutput.h"
-#include "database/Registry.h"
 #include "polling/GroupReport.h"
 #include "reports/CommercialReport.h"
 #include "reports/Paginator.h"
 #include "reports/ParameterPrintout.h"
 #include "reports/ReportHeaders.h"
+#include "reports/ReportService.h"
 #include "reports/StatListing.h"
 #include "reports/print/ReportPrinter.h"
 
@@ -48,9 +47,17 @@ std::optional<QDateTime> madeTime(CliRun& run, const char* command) {
     return at;
 }
 
-// The stored point of --point, with the database's layouts.
+// The installation's database as the reports read it: the schema files written when missing, then
+// loaded once for the command. Nothing (the notifier has said why) when they do not load.
+std::optional<reports::ReportService> reportService(CliRun& run) {
+    std::optional<database::Schemas> schemas = installationSchemas(run);
+    if (!schemas) return std::nullopt;
+    return reports::ReportService(run.context->root(), std::move(*schemas));
+}
+
+// The stored point of --point, with the service that found it.
 struct StoredPoint {
-    database::Schemas schemas;
+    std::optional<reports::ReportService> service;
     database::Point point;
 };
 int storedPointOf(CliRun& run, StoredPoint& out) {
@@ -61,13 +68,9 @@ int storedPointOf(CliRun& run, StoredPoint& out) {
         run.notifier->message(MessageKind::Error, unknown);
         return kExitUsage;
     }
-    database::writeMissingSchemaFiles(run.context->root());
-    out.schemas = database::loadSchemas(run.context->root());
-    if (!out.schemas.ok) {
-        run.notifier->message(MessageKind::Error, out.schemas.error);
-        return kExitNoLink;
-    }
-    const auto point = database::Registry(run.context->root(), out.schemas).find(id);
+    out.service = reportService(run);
+    if (!out.service) return kExitNoLink;
+    const database::PointLookup point = out.service->point(id);
     if (!point) {
         run.notifier->message(MessageKind::Error, unknown);
         return kExitRefused;
@@ -155,8 +158,8 @@ int parameterPrintout(CliRun& run) {
         run.value(QStringLiteral("--from")).value_or(now->date().toString(QStringLiteral("dd.MM.yyyy")));
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
-    const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
-    o.newestStoredIntervention = source.newestInterventionTime();
+    o.newestStoredIntervention =
+        stored.service->storedSource(stored.point.identifier)->newestInterventionTime();
     const reports::ParameterPrintout printout =
         reports::printPointParameters(run.context->root(), stored.point.identifier,
                                       stored.point.model.trimmed(), stored.point.serial, o, *run.notifier);
@@ -235,12 +238,11 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
     if (!periodDates(run, o, "listing")) return kExitUsage;
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
-    const DataRoot& root = run.context->root();
-    const std::optional<database::Schemas> loaded = installationSchemas(run);
-    if (!loaded) return kExitNoLink;
-    const database::Schemas& schemas = *loaded;
+    const std::optional<reports::ReportService> service = reportService(run);
+    if (!service) return kExitNoLink;
     const polling::GroupMembersListing built =
-        polling::groupMembersListing(root, schemas, *run.notifier, lang, name, o, *now);
+        polling::groupMembersListing(service->root(), *service->schemas(), *run.notifier, lang, name, o,
+                                     *now);
     // A member without its parameter file: the notifier has said so.
     if (built.stopped) return kExitNoLink;
     if (!built.listing.error.isEmpty()) {
@@ -249,7 +251,7 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
     }
     QList<OutputFile> files;
     addCsvFile(run, files, QStringLiteral("--csv"),
-               reports::listingCsv(built.listing, database::readCsvDelimiter(root),
+               reports::listingCsv(built.listing, service->csvDelimiter(),
                                    run.has(QStringLiteral("--totals"))));
     return deliver(run, {built.listing.text(), {}}, {}, files);
 }
@@ -305,10 +307,8 @@ int groupListing(CliRun& run, const QString& name) {
     }
     const auto now = madeTime(run, "listing");
     if (!now) return kExitUsage;
-    const DataRoot& root = run.context->root();
-    const std::optional<database::Schemas> loaded = installationSchemas(run);
-    if (!loaded) return kExitNoLink;
-    const database::Schemas& schemas = *loaded;
+    const std::optional<reports::ReportService> service = reportService(run);
+    if (!service) return kExitNoLink;
     const auto matrixFile = run.value(QStringLiteral("--matrix-csv"));
     polling::SummaryRequest request;
     request.groupName = name;
@@ -316,7 +316,8 @@ int groupListing(CliRun& run, const QString& name) {
     request.from = days.from;
     request.to = days.to;
     request.memberTables = matrixFile.has_value();
-    polling::GroupSummary summary(root, schemas, *run.notifier, lang);
+    const std::shared_ptr<const database::Schemas> schemas = service->schemas();
+    polling::GroupSummary summary(service->root(), *schemas, *run.notifier, lang);
     if (const QString refused = summary.open(request); !refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, refused);
         return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
@@ -327,7 +328,7 @@ int groupListing(CliRun& run, const QString& name) {
     if (!summary.finished()) return kExitNoLink;
     const polling::GroupReportTables tables = polling::GroupReportTables::of(summary);
     const QString title = polling::groupListingTitle(name, hourly, kind, days, *now, o.ukrainian);
-    const QChar delimiter = database::readCsvDelimiter(root);
+    const QChar delimiter = service->csvDelimiter();
     const auto csv = run.value(QStringLiteral("--csv"));
     const polling::GroupListing listing =
         polling::buildGroupListing(tables, o, title, csv ? std::optional<QChar>(delimiter) : std::nullopt);
@@ -391,7 +392,8 @@ int cmdReport(CliRun& run) {
 
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
-    const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
+    const std::unique_ptr<reports::ReportSource> source =
+        stored.service->storedSource(stored.point.identifier);
     // The meter, the contract load and the parameter block come from the point's parameter file.
     const reports::StoredPointHeader loaded =
         reports::storedPointHeader(run.context->root(), stored.point.identifier,
@@ -400,7 +402,7 @@ int cmdReport(CliRun& run) {
         if (!loaded.message.isEmpty()) run.notifier->message(MessageKind::Warning, loaded.message);
         return kExitRefused;
     }
-    return deliver(run, reports::buildCommercialReport(source, *loaded.header, o, *now), *loaded.header);
+    return deliver(run, reports::buildCommercialReport(*source, *loaded.header, o, *now), *loaded.header);
 }
 
 // listing --point ID --archive hourly|daily|alarm|operative|service|measurement --period day|month|period
@@ -438,17 +440,18 @@ int cmdListing(CliRun& run) {
     if (!now) return kExitUsage;
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;
-    const reports::DatabaseSource source(run.context->root(), stored.schemas, stored.point.identifier);
+    const std::unique_ptr<reports::ReportSource> source =
+        stored.service->storedSource(stored.point.identifier);
     const reports::ReportHeader header = reports::headerFromPoint(stored.point, run.context->volumeDecimals);
     if (const auto missing = reports::missingParameterFile(run.context->root(), stored.point.identifier,
                                                            header.model.trimmed(), header.serial.trimmed())) {
         run.notifier->message(MessageKind::Error, *missing);
         return kExitNoLink;
     }
-    const reports::Listing listing = reports::buildPointListing(source, header, o, *now);
+    const reports::Listing listing = reports::buildPointListing(*source, header, o, *now);
     QList<OutputFile> files;
     addCsvFile(run, files, QStringLiteral("--csv"),
-               reports::listingCsv(listing, database::readCsvDelimiter(run.context->root()),
+               reports::listingCsv(listing, stored.service->csvDelimiter(),
                                    run.has(QStringLiteral("--totals"))));
     return deliver(run, {listing.text(), listing.error}, header, files);
 }

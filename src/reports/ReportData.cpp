@@ -160,6 +160,10 @@ QList<InterventionRecord> ArchiveTableSource::interventions(const QDateTime& fro
 DatabaseSource::DatabaseSource(const DataRoot& root, const database::Schemas& schemas, QString identifier)
     : root_(root), schemas_(schemas), identifier_(std::move(identifier)) {}
 
+DatabaseSource::DatabaseSource(const DataRoot& root, std::shared_ptr<const database::Schemas> schemas,
+                               QString identifier)
+    : root_(root), kept_(std::move(schemas)), schemas_(*kept_), identifier_(std::move(identifier)) {}
+
 QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTime& from,
                                                   const QDateTime& to) const {
     using database::TableKind;

@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <memory>
 #include <optional>
 
 namespace tarn::reports {
@@ -138,6 +139,9 @@ private:
 class DatabaseSource final : public ReportSource {
 public:
     DatabaseSource(const DataRoot& root, const database::Schemas& schemas, QString identifier);
+    // The same, holding on to the layouts for as long as the source lives.
+    DatabaseSource(const DataRoot& root, std::shared_ptr<const database::Schemas> schemas,
+                   QString identifier);
     bool fromDatabase() const override { return true; }
     bool wasRead(corrector::Archive) const override { return true; }
     QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
@@ -151,6 +155,7 @@ public:
 
 private:
     DataRoot root_;
+    std::shared_ptr<const database::Schemas> kept_; // before schemas_, which may refer to it
     const database::Schemas& schemas_;
     QString identifier_;
 };

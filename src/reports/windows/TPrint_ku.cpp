@@ -4,8 +4,6 @@
 #include "common/OutputFiles.h"
 #include "common/TextFile.h"
 #include "corrector/CorrectorFiles.h"
-#include "database/CsvSideOutput.h"
-#include "database/Registry.h"
 #include "polling/windows/GroupListingRun.h"
 #include "reports/AlarmCodes.h"
 #include "reports/Paginator.h"
@@ -68,7 +66,7 @@ QString viewerLine(const QString& line) {
 } // namespace
 
 TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
-    : QDialog(parent), in_(std::move(input)), notifier_(notifier) {
+    : QDialog(parent), in_(std::move(input)), service_(in_.root, in_.schemas), notifier_(notifier) {
     setObjectName(QStringLiteral("TPrint_ku"));
     setWindowTitle(t("ОТЧЕТ", "ЗВІТ"));
     page_ = loadPageSettings(in_.root, in_.language);
@@ -478,15 +476,11 @@ bool TPrint_ku::buildParameterPrintout(QStringList& lines) {
 
 void TPrint_ku::refreshNavigator() {
     if (!in_.databaseOnly) return;
-    std::optional<database::Schemas> loaded;
-    const database::Schemas* schemas = in_.schemas;
-    if (!schemas) schemas = &loaded.emplace(database::loadSchemas(in_.root));
-    if (!schemas->ok) return;
     polling::PointFilters filters;
     for (int f = 0; f < polling::kPointFilters; ++f)
         if (filterOn_[f]->isChecked())
             filters.set(static_cast<polling::PointFilter>(f), filterText_[f]->text());
-    const QList<database::Point> points = database::Registry(in_.root, *schemas).search(filters.search());
+    const QList<database::Point> points = service_.points(filters.search());
     const QSignalBlocker quiet(navigator_);
     navigator_->clear();
     for (const database::Point& p : points)
@@ -506,25 +500,15 @@ void TPrint_ku::refreshNavigator() {
 void TPrint_ku::choosePoint(int row) {
     const QString id = navigator_->itemData(row).toString();
     if (id.isEmpty() || id == in_.identifier) return;
-    std::optional<database::Schemas> loaded;
-    const database::Schemas* schemas = in_.schemas;
-    if (!schemas) schemas = &loaded.emplace(database::loadSchemas(in_.root));
-    const std::optional<database::Point> point = database::Registry(in_.root, *schemas).find(id);
+    const database::PointLookup point = service_.point(id);
     if (!point) return;
     in_.identifier = id;
     in_.header = headerFromPoint(*point, in_.header.volumeDecimals);
-    // The source keeps a reference to the layouts: the lambda owns the ones it loaded.
-    const DataRoot root = in_.root;
-    const auto layouts = std::make_shared<const database::Schemas>(*schemas);
-    in_.source = [root, layouts, id]() -> std::unique_ptr<ReportSource> {
-        return std::make_unique<DatabaseSource>(root, *layouts, id);
-    };
+    in_.source = [service = service_, id] { return service.storedSource(id); };
 }
 
 bool TPrint_ku::buildProtocol(QStringList& lines) {
-    std::optional<database::Schemas> loaded;
-    const database::Schemas* schemas = in_.schemas;
-    if (!schemas) schemas = &loaded.emplace(database::loadSchemas(in_.root));
+    const std::shared_ptr<const database::Schemas> schemas = service_.schemas();
     if (!schemas->ok) {
         notifier_.message(MessageKind::Error, schemas->error);
         return false;
@@ -552,7 +536,7 @@ bool TPrint_ku::buildProtocol(QStringList& lines) {
                                                   : static_cast<const polling::ProtocolOptions&>(listWith);
     std::optional<database::Point> current;
     if (common.object == polling::ProtocolObject::Points && !in_.identifier.isEmpty())
-        current = database::Registry(in_.root, *schemas).find(in_.identifier);
+        current = service_.point(in_.identifier);
     lines = QStringList{polling::protocolTitleLine(poll, common, current ? &*current : nullptr,
                                                    QDateTime::currentDateTime())} +
             text.lines;
@@ -580,7 +564,7 @@ bool TPrint_ku::buildGroupListing(QStringList& lines) {
     r.end = QDateTime(end_->date(), endTime_->time());
     r.matrix = groupMatrix_->isChecked();
     r.columns = loadStatColumns(in_.root);
-    r.csvDelimiter = database::readCsvDelimiter(in_.root);
+    r.csvDelimiter = service_.csvDelimiter();
     r.now = QDateTime::currentDateTime();
     r.summaryShown = in_.groupSummaryShown;
     r.maskShown = in_.alarmMaskShown;
@@ -613,15 +597,10 @@ bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStri
     if (l.archive == ListingArchive::Alarm)
         l.unclosedDays = notifier_.confirm(
             t("Аварии по не закрытым суткам печатать?", "Аварії по не закритій добі друкувати?"));
-    std::optional<database::Schemas> loaded;
-    const database::Schemas* schemas = in_.schemas;
-    if (!schemas) {
-        loaded = database::loadSchemas(in_.root);
-        if (!loaded->ok) {
-            notifier_.message(MessageKind::Error, loaded->error);
-            return false;
-        }
-        schemas = &*loaded;
+    const std::shared_ptr<const database::Schemas> schemas = service_.schemas();
+    if (!schemas->ok) {
+        notifier_.message(MessageKind::Error, schemas->error);
+        return false;
     }
     TWaitPr wait(in_.language, this);
     wait.show();
@@ -752,7 +731,7 @@ bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
     // A group's listing has its own CSV lines (its totals go in whatever the switch says).
     const bool summaryForm = groupListing() && listing_.lines.isEmpty();
     const QStringList csv =
-        summaryForm ? groupCsv_ : listingCsv(listing_, database::readCsvDelimiter(in_.root), totals);
+        summaryForm ? groupCsv_ : listingCsv(listing_, service_.csvDelimiter(), totals);
     // Written whole beside its place and renamed over it once the listing is built.
     if (problem != OutputProblem::None || !writeOutputs({{path, textFileBytes(csv)}}).ok()) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);

@@ -7,6 +7,7 @@
 #include "reports/CommercialReport.h"
 #include "reports/PageSettings.h"
 #include "reports/ReportOptionsFile.h"
+#include "reports/ReportService.h"
 #include "reports/StatListing.h"
 
 #include <QDialog>
@@ -139,6 +140,8 @@ private:
     void showDatabaseChoices();
 
     Input in_;
+    // The database's points, layouts and records, as the window asks for them.
+    ReportService service_;
     // The corrector as the last report built printed it (a stored point's with its parameter file).
     ReportHeader printed_;
     Notifier& notifier_;

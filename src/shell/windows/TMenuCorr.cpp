@@ -30,6 +30,7 @@
 #include "polling/ViewerRefresh.h"
 #include "polling/windows/TfChargBD.h"
 #include "reports/ReportHeaders.h"
+#include "reports/ReportService.h"
 #include "reports/windows/TPrXls.h"
 #include "reports/windows/TPrint_ku.h"
 #include "shell/ShellTexts.h"
@@ -486,10 +487,8 @@ void TMenuCorr::openCorrectorWindow() {
                 input.header = reports::headerFromPoint(point, ctx_.volumeDecimals);
                 input.identifier = point.identifier;
                 input.schemas = &ctx_.schemas; // "Перечень" and "Опрос"
-                const QString id = point.identifier;
-                input.source = [this, id] {
-                    return std::make_unique<reports::DatabaseSource>(ctx_.root(), ctx_.schemas, id);
-                };
+                input.source = [service = reports::ReportService(ctx_.root(), &ctx_.schemas),
+                                id = point.identifier] { return service.storedSource(id); };
                 input.openPointGraph = [openPointGraph](const QString& identifier, QWidget* parent) {
                     openPointGraph(identifier, graphs::GraphArchive::Hourly, parent);
                 };
