@@ -169,8 +169,12 @@ TEST(PortScanPty, TheUnitAt921000AfterASilentAndAShortPort) {
                            QStringLiteral("контроль-COM4"),
                            QStringLiteral("DTU-2MB подключена к порту -COM4"), QStringLiteral("стоп!!!")}));
     EXPECT_EQ(silent.requests(), 4);
-    EXPECT_EQ(shortOnly.requests(), 1);
-    EXPECT_EQ(unit.requests(), 1);
+    // A port that answers is asked again only when its answer comes after the scanner's reply time (a
+    // simulator slowed down by the sanitizers): never more often than the silent one.
+    EXPECT_GE(shortOnly.requests(), 1);
+    EXPECT_LE(shortOnly.requests(), silent.requests());
+    EXPECT_GE(unit.requests(), 1);
+    EXPECT_LE(unit.requests(), silent.requests());
     EXPECT_EQ(b.scanner.state().unitData, sim::Dtu2mbRole::closeFrame(unit.page(0)));
 }
 
