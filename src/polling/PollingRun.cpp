@@ -21,8 +21,6 @@ namespace tarn::polling {
 namespace {
 
 constexpr int kTicksPerSecond = link::ModemMachine::kTicksPerSecond;
-constexpr int kSourceTelephone = 1;
-constexpr int kSourceCable = 2;
 constexpr int kPasswordSlot = 0; // the point's password is operator A's
 constexpr int kMaxMinutesOfDrift = 12 * 60;
 constexpr qsizetype kSummariesKept = 10000;
@@ -325,7 +323,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
     startMode(PollMode::Group);
     groupFailed_ = false;
     pointsOfGroup_ = 0;
-    result(1);
+    result(PointResult::GroupStarted);
     listIndex_ = qMax(0, fromPoint);
     step_ = Step::Start;
     return true;
@@ -508,7 +506,7 @@ void PollingRun::tick() {
         if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
             groupFailed_ = false;
             pointsOfGroup_ = 0;
-            result(1);
+            result(PointResult::GroupStarted);
             QFile::remove(resumeFilePath(p_.root, groupFile_));
             listIndex_ = 0;
             step_ = Step::Start;
@@ -647,7 +645,7 @@ void PollingRun::runStep() {
             return;
         }
         if (modem_->machine().dispatcherSilent()) {
-            result(7);
+            result(PointResult::DispatcherModemLost);
             // Our own modem is gone: nothing more can be polled. The point's outcome still says why.
             error_ = QStringLiteral("нет связи с модемом диспетчерской");
             groupFailed_ = true;
@@ -661,7 +659,7 @@ void PollingRun::runStep() {
                 QStringLiteral("сек. следующий набор номера"));
             step_ = Step::RedialPause;
         } else {
-            result(8);
+            result(PointResult::NoModemAnswer);
             step_ = Step::Store;
         }
         emit stateChanged();
@@ -709,7 +707,8 @@ void PollingRun::runStep() {
     case Step::Identity: {
         if (!exchangeDone()) return;
         const auto& model = session_->model();
-        const database::StoreContext c = corrector::storeContextFor(model, language_, kSourceCable, {});
+        const database::StoreContext c =
+            corrector::storeContextFor(model, language_, database::SourceKind::PolledByCable, {});
         if (c.identifier != identifier_) {
             say(QStringLiteral("Err: номер корр. в БД ") + quoted(pointName_) + QStringLiteral(" чт. ") +
                     quoted(c.model + QStringLiteral(" №") + c.serial),
@@ -806,7 +805,7 @@ void PollingRun::runStep() {
             step_ = Step::Done;
         return;
     case Step::Done:
-        result(5);
+        result(PointResult::Normal);
         say(QStringLiteral("прибор ") + quoted(pointName_) + QStringLiteral(" опрос завершен"));
         step_ = Step::HangUp;
         return;
@@ -868,10 +867,10 @@ void PollingRun::stepStart() {
     lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
     flags_ = flagsOfRun();
     item_ = item::Hourly;
-    result(3);
+    result(PointResult::PointStarted);
     const QString kind = point_->config[config::LinkKind];
     if (kind != QStringLiteral("прямое соединение") && kind != QStringLiteral("телефон")) {
-        result(11);
+        result(PointResult::NoLinkKind);
         step_ = Step::Store;
         return;
     }
@@ -879,13 +878,13 @@ void PollingRun::stepStart() {
     for (int i = item::Hourly; i <= item::Service; ++i)
         anyItem = anyItem || (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1'));
     if (!anyItem) {
-        result(9);
+        result(PointResult::NoItems);
         step_ = Step::Store;
         return;
     }
     const bool phone = telephone();
     if (phone && point_->config[config::Phone].trimmed().isEmpty()) {
-        result(10);
+        result(PointResult::NoPhoneNumber);
         step_ = Step::Store;
         return;
     }
@@ -894,7 +893,7 @@ void PollingRun::stepStart() {
         // A number that is not a dial string is no number to call: said why, then as without one.
         say(refused, LineColour::Red);
         error_ = refused;
-        result(10);
+        result(PointResult::NoPhoneNumber);
         step_ = Step::Store;
         return;
     }
@@ -1162,7 +1161,7 @@ void PollingRun::fail(const QString& error) {
         say(error_, LineColour::Red);
     }
     exchange_ = Exchange::None;
-    result(4);
+    result(PointResult::ExchangeFailed);
     step_ = Step::HangUp;
 }
 
@@ -1177,7 +1176,8 @@ void PollingRun::storeWhatWasRead() {
     summary.clockCorrection = clockCorrected_ ? clockCorrection_ : 0;
     summary.gasWritten = gasWritten_;
     summary.measured = measured_;
-    const int source = telephone() ? kSourceTelephone : kSourceCable;
+    const database::SourceKind source =
+        telephone() ? database::SourceKind::PolledByModem : database::SourceKind::PolledByCable;
     log_.error = error_;
     log_.gasWritten = gasWritten_;
     log_.clockCorrected = clockCorrected_;
@@ -1203,7 +1203,7 @@ void PollingRun::storeWhatWasRead() {
         c.identifier = identifier_;
         c.serial = point_->serial;
         c.model = point_->model;
-        c.sourceKind = source;
+        c.sourceKind = database::sourceKindNumber(source);
         c.itemsToRead = askedFlags();
         c.poll = log_;
         database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
@@ -1257,60 +1257,16 @@ void PollingRun::endGroup() {
     emit stateChanged();
 }
 
-void PollingRun::result(int n) {
-    const QString name = quoted(pointName_);
-    const QString phone = point_ ? quoted(point_->config[database::config::Phone]) : QString();
-    struct R {
-        QString line;
-        LineColour colour;
-        QString join;
-    };
-    R r;
-    switch (n) {
-    case 1:
-        r = {QStringLiteral("*СТАРТ* группы   - ") + quoted(groupName_), LineColour::Black, {}};
-        break;
-    case 3:
-        r = {QStringLiteral("*СТАРТ* прибора - ") + name, LineColour::Black, {}};
-        break;
-    case 4:
-        r = {QStringLiteral("*БРАК*  прибора - ") + name, LineColour::Red,
-             QStringLiteral("ошибка обмена с прибором")};
-        break;
-    case 5:
-        r = {QStringLiteral("*НОРМА* прибора - ") + name, LineColour::Blue, QStringLiteral("норма")};
-        break;
-    case 7:
-        r = {QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ ДИСПЕТЧ.*"), LineColour::Red, {}};
-        break;
-    case 8:
-        r = {QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ - ") + phone + QStringLiteral(" * коррект. - ") + name,
-             LineColour::Red, QStringLiteral("нет связи с модемом")};
-        break;
-    case 9:
-        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" нет заданий!!!"), LineColour::Red,
-             QStringLiteral("нет заданий")};
-        break;
-    case 10:
-        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" нет номера телефона!!!"),
-             LineColour::Red, QStringLiteral("нет номера телефона")};
-        break;
-    case 11:
-        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" не определен вид связи!!!"),
-             LineColour::Red, QStringLiteral("не определен вид связи")};
-        break;
-    default:
-        return;
-    }
+void PollingRun::result(PointResult outcome) {
+    const PointResultInfo r = pointResultInfo(outcome, groupName_, pointName_,
+                                              point_ ? point_->config[database::config::Phone] : QString());
     sequenceLine(r.line, r.colour);
     if (r.join.isEmpty()) return;
     pointResult_ = r.join;
-    if (r.join != QStringLiteral("норма")) groupFailed_ = true;
+    if (outcome != PointResult::Normal) groupFailed_ = true;
     writeJoin(r.join);
-    if (n != 4 && n != 5) {
-        // The point ends here without reaching the line: its summary says why.
-        error_ = r.join;
-    }
+    // The point ends here without reaching the line: its summary says why.
+    if (r.beforeLine) error_ = r.join;
 }
 
 database::JoinRow PollingRun::joinRow(const QString& resultText) const {

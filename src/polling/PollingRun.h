@@ -19,6 +19,7 @@
 #include "link/LinkSettings.h"
 #include "link/ModemLink.h"
 #include "polling/Groups.h"
+#include "polling/PointResult.h"
 #include "polling/Schedule.h"
 
 #include <QDateTime>
@@ -32,8 +33,6 @@ namespace tarn::polling {
 
 enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
 QString pollModeText(PollMode mode);
-
-enum class LineColour { Black, Blue, Red };
 
 // The items of a point, in the order of the polling flags (2 hourly … 11 service).
 namespace item {
@@ -251,7 +250,7 @@ private:
     void storeWhatWasRead();
     void nextPointOrEnd();
     void endGroup();
-    void result(int n);
+    void result(PointResult outcome);
     // A join-table row of now, with the mode and the schedule row in hand.
     database::JoinRow joinRow(const QString& resultText) const;
     void writeJoin(const QString& resultText);
