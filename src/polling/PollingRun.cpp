@@ -80,59 +80,6 @@ bool sameNumber(const QString& a, const QString& b) {
 
 } // namespace
 
-namespace {
-constexpr const char* kModeTexts[] = {"опросы выключены", "выборочный опрос - корректор",
-                                      "выборочный опрос - группа", "опрос по времени"};
-} // namespace
-
-QString pollModeText(PollMode mode) {
-    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)]);
-}
-
-QString itemName(int n) {
-    static const char* const kNames[] = {"часовой архив",
-                                         "суточный архив",
-                                         "месячный архив",
-                                         "аварийный архив",
-                                         "оперативный архив",
-                                         "запись параметров газа",
-                                         "коррекция текущего времени",
-                                         "архив вмешательств",
-                                         "мгновенные",
-                                         "служебный архив"};
-    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
-}
-
-QString itemFixedName(int n) {
-    static const char* const kNames[] = {"часовой архив     ", "суточный архив    ",    "месячный архив    ",
-                                         "аварийный архив   ", "оперативный архив ",    "запись парам. газа",
-                                         "корр.текущ.времени", "архив вмешательств   ", "мгновенные        ",
-                                         "спец архив        "};
-    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
-}
-
-int archiveKindOfItem(int n) {
-    using namespace corrector::read_kind;
-    switch (n) {
-    case item::Hourly:
-        return Hourly;
-    case item::Daily:
-        return Daily;
-    case item::Monthly:
-        return Monthly;
-    case item::Alarm:
-        return Alarm;
-    case item::Operative:
-        return Operative;
-    case item::Interference:
-        return Interference;
-    case item::Service:
-        return Service;
-    default:
-        return 0;
-    }
-}
-
 ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
     ClockVerdict v;
     const auto minuteOf = [](const QDateTime& t) {
@@ -190,85 +137,35 @@ void PollingRun::setTimersRunning(bool on) {
 // --- the point list and the groups ------------------------------------------------------------------
 
 void PollingRun::reloadPoints() {
-    database::Registry registry(p_.root, p_.schemas);
-    lines_ = registry.ok() ? registry.pollingList() : QStringList();
-    checks_ = QList<bool>(lines_.size(), false);
-    if (selected >= lines_.size()) selected = -1;
+    planner_.reloadPoints();
+    if (selected >= planner_.pointLines().size()) selected = -1;
 }
 
 bool PollingRun::setChecked(int index, bool on) {
-    if (index < 0 || index >= checks_.size()) return false;
+    if (index < 0 || index >= planner_.checks().size()) return false;
     if (mode_ == PollMode::Group || mode_ == PollMode::Schedule) {
         p_.notifier.message(MessageKind::Warning,
                             QStringLiteral("режим выборочного опроса - группа!!! Коррекция запрещена"));
         return false;
     }
-    checks_[index] = on;
-    return true;
+    return planner_.setChecked(index, on);
 }
 
 void PollingRun::setAllChecked(bool on) {
-    for (int i = 0; i < checks_.size(); ++i)
+    for (int i = 0; i < planner_.checks().size(); ++i)
         setChecked(i, on);
 }
 
 void PollingRun::reloadGroups() {
-    groups_ = loadGroupList(p_.root);
-    if (groupIndex_ >= groups_.size()) groupIndex_ = -1;
+    planner_.reloadGroups();
 }
 
 void PollingRun::selectGroup(int index) {
-    if (index < 0 || index >= groups_.size()) return;
-    groupIndex_ = index;
-    const GroupEntry& entry = groups_.at(index);
-    const Group group = loadGroup(p_.root, entry.file);
-    groupName_ = entry.name.trimmed();
-    groupFile_ = entry.file;
-    groupFlags_ = group.flags;
-    QStringList keys;
-    for (const GroupMember& m : group.members)
-        if (m.member) keys.append(m.key());
-    for (int i = 0; i < lines_.size(); ++i)
-        checks_[i] = keys.contains(lines_.at(i).left(18));
-}
-
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
-                            bool rebuild, const QString& changedGroup) {
-    QList<ScheduledGroup> list;
-    for (const GroupEntry& e : loadGroupList(root))
-        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(root, e.file)))});
-    DaySchedule schedule = buildDaySchedule(list, now.date());
-    if (schedule.rows.isEmpty()) return schedule;
-    if (rebuild) {
-        if (!changedGroup.trimmed().isEmpty())
-            database::markGroupRowsReplaced(root, schemas, now.date(), changedGroup.trimmed());
-        database::renumberScheduledRows(
-            root, schemas, now.date(),
-            [&schedule](const QString& group, const QTime& begin, const QTime& end) {
-                const QString b = begin.toString(QStringLiteral("HH:mm"));
-                const QString e = end.toString(QStringLiteral("HH:mm"));
-                for (const ScheduleRow& r : schedule.rows)
-                    if (r.group.trimmed() == group.trimmed() && r.begin == b && r.end == e) return r.number;
-                return 0;
-            });
-    }
-    // What was already done today shows again after a restart.
-    for (const database::JoinRow& j : database::joinRowsOfDay(root, schemas, now.date())) {
-        if (j.idJoin != QLatin1String("2") || j.mode != 3 || j.flagModif != QLatin1String("0")) continue;
-        for (ScheduleRow& r : schedule.rows)
-            if (r.number == j.scheduleRow) {
-                r.polled = j.modified.toString(QStringLiteral("HH:mm"));
-                r.status = j.result;
-            }
-    }
-    return schedule;
+    planner_.selectGroup(index);
 }
 
 void PollingRun::buildSchedule(bool rebuild, const QString& changedGroup) {
-    const QDateTime t = now();
-    schedule_ = scheduleOfToday(p_.root, p_.schemas, t, rebuild, changedGroup);
-    currentRow_ = -1;
-    findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
+    planner_.buildSchedule(now(), rebuild, changedGroup);
 }
 
 // --- starting and stopping ---------------------------------------------------------------------------
@@ -290,36 +187,35 @@ void PollingRun::startMode(PollMode mode) {
 
 bool PollingRun::startPoint(int index) {
     if (running()) return false;
-    if (index < 0 || index >= lines_.size()) {
+    if (index < 0 || index >= planner_.pointLines().size()) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("Не выбран прибор!!!"));
         return false;
     }
     startMode(PollMode::Point);
-    groupName_.clear();
+    planner_.forgetGroupName();
     pointIndex_ = index;
     step_ = Step::Start;
     return true;
 }
 
 bool PollingRun::startGroup(int groupIndex, int fromPoint) {
-    if (running() || groupIndex < 0 || groupIndex >= groups_.size()) {
-        retrySubset_.clear();
+    if (running() || groupIndex < 0 || groupIndex >= planner_.groups().size()) {
+        planner_.clearRetrySubset();
         return false;
     }
-    selectGroup(groupIndex);
-    applyRetrySubset();
-    const Group group = loadGroup(p_.root, groupFile_);
-    if (!group.hasItems()) {
-        p_.notifier.message(MessageKind::Warning, QStringLiteral("группа ") + quoted(groupName_) +
+    planner_.selectGroup(groupIndex);
+    planner_.applyRetrySubset();
+    if (!planner_.groupHasItems()) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("группа ") + quoted(planner_.groupName()) +
                                                       QStringLiteral(" нет заданий!!!"));
         return false;
     }
-    if (!checks_.contains(true)) {
-        p_.notifier.message(MessageKind::Warning, QStringLiteral("группе ") + quoted(groupName_) +
+    if (!planner_.checks().contains(true)) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("группе ") + quoted(planner_.groupName()) +
                                                       QStringLiteral(" нет корректоров!!!"));
         return false;
     }
-    QFile::remove(resumeFilePath(p_.root, groupFile_));
+    QFile::remove(resumeFilePath(p_.root, planner_.groupFile()));
     startMode(PollMode::Group);
     groupFailed_ = false;
     pointsOfGroup_ = 0;
@@ -333,10 +229,7 @@ bool PollingRun::startSchedule(bool untilStopped) {
     if (running()) return false;
     groupsStamp_ = groupFilesStamp(p_.root);
     buildSchedule(false);
-    bool pending = false;
-    for (const ScheduleRow& r : schedule_.rows)
-        pending = pending || r.status == QLatin1String("--") || r.status == QStringLiteral("опрос");
-    if (!pending && !untilStopped) {
+    if (!planner_.schedulePending() && !untilStopped) {
         p_.notifier.message(MessageKind::Information, QStringLiteral("Нет заданий"));
         return false;
     }
@@ -345,18 +238,11 @@ bool PollingRun::startSchedule(bool untilStopped) {
     return true;
 }
 
-void PollingRun::applyRetrySubset() {
-    if (retrySubset_.isEmpty()) return;
-    for (int i = 0; i < lines_.size(); ++i)
-        if (checks_[i] && !retrySubset_.contains(lines_.at(i).right(10).trimmed())) checks_[i] = false;
-    retrySubset_.clear();
-}
-
 bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
-    if (groupIndex < 0 || groupIndex >= groups_.size()) return false;
-    const QString name = groups_.at(groupIndex).name.trimmed();
+    if (groupIndex < 0 || groupIndex >= planner_.groups().size()) return false;
+    const QString name = planner_.groups().at(groupIndex).name.trimmed();
     const QTime t = now().time();
-    const int row = openWindowOfGroup(schedule_, name, t.hour() * 60 + t.minute());
+    const int row = openWindowOfGroup(planner_.schedule(), name, t.hour() * 60 + t.minute());
     if (row < 0) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("окно опроса группы ") + quoted(name) +
                                                       QStringLiteral(" закрыто, повторный опрос невозможен"));
@@ -373,11 +259,10 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
         return false;
     }
-    retrySubset_ = identifiers;
+    planner_.setRetrySubset(identifiers);
     if (!scheduleWaiting) return startGroup(groupIndex);
     // The group starts as a due row does, on its open window's row, with its failed members alone.
-    currentRow_ = row;
-    schedule_.rows[row].status = QStringLiteral("опрос");
+    planner_.takeRow(row);
     subState_ = 1;
     startDelayTicks_ = 2;
     emit stateChanged();
@@ -419,10 +304,7 @@ void PollingRun::stop() {
 }
 
 void PollingRun::goIdle() {
-    if (currentRow_ >= 0 && currentRow_ < schedule_.rows.size() &&
-        schedule_.rows[currentRow_].status == QStringLiteral("опрос"))
-        schedule_.rows[currentRow_].status = QStringLiteral("--");
-    currentRow_ = -1;
+    planner_.releaseRow();
     subState_ = 0;
     startDelayTicks_ = -1; // a due row not yet started is not started after a stop
     mode_ = PollMode::Idle;
@@ -471,17 +353,14 @@ void PollingRun::cycle() {
                 reloadGroups();
                 buildSchedule(false);
             }
-            const int row = findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
-            if (row >= 0) {
-                currentRow_ = row;
-                schedule_.rows[row].status = QStringLiteral("опрос");
+            if (planner_.takeDueRow(t.time().hour() * 60 + t.time().minute())) {
                 subState_ = 1;
                 startDelayTicks_ = 2;
             }
         }
     }
-    if ((subState_ == 0 || mode_ == PollMode::Idle) && step_ == Step::Idle && schedule_.date.isValid() &&
-        t.date() != schedule_.date)
+    if ((subState_ == 0 || mode_ == PollMode::Idle) && step_ == Step::Idle &&
+        planner_.schedule().date.isValid() && t.date() != planner_.schedule().date)
         buildSchedule(false);
     emit stateChanged();
 }
@@ -491,30 +370,21 @@ void PollingRun::tick() {
     // whole operation (all requests of a read, a programming run, a call), not only the request in flight.
     if (startDelayTicks_ == 0 && (p_.engine.busy() || (p_.lineHold && p_.lineHold->held())))
         ++startDelayTicks_;
-    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        const ScheduleRow& row = schedule_.rows.at(currentRow_);
-        int index = -1;
-        for (int i = 0; i < groups_.size(); ++i)
-            if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
-        if (index < 0) {
-            reloadGroups();
-            for (int i = 0; i < groups_.size(); ++i)
-                if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
-        }
-        if (index >= 0) selectGroup(index);
-        applyRetrySubset();
-        if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
+    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule &&
+        planner_.rowInHand()) {
+        const int index = planner_.findGroup(planner_.rowInHand()->group);
+        if (index >= 0) planner_.selectGroup(index);
+        planner_.applyRetrySubset();
+        if (index >= 0 && planner_.groupHasItems()) {
             groupFailed_ = false;
             pointsOfGroup_ = 0;
             result(PointResult::GroupStarted);
-            QFile::remove(resumeFilePath(p_.root, groupFile_));
+            QFile::remove(resumeFilePath(p_.root, planner_.groupFile()));
             listIndex_ = 0;
             step_ = Step::Start;
         } else {
-            schedule_.rows[currentRow_].status = QStringLiteral("ошибка");
-            schedule_.rows[currentRow_].polled = now().toString(QStringLiteral("HH:mm"));
+            planner_.finishRow(QStringLiteral("ошибка"), now().time());
             subState_ = 0;
-            currentRow_ = -1;
         }
     }
     if (step_ == Step::DialWait) ++dialTicks_;
@@ -547,31 +417,7 @@ bool PollingRun::telephone() const {
 
 QString PollingRun::flagsOfRun() const {
     if (mode_ == PollMode::Point) return point_ ? point_->config[database::config::Flags] : QString();
-    return groupFlags_;
-}
-
-// The request log's items to read: the run's flags as they were, every item asked whether it brought
-// anything or not, so that the protocol accounts for each. Eleven characters; a group's flags have ten,
-// as the service archive is never read in group polling. Empty when no item was asked (the log then
-// copies what was stored).
-QString PollingRun::askedFlags() const {
-    QString asked(11, QLatin1Char('0'));
-    if (flags_.startsWith(QLatin1Char('1'))) asked[0] = QLatin1Char('1');
-    bool any = false;
-    for (int i = item::Hourly; i <= item::Service; ++i) {
-        if (i == item::Service && mode_ != PollMode::Point) continue;
-        if (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1')) {
-            asked[i - 1] = QLatin1Char('1');
-            any = true;
-        }
-    }
-    return any ? asked : QString();
-}
-
-int PollingRun::findNextChecked(int from) const {
-    for (int i = qMax(0, from); i < lines_.size(); ++i)
-        if (checks_.value(i)) return i;
-    return -1;
+    return planner_.groupFlags();
 }
 
 bool PollingRun::exchangeDone() {
@@ -847,13 +693,13 @@ void PollingRun::stepStart() {
     clockCorrection_ = 0;
     pointResult_.clear();
     if (mode_ != PollMode::Point) {
-        pointIndex_ = findNextChecked(listIndex_);
+        pointIndex_ = planner_.nextChecked(listIndex_);
         if (pointIndex_ < 0) {
             endGroup();
             return;
         }
     }
-    const QString line = lines_.value(pointIndex_);
+    const QString line = planner_.pointLines().value(pointIndex_);
     ++pointsOfGroup_;
     identifier_ = line.right(10).trimmed();
     pointName_ = line.left(20);
@@ -874,10 +720,7 @@ void PollingRun::stepStart() {
         step_ = Step::Store;
         return;
     }
-    bool anyItem = false;
-    for (int i = item::Hourly; i <= item::Service; ++i)
-        anyItem = anyItem || (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1'));
-    if (!anyItem) {
+    if (nextItemOfFlags(flags_, item::Hourly) < 0) {
         result(PointResult::NoItems);
         step_ = Step::Store;
         return;
@@ -966,9 +809,7 @@ void PollingRun::stepStart() {
 }
 
 void PollingRun::dispatchItem(int from) {
-    int next = -1;
-    for (int i = qMax(from, static_cast<int>(item::Hourly)); i <= item::Service && next < 0; ++i)
-        if (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1')) next = i;
+    const int next = nextItemOfFlags(flags_, from);
     if (next < 0) {
         step_ = Step::Done;
         return;
@@ -1185,7 +1026,7 @@ void PollingRun::storeWhatWasRead() {
         corrector::StoreRequestHooks hooks;
         hooks.adjustContext = [this](database::StoreContext& c) {
             c.poll = log_;
-            c.itemsToRead = askedFlags();
+            c.itemsToRead = askedItemFlags(flags_, mode_);
         };
         const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
                                                     point_->address, language_, kindsRead_, source, hooks);
@@ -1204,7 +1045,7 @@ void PollingRun::storeWhatWasRead() {
         c.serial = point_->serial;
         c.model = point_->model;
         c.sourceKind = database::sourceKindNumber(source);
-        c.itemsToRead = askedFlags();
+        c.itemsToRead = askedItemFlags(flags_, mode_);
         c.poll = log_;
         database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
     }
@@ -1230,21 +1071,20 @@ void PollingRun::nextPointOrEnd() {
 }
 
 void PollingRun::endGroup() {
-    sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(groupName_), LineColour::Black);
+    sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(planner_.groupName()), LineColour::Black);
     // A group that had no point to poll did nothing: that is no success.
     if (pointsOfGroup_ == 0) groupFailed_ = true;
     const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
     database::JoinRow row = joinRow(verdict);
-    row.group = groupName_;
+    row.group = planner_.groupName();
     row.idJoin = QStringLiteral("2");
     const QDateTime t = row.when;
     if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
         say(e, LineColour::Red);
-    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        schedule_.rows[currentRow_].polled = t.toString(QStringLiteral("HH:mm"));
-        schedule_.rows[currentRow_].status = verdict;
-    }
-    currentRow_ = -1;
+    if (mode_ == PollMode::Schedule)
+        planner_.finishRow(verdict, t.time());
+    else
+        planner_.forgetRow();
     subState_ = 0;
     session_.reset();
     modem_.reset();
@@ -1258,7 +1098,7 @@ void PollingRun::endGroup() {
 }
 
 void PollingRun::result(PointResult outcome) {
-    const PointResultInfo r = pointResultInfo(outcome, groupName_, pointName_,
+    const PointResultInfo r = pointResultInfo(outcome, planner_.groupName(), pointName_,
                                               point_ ? point_->config[database::config::Phone] : QString());
     sequenceLine(r.line, r.colour);
     if (r.join.isEmpty()) return;
@@ -1276,8 +1116,8 @@ database::JoinRow PollingRun::joinRow(const QString& resultText) const {
     row.modified = t.time();
     row.mode = static_cast<int>(mode_);
     row.modeText = pollModeText(mode_);
-    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        const ScheduleRow& r = schedule_.rows.at(currentRow_);
+    if (const ScheduleRow* inHand = planner_.rowInHand(); mode_ == PollMode::Schedule && inHand) {
+        const ScheduleRow& r = *inHand;
         row.begin = QTime::fromString(r.begin, QStringLiteral("HH:mm"));
         row.end = QTime::fromString(r.end, QStringLiteral("HH:mm"));
         row.scheduleRow = r.number;
@@ -1289,7 +1129,7 @@ database::JoinRow PollingRun::joinRow(const QString& resultText) const {
 
 void PollingRun::writeJoin(const QString& resultText) {
     database::JoinRow row = joinRow(resultText);
-    if (mode_ != PollMode::Point) row.group = groupName_;
+    if (mode_ != PollMode::Point) row.group = planner_.groupName();
     row.identifier = identifier_;
     if (point_) {
         row.model = point_->model;
@@ -1300,8 +1140,9 @@ void PollingRun::writeJoin(const QString& resultText) {
 }
 
 void PollingRun::writeResumeFile() {
-    if (groupFile_.isEmpty()) return;
-    polling::writeResumeFile(p_.root, groupFile_, groupName_, lines_.value(pointIndex_), identifier_);
+    if (planner_.groupFile().isEmpty()) return;
+    polling::writeResumeFile(p_.root, planner_.groupFile(), planner_.groupName(),
+                             planner_.pointLines().value(pointIndex_), identifier_);
 }
 
 void PollingRun::say(const QString& text, LineColour colour) {

@@ -20,6 +20,7 @@
 #include "link/ModemLink.h"
 #include "polling/Groups.h"
 #include "polling/PointResult.h"
+#include "polling/PollPlanner.h"
 #include "polling/Schedule.h"
 
 #include <QDateTime>
@@ -31,27 +32,6 @@
 
 namespace tarn::polling {
 
-enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
-QString pollModeText(PollMode mode);
-
-// The items of a point, in the order of the polling flags (2 hourly … 11 service).
-namespace item {
-inline constexpr int Hourly = 2;
-inline constexpr int Daily = 3;
-inline constexpr int Monthly = 4;
-inline constexpr int Alarm = 5;
-inline constexpr int Operative = 6;
-inline constexpr int Gas = 7;
-inline constexpr int Clock = 8;
-inline constexpr int Interference = 9;
-inline constexpr int Measurement = 10;
-inline constexpr int Service = 11;
-} // namespace item
-QString itemName(int item);      // "часовой архив" …
-QString itemFixedName(int item); // "часовой архив     " … (18 characters, the interference name 21)
-// The read kind of an archive item; 0 for the others.
-int archiveKindOfItem(int item);
-
 // What the clock check does with the corrector's clock: the difference in whole minutes (computer minus
 // corrector), and the correction written (0: none). Dates and times are compared as one timestamp, so a
 // drift across midnight is an ordinary drift; only a clock more than twelve hours off is a wrong date.
@@ -61,12 +41,6 @@ struct ClockVerdict {
     int correction = 0;
 };
 ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
-
-// Today's schedule from the groups of the installation, with what the day's join table says was done
-// already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
-// marked replaced and every other current row of scheduled polling takes its new row number.
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
-                            bool rebuild = false, const QString& changedGroup = {});
 
 // What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
 struct PollingTuning {
@@ -116,8 +90,8 @@ public:
 
     // The console's point list (the registry's polling list) and its check marks.
     void reloadPoints();
-    const QStringList& pointLines() const { return lines_; }
-    const QList<bool>& checks() const { return checks_; }
+    const QStringList& pointLines() const { return planner_.pointLines(); }
+    const QList<bool>& checks() const { return planner_.checks(); }
     // Checking a point by hand; refused (false, with the message) while a group is polled.
     bool setChecked(int index, bool on);
     void setAllChecked(bool on);
@@ -125,15 +99,15 @@ public:
 
     // The groups of Group\name_G.000 and the group in hand.
     void reloadGroups();
-    const QList<GroupEntry>& groups() const { return groups_; }
+    const QList<GroupEntry>& groups() const { return planner_.groups(); }
     // Selects a group: its members become the checked points, its flags the run's.
     void selectGroup(int index);
-    int selectedGroup() const { return groupIndex_; }
+    int selectedGroup() const { return planner_.selectedGroup(); }
 
     // The day's schedule, rebuilt from the groups (rebuild: after a group changed, so that today's join
     // rows follow the new rows).
     void buildSchedule(bool rebuild, const QString& changedGroup = {});
-    DaySchedule& schedule() { return schedule_; }
+    DaySchedule& schedule() { return planner_.schedule(); }
 
     // Starting and stopping. Each start answers false (with the message) when it cannot start.
     bool startPoint(int index);
@@ -171,9 +145,9 @@ public:
 
     PollMode mode() const { return mode_; }
     int scheduleState() const { return subState_; }
-    int currentRow() const { return currentRow_; }
+    int currentRow() const { return planner_.currentRow(); }
     bool running() const { return mode_ != PollMode::Idle; }
-    QString groupName() const { return groupName_; }
+    QString groupName() const { return planner_.groupName(); }
     QString pointName() const { return pointName_; }
     QString pointIdentifier() const { return identifier_; }
     // Whether a point is in hand (not waiting for a window nor idle).
@@ -264,28 +238,16 @@ private:
     }
     void startItemExchange(const std::function<bool()>& start);
     bool telephone() const;
-    int findNextChecked(int from) const;
     QString flagsOfRun() const;
-    QString askedFlags() const;
     void restoreLinkSettings();
-    void applyRetrySubset();
 
     Parts p_;
     int language_;
-    QStringList lines_;
-    QList<bool> checks_;
-    QList<GroupEntry> groups_;
-    int groupIndex_ = -1;
-    QString groupName_;
-    QString groupFile_;
-    QString groupFlags_;
-    DaySchedule schedule_;
-    int currentRow_ = -1;
+    PollPlanner planner_{p_.root, p_.schemas};
     int subState_ = 0;
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand
     bool stopRequested_ = false;
-    QStringList retrySubset_; // a retry's members; empty: the whole group
 
     PollMode mode_ = PollMode::Idle;
     Step step_ = Step::Idle;
