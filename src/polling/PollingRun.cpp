@@ -23,7 +23,6 @@ namespace {
 constexpr int kTicksPerSecond = link::ModemMachine::kTicksPerSecond;
 constexpr int kPasswordSlot = 0; // the point's password is operator A's
 constexpr int kMaxMinutesOfDrift = 12 * 60;
-constexpr qsizetype kSummariesKept = 10000;
 constexpr int kStepsWithoutWaiting = 64;
 constexpr int kGateStepMs = 5;
 
@@ -181,7 +180,7 @@ void PollingRun::startMode(PollMode mode) {
     }
     p_.engine.lineUse().pollingRun = true;
     step_ = Step::Idle;
-    summaries_.clear();
+    journal_.clearSummaries();
     emit stateChanged();
 }
 
@@ -215,7 +214,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
                                                       QStringLiteral(" нет корректоров!!!"));
         return false;
     }
-    QFile::remove(resumeFilePath(p_.root, planner_.groupFile()));
+    journal_.clearResumeFile(planner_.groupFile());
     startMode(PollMode::Group);
     groupFailed_ = false;
     pointsOfGroup_ = 0;
@@ -379,7 +378,7 @@ void PollingRun::tick() {
             groupFailed_ = false;
             pointsOfGroup_ = 0;
             result(PointResult::GroupStarted);
-            QFile::remove(resumeFilePath(p_.root, planner_.groupFile()));
+            journal_.clearResumeFile(planner_.groupFile());
             listIndex_ = 0;
             step_ = Step::Start;
         } else {
@@ -1031,11 +1030,7 @@ void PollingRun::storeWhatWasRead() {
         const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
                                                     point_->address, language_, kindsRead_, source, hooks);
         if (!r.stored && !r.error.isEmpty()) say(r.error, LineColour::Red);
-        static const char* const kNames[] = {"hourly",       "daily",     "monthly", "abnormal",
-                                             "interference", "operative", "service"};
-        for (int k = 0; k < 7; ++k)
-            if (r.result.kinds[k].stored)
-                summary.stored.insert(QLatin1String(kNames[k]), r.result.kinds[k].stored);
+        addStoredCounts(summary, r.result);
     } else if (!dataRead_ && !error_.isEmpty() && telephone() && modem_ && log_.connectionBegin.isValid()) {
         // A call that came up but read nothing still leaves its row: when and why. A number that never
         // answered (busy, no carrier, our own modem silent) leaves none: its result line says so, and
@@ -1049,9 +1044,7 @@ void PollingRun::storeWhatWasRead() {
         c.poll = log_;
         database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
     }
-    summaries_.append(summary);
-    // Duty polling runs for months: keep the recent outcomes only.
-    if (summaries_.size() > kSummariesKept) summaries_.removeFirst();
+    journal_.addSummary(std::move(summary));
     emit pointEnded();
 }
 
@@ -1075,11 +1068,8 @@ void PollingRun::endGroup() {
     // A group that had no point to poll did nothing: that is no success.
     if (pointsOfGroup_ == 0) groupFailed_ = true;
     const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
-    database::JoinRow row = joinRow(verdict);
-    row.group = planner_.groupName();
-    row.idJoin = QStringLiteral("2");
-    const QDateTime t = row.when;
-    if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
+    const QDateTime t = now();
+    if (const QString e = journal_.writeGroupRow(place(), t, planner_.groupName(), verdict); !e.isEmpty())
         say(e, LineColour::Red);
     if (mode_ == PollMode::Schedule)
         planner_.finishRow(verdict, t.time());
@@ -1109,39 +1099,14 @@ void PollingRun::result(PointResult outcome) {
     if (r.beforeLine) error_ = r.join;
 }
 
-database::JoinRow PollingRun::joinRow(const QString& resultText) const {
-    database::JoinRow row;
-    const QDateTime t = now();
-    row.when = t;
-    row.modified = t.time();
-    row.mode = static_cast<int>(mode_);
-    row.modeText = pollModeText(mode_);
-    if (const ScheduleRow* inHand = planner_.rowInHand(); mode_ == PollMode::Schedule && inHand) {
-        const ScheduleRow& r = *inHand;
-        row.begin = QTime::fromString(r.begin, QStringLiteral("HH:mm"));
-        row.end = QTime::fromString(r.end, QStringLiteral("HH:mm"));
-        row.scheduleRow = r.number;
-        row.flagModif = QStringLiteral("0");
-    }
-    row.result = resultText;
-    return row;
-}
-
 void PollingRun::writeJoin(const QString& resultText) {
-    database::JoinRow row = joinRow(resultText);
-    if (mode_ != PollMode::Point) row.group = planner_.groupName();
-    row.identifier = identifier_;
-    if (point_) {
-        row.model = point_->model;
-        row.serial = point_->serial;
-    }
-    if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
-        say(e, LineColour::Red);
+    const QString e = journal_.writePointRow(place(), now(), planner_.groupName(), identifier_,
+                                             point_ ? &*point_ : nullptr, resultText);
+    if (!e.isEmpty()) say(e, LineColour::Red);
 }
 
 void PollingRun::writeResumeFile() {
-    if (planner_.groupFile().isEmpty()) return;
-    polling::writeResumeFile(p_.root, planner_.groupFile(), planner_.groupName(),
+    journal_.writeResumeFile(planner_.groupFile(), planner_.groupName(),
                              planner_.pointLines().value(pointIndex_), identifier_);
 }
 

@@ -20,6 +20,7 @@
 #include "link/ModemLink.h"
 #include "polling/Groups.h"
 #include "polling/PointResult.h"
+#include "polling/PollJournal.h"
 #include "polling/PollPlanner.h"
 #include "polling/Schedule.h"
 
@@ -50,20 +51,6 @@ struct PollingTuning {
     bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
 };
 PollingTuning readPollingTuning(const DataRoot& root);
-
-// The outcome of one point, as the run's summary gives it.
-struct PointSummary {
-    QString identifier;
-    QString name;
-    QString result; // the join table's result text
-    QString error;  // the request log's error text
-    QList<int> itemsRead;
-    QMap<QString, int> stored; // archive name → rows stored
-    bool clockCorrected = false;
-    int clockCorrection = 0;
-    bool gasWritten = false;
-    bool measured = false;
-};
 
 class PollingRun : public QObject {
     Q_OBJECT
@@ -161,7 +148,7 @@ public:
     int dialSeconds() const { return dialTicks_ / link::ModemMachine::kTicksPerSecond; }
     const DataRoot& root() const { return p_.root; }
     const database::Schemas& schemas() const { return p_.schemas; }
-    const QList<PointSummary>& summaries() const { return summaries_; }
+    const QList<PointSummary>& summaries() const { return journal_.summaries(); }
     // Whether the last group run had a failed point.
     bool groupFailed() const { return groupFailed_; }
 
@@ -225,8 +212,8 @@ private:
     void nextPointOrEnd();
     void endGroup();
     void result(PointResult outcome);
-    // A join-table row of now, with the mode and the schedule row in hand.
-    database::JoinRow joinRow(const QString& resultText) const;
+    // Where the run's join rows come from: its mode and the schedule row in hand.
+    PollJournal::Place place() const { return {mode_, planner_.rowInHand()}; }
     void writeJoin(const QString& resultText);
     void writeResumeFile();
     void say(const QString& text, LineColour colour = LineColour::Black);
@@ -244,6 +231,7 @@ private:
     Parts p_;
     int language_;
     PollPlanner planner_{p_.root, p_.schemas};
+    PollJournal journal_{p_.root, p_.schemas};
     int subState_ = 0;
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand
@@ -294,7 +282,6 @@ private:
     int archivePlanFirst_ = 0; // the page of the stored last record
     int archiveStoredNumber_ = -1;
     int archiveCorrectorNumber_ = -1;
-    QList<PointSummary> summaries_;
     QString pointResult_;
 
     ClockTimer stepTimer_{p_.clock};
