@@ -20,6 +20,7 @@
 #include "link/ModemLink.h"
 #include "polling/Groups.h"
 #include "polling/PointResult.h"
+#include "polling/PointSteps.h"
 #include "polling/PollJournal.h"
 #include "polling/PollPlanner.h"
 #include "polling/Schedule.h"
@@ -32,16 +33,6 @@
 #include <memory>
 
 namespace tarn::polling {
-
-// What the clock check does with the corrector's clock: the difference in whole minutes (computer minus
-// corrector), and the correction written (0: none). Dates and times are compared as one timestamp, so a
-// drift across midnight is an ordinary drift; only a clock more than twelve hours off is a wrong date.
-struct ClockVerdict {
-    bool wrongDate = false;
-    int differenceMinutes = 0;
-    int correction = 0;
-};
-ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
 
 // What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
 struct PollingTuning {
@@ -207,6 +198,8 @@ private:
     void clockCompared();
     void gasStart();
     void gasNextWrite();
+    // The corrector's value of an item as the parameters read it.
+    std::function<QString(int item)> correctorItemText() const;
     void fail(const QString& error = {});
     void storeWhatWasRead();
     void nextPointOrEnd();
