@@ -2,19 +2,13 @@
 
 #include "link/PhoneNumber.h"
 
-#include "common/TextFile.h"
 #include "common/TuningFiles.h"
-#include "corrector/Archives.h"
 #include "corrector/Blocks.h"
 #include "corrector/ItemTable.h"
 #include "corrector/StoreReading.h"
-#include "database/Gases.h"
 #include "database/JoinTable.h"
 #include "polling/DayBoard.h"
 #include "polling/GroupStart.h"
-
-#include <QFile>
-#include <cmath>
 
 namespace tarn::polling {
 
