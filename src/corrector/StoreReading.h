@@ -28,6 +28,10 @@ QString itemsToRead(const QList<int>& kindsRead);
 // Who the corrector in hand is and its units.
 database::StoreContext storeContextFor(const CorrectorWindowModel& model, int languageIndex, int sourceKind,
                                        const QList<int>& kindsRead);
+inline database::StoreContext storeContextFor(const CorrectorWindowModel& model, int languageIndex,
+                                              database::SourceKind source, const QList<int>& kindsRead) {
+    return storeContextFor(model, languageIndex, database::sourceKindNumber(source), kindsRead);
+}
 // A new point with the configurator's defaults: owner the company, the link as this reading used it.
 database::Point newPointFor(const CorrectorWindowModel& model, const link::LinkSettings& settings,
                             int address, const database::StoreContext& context);
@@ -59,5 +63,13 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
                                      const CorrectorWindowModel& model, const link::LinkSettings& settings,
                                      int address, int languageIndex, const QList<int>& kindsRead,
                                      int sourceKind, const StoreRequestHooks& hooks);
+inline StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
+                                            const CorrectorWindowModel& model,
+                                            const link::LinkSettings& settings, int address,
+                                            int languageIndex, const QList<int>& kindsRead,
+                                            database::SourceKind source, const StoreRequestHooks& hooks) {
+    return storeAfterReading(root, schemas, model, settings, address, languageIndex, kindsRead,
+                             database::sourceKindNumber(source), hooks);
+}
 
 } // namespace tarn::corrector

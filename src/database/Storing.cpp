@@ -239,7 +239,10 @@ bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreC
         result.error = why;
         return false;
     }
-    const int source = c.sourceKind >= 1 && c.sourceKind <= 6 ? c.sourceKind : 7;
+    const int source = c.sourceKind >= sourceKindNumber(SourceKind::PolledByModem) &&
+                               c.sourceKind <= sourceKindNumber(SourceKind::Package)
+                           ? c.sourceKind
+                           : sourceKindNumber(SourceKind::Unknown);
     if (c.poll.gasWritten) result.storedItems[6] = QLatin1Char('1');
     if (c.poll.clockCorrected) result.storedItems[7] = QLatin1Char('1');
     const QString none = storedTimestamp(noTimestamp());
@@ -289,22 +292,23 @@ bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreC
 } // namespace
 
 QString sourceKindText(int sourceKind) {
-    switch (sourceKind) {
-    case 1:
+    switch (static_cast<SourceKind>(sourceKind)) {
+    case SourceKind::PolledByModem:
         return QStringLiteral("модем БД");
-    case 2:
+    case SourceKind::PolledByCable:
         return QStringLiteral("кабель БД");
-    case 3:
+    case SourceKind::TransferUnit:
         return QStringLiteral("ДТУ");
-    case 4:
+    case SourceKind::File:
         return QStringLiteral("файл");
-    case 5:
+    case SourceKind::Cable:
         return QStringLiteral("кабель");
-    case 6:
+    case SourceKind::Package:
         return QStringLiteral("файл БД");
-    default:
-        return QStringLiteral("неизвестно");
+    case SourceKind::Unknown:
+        break;
     }
+    return QStringLiteral("неизвестно");
 }
 
 StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const ArchiveRows& rows,
@@ -331,7 +335,9 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
     bool parameterFileAfter = false;
     QDateTime newestBefore;
     if (c.writeParameterFile) {
-        const bool fromCorrector = c.sourceKind == 1 || c.sourceKind == 2 || c.sourceKind == 5;
+        const auto kind = static_cast<SourceKind>(c.sourceKind);
+        const bool fromCorrector = kind == SourceKind::PolledByModem || kind == SourceKind::PolledByCable ||
+                                   kind == SourceKind::Cable;
         if (fromCorrector || !QFile::exists(parameterPath)) {
             if (c.writeParameterFile(parameterPath)) result.parameterFileWritten = now;
         } else {

@@ -31,6 +31,20 @@ struct MeasurementValues {
     QString state;
 };
 
+// Source kinds of the request log (bQuest), 1..7, as stored.
+enum class SourceKind {
+    PolledByModem = 1, // "модем БД"
+    PolledByCable = 2, // "кабель БД"
+    TransferUnit = 3,  // "ДТУ"
+    File = 4,          // "файл"
+    Cable = 5,         // "кабель"
+    Package = 6,       // "файл БД"
+    Unknown = 7,       // "неизвестно"
+};
+constexpr int sourceKindNumber(SourceKind kind) {
+    return static_cast<int>(kind);
+}
+
 // What is written beside the records: who the corrector is and its units.
 struct StoreContext {
     QString identifier;
@@ -41,7 +55,8 @@ struct StoreContext {
     QString gasName;
     QString heatUnit; // empty: the corrector reports no heat energy
     int volumeDecimals = 2;
-    int sourceKind = 5;  // "кабель": a reading by cable
+    // The stored number of a SourceKind: a reading by cable unless said otherwise.
+    int sourceKind = sourceKindNumber(SourceKind::Cable);
     QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
     QString fileName; // the file read, for a reading from a file (source kind 4)
     // The request log's comment: "0", or what the reading lost (records blanked after their re-reads).

@@ -2,30 +2,19 @@
 
 #include "link/PhoneNumber.h"
 
-#include "common/TextFile.h"
 #include "common/TuningFiles.h"
-#include "corrector/Archives.h"
 #include "corrector/Blocks.h"
 #include "corrector/ItemTable.h"
 #include "corrector/StoreReading.h"
-#include "database/Gases.h"
 #include "database/JoinTable.h"
 #include "polling/DayBoard.h"
 #include "polling/GroupStart.h"
-
-#include <QFile>
-#include <cmath>
 
 namespace tarn::polling {
 
 namespace {
 
 constexpr int kTicksPerSecond = link::ModemMachine::kTicksPerSecond;
-constexpr int kSourceTelephone = 1;
-constexpr int kSourceCable = 2;
-constexpr int kPasswordSlot = 0; // the point's password is operator A's
-constexpr int kMaxMinutesOfDrift = 12 * 60;
-constexpr qsizetype kSummariesKept = 10000;
 constexpr int kStepsWithoutWaiting = 64;
 constexpr int kGateStepMs = 5;
 
@@ -33,123 +22,7 @@ QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-int tableIndexOfItem(int item) {
-    switch (item) {
-    case item::Hourly:
-        return 0;
-    case item::Daily:
-        return 1;
-    case item::Monthly:
-        return 2;
-    case item::Alarm:
-        return 3;
-    case item::Interference:
-        return 4;
-    case item::Operative:
-        return 5;
-    case item::Service:
-        return 6;
-    default:
-        return -1;
-    }
-}
-
-quint16 pointerOfKind(const corrector::ArchivePointers& p, int kind) {
-    switch (kind) {
-    case corrector::read_kind::Hourly:
-        return p.hourly;
-    case corrector::read_kind::Daily:
-        return p.daily;
-    case corrector::read_kind::Monthly:
-        return p.monthly;
-    case corrector::read_kind::Alarm:
-        return p.alarm;
-    case corrector::read_kind::Interference:
-        return p.interference;
-    case corrector::read_kind::Operative:
-        return p.operative;
-    default:
-        return p.service;
-    }
-}
-
-bool sameNumber(const QString& a, const QString& b) {
-    bool okA = false, okB = false;
-    const double x = a.trimmed().toDouble(&okA);
-    const double y = b.trimmed().toDouble(&okB);
-    return okA && okB && std::fabs(x - y) < 1e-6;
-}
-
 } // namespace
-
-namespace {
-constexpr const char* kModeTexts[] = {"опросы выключены", "выборочный опрос - корректор",
-                                      "выборочный опрос - группа", "опрос по времени"};
-} // namespace
-
-QString pollModeText(PollMode mode) {
-    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)]);
-}
-
-QString itemName(int n) {
-    static const char* const kNames[] = {"часовой архив",
-                                         "суточный архив",
-                                         "месячный архив",
-                                         "аварийный архив",
-                                         "оперативный архив",
-                                         "запись параметров газа",
-                                         "коррекция текущего времени",
-                                         "архив вмешательств",
-                                         "мгновенные",
-                                         "служебный архив"};
-    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
-}
-
-QString itemFixedName(int n) {
-    static const char* const kNames[] = {"часовой архив     ", "суточный архив    ",    "месячный архив    ",
-                                         "аварийный архив   ", "оперативный архив ",    "запись парам. газа",
-                                         "корр.текущ.времени", "архив вмешательств   ", "мгновенные        ",
-                                         "спец архив        "};
-    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
-}
-
-int archiveKindOfItem(int n) {
-    using namespace corrector::read_kind;
-    switch (n) {
-    case item::Hourly:
-        return Hourly;
-    case item::Daily:
-        return Daily;
-    case item::Monthly:
-        return Monthly;
-    case item::Alarm:
-        return Alarm;
-    case item::Operative:
-        return Operative;
-    case item::Interference:
-        return Interference;
-    case item::Service:
-        return Service;
-    default:
-        return 0;
-    }
-}
-
-ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
-    ClockVerdict v;
-    const auto minuteOf = [](const QDateTime& t) {
-        return QDateTime(t.date(), QTime(t.time().hour(), t.time().minute()));
-    };
-    const qint64 minutes = minuteOf(corrector).secsTo(minuteOf(computer)) / 60;
-    if (!corrector.isValid() || std::llabs(minutes) > kMaxMinutesOfDrift) {
-        v.wrongDate = true;
-        return v;
-    }
-    v.differenceMinutes = static_cast<int>(minutes);
-    if (v.differenceMinutes > 2 || v.differenceMinutes < -2)
-        v.correction = qBound(-9, v.differenceMinutes, 9);
-    return v;
-}
 
 PollingTuning readPollingTuning(const DataRoot& root) {
     const Tuning t = loadTuning(root);
@@ -192,85 +65,35 @@ void PollingRun::setTimersRunning(bool on) {
 // --- the point list and the groups ------------------------------------------------------------------
 
 void PollingRun::reloadPoints() {
-    database::Registry registry(p_.root, p_.schemas);
-    lines_ = registry.ok() ? registry.pollingList() : QStringList();
-    checks_ = QList<bool>(lines_.size(), false);
-    if (selected >= lines_.size()) selected = -1;
+    planner_.reloadPoints();
+    if (selected >= planner_.pointLines().size()) selected = -1;
 }
 
 bool PollingRun::setChecked(int index, bool on) {
-    if (index < 0 || index >= checks_.size()) return false;
+    if (index < 0 || index >= planner_.checks().size()) return false;
     if (mode_ == PollMode::Group || mode_ == PollMode::Schedule) {
         p_.notifier.message(MessageKind::Warning,
                             QStringLiteral("режим выборочного опроса - группа!!! Коррекция запрещена"));
         return false;
     }
-    checks_[index] = on;
-    return true;
+    return planner_.setChecked(index, on);
 }
 
 void PollingRun::setAllChecked(bool on) {
-    for (int i = 0; i < checks_.size(); ++i)
+    for (int i = 0; i < planner_.checks().size(); ++i)
         setChecked(i, on);
 }
 
 void PollingRun::reloadGroups() {
-    groups_ = loadGroupList(p_.root);
-    if (groupIndex_ >= groups_.size()) groupIndex_ = -1;
+    planner_.reloadGroups();
 }
 
 void PollingRun::selectGroup(int index) {
-    if (index < 0 || index >= groups_.size()) return;
-    groupIndex_ = index;
-    const GroupEntry& entry = groups_.at(index);
-    const Group group = loadGroup(p_.root, entry.file);
-    groupName_ = entry.name.trimmed();
-    groupFile_ = entry.file;
-    groupFlags_ = group.flags;
-    QStringList keys;
-    for (const GroupMember& m : group.members)
-        if (m.member) keys.append(m.key());
-    for (int i = 0; i < lines_.size(); ++i)
-        checks_[i] = keys.contains(lines_.at(i).left(18));
-}
-
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
-                            bool rebuild, const QString& changedGroup) {
-    QList<ScheduledGroup> list;
-    for (const GroupEntry& e : loadGroupList(root))
-        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(root, e.file)))});
-    DaySchedule schedule = buildDaySchedule(list, now.date());
-    if (schedule.rows.isEmpty()) return schedule;
-    if (rebuild) {
-        if (!changedGroup.trimmed().isEmpty())
-            database::markGroupRowsReplaced(root, schemas, now.date(), changedGroup.trimmed());
-        database::renumberScheduledRows(
-            root, schemas, now.date(),
-            [&schedule](const QString& group, const QTime& begin, const QTime& end) {
-                const QString b = begin.toString(QStringLiteral("HH:mm"));
-                const QString e = end.toString(QStringLiteral("HH:mm"));
-                for (const ScheduleRow& r : schedule.rows)
-                    if (r.group.trimmed() == group.trimmed() && r.begin == b && r.end == e) return r.number;
-                return 0;
-            });
-    }
-    // What was already done today shows again after a restart.
-    for (const database::JoinRow& j : database::joinRowsOfDay(root, schemas, now.date())) {
-        if (j.idJoin != QLatin1String("2") || j.mode != 3 || j.flagModif != QLatin1String("0")) continue;
-        for (ScheduleRow& r : schedule.rows)
-            if (r.number == j.scheduleRow) {
-                r.polled = j.modified.toString(QStringLiteral("HH:mm"));
-                r.status = j.result;
-            }
-    }
-    return schedule;
+    planner_.selectGroup(index);
 }
 
 void PollingRun::buildSchedule(bool rebuild, const QString& changedGroup) {
-    const QDateTime t = now();
-    schedule_ = scheduleOfToday(p_.root, p_.schemas, t, rebuild, changedGroup);
-    currentRow_ = -1;
-    findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
+    planner_.buildSchedule(now(), rebuild, changedGroup);
 }
 
 // --- starting and stopping ---------------------------------------------------------------------------
@@ -286,46 +109,45 @@ void PollingRun::startMode(PollMode mode) {
     }
     p_.engine.lineUse().pollingRun = true;
     step_ = Step::Idle;
-    summaries_.clear();
+    journal_.clearSummaries();
     emit stateChanged();
 }
 
 bool PollingRun::startPoint(int index) {
     if (running()) return false;
-    if (index < 0 || index >= lines_.size()) {
+    if (index < 0 || index >= planner_.pointLines().size()) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("Не выбран прибор!!!"));
         return false;
     }
     startMode(PollMode::Point);
-    groupName_.clear();
+    planner_.forgetGroupName();
     pointIndex_ = index;
     step_ = Step::Start;
     return true;
 }
 
 bool PollingRun::startGroup(int groupIndex, int fromPoint) {
-    if (running() || groupIndex < 0 || groupIndex >= groups_.size()) {
-        retrySubset_.clear();
+    if (running() || groupIndex < 0 || groupIndex >= planner_.groups().size()) {
+        planner_.clearRetrySubset();
         return false;
     }
-    selectGroup(groupIndex);
-    applyRetrySubset();
-    const Group group = loadGroup(p_.root, groupFile_);
-    if (!group.hasItems()) {
-        p_.notifier.message(MessageKind::Warning, QStringLiteral("группа ") + quoted(groupName_) +
+    planner_.selectGroup(groupIndex);
+    planner_.applyRetrySubset();
+    if (!planner_.groupHasItems()) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("группа ") + quoted(planner_.groupName()) +
                                                       QStringLiteral(" нет заданий!!!"));
         return false;
     }
-    if (!checks_.contains(true)) {
-        p_.notifier.message(MessageKind::Warning, QStringLiteral("группе ") + quoted(groupName_) +
+    if (!planner_.checks().contains(true)) {
+        p_.notifier.message(MessageKind::Warning, QStringLiteral("группе ") + quoted(planner_.groupName()) +
                                                       QStringLiteral(" нет корректоров!!!"));
         return false;
     }
-    QFile::remove(resumeFilePath(p_.root, groupFile_));
+    journal_.clearResumeFile(planner_.groupFile());
     startMode(PollMode::Group);
     groupFailed_ = false;
     pointsOfGroup_ = 0;
-    result(1);
+    result(PointResult::GroupStarted);
     listIndex_ = qMax(0, fromPoint);
     step_ = Step::Start;
     return true;
@@ -335,10 +157,7 @@ bool PollingRun::startSchedule(bool untilStopped) {
     if (running()) return false;
     groupsStamp_ = groupFilesStamp(p_.root);
     buildSchedule(false);
-    bool pending = false;
-    for (const ScheduleRow& r : schedule_.rows)
-        pending = pending || r.status == QLatin1String("--") || r.status == QStringLiteral("опрос");
-    if (!pending && !untilStopped) {
+    if (!planner_.schedulePending() && !untilStopped) {
         p_.notifier.message(MessageKind::Information, QStringLiteral("Нет заданий"));
         return false;
     }
@@ -347,18 +166,11 @@ bool PollingRun::startSchedule(bool untilStopped) {
     return true;
 }
 
-void PollingRun::applyRetrySubset() {
-    if (retrySubset_.isEmpty()) return;
-    for (int i = 0; i < lines_.size(); ++i)
-        if (checks_[i] && !retrySubset_.contains(lines_.at(i).right(10).trimmed())) checks_[i] = false;
-    retrySubset_.clear();
-}
-
 bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
-    if (groupIndex < 0 || groupIndex >= groups_.size()) return false;
-    const QString name = groups_.at(groupIndex).name.trimmed();
+    if (groupIndex < 0 || groupIndex >= planner_.groups().size()) return false;
+    const QString name = planner_.groups().at(groupIndex).name.trimmed();
     const QTime t = now().time();
-    const int row = openWindowOfGroup(schedule_, name, t.hour() * 60 + t.minute());
+    const int row = openWindowOfGroup(planner_.schedule(), name, t.hour() * 60 + t.minute());
     if (row < 0) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("окно опроса группы ") + quoted(name) +
                                                       QStringLiteral(" закрыто, повторный опрос невозможен"));
@@ -375,11 +187,10 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
         return false;
     }
-    retrySubset_ = identifiers;
+    planner_.setRetrySubset(identifiers);
     if (!scheduleWaiting) return startGroup(groupIndex);
     // The group starts as a due row does, on its open window's row, with its failed members alone.
-    currentRow_ = row;
-    schedule_.rows[row].status = QStringLiteral("опрос");
+    planner_.takeRow(row);
     subState_ = 1;
     startDelayTicks_ = 2;
     emit stateChanged();
@@ -421,10 +232,7 @@ void PollingRun::stop() {
 }
 
 void PollingRun::goIdle() {
-    if (currentRow_ >= 0 && currentRow_ < schedule_.rows.size() &&
-        schedule_.rows[currentRow_].status == QStringLiteral("опрос"))
-        schedule_.rows[currentRow_].status = QStringLiteral("--");
-    currentRow_ = -1;
+    planner_.releaseRow();
     subState_ = 0;
     startDelayTicks_ = -1; // a due row not yet started is not started after a stop
     mode_ = PollMode::Idle;
@@ -473,17 +281,14 @@ void PollingRun::cycle() {
                 reloadGroups();
                 buildSchedule(false);
             }
-            const int row = findDueRow(schedule_, t.time().hour() * 60 + t.time().minute());
-            if (row >= 0) {
-                currentRow_ = row;
-                schedule_.rows[row].status = QStringLiteral("опрос");
+            if (planner_.takeDueRow(t.time().hour() * 60 + t.time().minute())) {
                 subState_ = 1;
                 startDelayTicks_ = 2;
             }
         }
     }
-    if ((subState_ == 0 || mode_ == PollMode::Idle) && step_ == Step::Idle && schedule_.date.isValid() &&
-        t.date() != schedule_.date)
+    if ((subState_ == 0 || mode_ == PollMode::Idle) && step_ == Step::Idle &&
+        planner_.schedule().date.isValid() && t.date() != planner_.schedule().date)
         buildSchedule(false);
     emit stateChanged();
 }
@@ -493,30 +298,21 @@ void PollingRun::tick() {
     // whole operation (all requests of a read, a programming run, a call), not only the request in flight.
     if (startDelayTicks_ == 0 && (p_.engine.busy() || (p_.lineHold && p_.lineHold->held())))
         ++startDelayTicks_;
-    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        const ScheduleRow& row = schedule_.rows.at(currentRow_);
-        int index = -1;
-        for (int i = 0; i < groups_.size(); ++i)
-            if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
-        if (index < 0) {
-            reloadGroups();
-            for (int i = 0; i < groups_.size(); ++i)
-                if (groups_.at(i).name.trimmed() == row.group.trimmed()) index = i;
-        }
-        if (index >= 0) selectGroup(index);
-        applyRetrySubset();
-        if (index >= 0 && loadGroup(p_.root, groupFile_).hasItems()) {
+    if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule &&
+        planner_.rowInHand()) {
+        const int index = planner_.findGroup(planner_.rowInHand()->group);
+        if (index >= 0) planner_.selectGroup(index);
+        planner_.applyRetrySubset();
+        if (index >= 0 && planner_.groupHasItems()) {
             groupFailed_ = false;
             pointsOfGroup_ = 0;
-            result(1);
-            QFile::remove(resumeFilePath(p_.root, groupFile_));
+            result(PointResult::GroupStarted);
+            journal_.clearResumeFile(planner_.groupFile());
             listIndex_ = 0;
             step_ = Step::Start;
         } else {
-            schedule_.rows[currentRow_].status = QStringLiteral("ошибка");
-            schedule_.rows[currentRow_].polled = now().toString(QStringLiteral("HH:mm"));
+            planner_.finishRow(QStringLiteral("ошибка"), now().time());
             subState_ = 0;
-            currentRow_ = -1;
         }
     }
     if (step_ == Step::DialWait) ++dialTicks_;
@@ -549,31 +345,7 @@ bool PollingRun::telephone() const {
 
 QString PollingRun::flagsOfRun() const {
     if (mode_ == PollMode::Point) return point_ ? point_->config[database::config::Flags] : QString();
-    return groupFlags_;
-}
-
-// The request log's items to read: the run's flags as they were, every item asked whether it brought
-// anything or not, so that the protocol accounts for each. Eleven characters; a group's flags have ten,
-// as the service archive is never read in group polling. Empty when no item was asked (the log then
-// copies what was stored).
-QString PollingRun::askedFlags() const {
-    QString asked(11, QLatin1Char('0'));
-    if (flags_.startsWith(QLatin1Char('1'))) asked[0] = QLatin1Char('1');
-    bool any = false;
-    for (int i = item::Hourly; i <= item::Service; ++i) {
-        if (i == item::Service && mode_ != PollMode::Point) continue;
-        if (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1')) {
-            asked[i - 1] = QLatin1Char('1');
-            any = true;
-        }
-    }
-    return any ? asked : QString();
-}
-
-int PollingRun::findNextChecked(int from) const {
-    for (int i = qMax(0, from); i < lines_.size(); ++i)
-        if (checks_.value(i)) return i;
-    return -1;
+    return planner_.groupFlags();
 }
 
 bool PollingRun::exchangeDone() {
@@ -647,7 +419,7 @@ void PollingRun::runStep() {
             return;
         }
         if (modem_->machine().dispatcherSilent()) {
-            result(7);
+            result(PointResult::DispatcherModemLost);
             // Our own modem is gone: nothing more can be polled. The point's outcome still says why.
             error_ = QStringLiteral("нет связи с модемом диспетчерской");
             groupFailed_ = true;
@@ -661,7 +433,7 @@ void PollingRun::runStep() {
                 QStringLiteral("сек. следующий набор номера"));
             step_ = Step::RedialPause;
         } else {
-            result(8);
+            result(PointResult::NoModemAnswer);
             step_ = Step::Store;
         }
         emit stateChanged();
@@ -709,7 +481,8 @@ void PollingRun::runStep() {
     case Step::Identity: {
         if (!exchangeDone()) return;
         const auto& model = session_->model();
-        const database::StoreContext c = corrector::storeContextFor(model, language_, kSourceCable, {});
+        const database::StoreContext c =
+            corrector::storeContextFor(model, language_, database::SourceKind::PolledByCable, {});
         if (c.identifier != identifier_) {
             say(QStringLiteral("Err: номер корр. в БД ") + quoted(pointName_) + QStringLiteral(" чт. ") +
                     quoted(c.model + QStringLiteral(" №") + c.serial),
@@ -806,7 +579,7 @@ void PollingRun::runStep() {
             step_ = Step::Done;
         return;
     case Step::Done:
-        result(5);
+        result(PointResult::Normal);
         say(QStringLiteral("прибор ") + quoted(pointName_) + QStringLiteral(" опрос завершен"));
         step_ = Step::HangUp;
         return;
@@ -848,13 +621,13 @@ void PollingRun::stepStart() {
     clockCorrection_ = 0;
     pointResult_.clear();
     if (mode_ != PollMode::Point) {
-        pointIndex_ = findNextChecked(listIndex_);
+        pointIndex_ = planner_.nextChecked(listIndex_);
         if (pointIndex_ < 0) {
             endGroup();
             return;
         }
     }
-    const QString line = lines_.value(pointIndex_);
+    const QString line = planner_.pointLines().value(pointIndex_);
     ++pointsOfGroup_;
     identifier_ = line.right(10).trimmed();
     pointName_ = line.left(20);
@@ -868,24 +641,21 @@ void PollingRun::stepStart() {
     lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
     flags_ = flagsOfRun();
     item_ = item::Hourly;
-    result(3);
+    result(PointResult::PointStarted);
     const QString kind = point_->config[config::LinkKind];
     if (kind != QStringLiteral("прямое соединение") && kind != QStringLiteral("телефон")) {
-        result(11);
+        result(PointResult::NoLinkKind);
         step_ = Step::Store;
         return;
     }
-    bool anyItem = false;
-    for (int i = item::Hourly; i <= item::Service; ++i)
-        anyItem = anyItem || (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1'));
-    if (!anyItem) {
-        result(9);
+    if (nextItemOfFlags(flags_, item::Hourly) < 0) {
+        result(PointResult::NoItems);
         step_ = Step::Store;
         return;
     }
     const bool phone = telephone();
     if (phone && point_->config[config::Phone].trimmed().isEmpty()) {
-        result(10);
+        result(PointResult::NoPhoneNumber);
         step_ = Step::Store;
         return;
     }
@@ -894,7 +664,7 @@ void PollingRun::stepStart() {
         // A number that is not a dial string is no number to call: said why, then as without one.
         say(refused, LineColour::Red);
         error_ = refused;
-        result(10);
+        result(PointResult::NoPhoneNumber);
         step_ = Step::Store;
         return;
     }
@@ -966,195 +736,6 @@ void PollingRun::stepStart() {
     emit stateChanged();
 }
 
-void PollingRun::dispatchItem(int from) {
-    int next = -1;
-    for (int i = qMax(from, static_cast<int>(item::Hourly)); i <= item::Service && next < 0; ++i)
-        if (flags_.size() >= i && flags_.at(i - 1) == QLatin1Char('1')) next = i;
-    if (next < 0) {
-        step_ = Step::Done;
-        return;
-    }
-    identityConfirmed_ = true;
-    item_ = next;
-    passwordSent_ = false;
-    if (archiveKindOfItem(next) != 0) {
-        startArchiveItem(next);
-    } else if (next == item::Gas) {
-        step_ = Step::GasStart;
-    } else if (next == item::Clock) {
-        step_ = Step::ClockRead;
-    } else {
-        exchange_ = Exchange::None;
-        step_ = Step::MeasurementRead;
-    }
-}
-
-void PollingRun::startArchiveItem(int n) {
-    blocksRead_ = 0;
-    say(QStringLiteral("старт - ") + quoted(itemName(n)));
-    const int kind = archiveKindOfItem(n);
-    auto& model = session_->model();
-    const auto geometry = corrector::archiveGeometry(kind, model.state().profile);
-    const database::LastStored& stored = lastStored_[tableIndexOfItem(n)];
-    archiveCorrectorNumber_ = pointerOfKind(model.state().image.archivePointers(), kind);
-    archiveStoredNumber_ = stored.identifier.isEmpty() ? -1 : stored.number.toInt();
-    itemExchange_ = false;
-    if (!geometry || archiveStoredNumber_ < 0) {
-        say(QStringLiteral("читать весь архив"));
-        startExchange();
-        if (!session_->link().readArchive(kind, true)) exchange_ = Exchange::Failed;
-        step_ = Step::ArchiveRead;
-        return;
-    }
-    if (archiveStoredNumber_ == archiveCorrectorNumber_ && !tuning.additionalRecordCheck) {
-        say(QStringLiteral("номера записей в БД и приборе равны"));
-        step_ = Step::NextItem;
-        return;
-    }
-    archivePlanFirst_ = corrector::pageOfRecord(*geometry, archiveStoredNumber_);
-    say(QStringLiteral("контроль последней записи БД"));
-    startExchange();
-    if (!session_->link().readArchiveSelective(kind, {archivePlanFirst_, 1})) exchange_ = Exchange::Failed;
-    step_ = Step::ArchiveCheck;
-}
-
-void PollingRun::archiveCheckDone() {
-    const int kind = archiveKindOfItem(item_);
-    auto& model = session_->model();
-    const auto geometry = corrector::archiveGeometry(kind, model.state().profile);
-    const auto archive = geometry->archive;
-    const int a = static_cast<int>(archive);
-    const corrector::ArchiveTableRows rows(model.archives());
-    bool same = false;
-    const database::LastStored& stored = lastStored_[tableIndexOfItem(item_)];
-    for (int r = 0; r < rows.rowCount(a); ++r) {
-        if (rows.cell(a, 0, r).toInt() != archiveStoredNumber_) continue;
-        same = database::recordTimestamp(rows, a, r) == stored.stamp;
-    }
-    itemExchange_ = false;
-    if (!same) {
-        // The corrector's archive was cleared or went round past the stored record.
-        say(QStringLiteral("читать весь архив"));
-        startExchange();
-        if (!session_->link().readArchive(kind, true)) exchange_ = Exchange::Failed;
-        step_ = Step::ArchiveRead;
-        return;
-    }
-    if (archiveStoredNumber_ == archiveCorrectorNumber_) {
-        say(QStringLiteral("доп. контр. записей БД"));
-        kindsRead_.append(kind);
-        step_ = Step::NextItem;
-        return;
-    }
-    say(QStringLiteral("выборочное чтение архива"));
-    const int last = corrector::pageOfRecord(*geometry, archiveCorrectorNumber_);
-    const int count = corrector::pagesAfterInRing(*geometry, archivePlanFirst_, last);
-    if (count == 0) {
-        kindsRead_.append(kind);
-        step_ = Step::NextItem;
-        return;
-    }
-    startExchange();
-    if (!session_->link().readArchiveSelective(
-            kind, {corrector::nextPageInRing(*geometry, archivePlanFirst_), count}, true))
-        exchange_ = Exchange::Failed;
-    step_ = Step::ArchiveRead;
-}
-
-void PollingRun::clockCompared() {
-    const auto& clock = session_->model().clock();
-    const QDateTime computer = now();
-    const QDateTime corrector =
-        clock ? QDateTime(QDate(clock->year, clock->month, clock->day), QTime(clock->hour, clock->minute))
-              : QDateTime();
-    const QString texts = computer.toString(QStringLiteral("dd.MM.yyyy HH:mm")) +
-                          QStringLiteral("/ в коррект. ") +
-                          (clock ? clock->dateText + QLatin1Char(' ') + clock->timeText : QString());
-    const ClockVerdict v = checkClock(computer, corrector);
-    log_.clockChecked = computer;
-    if (v.wrongDate) {
-        say(QStringLiteral("ошибка даты - в комп. :") + texts, LineColour::Red);
-        fail(QStringLiteral("даты в комп.и приборе не равны"));
-        return;
-    }
-    say(QStringLiteral("даты - в комп. :") + texts);
-    if (v.correction == 0) {
-        step_ = Step::NextItem;
-        return;
-    }
-    clockCorrection_ = v.correction;
-    passwordSent_ = false;
-    say(QStringLiteral("коррекция времени - ввод пароля"));
-    startItemExchange([this] {
-        session_->model().EnterPassword(kPasswordSlot, point_->config[database::config::Password].trimmed());
-        return true;
-    });
-    step_ = Step::ClockWrite;
-}
-
-void PollingRun::gasStart() {
-    say(QStringLiteral("запись параметров газа"));
-    if (point_->config[database::config::Password].trimmed().isEmpty()) {
-        say(QStringLiteral("нет пароля для коррекции параметров!!! "), LineColour::Red);
-        fail(QStringLiteral("нет пароля для коррекц. парам."));
-        return;
-    }
-    const QString name = point_->config[database::config::Gas].trimmed();
-    if (name.isEmpty()) {
-        fail(QStringLiteral("нет параметров газа"));
-        return;
-    }
-    database::Gases gases(p_.root, p_.schemas);
-    std::optional<database::GasComposition> gas;
-    for (const auto& g : gases.all())
-        if (g.name.trimmed() == name) gas = g;
-    if (!gas) {
-        say(QStringLiteral("в БД нет данных для записи парам. газа"), LineColour::Red);
-        fail(QStringLiteral("в БД нет данных для записи парам. газа"));
-        return;
-    }
-    gasValues_ = {gas->density, gas->co2, gas->n2};
-    const auto& model = session_->model();
-    bool equal = true;
-    for (int i = 0; i < 3; ++i)
-        equal = equal && sameNumber(model.itemText(i + 1), gasValues_[i]);
-    if (equal) {
-        say(QStringLiteral("параметры газа равны!!! "));
-        gasWritten_ = true;
-        log_.gasChecked = now();
-        step_ = Step::NextItem;
-        return;
-    }
-    say(QStringLiteral("параметры газа - ввод пароля"));
-    gasWriteIndex_ = 0;
-    startItemExchange([this] {
-        session_->model().EnterPassword(kPasswordSlot, point_->config[database::config::Password].trimmed());
-        return true;
-    });
-    step_ = Step::GasWrite;
-}
-
-void PollingRun::gasNextWrite() {
-    static const char* const kSteps[] = {"зап. плотность", "зап. концентрация CO2", "зап. концентрация N2"};
-    auto& model = session_->model();
-    while (gasWriteIndex_ < 3 && sameNumber(model.itemText(gasWriteIndex_ + 1), gasValues_[gasWriteIndex_]))
-        ++gasWriteIndex_;
-    if (gasWriteIndex_ >= 3) {
-        say(QStringLiteral("параметры прибора"));
-        itemExchange_ = false;
-        startExchange();
-        model.StartFullRead();
-        step_ = Step::GasReread;
-        return;
-    }
-    const int n = gasWriteIndex_++;
-    say(QStringLiteral("параметры газа - ") + QString::fromUtf8(kSteps[n]));
-    startItemExchange([this, n, &model] {
-        return model.WriteItem(n + 1, gasValues_[n],
-                               corrector::ItemCaption(n + 1, model.state().profile, language_), false);
-    });
-}
-
 void PollingRun::fail(const QString& error) {
     if (!error.isEmpty() && error_.isEmpty()) error_ = error;
     if (error_.isEmpty()) {
@@ -1162,7 +743,7 @@ void PollingRun::fail(const QString& error) {
         say(error_, LineColour::Red);
     }
     exchange_ = Exchange::None;
-    result(4);
+    result(PointResult::ExchangeFailed);
     step_ = Step::HangUp;
 }
 
@@ -1177,7 +758,8 @@ void PollingRun::storeWhatWasRead() {
     summary.clockCorrection = clockCorrected_ ? clockCorrection_ : 0;
     summary.gasWritten = gasWritten_;
     summary.measured = measured_;
-    const int source = telephone() ? kSourceTelephone : kSourceCable;
+    const database::SourceKind source =
+        telephone() ? database::SourceKind::PolledByModem : database::SourceKind::PolledByCable;
     log_.error = error_;
     log_.gasWritten = gasWritten_;
     log_.clockCorrected = clockCorrected_;
@@ -1185,16 +767,12 @@ void PollingRun::storeWhatWasRead() {
         corrector::StoreRequestHooks hooks;
         hooks.adjustContext = [this](database::StoreContext& c) {
             c.poll = log_;
-            c.itemsToRead = askedFlags();
+            c.itemsToRead = askedItemFlags(flags_, mode_);
         };
         const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
                                                     point_->address, language_, kindsRead_, source, hooks);
         if (!r.stored && !r.error.isEmpty()) say(r.error, LineColour::Red);
-        static const char* const kNames[] = {"hourly",       "daily",     "monthly", "abnormal",
-                                             "interference", "operative", "service"};
-        for (int k = 0; k < 7; ++k)
-            if (r.result.kinds[k].stored)
-                summary.stored.insert(QLatin1String(kNames[k]), r.result.kinds[k].stored);
+        addStoredCounts(summary, r.result);
     } else if (!dataRead_ && !error_.isEmpty() && telephone() && modem_ && log_.connectionBegin.isValid()) {
         // A call that came up but read nothing still leaves its row: when and why. A number that never
         // answered (busy, no carrier, our own modem silent) leaves none: its result line says so, and
@@ -1203,14 +781,12 @@ void PollingRun::storeWhatWasRead() {
         c.identifier = identifier_;
         c.serial = point_->serial;
         c.model = point_->model;
-        c.sourceKind = source;
-        c.itemsToRead = askedFlags();
+        c.sourceKind = database::sourceKindNumber(source);
+        c.itemsToRead = askedItemFlags(flags_, mode_);
         c.poll = log_;
         database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
     }
-    summaries_.append(summary);
-    // Duty polling runs for months: keep the recent outcomes only.
-    if (summaries_.size() > kSummariesKept) summaries_.removeFirst();
+    journal_.addSummary(std::move(summary));
     emit pointEnded();
 }
 
@@ -1230,21 +806,17 @@ void PollingRun::nextPointOrEnd() {
 }
 
 void PollingRun::endGroup() {
-    sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(groupName_), LineColour::Black);
+    sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(planner_.groupName()), LineColour::Black);
     // A group that had no point to poll did nothing: that is no success.
     if (pointsOfGroup_ == 0) groupFailed_ = true;
     const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
-    database::JoinRow row = joinRow(verdict);
-    row.group = groupName_;
-    row.idJoin = QStringLiteral("2");
-    const QDateTime t = row.when;
-    if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
+    const QDateTime t = now();
+    if (const QString e = journal_.writeGroupRow(place(), t, planner_.groupName(), verdict); !e.isEmpty())
         say(e, LineColour::Red);
-    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        schedule_.rows[currentRow_].polled = t.toString(QStringLiteral("HH:mm"));
-        schedule_.rows[currentRow_].status = verdict;
-    }
-    currentRow_ = -1;
+    if (mode_ == PollMode::Schedule)
+        planner_.finishRow(verdict, t.time());
+    else
+        planner_.forgetRow();
     subState_ = 0;
     session_.reset();
     modem_.reset();
@@ -1257,95 +829,27 @@ void PollingRun::endGroup() {
     emit stateChanged();
 }
 
-void PollingRun::result(int n) {
-    const QString name = quoted(pointName_);
-    const QString phone = point_ ? quoted(point_->config[database::config::Phone]) : QString();
-    struct R {
-        QString line;
-        LineColour colour;
-        QString join;
-    };
-    R r;
-    switch (n) {
-    case 1:
-        r = {QStringLiteral("*СТАРТ* группы   - ") + quoted(groupName_), LineColour::Black, {}};
-        break;
-    case 3:
-        r = {QStringLiteral("*СТАРТ* прибора - ") + name, LineColour::Black, {}};
-        break;
-    case 4:
-        r = {QStringLiteral("*БРАК*  прибора - ") + name, LineColour::Red,
-             QStringLiteral("ошибка обмена с прибором")};
-        break;
-    case 5:
-        r = {QStringLiteral("*НОРМА* прибора - ") + name, LineColour::Blue, QStringLiteral("норма")};
-        break;
-    case 7:
-        r = {QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ ДИСПЕТЧ.*"), LineColour::Red, {}};
-        break;
-    case 8:
-        r = {QStringLiteral("*НЕТ СВЯЗИ С МОДЕМОМ - ") + phone + QStringLiteral(" * коррект. - ") + name,
-             LineColour::Red, QStringLiteral("нет связи с модемом")};
-        break;
-    case 9:
-        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" нет заданий!!!"), LineColour::Red,
-             QStringLiteral("нет заданий")};
-        break;
-    case 10:
-        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" нет номера телефона!!!"),
-             LineColour::Red, QStringLiteral("нет номера телефона")};
-        break;
-    case 11:
-        r = {QStringLiteral("*СТОП*  прибор - ") + name + QStringLiteral(" не определен вид связи!!!"),
-             LineColour::Red, QStringLiteral("не определен вид связи")};
-        break;
-    default:
-        return;
-    }
+void PollingRun::result(PointResult outcome) {
+    const PointResultInfo r = pointResultInfo(outcome, planner_.groupName(), pointName_,
+                                              point_ ? point_->config[database::config::Phone] : QString());
     sequenceLine(r.line, r.colour);
     if (r.join.isEmpty()) return;
     pointResult_ = r.join;
-    if (r.join != QStringLiteral("норма")) groupFailed_ = true;
+    if (outcome != PointResult::Normal) groupFailed_ = true;
     writeJoin(r.join);
-    if (n != 4 && n != 5) {
-        // The point ends here without reaching the line: its summary says why.
-        error_ = r.join;
-    }
-}
-
-database::JoinRow PollingRun::joinRow(const QString& resultText) const {
-    database::JoinRow row;
-    const QDateTime t = now();
-    row.when = t;
-    row.modified = t.time();
-    row.mode = static_cast<int>(mode_);
-    row.modeText = pollModeText(mode_);
-    if (mode_ == PollMode::Schedule && currentRow_ >= 0) {
-        const ScheduleRow& r = schedule_.rows.at(currentRow_);
-        row.begin = QTime::fromString(r.begin, QStringLiteral("HH:mm"));
-        row.end = QTime::fromString(r.end, QStringLiteral("HH:mm"));
-        row.scheduleRow = r.number;
-        row.flagModif = QStringLiteral("0");
-    }
-    row.result = resultText;
-    return row;
+    // The point ends here without reaching the line: its summary says why.
+    if (r.beforeLine) error_ = r.join;
 }
 
 void PollingRun::writeJoin(const QString& resultText) {
-    database::JoinRow row = joinRow(resultText);
-    if (mode_ != PollMode::Point) row.group = groupName_;
-    row.identifier = identifier_;
-    if (point_) {
-        row.model = point_->model;
-        row.serial = point_->serial;
-    }
-    if (const QString e = database::appendJoinRow(p_.root, p_.schemas, row); !e.isEmpty())
-        say(e, LineColour::Red);
+    const QString e = journal_.writePointRow(place(), now(), planner_.groupName(), identifier_,
+                                             point_ ? &*point_ : nullptr, resultText);
+    if (!e.isEmpty()) say(e, LineColour::Red);
 }
 
 void PollingRun::writeResumeFile() {
-    if (groupFile_.isEmpty()) return;
-    polling::writeResumeFile(p_.root, groupFile_, groupName_, lines_.value(pointIndex_), identifier_);
+    journal_.writeResumeFile(planner_.groupFile(), planner_.groupName(),
+                             planner_.pointLines().value(pointIndex_), identifier_);
 }
 
 void PollingRun::say(const QString& text, LineColour colour) {

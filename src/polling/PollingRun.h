@@ -19,6 +19,10 @@
 #include "link/LinkSettings.h"
 #include "link/ModemLink.h"
 #include "polling/Groups.h"
+#include "polling/PointResult.h"
+#include "polling/PointSteps.h"
+#include "polling/PollJournal.h"
+#include "polling/PollPlanner.h"
 #include "polling/Schedule.h"
 
 #include <QDateTime>
@@ -30,45 +34,6 @@
 
 namespace tarn::polling {
 
-enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
-QString pollModeText(PollMode mode);
-
-enum class LineColour { Black, Blue, Red };
-
-// The items of a point, in the order of the polling flags (2 hourly … 11 service).
-namespace item {
-inline constexpr int Hourly = 2;
-inline constexpr int Daily = 3;
-inline constexpr int Monthly = 4;
-inline constexpr int Alarm = 5;
-inline constexpr int Operative = 6;
-inline constexpr int Gas = 7;
-inline constexpr int Clock = 8;
-inline constexpr int Interference = 9;
-inline constexpr int Measurement = 10;
-inline constexpr int Service = 11;
-} // namespace item
-QString itemName(int item);      // "часовой архив" …
-QString itemFixedName(int item); // "часовой архив     " … (18 characters, the interference name 21)
-// The read kind of an archive item; 0 for the others.
-int archiveKindOfItem(int item);
-
-// What the clock check does with the corrector's clock: the difference in whole minutes (computer minus
-// corrector), and the correction written (0: none). Dates and times are compared as one timestamp, so a
-// drift across midnight is an ordinary drift; only a clock more than twelve hours off is a wrong date.
-struct ClockVerdict {
-    bool wrongDate = false;
-    int differenceMinutes = 0;
-    int correction = 0;
-};
-ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
-
-// Today's schedule from the groups of the installation, with what the day's join table says was done
-// already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
-// marked replaced and every other current row of scheduled polling takes its new row number.
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
-                            bool rebuild = false, const QString& changedGroup = {});
-
 // What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
 struct PollingTuning {
     bool alarmSignalling = true;        // line 3: red lines start the alarm
@@ -77,20 +42,6 @@ struct PollingTuning {
     bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
 };
 PollingTuning readPollingTuning(const DataRoot& root);
-
-// The outcome of one point, as the run's summary gives it.
-struct PointSummary {
-    QString identifier;
-    QString name;
-    QString result; // the join table's result text
-    QString error;  // the request log's error text
-    QList<int> itemsRead;
-    QMap<QString, int> stored; // archive name → rows stored
-    bool clockCorrected = false;
-    int clockCorrection = 0;
-    bool gasWritten = false;
-    bool measured = false;
-};
 
 class PollingRun : public QObject {
     Q_OBJECT
@@ -117,8 +68,8 @@ public:
 
     // The console's point list (the registry's polling list) and its check marks.
     void reloadPoints();
-    const QStringList& pointLines() const { return lines_; }
-    const QList<bool>& checks() const { return checks_; }
+    const QStringList& pointLines() const { return planner_.pointLines(); }
+    const QList<bool>& checks() const { return planner_.checks(); }
     // Checking a point by hand; refused (false, with the message) while a group is polled.
     bool setChecked(int index, bool on);
     void setAllChecked(bool on);
@@ -126,15 +77,15 @@ public:
 
     // The groups of Group\name_G.000 and the group in hand.
     void reloadGroups();
-    const QList<GroupEntry>& groups() const { return groups_; }
+    const QList<GroupEntry>& groups() const { return planner_.groups(); }
     // Selects a group: its members become the checked points, its flags the run's.
     void selectGroup(int index);
-    int selectedGroup() const { return groupIndex_; }
+    int selectedGroup() const { return planner_.selectedGroup(); }
 
     // The day's schedule, rebuilt from the groups (rebuild: after a group changed, so that today's join
     // rows follow the new rows).
     void buildSchedule(bool rebuild, const QString& changedGroup = {});
-    DaySchedule& schedule() { return schedule_; }
+    DaySchedule& schedule() { return planner_.schedule(); }
 
     // Starting and stopping. Each start answers false (with the message) when it cannot start.
     bool startPoint(int index);
@@ -172,9 +123,9 @@ public:
 
     PollMode mode() const { return mode_; }
     int scheduleState() const { return subState_; }
-    int currentRow() const { return currentRow_; }
+    int currentRow() const { return planner_.currentRow(); }
     bool running() const { return mode_ != PollMode::Idle; }
-    QString groupName() const { return groupName_; }
+    QString groupName() const { return planner_.groupName(); }
     QString pointName() const { return pointName_; }
     QString pointIdentifier() const { return identifier_; }
     // Whether a point is in hand (not waiting for a window nor idle).
@@ -188,7 +139,7 @@ public:
     int dialSeconds() const { return dialTicks_ / link::ModemMachine::kTicksPerSecond; }
     const DataRoot& root() const { return p_.root; }
     const database::Schemas& schemas() const { return p_.schemas; }
-    const QList<PointSummary>& summaries() const { return summaries_; }
+    const QList<PointSummary>& summaries() const { return journal_.summaries(); }
     // Whether the last group run had a failed point.
     bool groupFailed() const { return groupFailed_; }
 
@@ -247,13 +198,15 @@ private:
     void clockCompared();
     void gasStart();
     void gasNextWrite();
+    // The corrector's value of an item as the parameters read it.
+    std::function<QString(int item)> correctorItemText() const;
     void fail(const QString& error = {});
     void storeWhatWasRead();
     void nextPointOrEnd();
     void endGroup();
-    void result(int n);
-    // A join-table row of now, with the mode and the schedule row in hand.
-    database::JoinRow joinRow(const QString& resultText) const;
+    void result(PointResult outcome);
+    // Where the run's join rows come from: its mode and the schedule row in hand.
+    PollJournal::Place place() const { return {mode_, planner_.rowInHand()}; }
     void writeJoin(const QString& resultText);
     void writeResumeFile();
     void say(const QString& text, LineColour colour = LineColour::Black);
@@ -265,28 +218,17 @@ private:
     }
     void startItemExchange(const std::function<bool()>& start);
     bool telephone() const;
-    int findNextChecked(int from) const;
     QString flagsOfRun() const;
-    QString askedFlags() const;
     void restoreLinkSettings();
-    void applyRetrySubset();
 
     Parts p_;
     int language_;
-    QStringList lines_;
-    QList<bool> checks_;
-    QList<GroupEntry> groups_;
-    int groupIndex_ = -1;
-    QString groupName_;
-    QString groupFile_;
-    QString groupFlags_;
-    DaySchedule schedule_;
-    int currentRow_ = -1;
+    PollPlanner planner_{p_.root, p_.schemas};
+    PollJournal journal_{p_.root, p_.schemas};
     int subState_ = 0;
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand
     bool stopRequested_ = false;
-    QStringList retrySubset_; // a retry's members; empty: the whole group
 
     PollMode mode_ = PollMode::Idle;
     Step step_ = Step::Idle;
@@ -333,7 +275,6 @@ private:
     int archivePlanFirst_ = 0; // the page of the stored last record
     int archiveStoredNumber_ = -1;
     int archiveCorrectorNumber_ = -1;
-    QList<PointSummary> summaries_;
     QString pointResult_;
 
     ClockTimer stepTimer_{p_.clock};

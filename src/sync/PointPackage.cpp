@@ -33,8 +33,6 @@ constexpr TableKind kPackedTables[] = {TableKind::Hourly,       TableKind::Daily
 // A parameter file is a few hundred lines of 200 bytes; anything far larger is no parameter file.
 constexpr qint64 kMaxParameterFileBytes = 1024 * 1024;
 constexpr qint64 kMaxIdentifierFileBytes = 1024;
-// The package's source kind in the request log: "файл БД".
-constexpr int kFromPackage = 6;
 
 bool keepGoing(const StepProgress& progress, int step, int steps) {
     return !progress || progress(qMin(step, steps), steps);
@@ -228,7 +226,7 @@ std::optional<database::Point> pointFromPackage(const QString& identifier, const
         corrector::CorrectorWindowModel& model = detached.model();
         if (corrector::loadPointParameterFile(model, param, notifier)) {
             const database::StoreContext c =
-                corrector::storeContextFor(model, options.language, kFromPackage, {});
+                corrector::storeContextFor(model, options.language, database::SourceKind::Package, {});
             point = corrector::newPointFor(model, options.settings, 1, c);
         }
     }

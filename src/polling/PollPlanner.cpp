@@ -1,0 +1,229 @@
+#include "polling/PollPlanner.h"
+
+#include "corrector/ReadQueue.h"
+#include "database/JoinTable.h"
+#include "database/Registry.h"
+
+namespace tarn::polling {
+
+namespace {
+constexpr const char* kModeTexts[] = {"опросы выключены", "выборочный опрос - корректор",
+                                      "выборочный опрос - группа", "опрос по времени"};
+const QString kPolling = QStringLiteral("опрос");
+const QString kPending = QStringLiteral("--");
+} // namespace
+
+QString pollModeText(PollMode mode) {
+    return QString::fromUtf8(kModeTexts[static_cast<int>(mode)]);
+}
+
+QString itemName(int n) {
+    static const char* const kNames[] = {"часовой архив",
+                                         "суточный архив",
+                                         "месячный архив",
+                                         "аварийный архив",
+                                         "оперативный архив",
+                                         "запись параметров газа",
+                                         "коррекция текущего времени",
+                                         "архив вмешательств",
+                                         "мгновенные",
+                                         "служебный архив"};
+    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
+}
+
+QString itemFixedName(int n) {
+    static const char* const kNames[] = {"часовой архив     ", "суточный архив    ",    "месячный архив    ",
+                                         "аварийный архив   ", "оперативный архив ",    "запись парам. газа",
+                                         "корр.текущ.времени", "архив вмешательств   ", "мгновенные        ",
+                                         "спец архив        "};
+    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
+}
+
+int archiveKindOfItem(int n) {
+    using namespace corrector::read_kind;
+    switch (n) {
+    case item::Hourly:
+        return Hourly;
+    case item::Daily:
+        return Daily;
+    case item::Monthly:
+        return Monthly;
+    case item::Alarm:
+        return Alarm;
+    case item::Operative:
+        return Operative;
+    case item::Interference:
+        return Interference;
+    case item::Service:
+        return Service;
+    default:
+        return 0;
+    }
+}
+
+int nextItemOfFlags(const QString& flags, int from) {
+    for (int i = qMax(from, static_cast<int>(item::Hourly)); i <= item::Service; ++i)
+        if (flags.size() >= i && flags.at(i - 1) == QLatin1Char('1')) return i;
+    return -1;
+}
+
+QString askedItemFlags(const QString& flags, PollMode mode) {
+    QString asked(11, QLatin1Char('0'));
+    if (flags.startsWith(QLatin1Char('1'))) asked[0] = QLatin1Char('1');
+    bool any = false;
+    for (int i = item::Hourly; i <= item::Service; ++i) {
+        if (i == item::Service && mode != PollMode::Point) continue;
+        if (flags.size() >= i && flags.at(i - 1) == QLatin1Char('1')) {
+            asked[i - 1] = QLatin1Char('1');
+            any = true;
+        }
+    }
+    return any ? asked : QString();
+}
+
+DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
+                            bool rebuild, const QString& changedGroup) {
+    QList<ScheduledGroup> list;
+    for (const GroupEntry& e : loadGroupList(root))
+        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(root, e.file)))});
+    DaySchedule schedule = buildDaySchedule(list, now.date());
+    if (schedule.rows.isEmpty()) return schedule;
+    if (rebuild) {
+        if (!changedGroup.trimmed().isEmpty())
+            database::markGroupRowsReplaced(root, schemas, now.date(), changedGroup.trimmed());
+        database::renumberScheduledRows(
+            root, schemas, now.date(),
+            [&schedule](const QString& group, const QTime& begin, const QTime& end) {
+                const QString b = begin.toString(QStringLiteral("HH:mm"));
+                const QString e = end.toString(QStringLiteral("HH:mm"));
+                for (const ScheduleRow& r : schedule.rows)
+                    if (r.group.trimmed() == group.trimmed() && r.begin == b && r.end == e) return r.number;
+                return 0;
+            });
+    }
+    // What was already done today shows again after a restart.
+    for (const database::JoinRow& j : database::joinRowsOfDay(root, schemas, now.date())) {
+        if (j.idJoin != QLatin1String("2") || j.mode != 3 || j.flagModif != QLatin1String("0")) continue;
+        for (ScheduleRow& r : schedule.rows)
+            if (r.number == j.scheduleRow) {
+                r.polled = j.modified.toString(QStringLiteral("HH:mm"));
+                r.status = j.result;
+            }
+    }
+    return schedule;
+}
+
+// --- the points --------------------------------------------------------------------------------------
+
+void PollPlanner::reloadPoints() {
+    database::Registry registry(root_, schemas_);
+    lines_ = registry.ok() ? registry.pollingList() : QStringList();
+    checks_ = QList<bool>(lines_.size(), false);
+}
+
+bool PollPlanner::setChecked(int index, bool on) {
+    if (index < 0 || index >= checks_.size()) return false;
+    checks_[index] = on;
+    return true;
+}
+
+int PollPlanner::nextChecked(int from) const {
+    for (int i = qMax(0, from); i < lines_.size(); ++i)
+        if (checks_.value(i)) return i;
+    return -1;
+}
+
+// --- the groups --------------------------------------------------------------------------------------
+
+void PollPlanner::reloadGroups() {
+    groups_ = loadGroupList(root_);
+    if (groupIndex_ >= groups_.size()) groupIndex_ = -1;
+}
+
+void PollPlanner::selectGroup(int index) {
+    if (index < 0 || index >= groups_.size()) return;
+    groupIndex_ = index;
+    const GroupEntry& entry = groups_.at(index);
+    const Group group = loadGroup(root_, entry.file);
+    groupName_ = entry.name.trimmed();
+    groupFile_ = entry.file;
+    groupFlags_ = group.flags;
+    QStringList keys;
+    for (const GroupMember& m : group.members)
+        if (m.member) keys.append(m.key());
+    for (int i = 0; i < lines_.size(); ++i)
+        checks_[i] = keys.contains(lines_.at(i).left(18));
+}
+
+int PollPlanner::findGroup(const QString& name) {
+    const auto find = [this, &name] {
+        int index = -1;
+        for (int i = 0; i < groups_.size(); ++i)
+            if (groups_.at(i).name.trimmed() == name.trimmed()) index = i;
+        return index;
+    };
+    if (const int index = find(); index >= 0) return index;
+    // A group saved since the list was read.
+    reloadGroups();
+    return find();
+}
+
+bool PollPlanner::groupHasItems() const {
+    return loadGroup(root_, groupFile_).hasItems();
+}
+
+void PollPlanner::applyRetrySubset() {
+    if (retrySubset_.isEmpty()) return;
+    for (int i = 0; i < lines_.size(); ++i)
+        if (checks_[i] && !retrySubset_.contains(lines_.at(i).right(10).trimmed())) checks_[i] = false;
+    retrySubset_.clear();
+}
+
+// --- the day's schedule ------------------------------------------------------------------------------
+
+void PollPlanner::buildSchedule(const QDateTime& now, bool rebuild, const QString& changedGroup) {
+    schedule_ = scheduleOfToday(root_, schemas_, now, rebuild, changedGroup);
+    currentRow_ = -1;
+    // Windows already past are marked skipped at once, not at the next due check.
+    findDueRow(schedule_, now.time().hour() * 60 + now.time().minute());
+}
+
+bool PollPlanner::schedulePending() const {
+    for (const ScheduleRow& r : schedule_.rows)
+        if (r.status == kPending || r.status == kPolling) return true;
+    return false;
+}
+
+const ScheduleRow* PollPlanner::rowInHand() const {
+    return currentRow_ >= 0 && currentRow_ < schedule_.rows.size() ? &schedule_.rows.at(currentRow_)
+                                                                   : nullptr;
+}
+
+bool PollPlanner::takeDueRow(int minuteOfDay) {
+    const int row = findDueRow(schedule_, minuteOfDay);
+    if (row < 0) return false;
+    takeRow(row);
+    return true;
+}
+
+void PollPlanner::takeRow(int row) {
+    currentRow_ = row;
+    schedule_.rows[row].status = kPolling;
+}
+
+void PollPlanner::finishRow(const QString& status, const QTime& at) {
+    if (currentRow_ >= 0 && currentRow_ < schedule_.rows.size()) {
+        schedule_.rows[currentRow_].polled = at.toString(QStringLiteral("HH:mm"));
+        schedule_.rows[currentRow_].status = status;
+    }
+    currentRow_ = -1;
+}
+
+void PollPlanner::releaseRow() {
+    if (currentRow_ >= 0 && currentRow_ < schedule_.rows.size() &&
+        schedule_.rows[currentRow_].status == kPolling)
+        schedule_.rows[currentRow_].status = kPending;
+    currentRow_ = -1;
+}
+
+} // namespace tarn::polling

@@ -1,0 +1,117 @@
+#pragma once
+// What a polling run takes up next: the point list with its check marks, the groups and the group in
+// hand, the day's schedule with its row in hand, and which item of a point comes next. It decides; the
+// point machine (PollingRun) does the line work and asks it at every turn.
+#include "common/DataRoot.h"
+#include "database/Schema.h"
+#include "polling/Groups.h"
+#include "polling/Schedule.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tarn::polling {
+
+enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
+QString pollModeText(PollMode mode);
+
+// The items of a point, in the order of the polling flags (2 hourly … 11 service).
+namespace item {
+inline constexpr int Hourly = 2;
+inline constexpr int Daily = 3;
+inline constexpr int Monthly = 4;
+inline constexpr int Alarm = 5;
+inline constexpr int Operative = 6;
+inline constexpr int Gas = 7;
+inline constexpr int Clock = 8;
+inline constexpr int Interference = 9;
+inline constexpr int Measurement = 10;
+inline constexpr int Service = 11;
+} // namespace item
+QString itemName(int item);      // "часовой архив" …
+QString itemFixedName(int item); // "часовой архив     " … (18 characters, the interference name 21)
+// The read kind of an archive item; 0 for the others.
+int archiveKindOfItem(int item);
+
+// The first item at or after from that the flags ask for; -1 when none is left.
+int nextItemOfFlags(const QString& flags, int from);
+// The request log's items to read: the run's flags as they were, every item asked whether it brought
+// anything or not, so that the protocol accounts for each. Eleven characters; a group's flags have ten,
+// as the service archive is never read in group polling. Empty when no item was asked (the log then
+// copies what was stored).
+QString askedItemFlags(const QString& flags, PollMode mode);
+
+// Today's schedule from the groups of the installation, with what the day's join table says was done
+// already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
+// marked replaced and every other current row of scheduled polling takes its new row number.
+DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
+                            bool rebuild = false, const QString& changedGroup = {});
+
+class PollPlanner {
+public:
+    PollPlanner(const DataRoot& root, const database::Schemas& schemas) : root_(root), schemas_(schemas) {}
+
+    // The registry's polling list, none checked.
+    void reloadPoints();
+    const QStringList& pointLines() const { return lines_; }
+    const QList<bool>& checks() const { return checks_; }
+    bool setChecked(int index, bool on);
+    // The first checked point at or after from; -1 when none is left.
+    int nextChecked(int from) const;
+
+    void reloadGroups();
+    const QList<GroupEntry>& groups() const { return groups_; }
+    // Its members become the checked points, its flags the run's.
+    void selectGroup(int index);
+    int selectedGroup() const { return groupIndex_; }
+    // The group of that name, the group list read again when it is not known; -1 when there is none.
+    int findGroup(const QString& name);
+    const QString& groupName() const { return groupName_; }
+    // A point polled by itself belongs to no group.
+    void forgetGroupName() { groupName_.clear(); }
+    const QString& groupFile() const { return groupFile_; }
+    const QString& groupFlags() const { return groupFlags_; }
+    // Whether the selected group's file asks for anything.
+    bool groupHasItems() const;
+
+    // A retry's members (identifiers): the next group start unticks the others.
+    void setRetrySubset(const QStringList& identifiers) { retrySubset_ = identifiers; }
+    void clearRetrySubset() { retrySubset_.clear(); }
+    void applyRetrySubset();
+
+    void buildSchedule(const QDateTime& now, bool rebuild, const QString& changedGroup = {});
+    DaySchedule& schedule() { return schedule_; }
+    const DaySchedule& schedule() const { return schedule_; }
+    // Whether a row is still to be polled today.
+    bool schedulePending() const;
+    int currentRow() const { return currentRow_; }
+    const ScheduleRow* rowInHand() const;
+    // The row due at that minute becomes the row in hand, marked "опрос"; false when none is due.
+    bool takeDueRow(int minuteOfDay);
+    // A given row (a retry in its open window) becomes the row in hand, marked "опрос".
+    void takeRow(int row);
+    // The row in hand ends with that status at that time ("норма", "ошибка"); none is in hand after.
+    void finishRow(const QString& status, const QTime& at);
+    // A row that was being polled goes back to "--" (a stop); none is in hand after.
+    void releaseRow();
+    // None is in hand, the row left as it is.
+    void forgetRow() { currentRow_ = -1; }
+
+private:
+    const DataRoot& root_;
+    const database::Schemas& schemas_;
+    QStringList lines_;
+    QList<bool> checks_;
+    QList<GroupEntry> groups_;
+    int groupIndex_ = -1;
+    QString groupName_;
+    QString groupFile_;
+    QString groupFlags_;
+    QStringList retrySubset_; // empty: the whole group
+    DaySchedule schedule_;
+    int currentRow_ = -1;
+};
+
+} // namespace tarn::polling
