@@ -7,7 +7,6 @@
 #include "polling/windows/TfSet_Gr.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
