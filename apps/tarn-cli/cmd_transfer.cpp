@@ -6,11 +6,20 @@
 #include "transfer/LptUnit.h"
 #include "transfer/UnitSession.h"
 
+#include <QEventLoop>
 #include <QJsonArray>
+#include <QTimer>
 
 namespace tarn::cli {
 
 namespace {
+
+// The command's waits serve its events meanwhile: a SIGINT or SIGTERM is heard during a pause.
+void pauseServingEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 void printZones(CliRun& run, const transfer::TransferUnitSession& session) {
     QJsonArray zones;
@@ -155,7 +164,7 @@ int cmdLpt(CliRun& run) {
                                   QStringLiteral(": ") + port.errorString());
         return kExitNoLink;
     }
-    transfer::LptBus bus(port, s.lptDelay, transfer::pauseWithEvents);
+    transfer::LptBus bus(port, s.lptDelay, pauseServingEvents);
     bus.invert = ctx.linkLog().options.invertLpt;
     if (test) {
         transfer::LptUnitTest unitTest(bus, pattern, lang, *pause);
@@ -163,7 +172,7 @@ int cmdLpt(CliRun& run) {
         // of their own and answer nothing meanwhile.
         if (unitTest.begin()) {
             for (bool more = true; more && !run.interrupted;) {
-                if (const int ms = unitTest.pauseBeforeNextStep(); ms > 0) transfer::pauseWithEvents(ms);
+                if (const int ms = unitTest.pauseBeforeNextStep(); ms > 0) pauseServingEvents(ms);
                 more = unitTest.step();
             }
         }

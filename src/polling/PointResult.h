@@ -2,11 +2,13 @@
 // How a polled point (or a group run) ends up: the line of "Последовательность опроса" with its colour, and
 // the result text the day's join table keeps. One table holds them, so the console, the join table and
 // the summaries cannot drift apart.
+#include "common/LineColour.h"
+
 #include <QString>
 
 namespace tarn::polling {
 
-enum class LineColour { Black, Blue, Red };
+using tarn::LineColour;
 
 enum class PointResult {
     GroupStarted,        // "*СТАРТ* группы"; no join row

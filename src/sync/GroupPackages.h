@@ -4,6 +4,7 @@
 // point per step() (the window ticks every 50 ms, tarn-cli loops), with a log of coloured lines and a
 // stop flag that ends the run before the next point.
 #include "common/DataRoot.h"
+#include "common/LineColour.h"
 #include "common/Notifier.h"
 #include "database/Schema.h"
 #include "link/LinkSettings.h"
@@ -15,7 +16,8 @@
 
 namespace tarn::sync {
 
-enum class LogColour { Black, Maroon, Blue, Green, Red };
+// The log takes the colours every other log of the program takes.
+using LogColour = LineColour;
 using GroupLog = std::function<void(const QString& line, LogColour colour)>;
 // The time a log line starts with; tests fix it.
 using Clock = std::function<QTime()>;

@@ -1,7 +1,6 @@
 #include "transfer/LptBus.h"
 
-#include <QEventLoop>
-#include <QTimer>
+#include <QThread>
 
 namespace tarn::transfer {
 
@@ -17,10 +16,8 @@ quint8 deviceByte(int chip, bool read) {
 }
 } // namespace
 
-void pauseWithEvents(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+void pauseOnBus(int ms) {
+    QThread::msleep(static_cast<unsigned long>(qMax(0, ms)));
 }
 
 LptBus::LptBus(link::LptPort& port, int delay, std::function<void(int)> pause)

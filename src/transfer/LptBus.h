@@ -15,14 +15,14 @@ inline constexpr int kLptChips = 4;
 inline constexpr int kChipBytes = 32768;
 inline constexpr int kLptLine = 64; // the write unit of the chips
 
-// The bus reset's pause for a program with an event loop: the windows (or the console's signals) are
-// served while it waits.
-void pauseWithEvents(int ms);
+// The bus reset's pause: the chips need these few milliseconds, waited through without serving events,
+// so that nothing (a window closed, another read started) re-enters a transfer half done.
+void pauseOnBus(int ms);
 
 class LptBus {
 public:
     // delay: reads of the status register after every clock edge (the "Задержка Si" setting); pause:
-    // the bus reset's waits in milliseconds (the program lets window events run meanwhile).
+    // the bus reset's waits in milliseconds (pauseOnBus, or a program's own).
     LptBus(link::LptPort& port, int delay, std::function<void(int ms)> pause);
 
     bool invert = true; // the unit keeps its bytes inverted ("ИНВ")

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -139,6 +140,62 @@ TEST(DatabaseWindow, TheCheckFindsRepeatedRowsAndTheRepairKeepsThePointSelected)
     EXPECT_EQ(window.model().selected()->identifier, QStringLiteral("t12345"));
     EXPECT_EQ(window.model().pointGrid(TableKind::Hourly).rowCount(), 4);
     EXPECT_TRUE(window.runCheck(false).findings.isEmpty());
+}
+
+// The menu's check does not hold the window: it starts behind a progress window that is shown, not run,
+// one check at a time, and its report arrives by signal once the worker has ended. A window closed
+// during a check stops the worker and waits for it before it goes.
+TEST(DatabaseWindow, TheCheckRunsBehindItsProgressWindowAndReportsBySignal) {
+    Installation db;
+    ASSERT_TRUE(openDatabaseAtStart(db.home.root(), db.schemas, QDate::currentDate()).isEmpty());
+    db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));
+    db.addHours(QStringLiteral("t12345"), 4);
+    const QString hourlyFile = tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345"));
+    ASSERT_TRUE(
+        test::alterTableFile(hourlyFile, {"INSERT INTO h_t12345 (hIdentif, hNumWrCor, hDT_Corr) SELECT "
+                                          "hIdentif, hNumWrCor, hDT_Corr FROM h_t12345 WHERE hNumWrCor "
+                                          "BETWEEN 1 AND 2"}));
+    test::RecordingNotifier notifier;
+    {
+        // Gone mid-check: the worker is stopped and waited for, nothing is left running.
+        TBDquon closing(db.home.root(), db.schemas, notifier, {});
+        ASSERT_TRUE(closing.startCheck(false));
+    }
+    TBDquon window(db.home.root(), db.schemas, notifier, {});
+    window.show();
+    QList<CheckReport> reports;
+    QList<bool> repairs;
+    QObject::connect(&window, &TBDquon::checkFinished, [&](const CheckReport& r, bool repaired) {
+        reports.append(r);
+        repairs.append(repaired);
+    });
+
+    ASSERT_TRUE(window.startCheck(false));
+    EXPECT_TRUE(window.checkRunning());
+    EXPECT_FALSE(window.startCheck(true)) << "one check at a time";
+    EXPECT_TRUE(reports.isEmpty()) << "the report comes with the worker's end, not with the start";
+    QPointer<QProgressBar> gauge = window.findChild<QProgressBar*>();
+    ASSERT_TRUE(gauge);
+    EXPECT_TRUE(gauge->isVisible());
+    EXPECT_TRUE(window.isEnabled());
+
+    ASSERT_TRUE(test::waitUntil([&reports] { return !reports.isEmpty(); }));
+    EXPECT_FALSE(window.checkRunning());
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_FALSE(repairs.first());
+    ASSERT_EQ(reports.first().findings.size(), 1);
+    EXPECT_EQ(reports.first().findings.first().kind, FindingKind::DuplicateRows);
+    EXPECT_FALSE(reports.first().findings.first().repaired);
+    EXPECT_TRUE(!gauge || !gauge->isVisible()) << "the progress window goes with the check";
+
+    // The repair the report offers is a check of its own, reported the same way.
+    ASSERT_TRUE(window.startCheck(true));
+    ASSERT_TRUE(test::waitUntil([&reports] { return reports.size() == 2; }));
+    EXPECT_TRUE(repairs.last());
+    ASSERT_EQ(reports.last().findings.size(), 1);
+    EXPECT_TRUE(reports.last().findings.first().repaired);
+    EXPECT_TRUE(window.runCheck(false).findings.isEmpty());
+    EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.texts().join(QLatin1Char('|')).toStdString();
 }
 
 TEST(DatabaseWindow, TheRecordMenuDeletesTheRecordUnderTheCursorAfterAsking) {

@@ -5,6 +5,7 @@
 #include "database/Registry.h"
 #include "link/FakeSerialPort.h"
 #include "polling/DayBoard.h"
+#include "polling/DayBoardFeed.h"
 #include "polling/PollState.h"
 #include "shell/AppContext.h"
 #include "support/TestSupport.h"
@@ -164,6 +165,90 @@ TEST(DayBoard, TheInstallationsRowsComeFromTheGroupFilesAndTodaysJoinTable) {
                   .at(1)
                   .result,
               QStringLiteral("--"));
+}
+
+// The board a window keeps is read from the installation again only when something it shows may have
+// changed: a point's end, a finished run, a changed schedule row, a lag period gone by on the run's clock,
+// or a window that says so. Asking in between reads nothing, so a join row written meanwhile shows late.
+TEST(DayBoard, TheFeedReadsAgainOnlyWhenTheBoardMayHaveChanged) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    ManualClock clock(QDateTime(kDay, QTime(8, 30)));
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
+    database::writeMissingSchemaFiles(home.root());
+    ctx.schemas = database::loadSchemas(home.root());
+    database::Registry registry(home.root(), ctx.schemas);
+    for (const char* serial : {"00011", "00022"}) {
+        database::Point p;
+        p.identifier = QStringLiteral("t") + QLatin1String(serial);
+        p.serial = QLatin1String(serial);
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+        ASSERT_TRUE(registry.add(p));
+    }
+    Group g;
+    g.name = QStringLiteral("Котельні");
+    g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+    g.flags = QStringLiteral("0010000000");
+    for (const QString& line : registry.pollingList())
+        g.members.append({true, line});
+    ASSERT_TRUE(
+        saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime(kDay, QTime(7, 0)), {}).error.isEmpty());
+    const auto join = [&](const QTime& at, const QString& result) {
+        ASSERT_TRUE(
+            database::appendJoinRow(home.root(), ctx.schemas, joinOf(QStringLiteral("t00022"), at, result))
+                .isEmpty());
+    };
+    join(QTime(8, 4), QStringLiteral("нет связи с модемом"));
+
+    PollingRun run(ctx.pollingParts(), kRussian);
+    run.reloadPoints();
+    run.reloadGroups();
+    run.buildSchedule(false);
+    ASSERT_FALSE(run.schedule().rows.isEmpty());
+    DayBoardFeed feed(run, home.root(), clock);
+    int shown = 0;
+    int lagPeriods = 0;
+    QObject::connect(&feed, &DayBoardFeed::rowsRead, [&shown] { ++shown; });
+    QObject::connect(&feed, &DayBoardFeed::lagPeriodPassed, [&lagPeriods] { ++lagPeriods; });
+    const auto resultOf = [&feed] { return feed.rows().value(1).result; };
+
+    EXPECT_TRUE(feed.refreshIfStale());
+    ASSERT_EQ(feed.rows().size(), 2);
+    EXPECT_EQ(resultOf(), QStringLiteral("нет связи с модемом"));
+    EXPECT_FALSE(feed.refreshIfStale());
+    join(QTime(8, 20), QStringLiteral("норма"));
+    EXPECT_FALSE(feed.refreshIfStale());
+    EXPECT_EQ(resultOf(), QStringLiteral("нет связи с модемом")) << "nothing said the board changed";
+
+    emit run.pointEnded();
+    EXPECT_TRUE(feed.refreshIfStale());
+    EXPECT_EQ(resultOf(), QStringLiteral("норма"));
+    EXPECT_FALSE(feed.refreshIfStale());
+
+    emit run.finished();
+    EXPECT_TRUE(feed.refreshIfStale());
+    EXPECT_FALSE(feed.refreshIfStale());
+
+    // A row of the schedule that changed status changes the board's next windows.
+    const QString mark = boardScheduleMark(run.schedule());
+    run.schedule().rows[0].status = QStringLiteral("ошибка");
+    EXPECT_NE(boardScheduleMark(run.schedule()), mark);
+    EXPECT_TRUE(feed.refreshIfStale());
+    EXPECT_FALSE(feed.refreshIfStale());
+
+    // The lag column grows with the time alone: once a period, on the run's clock.
+    clock.advance(feed.lagPeriodMs - 1);
+    EXPECT_EQ(lagPeriods, 0);
+    EXPECT_FALSE(feed.refreshIfStale());
+    clock.advance(1);
+    EXPECT_EQ(lagPeriods, 1);
+    EXPECT_TRUE(feed.refreshIfStale());
+
+    feed.markStale();
+    EXPECT_TRUE(feed.refreshIfStale());
+    EXPECT_EQ(feed.reads(), 6);
+    EXPECT_EQ(shown, feed.reads());
 }
 
 TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {

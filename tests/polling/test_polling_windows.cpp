@@ -38,15 +38,16 @@ namespace {
 const QString kBoilers = QStringLiteral("Котельні");
 
 // An installation with its database, the program's context on a fake port (no device exists, so every
-// port fails to open) and the polling run the console shows.
-struct Rig {
+// port fails to open) and the polling run the console shows, on the clock given (the system's timers
+// under a chosen wall time, or a manual clock).
+template <class TestClock> struct RigOn {
     test::TempHome home;
     test::RecordingNotifier notifier;
-    test::WallClockAt clock;
+    TestClock clock;
     shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
     std::unique_ptr<PollingRun> run;
 
-    Rig() {
+    RigOn() {
         database::writeMissingSchemaFiles(home.root());
         ctx.schemas = database::loadSchemas(home.root());
         run = std::make_unique<PollingRun>(ctx.pollingParts(), kRussian);
@@ -79,6 +80,7 @@ struct Rig {
         return std::make_unique<TfChargBD>(*run, home.root(), notifier, kRussian);
     }
 };
+using Rig = RigOn<test::WallClockAt>;
 
 QString lastLine(const QPlainTextEdit* view) {
     return view->document()->lastBlock().text();
@@ -157,8 +159,52 @@ TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
     rig.run->cycleIntervalMs = 5;
     console->show();
     console->close();
+    ASSERT_TRUE(test::waitUntil([&console] { return !console->isVisible(); }));
     EXPECT_FALSE(rig.run->running());
     EXPECT_TRUE(lastLine(console->sequenceView()).endsWith(QStringLiteral("*СТОП ОПРОС*")));
+}
+
+// Closing the console during a run asks the run to stop and does not block: the console stays while the
+// point in hand ends in order and goes when the run reports finished; a run that never reports it is
+// left running once the wait has run out. The time is the manual clock's.
+TEST(PollingConsole, ClosingDuringARunGoesWhenTheRunHasFinishedOrWhenTheWaitRunsOut) {
+    for (const bool runEnds : {true, false}) {
+        SCOPED_TRACE(runEnds ? "the run ends" : "the run never ends");
+        RigOn<ManualClock> rig;
+        rig.addPoint(QStringLiteral("12345"));
+        rig.addPoint(QStringLiteral("54321"));
+        rig.addGroup(database::Registry(rig.home.root(), rig.ctx.schemas).pollingList());
+        auto console = rig.console();
+        console->setClock(rig.clock);
+        int closedSignals = 0;
+        QObject::connect(console.get(), &TfChargBD::closed, [&closedSignals] { ++closedSignals; });
+        ASSERT_TRUE(rig.run->startGroup(0));
+        console->show();
+        if (!runEnds) rig.run->setTimersRunning(false);
+
+        EXPECT_FALSE(console->close());
+        EXPECT_TRUE(console->isVisible());
+        EXPECT_TRUE(console->closeWaiting());
+        EXPECT_TRUE(rig.run->running());
+        EXPECT_FALSE(console->close()) << "a second close while waiting changes nothing";
+        EXPECT_EQ(closedSignals, 0);
+
+        if (runEnds) {
+            ASSERT_TRUE(rig.clock.runUntil([&console] { return !console->isVisible(); }));
+            EXPECT_LT(rig.clock.monotonicMs(), console->closeWaitMs)
+                << "closed by the run's end, not the wait";
+            EXPECT_FALSE(rig.run->running());
+            EXPECT_TRUE(lastLine(console->sequenceView()).endsWith(QStringLiteral("*СТОП ОПРОС*")));
+        } else {
+            rig.clock.advance(console->closeWaitMs - 1);
+            EXPECT_TRUE(console->isVisible());
+            rig.clock.advance(1);
+            EXPECT_FALSE(console->isVisible());
+            EXPECT_TRUE(rig.run->running()) << "the run is left to end by itself";
+        }
+        EXPECT_FALSE(console->closeWaiting());
+        EXPECT_EQ(closedSignals, 1);
+    }
 }
 
 TEST(PollingConsole, OnASynchronisedCopyShowsTheRefreshCountdownInsteadOfGroupPolling) {
@@ -440,6 +486,43 @@ TEST(MainWindow, OpensThePollingConsoleAndGoesIntoDutyModeAndBackOnAnAlarm) {
     // Ending the program ends the run first.
     menu.exitProgram();
     EXPECT_FALSE(menu.pollingRun()->running());
+}
+
+// The program ends after the console: closing the main window while a point is polled waits for the
+// run's orderly end, then the console goes and the program ends.
+TEST(MainWindow, EndsOnceTheConsoleHasGoneAfterItsRun) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    ManualClock clock;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
+    shell::TMenuCorr menu(ctx);
+    bool ended = false;
+    QObject::connect(&menu, &shell::TMenuCorr::ended, [&ended] { ended = true; });
+    menu.waitDelayMs = 1;
+    menu.show();
+    menu.Timer_InitProgTimer();
+    ASSERT_TRUE(ctx.databaseOpen);
+    database::Point p;
+    p.identifier = QStringLiteral("t12345");
+    p.serial = QStringLiteral("12345");
+    p.model = QStringLiteral("ТАРН-2.01");
+    p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+    p.config[database::config::Port] = QStringLiteral("COM9");
+    p.config[database::config::Flags] = QStringLiteral("11100001000");
+    ASSERT_TRUE(database::Registry(home.root(), ctx.schemas).add(p));
+    TfChargBD* console = menu.openPollingConsole();
+    ASSERT_TRUE(console);
+    ASSERT_TRUE(menu.pollingRun()->startPoint(0));
+
+    EXPECT_FALSE(menu.close());
+    EXPECT_FALSE(ended);
+    EXPECT_TRUE(console->closeWaiting());
+    EXPECT_TRUE(menu.pollingRun()->running());
+    ASSERT_TRUE(clock.runUntil([&ended] { return ended; }));
+    EXPECT_LT(clock.monotonicMs(), console->closeWaitMs);
+    EXPECT_FALSE(menu.pollingRun()->running());
+    EXPECT_FALSE(console->isVisible());
+    EXPECT_FALSE(menu.isVisible());
 }
 
 TEST(PollingConsole, TheDaysPointsShowTheirResultsInColourFilterAndAreReadAgainOnlyWhenSomethingChanged) {

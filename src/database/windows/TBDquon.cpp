@@ -7,18 +7,18 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QEventLoop>
 #include <QHeaderView>
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QThread>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
+#include <QThread>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -103,7 +103,8 @@ TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifie
         PanelSizes sizes = loadPanelSizes(root_);
         sizes.databaseUpper = split_->sizes().value(0, sizes.databaseUpper);
         if (!savePanelSizes(root_, sizes))
-            notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + panelSizesPath(root_));
+            notifier_.message(MessageKind::Error,
+                              QStringLiteral("Ошибка записи файла ") + panelSizesPath(root_));
     });
 
     connect(registryView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -248,27 +249,64 @@ bool TBDquon::openPackage() {
     return !arrived.isEmpty();
 }
 
-CheckReport TBDquon::runCheck(bool repair) {
+struct TBDquon::CheckRun {
+    quint64 number = 0; // which check of this window: a late word from an earlier worker is not this one's
+    bool repair = false;
+    QString selected; // the point shown before, shown again after a repair
+    CheckOptions options;
+    CheckReport report;
+    std::atomic<bool> stop{false};
+    QPointer<QDialog> progress;
+    QPointer<QProgressBar> gauge;
+    std::unique_ptr<QThread> worker;
+    bool reportToUser = false; // started from the menu: the findings are shown when it ends
+};
+
+TBDquon::~TBDquon() {
+    if (!check_) return;
+    check_->stop = true;
+    check_->worker->wait();
+}
+
+bool TBDquon::startCheck(bool repair) {
+    if (check_) return false;
     const int lang = options_.language;
-    const QString selected = model_.selected() ? model_.selected()->identifier : QString();
+    check_ = std::make_unique<CheckRun>();
+    CheckRun* run = check_.get();
+    run->number = ++checksStarted_;
+    run->repair = repair;
+    run->selected = model_.selected() ? model_.selected()->identifier : QString();
     if (repair) {
         // A table being rebuilt must not be held open by a grid.
         model_.selectRow(-1);
         model_.registryGrid().release();
         model_.gasGrid().release();
     }
-    QProgressDialog progress(uaRu(lang, "Перевірка таблиць бази даних", "Проверка таблиц базы данных"),
-                             uaRu(lang, "Стоп", "Стоп"), 0, 1, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    progress.setValue(0);
-    std::atomic<bool> stop{false};
-    QPointer<QProgressDialog> shown(&progress);
-    CheckOptions options;
-    options.repair = repair && !options_.syncOn;
-    options.today = QDate::currentDate();
-    options.now = QDateTime::currentDateTime();
-    options.progress = [&stop, shown](int done, int total) {
+    // The progress window holds the user off this window while the check runs; it is shown, not run
+    // modally, and its gauge moves without taking events (the report comes by signal).
+    auto* progress = new QDialog(this);
+    progress->setWindowTitle(uaRu(lang, "Перевірка БД", "Проверка БД"));
+    progress->setWindowModality(Qt::WindowModal);
+    auto* layout = new QVBoxLayout(progress);
+    layout->addWidget(
+        new QLabel(uaRu(lang, "Перевірка таблиць бази даних", "Проверка таблиц базы данных"), progress));
+    auto* gauge = new QProgressBar(progress);
+    gauge->setRange(0, 1);
+    gauge->setValue(0);
+    layout->addWidget(gauge);
+    auto* stop = new QPushButton(uaRu(lang, "Стоп", "Стоп"), progress);
+    layout->addWidget(stop, 0, Qt::AlignRight);
+    run->progress = progress;
+    run->gauge = gauge;
+    connect(stop, &QPushButton::clicked, this, [run] { run->stop = true; });
+    // Escape or the window's close button stop the check as the button does.
+    connect(progress, &QDialog::rejected, this, [run] { run->stop = true; });
+    progress->show();
+    run->options.repair = repair && !options_.syncOn;
+    run->options.today = QDate::currentDate();
+    run->options.now = QDateTime::currentDateTime();
+    // Called on the worker: the gauge moves on this thread, through its event queue.
+    run->options.progress = [run, shown = run->gauge](int done, int total) {
         QMetaObject::invokeMethod(
             shown.data(),
             [shown, done, total] {
@@ -277,61 +315,79 @@ CheckReport TBDquon::runCheck(bool repair) {
                 shown->setValue(done);
             },
             Qt::QueuedConnection);
-        return !stop.load();
+        return !run->stop.load();
     };
-    connect(&progress, &QProgressDialog::canceled, this, [&stop] { stop = true; });
-    CheckReport report;
     // The check opens its own connections on its own thread: the window keeps painting on a big
     // installation, and the stop button is heard.
     const DataRoot root = root_;
     const Schemas& schemas = schemas_;
-    std::unique_ptr<QThread> worker(
-        QThread::create([&report, root, &schemas, &options] { report = checkDatabase(root, schemas, options); }));
-    QEventLoop loop;
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
-    progress.reset();
-    if (repair) {
+    run->worker.reset(
+        QThread::create([run, root, &schemas] { run->report = checkDatabase(root, schemas, run->options); }));
+    connect(run->worker.get(), &QThread::finished, this, [this, number = run->number] {
+        // A check already finished by runCheck has gone with its worker; only this run's end counts.
+        if (!check_ || check_->number != number) return;
+        const bool reportToUser = check_->reportToUser;
+        const bool repaired = check_->repair;
+        const CheckReport report = finishCheck();
+        if (reportToUser) showCheckReport(report, repaired);
+    });
+    run->worker->start();
+    return true;
+}
+
+CheckReport TBDquon::finishCheck() {
+    std::unique_ptr<CheckRun> run = std::move(check_);
+    run->worker->wait();
+    if (run->progress) {
+        run->progress->hide();
+        run->progress->deleteLater();
+    }
+    if (run->repair) {
         model_.refresh();
-        model_.selectPoint(selected);
+        model_.selectPoint(run->selected);
         refresh();
     }
-    return report;
+    emit checkFinished(run->report, run->repair);
+    return run->report;
+}
+
+CheckReport TBDquon::runCheck(bool repair) {
+    if (!startCheck(repair)) return {};
+    return finishCheck();
 }
 
 void TBDquon::checkFromMenu() {
+    if (startCheck(false)) check_->reportToUser = true;
+}
+
+void TBDquon::showCheckReport(const CheckReport& report, bool repaired) {
     const int lang = options_.language;
-    bool repair = false;
-    for (;;) {
-        const CheckReport report = runCheck(repair);
-        if (!report.error.isEmpty()) {
-            notifier_.message(MessageKind::Error, report.error);
-            return;
-        }
-        QDialog dialog(this);
-        dialog.setWindowTitle(uaRu(lang, "Перевірка БД", "Проверка БД"));
-        auto* layout = new QVBoxLayout(&dialog);
-        auto* text = new QPlainTextEdit(&dialog);
-        text->setReadOnly(true);
-        QStringList lines;
-        for (const Finding& f : report.findings)
-            lines.append(findingLine(f, lang));
-        lines.append(checkSummaryText(report, lang));
-        text->setPlainText(lines.join(QLatin1Char('\n')));
-        layout->addWidget(text);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-        QPushButton* mend = nullptr;
-        if (!repair && report.left() > 0 && !options_.syncOn)
-            mend = buttons->addButton(uaRu(lang, "Виправити", "Исправить"), QDialogButtonBox::AcceptRole);
-        connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        layout->addWidget(buttons);
-        dialog.resize(720, 360);
-        if (dialog.exec() != QDialog::Accepted || !mend) return;
-        repair = true;
+    if (!report.error.isEmpty()) {
+        notifier_.message(MessageKind::Error, report.error);
+        return;
     }
+    QDialog dialog(this);
+    dialog.setWindowTitle(uaRu(lang, "Перевірка БД", "Проверка БД"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* text = new QPlainTextEdit(&dialog);
+    text->setReadOnly(true);
+    QStringList lines;
+    for (const Finding& f : report.findings)
+        lines.append(findingLine(f, lang));
+    lines.append(checkSummaryText(report, lang));
+    text->setPlainText(lines.join(QLatin1Char('\n')));
+    layout->addWidget(text);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QPushButton* mend = nullptr;
+    if (!repaired && report.left() > 0 && !options_.syncOn)
+        mend = buttons->addButton(uaRu(lang, "Виправити", "Исправить"), QDialogButtonBox::AcceptRole);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog.resize(720, 360);
+    if (dialog.exec() != QDialog::Accepted || !mend) return;
+    // The repair is the same check once more, its findings shown in their turn.
+    if (startCheck(true)) check_->reportToUser = true;
 }
 
 bool TBDquon::deleteRecord(TableKind kind, int row) {

@@ -10,6 +10,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QTabWidget;
@@ -37,6 +38,8 @@ public:
     };
     TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
             QWidget* parent = nullptr);
+    // A check still running is stopped and waited for: it reads the schemas the window was given.
+    ~TBDquon() override;
 
     DatabaseWindowModel& model() { return model_; }
     QTableView* registryView() const { return registryView_; }
@@ -67,12 +70,26 @@ public:
     // "Открыть файл  *.tbd": the point's tables are let go first, then the point that arrived is selected.
     bool openPackage();
     // "Проверка БД": the installation's tables checked (repaired) on a worker thread while a progress
-    // window with its stop button stays live; the grids let go of their files first for a repair.
+    // window with its stop button stays live; the grids let go of their files first for a repair. The
+    // report comes with checkFinished; false (nothing started) while a check is running.
+    bool startCheck(bool repair);
+    bool checkRunning() const { return check_ != nullptr; }
+    // The same check waited for on this thread (the progress window is not painted meanwhile): for a
+    // caller that has nothing else to do until the report is in.
     CheckReport runCheck(bool repair);
-    // The menu entry: the check, its findings shown, and the repair offered when some are left.
+    // The menu entry: the check, its findings shown when it has ended, and the repair offered when some
+    // are left.
     void checkFromMenu();
 
+signals:
+    void checkFinished(const tarn::database::CheckReport& report, bool repaired);
+
 private:
+    struct CheckRun;
+    // The worker has ended: the progress window goes, the grids come back after a repair.
+    CheckReport finishCheck();
+    void showCheckReport(const CheckReport& report, bool repaired);
+
     void onRegistryRowChanged();
     void applyIdentityColumns();
     void showTitle();
@@ -88,6 +105,8 @@ private:
     QSplitter* split_;
     std::array<QTableView*, kPointGridOrder.size()> pointViews_{};
     QAction* columns_;
+    std::unique_ptr<CheckRun> check_;
+    quint64 checksStarted_ = 0;
 };
 
 } // namespace tarn::database

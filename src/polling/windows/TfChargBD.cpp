@@ -2,18 +2,16 @@
 
 #include "polling/GroupStart.h"
 #include "polling/windows/AnalogClock.h"
+#include "polling/windows/ConsoleLog.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLCDNumber>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,43 +19,14 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSplitter>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QTableWidget>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace tarn::polling {
 
 namespace {
-
-QFont logFont() {
-    return QFont(QStringLiteral("Courier New"), 8);
-}
-
-QColor colourOf(LineColour colour) {
-    switch (colour) {
-    case LineColour::Blue:
-        return Qt::blue;
-    case LineColour::Red:
-        return Qt::red;
-    case LineColour::Black:
-        break;
-    }
-    return Qt::black;
-}
-
-QPlainTextEdit* logView(QWidget* parent) {
-    auto* view = new QPlainTextEdit(parent);
-    view->setReadOnly(true);
-    view->setFont(logFont());
-    view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    return view;
-}
 
 QWidget* titled(const QString& title, QWidget* content, QWidget* parent) {
     auto* box = new QWidget(parent);
@@ -117,14 +86,14 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
 
     auto* split = new QSplitter(Qt::Horizontal, this);
     auto* left = new QSplitter(Qt::Vertical, split);
-    left_ = left;
+    leftPanels_ = left;
 
     auto* pointBox = new QWidget(left);
     auto* pointLayout = new QVBoxLayout(pointBox);
     pointLayout->setContentsMargins(0, 0, 0, 0);
     allPoints_ = new QCheckBox(QStringLiteral("все"), pointBox);
     points_ = new QListWidget(pointBox);
-    points_->setFont(logFont());
+    points_->setFont(consoleFont());
     points_->setContextMenuPolicy(Qt::CustomContextMenu);
     pointLayout->addWidget(allPoints_);
     pointLayout->addWidget(points_, 1);
@@ -133,7 +102,7 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     auto* groupLayout = new QVBoxLayout(groupBox);
     groupLayout->setContentsMargins(0, 0, 0, 0);
     groups_ = new QListWidget(groupBox);
-    groups_->setFont(logFont());
+    groups_->setFont(consoleFont());
     groups_->setContextMenuPolicy(Qt::CustomContextMenu);
     groupLayout->addWidget(groups_, 1);
     auto* groupButtons = new QHBoxLayout;
@@ -182,8 +151,8 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     connect(configure_, &QPushButton::clicked, this, [this] { openConfigurator(false); });
     connect(newGroup_, &QPushButton::clicked, this, [this] { openConfigurator(true); });
 
-    messages_ = logView(left);
-    sequence_ = logView(left);
+    messages_ = makeLogView(left);
+    sequence_ = makeLogView(left);
     left->addWidget(pointBox);
     left->addWidget(groupBox);
     left->addWidget(titled(QStringLiteral("Текущие сообщения"), messages_, left));
@@ -211,34 +180,10 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     rightLayout->addWidget(fieldsPanel_);
 
     // A synchronised copy's refresh: the time since the last synchronisation and the two countdowns.
-    viewerPanel_ = new QWidget(right);
-    auto* viewerForm = new QFormLayout(viewerPanel_);
-    sinceSync_ = new QLineEdit(viewerPanel_);
-    sinceSync_->setReadOnly(true);
-    viewerForm->addRow(QStringLiteral("время с последней синхронизации"), sinceSync_);
-    const QString countdownTexts[2] = {QStringLiteral("время (мин.) до-\"Wait.000\""),
-                                       QStringLiteral("время (мин.) до-\"Start.000\"")};
-    for (int i = 0; i < 2; ++i) {
-        countdownRows_[i] = new QWidget(viewerPanel_);
-        auto* row = new QHBoxLayout(countdownRows_[i]);
-        row->setContentsMargins(0, 0, 0, 0);
-        countdownMinutes_[i] = new QLineEdit(countdownRows_[i]);
-        countdownSeconds_[i] = new QLineEdit(countdownRows_[i]);
-        for (QLineEdit* f : {countdownMinutes_[i], countdownSeconds_[i]}) {
-            f->setReadOnly(true);
-            f->setMaximumWidth(60);
-        }
-        row->addWidget(countdownMinutes_[i]);
-        row->addWidget(new QLabel(QStringLiteral("мин."), countdownRows_[i]));
-        row->addWidget(countdownSeconds_[i]);
-        row->addWidget(new QLabel(QStringLiteral("сек."), countdownRows_[i]));
-        row->addStretch(1);
-        countdownLabels_[i] = new QLabel(countdownTexts[i], viewerPanel_);
-        viewerForm->addRow(countdownLabels_[i], countdownRows_[i]);
-    }
+    viewerPanel_ = new ViewerPanel(right);
     viewerPanel_->setVisible(false);
     rightLayout->addWidget(viewerPanel_);
-    connect(&viewerTimer_, &QTimer::timeout, this, &TfChargBD::viewerTick);
+    connect(&refreshCountdownTimer_, &QTimer::timeout, this, &TfChargBD::viewerTick);
 
     auto* clockRow = new QHBoxLayout;
     clock_ = new QLCDNumber(8, right);
@@ -280,41 +225,12 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     rightLayout->addWidget(schedulePanel_, 1);
 
     // The day's points at a glance: who answered, who failed, how old the newest record is.
-    auto* boardPanel = new QWidget(right);
-    auto* boardLayout = new QVBoxLayout(boardPanel);
-    boardLayout->setContentsMargins(0, 0, 0, 0);
-    auto* boardTools = new QHBoxLayout;
-    boardTools->addWidget(new QLabel(QStringLiteral("Приборы дня"), boardPanel));
-    boardFilter_ = new QLineEdit(boardPanel);
-    boardFilter_->setPlaceholderText(QStringLiteral("фильтр"));
-    boardFilter_->setClearButtonEnabled(true);
-    failedOnly_ = new QCheckBox(QStringLiteral("только неуспешные"), boardPanel);
-    retry_ = new QPushButton(QStringLiteral("опросить неуспешные"), boardPanel);
-    boardTools->addWidget(boardFilter_, 1);
-    boardTools->addWidget(failedOnly_);
-    boardTools->addWidget(retry_);
-    boardLayout->addLayout(boardTools);
-    boardModel_ = new QStandardItemModel(0, 7, boardPanel);
-    boardModel_->setHorizontalHeaderLabels({QStringLiteral("Группа"), QStringLiteral("Прибор"),
-                                            QStringLiteral("Идент."), QStringLiteral("Посл. опрос"),
-                                            QStringLiteral("Итог"), QStringLiteral("След. окно"),
-                                            QStringLiteral("Отставание")});
-    boardView_ = new QTableView(boardPanel);
-    boardView_->setModel(boardModel_);
-    boardView_->verticalHeader()->setVisible(false);
-    boardView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    boardView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    boardLayout->addWidget(boardView_, 1);
-    rightLayout->addWidget(boardPanel, 1);
-    connect(boardFilter_, &QLineEdit::textChanged, this, &TfChargBD::showBoard);
-    connect(failedOnly_, &QCheckBox::toggled, this, &TfChargBD::showBoard);
-    connect(retry_, &QPushButton::clicked, this, [this] { retryFailedMembers(); });
-    connect(&run_, &PollingRun::pointEnded, this, [this] { boardDirty_ = true; });
-    connect(&run_, &PollingRun::finished, this, [this] { boardDirty_ = true; });
-    connect(&boardTimer_, &QTimer::timeout, this, [this] {
-        boardDirty_ = true;
-        showState();
-    });
+    boardPanel_ = new DayBoardPanel(right);
+    rightLayout->addWidget(boardPanel_, 1);
+    board_ = new DayBoardFeed(run_, root_, *computerClock_, this);
+    connect(board_, &DayBoardFeed::rowsRead, this, [this] { boardPanel_->showRows(board_->rows()); });
+    connect(board_, &DayBoardFeed::lagPeriodPassed, this, &TfChargBD::showState);
+    connect(boardPanel_, &DayBoardPanel::retryRequested, this, [this] { retryFailedMembers(); });
     stateFile_ = std::make_unique<PollStateKeeper>(run_, root_);
     rightLayout->addStretch(0);
     connect(scheduleBox_, &QCheckBox::toggled, this, [this](bool on) {
@@ -327,15 +243,15 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
 
     // The point list: the check marks are the run's, the selection is the point a single poll takes.
     connect(points_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (filling_) return;
+        if (fillingLists_) return;
         const int row = points_->row(item);
         if (!run_.setChecked(row, item->checkState() == Qt::Checked)) showPointChecks();
     });
     connect(points_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!filling_) run_.selected = row;
+        if (!fillingLists_) run_.selected = row;
     });
     connect(allPoints_, &QCheckBox::toggled, this, [this](bool on) {
-        if (filling_) return;
+        if (fillingLists_) return;
         run_.setAllChecked(on);
         showPointChecks();
     });
@@ -347,12 +263,12 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
 
     // The group list: choosing a group checks its members; the marks are kept in the list file.
     connect(groups_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (filling_ || run_.running() || row < 0) return;
+        if (fillingLists_ || run_.running() || row < 0) return;
         run_.selectGroup(row);
         showPointChecks();
     });
     connect(groups_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (filling_) return;
+        if (fillingLists_) return;
         const int row = groups_->row(item);
         if (run_.running()) {
             notifier_.message(MessageKind::Warning, kBusy);
@@ -386,131 +302,42 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         menu.exec(groups_->viewport()->mapToGlobal(at));
     });
 
-    connect(&run_, &PollingRun::message, this,
-            [this](const QString& line, LineColour colour) { appendLine(messages_, line, colour); });
-    connect(&run_, &PollingRun::sequence, this,
-            [this](const QString& line, LineColour colour) { appendLine(sequence_, line, colour); });
+    connect(&run_, &PollingRun::message, this, [this](const QString& line, LineColour colour) {
+        appendLogLine(messages_, line, colour, kMaxViewLines);
+    });
+    connect(&run_, &PollingRun::sequence, this, [this](const QString& line, LineColour colour) {
+        appendLogLine(sequence_, line, colour, kMaxViewLines);
+    });
     connect(&run_, &PollingRun::alarm, this, &TfChargBD::onAlarm);
     connect(&run_, &PollingRun::stateChanged, this, &TfChargBD::showState);
     connect(&run_, &PollingRun::finished, this, &TfChargBD::showPointChecks);
-    connect(&blinkTimer_, &QTimer::timeout, this, &TfChargBD::blink);
+    connect(&alarmBlinkTimer_, &QTimer::timeout, this, &TfChargBD::toggleAlarmLight);
+    // A close that stopped the run is taken up again when the run has ended, or when the wait runs out.
+    closeWaitTimer_.setSingleShot(true);
+    connect(&run_, &PollingRun::finished, this, [this] {
+        if (closeWaitTimer_.isActive()) closeAfterRun();
+    });
+    connect(&closeWaitTimer_, &ClockTimer::timeout, this, &TfChargBD::closeAfterRun);
 
     toolTips_.watch(this);
     reload();
     resize(1100, 720);
     applyPanelSizes(loadPanelSizes(root_));
     // Every move of a splitter is kept, so the next start shows the panels as they were left.
-    connect(left_, &QSplitter::splitterMoved, this, [this] {
+    connect(leftPanels_, &QSplitter::splitterMoved, this, [this] {
         PanelSizes sizes = loadPanelSizes(root_);
         const PanelSizes mine = panelSizes();
         sizes.pointList = mine.pointList;
         sizes.messages = mine.messages;
         if (!savePanelSizes(root_, sizes))
-            notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + panelSizesPath(root_));
+            notifier_.message(MessageKind::Error,
+                              QStringLiteral("Ошибка записи файла ") + panelSizesPath(root_));
     });
     loadSettings();
 }
 
-void TfChargBD::loadSettings() {
-    settings_ = loadConsoleSettings(root_);
-    applySettings(settings_);
-    applyAutostart();
-}
-
-void TfChargBD::applyAutostart() {
-    // The autostart entry follows a settings file that exists; without one the user's own entry stays.
-    if (readTuningFile(root_) && !autostart_.apply(settings_.tuning.autorun, bool(packageHooks_.synchronise)))
-        notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + autostart_.path());
-}
-
-void TfChargBD::applySettings(const ConsoleSettings& settings) {
-    const QString soundBefore = settings_.tuning.soundFile;
-    settings_ = settings;
-    const Tuning& t = settings.tuning;
-    run_.tuning.alarmSignalling = t.alarm;
-    run_.tuning.sound = t.sound;
-    run_.tuning.additionalRecordCheck = t.extraRecordCheck;
-    clock_->setVisible(!t.analogClock);
-    analogClock_->setVisible(t.analogClock);
-    toolTips_.setEnabled(t.toolTips);
-    // A standing alarm follows the new choice: silenced, or heard with the file now chosen.
-    if (alarmOn_ && (!t.alarm || !t.sound))
-        sound_->stop();
-    else if (alarmOn_ && soundBefore != t.soundFile)
-        sound_->play(root_.file(folder::Sound, t.soundFile));
-}
-
 QWidget* TfChargBD::analogClock() const {
     return analogClock_;
-}
-
-void TfChargBD::applyPanelSizes(const PanelSizes& sizes) {
-    QList<int> heights = left_->sizes();
-    if (heights.size() < 3) return;
-    heights[0] = sizes.pointList;
-    heights[2] = sizes.messages;
-    left_->setSizes(heights);
-}
-
-PanelSizes TfChargBD::panelSizes() const {
-    PanelSizes sizes;
-    const QList<int> heights = left_->sizes();
-    if (heights.size() < 3) return sizes;
-    sizes.pointList = heights.at(0);
-    sizes.messages = heights.at(2);
-    return sizes;
-}
-
-void TfChargBD::setSoundOutput(std::unique_ptr<SoundOutput> output) {
-    sound_->stop();
-    sound_ = std::make_unique<AlarmSound>(std::move(output), notifier_);
-}
-
-TfTuning* TfChargBD::openSettings() {
-    if (refuseWhileRunning()) return nullptr;
-    if (tuning_ && tuning_->isVisible()) {
-        tuning_->raise();
-        return tuning_;
-    }
-    tuning_ = new TfTuning(root_, notifier_, *sound_, bool(packageHooks_.synchronise), autostart_, this);
-    tuning_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(tuning_, &TfTuning::settingsSaved, this, [this](const ConsoleSettings& s, bool cycleSaved) {
-        applySettings(s);
-        if (cycleSaved) emit cycleSettingsSaved();
-    });
-    connect(tuning_, &TfTuning::panelSizesReset, this, [this] {
-        applyPanelSizes(PanelSizes{});
-        emit panelSizesReset();
-    });
-    tuning_->open();
-    return tuning_;
-}
-
-void TfChargBD::refreshBoard() {
-    ++boardReads_;
-    boardRows_ = dayBoardOf(root_, run_.schemas(), run_.schedule(), run_.now());
-    boardDirty_ = false;
-    showBoard();
-}
-
-void TfChargBD::showBoard() {
-    const QString filter = boardFilter_->text();
-    const bool failedOnly = failedOnly_->isChecked();
-    boardModel_->setRowCount(0);
-    for (const BoardRow& r : boardRows_) {
-        if (!boardRowMatches(r, filter, failedOnly)) continue;
-        QList<QStandardItem*> cells;
-        for (const QString& text : {r.group, r.name.trimmed(), r.identifier, r.lastPoll, r.result,
-                                    r.nextWindow, lagText(r.lagMinutes)})
-            cells.append(new QStandardItem(text));
-        const LineColour colour = resultColour(r);
-        const QColor ink = colour == LineColour::Red    ? QColor(Qt::red)
-                           : colour == LineColour::Blue ? QColor(Qt::blue)
-                                                        : QColor(Qt::black);
-        for (QStandardItem* c : cells)
-            c->setForeground(ink);
-        boardModel_->appendRow(cells);
-    }
 }
 
 bool TfChargBD::retryFailedMembers(int groupIndex) {
@@ -522,7 +349,7 @@ bool TfChargBD::retryFailedMembers(int groupIndex) {
     // What failed is read afresh: a point may have been polled since the board was last read.
     refreshBoard();
     const bool started =
-        run_.retryFailed(groupIndex, failedMembers(boardRows_, run_.groups().at(groupIndex).name));
+        run_.retryFailed(groupIndex, failedMembers(board_->rows(), run_.groups().at(groupIndex).name));
     showState();
     return started;
 }
@@ -537,14 +364,14 @@ void TfChargBD::reload() {
         run_.reloadGroups();
         run_.buildSchedule(false);
     }
-    boardDirty_ = true;
+    board_->markStale();
     showPoints();
     showGroups();
     showState();
 }
 
 void TfChargBD::showPoints() {
-    filling_ = true;
+    fillingLists_ = true;
     const int selected = run_.selected;
     points_->clear();
     for (const QString& line : run_.pointLines()) {
@@ -554,12 +381,12 @@ void TfChargBD::showPoints() {
     }
     run_.selected = selected < points_->count() ? selected : -1;
     if (run_.selected >= 0) points_->setCurrentRow(run_.selected);
-    filling_ = false;
+    fillingLists_ = false;
     showPointChecks();
 }
 
 void TfChargBD::showPointChecks() {
-    filling_ = true;
+    fillingLists_ = true;
     const QList<bool>& checks = run_.checks();
     bool all = !checks.isEmpty();
     for (int i = 0; i < points_->count(); ++i) {
@@ -568,11 +395,11 @@ void TfChargBD::showPointChecks() {
         all = all && checks.value(i);
     }
     allPoints_->setChecked(all);
-    filling_ = false;
+    fillingLists_ = false;
 }
 
 void TfChargBD::showGroups() {
-    filling_ = true;
+    fillingLists_ = true;
     const int current = groups_->currentRow();
     groups_->clear();
     for (const GroupEntry& entry : run_.groups()) {
@@ -581,7 +408,7 @@ void TfChargBD::showGroups() {
         item->setCheckState(entry.mark ? Qt::Checked : Qt::Unchecked);
     }
     if (current < groups_->count()) groups_->setCurrentRow(current);
-    filling_ = false;
+    fillingLists_ = false;
 }
 
 void TfChargBD::showSchedule() {
@@ -625,21 +452,11 @@ void TfChargBD::showState() {
     field(Field::ConnectionTime)->setText(QString::number(run_.connectionSeconds()));
     clock_->display(run_.now().toString(QStringLiteral("HH:mm:ss")));
     // The board is read again only when something it shows may have changed.
-    QString mark = run_.schedule().date.toString(Qt::ISODate);
-    for (const ScheduleRow& r : run_.schedule().rows)
-        mark += QLatin1Char('/') + r.group + r.begin + r.status;
-    if (mark != boardScheduleMark_) {
-        boardScheduleMark_ = mark;
-        boardDirty_ = true;
-    }
-    if (boardDirty_) refreshBoard();
-    if (!boardTimer_.isActive() || boardTimer_.interval() != boardRefreshMs)
-        boardTimer_.start(boardRefreshMs);
+    board_->refreshIfStale();
     static_cast<AnalogClock*>(analogClock_)->setTime(run_.now().time());
 
-    for (QAction* a :
-         {pointPoll_, groupPoll_, schedulePoll_, groupRunAction_, configureAction_, newGroupAction_,
-          settingsAction_})
+    for (QAction* a : {pointPoll_, groupPoll_, schedulePoll_, groupRunAction_, configureAction_,
+                       newGroupAction_, settingsAction_})
         a->setEnabled(!running);
     configure_->setEnabled(!running);
     newGroup_->setEnabled(!running);
@@ -660,13 +477,13 @@ void TfChargBD::setViewerRefresh(ViewerRefresh* refresh) {
         a->setVisible(!copy);
     configure_->setVisible(!copy);
     newGroup_->setVisible(!copy);
-    retry_->setVisible(!copy);
+    retryButton()->setVisible(!copy);
     fieldsPanel_->setVisible(!copy);
     scheduleBox_->setVisible(!copy);
     if (copy) scheduleBox_->setChecked(false);
     viewerPanel_->setVisible(copy);
     if (!copy) {
-        viewerTimer_.stop();
+        refreshCountdownTimer_.stop();
         showState();
         return;
     }
@@ -678,9 +495,9 @@ void TfChargBD::restartViewerCycle() {
     if (!viewer_) return;
     viewer_->begin();
     if (viewer_->counting())
-        viewerTimer_.start(viewerTickMs);
+        refreshCountdownTimer_.start(viewerTickMs);
     else
-        viewerTimer_.stop();
+        refreshCountdownTimer_.stop();
     showViewer();
     showState();
 }
@@ -688,10 +505,10 @@ void TfChargBD::restartViewerCycle() {
 void TfChargBD::viewerTick() {
     if (!viewer_) return;
     // The synchronisation at the cycle's end runs its own window: no tick may come in meanwhile.
-    viewerTimer_.stop();
+    refreshCountdownTimer_.stop();
     const ViewerRefresh::Event e = viewer_->tick();
     if (e == ViewerRefresh::Event::Synchronised) reload();
-    if (viewer_->counting()) viewerTimer_.start(viewerTickMs);
+    if (viewer_->counting()) refreshCountdownTimer_.start(viewerTickMs);
     showViewer();
     if (e == ViewerRefresh::Event::Synchronised || e == ViewerRefresh::Event::Off) showState();
 }
@@ -704,17 +521,7 @@ void TfChargBD::synchroniseByHand() {
 }
 
 void TfChargBD::showViewer() {
-    if (!viewer_) return;
-    const std::optional<qint64> since = viewer_->elapsed();
-    sinceSync_->setText(since ? elapsedText(*since) : QString());
-    const bool on = viewer_->settings().on;
-    const int left[2] = {viewer_->waitLeft(), viewer_->startLeft()};
-    for (int i = 0; i < 2; ++i) {
-        countdownRows_[i]->setVisible(on);
-        countdownLabels_[i]->setVisible(on);
-        countdownMinutes_[i]->setText(QString::number(left[i] / 60));
-        countdownSeconds_[i]->setText(QString::number(left[i] % 60));
-    }
+    if (viewer_) viewerPanel_->showRefresh(*viewer_);
 }
 
 bool TfChargBD::refuseWhileRunning() {
@@ -730,20 +537,6 @@ bool TfChargBD::pollSelectedPoint() {
     if (index < 0 || index >= run_.pointLines().size()) return run_.startPoint(-1);
     if (!notifier_.confirm(pointStartQuestion(run_.pointLines().at(index)))) return false;
     return run_.startPoint(index);
-}
-
-TfGroupStart* TfChargBD::openGroupStart(int groupIndex) {
-    if (refuseWhileRunning()) return nullptr;
-    const int index = groupIndex >= 0 ? groupIndex : groups_->currentRow();
-    if (index < 0 || index >= run_.groups().size()) {
-        notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
-        return nullptr;
-    }
-    if (groupStart_) groupStart_->close();
-    groupStart_ = new TfGroupStart(run_, root_, notifier_, index, this);
-    groupStart_->setAttribute(Qt::WA_DeleteOnClose);
-    groupStart_->open();
-    return groupStart_;
 }
 
 void TfChargBD::showPointMenu(const QPoint& at) {
@@ -769,53 +562,6 @@ void TfChargBD::setPackageHooks(PackageHooks hooks) {
     applyAutostart();
 }
 
-TfGroupList* TfChargBD::openMemberList(int groupIndex) {
-    const int index = groupIndex >= 0 ? groupIndex : groups_->currentRow();
-    if (index < 0 || index >= run_.groups().size()) {
-        notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
-        return nullptr;
-    }
-    const database::Schemas schemas = database::loadSchemas(root_);
-    if (!schemas.ok) {
-        notifier_.message(MessageKind::Error, schemas.error);
-        return nullptr;
-    }
-    if (memberList_) memberList_->close();
-    memberList_ = new TfGroupList(root_, notifier_, this);
-    memberList_->setAttribute(Qt::WA_DeleteOnClose);
-    memberList_->selectPoint = [this](const QString& model, const QString& serial) {
-        return selectPoint(model, serial);
-    };
-    memberList_->pollSelected = [this] { pollSelectedPoint(); };
-    memberList_->showLastRecords = [this](const QString& identifier) { openLastRecords(identifier); };
-    memberList_->showPointMenu = [this](const QPoint& at) { showPointMenu(at); };
-    memberList_->open();
-    memberList_->showGroup(schemas, loadGroup(root_, run_.groups().at(index).file));
-    return memberList_;
-}
-
-TfLastRec* TfChargBD::openLastRecords(const QString& identifier) {
-    QString id = identifier;
-    if (id.isEmpty() && run_.selected >= 0 && run_.selected < run_.pointLines().size())
-        id = run_.pointLines().at(run_.selected).right(10).trimmed();
-    const database::Schemas schemas = database::loadSchemas(root_);
-    if (!schemas.ok) {
-        notifier_.message(MessageKind::Error, schemas.error);
-        return nullptr;
-    }
-    if (lastRecords_) lastRecords_->close();
-    auto* window = new TfLastRec(root_, notifier_, this);
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    // No point in the list: "В БД нет данных!!!".
-    if (!window->showPoint(schemas, id)) {
-        delete window;
-        return nullptr;
-    }
-    lastRecords_ = window;
-    lastRecords_->open();
-    return lastRecords_;
-}
-
 bool TfChargBD::selectPoint(const QString& model, const QString& serial) {
     // A point's line begins with its model, " №" and its serial number.
     const QString key = model + QStringLiteral("№") + serial;
@@ -830,78 +576,11 @@ bool TfChargBD::selectPoint(const QString& model, const QString& serial) {
     return false;
 }
 
-TfSet_Gr* TfChargBD::openConfigurator(bool newGroup) {
-    if (refuseWhileRunning()) return nullptr;
-    if (run_.pointLines().isEmpty()) {
-        notifier_.message(MessageKind::Warning, QStringLiteral("Нет зарегистрированных приборов!!!"));
-        return nullptr;
-    }
-    if (!run_.checks().contains(true)) {
-        notifier_.message(MessageKind::Warning, QStringLiteral("Нет отмеченных приборов!!!"));
-        return nullptr;
-    }
-    QString file;
-    if (!newGroup) {
-        const int row = groups_->currentRow();
-        if (row < 0 || row >= run_.groups().size()) {
-            notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
-            return nullptr;
-        }
-        file = run_.groups().at(row).file;
-    }
-    if (configurator_) configurator_->close();
-    configurator_ = new TfSet_Gr(run_, root_, notifier_, language_, file, this);
-    configurator_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(configurator_, &TfSet_Gr::groupsChanged, this, [this](const QString& changed) {
-        run_.reloadGroups();
-        run_.buildSchedule(true, changed);
-        showGroups();
-        showState();
-    });
-    configurator_->open();
-    return configurator_;
-}
-
 bool TfChargBD::clearViews() {
     if (!notifier_.confirm(QStringLiteral("Окна просмотра очистить?"))) return false;
     messages_->clear();
     sequence_->clear();
     return true;
-}
-
-TfExchanges* TfChargBD::showRowExchanges(int row) {
-    const int r = row >= 0 ? row : scheduleTable_->currentRow();
-    const DaySchedule& schedule = run_.schedule();
-    const database::Schemas schemas = database::loadSchemas(root_);
-    ExchangesView view;
-    if (r >= 0 && r < schedule.rows.size() && schemas.ok)
-        view = rowExchangesView(root_, schemas, run_.now().date(), schedule.rows.at(r), language_);
-    else
-        view.error = exchangesNoDataText(language_);
-    return openExchanges(view, QStringLiteral("Обмены текущей строки таблицы"), TfExchanges::kRowWidth);
-}
-
-TfExchanges* TfChargBD::showDayExchanges() {
-    const database::Schemas schemas = database::loadSchemas(root_);
-    ExchangesView view;
-    if (schemas.ok)
-        view = dayExchangesView(root_, schemas, run_.now().date(), language_);
-    else
-        view.error = exchangesNoDataText(language_);
-    return openExchanges(view, QStringLiteral("Все обмены за текущие сутки"), TfExchanges::kDayWidth);
-}
-
-TfExchanges* TfChargBD::openExchanges(const ExchangesView& view, const QString& caption, int width) {
-    if (!view.ok()) {
-        notifier_.message(MessageKind::Error, view.error);
-        return nullptr;
-    }
-    // One view at a time: a new one takes the place of the one open.
-    if (exchanges_) exchanges_->close();
-    exchanges_ = new TfExchanges(view, caption, width, this);
-    exchanges_->setAttribute(Qt::WA_DeleteOnClose);
-    exchanges_->show();
-    return exchanges_;
 }
 
 int TfChargBD::selectPendingRow() {
@@ -914,45 +593,32 @@ int TfChargBD::selectPendingRow() {
 }
 
 void TfChargBD::showNotice(MessageKind kind, const QString& text) {
-    appendLine(messages_,
-               QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" * ") + text,
-               kind == MessageKind::Information ? LineColour::Black : LineColour::Red);
-}
-
-void TfChargBD::appendLine(QPlainTextEdit* view, const QString& line, LineColour colour) {
-    QTextDocument* document = view->document();
-    // A console left running for days keeps its last lines only.
-    if (!document->isEmpty() && document->blockCount() >= kMaxViewLines) view->clear();
-    QTextCursor cursor(document);
-    cursor.movePosition(QTextCursor::End);
-    if (!document->isEmpty()) cursor.insertBlock();
-    QTextCharFormat format;
-    format.setForeground(colourOf(colour));
-    cursor.insertText(line, format);
-    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    appendLogLine(messages_,
+                  QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral(" * ") + text,
+                  kind == MessageKind::Information ? LineColour::Black : LineColour::Red, kMaxViewLines);
 }
 
 void TfChargBD::onAlarm() {
     if (!alarmOn_) {
         alarmOn_ = true;
-        blinkLit_ = false;
-        blink();
-        blinkTimer_.start(blinkIntervalMs);
+        alarmLit_ = false;
+        toggleAlarmLight();
+        alarmBlinkTimer_.start(blinkIntervalMs);
     }
     if (run_.tuning.sound) sound_->play(root_.file(folder::Sound, settings_.tuning.soundFile));
     emit alarmRaised();
 }
 
-void TfChargBD::blink() {
-    blinkLit_ = !blinkLit_;
-    alarmIndicator_->setStyleSheet(blinkLit_ ? QStringLiteral("background-color: red;") : QString());
+void TfChargBD::toggleAlarmLight() {
+    alarmLit_ = !alarmLit_;
+    alarmIndicator_->setStyleSheet(alarmLit_ ? QStringLiteral("background-color: red;") : QString());
 }
 
 void TfChargBD::silenceAlarm() {
-    blinkTimer_.stop();
+    alarmBlinkTimer_.stop();
     sound_->stop();
     alarmOn_ = false;
-    blinkLit_ = false;
+    alarmLit_ = false;
     alarmIndicator_->setStyleSheet(QString());
 }
 
@@ -962,25 +628,42 @@ void TfChargBD::showEvent(QShowEvent* event) {
     showState();
 }
 
+void TfChargBD::setClock(Clock& clock) {
+    closeWaitTimer_.setClock(clock);
+    closeWaitTimer_.setSingleShot(true);
+    board_->setClock(clock);
+}
+
 void TfChargBD::closeEvent(QCloseEvent* event) {
-    if (run_.running()) {
-        // The point in hand ends in order (hang-up, what was read stored) before the console goes.
+    if (closeWaitTimer_.isActive()) {
+        // Already waiting for the run: a second close changes nothing.
+        event->ignore();
+        return;
+    }
+    if (run_.running() && !closeWaitRanOut_) {
+        // The point in hand ends in order (hang-up, what was read stored) before the console goes: the
+        // run is asked to stop, and the console goes when it reports finished.
         run_.stop();
         if (run_.running()) {
-            QEventLoop wait;
-            connect(&run_, &PollingRun::finished, &wait, &QEventLoop::quit);
-            QTimer::singleShot(closeWaitMs, &wait, &QEventLoop::quit);
-            wait.exec(QEventLoop::ExcludeUserInputEvents);
+            closeWaitTimer_.start(closeWaitMs);
+            event->ignore();
+            return;
         }
     }
+    // A run that never ended is left to its timers: the console goes, the run is not cut short.
     if (!run_.running()) run_.setTimersRunning(false);
+    closeWaitRanOut_ = false;
     silenceAlarm();
-    if (configurator_) configurator_->close();
-    if (groupStart_) groupStart_->close();
-    if (exchanges_) exchanges_->close();
-    if (memberList_) memberList_->close();
-    if (lastRecords_) lastRecords_->close();
+    closeWindowsOpenedHere();
     event->accept();
+    emit closed();
+}
+
+void TfChargBD::closeAfterRun() {
+    // The wait is over either way: the run has ended, or it has had its time.
+    closeWaitRanOut_ = run_.running();
+    closeWaitTimer_.stop();
+    close();
 }
 
 } // namespace tarn::polling

@@ -3,20 +3,24 @@
 // state, the clock and the day's schedule on the right. It shows what the PollingRun does and forwards the
 // user's actions to it; the groups are made and changed in the configurator, a group run is started from
 // the group start window. The run's timers tick while the console is shown.
+#include "common/Clock.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "polling/ConsoleSettings.h"
 #include "polling/DayBoard.h"
+#include "polling/DayBoardFeed.h"
 #include "polling/PollState.h"
 #include "polling/PollingRun.h"
 #include "polling/ViewerRefresh.h"
 #include "polling/windows/AlarmSound.h"
+#include "polling/windows/DayBoardPanel.h"
 #include "polling/windows/TfExchanges.h"
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfLastRec.h"
 #include "polling/windows/TfSet_Gr.h"
 #include "polling/windows/TfTuning.h"
 #include "polling/windows/ToolTipGate.h"
+#include "polling/windows/ViewerPanel.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -33,7 +37,6 @@ class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 class QSplitter;
-class QStandardItemModel;
 class QTableView;
 class QTableWidget;
 class QWidget;
@@ -60,6 +63,10 @@ public:
     TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
               QWidget* parent = nullptr);
 
+    // The clock the console waits on (the close's wait, the board's lag period): the application's, the
+    // one its run ticks on. Until it is given, the computer's.
+    void setClock(Clock& clock);
+
     // The points, the groups and the day's schedule read again (not while a run is on).
     void reload();
     // The fields, the buttons and the schedule as the run stands now.
@@ -84,7 +91,7 @@ public:
     // The heights of the point-list and message panels (Current\track.000).
     void applyPanelSizes(const PanelSizes& sizes);
     PanelSizes panelSizes() const;
-    QSplitter* panelSplitter() const { return left_; }
+    QSplitter* panelSplitter() const { return leftPanels_; }
     QWidget* analogClock() const;
     TfTuning* settingsWindow() const { return tuning_; }
     QAction* settingsAction() const { return settingsAction_; }
@@ -136,13 +143,13 @@ public:
     ViewerRefresh* viewerRefresh() const { return viewer_; }
     // One second of the cycle: the 1 s timer calls it (tests call it directly).
     void viewerTick();
-    bool viewerTimerActive() const { return viewerTimer_.isActive(); }
-    enum class Countdown { Wait, Start };
+    bool viewerTimerActive() const { return refreshCountdownTimer_.isActive(); }
+    using Countdown = ViewerPanel::Countdown;
     QWidget* viewerPanel() const { return viewerPanel_; }
-    QLineEdit* sinceLastSynchronisation() const { return sinceSync_; }
-    QLineEdit* countdownMinutes(Countdown c) const { return countdownMinutes_[static_cast<int>(c)]; }
-    QLineEdit* countdownSeconds(Countdown c) const { return countdownSeconds_[static_cast<int>(c)]; }
-    QLabel* countdownLabel(Countdown c) const { return countdownLabels_[static_cast<int>(c)]; }
+    QLineEdit* sinceLastSynchronisation() const { return viewerPanel_->sinceLastSynchronisation(); }
+    QLineEdit* countdownMinutes(Countdown c) const { return viewerPanel_->minutes(c); }
+    QLineEdit* countdownSeconds(Countdown c) const { return viewerPanel_->seconds(c); }
+    QLabel* countdownLabel(Countdown c) const { return viewerPanel_->label(c); }
     int viewerTickMs = 1000;
 
     QListWidget* pointList() const { return points_; }
@@ -169,17 +176,17 @@ public:
     QAction* pendingRowAction() const { return pendingRow_; }
 
     // The day's points: a table built from the join table and the schedule, read again when the run
-    // reports a point's end, a finished run or a changed schedule, and every boardRefreshMs for the lag
+    // reports a point's end, a finished run or a changed schedule, and every lag period of the feed
     // (never on the one-second tick alone).
-    QTableView* boardView() const { return boardView_; }
-    QLineEdit* boardFilter() const { return boardFilter_; }
-    QCheckBox* failedOnlyBox() const { return failedOnly_; }
-    QPushButton* retryButton() const { return retry_; }
-    const QList<BoardRow>& boardRows() const { return boardRows_; }
+    QTableView* boardView() const { return boardPanel_->view(); }
+    QLineEdit* boardFilter() const { return boardPanel_->filter(); }
+    QCheckBox* failedOnlyBox() const { return boardPanel_->failedOnlyBox(); }
+    QPushButton* retryButton() const { return boardPanel_->retryButton(); }
+    const QList<BoardRow>& boardRows() const { return board_->rows(); }
+    DayBoardFeed& dayBoard() { return *board_; }
     // The board read again now (the timer and the run's events call it through showState).
-    void refreshBoard();
-    int boardReads() const { return boardReads_; }
-    int boardRefreshMs = 60000;
+    void refreshBoard() { board_->refresh(); }
+    int boardReads() const { return board_->reads(); }
     // "опросить неуспешные": the failed members of the group (the list's current one when -1) polled
     // again while its window is open.
     bool retryFailedMembers(int groupIndex = -1);
@@ -193,6 +200,9 @@ public:
     // The alarm indicator's blink; how long closing waits for a run to end in order.
     int blinkIntervalMs = 500;
     int closeWaitMs = 30000;
+    // A close that waits for the run it stopped: the console goes when the run reports finished, or when
+    // closeWaitMs have passed on the console's clock.
+    bool closeWaiting() const { return closeWaitTimer_.isActive(); }
 
 public slots:
     // The cycle settings were saved: the cycle begins again from them (or stops when switched off).
@@ -207,6 +217,8 @@ signals:
     void cycleSettingsSaved();
     // "Установка размера полей по умолчанию": the database window takes its default height too.
     void panelSizesReset();
+    // The console has closed: at once, or once the run it stopped has ended (or the wait ran out).
+    void closed();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -216,15 +228,16 @@ private:
     // The point menu: the single-point poll and the last records ("Занято !!!" while polling runs).
     void showPointMenu(const QPoint& at);
     TfExchanges* openExchanges(const ExchangesView& view, const QString& caption, int width);
-    void appendLine(QPlainTextEdit* view, const QString& line, LineColour colour);
     void showPoints();
     void showPointChecks();
     void showGroups();
     void showSchedule();
-    void showBoard();
     void onAlarm();
-    void blink();
+    void toggleAlarmLight();
     void showViewer();
+    // The close taken up again once the run has ended, or the wait has run out.
+    void closeAfterRun();
+    void closeWindowsOpenedHere();
     // The user's "Запуск циклического опроса" on a synchronised copy with the cycle off.
     void synchroniseByHand();
     // The right-click menus answer this while a run is on.
@@ -237,7 +250,9 @@ private:
     DataRoot root_;
     Notifier& notifier_;
     int language_;
-    bool filling_ = false;
+    std::unique_ptr<Clock> computerClock_ = std::make_unique<SystemClock>();
+    // The lists are being filled from the run: their change signals are not the user's.
+    bool fillingLists_ = false;
 
     QListWidget* points_;
     QCheckBox* allPoints_;
@@ -250,7 +265,7 @@ private:
     QLineEdit* fields_[9]{};
     QLCDNumber* clock_;
     QWidget* analogClock_;
-    QSplitter* left_;
+    QSplitter* leftPanels_;
     QLabel* alarmIndicator_;
     QCheckBox* scheduleBox_;
     QWidget* schedulePanel_;
@@ -284,29 +299,19 @@ private:
     QPointer<TfTuning> tuning_;
 
     ViewerRefresh* viewer_ = nullptr;
-    QTimer viewerTimer_;
-    QWidget* viewerPanel_;
-    QLineEdit* sinceSync_;
-    QWidget* countdownRows_[2]{};
-    QLabel* countdownLabels_[2]{};
-    QLineEdit* countdownMinutes_[2]{};
-    QLineEdit* countdownSeconds_[2]{};
+    QTimer refreshCountdownTimer_;
+    ViewerPanel* viewerPanel_;
 
-    QTableView* boardView_;
-    QStandardItemModel* boardModel_;
-    QLineEdit* boardFilter_;
-    QCheckBox* failedOnly_;
-    QPushButton* retry_;
-    QList<BoardRow> boardRows_;
-    QTimer boardTimer_;
-    bool boardDirty_ = true;
-    QString boardScheduleMark_; // what the schedule showed when the board was last read
-    int boardReads_ = 0;
+    DayBoardPanel* boardPanel_;
+    DayBoardFeed* board_;
     std::unique_ptr<PollStateKeeper> stateFile_;
 
-    QTimer blinkTimer_;
+    QTimer alarmBlinkTimer_;
     bool alarmOn_ = false;
-    bool blinkLit_ = false;
+    bool alarmLit_ = false;
+    ClockTimer closeWaitTimer_{*computerClock_};
+    // The wait for the run ran out: the close goes through with the run still on.
+    bool closeWaitRanOut_ = false;
     QPointer<TfSet_Gr> configurator_;
     QPointer<TfGroupStart> groupStart_;
     QPointer<TfGroupList> memberList_;

@@ -1,5 +1,7 @@
 #include "polling/windows/TfExchanges.h"
 
+#include "common/LineColourInk.h"
+
 #include <QFont>
 #include <QPlainTextEdit>
 #include <QTextCursor>
@@ -23,9 +25,7 @@ TfExchanges::TfExchanges(const ExchangesView& view, const QString& caption, int 
         const ViewLine& line = view.lines.at(i);
         if (i > 0) cursor.insertBlock();
         QTextCharFormat format;
-        format.setForeground(line.colour == LineColour::Red    ? Qt::red
-                             : line.colour == LineColour::Blue ? Qt::blue
-                                                               : Qt::black);
+        format.setForeground(colourOf(line.colour));
         cursor.insertText(line.text, format);
     }
     // Esc is the dialog's reject: the window closes.

@@ -257,6 +257,8 @@ polling::TfChargBD* TMenuCorr::openPollingConsole() {
         console_ = std::make_unique<polling::TfChargBD>(*pollingRun_, ctx_.root(), ctx_.notifier(),
                                                         ctx_.languageIndex(), this);
         console_->setWindowFlag(Qt::Window);
+        // The console waits on the run's clock when it closes during a run.
+        console_->setClock(ctx_.clock());
         connect(console_.get(), &polling::TfChargBD::dutyModeRequested, this, &TMenuCorr::enterDutyMode);
         // An alarm brings back a main window in duty mode or minimised to the tray.
         connect(console_.get(), &polling::TfChargBD::alarmRaised, this, [this] {
@@ -417,7 +419,8 @@ void TMenuCorr::openCorrectorWindow() {
     unit.settings = &ctx_.settings();
     unit.invertLpt = [this] { return ctx_.linkLog().options.invertLpt; };
     unit.serviceLevel = [this] { return ctx_.serviceLevel; };
-    unit.store = [this](const corrector::CorrectorWindowModel& model, const QList<int>& kinds, int sourceKind,
+    unit.store = [this](const corrector::CorrectorWindowModel& model, const QList<int>& kinds,
+                        database::SourceKind sourceKind,
                         QWidget* parent) { storeReading(model, kinds, sourceKind, parent); };
     transfer::connectTransferUnit(window, session.model(), ctx_.engine(), ctx_.linkPort(), ctx_.notifier(),
                                   unit);
@@ -590,8 +593,7 @@ void TMenuCorr::openCorrectorWindow() {
             if (const auto g = corrector::archiveGeometry(kind, model.state().profile))
                 if (model.archives().rowCount(g->archive) > 0) archivesRead.append(g->archive);
         }
-        constexpr int kFromFile = 4;
-        storeReading(model, kinds, kFromFile, &window, path);
+        storeReading(model, kinds, database::SourceKind::File, &window, path);
         if (tables) tables->refresh();
     };
     // "СОХРАНИТЬ КАК *.xls": the workbook of the window's parameters and tables, shown once written.
@@ -616,8 +618,8 @@ void TMenuCorr::openCorrectorWindow() {
     connect(&session, &corrector::CorrectorSession::readRunClosed, &window,
             [this, &session, &window, &tables](bool completed) {
                 if (!completed) return;
-                constexpr int kByCable = 5;
-                storeReading(session.model(), session.readRun().completedKinds(), kByCable, &window);
+                storeReading(session.model(), session.readRun().completedKinds(), database::SourceKind::Cable,
+                             &window);
                 if (tables) tables->refresh();
             });
     window.exec();
@@ -628,7 +630,7 @@ void TMenuCorr::openCorrectorWindow() {
 }
 
 void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
-                             int sourceKind, QWidget* parent, const QString& fileName) {
+                             database::SourceKind sourceKind, QWidget* parent, const QString& fileName) {
     QList<int> archives;
     for (int kind : kindsRead)
         if (corrector::isArchiveKind(kind)) archives.append(kind);
@@ -651,7 +653,7 @@ void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const
     // Every kind read counts: the instantaneous measurement is stored beside the archives.
     const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, model, ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
-                                                kindsRead, sourceKind, hooks);
+                                                kindsRead, database::sourceKindNumber(sourceKind), hooks);
     wait.hide();
     if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
     // The rows are stored; a CSV copy that could not be written is told, not passed over.
@@ -735,9 +737,18 @@ void TMenuCorr::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
+    // A polling run ends in order first: the point in hand is hung up and stored. The console goes once
+    // the run has ended; the program ends after it.
+    if (console_ && !console_->close()) {
+        if (!waitingForConsole_) {
+            waitingForConsole_ = true;
+            connect(console_.get(), &polling::TfChargBD::closed, this, &QWidget::close,
+                    Qt::SingleShotConnection);
+        }
+        event->ignore();
+        return;
+    }
     ending_ = true;
-    // A polling run ends in order first: the point in hand is hung up and stored.
-    if (console_) console_->close();
     // Ending: the settings file is written when there is none, the port is closed, the tray icon goes.
     if (!skipSettingsWriteOnExit_ && !QFileInfo::exists(ctx_.settingsFiles().settingsPath()))
         link::saveSettings(ctx_.settingsFiles(), ctx_.settings());

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: a small launcher with the main menu and the tray icon. It runs the start-up timer,
 // the initialisation sequence under the wait window, and the orderly end of the program.
+#include "database/Storing.h"
 #include "link/SettingsController.h"
 #include "polling/windows/ToolTipGate.h"
 #include "shell/AppContext.h"
@@ -96,10 +97,10 @@ protected:
 private:
     bool reinitPort(const link::LinkSettings& s);
     // The request to store after a reading that brought archives.
-    // The request to store what the corrector window holds: read from the corrector by cable (source
-    // kind 5) or opened from a file (4).
+    // The request to store what the corrector window holds: read from the corrector by cable, opened
+    // from a file, or loaded from the transfer unit.
     void storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
-                      int sourceKind, QWidget* parent, const QString& fileName = {});
+                      database::SourceKind sourceKind, QWidget* parent, const QString& fileName = {});
     void startPortScan();
 
     AppContext& ctx_;
@@ -132,6 +133,8 @@ private:
     QtTranslations qtTexts_;
     bool skipSettingsWriteOnExit_ = false;
     bool ending_ = false;
+    // The program ends once the console, closing after its run, has gone.
+    bool waitingForConsole_ = false;
 };
 
 } // namespace tarn::shell

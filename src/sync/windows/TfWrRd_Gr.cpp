@@ -1,5 +1,7 @@
 #include "sync/windows/TfWrRd_Gr.h"
 
+#include "common/LineColourInk.h"
+
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -11,26 +13,6 @@
 #include <QVBoxLayout>
 
 namespace tarn::sync {
-
-namespace {
-
-QColor colourOf(LogColour colour) {
-    switch (colour) {
-    case LogColour::Maroon:
-        return QColor(0x80, 0x00, 0x00);
-    case LogColour::Blue:
-        return QColor(0x00, 0x00, 0xff);
-    case LogColour::Green:
-        return QColor(0x00, 0x80, 0x00);
-    case LogColour::Red:
-        return QColor(0xff, 0x00, 0x00);
-    case LogColour::Black:
-        break;
-    }
-    return QColor(Qt::black);
-}
-
-} // namespace
 
 TfWrRd_Gr::TfWrRd_Gr(Mode mode, Input input, Notifier& notifier, QWidget* parent)
     : QDialog(parent), mode_(mode), input_(std::move(input)), notifier_(notifier) {

@@ -36,11 +36,11 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
                          o.language = options.language;
                          o.commandsShown = port.portExists(port.portName());
                          o.debugging = options.debugging && options.debugging();
-                         constexpr int kByTransferUnit = 3;
                          TDtu_8_16 unit(
                              session, model, notifier, o,
                              [&](const QList<int>& kinds) {
-                                 if (options.store) options.store(model, kinds, kByTransferUnit, &window);
+                                 if (options.store)
+                                     options.store(model, kinds, database::SourceKind::TransferUnit, &window);
                              },
                              &window);
                          unit.exec();
@@ -51,18 +51,17 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
     QObject::connect(window.lptAction(), &QAction::triggered, &window, [&window, &model, &notifier, options] {
         const auto lpt = openLpt(options, notifier);
         if (!lpt) return;
-        LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseWithEvents);
+        LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseOnBus);
         bus.invert = !options.invertLpt || options.invertLpt();
         TZag_Lpt read(bus, model, notifier, options.language,
                       options.serviceLevel && options.serviceLevel() == 5, &window);
-        constexpr int kByTransferUnit = 3;
         if (read.exec() == QDialog::Accepted && read.complete() && options.store)
-            options.store(model, read.kindsRead(), kByTransferUnit, &window);
+            options.store(model, read.kindsRead(), database::SourceKind::TransferUnit, &window);
     });
     QObject::connect(window.lptTestAction(), &QAction::triggered, &window, [&window, &notifier, options] {
         const auto lpt = openLpt(options, notifier);
         if (!lpt) return;
-        LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseWithEvents);
+        LptBus bus(*lpt, options.settings ? options.settings->lptDelay : 0, pauseOnBus);
         bus.invert = !options.invertLpt || options.invertLpt();
         // "Тайм-аут по записи" starts at the settings' write time-out.
         const int pause = options.settings ? qMax(1, options.settings->writeDelayMs) : kLptDefaultPauseMs;

@@ -3,6 +3,7 @@
 // into this corrector window and stored as a reading by the transfer unit.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
+#include "database/Storing.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
@@ -25,7 +26,7 @@ struct TransferUnitMenuOptions {
     std::function<int()> serviceLevel;
     // Stores a loaded zone's archives with the source kind given.
     std::function<void(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
-                       int sourceKind, QWidget* parent)>
+                       database::SourceKind sourceKind, QWidget* parent)>
         store;
 };
 
