@@ -4,6 +4,7 @@
 // what went over the line is taken from the simulator's own line log and call log, and every expected value
 // is worked out here from the records given to the simulated correctors.
 #include "acceptance/AcceptanceReaders.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -204,7 +205,9 @@ public:
         if (!p.waitForStarted(10000)) return r;
         p.waitForFinished(300000); // a guard against a hang only
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(args, out);
+        r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }

@@ -3,6 +3,7 @@
 // password, a value out of its range refused before anything goes over the line, and the clock set.
 // tarn-cli and corrector-sim run as processes only; the simulator's --dump tells what the corrector holds,
 // and every expected text is worked out here from those raw bytes.
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -149,7 +150,9 @@ public:
         if (!p.waitForStarted(10000)) return r;
         p.waitForFinished(300000); // a guard against a hang only
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(args, out);
+        r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }

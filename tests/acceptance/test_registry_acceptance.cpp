@@ -6,6 +6,7 @@
 // from the simulator's scenario and its --dump, what the database holds from tarn-cli and, for the
 // registry fields tarn-cli does not show, from the registry file read here with SQLite.
 #include "acceptance/AcceptanceReaders.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -144,7 +145,9 @@ public:
         if (!p.waitForStarted(10000)) return r;
         p.waitForFinished(300000); // a guard against a hang only
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(args, out);
+        r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }

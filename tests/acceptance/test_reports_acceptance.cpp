@@ -3,6 +3,7 @@
 // the outputs is worked out here from those records and compared with the files as written.
 #include "reports/XlsxRead.h"
 #include "acceptance/AcceptanceReaders.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -299,7 +300,9 @@ public:
         if (!p.waitForStarted(10000)) return r;
         p.waitForFinished(300000); // a guard against a hang only
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(args, out);
+        r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }

@@ -4,6 +4,7 @@
 // unit's refusals. tarn-cli and corrector-sim run as processes only; every record a zone holds is built
 // byte by byte here and every expected value is worked out here from those bytes.
 #include "acceptance/AcceptanceReaders.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -225,7 +226,9 @@ public:
         if (!p.waitForStarted(10000)) return r;
         p.waitForFinished(300000); // a guard against a hang only
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(args, out);
+        r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }

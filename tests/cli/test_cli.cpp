@@ -1,6 +1,7 @@
 // tarn-cli as a process: laying out an installation, the settings file, opening the port.
 #include "SimLine.h"
 #include "common/DateTimeText.h"
+#include "support/CliJson.h"
 #include "support/DatabaseFaults.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
@@ -35,7 +36,9 @@ Result cli(const QStringList& args) {
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
     test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    Result r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    tarn::test::expectCliJsonFits(args, r.out);
+    return r;
 }
 } // namespace
 

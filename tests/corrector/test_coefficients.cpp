@@ -7,6 +7,7 @@
 #include "corrector/windows/TMet_Z900.h"
 #include "corrector/windows/TfZib.h"
 #include "link/FrameChecksum.h"
+#include "support/CliJson.h"
 #include "support/SessionRig.h"
 #include "support/SimProcess.h"
 
@@ -465,7 +466,9 @@ struct CliRig {
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
         test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 30000);
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        CliResult r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        tarn::test::expectCliJsonFits(args, r.out);
+        return r;
     }
 };
 

@@ -18,6 +18,7 @@
 #include "polling/GroupSummary.h"
 #include "polling/Groups.h"
 #include "reports/windows/TPrint_ku.h"
+#include "support/CliJson.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
@@ -556,7 +557,9 @@ TEST(GraphCli, DrawsAPointsGraphIntoAJpegWithTheStoredQuality) {
                                                  QStringLiteral("--json")});
     ASSERT_TRUE(cli.waitForFinished(30000));
     EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const QJsonObject answer = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+    const QByteArray printed = cli.readAllStandardOutput();
+    tarn::test::expectCliJsonFits(cli.arguments(), printed);
+    const QJsonObject answer = QJsonDocument::fromJson(printed).object();
     EXPECT_EQ(answer.value(QStringLiteral("quality")).toInt(), 30);
     EXPECT_TRUE(answer.value(QStringLiteral("percent")).toBool());
     const QJsonArray curves = answer.value(QStringLiteral("curves")).toArray();
@@ -585,7 +588,9 @@ TEST(GraphCli, APictureAskedForUnderAnotherExtensionIsWrittenAsTheWindowNamesIt)
                    QStringLiteral("480")});
         ASSERT_TRUE(cli.waitForFinished(30000));
         ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-        const QJsonObject answer = QJsonDocument::fromJson(cli.readAllStandardOutput()).object();
+        const QByteArray printed = cli.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(cli.arguments(), printed);
+        const QJsonObject answer = QJsonDocument::fromJson(printed).object();
         EXPECT_EQ(answer.value(QStringLiteral("file")).toString(), written);
         EXPECT_FALSE(QFileInfo::exists(out)) << asked;
         // JPEG data in a file named so, read back by Qt's own reader.

@@ -1,6 +1,7 @@
 // End to end: the built tarn-cli talks through a pseudo-terminal to the built simulator.
 #include "common/TextFile.h"
 #include "link/LinkSettings.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -34,6 +35,7 @@ CliResult runCli(const QString& home, QStringList args) {
     }
     r.exitCode = cli.exitCode();
     r.out = cli.readAllStandardOutput();
+    tarn::test::expectCliJsonFits(args, r.out);
     r.json = QJsonDocument::fromJson(r.out).object();
     return r;
 }

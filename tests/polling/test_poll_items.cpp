@@ -5,6 +5,7 @@
 #include "database/Gases.h"
 #include "database/Registry.h"
 #include "database/Schema.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -176,7 +177,9 @@ public:
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TARN_CLI_PROGRAM), QStringList{QStringLiteral("--home"), home()} + args);
         test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 60000);
-        return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        Result r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+        tarn::test::expectCliJsonFits(args, r.out);
+        return r;
     }
     // One poll of the point, as the console's "Выборочный опрос"; its summary.
     QJsonObject poll() {

@@ -1,6 +1,7 @@
 // tarn-cli scan: the same scan without the window, against the simulator program on a pseudo-terminal.
 #include "ScanTestSupport.h"
 #include "common/TextFile.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -39,7 +40,9 @@ struct CliBench {
             p.waitForFinished(1000);
             return -1;
         }
-        lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(p.arguments(), out);
+        lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         return p.exitCode();
     }
 };

@@ -5,6 +5,7 @@
 #include "SeededArchive.h"
 #include "Seeds.h"
 #include "TextReaders.h"
+#include "support/CliJson.h"
 #include "support/SimProcess.h"
 
 #include <QDir>
@@ -72,7 +73,9 @@ public:
         if (!p.waitForStarted(10000)) return r;
         p.waitForFinished(300000); // a guard against a hang only
         r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        const QByteArray out = p.readAllStandardOutput();
+        tarn::test::expectCliJsonFits(args, out);
+        r.out = QString::fromUtf8(out);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }

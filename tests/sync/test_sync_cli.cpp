@@ -2,6 +2,7 @@
 #include "common/TextFile.h"
 #include "database/Registry.h"
 #include "link/LinkSettings.h"
+#include "support/CliJson.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 #include "sync/FolderSync.h"
@@ -37,6 +38,7 @@ CliResult cli(const QString& home, const QStringList& args) {
     }
     r.exitCode = p.exitCode();
     const QByteArray out = p.readAllStandardOutput();
+    tarn::test::expectCliJsonFits(args, out);
     r.out = QString::fromUtf8(out);
     r.json = QJsonDocument::fromJson(out).object();
     return r;
@@ -260,6 +262,7 @@ ViewerRun viewer(const QString& home, const QString& clock, const QStringList& e
     }
     r.exitCode = p.exitCode();
     r.out = QString::fromUtf8(p.readAllStandardOutput());
+    tarn::test::expectCliJsonFits(p.arguments(), r.out.toUtf8());
     for (const QString& line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         r.events.append(QJsonDocument::fromJson(line.toUtf8()).object());
     return r;
@@ -338,8 +341,9 @@ TEST(SyncCli, ViewerIsRefusedOffACopyOrWithTheCycleOffAndEndsInOrderOnSigterm) {
     p.terminate();
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 130);
-    const QStringList lines =
-        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QByteArray events = p.readAllStandardOutput();
+    tarn::test::expectCliJsonFits(p.arguments(), events);
+    const QStringList lines = QString::fromUtf8(events).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(
         QJsonDocument::fromJson(lines.last().toUtf8()).object().value(QStringLiteral("event")).toString(),
@@ -363,5 +367,7 @@ TEST(SyncCli, ViewerIsRefusedOffACopyOrWithTheCycleOffAndEndsInOrderOnSigterm) {
     c.terminate();
     ASSERT_TRUE(c.waitForFinished(30000));
     EXPECT_EQ(c.exitCode(), 130);
+    out += c.readAllStandardOutput();
+    tarn::test::expectCliJsonFits(c.arguments(), out);
     EXPECT_GE(out.count("\"synchronised\""), 2);
 }
