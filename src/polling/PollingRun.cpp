@@ -2,10 +2,6 @@
 
 #include "link/PhoneNumber.h"
 
-#include "common/TuningFiles.h"
-#include "corrector/Blocks.h"
-#include "corrector/ItemTable.h"
-#include "corrector/StoreReading.h"
 #include "database/JoinTable.h"
 #include "polling/DayBoard.h"
 #include "polling/GroupStart.h"
@@ -14,7 +10,6 @@ namespace tarn::polling {
 
 namespace {
 
-constexpr int kTicksPerSecond = link::ModemMachine::kTicksPerSecond;
 constexpr int kStepsWithoutWaiting = 64;
 constexpr int kGateStepMs = 5;
 
@@ -23,16 +18,6 @@ QString quoted(const QString& text) {
 }
 
 } // namespace
-
-PollingTuning readPollingTuning(const DataRoot& root) {
-    const Tuning t = loadTuning(root);
-    PollingTuning tuning;
-    tuning.alarmSignalling = t.alarm;
-    tuning.sound = t.sound;
-    tuning.checkTablesAtStart = t.rebuildAtStart;
-    tuning.additionalRecordCheck = t.extraRecordCheck;
-    return tuning;
-}
 
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
     : QObject(parent), p_(std::move(parts)), language_(languageIndex),
@@ -210,10 +195,11 @@ void PollingRun::stop() {
     }
     if (stopRequested_) return;
     stopRequested_ = true;
+    context_.stopRequested = true;
     if (mode_ == PollMode::Group || mode_ == PollMode::Schedule) writeResumeFile();
     switch (step_) {
     case Step::HangUp:
-    case Step::HangUpWait:
+    case Step::HangingUp:
     case Step::Store:
     case Step::NextPoint:
         return; // ending already
@@ -225,7 +211,7 @@ void PollingRun::stop() {
         // The request in flight is dropped; the point ends in order from here.
         gate_.stopIdentification();
         p_.engine.abandonRequest();
-        exchange_ = Exchange::None;
+        if (line_) line_->dropExchange();
         step_ = Step::HangUp;
         return;
     }
@@ -315,9 +301,8 @@ void PollingRun::tick() {
             subState_ = 0;
         }
     }
-    if (step_ == Step::DialWait) ++dialTicks_;
-    if (modem_ && modem_->lineUp() && log_.connectionBegin.isValid())
-        connectionSeconds_ = static_cast<int>(log_.connectionBegin.msecsTo(now()) / 1000);
+    if (step_ == Step::Dial && dial_) dial_->tick();
+    if (modem_) modem_->tick();
     advance();
 }
 
@@ -326,10 +311,15 @@ void PollingRun::advance() {
     // a tick between every two steps.
     for (int i = 0; i < kStepsWithoutWaiting; ++i) {
         const Step before = step_;
-        const Exchange exchange = exchange_;
+        const auto exchange = line_ ? line_->exchange() : SessionLine::Exchange::None;
         const int item = item_;
+        const StepStatus status = status_;
+        const int begun = stepsBegun_;
         runStep();
-        if (step_ == before && exchange_ == exchange && item_ == item) return;
+        const auto exchangeNow = line_ ? line_->exchange() : SessionLine::Exchange::None;
+        if (step_ == before && exchangeNow == exchange && item_ == item && status_ == status &&
+            stepsBegun_ == begun)
+            return;
     }
 }
 
@@ -348,225 +338,19 @@ QString PollingRun::flagsOfRun() const {
     return planner_.groupFlags();
 }
 
-bool PollingRun::exchangeDone() {
-    if (exchange_ == Exchange::Pending && itemExchange_ && session_ &&
-        !session_->model().itemTransferPending()) {
-        exchange_ = session_->model().lastItem().result == corrector::ItemOutcome::Result::Done
-                        ? Exchange::Done
-                        : Exchange::Failed;
-    }
-    if (exchange_ == Exchange::Pending) {
-        // A request the engine no longer holds (it was dropped under us) would keep the point for good.
-        const bool engineIdle = !p_.engine.busy() && !gate_.identifying();
-        idleTicks_ = engineIdle ? idleTicks_ + 1 : 0;
-        if (idleTicks_ > interruptedAfterTicks) {
-            say(QStringLiteral("прерванный режим чтения"), LineColour::Red);
-            exchange_ = Exchange::None;
-            fail(QStringLiteral("прерванный режим чтения"));
-        }
-        return false;
-    }
-    if (exchange_ == Exchange::Failed) {
-        exchange_ = Exchange::None;
-        fail();
-        return false;
-    }
-    if (exchange_ == Exchange::Done) {
-        exchange_ = Exchange::None;
-        return true;
-    }
-    return false;
-}
-
-void PollingRun::startItemExchange(const std::function<bool()>& start) {
-    itemExchange_ = true;
-    startExchange();
-    if (!start()) exchange_ = Exchange::Failed;
-}
-
 void PollingRun::runStep() {
-    using corrector::read_kind::Clock;
-    using corrector::read_kind::Measurement;
     switch (step_) {
     case Step::Idle:
         return;
     case Step::Start:
         stepStart();
         return;
-    case Step::Dial: {
-        if (p_.port.linkBroken()) {
-            fail(QStringLiteral("ошибка порта!!! ") + point_->config[database::config::Port]);
-            return;
-        }
-        const QString phone = point_->config[database::config::Phone];
-        say(QStringLiteral("запрос телефона - ") + quoted(phone) + QStringLiteral(" -> ") + pointName_);
-        link::ModemJob job;
-        job.phone = phone;
-        job.init = point_->config[database::config::InitString].isEmpty()
-                       ? p_.settings.modemInit
-                       : point_->config[database::config::InitString];
-        job.dialTimeoutSec = qMax(1, point_->config[database::config::WaitS].toInt());
-        job.name = pointName_.trimmed();
-        modem_->call(job);
-        dialTicks_ = 0;
-        step_ = Step::DialWait;
-        return;
-    }
-    case Step::DialWait:
-        if (modem_->busy()) return;
-        if (modem_->connected()) {
-            step_ = Step::Version;
-            return;
-        }
-        if (modem_->machine().dispatcherSilent()) {
-            result(PointResult::DispatcherModemLost);
-            // Our own modem is gone: nothing more can be polled. The point's outcome still says why.
-            error_ = QStringLiteral("нет связи с модемом диспетчерской");
-            groupFailed_ = true;
-            storeWhatWasRead();
-            goIdle(); // closes the port and gives a schedule row being polled back to "--"
-            return;
-        }
-        if (--redialsLeft_ > 0 && !stopRequested_) {
-            pauseTicks_ = 0;
-            say(QStringLiteral("ожидаем ") + point_->config[database::config::PauseS].trimmed() +
-                QStringLiteral("сек. следующий набор номера"));
-            step_ = Step::RedialPause;
-        } else {
-            result(PointResult::NoModemAnswer);
-            step_ = Step::Store;
-        }
-        emit stateChanged();
-        return;
-    case Step::RedialPause:
-        if (++pauseTicks_ > point_->config[database::config::PauseS].toInt() * kTicksPerSecond) {
-            pauseTicks_ = 0;
-            step_ = Step::Dial;
-        }
-        return;
+    case Step::Dial:
     case Step::Version:
-        if (p_.port.linkBroken()) {
-            fail(QStringLiteral("ошибка порта!!! ") + point_->config[database::config::Port]);
-            return;
-        }
-        // The corrector's items go over the call now up (the model refuses them on a modem line without one).
-        session_->model().setModemConnected(p_.engine.lineUse().modemConnected);
-        say(QStringLiteral("начало опроса  - > ") + quoted(pointName_));
-        say(QStringLiteral("контроль версии"));
-        itemExchange_ = false;
-        startExchange();
-        gate_.startIdentification(corrector::IdentificationMode::Polling);
-        step_ = Step::VersionBlock;
-        return;
-    case Step::VersionBlock:
-        // The corrector proved itself by its identification; its version block names its family.
-        if (!exchangeDone()) return;
-        dataRead_ = true;
-        session_->model().ClearWindow();
-        session_->model().setIdentification(gate_.identification());
-        session_->model().setProfile(gate_.profile());
-        itemExchange_ = false;
-        startExchange();
-        session_->link().readBlock(corrector::read_kind::Version, corrector::kVersionBlock);
-        step_ = Step::Parameters;
-        return;
     case Step::Parameters:
-        if (!exchangeDone()) return;
-        say(QStringLiteral("параметры прибора"));
-        itemExchange_ = false;
-        startExchange();
-        session_->model().StartFullRead();
-        step_ = Step::Identity;
-        return;
-    case Step::Identity: {
-        if (!exchangeDone()) return;
-        const auto& model = session_->model();
-        const database::StoreContext c =
-            corrector::storeContextFor(model, language_, database::SourceKind::PolledByCable, {});
-        if (c.identifier != identifier_) {
-            say(QStringLiteral("Err: номер корр. в БД ") + quoted(pointName_) + QStringLiteral(" чт. ") +
-                    quoted(c.model + QStringLiteral(" №") + c.serial),
-                LineColour::Red);
-            fail(QStringLiteral("ном.выз.прибора не равен ном.в БД"));
-            return;
-        }
-        dispatchItem(item_);
-        return;
-    }
-    case Step::ArchiveCheck:
-        if (!exchangeDone()) return;
-        archiveCheckDone();
-        return;
-    case Step::ArchiveRead:
-        if (!exchangeDone()) return;
-        kindsRead_.append(archiveKindOfItem(item_));
-        step_ = Step::NextItem;
-        return;
-    case Step::ClockRead:
-        say(QStringLiteral("коррекция текущего времени"));
-        if (point_->config[database::config::Password].trimmed().isEmpty()) {
-            say(QStringLiteral("нет пароля для коррекции параметров!!! "), LineColour::Red);
-            fail(QStringLiteral("нет пароля для коррекц. парам."));
-            return;
-        }
-        say(QStringLiteral("коррекция времени - чт.текущ.время корректора"));
-        itemExchange_ = false;
-        startExchange();
-        session_->link().readBlock(Clock, corrector::kClockBlock);
-        step_ = Step::ClockCompared;
-        return;
-    case Step::ClockCompared:
-        if (!exchangeDone()) return;
-        clockCompared();
-        return;
-    case Step::ClockWrite:
-        if (!exchangeDone()) return;
-        if (!passwordSent_) {
-            passwordSent_ = true;
-            say(QStringLiteral("коррекция времени - зап. коррекции времени"));
-            startItemExchange([this] {
-                auto& model = session_->model();
-                return model.WriteItem(18, QString::number(clockCorrection_),
-                                       corrector::ItemCaption(18, model.state().profile, language_), false);
-            });
-            return;
-        }
-        clockCorrected_ = true;
-        log_.clockChecked = now();
-        say(QStringLiteral("параметры прибора"));
-        itemExchange_ = false;
-        startExchange();
-        session_->model().StartFullRead();
-        step_ = Step::ClockReread;
-        return;
-    case Step::ClockReread:
-    case Step::GasReread:
-        if (!exchangeDone()) return;
-        if (step_ == Step::GasReread) {
-            log_.gasChecked = now();
-            gasWritten_ = true;
-        }
-        step_ = Step::NextItem;
-        return;
-    case Step::GasStart:
-        gasStart();
-        return;
-    case Step::GasWrite:
-        if (!exchangeDone()) return;
-        gasNextWrite();
-        return;
-    case Step::MeasurementRead:
-        if (exchange_ == Exchange::None) {
-            say(QStringLiteral("мгновенные"));
-            itemExchange_ = false;
-            startExchange();
-            session_->link().readBlock(Measurement, corrector::kMeasurementBlock);
-            return;
-        }
-        if (!exchangeDone()) return;
-        measured_ = true;
-        kindsRead_.append(Measurement);
-        step_ = Step::NextItem;
+    case Step::Item:
+    case Step::HangingUp:
+        driveStep();
         return;
     case Step::NextItem:
         if (stopRequested_) {
@@ -584,19 +368,7 @@ void PollingRun::runStep() {
         step_ = Step::HangUp;
         return;
     case Step::HangUp:
-        if (modem_ && (modem_->busy() || modem_->connected())) {
-            modem_->hangUp();
-            step_ = Step::HangUpWait;
-            return;
-        }
-        step_ = Step::Store;
-        return;
-    case Step::HangUpWait:
-        if (modem_->busy()) return;
-        // A call that came up was timed when its line went down; one that never did ends now.
-        if (!log_.connectionEnd.isValid()) log_.connectionEnd = now();
-        log_.connectionSeconds = connectionSeconds_;
-        step_ = Step::Store;
+        beginStep(Step::HangingUp, std::make_unique<HangUpStep>());
         return;
     case Step::Store:
         storeWhatWasRead();
@@ -608,17 +380,119 @@ void PollingRun::runStep() {
     }
 }
 
+void PollingRun::beginStep(Step phase, std::unique_ptr<PointStep> step) {
+    current_ = std::move(step);
+    beginStep(phase, *current_);
+}
+
+void PollingRun::beginStep(Step phase, PointStep& step) {
+    step_ = phase;
+    inHand_ = &step;
+    ++stepsBegun_;
+    settle(step.start(context_));
+}
+
+void PollingRun::driveStep() {
+    if (status_ == StepStatus::Waiting) {
+        settle(inHand_->poll(context_));
+        return;
+    }
+    if (status_ != StepStatus::Exchange || !line_) return;
+    switch (line_->takeExchange(interruptedAfterTicks)) {
+    case SessionLine::Exchange::None:
+    case SessionLine::Exchange::Pending:
+        return;
+    case SessionLine::Exchange::Interrupted:
+        say(QStringLiteral("прерванный режим чтения"), LineColour::Red);
+        fail(QStringLiteral("прерванный режим чтения"));
+        return;
+    case SessionLine::Exchange::Failed:
+        fail();
+        return;
+    case SessionLine::Exchange::Done:
+        settle(inHand_->exchangeDone(context_));
+        return;
+    }
+}
+
+void PollingRun::settle(StepStatus status) {
+    status_ = status;
+    if (status == StepStatus::Failed)
+        fail();
+    else if (status == StepStatus::Done)
+        stepDone();
+}
+
+void PollingRun::stepDone() {
+    switch (step_) {
+    case Step::Dial:
+        dialEnded();
+        return;
+    case Step::Version:
+        beginStep(Step::Parameters, std::make_unique<ParametersStep>());
+        return;
+    case Step::Parameters:
+        dispatchItem(item_);
+        return;
+    case Step::Item:
+        step_ = Step::NextItem;
+        return;
+    case Step::HangingUp:
+        step_ = Step::Store;
+        return;
+    default:
+        return;
+    }
+}
+
+void PollingRun::dialEnded() {
+    switch (dial_->outcome()) {
+    case DialStep::Outcome::Connected:
+        beginStep(Step::Version, std::make_unique<VersionStep>());
+        return;
+    case DialStep::Outcome::DispatcherSilent:
+        result(PointResult::DispatcherModemLost);
+        // Our own modem is gone: nothing more can be polled. The point's outcome still says why.
+        context_.progress.error = QStringLiteral("нет связи с модемом диспетчерской");
+        groupFailed_ = true;
+        storeWhatWasRead();
+        goIdle(); // closes the port and gives a schedule row being polled back to "--"
+        return;
+    case DialStep::Outcome::NoAnswer:
+    case DialStep::Outcome::Dialling:
+        result(PointResult::NoModemAnswer);
+        step_ = Step::Store;
+        return;
+    }
+}
+
+void PollingRun::dispatchItem(int from) {
+    const int next = nextItemOfFlags(flags_, from);
+    if (next < 0) {
+        step_ = Step::Done;
+        return;
+    }
+    context_.progress.identityConfirmed = true;
+    item_ = next;
+    std::unique_ptr<PointStep> step;
+    if (archiveKindOfItem(next) != 0)
+        step = std::make_unique<ArchiveStep>(next);
+    else if (next == item::Gas)
+        step = std::make_unique<GasStep>();
+    else if (next == item::Clock)
+        step = std::make_unique<ClockStep>();
+    else
+        step = std::make_unique<MeasurementStep>();
+    beginStep(Step::Item, std::move(step));
+}
+
 void PollingRun::stepStart() {
     using namespace database;
-    session_.reset();
+    inHand_ = nullptr;
+    current_.reset();
+    line_.reset();
     modem_.reset();
-    dataRead_ = identityConfirmed_ = gasWritten_ = clockCorrected_ = measured_ = false;
-    error_.clear();
-    log_ = {};
-    kindsRead_.clear();
-    exchange_ = Exchange::None;
-    connectionSeconds_ = 0;
-    clockCorrection_ = 0;
+    status_ = StepStatus::Done;
     pointResult_.clear();
     if (mode_ != PollMode::Point) {
         pointIndex_ = planner_.nextChecked(listIndex_);
@@ -631,6 +505,14 @@ void PollingRun::stepStart() {
     ++pointsOfGroup_;
     identifier_ = line.right(10).trimmed();
     pointName_ = line.left(20);
+    context_ = {};
+    context_.clock = &p_.clock;
+    context_.identifier = identifier_;
+    context_.pointName = pointName_;
+    context_.lastStored = &lastStored_;
+    context_.say = [this](const QString& text, LineColour colour) { say(text, colour); };
+    context_.changed = [this] { emit stateChanged(); };
+    context_.gasNamed = [this](const QString& name) { return gasNamed(p_.root, p_.schemas, name); };
     emit stateChanged();
     Registry registry(p_.root, p_.schemas);
     point_ = registry.ok() ? std::optional<Point>(registry.find(identifier_)) : std::nullopt;
@@ -638,6 +520,8 @@ void PollingRun::stepStart() {
         fail();
         return;
     }
+    context_.point = &*point_;
+    context_.additionalRecordCheck = tuning.additionalRecordCheck;
     lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
     flags_ = flagsOfRun();
     item_ = item::Hourly;
@@ -663,130 +547,74 @@ void PollingRun::stepStart() {
         phone && !refused.isEmpty()) {
         // A number that is not a dial string is no number to call: said why, then as without one.
         say(refused, LineColour::Red);
-        error_ = refused;
+        context_.progress.error = refused;
         result(PointResult::NoPhoneNumber);
         step_ = Step::Store;
         return;
     }
+    if (!openLine()) return;
+    if (!phone) {
+        beginStep(Step::Version, std::make_unique<VersionStep>());
+        return;
+    }
+    dial_ = std::make_unique<DialStep>(point_->config[config::ModemRepeats].toInt(), p_.settings.modemInit);
+    emit stateChanged();
+    beginStep(Step::Dial, *dial_);
+}
 
+bool PollingRun::openLine() {
+    using namespace database;
     // The line as the point's row says: its port, speed, reply time-out and repeats.
     link::LinkSettings& s = p_.settings;
     s.corrPort = point_->config[config::Port];
     if (!point_->config[config::Speed].isEmpty()) s.speed = point_->config[config::Speed];
     if (const int t = point_->config[config::TimeoutMs].toInt(); t > 0) s.replyTimeoutMs = t;
     if (const int r = point_->config[config::Repeats].toInt(); r > 0) s.retryCount = r;
-    s.modemUsed = phone;
+    s.modemUsed = telephone();
     if (!point_->config[config::InitString].isEmpty()) s.modemInit = point_->config[config::InitString];
     if (p_.applyLinkSettings) p_.applyLinkSettings(point_->address);
 
-    session_ = std::make_unique<corrector::CorrectorSession>(p_.engine, p_.port, p_.settings, p_.notifier,
-                                                             gate_, readRun_, language_);
-    session_->model().setPollingRun(false);
-    session_->model().volumeDecimals = p_.volumeDecimals;
-    session_->model().afterWriteDelayMs = afterWriteDelayMs;
-    connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
-        if (exchange_ == Exchange::Pending && !itemExchange_)
-            exchange_ = completed ? Exchange::Done : Exchange::Failed;
-        advanceSoon();
-    });
-    connect(&gate_, &corrector::OperationStart::identificationFinished, session_.get(), [this](bool ok) {
-        if (exchange_ == Exchange::Pending && !itemExchange_)
-            exchange_ = ok ? Exchange::Done : Exchange::Failed;
-        advanceSoon();
-    });
-    connect(&session_->model(), &corrector::CorrectorWindowModel::itemTransferEnded, this,
-            &PollingRun::advanceSoon);
-    connect(&session_->link(), &corrector::EngineParameterLink::pageAccepted, session_.get(), [this] {
-        if (archiveKindOfItem(item_) == 0 || (step_ != Step::ArchiveCheck && step_ != Step::ArchiveRead))
-            return;
-        say(QStringLiteral("чт. ") + itemFixedName(item_) + QStringLiteral(" бл. №") +
-            QString::number(++blocksRead_));
+    line_ = std::make_unique<SessionLine>(
+        SessionLine::Parts{p_.engine, p_.port, p_.settings, p_.notifier, gate_, readRun_, p_.root, p_.schemas,
+                           p_.clock, point_->address, language_, p_.volumeDecimals, afterWriteDelayMs});
+    context_.line = line_.get();
+    connect(line_.get(), &SessionLine::reported, this, &PollingRun::advanceSoon);
+    connect(line_.get(), &SessionLine::pageAccepted, this, [this] {
+        if (auto* archive = dynamic_cast<ArchiveStep*>(current_.get()); archive && step_ == Step::Item)
+            archive->pageRead(context_);
     });
 
     p_.port.closePort();
     if (!p_.port.applyAndOpen(p_.settings)) {
         say(QStringLiteral("ошибка порта!!! ") + s.corrPort, LineColour::Red);
         fail(QStringLiteral("ошибка порта!!! ") + s.corrPort);
-        return;
+        return false;
     }
-    if (!phone) {
-        step_ = Step::Version;
-        return;
-    }
-    modem_ = std::make_unique<link::ModemLink>(p_.engine, p_.port, [this](const QString& text, bool error) {
-        say(text, error ? LineColour::Red : LineColour::Black);
-    });
-    modem_->tickIntervalMs = stepIntervalMs;
-    // The connection time runs from CONNECT until the line is down (the hang-up answered or given up, or
-    // the carrier lost), not until "+++" goes out.
-    connect(modem_.get(), &link::ModemLink::lineUpChanged, this, [this](bool up) {
-        if (up) {
-            log_.connectionBegin = now();
-            log_.connectionEnd = {};
-            connectionSeconds_ = 0;
-        } else if (log_.connectionBegin.isValid()) {
-            log_.connectionEnd = now();
-            connectionSeconds_ =
-                static_cast<int>((log_.connectionBegin.msecsTo(log_.connectionEnd) + 500) / 1000);
-        }
-        emit stateChanged();
-    });
-    modemRepeats_ = redialsLeft_ = qMax(1, point_->config[config::ModemRepeats].toInt());
-    step_ = Step::Dial;
-    emit stateChanged();
+    if (!telephone()) return true;
+    modem_ = std::make_unique<SessionModem>(
+        p_.engine, p_.port, stepIntervalMs, p_.clock, context_.progress,
+        [this](const QString& text, bool error) { say(text, error ? LineColour::Red : LineColour::Black); });
+    context_.modem = modem_.get();
+    connect(modem_.get(), &SessionModem::lineChanged, this, &PollingRun::stateChanged);
+    return true;
 }
 
 void PollingRun::fail(const QString& error) {
-    if (!error.isEmpty() && error_.isEmpty()) error_ = error;
-    if (error_.isEmpty()) {
-        error_ = QStringLiteral("нет связи с прибором");
-        say(error_, LineColour::Red);
+    PointProgress& progress = context_.progress;
+    if (!error.isEmpty() && progress.error.isEmpty()) progress.error = error;
+    if (progress.error.isEmpty()) {
+        progress.error = QStringLiteral("нет связи с прибором");
+        say(progress.error, LineColour::Red);
     }
-    exchange_ = Exchange::None;
+    if (line_) line_->dropExchange();
     result(PointResult::ExchangeFailed);
     step_ = Step::HangUp;
 }
 
 void PollingRun::storeWhatWasRead() {
-    PointSummary summary;
-    summary.identifier = identifier_;
-    summary.name = pointName_.trimmed();
-    summary.result = pointResult_;
-    summary.error = error_;
-    summary.itemsRead = kindsRead_;
-    summary.clockCorrected = clockCorrected_;
-    summary.clockCorrection = clockCorrected_ ? clockCorrection_ : 0;
-    summary.gasWritten = gasWritten_;
-    summary.measured = measured_;
-    const database::SourceKind source =
-        telephone() ? database::SourceKind::PolledByModem : database::SourceKind::PolledByCable;
-    log_.error = error_;
-    log_.gasWritten = gasWritten_;
-    log_.clockCorrected = clockCorrected_;
-    if (session_ && dataRead_ && identityConfirmed_) {
-        corrector::StoreRequestHooks hooks;
-        hooks.adjustContext = [this](database::StoreContext& c) {
-            c.poll = log_;
-            c.itemsToRead = askedItemFlags(flags_, mode_);
-        };
-        const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
-                                                    point_->address, language_, kindsRead_, source, hooks);
-        if (!r.stored && !r.error.isEmpty()) say(r.error, LineColour::Red);
-        addStoredCounts(summary, r.result);
-    } else if (!dataRead_ && !error_.isEmpty() && telephone() && modem_ && log_.connectionBegin.isValid()) {
-        // A call that came up but read nothing still leaves its row: when and why. A number that never
-        // answered (busy, no carrier, our own modem silent) leaves none: its result line says so, and
-        // the connections protocol counts calls that were made.
-        database::StoreContext c;
-        c.identifier = identifier_;
-        c.serial = point_->serial;
-        c.model = point_->model;
-        c.sourceKind = database::sourceKindNumber(source);
-        c.itemsToRead = askedItemFlags(flags_, mode_);
-        c.poll = log_;
-        database::writeRequestLogOnly(p_.root, p_.schemas, c, now());
-    }
-    journal_.addSummary(std::move(summary));
+    StoreStep store(line_.get(), telephone(), askedItemFlags(flags_, mode_), pointResult_);
+    store.start(context_);
+    journal_.addSummary(store.summary());
     emit pointEnded();
 }
 
@@ -818,7 +646,9 @@ void PollingRun::endGroup() {
     else
         planner_.forgetRow();
     subState_ = 0;
-    session_.reset();
+    line_.reset();
+    context_.line = nullptr;
+    context_.modem = nullptr;
     modem_.reset();
     if (mode_ == PollMode::Group) {
         goIdle();
@@ -838,7 +668,7 @@ void PollingRun::result(PointResult outcome) {
     if (outcome != PointResult::Normal) groupFailed_ = true;
     writeJoin(r.join);
     // The point ends here without reaching the line: its summary says why.
-    if (r.beforeLine) error_ = r.join;
+    if (r.beforeLine) context_.progress.error = r.join;
 }
 
 void PollingRun::writeJoin(const QString& resultText) {

@@ -18,12 +18,16 @@
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/ModemLink.h"
+#include "polling/ConsoleSettings.h"
 #include "polling/Groups.h"
+#include "polling/ItemSteps.h"
+#include "polling/LineSteps.h"
 #include "polling/PointResult.h"
 #include "polling/PointSteps.h"
 #include "polling/PollJournal.h"
 #include "polling/PollPlanner.h"
 #include "polling/Schedule.h"
+#include "polling/SessionLine.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -33,15 +37,6 @@
 #include <memory>
 
 namespace tarn::polling {
-
-// What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
-struct PollingTuning {
-    bool alarmSignalling = true;        // line 3: red lines start the alarm
-    bool sound = true;                  // line 4: the alarm is heard
-    bool checkTablesAtStart = false;    // line 7: check and repair the tables before the database starts
-    bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
-};
-PollingTuning readPollingTuning(const DataRoot& root);
 
 class PollingRun : public QObject {
     Q_OBJECT
@@ -130,13 +125,15 @@ public:
     QString pointIdentifier() const { return identifier_; }
     // Whether a point is in hand (not waiting for a window nor idle).
     bool pointInHand() const { return step_ != Step::Idle; }
-    int modemRepeats() const { return modemRepeats_; }
-    int modemRepeatsLeft() const { return redialsLeft_; }
-    int pauseSeconds() const { return pauseTicks_ / link::ModemMachine::kTicksPerSecond; }
-    int connectionSeconds() const { return connectionSeconds_; }
-    bool waitingForConnection() const { return step_ == Step::DialWait; }
+    int modemRepeats() const { return dial_ ? dial_->repeats() : 0; }
+    int modemRepeatsLeft() const { return dial_ ? dial_->repeatsLeft() : 0; }
+    int pauseSeconds() const { return dial_ ? dial_->pauseTicks() / link::ModemMachine::kTicksPerSecond : 0; }
+    int connectionSeconds() const { return context_.progress.connectionSeconds; }
+    bool waitingForConnection() const {
+        return step_ == Step::Dial && dial_ && dial_->waitingForConnection();
+    }
     // Seconds since the number in hand was dialled.
-    int dialSeconds() const { return dialTicks_ / link::ModemMachine::kTicksPerSecond; }
+    int dialSeconds() const { return dial_ ? dial_->dialTicks() / link::ModemMachine::kTicksPerSecond : 0; }
     const DataRoot& root() const { return p_.root; }
     const database::Schemas& schemas() const { return p_.schemas; }
     const QList<PointSummary>& summaries() const { return journal_.summaries(); }
@@ -157,34 +154,21 @@ signals:
     void finished();
 
 private:
+    // Where the point in hand stands; the steps with line work are objects of their own (current_).
     enum class Step {
         Idle,
         Start,
         Dial,
-        DialWait,
-        RedialPause,
         Version,
-        VersionBlock,
         Parameters,
-        Identity,
-        ArchiveCheck,
-        ArchiveRead,
-        ClockRead,
-        ClockCompared,
-        ClockWrite,
-        ClockReread,
-        GasStart,
-        GasWrite,
-        GasReread,
-        MeasurementRead,
-        NextPoint,
+        Item,
         NextItem,
         Done,
         HangUp,
-        HangUpWait,
+        HangingUp,
         Store,
+        NextPoint,
     };
-    enum class Exchange { None, Pending, Done, Failed };
 
     void startMode(PollMode mode);
     void goIdle();
@@ -192,14 +176,17 @@ private:
     void advance();
     void advanceSoon();
     void stepStart();
+    // The line as the point's row says, the session on it and, for a telephone point, the modem; false
+    // when the port did not open (the point has failed).
+    bool openLine();
+    // The step in hand: started at once, then driven by its exchange's end or by each turn.
+    void beginStep(Step phase, std::unique_ptr<PointStep> step);
+    void beginStep(Step phase, PointStep& step);
+    void driveStep();
+    void settle(StepStatus status);
+    void stepDone();
+    void dialEnded();
     void dispatchItem(int from);
-    void startArchiveItem(int item);
-    void archiveCheckDone();
-    void clockCompared();
-    void gasStart();
-    void gasNextWrite();
-    // The corrector's value of an item as the parameters read it.
-    std::function<QString(int item)> correctorItemText() const;
     void fail(const QString& error = {});
     void storeWhatWasRead();
     void nextPointOrEnd();
@@ -211,12 +198,6 @@ private:
     void writeResumeFile();
     void say(const QString& text, LineColour colour = LineColour::Black);
     void sequenceLine(const QString& text, LineColour colour);
-    bool exchangeDone();
-    void startExchange() {
-        exchange_ = Exchange::Pending;
-        idleTicks_ = 0;
-    }
-    void startItemExchange(const std::function<bool()>& start);
     bool telephone() const;
     QString flagsOfRun() const;
     void restoreLinkSettings();
@@ -245,36 +226,19 @@ private:
     // polled while that window is open does not take or clear the window's hooks.
     corrector::OperationStart gate_;
     corrector::ReadRun readRun_;
-    std::unique_ptr<corrector::CorrectorSession> session_;
-    std::unique_ptr<link::ModemLink> modem_;
+    std::unique_ptr<SessionLine> line_;
+    std::unique_ptr<SessionModem> modem_;
     link::LinkSettings savedSettings_;
     bool settingsSaved_ = false;
     int savedAddress_ = 1;
-    std::array<QString, 3> gasValues_; // density, CO2, N2 of the point's gas
-    Exchange exchange_ = Exchange::None;
-    int idleTicks_ = 0;
-    bool itemExchange_ = false;
 
-    bool dataRead_ = false;
-    bool identityConfirmed_ = false;
-    bool gasWritten_ = false;
-    bool clockCorrected_ = false;
-    bool measured_ = false;
-    QString error_;
-    database::StoreContext::PollLog log_;
-    QList<int> kindsRead_;
-    int modemRepeats_ = 0;
-    int redialsLeft_ = 0;
-    int pauseTicks_ = 0;
-    int dialTicks_ = 0;
-    int connectionSeconds_ = 0;
-    int clockCorrection_ = 0;
-    int gasWriteIndex_ = 0;
-    bool passwordSent_ = false;
-    int blocksRead_ = 0;       // of the archive item in hand
-    int archivePlanFirst_ = 0; // the page of the stored last record
-    int archiveStoredNumber_ = -1;
-    int archiveCorrectorNumber_ = -1;
+    StepContext context_;                // the point in hand's, its progress with it
+    std::unique_ptr<PointStep> current_; // an item's step, or hanging up
+    PointStep* inHand_ = nullptr;        // that or the dialling
+    StepStatus status_ = StepStatus::Done;
+    int stepsBegun_ = 0;
+    // The last call's dialling, kept for the console's counters until another point is dialled.
+    std::unique_ptr<DialStep> dial_;
     QString pointResult_;
 
     ClockTimer stepTimer_{p_.clock};
