@@ -11,7 +11,6 @@ namespace tarn::polling {
 namespace {
 
 constexpr int kStepsWithoutWaiting = 64;
-constexpr int kGateStepMs = 5;
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
@@ -20,19 +19,28 @@ QString quoted(const QString& text) {
 } // namespace
 
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
-    : QObject(parent), p_(std::move(parts)), language_(languageIndex),
-      gate_(p_.engine, p_.port, p_.settings, p_.notifier), readRun_(p_.engine, p_.settings) {
-    gate_.setLanguage(languageIndex);
-    readRun_.setLanguage(languageIndex);
-    // The identification only looks whether the reply is in: a short step wastes no line time.
-    gate_.stepIntervalMs = kGateStepMs;
+    : QObject(parent), p_(std::move(parts)) {
+    PointMachine::Hooks hooks;
+    hooks.say = [this](const QString& text, LineColour colour) { say(text, colour); };
+    hooks.result = [this](PointResult outcome) { return result(outcome); };
+    hooks.stored = [this](const PointSummary& summary) {
+        journal_.addSummary(summary);
+        emit pointEnded();
+    };
+    hooks.ended = [this](bool ownModemLost) { pointEndedWith(ownModemLost); };
+    hooks.changed = [this] { emit stateChanged(); };
+    machine_ = std::make_unique<PointMachine>(
+        PointMachine::Parts{p_.root, p_.schemas, p_.engine, p_.port, p_.settings, p_.notifier,
+                            p_.applyLinkSettings, p_.volumeDecimals, p_.clock},
+        std::move(hooks), languageIndex);
+    connect(machine_.get(), &PointMachine::reported, this, &PollingRun::advanceSoon);
     connect(&stepTimer_, &ClockTimer::timeout, this, &PollingRun::tick);
     connect(&cycleTimer_, &ClockTimer::timeout, this, &PollingRun::cycle);
 }
 
 PollingRun::~PollingRun() {
     // Whatever happens to the console, the line is not left up.
-    if (modem_ && (modem_->busy() || modem_->connected())) modem_->hangUp();
+    machine_.reset();
     if (running()) restoreLinkSettings();
     p_.engine.lineUse().pollingRun = false;
 }
@@ -195,26 +203,11 @@ void PollingRun::stop() {
     }
     if (stopRequested_) return;
     stopRequested_ = true;
-    context_.stopRequested = true;
     if (mode_ == PollMode::Group || mode_ == PollMode::Schedule) writeResumeFile();
-    switch (step_) {
-    case Step::HangUp:
-    case Step::HangingUp:
-    case Step::Store:
-    case Step::NextPoint:
-        return; // ending already
-    case Step::Idle:
-    case Step::Start:
+    if (step_ == Step::Point)
+        machine_->stop();
+    else if (step_ != Step::NextPoint)
         step_ = Step::NextPoint;
-        return;
-    default:
-        // The request in flight is dropped; the point ends in order from here.
-        gate_.stopIdentification();
-        p_.engine.abandonRequest();
-        if (line_) line_->dropExchange();
-        step_ = Step::HangUp;
-        return;
-    }
 }
 
 void PollingRun::goIdle() {
@@ -301,8 +294,7 @@ void PollingRun::tick() {
             subState_ = 0;
         }
     }
-    if (step_ == Step::Dial && dial_) dial_->tick();
-    if (modem_) modem_->tick();
+    machine_->tick();
     advance();
 }
 
@@ -310,16 +302,7 @@ void PollingRun::advance() {
     // Steps that need not wait follow each other at once: a night of hundreds of points must not spend
     // a tick between every two steps.
     for (int i = 0; i < kStepsWithoutWaiting; ++i) {
-        const Step before = step_;
-        const auto exchange = line_ ? line_->exchange() : SessionLine::Exchange::None;
-        const int item = item_;
-        const StepStatus status = status_;
-        const int begun = stepsBegun_;
-        runStep();
-        const auto exchangeNow = line_ ? line_->exchange() : SessionLine::Exchange::None;
-        if (step_ == before && exchangeNow == exchange && item_ == item && status_ == status &&
-            stepsBegun_ == begun)
-            return;
+        if (!runStep()) return;
     }
 }
 
@@ -327,173 +310,27 @@ void PollingRun::advanceSoon() {
     QTimer::singleShot(0, this, &PollingRun::advance);
 }
 
-// --- the point machine -------------------------------------------------------------------------------
+// --- the points -------------------------------------------------------------------------------------
 
-bool PollingRun::telephone() const {
-    return point_ && point_->config[database::config::LinkKind] == QStringLiteral("телефон");
-}
-
-QString PollingRun::flagsOfRun() const {
-    if (mode_ == PollMode::Point) return point_ ? point_->config[database::config::Flags] : QString();
-    return planner_.groupFlags();
-}
-
-void PollingRun::runStep() {
+bool PollingRun::runStep() {
+    const Step before = step_;
     switch (step_) {
     case Step::Idle:
-        return;
+        break;
     case Step::Start:
         stepStart();
-        return;
-    case Step::Dial:
-    case Step::Version:
-    case Step::Parameters:
-    case Step::Item:
-    case Step::HangingUp:
-        driveStep();
-        return;
-    case Step::NextItem:
-        if (stopRequested_) {
-            step_ = Step::HangUp;
-            return;
-        }
-        if (item_ < item::Service)
-            dispatchItem(item_ + 1);
-        else
-            step_ = Step::Done;
-        return;
-    case Step::Done:
-        result(PointResult::Normal);
-        say(QStringLiteral("прибор ") + quoted(pointName_) + QStringLiteral(" опрос завершен"));
-        step_ = Step::HangUp;
-        return;
-    case Step::HangUp:
-        beginStep(Step::HangingUp, std::make_unique<HangUpStep>());
-        return;
-    case Step::Store:
-        storeWhatWasRead();
-        step_ = Step::NextPoint;
-        return;
+        break;
+    case Step::Point:
+        if (machine_->turn()) return true;
+        break;
     case Step::NextPoint:
         nextPointOrEnd();
-        return;
+        break;
     }
-}
-
-void PollingRun::beginStep(Step phase, std::unique_ptr<PointStep> step) {
-    current_ = std::move(step);
-    beginStep(phase, *current_);
-}
-
-void PollingRun::beginStep(Step phase, PointStep& step) {
-    step_ = phase;
-    inHand_ = &step;
-    ++stepsBegun_;
-    settle(step.start(context_));
-}
-
-void PollingRun::driveStep() {
-    if (status_ == StepStatus::Waiting) {
-        settle(inHand_->poll(context_));
-        return;
-    }
-    if (status_ != StepStatus::Exchange || !line_) return;
-    switch (line_->takeExchange(interruptedAfterTicks)) {
-    case SessionLine::Exchange::None:
-    case SessionLine::Exchange::Pending:
-        return;
-    case SessionLine::Exchange::Interrupted:
-        say(QStringLiteral("прерванный режим чтения"), LineColour::Red);
-        fail(QStringLiteral("прерванный режим чтения"));
-        return;
-    case SessionLine::Exchange::Failed:
-        fail();
-        return;
-    case SessionLine::Exchange::Done:
-        settle(inHand_->exchangeDone(context_));
-        return;
-    }
-}
-
-void PollingRun::settle(StepStatus status) {
-    status_ = status;
-    if (status == StepStatus::Failed)
-        fail();
-    else if (status == StepStatus::Done)
-        stepDone();
-}
-
-void PollingRun::stepDone() {
-    switch (step_) {
-    case Step::Dial:
-        dialEnded();
-        return;
-    case Step::Version:
-        beginStep(Step::Parameters, std::make_unique<ParametersStep>());
-        return;
-    case Step::Parameters:
-        dispatchItem(item_);
-        return;
-    case Step::Item:
-        step_ = Step::NextItem;
-        return;
-    case Step::HangingUp:
-        step_ = Step::Store;
-        return;
-    default:
-        return;
-    }
-}
-
-void PollingRun::dialEnded() {
-    switch (dial_->outcome()) {
-    case DialStep::Outcome::Connected:
-        beginStep(Step::Version, std::make_unique<VersionStep>());
-        return;
-    case DialStep::Outcome::DispatcherSilent:
-        result(PointResult::DispatcherModemLost);
-        // Our own modem is gone: nothing more can be polled. The point's outcome still says why.
-        context_.progress.error = QStringLiteral("нет связи с модемом диспетчерской");
-        groupFailed_ = true;
-        storeWhatWasRead();
-        goIdle(); // closes the port and gives a schedule row being polled back to "--"
-        return;
-    case DialStep::Outcome::NoAnswer:
-    case DialStep::Outcome::Dialling:
-        result(PointResult::NoModemAnswer);
-        step_ = Step::Store;
-        return;
-    }
-}
-
-void PollingRun::dispatchItem(int from) {
-    const int next = nextItemOfFlags(flags_, from);
-    if (next < 0) {
-        step_ = Step::Done;
-        return;
-    }
-    context_.progress.identityConfirmed = true;
-    item_ = next;
-    std::unique_ptr<PointStep> step;
-    if (archiveKindOfItem(next) != 0)
-        step = std::make_unique<ArchiveStep>(next);
-    else if (next == item::Gas)
-        step = std::make_unique<GasStep>();
-    else if (next == item::Clock)
-        step = std::make_unique<ClockStep>();
-    else
-        step = std::make_unique<MeasurementStep>();
-    beginStep(Step::Item, std::move(step));
+    return step_ != before;
 }
 
 void PollingRun::stepStart() {
-    using namespace database;
-    inHand_ = nullptr;
-    current_.reset();
-    line_.reset();
-    modem_.reset();
-    status_ = StepStatus::Done;
-    pointResult_.clear();
     if (mode_ != PollMode::Point) {
         pointIndex_ = planner_.nextChecked(listIndex_);
         if (pointIndex_ < 0) {
@@ -501,121 +338,19 @@ void PollingRun::stepStart() {
             return;
         }
     }
-    const QString line = planner_.pointLines().value(pointIndex_);
     ++pointsOfGroup_;
-    identifier_ = line.right(10).trimmed();
-    pointName_ = line.left(20);
-    context_ = {};
-    context_.clock = &p_.clock;
-    context_.identifier = identifier_;
-    context_.pointName = pointName_;
-    context_.lastStored = &lastStored_;
-    context_.say = [this](const QString& text, LineColour colour) { say(text, colour); };
-    context_.changed = [this] { emit stateChanged(); };
-    context_.gasNamed = [this](const QString& name) { return gasNamed(p_.root, p_.schemas, name); };
-    emit stateChanged();
-    Registry registry(p_.root, p_.schemas);
-    point_ = registry.ok() ? std::optional<Point>(registry.find(identifier_)) : std::nullopt;
-    if (!point_) {
-        fail();
-        return;
-    }
-    context_.point = &*point_;
-    context_.additionalRecordCheck = tuning.additionalRecordCheck;
-    lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
-    flags_ = flagsOfRun();
-    item_ = item::Hourly;
-    result(PointResult::PointStarted);
-    const QString kind = point_->config[config::LinkKind];
-    if (kind != QStringLiteral("прямое соединение") && kind != QStringLiteral("телефон")) {
-        result(PointResult::NoLinkKind);
-        step_ = Step::Store;
-        return;
-    }
-    if (nextItemOfFlags(flags_, item::Hourly) < 0) {
-        result(PointResult::NoItems);
-        step_ = Step::Store;
-        return;
-    }
-    const bool phone = telephone();
-    if (phone && point_->config[config::Phone].trimmed().isEmpty()) {
-        result(PointResult::NoPhoneNumber);
-        step_ = Step::Store;
-        return;
-    }
-    if (const QString refused = link::phoneNumberRefusal(point_->config[config::Phone], language_);
-        phone && !refused.isEmpty()) {
-        // A number that is not a dial string is no number to call: said why, then as without one.
-        say(refused, LineColour::Red);
-        context_.progress.error = refused;
-        result(PointResult::NoPhoneNumber);
-        step_ = Step::Store;
-        return;
-    }
-    if (!openLine()) return;
-    if (!phone) {
-        beginStep(Step::Version, std::make_unique<VersionStep>());
-        return;
-    }
-    dial_ = std::make_unique<DialStep>(point_->config[config::ModemRepeats].toInt(), p_.settings.modemInit);
-    emit stateChanged();
-    beginStep(Step::Dial, *dial_);
+    step_ = Step::Point;
+    machine_->begin(planner_.pointLines().value(pointIndex_), mode_, planner_.groupFlags(),
+                    {stepIntervalMs, interruptedAfterTicks, afterWriteDelayMs, tuning.additionalRecordCheck});
 }
 
-bool PollingRun::openLine() {
-    using namespace database;
-    // The line as the point's row says: its port, speed, reply time-out and repeats.
-    link::LinkSettings& s = p_.settings;
-    s.corrPort = point_->config[config::Port];
-    if (!point_->config[config::Speed].isEmpty()) s.speed = point_->config[config::Speed];
-    if (const int t = point_->config[config::TimeoutMs].toInt(); t > 0) s.replyTimeoutMs = t;
-    if (const int r = point_->config[config::Repeats].toInt(); r > 0) s.retryCount = r;
-    s.modemUsed = telephone();
-    if (!point_->config[config::InitString].isEmpty()) s.modemInit = point_->config[config::InitString];
-    if (p_.applyLinkSettings) p_.applyLinkSettings(point_->address);
-
-    line_ = std::make_unique<SessionLine>(
-        SessionLine::Parts{p_.engine, p_.port, p_.settings, p_.notifier, gate_, readRun_, p_.root, p_.schemas,
-                           p_.clock, point_->address, language_, p_.volumeDecimals, afterWriteDelayMs});
-    context_.line = line_.get();
-    connect(line_.get(), &SessionLine::reported, this, &PollingRun::advanceSoon);
-    connect(line_.get(), &SessionLine::pageAccepted, this, [this] {
-        if (auto* archive = dynamic_cast<ArchiveStep*>(current_.get()); archive && step_ == Step::Item)
-            archive->pageRead(context_);
-    });
-
-    p_.port.closePort();
-    if (!p_.port.applyAndOpen(p_.settings)) {
-        say(QStringLiteral("ошибка порта!!! ") + s.corrPort, LineColour::Red);
-        fail(QStringLiteral("ошибка порта!!! ") + s.corrPort);
-        return false;
+void PollingRun::pointEndedWith(bool ownModemLost) {
+    if (!ownModemLost) {
+        step_ = Step::NextPoint;
+        return;
     }
-    if (!telephone()) return true;
-    modem_ = std::make_unique<SessionModem>(
-        p_.engine, p_.port, stepIntervalMs, p_.clock, context_.progress,
-        [this](const QString& text, bool error) { say(text, error ? LineColour::Red : LineColour::Black); });
-    context_.modem = modem_.get();
-    connect(modem_.get(), &SessionModem::lineChanged, this, &PollingRun::stateChanged);
-    return true;
-}
-
-void PollingRun::fail(const QString& error) {
-    PointProgress& progress = context_.progress;
-    if (!error.isEmpty() && progress.error.isEmpty()) progress.error = error;
-    if (progress.error.isEmpty()) {
-        progress.error = QStringLiteral("нет связи с прибором");
-        say(progress.error, LineColour::Red);
-    }
-    if (line_) line_->dropExchange();
-    result(PointResult::ExchangeFailed);
-    step_ = Step::HangUp;
-}
-
-void PollingRun::storeWhatWasRead() {
-    StoreStep store(line_.get(), telephone(), askedItemFlags(flags_, mode_), pointResult_);
-    store.start(context_);
-    journal_.addSummary(store.summary());
-    emit pointEnded();
+    groupFailed_ = true;
+    goIdle(); // closes the port and gives a schedule row being polled back to "--"
 }
 
 void PollingRun::nextPointOrEnd() {
@@ -646,10 +381,7 @@ void PollingRun::endGroup() {
     else
         planner_.forgetRow();
     subState_ = 0;
-    line_.reset();
-    context_.line = nullptr;
-    context_.modem = nullptr;
-    modem_.reset();
+    machine_->release();
     if (mode_ == PollMode::Group) {
         goIdle();
         return;
@@ -659,27 +391,26 @@ void PollingRun::endGroup() {
     emit stateChanged();
 }
 
-void PollingRun::result(PointResult outcome) {
-    const PointResultInfo r = pointResultInfo(outcome, planner_.groupName(), pointName_,
-                                              point_ ? point_->config[database::config::Phone] : QString());
+PointResultInfo PollingRun::result(PointResult outcome) {
+    const database::Point* point = machine_->point();
+    const PointResultInfo r = pointResultInfo(outcome, planner_.groupName(), machine_->pointName(),
+                                              point ? point->config[database::config::Phone] : QString());
     sequenceLine(r.line, r.colour);
-    if (r.join.isEmpty()) return;
-    pointResult_ = r.join;
+    if (r.join.isEmpty()) return r;
     if (outcome != PointResult::Normal) groupFailed_ = true;
     writeJoin(r.join);
-    // The point ends here without reaching the line: its summary says why.
-    if (r.beforeLine) context_.progress.error = r.join;
+    return r;
 }
 
 void PollingRun::writeJoin(const QString& resultText) {
-    const QString e = journal_.writePointRow(place(), now(), planner_.groupName(), identifier_,
-                                             point_ ? &*point_ : nullptr, resultText);
+    const QString e = journal_.writePointRow(place(), now(), planner_.groupName(), machine_->identifier(),
+                                             machine_->point(), resultText);
     if (!e.isEmpty()) say(e, LineColour::Red);
 }
 
 void PollingRun::writeResumeFile() {
     journal_.writeResumeFile(planner_.groupFile(), planner_.groupName(),
-                             planner_.pointLines().value(pointIndex_), identifier_);
+                             planner_.pointLines().value(pointIndex_), machine_->identifier());
 }
 
 void PollingRun::say(const QString& text, LineColour colour) {

@@ -1,9 +1,8 @@
 #pragma once
 // The automatic polling engine behind the polling console: one point, one group, or every group as the
-// day's schedule says. Each point is a step machine advanced by tick(): open the line (cable, or dial and
-// redial the point's number), identify the corrector and check it is the point, then the items the point
-// or group asks for (archives from the last stored record on, gas parameters, clock, measurement), then
-// hang up and store what was read, log the outcome and go on with the next point. Nothing here waits:
+// day's schedule says. The run chooses the points (the planner), hands each to the point machine (open
+// the line or dial, identify, the items the point or group asks for, hang up, store), writes what each
+// outcome means for the group (the journal) and goes on with the next point. Nothing here waits:
 // exchanges and the modem report through marks the next tick reads, and time is counted in ticks
 // (20 a second) on the application's clock, so tests drive it on a manual clock or tick by tick.
 #include "common/DataRoot.h"
@@ -20,14 +19,12 @@
 #include "link/ModemLink.h"
 #include "polling/ConsoleSettings.h"
 #include "polling/Groups.h"
-#include "polling/ItemSteps.h"
-#include "polling/LineSteps.h"
+#include "polling/PointMachine.h"
 #include "polling/PointResult.h"
 #include "polling/PointSteps.h"
 #include "polling/PollJournal.h"
 #include "polling/PollPlanner.h"
 #include "polling/Schedule.h"
-#include "polling/SessionLine.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -121,19 +118,17 @@ public:
     int currentRow() const { return planner_.currentRow(); }
     bool running() const { return mode_ != PollMode::Idle; }
     QString groupName() const { return planner_.groupName(); }
-    QString pointName() const { return pointName_; }
-    QString pointIdentifier() const { return identifier_; }
+    QString pointName() const { return machine_->pointName(); }
+    QString pointIdentifier() const { return machine_->identifier(); }
     // Whether a point is in hand (not waiting for a window nor idle).
     bool pointInHand() const { return step_ != Step::Idle; }
-    int modemRepeats() const { return dial_ ? dial_->repeats() : 0; }
-    int modemRepeatsLeft() const { return dial_ ? dial_->repeatsLeft() : 0; }
-    int pauseSeconds() const { return dial_ ? dial_->pauseTicks() / link::ModemMachine::kTicksPerSecond : 0; }
-    int connectionSeconds() const { return context_.progress.connectionSeconds; }
-    bool waitingForConnection() const {
-        return step_ == Step::Dial && dial_ && dial_->waitingForConnection();
-    }
+    int modemRepeats() const { return machine_->modemRepeats(); }
+    int modemRepeatsLeft() const { return machine_->modemRepeatsLeft(); }
+    int pauseSeconds() const { return machine_->pauseTicks() / link::ModemMachine::kTicksPerSecond; }
+    int connectionSeconds() const { return machine_->connectionSeconds(); }
+    bool waitingForConnection() const { return step_ == Step::Point && machine_->waitingForConnection(); }
     // Seconds since the number in hand was dialled.
-    int dialSeconds() const { return dial_ ? dial_->dialTicks() / link::ModemMachine::kTicksPerSecond : 0; }
+    int dialSeconds() const { return machine_->dialTicks() / link::ModemMachine::kTicksPerSecond; }
     const DataRoot& root() const { return p_.root; }
     const database::Schemas& schemas() const { return p_.schemas; }
     const QList<PointSummary>& summaries() const { return journal_.summaries(); }
@@ -154,56 +149,29 @@ signals:
     void finished();
 
 private:
-    // Where the point in hand stands; the steps with line work are objects of their own (current_).
-    enum class Step {
-        Idle,
-        Start,
-        Dial,
-        Version,
-        Parameters,
-        Item,
-        NextItem,
-        Done,
-        HangUp,
-        HangingUp,
-        Store,
-        NextPoint,
-    };
+    // Where the run stands between points; the point in hand is the machine's.
+    enum class Step { Idle, Start, Point, NextPoint };
 
     void startMode(PollMode mode);
     void goIdle();
-    void runStep();
+    // One turn; false when nothing moved.
+    bool runStep();
     void advance();
     void advanceSoon();
     void stepStart();
-    // The line as the point's row says, the session on it and, for a telephone point, the modem; false
-    // when the port did not open (the point has failed).
-    bool openLine();
-    // The step in hand: started at once, then driven by its exchange's end or by each turn.
-    void beginStep(Step phase, std::unique_ptr<PointStep> step);
-    void beginStep(Step phase, PointStep& step);
-    void driveStep();
-    void settle(StepStatus status);
-    void stepDone();
-    void dialEnded();
-    void dispatchItem(int from);
-    void fail(const QString& error = {});
-    void storeWhatWasRead();
+    void pointEndedWith(bool ownModemLost);
     void nextPointOrEnd();
     void endGroup();
-    void result(PointResult outcome);
+    PointResultInfo result(PointResult outcome);
     // Where the run's join rows come from: its mode and the schedule row in hand.
     PollJournal::Place place() const { return {mode_, planner_.rowInHand()}; }
     void writeJoin(const QString& resultText);
     void writeResumeFile();
     void say(const QString& text, LineColour colour = LineColour::Black);
     void sequenceLine(const QString& text, LineColour colour);
-    bool telephone() const;
-    QString flagsOfRun() const;
     void restoreLinkSettings();
 
     Parts p_;
-    int language_;
     PollPlanner planner_{p_.root, p_.schemas};
     PollJournal journal_{p_.root, p_.schemas};
     int subState_ = 0;
@@ -215,31 +183,10 @@ private:
     Step step_ = Step::Idle;
     int listIndex_ = 0;
     int pointIndex_ = -1;
-    QString identifier_;
-    QString pointName_;
-    std::optional<database::Point> point_;
-    database::LastStoredSummary lastStored_{};
-    QString flags_;
-    int item_ = item::Hourly;
-
-    // The run's own identification gate and read run: the corrector window keeps its own, so a point
-    // polled while that window is open does not take or clear the window's hooks.
-    corrector::OperationStart gate_;
-    corrector::ReadRun readRun_;
-    std::unique_ptr<SessionLine> line_;
-    std::unique_ptr<SessionModem> modem_;
+    std::unique_ptr<PointMachine> machine_;
     link::LinkSettings savedSettings_;
     bool settingsSaved_ = false;
     int savedAddress_ = 1;
-
-    StepContext context_;                // the point in hand's, its progress with it
-    std::unique_ptr<PointStep> current_; // an item's step, or hanging up
-    PointStep* inHand_ = nullptr;        // that or the dialling
-    StepStatus status_ = StepStatus::Done;
-    int stepsBegun_ = 0;
-    // The last call's dialling, kept for the console's counters until another point is dialled.
-    std::unique_ptr<DialStep> dial_;
-    QString pointResult_;
 
     ClockTimer stepTimer_{p_.clock};
     ClockTimer cycleTimer_{p_.clock};
