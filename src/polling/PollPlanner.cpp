@@ -103,7 +103,9 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
     }
     // What was already done today shows again after a restart.
     for (const database::JoinRow& j : database::joinRowsOfDay(root, schemas, now.date())) {
-        if (j.idJoin != QLatin1String("2") || j.mode != 3 || j.flagModif != QLatin1String("0")) continue;
+        if (j.idJoin != QLatin1String("2") || j.mode != static_cast<int>(PollMode::Schedule) ||
+            j.flagModif != QLatin1String("0"))
+            continue;
         for (ScheduleRow& r : schedule.rows)
             if (r.number == j.scheduleRow) {
                 r.polled = j.modified.toString(QStringLiteral("HH:mm"));

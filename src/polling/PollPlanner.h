@@ -17,6 +17,8 @@ namespace tarn::polling {
 
 enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
 QString pollModeText(PollMode mode);
+// Scheduled polling: waiting for a due row, or polling the row in hand.
+enum class ScheduleState { Waiting = 0, Polling = 1 };
 
 // The items of a point, in the order of the polling flags (2 hourly … 11 service).
 namespace item {

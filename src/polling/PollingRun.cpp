@@ -155,7 +155,7 @@ bool PollingRun::startSchedule(bool untilStopped) {
         return false;
     }
     startMode(PollMode::Schedule);
-    subState_ = 0;
+    schedule_ = ScheduleState::Waiting;
     return true;
 }
 
@@ -174,8 +174,8 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
                                                           QStringLiteral(" нет неуспешных приборов"));
         return false;
     }
-    const bool scheduleWaiting =
-        mode_ == PollMode::Schedule && subState_ == 0 && step_ == Step::Idle && startDelayTicks_ < 0;
+    const bool scheduleWaiting = mode_ == PollMode::Schedule && schedule_ == ScheduleState::Waiting &&
+                                 step_ == Step::Idle && startDelayTicks_ < 0;
     if ((running() && !scheduleWaiting) || p_.engine.busy() || (p_.lineHold && p_.lineHold->held())) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
         return false;
@@ -184,7 +184,7 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
     if (!scheduleWaiting) return startGroup(groupIndex);
     // The group starts as a due row does, on its open window's row, with its failed members alone.
     planner_.takeRow(row);
-    subState_ = 1;
+    schedule_ = ScheduleState::Polling;
     startDelayTicks_ = 2;
     emit stateChanged();
     return true;
@@ -212,7 +212,7 @@ void PollingRun::stop() {
 
 void PollingRun::goIdle() {
     planner_.releaseRow();
-    subState_ = 0;
+    schedule_ = ScheduleState::Waiting;
     startDelayTicks_ = -1; // a due row not yet started is not started after a stop
     mode_ = PollMode::Idle;
     step_ = Step::Idle;
@@ -238,7 +238,7 @@ void PollingRun::reload(const link::LinkSettings& linkSettings) {
     if (settingsSaved_) savedSettings_ = linkSettings;
     if (!settingsSaved_ || step_ == Step::Idle) p_.settings = linkSettings;
     tuning = readPollingTuning(p_.root);
-    if (step_ != Step::Idle || startDelayTicks_ >= 0 || subState_ != 0) {
+    if (step_ != Step::Idle || startDelayTicks_ >= 0 || schedule_ != ScheduleState::Waiting) {
         groupsStamp_.clear(); // the next check while waiting rebuilds the schedule
         return;
     }
@@ -251,7 +251,7 @@ void PollingRun::reload(const link::LinkSettings& linkSettings) {
 void PollingRun::cycle() {
     const QDateTime t = now();
     if (mode_ == PollMode::Schedule) {
-        if (subState_ == 0 && step_ == Step::Idle && startDelayTicks_ < 0) {
+        if (schedule_ == ScheduleState::Waiting && step_ == Step::Idle && startDelayTicks_ < 0) {
             if (QByteArray stamp = groupFilesStamp(p_.root); stamp != groupsStamp_) {
                 // Another program saved or deleted a group: its join rows were renumbered there, so the
                 // schedule is built again as after a restart.
@@ -261,12 +261,12 @@ void PollingRun::cycle() {
                 buildSchedule(false);
             }
             if (planner_.takeDueRow(t.time().hour() * 60 + t.time().minute())) {
-                subState_ = 1;
+                schedule_ = ScheduleState::Polling;
                 startDelayTicks_ = 2;
             }
         }
     }
-    if ((subState_ == 0 || mode_ == PollMode::Idle) && step_ == Step::Idle &&
+    if ((schedule_ == ScheduleState::Waiting || mode_ == PollMode::Idle) && step_ == Step::Idle &&
         planner_.schedule().date.isValid() && t.date() != planner_.schedule().date)
         buildSchedule(false);
     emit stateChanged();
@@ -291,7 +291,7 @@ void PollingRun::tick() {
             step_ = Step::Start;
         } else {
             planner_.finishRow(QStringLiteral("ошибка"), now().time());
-            subState_ = 0;
+            schedule_ = ScheduleState::Waiting;
         }
     }
     machine_->tick();
@@ -380,7 +380,7 @@ void PollingRun::endGroup() {
         planner_.finishRow(verdict, t.time());
     else
         planner_.forgetRow();
-    subState_ = 0;
+    schedule_ = ScheduleState::Waiting;
     machine_->release();
     if (mode_ == PollMode::Group) {
         goIdle();

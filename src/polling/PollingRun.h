@@ -114,7 +114,8 @@ public:
     PollingTuning tuning;
 
     PollMode mode() const { return mode_; }
-    int scheduleState() const { return subState_; }
+    // The schedule's sub-state by its number, as the console shows it and the state file keeps it.
+    int scheduleState() const { return static_cast<int>(schedule_); }
     int currentRow() const { return planner_.currentRow(); }
     bool running() const { return mode_ != PollMode::Idle; }
     QString groupName() const { return planner_.groupName(); }
@@ -174,7 +175,7 @@ private:
     Parts p_;
     PollPlanner planner_{p_.root, p_.schemas};
     PollJournal journal_{p_.root, p_.schemas};
-    int subState_ = 0;
+    ScheduleState schedule_ = ScheduleState::Waiting;
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand
     bool stopRequested_ = false;
