@@ -29,6 +29,7 @@ public:
     // The call's line is up: from CONNECT until the hang-up is answered (or given up) or the carrier lost.
     bool lineUp() const { return machine_.lineUp(); }
     ModemMachine& machine() { return machine_; }
+    const ModemMachine& machine() const { return machine_; }
     int tickIntervalMs = 50;
 
     // ModemIo

@@ -42,10 +42,14 @@ struct Switch {
     bool Tuning::*field;
 };
 constexpr Switch kSwitches[] = {
-    {"tooltips", &Tuning::toolTips},       {"alarm", &Tuning::alarm},
-    {"sound", &Tuning::sound},             {"autorun", &Tuning::autorun},
-    {"analogClock", &Tuning::analogClock}, {"rebuildAtStart", &Tuning::rebuildAtStart},
-    {"csv", &Tuning::csv},                 {"extraRecordCheck", &Tuning::extraRecordCheck},
+    {"tooltips", &Tuning::toolTips},
+    {"alarm", &Tuning::alarm},
+    {"sound", &Tuning::sound},
+    {"autorun", &Tuning::autorun},
+    {"analogClock", &Tuning::analogClock},
+    {"rebuildAtStart", &Tuning::rebuildAtStart},
+    {"csv", &Tuning::csv},
+    {"extraRecordCheck", &Tuning::extraRecordCheck},
 };
 constexpr const char* kCsvKinds[] = {"csvHourly", "csvDaily", "csvMonthly", "csvOperative", "csvMeasurement"};
 
@@ -99,8 +103,9 @@ ConsoleSettings loadConsoleSettings(const DataRoot& root) {
     return {loadTuning(root), loadDelimiter(root), loadViewerCycleSettings(root)};
 }
 
-SaveOutcome saveConsoleSettings(const DataRoot& root, const ConsoleSettings& before, const ConsoleSettings& wanted,
-                                SaveScope scope, bool synchronisedCopy, const AutostartEntry& autostart) {
+SaveOutcome saveConsoleSettings(const DataRoot& root, const ConsoleSettings& before,
+                                const ConsoleSettings& wanted, SaveScope scope, bool synchronisedCopy,
+                                const AutostartEntry& autostart) {
     SaveOutcome out;
     const bool all = scope == SaveScope::All;
     if (all && synchronisedCopy) {
@@ -128,7 +133,8 @@ SaveOutcome saveConsoleSettings(const DataRoot& root, const ConsoleSettings& bef
     }
     if (all && synchronisedCopy) {
         if (!saveViewerCycleSettings(root, wanted.cycle)) {
-            out.error = QStringLiteral("Ошибка записи файла ") + root.file(folder::Synchr, QStringLiteral("Inst.000"));
+            out.error = QStringLiteral("Ошибка записи файла ") +
+                        root.file(folder::Synchr, QStringLiteral("Inst.000"));
             return out;
         }
         out.cycleSaved = true;
@@ -144,7 +150,8 @@ QStringList consoleSettingKeys(bool synchronisedCopy) {
         keys.append(QString::fromLatin1(k));
     keys.append(QStringLiteral("delimiter"));
     if (synchronisedCopy)
-        keys << QStringLiteral("viewerCycle") << QStringLiteral("startMinutes") << QStringLiteral("waitMinutes");
+        keys << QStringLiteral("viewerCycle") << QStringLiteral("startMinutes")
+             << QStringLiteral("waitMinutes");
     return keys;
 }
 
@@ -167,7 +174,8 @@ std::optional<QString> setConsoleSetting(const DataRoot& root, ConsoleSettings& 
         return QStringLiteral("unknown console setting \"%1\"; known: %2")
             .arg(key, consoleSettingKeys(synchronisedCopy).join(QLatin1Char(' ')));
     if (cycleKey && !synchronisedCopy)
-        return QStringLiteral("%1 is a setting of a synchronised copy (\"Синхронизация\" in the link settings)")
+        return QStringLiteral(
+                   "%1 is a setting of a synchronised copy (\"Синхронизация\" in the link settings)")
             .arg(key);
     const QString bare = value.trimmed();
     if (bool* on = switchOf(settings.tuning, key); on || key == QLatin1String("viewerCycle")) {
@@ -186,30 +194,45 @@ std::optional<QString> setConsoleSetting(const DataRoot& root, ConsoleSettings& 
     if (key == QLatin1String("delimiter")) {
         const QChar wanted = delimiterOfText(value).value_or(QLatin1Char(','));
         if (usableCsvDelimiter(wanted) != wanted)
-            return QStringLiteral("разделитель элементов списка: кавычки и управляющие символы не разделяют поля CSV");
+            return QStringLiteral(
+                "разделитель элементов списка: кавычки и управляющие символы не разделяют поля CSV");
         settings.delimiter = wanted;
         return std::nullopt;
     }
     bool ok = false;
     const int minutes = bare.toInt(&ok);
-    if (!ok || minutes < 0 || minutes > 9999) return QStringLiteral("%1 is a number of minutes, 0..9999").arg(key);
-    (key == QLatin1String("startMinutes") ? settings.cycle.startMinutes : settings.cycle.waitMinutes) = minutes;
+    if (!ok || minutes < 0 || minutes > 9999)
+        return QStringLiteral("%1 is a number of minutes, 0..9999").arg(key);
+    (key == QLatin1String("startMinutes") ? settings.cycle.startMinutes : settings.cycle.waitMinutes) =
+        minutes;
     return std::nullopt;
 }
 
 QStringList soundFiles(const DataRoot& root) {
-    QStringList files = QDir(root.dir(folder::Sound))
-                            .entryList({QStringLiteral("*.wav"), QStringLiteral("*.WAV")}, QDir::Files, QDir::Name);
+    QStringList files =
+        QDir(root.dir(folder::Sound))
+            .entryList({QStringLiteral("*.wav"), QStringLiteral("*.WAV")}, QDir::Files, QDir::Name);
     // "Alarm2.wav" before "Alarm10.wav", as a person counts.
     static const QRegularExpression numbered(QStringLiteral("^(\\D*)(\\d+)(.*)$"));
     std::stable_sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
         const auto ma = numbered.match(a);
         const auto mb = numbered.match(b);
-        if (ma.hasMatch() && mb.hasMatch() && ma.captured(1).compare(mb.captured(1), Qt::CaseInsensitive) == 0)
+        if (ma.hasMatch() && mb.hasMatch() &&
+            ma.captured(1).compare(mb.captured(1), Qt::CaseInsensitive) == 0)
             return ma.captured(2).toInt() < mb.captured(2).toInt();
         return a.compare(b, Qt::CaseInsensitive) < 0;
     });
     return files;
+}
+
+PollingTuning readPollingTuning(const DataRoot& root) {
+    const Tuning t = loadTuning(root);
+    PollingTuning tuning;
+    tuning.alarmSignalling = t.alarm;
+    tuning.sound = t.sound;
+    tuning.checkTablesAtStart = t.rebuildAtStart;
+    tuning.additionalRecordCheck = t.extraRecordCheck;
+    return tuning;
 }
 
 } // namespace tarn::polling

@@ -35,6 +35,15 @@ private:
     QString root_;
 };
 
+// What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
+struct PollingTuning {
+    bool alarmSignalling = true;        // line 3: red lines start the alarm
+    bool sound = true;                  // line 4: the alarm is heard
+    bool checkTablesAtStart = false;    // line 7: check and repair the tables before the database starts
+    bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
+};
+PollingTuning readPollingTuning(const DataRoot& root);
+
 struct ConsoleSettings {
     Tuning tuning;
     QChar delimiter = QLatin1Char(',');
@@ -56,8 +65,9 @@ struct SaveOutcome {
 // Checks first (a synchronised copy's minutes; nothing is written when they will not do), then writes
 // Current\Delim.000 when the delimiter changed, Work\Tuning.000 with all its lines, applies the autostart
 // rule, and writes Synchr\Inst.000 for a synchronised copy.
-SaveOutcome saveConsoleSettings(const DataRoot& root, const ConsoleSettings& before, const ConsoleSettings& wanted,
-                                SaveScope scope, bool synchronisedCopy, const AutostartEntry& autostart);
+SaveOutcome saveConsoleSettings(const DataRoot& root, const ConsoleSettings& before,
+                                const ConsoleSettings& wanted, SaveScope scope, bool synchronisedCopy,
+                                const AutostartEntry& autostart);
 
 // The settings by name, as tarn-cli shows and sets them: soundFile, tooltips, alarm, sound, autorun,
 // analogClock, rebuildAtStart, csv, csvHourly, csvDaily, csvMonthly, csvOperative, csvMeasurement,

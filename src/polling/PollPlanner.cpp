@@ -103,7 +103,9 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
     }
     // What was already done today shows again after a restart.
     for (const database::JoinRow& j : database::joinRowsOfDay(root, schemas, now.date())) {
-        if (j.idJoin != QLatin1String("2") || j.mode != 3 || j.flagModif != QLatin1String("0")) continue;
+        if (j.idJoin != QLatin1String("2") || j.mode != static_cast<int>(PollMode::Schedule) ||
+            j.flagModif != QLatin1String("0"))
+            continue;
         for (ScheduleRow& r : schedule.rows)
             if (r.number == j.scheduleRow) {
                 r.polled = j.modified.toString(QStringLiteral("HH:mm"));
@@ -116,21 +118,7 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
 // --- the points --------------------------------------------------------------------------------------
 
 void PollPlanner::reloadPoints() {
-    database::Registry registry(root_, schemas_);
-    lines_ = registry.ok() ? registry.pollingList() : QStringList();
-    checks_ = QList<bool>(lines_.size(), false);
-}
-
-bool PollPlanner::setChecked(int index, bool on) {
-    if (index < 0 || index >= checks_.size()) return false;
-    checks_[index] = on;
-    return true;
-}
-
-int PollPlanner::nextChecked(int from) const {
-    for (int i = qMax(0, from); i < lines_.size(); ++i)
-        if (checks_.value(i)) return i;
-    return -1;
+    points_.reload(root_, schemas_);
 }
 
 // --- the groups --------------------------------------------------------------------------------------
@@ -151,8 +139,7 @@ void PollPlanner::selectGroup(int index) {
     QStringList keys;
     for (const GroupMember& m : group.members)
         if (m.member) keys.append(m.key());
-    for (int i = 0; i < lines_.size(); ++i)
-        checks_[i] = keys.contains(lines_.at(i).left(18));
+    points_.checkExactly(keys);
 }
 
 int PollPlanner::findGroup(const QString& name) {
@@ -174,8 +161,7 @@ bool PollPlanner::groupHasItems() const {
 
 void PollPlanner::applyRetrySubset() {
     if (retrySubset_.isEmpty()) return;
-    for (int i = 0; i < lines_.size(); ++i)
-        if (checks_[i] && !retrySubset_.contains(lines_.at(i).right(10).trimmed())) checks_[i] = false;
+    points_.keepCheckedAmong(retrySubset_);
     retrySubset_.clear();
 }
 

@@ -4,6 +4,7 @@
 // point machine (PollingRun) does the line work and asks it at every turn.
 #include "common/DataRoot.h"
 #include "database/Schema.h"
+#include "polling/ConsolePointList.h"
 #include "polling/Groups.h"
 #include "polling/Schedule.h"
 
@@ -16,6 +17,8 @@ namespace tarn::polling {
 
 enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
 QString pollModeText(PollMode mode);
+// Scheduled polling: waiting for a due row, or polling the row in hand.
+enum class ScheduleState { Waiting = 0, Polling = 1 };
 
 // The items of a point, in the order of the polling flags (2 hourly … 11 service).
 namespace item {
@@ -55,11 +58,11 @@ public:
 
     // The registry's polling list, none checked.
     void reloadPoints();
-    const QStringList& pointLines() const { return lines_; }
-    const QList<bool>& checks() const { return checks_; }
-    bool setChecked(int index, bool on);
+    const QStringList& pointLines() const { return points_.lines(); }
+    const QList<bool>& checks() const { return points_.checks(); }
+    bool setChecked(int index, bool on) { return points_.setChecked(index, on); }
     // The first checked point at or after from; -1 when none is left.
-    int nextChecked(int from) const;
+    int nextChecked(int from) const { return points_.nextChecked(from); }
 
     void reloadGroups();
     const QList<GroupEntry>& groups() const { return groups_; }
@@ -102,8 +105,7 @@ public:
 private:
     const DataRoot& root_;
     const database::Schemas& schemas_;
-    QStringList lines_;
-    QList<bool> checks_;
+    ConsolePointList points_;
     QList<GroupEntry> groups_;
     int groupIndex_ = -1;
     QString groupName_;

@@ -145,7 +145,8 @@ PollState PollStateKeeper::current() const {
     s.modeText = pollModeText(run_.mode());
     // Waiting for a window, the last group's name would read as a group being polled.
     const bool groupInHand =
-        run_.mode() == PollMode::Group || (run_.mode() == PollMode::Schedule && run_.scheduleState() != 0);
+        run_.mode() == PollMode::Group || (run_.mode() == PollMode::Schedule &&
+                                           run_.scheduleState() != static_cast<int>(ScheduleState::Waiting));
     s.group = groupInHand ? run_.groupName() : QString();
     if (run_.running() && run_.pointInHand()) {
         s.point = run_.pointName().trimmed();

@@ -1,9 +1,8 @@
 #pragma once
 // The automatic polling engine behind the polling console: one point, one group, or every group as the
-// day's schedule says. Each point is a step machine advanced by tick(): open the line (cable, or dial and
-// redial the point's number), identify the corrector and check it is the point, then the items the point
-// or group asks for (archives from the last stored record on, gas parameters, clock, measurement), then
-// hang up and store what was read, log the outcome and go on with the next point. Nothing here waits:
+// day's schedule says. The run chooses the points (the planner), hands each to the point machine (open
+// the line or dial, identify, the items the point or group asks for, hang up, store), writes what each
+// outcome means for the group (the journal) and goes on with the next point. Nothing here waits:
 // exchanges and the modem report through marks the next tick reads, and time is counted in ticks
 // (20 a second) on the application's clock, so tests drive it on a manual clock or tick by tick.
 #include "common/DataRoot.h"
@@ -18,7 +17,9 @@
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/ModemLink.h"
+#include "polling/ConsoleSettings.h"
 #include "polling/Groups.h"
+#include "polling/PointMachine.h"
 #include "polling/PointResult.h"
 #include "polling/PointSteps.h"
 #include "polling/PollJournal.h"
@@ -33,15 +34,6 @@
 #include <memory>
 
 namespace tarn::polling {
-
-// What the console's settings (Work\Tuning.000) say about polling; the defaults when the file is missing.
-struct PollingTuning {
-    bool alarmSignalling = true;        // line 3: red lines start the alarm
-    bool sound = true;                  // line 4: the alarm is heard
-    bool checkTablesAtStart = false;    // line 7: check and repair the tables before the database starts
-    bool additionalRecordCheck = false; // line 14: check the last record even when the numbers agree
-};
-PollingTuning readPollingTuning(const DataRoot& root);
 
 class PollingRun : public QObject {
     Q_OBJECT
@@ -122,21 +114,22 @@ public:
     PollingTuning tuning;
 
     PollMode mode() const { return mode_; }
-    int scheduleState() const { return subState_; }
+    // The schedule's sub-state by its number, as the console shows it and the state file keeps it.
+    int scheduleState() const { return static_cast<int>(schedule_); }
     int currentRow() const { return planner_.currentRow(); }
     bool running() const { return mode_ != PollMode::Idle; }
     QString groupName() const { return planner_.groupName(); }
-    QString pointName() const { return pointName_; }
-    QString pointIdentifier() const { return identifier_; }
+    QString pointName() const { return machine_->pointName(); }
+    QString pointIdentifier() const { return machine_->identifier(); }
     // Whether a point is in hand (not waiting for a window nor idle).
     bool pointInHand() const { return step_ != Step::Idle; }
-    int modemRepeats() const { return modemRepeats_; }
-    int modemRepeatsLeft() const { return redialsLeft_; }
-    int pauseSeconds() const { return pauseTicks_ / link::ModemMachine::kTicksPerSecond; }
-    int connectionSeconds() const { return connectionSeconds_; }
-    bool waitingForConnection() const { return step_ == Step::DialWait; }
+    int modemRepeats() const { return machine_->modemRepeats(); }
+    int modemRepeatsLeft() const { return machine_->modemRepeatsLeft(); }
+    int pauseSeconds() const { return machine_->pauseTicks() / link::ModemMachine::kTicksPerSecond; }
+    int connectionSeconds() const { return machine_->connectionSeconds(); }
+    bool waitingForConnection() const { return step_ == Step::Point && machine_->waitingForConnection(); }
     // Seconds since the number in hand was dialled.
-    int dialSeconds() const { return dialTicks_ / link::ModemMachine::kTicksPerSecond; }
+    int dialSeconds() const { return machine_->dialTicks() / link::ModemMachine::kTicksPerSecond; }
     const DataRoot& root() const { return p_.root; }
     const database::Schemas& schemas() const { return p_.schemas; }
     const QList<PointSummary>& summaries() const { return journal_.summaries(); }
@@ -157,75 +150,32 @@ signals:
     void finished();
 
 private:
-    enum class Step {
-        Idle,
-        Start,
-        Dial,
-        DialWait,
-        RedialPause,
-        Version,
-        VersionBlock,
-        Parameters,
-        Identity,
-        ArchiveCheck,
-        ArchiveRead,
-        ClockRead,
-        ClockCompared,
-        ClockWrite,
-        ClockReread,
-        GasStart,
-        GasWrite,
-        GasReread,
-        MeasurementRead,
-        NextPoint,
-        NextItem,
-        Done,
-        HangUp,
-        HangUpWait,
-        Store,
-    };
-    enum class Exchange { None, Pending, Done, Failed };
+    // Where the run stands between points; the point in hand is the machine's.
+    enum class Step { Idle, Start, Point, NextPoint };
 
     void startMode(PollMode mode);
     void goIdle();
-    void runStep();
+    // One turn; false when nothing moved.
+    bool runStep();
     void advance();
     void advanceSoon();
     void stepStart();
-    void dispatchItem(int from);
-    void startArchiveItem(int item);
-    void archiveCheckDone();
-    void clockCompared();
-    void gasStart();
-    void gasNextWrite();
-    // The corrector's value of an item as the parameters read it.
-    std::function<QString(int item)> correctorItemText() const;
-    void fail(const QString& error = {});
-    void storeWhatWasRead();
+    void pointEndedWith(bool ownModemLost);
     void nextPointOrEnd();
     void endGroup();
-    void result(PointResult outcome);
+    PointResultInfo result(PointResult outcome);
     // Where the run's join rows come from: its mode and the schedule row in hand.
     PollJournal::Place place() const { return {mode_, planner_.rowInHand()}; }
     void writeJoin(const QString& resultText);
     void writeResumeFile();
     void say(const QString& text, LineColour colour = LineColour::Black);
     void sequenceLine(const QString& text, LineColour colour);
-    bool exchangeDone();
-    void startExchange() {
-        exchange_ = Exchange::Pending;
-        idleTicks_ = 0;
-    }
-    void startItemExchange(const std::function<bool()>& start);
-    bool telephone() const;
-    QString flagsOfRun() const;
     void restoreLinkSettings();
 
     Parts p_;
-    int language_;
     PollPlanner planner_{p_.root, p_.schemas};
     PollJournal journal_{p_.root, p_.schemas};
-    int subState_ = 0;
+    ScheduleState schedule_ = ScheduleState::Waiting;
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand
     bool stopRequested_ = false;
@@ -234,48 +184,10 @@ private:
     Step step_ = Step::Idle;
     int listIndex_ = 0;
     int pointIndex_ = -1;
-    QString identifier_;
-    QString pointName_;
-    std::optional<database::Point> point_;
-    database::LastStoredSummary lastStored_{};
-    QString flags_;
-    int item_ = item::Hourly;
-
-    // The run's own identification gate and read run: the corrector window keeps its own, so a point
-    // polled while that window is open does not take or clear the window's hooks.
-    corrector::OperationStart gate_;
-    corrector::ReadRun readRun_;
-    std::unique_ptr<corrector::CorrectorSession> session_;
-    std::unique_ptr<link::ModemLink> modem_;
+    std::unique_ptr<PointMachine> machine_;
     link::LinkSettings savedSettings_;
     bool settingsSaved_ = false;
     int savedAddress_ = 1;
-    std::array<QString, 3> gasValues_; // density, CO2, N2 of the point's gas
-    Exchange exchange_ = Exchange::None;
-    int idleTicks_ = 0;
-    bool itemExchange_ = false;
-
-    bool dataRead_ = false;
-    bool identityConfirmed_ = false;
-    bool gasWritten_ = false;
-    bool clockCorrected_ = false;
-    bool measured_ = false;
-    QString error_;
-    database::StoreContext::PollLog log_;
-    QList<int> kindsRead_;
-    int modemRepeats_ = 0;
-    int redialsLeft_ = 0;
-    int pauseTicks_ = 0;
-    int dialTicks_ = 0;
-    int connectionSeconds_ = 0;
-    int clockCorrection_ = 0;
-    int gasWriteIndex_ = 0;
-    bool passwordSent_ = false;
-    int blocksRead_ = 0;       // of the archive item in hand
-    int archivePlanFirst_ = 0; // the page of the stored last record
-    int archiveStoredNumber_ = -1;
-    int archiveCorrectorNumber_ = -1;
-    QString pointResult_;
 
     ClockTimer stepTimer_{p_.clock};
     ClockTimer cycleTimer_{p_.clock};

@@ -1,7 +1,7 @@
 #include "polling/ViewerRefresh.h"
 
 #include "common/TextFile.h"
-#include "polling/PollingRun.h"
+#include "polling/ConsoleSettings.h"
 
 #include <QDir>
 #include <QScopedValueRollback>
