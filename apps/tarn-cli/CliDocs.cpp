@@ -76,7 +76,11 @@ QStringList optionNames(const std::vector<OptionSpec>& options, bool (*keep)(con
 void writeManPage(QTextStream& out) {
     const QString version = QString::fromLatin1(kProgramVersion);
     out << ".\\\" Written by \"tarn-cli --man\" from the command table; do not edit.\n"
-        << ".TH TARN\\-CLI 1 \"\" \"Tarn " << version << "\" \"User Commands\"\n"
+        << ".TH TARN\\-CLI 1 \"\" \"Tarn " << version
+        << "\" \"User Commands\"\n"
+        // Option names are not hyphenated, and long syntax lines are not spread over the width.
+        << ".nh\n"
+        << ".ad l\n"
         << ".SH NAME\n"
         << "tarn\\-cli \\- the gas-metering operations of Tarn without windows\n"
         << ".SH SYNOPSIS\n"
@@ -97,9 +101,8 @@ void writeManPage(QTextStream& out) {
     for (const CommandEntry& c : commandTable()) {
         const Usage usage = splitUsage(c.usage);
         out << ".SS " << roff(QString::fromLatin1(c.name)) << "\n"
-            << ".nf\n"
-            << "\\fBtarn\\-cli\\fR [\\fIglobal options\\fR] " << roff(usage.syntax) << "\n"
-            << ".fi\n";
+            << ".PP\n"
+            << "\\fBtarn\\-cli\\fR [\\fIglobal options\\fR] " << roff(usage.syntax) << "\n";
         if (!usage.purpose.isEmpty()) out << ".PP\n" << roff(usage.purpose) << "\n";
         writeOptionItems(out, c.options);
     }

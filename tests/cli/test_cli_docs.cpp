@@ -154,8 +154,9 @@ TEST(CliManPage, FormatsWithoutAWarning) {
     const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
     if (groff.isEmpty()) GTEST_SKIP() << "groff is not installed";
     const QString path = kPackagingDir + QStringLiteral("/tarn-cli.1");
-    const Ran r = runProgram(groff, {QStringLiteral("-Tutf8"), QStringLiteral("-K"), QStringLiteral("utf-8"),
-                                     QStringLiteral("-man"), QStringLiteral("-ww"), path});
+    const Ran r =
+        runProgram(groff, {QStringLiteral("-Tutf8"), QStringLiteral("-K"), QStringLiteral("utf-8"),
+                           QStringLiteral("-man"), QStringLiteral("-ww"), QStringLiteral("-P-cbou"), path});
     EXPECT_EQ(r.code, 0);
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
     // The formatted page shows the options as typed, dashes and all.

@@ -301,8 +301,8 @@ TEST_F(Unpacked, MetainfoValidatesAndMatchesTheDesktopEntryAndVersion) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
     QString id, launchable, release;
-    while (xml.readNextStartElement() || !xml.atEnd()) {
-        if (!xml.isStartElement()) continue;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         if (xml.name() == QLatin1String("id"))
             id = xml.readElementText();
         else if (xml.name() == QLatin1String("launchable"))
@@ -379,12 +379,21 @@ TEST_F(Unpacked, ServiceUnitRunsDutyPollingAsTheTarnUser) {
                                 exec.mid(1) + QStringList{QStringLiteral("--help")});
     EXPECT_EQ(help.code, 0) << help.err.toStdString();
 
-    // systemd's own reading of the unit, against the unpacked root (where /usr/bin/tarn-cli is).
+    // systemd's own reading of the unit, its tarn-cli the unpacked one (the unit names the installed path).
     const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
     if (analyze.isEmpty()) GTEST_SKIP() << "systemd-analyze is not installed";
-    const Ran verify = runProgram(analyze, {QStringLiteral("verify"), QStringLiteral("--root=") + root(),
-                                            QStringLiteral("--man=no"), QStringLiteral("tarn-poll.service")});
-    EXPECT_EQ(verify.code, 0) << verify.out.toStdString() << verify.err.toStdString();
+    QTemporaryDir units;
+    QFile copy(units.path() + QStringLiteral("/tarn-poll.service"));
+    ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    copy.write(readText(unit)
+                   .replace(QStringLiteral("ExecStart=/usr/bin/tarn-cli"),
+                            QStringLiteral("ExecStart=") + at(QStringLiteral("usr/bin/tarn-cli")))
+                   .toUtf8());
+    copy.close();
+    const Ran verify =
+        runProgram(analyze, {QStringLiteral("verify"), QStringLiteral("--man=no"), copy.fileName()});
+    EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
+    EXPECT_TRUE(verify.err.trimmed().isEmpty()) << verify.err;
 }
 
 TEST_F(Unpacked, ProgramsRunFromTheScratchRoot) {
@@ -455,7 +464,7 @@ TEST(Lintian, PackagesHaveNoErrors) {
     const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
     if (lintian.isEmpty()) GTEST_SKIP() << "lintian is not installed";
     const Ran r = runProgram(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error"),
-                                       QStringLiteral("--no-tag-display-limit"),
+                                       QStringLiteral("--tag-display-limit"), QStringLiteral("0"),
                                        debFile(QStringLiteral("tarn")), debFile(QStringLiteral("tarn-sim"))});
     EXPECT_EQ(r.code, 0) << r.out.toStdString() << r.err.toStdString();
     for (const QString& line : r.out.split(QLatin1Char('\n')))
