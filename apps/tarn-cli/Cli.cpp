@@ -563,10 +563,7 @@ void printOptions(QTextStream& out, const std::vector<OptionSpec>& options, cons
 }
 
 void printGlobalOptions(QTextStream& out) {
-    std::vector<OptionSpec> specs;
-    for (const GlobalOption& g : kGlobalOptions)
-        specs.push_back(g.spec);
-    printOptions(out, specs, "  ");
+    printOptions(out, globalOptionTable(), "  ");
 }
 
 // --help: every option of every command; after a mistake only the commands' lines.

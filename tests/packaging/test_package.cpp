@@ -460,6 +460,43 @@ TEST_F(Unpacked, ProgramsRunFromTheScratchRoot) {
     EXPECT_FALSE(answer.value(QStringLiteral("modelName")).toString().isEmpty());
 }
 
+// From the desktop menu there is no terminal to run "tarn-cli init" in: the packaged Tarn_B lays out the
+// user's installation on its first start, but never a folder named by TARN_HOME that is not there.
+TEST_F(Unpacked, MainProgramLaysOutTheUsersFirstInstallation) {
+    QTemporaryDir user;
+    QProcessEnvironment env = userEnvironment(user.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString program = at(QStringLiteral("usr/bin/Tarn_B"));
+    const QString home = user.path() + QStringLiteral("/.local/share/tarn");
+    const QStringList packaged = filesUnder(root());
+
+    QProcess main;
+    main.setProcessEnvironment(env);
+    main.start(program, {});
+    // Running once its lock file is there; a guard against a program that never gets so far.
+    ASSERT_TRUE(tarn::test::waitUntil(
+        [&] {
+            main.waitForFinished(20);
+            return QFile::exists(home + QStringLiteral("/Current/Tarn_B.lock")) ||
+                   main.state() == QProcess::NotRunning;
+        },
+        120000));
+    EXPECT_EQ(main.state(), QProcess::Running) << main.readAllStandardError();
+    main.terminate();
+    main.waitForFinished(60000);
+    EXPECT_TRUE(QFile::exists(home + QStringLiteral("/Work/Type_Leng.000")));
+    EXPECT_TRUE(QFile::exists(home + QStringLiteral("/Doc/Tarn.pdf")));
+    EXPECT_TRUE(QFileInfo(home + QStringLiteral("/Data")).isDir());
+    EXPECT_EQ(filesUnder(root()), packaged);
+
+    const QString missing = user.path() + QStringLiteral("/elsewhere");
+    env.insert(QStringLiteral("TARN_HOME"), missing);
+    const Ran refused = runProgram(program, {}, env);
+    EXPECT_EQ(refused.code, 0);
+    EXPECT_FALSE(refused.err.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(missing));
+}
+
 TEST(Lintian, PackagesHaveNoErrors) {
     const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
     if (lintian.isEmpty()) GTEST_SKIP() << "lintian is not installed";
