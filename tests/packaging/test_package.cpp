@@ -481,7 +481,7 @@ TEST_F(Unpacked, MainProgramLaysOutTheUsersFirstInstallation) {
                    main.state() == QProcess::NotRunning;
         },
         120000));
-    EXPECT_EQ(main.state(), QProcess::Running) << main.readAllStandardError();
+    EXPECT_EQ(main.state(), QProcess::Running) << main.readAllStandardError().toStdString();
     main.terminate();
     main.waitForFinished(60000);
     EXPECT_TRUE(QFile::exists(home + QStringLiteral("/Work/Type_Leng.000")));
