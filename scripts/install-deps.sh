@@ -13,6 +13,9 @@ PACKAGES=(
   libgtest-dev
   libxlsxwriter-dev zlib1g-dev
   xvfb xauth
+  # Only for the package tests: CPack's shared-library scan (dpkg-shlibdeps), the Debian package checker,
+  # and the validators of the desktop entries and the metainfo.
+  dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "shell/windows/TMenuCorr.h"
 #include "shell/windows/TarnApplication.h"
 
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QScreen>
@@ -59,6 +60,13 @@ int main(int argc, char** argv) {
 
     const tarn::DataRoot root =
         tarn::DataRoot::resolve(commandLine.home, QCoreApplication::applicationDirPath());
+    // Installed system-wide, the program keeps each user's installation in the user's data folder, and a
+    // user's first start from the desktop menu lays it out as "tarn-cli init" does. A folder named by
+    // --home or TARN_HOME is never made up: a mistyped one must not become a new empty installation.
+    if (commandLine.home.isEmpty() && qEnvironmentVariableIsEmpty("TARN_HOME") &&
+        tarn::isSystemProgramFolder(QCoreApplication::applicationDirPath()) &&
+        !QFileInfo::exists(root.root()))
+        tarn::shell::initInstallation(root);
     // A second instance on the same installation ends at once, before any window; one line on stderr
     // says why.
     tarn::shell::SingleInstance instance(root);

@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "common/LanguageFile.h"
+#include "common/Version.h"
 #include "link/AddressBook.h"
 #include "link/QtSerialPort.h"
 #include "shell/ErrorReport.h"
@@ -545,7 +546,8 @@ const std::vector<GlobalOption> kGlobalOptions = {
          o.json = true;
          return true;
      }},
-    {{"--help", nullptr, "this help; after a command word, the command's own"}, nullptr}};
+    {{"--help", nullptr, "this help; after a command word, the command's own"}, nullptr},
+    {{"--version", nullptr, "the program's version"}, nullptr}};
 
 const GlobalOption* findGlobalOption(const QString& name) {
     for (const GlobalOption& g : kGlobalOptions)
@@ -561,10 +563,7 @@ void printOptions(QTextStream& out, const std::vector<OptionSpec>& options, cons
 }
 
 void printGlobalOptions(QTextStream& out) {
-    std::vector<OptionSpec> specs;
-    for (const GlobalOption& g : kGlobalOptions)
-        specs.push_back(g.spec);
-    printOptions(out, specs, "  ");
+    printOptions(out, globalOptionTable(), "  ");
 }
 
 // --help: every option of every command; after a mistake only the commands' lines.
@@ -701,9 +700,26 @@ int runCli(int argc, char** argv) {
                 rest.append(a);
             continue;
         }
-        if (a == QLatin1String("-h") || (global && !global->apply)) {
+        if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
             printUsage(out, true);
             return kExitOk;
+        }
+        if (a == QLatin1String("--version")) {
+            out << "tarn-cli " << kProgramVersion << "\n";
+            return kExitOk;
+        }
+        // For the build, which installs what they write; not in the help.
+        if (a == QLatin1String("--man")) {
+            writeManPage(out);
+            return kExitOk;
+        }
+        if (a == QLatin1String("--completion")) {
+            if (i + 1 < all.size() && all.at(i + 1) == QLatin1String("bash")) {
+                writeBashCompletion(out);
+                return kExitOk;
+            }
+            err << "tarn-cli: --completion bash\n";
+            return kExitUsage;
         }
         if (global) {
             QString value;
@@ -775,6 +791,17 @@ int runCli(int argc, char** argv) {
         opt.phone ? runOverPhone(run, *opt.phone, [&] { return entry->run(run); }) : entry->run(run);
     sink.notifier = nullptr; // the notifier goes first
     return code;
+}
+
+const std::vector<CommandEntry>& commandTable() {
+    return kCommands;
+}
+
+std::vector<OptionSpec> globalOptionTable() {
+    std::vector<OptionSpec> specs;
+    for (const GlobalOption& g : kGlobalOptions)
+        specs.push_back(g.spec);
+    return specs;
 }
 
 void applyLinkOptions(const GlobalOptions& opt, link::LinkSettings& s) {

@@ -101,6 +101,15 @@ inline constexpr int kExitRefused = 3;
 
 int runCli(int argc, char** argv);
 
+// The tables the parser works from: the commands, and the options every command takes. The manual page
+// and the shell completion are written from them, so they list exactly what the parser accepts.
+const std::vector<CommandEntry>& commandTable();
+std::vector<OptionSpec> globalOptionTable();
+
+// The manual page (man(7) macros) and the bash completion script, written from the tables above.
+void writeManPage(QTextStream& out);
+void writeBashCompletion(QTextStream& out);
+
 // While it lives, SIGINT and SIGTERM become a call on the event loop, so a command ends in order (a
 // call hung up, what was read stored) instead of dying mid-line. With onHangUp, SIGHUP (systemctl reload)
 // becomes a call too.

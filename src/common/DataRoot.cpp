@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace tarn {
 
@@ -21,7 +22,19 @@ DataRoot DataRoot::resolve(const QString& explicitHome, const QString& exeFolder
     if (!explicitHome.isEmpty()) return DataRoot(QFileInfo(explicitHome).absoluteFilePath());
     const QString env = qEnvironmentVariable("TARN_HOME");
     if (!env.isEmpty()) return DataRoot(QFileInfo(env).absoluteFilePath());
+    if (isSystemProgramFolder(exeFolder))
+        return DataRoot(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                        QStringLiteral("/tarn"));
     return DataRoot(exeFolder);
+}
+
+bool isSystemProgramFolder(const QString& exeFolder) {
+    // A package (or "cmake --install") puts the programs in PREFIX/bin beside other programs and the
+    // shared files in PREFIX/share/tarn; that folder is no place for a user's data, and a user may not
+    // write there at all.
+    const QFileInfo folder(exeFolder);
+    return folder.fileName() == QLatin1String("bin") &&
+           QFileInfo(folder.absolutePath() + QStringLiteral("/share/tarn")).isDir();
 }
 
 QString DataRoot::dir(const char* folderName) const {

@@ -1,6 +1,8 @@
 #pragma once
 // The data root of an installation: the folder that holds Work\, Current\, Data\ and the other folders.
-// It is --home DIR when given, else the environment variable TARN_HOME, else the executable's folder.
+// It is --home DIR when given, else the environment variable TARN_HOME, else the executable's folder;
+// a program installed system-wide (PREFIX/bin beside PREFIX/share/tarn) uses the user's data folder
+// instead, $XDG_DATA_HOME/tarn (~/.local/share/tarn).
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +38,9 @@ inline constexpr const char* StatCsv = "Stat_CSV";
 inline constexpr const char* QuesCsv = "Ques_CSV";
 } // namespace folder
 
+// Whether the executable's folder is PREFIX/bin of a system-wide installation (PREFIX/share/tarn exists).
+bool isSystemProgramFolder(const QString& exeFolder);
+
 // Every folder of a complete installation, in the case the installations use.
 QStringList installationFolders();
 
@@ -44,7 +49,8 @@ public:
     DataRoot() = default;
     explicit DataRoot(QString root);
 
-    // Chooses the root: explicit (from --home), else TARN_HOME, else exeFolder.
+    // Chooses the root: explicit (from --home), else TARN_HOME, else exeFolder (for a system-wide
+    // installation the user's data folder).
     static DataRoot resolve(const QString& explicitHome, const QString& exeFolder);
 
     const QString& root() const { return root_; }

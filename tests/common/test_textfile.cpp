@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -76,6 +77,37 @@ TEST(DataRoot, HomeOptionThenEnvironmentThenProgramFolder) {
     EXPECT_EQ(DataRoot::resolve(QString(), QStringLiteral("/exe")).root(), QStringLiteral("/from/env"));
     qunsetenv("TARN_HOME");
     EXPECT_EQ(DataRoot::resolve(QString(), QStringLiteral("/exe")).root(), QStringLiteral("/exe"));
+}
+
+// A packaged program lives in PREFIX/bin among other programs: without --home or TARN_HOME its user's data
+// go to the user's data folder; a folder named bin that is not such a prefix is still an installation.
+TEST(DataRoot, SystemWideProgramsUseTheUsersDataFolder) {
+    QTemporaryDir dir;
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    qunsetenv("TARN_HOME");
+    qputenv("XDG_DATA_HOME", (dir.path() + QStringLiteral("/userdata")).toLocal8Bit());
+    const QString bin = dir.path() + QStringLiteral("/usr/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    EXPECT_FALSE(isSystemProgramFolder(bin));
+    EXPECT_EQ(DataRoot::resolve(QString(), bin).root(), bin);
+
+    ASSERT_TRUE(QDir().mkpath(dir.path() + QStringLiteral("/usr/share/tarn")));
+    EXPECT_TRUE(isSystemProgramFolder(bin));
+    EXPECT_EQ(DataRoot::resolve(QString(), bin).root(), dir.path() + QStringLiteral("/userdata/tarn"));
+    EXPECT_EQ(DataRoot::resolve(QStringLiteral("/from/option"), bin).root(), QStringLiteral("/from/option"));
+    qputenv("TARN_HOME", "/from/env");
+    EXPECT_EQ(DataRoot::resolve(QString(), bin).root(), QStringLiteral("/from/env"));
+    qunsetenv("TARN_HOME");
+
+    // The share folder must be the bin folder's sibling, and the program folder must be called bin.
+    const QString other = dir.path() + QStringLiteral("/usr/share/tarn/bin");
+    ASSERT_TRUE(QDir().mkpath(other));
+    EXPECT_FALSE(isSystemProgramFolder(other));
+    EXPECT_FALSE(isSystemProgramFolder(dir.path() + QStringLiteral("/usr/share")));
+    if (oldXdg.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", oldXdg);
 }
 
 TEST(DataRoot, CreatesTheWholeTreeInItsCase) {

@@ -1,5 +1,6 @@
 #include "shell/windows/TAboutForm.h"
 
+#include "common/Version.h"
 #include "shell/ShellTexts.h"
 
 #include <QDesktopServices>
@@ -33,7 +34,11 @@ TAboutForm::TAboutForm(int languageIndex, QWidget* parent) : QDialog(parent) {
     title->setFont(f);
     layout->addWidget(title);
     layout->addWidget(new QLabel(Text(kShellExtraTexts, kAboutSoftware, languageIndex), this));
-    layout->addWidget(new QLabel(Text(kShellExtraTexts, kAboutVersion, languageIndex), this));
+    auto* version = new QLabel(Text(kShellExtraTexts, kAboutVersion, languageIndex) + QLatin1Char(' ') +
+                                   QString::fromLatin1(kProgramVersion),
+                               this);
+    version->setObjectName(QStringLiteral("version"));
+    layout->addWidget(version);
     layout->addWidget(linkLabel(QStringLiteral("support@tarn.example"),
                                 QStringLiteral("mailto:support@tarn.example"), this));
     layout->addWidget(
