@@ -40,6 +40,8 @@ QString linkNoticeText(link::LinkNotice notice, int languageIndex) {
         return noLinkText(languageIndex);
     case link::LinkNotice::PortWriteFailed:
         return uaRu(languageIndex, "ПОМИЛКА COM порту", "ОШИБКА COM порта");
+    case link::LinkNotice::PortOpenFailed:
+        return uaRu(languageIndex, "Помилка ініціалізації порту", "Ошибка инициализации порта ");
     case link::LinkNotice::AlarmNotice:
         return uaRu(languageIndex, "Увага!!! Надійшло повідомлення про аварію коректора",
                     "Внимание!!! Пришло сообщение о аварии корректора");

@@ -1,6 +1,7 @@
 #pragma once
-// How the exchange engine's notices and the corrector's refusals read to the user. The engine reports
-// a kind and a status byte; these words belong to the corrector, whose status bits they explain.
+// How the exchange engine's and the link port's notices and the corrector's refusals read to the user. The
+// engine reports a kind and a status byte; these words belong to the corrector, whose status bits they
+// explain.
 #include "link/LinkWording.h"
 
 #include <QString>

@@ -11,6 +11,7 @@ namespace tarn::link {
 enum class LinkNotice {
     NoLink,          // sends exhausted, or nothing can be sent: the no-link indication
     PortWriteFailed, // the port took no frame
+    PortOpenFailed,  // the port is there and would not open (the port's name follows the words)
     AlarmNotice,     // the corrector announced an abnormal situation on its own
 };
 

@@ -22,6 +22,7 @@ AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::
     linkPort_.setPortMap(link::PortMap::load(root_));
     engine_.setLinkLog(&linkLog_);
     engine_.setWording(&corrector::correctorLinkWording());
+    linkPort_.setWording(&corrector::correctorLinkWording());
 }
 
 void AppContext::applyLinkSettings() {
