@@ -7,6 +7,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/ItemTable.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadChoice.h"
 #include "corrector/StoreReading.h"
@@ -84,7 +85,7 @@ struct Session {
         if (gate.identified() && !gate.identification().raw().isEmpty() &&
             !corrector::CheckVersion(gate.identification(), run.context->languageIndex()).accepted())
             return kExitRefused;
-        run.notifier->message(MessageKind::Error, link::noLinkText(run.context->languageIndex()));
+        run.notifier->message(MessageKind::Error, corrector::noLinkText(run.context->languageIndex()));
         return kExitNoLink;
     }
 
@@ -319,9 +320,10 @@ int cmdClock(CliRun& run) {
     const int clockItem = what == QLatin1String("set") ? 16 : 18;
     const int level = model.state().accessLevel;
     if (!corrector::isItemEditable(clockItem, level, model.state().profile)) {
-        run.notifier->message(MessageKind::Error, uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
-                                                       "Параметр недоступен для записи на уровне доступа ") +
-                                                      QString::number(level));
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
+                                   "Параметр недоступен для записи на уровне доступа ") +
+                                  QString::number(level));
         return kExitRefused;
     }
     if (what == QLatin1String("set")) {
@@ -613,7 +615,8 @@ int cmdFile(CliRun& run) {
     if (action == QLatin1String("store")) {
         constexpr int kFromFile = 4;
         bool ok = false;
-        const QJsonObject o = storeInDatabase(run, model, kinds, ok, kFromFile, QFileInfo(path).absoluteFilePath());
+        const QJsonObject o =
+            storeInDatabase(run, model, kinds, ok, kFromFile, QFileInfo(path).absoluteFilePath());
         if (!ok) return kExitNoLink;
         if (run.options.json)
             run.printJson(o);

@@ -1,6 +1,7 @@
 #include "Cli.h"
 #include "CliLink.h"
 
+#include "corrector/LinkTexts.h"
 #include "corrector/PageRead.h"
 #include "link/ExchangeEngine.h"
 
@@ -167,7 +168,7 @@ int cmdExchange(CliRun& run) {
         QJsonObject o{{QStringLiteral("payloads"), QJsonArray::fromStringList(payloads)},
                       {QStringLiteral("sent"), sent}};
         if (!refusal.isEmpty()) o.insert(QStringLiteral("refused"), refusal);
-        if (outcome == Outcome::NoLink) o.insert(QStringLiteral("noLink"), link::noLinkText(language));
+        if (outcome == Outcome::NoLink) o.insert(QStringLiteral("noLink"), corrector::noLinkText(language));
         run.printJson(o);
     } else {
         for (const QString& p : payloads) {
@@ -177,7 +178,8 @@ int cmdExchange(CliRun& run) {
             *run.out << spaced << "\n";
         }
         run.out->flush();
-        if (outcome == Outcome::NoLink) run.notifier->message(MessageKind::Error, link::noLinkText(language));
+        if (outcome == Outcome::NoLink)
+            run.notifier->message(MessageKind::Error, corrector::noLinkText(language));
     }
     switch (outcome) {
     case Outcome::Done:

@@ -1,6 +1,7 @@
 #include "CliLink.h"
 
 #include "common/Language.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/OperationStart.h"
 
 #include <QJsonObject>
@@ -56,7 +57,7 @@ int runIdentification(CliRun& run, CliLink& link, corrector::OperationStart& gat
     if (accepted) return kExitOk;
     // A refused version has said why; silence shows the no-link text.
     if (gate.identified()) return kExitRefused;
-    run.notifier->message(MessageKind::Error, link::noLinkText(ctx.languageIndex()));
+    run.notifier->message(MessageKind::Error, corrector::noLinkText(ctx.languageIndex()));
     return kExitNoLink;
 }
 

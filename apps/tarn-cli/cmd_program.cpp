@@ -6,6 +6,7 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/ProgramFromFile.h"
 #include "database/Registry.h"
 
@@ -73,7 +74,7 @@ int cmdProgram(CliRun& run) {
     });
 
     auto noLink = [&] {
-        run.notifier->message(MessageKind::Error, link::noLinkText(lang));
+        run.notifier->message(MessageKind::Error, corrector::noLinkText(lang));
         return kExitNoLink;
     };
     if (!program.sendPassword(run.value(QStringLiteral("--password"))

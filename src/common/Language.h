@@ -27,9 +27,15 @@ constexpr TextPairs makeTextPairs(const char* const (&entries)[N], int languages
 // The text of pair k in the language; an index outside the table gives an empty text (never a crash).
 QString Text(const TextPairs& table, int pair, int languageIndex);
 
-// Picks between two literals in place (for messages quoted once in each language).
+// Picks between two texts in place, Ukrainian first like the tables (for a message quoted once). Every
+// text not in a numbered table goes through here, so the argument order is the same everywhere.
 inline QString uaRu(int languageIndex, const char* ua, const char* ru) {
     return QString::fromUtf8(languageIndex == kRussian ? ru : ua);
+}
+
+// The language of a part that is told only whether its reader is Ukrainian (the report options).
+constexpr int languageOf(bool ukrainian) {
+    return ukrainian ? kUkrainian : kRussian;
 }
 
 } // namespace tarn

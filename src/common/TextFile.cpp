@@ -3,14 +3,28 @@
 #include "common/Cp1251.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace tarn {
 
 std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes) {
+    Error ignored;
+    return readTextLines(path, ignored, maxBytes);
+}
+
+std::optional<QStringList> readTextLines(const QString& path, Error& error, qint64 maxBytes) {
+    error = {};
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    if (file.size() > maxBytes) return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = {QFileInfo::exists(path) ? ErrorKind::Io : ErrorKind::NotFound,
+                 path + QStringLiteral(": ") + file.errorString()};
+        return std::nullopt;
+    }
+    if (file.size() > maxBytes) {
+        error = {ErrorKind::Invalid, path + QStringLiteral(": larger than %1 bytes").arg(maxBytes)};
+        return std::nullopt;
+    }
     const QByteArray bytes = file.readAll();
     QStringList lines;
     QByteArray current;

@@ -1,5 +1,7 @@
 #pragma once
 // Settings and text outputs of an installation: Windows-1251, one value per line, lines ended by CR LF.
+#include "common/Error.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -13,6 +15,10 @@ namespace tarn {
 // ending does not make an extra empty line. Returns nothing when the file is missing or unreadable.
 // Files larger than maxBytes are refused (nothing returned): settings files are small.
 std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes = 16 * 1024 * 1024);
+// The same, saying why nothing was returned: NotFound for a missing file, Invalid for one over maxBytes,
+// Io for one that is there and cannot be read (a folder, no permission).
+std::optional<QStringList> readTextLines(const QString& path, Error& error,
+                                         qint64 maxBytes = 16 * 1024 * 1024);
 
 // Writes the lines, each followed by CR LF, atomically: the old file stays whole until the new one
 // is complete. Creates no folders. Returns false when the file could not be written.

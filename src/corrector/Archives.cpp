@@ -33,10 +33,6 @@ QString numberCell(int number) {
     return QStringLiteral("%1").arg(number, 5, 10, QLatin1Char('0'));
 }
 
-QString ua(int lang, const char* u, const char* r) {
-    return uaRu(lang, u, r);
-}
-
 QString pressureCell(quint16 raw, const ArchiveContext& c) {
     return fixed(ToDisplayPressure(raw / 1000.0, c.image.pressureInMpa()), 3);
 }
@@ -90,7 +86,7 @@ QString listText(std::optional<ValueList> list, int index, int lang) {
 }
 
 QString onOff(bool on, int lang) {
-    return on ? QStringLiteral("ВКЛ.") : ua(lang, "ВИМК.", "ВЫКЛ.");
+    return on ? QStringLiteral("ВКЛ.") : uaRu(lang, "ВИМК.", "ВЫКЛ.");
 }
 
 // The name of a changed bit: the bits are tested one after the other and the last that matches wins.
@@ -222,36 +218,37 @@ QString statusText(quint16 word1, quint16 word2) {
 
 QStringList archiveColumns(Archive archive, const ArchiveContext& c) {
     const int l = c.languageIndex;
-    const QStringList head{QStringLiteral("N зап."), ua(l, "ДАТА", "ДАТА"), ua(l, "ЧАС", "ВРЕМЯ")};
-    const QStringList period{ua(l, "Vроб(м.куб)", "Vраб(м.куб)"),
+    const QStringList head{QStringLiteral("N зап."), uaRu(l, "ДАТА", "ДАТА"), uaRu(l, "ЧАС", "ВРЕМЯ")};
+    const QStringList period{uaRu(l, "Vроб(м.куб)", "Vраб(м.куб)"),
                              QStringLiteral("Vстд(м.куб)"),
                              QStringLiteral("Vавр(м.куб)"),
                              QStringLiteral("Vстд.авр.(м.куб)"),
                              QStringLiteral("P"),
                              QStringLiteral("T(гр.С)"),
-                             ua(l, "Кстис", "Ксжим"),
-                             ua(l, "Ккор", "Ккорр")};
-    const QString help = ua(l, "Довідка", "Справка");
+                             uaRu(l, "Кстис", "Ксжим"),
+                             uaRu(l, "Ккор", "Ккорр")};
+    const QString help = uaRu(l, "Довідка", "Справка");
     switch (archive) {
     case Archive::Hourly:
         return head + period + QStringList{help};
     case Archive::Daily:
     case Archive::Monthly:
         return head + period +
-               QStringList{ua(l, "Vліч.", "Vсчетч."), help, QStringLiteral("HEX"),
+               QStringList{uaRu(l, "Vліч.", "Vсчетч."), help, QStringLiteral("HEX"),
                            QStringLiteral("E (") + heatUnitText(c) + QLatin1Char(')'),
-                           ua(l, "Vстд.заг(м.куб)", "Vстд.общ(м.куб)")};
+                           uaRu(l, "Vстд.заг(м.куб)", "Vстд.общ(м.куб)")};
     case Archive::Abnormal:
-        return head + QStringList{ua(l, "Пот.код", "Тек.код"), ua(l, "Попер.код", "Пред.код"),
+        return head + QStringList{uaRu(l, "Пот.код", "Тек.код"), uaRu(l, "Попер.код", "Пред.код"),
                                   QStringLiteral("Vавр.(м.куб)"), QStringLiteral("Vавр.ст.(м.куб)")};
     case Archive::Interference:
-        return head + QStringList{ua(l, "ХТО", "КТО"), ua(l, "ЗМІНЮВАНИЙ ПАРАМЕТР", "ИЗМЕНЯЕМЫЙ ПАРАМЕТР"),
-                                  ua(l, "БУЛО", "БЫЛО"), ua(l, "СТАЛО", "СТАЛО"), QStringLiteral("HEX")};
+        return head + QStringList{uaRu(l, "ХТО", "КТО"),
+                                  uaRu(l, "ЗМІНЮВАНИЙ ПАРАМЕТР", "ИЗМЕНЯЕМЫЙ ПАРАМЕТР"),
+                                  uaRu(l, "БУЛО", "БЫЛО"), uaRu(l, "СТАЛО", "СТАЛО"), QStringLiteral("HEX")};
     case Archive::Operative:
-        return head + QStringList{QStringLiteral("P"), QStringLiteral("T(гр.С)"), ua(l, "Ккор", "Ккорр"),
-                                  ua(l, "Витрата", "Расход"), ua(l, "Vліч.", "Vсчетч.")};
+        return head + QStringList{QStringLiteral("P"), QStringLiteral("T(гр.С)"), uaRu(l, "Ккор", "Ккорр"),
+                                  uaRu(l, "Витрата", "Расход"), uaRu(l, "Vліч.", "Vсчетч.")};
     case Archive::Service:
-        return head + QStringList{ua(l, "Пот.код", "Тек.код"), ua(l, "Попер.код", "Пред.код")};
+        return head + QStringList{uaRu(l, "Пот.код", "Тек.код"), uaRu(l, "Попер.код", "Пред.код")};
     }
     return head;
 }
@@ -297,7 +294,7 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
                                              "МАСТ._E", "МАСТ._F", "Конфигур.", "ПОВ-ЛЬ"};
     static constexpr const char* kWhoUa[] = {"НЕВІД-ИЙ", "ОПЕР._A",  "ОПЕР._B",   "ОПЕР._C",
                                              "МАЙСТ._E", "МАЙСТ._F", "Конфігур.", "ПОВ-НИК"};
-    cells.who = (by & 0x08) ? ua(lang, kWhoUa[0], kWhoRu[0]) : ua(lang, kWhoUa[by], kWhoRu[by]);
+    cells.who = (by & 0x08) ? uaRu(lang, kWhoUa[0], kWhoRu[0]) : uaRu(lang, kWhoUa[by], kWhoRu[by]);
 
     const quint8 before = byte(7);
     const quint8 after = byte(11);
@@ -319,31 +316,31 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
     case 0: // a byte
         switch (code) {
         case 4:
-            cells.parameter = ua(lang, "час_індикації", "время_индикации");
+            cells.parameter = uaRu(lang, "час_індикації", "время_индикации");
             decimalPair();
             break;
         case 6:
-            cells.parameter = ua(lang, "контрактний_час", "контрактн.время");
+            cells.parameter = uaRu(lang, "контрактний_час", "контрактн.время");
             decimalPair();
             break;
         case 7:
-            cells.parameter = ua(lang, "контрактна_доба", "контрактн.сутки");
+            cells.parameter = uaRu(lang, "контрактна_доба", "контрактн.сутки");
             decimalPair();
             break;
         case 16:
-            cells.parameter = ua(lang, "час_усереднення", "время_усреднения");
+            cells.parameter = uaRu(lang, "час_усереднення", "время_усреднения");
             cells.before = QString::number(before * 2 + 2) + QStringLiteral("(сек)");
             cells.after = QString::number(after * 2 + 2) + QStringLiteral("(сек)");
             break;
         case 21:
             // The time correction is signed.
-            cells.parameter = ua(lang, "корекція_часу", "коррекция_времени");
+            cells.parameter = uaRu(lang, "корекція_часу", "коррекция_времени");
             cells.before = QString::number(static_cast<qint8>(before));
             cells.after = QString::number(static_cast<qint8>(after));
             break;
         case 26:
-            cells.parameter = ua(lang, "нова_батарея", "новая_батарея");
-            decimalPair(ua(lang, "A*год", "A*час"));
+            cells.parameter = uaRu(lang, "нова_батарея", "новая_батарея");
+            decimalPair(uaRu(lang, "A*год", "A*час"));
             break;
         default:
             cells.parameter = QString::number(code);
@@ -353,7 +350,7 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
         break;
     case 1: // 16 bits
         cells.parameter =
-            code == 52 ? ua(lang, "Сигнал_зміни.аварії", "Сигнал_изм.аварии") : QString::number(code);
+            code == 52 ? uaRu(lang, "Сигнал_зміни.аварії", "Сигнал_изм.аварии") : QString::number(code);
         cells.before = hex4(readU16(b, 7 - 5));
         cells.after = hex4(readU16(b, 11 - 5));
         break;
@@ -363,7 +360,7 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
         const qint32 was = readI32(b, 7 - 5);
         const qint32 is = readI32(b, 11 - 5);
         if (word >= 137 && word <= 144) {
-            cells.parameter = ua(lang, "Зміна_паролю", "Смена_пароля");
+            cells.parameter = uaRu(lang, "Зміна_паролю", "Смена_пароля");
             cells.before = cells.after = QStringLiteral("XXXX");
         } else if (word == 97) {
             cells.before = fixed(pulses(was, c), c.volumeDecimals);
@@ -386,16 +383,16 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
         const int word = code;
         cells.parameter = WordName(word > 184 ? 0 : word, lang);
         if ((p.series2Model || p.calibModel2) && word == 66)
-            cells.parameter = ua(lang, "Тиск_надлишковий", "Давл. избыточное");
+            cells.parameter = uaRu(lang, "Тиск_надлишковий", "Давл. избыточное");
         if ((p.series2Model || p.calibModel2) && word == 67)
-            cells.parameter = ua(lang, "Тиск_барометрич.", "Давл. барометрич.");
+            cells.parameter = uaRu(lang, "Тиск_барометрич.", "Давл. барометрич.");
         cells.parameter += floatNameSuffix(word, c);
         cells.before = floatCell(word, readFloat(b, 7 - 5), c);
         cells.after = floatCell(word, readFloat(b, 11 - 5), c);
         break;
     }
     case 4: // the clock
-        cells.parameter = ua(lang, "Дата/Час", "Дата/Время");
+        cells.parameter = uaRu(lang, "Дата/Час", "Дата/Время");
         cells.before = minutesDateText(readMinutes(b, 7 - 5)) + QLatin1Char('/') +
                        minutesTimeText(readMinutes(b, 7 - 5));
         cells.after = minutesDateText(readMinutes(b, 11 - 5)) + QLatin1Char('/') +
@@ -445,16 +442,16 @@ InterferenceCells decodeInterference(const QByteArray& b, const ArchiveContext& 
     case 7: { // text, four characters of it
         switch (code) {
         case 105:
-            cells.parameter = ua(lang, "Назва_лічильника", "Наименование_счетч.");
+            cells.parameter = uaRu(lang, "Назва_лічильника", "Наименование_счетч.");
             break;
         case 113:
-            cells.parameter = ua(lang, "Організація", "Организация");
+            cells.parameter = uaRu(lang, "Організація", "Организация");
             break;
         case 121:
-            cells.parameter = ua(lang, "Ім’я_гілки", "Имя_ветки");
+            cells.parameter = uaRu(lang, "Ім’я_гілки", "Имя_ветки");
             break;
         case 129:
-            cells.parameter = ua(lang, "Для_нотаток", "Для_заметок");
+            cells.parameter = uaRu(lang, "Для_нотаток", "Для_заметок");
             break;
         default:
             cells.parameter = QString::number(code);

@@ -156,23 +156,19 @@ const ItemEntry kItems[kItemCount] = {
 
 constexpr int kLinkAddressItem = 27;
 
-QString ua(int languageIndex, const char* u, const char* r) {
-    return uaRu(languageIndex, u, r);
-}
-
 QString listMessage(int item, const ItemContext& context) {
-    return ua(context.languageIndex, "Помилка значення змінної:", "Ошибка значения переменной : ") +
+    return uaRu(context.languageIndex, "Помилка значення змінної:", "Ошибка значения переменной : ") +
            ItemCaption(item, context.profile, context.languageIndex);
 }
 
 QString timeMessage(int languageIndex) {
-    return ua(languageIndex, "Помилка набору часу!", "Ошибка набора времени !");
+    return uaRu(languageIndex, "Помилка набору часу!", "Ошибка набора времени !");
 }
 QString dateMessage(int languageIndex) {
-    return ua(languageIndex, "Помилка набору дати!", "Ошибка набора даты !");
+    return uaRu(languageIndex, "Помилка набору дати!", "Ошибка набора даты !");
 }
 QString dateFormatMessage(int languageIndex) {
-    return ua(languageIndex, "Помилка формату дати!", "Ошибка формата даты !");
+    return uaRu(languageIndex, "Помилка формату дати!", "Ошибка формата даты !");
 }
 
 EncodedItem refuse(CheckResult check, QString message) {
@@ -504,8 +500,8 @@ QString ItemCaption(int item, const ModelProfile& profile, int languageIndex) {
     const ItemEntry* entry = FindItem(item);
     if (!entry) return {};
     if (item == 65 && profile.meterCoefModel)
-        return ua(languageIndex, "Діаметр умовного проходу", "Диаметр условного прохода");
-    return ua(languageIndex, entry->captionUa, entry->captionRu);
+        return uaRu(languageIndex, "Діаметр умовного проходу", "Диаметр условного прохода");
+    return uaRu(languageIndex, entry->captionUa, entry->captionRu);
 }
 
 std::optional<ValueList> ItemDisplayList(int item, const ModelProfile& profile) {
@@ -539,11 +535,11 @@ std::optional<ValueList> ItemDisplayList(int item, const ModelProfile& profile) 
 QString CheckMessage(CheckResult result, int languageIndex) {
     switch (result) {
     case CheckResult::valueSyntax:
-        return ua(languageIndex, "Помилка набору змінної !", "Ошибка набора переменной !");
+        return uaRu(languageIndex, "Помилка набору змінної !", "Ошибка набора переменной !");
     case CheckResult::valueBelow:
-        return ua(languageIndex, "Змінна менше допуску!", "Переменная  меньше допуска!");
+        return uaRu(languageIndex, "Змінна менше допуску!", "Переменная  меньше допуска!");
     case CheckResult::valueAbove:
-        return ua(languageIndex, "Змінна більше допуску!", "Переменная  больше допуска!");
+        return uaRu(languageIndex, "Змінна більше допуску!", "Переменная  больше допуска!");
     case CheckResult::valueOk:
         break;
     }
@@ -700,7 +696,7 @@ EncodedItem EncodeItem(int item, const QString& text, const ParameterImage& imag
     }
     case ItemKind::Password: {
         if (text.size() != 4 || !allDigits(text))
-            return refuse(CheckResult::valueOk, ua(lang, "Пароль невірний!", "Пароль неверен !"));
+            return refuse(CheckResult::valueOk, uaRu(lang, "Пароль невірний!", "Пароль неверен !"));
         return accept(i32Bytes(text.toInt()));
     }
     case ItemKind::Float: {

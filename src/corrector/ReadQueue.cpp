@@ -25,40 +25,39 @@ bool isQueueableKind(int kind) {
 }
 
 QString ReadKindLabel(int kind, int languageIndex) {
-    const auto t = [languageIndex](const char* ua, const char* ru) { return uaRu(languageIndex, ua, ru); };
     switch (kind) {
     case 1:
-        return t("ЧИТАННЯ ПАРАМЕТРІВ", "ЧТЕНИЕ ПАРАМЕТРОВ");
+        return uaRu(languageIndex, "ЧИТАННЯ ПАРАМЕТРІВ", "ЧТЕНИЕ ПАРАМЕТРОВ");
     case 3:
-        return t("ГОДИННИЙ АРХІВ", "ЧАСОВОЙ АРХИВ");
+        return uaRu(languageIndex, "ГОДИННИЙ АРХІВ", "ЧАСОВОЙ АРХИВ");
     case 4:
-        return t("ДОБОВИЙ АРХІВ", "СУТОЧНЫЙ АРХИВ");
+        return uaRu(languageIndex, "ДОБОВИЙ АРХІВ", "СУТОЧНЫЙ АРХИВ");
     case 5:
-        return t("МІСЯЧНИЙ АРХІВ", "МЕСЯЧНЫЙ АРХИВ");
+        return uaRu(languageIndex, "МІСЯЧНИЙ АРХІВ", "МЕСЯЧНЫЙ АРХИВ");
     case 6:
-        return t("АВАРІЙНИЙ АРХІВ", "АВАРИЙНЫЙ АРХИВ");
+        return uaRu(languageIndex, "АВАРІЙНИЙ АРХІВ", "АВАРИЙНЫЙ АРХИВ");
     case 7:
-        return t("АРХІВ ВТРУЧАННЯ", "АРХИВ ВМЕШАТЕЛЬСТВ");
+        return uaRu(languageIndex, "АРХІВ ВТРУЧАННЯ", "АРХИВ ВМЕШАТЕЛЬСТВ");
     case 8:
-        return t("СТАН АВАРІЇ", "СОСТОЯНИЕ АВАРИИ");
+        return uaRu(languageIndex, "СТАН АВАРІЇ", "СОСТОЯНИЕ АВАРИИ");
     case 9:
-        return t("ОПЕРАТИВНИЙ АРХІВ", "ОПЕРАТИВНЫЙ АРХИВ");
+        return uaRu(languageIndex, "ОПЕРАТИВНИЙ АРХІВ", "ОПЕРАТИВНЫЙ АРХИВ");
     case 10:
-        return t("СЛУЖБОВИЙ АРХІВ", "СЛУЖЕБНЫЙ АРХИВ");
+        return uaRu(languageIndex, "СЛУЖБОВИЙ АРХІВ", "СЛУЖЕБНЫЙ АРХИВ");
     case 11:
-        return t("ПОТОЧНА ГОДИННА", "ТЕКУЩИЙ ЧАС");
+        return uaRu(languageIndex, "ПОТОЧНА ГОДИННА", "ТЕКУЩИЙ ЧАС");
     case 12:
-        return t("ЧИТАННЯ ВЕРСІЇ ПЗ", "ЧТЕНИЕ ВЕРСИИ ПО");
+        return uaRu(languageIndex, "ЧИТАННЯ ВЕРСІЇ ПЗ", "ЧТЕНИЕ ВЕРСИИ ПО");
     case 14:
-        return t("ЧИТАННЯ ГОДИННИК", "ЧТЕНИЕ ЧАСОВ");
+        return uaRu(languageIndex, "ЧИТАННЯ ГОДИННИК", "ЧТЕНИЕ ЧАСОВ");
     case 15:
-        return t("ТИСК", "ДАВЛЕНИЕ");
+        return uaRu(languageIndex, "ТИСК", "ДАВЛЕНИЕ");
     case 16:
-        return t("НАПРУГ", "НАПРЯЖЕНИЕ");
+        return uaRu(languageIndex, "НАПРУГ", "НАПРЯЖЕНИЕ");
     case 24:
-        return t("ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ");
+        return uaRu(languageIndex, "ЧИТАТИ ВСЕ", "ЧИТАТЬ ВСЕ");
     case 26:
-        return t("ВИБІРКОВЕ ЧИТАННЯ", "ВЫБОРОЧНОЕ ЧТЕНИЕ");
+        return uaRu(languageIndex, "ВИБІРКОВЕ ЧИТАННЯ", "ВЫБОРОЧНОЕ ЧТЕНИЕ");
     default:
         return {};
     }

@@ -20,17 +20,28 @@ const char* const kKindNames[] = {"not-a-table-file", "damaged",       "no-table
                                   "duplicate-rows",   "missing-table", "orphan-table"};
 
 const char* const kKindTexts[] = {
-    "не файл бази даних або обрізаний",           "не файл базы данных или обрезан",
-    "файл пошкоджено",                            "файл поврежден",
-    "у файлі немає таблиці",                      "в файле нет таблицы",
-    "зайвий об'єкт у файлі",                      "лишний объект в файле",
-    "немає поля",                                 "нет поля",
-    "зайве поле",                                 "лишнее поле",
-    "поле іншого типу",                           "поле другого типа",
-    "поля в іншому порядку",                      "поля в другом порядке",
-    "записи повторюються (номер і час запису)",   "записи повторяются (номер и время записи)",
-    "немає таблиці",                              "нет таблицы",
-    "таблиця без рядка реєстру",                  "таблица без строки реестра",
+    "не файл бази даних або обрізаний",
+    "не файл базы данных или обрезан",
+    "файл пошкоджено",
+    "файл поврежден",
+    "у файлі немає таблиці",
+    "в файле нет таблицы",
+    "зайвий об'єкт у файлі",
+    "лишний объект в файле",
+    "немає поля",
+    "нет поля",
+    "зайве поле",
+    "лишнее поле",
+    "поле іншого типу",
+    "поле другого типа",
+    "поля в іншому порядку",
+    "поля в другом порядке",
+    "записи повторюються (номер і час запису)",
+    "записи повторяются (номер и время записи)",
+    "немає таблиці",
+    "нет таблицы",
+    "таблиця без рядка реєстру",
+    "таблица без строки реестра",
 };
 constexpr TextPairs kKindTable = makeTextPairs(kKindTexts);
 
@@ -56,9 +67,7 @@ private:
         TableKind kind;
         QString identifier; // per-point tables
     };
-    QString relative(const QString& path) const {
-        return QDir(root_.root()).relativeFilePath(path);
-    }
+    QString relative(const QString& path) const { return QDir(root_.root()).relativeFilePath(path); }
     bool step();
     void checkFile(const QString& path, TableKind kind);
     void missing(const QString& path, TableKind kind, const QString& detail);
@@ -93,13 +102,14 @@ QString Checker::asideName(const QString& path) const {
 }
 
 void Checker::missing(const QString& path, TableKind kind, const QString& detail) {
-    Finding f = makeFinding(relative(path), QFileInfo(path).completeBaseName(), FindingKind::MissingTable, detail);
+    Finding f =
+        makeFinding(relative(path), QFileInfo(path).completeBaseName(), FindingKind::MissingTable, detail);
     if (options_.repair) {
         // A table a point is registered with: made as the registry makes it for a new point.
         QString why;
-        f.repaired = TableFile::open(path, kind, schemas_.of(kind), &why, options_.now.isValid()
-                                                                              ? options_.now
-                                                                              : QDateTime::currentDateTime()) != nullptr;
+        f.repaired =
+            TableFile::open(path, kind, schemas_.of(kind), &why,
+                            options_.now.isValid() ? options_.now : QDateTime::currentDateTime()) != nullptr;
         f.repairError = why;
     }
     report_.findings.append(f);
@@ -123,8 +133,9 @@ void Checker::rebuild(const QString& path, TableKind kind, QList<Finding>& found
             f.repairError = why;
     };
     // The journal folded in first, so the original kept aside is the whole table; a table still open
-    // elsewhere is left alone.
-    if (!settleTableFile(path)) return failed(QStringLiteral("in use"));
+    // elsewhere is left alone, and a settling that failed otherwise says why.
+    if (const Error settled = trySettleTableFile(path); settled.failed())
+        return failed(settled.is(ErrorKind::Locked) ? QStringLiteral("in use") : settled.detail);
     const QString aside = asideName(path);
     if (!QFile::copy(path, aside)) return failed(QStringLiteral("cannot copy to ") + relative(aside));
     SalvageCount count;
@@ -138,8 +149,9 @@ void Checker::rebuild(const QString& path, TableKind kind, QList<Finding>& found
                                QUuid::createUuid().toString(QUuid::Id128);
         const QString fresh = folder + QLatin1Char('/') + QFileInfo(path).fileName();
         {
-            const auto table = TableFile::open(fresh, kind, schemas_.of(kind), &why,
-                                               options_.now.isValid() ? options_.now : QDateTime::currentDateTime());
+            const auto table =
+                TableFile::open(fresh, kind, schemas_.of(kind), &why,
+                                options_.now.isValid() ? options_.now : QDateTime::currentDateTime());
             rebuilt = table != nullptr;
         }
         if (rebuilt && settleTableFile(fresh)) {
@@ -228,7 +240,8 @@ CheckReport Checker::run() {
     }
     const auto registered = registeredPoints();
     QStringList points;
-    if (registered) points = onePoint ? QStringList{options_.point} : QStringList(registered->begin(), registered->end());
+    if (registered)
+        points = onePoint ? QStringList{options_.point} : QStringList(registered->begin(), registered->end());
     points.sort();
     for (const QString& id : std::as_const(points)) {
         if (!registered->contains(id)) continue;

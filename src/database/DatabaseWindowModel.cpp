@@ -20,30 +20,29 @@ int gridIndex(TableKind kind) {
 } // namespace
 
 QString pointGridCaption(TableKind kind, int language) {
-    const bool ua = language != kRussian;
     switch (kind) {
     case TableKind::Hourly:
-        return ua ? QStringLiteral("Годинний") : QStringLiteral("Часовой");
+        return uaRu(language, "Годинний", "Часовой");
     case TableKind::Daily:
-        return ua ? QStringLiteral("Добовий") : QStringLiteral("Суточный");
+        return uaRu(language, "Добовий", "Суточный");
     case TableKind::Monthly:
-        return ua ? QStringLiteral("Місячний") : QStringLiteral("Месячный");
+        return uaRu(language, "Місячний", "Месячный");
     case TableKind::Interference:
-        return ua ? QStringLiteral("Втручання") : QStringLiteral("Вмешательства");
+        return uaRu(language, "Втручання", "Вмешательства");
     case TableKind::Alarm:
-        return ua ? QStringLiteral("Аварійний") : QStringLiteral("Аварийный");
+        return uaRu(language, "Аварійний", "Аварийный");
     case TableKind::Operative:
-        return ua ? QStringLiteral("Оперативний") : QStringLiteral("Оперативный");
+        return uaRu(language, "Оперативний", "Оперативный");
     case TableKind::Measurement:
-        return ua ? QStringLiteral("Миттєві") : QStringLiteral("Мгновенные");
+        return uaRu(language, "Миттєві", "Мгновенные");
     case TableKind::Service:
-        return ua ? QStringLiteral("Службовий") : QStringLiteral("Служебный");
+        return uaRu(language, "Службовий", "Служебный");
     case TableKind::RequestLog:
-        return ua ? QStringLiteral("Журнал запитів") : QStringLiteral("Журнал запросов");
+        return uaRu(language, "Журнал запитів", "Журнал запросов");
     case TableKind::HeatDay:
-        return ua ? QStringLiteral("Енергія (доба)") : QStringLiteral("Энергия (сутки)");
+        return uaRu(language, "Енергія (доба)", "Энергия (сутки)");
     case TableKind::HeatMonth:
-        return ua ? QStringLiteral("Енергія (місяць)") : QStringLiteral("Энергия (месяц)");
+        return uaRu(language, "Енергія (місяць)", "Энергия (месяц)");
     default:
         return {};
     }

@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
-#include <QSet>
 #include <QUuid>
 
 #include <atomic>
@@ -245,9 +245,9 @@ RecordKey recordKeyOf(const QList<FieldSpec>& fields) {
 }
 
 QString faultLine(const QString& file, const TableFinding& f) {
-    static const char* const kNames[] = {"not a table file", "damaged",      "no table",
+    static const char* const kNames[] = {"not a table file", "damaged",       "no table",
                                          "extra object",     "missing field", "extra field",
-                                         "field type",       "field order",  "repeated rows"};
+                                         "field type",       "field order",   "repeated rows"};
     return file + QStringLiteral(": ") + QLatin1String(kNames[static_cast<int>(f.fault)]) +
            (f.detail.isEmpty() ? QString() : QStringLiteral(" ") + f.detail);
 }
@@ -288,7 +288,8 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
     q.addBindValue(table);
     if (!q.exec()) return refuse(q.lastError().text());
     while (q.next())
-        declared.insert(q.value(0).toString().toLower(), {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
+        declared.insert(q.value(0).toString().toLower(),
+                        {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
     q.finish();
     QStringList columns;
     QList<bool> present;
@@ -296,19 +297,21 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
         const auto d = declared.constFind(f.name.toLower());
         present.append(d != declared.constEnd());
         if (d == declared.constEnd()) {
-            if (!salvage)
-                return refuse(QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + file);
+            if (!salvage) return refuse(QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + file);
             columns.append(QStringLiteral("'null', NULL"));
             continue;
         }
-        const QString ours = f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
+        const QString ours =
+            f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
         if (!salvage && (d->first != ours || d->second != (f.type == FieldType::AutoIncrement)))
             return refuse(QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, file));
         columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") + quoted(f.name));
     }
     if (!salvage && declared.size() != fields.size())
-        return refuse(
-            QStringLiteral("%1 fields instead of %2 in %3").arg(declared.size()).arg(fields.size()).arg(file));
+        return refuse(QStringLiteral("%1 fields instead of %2 in %3")
+                          .arg(declared.size())
+                          .arg(fields.size())
+                          .arg(file));
     // A damaged file is read in the order its rows lie: a sort would need every page before the first row.
     const QString order = salvage ? QString() : QStringLiteral(" ORDER BY ") + quoted(fields.first().name);
     if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
@@ -324,7 +327,8 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
             const QString storage = q.value(static_cast<int>(2 * i)).toString();
             if (present.at(i) && !fitsField(fields.at(i), storage)) {
                 if (!salvage)
-                    return refuse(QStringLiteral("a %1 value in field %2 of %3").arg(storage, fields.at(i).name, file));
+                    return refuse(
+                        QStringLiteral("a %1 value in field %2 of %3").arg(storage, fields.at(i).name, file));
                 fits = false;
             }
             row.append(present.at(i) ? q.value(static_cast<int>(2 * i + 1)) : QVariant());
@@ -335,8 +339,8 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
         }
         const bool seed = key.identifier >= 0 && row.at(key.identifier).toString() == QLatin1String("0");
         if (salvage && key.valid() && !seed) {
-            const QString k = row.at(key.identifier).toString() + QChar(0x1F) + row.at(key.number).toString() +
-                              QChar(0x1F) + row.at(key.stamp).toString();
+            const QString k = row.at(key.identifier).toString() + QChar(0x1F) +
+                              row.at(key.number).toString() + QChar(0x1F) + row.at(key.stamp).toString();
             if (seen.contains(k)) {
                 ++out.count.repeats;
                 continue;
@@ -392,7 +396,8 @@ bool writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fi
                 for (qsizetype i = 0; i < row.size(); ++i) {
                     // A field the old file lacked: empty text, as a text never given is stored.
                     const bool emptyText = fields.at(i).type == FieldType::Text && row.at(i).isNull();
-                    insert.bindValue(static_cast<int>(i), emptyText ? QVariant(QStringLiteral("")) : row.at(i));
+                    insert.bindValue(static_cast<int>(i),
+                                     emptyText ? QVariant(QStringLiteral("")) : row.at(i));
                 }
                 if (!insert.exec()) why = insert.lastError().text();
             }
@@ -440,7 +445,8 @@ bool salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields,
     return writeFreshTable(read->rows, fields, table, target, error);
 }
 
-QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& fields, const QString& table) {
+QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& fields,
+                                   const QString& table) {
     const QString name = table.isEmpty() ? QFileInfo(path).completeBaseName() : table;
     QList<TableFinding> found;
     if (!isEngineFile(path)) return {{TableFault::NotATableFile, {}}};
@@ -469,7 +475,8 @@ QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& 
                 continue;
             }
             // The engine's own bookkeeping: the auto-increment counters and statistics.
-            if (object == QLatin1String("sqlite_sequence") || object.startsWith(QLatin1String("sqlite_stat")) ||
+            if (object == QLatin1String("sqlite_sequence") ||
+                object.startsWith(QLatin1String("sqlite_stat")) ||
                 object.startsWith(QLatin1String("sqlite_autoindex_")))
                 continue;
             found.append({TableFault::ExtraObject, type + QLatin1Char(' ') + object});
@@ -478,7 +485,8 @@ QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& 
     q.finish();
     if (!ours) {
         // Garbage inside a file that still has the engine's header reads as no table at all.
-        if (found.isEmpty() || found.first().fault != TableFault::Damaged) found.append({TableFault::NoTable, name});
+        if (found.isEmpty() || found.first().fault != TableFault::Damaged)
+            found.append({TableFault::NoTable, name});
         return found;
     }
 
@@ -504,11 +512,12 @@ QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& 
             sameNames = false;
             continue;
         }
-        const QString type = f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
+        const QString type =
+            f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
         if (d->first != type || d->second != (f.type == FieldType::AutoIncrement))
             found.append({TableFault::FieldType,
-                          QStringLiteral("%1: %2, not %3").arg(f.name, d->first.isEmpty() ? QStringLiteral("-") : d->first,
-                                                              type)});
+                          QStringLiteral("%1: %2, not %3")
+                              .arg(f.name, d->first.isEmpty() ? QStringLiteral("-") : d->first, type)});
     }
     for (qsizetype i = 0; i < declaredNames.size(); ++i)
         if (!ourNames.contains(declaredNames.at(i))) {
@@ -524,9 +533,10 @@ QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& 
         const QString id = quoted(fields.at(key.identifier).name);
         const QString number = quoted(fields.at(key.number).name);
         const QString stamp = quoted(fields.at(key.stamp).name);
-        if (q.exec(QStringLiteral("SELECT COALESCE(SUM(n - 1), 0) FROM (SELECT COUNT(*) AS n FROM ") + quoted(name) +
-                   QStringLiteral(" WHERE ") + id + QStringLiteral(" <> '0' GROUP BY ") + id + QStringLiteral(", ") +
-                   number + QStringLiteral(", ") + stamp + QStringLiteral(" HAVING COUNT(*) > 1)")) &&
+        if (q.exec(QStringLiteral("SELECT COALESCE(SUM(n - 1), 0) FROM (SELECT COUNT(*) AS n FROM ") +
+                   quoted(name) + QStringLiteral(" WHERE ") + id + QStringLiteral(" <> '0' GROUP BY ") + id +
+                   QStringLiteral(", ") + number + QStringLiteral(", ") + stamp +
+                   QStringLiteral(" HAVING COUNT(*) > 1)")) &&
             q.next() && q.value(0).toLongLong() > 0)
             found.append({TableFault::DuplicateRows, QString::number(q.value(0).toLongLong())});
     }
@@ -558,6 +568,10 @@ QStringList tableCompanionFiles(const QString& path) {
 }
 
 bool settleTableFile(const QString& path) {
+    return trySettleTableFile(path).ok();
+}
+
+Error trySettleTableFile(const QString& path) {
     if (QFileInfo(path).isFile()) {
         OneShotConnection c(path);
         if (c.isOpen()) {
@@ -572,9 +586,45 @@ bool settleTableFile(const QString& path) {
     const bool tableThere = QFileInfo(path).isFile();
     for (const QString& companion : tableCompanionFiles(path)) {
         if (!QFileInfo::exists(companion)) continue;
-        if (tableThere || !QFile::remove(companion)) return false;
+        if (tableThere) return {ErrorKind::Locked, QStringLiteral("in use: ") + companion};
+        if (!QFile::remove(companion)) return {ErrorKind::Io, QStringLiteral("cannot remove ") + companion};
     }
-    return true;
+    return {};
+}
+
+Error probeTableFile(const QString& path) {
+    if (!QFileInfo::exists(path)) return {ErrorKind::NotFound, QStringLiteral("no file ") + path};
+    if (!isEngineFile(path)) return {ErrorKind::Damaged, QStringLiteral("no table file: ") + path};
+    OneShotConnection c(path);
+    if (!c.isOpen()) return {ErrorKind::Io, c.error()};
+    QSqlQuery q(c.database());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(1)"))) return tableError(q.lastError());
+    if (q.next() && q.value(0).toString() != QLatin1String("ok"))
+        return {ErrorKind::Damaged, q.value(0).toString()};
+    if (q.lastError().isValid()) return tableError(q.lastError());
+    q.finish();
+    // A write transaction of our own is refused while another connection holds one.
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) return tableError(q.lastError());
+    q.exec(QStringLiteral("ROLLBACK"));
+    return {};
+}
+
+Error tableError(const QSqlError& error) {
+    if (!error.isValid()) return {};
+    // The engine's primary result codes; an extended code carries the primary one in its low byte. Every
+    // other code (a file that cannot be opened, a full disk, an I/O error) is the system's: Io.
+    constexpr int kBusy = 5, kLocked = 6, kCorrupt = 11, kNotADatabase = 26;
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xFF;
+    ErrorKind kind = ErrorKind::Io;
+    if (numeric) {
+        if (code == kBusy || code == kLocked)
+            kind = ErrorKind::Locked;
+        else if (code == kCorrupt || code == kNotADatabase)
+            kind = ErrorKind::Damaged;
+    }
+    return {kind, error.text()};
 }
 
 TableFile::TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields)
@@ -597,14 +647,24 @@ QSqlDatabase TableFile::database() const {
 std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
                                            const QList<FieldSpec>& fields, QString* error,
                                            const QDateTime& now) {
-    auto fail = [error](const QString& why) {
-        if (error) *error = why;
+    Error why;
+    auto t = open(path, kind, fields, why, now);
+    if (!t && error) *error = why.detail;
+    return t;
+}
+
+std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
+                                           const QList<FieldSpec>& fields, Error& error,
+                                           const QDateTime& now) {
+    error = {};
+    auto fail = [&error](const Error& why) {
+        error = why;
         return std::unique_ptr<TableFile>();
     };
-    if (fields.isEmpty()) return fail(QStringLiteral("no fields for ") + path);
+    if (fields.isEmpty()) return fail({ErrorKind::Invalid, QStringLiteral("no fields for ") + path});
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        return fail(QStringLiteral("cannot create ") + info.absolutePath());
+        return fail({ErrorKind::Io, QStringLiteral("cannot create ") + info.absolutePath()});
     const bool existed = info.exists();
     const QString connection = QStringLiteral("tarn-table-%1").arg(++connectionCounter);
     {
@@ -613,7 +673,7 @@ std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
         // Another program on the same installation may hold the file for a moment.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyWaitMs()));
         if (!db.open()) {
-            const QString why = db.lastError().text();
+            const Error why = tableError(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(connection);
             return fail(why);
@@ -627,7 +687,7 @@ std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
         wal.finish(); // a statement still open would keep the seed's transaction from committing
     }
     if (!existed || !t->database().tables().contains(t->table_)) {
-        if (!t->createWithSeed(kind, now)) return fail(t->lastError_);
+        if (!t->createWithSeed(kind, now)) return fail(t->failure_);
     }
     return t;
 }
@@ -641,7 +701,7 @@ bool TableFile::createWithSeed(TableKind kind, const QDateTime& now) {
     QSqlQuery create(db);
     if (!create.exec(QStringLiteral("CREATE TABLE ") + quoted(table_) + QStringLiteral(" (") +
                      columns.join(QStringLiteral(", ")) + QLatin1Char(')'))) {
-        lastError_ = create.lastError().text();
+        failure_ = tableError(create.lastError());
         db.rollback();
         return false;
     }
@@ -680,7 +740,7 @@ bool TableFile::createWithSeed(TableKind kind, const QDateTime& now) {
         return false;
     }
     if (!db.commit()) {
-        lastError_ = db.lastError().text();
+        failure_ = tableError(db.lastError());
         return false;
     }
     return true;
@@ -693,7 +753,7 @@ bool TableFile::transaction() {
 bool TableFile::commit() {
     QSqlDatabase db = database();
     if (db.commit()) return true;
-    lastError_ = db.lastError().text();
+    failure_ = tableError(db.lastError());
     return false;
 }
 
@@ -744,7 +804,7 @@ std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition
     for (const QVariant& v : values)
         q.addBindValue(v);
     if (!q.exec()) {
-        lastError_ = q.lastError().text();
+        failure_ = tableError(q.lastError());
         return std::nullopt;
     }
     const int columns = static_cast<int>(fields_.size());
@@ -757,7 +817,7 @@ std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition
     }
     // A page that cannot be read ends the walk the same way as the last row does.
     if (q.lastError().isValid()) {
-        lastError_ = q.lastError().text();
+        failure_ = tableError(q.lastError());
         return std::nullopt;
     }
     return rows;
@@ -769,7 +829,8 @@ bool TableFile::append(const QVariantMap& values) {
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const int p = position(it.key());
         if (p < 0) {
-            lastError_ = QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_;
+            failure_ = {ErrorKind::Invalid,
+                        QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
             return false;
         }
         positions.append(p);
@@ -799,7 +860,7 @@ bool TableFile::append(const QVariantMap& values) {
     for (auto it = values.constBegin(); it != values.constEnd(); ++it, ++i)
         q->bindValue(i, fitted(positions.at(i), it.value()));
     if (!q->exec()) {
-        lastError_ = q->lastError().text();
+        failure_ = tableError(q->lastError());
         return false;
     }
     q->finish(); // the kept statement must not count as one in progress when the transaction ends
@@ -811,7 +872,7 @@ bool TableFile::update(const QString& keyField, const QVariant& key, const QStri
     const int k = position(keyField);
     const int p = position(field);
     if (k < 0 || p < 0) {
-        lastError_ = QStringLiteral("no such field in ") + table_;
+        failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
         return false;
     }
     QSqlQuery q(database());
@@ -821,7 +882,7 @@ bool TableFile::update(const QString& keyField, const QVariant& key, const QStri
     q.addBindValue(fitted(p, value));
     q.addBindValue(key);
     if (!q.exec()) {
-        lastError_ = q.lastError().text();
+        failure_ = tableError(q.lastError());
         return false;
     }
     return true;
@@ -835,7 +896,7 @@ bool TableFile::remove(const QString& keyField, const QVariant& key) {
               quoted(fields_.at(k).name) + QStringLiteral(" = ?"));
     q.addBindValue(key);
     if (!q.exec()) {
-        lastError_ = q.lastError().text();
+        failure_ = tableError(q.lastError());
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 // stay file operations). A file is created with its fields and its seed record the first time it is
 // needed; the seed record (identifier "0") never appears in what select() returns. Every value is bound,
 // never pasted into the SQL text.
+#include "common/Error.h"
 #include "database/Schema.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class QSqlError;
 class QSqlQuery;
 
 namespace tarn::database {
@@ -49,8 +51,8 @@ enum class TableFault {
     ExtraObject,   // a trigger, view, index or another table beside the table
     MissingField,
     ExtraField,
-    FieldType,  // a field declared with another type than ours
-    FieldOrder, // our fields, in another order: rows are read by position
+    FieldType,     // a field declared with another type than ours
+    FieldOrder,    // our fields, in another order: rows are read by position
     DuplicateRows, // rows of one point with the same record number and record time
 };
 struct TableFinding {
@@ -87,6 +89,16 @@ QStringList tableCompanionFiles(const QString& path);
 // Folds the journal of an existing table file into the file itself and removes the companion files;
 // false when a companion file stays (the table is in use elsewhere).
 bool settleTableFile(const QString& path);
+// The same, saying why: Locked when a companion stays beside the file (another connection has it open),
+// Io when one beside a file that is gone cannot be removed.
+Error trySettleTableFile(const QString& path);
+// Whether an existing table file can be used as it stands, looked at without creating or changing
+// anything: NotFound when there is no file, Damaged when it is no file of the engine or fails the
+// engine's quick check, Locked when another connection holds it in a write transaction past the wait.
+Error probeTableFile(const QString& path);
+// The kind of a failed statement by the engine's own result code: busy and locked are Locked, a
+// corrupt file or no database at all Damaged, anything else Io; the text is the detail.
+Error tableError(const QSqlError& error);
 
 class TableFile {
 public:
@@ -94,6 +106,11 @@ public:
     // it cannot be opened or created; error says why.
     static std::unique_ptr<TableFile> open(const QString& path, TableKind kind,
                                            const QList<FieldSpec>& fields, QString* error = nullptr,
+                                           const QDateTime& now = QDateTime::currentDateTime());
+    // The same, with why as a kind: Damaged for a file that is no database of the engine, Locked for one
+    // another connection holds past the wait, Io when its folder or file cannot be made.
+    static std::unique_ptr<TableFile> open(const QString& path, TableKind kind,
+                                           const QList<FieldSpec>& fields, Error& error,
                                            const QDateTime& now = QDateTime::currentDateTime());
     ~TableFile();
     TableFile(const TableFile&) = delete;
@@ -111,7 +128,8 @@ public:
     QList<QVariantList> select(const QString& condition = {}, const QVariantList& values = {},
                                const QString& orderBy = {}) const;
     // The same rows, or nothing when the selection failed (lastError says why).
-    std::optional<QList<QVariantList>> trySelect(const QString& condition = {}, const QVariantList& values = {},
+    std::optional<QList<QVariantList>> trySelect(const QString& condition = {},
+                                                 const QVariantList& values = {},
                                                  const QString& orderBy = {}) const;
     // A new row from values by field name; fields not named stay empty; the number is the table's own.
     // Text values are cut to their field's width.
@@ -119,7 +137,10 @@ public:
     // The field of the rows whose key field has the key.
     bool update(const QString& keyField, const QVariant& key, const QString& field, const QVariant& value);
     bool remove(const QString& keyField, const QVariant& key);
-    QString lastError() const { return lastError_; }
+    QString lastError() const { return failure_.detail; }
+    // The last failure with its kind: a write refused because another connection holds the file is
+    // Locked, a page that cannot be read Damaged.
+    const Error& lastFailure() const { return failure_; }
     // One transaction around many appends: all of them, or none.
     bool transaction();
     bool commit();
@@ -135,7 +156,7 @@ private:
     QString connection_;
     QString table_;
     QList<FieldSpec> fields_;
-    mutable QString lastError_;
+    mutable Error failure_;
     // A reading appends thousands of rows naming the same fields: their positions are looked up once,
     // and the INSERT is prepared once for that set of fields and used again while it stays the same.
     mutable QHash<QString, int> positions_;

@@ -1,6 +1,5 @@
 #include "link/ExchangeEngine.h"
 
-#include "common/Language.h"
 #include "link/FrameChecksum.h"
 
 #include <algorithm>
@@ -40,24 +39,8 @@ std::optional<QByteArray> buildWriteFrame(int deviceAddress, quint8 op, quint8 a
     return withFrameChecksum(f);
 }
 
-std::optional<QString> statusMessage(quint8 status, bool passwordOperation, int languageIndex) {
-    if (status & 0x40)
-        return uaRu(languageIndex, "ЗАПИС НЕМОЖЛИВИЙ, НЕМАЄ ДОПУСК", "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА");
-    if ((status & 0x28) == 0x28)
-        return uaRu(languageIndex, "Номер коректора не збігся!", "Номер корректора не совпал!!!");
-    if (status & 0x20) return uaRu(languageIndex, "Помилкова команда!", "Ошибочная команда!!!");
-    if (status & 0x08)
-        return uaRu(languageIndex, "Помилкове значення", "Ошибочное значение") +
-               (passwordOperation ? QStringLiteral(" пароля") : QString()) + QStringLiteral("!!!");
-    return std::nullopt;
-}
-
 bool isRefusal(quint8 status) {
     return status & (0x40 | 0x20 | 0x08);
-}
-
-QString noLinkText(int languageIndex) {
-    return uaRu(languageIndex, "НЕМАЄ ЗВ’ЯЗКУ RS-232", "НЕТ СВЯЗИ RS-232 ");
 }
 
 int alarmNoticeMatch(const QByteArray& buffer) {
@@ -221,7 +204,7 @@ void ExchangeEngine::writePendingFrame() {
     receiveBuffer_.clear();
     if (!port_.write(frame)) {
         port_.markBroken();
-        notifier_.message(MessageKind::Error, uaRu(language_, "ПОМИЛКА COM порту", "ОШИБКА COM порта"));
+        notifier_.message(MessageKind::Error, noticeText(LinkNotice::PortWriteFailed));
         noLinkTimer_.start();
         return;
     }
@@ -274,9 +257,7 @@ bool ExchangeEngine::takeAlarmNotice() {
         return true;
     }
     clock_.singleShot(kAlarmWarningDelayMs, this, [this] {
-        notifier_.message(MessageKind::Warning,
-                          uaRu(language_, "Увага!!! Надійшло повідомлення про аварію коректора",
-                               "Внимание!!! Пришло сообщение о аварии корректора"));
+        notifier_.message(MessageKind::Warning, noticeText(LinkNotice::AlarmNotice));
     });
     // The notice stops the reply timer. A request still out waits afresh for its own reply, which may
     // follow the notice; without a timer it would wait for ever.
@@ -431,7 +412,7 @@ void ExchangeEngine::reopenPortAfterFailure() {
 
 void ExchangeEngine::showNoLink() {
     noLinkShown_ = true;
-    emit noLinkChanged(true, noLinkText(language_));
+    emit noLinkChanged(true, noticeText(LinkNotice::NoLink));
     emit linkLost();
 }
 
@@ -442,11 +423,16 @@ void ExchangeEngine::hideNoLink() {
 }
 
 QString ExchangeEngine::reportRefusal(quint8 status, bool passwordOperation) {
-    const auto text = statusMessage(status, passwordOperation, language_);
+    const auto text =
+        wording_ ? wording_->refusal(status, passwordOperation, language_) : std::optional<QString>();
     if (!text) return {};
     notifier_.message(MessageKind::Error, *text);
     emit statusReported(status, *text);
     return *text;
+}
+
+QString ExchangeEngine::noticeText(LinkNotice notice) const {
+    return wording_ ? wording_->notice(notice, language_) : QString();
 }
 
 void ExchangeEngine::logFailure(LinkLogCode code, const QByteArray& received) {

@@ -6,13 +6,15 @@
 // block, every refusal and every silence, and does what the transfer decides. Its receive handler is also
 // where the corrector's alarm notice is recognised, and where a raw receiver that has claimed the line
 // (modem text, the transfer unit) gets its bytes. At most one request is outstanding; everything runs on
-// the main thread.
+// the main thread. What it tells the user it reports by kind and status byte; the words come from the
+// LinkWording it is given.
 #include "common/Clock.h"
 #include "common/Notifier.h"
 #include "link/ExchangeState.h"
 #include "link/LinkLog.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
+#include "link/LinkWording.h"
 #include "link/Transfer.h"
 
 #include <QObject>
@@ -21,13 +23,8 @@
 
 namespace tarn::link {
 
-// The status byte of a refused request as the user reads it; nothing when no known bit is set. The rows
-// are tested in this order: 0x40, 0x08 with 0x20, 0x20, 0x08 (" пароля" for a password operation).
-std::optional<QString> statusMessage(quint8 status, bool passwordOperation, int languageIndex);
 // A status byte with a bit by which the corrector refuses a request (0x40, 0x20, 0x08).
 bool isRefusal(quint8 status);
-// "НЕМАЄ ЗВ’ЯЗКУ RS-232" / "НЕТ СВЯЗИ RS-232 ".
-QString noLinkText(int languageIndex);
 
 // How many leading bytes of the buffer are the corrector's alarm notice (0..6).
 int alarmNoticeMatch(const QByteArray& buffer);
@@ -65,6 +62,8 @@ public:
     Clock& clock() const { return clock_; }
     void setLanguage(int languageIndex) { language_ = languageIndex; }
     int language() const { return language_; }
+    // The words of the engine's notices and refusals; without them the notices go out empty.
+    void setWording(const LinkWording* wording) { wording_ = wording; }
     void setLinkLog(LinkLog* log) { log_ = log; }
     LineUse& lineUse() { return lineUse_; }
     const LineUse& lineUse() const { return lineUse_; }
@@ -109,7 +108,7 @@ signals:
     void transferComplete();
     // The corrector refused a request and the text has gone to the notifier.
     void statusReported(quint8 status, const QString& text);
-    // The no-link indication ("НЕТ СВЯЗИ RS-232 ") is shown or hidden.
+    // The no-link indication is shown, with its text in the engine's language, or hidden.
     void noLinkChanged(bool shown, const QString& text);
     // The no-link indication is shown: sends exhausted, or nothing can be sent.
     void linkLost();
@@ -141,6 +140,7 @@ private:
     void hideNoLink();
     void stopWaiting();
     void logFailure(LinkLogCode code, const QByteArray& received);
+    QString noticeText(LinkNotice notice) const;
 
     LinkPort& port_;
     Notifier& notifier_;
@@ -151,6 +151,7 @@ private:
     quint64 claimGeneration_ = 0;
     ExchangeState state_;
     int language_ = 1;
+    const LinkWording* wording_ = nullptr;
 
     Transfer* transfer_ = nullptr;
     RawReceiver* rawReceiver_ = nullptr;

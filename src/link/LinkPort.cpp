@@ -1,7 +1,5 @@
 #include "link/LinkPort.h"
 
-#include "common/Language.h"
-
 namespace tarn::link {
 
 LinkPort::LinkPort(SerialPort& port, Notifier& notifier, QObject* parent)
@@ -32,7 +30,7 @@ QStringList LinkPort::probePorts(int count) {
 }
 
 QString LinkPort::initErrorText() const {
-    return uaRu(language_, "Помилка ініціалізації порту", "Ошибка инициализации порта ") + portName_;
+    return (wording_ ? wording_->notice(LinkNotice::PortOpenFailed, language_) : QString()) + portName_;
 }
 
 bool LinkPort::openPort(bool showErrors) {

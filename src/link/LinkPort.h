@@ -3,6 +3,7 @@
 // mark, and the hand-over of received bytes.
 #include "common/Notifier.h"
 #include "link/LinkSettings.h"
+#include "link/LinkWording.h"
 #include "link/PortMap.h"
 #include "link/SerialPort.h"
 
@@ -17,6 +18,8 @@ public:
 
     void setPortMap(PortMap map) { map_ = std::move(map); }
     void setLanguage(int languageIndex) { language_ = languageIndex; }
+    // The words of the failed-open message; without them it names the port alone.
+    void setWording(const LinkWording* wording) { wording_ = wording; }
     void setNotifier(Notifier& n) { notifier_ = &n; }
 
     // Port name ("COMn" or a device path), speed text and the modem box.
@@ -52,7 +55,7 @@ public:
     bool linkBroken() const { return broken_; }
     void markBroken() { broken_ = true; }
 
-    // "Ошибка инициализации порта " + port, in the current language.
+    // The failed-open message in the current language, the port's name after the words.
     QString initErrorText() const;
 
 signals:
@@ -65,6 +68,7 @@ private:
     Notifier* notifier_;
     PortMap map_;
     int language_ = 1;
+    const LinkWording* wording_ = nullptr;
     QString portName_ = QStringLiteral("COM1");
     qint32 baud_ = 19200;
     bool modemUsed_ = false;

@@ -108,7 +108,7 @@ public:
 
 private:
     void add(ListingLine::Kind kind, const QString& text) { out_.append({kind, text, {}}); }
-    QString t(const char* ru, const char* ua) const { return QString::fromUtf8(o_.ukrainian ? ua : ru); }
+    int language() const { return languageOf(o_.ukrainian); }
     void tableBlock(const Table& table, ListingLine::Kind kind, const QHash<int, QString>& cells) {
         add(ListingLine::Rule, table.rule());
         out_.append(table.header(o_.ukrainian));
@@ -159,7 +159,7 @@ QList<ListingLine> Builder::wholeGroup() {
         }
     }
     QHash<int, QString> cells = sumCells(period.values, period.flags);
-    cells.insert(Date, t("итог", "підсумок"));
+    cells.insert(Date, uaRu(language(), "підсумок", "итог"));
     cells.insert(Time, kNone);
     cells.insert(WorkRunning, kNone);
     cells.insert(StandardRunning, kNone);
@@ -190,8 +190,8 @@ QList<ListingLine> Builder::breakdown() {
         add(ListingLine::Note, QString());
     }
     add(ListingLine::Note, QString());
-    add(ListingLine::Totals,
-        t("итог группа \"", "підсумок група \"") + t_.groupName.trimmed() + QStringLiteral("\" :"));
+    add(ListingLine::Totals, uaRu(language(), "підсумок група \"", "итог группа \"") +
+                                 t_.groupName.trimmed() + QStringLiteral("\" :"));
     tableBlock(table, ListingLine::Totals, sumCells(group.values, group.flags));
     add(ListingLine::Note, QString());
     return out_;
@@ -292,8 +292,7 @@ GroupListingPeriod groupListingPeriod(reports::ReportPeriod period, bool hourly,
         p.from = QDateTime(begin.date(), QTime(begin.time().hour(), begin.time().minute()));
         p.to = QDateTime(end.date(), QTime(end.time().hour(), end.time().minute()));
         if (p.from > p.to)
-            p.error = ukrainian ? QStringLiteral("ПОМИЛКА! ПОЧАТОК > КІНЦЯ")
-                                : QStringLiteral("ОШИБКА!!! НАЧАЛО > КОНЦА");
+            p.error = uaRu(languageOf(ukrainian), "ПОМИЛКА! ПОЧАТОК > КІНЦЯ", "ОШИБКА!!! НАЧАЛО > КОНЦА");
     } else {
         p.from = QDateTime(p.first, QTime(0, 0));
         p.to = QDateTime(p.last, hourly ? QTime(23, 0) : QTime(0, 0));

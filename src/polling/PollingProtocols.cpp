@@ -47,15 +47,16 @@ bool flagAt(const QString& flags, int position) {
 
 class Writer {
 public:
-    explicit Writer(const ProtocolOptions& o) : o_(o), ru_(o.languageIndex == kRussian) {}
+    explicit Writer(const ProtocolOptions& o) : o_(o) {}
 
-    QString t(const char* ru, const char* ua) const { return u(ru_ ? ru : ua); }
+    int language() const { return o_.languageIndex; }
 
     // The per-point header of the report window's listings.
     void pointHeader(const Point& p) {
-        lines << t("корректор..... ", "коректор...... ") + p.model + QStringLiteral(" N") + p.serial;
-        lines << t("организация... ", "організація... ") + p.organisation.leftJustified(32) +
-                     t(" ветка...", " нитка...") + p.pipeline;
+        lines << uaRu(language(), "коректор...... ", "корректор..... ") + p.model + QStringLiteral(" N") +
+                     p.serial;
+        lines << uaRu(language(), "організація... ", "организация... ") + p.organisation.leftJustified(32) +
+                     uaRu(language(), " нитка...", " ветка...") + p.pipeline;
     }
 
     void selectionLines() {
@@ -72,13 +73,13 @@ public:
                                               " - телефон організації ",
                                               " - власник ",
                                               " - телефон коректора "};
-        lines << t("протокол составлен с селекцией : ", "протокол складений з селекцією :");
+        lines << uaRu(language(), "протокол складений з селекцією :", "протокол составлен с селекцией : ");
         for (int f = 0; f < kPointFilters; ++f)
-            if (o_.filters.on[f]) lines << u(ru_ ? kRu[f] : kUa[f]) + o_.filters.text[f];
+            if (o_.filters.on[f]) lines << uaRu(language(), kUa[f], kRu[f]) + o_.filters.text[f];
     }
 
     void groupLine(const QString& name) {
-        lines << t("группа \"", "група \"") + name + QStringLiteral("\" :");
+        lines << uaRu(language(), "група \"", "группа \"") + name + QStringLiteral("\" :");
     }
 
     bool stopped() {
@@ -91,7 +92,6 @@ public:
 
 protected:
     const ProtocolOptions& o_;
-    bool ru_;
 };
 
 // The points a protocol or list goes over, or why there are none to go over.
@@ -140,11 +140,13 @@ public:
         const QString b = p_.from.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
         const QString e = p_.to.toString(QStringLiteral("dd.MM.yyyy HH:mm"));
         if (!p_.window)
-            text = p_.connections ? t("Последнее соединение \"модем БД\"", "Останнє з’єднання \"модем БД\"")
-                                  : t("Последний опрос    ", "Останнє опитування ");
+            text = p_.connections ? uaRu(language(), "Останнє з’єднання \"модем БД\"",
+                                         "Последнее соединение \"модем БД\"")
+                                  : uaRu(language(), "Останнє опитування ", "Последний опрос    ");
         else
-            text = (p_.connections ? t("Cоед.\"модем БД\" за время c ", "З’єднання \"модем БД\" за время з ")
-                                   : t("Опрос за время c ", "Опитування за час з ")) +
+            text = (p_.connections ? uaRu(language(), "З’єднання \"модем БД\" за время з ",
+                                          "Cоед.\"модем БД\" за время c ")
+                                   : uaRu(language(), "Опитування за час з ", "Опрос за время c ")) +
                    b + QStringLiteral(" по ") + e;
         lines << QStringLiteral("**ПРОТОКОЛ  - /") + text + QLatin1Char('/');
     }
@@ -174,8 +176,8 @@ public:
             anyArchive = anyArchive || flagAt(e.asked, item.position);
         if (anyArchive) {
             const QString header =
-                t("|название опроса   |  зап.н.|д/в начало      |  зап.к.|д/в конец       |",
-                  "|назва  опросу     |  зап.п.|д/в початок     |  зап.к.|д/в кiнец       |");
+                uaRu(language(), "|назва  опросу     |  зап.п.|д/в початок     |  зап.к.|д/в кiнец       |",
+                     "|название опроса   |  зап.н.|д/в начало      |  зап.к.|д/в конец       |");
             lines << ruleFor(header) << header << ruleFor(header);
             for (const ArchiveItem& item : kArchiveItems) {
                 if (!flagAt(e.asked, item.position)) continue;
@@ -214,10 +216,11 @@ public:
     // --- modem connections ---
 
     QString connectionHeader() const {
-        return t(
-            "|прибор     |сер.н.|кол.соед.|д/в начало         |д/в конец          |вр.соед.|ошибки         "
-            "               |",
+        return uaRu(
+            language(),
             "|прибор     |сер.н.|кол.з’єдн|д/в початок        |д/в кiнец          |вр.з’єдн|помилки        "
+            "               |",
+            "|прибор     |сер.н.|кол.соед.|д/в начало         |д/в конец          |вр.соед.|ошибки         "
             "               |");
     }
 
@@ -247,9 +250,9 @@ public:
         if (p_.window) {
             const QString lastError =
                 written.last().error.isEmpty() ? QStringLiteral("--") : written.last().error;
-            lines << t("|итого прибор      ", "|того прибор       ") + cell(QString::number(count), 9) +
-                         kDittoConnection + cell(durationText(seconds), 8) + cell(lastError, 30) +
-                         QLatin1Char('|');
+            lines << uaRu(language(), "|того прибор       ", "|итого прибор      ") +
+                         cell(QString::number(count), 9) + kDittoConnection + cell(durationText(seconds), 8) +
+                         cell(lastError, 30) + QLatin1Char('|');
             lines << rule;
         }
     }
@@ -259,9 +262,9 @@ public:
             lines << QStringLiteral("--------- в БД нет данных --------");
             return;
         }
-        lines << t("|итог общий        ", "|того загальний    ") + cell(QString::number(totalCount_), 9) +
-                     kDittoConnection + cell(durationText(totalSeconds_), 8) +
-                     cell(QStringLiteral("--"), 30) + QLatin1Char('|');
+        lines << uaRu(language(), "|того загальний    ", "|итог общий        ") +
+                     cell(QString::number(totalCount_), 9) + kDittoConnection +
+                     cell(durationText(totalSeconds_), 8) + cell(QStringLiteral("--"), 30) + QLatin1Char('|');
         lines << ruleFor(connectionHeader());
     }
 
@@ -283,23 +286,26 @@ public:
         QString what;
         switch (l_.object) {
         case ProtocolObject::Points:
-            what = t("/все корректора БД", "/все коректора БД");
+            what = uaRu(language(), "/все коректора БД", "/все корректора БД");
             break;
         case ProtocolObject::Group:
-            what = t("/группа корректоров", "/група коректорів");
+            what = uaRu(language(), "/група коректорів", "/группа корректоров");
             break;
         case ProtocolObject::Gas:
             what = QStringLiteral("/газ");
             break;
         }
-        lines << t("**ПРОТОКОЛ  - /Перечень", "**ПРОТОКОЛ  - /Перелік") + what + QLatin1Char('/');
+        lines << uaRu(language(), "**ПРОТОКОЛ  - /Перелік", "**ПРОТОКОЛ  - /Перечень") + what +
+                     QLatin1Char('/');
     }
 
     void shortTable(const QList<Point>& points) {
-        const QString first = t("| н.п.|тип         |сер.  |организация                     |телефон     |",
-                                "| н.п.|тип         |сер.  |організація                     |телефон     |");
-        const QString second = t("|     |прибора     |номер |                                |            |",
-                                 "|     |приладу     |номер |                                |            |");
+        const QString first =
+            uaRu(language(), "| н.п.|тип         |сер.  |організація                     |телефон     |",
+                 "| н.п.|тип         |сер.  |организация                     |телефон     |");
+        const QString second =
+            uaRu(language(), "|     |приладу     |номер |                                |            |",
+                 "|     |прибора     |номер |                                |            |");
         lines << ruleFor(first) << first << second << ruleFor(first);
         int number = 0;
         for (const Point& p : points) {
@@ -326,42 +332,53 @@ public:
         auto pair = [](const QString& label1, const QString& value1, const QString& label2,
                        const QString& value2) { return label1 + value1.leftJustified(12) + label2 + value2; };
         const QString link = p.config[c::LinkKind];
-        lines << pair(t("тип прибора........... ", "тип приладу........... "), p.model,
-                      t("серийный номер........ ", "серійний номер........ "), p.serial);
-        lines << t("организация........... ", "організація........... ") + p.organisation;
-        lines << t("ветка................. ", "вітка................. ") + p.pipeline;
-        lines << t("адрес организации..... ", "адреса організації.... ") + p.config[c::Owner];
-        lines << t("телефон организации... ", "телефон організації... ") + p.config[c::OrgPhone];
+        lines << pair(uaRu(language(), "тип приладу........... ", "тип прибора........... "), p.model,
+                      uaRu(language(), "серійний номер........ ", "серийный номер........ "), p.serial);
+        lines << uaRu(language(), "організація........... ", "организация........... ") + p.organisation;
+        lines << uaRu(language(), "вітка................. ", "ветка................. ") + p.pipeline;
+        lines << uaRu(language(), "адреса організації.... ", "адрес организации..... ") + p.config[c::Owner];
+        lines << uaRu(language(), "телефон організації... ", "телефон организации... ") +
+                     p.config[c::OrgPhone];
         // The password itself is never printed.
         lines << QStringLiteral("пароль................ ") +
                      (p.config[c::Password].isEmpty() ? QString() : QStringLiteral("XXXX"));
-        lines << pair(t("номер порта........... ", "номер порту........... "), p.config[c::Port],
-                      t("вид связи............. ", "вигляд зв’язку........ "), link);
-        lines << pair(t("скорость RS-232....... ", "швидкість RS-232...... "), p.config[c::Speed],
-                      t("адрес корректора...... ", "адреса коректора...... "), QString::number(p.address));
+        lines << pair(uaRu(language(), "номер порту........... ", "номер порта........... "),
+                      p.config[c::Port],
+                      uaRu(language(), "вигляд зв’язку........ ", "вид связи............. "), link);
+        lines << pair(uaRu(language(), "швидкість RS-232...... ", "скорость RS-232....... "),
+                      p.config[c::Speed],
+                      uaRu(language(), "адреса коректора...... ", "адрес корректора...... "),
+                      QString::number(p.address));
         const bool phone = link == QStringLiteral("телефон");
         if (phone) {
-            lines << pair(t("разрыв соединения..... ", "розривши з’єднання.... "), p.config[c::BreakS],
-                          t("повтор.запрос корр.... ", "повтор.запит кор...... "), p.config[c::Repeats]);
-            lines << pair(t("повтор запрос модема.. ", "повтор.запит модему... "), p.config[c::ModemRepeats],
-                          t("стр.инициализации мод. ", "стр.ініціалізації мод. "), p.config[c::InitString]);
-            lines << pair(t("телефон корректора.... ", "телефон коректора..... "), p.config[c::Phone],
-                          t("ожидать ответ......... ", "чекати відповідь...... "), p.config[c::TimeoutMs]);
+            lines << pair(
+                uaRu(language(), "розривши з’єднання.... ", "разрыв соединения..... "), p.config[c::BreakS],
+                uaRu(language(), "повтор.запит кор...... ", "повтор.запрос корр.... "), p.config[c::Repeats]);
+            lines << pair(uaRu(language(), "повтор.запит модему... ", "повтор запрос модема.. "),
+                          p.config[c::ModemRepeats],
+                          uaRu(language(), "стр.ініціалізації мод. ", "стр.инициализации мод. "),
+                          p.config[c::InitString]);
+            lines << pair(uaRu(language(), "телефон коректора..... ", "телефон корректора.... "),
+                          p.config[c::Phone],
+                          uaRu(language(), "чекати відповідь...... ", "ожидать ответ......... "),
+                          p.config[c::TimeoutMs]);
         }
         if (phone || link == QStringLiteral("прямое соединение"))
             lines << QStringLiteral("газ................... ") + p.config[c::Gas];
-        lines << t("дата регистрации в БД. ", "дата реєстрації в БД.. ") + stampText(p.created);
+        lines << uaRu(language(), "дата реєстрації в БД.. ", "дата регистрации в БД. ") +
+                     stampText(p.created);
     }
 
     void gases(const QList<database::GasRecord>& records) {
         const QString rule = QString(40, QLatin1Char('-'));
         lines << rule;
         for (const database::GasRecord& g : records) {
-            lines << t("название газа.........", "назва газу............") + g.name;
-            lines << t("плотность.............", "густина...............") + g.density;
-            lines << t("концентрация CO2......", "концентрація CO2......") + g.co2;
-            lines << t("концентрация N2.......", "концентрація N2.......") + g.n2;
-            lines << t("дата регистрации в БД.", "дата реєстрації в БД..") + stampText(g.registered);
+            lines << uaRu(language(), "назва газу............", "название газа.........") + g.name;
+            lines << uaRu(language(), "густина...............", "плотность.............") + g.density;
+            lines << uaRu(language(), "концентрація CO2......", "концентрация CO2......") + g.co2;
+            lines << uaRu(language(), "концентрація N2.......", "концентрация N2.......") + g.n2;
+            lines << uaRu(language(), "дата реєстрації в БД..", "дата регистрации в БД.") +
+                         stampText(g.registered);
             lines << rule;
         }
     }
@@ -498,7 +515,6 @@ QString noInformationText(int languageIndex) {
 
 QString protocolTitleLine(bool poll, const ProtocolOptions& o, const database::Point* current,
                           const QDateTime& now) {
-    const bool ru = o.languageIndex == kRussian;
     QString object;
     switch (o.object) {
     case ProtocolObject::Points:
@@ -512,8 +528,9 @@ QString protocolTitleLine(bool poll, const ProtocolOptions& o, const database::P
         object = QStringLiteral("газ*");
         break;
     }
-    const QString kind = poll ? u(ru ? "*опрос*" : "*запит*") : u(ru ? "*перечень*" : "*перелік*");
-    return QLatin1Char('/') + object + kind + u(ru ? " Составлен:" : " Складений:") +
+    const QString kind =
+        poll ? uaRu(o.languageIndex, "*запит*", "*опрос*") : uaRu(o.languageIndex, "*перелік*", "*перечень*");
+    return QLatin1Char('/') + object + kind + uaRu(o.languageIndex, " Складений:", " Составлен:") +
            now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('/');
 }
 

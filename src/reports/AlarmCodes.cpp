@@ -1,5 +1,7 @@
 #include "reports/AlarmCodes.h"
 
+#include "common/Language.h"
+
 namespace tarn::reports {
 
 namespace {
@@ -38,10 +40,9 @@ quint16 alarmMask(int situation) {
 QString alarmName(int situation, bool ukrainian, bool complex) {
     if (situation < 1 || situation > kAlarmSituations) return {};
     if (complex && situation == kFlowSimulationSituation)
-        return ukrainian ? QStringLiteral("Відмова перетворювача витрати")
-                         : QStringLiteral("Отказ датчика расхода");
+        return uaRu(languageOf(ukrainian), "Відмова перетворювача витрати", "Отказ датчика расхода");
     const AlarmCode& c = kCodes[situation - 1];
-    return QString::fromUtf8(ukrainian ? c.ukrainian : c.russian);
+    return uaRu(languageOf(ukrainian), c.ukrainian, c.russian);
 }
 
 } // namespace tarn::reports

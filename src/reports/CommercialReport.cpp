@@ -1,6 +1,7 @@
 #include "reports/CommercialReport.h"
 
 #include "common/DisplayNumber.h"
+#include "common/Language.h"
 #include "reports/AlarmCodes.h"
 #include "reports/ReportText.h"
 
@@ -38,7 +39,8 @@ class Builder {
 public:
     Builder(const ReportSource& source, const ReportHeader& header, const ReportOptions& options,
             const QDateTime& now)
-        : s_(source), h_(header), o_(options), now_(now), ua_(options.ukrainian) {}
+        : s_(source), h_(header), o_(options), now_(now), ua_(options.ukrainian),
+          language_(languageOf(options.ukrainian)) {}
     // A stored point's units are those its records were stored with.
     void takeStoredUnits();
     bool setUpPeriod();
@@ -48,7 +50,6 @@ public:
     const AlarmSectionTotals& alarmTotals() const { return alarmTotals_; }
 
 private:
-    QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
     void line(const QString& text = {}) { lines_.append(text); }
     QString vol(double v) const { return displayNumber(v, h_.volumeDecimals); }
     QString averagePressure(double sum, int count) const {
@@ -102,6 +103,7 @@ private:
     const ReportOptions& o_;
     QDateTime now_;
     bool ua_;
+    int language_;
     QStringList lines_;
     QString error_;
     AlarmSectionTotals alarmTotals_;
@@ -116,23 +118,23 @@ void Builder::titleLine() {
     static constexpr const char* kWordsRu[] = {"общий", "данные", "вмешат. опер.", "нешт. ситуац."};
     static constexpr const char* kWordsUa[] = {"загальний", "дані", "втруч. опер.", "нешт. ситуац."};
     const int c = static_cast<int>(o_.content);
-    const QString word = QString::fromUtf8(ua_ ? kWordsUa[c] : kWordsRu[c]);
-    const QString made = t(" Составлен:", " Складений:") +
+    const QString word = uaRu(language_, kWordsUa[c], kWordsRu[c]);
+    const QString made = uaRu(language_, " Складений:", " Составлен:") +
                          now_.date().toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char(' ') +
                          now_.time().toString(QStringLiteral("HH:mm:ss")) + QLatin1Char('/');
     switch (o_.period) {
     case ReportPeriod::Month:
-        line(t("/месячный отчет *", "/місячній звіт *") + word + QStringLiteral("* за ") +
+        line(uaRu(language_, "/місячній звіт *", "/месячный отчет *") + word + QStringLiteral("* за ") +
              first_.toString(QStringLiteral("MM.yyyy")) + made);
         break;
     case ReportPeriod::Day:
-        line(t("/суточный отчет *", "/добовий звіт *") + word + QStringLiteral("* за ") +
-             first_.toString(QStringLiteral("dd.MM.yyyy")) + t(" г.", " р.") + made);
+        line(uaRu(language_, "/добовий звіт *", "/суточный отчет *") + word + QStringLiteral("* за ") +
+             first_.toString(QStringLiteral("dd.MM.yyyy")) + uaRu(language_, " р.", " г.") + made);
         break;
     case ReportPeriod::Range:
-        line(t("/отчет за период *", "/звіт за період *") + word + t("* с ", "* з ") +
-             first_.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
-             last_.toString(QStringLiteral("dd.MM.yyyy")) + made);
+        line(uaRu(language_, "/звіт за період *", "/отчет за период *") + word +
+             uaRu(language_, "* з ", "* с ") + first_.toString(QStringLiteral("dd.MM.yyyy")) +
+             QStringLiteral(" по ") + last_.toString(QStringLiteral("dd.MM.yyyy")) + made);
         break;
     }
 }
@@ -158,40 +160,43 @@ void Builder::head() {
         line(QString(std::max(0, blanks), QLatin1Char(' ')) + name);
     }
     if (h_.complex)
-        line(t("           (название предприятия, на котором расположен комплекс)",
-               "             (назва підприємства, на якому розташован комплекс)"));
+        line(uaRu(language_, "             (назва підприємства, на якому розташован комплекс)",
+                  "           (название предприятия, на котором расположен комплекс)"));
     else
-        line(t("           (название предприятия, на котором расположен корректор)",
-               "             (назва підприємства, на якому розташован коректор)"));
+        line(uaRu(language_, "             (назва підприємства, на якому розташован коректор)",
+                  "           (название предприятия, на котором расположен корректор)"));
     line();
-    line(t("Договорные обязательства Qст.у (", "Договорне навантаження Qст.у (") + h_.standardVolumeUnit() +
-         t("/час) ", "/год) ") + h_.contractLoad);
+    line(uaRu(language_, "Договорне навантаження Qст.у (", "Договорные обязательства Qст.у (") +
+         h_.standardVolumeUnit() + uaRu(language_, "/год) ", "/час) ") + h_.contractLoad);
     line();
     line();
     const QString today = now_.date().toString(QStringLiteral("dd.MM.yyyy"));
     const QString time = now_.time().toString(QStringLiteral("HH:mm:ss"));
     switch (o_.period) {
     case ReportPeriod::Day:
-        line(t("                           СУТОЧНЫЙ ОТЧЕТ", "                           ДОБОВИЙ  ЗВІТ"));
+        line(uaRu(language_, "                           ДОБОВИЙ  ЗВІТ",
+                  "                           СУТОЧНЫЙ ОТЧЕТ"));
         line();
-        line(t("         ЗА СУТКИ : ", "         ЗА ДОБУ : ") +
-             first_.toString(QStringLiteral("dd.MM.yyyy")) + t(" г.", " р.") +
-             t("    Составлен  ", "    Складений  ") + today + QStringLiteral("   ") + time);
+        line(uaRu(language_, "         ЗА ДОБУ : ", "         ЗА СУТКИ : ") +
+             first_.toString(QStringLiteral("dd.MM.yyyy")) + uaRu(language_, " р.", " г.") +
+             uaRu(language_, "    Складений  ", "    Составлен  ") + today + QStringLiteral("   ") + time);
         break;
     case ReportPeriod::Month:
-        line(t("                           МЕСЯЧНЫЙ ОТЧЕТ", "                           МІСЯЧНИЙ  ЗВІТ"));
+        line(uaRu(language_, "                           МІСЯЧНИЙ  ЗВІТ",
+                  "                           МЕСЯЧНЫЙ ОТЧЕТ"));
         line();
-        line(t("         ЗА МЕСЯЦ  : ", "         ЗА МІСЯЦЬ : ") +
-             first_.toString(QStringLiteral("MM.yyyy")) + t("    Составлен  ", "    Складений  ") + today +
-             QStringLiteral("   ") + time);
+        line(uaRu(language_, "         ЗА МІСЯЦЬ : ", "         ЗА МЕСЯЦ  : ") +
+             first_.toString(QStringLiteral("MM.yyyy")) +
+             uaRu(language_, "    Складений  ", "    Составлен  ") + today + QStringLiteral("   ") + time);
         break;
     case ReportPeriod::Range:
-        line(t("                           ОТЧЕТ ЗА ПЕРИОД", "                           ЗВІТ ЗА ПЕРІОД"));
+        line(uaRu(language_, "                           ЗВІТ ЗА ПЕРІОД",
+                  "                           ОТЧЕТ ЗА ПЕРИОД"));
         line();
-        line(t("         ЗА ПЕРИОД : с ", "         ЗА ПЕРІОД : з ") +
+        line(uaRu(language_, "         ЗА ПЕРІОД : з ", "         ЗА ПЕРИОД : с ") +
              first_.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
-             last_.toString(QStringLiteral("dd.MM.yyyy")) + t("     Составлен ", "     Складений ") + today +
-             QStringLiteral("   ") + time);
+             last_.toString(QStringLiteral("dd.MM.yyyy")) +
+             uaRu(language_, "     Складений ", "     Составлен ") + today + QStringLiteral("   ") + time);
         break;
     }
     line();
@@ -207,10 +212,10 @@ void Builder::previousPeriod() {
     const PeriodRecord r = before.value_or(PeriodRecord{});
     startCounter_ = before ? before->counter : std::nullopt;
     const bool month = o_.period == ReportPeriod::Month;
-    line((month ? t("Объем за прошлый месяц     | Vраб.+Vраб.авр. =",
-                    "Об’єм за минулий місяць    | Vраб.+Vраб.авр. =")
-                : t("Объем за прошлый день      | Vраб.+Vраб.авр. =",
-                    "Об’єм за минулу добу       | Vраб.+Vраб.авр. =")) +
+    line((month ? uaRu(language_, "Об’єм за минулий місяць    | Vраб.+Vраб.авр. =",
+                       "Объем за прошлый месяц     | Vраб.+Vраб.авр. =")
+                : uaRu(language_, "Об’єм за минулу добу       | Vраб.+Vраб.авр. =",
+                       "Объем за прошлый день      | Vраб.+Vраб.авр. =")) +
          vol(r.working) + QLatin1Char('+') + vol(r.alarmWorking) + QLatin1Char('=') +
          vol(r.working + r.alarmWorking));
     line(QStringLiteral("(м.куб.)                   | Vст.у+Vст.у.авр.=") + vol(r.standard) +
@@ -218,10 +223,11 @@ void Builder::previousPeriod() {
     line();
     const QString counter = vol(startCounter_.value_or(0));
     if (month)
-        line(t("Показания счетчика на начало месяца  - ", "Показники лічильника на початок місяца  - ") +
+        line(uaRu(language_, "Показники лічильника на початок місяца  - ",
+                  "Показания счетчика на начало месяца  - ") +
              counter + QStringLiteral("(м.куб)"));
     else
-        line(t("Показания счетчика на начало ", "Показники лічильника на початок ") +
+        line(uaRu(language_, "Показники лічильника на початок ", "Показания счетчика на начало ") +
              first_.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" - ") + counter +
              QStringLiteral("(м.куб)"));
 }
@@ -232,47 +238,52 @@ void Builder::parameterBlock() {
         line();
         return;
     }
-    line(t("Параметры корректора на начало отчета:", "Параметри коректора на початок звiту:"));
+    line(uaRu(language_, "Параметри коректора на початок звiту:", "Параметры корректора на начало отчета:"));
     auto row = [&](const QString& a, const QString& b, const QString& c) {
         line(pad(a, 27) + pad(b, 32) + c);
     };
-    const QString perHour = t("(м.куб/час) ", "(м.куб/год) ");
-    row(t("Контрактные сутки  ", "Контрактна доба    ") + h_.contractDay,
+    const QString perHour = uaRu(language_, "(м.куб/год) ", "(м.куб/час) ");
+    row(uaRu(language_, "Контрактна доба    ", "Контрактные сутки  ") + h_.contractDay,
         QStringLiteral("| Tст.у.(град.С) ") + QString(6, QLatin1Char(' ')) + h_.standardTemperature,
         h_.massMode ? QStringLiteral("|").rightJustified(27)
                     : QStringLiteral("| Метод ") + h_.method.rightJustified(14));
-    row(t("Контрактное время  ", "Контрактна година  ") + h_.contractTime,
+    row(uaRu(language_, "Контрактна година  ", "Контрактное время  ") + h_.contractTime,
         QStringLiteral("| Рст.у.(") + h_.pressureUnit + QStringLiteral(")  ") + h_.standardPressure,
         h_.barometric ? QStringLiteral("| Pбар") + h_.pmin : QStringLiteral("| Pmin") + h_.pmin);
-    row(h_.fixedFactor ? t("Ксжим.             ", "Кстиск.            ") + h_.compressibility
-                       : t("Плотность(кг/м.куб)", "Густина(кг/м.куб)  ") + h_.density,
+    row(h_.fixedFactor ? uaRu(language_, "Кстиск.            ", "Ксжим.             ") + h_.compressibility
+                       : uaRu(language_, "Густина(кг/м.куб)  ", "Плотность(кг/м.куб)") + h_.density,
         QStringLiteral("| Qmin р.у.") + perHour + h_.qmin,
         h_.barometric ? QStringLiteral("| Pизб") + h_.pmax : QStringLiteral("| Pmax") + h_.pmax);
-    row(h_.massMode ? QString(27, QLatin1Char(' ')) : t("Содерж. N2 (%)     ", "Вміст N2 (%)       ") + h_.n2,
+    row(h_.massMode ? QString(27, QLatin1Char(' '))
+                    : uaRu(language_, "Вміст N2 (%)       ", "Содерж. N2 (%)     ") + h_.n2,
         QStringLiteral("| Qmax р.у.") + perHour + h_.qmax, QStringLiteral("| Tmin (град.С) ") + h_.tmin);
-    row(h_.massMode ? QString() : t("Содерж. CO2 (%)    ", "Вміст CO2 (%)      ") + h_.co2,
-        h_.complex ? QStringLiteral("| ДУ                   ") + h_.nominalDiameter
-                   : t("| К-во имп/м.куб       ", "| К-т імп/м.куб        ") + h_.pulsesPerCubicMetre,
+    row(h_.massMode ? QString() : uaRu(language_, "Вміст CO2 (%)      ", "Содерж. CO2 (%)    ") + h_.co2,
+        h_.complex
+            ? QStringLiteral("| ДУ                   ") + h_.nominalDiameter
+            : uaRu(language_, "| К-т імп/м.куб        ", "| К-во имп/м.куб       ") + h_.pulsesPerCubicMetre,
         QStringLiteral("| Tmax (град.С) ") + h_.tmax);
     line(QString(27, QLatin1Char(' ')) + QStringLiteral("| Qtrs р.у.") + pad(h_.qtrs, 9));
     line(QString(27, QLatin1Char(' ')) + QStringLiteral("| Qtrn р.у.") + pad(h_.qtrn, 9));
     line();
     previousPeriod();
     line();
-    line(t("Текущие параметры корректора:", "Поточнi параметри коректора:"));
-    line(t("Состояние датчиков           ", "Стан  датчиків               ") + h_.sensorState);
+    line(uaRu(language_, "Поточнi параметри коректора:", "Текущие параметры корректора:"));
+    line(uaRu(language_, "Стан  датчиків               ", "Состояние датчиков           ") + h_.sensorState);
     line(pad(QStringLiteral("Tconst (град.С)"), 29) + h_.temperatureSubstitute);
-    line(pad(t("Vconst р.у.(м.куб/сут)", "Vconst р.у.(м.куб/доб)"), 29) + h_.flowSubstitute);
-    line(QStringLiteral("Qmin, при Q<Qmin ?           ") +
-         (h_.qminSubstitution ? t("ВКЛЮЧЕНО", "УВІМКНЕНО") : t("ВЫКЛЮЧЕНО", "ВИМКНЕНО")));
+    line(pad(uaRu(language_, "Vconst р.у.(м.куб/доб)", "Vconst р.у.(м.куб/сут)"), 29) + h_.flowSubstitute);
+    line(QStringLiteral("Qmin, при Q<Qmin ?           ") + (h_.qminSubstitution
+                                                                ? uaRu(language_, "УВІМКНЕНО", "ВКЛЮЧЕНО")
+                                                                : uaRu(language_, "ВИМКНЕНО", "ВЫКЛЮЧЕНО")));
     line();
 }
 
 void Builder::noRecords() {
-    line(t("|                                          Записей не было                                       "
-           "      |",
-           "|                                            Записів не було                                     "
-           "      |"));
+    line(uaRu(
+        language_,
+        "|                                            Записів не було                                     "
+        "      |",
+        "|                                          Записей не было                                       "
+        "      |"));
     line(dashes(104));
 }
 
@@ -281,20 +292,25 @@ bool Builder::dataTable() {
 }
 
 bool Builder::dayTable() {
-    line(t("                             Почасовые данные", "                             Погодинні  дані"));
+    line(uaRu(language_, "                             Погодинні  дані",
+              "                             Почасовые данные"));
     line();
     line(dashes(100));
-    line(t("| Дата     |Нача- |Объем газа раб.      |Объем газа авр.      |     Среднее значение           | "
-           "| |",
-           "| Дата     |Поча- |Об’єм газу раб.      |Об’єм газу авр.      |    Середнє значення            | "
-           "| |"));
+    line(uaRu(
+        language_,
+        "| Дата     |Поча- |Об’єм газу раб.      |Об’єм газу авр.      |    Середнє значення            | "
+        "| |",
+        "| Дата     |Нача- |Объем газа раб.      |Объем газа авр.      |     Среднее значение           | "
+        "| |"));
     line(
         QStringLiteral("|          |      "
                        "|---------------------|---------------------|--------------------------------| | |"));
-    line(t("|          |ло    |при       |при       |при       |при       |давления  |тем-ри    |к-та      "
-           "|И|В|",
-           "|          |ток   |при       |при       |при       |при       |тиску     |тем-ри    |к-та      "
-           "|И|В|"));
+    line(
+        uaRu(language_,
+             "|          |ток   |при       |при       |при       |при       |тиску     |тем-ри    |к-та      "
+             "|И|В|",
+             "|          |ло    |при       |при       |при       |при       |давления  |тем-ри    |к-та      "
+             "|И|В|"));
     line(QStringLiteral("|          |      |р.у.      |ст.у.     |р.у.      |ст.у.     |(абс)     |град.С    "
                         "|привед.   | | |"));
     line(QStringLiteral("|          |      |м.куб     |") + pad(h_.standardVolumeUnit(), 10) +
@@ -303,8 +319,8 @@ bool Builder::dayTable() {
     line(dashes(99));
     const QList<PeriodRecord> hours = records(Archive::Hourly, first_, first_);
     if (hours.size() > kMaxHoursInGasDay) {
-        error_ = t("Превышено кол-во строк за сутки в часовом архиве !!!!",
-                   "Перевищено кількість рядків за добу в часовому архіві");
+        error_ = uaRu(language_, "Перевищено кількість рядків за добу в часовому архіві",
+                      "Превышено кол-во строк за сутки в часовом архиве !!!!");
         return false;
     }
     Sums sums;
@@ -350,7 +366,7 @@ bool Builder::dayTable() {
                  optionalCell(daily->temperature, 2),
                  optionalCell(daily->correction, 4)};
     }
-    QString row = t("|Итого за сутки:  ", "| Того за добу :  ");
+    QString row = uaRu(language_, "| Того за добу :  ", "|Итого за сутки:  ");
     for (const QString& c : cells)
         row += QLatin1Char('|') + pad(c, 10);
     row += flags(totals_.intervention, totals_.abnormal);
@@ -360,24 +376,28 @@ bool Builder::dayTable() {
 }
 
 bool Builder::daysTable() {
-    line(t("                        Суточные данные", "                           Добові  дані"));
+    line(uaRu(language_, "                           Добові  дані",
+              "                        Суточные данные"));
     line();
     line(dashes(102));
     const bool heat = o_.heat && h_.heatSupported && !o_.hourlyCalculation;
-    const QString second1 = heat ? t("Тепловая    ", "Теплова     ") : QStringLiteral("Vст.у+     ");
-    const QString second2 = heat ? t("энергия     ", "енергiя     ") : QStringLiteral("Vст.у.авр. ");
-    const QString second3 = heat ? QString(12, QLatin1Char(' ')) : t("нарастающим", "нарастаючим");
-    const QString second4 = heat ? pad(h_.heatUnit, 12) : t("итогом     ", "підсумком  ");
-    line(t("| Дата     |Объем газа раб.      |Объем газа авр.      |",
-           "| Дата     |Об’єм газу раб.      |Об’єм газу авр.      |") +
+    const QString second1 =
+        heat ? uaRu(language_, "Теплова     ", "Тепловая    ") : QStringLiteral("Vст.у+     ");
+    const QString second2 =
+        heat ? uaRu(language_, "енергiя     ", "энергия     ") : QStringLiteral("Vст.у.авр. ");
+    const QString second3 =
+        heat ? QString(12, QLatin1Char(' ')) : uaRu(language_, "нарастаючим", "нарастающим");
+    const QString second4 = heat ? pad(h_.heatUnit, 12) : uaRu(language_, "підсумком  ", "итогом     ");
+    line(uaRu(language_, "| Дата     |Об’єм газу раб.      |Об’єм газу авр.      |",
+              "| Дата     |Объем газа раб.      |Объем газа авр.      |") +
          QStringLiteral("Vст.у+     ") + QLatin1Char('|') + second1 +
-         t("|Среднее значение |И|В|", "|Середнє значення |И|В|"));
+         uaRu(language_, "|Середнє значення |И|В|", "|Среднее значение |И|В|"));
     line(QStringLiteral("|          |-------------------------------------------|") +
          QStringLiteral("Vст.у.авр. ") + QLatin1Char('|') + second2 +
          QStringLiteral("|-----------------| | |"));
     line(QStringLiteral("|          |при р.у.  |при ст.у. |при р.у.  |при ст.у. |") +
-         t("за день    ", "за добу    ") + QLatin1Char('|') + second3 +
-         t("|давл. абс|тем-ри | | |", "|тиск. абс|тем-ри | | |"));
+         uaRu(language_, "за добу    ", "за день    ") + QLatin1Char('|') + second3 +
+         uaRu(language_, "|тиск. абс|тем-ри | | |", "|давл. абс|тем-ри | | |"));
     line(QStringLiteral("|          |м.куб     |") + pad(h_.standardVolumeUnit(), 10) +
          QStringLiteral("| м.куб    |") + pad(h_.standardVolumeUnit(), 10) + QLatin1Char('|') +
          QString(11, QLatin1Char(' ')) + QLatin1Char('|') + second4 + QLatin1Char('|') +
@@ -393,8 +413,8 @@ bool Builder::daysTable() {
             byDay[gasDayOf(r.end, ch_)].append(r);
         for (auto it = byDay.constBegin(); it != byDay.constEnd(); ++it) {
             if (it.value().size() > kMaxHoursInGasDay) {
-                error_ = t("Превышено кол-во строк за сутки в часовом архиве !!!!",
-                           "Перевищено кількість рядків за добу в часовому архіві");
+                error_ = uaRu(language_, "Перевищено кількість рядків за добу в часовому архіві",
+                              "Превышено кол-во строк за сутки в часовом архиве !!!!");
                 return false;
             }
             Sums sums;
@@ -472,7 +492,7 @@ bool Builder::daysTable() {
     }
     volumes = {vol(totals_.working), vol(totals_.standard), vol(totals_.alarmWorking),
                vol(totals_.alarmStandard)};
-    QString row = pad(t("| Итого :", "| Того :"), 11);
+    QString row = pad(uaRu(language_, "| Того :", "| Итого :"), 11);
     for (const QString& v : volumes)
         row += QLatin1Char('|') + pad(v, 10);
     row += QLatin1Char('|') + (heat ? pad(anyHeat ? displayNumber(heatSum, 3) : QStringLiteral("---"), 10)
@@ -488,18 +508,20 @@ bool Builder::daysTable() {
 
 void Builder::interventions() {
     line();
-    line(t("                          Сообщения о вмешательстве операторов",
-           "                          Повідомлення про втручання операторів"));
+    line(uaRu(language_, "                          Повідомлення про втручання операторів",
+              "                          Сообщения о вмешательстве операторов"));
     line();
     line(dashes(94));
-    line(
-        t("| Дата     |Время|   Кто    |     Название измененного      |            Значение             |",
-          "| Дата     |Час  |   Хто    |     Назва параметру,що        |            Значення             |"));
+    line(uaRu(
+        language_,
+        "| Дата     |Час  |   Хто    |     Назва параметру,що        |            Значення             |",
+        "| Дата     |Время|   Кто    |     Название измененного      |            Значение             |"));
     line(QStringLiteral(
         "|          |     |          |                               |---------------------------------|"));
-    line(
-        t("|          |     |          |     параметра                 |  предыдущее    |      новое     |",
-          "|          |     |          |     піддався зміні            |  попереднє     |      нове      |"));
+    line(uaRu(
+        language_,
+        "|          |     |          |     піддався зміні            |  попереднє     |      нове      |",
+        "|          |     |          |     параметра                 |  предыдущее    |      новое     |"));
     const QList<InterventionRecord> list =
         s_.interventions(dayStart(first_).addSecs(60), dayStart(last_.addDays(1)));
     for (const InterventionRecord& r : list) {
@@ -512,9 +534,11 @@ void Builder::interventions() {
         line(ruleUnder(row));
     }
     if (list.isEmpty()) {
-        line(t(
-            "|                                      Записей не было                                        |",
+        line(uaRu(
+            language_,
             "|                                      Записів не було                                        "
+            "|",
+            "|                                      Записей не было                                        "
             "|"));
         line(QStringLiteral("|-------------------------------------------------------------------------------"
                             "--------------|"));
@@ -523,14 +547,15 @@ void Builder::interventions() {
 
 void Builder::alarms() {
     line();
-    line(t("                          Диагностические сообщения о аварийных ситуациях",
-           "         Діагностичні повідомлення про аварійні ситуації"));
+    line(uaRu(language_, "         Діагностичні повідомлення про аварійні ситуації",
+              "                          Диагностические сообщения о аварийных ситуациях"));
     line();
     line(dashes(104));
-    line(t("| Дата     |Время|                     Аварийные ситуации          |Объем газа |Объем газа "
-           "|Продолжит. |",
-           "| Дата     |Час  |                     Аварійні ситуаціі           |Об’єм газу |Об’єм газу "
-           "|Тривалість |"));
+    line(uaRu(language_,
+              "| Дата     |Час  |                     Аварійні ситуаціі           |Об’єм газу |Об’єм газу "
+              "|Тривалість |",
+              "| Дата     |Время|                     Аварийные ситуации          |Объем газа |Объем газа "
+              "|Продолжит. |"));
     line(QStringLiteral("|          |     |                                                 |при авр.   "
                         "|ст.у.      |           |"));
     line(dashes(104));
@@ -582,7 +607,8 @@ void Builder::alarms() {
             if (!o_.shortAlarms)
                 for (int n = 1; n <= kAlarmSituations; ++n)
                     if (n != kDayClosingSituation && (stateBefore & alarmMask(n)))
-                        put(pad(t("| ПРОДОЛЖ: ", "| ПРОДОВЖ: ") + alarmName(n, ua_, h_.complex), 50) +
+                        put(pad(uaRu(language_, "| ПРОДОВЖ: ", "| ПРОДОЛЖ: ") + alarmName(n, ua_, h_.complex),
+                                50) +
                             QStringLiteral("|0          |0          |0          |"));
         }
         const quint16 active = r.previous & static_cast<quint16>(~closing);
@@ -600,7 +626,8 @@ void Builder::alarms() {
                 const bool before = r.previous & alarmMask(n);
                 if (now == before) continue;
                 if (now) occurred[n] = true;
-                const QString text = (now ? t("НАЧАЛО : ", "ПОЧАТОК: ") : t("КОНЕЦ  : ", "КІНЕЦЬ : ")) +
+                const QString text = (now ? uaRu(language_, "ПОЧАТОК: ", "НАЧАЛО : ")
+                                          : uaRu(language_, "КІНЕЦЬ : ", "КОНЕЦ  : ")) +
                                      alarmName(n, ua_, h_.complex);
                 const QString date = firstLine ? r.when.date().toString(QStringLiteral("dd.MM.yyyy"))
                                                : QStringLiteral("   ---");
@@ -629,8 +656,8 @@ void Builder::alarms() {
             }
             put(QLatin1Char('|') + pad(day.toString(QStringLiteral("dd.MM.yyyy")), 8) + QLatin1Char('|') +
                 pad(QStringLiteral(" --"), 5) +
-                t("| Итого за сутки :                                ",
-                  "| Того за добу :                                  ") +
+                uaRu(language_, "| Того за добу :                                  ",
+                     "| Итого за сутки :                                ") +
                 values);
             stateBefore = r.current & static_cast<quint16>(~closing);
         } else {
@@ -642,19 +669,19 @@ void Builder::alarms() {
     alarmTotals_.minutes = totalMinutes;
     if (o_.period == ReportPeriod::Day || o_.shortAlarms) return;
     const QString label = o_.period == ReportPeriod::Month
-                              ? t("| Итого за месяц :                                ",
-                                  "| Того за місяц:                                  ")
-                              : t("| Итого за период :                               ",
-                                  "| Того за період :                                ");
+                              ? uaRu(language_, "| Того за місяц:                                  ",
+                                     "| Итого за месяц :                                ")
+                              : uaRu(language_, "| Того за період :                                ",
+                                     "| Итого за период :                               ");
     put(QLatin1Char('|') + pad(QStringLiteral("    -- "), 10) + QLatin1Char('|') +
         pad(QStringLiteral(" --"), 5) + label +
         cells(totalWorking, totalStandard, minutesText(totalMinutes)));
     for (int n = 1; n <= kAlarmSituations; ++n)
         if (n != kDayClosingSituation && occurred[n])
-            put(t("|Сум. время      |", "|Сум. тривалiсть |") + pad(alarmName(n, ua_, h_.complex), 49) +
-                QLatin1Char('|') + pad(QStringLiteral("    -- "), 11) + QLatin1Char('|') +
-                pad(QStringLiteral(" --"), 11) + QLatin1Char('|') +
-                pad(minutesText(situationMinutes[n]), 11) + QLatin1Char('|'));
+            put(uaRu(language_, "|Сум. тривалiсть |", "|Сум. время      |") +
+                pad(alarmName(n, ua_, h_.complex), 49) + QLatin1Char('|') +
+                pad(QStringLiteral("    -- "), 11) + QLatin1Char('|') + pad(QStringLiteral(" --"), 11) +
+                QLatin1Char('|') + pad(minutesText(situationMinutes[n]), 11) + QLatin1Char('|'));
 }
 
 void Builder::summary() {
@@ -665,17 +692,17 @@ void Builder::summary() {
         endReading = startCounter_.value_or(0) + periodWorking;
     else
         endReading = *endCounter_;
-    line(t("Показания счетчика на конец - ", "Показники лiчильника на кiнець - ") + vol(endReading) +
-         QStringLiteral("(м.куб.)"));
-    const QString prefix = o_.period == ReportPeriod::Day ? t("Итого за день    - ", "Того за добу    - ")
-                           : o_.period == ReportPeriod::Month
-                               ? t("Итого за месяц   - ", "Того за місяц   - ")
-                               : t("Итого за период  - ", "Того за період  - ");
+    line(uaRu(language_, "Показники лiчильника на кiнець - ", "Показания счетчика на конец - ") +
+         vol(endReading) + QStringLiteral("(м.куб.)"));
+    const QString prefix =
+        o_.period == ReportPeriod::Day ? uaRu(language_, "Того за добу    - ", "Итого за день    - ")
+        : o_.period == ReportPeriod::Month ? uaRu(language_, "Того за місяц   - ", "Итого за месяц   - ")
+                                           : uaRu(language_, "Того за період  - ", "Итого за период  - ");
     const bool shortLabels = ua_ && o_.heat && h_.heatSupported;
     line(prefix +
-         (shortLabels
-              ? QStringLiteral("Vсум.роб. (м.куб.) = ")
-              : t("Vсум.раб. (м.куб.) = Vраб.+Vраб.авр.  =", "Vсум.роб. (м.куб.) = Vроб.+Vроб.авр.  =")) +
+         (shortLabels ? QStringLiteral("Vсум.роб. (м.куб.) = ")
+                      : uaRu(language_, "Vсум.роб. (м.куб.) = Vроб.+Vроб.авр.  =",
+                             "Vсум.раб. (м.куб.) = Vраб.+Vраб.авр.  =")) +
          vol(totals_.working) + QLatin1Char('+') + vol(totals_.alarmWorking) + QLatin1Char('=') +
          vol(periodWorking));
     line(prefix + QStringLiteral("Vсум.ст.у.(") +
@@ -684,14 +711,15 @@ void Builder::summary() {
          vol(totals_.standard) + QLatin1Char('+') + vol(totals_.alarmStandard) + QLatin1Char('=') +
          vol(totals_.standard + totals_.alarmStandard));
     if (o_.heat && o_.period != ReportPeriod::Day && !o_.hourlyCalculation)
-        line(t("Итого эквивалент тепловой энергии (", "Того еквiваллент теплов. енергії (") + h_.heatUnit +
-             QStringLiteral(") E=") + displayNumber(periodHeat_.value_or(0), 3));
+        line(uaRu(language_, "Того еквiваллент теплов. енергії (", "Итого эквивалент тепловой энергии (") +
+             h_.heatUnit + QStringLiteral(") E=") + displayNumber(periodHeat_.value_or(0), 3));
 }
 
 void Builder::codeList() {
     line();
     line(QStringLiteral("////"));
-    line(t("                 Коды  аварийных ситуаций:", "                Коди  аварійних ситуацій:"));
+    line(uaRu(language_,
+              "                Коди  аварійних ситуацій:", "                 Коды  аварийных ситуаций:"));
     for (int n = 1; n <= kAlarmSituations; ++n) {
         const QString name = alarmName(n, ua_, h_.complex);
         line(QStringLiteral("%1 ").arg(n, 2, 10, QLatin1Char('0')) +
@@ -705,33 +733,36 @@ void Builder::codeList() {
 void Builder::ending() {
     if (o_.codes) codeList();
     line();
-    line(t("Представитель поставщика  ______________________________",
-           "Представник постачальника ______________________________"));
+    line(uaRu(language_, "Представник постачальника ______________________________",
+              "Представитель поставщика  ______________________________"));
     line();
-    line(t("Представитель потребителя ______________________________",
-           "Представник споживача __________________________________"));
+    line(uaRu(language_, "Представник споживача __________________________________",
+              "Представитель потребителя ______________________________"));
     line();
     switch (o_.period) {
     case ReportPeriod::Day:
-        line(t("           Конец суточного отчета за ", "           Кінець добового звіту за  ") +
-             first_.toString(QStringLiteral("dd.MM.yyyy")) + t("г.", "р."));
+        line(uaRu(language_, "           Кінець добового звіту за  ",
+                  "           Конец суточного отчета за ") +
+             first_.toString(QStringLiteral("dd.MM.yyyy")) + uaRu(language_, "р.", "г."));
         break;
     case ReportPeriod::Month:
-        line(t("           Конец месячного отчета за  ", "           Кінець місячного звіту за  ") +
-             first_.toString(QStringLiteral("MM.yyyy")) + t("г.", "р."));
+        line(uaRu(language_, "           Кінець місячного звіту за  ",
+                  "           Конец месячного отчета за  ") +
+             first_.toString(QStringLiteral("MM.yyyy")) + uaRu(language_, "р.", "г."));
         break;
     case ReportPeriod::Range:
-        line(t("     Конец отчета за период c ", "     Кінець звіту за період з ") +
-             first_.toString(QStringLiteral("dd.MM.yyyy")) + t("г.", "р.") + QStringLiteral(" по ") +
-             last_.toString(QStringLiteral("dd.MM.yyyy")) + t("г.", "р."));
+        line(uaRu(language_, "     Кінець звіту за період з ", "     Конец отчета за период c ") +
+             first_.toString(QStringLiteral("dd.MM.yyyy")) + uaRu(language_, "р.", "г.") +
+             QStringLiteral(" по ") + last_.toString(QStringLiteral("dd.MM.yyyy")) +
+             uaRu(language_, "р.", "г."));
         break;
     }
     line();
     line(QStringLiteral("    ______________________________________________________________________"));
-    line(t("      Примечание - В отчете: р.у.- рабочие условия,ст.у.-стандартные условия",
-           "      Прімитки - У звіти: р.у.-робочі умови,ст.у.-стандартні умови."));
-    line(t("                             В - авар. ситуац. , И - вмешат. опер.",
-           "                          В - авар. ситуац., И - втруч. опер."));
+    line(uaRu(language_, "      Прімитки - У звіти: р.у.-робочі умови,ст.у.-стандартні умови.",
+              "      Примечание - В отчете: р.у.- рабочие условия,ст.у.-стандартные условия"));
+    line(uaRu(language_, "                          В - авар. ситуац., И - втруч. опер.",
+              "                             В - авар. ситуац. , И - вмешат. опер."));
 }
 
 void Builder::takeStoredUnits() {
@@ -774,7 +805,7 @@ ReportLines Builder::build() {
         const QDateTime from = dayStart(first_).addSecs(60), to = dayStart(last_.addDays(1));
         if (s_.periodRecords(table, from, to).isEmpty() && s_.alarms(from, to).isEmpty() &&
             s_.interventions(from, to).isEmpty())
-            return {{}, t("В АРХИВЕ НЕТ ИНФОРМАЦИИ", "В АРХІВІ НЕМАЄ ІНФОРМАЦІЇ")};
+            return {{}, uaRu(language_, "В АРХІВІ НЕМАЄ ІНФОРМАЦІЇ", "В АРХИВЕ НЕТ ИНФОРМАЦИИ")};
     }
 
     titleLine();
@@ -793,25 +824,26 @@ ReportLines Builder::build() {
 } // namespace
 
 QStringList deviceBlock(const ReportHeader& h, bool ukrainian) {
-    auto t = [ukrainian](const char* ru, const char* ua) { return QString::fromUtf8(ukrainian ? ua : ru); };
+    const int language = languageOf(ukrainian);
     QStringList out;
     // The serial number as five digits with its leading zeros.
     const QString serial = h.serial.trimmed().rightJustified(5, QLatin1Char('0'));
     if (h.complex) {
-        out << QStringLiteral("Комплекс  ") + h.model + t("    Заводской номер ", "    Заводський номер ") +
-                   serial
+        out << QStringLiteral("Комплекс  ") + h.model +
+                   uaRu(language, "    Заводський номер ", "    Заводской номер ") + serial
             << QString()
-            << t("Трубопровод  ", "Трубопровід  ") +
+            << uaRu(language, "Трубопровід  ", "Трубопровод  ") +
                    (h.pipeline.isEmpty() ? QStringLiteral("________________________") : h.pipeline)
-            << t("                      (имя  нитки)", "                   (ім’я нитки)") << QString();
+            << uaRu(language, "                   (ім’я нитки)", "                      (имя  нитки)")
+            << QString();
         return out;
     }
-    out << t("Корректор ", "Коректор  ") + h.model + QLatin1Char(' ') + serial +
-               t("         Трубопровод ", "         Трубопровід ") + h.pipeline
-        << t("                   (зав.ном.)                    (имя  нитки)",
-             "                   (зав.ном.)                    (ім’я нитки)")
+    out << uaRu(language, "Коректор  ", "Корректор ") + h.model + QLatin1Char(' ') + serial +
+               uaRu(language, "         Трубопровід ", "         Трубопровод ") + h.pipeline
+        << uaRu(language, "                   (зав.ном.)                    (ім’я нитки)",
+                "                   (зав.ном.)                    (имя  нитки)")
         << QString();
-    const QString meter = t("Счетчик  газа    ", "Лічильник газу   ") + h.meterType;
+    const QString meter = uaRu(language, "Лічильник газу   ", "Счетчик  газа    ") + h.meterType;
     out << meter + QStringLiteral("  ") + h.meterSerial
         << QStringLiteral("(зав.ном.)").rightJustified(meter.size() + 11) << QString();
     return out;
@@ -831,13 +863,11 @@ ReportDays reportDays(ReportPeriod period, const QDate& begin, const QDate& end,
         d.first = begin;
         d.last = end;
         if (d.first.isValid() && d.last.isValid() && d.first > d.last)
-            d.error = ukrainian ? QStringLiteral("ПОМИЛКА! ПОЧАТОК > КІНЦЯ")
-                                : QStringLiteral("ОШИБКА!!! НАЧАЛО > КОНЦА");
+            d.error = uaRu(languageOf(ukrainian), "ПОМИЛКА! ПОЧАТОК > КІНЦЯ", "ОШИБКА!!! НАЧАЛО > КОНЦА");
         break;
     }
     if (d.error.isEmpty() && (!d.first.isValid() || !d.last.isValid()))
-        d.error =
-            ukrainian ? QStringLiteral("ПОМИЛКА ФОРМАТУ ДАТИ : ") : QStringLiteral("ОШИБКА ФОРМАТА ДАТЫ : ");
+        d.error = uaRu(languageOf(ukrainian), "ПОМИЛКА ФОРМАТУ ДАТИ : ", "ОШИБКА ФОРМАТА ДАТЫ : ");
     return d;
 }
 
@@ -865,12 +895,14 @@ int contractHourFor(const ReportSource& source, const QDate& day, int fallback) 
     // That record was lost (a blanked page, a gap in polling): the corrector keeps one contract hour, so
     // the nearest daily record after it, else before it, says it better than a default hour would.
     constexpr int kSearchDays = 31;
-    const QList<PeriodRecord> later = source.periodRecords(
-        Archive::Daily, QDateTime(day.addDays(1), QTime(0, 0)), QDateTime(day.addDays(kSearchDays), QTime(23, 59)));
+    const QList<PeriodRecord> later =
+        source.periodRecords(Archive::Daily, QDateTime(day.addDays(1), QTime(0, 0)),
+                             QDateTime(day.addDays(kSearchDays), QTime(23, 59)));
     for (const PeriodRecord& r : later)
         if (const auto hour = contractHourOf(r)) return *hour;
-    const QList<PeriodRecord> earlier = source.periodRecords(
-        Archive::Daily, QDateTime(day.addDays(-kSearchDays), QTime(0, 0)), QDateTime(day.addDays(-1), QTime(23, 59)));
+    const QList<PeriodRecord> earlier =
+        source.periodRecords(Archive::Daily, QDateTime(day.addDays(-kSearchDays), QTime(0, 0)),
+                             QDateTime(day.addDays(-1), QTime(23, 59)));
     for (auto it = earlier.crbegin(); it != earlier.crend(); ++it)
         if (const auto hour = contractHourOf(*it)) return *hour;
     return fallback;

@@ -2,6 +2,7 @@
 
 #include "common/Csv.h"
 #include "common/DisplayNumber.h"
+#include "common/Language.h"
 #include "common/TextFile.h"
 #include "reports/ReportText.h"
 
@@ -66,14 +67,13 @@ class ListingBuilder {
 public:
     ListingBuilder(const ReportSource& s, const ReportHeader& h, const ListingOptions& o,
                    const QDateTime& now, const std::function<bool()>& stop)
-        : s_(s), h_(h), o_(o), now_(now), stop_(stop), ua_(o.ukrainian) {}
+        : s_(s), h_(h), o_(o), now_(now), stop_(stop), ua_(o.ukrainian), language_(languageOf(o.ukrainian)) {}
     Listing build();
     // The group's form: the member's two lines and its records, no title; the period's days are given.
     Listing memberBody(const QDate& first, const QDate& last);
     const MemberListingTotals& totals() const { return totals_; }
 
 private:
-    QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
     void add(ListingLine::Kind kind, const QString& text) { out_.lines.append({kind, text, {}}); }
     void add(const ListingLine& line) { out_.lines.append(line); }
     bool stopped() const { return stop_ && stop_(); }
@@ -99,6 +99,7 @@ private:
     QDateTime now_;
     std::function<bool()> stop_;
     bool ua_;
+    int language_;
     int ch_ = 9;
     QDate first_, last_;
     QDateTime from_, to_;
@@ -265,7 +266,7 @@ void ListingBuilder::periodRecords() {
             break;
         }
         if (!labelled && cell.isEmpty()) {
-            cell = t("Итого", "Разом");
+            cell = uaRu(language_, "Разом", "Итого");
             labelled = true;
         }
         cells.append(cell);
@@ -276,8 +277,9 @@ void ListingBuilder::periodRecords() {
 }
 
 void ListingBuilder::operative() {
-    fixedHeader(t("| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qрасход   |Vсчетчик    |",
-                  "| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qвитрата  |Vлічильник  |"));
+    fixedHeader(uaRu(language_,
+                     "| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qвитрата  |Vлічильник  |",
+                     "| н.п.|Дата      |Время|P         |T(град.С) |Ккорр     |Qрасход   |Vсчетчик    |"));
     const QList<OperativeRecord> records = s_.operative(from_, to_);
     for (const OperativeRecord& r : records) {
         if (stopped()) break;
@@ -293,8 +295,8 @@ void ListingBuilder::operative() {
 }
 
 void ListingBuilder::service() {
-    fixedHeader(t("| н.п.|Дата      |Время|текущий код   |предыдущий код|",
-                  "| н.п.|Дата      |Время|поточний код  |попередній код|"));
+    fixedHeader(uaRu(language_, "| н.п.|Дата      |Время|поточний код  |попередній код|",
+                     "| н.п.|Дата      |Время|текущий код   |предыдущий код|"));
     const QList<ServiceRecord> records = s_.service(from_, to_);
     for (const ServiceRecord& r : records) {
         if (stopped()) break;
@@ -308,9 +310,10 @@ void ListingBuilder::service() {
 }
 
 void ListingBuilder::measurements() {
-    fixedHeader(
-        t("|Дата               |P       |T       |Ккорр   |Ксжим   |Qраб    |Qстд    |Батарея |Состояние|",
-          "|Дата               |P       |T       |Ккорр   |Ксжим   |Qраб    |Qстд    |Батарея |стан     |"));
+    fixedHeader(uaRu(
+        language_,
+        "|Дата               |P       |T       |Ккорр   |Ксжим   |Qраб    |Qстд    |Батарея |стан     |",
+        "|Дата               |P       |T       |Ккорр   |Ксжим   |Qраб    |Qстд    |Батарея |Состояние|"));
     const QList<MeasurementRecord> records = s_.measurements(from_, to_);
     for (const MeasurementRecord& r : records) {
         if (stopped()) break;
@@ -318,8 +321,8 @@ void ListingBuilder::measurements() {
         add(tableLine(ListingLine::Row,
                       {r.when.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
                        pressure(r.pressure, r.pressureUnit), opt(r.temperature, 2), opt(r.correction, 4),
-                       opt(r.compressibility, 4), opt(r.flow, 3), opt(r.standardFlow, 3),
-                       opt(r.battery, 2), r.state.isEmpty() ? QStringLiteral("--") : r.state},
+                       opt(r.compressibility, 4), opt(r.flow, 3), opt(r.standardFlow, 3), opt(r.battery, 2),
+                       r.state.isEmpty() ? QStringLiteral("--") : r.state},
                       {19, 8, 8, 8, 8, 8, 8, 8, 9}));
     }
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
@@ -338,7 +341,7 @@ Listing ListingBuilder::build() {
     if (!days.error.isEmpty()) return {{}, days.error};
     const bool withColumns = o_.archive == ListingArchive::Hourly || o_.archive == ListingArchive::Daily;
     if (withColumns && !o_.columns.any())
-        return {{}, t("не определены параметры!!!", "не визначено параметри!")};
+        return {{}, uaRu(language_, "не визначено параметри!", "не определены параметры!!!")};
     setPeriod(days.first, days.last);
     add(ListingLine::Title,
         listingTitle(QStringLiteral("кор.* ") + h_.model + QStringLiteral(" N ") + h_.serial, o_.archive,
@@ -355,9 +358,9 @@ Listing ListingBuilder::memberBody(const QDate& first, const QDate& last) {
 
 void ListingBuilder::body() {
     add(ListingLine::Point,
-        t("корректор..... ", "коректор...... ") + h_.model + QStringLiteral(" N") + h_.serial);
-    add(ListingLine::Point, t("организация... ", "організація... ") + pad(h_.organisation, 32) +
-                                t(" ветка...", " нитка...") + h_.pipeline);
+        uaRu(language_, "коректор...... ", "корректор..... ") + h_.model + QStringLiteral(" N") + h_.serial);
+    add(ListingLine::Point, uaRu(language_, "організація... ", "организация... ") + pad(h_.organisation, 32) +
+                                uaRu(language_, " нитка...", " ветка...") + h_.pipeline);
     switch (o_.archive) {
     case ListingArchive::Daily:
     case ListingArchive::Hourly:
@@ -408,7 +411,7 @@ ListingLine tableLine(ListingLine::Kind kind, const QStringList& cells, const QL
 
 QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,
                      const QDate& last, const QDateTime& now, bool ukrainian) {
-    auto t = [ukrainian](const char* ru, const char* ua) { return QString::fromUtf8(ukrainian ? ua : ru); };
+    const int language = languageOf(ukrainian);
     static constexpr const char* kWordsRu[] = {
         "",          "/суточ.архив*", "/часов.архив*", "/авар.архив *", "/опер.архив*", "/служеб.архив*",
         "/мгновен.*"};
@@ -419,22 +422,23 @@ QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod
     QString part;
     switch (period) {
     case ReportPeriod::Month:
-        named += t("/месяц", "/місяць");
+        named += uaRu(language, "/місяць", "/месяц");
         part = QStringLiteral("* за ") + first.toString(QStringLiteral("MM.yyyy"));
         break;
     case ReportPeriod::Day:
-        named += t("/сутки", "/доба");
-        part = QStringLiteral("* за ") + first.toString(QStringLiteral("dd.MM.yyyy")) + t(" г.", " р.");
+        named += uaRu(language, "/доба", "/сутки");
+        part = QStringLiteral("* за ") + first.toString(QStringLiteral("dd.MM.yyyy")) +
+               uaRu(language, " р.", " г.");
         break;
     case ReportPeriod::Range:
-        named += t("/период", "/період");
-        part = t("* с ", "* з ") + first.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" по ") +
-               last.toString(QStringLiteral("dd.MM.yyyy"));
+        named += uaRu(language, "/період", "/период");
+        part = uaRu(language, "* з ", "* с ") + first.toString(QStringLiteral("dd.MM.yyyy")) +
+               QStringLiteral(" по ") + last.toString(QStringLiteral("dd.MM.yyyy"));
         break;
     }
-    return QLatin1Char('/') + named + QString::fromUtf8(ukrainian ? kWordsUa[a] : kWordsRu[a]) + part +
-           t(" Составлен:", " Складений:") + now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) +
-           QLatin1Char('/');
+    return QLatin1Char('/') + named + uaRu(language, kWordsUa[a], kWordsRu[a]) + part +
+           uaRu(language, " Складений:", " Составлен:") +
+           now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('/');
 }
 
 bool StatColumns::any() const {
@@ -443,7 +447,7 @@ bool StatColumns::any() const {
 
 QString StatColumns::title(int column, bool ukrainian) {
     if (column < 0 || column >= kStatColumns) return {};
-    return QString::fromUtf8(ukrainian ? kColumns[column].ukrainian : kColumns[column].russian);
+    return uaRu(languageOf(ukrainian), kColumns[column].ukrainian, kColumns[column].russian);
 }
 
 int StatColumns::width(int column) {
@@ -488,13 +492,13 @@ Listing buildMembersListing(const QString& groupName, const QList<ListingMember>
                             const ListingOptions& options, const QDateTime& now,
                             const std::function<bool()>& stop) {
     const bool ua = options.ukrainian;
-    auto t = [ua](const char* ru, const char* uk) { return QString::fromUtf8(ua ? uk : ru); };
+    const int language = languageOf(ua);
     const ReportDays days = reportDays(options.period, options.begin, options.end, ua);
     if (!days.error.isEmpty()) return {{}, days.error};
     const bool withColumns =
         options.archive == ListingArchive::Hourly || options.archive == ListingArchive::Daily;
     if (withColumns && !options.columns.any())
-        return {{}, t("не определены параметры!!!", "не визначено параметри!")};
+        return {{}, uaRu(language, "не визначено параметри!", "не определены параметры!!!")};
     Listing out;
     out.lines.append({ListingLine::Title,
                       listingTitle(QStringLiteral("груп.*") + groupName.trimmed(), options.archive,
@@ -517,12 +521,14 @@ Listing buildMembersListing(const QString& groupName, const QList<ListingMember>
     }
     // A group's listing closes with how many points and records it holds; the alarm archive adds the
     // abnormal-situation volumes of the closed gas days and how long situations lasted.
-    QString totals = t("Итог: корректоров - ", "Підсумок: коректорів - ") + QString::number(listed) +
-                     t(", записей - ", ", записів - ") + QString::number(sum.records);
+    QString totals = uaRu(language, "Підсумок: коректорів - ", "Итог: корректоров - ") +
+                     QString::number(listed) + uaRu(language, ", записів - ", ", записей - ") +
+                     QString::number(sum.records);
     if (options.archive == ListingArchive::Alarm)
-        totals += t(", Vраб.авр. - ", ", Vроб.авр. - ") + displayNumber(sum.alarmWorking, decimals) +
-                  QStringLiteral(", Vст.у.авр. - ") + displayNumber(sum.alarmStandard, decimals) +
-                  t(", продолж. - ", ", тривал. - ") + durationText(sum.alarmMinutes);
+        totals += uaRu(language, ", Vроб.авр. - ", ", Vраб.авр. - ") +
+                  displayNumber(sum.alarmWorking, decimals) + QStringLiteral(", Vст.у.авр. - ") +
+                  displayNumber(sum.alarmStandard, decimals) +
+                  uaRu(language, ", тривал. - ", ", продолж. - ") + durationText(sum.alarmMinutes);
     out.lines.append({ListingLine::Rule, dashes(static_cast<int>(totals.size())), {}});
     out.lines.append({ListingLine::Totals, totals, {}});
     return out;

@@ -1,5 +1,6 @@
 #include "shell/AppContext.h"
 
+#include "corrector/LinkTexts.h"
 #include "corrector/VolumePrecision.h"
 #include "link/AddressBook.h"
 
@@ -20,6 +21,8 @@ AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::
       operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
     linkPort_.setPortMap(link::PortMap::load(root_));
     engine_.setLinkLog(&linkLog_);
+    engine_.setWording(&corrector::correctorLinkWording());
+    linkPort_.setWording(&corrector::correctorLinkWording());
 }
 
 void AppContext::applyLinkSettings() {

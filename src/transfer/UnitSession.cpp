@@ -23,21 +23,17 @@ TransferUnitSession::~TransferUnitSession() {
     if (busy()) port_.restoreLineSpeed();
 }
 
-QString TransferUnitSession::t(const char* ua, const char* ru) const {
-    return uaRu(lang_, ua, ru);
-}
-
 bool TransferUnitSession::begin(UnitOperation op) {
     if (busy()) return false;
     portFailed_ = true;
     if (!port_.portExists(port_.portName())) {
         notifier_.message(MessageKind::Error,
-                          t("ПОМИЛКА! ініціалізації порту", "ОШИБКА!!! инициализации порта"));
+                          uaRu(lang_, "ПОМИЛКА! ініціалізації порту", "ОШИБКА!!! инициализации порта"));
         return false;
     }
     if (!port_.isOpen() && !port_.openPort(false)) {
         notifier_.message(MessageKind::Error,
-                          t("Помилка відкриття порту", "Ошибка открытия порта") + port_.portName());
+                          uaRu(lang_, "Помилка відкриття порту", "Ошибка открытия порта") + port_.portName());
         return false;
     }
     portFailed_ = false;
@@ -62,15 +58,15 @@ bool TransferUnitSession::startRead(const ReadRange& range) {
     if (busy()) return false;
     portFailed_ = false;
     if (range.firstZone > range.lastZone) {
-        notifier_.message(MessageKind::Error, t("ПОМИЛКА! Зона початку читання > Останній зони",
-                                                "ОШИБКА!!! Зона начала чтения > Последней зоны"));
+        notifier_.message(MessageKind::Error, uaRu(lang_, "ПОМИЛКА! Зона початку читання > Останній зони",
+                                                   "ОШИБКА!!! Зона начала чтения > Последней зоны"));
         return false;
     }
     // The files are written when the read ends; a folder they cannot go into stops it now.
     const QString folder = root_.dir(folder::Current);
     if (!QDir().mkpath(folder) || !QFileInfo(folder).isWritable()) {
         notifier_.message(MessageKind::Error,
-                          t("ПОМИЛКА! під час створення файлів", "ОШИБКА!!! при создании файлов"));
+                          uaRu(lang_, "ПОМИЛКА! під час створення файлів", "ОШИБКА!!! при создании файлов"));
         return false;
     }
     if (!begin(UnitOperation::Read)) return false;
@@ -108,13 +104,13 @@ void TransferUnitSession::stop() {
     port_.setRts(false);
     switch (operation_) {
     case UnitOperation::Read:
-        end(false, t("Читання перервано", "Чтение прервано"), MessageKind::Information);
+        end(false, uaRu(lang_, "Читання перервано", "Чтение прервано"), MessageKind::Information);
         break;
     case UnitOperation::Test:
-        end(false, t("Тест ДТУ перервано", "Тест ДТУ прерван"), MessageKind::Information);
+        end(false, uaRu(lang_, "Тест ДТУ перервано", "Тест ДТУ прерван"), MessageKind::Information);
         break;
     case UnitOperation::Erase:
-        end(false, t("Стирання ДТУ перервано", "Стирание ДТУ прервано"), MessageKind::Information);
+        end(false, uaRu(lang_, "Стирання ДТУ перервано", "Стирание ДТУ прервано"), MessageKind::Information);
         break;
     default:
         end(false);
@@ -141,7 +137,7 @@ void TransferUnitSession::send(const QByteArray& request, int sends) {
     unitFlags_ = 0;
     sendsLeft_ = qMax(0, sends - 1);
     if (!port_.write(link::withFrameChecksum(request))) {
-        end(false, t("ПОМИЛКА COM порту", "ОШИБКА COM порта"));
+        end(false, uaRu(lang_, "ПОМИЛКА COM порту", "ОШИБКА COM порта"));
         return;
     }
     replyTimer_.start(timings_.replyTimeoutMs);
@@ -178,16 +174,16 @@ void TransferUnitSession::onReplyTimeout() {
 
 QString TransferUnitSession::failureText() const {
     if (justErased_ || operation_ == UnitOperation::State)
-        return t("Читання стану ДТУ - ПОМИЛКА", "Чтение состояния ДТУ - БРАК");
+        return uaRu(lang_, "Читання стану ДТУ - ПОМИЛКА", "Чтение состояния ДТУ - БРАК");
     switch (operation_) {
     case UnitOperation::Read:
-        return t("Читання ДТУ - ПОМИЛКА", "Чтение ДТУ - БРАК");
+        return uaRu(lang_, "Читання ДТУ - ПОМИЛКА", "Чтение ДТУ - БРАК");
     case UnitOperation::Erase:
-        return t("Стирання ДТУ - ПОМИЛКА", "Стирание ДТУ - БРАК");
+        return uaRu(lang_, "Стирання ДТУ - ПОМИЛКА", "Стирание ДТУ - БРАК");
     case UnitOperation::Test:
-        return t("Тест ДТУ - ПОМИЛКА", "Тест ДТУ - БРАК");
+        return uaRu(lang_, "Тест ДТУ - ПОМИЛКА", "Тест ДТУ - БРАК");
     default:
-        return t("Читання стану ДТУ - ПОМИЛКА", "Чтение состояния ДТУ - БРАК");
+        return uaRu(lang_, "Читання стану ДТУ - ПОМИЛКА", "Чтение состояния ДТУ - БРАК");
     }
 }
 
@@ -243,7 +239,7 @@ void TransferUnitSession::onState(const QByteArray& payload) {
     };
     const quint8 firstStatus = statusOf(range_.firstZone);
     if (range_.firstZone > last || firstStatus == ZoneEmpty || firstStatus == ZoneIncomplete) {
-        end(false, t("Немає даних", "Нет данных"));
+        end(false, uaRu(lang_, "Немає даних", "Нет данных"));
         return;
     }
     int zones = 0;
@@ -319,7 +315,7 @@ void TransferUnitSession::finishRead() {
         stateBytes = stateFileBytes(state);
     }
     if (!saveImageFiles(root_, images_, stateBytes)) {
-        end(false, t("ПОМИЛКА! під час створення файлів", "ОШИБКА!!! при создании файлов"));
+        end(false, uaRu(lang_, "ПОМИЛКА! під час створення файлів", "ОШИБКА!!! при создании файлов"));
         return;
     }
     fileState_ = whole ? std::optional<UnitStateFile>(state) : std::nullopt;
@@ -341,7 +337,8 @@ void TransferUnitSession::onProgress(const QByteArray& payload) {
         pollTimer_.start(timings_.testPollMs);
         return;
     }
-    if (faults & 0x40) return end(false, t("Стирання ДТУ - мало напруги", "Стирание ДТУ - мало питания"));
+    if (faults & 0x40)
+        return end(false, uaRu(lang_, "Стирання ДТУ - мало напруги", "Стирание ДТУ - мало питания"));
     if (faults & 0x08) return end(false, failureText());
     if (!(busyFlags & 0x10)) {
         // Erased: the unit's state says how it ended.

@@ -99,7 +99,6 @@ private:
     void end(bool ok, const QString& message = {}, MessageKind kind = MessageKind::Error);
     QString failureText() const;
     void setGauge(int value, int maximum);
-    QString t(const char* ua, const char* ru) const;
 
     link::ExchangeEngine& engine_;
     link::LinkPort& port_;

@@ -260,9 +260,8 @@ QString ArchivePageWalk::rejectionQuestion(int k) const {
     while (entry + 1 < int(std::size(kArchivePages)) && k > kArchivePages[entry].last)
         ++entry;
     const ArchivePages& a = kArchivePages[entry];
-    return QStringLiteral("Ошибка данных в архиве \"") +
-           QString::fromUtf8(lang_ == kRussian ? a.russian : a.ukrainian) + QStringLiteral("-№зап.") +
-           QString::number(check_ ? check_->rowCount() : 0) +
+    return QStringLiteral("Ошибка данных в архиве \"") + uaRu(lang_, a.ukrainian, a.russian) +
+           QStringLiteral("-№зап.") + QString::number(check_ ? check_->rowCount() : 0) +
            QStringLiteral("\" возможен неверный коммерческий отчет!!! Остановить чтение?");
 }
 

@@ -1,6 +1,7 @@
 // The corrector's own transfers on an engine with a fake port: items (refusals at once, passwords never
 // resent) and the parameter pages with their double read.
 #include "corrector/ItemTransfer.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/PageRead.h"
 #include "link/EngineRig.h"
 
@@ -11,6 +12,7 @@ using namespace tarn;
 using namespace tarn::link;
 using tarn::corrector::ItemTransfer;
 using tarn::corrector::PageReadTransfer;
+using tarn::corrector::refusalText;
 using test::EngineRig;
 using test::hex;
 
@@ -33,6 +35,74 @@ struct ItemRig : EngineRig {
 };
 
 } // namespace
+
+TEST(LinkTexts, RefusalsInTheirOrderAndLanguages) {
+    EXPECT_EQ(refusalText(0x28, false, kRussian), QStringLiteral("Номер корректора не совпал!!!"));
+    EXPECT_EQ(refusalText(0x48, false, kRussian), QStringLiteral("ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"));
+    EXPECT_EQ(refusalText(0x40, false, kUkrainian), QStringLiteral("ЗАПИС НЕМОЖЛИВИЙ, НЕМАЄ ДОПУСК"));
+    EXPECT_EQ(refusalText(0x20, false, kRussian), QStringLiteral("Ошибочная команда!!!"));
+    EXPECT_EQ(refusalText(0x28, false, kUkrainian), QStringLiteral("Номер коректора не збігся!"));
+    EXPECT_EQ(refusalText(0x08, false, kRussian), QStringLiteral("Ошибочное значение!!!"));
+    EXPECT_EQ(refusalText(0x08, true, kUkrainian), QStringLiteral("Помилкове значення пароля!!!"));
+    EXPECT_FALSE(refusalText(0x01, false, kRussian));
+}
+
+namespace {
+
+// Words each notice by its kind and code, so a test sees what the engine asked for.
+class KindWording final : public LinkWording {
+public:
+    QString notice(LinkNotice notice, int languageIndex) const override {
+        return QStringLiteral("notice %1/%2").arg(static_cast<int>(notice)).arg(languageIndex);
+    }
+    std::optional<QString> refusal(quint8 status, bool passwordOperation, int languageIndex) const override {
+        return QStringLiteral("refusal %1 %2/%3")
+            .arg(static_cast<int>(status), 2, 16)
+            .arg(passwordOperation ? 1 : 0)
+            .arg(languageIndex);
+    }
+};
+
+} // namespace
+
+TEST(LinkTexts, TheEngineNamesKindsAndTheCorrectorWordsThem) {
+    EXPECT_EQ(corrector::linkNoticeText(LinkNotice::NoLink, kUkrainian),
+              QStringLiteral("НЕМАЄ ЗВ’ЯЗКУ RS-232"));
+    EXPECT_EQ(corrector::linkNoticeText(LinkNotice::NoLink, kRussian), QStringLiteral("НЕТ СВЯЗИ RS-232 "));
+    EXPECT_EQ(corrector::linkNoticeText(LinkNotice::PortWriteFailed, kUkrainian),
+              QStringLiteral("ПОМИЛКА COM порту"));
+    EXPECT_EQ(corrector::linkNoticeText(LinkNotice::AlarmNotice, kUkrainian),
+              QStringLiteral("Увага!!! Надійшло повідомлення про аварію коректора"));
+    EXPECT_EQ(corrector::correctorLinkWording().refusal(0x08, true, kRussian),
+              std::optional<QString>(QStringLiteral("Ошибочное значение пароля!!!")));
+
+    // Whatever wording the engine is given speaks for it, in the engine's language, with the kind and
+    // the status byte the engine saw.
+    const KindWording kinds;
+    EngineRig failing;
+    failing.engine.setWording(&kinds);
+    failing.engine.setLanguage(kUkrainian);
+    failing.port.failWrites = true;
+    failing.read(opRead, 0, 32);
+    failing.settle();
+    EXPECT_EQ(failing.notifier.texts(), QStringList{QStringLiteral("notice 1/1")});
+    EXPECT_EQ(failing.noLinkTexts, QStringList{QStringLiteral("notice 0/1")});
+
+    ItemRig refused;
+    refused.engine.setWording(&kinds);
+    refused.item.write(0xB2, hex("39 30 D2 04 00 00"), true);
+    refused.answer(EngineRig::frame(0x28, {}));
+    EXPECT_EQ(refused.reported, QStringList{QStringLiteral("refusal 28 1/2")});
+
+    // Without a wording the engine still shows the indication and ends the transfer, only wordless.
+    EngineRig bare(1);
+    bare.engine.setWording(nullptr);
+    bare.read(opRead, 0, 32);
+    bare.timeOut();
+    EXPECT_TRUE(bare.engine.noLinkShown());
+    EXPECT_EQ(bare.noLinkTexts, QStringList{QString()});
+    EXPECT_EQ(bare.transfer.failures.size(), 1);
+}
 
 TEST(ItemTransfers, ARefusalIsReportedAsSoonAsTheReplyIsIn) {
     for (const auto& [status, text] : {std::pair<int, const char*>{0x28, "Номер корректора не совпал!!!"},

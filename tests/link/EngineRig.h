@@ -2,6 +2,7 @@
 // An exchange engine on a fake port, with a recording transfer. Time is driven by the test: the reply
 // timer's handler is called directly, so no test waits for a real time-out.
 #include "common/Language.h"
+#include "corrector/LinkTexts.h"
 #include "link/ExchangeEngine.h"
 #include "link/FakeSerialPort.h"
 #include "link/FrameChecksum.h"
@@ -58,6 +59,7 @@ struct EngineRig {
         s.resetOnFailure = false;
         engine.configure(s, address);
         engine.setLanguage(kRussian);
+        engine.setWording(&corrector::correctorLinkWording());
         log.setLanguage(kRussian);
         log.enabled = true;
         engine.setLinkLog(&log);

@@ -110,17 +110,6 @@ TEST(ExchangeReplies, BadChecksumIsCodeSixAndTextsAreCutAt25) {
               QStringLiteral("ошибка при передаче"));
 }
 
-TEST(ExchangeStatus, MessagesInTheirOrderAndLanguages) {
-    EXPECT_EQ(statusMessage(0x28, false, kRussian), QStringLiteral("Номер корректора не совпал!!!"));
-    EXPECT_EQ(statusMessage(0x48, false, kRussian), QStringLiteral("ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"));
-    EXPECT_EQ(statusMessage(0x40, false, kUkrainian), QStringLiteral("ЗАПИС НЕМОЖЛИВИЙ, НЕМАЄ ДОПУСК"));
-    EXPECT_EQ(statusMessage(0x20, false, kRussian), QStringLiteral("Ошибочная команда!!!"));
-    EXPECT_EQ(statusMessage(0x28, false, kUkrainian), QStringLiteral("Номер коректора не збігся!"));
-    EXPECT_EQ(statusMessage(0x08, false, kRussian), QStringLiteral("Ошибочное значение!!!"));
-    EXPECT_EQ(statusMessage(0x08, true, kUkrainian), QStringLiteral("Помилкове значення пароля!!!"));
-    EXPECT_FALSE(statusMessage(0x01, false, kRussian));
-}
-
 TEST(ExchangeStatus, ARefusalIsTheTransfersToJudgeAsSoonAsItIsIn) {
     // The status byte with its check byte alone is a whole refusal: the transfer hears of it at once.
     EngineRig r;

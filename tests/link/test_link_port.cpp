@@ -1,4 +1,5 @@
 #include "common/Language.h"
+#include "corrector/LinkTexts.h"
 #include "link/FakeSerialPort.h"
 #include "link/LinkPort.h"
 #include "link/PortMap.h"
@@ -16,6 +17,7 @@ struct Fixture {
     LinkPort link{port, notifier};
     QStringList labels;
     Fixture() {
+        link.setWording(&corrector::correctorLinkWording());
         QObject::connect(&link, &LinkPort::portLabelChanged, [this](const QString& t) { labels.append(t); });
         port.existing = {QStringLiteral("/dev/ttyS0"), QStringLiteral("/dev/ttyS2"),
                          QStringLiteral("/dev/ttyUSB0")};

@@ -1,5 +1,6 @@
 // The main window, the settings window and the port window, offscreen.
 #include "common/LanguageFile.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/windows/TCorrect.h"
 #include "link/FakeSerialPort.h"
 #include "link/LinkLog.h"
@@ -324,6 +325,7 @@ TEST(PortWindow, ReopensThePortWithTheLinesSet) {
     port.existing = {QStringLiteral("/dev/ttyS0")};
     link::LinkPort lp(port, notifier);
     lp.setLanguage(kRussian);
+    lp.setWording(&corrector::correctorLinkWording());
     link::LinkSettings s;
     link::TfInitPort w(lp, s, kRussian, 1);
     w.openDelayMs = 1;

@@ -7,6 +7,7 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/LinkTexts.h"
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 
@@ -44,6 +45,7 @@ struct SessionRig {
         settings.resetOnFailure = false;
         engine.configure(settings, 1);
         engine.setLanguage(kRussian);
+        engine.setWording(&corrector::correctorLinkWording());
         gate.setLanguage(kRussian);
         gate.stepIntervalMs = 1;
         gate.directDelayMs = 1;

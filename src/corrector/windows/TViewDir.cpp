@@ -27,8 +27,7 @@ TViewDir::TViewDir(const QString& reportFolder, const QString& textFolder, const
     const QString word = uaRu(lang, "Файли", "ФАЙЛЫ");
     QAction* prt = bar->addAction(word + QStringLiteral(" \"*.prt\""));
     QAction* txt = bar->addAction(word + QStringLiteral(" \"*.txt\""));
-    QAction* xls = bar->addAction(
-        word + (lang == kRussian ? QStringLiteral("\"*.xls\"") : QStringLiteral(" \"*.xls\"")));
+    QAction* xls = bar->addAction(word + uaRu(lang, " \"*.xls\"", "\"*.xls\""));
     QAction* exit = bar->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     connect(prt, &QAction::triggered, this, &TViewDir::showReportFiles);
     connect(txt, &QAction::triggered, this, [this, textFolder] { showFolder(textFolder); });

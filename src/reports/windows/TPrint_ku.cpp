@@ -68,20 +68,22 @@ QString viewerLine(const QString& line) {
 TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     : QDialog(parent), in_(std::move(input)), service_(in_.root, in_.schemas), notifier_(notifier) {
     setObjectName(QStringLiteral("TPrint_ku"));
-    setWindowTitle(t("ОТЧЕТ", "ЗВІТ"));
+    setWindowTitle(uaRu(in_.language, "ЗВІТ", "ОТЧЕТ"));
     page_ = loadPageSettings(in_.root, in_.language);
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
     layout->setMenuBar(bar);
-    QMenu* printMenu = bar->addMenu(t("ПЕЧАТЬ", "ДРУК"));
-    connect(printMenu->addAction(t("НАСТРОЙКА ПЕЧАТИ", "НАЛАШТУВАННЯ ДРУКУ")), &QAction::triggered, this,
-            &TPrint_ku::choosePrinter);
-    connect(printMenu->addAction(t("УСТАНОВКИ ОТЧЕТОВ ...", "УСТАНОВКИ ЗВІТІВ ...")), &QAction::triggered,
-            this, &TPrint_ku::openPageSettings);
-    connect(printMenu->addAction(t("ПРОСМОТР С УСТАНОВКАМИ", "ПЕРЕГЛЯД З УСТАНОВКАМИ")), &QAction::triggered,
-            this, &TPrint_ku::showPages);
-    connect(printMenu->addAction(t("ПЕЧАТЬ", "ДРУК")), &QAction::triggered, this, &TPrint_ku::print);
-    connect(bar->addAction(t("ПРОСМОТР", "ПЕРЕГЛЯД")), &QAction::triggered, this, &TPrint_ku::buildAndShow);
+    QMenu* printMenu = bar->addMenu(uaRu(in_.language, "ДРУК", "ПЕЧАТЬ"));
+    connect(printMenu->addAction(uaRu(in_.language, "НАЛАШТУВАННЯ ДРУКУ", "НАСТРОЙКА ПЕЧАТИ")),
+            &QAction::triggered, this, &TPrint_ku::choosePrinter);
+    connect(printMenu->addAction(uaRu(in_.language, "УСТАНОВКИ ЗВІТІВ ...", "УСТАНОВКИ ОТЧЕТОВ ...")),
+            &QAction::triggered, this, &TPrint_ku::openPageSettings);
+    connect(printMenu->addAction(uaRu(in_.language, "ПЕРЕГЛЯД З УСТАНОВКАМИ", "ПРОСМОТР С УСТАНОВКАМИ")),
+            &QAction::triggered, this, &TPrint_ku::showPages);
+    connect(printMenu->addAction(uaRu(in_.language, "ДРУК", "ПЕЧАТЬ")), &QAction::triggered, this,
+            &TPrint_ku::print);
+    connect(bar->addAction(uaRu(in_.language, "ПЕРЕГЛЯД", "ПРОСМОТР")), &QAction::triggered, this,
+            &TPrint_ku::buildAndShow);
     csv_ = bar->addAction(QStringLiteral("ФАЙЛ \"*.csv\""));
     connect(csv_, &QAction::triggered, this, &TPrint_ku::exportCsv);
     if (in_.databaseOnly && in_.openPointGraph && in_.openGroupGraph) {
@@ -91,18 +93,18 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
         connect(graph->addAction(QStringLiteral("ГРУППА")), &QAction::triggered, this,
                 [this] { in_.openGroupGraph(groupName_->currentText(), this); });
     }
-    columns_ = bar->addAction(t("СТАТ. ДАННЫЕ", "СТАТ. ДАНІ"));
+    columns_ = bar->addAction(uaRu(in_.language, "СТАТ. ДАНІ", "СТАТ. ДАННЫЕ"));
     connect(columns_, &QAction::triggered, this, &TPrint_ku::chooseColumns);
-    QMenu* help = bar->addMenu(t("СПРАВКА", "ДОВІДКА"));
-    connect(help->addAction(t("КОДЫ ВНЕШТАТНЫХ СИТУАЦИЙ", "КОДИ АВАРІЙНИХ СИТУАЦІЙ")), &QAction::triggered,
-            this, &TPrint_ku::showCodeList);
-    enlarge_ = bar->addAction(t("УВЕЛИЧИТЬ ОКНО", "ЗБІЛЬШИТИ ВІКНО"));
+    QMenu* help = bar->addMenu(uaRu(in_.language, "ДОВІДКА", "СПРАВКА"));
+    connect(help->addAction(uaRu(in_.language, "КОДИ АВАРІЙНИХ СИТУАЦІЙ", "КОДЫ ВНЕШТАТНЫХ СИТУАЦИЙ")),
+            &QAction::triggered, this, &TPrint_ku::showCodeList);
+    enlarge_ = bar->addAction(uaRu(in_.language, "ЗБІЛЬШИТИ ВІКНО", "УВЕЛИЧИТЬ ОКНО"));
     connect(enlarge_, &QAction::triggered, this, [this] {
         panels_->setVisible(!panels_->isVisible());
-        enlarge_->setText(panels_->isVisible() ? t("УВЕЛИЧИТЬ ОКНО", "ЗБІЛЬШИТИ ВІКНО")
-                                               : t("УМЕНЬШИТЬ ОКНО", "Зменшити вікно"));
+        enlarge_->setText(panels_->isVisible() ? uaRu(in_.language, "ЗБІЛЬШИТИ ВІКНО", "УВЕЛИЧИТЬ ОКНО")
+                                               : uaRu(in_.language, "Зменшити вікно", "УМЕНЬШИТЬ ОКНО"));
     });
-    connect(bar->addAction(t("ВЫХОД", "ВИХІД")), &QAction::triggered, this, &QDialog::close);
+    connect(bar->addAction(uaRu(in_.language, "ВИХІД", "ВЫХОД")), &QAction::triggered, this, &QDialog::close);
 
     panels_ = new QWidget(this);
     auto* grid = new QGridLayout(panels_);
@@ -252,10 +254,6 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
 }
 
 TPrint_ku::~TPrint_ku() = default;
-
-QString TPrint_ku::t(const char* ru, const char* ua) const {
-    return QString::fromUtf8(in_.language == kRussian ? ru : ua);
-}
 
 void TPrint_ku::loadOptions() {
     // "Месяц" first, then what the file says.
@@ -451,7 +449,8 @@ bool TPrint_ku::buildParameterPrintout(QStringList& lines) {
     if (database_->isChecked()) {
         // The point's parameter file, and the newest intervention its tables keep.
         if (in_.identifier.isEmpty()) {
-            notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕН КОРРЕКТОР", "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР"));
+            notifier_.message(MessageKind::Error,
+                              uaRu(in_.language, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
             return false;
         }
         o.newestStoredIntervention = in_.source()->newestInterventionTime();
@@ -517,7 +516,8 @@ bool TPrint_ku::buildProtocol(QStringList& lines) {
     polling::PollProtocolOptions pollWith = pollOptions();
     polling::PointListOptions listWith = listOptions();
     if (poll && pollWith.window && pollWith.from > pollWith.to) {
-        notifier_.message(MessageKind::Error, t("ОШИБКА!!! НАЧАЛО > КОНЦА", "ПОМИЛКА! ПОЧАТОК > КІНЦЯ"));
+        notifier_.message(MessageKind::Error,
+                          uaRu(in_.language, "ПОМИЛКА! ПОЧАТОК > КІНЦЯ", "ОШИБКА!!! НАЧАЛО > КОНЦА"));
         return false;
     }
     TWaitPr wait(in_.language, this);
@@ -585,7 +585,8 @@ bool TPrint_ku::buildGroupListing(QStringList& lines) {
 // member as the point's listing prints it, then the group's "Итог:".
 bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStringList& lines) {
     if (r.groupName.trimmed().isEmpty()) {
-        notifier_.message(MessageKind::Error, t("Не выбрана группа!!!", "Не вибрано групу!!!"));
+        notifier_.message(MessageKind::Error,
+                          uaRu(in_.language, "Не вибрано групу!!!", "Не выбрана группа!!!"));
         return false;
     }
     ListingOptions l;
@@ -595,8 +596,8 @@ bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStri
     l.end = r.end.date();
     l.ukrainian = in_.language != kRussian;
     if (l.archive == ListingArchive::Alarm)
-        l.unclosedDays = notifier_.confirm(
-            t("Аварии по не закрытым суткам печатать?", "Аварії по не закритій добі друкувати?"));
+        l.unclosedDays = notifier_.confirm(uaRu(in_.language, "Аварії по не закритій добі друкувати?",
+                                                "Аварии по не закрытым суткам печатать?"));
     const std::shared_ptr<const database::Schemas> schemas = service_.schemas();
     if (!schemas->ok) {
         notifier_.message(MessageKind::Error, schemas->error);
@@ -644,8 +645,8 @@ bool TPrint_ku::build() {
         l.columns = loadStatColumns(in_.root);
         l.ukrainian = o.ukrainian;
         if (l.archive == ListingArchive::Alarm)
-            l.unclosedDays = notifier_.confirm(
-                t("Аварии по не закрытым суткам печатать?", "Аварії по не закритій добі друкувати?"));
+            l.unclosedDays = notifier_.confirm(uaRu(in_.language, "Аварії по не закритій добі друкувати?",
+                                                    "Аварии по не закрытым суткам печатать?"));
         TWaitPr wait(in_.language, this);
         wait.show();
         listing_ = buildPointListing(*source, in_.header, l, QDateTime::currentDateTime(),
@@ -669,8 +670,9 @@ bool TPrint_ku::build() {
             header = *loaded.header;
         }
         if (o.heat && !header.heatSupported &&
-            !notifier_.confirm(t("Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?",
-                                 "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?")))
+            !notifier_.confirm(
+                uaRu(in_.language, "Версія коректора не підтримує режим обліку теплоенергії. Продовжити?",
+                     "Версия корректора не поддерживает режим учета тепл.энергии. Продолжить?")))
             return false;
         const std::unique_ptr<ReportSource> source = in_.source();
         const ReportLines built = buildCommercialReport(*source, header, o, QDateTime::currentDateTime());
@@ -694,11 +696,13 @@ bool TPrint_ku::build() {
 bool TPrint_ku::exportCsv() {
     const bool group = statistical() && objectGroup_->isChecked();
     if (group && groupName_->currentText().trimmed().isEmpty()) {
-        notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕНА ГРУППА", "НЕ ВИЗНАЧЕНА ГРУПА"));
+        notifier_.message(MessageKind::Error,
+                          uaRu(in_.language, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА"));
         return false;
     }
     if (!group && in_.identifier.isEmpty()) {
-        notifier_.message(MessageKind::Error, t("НЕ ОПРЕДЕЛЕН КОРРЕКТОР", "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР"));
+        notifier_.message(MessageKind::Error,
+                          uaRu(in_.language, "НЕ ВИЗНАЧЕНИЙ КОРЕКТОР", "НЕ ОПРЕДЕЛЕН КОРРЕКТОР"));
         return false;
     }
     TfCSV dialog(this);
@@ -721,7 +725,7 @@ bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
     const QString path = info.dir().filePath(name + QStringLiteral(".csv"));
     if (QFileInfo::exists(path) &&
         !notifier_.confirm(QStringLiteral("Файл \"") + name + QStringLiteral(".csv\"") +
-                           t("уже существует, перезаписать?", "вже існує перезаписати?")))
+                           uaRu(in_.language, "вже існує перезаписати?", "уже существует, перезаписать?")))
         return false;
     // The target is checked as tarn-cli checks its files, before the listing is built; one that cannot
     // take the file still gets the listing, without the CSV copy.
@@ -730,8 +734,7 @@ bool TPrint_ku::exportCsvTo(const QString& chosen, bool totals) {
     if (!buildAndShow()) return false;
     // A group's listing has its own CSV lines (its totals go in whatever the switch says).
     const bool summaryForm = groupListing() && listing_.lines.isEmpty();
-    const QStringList csv =
-        summaryForm ? groupCsv_ : listingCsv(listing_, service_.csvDelimiter(), totals);
+    const QStringList csv = summaryForm ? groupCsv_ : listingCsv(listing_, service_.csvDelimiter(), totals);
     // Written whole beside its place and renamed over it once the listing is built.
     if (problem != OutputProblem::None || !writeOutputs({{path, textFileBytes(csv)}}).ok()) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
@@ -830,7 +833,7 @@ bool TPrint_ku::saveViewerTo(const QString& chosen) {
     const QString path = info.dir().filePath(name + QStringLiteral(".txt"));
     if (QFileInfo::exists(path) &&
         !notifier_.confirm(QStringLiteral("Файл \"") + name + QStringLiteral(".txt\"") +
-                           t("уже существует, перезаписать?", "вже існує перезаписати?")))
+                           uaRu(in_.language, "вже існує перезаписати?", "уже существует, перезаписать?")))
         return false;
     if (!writeTextLines(path, viewer_->toPlainText().split(QLatin1Char('\n')))) {
         notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") + path);
@@ -842,9 +845,9 @@ bool TPrint_ku::saveViewerTo(const QString& chosen) {
 }
 
 void TPrint_ku::showCodeList() {
-    QStringList lines{
-        QString(), QStringLiteral("////"),
-        t("                 Коды  аварийных ситуаций:", "                Коди  аварійних ситуацій:")};
+    QStringList lines{QString(), QStringLiteral("////"),
+                      uaRu(in_.language, "                Коди  аварійних ситуацій:",
+                           "                 Коды  аварийных ситуаций:")};
     const bool ua = in_.language != kRussian;
     for (int n = 1; n <= kAlarmSituations; ++n)
         lines.append(QStringLiteral("%1 ").arg(n, 2, 10, QLatin1Char('0')) +

@@ -123,7 +123,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QString t(const char* ru, const char* ua) const;
     bool build();
     bool buildParameterPrintout(QStringList& lines);
     bool buildProtocol(QStringList& lines);

@@ -1,5 +1,6 @@
 #include "reports/windows/TfCSV.h"
 
+#include "common/Language.h"
 #include "reports/StatListing.h"
 
 #include <QCheckBox>
@@ -43,7 +44,7 @@ void TfCSV::keyPressEvent(QKeyEvent* event) {
 TfStatColumns::TfStatColumns(const std::array<bool, 18>& chosen, bool ukrainian, QWidget* parent)
     : QDialog(parent) {
     setObjectName(QStringLiteral("TfStatColumns"));
-    setWindowTitle(ukrainian ? QStringLiteral("СТАТ. ДАНІ") : QStringLiteral("СТАТ. ДАННЫЕ"));
+    setWindowTitle(uaRu(languageOf(ukrainian), "СТАТ. ДАНІ", "СТАТ. ДАННЫЕ"));
     auto* layout = new QVBoxLayout(this);
     auto* grid = new QGridLayout;
     for (int c = 0; c < kStatColumns; ++c) {
@@ -54,7 +55,7 @@ TfStatColumns::TfStatColumns(const std::array<bool, 18>& chosen, bool ukrainian,
     layout->addLayout(grid);
     auto* buttons = new QHBoxLayout;
     auto* ok = new QPushButton(QStringLiteral("ДА"), this);
-    auto* cancel = new QPushButton(ukrainian ? QStringLiteral("ВІДМІНА") : QStringLiteral("ОТМЕНА"), this);
+    auto* cancel = new QPushButton(uaRu(languageOf(ukrainian), "ВІДМІНА", "ОТМЕНА"), this);
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     layout->addLayout(buttons);

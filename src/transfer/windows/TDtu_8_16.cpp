@@ -27,12 +27,12 @@ TDtu_8_16::TDtu_8_16(TransferUnitSession& session, corrector::CorrectorWindowMod
     auto* layout = new QVBoxLayout(this);
     auto* bar = new QMenuBar(this);
     layout->setMenuBar(bar);
-    state_ = bar->addAction(t("СТАН", "СОСТОЯНИЕ"));
-    read_ = bar->addAction(t("ЧИТАННЯ", "ЧТЕНИЕ"));
+    state_ = bar->addAction(uaRu(options_.language, "СТАН", "СОСТОЯНИЕ"));
+    read_ = bar->addAction(uaRu(options_.language, "ЧИТАННЯ", "ЧТЕНИЕ"));
     test_ = bar->addAction(QStringLiteral("ТЕСТ"));
-    erase_ = bar->addAction(t("СТИРАННЯ", "СТЕРЕТЬ"));
+    erase_ = bar->addAction(uaRu(options_.language, "СТИРАННЯ", "СТЕРЕТЬ"));
     QAction* debugMenu = bar->addAction(QStringLiteral("ОТЛАДЧИК"));
-    QAction* exit = bar->addAction(t("ВИХІД", "ВЫХОД"));
+    QAction* exit = bar->addAction(uaRu(options_.language, "ВИХІД", "ВЫХОД"));
     for (QAction* a : {state_, read_, test_, erase_})
         a->setVisible(options_.commandsShown);
     debugMenu->setVisible(options_.debugging);
@@ -132,10 +132,6 @@ TDtu_8_16::TDtu_8_16(TransferUnitSession& session, corrector::CorrectorWindowMod
             firstZone_->setValue(z.zone);
             break;
         }
-}
-
-QString TDtu_8_16::t(const char* ua, const char* ru) const {
-    return uaRu(options_.language, ua, ru);
 }
 
 void TDtu_8_16::showZones() {

@@ -64,7 +64,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    QString t(const char* ua, const char* ru) const;
     void showZones();
     void showErrors();
     void setBusy(bool busy);
