@@ -38,7 +38,7 @@ void CalibPermissionCheck::start() {
     received_.clear();
     waited_ = 0;
     seconds_ = 0;
-    if (model_.state().image.calibrationPermitted()) {
+    if (model_.reading().image.calibrationPermitted()) {
         // Open already: no password, no frames, no re-checks.
         state_ = State::Permitted;
         emit permittedNow();
@@ -53,7 +53,7 @@ void CalibPermissionCheck::step() {
     switch (state_) {
     case State::AwaitingLevel:
         if (model_.state().accessLevel == kAccessVerifier && !model_.itemTransferPending()) {
-            if (!sendRaw(calibUnlockFrame(calibUnlockValue(model_.state().image)))) {
+            if (!sendRaw(calibUnlockFrame(calibUnlockValue(model_.reading().image)))) {
                 refuse(uaRu(language(), "Обмін збій!!!", "Обмен БРАК!!!"));
                 return;
             }

@@ -127,7 +127,7 @@ bool CorrectorSession::startKind(int kind) {
     }
     if (selectiveMode() && (kind == read_kind::Hourly || kind == read_kind::Daily)) {
         // The plan comes from the parameters just read: the pointers and the contract hour.
-        const ParameterImage& image = model_.state().image;
+        const ParameterImage& image = model_.reading().image;
         const ArchivePointers pointers = image.archivePointers();
         const QDateTime end = now();
         const SelectivePages pages =

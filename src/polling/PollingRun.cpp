@@ -482,7 +482,7 @@ void PollingRun::runStep() {
         if (!exchangeDone()) return;
         const auto& model = session_->model();
         const database::StoreContext c =
-            corrector::storeContextFor(model, language_, database::SourceKind::PolledByCable, {});
+            corrector::storeContextFor(model.reading(), language_, database::SourceKind::PolledByCable, {});
         if (c.identifier != identifier_) {
             say(QStringLiteral("Err: номер корр. в БД ") + quoted(pointName_) + QStringLiteral(" чт. ") +
                     quoted(c.model + QStringLiteral(" №") + c.serial),
@@ -527,7 +527,7 @@ void PollingRun::runStep() {
             startItemExchange([this] {
                 auto& model = session_->model();
                 return model.WriteItem(18, QString::number(clockCorrection_),
-                                       corrector::ItemCaption(18, model.state().profile, language_), false);
+                                       corrector::ItemCaption(18, model.reading().profile, language_), false);
             });
             return;
         }
@@ -682,7 +682,7 @@ void PollingRun::stepStart() {
     session_ = std::make_unique<corrector::CorrectorSession>(p_.engine, p_.port, p_.settings, p_.notifier,
                                                              gate_, readRun_, language_);
     session_->model().setPollingRun(false);
-    session_->model().volumeDecimals = p_.volumeDecimals;
+    session_->model().setVolumeDecimals(p_.volumeDecimals);
     session_->model().afterWriteDelayMs = afterWriteDelayMs;
     connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
         if (exchange_ == Exchange::Pending && !itemExchange_)
@@ -769,8 +769,9 @@ void PollingRun::storeWhatWasRead() {
             c.poll = log_;
             c.itemsToRead = askedItemFlags(flags_, mode_);
         };
-        const auto r = corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings,
-                                                    point_->address, language_, kindsRead_, source, hooks);
+        const auto r =
+            corrector::storeAfterReading(p_.root, p_.schemas, session_->model().reading(), p_.settings,
+                                         point_->address, language_, kindsRead_, source, hooks);
         if (!r.stored && !r.error.isEmpty()) say(r.error, LineColour::Red);
         addStoredCounts(summary, r.result);
     } else if (!dataRead_ && !error_.isEmpty() && telephone() && modem_ && log_.connectionBegin.isValid()) {

@@ -44,9 +44,9 @@ void PollingRun::startArchiveItem(int n) {
     say(QStringLiteral("старт - ") + quoted(itemName(n)));
     const int kind = archiveKindOfItem(n);
     auto& model = session_->model();
-    const auto geometry = corrector::archiveGeometry(kind, model.state().profile);
+    const auto geometry = corrector::archiveGeometry(kind, model.reading().profile);
     const database::LastStored& stored = lastStored_[lastStoredIndexOfItem(n)];
-    archiveCorrectorNumber_ = newestRecordOfKind(model.state().image.archivePointers(), kind);
+    archiveCorrectorNumber_ = newestRecordOfKind(model.reading().image.archivePointers(), kind);
     archiveStoredNumber_ = stored.identifier.isEmpty() ? -1 : stored.number.toInt();
     itemExchange_ = false;
     const ArchiveStart plan = planArchiveStart(geometry, archiveStoredNumber_, archiveCorrectorNumber_,
@@ -73,7 +73,7 @@ void PollingRun::startArchiveItem(int n) {
 void PollingRun::archiveCheckDone() {
     const int kind = archiveKindOfItem(item_);
     auto& model = session_->model();
-    const auto geometry = corrector::archiveGeometry(kind, model.state().profile);
+    const auto geometry = corrector::archiveGeometry(kind, model.reading().profile);
     const auto archive = geometry->archive;
     const int a = static_cast<int>(archive);
     const corrector::ArchiveTableRows rows(model.archives());
@@ -192,7 +192,7 @@ void PollingRun::gasNextWrite() {
     say(QStringLiteral("параметры газа - ") + QString::fromUtf8(kSteps[n]));
     startItemExchange([this, n, &model] {
         return model.WriteItem(n + 1, gasValues_[n],
-                               corrector::ItemCaption(n + 1, model.state().profile, language_), false);
+                               corrector::ItemCaption(n + 1, model.reading().profile, language_), false);
     });
 }
 

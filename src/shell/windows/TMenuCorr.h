@@ -98,8 +98,8 @@ private:
     // The request to store after a reading that brought archives.
     // The request to store what the corrector window holds: read from the corrector by cable (source
     // kind 5) or opened from a file (4).
-    void storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
-                      int sourceKind, QWidget* parent, const QString& fileName = {});
+    void storeReading(const corrector::Reading& reading, const QList<int>& kindsRead, int sourceKind,
+                      QWidget* parent, const QString& fileName = {});
     void startPortScan();
 
     AppContext& ctx_;

@@ -40,7 +40,8 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
                          TDtu_8_16 unit(
                              session, model, notifier, o,
                              [&](const QList<int>& kinds) {
-                                 if (options.store) options.store(model, kinds, kByTransferUnit, &window);
+                                 if (options.store)
+                                     options.store(model.reading(), kinds, kByTransferUnit, &window);
                              },
                              &window);
                          unit.exec();
@@ -57,7 +58,7 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
                       options.serviceLevel && options.serviceLevel() == 5, &window);
         constexpr int kByTransferUnit = 3;
         if (read.exec() == QDialog::Accepted && read.complete() && options.store)
-            options.store(model, read.kindsRead(), kByTransferUnit, &window);
+            options.store(model.reading(), read.kindsRead(), kByTransferUnit, &window);
     });
     QObject::connect(window.lptTestAction(), &QAction::triggered, &window, [&window, &notifier, options] {
         const auto lpt = openLpt(options, notifier);

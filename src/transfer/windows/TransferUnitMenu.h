@@ -12,6 +12,7 @@
 namespace tarn::corrector {
 class TCorrect;
 class CorrectorWindowModel;
+struct Reading;
 } // namespace tarn::corrector
 
 namespace tarn::transfer {
@@ -24,8 +25,8 @@ struct TransferUnitMenuOptions {
     std::function<bool()> invertLpt;              // the debugger's "ИНВ"
     std::function<int()> serviceLevel;
     // Stores a loaded zone's archives with the source kind given.
-    std::function<void(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
-                       int sourceKind, QWidget* parent)>
+    std::function<void(const corrector::Reading& reading, const QList<int>& kindsRead, int sourceKind,
+                       QWidget* parent)>
         store;
 };
 
