@@ -6,6 +6,7 @@
 #include "corrector/CoefficientWindows.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadChoice.h"

@@ -6,6 +6,7 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ProgramFromFile.h"
 #include "database/Registry.h"
 

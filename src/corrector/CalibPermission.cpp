@@ -1,6 +1,7 @@
 #include "corrector/CalibPermission.h"
 
 #include "common/Language.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ItemTable.h"
 #include "link/FrameChecksum.h"
@@ -18,6 +19,10 @@ QByteArray calibUnlockFrame(quint16 value) {
 
 QByteArray calibCheckFrame() {
     return link::withFrameChecksum(QByteArray::fromHex("400404"));
+}
+
+int CalibPermissionCheck::language() const {
+    return model_.languageIndex();
 }
 
 CalibPermissionCheck::CalibPermissionCheck(CorrectorWindowModel& model, link::ExchangeEngine& engine,

@@ -2,6 +2,7 @@
 
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 
 #include <QDir>

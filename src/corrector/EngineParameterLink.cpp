@@ -1,5 +1,6 @@
 #include "corrector/EngineParameterLink.h"
 
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ReadQueue.h"
 
 namespace tarn::corrector {

@@ -2,6 +2,7 @@
 
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ItemTable.h"
 
@@ -130,6 +131,10 @@ std::optional<qint64> truncatedProduct(const QString& value, const QString& fact
 bool sameCorrectorKind(const ModelProfile& a, const ModelProfile& b) {
     return a.series2Model == b.series2Model && a.meterCoefModel == b.meterCoefModel &&
            a.calibModel == b.calibModel && a.calibModel2 == b.calibModel2;
+}
+
+int ProgramFromFile::language() const {
+    return data_.languageIndex();
 }
 
 ProgramFromFile::ProgramFromFile(CorrectorWindowModel& data, link::ExchangeEngine& engine,

@@ -4,6 +4,7 @@
 
 #include "common/TuningFiles.h"
 #include "corrector/Blocks.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 #include "corrector/StoreReading.h"
 #include "database/JoinTable.h"

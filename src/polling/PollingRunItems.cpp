@@ -3,6 +3,7 @@
 #include "polling/PollingRun.h"
 
 #include "corrector/Blocks.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 #include "corrector/StoreReading.h"
 

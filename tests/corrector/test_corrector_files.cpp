@@ -378,3 +378,87 @@ TEST(CorrectorFiles, TextExportIsTabSeparated) {
     EXPECT_TRUE(lines[interference + 2].startsWith(QStringLiteral("3         \t02.02.2024\t11:15     \t")));
     QFile::remove(path);
 }
+
+namespace {
+
+// Two readings hold the same data: every field's text, every parameter word, every table row, the kinds,
+// the identification and the serial number.
+void expectSameReading(const Reading& a, const Reading& b) {
+    for (int f = 0; f < kFieldCount; ++f)
+        EXPECT_EQ(a.text(static_cast<Field>(f)), b.text(static_cast<Field>(f))) << "field " << f;
+    for (int word = 0; word < ParameterImage::kWords; ++word) {
+        EXPECT_EQ(a.image.isRead(word), b.image.isRead(word)) << "word " << word;
+        EXPECT_EQ(a.image.wordBytes(word), b.image.wordBytes(word)) << "word " << word;
+    }
+    for (Archive archive : kArchives)
+        EXPECT_EQ(a.archives.rows(archive), b.archives.rows(archive)) << static_cast<int>(archive);
+    EXPECT_EQ(a.kindsRead, b.kindsRead);
+    EXPECT_EQ(a.identification.raw(), b.identification.raw());
+    EXPECT_EQ(a.profile.modelName, b.profile.modelName);
+    EXPECT_EQ(a.header.serial(), b.header.serial());
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+
+} // namespace
+
+TEST(CorrectorFiles, AFileLoadsIntoAReadingAsIntoTheWindowAndTheReadingAloneWritesItAgain) {
+    Filled w;
+    const QString first = tempPath(QStringLiteral("reading-1.prt"));
+    ASSERT_TRUE(saveSnapshot(w.model.reading(), first, kRussian).ok);
+
+    // Without a window: the reading is the file's, whole, and says where it came from.
+    test::RecordingNotifier notifier;
+    const LoadedReading loaded = loadParameterFile(first, notifier, kRussian);
+    ASSERT_TRUE(loaded.outcome.ok) << notifier.texts().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(loaded.opened);
+    EXPECT_EQ(loaded.reading.source, SourceKind::File);
+    EXPECT_EQ(loaded.reading.text(F::HeaderSerial), w.model.text(F::HeaderSerial));
+    EXPECT_EQ(loaded.reading.archives.cell(2, 14, 0), QStringLiteral("1234567.89"));
+    EXPECT_FALSE(loaded.reading.clock);
+    EXPECT_FALSE(loaded.reading.measurement);
+
+    // Into a window: the window shows exactly that reading.
+    DetachedCorrector window(notifier, kRussian);
+    ASSERT_TRUE(loadParameterFile(window.model(), first, notifier).ok);
+    expectSameReading(window.model().reading(), loaded.reading);
+
+    // The reading is all a file needs: written again and loaded again, nothing moves.
+    const QString second = tempPath(QStringLiteral("reading-2.prt"));
+    const QString third = tempPath(QStringLiteral("reading-3.prt"));
+    ASSERT_TRUE(saveSnapshot(loaded.reading, second, kRussian).ok);
+    const LoadedReading again = loadParameterFile(second, notifier, kRussian);
+    ASSERT_TRUE(again.outcome.ok);
+    expectSameReading(again.reading, loaded.reading);
+    ASSERT_TRUE(saveSnapshot(again.reading, third, kRussian).ok);
+    EXPECT_EQ(bytesOf(third), bytesOf(second));
+
+    // The point's parameter file the same way, without its tables.
+    const QString point = tempPath(QStringLiteral("p_reading.000"));
+    ASSERT_TRUE(writePointParameterFile(loaded.reading, point));
+    const LoadedReading parameters = loadPointParameterFile(point, notifier, kRussian);
+    ASSERT_TRUE(parameters.outcome.ok);
+    EXPECT_EQ(parameters.reading.text(F::HeaderSerial), loaded.reading.text(F::HeaderSerial));
+    EXPECT_EQ(parameters.reading.image.wordBytes(45), loaded.reading.image.wordBytes(45));
+    EXPECT_EQ(parameters.reading.archives.rowCount(Archive::Hourly), 0);
+    EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.texts().join(QLatin1Char('|')).toStdString();
+
+    // A file that never names its corrector gives a cleared reading; one that is not there, nothing opened.
+    const QString nameless = tempPath(QStringLiteral("nameless.prt"));
+    writeRecords(nameless, {headerLine("12345"), headerLine("x")});
+    const LoadedReading refused = loadParameterFile(nameless, notifier, kRussian);
+    EXPECT_FALSE(refused.outcome.ok);
+    EXPECT_TRUE(refused.opened);
+    EXPECT_FALSE(refused.reading.hasSerial());
+    EXPECT_EQ(refused.reading.text(F::HeaderSerial), QString::fromLatin1(kNoDataText));
+    const LoadedReading missing =
+        loadPointParameterFile(tempPath(QStringLiteral("none.000")), notifier, kRussian);
+    EXPECT_FALSE(missing.opened);
+    EXPECT_FALSE(missing.outcome.ok);
+    for (const QString& path : {first, second, third, point, nameless})
+        QFile::remove(path);
+}

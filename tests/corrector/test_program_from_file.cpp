@@ -4,6 +4,7 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ItemTable.h"
 #include "corrector/ProgramFromFile.h"

@@ -2,6 +2,7 @@
 // simulated corrector in process: what the user gets from "ЧИТАТЬ ВСЕ" and from writing one item.
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/StoreReading.h"
 #include "link/FakeSerialPort.h"
 #include "support/DatabaseFaults.h"

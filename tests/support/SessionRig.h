@@ -7,6 +7,7 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 
