@@ -260,8 +260,8 @@ FileOutcome loadParameterFile(CorrectorWindowModel& model, const QString& path, 
 // False, with the window as it was, when the file cannot be opened.
 bool loadPointParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier);
 
-// A window model with no corrector behind it, for programming from a file and for the tests that fill
-// a window as a corrector would.
+// A window model with no corrector behind it: what a window does with no link (the tests fill one as a
+// corrector would). Code that only needs the data takes a Reading instead.
 class DetachedCorrector {
 public:
     // Volumes decoded or shown through it take the installation's decimals (loadVolumePrecision).
