@@ -112,6 +112,8 @@ void CorrectorSession::runOperation(int code) {
     if (!keepsWindow) model_->ClearWindow();
     model_->setIdentification(gate_.identification());
     model_->setProfile(gate_.profile());
+    // What the session reads comes from the corrector on the line (a polling run says how it dialled).
+    model_->setSource(SourceKind::Cable);
     if (keepsWindow) model_->SetAccessLevel(0);
     int kind = readKindForOperation(code);
     // The selective reading window is not there yet: its kinds are read as one run.

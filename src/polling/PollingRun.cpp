@@ -770,6 +770,7 @@ void PollingRun::storeWhatWasRead() {
             c.poll = log_;
             c.itemsToRead = askedItemFlags(flags_, mode_);
         };
+        session_->model().setSource(source);
         const auto r =
             corrector::storeAfterReading(p_.root, p_.schemas, session_->model().reading(), p_.settings,
                                          point_->address, language_, kindsRead_, source, hooks);
