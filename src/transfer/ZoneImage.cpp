@@ -306,6 +306,7 @@ ZoneLoad loadZone(const DataRoot& root, int zone, corrector::Reading& reading, i
         out.message = openFailure;
         return out;
     }
+    out.readingTaken = true;
     if (const auto refused = loadParameters(*regions[3], reading, lang)) {
         out.message = *refused;
         return out;

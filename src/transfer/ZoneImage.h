@@ -117,6 +117,8 @@ struct ZoneLoad {
     bool complete = false; // every page walked: the data may be stored
     QString message;       // why not, when not ("Ошибка открытия файла!!!", …)
     QList<int> kindsRead;  // the archive read kinds whose pages were walked
+    // The reading was cleared for the copy; a copy that never opened leaves it as it was.
+    bool readingTaken = false;
 };
 ZoneLoad loadZone(const DataRoot& root, int zone, corrector::Reading& reading, int languageIndex,
                   const std::function<bool(const QString& question)>& askStop);

@@ -297,6 +297,11 @@ TEST(TransferUnit, AZoneLoadsIntoTheCorrectorWindowAndItsChecksAreMeant) {
     // A zone the last read did not hold, and a parameter area whose sum does not match.
     EXPECT_EQ(loadZone(rig.home.root(), 5, reading, kRussian, {}).message,
               QStringLiteral("Ошибка открытия файла!!!"));
+    // A zone that never opened leaves the reading the last copy made; one that opened took it.
+    EXPECT_TRUE(lacking.readingTaken);
+    EXPECT_FALSE(loadZone(rig.home.root(), 5, reading, kRussian, {}).readingTaken);
+    EXPECT_TRUE(reading.hasSerial());
+    EXPECT_EQ(reading.source, corrector::SourceKind::TransferUnit);
     QByteArray region3 = rig.file(3).mid(32768);
     EXPECT_EQ(checkZone(region3, kRussian).status, ZoneComplete);
     region3[32100] = static_cast<char>(region3.at(32100) ^ 0x01);

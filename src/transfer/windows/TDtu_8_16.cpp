@@ -215,7 +215,7 @@ bool TDtu_8_16::loadZone(int zone) {
     const ZoneLoad load =
         transfer::loadZone(options_.root, zone, reading, options_.language,
                            [this](const QString& question) { return notifier_.confirm(question); });
-    corrector_.showReading(reading);
+    if (load.readingTaken) corrector_.showReading(reading);
     if (!load.complete) {
         notifier_.message(MessageKind::Error, load.message);
         return false;
