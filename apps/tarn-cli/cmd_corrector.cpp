@@ -320,10 +320,9 @@ int cmdClock(CliRun& run) {
     const int clockItem = what == QLatin1String("set") ? 16 : 18;
     const int level = model.state().accessLevel;
     if (!corrector::isItemEditable(clockItem, level, model.reading().profile)) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
-                                   "Параметр недоступен для записи на уровне доступа ") +
-                                  QString::number(level));
+        run.notifier->message(MessageKind::Error, uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
+                                                       "Параметр недоступен для записи на уровне доступа ") +
+                                                      QString::number(level));
         return kExitRefused;
     }
     if (what == QLatin1String("set")) {

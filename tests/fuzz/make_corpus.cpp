@@ -69,10 +69,11 @@ struct QuietNotifier final : Notifier {
 std::unique_ptr<sim::CorrectorRole> corrector(const QString& preset) {
     const QJsonObject config{
         {QStringLiteral("preset"), preset},
-        {QStringLiteral("archive"), QJsonObject{{QStringLiteral("start"), QStringLiteral("01.03.2024 00:00")},
-                                                {QStringLiteral("hours"), 24 * 40},
-                                                {QStringLiteral("flow"), 10.0},
-                                                {QStringLiteral("profile"), QJsonArray{0.5, 1.0, 1.5, 1.0}}}},
+        {QStringLiteral("archive"),
+         QJsonObject{{QStringLiteral("start"), QStringLiteral("01.03.2024 00:00")},
+                     {QStringLiteral("hours"), 24 * 40},
+                     {QStringLiteral("flow"), 10.0},
+                     {QStringLiteral("profile"), QJsonArray{0.5, 1.0, 1.5, 1.0}}}},
         {QStringLiteral("abnormal"),
          QJsonArray{QJsonObject{{QStringLiteral("at"), QStringLiteral("02.03.2024 10:15")},
                                 {QStringLiteral("current"), 5},
@@ -106,8 +107,7 @@ std::unique_ptr<sim::CorrectorRole> corrector(const QString& preset) {
     return std::unique_ptr<sim::CorrectorRole>(static_cast<sim::CorrectorRole*>(role.release()));
 }
 
-QByteArray request(sim::CorrectorRole& role, quint8 op, quint8 address, quint8 count,
-                   const QByteArray& data = {}) {
+QByteArray request(sim::CorrectorRole& role, quint8 op, quint8 address, quint8 count, const QByteArray& data = {}) {
     QByteArray r;
     r.append(static_cast<char>(op | (role.memory().address << 1)));
     r.append(static_cast<char>(address));
@@ -115,8 +115,7 @@ QByteArray request(sim::CorrectorRole& role, quint8 op, quint8 address, quint8 c
     r.append(data);
     return link::withFrameChecksum(r);
 }
-QByteArray reply(sim::CorrectorRole& role, quint8 op, quint8 address, quint8 count,
-                 const QByteArray& data = {}) {
+QByteArray reply(sim::CorrectorRole& role, quint8 op, quint8 address, quint8 count, const QByteArray& data = {}) {
     return role.replyTo(request(role, op, address, count, data));
 }
 QByteArray payload(sim::CorrectorRole& role, quint8 op, quint8 address, quint8 count) {
@@ -136,25 +135,19 @@ QByteArray frameInput(quint8 count, quint8 flags, quint8 chunk, const QByteArray
 void frames() {
     auto role = corrector(QStringLiteral("series1"));
     sim::CorrectorRole& r = *role;
-    put(QStringLiteral("frames"), QStringLiteral("identification"),
-        frameInput(32, 0, 7, reply(r, link::opRead, 0, 32)));
-    put(QStringLiteral("frames"), QStringLiteral("clock"),
-        frameInput(32, 0, 64, reply(r, link::opRead, 1, 32)));
-    put(QStringLiteral("frames"), QStringLiteral("measurement"),
-        frameInput(46, 0, 5, reply(r, link::opRead, 3, 46)));
-    put(QStringLiteral("frames"), QStringLiteral("status"),
-        frameInput(32, 0, 32, reply(r, link::opRead, 4, 32)));
+    put(QStringLiteral("frames"), QStringLiteral("identification"), frameInput(32, 0, 7, reply(r, link::opRead, 0, 32)));
+    put(QStringLiteral("frames"), QStringLiteral("clock"), frameInput(32, 0, 64, reply(r, link::opRead, 1, 32)));
+    put(QStringLiteral("frames"), QStringLiteral("measurement"), frameInput(46, 0, 5, reply(r, link::opRead, 3, 46)));
+    put(QStringLiteral("frames"), QStringLiteral("status"), frameInput(32, 0, 32, reply(r, link::opRead, 4, 32)));
     put(QStringLiteral("frames"), QStringLiteral("page-two-blocks"),
         frameInput(0, 1 << 2, 60, reply(r, link::opPageRead, 0, 0) + reply(r, link::opPageRead, 1, 0)));
-    put(QStringLiteral("frames"), QStringLiteral("archive-page"),
-        frameInput(0, 0, 17, reply(r, link::opArchiveLow, 52, 0)));
+    put(QStringLiteral("frames"), QStringLiteral("archive-page"), frameInput(0, 0, 17, reply(r, link::opArchiveLow, 52, 0)));
     put(QStringLiteral("frames"), QStringLiteral("alarm-then-reply"),
         frameInput(32, 2, 3, sim::CorrectorRole::alarmNotice() + reply(r, link::opRead, 0, 32)));
     // A write the corrector refuses: the wrong corrector number before the value.
     put(QStringLiteral("frames"), QStringLiteral("refusal"),
         frameInput(6, 1, 1, reply(r, link::opWrite, 0x82, 0, QByteArray::fromHex("0000 77be2f3f"))));
-    put(QStringLiteral("frames"), QStringLiteral("modem-connect"),
-        frameInput(0, 0, 4, "ATDP0445551234\r\r\nCONNECT 9600\r\n"));
+    put(QStringLiteral("frames"), QStringLiteral("modem-connect"), frameInput(0, 0, 4, "ATDP0445551234\r\r\nCONNECT 9600\r\n"));
     put(QStringLiteral("frames"), QStringLiteral("modem-busy"), frameInput(0, 0, 64, "\r\nBUSY\r\n"));
 }
 
@@ -174,8 +167,7 @@ void pages() {
     for (const char* name : {"series1", "series2", "heat-energy", "calib"}) {
         auto role = corrector(QString::fromLatin1(name));
         const QByteArray id = payload(*role, link::opRead, 0, 32);
-        const corrector::ModelProfile profile =
-            corrector::DeriveModelProfile(corrector::IdentificationString(id), 0);
+        const corrector::ModelProfile profile = corrector::DeriveModelProfile(corrector::IdentificationString(id), 0);
         const QByteArray params = parameterPages(*role).left(3 * 256);
         const int kinds[] = {3, 4, 5, 6, 7, 9, 10};
         for (int k = 0; k < 7; ++k) {
@@ -186,8 +178,7 @@ void pages() {
             input += id + params;
             for (int p = 0; p < 2; ++p)
                 input += payload(*role, g->op, static_cast<quint8>(g->firstPage + p), 0);
-            put(QStringLiteral("archive_pages"),
-                QStringLiteral("%1-kind%2").arg(QLatin1String(name)).arg(kinds[k]), input);
+            put(QStringLiteral("archive_pages"), QStringLiteral("%1-kind%2").arg(QLatin1String(name)).arg(kinds[k]), input);
         }
     }
 }
@@ -204,8 +195,7 @@ void parameterFiles(const QString& scratchDir) {
         model.setProfile(corrector::DeriveModelProfile(id, role->memory().serial));
         model.StartFullRead();
         for (int start : {0, 64, 128})
-            model.onPageAccepted(static_cast<quint16>(start),
-                                 payload(*role, link::opPageRead, static_cast<quint8>(start), 0));
+            model.onPageAccepted(static_cast<quint16>(start), payload(*role, link::opPageRead, static_cast<quint8>(start), 0));
         if (model.reading().profile.hasCoefficientTable())
             model.onPageAccepted(178, payload(*role, link::opPageRead, 178, 0));
         model.onFullReadComplete();
@@ -216,8 +206,7 @@ void parameterFiles(const QString& scratchDir) {
             const corrector::ArchiveContext context{model.reading().profile, model.reading().image, kRussian,
                                                     2};
             for (int p = 0; p < 2; ++p)
-                check.check(g->firstPage + p, payload(*role, g->op, static_cast<quint8>(g->firstPage + p), 0),
-                            context);
+                check.check(g->firstPage + p, payload(*role, g->op, static_cast<quint8>(g->firstPage + p), 0), context);
             model.markKindRead(kind);
         }
         const QString prt = scratchDir + QStringLiteral("/%1.prt").arg(QLatin1String(name));
@@ -235,8 +224,7 @@ void parameterFiles(const QString& scratchDir) {
 void packages(const QString& scratchDir) {
     const QString folder = scratchDir + QStringLiteral("/pack");
     QDir().mkpath(folder);
-    writeTextLines(folder + QStringLiteral("/note.000"),
-                   {QStringLiteral("Пункт учёта"), QStringLiteral("1")});
+    writeTextLines(folder + QStringLiteral("/note.000"), {QStringLiteral("Пункт учёта"), QStringLiteral("1")});
     QFile::copy(scratchDir + QStringLiteral("/p_series1.000"), folder + QStringLiteral("/p_v04512.000"));
     const QString two = scratchDir + QStringLiteral("/two.tbd");
     const QString none = scratchDir + QStringLiteral("/none.tbd");
@@ -270,14 +258,11 @@ void settings(const QString& scratchDir) {
     saveLanguage(root, languageText(kUkrainian));
     put(QStringLiteral("text_settings"), QStringLiteral("language.000"), fileBytes(languageFilePath(root)));
     corrector::saveVolumePrecision(root, 3);
-    put(QStringLiteral("text_settings"), QStringLiteral("Qdel.000"),
-        fileBytes(corrector::volumePrecisionPath(root)));
-    for (database::TableKind kind :
-         {database::TableKind::Registry, database::TableKind::Hourly, database::TableKind::Join}) {
+    put(QStringLiteral("text_settings"), QStringLiteral("Qdel.000"), fileBytes(corrector::volumePrecisionPath(root)));
+    for (database::TableKind kind : {database::TableKind::Registry, database::TableKind::Hourly, database::TableKind::Join}) {
         const QString path = scratchDir + QStringLiteral("/schema.000");
         writeTextLines(path, database::schemaFileLines(kind));
-        put(QStringLiteral("text_settings"), QString::fromLatin1(database::tableInfo(kind).schemaFile),
-            fileBytes(path));
+        put(QStringLiteral("text_settings"), QString::fromLatin1(database::tableInfo(kind).schemaFile), fileBytes(path));
     }
 }
 
@@ -291,15 +276,13 @@ void groups(const QString& scratchDir) {
     save.group.members = {{true, QStringLiteral("ТАРН-1.01   № 4512   Котельная №1              v04512")},
                           {false, QStringLiteral("ТАРН-2.01   № 6104   ГРП-2                     t06104")}};
     const polling::GroupSaveResult saved =
-        polling::saveGroup(root, save, kRussian, QDateTime(QDate(2026, 12, 10), QTime(8, 0)),
-                           [](const QString&) { return true; });
+        polling::saveGroup(root, save, kRussian, QDateTime(QDate(2026, 12, 10), QTime(8, 0)), [](const QString&) { return true; });
     if (!saved.error.isEmpty()) {
         std::fprintf(stderr, "cannot save the group: %s\n", qPrintable(saved.error));
         std::exit(1);
     }
     put(QStringLiteral("groups"), QStringLiteral("name_G.000"), fileBytes(polling::groupListPath(root)));
-    put(QStringLiteral("groups"), QStringLiteral("group.000"),
-        fileBytes(root.file(folder::Group, saved.file)));
+    put(QStringLiteral("groups"), QStringLiteral("group.000"), fileBytes(root.file(folder::Group, saved.file)));
 }
 
 void books(const QString& scratchDir) {
@@ -310,11 +293,10 @@ void books(const QString& scratchDir) {
     };
     save(QStringLiteral("new-ru.000"), link::newAddressBookLines(kRussian));
     save(QStringLiteral("new-ua.000"), link::newAddressBookLines(kUkrainian));
-    save(QStringLiteral("phones.000"),
-         link::newPhoneBookLines() + QStringList{QStringLiteral("0445551234 // ГРП-2")});
-    save(QStringLiteral("entries.000"), {QStringLiteral("1 // Котельная"), QStringLiteral(" 1 4 //ГРП 14"),
-                                         QStringLiteral("15 // вне диапазона"),
-                                         QStringLiteral("// только комментарий"), QStringLiteral("3")});
+    save(QStringLiteral("phones.000"), link::newPhoneBookLines() + QStringList{QStringLiteral("0445551234 // ГРП-2")});
+    save(QStringLiteral("entries.000"),
+         {QStringLiteral("1 // Котельная"), QStringLiteral(" 1 4 //ГРП 14"), QStringLiteral("15 // вне диапазона"),
+          QStringLiteral("// только комментарий"), QStringLiteral("3")});
 }
 
 } // namespace
