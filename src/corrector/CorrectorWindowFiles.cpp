@@ -27,20 +27,4 @@ bool loadPointParameterFile(CorrectorWindowModel& model, const QString& path, No
     return loaded.outcome.ok;
 }
 
-class DetachedCorrector::NoLink final : public ParameterLink {
-public:
-    void readItem(quint8, int) override {}
-    void writeItem(quint8, const QByteArray&, bool) override {}
-    void readPage(quint16) override {}
-    void writeRestart() override {}
-};
-
-DetachedCorrector::DetachedCorrector(Notifier& notifier, int languageIndex, int volumeDecimals)
-    : link_(std::make_unique<NoLink>()),
-      model_(std::make_unique<CorrectorWindowModel>(*link_, notifier, settings_, languageIndex)) {
-    model_->setVolumeDecimals(volumeDecimals);
-}
-
-DetachedCorrector::~DetachedCorrector() = default;
-
 } // namespace tarn::corrector

@@ -17,7 +17,6 @@
 #include <QObject>
 #include <QString>
 #include <array>
-#include <memory>
 #include <optional>
 
 namespace tarn::corrector {
@@ -259,21 +258,5 @@ FileOutcome loadParameterFile(CorrectorWindowModel& model, const QString& path, 
                               const FileProgress& progress = {});
 // False, with the window as it was, when the file cannot be opened.
 bool loadPointParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier);
-
-// A window model with no corrector behind it: what a window does with no link (the tests fill one as a
-// corrector would). Code that only needs the data takes a Reading instead.
-class DetachedCorrector {
-public:
-    // Volumes decoded or shown through it take the installation's decimals (loadVolumePrecision).
-    DetachedCorrector(Notifier& notifier, int languageIndex, int volumeDecimals = kDefaultVolumeDecimals);
-    ~DetachedCorrector();
-    CorrectorWindowModel& model() { return *model_; }
-
-private:
-    class NoLink;
-    std::unique_ptr<NoLink> link_;
-    link::LinkSettings settings_;
-    std::unique_ptr<CorrectorWindowModel> model_;
-};
 
 } // namespace tarn::corrector

@@ -5,6 +5,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ParameterFile.h"
 #include "support/TestSupport.h"

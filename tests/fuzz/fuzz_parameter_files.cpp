@@ -8,6 +8,7 @@
 #include "common/Notifier.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/ParameterFile.h"
 
 using namespace tarn;

@@ -13,6 +13,7 @@
 #include "corrector/Archives.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/VolumePrecision.h"
 #include "database/Schema.h"
 #include "link/AddressBook.h"

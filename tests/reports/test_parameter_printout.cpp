@@ -6,6 +6,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "database/StoredRecords.h"
 #include "database/TableFile.h"

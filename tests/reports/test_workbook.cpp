@@ -7,6 +7,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/windows/CorrectorFileMenu.h"
 #include "reports/WorkbookExport.h"
