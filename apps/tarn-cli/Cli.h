@@ -2,7 +2,7 @@
 // tarn-cli: the program's operations for scripts, servers and tests. Each command is a function
 // registered in the table of Cli.cpp; the options common to all are parsed once here.
 #include "common/Notifier.h"
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 #include "database/Schema.h"
 #include "link/PhoneNumber.h"
 #include "shell/AppContext.h"
@@ -169,12 +169,11 @@ int cmdLpt(CliRun& run);
 
 // The store of a reading: the point found, or added with the configurator's defaults (as a package adds
 // one), then the archives; the JSON of what was stored (ok false, the notifier told, when nothing was).
-QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
-                            bool& ok, int sourceKind = 5, const QString& fileName = {});
+QJsonObject storeInDatabase(CliRun& run, const corrector::Reading& reading, const QList<int>& kinds, bool& ok,
+                            int sourceKind = 5, const QString& fileName = {});
 
-// Reads the archives a report needs from the corrector, then hands the model to use.
-int withFreshArchives(
-    CliRun& run,
-    const std::function<int(const corrector::CorrectorWindowModel&, const QList<int>& kindsRead)>& use);
+// Reads the archives a report needs from the corrector, then hands the reading to use.
+int withFreshArchives(CliRun& run,
+                      const std::function<int(const corrector::Reading&, const QList<int>& kindsRead)>& use);
 
 } // namespace tarn::cli

@@ -6,6 +6,7 @@
 #include "corrector/CoefficientWindows.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 #include "corrector/LinkTexts.h"
 #include "corrector/OperationStart.h"
@@ -25,7 +26,7 @@ namespace tarn::cli {
 QJsonObject identificationJson(const corrector::IdentificationString& id, const corrector::ModelProfile& p);
 // cmd_workbook.cpp: --save-xls FILE [--sheets LIST].
 bool workbookOptionsValid(CliRun& run);
-int saveWorkbookOption(CliRun& run, const corrector::CorrectorWindowModel& model);
+int saveWorkbookOption(CliRun& run, const corrector::Reading& reading);
 
 namespace {
 
@@ -49,7 +50,7 @@ struct Session {
         ctx.readRun().startDelayMs = 20;
         ctx.readRun().closeDelayMs = 0;
         session.model().afterWriteDelayMs = 50;
-        session.model().volumeDecimals = ctx.volumeDecimals;
+        session.model().setVolumeDecimals(ctx.volumeDecimals);
         session.setLineHold(&ctx.lineHold());
         CorrectorSession::Ui ui;
         ui.openReadWindow = [this](int kind) {
@@ -129,11 +130,11 @@ QJsonArray itemsJson(const corrector::CorrectorWindowModel& model) {
 QJsonObject paramsJson(Session& s) {
     auto& model = s.session.model();
     const int lang = s.run.context->languageIndex();
-    QJsonObject o = identificationJson(s.session.gate().identification(), model.state().profile);
+    QJsonObject o = identificationJson(s.session.gate().identification(), model.reading().profile);
     o.insert(QStringLiteral("serial"), model.text(Field::HeaderSerial));
-    o.insert(QStringLiteral("modelName"), model.state().profile.modelName);
+    o.insert(QStringLiteral("modelName"), model.reading().profile.modelName);
     QJsonArray words;
-    const auto& image = model.state().image;
+    const auto& image = model.reading().image;
     for (int w = 1; w < corrector::ParameterImage::kWords; ++w) {
         if (!image.isRead(w)) continue;
         words.append(
@@ -259,11 +260,11 @@ int cmdItem(CliRun& run) {
     model.setBaroUnit(units->baro);
     int code = s.runOperation(corrector::operation::Parameters);
     if (code != kExitOk) return code;
-    const QString caption = corrector::ItemCaption(*item, model.state().profile, lang);
+    const QString caption = corrector::ItemCaption(*item, model.reading().profile, lang);
     if (what == QLatin1String("set")) {
         if ((code = enterPassword(s)) != kExitOk) return code;
         const int level = model.state().accessLevel;
-        if (!corrector::isItemEditable(*item, level, model.state().profile)) {
+        if (!corrector::isItemEditable(*item, level, model.reading().profile)) {
             run.notifier->message(MessageKind::Error,
                                   uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
                                        "Параметр недоступен для записи на уровне доступа ") +
@@ -319,11 +320,10 @@ int cmdClock(CliRun& run) {
     // level may not change is refused here instead of reported as written.
     const int clockItem = what == QLatin1String("set") ? 16 : 18;
     const int level = model.state().accessLevel;
-    if (!corrector::isItemEditable(clockItem, level, model.state().profile)) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
-                                   "Параметр недоступен для записи на уровне доступа ") +
-                                  QString::number(level));
+    if (!corrector::isItemEditable(clockItem, level, model.reading().profile)) {
+        run.notifier->message(MessageKind::Error, uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
+                                                       "Параметр недоступен для записи на уровне доступа ") +
+                                                      QString::number(level));
         return kExitRefused;
     }
     if (what == QLatin1String("set")) {
@@ -331,12 +331,14 @@ int cmdClock(CliRun& run) {
             run.value(QStringLiteral("--value"))
                 .value_or(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm")));
         code = s.transfer([&] {
-            return model.WriteItem(16, stamp, corrector::ItemCaption(16, model.state().profile, lang), false);
+            return model.WriteItem(16, stamp, corrector::ItemCaption(16, model.reading().profile, lang),
+                                   false);
         });
     } else {
         const QString value = run.value(QStringLiteral("--value")).value_or(QString());
         code = s.transfer([&] {
-            return model.WriteItem(18, value, corrector::ItemCaption(18, model.state().profile, lang), false);
+            return model.WriteItem(18, value, corrector::ItemCaption(18, model.reading().profile, lang),
+                                   false);
         });
     }
     if (code != kExitOk) return code;
@@ -392,8 +394,8 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 
 } // namespace
 
-QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model, const QList<int>& kinds,
-                            bool& ok, int sourceKind, const QString& fileName) {
+QJsonObject storeInDatabase(CliRun& run, const corrector::Reading& reading, const QList<int>& kinds, bool& ok,
+                            int sourceKind, const QString& fileName) {
     ok = false;
     const DataRoot& root = run.context->root();
     database::writeMissingSchemaFiles(root);
@@ -405,7 +407,7 @@ QJsonObject storeInDatabase(CliRun& run, corrector::CorrectorWindowModel& model,
     corrector::StoreRequestHooks hooks;
     hooks.adjustContext = [&fileName](database::StoreContext& c) { c.fileName = fileName; };
     const corrector::StoreRequestResult r = corrector::storeAfterReading(
-        root, schemas, model, run.context->settings(), run.context->engine().settings().deviceAddress,
+        root, schemas, reading, run.context->settings(), run.context->engine().settings().deviceAddress,
         run.context->languageIndex(), kinds, sourceKind, hooks);
     if (!r.stored) {
         run.notifier->message(MessageKind::Error,
@@ -433,11 +435,11 @@ namespace {
 
 // --save-prt, --save-txt and --save-xls: the window's "СОХРАНИТЬ КАК" after the reading, the name made as
 // it makes it.
-bool saveFiles(CliRun& run, const corrector::CorrectorWindowModel& model) {
+bool saveFiles(CliRun& run, const corrector::Reading& reading) {
     const int lang = run.context->languageIndex();
     if (const auto prt = run.value(QStringLiteral("--save-prt"))) {
         const QString path = corrector::finalFileName(*prt, QStringLiteral("prt"));
-        const corrector::FileOutcome r = corrector::saveSnapshot(model, path, lang);
+        const corrector::FileOutcome r = corrector::saveSnapshot(reading, path, lang);
         if (!r.ok) {
             run.notifier->message(MessageKind::Error, r.message);
             return false;
@@ -446,11 +448,11 @@ bool saveFiles(CliRun& run, const corrector::CorrectorWindowModel& model) {
     }
     if (const auto txt = run.value(QStringLiteral("--save-txt"))) {
         const corrector::FileOutcome r =
-            corrector::exportText(model, corrector::finalFileName(*txt, QStringLiteral("txt")), lang);
+            corrector::exportText(reading, corrector::finalFileName(*txt, QStringLiteral("txt")), lang);
         run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
         if (!r.ok) return false;
     }
-    return saveWorkbookOption(run, model) == kExitOk;
+    return saveWorkbookOption(run, reading) == kExitOk;
 }
 
 int readOrStore(CliRun& run, bool store) {
@@ -509,7 +511,7 @@ int readOrStore(CliRun& run, bool store) {
     if (code != kExitOk) return code;
     auto& model = s.session.model();
     const corrector::ArchiveContext context = model.archiveContext();
-    if (!saveFiles(run, model)) return kExitUsage;
+    if (!saveFiles(run, model.reading())) return kExitUsage;
     // The records blanked after their re-reads were told on stderr when the reading ended; --strict makes
     // such a reading a failure for scripts that must not store or bill from it.
     const int done =
@@ -519,7 +521,7 @@ int readOrStore(CliRun& run, bool store) {
         blanked.insert(QLatin1String(a->name), model.archives().blanked(a->archive));
     if (store) {
         bool ok = false;
-        QJsonObject o = storeInDatabase(run, model, kinds, ok);
+        QJsonObject o = storeInDatabase(run, model.reading(), kinds, ok);
         if (!ok) return kExitNoLink;
         o.insert(QStringLiteral("blanked"), blanked);
         if (run.options.json) {
@@ -582,16 +584,15 @@ int cmdStore(CliRun& run) {
 
 // The archives a report reads, fresh from the corrector: the parameters first (the decoders need the
 // units), then the hourly, daily, monthly, abnormal-situation and interference archives.
-int withFreshArchives(
-    CliRun& run,
-    const std::function<int(const corrector::CorrectorWindowModel&, const QList<int>& kindsRead)>& use) {
+int withFreshArchives(CliRun& run,
+                      const std::function<int(const corrector::Reading&, const QList<int>& kindsRead)>& use) {
     const QList<int> kinds{corrector::read_kind::Hourly, corrector::read_kind::Daily,
                            corrector::read_kind::Monthly, corrector::read_kind::Alarm,
                            corrector::read_kind::Interference};
     run.context->settings().readChoice = readChoiceFor(kinds);
     Session s(run);
     if (const int code = s.runOperation(corrector::operation::ReadAll); code != kExitOk) return code;
-    return use(s.session.model(), s.session.readRun().completedKinds());
+    return use(s.session.model().reading(), s.session.readRun().completedKinds());
 }
 
 // file show|store|export FILE: a saved "*.prt" file opened as the window's "ОТКРЫТЬ ФАЙЛ *.prt" opens it.
@@ -606,17 +607,18 @@ int cmdFile(CliRun& run) {
         return kExitUsage;
     }
     const int lang = run.context->languageIndex();
-    corrector::DetachedCorrector corrector(*run.notifier, lang, run.context->volumeDecimals);
-    corrector::CorrectorWindowModel& model = corrector.model();
-    if (!corrector::loadParameterFile(model, path, *run.notifier).ok) return kExitUsage;
+    const corrector::LoadedReading loaded =
+        corrector::loadParameterFile(path, *run.notifier, lang, run.context->volumeDecimals);
+    if (!loaded.outcome.ok) return kExitUsage;
+    const corrector::Reading& reading = loaded.reading;
     QList<int> kinds;
     for (const ArchiveName& a : kArchiveNames)
-        if (model.kindRead(a.kind) && model.archives().rowCount(a.archive) > 0) kinds.append(a.kind);
+        if (reading.kindRead(a.kind) && reading.archives.rowCount(a.archive) > 0) kinds.append(a.kind);
     if (action == QLatin1String("store")) {
         constexpr int kFromFile = 4;
         bool ok = false;
         const QJsonObject o =
-            storeInDatabase(run, model, kinds, ok, kFromFile, QFileInfo(path).absoluteFilePath());
+            storeInDatabase(run, reading, kinds, ok, kFromFile, QFileInfo(path).absoluteFilePath());
         if (!ok) return kExitNoLink;
         if (run.options.json)
             run.printJson(o);
@@ -635,11 +637,11 @@ int cmdFile(CliRun& run) {
         }
         if (out) {
             const corrector::FileOutcome r =
-                corrector::exportText(model, corrector::finalFileName(*out, QStringLiteral("txt")), lang);
+                corrector::exportText(reading, corrector::finalFileName(*out, QStringLiteral("txt")), lang);
             run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
             if (!r.ok) return kExitUsage;
         }
-        return saveWorkbookOption(run, model);
+        return saveWorkbookOption(run, reading);
     }
     using F = corrector::Field;
     const std::pair<const char*, F> header[] = {{"serial", F::HeaderSerial}, {"model", F::ModelName},
@@ -648,23 +650,23 @@ int cmdFile(CliRun& run) {
                                                 {"date", F::Date},           {"time", F::Time}};
     QJsonObject items;
     for (int item = 1; item <= 70; ++item)
-        if (const QString t = model.itemText(item);
+        if (const QString t = reading.itemText(item);
             !t.isEmpty() && t != QLatin1String(corrector::kNoDataText))
             items.insert(QString::number(item), t);
     QJsonObject rows;
     for (const ArchiveName& a : kArchiveNames)
-        rows.insert(QLatin1String(a.name), model.archives().rowCount(a.archive));
+        rows.insert(QLatin1String(a.name), reading.archives.rowCount(a.archive));
     if (run.options.json) {
         QJsonObject o;
         for (const auto& [name, field] : header)
-            o.insert(QLatin1String(name), model.text(field));
+            o.insert(QLatin1String(name), reading.text(field));
         o.insert(QStringLiteral("items"), items);
         o.insert(QStringLiteral("rows"), rows);
         run.printJson(o);
         return kExitOk;
     }
     for (const auto& [name, field] : header)
-        *run.out << name << ": " << model.text(field) << "\n";
+        *run.out << name << ": " << reading.text(field) << "\n";
     for (const QString& k : items.keys())
         *run.out << "item " << k << ": " << items.value(k).toString() << "\n";
     for (const ArchiveName& a : kArchiveNames)
@@ -783,7 +785,7 @@ int cmdCoef(CliRun& run) {
     Session s(run);
     int code = s.runOperation(corrector::operation::Parameters);
     if (code != kExitOk) return code;
-    const corrector::ModelProfile profile = s.session.model().state().profile;
+    const corrector::ModelProfile profile = s.session.model().reading().profile;
     if (!profile.hasCoefficientTable()) {
         run.notifier->message(MessageKind::Error,
                               QStringLiteral("this corrector keeps no coefficient table"));
@@ -810,7 +812,7 @@ int cmdCoef(CliRun& run) {
     } else {
         // The calibration table is offered only once the corrector has permitted calibration: at once
         // when its flags say so, else after the verifier's password and the unlock frame.
-        if (!s.session.model().state().image.calibrationPermitted() &&
+        if (!s.session.model().reading().image.calibrationPermitted() &&
             s.session.model().state().accessLevel != corrector::kAccessVerifier) {
             run.notifier->message(MessageKind::Error,
                                   QStringLiteral("calibration is not permitted: give --password 7:DIGITS"));
@@ -857,7 +859,7 @@ int cmdCoef(CliRun& run) {
     if (const auto out = run.value(QStringLiteral("--out")); out && !window->saveFile(*out))
         return kExitUsage;
     QJsonArray words;
-    const auto& image = s.session.model().state().image;
+    const auto& image = s.session.model().reading().image;
     for (int w : meter ? corrector::meterCoefTransferWords() : corrector::calibTransferWords())
         words.append(QJsonObject{
             {QStringLiteral("word"), w},

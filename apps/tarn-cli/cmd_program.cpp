@@ -7,6 +7,7 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/LinkTexts.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ProgramFromFile.h"
 #include "database/Registry.h"
 
@@ -40,10 +41,11 @@ int cmdProgram(CliRun& run) {
     ctx.operationStart().stepIntervalMs = 20;
     auto& model = session.model();
     model.afterWriteDelayMs = 50;
-    model.volumeDecimals = ctx.volumeDecimals;
+    model.setVolumeDecimals(ctx.volumeDecimals);
 
     const QString path = corrector::pointParameterFilePath(ctx.root(), point);
-    if (!corrector::loadPointParameterFile(model, path, ctx.notifier()) || !corrector::hasDataToSave(model)) {
+    if (!corrector::loadPointParameterFile(model, path, ctx.notifier()) ||
+        !corrector::hasDataToSave(model.reading())) {
         run.notifier->message(MessageKind::Error, corrector::noDataText(lang) + QStringLiteral(": ") + path);
         return kExitUsage;
     }

@@ -378,17 +378,15 @@ int cmdReport(CliRun& run) {
     if (!now) return kExitUsage;
 
     if (run.has(QStringLiteral("--from-corrector")))
-        return withFreshArchives(
-            run, [&](const corrector::CorrectorWindowModel& model, const QList<int>& kinds) {
-                QList<corrector::Archive> read;
-                for (int kind : kinds)
-                    if (const auto g = corrector::archiveGeometry(kind, model.state().profile))
-                        read.append(g->archive);
-                const reports::ReportHeader header = reports::headerFromCorrector(model, lang);
-                const reports::ArchiveTableSource source(model.archives(), read, header.pressureUnit,
-                                                         header.heatUnit);
-                return deliver(run, reports::buildCommercialReport(source, header, o, *now), header);
-            });
+        return withFreshArchives(run, [&](const corrector::Reading& reading, const QList<int>& kinds) {
+            QList<corrector::Archive> read;
+            for (int kind : kinds)
+                if (const auto g = corrector::archiveGeometry(kind, reading.profile)) read.append(g->archive);
+            const reports::ReportHeader header = reports::headerFromCorrector(reading, lang);
+            const reports::ArchiveTableSource source(reading.archives, read, header.pressureUnit,
+                                                     header.heatUnit);
+            return deliver(run, reports::buildCommercialReport(source, header, o, *now), header);
+        });
 
     StoredPoint stored;
     if (const int code = storedPointOf(run, stored); code != kExitOk) return code;

@@ -54,7 +54,7 @@ std::optional<int> numberOption(CliRun& run, const char* name, int fallback, int
     return n;
 }
 
-// A zone of the last read into a window model without a link, then (--store) into the database as a
+// A zone of the last read into a reading, then (--store) into the database as a
 // reading by the transfer unit.
 int loadZone(CliRun& run) {
     bool ok = false;
@@ -72,11 +72,12 @@ int loadZone(CliRun& run) {
         }
         run.notifier->message(MessageKind::Warning, *refused);
     }
-    corrector::DetachedCorrector detached(*run.notifier, lang, run.context->volumeDecimals);
-    corrector::CorrectorWindowModel& model = detached.model();
+    corrector::Reading reading;
+    reading.languageIndex = lang;
+    reading.volumeDecimals = run.context->volumeDecimals;
     const bool stopOnError = run.has(QStringLiteral("--stop-on-error"));
     const transfer::ZoneLoad load =
-        transfer::loadZone(run.context->root(), zone, model, lang, [&](const QString& question) {
+        transfer::loadZone(run.context->root(), zone, reading, lang, [&](const QString& question) {
             run.notifier->message(MessageKind::Warning, question);
             return stopOnError;
         });
@@ -84,16 +85,16 @@ int loadZone(CliRun& run) {
         run.notifier->message(MessageKind::Error, load.message);
         return kExitRefused;
     }
-    QJsonObject o{{QStringLiteral("serial"), model.text(corrector::Field::HeaderSerial)},
-                  {QStringLiteral("model"), model.text(corrector::Field::ModelName)}};
+    QJsonObject o{{QStringLiteral("serial"), reading.text(corrector::Field::HeaderSerial)},
+                  {QStringLiteral("model"), reading.text(corrector::Field::ModelName)}};
     QJsonObject rows;
     for (corrector::Archive a : corrector::kArchives)
-        rows.insert(QString::number(static_cast<int>(a)), model.archives().rowCount(a));
+        rows.insert(QString::number(static_cast<int>(a)), reading.archives.rowCount(a));
     o.insert(QStringLiteral("rows"), rows);
     if (run.has(QStringLiteral("--store"))) {
         constexpr int kByTransferUnit = 3;
         bool stored = false;
-        const QJsonObject s = storeInDatabase(run, model, load.kindsRead, stored, kByTransferUnit);
+        const QJsonObject s = storeInDatabase(run, reading, load.kindsRead, stored, kByTransferUnit);
         if (!stored) return kExitNoLink;
         o.insert(QStringLiteral("store"), s);
     }
@@ -186,9 +187,10 @@ int cmdLpt(CliRun& run) {
                            {QStringLiteral("writeFailures"), unitTest.writeFailures()}});
         return unitTest.succeeded() ? kExitOk : kExitNoLink;
     }
-    corrector::DetachedCorrector detached(*run.notifier, lang, run.context->volumeDecimals);
-    corrector::CorrectorWindowModel& model = detached.model();
-    transfer::LptImageRead read(bus, model, lang);
+    corrector::Reading reading;
+    reading.languageIndex = lang;
+    reading.volumeDecimals = run.context->volumeDecimals;
+    transfer::LptImageRead read(bus, reading, lang);
     if (const auto refused = read.begin()) {
         run.notifier->message(MessageKind::Error, *refused);
         return kExitRefused;
@@ -199,12 +201,12 @@ int cmdLpt(CliRun& run) {
         run.notifier->message(MessageKind::Error, read.message());
         return kExitNoLink;
     }
-    QJsonObject o{{QStringLiteral("serial"), model.text(corrector::Field::HeaderSerial)},
-                  {QStringLiteral("model"), model.text(corrector::Field::ModelName)}};
+    QJsonObject o{{QStringLiteral("serial"), reading.text(corrector::Field::HeaderSerial)},
+                  {QStringLiteral("model"), reading.text(corrector::Field::ModelName)}};
     if (run.has(QStringLiteral("--store"))) {
         constexpr int kByTransferUnit = 3;
         bool stored = false;
-        const QJsonObject r = storeInDatabase(run, model, read.kindsRead(), stored, kByTransferUnit);
+        const QJsonObject r = storeInDatabase(run, reading, read.kindsRead(), stored, kByTransferUnit);
         if (!stored) return kExitNoLink;
         o.insert(QStringLiteral("store"), r);
     }

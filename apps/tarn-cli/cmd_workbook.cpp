@@ -61,18 +61,18 @@ bool workbookOptionsValid(CliRun& run) {
 }
 
 // Writes the workbook when --save-xls is given; kExitOk also when it is not.
-int saveWorkbookOption(CliRun& run, const corrector::CorrectorWindowModel& model) {
+int saveWorkbookOption(CliRun& run, const corrector::Reading& reading) {
     const auto chosen = run.value(QStringLiteral("--save-xls"));
     if (!chosen) return kExitOk;
     const int lang = run.context->languageIndex();
-    if (!corrector::hasDataToSave(model)) {
+    if (!corrector::hasDataToSave(reading)) {
         run.notifier->message(MessageKind::Error, corrector::noDataText(lang));
         return kExitUsage;
     }
     const auto sheets = workbookSheets(run);
     if (!sheets) return kExitUsage;
     const reports::WorkbookOutcome r =
-        reports::writeWorkbook(reports::planWorkbook(model, *sheets, lang), *chosen, lang);
+        reports::writeWorkbook(reports::planWorkbook(reading, *sheets, lang), *chosen, lang);
     if (r.result != reports::WorkbookOutcome::Result::Written) {
         run.notifier->message(MessageKind::Error, r.message);
         return kExitUsage;

@@ -1,6 +1,7 @@
 #include "corrector/CalibPermission.h"
 
 #include "common/Language.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ItemTable.h"
 #include "link/FrameChecksum.h"
@@ -18,6 +19,10 @@ QByteArray calibUnlockFrame(quint16 value) {
 
 QByteArray calibCheckFrame() {
     return link::withFrameChecksum(QByteArray::fromHex("400404"));
+}
+
+int CalibPermissionCheck::language() const {
+    return model_.languageIndex();
 }
 
 CalibPermissionCheck::CalibPermissionCheck(CorrectorWindowModel& model, link::ExchangeEngine& engine,
@@ -38,7 +43,7 @@ void CalibPermissionCheck::start() {
     received_.clear();
     waited_ = 0;
     seconds_ = 0;
-    if (model_.state().image.calibrationPermitted()) {
+    if (model_.reading().image.calibrationPermitted()) {
         // Open already: no password, no frames, no re-checks.
         state_ = State::Permitted;
         emit permittedNow();
@@ -53,7 +58,7 @@ void CalibPermissionCheck::step() {
     switch (state_) {
     case State::AwaitingLevel:
         if (model_.state().accessLevel == kAccessVerifier && !model_.itemTransferPending()) {
-            if (!sendRaw(calibUnlockFrame(calibUnlockValue(model_.state().image)))) {
+            if (!sendRaw(calibUnlockFrame(calibUnlockValue(model_.reading().image)))) {
                 refuse(uaRu(language(), "Обмін збій!!!", "Обмен БРАК!!!"));
                 return;
             }

@@ -7,7 +7,7 @@
 // the frame 40 04 04: bit 0 of the third byte of the answer (the flags byte) says it still stands.
 // Both frames are raw: the line is held as a raw receiver until the answer is in.
 #include "common/Notifier.h"
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/ParameterImage.h"
 #include "link/ExchangeEngine.h"
 #include "link/LinkPort.h"
 #include "link/Transfer.h"
@@ -17,6 +17,8 @@
 #include <functional>
 
 namespace tarn::corrector {
+
+class CorrectorWindowModel;
 
 // The periods of the check; tests shorten them.
 struct CalibPermissionTimings {
@@ -81,7 +83,7 @@ private:
     bool sendRaw(const QByteArray& frame);
     void refuse(const QString& message);
     void grant();
-    int language() const { return model_.languageIndex(); }
+    int language() const;
 
     CorrectorWindowModel& model_;
     link::ExchangeEngine& engine_;

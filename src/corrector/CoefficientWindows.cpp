@@ -2,6 +2,7 @@
 
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 
 #include <QDir>
@@ -100,7 +101,7 @@ void CoefficientWindowModel::runOperation(int code) {
         transfer_.read(wordsToRead());
     } else {
         writeStarting();
-        const auto serial = static_cast<quint32>(session_.model().state().image.serialNumber());
+        const auto serial = static_cast<quint32>(session_.model().reading().image.serialNumber());
         transfer_.write(pendingWrite_.words, pendingWrite_.values, serial);
     }
     emit changed();
@@ -166,7 +167,7 @@ MeterCoefWindowModel::MeterCoefWindowModel(CorrectorSession& session, link::Exch
                              parent) {}
 
 void MeterCoefWindowModel::fill() {
-    table_.loadFrom(session().model().state().image);
+    table_.loadFrom(session().model().reading().image);
     refillCells();
     emit changed();
 }
@@ -224,7 +225,7 @@ bool CalibWindowModel::readParameters() {
 }
 
 void CalibWindowModel::fillFromImage() {
-    table_.loadFrom(session().model().state().image);
+    table_.loadFrom(session().model().reading().image);
     refillCells();
     emit changed();
 }

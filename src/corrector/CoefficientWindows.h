@@ -9,6 +9,7 @@
 #include "corrector/CoefficientTables.h"
 #include "corrector/CoefficientTransfer.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/Reading.h"
 
 #include <QList>
 #include <QObject>
@@ -34,7 +35,7 @@ public:
 
     CorrectorSession& session() { return session_; }
     CoefficientTransfer& transfer() { return transfer_; }
-    int languageIndex() const { return session_.model().languageIndex(); }
+    int languageIndex() const { return session_.reading().languageIndex; }
     bool waitShown() const { return waitShown_; }
     bool running() const { return transfer_.running() || pendingCode_ >= 0; }
 

@@ -40,8 +40,8 @@ QString title(const TableSection& t, int lang) {
     return uaRu(lang, t.titleUa, t.titleRu);
 }
 
-ArchiveContext contextIn(const CorrectorWindowModel& model, int lang) {
-    return ArchiveContext{model.state().profile, model.state().image, lang, model.volumeDecimals};
+ArchiveContext contextIn(const Reading& reading, int lang) {
+    return ArchiveContext{reading.profile, reading.image, lang, reading.volumeDecimals};
 }
 
 QByteArray tagged(char tag, const QString& text) {
@@ -60,7 +60,7 @@ CoefficientWords coefficientWords(const ModelProfile& p) {
 }
 
 // Header, then the words and the coefficient lines: what both files share.
-QList<QByteArray> headerLines(const CorrectorWindowModel& m) {
+QList<QByteArray> headerLines(const Reading& m) {
     QString done;
     for (int k = 1; k <= kDoneFlags; ++k)
         done += m.kindRead(k) ? QLatin1Char('1') : QLatin1Char('0');
@@ -69,26 +69,26 @@ QList<QByteArray> headerLines(const CorrectorWindowModel& m) {
             tagged(line_tag::Header, m.text(F::Branch)),
             tagged(line_tag::Header, m.text(F::MeterName)),
             tagged(line_tag::Header, m.text(F::Notes)),
-            QByteArray(1, line_tag::Header) + m.identification().raw(),
+            QByteArray(1, line_tag::Header) + m.identification.raw(),
             tagged(line_tag::Header, m.text(F::Date)),
             tagged(line_tag::Header, m.text(F::Time)),
             tagged(line_tag::Header, m.text(F::InitDate)),
             tagged(line_tag::Header, done)};
 }
 
-QList<QByteArray> wordLines(const CorrectorWindowModel& m) {
-    const ParameterImage& img = m.state().image;
+QList<QByteArray> wordLines(const Reading& m) {
+    const ParameterImage& img = m.image;
     QList<QByteArray> lines;
     for (int w = 0; w < ParameterImage::kCommonWords; ++w)
         lines.append(QByteArray(1, line_tag::Word) + img.storedText(w));
-    const CoefficientWords c = coefficientWords(m.state().profile);
+    const CoefficientWords c = coefficientWords(m.profile);
     for (int k = 0; k < c.count; ++k)
         lines.append(QByteArray(1, line_tag::Word) + img.wordBytes(c.first + k));
     return lines;
 }
 
-QList<QByteArray> tableLines(const CorrectorWindowModel& m, const TableSection& t, int lang) {
-    const ArchiveTables& tables = m.archives();
+QList<QByteArray> tableLines(const Reading& m, const TableSection& t, int lang) {
+    const ArchiveTables& tables = m.archives;
     QList<QByteArray> lines{toCp1251(kSeparator), toCp1251(title(t, lang)),
                             toCp1251(rowLineText(archiveColumns(t.archive, contextIn(m, lang))))};
     for (const QStringList& row : tables.rows(t.archive))
@@ -96,17 +96,17 @@ QList<QByteArray> tableLines(const CorrectorWindowModel& m, const TableSection& 
     return lines;
 }
 
-QList<QByteArray> energyLines(const CorrectorWindowModel& m, Archive archive, char tag, const char* ua,
-                              const char* ru, int lang) {
+QList<QByteArray> energyLines(const Reading& m, Archive archive, char tag, const char* ua, const char* ru,
+                              int lang) {
     const QStringList columns = archiveColumns(archive, contextIn(m, lang));
     QList<QByteArray> lines{toCp1251(kSeparator), toCp1251(uaRu(lang, ua, ru)),
                             toCp1251(columns.value(kEnergyColumn).leftJustified(kCellWidth))};
-    for (const QStringList& row : m.archives().rows(archive))
+    for (const QStringList& row : m.archives.rows(archive))
         lines.append(tagged(tag, row.value(kEnergyColumn).leftJustified(kCellWidth)));
     return lines;
 }
 
-QList<QByteArray> snapshotLines(const CorrectorWindowModel& m, int lang) {
+QList<QByteArray> snapshotLines(const Reading& m, int lang) {
     QList<QByteArray> lines = headerLines(m);
     lines.append(tagged(line_tag::Battery, m.text(F::MeasBatteryVoltage)));
     for (int i = 0; i < 3; ++i)
@@ -146,10 +146,10 @@ QString writeFailedText(int lang) {
 // The loading of either file: one record after another by its tag.
 class Loader {
 public:
-    Loader(CorrectorWindowModel& model, const QString& path, Notifier& notifier, bool snapshot)
-        : m_(model), path_(path), notifier_(notifier), snapshot_(snapshot), lang_(model.languageIndex()) {}
+    Loader(Reading& reading, const QString& path, Notifier& notifier, bool snapshot)
+        : m_(reading), path_(path), notifier_(notifier), snapshot_(snapshot), lang_(reading.languageIndex) {}
 
-    // False when loading stopped; the window is then cleared.
+    // False when loading stopped; the reading is then cleared.
     bool load(const DecodedRecords& records, const FileProgress& progress, int total) {
         int done = 0;
         for (const QByteArray& line : records.lines) {
@@ -161,13 +161,16 @@ public:
         // A file that never named the corrector (an empty one, or one of some other kind) would leave an
         // unread window looking loaded, and storing would register a point "X".
         if (!identified_) return fail(versionUnknownText());
-        m_.finishLoading();
+        // A file holds no clock and no measurement: those of an earlier reading do not belong to it.
+        m_.clock.reset();
+        m_.measurement.reset();
+        completeFullRead(m_);
         if (snapshot_) rebuildInterference();
         return true;
     }
 
     bool fail(const QString& message) {
-        m_.ClearWindow();
+        m_.clear();
         if (!message.isEmpty()) notifier_.message(MessageKind::Error, message);
         return false;
     }
@@ -182,8 +185,7 @@ private:
             return header(content);
         case line_tag::Battery:
             if (headers_ < 8) return tooEarly();
-            if (!batterySeen_ && !content.isEmpty())
-                m_.setLoadedText(F::MeasBatteryVoltage, fromCp1251(content));
+            if (!batterySeen_ && !content.isEmpty()) m_.setText(F::MeasBatteryVoltage, fromCp1251(content));
             batterySeen_ = true;
             return true;
         case line_tag::Word:
@@ -256,30 +258,30 @@ private:
         ++headers_;
         switch (headers_) {
         case 1:
-            m_.setLoadedText(F::HeaderSerial, fromCp1251(content));
+            m_.setText(F::HeaderSerial, fromCp1251(content));
             return true;
         case 2:
-            m_.setLoadedText(F::Company, fromCp1251(content));
+            m_.setText(F::Company, fromCp1251(content));
             return true;
         case 3:
-            m_.setLoadedText(F::Branch, fromCp1251(content));
+            m_.setText(F::Branch, fromCp1251(content));
             return true;
         case 4:
-            m_.setLoadedText(F::MeterName, fromCp1251(content));
+            m_.setText(F::MeterName, fromCp1251(content));
             return true;
         case 5:
-            m_.setLoadedText(F::Notes, fromCp1251(content));
+            m_.setText(F::Notes, fromCp1251(content));
             return true;
         case 6:
             return identification(content);
         case 7:
-            m_.setLoadedText(F::Date, fromCp1251(content));
+            m_.setText(F::Date, fromCp1251(content));
             return true;
         case 8:
-            m_.setLoadedText(F::Time, fromCp1251(content));
+            m_.setText(F::Time, fromCp1251(content));
             return true;
         case 9:
-            m_.setLoadedText(F::InitDate, fromCp1251(content));
+            m_.setText(F::InitDate, fromCp1251(content));
             return true;
         case 10:
             for (int k = 1; k <= kDoneFlags; ++k)
@@ -294,11 +296,11 @@ private:
         const IdentificationString id(content.left(IdentificationString::kSize));
         if (content.size() < 15 || !isKnownModelLetter(id.modelLetter())) return fail(versionUnknownText());
         identified_ = true;
-        m_.setIdentification(id);
+        m_.identification = id;
         // The version decides the gas selection, the heat energy and the second port as much as the
         // letter does: a file read back must show what the corrector showed.
-        m_.setProfile(DeriveModelProfile(id, 0));
-        m_.setLoadedText(F::Software, deviceText(content.left(29)));
+        m_.profile = DeriveModelProfile(id, 0);
+        m_.setText(F::Software, deviceText(content.left(29)));
         return true;
     }
 
@@ -308,19 +310,19 @@ private:
             notifier_.message(MessageKind::Error,
                               uaRu(lang_, "ПОМИЛКА! довжини рядка:", "ОШИБКА!!! длины строки :") +
                                   QString::number(n) + QStringLiteral(": ") + fromCp1251(content));
-        ParameterImage& img = m_.imageForLoading();
+        ParameterImage& img = m_.image;
         if (n < ParameterImage::kCommonWords) {
             img.setStoredText(n, content.left(64));
             return;
         }
-        const CoefficientWords c = coefficientWords(m_.state().profile);
+        const CoefficientWords c = coefficientWords(m_.profile);
         const int k = n - ParameterImage::kCommonWords;
         if (k < c.count && !content.isEmpty())
             img.setWordBytes(c.first + k, content.left(4).leftJustified(4, '\0'));
     }
 
     QStringList& rowAt(Archive archive, int n) {
-        ArchiveTables& t = m_.archives();
+        ArchiveTables& t = m_.archives;
         const int width = static_cast<int>(archiveColumns(archive, contextIn(m_, lang_)).size());
         while (t.rowCount(archive) <= n)
             t.setRow(archive, t.rowCount(archive), QStringList(width));
@@ -343,7 +345,7 @@ private:
             const bool closing = archive == Archive::Daily || archive == Archive::Monthly;
             if (closing && r.size() > 15 && r[15].isEmpty()) r[15] = QStringLiteral("--");
         }
-        m_.archives().setRow(archive, n, r);
+        m_.archives.setRow(archive, n, r);
     }
 
     void interferenceRow(const QByteArray& content) {
@@ -358,12 +360,12 @@ private:
             r[2] = NormaliseTimeCell(cells.value(2));
             r[7] = cells.value(7);
         }
-        m_.archives().setRow(Archive::Interference, n, r);
+        m_.archives.setRow(Archive::Interference, n, r);
     }
 
     void energy(Archive archive, int& taken, const QByteArray& content) {
         const int n = taken++;
-        ArchiveTables& t = m_.archives();
+        ArchiveTables& t = m_.archives;
         if (n >= t.rowCount(archive)) return;
         QStringList r = t.rows(archive).at(n);
         if (r.value(2).isEmpty()) return;
@@ -374,7 +376,7 @@ private:
 
     // Who changed what, before and after, decoded again from the record's bytes in the window's language.
     void rebuildInterference() {
-        ArchiveTables& t = m_.archives();
+        ArchiveTables& t = m_.archives;
         const ArchiveContext context = contextIn(m_, lang_);
         for (int n = 0; n < t.rowCount(Archive::Interference); ++n) {
             QStringList r = t.rows(Archive::Interference).at(n);
@@ -386,10 +388,9 @@ private:
             r[6] = cells.after;
             t.setRow(Archive::Interference, n, r);
         }
-        m_.archivePageTaken(Archive::Interference);
     }
 
-    CorrectorWindowModel& m_;
+    Reading& m_;
     QString path_;
     Notifier& notifier_;
     bool snapshot_;
@@ -405,12 +406,13 @@ private:
     QStringList scratch_;
 };
 
-// Clears the window as a file load does; the access level reached stays.
-void clearForLoading(CorrectorWindowModel& model) {
-    const int level = model.state().accessLevel;
-    model.ClearWindow();
-    model.setProfile(ModelProfile{});
-    model.SetAccessLevel(level);
+// What a file is loaded into: nothing read yet, in the language and with the decimals asked for.
+Reading emptyReading(int languageIndex, int volumeDecimals) {
+    Reading reading;
+    reading.languageIndex = languageIndex;
+    reading.volumeDecimals = volumeDecimals;
+    reading.source = SourceKind::File;
+    return reading;
 }
 
 bool writeLines(const QString& path, const QList<QByteArray>& lines, const FileProgress& progress,
@@ -420,8 +422,8 @@ bool writeLines(const QString& path, const QList<QByteArray>& lines, const FileP
 
 } // namespace
 
-bool hasDataToSave(const CorrectorWindowModel& model) {
-    QString serial = model.text(F::HeaderSerial);
+bool hasDataToSave(const Reading& reading) {
+    QString serial = reading.text(F::HeaderSerial);
     serial.remove(QLatin1Char(' '));
     return !serial.isEmpty() && !serial.startsWith(QLatin1Char('X'));
 }
@@ -430,9 +432,9 @@ QString noDataText(int languageIndex) {
     return uaRu(languageIndex, "Немає даних", "Нет данных");
 }
 
-QString proposedFileName(const CorrectorWindowModel& model, const QDate& today) {
-    const ModelProfile& p = model.state().profile;
-    const QChar first = model.identification().character(1);
+QString proposedFileName(const Reading& reading, const QDate& today) {
+    const ModelProfile& p = reading.profile;
+    const QChar first = reading.identification.character(1);
     QString code;
     if (p.versionNumber < versionNumber("44s")) code = QStringLiteral("o");
     if (p.series2Model) code = QStringLiteral("t");
@@ -443,7 +445,7 @@ QString proposedFileName(const CorrectorWindowModel& model, const QDate& today) 
     if (p.calibModel2 && p.hfModel) code = QStringLiteral("f");
     if (p.calibModel && first == QLatin1Char('R')) code = QStringLiteral("S");
     if (p.calibModel2 && first == QLatin1Char('r')) code = QStringLiteral("s");
-    const QString serial = model.text(F::HeaderSerial);
+    const QString serial = reading.text(F::HeaderSerial);
     const QString serialPart = serial.size() > 4 ? serial.left(5) : QStringLiteral("00000");
     return code + serialPart + QLatin1Char('_') + today.toString(QStringLiteral("yyMMdd"));
 }
@@ -462,35 +464,39 @@ QString overwriteQuestion(const QString& finalPath, int languageIndex) {
            uaRu(languageIndex, "вже існує перезаписати?", "уже существует, перезаписать?");
 }
 
-FileOutcome saveSnapshot(const CorrectorWindowModel& model, const QString& path, int languageIndex,
+FileOutcome saveSnapshot(const Reading& reading, const QString& path, int languageIndex,
                          const FileProgress& progress) {
-    if (!hasDataToSave(model)) return {false, noDataText(languageIndex)};
-    const ArchiveTables& t = model.archives();
+    if (!hasDataToSave(reading)) return {false, noDataText(languageIndex)};
+    const ArchiveTables& t = reading.archives;
     int total = 144;
     for (Archive a : {Archive::Daily, Archive::Interference, Archive::Monthly, Archive::Abnormal,
                       Archive::Operative, Archive::Hourly})
         total += t.rowCount(a);
-    if (!writeLines(path, snapshotLines(model, languageIndex), progress, total))
+    if (!writeLines(path, snapshotLines(reading, languageIndex), progress, total))
         return {false, writeFailedText(languageIndex)};
     return {true, {}};
 }
 
-FileOutcome loadParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier,
-                              const FileProgress& progress) {
-    clearForLoading(model);
+LoadedReading loadParameterFile(const QString& path, Notifier& notifier, int languageIndex,
+                                int volumeDecimals, const FileProgress& progress) {
+    LoadedReading loaded{{}, emptyReading(languageIndex, volumeDecimals), false};
+    Reading& reading = loaded.reading;
     for (int k = 1; k <= kDoneFlags; ++k)
-        model.markKindRead(k);
-    const int lang = model.languageIndex();
+        reading.markKindRead(k);
+    const int lang = languageIndex;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         const QString message = uaRu(lang, "ПОМИЛКА! ВІДКРИТТЯ ФАЙЛУ :", "ОШИБКА!!! ОТКРЫТИЯ ФАЙЛА :") + path;
         notifier.message(MessageKind::Error, message);
-        return {false, message};
+        loaded.outcome = {false, message};
+        return loaded;
     }
+    loaded.opened = true;
     const DecodedRecords records = decodeLineRecords(file.readAll());
     const int total = static_cast<int>(file.size() / 150);
-    Loader loader(model, path, notifier, true);
-    return {loader.load(records, progress, total), {}};
+    Loader loader(reading, path, notifier, true);
+    loaded.outcome = {loader.load(records, progress, total), {}};
+    return loaded;
 }
 
 QString pointParameterFilePath(const DataRoot& root, const QString& identifier) {
@@ -498,27 +504,30 @@ QString pointParameterFilePath(const DataRoot& root, const QString& identifier) 
     return root.file(folder::Param, QStringLiteral("p_") + identifier + QStringLiteral(".000"));
 }
 
-bool writePointParameterFile(const CorrectorWindowModel& model, const QString& path) {
+bool writePointParameterFile(const Reading& reading, const QString& path) {
     if (path.isEmpty()) return false;
-    QList<QByteArray> lines = headerLines(model);
+    QList<QByteArray> lines = headerLines(reading);
     lines.append(toCp1251(kSeparator));
     lines.append(toCp1251(QStringLiteral("параметры прибора")));
-    lines += wordLines(model);
+    lines += wordLines(reading);
     return writeLines(path, lines, {}, 0);
 }
 
-bool loadPointParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier) {
+LoadedReading loadPointParameterFile(const QString& path, Notifier& notifier, int languageIndex,
+                                     int volumeDecimals) {
+    LoadedReading loaded{{}, emptyReading(languageIndex, volumeDecimals), false};
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) return false;
-    clearForLoading(model);
-    Loader loader(model, path, notifier, false);
-    return loader.load(decodeLineRecords(file.readAll()), {}, 0);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) return loaded;
+    loaded.opened = true;
+    Loader loader(loaded.reading, path, notifier, false);
+    loaded.outcome.ok = loader.load(decodeLineRecords(file.readAll()), {}, 0);
+    return loaded;
 }
 
-FileOutcome exportText(const CorrectorWindowModel& model, const QString& path, int languageIndex) {
+FileOutcome exportText(const Reading& reading, const QString& path, int languageIndex) {
     const int lang = languageIndex;
-    if (!hasDataToSave(model)) return {false, noDataText(lang)};
-    const ParameterImage& img = model.state().image;
+    if (!hasDataToSave(reading)) return {false, noDataText(lang)};
+    const ParameterImage& img = reading.image;
     auto label = [](const QString& text) { return text.leftJustified(25) + QLatin1Char('\t'); };
     const std::pair<QString, F> head[] = {
         {uaRu(lang, "Номер коректора", "Номер корректора"), F::HeaderSerial},
@@ -534,7 +543,7 @@ FileOutcome exportText(const CorrectorWindowModel& model, const QString& path, i
     };
     QStringList lines;
     for (const auto& [text, field] : head)
-        lines.append(label(text) + model.text(field));
+        lines.append(label(text) + reading.text(field));
     lines.append(kSeparator);
     lines.append(uaRu(lang, "параметри коректора", "параметры корректора"));
     for (int w = 45; w <= 100; ++w) {
@@ -544,8 +553,8 @@ FileOutcome exportText(const CorrectorWindowModel& model, const QString& path, i
     for (const TableSection* t : {&kHourly, &kDaily, &kMonthly, &kAbnormal, &kInterference, &kOperative}) {
         lines.append(kSeparator);
         lines.append(title(*t, lang));
-        QList<QStringList> rows{archiveColumns(t->archive, contextIn(model, lang))};
-        rows += model.archives().rows(t->archive);
+        QList<QStringList> rows{archiveColumns(t->archive, contextIn(reading, lang))};
+        rows += reading.archives.rows(t->archive);
         for (QStringList row : rows) {
             if (t->archive == Archive::Interference && row.size() > 7) row.resize(7);
             QString line;
@@ -557,21 +566,5 @@ FileOutcome exportText(const CorrectorWindowModel& model, const QString& path, i
     if (!writeTextLines(path, lines)) return {false, writeFailedText(lang)};
     return {true, uaRu(lang, "ФАЙЛ ЗВІТУ ЗАПИСАН", "ФАЙЛ ОТЧЕТА ЗАПИСАН")};
 }
-
-class DetachedCorrector::NoLink final : public ParameterLink {
-public:
-    void readItem(quint8, int) override {}
-    void writeItem(quint8, const QByteArray&, bool) override {}
-    void readPage(quint16) override {}
-    void writeRestart() override {}
-};
-
-DetachedCorrector::DetachedCorrector(Notifier& notifier, int languageIndex, int volumeDecimals)
-    : link_(std::make_unique<NoLink>()),
-      model_(std::make_unique<CorrectorWindowModel>(*link_, notifier, settings_, languageIndex)) {
-    model_->volumeDecimals = volumeDecimals;
-}
-
-DetachedCorrector::~DetachedCorrector() = default;
 
 } // namespace tarn::corrector

@@ -1,5 +1,7 @@
 #include "corrector/CorrectorSession.h"
 
+#include "corrector/CorrectorWindowModel.h"
+
 namespace tarn::corrector {
 
 std::optional<BlockAddress> blockOfKind(int kind) {
@@ -21,9 +23,10 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
                                    link::LinkSettings& settings, Notifier& notifier, OperationStart& gate,
                                    ReadRun& readRun, int languageIndex, QObject* parent)
     : QObject(parent), engine_(engine), port_(port), settings_(settings), gate_(gate), readRun_(readRun),
-      notifier_(notifier), link_(engine, notifier), model_(link_, notifier, settings, languageIndex) {
-    link_.attach(model_);
-    model_.setTimerClock(engine.clock());
+      notifier_(notifier), link_(engine, notifier),
+      model_(std::make_unique<CorrectorWindowModel>(link_, notifier, settings, languageIndex)) {
+    link_.attach(*model_);
+    model_->setTimerClock(engine.clock());
 
     OperationStart::Hooks g;
     g.reinitPort = [this] {
@@ -31,9 +34,9 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
         port_.closePort();
         return port_.applyAndOpen(settings_);
     };
-    g.resetCorrectorWindow = [this] { model_.ClearWindow(); };
+    g.resetCorrectorWindow = [this] { model_->ClearWindow(); };
     g.identificationRead = [this](const QByteArray& payload) {
-        model_.onBlockReply(read_kind::Version, payload);
+        model_->onBlockReply(read_kind::Version, payload);
     };
     g.runOperation = [this](int code) { runOperation(code); };
     g.runDirect = [this](int code) { runDirect(code); };
@@ -52,7 +55,7 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
         if (selectiveMode()) endSelectiveMode();
         // Records that stayed bad through every re-read are empty rows now: whoever reads the tables next
         // (the user, storing, the polling console) is told what this reading lost.
-        const QStringList blanked = blankedRecordsLines(model_.archives(), model_.languageIndex());
+        const QStringList blanked = blankedRecordsLines(model_->archives(), model_->languageIndex());
         if (!blanked.isEmpty()) notifier_.message(MessageKind::Warning, blanked.join(QLatin1Char('\n')));
         emit readRunClosed(completed);
     };
@@ -60,7 +63,7 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     connect(&link_, &EngineParameterLink::kindEnded, this, [this](int kind, bool completed) {
         // The daily part ends the selective mode; the rest of the run reads whole archives again.
         if (kind == read_kind::Daily && selectiveMode()) endSelectiveMode();
-        if (completed) model_.markKindRead(kind);
+        if (completed) model_->markKindRead(kind);
         readRun_.kindEnded(kind, completed);
     });
     connect(&link_, &EngineParameterLink::pageAccepted, &readRun_, &ReadRun::stepGauge);
@@ -70,14 +73,18 @@ CorrectorSession::CorrectorSession(link::ExchangeEngine& engine, link::LinkPort&
     });
 }
 
+const Reading& CorrectorSession::reading() const {
+    return model_->reading();
+}
+
 CorrectorSession::~CorrectorSession() {
     gate_.setHooks({});
     readRun_.setHooks({});
 }
 
 OperationStart::StartResult CorrectorSession::startOperation(int code) {
-    model_.setPollingRun(engine_.lineUse().pollingRun);
-    model_.setModemConnected(engine_.lineUse().modemConnected);
+    model_->setPollingRun(engine_.lineUse().pollingRun);
+    model_->setModemConnected(engine_.lineUse().modemConnected);
     const auto started = gate_.startOperation(code);
     if (started != OperationStart::StartResult::Refused && lineHold_)
         hold_ = lineHold_->take(QStringLiteral("corrector operation %1").arg(code));
@@ -85,7 +92,7 @@ OperationStart::StartResult CorrectorSession::startOperation(int code) {
 }
 
 OperationStart::StartResult CorrectorSession::startSelectiveRead(int days) {
-    model_.ClearWindow();
+    model_->ClearWindow();
     readRun_.readToEmptyLine = false;
     selectiveDays_ = qBound(1, days, 40);
     const auto started = startOperation(operation::Selective);
@@ -102,10 +109,12 @@ void CorrectorSession::runOperation(int code) {
     // Every operation but the operative archive, the clock and the measurement starts from a clean window.
     const bool keepsWindow =
         code == operation::Operative || code == operation::Clock || code == operation::Measurement;
-    if (!keepsWindow) model_.ClearWindow();
-    model_.setIdentification(gate_.identification());
-    model_.setProfile(gate_.profile());
-    if (keepsWindow) model_.SetAccessLevel(0);
+    if (!keepsWindow) model_->ClearWindow();
+    model_->setIdentification(gate_.identification());
+    model_->setProfile(gate_.profile());
+    // What the session reads comes from the corrector on the line (a polling run says how it dialled).
+    model_->setSource(SourceKind::Cable);
+    if (keepsWindow) model_->SetAccessLevel(0);
     int kind = readKindForOperation(code);
     // The selective reading window is not there yet: its kinds are read as one run.
     if (code == operation::Selective) kind = read_kind::Selective;
@@ -118,7 +127,7 @@ void CorrectorSession::runOperation(int code) {
 
 bool CorrectorSession::startKind(int kind) {
     if (kind == read_kind::Parameters) {
-        model_.StartFullRead();
+        model_->StartFullRead();
         return true;
     }
     if (const auto block = blockOfKind(kind)) {
@@ -127,7 +136,7 @@ bool CorrectorSession::startKind(int kind) {
     }
     if (selectiveMode() && (kind == read_kind::Hourly || kind == read_kind::Daily)) {
         // The plan comes from the parameters just read: the pointers and the contract hour.
-        const ParameterImage& image = model_.state().image;
+        const ParameterImage& image = model_->reading().image;
         const ArchivePointers pointers = image.archivePointers();
         const QDateTime end = now();
         const SelectivePages pages =

@@ -1,8 +1,8 @@
 #pragma once
 // One corrector session: the corrector window's model, its bridge to the exchange engine, the operation
 // start and the read run, wired together. The window and tarn-cli each make one; they differ only in how
-// the port window, the identification window and the read window appear (Ui).
-#include "corrector/CorrectorWindowModel.h"
+// the port window, the identification window and the read window appear (Ui). The session owns the
+// model as its presenter; what the session has read is reading(), for those that only take the data.
 #include "corrector/EngineParameterLink.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
@@ -10,12 +10,16 @@
 
 #include <QDateTime>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace tarn::corrector {
 
 // The block a read kind is read from, for the kinds read whole; nothing for the others.
 std::optional<BlockAddress> blockOfKind(int kind);
+
+class CorrectorWindowModel;
+struct Reading;
 
 class CorrectorSession : public QObject {
     Q_OBJECT
@@ -37,7 +41,8 @@ public:
     ~CorrectorSession() override;
 
     void setUi(Ui ui) { ui_ = std::move(ui); }
-    CorrectorWindowModel& model() { return model_; }
+    CorrectorWindowModel& model() { return *model_; }
+    const Reading& reading() const;
     EngineParameterLink& link() { return link_; }
     OperationStart& gate() { return gate_; }
     ReadRun& readRun() { return readRun_; }
@@ -80,7 +85,7 @@ private:
     ReadRun& readRun_;
     Notifier& notifier_;
     EngineParameterLink link_;
-    CorrectorWindowModel model_;
+    std::unique_ptr<CorrectorWindowModel> model_;
     Ui ui_;
     std::function<void(int code)> coefficientRunner_;
     int selectiveDays_ = 0; // the days of a selective read under way; 0 otherwise

@@ -16,121 +16,6 @@ namespace tarn::corrector {
 namespace {
 
 using F = Field;
-using S = Shown;
-
-constexpr int kGas = static_cast<int>(Page::Gas);
-constexpr int kMeter = static_cast<int>(Page::Meter);
-constexpr int kWork = static_cast<int>(Page::Work);
-constexpr int kWork2 = static_cast<int>(Page::Work2);
-constexpr int kAbnormal = static_cast<int>(Page::Abnormal);
-constexpr int kInstall = static_cast<int>(Page::Installation);
-constexpr int kVolumes = static_cast<int>(Page::Volumes);
-constexpr int kMeasure = static_cast<int>(Page::Measurement);
-constexpr int kVersion = static_cast<int>(Page::Version);
-
-// In the order of Field.
-const FieldSpec kFields[kFieldCount] = {
-    {F::Density, kGas, 1, S::Always, nullptr, nullptr},
-    {F::Co2, kGas, 2, S::Always, nullptr, nullptr},
-    {F::N2, kGas, 3, S::Always, nullptr, nullptr},
-    {F::Compressibility, kGas, 4, S::Always, nullptr, nullptr},
-    {F::Method, kGas, 5, S::Always, nullptr, nullptr},
-    {F::GaugePressure, kGas, 6, S::PressurePanels, nullptr, nullptr},
-    {F::GasName, kGas, 7, S::GasSelection, nullptr, nullptr},
-    {F::Accounting, kGas, 8, S::GasSelection, nullptr, nullptr},
-    {F::HeatOfCombustion, kGas, 68, S::HeatEnergy, nullptr, nullptr},
-    {F::HeatUnit, kGas, 70, S::HeatEnergy, nullptr, nullptr},
-
-    {F::Qmin, kMeter, 9, S::Always, nullptr, nullptr},
-    {F::Qmax, kMeter, 10, S::Always, nullptr, nullptr},
-    {F::MeterCounter, kMeter, 11, S::Always, nullptr, nullptr},
-    {F::Qtrn, kMeter, 12, S::NotMeterCoef, nullptr, nullptr},
-    {F::Qtrs, kMeter, 13, S::Always, nullptr, nullptr},
-    {F::MeterSerial, kMeter, 14, S::Always, nullptr, nullptr},
-    {F::PulseWeight, kMeter, 15, S::NotMeterCoef, nullptr, nullptr},
-    {F::TotalStandardVolume, kMeter, 62, S::SecondPort, nullptr, nullptr},
-    {F::Typesize, kMeter, 65, S::TypesizeOrDn, nullptr, nullptr},
-    {F::PulseCoefficient, kMeter, 67, S::CalibTable, nullptr, nullptr},
-    {F::TotalHeat, kMeter, 69, S::HeatEnergy, nullptr, nullptr},
-    {F::MeterOutput, kMeter, 0, S::Always, "Вихід лічильника", "Выход счетчика"},
-
-    {F::Date, kWork, 16, S::Always, nullptr, nullptr},
-    {F::Time, kWork, 17, S::Always, nullptr, nullptr},
-    {F::TimeCorrection, kWork, 18, S::Always, nullptr, nullptr},
-    {F::DisplayTime, kWork, 19, S::Always, nullptr, nullptr},
-    {F::ContractHour, kWork, 20, S::Always, nullptr, nullptr},
-    {F::ContractDay, kWork, 21, S::Always, nullptr, nullptr},
-    {F::SummerTime, kWork, 22, S::Always, nullptr, nullptr},
-
-    {F::OperArchive, kWork2, 23, S::Always, nullptr, nullptr},
-    {F::PressureInterval, kWork2, 24, S::Always, nullptr, nullptr},
-    {F::TemperatureInterval, kWork2, 25, S::Always, nullptr, nullptr},
-    {F::Baud, kWork2, 26, S::Always, nullptr, nullptr},
-    {F::Address, kWork2, 27, S::Always, nullptr, nullptr},
-    {F::Terminator, kWork2, 28, S::Always, nullptr, nullptr},
-    {F::Baud2, kWork2, 63, S::SecondPort, nullptr, nullptr},
-    {F::Terminator2, kWork2, 64, S::SecondPort, nullptr, nullptr},
-    {F::MessageLanguage, kWork2, 66, S::LanguageSetting, nullptr, nullptr},
-    {F::InterfaceType, kWork2, 0, S::Always, "Тип інтерфейсу", "Тип интерфейса"},
-
-    {F::SensorsOff, kAbnormal, 29, S::Always, nullptr, nullptr},
-    {F::PressureMin, kAbnormal, 30, S::NoPressurePanels, nullptr, nullptr},
-    {F::PressureMax, kAbnormal, 31, S::NoPressurePanels, nullptr, nullptr},
-    {F::TemperatureMax, kAbnormal, 32, S::Always, nullptr, nullptr},
-    {F::TemperatureMin, kAbnormal, 33, S::Always, nullptr, nullptr},
-    {F::PressureSubstitute, kAbnormal, 34, S::NoPressurePanels, nullptr, nullptr},
-    {F::TemperatureSubstitute, kAbnormal, 35, S::Always, nullptr, nullptr},
-    {F::AverageDailyFlow, kAbnormal, 36, S::Always, nullptr, nullptr},
-    {F::PressureConverter, kAbnormal, 0, S::NoPressurePanels, "Тип перетвор. тиску (МПа)",
-     "Тип преобр. давл. (МПа)"},
-
-    {F::PressureUnit, kInstall, 38, S::Always, nullptr, nullptr},
-    {F::StandardPressure, kInstall, 39, S::Always, nullptr, nullptr},
-    {F::StandardTemperature, kInstall, 40, S::Always, nullptr, nullptr},
-    {F::QminSubstitute, kInstall, 41, S::NotMeterCoef, nullptr, nullptr},
-    {F::QminError, kInstall, 42, S::NotMeterCoef, nullptr, nullptr},
-    {F::BaroPressure, kInstall, 43, S::PressurePanels, nullptr, nullptr},
-    {F::Thermometer, kInstall, 0, S::Always, "Тип термоперетворювача", "Тип термопреобразователя"},
-
-    {F::WorkHour, kVolumes, 0, S::Always, "Vроб. за годину", "Vраб. за час"},
-    {F::StandardHour, kVolumes, 0, S::Always, "Vстд. за годину", "Vстд. за час"},
-    {F::AbnormalHour, kVolumes, 0, S::Always, "Vавр. за годину", "Vавр. за час"},
-    {F::AbnormalStandardHour, kVolumes, 0, S::Always, "Vавр.ст. за годину", "Vавр.ст. за час"},
-    {F::WorkDay, kVolumes, 0, S::Always, "Vроб. за добу", "Vраб. за сутки"},
-    {F::StandardDay, kVolumes, 0, S::Always, "Vстд. за добу", "Vстд. за сутки"},
-    {F::AbnormalDay, kVolumes, 0, S::Always, "Vавр. за добу", "Vавр. за сутки"},
-    {F::AbnormalStandardDay, kVolumes, 0, S::Always, "Vавр.ст. за добу", "Vавр.ст. за сутки"},
-    {F::WorkMonth, kVolumes, 0, S::Always, "Vроб. за місяць", "Vраб. за месяц"},
-    {F::StandardMonth, kVolumes, 0, S::Always, "Vстд. за місяць", "Vстд. за месяц"},
-    {F::AbnormalMonth, kVolumes, 0, S::Always, "Vавр. за місяць", "Vавр. за месяц"},
-    {F::AbnormalStandardMonth, kVolumes, 0, S::Always, "Vавр.ст. за місяць", "Vавр.ст. за месяц"},
-    {F::EnergyHour, kVolumes, 0, S::HeatEnergy, "E за годину ", "E за час "},
-    {F::EnergyDay, kVolumes, 0, S::HeatEnergy, "E за добу", "E за день"},
-    {F::EnergyMonth, kVolumes, 0, S::HeatEnergy, "E за місяць ", "E за месяц "},
-
-    {F::MeasPressure, kMeasure, 0, S::Always, "Тиск", "Давление"},
-    {F::MeasTemperature, kMeasure, 0, S::Always, "Температура (град.С)", "Температура (град.С)"},
-    {F::MeasCompressibility, kMeasure, 0, S::Always, "Кстис", "Ксжим"},
-    {F::MeasCorrection, kMeasure, 0, S::Always, "Ккор", "Ккорр"},
-    {F::MeasFlow, kMeasure, 0, S::Always, "Витрата (м.куб./год)", "Расход (м.куб./час)"},
-    {F::MeasStandardFlow, kMeasure, 0, S::StandardFlow, "Витрата ст.у. (м.куб./год)",
-     "Расход ст.у. (м.куб./час)"},
-    {F::MeasBatteryVoltage, kMeasure, 0, S::Always, "Напруга батареї (В)", "Напряжение батареи (В)"},
-    {F::MeasBatteryResource, kMeasure, 0, S::Always, "Ресурс батареї", "Ресурс батареи"},
-    {F::MeasState, kMeasure, 0, S::Always, "Стан", "Состояние"},
-
-    {F::Software, kVersion, 0, S::Always, "Версія ПЗ", "Версия ПО"},
-    {F::InitDate, kVersion, 0, S::Always, "Дата ініціалізації", "Дата инициализации"},
-    {F::Notes, kVersion, 47, S::Always, nullptr, nullptr},
-    {F::AlarmMask, kVersion, 37, S::Always, nullptr, nullptr},
-    {F::AlarmMask2, kVersion, 0, S::Always, "Сигнал зміни аварії 2", "Сигнал изменения аварии 2"},
-
-    {F::HeaderSerial, -1, 0, S::Always, "Номер коректора", "Номер корректора"},
-    {F::MeterName, -1, 46, S::Always, nullptr, nullptr},
-    {F::Company, -1, 45, S::Always, nullptr, nullptr},
-    {F::Branch, -1, 44, S::Always, nullptr, nullptr},
-    {F::ModelName, -1, 0, S::Always, "Модель", "Модель"},
-};
 
 constexpr const char* kPagesUa[kTabPages] = {"ГАЗ",       "ЛІЧИЛЬНИК",    "УСТ. РОБ.",
                                              "УСТ. РОБ.", "УСТ. ПОЗАШТ.", "ІНСТАЛЯЦІЯ",
@@ -154,47 +39,7 @@ bool isNoData(const QString& text) {
     return t.isEmpty() || t == QLatin1String(kNoDataText);
 }
 
-constexpr int kSpinFieldsCleared[] = {static_cast<int>(F::TimeCorrection), static_cast<int>(F::ContractDay)};
-
 } // namespace
-
-const FieldSpec& fieldSpec(Field field) {
-    return kFields[static_cast<int>(field)];
-}
-
-bool isVisibleFor(Field field, const ModelProfile& p) {
-    switch (fieldSpec(field).shown) {
-    case S::Always:
-        return true;
-    case S::NoPressurePanels:
-        return !p.hasPressurePanels();
-    case S::PressurePanels:
-        return p.hasPressurePanels();
-    case S::NotMeterCoef:
-        return !p.meterCoefModel;
-    case S::TypesizeOrDn:
-        return p.meterCoefModel || p.hasCalibrationTable();
-    case S::CalibTable:
-        return p.hasCalibrationTable();
-    case S::SecondPort:
-        return p.secondPort;
-    case S::LanguageSetting:
-        return p.languageSetting;
-    case S::HeatEnergy:
-        return p.heatEnergy;
-    case S::GasSelection:
-        return p.gasSelection;
-    case S::StandardFlow:
-        return p.meterCoefModel || p.hasCalibrationTable();
-    }
-    return true;
-}
-
-std::optional<Field> fieldOfItem(int item) {
-    for (const FieldSpec& f : kFields)
-        if (f.item == item && item != 0) return f.field;
-    return std::nullopt;
-}
 
 QString PageCaption(int page, int languageIndex) {
     if (page < 0 || page >= kTabPages) return {};
@@ -231,60 +76,61 @@ bool isItemEditable(int item, int level, const ModelProfile& p) {
 CorrectorWindowModel::CorrectorWindowModel(ParameterLink& link, Notifier& notifier,
                                            const link::LinkSettings& settings, int languageIndex,
                                            QObject* parent)
-    : QObject(parent), link_(link), notifier_(notifier), settings_(settings), languageIndex_(languageIndex) {
+    : QObject(parent), link_(link), notifier_(notifier), settings_(settings) {
+    reading_.languageIndex = languageIndex;
     ClearWindow();
 }
 
 void CorrectorWindowModel::setLanguageIndex(int languageIndex) {
-    languageIndex_ = languageIndex;
+    reading_.languageIndex = languageIndex;
     if (hasSerial()) refillFromImage();
     emit changed();
 }
 
 ItemContext CorrectorWindowModel::context() const {
-    return ItemContext{state_.profile, languageIndex_, gaugeUnit_, baroUnit_};
+    return ItemContext{reading_.profile, reading_.languageIndex, gaugeUnit_, baroUnit_};
 }
 
 QString CorrectorWindowModel::itemCaption(int item) const {
-    return ItemCaption(item, state_.profile, languageIndex_);
+    return ItemCaption(item, reading_.profile, reading_.languageIndex);
 }
 
 QString CorrectorWindowModel::noDataMessage() const {
-    return uaRu(languageIndex_, "Прочитайте \"ПАРАМЕТРИ КОРЕКТОРА\" !!!",
+    return uaRu(reading_.languageIndex, "Прочитайте \"ПАРАМЕТРИ КОРЕКТОРА\" !!!",
                 "Прочитайте \"ПАРАМЕТРЫ КОРРЕКТОРА\" !!!");
 }
 
 QString CorrectorWindowModel::caption(Field field) const {
     const FieldSpec& f = fieldSpec(field);
     if (field == F::HeaderSerial) return headerCaption();
-    QString c = f.captionUa ? uaRu(languageIndex_, f.captionUa, f.captionRu) : itemCaption(f.item);
+    QString c = f.captionUa ? uaRu(reading_.languageIndex, f.captionUa, f.captionRu) : itemCaption(f.item);
     if (isPressureItem(f.item) || field == F::MeasPressure) {
         const QString unit = state_.pressureUnitText.isEmpty()
-                                 ? ChoiceText(ValueList::PressureUnits, 0, languageIndex_)
+                                 ? ChoiceText(ValueList::PressureUnits, 0, reading_.languageIndex)
                                  : state_.pressureUnitText;
         c += QLatin1Char('(') + unit + QLatin1Char(')');
     }
     if (isEnergyField(field))
         c += QLatin1Char('(') +
-             ChoiceText(ValueList::HeatUnits, state_.image.heatInGj() ? 1 : 0, languageIndex_) +
+             ChoiceText(ValueList::HeatUnits, reading_.image.heatInGj() ? 1 : 0, reading_.languageIndex) +
              QLatin1Char(')');
     return c;
 }
 
 QString CorrectorWindowModel::headerCaption() const {
-    return header_.caption(languageIndex_);
+    return reading_.header.caption(reading_.languageIndex);
 }
 
 bool CorrectorWindowModel::dataShown() const {
-    return header_.serial() && !isNoData(text(F::HeaderSerial));
+    return reading_.header.serial() && !isNoData(text(F::HeaderSerial));
 }
 
 void CorrectorWindowModel::setText(Field field, const QString& text) {
-    views_[static_cast<int>(field)].text = text;
+    reading_.setText(field, text);
 }
 
 void CorrectorWindowModel::setProfile(const ModelProfile& profile) {
-    state_.profile = profile;
+    reading_.profile = profile;
     applyVisibility();
     applyEditability();
     emit changed();
@@ -292,41 +138,32 @@ void CorrectorWindowModel::setProfile(const ModelProfile& profile) {
 
 void CorrectorWindowModel::setGaugeUnit(GaugeUnit unit) {
     gaugeUnit_ = unit;
-    if (state_.image.isRead(66)) setText(F::GaugePressure, itemTextFromImage(6));
+    if (reading_.image.isRead(66)) setText(F::GaugePressure, itemTextFromImage(6));
     emit changed();
 }
 
 void CorrectorWindowModel::setBaroUnit(BaroUnit unit) {
     baroUnit_ = unit;
-    if (state_.image.isRead(67)) setText(F::BaroPressure, itemTextFromImage(43));
+    if (reading_.image.isRead(67)) setText(F::BaroPressure, itemTextFromImage(43));
     emit changed();
 }
 
 void CorrectorWindowModel::applyVisibility() {
-    for (const FieldSpec& f : kFields)
-        views_[static_cast<int>(f.field)].visible = isVisibleFor(f.field, state_.profile);
+    for (const FieldSpec& f : allFieldSpecs())
+        shown_[static_cast<int>(f.field)].visible = isVisibleFor(f.field, reading_.profile);
 }
 
 void CorrectorWindowModel::applyEditability() {
-    for (const FieldSpec& f : kFields)
-        views_[static_cast<int>(f.field)].editable =
-            f.item != 0 && isItemEditable(f.item, state_.accessLevel, state_.profile);
+    for (const FieldSpec& f : allFieldSpecs())
+        shown_[static_cast<int>(f.field)].editable =
+            f.item != 0 && isItemEditable(f.item, state_.accessLevel, reading_.profile);
 }
 
 void CorrectorWindowModel::ClearWindow() {
-    state_.image.clear();
+    reading_.clear();
     state_.accessLevel = kAccessNone;
     state_.passwordMarks = {};
     state_.nextWord = 0;
-    for (auto& v : views_)
-        v.text = QString::fromLatin1(kNoDataText);
-    setText(F::Date, QString::fromLatin1(kClearedDateText));
-    setText(F::Time, QString::fromLatin1(kClearedTimeText));
-    for (int spin : kSpinFieldsCleared)
-        views_[spin].text = QStringLiteral("0");
-    header_.clear();
-    archives_.clear();
-    kindsRead_ = {};
     for (Archive a : kArchives)
         emit archiveChanged(a);
     thermometer1385_ = false;
@@ -348,8 +185,8 @@ void CorrectorWindowModel::StartFullRead() {
 }
 
 void CorrectorWindowModel::onPageAccepted(quint16 /*word*/, const QByteArray& payload) {
-    state_.image.DecodePage(state_.nextWord, payload, state_.profile);
-    const bool table = state_.profile.hasCoefficientTable();
+    reading_.image.DecodePage(state_.nextWord, payload, reading_.profile);
+    const bool table = reading_.profile.hasCoefficientTable();
     const int stop = table ? ParameterImage::kWords : ParameterImage::kCommonWords - 1;
     const int more = table ? 178 : 130;
     state_.nextWord = static_cast<quint16>(qMin(state_.nextWord + ParameterImage::kPageBytes / 4, stop));
@@ -357,105 +194,56 @@ void CorrectorWindowModel::onPageAccepted(quint16 /*word*/, const QByteArray& pa
 }
 
 QString CorrectorWindowModel::itemTextFromImage(int item) const {
-    const ItemEntry* e = FindItem(item);
-    if (!e) return {};
-    const ParameterImage& img = state_.image;
-    QByteArray value(4, '\0');
-    QByteArray payload;
-    switch (e->place) {
-    case PlaceKind::Word:
-        if (!img.isRead(e->word)) return QString::fromLatin1(kNoDataText);
-        value = img.wordBytes(e->word);
-        break;
-    case PlaceKind::Byte:
-        if (!img.isRead(e->word)) return QString::fromLatin1(kNoDataText);
-        value[0] = static_cast<char>(img.byteAt(e->word, e->byte));
-        break;
-    case PlaceKind::Bit:
-        if (!img.isRead(e->word)) return QString::fromLatin1(kNoDataText);
-        value[0] = (img.byteAt(e->word, e->byte) & e->bit) ? 1 : 0;
-        break;
-    case PlaceKind::Low16:
-        if (!img.isRead(e->word)) return QString::fromLatin1(kNoDataText);
-        value[0] = static_cast<char>(img.byteAt(e->word, 0));
-        value[1] = static_cast<char>(img.byteAt(e->word, 1));
-        break;
-    case PlaceKind::Text:
-        if (!img.isRead(e->word)) return QString::fromLatin1(kNoDataText);
-        return img.textItem(e->word);
-    case PlaceKind::None:
-    case PlaceKind::Clock:
-        return {};
-    }
-    payload = QByteArray(2, '\0') + value;
-    ParameterImage scratch = img;
-    return DecodeItem(item, payload, scratch, context()).text;
-}
-
-void CorrectorWindowModel::updateHeader() {
-    setText(F::HeaderSerial, header_.refresh(state_.profile, state_.image));
+    return corrector::itemTextFromImage(reading_.image, item, context());
 }
 
 void CorrectorWindowModel::refillFromImage() {
-    const ParameterImage& img = state_.image;
-    const ModelProfile& p = state_.profile;
-    const int lang = languageIndex_;
-    for (const FieldSpec& f : kFields) {
-        if (f.item == 0 || f.item == 16 || f.item == 17) continue;
-        const QString t = itemTextFromImage(f.item);
-        if (!t.isNull()) setText(f.field, t);
-    }
-    if (img.isRead(7))
-        setText(F::MeterOutput, MeterOutputText(img.meterOutputIndex(), p.hasCalibrationTable(), lang));
-    if (img.isRead(3))
-        setText(F::InterfaceType, ChoiceText(ValueList::InterfaceTypes, img.interfaceTypeIndex(), lang));
-    if (img.isRead(63)) setText(F::PressureConverter, img.WordText(63));
-    if (img.isRead(26)) setText(F::AlarmMask2, hex4(img.secondAlarmMask()));
-    if (img.isRead(70)) setText(F::InitDate, img.WordText(70));
+    fillTextsFromImage(reading_, gaugeUnit_, baroUnit_);
+    takeImageMarks();
+}
+
+void CorrectorWindowModel::takeImageMarks() {
+    const ParameterImage& img = reading_.image;
     if (img.isRead(2)) {
         thermometer1385_ = img.configBits() & config_bit::ThermometerW1385;
-        state_.pressureUnitText = ChoiceText(ValueList::PressureUnits, img.pressureInMpa() ? 1 : 0, lang);
+        state_.pressureUnitText =
+            ChoiceText(ValueList::PressureUnits, img.pressureInMpa() ? 1 : 0, reading_.languageIndex);
     }
-
-    // Volumes: the hour as stored, the day and the month with the hour of the same kind added; the
-    // standard ones shown as mass where the corrector accounts by mass.
-    const bool mass = img.showsMass(p);
-    const int gas = img.gasIndex();
-    auto volume = [&](Field field, double m3, bool standard) {
-        setText(field, displayNumber(standard ? ToDisplayVolume(m3, mass, gas) : m3, 5));
-    };
-    const Field hour[4] = {F::WorkHour, F::StandardHour, F::AbnormalHour, F::AbnormalStandardHour};
-    const Field day[4] = {F::WorkDay, F::StandardDay, F::AbnormalDay, F::AbnormalStandardDay};
-    const Field month[4] = {F::WorkMonth, F::StandardMonth, F::AbnormalMonth, F::AbnormalStandardMonth};
-    for (int k = 0; k < 4; ++k) {
-        const bool standard = k == 1 || k == 3;
-        const double h = img.WordValue(73 + k);
-        if (img.isRead(73 + k)) volume(hour[k], h, standard);
-        if (img.isRead(81 + k) && img.isRead(73 + k)) volume(day[k], img.WordValue(81 + k) + h, standard);
-        if (img.isRead(89 + k) && img.isRead(73 + k)) volume(month[k], img.WordValue(89 + k) + h, standard);
-    }
-    const Field energy[3] = {F::EnergyHour, F::EnergyDay, F::EnergyMonth};
-    for (int k = 0; k < 3; ++k)
-        if (img.isRead(37 + k))
-            setText(energy[k], displayNumber(ToDisplayHeat(img.WordValue(37 + k), img.heatInGj()), 5));
-    updateHeader();
 }
 
 void CorrectorWindowModel::onFullReadComplete() {
-    if (!state_.image.isRead(99)) return;
-    header_.setSerial(static_cast<quint32>(state_.image.wordInt32(99)));
-    RenameAfterFullRead(state_.profile, *header_.serial());
-    setText(F::ModelName, state_.profile.modelName);
-    refillFromImage();
+    if (!completeFullRead(reading_, gaugeUnit_, baroUnit_)) return;
+    takeImageMarks();
     applyVisibility();
     applyEditability();
     emit changed();
 }
 
 void CorrectorWindowModel::finishLoading() {
-    clock_.reset();
-    measurement_.reset();
+    reading_.clock.reset();
+    reading_.measurement.reset();
     onFullReadComplete();
+    announceAll();
+}
+
+void CorrectorWindowModel::showReading(const Reading& reading) {
+    // The window keeps its language and the installation's decimals; the reading brings the rest.
+    const int languageIndex = reading_.languageIndex;
+    const int volumeDecimals = reading_.volumeDecimals;
+    reading_ = reading;
+    reading_.languageIndex = languageIndex;
+    reading_.volumeDecimals = volumeDecimals;
+    // The password marks named passwords sent to the corrector shown before.
+    state_.passwordMarks = {};
+    state_.nextWord = 0;
+    thermometer1385_ = false;
+    if (reading_.hasSerial()) refillFromImage();
+    applyVisibility();
+    applyEditability();
+    announceAll();
+}
+
+void CorrectorWindowModel::announceAll() {
     for (Archive a : kArchives)
         emit archiveChanged(a);
     emit changed();
@@ -508,48 +296,17 @@ std::pair<QString, QString> CorrectorWindowModel::onDateTimeKeyRelease(const QSt
 }
 
 std::optional<int> CorrectorWindowModel::newestRecordRow(Archive archive) const {
-    const ArchivePointers p = state_.image.archivePointers();
-    int pointer = 0;
-    switch (archive) {
-    case Archive::Hourly:
-        pointer = p.hourly;
-        break;
-    case Archive::Daily:
-        pointer = p.daily;
-        break;
-    case Archive::Monthly:
-        pointer = p.monthly;
-        break;
-    case Archive::Abnormal:
-        pointer = p.alarm;
-        break;
-    case Archive::Interference:
-        pointer = p.interference;
-        break;
-    case Archive::Operative:
-        pointer = p.operative;
-        break;
-    case Archive::Service:
-        pointer = p.service;
-        break;
-    }
-    const int rows = archives_.rowCount(archive);
-    bool ok = false;
-    const int first = archives_.cell(static_cast<int>(archive), 0, 0).toInt(&ok);
-    if (!ok || rows < 4 || first > pointer) return std::nullopt;
-    const int row = pointer - first;
-    if (row >= rows) return std::nullopt;
-    return row;
+    return reading_.newestRecordRow(archive);
 }
 
 ArchiveContext CorrectorWindowModel::archiveContext() const {
-    return ArchiveContext{state_.profile, state_.image, languageIndex_, volumeDecimals};
+    return reading_.archiveContext();
 }
 
 CheckResult CorrectorWindowModel::fieldCheck(Field field, const QString& text) const {
     const FieldSpec& f = fieldSpec(field);
     if (f.item == 0 || !view(field).editable) return CheckResult::valueOk;
-    return CheckItemValue(f.item, text, state_.image, context()).result;
+    return CheckItemValue(f.item, text, reading_.image, context()).result;
 }
 
 QString CorrectorWindowModel::onContractHourKeyRelease(const QString& text) const {
@@ -558,16 +315,16 @@ QString CorrectorWindowModel::onContractHourKeyRelease(const QString& text) cons
 }
 
 void CorrectorWindowModel::openWait(bool write, const QString& caption) {
-    const QString head =
-        write ? uaRu(languageIndex_, "Запис -", "Запись - ") : uaRu(languageIndex_, "Читання -", "Чтение - ");
+    const QString head = write ? uaRu(reading_.languageIndex, "Запис -", "Запись - ")
+                               : uaRu(reading_.languageIndex, "Читання -", "Чтение - ");
     emit waitOpened(head + caption);
 }
 
 void CorrectorWindowModel::ReadItem(int item, const QString& caption) {
-    const int effective = EffectiveItem(item, state_.profile);
+    const int effective = EffectiveItem(item, reading_.profile);
     const ItemEntry* e = FindItem(effective);
     if (!e) return;
-    if (state_.image.pressureInMpa() && isPressureItem(item)) return;
+    if (reading_.image.pressureInMpa() && isPressureItem(item)) return;
     state_.pendingItem = effective;
     state_.pendingIsWrite = false;
     state_.pendingCaption = caption;
@@ -583,18 +340,19 @@ bool CorrectorWindowModel::WriteItem(int item, const QString& text, const QStrin
         notifier_.message(MessageKind::Error, noDataMessage());
         return false;
     }
-    const ItemCheck check = CheckItemValue(item, text, state_.image, context());
+    const ItemCheck check = CheckItemValue(item, text, reading_.image, context());
     if (check.result != CheckResult::valueOk) {
-        notifier_.message(MessageKind::Error, uaRu(languageIndex_, "Помилка набору", "Ошибка набора - ") +
-                                                  caption + QStringLiteral(" \"") + text + QLatin1Char('"'));
+        notifier_.message(MessageKind::Error,
+                          uaRu(reading_.languageIndex, "Помилка набору", "Ошибка набора - ") + caption +
+                              QStringLiteral(" \"") + text + QLatin1Char('"'));
         return false;
     }
-    if (!isItemEditable(item, state_.accessLevel, state_.profile)) {
+    if (!isItemEditable(item, state_.accessLevel, reading_.profile)) {
         ReadItem(item, caption);
         return false;
     }
     if (confirm && !notifier_.confirm(caption + QStringLiteral(" \"") + text +
-                                      uaRu(languageIndex_, "\"Записати?", "\" Записать?")))
+                                      uaRu(reading_.languageIndex, "\"Записати?", "\" Записать?")))
         return false;
     return sendItemWrite(item, text, caption);
 }
@@ -602,14 +360,14 @@ bool CorrectorWindowModel::WriteItem(int item, const QString& text, const QStrin
 bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QString& caption) {
     // The serial number sent is the corrector's own (word 99), also where the header shows the complex
     // number of a calibration model.
-    const auto& serial = header_.serial();
+    const auto& serial = reading_.header.serial();
     if (!serial || serialText(*serial).size() > 5) {
-        notifier_.message(MessageKind::Error,
-                          uaRu(languageIndex_, "Помилка номера коректора!", "Ошибка номера корректра !"));
+        notifier_.message(MessageKind::Error, uaRu(reading_.languageIndex, "Помилка номера коректора!",
+                                                   "Ошибка номера корректра !"));
         return false;
     }
-    const int effective = EffectiveItem(item, state_.profile);
-    const EncodedItem encoded = EncodeItem(effective, text, state_.image, context());
+    const int effective = EffectiveItem(item, reading_.profile);
+    const EncodedItem encoded = EncodeItem(effective, text, reading_.image, context());
     if (!encoded.ok) {
         notifier_.message(MessageKind::Error, encoded.message);
         return false;
@@ -628,21 +386,21 @@ bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QS
 void CorrectorWindowModel::onItemReply(const QByteArray& payload) {
     emit waitReplied();
     const int item = state_.pendingItem;
-    if (!FindItem(item) || (state_.image.pressureInMpa() && isPressureItem(item))) {
+    if (!FindItem(item) || (reading_.image.pressureInMpa() && isPressureItem(item))) {
         endItem(ItemOutcome::Result::Done);
         return;
     }
     const quint16 serial = readU16(payload, 0);
-    if (!header_.matches(serial)) {
+    if (!reading_.header.matches(serial)) {
         const QString message =
-            uaRu(languageIndex_, "Не співпав номер коректора!", "Не совпал номер корректора!");
+            uaRu(reading_.languageIndex, "Не співпав номер коректора!", "Не совпал номер корректора!");
         notifier_.message(MessageKind::Error, message);
         ClearWindow();
         endItem(ItemOutcome::Result::WrongCorrector, {}, message);
         return;
     }
-    if (!header_.serial()) header_.setSerial(serial);
-    const DecodedItem decoded = DecodeItem(item, payload, state_.image, context());
+    if (!reading_.header.serial()) reading_.header.setSerial(serial);
+    const DecodedItem decoded = DecodeItem(item, payload, reading_.image, context());
     refillFromImage();
     if (item == 16 || item == 17) {
         setText(F::Date, decoded.dateText);
@@ -720,8 +478,8 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
         setText(F::Software, deviceText(payload.left(29)));
         const IdentificationString identification(payload.left(IdentificationString::kSize));
         if (isKnownModelLetter(identification.modelLetter())) {
-            identification_ = identification;
-            state_.profile = DeriveModelProfile(identification, header_.serial().value_or(0));
+            reading_.identification = identification;
+            reading_.profile = DeriveModelProfile(identification, reading_.header.serial().value_or(0));
             applyVisibility();
             applyEditability();
         }
@@ -729,15 +487,15 @@ void CorrectorWindowModel::onBlockReply(int kind, const QByteArray& payload) {
     }
     case corrector::read_kind::Clock: {
         const ClockBlock clock = DecodeClockBlock(payload);
-        clock_ = clock;
+        reading_.clock = clock;
         setText(F::Date, clock.dateText);
         setText(F::Time, clock.timeText);
         break;
     }
     case corrector::read_kind::Measurement: {
         const MeasurementBlock m =
-            DecodeMeasurementBlock(payload, state_.profile, state_.image.pressureInMpa());
-        measurement_ = m;
+            DecodeMeasurementBlock(payload, reading_.profile, reading_.image.pressureInMpa());
+        reading_.measurement = m;
         setText(F::MeasPressure, m.pressureText);
         setText(F::MeasTemperature, m.temperatureText);
         setText(F::MeasCompressibility, m.compressibilityText);
@@ -770,11 +528,11 @@ PasswordWindowView CorrectorWindowModel::passwordWindowView() const {
 bool CorrectorWindowModel::EnterPassword(int slot, const QString& text) {
     if (slot < 0 || slot >= kPasswordSlots) return false;
     if (pollingRun_) {
-        notifier_.message(MessageKind::Error, corrector::portBusyText(languageIndex_));
+        notifier_.message(MessageKind::Error, corrector::portBusyText(reading_.languageIndex));
         return false;
     }
     if (settings_.modemUsed && !modemConnected_) {
-        notifier_.message(MessageKind::Error, corrector::noModemConnectionText(languageIndex_));
+        notifier_.message(MessageKind::Error, corrector::noModemConnectionText(reading_.languageIndex));
         return false;
     }
     if (!dataShown()) {

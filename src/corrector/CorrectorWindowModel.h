@@ -1,17 +1,14 @@
 #pragma once
-// The corrector window without its widgets: what every field shows, which fields a model has, which
-// are editable at the access level, and what Enter, F5, a key release, a menu item or a reply does.
-// Requests leave through ParameterLink; the engine reports the replies back through the on* methods.
+// The corrector window without its widgets: which fields a model has, which are editable at the access
+// level, and what Enter, F5, a key release, a menu item or a reply does. What the window shows is its
+// Reading; requests leave through ParameterLink and the engine reports the replies back through the on*
+// methods.
 #include "common/Clock.h"
 #include "common/Notifier.h"
-#include "corrector/Archives.h"
-#include "corrector/Blocks.h"
-#include "corrector/HeaderPanel.h"
-#include "corrector/Identification.h"
-#include "corrector/ItemTable.h"
-#include "corrector/ModelProfile.h"
-#include "corrector/ParameterImage.h"
-#include "corrector/Units.h"
+#include "corrector/CorrectorFiles.h"
+#include "corrector/Fields.h"
+#include "corrector/ParameterLink.h"
+#include "corrector/Reading.h"
 #include "link/LinkSettings.h"
 #include "link/Transfer.h"
 
@@ -25,32 +22,10 @@
 namespace tarn::corrector {
 
 inline constexpr int kPasswordSlots = 7; // operator A, B, C, master E, F, configurator, verifier
-inline constexpr int kTabPages = 9;
 inline constexpr int kFirstPasswordItem = 48;
 inline constexpr int kFirstPasswordChangeItem = 55;
-inline constexpr const char* kNoDataText = "X";
-// Blanks with the separators: the cleared date and time fields.
-inline constexpr const char* kClearedDateText = "  .  .    ";
-inline constexpr const char* kClearedTimeText = "  :  ";
-
-// The requests of the corrector window. The engine sends them (one outstanding at a time) and reports
-// the outcome through the window model's on* methods.
-class ParameterLink {
-public:
-    virtual ~ParameterLink() = default;
-    // opRead of one item: 6 bytes, 64 for text items.
-    virtual void readItem(quint8 code, int count) = 0;
-    // opWrite of one item; passwordOp marks a password entry (a refusal then names the password).
-    virtual void writeItem(quint8 code, const QByteArray& data, bool passwordOp) = 0;
-    // opPageRead of the 64 words from word.
-    virtual void readPage(quint16 word) = 0;
-    // opWrite at address 0 with 1E E1, one try.
-    virtual void writeRestart() = 0;
-};
 
 struct CorrectorWindowState {
-    ParameterImage image;
-    ModelProfile profile;
     int accessLevel = kAccessNone;
     std::array<bool, kPasswordSlots> passwordMarks{};
     int pendingItem = 0;
@@ -59,141 +34,6 @@ struct CorrectorWindowState {
     quint16 nextWord = 0;
     QString pressureUnitText;
 };
-
-// The tab pages in their order.
-enum class Page { Gas, Meter, Work, Work2, Abnormal, Installation, Volumes, Measurement, Version };
-
-enum class Field {
-    // "ГАЗ"
-    Density,
-    Co2,
-    N2,
-    Compressibility,
-    Method,
-    GaugePressure,
-    GasName,
-    Accounting,
-    HeatOfCombustion,
-    HeatUnit,
-    // "СЧЕТЧИК"
-    Qmin,
-    Qmax,
-    MeterCounter,
-    Qtrn,
-    Qtrs,
-    MeterSerial,
-    PulseWeight,
-    TotalStandardVolume,
-    Typesize,
-    PulseCoefficient,
-    TotalHeat,
-    MeterOutput,
-    // "УСТ. РАБ."
-    Date,
-    Time,
-    TimeCorrection,
-    DisplayTime,
-    ContractHour,
-    ContractDay,
-    SummerTime,
-    // second "УСТ. РАБ."
-    OperArchive,
-    PressureInterval,
-    TemperatureInterval,
-    Baud,
-    Address,
-    Terminator,
-    Baud2,
-    Terminator2,
-    MessageLanguage,
-    InterfaceType,
-    // "УСТ. ВНЕШТ."
-    SensorsOff,
-    PressureMin,
-    PressureMax,
-    TemperatureMax,
-    TemperatureMin,
-    PressureSubstitute,
-    TemperatureSubstitute,
-    AverageDailyFlow,
-    PressureConverter,
-    // "ИНСТАЛЯЦИЯ"
-    PressureUnit,
-    StandardPressure,
-    StandardTemperature,
-    QminSubstitute,
-    QminError,
-    BaroPressure,
-    Thermometer,
-    // "ОБЪЕМ"
-    WorkHour,
-    StandardHour,
-    AbnormalHour,
-    AbnormalStandardHour,
-    WorkDay,
-    StandardDay,
-    AbnormalDay,
-    AbnormalStandardDay,
-    WorkMonth,
-    StandardMonth,
-    AbnormalMonth,
-    AbnormalStandardMonth,
-    EnergyHour,
-    EnergyDay,
-    EnergyMonth,
-    // "ИЗМЕРЕНИЕ"
-    MeasPressure,
-    MeasTemperature,
-    MeasCompressibility,
-    MeasCorrection,
-    MeasFlow,
-    MeasStandardFlow,
-    MeasBatteryVoltage,
-    MeasBatteryResource,
-    MeasState,
-    // "ВЕРС. ПО"
-    Software,
-    InitDate,
-    Notes,
-    AlarmMask,
-    AlarmMask2,
-    // header panel
-    HeaderSerial,
-    MeterName,
-    Company,
-    Branch,
-    ModelName,
-    Count
-};
-inline constexpr int kFieldCount = static_cast<int>(Field::Count);
-
-// Which models have a field.
-enum class Shown {
-    Always,
-    NoPressurePanels, // pressure thresholds and the pressure converter limit
-    PressurePanels,   // gauge and barometric pressure (series 2 and calibration models)
-    NotMeterCoef,     // pulse weight, Qtrn, the Qmin<Q<Qtrn error, the minimum-flow substitution
-    TypesizeOrDn,     // typesize on calibration models, nominal diameter on the meter-coefficient model
-    CalibTable,       // pulse coefficient
-    SecondPort,
-    LanguageSetting,
-    HeatEnergy,
-    GasSelection,
-    StandardFlow, // meter-coefficient and calibration models
-};
-
-struct FieldSpec {
-    Field field;
-    int page; // Page index; -1 for the header panel
-    int item; // 0: not an item
-    Shown shown;
-    const char* captionUa; // nullptr: the item's caption
-    const char* captionRu;
-};
-const FieldSpec& fieldSpec(Field field);
-bool isVisibleFor(Field field, const ModelProfile& profile);
-// Field of an item (the date field for items 16 and 17); nothing for items without one.
-std::optional<Field> fieldOfItem(int item);
 
 QString PageCaption(int page, int languageIndex);
 // F5: the next tab page, after the ninth the first.
@@ -242,34 +82,45 @@ public:
                          int languageIndex, QObject* parent = nullptr);
 
     const CorrectorWindowState& state() const { return state_; }
-    int languageIndex() const { return languageIndex_; }
+    // What the window shows: the data of the corrector, the file or the zone last taken.
+    const Reading& reading() const { return reading_; }
+    int languageIndex() const { return reading_.languageIndex; }
     void setLanguageIndex(int languageIndex);
 
-    const FieldView& view(Field field) const { return views_[static_cast<int>(field)]; }
-    QString text(Field field) const { return view(field).text; }
+    FieldView view(Field field) const {
+        const FieldShown& shown = shown_[static_cast<int>(field)];
+        return {reading_.text(field), shown.visible, shown.editable};
+    }
+    QString text(Field field) const { return reading_.text(field); }
     // The caption in the language, with the pressure unit and the heat unit where they belong.
     QString caption(Field field) const;
     // "Номер корректора" or, on calibration models, "Номер комплекса".
     QString headerCaption() const;
-    bool calibrationHeaderShown() const { return header_.calibration(); }
+    bool calibrationHeaderShown() const { return reading_.header.calibration(); }
     // Thermometer radio group: W100 = 1.385 when ConfigBits 0x80 is set.
     bool thermometerW1385() const { return thermometer1385_; }
     // The header holds the corrector serial number of the data shown.
-    bool hasSerial() const { return header_.serial().has_value(); }
+    bool hasSerial() const { return reading_.hasSerial(); }
 
     // The model profile of the identification (the operation start sets it; a kind-12 reply also does).
     void setProfile(const ModelProfile& profile);
     // The identification the profile came from; the files keep it as the software-version line.
-    void setIdentification(const IdentificationString& identification) { identification_ = identification; }
-    const IdentificationString& identification() const { return identification_; }
-    // The read kinds 1..27 whose data the window holds (the files keep them as the "done" line).
-    bool kindRead(int kind) const { return kind >= 1 && kind < int(kindsRead_.size()) && kindsRead_[kind]; }
-    void markKindRead(int kind, bool read = true) {
-        if (kind >= 1 && kind < int(kindsRead_.size())) kindsRead_[kind] = read;
+    void setIdentification(const IdentificationString& identification) {
+        reading_.identification = identification;
     }
-    // Loading a file: the header texts and the image come from the file, then the window is filled
-    // from the image as after a full read. The serial number is word 99's.
-    ParameterImage& imageForLoading() { return state_.image; }
+    const IdentificationString& identification() const { return reading_.identification; }
+    // The read kinds 1..27 whose data the window holds (the files keep them as the "done" line).
+    bool kindRead(int kind) const { return reading_.kindRead(kind); }
+    void markKindRead(int kind, bool read = true) { reading_.markKindRead(kind, read); }
+    // A reading made elsewhere (a file, a transfer unit's zone) takes the place of what the window held;
+    // the access level reached stays. A reading whose parameters are complete is shown as after a full
+    // read, in the window's units.
+    void showReading(const Reading& reading);
+    // Where the data shown came from.
+    void setSource(SourceKind source) { reading_.source = source; }
+    // Loading into the window directly: the image and the texts, then the window is filled from the
+    // image as after a full read. The serial number is word 99's.
+    ParameterImage& imageForLoading() { return reading_.image; }
     void setLoadedText(Field field, const QString& text) { setText(field, text); }
     void finishLoading();
     // Unit buttons of the gauge and barometric pressure panels.
@@ -321,8 +172,8 @@ public:
     bool itemTransferPending() const { return lastItem_.result == ItemOutcome::Result::Running; }
     const ItemOutcome& lastItem() const { return lastItem_; }
     // The archive tables of the last read; storing and the reports read them cell by cell.
-    const ArchiveTables& archives() const { return archives_; }
-    ArchiveTables& archives() { return archives_; }
+    const ArchiveTables& archives() const { return reading_.archives; }
+    ArchiveTables& archives() { return reading_.archives; }
     // What the archive decoders need: the profile and the image of the last parameter read.
     ArchiveContext archiveContext() const;
     // F3 in an archive table: the row of the archive's newest record (its pointer), when the table reaches
@@ -330,11 +181,13 @@ public:
     std::optional<int> newestRecordRow(Archive archive) const;
     // The rows of an archive have changed (a page was taken).
     void archivePageTaken(Archive archive) { emit archiveChanged(archive); }
-    int volumeDecimals = kDefaultVolumeDecimals;
+    // Archive volumes are shown with the installation's decimals (loadVolumePrecision).
+    int volumeDecimals() const { return reading_.volumeDecimals; }
+    void setVolumeDecimals(int decimals) { reading_.volumeDecimals = decimals; }
     // The clock block last read (kind 14).
-    const std::optional<ClockBlock>& clock() const { return clock_; }
+    const std::optional<ClockBlock>& clock() const { return reading_.clock; }
     // The instantaneous measurement of the last reading, when one was taken.
-    const std::optional<MeasurementBlock>& measurement() const { return measurement_; }
+    const std::optional<MeasurementBlock>& measurement() const { return reading_.measurement; }
     // The value of an item as the image holds it ("X" before it was read).
     QString itemText(int item) const { return itemTextFromImage(item); }
 
@@ -367,10 +220,15 @@ private:
     void refillFromImage();
     void applyVisibility();
     void applyEditability();
-    void updateHeader();
+    // The window's own marks that follow the image: the thermometer group and the pressure unit.
+    void takeImageMarks();
+    // Every archive table and every field may have changed.
+    void announceAll();
     // The header holds a serial number and shows it: writes and passwords may go out.
     bool dataShown() const;
     QString itemTextFromImage(int item) const;
+    const ParameterImage& image() const { return reading_.image; }
+    const ModelProfile& profile() const { return reading_.profile; }
     bool sendItemWrite(int item, const QString& text, const QString& caption);
     void openWait(bool write, const QString& caption);
     void endItem(ItemOutcome::Result result, const QString& text = {}, const QString& message = {});
@@ -378,22 +236,27 @@ private:
     ParameterLink& link_;
     Notifier& notifier_;
     const link::LinkSettings& settings_;
-    int languageIndex_;
+    Reading reading_;
     CorrectorWindowState state_;
-    std::array<FieldView, kFieldCount> views_;
-    HeaderPanel header_;
+    struct FieldShown {
+        bool visible = true;
+        bool editable = false;
+    };
+    std::array<FieldShown, kFieldCount> shown_;
     bool thermometer1385_ = false;
     bool pollingRun_ = false;
     bool modemConnected_ = false;
     bool readBack_ = false;
     ItemOutcome lastItem_;
-    ArchiveTables archives_;
-    std::optional<ClockBlock> clock_;
-    std::optional<MeasurementBlock> measurement_;
     GaugeUnit gaugeUnit_ = GaugeUnit::KgfCm2;
     BaroUnit baroUnit_ = BaroUnit::KgfCm2;
-    IdentificationString identification_;
-    std::array<bool, 28> kindsRead_{};
 };
+
+// The window loads a file: what it held gives way to the file's reading and the access level reached
+// stays. A file that stops loading leaves the window cleared and its access closed.
+FileOutcome loadParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier,
+                              const FileProgress& progress = {});
+// False, with the window as it was, when the file cannot be opened.
+bool loadPointParameterFile(CorrectorWindowModel& model, const QString& path, Notifier& notifier);
 
 } // namespace tarn::corrector

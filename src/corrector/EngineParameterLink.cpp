@@ -1,5 +1,6 @@
 #include "corrector/EngineParameterLink.h"
 
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ReadQueue.h"
 
 namespace tarn::corrector {
@@ -82,16 +83,16 @@ void EngineParameterLink::readBlock(int kind, BlockAddress block) {
 
 bool EngineParameterLink::readArchive(int kind, bool untilEmpty) {
     if (!model_) return false;
-    return archive_.start(kind, model_->state().profile, model_->archives(), untilEmpty);
+    return archive_.start(kind, model_->reading().profile, model_->archives(), untilEmpty);
 }
 
 bool EngineParameterLink::readArchiveSelective(int kind, SelectivePages pages, bool append) {
     if (!model_) return false;
-    return archive_.startSelective(kind, model_->state().profile, model_->archives(), pages, append);
+    return archive_.startSelective(kind, model_->reading().profile, model_->archives(), pages, append);
 }
 
 int EngineParameterLink::archivePages(int kind) const {
-    const auto g = archiveGeometry(kind, model_ ? model_->state().profile : ModelProfile{});
+    const auto g = archiveGeometry(kind, model_ ? model_->reading().profile : ModelProfile{});
     return g ? g->pages : 0;
 }
 

@@ -4,14 +4,16 @@
 // pages with their double read, the blocks read whole, the alarm check and the restart.
 #include "corrector/ArchiveRead.h"
 #include "corrector/Blocks.h"
-#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTransfer.h"
 #include "corrector/PageRead.h"
+#include "corrector/ParameterLink.h"
 #include "link/ExchangeEngine.h"
 
 #include <QObject>
 
 namespace tarn::corrector {
+
+class CorrectorWindowModel;
 
 class EngineParameterLink final : public QObject, public ParameterLink {
     Q_OBJECT

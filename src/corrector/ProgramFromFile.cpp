@@ -2,6 +2,7 @@
 
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ItemTable.h"
 
@@ -104,7 +105,7 @@ bool skipped(Skip skip, const ModelProfile& p) {
 
 QString stepCaption(const CorrectorWindowModel& data, int item) {
     if (const auto field = fieldOfItem(item)) return data.caption(*field);
-    return ItemCaption(item, data.state().profile, data.languageIndex());
+    return ItemCaption(item, data.reading().profile, data.languageIndex());
 }
 
 } // namespace
@@ -130,6 +131,10 @@ std::optional<qint64> truncatedProduct(const QString& value, const QString& fact
 bool sameCorrectorKind(const ModelProfile& a, const ModelProfile& b) {
     return a.series2Model == b.series2Model && a.meterCoefModel == b.meterCoefModel &&
            a.calibModel == b.calibModel && a.calibModel2 == b.calibModel2;
+}
+
+int ProgramFromFile::language() const {
+    return data_.languageIndex();
 }
 
 ProgramFromFile::ProgramFromFile(CorrectorWindowModel& data, link::ExchangeEngine& engine,
@@ -169,7 +174,7 @@ bool ProgramFromFile::writeEnabled() const {
 
 bool ProgramFromFile::sendPassword(const QString& password) {
     if (phase_ != Phase::Idle) return false;
-    if (!hasDataToSave(data_)) {
+    if (!hasDataToSave(data_.reading())) {
         notifier_.message(MessageKind::Error, noDataText(language()));
         return false;
     }
@@ -210,7 +215,7 @@ void ProgramFromFile::onModelChanged() {
 
 bool ProgramFromFile::startWriting() {
     if (!writeEnabled()) return false;
-    if (!hasDataToSave(data_)) {
+    if (!hasDataToSave(data_.reading())) {
         notifier_.message(MessageKind::Error, noDataText(language()));
         return false;
     }
@@ -221,8 +226,8 @@ bool ProgramFromFile::startWriting() {
     if (gate_.identifying()) return false;
     // What the file holds is remembered before the identification puts the corrector's own model into
     // the window: the steps are chosen by the file's model, the writes carry the file's serial number.
-    loaded_ = data_.state().profile;
-    serial_ = static_cast<quint32>(data_.state().image.serialNumber());
+    loaded_ = data_.reading().profile;
+    serial_ = static_cast<quint32>(data_.reading().image.serialNumber());
     setPhase(Phase::Identifying);
     gate_.startIdentification(IdentificationMode::ProgramCheck);
     return true;
@@ -269,7 +274,7 @@ void ProgramFromFile::runStep() {
         return;
     }
     const int lang = language();
-    const ParameterImage& image = data_.state().image;
+    const ParameterImage& image = data_.reading().image;
     const ItemContext context{loaded_, lang, data_.gaugeUnit(), data_.baroUnit()};
     const int item = EffectiveItem(s.item, loaded_);
     switch (s.source) {

@@ -6,7 +6,6 @@
 // the loaded model does not have sends nothing and only names itself. A refused or unanswered write
 // leaves the sequence at its step until it is cancelled.
 #include "common/Notifier.h"
-#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTransfer.h"
 #include "corrector/ModelProfile.h"
 #include "corrector/OperationStart.h"
@@ -20,6 +19,8 @@
 #include <optional>
 
 namespace tarn::corrector {
+
+class CorrectorWindowModel;
 
 inline constexpr int kProgramSteps = 38; // steps 0..37
 inline constexpr int kLastProgramStep = kProgramSteps - 1;
@@ -116,7 +117,7 @@ private:
     void setLabel(const QString& label);
     void setPhase(Phase phase);
     void restartTimer();
-    int language() const { return data_.languageIndex(); }
+    int language() const;
     ProgramFields currentFields() const;
 
     CorrectorWindowModel& data_;

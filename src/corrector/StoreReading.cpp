@@ -22,11 +22,10 @@ QString itemsToRead(const QList<int>& kindsRead) {
     return items;
 }
 
-database::StoreContext storeContextFor(const CorrectorWindowModel& model, int lang, int sourceKind,
+database::StoreContext storeContextFor(const Reading& reading, int lang, int sourceKind,
                                        const QList<int>& kindsRead) {
-    const auto& state = model.state();
-    const ModelProfile& profile = state.profile;
-    const QString serial = serialText(static_cast<quint32>(state.image.wordInt32(99)));
+    const ModelProfile& profile = reading.profile;
+    const QString serial = serialText(static_cast<quint32>(reading.image.wordInt32(99)));
     const bool older =
         !profile.versionCode.isEmpty() && profile.versionCode < QLatin1String(kOlderFirmwareBelow);
     database::StoreContext c;
@@ -36,20 +35,22 @@ database::StoreContext storeContextFor(const CorrectorWindowModel& model, int la
         profile.modelLetter, QString(profile.modelLetter) + profile.versionCode, older, serial);
     c.serial = serial;
     c.model = profile.modelName;
-    c.pressureUnit = ChoiceText(ValueList::PressureUnits, state.image.pressureInMpa() ? 1 : 0, lang);
-    c.volumeUnit = state.image.showsMass(profile) ? QStringLiteral("кг") : QStringLiteral("м.куб");
-    c.gasName = ChoiceText(ValueList::GasNames, profile.gasSelection ? state.image.gasIndex() : 0, lang);
+    c.pressureUnit = ChoiceText(ValueList::PressureUnits, reading.image.pressureInMpa() ? 1 : 0, lang);
+    c.volumeUnit = reading.image.showsMass(profile) ? QStringLiteral("кг") : QStringLiteral("м.куб");
+    c.gasName = ChoiceText(ValueList::GasNames, profile.gasSelection ? reading.image.gasIndex() : 0, lang);
     if (profile.heatEnergy)
-        c.heatUnit = ChoiceText(ValueList::HeatUnits, state.image.heatInGj() ? 1 : 0, lang);
-    c.volumeDecimals = model.volumeDecimals;
+        c.heatUnit = ChoiceText(ValueList::HeatUnits, reading.image.heatInGj() ? 1 : 0, lang);
+    c.volumeDecimals = reading.volumeDecimals;
     c.sourceKind = sourceKind;
     c.itemsToRead = itemsToRead(kindsRead);
-    c.comment = blankedRecordsComment(model.archives());
+    c.comment = blankedRecordsComment(reading.archives);
     // The parameters in hand become the point's parameter file (reports and programming read it back).
-    if (state.image.isRead(99) && model.kindRead(read_kind::Parameters))
-        c.writeParameterFile = [&model](const QString& path) { return writePointParameterFile(model, path); };
-    if (kindsRead.contains(read_kind::Measurement) && model.measurement()) {
-        const MeasurementBlock& m = *model.measurement();
+    if (reading.image.isRead(99) && reading.kindRead(read_kind::Parameters))
+        c.writeParameterFile = [&reading](const QString& path) {
+            return writePointParameterFile(reading, path);
+        };
+    if (kindsRead.contains(read_kind::Measurement) && reading.measurement) {
+        const MeasurementBlock& m = *reading.measurement;
         const bool standardFlow = profile.meterCoefModel || profile.hasCalibrationTable();
         c.measurement = database::MeasurementValues{
             m.pressureText,        m.temperatureText, m.correctionFactorText,
@@ -59,14 +60,14 @@ database::StoreContext storeContextFor(const CorrectorWindowModel& model, int la
     return c;
 }
 
-database::Point newPointFor(const CorrectorWindowModel& model, const link::LinkSettings& s, int address,
+database::Point newPointFor(const Reading& reading, const link::LinkSettings& s, int address,
                             const database::StoreContext& c) {
     database::Point p;
     p.identifier = c.identifier;
     p.serial = c.serial;
     p.model = c.model;
-    p.organisation = model.itemText(45);
-    p.pipeline = model.itemText(44);
+    p.organisation = reading.itemText(45);
+    p.pipeline = reading.itemText(44);
     p.address = address;
     p.config = {p.organisation,
                 QString(),
@@ -99,19 +100,19 @@ QString synchronisedCopyText() {
 }
 
 StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
-                                     const CorrectorWindowModel& model, const link::LinkSettings& settings,
-                                     int address, int lang, const QList<int>& kindsRead, int sourceKind,
+                                     const Reading& reading, const link::LinkSettings& settings, int address,
+                                     int lang, const QList<int>& kindsRead, int sourceKind,
                                      const StoreRequestHooks& hooks) {
     StoreRequestResult r;
     // Without a serial number there is no point to store under.
-    if (!model.hasSerial() || !schemas.ok) return r;
+    if (!reading.hasSerial() || !schemas.ok) return r;
     // A synchronised copy takes its database from the master installation, which would overwrite
     // anything stored here.
     if (settings.syncOn) {
         r.error = synchronisedCopyText();
         return r;
     }
-    database::StoreContext c = storeContextFor(model, lang, sourceKind, kindsRead);
+    database::StoreContext c = storeContextFor(reading, lang, sourceKind, kindsRead);
     c.csv = database::readCsvSideOutput(root);
     if (hooks.adjustContext) hooks.adjustContext(c);
     r.identifier = c.identifier;
@@ -131,7 +132,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         // cannot be written stops the store: the archives would go under a header that is not the
         // corrector's.
         const std::pair<int, QString> header[] = {
-            {6, model.itemText(45)}, {7, model.itemText(44)}, {8, QString::number(address)}};
+            {6, reading.itemText(45)}, {7, reading.itemText(44)}, {8, QString::number(address)}};
         const QString stored[] = {known->organisation, known->pipeline, QString::number(known->address)};
         QList<std::pair<int, QString>> changed;
         for (std::size_t i = 0; i < std::size(header); ++i)
@@ -142,7 +143,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
             return r;
         }
     } else {
-        database::Point p = newPointFor(model, settings, address, c);
+        database::Point p = newPointFor(reading, settings, address, c);
         // The point keeps the port by its name: a device path cut to the field would never be polled.
         const auto port = link::PortMap::load(root).pointPortName(settings.corrPort);
         if (!port) {
@@ -157,7 +158,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         }
         r.added = true;
     }
-    r.result = database::storeReading(root, schemas, ArchiveTableRows(model.archives()), c, hooks.progress);
+    r.result = database::storeReading(root, schemas, ArchiveTableRows(reading.archives), c, hooks.progress);
     r.stored = r.result.ok;
     if (!r.result.ok && !r.result.stopped) r.error = r.result.error;
     return r;

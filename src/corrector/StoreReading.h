@@ -1,7 +1,7 @@
 #pragma once
 // After a reading: the corrector's metering point is found (or added, once the configurator has its
 // settings) and the archives read go into the database.
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 #include "database/Storing.h"
 #include "link/LinkSettings.h"
 
@@ -26,15 +26,15 @@ private:
 QString itemsToRead(const QList<int>& kindsRead);
 
 // Who the corrector in hand is and its units.
-database::StoreContext storeContextFor(const CorrectorWindowModel& model, int languageIndex, int sourceKind,
+database::StoreContext storeContextFor(const Reading& reading, int languageIndex, int sourceKind,
                                        const QList<int>& kindsRead);
-inline database::StoreContext storeContextFor(const CorrectorWindowModel& model, int languageIndex,
+inline database::StoreContext storeContextFor(const Reading& reading, int languageIndex,
                                               database::SourceKind source, const QList<int>& kindsRead) {
-    return storeContextFor(model, languageIndex, database::sourceKindNumber(source), kindsRead);
+    return storeContextFor(reading, languageIndex, database::sourceKindNumber(source), kindsRead);
 }
 // A new point with the configurator's defaults: owner the company, the link as this reading used it.
-database::Point newPointFor(const CorrectorWindowModel& model, const link::LinkSettings& settings,
-                            int address, const database::StoreContext& context);
+database::Point newPointFor(const Reading& reading, const link::LinkSettings& settings, int address,
+                            const database::StoreContext& context);
 
 struct StoreRequestHooks {
     // An unknown corrector: the configurator in new-point mode; false when the user leaves it.
@@ -60,15 +60,14 @@ QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& 
 QString synchronisedCopyText();
 
 StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
-                                     const CorrectorWindowModel& model, const link::LinkSettings& settings,
-                                     int address, int languageIndex, const QList<int>& kindsRead,
-                                     int sourceKind, const StoreRequestHooks& hooks);
+                                     const Reading& reading, const link::LinkSettings& settings, int address,
+                                     int languageIndex, const QList<int>& kindsRead, int sourceKind,
+                                     const StoreRequestHooks& hooks);
 inline StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
-                                            const CorrectorWindowModel& model,
-                                            const link::LinkSettings& settings, int address,
-                                            int languageIndex, const QList<int>& kindsRead,
+                                            const Reading& reading, const link::LinkSettings& settings,
+                                            int address, int languageIndex, const QList<int>& kindsRead,
                                             database::SourceKind source, const StoreRequestHooks& hooks) {
-    return storeAfterReading(root, schemas, model, settings, address, languageIndex, kindsRead,
+    return storeAfterReading(root, schemas, reading, settings, address, languageIndex, kindsRead,
                              database::sourceKindNumber(source), hooks);
 }
 

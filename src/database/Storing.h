@@ -3,6 +3,7 @@
 // without the records that are already there, without a record the corrector returned twice, oldest
 // first, one transaction per kind (a stop keeps what earlier kinds stored), and one request-log row per
 // run.
+#include "corrector/SourceKind.h"
 #include "database/CsvSideOutput.h"
 #include "database/Registry.h"
 
@@ -31,19 +32,9 @@ struct MeasurementValues {
     QString state;
 };
 
-// Source kinds of the request log (bQuest), 1..7, as stored.
-enum class SourceKind {
-    PolledByModem = 1, // "модем БД"
-    PolledByCable = 2, // "кабель БД"
-    TransferUnit = 3,  // "ДТУ"
-    File = 4,          // "файл"
-    Cable = 5,         // "кабель"
-    Package = 6,       // "файл БД"
-    Unknown = 7,       // "неизвестно"
-};
-constexpr int sourceKindNumber(SourceKind kind) {
-    return static_cast<int>(kind);
-}
+// Source kinds of the request log (bQuest): the reading's own.
+using corrector::SourceKind;
+using corrector::sourceKindNumber;
 
 // What is written beside the records: who the corrector is and its units.
 struct StoreContext {
@@ -58,7 +49,7 @@ struct StoreContext {
     // The stored number of a SourceKind: a reading by cable unless said otherwise.
     int sourceKind = sourceKindNumber(SourceKind::Cable);
     QString itemsToRead; // eleven "1"/"0"; empty: a copy of what was stored
-    QString fileName; // the file read, for a reading from a file (source kind 4)
+    QString fileName;    // the file read, for a reading from a file (source kind 4)
     // The request log's comment: "0", or what the reading lost (records blanked after their re-reads).
     QString comment = QStringLiteral("0");
     std::optional<MeasurementValues> measurement;

@@ -30,17 +30,17 @@ std::optional<MemberParameters> loadMemberParameters(const DataRoot& root, const
                                                      Notifier& notifier, int languageIndex) {
     const QString path = corrector::pointParameterFilePath(root, identifier);
     if (path.isEmpty() || !QFile::exists(path)) return std::nullopt;
-    corrector::DetachedCorrector detached(notifier, languageIndex,
-                                          corrector::loadVolumePrecision(root).decimals);
-    corrector::CorrectorWindowModel& model = detached.model();
-    if (!corrector::loadPointParameterFile(model, path, notifier)) return std::nullopt;
+    const corrector::LoadedReading loaded = corrector::loadPointParameterFile(
+        path, notifier, languageIndex, corrector::loadVolumePrecision(root).decimals);
+    if (!loaded.outcome.ok) return std::nullopt;
+    const corrector::Reading& reading = loaded.reading;
     MemberParameters p;
-    p.model = model.text(corrector::Field::ModelName).trimmed();
-    if (p.model.isEmpty()) p.model = model.state().profile.modelName.trimmed();
-    p.serial = model.text(corrector::Field::HeaderSerial).trimmed();
-    p.organisation = model.itemText(45).trimmed();
-    p.pipeline = model.itemText(44).trimmed();
-    p.volumeDecimals = model.volumeDecimals;
+    p.model = reading.text(corrector::Field::ModelName).trimmed();
+    if (p.model.isEmpty()) p.model = reading.profile.modelName.trimmed();
+    p.serial = reading.text(corrector::Field::HeaderSerial).trimmed();
+    p.organisation = reading.itemText(45).trimmed();
+    p.pipeline = reading.itemText(44).trimmed();
+    p.volumeDecimals = reading.volumeDecimals;
     return p;
 }
 

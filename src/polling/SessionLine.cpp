@@ -1,6 +1,7 @@
 #include "polling/SessionLine.h"
 
 #include "corrector/Blocks.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/ItemTable.h"
 #include "corrector/ReadQueue.h"
 #include "corrector/StoreReading.h"
@@ -17,7 +18,7 @@ SessionLine::SessionLine(Parts parts, QObject* parent) : QObject(parent), p_(std
                                                              p_.gate, p_.readRun, p_.languageIndex);
     auto& model = session_->model();
     model.setPollingRun(false);
-    model.volumeDecimals = p_.volumeDecimals;
+    model.setVolumeDecimals(p_.volumeDecimals);
     model.afterWriteDelayMs = p_.afterWriteDelayMs;
     connect(&session_->link(), &corrector::EngineParameterLink::kindEnded, this, [this](int, bool completed) {
         if (exchange_ == Exchange::Pending && !itemTransfer_)
@@ -128,23 +129,23 @@ bool SessionLine::enterPassword(const QString& password) {
 bool SessionLine::writeItem(int item, const QString& value) {
     return startExchange(true, [&] {
         auto& model = session_->model();
-        return model.WriteItem(item, value,
-                               corrector::ItemCaption(item, model.state().profile, p_.languageIndex), false);
+        return model.WriteItem(
+            item, value, corrector::ItemCaption(item, model.reading().profile, p_.languageIndex), false);
     });
 }
 
 PointLine::Identity SessionLine::answeredIdentity() const {
-    const database::StoreContext c = corrector::storeContextFor(session_->model(), p_.languageIndex,
+    const database::StoreContext c = corrector::storeContextFor(session_->model().reading(), p_.languageIndex,
                                                                 database::SourceKind::PolledByCable, {});
     return {c.identifier, c.model, c.serial};
 }
 
 std::optional<corrector::ArchiveGeometry> SessionLine::archiveGeometry(int kind) const {
-    return corrector::archiveGeometry(kind, session_->model().state().profile);
+    return corrector::archiveGeometry(kind, session_->model().reading().profile);
 }
 
 int SessionLine::newestRecord(int kind) const {
-    return newestRecordOfKind(session_->model().state().image.archivePointers(), kind);
+    return newestRecordOfKind(session_->model().reading().image.archivePointers(), kind);
 }
 
 std::optional<QDateTime> SessionLine::recordStamp(int kind, int number) const {
@@ -176,8 +177,9 @@ corrector::StoreRequestResult SessionLine::storeReading(const QList<int>& kindsR
         c.poll = log;
         c.itemsToRead = itemsToRead;
     };
-    return corrector::storeAfterReading(p_.root, p_.schemas, session_->model(), p_.settings, p_.address,
-                                        p_.languageIndex, kindsRead, source, hooks);
+    session_->model().setSource(source);
+    return corrector::storeAfterReading(p_.root, p_.schemas, session_->model().reading(), p_.settings,
+                                        p_.address, p_.languageIndex, kindsRead, source, hooks);
 }
 
 void SessionLine::writeRequestLogOnly(const database::StoreContext& context) {

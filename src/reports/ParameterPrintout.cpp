@@ -31,8 +31,8 @@ const QString kShortRule =
 
 class Printout : private PrintedCorrector {
 public:
-    Printout(const corrector::CorrectorWindowModel& model, const ParameterPrintoutOptions& options)
-        : PrintedCorrector(model), o_(options), ua_(options.languageIndex != kRussian) {}
+    Printout(const corrector::Reading& reading, const ParameterPrintoutOptions& options)
+        : PrintedCorrector(reading), o_(options), ua_(options.languageIndex != kRussian) {}
 
     ParameterPrintout build();
 
@@ -225,8 +225,7 @@ QString PrintedCorrector::item(int n) const {
 bool PrintedCorrector::fixedMethod() const {
     const bool two = p_.methodList == corrector::MethodListKind::Two;
     const auto list = two ? corrector::ValueList::MethodList2 : corrector::ValueList::MethodList4;
-    return corrector::ChoiceIndex(list, m_.text(corrector::Field::Method), m_.languageIndex()) ==
-           (two ? 1 : 3);
+    return corrector::ChoiceIndex(list, m_.text(corrector::Field::Method), m_.languageIndex) == (two ? 1 : 3);
 }
 
 QString PrintedCorrector::volumeUnit() const {
@@ -245,21 +244,20 @@ QString PrintedCorrector::panelPressure(int word) const {
     return img_.pressureInMpa() ? displayNumber(value / kKgfPerMpa, 5) : displayNumber(value, 4);
 }
 
-ParameterPrintout printParameters(const corrector::CorrectorWindowModel& model,
+ParameterPrintout printParameters(const corrector::Reading& reading,
                                   const ParameterPrintoutOptions& options) {
-    return Printout(model, options).build();
+    return Printout(reading, options).build();
 }
 
-QString lastCorrectionText(const corrector::CorrectorWindowModel& model,
-                           const std::optional<QDateTime>& newestStored) {
+QString lastCorrectionText(const corrector::Reading& reading, const std::optional<QDateTime>& newestStored) {
     if (newestStored)
         return newestStored->date().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" / ") +
                newestStored->time().toString(QStringLiteral("HH:mm"));
-    const corrector::ArchiveTables& tables = model.archives();
+    const corrector::ArchiveTables& tables = reading.archives;
     const auto archive = corrector::Archive::Interference;
     if (tables.rowCount(archive) == 0) return QStringLiteral("------- / ----");
     // The table's cursor stands on its first row unless the newest record lies within the table.
-    const int row = model.newestRecordRow(archive).value_or(0);
+    const int row = reading.newestRecordRow(archive).value_or(0);
     const int a = static_cast<int>(archive);
     return tables.cell(a, 1, row) + QStringLiteral(" / ") + tables.cell(a, 2, row);
 }
@@ -281,10 +279,10 @@ ParameterPrintout printPointParameters(const DataRoot& root, const QString& iden
                                        Notifier& notifier) {
     const QString path = corrector::pointParameterFilePath(root, identifier);
     if (path.isEmpty() || !QFile::exists(path)) return {{}, missingParameterFileText(model, serial), false};
-    corrector::DetachedCorrector detached(notifier, options.languageIndex,
-                                          corrector::loadVolumePrecision(root).decimals);
-    if (!corrector::loadPointParameterFile(detached.model(), path, notifier)) return {{}, {}, false};
-    return printParameters(detached.model(), options);
+    const corrector::LoadedReading loaded = corrector::loadPointParameterFile(
+        path, notifier, options.languageIndex, corrector::loadVolumePrecision(root).decimals);
+    if (!loaded.outcome.ok) return {{}, {}, false};
+    return printParameters(loaded.reading, options);
 }
 
 } // namespace tarn::reports

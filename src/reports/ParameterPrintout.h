@@ -5,7 +5,7 @@
 // switches and, on the models that keep one, the meter-coefficient or the calibration table.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 #include "reports/CommercialReport.h"
 
 #include <QDateTime>
@@ -18,8 +18,8 @@ namespace tarn::reports {
 // field of an item as shown, the model conditions their rows depend on, and the units they print.
 class PrintedCorrector {
 protected:
-    explicit PrintedCorrector(const corrector::CorrectorWindowModel& model)
-        : m_(model), p_(model.state().profile), img_(model.state().image) {}
+    explicit PrintedCorrector(const corrector::Reading& reading)
+        : m_(reading), p_(reading.profile), img_(reading.image) {}
 
     QString item(int n) const;
     bool calibration() const { return p_.calibModel || p_.calibModel2; }
@@ -34,7 +34,7 @@ protected:
     // 4 decimals, MPa converted with 5.
     QString panelPressure(int word) const;
 
-    const corrector::CorrectorWindowModel& m_;
+    const corrector::Reading& m_;
     const corrector::ModelProfile& p_;
     const corrector::ParameterImage& img_;
 };
@@ -54,13 +54,11 @@ struct ParameterPrintout {
     bool ok = true;    // false: nothing to print
 };
 
-ParameterPrintout printParameters(const corrector::CorrectorWindowModel& model,
-                                  const ParameterPrintoutOptions& options);
+ParameterPrintout printParameters(const corrector::Reading& reading, const ParameterPrintoutOptions& options);
 
 // "Дата последней  коррекции": the newest stored intervention, else the row of the newest interference
 // record in the window's table (the first row when the table does not reach it), else "------- / ----".
-QString lastCorrectionText(const corrector::CorrectorWindowModel& model,
-                           const std::optional<QDateTime>& newestStored);
+QString lastCorrectionText(const corrector::Reading& reading, const std::optional<QDateTime>& newestStored);
 
 // "Внимание!!! Нет файла параметров для корректора - " + model + " N" + serial.
 QString missingParameterFileText(const QString& model, const QString& serial);
@@ -69,9 +67,9 @@ QString missingParameterFileText(const QString& model, const QString& serial);
 std::optional<QString> missingParameterFile(const DataRoot& root, const QString& identifier,
                                             const QString& model, const QString& serial);
 
-// A stored point: its parameter file Param\p_<identifier>.000 loaded into a window model with no link,
-// then printed. The point's model and serial number name it when the file is missing; a file that does
-// not load has been told through the notifier.
+// A stored point: its parameter file Param\p_<identifier>.000 loaded, then printed. The point's model and
+// serial number name it when the file is missing; a file that does not load has been told through the
+// notifier.
 ParameterPrintout printPointParameters(const DataRoot& root, const QString& identifier, const QString& model,
                                        const QString& serial, const ParameterPrintoutOptions& options,
                                        Notifier& notifier);

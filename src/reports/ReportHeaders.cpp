@@ -8,21 +8,20 @@ namespace tarn::reports {
 
 using corrector::Field;
 
-ReportHeader headerFromCorrector(const corrector::CorrectorWindowModel& model, int languageIndex) {
+ReportHeader headerFromCorrector(const corrector::Reading& reading, int languageIndex) {
     ReportHeader h;
-    h.organisation = model.text(Field::Company).trimmed();
-    h.pipeline = model.text(Field::Branch).trimmed();
-    h.model = model.state().profile.modelName.trimmed();
-    h.serial = model.text(Field::HeaderSerial).trimmed();
-    h.volumeDecimals = model.volumeDecimals;
-    takeParameters(h, model, languageIndex);
+    h.organisation = reading.text(Field::Company).trimmed();
+    h.pipeline = reading.text(Field::Branch).trimmed();
+    h.model = reading.profile.modelName.trimmed();
+    h.serial = reading.text(Field::HeaderSerial).trimmed();
+    h.volumeDecimals = reading.volumeDecimals;
+    takeParameters(h, reading, languageIndex);
     return h;
 }
 
-void takeParameters(ReportHeader& h, const corrector::CorrectorWindowModel& model, int languageIndex) {
-    const auto& state = model.state();
-    const corrector::ModelProfile& profile = state.profile;
-    auto text = [&model](Field f) { return model.text(f).trimmed(); };
+void takeParameters(ReportHeader& h, const corrector::Reading& reading, int languageIndex) {
+    const corrector::ModelProfile& profile = reading.profile;
+    auto text = [&reading](Field f) { return reading.text(f).trimmed(); };
     // The corrector that carries its meter's coefficients is built together with its flow sensor.
     h.complex = profile.meterCoefModel;
     h.meterType = text(Field::MeterName);
@@ -34,13 +33,13 @@ void takeParameters(ReportHeader& h, const corrector::CorrectorWindowModel& mode
     bool ok = false;
     const int hour = h.contractTime.left(2).toInt(&ok);
     h.contractHour = ok && hour >= 0 && hour < 24 ? hour : 9;
-    h.pressureUnit = state.image.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
-    h.massMode = state.image.showsMass(profile);
+    h.pressureUnit = reading.image.pressureInMpa() ? QStringLiteral("МПа") : QStringLiteral("кгс/см2");
+    h.massMode = reading.image.showsMass(profile);
     h.heatSupported = profile.heatEnergy;
-    h.heatUnit =
-        corrector::ChoiceText(corrector::ValueList::HeatUnits, state.image.heatInGj() ? 1 : 0, languageIndex);
+    h.heatUnit = corrector::ChoiceText(corrector::ValueList::HeatUnits, reading.image.heatInGj() ? 1 : 0,
+                                       languageIndex);
 
-    h.hasParameters = model.hasSerial();
+    h.hasParameters = reading.hasSerial();
     h.standardTemperature = text(Field::StandardTemperature);
     h.standardPressure = text(Field::StandardPressure);
     h.method = text(Field::Method);
@@ -72,12 +71,11 @@ StoredPointHeader storedPointHeader(const DataRoot& root, const QString& identif
     if (const auto missing =
             missingParameterFile(root, identifier, point.model.trimmed(), point.serial.trimmed()))
         return {std::nullopt, *missing};
-    corrector::DetachedCorrector detached(notifier, languageIndex, point.volumeDecimals);
-    if (!corrector::loadPointParameterFile(detached.model(),
-                                           corrector::pointParameterFilePath(root, identifier), notifier))
-        return {};
+    const corrector::LoadedReading loaded = corrector::loadPointParameterFile(
+        corrector::pointParameterFilePath(root, identifier), notifier, languageIndex, point.volumeDecimals);
+    if (!loaded.outcome.ok) return {};
     ReportHeader h = point;
-    takeParameters(h, detached.model(), languageIndex);
+    takeParameters(h, loaded.reading, languageIndex);
     return {h, {}};
 }
 

@@ -4,7 +4,7 @@
 // parameter file.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 #include "database/Registry.h"
 #include "reports/CommercialReport.h"
 
@@ -12,14 +12,14 @@
 
 namespace tarn::reports {
 
-ReportHeader headerFromCorrector(const corrector::CorrectorWindowModel& model, int languageIndex);
+ReportHeader headerFromCorrector(const corrector::Reading& reading, int languageIndex);
 // A stored point: who it is, without what it is programmed with (enough for the listings), and the
 // installation's volume decimals its volumes are shown with.
 ReportHeader headerFromPoint(const database::Point& point, int volumeDecimals);
 
 // What the corrector's parameters tell a report: the meter, the contract load, the contract day and
 // hour, the units, the device kind and the parameter block. Who the corrector is stays as it was.
-void takeParameters(ReportHeader& header, const corrector::CorrectorWindowModel& model, int languageIndex);
+void takeParameters(ReportHeader& header, const corrector::Reading& reading, int languageIndex);
 
 struct StoredPointHeader {
     std::optional<ReportHeader> header; // nothing: no report can be made for the point

@@ -126,8 +126,8 @@ private:
 // The parameter list: the conditions are the printout's, so the same rows appear on paper and in the sheet.
 class ParameterRows : private PrintedCorrector {
 public:
-    ParameterRows(const corrector::CorrectorWindowModel& model, int languageIndex)
-        : PrintedCorrector(model), lang_(languageIndex) {}
+    ParameterRows(const corrector::Reading& reading, int languageIndex)
+        : PrintedCorrector(reading), lang_(languageIndex) {}
 
     QList<QStringList> build();
 
@@ -234,8 +234,8 @@ void ParameterRows::curve() {
 
 } // namespace
 
-QList<QStringList> parameterList(const corrector::CorrectorWindowModel& model, int languageIndex) {
-    return ParameterRows(model, languageIndex).build();
+QList<QStringList> parameterList(const corrector::Reading& reading, int languageIndex) {
+    return ParameterRows(reading, languageIndex).build();
 }
 
 QString workbookArchiveBox(Archive archive, int languageIndex) {
@@ -252,8 +252,8 @@ QString parametersSheetName(int languageIndex) {
     return uaRu(languageIndex, "Параметри", "Параметры");
 }
 
-QList<QStringList> archiveSheetRows(const corrector::CorrectorWindowModel& model, Archive archive) {
-    QStringList columns = corrector::archiveColumns(archive, model.archiveContext());
+QList<QStringList> archiveSheetRows(const corrector::Reading& reading, Archive archive) {
+    QStringList columns = corrector::archiveColumns(archive, reading.archiveContext());
     // The interference sheet ends one column short of its table: the record's raw digits, which mean
     // nothing to the reader of a workbook (the text export leaves them out too). The abnormal-situation
     // table's last column is its standard volume, billed from: it stays.
@@ -261,23 +261,23 @@ QList<QStringList> archiveSheetRows(const corrector::CorrectorWindowModel& model
     if (lastLeftOut && !columns.isEmpty()) columns.removeLast();
     const int a = static_cast<int>(archive);
     QList<QStringList> rows{columns};
-    const int count = model.archives().rowCount(archive);
+    const int count = reading.archives.rowCount(archive);
     for (int r = 0; r < count; ++r) {
         QStringList cells;
         cells.reserve(columns.size());
         for (int c = 0; c < columns.size(); ++c)
-            cells.append(model.archives().cell(a, c, r));
+            cells.append(reading.archives.cell(a, c, r));
         rows.append(cells);
     }
     return rows;
 }
 
-QList<WorkbookSheet> planWorkbook(const corrector::CorrectorWindowModel& model, const QList<Archive>& checked,
+QList<WorkbookSheet> planWorkbook(const corrector::Reading& reading, const QList<Archive>& checked,
                                   int languageIndex) {
-    QList<WorkbookSheet> sheets{{parametersSheetName(languageIndex), parameterList(model, languageIndex)}};
+    QList<WorkbookSheet> sheets{{parametersSheetName(languageIndex), parameterList(reading, languageIndex)}};
     for (Archive archive : kWorkbookArchives)
         if (checked.contains(archive))
-            sheets.append({workbookSheetName(archive, languageIndex), archiveSheetRows(model, archive)});
+            sheets.append({workbookSheetName(archive, languageIndex), archiveSheetRows(reading, archive)});
     return sheets;
 }
 

@@ -3,7 +3,7 @@
 // per archive, every cell the text the window shows. The workbook is written by our own writer
 // (libxlsxwriter), so there is no spreadsheet program to drive: the file is an Office Open XML workbook
 // (".xlsx") whatever the user typed, and it appears at its name whole or not at all.
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 
 #include <QDate>
 #include <QList>
@@ -36,15 +36,15 @@ struct WorkbookSheet {
 // the enterprise, the device, the pipeline, the meter, the contract day and hour, the method and the gas,
 // the flow, temperature and pressure limits, the substitutes, the sensors, the interface and, on the models
 // with a correction curve, its title, its column titles and its 14 points (flow or Ref, coefficient).
-QList<QStringList> parameterList(const corrector::CorrectorWindowModel& model, int languageIndex);
+QList<QStringList> parameterList(const corrector::Reading& reading, int languageIndex);
 
 // An archive's sheet: the table's column titles, then every row of the table. The abnormal-situation and
 // interference sheets leave out the table's last column.
-QList<QStringList> archiveSheetRows(const corrector::CorrectorWindowModel& model, corrector::Archive archive);
+QList<QStringList> archiveSheetRows(const corrector::Reading& reading, corrector::Archive archive);
 // "Параметры" first, then the checked archives in the order of kWorkbookArchives (the order of `checked`
 // does not matter); the parameter list is built now, from the fields as they stand.
-QList<WorkbookSheet> planWorkbook(const corrector::CorrectorWindowModel& model,
-                                  const QList<corrector::Archive>& checked, int languageIndex);
+QList<WorkbookSheet> planWorkbook(const corrector::Reading& reading, const QList<corrector::Archive>& checked,
+                                  int languageIndex);
 
 // "Файл в формате (*.xls,*.xlsx) (*.xls *.xlsx)": the dialog's filter (the patterns hidden from the user).
 QString workbookFilter();

@@ -222,12 +222,12 @@ std::optional<database::Point> pointFromPackage(const QString& identifier, const
     const QString param = QDir(staging).filePath(files.first().name);
     if (QFileInfo(param).isFile() && QFileInfo(param).size() <= kMaxParameterFileBytes) {
         // Only the point's registry fields are taken from it: no volume is shown.
-        corrector::DetachedCorrector detached(notifier, options.language);
-        corrector::CorrectorWindowModel& model = detached.model();
-        if (corrector::loadPointParameterFile(model, param, notifier)) {
-            const database::StoreContext c =
-                corrector::storeContextFor(model, options.language, database::SourceKind::Package, {});
-            point = corrector::newPointFor(model, options.settings, 1, c);
+        const corrector::LoadedReading loaded =
+            corrector::loadPointParameterFile(param, notifier, options.language);
+        if (loaded.outcome.ok) {
+            const database::StoreContext c = corrector::storeContextFor(loaded.reading, options.language,
+                                                                        database::SourceKind::Package, {});
+            point = corrector::newPointFor(loaded.reading, options.settings, 1, c);
         }
     }
     if (!point || point->serial.trimmed().isEmpty() || point->model.trimmed().isEmpty()) {

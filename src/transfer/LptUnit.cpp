@@ -1,7 +1,7 @@
 #include "transfer/LptUnit.h"
 
 #include "common/Language.h"
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 #include "transfer/TransferUnit.h"
 
 namespace tarn::transfer {
@@ -15,8 +15,8 @@ constexpr int kProbeFirstWord = 6996;
 constexpr int kTopPages = 0x7C00;
 } // namespace
 
-LptImageRead::LptImageRead(LptBus& bus, corrector::CorrectorWindowModel& model, int languageIndex)
-    : bus_(bus), model_(model), lang_(languageIndex) {}
+LptImageRead::LptImageRead(LptBus& bus, corrector::Reading& reading, int languageIndex)
+    : bus_(bus), reading_(reading), lang_(languageIndex) {}
 
 LptImageRead::~LptImageRead() = default;
 
@@ -33,8 +33,9 @@ std::optional<QString> LptImageRead::begin() {
         return message_ = uaRu(lang_, "Читати ДТУ-1 програмою QuonR", "Читайте ДТУ-1 программой QuonR");
     if (check.status != ZoneComplete)
         return message_ = uaRu(lang_, "помилка контрольної суми!", "ошибка контрольной суммы!!!");
-    if (const auto refused = loadParameters(region3, model_, lang_)) return message_ = *refused;
-    walk_ = std::make_unique<ArchivePageWalk>(model_, lang_);
+    touched_ = true;
+    if (const auto refused = loadParameters(region3, reading_, lang_)) return message_ = *refused;
+    walk_ = std::make_unique<ArchivePageWalk>(reading_, lang_);
     return std::nullopt;
 }
 

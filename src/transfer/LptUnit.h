@@ -1,6 +1,6 @@
 #pragma once
-// The single-zone transfer unit on the parallel port: reading its copy of a corrector into the corrector
-// window, and its write-and-read-back test. Both run one step at a time (a page, a line), so a window can
+// The single-zone transfer unit on the parallel port: reading its copy of a corrector into a reading,
+// and its write-and-read-back test. Both run one step at a time (a page, a line), so a window can
 // show progress, let events run and stop between steps; the pauses are the window's.
 #include "transfer/LptBus.h"
 #include "transfer/ZoneImage.h"
@@ -10,7 +10,7 @@
 #include <optional>
 
 namespace tarn::corrector {
-class CorrectorWindowModel;
+struct Reading;
 }
 
 namespace tarn::transfer {
@@ -19,7 +19,7 @@ inline constexpr int kLptImageBytes = kLptChips * kChipBytes; // the gauge of a 
 
 class LptImageRead {
 public:
-    LptImageRead(LptBus& bus, corrector::CorrectorWindowModel& model, int languageIndex);
+    LptImageRead(LptBus& bus, corrector::Reading& reading, int languageIndex);
     ~LptImageRead();
     // The bus reset, then the identification and parameter area from chip 3: the message when the copy
     // cannot be taken ("Читайте ДТУ-1 программой QuonR", "ошибка контрольной суммы!!!", "Ошибка обмена
@@ -32,11 +32,14 @@ public:
     const QString& message() const { return message_; }
     int bytesDone() const { return page_ * 256; }
     const QList<int>& kindsRead() const { return kinds_; }
+    // The copy's parameters went into the reading (clearing it first), whether or not they were accepted.
+    bool readingTouched() const { return touched_; }
 
 private:
     LptBus& bus_;
-    corrector::CorrectorWindowModel& model_;
+    corrector::Reading& reading_;
     int lang_;
+    bool touched_ = false;
     std::unique_ptr<ArchivePageWalk> walk_;
     int page_ = 0;
     int passes_ = 0;

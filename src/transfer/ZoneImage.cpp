@@ -4,10 +4,10 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 #include "corrector/Archives.h"
-#include "corrector/CorrectorWindowModel.h"
 #include "corrector/Identification.h"
 #include "corrector/ModelProfile.h"
 #include "corrector/ReadQueue.h"
+#include "corrector/Reading.h"
 #include "transfer/TransferUnit.h"
 
 #include <QDir>
@@ -193,22 +193,20 @@ ZoneCheck checkZone(const QByteArray& region3, int languageIndex) {
     return c;
 }
 
-std::optional<QString> loadParameters(const QByteArray& region3, corrector::CorrectorWindowModel& model,
-                                      int lang) {
-    const int level = model.state().accessLevel;
-    model.ClearWindow();
-    model.SetAccessLevel(level);
+std::optional<QString> loadParameters(const QByteArray& region3, corrector::Reading& reading, int lang) {
+    reading.clear();
+    reading.source = corrector::SourceKind::TransferUnit;
     const QByteArray top = region3.leftJustified(kRegionBytes, '\0', true);
     const corrector::IdentificationString id(
         top.mid(kIdentification, corrector::IdentificationString::kSize));
     const corrector::VersionCheck version = corrector::CheckVersion(id, lang);
     if (!version.accepted()) return version.message;
-    model.setIdentification(id);
-    model.setProfile(corrector::DeriveModelProfile(id, littleEndian16(top, kSerialBytes)));
+    reading.identification = id;
+    reading.profile = corrector::DeriveModelProfile(id, littleEndian16(top, kSerialBytes));
     // The parameter area in the corrector's 256-byte pages; the last one ends with the copy (it holds 704
     // bytes of parameters, not 768).
-    corrector::ParameterImage& image = model.imageForLoading();
-    const corrector::ModelProfile& profile = model.state().profile;
+    corrector::ParameterImage& image = reading.image;
+    const corrector::ModelProfile& profile = reading.profile;
     for (int piece = 0; piece < 3; ++piece) {
         const int from = kParameterArea + piece * corrector::ParameterImage::kPageBytes;
         image.DecodePage(piece * corrector::ParameterImage::kPageBytes / 4,
@@ -221,12 +219,12 @@ std::optional<QString> loadParameters(const QByteArray& region3, corrector::Corr
             image.setWordBytes(first + i, top.mid(kCoefficientArea + 4 * i, 4));
     }
     // The parameters are in hand as after a parameter read: storing writes the point's parameter file.
-    model.markKindRead(corrector::read_kind::Parameters);
+    reading.markKindRead(corrector::read_kind::Parameters);
     return std::nullopt;
 }
 
-ArchivePageWalk::ArchivePageWalk(corrector::CorrectorWindowModel& model, int languageIndex)
-    : model_(model), lang_(languageIndex) {}
+ArchivePageWalk::ArchivePageWalk(corrector::Reading& reading, int languageIndex)
+    : reading_(reading), lang_(languageIndex) {}
 
 ArchivePageWalk::~ArchivePageWalk() = default;
 
@@ -236,21 +234,22 @@ ArchivePageWalk::Result ArchivePageWalk::take(int k, const QByteArray& page) {
         ++entry;
     const ArchivePages& a = kArchivePages[entry];
     const std::optional<corrector::ArchiveGeometry> geometry =
-        corrector::archiveGeometry(a.archive, model_.state().profile);
+        corrector::archiveGeometry(a.archive, reading_.profile);
     if (entry != entry_ || !check_) {
         entry_ = entry;
-        check_ = geometry ? std::make_unique<corrector::ArchivePageCheck>(*geometry, model_.archives(), false)
+        check_ = geometry ? std::make_unique<corrector::ArchivePageCheck>(*geometry, reading_.archives, false)
                           : nullptr;
     }
     // The corrector's own page address: the low half of the memory, then the high half.
     const int address = k < 256 ? k : k - 256;
     if (check_ && address >= geometry->firstPage && address < geometry->firstPage + geometry->pages &&
-        check_->check(address, page, model_.archiveContext()) == corrector::ArchivePageCheck::Verdict::Reject)
+        check_->check(address, page, reading_.archiveContext()) ==
+            corrector::ArchivePageCheck::Verdict::Reject)
         return Result::Rejected;
     ++walked_;
     if (k == a.last && geometry) {
         kinds_.append(geometry->kind);
-        model_.markKindRead(geometry->kind);
+        reading_.markKindRead(geometry->kind);
     }
     return Result::Taken;
 }
@@ -266,7 +265,10 @@ QString ArchivePageWalk::rejectionQuestion(int k) const {
 }
 
 QList<int> ArchivePageWalk::finish() {
-    model_.finishLoading();
+    // A copy holds no clock and no measurement: those of an earlier reading do not belong to it.
+    reading_.clock.reset();
+    reading_.measurement.reset();
+    corrector::completeFullRead(reading_);
     return kinds_;
 }
 
@@ -279,7 +281,7 @@ std::optional<QString> zoneNotLoadable(const DataRoot& root, int zone, int lang)
     return zoneText(z.status, false, z.serial, z.name, lang);
 }
 
-ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowModel& model, int lang,
+ZoneLoad loadZone(const DataRoot& root, int zone, corrector::Reading& reading, int lang,
                   const std::function<bool(const QString&)>& askStop) {
     ZoneLoad out;
     const QString openFailure = QStringLiteral("Ошибка открытия файла!!!");
@@ -303,7 +305,8 @@ ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowMode
         out.message = openFailure;
         return out;
     }
-    if (const auto refused = loadParameters(*regions[3], model, lang)) {
+    out.readingTaken = true;
+    if (const auto refused = loadParameters(*regions[3], reading, lang)) {
         out.message = *refused;
         return out;
     }
@@ -312,7 +315,7 @@ ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowMode
     // The pages are walked only with every image file at hand: a copy that lacks one is refused as a
     // whole, before any page is offered to the user.
     const bool allOpen = regions[0] && regions[1] && regions[2];
-    ArchivePageWalk walk(model, lang);
+    ArchivePageWalk walk(reading, lang);
     bool stopped = false;
     for (int k = 0; k < kLogicalPages && !stopped && allOpen; ++k) {
         const QByteArray page = regions[k / 128]->mid((k % 128) * kBlockBytes, kBlockBytes);

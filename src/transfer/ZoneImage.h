@@ -14,7 +14,7 @@
 #include <optional>
 
 namespace tarn::corrector {
-class CorrectorWindowModel;
+struct Reading;
 class ArchivePageCheck;
 } // namespace tarn::corrector
 
@@ -77,9 +77,9 @@ bool parameterAreaSumOk(const QByteArray& region3);
 inline constexpr int kLogicalPages = 512;
 
 // The identification, parameters and coefficients of a copy (its region 3, or the start of it up to the
-// parameter area's end) into the corrector window, cleared first; the version check's message when the
-// corrector is not one the program serves.
-std::optional<QString> loadParameters(const QByteArray& region3, corrector::CorrectorWindowModel& model,
+// parameter area's end) into a reading, cleared first; the version check's message when the corrector
+// is not one the program serves.
+std::optional<QString> loadParameters(const QByteArray& region3, corrector::Reading& reading,
                                       int languageIndex);
 
 // The archive pages of a copy handed to the archive decoders in logical page order (0..511), as a
@@ -87,18 +87,18 @@ std::optional<QString> loadParameters(const QByteArray& region3, corrector::Corr
 // three times blanks its bad records).
 class ArchivePageWalk {
 public:
-    ArchivePageWalk(corrector::CorrectorWindowModel& model, int languageIndex);
+    ArchivePageWalk(corrector::Reading& reading, int languageIndex);
     ~ArchivePageWalk();
     enum class Result { Taken, Rejected };
     Result take(int logicalPage, const QByteArray& page);
     // `Ошибка данных в архиве "<archive>-№зап.<records so far>" … Остановить чтение?`
     QString rejectionQuestion(int logicalPage) const;
     int walked() const { return walked_; }
-    // The window filled from what was taken; the read kinds of the archives walked to their end.
+    // The reading's fields filled from what was taken; the read kinds of the archives walked to their end.
     QList<int> finish();
 
 private:
-    corrector::CorrectorWindowModel& model_;
+    corrector::Reading& reading_;
     int lang_;
     int entry_ = -1;
     std::unique_ptr<corrector::ArchivePageCheck> check_;
@@ -106,7 +106,7 @@ private:
     QList<int> kinds_;
 };
 
-// Loading zone n (1-based, a zone of the last read) into the corrector window: identification,
+// Loading zone n (1-based, a zone of the last read) into a reading: identification,
 // parameters, coefficients, then every archive page through the archive decoders. askStop is asked when
 // a page's records do not check; true ends the walk.
 // Only a zone of the last read that holds a complete, checked copy is offered for loading: nothing for
@@ -117,8 +117,10 @@ struct ZoneLoad {
     bool complete = false; // every page walked: the data may be stored
     QString message;       // why not, when not ("Ошибка открытия файла!!!", …)
     QList<int> kindsRead;  // the archive read kinds whose pages were walked
+    // The reading was cleared for the copy; a copy that never opened leaves it as it was.
+    bool readingTaken = false;
 };
-ZoneLoad loadZone(const DataRoot& root, int zone, corrector::CorrectorWindowModel& model, int languageIndex,
+ZoneLoad loadZone(const DataRoot& root, int zone, corrector::Reading& reading, int languageIndex,
                   const std::function<bool(const QString& question)>& askStop);
 
 } // namespace tarn::transfer

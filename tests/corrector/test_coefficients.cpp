@@ -244,7 +244,7 @@ TEST(CoefficientSession, MeterCoefficientsReadAndWriteRoundTrip) {
     EXPECT_EQ(window.cells().constants[5], QStringLiteral("0"));
     EXPECT_EQ(window.cells().kq[0], QStringLiteral("1.018"));
     // The image keeps the raw bytes: the files and the printout carry them.
-    EXPECT_EQ(r.model().state().image.wordBytes(150), hex("00 00 C0 7F"));
+    EXPECT_EQ(r.model().reading().image.wordBytes(150), hex("00 00 C0 7F"));
 
     // Without the verifier's level the corrector refuses the first word and the sequence stops there.
     window.cells().kq[13] = QStringLiteral("0.9975");
@@ -265,7 +265,7 @@ TEST(CoefficientSession, MeterCoefficientsReadAndWriteRoundTrip) {
     EXPECT_FLOAT_EQ(r.memory().floatAt(146), 0.125f);
     EXPECT_EQ(r.memory().word(150), floatBytes(0.0f)); // the NaN shown as 0 is written as 0
     // The image holds what the corrector accepted.
-    EXPECT_EQ(r.model().state().image.wordBytes(184), floatBytes(0.9975f));
+    EXPECT_EQ(r.model().reading().image.wordBytes(184), floatBytes(0.9975f));
 }
 
 TEST(CoefficientSession, WritesNeedEveryCellAndASerialNumber) {
@@ -287,7 +287,7 @@ TEST(CoefficientSession, SilenceStopsTheReadWhereItIs) {
     MeterCoefWindowModel window(*r.session, r.engine, r.notifier);
     r.shorten(window);
     window.fill();
-    const QByteArray before = r.model().state().image.wordBytes(151);
+    const QByteArray before = r.model().reading().image.wordBytes(151);
     r.memory().setFloat(145, 7.5f);
     // Words 145..149 answer, then the corrector falls silent.
     int answered = 0;
@@ -300,7 +300,7 @@ TEST(CoefficientSession, SilenceStopsTheReadWhereItIs) {
     EXPECT_TRUE(r.engine.noLinkShown());
     // What was read stays read; the cells are not refilled from a half-read table.
     EXPECT_EQ(window.meterTable().text(1), QStringLiteral("7.5"));
-    EXPECT_EQ(r.model().state().image.wordBytes(151), before);
+    EXPECT_EQ(r.model().reading().image.wordBytes(151), before);
     EXPECT_EQ(window.cells().constants[0], QStringLiteral("0.0452"));
 }
 
@@ -338,7 +338,7 @@ TEST(CoefficientSession, CalibrationPermittedByItsFlagsOpensAtOnce) {
 
 TEST(CoefficientSession, CalibrationPermissionByPasswordUnlockAndRecheck) {
     CoefRig r("calib");
-    ASSERT_FALSE(r.model().state().image.calibrationPermitted());
+    ASSERT_FALSE(r.model().reading().image.calibrationPermitted());
     CalibWindowModel window(*r.session, r.engine, r.linkPort, r.notifier);
     r.shorten(window);
     window.permission().timings = {1, 2, 3, 1, 50};
@@ -352,7 +352,7 @@ TEST(CoefficientSession, CalibrationPermissionByPasswordUnlockAndRecheck) {
     const qsizetype mark = r.port.writes.size();
     ASSERT_TRUE(r.enterPassword(6, "7777"));
     ASSERT_TRUE(test::waitUntil([&] { return window.permitted(); }));
-    const quint16 unlock = calibUnlockValue(r.model().state().image);
+    const quint16 unlock = calibUnlockValue(r.model().reading().image);
     EXPECT_EQ(r.framesSince(mark, 0x80).value(0),
               link::withFrameChecksum(hex("80 03 02") + u16Bytes(unlock)));
     EXPECT_FALSE(r.engine.lineClaimed());

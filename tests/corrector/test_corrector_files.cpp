@@ -4,6 +4,8 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ParameterFile.h"
 #include "support/TestSupport.h"
@@ -51,7 +53,8 @@ struct Filled {
         model.StartFullRead();
         for (int page = 0; page < 3; ++page)
             model.onPageAccepted(quint16(64 * page), memory.mid(64 * page * 4, 256));
-        if (model.state().profile.hasCoefficientTable()) model.onPageAccepted(178, memory.mid(178 * 4, 256));
+        if (model.reading().profile.hasCoefficientTable())
+            model.onPageAccepted(178, memory.mid(178 * 4, 256));
         model.onFullReadComplete();
         model.markKindRead(1);
         model.markKindRead(3);
@@ -152,7 +155,7 @@ TEST(CorrectorFiles, FileNames) {
         EXPECT_EQ(finalFileName(QString::fromLatin1(chosen), QStringLiteral("prt")),
                   QStringLiteral("/tmp/a.b/abc.prt"));
     Filled w('W');
-    EXPECT_EQ(proposedFileName(w.model, QDate(2026, 12, 9)),
+    EXPECT_EQ(proposedFileName(w.model.reading(), QDate(2026, 12, 9)),
               QStringLiteral("w") + w.model.text(F::HeaderSerial).left(5) + QStringLiteral("_261209"));
     EXPECT_EQ(overwriteQuestion(QStringLiteral("a.prt"), kRussian),
               QStringLiteral("Файл \"a.prt\"уже существует, перезаписать?"));
@@ -162,7 +165,8 @@ TEST(CorrectorFiles, SnapshotComesBackAsTheWindowWas) {
     Filled w;
     const QString path = tempPath(QStringLiteral("round.prt"));
     int lastDone = 0;
-    const FileOutcome saved = saveSnapshot(w.model, path, kRussian, [&](int done, int) { lastDone = done; });
+    const FileOutcome saved =
+        saveSnapshot(w.model.reading(), path, kRussian, [&](int done, int) { lastDone = done; });
     ASSERT_TRUE(saved.ok) << saved.message.toStdString();
     EXPECT_GT(lastDone, 144);
     const QList<QByteArray> lines = linesOf(path);
@@ -182,9 +186,9 @@ TEST(CorrectorFiles, SnapshotComesBackAsTheWindowWas) {
     EXPECT_TRUE(notifier.messages.isEmpty());
     for (int word = 1; word < ParameterImage::kCommonWords; ++word) {
         if (word >= 137) continue;
-        EXPECT_EQ(m.state().image.WordText(word), w.model.state().image.WordText(word)) << word;
+        EXPECT_EQ(m.reading().image.WordText(word), w.model.reading().image.WordText(word)) << word;
     }
-    EXPECT_EQ(m.state().image.wordBytes(3), hex("00 0D 01 20"));
+    EXPECT_EQ(m.reading().image.wordBytes(3), hex("00 0D 01 20"));
     EXPECT_TRUE(
         m.text(F::Software).startsWith(QStringLiteral("A          V46a"))); // as a version read shows it
     for (F f : {F::HeaderSerial, F::Company, F::Notes, F::InitDate, F::MeasBatteryVoltage, F::Density,
@@ -206,7 +210,7 @@ TEST(CorrectorFiles, SnapshotComesBackAsTheWindowWas) {
 TEST(CorrectorFiles, CoefficientTablesTravelOnlyWithModelsThatHaveThem) {
     Filled w('W');
     const QString path = tempPath(QStringLiteral("coef.prt"));
-    ASSERT_TRUE(saveSnapshot(w.model, path, kRussian).ok);
+    ASSERT_TRUE(saveSnapshot(w.model.reading(), path, kRussian).ok);
     QList<QByteArray> lines = linesOf(path);
     int words = 0;
     for (const QByteArray& l : lines)
@@ -216,7 +220,7 @@ TEST(CorrectorFiles, CoefficientTablesTravelOnlyWithModelsThatHaveThem) {
     test::RecordingNotifier n;
     DetachedCorrector back(n, kRussian);
     ASSERT_TRUE(loadParameterFile(back.model(), path, n).ok);
-    EXPECT_EQ(back.model().state().image.wordInt32(184), 184007);
+    EXPECT_EQ(back.model().reading().image.wordInt32(184), 184007);
 
     // The same lines under a series-1 identification: the coefficient lines are dropped.
     for (QByteArray& l : lines)
@@ -224,14 +228,14 @@ TEST(CorrectorFiles, CoefficientTablesTravelOnlyWithModelsThatHaveThem) {
     writeRecords(path, lines);
     DetachedCorrector plain(n, kRussian);
     ASSERT_TRUE(loadParameterFile(plain.model(), path, n).ok);
-    EXPECT_FALSE(plain.model().state().image.isRead(184));
+    EXPECT_FALSE(plain.model().reading().image.isRead(184));
     QFile::remove(path);
 }
 
 TEST(CorrectorFiles, OtherLanguageSkipsTheHourlyCheckButLoadsTheRows) {
     Filled w('V', kUkrainian);
     const QString path = tempPath(QStringLiteral("ua.prt"));
-    ASSERT_TRUE(saveSnapshot(w.model, path, kUkrainian).ok);
+    ASSERT_TRUE(saveSnapshot(w.model.reading(), path, kUkrainian).ok);
     test::RecordingNotifier n;
     DetachedCorrector ru(n, kRussian);
     ASSERT_TRUE(loadParameterFile(ru.model(), path, n).ok);
@@ -312,7 +316,7 @@ TEST(CorrectorFiles, LongWordLinesAreReportedAndLoadingGoesOn) {
     ASSERT_EQ(n.messages.size(), 1);
     EXPECT_EQ(n.messages[0].second,
               QStringLiteral("ОШИБКА!!! длины строки :51: ") + QString(40, QLatin1Char('1')));
-    EXPECT_TRUE(c.model().state().image.isRead(51));
+    EXPECT_TRUE(c.model().reading().image.isRead(51));
     EXPECT_EQ(c.model().archives().cell(2, 14, 0), QString());
     EXPECT_EQ(c.model().archives().cell(2, 14, 1), QStringLiteral("0123456789"));
     QFile::remove(path);
@@ -322,7 +326,7 @@ TEST(CorrectorFiles, PointParameterFileHoldsNoTablesAndKeepsTheAccessLevel) {
     test::TempHome home;
     Filled w('W');
     const QString path = pointParameterFilePath(home.root(), QStringLiteral("W46a41234"));
-    ASSERT_TRUE(writePointParameterFile(w.model, path));
+    ASSERT_TRUE(writePointParameterFile(w.model.reading(), path));
     const QList<QByteArray> lines = linesOf(path);
     ASSERT_EQ(lines.size(), 10 + 2 + 145 + 40);
     EXPECT_EQ(lines[11], toCp1251(QStringLiteral("параметры прибора")));
@@ -334,7 +338,7 @@ TEST(CorrectorFiles, PointParameterFileHoldsNoTablesAndKeepsTheAccessLevel) {
     EXPECT_EQ(c.model().state().accessLevel, 3);
     EXPECT_EQ(c.model().text(F::MeterCounter), w.model.text(F::MeterCounter));
     EXPECT_EQ(c.model().archives().rowCount(Archive::Hourly), 0);
-    EXPECT_TRUE(c.model().state().profile.meterCoefModel);
+    EXPECT_TRUE(c.model().reading().profile.meterCoefModel);
     EXPECT_FALSE(loadPointParameterFile(c.model(), path + QStringLiteral("x"), n));
     EXPECT_TRUE(n.messages.isEmpty());
     EXPECT_TRUE(pointParameterFilePath(home.root(), QStringLiteral("../x")).isEmpty());
@@ -344,21 +348,22 @@ TEST(CorrectorFiles, SavingNeedsDataAndNeverLeavesHalfAFile) {
     test::RecordingNotifier n;
     DetachedCorrector empty(n, kRussian);
     empty.model().ClearWindow();
-    EXPECT_EQ(saveSnapshot(empty.model(), tempPath(QStringLiteral("x.prt")), kRussian).message,
+    EXPECT_EQ(saveSnapshot(empty.model().reading(), tempPath(QStringLiteral("x.prt")), kRussian).message,
               QStringLiteral("Нет данных"));
-    EXPECT_EQ(exportText(empty.model(), tempPath(QStringLiteral("x.txt")), kUkrainian).message,
+    EXPECT_EQ(exportText(empty.model().reading(), tempPath(QStringLiteral("x.txt")), kUkrainian).message,
               QStringLiteral("Немає даних"));
     Filled w;
-    const FileOutcome failed = saveSnapshot(w.model, QStringLiteral("/nonexistent-dir/x.prt"), kRussian);
+    const FileOutcome failed =
+        saveSnapshot(w.model.reading(), QStringLiteral("/nonexistent-dir/x.prt"), kRussian);
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.message, QStringLiteral("ОШИБКА ЗАПИСИ ФАЙЛА ОТЧЕТА"));
-    EXPECT_FALSE(exportText(w.model, QStringLiteral("/nonexistent-dir/x.txt"), kRussian).ok);
+    EXPECT_FALSE(exportText(w.model.reading(), QStringLiteral("/nonexistent-dir/x.txt"), kRussian).ok);
 }
 
 TEST(CorrectorFiles, TextExportIsTabSeparated) {
     Filled w;
     const QString path = tempPath(QStringLiteral("export.txt"));
-    const FileOutcome out = exportText(w.model, path, kRussian);
+    const FileOutcome out = exportText(w.model.reading(), path, kRussian);
     ASSERT_TRUE(out.ok);
     EXPECT_EQ(out.message, QStringLiteral("ФАЙЛ ОТЧЕТА ЗАПИСАН"));
     QFile f(path);
@@ -373,4 +378,88 @@ TEST(CorrectorFiles, TextExportIsTabSeparated) {
     EXPECT_EQ(lines[interference + 2].count(QLatin1Char('\t')), 7); // the record's bytes are left out
     EXPECT_TRUE(lines[interference + 2].startsWith(QStringLiteral("3         \t02.02.2024\t11:15     \t")));
     QFile::remove(path);
+}
+
+namespace {
+
+// Two readings hold the same data: every field's text, every parameter word, every table row, the kinds,
+// the identification and the serial number.
+void expectSameReading(const Reading& a, const Reading& b) {
+    for (int f = 0; f < kFieldCount; ++f)
+        EXPECT_EQ(a.text(static_cast<Field>(f)), b.text(static_cast<Field>(f))) << "field " << f;
+    for (int word = 0; word < ParameterImage::kWords; ++word) {
+        EXPECT_EQ(a.image.isRead(word), b.image.isRead(word)) << "word " << word;
+        EXPECT_EQ(a.image.wordBytes(word), b.image.wordBytes(word)) << "word " << word;
+    }
+    for (Archive archive : kArchives)
+        EXPECT_EQ(a.archives.rows(archive), b.archives.rows(archive)) << static_cast<int>(archive);
+    EXPECT_EQ(a.kindsRead, b.kindsRead);
+    EXPECT_EQ(a.identification.raw(), b.identification.raw());
+    EXPECT_EQ(a.profile.modelName, b.profile.modelName);
+    EXPECT_EQ(a.header.serial(), b.header.serial());
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    return f.readAll();
+}
+
+} // namespace
+
+TEST(CorrectorFiles, AFileLoadsIntoAReadingAsIntoTheWindowAndTheReadingAloneWritesItAgain) {
+    Filled w;
+    const QString first = tempPath(QStringLiteral("reading-1.prt"));
+    ASSERT_TRUE(saveSnapshot(w.model.reading(), first, kRussian).ok);
+
+    // Without a window: the reading is the file's, whole, and says where it came from.
+    test::RecordingNotifier notifier;
+    const LoadedReading loaded = loadParameterFile(first, notifier, kRussian);
+    ASSERT_TRUE(loaded.outcome.ok) << notifier.texts().join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(loaded.opened);
+    EXPECT_EQ(loaded.reading.source, SourceKind::File);
+    EXPECT_EQ(loaded.reading.text(F::HeaderSerial), w.model.text(F::HeaderSerial));
+    EXPECT_EQ(loaded.reading.archives.cell(2, 14, 0), QStringLiteral("1234567.89"));
+    EXPECT_FALSE(loaded.reading.clock);
+    EXPECT_FALSE(loaded.reading.measurement);
+
+    // Into a window: the window shows exactly that reading.
+    DetachedCorrector window(notifier, kRussian);
+    ASSERT_TRUE(loadParameterFile(window.model(), first, notifier).ok);
+    expectSameReading(window.model().reading(), loaded.reading);
+
+    // The reading is all a file needs: written again and loaded again, nothing moves.
+    const QString second = tempPath(QStringLiteral("reading-2.prt"));
+    const QString third = tempPath(QStringLiteral("reading-3.prt"));
+    ASSERT_TRUE(saveSnapshot(loaded.reading, second, kRussian).ok);
+    const LoadedReading again = loadParameterFile(second, notifier, kRussian);
+    ASSERT_TRUE(again.outcome.ok);
+    expectSameReading(again.reading, loaded.reading);
+    ASSERT_TRUE(saveSnapshot(again.reading, third, kRussian).ok);
+    EXPECT_EQ(bytesOf(third), bytesOf(second));
+
+    // The point's parameter file the same way, without its tables.
+    const QString point = tempPath(QStringLiteral("p_reading.000"));
+    ASSERT_TRUE(writePointParameterFile(loaded.reading, point));
+    const LoadedReading parameters = loadPointParameterFile(point, notifier, kRussian);
+    ASSERT_TRUE(parameters.outcome.ok);
+    EXPECT_EQ(parameters.reading.text(F::HeaderSerial), loaded.reading.text(F::HeaderSerial));
+    EXPECT_EQ(parameters.reading.image.wordBytes(45), loaded.reading.image.wordBytes(45));
+    EXPECT_EQ(parameters.reading.archives.rowCount(Archive::Hourly), 0);
+    EXPECT_TRUE(notifier.messages.isEmpty()) << notifier.texts().join(QLatin1Char('|')).toStdString();
+
+    // A file that never names its corrector gives a cleared reading; one that is not there, nothing opened.
+    const QString nameless = tempPath(QStringLiteral("nameless.prt"));
+    writeRecords(nameless, {headerLine("12345"), headerLine("x")});
+    const LoadedReading refused = loadParameterFile(nameless, notifier, kRussian);
+    EXPECT_FALSE(refused.outcome.ok);
+    EXPECT_TRUE(refused.opened);
+    EXPECT_FALSE(refused.reading.hasSerial());
+    EXPECT_EQ(refused.reading.text(F::HeaderSerial), QString::fromLatin1(kNoDataText));
+    const LoadedReading missing =
+        loadPointParameterFile(tempPath(QStringLiteral("none.000")), notifier, kRussian);
+    EXPECT_FALSE(missing.opened);
+    EXPECT_FALSE(missing.outcome.ok);
+    for (const QString& path : {first, second, third, point, nameless})
+        QFile::remove(path);
 }

@@ -4,6 +4,7 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/ItemTable.h"
 #include "corrector/ProgramFromFile.h"
@@ -104,10 +105,10 @@ TEST(ProgramFromFile, AMeterCoefficientFileIsWrittenBackStepByStep) {
     ASSERT_TRUE(r.readParameters());
     test::TempHome home;
     const QString path = pointParameterFilePath(home.root(), QStringLiteral("w04870"));
-    ASSERT_TRUE(writePointParameterFile(r.model(), path));
+    ASSERT_TRUE(writePointParameterFile(r.model().reading(), path));
     r.model().ClearWindow();
     ASSERT_TRUE(loadPointParameterFile(r.model(), path, r.notifier));
-    ASSERT_TRUE(r.model().state().profile.meterCoefModel);
+    ASSERT_TRUE(r.model().reading().profile.meterCoefModel);
 
     const sim::CorrectorMemory saved = r.memory();
     r.memory().setFloat(51, 0.7f);                                                 // density
@@ -308,8 +309,8 @@ TEST(ProgramFromFileWindow, TheRegistryRowsFileIsWrittenFromTheWindow) {
         p.model = QString::fromUtf8(model);
         ASSERT_TRUE(registry.add(p));
     }
-    ASSERT_TRUE(
-        writePointParameterFile(r.model(), pointParameterFilePath(home.root(), QStringLiteral("w04870"))));
+    ASSERT_TRUE(writePointParameterFile(r.model().reading(),
+                                        pointParameterFilePath(home.root(), QStringLiteral("w04870"))));
     r.model().ClearWindow();
 
     TfPrPar window(r.model(), r.engine, r.gate, r.notifier, {home.root(), &schemas, kRussian});

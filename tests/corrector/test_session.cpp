@@ -2,6 +2,7 @@
 // simulated corrector in process: what the user gets from "ЧИТАТЬ ВСЕ" and from writing one item.
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "corrector/StoreReading.h"
 #include "link/FakeSerialPort.h"
 #include "support/DatabaseFaults.h"
@@ -291,7 +292,8 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     bool asked = false;
     leave.configureNewPoint = [&asked](database::Point&) { return asked = true, false; };
     r.settings.syncOn = true;
-    auto result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    auto result =
+        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
     r.settings.syncOn = false;
     EXPECT_FALSE(result.stored);
     EXPECT_EQ(result.error, synchronisedCopyText());
@@ -300,7 +302,8 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     EXPECT_TRUE(registry.all().isEmpty());
 
     // The user leaves the configurator: nothing is added, nothing stored.
-    result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    result =
+        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(result.stored);
     EXPECT_TRUE(result.error.isEmpty());
@@ -312,7 +315,8 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
         p.config[database::config::Owner] = QStringLiteral("Облгаз");
         return true;
     };
-    result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, save);
+    result =
+        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, save);
     ASSERT_TRUE(result.stored) << result.error.toStdString();
     EXPECT_TRUE(result.added);
     EXPECT_EQ(result.identifier, QStringLiteral("t01234"));
@@ -322,7 +326,8 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     EXPECT_EQ(point->config[database::config::Owner], QStringLiteral("Облгаз"));
     EXPECT_EQ(point->config[database::config::Flags], QStringLiteral("01000000000"));
     // A known point is stored at once, without the configurator.
-    result = storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, leave);
+    result =
+        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
     EXPECT_TRUE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_EQ(result.result.kinds[0].dropped, 30);
@@ -356,14 +361,15 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     // Known point; another program holds the registry in a write transaction: the header (a new link
     // address) cannot be written.
     ASSERT_TRUE(
-        storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks).stored);
+        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks)
+            .stored);
     const QString registryPath = database::tablePath(home.root(), database::TableKind::Registry);
     {
         test::SqliteHolder holder(registryPath);
         ASSERT_TRUE(holder.lockForWriting());
         configuratorOpened = false;
-        const auto result =
-            storeAfterReading(home.root(), schemas, r.model(), r.settings, 7, kRussian, {3}, 5, hooks);
+        const auto result = storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 7,
+                                              kRussian, {3}, 5, hooks);
         EXPECT_FALSE(result.stored);
         EXPECT_FALSE(result.error.isEmpty());
         EXPECT_FALSE(configuratorOpened);
@@ -375,7 +381,7 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     const qsizetype hoursBefore = storedHours();
     ASSERT_TRUE(test::damageTableFile(registryPath));
     const auto result =
-        storeAfterReading(home.root(), schemas, r.model(), r.settings, 1, kRussian, {3}, 5, hooks);
+        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks);
     EXPECT_FALSE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_FALSE(result.error.isEmpty());

@@ -178,7 +178,7 @@ TEST(WindowModel, ClearWindowShowsNoData) {
     EXPECT_EQ(w.model.text(Field::ContractDay), QStringLiteral("0"));
     EXPECT_FALSE(w.model.calibrationHeaderShown());
     EXPECT_EQ(w.model.state().accessLevel, 0);
-    EXPECT_FALSE(w.model.state().image.isRead(51));
+    EXPECT_FALSE(w.model.reading().image.isRead(51));
 }
 
 TEST(WindowModel, DensityWriteConfirmsSendsAndReadsBack) {

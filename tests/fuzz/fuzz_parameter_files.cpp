@@ -7,6 +7,8 @@
 #include "common/Language.h"
 #include "common/Notifier.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/ParameterFile.h"
 
 using namespace tarn;

@@ -12,6 +12,8 @@
 #include "common/TuningFiles.h"
 #include "corrector/Archives.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/VolumePrecision.h"
 #include "database/Schema.h"
 #include "link/AddressBook.h"
@@ -195,21 +197,23 @@ void parameterFiles(const QString& scratchDir) {
         model.StartFullRead();
         for (int start : {0, 64, 128})
             model.onPageAccepted(static_cast<quint16>(start), payload(*role, link::opPageRead, static_cast<quint8>(start), 0));
-        if (model.state().profile.hasCoefficientTable())
+        if (model.reading().profile.hasCoefficientTable())
             model.onPageAccepted(178, payload(*role, link::opPageRead, 178, 0));
         model.onFullReadComplete();
         model.markKindRead(1);
         for (int kind : {3, 4, 6}) {
-            const auto g = corrector::archiveGeometry(kind, model.state().profile);
+            const auto g = corrector::archiveGeometry(kind, model.reading().profile);
             corrector::ArchivePageCheck check(*g, model.archives(), true);
-            const corrector::ArchiveContext context{model.state().profile, model.state().image, kRussian, 2};
+            const corrector::ArchiveContext context{model.reading().profile, model.reading().image, kRussian,
+                                                    2};
             for (int p = 0; p < 2; ++p)
                 check.check(g->firstPage + p, payload(*role, g->op, static_cast<quint8>(g->firstPage + p), 0), context);
             model.markKindRead(kind);
         }
         const QString prt = scratchDir + QStringLiteral("/%1.prt").arg(QLatin1String(name));
         const QString point = scratchDir + QStringLiteral("/p_%1.000").arg(QLatin1String(name));
-        if (!corrector::saveSnapshot(model, prt, kRussian).ok || !corrector::writePointParameterFile(model, point)) {
+        if (!corrector::saveSnapshot(model.reading(), prt, kRussian).ok ||
+            !corrector::writePointParameterFile(model.reading(), point)) {
             std::fprintf(stderr, "cannot save the %s files\n", name);
             std::exit(1);
         }

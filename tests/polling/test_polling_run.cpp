@@ -4,6 +4,7 @@
 #include "ModemRole.h"
 #include "SimLine.h"
 #include "common/Language.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "database/JoinTable.h"
 #include "database/ProtocolQueries.h"
 #include "database/Registry.h"

@@ -117,12 +117,12 @@ Outcome readAndStore(const Scenario& s) {
     const TableKind tables[] = {TableKind::Hourly,    TableKind::Daily,        TableKind::Monthly,
                                 TableKind::Alarm,     TableKind::Interference, TableKind::Service,
                                 TableKind::RequestLog};
-    out.first =
-        storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
+    out.first = storeAfterReading(home.root(), schemas, rig.model().reading(), rig.settings, 1, kRussian,
+                                  kinds, 5, hooks);
     for (TableKind t : tables)
         out.rows[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
-    out.second =
-        storeAfterReading(home.root(), schemas, rig.model(), rig.settings, 1, kRussian, kinds, 5, hooks);
+    out.second = storeAfterReading(home.root(), schemas, rig.model().reading(), rig.settings, 1, kRussian,
+                                   kinds, 5, hooks);
     for (TableKind t : tables)
         out.rowsAfterSecond[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
     return out;

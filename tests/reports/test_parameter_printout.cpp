@@ -5,6 +5,8 @@
 #include "common/TextFile.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "database/StoredRecords.h"
 #include "database/TableFile.h"
@@ -73,7 +75,7 @@ struct Corrector {
         o.languageIndex = language;
         o.beginDate = QStringLiteral("01.03.2024");
         o.now = QDateTime(QDate(2024, 3, 5), QTime(10, 15, 30));
-        return printParameters(model(), o).lines;
+        return printParameters(model().reading(), o).lines;
     }
 };
 
@@ -219,11 +221,12 @@ TEST(ParameterPrintout, ABeginDateThatDoesNotReadStopsAfterTheSubstituteValues) 
     Corrector c("V46a");
     ParameterPrintoutOptions o;
     o.beginDate = QStringLiteral("31.02.2024");
-    const ParameterPrintout p = printParameters(c.model(), o);
+    const ParameterPrintout p = printParameters(c.model().reading(), o);
     EXPECT_EQ(p.message, QStringLiteral("ОШИБКА ФОРМАТА ДАТЫ : 31.02.2024"));
     EXPECT_EQ(p.lines.last(), QStringLiteral("Vconst р.у.(м.куб/сут)       240"));
     o.languageIndex = kUkrainian;
-    EXPECT_EQ(printParameters(c.model(), o).message, QStringLiteral("ПОМИЛКА ФОРМАТУ ДАТИ : 31.02.2024"));
+    EXPECT_EQ(printParameters(c.model().reading(), o).message,
+              QStringLiteral("ПОМИЛКА ФОРМАТУ ДАТИ : 31.02.2024"));
 }
 
 TEST(ParameterPrintout, TheLastCorrectionIsTheNewestStoredInterventionOrTheNewestRowOfTheTable) {
@@ -234,10 +237,10 @@ TEST(ParameterPrintout, TheLastCorrectionIsTheNewestStoredInterventionOrTheNewes
         c.model().archives().setRow(Archive::Interference, r,
                                     {QString::number(10 + r), QStringLiteral("0%1.03.2024").arg(r + 1),
                                      QStringLiteral("1%1:30").arg(r)});
-    EXPECT_EQ(lastCorrectionText(c.model(), std::nullopt), QStringLiteral("03.03.2024 / 12:30"));
+    EXPECT_EQ(lastCorrectionText(c.model().reading(), std::nullopt), QStringLiteral("03.03.2024 / 12:30"));
     c.model().archives().truncate(Archive::Interference, 2); // the table does not reach it: its first row
-    EXPECT_EQ(lastCorrectionText(c.model(), std::nullopt), QStringLiteral("01.03.2024 / 10:30"));
-    EXPECT_EQ(lastCorrectionText(c.model(), QDateTime(QDate(2024, 3, 4), QTime(7, 5, 59))),
+    EXPECT_EQ(lastCorrectionText(c.model().reading(), std::nullopt), QStringLiteral("01.03.2024 / 10:30"));
+    EXPECT_EQ(lastCorrectionText(c.model().reading(), QDateTime(QDate(2024, 3, 4), QTime(7, 5, 59))),
               QStringLiteral("04.03.2024 / 07:05"));
 
     // Stored: the latest in time, not the highest number (the ring has run round), never the seed record.
@@ -265,7 +268,7 @@ TEST(ParameterPrintoutWindow, TheCorrectorJustReadOrTheStoredPointsParameterFile
     home.root().createFolders();
     test::RecordingNotifier notifier;
     const database::Schemas noTables;
-    auto window = [&](const corrector::CorrectorWindowModel* model, bool database) {
+    auto window = [&](const corrector::Reading* model, bool database) {
         TPrint_ku::Input input;
         input.root = home.root();
         input.language = kRussian;
@@ -281,7 +284,7 @@ TEST(ParameterPrintoutWindow, TheCorrectorJustReadOrTheStoredPointsParameterFile
         w->setParameterPrintout(true);
         return w;
     };
-    const auto fromCorrector = window(&c.model(), false);
+    const auto fromCorrector = window(&c.model().reading(), false);
     ASSERT_TRUE(fromCorrector->buildAndShow());
     // The work file holds the printout; only the time it was printed (line 17) is the window's own.
     auto untimed = [](QStringList lines) {
@@ -300,7 +303,7 @@ TEST(ParameterPrintoutWindow, TheCorrectorJustReadOrTheStoredPointsParameterFile
     EXPECT_EQ(notifier.texts().last(),
               QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-1.02 N12345"));
     ASSERT_TRUE(corrector::writePointParameterFile(
-        c.model(), corrector::pointParameterFilePath(home.root(), QStringLiteral("W12345"))));
+        c.model().reading(), corrector::pointParameterFilePath(home.root(), QStringLiteral("W12345"))));
     ASSERT_TRUE(stored->buildAndShow()) << notifier.texts().join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(untimed(stored->workLines()), printed);
 }
@@ -352,7 +355,7 @@ TEST(StoredPointReport, TheMeterTheContractLoadAndTheParameterBlockComeFromThePo
     EXPECT_EQ(none.message,
               QStringLiteral("Внимание!!! Нет файла параметров для корректора - ТАРН-1.02 N12345"));
 
-    ASSERT_TRUE(corrector::writePointParameterFile(c.model(),
+    ASSERT_TRUE(corrector::writePointParameterFile(c.model().reading(),
                                                    corrector::pointParameterFilePath(home.root(), kPointId)));
     const StoredPointHeader loaded =
         storedPointHeader(home.root(), kPointId, registryRow(), kRussian, notifier);
@@ -372,7 +375,7 @@ TEST(StoredPointReport, TheMeterTheContractLoadAndTheParameterBlockComeFromThePo
           QStringLiteral("Qmin, при Q<Qmin ?           ВКЛЮЧЕНО")})
         EXPECT_TRUE(stored.contains(line)) << line.toStdString() << "\n" << stored.join('\n').toStdString();
     // Line for line the report the corrector just read gives, but for the point's registry row.
-    ReportHeader read = headerFromCorrector(c.model(), kRussian);
+    ReportHeader read = headerFromCorrector(c.model().reading(), kRussian);
     const ReportHeader row = registryRow();
     std::tie(read.model, read.serial, read.organisation, read.pipeline, read.volumeDecimals) =
         std::tie(row.model, row.serial, row.organisation, row.pipeline, loaded.header->volumeDecimals);
@@ -408,7 +411,7 @@ TEST(StoredPointReportWindow, TheReportAndThePrintoutLoadThePointsParameterFile)
     EXPECT_TRUE(window.viewer()->toPlainText().isEmpty());
 
     const QString path = corrector::pointParameterFilePath(home.root(), kPointId);
-    ASSERT_TRUE(corrector::writePointParameterFile(c.model(), path));
+    ASSERT_TRUE(corrector::writePointParameterFile(c.model().reading(), path));
     ASSERT_TRUE(window.buildAndShow()) << notifier.texts().join(QLatin1Char('|')).toStdString();
     const QStringList work = window.workLines();
     EXPECT_TRUE(work.contains(QStringLiteral("Параметры корректора на начало отчета:")));

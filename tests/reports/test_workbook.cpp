@@ -6,6 +6,8 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/windows/CorrectorFileMenu.h"
 #include "reports/WorkbookExport.h"
@@ -119,13 +121,13 @@ const QList<Archive> kAll{Archive::Operative, Archive::Interference, Archive::Ab
 TEST(WorkbookPlan, SheetsFollowTheCheckedArchivesInTheirOwnOrderAndLanguage) {
     Corrector c;
     QStringList names;
-    for (const WorkbookSheet& s : planWorkbook(c.model(), {Archive::Daily}, kRussian))
+    for (const WorkbookSheet& s : planWorkbook(c.model().reading(), {Archive::Daily}, kRussian))
         names.append(s.name);
     EXPECT_EQ(names, QStringList({QStringLiteral("Параметры"), QStringLiteral("Суточный")}));
 
     auto namesOf = [&c](int language) {
         QStringList out;
-        for (const WorkbookSheet& s : planWorkbook(c.model(), kAll, language))
+        for (const WorkbookSheet& s : planWorkbook(c.model().reading(), kAll, language))
             out.append(s.name);
         return out;
     };
@@ -140,20 +142,20 @@ TEST(WorkbookPlan, SheetsFollowTheCheckedArchivesInTheirOwnOrderAndLanguage) {
                                   "Архів втручань", "Оперативний архів"}));
     EXPECT_EQ(workbookArchiveBox(Archive::Interference, kRussian), QStringLiteral("Архив вмешательств"));
     // The service table has no sheet.
-    EXPECT_EQ(planWorkbook(c.model(), {Archive::Service}, kRussian).size(), 1);
+    EXPECT_EQ(planWorkbook(c.model().reading(), {Archive::Service}, kRussian).size(), 1);
 }
 
 TEST(WorkbookPlan, ArchiveSheetsAreTheWindowTablesWithTheirTitlesAndInterferenceIsOneColumnShort) {
     Corrector c;
     const corrector::ArchiveContext context = c.model().archiveContext();
     // Nothing read: the titles alone.
-    EXPECT_EQ(archiveSheetRows(c.model(), Archive::Hourly),
+    EXPECT_EQ(archiveSheetRows(c.model().reading(), Archive::Hourly),
               QList<QStringList>{corrector::archiveColumns(Archive::Hourly, context)});
 
     for (Archive a : kWorkbookArchives) {
         c.fill(a, 3);
         const QStringList titles = corrector::archiveColumns(a, context);
-        const QList<QStringList> rows = archiveSheetRows(c.model(), a);
+        const QList<QStringList> rows = archiveSheetRows(c.model().reading(), a);
         const bool short1 = a == Archive::Interference;
         ASSERT_EQ(rows.size(), 4);
         EXPECT_EQ(rows.at(0), short1 ? titles.mid(0, titles.size() - 1) : titles);
@@ -163,14 +165,14 @@ TEST(WorkbookPlan, ArchiveSheetsAreTheWindowTablesWithTheirTitlesAndInterference
     }
     // A record without a date holds only its number: the row is as wide as the sheet, the rest blank.
     c.model().archives().setRow(Archive::Daily, 0, {QStringLiteral("00007")});
-    const QList<QStringList> daily = archiveSheetRows(c.model(), Archive::Daily);
+    const QList<QStringList> daily = archiveSheetRows(c.model().reading(), Archive::Daily);
     EXPECT_EQ(daily.at(1).size(), daily.at(0).size());
     EXPECT_EQ(daily.at(1).mid(0, 2), QStringList({QStringLiteral("00007"), QString()}));
 }
 
 TEST(WorkbookPlan, TheParameterListHasThePrintoutsLabelsAndTheCorrectionCurve) {
     Corrector c;
-    const QList<QStringList> rows = parameterList(c.model(), kRussian);
+    const QList<QStringList> rows = parameterList(c.model().reading(), kRussian);
     for (const QStringList& row : rows)
         EXPECT_EQ(row.size(), 2) << row.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(rows.first(),
@@ -184,12 +186,12 @@ TEST(WorkbookPlan, TheParameterListHasThePrintoutsLabelsAndTheCorrectionCurve) {
     EXPECT_EQ(valueOf(rows, QStringLiteral("Автоперевод ЗИМА/ЛЕТО")), QStringLiteral("ВКЛЮЧЕНО"));
     EXPECT_EQ(rows.last(),
               QStringList({QStringLiteral("Показания счетчика (м.куб)"), QStringLiteral("12345")}));
-    EXPECT_EQ(valueOf(parameterList(c.model(), kUkrainian), QStringLiteral("Контрактна доба")),
+    EXPECT_EQ(valueOf(parameterList(c.model().reading(), kUkrainian), QStringLiteral("Контрактна доба")),
               QStringLiteral("1"));
 
     // A calibration complex: its title, "Qw", "Kq" and 14 points (entries 2p − 1 and 2p).
     Corrector r("R46a", kRussian, 'R');
-    const QList<QStringList> complex = parameterList(r.model(), kRussian);
+    const QList<QStringList> complex = parameterList(r.model().reading(), kRussian);
     const qsizetype title =
         complex.indexOf(QStringList({QStringLiteral("Поправочные коэффициенты ЗИБ"), {}}));
     ASSERT_GT(title, 0);
@@ -201,7 +203,7 @@ TEST(WorkbookPlan, TheParameterListHasThePrintoutsLabelsAndTheCorrectionCurve) {
 
     // The Z-900 meter: "Ref", "Kq" from entry 13 on, and no Qtrn.
     Corrector w("W46a");
-    const QList<QStringList> meter = parameterList(w.model(), kRussian);
+    const QList<QStringList> meter = parameterList(w.model().reading(), kRussian);
     const qsizetype viscosity = meter.indexOf(
         QStringList({QStringLiteral("Поправочные коэффициенты, учитывающие вязкость газа"), {}}));
     ASSERT_GT(viscosity, 0);
@@ -215,7 +217,7 @@ TEST(WorkbookFile, EverySheetReadsBackAsPlannedAndNothingElseIsLeftInTheFolder) 
     Corrector c;
     c.fill(Archive::Hourly, 5);
     c.fill(Archive::Interference, 2);
-    const QList<WorkbookSheet> plan = planWorkbook(c.model(), kAll, kRussian);
+    const QList<WorkbookSheet> plan = planWorkbook(c.model().reading(), kAll, kRussian);
     QTemporaryDir dir;
     int calls = 0, lastDone = 0, lastTotal = 0;
     const WorkbookOutcome out = writeWorkbook(plan, dir.filePath(QStringLiteral("o12345_240305")), kRussian,
@@ -260,7 +262,7 @@ TEST(WorkbookFile, StopDuringTheHourlySheetSavesTheSheetsFilledAndSaysTheFileIsI
     Corrector c;
     c.fill(Archive::Hourly, 10);
     c.fill(Archive::Daily, 4);
-    const QList<WorkbookSheet> plan = planWorkbook(c.model(), kAll, kRussian);
+    const QList<WorkbookSheet> plan = planWorkbook(c.model().reading(), kAll, kRussian);
     const int parameters = int(plan.first().rows.size());
     QTemporaryDir dir;
     int calls = 0;
@@ -290,7 +292,7 @@ TEST(WorkbookFile, StopDuringTheHourlySheetSavesTheSheetsFilledAndSaysTheFileIsI
 
 TEST(WorkbookFile, AnExistingWorkbookIsRefusedBeforeAnythingIsWrittenAndFailuresLeaveNothing) {
     Corrector c;
-    const QList<WorkbookSheet> plan = planWorkbook(c.model(), kAll, kRussian);
+    const QList<WorkbookSheet> plan = planWorkbook(c.model().reading(), kAll, kRussian);
     QTemporaryDir dir;
     auto put = [&dir](const QString& name) {
         QFile f(dir.filePath(name));
@@ -356,7 +358,7 @@ TEST(WorkbookWindow, CaptionsBoxesButtonsAndAWholeWorkbookOfTheArchivesChecked) 
     };
     input.showWorkbook = [&shown](const QString& path) { shown.append(path); };
 
-    TPrXls window(c.model(), input, notifier);
+    TPrXls window(c.model().reading(), input, notifier);
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Запись файла в формате \"Excel\""));
     for (int i = 0; i < 6; ++i) {
         EXPECT_TRUE(window.archiveBox(i)->isChecked());
@@ -372,7 +374,7 @@ TEST(WorkbookWindow, CaptionsBoxesButtonsAndAWholeWorkbookOfTheArchivesChecked) 
     for (int i : {0, 2, 3, 4, 5})
         window.archiveBox(i)->setChecked(false);
     window.writeButton()->click();
-    EXPECT_EQ(proposed, corrector::proposedFileName(c.model(), QDate(2024, 3, 5)));
+    EXPECT_EQ(proposed, corrector::proposedFileName(c.model().reading(), QDate(2024, 3, 5)));
     EXPECT_EQ(folder, dir.path());
     EXPECT_EQ(filter, QStringLiteral("Файл в формате (*.xls,*.xlsx) (*.xls *.xlsx)"));
     ASSERT_EQ(window.outcome().result, Result::Written);
@@ -386,7 +388,7 @@ TEST(WorkbookWindow, CaptionsBoxesButtonsAndAWholeWorkbookOfTheArchivesChecked) 
     EXPECT_EQ(book->sheets.at(1).rowCount(), 3);
 
     // The same name again: refused, the window stays, nothing shown.
-    TPrXls again(c.model(), input, notifier);
+    TPrXls again(c.model().reading(), input, notifier);
     again.setResult(-1);
     again.writeButton()->click();
     EXPECT_EQ(notifier.messages.size(), 1);
@@ -398,13 +400,13 @@ TEST(WorkbookWindow, CaptionsBoxesButtonsAndAWholeWorkbookOfTheArchivesChecked) 
 
     // Cancel in the save dialog closes the window.
     input.chooseFile = [](const QString&, const QString&, const QString&) { return QString(); };
-    TPrXls cancelled(c.model(), input, notifier);
+    TPrXls cancelled(c.model().reading(), input, notifier);
     cancelled.writeButton()->click();
     EXPECT_EQ(cancelled.result(), QDialog::Rejected);
 
     Corrector u("V46a", kUkrainian);
     input.language = kUkrainian;
-    TPrXls ua(u.model(), input, notifier);
+    TPrXls ua(u.model().reading(), input, notifier);
     EXPECT_EQ(ua.windowTitle(), QStringLiteral("Запис файлу у форматі \"Excel\""));
     EXPECT_EQ(ua.archiveBox(0)->text(), QStringLiteral("Годинний архів"));
     EXPECT_EQ(ua.writeButton()->text(), QStringLiteral("Запис"));
@@ -423,7 +425,7 @@ TEST(WorkbookWindow, StopWhileWritingSavesTheFileAndTellsItIsIncomplete) {
         return dir.filePath(QStringLiteral("stopped"));
     };
     input.showWorkbook = [&shown](const QString& path) { shown.append(path); };
-    TPrXls window(c.model(), input, notifier);
+    TPrXls window(c.model().reading(), input, notifier);
     // The click waits in the queue until the writing lets the window take its events.
     bool stopEnabled = false, exitEnabled = true;
     QTimer::singleShot(0, &window, [&] {
@@ -482,7 +484,7 @@ TEST(WorkbookCli, FileExportWritesTheWorkbookOfASavedFileAndNeverOverwritesIt) {
                                      QStringLiteral("%1.5").arg(r)});
     test::TempHome home;
     const QString prt = home.path(folder::Report, QStringLiteral("o12345_240305.prt"));
-    ASSERT_TRUE(corrector::saveSnapshot(c.model(), prt, kRussian).ok);
+    ASSERT_TRUE(corrector::saveSnapshot(c.model().reading(), prt, kRussian).ok);
     const QString chosen = home.path(folder::Excel, QStringLiteral("book"));
     auto cli = [&home](const QStringList& args) {
         QProcess p;
@@ -504,7 +506,7 @@ TEST(WorkbookCli, FileExportWritesTheWorkbookOfASavedFileAndNeverOverwritesIt) {
     // The same cells as the window's workbook of the file opened there.
     corrector::DetachedCorrector opened(c.notifier, kRussian);
     ASSERT_TRUE(corrector::loadParameterFile(opened.model(), prt, c.notifier).ok);
-    const QList<WorkbookSheet> plan = planWorkbook(opened.model(), {Archive::Daily}, kRussian);
+    const QList<WorkbookSheet> plan = planWorkbook(opened.model().reading(), {Archive::Daily}, kRussian);
     EXPECT_EQ(book->sheets.at(0).rows(), asRead(plan.at(0).rows));
     EXPECT_EQ(book->sheets.at(1).rows(), asRead(plan.at(1).rows));
     EXPECT_EQ(book->sheets.at(1).cell(3, 1), QStringLiteral("03.03.2024"));

@@ -4,6 +4,7 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "link/FakeSerialPort.h"
 #include "shell/AppContext.h"
 #include "shell/Initialisation.h"

@@ -5,6 +5,8 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "support/TestSupport.h"
 
@@ -29,7 +31,8 @@ inline bool writeMemberParameterFile(const DataRoot& root, const QString& identi
     for (int page = 0; page < 3; ++page)
         model.onPageAccepted(quint16(64 * page), memory.mid(64 * page * 4, 256));
     model.onFullReadComplete();
-    return corrector::writePointParameterFile(model, corrector::pointParameterFilePath(root, identifier));
+    return corrector::writePointParameterFile(model.reading(),
+                                              corrector::pointParameterFilePath(root, identifier));
 }
 
 } // namespace tarn::test

@@ -8,6 +8,7 @@
 #include "common/Language.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/LinkTexts.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 

@@ -3,7 +3,7 @@
 #include "LptUnit.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
-#include "corrector/CorrectorWindowModel.h"
+#include "corrector/Reading.h"
 #include "support/TestSupport.h"
 #include "transfer/LptUnit.h"
 
@@ -85,22 +85,23 @@ TEST(LptUnit, TheCopyIsReadIntoTheCorrectorWindowAndAChipThatNeverAnswersStopsIt
     test::RecordingNotifier notifier;
     sim::LptUnit unit(correctorMemory());
     LptBus bus(unit, 1, {});
-    corrector::DetachedCorrector detached(notifier, kRussian);
-    LptImageRead read(bus, detached.model(), kRussian);
+    corrector::Reading reading;
+    reading.languageIndex = kRussian;
+    LptImageRead read(bus, reading, kRussian);
     ASSERT_FALSE(read.begin());
     ASSERT_TRUE(runRead(read).complete()) << read.message().toStdString();
     EXPECT_EQ(read.bytesDone(), kLptImageBytes);
     EXPECT_EQ(read.kindsRead().size(), 7);
     int dated = 0;
-    for (const QStringList& row : detached.model().archives().rows(corrector::Archive::Hourly))
+    for (const QStringList& row : reading.archives.rows(corrector::Archive::Hourly))
         if (row.size() > 1) ++dated;
     EXPECT_EQ(dated, 30);
-    EXPECT_TRUE(detached.model().hasSerial());
+    EXPECT_TRUE(reading.hasSerial());
 
     sim::LptUnit broken(correctorMemory());
     broken.deadChip = 2;
     LptBus brokenBus(broken, 0, {});
-    LptImageRead stopped(brokenBus, detached.model(), kRussian);
+    LptImageRead stopped(brokenBus, reading, kRussian);
     ASSERT_FALSE(stopped.begin());
     EXPECT_FALSE(runRead(stopped).complete());
     EXPECT_EQ(stopped.message(), QStringLiteral("Ошибка обмена по LPT"));
@@ -119,7 +120,7 @@ TEST(LptUnit, TheCopyIsReadIntoTheCorrectorWindowAndAChipThatNeverAnswersStopsIt
         return line;
     }());
     clock.ms += spoilt.writeCycleMs;
-    LptImageRead refused(spoiltBus, detached.model(), kUkrainian);
+    LptImageRead refused(spoiltBus, reading, kUkrainian);
     EXPECT_EQ(refused.begin(), QStringLiteral("помилка контрольної суми!"));
 }
 

@@ -252,23 +252,23 @@ TEST(TransferUnit, AZoneLoadsIntoTheCorrectorWindowAndItsChecksAreMeant) {
     Rig rig(unitScenario(completeZone() + QStringLiteral(",") + completeZone()));
     ASSERT_TRUE(rig.session->startRead({1, 2}));
     ASSERT_TRUE(rig.run());
-    corrector::DetachedCorrector detached(rig.notifier, kRussian);
-    corrector::CorrectorWindowModel& model = detached.model();
+    corrector::Reading reading;
+    reading.languageIndex = kRussian;
     QStringList questions;
-    const ZoneLoad load = loadZone(rig.home.root(), 2, model, kRussian, [&](const QString& q) {
+    const ZoneLoad load = loadZone(rig.home.root(), 2, reading, kRussian, [&](const QString& q) {
         questions.append(q);
         return true;
     });
     ASSERT_TRUE(load.complete) << load.message.toStdString();
     EXPECT_TRUE(questions.isEmpty());
-    EXPECT_TRUE(model.hasSerial());
+    EXPECT_TRUE(reading.hasSerial());
     EXPECT_EQ(load.kindsRead.size(), 7);
     // The thirty generated hours are in the hourly table, as a direct read would decode them.
     int dated = 0;
-    for (const QStringList& row : model.archives().rows(corrector::Archive::Hourly))
+    for (const QStringList& row : reading.archives.rows(corrector::Archive::Hourly))
         if (row.size() > 1) ++dated;
     EXPECT_EQ(dated, 30);
-    EXPECT_TRUE(model.kindRead(3));
+    EXPECT_TRUE(reading.kindRead(3));
 
     // Spoilt archive pages are offered to the user once each; a copy without one of its image files is
     // refused before any page is offered.
@@ -279,14 +279,14 @@ TEST(TransferUnit, AZoneLoadsIntoTheCorrectorWindowAndItsChecksAreMeant) {
         first.write(QByteArray(32768, '\x55'));
     }
     questions.clear();
-    EXPECT_FALSE(loadZone(rig.home.root(), 2, model, kRussian, [&](const QString& q) {
+    EXPECT_FALSE(loadZone(rig.home.root(), 2, reading, kRussian, [&](const QString& q) {
                      questions.append(q);
                      return true;
                  }).complete);
     EXPECT_EQ(questions.size(), 1); // the user stopped at the first
     ASSERT_TRUE(QFile::remove(imageFilePath(rig.home.root(), 1)));
     questions.clear();
-    const ZoneLoad lacking = loadZone(rig.home.root(), 2, model, kRussian, [&](const QString& q) {
+    const ZoneLoad lacking = loadZone(rig.home.root(), 2, reading, kRussian, [&](const QString& q) {
         questions.append(q);
         return false;
     });
@@ -295,8 +295,13 @@ TEST(TransferUnit, AZoneLoadsIntoTheCorrectorWindowAndItsChecksAreMeant) {
     EXPECT_TRUE(questions.isEmpty());
 
     // A zone the last read did not hold, and a parameter area whose sum does not match.
-    EXPECT_EQ(loadZone(rig.home.root(), 5, model, kRussian, {}).message,
+    EXPECT_EQ(loadZone(rig.home.root(), 5, reading, kRussian, {}).message,
               QStringLiteral("Ошибка открытия файла!!!"));
+    // A zone that never opened leaves the reading the last copy made; one that opened took it.
+    EXPECT_TRUE(lacking.readingTaken);
+    EXPECT_FALSE(loadZone(rig.home.root(), 5, reading, kRussian, {}).readingTaken);
+    EXPECT_TRUE(reading.hasSerial());
+    EXPECT_EQ(reading.source, corrector::SourceKind::TransferUnit);
     QByteArray region3 = rig.file(3).mid(32768);
     EXPECT_EQ(checkZone(region3, kRussian).status, ZoneComplete);
     region3[32100] = static_cast<char>(region3.at(32100) ^ 0x01);

@@ -6,6 +6,8 @@
 #include "SimLine.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
+#include "support/DetachedCorrector.h"
 #include "link/FakeSerialPort.h"
 #include "support/TestSupport.h"
 #include "transfer/windows/TDtu_8_16.h"

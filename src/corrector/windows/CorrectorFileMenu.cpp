@@ -49,12 +49,12 @@ bool CorrectorFileMenu::runProgress(const QString& path,
 QString CorrectorFileMenu::chooseTarget(const QString& folder, const QString& filter,
                                         const QString& extension) {
     const int lang = model_.languageIndex();
-    if (!hasDataToSave(model_)) {
+    if (!hasDataToSave(model_.reading())) {
         notifier_.message(MessageKind::Error, noDataText(lang));
         return {};
     }
     const QString proposed =
-        proposedFileName(model_, options_.today.isValid() ? options_.today : QDate::currentDate());
+        proposedFileName(model_.reading(), options_.today.isValid() ? options_.today : QDate::currentDate());
     const QString chosen =
         options_.chooseFile
             ? options_.chooseFile(true, folder, filter, proposed)
@@ -72,7 +72,7 @@ void CorrectorFileMenu::saveSnapshotAs() {
     const int lang = model_.languageIndex();
     FileOutcome outcome;
     runProgress(target, [&](const FileProgress& progress) {
-        outcome = saveSnapshot(model_, target, lang, progress);
+        outcome = saveSnapshot(model_.reading(), target, lang, progress);
         return outcome.ok;
     });
     if (!outcome.ok) notifier_.message(MessageKind::Error, outcome.message);
@@ -82,12 +82,12 @@ void CorrectorFileMenu::exportTextAs() {
     const QString target =
         chooseTarget(options_.textFolder, QString::fromUtf8(kTxtFilter), QStringLiteral("txt"));
     if (target.isEmpty()) return;
-    const FileOutcome outcome = exportText(model_, target, model_.languageIndex());
+    const FileOutcome outcome = exportText(model_.reading(), target, model_.languageIndex());
     notifier_.message(outcome.ok ? MessageKind::Information : MessageKind::Error, outcome.message);
 }
 
 void CorrectorFileMenu::saveWorkbookAs() {
-    if (!hasDataToSave(model_)) {
+    if (!hasDataToSave(model_.reading())) {
         notifier_.message(MessageKind::Error, noDataText(model_.languageIndex()));
         return;
     }

@@ -3,7 +3,7 @@
 // text, and the folder browser. The files themselves are CorrectorFiles' business; this asks the user
 // for names and shows the progress window.
 #include "common/Notifier.h"
-#include "corrector/CorrectorFiles.h"
+#include "corrector/CorrectorWindowModel.h"
 
 #include <QObject>
 #include <functional>

@@ -336,7 +336,7 @@ void TCorrect::refresh() {
         thermo1385_->setChecked(model_.thermometerW1385());
         thermo1391_->setChecked(!model_.thermometerW1385());
     }
-    const ModelProfile& profile = model_.state().profile;
+    const ModelProfile& profile = model_.reading().profile;
     meterCoef_->setVisible(profile.meterCoefModel);
     // "ЗИБ" stays until a reading shows a model without the calibration table; before that it tells the
     // user to read the parameters first.

@@ -39,7 +39,7 @@ TParolCr::TParolCr(CorrectorWindowModel& model, std::function<void()> readParame
     auto* enterForm = new QFormLayout(enterGroup);
     auto* changeForm = new QFormLayout(changeGroup);
     const PasswordWindowView view = model.passwordWindowView();
-    const ModelProfile& profile = model.state().profile;
+    const ModelProfile& profile = model.reading().profile;
     for (int k = 0; k < kPasswordSlots; ++k) {
         const QString caption = ItemCaption(kFirstPasswordItem + k, profile, lang);
         entry_[k] = new QLineEdit(enterGroup);

@@ -149,7 +149,7 @@ void TfPrPar::prepare() {
             loadRow();
         } else {
             filling_ = true;
-            typeList_->setCurrentText(data_.state().profile.modelName.trimmed());
+            typeList_->setCurrentText(data_.reading().profile.modelName.trimmed());
             serialEdit_->setText(serial);
             typeBox_->setChecked(true);
             serialBox_->setChecked(true);

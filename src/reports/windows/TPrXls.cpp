@@ -13,8 +13,8 @@
 
 namespace tarn::reports {
 
-TPrXls::TPrXls(const corrector::CorrectorWindowModel& model, Input input, Notifier& notifier, QWidget* parent)
-    : QDialog(parent), model_(model), input_(std::move(input)), notifier_(notifier) {
+TPrXls::TPrXls(const corrector::Reading& reading, Input input, Notifier& notifier, QWidget* parent)
+    : QDialog(parent), reading_(reading), input_(std::move(input)), notifier_(notifier) {
     const int lang = input_.language;
     setObjectName(QStringLiteral("TPrXls"));
     setWindowTitle(uaRu(lang, "Запис файлу у форматі \"Excel\"", "Запись файла в формате \"Excel\""));
@@ -68,7 +68,7 @@ void TPrXls::write() {
     if (writing_) return;
     const int lang = input_.language;
     const QString proposed =
-        corrector::proposedFileName(model_, input_.today.isValid() ? input_.today : QDate::currentDate());
+        corrector::proposedFileName(reading_, input_.today.isValid() ? input_.today : QDate::currentDate());
     const QString chosen =
         input_.chooseFile
             ? input_.chooseFile(input_.excelFolder, workbookFilter(), proposed)
@@ -87,7 +87,7 @@ void TPrXls::write() {
     stopRequested_ = false;
     setWriting(true);
     gauge_->setValue(0);
-    const QList<WorkbookSheet> sheets = planWorkbook(model_, checkedArchives(), lang);
+    const QList<WorkbookSheet> sheets = planWorkbook(reading_, checkedArchives(), lang);
     // Every third row the window takes its events, so that "Стоп" can be pressed.
     outcome_ = writeWorkbook(sheets, chosen, lang, [this](int done, int total) {
         gauge_->setMaximum(total);

@@ -30,8 +30,7 @@ public:
         std::function<void(const QString& path)> showWorkbook;
     };
 
-    TPrXls(const corrector::CorrectorWindowModel& model, Input input, Notifier& notifier,
-           QWidget* parent = nullptr);
+    TPrXls(const corrector::Reading& reading, Input input, Notifier& notifier, QWidget* parent = nullptr);
 
     QCheckBox* archiveBox(int index) const { return boxes_.at(static_cast<std::size_t>(index)); }
     QPushButton* writeButton() const { return write_; }
@@ -48,7 +47,7 @@ public:
 private:
     void setWriting(bool writing);
 
-    const corrector::CorrectorWindowModel& model_;
+    const corrector::Reading& reading_;
     Input input_;
     Notifier& notifier_;
     std::array<QCheckBox*, kWorkbookArchives.size()> boxes_{};

@@ -26,7 +26,7 @@ class QTimeEdit;
 class QWidget;
 
 namespace tarn::corrector {
-class CorrectorWindowModel;
+struct Reading;
 }
 namespace tarn::polling {
 class TfGroupSummary;
@@ -50,7 +50,7 @@ public:
         // The records: the database's or the tables just read.
         std::function<std::unique_ptr<ReportSource>()> source;
         // The corrector window just read: what "Пр.пар" prints when the database is not the source.
-        const corrector::CorrectorWindowModel* corrector = nullptr;
+        const corrector::Reading* corrector = nullptr;
         // Where the save dialog and the print dialog come from; tests put in their own.
         std::function<QString(const QString& folder, const QString& filter)> askSavePath;
         // "ГРАФИК" (database work): the corrector graph dialog for the point, the group graph dialog for

@@ -358,7 +358,7 @@ void TMenuCorr::openCorrectorWindow() {
     hide();
     corrector::CorrectorSession session(ctx_.engine(), ctx_.linkPort(), ctx_.settings(), ctx_.notifier(),
                                         ctx_.operationStart(), ctx_.readRun(), ctx_.languageIndex());
-    session.model().volumeDecimals = ctx_.volumeDecimals;
+    session.model().setVolumeDecimals(ctx_.volumeDecimals);
     // The window's operations and calls hold the line for their whole length: a due group waits for them.
     session.setLineHold(&ctx_.lineHold());
     // The modem in interactive use: the manual dial, the call held while frames go out, dropped in order.
@@ -419,9 +419,9 @@ void TMenuCorr::openCorrectorWindow() {
     unit.settings = &ctx_.settings();
     unit.invertLpt = [this] { return ctx_.linkLog().options.invertLpt; };
     unit.serviceLevel = [this] { return ctx_.serviceLevel; };
-    unit.store = [this](const corrector::CorrectorWindowModel& model, const QList<int>& kinds,
+    unit.store = [this](const corrector::Reading& reading, const QList<int>& kinds,
                         database::SourceKind sourceKind,
-                        QWidget* parent) { storeReading(model, kinds, sourceKind, parent); };
+                        QWidget* parent) { storeReading(reading, kinds, sourceKind, parent); };
     transfer::connectTransferUnit(window, session.model(), ctx_.engine(), ctx_.linkPort(), ctx_.notifier(),
                                   unit);
     connect(window.debugRsAction(), &QAction::triggered, &window, [this, &window] {
@@ -559,15 +559,15 @@ void TMenuCorr::openCorrectorWindow() {
     QList<corrector::Archive> archivesRead;
     connect(&session, &corrector::CorrectorSession::readRunClosed, &window, [&session, &archivesRead] {
         for (int kind : session.readRun().completedKinds())
-            if (const auto g = corrector::archiveGeometry(kind, session.model().state().profile))
+            if (const auto g = corrector::archiveGeometry(kind, session.model().reading().profile))
                 if (!archivesRead.contains(g->archive)) archivesRead.append(g->archive);
     });
     connect(window.reportAction(), &QAction::triggered, &window, [this, &session, &window, &archivesRead] {
         reports::TPrint_ku::Input input;
         input.root = ctx_.root();
         input.language = ctx_.languageIndex();
-        input.header = reports::headerFromCorrector(session.model(), ctx_.languageIndex());
-        input.corrector = &session.model(); // "Пр.пар" prints the parameters in the window
+        input.header = reports::headerFromCorrector(session.model().reading(), ctx_.languageIndex());
+        input.corrector = &session.model().reading(); // "Пр.пар" prints the parameters in the window
         const reports::ReportHeader header = input.header;
         input.source = [&session, &archivesRead, header] {
             return std::make_unique<reports::ArchiveTableSource>(session.model().archives(), archivesRead,
@@ -590,10 +590,10 @@ void TMenuCorr::openCorrectorWindow() {
         for (int kind = 1; kind <= corrector::kMaxReadKind; ++kind) {
             if (!model.kindRead(kind)) continue;
             kinds.append(kind);
-            if (const auto g = corrector::archiveGeometry(kind, model.state().profile))
+            if (const auto g = corrector::archiveGeometry(kind, model.reading().profile))
                 if (model.archives().rowCount(g->archive) > 0) archivesRead.append(g->archive);
         }
-        storeReading(model, kinds, database::SourceKind::File, &window, path);
+        storeReading(model.reading(), kinds, database::SourceKind::File, &window, path);
         if (tables) tables->refresh();
     };
     // "СОХРАНИТЬ КАК *.xls": the workbook of the window's parameters and tables, shown once written.
@@ -608,7 +608,7 @@ void TMenuCorr::openCorrectorWindow() {
                     MessageKind::Information,
                     uaRu(ctx_.languageIndex(), "ФАЙЛ ЗВІТУ ЗАПИСАН ", "ФАЙЛ ОТЧЕТА ЗАПИСАН ") + path);
         };
-        reports::TPrXls dialog(session.model(), std::move(input), ctx_.notifier(), &window);
+        reports::TPrXls dialog(session.model().reading(), std::move(input), ctx_.notifier(), &window);
         dialog.exec();
     };
     window.fileMenu().setOptions(fileOptions);
@@ -618,8 +618,8 @@ void TMenuCorr::openCorrectorWindow() {
     connect(&session, &corrector::CorrectorSession::readRunClosed, &window,
             [this, &session, &window, &tables](bool completed) {
                 if (!completed) return;
-                storeReading(session.model(), session.readRun().completedKinds(), database::SourceKind::Cable,
-                             &window);
+                storeReading(session.model().reading(), session.readRun().completedKinds(),
+                             database::SourceKind::Cable, &window);
                 if (tables) tables->refresh();
             });
     window.exec();
@@ -629,7 +629,7 @@ void TMenuCorr::openCorrectorWindow() {
     close();
 }
 
-void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
+void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>& kindsRead,
                              database::SourceKind sourceKind, QWidget* parent, const QString& fileName) {
     QList<int> archives;
     for (int kind : kindsRead)
@@ -651,7 +651,7 @@ void TMenuCorr::storeReading(const corrector::CorrectorWindowModel& model, const
         return wait.progress(done, total);
     };
     // Every kind read counts: the instantaneous measurement is stored beside the archives.
-    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, model, ctx_.settings(),
+    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, reading, ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
                                                 kindsRead, database::sourceKindNumber(sourceKind), hooks);
     wait.hide();

@@ -99,7 +99,7 @@ private:
     // The request to store after a reading that brought archives.
     // The request to store what the corrector window holds: read from the corrector by cable, opened
     // from a file, or loaded from the transfer unit.
-    void storeReading(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
+    void storeReading(const corrector::Reading& reading, const QList<int>& kindsRead,
                       database::SourceKind sourceKind, QWidget* parent, const QString& fileName = {});
     void startPortScan();
 

@@ -207,9 +207,11 @@ void TDtu_8_16::runErase() {
 
 bool TDtu_8_16::loadZone(int zone) {
     if (session_.busy()) return false;
+    corrector::Reading reading = corrector_.reading();
     const ZoneLoad load =
-        transfer::loadZone(options_.root, zone, corrector_, options_.language,
+        transfer::loadZone(options_.root, zone, reading, options_.language,
                            [this](const QString& question) { return notifier_.confirm(question); });
+    if (load.readingTaken) corrector_.showReading(reading);
     if (!load.complete) {
         notifier_.message(MessageKind::Error, load.message);
         return false;

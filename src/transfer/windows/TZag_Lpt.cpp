@@ -12,7 +12,8 @@ namespace tarn::transfer {
 
 TZag_Lpt::TZag_Lpt(LptBus& bus, corrector::CorrectorWindowModel& model, Notifier& notifier, int language,
                    bool serviceLevel, QWidget* parent)
-    : QDialog(parent), notifier_(notifier), read_(bus, model, language), language_(language) {
+    : QDialog(parent), model_(model), notifier_(notifier), reading_(model.reading()),
+      read_(bus, reading_, language), language_(language) {
     setWindowTitle(uaRu(language, "ЧИТАННЯ ЧЕРЕЗ LPT", "ЧТЕНИЕ ЧЕРЕЗ LPT"));
     auto* layout = new QVBoxLayout(this);
     gauge_ = new QProgressBar(this);
@@ -66,6 +67,11 @@ void TZag_Lpt::next() {
     }
     notifier_.message(MessageKind::Error, read_.message());
     reject();
+}
+
+void TZag_Lpt::done(int result) {
+    if (read_.readingTouched()) model_.showReading(reading_);
+    QDialog::done(result);
 }
 
 void TZag_Lpt::stop() {

@@ -2,6 +2,7 @@
 // "ЧТЕНИЕ ЧЕРЕЗ LPT": the LPT transfer unit's copy read into the corrector window a page at a time, the
 // gauge over the whole copy, F10 to stop; at the service level the count of pages read again.
 #include "common/Notifier.h"
+#include "corrector/CorrectorWindowModel.h"
 #include "transfer/LptUnit.h"
 
 #include <QDialog>
@@ -32,10 +33,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
+    // However the window closes, the corrector window shows what the read left.
+    void done(int result) override;
+
 private:
     void next();
 
+    corrector::CorrectorWindowModel& model_;
     Notifier& notifier_;
+    // What the read fills: the corrector window's own until the read takes the copy's parameters.
+    corrector::Reading reading_;
     LptImageRead read_;
     int language_;
     QProgressBar* gauge_;

@@ -40,7 +40,8 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
                              session, model, notifier, o,
                              [&](const QList<int>& kinds) {
                                  if (options.store)
-                                     options.store(model, kinds, database::SourceKind::TransferUnit, &window);
+                                     options.store(model.reading(), kinds, database::SourceKind::TransferUnit,
+                                                   &window);
                              },
                              &window);
                          unit.exec();
@@ -56,7 +57,7 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
         TZag_Lpt read(bus, model, notifier, options.language,
                       options.serviceLevel && options.serviceLevel() == 5, &window);
         if (read.exec() == QDialog::Accepted && read.complete() && options.store)
-            options.store(model, read.kindsRead(), database::SourceKind::TransferUnit, &window);
+            options.store(model.reading(), read.kindsRead(), database::SourceKind::TransferUnit, &window);
     });
     QObject::connect(window.lptTestAction(), &QAction::triggered, &window, [&window, &notifier, options] {
         const auto lpt = openLpt(options, notifier);

@@ -13,6 +13,7 @@
 namespace tarn::corrector {
 class TCorrect;
 class CorrectorWindowModel;
+struct Reading;
 } // namespace tarn::corrector
 
 namespace tarn::transfer {
@@ -25,7 +26,7 @@ struct TransferUnitMenuOptions {
     std::function<bool()> invertLpt;              // the debugger's "ИНВ"
     std::function<int()> serviceLevel;
     // Stores a loaded zone's archives with the source kind given.
-    std::function<void(const corrector::CorrectorWindowModel& model, const QList<int>& kindsRead,
+    std::function<void(const corrector::Reading& reading, const QList<int>& kindsRead,
                        database::SourceKind sourceKind, QWidget* parent)>
         store;
 };
