@@ -36,8 +36,12 @@ public:
         link::LinkPort& port;
         link::LinkSettings& settings;
         Notifier& notifier;
+        // The one path by which link settings reach the port and the engine (the application's), with
+        // the address of the point in hand.
         std::function<void(int address)> applyLinkSettings;
+        // The installation's volume decimals as the last initialisation read them.
         const int& volumeDecimals;
+        // The run's time: its step and cycle, the schedule's windows, the times it logs.
         Clock& clock;
     };
     // The run's side of a point.

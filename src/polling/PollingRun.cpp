@@ -29,10 +29,8 @@ PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
     };
     hooks.ended = [this](bool ownModemLost) { pointEndedWith(ownModemLost); };
     hooks.changed = [this] { emit stateChanged(); };
-    machine_ = std::make_unique<PointMachine>(
-        PointMachine::Parts{p_.root, p_.schemas, p_.engine, p_.port, p_.settings, p_.notifier,
-                            p_.applyLinkSettings, p_.volumeDecimals, p_.clock},
-        std::move(hooks), languageIndex);
+    machine_ = std::make_unique<PointMachine>(static_cast<const PointMachine::Parts&>(p_), std::move(hooks),
+                                              languageIndex);
     connect(machine_.get(), &PointMachine::reported, this, &PollingRun::advanceSoon);
     connect(&stepTimer_, &ClockTimer::timeout, this, &PollingRun::tick);
     connect(&cycleTimer_, &ClockTimer::timeout, this, &PollingRun::cycle);

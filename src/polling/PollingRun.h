@@ -38,22 +38,10 @@ namespace tarn::polling {
 class PollingRun : public QObject {
     Q_OBJECT
 public:
-    struct Parts {
-        DataRoot root;
-        const database::Schemas& schemas;
-        link::ExchangeEngine& engine;
-        link::LinkPort& port;
-        link::LinkSettings& settings;
-        Notifier& notifier;
-        // The one path by which link settings reach the port and the engine (the application's), with
-        // the address of the point in hand.
-        std::function<void(int address)> applyLinkSettings;
-        // The installation's volume decimals as the last initialisation read them.
-        const int& volumeDecimals;
+    // What a point's machine needs, and the line's hold that the run alone minds.
+    struct Parts : PointMachine::Parts {
         // A user's operation holding the line: a due group waits until it has ended (none: no waiting).
         const link::LineHold* lineHold = nullptr;
-        // The run's time: its step and cycle, the schedule's windows, the times it logs.
-        Clock& clock;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;

@@ -33,19 +33,13 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {root_,
-            schemas,
-            engine_,
-            linkPort_,
-            settings_,
-            notifier_,
-            [this](int address) {
-                configuredAddress = address;
-                applyLinkSettings();
-            },
-            volumeDecimals,
-            &lineHold_,
-            clock_};
+    return {{root_, schemas, engine_, linkPort_, settings_, notifier_,
+             [this](int address) {
+                 configuredAddress = address;
+                 applyLinkSettings();
+             },
+             volumeDecimals, clock_},
+            &lineHold_};
 }
 
 void AppContext::loadVolumePrecision() {
