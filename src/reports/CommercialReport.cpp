@@ -849,65 +849,6 @@ QStringList deviceBlock(const ReportHeader& h, bool ukrainian) {
     return out;
 }
 
-ReportDays reportDays(ReportPeriod period, const QDate& begin, const QDate& end, bool ukrainian) {
-    ReportDays d;
-    switch (period) {
-    case ReportPeriod::Day:
-        d.first = d.last = begin;
-        break;
-    case ReportPeriod::Month:
-        d.first = QDate(begin.year(), begin.month(), 1);
-        d.last = d.first.addMonths(1).addDays(-1);
-        break;
-    case ReportPeriod::Range:
-        d.first = begin;
-        d.last = end;
-        if (d.first.isValid() && d.last.isValid() && d.first > d.last)
-            d.error = uaRu(languageOf(ukrainian), "ПОМИЛКА! ПОЧАТОК > КІНЦЯ", "ОШИБКА!!! НАЧАЛО > КОНЦА");
-        break;
-    }
-    if (d.error.isEmpty() && (!d.first.isValid() || !d.last.isValid()))
-        d.error = uaRu(languageOf(ukrainian), "ПОМИЛКА ФОРМАТУ ДАТИ : ", "ОШИБКА ФОРМАТА ДАТЫ : ");
-    return d;
-}
-
-QDate gasDayOf(const QDateTime& end, int contractHour) {
-    return end.addSecs(-3600LL * contractHour - 60).date();
-}
-
-namespace {
-
-std::optional<int> contractHourOf(const PeriodRecord& r) {
-    bool ok = false;
-    const int hour = r.parameterText.mid(24, 2).toInt(&ok, 16);
-    if (r.parameterText.size() >= 26 && ok && hour >= 0 && hour < 24) return hour;
-    if (r.end.time().minute() == 0) return r.end.time().hour();
-    return std::nullopt;
-}
-
-} // namespace
-
-int contractHourFor(const ReportSource& source, const QDate& day, int fallback) {
-    // The record that closes the day before is stamped on this day.
-    const QList<PeriodRecord> closing =
-        source.periodRecords(Archive::Daily, QDateTime(day, QTime(0, 0)), QDateTime(day, QTime(23, 59)));
-    if (!closing.isEmpty()) return contractHourOf(closing.first()).value_or(fallback);
-    // That record was lost (a blanked page, a gap in polling): the corrector keeps one contract hour, so
-    // the nearest daily record after it, else before it, says it better than a default hour would.
-    constexpr int kSearchDays = 31;
-    const QList<PeriodRecord> later =
-        source.periodRecords(Archive::Daily, QDateTime(day.addDays(1), QTime(0, 0)),
-                             QDateTime(day.addDays(kSearchDays), QTime(23, 59)));
-    for (const PeriodRecord& r : later)
-        if (const auto hour = contractHourOf(r)) return *hour;
-    const QList<PeriodRecord> earlier =
-        source.periodRecords(Archive::Daily, QDateTime(day.addDays(-kSearchDays), QTime(0, 0)),
-                             QDateTime(day.addDays(-1), QTime(23, 59)));
-    for (auto it = earlier.crbegin(); it != earlier.crend(); ++it)
-        if (const auto hour = contractHourOf(*it)) return *hour;
-    return fallback;
-}
-
 QStringList buildAlarmSection(const ReportSource& source, const ReportHeader& header,
                               const ReportOptions& options, const QDateTime& now,
                               AlarmSectionTotals* totals) {
