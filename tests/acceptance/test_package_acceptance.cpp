@@ -58,12 +58,13 @@ QByteArray readAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The names the README's "Package" section gives the two packages, e.g. "tarn_2.55_amd64.deb".
-std::map<QString, QString> readmePackageNames() {
-    const QString readme = QString::fromUtf8(readAll(sourceDir + QStringLiteral("/README.md")));
-    std::map<QString, QString> names;
+// The names a document gives the two packages, e.g. "tarn_2.55_amd64.deb"; several names of one package
+// are all kept, so that a stale one shows.
+std::multimap<QString, QString> packageNamesIn(const QString& document) {
+    const QString text = QString::fromUtf8(readAll(sourceDir + QLatin1Char('/') + document));
+    std::multimap<QString, QString> names;
     const QRegularExpression debName(QStringLiteral(R"(\b((tarn|tarn-sim)_[0-9][^_\s]*_amd64\.deb)\b)"));
-    for (auto it = debName.globalMatch(readme); it.hasNext();) {
+    for (auto it = debName.globalMatch(text); it.hasNext();) {
         const auto match = it.next();
         names.emplace(match.captured(2), match.captured(1));
     }
@@ -229,12 +230,17 @@ using PackageFiles = UnpackedPackages;
 TEST_F(PackageFiles, NamedAsTheReadmeSaysAndVersionedAsTheProgram) {
     const QString version = versionOf(cli());
     ASSERT_FALSE(version.isEmpty());
-    const auto named = readmePackageNames();
+    const auto readme = packageNamesIn(QStringLiteral("README.md"));
+    const auto manual = packageNamesIn(QStringLiteral("docs/manual/Tarn.md"));
     for (const QString& package : {QStringLiteral("tarn"), QStringLiteral("tarn-sim")}) {
         SCOPED_TRACE(package.toStdString());
-        ASSERT_TRUE(named.count(package)) << "the README names no file of this package";
-        EXPECT_EQ(named.at(package), QStringLiteral("%1_%2_amd64.deb").arg(package, version))
-            << "the README names another version than the program's";
+        for (const auto* named : {&readme, &manual}) {
+            ASSERT_TRUE(named->count(package)) << "a document names no file of this package";
+            const auto [begin, end] = named->equal_range(package);
+            for (auto it = begin; it != end; ++it)
+                EXPECT_EQ(it->second, QStringLiteral("%1_%2_amd64.deb").arg(package, version))
+                    << "a document names another version than the program's";
+        }
         EXPECT_TRUE(QFileInfo::exists(debPath(package, version)));
 
         auto fields = controlFields(debPath(package, version));
@@ -296,6 +302,16 @@ TEST_F(PackageFiles, EachFileWhereTheReadmeSays) {
     }
     for (const QString& path : expected)
         EXPECT_TRUE(tarn->count(path)) << "tarn lacks " << path.toStdString();
+    // The programs are stripped on the way into the package: no symbol table, no debugging sections.
+    for (const QString& program : programs + QStringList{QStringLiteral("corrector-sim")}) {
+        const Finished sections =
+            run(QStringLiteral("readelf"), {QStringLiteral("-S"), QStringLiteral("--wide"),
+                                            root_ + QStringLiteral("/usr/bin/") + program});
+        ASSERT_EQ(sections.exitCode, 0) << program.toStdString();
+        EXPECT_TRUE(sections.out.contains(".text")) << program.toStdString();
+        EXPECT_FALSE(sections.out.contains(".symtab") || sections.out.contains(".debug_"))
+            << program.toStdString();
+    }
     const bool hasMetainfo = std::any_of(tarn->begin(), tarn->end(), [](const auto& entry) {
         return entry.first.startsWith(QStringLiteral("usr/share/metainfo/")) &&
                entry.first.endsWith(QStringLiteral(".metainfo.xml"));
