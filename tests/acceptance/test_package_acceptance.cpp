@@ -627,4 +627,77 @@ TEST_F(UnpackedPrograms, ThePackagedSimulatorIsIdentifiedByThePackagedCli) {
     }
 }
 
+// A backup made as the manual shows (the whole folder in a tar archive) and unpacked elsewhere is the
+// same installation, with the original gone: the programs find every file relative to the folder.
+TEST_F(UnpackedPrograms, ABackedUpInstallationMovesAsTheManualSays) {
+    const QString original = scratch() + QStringLiteral("/office/tarn");
+    ASSERT_EQ(
+        run(cli(), {QStringLiteral("--home"), original, QStringLiteral("init")}, withoutHome()).exitCode, 0);
+
+    // Two days of hourly records from a corrector the scenario describes.
+    const int hours = 48;
+    const QByteArray scenario =
+        QStringLiteral(R"({"devices":[{"role":"corrector","preset":"series1","address":1,
+        "serial":40417,"passwords":["1111","2222","3333","4444","5555","6666","7777"],
+        "archive":{"start":"01.03.2024 00:00","hours":%1,"flow":10.0,"profile":[1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,
+        1,1,1,1,1,1]}}]})")
+            .arg(hours)
+            .toUtf8();
+    const QString link = scratch() + QStringLiteral("/line-office");
+    {
+        // The point keeps its port as a COM name, which the port map ties to the simulator's line.
+        QFile portMap(original + QStringLiteral("/Work/PortMap.000"));
+        ASSERT_TRUE(portMap.open(QIODevice::WriteOnly));
+        portMap.write(QStringLiteral("COM1 %1\r\n").arg(link).toLatin1());
+    }
+    {
+        tarn::test::SimProcess corrector;
+        ASSERT_TRUE(corrector.start(sim(), scratch() + QStringLiteral("/office.json"), scenario, link));
+        const Finished store =
+            run(cli(),
+                {QStringLiteral("--home"), original, QStringLiteral("--port"), link, QStringLiteral("store"),
+                 QStringLiteral("--archives"), QStringLiteral("hourly,daily"), QStringLiteral("--json")},
+                withoutHome());
+        ASSERT_EQ(store.exitCode, 0) << store.err.toStdString();
+    }
+    auto json = [&](const QString& home, const QStringList& command) {
+        const Finished answer =
+            run(cli(),
+                QStringList{QStringLiteral("--home"), home} + command + QStringList{QStringLiteral("--json")},
+                withoutHome());
+        EXPECT_EQ(answer.exitCode, 0)
+            << command.join(QLatin1Char(' ')).toStdString() << ": " << answer.err.toStdString();
+        return QJsonDocument::fromJson(answer.out).object();
+    };
+    const QStringList hourlyRows{QStringLiteral("rows"), QStringLiteral("--point"), QStringLiteral("40417"),
+                                 QStringLiteral("--archive"), QStringLiteral("hourly")};
+    const QStringList dailyRows{QStringLiteral("rows"), QStringLiteral("--point"), QStringLiteral("40417"),
+                                QStringLiteral("--archive"), QStringLiteral("daily")};
+    const QJsonObject points = json(original, {QStringLiteral("points"), QStringLiteral("list")});
+    const QJsonObject hourly = json(original, hourlyRows);
+    const QJsonObject daily = json(original, dailyRows);
+    ASSERT_EQ(hourly.value(QStringLiteral("rows")).toArray().size(), hours);
+    ASSERT_FALSE(daily.value(QStringLiteral("rows")).toArray().isEmpty());
+
+    const QString backup = scratch() + QStringLiteral("/tarn-backup.tar.gz");
+    ASSERT_EQ(run(QStringLiteral("tar"), {QStringLiteral("-C"), scratch() + QStringLiteral("/office"),
+                                          QStringLiteral("-czf"), backup, QStringLiteral("tarn")})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(QDir(scratch() + QStringLiteral("/office")).removeRecursively());
+    const QString elsewhere = scratch() + QStringLiteral("/other-computer");
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_EQ(run(QStringLiteral("tar"), {QStringLiteral("-C"), elsewhere, QStringLiteral("-xzf"), backup})
+                  .exitCode,
+              0);
+    const QString moved = elsewhere + QStringLiteral("/tarn");
+
+    EXPECT_EQ(json(moved, {QStringLiteral("points"), QStringLiteral("list")}), points);
+    EXPECT_EQ(json(moved, hourlyRows), hourly);
+    EXPECT_EQ(json(moved, dailyRows), daily);
+    const QJsonObject check = json(moved, {QStringLiteral("db"), QStringLiteral("check")});
+    EXPECT_TRUE(check.value(QStringLiteral("findings")).toArray().isEmpty());
+    EXPECT_GT(check.value(QStringLiteral("tables")).toInt(), 0);
+}
+
 } // namespace
