@@ -390,6 +390,10 @@ TEST_F(PackageFiles, TheManualTheIconsTheDesktopEntriesAndTheMetainfoReadBack) {
         EXPECT_EQ(values(*desktop, group, QStringLiteral("Type")),
                   QStringList{QStringLiteral("Application")});
         EXPECT_EQ(values(*desktop, group, QStringLiteral("Icon")), QStringList{id});
+        // The menu entries the manual tells its readers to look for.
+        EXPECT_EQ(values(*desktop, group, QStringLiteral("Name")),
+                  QStringList{id.endsWith(QStringLiteral("Tarn_B")) ? QStringLiteral("Tarn")
+                                                                    : QStringLiteral("Tarn PortScan")});
         const QStringList exec = values(*desktop, group, QStringLiteral("Exec"));
         ASSERT_EQ(exec.size(), 1);
         // The program named is one the package installs.
@@ -434,6 +438,21 @@ TEST_F(UnpackedPrograms, HelpManualPageAndCompletionAgreeOnTheCommands) {
     for (const QString& command : {QStringLiteral("init"), QStringLiteral("identify"), QStringLiteral("poll"),
                                    QStringLiteral("group"), QStringLiteral("db")})
         ASSERT_TRUE(commands.contains(command)) << command.toStdString();
+
+    // The README lists them too (init apart, which it names on its own).
+    const QString readme = QString::fromUtf8(readAll(sourceDir + QStringLiteral("/README.md"))).simplified();
+    const auto listed =
+        QRegularExpression(QStringLiteral(R"(`tarn-cli --help` lists the commands \(([^)]*)\))"))
+            .match(readme);
+    ASSERT_TRUE(listed.hasMatch());
+    QStringList readmeCommands = listed.captured(1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (QString& command : readmeCommands)
+        command = command.trimmed();
+    QStringList helpWithoutInit = commands;
+    helpWithoutInit.removeAll(QStringLiteral("init"));
+    readmeCommands.sort();
+    helpWithoutInit.sort();
+    EXPECT_EQ(readmeCommands, helpWithoutInit);
 
     const Finished page =
         run(QStringLiteral("gzip"),
@@ -550,6 +569,14 @@ TEST_F(UnpackedPrograms, InitLaysOutAnInstallationWhereverItIsTold) {
     ASSERT_EQ(run(cli(), {QStringLiteral("init")}, environment).exitCode, 0);
     EXPECT_TRUE(isInstallation(dataHome + QStringLiteral("/tarn")));
     EXPECT_FALSE(QFileInfo::exists(scratch() + QStringLiteral("/user")));
+
+    // Nor $XDG_DATA_HOME: ~/.local/share/tarn.
+    environment = withoutHome();
+    environment.remove(QStringLiteral("XDG_DATA_HOME"));
+    const QString user = scratch() + QStringLiteral("/another-user");
+    environment.insert(QStringLiteral("HOME"), user);
+    ASSERT_EQ(run(cli(), {QStringLiteral("init")}, environment).exitCode, 0);
+    EXPECT_TRUE(isInstallation(user + QStringLiteral("/.local/share/tarn")));
 }
 
 // The packaged simulator plays a corrector and the packaged tarn-cli identifies it.
