@@ -1,6 +1,7 @@
 #include "corrector/LinkTexts.h"
 
 #include "common/Language.h"
+#include "link/PortMap.h"
 
 namespace tarn::corrector {
 
@@ -52,6 +53,12 @@ QString linkNoticeText(link::LinkNotice notice, int languageIndex) {
 const link::LinkWording& correctorLinkWording() {
     static const CorrectorLinkWording wording;
     return wording;
+}
+
+QString unmappedPortText(const QString& device) {
+    return QStringLiteral("Порт %1 не назначен ни одному из COM1 … COM25: впишите строку \"COMn %1\" в "
+                          "Work/%2")
+        .arg(device, link::PortMap::fileName());
 }
 
 } // namespace tarn::corrector

@@ -15,6 +15,8 @@ std::optional<QString> refusalText(quint8 status, bool passwordOperation, int la
 // "НЕМАЄ ЗВ’ЯЗКУ RS-232" / "НЕТ СВЯЗИ RS-232 ".
 QString noLinkText(int languageIndex);
 QString linkNoticeText(link::LinkNotice notice, int languageIndex);
+// What to do about a port device that no COMn of the port map names (a new point keeps a COMn).
+QString unmappedPortText(const QString& device);
 
 // The wording the program's exchange engine is given (one for the whole run: it keeps no state).
 const link::LinkWording& correctorLinkWording();

@@ -1,6 +1,7 @@
 #include "corrector/StoreReading.h"
 
 #include "corrector/CorrectorFiles.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/ReadQueue.h"
 #include "corrector/ValueLists.h"
 #include "database/Gases.h"
@@ -147,7 +148,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         // The point keeps the port by its name: a device path cut to the field would never be polled.
         const auto port = link::PortMap::load(root).pointPortName(settings.corrPort);
         if (!port) {
-            r.error = link::PortMap::unmappedText(settings.corrPort);
+            r.error = unmappedPortText(settings.corrPort);
             return r;
         }
         p.config[database::config::Port] = *port;

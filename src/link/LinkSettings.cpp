@@ -165,8 +165,12 @@ bool applySettingsLines(const QStringList& raw, LinkSettings& s) {
 
 LoadResult loadSettings(const SettingsFiles& files, LinkSettings& s) {
     const QString path = files.settingsPath();
-    const auto lines = readTextLines(path);
+    Error error;
+    const auto lines = readTextLines(path, error);
     if (!lines) {
+        // A file that is there but cannot be read is not a missing one: its companions stay, and so does
+        // the file itself, since the exit writes the settings only when there is no file at all.
+        if (!error.is(ErrorKind::NotFound)) return LoadResult::Unreadable;
         QFile::remove(files.tuningPath());
         return LoadResult::Missing;
     }

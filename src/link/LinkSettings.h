@@ -60,9 +60,10 @@ LptChoice lptChoiceFromText(const QString& text); // unknown → None
 QStringList settingsToLines(const LinkSettings& s);
 
 enum class LoadResult {
-    Missing,  // no file: the settings keep what they hold
-    Loaded,   // read
-    Outdated, // another format: deleted with its companions; the program is to end
+    Missing,    // no file: the settings keep what they hold
+    Unreadable, // a file that cannot be read: the settings keep what they hold, no file is touched
+    Loaded,     // read
+    Outdated,   // another format: deleted with its companions; the program is to end
 };
 
 // Applies the lines to the settings as the settings window's controls take them: runs of spaces
@@ -78,7 +79,8 @@ struct SettingsFiles {
     QString reportPath() const { return root.file(folder::Current, QStringLiteral("report.000")); }
 };
 
-// LoadSettings: reads Work\FileInRS.000 into s. A missing file deletes Work\Tuning.000. An outdated file
+// LoadSettings: reads Work\FileInRS.000 into s. A missing file deletes Work\Tuning.000; one that is
+// there and cannot be read leaves every file as it is. An outdated file
 // is deleted together with Current\report.000, Work\Tuning.000 and (for "Tarn-1.00"/"Tarn-1.01") the
 // *.db and *.val files of BookQ\.
 LoadResult loadSettings(const SettingsFiles& files, LinkSettings& s);

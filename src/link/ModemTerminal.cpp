@@ -33,11 +33,16 @@ std::optional<AtCommand> parseAtLine(const QString& line) {
     return AtCommand{command, cut < 0 ? QString() : line.mid(cut + 2)};
 }
 
-QList<AtCommand> loadAtBook(const DataRoot& root, int languageIndex) {
+QList<AtCommand> loadAtBook(const DataRoot& root, int languageIndex, Error* error) {
     const QString path = atBookPath(root, languageIndex);
-    const auto lines = readTextLines(path);
+    Error readError;
+    const auto lines = readTextLines(path, readError);
     if (!lines) {
-        writeTextLines(path, {header(languageIndex)});
+        // Only a missing book is started afresh: one that cannot be read holds the user's commands.
+        if (readError.is(ErrorKind::NotFound))
+            writeTextLines(path, {header(languageIndex)});
+        else if (error)
+            *error = readError;
         return {};
     }
     QList<AtCommand> commands;

@@ -4,6 +4,7 @@
 // both panes' lines as the window shows them. It holds the line while it is open, so the modem's text
 // never reaches the frame reader.
 #include "common/DataRoot.h"
+#include "common/Error.h"
 #include "link/Transfer.h"
 
 #include <QDateTime>
@@ -23,8 +24,9 @@ struct AtCommand {
 
 // Work\uaFlATcom.000 (Ukrainian) or Work\FlATcom.000 (Russian).
 QString atBookPath(const DataRoot& root, int languageIndex);
-// The book's commands; a missing book is created empty (with its header line).
-QList<AtCommand> loadAtBook(const DataRoot& root, int languageIndex);
+// The book's commands; a missing book is created empty (with its header line). A book that is there but
+// cannot be read gives no commands and is left as it is; error (when given) says why.
+QList<AtCommand> loadAtBook(const DataRoot& root, int languageIndex, Error* error = nullptr);
 // The header, then each command padded to 20 characters, "//" and its note.
 bool saveAtBook(const DataRoot& root, int languageIndex, const QList<AtCommand>& commands);
 // One book line: the command (blanks around it removed) and the note after the first "//".

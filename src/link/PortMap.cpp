@@ -38,12 +38,6 @@ std::optional<QString> PortMap::pointPortName(const QString& port) const {
     return std::nullopt;
 }
 
-QString PortMap::unmappedText(const QString& device) {
-    return QStringLiteral("Порт %1 не назначен ни одному из COM1 … COM25: впишите строку \"COMn %1\" в "
-                          "Work/%2")
-        .arg(device, fileName());
-}
-
 QString PortMap::device(const QString& portName) const {
     const QString name = portName.trimmed();
     const auto n = comNumber(name);

@@ -25,8 +25,6 @@ public:
     // path by the line that maps it (or the COMn whose default device it is). Nothing when no COMn
     // of that range names the device.
     std::optional<QString> pointPortName(const QString& port) const;
-    // What to do about a device no COMn names.
-    static QString unmappedText(const QString& device);
 
 private:
     QHash<int, QString> map_;

@@ -32,17 +32,18 @@ const QString kShortRule =
 class Printout : private PrintedCorrector {
 public:
     Printout(const corrector::Reading& reading, const ParameterPrintoutOptions& options)
-        : PrintedCorrector(reading), o_(options), ua_(options.languageIndex != kRussian) {}
+        : PrintedCorrector(reading), o_(options), ua_(options.languageIndex != kRussian),
+          language_(options.languageIndex) {}
 
     ParameterPrintout build();
 
 private:
-    QString t(const char* ru, const char* ua) const { return QString::fromUtf8(ua_ ? ua : ru); }
     void line(const QString& text = {}) { out_.lines.append(text); }
     // A coefficient word as the coefficient windows show it.
     QString coefficient(int word) const { return corrector::coefficientText(img_.wordFloat(word)); }
-    QString onOff(int n, const char* onRu, const char* onUa, const char* offRu, const char* offUa) const {
-        return item(n).trimmed() == QStringLiteral("ВКЛ.") ? t(onRu, onUa) : t(offRu, offUa);
+    QString onOff(int n, const char* onUa, const char* onRu, const char* offUa, const char* offRu) const {
+        return item(n).trimmed() == QStringLiteral("ВКЛ.") ? uaRu(language_, onUa, onRu)
+                                                           : uaRu(language_, offUa, offRu);
     }
 
     void head();
@@ -53,6 +54,7 @@ private:
 
     const ParameterPrintoutOptions& o_;
     bool ua_;
+    int language_;
     ParameterPrintout out_;
 };
 
@@ -65,25 +67,25 @@ void Printout::head() {
     if (company.isEmpty())
         line(QStringLiteral("           ________________________________________________________"));
     if (complex())
-        line(t("           (название предприятия, на котором расположен комплекс)",
-               "             (назва підприємства, на якому розташован комплекс)"));
+        line(uaRu(language_, "             (назва підприємства, на якому розташован комплекс)",
+                  "           (название предприятия, на котором расположен комплекс)"));
     else
-        line(t("           (название предприятия, на котором расположен корректор)",
-               "             (назва підприємства, на якому розташован коректор)"));
+        line(uaRu(language_, "             (назва підприємства, на якому розташован коректор)",
+                  "           (название предприятия, на котором расположен корректор)"));
     line();
-    line(t("Договорные обязательства Qст.у (", "Договорне навантаження Qст.у (") + volumeUnit() +
-         t("/час) ", "/год) ") + item(47));
+    line(uaRu(language_, "Договорне навантаження Qст.у (", "Договорные обязательства Qст.у (") +
+         volumeUnit() + uaRu(language_, "/год) ", "/час) ") + item(47));
     line();
     line();
-    line(t("                        ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ",
-           "                      ЗАПРОГРАМОВАНІ ПАРАМЕТРИ"));
+    line(uaRu(language_, "                      ЗАПРОГРАМОВАНІ ПАРАМЕТРИ",
+              "                        ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ"));
     line();
     ReportHeader header = headerFromCorrector(m_, o_.languageIndex);
     header.complex = complex();
     out_.lines += deviceBlock(header, ua_);
-    line(t("Дата последней  коррекции    ", "Дата останньої корекції      ") +
+    line(uaRu(language_, "Дата останньої корекції      ", "Дата последней  коррекции    ") +
          lastCorrectionText(m_, o_.newestStoredIntervention));
-    line(t("Дата печати                  ", "Дата друку                   ") +
+    line(uaRu(language_, "Дата друку                   ", "Дата печати                  ") +
          o_.now.date().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" / ") +
          o_.now.time().toString(QStringLiteral("HH:mm")));
     line();
@@ -94,29 +96,29 @@ void Printout::settingsTable() {
         line(pad(left, 27) + pad(middle, 32) + right);
     };
     const QString blank27(27, QLatin1Char(' '));
-    const QString perHour = t("(м.куб/час) ", "(м.куб/год) ");
+    const QString perHour = uaRu(language_, "(м.куб/год) ", "(м.куб/час) ");
     const QString unit = QLatin1Char('(') + pressureUnit() + QLatin1Char(')');
     const bool noGasParts = fixedMethod() || foreignGas();
 
-    row(t("Контрактные сутки  ", "Контрактна доба    ") + item(21),
+    row(uaRu(language_, "Контрактна доба    ", "Контрактные сутки  ") + item(21),
         QStringLiteral("| Tст.у.(град.С) ") + QString(6, QLatin1Char(' ')) + item(40),
         foreignGas() ? QString(26, QLatin1Char(' ')) + QLatin1Char('|')
                      : QStringLiteral("| Метод ") + item(5).rightJustified(14));
-    row(t("Контрактное время  ", "Контрактна година  ") + item(20),
+    row(uaRu(language_, "Контрактна година  ", "Контрактное время  ") + item(20),
         QStringLiteral("| Рст.у.") + pad(unit, 13) + QStringLiteral("  ") + item(39),
         panelModel() ? QStringLiteral("| Pбар") + pad(unit, 10) + panelPressure(67)
                      : QStringLiteral("| Pmin") + pad(unit, 10) + item(30));
-    row(fixedMethod() ? t("Ксжим.             ", "Кстиск.            ") + item(4)
-                      : t("Плотность(кг/м.куб)", "Густина(кг/м.куб)  ") + item(1),
+    row(fixedMethod() ? uaRu(language_, "Кстиск.            ", "Ксжим.             ") + item(4)
+                      : uaRu(language_, "Густина(кг/м.куб)  ", "Плотность(кг/м.куб)") + item(1),
         QStringLiteral("| Qmin р.у.") + perHour + item(9),
         panelModel() ? QStringLiteral("| Pизб") + pad(unit, 10) + panelPressure(66)
                      : QStringLiteral("| Pmax") + pad(unit, 10) + item(31));
-    row(noGasParts ? blank27 : t("Содерж. N2 (%)     ", "Вміст N2 (%)       ") + item(3),
+    row(noGasParts ? blank27 : uaRu(language_, "Вміст N2 (%)       ", "Содерж. N2 (%)     ") + item(3),
         QStringLiteral("| Qmax р.у.") + perHour + item(10), QStringLiteral("| Tmin (град.С) ") + item(33));
-    row(noGasParts ? blank27 : t("Содерж. CO2 (%)    ", "Вміст CO2 (%)      ") + item(2),
-        p_.meterCoefModel
-            ? QStringLiteral("| ДУ                   ") + item(65)
-            : t("| К-во имп/м.куб       ", "| К-т імп/м.куб        ") + item(calibration() ? 67 : 15),
+    row(noGasParts ? blank27 : uaRu(language_, "Вміст CO2 (%)      ", "Содерж. CO2 (%)    ") + item(2),
+        p_.meterCoefModel ? QStringLiteral("| ДУ                   ") + item(65)
+                          : uaRu(language_, "| К-т імп/м.куб        ", "| К-во имп/м.куб       ") +
+                                item(calibration() ? 67 : 15),
         QStringLiteral("| Tmax (град.С) ") + item(32));
     line(blank27 + QStringLiteral("| Qtrs р.у.") + perHour + pad(item(13), 9) + QLatin1Char('|'));
     if (!p_.meterCoefModel)
@@ -129,37 +131,38 @@ bool Printout::afterTable() {
     line(pad(QStringLiteral("Tconst (град.С)"), 29) + item(35));
     if (!panelModel())
         line(pad(QStringLiteral("Pconst (") + pressureUnit() + QLatin1Char(')'), 29) + item(34));
-    line(pad(t("Vconst р.у.(м.куб/сут) ", "Vconst р.у.(м.куб/доб) "), 29) + item(36));
+    line(pad(uaRu(language_, "Vconst р.у.(м.куб/доб) ", "Vconst р.у.(м.куб/сут) "), 29) + item(36));
     if (!corrector::NormaliseDateCell(o_.beginDate).valid) {
-        out_.message = t("ОШИБКА ФОРМАТА ДАТЫ : ", "ПОМИЛКА ФОРМАТУ ДАТИ : ") + o_.beginDate;
+        out_.message = uaRu(language_, "ПОМИЛКА ФОРМАТУ ДАТИ : ", "ОШИБКА ФОРМАТА ДАТЫ : ") + o_.beginDate;
         return false;
     }
-    line(t("Время индикации              ", "Час індикації                ") + item(19) +
+    line(uaRu(language_, "Час індикації                ", "Время индикации              ") + item(19) +
          QStringLiteral(" (сек.)"));
-    line(t("Состояние датчиков           ", "Стан  датчиків               ") + item(29));
-    line(t("Скорость RS-232              ", "Швидкість RS-232             ") + item(26));
+    line(uaRu(language_, "Стан  датчиків               ", "Состояние датчиков           ") + item(29));
+    line(uaRu(language_, "Швидкість RS-232             ", "Скорость RS-232              ") + item(26));
     if (p_.secondPort && !p_.series2Model && !p_.languageSetting && !calibration())
-        line(t("Скорость RS-232(2-ой канал)  ", "Швидкість RS-232(2-ой канал) ") + item(63));
-    line(t("Оперативный архив            ", "Оперативний архів            ") + item(23));
-    line(onOff(22, "Автоперевод ЗИМА/ЛЕТО        ВКЛЮЧЕНО", "Автопереведення ЗИМА/ЛІТО      УВІМКНЕНО",
-               "Автоперевод ЗИМА/ЛЕТО        ВЫКЛЮЧЕНО", "Автопереведення ЗИМА/ЛІТО      ВИМКНЕНО"));
+        line(uaRu(language_, "Швидкість RS-232(2-ой канал) ", "Скорость RS-232(2-ой канал)  ") + item(63));
+    line(uaRu(language_, "Оперативний архів            ", "Оперативный архив            ") + item(23));
+    line(onOff(22, "Автопереведення ЗИМА/ЛІТО      УВІМКНЕНО", "Автоперевод ЗИМА/ЛЕТО        ВКЛЮЧЕНО",
+               "Автопереведення ЗИМА/ЛІТО      ВИМКНЕНО", "Автоперевод ЗИМА/ЛЕТО        ВЫКЛЮЧЕНО"));
     if (!p_.meterCoefModel) {
-        line(onOff(41, "Qmin, при Q<Qmin ?           ВКЛЮЧЕНО", "Qmin, при Q<Qmin ?           УВІМКНЕНО",
-                   "Qmin, при Q<Qmin ?           ВЫКЛЮЧЕНО", "Qmin, при Q<Qmin ?           ВИМКНЕНО"));
-        line(t("Учет Qmin<Q<Qtrn % погрешн.  ", "Облік Qmin<Q<Qtrn % похибки  ") + img_.WordText(62));
+        line(onOff(41, "Qmin, при Q<Qmin ?           УВІМКНЕНО", "Qmin, при Q<Qmin ?           ВКЛЮЧЕНО",
+                   "Qmin, при Q<Qmin ?           ВИМКНЕНО", "Qmin, при Q<Qmin ?           ВЫКЛЮЧЕНО"));
+        line(uaRu(language_, "Облік Qmin<Q<Qtrn % похибки  ", "Учет Qmin<Q<Qtrn % погрешн.  ") +
+             img_.WordText(62));
     }
     if (p_.secondPort || p_.series2Model || p_.languageSetting || calibration())
-        line(t("Vстд. ОБЩИЙ                  ", "Vстд. ЗАГАЛЬНИЙ              ") + item(62) +
+        line(uaRu(language_, "Vстд. ЗАГАЛЬНИЙ              ", "Vстд. ОБЩИЙ                  ") + item(62) +
              QStringLiteral(" (") + volumeUnit() + QLatin1Char(')'));
-    line(t("Показания счетчика           ", "Показники лічильника         ") + item(11) +
+    line(uaRu(language_, "Показники лічильника         ", "Показания счетчика           ") + item(11) +
          QStringLiteral(" (м.куб)"));
     return true;
 }
 
 void Printout::meterCoefficients() {
     line();
-    line(t("                    КОЭФФИЦИЕНТЫ СЧЕТЧИКА ОМРИС-Z-900 ",
-           "                    КОЕФІЦІЄНТИ ЛІЧИЛЬНИКА ОМРИС-Z-900 "));
+    line(uaRu(language_, "                    КОЕФІЦІЄНТИ ЛІЧИЛЬНИКА ОМРИС-Z-900 ",
+              "                    КОЭФФИЦИЕНТЫ СЧЕТЧИКА ОМРИС-Z-900 "));
     line(kLongRule);
     const int lang = ua_ ? kUkrainian : kRussian;
     for (int i = 1; i <= corrector::kMeterConstantCount; ++i)
@@ -167,8 +170,8 @@ void Printout::meterCoefficients() {
              pad(corrector::MeterCoefText(img_, i), 12) + QLatin1Char('|'));
     line(kLongRule);
     line();
-    line(t("        Поправочные коэффициенты, учитывающие вязкость газа",
-           "        Поправочні коефіцієнти, що враховують в’язкість газу"));
+    line(uaRu(language_, "        Поправочні коефіцієнти, що враховують в’язкість газу",
+              "        Поправочные коэффициенты, учитывающие вязкость газа"));
     line(kShortRule);
     line(QStringLiteral("|п.н|   Ref      |   Kq       |   |п.н|   Ref      |   Kq       |"));
     line(kShortRule);
@@ -188,7 +191,8 @@ void Printout::meterCoefficients() {
 
 void Printout::calibrationTable() {
     line();
-    line(t("               Поправочные коэффициенты ЗИБ", "                Поправочні коефіцієнти ЗИБ"));
+    line(uaRu(language_, "                Поправочні коефіцієнти ЗИБ",
+              "               Поправочные коэффициенты ЗИБ"));
     line(kShortRule);
     line(QStringLiteral("|п.н|    Qw      |    Kq      |   |п.н|    Qw      |   Kq       |"));
     line(kShortRule);

@@ -132,11 +132,10 @@ public:
     QList<QStringList> build();
 
 private:
-    QString t(const char* ru, const char* ua) const { return uaRu(lang_, ua, ru); }
     void row(const QString& label, const QString& value) { out_.append({label, value}); }
     QString onOff(int n) const {
-        return item(n).trimmed() == QStringLiteral("ВКЛ.") ? t("ВКЛЮЧЕНО", "УВІМКНЕНО")
-                                                           : t("ВЫКЛЮЧЕНО", "ВИМКНЕНО");
+        return item(n).trimmed() == QStringLiteral("ВКЛ.") ? uaRu(lang_, "УВІМКНЕНО", "ВКЛЮЧЕНО")
+                                                           : uaRu(lang_, "ВИМКНЕНО", "ВЫКЛЮЧЕНО");
     }
     void curve();
 
@@ -147,27 +146,27 @@ private:
 QList<QStringList> ParameterRows::build() {
     const ReportHeader header = headerFromCorrector(m_, lang_);
     const QString unit = QLatin1Char('(') + pressureUnit() + QLatin1Char(')');
-    const QString perHour = t("(м.куб/час)", "(м.куб/год)");
+    const QString perHour = uaRu(lang_, "(м.куб/год)", "(м.куб/час)");
 
-    row(t("Предприятие", "Підприємство"), item(45));
-    row(complex() ? QStringLiteral("Комплекс") : t("Корректор", "Коректор"), header.model);
-    row(t("Заводской номер", "Заводський номер"),
+    row(uaRu(lang_, "Підприємство", "Предприятие"), item(45));
+    row(complex() ? QStringLiteral("Комплекс") : uaRu(lang_, "Коректор", "Корректор"), header.model);
+    row(uaRu(lang_, "Заводський номер", "Заводской номер"),
         header.serial.trimmed().rightJustified(5, QLatin1Char('0')));
-    row(t("Трубопровод", "Трубопровід"), item(44));
+    row(uaRu(lang_, "Трубопровід", "Трубопровод"), item(44));
     if (!complex()) {
-        row(t("Счетчик  газа", "Лічильник газу"), item(46));
+        row(uaRu(lang_, "Лічильник газу", "Счетчик  газа"), item(46));
         row(QStringLiteral("(зав.ном.)"), item(14));
     }
-    row(t("Договорные обязательства Qст.у (", "Договорне навантаження Qст.у (") + volumeUnit() +
-            t("/час)", "/год)"),
+    row(uaRu(lang_, "Договорне навантаження Qст.у (", "Договорные обязательства Qст.у (") + volumeUnit() +
+            uaRu(lang_, "/год)", "/час)"),
         item(47));
-    row(t("Контрактные сутки", "Контрактна доба"), item(21));
-    row(t("Контрактное время", "Контрактна година"), item(20));
+    row(uaRu(lang_, "Контрактна доба", "Контрактные сутки"), item(21));
+    row(uaRu(lang_, "Контрактна година", "Контрактное время"), item(20));
     if (!foreignGas()) row(QStringLiteral("Метод"), item(5));
     if (fixedMethod())
-        row(t("Ксжим.", "Кстиск."), item(4));
+        row(uaRu(lang_, "Кстиск.", "Ксжим."), item(4));
     else
-        row(t("Плотность(кг/м.куб)", "Густина(кг/м.куб)"), item(1));
+        row(uaRu(lang_, "Густина(кг/м.куб)", "Плотность(кг/м.куб)"), item(1));
     row(QStringLiteral("Tст.у.(град.С)"), item(40));
     row(QStringLiteral("Рст.у.") + unit, item(39));
     row(QStringLiteral("Qmin р.у.") + perHour, item(9));
@@ -175,13 +174,13 @@ QList<QStringList> ParameterRows::build() {
     row(QStringLiteral("Qtrs р.у.") + perHour, item(13));
     if (!p_.meterCoefModel) row(QStringLiteral("Qtrn р.у.") + perHour, item(12));
     if (!fixedMethod() && !foreignGas()) {
-        row(t("Содерж. N2 (%)", "Вміст N2 (%)"), item(3));
-        row(t("Содерж. CO2 (%)", "Вміст CO2 (%)"), item(2));
+        row(uaRu(lang_, "Вміст N2 (%)", "Содерж. N2 (%)"), item(3));
+        row(uaRu(lang_, "Вміст CO2 (%)", "Содерж. CO2 (%)"), item(2));
     }
     if (p_.meterCoefModel)
         row(QStringLiteral("ДУ"), item(65));
     else
-        row(t("К-во имп/м.куб", "К-т імп/м.куб"), item(calibration() ? 67 : 15));
+        row(uaRu(lang_, "К-т імп/м.куб", "К-во имп/м.куб"), item(calibration() ? 67 : 15));
     row(QStringLiteral("Tmin (град.С)"), item(33));
     row(QStringLiteral("Tmax (град.С)"), item(32));
     if (panelModel()) {
@@ -193,21 +192,21 @@ QList<QStringList> ParameterRows::build() {
     }
     row(QStringLiteral("Tconst (град.С)"), item(35));
     if (!panelModel()) row(QStringLiteral("Pconst ") + unit, item(34));
-    row(t("Vconst р.у.(м.куб/сут)", "Vconst р.у.(м.куб/доб)"), item(36));
-    row(t("Время индикации (сек.)", "Час індикації (сек.)"), item(19));
-    row(t("Состояние датчиков", "Стан  датчиків"), item(29));
-    row(t("Скорость RS-232", "Швидкість RS-232"), item(26));
+    row(uaRu(lang_, "Vconst р.у.(м.куб/доб)", "Vconst р.у.(м.куб/сут)"), item(36));
+    row(uaRu(lang_, "Час індикації (сек.)", "Время индикации (сек.)"), item(19));
+    row(uaRu(lang_, "Стан  датчиків", "Состояние датчиков"), item(29));
+    row(uaRu(lang_, "Швидкість RS-232", "Скорость RS-232"), item(26));
     if (p_.secondPort && !p_.series2Model && !p_.languageSetting && !calibration())
-        row(t("Скорость RS-232(2-ой канал)", "Швидкість RS-232(2-ой канал)"), item(63));
-    row(t("Оперативный архив", "Оперативний архів"), item(23));
-    row(t("Автоперевод ЗИМА/ЛЕТО", "Автопереведення ЗИМА/ЛІТО"), onOff(22));
+        row(uaRu(lang_, "Швидкість RS-232(2-ой канал)", "Скорость RS-232(2-ой канал)"), item(63));
+    row(uaRu(lang_, "Оперативний архів", "Оперативный архив"), item(23));
+    row(uaRu(lang_, "Автопереведення ЗИМА/ЛІТО", "Автоперевод ЗИМА/ЛЕТО"), onOff(22));
     if (!p_.meterCoefModel) {
         row(QStringLiteral("Qmin, при Q<Qmin ?"), onOff(41));
-        row(t("Учет Qmin<Q<Qtrn % погрешн.", "Облік Qmin<Q<Qtrn % похибки"), img_.WordText(62));
+        row(uaRu(lang_, "Облік Qmin<Q<Qtrn % похибки", "Учет Qmin<Q<Qtrn % погрешн."), img_.WordText(62));
     }
     if (p_.secondPort || p_.series2Model || p_.languageSetting || calibration())
-        row(t("Vстд. ОБЩИЙ (", "Vстд. ЗАГАЛЬНИЙ (") + volumeUnit() + QLatin1Char(')'), item(62));
-    row(t("Показания счетчика (м.куб)", "Показники лічильника (м.куб)"), item(11));
+        row(uaRu(lang_, "Vстд. ЗАГАЛЬНИЙ (", "Vстд. ОБЩИЙ (") + volumeUnit() + QLatin1Char(')'), item(62));
+    row(uaRu(lang_, "Показники лічильника (м.куб)", "Показания счетчика (м.куб)"), item(11));
     if (p_.meterCoefModel || calibration()) curve();
     return out_;
 }
@@ -217,9 +216,9 @@ void ParameterRows::curve() {
     using corrector::CalibTable;
     using corrector::MeterCoefTable;
     const bool meter = p_.meterCoefModel;
-    row(meter ? t("Поправочные коэффициенты, учитывающие вязкость газа",
-                  "Поправочні коефіцієнти, що враховують в’язкість газу")
-              : t("Поправочные коэффициенты ЗИБ", "Поправочні коефіцієнти ЗИБ"),
+    row(meter ? uaRu(lang_, "Поправочні коефіцієнти, що враховують в’язкість газу",
+                     "Поправочные коэффициенты, учитывающие вязкость газа")
+              : uaRu(lang_, "Поправочні коефіцієнти ЗИБ", "Поправочные коэффициенты ЗИБ"),
         QString());
     row(meter ? QStringLiteral("Ref") : QStringLiteral("Qw"), QStringLiteral("Kq"));
     for (int point = 1; point <= corrector::kCoefPoints; ++point) {

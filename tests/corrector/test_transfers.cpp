@@ -4,6 +4,7 @@
 #include "corrector/LinkTexts.h"
 #include "corrector/PageRead.h"
 #include "link/EngineRig.h"
+#include "link/PortMap.h"
 
 #include <QMap>
 #include <gtest/gtest.h>
@@ -45,6 +46,12 @@ TEST(LinkTexts, RefusalsInTheirOrderAndLanguages) {
     EXPECT_EQ(refusalText(0x08, false, kRussian), QStringLiteral("Ошибочное значение!!!"));
     EXPECT_EQ(refusalText(0x08, true, kUkrainian), QStringLiteral("Помилкове значення пароля!!!"));
     EXPECT_FALSE(refusalText(0x01, false, kRussian));
+}
+
+TEST(LinkTexts, AnUnmappedPortSaysWhichLineToAddAndWhere) {
+    const QString text = tarn::corrector::unmappedPortText(QStringLiteral("/dev/ttyUSB3"));
+    EXPECT_TRUE(text.contains(QStringLiteral("\"COMn /dev/ttyUSB3\"")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("Work/") + tarn::link::PortMap::fileName()));
 }
 
 namespace {

@@ -2,6 +2,8 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -122,6 +124,39 @@ TEST(LinkSettingsFile, MissingFileDeletesTuningAndKeepsDefaults) {
     EXPECT_EQ(loadSettings(files, s), LoadResult::Missing);
     EXPECT_EQ(s, LinkSettings{});
     EXPECT_FALSE(home.exists(folder::Work, QStringLiteral("Tuning.000")));
+}
+
+// A settings file that is there but cannot be read (a folder in its place, or one too large to be a
+// settings file) is neither replaced nor taken as missing: no companion is deleted either.
+TEST(LinkSettingsFile, AnUnreadableFileIsLeftAsItIsWithItsCompanions) {
+    test::TempHome home;
+    SettingsFiles files(home.root());
+    home.write(folder::Work, QStringLiteral("Tuning.000"), "x\r\n");
+    home.write(folder::Current, QStringLiteral("report.000"), "r\r\n");
+
+    ASSERT_TRUE(QDir().mkpath(files.settingsPath()));
+    LinkSettings s;
+    s.replyTimeoutMs = 1234;
+    EXPECT_EQ(loadSettings(files, s), LoadResult::Unreadable);
+    EXPECT_EQ(s.replyTimeoutMs, 1234);
+    EXPECT_TRUE(QFileInfo(files.settingsPath()).isDir());
+    EXPECT_EQ(home.read(folder::Work, QStringLiteral("Tuning.000")), QByteArray("x\r\n"));
+    ASSERT_TRUE(QDir(files.settingsPath()).removeRecursively());
+
+    // An outdated marker at the head of a file over the size limit: were it read, it would be deleted.
+    const QByteArray head("Tarn-1.00\r\n");
+    home.write(folder::Work, QStringLiteral("FileInRS.000"), head);
+    {
+        QFile big(files.settingsPath());
+        ASSERT_TRUE(big.resize(16 * 1024 * 1024 + 1));
+    }
+    EXPECT_EQ(loadSettings(files, s), LoadResult::Unreadable);
+    QFile kept(files.settingsPath());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.size(), 16 * 1024 * 1024 + 1);
+    EXPECT_EQ(kept.read(head.size()), head);
+    EXPECT_EQ(home.read(folder::Work, QStringLiteral("Tuning.000")), QByteArray("x\r\n"));
+    EXPECT_EQ(home.read(folder::Current, QStringLiteral("report.000")), QByteArray("r\r\n"));
 }
 
 TEST(LinkSettingsFile, OldFormatIsDeletedWithTheQuestionBook) {

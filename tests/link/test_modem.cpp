@@ -10,7 +10,10 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -327,7 +330,7 @@ TEST(ModemSession, TheDropWaitsForAQuietLineBeforeTheEscape) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(s.written().size(), 2);
     QElapsedTimer sinceLastByte;
-    sinceLastByte.start(); // before the byte arrives, so the measured time can only be longer
+    sinceLastByte.start();         // before the byte arrives, so the measured time can only be longer
     s.rig.port.inject("\x01\x02"); // a late frame from the corrector
     ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 3; }));
     EXPECT_GE(sinceLastByte.elapsed(), 80); // never earlier than the guard time after the last byte
@@ -374,6 +377,39 @@ TEST(LineHold, EachOperationLetsGoOnItsOwnAndAMovedTokenHoldsOnce) {
     EXPECT_EQ(hold.holders(), QStringList{QStringLiteral("again")});
     moved.release();
     EXPECT_FALSE(hold.held());
+}
+
+// Only a missing command book is started afresh; one that cannot be read keeps its bytes and says why.
+TEST(ModemTerminal, AnUnreadableCommandBookIsNeverReplaced) {
+    test::TempHome home;
+    const QString path = atBookPath(home.root(), kUkrainian);
+    const QByteArray head("ATZ                 // mine\r\n");
+    home.write(folder::Work, QStringLiteral("uaFlATcom.000"), head);
+    {
+        QFile big(path);
+        ASSERT_TRUE(big.resize(16 * 1024 * 1024 + 1));
+    }
+    Error error;
+    EXPECT_TRUE(loadAtBook(home.root(), kUkrainian, &error).isEmpty());
+    EXPECT_EQ(error.kind, ErrorKind::Invalid);
+    QFile kept(path);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.size(), 16 * 1024 * 1024 + 1);
+    EXPECT_EQ(kept.read(head.size()), head);
+    kept.close();
+
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QDir().mkpath(path));
+    error = {};
+    EXPECT_TRUE(loadAtBook(home.root(), kUkrainian, &error).isEmpty());
+    EXPECT_EQ(error.kind, ErrorKind::Io);
+    EXPECT_TRUE(QFileInfo(path).isDir());
+
+    // A missing book reports nothing and is written with its header.
+    error = {};
+    EXPECT_TRUE(loadAtBook(home.root(), kRussian, &error).isEmpty());
+    EXPECT_TRUE(error.ok());
+    EXPECT_TRUE(readTextLines(atBookPath(home.root(), kRussian)).has_value());
 }
 
 TEST(ModemTerminal, TheCommandBookAndThePanesAsTheTerminalShowsThem) {
