@@ -771,8 +771,7 @@ int runCli(int argc, char** argv) {
     shell::AppContext context(root, notifier, std::make_unique<link::QtSerialPort>());
     shell::applyProgramFormats();
     context.setLanguageIndex(opt.language.value_or(loadLanguage(root, kUkrainian)));
-    if (QFileInfo::exists(context.settingsFiles().settingsPath()))
-        link::loadSettings(context.settingsFiles(), context.settings());
+    if (QFileInfo::exists(context.settingsFiles().settingsPath())) shell::loadLinkSettings(context);
     applyLinkOptions(opt, context.settings());
     context.serviceLevel = 0;
     context.loadVolumePrecision();

@@ -8,6 +8,7 @@
 #include "polling/DayBoard.h"
 #include "polling/PollState.h"
 #include "polling/PollingRun.h"
+#include "shell/Initialisation.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -236,8 +237,13 @@ int cmdPoll(CliRun& run) {
         },
         [&] {
             link::LinkSettings fresh = ctx.settings();
-            if (QFileInfo::exists(ctx.settingsFiles().settingsPath()))
-                link::loadSettings(ctx.settingsFiles(), fresh);
+            if (QFileInfo::exists(ctx.settingsFiles().settingsPath()) &&
+                link::loadSettings(ctx.settingsFiles(), fresh) == link::LoadResult::Unreadable)
+                std::fprintf(
+                    stderr, "%s\n",
+                    shell::unreadableSettingsText(ctx.languageIndex(), ctx.settingsFiles().settingsPath())
+                        .toUtf8()
+                        .constData());
             applyLinkOptions(run.options, fresh);
             poll.reload(fresh);
             std::fprintf(stderr, "%s\n",

@@ -1,5 +1,6 @@
 #include "shell/Initialisation.h"
 
+#include "common/Language.h"
 #include "common/TextFile.h"
 #include "common/TuningFiles.h"
 #include "database/DatabaseCheck.h"
@@ -42,15 +43,17 @@ bool startDatabase(AppContext& ctx) {
 bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today) {
     const QString tool = root.file(folder::Rebuild, QStringLiteral("Orvek"));
     if (!QFileInfo(tool).isExecutable()) {
-        notifier.message(MessageKind::Warning, QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
+        notifier.message(MessageKind::Warning,
+                         QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
         return false;
     }
     QStringList folders;
     for (const char* f : {folder::Data, folder::Hour, folder::Day, folder::Mon, folder::Chang, folder::Alarm,
                           folder::Meas, folder::Oper, folder::Spec, folder::BookQ})
         folders.append(QDir::toNativeSeparators(QDir(root.dir(f)).absolutePath()));
-    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() + QStringLiteral("/j_") +
-                                            today.toString(QStringLiteral("yyMM")) + QLatin1Char('/')));
+    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() +
+                                            QStringLiteral("/j_") + today.toString(QStringLiteral("yyMM")) +
+                                            QLatin1Char('/')));
     folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Ed")).absolutePath()));
     folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Em")).absolutePath()));
     const QString list = root.file(folder::Rebuild, QStringLiteral("dir.000"));
@@ -68,7 +71,8 @@ bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today
     if (process.state() != QProcess::NotRunning) wait.exec(QEventLoop::ExcludeUserInputEvents);
     if (process.state() != QProcess::NotRunning) process.waitForFinished(-1);
     if (process.exitStatus() != QProcess::NormalExit || process.error() == QProcess::FailedToStart) {
-        notifier.message(MessageKind::Error, QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
+        notifier.message(MessageKind::Error,
+                         QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
         return false;
     }
     return true;
@@ -103,14 +107,33 @@ bool checkTablesBeforeStart(AppContext& ctx) {
     return report.left() == 0;
 }
 
+QString unreadableSettingsText(int languageIndex, const QString& path) {
+    return uaRu(languageIndex,
+                "Файл налаштувань %1 не вдається прочитати: до кінця роботи діють типові налаштування, файл "
+                "залишено як є.",
+                "Файл настроек %1 не удаётся прочитать: до конца работы действуют настройки по умолчанию, "
+                "файл "
+                "оставлен как есть.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+link::LoadResult loadLinkSettings(AppContext& ctx) {
+    const link::LoadResult result = link::loadSettings(ctx.settingsFiles(), ctx.settings());
+    if (result == link::LoadResult::Unreadable)
+        ctx.notifier().message(
+            MessageKind::Warning,
+            unreadableSettingsText(ctx.languageIndex(), ctx.settingsFiles().settingsPath()));
+    return result;
+}
+
 InitialisationResult runInitialisation(AppContext& ctx) {
     InitialisationResult result;
     ctx.databaseOpen = false;
     applyProgramFormats();
 
-    if (link::loadSettings(ctx.settingsFiles(), ctx.settings()) == link::LoadResult::Outdated) {
+    if (loadLinkSettings(ctx) == link::LoadResult::Outdated) {
         result.outdatedSettings = true;
-        link::loadSettings(ctx.settingsFiles(), ctx.settings());
+        loadLinkSettings(ctx);
     }
 
     ctx.serviceLevel = link::serviceLevelForCode(ctx.settings().serviceCode);

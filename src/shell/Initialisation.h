@@ -15,6 +15,13 @@ struct InitialisationResult {
 // registry, gas and day's join tables, the point list).
 InitialisationResult runInitialisation(AppContext& ctx);
 
+// LoadSettings as every program of the installation runs it: a settings file that is there but cannot
+// be read leaves the defaults in force for this run and is said so (the file itself is never touched,
+// so the user's settings are not lost to a passing fault).
+link::LoadResult loadLinkSettings(AppContext& ctx);
+// What the user is told then.
+QString unreadableSettingsText(int languageIndex, const QString& path);
+
 // The database start-up alone: the schema files (missing ones restored), the registry, gas and day's join
 // tables and the point list; sets and returns databaseOpen. A synchronised copy runs it again after every
 // synchronisation, since the files under the tables have been replaced.
