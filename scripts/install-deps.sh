@@ -8,6 +8,8 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ pkg-config lld
   qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
+  # The server database: Qt's driver, and the server the tests start a throwaway cluster of.
+  libqt6sql6-psql postgresql-15 postgresql-common
   qt6-multimedia-dev
   qt6-translations-l10n
   libgtest-dev

@@ -2,6 +2,7 @@
 
 #include "common/LanguageFile.h"
 #include "common/Version.h"
+#include "database/postgres/DatabaseUrl.h"
 #include "link/AddressBook.h"
 #include "link/QtSerialPort.h"
 #include "shell/ErrorReport.h"
@@ -540,6 +541,28 @@ const std::vector<GlobalOption> kGlobalOptions = {
              return false;
          }
          return true;
+     }},
+    {{"--database", "URL",
+      "the database on a PostgreSQL server (postgresql://USER@HOST/DB?schema=NAME; not yet available)"},
+     [](GlobalOptions& o, const QString& v, QTextStream& err) {
+         if (!database::postgres::looksLikeDatabaseUrl(v)) {
+             err << "tarn-cli: --database takes a PostgreSQL URL (postgresql://USER@HOST/DB?schema=NAME); "
+                    "without it the installation's own database files are used\n";
+             return false;
+         }
+         QString why;
+         const auto url = database::postgres::parseDatabaseUrl(v, &why);
+         if (!url) {
+             err << "tarn-cli: --database: " << why << "\n";
+             return false;
+         }
+         o.database = url->toString();
+         // The commands still read and write the installation's files only: running one against them
+         // while the user named a server would put the data where the user does not look for it.
+         err << "tarn-cli: --database: a database on a PostgreSQL server (" << *o.database
+             << ") is not yet available in this version; leave --database out to use the installation's "
+                "own database files\n";
+         return false;
      }},
     {{"--json", nullptr, "the answer as JSON"},
      [](GlobalOptions& o, const QString&, QTextStream&) {

@@ -40,8 +40,9 @@ struct GlobalOptions {
     QString traceFile;
     std::optional<int> language; // --lang ua|ru (en for scan)
     bool json = false;
-    std::optional<QString> phone; // dial through the modem first, hang up after
-    int dialWaitSec = 60;         // how long the dial may take
+    std::optional<QString> phone;    // dial through the modem first, hang up after
+    int dialWaitSec = 60;            // how long the dial may take
+    std::optional<QString> database; // --database: a server database's URL, as written back (no password)
 };
 
 // What a command receives: the options, its own arguments and a ready application context (settings

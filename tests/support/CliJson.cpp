@@ -20,7 +20,7 @@ const QStringList kGlobalOptionsWithValue = {
     QStringLiteral("--home"),         QStringLiteral("--port"),  QStringLiteral("--address"),
     QStringLiteral("--address-book"), QStringLiteral("--speed"), QStringLiteral("--timeout"),
     QStringLiteral("--retries"),      QStringLiteral("--phone"), QStringLiteral("--dial-wait"),
-    QStringLiteral("--trace"),        QStringLiteral("--lang")};
+    QStringLiteral("--trace"),        QStringLiteral("--lang"),  QStringLiteral("--database")};
 
 // The verb a command runs when none is given.
 QString defaultVerb(const QString& command) {
