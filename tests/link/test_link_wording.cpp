@@ -14,8 +14,6 @@ namespace {
 const QMap<QString, const char*> kFilesWithCyrillic = {
     {QStringLiteral("AddressBook.cpp"),
      "the phone book editor's captions and its file's header line: not yet moved to the corrector layer"},
-    {QStringLiteral("SettingsController.cpp"),
-     "the settings window's captions: not yet moved to the corrector layer"},
     {QStringLiteral("LinkLog.cpp"),
      "the exchange log file's lines: a file format, pinned by its golden lines"},
     {QStringLiteral("LinkSettings.cpp"), "the speeds as the settings file stores them (\"230Kбод\")"},
