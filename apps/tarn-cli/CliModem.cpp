@@ -5,6 +5,8 @@
 #include "CliLink.h"
 
 #include "common/Language.h"
+#include "corrector/LinkTexts.h"
+#include "corrector/ModemTexts.h"
 #include "link/LinkPort.h"
 #include "link/ModemLink.h"
 #include "link/ModemReplies.h"
@@ -141,11 +143,11 @@ int cmdModem(CliRun& run) {
     QByteArray bytes;
     if (run.has(QStringLiteral("--hex"))) {
         // Checked before the port is opened: a refused line sends nothing at all.
-        link::HexBytes hex = link::parseHexBytes(text, ctx.languageIndex());
-        if (!hex.refusal.isEmpty() || hex.bytes.isEmpty()) {
-            run.notifier->message(MessageKind::Error, hex.refusal.isEmpty()
-                                                          ? QStringLiteral("modem send --hex: no bytes")
-                                                          : hex.refusal);
+        link::HexBytes hex = link::parseHexBytes(text);
+        if (hex.bad || hex.bytes.isEmpty()) {
+            run.notifier->message(MessageKind::Error,
+                                  hex.bad ? corrector::hexRefusalText(*hex.bad, ctx.languageIndex())
+                                          : QStringLiteral("modem send --hex: no bytes"));
             return kExitUsage;
         }
         bytes = std::move(hex.bytes);
@@ -162,14 +164,14 @@ int cmdModem(CliRun& run) {
         bytes = text.toLatin1() + '\r';
     }
     if (!port.write(bytes)) {
-        run.notifier->message(MessageKind::Error,
-                              uaRu(ctx.languageIndex(), "ПОМИЛКА COM порту", "ОШИБКА COM порта"));
+        run.notifier->message(MessageKind::Error, corrector::linkNoticeText(link::LinkNotice::PortWriteFailed,
+                                                                            ctx.languageIndex()));
         return kExitNoLink;
     }
     bool ok = false;
     const int waitMs = run.value(QStringLiteral("--wait")).value_or(QStringLiteral("1000")).toInt(&ok);
     waitFor([] { return false; }, ok ? std::clamp(waitMs, 0, 60000) : 1000);
-    const int word = link::pollingModemWord(collect.received);
+    const int word = static_cast<int>(link::pollingModemWord(collect.received));
     if (run.options.json) {
         run.printJson({{QStringLiteral("sent"), QString::fromLatin1(bytes)},
                        {QStringLiteral("received"), QString::fromLatin1(collect.received)},

@@ -4,6 +4,7 @@
 #include "corrector/VolumePrecision.h"
 #include "link/LinkSettings.h"
 #include "link/SettingsController.h"
+#include "link/windows/SettingsTexts.h"
 
 #include <QJsonArray>
 

@@ -1,6 +1,7 @@
 #include "corrector/LinkTexts.h"
 
 #include "common/Language.h"
+#include "corrector/ModemTexts.h"
 #include "link/PortMap.h"
 
 namespace tarn::corrector {
@@ -14,6 +15,15 @@ public:
     }
     std::optional<QString> refusal(quint8 status, bool passwordOperation, int languageIndex) const override {
         return refusalText(status, passwordOperation, languageIndex);
+    }
+    QString modemNotice(link::ModemNotice notice, int languageIndex) const override {
+        return modemNoticeText(notice, languageIndex);
+    }
+    QString modemEvent(link::ModemEvent event, const QString& point, const QString& phone) const override {
+        return modemEventText(event, point, phone);
+    }
+    QString hexRefusal(const link::BadHexPair& bad, int languageIndex) const override {
+        return hexRefusalText(bad, languageIndex);
     }
 };
 

@@ -18,7 +18,8 @@ QString linkNoticeText(link::LinkNotice notice, int languageIndex);
 // What to do about a port device that no COMn of the port map names (a new point keeps a COMn).
 QString unmappedPortText(const QString& device);
 
-// The wording the program's exchange engine is given (one for the whole run: it keeps no state).
+// The wording the program's exchange engine is given (one for the whole run: it keeps no state); the
+// modem parts sharing the engine's line word their notices through it too (ModemTexts.h).
 const link::LinkWording& correctorLinkWording();
 
 } // namespace tarn::corrector

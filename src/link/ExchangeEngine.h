@@ -64,6 +64,8 @@ public:
     int language() const { return language_; }
     // The words of the engine's notices and refusals; without them the notices go out empty.
     void setWording(const LinkWording* wording) { wording_ = wording; }
+    // The modem parts sharing the line word their notices with it too; null when none was given.
+    const LinkWording* wording() const { return wording_; }
     void setLinkLog(LinkLog* log) { log_ = log; }
     LineUse& lineUse() { return lineUse_; }
     const LineUse& lineUse() const { return lineUse_; }

@@ -36,6 +36,7 @@ public:
     void send(const QByteArray& text) override;
     void setFrameMode(bool on) override;
     void log(const QString& line, bool error) override;
+    const LinkWording* wording() const override { return engine_.wording(); }
     void showCallSeconds(int seconds) override { callSeconds_ = seconds; }
     void lineChanged(bool up) override { emit lineUpChanged(up); }
     QDateTime now() const override { return engine_.clock().now(); }

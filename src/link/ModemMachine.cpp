@@ -29,6 +29,11 @@ int escapeGuardTicks(const QString& init) {
     return qMax(1, (withMargin + kMsPerTick - 1) / kMsPerTick);
 }
 
+void ModemMachine::logEvent(ModemEvent event, bool error) {
+    const LinkWording* wording = io_.wording();
+    io_.log(wording ? wording->modemEvent(event, job_.name, job_.phone) : QString(), error);
+}
+
 void ModemMachine::sendText(const QByteArray& text) {
     quietTicks_ = 0;
     io_.send(text);
@@ -56,7 +61,7 @@ void ModemMachine::startCommand(Command command) {
     command_ = command;
     cmdStep_ = 0;
     cmdResult_ = Pending;
-    lastWord_ = modem_word::None;
+    lastWord_ = ModemWord::None;
     cmdTicks_ = 0;
 }
 
@@ -64,29 +69,29 @@ void ModemMachine::onModemText(const QByteArray& chunk) {
     buffer_ += chunk;
     quietTicks_ = 0;
     // A word is taken only when it is still there a tick later: a reply may come in pieces.
-    if (const int word = pollingModemWord(buffer_); word != modem_word::None) pendingWord_ = word;
+    if (const ModemWord word = pollingModemWord(buffer_); word != ModemWord::None) pendingWord_ = word;
 }
 
 void ModemMachine::acceptWord() {
-    if (pendingWord_ == modem_word::None) return;
-    const int word = pollingModemWord(buffer_);
+    if (pendingWord_ == ModemWord::None) return;
+    const ModemWord word = pollingModemWord(buffer_);
     lastWord_ = word;
     if (word == pendingWord_) {
         switch (word) {
-        case modem_word::Connect:
+        case ModemWord::Connect:
             connected_ = true;
             connectedAt_ = io_.now();
             setLineUp(true);
             break;
-        case modem_word::NoCarrier:
+        case ModemWord::NoCarrier:
             callEnded();
             setLineUp(false);
             break;
-        case modem_word::Error:
-        case modem_word::NoDialtone:
-        case modem_word::Busy:
-        case modem_word::NoAnswer:
-        case modem_word::Escape:
+        case ModemWord::Error:
+        case ModemWord::NoDialtone:
+        case ModemWord::Busy:
+        case ModemWord::NoAnswer:
+        case ModemWord::Escape:
             callEnded();
             break;
         default:
@@ -98,7 +103,7 @@ void ModemMachine::acceptWord() {
         if (static_cast<unsigned char>(c) >= 32) printable.append(c);
     if (!printable.isEmpty()) io_.log(QString::fromLatin1(printable), false);
     buffer_.clear();
-    pendingWord_ = modem_word::None;
+    pendingWord_ = ModemWord::None;
 }
 
 void ModemMachine::onLineDropped() {
@@ -131,15 +136,15 @@ void ModemMachine::runCommand() {
         if (cmdStep_ == 0) {
             if (command_ == Initialise) {
                 sendText(pollingInitCommand(job_.init));
-                io_.log(QStringLiteral("Зап. в модем стр.иниц. -> ") + quoted(job_.name), false);
+                logEvent(ModemEvent::InitialisationSent, false);
             } else {
                 sendText(kPollingHangUp);
-                io_.log(QStringLiteral("Положить трубку"), false);
+                logEvent(ModemEvent::HangUpSent, false);
             }
             cmdTicks_ = 0;
             cmdStep_ = 1;
         } else if (cmdStep_ == 1) {
-            if (lastWord_ == modem_word::Ok) {
+            if (lastWord_ == ModemWord::Ok) {
                 cmdStep_ = 2;
             } else if (cmdTicks_ > limit) {
                 cmdResult_ = Failed;
@@ -161,14 +166,12 @@ void ModemMachine::runCommand() {
                 return;
             }
             sendText(pollingDialCommand(job_.phone));
-            io_.log(QStringLiteral("Набор номера ") + quoted(job_.phone) + QStringLiteral(" -> ") +
-                        quoted(job_.name),
-                    false);
+            logEvent(ModemEvent::Dialling, false);
             io_.showCallSeconds(0);
             cmdTicks_ = 0;
             cmdStep_ = 1;
         } else if (cmdStep_ == 1) {
-            if (lastWord_ == modem_word::Connect) {
+            if (lastWord_ == ModemWord::Connect) {
                 // The call is up: the line carries frames from now on.
                 io_.setFrameMode(true);
                 cmdStep_ = 2;
@@ -205,7 +208,7 @@ void ModemMachine::runProcedure() {
     case Call:
         switch (procStep_) {
         case 0:
-            io_.log(QStringLiteral("Запрос -> ") + quoted(job_.name), false);
+            logEvent(ModemEvent::Request, false);
             startCommand(Initialise);
             procStep_ = 1;
             return;
@@ -220,7 +223,7 @@ void ModemMachine::runProcedure() {
                 startCommand(Dial);
                 procStep_ = 2;
             } else {
-                io_.log(QStringLiteral("Нет связи с модемом диспетчерской"), true);
+                logEvent(ModemEvent::DispatcherModemSilent, true);
                 dispatcherSilent_ = true;
                 io_.setFrameMode(false);
                 toIdle();
@@ -230,7 +233,7 @@ void ModemMachine::runProcedure() {
             if (callState_ != NoCall && callState_ != CallFailed) {
                 if (!commandDone) return;
                 if (cmdResult_ == Succeeded) {
-                    io_.log(QStringLiteral("есть соединение с - ") + quoted(job_.phone), false);
+                    logEvent(ModemEvent::ConnectedWith, false);
                     ticks_ = 0;
                     procStep_ = 3;
                     return;
@@ -247,7 +250,7 @@ void ModemMachine::runProcedure() {
             return;
         case 4:
             if (ticks_ > 3) {
-                io_.log(QStringLiteral("нет соединения между модемами"), true);
+                logEvent(ModemEvent::NoConnection, true);
                 startProcedure(HangUp, job_);
             }
             return;
@@ -266,12 +269,12 @@ void ModemMachine::runProcedure() {
             // "+++" needs the modem's guard time of silence before it, or the modem takes it for data
             // and "ATH0" after it reaches the corrector.
             if (quietTicks_ > guardTicks_) {
-                io_.log(QStringLiteral("стоп модем ") + quoted(QStringLiteral("+++")), false);
+                logEvent(ModemEvent::EscapeSent, false);
                 io_.setFrameMode(false);
                 connected_ = false;
                 buffer_.clear();
-                pendingWord_ = modem_word::None;
-                lastWord_ = modem_word::None;
+                pendingWord_ = ModemWord::None;
+                lastWord_ = ModemWord::None;
                 sendText(kEscape);
                 ticks_ = 0;
                 procStep_ = 2;
@@ -279,7 +282,7 @@ void ModemMachine::runProcedure() {
             return;
         case 2:
             // The modem answers the escape only after its guard time; "ATH0" sooner would cancel it.
-            if (callState_ == CallFailed || lastWord_ == modem_word::Ok ||
+            if (callState_ == CallFailed || lastWord_ == ModemWord::Ok ||
                 ticks_ > guardTicks_ + kEscapeWaitTicks) {
                 startCommand(HangUpCommand);
                 procStep_ = 3;
@@ -292,14 +295,14 @@ void ModemMachine::runProcedure() {
                 return;
             }
             if (breakRetries_-- == 1) {
-                io_.log(QStringLiteral("Нет связи с модемом!!!"), true);
+                logEvent(ModemEvent::ModemSilent, true);
                 procStep_ = 5;
             } else {
                 procStep_ = 0;
             }
             return;
         case 5:
-            io_.log(QStringLiteral("Вызов -> ") + quoted(job_.name) + QStringLiteral(" - завершен"), false);
+            logEvent(ModemEvent::CallFinished, false);
             callEnded();
             setLineUp(false);
             toIdle();
@@ -317,7 +320,7 @@ void ModemMachine::runProcedure() {
         callEnded();
         setLineUp(false);
         toIdle();
-        io_.log(QStringLiteral("Вызов -> ") + quoted(job_.name) + QStringLiteral(" - завершен"), false);
+        logEvent(ModemEvent::CallFinished, false);
         return;
     }
 }

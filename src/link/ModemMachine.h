@@ -3,6 +3,9 @@
 // dial, wait for the connection), 2 break the call (escape to command mode, hang up, three tries) and 3
 // hang up. A command machine under them sends one command and waits for its answer. Everything moves
 // on tick(): nothing here waits for real time, so a test drives it tick by tick.
+#include "link/LinkWording.h"
+#include "link/ModemReplies.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -17,6 +20,8 @@ public:
     // Frame mode: the line carries corrector frames (the call is up) rather than modem text.
     virtual void setFrameMode(bool on) = 0;
     virtual void log(const QString& line, bool error) = 0;
+    // The words of the log lines; null leaves the machine's own lines empty.
+    virtual const LinkWording* wording() const = 0;
     // The polling console's call-time field, in seconds.
     virtual void showCallSeconds(int seconds) = 0;
     // The line came up (CONNECT) or went down (the hang-up answered or given up, NO CARRIER): what a
@@ -69,7 +74,7 @@ public:
     // The last call ended before dialling: our own modem did not take the initialisation.
     bool dispatcherSilent() const { return dispatcherSilent_; }
     const QDateTime& connectedAt() const { return connectedAt_; }
-    int lastWord() const { return lastWord_; }
+    ModemWord lastWord() const { return lastWord_; }
     const QByteArray& buffer() const { return buffer_; }
 
 private:
@@ -81,7 +86,7 @@ private:
     void callEnded();
     void setLineUp(bool up);
     void sendText(const QByteArray& text);
-    QString quoted(const QString& text) const { return QLatin1Char('"') + text + QLatin1Char('"'); }
+    void logEvent(ModemEvent event, bool error);
 
     ModemIo& io_;
     ModemJob job_;
@@ -90,7 +95,7 @@ private:
     Command command_ = NoCommand;
     int cmdStep_ = 0;
     CommandResult cmdResult_ = Pending;
-    int lastWord_ = -1;
+    ModemWord lastWord_ = ModemWord::None;
     int ticks_ = 0;      // the procedure's
     int cmdTicks_ = 0;   // the command's
     int quietTicks_ = 0; // since the modem last sent anything
@@ -102,7 +107,7 @@ private:
     bool dispatcherSilent_ = false;
     QDateTime connectedAt_;
     QByteArray buffer_;
-    int pendingWord_ = -1; // a word seen, taken once it is still there on the next tick
+    ModemWord pendingWord_ = ModemWord::None; // a word seen, taken once it is still there on the next tick
 };
 
 } // namespace tarn::link

@@ -7,9 +7,9 @@ namespace tarn::link {
 
 namespace {
 
-struct Word {
+template <typename Result> struct Word {
     const char* text;
-    int result;
+    Result result;
 };
 
 // A numeric result code: a line holding one digit, ended by a carriage return.
@@ -24,33 +24,33 @@ std::optional<char> numericCode(const QByteArray& text) {
     return last;
 }
 
-int pollingResultOfCode(char code) {
+ModemWord pollingResultOfCode(char code) {
     switch (code) {
     case '0':
-        return modem_word::Ok;
+        return ModemWord::Ok;
     case '1':
-        return modem_word::Connect;
+        return ModemWord::Connect;
     case '2':
-        return modem_word::Ring;
+        return ModemWord::Ring;
     case '3':
-        return modem_word::NoCarrier;
+        return ModemWord::NoCarrier;
     case '4':
-        return modem_word::Error;
+        return ModemWord::Error;
     case '6':
-        return modem_word::NoDialtone;
+        return ModemWord::NoDialtone;
     case '7':
-        return modem_word::Busy;
+        return ModemWord::Busy;
     case '8':
-        return modem_word::NoAnswer;
+        return ModemWord::NoAnswer;
     default:
-        return modem_word::None;
+        return ModemWord::None;
     }
 }
 
 } // namespace
 
-int pollingModemWord(const QByteArray& received) {
-    if (received.contains("+++")) return modem_word::Escape;
+ModemWord pollingModemWord(const QByteArray& received) {
+    if (received.contains("+++")) return ModemWord::Escape;
     // The last non-empty line, without line ends and blanks.
     QByteArray line, current;
     for (char c : received) {
@@ -69,21 +69,21 @@ int pollingModemWord(const QByteArray& received) {
             break;
         }
     const QByteArrayView text = QByteArrayView(line).sliced(from);
-    static constexpr Word kWords[] = {
-        {"CONNECT", modem_word::Connect}, {"OK", modem_word::Ok},
-        {"RING", modem_word::Ring},       {"NOCARRIER", modem_word::NoCarrier},
-        {"ERROR", modem_word::Error},     {"NODIALTONE", modem_word::NoDialtone},
-        {"BUSY", modem_word::Busy},       {"NOANSWER", modem_word::NoAnswer}};
-    for (const Word& w : kWords)
+    static constexpr Word<ModemWord> kWords[] = {
+        {"CONNECT", ModemWord::Connect}, {"OK", ModemWord::Ok},
+        {"RING", ModemWord::Ring},       {"NOCARRIER", ModemWord::NoCarrier},
+        {"ERROR", ModemWord::Error},     {"NODIALTONE", ModemWord::NoDialtone},
+        {"BUSY", ModemWord::Busy},       {"NOANSWER", ModemWord::NoAnswer}};
+    for (const auto& w : kWords)
         if (text.startsWith(w.text)) return w.result;
     // A modem set to numeric results: the digit is the whole last line.
     if (line.size() == 1)
         if (const auto code = numericCode(received); code && *code == line.at(0))
             return pollingResultOfCode(*code);
-    return modem_word::None;
+    return ModemWord::None;
 }
 
-int manualModemReply(const QByteArray& received, const QByteArray& lastDialCommand) {
+ManualReply manualModemReply(const QByteArray& received, const QByteArray& lastDialCommand) {
     // The modem's echo of the dial command goes first, so that the number's digits are not read as codes.
     QByteArray raw = received;
     if (const qsizetype echo = raw.indexOf(lastDialCommand); !lastDialCommand.isEmpty() && echo >= 0)
@@ -95,23 +95,60 @@ int manualModemReply(const QByteArray& received, const QByteArray& lastDialComma
     command.replace("\r", "").replace("\n", "").replace(" ", "");
     if (const qsizetype echo = printable.indexOf(command); !command.isEmpty() && echo >= 0)
         printable.remove(echo, command.size());
-    static constexpr Word kWords[] = {{"CONNECT", 1}, {"OK", 2},         {"RING", 3}, {"NOCARRIER", 4},
-                                      {"ERROR", 5},   {"NODIALTONE", 6}, {"BUSY", 7}};
-    for (const Word& w : kWords)
+    static constexpr Word<ManualReply> kWords[] = {
+        {"CONNECT", ManualReply::Connected}, {"OK", ManualReply::Ok},
+        {"RING", ManualReply::Ring},         {"NOCARRIER", ManualReply::NoCarrier},
+        {"ERROR", ManualReply::Error},       {"NODIALTONE", ManualReply::NoDialtone},
+        {"BUSY", ManualReply::Busy}};
+    for (const auto& w : kWords)
         if (printable.contains(w.text)) return w.result;
     // Numeric results are read where the line ends still are.
-    static constexpr std::pair<char, int> kCodes[] = {{'1', 1}, {'0', 2}, {'2', 3}, {'3', 4},
-                                                      {'4', 5}, {'6', 6}, {'7', 7}};
+    static constexpr std::pair<char, ManualReply> kCodes[] = {
+        {'1', ManualReply::Connected}, {'0', ManualReply::Ok},    {'2', ManualReply::Ring},
+        {'3', ManualReply::NoCarrier}, {'4', ManualReply::Error}, {'6', ManualReply::NoDialtone},
+        {'7', ManualReply::Busy}};
     if (const auto code = numericCode(raw))
         for (const auto& [digit, result] : kCodes)
             if (*code == digit) return result;
-    return 0;
+    return ManualReply::Nothing;
 }
 
-QString manualReplyWord(int result) {
-    static const char* const kWords[] = {"",           "CONNECT", "OK",          "RING",
-                                         "NO CARRIER", "ERROR",   "NO DIALTONE", "BUSY"};
-    return result >= 0 && result <= 7 ? QString::fromLatin1(kWords[result]) : QString();
+bool endsTheDial(ManualReply reply) {
+    switch (reply) {
+    case ManualReply::NoCarrier:
+    case ManualReply::Error:
+    case ManualReply::NoDialtone:
+    case ManualReply::Busy:
+        return true;
+    case ManualReply::Nothing:
+    case ManualReply::Connected:
+    case ManualReply::Ok:
+    case ManualReply::Ring:
+        return false;
+    }
+    return false;
+}
+
+QString manualReplyWord(ManualReply reply) {
+    switch (reply) {
+    case ManualReply::Nothing:
+        return {};
+    case ManualReply::Connected:
+        return QStringLiteral("CONNECT");
+    case ManualReply::Ok:
+        return QStringLiteral("OK");
+    case ManualReply::Ring:
+        return QStringLiteral("RING");
+    case ManualReply::NoCarrier:
+        return QStringLiteral("NO CARRIER");
+    case ManualReply::Error:
+        return QStringLiteral("ERROR");
+    case ManualReply::NoDialtone:
+        return QStringLiteral("NO DIALTONE");
+    case ManualReply::Busy:
+        return QStringLiteral("BUSY");
+    }
+    return {};
 }
 
 bool carrierLost(QByteArray& tail, const QByteArray& chunk) {

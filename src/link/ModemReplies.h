@@ -1,36 +1,42 @@
 #pragma once
 // What a modem is told and what it answers: the command texts, and the two recognisers of its result
-// words — the manual dial's (1 connected … 7 busy) and the polling machine's (0 OK, 2 CONNECT, … 9 "+++").
+// words — the manual dial's and the polling machine's.
 // Modems set to numeric results (V0) answer a digit and a carriage return; both recognisers know them.
 #include <QByteArray>
 #include <QString>
 
 namespace tarn::link {
 
-namespace modem_word {
-// The polling recogniser's results.
-inline constexpr int None = -1;
-inline constexpr int Ok = 0;
-inline constexpr int Connect = 2;
-inline constexpr int Ring = 3;
-inline constexpr int NoCarrier = 4;
-inline constexpr int Error = 5;
-inline constexpr int NoDialtone = 6;
-inline constexpr int Busy = 7;
-inline constexpr int NoAnswer = 8;
-inline constexpr int Escape = 9; // "+++" anywhere
-} // namespace modem_word
+// The polling recogniser's results. The numbers are what the command line's modem reply and the port
+// scanner report, so they stay as they are.
+enum class ModemWord {
+    None = -1,
+    Ok = 0,
+    Connect = 2,
+    Ring = 3,
+    NoCarrier = 4,
+    Error = 5,
+    NoDialtone = 6,
+    Busy = 7,
+    NoAnswer = 8,
+    Escape = 9, // "+++" anywhere
+};
 
 // The polling recogniser: "+++" anywhere first; else the last non-empty line (blanks dropped) from its
 // first character that can begin a word, which must go on with exactly the word; else a line that is
 // only a numeric result code ended by a carriage return.
-int pollingModemWord(const QByteArray& received);
+ModemWord pollingModemWord(const QByteArray& received);
 
-// The manual dial's recogniser: 1 connected, 2 OK, 3 RING, 4 NO CARRIER, 5 ERROR, 6 NO DIALTONE, 7 BUSY,
-// 0 nothing. The echo of the last dial command is removed first; words anywhere win over numeric codes.
-int manualModemReply(const QByteArray& received, const QByteArray& lastDialCommand);
-// The reply field's word of a manual result 2..7.
-QString manualReplyWord(int result);
+// The manual dial's results.
+enum class ManualReply { Nothing = 0, Connected, Ok, Ring, NoCarrier, Error, NoDialtone, Busy };
+// The modem said the dial will not connect: the counting stops and the line is let go.
+bool endsTheDial(ManualReply reply);
+
+// The manual dial's recogniser. The echo of the last dial command is removed first; words anywhere win
+// over numeric codes.
+ManualReply manualModemReply(const QByteArray& received, const QByteArray& lastDialCommand);
+// The reply field shows the modem's own word ("BUSY", "NO CARRIER" …) whatever the user's language.
+QString manualReplyWord(ManualReply reply);
 
 // The far end hung up: "NO CARRIER" among what a connected line brings, the words perhaps split over
 // chunks (tail keeps the last bytes seen between calls).

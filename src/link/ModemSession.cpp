@@ -1,7 +1,6 @@
 #include "link/ModemSession.h"
 #include "link/PhoneNumber.h"
 
-#include "common/Language.h"
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
 #include "link/ModemMachine.h"
@@ -33,29 +32,36 @@ ModemSession::~ModemSession() {
     if (connected_) engine_.lineUse().modemConnected = false;
 }
 
+QString ModemSession::noticeText(ModemNotice notice) const {
+    const LinkWording* wording = engine_.wording();
+    return wording ? wording->modemNotice(notice, language_) : QString();
+}
+
+QString ModemSession::portFailedText() const {
+    const LinkWording* wording = engine_.wording();
+    return wording ? wording->notice(LinkNotice::PortWriteFailed, language_) : QString();
+}
+
 QString ModemSession::connectionLabel() const {
-    return uaRu(language_, "Встановлено з’єднання з - ", "Установлено соединение с  -  ") + QLatin1Char('"') +
-           phoneEntry_ + QLatin1Char('"');
+    return noticeText(ModemNotice::ConnectedWith) + QLatin1Char('"') + phoneEntry_ + QLatin1Char('"');
 }
 
 void ModemSession::sendText(const QByteArray& text) {
     buffer_.clear();
-    if (!port_.write(text)) reply_ = uaRu(language_, "ПОМИЛКА COM порту", "ОШИБКА COM порта");
+    if (!port_.write(text)) reply_ = portFailedText();
 }
 
 QString ModemSession::dial(const QString& phoneEntry) {
     reply_.clear();
-    if (engine_.lineUse().pollingRun)
-        return uaRu(language_, "Увага!!! Порт зайнятий", "Внимание!!!  Порт занят");
+    if (engine_.lineUse().pollingRun) return noticeText(ModemNotice::PortBusy);
     if (!port_.portExists(settings_.corrPort))
-        return uaRu(language_, "Помилка відкриття порту", "Ошибка открытия порта") + settings_.corrPort;
-    if (phoneNumberOf(phoneEntry).isEmpty())
-        return uaRu(language_, "Немає інформації \"Телефон:\"", "Нет информации \"Телефон:\"");
+        return noticeText(ModemNotice::PortMissing) + settings_.corrPort;
+    if (phoneNumberOf(phoneEntry).isEmpty()) return noticeText(ModemNotice::NoPhoneNumber);
     if (QString refused = phoneNumberRefusal(phoneNumberOf(phoneEntry), language_); !refused.isEmpty())
         return refused;
     if (settings_.modemInit.trimmed().isEmpty()) return {};
     port_.closePort();
-    if (!port_.applyAndOpen(settings_)) return uaRu(language_, "ОШИБКА COM порта", "ОШИБКА COM порта");
+    if (!port_.applyAndOpen(settings_)) return noticeText(ModemNotice::PortReopenFailed);
     // The modem's text is ours until the call is up.
     claim_ = engine_.claimLine(*this);
     if (lineHold_) lineToken_ = lineHold_->take(QStringLiteral("modem call"));
@@ -83,19 +89,19 @@ void ModemSession::onSecond() {
     ++elapsed_;
     if (port_.linkBroken()) {
         counter_.stop();
-        reply_ = uaRu(language_, "ПОМИЛКА COM порту", "ОШИБКА COM порта");
+        reply_ = portFailedText();
     }
     emit changed();
 }
 
 void ModemSession::onRawBytes(const QByteArray& chunk) {
     buffer_ += chunk;
-    const int result = manualModemReply(buffer_, lastDial_);
-    if (result == 0) return;
+    const ManualReply result = manualModemReply(buffer_, lastDial_);
+    if (result == ManualReply::Nothing) return;
     buffer_.clear();
-    if (result >= 2) {
+    if (result != ManualReply::Connected) {
         reply_ = manualReplyWord(result);
-        if (result >= 4) {
+        if (endsTheDial(result)) {
             // No connection came of the dial.
             counter_.stop();
             lineToken_.release();

@@ -50,7 +50,7 @@ public:
     bool droppingCall() const { return dropping_; }
     int holdLeft() const { return holdLeft_; }
     const QString& connectedTo() const { return phoneEntry_; }
-    // "Встановлено з’єднання з - " / "Установлено соединение с  -  " and the entry in double quotes.
+    // The words of a connection, then the entry in double quotes.
     QString connectionLabel() const;
 
     void onRawBytes(const QByteArray& chunk) override;
@@ -61,6 +61,8 @@ signals:
 
 private:
     void sendText(const QByteArray& text);
+    QString noticeText(ModemNotice notice) const;
+    QString portFailedText() const;
     void onSecond();
     void onHoldSecond();
     void endConnection();

@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 #include "link/ExchangeEngine.h"
+#include "link/LinkLog.h"
 #include "link/LinkPort.h"
 
 #include <QTimer>
@@ -58,7 +59,7 @@ bool saveAtBook(const DataRoot& root, int languageIndex, const QList<AtCommand>&
     return writeTextLines(atBookPath(root, languageIndex), lines);
 }
 
-HexBytes parseHexBytes(const QString& text, int languageIndex) {
+HexBytes parseHexBytes(const QString& text) {
     QString digits = text;
     digits.remove(QLatin1Char(' '));
     HexBytes out;
@@ -69,10 +70,7 @@ HexBytes parseHexBytes(const QString& text, int languageIndex) {
         });
         if (!hex) {
             // A typo must not reach a live modem as some other byte: nothing of the line is sent.
-            return {{},
-                    uaRu(languageIndex, "Не шістнадцятковий байт: \"", "Не шестнадцатеричный байт: \"") +
-                        pair + uaRu(languageIndex, "\" (пара ", "\" (пара ") + QString::number(i / 2 + 1) +
-                        uaRu(languageIndex, "), нічого не надіслано", "), ничего не отправлено")};
+            return {{}, BadHexPair{pair, static_cast<int>(i / 2 + 1)}};
         }
         out.bytes.append(static_cast<char>(pair.toInt(nullptr, 16)));
     }
@@ -80,13 +78,13 @@ HexBytes parseHexBytes(const QString& text, int languageIndex) {
 }
 
 QByteArray hexBytes(const QString& text) {
-    return parseHexBytes(text, kRussian).bytes;
+    return parseHexBytes(text).bytes;
 }
 
 QStringList paneLines(const QByteArray& bytes, bool sent, int languageIndex, const QDateTime& when) {
     QStringList lines{when.toString(QStringLiteral("HH:mm:ss.zzz")),
-                      uaRu(languageIndex, "кіл.б-т =", "кол.б-т=") + QString::number(bytes.size()) +
-                          QStringLiteral(" :: ") + QString::fromLatin1(bytes.toHex(' ').toUpper())};
+                      countPrefix(languageIndex) + QString::number(bytes.size()) + QStringLiteral(" :: ") +
+                          QString::fromLatin1(bytes.toHex(' ').toUpper())};
     QString text;
     for (char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
@@ -147,8 +145,11 @@ bool ModemTerminal::sendCharacters(const QString& text) {
 }
 
 bool ModemTerminal::sendHex(const QString& text, QString* refusal) {
-    const HexBytes hex = parseHexBytes(text, language_);
-    if (refusal) *refusal = hex.refusal;
+    const HexBytes hex = parseHexBytes(text);
+    if (refusal) {
+        const LinkWording* wording = engine_.wording();
+        *refusal = hex.bad && wording ? wording->hexRefusal(*hex.bad, language_) : QString();
+    }
     return !hex.bytes.isEmpty() && send(hex.bytes);
 }
 

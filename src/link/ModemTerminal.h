@@ -5,6 +5,7 @@
 // never reaches the frame reader.
 #include "common/DataRoot.h"
 #include "common/Error.h"
+#include "link/LinkWording.h"
 #include "link/Transfer.h"
 
 #include <QDateTime>
@@ -34,9 +35,9 @@ std::optional<AtCommand> parseAtLine(const QString& line);
 // Two-digit hexadecimal pairs, blanks removed; an odd last digit is read alone.
 struct HexBytes {
     QByteArray bytes;
-    QString refusal; // the message naming the first pair that is not a hexadecimal byte; then no bytes
+    std::optional<BadHexPair> bad; // the first pair that is not a hexadecimal byte; then no bytes
 };
-HexBytes parseHexBytes(const QString& text, int languageIndex);
+HexBytes parseHexBytes(const QString& text);
 // The bytes, or none when any pair is not a hexadecimal byte.
 QByteArray hexBytes(const QString& text);
 

@@ -8,46 +8,6 @@
 
 namespace tarn::link {
 
-// The settings window's texts, pairs in the window's order.
-enum SettingsPair {
-    kSetCaption = 0,
-    kSetSave,
-    kSetPortScan,
-    kSetExit,
-    kSetRsGroup,
-    kSetCorrPort,
-    kSetSpeed,
-    kSetReadTimeout,
-    kSetWriteTimeout,
-    kSetRetries,
-    kSetSecondDriver,
-    kSetResetOnFailure,
-    kSetModem,
-    kSetModemInit,
-    kSetModemHold,
-    kSetUsbGroup,
-    kSetLptGroup,
-    kSetLptAddress,
-    kSetLptDelay,
-    kSetChannelsOff,
-    kSetRsOff,
-    kSetUsbOff,
-    kSetLptOff,
-    kSetSync,
-    kSetSyncHint,
-    kSetSyncChangePath,
-    kSetLanguage,
-    kSetServiceCode,
-    kSetList,
-    kSetSyncFolder,
-    kSetTransferPort,
-};
-extern const TextPairs kSettingsTexts;
-
-// Texts of the port initialisation window.
-enum InitPortPair { kInitAddress = 0, kInitPort, kInitSpeed, kInitCaption };
-extern const TextPairs kInitPortTexts;
-
 struct SettingsVisibility {
     bool rsPanel = true;
     bool modemBox = true;

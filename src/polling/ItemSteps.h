@@ -3,6 +3,7 @@
 // corrector is the point, then the items its flags ask for (each archive from the stored last record on,
 // the clock, the gas parameters, the measurement).
 #include "polling/PointStep.h"
+#include "polling/PollItem.h"
 
 #include <array>
 
@@ -30,7 +31,7 @@ public:
 // nothing is stored or the record is gone (the archive was cleared or went round past it).
 class ArchiveStep final : public PointStep {
 public:
-    explicit ArchiveStep(int item) : item_(item) {}
+    explicit ArchiveStep(PollItem item) : item_(item) {}
     StepStatus start(StepContext& context) override;
     StepStatus exchangeDone(StepContext& context) override;
     // A page of this archive came in: the message window counts it.
@@ -41,7 +42,7 @@ private:
     StepStatus readWhole(StepContext& context);
     int kind() const;
 
-    int item_;
+    PollItem item_;
     Phase phase_ = Phase::Planning;
     int storedNumber_ = -1;
     int correctorNumber_ = -1;

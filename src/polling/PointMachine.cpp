@@ -72,7 +72,7 @@ void PointMachine::begin(const QString& listLine, PollMode mode, const QString& 
     context_.point = &*point_;
     lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
     flags_ = mode == PollMode::Point ? point_->config[config::Flags] : groupFlags;
-    item_ = item::Hourly;
+    item_ = PollItem::Hourly;
     result(PointResult::PointStarted);
     if (!checkBeforeLine() || !openLine()) return;
     if (!telephone()) {
@@ -90,7 +90,7 @@ bool PointMachine::checkBeforeLine() {
     std::optional<PointResult> refusal;
     if (kind != QStringLiteral("прямое соединение") && kind != QStringLiteral("телефон"))
         refusal = PointResult::NoLinkKind;
-    else if (nextItemOfFlags(flags_, item::Hourly) < 0)
+    else if (!nextItemOfFlags(flags_, PollItem::Hourly))
         refusal = PointResult::NoItems;
     else if (telephone() && point_->config[config::Phone].trimmed().isEmpty())
         refusal = PointResult::NoPhoneNumber;
@@ -110,7 +110,7 @@ bool PointMachine::checkBeforeLine() {
 bool PointMachine::turn() {
     const Step before = step_;
     const auto exchange = line_ ? line_->exchange() : SessionLine::Exchange::None;
-    const int item = item_;
+    const PollItem item = item_;
     const StepStatus status = status_;
     const int begun = stepsBegun_;
     runStep();
@@ -160,8 +160,8 @@ void PointMachine::runStep() {
             step_ = Step::HangUp;
             return;
         }
-        if (item_ < item::Service)
-            dispatchItem(item_ + 1);
+        if (const std::optional<PollItem> after = itemAfter(item_))
+            dispatchItem(*after);
         else
             step_ = Step::Done;
         return;
@@ -270,20 +270,20 @@ void PointMachine::dialEnded() {
     }
 }
 
-void PointMachine::dispatchItem(int from) {
-    const int next = nextItemOfFlags(flags_, from);
-    if (next < 0) {
+void PointMachine::dispatchItem(PollItem from) {
+    const std::optional<PollItem> next = nextItemOfFlags(flags_, from);
+    if (!next) {
         step_ = Step::Done;
         return;
     }
     context_.progress.identityConfirmed = true;
-    item_ = next;
+    item_ = *next;
     std::unique_ptr<PointStep> step;
-    if (archiveKindOfItem(next) != 0)
-        step = std::make_unique<ArchiveStep>(next);
-    else if (next == item::Gas)
+    if (archiveKindOfItem(*next) != 0)
+        step = std::make_unique<ArchiveStep>(*next);
+    else if (*next == PollItem::Gas)
         step = std::make_unique<GasStep>();
-    else if (next == item::Clock)
+    else if (*next == PollItem::Clock)
         step = std::make_unique<ClockStep>();
     else
         step = std::make_unique<MeasurementStep>();

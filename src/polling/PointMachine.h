@@ -123,7 +123,7 @@ private:
     void settle(StepStatus status);
     void stepDone();
     void dialEnded();
-    void dispatchItem(int from);
+    void dispatchItem(PollItem from);
     void fail(const QString& error = {});
     void result(PointResult outcome);
     void store();
@@ -144,7 +144,7 @@ private:
     std::optional<database::Point> point_;
     database::LastStoredSummary lastStored_{};
     QString flags_;
-    int item_ = item::Hourly;
+    PollItem item_ = PollItem::Hourly;
     QString resultText_; // the join table's, for the summary
     bool stopRequested_ = false;
 

@@ -27,25 +27,28 @@ ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector) {
     return v;
 }
 
-int lastStoredIndexOfItem(int item) {
+int lastStoredIndexOfItem(PollItem item) {
     switch (item) {
-    case item::Hourly:
+    case PollItem::Hourly:
         return 0;
-    case item::Daily:
+    case PollItem::Daily:
         return 1;
-    case item::Monthly:
+    case PollItem::Monthly:
         return 2;
-    case item::Alarm:
+    case PollItem::Alarm:
         return 3;
-    case item::Interference:
+    case PollItem::Interference:
         return 4;
-    case item::Operative:
+    case PollItem::Operative:
         return 5;
-    case item::Service:
+    case PollItem::Service:
         return 6;
-    default:
+    case PollItem::Gas:
+    case PollItem::Clock:
+    case PollItem::Measurement:
         return -1;
     }
+    return -1;
 }
 
 quint16 newestRecordOfKind(const corrector::ArchivePointers& p, int kind) {

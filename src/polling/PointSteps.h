@@ -7,6 +7,7 @@
 #include "corrector/ParameterImage.h"
 #include "database/Gases.h"
 #include "database/Schema.h"
+#include "polling/PollItem.h"
 
 #include <QDateTime>
 #include <QString>
@@ -28,7 +29,7 @@ ClockVerdict checkClock(const QDateTime& computer, const QDateTime& corrector);
 
 // The index of an archive item in the stored last records (hourly, daily, monthly, abnormal,
 // interference, operative, service); -1 for the other items.
-int lastStoredIndexOfItem(int item);
+int lastStoredIndexOfItem(PollItem item);
 // The corrector's newest record of a read kind.
 quint16 newestRecordOfKind(const corrector::ArchivePointers& pointers, int kind);
 

@@ -1,6 +1,5 @@
 #include "polling/PollPlanner.h"
 
-#include "corrector/ReadQueue.h"
 #include "database/JoinTable.h"
 #include "database/Registry.h"
 
@@ -17,64 +16,14 @@ QString pollModeText(PollMode mode) {
     return QString::fromUtf8(kModeTexts[static_cast<int>(mode)]);
 }
 
-QString itemName(int n) {
-    static const char* const kNames[] = {"часовой архив",
-                                         "суточный архив",
-                                         "месячный архив",
-                                         "аварийный архив",
-                                         "оперативный архив",
-                                         "запись параметров газа",
-                                         "коррекция текущего времени",
-                                         "архив вмешательств",
-                                         "мгновенные",
-                                         "служебный архив"};
-    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
-}
-
-QString itemFixedName(int n) {
-    static const char* const kNames[] = {"часовой архив     ", "суточный архив    ",    "месячный архив    ",
-                                         "аварийный архив   ", "оперативный архив ",    "запись парам. газа",
-                                         "корр.текущ.времени", "архив вмешательств   ", "мгновенные        ",
-                                         "спец архив        "};
-    return n >= item::Hourly && n <= item::Service ? QString::fromUtf8(kNames[n - item::Hourly]) : QString();
-}
-
-int archiveKindOfItem(int n) {
-    using namespace corrector::read_kind;
-    switch (n) {
-    case item::Hourly:
-        return Hourly;
-    case item::Daily:
-        return Daily;
-    case item::Monthly:
-        return Monthly;
-    case item::Alarm:
-        return Alarm;
-    case item::Operative:
-        return Operative;
-    case item::Interference:
-        return Interference;
-    case item::Service:
-        return Service;
-    default:
-        return 0;
-    }
-}
-
-int nextItemOfFlags(const QString& flags, int from) {
-    for (int i = qMax(from, static_cast<int>(item::Hourly)); i <= item::Service; ++i)
-        if (flags.size() >= i && flags.at(i - 1) == QLatin1Char('1')) return i;
-    return -1;
-}
-
 QString askedItemFlags(const QString& flags, PollMode mode) {
     QString asked(11, QLatin1Char('0'));
     if (flags.startsWith(QLatin1Char('1'))) asked[0] = QLatin1Char('1');
     bool any = false;
-    for (int i = item::Hourly; i <= item::Service; ++i) {
-        if (i == item::Service && mode != PollMode::Point) continue;
-        if (flags.size() >= i && flags.at(i - 1) == QLatin1Char('1')) {
-            asked[i - 1] = QLatin1Char('1');
+    for (std::optional<PollItem> item = PollItem::Hourly; item; item = itemAfter(*item)) {
+        if (*item == PollItem::Service && mode != PollMode::Point) continue;
+        if (itemFlagged(flags, *item)) {
+            asked[static_cast<int>(*item) - 1] = QLatin1Char('1');
             any = true;
         }
     }

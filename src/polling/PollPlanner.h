@@ -6,6 +6,7 @@
 #include "database/Schema.h"
 #include "polling/ConsolePointList.h"
 #include "polling/Groups.h"
+#include "polling/PollItem.h"
 #include "polling/Schedule.h"
 
 #include <QDateTime>
@@ -20,26 +21,6 @@ QString pollModeText(PollMode mode);
 // Scheduled polling: waiting for a due row, or polling the row in hand.
 enum class ScheduleState { Waiting = 0, Polling = 1 };
 
-// The items of a point, in the order of the polling flags (2 hourly … 11 service).
-namespace item {
-inline constexpr int Hourly = 2;
-inline constexpr int Daily = 3;
-inline constexpr int Monthly = 4;
-inline constexpr int Alarm = 5;
-inline constexpr int Operative = 6;
-inline constexpr int Gas = 7;
-inline constexpr int Clock = 8;
-inline constexpr int Interference = 9;
-inline constexpr int Measurement = 10;
-inline constexpr int Service = 11;
-} // namespace item
-QString itemName(int item);      // "часовой архив" …
-QString itemFixedName(int item); // "часовой архив     " … (18 characters, the interference name 21)
-// The read kind of an archive item; 0 for the others.
-int archiveKindOfItem(int item);
-
-// The first item at or after from that the flags ask for; -1 when none is left.
-int nextItemOfFlags(const QString& flags, int from);
 // The request log's items to read: the run's flags as they were, every item asked whether it brought
 // anything or not, so that the protocol accounts for each. Eleven characters; a group's flags have ten,
 // as the service archive is never read in group polling. Empty when no item was asked (the log then

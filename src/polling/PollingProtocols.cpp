@@ -1,6 +1,7 @@
 #include "polling/PollingProtocols.h"
 
 #include "common/Language.h"
+#include "corrector/SourceKind.h"
 #include "polling/Groups.h"
 
 namespace tarn::polling {
@@ -31,19 +32,15 @@ constexpr int kRunHeaderLength = 72;
 // The archive items of a storing run in the order of the polling flags, each with the request log's pair
 // of records (none for the measurement).
 struct ArchiveItem {
-    int position;
+    PollItem item;
     std::optional<LogKind> pair;
 };
 const ArchiveItem kArchiveItems[] = {
-    {item::Hourly, LogKind::Hourly},       {item::Daily, LogKind::Daily},
-    {item::Monthly, LogKind::Monthly},     {item::Alarm, LogKind::Alarm},
-    {item::Operative, LogKind::Operative}, {item::Interference, LogKind::Interference},
-    {item::Measurement, std::nullopt},     {item::Service, LogKind::Service},
+    {PollItem::Hourly, LogKind::Hourly},       {PollItem::Daily, LogKind::Daily},
+    {PollItem::Monthly, LogKind::Monthly},     {PollItem::Alarm, LogKind::Alarm},
+    {PollItem::Operative, LogKind::Operative}, {PollItem::Interference, LogKind::Interference},
+    {PollItem::Measurement, std::nullopt},     {PollItem::Service, LogKind::Service},
 };
-
-bool flagAt(const QString& flags, int position) {
-    return flags.size() >= position && flags.at(position - 1) == QLatin1Char('1');
-}
 
 class Writer {
 public:
@@ -169,20 +166,21 @@ public:
         ++runs;
         lines << QStringLiteral("** время зап. в БД : ") + stampText(e.stored);
         QString kind = QStringLiteral("** тип опроса      : ") + e.sourceText;
-        if (e.source == 4) kind += QStringLiteral(" - \"") + e.fileName + QLatin1Char('"');
+        if (e.source == corrector::sourceKindNumber(corrector::SourceKind::File))
+            kind += QStringLiteral(" - \"") + e.fileName + QLatin1Char('"');
         lines << kind;
         bool anyArchive = false;
         for (const ArchiveItem& item : kArchiveItems)
-            anyArchive = anyArchive || flagAt(e.asked, item.position);
+            anyArchive = anyArchive || itemFlagged(e.asked, item.item);
         if (anyArchive) {
             const QString header =
                 uaRu(language(), "|назва  опросу     |  зап.п.|д/в початок     |  зап.к.|д/в кiнец       |",
                      "|название опроса   |  зап.н.|д/в начало      |  зап.к.|д/в конец       |");
             lines << ruleFor(header) << header << ruleFor(header);
             for (const ArchiveItem& item : kArchiveItems) {
-                if (!flagAt(e.asked, item.position)) continue;
-                const bool stored = flagAt(e.storedItems, item.position);
-                QString line = QLatin1Char('|') + itemFixedName(item.position);
+                if (!itemFlagged(e.asked, item.item)) continue;
+                const bool stored = itemFlagged(e.storedItems, item.item);
+                QString line = QLatin1Char('|') + itemFixedName(item.item);
                 if (!item.pair) {
                     // The measurement has no records to count.
                     if (!stored) line += kDitto;
@@ -199,13 +197,13 @@ public:
             }
             lines << ruleFor(header);
         }
-        for (const auto& [position, when] :
-             {std::pair{item::Gas, e.gasChecked}, std::pair{item::Clock, e.clockChecked}}) {
-            if (!flagAt(e.asked, position)) continue;
+        for (const auto& [item, when] :
+             {std::pair{PollItem::Gas, e.gasChecked}, std::pair{PollItem::Clock, e.clockChecked}}) {
+            if (!itemFlagged(e.asked, item)) continue;
             // A time only when the gas was written or the clock set: a check that changed nothing shows "--",
             // so the line never names a correction that did not happen.
-            const bool done = flagAt(e.storedItems, position);
-            lines << QLatin1Char('"') + itemFixedName(position) + QStringLiteral("\" - ") +
+            const bool done = itemFlagged(e.storedItems, item);
+            lines << QLatin1Char('"') + itemFixedName(item) + QStringLiteral("\" - ") +
                          (done && when.isValid() ? stampText(when) : QStringLiteral("--")) +
                          QStringLiteral(" /время коррекции/");
         }

@@ -6,7 +6,7 @@ namespace tarn::portscan {
 
 // The scanner reads a modem's answers as the polling does: one recogniser, numeric results included.
 int ModemResult(const QByteArray& received) {
-    return link::pollingModemWord(received);
+    return static_cast<int>(link::pollingModemWord(received));
 }
 
 } // namespace tarn::portscan

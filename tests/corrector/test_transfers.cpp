@@ -2,8 +2,13 @@
 // resent) and the parameter pages with their double read.
 #include "corrector/ItemTransfer.h"
 #include "corrector/LinkTexts.h"
+#include "corrector/ModemTexts.h"
 #include "corrector/PageRead.h"
 #include "link/EngineRig.h"
+#include "link/LinkSettings.h"
+#include "link/ModemMachine.h"
+#include "link/ModemSession.h"
+#include "link/ModemTerminal.h"
 #include "link/PortMap.h"
 
 #include <QMap>
@@ -68,6 +73,27 @@ public:
             .arg(passwordOperation ? 1 : 0)
             .arg(languageIndex);
     }
+    QString modemNotice(ModemNotice notice, int languageIndex) const override {
+        return QStringLiteral("modem %1/%2").arg(static_cast<int>(notice)).arg(languageIndex);
+    }
+    QString modemEvent(ModemEvent event, const QString& point, const QString& phone) const override {
+        return QStringLiteral("event %1 %2 %3").arg(static_cast<int>(event)).arg(point, phone);
+    }
+    QString hexRefusal(const BadHexPair& bad, int languageIndex) const override {
+        return QStringLiteral("hex %1 %2/%3").arg(bad.pair).arg(bad.pairNumber).arg(languageIndex);
+    }
+};
+
+// The polling modem on no line at all: what it sends and logs is kept.
+struct LoggingModem final : ModemIo {
+    explicit LoggingModem(const LinkWording* words) : words(words) {}
+    const LinkWording* words;
+    QStringList lines;
+    void send(const QByteArray&) override {}
+    void setFrameMode(bool) override {}
+    void log(const QString& line, bool) override { lines.append(line); }
+    const LinkWording* wording() const override { return words; }
+    void showCallSeconds(int) override {}
 };
 
 } // namespace
@@ -109,6 +135,58 @@ TEST(LinkTexts, TheEngineNamesKindsAndTheCorrectorWordsThem) {
     EXPECT_TRUE(bare.engine.noLinkShown());
     EXPECT_EQ(bare.noLinkTexts, QStringList{QString()});
     EXPECT_EQ(bare.transfer.failures.size(), 1);
+}
+
+TEST(ModemTexts, TheModemPartsNameWhatHappenedAndTheCorrectorWordsIt) {
+    using corrector::modemNoticeText;
+    EXPECT_EQ(modemNoticeText(ModemNotice::PortBusy, kUkrainian), QStringLiteral("Увага!!! Порт зайнятий"));
+    EXPECT_EQ(modemNoticeText(ModemNotice::PortBusy, kRussian), QStringLiteral("Внимание!!!  Порт занят"));
+    EXPECT_EQ(modemNoticeText(ModemNotice::PortMissing, kUkrainian),
+              QStringLiteral("Помилка відкриття порту"));
+    EXPECT_EQ(modemNoticeText(ModemNotice::NoPhoneNumber, kUkrainian),
+              QStringLiteral("Немає інформації \"Телефон:\""));
+    // Russian words in the Ukrainian program too.
+    EXPECT_EQ(modemNoticeText(ModemNotice::PortReopenFailed, kUkrainian), QStringLiteral("ОШИБКА COM порта"));
+    EXPECT_EQ(modemNoticeText(ModemNotice::ConnectedWith, kUkrainian),
+              QStringLiteral("Встановлено з’єднання з - "));
+    EXPECT_EQ(corrector::hexRefusalText({QStringLiteral("4G"), 2}, kUkrainian),
+              QStringLiteral("Не шістнадцятковий байт: \"4G\" (пара 2), нічого не надіслано"));
+    EXPECT_EQ(corrector::modemEventText(ModemEvent::Dialling, QStringLiteral("ГРС"), QStringLiteral("0 44")),
+              QStringLiteral("Набор номера \"0 44\" -> \"ГРС\""));
+
+    // Whatever wording the engine is given speaks for the modem parts on its line, in their language.
+    const KindWording kinds;
+    EngineRig rig;
+    rig.engine.setWording(&kinds);
+    LinkSettings settings;
+    settings.corrPort = QStringLiteral("COM1");
+    ModemSession session(rig.engine, rig.link, settings, kUkrainian);
+    EXPECT_EQ(session.dial(QStringLiteral(" // office")), QStringLiteral("modem 2/1"));
+    rig.engine.lineUse().pollingRun = true;
+    EXPECT_EQ(session.dial(QStringLiteral("555")), QStringLiteral("modem 0/1"));
+    rig.engine.lineUse().pollingRun = false;
+    ModemTerminal terminal(rig.engine, rig.link, kUkrainian);
+    ASSERT_TRUE(terminal.open());
+    QString refused;
+    EXPECT_FALSE(terminal.sendHex(QStringLiteral("41 4G"), &refused));
+    EXPECT_EQ(refused, QStringLiteral("hex 4G 2/1"));
+
+    LoggingModem io(&kinds);
+    ModemMachine machine(io);
+    machine.startProcedure(ModemMachine::HangUp,
+                           {QStringLiteral("555"), QStringLiteral("ATZ"), 1, QStringLiteral("ГРС")});
+    // The procedure starts the hang-up command on its first tick, which sends it on the next.
+    machine.tick();
+    machine.tick();
+    EXPECT_EQ(io.lines,
+              QStringList{QStringLiteral("event %1 ГРС 555").arg(static_cast<int>(ModemEvent::HangUpSent))});
+    // Without a wording the machine still runs, its own lines wordless.
+    LoggingModem bare(nullptr);
+    ModemMachine silent(bare);
+    silent.startProcedure(ModemMachine::HangUp, {});
+    silent.tick();
+    silent.tick();
+    EXPECT_EQ(bare.lines, QStringList{QString()});
 }
 
 TEST(ItemTransfers, ARefusalIsReportedAsSoonAsTheReplyIsIn) {

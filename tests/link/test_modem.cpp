@@ -1,5 +1,6 @@
 // The modem's commands and result words, and the polling modem machine driven tick by tick.
 #include "common/TextFile.h"
+#include "corrector/ModemTexts.h"
 #include "link/EngineRig.h"
 #include "link/LineHold.h"
 #include "link/ModemMachine.h"
@@ -20,19 +21,19 @@ using namespace tarn;
 using namespace tarn::link;
 
 TEST(ModemReplies, ThePollingRecogniserReadsWordsAndNumericCodes) {
-    EXPECT_EQ(pollingModemWord("ATDP123\r\r\nCONNECT 9600\r\n"), modem_word::Connect);
-    EXPECT_EQ(pollingModemWord("\r\nNO CARRIER\r\n"), modem_word::NoCarrier);
-    EXPECT_EQ(pollingModemWord("\r\nOK\r\n"), modem_word::Ok);
-    EXPECT_EQ(pollingModemWord("x+++y"), modem_word::Escape);
-    EXPECT_EQ(pollingModemWord("\r\nNO ANSWER\r\n"), modem_word::NoAnswer);
+    EXPECT_EQ(pollingModemWord("ATDP123\r\r\nCONNECT 9600\r\n"), ModemWord::Connect);
+    EXPECT_EQ(pollingModemWord("\r\nNO CARRIER\r\n"), ModemWord::NoCarrier);
+    EXPECT_EQ(pollingModemWord("\r\nOK\r\n"), ModemWord::Ok);
+    EXPECT_EQ(pollingModemWord("x+++y"), ModemWord::Escape);
+    EXPECT_EQ(pollingModemWord("\r\nNO ANSWER\r\n"), ModemWord::NoAnswer);
     // A modem set to numeric results (V0): the digit and its carriage return.
-    EXPECT_EQ(pollingModemWord("1\r"), modem_word::Connect);
-    EXPECT_EQ(pollingModemWord("ATDP5551234\r7\r"), modem_word::Busy);
-    EXPECT_EQ(pollingModemWord("0\r"), modem_word::Ok);
+    EXPECT_EQ(pollingModemWord("1\r"), ModemWord::Connect);
+    EXPECT_EQ(pollingModemWord("ATDP5551234\r7\r"), ModemWord::Busy);
+    EXPECT_EQ(pollingModemWord("0\r"), ModemWord::Ok);
     // Not yet a result: the code's carriage return still to come, or only the echo of the command.
-    EXPECT_EQ(pollingModemWord("1"), modem_word::None);
-    EXPECT_EQ(pollingModemWord("ATDP5551234\r"), modem_word::None);
-    EXPECT_EQ(pollingModemWord("\r\nCONNEC"), modem_word::None);
+    EXPECT_EQ(pollingModemWord("1"), ModemWord::None);
+    EXPECT_EQ(pollingModemWord("ATDP5551234\r"), ModemWord::None);
+    EXPECT_EQ(pollingModemWord("\r\nCONNEC"), ModemWord::None);
 }
 
 TEST(ModemReplies, TheManualRecogniserDropsTheEchoAndKnowsNumericCodes) {
@@ -40,14 +41,14 @@ TEST(ModemReplies, TheManualRecogniserDropsTheEchoAndKnowsNumericCodes) {
     EXPECT_EQ(dial, QByteArray("ATDP5551234\r"));
     EXPECT_EQ(manualInitCommand(QStringLiteral("AT&F E0 S0=0")), QByteArray("AT&FE0S0=0\r"));
     EXPECT_EQ(pollingDialCommand(QStringLiteral("555 12 34")), QByteArray("ATDP5551234\r\n"));
-    EXPECT_EQ(manualModemReply("ATDP5551234\r\r\nCONNECT 9600\r\n", dial), 1);
-    EXPECT_EQ(manualModemReply("ATDP5551234\r\r\nBUSY\r\n", dial), 7);
-    EXPECT_EQ(manualModemReply("1\r", dial), 1);
-    EXPECT_EQ(manualModemReply("3\r", dial), 4);
-    EXPECT_EQ(manualReplyWord(4), QStringLiteral("NO CARRIER"));
+    EXPECT_EQ(manualModemReply("ATDP5551234\r\r\nCONNECT 9600\r\n", dial), ManualReply::Connected);
+    EXPECT_EQ(manualModemReply("ATDP5551234\r\r\nBUSY\r\n", dial), ManualReply::Busy);
+    EXPECT_EQ(manualModemReply("1\r", dial), ManualReply::Connected);
+    EXPECT_EQ(manualModemReply("3\r", dial), ManualReply::NoCarrier);
+    EXPECT_EQ(manualReplyWord(ManualReply::NoCarrier), QStringLiteral("NO CARRIER"));
     // The echo alone: the number's digits are no result code.
-    EXPECT_EQ(manualModemReply("ATDP5551234\r", dial), 0);
-    EXPECT_EQ(manualModemReply("ATDP13\r", manualDialCommand(QStringLiteral("13"))), 0);
+    EXPECT_EQ(manualModemReply("ATDP5551234\r", dial), ManualReply::Nothing);
+    EXPECT_EQ(manualModemReply("ATDP13\r", manualDialCommand(QStringLiteral("13"))), ManualReply::Nothing);
 }
 
 namespace {
@@ -61,6 +62,7 @@ struct FakeModem final : ModemIo {
     void send(const QByteArray& text) override { sent.append(text); }
     void setFrameMode(bool on) override { frameMode = on; }
     void log(const QString& line, bool error) override { (error ? errors : logLines).append(line); }
+    const LinkWording* wording() const override { return &corrector::correctorLinkWording(); }
     void showCallSeconds(int s) override { seconds = s; }
     void lineChanged(bool up) override { lineEvents.append(up); }
     QList<bool> lineEvents;
@@ -240,7 +242,7 @@ TEST(ModemMachine, AReplyInPiecesIsTakenWhenItIsStillThereATickLater) {
     r.ticks(3);
     EXPECT_EQ(r.io.sent.size(), 1); // no dial on half a word
     r.machine.onModemText("K\r\n");
-    EXPECT_EQ(r.machine.lastWord(), modem_word::None);
+    EXPECT_EQ(r.machine.lastWord(), ModemWord::None);
     r.tickUntilSent(2);
     EXPECT_EQ(r.io.sent.last(), QByteArray("ATDP5551234\r\n"));
 }
@@ -516,9 +518,11 @@ TEST(ModemTerminal, AHexLineWithAPairThatIsNotAByteSendsNothingAndSaysWhich) {
         {"4-1", {}, u"Не шестнадцатеричный байт: \"4-\" (пара 1), ничего не отправлено"},
     };
     for (const auto& c : cases) {
-        const HexBytes hex = parseHexBytes(QString::fromLatin1(c.text), kRussian);
+        const HexBytes hex = parseHexBytes(QString::fromLatin1(c.text));
         EXPECT_EQ(hex.bytes, c.bytes) << c.text;
-        EXPECT_EQ(hex.refusal, QString::fromUtf16(c.refused)) << c.text;
+        EXPECT_EQ(hex.bad ? corrector::hexRefusalText(*hex.bad, kRussian) : QString(),
+                  QString::fromUtf16(c.refused))
+            << c.text;
     }
 
     test::EngineRig rig;

@@ -93,13 +93,3 @@ TEST(SettingsController, ListButtonsProbeTheCountedPorts) {
     f.port.existing = {QStringLiteral("/dev/ttyS1"), QStringLiteral("/dev/ttyS5")};
     EXPECT_EQ(f.controller.probePorts(), QStringList{QStringLiteral("COM2")});
 }
-
-TEST(SettingsTexts, EveryPairHasBothLanguages) {
-    for (int p = 0; p < kSettingsTexts.pairs(); ++p) {
-        EXPECT_FALSE(Text(kSettingsTexts, p, kUkrainian).isEmpty()) << p;
-        EXPECT_FALSE(Text(kSettingsTexts, p, kRussian).isEmpty()) << p;
-    }
-    EXPECT_EQ(Text(kSettingsTexts, kSetCaption, kRussian), QStringLiteral("УСТАНОВКИ"));
-    EXPECT_EQ(Text(kInitPortTexts, kInitAddress, kRussian), QStringLiteral("Адрес корректрора : "));
-    EXPECT_EQ(Text(kInitPortTexts, kInitPort, kUkrainian), QStringLiteral("Номер COM - порту:"));
-}

@@ -147,7 +147,7 @@ struct Bench {
     }
     // The daily archive's last record as the database keeps it.
     void storeDaily(int number, const QDateTime& stamp) {
-        database::LastStored& s = stored[lastStoredIndexOfItem(item::Daily)];
+        database::LastStored& s = stored[lastStoredIndexOfItem(PollItem::Daily)];
         s.identifier = point.identifier;
         s.number = QString::number(number);
         s.stamp = stamp;
@@ -217,7 +217,7 @@ TEST(PointStepClasses, AnArchiveIsReadOnFromTheStoredRecordsPageOrWholeWhenThatR
     // Nothing stored yet: the whole archive.
     {
         Bench b;
-        ArchiveStep step(item::Daily);
+        ArchiveStep step(PollItem::Daily);
         ASSERT_EQ(step.start(b.context), StepStatus::Exchange);
         EXPECT_EQ(b.line.requests, QStringList{QStringLiteral("whole %1").arg(Daily)});
         EXPECT_TRUE(b.said.contains(QStringLiteral("читать весь архив")));
@@ -229,7 +229,7 @@ TEST(PointStepClasses, AnArchiveIsReadOnFromTheStoredRecordsPageOrWholeWhenThatR
         Bench b;
         b.storeDaily(storedNumber, storedAt);
         b.line.newest = storedNumber;
-        EXPECT_EQ(ArchiveStep(item::Daily).start(b.context), StepStatus::Done);
+        EXPECT_EQ(ArchiveStep(PollItem::Daily).start(b.context), StepStatus::Done);
         EXPECT_TRUE(b.line.requests.isEmpty());
         EXPECT_EQ(b.said.last(), QStringLiteral("номера записей в БД и приборе равны"));
         EXPECT_TRUE(b.progress().kindsRead.isEmpty());
@@ -240,18 +240,18 @@ TEST(PointStepClasses, AnArchiveIsReadOnFromTheStoredRecordsPageOrWholeWhenThatR
         Bench b;
         b.storeDaily(storedNumber, storedAt);
         b.line.newest = firstRecordOfPage(*g, page + 3);
-        ArchiveStep step(item::Daily);
+        ArchiveStep step(PollItem::Daily);
         ASSERT_EQ(step.start(b.context), StepStatus::Exchange);
         EXPECT_EQ(b.said.last(), QStringLiteral("контроль последней записи БД"));
         step.pageRead(b.context);
         EXPECT_EQ(b.said.last(),
-                  QStringLiteral("чт. ") + itemFixedName(item::Daily) + QStringLiteral(" бл. №1"));
+                  QStringLiteral("чт. ") + itemFixedName(PollItem::Daily) + QStringLiteral(" бл. №1"));
         b.line.stampsRead.insert(storedNumber, storedAt);
         ASSERT_EQ(step.exchangeDone(b.context), StepStatus::Exchange);
         EXPECT_EQ(b.said.at(b.said.size() - 1), QStringLiteral("выборочное чтение архива"));
         step.pageRead(b.context);
         EXPECT_EQ(b.said.last(),
-                  QStringLiteral("чт. ") + itemFixedName(item::Daily) + QStringLiteral(" бл. №2"));
+                  QStringLiteral("чт. ") + itemFixedName(PollItem::Daily) + QStringLiteral(" бл. №2"));
         EXPECT_EQ(step.exchangeDone(b.context), StepStatus::Done);
         EXPECT_EQ(b.line.requests,
                   (QStringList{QStringLiteral("pages %1 from %2 x1").arg(Daily).arg(page),
@@ -263,7 +263,7 @@ TEST(PointStepClasses, AnArchiveIsReadOnFromTheStoredRecordsPageOrWholeWhenThatR
         Bench b;
         b.storeDaily(storedNumber, storedAt);
         b.line.newest = storedNumber + 1;
-        ArchiveStep step(item::Daily);
+        ArchiveStep step(PollItem::Daily);
         step.start(b.context);
         b.line.stampsRead.insert(storedNumber, storedAt.addDays(30));
         ASSERT_EQ(step.exchangeDone(b.context), StepStatus::Exchange);
@@ -276,7 +276,7 @@ TEST(PointStepClasses, AnArchiveIsReadOnFromTheStoredRecordsPageOrWholeWhenThatR
         b.context.additionalRecordCheck = true;
         b.storeDaily(storedNumber, storedAt);
         b.line.newest = storedNumber;
-        ArchiveStep step(item::Daily);
+        ArchiveStep step(PollItem::Daily);
         ASSERT_EQ(step.start(b.context), StepStatus::Exchange);
         b.line.stampsRead.insert(storedNumber, storedAt);
         EXPECT_EQ(step.exchangeDone(b.context), StepStatus::Done);

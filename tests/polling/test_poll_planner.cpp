@@ -152,28 +152,31 @@ TEST(PollPlanner, ItemsComeInFlagOrderAndAGroupNeverAsksForTheServiceArchive) {
     struct Case {
         const char* flags;
         PollMode mode;
-        QList<int> items; // nextItemOfFlags from each item on
+        QList<PollItem> items; // nextItemOfFlags from each item on
         const char* asked;
     };
     const Case cases[] = {
-        {"00100000000", PollMode::Point, {item::Daily}, "00100000000"},
+        {"00100000000", PollMode::Point, {PollItem::Daily}, "00100000000"},
         {"01000010101",
          PollMode::Point,
-         {item::Hourly, item::Gas, item::Interference, item::Service},
+         {PollItem::Hourly, PollItem::Gas, PollItem::Interference, PollItem::Service},
          "01000010101"},
         {"01000010101",
          PollMode::Group,
-         {item::Hourly, item::Gas, item::Interference, item::Service},
+         {PollItem::Hourly, PollItem::Gas, PollItem::Interference, PollItem::Service},
          "01000010100"},
         {"1000000000", PollMode::Group, {}, ""},
-        {"00000000001", PollMode::Schedule, {item::Service}, ""},
-        {"0001", PollMode::Point, {item::Monthly}, "00010000000"},
+        {"00000000001", PollMode::Schedule, {PollItem::Service}, ""},
+        {"0001", PollMode::Point, {PollItem::Monthly}, "00010000000"},
     };
     for (const Case& c : cases) {
         const QString flags = QString::fromLatin1(c.flags);
-        QList<int> items;
-        for (int i = nextItemOfFlags(flags, item::Hourly); i >= 0; i = nextItemOfFlags(flags, i + 1))
-            items.append(i);
+        QList<PollItem> items;
+        for (auto item = nextItemOfFlags(flags, PollItem::Hourly); item;) {
+            items.append(*item);
+            const auto after = itemAfter(*item);
+            item = after ? nextItemOfFlags(flags, *after) : std::nullopt;
+        }
         EXPECT_EQ(items, c.items) << c.flags;
         EXPECT_EQ(askedItemFlags(flags, c.mode), QString::fromLatin1(c.asked)) << c.flags;
     }

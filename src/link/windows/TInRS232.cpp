@@ -1,5 +1,7 @@
 #include "link/windows/TInRS232.h"
 
+#include "link/windows/SettingsTexts.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>

@@ -1,6 +1,7 @@
 #include "link/windows/TfInitPort.h"
 
 #include "link/SettingsController.h"
+#include "link/windows/SettingsTexts.h"
 
 #include <QLabel>
 #include <QTimer>
