@@ -382,10 +382,18 @@ int cmdSync(CliRun& run) {
     for (const QString& e : folderSync.errors())
         run.notifier->message(MessageKind::Error, e);
     if (run.options.json) {
+        // The texts as the user reads them, and each again with its kind for a script to decide on
+        // (a "locked" file is busy and comes in with the next run).
+        QJsonArray failures;
+        for (const Error& f : folderSync.failures())
+            failures.append(QJsonObject{{QStringLiteral("text"), f.detail},
+                                        {QStringLiteral("kind"), errorKindName(f.kind)}});
         run.printJson({{QStringLiteral("copied"), folderSync.copied()},
                        {QStringLiteral("missing"), folderSync.missing()},
                        {QStringLiteral("sourceLost"), folderSync.sourceLost()},
-                       {QStringLiteral("errors"), QJsonArray::fromStringList(folderSync.errors())}});
+                       {QStringLiteral("errors"), QJsonArray::fromStringList(folderSync.errors())},
+                       {QStringLiteral("failures"), failures},
+                       {QStringLiteral("busy"), QJsonArray::fromStringList(folderSync.busy())}});
     } else {
         *run.out << "copied " << folderSync.copied() << ", missing " << folderSync.missing() << "\n";
         run.out->flush();
