@@ -167,8 +167,10 @@ PackOutcome packPoint(const DataRoot& root, const database::Schemas& schemas, co
         return out;
     };
     const QList<PointFile> files = pointPackageFiles(root, identifier);
+    // Without the schema files no table can be told ours or not: the installation's own files are wrong.
     if (files.isEmpty() || !schemas.ok)
-        return fail({ErrorKind::NotFound, QStringLiteral("no point ") + identifier});
+        return fail({files.isEmpty() ? ErrorKind::NotFound : ErrorKind::Damaged,
+                     QStringLiteral("no point ") + identifier});
     const int steps = kPackSteps;
     int step = 0;
     if (const QString failure = clearStagingFolder(root); !failure.isEmpty())
