@@ -58,6 +58,16 @@ template <typename Run> int runGroup(CliRun& run, Run& group, QJsonArray& log) {
     return group.succeeded() ? kExitOk : kExitRefused;
 }
 
+// The synchronisation's errors again, each with its kind for a script to decide on: the texts stay as
+// the user reads them, and a "locked" file is busy, to come in with the next run.
+QJsonArray failuresJson(const QList<Error>& failures) {
+    QJsonArray out;
+    for (const Error& f : failures)
+        out.append(
+            QJsonObject{{QStringLiteral("text"), f.detail}, {QStringLiteral("kind"), errorKindName(f.kind)}});
+    return out;
+}
+
 int writePackages(CliRun& run, const database::Schemas& schemas) {
     const DataRoot& root = run.context->root();
     const int lang = run.context->languageIndex();
@@ -221,6 +231,7 @@ int runViewer(CliRun& run) {
         outcome.copied = folderSync.copied();
         outcome.missing = folderSync.missing();
         outcome.errors = folderSync.errors();
+        outcome.failures = folderSync.failures();
         return outcome;
     };
     steps.checkTables = [&ctx] { return shell::checkTablesBeforeStart(ctx); };
@@ -277,7 +288,8 @@ int runViewer(CliRun& run) {
                {QStringLiteral("copied"), outcome.copied},
                {QStringLiteral("missing"), outcome.missing},
                {QStringLiteral("completed"), outcome.completed},
-               {QStringLiteral("errors"), QJsonArray::fromStringList(outcome.errors)}},
+               {QStringLiteral("errors"), QJsonArray::fromStringList(outcome.errors)},
+               {QStringLiteral("failures"), failuresJson(outcome.failures)}},
               QStringLiteral("synchronised: copied %1, missing %2").arg(outcome.copied).arg(outcome.missing));
         if (outcome.goOn)
             event({{QStringLiteral("event"), QStringLiteral("database")},
@@ -385,7 +397,9 @@ int cmdSync(CliRun& run) {
         run.printJson({{QStringLiteral("copied"), folderSync.copied()},
                        {QStringLiteral("missing"), folderSync.missing()},
                        {QStringLiteral("sourceLost"), folderSync.sourceLost()},
-                       {QStringLiteral("errors"), QJsonArray::fromStringList(folderSync.errors())}});
+                       {QStringLiteral("errors"), QJsonArray::fromStringList(folderSync.errors())},
+                       {QStringLiteral("failures"), failuresJson(folderSync.failures())},
+                       {QStringLiteral("busy"), QJsonArray::fromStringList(folderSync.busy())}});
     } else {
         *run.out << "copied " << folderSync.copied() << ", missing " << folderSync.missing() << "\n";
         run.out->flush();

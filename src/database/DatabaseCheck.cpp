@@ -139,8 +139,9 @@ void Checker::rebuild(const QString& path, TableKind kind, QList<Finding>& found
     const QString aside = asideName(path);
     if (!QFile::copy(path, aside)) return failed(QStringLiteral("cannot copy to ") + relative(aside));
     SalvageCount count;
-    QString why;
-    bool rebuilt = salvageRowsInto(aside, schemas_.of(kind), path, &count, &why);
+    const Error salvaged = salvageRowsInto(aside, schemas_.of(kind), path, &count);
+    QString why = salvaged.detail;
+    bool rebuilt = salvaged.ok();
     if (!rebuilt) {
         // Nothing could be read: an empty table from our schema, with its seed record, takes the place,
         // so the point can be read into again. It is made in a folder of its own under the same name

@@ -76,7 +76,7 @@ public:
             db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyWaitMs()));
         }
         open_ = db.open();
-        if (!open_) error_ = db.lastError().text();
+        if (!open_) failure_ = tableError(db.lastError());
     }
     ~OneShotConnection() {
         {
@@ -88,34 +88,40 @@ public:
     OneShotConnection(const OneShotConnection&) = delete;
     OneShotConnection& operator=(const OneShotConnection&) = delete;
     bool isOpen() const { return open_; }
-    const QString& error() const { return error_; }
+    const QString& error() const { return failure_.detail; }
+    const Error& failure() const { return failure_; }
     QSqlDatabase database() const { return QSqlDatabase::database(name_, false); }
 
 private:
     QString name_;
     bool open_ = false;
-    QString error_;
+    Error failure_;
 };
-
-bool failWith(QString* error, const QString& why) {
-    if (error) *error = why;
-    return false;
-}
 
 } // namespace
 
-bool snapshotTableFile(const QString& source, const QString& target, QString* error) {
-    if (!QFileInfo(source).isFile()) return failWith(error, QStringLiteral("no file ") + source);
-    if (QFileInfo::exists(target)) return failWith(error, QStringLiteral("already there: ") + target);
+Error snapshotTableFile(const QString& source, const QString& target) {
+    if (!QFileInfo(source).isFile()) return {ErrorKind::NotFound, QStringLiteral("no file ") + source};
+    if (QFileInfo::exists(target)) return {ErrorKind::Invalid, QStringLiteral("already there: ") + target};
     OneShotConnection c(source);
-    if (!c.isOpen()) return failWith(error, c.error());
+    if (!c.isOpen()) return c.failure();
     QSqlQuery q(c.database());
-    // The file name is a value like any other: bound, never pasted into the statement.
-    if (!q.prepare(QStringLiteral("VACUUM INTO ?"))) return failWith(error, q.lastError().text());
-    q.addBindValue(target);
-    if (!q.exec()) return failWith(error, q.lastError().text());
+    q.setForwardOnly(true);
+    // The copy reads whatever pages there are: a file cut short would come out as a smaller table that
+    // passes every check, its lost rows lost for good. The engine's quick check looks first.
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(1)"))) return tableError(q.lastError());
+    if (q.next() && q.value(0).toString() != QLatin1String("ok"))
+        return {ErrorKind::Damaged, QStringLiteral("damaged table file: ") + source};
+    if (q.lastError().isValid()) return tableError(q.lastError());
     q.finish();
-    return true;
+    // The file name is a value like any other: bound, never pasted into the statement. The engine's own
+    // code tells a source held by another writer (busy) or one that is no database (not a database) from
+    // a target it cannot create (cannot open).
+    if (!q.prepare(QStringLiteral("VACUUM INTO ?"))) return tableError(q.lastError());
+    q.addBindValue(target);
+    if (!q.exec()) return tableError(q.lastError());
+    q.finish();
+    return {};
 }
 
 namespace {
@@ -195,34 +201,50 @@ struct ForeignRows {
 
 // The rows of table in file, each of our fields by name. Strict: any fault refuses the file. Salvage:
 // what can be read and fits is kept, the rest counted.
+// Why is told as a kind: a file that is not there, one that is no file of the engine or cannot be read
+// (Damaged), and one that is read well but is not ours to take (Invalid).
 std::optional<ForeignRows> readForeignRows(const QString& file, const QList<FieldSpec>& fields,
-                                           const QString& table, bool salvage, QString* error) {
-    auto refuse = [error](const QString& why) {
-        failWith(error, why);
+                                           const QString& table, bool salvage, Error& error) {
+    auto refuse = [&error](ErrorKind kind, const QString& why) {
+        error = {kind, why};
         return std::optional<ForeignRows>();
     };
-    if (!isEngineFile(file)) return refuse(QStringLiteral("not a table file: ") + file);
+    auto failed = [&error](const QSqlError& why) {
+        error = tableError(why);
+        return std::optional<ForeignRows>();
+    };
+    if (!isEngineFile(file))
+        return refuse(QFileInfo::exists(file) ? ErrorKind::Damaged : ErrorKind::NotFound,
+                      QStringLiteral("not a table file: ") + file);
     ForeignRows out;
     OneShotConnection c(file, true);
-    if (!c.isOpen()) return refuse(c.error());
+    if (!c.isOpen()) {
+        error = c.failure();
+        return std::nullopt;
+    }
     QSqlQuery q(c.database());
     q.setForwardOnly(true);
     if (!salvage) {
         if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next() ||
             q.value(0).toString() != QLatin1String("ok"))
-            return refuse(QStringLiteral("damaged table file: ") + file);
+            return refuse(ErrorKind::Damaged, QStringLiteral("damaged table file: ") + file);
         q.finish();
     }
     // Only a real table of that name: a view of that name would run its own query.
     q.prepare(QStringLiteral("SELECT type FROM sqlite_master WHERE name = ? COLLATE NOCASE"));
     q.addBindValue(table);
-    if (!q.exec() || !q.next() || q.value(0).toString() != QLatin1String("table"))
-        return refuse(QStringLiteral("no table ") + table + QStringLiteral(" in ") + file);
+    if (!q.exec() || !q.next() || q.value(0).toString() != QLatin1String("table")) {
+        // A schema page that cannot be read, or a file of our own that lost its table, is damaged; a
+        // foreign file read well that has no such table is refused.
+        const bool unread = q.lastError().isValid();
+        return refuse(unread || salvage ? ErrorKind::Damaged : ErrorKind::Invalid,
+                      QStringLiteral("no table ") + table + QStringLiteral(" in ") + file);
+    }
     q.finish();
     QHash<QString, std::pair<QString, bool>> declared; // lower-case name: type, primary key
     q.prepare(QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
     q.addBindValue(table);
-    if (!q.exec()) return refuse(q.lastError().text());
+    if (!q.exec()) return failed(q.lastError());
     while (q.next())
         declared.insert(q.value(0).toString().toLower(),
                         {q.value(1).toString().toUpper(), q.value(2).toInt() > 0});
@@ -233,26 +255,29 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
         const auto d = declared.constFind(f.name.toLower());
         present.append(d != declared.constEnd());
         if (d == declared.constEnd()) {
-            if (!salvage) return refuse(QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + file);
+            if (!salvage)
+                return refuse(ErrorKind::Invalid,
+                              QStringLiteral("no field ") + f.name + QStringLiteral(" in ") + file);
             columns.append(QStringLiteral("'null', NULL"));
             continue;
         }
         const QString ours =
             f.type == FieldType::AutoIncrement ? QStringLiteral("INTEGER") : columnType(f.type);
         if (!salvage && (d->first != ours || d->second != (f.type == FieldType::AutoIncrement)))
-            return refuse(QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, file));
+            return refuse(ErrorKind::Invalid,
+                          QStringLiteral("field %1 is %2, not %3 in %4").arg(f.name, d->first, ours, file));
         columns.append(QStringLiteral("typeof(") + quoted(f.name) + QStringLiteral("), ") + quoted(f.name));
     }
     if (!salvage && declared.size() != fields.size())
-        return refuse(QStringLiteral("%1 fields instead of %2 in %3")
-                          .arg(declared.size())
-                          .arg(fields.size())
-                          .arg(file));
+        return refuse(ErrorKind::Invalid, QStringLiteral("%1 fields instead of %2 in %3")
+                                              .arg(declared.size())
+                                              .arg(fields.size())
+                                              .arg(file));
     // A damaged file is read in the order its rows lie: a sort would need every page before the first row.
     const QString order = salvage ? QString() : QStringLiteral(" ORDER BY ") + quoted(fields.first().name);
     if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
                 quoted(table) + order))
-        return refuse(q.lastError().text());
+        return failed(q.lastError());
     const RecordKey key = recordKeyOf(fields);
     QSet<QString> seen;
     while (q.next()) {
@@ -264,6 +289,7 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
             if (present.at(i) && !fitsField(fields.at(i), storage)) {
                 if (!salvage)
                     return refuse(
+                        ErrorKind::Invalid,
                         QStringLiteral("a %1 value in field %2 of %3").arg(storage, fields.at(i).name, file));
                 fits = false;
             }
@@ -286,27 +312,29 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
         if (!seed) ++out.count.kept;
         out.rows.append(row);
     }
-    if (q.lastError().isValid() && !salvage) return refuse(q.lastError().text());
+    if (q.lastError().isValid() && !salvage) return failed(q.lastError());
     return out;
 }
 
 // The rows written with bound values into a fresh file made from our schema beside target, the fresh
 // file checked, then renamed over target; nothing of it stays on a failure.
-bool writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fields, const QString& table,
-                     const QString& target, QString* error) {
+// A fresh file that cannot be made or written is the system's failure (Io), or the engine's by its code;
+// rows that fail the check are refused (Invalid).
+Error writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fields, const QString& table,
+                      const QString& target) {
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-        return failWith(error, QStringLiteral("cannot create ") + QFileInfo(target).absolutePath());
+        return {ErrorKind::Io, QStringLiteral("cannot create ") + QFileInfo(target).absolutePath()};
     const QString fresh =
         target + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128) + QStringLiteral(".tmp");
-    auto discard = [&](const QString& why) {
+    auto discard = [&](const Error& why) {
         QFile::remove(fresh);
         for (const QString& companion : tableCompanionFiles(fresh))
             QFile::remove(companion);
-        return failWith(error, why);
+        return why;
     };
     {
         OneShotConnection c(fresh);
-        if (!c.isOpen()) return discard(c.error());
+        if (!c.isOpen()) return discard(c.failure());
         QSqlDatabase db = c.database();
         QStringList declarations;
         QStringList names;
@@ -317,17 +345,17 @@ bool writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fi
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("CREATE TABLE ") + quoted(table) + QStringLiteral(" (") +
                     declarations.join(QStringLiteral(", ")) + QLatin1Char(')')))
-            return discard(q.lastError().text());
-        if (!db.transaction()) return discard(db.lastError().text());
-        QString why;
+            return discard(tableError(q.lastError()));
+        if (!db.transaction()) return discard(tableError(db.lastError()));
+        Error why;
         {
             QSqlQuery insert(db);
             if (!insert.prepare(QStringLiteral("INSERT INTO ") + quoted(table) + QStringLiteral(" (") +
                                 names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
                                 QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
                                 QLatin1Char(')')))
-                why = insert.lastError().text();
-            for (qsizetype r = 0; why.isEmpty() && r < rows.size(); ++r) {
+                why = tableError(insert.lastError());
+            for (qsizetype r = 0; why.ok() && r < rows.size(); ++r) {
                 const QVariantList& row = rows.at(r);
                 for (qsizetype i = 0; i < row.size(); ++i) {
                     // A field the old file lacked: empty text, as a text never given is stored.
@@ -335,14 +363,14 @@ bool writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fi
                     insert.bindValue(static_cast<int>(i),
                                      emptyText ? QVariant(QStringLiteral("")) : row.at(i));
                 }
-                if (!insert.exec()) why = insert.lastError().text();
+                if (!insert.exec()) why = tableError(insert.lastError());
             }
         }
-        if (!why.isEmpty()) {
+        if (why.failed()) {
             db.rollback();
             return discard(why);
         }
-        if (!db.commit()) return discard(db.lastError().text());
+        if (!db.commit()) return discard(tableError(db.lastError()));
     }
     // What takes a table's place passes the same check the installation's tables are held to.
     const QList<TableFinding> findings = checkTableFile(fresh, fields, table);
@@ -350,35 +378,44 @@ bool writeFreshTable(const QList<QVariantList>& rows, const QList<FieldSpec>& fi
         QStringList lines;
         for (const TableFinding& f : findings)
             lines.append(faultLine(target, f));
-        return discard(lines.join(QStringLiteral("; ")));
+        return discard({ErrorKind::Invalid, lines.join(QStringLiteral("; "))});
     }
     std::error_code ec;
     std::filesystem::rename(std::filesystem::path(fresh.toStdU16String()),
                             std::filesystem::path(target.toStdU16String()), ec);
-    if (ec) return discard(QStringLiteral("cannot replace ") + target);
-    return true;
+    if (ec) return discard({ErrorKind::Io, QStringLiteral("cannot replace ") + target});
+    return {};
 }
 
 } // namespace
 
-bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
-                  QString* error) {
+Error copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target) {
     const QString table = QFileInfo(target).completeBaseName();
     if (fields.isEmpty() || !plainTableName(table))
-        return failWith(error, QStringLiteral("no table for ") + target);
+        return {ErrorKind::Invalid, QStringLiteral("no table for ") + target};
+    Error error;
     const auto read = readForeignRows(foreignFile, fields, table, false, error);
-    return read && writeFreshTable(read->rows, fields, table, target, error);
+    if (!read) return error;
+    return writeFreshTable(read->rows, fields, table, target);
 }
 
-bool salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields, const QString& target,
-                     SalvageCount* count, QString* error) {
+bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
+                  QString* error) {
+    const Error why = copyRowsInto(foreignFile, fields, target);
+    if (why.failed() && error) *error = why.detail;
+    return why.ok();
+}
+
+Error salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields, const QString& target,
+                      SalvageCount* count) {
     const QString table = QFileInfo(target).completeBaseName();
     if (fields.isEmpty() || !plainTableName(table))
-        return failWith(error, QStringLiteral("no table for ") + target);
+        return {ErrorKind::Invalid, QStringLiteral("no table for ") + target};
+    Error error;
     const auto read = readForeignRows(damagedFile, fields, table, true, error);
-    if (!read) return false;
+    if (!read) return error;
     if (count) *count = read->count;
-    return writeFreshTable(read->rows, fields, table, target, error);
+    return writeFreshTable(read->rows, fields, table, target);
 }
 
 QList<TableFinding> checkTableFile(const QString& path, const QList<FieldSpec>& fields,

@@ -31,8 +31,11 @@ QDateTime noTimestamp();
 //
 // A consistent copy of the table file at source, written to target (which must not exist yet), with
 // whatever the engine still holds in its journal folded in: a plain file copy of a table in use can
-// miss the last rows or catch a page half written.
-bool snapshotTableFile(const QString& source, const QString& target, QString* error = nullptr);
+// miss the last rows or catch a page half written. NotFound when there is no source, Invalid when target
+// is already there, Locked when another connection keeps the source from being read past the wait,
+// Damaged when the source is no file of the engine or fails its quick check (a file cut short would
+// otherwise come out as a smaller table that passes every check), Io when target cannot be written.
+Error snapshotTableFile(const QString& source, const QString& target);
 // A table file made elsewhere (a package, another installation's folder) never becomes ours as it is:
 // it may carry triggers, views, indexes or other objects that would run against our data. The rows of
 // its table (named as target's base name) are read from it opened read-only, each field of our schema
@@ -40,9 +43,13 @@ bool snapshotTableFile(const QString& source, const QString& target, QString* er
 // from our schema beside target, which then replaces target. A missing field, a declared type other
 // than ours, a value that is not of its field's type, a row that cannot be written or a fresh file that
 // fails checkTableFile (rows of one point repeating a record number and time) refuses the whole file,
-// and target stays as it was.
+// and target stays as it was. Why, as a kind: NotFound when there is no foreign file, Damaged when it is
+// no file of the engine or fails the engine's check, Invalid when our schema refuses it (or no table can
+// be named after target), Io when the fresh file cannot be written or put in target's place.
+Error copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target);
+// The same, with only the text of why.
 bool copyRowsInto(const QString& foreignFile, const QList<FieldSpec>& fields, const QString& target,
-                  QString* error = nullptr);
+                  QString* error);
 // What can be wrong with a table file.
 enum class TableFault {
     NotATableFile, // no file of the engine at all, or cut short before its first page ends
@@ -76,9 +83,11 @@ struct SalvageCount {
 // the same typed and bound copy, but every row that can be read and fits is kept rather than the file
 // refused: a field it lacks is left empty, a row with a value that does not fit its field and a repeat
 // of an earlier row's (point, record number, record time) stay out, reading ends at the first page that
-// cannot be read. False (target unchanged) when no rows could be read at all.
-bool salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields, const QString& target,
-                     SalvageCount* count = nullptr, QString* error = nullptr);
+// cannot be read. A failure (target unchanged) when no rows could be read at all: NotFound, Damaged for
+// a file that is no file of the engine or whose table cannot be read, Io when the fresh file cannot be
+// written, Invalid when the rows kept still fail the check.
+Error salvageRowsInto(const QString& damagedFile, const QList<FieldSpec>& fields, const QString& target,
+                      SalvageCount* count = nullptr);
 // The table a file relative to the data root holds ("Hour/h_t12345.db", "Data/Bd_Quon.DB",
 // "Join/j_2403/j_240309.db"), by its folder and name in any case; nothing for another file.
 std::optional<TableKind> tableKindOfFile(const QString& relative);

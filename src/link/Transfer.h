@@ -3,6 +3,8 @@
 // frames, validation, retries and time-outs; a transfer knows what its replies mean and decides, for each
 // valid block, whether the engine goes on, reads the block again or stops. A new kind of traffic is a new
 // Transfer class, never a change to the engine.
+#include "common/Error.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -79,6 +81,21 @@ struct Failure {
     quint8 status = 0;   // the refusing status byte, when one came
     QByteArray received; // what had arrived when the transfer ended
     QString message;     // the refusal as the user was told it, when a transfer reported one
+
+    // The same failure as the database and the files tell theirs, so that a caller deciding on "the
+    // corrector said no" against "nothing came back" against "nothing could be sent" needs no mapping
+    // of its own.
+    Error error() const {
+        switch (kind) {
+        case FailureKind::Refused:
+            return {ErrorKind::Refused, message};
+        case FailureKind::LinkBroken:
+            return {ErrorKind::NoLink, message};
+        case FailureKind::NoReply:
+            break;
+        }
+        return {ErrorKind::NoReply, message};
+    }
 };
 
 class Transfer {

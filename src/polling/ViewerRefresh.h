@@ -5,6 +5,7 @@
 // cycle. The steps that need windows or the application (the synchronisation, the table check, the
 // database start-up) are hooks, so the console and tarn-cli run the same sequence.
 #include "common/DataRoot.h"
+#include "common/Error.h"
 #include "common/Notifier.h"
 #include "polling/ViewerCycle.h"
 
@@ -32,6 +33,8 @@ struct ViewerSyncOutcome {
     int copied = 0;
     int missing = 0;
     QStringList errors;
+    // The same errors with their kinds (a file another program held is Locked: busy, not broken).
+    QList<Error> failures;
 };
 
 class ViewerRefresh {

@@ -16,6 +16,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <utility>
 
 namespace tarn::sync {
 
@@ -208,6 +209,10 @@ bool FolderSync::start() {
     sourceLost_ = false;
     copied_ = missing_ = done_ = 0;
     errors_.clear();
+    failures_.clear();
+    busy_.clear();
+    heldBack_.clear();
+    retrying_ = false;
     pending_.clear();
     nextRule_ = 0;
     writeTextLines(errorListPath(root_), {});
@@ -216,7 +221,7 @@ bool FolderSync::start() {
         return false;
     }
     if (!plan_.massDeletes.isEmpty() && !allowMassDelete_) {
-        errors_.append(massDeleteText(language_, plan_.massDeletes));
+        noteFailure(ErrorKind::Invalid, massDeleteText(language_, plan_.massDeletes));
         finished_ = true;
     }
     return true;
@@ -265,7 +270,7 @@ void FolderSync::expand(const SyncRule& rule) {
         if (const auto relative = relativeSyncPath(text))
             pending_.append(*relative);
         else
-            errors_.append(QStringLiteral("rule refused: ") + text);
+            noteFailure(ErrorKind::Invalid, QStringLiteral("rule refused: ") + text);
     }
 }
 
@@ -276,8 +281,13 @@ void FolderSync::noteMissing(const QString& sourcePath) {
     writeTextLines(errorListPath(root_), lines);
 }
 
+void FolderSync::noteFailure(ErrorKind kind, const QString& text) {
+    errors_.append(text);
+    failures_.append({kind, text});
+}
+
 void FolderSync::copyOne(const QString& relative) {
-    ++done_;
+    if (!retrying_) ++done_; // the gauge counts a file once, however often it is tried
     QString source = fileIgnoringCase(source_, relative);
     if (source.isEmpty()) source = QDir(source_).filePath(relative);
     QString target = fileIgnoringCase(root_.root(), relative);
@@ -285,15 +295,30 @@ void FolderSync::copyOne(const QString& relative) {
         target = QDir(root_.root())
                      .filePath(QFileInfo(relative).path() + QLatin1Char('/') + QFileInfo(source).fileName());
     const bool table = isTableName(relative);
+    // A file another program holds is busy, not broken: held back for a second try at the end of the
+    // run, and only a file still held then is reported, as busy. Either way the rest of the rule goes
+    // on, as nothing is wrong with it.
+    auto holdBack = [&](const QString& text) {
+        if (!retrying_) {
+            heldBack_.append(relative);
+            return;
+        }
+        noteFailure(ErrorKind::Locked, text);
+        busy_.append(relative);
+    };
     auto fail = [&](const QString& file, int code) {
-        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), code));
-        pending_.clear(); // the rest of this rule is not done
+        const QString text = copyFailedText(language_, QDir::toNativeSeparators(file), code);
+        if (code == EBUSY) return holdBack(text);
+        noteFailure(ErrorKind::Io, text);
+        if (!retrying_) pending_.clear(); // the rest of this rule is not done
     };
     // A table that cannot be taken in as ours: the copy keeps what it had.
-    auto refuse = [&](const QString& file, const QString& why) {
-        errors_.append(copyFailedText(language_, QDir::toNativeSeparators(file), EINVAL) +
-                       QStringLiteral(" (") + why + QLatin1Char(')'));
-        pending_.clear();
+    auto refuse = [&](const QString& file, const Error& why) {
+        const QString text = copyFailedText(language_, QDir::toNativeSeparators(file), EINVAL) +
+                             QStringLiteral(" (") + why.detail + QLatin1Char(')');
+        if (why.is(ErrorKind::Locked)) return holdBack(text);
+        noteFailure(why.kind, text);
+        if (!retrying_) pending_.clear();
     };
     // A table's journal goes with the table; it must not outlive the file it belongs to.
     if (table && !database::settleTableFile(target)) return fail(target, EBUSY);
@@ -305,7 +330,8 @@ void FolderSync::copyOne(const QString& relative) {
             sourceLost_ = true;
             finished_ = true;
             pending_.clear();
-            errors_.append(sourceLostText(language_, source_));
+            heldBack_.clear(); // nothing more is taken from a master that went
+            noteFailure(ErrorKind::NotFound, sourceLostText(language_, source_));
             return;
         }
         // The master has no such file: neither has the copy.
@@ -318,16 +344,16 @@ void FolderSync::copyOne(const QString& relative) {
         // The master may be writing: its table is read through the engine, as one consistent copy,
         // and only its rows come in, into a file made from our own schema.
         const auto kind = database::tableKindOfFile(relative);
-        if (!kind || !schemas_.ok) return refuse(source, QStringLiteral("no table of ours"));
+        if (!kind || !schemas_.ok)
+            return refuse(source, {ErrorKind::Invalid, QStringLiteral("no table of ours")});
         const QString temporary = target + QStringLiteral(".") + QUuid::createUuid().toString(QUuid::Id128) +
                                   QStringLiteral(".tmp");
-        QString why;
-        const bool ok = database::snapshotTableFile(source, temporary, &why) &&
-                        database::copyRowsInto(temporary, schemas_.of(*kind), target, &why);
+        Error why = database::snapshotTableFile(source, temporary);
+        if (why.ok()) why = database::copyRowsInto(temporary, schemas_.of(*kind), target);
         QFile::remove(temporary);
         for (const QString& companion : database::tableCompanionFiles(temporary))
             QFile::remove(companion);
-        if (!ok) return refuse(source, why);
+        if (why.failed()) return refuse(source, why);
         ++copied_;
         return;
     }
@@ -356,6 +382,11 @@ bool FolderSync::step() {
     }
     while (pending_.isEmpty()) {
         if (nextRule_ >= rules_.size()) {
+            if (!retrying_ && !heldBack_.isEmpty()) {
+                retrying_ = true;
+                pending_ = std::exchange(heldBack_, {});
+                continue;
+            }
             finished_ = true;
             return false;
         }

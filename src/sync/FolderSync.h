@@ -13,6 +13,7 @@
 //   5  folder + group file                each group of Group\name_G.000
 // Every path is taken relative to both folders; a rule that would reach outside them is refused.
 #include "common/DataRoot.h"
+#include "common/Error.h"
 #include "database/Schema.h"
 #include "link/LinkSettings.h"
 
@@ -98,6 +99,14 @@ public:
     int gaugeMaximum() const { return gaugeMaximum_; }
     // The copy errors, each "Ошибка! при копировании файла … - код ошибки: …", and the rules refused.
     const QStringList& errors() const { return errors_; }
+    // The same failures, each with its kind and errors()' text as its detail: Locked for a file another
+    // program held through the run and its second try, NotFound for a master that went, Damaged for a
+    // master's table that cannot be read, Invalid for a table or rule refused, Io for a file that could
+    // not be written.
+    const QList<Error>& failures() const { return failures_; }
+    // The files (relative) that another program held both when their turn came and when they were tried
+    // again at the end of the run: busy, not broken; the next run takes them.
+    const QStringList& busy() const { return busy_; }
     const QString& sourceFolder() const { return source_; }
 
 private:
@@ -108,6 +117,7 @@ private:
     // The master's folder is still there and still the one the run began with.
     bool sourceStillThere() const;
     void noteMissing(const QString& sourcePath);
+    void noteFailure(ErrorKind kind, const QString& text);
 
     DataRoot root_;
     QString source_;
@@ -116,6 +126,10 @@ private:
     QList<SyncRule> rules_;
     qsizetype nextRule_ = 0;
     QStringList pending_; // the current rule's files, relative
+    // A file another program held when its turn came is tried once more when every rule is done,
+    // rather than failing the run for a moment's overlap.
+    QStringList heldBack_;
+    bool retrying_ = false;
     bool stopFlag_ = false;
     bool stopped_ = false;
     bool finished_ = false;
@@ -124,6 +138,8 @@ private:
     int done_ = 0;
     int gaugeMaximum_ = 100;
     QStringList errors_;
+    QList<Error> failures_;
+    QStringList busy_;
     SyncPlan plan_;
     bool allowMassDelete_ = false;
     bool sourceLost_ = false;

@@ -108,6 +108,7 @@ bool GroupSaveRun::step() {
              LogColour::Green);
     } else {
         ++failures_;
+        causes_.append({outcome.kind, outcome.error});
         log_(outcome.message, LogColour::Red);
     }
     return true;
@@ -194,6 +195,10 @@ bool GroupOpenRun::step() {
              LogColour::Green);
     } else {
         ++failures_;
+        // A name that could name no file inside the folder was never opened: refused as it stands.
+        causes_.append(isPackageEntryName(name)
+                           ? Error{outcome.kind, outcome.error}
+                           : Error{ErrorKind::Invalid, QStringLiteral("not a package name: ") + name});
         log_(dataErrorText(name), LogColour::Red);
     }
     return true;

@@ -4,6 +4,7 @@
 // point per step() (the window ticks every 50 ms, tarn-cli loops), with a log of coloured lines and a
 // stop flag that ends the run before the next point.
 #include "common/DataRoot.h"
+#include "common/Error.h"
 #include "common/LineColour.h"
 #include "common/Notifier.h"
 #include "database/Schema.h"
@@ -45,6 +46,9 @@ public:
     bool succeeded() const { return finished_ && !stopped_ && failures_ == 0 && started_; }
     int packed() const { return packed_; }
     int failures() const { return failures_; }
+    // Why each member that failed did, in order, with its kind: the log shows the user's text only,
+    // and a caller deciding whether to try again needs "held elsewhere" told from "damaged".
+    const QList<Error>& causes() const { return causes_; }
     const QString& folder() const { return folder_; }
     const QStringList& packages() const { return packages_; }
 
@@ -69,6 +73,7 @@ private:
     QStringList packages_;
     int packed_ = 0;
     int failures_ = 0;
+    QList<Error> causes_;
     bool started_ = false;
     bool stopFlag_ = false;
     bool stopped_ = false;
@@ -94,6 +99,8 @@ public:
     bool succeeded() const { return finished_ && !stopped_ && failures_ == 0 && started_; }
     int opened() const { return opened_; }
     int failures() const { return failures_; }
+    // Why each package that failed did, in order, with its kind (see GroupSaveRun::causes).
+    const QList<Error>& causes() const { return causes_; }
     // The points whose data arrived, in order (for the windows to refresh).
     const QStringList& identifiers() const { return identifiers_; }
     PackageLimits limits;
@@ -115,6 +122,7 @@ private:
     QStringList identifiers_;
     int opened_ = 0;
     int failures_ = 0;
+    QList<Error> causes_;
     bool started_ = false;
     bool stopFlag_ = false;
     bool stopped_ = false;

@@ -24,10 +24,17 @@ constexpr int kHeaderBytes = 8;
 // Name length and compressed size: the least an entry takes besides its name and data.
 constexpr int kEntryHeadBytes = 6;
 
-PackageResult failed(const QString& why) {
+PackageResult failed(ErrorKind kind, const QString& why) {
     PackageResult r;
+    r.kind = kind;
     r.error = why;
     return r;
+}
+
+// A package that cannot be opened for reading: not there at all, or there and unreadable.
+PackageResult unreadable(const QFile& in) {
+    return failed(in.exists() ? ErrorKind::Io : ErrorKind::NotFound,
+                  QStringLiteral("cannot read ") + in.fileName());
 }
 
 void putU16(QByteArray& out, quint16 v) {
@@ -43,15 +50,15 @@ void putU32(QByteArray& out, quint32 v) {
 }
 
 // One file as one zlib stream at the highest level, read in chunks.
-bool deflateFile(const QString& path, QByteArray& compressed, QString& error) {
+bool deflateFile(const QString& path, QByteArray& compressed, Error& error) {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read ") + path;
+        error = {in.exists() ? ErrorKind::Io : ErrorKind::NotFound, QStringLiteral("cannot read ") + path};
         return false;
     }
     z_stream z{};
     if (deflateInit(&z, Z_BEST_COMPRESSION) != Z_OK) {
-        error = QStringLiteral("zlib: deflateInit");
+        error = {ErrorKind::Io, QStringLiteral("zlib: deflateInit")};
         return false;
     }
     QByteArray input;
@@ -61,7 +68,7 @@ bool deflateFile(const QString& path, QByteArray& compressed, QString& error) {
     while (ok && flush != Z_FINISH) {
         input = in.read(kChunk);
         if (in.error() != QFileDevice::NoError) {
-            error = QStringLiteral("cannot read ") + path;
+            error = {ErrorKind::Io, QStringLiteral("cannot read ") + path};
             ok = false;
             break;
         }
@@ -72,7 +79,7 @@ bool deflateFile(const QString& path, QByteArray& compressed, QString& error) {
             z.next_out = reinterpret_cast<Bytef*>(output.data());
             z.avail_out = static_cast<uInt>(output.size());
             if (deflate(&z, flush) == Z_STREAM_ERROR) {
-                error = QStringLiteral("zlib: deflate");
+                error = {ErrorKind::Io, QStringLiteral("zlib: deflate")};
                 ok = false;
                 break;
             }
@@ -80,7 +87,7 @@ bool deflateFile(const QString& path, QByteArray& compressed, QString& error) {
         } while (z.avail_out == 0);
         // The size field has four bytes.
         if (ok && static_cast<quint64>(compressed.size()) > std::numeric_limits<quint32>::max()) {
-            error = QStringLiteral("too large for a package: ") + path;
+            error = {ErrorKind::Invalid, QStringLiteral("too large for a package: ") + path};
             ok = false;
         }
     }
@@ -143,46 +150,55 @@ public:
         const qint64 fileSize = in_.size();
         char head[kHeaderBytes];
         if (fileSize < kHeaderBytes || !readExactly(in_, head, kHeaderBytes))
-            return failed(QStringLiteral("package too short"));
-        if (qFromLittleEndian<quint32>(head) != kPackageMagic) return failed(QStringLiteral("not a package"));
+            return failed(ErrorKind::Damaged, QStringLiteral("package too short"));
+        if (qFromLittleEndian<quint32>(head) != kPackageMagic)
+            return failed(ErrorKind::Invalid, QStringLiteral("not a package"));
         const quint32 count = qFromLittleEndian<quint32>(head + 4);
-        if (count > limits_.maxEntries) return failed(QStringLiteral("too many entries: %1").arg(count));
+        if (count > limits_.maxEntries)
+            return failed(ErrorKind::Invalid, QStringLiteral("too many entries: %1").arg(count));
         if (static_cast<qint64>(count) * kEntryHeadBytes > fileSize - kHeaderBytes)
-            return failed(QStringLiteral("package truncated"));
+            return failed(ErrorKind::Damaged, QStringLiteral("package truncated"));
         PackageResult result;
         QSet<QString> seen;
         for (quint32 i = 0; i < count; ++i) {
-            if (keepGoing && !keepGoing()) return failed(QStringLiteral("stopped"));
+            if (keepGoing && !keepGoing()) return failed(ErrorKind::None, QStringLiteral("stopped"));
             char lengthBytes[2];
-            if (!readExactly(in_, lengthBytes, 2)) return failed(QStringLiteral("package truncated"));
+            if (!readExactly(in_, lengthBytes, 2))
+                return failed(ErrorKind::Damaged, QStringLiteral("package truncated"));
             const quint16 length = qFromLittleEndian<quint16>(lengthBytes);
-            if (length == 0 || length > remaining()) return failed(QStringLiteral("package truncated"));
+            if (length == 0 || length > remaining())
+                return failed(ErrorKind::Damaged, QStringLiteral("package truncated"));
             QByteArray nameBytes(length, Qt::Uninitialized);
             if (!readExactly(in_, nameBytes.data(), length))
-                return failed(QStringLiteral("package truncated"));
+                return failed(ErrorKind::Damaged, QStringLiteral("package truncated"));
             const QString name = fromCp1251(nameBytes);
-            if (!isPackageEntryName(name)) return failed(QStringLiteral("entry name refused: ") + name);
+            if (!isPackageEntryName(name))
+                return failed(ErrorKind::Invalid, QStringLiteral("entry name refused: ") + name);
             // Windows folders do not tell case apart: two such names would land on one file.
-            if (seen.contains(name.toLower())) return failed(QStringLiteral("entry repeated: ") + name);
+            if (seen.contains(name.toLower()))
+                return failed(ErrorKind::Invalid, QStringLiteral("entry repeated: ") + name);
             seen.insert(name.toLower());
             char sizeBytes[4];
-            if (!readExactly(in_, sizeBytes, 4)) return failed(QStringLiteral("package truncated"));
+            if (!readExactly(in_, sizeBytes, 4))
+                return failed(ErrorKind::Damaged, QStringLiteral("package truncated"));
             const quint32 compressed = qFromLittleEndian<quint32>(sizeBytes);
-            if (compressed > remaining()) return failed(QStringLiteral("package truncated: ") + name);
+            if (compressed > remaining())
+                return failed(ErrorKind::Damaged, QStringLiteral("package truncated: ") + name);
             PackageEntryInfo info{name, compressed, 0};
             if (headersOnly_) {
                 info.size = -1;
-                if (!in_.seek(in_.pos() + compressed)) return failed(QStringLiteral("package truncated"));
+                if (!in_.seek(in_.pos() + compressed))
+                    return failed(ErrorKind::Damaged, QStringLiteral("package truncated"));
                 result.entries.append(info);
                 continue;
             }
-            if (!sink_.begin(name)) return failed(QStringLiteral("cannot write ") + name);
-            QString why;
+            if (!sink_.begin(name)) return failed(ErrorKind::Io, QStringLiteral("cannot write ") + name);
+            Error why;
             if (!inflateEntry(compressed, info.size, why)) {
                 sink_.abandon();
-                return failed(why + QStringLiteral(": ") + name);
+                return failed(why.kind, why.detail + QStringLiteral(": ") + name);
             }
-            if (!sink_.finish()) return failed(QStringLiteral("cannot write ") + name);
+            if (!sink_.finish()) return failed(ErrorKind::Io, QStringLiteral("cannot write ") + name);
             result.entries.append(info);
         }
         result.ok = true;
@@ -192,10 +208,10 @@ public:
 private:
     qint64 remaining() const { return in_.size() - in_.pos(); }
 
-    bool inflateEntry(quint32 compressed, qint64& produced, QString& why) {
+    bool inflateEntry(quint32 compressed, qint64& produced, Error& why) {
         z_stream z{};
         if (inflateInit(&z) != Z_OK) {
-            why = QStringLiteral("zlib: inflateInit");
+            why = {ErrorKind::Io, QStringLiteral("zlib: inflateInit")};
             return false;
         }
         QByteArray input(static_cast<qsizetype>(kChunk), Qt::Uninitialized);
@@ -207,7 +223,7 @@ private:
         while (ok && left > 0 && !ended) {
             const qint64 n = in_.read(input.data(), qMin<qint64>(kChunk, left));
             if (n <= 0) {
-                why = QStringLiteral("package truncated");
+                why = {ErrorKind::Damaged, QStringLiteral("package truncated")};
                 ok = false;
                 break;
             }
@@ -221,7 +237,7 @@ private:
                 // Nothing more to give until the next chunk of input arrives.
                 if (rc == Z_BUF_ERROR && z.avail_in == 0) break;
                 if (rc != Z_OK && rc != Z_STREAM_END) {
-                    why = QStringLiteral("damaged data");
+                    why = {ErrorKind::Damaged, QStringLiteral("damaged data")};
                     ok = false;
                     break;
                 }
@@ -229,12 +245,13 @@ private:
                 produced += got;
                 total_ += got;
                 if (produced > limits_.maxEntryBytes || total_ > limits_.maxTotalBytes) {
-                    why = QStringLiteral("unpacked size over the limit");
+                    // Bytes that inflate past what any package of ours holds: refused, not damaged.
+                    why = {ErrorKind::Invalid, QStringLiteral("unpacked size over the limit")};
                     ok = false;
                     break;
                 }
                 if (got > 0 && !sink_.write(output.constData(), got)) {
-                    why = QStringLiteral("cannot write");
+                    why = {ErrorKind::Io, QStringLiteral("cannot write")};
                     ok = false;
                     break;
                 }
@@ -246,7 +263,8 @@ private:
         if (!ok) return false;
         // The stream must end exactly where its size says.
         if (!ended || left > 0 || z.avail_in > 0) {
-            why = ended ? QStringLiteral("data after the stream") : QStringLiteral("stream cut short");
+            why = {ErrorKind::Damaged,
+                   ended ? QStringLiteral("data after the stream") : QStringLiteral("stream cut short")};
             return false;
         }
         return true;
@@ -262,7 +280,7 @@ private:
 PackageResult readWith(const QString& packagePath, const PackageLimits& limits, EntrySink& sink,
                        const std::function<bool()>& keepGoing) {
     QFile in(packagePath);
-    if (!in.open(QIODevice::ReadOnly)) return failed(QStringLiteral("cannot read ") + packagePath);
+    if (!in.open(QIODevice::ReadOnly)) return unreadable(in);
     return Reader(in, limits, sink).run(keepGoing);
 }
 
@@ -280,9 +298,10 @@ bool isPackageEntryName(const QString& name) {
 
 PackageResult writePackage(const QString& packagePath, const QString& folder, const QStringList& names) {
     if (static_cast<quint64>(names.size()) > std::numeric_limits<quint32>::max())
-        return failed(QStringLiteral("too many files"));
+        return failed(ErrorKind::Invalid, QStringLiteral("too many files"));
     QSaveFile out(packagePath);
-    if (!out.open(QIODevice::WriteOnly)) return failed(QStringLiteral("cannot write ") + packagePath);
+    if (!out.open(QIODevice::WriteOnly))
+        return failed(ErrorKind::Io, QStringLiteral("cannot write ") + packagePath);
     QByteArray head;
     putU32(head, kPackageMagic);
     putU32(head, static_cast<quint32>(names.size()));
@@ -292,13 +311,13 @@ PackageResult writePackage(const QString& packagePath, const QString& folder, co
         if (!ok) break;
         if (!isPackageEntryName(name)) {
             out.cancelWriting();
-            return failed(QStringLiteral("name cannot be packed: ") + name);
+            return failed(ErrorKind::Invalid, QStringLiteral("name cannot be packed: ") + name);
         }
         QByteArray data;
-        QString why;
+        Error why;
         if (!deflateFile(QDir(folder).filePath(name), data, why)) {
             out.cancelWriting();
-            return failed(why);
+            return failed(why.kind, why.detail);
         }
         const QByteArray nameBytes = toCp1251(name);
         QByteArray entry;
@@ -311,23 +330,23 @@ PackageResult writePackage(const QString& packagePath, const QString& folder, co
     }
     if (!ok) {
         out.cancelWriting();
-        return failed(QStringLiteral("cannot write ") + packagePath);
+        return failed(ErrorKind::Io, QStringLiteral("cannot write ") + packagePath);
     }
-    if (!out.commit()) return failed(QStringLiteral("cannot write ") + packagePath);
+    if (!out.commit()) return failed(ErrorKind::Io, QStringLiteral("cannot write ") + packagePath);
     result.ok = true;
     return result;
 }
 
 PackageResult unpackPackage(const QString& packagePath, const QString& folder, const PackageLimits& limits,
                             const std::function<bool()>& keepGoing) {
-    if (!QFileInfo(folder).isDir()) return failed(QStringLiteral("no folder ") + folder);
+    if (!QFileInfo(folder).isDir()) return failed(ErrorKind::NotFound, QStringLiteral("no folder ") + folder);
     FolderSink sink(folder);
     return readWith(packagePath, limits, sink, keepGoing);
 }
 
 PackageResult listPackage(const QString& packagePath, const PackageLimits& limits) {
     QFile in(packagePath);
-    if (!in.open(QIODevice::ReadOnly)) return failed(QStringLiteral("cannot read ") + packagePath);
+    if (!in.open(QIODevice::ReadOnly)) return unreadable(in);
     NullSink sink;
     return Reader(in, limits, sink, true).run({});
 }

@@ -10,6 +10,8 @@
 // A package comes from outside: before anything is allocated or written, every count and size is held
 // against what the file can hold and against the limits below, and every name must be a plain file
 // name, so that nothing inside a package reaches outside the folder it is unpacked into.
+#include "common/Error.h"
+
 #include <QList>
 #include <QString>
 #include <functional>
@@ -37,7 +39,13 @@ struct PackageEntryInfo {
 struct PackageResult {
     bool ok = false;
     QString error; // why not, for the log and tarn-cli (the windows say the user's text)
+    // What kind of failure: Damaged for a package cut short or whose data do not inflate, Invalid for
+    // one refused as no package of ours (its magic, a name, a size over the limits), NotFound when there
+    // is no package, Io when it or an entry cannot be read or written. None when the run was stopped.
+    ErrorKind kind = ErrorKind::None;
     QList<PackageEntryInfo> entries;
+
+    Error failure() const { return {kind, error}; }
 };
 
 // A name inside a package that may become a file: a plain Windows-1251 file name, no separators, no

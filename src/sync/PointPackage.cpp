@@ -158,26 +158,31 @@ PackOutcome packPoint(const DataRoot& root, const database::Schemas& schemas, co
                       const QString& packagePath, const StepProgress& progress) {
     PackOutcome out;
     const QString name = QFileInfo(packagePath).fileName();
-    auto fail = [&](const QString& why) {
+    auto fail = [&](const Error& why) {
         out.ok = false;
-        out.error = why;
+        out.error = why.detail;
+        out.kind = why.kind;
         out.message = packageWriteFailedText(name);
         clearStagingFolder(root);
         return out;
     };
     const QList<PointFile> files = pointPackageFiles(root, identifier);
-    if (files.isEmpty() || !schemas.ok) return fail(QStringLiteral("no point ") + identifier);
+    // Without the schema files no table can be told ours or not: the installation's own files are wrong.
+    if (files.isEmpty() || !schemas.ok)
+        return fail({files.isEmpty() ? ErrorKind::NotFound : ErrorKind::Damaged,
+                     QStringLiteral("no point ") + identifier});
     const int steps = kPackSteps;
     int step = 0;
-    if (const QString failure = clearStagingFolder(root); !failure.isEmpty()) return fail(failure);
+    if (const QString failure = clearStagingFolder(root); !failure.isEmpty())
+        return fail({ErrorKind::Io, failure});
     if (!keepGoing(progress, ++step, steps)) {
         out.stopped = true;
         return out;
     }
     const QString staging = stagingFolder(root);
-    if (!QDir().mkpath(staging)) return fail(QStringLiteral("cannot create ") + staging);
+    if (!QDir().mkpath(staging)) return fail({ErrorKind::Io, QStringLiteral("cannot create ") + staging});
     if (!writeTextLines(QDir(staging).filePath(QLatin1String(kIdentifierFile)), {identifier}))
-        return fail(QStringLiteral("cannot write ") + QLatin1String(kIdentifierFile));
+        return fail({ErrorKind::Io, QStringLiteral("cannot write ") + QLatin1String(kIdentifierFile)});
     QStringList names{QLatin1String(kIdentifierFile)};
     step += 2;
     for (const PointFile& f : files) {
@@ -189,15 +194,19 @@ PackOutcome packPoint(const DataRoot& root, const database::Schemas& schemas, co
         // A file the point does not have is simply not in the package.
         if (!QFileInfo(f.path).isFile()) continue;
         const QString staged = QDir(staging).filePath(f.name);
-        QString why;
-        const bool copied =
-            f.table ? database::snapshotTableFile(f.path, staged, &why) : copyWhole(f.path, staged) == 0;
-        if (!copied) return fail(why.isEmpty() ? QStringLiteral("cannot copy ") + f.path : why);
+        if (f.table) {
+            if (const Error why = database::snapshotTableFile(f.path, staged); why.failed())
+                return fail(
+                    {why.kind, why.detail.isEmpty() ? QStringLiteral("cannot copy ") + f.path : why.detail});
+        } else if (const int code = copyWhole(f.path, staged); code != 0) {
+            return fail({code == ENOENT ? ErrorKind::NotFound : ErrorKind::Io,
+                         QStringLiteral("cannot copy ") + f.path});
+        }
         names.append(f.name);
     }
     names.sort(Qt::CaseInsensitive);
     const PackageResult written = writePackage(packagePath, staging, names);
-    if (!written.ok) return fail(written.error);
+    if (!written.ok) return fail(written.failure());
     keepGoing(progress, steps - 1, steps);
     if (const QString failure = clearStagingFolder(root); !failure.isEmpty()) {
         // The package is whole; only the staging folder stayed behind.
@@ -258,9 +267,10 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
                           Notifier& notifier, const UnpackOptions& options) {
     UnpackOutcome out;
     const QString shownName = QDir::toNativeSeparators(packagePath);
-    auto fail = [&](const QString& why) {
+    auto fail = [&](const Error& why) {
         out.ok = false;
-        out.error = why;
+        out.error = why.detail;
+        out.kind = why.kind;
         out.message = options.groupMode ? dataErrorText(shownName) : unpackFailedText();
         clearStagingFolder(root);
         return out;
@@ -270,24 +280,26 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         clearStagingFolder(root);
         return out;
     };
-    if (!schemas.ok) return fail(schemas.error);
+    if (!schemas.ok) return fail({ErrorKind::Damaged, schemas.error});
     const int steps = kPackSteps;
     int step = 0;
-    if (const QString failure = clearStagingFolder(root); !failure.isEmpty()) return fail(failure);
+    if (const QString failure = clearStagingFolder(root); !failure.isEmpty())
+        return fail({ErrorKind::Io, failure});
     const QString staging = stagingFolder(root);
-    if (!QDir().mkpath(staging)) return fail(QStringLiteral("cannot create ") + staging);
+    if (!QDir().mkpath(staging)) return fail({ErrorKind::Io, QStringLiteral("cannot create ") + staging});
     if (!keepGoing(options.progress, ++step, steps)) return stopped();
 
     // Only the files of one point, named in the entries' headers, are inflated at all: anything else
     // is refused before a byte of it is unpacked.
     const PackageResult listed = listPackage(packagePath, options.limits);
-    if (!listed.ok) return fail(listed.error);
+    if (!listed.ok) return fail(listed.failure());
     if (const QString stranger = unexpectedEntry(listed.entries); !stranger.isEmpty())
-        return fail(QStringLiteral("not a file of a point's package: ") + stranger);
+        return fail({ErrorKind::Invalid, QStringLiteral("not a file of a point's package: ") + stranger});
 
     const PackageResult unpacked = unpackPackage(packagePath, staging, options.limits,
                                                  [&] { return keepGoing(options.progress, step, steps); });
-    if (!unpacked.ok) return unpacked.error == QLatin1String("stopped") ? stopped() : fail(unpacked.error);
+    if (!unpacked.ok)
+        return unpacked.error == QLatin1String("stopped") ? stopped() : fail(unpacked.failure());
     step += 4;
     if (!keepGoing(options.progress, step, steps)) return stopped();
 
@@ -295,7 +307,8 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         readTextLines(QDir(staging).filePath(QLatin1String(kIdentifierFile)), kMaxIdentifierFileBytes);
     const QString identifier = idLines && !idLines->isEmpty() ? idLines->first().trimmed() : QString();
     if (!database::isPointIdentifier(identifier))
-        return fail(QStringLiteral("no point identifier in ") + QLatin1String(kIdentifierFile));
+        return fail(
+            {ErrorKind::Invalid, QStringLiteral("no point identifier in ") + QLatin1String(kIdentifierFile)});
     out.identifier = identifier;
     const QList<PointFile> files = pointPackageFiles(root, identifier);
 
@@ -303,17 +316,19 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
     for (const PointFile& f : files) {
         const QString staged = QDir(staging).filePath(f.name);
         if (!QFileInfo(staged).isFile()) continue;
-        QString why;
         // Rebuilt from our own schema: what else the sender's file holds (triggers, views, indexes)
         // stays behind.
-        if (f.table && !database::copyRowsInto(staged, schemas.of(f.kind), staged, &why)) return fail(why);
+        if (f.table) {
+            if (const Error why = database::copyRowsInto(staged, schemas.of(f.kind), staged); why.failed())
+                return fail(why);
+        }
         if (!f.table && QFileInfo(staged).size() > kMaxParameterFileBytes)
-            return fail(QStringLiteral("parameter file too large"));
+            return fail({ErrorKind::Invalid, QStringLiteral("parameter file too large")});
         if (!keepGoing(options.progress, ++step, steps)) return stopped();
     }
 
     database::Registry registry(root, schemas);
-    if (!registry.ok()) return fail(registry.error());
+    if (!registry.ok()) return fail({ErrorKind::Io, registry.error()});
     const std::optional<database::Point> known = registry.find(identifier);
     std::optional<database::Point> fresh;
     if (known) {
@@ -328,14 +343,17 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         }
     } else {
         fresh = pointFromPackage(identifier, staging, files, schemas, notifier, options);
-        if (!fresh) return fail(QStringLiteral("the package says nothing of the corrector"));
+        if (!fresh)
+            return fail({ErrorKind::Invalid, QStringLiteral("the package says nothing of the corrector")});
     }
 
     // The targets must be free: a table still open elsewhere keeps its journal beside it, and a
     // replaced file under an open table would be read through the old journal.
     for (const PointFile& f : files)
-        if (f.table && !database::settleTableFile(f.path))
-            return fail(QStringLiteral("table in use: ") + f.path);
+        if (f.table) {
+            if (const Error settled = database::trySettleTableFile(f.path); settled.failed())
+                return fail({settled.kind, QStringLiteral("table in use: ") + f.path});
+        }
 
     // Everything is written beside its target first; nothing is replaced until all of it is there.
     std::vector<std::unique_ptr<QSaveFile>> prepared(static_cast<std::size_t>(files.size()));
@@ -344,15 +362,15 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         if (!QFileInfo(staged).isFile()) continue;
         const QString target = files.at(i).path;
         if (!QDir().mkpath(QFileInfo(target).absolutePath()))
-            return fail(QStringLiteral("cannot create ") + QFileInfo(target).absolutePath());
+            return fail({ErrorKind::Io, QStringLiteral("cannot create ") + QFileInfo(target).absolutePath()});
         QFile in(staged);
         auto file = std::make_unique<QSaveFile>(target);
         if (!in.open(QIODevice::ReadOnly) || !file->open(QIODevice::WriteOnly))
-            return fail(QStringLiteral("cannot write ") + target);
+            return fail({ErrorKind::Io, QStringLiteral("cannot write ") + target});
         while (!in.atEnd()) {
             const QByteArray chunk = in.read(64 * 1024);
             if (in.error() != QFileDevice::NoError || file->write(chunk) != chunk.size())
-                return fail(QStringLiteral("cannot write ") + target);
+                return fail({ErrorKind::Io, QStringLiteral("cannot write ") + target});
         }
         prepared[static_cast<std::size_t>(i)] = std::move(file);
     }
@@ -363,9 +381,9 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
         const PointFile& f = files.at(i);
         auto& file = prepared[static_cast<std::size_t>(i)];
         if (file) {
-            if (!file->commit()) return fail(QStringLiteral("cannot replace ") + f.path);
+            if (!file->commit()) return fail({ErrorKind::Io, QStringLiteral("cannot replace ") + f.path});
         } else if (QFileInfo::exists(f.path) && !QFile::remove(f.path)) {
-            return fail(QStringLiteral("cannot remove ") + f.path);
+            return fail({ErrorKind::Io, QStringLiteral("cannot remove ") + f.path});
         }
         keepGoing({}, ++step, steps);
     }
@@ -373,7 +391,7 @@ UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas
 
     if (fresh) {
         // A point new here: registered with the link defaults, its missing tables made empty.
-        if (!registry.add(*fresh)) return fail(registry.error());
+        if (!registry.add(*fresh)) return fail({ErrorKind::Io, registry.error()});
         out.added = true;
         out.message = options.groupMode ? normText() : QString();
     } else {

@@ -66,6 +66,9 @@ struct PackOutcome {
     bool stopped = false;
     QString message; // the user's text: written, or the write error
     QString error;   // the cause, for the log
+    // The cause's kind: Locked for a table another connection keeps from being read, Damaged for a table
+    // file that cannot be read, Io for a package or staging file that cannot be written.
+    ErrorKind kind = ErrorKind::None;
     QList<PackageEntryInfo> entries;
 };
 // Packs the registered point into packagePath (written whole or not at all). The table files are taken
@@ -93,6 +96,10 @@ struct UnpackOutcome {
     QString identifier;
     QString message; // the user's text ("В БД ЗАПИСАНО", "норма", "Ошибка", "Ошибка данных: …")
     QString error;   // the cause, for the log
+    // The cause's kind: Damaged for a package (or a table in it) that cannot be read, Invalid for one
+    // refused as foreign (not one point's files, a table our schema refuses), Locked for a table of the
+    // point held open elsewhere, Io for a file of the installation that cannot be written.
+    ErrorKind kind = ErrorKind::None;
 };
 UnpackOutcome unpackPoint(const DataRoot& root, const database::Schemas& schemas, const QString& packagePath,
                           Notifier& notifier, const UnpackOptions& options);

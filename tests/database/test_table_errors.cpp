@@ -146,3 +146,118 @@ TEST(ErrorKinds, KindNamesAndTheEngineCodes) {
     EXPECT_EQ(kindOf("disk I/O"), ErrorKind::Io);
     EXPECT_TRUE(tableError(QSqlError()).ok());
 }
+
+namespace {
+
+// The first part of a table file, as a copy cut off in the middle leaves it.
+QString truncatedCopy(const test::TempHome& home, const QString& source, const QString& name, qint64 keep) {
+    const QString path = home.path(folder::Work, name);
+    QFile::remove(path);
+    EXPECT_TRUE(QFile::copy(source, path));
+    QFile file(path);
+    EXPECT_TRUE(file.resize(keep));
+    return path;
+}
+
+} // namespace
+
+TEST(TableFileCopies, ASnapshotSaysWhyItCouldNotBeTaken) {
+    test::TempHome home;
+    const QString source = madeTable(home, QStringLiteral("h_t12345.db"));
+    const QString target = home.path(folder::Pack, QStringLiteral("h_t12345.db"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(target).absolutePath()));
+
+    const Error missing = snapshotTableFile(home.path(folder::Work, QStringLiteral("h_t99999.db")), target);
+    EXPECT_EQ(missing.kind, ErrorKind::NotFound) << missing.detail.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // Bytes that were never a table file, and a file cut off after its first pages: damaged, not missing.
+    home.write(folder::Work, QStringLiteral("h_t54321.db"), QByteArray(8192, '\x5A'));
+    const Error garbage = snapshotTableFile(home.path(folder::Work, QStringLiteral("h_t54321.db")), target);
+    EXPECT_EQ(garbage.kind, ErrorKind::Damaged) << garbage.detail.toStdString();
+    const QString cut =
+        truncatedCopy(home, source, QStringLiteral("h_t11111.db"), QFileInfo(source).size() / 2);
+    const Error truncated = snapshotTableFile(cut, target);
+    EXPECT_EQ(truncated.kind, ErrorKind::Damaged) << truncated.detail.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // A target folder nothing can be written into.
+    const QString nowhere = test::unwritableFolder(home.root().root()) + QStringLiteral("/h_t12345.db");
+    const Error unwritable = snapshotTableFile(source, nowhere);
+    EXPECT_EQ(unwritable.kind, ErrorKind::Io) << unwritable.detail.toStdString();
+
+    // Another program's file with the older journal, held in its write transaction past the wait.
+    ASSERT_TRUE(test::useRollbackJournal(source));
+    {
+        NoBusyWait noWait;
+        test::SqliteHolder holder(source);
+        ASSERT_TRUE(holder.lockForWriting());
+        const Error held = snapshotTableFile(source, target);
+        EXPECT_EQ(held.kind, ErrorKind::Locked) << held.detail.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(target));
+    }
+    // Let go, it is copied whole; a second copy to the same target is refused, the first one kept.
+    EXPECT_TRUE(snapshotTableFile(source, target).ok());
+    EXPECT_EQ(test::queryNumber(target, QStringLiteral("SELECT count(*) FROM h_t12345")), 201);
+    EXPECT_EQ(snapshotTableFile(source, target).kind, ErrorKind::Invalid);
+    EXPECT_EQ(test::queryNumber(target, QStringLiteral("SELECT count(*) FROM h_t12345")), 201);
+}
+
+TEST(TableFileCopies, CopyingRowsInTellsAMissingADamagedAForeignAndAnUnwritableFileApart) {
+    test::TempHome home;
+    const QString source = madeTable(home, QStringLiteral("h_t12345.db"));
+    const QString target = home.path(folder::Hour, QStringLiteral("h_t12345.db"));
+
+    EXPECT_EQ(copyRowsInto(home.path(folder::Work, QStringLiteral("none.db")), fields(), target).kind,
+              ErrorKind::NotFound);
+    const QString header = truncatedCopy(home, source, QStringLiteral("h_t22222.db"), 300);
+    EXPECT_EQ(copyRowsInto(header, fields(), target).kind, ErrorKind::Damaged);
+    const QString cut =
+        truncatedCopy(home, source, QStringLiteral("h_t11111.db"), QFileInfo(source).size() / 2);
+    const Error truncated = copyRowsInto(cut, fields(), target);
+    EXPECT_EQ(truncated.kind, ErrorKind::Damaged) << truncated.detail.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    // Read well, but not a table our schema takes: a field gone, or one of another type.
+    const QString foreign = home.path(folder::Work, QStringLiteral("foreign.db"));
+    ASSERT_TRUE(QFile::copy(source, foreign));
+    ASSERT_TRUE(test::alterTableFile(foreign, {"ALTER TABLE h_t12345 DROP COLUMN hNote"}));
+    const Error refused = copyRowsInto(foreign, fields(), target);
+    EXPECT_EQ(refused.kind, ErrorKind::Invalid) << refused.detail.toStdString();
+    EXPECT_EQ(refused.detail, QStringLiteral("no field hNote in ") + foreign);
+    QString text; // the text-only form says the same
+    EXPECT_FALSE(copyRowsInto(foreign, fields(), target, &text));
+    EXPECT_EQ(text, refused.detail);
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    const QString nowhere = test::unwritableFolder(home.root().root()) + QStringLiteral("/h_t12345.db");
+    const Error unwritable = copyRowsInto(source, fields(), nowhere);
+    EXPECT_EQ(unwritable.kind, ErrorKind::Io) << unwritable.detail.toStdString();
+    EXPECT_EQ(copyRowsInto(source, {}, target).kind, ErrorKind::Invalid);
+
+    EXPECT_TRUE(copyRowsInto(source, fields(), target).ok());
+    EXPECT_EQ(test::queryNumber(target, QStringLiteral("SELECT count(*) FROM h_t12345")), 201);
+}
+
+TEST(TableFileCopies, ASalvageThatCannotBeginSaysWhy) {
+    test::TempHome home;
+    const QString source = madeTable(home, QStringLiteral("h_t12345.db"));
+    const QString target = home.path(folder::Hour, QStringLiteral("h_t12345.db"));
+    SalvageCount count;
+    EXPECT_EQ(
+        salvageRowsInto(home.path(folder::Work, QStringLiteral("none.db")), fields(), target, &count).kind,
+        ErrorKind::NotFound);
+    home.write(folder::Work, QStringLiteral("h_t54321.db"), QByteArray(8192, '\x5A'));
+    const Error garbage =
+        salvageRowsInto(home.path(folder::Work, QStringLiteral("h_t54321.db")), fields(), target);
+    EXPECT_EQ(garbage.kind, ErrorKind::Damaged) << garbage.detail.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(target));
+
+    const QString nowhere = test::unwritableFolder(home.root().root()) + QStringLiteral("/h_t12345.db");
+    const Error unwritable = salvageRowsInto(source, fields(), nowhere, &count);
+    EXPECT_EQ(unwritable.kind, ErrorKind::Io) << unwritable.detail.toStdString();
+
+    // A file of our own whose rows are fine comes through whole.
+    EXPECT_TRUE(salvageRowsInto(source, fields(), target, &count).ok());
+    EXPECT_EQ(count.kept, 200);
+}

@@ -434,3 +434,31 @@ TEST(ExchangeRawLine, AClaimedLineGivesEveryChunkToItsReceiverUntilReleased) {
     gone.reset();
     EXPECT_FALSE(r.engine.lineClaimed());
 }
+
+TEST(ExchangeFailures, EachEndingIsTheSharedErrorKindWithItsMessage) {
+    // A corrector that said no, one that said nothing, and a link on which nothing could be sent: the
+    // same three endings as the engine gives them, each the error the files and the database also use.
+    EngineRig refused;
+    refused.transfer.refusalVerdict = RefusalVerdict::End;
+    ASSERT_TRUE(refused.write(0x82, hex("39 30 00 00 0A D7")));
+    refused.answer(EngineRig::frame(0x48, {}));
+    ASSERT_EQ(refused.transfer.failures.size(), 1);
+    Failure told = refused.transfer.failures[0];
+    told.message = QStringLiteral("пароль не верный");
+    EXPECT_EQ(told.error().kind, ErrorKind::Refused);
+    EXPECT_EQ(told.error().detail, told.message);
+
+    EngineRig silent(1);
+    silent.read(opRead, 0, 32);
+    silent.timeOut();
+    ASSERT_EQ(silent.transfer.failures.size(), 1);
+    EXPECT_EQ(silent.transfer.failures[0].error().kind, ErrorKind::NoReply);
+
+    EngineRig broken;
+    broken.link.markBroken();
+    broken.read(opRead, 0x82, 6);
+    broken.settle();
+    ASSERT_EQ(broken.transfer.failures.size(), 1);
+    EXPECT_EQ(broken.transfer.failures[0].error().kind, ErrorKind::NoLink);
+    EXPECT_TRUE(broken.transfer.failures[0].error().failed());
+}

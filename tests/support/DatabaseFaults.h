@@ -1,5 +1,6 @@
 #pragma once
 // Table files that fail as they fail in the field: held by another program, or damaged.
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -60,6 +61,29 @@ inline bool alterTableFile(const QString& path, const QStringList& statements) {
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+// A table file another program made with the engine's older journal (rather than the write-ahead log
+// our own files keep): there a writer holding the file keeps readers out too.
+inline bool useRollbackJournal(const QString& path) {
+    return alterTableFile(path, {QStringLiteral("PRAGMA journal_mode=DELETE")});
+}
+
+// A folder nothing can be written into: made read-only, or, where the permissions do not stop this
+// process (run as the superuser), a folder that cannot be made at all because a plain file has its name.
+inline QString unwritableFolder(const QString& parent) {
+    const QString folder = parent + QStringLiteral("/read-only");
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                      QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QFile probe(folder + QStringLiteral("/probe"));
+    if (!probe.open(QIODevice::WriteOnly)) return folder;
+    probe.close();
+    probe.remove();
+    QFile blocker(parent + QStringLiteral("/plain-file"));
+    blocker.open(QIODevice::WriteOnly);
+    blocker.write("x");
+    return blocker.fileName() + QStringLiteral("/folder");
 }
 
 // The first value of a query on a table file, read by the engine directly; -1 when it cannot be read.

@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 #include "database/Registry.h"
+#include "support/DatabaseFaults.h"
 #include "support/TestSupport.h"
 #include "sync/FolderSync.h"
 
@@ -11,6 +12,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 using namespace tarn;
 using namespace tarn::database;
@@ -238,9 +241,10 @@ TEST(FolderSync, ATableWhoseRowsRepeatARecordIsRefusedAndTheCopyKeepsItsOwn) {
                                  p.schemas.of(TableKind::Hourly));
         ASSERT_TRUE(t);
         for (int i = 1; i <= 2; ++i)
-            ASSERT_TRUE(t->append({{QStringLiteral("hIdentif"), id},
-                                   {QStringLiteral("hNumWrCor"), i},
-                                   {QStringLiteral("hDT_Corr"), QStringLiteral("2025-03-01T0%1:00:00").arg(i)}}));
+            ASSERT_TRUE(
+                t->append({{QStringLiteral("hIdentif"), id},
+                           {QStringLiteral("hNumWrCor"), i},
+                           {QStringLiteral("hDT_Corr"), QStringLiteral("2025-03-01T0%1:00:00").arg(i)}}));
     }
     // The master's table holds record 1 of that hour twice.
     ASSERT_TRUE(alter(tablePath(p.master.root(), TableKind::Hourly, id),
@@ -255,7 +259,8 @@ TEST(FolderSync, ATableWhoseRowsRepeatARecordIsRefusedAndTheCopyKeepsItsOwn) {
     }
     ASSERT_EQ(s.errors().size(), 1) << s.errors().join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(s.errors().first().contains(QStringLiteral("h_t12345"))) << s.errors().first().toStdString();
-    EXPECT_TRUE(s.errors().first().contains(QStringLiteral("repeated rows 1"))) << s.errors().first().toStdString();
+    EXPECT_TRUE(s.errors().first().contains(QStringLiteral("repeated rows 1")))
+        << s.errors().first().toStdString();
     EXPECT_EQ(p.copy.read(folder::Hour, QStringLiteral("h_t12345.db")), local);
     EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, id), 2);
 }
@@ -334,4 +339,111 @@ TEST(FolderSync, ARunThatWouldEmptyAFolderIsRefusedUnlessAllowed) {
     EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(0)), 1);
     EXPECT_FALSE(QFile::exists(tablePath(p.copy.root(), TableKind::Hourly, ids.at(1))));
     EXPECT_FALSE(QFile::exists(tablePath(p.copy.root(), TableKind::Hourly, ids.at(2))));
+}
+
+namespace {
+
+// The engine's busy wait, for the tests of a held file: none at all, so nothing waits.
+struct NoBusyWait {
+    NoBusyWait() { qputenv("TARN_DB_BUSY_WAIT_MS", "0"); }
+    ~NoBusyWait() { qunsetenv("TARN_DB_BUSY_WAIT_MS"); }
+};
+
+// The master's tables one record ahead of the copy's, so a table that came in shows it.
+void masterAhead(Pair& p, const QStringList& ids) {
+    for (const QString& id : ids)
+        ASSERT_TRUE(
+            alter(tablePath(p.master.root(), TableKind::Hourly, id),
+                  {QStringLiteral("INSERT INTO h_%1 (hIdentif, hNumWrCor) VALUES ('%1', 2)").arg(id)}));
+}
+
+} // namespace
+
+TEST(FolderSync, AFileAnotherProgramHoldsIsTriedAgainAndThenReportedBusyNotBroken) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001"), QStringLiteral("t00002"), QStringLiteral("t00003")};
+    threePoints(p, ids);
+    masterAhead(p, ids);
+    NoBusyWait noWait;
+    // The copy's first table is open in a window here (its journal stays beside it); the master's
+    // second, kept with the older journal, is held in another program's write transaction. Both stay
+    // so through the run and its second try.
+    const QString master2 = tablePath(p.master.root(), TableKind::Hourly, ids.at(1));
+    ASSERT_TRUE(test::useRollbackJournal(master2));
+    auto window = TableFile::open(tablePath(p.copy.root(), TableKind::Hourly, ids.at(0)), TableKind::Hourly,
+                                  p.schemas.of(TableKind::Hourly));
+    ASSERT_TRUE(window);
+    test::SqliteHolder holder(master2);
+    ASSERT_TRUE(holder.lockForWriting());
+
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(s.start());
+    while (s.step()) {
+    }
+    EXPECT_EQ(s.busy(), (QStringList{"Hour/h_t00001.db", "Hour/h_t00002.db"}));
+    // The texts are the ones the copy always gave; the kind says they are busy, not broken.
+    ASSERT_EQ(s.errors().size(), 2) << s.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(s.errors().at(0).contains(QStringLiteral("h_t00001.db"))) << s.errors().at(0).toStdString();
+    EXPECT_TRUE(s.errors().at(0).endsWith(QStringLiteral("- код ошибки:") + QString::number(EBUSY)));
+    EXPECT_TRUE(s.errors().at(1).contains(QStringLiteral("h_t00002.db"))) << s.errors().at(1).toStdString();
+    ASSERT_EQ(s.failures().size(), 2);
+    for (qsizetype i = 0; i < 2; ++i) {
+        EXPECT_EQ(s.failures().at(i).kind, ErrorKind::Locked) << i;
+        EXPECT_EQ(s.failures().at(i).detail, s.errors().at(i));
+    }
+    // Nothing was wrong with the rest of the rule: the third table came in, and the gauge counted each
+    // file once.
+    EXPECT_EQ(s.copied(), 1);
+    EXPECT_EQ(s.done(), 6);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(2)), 2);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(0)), 1);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(1)), 1);
+}
+
+TEST(FolderSync, AFileLetGoBeforeTheEndOfTheRunComesInOnItsSecondTry) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001"), QStringLiteral("t00002")};
+    threePoints(p, ids);
+    masterAhead(p, ids);
+    auto window = TableFile::open(tablePath(p.copy.root(), TableKind::Hourly, ids.at(0)), TableKind::Hourly,
+                                  p.schemas.of(TableKind::Hourly));
+    ASSERT_TRUE(window);
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(s.start());
+    ASSERT_TRUE(s.step()); // the first point's .val
+    ASSERT_TRUE(s.step()); // its table, held
+    EXPECT_EQ(s.copied(), 0);
+    EXPECT_TRUE(s.errors().isEmpty());
+    window.reset(); // the window closes while the run goes on
+    while (s.step()) {
+    }
+    EXPECT_TRUE(s.errors().isEmpty()) << s.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(s.failures().isEmpty());
+    EXPECT_TRUE(s.busy().isEmpty());
+    EXPECT_EQ(s.copied(), 2);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(0)), 2);
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(1)), 2);
+}
+
+TEST(FolderSync, EachFailureCarriesItsKind) {
+    Pair p;
+    const QStringList ids{QStringLiteral("t00001")};
+    threePoints(p, ids);
+    // A master's table cut short, a rule that would reach outside, and (further below) a master that went.
+    const QString master1 = tablePath(p.master.root(), TableKind::Hourly, ids.at(0));
+    {
+        QFile cut(master1);
+        ASSERT_TRUE(cut.resize(300));
+    }
+    p.rules("4*Hour\\*h_\r\n1*..\\*outside.000\r\n");
+    sync::FolderSync s(p.copy.root(), p.master.root().root(), kRussian);
+    ASSERT_TRUE(s.start());
+    while (s.step()) {
+    }
+    ASSERT_EQ(s.failures().size(), 2) << s.errors().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(s.failures().at(0).kind, ErrorKind::Damaged) << s.errors().at(0).toStdString();
+    EXPECT_EQ(s.failures().at(1).kind, ErrorKind::Invalid) << s.errors().at(1).toStdString();
+    EXPECT_TRUE(s.errors().at(1).startsWith(QStringLiteral("rule refused: ")));
+    EXPECT_TRUE(s.busy().isEmpty());
+    EXPECT_EQ(hourlyRows(p.copy.root(), p.schemas, ids.at(0)), 1);
 }

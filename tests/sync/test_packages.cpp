@@ -2,6 +2,7 @@
 // damaged packages refused without a change, and the packages of a whole group.
 #include "common/TextFile.h"
 #include "database/Registry.h"
+#include "support/DatabaseFaults.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 #include "sync/GroupPackages.h"
@@ -537,4 +538,73 @@ TEST(GroupPackages, SaveEveryMemberThenOpenThemElsewhere) {
                             record);
     EXPECT_FALSE(none.start());
     EXPECT_EQ(b.notifier.texts().last(), QStringLiteral("ОШИБКА!!! нет данных"));
+}
+
+TEST(PointPackage, AFailureSaysWhetherThePackageIsDamagedForeignHeldOrCannotBeWritten) {
+    Installation a;
+    storePoint(a);
+    const QString file = a.home.path(folder::MailBD, QStringLiteral("12345.tbd"));
+    ASSERT_TRUE(sync::packPoint(a.root(), a.schemas, kId, file).ok);
+
+    // Written where nothing can be written: the user's text as before, the kind says why.
+    const QString nowhere = test::unwritableFolder(a.root().root()) + QStringLiteral("/12345.tbd");
+    const sync::PackOutcome unwritten = sync::packPoint(a.root(), a.schemas, kId, nowhere);
+    EXPECT_FALSE(unwritten.ok);
+    EXPECT_EQ(unwritten.kind, ErrorKind::Io) << unwritten.error.toStdString();
+    EXPECT_EQ(unwritten.message, sync::packageWriteFailedText(QStringLiteral("12345.tbd")));
+
+    Installation b;
+    // Cut short in the middle of its data.
+    const QByteArray whole = a.home.read(folder::MailBD, QStringLiteral("12345.tbd"));
+    const QString cut = writeBytes(b.home, QStringLiteral("cut.tbd"), whole.left(whole.size() / 2));
+    const sync::UnpackOutcome damaged = b.unpack(cut);
+    EXPECT_FALSE(damaged.ok);
+    EXPECT_EQ(damaged.kind, ErrorKind::Damaged) << damaged.error.toStdString();
+    EXPECT_EQ(damaged.message, sync::unpackFailedText());
+    EXPECT_EQ(sync::inspectPackage(cut).kind, ErrorKind::Damaged);
+    // No package of ours at all, or one carrying a file of no point: refused as foreign.
+    const QString text = writeBytes(b.home, QStringLiteral("letter.tbd"), QByteArray("Dear colleagues, ..."));
+    EXPECT_EQ(b.unpack(text).kind, ErrorKind::Invalid);
+    const QString strange = writeBytes(
+        b.home, QStringLiteral("odd.tbd"),
+        package({entry("id.000", zlibStream("12345\r\n")), entry("readme.txt", zlibStream("hello"))}));
+    const sync::UnpackOutcome foreign = b.unpack(strange);
+    EXPECT_EQ(foreign.kind, ErrorKind::Invalid) << foreign.error.toStdString();
+    // A table in it whose fields are not ours.
+    const QByteArray odd =
+        alteredTable(a.table(TableKind::Hourly), {"ALTER TABLE h_12345 DROP COLUMN hDT_Corr"});
+    ASSERT_FALSE(odd.isEmpty());
+    const QString oddTable =
+        writeBytes(b.home, QStringLiteral("table.tbd"),
+                   package({entry("h_12345.db", zlibStream(odd)), entry("id.000", zlibStream("12345\r\n"))}));
+    const sync::UnpackOutcome refused = b.unpack(oddTable);
+    EXPECT_EQ(refused.kind, ErrorKind::Invalid) << refused.error.toStdString();
+    EXPECT_EQ(sync::unpackPoint(b.root(), b.schemas, b.home.path(folder::MailBD, QStringLiteral("none.tbd")),
+                                b.notifier, {})
+                  .kind,
+              ErrorKind::NotFound);
+    EXPECT_FALSE(Registry(b.root(), b.schemas).find(kId));
+    // A group's run keeps each cause with its kind beside the log's user texts.
+    QStringList log;
+    sync::GroupOpenRun group(b.root(), b.schemas, b.notifier, link::LinkSettings{},
+                             b.root().dir(folder::MailBD),
+                             {QStringLiteral("cut.tbd"), QStringLiteral("letter.tbd")}, kRussian,
+                             [&log](const QString& line, sync::LogColour) { log.append(line); });
+    ASSERT_TRUE(group.start());
+    while (group.step()) {
+    }
+    ASSERT_EQ(group.causes().size(), 2);
+    EXPECT_EQ(group.causes().at(0).kind, ErrorKind::Damaged);
+    EXPECT_EQ(group.causes().at(1).kind, ErrorKind::Invalid);
+    EXPECT_TRUE(log.contains(sync::dataErrorText(QStringLiteral("letter.tbd"))));
+
+    // A table of the point open in a window here: held, not broken.
+    storePoint(b);
+    auto window =
+        TableFile::open(b.table(TableKind::Hourly), TableKind::Hourly, b.schemas.of(TableKind::Hourly));
+    ASSERT_TRUE(window);
+    const sync::UnpackOutcome held = b.unpack(file, true);
+    EXPECT_FALSE(held.ok);
+    EXPECT_EQ(held.kind, ErrorKind::Locked) << held.error.toStdString();
+    EXPECT_TRUE(held.error.contains(QStringLiteral("in use")));
 }

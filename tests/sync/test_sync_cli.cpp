@@ -371,3 +371,37 @@ TEST(SyncCli, ViewerIsRefusedOffACopyOrWithTheCycleOffAndEndsInOrderOnSigterm) {
     tarn::test::expectCliJsonFits(c.arguments(), out);
     EXPECT_GE(out.count("\"synchronised\""), 2);
 }
+
+TEST(SyncCli, ABusyFileIsReportedWithItsKind) {
+    test::TempHome master;
+    test::TempHome copy;
+    writeMissingSchemaFiles(master.root());
+    writeMissingSchemaFiles(copy.root());
+    const Schemas schemas = loadSchemas(master.root());
+    for (test::TempHome* home : {&master, &copy})
+        for (const char* id : {"t00001", "t00002"}) {
+            auto t = TableFile::open(tablePath(home->root(), TableKind::Hourly, QString::fromLatin1(id)),
+                                     TableKind::Hourly, schemas.of(TableKind::Hourly));
+            ASSERT_TRUE(t);
+        }
+    QFile program(QDir(master.root().root()).filePath(QStringLiteral("Tarn_B.exe")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.close();
+    copy.write(folder::Current, QStringLiteral("SynCor.000"), "t00001\r\nt00002\r\n");
+    copy.write(folder::Work, QStringLiteral("SynDir.000"), "4*Hour\\*h_\r\n");
+    // The copy's first table open here, as a window of the running program would hold it.
+    auto window = TableFile::open(tablePath(copy.root(), TableKind::Hourly, QStringLiteral("t00001")),
+                                  TableKind::Hourly, schemas.of(TableKind::Hourly));
+    ASSERT_TRUE(window);
+    const CliResult synced =
+        cli(copy.root().root(), {"--json", "sync", "run", "--from", master.root().root()});
+    EXPECT_EQ(synced.exitCode, 3) << synced.out.toStdString();
+    EXPECT_EQ(synced.json.value(QStringLiteral("copied")).toInt(), 1);
+    EXPECT_EQ(synced.json.value(QStringLiteral("busy")).toArray().toVariantList(),
+              QVariantList{QStringLiteral("Hour/h_t00001.db")});
+    const QJsonArray failures = synced.json.value(QStringLiteral("failures")).toArray();
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_EQ(failures.at(0).toObject().value(QStringLiteral("kind")).toString(), QStringLiteral("locked"));
+    EXPECT_EQ(failures.at(0).toObject().value(QStringLiteral("text")).toString(),
+              synced.json.value(QStringLiteral("errors")).toArray().at(0).toString());
+}
