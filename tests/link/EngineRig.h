@@ -41,14 +41,19 @@ struct EngineRig {
     RecordingNotifier notifier;
     link::LinkPort link{port, notifier};
     link::LinkLog log;
-    SystemClock clock;
+    SystemClock systemClock;
+    ManualClock manualClock{QDateTime(QDate(2025, 3, 9), QTime(10, 0))};
+    // The computer's timers, or time the test moves (for waits whose length is what is tested).
+    Clock& clock;
     link::ExchangeEngine engine{link, notifier, clock};
     RecordingTransfer transfer;
     int completed = 0;
     int lost = 0;
     QStringList noLinkTexts;
 
-    explicit EngineRig(int retries = 6, int address = 1) {
+    enum class Time { System, Manual };
+    explicit EngineRig(int retries = 6, int address = 1, Time time = Time::System)
+        : clock(time == Time::Manual ? static_cast<Clock&>(manualClock) : systemClock) {
         port.existing = {QStringLiteral("/dev/ttyS0")};
         link.configure(QStringLiteral("COM1"), QStringLiteral("19200"), false);
         link.openPort(true);

@@ -269,10 +269,12 @@ namespace {
 // The interactive modem on a fake line, its waits a few milliseconds.
 struct SessionRig {
     test::EngineRig rig;
+    explicit SessionRig(test::EngineRig::Time time) : rig(6, 1, time) { setUp(); }
     link::LinkSettings settings;
     LineHold hold;
     std::unique_ptr<ModemSession> modem;
-    SessionRig() {
+    SessionRig() { setUp(); }
+    void setUp() {
         settings.corrPort = QStringLiteral("COM1");
         settings.modemHoldSec = QStringLiteral("3");
         modem = std::make_unique<ModemSession>(rig.engine, rig.link, settings, kRussian);
@@ -317,27 +319,26 @@ TEST(ModemSession, ManualDialConnectsAndTheHoldCountdownDropsAnIdleCall) {
 // "СБРОС МОД" keeps the line quiet for the guard time before "+++", and a late reply starts that time
 // again: "+++" inside it would be data to the modem and "ATH0" would reach the corrector.
 TEST(ModemSession, TheDropWaitsForAQuietLineBeforeTheEscape) {
-    SessionRig s;
+    SessionRig s(test::EngineRig::Time::Manual);
+    ManualClock& clock = s.rig.manualClock;
     s.modem->escapeGuardMs = 80;
     ASSERT_TRUE(s.modem->dial(QStringLiteral("5551234")).isEmpty());
-    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 2; }));
+    ASSERT_TRUE(clock.runUntil([&] { return s.written().size() >= 2; }, 10'000));
     s.rig.port.inject("CONNECT 9600\r\n");
     ASSERT_TRUE(s.modem->connected());
     s.modem->drop();
     EXPECT_EQ(s.written().size(), 2); // nothing at once
     // Part of the guard time passes; then a byte arrives, and the quiet time counts from it.
-    QElapsedTimer partOfTheGuard;
-    partOfTheGuard.start();
-    while (partOfTheGuard.elapsed() < 50)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    clock.advance(50);
     EXPECT_EQ(s.written().size(), 2);
-    QElapsedTimer sinceLastByte;
-    sinceLastByte.start();         // before the byte arrives, so the measured time can only be longer
     s.rig.port.inject("\x01\x02"); // a late frame from the corrector
-    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 3; }));
-    EXPECT_GE(sinceLastByte.elapsed(), 80); // never earlier than the guard time after the last byte
+    const qint64 lastByteAt = clock.monotonicMs();
+    clock.advance(79);
+    EXPECT_EQ(s.written().size(), 2); // still within the guard time after the last byte
+    ASSERT_TRUE(clock.runUntil([&] { return s.written().size() >= 3; }, 10'000));
+    EXPECT_GE(clock.monotonicMs() - lastByteAt, 80); // never earlier than the guard time after the last byte
     EXPECT_EQ(s.written().at(2), QByteArray("+++"));
-    ASSERT_TRUE(test::waitUntil([&] { return s.written().size() >= 4; }));
+    ASSERT_TRUE(clock.runUntil([&] { return s.written().size() >= 4; }, 10'000));
     EXPECT_EQ(s.written().at(3), QByteArray("ATH0\r"));
 }
 
