@@ -17,6 +17,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QSqlQuery>
 #include <QVariant>
 #include <array>
 #include <memory>
@@ -54,6 +55,10 @@ public:
                                const QString& orderBy = {}) const {
         return trySelect(condition, values, orderBy).value_or(QList<QVariantList>());
     }
+    // Every row in the order of the first field, as a query a view fetches from as it scrolls (a year of
+    // hourly rows is never copied whole). The query runs on the table's own connection and must be let
+    // go before the table is. Nothing when it failed: lastFailure says why.
+    virtual std::optional<QSqlQuery> listing() const = 0;
     // The rows holding the greatest value of field (the newest number, the latest time); none when the
     // table holds no rows or the selection failed.
     virtual QList<QVariantList> selectGreatest(const QString& field) const = 0;

@@ -717,6 +717,20 @@ QVariant TableFile::fitted(int position, const QVariant& value) const {
     return f.width > 0 ? QVariant(value.toString().left(f.width)) : value;
 }
 
+std::optional<QSqlQuery> TableFile::listing() const {
+    QString sql = QStringLiteral("SELECT * FROM ") + quoted(table_);
+    for (const FieldSpec& f : fields_)
+        if (isIdentifierField(f))
+            sql += QStringLiteral(" WHERE ") + quoted(f.name) + QStringLiteral(" <> '0'");
+    sql += QStringLiteral(" ORDER BY ") + quoted(fields_.first().name);
+    QSqlQuery query(database());
+    if (!query.exec(sql)) {
+        failure_ = tableError(query.lastError());
+        return std::nullopt;
+    }
+    return query;
+}
+
 QList<QVariantList> TableFile::selectGreatest(const QString& field) const {
     const int p = position(field);
     if (p < 0) {

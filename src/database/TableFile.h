@@ -119,6 +119,7 @@ public:
     std::optional<QList<QVariantList>> trySelect(const QString& condition = {},
                                                  const QVariantList& values = {},
                                                  const QString& orderBy = {}) const override;
+    std::optional<QSqlQuery> listing() const override;
     QList<QVariantList> selectGreatest(const QString& field) const override;
     bool append(const QVariantMap& values) override;
     bool update(const QString& keyField, const QVariant& key, const QString& field,
