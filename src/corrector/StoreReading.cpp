@@ -110,7 +110,8 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
 
 StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage, const Reading& reading,
                                      const link::LinkSettings& settings, int address, int lang,
-                                     const QList<int>& kindsRead, int sourceKind, const StoreRequestHooks& hooks) {
+                                     const QList<int>& kindsRead, int sourceKind,
+                                     const StoreRequestHooks& hooks) {
     StoreRequestResult r;
     // Without a serial number there is no point to store under.
     if (!reading.hasSerial() || !storage.schemas().ok) return r;

@@ -92,8 +92,7 @@ DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, co
         if (!changedGroup.trimmed().isEmpty())
             database::markGroupRowsReplaced(storage, now.date(), changedGroup.trimmed());
         database::renumberScheduledRows(
-            storage, now.date(),
-            [&schedule](const QString& group, const QTime& begin, const QTime& end) {
+            storage, now.date(), [&schedule](const QString& group, const QTime& begin, const QTime& end) {
                 const QString b = begin.toString(QStringLiteral("HH:mm"));
                 const QString e = end.toString(QStringLiteral("HH:mm"));
                 for (const ScheduleRow& r : schedule.rows)

@@ -42,15 +42,17 @@ bool startDatabase(AppContext& ctx) {
 bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today) {
     const QString tool = root.file(folder::Rebuild, QStringLiteral("Orvek"));
     if (!QFileInfo(tool).isExecutable()) {
-        notifier.message(MessageKind::Warning, QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
+        notifier.message(MessageKind::Warning,
+                         QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
         return false;
     }
     QStringList folders;
     for (const char* f : {folder::Data, folder::Hour, folder::Day, folder::Mon, folder::Chang, folder::Alarm,
                           folder::Meas, folder::Oper, folder::Spec, folder::BookQ})
         folders.append(QDir::toNativeSeparators(QDir(root.dir(f)).absolutePath()));
-    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() + QStringLiteral("/j_") +
-                                            today.toString(QStringLiteral("yyMM")) + QLatin1Char('/')));
+    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() +
+                                            QStringLiteral("/j_") + today.toString(QStringLiteral("yyMM")) +
+                                            QLatin1Char('/')));
     folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Ed")).absolutePath()));
     folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Em")).absolutePath()));
     const QString list = root.file(folder::Rebuild, QStringLiteral("dir.000"));
@@ -68,7 +70,8 @@ bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today
     if (process.state() != QProcess::NotRunning) wait.exec(QEventLoop::ExcludeUserInputEvents);
     if (process.state() != QProcess::NotRunning) process.waitForFinished(-1);
     if (process.exitStatus() != QProcess::NormalExit || process.error() == QProcess::FailedToStart) {
-        notifier.message(MessageKind::Error, QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
+        notifier.message(MessageKind::Error,
+                         QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
         return false;
     }
     return true;
