@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace tarn::polling {
 
@@ -58,6 +59,10 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
 class PollPlanner {
 public:
     PollPlanner(const DataRoot& root, database::Storage& storage) : root_(root), storage_(storage) {}
+    // The same over the table files under root.
+    PollPlanner(const DataRoot& root, const database::Schemas& schemas)
+        : root_(root), ownStorage_(std::make_unique<database::SqliteStorage>(root, schemas)),
+          storage_(*ownStorage_) {}
 
     // The registry's polling list, none checked.
     void reloadPoints();
@@ -107,6 +112,7 @@ public:
 
 private:
     const DataRoot& root_;
+    std::unique_ptr<database::SqliteStorage> ownStorage_; // only when made over the table files
     database::Storage& storage_;
     ConsolePointList points_;
     QList<GroupEntry> groups_;
