@@ -159,7 +159,10 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         }
         r.added = true;
     }
-    r.result = database::storeReading(root, schemas, ArchiveTableRows(reading.archives), c, hooks.progress);
+    const ArchiveStore store = [&](const StoreProgress& progress) {
+        return database::storeReading(root, schemas, ArchiveTableRows(reading.archives), c, progress);
+    };
+    r.result = hooks.runStore ? hooks.runStore(store) : store(hooks.progress);
     r.stored = r.result.ok;
     if (!r.result.ok && !r.result.stopped) r.error = r.result.error;
     return r;

@@ -6,7 +6,6 @@
 #include "database/Registry.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
@@ -42,15 +41,17 @@ bool startDatabase(AppContext& ctx) {
 bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today) {
     const QString tool = root.file(folder::Rebuild, QStringLiteral("Orvek"));
     if (!QFileInfo(tool).isExecutable()) {
-        notifier.message(MessageKind::Warning, QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
+        notifier.message(MessageKind::Warning,
+                         QStringLiteral("Нет программы восстановления таблиц БД ") + tool);
         return false;
     }
     QStringList folders;
     for (const char* f : {folder::Data, folder::Hour, folder::Day, folder::Mon, folder::Chang, folder::Alarm,
                           folder::Meas, folder::Oper, folder::Spec, folder::BookQ})
         folders.append(QDir::toNativeSeparators(QDir(root.dir(f)).absolutePath()));
-    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() + QStringLiteral("/j_") +
-                                            today.toString(QStringLiteral("yyMM")) + QLatin1Char('/')));
+    folders.append(QDir::toNativeSeparators(QDir(root.dir(folder::Join)).absolutePath() +
+                                            QStringLiteral("/j_") + today.toString(QStringLiteral("yyMM")) +
+                                            QLatin1Char('/')));
     folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Ed")).absolutePath()));
     folders.append(QDir::toNativeSeparators(QDir(root.root() + QStringLiteral("/Em")).absolutePath()));
     const QString list = root.file(folder::Rebuild, QStringLiteral("dir.000"));
@@ -60,15 +61,14 @@ bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today
     }
     QProcess process;
     process.setWorkingDirectory(root.dir(folder::Rebuild));
-    QEventLoop wait;
-    QObject::connect(&process, &QProcess::finished, &wait, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &wait, &QEventLoop::quit);
     process.start(tool, {});
-    // The tables stay closed until the tool has ended; the windows keep painting meanwhile.
-    if (process.state() != QProcess::NotRunning) wait.exec(QEventLoop::ExcludeUserInputEvents);
-    if (process.state() != QProcess::NotRunning) process.waitForFinished(-1);
+    // The tables stay closed until the tool has ended. The wait is a plain one, with no event served
+    // meanwhile: nothing may open a table or start a second rebuild while the tool has them. The
+    // synchronisation's wait window is painted before this step begins.
+    if (process.waitForStarted(-1)) process.waitForFinished(-1);
     if (process.exitStatus() != QProcess::NormalExit || process.error() == QProcess::FailedToStart) {
-        notifier.message(MessageKind::Error, QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
+        notifier.message(MessageKind::Error,
+                         QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);
         return false;
     }
     return true;

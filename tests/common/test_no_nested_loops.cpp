@@ -1,34 +1,15 @@
 // Windows serve events only from the application's own loop: long work runs on a timer or a worker and
 // reports by signals. A window that spins a loop of its own (processEvents, a local QEventLoop) lets a
-// close or a second start re-enter work that is half done, so any new one fails here. The allow-list
-// names the few that remain and why; an entry whose file no longer needs it fails too, so the list only
-// shrinks.
+// close or a second start re-enter work that is half done, so any one fails here. There is no allow-list:
+// modal dialogs (QDialog::exec) stay Qt's way of asking, and command-line programs have no windows.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QMap>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 namespace {
-
-struct Allowed {
-    int occurrences;
-    const char* why;
-};
-
-const QMap<QString, Allowed>& allowList() {
-    static const QMap<QString, Allowed> list = {
-        {QStringLiteral("src/graphs/windows/TfGraf.cpp"),
-         {2, "the graph's build callback and its percentage scale: the build reads the tables through the "
-             "window's input on the calling thread and its callers take the picture at once"}},
-        {QStringLiteral("src/polling/windows/TfLastRec.cpp"),
-         {1, "TfGroupList::showGroup: the member list is wanted whole when it returns (the console selects "
-             "in it straight after)"}},
-    };
-    return list;
-}
 
 // Every source file under a windows/ folder of src/, relative to the source tree.
 QStringList windowSources(const QDir& source) {
@@ -66,18 +47,10 @@ TEST(NoNestedLoops, NoWindowServesEventsFromInsideItsWork) {
     for (const QString& file : files) {
         const int found = loopsIn(source.filePath(file));
         ASSERT_GE(found, 0) << file.toStdString();
-        const int allowed = allowList().contains(file) ? allowList().value(file).occurrences : 0;
-        if (found > allowed) offenders.append(file + QStringLiteral(": ") + QString::number(found));
+        if (found > 0) offenders.append(file + QStringLiteral(": ") + QString::number(found));
     }
     EXPECT_TRUE(offenders.isEmpty()) << "processEvents or QEventLoop in a window: "
                                      << offenders.join(QStringLiteral(", ")).toStdString();
-}
-
-TEST(NoNestedLoops, TheAllowListHoldsOnlyWhatIsStillThere) {
-    const QDir source(QStringLiteral(TARN_SOURCE_DIR));
-    for (auto it = allowList().cbegin(); it != allowList().cend(); ++it)
-        EXPECT_EQ(loopsIn(source.filePath(it.key())), it->occurrences)
-            << it.key().toStdString() << " (" << it->why << "): lower the entry or remove it";
 }
 
 TEST(NoNestedLoops, TheScanFindsBothForms) {
