@@ -101,8 +101,8 @@ bool BackgroundRun::onOwnerThread(const std::function<void()>& task) {
 }
 
 Notifier& BackgroundRun::ownerNotifier(Notifier& target) {
-    relay_ = std::make_unique<RelayNotifier>(*this, target);
-    return *relay_;
+    relays_.push_back(std::make_unique<RelayNotifier>(*this, target));
+    return *relays_.back();
 }
 
 } // namespace tarn

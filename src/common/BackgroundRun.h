@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QThread;
 
@@ -47,7 +48,7 @@ public:
     // is being abandoned by its owner. From the owner's thread it simply runs the task.
     bool onOwnerThread(const std::function<void()>& task);
     // A notifier for the work: messages and questions reach `target` on the owner's thread; a question
-    // that cannot be asked any more is answered no.
+    // that cannot be asked any more is answered no. It lives as long as the run.
     Notifier& ownerNotifier(Notifier& target);
 
 signals:
@@ -61,7 +62,7 @@ private:
 
     const int callsBetweenReports_;
     std::unique_ptr<QThread> worker_;
-    std::unique_ptr<RelayNotifier> relay_;
+    std::vector<std::unique_ptr<RelayNotifier>> relays_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> abandoned_{false};
     bool running_ = false;

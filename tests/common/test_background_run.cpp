@@ -89,6 +89,9 @@ TEST(BackgroundRun, QuestionsAndMessagesOfTheWorkReachTheUserOnTheOwnerThread) {
     test::RecordingNotifier user;
     user.answer = true;
     Notifier& relay = run.ownerNotifier(user);
+    // A second relay, to another notifier, leaves the first as it was.
+    test::RecordingNotifier other;
+    Notifier& toOther = run.ownerNotifier(other);
     bool answered = false;
     bool ranOnOwner = false;
     bool finished = false;
@@ -96,6 +99,7 @@ TEST(BackgroundRun, QuestionsAndMessagesOfTheWorkReachTheUserOnTheOwnerThread) {
     run.start([&](const BackgroundRun::Progress&) {
         answered = relay.confirm(QStringLiteral("Заменить?"));
         relay.message(MessageKind::Warning, QStringLiteral("Файл пуст"));
+        toOther.message(MessageKind::Information, QStringLiteral("норма"));
         run.onOwnerThread([&] { ranOnOwner = QThread::currentThread() == run.thread(); });
     });
     ASSERT_TRUE(clock.runUntil([&] { return finished; }));
@@ -103,6 +107,7 @@ TEST(BackgroundRun, QuestionsAndMessagesOfTheWorkReachTheUserOnTheOwnerThread) {
     EXPECT_TRUE(ranOnOwner);
     EXPECT_EQ(user.questions, QStringList{QStringLiteral("Заменить?")});
     EXPECT_EQ(user.texts(), QStringList{QStringLiteral("Файл пуст")});
+    EXPECT_EQ(other.texts(), QStringList{QStringLiteral("норма")});
 }
 
 TEST(BackgroundRun, AnOwnerThatGoesMidWorkStopsItWithoutHangingOrHearingTheEnd) {
