@@ -78,6 +78,9 @@ int main(int argc, char** argv) {
 
     QWidget* splash = makeSplash();
     splash->show();
+    // The splash is painted now, before the start-up below reads the settings and opens the database;
+    // without it, it would first be painted by app.exec(), once the start-up is over. No event loop runs
+    // yet and no work is in hand, so nothing can be re-entered.
     app.processEvents();
 
     // No application display name: the platforms append it to every window title, and a window's title is

@@ -10,6 +10,7 @@
 #include "graphs/windows/GraphPanel.h"
 #include "polling/GroupSummary.h"
 
+#include <QApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -19,6 +20,21 @@ namespace {
 
 constexpr int kDefaultWidth = 1200;
 constexpr int kDefaultHeight = 800;
+
+// The picture drawn offscreen at that size: the legend above the chart, as the window shows it. The
+// chart lays itself out from posted events, so the command lets them run once before grabbing it; it
+// has no window and no work in hand that they could re-enter.
+QImage renderGraph(const graphs::GraphPicture& picture, const QSize& size) {
+    graphs::GraphPanel panel;
+    panel.setAttribute(Qt::WA_DontShowOnScreen);
+    panel.resize(size);
+    panel.setPicture(picture);
+    panel.show();
+    QApplication::processEvents();
+    QImage image = panel.image();
+    panel.hide();
+    return image;
+}
 
 std::optional<graphs::GraphArchive> archiveNamed(const QString& name) {
     static const QStringList kNames = {QStringLiteral("hourly"),      QStringLiteral("daily"),
@@ -178,7 +194,7 @@ int cmdGraph(CliRun& run) {
     }
 
     const int quality = graphs::loadJpegQuality(root);
-    const QImage image = graphs::renderGraph(picture, QSize(width, height));
+    const QImage image = renderGraph(picture, QSize(width, height));
     // The name up to its first dot + ".jpg", as the graph window saves it.
     const QString written = image.isNull() ? QString() : graphs::writeJpegAs(image, *out, quality);
     if (written.isEmpty()) {

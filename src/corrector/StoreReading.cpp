@@ -167,7 +167,10 @@ StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& st
         }
         r.added = true;
     }
-    r.result = database::storeReading(root, storage, ArchiveTableRows(reading.archives), c, hooks.progress);
+    const ArchiveStore store = [&](const StoreProgress& progress) {
+        return database::storeReading(root, storage, ArchiveTableRows(reading.archives), c, progress);
+    };
+    r.result = hooks.runStore ? hooks.runStore(store) : store(hooks.progress);
     r.stored = r.result.ok;
     if (!r.result.ok && !r.result.stopped) r.error = r.result.error;
     return r;

@@ -36,10 +36,18 @@ inline database::StoreContext storeContextFor(const Reading& reading, int langua
 database::Point newPointFor(const Reading& reading, const link::LinkSettings& settings, int address,
                             const database::StoreContext& context);
 
+// The archives' store itself, the long part of a store request: rows selected and written, with the
+// progress callback it reports to (false from it stops the store).
+using StoreProgress = std::function<bool(int done, int total)>;
+using ArchiveStore = std::function<database::StoreResult(const StoreProgress& progress)>;
+
 struct StoreRequestHooks {
     // An unknown corrector: the configurator in new-point mode; false when the user leaves it.
     std::function<bool(database::Point& point)> configureNewPoint;
-    std::function<bool(int done, int total)> progress;
+    StoreProgress progress;
+    // Runs the archives' store and gives back its result (the windows: on a worker under the wait
+    // window, once the point is known); without it the store runs here with `progress`.
+    std::function<database::StoreResult(const ArchiveStore& store)> runStore;
     // What the caller adds to the store's context (the polling engine: the times of its poll).
     std::function<void(database::StoreContext& context)> adjustContext;
 };

@@ -7,7 +7,6 @@
 #include "database/Registry.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
@@ -63,13 +62,11 @@ bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today
     }
     QProcess process;
     process.setWorkingDirectory(root.dir(folder::Rebuild));
-    QEventLoop wait;
-    QObject::connect(&process, &QProcess::finished, &wait, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &wait, &QEventLoop::quit);
     process.start(tool, {});
-    // The tables stay closed until the tool has ended; the windows keep painting meanwhile.
-    if (process.state() != QProcess::NotRunning) wait.exec(QEventLoop::ExcludeUserInputEvents);
-    if (process.state() != QProcess::NotRunning) process.waitForFinished(-1);
+    // The tables stay closed until the tool has ended. The wait is a plain one, with no event served
+    // meanwhile: nothing may open a table or start a second rebuild while the tool has them. The
+    // synchronisation's wait window is painted before this step begins.
+    if (process.waitForStarted(-1)) process.waitForFinished(-1);
     if (process.exitStatus() != QProcess::NormalExit || process.error() == QProcess::FailedToStart) {
         notifier.message(MessageKind::Error,
                          QStringLiteral("Ошибка программы восстановления таблиц БД ") + tool);

@@ -1,5 +1,6 @@
 // The database window, the configurator, the gas window and the storing wait window, offscreen.
 #include "common/TextFile.h"
+#include "database/Storing.h"
 #include "database/windows/TBDquon.h"
 #include "database/windows/TConfigCor.h"
 #include "database/windows/TGasComp.h"
@@ -115,9 +116,10 @@ TEST(DatabaseWindow, TheCheckFindsRepeatedRowsAndTheRepairKeepsThePointSelected)
     db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));
     db.addHours(QStringLiteral("t12345"), 4);
     const QString hourlyFile = tablePath(db.home.root(), TableKind::Hourly, QStringLiteral("t12345"));
-    ASSERT_TRUE(test::alterTableFile(hourlyFile, {"INSERT INTO h_t12345 (hIdentif, hNumWrCor, hDT_Corr) SELECT "
-                                                  "hIdentif, hNumWrCor, hDT_Corr FROM h_t12345 WHERE hNumWrCor "
-                                                  "BETWEEN 1 AND 2"}));
+    ASSERT_TRUE(
+        test::alterTableFile(hourlyFile, {"INSERT INTO h_t12345 (hIdentif, hNumWrCor, hDT_Corr) SELECT "
+                                          "hIdentif, hNumWrCor, hDT_Corr FROM h_t12345 WHERE hNumWrCor "
+                                          "BETWEEN 1 AND 2"}));
     test::RecordingNotifier notifier;
     TBDquon window(db.home.root(), db.schemas, notifier, {});
     ASSERT_NE(window.findChild<QAction*>(QStringLiteral("checkDatabase")), nullptr);
@@ -318,11 +320,21 @@ Point newPoint() {
     Point p;
     p.serial = QStringLiteral("12345");
     p.model = QStringLiteral("ТАРН-2.01  ");
-    p.config = {QStringLiteral("Облгаз"), QString(),           QString(),
-                QStringLiteral("COM1"),   QString(),           QString(),
-                QStringLiteral("9600"),   QStringLiteral("1000"), QStringLiteral("30"),
-                QStringLiteral("3"),      QStringLiteral("60"),  QStringLiteral("10"),
-                QStringLiteral("3"),      QStringLiteral("AT&FE0S0=0"), QStringLiteral("природный"),
+    p.config = {QStringLiteral("Облгаз"),
+                QString(),
+                QString(),
+                QStringLiteral("COM1"),
+                QString(),
+                QString(),
+                QStringLiteral("9600"),
+                QStringLiteral("1000"),
+                QStringLiteral("30"),
+                QStringLiteral("3"),
+                QStringLiteral("60"),
+                QStringLiteral("10"),
+                QStringLiteral("3"),
+                QStringLiteral("AT&FE0S0=0"),
+                QStringLiteral("природный"),
                 QStringLiteral("01100000000")};
     return p;
 }
@@ -333,10 +345,12 @@ TEST(Configurator, RefusesValuesOutOfTheirRangesAsTheCommandLineDoes) {
     const struct {
         int value;
         const char* text;
-    } refused[] = {{config::Speed, "abc"},         {config::Speed, "14400"},      {config::Flags, "zzz"},
-                   {config::Flags, "0110000000"},  {config::Port, "/dev/ttyUSB0"}, {config::Port, "COM26"},
-                   {config::TimeoutMs, "299"},     {config::Repeats, "0"},        {config::WaitS, "251"},
-                   {config::PauseS, "0"},          {config::BreakS, "x"},         {config::ModemRepeats, "201"},
+    } refused[] = {{config::Speed, "abc"},         {config::Speed, "14400"},
+                   {config::Flags, "zzz"},         {config::Flags, "0110000000"},
+                   {config::Port, "/dev/ttyUSB0"}, {config::Port, "COM26"},
+                   {config::TimeoutMs, "299"},     {config::Repeats, "0"},
+                   {config::WaitS, "251"},         {config::PauseS, "0"},
+                   {config::BreakS, "x"},          {config::ModemRepeats, "201"},
                    {config::Phone, "044-12З4567"}, {config::Phone, ""}};
     for (const auto& r : refused) {
         test::RecordingNotifier notifier;
@@ -398,4 +412,117 @@ TEST(StoreWait, F10AsksAndStopsTheRun) {
                                                QStringLiteral("Запись БД остановить?")}));
     EXPECT_FALSE(w.progress(3, 10));
     EXPECT_EQ(w.bar()->value(), 3);
+}
+
+namespace {
+
+// An hourly archive of `count` records, one an hour from 1 March 2024.
+struct HourlyRows final : ArchiveRows {
+    explicit HourlyRows(int count) : count_(count) {}
+    int rowCount(int archive) const override { return archive == 1 ? count_ : 0; }
+    QString cell(int archive, int column, int row) const override {
+        if (archive != 1 || row < 0 || row >= count_) return {};
+        const QDateTime at = QDateTime(QDate(2024, 3, 1), QTime(1, 0)).addSecs(3600LL * row);
+        const QStringList cells{QStringLiteral("%1").arg(row, 5, 10, QLatin1Char('0')),
+                                at.toString(QStringLiteral("dd.MM.yyyy")),
+                                at.toString(QStringLiteral("HH:mm")),
+                                QString::number(10 + row % 7) + QStringLiteral(".00"),
+                                QStringLiteral("10.20"),
+                                QStringLiteral("0.00"),
+                                QStringLiteral("0.00"),
+                                QStringLiteral("1.033"),
+                                QStringLiteral("5.00"),
+                                QStringLiteral("0.9980"),
+                                QStringLiteral("1.0200"),
+                                QStringLiteral("xxx/xxxxxxxxxxxx")};
+        return cells.value(column);
+    }
+
+private:
+    int count_;
+};
+
+struct StoreTarget {
+    test::TempHome home;
+    Schemas schemas;
+    StoreContext context;
+    const QDateTime now{QDate(2024, 3, 30), QTime(12, 0)};
+    StoreTarget() {
+        writeMissingSchemaFiles(home.root());
+        schemas = loadSchemas(home.root());
+        context.identifier = QStringLiteral("t12345");
+        context.serial = QStringLiteral("12345");
+        context.model = QStringLiteral("ТАРН-2.01  ");
+        context.gasName = QStringLiteral("природный");
+    }
+    StoreResult store(const ArchiveRows& rows, const std::function<bool(int, int)>& progress) {
+        return storeReading(home.root(), schemas, rows, context, progress, now);
+    }
+    QList<QStringList> rows(TableKind kind) {
+        return storedRows(home.root(), schemas, kind, context.identifier);
+    }
+};
+
+} // namespace
+
+// The store runs on the wait window's worker: the gauge moves while the window serves its own events, the
+// rows are those a store without a window writes, and a stop by F10 or by closing the window keeps no
+// half-written kind and no request-log row.
+TEST(StoreWait, TheStoreRunsBesideTheWindowAndAStopKeepsNothingHalfWritten) {
+    const HourlyRows reading(700);
+
+    StoreTarget direct;
+    const StoreResult plain = direct.store(reading, {});
+    ASSERT_TRUE(plain.ok) << plain.error.toStdString();
+    ASSERT_EQ(direct.rows(TableKind::Hourly).size(), 700);
+
+    StoreTarget windowed;
+    test::RecordingNotifier notifier;
+    TStoreWait wait(notifier);
+    QList<int> shown;
+    QObject::connect(&wait.run(), &BackgroundRun::progressed, &wait, [&](int done, int) {
+        EXPECT_TRUE(wait.isVisible());
+        shown.append(wait.bar()->value());
+        EXPECT_EQ(wait.bar()->value(), qMin(done, wait.bar()->maximum()));
+    });
+    StoreResult result;
+    wait.runModal(
+        [&](const BackgroundRun::Progress& progress) { result = windowed.store(reading, progress); });
+    EXPECT_FALSE(wait.isVisible()) << "the window closes itself when the store ends";
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_GE(shown.size(), 3) << "the gauge is shown every few hundred rows";
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    EXPECT_EQ(result.kinds[0].stored, plain.kinds[0].stored);
+    EXPECT_EQ(windowed.rows(TableKind::Hourly), direct.rows(TableKind::Hourly));
+    EXPECT_EQ(windowed.rows(TableKind::RequestLog), direct.rows(TableKind::RequestLog));
+    EXPECT_TRUE(notifier.questions.isEmpty());
+
+    enum class Stop { F10, Close };
+    for (Stop how : {Stop::F10, Stop::Close}) {
+        StoreTarget stopped;
+        test::RecordingNotifier asked;
+        asked.answer = true;
+        TStoreWait w(asked);
+        int reports = 0;
+        QObject::connect(&w.run(), &BackgroundRun::progressed, &w, [&] {
+            if (++reports != 2) return;
+            if (how == Stop::F10) {
+                QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+                QApplication::sendEvent(&w, &f10);
+            } else {
+                w.close();
+                EXPECT_TRUE(w.isVisible()) << "the window stays until the store has seen the stop";
+            }
+        });
+        StoreResult r;
+        w.runModal([&](const BackgroundRun::Progress& progress) { r = stopped.store(reading, progress); });
+        EXPECT_TRUE(r.stopped);
+        EXPECT_EQ(reports, 2) << "nothing more is reported once the stop is seen";
+        EXPECT_EQ(asked.questions, QStringList{QStringLiteral("Запись БД остановить?")});
+        EXPECT_TRUE(stopped.rows(TableKind::Hourly).isEmpty());
+        EXPECT_TRUE(stopped.rows(TableKind::RequestLog).isEmpty());
+        // The same point stored afterwards gets every row once.
+        ASSERT_TRUE(stopped.store(reading, {}).ok);
+        EXPECT_EQ(stopped.rows(TableKind::Hourly), direct.rows(TableKind::Hourly));
+    }
 }

@@ -3,6 +3,7 @@
 // flow classes, the group graph from a summary, the picture file's name and overwrite question, the
 // graph window offscreen, the report and database windows' ways into the dialogs, and tarn-cli drawing a
 // JPEG.
+#include "common/Clock.h"
 #include "common/Cp1251.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
@@ -445,6 +446,63 @@ TEST(GraphPicture, FileNameEndsInJpgOnceAndPrintedChartLeavesRoomForTheLegend) {
     EXPECT_LT(3 * 20 + 12 * 20, printedChartRect(page, 11).top());
 }
 
+// Shown, the window builds its curves on a worker: the build is asked whether to go on at its pauses
+// while the window serves its own events, the picture shown is the build's, and a close mid-build stops
+// the walk at that pause and shows nothing half built.
+TEST(GraphWindow, TheCurvesAreBuiltBesideTheWindowAndACloseStopsTheWalk) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    ManualClock clock;
+    std::atomic<int> pauses{0};
+    TfGraf::Input input;
+    input.root = home.root();
+    input.language = kRussian;
+    // A walk of 40 pauses; the title says how far it got.
+    input.build = [&pauses](const GraphStyle&, const GraphPicture*, const KeepGoing& keepGoing) {
+        GraphPicture p;
+        for (int i = 1; i <= 40; ++i) {
+            ++pauses;
+            if (!keepGoing()) {
+                p.stopped = true;
+                break;
+            }
+            p.title = QStringList{QStringLiteral("до %1").arg(i)};
+        }
+        p.scaleOffered = true;
+        return p;
+    };
+
+    {
+        TfGraf window(input, notifier);
+        int built = 0, seen = 0;
+        QObject::connect(&window, &TfGraf::built, [&built] { ++built; });
+        QObject::connect(&window.run(), &BackgroundRun::progressed, [&] {
+            ++seen;
+            EXPECT_TRUE(window.building());
+        });
+        window.show();
+        ASSERT_TRUE(clock.runUntil([&] { return built == 1; }));
+        EXPECT_EQ(seen, 40) << "every pause reaches the window";
+        EXPECT_EQ(window.picture().title, QStringList{QStringLiteral("до 40")});
+        EXPECT_FALSE(window.picture().stopped);
+        EXPECT_TRUE(window.scaleAction()->isVisible());
+    }
+
+    pauses = 0;
+    TfGraf window(input, notifier);
+    int built = 0;
+    QObject::connect(&window, &TfGraf::built, [&built] { ++built; });
+    QObject::connect(&window.run(), &BackgroundRun::progressed, [&] {
+        if (pauses == 6) window.close();
+    });
+    window.show();
+    ASSERT_TRUE(clock.runUntil([&] { return pauses > 0 && !window.building(); }));
+    EXPECT_EQ(pauses, 6) << "the walk stops at the very pause where the window was closed";
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(built, 0);
+    EXPECT_TRUE(window.picture().title.isEmpty()) << "nothing half built is shown";
+}
+
 TEST(GraphWindow, DialogOpensTheWindowWhichScalesOnceSavesAskingBeforeOverwritingAndPrints) {
     ASSERT_TRUE(jpegSupported());
     Db db;
@@ -461,7 +519,12 @@ TEST(GraphWindow, DialogOpensTheWindowWhichScalesOnceSavesAskingBeforeOverwritin
     bool shown = false;
     input.runGraph = [&](TfGraf& window) {
         shown = true;
+        // The curves are built beside the window's event loop and shown when the build has ended.
+        ManualClock clock;
+        int built = 0;
+        QObject::connect(&window, &TfGraf::built, [&built] { ++built; });
         window.buildGraph();
+        ASSERT_TRUE(clock.runUntil([&] { return built == 1; }));
         EXPECT_EQ(window.quality(), 80);
         EXPECT_TRUE(window.scaleAction()->isVisible());
         window.marksBox()->setChecked(true);
@@ -474,6 +537,7 @@ TEST(GraphWindow, DialogOpensTheWindowWhichScalesOnceSavesAskingBeforeOverwritin
         EXPECT_FALSE(window.rotationBar()->isHidden());
 
         EXPECT_TRUE(window.scaleToPercent());
+        ASSERT_TRUE(clock.runUntil([&] { return built == 2; }));
         EXPECT_FALSE(window.scaleAction()->isVisible());
         EXPECT_FALSE(window.view3dBox()->isChecked()); // 3D and the marks are reset
         EXPECT_TRUE(window.picture().percent);
@@ -580,12 +644,12 @@ TEST(GraphCli, APictureAskedForUnderAnotherExtensionIsWrittenAsTheWindowNamesIt)
         QFile::remove(written);
         QProcess cli;
         cli.start(QStringLiteral(TARN_CLI_PROGRAM),
-                  {QStringLiteral("--home"), db.root().root(), QStringLiteral("--json"), QStringLiteral("graph"),
-                   QStringLiteral("--point"), point.identifier, QStringLiteral("--archive"),
-                   QStringLiteral("hourly"), QStringLiteral("--from"), QStringLiteral("01.03.2024"),
-                   QStringLiteral("--to"), QStringLiteral("01.03.2024"), QStringLiteral("--out"), out,
-                   QStringLiteral("--width"), QStringLiteral("640"), QStringLiteral("--height"),
-                   QStringLiteral("480")});
+                  {QStringLiteral("--home"), db.root().root(), QStringLiteral("--json"),
+                   QStringLiteral("graph"), QStringLiteral("--point"), point.identifier,
+                   QStringLiteral("--archive"), QStringLiteral("hourly"), QStringLiteral("--from"),
+                   QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.03.2024"),
+                   QStringLiteral("--out"), out, QStringLiteral("--width"), QStringLiteral("640"),
+                   QStringLiteral("--height"), QStringLiteral("480")});
         ASSERT_TRUE(cli.waitForFinished(30000));
         ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
         const QByteArray printed = cli.readAllStandardOutput();

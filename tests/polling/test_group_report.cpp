@@ -1,6 +1,7 @@
 // The group listing made from the summary tables: the whole-group table with its day lines, the daily
 // form, the breakdown by member, the member matrix of the CSV file and the CSV copy of the other forms;
 // the summary window running the selection over stored records for the report window.
+#include "common/Clock.h"
 #include "common/Cp1251.h"
 #include "common/Language.h"
 #include "common/TextFile.h"
@@ -248,8 +249,8 @@ TEST(GroupReport, CsvCopyLeavesOutRulesAndEmptyLinesButKeepsTotals) {
     EXPECT_EQ(whole.csv, (QStringList{"/груп.*Юг/…/", "\"орг.-\"\"Облгаз\"\" ветка-\"\"нитка 1\"\"\"",
                                       "ТАРН-2.01    N00001 от 01.03.2024 до 02.03.2024", "Vраб        ;И/В;",
                                       "3           ;И/-;", "\"орг.-\"\"Облгаз\"\" ветка-\"\"нитка 2\"\"\"",
-                                      "ТАРН-2.01    N00002 ** нет данных!!!",
-                                      "\"итог группа \"\"Юг\"\" :\"", "Vраб        ;И/В;", "3           ;И/-;"}));
+                                      "ТАРН-2.01    N00002 ** нет данных!!!", "\"итог группа \"\"Юг\"\" :\"",
+                                      "Vраб        ;И/В;", "3           ;И/-;"}));
     EXPECT_EQ(whole.listing.lines.first().kind, ListingLine::Title);
 
     // The matrix goes to the file alone, after the title; the report keeps the title only.
@@ -304,7 +305,8 @@ TEST(GroupReport, CsvFieldsKeepTheirColumnsWhenNamesHoldTheDelimiterOrQuotes) {
     const auto matrix = read(buildGroupListing(tables.t, o, title, QLatin1Char(',')).csv);
     ASSERT_TRUE(matrix);
     ASSERT_EQ(matrix->size(), 1 + 1 + 26 + 2 + 1);
-    EXPECT_EQ(matrix->at(1), (QStringList{"дата", "время", "ГРП-1, нитка 1", "нитка 2", "итого по группе", ""}));
+    EXPECT_EQ(matrix->at(1),
+              (QStringList{"дата", "время", "ГРП-1, нитка 1", "нитка 2", "итого по группе", ""}));
     for (qsizetype i = 1; i < matrix->size(); ++i)
         EXPECT_EQ(matrix->at(i).size(), 6) << i;
 }
@@ -325,12 +327,12 @@ TEST(GroupReport, ABareEndDateTakesItsWholeDayIn) {
     for (const Case& c : cases)
         EXPECT_EQ(groupListingTime(QString::fromUtf8(c.text), c.end), c.expected) << c.text;
     // Hourly over one bare date: the 24 hours of that day, as a day's listing of the group has them.
-    const GroupListingPeriod day =
-        groupListingPeriod(reports::ReportPeriod::Range, true, groupListingTime(QStringLiteral("05.03.2024"), false),
-                           groupListingTime(QStringLiteral("05.03.2024"), true), false);
-    const GroupListingPeriod asDay = groupListingPeriod(reports::ReportPeriod::Day, true,
-                                                        QDateTime(QDate(2024, 3, 5), QTime(0, 0)),
-                                                        QDateTime(QDate(2024, 3, 5), QTime(0, 0)), false);
+    const GroupListingPeriod day = groupListingPeriod(
+        reports::ReportPeriod::Range, true, groupListingTime(QStringLiteral("05.03.2024"), false),
+        groupListingTime(QStringLiteral("05.03.2024"), true), false);
+    const GroupListingPeriod asDay =
+        groupListingPeriod(reports::ReportPeriod::Day, true, QDateTime(QDate(2024, 3, 5), QTime(0, 0)),
+                           QDateTime(QDate(2024, 3, 5), QTime(0, 0)), false);
     EXPECT_EQ(day.from, asDay.from);
     EXPECT_EQ(day.to, asDay.to);
 }
@@ -566,6 +568,10 @@ TEST(GroupMemberListWindow, ARightClickChoosesTheMemberAndOpensTheConsolesPointM
     window.showPointMenu = [&](const QPoint&) { ++menus; };
     window.show();
     window.showGroup(g.schemas, loadGroup(g.home.root(), loadGroupList(g.home.root()).first().file));
+    // The passes run beside the window's event loop; the list is there once they have ended.
+    EXPECT_TRUE(window.building());
+    ManualClock clock;
+    ASSERT_TRUE(clock.runUntil([&] { return !window.building(); }));
     ASSERT_EQ(window.lines()->count(), 2);
     const QRect second = window.lines()->visualItemRect(window.lines()->item(1));
     emit window.lines()->customContextMenuRequested(second.center());

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -197,6 +198,99 @@ TEST(ReportWindow, F10InTheWaitWindowStopsAListingBeforeItsNextRecord) {
     EXPECT_TRUE(l.error.isEmpty());
     for (const ListingLine& line : l.lines)
         EXPECT_NE(line.kind, ListingLine::Row) << line.text.toStdString();
+}
+
+namespace {
+
+// Every hour of March 2024, for a listing long enough to be stopped in its middle.
+class MarchOfHours final : public ReportSource {
+public:
+    bool fromDatabase() const override { return false; }
+    bool wasRead(corrector::Archive) const override { return true; }
+    QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
+                                      const QDateTime& to) const override {
+        QList<PeriodRecord> out;
+        if (archive != corrector::Archive::Hourly) return out;
+        for (QDateTime end(QDate(2024, 3, 1), QTime(1, 0)); end <= QDateTime(QDate(2024, 4, 1), QTime(0, 0));
+             end = end.addSecs(3600)) {
+            if (end < from || end > to) continue;
+            PeriodRecord r;
+            r.end = end;
+            r.working = 10 + end.time().hour();
+            r.standard = r.working * 1.5;
+            r.pressure = 4.2;
+            r.temperature = 6.5;
+            r.correction = 1.5;
+            r.status = QStringLiteral("xxx");
+            out.append(r);
+        }
+        return out;
+    }
+    QList<AlarmRecord> alarms(const QDateTime&, const QDateTime&) const override { return {}; }
+    QList<InterventionRecord> interventions(const QDateTime&, const QDateTime&) const override { return {}; }
+};
+
+int rowsOf(const Listing& l) {
+    return static_cast<int>(std::count_if(l.lines.begin(), l.lines.end(),
+                                          [](const ListingLine& x) { return x.kind == ListingLine::Row; }));
+}
+
+} // namespace
+
+// The listing is built on the wait window's worker: the same listing as without a window, the window
+// hearing from it every hundred records, and F10 (or a close) there stopping it before its next record.
+TEST(ReportWindow, TheWaitWindowBuildsBesideItsEventLoopAndF10StopsTheBuildThere) {
+    ListingOptions o;
+    o.archive = ListingArchive::Hourly;
+    o.period = ReportPeriod::Month;
+    o.begin = QDate(2024, 3, 1);
+    o.columns.on[0] = true;
+    const QDateTime now(QDate(2024, 4, 2), QTime(8, 0));
+    const Listing direct = buildPointListing(MarchOfHours(), ReportHeader{}, o, now);
+    ASSERT_TRUE(direct.error.isEmpty()) << direct.error.toStdString();
+    ASSERT_GT(rowsOf(direct), 500);
+
+    {
+        TWaitPr wait(kRussian);
+        int reports = 0;
+        QObject::connect(&wait.run(), &BackgroundRun::progressed, &wait, [&] {
+            ++reports;
+            EXPECT_TRUE(wait.isVisible());
+        });
+        Listing built;
+        wait.runModal([&](const std::function<bool()>& stop) {
+            built = buildPointListing(MarchOfHours(), ReportHeader{}, o, now, stop);
+        });
+        EXPECT_FALSE(wait.isVisible());
+        EXPECT_GE(reports, 5);
+        EXPECT_EQ(built.text(), direct.text());
+    }
+
+    for (bool byClose : {false, true}) {
+        TWaitPr wait(kRussian);
+        QObject::connect(&wait.run(), &BackgroundRun::progressed, &wait, [&](int asked) {
+            if (asked != 200) return;
+            if (byClose) {
+                wait.close();
+                EXPECT_TRUE(wait.isVisible()) << "the window stays until the build has seen the stop";
+            } else {
+                QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+                QApplication::sendEvent(&wait, &f10);
+            }
+        });
+        Listing built;
+        int asked = 0;
+        wait.runModal([&](const std::function<bool()>& stop) {
+            built = buildPointListing(MarchOfHours(), ReportHeader{}, o, now, [&] {
+                ++asked;
+                return stop();
+            });
+        });
+        EXPECT_TRUE(wait.stopped());
+        EXPECT_EQ(asked, 200) << "no record asked about after the stop";
+        EXPECT_GT(rowsOf(built), 0);
+        EXPECT_LT(rowsOf(built), 200);
+    }
 }
 
 TEST(ReportWindow, TheNavigatorOffersThePointsThatPassTheFiltersAndTheReportFollowsIt) {

@@ -1,18 +1,19 @@
 // "СОХРАНИТЬ КАК *.xls": which sheets a workbook gets and what is in them, the file written whole, stopped
 // or refused — every workbook read back as a spreadsheet program would read it — and the dialog and the
 // corrector window's menu entry offscreen.
+#include "common/Clock.h"
 #include "common/Cp1251.h"
 #include "common/DataRoot.h"
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
-#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "corrector/windows/CorrectorFileMenu.h"
 #include "reports/WorkbookExport.h"
 #include "reports/XlsxRead.h"
 #include "reports/windows/TPrXls.h"
+#include "support/DetachedCorrector.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -374,6 +375,9 @@ TEST(WorkbookWindow, CaptionsBoxesButtonsAndAWholeWorkbookOfTheArchivesChecked) 
     for (int i : {0, 2, 3, 4, 5})
         window.archiveBox(i)->setChecked(false);
     window.writeButton()->click();
+    // The workbook is written beside the window's event loop; the window closes itself at the end.
+    ManualClock clock;
+    ASSERT_TRUE(clock.runUntil([&] { return !window.writing(); }));
     EXPECT_EQ(proposed, corrector::proposedFileName(c.model().reading(), QDate(2024, 3, 5)));
     EXPECT_EQ(folder, dir.path());
     EXPECT_EQ(filter, QStringLiteral("Файл в формате (*.xls,*.xlsx) (*.xls *.xlsx)"));
@@ -426,7 +430,7 @@ TEST(WorkbookWindow, StopWhileWritingSavesTheFileAndTellsItIsIncomplete) {
     };
     input.showWorkbook = [&shown](const QString& path) { shown.append(path); };
     TPrXls window(c.model().reading(), input, notifier);
-    // The click waits in the queue until the writing lets the window take its events.
+    // The click waits in the queue until the window takes its events while the workbook is written.
     bool stopEnabled = false, exitEnabled = true;
     QTimer::singleShot(0, &window, [&] {
         stopEnabled = window.stopButton()->isEnabled();
@@ -434,6 +438,8 @@ TEST(WorkbookWindow, StopWhileWritingSavesTheFileAndTellsItIsIncomplete) {
         window.stopButton()->click();
     });
     window.writeButton()->click();
+    ManualClock clock;
+    ASSERT_TRUE(clock.runUntil([&] { return !window.writing(); }));
     EXPECT_TRUE(stopEnabled);
     EXPECT_FALSE(exitEnabled);
     ASSERT_EQ(window.outcome().result, Result::Stopped);
@@ -449,6 +455,70 @@ TEST(WorkbookWindow, StopWhileWritingSavesTheFileAndTellsItIsIncomplete) {
     EXPECT_EQ(book->sheetNames, QStringList{QStringLiteral("Параметры")});
     EXPECT_FALSE(window.stopButton()->isEnabled());
     EXPECT_TRUE(window.writeButton()->isEnabled());
+}
+
+// While the worker writes, the gauge follows its rows and the window stays usable; closing it stops the
+// writing, and what is left is the workbook up to the row reached, never a temporary file beside it.
+TEST(WorkbookWindow, TheGaugeFollowsTheWritingAndACloseStopsItWithNoPartLeft) {
+    Corrector c;
+    c.fill(Archive::Hourly, 60);
+    QTemporaryDir dir;
+    test::RecordingNotifier notifier;
+    TPrXls::Input input;
+    input.language = kRussian;
+    QString name = QStringLiteral("whole");
+    input.chooseFile = [&](const QString&, const QString&, const QString&) { return dir.filePath(name); };
+    input.showWorkbook = [](const QString&) {};
+    ManualClock clock;
+
+    TPrXls whole(c.model().reading(), input, notifier);
+    QList<int> shown;
+    int total = 0;
+    QObject::connect(&whole.run(), &BackgroundRun::progressed, &whole, [&](int, int all) {
+        EXPECT_TRUE(whole.writing());
+        EXPECT_FALSE(whole.exitButton()->isEnabled());
+        shown.append(whole.gauge()->value());
+        total = all;
+    });
+    // The hourly archive alone, beside the parameters.
+    for (int i : {1, 2, 3, 4, 5})
+        whole.archiveBox(i)->setChecked(false);
+    whole.writeButton()->click();
+    EXPECT_TRUE(whole.writing()) << "the click returns while the workbook is written";
+    ASSERT_TRUE(clock.runUntil([&] { return !whole.writing(); }));
+    ASSERT_EQ(whole.outcome().result, Result::Written);
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+    EXPECT_EQ(shown.size(), total / 3) << "every third row";
+    const auto book = test::readWorkbook(dir.filePath(QStringLiteral("whole.xlsx")));
+    ASSERT_TRUE(book);
+    ASSERT_EQ(book->sheetNames, (QStringList{QStringLiteral("Параметры"), QStringLiteral("Часовой")}));
+    const int hourlyRows = book->sheets.at(1).rowCount();
+
+    name = QStringLiteral("closed");
+    TPrXls closed(c.model().reading(), input, notifier);
+    closed.show();
+    int reports = 0;
+    QObject::connect(&closed.run(), &BackgroundRun::progressed, &closed, [&](int done, int) {
+        // Stopped on the hourly sheet, once the parameters are written.
+        if (done < total - 30 || reports++ > 0) return;
+        closed.close();
+        EXPECT_TRUE(closed.isVisible()) << "the window stays until the writing has seen the stop";
+    });
+    for (int i : {1, 2, 3, 4, 5})
+        closed.archiveBox(i)->setChecked(false);
+    closed.writeButton()->click();
+    ASSERT_TRUE(clock.runUntil([&] { return !closed.writing(); }));
+    ASSERT_EQ(closed.outcome().result, Result::Stopped);
+    EXPECT_EQ(notifier.texts().last(),
+              workbookIncompleteText(dir.filePath(QStringLiteral("closed.xlsx")), kRussian));
+    const auto part = test::readWorkbook(dir.filePath(QStringLiteral("closed.xlsx")));
+    ASSERT_TRUE(part);
+    ASSERT_EQ(part->sheetNames.size(), 2);
+    EXPECT_GT(part->sheets.at(1).rowCount(), 1);
+    EXPECT_LT(part->sheets.at(1).rowCount(), hourlyRows);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("closed.xlsx"), QStringLiteral("whole.xlsx")}));
 }
 
 TEST(WorkbookWindow, TheCorrectorFileMenuOpensTheDialogOnlyWithACorrectorsData) {

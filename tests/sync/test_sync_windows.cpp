@@ -12,7 +12,9 @@
 #include "sync/windows/TfWrRd_Gr.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -92,6 +94,83 @@ TEST(SyncWindows, SaveAndOpenAPointThroughTheDialogs) {
     EXPECT_EQ(c.notifier.texts().last(), QStringLiteral("Ошибка"));
     // No file chosen: nothing happens.
     EXPECT_FALSE(sync::openPointPackage(nullptr, c.ui(QString())));
+}
+
+// The packing runs on the window's worker while the window keeps its own event loop: the gauge follows
+// each step, and F10 or a close in the middle stops it with neither a package nor a staged file left.
+TEST(SyncWindows, ThePackWindowShowsEachStepAndAStopLeavesNothingWritten) {
+    Installation a;
+    a.addPoint(QStringLiteral("12345"), 12345);
+    const QString packagePath = a.home.path(folder::MailBD, QStringLiteral("12345.tbd"));
+    QDir().mkpath(a.home.root().dir(folder::MailBD));
+    const QDir mail(a.home.root().dir(folder::MailBD));
+
+    // stopAt: the step at which the user stops; how: F10 or the window's close.
+    enum class Stop { Never, F10, Close };
+    auto pack = [&](Stop how, int stopAt, QList<int>& steps) {
+        sync::TfWR_fBD window(sync::TfWR_fBD::Mode::Pack);
+        window.startDelayMs = 0;
+        QObject::connect(&window.run(), &BackgroundRun::progressed, &window, [&](int step, int total) {
+            EXPECT_EQ(total, sync::kPackSteps);
+            EXPECT_EQ(window.gauge()->value(), step) << "the gauge follows the step shown";
+            steps.append(step);
+            if (step != stopAt) return;
+            if (how == Stop::F10) {
+                QKeyEvent f10(QEvent::KeyPress, Qt::Key_F10, Qt::NoModifier);
+                QCoreApplication::sendEvent(&window, &f10);
+            } else if (how == Stop::Close) {
+                window.close();
+                EXPECT_TRUE(window.isVisible()) << "the window stays until the work has seen the stop";
+            }
+        });
+        sync::PackOutcome outcome;
+        window.runModal([&](const sync::StepProgress& progress) {
+            outcome =
+                sync::packPoint(a.home.root(), a.schemas, QStringLiteral("12345"), packagePath, progress);
+        });
+        EXPECT_FALSE(window.run().running());
+        return outcome;
+    };
+
+    for (Stop how : {Stop::F10, Stop::Close}) {
+        QList<int> steps;
+        const sync::PackOutcome stopped = pack(how, 4, steps);
+        EXPECT_TRUE(stopped.stopped);
+        EXPECT_FALSE(stopped.ok);
+        EXPECT_EQ(steps, (QList<int>{1, 4})) << "no step after the stop";
+        EXPECT_FALSE(QFileInfo::exists(packagePath));
+        EXPECT_TRUE(mail.entryList(QDir::Files).isEmpty())
+            << mail.entryList(QDir::Files).join(u' ').toStdString();
+        EXPECT_TRUE(QDir(sync::stagingFolder(a.home.root())).isEmpty());
+    }
+
+    QList<int> steps;
+    const sync::PackOutcome whole = pack(Stop::Never, -1, steps);
+    ASSERT_TRUE(whole.ok) << whole.error.toStdString();
+    EXPECT_EQ(steps.first(), 1);
+    EXPECT_EQ(steps.last(), sync::kPackSteps);
+    EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+    EXPECT_TRUE(QFileInfo::exists(packagePath));
+    // The same package as one packed without a window.
+    const QString direct = a.home.path(folder::MailBD, QStringLiteral("direct.tbd"));
+    const sync::PackOutcome plain =
+        sync::packPoint(a.home.root(), a.schemas, QStringLiteral("12345"), direct);
+    ASSERT_TRUE(plain.ok);
+    ASSERT_EQ(whole.entries.size(), plain.entries.size());
+    for (qsizetype i = 0; i < plain.entries.size(); ++i) {
+        EXPECT_EQ(whole.entries[i].name, plain.entries[i].name);
+        EXPECT_EQ(whole.entries[i].size, plain.entries[i].size);
+    }
+
+    // Unpacking over the registered point asks its question on the window's thread, through the user's
+    // notifier, and goes on with the answer.
+    Installation b;
+    b.addPoint(QStringLiteral("12345"), 12345);
+    b.notifier.answer = true;
+    const auto opened = sync::openPointPackage(nullptr, b.ui(packagePath));
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(opened->ok) << opened->error.toStdString();
+    EXPECT_EQ(b.notifier.questions.size(), 1);
 }
 
 TEST(SyncWindows, CaptionsAndTheDatabaseWindowsButtons) {

@@ -1,6 +1,5 @@
 #include "database/windows/TStoreWait.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -9,11 +8,13 @@
 namespace tarn::database {
 
 namespace {
-// The window is repainted and F10 seen every so many steps.
-constexpr int kStepsBetweenEvents = 200;
+// The store hands its progress to the window every so many rows: often enough for the gauge and F10,
+// rarely enough that a large reading is not slowed by the hand-overs.
+constexpr int kRowsBetweenReports = 200;
 } // namespace
 
-TStoreWait::TStoreWait(Notifier& notifier, QWidget* parent) : QDialog(parent), notifier_(notifier) {
+TStoreWait::TStoreWait(Notifier& notifier, QWidget* parent)
+    : QDialog(parent), notifier_(notifier), run_(kRowsBetweenReports) {
     setObjectName(QStringLiteral("TStoreWait"));
     setWindowTitle(QStringLiteral("Контроль и запись базы данных"));
     auto* layout = new QVBoxLayout(this);
@@ -21,18 +22,39 @@ TStoreWait::TStoreWait(Notifier& notifier, QWidget* parent) : QDialog(parent), n
     bar_ = new QProgressBar(this);
     layout->addWidget(bar_);
     layout->addWidget(new QLabel(QStringLiteral("Останов контроля и записи БД - клавиша   \"F10\""), this));
+    connect(&run_, &BackgroundRun::progressed, this, [this](int done, int total) { progress(done, total); });
+    connect(&run_, &BackgroundRun::finished, this, &QDialog::accept);
+}
+
+void TStoreWait::runModal(const BackgroundRun::Work& store) {
+    stop_ = false;
+    if (!run_.start(store)) return;
+    exec();
 }
 
 bool TStoreWait::progress(int done, int total) {
     bar_->setMaximum(qMax(1, total));
     bar_->setValue(qMin(done, total));
-    if (done % kStepsBetweenEvents == 0) QCoreApplication::processEvents();
     return !stop_;
+}
+
+void TStoreWait::askToStop() {
+    if (!notifier_.confirm(QStringLiteral("Запись БД остановить?"))) return;
+    stop_ = true;
+    run_.requestStop();
+}
+
+void TStoreWait::reject() {
+    // The window goes when the store has ended, never before it.
+    if (run_.running())
+        askToStop();
+    else
+        QDialog::reject();
 }
 
 void TStoreWait::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F10) {
-        if (notifier_.confirm(QStringLiteral("Запись БД остановить?"))) stop_ = true;
+        askToStop();
         return;
     }
     if (event->key() == Qt::Key_Escape) return; // the run closes the window itself

@@ -1,6 +1,5 @@
 #include "graphs/windows/GraphPanel.h"
 
-#include <QApplication>
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
@@ -149,18 +148,6 @@ QImage GraphPanel::image() {
 
 void GraphPanel::renderChart(QPainter& painter, const QRectF& target) {
     view_->render(&painter, target);
-}
-
-QImage renderGraph(const GraphPicture& picture, const QSize& size) {
-    GraphPanel panel;
-    panel.setAttribute(Qt::WA_DontShowOnScreen);
-    panel.resize(size);
-    panel.setPicture(picture);
-    panel.show();
-    QApplication::processEvents();
-    QImage image = panel.image();
-    panel.hide();
-    return image;
 }
 
 } // namespace tarn::graphs

@@ -56,7 +56,4 @@ private:
     int elevation_ = kDefaultAngle;
 };
 
-// Renders the picture offscreen at that size: the legend above the chart, as the window shows it.
-QImage renderGraph(const GraphPicture& picture, const QSize& size);
-
 } // namespace tarn::graphs

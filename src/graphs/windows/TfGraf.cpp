@@ -5,7 +5,6 @@
 #include "graphs/windows/TfSaveG.h"
 #include "reports/PageSettings.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -86,6 +85,7 @@ TfGraf::TfGraf(Input input, Notifier& notifier, QWidget* parent)
     });
     connect(rotation_, &QScrollBar::valueChanged, this, &TfGraf::apply3d);
     connect(elevation_, &QScrollBar::valueChanged, this, &TfGraf::apply3d);
+    connect(&run_, &BackgroundRun::finished, this, &TfGraf::buildEnded);
     resetMarks();
     resize(1000, 700);
 }
@@ -120,7 +120,27 @@ void TfGraf::showEvent(QShowEvent* event) {
 
 void TfGraf::closeEvent(QCloseEvent* event) {
     closing_ = true;
+    run_.requestStop();
     QDialog::closeEvent(event);
+}
+
+void TfGraf::startBuild(const GraphPicture* absolute) {
+    run_.start([this, build = in_.build, style = style_, absolute](const BackgroundRun::Progress& progress) {
+        result_ = build(style, absolute, [&progress] { return progress(0, 0); });
+    });
+}
+
+void TfGraf::buildEnded() {
+    if (closing_) return;
+    if (buildingPercent_) {
+        panel_->setPicture(result_);
+    } else {
+        absolute_ = result_;
+        scale_->setVisible(absolute_.scaleOffered);
+        marksPanel_->setVisible(absolute_.marksOffered);
+        panel_->setPicture(absolute_);
+    }
+    emit built();
 }
 
 void TfGraf::buildGraph() {
@@ -129,25 +149,17 @@ void TfGraf::buildGraph() {
     style_ = loadGraphStyle(in_.root);
     quality_ = loadJpegQuality(in_.root);
     resetMarks();
-    const KeepGoing keepGoing = [this] {
-        QApplication::processEvents();
-        return !closing_;
-    };
-    absolute_ = in_.build(style_, nullptr, keepGoing);
-    scale_->setVisible(absolute_.scaleOffered);
-    marksPanel_->setVisible(absolute_.marksOffered);
-    panel_->setPicture(absolute_);
+    buildingPercent_ = false;
+    startBuild(nullptr);
 }
 
 bool TfGraf::scaleToPercent() {
-    if (!built_ || !absolute_.scaleOffered || !scale_->isVisible()) return false;
+    if (!built_ || run_.running() || !absolute_.scaleOffered || !scale_->isVisible()) return false;
     scale_->setVisible(false);
     resetMarks();
-    const KeepGoing keepGoing = [this] {
-        QApplication::processEvents();
-        return !closing_;
-    };
-    panel_->setPicture(in_.build(style_, &absolute_, keepGoing));
+    buildingPercent_ = true;
+    // The absolute curves stay as they are until the build has ended: the worker reads them.
+    startBuild(&absolute_);
     return true;
 }
 

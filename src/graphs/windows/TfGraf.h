@@ -1,10 +1,11 @@
 #pragma once
 // "ГРАФИК": the graph window (maximised). It builds the curves when it is first shown (the style and the
-// picture quality read then), pausing for window events every 150 records so that it can be closed while
-// a long period is drawn. Menu: "ПЕЧАТЬ", "ФАЙЛ" (the picture as JPEG), "МАСШТАБ" (the percentage scale,
-// once, corrector graphs of kinds 1–5), "ВЫХОД" (closes a moment later). Check boxes: "Маркер" (value
-// marks), "Прозр." (shown with the marks), "3D" (shows "Повор."), "Повор." (two scroll bars 0..360 turn
-// and tilt the chart).
+// picture quality read then) on a worker, asked every 150 records whether to go on, so that the window
+// can be closed while a long period is drawn. Menu: "ПЕЧАТЬ", "ФАЙЛ" (the picture as JPEG), "МАСШТАБ" (the
+// percentage scale, once, corrector graphs of kinds 1–5), "ВЫХОД" (closes a moment later). Check boxes:
+// "Маркер" (value marks), "Прозр." (shown with the marks), "3D" (shows "Повор."), "Повор." (two scroll bars
+// 0..360 turn and tilt the chart).
+#include "common/BackgroundRun.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "graphs/GraphPicture.h"
@@ -40,10 +41,13 @@ public:
     };
     TfGraf(Input input, Notifier& notifier, QWidget* parent = nullptr);
 
-    // Builds the curves now (what showing the window does the first time).
+    // Starts building the curves (what showing the window does the first time); the picture is shown
+    // when the build has ended (`built`).
     void buildGraph();
-    // "МАСШТАБ". False when it is not offered (any more).
+    // "МАСШТАБ": starts the percentage scale over the curves. False when it is not offered (any more).
     bool scaleToPercent();
+    bool building() const { return run_.running(); }
+    BackgroundRun& run() { return run_; }
     // "ФАЙЛ": the quality, the file, the overwrite question, the picture.
     bool savePicture();
     // The picture into the file as "ФАЙЛ" names it from the chosen name; asks before overwriting.
@@ -67,6 +71,9 @@ public:
 
     int closeDelayMs = 250; // "ВЫХОД"
 
+signals:
+    void built();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -74,6 +81,8 @@ protected:
 private:
     void resetMarks();
     void apply3d();
+    void startBuild(const GraphPicture* absolute);
+    void buildEnded();
 
     Input in_;
     Notifier& notifier_;
@@ -91,6 +100,10 @@ private:
     QCheckBox* rotate_;
     QScrollBar* rotation_;
     QScrollBar* elevation_;
+    bool buildingPercent_ = false;
+    GraphPicture result_; // the worker's, taken when the build has ended
+    // Last: it goes first, so a build still going ends before the members it writes to.
+    BackgroundRun run_;
 };
 
 } // namespace tarn::graphs

@@ -3,7 +3,6 @@
 #include "common/TextFile.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -19,6 +18,9 @@
 namespace tarn::polling {
 
 namespace {
+
+// The member passes hand the gauge over every five members; "Выход" is heard at each.
+constexpr int kMembersBetweenReports = 5;
 
 QFont fixedFont() {
     return QFont(QStringLiteral("Courier New"), 8);
@@ -91,7 +93,7 @@ bool TfLastRec::save() {
 }
 
 TfGroupList::TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* parent)
-    : QDialog(parent), root_(root), notifier_(notifier) {
+    : QDialog(parent), root_(root), notifier_(notifier), run_(kMembersBetweenReports) {
     setObjectName(QStringLiteral("TfGroupList"));
     auto* layout = new QVBoxLayout(this);
     auto* tools = new QToolBar(this);
@@ -135,24 +137,29 @@ TfGroupList::TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* pare
     });
     connect(exit, &QAction::triggered, this, [this] {
         stopped_ = true;
+        run_.requestStop();
         close();
     });
+    // The gauge moves every five members.
+    connect(&run_, &BackgroundRun::progressed, this, [this](int done, int total) {
+        gauge_->setRange(0, std::max(1, total));
+        gauge_->setValue(done);
+    });
+    connect(&run_, &BackgroundRun::finished, this, &TfGroupList::showBuiltList);
     resize(760, 480);
 }
 
 void TfGroupList::showGroup(const database::Schemas& schemas, const Group& group) {
     groupName_ = group.name.trimmed();
-    const database::Registry registry(root_, schemas);
     stopped_ = false;
-    list_ = groupMemberList(root_, schemas, registry, group, [this](int done, int total) {
-        // The gauge moves every five members; the window is drawn meanwhile and "Выход" is seen.
-        if (done % 5 == 0) {
-            gauge_->setRange(0, std::max(1, total));
-            gauge_->setValue(done);
-            QCoreApplication::processEvents();
-        }
-        return !stopped_;
+    run_.start([this, root = root_, schemas, group](const BackgroundRun::Progress& progress) {
+        const database::Registry registry(root, schemas);
+        built_ = groupMemberList(root, schemas, registry, group, progress);
     });
+}
+
+void TfGroupList::showBuiltList() {
+    list_ = built_;
     gauge_->setValue(gauge_->maximum());
     setWindowTitle(list_.title);
     banner_->setText(list_.banner.join(QLatin1Char('\n')));
@@ -161,6 +168,7 @@ void TfGroupList::showGroup(const database::Schemas& schemas, const Group& group
         auto* item = new QListWidgetItem(l.text, lines_);
         item->setForeground(l.late ? Qt::red : Qt::black);
     }
+    emit groupShown();
 }
 
 bool TfGroupList::chooseLine(int row) {

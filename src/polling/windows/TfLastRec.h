@@ -2,6 +2,7 @@
 // The console's windows over a point's and a group's storing: the last-records window (when each of the
 // point's tables last received a row, in the database and in the corrector) and the group member list
 // "Перечень группы..." (each member's last storing, a lagging member in red), both saved as text files.
+#include "common/BackgroundRun.h"
 #include "common/Notifier.h"
 #include "polling/LastRecords.h"
 
@@ -47,8 +48,11 @@ class TfGroupList final : public QDialog {
     Q_OBJECT
 public:
     TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* parent = nullptr);
-    // Both passes over the group's members ("Выход" stops them).
+    // Starts both passes over the group's members on a worker ("Выход" stops them); the list is shown
+    // when they have ended (`groupShown`).
     void showGroup(const database::Schemas& schemas, const Group& group);
+    bool building() const { return run_.running(); }
+    BackgroundRun& run() { return run_; }
     // A line clicked: its point chosen in the console; false ("Не выбран прибор!!!") for a line without one.
     bool chooseLine(int row);
     bool save();
@@ -67,7 +71,12 @@ public:
     // The console's point menu at a screen position ("Занято !!!" while polling runs).
     std::function<void(const QPoint& at)> showPointMenu;
 
+signals:
+    void groupShown();
+
 private:
+    void showBuiltList();
+
     DataRoot root_;
     Notifier& notifier_;
     GroupMemberList list_;
@@ -79,6 +88,9 @@ private:
     QProgressBar* gauge_;
     QAction* poll_;
     QAction* lastRecords_;
+    GroupMemberList built_; // the worker's, taken when the passes have ended
+    // Last: it goes first, so passes still going end before the members they write to.
+    BackgroundRun run_;
 };
 
 } // namespace tarn::polling

@@ -4,7 +4,6 @@
 #include "corrector/CorrectorFiles.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QProgressBar>
@@ -13,8 +12,14 @@
 
 namespace tarn::reports {
 
+namespace {
+// The writing hands its progress to the window every third row: the gauge moves and "Стоп" is heard.
+constexpr int kRowsBetweenReports = 3;
+} // namespace
+
 TPrXls::TPrXls(const corrector::Reading& reading, Input input, Notifier& notifier, QWidget* parent)
-    : QDialog(parent), reading_(reading), input_(std::move(input)), notifier_(notifier) {
+    : QDialog(parent), reading_(reading), input_(std::move(input)), notifier_(notifier),
+      run_(kRowsBetweenReports) {
     const int lang = input_.language;
     setObjectName(QStringLiteral("TPrXls"));
     setWindowTitle(uaRu(lang, "Запис файлу у форматі \"Excel\"", "Запись файла в формате \"Excel\""));
@@ -38,7 +43,15 @@ TPrXls::TPrXls(const corrector::Reading& reading, Input input, Notifier& notifie
     buttons->addWidget(exit_);
     layout->addLayout(buttons);
     connect(write_, &QPushButton::clicked, this, &TPrXls::write);
-    connect(stop_, &QPushButton::clicked, this, [this] { stopRequested_ = true; });
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        stopRequested_ = true;
+        run_.requestStop();
+    });
+    connect(&run_, &BackgroundRun::progressed, this, [this](int done, int total) {
+        gauge_->setMaximum(total);
+        gauge_->setValue(done);
+    });
+    connect(&run_, &BackgroundRun::finished, this, &TPrXls::writingEnded);
     connect(exit_, &QPushButton::clicked, this, &TPrXls::reject);
 }
 
@@ -59,6 +72,7 @@ void TPrXls::setWriting(bool writing) {
 void TPrXls::reject() {
     if (writing_) {
         stopRequested_ = true;
+        run_.requestStop();
         return;
     }
     QDialog::reject();
@@ -88,13 +102,13 @@ void TPrXls::write() {
     setWriting(true);
     gauge_->setValue(0);
     const QList<WorkbookSheet> sheets = planWorkbook(reading_, checkedArchives(), lang);
-    // Every third row the window takes its events, so that "Стоп" can be pressed.
-    outcome_ = writeWorkbook(sheets, chosen, lang, [this](int done, int total) {
-        gauge_->setMaximum(total);
-        gauge_->setValue(done);
-        if (done % 3 == 0) QCoreApplication::processEvents();
-        return !stopRequested_;
+    run_.start([this, sheets, chosen, lang](const BackgroundRun::Progress& progress) {
+        written_ = writeWorkbook(sheets, chosen, lang, progress);
     });
+}
+
+void TPrXls::writingEnded() {
+    outcome_ = written_;
     setWriting(false);
     using Result = WorkbookOutcome::Result;
     switch (outcome_.result) {

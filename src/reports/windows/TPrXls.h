@@ -1,7 +1,9 @@
 #pragma once
 // 'Запись файла в формате "Excel"': which archives go into the workbook, "Запись" to choose the file and
-// write it, "Стоп" while writing, "Выход", and the gauge. The workbook itself is WorkbookExport's; this
-// window asks for the name, shows the progress and passes "Стоп" on between rows.
+// write it, "Стоп" while writing, "Выход", and the gauge. The workbook itself is WorkbookExport's, written
+// on a worker while the window serves its own events; this window asks for the name, shows the progress
+// and passes "Стоп" on between rows.
+#include "common/BackgroundRun.h"
 #include "common/Notifier.h"
 #include "reports/WorkbookExport.h"
 
@@ -38,14 +40,18 @@ public:
     QPushButton* exitButton() const { return exit_; }
     QProgressBar* gauge() const { return gauge_; }
     QList<corrector::Archive> checkedArchives() const;
-    // The outcome of the last "Запись" (Failed before the first).
+    // The outcome of the last "Запись" once it has ended (Failed before the first).
     const WorkbookOutcome& outcome() const { return outcome_; }
+    bool writing() const { return writing_; }
+    BackgroundRun& run() { return run_; }
 
+    // Asks for the name and starts the writing; the window closes itself when the workbook is written.
     void write();
     void reject() override; // while writing, closing the window stops the writing instead
 
 private:
     void setWriting(bool writing);
+    void writingEnded();
 
     const corrector::Reading& reading_;
     Input input_;
@@ -58,6 +64,9 @@ private:
     bool writing_ = false;
     bool stopRequested_ = false;
     WorkbookOutcome outcome_;
+    WorkbookOutcome written_; // the worker's, taken into outcome_ when it has ended
+    // Last: it goes first, so a writing still going ends before the members it writes to.
+    BackgroundRun run_;
 };
 
 } // namespace tarn::reports

@@ -521,13 +521,13 @@ bool TPrint_ku::buildProtocol(QStringList& lines) {
         return false;
     }
     TWaitPr wait(in_.language, this);
-    wait.show();
-    const auto stop = [&wait] { return wait.stopRequested(); };
-    pollWith.stop = stop;
-    listWith.stop = stop;
-    const polling::ProtocolText text = poll ? polling::pollProtocol(in_.root, *schemas, pollWith)
-                                            : polling::pointList(in_.root, *schemas, listWith);
-    wait.hide();
+    polling::ProtocolText text;
+    wait.runModal([&](const std::function<bool()>& stop) {
+        pollWith.stop = stop;
+        listWith.stop = stop;
+        text = poll ? polling::pollProtocol(in_.root, *schemas, pollWith)
+                    : polling::pointList(in_.root, *schemas, listWith);
+    });
     if (!text.ready) {
         notifier_.message(MessageKind::Warning, text.message);
         return false;
@@ -604,11 +604,12 @@ bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStri
         return false;
     }
     TWaitPr wait(in_.language, this);
-    wait.show();
-    const polling::GroupMembersListing built =
-        polling::groupMembersListing(in_.root, *schemas, notifier_, in_.language, r.groupName, l, r.now,
-                                     [&wait] { return wait.stopRequested(); });
-    wait.hide();
+    Notifier& fromWorker = wait.run().ownerNotifier(notifier_);
+    polling::GroupMembersListing built;
+    wait.runModal([&](const std::function<bool()>& stop) {
+        built = polling::groupMembersListing(in_.root, *schemas, fromWorker, in_.language, r.groupName, l,
+                                             r.now, stop);
+    });
     if (built.stopped) return false;
     if (!built.listing.error.isEmpty()) {
         notifier_.message(MessageKind::Error, built.listing.error);
@@ -636,7 +637,6 @@ bool TPrint_ku::build() {
             notifier_.message(MessageKind::Warning, *missing);
             return false;
         }
-        const std::unique_ptr<ReportSource> source = in_.source();
         ListingOptions l;
         l.archive = listingArchive();
         l.period = o.period;
@@ -648,10 +648,12 @@ bool TPrint_ku::build() {
             l.unclosedDays = notifier_.confirm(uaRu(in_.language, "Аварії по не закритій добі друкувати?",
                                                     "Аварии по не закрытым суткам печатать?"));
         TWaitPr wait(in_.language, this);
-        wait.show();
-        listing_ = buildPointListing(*source, in_.header, l, QDateTime::currentDateTime(),
-                                     [&wait] { return wait.stopRequested(); });
-        wait.hide();
+        const QDateTime now = QDateTime::currentDateTime();
+        wait.runModal([&](const std::function<bool()>& stop) {
+            // Made on the worker: a stored source opens its tables on the thread that reads them.
+            const std::unique_ptr<ReportSource> source = in_.source();
+            listing_ = buildPointListing(*source, in_.header, l, now, stop);
+        });
         if (!listing_.error.isEmpty()) {
             notifier_.message(MessageKind::Error, listing_.error);
             return false;

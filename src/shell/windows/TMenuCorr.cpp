@@ -646,15 +646,16 @@ void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>
         return true;
     };
     hooks.adjustContext = [&fileName](database::StoreContext& c) { c.fileName = fileName; };
-    hooks.progress = [&wait](int done, int total) {
-        if (!wait.isVisible()) wait.show();
-        return wait.progress(done, total);
+    // The point is known by now: the rows are written on the wait window's worker while it shows them.
+    hooks.runStore = [&wait](const corrector::ArchiveStore& store) {
+        database::StoreResult result;
+        wait.runModal([&](const BackgroundRun::Progress& progress) { result = store(progress); });
+        return result;
     };
     // Every kind read counts: the instantaneous measurement is stored beside the archives.
     const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.storage(), reading, ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
                                                 kindsRead, database::sourceKindNumber(sourceKind), hooks);
-    wait.hide();
     if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
     // The rows are stored; a CSV copy that could not be written is told, not passed over.
     for (const QString& path : r.result.csvFailed)

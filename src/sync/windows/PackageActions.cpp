@@ -52,16 +52,18 @@ std::optional<UnpackOutcome> openPointPackage(QWidget* parent, const PackageUi& 
     const QString path = choose(parent, ui, false, {});
     if (path.isEmpty()) return std::nullopt;
     Notifier& notifier = *ui.notifier;
-    UnpackOptions options;
-    options.language = ui.language;
-    options.settings = ui.settings;
-    options.confirm = [&notifier](const QString& question) { return notifier.confirm(question); };
     UnpackOutcome outcome;
     TfWR_fBD window(TfWR_fBD::Mode::Unpack, parent);
     window.startDelayMs = ui.startDelayMs;
+    // The unpacking runs on the window's worker: its questions and messages are put to the user from here.
+    Notifier& fromWorker = window.run().ownerNotifier(notifier);
+    UnpackOptions options;
+    options.language = ui.language;
+    options.settings = ui.settings;
+    options.confirm = [&fromWorker](const QString& question) { return fromWorker.confirm(question); };
     window.runModal([&](const StepProgress& progress) {
         options.progress = progress;
-        outcome = unpackPoint(ui.root, *ui.schemas, path, notifier, options);
+        outcome = unpackPoint(ui.root, *ui.schemas, path, fromWorker, options);
     });
     if (!outcome.ok && !outcome.declined && !outcome.stopped)
         notifier.message(MessageKind::Error, outcome.message);

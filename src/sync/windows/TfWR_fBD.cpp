@@ -1,6 +1,5 @@
 #include "sync/windows/TfWR_fBD.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -10,6 +9,14 @@
 namespace tarn::sync {
 
 TfWR_fBD::TfWR_fBD(Mode mode, QWidget* parent) : QDialog(parent) {
+    connect(&run_, &BackgroundRun::progressed, this, [this](int step, int steps) {
+        gauge_->setMaximum(qMax(1, steps));
+        gauge_->setValue(qMin(step, gauge_->maximum()));
+    });
+    connect(&run_, &BackgroundRun::finished, this, [this] {
+        running_ = false;
+        accept();
+    });
     setObjectName(QStringLiteral("TfWR_fBD"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
@@ -28,8 +35,9 @@ TfWR_fBD::TfWR_fBD(Mode mode, QWidget* parent) : QDialog(parent) {
 void TfWR_fBD::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F10) {
         stop_ = true;
+        run_.requestStop();
         // The window goes once the run has seen the flag.
-        if (!running_) reject();
+        if (!running_) QDialog::reject();
         return;
     }
     // Escape would leave the run without its window.
@@ -37,19 +45,21 @@ void TfWR_fBD::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+void TfWR_fBD::reject() {
+    if (running_) {
+        stop_ = true;
+        run_.requestStop();
+        return;
+    }
+    QDialog::reject();
+}
+
 void TfWR_fBD::runModal(const Work& work) {
     QTimer::singleShot(startDelayMs, this, [this, work] {
+        // Stopped before it began: the work is not started at all.
+        if (stop_) return;
         running_ = true;
-        work([this](int step, int steps) {
-            gauge_->setMaximum(qMax(1, steps));
-            gauge_->setValue(qMin(step, gauge_->maximum()));
-            gauge_->repaint();
-            // The stop key is read between steps.
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            return !stop_;
-        });
-        running_ = false;
-        accept();
+        run_.start([work](const BackgroundRun::Progress& progress) { work(progress); });
     });
     exec();
 }

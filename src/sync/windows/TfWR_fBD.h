@@ -1,7 +1,9 @@
 #pragma once
 // The pack/unpack window: "подготовка файлов базы данных "упаковка"" (or "распаковка"), a gauge of 25
-// steps and "Останов  - клавиша   "F10"". F10 sets the stop flag and closes it; the run stops at its
-// next step where stopping still changes nothing.
+// steps and "Останов  - клавиша   "F10"". The packing runs on a worker while the window serves its own
+// events; F10 (or closing the window) asks it to stop, and it stops at its next step where stopping still
+// changes nothing. The window closes when the work has ended.
+#include "common/BackgroundRun.h"
 #include "sync/PointPackage.h"
 
 #include <QDialog>
@@ -19,9 +21,12 @@ public:
     using Work = std::function<void(const StepProgress& progress)>;
     TfWR_fBD(Mode mode, QWidget* parent = nullptr);
 
-    // Shows the window, runs the work a moment later and closes when it ends.
+    // Shows the window, runs the work on the worker a moment later and closes when it ends. The work must
+    // reach the user only through run().ownerNotifier or run().onOwnerThread.
     void runModal(const Work& work);
     bool stopRequested() const { return stop_; }
+    BackgroundRun& run() { return run_; }
+    void reject() override; // while the work runs, a close asks it to stop instead
     // The pause before the work starts (the window is painted first).
     int startDelayMs = 50;
 
@@ -34,6 +39,7 @@ protected:
 private:
     QLabel* caption_;
     QProgressBar* gauge_;
+    BackgroundRun run_;
     bool stop_ = false;
     bool running_ = false;
 };
