@@ -117,6 +117,7 @@ LineClaim ExchangeEngine::claimLine(RawReceiver& receiver) {
     rawReceiver_ = &receiver;
     receiver.engine_ = this;
     receiveBuffer_.clear();
+    replyEndMs_.reset();
     return LineClaim(*this, receiver, ++claimGeneration_);
 }
 
@@ -190,11 +191,26 @@ void ExchangeEngine::sendFrame(const QByteArray& frame) {
     }
     pendingFrame_ = frame;
     // The pause before the write is a timer: nothing re-enters the engine while it runs.
-    if (settings_.writeDelayMs > 0) {
-        writeTimer_.start(settings_.writeDelayMs);
+    const int pause = remainingWritePauseMs();
+    if (pause > 0) {
+        writeTimer_.start(pause);
         return;
     }
     writePendingFrame();
+}
+
+// The corrector needs the line quiet for the write pause between the end of its reply and our next
+// request. Timed from the reply's last byte, the pause already contains whatever the transfer did with
+// the reply before asking for more (checking a page, a step timer between archives); timed from the
+// request, that work came on top of it at every request. A request that does not follow a reply (the
+// first one, or a repeat after silence) waits the whole pause.
+int ExchangeEngine::remainingWritePauseMs() {
+    const int pause = settings_.writeDelayMs;
+    const std::optional<qint64> replyEnd = std::exchange(replyEndMs_, std::nullopt);
+    if (pause <= 0 || !replyEnd) return pause;
+    // The clock counts whole milliseconds, so a difference of n may be as little as n - 1.
+    const qint64 quiet = clock_.monotonicMs() - *replyEnd - 1;
+    return static_cast<int>(std::clamp<qint64>(pause - quiet, 0, pause));
 }
 
 void ExchangeEngine::writePendingFrame() {
@@ -202,6 +218,7 @@ void ExchangeEngine::writePendingFrame() {
     if (frame.isEmpty()) return;
     // Bytes that came before the request was on the wire cannot be its reply.
     receiveBuffer_.clear();
+    replyEndMs_.reset();
     if (!port_.write(frame)) {
         port_.markBroken();
         notifier_.message(MessageKind::Error, noticeText(LinkNotice::PortWriteFailed));
@@ -217,6 +234,8 @@ void ExchangeEngine::writePendingFrame() {
 // ---- receiving -------------------------------------------------------------------------------------
 
 void ExchangeEngine::onReceived(const QByteArray& chunk) {
+    // Anything heard after a reply ends the quiet time the next request's pause may count on.
+    replyEndMs_.reset();
     if (rawReceiver_) {
         rawReceiver_->onRawBytes(chunk);
         return;
@@ -295,6 +314,7 @@ bool ExchangeEngine::validateReply() {
 
 void ExchangeEngine::acceptReply() {
     const QByteArray reply = std::exchange(receiveBuffer_, QByteArray());
+    replyEndMs_ = clock_.monotonicMs();
     emit replyActivity();
     if (log_) log_->logReceived(reply);
     stopWaiting();

@@ -128,6 +128,7 @@ private:
     void sendCurrent();
     void sendFrame(const QByteArray& frame);
     void writePendingFrame();
+    int remainingWritePauseMs();
     void resend(int sends);
     bool takeAlarmNotice();
     bool refusalComplete() const;
@@ -163,6 +164,8 @@ private:
     bool awaitingReply_ = false;
     bool noLinkShown_ = false;
     quint64 requestSerial_ = 0; // counts requests, so a transfer that starts the next one is noticed
+    // When the last reply was taken, while nothing has been heard or written since.
+    std::optional<qint64> replyEndMs_;
 
     ClockTimer replyTimer_{clock_};
     ClockTimer writeTimer_{clock_};

@@ -250,6 +250,66 @@ TEST(ExchangeTiming, WritePauseIsATimerAndTheReplyTimerIsClamped) {
     EXPECT_TRUE(test::waitUntil([&] { return r.port.writes.size() >= 2; }));
 }
 
+// The write pause is the quiet time the corrector needs after its reply before the next request: what the
+// program spent between the two counts towards it, and only time in which the line was quiet does.
+TEST(ExchangeTiming, TheWritePauseRunsFromTheEndOfTheReply) {
+    FakeSerialPort port;
+    test::RecordingNotifier notifier;
+    LinkPort link{port, notifier};
+    ManualClock clock;
+    ExchangeEngine engine{link, notifier, clock};
+    port.existing = {QStringLiteral("/dev/ttyS0")};
+    link.configure(QStringLiteral("COM1"), QStringLiteral("19200"), false);
+    ASSERT_TRUE(link.openPort(true));
+    LinkSettings s;
+    s.writeDelayMs = 20;
+    s.replyTimeoutMs = 10000;
+    s.resetOnFailure = false;
+    engine.configure(s, 1);
+    test::RecordingTransfer transfer;
+    const QByteArray reply = EngineRig::frame(0, QByteArray(32, 'x'));
+    // How long after its start a request went on the wire.
+    auto writtenAfter = [&] {
+        const qint64 started = clock.monotonicMs();
+        const qsizetype before = port.writes.size();
+        engine.start(Request::read(opRead, 0, 32), transfer);
+        EXPECT_TRUE(clock.runUntil([&] { return port.writes.size() > before; }, 1000));
+        return clock.monotonicMs() - started;
+    };
+
+    EXPECT_EQ(writtenAfter(), 20); // nothing before it
+    port.inject(reply);
+    EXPECT_EQ(transfer.completed, 1);
+    EXPECT_EQ(writtenAfter(), 20); // asked for at once
+
+    // 15 ms spent on the reply: the clock's whole milliseconds may hide most of one, so 14 of them count.
+    port.inject(reply);
+    clock.advance(15);
+    EXPECT_EQ(writtenAfter(), 6);
+    port.inject(reply);
+    clock.advance(50);
+    EXPECT_EQ(writtenAfter(), 0);
+
+    // Bytes heard after the reply: the line was not quiet, so the whole pause again.
+    port.inject(reply);
+    port.inject(hex("FF"));
+    clock.advance(50);
+    EXPECT_EQ(writtenAfter(), 20);
+
+    // A repeat after silence waits the whole pause, however long ago the last reply was.
+    port.inject(reply);
+    clock.advance(50);
+    EXPECT_EQ(writtenAfter(), 0);
+    const qsizetype sent = port.writes.size();
+    clock.advance(10000); // the reply timer runs out and the request is repeated after its pause
+    EXPECT_EQ(port.writes.size(), sent);
+    clock.advance(19);
+    EXPECT_EQ(port.writes.size(), sent);
+    clock.advance(1);
+    EXPECT_EQ(port.writes.size(), sent + 1);
+    EXPECT_EQ(port.writes.back(), port.writes.at(sent - 1));
+}
+
 TEST(ExchangeTransfers, ArchiveBlocksWrapAndEachStartsWithFullRetries) {
     EngineRig r(2);
     r.read(opArchiveLow, 0xFE, 0, 0, 3);

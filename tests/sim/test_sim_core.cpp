@@ -84,6 +84,39 @@ TEST(SimInProcess, APacedLineTakesTheWireTimeAtTheProgramsSpeed) {
     EXPECT_GE(t.elapsed(), 24);
 }
 
+// Pacing keeps microseconds, so a reply takes its wire time and not a rounding more, yet no byte ever
+// leaves before the wire has carried the ones before it.
+TEST(SimInProcess, PacingIsExactToTheMicrosecondAndNeverEarly) {
+    link::FakeSerialPort port;
+    port.existing = {QStringLiteral("fake")};
+    ASSERT_TRUE(port.open(QStringLiteral("fake")));
+    InProcessLine line(port);
+    ManualClock clock;
+    line.setClock(clock);
+    line.setPaced(true);
+    port.setBaudRate(115200);
+    // A page reply (status, 256 bytes, check byte): 2580 bits at 115200 bit/s are 22395.8 µs.
+    EXPECT_EQ(line.wireTimeUs(258), 22396);
+    EXPECT_EQ(line.wireTimeMs(258), 23);
+    EXPECT_EQ(line.wireTimeUs(4), 348);
+    port.setBaudRate(19200);
+    EXPECT_EQ(line.wireTimeUs(48), 25000);
+
+    line.addRole(scripted("01", QByteArray(48, '\x55').toHex().constData()));
+    QByteArray got;
+    QObject::connect(&port, &link::SerialPort::received, [&](const QByteArray& b) { got += b; });
+    port.write(test::hex("01"));
+    // 48 bytes at 19200 bit/s: one every 520.8 µs, the last at 25 ms.
+    clock.advance(1);
+    EXPECT_EQ(got.size(), 1);
+    clock.advance(11); // 12 ms: 23 bytes have had their time (23 × 520.8 µs = 11.98 ms)
+    EXPECT_EQ(got.size(), 23);
+    clock.advance(12);
+    EXPECT_EQ(got.size(), 46);
+    clock.advance(1);
+    EXPECT_EQ(got.size(), 48);
+}
+
 TEST(SimScenario, RejectsBadScenarios) {
     std::vector<std::unique_ptr<Role>> roles;
     QString error;

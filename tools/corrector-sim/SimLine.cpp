@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tarn::sim {
@@ -34,7 +35,7 @@ LineBase::~LineBase() = default;
 void LineBase::setClock(Clock& clock) {
     clock_ = &clock;
     startMs_ = clock_->monotonicMs();
-    lastDueMs_ = 0;
+    lastDueUs_ = 0;
     queue_.clear();
     sendTimer_.setClock(clock);
     tickTimer_.setClock(clock);
@@ -79,42 +80,69 @@ void LineBase::deliver(const QByteArray& bytes) {
 
 void LineBase::send(const QByteArray& bytes, int delayMs) {
     if (bytes.isEmpty()) return;
-    const qint64 now = nowMs();
-    const qint64 start = std::max(now, lastDueMs_) + std::max(delayMs, 0);
-    const int wire = wireTimeMs(bytes.size());
+    const qint64 now = nowUs();
+    const qint64 start = std::max(now, lastDueUs_) + qint64(std::max(delayMs, 0)) * 1000;
+    const qint64 wire = wireTimeUs(bytes.size());
     if (wire <= 0) {
         queue_.push_back({start, bytes});
-        lastDueMs_ = start;
+        lastDueUs_ = start;
     } else {
         // Paced: each byte leaves when the wire has carried the ones before it.
         for (qsizetype i = 0; i < bytes.size(); ++i)
             queue_.push_back({start + (i + 1) * wire / bytes.size(), bytes.mid(i, 1)});
-        lastDueMs_ = start + wire;
+        lastDueUs_ = start + wire;
     }
     if (!sendTimer_.isActive()) sendTimer_.start(0);
 }
 
 int LineBase::wireTimeMs(qsizetype n) const {
+    return static_cast<int>((wireTimeUs(n) + 999) / 1000);
+}
+
+qint64 LineBase::wireTimeUs(qsizetype n) const {
     if (!paced_) return 0;
     const int baud = programBaud();
     if (baud <= 0) return 0;
-    return static_cast<int>((n * 10 * 1000 + baud - 1) / baud);
+    return (qint64(n) * 10 * 1'000'000 + baud - 1) / baud;
+}
+
+qint64 LineBase::nowUs() const {
+    if (clock_ != &systemClock_) return (clock_->monotonicMs() - startMs_) * 1000;
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 preciseStart_)
+        .count();
 }
 
 void LineBase::pump() {
-    const qint64 now = nowMs();
-    QByteArray out;
-    std::size_t i = 0;
-    while (i < queue_.size() && queue_[i].dueMs <= now)
-        out += queue_[i++].bytes;
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(i));
-    if (!out.isEmpty()) {
-        log("->", out);
-        bytesSent_ += out.size();
-        transmit(out);
+    for (;;) {
+        const qint64 now = nowUs();
+        QByteArray out;
+        std::size_t i = 0;
+        while (i < queue_.size() && queue_[i].dueUs <= now)
+            out += queue_[i++].bytes;
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (!out.isEmpty()) {
+            log("->", out);
+            bytesSent_ += out.size();
+            transmit(out);
+        }
+        if (queue_.empty()) return;
+        qint64 waitUs = queue_.front().dueUs - now;
+        if (clock_ == &systemClock_) {
+            // Timers count whole milliseconds, so a reply's last byte would leave up to one late and
+            // every reply would take longer than its wire time. On the computer's clock the timer
+            // wakes the line within a millisecond of the last byte, and the rest is slept out.
+            const qint64 untilLastUs = queue_.back().dueUs - now;
+            if (untilLastUs < 1000) {
+                std::this_thread::sleep_for(std::chrono::microseconds(untilLastUs));
+                continue;
+            }
+            waitUs = std::min(waitUs, untilLastUs - 1000);
+        }
+        // Never before the next byte is due (a manual clock's test sees the whole wire time).
+        sendTimer_.start(static_cast<int>(std::max<qint64>((waitUs + 999) / 1000, 1)));
+        return;
     }
-    if (!queue_.empty())
-        sendTimer_.start(static_cast<int>(std::max<qint64>(queue_.front().dueMs - nowMs(), 1)));
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QObject>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -49,8 +50,10 @@ public:
     // Sends at the speed the program set on its side, 10 bits a byte, as a real line would.
     void setPaced(bool on) { paced_ = on; }
     bool paced() const { return paced_; }
-    // Milliseconds the wire needs for n bytes (0 unless paced and the speed is known).
+    // Milliseconds the wire needs for n bytes, rounded up (0 unless paced and the speed is known).
     int wireTimeMs(qsizetype n) const;
+    // The same in microseconds: what pacing uses, so that a reply is not a rounding longer than its wire.
+    qint64 wireTimeUs(qsizetype n) const;
 
 protected:
     // Hands program bytes to every role.
@@ -61,14 +64,17 @@ protected:
 
 private:
     void pump();
+    // Pacing time: microseconds on the computer's clock, whole milliseconds on any other.
+    qint64 nowUs() const;
 
     std::vector<std::unique_ptr<Role>> roles_;
     struct Pending {
-        qint64 dueMs;
+        qint64 dueUs;
         QByteArray bytes;
     };
     std::vector<Pending> queue_;
-    qint64 lastDueMs_ = 0;
+    qint64 lastDueUs_ = 0;
+    std::chrono::steady_clock::time_point preciseStart_ = std::chrono::steady_clock::now();
     SystemClock systemClock_;
     Clock* clock_ = &systemClock_;
     qint64 startMs_ = 0;
