@@ -850,6 +850,8 @@ std::optional<database::Schemas> installationSchemas(CliRun& run) {
         run.notifier->message(MessageKind::Error, s.error);
         return std::nullopt;
     }
+    // The context's storage reads its tables with them.
+    run.context->schemas = s;
     return s;
 }
 

@@ -163,8 +163,8 @@ int cmdPackage(CliRun& run);
 int cmdSync(CliRun& run);
 int cmdDtu(CliRun& run);
 
-// The installation's table layouts (the schema files written first where missing); nothing, the notifier
-// told why, when they do not load.
+// The installation's table layouts (the schema files written first where missing), also given to the
+// context, whose storage() then reads the tables; nothing, the notifier told why, when they do not load.
 std::optional<database::Schemas> installationSchemas(CliRun& run);
 int cmdLpt(CliRun& run);
 

@@ -321,9 +321,10 @@ int cmdClock(CliRun& run) {
     const int clockItem = what == QLatin1String("set") ? 16 : 18;
     const int level = model.state().accessLevel;
     if (!corrector::isItemEditable(clockItem, level, model.reading().profile)) {
-        run.notifier->message(MessageKind::Error, uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
-                                                       "Параметр недоступен для записи на уровне доступа ") +
-                                                      QString::number(level));
+        run.notifier->message(MessageKind::Error,
+                              uaRu(lang, "Параметр не доступний для запису на рівні доступу ",
+                                   "Параметр недоступен для записи на уровне доступа ") +
+                                  QString::number(level));
         return kExitRefused;
     }
     if (what == QLatin1String("set")) {
@@ -399,16 +400,17 @@ QJsonObject storeInDatabase(CliRun& run, const corrector::Reading& reading, cons
     ok = false;
     const DataRoot& root = run.context->root();
     database::writeMissingSchemaFiles(root);
-    const database::Schemas schemas = database::loadSchemas(root);
-    if (!schemas.ok) {
-        run.notifier->message(MessageKind::Error, schemas.error);
+    run.context->schemas = database::loadSchemas(root);
+    if (!run.context->schemas.ok) {
+        run.notifier->message(MessageKind::Error, run.context->schemas.error);
         return {};
     }
     corrector::StoreRequestHooks hooks;
     hooks.adjustContext = [&fileName](database::StoreContext& c) { c.fileName = fileName; };
-    const corrector::StoreRequestResult r = corrector::storeAfterReading(
-        root, schemas, reading, run.context->settings(), run.context->engine().settings().deviceAddress,
-        run.context->languageIndex(), kinds, sourceKind, hooks);
+    const corrector::StoreRequestResult r =
+        corrector::storeAfterReading(root, run.context->storage(), reading, run.context->settings(),
+                                     run.context->engine().settings().deviceAddress,
+                                     run.context->languageIndex(), kinds, sourceKind, hooks);
     if (!r.stored) {
         run.notifier->message(MessageKind::Error,
                               r.error.isEmpty() ? QStringLiteral("nothing stored") : r.error);

@@ -65,7 +65,7 @@ int cmdPoints(CliRun& run) {
     }
     const auto schemas = installationSchemas(run);
     if (!schemas) return kExitNoLink;
-    database::Registry registry(run.context->root(), *schemas);
+    database::Registry registry(run.context->root(), run.context->storage());
     if (!registry.ok()) {
         run.notifier->message(MessageKind::Error, registry.error());
         return kExitNoLink;
@@ -170,7 +170,7 @@ int cmdPoints(CliRun& run) {
         QJsonObject last;
         if (what == QLatin1String("show")) {
             const database::LastStoredSummary summary =
-                database::lastStoredSummary(run.context->root(), *schemas, id);
+                database::lastStoredSummary(run.context->storage(), id);
             for (std::size_t k = 0; k < summary.size(); ++k) {
                 if (summary[k].identifier.isEmpty()) continue;
                 for (const TableName& t : kTableNames)
@@ -253,13 +253,13 @@ int cmdRows(CliRun& run) {
                                   QStringLiteral("rows: --delete takes the record's number"));
             return kExitUsage;
         }
-        if (!database::deleteStoredRecord(run.context->root(), *schemas, table->kind, point, number)) {
+        if (!database::deleteStoredRecord(run.context->storage(), table->kind, point, number)) {
             run.notifier->message(MessageKind::Error, QStringLiteral("rows: no record ") + *del);
             return kExitRefused;
         }
         return kExitOk;
     }
-    QList<QStringList> rows = database::storedRows(run.context->root(), *schemas, table->kind, point);
+    QList<QStringList> rows = database::storedRows(run.context->storage(), table->kind, point);
     // The record's date (field 7 of the archive tables) limits the rows.
     const int dateField = 6;
     if (fromDate.isValid() || toDate.isValid()) {
@@ -298,7 +298,7 @@ int cmdGas(CliRun& run) {
     const QString what = run.args.value(0, QStringLiteral("list"));
     const auto schemas = installationSchemas(run);
     if (!schemas) return kExitNoLink;
-    database::Gases gases(run.context->root(), *schemas);
+    database::Gases gases(run.context->storage());
     if (!gases.ok()) return kExitNoLink;
     if (what == QLatin1String("list")) {
         const QList<database::GasComposition> all = gases.all();
@@ -394,7 +394,7 @@ int cmdDb(CliRun& run) {
             std::any_of(report.findings.begin(), report.findings.end(), [&](const database::Finding& f) {
                 return f.detail == options.point || f.table.endsWith(QLatin1Char('_') + options.point);
             });
-        database::Registry registry(run.context->root(), *schemas);
+        database::Registry registry(run.context->root(), run.context->storage());
         if (registry.ok() &&
             registry.find(options.point).outcome() == database::PointLookup::Outcome::NotFound && !named) {
             run.notifier->message(MessageKind::Error, polling::noDataText());

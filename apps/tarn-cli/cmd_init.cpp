@@ -13,9 +13,11 @@ int cmdInit(CliRun& run) {
     if (report.ok) {
         const DataRoot& root = run.context->root();
         database::writeMissingSchemaFiles(root);
-        const database::Schemas schemas = database::loadSchemas(root);
-        const QString failed = schemas.ok ? database::openDatabaseAtStart(root, schemas, QDate::currentDate())
-                                          : schemas.error;
+        run.context->schemas = database::loadSchemas(root);
+        const database::Schemas& schemas = run.context->schemas;
+        const QString failed =
+            schemas.ok ? database::openDatabaseAtStart(root, run.context->storage(), QDate::currentDate())
+                       : schemas.error;
         if (!failed.isEmpty()) {
             report.ok = false;
             report.error = failed;

@@ -70,8 +70,8 @@ int pollStatus(CliRun& run) {
     const auto state = polling::readPollState(ctx.root());
     QList<polling::BoardRow> board;
     if (ctx.schemas.ok)
-        board = polling::dayBoardOf(ctx.root(), ctx.schemas,
-                                    polling::scheduleOfToday(ctx.root(), ctx.schemas, now), now);
+        board = polling::dayBoardOf(ctx.root(), ctx.storage(),
+                                    polling::scheduleOfToday(ctx.root(), ctx.storage(), now), now);
     const polling::PollerLiveness live = state ? polling::pollerLiveness(*state, now, polling::processAlive)
                                                : polling::PollerLiveness::ProcessGone;
     if (run.options.json) {

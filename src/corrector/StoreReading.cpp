@@ -104,9 +104,17 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
                                      const Reading& reading, const link::LinkSettings& settings, int address,
                                      int lang, const QList<int>& kindsRead, int sourceKind,
                                      const StoreRequestHooks& hooks) {
+    database::SqliteStorage storage(root, schemas);
+    return storeAfterReading(root, storage, reading, settings, address, lang, kindsRead, sourceKind, hooks);
+}
+
+StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage, const Reading& reading,
+                                     const link::LinkSettings& settings, int address, int lang,
+                                     const QList<int>& kindsRead, int sourceKind,
+                                     const StoreRequestHooks& hooks) {
     StoreRequestResult r;
     // Without a serial number there is no point to store under.
-    if (!reading.hasSerial() || !schemas.ok) return r;
+    if (!reading.hasSerial() || !storage.schemas().ok) return r;
     // A synchronised copy takes its database from the master installation, which would overwrite
     // anything stored here.
     if (settings.syncOn) {
@@ -117,7 +125,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
     c.csv = database::readCsvSideOutput(root);
     if (hooks.adjustContext) hooks.adjustContext(c);
     r.identifier = c.identifier;
-    database::Registry registry(root, schemas);
+    database::Registry registry(root, storage);
     if (!registry.ok()) {
         r.error = registry.error();
         return r;
@@ -159,7 +167,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schem
         }
         r.added = true;
     }
-    r.result = database::storeReading(root, schemas, ArchiveTableRows(reading.archives), c, hooks.progress);
+    r.result = database::storeReading(root, storage, ArchiveTableRows(reading.archives), c, hooks.progress);
     r.stored = r.result.ok;
     if (!r.result.ok && !r.result.stopped) r.error = r.result.error;
     return r;

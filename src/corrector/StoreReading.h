@@ -59,10 +59,23 @@ QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& 
 // Why a store request was refused on an installation with synchronisation on.
 QString synchronisedCopyText();
 
+// The point's registry row and tables are storage's; root holds the files beside them.
+StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage, const Reading& reading,
+                                     const link::LinkSettings& settings, int address, int languageIndex,
+                                     const QList<int>& kindsRead, int sourceKind,
+                                     const StoreRequestHooks& hooks);
+// The same over the table files under root.
 StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
                                      const Reading& reading, const link::LinkSettings& settings, int address,
                                      int languageIndex, const QList<int>& kindsRead, int sourceKind,
                                      const StoreRequestHooks& hooks);
+inline StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage,
+                                            const Reading& reading, const link::LinkSettings& settings,
+                                            int address, int languageIndex, const QList<int>& kindsRead,
+                                            database::SourceKind source, const StoreRequestHooks& hooks) {
+    return storeAfterReading(root, storage, reading, settings, address, languageIndex, kindsRead,
+                             database::sourceKindNumber(source), hooks);
+}
 inline StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
                                             const Reading& reading, const link::LinkSettings& settings,
                                             int address, int languageIndex, const QList<int>& kindsRead,

@@ -48,8 +48,19 @@ QString pointGridCaption(TableKind kind, int language) {
     }
 }
 
+DatabaseWindowModel::DatabaseWindowModel(const DataRoot& root, Storage& storage)
+    : root_(root), storage_(storage) {
+    start();
+}
+
 DatabaseWindowModel::DatabaseWindowModel(const DataRoot& root, const Schemas& schemas)
-    : root_(root), schemas_(schemas) {
+    : root_(root), ownStorage_(std::make_unique<SqliteStorage>(root, schemas)), storage_(*ownStorage_) {
+    start();
+}
+
+DatabaseWindowModel::~DatabaseWindowModel() = default;
+
+void DatabaseWindowModel::start() {
     for (auto& grid : pointGrids_)
         grid = std::make_unique<StoredTableModel>();
     // A missing or unreadable choice shows the columns.
@@ -69,18 +80,17 @@ const StoredTableModel& DatabaseWindowModel::pointGrid(TableKind kind) const {
 }
 
 void DatabaseWindowModel::refresh() {
-    if (registryGrid_.path().isEmpty())
-        registryGrid_.show(tablePath(root_, TableKind::Registry), TableKind::Registry,
-                           schemas_.of(TableKind::Registry));
+    if (!registryGrid_.isShown())
+        registryGrid_.show(storage_, {TableKind::Registry, {}, {}});
     else
         registryGrid_.refresh();
-    if (gasGrid_.path().isEmpty())
-        gasGrid_.show(tablePath(root_, TableKind::Gas), TableKind::Gas, schemas_.of(TableKind::Gas));
+    if (!gasGrid_.isShown())
+        gasGrid_.show(storage_, {TableKind::Gas, {}, {}});
     else
         gasGrid_.refresh();
     // The selected point may have changed its settings or been erased by another program.
     if (selected_) {
-        Registry registry(root_, schemas_);
+        Registry registry(root_, storage_);
         selected_ = registry.find(selected_->identifier);
         if (selected_)
             for (auto& grid : pointGrids_)
@@ -100,7 +110,7 @@ void DatabaseWindowModel::selectRow(int row) {
 }
 
 bool DatabaseWindowModel::selectPoint(const QString& identifier) {
-    Registry registry(root_, schemas_);
+    Registry registry(root_, storage_);
     const auto point = registry.find(identifier);
     if (selected_ && point && selected_->identifier == point->identifier) return true;
     selected_ = point;
@@ -133,7 +143,7 @@ bool DatabaseWindowModel::toggleIdentityColumns() {
 QList<int> DatabaseWindowModel::hiddenColumns(TableKind kind) const {
     QList<int> hidden;
     if (identityColumnsShown_) return hidden;
-    const QList<FieldSpec>& fields = schemas_.of(kind);
+    const QList<FieldSpec>& fields = storage_.schemas().of(kind);
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString base = fields.at(i).name.mid(1);
         if (base == QLatin1String("SerialNum") || base == QLatin1String("TypeQuon"))
@@ -144,7 +154,7 @@ QList<int> DatabaseWindowModel::hiddenColumns(TableKind kind) const {
 
 void DatabaseWindowModel::showPointTables() {
     for (TableKind kind : kPointGridOrder)
-        pointGrid(kind).show(tablePath(root_, kind, selected_->identifier), kind, schemas_.of(kind));
+        pointGrid(kind).show(storage_, {kind, selected_->identifier, {}});
 }
 
 void DatabaseWindowModel::releasePointTables() {
@@ -168,7 +178,7 @@ QString DatabaseWindowModel::eraseSelected(const std::function<void(int, int)>& 
     if (!selected_) return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
     // The grids let go of the point's files before they go.
     releasePointTables();
-    Registry registry(root_, schemas_);
+    Registry registry(root_, storage_);
     const QString error = registry.erase(selected_->identifier, progress);
     if (error.isEmpty()) {
         selected_.reset();
@@ -221,17 +231,17 @@ bool DatabaseWindowModel::deleteRecord(TableKind kind, int row) {
     StoredTableModel& grid = pointGrid(kind);
     if (row >= grid.rowCount()) return false;
     const qint64 number = grid.value(row, prefixed(kind, "Num")).toLongLong();
-    const QString path = grid.path();
-    // The grid lets go of the file first: its open query would keep the row from being deleted.
+    const TableId shown{kind, selected_->identifier, {}};
+    // The grid lets go of the table first: its open query would keep the row from being deleted.
     grid.release();
-    const bool deleted = deleteStoredRecord(root_, schemas_, kind, selected_->identifier, number);
-    grid.show(path, kind, schemas_.of(kind));
+    const bool deleted = deleteStoredRecord(storage_, kind, selected_->identifier, number);
+    grid.show(storage_, shown);
     return deleted;
 }
 
 int DatabaseWindowModel::saveConfig(const PointConfig& config) {
     if (!selected_) return 0;
-    Registry registry(root_, schemas_);
+    Registry registry(root_, storage_);
     const int changed = registry.updateConfig(selected_->identifier, config);
     refresh();
     return changed;

@@ -22,7 +22,13 @@ QString pointGridCaption(TableKind kind, int language);
 
 class DatabaseWindowModel {
 public:
+    // root holds the files beside the tables (the column choice); storage must outlive the model.
+    DatabaseWindowModel(const DataRoot& root, Storage& storage);
+    // The same over the table files under root.
     DatabaseWindowModel(const DataRoot& root, const Schemas& schemas);
+    ~DatabaseWindowModel();
+    DatabaseWindowModel(const DatabaseWindowModel&) = delete;
+    DatabaseWindowModel& operator=(const DatabaseWindowModel&) = delete;
 
     StoredTableModel& registryGrid() { return registryGrid_; }
     StoredTableModel& gasGrid() { return gasGrid_; }
@@ -67,11 +73,13 @@ public:
     bool deleteRecord(TableKind kind, int row);
 
 private:
+    void start();
     void showPointTables();
     void releasePointTables();
 
     DataRoot root_;
-    const Schemas& schemas_;
+    std::unique_ptr<SqliteStorage> ownStorage_; // only when made over the table files
+    Storage& storage_;
     StoredTableModel registryGrid_;
     StoredTableModel gasGrid_;
     std::array<std::unique_ptr<StoredTableModel>, kPointGridOrder.size()> pointGrids_;

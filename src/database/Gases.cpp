@@ -27,8 +27,15 @@ std::optional<int> gasValueOutOfRange(const GasComposition& gas) {
     return std::nullopt;
 }
 
+Gases::Gases(Storage& storage) {
+    Error ignored; // a gas table that cannot be opened shows as not ok()
+    table_ = storage.openShared(TableKind::Gas, ignored);
+}
+
 Gases::Gases(const DataRoot& root, const Schemas& schemas) {
-    table_ = TableFile::open(tablePath(root, TableKind::Gas), TableKind::Gas, schemas.of(TableKind::Gas));
+    SqliteStorage storage(root, schemas);
+    Error ignored;
+    table_ = storage.openShared(TableKind::Gas, ignored);
 }
 
 QList<GasComposition> Gases::all() const {

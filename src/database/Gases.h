@@ -21,6 +21,8 @@ std::optional<int> gasValueOutOfRange(const GasComposition& gas);
 
 class Gases {
 public:
+    explicit Gases(Storage& storage);
+    // The same over the table files under root.
     Gases(const DataRoot& root, const Schemas& schemas);
     bool ok() const { return table_ != nullptr; }
     QList<GasComposition> all() const;
@@ -31,7 +33,7 @@ public:
     bool remove(const QString& name);
 
 private:
-    std::unique_ptr<TableFile> table_;
+    std::unique_ptr<Table> table_;
 };
 
 } // namespace tarn::database

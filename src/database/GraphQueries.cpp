@@ -1,9 +1,7 @@
 #include "database/GraphQueries.h"
 
 #include "database/Registry.h"
-#include "database/TableFile.h"
-
-#include <QFile>
+#include "database/Storage.h"
 
 namespace tarn::database {
 
@@ -19,10 +17,10 @@ const char* graphTimeField(TableKind kind) {
     return kind == TableKind::Measurement ? "DateTime" : "DT_Corr";
 }
 
-StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                           const QString& identifier, const QDateTime& from, const QDateTime& to) {
+StoredRecords graphRecords(Storage& storage, TableKind kind, const QString& identifier, const QDateTime& from,
+                           const QDateTime& to) {
     StoredRecords out;
-    out.fields = schemas.of(kind);
+    out.fields = storage.schemas().of(kind);
     for (qsizetype i = 0; i < out.fields.size(); ++i)
         out.positions.insert(out.fields.at(i).name.mid(1), static_cast<int>(i));
     const bool byDate = kind == TableKind::Daily || kind == TableKind::Monthly;
@@ -30,9 +28,7 @@ StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKi
         kind != TableKind::Measurement)
         return out;
     if (!isPointIdentifier(identifier)) return out;
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return out;
-    const auto table = TableFile::open(path, kind, out.fields);
+    const auto table = storage.openExistingPoint(kind, identifier);
     if (!table) return out;
     const char* stamp = graphTimeField(kind);
     const char* selector = byDate ? "Date" : stamp;
@@ -43,6 +39,12 @@ StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKi
     out.rows = table->select(field + QStringLiteral(" >= ? AND ") + field + QStringLiteral(" <= ?"), bounds,
                              quoted(kind, stamp) + QStringLiteral(", ") + quoted(kind, "Num"));
     return out;
+}
+
+StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                           const QString& identifier, const QDateTime& from, const QDateTime& to) {
+    SqliteStorage storage(root, schemas);
+    return graphRecords(storage, kind, identifier, from, to);
 }
 
 } // namespace tarn::database

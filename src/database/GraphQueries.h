@@ -9,6 +9,9 @@ namespace tarn::database {
 
 // Hourly, Daily, Monthly, Operative or Measurement; any other kind has no rows. For the daily and
 // monthly tables only the dates of from and to count.
+StoredRecords graphRecords(Storage& storage, TableKind kind, const QString& identifier, const QDateTime& from,
+                           const QDateTime& to);
+// The same over the table files under root.
 StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKind kind,
                            const QString& identifier, const QDateTime& from, const QDateTime& to);
 

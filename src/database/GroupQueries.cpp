@@ -3,24 +3,19 @@
 #include "database/Registry.h"
 #include "database/TableFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace tarn::database {
 
 namespace {
 
 // The point's table when its file exists, with the positions of its fields by their names without the
 // table's prefix.
-std::unique_ptr<TableFile> openExisting(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                                        const QString& identifier, StoredRecords& out) {
-    out.fields = schemas.of(kind);
+std::unique_ptr<Table> openExisting(Storage& storage, TableKind kind, const QString& identifier,
+                                    StoredRecords& out) {
+    out.fields = storage.schemas().of(kind);
     for (qsizetype i = 0; i < out.fields.size(); ++i)
         out.positions.insert(out.fields.at(i).name.mid(1), static_cast<int>(i));
     if (!isPointIdentifier(identifier)) return nullptr;
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return nullptr;
-    return TableFile::open(path, kind, out.fields);
+    return storage.openExistingPoint(kind, identifier);
 }
 
 QString quotedField(TableKind kind, const char* base) {
@@ -29,10 +24,10 @@ QString quotedField(TableKind kind, const char* base) {
 
 } // namespace
 
-StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                            const QString& identifier, const QDate& from, const QDate& to) {
+StoredRecords recordsOfDays(Storage& storage, TableKind kind, const QString& identifier, const QDate& from,
+                            const QDate& to) {
     StoredRecords out;
-    const auto table = openExisting(root, schemas, kind, identifier, out);
+    const auto table = openExisting(storage, kind, identifier, out);
     if (!table || out.column("Date") < 0 || out.column("DT_Corr") < 0) return out;
     const QString date = quotedField(kind, "Date");
     out.rows = table->select(date + QStringLiteral(" >= ? AND ") + date + QStringLiteral(" <= ?"),
@@ -41,18 +36,25 @@ StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableK
     return out;
 }
 
+StoredRecords lastRecord(Storage& storage, TableKind kind, const QString& identifier) {
+    StoredRecords out;
+    const auto table = openExisting(storage, kind, identifier, out);
+    if (!table || out.column("Num") < 0) return out;
+    out.rows = table->selectGreatest(QString(tableInfo(kind).fieldPrefix) + QStringLiteral("Num"));
+    return out;
+}
+
+// The same over the table files under root.
+StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                            const QString& identifier, const QDate& from, const QDate& to) {
+    SqliteStorage storage(root, schemas);
+    return recordsOfDays(storage, kind, identifier, from, to);
+}
+
 StoredRecords lastRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
                          const QString& identifier) {
-    StoredRecords out;
-    const auto table = openExisting(root, schemas, kind, identifier, out);
-    if (!table || out.column("Num") < 0) return out;
-    // The names come from the table's own layout, never from the user; the seed record stays out.
-    const QString number = quotedField(kind, "Num");
-    out.rows =
-        table->select(number + QStringLiteral(" = (SELECT MAX(") + number + QStringLiteral(") FROM \"") +
-                      QFileInfo(table->path()).completeBaseName() + QStringLiteral("\" WHERE ") +
-                      quotedField(kind, "Identif") + QStringLiteral(" <> '0')"));
-    return out;
+    SqliteStorage storage(root, schemas);
+    return lastRecord(storage, kind, identifier);
 }
 
 QDate storedDateValue(const QVariant& value) {

@@ -9,11 +9,16 @@ namespace tarn::database {
 
 // The rows of the point's daily (or monthly) table whose record date lies in [from, to], in record-time
 // order. Dates are kept "yyyy-MM-dd", so the text comparison is the date comparison.
-StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                            const QString& identifier, const QDate& from, const QDate& to);
+StoredRecords recordsOfDays(Storage& storage, TableKind kind, const QString& identifier, const QDate& from,
+                            const QDate& to);
 
 // The row the point's table of that kind received last (the highest number); no row when the table
 // holds none.
+StoredRecords lastRecord(Storage& storage, TableKind kind, const QString& identifier);
+
+// The same over the table files under root.
+StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                            const QString& identifier, const QDate& from, const QDate& to);
 StoredRecords lastRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
                          const QString& identifier);
 

@@ -1,8 +1,6 @@
 #include "database/JoinTable.h"
 
-#include "database/TableFile.h"
-
-#include <QFile>
+#include "database/Storage.h"
 #include <optional>
 
 namespace tarn::database {
@@ -18,18 +16,19 @@ QString field(const char* name) {
 }
 
 // The day's file; a missing one is created only when a row is to be written into it.
-std::unique_ptr<TableFile> openDay(const DataRoot& root, const Schemas& schemas, const QDate& day,
-                                   bool create, QString* error) {
-    const QString path = tablePath(root, TableKind::Join, {}, day);
-    if (!create && !QFile::exists(path)) return nullptr;
-    return TableFile::open(path, TableKind::Join, schemas.of(TableKind::Join), error);
+std::unique_ptr<Table> openDay(Storage& storage, const QDate& day, bool create, QString* error) {
+    const TableId id{TableKind::Join, {}, day};
+    Error why;
+    auto table = create ? storage.openTable(id, why) : storage.openExisting(id, why);
+    if (!table && error) *error = why.detail;
+    return table;
 }
 
 QTime storedWindow(const QTime& time) {
     return time.isValid() ? time : QTime(0, 0);
 }
 
-JoinRow rowOf(const TableFile& table, const QVariantList& values) {
+JoinRow rowOf(const Table& table, const QVariantList& values) {
     auto at = [&](const char* name) { return values.value(table.position(field(name))); };
     auto time = [&](const char* name) {
         return QTime::fromString(at(name).toString(), QStringLiteral("HH:mm:ss"));
@@ -56,9 +55,9 @@ JoinRow rowOf(const TableFile& table, const QVariantList& values) {
 
 // The day's current rows of scheduled polling, each given the change it takes: a new schedule row
 // number, or nothing to mark it replaced. The changes are written in one transaction.
-int changeScheduledRows(const DataRoot& root, const Schemas& schemas, const QDate& day,
+int changeScheduledRows(Storage& storage, const QDate& day,
                         const std::function<std::optional<int>(const JoinRow&)>& newNumber) {
-    auto table = openDay(root, schemas, day, false, nullptr);
+    auto table = openDay(storage, day, false, nullptr);
     if (!table) return 0; // no file: the day has no rows to change
     if (!table->transaction()) return -1;
     const QList<QVariantList> rows =
@@ -93,10 +92,10 @@ int changeScheduledRows(const DataRoot& root, const Schemas& schemas, const QDat
 
 } // namespace
 
-QString appendJoinRow(const DataRoot& root, const Schemas& schemas, const JoinRow& row) {
+QString appendJoinRow(Storage& storage, const JoinRow& row) {
     if (!row.when.isValid()) return QStringLiteral("no time for the join row");
     QString why;
-    auto table = openDay(root, schemas, row.when.date(), true, &why);
+    auto table = openDay(storage, row.when.date(), true, &why);
     if (!table) return why;
     const QVariantMap values{
         {field("jGroup"), row.group},
@@ -124,32 +123,55 @@ QString appendJoinRow(const DataRoot& root, const Schemas& schemas, const JoinRo
     return {};
 }
 
-QList<JoinRow> joinRowsOfDay(const DataRoot& root, const Schemas& schemas, const QDate& day) {
+QList<JoinRow> joinRowsOfDay(Storage& storage, const QDate& day) {
     QList<JoinRow> rows;
-    auto table = openDay(root, schemas, day, false, nullptr);
+    auto table = openDay(storage, day, false, nullptr);
     if (!table) return rows;
     for (const QVariantList& values : table->select())
         rows.append(rowOf(*table, values));
     return rows;
 }
 
-int markGroupRowsReplaced(const DataRoot& root, const Schemas& schemas, const QDate& day,
-                          const QString& group) {
+int markGroupRowsReplaced(Storage& storage, const QDate& day, const QString& group) {
     const QString name = group.trimmed();
-    return changeScheduledRows(root, schemas, day, [&name](const JoinRow& row) -> std::optional<int> {
+    return changeScheduledRows(storage, day, [&name](const JoinRow& row) -> std::optional<int> {
         if (row.group.trimmed() == name) return std::nullopt;
         return row.scheduleRow;
     });
 }
 
 int renumberScheduledRows(
-    const DataRoot& root, const Schemas& schemas, const QDate& day,
+    Storage& storage, const QDate& day,
     const std::function<int(const QString& group, const QTime& begin, const QTime& end)>& newNumber) {
-    return changeScheduledRows(root, schemas, day, [&newNumber](const JoinRow& row) -> std::optional<int> {
+    return changeScheduledRows(storage, day, [&newNumber](const JoinRow& row) -> std::optional<int> {
         const int number = newNumber(row.group.trimmed(), row.begin, row.end);
         if (number == 0) return std::nullopt;
         return number;
     });
+}
+
+// The same over the table files under root.
+QString appendJoinRow(const DataRoot& root, const Schemas& schemas, const JoinRow& row) {
+    SqliteStorage storage(root, schemas);
+    return appendJoinRow(storage, row);
+}
+
+QList<JoinRow> joinRowsOfDay(const DataRoot& root, const Schemas& schemas, const QDate& day) {
+    SqliteStorage storage(root, schemas);
+    return joinRowsOfDay(storage, day);
+}
+
+int markGroupRowsReplaced(const DataRoot& root, const Schemas& schemas, const QDate& day,
+                          const QString& group) {
+    SqliteStorage storage(root, schemas);
+    return markGroupRowsReplaced(storage, day, group);
+}
+
+int renumberScheduledRows(
+    const DataRoot& root, const Schemas& schemas, const QDate& day,
+    const std::function<int(const QString& group, const QTime& begin, const QTime& end)>& newNumber) {
+    SqliteStorage storage(root, schemas);
+    return renumberScheduledRows(storage, day, newNumber);
 }
 
 } // namespace tarn::database

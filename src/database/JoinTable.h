@@ -3,7 +3,7 @@
 // polled and one summary row for every group run, so that the console and the reports can tell which
 // schedule row a poll belonged to. When the schedule changes during the day, the rows that stood for its
 // old rows are renumbered or marked replaced, never removed.
-#include "database/Schema.h"
+#include "database/Storage.h"
 
 #include <QDateTime>
 #include <QList>
@@ -36,19 +36,27 @@ struct JoinRow {
 // Appends the row to the file of row.when's day (file and folder created with their seed record when
 // missing). A window left invalid is written 00:00:00; a modification time left invalid is when's.
 // Empty on success, else the message.
-QString appendJoinRow(const DataRoot& root, const Schemas& schemas, const JoinRow& row);
+QString appendJoinRow(Storage& storage, const JoinRow& row);
 // The day's rows in the order written, seed record left out; a missing file gives none (and is not
 // created).
-QList<JoinRow> joinRowsOfDay(const DataRoot& root, const Schemas& schemas, const QDate& day);
+QList<JoinRow> joinRowsOfDay(Storage& storage, const QDate& day);
 // After a group was saved or deleted: its rows of scheduled polling that day (mode 3, flag "0") become
 // "1". Group names are compared without their padding. Returns the rows changed, -1 when the file could
 // not be changed (then none is).
-int markGroupRowsReplaced(const DataRoot& root, const Schemas& schemas, const QDate& day,
-                          const QString& group);
+int markGroupRowsReplaced(Storage& storage, const QDate& day, const QString& group);
 // After the day's schedule was rebuilt: every current row of scheduled polling (mode 3, flag "0"), point
 // rows and summary rows alike, takes the number newNumber gives for its group (without padding) and
 // window (begin, end); a row whose window is no longer in the schedule (newNumber returns 0) becomes "1".
 // Returns the rows changed, -1 when the file could not be changed (then none is).
+int renumberScheduledRows(
+    Storage& storage, const QDate& day,
+    const std::function<int(const QString& group, const QTime& begin, const QTime& end)>& newNumber);
+
+// The same over the table files under root.
+QString appendJoinRow(const DataRoot& root, const Schemas& schemas, const JoinRow& row);
+QList<JoinRow> joinRowsOfDay(const DataRoot& root, const Schemas& schemas, const QDate& day);
+int markGroupRowsReplaced(const DataRoot& root, const Schemas& schemas, const QDate& day,
+                          const QString& group);
 int renumberScheduledRows(
     const DataRoot& root, const Schemas& schemas, const QDate& day,
     const std::function<int(const QString& group, const QTime& begin, const QTime& end)>& newNumber);

@@ -2,8 +2,6 @@
 
 #include "database/TableFile.h"
 
-#include <QFile>
-
 namespace tarn::database {
 
 namespace {
@@ -11,11 +9,8 @@ namespace {
 constexpr const char* kLogKindNames[] = {"Hour", "Day", "Mon", "Chang", "Alarm", "Oper", "Spec"};
 constexpr int kScheduledMode = 3;
 
-std::unique_ptr<TableFile> openExisting(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                                        const QString& identifier = {}) {
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return nullptr;
-    return TableFile::open(path, kind, schemas.of(kind));
+std::unique_ptr<Table> openExisting(Storage& storage, TableKind kind, const QString& identifier = {}) {
+    return storage.openExistingPoint(kind, identifier);
 }
 
 QDateTime timestampOf(const QVariant& value) {
@@ -24,12 +19,12 @@ QDateTime timestampOf(const QVariant& value) {
 
 } // namespace
 
-QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& schemas,
-                                         const QString& identifier, const RequestLogFilter& filter) {
+QList<RequestLogEntry> requestLogEntries(Storage& storage, const QString& identifier,
+                                         const RequestLogFilter& filter) {
     QList<RequestLogEntry> out;
     // The identifier names the file: anything but an identifier has no log.
     if (!isPointIdentifier(identifier)) return out;
-    const auto log = openExisting(root, schemas, TableKind::RequestLog, identifier);
+    const auto log = openExisting(storage, TableKind::RequestLog, identifier);
     if (!log) return out;
     QStringList where;
     QVariantList values;
@@ -42,7 +37,7 @@ QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& sc
         where.append(QStringLiteral("\"bDateTime\" >= ? AND \"bDateTime\" <= ?"));
         values << storedTimestamp(filter.from) << storedTimestamp(filter.to);
     }
-    const TableFile& t = *log;
+    const Table& t = *log;
     for (const QVariantList& row :
          t.select(where.join(QStringLiteral(" AND ")), values, QStringLiteral("\"bNum\""))) {
         auto at = [&](const QString& name) { return row.value(t.position(name)); };
@@ -76,11 +71,11 @@ QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& sc
     return out;
 }
 
-QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas) {
+QList<GasRecord> gasRecords(Storage& storage) {
     QList<GasRecord> out;
-    const auto table = openExisting(root, schemas, TableKind::Gas);
+    const auto table = openExisting(storage, TableKind::Gas);
     if (!table) return out;
-    const TableFile& t = *table;
+    const Table& t = *table;
     for (const QVariantList& row : t.select()) {
         auto text = [&](const char* name) {
             return row.value(t.position(QString::fromLatin1(name))).toString().trimmed();
@@ -91,22 +86,44 @@ QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas) {
     return out;
 }
 
-QList<JoinRow> scheduleRowExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day,
-                                    int scheduleRow) {
+QList<JoinRow> scheduleRowExchanges(Storage& storage, const QDate& day, int scheduleRow) {
     QList<JoinRow> out;
     // A row replaced since keeps the number it had: it is no longer this row's.
-    for (const JoinRow& r : joinRowsOfDay(root, schemas, day))
+    for (const JoinRow& r : joinRowsOfDay(storage, day))
         if (r.scheduleRow == scheduleRow && r.idJoin.trimmed() == QLatin1String("1") &&
             r.mode == kScheduledMode && r.flagModif.trimmed() == QLatin1String("0"))
             out.append(r);
     return out;
 }
 
-QList<JoinRow> dayExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day) {
+QList<JoinRow> dayExchanges(Storage& storage, const QDate& day) {
     QList<JoinRow> out;
-    for (const JoinRow& r : joinRowsOfDay(root, schemas, day))
+    for (const JoinRow& r : joinRowsOfDay(storage, day))
         if (r.mode != 0 && r.idJoin.trimmed() == QLatin1String("1")) out.append(r);
     return out;
+}
+
+// The same over the table files under root.
+QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& schemas,
+                                         const QString& identifier, const RequestLogFilter& filter) {
+    SqliteStorage storage(root, schemas);
+    return requestLogEntries(storage, identifier, filter);
+}
+
+QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas) {
+    SqliteStorage storage(root, schemas);
+    return gasRecords(storage);
+}
+
+QList<JoinRow> scheduleRowExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day,
+                                    int scheduleRow) {
+    SqliteStorage storage(root, schemas);
+    return scheduleRowExchanges(storage, day, scheduleRow);
+}
+
+QList<JoinRow> dayExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day) {
+    SqliteStorage storage(root, schemas);
+    return dayExchanges(storage, day);
 }
 
 } // namespace tarn::database

@@ -52,8 +52,8 @@ struct RequestLogFilter {
 };
 
 // The point's request-log rows in the order they were stored.
-QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& schemas,
-                                         const QString& identifier, const RequestLogFilter& filter);
+QList<RequestLogEntry> requestLogEntries(Storage& storage, const QString& identifier,
+                                         const RequestLogFilter& filter);
 
 struct GasRecord {
     QString name;
@@ -63,13 +63,20 @@ struct GasRecord {
     QDateTime registered;
 };
 // The gas table's compositions in table order, the seed record left out.
-QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas);
+QList<GasRecord> gasRecords(Storage& storage);
 
 // The day's point rows ("1") of the schedule row of that number that are still the schedule's own
 // (scheduled polling, not since replaced), in the order written.
+QList<JoinRow> scheduleRowExchanges(Storage& storage, const QDate& day, int scheduleRow);
+// The day's point rows of every polling mode, in the order written; the group summary rows left out.
+QList<JoinRow> dayExchanges(Storage& storage, const QDate& day);
+
+// The same over the table files under root.
+QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& schemas,
+                                         const QString& identifier, const RequestLogFilter& filter);
+QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas);
 QList<JoinRow> scheduleRowExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day,
                                     int scheduleRow);
-// The day's point rows of every polling mode, in the order written; the group summary rows left out.
 QList<JoinRow> dayExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day);
 
 } // namespace tarn::database

@@ -92,9 +92,21 @@ bool Point::flag(int n) const {
     return n >= 1 && n <= flags.size() && flags.at(n - 1) == QLatin1Char('1');
 }
 
-Registry::Registry(const DataRoot& root, const Schemas& schemas) : root_(root), schemas_(schemas) {
-    table_ = TableFile::open(tablePath(root_, TableKind::Registry), TableKind::Registry,
-                             schemas_.of(TableKind::Registry), &error_);
+Registry::Registry(const DataRoot& root, const Schemas& schemas)
+    : root_(root), ownStorage_(std::make_unique<SqliteStorage>(root, schemas)), storage_(*ownStorage_) {
+    openTable();
+}
+
+Registry::Registry(const DataRoot& root, Storage& storage) : root_(root), storage_(storage) {
+    openTable();
+}
+
+Registry::~Registry() = default;
+
+void Registry::openTable() {
+    Error why;
+    table_ = storage_.openShared(TableKind::Registry, why);
+    if (!table_) error_ = why.detail;
 }
 
 Point Registry::pointOf(const QVariantList& row) const {
@@ -148,14 +160,16 @@ QList<Point> Registry::search(const RegistrySearch& c) const {
     }
     // Texts inside a field match in any letter case, Cyrillic as Latin. The engine's LIKE folds ASCII
     // only (and PostgreSQL's not at all), so the rows the bound conditions leave are folded here.
-    const std::pair<QString, int> inside[] = {{c.organisation.toCaseFolded(), 6},
-                                              {c.orgPhone.toCaseFolded(), kFirstConfigPosition + config::OrgPhone},
-                                              {c.owner.toCaseFolded(), kFirstConfigPosition + config::Owner},
-                                              {c.phone.toCaseFolded(), kFirstConfigPosition + config::Phone}};
+    const std::pair<QString, int> inside[] = {
+        {c.organisation.toCaseFolded(), 6},
+        {c.orgPhone.toCaseFolded(), kFirstConfigPosition + config::OrgPhone},
+        {c.owner.toCaseFolded(), kFirstConfigPosition + config::Owner},
+        {c.phone.toCaseFolded(), kFirstConfigPosition + config::Phone}};
     for (const QVariantList& row : table_->select(where.join(QStringLiteral(" AND ")), values)) {
         bool all = true;
         for (const auto& [text, position] : inside)
-            if (!text.isEmpty() && !row.value(position - 1).toString().toCaseFolded().contains(text)) all = false;
+            if (!text.isEmpty() && !row.value(position - 1).toString().toCaseFolded().contains(text))
+                all = false;
         if (all) points.append(pointOf(row));
     }
     return points;
@@ -197,12 +211,9 @@ bool Registry::add(const Point& point, const QDateTime& now) {
         return false;
     }
     // The point's own tables, each with its seed record.
-    for (TableKind kind : kPointTables) {
-        QString why;
-        if (!TableFile::open(tablePath(root_, kind, point.identifier), kind, schemas_.of(kind), &why, now)) {
-            error_ = why;
-            return false;
-        }
+    if (const Error why = storage_.createPointTables(point.identifier, now); why.failed()) {
+        error_ = why.detail;
+        return false;
     }
     return writePointList();
 }
@@ -272,13 +283,18 @@ bool Registry::writePointList() const {
 }
 
 QString openDatabaseAtStart(const DataRoot& root, const Schemas& schemas, const QDate& today) {
+    SqliteStorage storage(root, schemas);
+    return openDatabaseAtStart(root, storage, today);
+}
+
+QString openDatabaseAtStart(const DataRoot& root, Storage& storage, const QDate& today) {
     for (TableKind kind : {TableKind::Registry, TableKind::Gas, TableKind::Join}) {
-        QString why;
-        const QString path = tablePath(root, kind, {}, today);
-        if (!TableFile::open(path, kind, schemas.of(kind), &why)) return path + QStringLiteral(": ") + why;
+        Error why;
+        const TableId id{kind, {}, today};
+        if (!storage.openTable(id, why)) return storage.location(id) + QStringLiteral(": ") + why.detail;
     }
     if (QFile::exists(root.file(folder::Current, QStringLiteral("SynCor.000")))) return {};
-    const Registry registry(root, schemas);
+    const Registry registry(root, storage);
     if (!registry.ok()) return registry.error();
     if (!registry.writePointList())
         return QStringLiteral("cannot write ") + root.file(folder::Current, QStringLiteral("SynCor.000"));
@@ -286,22 +302,19 @@ QString openDatabaseAtStart(const DataRoot& root, const Schemas& schemas, const 
 }
 
 LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas, const QString& identifier) {
+    SqliteStorage storage(root, schemas);
+    return lastStoredSummary(storage, identifier);
+}
+
+LastStoredSummary lastStoredSummary(Storage& storage, const QString& identifier) {
     LastStoredSummary summary;
     if (!isPointIdentifier(identifier)) return summary;
     for (std::size_t k = 0; k < kLastStoredKinds.size(); ++k) {
         const TableKind kind = kLastStoredKinds[k];
-        const QString path = tablePath(root, kind, identifier);
-        if (!QFile::exists(path)) continue;
-        const auto table = TableFile::open(path, kind, schemas.of(kind));
+        const auto table = storage.openExistingPoint(kind, identifier);
         if (!table) continue;
         const QString prefix(tableInfo(kind).fieldPrefix);
-        auto field = [&prefix](const char* base) {
-            return QLatin1Char('"') + prefix + QLatin1String(base) + QLatin1Char('"');
-        };
-        // The names come from the table's own layout, never from the user.
-        const auto rows = table->select(field("Num") + QStringLiteral(" = (SELECT MAX(") + field("Num") +
-                                        QStringLiteral(") FROM \"") + QFileInfo(path).completeBaseName() +
-                                        QStringLiteral("\")"));
+        const auto rows = table->selectGreatest(prefix + QStringLiteral("Num"));
         if (rows.isEmpty()) continue;
         const QVariantList& row = rows.first();
         auto value = [&](const char* base) {
@@ -333,15 +346,14 @@ QString Registry::erase(const QString& identifier, const std::function<void(int,
         if (progress) progress(++step, kSteps);
     };
     auto removeFile = [](const QString& path) { return !QFile::exists(path) || QFile::remove(path); };
+    // The erase order of the tables: the archives, the measurement, the request log, the heat energy.
     static constexpr TableKind kErased[] = {
         TableKind::Hourly,     TableKind::Daily,     TableKind::Monthly,  TableKind::Interference,
         TableKind::Alarm,      TableKind::Operative, TableKind::Service,  TableKind::Measurement,
         TableKind::RequestLog, TableKind::HeatDay,   TableKind::HeatMonth};
     for (TableKind kind : kErased) {
-        const QString path = tablePath(root_, kind, identifier);
-        // The engine's companion files go with their table.
-        for (const QString& file : {path + QStringLiteral("-wal"), path + QStringLiteral("-shm"), path})
-            if (!removeFile(file)) return QStringLiteral("Ошибка при удалении файла ") + file;
+        if (const Error why = storage_.erasePointTable(kind, identifier); why.failed())
+            return QStringLiteral("Ошибка при удалении файла ") + why.detail;
         advance();
     }
     const QString param =

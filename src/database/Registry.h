@@ -81,7 +81,9 @@ public:
     enum class Outcome { Found, NotFound, Failed };
     static PointLookup found(Point point) { return PointLookup(Outcome::Found, std::move(point), {}); }
     static PointLookup notFound() { return PointLookup(Outcome::NotFound, std::nullopt, {}); }
-    static PointLookup failed(QString error) { return PointLookup(Outcome::Failed, std::nullopt, std::move(error)); }
+    static PointLookup failed(QString error) {
+        return PointLookup(Outcome::Failed, std::nullopt, std::move(error));
+    }
 
     Outcome outcome() const { return outcome_; }
     bool failed() const { return outcome_ == Outcome::Failed; }
@@ -102,8 +104,15 @@ private:
 
 class Registry {
 public:
-    // The registry's file, created with its seed record when missing.
+    // The registry's table, created with its seed record when missing. root holds the files that go with
+    // the points (the parameter files, the polling groups, the point list); storage must outlive the
+    // registry.
+    Registry(const DataRoot& root, Storage& storage);
+    // The same over the table files under root.
     Registry(const DataRoot& root, const Schemas& schemas);
+    ~Registry();
+    Registry(const Registry&) = delete;
+    Registry& operator=(const Registry&) = delete;
     bool ok() const { return table_ != nullptr; }
     const QString& error() const { return error_; }
 
@@ -138,16 +147,19 @@ public:
 
 private:
     Point pointOf(const QVariantList& row) const;
+    void openTable();
 
     DataRoot root_;
-    const Schemas& schemas_;
-    std::unique_ptr<TableFile> table_;
+    std::unique_ptr<SqliteStorage> ownStorage_; // only when made over the table files
+    Storage& storage_;
+    std::unique_ptr<Table> table_;
     QString error_;
 };
 
 // The database at start: the registry, the gas table and the day's join table opened (each created with
 // its seed record when missing), and Current\SynCor.000 written when missing. Empty when all went well,
 // else what failed.
+QString openDatabaseAtStart(const DataRoot& root, Storage& storage, const QDate& today);
 QString openDatabaseAtStart(const DataRoot& root, const Schemas& schemas, const QDate& today);
 
 // What the point's tables last received, by kind: the identifier (empty: the kind has no stored rows),
@@ -166,13 +178,7 @@ inline constexpr std::array<TableKind, 8> kLastStoredKinds = {
 using LastStoredSummary = std::array<LastStored, kLastStoredKinds.size()>;
 // The last row ("last" is the highest number) of each kind's table of the point; a missing table counts
 // as empty and is not created.
+LastStoredSummary lastStoredSummary(Storage& storage, const QString& identifier);
 LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas, const QString& identifier);
-
-// The per-point tables a new point gets: the request log, the seven archives, the measurement and
-// the heat energy of days and months.
-inline constexpr std::array<TableKind, 11> kPointTables = {
-    TableKind::RequestLog,  TableKind::Hourly,       TableKind::Daily,     TableKind::Monthly,
-    TableKind::Alarm,       TableKind::Interference, TableKind::Operative, TableKind::Service,
-    TableKind::Measurement, TableKind::HeatDay,      TableKind::HeatMonth};
 
 } // namespace tarn::database

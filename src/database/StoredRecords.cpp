@@ -3,9 +3,6 @@
 #include "database/Registry.h"
 #include "database/TableFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-
 namespace tarn::database {
 
 int StoredRecords::column(const char* base) const {
@@ -17,17 +14,14 @@ QVariant StoredRecords::value(int row, const char* base) const {
     return c < 0 ? QVariant() : rows.value(row).value(c);
 }
 
-StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                             const QString& identifier, const QDateTime& from, const QDateTime& to,
-                             const char* timeField) {
+StoredRecords recordsBetween(Storage& storage, TableKind kind, const QString& identifier,
+                             const QDateTime& from, const QDateTime& to, const char* timeField) {
     StoredRecords out;
-    out.fields = schemas.of(kind);
+    out.fields = storage.schemas().of(kind);
     for (qsizetype i = 0; i < out.fields.size(); ++i)
         out.positions.insert(out.fields.at(i).name.mid(1), static_cast<int>(i));
     if (!isPointIdentifier(identifier)) return out;
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return out;
-    const auto table = TableFile::open(path, kind, out.fields);
+    const auto table = storage.openExistingPoint(kind, identifier);
     if (!table) return out;
     const QString prefix(tableInfo(kind).fieldPrefix);
     if (out.column(timeField) < 0) return out;
@@ -38,43 +32,50 @@ StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, Table
     return out;
 }
 
-std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                                          const QString& identifier) {
+std::optional<QDateTime> newestRecordTime(Storage& storage, TableKind kind, const QString& identifier) {
     if (!isPointIdentifier(identifier)) return std::nullopt;
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return std::nullopt;
-    const auto table = TableFile::open(path, kind, schemas.of(kind));
+    const auto table = storage.openExistingPoint(kind, identifier);
     if (!table) return std::nullopt;
     const QString prefix(tableInfo(kind).fieldPrefix);
     const int stampPosition = table->position(prefix + QStringLiteral("DT_Corr"));
     if (stampPosition < 0) return std::nullopt;
-    // The names come from the table's own layout; the seed record (its stamp the time the table was
-    // made) stays out of the maximum as it stays out of every selection.
-    auto field = [&prefix](const char* base) {
-        return QLatin1Char('"') + prefix + QLatin1String(base) + QLatin1Char('"');
-    };
-    const auto rows =
-        table->select(field("DT_Corr") + QStringLiteral(" = (SELECT MAX(") + field("DT_Corr") +
-                      QStringLiteral(") FROM \"") + QFileInfo(path).completeBaseName() +
-                      QStringLiteral("\" WHERE ") + field("Identif") + QStringLiteral(" <> '0')"));
+    // The seed record (its stamp the time the table was made) is never the latest.
+    const auto rows = table->selectGreatest(prefix + QStringLiteral("DT_Corr"));
     if (rows.isEmpty()) return std::nullopt;
     const QDateTime stamp = QDateTime::fromString(rows.first().value(stampPosition).toString(), Qt::ISODate);
     if (!stamp.isValid()) return std::nullopt;
     return stamp;
 }
 
-bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                        const QString& identifier, qint64 number) {
+bool deleteStoredRecord(Storage& storage, TableKind kind, const QString& identifier, qint64 number) {
     if (!isPointIdentifier(identifier)) return false;
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return false;
-    const auto table = TableFile::open(path, kind, schemas.of(kind));
+    const auto table = storage.openExistingPoint(kind, identifier);
     if (!table) return false;
     const QString numberField = QString(tableInfo(kind).fieldPrefix) + QStringLiteral("Num");
     // The seed record is never one of the rows a user sees, so it is never deleted either.
     if (table->select(QLatin1Char('"') + numberField + QStringLiteral("\" = ?"), {number}).isEmpty())
         return false;
     return table->remove(numberField, number);
+}
+
+// The same over the table files under root.
+StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                             const QString& identifier, const QDateTime& from, const QDateTime& to,
+                             const char* timeField) {
+    SqliteStorage storage(root, schemas);
+    return recordsBetween(storage, kind, identifier, from, to, timeField);
+}
+
+std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                                          const QString& identifier) {
+    SqliteStorage storage(root, schemas);
+    return newestRecordTime(storage, kind, identifier);
+}
+
+bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                        const QString& identifier, qint64 number) {
+    SqliteStorage storage(root, schemas);
+    return deleteStoredRecord(storage, kind, identifier, number);
 }
 
 } // namespace tarn::database

@@ -1,7 +1,7 @@
 #pragma once
 // The stored records of a point that the reports read: one kind's rows whose record time lies in a
 // span, in time order (record number second), with the table's field list to find values by name.
-#include "database/Schema.h"
+#include "database/Storage.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -23,17 +23,23 @@ struct StoredRecords {
 // alarm, interference, operative, service, heat energy) whose record time lies in [from, to]. A missing
 // table has no rows (and is not created).
 // The measurement table has no record time: its rows go by the time they were taken ("DateTime").
-StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                             const QString& identifier, const QDateTime& from, const QDateTime& to,
-                             const char* timeField = "DT_Corr");
+StoredRecords recordsBetween(Storage& storage, TableKind kind, const QString& identifier,
+                             const QDateTime& from, const QDateTime& to, const char* timeField = "DT_Corr");
 
 // The record time of the newest record in the point's table of that kind (the latest time, which after
 // the corrector's ring has run round is not the highest number); nothing when the table holds none.
-std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                                          const QString& identifier);
+std::optional<QDateTime> newestRecordTime(Storage& storage, TableKind kind, const QString& identifier);
 
 // Deletes the stored record with that running number ("…Num") from the point's table of that kind; false
 // when the table or the record is not there (nothing is deleted then) or the deletion failed.
+bool deleteStoredRecord(Storage& storage, TableKind kind, const QString& identifier, qint64 number);
+
+// The same over the table files under root.
+StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                             const QString& identifier, const QDateTime& from, const QDateTime& to,
+                             const char* timeField = "DT_Corr");
+std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
+                                          const QString& identifier);
 bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
                         const QString& identifier, qint64 number);
 

@@ -1,9 +1,9 @@
 #pragma once
 // One table of the database as the grids of the database window show it: a live view over a query,
 // fetched as the grid scrolls (a year of hourly rows is never copied whole), the seed record left out,
-// dates, times and timestamps shown as the users read them. The model keeps its own connection to the
-// table's file, so the program's writers and another workstation's commands keep working beside it.
-#include "database/Schema.h"
+// dates, times and timestamps shown as the users read them. The model keeps a table of its own opened
+// from the storage, so the program's writers and another workstation's commands keep working beside it.
+#include "database/Storage.h"
 
 #include <QSqlQueryModel>
 
@@ -19,16 +19,18 @@ public:
     explicit StoredTableModel(QObject* parent = nullptr);
     ~StoredTableModel() override;
 
-    // Shows the table in path (created with its seed record when missing), in the order of its numbers.
-    // False, with the reason in error(), when the file cannot be opened.
-    bool show(const QString& path, TableKind kind, const QList<FieldSpec>& fields);
-    // Shows nothing and lets go of the file (before it is erased, or when no point is selected).
+    // Shows the table (created with its seed record when missing), in the order of its numbers. False,
+    // with the reason in error(), when it cannot be opened.
+    bool show(Storage& storage, const TableId& id);
+    // Shows nothing and lets go of the table (before it is erased, or when no point is selected).
     void release();
     // Runs the query again: rows stored since are shown.
     void refresh();
 
     TableKind kind() const { return kind_; }
-    const QString& path() const { return path_; }
+    // Whether a table is shown; which one.
+    bool isShown() const { return table_ != nullptr; }
+    const std::optional<TableId>& shown() const { return shown_; }
     const QString& error() const { return error_; }
     // The row's value of a field by its name, as stored.
     QVariant value(int row, const QString& field) const;
@@ -36,9 +38,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    QString connection_;
-    QString path_;
-    QString sql_;
+    std::optional<TableId> shown_;
+    std::unique_ptr<Table> table_;
     TableKind kind_ = TableKind::Registry;
     QList<FieldSpec> fields_;
     QString error_;

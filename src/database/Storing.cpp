@@ -105,7 +105,7 @@ double number(const QString& cell) {
 
 // The rows of one kind to write, oldest first: no record already stored (same number and time), none
 // the corrector returned twice. stamps keeps each written row's time, so it is read only once.
-QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& table, KindResult& result,
+QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, Table& table, KindResult& result,
                       const std::function<bool()>& step, QList<QDateTime>& stamps, bool& failed) {
     const int n = rows.rowCount(plan.archive);
     stamps = QList<QDateTime>(n);
@@ -163,8 +163,8 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, TableFile& 
 }
 
 // The newest record time the point's hourly, daily, monthly, alarm and interference tables received last.
-QDateTime newestArchiveRecord(const DataRoot& root, const Schemas& schemas, const QString& identifier) {
-    const LastStoredSummary summary = lastStoredSummary(root, schemas, identifier);
+QDateTime newestArchiveRecord(Storage& storage, const QString& identifier) {
+    const LastStoredSummary summary = lastStoredSummary(storage, identifier);
     QDateTime newest;
     for (std::size_t k = 0; k < 5; ++k)
         if (summary[k].stamp.isValid() && (!newest.isValid() || summary[k].stamp > newest))
@@ -187,13 +187,12 @@ std::optional<CsvKind> csvKindOf(TableKind table) {
     }
 }
 
-bool storeMeasurement(const DataRoot& root, const Schemas& schemas, const StoreContext& c,
-                      const QDateTime& now, StoreResult& result) {
-    QString why;
-    auto table = TableFile::open(tablePath(root, TableKind::Measurement, c.identifier),
-                                 TableKind::Measurement, schemas.of(TableKind::Measurement), &why, now);
+bool storeMeasurement(const DataRoot& root, Storage& storage, const StoreContext& c, const QDateTime& now,
+                      StoreResult& result) {
+    Error why;
+    auto table = storage.openPoint(TableKind::Measurement, c.identifier, why, now);
     if (!table) {
-        result.error = why;
+        result.error = why.detail;
         return false;
     }
     const MeasurementValues& m = *c.measurement;
@@ -230,13 +229,12 @@ bool storeMeasurement(const DataRoot& root, const Schemas& schemas, const StoreC
 
 // The run's one request-log row: what was stored (result), when the measurement was taken (measured,
 // a stored timestamp) and what the polling run did around it.
-bool appendRequestLog(const DataRoot& root, const Schemas& schemas, const StoreContext& c,
-                      const QString& measured, const QDateTime& now, StoreResult& result) {
-    QString why;
-    auto log = TableFile::open(tablePath(root, TableKind::RequestLog, c.identifier), TableKind::RequestLog,
-                               schemas.of(TableKind::RequestLog), &why, now);
+bool appendRequestLog(Storage& storage, const StoreContext& c, const QString& measured, const QDateTime& now,
+                      StoreResult& result) {
+    Error why;
+    auto log = storage.openPoint(TableKind::RequestLog, c.identifier, why, now);
     if (!log) {
-        result.error = why;
+        result.error = why.detail;
         return false;
     }
     const int source = c.sourceKind >= sourceKindNumber(SourceKind::PolledByModem) &&
@@ -314,6 +312,13 @@ QString sourceKindText(int sourceKind) {
 StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const ArchiveRows& rows,
                          const StoreContext& c, const std::function<bool(int, int)>& progress,
                          const QDateTime& now) {
+    SqliteStorage storage(root, schemas);
+    return storeReading(root, storage, rows, c, progress, now);
+}
+
+StoreResult storeReading(const DataRoot& root, Storage& storage, const ArchiveRows& rows,
+                         const StoreContext& c, const std::function<bool(int, int)>& progress,
+                         const QDateTime& now) {
     StoreResult result;
     if (c.identifier.isEmpty()) {
         result.error = QStringLiteral("no metering point");
@@ -342,16 +347,15 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
             if (c.writeParameterFile(parameterPath)) result.parameterFileWritten = now;
         } else {
             parameterFileAfter = true;
-            newestBefore = newestArchiveRecord(root, schemas, c.identifier);
+            newestBefore = newestArchiveRecord(storage, c.identifier);
         }
     }
 
     for (const KindPlan& plan : kPlans) {
-        QString why;
-        auto table = TableFile::open(tablePath(root, plan.table, c.identifier), plan.table,
-                                     schemas.of(plan.table), &why, now);
+        Error why;
+        auto table = storage.openPoint(plan.table, c.identifier, why, now);
         if (!table) {
-            result.error = why;
+            result.error = why.detail;
             return result;
         }
         KindResult& kind = result.kinds[plan.archive - 1];
@@ -484,10 +488,9 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
             !c.heatUnit.isEmpty() && (plan.table == TableKind::Daily || plan.table == TableKind::Monthly);
         if (!heat || kind.stored == 0) continue;
         const TableKind heatKind = plan.table == TableKind::Daily ? TableKind::HeatDay : TableKind::HeatMonth;
-        auto heatTable = TableFile::open(tablePath(root, heatKind, c.identifier), heatKind,
-                                         schemas.of(heatKind), &why, now);
+        auto heatTable = storage.openPoint(heatKind, c.identifier, why, now);
         if (!heatTable) {
-            result.error = why;
+            result.error = why.detail;
             return result;
         }
         const QChar hp = tableInfo(heatKind).fieldPrefix;
@@ -515,35 +518,43 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
     // The instantaneous measurement taken during the reading: one row, and its CSV line.
     QString measured = storedTimestamp(noTimestamp());
     if (c.measurement) {
-        if (!storeMeasurement(root, schemas, c, now, result)) return result;
+        if (!storeMeasurement(root, storage, c, now, result)) return result;
         measured = storedTimestamp(now);
     }
 
-    if (parameterFileAfter && !(newestArchiveRecord(root, schemas, c.identifier) < newestBefore))
+    if (parameterFileAfter && !(newestArchiveRecord(storage, c.identifier) < newestBefore))
         if (c.writeParameterFile(parameterPath)) result.parameterFileWritten = now;
 
-    if (!appendRequestLog(root, schemas, c, measured, now, result)) return result;
+    if (!appendRequestLog(storage, c, measured, now, result)) return result;
     result.ok = true;
     return result;
 }
 
 StoreResult writeRequestLogOnly(const DataRoot& root, const Schemas& schemas, const StoreContext& c,
                                 const QDateTime& now) {
+    SqliteStorage storage(root, schemas);
+    return writeRequestLogOnly(storage, c, now);
+}
+
+StoreResult writeRequestLogOnly(Storage& storage, const StoreContext& c, const QDateTime& now) {
     StoreResult result;
     if (c.identifier.isEmpty()) {
         result.error = QStringLiteral("no metering point");
         return result;
     }
-    result.ok = appendRequestLog(root, schemas, c, storedTimestamp(noTimestamp()), now, result);
+    result.ok = appendRequestLog(storage, c, storedTimestamp(noTimestamp()), now, result);
     return result;
 }
 
 QList<QStringList> storedRows(const DataRoot& root, const Schemas& schemas, TableKind kind,
                               const QString& identifier) {
+    SqliteStorage storage(root, schemas);
+    return storedRows(storage, kind, identifier);
+}
+
+QList<QStringList> storedRows(Storage& storage, TableKind kind, const QString& identifier) {
     QList<QStringList> out;
-    const QString path = tablePath(root, kind, identifier);
-    if (!QFile::exists(path)) return out;
-    auto table = TableFile::open(path, kind, schemas.of(kind));
+    auto table = storage.openExistingPoint(kind, identifier);
     if (!table) return out;
     const QString order = tableInfo(kind).perPoint && kind != TableKind::RequestLog
                               ? QLatin1Char('"') + QString(tableInfo(kind).fieldPrefix) +

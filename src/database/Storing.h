@@ -104,6 +104,12 @@ QDateTime recordTimestamp(const ArchiveRows& rows, int archive, int row);
 // Stores every archive of the reading for the point. progress(done, total) is called as rows are
 // selected and written; returning false stops the run (the kind in hand is not written, no later kind
 // and no request-log row either).
+// The tables are storage's; root holds the files beside them (the parameter file, the side CSV files).
+StoreResult storeReading(const DataRoot& root, Storage& storage, const ArchiveRows& rows,
+                         const StoreContext& context,
+                         const std::function<bool(int done, int total)>& progress = {},
+                         const QDateTime& now = QDateTime::currentDateTime());
+// The same over the table files under root.
 StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const ArchiveRows& rows,
                          const StoreContext& context,
                          const std::function<bool(int done, int total)>& progress = {},
@@ -112,11 +118,14 @@ StoreResult storeReading(const DataRoot& root, const Schemas& schemas, const Arc
 // A request-log row without archives, for a poll that read nothing (a telephone point the modem did not
 // reach, a corrector that did not answer): who, when, the source kind, the poll's times and its error
 // text. No archive row and no parameter file are written.
+StoreResult writeRequestLogOnly(Storage& storage, const StoreContext& context,
+                                const QDateTime& now = QDateTime::currentDateTime());
 StoreResult writeRequestLogOnly(const DataRoot& root, const Schemas& schemas, const StoreContext& context,
                                 const QDateTime& now = QDateTime::currentDateTime());
 
 // The rows a point's table holds, oldest first, as the database window shows them (dates dd.MM.yyyy,
 // times HH:mm, timestamps dd.MM.yyyy HH:mm).
+QList<QStringList> storedRows(Storage& storage, TableKind kind, const QString& identifier);
 QList<QStringList> storedRows(const DataRoot& root, const Schemas& schemas, TableKind kind,
                               const QString& identifier);
 

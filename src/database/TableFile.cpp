@@ -717,9 +717,35 @@ QVariant TableFile::fitted(int position, const QVariant& value) const {
     return f.width > 0 ? QVariant(value.toString().left(f.width)) : value;
 }
 
-QList<QVariantList> TableFile::select(const QString& condition, const QVariantList& values,
-                                      const QString& orderBy) const {
-    return trySelect(condition, values, orderBy).value_or(QList<QVariantList>());
+std::optional<QSqlQuery> TableFile::listing() const {
+    QString sql = QStringLiteral("SELECT * FROM ") + quoted(table_);
+    for (const FieldSpec& f : fields_)
+        if (isIdentifierField(f))
+            sql += QStringLiteral(" WHERE ") + quoted(f.name) + QStringLiteral(" <> '0'");
+    sql += QStringLiteral(" ORDER BY ") + quoted(fields_.first().name);
+    QSqlQuery query(database());
+    if (!query.exec(sql)) {
+        failure_ = tableError(query.lastError());
+        return std::nullopt;
+    }
+    return query;
+}
+
+QList<QVariantList> TableFile::selectGreatest(const QString& field) const {
+    const int p = position(field);
+    if (p < 0) {
+        failure_ = {ErrorKind::Invalid,
+                    QStringLiteral("no field ") + field + QStringLiteral(" in ") + table_};
+        return {};
+    }
+    const QString name = quoted(fields_.at(p).name);
+    // The seed record stays out of the greatest value as it stays out of every selection: its stamp is
+    // the time the table was made.
+    QString greatest = QStringLiteral("SELECT MAX(") + name + QStringLiteral(") FROM ") + quoted(table_);
+    for (const FieldSpec& f : fields_)
+        if (isIdentifierField(f))
+            greatest += QStringLiteral(" WHERE ") + quoted(f.name) + QStringLiteral(" <> '0'");
+    return select(name + QStringLiteral(" = (") + greatest + QLatin1Char(')'));
 }
 
 std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition, const QVariantList& values,

@@ -5,6 +5,7 @@
 // never pasted into the SQL text.
 #include "common/Error.h"
 #include "database/Schema.h"
+#include "database/Storage.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -17,14 +18,6 @@ class QSqlError;
 class QSqlQuery;
 
 namespace tarn::database {
-
-// How values are kept: dates "yyyy-MM-dd", times "HH:mm:ss", timestamps "yyyy-MM-ddTHH:mm:ss", so that
-// text order is time order.
-QString storedDate(const QDate& date);
-QString storedTime(const QTime& time);
-QString storedTimestamp(const QDateTime& stamp);
-// 01.01.2000 00:00: the timestamp that stands for "none".
-QDateTime noTimestamp();
 
 // Whole table files as packages and folder synchronisation move them. Each call opens the file on a
 // connection of its own and closes it again.
@@ -100,7 +93,8 @@ Error probeTableFile(const QString& path);
 // corrupt file or no database at all Damaged, anything else Io; the text is the detail.
 Error tableError(const QSqlError& error);
 
-class TableFile {
+// The table file as the SQLite implementation of a Table.
+class TableFile final : public Table {
 public:
     // Opens the table's file, creating it (folders, fields, seed record) when it is missing. Nothing when
     // it cannot be opened or created; error says why.
@@ -112,39 +106,31 @@ public:
     static std::unique_ptr<TableFile> open(const QString& path, TableKind kind,
                                            const QList<FieldSpec>& fields, Error& error,
                                            const QDateTime& now = QDateTime::currentDateTime());
-    ~TableFile();
+    ~TableFile() override;
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
     const QString& path() const { return path_; }
-    const QList<FieldSpec>& fields() const { return fields_; }
-    // The field's position (0-based) by its name; -1 when the table has none.
-    int position(const QString& field) const;
+    const QList<FieldSpec>& fields() const override { return fields_; }
+    int position(const QString& field) const override;
 
-    // The rows other than the seed record, each as its values in field order. condition is a further
-    // condition on field names with "?" for the values (for example "hDT_Corr >= ? AND hDT_Corr <= ?").
-    // A selection that fails (the file locked past the wait, a damaged file) returns nothing, as an empty
-    // table would: callers that decide anything on "no rows" use trySelect.
-    QList<QVariantList> select(const QString& condition = {}, const QVariantList& values = {},
-                               const QString& orderBy = {}) const;
-    // The same rows, or nothing when the selection failed (lastError says why).
+    // Selections leave out the seed record; a selection that fails (the file locked past the wait, a
+    // damaged file) says so in lastFailure.
     std::optional<QList<QVariantList>> trySelect(const QString& condition = {},
                                                  const QVariantList& values = {},
-                                                 const QString& orderBy = {}) const;
-    // A new row from values by field name; fields not named stay empty; the number is the table's own.
-    // Text values are cut to their field's width.
-    bool append(const QVariantMap& values);
-    // The field of the rows whose key field has the key.
-    bool update(const QString& keyField, const QVariant& key, const QString& field, const QVariant& value);
-    bool remove(const QString& keyField, const QVariant& key);
-    QString lastError() const { return failure_.detail; }
-    // The last failure with its kind: a write refused because another connection holds the file is
-    // Locked, a page that cannot be read Damaged.
-    const Error& lastFailure() const { return failure_; }
-    // One transaction around many appends: all of them, or none.
-    bool transaction();
-    bool commit();
-    void rollback();
+                                                 const QString& orderBy = {}) const override;
+    std::optional<QSqlQuery> listing() const override;
+    QList<QVariantList> selectGreatest(const QString& field) const override;
+    bool append(const QVariantMap& values) override;
+    bool update(const QString& keyField, const QVariant& key, const QString& field,
+                const QVariant& value) override;
+    bool remove(const QString& keyField, const QVariant& key) override;
+    // A write refused because another connection holds the file is Locked, a page that cannot be read
+    // Damaged.
+    const Error& lastFailure() const override { return failure_; }
+    bool transaction() override;
+    bool commit() override;
+    void rollback() override;
 
 private:
     TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields);

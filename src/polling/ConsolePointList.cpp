@@ -4,8 +4,8 @@
 
 namespace tarn::polling {
 
-void ConsolePointList::reload(const DataRoot& root, const database::Schemas& schemas) {
-    database::Registry registry(root, schemas);
+void ConsolePointList::reload(const DataRoot& root, database::Storage& storage) {
+    database::Registry registry(root, storage);
     lines_ = registry.ok() ? registry.pollingList() : QStringList();
     checks_ = QList<bool>(lines_.size(), false);
 }

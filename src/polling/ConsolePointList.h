@@ -3,7 +3,7 @@
 // is the one chosen; a group polls the checked lines in list order, so selecting a group checks exactly its
 // members and a retry leaves only the failed ones checked.
 #include "common/DataRoot.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 
 #include <QList>
 #include <QString>
@@ -14,7 +14,7 @@ namespace tarn::polling {
 class ConsolePointList {
 public:
     // The registry's polling list read again, none checked.
-    void reload(const DataRoot& root, const database::Schemas& schemas);
+    void reload(const DataRoot& root, database::Storage& storage);
     const QStringList& lines() const { return lines_; }
     const QList<bool>& checks() const { return checks_; }
     bool setChecked(int index, bool on);

@@ -65,8 +65,8 @@ QList<BoardRow> buildDayBoard(const QList<BoardMember>& members, const QList<dat
     return rows;
 }
 
-QList<BoardRow> dayBoardOf(const DataRoot& root, const database::Schemas& schemas,
-                           const DaySchedule& schedule, const QDateTime& now) {
+QList<BoardRow> dayBoardOf(const DataRoot& root, database::Storage& storage, const DaySchedule& schedule,
+                           const QDateTime& now) {
     QSet<QString> scheduled;
     for (const ScheduleRow& r : schedule.rows)
         scheduled.insert(r.group.trimmed());
@@ -80,12 +80,12 @@ QList<BoardRow> dayBoardOf(const DataRoot& root, const database::Schemas& schema
             members.append({e.name.trimmed(), id, m.line.left(20)});
             if (newest.contains(id)) continue;
             QDateTime latest;
-            for (const database::LastStored& s : database::lastStoredSummary(root, schemas, id))
+            for (const database::LastStored& s : database::lastStoredSummary(storage, id))
                 if (s.stamp.isValid() && (!latest.isValid() || s.stamp > latest)) latest = s.stamp;
             newest.insert(id, latest);
         }
     }
-    return buildDayBoard(members, database::joinRowsOfDay(root, schemas, now.date()), schedule, newest, now);
+    return buildDayBoard(members, database::joinRowsOfDay(storage, now.date()), schedule, newest, now);
 }
 
 QString lagText(int minutes) {
@@ -113,6 +113,12 @@ QStringList failedMembers(const QList<BoardRow>& rows, const QString& group) {
     for (const BoardRow& r : rows)
         if (r.group == group.trimmed() && r.failed() && !ids.contains(r.identifier)) ids.append(r.identifier);
     return ids;
+}
+
+QList<BoardRow> dayBoardOf(const DataRoot& root, const database::Schemas& schemas,
+                           const DaySchedule& schedule, const QDateTime& now) {
+    database::SqliteStorage storage(root, schemas);
+    return dayBoardOf(root, storage, schedule, now);
 }
 
 } // namespace tarn::polling

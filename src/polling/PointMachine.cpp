@@ -61,16 +61,16 @@ void PointMachine::begin(const QString& listLine, PollMode mode, const QString& 
     context_.additionalRecordCheck = timings.additionalRecordCheck;
     context_.say = hooks_.say;
     context_.changed = hooks_.changed;
-    context_.gasNamed = [this](const QString& name) { return gasNamed(p_.root, p_.schemas, name); };
+    context_.gasNamed = [this](const QString& name) { return gasNamed(p_.storage, name); };
     hooks_.changed();
-    Registry registry(p_.root, p_.schemas);
+    Registry registry(p_.root, p_.storage);
     point_ = registry.ok() ? std::optional<Point>(registry.find(identifier_)) : std::nullopt;
     if (!point_) {
         fail();
         return;
     }
     context_.point = &*point_;
-    lastStored_ = lastStoredSummary(p_.root, p_.schemas, identifier_);
+    lastStored_ = lastStoredSummary(p_.storage, identifier_);
     flags_ = mode == PollMode::Point ? point_->config[config::Flags] : groupFlags;
     item_ = item::Hourly;
     result(PointResult::PointStarted);
@@ -303,7 +303,7 @@ bool PointMachine::openLine() {
     if (p_.applyLinkSettings) p_.applyLinkSettings(point_->address);
 
     line_ = std::make_unique<SessionLine>(SessionLine::Parts{
-        p_.engine, p_.port, p_.settings, p_.notifier, gate_, readRun_, p_.root, p_.schemas, p_.clock,
+        p_.engine, p_.port, p_.settings, p_.notifier, gate_, readRun_, p_.root, p_.storage, p_.clock,
         point_->address, language_, p_.volumeDecimals, timings_.afterWriteDelayMs});
     context_.line = line_.get();
     connect(line_.get(), &SessionLine::reported, this, &PointMachine::reported);

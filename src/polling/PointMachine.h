@@ -31,7 +31,7 @@ class PointMachine final : public QObject {
 public:
     struct Parts {
         DataRoot root;
-        const database::Schemas& schemas;
+        database::Storage& storage;
         link::ExchangeEngine& engine;
         link::LinkPort& port;
         link::LinkSettings& settings;

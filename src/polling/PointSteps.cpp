@@ -102,9 +102,8 @@ bool sameNumber(const QString& a, const QString& b) {
     return okA && okB && std::fabs(x - y) < 1e-6;
 }
 
-std::optional<database::GasComposition> gasNamed(const DataRoot& root, const database::Schemas& schemas,
-                                                 const QString& name) {
-    database::Gases gases(root, schemas);
+std::optional<database::GasComposition> gasNamed(database::Storage& storage, const QString& name) {
+    database::Gases gases(storage);
     std::optional<database::GasComposition> gas;
     for (const auto& g : gases.all())
         if (g.name.trimmed() == name) gas = g;

@@ -53,8 +53,7 @@ ArchiveFollowUp planArchiveFollowUp(const corrector::ArchiveGeometry& geometry, 
 // Two texts that are the same number.
 bool sameNumber(const QString& a, const QString& b);
 // The gas composition of that name in the gas table.
-std::optional<database::GasComposition> gasNamed(const DataRoot& root, const database::Schemas& schemas,
-                                                 const QString& name);
+std::optional<database::GasComposition> gasNamed(database::Storage& storage, const QString& name);
 // The first of density, CO2 and N2 at or after from whose corrector value (item 1..3, itemText) differs
 // from the point's; 3 when none does.
 int nextGasValueToWrite(const std::array<QString, 3>& values,

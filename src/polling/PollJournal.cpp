@@ -44,7 +44,7 @@ QString PollJournal::writePointRow(const Place& place, const QDateTime& when, co
         row.model = point->model;
         row.serial = point->serial;
     }
-    return database::appendJoinRow(root_, schemas_, row);
+    return database::appendJoinRow(storage_, row);
 }
 
 QString PollJournal::writeGroupRow(const Place& place, const QDateTime& when, const QString& group,
@@ -52,7 +52,7 @@ QString PollJournal::writeGroupRow(const Place& place, const QDateTime& when, co
     database::JoinRow row = joinRow(place, when, verdict);
     row.group = group;
     row.idJoin = QStringLiteral("2");
-    return database::appendJoinRow(root_, schemas_, row);
+    return database::appendJoinRow(storage_, row);
 }
 
 void PollJournal::clearResumeFile(const QString& groupFile) {

@@ -35,7 +35,7 @@ void addStoredCounts(PointSummary& summary, const database::StoreResult& result)
 
 class PollJournal {
 public:
-    PollJournal(const DataRoot& root, const database::Schemas& schemas) : root_(root), schemas_(schemas) {}
+    PollJournal(const DataRoot& root, database::Storage& storage) : root_(root), storage_(storage) {}
 
     // Where a row is written from: the run's mode and, in scheduled polling, the schedule row in hand.
     struct Place {
@@ -63,7 +63,7 @@ public:
 
 private:
     const DataRoot& root_;
-    const database::Schemas& schemas_;
+    database::Storage& storage_;
     QList<PointSummary> summaries_;
 };
 

@@ -81,7 +81,7 @@ QString askedItemFlags(const QString& flags, PollMode mode) {
     return any ? asked : QString();
 }
 
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
+DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, const QDateTime& now,
                             bool rebuild, const QString& changedGroup) {
     QList<ScheduledGroup> list;
     for (const GroupEntry& e : loadGroupList(root))
@@ -90,10 +90,9 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
     if (schedule.rows.isEmpty()) return schedule;
     if (rebuild) {
         if (!changedGroup.trimmed().isEmpty())
-            database::markGroupRowsReplaced(root, schemas, now.date(), changedGroup.trimmed());
+            database::markGroupRowsReplaced(storage, now.date(), changedGroup.trimmed());
         database::renumberScheduledRows(
-            root, schemas, now.date(),
-            [&schedule](const QString& group, const QTime& begin, const QTime& end) {
+            storage, now.date(), [&schedule](const QString& group, const QTime& begin, const QTime& end) {
                 const QString b = begin.toString(QStringLiteral("HH:mm"));
                 const QString e = end.toString(QStringLiteral("HH:mm"));
                 for (const ScheduleRow& r : schedule.rows)
@@ -102,7 +101,7 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
             });
     }
     // What was already done today shows again after a restart.
-    for (const database::JoinRow& j : database::joinRowsOfDay(root, schemas, now.date())) {
+    for (const database::JoinRow& j : database::joinRowsOfDay(storage, now.date())) {
         if (j.idJoin != QLatin1String("2") || j.mode != static_cast<int>(PollMode::Schedule) ||
             j.flagModif != QLatin1String("0"))
             continue;
@@ -118,7 +117,7 @@ DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schem
 // --- the points --------------------------------------------------------------------------------------
 
 void PollPlanner::reloadPoints() {
-    points_.reload(root_, schemas_);
+    points_.reload(root_, storage_);
 }
 
 // --- the groups --------------------------------------------------------------------------------------
@@ -168,7 +167,7 @@ void PollPlanner::applyRetrySubset() {
 // --- the day's schedule ------------------------------------------------------------------------------
 
 void PollPlanner::buildSchedule(const QDateTime& now, bool rebuild, const QString& changedGroup) {
-    schedule_ = scheduleOfToday(root_, schemas_, now, rebuild, changedGroup);
+    schedule_ = scheduleOfToday(root_, storage_, now, rebuild, changedGroup);
     currentRow_ = -1;
     // Windows already past are marked skipped at once, not at the next due check.
     findDueRow(schedule_, now.time().hour() * 60 + now.time().minute());
@@ -210,6 +209,12 @@ void PollPlanner::releaseRow() {
         schedule_.rows[currentRow_].status == kPolling)
         schedule_.rows[currentRow_].status = kPending;
     currentRow_ = -1;
+}
+
+DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
+                            bool rebuild, const QString& changedGroup) {
+    database::SqliteStorage storage(root, schemas);
+    return scheduleOfToday(root, storage, now, rebuild, changedGroup);
 }
 
 } // namespace tarn::polling

@@ -3,7 +3,7 @@
 // hand, the day's schedule with its row in hand, and which item of a point comes next. It decides; the
 // point machine (PollingRun) does the line work and asks it at every turn.
 #include "common/DataRoot.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 #include "polling/ConsolePointList.h"
 #include "polling/Groups.h"
 #include "polling/Schedule.h"
@@ -49,12 +49,15 @@ QString askedItemFlags(const QString& flags, PollMode mode);
 // Today's schedule from the groups of the installation, with what the day's join table says was done
 // already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
 // marked replaced and every other current row of scheduled polling takes its new row number.
+DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, const QDateTime& now,
+                            bool rebuild = false, const QString& changedGroup = {});
+// The same over the table files under root.
 DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
                             bool rebuild = false, const QString& changedGroup = {});
 
 class PollPlanner {
 public:
-    PollPlanner(const DataRoot& root, const database::Schemas& schemas) : root_(root), schemas_(schemas) {}
+    PollPlanner(const DataRoot& root, database::Storage& storage) : root_(root), storage_(storage) {}
 
     // The registry's polling list, none checked.
     void reloadPoints();
@@ -104,7 +107,7 @@ public:
 
 private:
     const DataRoot& root_;
-    const database::Schemas& schemas_;
+    database::Storage& storage_;
     ConsolePointList points_;
     QList<GroupEntry> groups_;
     int groupIndex_ = -1;

@@ -119,7 +119,8 @@ public:
     // Seconds since the number in hand was dialled.
     int dialSeconds() const { return machine_->dialTicks() / link::ModemMachine::kTicksPerSecond; }
     const DataRoot& root() const { return p_.root; }
-    const database::Schemas& schemas() const { return p_.schemas; }
+    const database::Schemas& schemas() const { return p_.storage.schemas(); }
+    database::Storage& storage() const { return p_.storage; }
     const QList<PointSummary>& summaries() const { return journal_.summaries(); }
     // Whether the last group run had a failed point.
     bool groupFailed() const { return groupFailed_; }
@@ -161,8 +162,8 @@ private:
     void restoreLinkSettings();
 
     Parts p_;
-    PollPlanner planner_{p_.root, p_.schemas};
-    PollJournal journal_{p_.root, p_.schemas};
+    PollPlanner planner_{p_.root, p_.storage};
+    PollJournal journal_{p_.root, p_.storage};
     ScheduleState schedule_ = ScheduleState::Waiting;
     bool groupFailed_ = false;
     int pointsOfGroup_ = 0; // points taken up by the group run in hand

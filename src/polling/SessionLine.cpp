@@ -178,12 +178,12 @@ corrector::StoreRequestResult SessionLine::storeReading(const QList<int>& kindsR
         c.itemsToRead = itemsToRead;
     };
     session_->model().setSource(source);
-    return corrector::storeAfterReading(p_.root, p_.schemas, session_->model().reading(), p_.settings,
+    return corrector::storeAfterReading(p_.root, p_.storage, session_->model().reading(), p_.settings,
                                         p_.address, p_.languageIndex, kindsRead, source, hooks);
 }
 
 void SessionLine::writeRequestLogOnly(const database::StoreContext& context) {
-    database::writeRequestLogOnly(p_.root, p_.schemas, context, p_.clock.now());
+    database::writeRequestLogOnly(p_.storage, context, p_.clock.now());
 }
 
 SessionModem::SessionModem(link::ExchangeEngine& engine, link::LinkPort& port, int tickIntervalMs,

@@ -5,6 +5,7 @@
 // and the run reads at each turn.
 #include "common/DataRoot.h"
 #include "corrector/CorrectorSession.h"
+#include "database/Storage.h"
 #include "link/ModemLink.h"
 #include "polling/LineSteps.h"
 #include "polling/PointStep.h"
@@ -25,7 +26,7 @@ public:
         corrector::OperationStart& gate;
         corrector::ReadRun& readRun;
         DataRoot root;
-        const database::Schemas& schemas;
+        database::Storage& storage;
         Clock& clock;
         int address = 1; // the point's
         int languageIndex = 0;

@@ -33,7 +33,7 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {{root_, schemas, engine_, linkPort_, settings_, notifier_,
+    return {{root_, storage_, engine_, linkPort_, settings_, notifier_,
              [this](int address) {
                  configuredAddress = address;
                  applyLinkSettings();

@@ -7,7 +7,7 @@
 #include "common/Notifier.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 #include "link/ExchangeEngine.h"
 #include "link/LineHold.h"
 #include "link/LinkLog.h"
@@ -89,6 +89,9 @@ public:
     void loadVolumePrecision();
     // The table layouts of the schema files, loaded by the initialisation sequence.
     database::Schemas schemas;
+    // The run's one storage of the archive database: the table files under the root, with the layouts
+    // above as the initialisation loads them. Everything that reads or writes the tables goes through it.
+    database::Storage& storage() { return storage_; }
     QChar csvDelimiter = QLatin1Char(',');
     CommandLine commandLine;
 
@@ -97,6 +100,7 @@ private:
                std::unique_ptr<Clock> ownClock, Clock* clock);
 
     DataRoot root_;
+    database::SqliteStorage storage_{root_, schemas};
     NotifierSwitch notifier_;
     std::unique_ptr<Clock> ownClock_;
     Clock& clock_;

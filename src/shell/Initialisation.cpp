@@ -31,7 +31,7 @@ bool startDatabase(AppContext& ctx) {
     // cannot be opened switches the database off as a schema file does: storing would fail on it.
     if (ctx.databaseOpen) {
         if (const QString failed =
-                database::openDatabaseAtStart(ctx.root(), ctx.schemas, QDate::currentDate());
+                database::openDatabaseAtStart(ctx.root(), ctx.storage(), QDate::currentDate());
             !failed.isEmpty()) {
             ctx.databaseOpen = false;
             ctx.notifier().message(MessageKind::Error, failed);

@@ -41,10 +41,18 @@ QTableView* gridView(QAbstractItemModel* model, QWidget* parent) {
 
 } // namespace
 
+TBDquon::TBDquon(const DataRoot& root, Storage& storage, Notifier& notifier, Options options, QWidget* parent)
+    : TBDquon(root, nullptr, &storage, notifier, options, parent) {}
+
 TBDquon::TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
                  QWidget* parent)
-    : QMainWindow(parent), root_(root), schemas_(schemas), notifier_(notifier), options_(options),
-      model_(root, schemas) {
+    : TBDquon(root, std::make_unique<SqliteStorage>(root, schemas), nullptr, notifier, options, parent) {}
+
+TBDquon::TBDquon(const DataRoot& root, std::unique_ptr<SqliteStorage> ownStorage, Storage* storage,
+                 Notifier& notifier, Options options, QWidget* parent)
+    : QMainWindow(parent), root_(root), ownStorage_(std::move(ownStorage)),
+      storage_(storage ? *storage : *ownStorage_), schemas_(storage_.schemas()), notifier_(notifier),
+      options_(options), model_(root, storage_) {
     setObjectName(QStringLiteral("TBDquon"));
     const int lang = options_.language;
     auto* tools = addToolBar(QString());
@@ -198,7 +206,7 @@ bool TBDquon::editSelectedPoint() {
     }
     // A row without a serial number or model is no corrector to configure.
     if (point->serial.isEmpty() || point->model.isEmpty()) return false;
-    TConfigCor configurator(*point, Gases(root_, schemas_).names(), notifier_, this);
+    TConfigCor configurator(*point, Gases(storage_).names(), notifier_, this);
     if (configurator.exec() != QDialog::Accepted) return false;
     model_.saveConfig(configurator.config());
     refresh();
@@ -206,7 +214,7 @@ bool TBDquon::editSelectedPoint() {
 }
 
 void TBDquon::openGasWindow() {
-    Gases gases(root_, schemas_);
+    Gases gases(storage_);
     std::optional<GasComposition> selected;
     const int row = gasView_->currentIndex().row();
     if (row >= 0) {

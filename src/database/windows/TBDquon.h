@@ -36,6 +36,10 @@ public:
         std::function<void(const Point& point)> savePackage;
         std::function<QString()> openPackage;
     };
+    // The tables through storage, which must outlive the window; root holds the files beside them.
+    TBDquon(const DataRoot& root, Storage& storage, Notifier& notifier, Options options,
+            QWidget* parent = nullptr);
+    // The same over the table files under root.
     TBDquon(const DataRoot& root, const Schemas& schemas, Notifier& notifier, Options options,
             QWidget* parent = nullptr);
     // A check still running is stopped and waited for: it reads the schemas the window was given.
@@ -94,7 +98,14 @@ private:
     void applyIdentityColumns();
     void showTitle();
 
+    // storage, or the own one when none is given.
+    TBDquon(const DataRoot& root, std::unique_ptr<SqliteStorage> ownStorage, Storage* storage,
+            Notifier& notifier, Options options, QWidget* parent);
+
     DataRoot root_;
+    std::unique_ptr<SqliteStorage> ownStorage_; // only when made over the table files
+    Storage& storage_;
+    // The database check works on the table files themselves, with these layouts.
     const Schemas& schemas_;
     Notifier& notifier_;
     Options options_;

@@ -524,8 +524,8 @@ void TMenuCorr::openCorrectorWindow() {
                                                              : graphs::GraphArchive::Hourly;
                 openPointGraph(point.identifier, archive, tables.get());
             };
-            tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.schemas, ctx_.notifier(), options,
-                                                         &window);
+            tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.storage(), ctx_.notifier(),
+                                                         options, &window);
             tables->setWindowFlag(Qt::Window);
             databaseToolTips_.watch(tables.get());
         } else {
@@ -651,7 +651,7 @@ void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>
         return wait.progress(done, total);
     };
     // Every kind read counts: the instantaneous measurement is stored beside the archives.
-    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.schemas, reading, ctx_.settings(),
+    const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.storage(), reading, ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
                                                 kindsRead, database::sourceKindNumber(sourceKind), hooks);
     wait.hide();

@@ -1,0 +1,68 @@
+#include "database/Storage.h"
+#include "database/TableFile.h"
+
+#include <QFile>
+
+namespace tarn::database {
+
+Error Storage::createPointTables(const QString& identifier, const QDateTime& now) {
+    for (TableKind kind : kPointTables) {
+        Error why;
+        if (!openTable({kind, identifier, {}}, why, now)) return why;
+    }
+    return {};
+}
+
+std::unique_ptr<Table> Storage::openShared(TableKind kind, Error& error) {
+    return openTable({kind, {}, {}}, error);
+}
+
+std::unique_ptr<Table> Storage::openPoint(TableKind kind, const QString& identifier, Error& error,
+                                          const QDateTime& now) {
+    return openTable({kind, identifier, {}}, error, now);
+}
+
+std::unique_ptr<Table> Storage::openExistingPoint(TableKind kind, const QString& identifier) {
+    Error ignored;
+    return openExisting({kind, identifier, {}}, ignored);
+}
+
+SqliteStorage::SqliteStorage(DataRoot root, const Schemas& schemas)
+    : root_(std::move(root)), schemas_(schemas) {}
+
+QString SqliteStorage::path(const TableId& id) const {
+    // The join table of a day not given is today's, as it is for the one who asks without a day.
+    return tablePath(root_, id.kind, id.identifier, id.day.isValid() ? id.day : QDate::currentDate());
+}
+
+std::unique_ptr<Table> SqliteStorage::openTable(const TableId& id, Error& error, const QDateTime& now) {
+    return TableFile::open(path(id), id.kind, schemas_.of(id.kind), error, now);
+}
+
+std::unique_ptr<Table> SqliteStorage::openExisting(const TableId& id, Error& error) {
+    const QString file = path(id);
+    if (!QFile::exists(file)) {
+        error = {ErrorKind::NotFound, file};
+        return nullptr;
+    }
+    return TableFile::open(file, id.kind, schemas_.of(id.kind), error);
+}
+
+bool SqliteStorage::exists(const TableId& id) const {
+    return QFile::exists(path(id));
+}
+
+QString SqliteStorage::location(const TableId& id) const {
+    return path(id);
+}
+
+Error SqliteStorage::erasePointTable(TableKind kind, const QString& identifier) {
+    const QString file = path({kind, identifier, {}});
+    // The engine's companion files go first: left behind, the engine would apply them to a new file of
+    // the same name.
+    for (const QString& f : {file + QStringLiteral("-wal"), file + QStringLiteral("-shm"), file})
+        if (QFile::exists(f) && !QFile::remove(f)) return {ErrorKind::Io, f};
+    return {};
+}
+
+} // namespace tarn::database

@@ -1,0 +1,153 @@
+#pragma once
+// The seam every reader and writer of the archive database goes through: storing a reading, the registry,
+// the gases, the join tables, the group selections, the reports, the listings, the graphs, the protocols
+// and the request log ask a Storage for the logical table of a kind (a point's, a day's or a shared one)
+// and work on that Table. How tables are kept stays behind it: SqliteStorage keeps one file per table (per
+// point for the per-point kinds); a server database keeps one table per kind with a point column.
+//
+// What stays on the table files themselves, outside this seam, is what only makes sense for files: the
+// database check and its repairs (DatabaseCheck), a point's package (sync/PointPackage) and folder
+// synchronisation, and the snapshot, copy and salvage of whole files (TableFile.h).
+//
+// Conditions and orders are SQL fragments on the table's own field names, with "?" for every value and
+// nothing an engine of its own would not understand: comparisons, AND/OR/NOT, IN, LIKE, UPPER, and field
+// lists in ORDER BY. Never a table name: a table's name is the implementation's business.
+#include "common/Error.h"
+#include "database/Schema.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlQuery>
+#include <QVariant>
+#include <array>
+#include <memory>
+#include <optional>
+
+namespace tarn::database {
+
+// How values are kept: dates "yyyy-MM-dd", times "HH:mm:ss", timestamps "yyyy-MM-ddTHH:mm:ss", so that
+// text order is time order.
+QString storedDate(const QDate& date);
+QString storedTime(const QTime& time);
+QString storedTimestamp(const QDateTime& stamp);
+// 01.01.2000 00:00: the timestamp that stands for "none".
+QDateTime noTimestamp();
+
+// What a caller does with one logical table. The seed record a table is created with (identifier "0")
+// never appears in a selection, is never counted and is never the greatest of anything.
+class Table {
+public:
+    virtual ~Table() = default;
+
+    virtual const QList<FieldSpec>& fields() const = 0;
+    // The field's position (0-based) by its name in any letter case; -1 when the table has none.
+    virtual int position(const QString& field) const = 0;
+
+    // The rows, each as its values in field order, that meet condition (on field names, "?" for each of
+    // values), in orderBy's order (the first field's when empty). Nothing when the selection failed:
+    // lastFailure says why.
+    virtual std::optional<QList<QVariantList>> trySelect(const QString& condition = {},
+                                                         const QVariantList& values = {},
+                                                         const QString& orderBy = {}) const = 0;
+    // The same rows, or none when the selection failed, as an empty table would give: for callers that
+    // only show rows. Whoever decides anything on "no rows" uses trySelect.
+    QList<QVariantList> select(const QString& condition = {}, const QVariantList& values = {},
+                               const QString& orderBy = {}) const {
+        return trySelect(condition, values, orderBy).value_or(QList<QVariantList>());
+    }
+    // Every row in the order of the first field, as a query a view fetches from as it scrolls (a year of
+    // hourly rows is never copied whole). The query runs on the table's own connection and must be let
+    // go before the table is. Nothing when it failed: lastFailure says why.
+    virtual std::optional<QSqlQuery> listing() const = 0;
+    // The rows holding the greatest value of field (the newest number, the latest time); none when the
+    // table holds no rows or the selection failed.
+    virtual QList<QVariantList> selectGreatest(const QString& field) const = 0;
+
+    // A new row from values by field name; fields not named stay empty; the number is the table's own.
+    // Text values are cut to their field's width.
+    virtual bool append(const QVariantMap& values) = 0;
+    // The field of the rows whose key field has the key.
+    virtual bool update(const QString& keyField, const QVariant& key, const QString& field,
+                        const QVariant& value) = 0;
+    virtual bool remove(const QString& keyField, const QVariant& key) = 0;
+
+    // One transaction around many changes: all of them, or none.
+    virtual bool transaction() = 0;
+    virtual bool commit() = 0;
+    virtual void rollback() = 0;
+
+    // The last failure with its kind: Locked when another connection holds the table past the wait,
+    // Damaged when what it is kept in cannot be read, Invalid for a field the table does not have.
+    virtual const Error& lastFailure() const = 0;
+    QString lastError() const { return lastFailure().detail; }
+};
+
+// The per-point tables a new point gets: the request log, the seven archives, the measurement and
+// the heat energy of days and months.
+inline constexpr std::array<TableKind, 11> kPointTables = {
+    TableKind::RequestLog,  TableKind::Hourly,       TableKind::Daily,     TableKind::Monthly,
+    TableKind::Alarm,       TableKind::Interference, TableKind::Operative, TableKind::Service,
+    TableKind::Measurement, TableKind::HeatDay,      TableKind::HeatMonth};
+
+// Which table: the kind, the point's identifier for the per-point kinds, the day for the join table.
+// Whatever does not count for the kind is ignored.
+struct TableId {
+    TableKind kind = TableKind::Registry;
+    QString identifier;
+    QDate day;
+};
+
+class Storage {
+public:
+    virtual ~Storage() = default;
+
+    // The fields of each kind, as the schema files declared them.
+    virtual const Schemas& schemas() const = 0;
+
+    // The table, created with its seed record when it is missing. Nothing when it can neither be opened
+    // nor created; error says why (Locked, Damaged, Io). now stamps a new table's seed record.
+    virtual std::unique_ptr<Table> openTable(const TableId& id, Error& error,
+                                             const QDateTime& now = QDateTime::currentDateTime()) = 0;
+    // The table only when it is there: NotFound, and nothing created, when it is not.
+    virtual std::unique_ptr<Table> openExisting(const TableId& id, Error& error) = 0;
+    virtual bool exists(const TableId& id) const = 0;
+    // Where the table is kept, for messages ("…/Hour/h_t12345.db").
+    virtual QString location(const TableId& id) const = 0;
+
+    // A point's tables of every kind of kPointTables, each made with its seed record when missing; the first
+    // that cannot be made stops and says why.
+    Error createPointTables(const QString& identifier, const QDateTime& now = QDateTime::currentDateTime());
+    // A point's table of one kind and everything the implementation keeps beside it, gone; a table
+    // already missing counts as erased. The failure's detail names what stayed.
+    virtual Error erasePointTable(TableKind kind, const QString& identifier) = 0;
+
+    // The same calls for the common shapes of a table id.
+    std::unique_ptr<Table> openShared(TableKind kind, Error& error);
+    std::unique_ptr<Table> openPoint(TableKind kind, const QString& identifier, Error& error,
+                                     const QDateTime& now = QDateTime::currentDateTime());
+    std::unique_ptr<Table> openExistingPoint(TableKind kind, const QString& identifier);
+};
+
+class SqliteStorage final : public Storage {
+public:
+    // Tables under root as TableFile keeps them: Data/Bd_Quon.DB, Hour/h_<id>.db, Join/j_YYMM/j_YYMMDD.db.
+    // schemas must outlive the storage.
+    SqliteStorage(DataRoot root, const Schemas& schemas);
+
+    const DataRoot& root() const { return root_; }
+    const Schemas& schemas() const override { return schemas_; }
+    std::unique_ptr<Table> openTable(const TableId& id, Error& error,
+                                     const QDateTime& now = QDateTime::currentDateTime()) override;
+    std::unique_ptr<Table> openExisting(const TableId& id, Error& error) override;
+    bool exists(const TableId& id) const override;
+    QString location(const TableId& id) const override;
+    Error erasePointTable(TableKind kind, const QString& identifier) override;
+
+private:
+    QString path(const TableId& id) const;
+
+    DataRoot root_;
+    const Schemas& schemas_;
+};
+
+} // namespace tarn::database
