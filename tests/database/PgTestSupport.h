@@ -91,7 +91,7 @@ public:
         return url;
     }
 
-    QSqlDatabase admin() const { return server_.admin(); }
+    QSqlDatabase admin() const { return QSqlDatabase::database(adminName_, false); }
     const database::postgres::DatabaseUrl& server() const { return server_; }
 
 private:

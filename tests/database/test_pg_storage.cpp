@@ -49,7 +49,9 @@ public:
         if (!q.exec(QStringLiteral("LOCK TABLE ") + tableName(id.kind) +
                     QStringLiteral(" IN EXCLUSIVE MODE")))
             return nullptr;
-        return std::make_shared<Holder>(Holder{std::move(connection)});
+        auto holder = std::make_shared<Holder>();
+        holder->connection = std::move(connection);
+        return holder;
     }
     // The kind's table gone from where the program laid it out, as a schema someone altered by hand.
     bool damage(const TableId& id) {

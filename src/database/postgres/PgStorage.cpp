@@ -58,6 +58,15 @@ QVariant storedValue(const QVariant& value) {
     }
 }
 
+// Why a statement on db failed. The driver fails a statement on a connection it found lost without any
+// error of the server's: that is the lost connection.
+Error statementError(const QSqlQuery& q, const QSqlDatabase& db) {
+    if (!db.isOpen()) return {ErrorKind::NoLink, QStringLiteral("the connection to the server was lost")};
+    Error why = pgError(q.lastError());
+    if (why.ok()) why = {ErrorKind::Io, QStringLiteral("the server refused the statement without a reason")};
+    return why;
+}
+
 bool isRecordKind(const QList<FieldSpec>& fields) {
     for (const FieldSpec& f : fields)
         if (f.name.mid(1) == QLatin1String("NumWrCor")) return true;
@@ -178,7 +187,7 @@ public:
         for (const QVariant& v : scope_.values())
             query.addBindValue(v);
         if (!query.exec()) {
-            failure_ = pgError(query.lastError());
+            failure_ = statementError(query, database());
             return std::nullopt;
         }
         return query;
@@ -246,13 +255,17 @@ public:
     bool transaction() override {
         QSqlDatabase db = database();
         if (db.transaction()) return true;
-        failure_ = pgError(db.lastError());
+        failure_ = db.isOpen()
+                       ? pgError(db.lastError())
+                       : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
         return false;
     }
     bool commit() override {
         QSqlDatabase db = database();
         if (db.commit()) return true;
-        failure_ = pgError(db.lastError());
+        failure_ = db.isOpen()
+                       ? pgError(db.lastError())
+                       : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
         return false;
     }
     void rollback() override { database().rollback(); }
@@ -282,7 +295,7 @@ private:
         for (const QVariant& v : values)
             q.addBindValue(v);
         if (!q.exec()) {
-            failure_ = pgError(q.lastError());
+            failure_ = statementError(q, database());
             return std::nullopt;
         }
         QList<QVariantList> rows;
@@ -295,7 +308,7 @@ private:
             rows.append(row);
         }
         if (q.lastError().isValid()) {
-            failure_ = pgError(q.lastError());
+            failure_ = statementError(q, database());
             return std::nullopt;
         }
         return rows;
@@ -303,13 +316,13 @@ private:
 
     bool prepared(QSqlQuery& q, const QString& sql) const {
         if (q.prepare(sql)) return true;
-        failure_ = pgError(q.lastError());
+        failure_ = statementError(q, database());
         return false;
     }
 
     bool executed(QSqlQuery& q) {
         if (q.exec()) return true;
-        failure_ = pgError(q.lastError());
+        failure_ = statementError(q, database());
         return false;
     }
 
@@ -397,12 +410,15 @@ std::optional<bool> PgStorage::made(const TableId& id, Error& error) const {
     const Scope scope = scopeOf(id);
     QSqlQuery q(connection_->database());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) + joinedWhere({scope.where()}) +
-              QStringLiteral(" LIMIT 1"));
+    if (!q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) + joinedWhere({scope.where()}) +
+                   QStringLiteral(" LIMIT 1"))) {
+        error = statementError(q, connection_->database());
+        return std::nullopt;
+    }
     for (const QVariant& v : scope.values())
         q.addBindValue(v);
     if (!q.exec()) {
-        error = pgError(q.lastError());
+        error = statementError(q, connection_->database());
         return std::nullopt;
     }
     return q.next();
@@ -421,7 +437,7 @@ std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
     // 0 would mean no limit to the server: the shortest wait it knows is the nearest to none.
     wait.addBindValue(QStringLiteral("%1ms").arg(std::max(1, busyWaitMs())));
     if (!wait.exec()) {
-        error = pgError(wait.lastError());
+        error = statementError(wait, connection->database());
         return nullptr;
     }
     wait.finish();
@@ -472,10 +488,11 @@ Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
     if (scope.column != kPointColumn)
         return {ErrorKind::Invalid, QStringLiteral("no point's table: ") + location(id)};
     QSqlQuery q(connection_->database());
-    q.prepare(QStringLiteral("DELETE FROM ") + tableName(kind) + joinedWhere({scope.where()}));
-    q.addBindValue(scope.value);
-    if (!q.exec()) {
-        Error why = pgError(q.lastError());
+    const bool done =
+        q.prepare(QStringLiteral("DELETE FROM ") + tableName(kind) + joinedWhere({scope.where()})) &&
+        (q.addBindValue(scope.value), q.exec());
+    if (!done) {
+        Error why = statementError(q, connection_->database());
         why.detail = location(id) + QStringLiteral(": ") + why.detail;
         return why;
     }
