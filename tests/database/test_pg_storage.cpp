@@ -244,4 +244,9 @@ TEST_F(PgStorageTest, ALostConnectionIsNoLink) {
     EXPECT_EQ(table->lastFailure().kind, ErrorKind::NoLink) << table->lastError().toStdString();
     EXPECT_FALSE(table->append(hourlyRow(2, kNow, 2)));
     EXPECT_EQ(table->lastFailure().kind, ErrorKind::NoLink) << table->lastError().toStdString();
+    // The server is still there: the next table opened connects again and finds what was stored.
+    table.reset();
+    auto again = storage().openExisting(kHourly, why);
+    ASSERT_TRUE(again) << why.detail.toStdString();
+    EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")), QStringList{QStringLiteral("1")});
 }

@@ -406,22 +406,43 @@ std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas
     return std::unique_ptr<PgStorage>(new PgStorage(std::move(connection), schemas));
 }
 
+QSqlDatabase PgStorage::database() const {
+    // A connection the server ended (a restart, a dropped line) is made again for the next question, so
+    // a long run goes on once the server is back; the tables open connections of their own each time.
+    if (!connection_->database().isOpen()) {
+        Error ignored;
+        if (auto again = connection_->another(&ignored)) connection_ = std::move(again);
+    }
+    return connection_->database();
+}
+
 std::optional<bool> PgStorage::made(const TableId& id, Error& error) const {
     const Scope scope = scopeOf(id);
-    QSqlQuery q(connection_->database());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) + joinedWhere({scope.where()}) +
-                   QStringLiteral(" LIMIT 1"))) {
-        error = statementError(q, connection_->database());
+    auto ask = [&]() -> std::optional<bool> {
+        const QSqlDatabase db = database();
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        bool done = q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) +
+                              joinedWhere({scope.where()}) + QStringLiteral(" LIMIT 1"));
+        if (done) {
+            for (const QVariant& v : scope.values())
+                q.addBindValue(v);
+            done = q.exec();
+        }
+        if (done) return q.next();
+        error = statementError(q, db);
         return std::nullopt;
-    }
-    for (const QVariant& v : scope.values())
-        q.addBindValue(v);
-    if (!q.exec()) {
-        error = statementError(q, connection_->database());
-        return std::nullopt;
-    }
-    return q.next();
+    };
+    const std::optional<bool> answer = ask();
+    if (answer || error.kind != ErrorKind::NoLink) return answer;
+    // The driver learns that the server ended the connection only from the next statement: that one
+    // is asked again once on a new connection.
+    Error ignored;
+    auto again = connection_->another(&ignored);
+    if (!again) return answer;
+    connection_ = std::move(again);
+    error = {};
+    return ask();
 }
 
 std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
@@ -430,7 +451,7 @@ std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
         error = {ErrorKind::Invalid, QStringLiteral("no fields for ") + location(id)};
         return nullptr;
     }
-    auto connection = connection_->another(&error);
+    auto connection = connection_->another(&error); // the URL is all it takes from this one
     if (!connection) return nullptr;
     QSqlQuery wait(connection->database());
     wait.prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
@@ -487,12 +508,12 @@ Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
     const Scope scope = scopeOf(id);
     if (scope.column != kPointColumn)
         return {ErrorKind::Invalid, QStringLiteral("no point's table: ") + location(id)};
-    QSqlQuery q(connection_->database());
+    QSqlQuery q(database());
     const bool done =
         q.prepare(QStringLiteral("DELETE FROM ") + tableName(kind) + joinedWhere({scope.where()})) &&
         (q.addBindValue(scope.value), q.exec());
     if (!done) {
-        Error why = statementError(q, connection_->database());
+        Error why = statementError(q, database());
         why.detail = location(id) + QStringLiteral(": ") + why.detail;
         return why;
     }

@@ -20,7 +20,8 @@
 //
 // Each Table works on a connection of its own, so that its transaction is its own as a table file's
 // is. A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
-// a lost connection NoLink, a schema without the table's layout Damaged.
+// a lost connection NoLink, a schema without the table's layout Damaged. A table whose connection was
+// lost stays failed; the storage connects again for the next table it opens.
 #include "database/Storage.h"
 #include "database/postgres/PgConnection.h"
 
@@ -58,10 +59,11 @@ public:
 private:
     PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
         : connection_(std::move(connection)), schemas_(schemas) {}
+    QSqlDatabase database() const;
     std::optional<bool> made(const TableId& id, Error& error) const;
     std::unique_ptr<Table> openOn(const TableId& id, Error& error);
 
-    std::unique_ptr<PgConnection> connection_;
+    mutable std::unique_ptr<PgConnection> connection_;
     const Schemas& schemas_;
 };
 
