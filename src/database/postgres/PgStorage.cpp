@@ -67,6 +67,17 @@ Error statementError(const QSqlQuery& q, const QSqlDatabase& db) {
     return why;
 }
 
+// A statement on connection that needs a lock another connection holds fails after the busy wait
+// instead of waiting without end, the server's default.
+Error limitLockWait(const PgConnection& connection) {
+    const QSqlDatabase db = connection.database();
+    QSqlQuery wait(db);
+    wait.prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
+    // 0 would mean no limit to the server: the shortest wait it knows is the nearest to none.
+    wait.addBindValue(QStringLiteral("%1ms").arg(std::max(1, busyWaitMs())));
+    return wait.exec() ? Error() : statementError(wait, db);
+}
+
 bool isRecordKind(const QList<FieldSpec>& fields) {
     for (const FieldSpec& f : fields)
         if (f.name.mid(1) == QLatin1String("NumWrCor")) return true;
@@ -403,6 +414,7 @@ std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas
     error = {};
     auto connection = PgConnection::open(url, &error);
     if (!connection) return nullptr;
+    if (error = limitLockWait(*connection); error.failed()) return nullptr;
     return std::unique_ptr<PgStorage>(new PgStorage(std::move(connection), schemas));
 }
 
@@ -411,7 +423,8 @@ QSqlDatabase PgStorage::database() const {
     // a long run goes on once the server is back; the tables open connections of their own each time.
     if (!connection_->database().isOpen()) {
         Error ignored;
-        if (auto again = connection_->another(&ignored)) connection_ = std::move(again);
+        auto again = connection_->another(&ignored);
+        if (again && limitLockWait(*again).ok()) connection_ = std::move(again);
     }
     return connection_->database();
 }
@@ -439,7 +452,7 @@ std::optional<bool> PgStorage::made(const TableId& id, Error& error) const {
     // is asked again once on a new connection.
     Error ignored;
     auto again = connection_->another(&ignored);
-    if (!again) return answer;
+    if (!again || limitLockWait(*again).failed()) return answer;
     connection_ = std::move(again);
     error = {};
     return ask();
@@ -453,15 +466,7 @@ std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
     }
     auto connection = connection_->another(&error); // the URL is all it takes from this one
     if (!connection) return nullptr;
-    QSqlQuery wait(connection->database());
-    wait.prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
-    // 0 would mean no limit to the server: the shortest wait it knows is the nearest to none.
-    wait.addBindValue(QStringLiteral("%1ms").arg(std::max(1, busyWaitMs())));
-    if (!wait.exec()) {
-        error = statementError(wait, connection->database());
-        return nullptr;
-    }
-    wait.finish();
+    if (error = limitLockWait(*connection); error.failed()) return nullptr;
     return std::make_unique<PgTable>(std::move(connection), id.kind, scopeOf(id), fields);
 }
 
