@@ -49,16 +49,15 @@ public:
     std::unique_ptr<Table> openExisting(const TableId& id, Error& error) override;
     // Whether the logical table was made: its seed record (or any row of it) is there.
     bool exists(const TableId& id) const override;
-    // "postgresql://…?schema=name: hourly, point t12345".
+    // For messages: "postgresql://…?schema=name: hourly point t12345", "…: join_table day 2025-03-10".
     QString location(const TableId& id) const override;
     // The point's rows of the kind, its seed record with them, in one statement.
     Error erasePointTable(TableKind kind, const QString& identifier) override;
 
-    const PgConnection& connection() const { return *connection_; }
-
 private:
     PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
         : connection_(std::move(connection)), schemas_(schemas) {}
+    // The storage's own connection, made again when the server ended it.
     QSqlDatabase database() const;
     std::optional<bool> made(const TableId& id, Error& error) const;
     std::unique_ptr<Table> openOn(const TableId& id, Error& error);
