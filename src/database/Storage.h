@@ -33,6 +33,14 @@ QString storedTimestamp(const QDateTime& stamp);
 // 01.01.2000 00:00: the timestamp that stands for "none".
 QDateTime noTimestamp();
 
+// The seed record of a new table of kind: its identifier (and every text) "0", the join table's texts
+// "--", its clock fields now. Whatever keeps tables makes one with each table, and it marks the table as
+// made even while it holds no rows.
+QVariantMap seedRecord(TableKind kind, const QList<FieldSpec>& fields, const QDateTime& now);
+// Whether field is the one whose "0" tells the seed record from the rows (the point's identifier, the
+// gas's name).
+bool marksSeedRecord(const FieldSpec& field);
+
 // What a caller does with one logical table. The seed record a table is created with (identifier "0")
 // never appears in a selection, is never counted and is never the greatest of anything.
 class Table {

@@ -678,11 +678,23 @@ bool TableFile::createWithSeed(TableKind kind, const QDateTime& now) {
         db.rollback();
         return false;
     }
-    // The seed record: the identifier and every text "0" (the join table's "--"), clock fields now.
+    const QVariantMap seed = seedRecord(kind, fields_, now);
+    if (!append(seed)) {
+        db.rollback();
+        return false;
+    }
+    if (!db.commit()) {
+        failure_ = tableError(db.lastError());
+        return false;
+    }
+    return true;
+}
+
+QVariantMap seedRecord(TableKind kind, const QList<FieldSpec>& fields, const QDateTime& now) {
+    // The identifier and every text "0" (the join table's "--"), clock fields now.
     QVariantMap seed;
     const bool join = kind == TableKind::Join;
-    for (const FieldSpec& f : fields_) {
-        const QString base = f.name.mid(1);
+    for (const FieldSpec& f : fields) {
         switch (f.type) {
         case FieldType::AutoIncrement:
             break;
@@ -708,15 +720,11 @@ bool TableFile::createWithSeed(TableKind kind, const QDateTime& now) {
         }
     }
     if (join) seed.insert(QStringLiteral("jIdentif"), QStringLiteral("0"));
-    if (!append(seed)) {
-        db.rollback();
-        return false;
-    }
-    if (!db.commit()) {
-        failure_ = tableError(db.lastError());
-        return false;
-    }
-    return true;
+    return seed;
+}
+
+bool marksSeedRecord(const FieldSpec& field) {
+    return isIdentifierField(field);
 }
 
 bool TableFile::transaction() {

@@ -25,21 +25,30 @@ inline void PrintTo(const QStringList& list, std::ostream* os) {
 
 namespace tarn::test {
 
-class PgTest : public ::testing::Test {
-protected:
-    void SetUp() override {
+// The test server and the schemas a test made on it, dropped when it goes.
+class PgServer {
+public:
+    PgServer() = default;
+    PgServer(const PgServer&) = delete;
+    PgServer& operator=(const PgServer&) = delete;
+
+    // Connects the test's own connection to the server; what keeps the test from running (no server
+    // named, no test cluster) comes back as a reason to skip. A server named but unreachable fails the
+    // test.
+    QString connect() {
         using namespace database::postgres;
         const QString text = qEnvironmentVariable("TARN_TEST_PG_URL");
         if (text.isEmpty())
-            GTEST_SKIP() << "TARN_TEST_PG_URL is not set: ctest starts a test cluster and sets it "
-                            "(tests/support/pg-cluster.sh), or name a server of your own";
+            return QStringLiteral("TARN_TEST_PG_URL is not set: ctest starts a test cluster and sets it "
+                                  "(tests/support/pg-cluster.sh), or name a server of your own");
         QString error;
         const auto url = parseDatabaseUrl(text, &error);
-        ASSERT_TRUE(url) << "TARN_TEST_PG_URL: " << error.toStdString();
+        if (!url) return failed(QStringLiteral("TARN_TEST_PG_URL: ") + error);
         QFile unavailable(url->socketFolder + QStringLiteral("/unavailable"));
         if (!url->socketFolder.isEmpty() && unavailable.open(QIODevice::ReadOnly))
-            GTEST_SKIP() << "no test cluster: " << unavailable.readAll().trimmed().toStdString();
-        ASSERT_TRUE(postgresDriverAvailable()) << "Qt's QPSQL driver is missing (libqt6sql6-psql)";
+            return QStringLiteral("no test cluster: ") + QString::fromUtf8(unavailable.readAll().trimmed());
+        if (!postgresDriverAvailable())
+            return failed(QStringLiteral("Qt's QPSQL driver is missing (libqt6sql6-psql)"));
         server_ = *url;
         adminName_ = QStringLiteral("pg-test-admin-") + QUuid::createUuid().toString(QUuid::Id128);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), adminName_);
@@ -47,11 +56,13 @@ protected:
         if (server_.port != 0) db.setPort(server_.port);
         db.setUserName(server_.user);
         db.setDatabaseName(server_.database);
-        ASSERT_TRUE(db.open()) << "cannot reach the test server " << text.toStdString() << ": "
-                               << db.lastError().text().toStdString();
+        if (!db.open())
+            return failed(
+                QStringLiteral("cannot reach the test server %1: %2").arg(text, db.lastError().text()));
+        return {};
     }
 
-    void TearDown() override {
+    ~PgServer() {
         if (adminName_.isEmpty()) return;
         {
             QSqlDatabase db = admin();
@@ -80,8 +91,32 @@ protected:
         return url;
     }
 
-    // A connection of the test's own, not the program's, for looking at what the program made.
     QSqlDatabase admin() const { return QSqlDatabase::database(adminName_, false); }
+    const database::postgres::DatabaseUrl& server() const { return server_; }
+
+private:
+    static QString failed(const QString& why) {
+        ADD_FAILURE() << why.toStdString();
+        return why;
+    }
+
+    database::postgres::DatabaseUrl server_;
+    QString adminName_;
+    QStringList schemas_;
+};
+
+class PgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString unavailable = server_.connect();
+        if (!unavailable.isEmpty()) GTEST_SKIP() << unavailable.toStdString();
+    }
+
+    database::postgres::DatabaseUrl freshSchema() { return server_.freshSchema(); }
+    database::postgres::DatabaseUrl withSchema(const QString& schema) { return server_.withSchema(schema); }
+
+    // A connection of the test's own, not the program's, for looking at what the program made.
+    QSqlDatabase admin() const { return server_.admin(); }
 
     // The rows of a query on the test's connection, each row's values joined by "|"; a failing query
     // fails the test.
@@ -130,12 +165,10 @@ protected:
         return rows(QStringLiteral("SELECT nspname FROM pg_namespace ORDER BY nspname"));
     }
 
-    const database::postgres::DatabaseUrl& server() const { return server_; }
+    const database::postgres::DatabaseUrl& server() const { return server_.server(); }
 
 private:
-    database::postgres::DatabaseUrl server_;
-    QString adminName_;
-    QStringList schemas_;
+    PgServer server_;
 };
 
 } // namespace tarn::test

@@ -19,6 +19,42 @@ bool postgresDriverAvailable() {
     return QSqlDatabase::isDriverAvailable(kDriver);
 }
 
+namespace {
+
+// The driver's connection under name, open, with the session set up as every connection to an
+// installation needs it; NoLink when the server cannot be reached.
+Error connectSession(const QString& name, const DatabaseUrl& url) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, name);
+    db.setHostName(url.connectHost());
+    if (url.port != 0) db.setPort(url.port);
+    db.setUserName(url.user);
+    db.setDatabaseName(url.database);
+    // The server lists each connection under the installation's schema, so its own views (and whoever
+    // must end a stuck connection) tell the installations' connections apart.
+    QStringList options = url.connectOptions().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    options.removeIf([](const QString& o) { return o.startsWith(QLatin1String("application_name=")); });
+    options.append(QStringLiteral("application_name=tarn/") + url.schema);
+    db.setConnectOptions(options.join(QLatin1Char(';')));
+    if (!db.open())
+        return Error(
+            ErrorKind::NoLink,
+            QStringLiteral("cannot connect to %1: %2").arg(url.toString(), db.lastError().text().trimmed()));
+    // The records' times are the corrector's wall time. The driver sends a QDateTime with this
+    // computer's offset, and the server turns it into a wall time of the session's zone: the two must be
+    // one zone, or every stored time shifts by the difference.
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT set_config('TimeZone', ?, false)"));
+    q.addBindValue(zone);
+    if (zone.isEmpty() || !q.exec())
+        return Error(ErrorKind::Invalid, QStringLiteral("the server does not know this computer's time zone "
+                                                        "\"%1\", so the records' times would shift: %2")
+                                             .arg(zone, q.lastError().text().trimmed()));
+    return {};
+}
+
+} // namespace
+
 std::unique_ptr<PgConnection> PgConnection::open(const DatabaseUrl& url, Error* error,
                                                  const QList<Migration>& migrations) {
     auto refuse = [error](Error why) {
@@ -34,33 +70,35 @@ std::unique_ptr<PgConnection> PgConnection::open(const DatabaseUrl& url, Error* 
 
     std::unique_ptr<PgConnection> connection(
         new PgConnection(QStringLiteral("tarn-pg-%1").arg(++connectionCounter), url));
+    if (Error session = connectSession(connection->name_, url); session.failed()) return refuse(session);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(kDriver, connection->name_);
-        db.setHostName(url.connectHost());
-        if (url.port != 0) db.setPort(url.port);
-        db.setUserName(url.user);
-        db.setDatabaseName(url.database);
-        db.setConnectOptions(url.connectOptions());
-        if (!db.open())
-            return refuse(
-                Error(ErrorKind::NoLink, QStringLiteral("cannot connect to %1: %2")
-                                             .arg(url.toString(), db.lastError().text().trimmed())));
-        // The records' times are the corrector's wall time. The driver sends a QDateTime with this
-        // computer's offset, and the server turns it into a wall time of the session's zone: the two must be
-        // one zone, or every stored time shifts by the difference.
-        const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("SELECT set_config('TimeZone', ?, false)"));
-        q.addBindValue(zone);
-        if (zone.isEmpty() || !q.exec())
-            return refuse(Error(ErrorKind::Invalid,
-                                QStringLiteral("the server does not know this computer's time zone \"%1\", "
-                                               "so the records' times would shift: %2")
-                                    .arg(zone, q.lastError().text().trimmed())));
-        q.finish();
+        QSqlDatabase db = connection->database();
         connection->migration_ = migrate(db, url.schema, migrations);
     }
     if (connection->migration_.error.failed()) return refuse(connection->migration_.error);
+    return connection;
+}
+
+std::unique_ptr<PgConnection> PgConnection::another(Error* error) const {
+    std::unique_ptr<PgConnection> connection(
+        new PgConnection(QStringLiteral("tarn-pg-%1").arg(++connectionCounter), url_));
+    connection->migration_ = {{}, migration_.versionAfter, migration_.versionAfter};
+    Error why = connectSession(connection->name_, url_);
+    if (why.ok()) {
+        // This connection's schema was brought to the program's version when it opened: the new one only
+        // needs to look there.
+        QSqlQuery q(connection->database());
+        q.prepare(QStringLiteral("SELECT set_config('search_path', ?, false)"));
+        q.addBindValue(quotedIdentifier(url_.schema));
+        if (!q.exec())
+            why = Error(
+                ErrorKind::NoLink,
+                QStringLiteral("cannot use schema %1: %2").arg(url_.schema, q.lastError().text().trimmed()));
+    }
+    if (why.failed()) {
+        if (error) *error = why;
+        return nullptr;
+    }
     return connection;
 }
 

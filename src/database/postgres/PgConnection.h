@@ -19,6 +19,9 @@ public:
     // be brought to the program's version (or is newer); error says which and why.
     static std::unique_ptr<PgConnection> open(const DatabaseUrl& url, Error* error = nullptr,
                                               const QList<Migration>& migrations = bundledMigrations());
+    // A further connection to the same schema, already at the program's version (nothing migrates): for
+    // work that needs a transaction of its own beside this connection's. Nothing when the server refuses.
+    std::unique_ptr<PgConnection> another(Error* error = nullptr) const;
     ~PgConnection();
     PgConnection(const PgConnection&) = delete;
     PgConnection& operator=(const PgConnection&) = delete;

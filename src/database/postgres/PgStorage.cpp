@@ -1,0 +1,528 @@
+#include "database/postgres/PgStorage.h"
+
+#include "database/postgres/PgLayout.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace tarn::database::postgres {
+
+namespace {
+
+// How long a statement waits for a lock another connection holds before it fails: the same wait, and
+// the same variable, as the table files' busy wait (a test of a held table wants none).
+int busyWaitMs() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("TARN_DB_BUSY_WAIT_MS", &ok);
+    return ok && ms >= 0 ? ms : 5000;
+}
+
+// Which rows of a kind's table make the logical table: a point's, a day's, or all of them.
+struct Scope {
+    QString column; // empty: the whole table
+    QVariant value;
+
+    // The condition (with its "?") that keeps to the scope, joined before more with AND.
+    QString where() const { return column.isEmpty() ? QString() : column + QStringLiteral(" = ?"); }
+    QVariantList values() const { return column.isEmpty() ? QVariantList() : QVariantList{value}; }
+};
+
+Scope scopeOf(const TableId& id) {
+    if (hasPointColumn(id.kind)) return {QString(kPointColumn), id.identifier};
+    // The join table of a day not given is today's, as the table files take it.
+    if (id.kind == TableKind::Join)
+        return {QStringLiteral("day"), storedDate(id.day.isValid() ? id.day : QDate::currentDate())};
+    return {};
+}
+
+QString joinedWhere(const QStringList& parts) {
+    QStringList present;
+    for (const QString& p : parts)
+        if (!p.isEmpty()) present.append(p);
+    return present.isEmpty() ? QString() : QStringLiteral(" WHERE ") + present.join(QStringLiteral(" AND "));
+}
+
+// A value as the table files keep it: dates and times as their text, so that a QDate and its text
+// compare and store alike.
+QVariant storedValue(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::QDate:
+        return storedDate(value.toDate());
+    case QMetaType::QTime:
+        return storedTime(value.toTime());
+    case QMetaType::QDateTime:
+        return storedTimestamp(value.toDateTime());
+    default:
+        return value;
+    }
+}
+
+// Why a statement on db failed. The driver fails a statement on a connection it found lost without any
+// error of the server's: that is the lost connection.
+Error statementError(const QSqlQuery& q, const QSqlDatabase& db) {
+    if (!db.isOpen()) return {ErrorKind::NoLink, QStringLiteral("the connection to the server was lost")};
+    Error why = pgError(q.lastError());
+    if (why.ok()) why = {ErrorKind::Io, QStringLiteral("the server refused the statement without a reason")};
+    return why;
+}
+
+// A statement on connection that needs a lock another connection holds fails after the busy wait
+// instead of waiting without end, the server's default.
+Error limitLockWait(const PgConnection& connection) {
+    const QSqlDatabase db = connection.database();
+    QSqlQuery wait(db);
+    wait.prepare(QStringLiteral("SELECT set_config('lock_timeout', ?, false)"));
+    // 0 would mean no limit to the server: the shortest wait it knows is the nearest to none.
+    wait.addBindValue(QStringLiteral("%1ms").arg(std::max(1, busyWaitMs())));
+    return wait.exec() ? Error() : statementError(wait, db);
+}
+
+bool isRecordKind(const QList<FieldSpec>& fields) {
+    for (const FieldSpec& f : fields)
+        if (f.name.mid(1) == QLatin1String("NumWrCor")) return true;
+    return false;
+}
+
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+// A condition or an order as the callers write them for the table files, made to mean the same here:
+// a field in double quotes is matched in any letter case, so it becomes its (lower-case) column; LIKE
+// ignores the letter case there, so it becomes ILIKE. Quoted texts pass unchanged.
+QString portableFragment(const QString& fragment, const QList<FieldSpec>& fields) {
+    QString out;
+    out.reserve(fragment.size() + 8);
+    for (qsizetype i = 0; i < fragment.size();) {
+        const QChar c = fragment.at(i);
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            qsizetype end = i + 1;
+            // A quote doubled inside stays inside.
+            while (end < fragment.size()) {
+                if (fragment.at(end) == c) {
+                    if (end + 1 < fragment.size() && fragment.at(end + 1) == c) {
+                        end += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++end;
+            }
+            const QString quoted = fragment.mid(i, end + 1 - i);
+            i = end + 1;
+            if (c == QLatin1Char('"')) {
+                const QString name = quoted.mid(1, quoted.size() - 2);
+                const auto field = std::find_if(fields.begin(), fields.end(), [&](const FieldSpec& f) {
+                    return f.name.compare(name, Qt::CaseInsensitive) == 0;
+                });
+                if (field != fields.end()) {
+                    out += columnName(field->name);
+                    continue;
+                }
+            }
+            out += quoted;
+            continue;
+        }
+        if (isWordChar(c)) {
+            qsizetype end = i;
+            while (end < fragment.size() && isWordChar(fragment.at(end)))
+                ++end;
+            const QString word = fragment.mid(i, end - i);
+            out += word.compare(QLatin1String("LIKE"), Qt::CaseInsensitive) == 0 ? QStringLiteral("ILIKE")
+                                                                                 : word;
+            i = end;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+// The expression that reads a field back as the table files hold it, named as the field.
+QString selectedField(const FieldSpec& f) {
+    const QString column = columnName(f.name);
+    QString expression;
+    switch (f.type) {
+    case FieldType::Date:
+        expression = QStringLiteral("to_char(%1, 'YYYY-MM-DD')").arg(column);
+        break;
+    case FieldType::Time:
+        expression = QStringLiteral("to_char(DATE '2000-01-01' + %1, 'HH24:MI:SS')").arg(column);
+        break;
+    case FieldType::Timestamp:
+        expression = QStringLiteral("to_char(%1, 'YYYY-MM-DD\"T\"HH24:MI:SS')").arg(column);
+        break;
+    default:
+        expression = column;
+        break;
+    }
+    return expression + QStringLiteral(" AS ") + quotedIdentifier(f.name);
+}
+
+class PgTable final : public Table {
+public:
+    PgTable(std::unique_ptr<PgConnection> connection, TableKind kind, Scope scope, QList<FieldSpec> fields)
+        : connection_(std::move(connection)), table_(tableName(kind)), scope_(std::move(scope)),
+          fields_(std::move(fields)), recordKind_(isRecordKind(fields_)) {
+        QStringList selected;
+        for (const FieldSpec& f : fields_) {
+            selected.append(selectedField(f));
+            if (marksSeedRecord(f)) seedFilter_ = columnName(f.name) + QStringLiteral(" <> '0'");
+        }
+        selectList_ = selected.join(QStringLiteral(", "));
+    }
+
+    const QList<FieldSpec>& fields() const override { return fields_; }
+
+    int position(const QString& field) const override {
+        for (qsizetype i = 0; i < fields_.size(); ++i)
+            if (fields_.at(i).name.compare(field, Qt::CaseInsensitive) == 0) return static_cast<int>(i);
+        return -1;
+    }
+
+    std::optional<QList<QVariantList>> trySelect(const QString& condition, const QVariantList& values,
+                                                 const QString& orderBy) const override {
+        QVariantList bound;
+        for (const QVariant& v : values)
+            bound.append(storedValue(v));
+        return run(condition.isEmpty() ? QString() : portableFragment(condition, fields_), bound,
+                   orderBy.isEmpty() ? QString() : portableFragment(orderBy, fields_));
+    }
+
+    std::optional<QSqlQuery> listing() const override {
+        QSqlQuery query(database());
+        query.setForwardOnly(true);
+        if (!prepared(query, selection({}, {}))) return std::nullopt;
+        for (const QVariant& v : scope_.values())
+            query.addBindValue(v);
+        if (!query.exec()) {
+            failure_ = statementError(query, database());
+            return std::nullopt;
+        }
+        return query;
+    }
+
+    QList<QVariantList> selectGreatest(const QString& field) const override {
+        const int p = position(field);
+        if (p < 0) {
+            failure_ = {ErrorKind::Invalid,
+                        QStringLiteral("no field ") + field + QStringLiteral(" in ") + table_};
+            return {};
+        }
+        const QString column = columnName(fields_.at(p).name);
+        // The seed record stays out of the greatest value as it stays out of every selection.
+        const QString greatest = QStringLiteral("SELECT MAX(") + column + QStringLiteral(") FROM ") + table_ +
+                                 joinedWhere({scope_.where(), seedFilter_});
+        return run(column + QStringLiteral(" = (") + greatest + QLatin1Char(')'), scope_.values(), {})
+            .value_or(QList<QVariantList>());
+    }
+
+    bool append(const QVariantMap& values) override { return insert(values, recordKind_); }
+
+    // The seed record, once: a second program making the same table at the same moment adds none.
+    bool appendSeed(const QVariantMap& seed) { return insert(seed, true); }
+
+    bool update(const QString& keyField, const QVariant& key, const QString& field,
+                const QVariant& value) override {
+        const int k = position(keyField);
+        const int p = position(field);
+        if (k < 0 || p < 0) {
+            failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
+            return false;
+        }
+        QSqlQuery q(database());
+        if (!prepared(q, QStringLiteral("UPDATE ") + table_ + QStringLiteral(" SET ") +
+                             columnName(fields_.at(p).name) + QStringLiteral(" = ?") +
+                             joinedWhere(
+                                 {scope_.where(), columnName(fields_.at(k).name) + QStringLiteral(" = ?")})))
+            return false;
+        q.addBindValue(fitted(p, value));
+        for (const QVariant& v : scope_.values())
+            q.addBindValue(v);
+        q.addBindValue(storedValue(key));
+        return executed(q);
+    }
+
+    bool remove(const QString& keyField, const QVariant& key) override {
+        const int k = position(keyField);
+        if (k < 0) {
+            failure_ = {ErrorKind::Invalid,
+                        QStringLiteral("no field ") + keyField + QStringLiteral(" in ") + table_};
+            return false;
+        }
+        QSqlQuery q(database());
+        if (!prepared(q, QStringLiteral("DELETE FROM ") + table_ +
+                             joinedWhere(
+                                 {scope_.where(), columnName(fields_.at(k).name) + QStringLiteral(" = ?")})))
+            return false;
+        for (const QVariant& v : scope_.values())
+            q.addBindValue(v);
+        q.addBindValue(storedValue(key));
+        return executed(q);
+    }
+
+    bool transaction() override {
+        QSqlDatabase db = database();
+        if (db.transaction()) return true;
+        failure_ = db.isOpen()
+                       ? pgError(db.lastError())
+                       : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
+        return false;
+    }
+    bool commit() override {
+        QSqlDatabase db = database();
+        if (db.commit()) return true;
+        failure_ = db.isOpen()
+                       ? pgError(db.lastError())
+                       : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
+        return false;
+    }
+    void rollback() override { database().rollback(); }
+
+    const Error& lastFailure() const override { return failure_; }
+
+private:
+    QSqlDatabase database() const { return connection_->database(); }
+
+    // The table's rows in scope without the seed record, meeting condition (already in this server's
+    // terms), in order (the first field's when empty).
+    QString selection(const QString& condition, const QString& order) const {
+        return QStringLiteral("SELECT ") + selectList_ + QStringLiteral(" FROM ") + table_ +
+               joinedWhere(
+                   {scope_.where(), seedFilter_,
+                    condition.isEmpty() ? QString() : QLatin1Char('(') + condition + QLatin1Char(')')}) +
+               QStringLiteral(" ORDER BY ") + (order.isEmpty() ? columnName(fields_.first().name) : order);
+    }
+
+    std::optional<QList<QVariantList>> run(const QString& condition, const QVariantList& values,
+                                           const QString& order) const {
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        if (!prepared(q, selection(condition, order))) return std::nullopt;
+        for (const QVariant& v : scope_.values())
+            q.addBindValue(v);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        if (!q.exec()) {
+            failure_ = statementError(q, database());
+            return std::nullopt;
+        }
+        QList<QVariantList> rows;
+        const int columns = static_cast<int>(fields_.size());
+        while (q.next()) {
+            QVariantList row;
+            row.reserve(columns);
+            for (int i = 0; i < columns; ++i)
+                row.append(q.value(i));
+            rows.append(row);
+        }
+        if (q.lastError().isValid()) {
+            failure_ = statementError(q, database());
+            return std::nullopt;
+        }
+        return rows;
+    }
+
+    bool prepared(QSqlQuery& q, const QString& sql) const {
+        if (q.prepare(sql)) return true;
+        failure_ = statementError(q, database());
+        return false;
+    }
+
+    bool executed(QSqlQuery& q) {
+        if (q.exec()) return true;
+        failure_ = statementError(q, database());
+        return false;
+    }
+
+    QVariant fitted(int position, const QVariant& value) const {
+        const FieldSpec& f = fields_.at(position);
+        const QVariant stored = storedValue(value);
+        const bool empty =
+            stored.isNull() || (stored.typeId() == QMetaType::QString && stored.toString().isEmpty());
+        if (f.type == FieldType::Text) {
+            // A text never given is stored as empty text, as the table files store it.
+            if (empty) return QVariant(QStringLiteral(""));
+            return f.width > 0 ? QVariant(stored.toString().left(f.width)) : stored;
+        }
+        // An empty text where a number or a time goes is no value: the server takes no "" for either.
+        return empty ? QVariant() : stored;
+    }
+
+    bool insert(const QVariantMap& values, bool onceOnly) {
+        QStringList columns;
+        QVariantList bound;
+        if (!scope_.column.isEmpty()) {
+            columns.append(scope_.column);
+            bound.append(scope_.value);
+        }
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+            const int p = position(it.key());
+            if (p < 0) {
+                failure_ = {ErrorKind::Invalid,
+                            QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
+                return false;
+            }
+            columns.append(columnName(fields_.at(p).name));
+            bound.append(fitted(p, it.value()));
+        }
+        // A record already stored (the same point, record number and time) is stored once: a second store
+        // of the same reading, by this program or another, adds nothing.
+        QSqlQuery q(database());
+        if (!prepared(q, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
+                             columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                             QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
+                             QLatin1Char(')') +
+                             (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
+            return false;
+        for (const QVariant& v : bound)
+            q.addBindValue(v);
+        return executed(q);
+    }
+
+    std::unique_ptr<PgConnection> connection_;
+    QString table_;
+    Scope scope_;
+    QList<FieldSpec> fields_;
+    bool recordKind_ = false;
+    QString selectList_;
+    QString seedFilter_;
+    mutable Error failure_;
+};
+
+} // namespace
+
+Error pgError(const QSqlError& error) {
+    if (!error.isValid()) return {};
+    const QString state = error.nativeErrorCode();
+    const QString text = error.text().trimmed();
+    static const QStringList kLocked = {QStringLiteral("55P03"), QStringLiteral("40001"),
+                                        QStringLiteral("40P01"), QStringLiteral("55006")};
+    static const QStringList kDamaged = {QStringLiteral("XX001"), QStringLiteral("XX002"),
+                                         QStringLiteral("42P01")};
+    if (state.isEmpty() || state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
+        return {ErrorKind::NoLink, text};
+    if (kLocked.contains(state)) return {ErrorKind::Locked, text};
+    if (kDamaged.contains(state)) return {ErrorKind::Damaged, text};
+    if (state == QLatin1String("42703") || state == QLatin1String("23505")) return {ErrorKind::Invalid, text};
+    return {ErrorKind::Io, text};
+}
+
+std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas& schemas, Error& error) {
+    error = {};
+    auto connection = PgConnection::open(url, &error);
+    if (!connection) return nullptr;
+    if (error = limitLockWait(*connection); error.failed()) return nullptr;
+    return std::unique_ptr<PgStorage>(new PgStorage(std::move(connection), schemas));
+}
+
+QSqlDatabase PgStorage::database() const {
+    // A connection the server ended (a restart, a dropped line) is made again for the next question, so
+    // a long run goes on once the server is back; the tables open connections of their own each time.
+    if (!connection_->database().isOpen()) {
+        Error ignored;
+        auto again = connection_->another(&ignored);
+        if (again && limitLockWait(*again).ok()) connection_ = std::move(again);
+    }
+    return connection_->database();
+}
+
+std::optional<bool> PgStorage::made(const TableId& id, Error& error) const {
+    const Scope scope = scopeOf(id);
+    auto ask = [&]() -> std::optional<bool> {
+        const QSqlDatabase db = database();
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        bool done = q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) +
+                              joinedWhere({scope.where()}) + QStringLiteral(" LIMIT 1"));
+        if (done) {
+            for (const QVariant& v : scope.values())
+                q.addBindValue(v);
+            done = q.exec();
+        }
+        if (done) return q.next();
+        error = statementError(q, db);
+        return std::nullopt;
+    };
+    const std::optional<bool> answer = ask();
+    if (answer || error.kind != ErrorKind::NoLink) return answer;
+    // The driver learns that the server ended the connection only from the next statement: that one
+    // is asked again once on a new connection.
+    Error ignored;
+    auto again = connection_->another(&ignored);
+    if (!again || limitLockWait(*again).failed()) return answer;
+    connection_ = std::move(again);
+    error = {};
+    return ask();
+}
+
+std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
+    const QList<FieldSpec>& fields = schemas_.of(id.kind);
+    if (fields.isEmpty()) {
+        error = {ErrorKind::Invalid, QStringLiteral("no fields for ") + location(id)};
+        return nullptr;
+    }
+    auto connection = connection_->another(&error); // the URL is all it takes from this one
+    if (!connection) return nullptr;
+    if (error = limitLockWait(*connection); error.failed()) return nullptr;
+    return std::make_unique<PgTable>(std::move(connection), id.kind, scopeOf(id), fields);
+}
+
+std::unique_ptr<Table> PgStorage::openTable(const TableId& id, Error& error, const QDateTime& now) {
+    error = {};
+    const std::optional<bool> there = made(id, error);
+    if (!there) return nullptr;
+    std::unique_ptr<Table> table = openOn(id, error);
+    if (!table || *there) return table;
+    auto* pg = static_cast<PgTable*>(table.get());
+    if (!pg->appendSeed(seedRecord(id.kind, schemas_.of(id.kind), now))) {
+        error = pg->lastFailure();
+        return nullptr;
+    }
+    return table;
+}
+
+std::unique_ptr<Table> PgStorage::openExisting(const TableId& id, Error& error) {
+    error = {};
+    const std::optional<bool> there = made(id, error);
+    if (!there) return nullptr;
+    if (!*there) {
+        error = {ErrorKind::NotFound, location(id)};
+        return nullptr;
+    }
+    return openOn(id, error);
+}
+
+bool PgStorage::exists(const TableId& id) const {
+    Error ignored;
+    return made(id, ignored).value_or(false);
+}
+
+QString PgStorage::location(const TableId& id) const {
+    QString where = connection_->url().toString() + QStringLiteral(": ") + tableName(id.kind);
+    const Scope scope = scopeOf(id);
+    if (!scope.column.isEmpty())
+        where += QLatin1Char(' ') + scope.column + QLatin1Char(' ') + scope.value.toString();
+    return where;
+}
+
+Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
+    const TableId id{kind, identifier, {}};
+    const Scope scope = scopeOf(id);
+    if (scope.column != kPointColumn)
+        return {ErrorKind::Invalid, QStringLiteral("no point's table: ") + location(id)};
+    QSqlQuery q(database());
+    const bool done =
+        q.prepare(QStringLiteral("DELETE FROM ") + tableName(kind) + joinedWhere({scope.where()})) &&
+        (q.addBindValue(scope.value), q.exec());
+    if (!done) {
+        Error why = statementError(q, database());
+        why.detail = location(id) + QStringLiteral(": ") + why.detail;
+        return why;
+    }
+    return {};
+}
+
+} // namespace tarn::database::postgres

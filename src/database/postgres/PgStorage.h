@@ -1,0 +1,69 @@
+#pragma once
+// The Storage of an installation whose tables lie in a schema on a PostgreSQL server: one table per
+// kind for every point (PgLayout), a point's logical table being its rows there (the column "point"),
+// a day's join table the rows of that day (the column "day"), the registry and the gases whole.
+//
+// What stays as the table files have it, so that every caller reads the same values from either:
+// - every logical table has the seed record the files are made with (identifier "0", never selected):
+//   it is the mark that a point's table of a kind, or a day's join table, was made, so exists() and
+//   openExisting() answer as they do for a file that holds no rows yet, and erasing takes it with the
+//   rows;
+// - dates, times and timestamps come back as the text the files hold ("yyyy-MM-dd", "HH:mm:ss",
+//   "yyyy-MM-ddTHH:mm:ss"), and the columns of a listing carry the field names;
+// - conditions and orders are taken as the callers write them for the files: a field name in double
+//   quotes in any letter case is the field's column, and LIKE ignores the letter case as the files'
+//   LIKE does.
+//
+// Numbers (the AutoIncrement field) come from one sequence per kind, shared by every point: a point's
+// numbers still grow in the order its rows were written, which is all the callers ask of them (the
+// newest row, a key for one row), but they are not consecutive within a point.
+//
+// Each Table works on a connection of its own, so that its transaction is its own as a table file's
+// is. A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
+// a lost connection NoLink, a schema without the table's layout Damaged. A table whose connection was
+// lost stays failed; the storage connects again for the next table it opens.
+#include "database/Storage.h"
+#include "database/postgres/PgConnection.h"
+
+#include <memory>
+
+class QSqlError;
+
+namespace tarn::database::postgres {
+
+// The kind of a failed statement by the server's SQLSTATE: another transaction's lock past the wait, a
+// serialization failure or a deadlock are Locked; a connection that failed or was ended NoLink (as is
+// a failure without any SQLSTATE, which only the client reports); a table or a page the server cannot
+// read Damaged; a column the table does not have Invalid; anything else Io.
+Error pgError(const QSqlError& error);
+
+class PgStorage final : public Storage {
+public:
+    // The installation's schema at url, made and brought to the program's version when needed. Nothing
+    // when it cannot be reached or migrated; error says why. schemas must outlive the storage.
+    static std::unique_ptr<PgStorage> open(const DatabaseUrl& url, const Schemas& schemas, Error& error);
+
+    const Schemas& schemas() const override { return schemas_; }
+    std::unique_ptr<Table> openTable(const TableId& id, Error& error,
+                                     const QDateTime& now = QDateTime::currentDateTime()) override;
+    std::unique_ptr<Table> openExisting(const TableId& id, Error& error) override;
+    // Whether the logical table was made: its seed record (or any row of it) is there.
+    bool exists(const TableId& id) const override;
+    // For messages: "postgresql://…?schema=name: hourly point t12345", "…: join_table day 2025-03-10".
+    QString location(const TableId& id) const override;
+    // The point's rows of the kind, its seed record with them, in one statement.
+    Error erasePointTable(TableKind kind, const QString& identifier) override;
+
+private:
+    PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
+        : connection_(std::move(connection)), schemas_(schemas) {}
+    // The storage's own connection, made again when the server ended it.
+    QSqlDatabase database() const;
+    std::optional<bool> made(const TableId& id, Error& error) const;
+    std::unique_ptr<Table> openOn(const TableId& id, Error& error);
+
+    mutable std::unique_ptr<PgConnection> connection_;
+    const Schemas& schemas_;
+};
+
+} // namespace tarn::database::postgres

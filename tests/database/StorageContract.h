@@ -1,0 +1,319 @@
+#pragma once
+// What every Storage must do the same way, whatever keeps its tables: each implementation's test program
+// instantiates these cases with its backend. A backend is a type that makes a fresh, empty storage
+// (start() says why it cannot, for a case to skip) and can make one of its tables fail as it fails in
+// the field (held by another connection, damaged).
+#include "database/Storage.h"
+#include "database/Storing.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace tarn::test::contract {
+
+using namespace tarn::database;
+
+inline const QDateTime kNow(QDate(2025, 3, 9), QTime(7, 15, 0));
+
+inline Schemas shippedSchemas() {
+    Schemas schemas;
+    schemas.ok = true;
+    for (TableKind kind : kSchemaLoadOrder)
+        schemas.fields[static_cast<int>(kind)] = defaultFields(kind);
+    return schemas;
+}
+
+template <typename Backend> class StorageContract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // A backend that needs what this machine lacks (a server) says so and the case skips.
+        const QString unavailable = backend_.start();
+        if (!unavailable.isEmpty()) GTEST_SKIP() << unavailable.toStdString();
+    }
+    Storage& storage() { return backend_.storage(); }
+    Backend backend_;
+};
+
+TYPED_TEST_SUITE_P(StorageContract);
+
+inline const QString kPoint = QStringLiteral("t12345");
+inline const TableId kHourly{TableKind::Hourly, kPoint, {}};
+
+inline QVariantMap hourlyRow(int number, const QDateTime& when, double volume) {
+    return {{QStringLiteral("hIdentif"), kPoint},
+            {QStringLiteral("hNumWrCor"), number},
+            {QStringLiteral("hDate"), storedDate(when.date())},
+            {QStringLiteral("hTime"), storedTime(when.time())},
+            {QStringLiteral("hDT_Corr"), storedTimestamp(when)},
+            {QStringLiteral("hVwrk"), volume}};
+}
+
+inline QStringList column(const Table& table, const QList<QVariantList>& rows, const QString& field) {
+    const int p = table.position(field);
+    QStringList out;
+    for (const QVariantList& row : rows)
+        out.append(row.value(p).toString());
+    return out;
+}
+
+// Archive rows as a reading leaves them: number, date, time, then the values.
+class FakeArchive final : public ArchiveRows {
+public:
+    QList<QStringList> hourly;
+    int rowCount(int archive) const override { return archive == 1 ? static_cast<int>(hourly.size()) : 0; }
+    QString cell(int archive, int col, int row) const override {
+        return archive == 1 ? hourly.at(row).value(col) : QString();
+    }
+};
+
+// The engine's busy wait, for the cases of a held table: none, so nothing waits for the holder.
+struct NoBusyWait {
+    NoBusyWait() { qputenv("TARN_DB_BUSY_WAIT_MS", "0"); }
+    ~NoBusyWait() { qunsetenv("TARN_DB_BUSY_WAIT_MS"); }
+};
+
+TYPED_TEST_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema) {
+    Storage& s = this->storage();
+    EXPECT_FALSE(s.exists(kHourly));
+    Error why;
+    EXPECT_FALSE(s.openExisting(kHourly, why));
+    EXPECT_EQ(why.kind, ErrorKind::NotFound);
+    EXPECT_FALSE(s.exists(kHourly)); // looking made nothing
+
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table) << why.detail.toStdString();
+    EXPECT_TRUE(why.ok());
+    EXPECT_TRUE(s.exists(kHourly));
+    EXPECT_EQ(table->fields(), s.schemas().of(TableKind::Hourly));
+    EXPECT_EQ(table->position(QStringLiteral("HDT_CORR")), table->position(QStringLiteral("hDT_Corr")));
+    EXPECT_GE(table->position(QStringLiteral("hDT_Corr")), 0);
+    EXPECT_EQ(table->position(QStringLiteral("nothing")), -1);
+    // The seed record is there but is never a row.
+    const auto rows = table->trySelect();
+    ASSERT_TRUE(rows);
+    EXPECT_TRUE(rows->isEmpty());
+    EXPECT_TRUE(table->selectGreatest(QStringLiteral("hNum")).isEmpty());
+
+    // Another point's table and the shared ones are tables of their own.
+    EXPECT_FALSE(s.exists({TableKind::Hourly, QStringLiteral("t54321"), {}}));
+    EXPECT_TRUE(s.openExisting(kHourly, why));
+    EXPECT_TRUE(s.openShared(TableKind::Registry, why)) << why.detail.toStdString();
+    EXPECT_TRUE(s.exists({TableKind::Registry, {}, {}}));
+
+    // One join table a day.
+    const TableId monday{TableKind::Join, {}, QDate(2025, 3, 10)};
+    const TableId tuesday{TableKind::Join, {}, QDate(2025, 3, 11)};
+    auto join = s.openTable(monday, why, kNow);
+    ASSERT_TRUE(join) << why.detail.toStdString();
+    EXPECT_TRUE(join->append(
+        {{QStringLiteral("jIdentif"), kPoint}, {QStringLiteral("jGroup"), QStringLiteral("A")}}));
+    EXPECT_FALSE(s.exists(tuesday));
+    auto other = s.openTable(tuesday, why, kNow);
+    ASSERT_TRUE(other);
+    EXPECT_TRUE(other->select().isEmpty());
+    EXPECT_EQ(join->select().size(), 1);
+    EXPECT_NE(s.location(monday), s.location(tuesday));
+}
+
+TYPED_TEST_P(StorageContract, RowsComeBackByConditionAndOrder) {
+    Storage& s = this->storage();
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table);
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    ASSERT_TRUE(table->transaction());
+    // Written out of time order: the order asked for is the one that comes back.
+    EXPECT_TRUE(table->append(hourlyRow(7, t0.addSecs(2 * 3600), 3.5)));
+    EXPECT_TRUE(table->append(hourlyRow(5, t0, 1.25)));
+    EXPECT_TRUE(table->append(hourlyRow(6, t0.addSecs(3600), 2.0)));
+    EXPECT_TRUE(table->append(hourlyRow(8, t0.addDays(1), 4.0)));
+    ASSERT_TRUE(table->commit());
+
+    const QString dt = QStringLiteral("\"hDT_Corr\"");
+    const auto span = table->trySelect(dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?"),
+                                       {storedTimestamp(t0), storedTimestamp(t0.addSecs(2 * 3600))}, dt);
+    ASSERT_TRUE(span);
+    EXPECT_EQ(column(*table, *span, QStringLiteral("hNumWrCor")),
+              (QStringList{QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7")}));
+    EXPECT_EQ(column(*table, *span, QStringLiteral("hVwrk")).first().toDouble(), 1.25);
+
+    // Without an order: the order written.
+    EXPECT_EQ(
+        column(*table, table->select(), QStringLiteral("hNumWrCor")),
+        (QStringList{QStringLiteral("7"), QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("8")}));
+    EXPECT_EQ(column(*table,
+                     table->select(QStringLiteral("\"hNumWrCor\" IN (?, ?)"), {8, 5},
+                                   QStringLiteral("\"hNumWrCor\" DESC")),
+                     QStringLiteral("hNumWrCor")),
+              (QStringList{QStringLiteral("8"), QStringLiteral("5")}));
+    EXPECT_TRUE(table->select(dt + QStringLiteral(" > ?"), {storedTimestamp(t0.addDays(2))}).isEmpty());
+
+    // The greatest: by number, the last written; by time, the latest.
+    EXPECT_EQ(column(*table, table->selectGreatest(QStringLiteral("hNum")), QStringLiteral("hNumWrCor")),
+              QStringList{QStringLiteral("8")});
+    EXPECT_EQ(column(*table, table->selectGreatest(QStringLiteral("hNumWrCor")), QStringLiteral("hDT_Corr")),
+              QStringList{storedTimestamp(t0.addDays(1))});
+
+    // A text is cut to its field's width; a field the table does not have is refused and said so.
+    const int width = s.schemas().of(TableKind::Hourly).at(table->position(QStringLiteral("hIdentif"))).width;
+    EXPECT_TRUE(table->append({{QStringLiteral("hIdentif"), QString(width + 5, QLatin1Char('x'))},
+                               {QStringLiteral("hNumWrCor"), 9}}));
+    EXPECT_EQ(
+        column(*table, table->select(QStringLiteral("\"hNumWrCor\" = ?"), {9}), QStringLiteral("hIdentif")),
+        QStringList{QString(width, QLatin1Char('x'))});
+    EXPECT_FALSE(table->append({{QStringLiteral("hNoSuchField"), 1}}));
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::Invalid);
+    EXPECT_EQ(table->lastError(), table->lastFailure().detail);
+
+    // What one table wrote, another opening of it reads.
+    auto again = s.openExisting(kHourly, why);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->select().size(), 5);
+}
+
+TYPED_TEST_P(StorageContract, UpdateAndRemoveTouchOnlyTheKeyedRows) {
+    Storage& s = this->storage();
+    Error why;
+    auto gases = s.openShared(TableKind::Gas, why);
+    ASSERT_TRUE(gases) << why.detail.toStdString();
+    for (const char* name : {"alpha", "beta", "gamma"})
+        ASSERT_TRUE(gases->append(
+            {{QStringLiteral("gNameGas"), QString::fromLatin1(name)}, {QStringLiteral("gDen"), 0.68}}));
+    EXPECT_TRUE(
+        gases->update(QStringLiteral("gNameGas"), QStringLiteral("beta"), QStringLiteral("gDen"), 0.72));
+    EXPECT_TRUE(gases->remove(QStringLiteral("gNameGas"), QStringLiteral("alpha")));
+    const auto rows = gases->trySelect({}, {}, QStringLiteral("\"gNameGas\""));
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(column(*gases, *rows, QStringLiteral("gNameGas")),
+              (QStringList{QStringLiteral("beta"), QStringLiteral("gamma")}));
+    EXPECT_EQ(column(*gases, *rows, QStringLiteral("gDen")).first().toDouble(), 0.72);
+    EXPECT_EQ(column(*gases, *rows, QStringLiteral("gDen")).last().toDouble(), 0.68);
+    // A key no row has changes nothing and is no failure.
+    EXPECT_TRUE(gases->remove(QStringLiteral("gNameGas"), QStringLiteral("delta")));
+    EXPECT_EQ(gases->select().size(), 2);
+    EXPECT_FALSE(gases->update(QStringLiteral("gNoSuchField"), 1, QStringLiteral("gDen"), 1));
+    EXPECT_EQ(gases->lastFailure().kind, ErrorKind::Invalid);
+}
+
+TYPED_TEST_P(StorageContract, ARolledBackTransactionLeavesNothing) {
+    Storage& s = this->storage();
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table);
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    ASSERT_TRUE(table->transaction());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(table->append(hourlyRow(i + 1, t0.addSecs(3600 * i), i)));
+    table->rollback();
+    EXPECT_TRUE(table->select().isEmpty());
+
+    ASSERT_TRUE(table->transaction());
+    EXPECT_TRUE(table->append(hourlyRow(10, t0, 1)));
+    ASSERT_TRUE(table->commit());
+    auto again = s.openExisting(kHourly, why);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")),
+              QStringList{QStringLiteral("10")});
+}
+
+TYPED_TEST_P(StorageContract, StoringTheSameRecordsTwiceWritesThemOnce) {
+    Storage& s = this->storage();
+    FakeArchive archive;
+    // Number, date, time; the third record is the first one returned again by the corrector.
+    archive.hourly = {{QStringLiteral("11"), QStringLiteral("01.03.2025"), QStringLiteral("10:00")},
+                      {QStringLiteral("12"), QStringLiteral("01.03.2025"), QStringLiteral("11:00")},
+                      {QStringLiteral("11"), QStringLiteral("01.03.2025"), QStringLiteral("10:00")}};
+    StoreContext context;
+    context.identifier = kPoint;
+    context.serial = QStringLiteral("12345");
+    context.model = QStringLiteral("T");
+    context.itemsToRead = QStringLiteral("10000000000");
+    const StoreResult first = storeReading(this->backend_.files(), s, archive, context, {}, kNow);
+    ASSERT_TRUE(first.ok) << first.error.toStdString();
+    EXPECT_EQ(first.kinds[0].stored, 2);
+    EXPECT_EQ(first.kinds[0].dropped, 1);
+    const StoreResult second =
+        storeReading(this->backend_.files(), s, archive, context, {}, kNow.addSecs(60));
+    ASSERT_TRUE(second.ok) << second.error.toStdString();
+    EXPECT_EQ(second.kinds[0].stored, 0);
+    EXPECT_EQ(second.kinds[0].dropped, 3);
+
+    Error why;
+    auto table = s.openExisting(kHourly, why);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(
+        column(*table, table->select({}, {}, QStringLiteral("\"hDT_Corr\"")), QStringLiteral("hNumWrCor")),
+        (QStringList{QStringLiteral("11"), QStringLiteral("12")}));
+    // One request-log row a run.
+    auto log = s.openExisting({TableKind::RequestLog, kPoint, {}}, why);
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->select().size(), 2);
+}
+
+TYPED_TEST_P(StorageContract, ErasingAPointTakesItsTablesAndNothingElse) {
+    Storage& s = this->storage();
+    const QString other = QStringLiteral("t54321");
+    ASSERT_TRUE(s.createPointTables(kPoint, kNow).ok());
+    ASSERT_TRUE(s.createPointTables(other, kNow).ok());
+    Error why;
+    ASSERT_TRUE(s.openShared(TableKind::Registry, why));
+    for (TableKind kind : kPointTables) {
+        EXPECT_TRUE(s.exists({kind, kPoint, {}}));
+        EXPECT_TRUE(s.exists({kind, other, {}}));
+    }
+    {
+        auto table = s.openExisting(kHourly, why);
+        ASSERT_TRUE(table);
+        EXPECT_TRUE(table->append(hourlyRow(1, kNow, 1)));
+    }
+    for (TableKind kind : kPointTables)
+        EXPECT_TRUE(s.erasePointTable(kind, kPoint).ok());
+    for (TableKind kind : kPointTables) {
+        EXPECT_FALSE(s.exists({kind, kPoint, {}}));
+        EXPECT_TRUE(s.exists({kind, other, {}}));
+    }
+    EXPECT_TRUE(s.exists({TableKind::Registry, {}, {}}));
+    // Erased again: already gone counts as erased.
+    EXPECT_TRUE(s.erasePointTable(TableKind::Hourly, kPoint).ok());
+    // Made again, the point starts empty.
+    auto fresh = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(fresh);
+    EXPECT_TRUE(fresh->select().isEmpty());
+}
+
+TYPED_TEST_P(StorageContract, ATableHeldElsewhereIsLockedAndADamagedOneDamaged) {
+    NoBusyWait noWait;
+    Storage& s = this->storage();
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table);
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(table->append(hourlyRow(i + 1, kNow.addSecs(3600 * i), i)));
+    {
+        const auto holder = this->backend_.holdForWriting(kHourly);
+        ASSERT_TRUE(holder);
+        EXPECT_FALSE(table->append(hourlyRow(500, kNow, 1)));
+        EXPECT_EQ(table->lastFailure().kind, ErrorKind::Locked) << table->lastError().toStdString();
+    }
+    EXPECT_TRUE(table->append(hourlyRow(500, kNow, 1)));
+    table.reset();
+
+    ASSERT_TRUE(this->backend_.damage(kHourly));
+    auto damaged = s.openExisting(kHourly, why);
+    if (damaged) {
+        // Opened by its name, the rows still cannot be read: a failure, never "no rows".
+        EXPECT_FALSE(damaged->trySelect());
+        EXPECT_EQ(damaged->lastFailure().kind, ErrorKind::Damaged) << damaged->lastError().toStdString();
+        EXPECT_TRUE(damaged->select().isEmpty());
+    } else {
+        EXPECT_EQ(why.kind, ErrorKind::Damaged) << why.detail.toStdString();
+    }
+}
+
+REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema,
+                            RowsComeBackByConditionAndOrder, UpdateAndRemoveTouchOnlyTheKeyedRows,
+                            ARolledBackTransactionLeavesNothing, StoringTheSameRecordsTwiceWritesThemOnce,
+                            ErasingAPointTakesItsTablesAndNothingElse,
+                            ATableHeldElsewhereIsLockedAndADamagedOneDamaged);
+
+} // namespace tarn::test::contract

@@ -1,0 +1,252 @@
+// The storage contract on a real server, and what only the server's storage has to get right: many
+// points in one table, the values read back as the table files hold them, the conditions written for the
+// files, and a lost connection.
+#include "database/PgTestSupport.h"
+#include "database/StorageContract.h"
+#include "database/postgres/PgLayout.h"
+#include "database/postgres/PgStorage.h"
+
+#include <QSqlRecord>
+
+using namespace tarn;
+using namespace tarn::database;
+using namespace tarn::database::postgres;
+using namespace tarn::test::contract;
+
+namespace {
+
+// A fresh schema on the test server.
+class PgBackend {
+public:
+    QString start() {
+        const QString unavailable = server_.connect();
+        if (!unavailable.isEmpty()) return unavailable;
+        url_ = server_.freshSchema();
+        Error why;
+        storage_ = PgStorage::open(url_, schemas_, why);
+        if (!storage_) {
+            ADD_FAILURE() << "cannot open the storage: " << why.detail.toStdString();
+            return why.detail;
+        }
+        return {};
+    }
+    Storage& storage() { return *storage_; }
+    const DataRoot& files() const { return home_.root(); }
+    const DatabaseUrl& url() const { return url_; }
+    test::PgServer& server() { return server_; }
+
+    // Another program's transaction holding the kind's table against every change until it ends, as
+    // a maintenance job on the server would.
+    std::shared_ptr<void> holdForWriting(const TableId& id) {
+        struct Holder {
+            std::unique_ptr<PgConnection> connection;
+            ~Holder() { connection->database().rollback(); }
+        };
+        Error why;
+        auto connection = PgConnection::open(url_, &why);
+        if (!connection || !connection->database().transaction()) return nullptr;
+        QSqlQuery q(connection->database());
+        if (!q.exec(QStringLiteral("LOCK TABLE ") + tableName(id.kind) +
+                    QStringLiteral(" IN EXCLUSIVE MODE")))
+            return nullptr;
+        auto holder = std::make_shared<Holder>();
+        holder->connection = std::move(connection);
+        return holder;
+    }
+    // The kind's table gone from where the program laid it out, as a schema someone altered by hand.
+    bool damage(const TableId& id) {
+        QSqlQuery q(server_.admin());
+        return q.exec(QStringLiteral("ALTER TABLE ") + quotedIdentifier(url_.schema) + QLatin1Char('.') +
+                      tableName(id.kind) + QStringLiteral(" RENAME TO unreadable"));
+    }
+
+private:
+    test::PgServer server_;
+    test::TempHome home_;
+    Schemas schemas_ = shippedSchemas();
+    DatabaseUrl url_;
+    std::unique_ptr<PgStorage> storage_;
+};
+
+class PgStorageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QString unavailable = backend_.start();
+        if (!unavailable.isEmpty()) GTEST_SKIP() << unavailable.toStdString();
+    }
+    Storage& storage() { return backend_.storage(); }
+
+    // The rows of a query on the test's own connection, in the schema, each row's values joined by "|".
+    QStringList serverRows(const QString& sql, const QVariantList& values = {}) {
+        QSqlQuery q(backend_.server().admin());
+        EXPECT_TRUE(q.exec(QStringLiteral("SET search_path TO ") + quotedIdentifier(backend_.url().schema)));
+        q.prepare(sql);
+        for (const QVariant& v : values)
+            q.addBindValue(v);
+        EXPECT_TRUE(q.exec()) << sql.toStdString() << ": " << q.lastError().text().toStdString();
+        QStringList out;
+        while (q.next()) {
+            QStringList row;
+            for (int i = 0; i < q.record().count(); ++i)
+                row.append(q.value(i).isNull() ? QStringLiteral("NULL") : q.value(i).toString());
+            out.append(row.join(QLatin1Char('|')));
+        }
+        return out;
+    }
+
+    PgBackend backend_;
+};
+
+const QString kOther = QStringLiteral("t54321");
+
+QVariantMap hourlyOf(const QString& point, int number, const QDateTime& when, double volume) {
+    QVariantMap row = hourlyRow(number, when, volume);
+    row.insert(QStringLiteral("hIdentif"), point);
+    return row;
+}
+
+} // namespace
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Postgres, StorageContract, PgBackend);
+
+TEST_F(PgStorageTest, PointsShareATableButNeverTheirRows) {
+    Error why;
+    auto mine = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+    ASSERT_TRUE(mine) << why.detail.toStdString();
+    auto theirs = storage().openPoint(TableKind::Hourly, kOther, why, kNow);
+    ASSERT_TRUE(theirs) << why.detail.toStdString();
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    // The same record number and time at two points are two records.
+    ASSERT_TRUE(mine->append(hourlyOf(kPoint, 1, t0, 1.0)));
+    ASSERT_TRUE(theirs->append(hourlyOf(kOther, 1, t0, 9.0)));
+    ASSERT_TRUE(mine->append(hourlyOf(kPoint, 2, t0.addSecs(3600), 2.0)));
+    // A second store of one record at one point writes nothing and is no failure.
+    EXPECT_TRUE(mine->append(hourlyOf(kPoint, 2, t0.addSecs(3600), 2.5)));
+
+    EXPECT_EQ(column(*mine, mine->select(), QStringLiteral("hVwrk")),
+              (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+    EXPECT_EQ(column(*theirs, theirs->select(), QStringLiteral("hVwrk")), QStringList{QStringLiteral("9")});
+    // A point's newest row is its own, though the other point wrote after it.
+    ASSERT_TRUE(theirs->append(hourlyOf(kOther, 5, t0.addDays(3), 5.0)));
+    EXPECT_EQ(column(*mine, mine->selectGreatest(QStringLiteral("hNum")), QStringLiteral("hNumWrCor")),
+              QStringList{QStringLiteral("2")});
+    // Numbers grow in the order each point's rows were written.
+    const QStringList numbers = column(*mine, mine->select(), QStringLiteral("hNum"));
+    ASSERT_EQ(numbers.size(), 2);
+    EXPECT_LT(numbers.first().toLongLong(), numbers.last().toLongLong());
+
+    // Changes by key keep to the point.
+    EXPECT_TRUE(
+        mine->update(QStringLiteral("hNumWrCor"), 1, QStringLiteral("hComment"), QStringLiteral("seen")));
+    EXPECT_TRUE(mine->remove(QStringLiteral("hNumWrCor"), 2));
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT point, hnumwrcor, hcomment FROM hourly WHERE hidentif <> '0' "
+                                        "ORDER BY point, hnumwrcor")),
+              (QStringList{QStringLiteral("t12345|1|seen"), QStringLiteral("t54321|1|"),
+                           QStringLiteral("t54321|5|")}));
+
+    // Each point's table was made with its seed record; erasing one point takes its rows and its seed.
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT point FROM hourly WHERE hidentif = '0' ORDER BY point")),
+              (QStringList{kPoint, kOther}));
+    mine.reset();
+    EXPECT_TRUE(storage().erasePointTable(TableKind::Hourly, kPoint).ok());
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT DISTINCT point FROM hourly")), QStringList{kOther});
+}
+
+TEST_F(PgStorageTest, ValuesComeBackAsTheTableFilesHoldThem) {
+    Error why;
+    auto table = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+    ASSERT_TRUE(table) << why.detail.toStdString();
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 5, 7));
+    ASSERT_TRUE(table->append(hourlyRow(1, t0, 1.5)));
+    // Dates and times given as values rather than text are kept the same way.
+    ASSERT_TRUE(table->append({{QStringLiteral("hIdentif"), kPoint},
+                               {QStringLiteral("hNumWrCor"), 2},
+                               {QStringLiteral("hDate"), t0.date().addDays(1)},
+                               {QStringLiteral("hTime"), t0.time()},
+                               {QStringLiteral("hDT_Corr"), t0.addDays(1)},
+                               {QStringLiteral("hVwrk"), QString()}}));
+
+    const auto rows = table->trySelect({}, {}, QStringLiteral("\"hNumWrCor\""));
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->size(), 2);
+    const QVariantList& first = rows->first();
+    EXPECT_EQ(first.at(table->position(QStringLiteral("hDate"))), QVariant(QStringLiteral("2025-03-01")));
+    EXPECT_EQ(first.at(table->position(QStringLiteral("hTime"))), QVariant(QStringLiteral("10:05:07")));
+    EXPECT_EQ(first.at(table->position(QStringLiteral("hDT_Corr"))),
+              QVariant(QStringLiteral("2025-03-01T10:05:07")));
+    EXPECT_EQ(first.at(table->position(QStringLiteral("hVwrk"))).toDouble(), 1.5);
+    // A text never given is empty text, a number never given no value.
+    EXPECT_EQ(first.at(table->position(QStringLiteral("hComment"))), QVariant(QStringLiteral("")));
+    EXPECT_TRUE(rows->last().at(table->position(QStringLiteral("hVwrk"))).isNull());
+    EXPECT_EQ(rows->last().at(table->position(QStringLiteral("hDT_Corr"))),
+              QVariant(QStringLiteral("2025-03-02T10:05:07")));
+
+    // The server holds them as its own dates and times, read here by its own types.
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT hdate = DATE '2025-03-01', htime = TIME '10:05:07', "
+                                        "hdt_corr = TIMESTAMP '2025-03-01 10:05:07' FROM hourly "
+                                        "WHERE point = ? AND hnumwrcor = 1"),
+                         {kPoint}),
+              QStringList{QStringLiteral("true|true|true")});
+
+    // A listing names its columns as the fields and carries the same values.
+    auto listing = table->listing();
+    ASSERT_TRUE(listing);
+    const QSqlRecord record = listing->record();
+    ASSERT_EQ(record.count(), table->fields().size());
+    for (int i = 0; i < record.count(); ++i)
+        EXPECT_EQ(record.fieldName(i), table->fields().at(i).name);
+    ASSERT_TRUE(listing->next());
+    for (int i = 0; i < record.count(); ++i)
+        EXPECT_EQ(listing->value(i), first.at(i)) << record.fieldName(i).toStdString();
+    ASSERT_TRUE(listing->next());
+    EXPECT_FALSE(listing->next()); // the seed record is no row of the listing
+}
+
+TEST_F(PgStorageTest, ConditionsWrittenForTheTableFilesMeanTheSame) {
+    Error why;
+    auto registry = storage().openShared(TableKind::Registry, why);
+    ASSERT_TRUE(registry) << why.detail.toStdString();
+    for (const char* serial : {"AB-100", "ab-200", "CD-300", "it's?"})
+        ASSERT_TRUE(
+            registry->append({{QStringLiteral("kIdentif"), QStringLiteral("t") + QLatin1String(serial)},
+                              {QStringLiteral("kSerialNum"), QString::fromLatin1(serial)}}));
+    auto serials = [&](const QString& condition, const QVariantList& values) {
+        const auto rows = registry->trySelect(condition, values, QStringLiteral("\"KSERIALNUM\" DESC"));
+        EXPECT_TRUE(rows) << registry->lastError().toStdString();
+        return column(*registry, rows.value_or(QList<QVariantList>()), QStringLiteral("kSerialNum"));
+    };
+    // A quoted field in another letter case, and LIKE regardless of letter case, as the files take them.
+    EXPECT_EQ(serials(QStringLiteral("\"kSerialNum\" LIKE ?"), {QStringLiteral("ab%")}),
+              (QStringList{QStringLiteral("ab-200"), QStringLiteral("AB-100")}));
+    EXPECT_EQ(serials(QStringLiteral("\"kserialnum\" NOT LIKE ? AND \"kSerialNum\" <> 'it''s?'"),
+                      {QStringLiteral("AB%")}),
+              QStringList{QStringLiteral("CD-300")});
+    // A quoted text keeps its "?" and its letter case: it is no placeholder and no field.
+    EXPECT_EQ(serials(QStringLiteral("\"kSerialNum\" = 'it''s?' OR \"kSerialNum\" = ?"),
+                      {QStringLiteral("CD-300")}),
+              (QStringList{QStringLiteral("it's?"), QStringLiteral("CD-300")}));
+    // A field the table lacks fails, and says so, rather than reading as no rows.
+    EXPECT_FALSE(registry->trySelect(QStringLiteral("\"kNoSuchField\" = ?"), {1}));
+    EXPECT_EQ(registry->lastFailure().kind, ErrorKind::Invalid) << registry->lastError().toStdString();
+}
+
+TEST_F(PgStorageTest, ALostConnectionIsNoLink) {
+    Error why;
+    auto table = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+    ASSERT_TRUE(table) << why.detail.toStdString();
+    ASSERT_TRUE(table->append(hourlyRow(1, kNow, 1)));
+    // The server ends every connection of this installation, as a restart or a dropped line would.
+    EXPECT_FALSE(serverRows(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                           "WHERE application_name = ?"),
+                            {QStringLiteral("tarn/") + backend_.url().schema})
+                     .isEmpty());
+    EXPECT_FALSE(table->trySelect());
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::NoLink) << table->lastError().toStdString();
+    EXPECT_FALSE(table->append(hourlyRow(2, kNow, 2)));
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::NoLink) << table->lastError().toStdString();
+    // The server is still there: the next table opened connects again and finds what was stored.
+    table.reset();
+    auto again = storage().openExisting(kHourly, why);
+    ASSERT_TRUE(again) << why.detail.toStdString();
+    EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")), QStringList{QStringLiteral("1")});
+}
