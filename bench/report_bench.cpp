@@ -92,6 +92,7 @@ std::optional<CaseResult> runCase(int years, int repeats) {
     root.createFolders();
     database::writeMissingSchemaFiles(root);
     const database::Schemas schemas = database::loadSchemas(root);
+    database::SqliteStorage storage(root, schemas);
     database::Point point;
     point.identifier = QStringLiteral("t12345");
     point.serial = QStringLiteral("12345");
@@ -148,7 +149,7 @@ std::optional<CaseResult> runCase(int years, int repeats) {
     reports::ReportHeader header;
     header.model = point.model;
     header.serial = point.serial;
-    const reports::DatabaseSource source(root, schemas, point.identifier);
+    const reports::DatabaseSource source(storage, point.identifier);
     result.report = best(repeats, [&] {
         const reports::ReportLines built = reports::buildCommercialReport(
             source, header, options, QDateTime(lastDay.addDays(40), QTime(12, 0)));

@@ -855,4 +855,19 @@ std::optional<database::Schemas> installationSchemas(CliRun& run) {
     return s;
 }
 
+database::Storage* installationStorage(CliRun& run, bool tell) {
+    database::writeMissingSchemaFiles(run.context->root());
+    run.context->schemas = database::loadSchemas(run.context->root());
+    if (run.context->schemas.ok) return &run.context->storage();
+    if (tell) run.notifier->message(MessageKind::Error, run.context->schemas.error);
+    return nullptr;
+}
+
+database::Storage* loadedStorage(CliRun& run) {
+    run.context->schemas = database::loadSchemas(run.context->root());
+    if (run.context->schemas.ok) return &run.context->storage();
+    run.notifier->message(MessageKind::Error, run.context->schemas.error);
+    return nullptr;
+}
+
 } // namespace tarn::cli

@@ -166,6 +166,11 @@ int cmdDtu(CliRun& run);
 // The installation's table layouts (the schema files written first where missing), also given to the
 // context, whose storage() then reads the tables; nothing, the notifier told why, when they do not load.
 std::optional<database::Schemas> installationSchemas(CliRun& run);
+// The installation's database as it stands, no schema file written: the layouts loaded into the context,
+// whose storage is returned; nothing, the notifier told why, when they do not load.
+database::Storage* loadedStorage(CliRun& run);
+// The run's storage after installationSchemas; nothing when the layouts do not load (told only when tell).
+database::Storage* installationStorage(CliRun& run, bool tell = true);
 int cmdLpt(CliRun& run);
 
 // The store of a reading: the point found, or added with the configurator's defaults (as a package adds

@@ -74,7 +74,7 @@ int cmdPoints(CliRun& run) {
         // When each table of the point last received a row, as the last-records window shows it.
         const QString id = run.args.value(1);
         const auto view = database::isPointIdentifier(id)
-                              ? polling::lastRecordsOf(run.context->root(), *schemas, registry, id)
+                              ? polling::lastRecordsOf(run.context->storage(), registry, id)
                               : std::nullopt;
         if (!view) {
             run.notifier->message(MessageKind::Error, polling::noDataText());
@@ -140,8 +140,8 @@ int cmdPoints(CliRun& run) {
             }
             if (const auto gas = run.value(QStringLiteral("--gas"))) {
                 // The configurator offers the gas table's compositions only.
-                const QStringList names = corrector::configuratorGasNames(run.context->root(), *schemas,
-                                                                          run.context->languageIndex());
+                const QStringList names =
+                    corrector::configuratorGasNames(run.context->storage(), run.context->languageIndex());
                 if (!names.contains(*gas)) {
                     run.notifier->message(MessageKind::Error,
                                           QStringLiteral("points config: --gas is one of: ") +

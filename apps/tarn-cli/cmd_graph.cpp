@@ -137,11 +137,8 @@ int cmdGraph(CliRun& run) {
     }
 
     const DataRoot& root = run.context->root();
-    const database::Schemas schemas = database::loadSchemas(root);
-    if (!schemas.ok) {
-        notifier.message(MessageKind::Error, schemas.error);
-        return kExitRefused;
-    }
+    database::Storage* storage = loadedStorage(run);
+    if (!storage) return kExitRefused;
     const graphs::GraphStyle style = graphs::loadGraphStyle(root);
     const graphs::GraphColours colours = graphs::loadGraphColours(root);
     graphs::GraphPicture picture;
@@ -158,9 +155,9 @@ int cmdGraph(CliRun& run) {
         request.begin = from;
         request.end = to;
         request.language = run.context->languageIndex();
-        const std::optional<database::Point> point = database::Registry(root, schemas).find(*pointId);
+        const std::optional<database::Point> point = database::Registry(root, *storage).find(*pointId);
         const graphs::PointSelection selection =
-            graphs::selectPointRecords(root, schemas, point.value_or(database::Point{}), request);
+            graphs::selectPointRecords(*storage, point.value_or(database::Point{}), request);
         if (!selection.refusal.isEmpty()) {
             notifier.message(MessageKind::Error, selection.refusal);
             return kExitRefused;
@@ -184,7 +181,7 @@ int cmdGraph(CliRun& run) {
         request.from = from;
         request.to = to;
         request.caller = polling::SummaryCaller::Graph;
-        polling::GroupSummary summary(root, schemas, notifier, run.context->languageIndex());
+        polling::GroupSummary summary(root, *storage, notifier, run.context->languageIndex());
         if (const QString refused = polling::runGroupSummary(summary, request); !refused.isEmpty()) {
             if (!summary.failure().isEmpty()) return kExitRefused; // the notifier has said why
             notifier.message(MessageKind::Error, refused);

@@ -36,10 +36,9 @@ QList<polling::ScheduledGroup> scheduledGroups(const DataRoot& root) {
 
 // After a group changed, today's join rows follow the new schedule, as after the configurator's save.
 void rescheduleToday(CliRun& run, const QString& changedGroup) {
-    const DataRoot& root = run.context->root();
-    database::writeMissingSchemaFiles(root);
-    const database::Schemas schemas = database::loadSchemas(root);
-    if (schemas.ok) polling::scheduleOfToday(root, schemas, QDateTime::currentDateTime(), true, changedGroup);
+    if (database::Storage* storage = installationStorage(run, false))
+        polling::scheduleOfToday(run.context->root(), *storage, QDateTime::currentDateTime(), true,
+                                 changedGroup);
 }
 
 // "dd.MM.yyyy HH:mm", or a date alone with the time given.
@@ -84,7 +83,7 @@ void printTable(QTextStream& out, const QStringList& headings, const QList<QStri
 }
 
 // group summary NAME --archive hourly|daily --from … --to … [--tables]
-int groupSummary(CliRun& run, const QString& name, const database::Schemas& schemas) {
+int groupSummary(CliRun& run, const QString& name, database::Storage& storage) {
     const QString archive = run.value(QStringLiteral("--archive")).value_or(QString());
     if (archive != QLatin1String("hourly") && archive != QLatin1String("daily")) {
         run.notifier->message(MessageKind::Error, QStringLiteral("group summary: --archive hourly|daily"));
@@ -96,7 +95,7 @@ int groupSummary(CliRun& run, const QString& name, const database::Schemas& sche
         archive == QLatin1String("hourly") ? polling::SummaryArchive::Hourly : polling::SummaryArchive::Daily;
     request.memberTables = run.has(QStringLiteral("--tables"));
     if (!periodOf(run, QTime(23, 0), request.from, request.to)) return kExitUsage;
-    polling::GroupSummary summary(run.context->root(), schemas, *run.notifier, run.context->languageIndex());
+    polling::GroupSummary summary(run.context->root(), storage, *run.notifier, run.context->languageIndex());
     if (const QString refused = summary.open(request); !refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, refused);
         return polling::findGroupByName(run.context->root(), name) || name.trimmed().isEmpty() ? kExitUsage
@@ -143,12 +142,12 @@ int groupSummary(CliRun& run, const QString& name, const database::Schemas& sche
 }
 
 // group alarms NAME --from … --to … [--out FILE]: the table with the mask of Current/mask_nhs.000.
-int groupAlarms(CliRun& run, const QString& name, const database::Schemas& schemas) {
+int groupAlarms(CliRun& run, const QString& name, database::Storage& storage) {
     QDateTime from, to;
     if (!periodOf(run, QTime(23, 59, 59), from, to)) return kExitUsage;
     const DataRoot& root = run.context->root();
     const polling::GroupAlarmTable table =
-        polling::groupAlarmTable(root, schemas, *run.notifier, run.context->languageIndex(), name, from, to,
+        polling::groupAlarmTable(root, storage, *run.notifier, run.context->languageIndex(), name, from, to,
                                  polling::loadAlarmMask(root));
     if (!table.refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, table.refused);
@@ -167,11 +166,11 @@ int groupAlarms(CliRun& run, const QString& name, const database::Schemas& schem
 }
 
 // group members NAME [--out FILE]: the member list, a member lagging behind the group marked "late".
-int groupMembers(CliRun& run, const polling::GroupEntry& entry, const database::Schemas& schemas) {
+int groupMembers(CliRun& run, const polling::GroupEntry& entry, database::Storage& storage) {
     const DataRoot& root = run.context->root();
-    const database::Registry registry(root, schemas);
+    const database::Registry registry(root, storage);
     const polling::GroupMemberList list =
-        polling::groupMemberList(root, schemas, registry, polling::loadGroup(root, entry.file));
+        polling::groupMemberList(storage, registry, polling::loadGroup(root, entry.file));
     if (!writeOut(run, polling::memberListFileLines(list))) return kExitNoLink;
     if (run.options.json) {
         QJsonArray lines;
@@ -216,14 +215,10 @@ int cmdGroup(CliRun& run) {
     }
     if (what == QLatin1String("summary") || what == QLatin1String("alarms") ||
         what == QLatin1String("members")) {
-        database::writeMissingSchemaFiles(root);
-        const database::Schemas schemas = database::loadSchemas(root);
-        if (!schemas.ok) {
-            run.notifier->message(MessageKind::Error, schemas.error);
-            return kExitNoLink;
-        }
-        if (what == QLatin1String("summary")) return groupSummary(run, name, schemas);
-        if (what == QLatin1String("alarms")) return groupAlarms(run, name, schemas);
+        database::Storage* storage = installationStorage(run);
+        if (!storage) return kExitNoLink;
+        if (what == QLatin1String("summary")) return groupSummary(run, name, *storage);
+        if (what == QLatin1String("alarms")) return groupAlarms(run, name, *storage);
         const auto entry = polling::findGroupByName(root, name);
         if (!entry) {
             run.notifier->message(MessageKind::Error,
@@ -232,7 +227,7 @@ int cmdGroup(CliRun& run) {
                                       : uaRu(lang, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА"));
             return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
         }
-        return groupMembers(run, *entry, schemas);
+        return groupMembers(run, *entry, *storage);
     }
     if (what != QLatin1String("show") && what != QLatin1String("save") && what != QLatin1String("delete")) {
         run.notifier->message(MessageKind::Error,
@@ -307,9 +302,9 @@ int cmdGroup(CliRun& run) {
             group.schedule.append(polling::windowText(begin, end, period));
         }
     }
-    database::writeMissingSchemaFiles(root);
-    const database::Schemas schemas = database::loadSchemas(root);
-    const database::Registry registry(root, schemas);
+    // Layouts that do not load leave the registry closed: every point given is then unknown.
+    installationStorage(run, false);
+    const database::Registry registry(root, run.context->storage());
     QStringList chosen = group.memberIdentifiers();
     if (const auto points = run.value(QStringLiteral("--points")))
         chosen = points->split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -358,11 +353,10 @@ int cmdGroup(CliRun& run) {
 // schedule [--at HH:MM]: today's schedule from the groups, and the row due at the time given (or now).
 int cmdSchedule(CliRun& run) {
     const DataRoot& root = run.context->root();
-    database::writeMissingSchemaFiles(root);
-    const database::Schemas schemas = database::loadSchemas(root);
+    database::Storage* storage = installationStorage(run, false);
     // With the database, the rows show what was polled today already.
-    polling::DaySchedule day = schemas.ok
-                                   ? polling::scheduleOfToday(root, schemas, QDateTime::currentDateTime())
+    polling::DaySchedule day = storage
+                                   ? polling::scheduleOfToday(root, *storage, QDateTime::currentDateTime())
                                    : polling::buildDaySchedule(scheduledGroups(root), QDate::currentDate());
     QTime at = QTime::currentTime();
     if (const auto given = run.value(QStringLiteral("--at"))) {

@@ -17,14 +17,6 @@ namespace {
 
 using polling::PointFilter;
 
-bool loadDatabase(CliRun& run, database::Schemas& schemas) {
-    database::writeMissingSchemaFiles(run.context->root());
-    schemas = database::loadSchemas(run.context->root());
-    if (schemas.ok) return true;
-    run.notifier->message(MessageKind::Error, schemas.error);
-    return false;
-}
-
 // "dd.MM.yyyy HH:mm", or a date alone: its first minute for a beginning, its last second for an end.
 std::optional<QDateTime> timeOption(CliRun& run, const char* name, bool end) {
     const QString text = run.value(QString::fromLatin1(name)).value_or(QString()).trimmed();
@@ -170,11 +162,11 @@ int pollCommand(CliRun& run) {
     }
     const auto now = madeAt(run);
     if (!now) return kExitUsage;
-    database::Schemas schemas;
-    if (!loadDatabase(run, schemas)) return kExitNoLink;
-    const polling::ProtocolText text = polling::pollProtocol(run.context->root(), schemas, o);
+    database::Storage* storage = installationStorage(run);
+    if (!storage) return kExitNoLink;
+    const polling::ProtocolText text = polling::pollProtocol(run.context->root(), *storage, o);
     std::optional<database::Point> current;
-    const database::Registry registry(run.context->root(), schemas);
+    const database::Registry registry(run.context->root(), *storage);
     return deliver(run, text,
                    polling::protocolTitleLine(true, o, currentPointOf(o, registry, current), *now));
 }
@@ -185,11 +177,11 @@ int listCommand(CliRun& run) {
     o.full = run.has(QStringLiteral("--full"));
     const auto now = madeAt(run);
     if (!now) return kExitUsage;
-    database::Schemas schemas;
-    if (!loadDatabase(run, schemas)) return kExitNoLink;
-    const polling::ProtocolText text = polling::pointList(run.context->root(), schemas, o);
+    database::Storage* storage = installationStorage(run);
+    if (!storage) return kExitNoLink;
+    const polling::ProtocolText text = polling::pointList(run.context->root(), *storage, o);
     std::optional<database::Point> current;
-    const database::Registry registry(run.context->root(), schemas);
+    const database::Registry registry(run.context->root(), *storage);
     return deliver(run, text,
                    polling::protocolTitleLine(false, o, currentPointOf(o, registry, current), *now));
 }
@@ -214,19 +206,19 @@ int exchangesCommand(CliRun& run) {
             return kExitUsage;
         }
     }
-    database::Schemas schemas;
-    if (!loadDatabase(run, schemas)) return kExitNoLink;
+    database::Storage* storage = installationStorage(run);
+    if (!storage) return kExitNoLink;
     const DataRoot& root = run.context->root();
     polling::ExchangesView view;
     if (rowNumber) {
         // The row as that day's schedule has it, with what the join table says was done.
         const polling::DaySchedule schedule =
-            polling::scheduleOfToday(root, schemas, QDateTime(day, QTime(0, 0)));
+            polling::scheduleOfToday(root, *storage, QDateTime(day, QTime(0, 0)));
         view.error = polling::exchangesNoDataText(lang);
         for (const polling::ScheduleRow& r : schedule.rows)
-            if (r.number == *rowNumber) view = polling::rowExchangesView(root, schemas, day, r, lang);
+            if (r.number == *rowNumber) view = polling::rowExchangesView(*storage, day, r, lang);
     } else {
-        view = polling::dayExchangesView(root, schemas, day, lang);
+        view = polling::dayExchangesView(*storage, day, lang);
     }
     if (!view.ok()) {
         run.notifier->message(MessageKind::Error, view.error);

@@ -50,9 +50,8 @@ std::optional<QDateTime> madeTime(CliRun& run, const char* command) {
 // The installation's database as the reports read it: the schema files written when missing, then
 // loaded once for the command. Nothing (the notifier has said why) when they do not load.
 std::optional<reports::ReportService> reportService(CliRun& run) {
-    std::optional<database::Schemas> schemas = installationSchemas(run);
-    if (!schemas) return std::nullopt;
-    return reports::ReportService(run.context->root(), std::move(*schemas));
+    if (!installationSchemas(run)) return std::nullopt;
+    return reports::ReportService(run.context->root(), run.context->storage());
 }
 
 // The stored point of --point, with the service that found it.
@@ -93,7 +92,8 @@ bool writeAllOrNone(CliRun& run, const QList<OutputFile>& files) {
 
 // The CSV file of --csv (or another option naming one), with the lines given.
 void addCsvFile(CliRun& run, QList<OutputFile>& files, const QString& option, const QStringList& lines) {
-    if (const auto path = run.value(option)) files.append({QFileInfo(*path).absoluteFilePath(), textFileBytes(lines)});
+    if (const auto path = run.value(option))
+        files.append({QFileInfo(*path).absoluteFilePath(), textFileBytes(lines)});
 }
 
 // The report where it was asked for: on stdout as UTF-8, or in a file as the report window saves it; the
@@ -169,7 +169,8 @@ int parameterPrintout(CliRun& run) {
     }
     // A begin date that does not read stops the printout: what it has is delivered, and the message told.
     if (!printout.message.isEmpty()) run.notifier->message(MessageKind::Error, printout.message);
-    const int code = deliver(run, {printout.lines, {}}, reports::headerFromPoint(stored.point, run.context->volumeDecimals));
+    const int code = deliver(run, {printout.lines, {}},
+                             reports::headerFromPoint(stored.point, run.context->volumeDecimals));
     return code == kExitOk && !printout.message.isEmpty() ? kExitRefused : code;
 }
 
@@ -241,8 +242,7 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
     const std::optional<reports::ReportService> service = reportService(run);
     if (!service) return kExitNoLink;
     const polling::GroupMembersListing built =
-        polling::groupMembersListing(service->root(), *service->schemas(), *run.notifier, lang, name, o,
-                                     *now);
+        polling::groupMembersListing(service->root(), service->storage(), *run.notifier, lang, name, o, *now);
     // A member without its parameter file: the notifier has said so.
     if (built.stopped) return kExitNoLink;
     if (!built.listing.error.isEmpty()) {
@@ -250,9 +250,9 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
         return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
     }
     QList<OutputFile> files;
-    addCsvFile(run, files, QStringLiteral("--csv"),
-               reports::listingCsv(built.listing, service->csvDelimiter(),
-                                   run.has(QStringLiteral("--totals"))));
+    addCsvFile(
+        run, files, QStringLiteral("--csv"),
+        reports::listingCsv(built.listing, service->csvDelimiter(), run.has(QStringLiteral("--totals"))));
     return deliver(run, {built.listing.text(), {}}, {}, files);
 }
 
@@ -280,7 +280,8 @@ int groupListing(CliRun& run, const QString& name) {
     const bool hourly = archive == QLatin1String("hourly");
     const QString fromText = run.value(QStringLiteral("--from")).value_or(QString());
     const QDateTime begin = polling::groupListingTime(fromText, false);
-    const QDateTime end = polling::groupListingTime(run.value(QStringLiteral("--to")).value_or(fromText), true);
+    const QDateTime end =
+        polling::groupListingTime(run.value(QStringLiteral("--to")).value_or(fromText), true);
     if (!begin.isValid() || !end.isValid()) {
         run.notifier->message(MessageKind::Error,
                               QStringLiteral("listing --group: --from and --to are \"dd.MM.yyyy\" or "
@@ -316,8 +317,7 @@ int groupListing(CliRun& run, const QString& name) {
     request.from = days.from;
     request.to = days.to;
     request.memberTables = matrixFile.has_value();
-    const std::shared_ptr<const database::Schemas> schemas = service->schemas();
-    polling::GroupSummary summary(service->root(), *schemas, *run.notifier, lang);
+    polling::GroupSummary summary(service->root(), service->storage(), *run.notifier, lang);
     if (const QString refused = summary.open(request); !refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, refused);
         return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
@@ -336,7 +336,8 @@ int groupListing(CliRun& run, const QString& name) {
     addCsvFile(run, files, QStringLiteral("--csv"), listing.csv);
     if (matrixFile)
         addCsvFile(run, files, QStringLiteral("--matrix-csv"),
-                   QStringList{csvField(title, delimiter)} + polling::groupMatrixCsv(tables, o.dayTotals, delimiter));
+                   QStringList{csvField(title, delimiter)} +
+                       polling::groupMatrixCsv(tables, o.dayTotals, delimiter));
     return deliver(run, {listing.listing.text(), {}}, {}, files);
 }
 
@@ -393,9 +394,9 @@ int cmdReport(CliRun& run) {
     const std::unique_ptr<reports::ReportSource> source =
         stored.service->storedSource(stored.point.identifier);
     // The meter, the contract load and the parameter block come from the point's parameter file.
-    const reports::StoredPointHeader loaded =
-        reports::storedPointHeader(run.context->root(), stored.point.identifier,
-                                   reports::headerFromPoint(stored.point, run.context->volumeDecimals), lang, *run.notifier);
+    const reports::StoredPointHeader loaded = reports::storedPointHeader(
+        run.context->root(), stored.point.identifier,
+        reports::headerFromPoint(stored.point, run.context->volumeDecimals), lang, *run.notifier);
     if (!loaded.header) {
         if (!loaded.message.isEmpty()) run.notifier->message(MessageKind::Warning, loaded.message);
         return kExitRefused;
@@ -448,9 +449,9 @@ int cmdListing(CliRun& run) {
     }
     const reports::Listing listing = reports::buildPointListing(*source, header, o, *now);
     QList<OutputFile> files;
-    addCsvFile(run, files, QStringLiteral("--csv"),
-               reports::listingCsv(listing, stored.service->csvDelimiter(),
-                                   run.has(QStringLiteral("--totals"))));
+    addCsvFile(
+        run, files, QStringLiteral("--csv"),
+        reports::listingCsv(listing, stored.service->csvDelimiter(), run.has(QStringLiteral("--totals"))));
     return deliver(run, {listing.text(), listing.error}, header, files);
 }
 

@@ -68,7 +68,8 @@ QJsonArray failuresJson(const QList<Error>& failures) {
     return out;
 }
 
-int writePackages(CliRun& run, const database::Schemas& schemas) {
+int writePackages(CliRun& run, database::Storage& storage) {
+    const database::Schemas& schemas = storage.schemas();
     const DataRoot& root = run.context->root();
     const int lang = run.context->languageIndex();
     QJsonArray log;
@@ -81,11 +82,11 @@ int writePackages(CliRun& run, const database::Schemas& schemas) {
         run.out->flush();
     };
     if (const auto group = run.value(QStringLiteral("--group"))) {
-        sync::GroupSaveRun save(root, schemas, *group, lang, logLine);
+        sync::GroupSaveRun save(root, storage, *group, lang, logLine);
         return runGroup(run, save, log);
     }
     const QString id = run.value(QStringLiteral("--point")).value_or(QString());
-    database::Registry registry(root, schemas);
+    database::Registry registry(root, storage);
     if (!database::isPointIdentifier(id) || !registry.find(id)) {
         run.notifier->message(MessageKind::Error, uaRu(lang, "Немає даних", "Нет данных"));
         return database::isPointIdentifier(id) ? kExitRefused : kExitUsage;
@@ -344,9 +345,10 @@ int cmdPackage(CliRun& run) {
             QStringLiteral("package write --point ID|--group NAME | read FILE|--folder DIR | show FILE"));
         return kExitUsage;
     }
-    const auto schemas = installationSchemas(run);
-    if (!schemas) return kExitNoLink;
-    return what == QLatin1String("write") ? writePackages(run, *schemas) : readPackages(run, *schemas);
+    database::Storage* storage = installationStorage(run);
+    if (!storage) return kExitNoLink;
+    return what == QLatin1String("write") ? writePackages(run, *storage)
+                                          : readPackages(run, storage->schemas());
 }
 
 // sync run [--from PATH] [--dry-run] [--allow-mass-delete]: the master installation's chosen files

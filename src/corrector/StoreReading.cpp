@@ -89,8 +89,8 @@ database::Point newPointFor(const Reading& reading, const link::LinkSettings& s,
     return p;
 }
 
-QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& schemas, int lang) {
-    QStringList names = database::Gases(root, schemas).names();
+QStringList configuratorGasNames(database::Storage& storage, int lang) {
+    QStringList names = database::Gases(storage).names();
     if (names.isEmpty()) names.append(ChoiceText(ValueList::GasNames, 0, lang));
     return names;
 }
@@ -98,14 +98,6 @@ QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& 
 QString synchronisedCopyText() {
     return QStringLiteral(
         "a synchronised copy stores nothing: its database comes from the master installation");
-}
-
-StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
-                                     const Reading& reading, const link::LinkSettings& settings, int address,
-                                     int lang, const QList<int>& kindsRead, int sourceKind,
-                                     const StoreRequestHooks& hooks) {
-    database::SqliteStorage storage(root, schemas);
-    return storeAfterReading(root, storage, reading, settings, address, lang, kindsRead, sourceKind, hooks);
 }
 
 StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage, const Reading& reading,

@@ -62,7 +62,7 @@ struct StoreRequestResult {
 
 // The gas compositions the configurator offers: the gas table's, or the first of the built-in list when
 // the table is empty.
-QStringList configuratorGasNames(const DataRoot& root, const database::Schemas& schemas, int languageIndex);
+QStringList configuratorGasNames(database::Storage& storage, int languageIndex);
 
 // Why a store request was refused on an installation with synchronisation on.
 QString synchronisedCopyText();
@@ -72,23 +72,11 @@ StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& st
                                      const link::LinkSettings& settings, int address, int languageIndex,
                                      const QList<int>& kindsRead, int sourceKind,
                                      const StoreRequestHooks& hooks);
-// The same over the table files under root.
-StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
-                                     const Reading& reading, const link::LinkSettings& settings, int address,
-                                     int languageIndex, const QList<int>& kindsRead, int sourceKind,
-                                     const StoreRequestHooks& hooks);
 inline StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage,
                                             const Reading& reading, const link::LinkSettings& settings,
                                             int address, int languageIndex, const QList<int>& kindsRead,
                                             database::SourceKind source, const StoreRequestHooks& hooks) {
     return storeAfterReading(root, storage, reading, settings, address, languageIndex, kindsRead,
-                             database::sourceKindNumber(source), hooks);
-}
-inline StoreRequestResult storeAfterReading(const DataRoot& root, const database::Schemas& schemas,
-                                            const Reading& reading, const link::LinkSettings& settings,
-                                            int address, int languageIndex, const QList<int>& kindsRead,
-                                            database::SourceKind source, const StoreRequestHooks& hooks) {
-    return storeAfterReading(root, schemas, reading, settings, address, languageIndex, kindsRead,
                              database::sourceKindNumber(source), hooks);
 }
 

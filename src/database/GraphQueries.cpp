@@ -41,10 +41,4 @@ StoredRecords graphRecords(Storage& storage, TableKind kind, const QString& iden
     return out;
 }
 
-StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                           const QString& identifier, const QDateTime& from, const QDateTime& to) {
-    SqliteStorage storage(root, schemas);
-    return graphRecords(storage, kind, identifier, from, to);
-}
-
 } // namespace tarn::database

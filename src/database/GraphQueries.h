@@ -11,9 +11,6 @@ namespace tarn::database {
 // monthly tables only the dates of from and to count.
 StoredRecords graphRecords(Storage& storage, TableKind kind, const QString& identifier, const QDateTime& from,
                            const QDateTime& to);
-// The same over the table files under root.
-StoredRecords graphRecords(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                           const QString& identifier, const QDateTime& from, const QDateTime& to);
 
 // The field that gives a graph's X value: "DT_Corr", or "DateTime" for the measurements.
 const char* graphTimeField(TableKind kind);

@@ -44,19 +44,6 @@ StoredRecords lastRecord(Storage& storage, TableKind kind, const QString& identi
     return out;
 }
 
-// The same over the table files under root.
-StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                            const QString& identifier, const QDate& from, const QDate& to) {
-    SqliteStorage storage(root, schemas);
-    return recordsOfDays(storage, kind, identifier, from, to);
-}
-
-StoredRecords lastRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                         const QString& identifier) {
-    SqliteStorage storage(root, schemas);
-    return lastRecord(storage, kind, identifier);
-}
-
 QDate storedDateValue(const QVariant& value) {
     return QDate::fromString(value.toString().left(10), QStringLiteral("yyyy-MM-dd"));
 }

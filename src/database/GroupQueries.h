@@ -16,12 +16,6 @@ StoredRecords recordsOfDays(Storage& storage, TableKind kind, const QString& ide
 // holds none.
 StoredRecords lastRecord(Storage& storage, TableKind kind, const QString& identifier);
 
-// The same over the table files under root.
-StoredRecords recordsOfDays(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                            const QString& identifier, const QDate& from, const QDate& to);
-StoredRecords lastRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                         const QString& identifier);
-
 // A stored date ("yyyy-MM-dd"), time ("HH:mm:ss") or time stamp ("yyyy-MM-ddTHH:mm:ss") read back;
 // invalid for anything else.
 QDate storedDateValue(const QVariant& value);

@@ -103,27 +103,4 @@ QList<JoinRow> dayExchanges(Storage& storage, const QDate& day) {
     return out;
 }
 
-// The same over the table files under root.
-QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& schemas,
-                                         const QString& identifier, const RequestLogFilter& filter) {
-    SqliteStorage storage(root, schemas);
-    return requestLogEntries(storage, identifier, filter);
-}
-
-QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas) {
-    SqliteStorage storage(root, schemas);
-    return gasRecords(storage);
-}
-
-QList<JoinRow> scheduleRowExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day,
-                                    int scheduleRow) {
-    SqliteStorage storage(root, schemas);
-    return scheduleRowExchanges(storage, day, scheduleRow);
-}
-
-QList<JoinRow> dayExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day) {
-    SqliteStorage storage(root, schemas);
-    return dayExchanges(storage, day);
-}
-
 } // namespace tarn::database

@@ -71,12 +71,4 @@ QList<JoinRow> scheduleRowExchanges(Storage& storage, const QDate& day, int sche
 // The day's point rows of every polling mode, in the order written; the group summary rows left out.
 QList<JoinRow> dayExchanges(Storage& storage, const QDate& day);
 
-// The same over the table files under root.
-QList<RequestLogEntry> requestLogEntries(const DataRoot& root, const Schemas& schemas,
-                                         const QString& identifier, const RequestLogFilter& filter);
-QList<GasRecord> gasRecords(const DataRoot& root, const Schemas& schemas);
-QList<JoinRow> scheduleRowExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day,
-                                    int scheduleRow);
-QList<JoinRow> dayExchanges(const DataRoot& root, const Schemas& schemas, const QDate& day);
-
 } // namespace tarn::database

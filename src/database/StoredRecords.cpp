@@ -58,24 +58,4 @@ bool deleteStoredRecord(Storage& storage, TableKind kind, const QString& identif
     return table->remove(numberField, number);
 }
 
-// The same over the table files under root.
-StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                             const QString& identifier, const QDateTime& from, const QDateTime& to,
-                             const char* timeField) {
-    SqliteStorage storage(root, schemas);
-    return recordsBetween(storage, kind, identifier, from, to, timeField);
-}
-
-std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                                          const QString& identifier) {
-    SqliteStorage storage(root, schemas);
-    return newestRecordTime(storage, kind, identifier);
-}
-
-bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                        const QString& identifier, qint64 number) {
-    SqliteStorage storage(root, schemas);
-    return deleteStoredRecord(storage, kind, identifier, number);
-}
-
 } // namespace tarn::database

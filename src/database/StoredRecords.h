@@ -34,13 +34,4 @@ std::optional<QDateTime> newestRecordTime(Storage& storage, TableKind kind, cons
 // when the table or the record is not there (nothing is deleted then) or the deletion failed.
 bool deleteStoredRecord(Storage& storage, TableKind kind, const QString& identifier, qint64 number);
 
-// The same over the table files under root.
-StoredRecords recordsBetween(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                             const QString& identifier, const QDateTime& from, const QDateTime& to,
-                             const char* timeField = "DT_Corr");
-std::optional<QDateTime> newestRecordTime(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                                          const QString& identifier);
-bool deleteStoredRecord(const DataRoot& root, const Schemas& schemas, TableKind kind,
-                        const QString& identifier, qint64 number);
-
 } // namespace tarn::database

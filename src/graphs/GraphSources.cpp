@@ -9,8 +9,8 @@
 
 namespace tarn::graphs {
 
-PointSelection selectPointRecords(const DataRoot& root, const database::Schemas& schemas,
-                                  const database::Point& point, PointGraphRequest& request) {
+PointSelection selectPointRecords(database::Storage& storage, const database::Point& point,
+                                  PointGraphRequest& request) {
     PointSelection s;
     if (request.archive != GraphArchive::FlowClasses && request.ticked.isEmpty()) {
         s.refusal = QString::fromUtf8(kNothingTicked);
@@ -20,7 +20,7 @@ PointSelection selectPointRecords(const DataRoot& root, const database::Schemas&
     request.serial = point.serial;
     request.organisation = point.organisation;
     if (database::isPointIdentifier(point.identifier))
-        s.records = database::graphRecords(root, schemas, graphTable(request.archive), point.identifier,
+        s.records = database::graphRecords(storage, graphTable(request.archive), point.identifier,
                                            request.begin, request.end);
     if (s.records.rows.size() < 2) {
         s.refusal = QString::fromUtf8(kNoData);

@@ -20,8 +20,8 @@ struct PointSelection {
 };
 // The point's records for the request (the request's model, serial and organisation are taken from the
 // point).
-PointSelection selectPointRecords(const DataRoot& root, const database::Schemas& schemas,
-                                  const database::Point& point, PointGraphRequest& request);
+PointSelection selectPointRecords(database::Storage& storage, const database::Point& point,
+                                  PointGraphRequest& request);
 
 // "Не выбрана группа!" without a name, "Не выбран график!" without a ticked parameter; else empty.
 QString checkGroupRequest(const QString& groupName, const QList<int>& ticked);

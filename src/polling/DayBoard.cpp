@@ -115,10 +115,4 @@ QStringList failedMembers(const QList<BoardRow>& rows, const QString& group) {
     return ids;
 }
 
-QList<BoardRow> dayBoardOf(const DataRoot& root, const database::Schemas& schemas,
-                           const DaySchedule& schedule, const QDateTime& now) {
-    database::SqliteStorage storage(root, schemas);
-    return dayBoardOf(root, storage, schedule, now);
-}
-
 } // namespace tarn::polling

@@ -44,8 +44,6 @@ QList<BoardRow> buildDayBoard(const QList<BoardMember>& members, const QList<dat
 // The same from the installation: the group files, today's join table and the points' tables.
 QList<BoardRow> dayBoardOf(const DataRoot& root, database::Storage& storage, const DaySchedule& schedule,
                            const QDateTime& now);
-QList<BoardRow> dayBoardOf(const DataRoot& root, const database::Schemas& schemas,
-                           const DaySchedule& schedule, const QDateTime& now);
 
 // The lag as the table shows it: "--", or hours and minutes "H:MM".
 QString lagText(int minutes);

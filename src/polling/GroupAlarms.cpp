@@ -95,7 +95,7 @@ QStringList alarmNumberLegend(const AlarmMask& mask, int languageIndex) {
     return out;
 }
 
-GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
+GroupAlarmTable groupAlarmTable(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                 int languageIndex, const QString& groupName, const QDateTime& from,
                                 const QDateTime& to, const AlarmMask& mask, const AlarmProgress& progress) {
     GroupAlarmTable out;
@@ -112,7 +112,7 @@ GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::Schemas& s
         out.refused = uaRu(languageIndex, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
         return out;
     }
-    const database::Registry registry(root, schemas);
+    const database::Registry registry(root, storage);
     const QList<NumberedMember> members = registeredMembers(loadGroup(root, entry->file), registry);
     const QList<int> chosen = mask.chosenSituations();
 
@@ -141,7 +141,7 @@ GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::Schemas& s
         }
         // The record's date and time lie in the period.
         const database::StoredRecords rows =
-            database::recordsBetween(root, schemas, database::TableKind::Alarm, point.identifier, from, to);
+            database::recordsBetween(storage, database::TableKind::Alarm, point.identifier, from, to);
         const int cDate = rows.column("Date"), cCurrent = rows.column("CodeCur"),
                   cPrevious = rows.column("CodePrec");
         quint16 occurred = 0;

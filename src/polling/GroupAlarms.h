@@ -4,7 +4,7 @@
 // appends to its work file.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -44,7 +44,7 @@ struct GroupAlarmTable {
 // done: members taken so far; returning false stops the listing before the next member.
 using AlarmProgress = std::function<bool(int done, int total)>;
 
-GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
+GroupAlarmTable groupAlarmTable(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                 int languageIndex, const QString& groupName, const QDateTime& from,
                                 const QDateTime& to, const AlarmMask& mask,
                                 const AlarmProgress& progress = {});

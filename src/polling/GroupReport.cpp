@@ -330,8 +330,8 @@ GroupListing buildGroupListing(const GroupReportTables& tables, const GroupRepor
     return out;
 }
 
-GroupMembersListing groupMembersListing(const DataRoot& root, const database::Schemas& schemas,
-                                        Notifier& notifier, int languageIndex, const QString& groupName,
+GroupMembersListing groupMembersListing(const DataRoot& root, database::Storage& storage, Notifier& notifier,
+                                        int languageIndex, const QString& groupName,
                                         const reports::ListingOptions& options, const QDateTime& now,
                                         const std::function<bool()>& stop) {
     GroupMembersListing out;
@@ -344,7 +344,7 @@ GroupMembersListing groupMembersListing(const DataRoot& root, const database::Sc
         out.listing.error = uaRu(languageIndex, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
         return out;
     }
-    const database::Registry registry(root, schemas);
+    const database::Registry registry(root, storage);
     const QList<NumberedMember> members = registeredMembers(loadGroup(root, entry->file), registry);
     // Every member's parameter file is looked for before a line is made.
     for (const NumberedMember& m : members) {
@@ -359,7 +359,7 @@ GroupMembersListing groupMembersListing(const DataRoot& root, const database::Sc
     QList<reports::ListingMember> listed;
     const int volumeDecimals = corrector::loadVolumePrecision(root).decimals;
     for (const NumberedMember& m : members) {
-        sources.push_back(std::make_unique<reports::DatabaseSource>(root, schemas, m.point.identifier));
+        sources.push_back(std::make_unique<reports::DatabaseSource>(storage, m.point.identifier));
         listed.append({sources.back().get(), reports::headerFromPoint(m.point, volumeDecimals)});
     }
     out.listing = reports::buildMembersListing(groupName, listed, options, now, stop);

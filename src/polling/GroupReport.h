@@ -84,8 +84,8 @@ struct GroupMembersListing {
     reports::Listing listing;
     bool stopped = false;
 };
-GroupMembersListing groupMembersListing(const DataRoot& root, const database::Schemas& schemas,
-                                        Notifier& notifier, int languageIndex, const QString& groupName,
+GroupMembersListing groupMembersListing(const DataRoot& root, database::Storage& storage, Notifier& notifier,
+                                        int languageIndex, const QString& groupName,
                                         const reports::ListingOptions& options, const QDateTime& now,
                                         const std::function<bool()>& stop = {});
 

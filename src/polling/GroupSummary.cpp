@@ -99,9 +99,9 @@ QStringList memberTotalHeadings() {
            intervalHeadings().mid(2);
 }
 
-GroupSummary::GroupSummary(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
+GroupSummary::GroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                            int languageIndex)
-    : root_(root), schemas_(schemas), notifier_(notifier), languageIndex_(languageIndex) {}
+    : root_(root), storage_(storage), notifier_(notifier), languageIndex_(languageIndex) {}
 
 QString GroupSummary::open(const SummaryRequest& request) {
     request_ = request;
@@ -124,7 +124,7 @@ QString GroupSummary::open(const SummaryRequest& request) {
         return uaRu(languageIndex_, "Не вибрано групу!!!", "Не выбрана группа!!!");
     const auto entry = findGroupByName(root_, request.groupName);
     if (!entry) return uaRu(languageIndex_, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
-    const database::Registry registry(root_, schemas_);
+    const database::Registry registry(root_, storage_);
     members_ = registeredMembers(loadGroup(root_, entry->file), registry);
 
     for (const NumberedMember& m : members_) {
@@ -196,8 +196,8 @@ void GroupSummary::takeRecords(int index, int volumeDecimals) {
     const bool byHour = hourly();
     const QString& id = members_.at(index).point.identifier;
     const database::StoredRecords s =
-        byHour ? database::recordsBetween(root_, schemas_, TableKind::Hourly, id, request_.from, request_.to)
-               : database::recordsOfDays(root_, schemas_, TableKind::Daily, id, request_.from.date(),
+        byHour ? database::recordsBetween(storage_, TableKind::Hourly, id, request_.from, request_.to)
+               : database::recordsOfDays(storage_, TableKind::Daily, id, request_.from.date(),
                                          request_.to.date());
     const int cDate = s.column("Date"), cTime = s.column("Time"), cStatus = s.column("Help"),
               cWorkingTotal = s.column("Vwrk_alwrk"), cStandardTotal = s.column("Vst_alwrk");

@@ -5,7 +5,7 @@
 // it. It runs one member per step(), so a window can show its progress and stop between members.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 #include "polling/GroupMembers.h"
 
 #include <QDateTime>
@@ -93,8 +93,9 @@ QStringList memberTotalHeadings();
 
 class GroupSummary {
 public:
-    GroupSummary(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
-                 int languageIndex);
+    // root holds the groups and the members' parameter files; the records come through storage, which
+    // must outlive the summary. Each step opens the tables it reads, so steps may run on a worker.
+    GroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier, int languageIndex);
 
     // Checks the request, reads the group's members and lays out the tables. Empty when the selection
     // may start, else the refusal (the begin after the end, no group named, no such group).
@@ -130,7 +131,7 @@ private:
     void takeRecords(int index, int volumeDecimals);
 
     DataRoot root_;
-    const database::Schemas& schemas_;
+    database::Storage& storage_;
     Notifier& notifier_;
     int languageIndex_;
     SummaryRequest request_;

@@ -20,9 +20,9 @@ QString gridLine(const LastRecordsRow& row) {
 }
 
 // The request log's last row: when the member was last stored.
-QDateTime lastStoring(const DataRoot& root, const database::Schemas& schemas, const QString& identifier) {
+QDateTime lastStoring(database::Storage& storage, const QString& identifier) {
     const database::StoredRecords last =
-        database::lastRecord(root, schemas, database::TableKind::RequestLog, identifier);
+        database::lastRecord(storage, database::TableKind::RequestLog, identifier);
     return last.rows.isEmpty() ? QDateTime() : database::storedTimestampValue(last.value(0, "DateTime"));
 }
 
@@ -32,8 +32,8 @@ QString noDataText() {
     return QStringLiteral("В БД нет данных!!!");
 }
 
-std::optional<LastRecordsView> lastRecordsOf(const DataRoot& root, const database::Schemas& schemas,
-                                             const database::Registry& registry, const QString& identifier) {
+std::optional<LastRecordsView> lastRecordsOf(database::Storage& storage, const database::Registry& registry,
+                                             const QString& identifier) {
     using database::TableKind;
     const auto point = registry.find(identifier);
     if (!point) return std::nullopt;
@@ -54,7 +54,7 @@ std::optional<LastRecordsView> lastRecordsOf(const DataRoot& root, const databas
         {QString(), QStringLiteral("время записи в БД"), QStringLiteral("время записи в прибор")});
     for (const Kind& k : kKinds) {
         LastRecordsRow row{QString::fromUtf8(k.label), kNone, kNone};
-        const database::StoredRecords last = database::lastRecord(root, schemas, k.kind, identifier);
+        const database::StoredRecords last = database::lastRecord(storage, k.kind, identifier);
         if (!last.rows.isEmpty()) {
             const QDateTime stored = database::storedTimestampValue(last.value(0, "DateTime"));
             if (stored.isValid()) row[1] = stored.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
@@ -87,9 +87,8 @@ int lateToleranceMinutes(int members) {
     return std::min(minutes / 60, 23) * 60 + minutes % 60;
 }
 
-GroupMemberList groupMemberList(const DataRoot& root, const database::Schemas& schemas,
-                                const database::Registry& registry, const Group& group,
-                                const MemberListProgress& progress) {
+GroupMemberList groupMemberList(database::Storage& storage, const database::Registry& registry,
+                                const Group& group, const MemberListProgress& progress) {
     GroupMemberList list;
     list.title = QStringLiteral("Группа - \"") + group.name.trimmed() + QLatin1Char('"');
     const QString header =
@@ -104,7 +103,7 @@ GroupMemberList groupMemberList(const DataRoot& root, const database::Schemas& s
     QDateTime latest;
     for (int i = 0; i < members.size(); ++i) {
         if (progress && !progress(i, total)) return list;
-        stored.append(lastStoring(root, schemas, members.at(i).point.identifier));
+        stored.append(lastStoring(storage, members.at(i).point.identifier));
         if (stored.last().isValid() && (!latest.isValid() || stored.last() > latest)) latest = stored.last();
     }
     const qint64 tolerance = qint64(lateToleranceMinutes(static_cast<int>(members.size()))) * 60;

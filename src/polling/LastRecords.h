@@ -24,8 +24,8 @@ struct LastRecordsView {
 inline constexpr int kLastRecordsRows = 10;
 
 // Nothing when the point is not registered ("В БД нет данных!!!" is then the window's text).
-std::optional<LastRecordsView> lastRecordsOf(const DataRoot& root, const database::Schemas& schemas,
-                                             const database::Registry& registry, const QString& identifier);
+std::optional<LastRecordsView> lastRecordsOf(database::Storage& storage, const database::Registry& registry,
+                                             const QString& identifier);
 QString noDataText(); // "В БД нет данных!!!"
 // The text file: its heading, the title, a rule, then each grid row followed by the rule.
 QStringList lastRecordsFileLines(const LastRecordsView& view);
@@ -49,9 +49,8 @@ int lateToleranceMinutes(int members);
 
 // done: members taken so far in both passes; returning false stops.
 using MemberListProgress = std::function<bool(int done, int total)>;
-GroupMemberList groupMemberList(const DataRoot& root, const database::Schemas& schemas,
-                                const database::Registry& registry, const Group& group,
-                                const MemberListProgress& progress = {});
+GroupMemberList groupMemberList(database::Storage& storage, const database::Registry& registry,
+                                const Group& group, const MemberListProgress& progress = {});
 // The text file: the lines without the banner.
 QStringList memberListFileLines(const GroupMemberList& list);
 // A line clicked: its model (characters 6..17) and serial number (19..27), blanks removed; nothing for

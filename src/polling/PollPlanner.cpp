@@ -160,10 +160,4 @@ void PollPlanner::releaseRow() {
     currentRow_ = -1;
 }
 
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
-                            bool rebuild, const QString& changedGroup) {
-    database::SqliteStorage storage(root, schemas);
-    return scheduleOfToday(root, storage, now, rebuild, changedGroup);
-}
-
 } // namespace tarn::polling

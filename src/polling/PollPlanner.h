@@ -33,17 +33,10 @@ QString askedItemFlags(const QString& flags, PollMode mode);
 // marked replaced and every other current row of scheduled polling takes its new row number.
 DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, const QDateTime& now,
                             bool rebuild = false, const QString& changedGroup = {});
-// The same over the table files under root.
-DaySchedule scheduleOfToday(const DataRoot& root, const database::Schemas& schemas, const QDateTime& now,
-                            bool rebuild = false, const QString& changedGroup = {});
 
 class PollPlanner {
 public:
     PollPlanner(const DataRoot& root, database::Storage& storage) : root_(root), storage_(storage) {}
-    // The same over the table files under root.
-    PollPlanner(const DataRoot& root, const database::Schemas& schemas)
-        : root_(root), ownStorage_(std::make_unique<database::SqliteStorage>(root, schemas)),
-          storage_(*ownStorage_) {}
 
     // The registry's polling list, none checked.
     void reloadPoints();
@@ -93,7 +86,6 @@ public:
 
 private:
     const DataRoot& root_;
-    std::unique_ptr<database::SqliteStorage> ownStorage_; // only when made over the table files
     database::Storage& storage_;
     ConsolePointList points_;
     QList<GroupEntry> groups_;

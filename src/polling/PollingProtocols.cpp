@@ -414,13 +414,13 @@ QString exchangesNoDataText(int languageIndex) {
     return uaRu(languageIndex, "Немає даних", "Нет данных");
 }
 
-ExchangesView rowExchangesView(const DataRoot& root, const database::Schemas& schemas, const QDate& day,
-                               const ScheduleRow& row, int languageIndex) {
+ExchangesView rowExchangesView(database::Storage& storage, const QDate& day, const ScheduleRow& row,
+                               int languageIndex) {
     ExchangesView view;
     const QString status = row.status.trimmed();
     const QList<database::JoinRow> rows =
         status == QStringLiteral("норма") || status == QStringLiteral("ошибка")
-            ? database::scheduleRowExchanges(root, schemas, day, row.number)
+            ? database::scheduleRowExchanges(storage, day, row.number)
             : QList<database::JoinRow>{};
     if (rows.isEmpty()) {
         view.error = exchangesNoDataText(languageIndex);
@@ -447,10 +447,9 @@ ExchangesView rowExchangesView(const DataRoot& root, const database::Schemas& sc
     return view;
 }
 
-ExchangesView dayExchangesView(const DataRoot& root, const database::Schemas& schemas, const QDate& day,
-                               int languageIndex) {
+ExchangesView dayExchangesView(database::Storage& storage, const QDate& day, int languageIndex) {
     ExchangesView view;
-    const QList<database::JoinRow> rows = database::dayExchanges(root, schemas, day);
+    const QList<database::JoinRow> rows = database::dayExchanges(storage, day);
     if (rows.isEmpty()) {
         view.error = exchangesNoDataText(languageIndex);
         return view;
@@ -552,10 +551,9 @@ QList<database::Point> registeredGroupMembers(const DataRoot& root, const GroupE
 
 // --- the poll protocol -----------------------------------------------------------------------------------
 
-ProtocolText pollProtocol(const DataRoot& root, const database::Schemas& schemas,
-                          const PollProtocolOptions& o) {
+ProtocolText pollProtocol(const DataRoot& root, database::Storage& storage, const PollProtocolOptions& o) {
     ProtocolText out;
-    const database::Registry registry(root, schemas);
+    const database::Registry registry(root, storage);
     const Selection s = o.object == ProtocolObject::Gas ? Selection{} : selectPoints(root, registry, o);
     // "Коррект" needs the window's current row (selectPoints looks it up), "Группа" a known group.
     if (!s.ok) {
@@ -574,8 +572,7 @@ ProtocolText pollProtocol(const DataRoot& root, const database::Schemas& schemas
     if (o.connections) w.connectionsHeader();
     for (const Point& p : s.points) {
         if (w.stopped()) break;
-        const QList<RequestLogEntry> entries =
-            database::requestLogEntries(root, schemas, p.identifier, filter);
+        const QList<RequestLogEntry> entries = database::requestLogEntries(storage, p.identifier, filter);
         if (o.connections)
             w.connections(entries);
         else
@@ -593,17 +590,17 @@ ProtocolText pollProtocol(const DataRoot& root, const database::Schemas& schemas
 
 // --- the point lists -------------------------------------------------------------------------------------
 
-ProtocolText pointList(const DataRoot& root, const database::Schemas& schemas, const PointListOptions& o) {
+ProtocolText pointList(const DataRoot& root, database::Storage& storage, const PointListOptions& o) {
     ProtocolText out;
     out.message = noInformationText(o.languageIndex);
     ListWriter w(o);
     if (o.object == ProtocolObject::Gas) {
-        const QList<database::GasRecord> records = database::gasRecords(root, schemas);
+        const QList<database::GasRecord> records = database::gasRecords(storage);
         if (records.isEmpty()) return out;
         w.title();
         w.gases(records);
     } else {
-        const database::Registry registry(root, schemas);
+        const database::Registry registry(root, storage);
         const Selection s = selectPoints(root, registry, o);
         if (!s.ok || (o.object == ProtocolObject::Points && s.points.isEmpty())) return out;
         w.title();

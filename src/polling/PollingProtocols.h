@@ -41,11 +41,10 @@ struct ExchangesView {
 QString exchangesNoDataText(int languageIndex);
 
 // The exchanges of one schedule row: only a row whose status is "норма" or "ошибка".
-ExchangesView rowExchangesView(const DataRoot& root, const database::Schemas& schemas, const QDate& day,
-                               const ScheduleRow& row, int languageIndex);
-// Every point polled that day, in any mode.
-ExchangesView dayExchangesView(const DataRoot& root, const database::Schemas& schemas, const QDate& day,
+ExchangesView rowExchangesView(database::Storage& storage, const QDate& day, const ScheduleRow& row,
                                int languageIndex);
+// Every point polled that day, in any mode.
+ExchangesView dayExchangesView(database::Storage& storage, const QDate& day, int languageIndex);
 // "Строка текущего опроса": the first row not polled yet ("--"), else the first row; -1 without rows.
 int nextPendingRow(const DaySchedule& schedule);
 
@@ -101,10 +100,9 @@ struct ProtocolText {
 // "В АРХІВІ НЕМАЄ ІНФОРМАЦІЇ" / "В АРХИВЕ НЕТ ИНФОРМАЦИИ".
 QString noInformationText(int languageIndex);
 
-ProtocolText pollProtocol(const DataRoot& root, const database::Schemas& schemas,
+ProtocolText pollProtocol(const DataRoot& root, database::Storage& storage,
                           const PollProtocolOptions& options);
-ProtocolText pointList(const DataRoot& root, const database::Schemas& schemas,
-                       const PointListOptions& options);
+ProtocolText pointList(const DataRoot& root, database::Storage& storage, const PointListOptions& options);
 
 // The work file's first line for a protocol or a list: "/" + object + "*опрос*" or "*перечень*" +
 // " Составлен:" + now + "/". The object is "кор.* " + model + " N " + serial of the current point

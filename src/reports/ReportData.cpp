@@ -157,12 +157,8 @@ QList<InterventionRecord> ArchiveTableSource::interventions(const QDateTime& fro
     return out;
 }
 
-DatabaseSource::DatabaseSource(const DataRoot& root, const database::Schemas& schemas, QString identifier)
-    : root_(root), schemas_(schemas), identifier_(std::move(identifier)) {}
-
-DatabaseSource::DatabaseSource(const DataRoot& root, std::shared_ptr<const database::Schemas> schemas,
-                               QString identifier)
-    : root_(root), kept_(std::move(schemas)), schemas_(*kept_), identifier_(std::move(identifier)) {}
+DatabaseSource::DatabaseSource(database::Storage& storage, QString identifier)
+    : storage_(&storage), identifier_(std::move(identifier)) {}
 
 QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTime& from,
                                                   const QDateTime& to) const {
@@ -170,13 +166,13 @@ QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTi
     const TableKind kind = archive == Archive::Hourly  ? TableKind::Hourly
                            : archive == Archive::Daily ? TableKind::Daily
                                                        : TableKind::Monthly;
-    const database::StoredRecords s = database::recordsBetween(root_, schemas_, kind, identifier_, from, to);
+    const database::StoredRecords s = database::recordsBetween(*storage_, kind, identifier_, from, to);
     const bool longRecord = kind != TableKind::Hourly;
     // The heat energy of the same days (months), by record time.
     QHash<QDateTime, std::pair<double, QString>> heat;
     if (longRecord) {
         const database::StoredRecords h =
-            database::recordsBetween(root_, schemas_, heatTable(archive), identifier_, from, to);
+            database::recordsBetween(*storage_, heatTable(archive), identifier_, from, to);
         const char* energy = archive == Archive::Daily ? "Ed" : "Em";
         for (int i = 0; i < h.rows.size(); ++i)
             heat.insert(QDateTime::fromString(h.value(i, "DT_Corr").toString(), Qt::ISODate),
@@ -225,7 +221,7 @@ QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTi
 
 QList<AlarmRecord> DatabaseSource::alarms(const QDateTime& from, const QDateTime& to) const {
     const database::StoredRecords s =
-        database::recordsBetween(root_, schemas_, database::TableKind::Alarm, identifier_, from, to);
+        database::recordsBetween(*storage_, database::TableKind::Alarm, identifier_, from, to);
     QList<AlarmRecord> out;
     for (int i = 0; i < s.rows.size(); ++i) {
         AlarmRecord r;
@@ -242,7 +238,7 @@ QList<AlarmRecord> DatabaseSource::alarms(const QDateTime& from, const QDateTime
 
 QList<InterventionRecord> DatabaseSource::interventions(const QDateTime& from, const QDateTime& to) const {
     const database::StoredRecords s =
-        database::recordsBetween(root_, schemas_, database::TableKind::Interference, identifier_, from, to);
+        database::recordsBetween(*storage_, database::TableKind::Interference, identifier_, from, to);
     QList<InterventionRecord> out;
     for (int i = 0; i < s.rows.size(); ++i)
         out.append({QDateTime::fromString(s.value(i, "DT_Corr").toString(), Qt::ISODate),
@@ -259,7 +255,7 @@ std::optional<double> storedNumber(const database::StoredRecords& s, int row, co
 
 QList<OperativeRecord> DatabaseSource::operative(const QDateTime& from, const QDateTime& to) const {
     const database::StoredRecords s =
-        database::recordsBetween(root_, schemas_, database::TableKind::Operative, identifier_, from, to);
+        database::recordsBetween(*storage_, database::TableKind::Operative, identifier_, from, to);
     QList<OperativeRecord> out;
     for (int i = 0; i < s.rows.size(); ++i)
         out.append({s.value(i, "NumWrCor").toInt(), storedStamp(s.value(i, "DT_Corr")),
@@ -271,7 +267,7 @@ QList<OperativeRecord> DatabaseSource::operative(const QDateTime& from, const QD
 
 QList<ServiceRecord> DatabaseSource::service(const QDateTime& from, const QDateTime& to) const {
     const database::StoredRecords s =
-        database::recordsBetween(root_, schemas_, database::TableKind::Service, identifier_, from, to);
+        database::recordsBetween(*storage_, database::TableKind::Service, identifier_, from, to);
     QList<ServiceRecord> out;
     for (int i = 0; i < s.rows.size(); ++i)
         out.append({s.value(i, "NumWrCor").toInt(), storedStamp(s.value(i, "DT_Corr")),
@@ -280,12 +276,12 @@ QList<ServiceRecord> DatabaseSource::service(const QDateTime& from, const QDateT
 }
 
 std::optional<QDateTime> DatabaseSource::newestInterventionTime() const {
-    return database::newestRecordTime(root_, schemas_, database::TableKind::Interference, identifier_);
+    return database::newestRecordTime(*storage_, database::TableKind::Interference, identifier_);
 }
 
 QList<MeasurementRecord> DatabaseSource::measurements(const QDateTime& from, const QDateTime& to) const {
-    const database::StoredRecords s = database::recordsBetween(
-        root_, schemas_, database::TableKind::Measurement, identifier_, from, to, "DateTime");
+    const database::StoredRecords s = database::recordsBetween(*storage_, database::TableKind::Measurement,
+                                                               identifier_, from, to, "DateTime");
     QList<MeasurementRecord> out;
     for (int i = 0; i < s.rows.size(); ++i)
         out.append({storedStamp(s.value(i, "DateTime")), storedNumber(s, i, "P"), storedNumber(s, i, "T"),

@@ -4,6 +4,7 @@
 // corrector that its head and parameter block print.
 #include "corrector/Archives.h"
 #include "database/Schema.h"
+#include "database/Storage.h"
 
 #include <QDateTime>
 #include <QList>
@@ -135,13 +136,11 @@ private:
     QString heatUnit_;
 };
 
-// The point's stored tables.
+// The point's stored tables, read through the run's storage, which must outlive the source. Each
+// question opens the tables it reads on the thread that asks, so a source may be asked from a worker.
 class DatabaseSource final : public ReportSource {
 public:
-    DatabaseSource(const DataRoot& root, const database::Schemas& schemas, QString identifier);
-    // The same, holding on to the layouts for as long as the source lives.
-    DatabaseSource(const DataRoot& root, std::shared_ptr<const database::Schemas> schemas,
-                   QString identifier);
+    DatabaseSource(database::Storage& storage, QString identifier);
     bool fromDatabase() const override { return true; }
     bool wasRead(corrector::Archive) const override { return true; }
     QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
@@ -154,9 +153,7 @@ public:
     std::optional<QDateTime> newestInterventionTime() const override;
 
 private:
-    DataRoot root_;
-    std::shared_ptr<const database::Schemas> kept_; // before schemas_, which may refer to it
-    const database::Schemas& schemas_;
+    database::Storage* storage_;
     QString identifier_;
 };
 

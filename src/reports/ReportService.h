@@ -6,6 +6,7 @@
 #include "common/DataRoot.h"
 #include "database/Registry.h"
 #include "database/Schema.h"
+#include "database/Storage.h"
 #include "reports/ReportData.h"
 
 #include <QList>
@@ -15,29 +16,29 @@ namespace tarn::reports {
 
 class ReportService {
 public:
-    // With the installation's layouts (kept alive by the caller), or without them: then the schema files
-    // in Work\ are read at each question, so a file mended while a window is open counts at once.
-    explicit ReportService(DataRoot root, const database::Schemas* schemas = nullptr);
-    // Layouts the service keeps itself (read once for a command).
-    ReportService(DataRoot root, database::Schemas schemas);
+    // The installation under root (its settings beside the tables) and its database through the run's
+    // storage, which must outlive the service and every source it makes: a server database is read
+    // the same as the table files.
+    ReportService(DataRoot root, database::Storage& storage);
 
     const DataRoot& root() const { return root_; }
-    // The layouts to use; ok false (and error) when the schema files do not load.
-    std::shared_ptr<const database::Schemas> schemas() const;
+    database::Storage& storage() const { return *storage_; }
+    // The layouts to use; ok false (and error) when the schema files did not load.
+    const database::Schemas& schemas() const { return storage_->schemas(); }
     // The registered points the search finds, in registry order; none when the layouts or the registry
     // cannot be read.
     QList<database::Point> points(const database::RegistrySearch& search) const;
     // One registered point; "failed" when the layouts or the registry cannot be read, so a caller never
     // takes a broken database for a point not registered.
     database::PointLookup point(const QString& identifier) const;
-    // The point's stored tables as a report reads them. The source keeps the layouts it was made with.
+    // The point's stored tables as a report reads them.
     std::unique_ptr<ReportSource> storedSource(const QString& identifier) const;
     // The delimiter of every CSV copy (Current\Delim.000).
     QChar csvDelimiter() const;
 
 private:
     DataRoot root_;
-    std::shared_ptr<const database::Schemas> schemas_; // empty: read from Work\ when asked
+    database::Storage* storage_;
 };
 
 } // namespace tarn::reports

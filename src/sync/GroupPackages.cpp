@@ -40,9 +40,9 @@ QString groupPackageFolder(const DataRoot& root, const QString& groupName) {
     return root.file(folder::MailBD, name);
 }
 
-GroupSaveRun::GroupSaveRun(const DataRoot& root, const database::Schemas& schemas, const QString& groupName,
+GroupSaveRun::GroupSaveRun(const DataRoot& root, database::Storage& storage, const QString& groupName,
                            int language, GroupLog log, Clock clock)
-    : root_(root), schemas_(schemas), groupName_(groupName.trimmed()), language_(language),
+    : root_(root), storage_(storage), groupName_(groupName.trimmed()), language_(language),
       log_(std::move(log)), clock_(std::move(clock)) {}
 
 QString GroupSaveRun::now() const {
@@ -64,7 +64,7 @@ bool GroupSaveRun::start() {
         finished_ = true;
         return false;
     }
-    database::Registry registry(root_, schemas_);
+    database::Registry registry(root_, storage_);
     const auto entry = polling::findGroupByName(root_, groupName_);
     if (!entry || !registry.ok()) {
         log_(uaRu(language_, "Не вибрана група!!!", "Не выбрана группа!!!"), LogColour::Red);
@@ -99,7 +99,7 @@ bool GroupSaveRun::step() {
     const QString prefix = now() + QLatin1Char('*') + QString::number(m.number);
     log_(prefix + QStringLiteral("* старт: ") + quotedText(m.title), LogColour::Blue);
     const QString package = QDir(folder_).filePath(m.identifier + QStringLiteral(".tbd"));
-    const PackOutcome outcome = packPoint(root_, schemas_, m.identifier, package);
+    const PackOutcome outcome = packPoint(root_, storage_.schemas(), m.identifier, package);
     if (outcome.ok) {
         ++packed_;
         packages_.append(package);

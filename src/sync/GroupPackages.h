@@ -7,7 +7,7 @@
 #include "common/Error.h"
 #include "common/LineColour.h"
 #include "common/Notifier.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 #include "link/LinkSettings.h"
 #include "sync/PointPackage.h"
 
@@ -34,8 +34,10 @@ QString groupPackageFolder(const DataRoot& root, const QString& groupName);
 
 class GroupSaveRun {
 public:
-    GroupSaveRun(const DataRoot& root, const database::Schemas& schemas, const QString& groupName,
-                 int language, GroupLog log, Clock clock = {});
+    // The members come from the registry through storage (which must outlive the run); each member's
+    // package is made from its table files under root, with storage's layouts.
+    GroupSaveRun(const DataRoot& root, database::Storage& storage, const QString& groupName, int language,
+                 GroupLog log, Clock clock = {});
     // The heading, the folder made; false (and the reason logged) when there is nothing to run.
     bool start();
     // Packs the next member; false once the run is over.
@@ -57,7 +59,7 @@ private:
     void finish();
 
     DataRoot root_;
-    const database::Schemas& schemas_;
+    database::Storage& storage_;
     QString groupName_;
     int language_;
     GroupLog log_;

@@ -300,7 +300,8 @@ TEST(ProgramFromFileWindow, TheRegistryRowsFileIsWrittenFromTheWindow) {
     test::TempHome home;
     database::writeMissingSchemaFiles(home.root());
     const database::Schemas schemas = database::loadSchemas(home.root());
-    database::Registry registry(home.root(), schemas);
+    database::SqliteStorage storage(home.root(), schemas);
+    database::Registry registry(home.root(), storage);
     for (const auto& [id, serial, model] :
          {std::tuple{"w04870", "04870", "ТАРН-1.02  "}, std::tuple{"t06104", "06104", "ТАРН-2.01  "}}) {
         database::Point p;
@@ -313,7 +314,7 @@ TEST(ProgramFromFileWindow, TheRegistryRowsFileIsWrittenFromTheWindow) {
                                         pointParameterFilePath(home.root(), QStringLiteral("w04870"))));
     r.model().ClearWindow();
 
-    TfPrPar window(r.model(), r.engine, r.gate, r.notifier, {home.root(), &schemas, kRussian});
+    TfPrPar window(r.model(), r.engine, r.gate, r.notifier, {home.root(), &storage, kRussian});
     window.program().stepDelayMs = 1;
     window.show();
     // An empty corrector window: the first registry row's file is loaded.

@@ -286,6 +286,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     test::TempHome home;
     database::writeMissingSchemaFiles(home.root());
     const database::Schemas schemas = database::loadSchemas(home.root());
+    database::SqliteStorage storage(home.root(), schemas);
 
     // A synchronised copy takes its database from the master: nothing is asked, added or stored.
     StoreRequestHooks leave;
@@ -293,7 +294,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     leave.configureNewPoint = [&asked](database::Point&) { return asked = true, false; };
     r.settings.syncOn = true;
     auto result =
-        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
     r.settings.syncOn = false;
     EXPECT_FALSE(result.stored);
     EXPECT_EQ(result.error, synchronisedCopyText());
@@ -303,7 +304,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
 
     // The user leaves the configurator: nothing is added, nothing stored.
     result =
-        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(result.stored);
     EXPECT_TRUE(result.error.isEmpty());
@@ -316,7 +317,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
         return true;
     };
     result =
-        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, save);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, save);
     ASSERT_TRUE(result.stored) << result.error.toStdString();
     EXPECT_TRUE(result.added);
     EXPECT_EQ(result.identifier, QStringLiteral("t01234"));
@@ -327,7 +328,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     EXPECT_EQ(point->config[database::config::Flags], QStringLiteral("01000000000"));
     // A known point is stored at once, without the configurator.
     result =
-        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
     EXPECT_TRUE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_EQ(result.result.kinds[0].dropped, 30);
@@ -344,6 +345,7 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     test::TempHome home;
     database::writeMissingSchemaFiles(home.root());
     const database::Schemas schemas = database::loadSchemas(home.root());
+    database::SqliteStorage storage(home.root(), schemas);
     qputenv("TARN_DB_BUSY_WAIT_MS", "20");
     bool configuratorOpened = false;
     StoreRequestHooks hooks;
@@ -361,14 +363,14 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     // Known point; another program holds the registry in a write transaction: the header (a new link
     // address) cannot be written.
     ASSERT_TRUE(
-        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks)
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks)
             .stored);
     const QString registryPath = database::tablePath(home.root(), database::TableKind::Registry);
     {
         test::SqliteHolder holder(registryPath);
         ASSERT_TRUE(holder.lockForWriting());
         configuratorOpened = false;
-        const auto result = storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 7,
+        const auto result = storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 7,
                                               kRussian, {3}, 5, hooks);
         EXPECT_FALSE(result.stored);
         EXPECT_FALSE(result.error.isEmpty());
@@ -381,7 +383,7 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     const qsizetype hoursBefore = storedHours();
     ASSERT_TRUE(test::damageTableFile(registryPath));
     const auto result =
-        storeAfterReading(home.root(), schemas, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks);
     EXPECT_FALSE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_FALSE(result.error.isEmpty());

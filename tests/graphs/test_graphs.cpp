@@ -56,6 +56,7 @@ struct Db {
     test::TempHome home;
     test::RecordingNotifier notifier;
     database::Schemas schemas;
+    database::SqliteStorage storage{home.root(), schemas};
 
     Db() {
         database::writeMissingSchemaFiles(home.root());
@@ -236,20 +237,17 @@ TEST(PointGraph, OneRecordIsNoGraphAndTickedParametersTakeTheSeriesInListOrder) 
     const database::Point point = db.addPoint(12345);
     db.addRecord(TableKind::Hourly, point.identifier, at(1, 10), {{"Vwrk", 5.0}, {"P", 0.3}, {"Kkor", 1.1}});
     PointGraphRequest request = hourlyRequest({7, 0, 4});
-    EXPECT_EQ(selectPointRecords(db.root(), db.schemas, point, request).refusal,
-              QStringLiteral("В БД нет данных!"));
+    EXPECT_EQ(selectPointRecords(db.storage, point, request).refusal, QStringLiteral("В БД нет данных!"));
     PointGraphRequest none = hourlyRequest({});
-    EXPECT_EQ(selectPointRecords(db.root(), db.schemas, point, none).refusal,
-              QStringLiteral("Не выбран график!"));
+    EXPECT_EQ(selectPointRecords(db.storage, point, none).refusal, QStringLiteral("Не выбран график!"));
     database::Point unknown = point;
     unknown.identifier.clear();
     db.addRecord(TableKind::Hourly, point.identifier, at(1, 11), {{"Vwrk", 2.0}, {"P", 0.35}, {"Kkor", 1.2}});
     db.addRecord(TableKind::Hourly, point.identifier, at(1, 12), {{"Vwrk", 2.0}, {"P", 0.25}, {"Kkor", 1.2}});
     db.addRecord(TableKind::Hourly, point.identifier, at(3, 12), {{"Vwrk", 99.0}}); // after the period
-    EXPECT_EQ(selectPointRecords(db.root(), db.schemas, unknown, request).refusal,
-              QStringLiteral("В БД нет данных!"));
+    EXPECT_EQ(selectPointRecords(db.storage, unknown, request).refusal, QStringLiteral("В БД нет данных!"));
 
-    const PointSelection s = selectPointRecords(db.root(), db.schemas, point, request);
+    const PointSelection s = selectPointRecords(db.storage, point, request);
     ASSERT_EQ(s.refusal, QString());
     ASSERT_EQ(s.records.rows.size(), 3);
     const GraphColours colours = GraphColours::defaults();
@@ -290,7 +288,7 @@ TEST(PointGraph, PercentageScaleUsesTheFirstPassExtremesAndHoldsTheAxis) {
     for (int i = 0; i < 4; ++i)
         db.addRecord(TableKind::Hourly, point.identifier, at(1, i), {{"T", temperatures[i]}, {"Ksg", 0.998}});
     PointGraphRequest request = hourlyRequest({5, 6});
-    const PointSelection s = selectPointRecords(db.root(), db.schemas, point, request);
+    const PointSelection s = selectPointRecords(db.storage, point, request);
     ASSERT_EQ(s.refusal, QString());
     const GraphPicture absolute = buildPointGraph(s.records, request, GraphStyle{}, GraphColours::defaults());
     const GraphPicture percent =
@@ -316,7 +314,7 @@ TEST(PointGraph, BrokenLinesStyleFiveSeriesAndBlackAndWhiteDrawsEverythingBlack)
     for (int i = 0; i < 2; ++i)
         db.addRecord(TableKind::Hourly, point.identifier, at(1, i), {{"Vwrk", 1.0 + i}});
     PointGraphRequest request = hourlyRequest({0, 1, 2, 3, 4, 5, 6});
-    const PointSelection s = selectPointRecords(db.root(), db.schemas, point, request);
+    const PointSelection s = selectPointRecords(db.storage, point, request);
     GraphStyle broken;
     broken.solid = false;
     broken.width = 4;
@@ -357,7 +355,7 @@ TEST(PointGraph, FlowClassesComeFromTwelveStatusCharactersInFiveMinuteSteps) {
                  {{"Help", QStringLiteral("---xxxxxxxxxxxx")}});
     PointGraphRequest request = hourlyRequest({});
     request.archive = GraphArchive::FlowClasses;
-    const PointSelection s = selectPointRecords(db.root(), db.schemas, point, request);
+    const PointSelection s = selectPointRecords(db.storage, point, request);
     ASSERT_EQ(s.refusal, QString());
     const GraphPicture g = buildPointGraph(s.records, request, GraphStyle{}, GraphColours::defaults());
     ASSERT_EQ(g.curves.size(), 6);
@@ -401,7 +399,7 @@ TEST(GroupGraph, SumsOfTheSummaryRowsBecomeTheCurvesAndEmptyIntervalsAddNoPoint)
     daily(b.identifier, 1, 2.5, 0.5);
     daily(a.identifier, 3, 4.0, 0.0);
 
-    polling::GroupSummary summary(db.root(), db.schemas, db.notifier, kRussian);
+    polling::GroupSummary summary(db.root(), db.storage, db.notifier, kRussian);
     polling::SummaryRequest request;
     request.groupName = QStringLiteral("Юг");
     request.from = at(1, 0);
@@ -513,7 +511,7 @@ TEST(GraphWindow, DialogOpensTheWindowWhichScalesOnceSavesAskingBeforeOverwritin
 
     TfMakeGrafMK::Input input;
     input.root = db.root();
-    input.schemas = &db.schemas;
+    input.storage = &db.storage;
     input.language = kRussian;
     input.identifier = point.identifier;
     bool shown = false;
@@ -706,7 +704,7 @@ TEST(GraphHooks, ReportWindowAndDatabaseWindowOpenTheGraphDialogsOnTheirPoint) {
     input.language = kRussian;
     input.databaseOnly = true;
     input.identifier = point.identifier;
-    input.schemas = &db.schemas;
+    input.storage = &db.storage;
     input.openPointGraph = [&asked](const QString& id, QWidget*) {
         asked.append(QStringLiteral("point ") + id);
     };

@@ -125,6 +125,7 @@ TEST(DayBoard, TheInstallationsRowsComeFromTheGroupFilesAndTodaysJoinTable) {
     test::TempHome home;
     database::writeMissingSchemaFiles(home.root());
     const database::Schemas schemas = database::loadSchemas(home.root());
+    database::SqliteStorage storage(home.root(), schemas);
     database::Registry registry(home.root(), schemas);
     for (const char* serial : {"00011", "00022", "00033"}) {
         database::Point p;
@@ -150,7 +151,7 @@ TEST(DayBoard, TheInstallationsRowsComeFromTheGroupFilesAndTodaysJoinTable) {
                     .isEmpty());
     const QDateTime now(kDay, QTime(8, 30));
     const QList<BoardRow> rows =
-        dayBoardOf(home.root(), schemas, scheduleOfToday(home.root(), schemas, now), now);
+        dayBoardOf(home.root(), storage, scheduleOfToday(home.root(), storage, now), now);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].identifier, QStringLiteral("t00011"));
     EXPECT_EQ(rows[0].result, QStringLiteral("--"));
@@ -160,7 +161,7 @@ TEST(DayBoard, TheInstallationsRowsComeFromTheGroupFilesAndTodaysJoinTable) {
     EXPECT_EQ(rows[1].result, QStringLiteral("нет связи с модемом"));
     EXPECT_EQ(rows[1].nextWindow, QStringLiteral("08:00-09:00"));
     // Another day's board starts empty: yesterday's failures are not today's.
-    EXPECT_EQ(dayBoardOf(home.root(), schemas, scheduleOfToday(home.root(), schemas, now.addDays(1)),
+    EXPECT_EQ(dayBoardOf(home.root(), storage, scheduleOfToday(home.root(), storage, now.addDays(1)),
                          now.addDays(1))
                   .at(1)
                   .result,

@@ -362,6 +362,7 @@ struct StoredGroup {
     test::TempHome home;
     test::RecordingNotifier notifier;
     database::Schemas schemas;
+    database::SqliteStorage storage{home.root(), schemas};
 
     StoredGroup() {
         database::writeMissingSchemaFiles(home.root());
@@ -431,7 +432,7 @@ struct StoredGroup {
 
 TEST(GroupSummaryWindow, RunsMemberByMemberThenOffersTheFormsAndKeepsThePanelSizes) {
     StoredGroup db;
-    TfGroupSummary window(db.home.root(), db.schemas, db.notifier, kRussian);
+    TfGroupSummary window(db.home.root(), db.storage, db.notifier, kRussian);
     window.stepIntervalMs = 1;
     SummaryRequest request;
     request.groupName = QStringLiteral("Юг");
@@ -464,7 +465,7 @@ TEST(GroupSummaryWindow, ReportListingThroughTheWindowWithTheMatrixForTheCsvFile
     StoredGroup db;
     GroupListingRequest r;
     r.root = db.home.root();
-    r.schemas = &db.schemas;
+    r.storage = &db.storage;
     r.languageIndex = kRussian;
     r.archive = reports::ListingArchive::Daily;
     r.period = reports::ReportPeriod::Range;
@@ -512,7 +513,7 @@ TEST(GroupReportWindow, AGroupsAlarmArchiveRecordByRecordListsEveryMemberAndClos
     input.root = db.home.root();
     input.language = kRussian;
     input.databaseOnly = true;
-    input.schemas = &db.schemas;
+    input.storage = &db.storage;
     input.askSavePath = [](const QString&, const QString&) { return QString(); };
     reports::TPrint_ku window(std::move(input), db.notifier);
     reports::ReportOptions o;
@@ -567,7 +568,7 @@ TEST(GroupMemberListWindow, ARightClickChoosesTheMemberAndOpensTheConsolesPointM
     };
     window.showPointMenu = [&](const QPoint&) { ++menus; };
     window.show();
-    window.showGroup(g.schemas, loadGroup(g.home.root(), loadGroupList(g.home.root()).first().file));
+    window.showGroup(g.storage, loadGroup(g.home.root(), loadGroupList(g.home.root()).first().file));
     // The passes run beside the window's event loop; the list is there once they have ended.
     EXPECT_TRUE(window.building());
     ManualClock clock;

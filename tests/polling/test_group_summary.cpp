@@ -29,6 +29,7 @@ struct Db {
     test::TempHome home;
     test::RecordingNotifier notifier;
     database::Schemas schemas;
+    database::SqliteStorage storage{home.root(), schemas};
     QDateTime now{QDate(2024, 3, 10), QTime(12, 0)};
 
     Db() {
@@ -146,7 +147,7 @@ TEST(GroupSummary, DailyRowsSumMembersOnceWithFlagsAndTellWhichMembersLackData) 
     db.addRecord(TableKind::Daily, b, at(3, 9), 2.5, QStringLiteral("---"), 0.3); // the same record again
     db.addRecord(TableKind::Daily, a, at(4, 9), 100.0);                           // after the period
 
-    GroupSummary s(db.root(), db.schemas, db.notifier, kRussian);
+    GroupSummary s(db.root(), db.storage, db.notifier, kRussian);
     ASSERT_EQ(runGroupSummary(s, db.daily(QDate(2024, 3, 1), QDate(2024, 3, 3))), QString());
     EXPECT_TRUE(s.finished());
     EXPECT_EQ(s.title(), QStringLiteral("\"отчет\" - подготовка данных группы  : \"Юг\""));
@@ -191,7 +192,7 @@ TEST(GroupSummary, HourlyRowsFollowTheHourAndRoundVolumesButNotTheirTotals) {
     r.from = at(1, 10);
     r.to = at(1, 12);
 
-    GroupSummary s(db.root(), db.schemas, db.notifier, kUkrainian);
+    GroupSummary s(db.root(), db.storage, db.notifier, kUkrainian);
     ASSERT_EQ(s.open(r), QString());
     EXPECT_EQ(s.periodBegin(), QStringLiteral("01.03.2024 10:00"));
     EXPECT_EQ(s.memberCount(), 1);
@@ -219,7 +220,7 @@ TEST(GroupSummary, TheEleventhMemberSumsButHasNoTableOfItsOwn) {
     db.saveGroupOf(ids);
     SummaryRequest r = db.daily(QDate(2024, 3, 1), QDate(2024, 3, 1));
     r.memberTables = true;
-    GroupSummary s(db.root(), db.schemas, db.notifier, kRussian);
+    GroupSummary s(db.root(), db.storage, db.notifier, kRussian);
     ASSERT_EQ(runGroupSummary(s, r), QString());
     EXPECT_EQ(s.intervals().at(0).cells(false).mid(2),
               (QStringList{"11", "22", "0", "0", "11", "22", "И/В"}));
@@ -234,10 +235,10 @@ TEST(GroupSummary, RefusesABackwardPeriodOrNoGroupAndStopsAtAMissingParameterFil
     const QString a = db.addPoint(11111), b = db.addPoint(12346, false);
     db.saveGroupOf({a, b});
     db.addRecord(TableKind::Daily, a, at(1, 9), 4.0);
-    GroupSummary s(db.root(), db.schemas, db.notifier, kRussian);
+    GroupSummary s(db.root(), db.storage, db.notifier, kRussian);
     EXPECT_EQ(s.open(db.daily(QDate(2024, 3, 2), QDate(2024, 3, 1))),
               QStringLiteral("Ошибка выбранного периода"));
-    GroupSummary ua(db.root(), db.schemas, db.notifier, kUkrainian);
+    GroupSummary ua(db.root(), db.storage, db.notifier, kUkrainian);
     EXPECT_EQ(ua.open(db.daily(QDate(2024, 3, 2), QDate(2024, 3, 1))),
               QStringLiteral("Помилка вибраного періоду"));
     SummaryRequest unnamed = db.daily(QDate(2024, 3, 1), QDate(2024, 3, 1));
@@ -254,7 +255,7 @@ TEST(GroupSummary, RefusesABackwardPeriodOrNoGroupAndStopsAtAMissingParameterFil
     EXPECT_EQ(db.notifier.texts(), QStringList{stop});
 
     // A cancel between steps: nothing more is taken.
-    GroupSummary c(db.root(), db.schemas, db.notifier, kRussian);
+    GroupSummary c(db.root(), db.storage, db.notifier, kRussian);
     ASSERT_EQ(c.open(db.daily(QDate(2024, 3, 1), QDate(2024, 3, 1))), QString());
     c.cancel();
     EXPECT_FALSE(c.step());
@@ -292,7 +293,7 @@ TEST(GroupAlarms, TheTableMarksWhatOccurredAtEachMember) {
     m.situations.fill(false);
     m.situations[0] = m.situations[3] = m.situations[15] = true;
 
-    GroupAlarmTable t = groupAlarmTable(db.root(), db.schemas, db.notifier, kRussian, QStringLiteral("Юг"),
+    GroupAlarmTable t = groupAlarmTable(db.root(), db.storage, db.notifier, kRussian, QStringLiteral("Юг"),
                                         at(1, 0), at(2, 0), m);
     ASSERT_TRUE(t.failure.isEmpty());
     ASSERT_EQ(t.lines.size(), 4 + 3 + 4);
@@ -312,14 +313,14 @@ TEST(GroupAlarms, TheTableMarksWhatOccurredAtEachMember) {
     m.legend = false;
     m.situations.fill(false);
     m.situations[1] = true;
-    t = groupAlarmTable(db.root(), db.schemas, db.notifier, kUkrainian, QStringLiteral("Юг"), at(1, 0),
+    t = groupAlarmTable(db.root(), db.storage, db.notifier, kUkrainian, QStringLiteral("Юг"), at(1, 0),
                         at(2, 0), m);
     EXPECT_EQ(t.lines.size(), 4);
     EXPECT_EQ(t.lines.last(), QStringLiteral(" **записів не було**"));
 
     const QString c = db.addPoint(33333, false);
     db.saveGroupOf({a, c}, QStringLiteral("Север"));
-    t = groupAlarmTable(db.root(), db.schemas, db.notifier, kRussian, QStringLiteral("Север"), at(1, 0),
+    t = groupAlarmTable(db.root(), db.storage, db.notifier, kRussian, QStringLiteral("Север"), at(1, 0),
                         at(2, 0), m);
     EXPECT_TRUE(t.stopped);
     EXPECT_EQ(t.failure,
@@ -341,7 +342,7 @@ TEST(MemberList, AMemberLaggingMoreThanTenMinutesAMemberIsRed) {
     db.addStoring(ids[4], at(1, 11));     // exactly the tolerance behind
     const Group g = db.saveGroupOf(ids);
     const database::Registry registry(db.root(), db.schemas);
-    const GroupMemberList list = groupMemberList(db.root(), db.schemas, registry, g);
+    const GroupMemberList list = groupMemberList(db.storage, registry, g);
     EXPECT_EQ(list.title, QStringLiteral("Группа - \"Юг\""));
     ASSERT_EQ(list.lines.size(), 6);
     QList<bool> late;
@@ -367,8 +368,8 @@ TEST(LastRecords, EachTableGivesWhenItWasStoredAndItsOwnRecordTime) {
     db.addRecord(TableKind::Hourly, a, at(1, 11), 1.0);
     db.addStoring(a, at(1, 12));
     const database::Registry registry(db.root(), db.schemas);
-    EXPECT_FALSE(lastRecordsOf(db.root(), db.schemas, registry, QStringLiteral("t99999")).has_value());
-    const auto view = lastRecordsOf(db.root(), db.schemas, registry, a);
+    EXPECT_FALSE(lastRecordsOf(db.storage, registry, QStringLiteral("t99999")).has_value());
+    const auto view = lastRecordsOf(db.storage, registry, a);
     ASSERT_TRUE(view);
     EXPECT_EQ(view->title, QStringLiteral("ТАРН-2.01 №11111 владелец:Облгаз"));
     ASSERT_EQ(view->rows.size(), kLastRecordsRows);

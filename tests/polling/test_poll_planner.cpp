@@ -15,7 +15,8 @@ namespace {
 struct PlannerRig {
     test::TempHome home;
     database::Schemas schemas;
-    PollPlanner planner{home.root(), schemas};
+    database::SqliteStorage storage{home.root(), schemas};
+    PollPlanner planner{home.root(), storage};
 
     PlannerRig() {
         database::writeMissingSchemaFiles(home.root());

@@ -484,7 +484,7 @@ TEST(PollingRun, TheConnectionTimeRunsUntilTheModemHasHungUpAsItsCallLogShows) {
     // The escape reached the modem as an escape: "ATH0" hung the call up, it was not data to the corrector.
     ASSERT_EQ(ended.value(QStringLiteral("by")).toString(), QStringLiteral("ATH"));
     const QList<database::RequestLogEntry> log =
-        database::requestLogEntries(r.home.root(), r.ctx->schemas, QStringLiteral("10101"), {});
+        database::requestLogEntries(r.ctx->storage(), QStringLiteral("10101"), {});
     ASSERT_EQ(log.size(), 1);
     const database::RequestLogEntry& e = log.first();
     // The stored times are whole seconds: each is at or after the modem's own event, so the connection
@@ -743,7 +743,7 @@ TEST(PollingRun, PollingTheFailedAgainTakesOnlyTheFailedMembersWhileTheWindowIsO
     ASSERT_TRUE(r.pollFirstGroup());
 
     const auto board = [&r] {
-        return dayBoardOf(r.home.root(), r.ctx->schemas, r.run->schedule(), r.run->now());
+        return dayBoardOf(r.home.root(), r.ctx->storage(), r.run->schedule(), r.run->now());
     };
     const QStringList failed = failedMembers(board(), QStringLiteral("Котельні"));
     ASSERT_EQ(failed, QStringList{QStringLiteral("05555")});

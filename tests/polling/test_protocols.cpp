@@ -30,6 +30,7 @@ QDateTime at(int h, int m, int s = 0) {
 struct Db {
     test::TempHome home;
     database::Schemas schemas;
+    database::SqliteStorage storage{home.root(), schemas};
     Db() {
         database::writeMissingSchemaFiles(home.root());
         schemas = database::loadSchemas(home.root());
@@ -138,7 +139,7 @@ TEST(PollProtocol, ModemConnectionsCountAndTotalPerPointAndOverall) {
     db.log(QStringLiteral("t54321"), at(11, 0), {{QStringLiteral("bStrQuest"), QStringLiteral("кабель БД")}});
     db.connection(QStringLiteral("t54321"), at(23, 59, 30), 1); // after the window's last minute
 
-    ProtocolText r = pollProtocol(db.root(), db.schemas, pollOptions(true, true));
+    ProtocolText r = pollProtocol(db.root(), db.storage, pollOptions(true, true));
     ASSERT_TRUE(r.ready);
     const QString rule(110, '-');
     EXPECT_EQ(
@@ -171,7 +172,7 @@ TEST(PollProtocol, ModemConnectionsCountAndTotalPerPointAndOverall) {
     EXPECT_EQ(r.lines.last(), rule);
 
     // Without "Дата": each point's last connection, counted 1; the overall count is the points written.
-    r = pollProtocol(db.root(), db.schemas, pollOptions(true, false));
+    r = pollProtocol(db.root(), db.storage, pollOptions(true, false));
     EXPECT_EQ(r.lines.first(), QStringLiteral("**ПРОТОКОЛ  - /Последнее соединение \"модем БД\"/"));
     EXPECT_EQ(r.lines.filter(QStringLiteral("|итого прибор")).size(), 0);
     EXPECT_EQ(r.lines.filter(QStringLiteral("|ТАРН")).size(), 2);
@@ -185,7 +186,7 @@ TEST(PollProtocol, ModemConnectionsCountAndTotalPerPointAndOverall) {
     ua.languageIndex = kUkrainian;
     ua.from = at(0, 0).addDays(1);
     ua.to = ua.from.addDays(1);
-    r = pollProtocol(db.root(), db.schemas, ua);
+    r = pollProtocol(db.root(), db.storage, ua);
     EXPECT_EQ(
         r.lines.mid(2),
         (QStringList{QStringLiteral("|прибор     |сер.н.|кол.з’єдн|д/в початок        |д/в кiнец          "
@@ -237,24 +238,24 @@ TEST(PollProtocol, StoringRunsShowWhatWasAskedAndWhatWasStored) {
                               QStringLiteral("\"корр.текущ.времени\" - -- /время коррекции/"),
                               QStringLiteral("ошибка - \"нет ответа\"")};
 
-    ProtocolText r = pollProtocol(db.root(), db.schemas, pollOptions(false, true));
+    ProtocolText r = pollProtocol(db.root(), db.storage, pollOptions(false, true));
     ASSERT_TRUE(r.ready);
     EXPECT_EQ(r.lines, (QStringList{QStringLiteral("**ПРОТОКОЛ  - /Опрос за время c 10.03.2024 00:00 по "
                                                    "10.03.2024 23:59/")} +
                         header + cableRun + fileRun + QStringList{stars, stars}));
 
     // The latest only, and a type chosen.
-    r = pollProtocol(db.root(), db.schemas, pollOptions(false, false));
+    r = pollProtocol(db.root(), db.storage, pollOptions(false, false));
     EXPECT_EQ(r.lines, (QStringList{QStringLiteral("**ПРОТОКОЛ  - /Последний опрос    /")} + header +
                         fileRun + QStringList{stars, stars}));
     PollProtocolOptions cable = pollOptions(false, false);
     cable.pollType = QStringLiteral("кабель БД");
-    r = pollProtocol(db.root(), db.schemas, cable);
+    r = pollProtocol(db.root(), db.storage, cable);
     EXPECT_EQ(r.lines.mid(1), (header + cableRun + QStringList{stars, stars}));
 
     // No run in the window at all: the star rules and the empty listing's line.
     cable.pollType = QStringLiteral("ДТУ");
-    r = pollProtocol(db.root(), db.schemas, cable);
+    r = pollProtocol(db.root(), db.storage, cable);
     EXPECT_EQ(r.lines.mid(1), (QStringList{stars, stars, QStringLiteral(" **записей не было**")}));
 }
 
@@ -269,33 +270,33 @@ TEST(PollProtocol, ChecksSelectionLinesAndGroups) {
 
     PollProtocolOptions o = pollOptions(true, false);
     o.currentPoint = QStringLiteral("t77777"); // the window's row is not registered
-    ProtocolText r = pollProtocol(db.root(), db.schemas, o);
+    ProtocolText r = pollProtocol(db.root(), db.storage, o);
     EXPECT_FALSE(r.ready);
     EXPECT_EQ(r.message, QStringLiteral("В АРХИВЕ НЕТ ИНФОРМАЦИИ"));
     EXPECT_TRUE(r.lines.isEmpty());
 
     o.currentPoint = QStringLiteral("t12345");
     o.filters.set(PointFilter::Owner, QStringLiteral("Газ"));
-    r = pollProtocol(db.root(), db.schemas, o);
+    r = pollProtocol(db.root(), db.storage, o);
     ASSERT_TRUE(r.ready);
     EXPECT_EQ(r.lines.mid(1, 2), (QStringList{QStringLiteral("протокол составлен с селекцией : "),
                                               QStringLiteral(" - владелец Газ")}));
     EXPECT_EQ(r.lines.filter(QStringLiteral("|ТАРН")).size(), 1);
     // The user's text is a value, never SQL.
     o.filters.set(PointFilter::Organisation, QStringLiteral("\" OR 1=1 --"));
-    r = pollProtocol(db.root(), db.schemas, o);
+    r = pollProtocol(db.root(), db.storage, o);
     EXPECT_TRUE(r.lines.filter(QStringLiteral("|ТАРН")).isEmpty());
     EXPECT_EQ(r.lines.last(), QStringLiteral("--------- в БД нет данных --------"));
 
     PollProtocolOptions g = pollOptions(true, false);
     g.object = ProtocolObject::Group;
     g.group = QStringLiteral(" КотельніПівн ");
-    r = pollProtocol(db.root(), db.schemas, g);
+    r = pollProtocol(db.root(), db.storage, g);
     ASSERT_TRUE(r.ready);
     EXPECT_EQ(r.lines.at(1), QStringLiteral("группа \"Котельні Півн\" :"));
     EXPECT_EQ(r.lines.filter(QStringLiteral("|ТАРН")).size(), 1);
     g.group = QStringLiteral("Школи");
-    EXPECT_FALSE(pollProtocol(db.root(), db.schemas, g).ready);
+    EXPECT_FALSE(pollProtocol(db.root(), db.storage, g).ready);
 }
 
 TEST(PointList, ShortTableCardsGroupsAndGases) {
@@ -306,7 +307,7 @@ TEST(PointList, ShortTableCardsGroupsAndGases) {
 
     PointListOptions o;
     o.languageIndex = kRussian;
-    ProtocolText r = pointList(db.root(), db.schemas, o);
+    ProtocolText r = pointList(db.root(), db.storage, o);
     ASSERT_TRUE(r.ready);
     const QString rule(73, '-');
     EXPECT_EQ(
@@ -320,7 +321,7 @@ TEST(PointList, ShortTableCardsGroupsAndGases) {
 
     o.full = true;
     o.filters.set(PointFilter::Serial, QStringLiteral("54321"));
-    r = pointList(db.root(), db.schemas, o);
+    r = pointList(db.root(), db.storage, o);
     const QString dashes(75, '-');
     EXPECT_EQ(r.lines,
               (QStringList{QStringLiteral("**ПРОТОКОЛ  - /Перечень/все корректора БД/"),
@@ -341,7 +342,7 @@ TEST(PointList, ShortTableCardsGroupsAndGases) {
     // A telephone point: the password hidden, the three telephone lines and the gas; no link: neither.
     o.languageIndex = kUkrainian;
     o.filters = {};
-    r = pointList(db.root(), db.schemas, o);
+    r = pointList(db.root(), db.storage, o);
     EXPECT_EQ(r.lines.filter(QStringLiteral("пароль................ XXXX")).size(), 2);
     EXPECT_FALSE(r.lines.join('\n').contains(QStringLiteral("7351")));
     EXPECT_EQ(
@@ -355,11 +356,11 @@ TEST(PointList, ShortTableCardsGroupsAndGases) {
 
     // No point passes the filters: nothing is written.
     o.filters.set(PointFilter::Model, QStringLiteral("КВОН"));
-    r = pointList(db.root(), db.schemas, o);
+    r = pointList(db.root(), db.storage, o);
     EXPECT_FALSE(r.ready);
     EXPECT_EQ(r.message, QStringLiteral("В АРХІВІ НЕМАЄ ІНФОРМАЦІЇ"));
     o.filters.set(PointFilter::Model, QStringLiteral("ТАРН-2.01")); // stored padded
-    EXPECT_TRUE(pointList(db.root(), db.schemas, o).ready);
+    EXPECT_TRUE(pointList(db.root(), db.storage, o).ready);
 
     // A group: numbered by the registered members only; a group of none ends with the empty listing line.
     db.group(QStringLiteral("Школи"),
@@ -369,25 +370,25 @@ TEST(PointList, ShortTableCardsGroupsAndGases) {
     g.languageIndex = kRussian;
     g.object = ProtocolObject::Group;
     g.group = QStringLiteral("Школи");
-    r = pointList(db.root(), db.schemas, g);
+    r = pointList(db.root(), db.storage, g);
     EXPECT_EQ(r.lines.at(0), QStringLiteral("**ПРОТОКОЛ  - /Перечень/группа корректоров/"));
     EXPECT_EQ(r.lines.at(1), QStringLiteral("группа \"Школи\" :"));
     EXPECT_TRUE(r.lines.at(6).startsWith(QStringLiteral("|1    |ТАРН-2.01   |11111 |")));
     g.group = QStringLiteral("Порожня");
-    r = pointList(db.root(), db.schemas, g);
+    r = pointList(db.root(), db.storage, g);
     EXPECT_EQ(r.lines.last(), QStringLiteral(" **записей не было**"));
 
     // Gases: none besides the seed record is no list; then five lines and a rule each.
     PointListOptions gas;
     gas.languageIndex = kRussian;
     gas.object = ProtocolObject::Gas;
-    EXPECT_FALSE(pointList(db.root(), db.schemas, gas).ready);
+    EXPECT_FALSE(pointList(db.root(), db.storage, gas).ready);
     database::Gases gases(db.root(), db.schemas);
     ASSERT_EQ(gases.add({QStringLiteral("природный"), QStringLiteral("0.68"), QStringLiteral("0.1"),
                          QStringLiteral("1.2")},
                         at(12, 30)),
               QString());
-    r = pointList(db.root(), db.schemas, gas);
+    r = pointList(db.root(), db.storage, gas);
     EXPECT_EQ(
         r.lines,
         (QStringList{QStringLiteral("**ПРОТОКОЛ  - /Перечень/газ/"), QString(40, '-'),
@@ -423,9 +424,8 @@ TEST(JoinViews, RowAndDayExchangesAndTheNextPendingRow) {
     row.begin = QStringLiteral("08:00");
     row.end = QStringLiteral("09:00");
     row.status = QStringLiteral("норма");
-    EXPECT_EQ(rowExchangesView(db.root(), db.schemas, kDay, row, kUkrainian).error,
-              QStringLiteral("Немає даних"));
-    EXPECT_EQ(dayExchangesView(db.root(), db.schemas, kDay, kRussian).error, QStringLiteral("Нет данных"));
+    EXPECT_EQ(rowExchangesView(db.storage, kDay, row, kUkrainian).error, QStringLiteral("Немає даних"));
+    EXPECT_EQ(dayExchangesView(db.storage, kDay, kRussian).error, QStringLiteral("Нет данных"));
 
     join(2, 3, "t12345", "норма");
     join(2, 3, "t54321", "нет связи с прибором");
@@ -433,7 +433,7 @@ TEST(JoinViews, RowAndDayExchangesAndTheNextPendingRow) {
     join(2, 3, "--", "норма", "0", "2"); // the group's summary row
     join(0, 1, "t22222", "норма", "2");
 
-    ExchangesView v = rowExchangesView(db.root(), db.schemas, kDay, row, kRussian);
+    ExchangesView v = rowExchangesView(db.storage, kDay, row, kRussian);
     ASSERT_TRUE(v.ok());
     QStringList texts;
     for (const ViewLine& l : v.lines)
@@ -448,9 +448,9 @@ TEST(JoinViews, RowAndDayExchangesAndTheNextPendingRow) {
     EXPECT_EQ(v.lines.at(4).colour, LineColour::Black);
     EXPECT_EQ(v.lines.at(5).colour, LineColour::Red);
     row.status = QStringLiteral("--"); // not polled yet
-    EXPECT_FALSE(rowExchangesView(db.root(), db.schemas, kDay, row, kRussian).ok());
+    EXPECT_FALSE(rowExchangesView(db.storage, kDay, row, kRussian).ok());
 
-    v = dayExchangesView(db.root(), db.schemas, kDay, kRussian);
+    v = dayExchangesView(db.storage, kDay, kRussian);
     texts.clear();
     for (const ViewLine& l : v.lines)
         texts << l.text;
@@ -499,7 +499,7 @@ TEST(ReportWindow, ListsAndProtocolGoIntoTheWorkFileAfterTheTitleLine) {
     input.language = kRussian;
     input.databaseOnly = true;
     input.identifier = QStringLiteral("t12345");
-    input.schemas = &db.schemas;
+    input.storage = &db.storage;
     reports::TPrint_ku window(std::move(input), notifier);
 
     window.setProtocolKind(3, 3); // "Перечень" of "Газ": no composition yet

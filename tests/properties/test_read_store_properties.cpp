@@ -111,17 +111,18 @@ Outcome readAndStore(const Scenario& s) {
     test::TempHome home; // on a memory file system where there is one (see the test below)
     database::writeMissingSchemaFiles(home.root());
     const database::Schemas schemas = database::loadSchemas(home.root());
+    database::SqliteStorage storage(home.root(), schemas);
     corrector::StoreRequestHooks hooks;
     hooks.configureNewPoint = [](database::Point&) { return true; };
     const QList<int> kinds{3, 4, 5, 6, 7, 10};
     const TableKind tables[] = {TableKind::Hourly,    TableKind::Daily,        TableKind::Monthly,
                                 TableKind::Alarm,     TableKind::Interference, TableKind::Service,
                                 TableKind::RequestLog};
-    out.first = storeAfterReading(home.root(), schemas, rig.model().reading(), rig.settings, 1, kRussian,
+    out.first = storeAfterReading(home.root(), storage, rig.model().reading(), rig.settings, 1, kRussian,
                                   kinds, 5, hooks);
     for (TableKind t : tables)
         out.rows[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
-    out.second = storeAfterReading(home.root(), schemas, rig.model().reading(), rig.settings, 1, kRussian,
+    out.second = storeAfterReading(home.root(), storage, rig.model().reading(), rig.settings, 1, kRussian,
                                    kinds, 5, hooks);
     for (TableKind t : tables)
         out.rowsAfterSecond[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);

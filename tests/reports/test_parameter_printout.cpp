@@ -6,13 +6,13 @@
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorTestSupport.h"
 #include "corrector/CorrectorWindowModel.h"
-#include "support/DetachedCorrector.h"
 #include "corrector/DeviceValues.h"
 #include "database/StoredRecords.h"
 #include "database/TableFile.h"
 #include "reports/ParameterPrintout.h"
 #include "reports/ReportHeaders.h"
 #include "reports/windows/TPrint_ku.h"
+#include "support/DetachedCorrector.h"
 #include "support/TestSupport.h"
 
 #include <QPlainTextEdit>
@@ -247,18 +247,19 @@ TEST(ParameterPrintout, TheLastCorrectionIsTheNewestStoredInterventionOrTheNewes
     test::TempHome home;
     ASSERT_TRUE(database::writeMissingSchemaFiles(home.root()));
     const database::Schemas schemas = database::loadSchemas(home.root());
+    database::SqliteStorage storage(home.root(), schemas);
     const QString id = QStringLiteral("V12345");
     const auto kind = database::TableKind::Interference;
     const auto table = database::TableFile::open(database::tablePath(home.root(), kind, id), kind,
                                                  schemas.of(kind), nullptr, QDateTime(QDate(2030, 1, 1), {}));
     ASSERT_TRUE(table);
-    EXPECT_FALSE(database::newestRecordTime(home.root(), schemas, kind, id));
+    EXPECT_FALSE(database::newestRecordTime(storage, kind, id));
     for (const auto& [number, day] : {std::pair{255, 4}, std::pair{3, 6}, std::pair{254, 3}})
         ASSERT_TRUE(table->append({{QStringLiteral("cIdentif"), id},
                                    {QStringLiteral("cNumWrCor"), number},
                                    {QStringLiteral("cDT_Corr"), database::storedTimestamp(QDateTime(
                                                                     QDate(2024, 3, day), QTime(8, 7)))}}));
-    EXPECT_EQ(DatabaseSource(home.root(), schemas, id).newestInterventionTime(),
+    EXPECT_EQ(DatabaseSource(storage, id).newestInterventionTime(),
               QDateTime(QDate(2024, 3, 6), QTime(8, 7)));
 }
 
@@ -268,6 +269,7 @@ TEST(ParameterPrintoutWindow, TheCorrectorJustReadOrTheStoredPointsParameterFile
     home.root().createFolders();
     test::RecordingNotifier notifier;
     const database::Schemas noTables;
+    database::SqliteStorage noDatabase(home.root(), noTables);
     auto window = [&](const corrector::Reading* model, bool database) {
         TPrint_ku::Input input;
         input.root = home.root();
@@ -276,9 +278,7 @@ TEST(ParameterPrintoutWindow, TheCorrectorJustReadOrTheStoredPointsParameterFile
         input.identifier = QStringLiteral("W12345");
         input.header.model = QStringLiteral("ТАРН-1.02");
         input.header.serial = QStringLiteral("12345");
-        input.source = [&] {
-            return std::make_unique<DatabaseSource>(home.root(), noTables, QStringLiteral("W12345"));
-        };
+        input.source = [&] { return std::make_unique<DatabaseSource>(noDatabase, QStringLiteral("W12345")); };
         input.corrector = model;
         auto w = std::make_unique<TPrint_ku>(std::move(input), notifier);
         w->setParameterPrintout(true);

@@ -2,6 +2,7 @@
 // delimiter, over a temporary installation with two registered points.
 #include "database/Registry.h"
 #include "database/Schema.h"
+#include "database/Storage.h"
 #include "database/TableFile.h"
 #include "reports/ReportService.h"
 #include "support/TestSupport.h"
@@ -22,14 +23,15 @@ const QString kSouth = QStringLiteral("t00077");
 struct Installation {
     test::TempHome home;
     database::Schemas schemas;
+    database::SqliteStorage storage{home.root(), schemas};
     Installation() {
         home.root().createFolders();
         EXPECT_TRUE(database::writeMissingSchemaFiles(home.root()));
         schemas = database::loadSchemas(home.root());
         EXPECT_TRUE(schemas.ok) << schemas.error.toStdString();
         database::Registry registry(home.root(), schemas);
-        for (const auto& [id, serial, org, day] : {std::tuple{kNorth, "12345", "Gas North", 4},
-                                                   std::tuple{kSouth, "00077", "ГАЗ ЮГ", 6}}) {
+        for (const auto& [id, serial, org, day] :
+             {std::tuple{kNorth, "12345", "Gas North", 4}, std::tuple{kSouth, "00077", "ГАЗ ЮГ", 6}}) {
             database::Point p;
             p.identifier = id;
             p.serial = QString::fromLatin1(serial);
@@ -41,11 +43,11 @@ struct Installation {
                                                          schemas.of(kind), nullptr);
             EXPECT_TRUE(table);
             if (!table) continue;
-            EXPECT_TRUE(table->append(
-                {{QStringLiteral("cIdentif"), id},
-                 {QStringLiteral("cNumWrCor"), 1},
-                 {QStringLiteral("cDT_Corr"),
-                  database::storedTimestamp(QDateTime(QDate(2024, 3, day), QTime(8, 7)))}}));
+            EXPECT_TRUE(
+                table->append({{QStringLiteral("cIdentif"), id},
+                               {QStringLiteral("cNumWrCor"), 1},
+                               {QStringLiteral("cDT_Corr"),
+                                database::storedTimestamp(QDateTime(QDate(2024, 3, day), QTime(8, 7)))}}));
         }
     }
 };
@@ -61,7 +63,7 @@ QStringList identifiers(const QList<database::Point>& points) {
 
 TEST(ReportService, ASearchFindsTheRegisteredPointsThatPassItAndNeverTheSeedRecord) {
     Installation inst;
-    const ReportService service(inst.home.root(), &inst.schemas);
+    const ReportService service(inst.home.root(), inst.storage);
     struct Case {
         const char* what;
         database::RegistrySearch search;
@@ -76,17 +78,16 @@ TEST(ReportService, ASearchFindsTheRegisteredPointsThatPassItAndNeverTheSeedReco
     bySerial.serial = QStringLiteral("77"); // a beginning without its leading zeros
     database::RegistrySearch byModel;
     byModel.model = QStringLiteral("ТАРН-1.02");
-    for (const Case& c : {Case{"no filter", all, {kNorth, kSouth}},
-                          Case{"organisation", byOrganisation, {kNorth}},
-                          Case{"Cyrillic organisation", byCyrillic, {kSouth}},
-                          Case{"serial", bySerial, {kSouth}},
-                          Case{"another model", byModel, {}}})
+    for (const Case& c :
+         {Case{"no filter", all, {kNorth, kSouth}}, Case{"organisation", byOrganisation, {kNorth}},
+          Case{"Cyrillic organisation", byCyrillic, {kSouth}}, Case{"serial", bySerial, {kSouth}},
+          Case{"another model", byModel, {}}})
         EXPECT_EQ(identifiers(service.points(c.search)), c.found) << c.what;
 }
 
 TEST(ReportService, OnePointIsFoundByItsIdentifierAndAnUnknownOneIsNotFoundRatherThanFailed) {
     Installation inst;
-    const ReportService service(inst.home.root(), &inst.schemas);
+    const ReportService service(inst.home.root(), inst.storage);
     const database::PointLookup south = service.point(kSouth);
     ASSERT_TRUE(south);
     EXPECT_EQ(south->serial, QStringLiteral("00077"));
@@ -103,8 +104,8 @@ TEST(ReportService, AStoredSourceReadsItsOwnPointsTablesAndOutlivesTheService) {
     std::unique_ptr<ReportSource> north;
     std::unique_ptr<ReportSource> south;
     {
-        // Layouts read from Work\: the sources must keep them once the service is gone.
-        const ReportService service(inst.home.root());
+        // The sources read through the storage, not through the service: they outlive it.
+        const ReportService service(inst.home.root(), inst.storage);
         north = service.storedSource(kNorth);
         south = service.storedSource(kSouth);
     }
@@ -116,7 +117,7 @@ TEST(ReportService, AStoredSourceReadsItsOwnPointsTablesAndOutlivesTheService) {
     EXPECT_EQ(n.first().when, QDateTime(QDate(2024, 3, 4), QTime(8, 7)));
     EXPECT_EQ(south->newestInterventionTime(), QDateTime(QDate(2024, 3, 6), QTime(8, 7)));
     // A point with no tables has no records.
-    EXPECT_TRUE(ReportService(inst.home.root(), inst.schemas)
+    EXPECT_TRUE(ReportService(inst.home.root(), inst.storage)
                     .storedSource(QStringLiteral("t99999"))
                     ->interventions(from, to)
                     .isEmpty());
@@ -125,9 +126,11 @@ TEST(ReportService, AStoredSourceReadsItsOwnPointsTablesAndOutlivesTheService) {
 TEST(ReportService, WithoutSchemaFilesNothingIsFoundTheLookupFailsAndNoRegistryIsMade) {
     test::TempHome home;
     home.root().createFolders();
-    const ReportService service(home.root());
-    EXPECT_FALSE(service.schemas()->ok);
-    EXPECT_FALSE(service.schemas()->error.isEmpty());
+    database::Schemas layouts = database::loadSchemas(home.root());
+    database::SqliteStorage storage(home.root(), layouts);
+    const ReportService service(home.root(), storage);
+    EXPECT_FALSE(service.schemas().ok);
+    EXPECT_FALSE(service.schemas().error.isEmpty());
     EXPECT_TRUE(service.points({}).isEmpty());
     const database::PointLookup lookup = service.point(kNorth);
     EXPECT_FALSE(lookup);
@@ -135,21 +138,25 @@ TEST(ReportService, WithoutSchemaFilesNothingIsFoundTheLookupFailsAndNoRegistryI
     EXPECT_TRUE(lookup.failed());
     EXPECT_FALSE(QFile::exists(database::tablePath(home.root(), database::TableKind::Registry)));
 
-    // Read at each question: once the files are there, so are the points.
+    // The storage's layouts at each question: once the files are there and the run has loaded them, so
+    // are the points.
     ASSERT_TRUE(database::writeMissingSchemaFiles(home.root()));
-    EXPECT_TRUE(service.schemas()->ok);
+    layouts = database::loadSchemas(home.root());
+    EXPECT_TRUE(service.schemas().ok);
     database::Point p;
     p.identifier = kNorth;
     p.serial = QStringLiteral("12345");
     p.model = QStringLiteral("ТАРН-2.01");
-    ASSERT_TRUE(database::Registry(home.root(), *service.schemas()).add(p));
+    ASSERT_TRUE(database::Registry(home.root(), storage).add(p));
     EXPECT_EQ(identifiers(service.points({})), QStringList{kNorth});
 }
 
 TEST(ReportService, TheCsvDelimiterIsTheInstallationsOrAComma) {
     test::TempHome home;
     home.root().createFolders();
-    const ReportService service(home.root());
+    const database::Schemas noLayouts;
+    database::SqliteStorage storage(home.root(), noLayouts);
+    const ReportService service(home.root(), storage);
     EXPECT_EQ(service.csvDelimiter(), QLatin1Char(','));
     home.write(folder::Current, QStringLiteral("Delim.000"), QByteArray(" ;\r\n"));
     EXPECT_EQ(service.csvDelimiter(), QLatin1Char(';'));

@@ -298,7 +298,8 @@ TEST(ReportWindow, TheNavigatorOffersThePointsThatPassTheFiltersAndTheReportFoll
     home.root().createFolders();
     ASSERT_TRUE(database::writeMissingSchemaFiles(home.root()));
     const database::Schemas schemas = database::loadSchemas(home.root());
-    database::Registry registry(home.root(), schemas);
+    database::SqliteStorage storage(home.root(), schemas);
+    database::Registry registry(home.root(), storage);
     for (const auto& [id, serial, org] :
          {std::tuple{"t12345", "12345", "Gas North"}, std::tuple{"t00077", "00077", "Gas \"South\" 100%"}}) {
         database::Point p;
@@ -313,13 +314,11 @@ TEST(ReportWindow, TheNavigatorOffersThePointsThatPassTheFiltersAndTheReportFoll
     input.root = home.root();
     input.language = kRussian;
     input.databaseOnly = true;
-    input.schemas = &schemas;
+    input.storage = &storage;
     input.identifier = QStringLiteral("t12345");
     input.header.model = QStringLiteral("ТАРН-2.01");
     input.header.serial = QStringLiteral("12345");
-    input.source = [&] {
-        return std::make_unique<DatabaseSource>(home.root(), schemas, QStringLiteral("t12345"));
-    };
+    input.source = [&] { return std::make_unique<DatabaseSource>(storage, QStringLiteral("t12345")); };
     TPrint_ku window(std::move(input), notifier);
     QComboBox* navigator = window.navigator();
     ASSERT_EQ(navigator->count(), 2);

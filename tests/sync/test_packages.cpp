@@ -28,6 +28,7 @@ const QString kId = QStringLiteral("12345");
 struct Installation {
     test::TempHome home;
     Schemas schemas;
+    SqliteStorage storage{home.root(), schemas};
     test::RecordingNotifier notifier;
     Installation() {
         writeMissingSchemaFiles(home.root());
@@ -477,7 +478,7 @@ TEST(GroupPackages, SaveEveryMemberThenOpenThemElsewhere) {
         log.append(QString::number(static_cast<int>(colour)) + QLatin1Char(' ') + line);
     };
     const auto clock = [] { return QTime(10, 20, 30); };
-    sync::GroupSaveRun save(a.root(), a.schemas, QStringLiteral("Північ"), kRussian, record, clock);
+    sync::GroupSaveRun save(a.root(), a.storage, QStringLiteral("Північ"), kRussian, record, clock);
     ASSERT_TRUE(save.start());
     while (save.step()) {
     }
@@ -497,7 +498,7 @@ TEST(GroupPackages, SaveEveryMemberThenOpenThemElsewhere) {
 
     // A group name that would lead out of Mail_BD makes no folder and packs nothing.
     log.clear();
-    sync::GroupSaveRun bad(a.root(), a.schemas, QStringLiteral(".."), kRussian, record, clock);
+    sync::GroupSaveRun bad(a.root(), a.storage, QStringLiteral(".."), kRussian, record, clock);
     EXPECT_FALSE(bad.start());
     EXPECT_TRUE(log.last().startsWith(QStringLiteral("4 ОШИБКА!!! При создании директории: \"")));
     EXPECT_TRUE(log.last().endsWith(QStringLiteral("\" - произошла ошибка")));

@@ -29,6 +29,7 @@ namespace {
 struct Installation {
     test::TempHome home;
     Schemas schemas;
+    SqliteStorage storage{home.root(), schemas};
     test::RecordingNotifier notifier;
     Installation() {
         writeMissingSchemaFiles(home.root());
@@ -185,7 +186,7 @@ TEST(SyncWindows, CaptionsAndTheDatabaseWindowsButtons) {
     test::RecordingNotifier n;
     sync::TfWrRd_Gr::Input input;
     input.root = a.home.root();
-    input.schemas = &a.schemas;
+    input.storage = &a.storage;
     sync::TfWrRd_Gr save(sync::TfWrRd_Gr::Mode::Save, input, n);
     // The "c" of the caption is the Latin letter.
     EXPECT_EQ(save.windowTitle(), QStringLiteral("Группа - cохранить *.tbd"));
@@ -225,7 +226,7 @@ TEST(SyncWindows, GroupOpenAndTheSynchronisationWindow) {
     Installation b;
     sync::TfWrRd_Gr::Input input;
     input.root = b.home.root();
-    input.schemas = &b.schemas;
+    input.storage = &b.storage;
     input.startFolder = a.home.root().dir(folder::MailBD);
     sync::TfWrRd_Gr open(sync::TfWrRd_Gr::Mode::Open, input, b.notifier);
     open.stepIntervalMs = 1;

@@ -136,8 +136,8 @@ TfPrPar::TfPrPar(CorrectorWindowModel& data, link::ExchangeEngine& engine, Opera
 TfPrPar::~TfPrPar() = default;
 
 void TfPrPar::prepare() {
-    if (options_.schemas) {
-        registry_ = std::make_unique<database::Registry>(options_.root, *options_.schemas);
+    if (options_.storage) {
+        registry_ = std::make_unique<database::Registry>(options_.root, *options_.storage);
         registryPanel_->setVisible(registry_->ok());
     }
     if (registry_ && registry_->ok()) {

@@ -29,8 +29,8 @@ class TfPrPar final : public QDialog {
 public:
     struct Options {
         DataRoot root;
-        // The registry panel; nullptr while the database is not in use.
-        const database::Schemas* schemas = nullptr;
+        // The registry panel, from the run's storage; nullptr while the database is not in use.
+        database::Storage* storage = nullptr;
         int language = 1;
         // The application's line hold: the run holds the line while it writes.
         link::LineHold* lineHold = nullptr;

@@ -145,14 +145,14 @@ bool TfMakeGrafGr::view() {
         notifier_.message(MessageKind::Warning, refusal);
         return false;
     }
-    if (!in_.schemas) return false;
+    if (!in_.storage) return false;
     polling::SummaryRequest request;
     request.groupName = group();
     request.archive = hourly_->isChecked() ? polling::SummaryArchive::Hourly : polling::SummaryArchive::Daily;
     request.from = begin();
     request.to = end();
     request.caller = polling::SummaryCaller::Graph;
-    polling::TfGroupSummary summary(in_.root, *in_.schemas, notifier_, in_.language, this);
+    polling::TfGroupSummary summary(in_.root, *in_.storage, notifier_, in_.language, this);
     const QString refused = summary.open(request);
     if (!refused.isEmpty()) {
         notifier_.message(MessageKind::Error, refused);

@@ -4,7 +4,7 @@
 // on, opens the graph window over the interval table. The period is shared with the corrector graph
 // dialog (Current\graph.000).
 #include "common/Notifier.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 #include "graphs/GraphPicture.h"
 #include "graphs/windows/GraphDialogParts.h"
 #include "polling/GroupSummary.h"
@@ -27,7 +27,7 @@ class TfMakeGrafGr final : public QDialog {
 public:
     struct Input {
         DataRoot root;
-        const database::Schemas* schemas = nullptr;
+        database::Storage* storage = nullptr; // the run's; without it there is no database to draw from
         int language = 2;
         QString groupName; // preset (the database window's or the report window's group)
         // Run the summary window and the graph window (modal by default); tests drive them instead.

@@ -33,7 +33,7 @@ TfMakeGrafMK::TfMakeGrafMK(Input input, Notifier& notifier, QWidget* parent)
     : QDialog(parent), in_(std::move(input)), notifier_(notifier) {
     setObjectName(QStringLiteral("TfMakeGrafMK"));
     setWindowTitle(QStringLiteral("Графики корректора"));
-    if (in_.schemas) points_ = database::Registry(in_.root, *in_.schemas).all();
+    if (in_.storage) points_ = database::Registry(in_.root, *in_.storage).all();
 
     auto* layout = new QVBoxLayout(this);
     auto* navigator = new QHBoxLayout;
@@ -213,8 +213,8 @@ bool TfMakeGrafMK::view() {
     const GraphColours colours = loadGraphColours(in_.root);
     const database::Point none;
     PointSelection selection;
-    if (in_.schemas)
-        selection = selectPointRecords(in_.root, *in_.schemas, point() ? *point() : none, request);
+    if (in_.storage)
+        selection = selectPointRecords(*in_.storage, point() ? *point() : none, request);
     else
         selection.refusal = QString::fromUtf8(kNoData);
     if (!selection.refusal.isEmpty()) {

@@ -27,7 +27,7 @@ class TfMakeGrafMK final : public QDialog {
 public:
     struct Input {
         DataRoot root;
-        const database::Schemas* schemas = nullptr;
+        database::Storage* storage = nullptr; // the run's; without it there is no database to draw from
         int language = 2;
         QString identifier; // the point shown first (else the registry's first)
         GraphArchive archive = GraphArchive::Hourly;

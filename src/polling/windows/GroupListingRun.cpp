@@ -6,7 +6,6 @@
 #include "polling/windows/TfMaskNhs.h"
 
 #include <QDialog>
-#include <optional>
 
 namespace tarn::polling {
 
@@ -19,13 +18,11 @@ bool groupNamed(const GroupListingRequest& r, Notifier& notifier) {
     return false;
 }
 
-// The layouts given, or those of Work\.
-const database::Schemas* schemasOf(const GroupListingRequest& r, std::optional<database::Schemas>& loaded,
-                                   Notifier& notifier) {
-    if (r.schemas) return r.schemas;
-    loaded = database::loadSchemas(r.root);
-    if (loaded->ok) return &*loaded;
-    notifier.message(MessageKind::Error, loaded->error);
+// The run's storage, when its layouts loaded; else the user is told why there is nothing to list.
+database::Storage* storageOf(const GroupListingRequest& r, Notifier& notifier) {
+    if (!r.storage) return nullptr;
+    if (r.storage->schemas().ok) return r.storage;
+    notifier.message(MessageKind::Error, r.storage->schemas().error);
     return nullptr;
 }
 
@@ -48,9 +45,8 @@ GroupListingResult runGroupStatListing(const GroupListingRequest& r, Notifier& n
     if (hourly && r.period != reports::ReportPeriod::Day &&
         !notifier.confirm(uaRu(r.languageIndex, "Вартові дані друкувати?", "Часовые данные печатать?")))
         return {};
-    std::optional<database::Schemas> loaded;
-    const database::Schemas* schemas = schemasOf(r, loaded, notifier);
-    if (!schemas) return {};
+    database::Storage* storage = storageOf(r, notifier);
+    if (!storage) return {};
 
     SummaryRequest request;
     request.groupName = r.groupName;
@@ -59,7 +55,7 @@ GroupListingResult runGroupStatListing(const GroupListingRequest& r, Notifier& n
     request.to = days.to;
     request.caller = SummaryCaller::Report;
     request.memberTables = r.matrix;
-    TfGroupSummary window(r.root, *schemas, notifier, r.languageIndex, parent);
+    TfGroupSummary window(r.root, *storage, notifier, r.languageIndex, parent);
     if (const QString refused = window.open(request); !refused.isEmpty()) {
         notifier.message(MessageKind::Error, refused);
         return {};
@@ -93,9 +89,8 @@ GroupListingResult runGroupAlarmTable(const GroupListingRequest& r, Notifier& no
     const bool range = r.period == reports::ReportPeriod::Range;
     const QDateTime from = range ? r.begin : QDateTime(days.first, QTime(0, 0));
     const QDateTime to = range ? r.end : QDateTime(days.last, QTime(23, 59));
-    std::optional<database::Schemas> loaded;
-    const database::Schemas* schemas = schemasOf(r, loaded, notifier);
-    if (!schemas) return {};
+    database::Storage* storage = storageOf(r, notifier);
+    if (!storage) return {};
 
     TfMaskNhs mask(r.root, notifier, r.languageIndex, parent);
     if (r.maskShown)
@@ -103,7 +98,7 @@ GroupListingResult runGroupAlarmTable(const GroupListingRequest& r, Notifier& no
     else
         mask.exec();
     if (mask.result() != QDialog::Accepted) return {};
-    const GroupAlarmTable table = groupAlarmTable(r.root, *schemas, notifier, r.languageIndex, r.groupName,
+    const GroupAlarmTable table = groupAlarmTable(r.root, *storage, notifier, r.languageIndex, r.groupName,
                                                   from, to, loadAlarmMask(r.root));
     if (!table.refused.isEmpty()) {
         notifier.message(MessageKind::Error, table.refused);

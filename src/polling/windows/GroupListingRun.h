@@ -15,7 +15,7 @@ class TfMaskNhs;
 
 struct GroupListingRequest {
     DataRoot root;
-    const database::Schemas* schemas = nullptr; // read from Work\ when not given
+    database::Storage* storage = nullptr; // the run's: the members' records
     int languageIndex = 1;
     QString groupName;
     reports::ListingArchive archive = reports::ListingArchive::Daily;

@@ -27,9 +27,9 @@ TfGroupList* TfChargBD::openMemberList(int groupIndex) {
         notifier_.message(MessageKind::Warning, QStringLiteral("Не выбрана группа!!!"));
         return nullptr;
     }
-    const database::Schemas schemas = database::loadSchemas(root_);
-    if (!schemas.ok) {
-        notifier_.message(MessageKind::Error, schemas.error);
+    database::Storage& storage = run_.storage();
+    if (!storage.schemas().ok) {
+        notifier_.message(MessageKind::Error, storage.schemas().error);
         return nullptr;
     }
     if (memberList_) memberList_->close();
@@ -42,7 +42,7 @@ TfGroupList* TfChargBD::openMemberList(int groupIndex) {
     memberList_->showLastRecords = [this](const QString& identifier) { openLastRecords(identifier); };
     memberList_->showPointMenu = [this](const QPoint& at) { showPointMenu(at); };
     memberList_->open();
-    memberList_->showGroup(schemas, loadGroup(root_, run_.groups().at(index).file));
+    memberList_->showGroup(storage, loadGroup(root_, run_.groups().at(index).file));
     return memberList_;
 }
 
@@ -50,16 +50,16 @@ TfLastRec* TfChargBD::openLastRecords(const QString& identifier) {
     QString id = identifier;
     if (id.isEmpty() && run_.selected >= 0 && run_.selected < run_.pointLines().size())
         id = run_.pointLines().at(run_.selected).right(10).trimmed();
-    const database::Schemas schemas = database::loadSchemas(root_);
-    if (!schemas.ok) {
-        notifier_.message(MessageKind::Error, schemas.error);
+    database::Storage& storage = run_.storage();
+    if (!storage.schemas().ok) {
+        notifier_.message(MessageKind::Error, storage.schemas().error);
         return nullptr;
     }
     if (lastRecords_) lastRecords_->close();
     auto* window = new TfLastRec(root_, notifier_, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     // No point in the list: "В БД нет данных!!!".
-    if (!window->showPoint(schemas, id)) {
+    if (!window->showPoint(storage, id)) {
         delete window;
         return nullptr;
     }
@@ -103,20 +103,20 @@ TfSet_Gr* TfChargBD::openConfigurator(bool newGroup) {
 TfExchanges* TfChargBD::showRowExchanges(int row) {
     const int r = row >= 0 ? row : scheduleTable_->currentRow();
     const DaySchedule& schedule = run_.schedule();
-    const database::Schemas schemas = database::loadSchemas(root_);
+    database::Storage& storage = run_.storage();
     ExchangesView view;
-    if (r >= 0 && r < schedule.rows.size() && schemas.ok)
-        view = rowExchangesView(root_, schemas, run_.now().date(), schedule.rows.at(r), language_);
+    if (r >= 0 && r < schedule.rows.size() && storage.schemas().ok)
+        view = rowExchangesView(storage, run_.now().date(), schedule.rows.at(r), language_);
     else
         view.error = exchangesNoDataText(language_);
     return openExchanges(view, QStringLiteral("Обмены текущей строки таблицы"), TfExchanges::kRowWidth);
 }
 
 TfExchanges* TfChargBD::showDayExchanges() {
-    const database::Schemas schemas = database::loadSchemas(root_);
+    database::Storage& storage = run_.storage();
     ExchangesView view;
-    if (schemas.ok)
-        view = dayExchangesView(root_, schemas, run_.now().date(), language_);
+    if (storage.schemas().ok)
+        view = dayExchangesView(storage, run_.now().date(), language_);
     else
         view.error = exchangesNoDataText(language_);
     return openExchanges(view, QStringLiteral("Все обмены за текущие сутки"), TfExchanges::kDayWidth);

@@ -42,9 +42,9 @@ void fill(QTableWidget* t, const QList<QStringList>& rows) {
 
 } // namespace
 
-TfGroupSummary::TfGroupSummary(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
+TfGroupSummary::TfGroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                int languageIndex, QWidget* parent)
-    : QDialog(parent), root_(root), summary_(root, schemas, notifier, languageIndex) {
+    : QDialog(parent), root_(root), summary_(root, storage, notifier, languageIndex) {
     setObjectName(QStringLiteral("TfGroupSummary"));
     auto* layout = new QVBoxLayout(this);
 

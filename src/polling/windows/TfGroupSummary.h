@@ -24,8 +24,8 @@ namespace tarn::polling {
 class TfGroupSummary final : public QDialog {
     Q_OBJECT
 public:
-    TfGroupSummary(const DataRoot& root, const database::Schemas& schemas, Notifier& notifier,
-                   int languageIndex, QWidget* parent = nullptr);
+    TfGroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier, int languageIndex,
+                   QWidget* parent = nullptr);
 
     // Checks the request and lays the tables out; empty when the selection may start, else the refusal
     // (the window is then not to be shown).

@@ -67,9 +67,9 @@ TfLastRec::TfLastRec(const DataRoot& root, Notifier& notifier, QWidget* parent)
     resize(620, 380);
 }
 
-bool TfLastRec::showPoint(const database::Schemas& schemas, const QString& identifier) {
-    const database::Registry registry(root_, schemas);
-    const auto view = lastRecordsOf(root_, schemas, registry, identifier);
+bool TfLastRec::showPoint(database::Storage& storage, const QString& identifier) {
+    const database::Registry registry(root_, storage);
+    const auto view = lastRecordsOf(storage, registry, identifier);
     if (!view) {
         notifier_.message(MessageKind::Warning, noDataText());
         return false;
@@ -149,12 +149,12 @@ TfGroupList::TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* pare
     resize(760, 480);
 }
 
-void TfGroupList::showGroup(const database::Schemas& schemas, const Group& group) {
+void TfGroupList::showGroup(database::Storage& storage, const Group& group) {
     groupName_ = group.name.trimmed();
     stopped_ = false;
-    run_.start([this, root = root_, schemas, group](const BackgroundRun::Progress& progress) {
-        const database::Registry registry(root, schemas);
-        built_ = groupMemberList(root, schemas, registry, group, progress);
+    run_.start([this, root = root_, &storage, group](const BackgroundRun::Progress& progress) {
+        const database::Registry registry(root, storage);
+        built_ = groupMemberList(storage, registry, group, progress);
     });
 }
 

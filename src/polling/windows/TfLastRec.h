@@ -29,7 +29,7 @@ class TfLastRec final : public QDialog {
 public:
     TfLastRec(const DataRoot& root, Notifier& notifier, QWidget* parent = nullptr);
     // The point's last records; false ("В БД нет данных!!!" told) when it is not registered.
-    bool showPoint(const database::Schemas& schemas, const QString& identifier);
+    bool showPoint(database::Storage& storage, const QString& identifier);
     // "Сохранить во внешнем файле *.txt".
     bool save();
 
@@ -49,8 +49,9 @@ class TfGroupList final : public QDialog {
 public:
     TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* parent = nullptr);
     // Starts both passes over the group's members on a worker ("Выход" stops them); the list is shown
-    // when they have ended (`groupShown`).
-    void showGroup(const database::Schemas& schemas, const Group& group);
+    // when they have ended (`groupShown`). The worker opens the tables it reads itself, as a table serves
+    // only the thread that opened it; storage must outlive the run.
+    void showGroup(database::Storage& storage, const Group& group);
     bool building() const { return run_.running(); }
     BackgroundRun& run() { return run_; }
     // A line clicked: its point chosen in the console; false ("Не выбран прибор!!!") for a line without one.

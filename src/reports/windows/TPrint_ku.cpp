@@ -66,7 +66,9 @@ QString viewerLine(const QString& line) {
 } // namespace
 
 TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
-    : QDialog(parent), in_(std::move(input)), service_(in_.root, in_.schemas), notifier_(notifier) {
+    : QDialog(parent), in_(std::move(input)),
+      noDatabase_(in_.storage ? nullptr : std::make_unique<database::SqliteStorage>(in_.root, noLayouts_)),
+      service_(in_.root, in_.storage ? *in_.storage : *noDatabase_), notifier_(notifier) {
     setObjectName(QStringLiteral("TPrint_ku"));
     setWindowTitle(uaRu(in_.language, "ЗВІТ", "ОТЧЕТ"));
     page_ = loadPageSettings(in_.root, in_.language);
@@ -507,9 +509,9 @@ void TPrint_ku::choosePoint(int row) {
 }
 
 bool TPrint_ku::buildProtocol(QStringList& lines) {
-    const std::shared_ptr<const database::Schemas> schemas = service_.schemas();
-    if (!schemas->ok) {
-        notifier_.message(MessageKind::Error, schemas->error);
+    const database::Schemas& schemas = service_.schemas();
+    if (!schemas.ok) {
+        notifier_.message(MessageKind::Error, schemas.error);
         return false;
     }
     const bool poll = kindPoll_->isChecked();
@@ -525,8 +527,8 @@ bool TPrint_ku::buildProtocol(QStringList& lines) {
     wait.runModal([&](const std::function<bool()>& stop) {
         pollWith.stop = stop;
         listWith.stop = stop;
-        text = poll ? polling::pollProtocol(in_.root, *schemas, pollWith)
-                    : polling::pointList(in_.root, *schemas, listWith);
+        text = poll ? polling::pollProtocol(in_.root, service_.storage(), pollWith)
+                    : polling::pointList(in_.root, service_.storage(), listWith);
     });
     if (!text.ready) {
         notifier_.message(MessageKind::Warning, text.message);
@@ -555,7 +557,7 @@ bool TPrint_ku::groupListing() const {
 bool TPrint_ku::buildGroupListing(QStringList& lines) {
     polling::GroupListingRequest r;
     r.root = in_.root;
-    r.schemas = in_.schemas;
+    r.storage = &service_.storage();
     r.languageIndex = in_.language;
     r.groupName = groupName_->currentText();
     r.archive = listingArchive();
@@ -598,17 +600,17 @@ bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStri
     if (l.archive == ListingArchive::Alarm)
         l.unclosedDays = notifier_.confirm(uaRu(in_.language, "Аварії по не закритій добі друкувати?",
                                                 "Аварии по не закрытым суткам печатать?"));
-    const std::shared_ptr<const database::Schemas> schemas = service_.schemas();
-    if (!schemas->ok) {
-        notifier_.message(MessageKind::Error, schemas->error);
+    const database::Schemas& schemas = service_.schemas();
+    if (!schemas.ok) {
+        notifier_.message(MessageKind::Error, schemas.error);
         return false;
     }
     TWaitPr wait(in_.language, this);
     Notifier& fromWorker = wait.run().ownerNotifier(notifier_);
     polling::GroupMembersListing built;
     wait.runModal([&](const std::function<bool()>& stop) {
-        built = polling::groupMembersListing(in_.root, *schemas, fromWorker, in_.language, r.groupName, l,
-                                             r.now, stop);
+        built = polling::groupMembersListing(in_.root, service_.storage(), fromWorker, in_.language,
+                                             r.groupName, l, r.now, stop);
     });
     if (built.stopped) return false;
     if (!built.listing.error.isEmpty()) {

@@ -45,8 +45,9 @@ public:
         bool databaseOnly = false; // opened from the database window: "БД" on and fixed
         ReportHeader header;
         QString identifier; // the stored point (database work): the CSV file's default name
-        // The database's layouts for the polling protocol and lists; read from Work\ when not given.
-        const database::Schemas* schemas = nullptr;
+        // The run's storage of the database: the points, the records, the polling protocol and lists. A
+        // window opened without it (only the tables just read) has no database to choose from.
+        database::Storage* storage = nullptr;
         // The records: the database's or the tables just read.
         std::function<std::unique_ptr<ReportSource>()> source;
         // The corrector window just read: what "Пр.пар" prints when the database is not the source.
@@ -139,6 +140,10 @@ private:
     void showDatabaseChoices();
 
     Input in_;
+    // What stands for the database when the window was given none: layouts that never loaded, so a
+    // search finds nothing and a lookup fails instead of reading tables of some other installation.
+    database::Schemas noLayouts_;
+    std::unique_ptr<database::SqliteStorage> noDatabase_;
     // The database's points, layouts and records, as the window asks for them.
     ReportService service_;
     // The corrector as the last report built printed it (a stored point's with its parameter file).

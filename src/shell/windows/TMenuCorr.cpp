@@ -194,7 +194,7 @@ sync::PackageUi packageUi(AppContext& ctx) {
 sync::TfWrRd_Gr::Input groupPackageInput(AppContext& ctx) {
     sync::TfWrRd_Gr::Input input;
     input.root = ctx.root();
-    input.schemas = &ctx.schemas;
+    input.storage = &ctx.storage();
     input.language = ctx.languageIndex();
     input.settings = ctx.settings();
     return input;
@@ -405,7 +405,7 @@ void TMenuCorr::openCorrectorWindow() {
     window.debugAction()->setVisible(ctx_.serviceLevel == 5);
     corrector::connectProgramFromFile(
         window, session.model(), ctx_.engine(), ctx_.operationStart(), ctx_.notifier(),
-        {ctx_.root(), ctx_.databaseOpen ? &ctx_.schemas : nullptr, ctx_.languageIndex(), &ctx_.lineHold()},
+        {ctx_.root(), ctx_.databaseOpen ? &ctx_.storage() : nullptr, ctx_.languageIndex(), &ctx_.lineHold()},
         ctx_.serviceLevel);
     // "Z-900" and "ЗИБ": the coefficient windows over this session.
     corrector::connectCoefficientWindows(
@@ -465,7 +465,7 @@ void TMenuCorr::openCorrectorWindow() {
                                        QWidget* parent) {
         graphs::TfMakeGrafMK::Input graph;
         graph.root = ctx_.root();
-        graph.schemas = &ctx_.schemas;
+        graph.storage = &ctx_.storage();
         graph.language = ctx_.languageIndex();
         graph.identifier = identifier;
         graph.archive = archive;
@@ -489,8 +489,8 @@ void TMenuCorr::openCorrectorWindow() {
                 input.databaseOnly = true;
                 input.header = reports::headerFromPoint(point, ctx_.volumeDecimals);
                 input.identifier = point.identifier;
-                input.schemas = &ctx_.schemas; // "Перечень" and "Опрос"
-                input.source = [service = reports::ReportService(ctx_.root(), &ctx_.schemas),
+                input.storage = &ctx_.storage(); // "Перечень" and "Опрос"
+                input.source = [service = reports::ReportService(ctx_.root(), ctx_.storage()),
                                 id = point.identifier] { return service.storedSource(id); };
                 input.openPointGraph = [openPointGraph](const QString& identifier, QWidget* parent) {
                     openPointGraph(identifier, graphs::GraphArchive::Hourly, parent);
@@ -498,7 +498,7 @@ void TMenuCorr::openCorrectorWindow() {
                 input.openGroupGraph = [this](const QString& group, QWidget* parent) {
                     graphs::TfMakeGrafGr::Input graph;
                     graph.root = ctx_.root();
-                    graph.schemas = &ctx_.schemas;
+                    graph.storage = &ctx_.storage();
                     graph.language = ctx_.languageIndex();
                     graph.groupName = group;
                     graphs::TfMakeGrafGr dialog(std::move(graph), ctx_.notifier(), parent);
@@ -568,6 +568,7 @@ void TMenuCorr::openCorrectorWindow() {
         input.language = ctx_.languageIndex();
         input.header = reports::headerFromCorrector(session.model().reading(), ctx_.languageIndex());
         input.corrector = &session.model().reading(); // "Пр.пар" prints the parameters in the window
+        input.storage = &ctx_.storage();
         const reports::ReportHeader header = input.header;
         input.source = [&session, &archivesRead, header] {
             return std::make_unique<reports::ArchiveTableSource>(session.model().archives(), archivesRead,
@@ -635,8 +636,7 @@ void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>
     for (int kind : kindsRead)
         if (corrector::isArchiveKind(kind)) archives.append(kind);
     if (archives.isEmpty() || !ctx_.databaseOpen || ctx_.settings().syncOn) return;
-    const QStringList gases =
-        corrector::configuratorGasNames(ctx_.root(), ctx_.schemas, ctx_.languageIndex());
+    const QStringList gases = corrector::configuratorGasNames(ctx_.storage(), ctx_.languageIndex());
     database::TStoreWait wait(ctx_.notifier(), parent);
     corrector::StoreRequestHooks hooks;
     hooks.configureNewPoint = [&](database::Point& point) {

@@ -78,9 +78,9 @@ void TfWrRd_Gr::showEvent(QShowEvent* event) {
 }
 
 bool TfWrRd_Gr::startSave() {
-    if (started_ || !input_.schemas) return false;
+    if (started_ || !input_.storage) return false;
     started_ = true;
-    save_ = std::make_unique<GroupSaveRun>(input_.root, *input_.schemas, input_.groupName, input_.language,
+    save_ = std::make_unique<GroupSaveRun>(input_.root, *input_.storage, input_.groupName, input_.language,
                                            [this](const QString& l, LogColour c) { log(l, c); });
     if (!save_->start()) return false;
     timer_.start(stepIntervalMs);
@@ -88,12 +88,12 @@ bool TfWrRd_Gr::startSave() {
 }
 
 bool TfWrRd_Gr::startOpen() {
-    if (running() || !input_.schemas || !packages_) return false;
+    if (running() || !input_.storage || !packages_) return false;
     QStringList ticked;
     for (int i = 0; i < packages_->count(); ++i)
         if (packages_->item(i)->checkState() == Qt::Checked) ticked.append(packages_->item(i)->text());
-    openRun_ = std::make_unique<GroupOpenRun>(input_.root, *input_.schemas, notifier_, input_.settings,
-                                              folder_, ticked, input_.language,
+    openRun_ = std::make_unique<GroupOpenRun>(input_.root, input_.storage->schemas(), notifier_,
+                                              input_.settings, folder_, ticked, input_.language,
                                               [this](const QString& l, LogColour c) { log(l, c); });
     if (!openRun_->start()) return false;
     stopFlag_ = false;

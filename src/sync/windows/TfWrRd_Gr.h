@@ -4,7 +4,7 @@
 // in their colours; one point every 50 ms. F10 sets the stop flag; Escape sets it and closes the window.
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
-#include "database/Schema.h"
+#include "database/Storage.h"
 #include "link/LinkSettings.h"
 #include "sync/GroupPackages.h"
 
@@ -26,7 +26,7 @@ public:
     enum class Mode { Save, Open };
     struct Input {
         DataRoot root;
-        const database::Schemas* schemas = nullptr;
+        database::Storage* storage = nullptr; // the run's
         int language = kRussian;
         link::LinkSettings settings;
         QString groupName;   // save: the group
