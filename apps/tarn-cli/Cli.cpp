@@ -505,7 +505,8 @@ const std::vector<GlobalOption> kGlobalOptions = {
      }},
     {{"--phone", "NUMBER", "dial the corrector through the modem first, hang up after"},
      [](GlobalOptions& o, const QString& v, QTextStream& err) {
-         if (const QString refused = link::phoneNumberRefusal(v, kRussian); !refused.isEmpty()) {
+         if (const QString refused = database::phoneRefusalText(checkPhoneNumber(v), kRussian);
+             !refused.isEmpty()) {
              err << "tarn-cli: --phone: " << refused << "\n";
              return false;
          }

@@ -3,8 +3,8 @@
 // registered in the table of Cli.cpp; the options common to all are parsed once here.
 #include "common/Notifier.h"
 #include "corrector/Reading.h"
+#include "database/Registry.h"
 #include "database/Schema.h"
-#include "link/PhoneNumber.h"
 #include "shell/AppContext.h"
 
 #include <QJsonObject>

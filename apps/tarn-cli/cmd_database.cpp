@@ -150,7 +150,8 @@ int cmdPoints(CliRun& run) {
                 }
             }
             changed[database::config::Owner] = changed[database::config::Owner].left(database::kOwnerWidth);
-            if (!link::acceptPhoneField(changed[database::config::Phone], *run.notifier)) return kExitUsage;
+            if (!database::acceptPhoneField(changed[database::config::Phone], *run.notifier))
+                return kExitUsage;
             if (const QString failure = database::checkConfig(changed); !failure.isEmpty()) {
                 run.notifier->message(MessageKind::Error, failure);
                 return kExitUsage;

@@ -2,6 +2,7 @@
 
 #include "common/Language.h"
 #include "corrector/ModemTexts.h"
+#include "database/Registry.h"
 #include "link/PortMap.h"
 
 namespace tarn::corrector {
@@ -24,6 +25,9 @@ public:
     }
     QString hexRefusal(const link::BadHexPair& bad, int languageIndex) const override {
         return hexRefusalText(bad, languageIndex);
+    }
+    QString phoneRefusal(const PhoneRefusal& refusal, int languageIndex) const override {
+        return database::phoneRefusalText(refusal, languageIndex);
     }
 };
 

@@ -1,7 +1,6 @@
 #include "database/Registry.h"
 
 #include "common/TextFile.h"
-#include "link/PhoneNumber.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -81,10 +80,34 @@ QString checkConfig(const PointConfig& c) {
     // the telephone.
     const QString& phone = c[config::Phone];
     if (!phone.isEmpty() || c[config::LinkKind] == QStringLiteral("телефон"))
-        if (const QString refused = link::phoneNumberRefusal(phone); !refused.isEmpty()) return refused;
+        if (const PhoneRefusal refused = checkPhoneNumber(phone); refused.refused())
+            return phoneRefusalText(refused);
     for (const QString& v : c)
         if (v.size() > 32) return QStringLiteral("не более 32 знаков: ") + v;
     return {};
+}
+
+QString phoneRefusalText(const PhoneRefusal& refusal, int languageIndex) {
+    if (!refusal.refused()) return {};
+    const QString head =
+        uaRu(languageIndex, "Неприпустимий номер телефону \"", "Недопустимый номер телефона \"") +
+        refusal.number + QStringLiteral("\": ");
+    if (refusal.kind == PhoneRefusalKind::NoDigits)
+        return head + uaRu(languageIndex, "немає цифр номера", "нет цифр номера");
+    const QChar c = refusal.character;
+    // A control character would not show: its code is named instead.
+    const QString shown = c.unicode() < 0x20
+                              ? QStringLiteral("U+") + QString::number(static_cast<uint>(c.unicode()), 16)
+                                                           .rightJustified(4, QLatin1Char('0'))
+                                                           .toUpper()
+                              : QStringLiteral("\"") + c + QLatin1Char('"');
+    return head + QStringLiteral("символ ") + shown;
+}
+
+bool acceptPhoneField(const QString& number, Notifier& notifier, int languageIndex) {
+    const QString refused = phoneRefusalText(checkPhoneField(number), languageIndex);
+    if (!refused.isEmpty()) notifier.message(MessageKind::Error, refused);
+    return refused.isEmpty();
 }
 
 bool Point::flag(int n) const {

@@ -2,6 +2,9 @@
 // The registry of metering points: one row of Bd_Quon per corrector whose data reach the database, with
 // its identity, how to reach it and what to poll. A point is known by its identifier: a letter for the
 // corrector's family and the first five characters of its serial number.
+#include "common/Language.h"
+#include "common/Notifier.h"
+#include "common/PhoneNumber.h"
 #include "database/TableFile.h"
 
 #include <QStringList>
@@ -48,6 +51,11 @@ inline constexpr int kOwnerWidth = 32;
 // command line both check with it. The corrector's telephone is needed for the link kind "телефон" and
 // holds only what a modem dials (digits, + * # , W P T, blanks and "-").
 QString checkConfig(const PointConfig& config);
+// How a refused telephone number reads wherever one is refused (the configurator, the modem's dial, the
+// phone book, polling, the command line): one wording for all of them. Empty when nothing is refused.
+QString phoneRefusalText(const PhoneRefusal& refusal, int languageIndex = kRussian);
+// The number field's check with the message shown; false when refused.
+bool acceptPhoneField(const QString& number, Notifier& notifier, int languageIndex = kRussian);
 
 struct Point {
     QString identifier;

@@ -1,6 +1,6 @@
 #include "link/AddressBook.h"
-#include "link/PhoneNumber.h"
 
+#include "common/PhoneNumber.h"
 #include "common/TextFile.h"
 #include "link/ExchangeState.h"
 
@@ -185,11 +185,10 @@ void EntryEditor::editFields(const QString& first, const QString& second) {
     if (!entries_.last().isEmpty()) entries_.append(QString());
 }
 
-QString EntryEditor::refusal() const {
+PhoneRefusal EntryEditor::refusal() const {
     if (kind_ != BookKind::Phones) return {};
     for (const QString& entry : nonEmptyEntries(-1))
-        if (QString refused = phoneFieldRefusal(splitEntry(entry).first.trimmed(), language_);
-            !refused.isEmpty())
+        if (PhoneRefusal refused = checkPhoneField(splitEntry(entry).first.trimmed()); refused.refused())
             return refused;
     return {};
 }

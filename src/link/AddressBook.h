@@ -6,6 +6,7 @@
 // context until the next initialisation.
 #include "common/DataRoot.h"
 #include "common/Language.h"
+#include "common/PhoneNumber.h"
 
 #include <QString>
 #include <QStringList>
@@ -113,9 +114,9 @@ public:
     // is added at the end when the last one is no longer empty.
     void editFields(const QString& first, const QString& second);
 
-    // In the phone book every entry's number must be one a modem can dial: empty when all are, else the
-    // message for the first that is not (the address book has nothing to check).
-    QString refusal() const;
+    // In the phone book every entry's number must be one a modem can dial: nothing refused when all are,
+    // else what is wrong with the first that is not (the address book has nothing to check).
+    PhoneRefusal refusal() const;
     // "Сохранить": every non-empty entry in list order. False when the file could not be written.
     bool save() const;
     // The question "Удалить" asks before it deletes the selected entry.

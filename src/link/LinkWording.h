@@ -3,6 +3,8 @@
 // code only. The link keeps no wording of its own: the layer that knows the corrector (src/corrector)
 // says how each notice reads in the engine's language, so a text changes in one place and the link stays
 // free of user texts.
+#include "common/PhoneNumber.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -56,6 +58,8 @@ public:
     // The polling log is kept in one language whatever the user's.
     virtual QString modemEvent(ModemEvent event, const QString& point, const QString& phone) const = 0;
     virtual QString hexRefusal(const BadHexPair& bad, int languageIndex) const = 0;
+    // A number the modem would not dial (common/PhoneNumber.h).
+    virtual QString phoneRefusal(const PhoneRefusal& refusal, int languageIndex) const = 0;
 };
 
 } // namespace tarn::link

@@ -1,5 +1,6 @@
 #include "link/ModemMachine.h"
-#include "link/PhoneNumber.h"
+#include "common/Language.h"
+#include "common/PhoneNumber.h"
 
 #include "link/ModemReplies.h"
 
@@ -159,8 +160,10 @@ void ModemMachine::runCommand() {
     case Dial:
         if (cmdStep_ == 0) {
             // The last guard: a number that is not a dial string never reaches the modem.
-            if (const QString refused = phoneNumberRefusal(job_.phone); !refused.isEmpty()) {
-                io_.log(refused, true);
+            if (const PhoneRefusal refused = checkPhoneNumber(job_.phone); refused.refused()) {
+                // In Russian, like the rest of the polling log.
+                const LinkWording* wording = io_.wording();
+                io_.log(wording ? wording->phoneRefusal(refused, kRussian) : QString(), true);
                 cmdResult_ = Failed;
                 cmdStep_ = 2;
                 return;

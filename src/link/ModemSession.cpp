@@ -1,5 +1,5 @@
 #include "link/ModemSession.h"
-#include "link/PhoneNumber.h"
+#include "common/PhoneNumber.h"
 
 #include "link/LinkPort.h"
 #include "link/LinkSettings.h"
@@ -57,8 +57,11 @@ QString ModemSession::dial(const QString& phoneEntry) {
     if (!port_.portExists(settings_.corrPort))
         return noticeText(ModemNotice::PortMissing) + settings_.corrPort;
     if (phoneNumberOf(phoneEntry).isEmpty()) return noticeText(ModemNotice::NoPhoneNumber);
-    if (QString refused = phoneNumberRefusal(phoneNumberOf(phoneEntry), language_); !refused.isEmpty())
-        return refused;
+    if (const PhoneRefusal refused = checkPhoneNumber(phoneNumberOf(phoneEntry)); refused.refused()) {
+        const LinkWording* wording = engine_.wording();
+        // Never empty: an empty answer means the dial has started.
+        return wording ? wording->phoneRefusal(refused, language_) : refused.number;
+    }
     if (settings_.modemInit.trimmed().isEmpty()) return {};
     port_.closePort();
     if (!port_.applyAndOpen(settings_)) return noticeText(ModemNotice::PortReopenFailed);

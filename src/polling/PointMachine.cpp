@@ -1,6 +1,6 @@
 #include "polling/PointMachine.h"
 
-#include "link/PhoneNumber.h"
+#include "common/PhoneNumber.h"
 #include "polling/PointSteps.h"
 
 namespace tarn::polling {
@@ -94,7 +94,8 @@ bool PointMachine::checkBeforeLine() {
         refusal = PointResult::NoItems;
     else if (telephone() && point_->config[config::Phone].trimmed().isEmpty())
         refusal = PointResult::NoPhoneNumber;
-    else if (const QString refused = link::phoneNumberRefusal(point_->config[config::Phone], language_);
+    else if (const QString refused =
+                 phoneRefusalText(checkPhoneNumber(point_->config[config::Phone]), language_);
              telephone() && !refused.isEmpty()) {
         // A number that is not a dial string is no number to call: said why, then as without one.
         context_.tell(refused, LineColour::Red);

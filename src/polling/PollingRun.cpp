@@ -1,7 +1,5 @@
 #include "polling/PollingRun.h"
 
-#include "link/PhoneNumber.h"
-
 #include "database/JoinTable.h"
 #include "polling/DayBoard.h"
 #include "polling/GroupStart.h"

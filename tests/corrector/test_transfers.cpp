@@ -82,6 +82,12 @@ public:
     QString hexRefusal(const BadHexPair& bad, int languageIndex) const override {
         return QStringLiteral("hex %1 %2/%3").arg(bad.pair).arg(bad.pairNumber).arg(languageIndex);
     }
+    QString phoneRefusal(const PhoneRefusal& refusal, int languageIndex) const override {
+        return QStringLiteral("phone %1 %2/%3")
+            .arg(static_cast<int>(refusal.kind))
+            .arg(refusal.number)
+            .arg(languageIndex);
+    }
 };
 
 // The polling modem on no line at all: what it sends and logs is kept.

@@ -3,6 +3,7 @@
 // holds the windows' tests, built into the link window test program (TARN_TEST_WIDGETS).
 #include "common/Language.h"
 #include "common/TextFile.h"
+#include "corrector/LinkTexts.h"
 #include "link/AddressBook.h"
 #include "support/TestSupport.h"
 
@@ -346,7 +347,8 @@ TEST(AddressWindows, TheEditorRewritesTheEntryOnAKeyReleaseAndSaves) {
     test::TempHome home;
     writeBook(home, kRussian, {QStringLiteral("3 // a")});
     test::RecordingNotifier notifier;
-    TEditorAdrM window(BookKind::Addresses, home.root(), kRussian, notifier);
+    TEditorAdrM window(BookKind::Addresses, home.root(), kRussian, notifier,
+                       corrector::correctorLinkWording());
     EXPECT_EQ(window.firstLabel()->text(), QStringLiteral("  АДРЕС "));
     EXPECT_EQ(window.secondLabel()->text(), QStringLiteral("  КОММЕНТАРИЙ"));
     EXPECT_EQ(window.deleteButton()->text(), QStringLiteral("Удалить"));
@@ -383,7 +385,8 @@ TEST(AddressWindows, TheEditorDeletesOnlyAfterYes) {
     test::TempHome home;
     writeBook(home, kUkrainian, {QStringLiteral("3 // a"), QStringLiteral("4 // b")});
     test::RecordingNotifier notifier;
-    TEditorAdrM window(BookKind::Addresses, home.root(), kUkrainian, notifier);
+    TEditorAdrM window(BookKind::Addresses, home.root(), kUkrainian, notifier,
+                       corrector::correctorLinkWording());
     window.openDelayMs = 1;
     window.show();
     ASSERT_TRUE(test::waitUntil([&] { return window.opened(); }));
@@ -403,7 +406,7 @@ TEST(AddressWindows, TheEditorDeletesOnlyAfterYes) {
 TEST(AddressWindows, ThePhoneEditorCreatesItsBookAndTellsAFileItCannotWrite) {
     test::TempHome home;
     test::RecordingNotifier notifier;
-    TEditorAdrM phones(BookKind::Phones, home.root(), kRussian, notifier);
+    TEditorAdrM phones(BookKind::Phones, home.root(), kRussian, notifier, corrector::correctorLinkWording());
     phones.openDelayMs = 1;
     phones.show();
     ASSERT_TRUE(test::waitUntil([&] { return phones.opened(); }));
@@ -414,7 +417,8 @@ TEST(AddressWindows, ThePhoneEditorCreatesItsBookAndTellsAFileItCannotWrite) {
     EXPECT_EQ(phones.result(), QDialog::Rejected);
 
     QTemporaryDir bare; // no Work folder
-    TEditorAdrM window(BookKind::Addresses, DataRoot(bare.path()), kRussian, notifier);
+    TEditorAdrM window(BookKind::Addresses, DataRoot(bare.path()), kRussian, notifier,
+                       corrector::correctorLinkWording());
     window.openDelayMs = 1;
     window.show();
     ASSERT_TRUE(test::waitUntil([&] { return window.opened(); }));
@@ -431,15 +435,16 @@ TEST(EntryEditor, APhoneBookEntryThatIsNoDialStringIsRefusedBeforeSaving) {
     test::TempHome home;
     EntryEditor editor(BookKind::Phones, home.root(), kRussian);
     ASSERT_TRUE(editor.open());
-    EXPECT_TRUE(editor.refusal().isEmpty()); // the comment line has no number
+    EXPECT_FALSE(editor.refusal().refused()); // the comment line has no number
     editor.select(static_cast<int>(editor.entries().size()) - 1);
     editor.editFields(QStringLiteral("5550101;ATZ"), QStringLiteral("котельня"));
-    EXPECT_EQ(editor.refusal(), QStringLiteral("Недопустимый номер телефона \"5550101;ATZ\": символ \";\""));
+    EXPECT_EQ(corrector::correctorLinkWording().phoneRefusal(editor.refusal(), kRussian),
+              QStringLiteral("Недопустимый номер телефона \"5550101;ATZ\": символ \";\""));
     editor.editFields(QStringLiteral("555-01-01"), QStringLiteral("котельня"));
-    EXPECT_TRUE(editor.refusal().isEmpty());
+    EXPECT_FALSE(editor.refusal().refused());
     // The address book's entries are no numbers.
     EntryEditor addresses(BookKind::Addresses, home.root(), kRussian);
     ASSERT_TRUE(addresses.open());
     addresses.editFields(QStringLiteral("x;y"), QString());
-    EXPECT_TRUE(addresses.refusal().isEmpty());
+    EXPECT_FALSE(addresses.refusal().refused());
 }

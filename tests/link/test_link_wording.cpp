@@ -19,9 +19,6 @@ const QMap<QString, const char*> kFilesWithCyrillic = {
      "the exchange log file's lines: a file format, pinned by its golden lines"},
     {QStringLiteral("LinkSettings.cpp"), "the speeds as the settings file stores them (\"230Kбод\")"},
     {QStringLiteral("ModemTerminal.cpp"), "the modem command book file's header line: a file format"},
-    {QStringLiteral("PhoneNumber.h"),
-     "the refused phone number's message: the registry's check in the database layer, below the corrector "
-     "layer, reads it from here"},
 };
 
 bool isCyrillic(QChar c) {

@@ -1,13 +1,14 @@
 // The modem's commands and result words, and the polling modem machine driven tick by tick.
+#include "common/PhoneNumber.h"
 #include "common/TextFile.h"
 #include "corrector/ModemTexts.h"
+#include "database/Registry.h"
 #include "link/EngineRig.h"
 #include "link/LineHold.h"
 #include "link/ModemMachine.h"
 #include "link/ModemReplies.h"
 #include "link/ModemSession.h"
 #include "link/ModemTerminal.h"
-#include "link/PhoneNumber.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -483,13 +484,14 @@ TEST(PhoneNumbers, OnlyWhatADialStringHoldsIsDialled) {
         {u" - ", u"Недопустимый номер телефона \" - \": нет цифр номера"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(phoneNumberRefusal(QString::fromUtf16(c.number), kRussian), QString::fromUtf16(c.refused))
+        EXPECT_EQ(database::phoneRefusalText(checkPhoneNumber(QString::fromUtf16(c.number)), kRussian),
+                  QString::fromUtf16(c.refused))
             << QString::fromUtf16(c.number).toStdString();
     // A field may stay empty (a point on a cable has no number); typed, it is checked.
-    EXPECT_TRUE(phoneFieldRefusal(QString(), kRussian).isEmpty());
-    EXPECT_FALSE(phoneFieldRefusal(QStringLiteral("12;ATH"), kRussian).isEmpty());
+    EXPECT_FALSE(checkPhoneField(QString()).refused());
+    EXPECT_TRUE(checkPhoneField(QStringLiteral("12;ATH")).refused());
     test::RecordingNotifier notifier;
-    EXPECT_FALSE(acceptPhoneField(QStringLiteral("12;ATH"), notifier, kRussian));
+    EXPECT_FALSE(database::acceptPhoneField(QStringLiteral("12;ATH"), notifier, kRussian));
     EXPECT_EQ(notifier.messages.size(), 1);
 
     // The dial itself never sends such a number: the call fails before anything reaches the modem.

@@ -12,9 +12,10 @@
 
 namespace tarn::link {
 
-TEditorAdrM::TEditorAdrM(BookKind kind, DataRoot root, int languageIndex, Notifier& notifier, QWidget* parent)
+TEditorAdrM::TEditorAdrM(BookKind kind, DataRoot root, int languageIndex, Notifier& notifier,
+                         const LinkWording& wording, QWidget* parent)
     : QDialog(parent), editor_(kind, std::move(root), languageIndex), language_(languageIndex),
-      notifier_(notifier) {
+      notifier_(notifier), wording_(wording) {
     setObjectName(QStringLiteral("TEditorAdrM"));
     auto* layout = new QVBoxLayout(this);
     list_ = new QListWidget(this);
@@ -102,8 +103,8 @@ void TEditorAdrM::deleteClick() {
 void TEditorAdrM::saveClick() {
     // Before the book is read there is nothing to save, and writing would empty it.
     if (!opened_) return;
-    if (const QString refused = editor_.refusal(); !refused.isEmpty()) {
-        notifier_.message(MessageKind::Error, refused);
+    if (const PhoneRefusal refused = editor_.refusal(); refused.refused()) {
+        notifier_.message(MessageKind::Error, wording_.phoneRefusal(refused, language_));
         return;
     }
     if (!editor_.save()) {

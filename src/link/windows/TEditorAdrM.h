@@ -4,6 +4,7 @@
 // and what an action does come from the EntryEditor.
 #include "common/Notifier.h"
 #include "link/AddressBook.h"
+#include "link/LinkWording.h"
 
 #include <QDialog>
 
@@ -17,8 +18,9 @@ namespace tarn::link {
 class TEditorAdrM final : public QDialog {
     Q_OBJECT
 public:
+    // The wording says why a phone book entry is refused.
     TEditorAdrM(BookKind kind, DataRoot root, int languageIndex, Notifier& notifier,
-                QWidget* parent = nullptr);
+                const LinkWording& wording, QWidget* parent = nullptr);
 
     const EntryEditor& editor() const { return editor_; }
     QListWidget* list() const { return list_; }
@@ -53,6 +55,7 @@ private:
     EntryEditor editor_;
     int language_;
     Notifier& notifier_;
+    const LinkWording& wording_;
     QListWidget* list_;
     QLabel* firstLabel_;
     QLabel* secondLabel_;

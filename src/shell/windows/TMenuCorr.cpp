@@ -4,6 +4,7 @@
 #include "common/TuningFiles.h"
 #include "corrector/CorrectorSession.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/StoreReading.h"
 #include "corrector/ValueLists.h"
 #include "corrector/windows/CoefficientMenu.h"
@@ -438,7 +439,8 @@ void TMenuCorr::openCorrectorWindow() {
         selection.exec();
     });
     auto openBookEditor = [this, &window](link::BookKind kind) {
-        link::TEditorAdrM editor(kind, ctx_.root(), ctx_.languageIndex(), ctx_.notifier(), &window);
+        link::TEditorAdrM editor(kind, ctx_.root(), ctx_.languageIndex(), ctx_.notifier(),
+                                 corrector::correctorLinkWording(), &window);
         editor.exec();
     };
     connect(window.addressEditorAction(), &QAction::triggered, &window,
