@@ -2,8 +2,9 @@
 // through storeReading() into fresh tables, and the same rows through one bare prepared INSERT in one
 // transaction per file, in the same run, so that the ratio says what the storing adds to what the
 // engine itself costs. A second storeReading() of the same reading finds every record already stored:
-// its time is the cost of the duplicate check. Each measure is taken on fresh files several times; the
-// best counts (the others mostly measure the machine's other work).
+// its time is the cost of the duplicate check. Each measure is taken on fresh files several times, the
+// storing and the bare INSERT in turns; the best counts (the others mostly measure the machine's other
+// work).
 //
 // Usage: store-bench [repeats]. The files go under the temporary folder (TMPDIR).
 #include "database/Registry.h"
@@ -210,32 +211,33 @@ int main(int argc, char** argv) {
     const StoreContext context = pointContext();
     const int rows = kHours + kDays;
 
-    double store = std::numeric_limits<double>::max();
-    double again = std::numeric_limits<double>::max();
-    for (int i = 0; i < repeats; ++i) {
-        Installation home(now);
-        if (!home.ok) return fail(QStringLiteral("cannot make an installation"));
-        QElapsedTimer timer;
-        timer.start();
-        const StoreResult first = storeReading(home.root, home.schemas, reading, context, {}, now);
-        store = std::min(store, seconds(timer));
-        if (!first.ok) return fail(first.error);
-        if (first.kinds[0].stored != kHours || first.kinds[1].stored != kDays)
-            return fail(QStringLiteral("stored %1 hours and %2 days")
-                            .arg(first.kinds[0].stored)
-                            .arg(first.kinds[1].stored));
-        timer.start();
-        const StoreResult second = storeReading(home.root, home.schemas, reading, context, {}, now);
-        again = std::min(again, seconds(timer));
-        if (!second.ok) return fail(second.error);
-        if (second.kinds[0].stored + second.kinds[1].stored != 0)
-            return fail(QStringLiteral("the second store wrote records"));
-    }
-
     const QList<QVariantList> hourRows = boundRows(reading, 1, 11, context, now);
     const QList<QVariantList> dayRows = boundRows(reading, 2, 13, context, now);
+    double store = std::numeric_limits<double>::max();
+    double again = std::numeric_limits<double>::max();
     double bare = std::numeric_limits<double>::max();
+    // The storing and its baseline take turns, each round on fresh files: the machine's other work
+    // then weighs on both alike instead of on whichever ran while it was busiest.
     for (int i = 0; i < repeats; ++i) {
+        {
+            Installation home(now);
+            if (!home.ok) return fail(QStringLiteral("cannot make an installation"));
+            QElapsedTimer timer;
+            timer.start();
+            const StoreResult first = storeReading(home.root, home.schemas, reading, context, {}, now);
+            store = std::min(store, seconds(timer));
+            if (!first.ok) return fail(first.error);
+            if (first.kinds[0].stored != kHours || first.kinds[1].stored != kDays)
+                return fail(QStringLiteral("stored %1 hours and %2 days")
+                                .arg(first.kinds[0].stored)
+                                .arg(first.kinds[1].stored));
+            timer.start();
+            const StoreResult second = storeReading(home.root, home.schemas, reading, context, {}, now);
+            again = std::min(again, seconds(timer));
+            if (!second.ok) return fail(second.error);
+            if (second.kinds[0].stored + second.kinds[1].stored != 0)
+                return fail(QStringLiteral("the second store wrote records"));
+        }
         Installation home(now);
         if (!home.ok) return fail(QStringLiteral("cannot make an installation"));
         const QString hourPath = tablePath(home.root, TableKind::Hourly, QStringLiteral("bare1"));
@@ -258,11 +260,11 @@ int main(int argc, char** argv) {
     const double storeRate = rows / store;
     const double bareRate = rows / bare;
     const double ratio = storeRate / bareRate;
-    std::printf("%-6s %9s %11s %9s %11s %7s %9s %11s\n", "rows", "store_s", "store_r/s", "bare_s", "bare_r/s",
-                "ratio", "again_s", "again_r/s");
-    std::printf("%-6d %9.3f %11.0f %9.3f %11.0f %7.3f %9.3f %11.0f\n", rows, store, storeRate, bare, bareRate,
-                ratio, again, rows / again);
-    const bool met = storeRate >= 50000 && ratio >= 0.5;
-    std::printf("goal (store >= 50000 rows/s, ratio >= 0.5): %s\n", met ? "met" : "NOT met");
+    std::printf("%-6s %9s %11s %9s %11s %7s %9s %11s %11s\n", "rows", "store_s", "store_r/s", "bare_s",
+                "bare_r/s", "ratio", "again_s", "again_r/s", "again/store");
+    std::printf("%-6d %9.3f %11.0f %9.3f %11.0f %7.3f %9.3f %11.0f %11.3f\n", rows, store, storeRate, bare,
+                bareRate, ratio, again, rows / again, again / store);
+    const bool met = ratio >= 0.8 && again <= store;
+    std::printf("goal (ratio >= 0.8, second store no slower than the first): %s\n", met ? "met" : "NOT met");
     return 0;
 }

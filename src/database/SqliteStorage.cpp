@@ -5,6 +5,31 @@
 
 namespace tarn::database {
 
+std::optional<QList<QVariantList>> Table::trySelectFields(const QStringList& fields, const QString& condition,
+                                                          const QVariantList& values) const {
+    QList<int> positions;
+    for (const QString& field : fields)
+        positions.append(position(field));
+    auto rows = trySelect(condition, values);
+    if (!rows) return rows;
+    QList<QVariantList> out;
+    out.reserve(rows->size());
+    for (const QVariantList& row : *rows) {
+        QVariantList picked;
+        for (int p : positions)
+            picked.append(row.value(p));
+        out.append(picked);
+    }
+    return out;
+}
+
+bool Table::appendAt(const QList<int>& positions, const QVariantList& values) {
+    QVariantMap byName;
+    for (qsizetype i = 0; i < positions.size(); ++i)
+        byName.insert(fields().value(positions.at(i)).name, values.value(i));
+    return append(byName);
+}
+
 Error Storage::createPointTables(const QString& identifier, const QDateTime& now) {
     for (TableKind kind : kPointTables) {
         Error why;

@@ -67,6 +67,12 @@ public:
     // hourly rows is never copied whole). The query runs on the table's own connection and must be let
     // go before the table is. Nothing when it failed: lastFailure says why.
     virtual std::optional<QSqlQuery> listing() const = 0;
+    // Only the named fields of the rows that meet condition, in no particular order: for a caller that
+    // needs a few fields of many rows (the record keys already stored) and not whole rows in order.
+    // Nothing when the selection failed: lastFailure says why.
+    virtual std::optional<QList<QVariantList>> trySelectFields(const QStringList& fields,
+                                                               const QString& condition = {},
+                                                               const QVariantList& values = {}) const;
     // The rows holding the greatest value of field (the newest number, the latest time); none when the
     // table holds no rows or the selection failed.
     virtual QList<QVariantList> selectGreatest(const QString& field) const = 0;
@@ -74,6 +80,9 @@ public:
     // A new row from values by field name; fields not named stay empty; the number is the table's own.
     // Text values are cut to their field's width.
     virtual bool append(const QVariantMap& values) = 0;
+    // The same as append for many rows naming the same fields: their positions (from position()) once,
+    // each row's values in that order.
+    virtual bool appendAt(const QList<int>& positions, const QVariantList& values);
     // The field of the rows whose key field has the key.
     virtual bool update(const QString& keyField, const QVariant& key, const QString& field,
                         const QVariant& value) = 0;

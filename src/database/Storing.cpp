@@ -7,6 +7,9 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <charconv>
+#include <optional>
+
 namespace tarn::database {
 
 namespace {
@@ -99,8 +102,65 @@ bool isNoValue(const QString& cell) {
     return true;
 }
 
+// A number of the plain form a corrector writes ("-12.50"): digits, at most one point with digits on
+// both sides, an optional minus. Read without the general parser, which costs several times more for
+// each of the volumes summed on every row; both round correctly, so the value is the same.
+std::optional<double> plainNumber(QStringView text) {
+    constexpr qsizetype kLongest = 40;
+    if (text.isEmpty() || text.size() > kLongest) return std::nullopt;
+    char latin[kLongest];
+    qsizetype digitsBefore = 0, digitsAfter = 0;
+    bool point = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c >= u'0' && c <= u'9') {
+            ++(point ? digitsAfter : digitsBefore);
+        } else if (c == u'.' && !point && digitsBefore > 0) {
+            point = true;
+        } else if (!(c == u'-' && i == 0)) {
+            return std::nullopt;
+        }
+        latin[i] = static_cast<char>(c);
+    }
+    if (digitsBefore == 0 || (point && digitsAfter == 0)) return std::nullopt;
+    double value = 0;
+    const auto [end, error] = std::from_chars(latin, latin + text.size(), value);
+    if (error != std::errc() || end != latin + text.size()) return std::nullopt;
+    return value;
+}
+
 double number(const QString& cell) {
-    return cell.trimmed().toDouble();
+    const QString text = cell.trimmed();
+    if (const auto plain = plainNumber(text)) return *plain;
+    return text.toDouble();
+}
+
+// A record's key as the duplicate check compares it: its number as the corrector counts it (16 bits),
+// its date and its time, each as its decimal digits, packed into one integer, so that the keys of a
+// year of records are a set of numbers rather than of texts built for every row.
+quint64 recordKey(quint16 number, int date, int time) {
+    return (static_cast<quint64>(number) << 48) | (static_cast<quint64>(date) << 20) |
+           static_cast<quint64>(time);
+}
+
+// The digits of a stored text in the pattern the storing writes ("yyyy-MM-dd", "HH:mm:ss": digits
+// where the pattern has letters, its separators elsewhere) read as one decimal number; -1 for any other
+// text, which no record of a reading can equal since a reading's dates and times are written in that
+// pattern.
+int patternDigits(const QString& text, QLatin1StringView pattern, char16_t separator) {
+    if (text.size() != pattern.size()) return -1;
+    int value = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (pattern.at(i) == QLatin1Char('-')) {
+            if (c != separator) return -1;
+        } else if (c >= u'0' && c <= u'9') {
+            value = value * 10 + (c - u'0');
+        } else {
+            return -1;
+        }
+    }
+    return value;
 }
 
 // The rows of one kind to write, oldest first: no record already stored (same number and time), none
@@ -109,6 +169,9 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, Table& tabl
                       const std::function<bool()>& step, QList<QDateTime>& stamps, bool& failed) {
     const int n = rows.rowCount(plan.archive);
     stamps = QList<QDateTime>(n);
+    // The local date and time of each record as one number: what orders them, and, as digits, what
+    // the duplicate check compares.
+    QList<qint64> wallClock(n);
     QDateTime earliest, latest;
     // A set: a year of hourly records compared each with all before it would take seconds.
     QSet<QString> seen;
@@ -120,45 +183,67 @@ QList<int> selectRows(const ArchiveRows& rows, const KindPlan& plan, Table& tabl
         if (!earliest.isValid() || t < earliest) earliest = t;
         if (!latest.isValid() || t > latest) latest = t;
         if (plan.repeatLast > 0) {
+            // Made in one buffer: the set keeps it, so it cannot be reused for the next row.
             QString joined;
-            for (int c = 1; c <= plan.repeatLast; ++c)
-                joined += rows.cell(plan.archive, c, r) + QLatin1Char('\x1f');
-            if (seen.contains(joined)) {
+            joined.reserve(16 * plan.repeatLast);
+            for (int c = 1; c <= plan.repeatLast; ++c) {
+                joined += rows.cell(plan.archive, c, r);
+                joined += QLatin1Char('\x1f');
+            }
+            // One look: the set grows only when the record was not there yet.
+            const qsizetype before = seen.size();
+            seen.insert(joined);
+            if (seen.size() == before) {
                 ++result.dropped;
                 continue;
             }
-            seen.insert(joined);
         }
         stamps[r] = t;
+        wallClock[r] = t.date().toJulianDay() * 86400000LL + t.time().msecsSinceStartOfDay();
     }
     if (!earliest.isValid()) return {};
-    // What the point's table already holds in that span: record number and time.
+    // What the point's table already holds in that span: record number and time, three fields of each
+    // row in one query, never a query per record.
+    const QList<FieldSpec>& fields = table.fields();
     const QChar p = tableInfo(plan.table).fieldPrefix;
     const QString dt = QLatin1Char('"') + QString(p) + QStringLiteral("DT_Corr\"");
-    QSet<QPair<quint16, QString>> stored;
-    const auto inSpan = table.trySelect(dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?"),
-                                        {storedTimestamp(earliest), storedTimestamp(latest)});
+    const auto inSpan =
+        table.trySelectFields({fields.value(5).name, fields.value(6).name, fields.value(7).name},
+                              dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?"),
+                              {storedTimestamp(earliest), storedTimestamp(latest)});
     // Unread stored rows are not "none stored": every record would be written a second time.
     if (!inSpan) {
         failed = true;
         return {};
     }
-    for (const QVariantList& row : *inSpan)
-        stored.insert({static_cast<quint16>(row.value(5).toInt()),
-                       row.value(6).toString() + QLatin1Char('T') + row.value(7).toString()});
+    QSet<quint64> stored;
+    stored.reserve(inSpan->size());
+    for (const QVariantList& row : *inSpan) {
+        const int date = patternDigits(row.value(1).toString(), QLatin1StringView("dddd-dd-dd"), u'-');
+        const int time = patternDigits(row.value(2).toString(), QLatin1StringView("dd-dd-dd"), u':');
+        if (date < 0 || time < 0) continue;
+        stored.insert(recordKey(static_cast<quint16>(row.value(0).toInt()), date, time));
+    }
     QList<int> order;
+    order.reserve(n);
     for (int r = 0; r < n; ++r) {
         if (!stamps[r].isValid()) continue;
-        // Numbers are compared as the corrector counts them, in 16 bits.
-        const auto number16 = static_cast<quint16>(rows.cell(plan.archive, 0, r).toInt());
-        const QString when = storedDate(stamps[r].date()) + QLatin1Char('T') + storedTime(stamps[r].time());
-        if (stored.contains({number16, when})) {
-            ++result.dropped;
-            continue;
+        if (!stored.isEmpty()) {
+            // Numbers are compared as the corrector counts them, in 16 bits.
+            const auto number16 = static_cast<quint16>(rows.cell(plan.archive, 0, r).toInt());
+            const QDate d = stamps[r].date();
+            const QTime t = stamps[r].time();
+            const int date = d.year() * 10000 + d.month() * 100 + d.day();
+            const int time = t.hour() * 10000 + t.minute() * 100 + t.second();
+            if (stored.contains(recordKey(number16, date, time))) {
+                ++result.dropped;
+                continue;
+            }
         }
         order.append(r);
     }
-    std::stable_sort(order.begin(), order.end(), [&stamps](int a, int b) { return stamps[a] < stamps[b]; });
+    std::stable_sort(order.begin(), order.end(),
+                     [&wallClock](int a, int b) { return wallClock[a] < wallClock[b]; });
     return order;
 }
 
@@ -373,19 +458,59 @@ StoreResult storeReading(const DataRoot& root, Storage& storage, const ArchiveRo
         const QChar p = tableInfo(plan.table).fieldPrefix;
         auto name = [p](const char* field) { return QString(p) + QString::fromLatin1(field); };
         const QList<FieldSpec>& fields = table->fields();
-        // What is the same for every row of the kind is made once: the field names, the time of the run.
+        // What is the same for every row of the kind is made once: the fields written and their
+        // positions, the values that do not change from row to row. Each row then only fills its own.
         const QString nowText = storedTimestamp(now);
-        const QString identifField = name("Identif"), serialField = name("SerialNum"),
-                      modelField = name("TypeQuon"), dateTimeField = name("DateTime"),
-                      stampField = name("DT_Corr"), workField = name("Vwrk_alwrk"),
-                      standardField = name("Vst_alwrk"), flagField = name("Flag"),
-                      pressureUnitField = name("fKgMPa"), volumeUnitField = name("fKgV"),
-                      gasField = name("Gas"), commentField = name("Comment");
-        QList<FieldSpec> columnFields;
-        for (int col = 0; col <= plan.lastColumn; ++col)
-            columnFields.append(fields.value(5 + col));
-        // Every row names the same fields: one map, its values replaced row by row.
-        QVariantMap row;
+        QStringList names;
+        QList<int> positions;
+        QVariantList values;
+        // The slot of a field in the row; a field named twice keeps one slot, the later value counting.
+        auto slot = [&](const QString& field) {
+            const int at = static_cast<int>(names.indexOf(field));
+            if (at >= 0) return at;
+            names.append(field);
+            positions.append(table->position(field));
+            values.append(QVariant());
+            return static_cast<int>(names.size() - 1);
+        };
+        auto fixedValue = [&](const QString& field, const QVariant& value) { values[slot(field)] = value; };
+        fixedValue(name("Identif"), c.identifier);
+        fixedValue(name("SerialNum"), c.serial);
+        fixedValue(name("TypeQuon"), c.model);
+        fixedValue(name("DateTime"), nowText);
+        const int stampSlot = slot(name("DT_Corr"));
+        QList<int> columnSlots;
+        QList<bool> columnNumeric;
+        for (int col = 0; col <= plan.lastColumn; ++col) {
+            const FieldSpec field = fields.value(5 + col);
+            columnSlots.append(slot(field.name));
+            columnNumeric.append(field.type != FieldType::Text);
+        }
+        const bool volumes = plan.table == TableKind::Hourly || plan.table == TableKind::Daily ||
+                             plan.table == TableKind::Monthly;
+        int workSlot = -1, standardSlot = -1, commentSlot = -1;
+        // The fixed values named after the record's columns are set again for every row: a schema whose
+        // columns name one of them still ends with the fixed value, as the order of naming says.
+        QList<QPair<int, QVariant>> afterColumns;
+        auto fixedAfterColumns = [&](const QString& field, const QVariant& value) {
+            afterColumns.append({slot(field), value});
+        };
+        if (volumes) {
+            workSlot = slot(name("Vwrk_alwrk"));
+            standardSlot = slot(name("Vst_alwrk"));
+            fixedAfterColumns(name("Flag"), QStringLiteral("0"));
+        }
+        if (volumes || plan.table == TableKind::Alarm || plan.table == TableKind::Operative) {
+            fixedAfterColumns(name("fKgMPa"), c.pressureUnit);
+            fixedAfterColumns(name("fKgV"), c.volumeUnit);
+            fixedAfterColumns(name("Gas"), c.gasName);
+        }
+        if (volumes && plan.table != TableKind::Hourly)
+            commentSlot = slot(name("Comment"));
+        else
+            fixedAfterColumns(name("Comment"), QStringLiteral("0"));
+        // A field the table lacks goes the general way, which refuses the row and says which field.
+        const bool allKnown = !positions.contains(-1);
         // The CSV copy of the kind, written whole once the kind's rows are committed.
         std::optional<CsvSideFile> csv;
         if (const auto csvKind = csvKindOf(plan.table); csvKind && c.csv.wanted(*csvKind))
@@ -402,61 +527,49 @@ StoreResult storeReading(const DataRoot& root, Storage& storage, const ArchiveRo
                 return result;
             }
             const QDateTime& stamp = stamps.at(r);
-            row.insert(identifField, c.identifier);
-            row.insert(serialField, c.serial);
-            row.insert(modelField, c.model);
-            row.insert(dateTimeField, nowText);
-            row.insert(stampField, storedTimestamp(stamp));
+            values[stampSlot] = storedTimestamp(stamp);
             for (int col = 0; col <= plan.lastColumn; ++col) {
-                const FieldSpec& field = columnFields.at(col);
-                QString cell = rows.cell(plan.archive, col, r).trimmed();
+                QVariant& value = values[columnSlots.at(col)];
                 if (col == kDateColumn) {
-                    row.insert(field.name, storedDate(stamp.date()));
+                    value = storedDate(stamp.date());
                 } else if (col == kTimeColumn) {
-                    row.insert(field.name, storedTime(stamp.time()));
-                } else if (plan.emptyRule && col > kTimeColumn && field.type != FieldType::Text &&
-                           isNoValue(cell)) {
-                    if (cell.isEmpty()) ++result.emptyCells;
-                    row.insert(field.name, QStringLiteral("0"));
+                    value = storedTime(stamp.time());
                 } else {
-                    row.insert(field.name, cell);
+                    QString cell = rows.cell(plan.archive, col, r).trimmed();
+                    if (plan.emptyRule && col > kTimeColumn && columnNumeric.at(col) && isNoValue(cell)) {
+                        if (cell.isEmpty()) ++result.emptyCells;
+                        value = QStringLiteral("0");
+                    } else {
+                        value = std::move(cell);
+                    }
                 }
             }
-            switch (plan.table) {
-            case TableKind::Hourly:
-            case TableKind::Daily:
-            case TableKind::Monthly: {
-                row.insert(workField, displayNumber(number(rows.cell(plan.archive, 3, r)) +
-                                                        number(rows.cell(plan.archive, 5, r)),
-                                                    c.volumeDecimals));
-                row.insert(standardField, displayNumber(number(rows.cell(plan.archive, 4, r)) +
-                                                            number(rows.cell(plan.archive, 6, r)),
-                                                        c.volumeDecimals));
-                row.insert(flagField, QStringLiteral("0"));
-                row.insert(pressureUnitField, c.pressureUnit);
-                row.insert(volumeUnitField, c.volumeUnit);
-                row.insert(gasField, c.gasName);
-                QString comment = QStringLiteral("0");
-                if (plan.table != TableKind::Hourly) {
+            for (const auto& [at, value] : afterColumns)
+                values[at] = value;
+            if (volumes) {
+                values[workSlot] = displayNumber(number(rows.cell(plan.archive, 3, r)) +
+                                                     number(rows.cell(plan.archive, 5, r)),
+                                                 c.volumeDecimals);
+                values[standardSlot] = displayNumber(number(rows.cell(plan.archive, 4, r)) +
+                                                         number(rows.cell(plan.archive, 6, r)),
+                                                     c.volumeDecimals);
+                if (commentSlot >= 0) {
                     const QString total = rows.cell(plan.archive, kTotalStandardColumn, r).trimmed();
-                    comment = total.isEmpty() || total == QLatin1String("--") ? QStringLiteral("--")
-                                                                              : QLatin1Char('v') + total;
+                    values[commentSlot] = total.isEmpty() || total == QLatin1String("--")
+                                              ? QStringLiteral("--")
+                                              : QLatin1Char('v') + total;
                 }
-                row.insert(commentField, comment);
-                break;
             }
-            case TableKind::Alarm:
-            case TableKind::Operative:
-                row.insert(pressureUnitField, c.pressureUnit);
-                row.insert(volumeUnitField, c.volumeUnit);
-                row.insert(gasField, c.gasName);
-                row.insert(commentField, QStringLiteral("0"));
-                break;
-            default:
-                row.insert(commentField, QStringLiteral("0"));
-                break;
+            bool appended = false;
+            if (allKnown) {
+                appended = table->appendAt(positions, values);
+            } else {
+                QVariantMap byName;
+                for (qsizetype i = 0; i < names.size(); ++i)
+                    byName.insert(names.at(i), values.at(i));
+                appended = table->append(byName);
             }
-            if (!table->append(row)) {
+            if (!appended) {
                 table->rollback();
                 result.error = table->lastError();
                 return result;

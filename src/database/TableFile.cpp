@@ -757,8 +757,14 @@ QVariant TableFile::fitted(int position, const QVariant& value) const {
     if (f.type != FieldType::Text) return value;
     // A text never given (an empty line of a form) is stored as empty text: NULL would read back as
     // "no value" and fail every comparison with "".
-    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isNull()))
-        return QVariant(QStringLiteral(""));
+    if (value.typeId() == QMetaType::QString) {
+        // The common case, a text that fits, goes on as it is: no copy for each value of each row.
+        const QString& text = *static_cast<const QString*>(value.constData());
+        if (text.isNull()) return QVariant(QStringLiteral(""));
+        if (f.width <= 0 || text.size() <= f.width) return value;
+        return QVariant(text.left(f.width));
+    }
+    if (value.isNull()) return QVariant(QStringLiteral(""));
     return f.width > 0 ? QVariant(value.toString().left(f.width)) : value;
 }
 
@@ -830,9 +836,56 @@ std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition
     return rows;
 }
 
+std::optional<QList<QVariantList>> TableFile::trySelectFields(const QStringList& fields,
+                                                              const QString& condition,
+                                                              const QVariantList& values) const {
+    QStringList names;
+    for (const QString& field : fields) {
+        const int p = position(field);
+        if (p < 0) {
+            failure_ = {ErrorKind::Invalid,
+                        QStringLiteral("no field ") + field + QStringLiteral(" in ") + table_};
+            return std::nullopt;
+        }
+        names.append(quoted(fields_.at(p).name));
+    }
+    QString sql = QStringLiteral("SELECT ") + names.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+                  quoted(table_);
+    QStringList where;
+    for (const FieldSpec& f : fields_)
+        if (isIdentifierField(f)) where.append(quoted(f.name) + QStringLiteral(" <> '0'"));
+    if (!condition.isEmpty()) where.append(QLatin1Char('(') + condition + QLatin1Char(')'));
+    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    QSqlQuery q(database());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        failure_ = tableError(q.lastError());
+        return std::nullopt;
+    }
+    QList<QVariantList> rows;
+    const int columns = static_cast<int>(names.size());
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            row.append(q.value(i));
+        rows.append(row);
+    }
+    if (q.lastError().isValid()) {
+        failure_ = tableError(q.lastError());
+        return std::nullopt;
+    }
+    return rows;
+}
+
 bool TableFile::append(const QVariantMap& values) {
     QList<int> positions;
+    QVariantList ordered;
     positions.reserve(values.size());
+    ordered.reserve(values.size());
     for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
         const int p = position(it.key());
         if (p < 0) {
@@ -841,7 +894,17 @@ bool TableFile::append(const QVariantMap& values) {
             return false;
         }
         positions.append(p);
+        ordered.append(it.value());
     }
+    return appendAt(positions, ordered);
+}
+
+bool TableFile::appendAt(const QList<int>& positions, const QVariantList& values) {
+    for (int p : positions)
+        if (p < 0 || p >= fields_.size()) {
+            failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
+            return false;
+        }
     // Preparing costs more than the insert itself: the statement of the last append is used again when
     // this one names the same fields.
     std::unique_ptr<QSqlQuery> fresh;
@@ -863,9 +926,8 @@ bool TableFile::append(const QVariantMap& values) {
             insertPositions_ = positions;
         }
     }
-    int i = 0;
-    for (auto it = values.constBegin(); it != values.constEnd(); ++it, ++i)
-        q->bindValue(i, fitted(positions.at(i), it.value()));
+    for (qsizetype i = 0; i < positions.size(); ++i)
+        q->bindValue(static_cast<int>(i), fitted(positions.at(i), values.value(i)));
     if (!q->exec()) {
         failure_ = tableError(q->lastError());
         return false;

@@ -128,9 +128,13 @@ public:
     std::optional<QList<QVariantList>> trySelect(const QString& condition = {},
                                                  const QVariantList& values = {},
                                                  const QString& orderBy = {}) const override;
+    std::optional<QList<QVariantList>> trySelectFields(const QStringList& fields,
+                                                       const QString& condition = {},
+                                                       const QVariantList& values = {}) const override;
     std::optional<QSqlQuery> listing() const override;
     QList<QVariantList> selectGreatest(const QString& field) const override;
     bool append(const QVariantMap& values) override;
+    bool appendAt(const QList<int>& positions, const QVariantList& values) override;
     bool update(const QString& keyField, const QVariant& key, const QString& field,
                 const QVariant& value) override;
     bool remove(const QString& keyField, const QVariant& key) override;

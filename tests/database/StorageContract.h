@@ -171,6 +171,59 @@ TYPED_TEST_P(StorageContract, RowsComeBackByConditionAndOrder) {
     EXPECT_EQ(again->select().size(), 5);
 }
 
+// Many rows by position and a few fields of many rows: the same rows as append and trySelect give,
+// the seed record left out, texts cut to their width, empty texts not NULL.
+TYPED_TEST_P(StorageContract, RowsByPositionAndChosenFieldsAreTheSameRows) {
+    Storage& s = this->storage();
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table);
+    const QList<int> positions{
+        table->position(QStringLiteral("hNumWrCor")), table->position(QStringLiteral("hIdentif")),
+        table->position(QStringLiteral("hHelp")), table->position(QStringLiteral("hDT_Corr"))};
+    const int helpWidth = table->fields().at(positions.at(2)).width;
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    ASSERT_TRUE(table->transaction());
+    EXPECT_TRUE(table->appendAt(positions,
+                                {5, kPoint, QString(helpWidth + 3, QLatin1Char('h')), storedTimestamp(t0)}));
+    EXPECT_TRUE(table->appendAt(positions, {6, kPoint, QString(), storedTimestamp(t0.addSecs(3600))}));
+    // Other fields between two rows by position: each row has exactly the fields it names.
+    EXPECT_TRUE(table->append(hourlyRow(7, t0.addSecs(7200), 2.5)));
+    EXPECT_TRUE(table->appendAt(positions, {8, kPoint, QStringLiteral("x"), storedTimestamp(t0.addDays(1))}));
+    ASSERT_TRUE(table->commit());
+    EXPECT_FALSE(table->appendAt({-1}, {1}));
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::Invalid);
+
+    const auto whole = table->trySelect();
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(
+        column(*table, *whole, QStringLiteral("hNumWrCor")),
+        (QStringList{QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8")}));
+    EXPECT_EQ(column(*table, *whole, QStringLiteral("hHelp")),
+              (QStringList{QString(helpWidth, QLatin1Char('h')), QString(), QString(), QStringLiteral("x")}));
+    EXPECT_FALSE(whole->at(1).at(positions.at(2)).isNull()); // an empty text, not NULL
+    EXPECT_EQ(whole->at(3).at(table->position(QStringLiteral("hVwrk"))).toString(), QString());
+
+    const QString dt = QStringLiteral("\"hDT_Corr\"");
+    const auto keys =
+        table->trySelectFields({QStringLiteral("HNUMWRCOR"), QStringLiteral("hDT_Corr")},
+                               dt + QStringLiteral(" <= ?"), {storedTimestamp(t0.addSecs(7200))});
+    ASSERT_TRUE(keys);
+    QStringList found;
+    for (const QVariantList& row : *keys) {
+        ASSERT_EQ(row.size(), 2);
+        found.append(row.at(0).toString() + QLatin1Char(' ') + row.at(1).toString());
+    }
+    found.sort();
+    EXPECT_EQ(found, (QStringList{QStringLiteral("5 ") + storedTimestamp(t0),
+                                  QStringLiteral("6 ") + storedTimestamp(t0.addSecs(3600)),
+                                  QStringLiteral("7 ") + storedTimestamp(t0.addSecs(7200))}));
+    // The seed record is no row here either.
+    EXPECT_EQ(table->trySelectFields({QStringLiteral("hIdentif")})->size(), 4);
+    EXPECT_FALSE(table->trySelectFields({QStringLiteral("hNoSuchField")}));
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::Invalid);
+}
+
 TYPED_TEST_P(StorageContract, UpdateAndRemoveTouchOnlyTheKeyedRows) {
     Storage& s = this->storage();
     Error why;
@@ -311,7 +364,8 @@ TYPED_TEST_P(StorageContract, ATableHeldElsewhereIsLockedAndADamagedOneDamaged) 
 }
 
 REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema,
-                            RowsComeBackByConditionAndOrder, UpdateAndRemoveTouchOnlyTheKeyedRows,
+                            RowsComeBackByConditionAndOrder, RowsByPositionAndChosenFieldsAreTheSameRows,
+                            UpdateAndRemoveTouchOnlyTheKeyedRows,
                             ARolledBackTransactionLeavesNothing, StoringTheSameRecordsTwiceWritesThemOnce,
                             ErasingAPointTakesItsTablesAndNothingElse,
                             ATableHeldElsewhereIsLockedAndADamagedOneDamaged);

@@ -147,7 +147,8 @@ TEST(Storing, TheRequestLogNamesTheFileReadForSourceKindFourOnly) {
         const auto log = db.rows(TableKind::RequestLog);
         ASSERT_EQ(log.size(), 1);
         const int nameFile = static_cast<int>(
-            std::find_if(db.schemas.of(TableKind::RequestLog).begin(), db.schemas.of(TableKind::RequestLog).end(),
+            std::find_if(db.schemas.of(TableKind::RequestLog).begin(),
+                         db.schemas.of(TableKind::RequestLog).end(),
                          [](const FieldSpec& f) { return f.name == QLatin1String("bNameFile"); }) -
             db.schemas.of(TableKind::RequestLog).begin());
         EXPECT_EQ(log[0].value(nameFile), c.logged) << c.sourceKind;
@@ -187,6 +188,35 @@ TEST(Storing, ARecordIsDroppedOnlyWhenNumberAndTimeBothMatch) {
     EXPECT_EQ(s.kinds[0].stored, 2);
     EXPECT_EQ(s.kinds[0].dropped, 1);
     EXPECT_EQ(db.rows(TableKind::Hourly).size(), 3);
+}
+
+// A reading that overlaps what is stored, on both sides of it: only the records not stored yet are
+// written, oldest first, and the table ends as one store of the whole reading would leave it.
+TEST(Storing, AnOverlappingReadingStoresOnlyTheNewRecords) {
+    Db db;
+    Reading middle;
+    middle.hourly() = {hour(3, "04:00"), hour(2, "03:00")};
+    ASSERT_TRUE(db.store(middle).ok);
+    Reading whole;
+    whole.hourly() = {hour(5, "06:00"), hour(4, "05:00"), hour(3, "04:00"), hour(2, "03:00"),
+                      hour(1, "02:00")};
+    const StoreResult s = db.store(whole);
+    ASSERT_TRUE(s.ok) << s.error.toStdString();
+    EXPECT_EQ(s.kinds[0].stored, 3);
+    EXPECT_EQ(s.kinds[0].dropped, 2);
+    EXPECT_EQ(s.kinds[0].first, QDateTime(QDate(2024, 3, 1), QTime(2, 0)));
+    EXPECT_EQ(s.kinds[0].lastNumber, 5);
+    QStringList times;
+    for (const QStringList& row : db.rows(TableKind::Hourly))
+        times.append(row.value(0) + QLatin1Char(' ') + row.value(5) + QLatin1Char(' ') + row.value(7));
+    // Ordered by record time; the row numbers (the seed record is the first) say the order of writing:
+    // the two stored first, then the new ones oldest first.
+    EXPECT_EQ(times, (QStringList{"4 1 02:00", "2 2 03:00", "3 3 04:00", "5 4 05:00", "6 5 06:00"}));
+    // Once more: nothing new, every record found already there.
+    const StoreResult again = db.store(whole);
+    EXPECT_EQ(again.kinds[0].stored, 0);
+    EXPECT_EQ(again.kinds[0].dropped, 5);
+    EXPECT_EQ(db.rows(TableKind::Hourly).size(), 5);
 }
 
 TEST(Storing, EmptyValuesAreZeroAndUndatedRowsAreSkipped) {
@@ -292,7 +322,8 @@ TEST(Storing, CsvCopiesQuoteACellThatHoldsTheDelimiterOrAQuote) {
     db.home.write(folder::Current, QStringLiteral("Delim.000"), ",\r\n");
     db.context.csv = readCsvSideOutput(db.home.root());
     db.context.model = QStringLiteral("ТАРН \"2\", нитка 1");
-    db.context.measurement = MeasurementValues{"1.033", "5.20", "1.0200", "0.9980", "12.50", "0", "3.55", "0,1"};
+    db.context.measurement =
+        MeasurementValues{"1.033", "5.20", "1.0200", "0.9980", "12.50", "0", "3.55", "0,1"};
     Reading r;
     QStringList odd = hour(1, "01:00");
     odd[11] = QStringLiteral("x\"И\",xxxxxxxxxxx");
@@ -309,8 +340,8 @@ TEST(Storing, CsvCopiesQuoteACellThatHoldsTheDelimiterOrAQuote) {
     ASSERT_TRUE(measured);
     ASSERT_EQ(measured->size(), 1);
     EXPECT_EQ(measured->first(),
-              (QStringList{"t12345", "12345", "ТАРН \"2\", нитка 1", "10.03.2024 12:00", "1.033", "5.20", "1.0200",
-                           "0.9980", "12.50", "0", "3.55", "0,1", "кгс/см2", ""}));
+              (QStringList{"t12345", "12345", "ТАРН \"2\", нитка 1", "10.03.2024 12:00", "1.033", "5.20",
+                           "1.0200", "0.9980", "12.50", "0", "3.55", "0,1", "кгс/см2", ""}));
     // A double quote cannot be the delimiter: the file falls back to the comma.
     db.home.write(folder::Current, QStringLiteral("Delim.000"), "\"\r\n");
     EXPECT_EQ(readCsvDelimiter(db.home.root()), QLatin1Char(','));
