@@ -4,6 +4,7 @@
 #include "reports/CommercialReport.h"
 #include "support/TestSupport.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -709,4 +710,45 @@ TEST(CommercialReportContractHour, FromTheDailyRecordClosingTheDayBefore) {
     EXPECT_EQ(r.lines.filter(QStringLiteral("|05.03.2024|10:00 |2 ")).size(), 1);
     EXPECT_TRUE(r.lines.filter(QStringLiteral("|5 ")).isEmpty());
     EXPECT_TRUE(r.lines.filter(QStringLiteral("|6 ")).isEmpty());
+}
+
+TEST(CommercialReportGasDays, SpanCalendarAgreesWithTheClockAcrossSummerTime) {
+    // The calendar skips the zone for days the clock's offset keeps; in a zone with summer time the days
+    // around each change must still come out as the zone itself says. Every half hour of a year (both
+    // changes inside), a few contract hours, in Kyiv's zone and in UTC.
+    const QByteArray zoneBefore = qgetenv("TZ");
+    for (const char* zone : {"Europe/Kiev", "UTC"}) {
+        qputenv("TZ", zone);
+        tzset();
+        const QDate first(2023, 1, 1), last(2023, 12, 31);
+        for (int contractHour : {0, 2, 3, 9, 23}) {
+            const GasDays calendar(contractHour, first, last);
+            int checked = 0, mismatched = 0;
+            for (QDateTime t(first, QTime(0, 30)); t.date() <= last.addDays(1); t = t.addSecs(1800)) {
+                ++checked;
+                if (calendar.of(t) != gasDayOf(t, contractHour)) {
+                    ++mismatched;
+                    ADD_FAILURE() << zone << " hour " << contractHour << ": "
+                                  << t.toString(Qt::ISODate).toStdString();
+                }
+                if (mismatched > 5) break;
+            }
+            EXPECT_GT(checked, 17000);
+            // By hand: an hour closing at 09:00 belongs to the day before, one at 09:01 to its own.
+            if (contractHour == 9) {
+                EXPECT_EQ(calendar.of(QDateTime(QDate(2023, 3, 26), QTime(9, 0))), QDate(2023, 3, 25));
+                EXPECT_EQ(calendar.of(QDateTime(QDate(2023, 7, 1), QTime(9, 0))), QDate(2023, 6, 30));
+                EXPECT_EQ(calendar.of(QDateTime(QDate(2023, 7, 1), QTime(10, 0))), QDate(2023, 7, 1));
+            }
+        }
+        // Outside the span it still answers, through the zone.
+        const GasDays narrow(9, QDate(2023, 6, 1), QDate(2023, 6, 2));
+        EXPECT_EQ(narrow.of(QDateTime(QDate(2023, 11, 15), QTime(9, 0))), QDate(2023, 11, 14));
+        EXPECT_EQ(narrow.of(QDateTime(QDate(2023, 6, 2), QTime(0, 0))), QDate(2023, 6, 1));
+    }
+    if (zoneBefore.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zoneBefore);
+    tzset();
 }
