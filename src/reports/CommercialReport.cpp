@@ -779,8 +779,15 @@ void Builder::ending() {
 }
 
 void Builder::takeStoredUnits() {
-    // The newest daily record of the report's span (or an hour of its first day) tells the units.
-    QList<PeriodRecord> near = records(Archive::Daily, first_, last_);
+    // The newest daily record of the report's span (or an hour of its first day) tells the units. Its
+    // last month is read first: a period of years would otherwise read every daily record for one.
+    // Stamps are kept to the second, so the two parts meet without a gap.
+    constexpr int kTailDays = 31;
+    const QDateTime spanStart = dayStart(first_).addSecs(60), spanEnd = dayStart(last_.addDays(1));
+    const QDateTime tailStart = std::max(spanStart, dayStart(last_.addDays(-kTailDays)).addSecs(60));
+    QList<PeriodRecord> near = s_.periodRecords(Archive::Daily, tailStart, spanEnd);
+    if (near.isEmpty() && tailStart > spanStart)
+        near = s_.periodRecords(Archive::Daily, spanStart, tailStart.addSecs(-1));
     if (near.isEmpty()) near = records(Archive::Hourly, first_, first_);
     if (near.isEmpty()) return;
     const PeriodRecord& r = near.last();

@@ -752,3 +752,26 @@ TEST(CommercialReportGasDays, SpanCalendarAgreesWithTheClockAcrossSummerTime) {
         qputenv("TZ", zoneBefore);
     tzset();
 }
+
+TEST(CommercialReportUnits, TheNewestDailyRecordOfTheSpanTellsThePressureUnit) {
+    // A quarter's period report of a stored point: the unit comes from the newest daily record of the
+    // span, whether it lies in the span's last month or long before it.
+    const QString mpa = QStringLiteral("МПа");
+    auto reportWith = [&](const QList<PeriodRecord>& daily) {
+        FakeSource s(true);
+        s.daily = daily;
+        const ReportLines r = buildCommercialReport(
+            s, pointHeader(), options(ReportPeriod::Range, QDate(2024, 1, 1), QDate(2024, 3, 31)),
+            at(10, 4, 12));
+        EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        return r.lines.join(QLatin1Char('\n'));
+    };
+    const PeriodRecord early = measured(rec(at(3, 1, 10), 1, 1, 0, 0), 0.5, mpa, 5);
+    const PeriodRecord lateKgf = measured(rec(at(25, 3, 10), 1, 1, 0, 0), 5.1, kKgf, 5);
+    const PeriodRecord lateMpa = measured(rec(at(25, 3, 10), 1, 1, 0, 0), 0.5, mpa, 5);
+    EXPECT_TRUE(reportWith({early}).contains(mpa));
+    EXPECT_TRUE(reportWith({lateMpa}).contains(mpa));
+    EXPECT_FALSE(reportWith({early, lateKgf}).contains(mpa));
+    EXPECT_TRUE(reportWith({measured(early, 5.1, kKgf, 5), lateMpa}).contains(mpa));
+    EXPECT_FALSE(reportWith({}).contains(mpa));
+}
