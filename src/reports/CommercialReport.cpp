@@ -6,8 +6,10 @@
 #include "reports/ReportText.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace tarn::reports {
 
@@ -408,20 +410,31 @@ bool Builder::daysTable() {
     QList<std::pair<QDate, PeriodRecord>> days;
     if (o_.hourlyCalculation) {
         const QList<PeriodRecord> hours = records(Archive::Hourly, first_, last_);
-        QMap<QDate, QList<PeriodRecord>> byDay;
-        for (const PeriodRecord& r : hours)
-            byDay[gasDayOf(r.end, ch_)].append(r);
-        for (auto it = byDay.constBegin(); it != byDay.constEnd(); ++it) {
-            if (it.value().size() > kMaxHoursInGasDay) {
+        // The hours grouped by gas day, days in order and hours in their stored order within each: the
+        // stored order is nearly always the days' order already, so the sort is rarely more than a check.
+        const GasDays gasDays(ch_, first_, last_);
+        std::vector<std::pair<QDate, qsizetype>> byDay;
+        byDay.reserve(static_cast<std::size_t>(hours.size()));
+        for (qsizetype i = 0; i < hours.size(); ++i)
+            byDay.emplace_back(gasDays.of(hours.at(i).end), i);
+        if (!std::is_sorted(byDay.begin(), byDay.end()))
+            std::stable_sort(byDay.begin(), byDay.end(),
+                             [](const auto& x, const auto& y) { return x.first < y.first; });
+        days.reserve(static_cast<qsizetype>(byDay.size() / 24 + 1));
+        for (std::size_t begin = 0, end = 0; begin < byDay.size(); begin = end) {
+            const QDate gasDay = byDay[begin].first;
+            while (end < byDay.size() && byDay[end].first == gasDay)
+                ++end;
+            if (end - begin > static_cast<std::size_t>(kMaxHoursInGasDay)) {
                 error_ = uaRu(language_, "Перевищено кількість рядків за добу в часовому архіві",
                               "Превышено кол-во строк за сутки в часовом архиве !!!!");
                 return false;
             }
             Sums sums;
-            for (const PeriodRecord& r : it.value())
-                sums.add(r, h_.pressureUnit);
+            for (std::size_t i = begin; i < end; ++i)
+                sums.add(hours.at(byDay[i].second), h_.pressureUnit);
             PeriodRecord day;
-            day.end = it.value().last().end;
+            day.end = hours.at(byDay[end - 1].second).end;
             day.working = sums.working;
             day.standard = sums.standard;
             day.alarmWorking = sums.alarmWorking;
@@ -431,7 +444,7 @@ bool Builder::daysTable() {
             if (sums.temperatures) day.temperature = sums.temperature / sums.temperatures;
             day.status = QStringLiteral("x") + (sums.intervention ? QChar(0x0418) : QLatin1Char('x')) +
                          (sums.abnormal ? QChar(0x0412) : QLatin1Char('x'));
-            days.append({it.key(), day});
+            days.append({gasDay, day});
         }
     } else {
         for (const PeriodRecord& r : records(Archive::Daily, first_, last_))
@@ -766,8 +779,15 @@ void Builder::ending() {
 }
 
 void Builder::takeStoredUnits() {
-    // The newest daily record of the report's span (or an hour of its first day) tells the units.
-    QList<PeriodRecord> near = records(Archive::Daily, first_, last_);
+    // The newest daily record of the report's span (or an hour of its first day) tells the units. Its
+    // last month is read first: a period of years would otherwise read every daily record for one.
+    // Stamps are kept to the second, so the two parts meet without a gap.
+    constexpr int kTailDays = 31;
+    const QDateTime spanStart = dayStart(first_).addSecs(60), spanEnd = dayStart(last_.addDays(1));
+    const QDateTime tailStart = std::max(spanStart, dayStart(last_.addDays(-kTailDays)).addSecs(60));
+    QList<PeriodRecord> near = s_.periodRecords(Archive::Daily, tailStart, spanEnd);
+    if (near.isEmpty() && tailStart > spanStart)
+        near = s_.periodRecords(Archive::Daily, spanStart, tailStart.addSecs(-1));
     if (near.isEmpty()) near = records(Archive::Hourly, first_, first_);
     if (near.isEmpty()) return;
     const PeriodRecord& r = near.last();

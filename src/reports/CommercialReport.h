@@ -6,6 +6,7 @@
 #include "reports/ReportData.h"
 
 #include <QStringList>
+#include <vector>
 
 namespace tarn::reports {
 
@@ -115,6 +116,22 @@ ReportDays reportDays(ReportPeriod period, const QDate& begin, const QDate& end,
 
 // The gas day a record belongs to: the one its time stamp (the end of its hour or day) closes.
 QDate gasDayOf(const QDateTime& end, int contractHour);
+
+// gasDayOf for the many records of a span of days [first, last + 1], without a time-zone conversion for
+// each: on a day that the local clock's offset from UTC stays the same around, the gas day is plain
+// wall-clock arithmetic; near a change of the offset (and outside the span) it is gasDayOf itself.
+class GasDays {
+public:
+    GasDays(int contractHour, const QDate& first, const QDate& last);
+    QDate of(const QDateTime& end) const;
+
+private:
+    int contractHour_;
+    QDate first_;
+    // For each date from first_ on: the local offset stays the same from noon two days before to noon
+    // a day after.
+    std::vector<bool> steady_;
+};
 // The contract hour of a gas day: from the daily record that closes the day before (its parameter text,
 // characters 25 and 26, hexadecimal), else that record's own hour, else the corrector's.
 int contractHourFor(const ReportSource& source, const QDate& day, int fallback);

@@ -35,6 +35,39 @@ QDate gasDayOf(const QDateTime& end, int contractHour) {
     return end.addSecs(-3600LL * contractHour - 60).date();
 }
 
+GasDays::GasDays(int contractHour, const QDate& first, const QDate& last)
+    : contractHour_(contractHour), first_(first) {
+    if (!first.isValid() || !last.isValid() || first > last) return;
+    // The offset at noon of every date from two days before the span to a day after its end: a change
+    // between two noons (the clock moved that night) shows as two different offsets. A gas day is less
+    // than a day long, so a record whose date and the dates around it all keep one offset needs no zone.
+    const QDate from = first.addDays(-2);
+    const qint64 days = from.daysTo(last.addDays(2)) + 1;
+    std::vector<int> offsets;
+    offsets.reserve(static_cast<std::size_t>(days));
+    for (qint64 d = 0; d < days; ++d)
+        offsets.push_back(QDateTime(from.addDays(d), QTime(12, 0)).offsetFromUtc());
+    const qint64 spanDays = first.daysTo(last) + 2; // the records end on first .. last + 1
+    steady_.resize(static_cast<std::size_t>(spanDays));
+    for (qint64 d = 0; d < spanDays; ++d) {
+        const auto at = static_cast<std::size_t>(d); // offsets[at] is noon two days before first + d
+        steady_[at] = offsets[at] == offsets[at + 1] && offsets[at + 1] == offsets[at + 2] &&
+                      offsets[at + 2] == offsets[at + 3];
+    }
+}
+
+QDate GasDays::of(const QDateTime& end) const {
+    if (end.timeSpec() != Qt::LocalTime || !end.isValid()) return gasDayOf(end, contractHour_);
+    const qint64 d = first_.daysTo(end.date());
+    if (d < 0 || d >= static_cast<qint64>(steady_.size()) || !steady_[static_cast<std::size_t>(d)])
+        return gasDayOf(end, contractHour_);
+    // With one offset all along, subtracting from the instant is subtracting from the wall clock.
+    constexpr qint64 kMsecsInDay = 86'400'000;
+    const qint64 msecs = end.time().msecsSinceStartOfDay() - (3600LL * contractHour_ + 60) * 1000;
+    const qint64 daysBack = msecs >= 0 ? 0 : (-msecs + kMsecsInDay - 1) / kMsecsInDay;
+    return end.date().addDays(-daysBack);
+}
+
 namespace {
 
 std::optional<int> contractHourOf(const PeriodRecord& r) {

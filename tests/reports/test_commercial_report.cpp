@@ -4,6 +4,7 @@
 #include "reports/CommercialReport.h"
 #include "support/TestSupport.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -709,4 +710,68 @@ TEST(CommercialReportContractHour, FromTheDailyRecordClosingTheDayBefore) {
     EXPECT_EQ(r.lines.filter(QStringLiteral("|05.03.2024|10:00 |2 ")).size(), 1);
     EXPECT_TRUE(r.lines.filter(QStringLiteral("|5 ")).isEmpty());
     EXPECT_TRUE(r.lines.filter(QStringLiteral("|6 ")).isEmpty());
+}
+
+TEST(CommercialReportGasDays, SpanCalendarAgreesWithTheClockAcrossSummerTime) {
+    // The calendar skips the zone for days the clock's offset keeps; in a zone with summer time the days
+    // around each change must still come out as the zone itself says. Every half hour of a year (both
+    // changes inside), a few contract hours, in Kyiv's zone and in UTC.
+    const QByteArray zoneBefore = qgetenv("TZ");
+    for (const char* zone : {"Europe/Kiev", "UTC"}) {
+        qputenv("TZ", zone);
+        tzset();
+        const QDate first(2023, 1, 1), last(2023, 12, 31);
+        for (int contractHour : {0, 2, 3, 9, 23}) {
+            const GasDays calendar(contractHour, first, last);
+            int checked = 0, mismatched = 0;
+            for (QDateTime t(first, QTime(0, 30)); t.date() <= last.addDays(1); t = t.addSecs(1800)) {
+                ++checked;
+                if (calendar.of(t) != gasDayOf(t, contractHour)) {
+                    ++mismatched;
+                    ADD_FAILURE() << zone << " hour " << contractHour << ": "
+                                  << t.toString(Qt::ISODate).toStdString();
+                }
+                if (mismatched > 5) break;
+            }
+            EXPECT_GT(checked, 17000);
+            // By hand: an hour closing at 09:00 belongs to the day before, one at 09:01 to its own.
+            if (contractHour == 9) {
+                EXPECT_EQ(calendar.of(QDateTime(QDate(2023, 3, 26), QTime(9, 0))), QDate(2023, 3, 25));
+                EXPECT_EQ(calendar.of(QDateTime(QDate(2023, 7, 1), QTime(9, 0))), QDate(2023, 6, 30));
+                EXPECT_EQ(calendar.of(QDateTime(QDate(2023, 7, 1), QTime(10, 0))), QDate(2023, 7, 1));
+            }
+        }
+        // Outside the span it still answers, through the zone.
+        const GasDays narrow(9, QDate(2023, 6, 1), QDate(2023, 6, 2));
+        EXPECT_EQ(narrow.of(QDateTime(QDate(2023, 11, 15), QTime(9, 0))), QDate(2023, 11, 14));
+        EXPECT_EQ(narrow.of(QDateTime(QDate(2023, 6, 2), QTime(0, 0))), QDate(2023, 6, 1));
+    }
+    if (zoneBefore.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", zoneBefore);
+    tzset();
+}
+
+TEST(CommercialReportUnits, TheNewestDailyRecordOfTheSpanTellsThePressureUnit) {
+    // A quarter's period report of a stored point: the unit comes from the newest daily record of the
+    // span, whether it lies in the span's last month or long before it.
+    const QString mpa = QStringLiteral("МПа");
+    auto reportWith = [&](const QList<PeriodRecord>& daily) {
+        FakeSource s(true);
+        s.daily = daily;
+        const ReportLines r = buildCommercialReport(
+            s, pointHeader(), options(ReportPeriod::Range, QDate(2024, 1, 1), QDate(2024, 3, 31)),
+            at(10, 4, 12));
+        EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
+        return r.lines.join(QLatin1Char('\n'));
+    };
+    const PeriodRecord early = measured(rec(at(3, 1, 10), 1, 1, 0, 0), 0.5, mpa, 5);
+    const PeriodRecord lateKgf = measured(rec(at(25, 3, 10), 1, 1, 0, 0), 5.1, kKgf, 5);
+    const PeriodRecord lateMpa = measured(rec(at(25, 3, 10), 1, 1, 0, 0), 0.5, mpa, 5);
+    EXPECT_TRUE(reportWith({early}).contains(mpa));
+    EXPECT_TRUE(reportWith({lateMpa}).contains(mpa));
+    EXPECT_FALSE(reportWith({early, lateKgf}).contains(mpa));
+    EXPECT_TRUE(reportWith({measured(early, 5.1, kKgf, 5), lateMpa}).contains(mpa));
+    EXPECT_FALSE(reportWith({}).contains(mpa));
 }
