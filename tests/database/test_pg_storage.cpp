@@ -196,8 +196,14 @@ TEST_F(PgStorageTest, ValuesComeBackAsTheTableFilesHoldThem) {
     for (int i = 0; i < record.count(); ++i)
         EXPECT_EQ(record.fieldName(i), table->fields().at(i).name);
     ASSERT_TRUE(listing->next());
-    for (int i = 0; i < record.count(); ++i)
-        EXPECT_EQ(listing->value(i), first.at(i)) << record.fieldName(i).toStdString();
+    // A field never written is NULL in both (the driver's typed null in the listing, an empty value in a
+    // selection, as the table files give it).
+    for (int i = 0; i < record.count(); ++i) {
+        EXPECT_EQ(listing->isNull(i), first.at(i).isNull()) << record.fieldName(i).toStdString();
+        if (!listing->isNull(i)) {
+            EXPECT_EQ(listing->value(i), first.at(i)) << record.fieldName(i).toStdString();
+        }
+    }
     ASSERT_TRUE(listing->next());
     EXPECT_FALSE(listing->next()); // the seed record is no row of the listing
 }

@@ -282,6 +282,17 @@ public:
     void rollback() override { database().rollback(); }
 
     const Error& lastFailure() const override { return failure_; }
+    std::optional<QList<QVariantList>> trySelectFields(const QStringList& fields, const QString& condition,
+                                                       const QVariantList& values) const override {
+        for (const QString& field : fields) {
+            if (position(field) < 0) {
+                failure_ = {ErrorKind::Invalid,
+                            QStringLiteral("no such field in ") + table_ + QStringLiteral(": ") + field};
+                return std::nullopt;
+            }
+        }
+        return Table::trySelectFields(fields, condition, values);
+    }
 
 private:
     QSqlDatabase database() const { return connection_->database(); }
@@ -314,8 +325,9 @@ private:
         while (q.next()) {
             QVariantList row;
             row.reserve(columns);
+            // A field never written is NULL: empty, as the table files give it, not the type's zero.
             for (int i = 0; i < columns; ++i)
-                row.append(q.value(i));
+                row.append(q.isNull(i) ? QVariant() : q.value(i));
             rows.append(row);
         }
         if (q.lastError().isValid()) {
