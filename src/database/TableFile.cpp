@@ -801,7 +801,6 @@ QList<QVariantList> TableFile::selectGreatest(const QString& field) const {
 
 std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition, const QVariantList& values,
                                                         const QString& orderBy) const {
-    QList<QVariantList> rows;
     const FieldSpec* key = nullptr;
     for (const FieldSpec& f : fields_)
         if (isIdentifierField(f)) key = &f;
@@ -811,6 +810,11 @@ std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition
     if (!condition.isEmpty()) where.append(QLatin1Char('(') + condition + QLatin1Char(')'));
     if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY ") + (orderBy.isEmpty() ? quoted(fields_.first().name) : orderBy);
+    return selectRows(sql, values, static_cast<int>(fields_.size()));
+}
+
+std::optional<QList<QVariantList>> TableFile::selectRows(const QString& sql, const QVariantList& values,
+                                                         int columns) const {
     QSqlQuery q(database());
     q.setForwardOnly(true);
     q.prepare(sql);
@@ -820,7 +824,7 @@ std::optional<QList<QVariantList>> TableFile::trySelect(const QString& condition
         failure_ = tableError(q.lastError());
         return std::nullopt;
     }
-    const int columns = static_cast<int>(fields_.size());
+    QList<QVariantList> rows;
     while (q.next()) {
         QVariantList row;
         row.reserve(columns);
@@ -856,29 +860,7 @@ std::optional<QList<QVariantList>> TableFile::trySelectFields(const QStringList&
         if (isIdentifierField(f)) where.append(quoted(f.name) + QStringLiteral(" <> '0'"));
     if (!condition.isEmpty()) where.append(QLatin1Char('(') + condition + QLatin1Char(')'));
     if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    QSqlQuery q(database());
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) {
-        failure_ = tableError(q.lastError());
-        return std::nullopt;
-    }
-    QList<QVariantList> rows;
-    const int columns = static_cast<int>(names.size());
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int i = 0; i < columns; ++i)
-            row.append(q.value(i));
-        rows.append(row);
-    }
-    if (q.lastError().isValid()) {
-        failure_ = tableError(q.lastError());
-        return std::nullopt;
-    }
-    return rows;
+    return selectRows(sql, values, static_cast<int>(names.size()));
 }
 
 bool TableFile::append(const QVariantMap& values) {

@@ -148,6 +148,10 @@ public:
 private:
     TableFile(QString path, QString connection, QString table, QList<FieldSpec> fields);
     QSqlDatabase database() const;
+    // The rows a prepared selection of columns fields gives, its values bound in order; nothing when it
+    // failed (failure_ says why).
+    std::optional<QList<QVariantList>> selectRows(const QString& sql, const QVariantList& values,
+                                                  int columns) const;
     QVariant fitted(int position, const QVariant& value) const;
     bool createWithSeed(TableKind kind, const QDateTime& now);
 
