@@ -1,5 +1,6 @@
 #include "polling/PollPlanner.h"
 
+#include "common/Language.h"
 #include "database/JoinTable.h"
 #include "database/Registry.h"
 
@@ -14,6 +15,10 @@ const QString kPending = QStringLiteral("--");
 
 QString pollModeText(PollMode mode) {
     return QString::fromUtf8(kModeTexts[static_cast<int>(mode)]);
+}
+
+QString pollingBusyText(int languageIndex) {
+    return uaRu(languageIndex, "Зайнято !!!", "Занято !!!");
 }
 
 QString askedItemFlags(const QString& flags, PollMode mode) {

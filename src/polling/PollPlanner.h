@@ -19,6 +19,8 @@ namespace tarn::polling {
 
 enum class PollMode { Idle = 0, Point = 1, Group = 2, Schedule = 3 };
 QString pollModeText(PollMode mode);
+// The console's answer to a point or group menu while a run polls: "Занято !!!" / "Зайнято !!!".
+QString pollingBusyText(int languageIndex);
 // Scheduled polling: waiting for a due row, or polling the row in hand.
 enum class ScheduleState { Waiting = 0, Polling = 1 };
 

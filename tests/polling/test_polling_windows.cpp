@@ -76,8 +76,8 @@ template <class TestClock> struct RigOn {
         EXPECT_TRUE(r.error.isEmpty()) << r.error.toStdString();
         return r.file;
     }
-    std::unique_ptr<TfChargBD> console() {
-        return std::make_unique<TfChargBD>(*run, home.root(), notifier, kRussian);
+    std::unique_ptr<TfChargBD> console(int language = kRussian) {
+        return std::make_unique<TfChargBD>(*run, home.root(), notifier, language);
     }
 };
 using Rig = RigOn<test::WallClockAt>;
@@ -153,6 +153,13 @@ TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
     EXPECT_FALSE(console->newGroupButton()->isEnabled());
     emit console->groupList()->customContextMenuRequested(QPoint());
     EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("Занято !!!"));
+    {
+        // The same answer in the other language, from the point list this time.
+        const std::unique_ptr<TfChargBD> ukrainian = rig.console(kUkrainian);
+        emit ukrainian->pointList()->customContextMenuRequested(QPoint());
+        EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("Зайнято !!!"));
+    }
+    EXPECT_TRUE(rig.run->running());
 
     // Closing the console stops the run in order first; the run's own short timers take it there.
     rig.run->stepIntervalMs = 1;

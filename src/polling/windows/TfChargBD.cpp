@@ -37,8 +37,6 @@ QWidget* titled(const QString& title, QWidget* content, QWidget* parent) {
     return box;
 }
 
-const QString kBusy = QStringLiteral("Занято !!!");
-
 } // namespace
 
 TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
@@ -271,7 +269,7 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         if (fillingLists_) return;
         const int row = groups_->row(item);
         if (run_.running()) {
-            notifier_.message(MessageKind::Warning, kBusy);
+            notifier_.message(MessageKind::Warning, pollingBusyText(language_));
             showGroups();
             return;
         }
@@ -526,7 +524,7 @@ void TfChargBD::showViewer() {
 
 bool TfChargBD::refuseWhileRunning() {
     if (!run_.running()) return false;
-    notifier_.message(MessageKind::Warning, kBusy);
+    notifier_.message(MessageKind::Warning, pollingBusyText(language_));
     return true;
 }
 
