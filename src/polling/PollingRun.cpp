@@ -102,10 +102,24 @@ void PollingRun::startMode(PollMode mode) {
     emit stateChanged();
 }
 
+bool PollingRun::lineTaken() const {
+    return p_.engine.busy() || (p_.lineHold && p_.lineHold->held());
+}
+
+void PollingRun::tellLineTaken() {
+    p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
+}
+
 bool PollingRun::startPoint(int index) {
     if (running()) return false;
     if (index < 0 || index >= planner_.pointLines().size()) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("Не выбран прибор!!!"));
+        return false;
+    }
+    // A user's read or programming run from the corrector window holds the line between its requests too;
+    // a poll started now would put its requests between them.
+    if (lineTaken()) {
+        tellLineTaken();
         return false;
     }
     startMode(PollMode::Point);
@@ -130,6 +144,11 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
     if (!planner_.checks().contains(true)) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("группе ") + quoted(planner_.groupName()) +
                                                       QStringLiteral(" нет корректоров!!!"));
+        return false;
+    }
+    if (lineTaken()) {
+        tellLineTaken();
+        planner_.clearRetrySubset();
         return false;
     }
     journal_.clearResumeFile(planner_.groupFile());
@@ -172,8 +191,8 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
     }
     const bool scheduleWaiting = mode_ == PollMode::Schedule && schedule_ == ScheduleState::Waiting &&
                                  step_ == Step::Idle && startDelayTicks_ < 0;
-    if ((running() && !scheduleWaiting) || p_.engine.busy() || (p_.lineHold && p_.lineHold->held())) {
-        p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
+    if ((running() && !scheduleWaiting) || lineTaken()) {
+        tellLineTaken();
         return false;
     }
     planner_.setRetrySubset(identifiers);
@@ -271,7 +290,7 @@ void PollingRun::cycle() {
 void PollingRun::tick() {
     // What the user started from the corrector window is let finish before the group takes the line: the
     // whole operation (all requests of a read, a programming run, a call), not only the request in flight.
-    if (startDelayTicks_ == 0 && (p_.engine.busy() || (p_.lineHold && p_.lineHold->held())))
+    if (startDelayTicks_ == 0 && lineTaken())
         ++startDelayTicks_;
     if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule &&
         planner_.rowInHand()) {

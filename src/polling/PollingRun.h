@@ -139,6 +139,9 @@ signals:
     void finished();
 
 private:
+    // The line is in use by someone else: an exchange under way, or a user's operation between requests.
+    bool lineTaken() const;
+    void tellLineTaken();
     // Where the run stands between points; the point in hand is the machine's.
     enum class Step { Idle, Start, Point, NextPoint };
 

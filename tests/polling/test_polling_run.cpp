@@ -602,6 +602,32 @@ TEST(PollingRun, ADueGroupWaitsForTheWholeOfAUsersReadNotOnlyTheRequestInFlight)
     EXPECT_EQ(window.model().text(corrector::Field::HeaderSerial), QStringLiteral("01234"));
 }
 
+// A point or a group started by hand while the user's own read holds the line would put its requests
+// between the read's: it is refused as the retry of the failed is, and starts once the line is let go.
+TEST(PollingRun, AStartByHandWaitsForTheLineTheUsersOperationHolds) {
+    Rig r;
+    r.addCorrector(1, 1234);
+    r.addPoint(QStringLiteral("01234"), QStringLiteral("01234"), 1, kDailyOnly);
+    r.saveGroupOfAllPoints(QStringLiteral("Котельні"), QStringLiteral("0010000000"));
+    r.run->reloadGroups();
+    const qsizetype writes = r.port->writes.size();
+    {
+        const link::LineHold::Token read = r.ctx->lineHold().take(QStringLiteral("read"));
+        EXPECT_FALSE(r.pollPoint(QStringLiteral("01234")));
+        ASSERT_FALSE(r.notifier.texts().isEmpty());
+        EXPECT_EQ(r.notifier.texts().last(), QStringLiteral("линия занята, повторите позже"));
+        r.notifier.messages.clear();
+        EXPECT_FALSE(r.run->startGroup(0));
+        ASSERT_FALSE(r.notifier.texts().isEmpty());
+        EXPECT_EQ(r.notifier.texts().last(), QStringLiteral("линия занята, повторите позже"));
+        EXPECT_FALSE(r.run->running());
+        EXPECT_EQ(r.port->writes.size(), writes) << "nothing was sent while the line was held";
+    }
+    EXPECT_TRUE(r.pollPoint(QStringLiteral("01234")));
+    EXPECT_TRUE(r.pollFirstGroup());
+    EXPECT_GT(r.port->writes.size(), writes);
+}
+
 TEST(PollingRun, TheConsoleSettingsAskForTheAdditionalRecordCheckAndSilenceTheAlarm) {
     Rig r;
     r.addCorrector(1, 1234);
