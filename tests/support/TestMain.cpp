@@ -15,6 +15,9 @@ using TestApp = QCoreApplication;
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A developer's own installation (TARN_HOME in the shell) must never be what a test reads or writes;
+    // a test that wants an installation makes one and names it to the processes it starts.
+    qunsetenv("TARN_HOME");
     ::testing::InitGoogleTest(&argc, argv);
     TestApp app(argc, argv);
     QLocale::setDefault(QLocale::c());
