@@ -226,14 +226,17 @@ const std::vector<CommandEntry> kCommands = {
       {"alarms", kFreeWords},
       {"members", kFreeWords}}},
     {"poll",
-     "poll --point ID | --group NAME | --schedule [--duty] | --status [--json]   poll as the polling console "
-     "does, or watch the poller that does",
+     "poll --point ID | --group NAME | --schedule [--duty] [--ports COM1,COM3] | --status [--json]   poll as "
+     "the polling console does, or watch the poller that does",
      cmdPoll,
      {{"--point", "ID", "one registered point (its own polling flags)"},
       {"--status", nullptr, "what the running poller does (Current/PollState.000) and the day's points"},
       {"--group", "NAME", "one group, from its first member (the group's flags)"},
       {"--schedule", nullptr, "the groups as today's schedule says, until no window is left"},
-      {"--duty", nullptr, "with --schedule: keep polling day after day until SIGTERM"}}},
+      {"--duty", nullptr, "with --schedule: keep polling day after day until SIGTERM"},
+      {"--ports", "LIST",
+       "with --group or --schedule: only the points on these ports (COM1,COM3); the others are left to the "
+       "pollers that have their ports"}}},
     {"protocol",
      "protocol poll --point ID|--points [filters]|--group NAME [--from … --to …|--latest] [--type TYPE] "
      "[--connections] | list --points [filters]|--group NAME|--gas [--full] | exchanges [--row N] [--date "

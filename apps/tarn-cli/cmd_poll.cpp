@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <cstdio>
+#include <optional>
 
 namespace tarn::cli {
 
@@ -153,9 +154,18 @@ int pollStatus(CliRun& run) {
     return state ? kExitOk : kExitRefused;
 }
 
+// The ports of --ports, as the registry's points name them; nothing when the list names none.
+std::optional<QStringList> portList(const QString& text) {
+    QStringList ports;
+    for (const QString& part : text.split(QLatin1Char(',')))
+        if (const QString port = part.trimmed(); !port.isEmpty()) ports.append(port);
+    if (ports.isEmpty()) return std::nullopt;
+    return ports;
+}
+
 } // namespace
 
-// poll --point ID | --group NAME | --schedule [--duty] [--json]
+// poll --point ID | --group NAME | --schedule [--duty] [--ports LIST] [--json]
 int cmdPoll(CliRun& run) {
     if (run.has(QStringLiteral("--status"))) {
         auto& ctx = *run.context;
@@ -166,9 +176,13 @@ int cmdPoll(CliRun& run) {
     const auto group = run.value(QStringLiteral("--group"));
     const bool schedule = run.has(QStringLiteral("--schedule"));
     const bool duty = run.has(QStringLiteral("--duty"));
-    if (int(point.has_value()) + int(group.has_value()) + int(schedule) != 1 || (duty && !schedule)) {
-        run.notifier->message(MessageKind::Error,
-                              QStringLiteral("poll --point ID | --group NAME | --schedule [--duty]"));
+    const auto portsText = run.value(QStringLiteral("--ports"));
+    const std::optional<QStringList> ports = portsText ? portList(*portsText) : std::nullopt;
+    if (int(point.has_value()) + int(group.has_value()) + int(schedule) != 1 || (duty && !schedule) ||
+        (portsText && (point || !ports))) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("poll --point ID | --group NAME | --schedule [--duty] [--ports COM1,COM3]"));
         return kExitUsage;
     }
     auto& ctx = *run.context;
@@ -183,6 +197,7 @@ int cmdPoll(CliRun& run) {
     // A night without its trace is refused before anything is dialled ("cannot write FILE").
     if (!trace.traceReady()) return kExitRefused;
     polling::PollingRun poll(ctx.pollingParts(), ctx.languageIndex());
+    if (ports) poll.ports = *ports;
     const auto toStderr = [](const QString& line, polling::LineColour) {
         std::fprintf(stderr, "%s\n", line.toUtf8().constData());
     };

@@ -1,8 +1,11 @@
 #include "polling/PollingRun.h"
 
+#include "common/Language.h"
 #include "database/JoinTable.h"
 #include "polling/DayBoard.h"
 #include "polling/GroupStart.h"
+
+#include <utility>
 
 namespace tarn::polling {
 
@@ -17,7 +20,7 @@ QString quoted(const QString& text) {
 } // namespace
 
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
-    : QObject(parent), p_(std::move(parts)) {
+    : QObject(parent), p_(std::move(parts)), language_(languageIndex) {
     PointMachine::Hooks hooks;
     hooks.say = [this](const QString& text, LineColour colour) { say(text, colour); };
     hooks.result = [this](PointResult outcome) { return result(outcome); };
@@ -37,6 +40,7 @@ PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
 PollingRun::~PollingRun() {
     // Whatever happens to the console, the line is not left up.
     machine_.reset();
+    endClaim(false);
     if (running()) restoreLinkSettings();
     p_.engine.lineUse().pollingRun = false;
 }
@@ -155,6 +159,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
     startMode(PollMode::Group);
     groupFailed_ = false;
     pointsOfGroup_ = 0;
+    pointsLeftToOthers_ = 0;
     result(PointResult::GroupStarted);
     listIndex_ = qMax(0, fromPoint);
     step_ = Step::Start;
@@ -196,8 +201,12 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
         return false;
     }
     planner_.setRetrySubset(identifiers);
-    if (!scheduleWaiting) return startGroup(groupIndex);
+    if (!scheduleWaiting) {
+        retrying_ = startGroup(groupIndex);
+        return retrying_;
+    }
     // The group starts as a due row does, on its open window's row, with its failed members alone.
+    retrying_ = true;
     planner_.takeRow(row);
     schedule_ = ScheduleState::Polling;
     startDelayTicks_ = 2;
@@ -226,6 +235,8 @@ void PollingRun::stop() {
 }
 
 void PollingRun::goIdle() {
+    endClaim(false);
+    retrying_ = false;
     planner_.releaseRow();
     schedule_ = ScheduleState::Waiting;
     startDelayTicks_ = -1; // a due row not yet started is not started after a stop
@@ -300,6 +311,7 @@ void PollingRun::tick() {
         if (index >= 0 && planner_.groupHasItems()) {
             groupFailed_ = false;
             pointsOfGroup_ = 0;
+            pointsLeftToOthers_ = 0;
             result(PointResult::GroupStarted);
             journal_.clearResumeFile(planner_.groupFile());
             listIndex_ = 0;
@@ -309,6 +321,7 @@ void PollingRun::tick() {
             schedule_ = ScheduleState::Waiting;
         }
     }
+    if (!claimedPoint_.isEmpty() && now() >= renewClaimAt_) renewClaim();
     machine_->tick();
     advance();
 }
@@ -346,20 +359,111 @@ bool PollingRun::runStep() {
 }
 
 void PollingRun::stepStart() {
-    if (mode_ != PollMode::Point) {
+    if (mode_ == PollMode::Point) {
+        beginPoint();
+        return;
+    }
+    for (;;) {
         pointIndex_ = planner_.nextChecked(listIndex_);
         if (pointIndex_ < 0) {
             endGroup();
             return;
         }
+        if (takePoint()) {
+            beginPoint();
+            return;
+        }
+        listIndex_ = pointIndex_ + 1;
     }
+}
+
+void PollingRun::beginPoint() {
     ++pointsOfGroup_;
     step_ = Step::Point;
     machine_->begin(planner_.pointLines().value(pointIndex_), mode_, planner_.groupFlags(),
                     {stepIntervalMs, interruptedAfterTicks, afterWriteDelayMs, tuning.additionalRecordCheck});
 }
 
+bool PollingRun::takePoint() {
+    const QString line = planner_.pointLines().value(pointIndex_);
+    const QString identifier = line.right(10).trimmed();
+    if (!onOurPort(identifier)) {
+        ++pointsLeftToOthers_;
+        return false;
+    }
+    const QString window = claimWindow();
+    const database::ClaimAnswer answer = claims().claim(identifier, window);
+    const QString name = quoted(line.left(20));
+    switch (answer.outcome) {
+    case database::ClaimAnswer::Outcome::Granted:
+        claimedPoint_ = identifier;
+        claimedWindow_ = window;
+        renewClaimAt_ = now().addSecs(qMax(1, claims().leaseSeconds() / 3));
+        return true;
+    case database::ClaimAnswer::Outcome::Held:
+        ++pointsLeftToOthers_;
+        sequenceLine(uaRu(language_, "*ЗАЙНЯТО* прилад - ", "*ЗАНЯТО* прибор - ") + name +
+                         uaRu(language_, " опитує ", " опрашивает ") + answer.holder,
+                     LineColour::Black);
+        return false;
+    case database::ClaimAnswer::Outcome::PolledInWindow:
+        ++pointsLeftToOthers_;
+        sequenceLine(uaRu(language_, "*ОПИТАНО* прилад - ", "*ОПРОШЕН* прибор - ") + name +
+                         uaRu(language_, " у цьому вікні: ", " в этом окне: ") + answer.holder,
+                     LineColour::Black);
+        return false;
+    case database::ClaimAnswer::Outcome::Failed:
+        // Without the claims nothing keeps two pollers off one corrector: the point is not dialled.
+        groupFailed_ = true;
+        sequenceLine(uaRu(language_, "*СТОП*  прилад - ", "*СТОП*  прибор - ") + name +
+                         uaRu(language_, " не вдалося зайняти: ", " не удалось занять: ") + answer.error,
+                     LineColour::Red);
+        return false;
+    }
+    return false;
+}
+
+bool PollingRun::onOurPort(const QString& identifier) const {
+    if (ports.isEmpty()) return true;
+    database::Registry registry(p_.root, p_.storage);
+    const database::PointLookup point =
+        registry.ok() ? registry.find(identifier) : database::PointLookup::failed(registry.error());
+    // A point the registry cannot give is the point machine's to report, on whichever poller meets it.
+    if (!point) return true;
+    const QString port = point->config[database::config::Port].trimmed();
+    for (const QString& ours : ports)
+        if (ours.trimmed().compare(port, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+QString PollingRun::claimWindow() const {
+    const ScheduleRow* row = planner_.rowInHand();
+    if (mode_ != PollMode::Schedule || retrying_ || !row) return {};
+    return planner_.schedule().date.toString(Qt::ISODate) + QLatin1Char(' ') + row->group.trimmed() +
+           QLatin1Char(' ') + row->begin + QLatin1Char('-') + row->end;
+}
+
+void PollingRun::renewClaim() {
+    renewClaimAt_ = now().addSecs(qMax(1, claims().leaseSeconds() / 3));
+    if (claims().renew(claimedPoint_)) return;
+    say(uaRu(language_, "прилад ", "прибор ") + quoted(machine_->pointName()) +
+            uaRu(language_, ": зайняття не продовжено", ": занятие не продлено"),
+        LineColour::Red);
+}
+
+void PollingRun::endClaim(bool polled) {
+    if (claimedPoint_.isEmpty()) return;
+    const QString point = std::exchange(claimedPoint_, QString());
+    if (polled)
+        claims().finish(point, claimedWindow_);
+    else
+        claims().release(point);
+}
+
 void PollingRun::pointEndedWith(bool ownModemLost) {
+    // What was read is stored by now: the point counts as polled only after its store has committed. A
+    // stopped point or one whose call our own modem lost is given back for another poller to poll.
+    endClaim(!ownModemLost && !stopRequested_);
     if (!ownModemLost) {
         step_ = Step::NextPoint;
         return;
@@ -386,7 +490,8 @@ void PollingRun::nextPointOrEnd() {
 void PollingRun::endGroup() {
     sequenceLine(QStringLiteral("*СТОП*  группы   - ") + quoted(planner_.groupName()), LineColour::Black);
     // A group that had no point to poll did nothing: that is no success.
-    if (pointsOfGroup_ == 0) groupFailed_ = true;
+    // Points left to other pollers are theirs to poll and to fail.
+    if (pointsOfGroup_ == 0 && pointsLeftToOthers_ == 0) groupFailed_ = true;
     const QString verdict = groupFailed_ ? QStringLiteral("ошибка") : QStringLiteral("норма");
     const QDateTime t = now();
     if (const QString e = journal_.writeGroupRow(place(), t, planner_.groupName(), verdict); !e.isEmpty())
@@ -396,6 +501,7 @@ void PollingRun::endGroup() {
     else
         planner_.forgetRow();
     schedule_ = ScheduleState::Waiting;
+    retrying_ = false;
     machine_->release();
     if (mode_ == PollMode::Group) {
         goIdle();

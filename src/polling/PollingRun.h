@@ -9,6 +9,7 @@
 #include "common/Notifier.h"
 #include "corrector/CorrectorSession.h"
 #include "database/JoinTable.h"
+#include "database/PointClaims.h"
 #include "database/Registry.h"
 #include "database/Schema.h"
 #include "database/Storing.h"
@@ -42,6 +43,9 @@ public:
     struct Parts : PointMachine::Parts {
         // A user's operation holding the line: a due group waits until it has ended (none: no waiting).
         const link::LineHold* lineHold = nullptr;
+        // The pollers sharing the database: a group or schedule run claims each point before it dials it
+        // (none: the only poller, every claim granted). Must outlive the run.
+        database::PointClaims* claims = nullptr;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;
@@ -100,6 +104,10 @@ public:
     int afterWriteDelayMs = 700;
     // The console's settings, read again at every start.
     PollingTuning tuning;
+    // The ports this poller has (their names as the registry's points name them, "COM3"): a group or
+    // schedule run polls only the points on them and leaves the others to the pollers that have their
+    // ports, without counting them as failed. Empty: every port.
+    QStringList ports;
 
     PollMode mode() const { return mode_; }
     // The schedule's sub-state by its number, as the console shows it and the state file keeps it.
@@ -152,6 +160,18 @@ private:
     void advance();
     void advanceSoon();
     void stepStart();
+    void beginPoint();
+    // The point at pointIndex_ taken for this run: on one of our ports and claimed; a point left to
+    // another poller says so on the console.
+    bool takePoint();
+    bool onOurPort(const QString& identifier) const;
+    // The polling window the run's points count for: the schedule's row in hand (not for a retry, which
+    // polls again what the window already polled); empty for a run started by hand.
+    QString claimWindow() const;
+    void renewClaim();
+    // The claim of the point in hand ends: polled (counted for its window) or given back.
+    void endClaim(bool polled);
+    database::PointClaims& claims() const { return p_.claims ? *p_.claims : localClaims_; }
     void pointEndedWith(bool ownModemLost);
     void nextPointOrEnd();
     void endGroup();
@@ -169,7 +189,14 @@ private:
     PollJournal journal_{p_.root, p_.storage};
     ScheduleState schedule_ = ScheduleState::Waiting;
     bool groupFailed_ = false;
-    int pointsOfGroup_ = 0; // points taken up by the group run in hand
+    int pointsOfGroup_ = 0;      // points taken up by the group run in hand
+    int pointsLeftToOthers_ = 0; // points of the group run in hand another poller polls (or polled)
+    bool retrying_ = false;      // the run polls a group's failed points again
+    int language_;
+    mutable database::LocalPointClaims localClaims_;
+    QString claimedPoint_; // the identifier of the point in hand while we hold its claim
+    QString claimedWindow_;
+    QDateTime renewClaimAt_;
     bool stopRequested_ = false;
 
     PollMode mode_ = PollMode::Idle;
