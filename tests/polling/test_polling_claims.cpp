@@ -267,12 +267,16 @@ TEST(PollingClaims, APolledPointIsRenewedWhileInHandAndFinishedOnlyAfterItsStore
                            QStringLiteral("claim 01002 []"), QStringLiteral("finish 01002 []")}));
 
     // A renewal refused (the lease ran out and another poller took the point) is said in red.
-    r.claims.calls.clear();
-    r.claims.renewable = false;
-    r.messages.clear();
-    ASSERT_TRUE(r.pollGroup());
-    EXPECT_TRUE(r.messages.contains(QStringLiteral("прибор \"ТАРН-2.01   №01001  \": занятие не продлено")))
-        << r.messages.join('\n').toStdString();
+    Rig refused;
+    refused.addCorrector(1, 1001, 2000);
+    refused.addPoint(QStringLiteral("01001"), 1);
+    refused.saveGroupOfAllPoints();
+    refused.claims.lease = 3;
+    refused.claims.renewable = false;
+    ASSERT_TRUE(refused.pollGroup());
+    EXPECT_TRUE(
+        refused.messages.contains(QStringLiteral("прибор \"ТАРН-2.01   №01001  \": занятие не продлено")))
+        << refused.messages.join('\n').toStdString();
 }
 
 TEST(PollingClaims, AScheduledWindowNamesItsClaimsAndAStoppedPointIsGivenBack) {
