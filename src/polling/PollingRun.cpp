@@ -394,6 +394,9 @@ bool PollingRun::takePoint() {
     const QString window = claimWindow();
     const database::ClaimAnswer answer = claims().claim(identifier, window);
     const QString name = quoted(line.left(20));
+    // A point whose claim is being taken at this very moment has no holder to name yet.
+    const QString holder =
+        answer.holder.isEmpty() ? uaRu(language_, "інший опитувач", "другой опросчик") : answer.holder;
     switch (answer.outcome) {
     case database::ClaimAnswer::Outcome::Granted:
         claimedPoint_ = identifier;
@@ -403,13 +406,13 @@ bool PollingRun::takePoint() {
     case database::ClaimAnswer::Outcome::Held:
         ++pointsLeftToOthers_;
         sequenceLine(uaRu(language_, "*ЗАЙНЯТО* прилад - ", "*ЗАНЯТО* прибор - ") + name +
-                         uaRu(language_, " опитує ", " опрашивает ") + answer.holder,
+                         uaRu(language_, " опитує ", " опрашивает ") + holder,
                      LineColour::Black);
         return false;
     case database::ClaimAnswer::Outcome::PolledInWindow:
         ++pointsLeftToOthers_;
         sequenceLine(uaRu(language_, "*ОПИТАНО* прилад - ", "*ОПРОШЕН* прибор - ") + name +
-                         uaRu(language_, " у цьому вікні: ", " в этом окне: ") + answer.holder,
+                         uaRu(language_, " у цьому вікні: ", " в этом окне: ") + holder,
                      LineColour::Black);
         return false;
     case database::ClaimAnswer::Outcome::Failed:

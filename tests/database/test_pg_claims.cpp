@@ -80,46 +80,59 @@ TEST_F(PgClaims, AClaimedPointIsRefusedToAnotherPollerNamingItsHolder) {
 TEST_F(PgClaims, PollersClaimingOnePointAtOnceNeverBothGetIt) {
     constexpr int kPollers = 4;
     constexpr int kPoints = 20;
-    std::array<QStringList, kPollers> granted;
-    std::array<QString, kPollers> failures;
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kPollers; ++i) {
-        // Each thread opens its own connection: a driver connection belongs to the thread that made it.
-        threads.emplace_back([&, i] {
-            Error error;
-            auto connection = PgConnection::open(url_, &error);
-            if (!connection) {
-                failures[i] = error.detail;
-                return;
-            }
-            PgPointClaims claims(std::move(connection), QStringLiteral("poller-%1").arg(i), 300);
-            for (int p = 0; p < kPoints; ++p) {
-                const QString point = QStringLiteral("t%1").arg(p, 5, 10, QLatin1Char('0'));
-                const ClaimAnswer answer = claims.claim(point, kWindow);
-                if (answer.outcome == Outcome::Failed) failures[i] += answer.error + QLatin1Char('\n');
-                if (answer.granted()) granted[i].append(point);
-            }
-        });
-    }
-    for (std::thread& t : threads)
-        t.join();
-    QSet<QString> all;
-    int grants = 0;
-    for (int i = 0; i < kPollers; ++i) {
-        EXPECT_TRUE(failures[i].isEmpty()) << failures[i].toStdString();
-        grants += static_cast<int>(granted[i].size());
-        for (const QString& point : granted[i])
-            all.insert(point);
-    }
-    EXPECT_EQ(grants, kPoints) << "a point was granted to two pollers, or to none";
-    EXPECT_EQ(all.size(), kPoints);
-    // The table says the same: each point held by the poller that was granted it.
-    for (int i = 0; i < kPollers; ++i)
-        for (const QString& point : granted[i])
-            EXPECT_EQ(
-                rows(QStringLiteral("SELECT claimer FROM ") + claims() + QStringLiteral(" WHERE point = ?"),
-                     {point}),
-                QStringList{QStringLiteral("poller-%1").arg(i)});
+    // Every poller asks for every point at once, each in a thread of its own; each point must go to
+    // exactly one of them. The first race is over points never claimed (the claims' rows are made by
+    // it), the second over the same points given back (the rows are there to lock).
+    const auto race = [&](const QString& round) {
+        std::array<QStringList, kPollers> granted;
+        std::array<QString, kPollers> failures;
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kPollers; ++i) {
+            // Each thread opens its own connection: a driver connection belongs to the thread that made it.
+            threads.emplace_back([&, i] {
+                Error error;
+                auto connection = PgConnection::open(url_, &error);
+                if (!connection) {
+                    failures[i] = error.detail;
+                    return;
+                }
+                PgPointClaims claims(std::move(connection), QStringLiteral("poller-%1").arg(i), 300);
+                for (int p = 0; p < kPoints; ++p) {
+                    const QString point = QStringLiteral("t%1").arg(p, 5, 10, QLatin1Char('0'));
+                    const ClaimAnswer answer = claims.claim(point, kWindow);
+                    if (answer.outcome == Outcome::Failed) failures[i] += answer.error + QLatin1Char('\n');
+                    if (answer.granted()) granted[i].append(point);
+                }
+            });
+        }
+        for (std::thread& t : threads)
+            t.join();
+        QSet<QString> all;
+        int grants = 0;
+        for (int i = 0; i < kPollers; ++i) {
+            EXPECT_TRUE(failures[i].isEmpty()) << round.toStdString() << ": " << failures[i].toStdString();
+            grants += static_cast<int>(granted[i].size());
+            for (const QString& point : granted[i])
+                all.insert(point);
+        }
+        EXPECT_EQ(grants, kPoints) << round.toStdString()
+                                   << ": a point was granted to two pollers, or to none";
+        EXPECT_EQ(all.size(), kPoints) << round.toStdString();
+        // The table says the same: each point held by the poller that was granted it.
+        for (int i = 0; i < kPollers; ++i)
+            for (const QString& point : granted[i])
+                EXPECT_EQ(rows(QStringLiteral("SELECT claimer FROM ") + claims() +
+                                   QStringLiteral(" WHERE point = ?"),
+                               {point}),
+                          QStringList{QStringLiteral("poller-%1").arg(i)})
+                    << round.toStdString();
+    };
+    race(QStringLiteral("new points"));
+    QSqlQuery q(admin());
+    ASSERT_TRUE(q.exec(QStringLiteral("UPDATE ") + claims() +
+                       QStringLiteral(" SET claimer = '', lease_until = now()")))
+        << q.lastError().text().toStdString();
+    race(QStringLiteral("points given back"));
 }
 
 TEST_F(PgClaims, ARowBeingClaimedElsewhereIsSkippedNotWaitedFor) {

@@ -205,13 +205,16 @@ TEST(PollingClaims, PointsAnotherPollerHoldsOrPolledAreSkippedSaidAndNoFailure) 
 
 TEST(PollingClaims, TheSkippedLinesSpeakUkrainianAndAClaimThatFailsIsAFailureWithoutADial) {
     Rig r(kUkrainian);
-    r.addCorrector(1, 1001);
-    r.addCorrector(2, 1002);
+    for (int a = 1; a <= 3; ++a)
+        r.addCorrector(a, 1000 + a);
     r.addPoint(QStringLiteral("01001"), 1);
     r.addPoint(QStringLiteral("01002"), 2);
+    r.addPoint(QStringLiteral("01003"), 3);
     r.saveGroupOfAllPoints();
     using Outcome = database::ClaimAnswer::Outcome;
     r.claims.answers.insert(QStringLiteral("01001"), answer(Outcome::Held, QStringLiteral("host-b:77")));
+    // Held by a claim still being taken: no name yet.
+    r.claims.answers.insert(QStringLiteral("01003"), answer(Outcome::Held, {}));
     r.claims.answers.insert(QStringLiteral("01002"),
                             answer(Outcome::Failed, {}, QStringLiteral("server closed the connection")));
     ASSERT_TRUE(r.pollGroup());
@@ -220,6 +223,9 @@ TEST(PollingClaims, TheSkippedLinesSpeakUkrainianAndAClaimThatFailsIsAFailureWit
     EXPECT_TRUE(r.run->groupFailed()) << "a point nobody could claim was polled by nobody";
     EXPECT_TRUE(
         r.sequence.contains(QStringLiteral("*ЗАЙНЯТО* прилад - \"ТАРН-2.01   №01001  \" опитує host-b:77")))
+        << r.sequence.join('\n').toStdString();
+    EXPECT_TRUE(r.sequence.contains(
+        QStringLiteral("*ЗАЙНЯТО* прилад - \"ТАРН-2.01   №01003  \" опитує інший опитувач")))
         << r.sequence.join('\n').toStdString();
     EXPECT_TRUE(r.sequence.contains(QStringLiteral("*СТОП*  прилад - \"ТАРН-2.01   №01002  \" не вдалося "
                                                    "зайняти: server closed the connection")))
