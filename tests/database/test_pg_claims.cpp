@@ -5,6 +5,7 @@
 #include "PgTestSupport.h"
 #include "database/postgres/PgPointClaims.h"
 
+#include <QCoreApplication>
 #include <QSet>
 #include <array>
 #include <thread>
@@ -244,6 +245,29 @@ TEST_F(PgClaims, AReleasedPointIsFreeAtOnceAndNotCountedAsPolled) {
     EXPECT_EQ(b->claim(QStringLiteral("t1"), kWindow).outcome, Outcome::Granted);
     EXPECT_EQ(rows(QStringLiteral("SELECT claimer, polled_window FROM ") + claims()),
               QStringList{QStringLiteral("host-b:22|")});
+}
+
+TEST_F(PgClaims, OpenedForThisProcessTheyClaimAsItsHostAndProcessWithTheLeaseOfTheEnvironment) {
+    Error error;
+    auto mine = PgPointClaims::open(url_, &error);
+    ASSERT_TRUE(mine) << error.detail.toStdString();
+    EXPECT_EQ(mine->claimer(), defaultClaimer());
+    EXPECT_TRUE(
+        mine->claimer().endsWith(QLatin1Char(':') + QString::number(QCoreApplication::applicationPid())));
+    EXPECT_EQ(mine->leaseSeconds(), claimLeaseSeconds());
+    ASSERT_EQ(mine->claim(QStringLiteral("t1"), kWindow).outcome, Outcome::Granted);
+    auto other = poller(QStringLiteral("host-b:22"));
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->claim(QStringLiteral("t1"), kWindow).holder, defaultClaimer());
+
+    QProcessEnvironment env;
+    EXPECT_EQ(claimLeaseSeconds(env), 300);
+    for (const char* refused : {"0", "-5", "ten", ""}) {
+        env.insert(QStringLiteral("TARN_CLAIM_LEASE_SECONDS"), QLatin1String(refused));
+        EXPECT_EQ(claimLeaseSeconds(env), 300) << refused;
+    }
+    env.insert(QStringLiteral("TARN_CLAIM_LEASE_SECONDS"), QStringLiteral("20"));
+    EXPECT_EQ(claimLeaseSeconds(env), 20);
 }
 
 TEST_F(PgClaims, ALostServerIsAFailedClaimNotAGrant) {

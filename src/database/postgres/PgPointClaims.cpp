@@ -12,6 +12,12 @@ PgPointClaims::PgPointClaims(std::unique_ptr<PgConnection> connection, QString c
     : connection_(std::move(connection)), claimer_(std::move(claimer)), leaseSeconds_(qMax(0, leaseSeconds)) {
 }
 
+std::unique_ptr<PgPointClaims> PgPointClaims::open(const DatabaseUrl& url, Error* error) {
+    auto connection = PgConnection::open(url, error);
+    if (!connection) return nullptr;
+    return std::make_unique<PgPointClaims>(std::move(connection), defaultClaimer(), claimLeaseSeconds());
+}
+
 ClaimAnswer PgPointClaims::claim(const QString& point, const QString& window) {
     QSqlDatabase db = connection_->database();
     if (!db.transaction()) {

@@ -21,6 +21,9 @@ public:
     // connection: one of the claims' own (PgConnection::another), so a claim's transaction never mixes
     // with a store's; claimer: this poller's name; leaseSeconds: 0 or more.
     PgPointClaims(std::unique_ptr<PgConnection> connection, QString claimer, int leaseSeconds);
+    // The claims of the installation at url, on a connection of their own, as this process (its host
+    // and process id) with the lease of the environment; nothing when the server cannot be reached.
+    static std::unique_ptr<PgPointClaims> open(const DatabaseUrl& url, Error* error = nullptr);
 
     QString claimer() const override { return claimer_; }
     int leaseSeconds() const override { return leaseSeconds_; }
