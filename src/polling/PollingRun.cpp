@@ -301,8 +301,7 @@ void PollingRun::cycle() {
 void PollingRun::tick() {
     // What the user started from the corrector window is let finish before the group takes the line: the
     // whole operation (all requests of a read, a programming run, a call), not only the request in flight.
-    if (startDelayTicks_ == 0 && lineTaken())
-        ++startDelayTicks_;
+    if (startDelayTicks_ == 0 && lineTaken()) ++startDelayTicks_;
     if (startDelayTicks_ >= 0 && --startDelayTicks_ < 0 && mode_ == PollMode::Schedule &&
         planner_.rowInHand()) {
         const int index = planner_.findGroup(planner_.rowInHand()->group);
