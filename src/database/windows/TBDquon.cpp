@@ -76,6 +76,7 @@ TBDquon::TBDquon(const DataRoot& root, std::unique_ptr<SqliteStorage> ownStorage
     connect(openPackage, &QAction::triggered, this, &TBDquon::openPackage);
     QAction* check = tools->addAction(uaRu(lang, "Перевірка БД", "Проверка БД"));
     check->setObjectName(QStringLiteral("checkDatabase"));
+    check->setEnabled(options_.tableFiles);
     connect(check, &QAction::triggered, this, &TBDquon::checkFromMenu);
     QAction* exit = tools->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     configurator->setEnabled(!options_.syncOn);
