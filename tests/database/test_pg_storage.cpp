@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <QThread>
 #include <atomic>
+#include <mutex>
 
 using namespace tarn;
 using namespace tarn::database;
@@ -299,6 +300,19 @@ TEST_F(PgStorageTest, TablesOpenedAndUsedFromTwoThreadsAtOnce) {
         out.rowsSeen = rows ? static_cast<int>(rows->size()) : -1;
         out.existedAfter = storage().exists({TableKind::Hourly, points[k], {}});
     };
+    // The driver says when a connection is asked for on a thread that did not make it (and hands back
+    // none, which the storage would paper over by connecting again, racing the other thread for its one
+    // connection): not one such word may come.
+    static QStringList foreignUse;
+    static std::mutex foreignUseMutex;
+    foreignUse.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (text.contains(QLatin1String("does not belong to the calling thread"))) {
+                const std::lock_guard<std::mutex> lock(foreignUseMutex);
+                foreignUse.append(text);
+            }
+        });
     std::unique_ptr<QThread> threads[2] = {std::unique_ptr<QThread>(QThread::create(work, 0)),
                                            std::unique_ptr<QThread>(QThread::create(work, 1))};
     for (auto& t : threads)
@@ -313,6 +327,7 @@ TEST_F(PgStorageTest, TablesOpenedAndUsedFromTwoThreadsAtOnce) {
     for (auto& t : threads)
         t->wait();
     EXPECT_TRUE(ownThreadSawTheRegistry);
+    EXPECT_TRUE(foreignUse.isEmpty()) << foreignUse.join('\n').toStdString();
     for (int k = 0; k < 2; ++k) {
         EXPECT_TRUE(outcomes[k].failure.isEmpty()) << outcomes[k].failure.toStdString();
         EXPECT_EQ(outcomes[k].rowsSeen, kRows) << k;
@@ -328,6 +343,8 @@ TEST_F(PgStorageTest, TablesOpenedAndUsedFromTwoThreadsAtOnce) {
         QThread::create([&] { why = storage().erasePointTable(TableKind::Hourly, points[0]); }));
     eraser->start();
     eraser->wait();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(foreignUse.isEmpty()) << foreignUse.join('\n').toStdString();
     EXPECT_TRUE(why.ok()) << why.detail.toStdString();
     EXPECT_FALSE(storage().exists({TableKind::Hourly, points[0], {}}));
     EXPECT_TRUE(storage().exists({TableKind::Hourly, points[1], {}}));
