@@ -363,8 +363,7 @@ const std::vector<CommandEntry> kCommands = {
     {"db",
      "db check [--point ID] [--repair] [--json]   the database's tables against their schema files and the "
      "registry | db use [URL|--files] [--json]   keep the database on a PostgreSQL server "
-     "(Work/Database.000), "
-     "or in the installation's files again; without either, the database in use",
+     "(Work/Database.000), or in the installation's files again; without either, the database in use",
      cmdDb,
      {{"--point", "ID", "check: only the registry and this point's tables"},
       {"--repair", nullptr,

@@ -278,7 +278,8 @@ TBDquon::~TBDquon() {
 }
 
 bool TBDquon::startCheck(bool repair) {
-    if (check_) return false;
+    // The check reads and rebuilds the table files; a server's tables are none of them.
+    if (check_ || !options_.tableFiles) return false;
     const int lang = options_.language;
     check_ = std::make_unique<CheckRun>();
     CheckRun* run = check_.get();
