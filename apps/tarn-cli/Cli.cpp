@@ -5,6 +5,7 @@
 #include "database/postgres/DatabaseUrl.h"
 #include "link/AddressBook.h"
 #include "link/QtSerialPort.h"
+#include "shell/DatabaseChoice.h"
 #include "shell/ErrorReport.h"
 #include "shell/Initialisation.h"
 
@@ -364,13 +365,15 @@ const std::vector<CommandEntry> kCommands = {
      {{"list", 0}, {"show", 1}, {"erase", 1}, {"search", 0}, {"config", 1}, {"last", 1}}},
     {"db",
      "db check [--point ID] [--repair] [--json]   the database's tables against their schema files and the "
-     "registry",
+     "registry | db use [URL|--files] [--json]   keep the database on a PostgreSQL server "
+     "(Work/Database.000), or in the installation's files again; without either, the database in use",
      cmdDb,
-     {{"--point", "ID", "only the registry and this point's tables"},
+     {{"--point", "ID", "check: only the registry and this point's tables"},
       {"--repair", nullptr,
-       "rebuild each faulty table from its schema file with every row that fits, the original kept beside it "
-       "as NAME.damaged-TIME; create the tables a registered point lacks"}},
-     {{"check", 0}}},
+       "check: rebuild each faulty table from its schema file with every row that fits, the original kept "
+       "beside it as NAME.damaged-TIME; create the tables a registered point lacks"},
+      {"--files", nullptr, "use: the installation's own database files again (the setting removed)"}},
+     {{"check", 0}, {"use", kFreeWords}}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--delete N] [--json]   a point's "
      "stored rows",
@@ -547,7 +550,8 @@ const std::vector<GlobalOption> kGlobalOptions = {
          return true;
      }},
     {{"--database", "URL",
-      "the database on a PostgreSQL server (postgresql://USER@HOST/DB?schema=NAME; not yet available)"},
+      "the database on a PostgreSQL server (postgresql://USER@HOST/DB?schema=NAME) instead of the "
+      "installation's files or Work/Database.000; the password from ~/.pgpass or PGPASSWORD"},
      [](GlobalOptions& o, const QString& v, QTextStream& err) {
          if (!database::postgres::looksLikeDatabaseUrl(v)) {
              err << "tarn-cli: --database takes a PostgreSQL URL (postgresql://USER@HOST/DB?schema=NAME); "
@@ -560,13 +564,9 @@ const std::vector<GlobalOption> kGlobalOptions = {
              err << "tarn-cli: --database: " << why << "\n";
              return false;
          }
+         // Kept in its written form, so nothing the user typed beyond the URL's parts is repeated.
          o.database = url->toString();
-         // The commands still read and write the installation's files only: running one against them
-         // while the user named a server would put the data where the user does not look for it.
-         err << "tarn-cli: --database: a database on a PostgreSQL server (" << *o.database
-             << ") is not yet available in this version; leave --database out to use the installation's "
-                "own database files\n";
-         return false;
+         return true;
      }},
     {{"--json", nullptr, "the answer as JSON"},
      [](GlobalOptions& o, const QString&, QTextStream&) {
@@ -575,6 +575,63 @@ const std::vector<GlobalOption> kGlobalOptions = {
      }},
     {{"--help", nullptr, "this help; after a command word, the command's own"}, nullptr},
     {{"--version", nullptr, "the program's version"}, nullptr}};
+
+// How a command uses the archive database, which decides what a server database means for it.
+enum class DatabaseUse {
+    None,    // never touches the tables: no connection is made
+    Storage, // works through the storage: the server's schema when one is chosen
+    Files,   // works on the table files themselves: refused on a server
+    Choice,  // chooses the database itself (db use)
+};
+
+DatabaseUse databaseUseOf(const QString& command, const QString& verb) {
+    static const QStringList kNone = {
+        QStringLiteral("settings"), QStringLiteral("console"),  QStringLiteral("port"),
+        QStringLiteral("exchange"), QStringLiteral("identify"), QStringLiteral("params"),
+        QStringLiteral("item"),     QStringLiteral("clock"),    QStringLiteral("coef"),
+        QStringLiteral("program"),  QStringLiteral("read"),     QStringLiteral("modem"),
+        QStringLiteral("scan")};
+    if (command == QLatin1String("db"))
+        return verb == QLatin1String("use") ? DatabaseUse::Choice : DatabaseUse::Files;
+    // A package holds a point's table files, and folder synchronisation copies files between folders.
+    if (command == QLatin1String("sync")) return DatabaseUse::Files;
+    if (command == QLatin1String("package"))
+        return verb == QLatin1String("show") ? DatabaseUse::None : DatabaseUse::Files;
+    // Anything not known to stay off the tables connects: a command that reached the files while the user
+    // chose a server would put the data where the user does not look for them.
+    return kNone.contains(command) ? DatabaseUse::None : DatabaseUse::Storage;
+}
+
+// The chosen database made the context's storage before the command runs; kExitOk, or the exit code of
+// why the command cannot run (said on stderr).
+int openRunDatabase(CliRun& run, const QString& command) {
+    const QString verb = run.args.value(0);
+    const DatabaseUse use = databaseUseOf(command, verb);
+    if (use == DatabaseUse::None || use == DatabaseUse::Choice) return kExitOk;
+    const shell::DatabaseChoice& choice = run.database;
+    if (!choice.ok()) {
+        run.notifier->message(MessageKind::Error, choice.refused);
+        return kExitNoLink;
+    }
+    if (!choice.onServer()) return kExitOk;
+    const QString name =
+        verb.isEmpty() || command == QLatin1String("sync") ? command : command + QLatin1Char(' ') + verb;
+    if (use == DatabaseUse::Files) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral(
+                "%1 works on the installation's database files; with a server database (%2) it is not "
+                "available: the server keeps its own tables (leave --database out, or run tarn-cli db "
+                "use --files, to work on the files)")
+                .arg(name, choice.server->toString()));
+        return kExitRefused;
+    }
+    if (const Error why = shell::openChosenDatabase(*run.context, choice); why.failed()) {
+        run.notifier->message(MessageKind::Error, why.detail);
+        return kExitNoLink;
+    }
+    return kExitOk;
+}
 
 const GlobalOption* findGlobalOption(const QString& name) {
     for (const GlobalOption& g : kGlobalOptions)
@@ -813,6 +870,11 @@ int runCli(int argc, char** argv) {
     run.notifier = &notifier;
     run.context = &context;
     run.out = &out;
+    run.database = shell::chooseDatabase(root, opt.database);
+    if (const int refused = openRunDatabase(run, commandName); refused != kExitOk) {
+        sink.notifier = nullptr;
+        return refused;
+    }
     const int code =
         opt.phone ? runOverPhone(run, *opt.phone, [&] { return entry->run(run); }) : entry->run(run);
     sink.notifier = nullptr; // the notifier goes first

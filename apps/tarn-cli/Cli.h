@@ -6,6 +6,7 @@
 #include "database/Registry.h"
 #include "database/Schema.h"
 #include "shell/AppContext.h"
+#include "shell/DatabaseChoice.h"
 
 #include <QJsonObject>
 #include <QMap>
@@ -53,6 +54,9 @@ struct CliRun {
     QMap<QString, QString> optionValues; // the command's options by name ("--item"), as given
     ConsoleNotifier* notifier = nullptr;
     shell::AppContext* context = nullptr;
+    // The database the run was given (--database, else Work/Database.000); the context's storage is the
+    // server's when it names one and the command works through the storage.
+    shell::DatabaseChoice database;
     QTextStream* out = nullptr;
     bool interrupted = false; // SIGINT or SIGTERM while the command runs over a telephone line
 

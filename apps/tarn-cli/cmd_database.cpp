@@ -1,5 +1,7 @@
 // The database from the command line: the registered points and the rows a point's tables hold.
 #include "Cli.h"
+#include "database/postgres/DatabaseUrl.h"
+#include "shell/DatabaseChoice.h"
 
 #include "common/TextFile.h"
 #include "corrector/StoreReading.h"
@@ -9,6 +11,7 @@
 #include "database/Storing.h"
 #include "polling/LastRecords.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -365,11 +368,76 @@ QJsonObject findingJson(const database::Finding& f) {
 
 } // namespace
 
+namespace {
+
+QJsonObject databaseJson(const shell::DatabaseChoice& choice) {
+    QJsonObject o{
+        {QStringLiteral("kind"), choice.onServer() ? QStringLiteral("server") : QStringLiteral("files")},
+        {QStringLiteral("source"), shell::describeDatabaseSource(choice.source)}};
+    if (choice.onServer()) o.insert(QStringLiteral("url"), choice.server->toString());
+    return o;
+}
+
+// db use [URL|--files]: the setting written or removed, or (without either) the database this
+// installation uses and where that choice comes from.
+int cmdDbUse(CliRun& run) {
+    const QStringList words = run.args.mid(1);
+    const bool files = run.has(QStringLiteral("--files"));
+    if (words.size() > 1 || (files && !words.isEmpty()) || run.has(QStringLiteral("--point")) ||
+        run.has(QStringLiteral("--repair"))) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("db use [URL|--files]"));
+        return kExitUsage;
+    }
+    const DataRoot& root = run.context->root();
+    shell::DatabaseChoice choice = run.database;
+    if (!words.isEmpty()) {
+        QString why;
+        const auto url = database::postgres::parseDatabaseUrl(words.first(), &why);
+        if (!url) {
+            run.notifier->message(MessageKind::Error,
+                                  database::postgres::looksLikeDatabaseUrl(words.first())
+                                      ? why
+                                      : QStringLiteral("db use takes a PostgreSQL URL "
+                                                       "(postgresql://USER@HOST/DB?schema=NAME) or --files"));
+            return kExitUsage;
+        }
+        if (!QDir().mkpath(root.dir(folder::Work)) || !shell::writeDatabaseSetting(root, *url)) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("cannot write ") + shell::databaseSettingPath(root));
+            return kExitNoLink;
+        }
+        choice = shell::chooseDatabase(root, run.options.database);
+    } else if (files) {
+        if (!shell::removeDatabaseSetting(root)) {
+            run.notifier->message(MessageKind::Error,
+                                  QStringLiteral("cannot remove ") + shell::databaseSettingPath(root));
+            return kExitNoLink;
+        }
+        choice = shell::chooseDatabase(root, run.options.database);
+    }
+    if (!choice.ok()) {
+        run.notifier->message(MessageKind::Error, choice.refused);
+        return kExitNoLink;
+    }
+    if (run.options.json) {
+        run.printJson(databaseJson(choice));
+    } else {
+        *run.out << (choice.onServer() ? choice.server->toString() : QStringLiteral("files")) << " ("
+                 << shell::describeDatabaseSource(choice.source) << ")\n";
+        run.out->flush();
+    }
+    return kExitOk;
+}
+
+} // namespace
+
 // db check [--point ID] [--repair]: the installation's tables against their schema files and the
-// registry; exit 0 clean (or everything repaired), 1 findings left, 2 usage.
+// registry; exit 0 clean (or everything repaired), 1 findings left, 2 usage. db use: the database choice.
 int cmdDb(CliRun& run) {
-    if (run.args.value(0) != QLatin1String("check")) {
-        run.notifier->message(MessageKind::Error, QStringLiteral("db check [--point ID] [--repair]"));
+    if (run.args.value(0) == QLatin1String("use")) return cmdDbUse(run);
+    if (run.args.value(0) != QLatin1String("check") || run.has(QStringLiteral("--files"))) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("db check [--point ID] [--repair] | db use [URL|--files]"));
         return kExitUsage;
     }
     database::CheckOptions options;

@@ -15,10 +15,10 @@ AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::
 
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port,
                        std::unique_ptr<Clock> ownClock, Clock* clock)
-    : root_(std::move(root)), notifier_(notifier), ownClock_(std::move(ownClock)),
-      clock_(clock ? *clock : *ownClock_), port_(std::move(port)), linkPort_(*port_, notifier_),
-      engine_(linkPort_, notifier_, clock_), files_(root_),
-      operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
+    : root_(std::move(root)), storage_(std::make_unique<database::SqliteStorage>(root_, schemas)),
+      notifier_(notifier), ownClock_(std::move(ownClock)), clock_(clock ? *clock : *ownClock_),
+      port_(std::move(port)), linkPort_(*port_, notifier_), engine_(linkPort_, notifier_, clock_),
+      files_(root_), operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
     linkPort_.setPortMap(link::PortMap::load(root_));
     engine_.setLinkLog(&linkLog_);
     engine_.setWording(&corrector::correctorLinkWording());
@@ -33,13 +33,24 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {{root_, storage_, engine_, linkPort_, settings_, notifier_,
+    return {{root_, *storage_, engine_, linkPort_, settings_, notifier_,
              [this](int address) {
                  configuredAddress = address;
                  applyLinkSettings();
              },
              volumeDecimals, clock_},
             &lineHold_};
+}
+
+void AppContext::useStorage(std::unique_ptr<database::Storage> storage,
+                            database::postgres::DatabaseUrl server) {
+    storage_ = std::move(storage);
+    server_ = std::move(server);
+}
+
+void AppContext::useFiles() {
+    storage_ = std::make_unique<database::SqliteStorage>(root_, schemas);
+    server_.reset();
 }
 
 void AppContext::loadVolumePrecision() {

@@ -8,6 +8,7 @@
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
 #include "database/Storage.h"
+#include "database/postgres/DatabaseUrl.h"
 #include "link/ExchangeEngine.h"
 #include "link/LineHold.h"
 #include "link/LinkLog.h"
@@ -19,6 +20,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tarn::shell {
 
@@ -89,9 +91,17 @@ public:
     void loadVolumePrecision();
     // The table layouts of the schema files, loaded by the initialisation sequence.
     database::Schemas schemas;
-    // The run's one storage of the archive database: the table files under the root, with the layouts
-    // above as the initialisation loads them. Everything that reads or writes the tables goes through it.
-    database::Storage& storage() { return storage_; }
+    // The run's one storage of the archive database, with the layouts above as the initialisation loads
+    // them: the table files under the root, unless the run chose a server (shell/DatabaseChoice).
+    // Everything that reads or writes the tables goes through it.
+    database::Storage& storage() { return *storage_; }
+    // The server's storage instead of the files, for the rest of the run; it reads schemas above.
+    void useStorage(std::unique_ptr<database::Storage> storage, database::postgres::DatabaseUrl server);
+    // Where the tables are kept: none for the installation's files. What works on the files themselves
+    // (the database check, packages, folder synchronisation) is refused while it is a server.
+    const std::optional<database::postgres::DatabaseUrl>& serverDatabase() const { return server_; }
+    // The installation's table files again (the setting removed while the program ran).
+    void useFiles();
     QChar csvDelimiter = QLatin1Char(',');
     CommandLine commandLine;
 
@@ -100,7 +110,8 @@ private:
                std::unique_ptr<Clock> ownClock, Clock* clock);
 
     DataRoot root_;
-    database::SqliteStorage storage_{root_, schemas};
+    std::unique_ptr<database::Storage> storage_;
+    std::optional<database::postgres::DatabaseUrl> server_;
     NotifierSwitch notifier_;
     std::unique_ptr<Clock> ownClock_;
     Clock& clock_;

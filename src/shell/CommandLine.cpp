@@ -15,6 +15,14 @@ CommandLine parseCommandLine(const QStringList& arguments) {
             cl.home = a.mid(7);
             continue;
         }
+        if (a == QLatin1String("--database") && i + 1 < arguments.size()) {
+            cl.database = arguments.at(++i);
+            continue;
+        }
+        if (a.startsWith(QLatin1String("--database="))) {
+            cl.database = a.mid(11);
+            continue;
+        }
         if (switchSeen) continue;
         switchSeen = true;
         if (a.compare(QLatin1String("$d"), Qt::CaseInsensitive) == 0 || a == QLatin1String("--duty"))

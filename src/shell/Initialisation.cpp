@@ -5,6 +5,7 @@
 #include "common/TuningFiles.h"
 #include "database/DatabaseCheck.h"
 #include "database/Registry.h"
+#include "shell/DatabaseChoice.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +18,13 @@ void applyProgramFormats() {
     QLocale::setDefault(QLocale::c());
 }
 
+QString databaseUnavailableText(int language, const Error& why) {
+    return (language == kRussian
+                ? QStringLiteral("База данных на сервере недоступна, работа с БД отключена: ")
+                : QStringLiteral("База даних на сервері недоступна, роботу з БД вимкнено: ")) +
+           why.detail;
+}
+
 bool startDatabase(AppContext& ctx) {
     ctx.databaseOpen = false;
     // The database runs only with schema files that declare the fields the program writes. Missing ones
@@ -26,6 +34,19 @@ bool startDatabase(AppContext& ctx) {
     ctx.schemas = database::loadSchemas(ctx.root());
     ctx.databaseOpen = ctx.schemas.ok;
     if (!ctx.schemas.ok) ctx.notifier().message(MessageKind::Error, ctx.schemas.error);
+    // A server that was chosen and cannot be used keeps the database closed, as an unreadable table
+    // does: going on with the files would store the readings where nobody looks for them.
+    if (ctx.databaseOpen) {
+        const DatabaseChoice choice = chooseDatabase(ctx.root(), ctx.commandLine.database);
+        if (!choice.onServer() && choice.ok()) {
+            if (ctx.serverDatabase()) ctx.useFiles();
+        } else if (!choice.ok() || ctx.serverDatabase() != choice.server) {
+            if (const Error why = openChosenDatabase(ctx, choice); why.failed()) {
+                ctx.databaseOpen = false;
+                ctx.notifier().message(MessageKind::Error, databaseUnavailableText(ctx.languageIndex(), why));
+            }
+        }
+    }
     // The tables every run needs, and the point list the folder synchronisation reads. A table that
     // cannot be opened switches the database off as a schema file does: storing would fail on it.
     if (ctx.databaseOpen) {
@@ -76,6 +97,8 @@ bool runRebuildTool(const DataRoot& root, Notifier& notifier, const QDate& today
 }
 
 bool checkTablesBeforeStart(AppContext& ctx) {
+    // The check and the rebuild tool work on the table files; a server keeps its own tables whole.
+    if (chooseDatabase(ctx.root(), ctx.commandLine.database).source != DatabaseSource::Files) return true;
     const QDate today = QDate::currentDate();
     if (QFileInfo(ctx.root().file(folder::Rebuild, QStringLiteral("Orvek"))).isExecutable())
         return runRebuildTool(ctx.root(), ctx.notifier(), today);

@@ -26,6 +26,9 @@ QString unreadableSettingsText(int languageIndex, const QString& path);
 // tables and the point list; sets and returns databaseOpen. A synchronised copy runs it again after every
 // synchronisation, since the files under the tables have been replaced.
 bool startDatabase(AppContext& ctx);
+// The message of a chosen server database that cannot be opened (why.detail names the URL, never a
+// password).
+QString databaseUnavailableText(int language, const Error& why);
 
 // "контроль и восстановление таблиц БД": the rebuild tool Rebuild/Orvek is given the table folders in
 // Rebuild\dir.000 (thirteen full paths, today's join folder among them) and is waited for, before any

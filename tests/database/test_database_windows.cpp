@@ -110,6 +110,28 @@ TEST(DatabaseWindow, ShowsTheSelectedPointsTablesAsStoredWithoutTheirSeeds) {
     EXPECT_EQ(window.registryView()->currentIndex().row(), 1);
 }
 
+// On a database kept on a server the check, which works on the table files, is off and runs nothing,
+// and without package hooks the package buttons are gone.
+TEST(DatabaseWindow, TheCheckAndThePackagesAreOffWhenTheTablesAreNoFiles) {
+    Installation db;
+    ASSERT_TRUE(openDatabaseAtStart(db.home.root(), db.schemas, QDate::currentDate()).isEmpty());
+    db.addPoint(QStringLiteral("t12345"), QStringLiteral("12345"), QStringLiteral("Облгаз"));
+    test::RecordingNotifier notifier;
+    TBDquon::Options options;
+    options.tableFiles = false;
+    TBDquon window(db.home.root(), db.schemas, notifier, options);
+    QAction* check = window.findChild<QAction*>(QStringLiteral("checkDatabase"));
+    ASSERT_NE(check, nullptr);
+    EXPECT_FALSE(check->isEnabled());
+    const CheckReport r = window.runCheck(true);
+    EXPECT_EQ(r.tables, 0);
+    EXPECT_TRUE(r.findings.isEmpty());
+    EXPECT_TRUE(notifier.messages.isEmpty());
+    for (QAction* action : window.findChildren<QAction*>())
+        EXPECT_FALSE(action->isVisible() && action->text().contains(QStringLiteral("*.tbd")))
+            << action->text().toStdString();
+}
+
 TEST(DatabaseWindow, TheCheckFindsRepeatedRowsAndTheRepairKeepsThePointSelected) {
     Installation db;
     ASSERT_TRUE(openDatabaseAtStart(db.home.root(), db.schemas, QDate::currentDate()).isEmpty());

@@ -7,6 +7,9 @@
 #include "database/postgres/PgStorage.h"
 
 #include <QSqlRecord>
+#include <QThread>
+#include <atomic>
+#include <mutex>
 
 using namespace tarn;
 using namespace tarn::database;
@@ -255,4 +258,94 @@ TEST_F(PgStorageTest, ALostConnectionIsNoLink) {
     auto again = storage().openExisting(kHourly, why);
     ASSERT_TRUE(again) << why.detail.toStdString();
     EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")), QStringList{QStringLiteral("1")});
+}
+
+// Window work opens tables on background workers while the window's thread keeps using the storage. Each
+// worker's tables, and its questions to the storage, must run on connections of its own thread: a
+// connection used from two threads at once fails or mixes their statements and transactions.
+TEST_F(PgStorageTest, TablesOpenedAndUsedFromTwoThreadsAtOnce) {
+    constexpr int kRows = 40;
+    struct Outcome {
+        QString failure;
+        int rowsSeen = 0;
+        bool existedAfter = false;
+    };
+    const QString points[2] = {QStringLiteral("t00001"), QStringLiteral("t00002")};
+    Outcome outcomes[2];
+    // Both start at once and meet half way, so their statements overlap.
+    std::atomic<int> halfWay{0};
+    auto work = [&](int k) {
+        Outcome& out = outcomes[k];
+        Error why;
+        auto table = storage().openPoint(TableKind::Hourly, points[k], why, kNow);
+        if (!table) {
+            out.failure = QStringLiteral("open: ") + why.detail;
+            return;
+        }
+        const QDateTime t0(QDate(2025, 3, 1), QTime(0, 0));
+        // Half in one transaction of this thread's own, half one by one.
+        if (!table->transaction()) out.failure = QStringLiteral("transaction: ") + table->lastError();
+        for (int i = 1; i <= kRows && out.failure.isEmpty(); ++i) {
+            if (!table->append(hourlyOf(points[k], i, t0.addSecs(3600 * i), k * 100.0 + i)))
+                out.failure = QStringLiteral("append: ") + table->lastError();
+            if (i == kRows / 2) {
+                if (!table->commit()) out.failure = QStringLiteral("commit: ") + table->lastError();
+                ++halfWay;
+                while (halfWay.load() < 2)
+                    QThread::yieldCurrentThread();
+            }
+        }
+        const auto rows = table->trySelect();
+        if (!rows && out.failure.isEmpty()) out.failure = QStringLiteral("select: ") + table->lastError();
+        out.rowsSeen = rows ? static_cast<int>(rows->size()) : -1;
+        out.existedAfter = storage().exists({TableKind::Hourly, points[k], {}});
+    };
+    // The driver says when a connection is asked for on a thread that did not make it (and hands back
+    // none, which the storage would paper over by connecting again, racing the other thread for its one
+    // connection): not one such word may come.
+    static QStringList foreignUse;
+    static std::mutex foreignUseMutex;
+    foreignUse.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& text) {
+            if (text.contains(QLatin1String("does not belong to the calling thread"))) {
+                const std::lock_guard<std::mutex> lock(foreignUseMutex);
+                foreignUse.append(text);
+            }
+        });
+    std::unique_ptr<QThread> threads[2] = {std::unique_ptr<QThread>(QThread::create(work, 0)),
+                                           std::unique_ptr<QThread>(QThread::create(work, 1))};
+    for (auto& t : threads)
+        t->start();
+    // The storage's own thread goes on asking meanwhile.
+    bool ownThreadSawTheRegistry = true;
+    while (threads[0]->isRunning() || threads[1]->isRunning()) {
+        Error why;
+        ownThreadSawTheRegistry = ownThreadSawTheRegistry && storage().openShared(TableKind::Registry, why);
+        QThread::yieldCurrentThread();
+    }
+    for (auto& t : threads)
+        t->wait();
+    EXPECT_TRUE(ownThreadSawTheRegistry);
+    EXPECT_TRUE(foreignUse.isEmpty()) << foreignUse.join('\n').toStdString();
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_TRUE(outcomes[k].failure.isEmpty()) << outcomes[k].failure.toStdString();
+        EXPECT_EQ(outcomes[k].rowsSeen, kRows) << k;
+        EXPECT_TRUE(outcomes[k].existedAfter) << k;
+    }
+    // Each point's rows arrived whole and its own: the volumes tell them apart.
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT point, count(*), min(hvwrk), max(hvwrk) FROM hourly WHERE "
+                                        "hidentif <> '0' GROUP BY point ORDER BY point")),
+              (QStringList{QStringLiteral("t00001|40|1|40"), QStringLiteral("t00002|40|101|140")}));
+    // A worker's question of the storage, on its own thread, and the storage's thread still answers.
+    Error why;
+    std::unique_ptr<QThread> eraser(
+        QThread::create([&] { why = storage().erasePointTable(TableKind::Hourly, points[0]); }));
+    eraser->start();
+    eraser->wait();
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(foreignUse.isEmpty()) << foreignUse.join('\n').toStdString();
+    EXPECT_TRUE(why.ok()) << why.detail.toStdString();
+    EXPECT_FALSE(storage().exists({TableKind::Hourly, points[0], {}}));
+    EXPECT_TRUE(storage().exists({TableKind::Hourly, points[1], {}}));
 }

@@ -39,6 +39,12 @@ Error connectSession(const QString& name, const DatabaseUrl& url) {
         return Error(
             ErrorKind::NoLink,
             QStringLiteral("cannot connect to %1: %2").arg(url.toString(), db.lastError().text().trimmed()));
+    // The server's notices (a schema or a table "already exists, skipping" at every start) would reach
+    // the user's terminal through libpq: only warnings and errors are worth a line there.
+    QSqlQuery quiet(db);
+    if (!quiet.exec(QStringLiteral("SELECT set_config('client_min_messages', 'warning', false)")))
+        return Error(ErrorKind::NoLink, QStringLiteral("cannot set up the session on %1: %2")
+                                            .arg(url.toString(), quiet.lastError().text().trimmed()));
     // The records' times are the corrector's wall time. The driver sends a QDateTime with this
     // computer's offset, and the server turns it into a wall time of the session's zone: the two must be
     // one zone, or every stored time shifts by the difference.

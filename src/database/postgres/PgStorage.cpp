@@ -4,6 +4,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <algorithm>
 
 namespace tarn::database::postgres {
@@ -160,6 +161,8 @@ QString selectedField(const FieldSpec& f) {
     }
     return expression + QStringLiteral(" AS ") + quotedIdentifier(f.name);
 }
+
+} // namespace
 
 class PgTable final : public Table {
 public:
@@ -404,8 +407,6 @@ private:
     mutable Error failure_;
 };
 
-} // namespace
-
 Error pgError(const QSqlError& error) {
     if (!error.isValid()) return {};
     const QString state = error.nativeErrorCode();
@@ -430,90 +431,117 @@ std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas
     return std::unique_ptr<PgStorage>(new PgStorage(std::move(connection), schemas));
 }
 
+PgStorage::PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
+    : connection_(std::move(connection)), url_(connection_->url()), owner_(QThread::currentThread()),
+      schemas_(schemas) {}
+
+PgStorage::~PgStorage() = default;
+
+std::unique_ptr<PgConnection> PgStorage::newConnection(Error& error) const {
+    // Only the storage's own thread replaces its connection; the lock keeps a worker from copying the
+    // URL and the schema's version out of one that is being replaced.
+    const std::lock_guard<std::mutex> lock(connectionMutex_);
+    auto connection = connection_->another(&error);
+    if (!connection) return nullptr;
+    if (error = limitLockWait(*connection); error.failed()) return nullptr;
+    return connection;
+}
+
 QSqlDatabase PgStorage::database() const {
     // A connection the server ended (a restart, a dropped line) is made again for the next question, so
     // a long run goes on once the server is back; the tables open connections of their own each time.
     if (!connection_->database().isOpen()) {
         Error ignored;
-        auto again = connection_->another(&ignored);
-        if (again && limitLockWait(*again).ok()) connection_ = std::move(again);
+        if (auto again = newConnection(ignored)) {
+            const std::lock_guard<std::mutex> lock(connectionMutex_);
+            connection_ = std::move(again);
+        }
     }
     return connection_->database();
 }
 
-std::optional<bool> PgStorage::made(const TableId& id, Error& error) const {
+std::optional<bool> PgStorage::made(const TableId& id, const QSqlDatabase& db, Error& error) {
     const Scope scope = scopeOf(id);
-    auto ask = [&]() -> std::optional<bool> {
-        const QSqlDatabase db = database();
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        bool done = q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) +
-                              joinedWhere({scope.where()}) + QStringLiteral(" LIMIT 1"));
-        if (done) {
-            for (const QVariant& v : scope.values())
-                q.addBindValue(v);
-            done = q.exec();
-        }
-        if (done) return q.next();
-        error = statementError(q, db);
-        return std::nullopt;
-    };
-    const std::optional<bool> answer = ask();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    bool done = q.prepare(QStringLiteral("SELECT 1 FROM ") + tableName(id.kind) +
+                          joinedWhere({scope.where()}) + QStringLiteral(" LIMIT 1"));
+    if (done) {
+        for (const QVariant& v : scope.values())
+            q.addBindValue(v);
+        done = q.exec();
+    }
+    if (done) return q.next();
+    error = statementError(q, db);
+    return std::nullopt;
+}
+
+template <typename Question>
+auto PgStorage::ask(Error& error, Question question) const -> decltype(question(QSqlDatabase())) {
+    if (QThread::currentThread() != owner_) {
+        // A connection belongs to the thread that made it (the driver's rule): a question from a worker
+        // gets one of its own, made for it and closed with it.
+        auto connection = newConnection(error);
+        if (!connection) return {};
+        return question(connection->database());
+    }
+    auto answer = question(database());
     if (answer || error.kind != ErrorKind::NoLink) return answer;
     // The driver learns that the server ended the connection only from the next statement: that one
     // is asked again once on a new connection.
     Error ignored;
-    auto again = connection_->another(&ignored);
-    if (!again || limitLockWait(*again).failed()) return answer;
-    connection_ = std::move(again);
+    auto again = newConnection(ignored);
+    if (!again) return answer;
+    {
+        const std::lock_guard<std::mutex> lock(connectionMutex_);
+        connection_ = std::move(again);
+    }
     error = {};
-    return ask();
+    return question(connection_->database());
 }
 
-std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
+std::unique_ptr<PgTable> PgStorage::openOn(const TableId& id, Error& error, bool create,
+                                           const QDateTime& now) {
     const QList<FieldSpec>& fields = schemas_.of(id.kind);
     if (fields.isEmpty()) {
         error = {ErrorKind::Invalid, QStringLiteral("no fields for ") + location(id)};
         return nullptr;
     }
-    auto connection = connection_->another(&error); // the URL is all it takes from this one
+    // The table's own connection, made in the calling thread, asks whether the table was made: a table
+    // opened by a worker never touches a connection of another thread.
+    auto connection = newConnection(error);
     if (!connection) return nullptr;
-    if (error = limitLockWait(*connection); error.failed()) return nullptr;
-    return std::make_unique<PgTable>(std::move(connection), id.kind, scopeOf(id), fields);
-}
-
-std::unique_ptr<Table> PgStorage::openTable(const TableId& id, Error& error, const QDateTime& now) {
-    error = {};
-    const std::optional<bool> there = made(id, error);
+    const std::optional<bool> there = made(id, connection->database(), error);
     if (!there) return nullptr;
-    std::unique_ptr<Table> table = openOn(id, error);
-    if (!table || *there) return table;
-    auto* pg = static_cast<PgTable*>(table.get());
-    if (!pg->appendSeed(seedRecord(id.kind, schemas_.of(id.kind), now))) {
-        error = pg->lastFailure();
+    if (!*there && !create) {
+        error = {ErrorKind::NotFound, location(id)};
+        return nullptr;
+    }
+    auto table = std::make_unique<PgTable>(std::move(connection), id.kind, scopeOf(id), fields);
+    if (!*there && !table->appendSeed(seedRecord(id.kind, fields, now))) {
+        error = table->lastFailure();
         return nullptr;
     }
     return table;
 }
 
+std::unique_ptr<Table> PgStorage::openTable(const TableId& id, Error& error, const QDateTime& now) {
+    error = {};
+    return openOn(id, error, true, now);
+}
+
 std::unique_ptr<Table> PgStorage::openExisting(const TableId& id, Error& error) {
     error = {};
-    const std::optional<bool> there = made(id, error);
-    if (!there) return nullptr;
-    if (!*there) {
-        error = {ErrorKind::NotFound, location(id)};
-        return nullptr;
-    }
-    return openOn(id, error);
+    return openOn(id, error, false, {});
 }
 
 bool PgStorage::exists(const TableId& id) const {
     Error ignored;
-    return made(id, ignored).value_or(false);
+    return ask(ignored, [&](const QSqlDatabase& db) { return made(id, db, ignored); }).value_or(false);
 }
 
 QString PgStorage::location(const TableId& id) const {
-    QString where = connection_->url().toString() + QStringLiteral(": ") + tableName(id.kind);
+    QString where = url_.toString() + QStringLiteral(": ") + tableName(id.kind);
     const Scope scope = scopeOf(id);
     if (!scope.column.isEmpty())
         where += QLatin1Char(' ') + scope.column + QLatin1Char(' ') + scope.value.toString();
@@ -525,12 +553,16 @@ Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
     const Scope scope = scopeOf(id);
     if (scope.column != kPointColumn)
         return {ErrorKind::Invalid, QStringLiteral("no point's table: ") + location(id)};
-    QSqlQuery q(database());
-    const bool done =
-        q.prepare(QStringLiteral("DELETE FROM ") + tableName(kind) + joinedWhere({scope.where()})) &&
-        (q.addBindValue(scope.value), q.exec());
-    if (!done) {
-        Error why = statementError(q, database());
+    Error why;
+    const std::optional<bool> erased = ask(why, [&](const QSqlDatabase& db) -> std::optional<bool> {
+        QSqlQuery q(db);
+        if (q.prepare(QStringLiteral("DELETE FROM ") + tableName(kind) + joinedWhere({scope.where()})) &&
+            (q.addBindValue(scope.value), q.exec()))
+            return true;
+        why = statementError(q, db);
+        return std::nullopt;
+    });
+    if (!erased) {
         why.detail = location(id) + QStringLiteral(": ") + why.detail;
         return why;
     }

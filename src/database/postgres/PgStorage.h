@@ -22,12 +22,20 @@
 // is. A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
 // a lost connection NoLink, a schema without the table's layout Damaged. A table whose connection was
 // lost stays failed; the storage connects again for the next table it opens.
+//
+// Threads: the driver's connection belongs to the thread that made it, and window work opens tables on
+// background workers. So a table's connection is made by the thread that opens the table (and asks there
+// whether the table was made), and the storage's own connection answers only on the thread that opened
+// the storage; exists() or erasePointTable() on another thread gets a short connection for that call.
+// A table is used and let go on the thread that opened it, as a table file's connection is.
 #include "database/Storage.h"
 #include "database/postgres/PgConnection.h"
 
 #include <memory>
+#include <mutex>
 
 class QSqlError;
+class QThread;
 
 namespace tarn::database::postgres {
 
@@ -37,11 +45,17 @@ namespace tarn::database::postgres {
 // read Damaged; a column the table does not have Invalid; anything else Io.
 Error pgError(const QSqlError& error);
 
+class PgTable;
+
 class PgStorage final : public Storage {
 public:
     // The installation's schema at url, made and brought to the program's version when needed. Nothing
     // when it cannot be reached or migrated; error says why. schemas must outlive the storage.
     static std::unique_ptr<PgStorage> open(const DatabaseUrl& url, const Schemas& schemas, Error& error);
+    ~PgStorage() override;
+
+    // Where the tables lie (no password: a URL never holds one).
+    const DatabaseUrl& url() const { return url_; }
 
     const Schemas& schemas() const override { return schemas_; }
     std::unique_ptr<Table> openTable(const TableId& id, Error& error,
@@ -55,14 +69,22 @@ public:
     Error erasePointTable(TableKind kind, const QString& identifier) override;
 
 private:
-    PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
-        : connection_(std::move(connection)), schemas_(schemas) {}
-    // The storage's own connection, made again when the server ended it.
+    PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas);
+    // The storage's own connection, made again when the server ended it; for its own thread only.
     QSqlDatabase database() const;
-    std::optional<bool> made(const TableId& id, Error& error) const;
-    std::unique_ptr<Table> openOn(const TableId& id, Error& error);
+    // A new connection to the schema for the calling thread, its lock wait limited.
+    std::unique_ptr<PgConnection> newConnection(Error& error) const;
+    // question on a connection of the calling thread: the storage's own on its thread (asked again once
+    // on a new one when the server had ended it), a short one on any other.
+    template <typename Question>
+    auto ask(Error& error, Question question) const -> decltype(question(QSqlDatabase()));
+    static std::optional<bool> made(const TableId& id, const QSqlDatabase& db, Error& error);
+    std::unique_ptr<PgTable> openOn(const TableId& id, Error& error, bool create, const QDateTime& now);
 
+    mutable std::mutex connectionMutex_;
     mutable std::unique_ptr<PgConnection> connection_;
+    const DatabaseUrl url_;
+    QThread* const owner_;
     const Schemas& schemas_;
 };
 

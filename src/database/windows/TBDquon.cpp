@@ -76,6 +76,7 @@ TBDquon::TBDquon(const DataRoot& root, std::unique_ptr<SqliteStorage> ownStorage
     connect(openPackage, &QAction::triggered, this, &TBDquon::openPackage);
     QAction* check = tools->addAction(uaRu(lang, "Перевірка БД", "Проверка БД"));
     check->setObjectName(QStringLiteral("checkDatabase"));
+    check->setEnabled(options_.tableFiles);
     connect(check, &QAction::triggered, this, &TBDquon::checkFromMenu);
     QAction* exit = tools->addAction(uaRu(lang, "ВИХІД", "ВЫХОД"));
     configurator->setEnabled(!options_.syncOn);
@@ -277,7 +278,8 @@ TBDquon::~TBDquon() {
 }
 
 bool TBDquon::startCheck(bool repair) {
-    if (check_) return false;
+    // The check reads and rebuilds the table files; a server's tables are none of them.
+    if (check_ || !options_.tableFiles) return false;
     const int lang = options_.language;
     check_ = std::make_unique<CheckRun>();
     CheckRun* run = check_.get();

@@ -35,6 +35,8 @@ public:
         // the database, returning the point whose data arrived (empty when none). No buttons without them.
         std::function<void(const Point& point)> savePackage;
         std::function<QString()> openPackage;
+        // "Проверка БД" works on the table files: off for a database kept on a server.
+        bool tableFiles = true;
     };
     // The tables through storage, which must outlive the window; root holds the files beside them.
     TBDquon(const DataRoot& root, Storage& storage, Notifier& notifier, Options options,

@@ -204,6 +204,7 @@ sync::TfWrRd_Gr::Input groupPackageInput(AppContext& ctx) {
 } // namespace
 
 bool TMenuCorr::runSynchronisation() {
+    if (refusedOnServer()) return false;
     sync::TfDirSynch window(ctx_.root(), sync::synchronisationFolder(ctx_.settings()), ctx_.languageIndex(),
                             ctx_.notifier(), this);
     return window.runModal();
@@ -237,7 +238,22 @@ polling::ViewerRefresh& TMenuCorr::viewer() {
     return *viewer_;
 }
 
+bool TMenuCorr::refusedOnServer() {
+    if (!ctx_.serverDatabase()) return false;
+    ctx_.notifier().message(
+        MessageKind::Warning,
+        uaRu(ctx_.languageIndex(),
+             "Синхронізація папок і пакети *.tbd працюють з файлами таблиць; база даних цієї установки на "
+             "сервері ",
+             "Синхронизация папок и пакеты *.tbd работают с файлами таблиц; база данных этой установки на "
+             "сервере ") +
+            ctx_.serverDatabase()->toString());
+    return true;
+}
+
 void TMenuCorr::startViewer() {
+    // A synchronised copy takes the master's table files; a server database is shared already.
+    if (sync::isSynchronisedCopy(ctx_.settings()) && ctx_.databaseOpen && refusedOnServer()) return;
     if (!sync::isSynchronisedCopy(ctx_.settings()) || !ctx_.databaseOpen) {
         if (console_ && console_->viewerRefresh()) console_->setViewerRefresh(nullptr);
         return;
@@ -299,6 +315,9 @@ polling::TfChargBD* TMenuCorr::openPollingConsole() {
             runSynchronisation();
             console_->reload();
         };
+    // Packages hold a point's table files, and a synchronised copy takes the master's: none of them for a
+    // database kept on a server (no hook, no button).
+    if (ctx_.serverDatabase()) packages = {};
     console_->setPackageHooks(packages);
     polling::ViewerRefresh* refresh = copyOnly ? &viewer() : nullptr;
     if (console_->viewerRefresh() != refresh) console_->setViewerRefresh(refresh);
@@ -484,6 +503,7 @@ void TMenuCorr::openCorrectorWindow() {
             database::TBDquon::Options options;
             options.language = ctx_.languageIndex();
             options.syncOn = ctx_.settings().syncOn;
+            options.tableFiles = !ctx_.serverDatabase();
             options.openReport = [this, &tables, openPointGraph](const database::Point& point) {
                 reports::TPrint_ku::Input input;
                 input.root = ctx_.root();
@@ -509,13 +529,15 @@ void TMenuCorr::openCorrectorWindow() {
                 reports::TPrint_ku report(std::move(input), ctx_.notifier(), tables.get());
                 report.exec();
             };
-            options.savePackage = [this, &tables](const database::Point& point) {
-                sync::savePointPackage(tables.get(), packageUi(ctx_), point.identifier);
-            };
-            options.openPackage = [this, &tables]() -> QString {
-                const auto outcome = sync::openPointPackage(tables.get(), packageUi(ctx_));
-                return outcome && outcome->ok ? outcome->identifier : QString();
-            };
+            if (!ctx_.serverDatabase())
+                options.savePackage = [this, &tables](const database::Point& point) {
+                    sync::savePointPackage(tables.get(), packageUi(ctx_), point.identifier);
+                };
+            if (!ctx_.serverDatabase())
+                options.openPackage = [this, &tables]() -> QString {
+                    const auto outcome = sync::openPointPackage(tables.get(), packageUi(ctx_));
+                    return outcome && outcome->ok ? outcome->identifier : QString();
+                };
             // The record menu's "График": the graph dialog on that point and archive.
             options.openGraph = [&tables, openPointGraph](const database::Point& point,
                                                           database::TableKind kind) {
@@ -542,7 +564,8 @@ void TMenuCorr::openCorrectorWindow() {
 
     // "ОТКРЫТЬ ФАЙЛ *.tbd": a package into the database. The database window lets go of the point's tables
     // first; a point new here comes up in the corrector window from its parameter file.
-    window.openPackageAction()->setVisible(ctx_.databaseOpen && !sync::isSynchronisedCopy(ctx_.settings()));
+    window.openPackageAction()->setVisible(ctx_.databaseOpen && !sync::isSynchronisedCopy(ctx_.settings()) &&
+                                           !ctx_.serverDatabase());
     connect(window.openPackageAction(), &QAction::triggered, &window, [this, &session, &tables, &window] {
         if (!ctx_.databaseOpen) return;
         if (tables) tables->model().selectRow(-1);

@@ -55,6 +55,9 @@ public:
     polling::TfChargBD* openPollingConsole();
     // The folder synchronisation window of a synchronised copy; true when loading is to go on.
     bool runSynchronisation();
+    // True, with a message, when the database is on a server, where what works on the table files
+    // (folder synchronisation, packages) has nothing to work on.
+    bool refusedOnServer();
     // A synchronised copy's start: the synchronisation window, the database start-up again, then the
     // console with the refresh cycle counting. Nothing on an installation that is no copy.
     void startViewer();
