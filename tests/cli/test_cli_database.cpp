@@ -1,29 +1,19 @@
 // tarn-cli --database: a server URL is read and checked like every global option, but no command runs
 // against a server yet, so it is refused before the command touches the installation, and a password
 // given in it is never repeated in what the program prints.
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Result = tarn::test::CliResult;
 
 Result cli(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("TARN_HOME"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
-    tarn::test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return tarn::test::runCli(args);
 }
 
 } // namespace
