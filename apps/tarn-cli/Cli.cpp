@@ -5,6 +5,7 @@
 #include "database/postgres/DatabaseUrl.h"
 #include "link/AddressBook.h"
 #include "link/QtSerialPort.h"
+#include "link/windows/AddressBookTexts.h"
 #include "shell/DatabaseChoice.h"
 #include "shell/ErrorReport.h"
 #include "shell/Initialisation.h"
@@ -726,7 +727,8 @@ bool parseCommandOptions(const CommandEntry& c, const QStringList& rest, CliRun&
 // selection window chooses it; anything else gets the window's message.
 bool chooseBookEntry(shell::AppContext& context, const QString& text, Notifier& notifier) {
     const int language = context.languageIndex();
-    const link::AddressOffer offer = link::offerAddresses(context.root(), language, QString());
+    const link::AddressOffer offer =
+        link::offerAddresses(context.root(), language, QString(), link::newAddressBookLines(language));
     if (offer.writeFailed)
         notifier.message(MessageKind::Error, link::fileNotWrittenText(language, offer.path));
     const std::optional<QString> entry = link::findOfferedEntry(offer.entries, text);

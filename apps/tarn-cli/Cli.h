@@ -180,7 +180,7 @@ int cmdLpt(CliRun& run);
 // The store of a reading: the point found, or added with the configurator's defaults (as a package adds
 // one), then the archives; the JSON of what was stored (ok false, the notifier told, when nothing was).
 QJsonObject storeInDatabase(CliRun& run, const corrector::Reading& reading, const QList<int>& kinds, bool& ok,
-                            int sourceKind = 5, const QString& fileName = {});
+                            const QString& fileName = {});
 
 // Reads the archives a report needs from the corrector, then hands the reading to use.
 int withFreshArchives(CliRun& run,

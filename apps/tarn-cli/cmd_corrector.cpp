@@ -396,7 +396,7 @@ void printTable(QTextStream& out, const QStringList& columns, const QList<QStrin
 } // namespace
 
 QJsonObject storeInDatabase(CliRun& run, const corrector::Reading& reading, const QList<int>& kinds, bool& ok,
-                            int sourceKind, const QString& fileName) {
+                            const QString& fileName) {
     ok = false;
     const DataRoot& root = run.context->root();
     database::writeMissingSchemaFiles(root);
@@ -407,10 +407,9 @@ QJsonObject storeInDatabase(CliRun& run, const corrector::Reading& reading, cons
     }
     corrector::StoreRequestHooks hooks;
     hooks.adjustContext = [&fileName](database::StoreContext& c) { c.fileName = fileName; };
-    const corrector::StoreRequestResult r =
-        corrector::storeAfterReading(root, run.context->storage(), reading, run.context->settings(),
-                                     run.context->engine().settings().deviceAddress,
-                                     run.context->languageIndex(), kinds, sourceKind, hooks);
+    const corrector::StoreRequestResult r = corrector::storeAfterReading(
+        root, run.context->storage(), reading, run.context->settings(),
+        run.context->engine().settings().deviceAddress, run.context->languageIndex(), kinds, hooks);
     if (!r.stored) {
         run.notifier->message(MessageKind::Error,
                               r.error.isEmpty() ? QStringLiteral("nothing stored") : r.error);
@@ -617,10 +616,8 @@ int cmdFile(CliRun& run) {
     for (const ArchiveName& a : kArchiveNames)
         if (reading.kindRead(a.kind) && reading.archives.rowCount(a.archive) > 0) kinds.append(a.kind);
     if (action == QLatin1String("store")) {
-        constexpr int kFromFile = 4;
         bool ok = false;
-        const QJsonObject o =
-            storeInDatabase(run, reading, kinds, ok, kFromFile, QFileInfo(path).absoluteFilePath());
+        const QJsonObject o = storeInDatabase(run, reading, kinds, ok, QFileInfo(path).absoluteFilePath());
         if (!ok) return kExitNoLink;
         if (run.options.json)
             run.printJson(o);

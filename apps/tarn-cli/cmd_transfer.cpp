@@ -92,9 +92,8 @@ int loadZone(CliRun& run) {
         rows.insert(QString::number(static_cast<int>(a)), reading.archives.rowCount(a));
     o.insert(QStringLiteral("rows"), rows);
     if (run.has(QStringLiteral("--store"))) {
-        constexpr int kByTransferUnit = 3;
         bool stored = false;
-        const QJsonObject s = storeInDatabase(run, reading, load.kindsRead, stored, kByTransferUnit);
+        const QJsonObject s = storeInDatabase(run, reading, load.kindsRead, stored);
         if (!stored) return kExitNoLink;
         o.insert(QStringLiteral("store"), s);
     }
@@ -204,9 +203,8 @@ int cmdLpt(CliRun& run) {
     QJsonObject o{{QStringLiteral("serial"), reading.text(corrector::Field::HeaderSerial)},
                   {QStringLiteral("model"), reading.text(corrector::Field::ModelName)}};
     if (run.has(QStringLiteral("--store"))) {
-        constexpr int kByTransferUnit = 3;
         bool stored = false;
-        const QJsonObject r = storeInDatabase(run, reading, read.kindsRead(), stored, kByTransferUnit);
+        const QJsonObject r = storeInDatabase(run, reading, read.kindsRead(), stored);
         if (!stored) return kExitNoLink;
         o.insert(QStringLiteral("store"), r);
     }

@@ -23,8 +23,7 @@ QString itemsToRead(const QList<int>& kindsRead) {
     return items;
 }
 
-database::StoreContext storeContextFor(const Reading& reading, int lang, int sourceKind,
-                                       const QList<int>& kindsRead) {
+database::StoreContext storeContextFor(const Reading& reading, int lang, const QList<int>& kindsRead) {
     const ModelProfile& profile = reading.profile;
     const QString serial = serialText(static_cast<quint32>(reading.image.wordInt32(99)));
     const bool older =
@@ -42,7 +41,7 @@ database::StoreContext storeContextFor(const Reading& reading, int lang, int sou
     if (profile.heatEnergy)
         c.heatUnit = ChoiceText(ValueList::HeatUnits, reading.image.heatInGj() ? 1 : 0, lang);
     c.volumeDecimals = reading.volumeDecimals;
-    c.sourceKind = sourceKind;
+    c.sourceKind = database::sourceKindNumber(reading.source);
     c.itemsToRead = itemsToRead(kindsRead);
     c.comment = blankedRecordsComment(reading.archives);
     // The parameters in hand become the point's parameter file (reports and programming read it back).
@@ -102,8 +101,7 @@ QString synchronisedCopyText() {
 
 StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage, const Reading& reading,
                                      const link::LinkSettings& settings, int address, int lang,
-                                     const QList<int>& kindsRead, int sourceKind,
-                                     const StoreRequestHooks& hooks) {
+                                     const QList<int>& kindsRead, const StoreRequestHooks& hooks) {
     StoreRequestResult r;
     // Without a serial number there is no point to store under.
     if (!reading.hasSerial() || !storage.schemas().ok) return r;
@@ -113,7 +111,7 @@ StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& st
         r.error = synchronisedCopyText();
         return r;
     }
-    database::StoreContext c = storeContextFor(reading, lang, sourceKind, kindsRead);
+    database::StoreContext c = storeContextFor(reading, lang, kindsRead);
     c.csv = database::readCsvSideOutput(root);
     if (hooks.adjustContext) hooks.adjustContext(c);
     r.identifier = c.identifier;

@@ -25,13 +25,9 @@ private:
 // The stored-items positions of the read kinds: "0", then a "1" for each archive read.
 QString itemsToRead(const QList<int>& kindsRead);
 
-// Who the corrector in hand is and its units.
-database::StoreContext storeContextFor(const Reading& reading, int languageIndex, int sourceKind,
+// Who the corrector in hand is and its units; the request log's source is the reading's own.
+database::StoreContext storeContextFor(const Reading& reading, int languageIndex,
                                        const QList<int>& kindsRead);
-inline database::StoreContext storeContextFor(const Reading& reading, int languageIndex,
-                                              database::SourceKind source, const QList<int>& kindsRead) {
-    return storeContextFor(reading, languageIndex, database::sourceKindNumber(source), kindsRead);
-}
 // A new point with the configurator's defaults: owner the company, the link as this reading used it.
 database::Point newPointFor(const Reading& reading, const link::LinkSettings& settings, int address,
                             const database::StoreContext& context);
@@ -67,17 +63,10 @@ QStringList configuratorGasNames(database::Storage& storage, int languageIndex);
 // Why a store request was refused on an installation with synchronisation on.
 QString synchronisedCopyText();
 
-// The point's registry row and tables are storage's; root holds the files beside them.
+// The point's registry row and tables are storage's; root holds the files beside them. Where the reading
+// came from (the request log's source) is the reading's own: whoever made it said so.
 StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage, const Reading& reading,
                                      const link::LinkSettings& settings, int address, int languageIndex,
-                                     const QList<int>& kindsRead, int sourceKind,
-                                     const StoreRequestHooks& hooks);
-inline StoreRequestResult storeAfterReading(const DataRoot& root, database::Storage& storage,
-                                            const Reading& reading, const link::LinkSettings& settings,
-                                            int address, int languageIndex, const QList<int>& kindsRead,
-                                            database::SourceKind source, const StoreRequestHooks& hooks) {
-    return storeAfterReading(root, storage, reading, settings, address, languageIndex, kindsRead,
-                             database::sourceKindNumber(source), hooks);
-}
+                                     const QList<int>& kindsRead, const StoreRequestHooks& hooks);
 
 } // namespace tarn::corrector

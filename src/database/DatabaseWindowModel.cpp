@@ -175,18 +175,33 @@ QString DatabaseWindowModel::eraseHeading() const {
 }
 
 QString DatabaseWindowModel::eraseSelected(const std::function<void(int, int)>& progress) {
-    if (!selected_) return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
+    const QString identifier = prepareErase();
+    if (identifier.isEmpty()) return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
+    const QString error = erasePoint(identifier, progress);
+    finishErase(error);
+    return error;
+}
+
+QString DatabaseWindowModel::prepareErase() {
+    if (!selected_) return {};
     // The grids let go of the point's files before they go.
     releasePointTables();
+    return selected_->identifier;
+}
+
+QString DatabaseWindowModel::erasePoint(const QString& identifier,
+                                        const std::function<void(int, int)>& progress) const {
     Registry registry(root_, storage_);
-    const QString error = registry.erase(selected_->identifier, progress);
+    return registry.erase(identifier, progress);
+}
+
+void DatabaseWindowModel::finishErase(const QString& error) {
     if (error.isEmpty()) {
         selected_.reset();
         registryGrid_.refresh();
     } else {
         showPointTables();
     }
-    return error;
 }
 
 namespace {

@@ -63,6 +63,15 @@ public:
     // called after each step. Empty on success, else the message; a failed erase leaves the point
     // selected and visible so that it can be tried again.
     QString eraseSelected(const std::function<void(int step, int steps)>& progress = {});
+    // The same erase in three parts, for a window that runs the middle one on a worker. First the grids
+    // let go of the point's files (the owner's thread): the selected point's identifier, empty when none
+    // is selected.
+    QString prepareErase();
+    // The point's files and rows erased; its tables are opened by the thread that calls it.
+    QString erasePoint(const QString& identifier,
+                       const std::function<void(int step, int steps)>& progress) const;
+    // Back on the owner's thread: the grids follow what the erase came to (its message, empty on success).
+    void finishErase(const QString& error);
 
     // The configurator's save of the selected point: the values that changed. The number changed.
     int saveConfig(const PointConfig& config);

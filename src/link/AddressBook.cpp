@@ -13,38 +13,6 @@ namespace {
 
 const QString kCommentMark = QStringLiteral("//");
 
-const char* const kAddressBookTable[] = {
-    "ВИБІР АДРЕСИ КОРЕКТОРА",
-    "ВЫБОР АДРЕСА КОРРЕКТОРА",
-    "ВИХІД",
-    "ВЫХОД",
-    "Адреса коректора визначено неправильно !!!",
-    "Адрес корректора определен неверно !!!",
-    // The Ukrainian title is written with a Latin "I", as the program has always shown it.
-    "АДРЕС КОРЕКТОРIВ",
-    "АДРЕСОВ КОРРЕКТОРОВ",
-    "НОМЕР ТЕЛЕФОНУ",
-    "НОМЕР ТЕЛЕФОНА",
-    "  АДРЕСА ",
-    "  АДРЕС ",
-    "  ТЕЛЕФОН ",
-    "  ТЕЛЕФОН ",
-    "  КОМЕНТАР",
-    "  КОММЕНТАРИЙ",
-    "Вилучити",
-    "Удалить",
-    "Зберегти",
-    "Сохранить",
-    "Скасування",
-    "Отмена",
-    "Рядок ",
-    "Строку  ",
-    " Вилучити?",
-    " Удалить?",
-    "Не вдалося записати файл ",
-    "Не удалось записать файл ",
-};
-
 // The entry field of the selection window starts with this text when the book offers nothing.
 const QString kDefaultFieldText = QStringLiteral("1 // ");
 
@@ -64,8 +32,6 @@ QString withoutOuterSpaces(const QString& text) {
 
 } // namespace
 
-const TextPairs kAddressBookTexts = makeTextPairs(kAddressBookTable);
-
 std::optional<int> parseAddress(const QString& line) {
     const QString number = removeSpaces(line.left(line.indexOf(kCommentMark)));
     // Digits only: a sign, a point or a letter makes the line a comment line.
@@ -82,17 +48,8 @@ QString addressBookPath(const DataRoot& root, int languageIndex) {
                                                              : QStringLiteral("uaFlAdrCr.000"));
 }
 
-QStringList newAddressBookLines(int languageIndex) {
-    return {uaRu(languageIndex, "адреси коректрів у системі", "адреса корректров в системе"),
-            uaRu(languageIndex, "коректор N1", "корректор N1")};
-}
-
 QString phoneBookPath(const DataRoot& root) {
     return root.file(folder::Work, QStringLiteral("FlInPh.000"));
-}
-
-QStringList newPhoneBookLines() {
-    return {QStringLiteral("//справочник телефонов")};
 }
 
 BookLines readBook(const QString& path, const QStringList& newLines) {
@@ -106,10 +63,11 @@ BookLines readBook(const QString& path, const QStringList& newLines) {
     return book;
 }
 
-AddressOffer offerAddresses(const DataRoot& root, int languageIndex, const QString& selectedEntry) {
+AddressOffer offerAddresses(const DataRoot& root, int languageIndex, const QString& selectedEntry,
+                            const QStringList& newBookLines) {
     AddressOffer offer;
     offer.path = addressBookPath(root, languageIndex);
-    const BookLines book = readBook(offer.path, newAddressBookLines(languageIndex));
+    const BookLines book = readBook(offer.path, newBookLines);
     offer.writeFailed = book.writeFailed;
     for (const QString& line : book.lines)
         if (parseAddress(line)) offer.entries.append(line);
@@ -134,14 +92,6 @@ std::optional<QString> findOfferedEntry(const QStringList& entries, const QStrin
     return std::nullopt;
 }
 
-QString wrongAddressText(int languageIndex) {
-    return Text(kAddressBookTexts, kWrongAddress, languageIndex);
-}
-
-QString fileNotWrittenText(int languageIndex, const QString& path) {
-    return Text(kAddressBookTexts, kFileNotWritten, languageIndex) + path;
-}
-
 EntryFields splitEntry(const QString& entry) {
     const qsizetype mark = entry.indexOf(kCommentMark);
     if (mark < 0) return {withoutOuterSpaces(entry), QString()};
@@ -156,22 +106,16 @@ QString joinFields(const QString& first, const QString& second) {
 }
 
 EntryEditor::EntryEditor(BookKind kind, DataRoot root, int languageIndex)
-    : kind_(kind), root_(std::move(root)), language_(languageIndex),
+    : kind_(kind), root_(std::move(root)),
       path_(kind == BookKind::Addresses ? addressBookPath(root_, languageIndex) : phoneBookPath(root_)) {
     loadEntries({});
 }
 
-bool EntryEditor::open() {
-    const BookLines book =
-        readBook(path_, kind_ == BookKind::Addresses ? newAddressBookLines(language_) : newPhoneBookLines());
+bool EntryEditor::open(const QStringList& newBookLines) {
+    const BookLines book = readBook(path_, newBookLines);
     loadEntries(book.lines);
     select(0);
     return !book.writeFailed;
-}
-
-QString EntryEditor::caption() const {
-    const int title = kind_ == BookKind::Addresses ? kEditorAddressTitle : kEditorPhoneTitle;
-    return QStringLiteral("РЕДАКТОР - \"") + Text(kAddressBookTexts, title, language_) + QLatin1Char('"');
 }
 
 void EntryEditor::select(int index) {
@@ -195,12 +139,6 @@ PhoneRefusal EntryEditor::refusal() const {
 
 bool EntryEditor::save() const {
     return writeTextLines(path_, nonEmptyEntries(-1));
-}
-
-QString EntryEditor::deleteQuestion() const {
-    return Text(kAddressBookTexts, kDeleteQuestionHead, language_) + QLatin1Char('"') + fields_.first +
-           kCommentMark + fields_.second + QLatin1Char('"') +
-           Text(kAddressBookTexts, kDeleteQuestionTail, language_);
 }
 
 bool EntryEditor::deleteSelected() {

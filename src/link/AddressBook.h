@@ -20,15 +20,11 @@ std::optional<int> parseAddress(const QString& line);
 
 // Work/uaFlAdrCr.000 for Ukrainian, Work/FlAdrCr.000 for Russian: each language keeps its own book.
 QString addressBookPath(const DataRoot& root, int languageIndex);
-// A new book's two lines, in the language; neither is an address line.
-QStringList newAddressBookLines(int languageIndex);
 // Work/FlInPh.000.
 QString phoneBookPath(const DataRoot& root);
-// A new phone book as the editor makes it: its title is a comment line, so no dial list can take it for a
-// number.
-QStringList newPhoneBookLines();
 
-// A book's lines; a missing book is written first with its new lines. An existing book that cannot be read
+// A book's lines; a missing book is written first with its new lines (the windows' layer has them, in the
+// user's language: link/windows/AddressBookTexts). An existing book that cannot be read
 // is never overwritten: it gives no lines.
 struct BookLines {
     QStringList lines;
@@ -46,35 +42,12 @@ struct AddressOffer {
     bool writeFailed = false;
     QString path;
 };
-AddressOffer offerAddresses(const DataRoot& root, int languageIndex, const QString& selectedEntry);
+AddressOffer offerAddresses(const DataRoot& root, int languageIndex, const QString& selectedEntry,
+                            const QStringList& newBookLines);
 
 // The offered entry a text names (tarn-cli): the entry itself, or a bare address for the first entry with
 // that address. Nothing when the text names none.
 std::optional<QString> findOfferedEntry(const QStringList& entries, const QString& text);
-
-// The texts of the selection window and of the editor.
-enum AddressBookPair {
-    kChoiceCaption = 0,
-    kChoiceExit,
-    kWrongAddress,
-    kEditorAddressTitle,
-    kEditorPhoneTitle,
-    kEditorAddressField,
-    kEditorPhoneField,
-    kEditorCommentField,
-    kEditorDelete,
-    kEditorSave,
-    kEditorCancel,
-    kDeleteQuestionHead,
-    kDeleteQuestionTail,
-    kFileNotWritten,
-};
-extern const TextPairs kAddressBookTexts;
-
-// "Адреса коректора визначено неправильно !!!" / "Адрес корректора определен неверно !!!".
-QString wrongAddressText(int languageIndex);
-// A book that could not be written, with its path.
-QString fileNotWrittenText(int languageIndex, const QString& path);
 
 // An entry split at its first "//": the part before without its outer spaces, the part after without its
 // leading spaces.
@@ -95,14 +68,12 @@ class EntryEditor {
 public:
     EntryEditor(BookKind kind, DataRoot root, int languageIndex);
 
-    // Opening: the book (created when missing), every non-empty line, the empty entry, the first entry
-    // selected. False when a missing book could not be written.
-    bool open();
+    // Opening: the book (created with the new lines given when missing), every non-empty line, the empty
+    // entry, the first entry selected. False when a missing book could not be written.
+    bool open(const QStringList& newBookLines);
 
     BookKind kind() const { return kind_; }
     const QString& path() const { return path_; }
-    // "РЕДАКТОР - " and the book's title in double quotes: the window caption and the first field's label.
-    QString caption() const;
 
     const QStringList& entries() const { return entries_; }
     int selected() const { return selected_; }
@@ -119,8 +90,6 @@ public:
     PhoneRefusal refusal() const;
     // "Сохранить": every non-empty entry in list order. False when the file could not be written.
     bool save() const;
-    // The question "Удалить" asks before it deletes the selected entry.
-    QString deleteQuestion() const;
     // After "Yes": the book is written without the selected entry and read again, and the entry before it
     // is selected. False, with the list left as it was, when the file could not be written.
     bool deleteSelected();
@@ -131,7 +100,6 @@ private:
 
     BookKind kind_;
     DataRoot root_;
-    int language_;
     QString path_;
     QStringList entries_;
     int selected_ = 0;

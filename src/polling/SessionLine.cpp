@@ -135,8 +135,8 @@ bool SessionLine::writeItem(int item, const QString& value) {
 }
 
 PointLine::Identity SessionLine::answeredIdentity() const {
-    const database::StoreContext c = corrector::storeContextFor(session_->model().reading(), p_.languageIndex,
-                                                                database::SourceKind::PolledByCable, {});
+    const database::StoreContext c =
+        corrector::storeContextFor(session_->model().reading(), p_.languageIndex, {});
     return {c.identifier, c.model, c.serial};
 }
 
@@ -177,9 +177,10 @@ corrector::StoreRequestResult SessionLine::storeReading(const QList<int>& kindsR
         c.poll = log;
         c.itemsToRead = itemsToRead;
     };
+    // The session read it from the corrector on the line; the poll says how the line was made.
     session_->model().setSource(source);
     return corrector::storeAfterReading(p_.root, p_.storage, session_->model().reading(), p_.settings,
-                                        p_.address, p_.languageIndex, kindsRead, source, hooks);
+                                        p_.address, p_.languageIndex, kindsRead, hooks);
 }
 
 void SessionLine::writeRequestLogOnly(const database::StoreContext& context) {

@@ -231,11 +231,12 @@ std::optional<database::Point> pointFromPackage(const QString& identifier, const
     const QString param = QDir(staging).filePath(files.first().name);
     if (QFileInfo(param).isFile() && QFileInfo(param).size() <= kMaxParameterFileBytes) {
         // Only the point's registry fields are taken from it: no volume is shown.
-        const corrector::LoadedReading loaded =
+        corrector::LoadedReading loaded =
             corrector::loadPointParameterFile(param, notifier, options.language);
+        // The parameter file arrived in a package.
+        loaded.reading.source = corrector::SourceKind::Package;
         if (loaded.outcome.ok) {
-            const database::StoreContext c = corrector::storeContextFor(loaded.reading, options.language,
-                                                                        database::SourceKind::Package, {});
+            const database::StoreContext c = corrector::storeContextFor(loaded.reading, options.language, {});
             point = corrector::newPointFor(loaded.reading, options.settings, 1, c);
         }
     }

@@ -3,7 +3,7 @@
 // corrector-sim run as processes only; every record is built byte by byte here and every expected value
 // is worked out here from those bytes.
 #include "acceptance/AcceptanceReaders.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSize>
 #include <QTemporaryDir>
@@ -25,7 +24,6 @@
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // ---------------------------------------------------------------- independent readers
@@ -125,10 +123,7 @@ QByteArray scenario(const QJsonObject& device) {
 
 // ---------------------------------------------------------------- installations and processes
 
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -163,21 +158,7 @@ public:
     }
     void stopCorrector() { sim_.reset(); }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
     // A line command to the corrector on COM1.
     Result onLine(const QStringList& args) const {
         return cli(QStringList{QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("--address"),

@@ -4,7 +4,7 @@
 // what went over the line is taken from the simulator's own line log and call log, and every expected value
 // is worked out here from the records given to the simulated correctors.
 #include "acceptance/AcceptanceReaders.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,7 +26,6 @@
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // ---------------------------------------------------------------- what the simulator is given
@@ -159,11 +157,7 @@ qint64 sizeOf(const QString& path) { return QFileInfo(path).size(); }
 
 // ---------------------------------------------------------------- the installation and its line
 
-struct Result {
-    int code = -1;
-    QString out, err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -196,21 +190,7 @@ public:
                            scratch(QStringLiteral("com1")), {QStringLiteral("--log"), lineLog()});
     }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
 
     // Registers the corrector behind the number by one read through the modem, then makes it a telephone
     // point polled for the hourly and daily archives; its identifier.

@@ -3,7 +3,7 @@
 // password, a value out of its range refused before anything goes over the line, and the clock set.
 // tarn-cli and corrector-sim run as processes only; the simulator's --dump tells what the corrector holds,
 // and every expected text is worked out here from those raw bytes.
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -13,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -24,7 +23,6 @@
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // The passwords of fields 1..7 (operator A, B, C, master E, F, configurator, verifier).
@@ -95,10 +93,7 @@ QByteArray toCp1251(const QString& text) {
 
 // ---------------------------------------------------------------- installation and processes
 
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -141,21 +136,7 @@ public:
         return all.first().toObject();
     }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
     Result onLine(const QStringList& args) const {
         return cli(QStringList{QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("--address"),
                                QStringLiteral("1")} +

@@ -3,7 +3,7 @@
 // packages carried to a second installation and folder synchronisation. tarn-cli and corrector-sim run as
 // processes only; every expected value is worked out here from the records given to the simulators.
 #include "acceptance/AcceptanceReaders.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -27,7 +26,6 @@
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // ---------------------------------------------------------------- independent readers
@@ -215,11 +213,7 @@ QList<Hour> daysOf(const Corrector& c) {
 
 // ---------------------------------------------------------------- installations and processes
 
-struct Result {
-    int code = -1;
-    QString out, err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -261,21 +255,7 @@ public:
     }
     void stopCorrector(int com) { sims_.erase(com); }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
 
     // Registers the corrector on COMn as a cable point with a short reply time-out; its identifier.
     QString registerPoint(int com) {

@@ -6,7 +6,7 @@
 // from the simulator's scenario and its --dump, what the database holds from tarn-cli and, for the
 // registry fields tarn-cli does not show, from the registry file read here with SQLite.
 #include "acceptance/AcceptanceReaders.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -18,7 +18,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -38,7 +37,6 @@
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // The passwords of fields 1..7 (operator A, B, C, master E, F, configurator, verifier).
@@ -63,11 +61,7 @@ QString floatHex(float f) {
 
 // ---------------------------------------------------------------- installation and processes
 
-struct Result {
-    int code = -1;
-    QString out, err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using Result = tarn::test::CliText;
 
 struct Corrector {
     QString preset = QStringLiteral("series1");
@@ -136,21 +130,7 @@ public:
         return all.first().toObject();
     }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
     Result onLine(const QStringList& args) const {
         return cli(QStringList{QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("--address"),
                                QString::number(address_)} +

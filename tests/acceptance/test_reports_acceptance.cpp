@@ -1,9 +1,9 @@
 // Acceptance checks of the text reports, listings, CSV copies and workbook through the programs: records
 // are built byte by byte here, played by corrector-sim, read and stored by tarn-cli, and every figure of
 // the outputs is worked out here from those records and compared with the files as written.
-#include "reports/XlsxRead.h"
 #include "acceptance/AcceptanceReaders.h"
-#include "support/CliJson.h"
+#include "reports/XlsxRead.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -14,7 +14,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -31,7 +30,6 @@ inline void PrintTo(const QString& s, std::ostream* os) {
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // ---------------------------------------------------------------- independent readers
@@ -258,10 +256,7 @@ double mean(const QList<double>& v) {
 
 // ---------------------------------------------------------------- installation and processes
 
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -291,21 +286,7 @@ public:
                                QStringLiteral("--until-empty")} +
                    more);
     }
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
 
 private:
     QTemporaryDir dir_;

@@ -4,7 +4,7 @@
 // unit's refusals. tarn-cli and corrector-sim run as processes only; every record a zone holds is built
 // byte by byte here and every expected value is worked out here from those bytes.
 #include "acceptance/AcceptanceReaders.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDateTime>
@@ -15,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -30,7 +29,6 @@
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 const QString kIdentification = QStringLiteral("V Tarn-sim V47a 2.01");
 
@@ -178,11 +176,7 @@ QByteArray unit(const QJsonArray& zones, const QJsonObject& more = {}) {
 
 // ---------------------------------------------------------------- installation and processes
 
-struct Result {
-    int code = -1;
-    QString out, err;
-    QString all() const { return out + err; }
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -217,21 +211,7 @@ public:
     }
     void stopUnit() { sim_.reset(); }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
     // A dtu command to the unit on COM1; "--lang X" among the words goes before the command.
     Result dtu(QStringList args) const {
         QStringList global{QStringLiteral("--port"), QStringLiteral("COM1")};

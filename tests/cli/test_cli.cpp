@@ -1,7 +1,7 @@
 // tarn-cli as a process: laying out an installation, the settings file, opening the port.
 #include "SimLine.h"
 #include "common/DateTimeText.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/DatabaseFaults.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
@@ -21,24 +21,11 @@
 using namespace tarn;
 
 namespace {
-struct Result {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
+using Result = test::CliResult;
 
 // Runs tarn-cli while the event loop keeps serving an in-process simulator line.
 Result cli(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("TARN_HOME"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
-    test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
-    Result r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    tarn::test::expectCliJsonFits(args, r.out);
-    return r;
+    return test::runCli(args);
 }
 } // namespace
 

@@ -3,14 +3,13 @@
 // the files instead; what works on the table files refuses on a server before it connects; and the
 // setting Work/Database.000 is written, shown and removed. The runs against a real server are in
 // test_cli_postgres.cpp.
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -18,23 +17,10 @@ using namespace tarn;
 
 namespace {
 
-struct Result {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
+using Result = tarn::test::CliResult;
 
 Result cli(const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("TARN_HOME"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
-    tarn::test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
-    Result r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-    tarn::test::expectCliJsonFits(args, r.out);
-    return r;
+    return tarn::test::runCli(args);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // tarn-cli's manual page and bash completion as the build writes them, against the program's own help:
 // every command and option the parser takes is documented and completed, and nothing else is.
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -121,7 +122,7 @@ QString readText(const QString& path) {
 } // namespace
 
 TEST(CliManPage, ListsEveryCommandAndOptionTheParserTakes) {
-    const Ran help = runProgram(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--help")});
+    const tarn::test::CliText help = tarn::test::runCli({QStringLiteral("--help")}).text();
     ASSERT_EQ(help.code, 0);
     const Documented fromParser = fromHelp(help.out);
     ASSERT_GT(fromParser.commands.size(), 20);
@@ -135,15 +136,15 @@ TEST(CliManPage, ListsEveryCommandAndOptionTheParserTakes) {
     for (const QString& c : fromParser.commands)
         EXPECT_EQ(fromPage.options.value(c), fromParser.options.value(c)) << c;
     // A command's own help and the page agree too: "poll --help" lists what the page's "poll" lists.
-    const Ran pollHelp =
-        runProgram(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("poll"), QStringLiteral("--help")});
+    const tarn::test::CliText pollHelp =
+        tarn::test::runCli({QStringLiteral("poll"), QStringLiteral("--help")}).text();
     for (const QString& option : fromPage.options.value(QStringLiteral("poll")))
         EXPECT_TRUE(pollHelp.out.contains(option)) << option;
 
     // The page is the program's: "tarn-cli --man" writes it, with the version of --version.
-    const Ran man = runProgram(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--man")});
+    const tarn::test::CliText man = tarn::test::runCli({QStringLiteral("--man")}).text();
     EXPECT_EQ(man.out, page);
-    const Ran version = runProgram(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--version")});
+    const tarn::test::CliText version = tarn::test::runCli({QStringLiteral("--version")}).text();
     const QString number = version.out.trimmed().section(QLatin1Char(' '), 1);
     ASSERT_FALSE(number.isEmpty());
     EXPECT_TRUE(page.contains(QStringLiteral("\"Tarn ") + number + QLatin1Char('"')));
@@ -201,8 +202,7 @@ QStringList startingWith(const QStringList& list, const QString& prefix) {
 } // namespace
 
 TEST(CliCompletion, OffersTheCommandsVerbsAndOptionsOfTheParser) {
-    const Documented parser =
-        fromHelp(runProgram(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--help")}).out);
+    const Documented parser = fromHelp(tarn::test::runCli({QStringLiteral("--help")}).text().out);
     ASSERT_FALSE(parser.commands.isEmpty());
     const QString tarnCli = QStringLiteral("tarn-cli");
 

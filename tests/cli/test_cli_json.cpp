@@ -1,7 +1,7 @@
 // The --json answers no other test asks for, each produced once against the simulator and checked against
 // its command's published schema (the check every tarn-cli run of the suite makes).
 #include "common/DataRoot.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -9,19 +9,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace tarn;
 
 namespace {
 
-struct Answer {
+// What the command printed, and its words for the failure messages.
+struct Answer : test::CliResult {
     QString command;
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
 };
 
 // An installation whose COM1 is the simulator program on a pseudo-terminal.
@@ -42,14 +38,7 @@ struct JsonBench {
         const QStringList args =
             QStringList{QStringLiteral("--home"), home.root().root(), QStringLiteral("--json")} +
             words.split(QLatin1Char(' '), Qt::SkipEmptyParts) + more;
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("TARN_HOME"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
-        test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 60000);
-        Answer a{words, p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-        test::expectCliJsonFits(args, a.out);
+        Answer a{test::runCli(args), words};
         return a;
     }
 };

@@ -7,7 +7,7 @@
 #include "corrector/windows/TMet_Z900.h"
 #include "corrector/windows/TfZib.h"
 #include "link/FrameChecksum.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SessionRig.h"
 #include "support/SimProcess.h"
 
@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProcess>
 #include <QTableWidget>
 #include <cmath>
 #include <limits>
@@ -439,12 +438,7 @@ TEST(CoefficientWindows, CaptionsMenusAndTheCellsOnScreen) {
 
 namespace {
 
-struct CliResult {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
+using test::CliResult;
 
 // tarn-cli against the simulator program on a pseudo-terminal mapped as COM1 of the installation.
 struct CliRig {
@@ -457,19 +451,7 @@ struct CliRig {
         return sim.start(QStringLiteral(TARN_SIM_PROGRAM),
                          home.root().root() + QStringLiteral("/scenario.json"), scenario, linkPath);
     }
-    CliResult cli(QStringList args) {
-        args.prepend(home.root().root());
-        args.prepend(QStringLiteral("--home"));
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("TARN_HOME"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TARN_CLI_PROGRAM), args);
-        test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 30000);
-        CliResult r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-        tarn::test::expectCliJsonFits(args, r.out);
-        return r;
-    }
+    CliResult cli(const QStringList& args) { return test::runCliIn(home.root().root(), args); }
 };
 
 QString cell(const QJsonObject& o, const QString& name) {

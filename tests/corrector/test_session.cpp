@@ -294,7 +294,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     leave.configureNewPoint = [&asked](database::Point&) { return asked = true, false; };
     r.settings.syncOn = true;
     auto result =
-        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, leave);
     r.settings.syncOn = false;
     EXPECT_FALSE(result.stored);
     EXPECT_EQ(result.error, synchronisedCopyText());
@@ -304,7 +304,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
 
     // The user leaves the configurator: nothing is added, nothing stored.
     result =
-        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, leave);
     EXPECT_TRUE(asked);
     EXPECT_FALSE(result.stored);
     EXPECT_TRUE(result.error.isEmpty());
@@ -316,8 +316,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
         p.config[database::config::Owner] = QStringLiteral("Облгаз");
         return true;
     };
-    result =
-        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, save);
+    result = storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, save);
     ASSERT_TRUE(result.stored) << result.error.toStdString();
     EXPECT_TRUE(result.added);
     EXPECT_EQ(result.identifier, QStringLiteral("t01234"));
@@ -328,7 +327,7 @@ TEST(CorrectorSession, AReadingIsStoredUnderItsPointAddedThroughTheConfigurator)
     EXPECT_EQ(point->config[database::config::Flags], QStringLiteral("01000000000"));
     // A known point is stored at once, without the configurator.
     result =
-        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, leave);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, leave);
     EXPECT_TRUE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_EQ(result.result.kinds[0].dropped, 30);
@@ -363,15 +362,15 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     // Known point; another program holds the registry in a write transaction: the header (a new link
     // address) cannot be written.
     ASSERT_TRUE(
-        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks)
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, hooks)
             .stored);
     const QString registryPath = database::tablePath(home.root(), database::TableKind::Registry);
     {
         test::SqliteHolder holder(registryPath);
         ASSERT_TRUE(holder.lockForWriting());
         configuratorOpened = false;
-        const auto result = storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 7,
-                                              kRussian, {3}, 5, hooks);
+        const auto result =
+            storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 7, kRussian, {3}, hooks);
         EXPECT_FALSE(result.stored);
         EXPECT_FALSE(result.error.isEmpty());
         EXPECT_FALSE(configuratorOpened);
@@ -383,7 +382,7 @@ TEST(CorrectorSession, ARegistryThatFailsStopsTheStoreAndAddsNothing) {
     const qsizetype hoursBefore = storedHours();
     ASSERT_TRUE(test::damageTableFile(registryPath));
     const auto result =
-        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, 5, hooks);
+        storeAfterReading(home.root(), storage, r.model().reading(), r.settings, 1, kRussian, {3}, hooks);
     EXPECT_FALSE(result.stored);
     EXPECT_FALSE(result.added);
     EXPECT_FALSE(result.error.isEmpty());

@@ -6,6 +6,7 @@
 #include "common/DataRoot.h"
 #include "common/Language.h"
 #include "link/AddressBook.h"
+#include "link/windows/AddressBookTexts.h"
 
 using namespace tarn;
 using namespace tarn::link;
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const DataRoot root(fuzz::scratch().filePath(QStringLiteral("books")));
     for (int language : {kRussian, kUkrainian}) {
         fuzz::putFile(addressBookPath(root, language), input);
-        const AddressOffer offer = offerAddresses(root, language, QString());
+        const AddressOffer offer = offerAddresses(root, language, QString(), newAddressBookLines(language));
         for (const QString& entry : offer.entries) {
             (void)parseAddress(entry);
             const EntryFields fields = splitEntry(entry);

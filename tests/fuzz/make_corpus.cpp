@@ -13,15 +13,16 @@
 #include "corrector/Archives.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorWindowModel.h"
-#include "support/DetachedCorrector.h"
 #include "corrector/VolumePrecision.h"
 #include "database/Schema.h"
 #include "link/AddressBook.h"
 #include "link/ExchangeState.h"
 #include "link/FrameChecksum.h"
 #include "link/LinkSettings.h"
+#include "link/windows/AddressBookTexts.h"
 #include "polling/Groups.h"
 #include "reports/ReportOptionsFile.h"
+#include "support/DetachedCorrector.h"
 #include "sync/Package.h"
 
 #include <QCoreApplication>

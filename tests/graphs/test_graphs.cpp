@@ -19,7 +19,7 @@
 #include "polling/GroupSummary.h"
 #include "polling/Groups.h"
 #include "reports/windows/TPrint_ku.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 
@@ -34,7 +34,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPrinter>
-#include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -595,33 +594,15 @@ TEST(GraphCli, DrawsAPointsGraphIntoAJpegWithTheStoredQuality) {
         db.addRecord(TableKind::Hourly, point.identifier, at(1, i), {{"Vwrk", 1.0 + i}, {"P", 0.3}});
     saveJpegQuality(db.root(), 30);
     const QString out = db.home.path(folder::Graph, QStringLiteral("cli.jpg"));
-    QProcess cli;
-    cli.start(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--home"),
-                                                 db.root().root(),
-                                                 QStringLiteral("graph"),
-                                                 QStringLiteral("--point"),
-                                                 point.identifier,
-                                                 QStringLiteral("--archive"),
-                                                 QStringLiteral("hourly"),
-                                                 QStringLiteral("--from"),
-                                                 QStringLiteral("01.03.2024"),
-                                                 QStringLiteral("--to"),
-                                                 QStringLiteral("01.03.2024"),
-                                                 QStringLiteral("--params"),
-                                                 QStringLiteral("Vраб,5"),
-                                                 QStringLiteral("--percent"),
-                                                 QStringLiteral("--out"),
-                                                 out,
-                                                 QStringLiteral("--width"),
-                                                 QStringLiteral("640"),
-                                                 QStringLiteral("--height"),
-                                                 QStringLiteral("480"),
-                                                 QStringLiteral("--json")});
-    ASSERT_TRUE(cli.waitForFinished(30000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    const QByteArray printed = cli.readAllStandardOutput();
-    tarn::test::expectCliJsonFits(cli.arguments(), printed);
-    const QJsonObject answer = QJsonDocument::fromJson(printed).object();
+    const tarn::test::CliResult cli = tarn::test::runCliIn(
+        db.root().root(), {QStringLiteral("graph"), QStringLiteral("--point"), point.identifier,
+                           QStringLiteral("--archive"), QStringLiteral("hourly"), QStringLiteral("--from"),
+                           QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.03.2024"),
+                           QStringLiteral("--params"), QStringLiteral("Vраб,5"), QStringLiteral("--percent"),
+                           QStringLiteral("--out"), out, QStringLiteral("--width"), QStringLiteral("640"),
+                           QStringLiteral("--height"), QStringLiteral("480"), QStringLiteral("--json")});
+    EXPECT_EQ(cli.code, 0) << cli.err.toStdString();
+    const QJsonObject answer = cli.json();
     EXPECT_EQ(answer.value(QStringLiteral("quality")).toInt(), 30);
     EXPECT_TRUE(answer.value(QStringLiteral("percent")).toBool());
     const QJsonArray curves = answer.value(QStringLiteral("curves")).toArray();
@@ -640,19 +621,15 @@ TEST(GraphCli, APictureAskedForUnderAnotherExtensionIsWrittenAsTheWindowNamesIt)
         const QString out = db.home.path(folder::Graph, QString::fromLatin1(asked));
         const QString written = db.home.path(folder::Graph, QStringLiteral("day.jpg"));
         QFile::remove(written);
-        QProcess cli;
-        cli.start(QStringLiteral(TARN_CLI_PROGRAM),
-                  {QStringLiteral("--home"), db.root().root(), QStringLiteral("--json"),
-                   QStringLiteral("graph"), QStringLiteral("--point"), point.identifier,
-                   QStringLiteral("--archive"), QStringLiteral("hourly"), QStringLiteral("--from"),
-                   QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.03.2024"),
-                   QStringLiteral("--out"), out, QStringLiteral("--width"), QStringLiteral("640"),
-                   QStringLiteral("--height"), QStringLiteral("480")});
-        ASSERT_TRUE(cli.waitForFinished(30000));
-        ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-        const QByteArray printed = cli.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(cli.arguments(), printed);
-        const QJsonObject answer = QJsonDocument::fromJson(printed).object();
+        const tarn::test::CliResult cli = tarn::test::runCliIn(
+            db.root().root(),
+            {QStringLiteral("--json"), QStringLiteral("graph"), QStringLiteral("--point"), point.identifier,
+             QStringLiteral("--archive"), QStringLiteral("hourly"), QStringLiteral("--from"),
+             QStringLiteral("01.03.2024"), QStringLiteral("--to"), QStringLiteral("01.03.2024"),
+             QStringLiteral("--out"), out, QStringLiteral("--width"), QStringLiteral("640"),
+             QStringLiteral("--height"), QStringLiteral("480")});
+        ASSERT_EQ(cli.code, 0) << cli.err.toStdString();
+        const QJsonObject answer = cli.json();
         EXPECT_EQ(answer.value(QStringLiteral("file")).toString(), written);
         EXPECT_FALSE(QFileInfo::exists(out)) << asked;
         // JPEG data in a file named so, read back by Qt's own reader.

@@ -5,6 +5,7 @@
 #include "common/TextFile.h"
 #include "corrector/LinkTexts.h"
 #include "link/AddressBook.h"
+#include "link/windows/AddressBookTexts.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -94,34 +95,37 @@ TEST(AddressBook, AnAddressLineIsAWholeNumberOneToFourteenBeforeItsComment) {
 TEST(AddressBook, OffersOnlyTheAddressLinesAndStartsWithTheFirst) {
     test::TempHome home;
     writeBook(home, kRussian, kMixedBook);
-    AddressOffer offer = offerAddresses(home.root(), kRussian, QString());
+    AddressOffer offer = offerAddresses(home.root(), kRussian, QString(), newAddressBookLines(kRussian));
     EXPECT_EQ(offer.entries, (QStringList{QStringLiteral("3 // a"), QStringLiteral(" 1 4 // c")}));
     EXPECT_EQ(offer.fieldText, QStringLiteral("3 // a"));
     EXPECT_FALSE(offer.writeFailed);
     // An entry chosen earlier in this run is what the field shows, even one the book no longer holds.
-    offer = offerAddresses(home.root(), kRussian, QStringLiteral("9 // gone"));
+    offer = offerAddresses(home.root(), kRussian, QStringLiteral("9 // gone"), newAddressBookLines(kRussian));
     EXPECT_EQ(offer.fieldText, QStringLiteral("9 // gone"));
     // Each language has its own book: the Ukrainian one is new.
-    EXPECT_TRUE(offerAddresses(home.root(), kUkrainian, QString()).entries.isEmpty());
+    EXPECT_TRUE(offerAddresses(home.root(), kUkrainian, QString(), newAddressBookLines(kUkrainian))
+                    .entries.isEmpty());
 }
 
 TEST(AddressBook, ANewUkrainianInstallationCreatesItsBookAndOffersNothing) {
     test::TempHome home;
-    const AddressOffer offer = offerAddresses(home.root(), kUkrainian, QString());
+    const AddressOffer offer =
+        offerAddresses(home.root(), kUkrainian, QString(), newAddressBookLines(kUkrainian));
     EXPECT_TRUE(offer.entries.isEmpty());
     EXPECT_EQ(offer.fieldText, QStringLiteral("1 // "));
     EXPECT_EQ(home.read(folder::Work, QStringLiteral("uaFlAdrCr.000")),
               fileBytes({QStringLiteral("адреси коректрів у системі"), QStringLiteral("коректор N1")}));
     EXPECT_FALSE(home.exists(folder::Work, QStringLiteral("FlAdrCr.000")));
 
-    offerAddresses(home.root(), kRussian, QString());
+    offerAddresses(home.root(), kRussian, QString(), newAddressBookLines(kRussian));
     EXPECT_EQ(home.read(folder::Work, QStringLiteral("FlAdrCr.000")),
               fileBytes({QStringLiteral("адреса корректров в системе"), QStringLiteral("корректор N1")}));
 }
 
 TEST(AddressBook, ABookThatCannotBeWrittenIsToldAndOneThatCannotBeReadIsKept) {
     QTemporaryDir bare; // no Work folder: nothing can be written there
-    const AddressOffer offer = offerAddresses(DataRoot(bare.path()), kRussian, QString());
+    const AddressOffer offer =
+        offerAddresses(DataRoot(bare.path()), kRussian, QString(), newAddressBookLines(kRussian));
     EXPECT_TRUE(offer.writeFailed);
     EXPECT_EQ(fileNotWrittenText(kRussian, offer.path),
               QStringLiteral("Не удалось записать файл ") + offer.path);
@@ -147,7 +151,7 @@ TEST(AddressBook, TheCommandLineNamesAnEntryOrItsAddress) {
 TEST(AddressBook, LoadingTheBookLeavesTheLinkAddressAloneAndAChoiceSetsIt) {
     App app;
     writeBook(app.home, kUkrainian, kMixedBook);
-    offerAddresses(app.ctx->root(), kUkrainian, app.ctx->selectedEntry());
+    offerAddresses(app.ctx->root(), kUkrainian, app.ctx->selectedEntry(), newAddressBookLines(kUkrainian));
     // The book's last address line is 14: loading it must not have made that the link address.
     EXPECT_EQ(app.ctx->engine().settings().deviceAddress, 1);
     EXPECT_EQ(app.ctx->configuredAddress, 1);
@@ -161,8 +165,10 @@ TEST(AddressBook, LoadingTheBookLeavesTheLinkAddressAloneAndAChoiceSetsIt) {
     EXPECT_EQ(app.ctx->configuredAddress, 3);
     EXPECT_EQ(app.ctx->selectedEntry(), QStringLiteral("3 // a"));
     EXPECT_EQ(app.identificationRequest(), test::hex("06 00 20 D9"));
-    EXPECT_EQ(offerAddresses(app.ctx->root(), kUkrainian, app.ctx->selectedEntry()).fieldText,
-              QStringLiteral("3 // a"));
+    EXPECT_EQ(
+        offerAddresses(app.ctx->root(), kUkrainian, app.ctx->selectedEntry(), newAddressBookLines(kUkrainian))
+            .fieldText,
+        QStringLiteral("3 // a"));
 }
 
 TEST(AddressBook, SavingTheSettingsBringsTheAddressBackToOneAndForgetsTheChoice) {
@@ -191,8 +197,9 @@ TEST(EntryEditor, EditsWithAnEmptyEntryAtTheEndAndSavesWithoutIt) {
     test::TempHome home;
     writeBook(home, kRussian, {QStringLiteral("3 // a"), QString(), QStringLiteral("plain")});
     EntryEditor editor(BookKind::Addresses, home.root(), kRussian);
-    ASSERT_TRUE(editor.open());
-    EXPECT_EQ(editor.caption(), QStringLiteral("РЕДАКТОР - \"АДРЕСОВ КОРРЕКТОРОВ\""));
+    ASSERT_TRUE(editor.open(newBookLines(BookKind::Addresses, kRussian)));
+    EXPECT_EQ(editorCaption(BookKind::Addresses, kRussian),
+              QStringLiteral("РЕДАКТОР - \"АДРЕСОВ КОРРЕКТОРОВ\""));
     EXPECT_EQ(editor.entries(), (QStringList{QStringLiteral("3 // a"), QStringLiteral("plain"), QString()}));
     EXPECT_EQ(editor.selected(), 0);
     EXPECT_EQ(editor.fields().first, QStringLiteral("3"));
@@ -215,19 +222,18 @@ TEST(EntryEditor, EditsWithAnEmptyEntryAtTheEndAndSavesWithoutIt) {
 
 TEST(EntryEditor, TheUkrainianTitleKeepsItsLatinLetter) {
     test::TempHome home;
-    EXPECT_EQ(EntryEditor(BookKind::Addresses, home.root(), kUkrainian).caption().toUtf8(),
+    EXPECT_EQ(editorCaption(BookKind::Addresses, kUkrainian).toUtf8(),
               QByteArray("РЕДАКТОР - \"АДРЕС КОРЕКТОР") + 'I' + QByteArray("В\""));
-    EXPECT_EQ(EntryEditor(BookKind::Phones, home.root(), kUkrainian).caption(),
-              QStringLiteral("РЕДАКТОР - \"НОМЕР ТЕЛЕФОНУ\""));
+    EXPECT_EQ(editorCaption(BookKind::Phones, kUkrainian), QStringLiteral("РЕДАКТОР - \"НОМЕР ТЕЛЕФОНУ\""));
 }
 
 TEST(EntryEditor, DeletesAfterItsQuestionInBothLanguagesAndSelectsTheEntryBefore) {
     test::TempHome home;
     writeBook(home, kRussian, {QStringLiteral("3 // a"), QStringLiteral("5 //  b"), QStringLiteral("7")});
     EntryEditor editor(BookKind::Addresses, home.root(), kRussian);
-    ASSERT_TRUE(editor.open());
+    ASSERT_TRUE(editor.open(newBookLines(BookKind::Addresses, kRussian)));
     editor.select(1);
-    EXPECT_EQ(editor.deleteQuestion(), QStringLiteral("Строку  \"5//b\" Удалить?"));
+    EXPECT_EQ(deleteQuestion(editor.fields(), kRussian), QStringLiteral("Строку  \"5//b\" Удалить?"));
     ASSERT_TRUE(editor.deleteSelected());
     EXPECT_EQ(editor.entries(), (QStringList{QStringLiteral("3 // a"), QStringLiteral("7"), QString()}));
     EXPECT_EQ(editor.selected(), 0);
@@ -241,15 +247,15 @@ TEST(EntryEditor, DeletesAfterItsQuestionInBothLanguagesAndSelectsTheEntryBefore
 
     writeBook(home, kUkrainian, {QStringLiteral("3 // a")});
     EntryEditor ua(BookKind::Addresses, home.root(), kUkrainian);
-    ASSERT_TRUE(ua.open());
-    EXPECT_EQ(ua.deleteQuestion(), QStringLiteral("Рядок \"3//a\" Вилучити?"));
+    ASSERT_TRUE(ua.open(newBookLines(BookKind::Addresses, kUkrainian)));
+    EXPECT_EQ(deleteQuestion(ua.fields(), kUkrainian), QStringLiteral("Рядок \"3//a\" Вилучити?"));
 }
 
 TEST(EntryEditor, ThePhoneBookItCreatesStartsWithACommentLine) {
     for (int language : {kUkrainian, kRussian}) {
         test::TempHome home;
         EntryEditor editor(BookKind::Phones, home.root(), language);
-        ASSERT_TRUE(editor.open());
+        ASSERT_TRUE(editor.open(newBookLines(BookKind::Phones, language)));
         EXPECT_EQ(home.read(folder::Work, QStringLiteral("FlInPh.000")),
                   fileBytes({QStringLiteral("//справочник телефонов")}));
         // A comment only: no number in its first field.
@@ -262,7 +268,7 @@ TEST(EntryEditor, ThePhoneBookItCreatesStartsWithACommentLine) {
 TEST(EntryEditor, AFileThatCannotBeWrittenIsTold) {
     QTemporaryDir bare; // no Work folder
     EntryEditor editor(BookKind::Addresses, DataRoot(bare.path()), kRussian);
-    EXPECT_FALSE(editor.open());
+    EXPECT_FALSE(editor.open(newBookLines(BookKind::Addresses, kRussian)));
     EXPECT_EQ(editor.entries().size(), 3); // the new book's two lines are shown all the same
     EXPECT_FALSE(editor.save());
     const QStringList before = editor.entries();
@@ -434,7 +440,7 @@ TEST(AddressWindows, ThePhoneEditorCreatesItsBookAndTellsAFileItCannotWrite) {
 TEST(EntryEditor, APhoneBookEntryThatIsNoDialStringIsRefusedBeforeSaving) {
     test::TempHome home;
     EntryEditor editor(BookKind::Phones, home.root(), kRussian);
-    ASSERT_TRUE(editor.open());
+    ASSERT_TRUE(editor.open(newBookLines(BookKind::Phones, kRussian)));
     EXPECT_FALSE(editor.refusal().refused()); // the comment line has no number
     editor.select(static_cast<int>(editor.entries().size()) - 1);
     editor.editFields(QStringLiteral("5550101;ATZ"), QStringLiteral("котельня"));
@@ -444,7 +450,7 @@ TEST(EntryEditor, APhoneBookEntryThatIsNoDialStringIsRefusedBeforeSaving) {
     EXPECT_FALSE(editor.refusal().refused());
     // The address book's entries are no numbers.
     EntryEditor addresses(BookKind::Addresses, home.root(), kRussian);
-    ASSERT_TRUE(addresses.open());
+    ASSERT_TRUE(addresses.open(newBookLines(BookKind::Addresses, kRussian)));
     addresses.editFields(QStringLiteral("x;y"), QString());
     EXPECT_FALSE(addresses.refusal().refused());
 }

@@ -1,7 +1,7 @@
 // End to end: the built tarn-cli talks through a pseudo-terminal to the built simulator.
 #include "common/TextFile.h"
 #include "link/LinkSettings.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -11,7 +11,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -24,20 +23,9 @@ struct CliResult {
     QByteArray out;
 };
 
-CliResult runCli(const QString& home, QStringList args) {
-    QProcess cli;
-    cli.start(QStringLiteral(TARN_CLI_PROGRAM), QStringList{QStringLiteral("--home"), home} + args);
-    CliResult r;
-    if (!cli.waitForFinished(15000)) {
-        cli.kill();
-        cli.waitForFinished(1000);
-        return r;
-    }
-    r.exitCode = cli.exitCode();
-    r.out = cli.readAllStandardOutput();
-    tarn::test::expectCliJsonFits(args, r.out);
-    r.json = QJsonDocument::fromJson(r.out).object();
-    return r;
+CliResult runCli(const QString& home, const QStringList& args) {
+    const test::CliResult ran = test::runCliIn(home, args);
+    return {ran.code, ran.json(), ran.out};
 }
 
 } // namespace

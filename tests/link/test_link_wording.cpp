@@ -12,9 +12,6 @@ namespace {
 
 // Where a file's own text is not a message to the user, or has not yet moved up.
 const QMap<QString, const char*> kFilesWithCyrillic = {
-    {QStringLiteral("AddressBook.cpp"),
-     "the address and phone book windows' captions and messages (kAddressBookTexts, EntryEditor's caption "
-     "and delete question): not yet moved; and the new books' first lines, a file format"},
     {QStringLiteral("LinkLog.cpp"),
      "the exchange log file's lines: a file format, pinned by its golden lines"},
     {QStringLiteral("LinkSettings.cpp"), "the speeds as the settings file stores them (\"230Kбод\")"},

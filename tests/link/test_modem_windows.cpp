@@ -5,6 +5,9 @@
 #include "link/windows/TfTesMod.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
@@ -54,4 +57,40 @@ TEST(ModemWindows, TheTerminalSendsABookRowAndSavesTheBook) {
     EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("\"AT\" команди збережені"));
     EXPECT_EQ(readTextLines(atBookPath(home.root(), kUkrainian))->first(),
               QStringLiteral("//файл \"AT\" команд модему"));
+}
+
+// A command book that is there and cannot be read must not pass for an empty one: the window says so on
+// opening and in its status line, in its language, and leaves the file as it is.
+TEST(ModemWindows, TheTerminalTellsOfACommandBookItCannotRead) {
+    test::TempHome home;
+    test::EngineRig rig;
+    ModemTerminal terminal(rig.engine, rig.link, kRussian);
+    const QString path = atBookPath(home.root(), kRussian);
+    ASSERT_TRUE(QDir().mkpath(path)); // something that is no readable book stands where the book should be
+    {
+        TfTesMod window(terminal, home.root(), kRussian, rig.notifier);
+        EXPECT_EQ(window.book()->rowCount(), 0);
+        ASSERT_EQ(rig.notifier.messages.size(), 1);
+        EXPECT_EQ(rig.notifier.messages.first().first, MessageKind::Warning);
+        const QString told = rig.notifier.messages.first().second;
+        EXPECT_TRUE(told.startsWith(QStringLiteral("Файл \"AT\" команд ")));
+        EXPECT_TRUE(told.contains(QDir::toNativeSeparators(path)));
+        EXPECT_TRUE(told.endsWith(
+            QStringLiteral("не удаётся прочитать: команды не показаны, файл оставлен как есть.")));
+        EXPECT_FALSE(window.statusLine()->isHidden());
+        EXPECT_EQ(window.statusLine()->text(), told);
+    }
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    EXPECT_EQ(
+        unreadableAtBookText(kUkrainian, QStringLiteral("/w/uaFlATcom.000")),
+        QStringLiteral("Файл \"AT\" команд /w/uaFlATcom.000 не вдається прочитати: команди не показано, файл "
+                       "залишено як є."));
+
+    // A missing book is no fault: it is made with its header, and the window has nothing to tell.
+    rig.notifier.messages.clear();
+    test::TempHome fresh;
+    TfTesMod window(terminal, fresh.root(), kRussian, rig.notifier);
+    EXPECT_TRUE(rig.notifier.messages.isEmpty());
+    EXPECT_TRUE(window.statusLine()->isHidden());
+    EXPECT_TRUE(QFileInfo(atBookPath(fresh.root(), kRussian)).isFile());
 }

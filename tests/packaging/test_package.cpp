@@ -1,6 +1,7 @@
 // The Debian packages made by scripts/package.sh from this build: what they hold and where, the control
 // data and scripts, the desktop entries, metainfo, icons, manual pages and the service unit read back by
 // their own tools and parsers, and the programs run from a scratch root the packages were unpacked into.
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -46,8 +47,10 @@ Ran runProgram(const QString& program, const QStringList& args, const QProcessEn
 }
 
 QString buildVersion() {
-    const Ran r = runProgram(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--version")});
-    return r.out.trimmed().section(QLatin1Char(' '), 1);
+    return tarn::test::runCli({QStringLiteral("--version")})
+        .text()
+        .out.trimmed()
+        .section(QLatin1Char(' '), 1);
 }
 
 QString debFile(const QString& package) {

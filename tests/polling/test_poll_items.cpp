@@ -5,7 +5,7 @@
 #include "database/Gases.h"
 #include "database/Registry.h"
 #include "database/Schema.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
@@ -13,7 +13,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -25,12 +24,7 @@ constexpr const char* kId = "01234";
 const QString kNone = QStringLiteral("01.01.2000 00:00");
 const QString kStamp = QStringLiteral("dd.MM.yyyy HH:mm");
 
-struct Result {
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
-};
+using Result = tarn::test::CliResult;
 
 // One record the simulator keeps: its place in the archive, its time and, for the archives that count
 // gas, its working volume.
@@ -170,17 +164,7 @@ public:
             .toObject();
     }
 
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("TARN_HOME"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TARN_CLI_PROGRAM), QStringList{QStringLiteral("--home"), home()} + args);
-        test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 60000);
-        Result r{p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
-        tarn::test::expectCliJsonFits(args, r.out);
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home(), args); }
     // One poll of the point, as the console's "Выборочный опрос"; its summary.
     QJsonObject poll() {
         const Result r = cli({QStringLiteral("--json"), QStringLiteral("poll"), QStringLiteral("--point"),

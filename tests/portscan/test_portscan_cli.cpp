@@ -1,16 +1,14 @@
 // tarn-cli scan: the same scan without the window, against the simulator program on a pseudo-terminal.
 #include "ScanTestSupport.h"
 #include "common/TextFile.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace tarn;
-using portscan::test::waitFor;
 
 namespace {
 
@@ -30,20 +28,9 @@ struct CliBench {
     }
     // Runs tarn-cli; returns its exit code and fills the lines it printed.
     int cli(const QStringList& args, QStringList& lines) {
-        QProcess p;
-        p.start(QStringLiteral(TARN_CLI_PROGRAM),
-                QStringList{QStringLiteral("--home"), home.root().root()} + args);
-        if (!p.waitForStarted(3000)) return -1;
-        waitFor([&] { return p.state() == QProcess::NotRunning; }, 15000);
-        if (p.state() != QProcess::NotRunning) {
-            p.kill();
-            p.waitForFinished(1000);
-            return -1;
-        }
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(p.arguments(), out);
-        lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        return p.exitCode();
+        const tarn::test::CliResult ran = tarn::test::runCliIn(home.root().root(), args);
+        lines = ran.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        return ran.code;
     }
 };
 

@@ -5,7 +5,7 @@
 #include "SeededArchive.h"
 #include "Seeds.h"
 #include "TextReaders.h"
-#include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
 #include <QDir>
@@ -15,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -29,16 +28,12 @@ using namespace tarn::test::property;
 
 namespace {
 
-const QString kCli = QStringLiteral(TARN_CLI_PROGRAM);
 const QString kSim = QStringLiteral(TARN_SIM_PROGRAM);
 
 // Half a unit of the second decimal, and a little for the float the record carries.
 constexpr double kShown = 0.005 + 1e-3;
 
-struct Result {
-    int code = -1;
-    QString out, err;
-};
+using Result = tarn::test::CliText;
 
 class Installation {
 public:
@@ -64,21 +59,7 @@ public:
                            "{\"devices\": [" + correctorJson + "]}", link);
     }
     void stopCorrector() { sim_.reset(); }
-    Result cli(const QStringList& args) const {
-        QProcess p;
-        p.setProgram(kCli);
-        p.setArguments(QStringList{QStringLiteral("--home"), home_} + args);
-        p.start();
-        Result r;
-        if (!p.waitForStarted(10000)) return r;
-        p.waitForFinished(300000); // a guard against a hang only
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        const QByteArray out = p.readAllStandardOutput();
-        tarn::test::expectCliJsonFits(args, out);
-        r.out = QString::fromUtf8(out);
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
+    Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
     Result onLine(const QStringList& args) const {
         return cli(QStringList{QStringLiteral("--port"), QStringLiteral("COM1"), QStringLiteral("--address"),
                                QStringLiteral("1")} +

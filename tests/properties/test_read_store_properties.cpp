@@ -119,11 +119,11 @@ Outcome readAndStore(const Scenario& s) {
                                 TableKind::Alarm,     TableKind::Interference, TableKind::Service,
                                 TableKind::RequestLog};
     out.first = storeAfterReading(home.root(), storage, rig.model().reading(), rig.settings, 1, kRussian,
-                                  kinds, 5, hooks);
+                                  kinds, hooks);
     for (TableKind t : tables)
         out.rows[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
     out.second = storeAfterReading(home.root(), storage, rig.model().reading(), rig.settings, 1, kRussian,
-                                   kinds, 5, hooks);
+                                   kinds, hooks);
     for (TableKind t : tables)
         out.rowsAfterSecond[t] = database::storedRows(home.root(), schemas, t, out.first.identifier);
     return out;

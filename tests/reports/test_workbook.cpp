@@ -13,6 +13,7 @@
 #include "reports/WorkbookExport.h"
 #include "reports/XlsxRead.h"
 #include "reports/windows/TPrXls.h"
+#include "support/CliRunner.h"
 #include "support/DetachedCorrector.h"
 #include "support/TestSupport.h"
 
@@ -22,7 +23,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -557,13 +557,9 @@ TEST(WorkbookCli, FileExportWritesTheWorkbookOfASavedFileAndNeverOverwritesIt) {
     ASSERT_TRUE(corrector::saveSnapshot(c.model().reading(), prt, kRussian).ok);
     const QString chosen = home.path(folder::Excel, QStringLiteral("book"));
     auto cli = [&home](const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(TARN_CLI_PROGRAM),
-                QStringList{QStringLiteral("--home"), home.root().root(), QStringLiteral("--lang"),
-                            QStringLiteral("ru")} +
-                    args);
-        test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 20000);
-        return std::pair{p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+        const test::CliResult ran = test::runCliIn(
+            home.root().root(), QStringList{QStringLiteral("--lang"), QStringLiteral("ru")} + args);
+        return std::pair{ran.code, ran.errText()};
     };
     const QStringList args{
         QStringLiteral("file"),     QStringLiteral("export"), prt, QStringLiteral("--save-xls"), chosen,

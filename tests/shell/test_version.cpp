@@ -1,10 +1,10 @@
 // The version the programs show: the About window and "tarn-cli --version" say the version of the
 // project, as the top CMakeLists.txt sets it.
 #include "shell/windows/TAboutForm.h"
+#include "support/CliRunner.h"
 
 #include <QFile>
 #include <QLabel>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -26,11 +26,9 @@ TEST(ProgramVersion, AboutWindowAndCliShowTheProjectVersion) {
     const QString version = projectVersion();
     ASSERT_FALSE(version.isEmpty());
 
-    QProcess cli;
-    cli.start(QStringLiteral(TARN_CLI_PROGRAM), {QStringLiteral("--version")});
-    ASSERT_TRUE(cli.waitForFinished(60000)); // a guard against a hung program, not a measure of speed
-    EXPECT_EQ(cli.exitCode(), 0);
-    EXPECT_EQ(QString::fromUtf8(cli.readAllStandardOutput()), QStringLiteral("tarn-cli ") + version + "\n");
+    const test::CliText cli = test::runCli({QStringLiteral("--version")}).text();
+    EXPECT_EQ(cli.code, 0);
+    EXPECT_EQ(cli.out, QStringLiteral("tarn-cli ") + version + "\n");
 
     // Both languages: the word differs, the number does not.
     const struct {

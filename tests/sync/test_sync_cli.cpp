@@ -3,6 +3,7 @@
 #include "database/Registry.h"
 #include "link/LinkSettings.h"
 #include "support/CliJson.h"
+#include "support/CliRunner.h"
 #include "support/ParameterFileSupport.h"
 #include "support/TestSupport.h"
 #include "sync/FolderSync.h"
@@ -28,20 +29,8 @@ struct CliResult {
 };
 
 CliResult cli(const QString& home, const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(TARN_CLI_PROGRAM), QStringList{QStringLiteral("--home"), home} + args);
-    CliResult r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    const QByteArray out = p.readAllStandardOutput();
-    tarn::test::expectCliJsonFits(args, out);
-    r.out = QString::fromUtf8(out);
-    r.json = QJsonDocument::fromJson(out).object();
-    return r;
+    const tarn::test::CliResult ran = tarn::test::runCliIn(home, args);
+    return {ran.code, ran.json(), ran.outText()};
 }
 
 // Runs SQL on a table file as another program could, and returns what the file then holds ("type name").
@@ -246,23 +235,12 @@ struct ViewerRun {
     QString out;
 };
 ViewerRun viewer(const QString& home, const QString& clock, const QStringList& extra = {"--once"}) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TARN_VIEWER_CLOCK"), clock);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(TARN_CLI_PROGRAM),
-            QStringList{QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("sync"),
-                        QStringLiteral("viewer")} +
-                extra);
+    const tarn::test::CliResult ran = tarn::test::runCliIn(
+        home, QStringList{QStringLiteral("--json"), QStringLiteral("sync"), QStringLiteral("viewer")} + extra,
+        {{QStringLiteral("TARN_VIEWER_CLOCK"), clock}});
     ViewerRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(1000);
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    tarn::test::expectCliJsonFits(p.arguments(), r.out.toUtf8());
+    r.exitCode = ran.code;
+    r.out = ran.outText();
     for (const QString& line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         r.events.append(QJsonDocument::fromJson(line.toUtf8()).object());
     return r;

@@ -1,5 +1,6 @@
 #include "database/windows/TBDquon.h"
 
+#include "common/BackgroundRun.h"
 #include "common/Language.h"
 #include "common/TuningFiles.h"
 #include "database/windows/TConfigCor.h"
@@ -13,7 +14,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -38,6 +38,45 @@ QTableView* gridView(QAbstractItemModel* model, QWidget* parent) {
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 4);
     return view;
 }
+
+// The erase's wait window: the heading and the gauge of the erase, which runs on a worker while this
+// window holds the user off the database window. The user cannot stop it half-way: a point with some of
+// its files gone and its registry row kept is what a failure leaves, not what a key should; Escape and
+// the close button wait for the end as the window does.
+class EraseWait final : public QDialog {
+public:
+    EraseWait(const QString& heading, QWidget* parent) : QDialog(parent) {
+        setObjectName(QStringLiteral("EraseWait"));
+        setWindowTitle(heading);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(new QLabel(heading, this));
+        gauge_ = new QProgressBar(this);
+        gauge_->setRange(0, 1);
+        gauge_->setValue(0);
+        layout->addWidget(gauge_);
+        connect(&run_, &BackgroundRun::progressed, this, [this](int step, int steps) {
+            gauge_->setMaximum(steps);
+            gauge_->setValue(step);
+        });
+        connect(&run_, &BackgroundRun::finished, this, &QDialog::accept);
+    }
+
+    // Shows the window until the erase has ended; the erase's message (empty on success).
+    QString runModal(const std::function<QString(const BackgroundRun::Progress&)>& erase) {
+        QString error;
+        run_.start([&error, &erase](const BackgroundRun::Progress& progress) { error = erase(progress); });
+        exec();
+        return run_.failure().isEmpty() ? error : run_.failure();
+    }
+
+    void reject() override {
+        if (!run_.running()) QDialog::reject();
+    }
+
+private:
+    QProgressBar* gauge_;
+    BackgroundRun run_; // last: a window that goes mid-erase waits for it
+};
 
 } // namespace
 
@@ -423,13 +462,13 @@ bool TBDquon::eraseSelectedPoint() {
         return false;
     }
     if (!notifier_.confirm(model_.eraseQuestion())) return false;
-    QProgressDialog progress(model_.eraseHeading(), QString(), 0, 1, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(0);
-    const QString error = model_.eraseSelected([&progress](int step, int steps) {
-        progress.setMaximum(steps);
-        progress.setValue(step);
+    const QString identifier = model_.prepareErase();
+    EraseWait wait(model_.eraseHeading(), this);
+    const DatabaseWindowModel& model = model_;
+    const QString error = wait.runModal([&model, identifier](const BackgroundRun::Progress& progress) {
+        return model.erasePoint(identifier, [&progress](int step, int steps) { progress(step, steps); });
     });
+    model_.finishErase(error);
     if (!error.isEmpty()) notifier_.message(MessageKind::Error, error);
     refresh();
     return error.isEmpty();

@@ -1,6 +1,7 @@
 #include "link/windows/TAdrCr.h"
 
 #include "link/AddressBook.h"
+#include "link/windows/AddressBookTexts.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -46,7 +47,8 @@ void TAdrCr::showEvent(QShowEvent* event) {
 
 void TAdrCr::Timer_Load() {
     setCaptions();
-    const AddressOffer offer = offerAddresses(root_, language_, selectedEntry_);
+    const AddressOffer offer =
+        offerAddresses(root_, language_, selectedEntry_, newAddressBookLines(language_));
     entries_->clear();
     entries_->addItems(offer.entries);
     entries_->setEditText(offer.fieldText);

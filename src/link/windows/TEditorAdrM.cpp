@@ -1,5 +1,7 @@
 #include "link/windows/TEditorAdrM.h"
 
+#include "link/windows/AddressBookTexts.h"
+
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -55,7 +57,7 @@ TEditorAdrM::TEditorAdrM(BookKind kind, DataRoot root, int languageIndex, Notifi
     connect(delete_, &QPushButton::clicked, this, &TEditorAdrM::deleteClick);
     connect(save_, &QPushButton::clicked, this, &TEditorAdrM::saveClick);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    setWindowTitle(editor_.caption());
+    setWindowTitle(editorCaption(editor_.kind(), language_));
     resize(520, 360);
     move(0, 0);
 }
@@ -68,10 +70,10 @@ void TEditorAdrM::showEvent(QShowEvent* event) {
 }
 
 void TEditorAdrM::Timer_Open() {
-    setWindowTitle(editor_.caption());
-    firstLabel_->setText(editor_.caption());
+    setWindowTitle(editorCaption(editor_.kind(), language_));
+    firstLabel_->setText(editorCaption(editor_.kind(), language_));
     move(0, 0);
-    const bool written = editor_.open();
+    const bool written = editor_.open(newBookLines(editor_.kind(), language_));
     showEntries();
     showFields();
     opened_ = true;
@@ -91,7 +93,7 @@ bool TEditorAdrM::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TEditorAdrM::deleteClick() {
-    if (!opened_ || !notifier_.confirm(editor_.deleteQuestion())) return;
+    if (!opened_ || !notifier_.confirm(deleteQuestion(editor_.fields(), language_))) return;
     if (!editor_.deleteSelected()) {
         notifier_.message(MessageKind::Error, fileNotWrittenText(language_, editor_.path()));
         return;

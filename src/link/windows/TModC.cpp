@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "link/AddressBook.h"
 #include "link/ModemReplies.h"
+#include "link/windows/AddressBookTexts.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

@@ -3,9 +3,11 @@
 #include "common/Language.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -14,6 +16,13 @@
 #include <QVBoxLayout>
 
 namespace tarn::link {
+
+QString unreadableAtBookText(int languageIndex, const QString& path) {
+    return uaRu(languageIndex,
+                "Файл \"AT\" команд %1 не вдається прочитати: команди не показано, файл залишено як є.",
+                "Файл \"AT\" команд %1 не удаётся прочитать: команды не показаны, файл оставлен как есть.")
+        .arg(QDir::toNativeSeparators(path));
+}
 
 TfTesMod::TfTesMod(ModemTerminal& terminal, const DataRoot& root, int languageIndex, Notifier& notifier,
                    QWidget* parent)
@@ -27,7 +36,8 @@ TfTesMod::TfTesMod(ModemTerminal& terminal, const DataRoot& root, int languageIn
     book_->setHorizontalHeaderLabels(
         {QStringLiteral("Пуск"), QStringLiteral("Команда"), uaRu(language_, "Примітка", "Примечание")});
     book_->horizontalHeader()->setStretchLastSection(true);
-    for (const AtCommand& c : loadAtBook(root_, language_)) {
+    Error unreadable;
+    for (const AtCommand& c : loadAtBook(root_, language_, &unreadable)) {
         const int row = book_->rowCount();
         book_->insertRow(row);
         book_->setItem(row, 0, new QTableWidgetItem);
@@ -38,6 +48,16 @@ TfTesMod::TfTesMod(ModemTerminal& terminal, const DataRoot& root, int languageIn
         if (column == 0) runRow(row);
     });
     left->addWidget(book_);
+    // A book that is there and cannot be read looks like an empty one: the window says which it is.
+    status_ = new QLabel(this);
+    status_->setWordWrap(true);
+    left->addWidget(status_);
+    if (unreadable.failed()) {
+        status_->setText(unreadableAtBookText(language_, atBookPath(root_, language_)));
+        notifier_.message(MessageKind::Warning, status_->text());
+    } else {
+        status_->hide();
+    }
     auto* bookButtons = new QHBoxLayout;
     auto* save = new QPushButton(uaRu(language_, "Зберегти", "Сохранить"), this);
     auto* add = new QPushButton(uaRu(language_, "Додати", "Добавить"), this);

@@ -8,11 +8,16 @@
 
 #include <QDialog>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QTableWidget;
 
 namespace tarn::link {
+
+// What the window says, on opening and in its status line, of a command book that is there but cannot be
+// read: it shows no commands, and the file is left as it is.
+QString unreadableAtBookText(int languageIndex, const QString& path);
 
 class TfTesMod final : public QDialog {
     Q_OBJECT
@@ -22,6 +27,8 @@ public:
     QTableWidget* book() const { return book_; }
     QPlainTextEdit* sentPane() const { return sent_; }
     QPlainTextEdit* receivedPane() const { return received_; }
+    // Empty and hidden unless the command book could not be read.
+    QLabel* statusLine() const { return status_; }
     // "Пуск" of a grid row: the row marked, its command sent, the grid waits 250 ms.
     void runRow(int row);
     bool saveBook();
@@ -37,6 +44,7 @@ private:
     int language_;
     Notifier& notifier_;
     QTableWidget* book_;
+    QLabel* status_;
     QLineEdit* at_;
     QLineEdit* characters_;
     QLineEdit* hex_;

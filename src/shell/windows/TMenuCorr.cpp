@@ -439,9 +439,9 @@ void TMenuCorr::openCorrectorWindow() {
     unit.settings = &ctx_.settings();
     unit.invertLpt = [this] { return ctx_.linkLog().options.invertLpt; };
     unit.serviceLevel = [this] { return ctx_.serviceLevel; };
-    unit.store = [this](const corrector::Reading& reading, const QList<int>& kinds,
-                        database::SourceKind sourceKind,
-                        QWidget* parent) { storeReading(reading, kinds, sourceKind, parent); };
+    unit.store = [this](const corrector::Reading& reading, const QList<int>& kinds, QWidget* parent) {
+        storeReading(reading, kinds, parent);
+    };
     transfer::connectTransferUnit(window, session.model(), ctx_.engine(), ctx_.linkPort(), ctx_.notifier(),
                                   unit);
     connect(window.debugRsAction(), &QAction::triggered, &window, [this, &window] {
@@ -619,7 +619,7 @@ void TMenuCorr::openCorrectorWindow() {
             if (const auto g = corrector::archiveGeometry(kind, model.reading().profile))
                 if (model.archives().rowCount(g->archive) > 0) archivesRead.append(g->archive);
         }
-        storeReading(model.reading(), kinds, database::SourceKind::File, &window, path);
+        storeReading(model.reading(), kinds, &window, path);
         if (tables) tables->refresh();
     };
     // "СОХРАНИТЬ КАК *.xls": the workbook of the window's parameters and tables, shown once written.
@@ -644,8 +644,7 @@ void TMenuCorr::openCorrectorWindow() {
     connect(&session, &corrector::CorrectorSession::readRunClosed, &window,
             [this, &session, &window, &tables](bool completed) {
                 if (!completed) return;
-                storeReading(session.model().reading(), session.readRun().completedKinds(),
-                             database::SourceKind::Cable, &window);
+                storeReading(session.model().reading(), session.readRun().completedKinds(), &window);
                 if (tables) tables->refresh();
             });
     window.exec();
@@ -655,8 +654,8 @@ void TMenuCorr::openCorrectorWindow() {
     close();
 }
 
-void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>& kindsRead,
-                             database::SourceKind sourceKind, QWidget* parent, const QString& fileName) {
+void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>& kindsRead, QWidget* parent,
+                             const QString& fileName) {
     QList<int> archives;
     for (int kind : kindsRead)
         if (corrector::isArchiveKind(kind)) archives.append(kind);
@@ -680,7 +679,7 @@ void TMenuCorr::storeReading(const corrector::Reading& reading, const QList<int>
     // Every kind read counts: the instantaneous measurement is stored beside the archives.
     const auto r = corrector::storeAfterReading(ctx_.root(), ctx_.storage(), reading, ctx_.settings(),
                                                 ctx_.engine().settings().deviceAddress, ctx_.languageIndex(),
-                                                kindsRead, database::sourceKindNumber(sourceKind), hooks);
+                                                kindsRead, hooks);
     if (!r.error.isEmpty()) ctx_.notifier().message(MessageKind::Error, r.error);
     // The rows are stored; a CSV copy that could not be written is told, not passed over.
     for (const QString& path : r.result.csvFailed)

@@ -101,9 +101,9 @@ private:
     bool reinitPort(const link::LinkSettings& s);
     // The request to store after a reading that brought archives.
     // The request to store what the corrector window holds: read from the corrector by cable, opened
-    // from a file, or loaded from the transfer unit.
-    void storeReading(const corrector::Reading& reading, const QList<int>& kindsRead,
-                      database::SourceKind sourceKind, QWidget* parent, const QString& fileName = {});
+    // from a file, or loaded from the transfer unit (the reading says which).
+    void storeReading(const corrector::Reading& reading, const QList<int>& kindsRead, QWidget* parent,
+                      const QString& fileName = {});
     void startPortScan();
 
     AppContext& ctx_;

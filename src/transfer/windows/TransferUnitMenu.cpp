@@ -39,9 +39,7 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
                          TDtu_8_16 unit(
                              session, model, notifier, o,
                              [&](const QList<int>& kinds) {
-                                 if (options.store)
-                                     options.store(model.reading(), kinds, database::SourceKind::TransferUnit,
-                                                   &window);
+                                 if (options.store) options.store(model.reading(), kinds, &window);
                              },
                              &window);
                          unit.exec();
@@ -57,7 +55,7 @@ void connectTransferUnit(corrector::TCorrect& window, corrector::CorrectorWindow
         TZag_Lpt read(bus, model, notifier, options.language,
                       options.serviceLevel && options.serviceLevel() == 5, &window);
         if (read.exec() == QDialog::Accepted && read.complete() && options.store)
-            options.store(model.reading(), read.kindsRead(), database::SourceKind::TransferUnit, &window);
+            options.store(model.reading(), read.kindsRead(), &window);
     });
     QObject::connect(window.lptTestAction(), &QAction::triggered, &window, [&window, &notifier, options] {
         const auto lpt = openLpt(options, notifier);

@@ -25,9 +25,8 @@ struct TransferUnitMenuOptions {
     const link::LinkSettings* settings = nullptr; // the LPT port, its delay
     std::function<bool()> invertLpt;              // the debugger's "ИНВ"
     std::function<int()> serviceLevel;
-    // Stores a loaded zone's archives with the source kind given.
-    std::function<void(const corrector::Reading& reading, const QList<int>& kindsRead,
-                       database::SourceKind sourceKind, QWidget* parent)>
+    // Stores a loaded zone's archives (the reading names the transfer unit as its source).
+    std::function<void(const corrector::Reading& reading, const QList<int>& kindsRead, QWidget* parent)>
         store;
 };
 
