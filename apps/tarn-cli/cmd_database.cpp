@@ -104,7 +104,7 @@ int cmdPoints(CliRun& run) {
     }
     if (what == QLatin1String("erase")) {
         const QString id = run.args.value(1);
-        const QString failure = registry.erase(id);
+        const QString failure = registry.erase(id, run.context->groupFiles());
         if (!failure.isEmpty()) {
             run.notifier->message(MessageKind::Error, failure);
             return database::isPointIdentifier(id) ? kExitNoLink : kExitUsage;

@@ -181,7 +181,8 @@ int cmdGraph(CliRun& run) {
         request.from = from;
         request.to = to;
         request.caller = polling::SummaryCaller::Graph;
-        polling::GroupSummary summary(root, *storage, notifier, run.context->languageIndex());
+        polling::GroupSummary summary(root, run.context->groupFiles(), *storage, notifier,
+                                      run.context->languageIndex());
         if (const QString refused = polling::runGroupSummary(summary, request); !refused.isEmpty()) {
             if (!summary.failure().isEmpty()) return kExitRefused; // the notifier has said why
             notifier.message(MessageKind::Error, refused);

@@ -71,8 +71,8 @@ int pollStatus(CliRun& run) {
     const auto state = polling::readPollState(ctx.root());
     QList<polling::BoardRow> board;
     if (ctx.schemas.ok)
-        board = polling::dayBoardOf(ctx.root(), ctx.storage(),
-                                    polling::scheduleOfToday(ctx.root(), ctx.storage(), now), now);
+        board = polling::dayBoardOf(ctx.groupFiles(), ctx.storage(),
+                                    polling::scheduleOfToday(ctx.groupFiles(), ctx.storage(), now), now);
     const polling::PollerLiveness live = state ? polling::pollerLiveness(*state, now, polling::processAlive)
                                                : polling::PollerLiveness::ProcessGone;
     if (run.options.json) {
@@ -222,7 +222,7 @@ int cmdPoll(CliRun& run) {
             return kExitUsage;
         }
         started = poll.startGroup(index);
-        const polling::Group g = polling::loadGroup(ctx.root(), poll.groups().at(index).file);
+        const polling::Group g = polling::loadGroup(poll.groupFiles(), poll.groups().at(index).file);
         if (!started && g.hasItems() && !poll.checks().contains(true)) {
             // Its points were erased (or its file names points this registry never had): nothing was
             // polled, which an unattended caller must see as a failed run, not as a refusal.

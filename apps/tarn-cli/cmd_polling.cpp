@@ -26,18 +26,18 @@ QJsonObject groupJson(const polling::GroupEntry& e, const polling::Group& g) {
             {QStringLiteral("points"), QJsonArray::fromStringList(g.memberIdentifiers())}};
 }
 
-QList<polling::ScheduledGroup> scheduledGroups(const DataRoot& root) {
+QList<polling::ScheduledGroup> scheduledGroups(const database::GroupFiles& files) {
     QList<polling::ScheduledGroup> groups;
-    for (const polling::GroupEntry& e : polling::loadGroupList(root))
+    for (const polling::GroupEntry& e : polling::loadGroupList(files))
         groups.append(
-            {e.name, polling::scheduleString(polling::groupListEntry(e, polling::loadGroup(root, e.file)))});
+            {e.name, polling::scheduleString(polling::groupListEntry(e, polling::loadGroup(files, e.file)))});
     return groups;
 }
 
 // After a group changed, today's join rows follow the new schedule, as after the configurator's save.
 void rescheduleToday(CliRun& run, const QString& changedGroup) {
     if (database::Storage* storage = installationStorage(run, false))
-        polling::scheduleOfToday(run.context->root(), *storage, QDateTime::currentDateTime(), true,
+        polling::scheduleOfToday(run.context->groupFiles(), *storage, QDateTime::currentDateTime(), true,
                                  changedGroup);
 }
 
@@ -95,11 +95,13 @@ int groupSummary(CliRun& run, const QString& name, database::Storage& storage) {
         archive == QLatin1String("hourly") ? polling::SummaryArchive::Hourly : polling::SummaryArchive::Daily;
     request.memberTables = run.has(QStringLiteral("--tables"));
     if (!periodOf(run, QTime(23, 0), request.from, request.to)) return kExitUsage;
-    polling::GroupSummary summary(run.context->root(), storage, *run.notifier, run.context->languageIndex());
+    polling::GroupSummary summary(run.context->root(), run.context->groupFiles(), storage, *run.notifier,
+                                  run.context->languageIndex());
     if (const QString refused = summary.open(request); !refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, refused);
-        return polling::findGroupByName(run.context->root(), name) || name.trimmed().isEmpty() ? kExitUsage
-                                                                                               : kExitRefused;
+        return polling::findGroupByName(run.context->groupFiles(), name) || name.trimmed().isEmpty()
+                   ? kExitUsage
+                   : kExitRefused;
     }
     while (summary.step()) {
     }
@@ -146,12 +148,13 @@ int groupAlarms(CliRun& run, const QString& name, database::Storage& storage) {
     QDateTime from, to;
     if (!periodOf(run, QTime(23, 59, 59), from, to)) return kExitUsage;
     const DataRoot& root = run.context->root();
+    const database::GroupFiles& groups = run.context->groupFiles();
     const polling::GroupAlarmTable table =
-        polling::groupAlarmTable(root, storage, *run.notifier, run.context->languageIndex(), name, from, to,
-                                 polling::loadAlarmMask(root));
+        polling::groupAlarmTable(root, groups, storage, *run.notifier, run.context->languageIndex(), name, from,
+                                 to, polling::loadAlarmMask(root));
     if (!table.refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, table.refused);
-        return polling::findGroupByName(root, name) || name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
+        return polling::findGroupByName(groups, name) || name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
     }
     if (!table.failure.isEmpty()) return kExitNoLink;
     if (!writeOut(run, table.lines)) return kExitNoLink;
@@ -170,7 +173,7 @@ int groupMembers(CliRun& run, const polling::GroupEntry& entry, database::Storag
     const DataRoot& root = run.context->root();
     const database::Registry registry(root, storage);
     const polling::GroupMemberList list =
-        polling::groupMemberList(storage, registry, polling::loadGroup(root, entry.file));
+        polling::groupMemberList(storage, registry, polling::loadGroup(run.context->groupFiles(), entry.file));
     if (!writeOut(run, polling::memberListFileLines(list))) return kExitNoLink;
     if (run.options.json) {
         QJsonArray lines;
@@ -197,13 +200,14 @@ int groupMembers(CliRun& run, const polling::GroupEntry& entry, database::Storag
 // groups, kept exactly as the group configurator keeps them.
 int cmdGroup(CliRun& run) {
     const DataRoot& root = run.context->root();
+    database::GroupFiles& groups = run.context->groupFiles();
     const int lang = run.context->languageIndex();
     const QString what = run.args.value(0, QStringLiteral("list"));
     const QString name = run.args.mid(1).join(QLatin1Char(' '));
     if (what == QLatin1String("list")) {
         QJsonArray list;
-        for (const polling::GroupEntry& e : polling::loadGroupList(root)) {
-            const polling::Group g = polling::loadGroup(root, e.file);
+        for (const polling::GroupEntry& e : polling::loadGroupList(groups)) {
+            const polling::Group g = polling::loadGroup(groups, e.file);
             if (run.options.json)
                 list.append(groupJson(e, g));
             else
@@ -219,7 +223,7 @@ int cmdGroup(CliRun& run) {
         if (!storage) return kExitNoLink;
         if (what == QLatin1String("summary")) return groupSummary(run, name, *storage);
         if (what == QLatin1String("alarms")) return groupAlarms(run, name, *storage);
-        const auto entry = polling::findGroupByName(root, name);
+        const auto entry = polling::findGroupByName(groups, name);
         if (!entry) {
             run.notifier->message(MessageKind::Error,
                                   name.trimmed().isEmpty()
@@ -235,7 +239,7 @@ int cmdGroup(CliRun& run) {
                                              "alarms NAME …|members NAME"));
         return kExitUsage;
     }
-    const auto existing = polling::findGroupByName(root, name);
+    const auto existing = polling::findGroupByName(groups, name);
     if (what == QLatin1String("show") || what == QLatin1String("delete")) {
         if (!existing) {
             run.notifier->message(MessageKind::Error,
@@ -243,7 +247,7 @@ int cmdGroup(CliRun& run) {
             return kExitRefused;
         }
         if (what == QLatin1String("delete")) {
-            const QString failed = polling::deleteGroup(root, existing->file, lang);
+            const QString failed = polling::deleteGroup(groups, existing->file, lang);
             if (!failed.isEmpty()) {
                 run.notifier->message(MessageKind::Error, failed);
                 return kExitUsage;
@@ -251,7 +255,7 @@ int cmdGroup(CliRun& run) {
             rescheduleToday(run, existing->name);
             return kExitOk;
         }
-        const polling::Group g = polling::loadGroup(root, existing->file);
+        const polling::Group g = polling::loadGroup(groups, existing->file);
         if (run.options.json) {
             run.printJson(groupJson(*existing, g));
         } else {
@@ -268,7 +272,7 @@ int cmdGroup(CliRun& run) {
         run.notifier->message(MessageKind::Error, refused);
         return kExitUsage;
     }
-    polling::Group group = existing ? polling::loadGroup(root, existing->file) : polling::Group{};
+    polling::Group group = existing ? polling::loadGroup(groups, existing->file) : polling::Group{};
     group.name = name;
     if (!existing) group.flags = QStringLiteral("0110000000");
     if (const auto flags = run.value(QStringLiteral("--flags"))) {
@@ -327,7 +331,7 @@ int cmdGroup(CliRun& run) {
         group.members.append({chosen.contains(m.identifier()), line});
     }
     const polling::GroupSaveResult r = polling::saveGroup(
-        root, {existing ? existing->file : QString(), existing ? existing->name : QString(), group}, lang,
+        groups, {existing ? existing->file : QString(), existing ? existing->name : QString(), group}, lang,
         QDateTime::currentDateTime(), [](const QString&) { return true; });
     if (!r.error.isEmpty()) {
         run.notifier->message(MessageKind::Error, r.error);
@@ -340,24 +344,24 @@ int cmdGroup(CliRun& run) {
                               QStringLiteral("group: the name is cut to 20 characters, saved as \"") + kept +
                                   QStringLiteral("\""));
     rescheduleToday(run, existing ? existing->name : kept);
-    const auto saved = polling::findGroupByName(root, kept);
+    const auto saved = polling::findGroupByName(groups, kept);
     if (!saved) {
         run.notifier->message(MessageKind::Error,
                               QStringLiteral("group: not in the group list after saving"));
         return kExitNoLink;
     }
-    if (run.options.json) run.printJson(groupJson(*saved, polling::loadGroup(root, r.file)));
+    if (run.options.json) run.printJson(groupJson(*saved, polling::loadGroup(groups, r.file)));
     return kExitOk;
 }
 
 // schedule [--at HH:MM]: today's schedule from the groups, and the row due at the time given (or now).
 int cmdSchedule(CliRun& run) {
-    const DataRoot& root = run.context->root();
+    const database::GroupFiles& groups = run.context->groupFiles();
     database::Storage* storage = installationStorage(run, false);
     // With the database, the rows show what was polled today already.
     polling::DaySchedule day = storage
-                                   ? polling::scheduleOfToday(root, *storage, QDateTime::currentDateTime())
-                                   : polling::buildDaySchedule(scheduledGroups(root), QDate::currentDate());
+                                   ? polling::scheduleOfToday(groups, *storage, QDateTime::currentDateTime())
+                                   : polling::buildDaySchedule(scheduledGroups(groups), QDate::currentDate());
     QTime at = QTime::currentTime();
     if (const auto given = run.value(QStringLiteral("--at"))) {
         at = QTime::fromString(*given, QStringLiteral("HH:mm"));

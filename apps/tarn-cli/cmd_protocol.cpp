@@ -54,6 +54,7 @@ bool chooseObject(CliRun& run, polling::ProtocolOptions& o, bool gasAllowed) {
     } else if (group) {
         o.object = polling::ProtocolObject::Group;
         o.group = *run.value(QStringLiteral("--group"));
+        o.groups = &run.context->groupFiles();
     } else if (gas) {
         o.object = polling::ProtocolObject::Gas;
     }
@@ -208,12 +209,11 @@ int exchangesCommand(CliRun& run) {
     }
     database::Storage* storage = installationStorage(run);
     if (!storage) return kExitNoLink;
-    const DataRoot& root = run.context->root();
     polling::ExchangesView view;
     if (rowNumber) {
         // The row as that day's schedule has it, with what the join table says was done.
         const polling::DaySchedule schedule =
-            polling::scheduleOfToday(root, *storage, QDateTime(day, QTime(0, 0)));
+            polling::scheduleOfToday(run.context->groupFiles(), *storage, QDateTime(day, QTime(0, 0)));
         view.error = polling::exchangesNoDataText(lang);
         for (const polling::ScheduleRow& r : schedule.rows)
             if (r.number == *rowNumber) view = polling::rowExchangesView(*storage, day, r, lang);

@@ -25,7 +25,10 @@ std::optional<QStringList> readTextLines(const QString& path, Error& error, qint
         error = {ErrorKind::Invalid, path + QStringLiteral(": larger than %1 bytes").arg(maxBytes)};
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
+    return textLinesOf(file.readAll());
+}
+
+QStringList textLinesOf(const QByteArray& bytes) {
     QStringList lines;
     QByteArray current;
     bool pending = false; // a line has begun and not been ended

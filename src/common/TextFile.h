@@ -20,6 +20,9 @@ std::optional<QStringList> readTextLines(const QString& path, qint64 maxBytes = 
 std::optional<QStringList> readTextLines(const QString& path, Error& error,
                                          qint64 maxBytes = 16 * 1024 * 1024);
 
+// The lines of a Windows-1251 text held in memory, split as readTextLines splits a file's.
+QStringList textLinesOf(const QByteArray& bytes);
+
 // Writes the lines, each followed by CR LF, atomically: the old file stays whole until the new one
 // is complete. Creates no folders. Returns false when the file could not be written.
 bool writeTextLines(const QString& path, const QStringList& lines);

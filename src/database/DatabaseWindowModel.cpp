@@ -192,7 +192,8 @@ QString DatabaseWindowModel::prepareErase() {
 QString DatabaseWindowModel::erasePoint(const QString& identifier,
                                         const std::function<void(int, int)>& progress) const {
     Registry registry(root_, storage_);
-    return registry.erase(identifier, progress);
+    if (!groups_) return registry.erase(identifier, progress);
+    return registry.erase(identifier, *groups_, progress);
 }
 
 void DatabaseWindowModel::finishErase(const QString& error) {

@@ -81,6 +81,10 @@ public:
     QString deleteRecordQuestion(TableKind kind, int row) const;
     bool deleteRecord(TableKind kind, int row);
 
+    // The polling groups an erase takes the point out of (the run's, which must outlive the model);
+    // until then root's Group folder.
+    void useGroupFiles(GroupFiles& groups) { groups_ = &groups; }
+
 private:
     void start();
     void showPointTables();
@@ -89,6 +93,7 @@ private:
     DataRoot root_;
     std::unique_ptr<SqliteStorage> ownStorage_; // only when made over the table files
     Storage& storage_;
+    GroupFiles* groups_ = nullptr;
     StoredTableModel registryGrid_;
     StoredTableModel gasGrid_;
     std::array<std::unique_ptr<StoredTableModel>, kPointGridOrder.size()> pointGrids_;

@@ -360,6 +360,11 @@ LastStoredSummary lastStoredSummary(Storage& storage, const QString& identifier)
 }
 
 QString Registry::erase(const QString& identifier, const std::function<void(int, int)>& progress) {
+    FolderGroupFiles groups(root_);
+    return erase(identifier, groups, progress);
+}
+
+QString Registry::erase(const QString& identifier, GroupFiles& groups, const std::function<void(int, int)>& progress) {
     if (!table_ || !isPointIdentifier(identifier) || !find(identifier))
         return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
     // The tables, the parameter file, the groups, the registry row and the point list.
@@ -384,24 +389,30 @@ QString Registry::erase(const QString& identifier, const std::function<void(int,
     if (!removeFile(param)) return QStringLiteral("Ошибка при удалении файла  ") + param;
     advance();
 
-    // Its member lines in every polling group: "3*" lines that end in the identifier.
-    if (const auto groups = readTextLines(root_.file(folder::Group, QStringLiteral("name_G.000")))) {
-        for (const QString& line : *groups) {
+    // Its member lines in every polling group: "3*" lines that end in the identifier. Every group
+    // changed goes in one change, so that on a server the groups lose the point together.
+    Error unread;
+    if (const auto list = groups.read(kGroupListName, unread)) {
+        QList<GroupFileChange> changes;
+        for (const QString& line : textLinesOf(*list)) {
             const QString file = line.section(QLatin1Char('/'), 1, 1).trimmed();
             if (file.isEmpty()) continue;
-            const QString path = root_.file(folder::Group, file);
-            const auto lines = readTextLines(path);
-            if (!lines) continue;
+            const auto bytes = groups.read(file, unread);
+            if (!bytes) continue;
+            const QStringList lines = textLinesOf(*bytes);
             QStringList kept;
-            for (const QString& l : *lines) {
+            for (const QString& l : lines) {
                 QString tail = l.right(10);
                 tail.remove(QLatin1Char(' '));
                 if (l.startsWith(QLatin1String("3*")) && tail == identifier) continue;
                 kept.append(l);
             }
-            if (kept.size() != lines->size() && !rewriteTextLinesWithBackup(path, kept))
-                return QStringLiteral("Ошибка! при копировании файла ") + path;
+            if (kept.size() != lines.size()) changes.append({file, textFileBytes(kept)});
         }
+        QString failedName;
+        if (const Error why = groups.change(changes, &failedName); why.failed())
+            return QStringLiteral("Ошибка! при копировании файла ") + groups.location(failedName) +
+                   (why.detail.isEmpty() ? QString() : QStringLiteral(" (") + why.detail + QLatin1Char(')'));
     }
     advance();
     if (!table_->remove(QStringLiteral("kIdentif"), identifier)) return table_->lastError();

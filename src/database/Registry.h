@@ -5,6 +5,7 @@
 #include "common/Language.h"
 #include "common/Notifier.h"
 #include "common/PhoneNumber.h"
+#include "database/GroupFiles.h"
 #include "database/TableFile.h"
 
 #include <QStringList>
@@ -151,6 +152,9 @@ public:
     // file, its lines in the polling groups, and only then its registry row, so that a failure leaves the
     // point visible and the erase can be tried again. Empty on success, else the message.
     // progress(step, steps) follows each step.
+    // groups: the run's polling groups; without them root's Group folder.
+    QString erase(const QString& identifier, GroupFiles& groups,
+                  const std::function<void(int step, int steps)>& progress = {});
     QString erase(const QString& identifier, const std::function<void(int step, int steps)>& progress = {});
 
 private:

@@ -67,14 +67,19 @@ QList<BoardRow> buildDayBoard(const QList<BoardMember>& members, const QList<dat
 
 QList<BoardRow> dayBoardOf(const DataRoot& root, database::Storage& storage, const DaySchedule& schedule,
                            const QDateTime& now) {
+    return dayBoardOf(database::FolderGroupFiles(root), storage, schedule, now);
+}
+
+QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,
+                           const DaySchedule& schedule, const QDateTime& now) {
     QSet<QString> scheduled;
     for (const ScheduleRow& r : schedule.rows)
         scheduled.insert(r.group.trimmed());
     QList<BoardMember> members;
     QHash<QString, QDateTime> newest;
-    for (const GroupEntry& e : loadGroupList(root)) {
+    for (const GroupEntry& e : loadGroupList(groups)) {
         if (!scheduled.contains(e.name.trimmed())) continue;
-        for (const GroupMember& m : loadGroup(root, e.file).members) {
+        for (const GroupMember& m : loadGroup(groups, e.file).members) {
             if (!m.member) continue;
             const QString id = m.identifier();
             members.append({e.name.trimmed(), id, m.line.left(20)});

@@ -2,6 +2,7 @@
 // The dispatcher's board of the day: one row per member of every group the day's schedule polls, with
 // the point's last poll today and its result, the group's next window and how far the point's newest
 // stored record lags behind now. The console's table and tarn-cli poll --status show the same rows.
+#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
 #include "database/JoinTable.h"
 #include "database/Schema.h"
@@ -42,6 +43,9 @@ QList<BoardRow> buildDayBoard(const QList<BoardMember>& members, const QList<dat
                               const QDateTime& now);
 
 // The same from the installation: the group files, today's join table and the points' tables.
+QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,
+                           const DaySchedule& schedule, const QDateTime& now);
+// The groups of root's Group folder.
 QList<BoardRow> dayBoardOf(const DataRoot& root, database::Storage& storage, const DaySchedule& schedule,
                            const QDateTime& now);
 

@@ -33,7 +33,7 @@ bool DayBoardFeed::refreshIfStale() {
 
 void DayBoardFeed::refresh() {
     ++reads_;
-    rows_ = dayBoardOf(root_, run_.storage(), run_.schedule(), run_.now());
+    rows_ = dayBoardOf(run_.groupFiles(), run_.storage(), run_.schedule(), run_.now());
     stale_ = false;
     emit rowsRead();
 }

@@ -98,6 +98,14 @@ QStringList alarmNumberLegend(const AlarmMask& mask, int languageIndex) {
 GroupAlarmTable groupAlarmTable(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                 int languageIndex, const QString& groupName, const QDateTime& from,
                                 const QDateTime& to, const AlarmMask& mask, const AlarmProgress& progress) {
+    return groupAlarmTable(root, database::FolderGroupFiles(root), storage, notifier, languageIndex, groupName,
+                           from, to, mask, progress);
+}
+
+GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::GroupFiles& groups,
+                                database::Storage& storage, Notifier& notifier, int languageIndex,
+                                const QString& groupName, const QDateTime& from, const QDateTime& to,
+                                const AlarmMask& mask, const AlarmProgress& progress) {
     GroupAlarmTable out;
     if (groupName.trimmed().isEmpty()) {
         out.refused = uaRu(languageIndex, "Не вибрано групу!!!", "Не выбрана группа!!!");
@@ -107,13 +115,13 @@ GroupAlarmTable groupAlarmTable(const DataRoot& root, database::Storage& storage
         out.refused = uaRu(languageIndex, "ПОМИЛКА! ПОЧАТОК > КІНЦЯ", "ОШИБКА!!! НАЧАЛО > КОНЦА");
         return out;
     }
-    const auto entry = findGroupByName(root, groupName);
+    const auto entry = findGroupByName(groups, groupName);
     if (!entry) {
         out.refused = uaRu(languageIndex, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
         return out;
     }
     const database::Registry registry(root, storage);
-    const QList<NumberedMember> members = registeredMembers(loadGroup(root, entry->file), registry);
+    const QList<NumberedMember> members = registeredMembers(loadGroup(groups, entry->file), registry);
     const QList<int> chosen = mask.chosenSituations();
 
     if (mask.legend) out.lines += alarmNumberLegend(mask, languageIndex);

@@ -2,6 +2,7 @@
 // The group alarm table: which abnormal situations occurred at each member of a group over a period,
 // one column per situation chosen in the mask (Current\mask_nhs.000), as lines the report window
 // appends to its work file.
+#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "database/Storage.h"
@@ -44,6 +45,11 @@ struct GroupAlarmTable {
 // done: members taken so far; returning false stops the listing before the next member.
 using AlarmProgress = std::function<bool(int done, int total)>;
 
+// The group is looked for in groups; the overload without them looks in root's Group folder.
+GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::GroupFiles& groups,
+                                database::Storage& storage, Notifier& notifier, int languageIndex,
+                                const QString& groupName, const QDateTime& from, const QDateTime& to,
+                                const AlarmMask& mask, const AlarmProgress& progress = {});
 GroupAlarmTable groupAlarmTable(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                 int languageIndex, const QString& groupName, const QDateTime& from,
                                 const QDateTime& to, const AlarmMask& mask,

@@ -8,12 +8,16 @@
 
 namespace tarn::polling {
 
-std::optional<GroupEntry> findGroupByName(const DataRoot& root, const QString& name) {
+std::optional<GroupEntry> findGroupByName(const database::GroupFiles& files, const QString& name) {
     const QString wanted = keptGroupName(name);
     if (wanted.isEmpty()) return std::nullopt;
-    for (const GroupEntry& e : loadGroupList(root))
+    for (const GroupEntry& e : loadGroupList(files))
         if (e.name.trimmed() == wanted) return e;
     return std::nullopt;
+}
+
+std::optional<GroupEntry> findGroupByName(const DataRoot& root, const QString& name) {
+    return findGroupByName(database::FolderGroupFiles(root), name);
 }
 
 QList<NumberedMember> registeredMembers(const Group& group, const database::Registry& registry) {

@@ -18,6 +18,7 @@ struct NumberedMember {
 
 // The group of that name as it is kept (cut to 20, blanks at either end do not count); nothing when
 // there is none.
+std::optional<GroupEntry> findGroupByName(const database::GroupFiles& files, const QString& name);
 std::optional<GroupEntry> findGroupByName(const DataRoot& root, const QString& name);
 QList<NumberedMember> registeredMembers(const Group& group, const database::Registry& registry);
 

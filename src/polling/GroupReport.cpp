@@ -334,18 +334,26 @@ GroupMembersListing groupMembersListing(const DataRoot& root, database::Storage&
                                         int languageIndex, const QString& groupName,
                                         const reports::ListingOptions& options, const QDateTime& now,
                                         const std::function<bool()>& stop) {
+    return groupMembersListing(root, database::FolderGroupFiles(root), storage, notifier, languageIndex,
+                               groupName, options, now, stop);
+}
+
+GroupMembersListing groupMembersListing(const DataRoot& root, const database::GroupFiles& groups,
+                                        database::Storage& storage, Notifier& notifier, int languageIndex,
+                                        const QString& groupName, const reports::ListingOptions& options,
+                                        const QDateTime& now, const std::function<bool()>& stop) {
     GroupMembersListing out;
     if (groupName.trimmed().isEmpty()) {
         out.listing.error = uaRu(languageIndex, "Не вибрано групу!!!", "Не выбрана группа!!!");
         return out;
     }
-    const auto entry = findGroupByName(root, groupName);
+    const auto entry = findGroupByName(groups, groupName);
     if (!entry) {
         out.listing.error = uaRu(languageIndex, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
         return out;
     }
     const database::Registry registry(root, storage);
-    const QList<NumberedMember> members = registeredMembers(loadGroup(root, entry->file), registry);
+    const QList<NumberedMember> members = registeredMembers(loadGroup(groups, entry->file), registry);
     // Every member's parameter file is looked for before a line is made.
     for (const NumberedMember& m : members) {
         if (const auto missing = reports::missingParameterFile(

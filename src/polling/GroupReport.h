@@ -3,6 +3,7 @@
 // whole-group table (with the day lines "итоги за сутки" when asked), the breakdown by member, and the
 // member matrix that only the CSV file receives. The columns are the listing's own, as chosen in
 // Current\PutSet.000; the lines carry their kinds so that the CSV copy leaves out rules and empty lines.
+#include "database/GroupFiles.h"
 #include "polling/GroupSummary.h"
 #include "reports/StatListing.h"
 
@@ -84,6 +85,11 @@ struct GroupMembersListing {
     reports::Listing listing;
     bool stopped = false;
 };
+// The group is looked for in groups; the overload without them looks in root's Group folder.
+GroupMembersListing groupMembersListing(const DataRoot& root, const database::GroupFiles& groups,
+                                        database::Storage& storage, Notifier& notifier, int languageIndex,
+                                        const QString& groupName, const reports::ListingOptions& options,
+                                        const QDateTime& now, const std::function<bool()>& stop = {});
 GroupMembersListing groupMembersListing(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                         int languageIndex, const QString& groupName,
                                         const reports::ListingOptions& options, const QDateTime& now,

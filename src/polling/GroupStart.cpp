@@ -15,11 +15,11 @@ bool writeResumeFile(const DataRoot& root, const QString& groupFile, const QStri
                           {groupFile, groupName, pointLine.left(20), identifier});
 }
 
-GroupStartChoice groupStartChoice(const DataRoot& root, const GroupEntry& entry,
+GroupStartChoice groupStartChoice(const database::GroupFiles& groups, const DataRoot& root, const GroupEntry& entry,
                                   const QStringList& pointLines) {
     GroupStartChoice choice;
     choice.groupName = entry.name.trimmed();
-    const Group group = loadGroup(root, entry.file);
+    const Group group = loadGroup(groups, entry.file);
     QStringList keys;
     for (const GroupMember& m : group.members)
         if (m.member) keys.append(m.key());

@@ -30,7 +30,9 @@ QString resumeFilePath(const DataRoot& root, const QString& groupFile);
 bool writeResumeFile(const DataRoot& root, const QString& groupFile, const QString& groupName,
                      const QString& pointLine, const QString& identifier);
 
-GroupStartChoice groupStartChoice(const DataRoot& root, const GroupEntry& entry,
+// The group's members from groups (the run's), the stop file from root's Group folder: it says where
+// this poller broke off, so it stays with the poller's installation.
+GroupStartChoice groupStartChoice(const database::GroupFiles& groups, const DataRoot& root, const GroupEntry& entry,
                                   const QStringList& pointLines);
 
 // "запустить опрос группы "<group>" начать с корректора: "<corrector>"".

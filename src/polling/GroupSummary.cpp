@@ -101,7 +101,12 @@ QStringList memberTotalHeadings() {
 
 GroupSummary::GroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                            int languageIndex)
-    : root_(root), storage_(storage), notifier_(notifier), languageIndex_(languageIndex) {}
+    : root_(root), ownGroups_(std::make_shared<database::FolderGroupFiles>(root)), groups_(ownGroups_.get()),
+      storage_(storage), notifier_(notifier), languageIndex_(languageIndex) {}
+
+GroupSummary::GroupSummary(const DataRoot& root, const database::GroupFiles& groups, database::Storage& storage,
+                           Notifier& notifier, int languageIndex)
+    : root_(root), groups_(&groups), storage_(storage), notifier_(notifier), languageIndex_(languageIndex) {}
 
 QString GroupSummary::open(const SummaryRequest& request) {
     request_ = request;
@@ -122,10 +127,10 @@ QString GroupSummary::open(const SummaryRequest& request) {
         return uaRu(languageIndex_, "Помилка вибраного періоду", "Ошибка выбранного периода");
     if (request.groupName.trimmed().isEmpty())
         return uaRu(languageIndex_, "Не вибрано групу!!!", "Не выбрана группа!!!");
-    const auto entry = findGroupByName(root_, request.groupName);
+    const auto entry = findGroupByName(*groups_, request.groupName);
     if (!entry) return uaRu(languageIndex_, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
     const database::Registry registry(root_, storage_);
-    members_ = registeredMembers(loadGroup(root_, entry->file), registry);
+    members_ = registeredMembers(loadGroup(*groups_, entry->file), registry);
 
     for (const NumberedMember& m : members_) {
         MemberStatus s;

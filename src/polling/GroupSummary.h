@@ -3,6 +3,7 @@
 // gathered into one interval table with the group's sums, the members' totals, the member status list
 // and, for the first ten members, tables of their own. The report and the group graph are built from
 // it. It runs one member per step(), so a window can show its progress and stop between members.
+#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
 #include "database/Storage.h"
@@ -96,6 +97,10 @@ public:
     // root holds the groups and the members' parameter files; the records come through storage, which
     // must outlive the summary. Each step opens the tables it reads, so steps may run on a worker.
     GroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier, int languageIndex);
+    // The same with the group looked for in groups (the run's), which must outlive the summary, instead
+    // of root's Group folder.
+    GroupSummary(const DataRoot& root, const database::GroupFiles& groups, database::Storage& storage,
+                 Notifier& notifier, int languageIndex);
 
     // Checks the request, reads the group's members and lays out the tables. Empty when the selection
     // may start, else the refusal (the begin after the end, no group named, no such group).
@@ -131,6 +136,8 @@ private:
     void takeRecords(int index, int volumeDecimals);
 
     DataRoot root_;
+    std::shared_ptr<const database::GroupFiles> ownGroups_; // root's Group folder, when none was given
+    const database::GroupFiles* groups_;
     database::Storage& storage_;
     Notifier& notifier_;
     int languageIndex_;

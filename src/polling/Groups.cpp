@@ -4,7 +4,6 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 
-#include <QFile>
 
 namespace tarn::polling {
 
@@ -24,11 +23,24 @@ QString copyErrorText(int languageIndex, const QString& path) {
     return uaRu(languageIndex, "Помилка! при копіюванні файлу ", "Ошибка! при копировании файла ") + path;
 }
 
-// The list file rewritten through a copy, so that a failure leaves it as it was.
-QString rewriteList(const DataRoot& root, const QStringList& lines, int languageIndex) {
-    const QString path = groupListPath(root);
-    if (!rewriteTextLinesWithBackup(path, lines)) return copyErrorText(languageIndex, path);
-    return {};
+// Where the file is and, from a keeper that says so (a server), why it failed.
+QString failedFileText(const database::GroupFiles& files, const QString& name, const Error& why) {
+    const QString where = files.location(name);
+    return why.detail.isEmpty() ? where : where + QStringLiteral(" (") + why.detail + QLatin1Char(')');
+}
+
+QByteArray listBytes(const QList<GroupEntry>& entries) {
+    QStringList lines;
+    for (const GroupEntry& e : entries)
+        lines.append(entryLine(e));
+    return textFileBytes(lines);
+}
+
+std::optional<QStringList> readLines(const database::GroupFiles& files, const QString& name) {
+    Error ignored;
+    const std::optional<QByteArray> bytes = files.read(name, ignored);
+    if (!bytes) return std::nullopt;
+    return textLinesOf(*bytes);
 }
 
 } // namespace
@@ -41,12 +53,12 @@ QStringList Group::memberIdentifiers() const {
 }
 
 QString groupListPath(const DataRoot& root) {
-    return root.file(folder::Group, QStringLiteral("name_G.000"));
+    return root.file(folder::Group, database::kGroupListName);
 }
 
-QList<GroupEntry> loadGroupList(const DataRoot& root) {
+QList<GroupEntry> loadGroupList(const database::GroupFiles& files) {
     QList<GroupEntry> entries;
-    const auto lines = readTextLines(groupListPath(root));
+    const auto lines = readLines(files, database::kGroupListName);
     if (!lines) return entries;
     for (const QString& line : *lines) {
         const QStringList parts = line.split(QLatin1Char('/'));
@@ -57,10 +69,13 @@ QList<GroupEntry> loadGroupList(const DataRoot& root) {
     return entries;
 }
 
-Group loadGroup(const DataRoot& root, const QString& fileName) {
+QList<GroupEntry> loadGroupList(const DataRoot& root) {
+    return loadGroupList(database::FolderGroupFiles(root));
+}
+
+Group loadGroup(const database::GroupFiles& files, const QString& fileName) {
     Group g;
-    const QString path = root.file(folder::Group, fileName);
-    const auto lines = path.isEmpty() ? std::nullopt : readTextLines(path);
+    const auto lines = readLines(files, fileName);
     if (!lines) return g;
     for (const QString& line : *lines) {
         const QString prefix = line.left(2), rest = line.mid(2);
@@ -74,6 +89,10 @@ Group loadGroup(const DataRoot& root, const QString& fileName) {
             g.members.append({rest.at(0) == QLatin1Char('1'), rest.mid(1)});
     }
     return g;
+}
+
+Group loadGroup(const DataRoot& root, const QString& fileName) {
+    return loadGroup(database::FolderGroupFiles(root), fileName);
 }
 
 QString groupListEntry(const GroupEntry& entry, const Group& group) {
@@ -119,19 +138,22 @@ QStringList unregisteredMembers(const Group& group, const QStringList& pollingLi
     return missing;
 }
 
-QByteArray groupFilesStamp(const DataRoot& root) {
+QByteArray groupFilesStamp(const database::GroupFiles& files) {
+    if (std::optional<QByteArray> mark = files.changeMark()) return *mark;
     // The files are a few hundred bytes each, so their contents are compared: a change within the same
     // second as the last one, or one that keeps the size, is still seen.
-    const auto contents = [](const QString& path) {
-        // A list line naming no plain file has no file to read; Qt would warn about it every second.
-        if (path.isEmpty()) return QByteArray();
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    const auto contents = [&files](const QString& name) {
+        Error ignored;
+        return files.read(name, ignored).value_or(QByteArray());
     };
-    QByteArray stamp = contents(groupListPath(root));
-    for (const GroupEntry& e : loadGroupList(root))
-        stamp += '\0' + contents(root.file(folder::Group, e.file));
+    QByteArray stamp = contents(database::kGroupListName);
+    for (const GroupEntry& e : loadGroupList(files))
+        stamp += '\0' + contents(e.file);
     return stamp;
+}
+
+QByteArray groupFilesStamp(const DataRoot& root) {
+    return groupFilesStamp(database::FolderGroupFiles(root));
 }
 
 QString newGroupFileName(const QDateTime& now) {
@@ -156,7 +178,7 @@ QString checkNewWindow(const QStringList& windows, const QTime& begin, const QTi
            end.toString(QStringLiteral("HH:mm"));
 }
 
-GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int languageIndex,
+GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, int languageIndex,
                           const QDateTime& now, const std::function<bool(const QString&)>& confirm) {
     GroupSaveResult r;
     QString bare = save.group.name;
@@ -171,7 +193,7 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
         return r;
     }
     const QString name = save.group.name.left(kGroupNameWidth).leftJustified(kGroupNameWidth);
-    QList<GroupEntry> entries = loadGroupList(root);
+    QList<GroupEntry> entries = loadGroupList(files);
     QString file = save.file;
     bool keepMark = false;
     if (!file.isEmpty() && keptGroupName(save.originalName) != keptGroupName(save.group.name)) {
@@ -181,11 +203,11 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
             r.asked = true;
             return r;
         }
-        if (const QString failed = deleteGroup(root, file, languageIndex); !failed.isEmpty()) {
+        if (const QString failed = deleteGroup(files, file, languageIndex); !failed.isEmpty()) {
             r.error = failed;
             return r;
         }
-        entries = loadGroupList(root);
+        entries = loadGroupList(files);
         file.clear();
     }
     if (file.isEmpty()) {
@@ -200,7 +222,7 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
         // first one's file, so it takes the next free second.
         QDateTime stamp = now;
         file = newGroupFileName(stamp);
-        while (QFile::exists(root.file(folder::Group, file))) {
+        while (files.exists(file)) {
             stamp = stamp.addSecs(1);
             file = newGroupFileName(stamp);
         }
@@ -211,44 +233,65 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
     lines.append(QStringLiteral("2*") + save.group.flags);
     for (const GroupMember& m : save.group.members)
         lines.append(QStringLiteral("3*") + (m.member ? QLatin1Char('1') : QLatin1Char('0')) + m.line);
-    const QString groupPath = root.file(folder::Group, file);
-    if (!writeTextLines(groupPath, lines)) {
-        r.error = copyErrorText(languageIndex, groupPath);
-        return r;
-    }
-    QStringList list;
     bool found = false;
-    for (GroupEntry e : entries) {
+    for (GroupEntry& e : entries) {
         if (e.file == file) {
             keepMark = e.mark;
             e.name = name;
             e.mark = keepMark;
             found = true;
         }
-        list.append(entryLine(e));
     }
-    if (!found) list.append(entryLine({false, file, name}));
-    r.error = rewriteList(root, list, languageIndex);
+    if (!found) entries.append({false, file, name});
+    // The group's file first, then the list that names it: in the folder a failure between the two leaves
+    // a file no list names, never a list naming a file that is not there.
+    QString failedName;
+    if (const Error why = files.change({{file, textFileBytes(lines)}, {database::kGroupListName, listBytes(entries)}},
+                                       &failedName);
+        why.failed()) {
+        r.error = copyErrorText(languageIndex, failedFileText(files, failedName, why));
+        if (failedName == database::kGroupListName) r.file = file;
+        return r;
+    }
     r.file = file;
     return r;
 }
 
-QString deleteGroup(const DataRoot& root, const QString& fileName, int languageIndex) {
-    QStringList list;
-    for (const GroupEntry& e : loadGroupList(root))
-        if (e.file != fileName) list.append(entryLine(e));
-    if (const QString failed = rewriteList(root, list, languageIndex); !failed.isEmpty()) return failed;
-    const QString path = root.file(folder::Group, fileName);
-    if (!path.isEmpty() && QFile::exists(path) && !QFile::remove(path))
-        return uaRu(languageIndex, "Помилка при видаленні файлу ", "Ошибка при удалении файла ") + path;
+GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int languageIndex,
+                          const QDateTime& now, const std::function<bool(const QString&)>& confirm) {
+    database::FolderGroupFiles files(root);
+    return saveGroup(files, save, languageIndex, now, confirm);
+}
+
+QString deleteGroup(database::GroupFiles& files, const QString& fileName, int languageIndex) {
+    QList<GroupEntry> kept;
+    for (const GroupEntry& e : loadGroupList(files))
+        if (e.file != fileName) kept.append(e);
+    QList<database::GroupFileChange> changes{{database::kGroupListName, listBytes(kept)}};
+    // A list line naming no plain file name has no file to remove.
+    if (isPlainFileName(fileName)) changes.append({fileName, std::nullopt});
+    QString failedName;
+    if (const Error why = files.change(changes, &failedName); why.failed()) {
+        if (failedName == database::kGroupListName)
+            return copyErrorText(languageIndex, failedFileText(files, failedName, why));
+        return uaRu(languageIndex, "Помилка при видаленні файлу ", "Ошибка при удалении файла ") +
+               failedFileText(files, failedName, why);
+    }
     return {};
 }
 
+QString deleteGroup(const DataRoot& root, const QString& fileName, int languageIndex) {
+    database::FolderGroupFiles files(root);
+    return deleteGroup(files, fileName, languageIndex);
+}
+
+bool saveGroupMarks(database::GroupFiles& files, const QList<GroupEntry>& entries) {
+    return files.write(database::kGroupListName, listBytes(entries)).ok();
+}
+
 bool saveGroupMarks(const DataRoot& root, const QList<GroupEntry>& entries) {
-    QStringList list;
-    for (const GroupEntry& e : entries)
-        list.append(entryLine(e));
-    return rewriteTextLinesWithBackup(groupListPath(root), list);
+    database::FolderGroupFiles files(root);
+    return saveGroupMarks(files, entries);
 }
 
 } // namespace tarn::polling

@@ -2,7 +2,12 @@
 // Polling groups: Group\name_G.000 lists them (mark/file/name), and each group's file holds its name
 // ("0*"), its polling windows ("1*" HH:MM-HH:MM-HH:MM), what to read ("2*" "0" and nine marks) and one
 // line per registered point ("3*", "1" for a member, then the point's polling-list line).
+//
+// They are read and written through a database::GroupFiles: the run's own (the context's, chosen with
+// its database: the Group folder, or a server's table shared by every workstation). The overloads over a
+// DataRoot are that installation's Group folder, for tests and the tools that work on files alone.
 #include "common/DataRoot.h"
+#include "database/GroupFiles.h"
 
 #include <QDateTime>
 #include <QList>
@@ -39,9 +44,13 @@ struct Group {
     QStringList memberIdentifiers() const;
 };
 
+// The list file in the installation's Group folder.
 QString groupListPath(const DataRoot& root);
+// An unreadable list is no groups.
+QList<GroupEntry> loadGroupList(const database::GroupFiles& files);
 QList<GroupEntry> loadGroupList(const DataRoot& root);
 // An unreadable file leaves the group without members, flags and schedule.
+Group loadGroup(const database::GroupFiles& files, const QString& fileName);
 Group loadGroup(const DataRoot& root, const QString& fileName);
 // The console's entry: the name padded to 20, "/", then each window with blanks removed and "/".
 QString groupListEntry(const GroupEntry& entry, const Group& group);
@@ -59,7 +68,10 @@ QString checkGroupNameCharacters(const QString& name, int languageIndex);
 // The identifiers of the group's members that are no longer in the polling list.
 QStringList unregisteredMembers(const Group& group, const QStringList& pollingList);
 
-// The list file and every listed group file, as they are now: equal stamps, equal groups.
+// The list file and every listed group file, as they are now: equal stamps, equal groups. Where the
+// files' keeper counts its changes (a server), the count, which also moves for a change made by another
+// workstation.
+QByteArray groupFilesStamp(const database::GroupFiles& files);
 QByteArray groupFilesStamp(const DataRoot& root);
 
 // The group file's name for a group made now.
@@ -83,11 +95,16 @@ struct GroupSaveResult {
 };
 // Saves a group as the configurator does: the name checked, a renamed group re-made under its new name
 // (after confirm), the group file written, the list file rewritten safely.
+// The group's file and the list change together (on a server in one transaction).
+GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, int languageIndex,
+                          const QDateTime& now, const std::function<bool(const QString& question)>& confirm);
 GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int languageIndex,
                           const QDateTime& now, const std::function<bool(const QString& question)>& confirm);
 // Removes the group's line from the list file and its file. Empty on success, else the message.
+QString deleteGroup(database::GroupFiles& files, const QString& fileName, int languageIndex);
 QString deleteGroup(const DataRoot& root, const QString& fileName, int languageIndex);
 // The list file with the marks as they are now.
+bool saveGroupMarks(database::GroupFiles& files, const QList<GroupEntry>& entries);
 bool saveGroupMarks(const DataRoot& root, const QList<GroupEntry>& entries);
 
 } // namespace tarn::polling

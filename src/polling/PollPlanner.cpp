@@ -37,9 +37,14 @@ QString askedItemFlags(const QString& flags, PollMode mode) {
 
 DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, const QDateTime& now,
                             bool rebuild, const QString& changedGroup) {
+    return scheduleOfToday(database::FolderGroupFiles(root), storage, now, rebuild, changedGroup);
+}
+
+DaySchedule scheduleOfToday(const database::GroupFiles& groups, database::Storage& storage, const QDateTime& now,
+                            bool rebuild, const QString& changedGroup) {
     QList<ScheduledGroup> list;
-    for (const GroupEntry& e : loadGroupList(root))
-        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(root, e.file)))});
+    for (const GroupEntry& e : loadGroupList(groups))
+        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(groups, e.file)))});
     DaySchedule schedule = buildDaySchedule(list, now.date());
     if (schedule.rows.isEmpty()) return schedule;
     if (rebuild) {
@@ -77,15 +82,15 @@ void PollPlanner::reloadPoints() {
 // --- the groups --------------------------------------------------------------------------------------
 
 void PollPlanner::reloadGroups() {
-    groups_ = loadGroupList(root_);
-    if (groupIndex_ >= groups_.size()) groupIndex_ = -1;
+    entries_ = loadGroupList(groups_);
+    if (groupIndex_ >= entries_.size()) groupIndex_ = -1;
 }
 
 void PollPlanner::selectGroup(int index) {
-    if (index < 0 || index >= groups_.size()) return;
+    if (index < 0 || index >= entries_.size()) return;
     groupIndex_ = index;
-    const GroupEntry& entry = groups_.at(index);
-    const Group group = loadGroup(root_, entry.file);
+    const GroupEntry& entry = entries_.at(index);
+    const Group group = loadGroup(groups_, entry.file);
     groupName_ = entry.name.trimmed();
     groupFile_ = entry.file;
     groupFlags_ = group.flags;
@@ -98,8 +103,8 @@ void PollPlanner::selectGroup(int index) {
 int PollPlanner::findGroup(const QString& name) {
     const auto find = [this, &name] {
         int index = -1;
-        for (int i = 0; i < groups_.size(); ++i)
-            if (groups_.at(i).name.trimmed() == name.trimmed()) index = i;
+        for (int i = 0; i < entries_.size(); ++i)
+            if (entries_.at(i).name.trimmed() == name.trimmed()) index = i;
         return index;
     };
     if (const int index = find(); index >= 0) return index;
@@ -109,7 +114,7 @@ int PollPlanner::findGroup(const QString& name) {
 }
 
 bool PollPlanner::groupHasItems() const {
-    return loadGroup(root_, groupFile_).hasItems();
+    return loadGroup(groups_, groupFile_).hasItems();
 }
 
 void PollPlanner::applyRetrySubset() {
@@ -121,7 +126,7 @@ void PollPlanner::applyRetrySubset() {
 // --- the day's schedule ------------------------------------------------------------------------------
 
 void PollPlanner::buildSchedule(const QDateTime& now, bool rebuild, const QString& changedGroup) {
-    schedule_ = scheduleOfToday(root_, storage_, now, rebuild, changedGroup);
+    schedule_ = scheduleOfToday(groups_, storage_, now, rebuild, changedGroup);
     currentRow_ = -1;
     // Windows already past are marked skipped at once, not at the next due check.
     findDueRow(schedule_, now.time().hour() * 60 + now.time().minute());

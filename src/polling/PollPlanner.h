@@ -33,12 +33,21 @@ QString askedItemFlags(const QString& flags, PollMode mode);
 // Today's schedule from the groups of the installation, with what the day's join table says was done
 // already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
 // marked replaced and every other current row of scheduled polling takes its new row number.
+DaySchedule scheduleOfToday(const database::GroupFiles& groups, database::Storage& storage, const QDateTime& now,
+                            bool rebuild = false, const QString& changedGroup = {});
+// The groups of root's Group folder.
 DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, const QDateTime& now,
                             bool rebuild = false, const QString& changedGroup = {});
 
 class PollPlanner {
 public:
-    PollPlanner(const DataRoot& root, database::Storage& storage) : root_(root), storage_(storage) {}
+    // groups and storage must outlive the planner.
+    PollPlanner(const DataRoot& root, database::GroupFiles& groups, database::Storage& storage)
+        : root_(root), groups_(groups), storage_(storage) {}
+    // The groups of root's Group folder.
+    PollPlanner(const DataRoot& root, database::Storage& storage)
+        : root_(root), ownGroups_(std::make_unique<database::FolderGroupFiles>(root)), groups_(*ownGroups_),
+          storage_(storage) {}
 
     // The registry's polling list, none checked.
     void reloadPoints();
@@ -49,7 +58,7 @@ public:
     int nextChecked(int from) const { return points_.nextChecked(from); }
 
     void reloadGroups();
-    const QList<GroupEntry>& groups() const { return groups_; }
+    const QList<GroupEntry>& groups() const { return entries_; }
     // Its members become the checked points, its flags the run's.
     void selectGroup(int index);
     int selectedGroup() const { return groupIndex_; }
@@ -88,9 +97,11 @@ public:
 
 private:
     const DataRoot& root_;
+    std::unique_ptr<database::FolderGroupFiles> ownGroups_; // when made without group files
+    database::GroupFiles& groups_;
     database::Storage& storage_;
     ConsolePointList points_;
-    QList<GroupEntry> groups_;
+    QList<GroupEntry> entries_;
     int groupIndex_ = -1;
     QString groupName_;
     QString groupFile_;

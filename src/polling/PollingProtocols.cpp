@@ -101,10 +101,12 @@ struct Selection {
 Selection selectPoints(const DataRoot& root, const database::Registry& registry, const ProtocolOptions& o) {
     Selection s;
     if (o.object == ProtocolObject::Group) {
-        const auto entry = findGroupIgnoringBlanks(root, o.group);
+        const database::FolderGroupFiles folder(root);
+        const database::GroupFiles& groups = o.groups ? *o.groups : folder;
+        const auto entry = findGroupIgnoringBlanks(groups, o.group);
         if (!entry) return s;
         s.groupName = entry->name.trimmed();
-        s.points = registeredGroupMembers(root, *entry, registry);
+        s.points = registeredGroupMembers(groups, *entry, registry);
         s.ok = true;
         return s;
     }
@@ -531,18 +533,18 @@ QString protocolTitleLine(bool poll, const ProtocolOptions& o, const database::P
            now.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) + QLatin1Char('/');
 }
 
-std::optional<GroupEntry> findGroupIgnoringBlanks(const DataRoot& root, const QString& name) {
+std::optional<GroupEntry> findGroupIgnoringBlanks(const database::GroupFiles& groups, const QString& name) {
     const QString wanted = withoutBlanks(name);
     if (wanted.isEmpty()) return std::nullopt;
-    for (const GroupEntry& e : loadGroupList(root))
+    for (const GroupEntry& e : loadGroupList(groups))
         if (withoutBlanks(e.name) == wanted) return e;
     return std::nullopt;
 }
 
-QList<database::Point> registeredGroupMembers(const DataRoot& root, const GroupEntry& entry,
+QList<database::Point> registeredGroupMembers(const database::GroupFiles& groups, const GroupEntry& entry,
                                               const database::Registry& registry) {
     QList<database::Point> out;
-    for (const GroupMember& m : loadGroup(root, entry.file).members) {
+    for (const GroupMember& m : loadGroup(groups, entry.file).members) {
         if (!m.member) continue;
         if (const auto p = registry.find(withoutBlanks(m.line.right(10)))) out.append(*p);
     }

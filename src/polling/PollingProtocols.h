@@ -4,6 +4,7 @@
 // its modem connections from the request log) and the point lists ("Перечень": the registry rows in a
 // short table or as cards, a group's members, the gas compositions). The report window writes the
 // protocol and the lists into its work file after its title line; tarn-cli prints the same lines.
+#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
 #include "database/ProtocolQueries.h"
 #include "database/Registry.h"
@@ -74,6 +75,8 @@ struct ProtocolOptions {
     std::optional<QString> currentPoint;
     bool currentOnly = false; // the current point alone instead of the filters' selection
     QString group;            // "Группа": the group's name (blanks do not count)
+    // Where "Группа" is looked for: the run's groups, which outlive the call; none: root's Group folder.
+    const database::GroupFiles* groups = nullptr;
     // Asked before each point; true stops the protocol there (F10).
     std::function<bool()> stop;
 };
@@ -112,8 +115,8 @@ QString protocolTitleLine(bool poll, const ProtocolOptions& options, const datab
 
 // The group of that name in the group list, blanks removed on both sides of the comparison; the
 // registered members in file order (identifiers the registry does not know are left out).
-std::optional<GroupEntry> findGroupIgnoringBlanks(const DataRoot& root, const QString& name);
-QList<database::Point> registeredGroupMembers(const DataRoot& root, const GroupEntry& entry,
+std::optional<GroupEntry> findGroupIgnoringBlanks(const database::GroupFiles& groups, const QString& name);
+QList<database::Point> registeredGroupMembers(const database::GroupFiles& groups, const GroupEntry& entry,
                                               const database::Registry& registry);
 
 } // namespace tarn::polling

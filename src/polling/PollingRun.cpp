@@ -20,7 +20,9 @@ QString quoted(const QString& text) {
 } // namespace
 
 PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
-    : QObject(parent), p_(std::move(parts)), language_(languageIndex) {
+    : QObject(parent), p_(std::move(parts)),
+      folderGroups_(p_.groups ? nullptr : std::make_unique<database::FolderGroupFiles>(p_.root)),
+      groupFiles_(p_.groups ? p_.groups : folderGroups_.get()), language_(languageIndex) {
     PointMachine::Hooks hooks;
     hooks.say = [this](const QString& text, LineColour colour) { say(text, colour); };
     hooks.result = [this](PointResult outcome) { return result(outcome); };
@@ -168,7 +170,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
 
 bool PollingRun::startSchedule(bool untilStopped) {
     if (running()) return false;
-    groupsStamp_ = groupFilesStamp(p_.root);
+    groupsStamp_ = groupFilesStamp(*groupFiles_);
     buildSchedule(false);
     if (!planner_.schedulePending() && !untilStopped) {
         p_.notifier.message(MessageKind::Information, QStringLiteral("Нет заданий"));
@@ -270,7 +272,7 @@ void PollingRun::reload(const link::LinkSettings& linkSettings) {
     }
     reloadPoints();
     reloadGroups();
-    groupsStamp_ = groupFilesStamp(p_.root);
+    groupsStamp_ = groupFilesStamp(*groupFiles_);
     buildSchedule(false);
 }
 
@@ -278,7 +280,7 @@ void PollingRun::cycle() {
     const QDateTime t = now();
     if (mode_ == PollMode::Schedule) {
         if (schedule_ == ScheduleState::Waiting && step_ == Step::Idle && startDelayTicks_ < 0) {
-            if (QByteArray stamp = groupFilesStamp(p_.root); stamp != groupsStamp_) {
+            if (QByteArray stamp = groupFilesStamp(*groupFiles_); stamp != groupsStamp_) {
                 // Another program saved or deleted a group: its join rows were renumbered there, so the
                 // schedule is built again as after a restart.
                 groupsStamp_ = std::move(stamp);

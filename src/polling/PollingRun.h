@@ -46,6 +46,9 @@ public:
         // The pollers sharing the database: a group or schedule run claims each point before it dials it
         // (none: the only poller, every claim granted). Must outlive the run.
         database::PointClaims* claims = nullptr;
+        // The polling groups (the context's, chosen with the database); none: the Group folder of root.
+        // Must outlive the run.
+        database::GroupFiles* groups = nullptr;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;
@@ -129,6 +132,8 @@ public:
     const DataRoot& root() const { return p_.root; }
     const database::Schemas& schemas() const { return p_.storage.schemas(); }
     database::Storage& storage() const { return p_.storage; }
+    // Where the groups are kept: the console's configurator and views read and change them there.
+    database::GroupFiles& groupFiles() const { return *groupFiles_; }
     const QList<PointSummary>& summaries() const { return journal_.summaries(); }
     // Whether the last group run had a failed point.
     bool groupFailed() const { return groupFailed_; }
@@ -185,7 +190,9 @@ private:
     void restoreLinkSettings();
 
     Parts p_;
-    PollPlanner planner_{p_.root, p_.storage};
+    std::unique_ptr<database::FolderGroupFiles> folderGroups_; // when the parts name no group files
+    database::GroupFiles* groupFiles_;
+    PollPlanner planner_{p_.root, *groupFiles_, p_.storage};
     PollJournal journal_{p_.root, p_.storage};
     ScheduleState schedule_ = ScheduleState::Waiting;
     bool groupFailed_ = false;

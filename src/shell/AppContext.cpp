@@ -16,6 +16,7 @@ AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port,
                        std::unique_ptr<Clock> ownClock, Clock* clock)
     : root_(std::move(root)), storage_(std::make_unique<database::SqliteStorage>(root_, schemas)),
+      groupFiles_(std::make_unique<database::FolderGroupFiles>(root_)),
       notifier_(notifier), ownClock_(std::move(ownClock)), clock_(clock ? *clock : *ownClock_),
       port_(std::move(port)), linkPort_(*port_, notifier_), engine_(linkPort_, notifier_, clock_),
       files_(root_), operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
@@ -33,23 +34,27 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {{root_, *storage_, engine_, linkPort_, settings_, notifier_,
-             [this](int address) {
-                 configuredAddress = address;
-                 applyLinkSettings();
-             },
-             volumeDecimals, clock_},
-            &lineHold_};
+    polling::PollingRun::Parts parts{{root_, *storage_, engine_, linkPort_, settings_, notifier_,
+                                      [this](int address) {
+                                          configuredAddress = address;
+                                          applyLinkSettings();
+                                      },
+                                      volumeDecimals, clock_},
+                                     &lineHold_};
+    parts.groups = groupFiles_.get();
+    return parts;
 }
 
-void AppContext::useStorage(std::unique_ptr<database::Storage> storage,
+void AppContext::useStorage(std::unique_ptr<database::Storage> storage, std::unique_ptr<database::GroupFiles> groups,
                             database::postgres::DatabaseUrl server) {
     storage_ = std::move(storage);
+    groupFiles_ = std::move(groups);
     server_ = std::move(server);
 }
 
 void AppContext::useFiles() {
     storage_ = std::make_unique<database::SqliteStorage>(root_, schemas);
+    groupFiles_ = std::make_unique<database::FolderGroupFiles>(root_);
     server_.reset();
 }
 

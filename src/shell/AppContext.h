@@ -7,6 +7,7 @@
 #include "common/Notifier.h"
 #include "corrector/OperationStart.h"
 #include "corrector/ReadRun.h"
+#include "database/GroupFiles.h"
 #include "database/Storage.h"
 #include "database/postgres/DatabaseUrl.h"
 #include "link/ExchangeEngine.h"
@@ -95,8 +96,14 @@ public:
     // them: the table files under the root, unless the run chose a server (shell/DatabaseChoice).
     // Everything that reads or writes the tables goes through it.
     database::Storage& storage() { return *storage_; }
-    // The server's storage instead of the files, for the rest of the run; it reads schemas above.
-    void useStorage(std::unique_ptr<database::Storage> storage, database::postgres::DatabaseUrl server);
+    // The run's polling groups, kept with the storage: the installation's Group folder beside the table
+    // files, a table of the server's schema beside a server's storage (so every workstation on it sees the
+    // same groups). Everything that reads or changes the groups goes through it.
+    database::GroupFiles& groupFiles() { return *groupFiles_; }
+    // The server's storage and group files instead of the files, for the rest of the run; the storage
+    // reads schemas above.
+    void useStorage(std::unique_ptr<database::Storage> storage, std::unique_ptr<database::GroupFiles> groups,
+                    database::postgres::DatabaseUrl server);
     // Where the tables are kept: none for the installation's files. What works on the files themselves
     // (the database check, packages, folder synchronisation) is refused while it is a server.
     const std::optional<database::postgres::DatabaseUrl>& serverDatabase() const { return server_; }
@@ -111,6 +118,7 @@ private:
 
     DataRoot root_;
     std::unique_ptr<database::Storage> storage_;
+    std::unique_ptr<database::GroupFiles> groupFiles_;
     std::optional<database::postgres::DatabaseUrl> server_;
     NotifierSwitch notifier_;
     std::unique_ptr<Clock> ownClock_;

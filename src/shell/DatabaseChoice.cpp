@@ -1,6 +1,7 @@
 #include "shell/DatabaseChoice.h"
 
 #include "common/TextFile.h"
+#include "database/postgres/PgGroupFiles.h"
 #include "database/postgres/PgStorage.h"
 #include "shell/AppContext.h"
 
@@ -93,7 +94,16 @@ Error openChosenDatabase(AppContext& ctx, const DatabaseChoice& choice) {
                          .arg(choice.server->toString(), why.detail);
         return why;
     }
-    ctx.useStorage(std::move(storage), *choice.server);
+    // The groups on a connection of their own, so that a group's change never waits on a table's
+    // transaction.
+    auto groups = database::postgres::PgGroupFiles::open(*choice.server, &why);
+    if (!groups) {
+        if (why.ok()) why = {ErrorKind::NoLink, QStringLiteral("cannot connect")};
+        why.detail = QStringLiteral("the polling groups on the server %1 cannot be opened: %2")
+                         .arg(choice.server->toString(), why.detail);
+        return why;
+    }
+    ctx.useStorage(std::move(storage), std::move(groups), *choice.server);
     return {};
 }
 

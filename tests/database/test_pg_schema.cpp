@@ -37,7 +37,8 @@ TEST_F(PgSchema, AnEmptyDatabaseGetsEveryTableAndTheProgramsVersion) {
     EXPECT_EQ(connection->versionFound(), 0);
     EXPECT_EQ(connection->schemaVersion(), latestVersion());
 
-    QSet<QString> expected = {QStringLiteral("claims"), QStringLiteral("schema_version")};
+    QSet<QString> expected = {QStringLiteral("claims"), QStringLiteral("schema_version"),
+                              QStringLiteral("group_files"), QStringLiteral("group_files_revision")};
     for (int k = 0; k < kTableKinds; ++k)
         expected.insert(tableName(static_cast<TableKind>(k)));
     const QStringList tables =

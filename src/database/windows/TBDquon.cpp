@@ -93,6 +93,7 @@ TBDquon::TBDquon(const DataRoot& root, std::unique_ptr<SqliteStorage> ownStorage
       storage_(storage ? *storage : *ownStorage_), schemas_(storage_.schemas()), notifier_(notifier),
       options_(options), model_(root, storage_) {
     setObjectName(QStringLiteral("TBDquon"));
+    if (options_.groups) model_.useGroupFiles(*options_.groups);
     const int lang = options_.language;
     auto* tools = addToolBar(QString());
     tools->setMovable(false);

@@ -37,6 +37,9 @@ public:
         std::function<QString()> openPackage;
         // "Проверка БД" works on the table files: off for a database kept on a server.
         bool tableFiles = true;
+        // The run's polling groups, from which an erased point's member lines go; none: root's Group
+        // folder. Must outlive the window.
+        GroupFiles* groups = nullptr;
     };
     // The tables through storage, which must outlive the window; root holds the files beside them.
     TBDquon(const DataRoot& root, Storage& storage, Notifier& notifier, Options options,

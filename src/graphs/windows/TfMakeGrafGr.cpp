@@ -31,7 +31,7 @@ TfMakeGrafGr::TfMakeGrafGr(Input input, Notifier& notifier, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     group_ = new QComboBox(this);
     group_->setEditable(true);
-    for (const polling::GroupEntry& e : polling::loadGroupList(in_.root))
+    for (const polling::GroupEntry& e : polling::loadGroupList(groupFiles()))
         group_->addItem(e.name.trimmed());
     layout->addWidget(group_);
 
@@ -152,7 +152,7 @@ bool TfMakeGrafGr::view() {
     request.from = begin();
     request.to = end();
     request.caller = polling::SummaryCaller::Graph;
-    polling::TfGroupSummary summary(in_.root, *in_.storage, notifier_, in_.language, this);
+    polling::TfGroupSummary summary(in_.root, groupFiles(), *in_.storage, notifier_, in_.language, this);
     const QString refused = summary.open(request);
     if (!refused.isEmpty()) {
         notifier_.message(MessageKind::Error, refused);

@@ -3,6 +3,7 @@
 // "Просмотр" runs the group summary window for the group and the period and, once it hands its tables
 // on, opens the graph window over the interval table. The period is shared with the corrector graph
 // dialog (Current\graph.000).
+#include "database/GroupFiles.h"
 #include "common/Notifier.h"
 #include "database/Storage.h"
 #include "graphs/GraphPicture.h"
@@ -28,6 +29,7 @@ public:
     struct Input {
         DataRoot root;
         database::Storage* storage = nullptr; // the run's; without it there is no database to draw from
+        const database::GroupFiles* groups = nullptr; // the run's polling groups; none: root's Group folder
         int language = 2;
         QString groupName; // preset (the database window's or the report window's group)
         // Run the summary window and the graph window (modal by default); tests drive them instead.
@@ -55,6 +57,9 @@ protected:
 
 private:
     Input in_;
+    // The groups when the input names none: the installation's Group folder.
+    database::FolderGroupFiles folderGroups_{in_.root};
+    const database::GroupFiles& groupFiles() const { return in_.groups ? *in_.groups : folderGroups_; }
     Notifier& notifier_;
     QComboBox* group_;
     PeriodFields period() const;

@@ -55,7 +55,8 @@ GroupListingResult runGroupStatListing(const GroupListingRequest& r, Notifier& n
     request.to = days.to;
     request.caller = SummaryCaller::Report;
     request.memberTables = r.matrix;
-    TfGroupSummary window(r.root, *storage, notifier, r.languageIndex, parent);
+    const database::FolderGroupFiles folder(r.root);
+    TfGroupSummary window(r.root, r.groups ? *r.groups : folder, *storage, notifier, r.languageIndex, parent);
     if (const QString refused = window.open(request); !refused.isEmpty()) {
         notifier.message(MessageKind::Error, refused);
         return {};
@@ -98,8 +99,9 @@ GroupListingResult runGroupAlarmTable(const GroupListingRequest& r, Notifier& no
     else
         mask.exec();
     if (mask.result() != QDialog::Accepted) return {};
-    const GroupAlarmTable table = groupAlarmTable(r.root, *storage, notifier, r.languageIndex, r.groupName,
-                                                  from, to, loadAlarmMask(r.root));
+    const database::FolderGroupFiles folder(r.root);
+    const GroupAlarmTable table = groupAlarmTable(r.root, r.groups ? *r.groups : folder, *storage, notifier,
+                                                  r.languageIndex, r.groupName, from, to, loadAlarmMask(r.root));
     if (!table.refused.isEmpty()) {
         notifier.message(MessageKind::Error, table.refused);
         return {};

@@ -2,6 +2,7 @@
 // The report window's statistical listings of a group: hourly and daily through the group summary
 // window and the group listing forms, the alarm archive in table form through the situation mask window
 // and the group alarm table. The lines go into the report's work file, the CSV lines into its CSV file.
+#include "database/GroupFiles.h"
 #include "polling/GroupReport.h"
 
 #include <functional>
@@ -16,6 +17,7 @@ class TfMaskNhs;
 struct GroupListingRequest {
     DataRoot root;
     database::Storage* storage = nullptr; // the run's: the members' records
+    const database::GroupFiles* groups = nullptr; // the run's groups; none: root's Group folder
     int languageIndex = 1;
     QString groupName;
     reports::ListingArchive archive = reports::ListingArchive::Daily;

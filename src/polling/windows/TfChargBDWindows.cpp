@@ -42,7 +42,7 @@ TfGroupList* TfChargBD::openMemberList(int groupIndex) {
     memberList_->showLastRecords = [this](const QString& identifier) { openLastRecords(identifier); };
     memberList_->showPointMenu = [this](const QPoint& at) { showPointMenu(at); };
     memberList_->open();
-    memberList_->showGroup(storage, loadGroup(root_, run_.groups().at(index).file));
+    memberList_->showGroup(storage, loadGroup(run_.groupFiles(), run_.groups().at(index).file));
     return memberList_;
 }
 

@@ -15,7 +15,7 @@ TfGroupStart::TfGroupStart(PollingRun& run, const DataRoot& root, Notifier& noti
     setObjectName(QStringLiteral("TfGroupStart"));
     setWindowTitle(QStringLiteral("Опрос группы корректоров"));
     if (groupIndex_ >= 0 && groupIndex_ < run_.groups().size())
-        choice_ = groupStartChoice(root, run_.groups().at(groupIndex_), run_.pointLines());
+        choice_ = groupStartChoice(run_.groupFiles(), root, run_.groups().at(groupIndex_), run_.pointLines());
 
     auto* layout = new QVBoxLayout(this);
     members_ = new QListWidget(this);

@@ -44,7 +44,14 @@ void fill(QTableWidget* t, const QList<QStringList>& rows) {
 
 TfGroupSummary::TfGroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                int languageIndex, QWidget* parent)
-    : QDialog(parent), root_(root), summary_(root, storage, notifier, languageIndex) {
+    : TfGroupSummary(root, GroupSummary(root, storage, notifier, languageIndex), parent) {}
+
+TfGroupSummary::TfGroupSummary(const DataRoot& root, const database::GroupFiles& groups,
+                               database::Storage& storage, Notifier& notifier, int languageIndex, QWidget* parent)
+    : TfGroupSummary(root, GroupSummary(root, groups, storage, notifier, languageIndex), parent) {}
+
+TfGroupSummary::TfGroupSummary(const DataRoot& root, GroupSummary summary, QWidget* parent)
+    : QDialog(parent), root_(root), summary_(std::move(summary)) {
     setObjectName(QStringLiteral("TfGroupSummary"));
     auto* layout = new QVBoxLayout(this);
 

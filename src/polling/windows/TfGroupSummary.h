@@ -4,6 +4,7 @@
 // member totals fill in, and the first ten members' tables on numbered tabs when they are asked for. The
 // report's caller chooses the form of its listing here. "ПРОДОЛЖИТЬ" (shown once every member is taken)
 // hands the tables on; "ОТМЕНА" stops after the step in hand.
+#include "database/GroupFiles.h"
 #include "polling/GroupReport.h"
 #include "polling/GroupSummary.h"
 
@@ -26,6 +27,9 @@ class TfGroupSummary final : public QDialog {
 public:
     TfGroupSummary(const DataRoot& root, database::Storage& storage, Notifier& notifier, int languageIndex,
                    QWidget* parent = nullptr);
+    // The group looked for in groups (the run's) instead of root's Group folder.
+    TfGroupSummary(const DataRoot& root, const database::GroupFiles& groups, database::Storage& storage,
+                   Notifier& notifier, int languageIndex, QWidget* parent = nullptr);
 
     // Checks the request and lays the tables out; empty when the selection may start, else the refusal
     // (the window is then not to be shown).
@@ -55,6 +59,7 @@ public:
     int stepIntervalMs = 50;
 
 private:
+    TfGroupSummary(const DataRoot& root, GroupSummary summary, QWidget* parent);
     void tick();
     void showTables();
     void showChoices();

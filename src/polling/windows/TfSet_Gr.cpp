@@ -38,7 +38,7 @@ TfSet_Gr::TfSet_Gr(PollingRun& run, const DataRoot& root, Notifier& notifier, in
     : QDialog(parent), run_(run), root_(root), notifier_(notifier), language_(languageIndex), file_(file) {
     setObjectName(QStringLiteral("TfSet_Gr"));
     setWindowTitle(QStringLiteral("Конфигуратор параметров группового опроса"));
-    const Group group = file_.isEmpty() ? Group{} : loadGroup(root_, file_);
+    const Group group = file_.isEmpty() ? Group{} : loadGroup(run_.groupFiles(), file_);
     originalName_ = group.name;
 
     auto* layout = new QVBoxLayout(this);
@@ -182,7 +182,7 @@ bool TfSet_Gr::save() {
     for (int i = 0; i < lines.size(); ++i)
         request.group.members.append({checks.value(i), lines.at(i)});
     const GroupSaveResult r =
-        saveGroup(root_, request, language_, run_.now(),
+        saveGroup(run_.groupFiles(), request, language_, run_.now(),
                   [this](const QString& question) { return notifier_.confirm(question); });
     if (!r.error.isEmpty()) {
         notifier_.message(MessageKind::Error, r.error);
@@ -202,7 +202,7 @@ bool TfSet_Gr::save() {
 bool TfSet_Gr::removeGroup() {
     if (file_.isEmpty()) return false;
     if (!notifier_.confirm(QStringLiteral("Удалить?"))) return false;
-    if (const QString error = deleteGroup(root_, file_, language_); !error.isEmpty()) {
+    if (const QString error = deleteGroup(run_.groupFiles(), file_, language_); !error.isEmpty()) {
         notifier_.message(MessageKind::Error, error);
         return false;
     }

@@ -166,7 +166,7 @@ TPrint_ku::TPrint_ku(Input input, Notifier& notifier, QWidget* parent)
     objectGroup_ = radio(QStringLiteral("Группа"), objectBox, objectLayout);
     objectGas_ = radio(QStringLiteral("Газ"), objectBox, objectLayout);
     groupName_ = new QComboBox(objectBox);
-    for (const polling::GroupEntry& g : polling::loadGroupList(in_.root))
+    for (const polling::GroupEntry& g : polling::loadGroupList(groupFiles()))
         groupName_->addItem(g.name.trimmed());
     objectLayout->addWidget(groupName_);
     protocolLayout->addWidget(objectBox);
@@ -516,6 +516,8 @@ bool TPrint_ku::buildProtocol(QStringList& lines) {
     wait.runModal([&](const std::function<bool()>& stop) {
         pollWith.stop = stop;
         listWith.stop = stop;
+        pollWith.groups = &groupFiles();
+        listWith.groups = &groupFiles();
         text = poll ? polling::pollProtocol(in_.root, service_.storage(), pollWith)
                     : polling::pointList(in_.root, service_.storage(), listWith);
     });
@@ -547,6 +549,7 @@ bool TPrint_ku::buildGroupListing(QStringList& lines) {
     polling::GroupListingRequest r;
     r.root = in_.root;
     r.storage = &service_.storage();
+    r.groups = in_.groups;
     r.languageIndex = in_.language;
     r.groupName = groupName_->currentText();
     r.archive = listingArchive();
@@ -598,8 +601,8 @@ bool TPrint_ku::buildMembersListing(const polling::GroupListingRequest& r, QStri
     Notifier& fromWorker = wait.run().ownerNotifier(notifier_);
     polling::GroupMembersListing built;
     wait.runModal([&](const std::function<bool()>& stop) {
-        built = polling::groupMembersListing(in_.root, service_.storage(), fromWorker, in_.language,
-                                             r.groupName, l, r.now, stop);
+        built = polling::groupMembersListing(in_.root, groupFiles(), service_.storage(), fromWorker,
+                                             in_.language, r.groupName, l, r.now, stop);
     });
     if (built.stopped) return false;
     if (!built.listing.error.isEmpty()) {

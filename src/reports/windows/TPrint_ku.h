@@ -2,6 +2,7 @@
 // "ОТЧЕТ": the report window. The user chooses the period and what goes in, the report is written line
 // by line into the work file RepDay, shown in a read-only viewer (right button: save as text), cut into
 // pages with the page settings and printed — or written as a PDF file where no printer is installed.
+#include "database/GroupFiles.h"
 #include "common/Notifier.h"
 #include "polling/PollingProtocols.h"
 #include "reports/CommercialReport.h"
@@ -48,6 +49,8 @@ public:
         // The run's storage of the database: the points, the records, the polling protocol and lists. A
         // window opened without it (only the tables just read) has no database to choose from.
         database::Storage* storage = nullptr;
+        // The run's polling groups ("Группа"); none: the Group folder of root.
+        const database::GroupFiles* groups = nullptr;
         // The records: the database's or the tables just read.
         std::function<std::unique_ptr<ReportSource>()> source;
         // The corrector window just read: what "Пр.пар" prints when the database is not the source.
@@ -140,6 +143,9 @@ private:
     void showDatabaseChoices();
 
     Input in_;
+    // The groups when the input names none: the installation's Group folder.
+    database::FolderGroupFiles folderGroups_{in_.root};
+    const database::GroupFiles& groupFiles() const { return in_.groups ? *in_.groups : folderGroups_; }
     // What stands for the database when the window was given none: layouts that never loaded, so a
     // search finds nothing and a lookup fails instead of reading tables of some other installation.
     database::Schemas noLayouts_;

@@ -512,6 +512,7 @@ void TMenuCorr::openCorrectorWindow() {
                 input.header = reports::headerFromPoint(point, ctx_.volumeDecimals);
                 input.identifier = point.identifier;
                 input.storage = &ctx_.storage(); // "Перечень" and "Опрос"
+                input.groups = &ctx_.groupFiles();
                 input.source = [service = reports::ReportService(ctx_.root(), ctx_.storage()),
                                 id = point.identifier] { return service.storedSource(id); };
                 input.openPointGraph = [openPointGraph](const QString& identifier, QWidget* parent) {
@@ -521,6 +522,7 @@ void TMenuCorr::openCorrectorWindow() {
                     graphs::TfMakeGrafGr::Input graph;
                     graph.root = ctx_.root();
                     graph.storage = &ctx_.storage();
+                    graph.groups = &ctx_.groupFiles();
                     graph.language = ctx_.languageIndex();
                     graph.groupName = group;
                     graphs::TfMakeGrafGr dialog(std::move(graph), ctx_.notifier(), parent);
@@ -548,6 +550,7 @@ void TMenuCorr::openCorrectorWindow() {
                                                              : graphs::GraphArchive::Hourly;
                 openPointGraph(point.identifier, archive, tables.get());
             };
+            options.groups = &ctx_.groupFiles();
             tables = std::make_unique<database::TBDquon>(ctx_.root(), ctx_.storage(), ctx_.notifier(),
                                                          options, &window);
             tables->setWindowFlag(Qt::Window);
@@ -594,6 +597,7 @@ void TMenuCorr::openCorrectorWindow() {
         input.header = reports::headerFromCorrector(session.model().reading(), ctx_.languageIndex());
         input.corrector = &session.model().reading(); // "Пр.пар" prints the parameters in the window
         input.storage = &ctx_.storage();
+        input.groups = &ctx_.groupFiles();
         const reports::ReportHeader header = input.header;
         input.source = [&session, &archivesRead, header] {
             return std::make_unique<reports::ArchiveTableSource>(session.model().archives(), archivesRead,

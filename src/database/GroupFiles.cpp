@@ -1,0 +1,93 @@
+#include "database/GroupFiles.h"
+
+#include "common/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tarn::database {
+
+namespace {
+
+// Group files are a few hundred bytes; anything near this is not one.
+constexpr qint64 kLargestGroupFile = 16 * 1024 * 1024;
+
+// Written whole beside the file and renamed over it; an existing file is copied first, so that an
+// interrupted write leaves the copy for the user.
+bool rewriteWithBackup(const QString& path, const QByteArray& bytes) {
+    const QString backup = path + QStringLiteral(".bak");
+    const bool hadFile = QFile::exists(path);
+    if (hadFile) {
+        QFile::remove(backup);
+        if (!QFile::copy(path, backup)) return false;
+    }
+    if (!writeFileAtomically(path, bytes)) return false;
+    if (hadFile) QFile::remove(backup);
+    return true;
+}
+
+} // namespace
+
+std::optional<QByteArray> FolderGroupFiles::read(const QString& name, Error& error) const {
+    error = {};
+    const QString path = location(name);
+    // A name that is no plain file name has no file to open; Qt would warn about an empty path.
+    if (path.isEmpty()) {
+        error = {ErrorKind::Invalid, QStringLiteral("no group file name: ") + name};
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = {QFileInfo::exists(path) ? ErrorKind::Io : ErrorKind::NotFound,
+                 path + QStringLiteral(": ") + file.errorString()};
+        return std::nullopt;
+    }
+    if (file.size() > kLargestGroupFile) {
+        error = {ErrorKind::Invalid, path + QStringLiteral(": larger than %1 bytes").arg(kLargestGroupFile)};
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+bool FolderGroupFiles::exists(const QString& name) const {
+    const QString path = location(name);
+    return !path.isEmpty() && QFile::exists(path);
+}
+
+Error FolderGroupFiles::change(const QList<GroupFileChange>& changes, QString* failedName) {
+    for (const GroupFileChange& c : changes) {
+        const QString path = location(c.name);
+        Error failed;
+        if (c.bytes) {
+            if (path.isEmpty() || !rewriteWithBackup(path, *c.bytes))
+                failed = {ErrorKind::Io, QString()};
+        } else if (!path.isEmpty() && QFile::exists(path) && !QFile::remove(path)) {
+            failed = {ErrorKind::Io, QString()};
+        }
+        if (failed.failed()) {
+            if (failedName) *failedName = c.name;
+            return failed;
+        }
+    }
+    return {};
+}
+
+QString FolderGroupFiles::location(const QString& name) const {
+    return root_.file(folder::Group, name);
+}
+
+QList<QString> FolderGroupFiles::names(Error& error) const {
+    error = {};
+    const QDir dir(root_.dir(folder::Group));
+    if (!dir.exists()) return {};
+    QList<QString> out;
+    // The stop files of group runs and the copies of an interrupted rewrite are no group files.
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name))
+        if (!name.endsWith(QStringLiteral(".err"), Qt::CaseInsensitive) &&
+            !name.endsWith(QStringLiteral(".bak"), Qt::CaseInsensitive))
+            out.append(name);
+    return out;
+}
+
+} // namespace tarn::database
