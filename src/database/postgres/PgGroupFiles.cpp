@@ -107,9 +107,10 @@ Error PgGroupFiles::change(const QList<GroupFileChange>& changes, QString* faile
         for (const GroupFileChange& c : changes) {
             QSqlQuery q(db);
             if (c.bytes) {
-                q.prepare(QStringLiteral("INSERT INTO group_files (name, bytes) VALUES (?, ?) "
+                q.prepare(QStringLiteral("INSERT INTO group_files (name, bytes) VALUES (?, coalesce(?, ''::bytea)) "
                                          "ON CONFLICT (name) DO UPDATE SET bytes = EXCLUDED.bytes"));
                 q.addBindValue(c.name);
+                // An empty file is bound as NULL by the driver; the coalesce keeps it an empty one.
                 q.addBindValue(*c.bytes);
             } else {
                 q.prepare(QStringLiteral("DELETE FROM group_files WHERE name = ?"));
