@@ -5,6 +5,7 @@
 #include "support/CliJson.h"
 #include "support/SimProcess.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -123,4 +124,113 @@ TEST_F(CliPostgres, AReadingStoredOnTheServerReadsBackAsOnTheFilesAndOnAnotherWo
     r = cli(there + QStringList{QStringLiteral("db"), QStringLiteral("check")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains("works on the installation's database files")) << r.err.toStdString();
+}
+
+namespace {
+
+QJsonArray groupsIn(const Result& r) {
+    return r.json()[QStringLiteral("groups")].toArray();
+}
+
+// The bytes of a group file kept in the schema, read on the test's own connection.
+QByteArray serverGroupFile(const QSqlDatabase& admin, const QString& schema, const QString& name) {
+    QSqlQuery q(admin);
+    q.prepare(QStringLiteral("SELECT bytes FROM ") + database::postgres::quotedIdentifier(schema) +
+              QStringLiteral(".group_files WHERE name = ?"));
+    q.addBindValue(name);
+    EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    return q.next() ? q.value(0).toByteArray() : QByteArray();
+}
+
+} // namespace
+
+// Two workstations on one server: a group saved with tarn-cli at one is listed, scheduled and shown at
+// the other, and deleted at the other it is gone at the first. An installation on its files keeps its
+// group files in its Group folder as it always has, and the server keeps the same bytes.
+TEST_F(CliPostgres, GroupsAreSharedByTheWorkstationsOnOneServer) {
+    test::TempHome home;
+    test::SimProcess sim;
+    ASSERT_TRUE(startSim(sim, home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+        "archive": {"start": "01.03.2024 00:00", "hours": 2, "flow": 10}})"));
+    const QString h = home.root().root();
+    const QString prt = home.path(folder::Report, QStringLiteral("reading.old.prt"));
+    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--archives"),
+                    QStringLiteral("hourly"), QStringLiteral("--until-empty"), QStringLiteral("--save-prt"), prt});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QString saved = home.path(folder::Report, QStringLiteral("reading.prt"));
+
+    const database::postgres::DatabaseUrl schema = freshSchema();
+    const QString url = schema.toString();
+    const QStringList onFiles{QStringLiteral("--home"), h};
+    const QStringList onServer{QStringLiteral("--home"), h, QStringLiteral("--database"), url};
+    test::TempHome other;
+    const QStringList there{QStringLiteral("--home"), other.root().root()};
+    ASSERT_EQ(cli(there + QStringList{QStringLiteral("init")}).code, 0);
+    ASSERT_EQ(cli(there + QStringList{QStringLiteral("db"), QStringLiteral("use"), url}).code, 0);
+
+    const QStringList save{QStringLiteral("--json"),   QStringLiteral("group"),
+                           QStringLiteral("save"),     QStringLiteral("Котельні"),
+                           QStringLiteral("--points"), QStringLiteral("t01234"),
+                           QStringLiteral("--schedule"), QStringLiteral("06:00-18:00-06:00")};
+    for (const QStringList& where : {onFiles, onServer}) {
+        r = cli(where + QStringList{QStringLiteral("file"), QStringLiteral("store"), saved});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        r = cli(where + save);
+        ASSERT_EQ(r.code, 0) << where.join(' ').toStdString() << ": " << r.err.toStdString();
+    }
+    const QString fileOnFiles = groupsIn(cli(onFiles + QStringList{QStringLiteral("--json"), QStringLiteral("group"),
+                                                                   QStringLiteral("list")}))
+                                    .at(0)[QStringLiteral("file")]
+                                    .toString();
+    const QString fileOnServer = r.json()[QStringLiteral("file")].toString();
+    ASSERT_FALSE(fileOnFiles.isEmpty());
+    ASSERT_FALSE(fileOnServer.isEmpty());
+
+    // The files installation's list, read with the test's own Windows-1251 reader: mark, file, the name
+    // padded to 20, CR LF.
+    const QByteArray listFile = home.read(folder::Group, QStringLiteral("name_G.000"));
+    EXPECT_EQ(test::fromCp1251(listFile),
+              QStringLiteral("0/") + fileOnFiles + QStringLiteral("/Котельні            \r\n"));
+    // The server keeps the same bytes under its own file name, and the group's file byte for byte.
+    const QByteArray listOnServer = serverGroupFile(admin(), schema.schema, QStringLiteral("name_G.000"));
+    EXPECT_EQ(QString::fromLatin1(listOnServer).replace(fileOnServer, fileOnFiles).toLatin1(), listFile);
+    const QByteArray groupFile = home.read(folder::Group, fileOnFiles);
+    EXPECT_TRUE(test::fromCp1251(groupFile).startsWith(
+        QStringLiteral("0*Котельні            \r\n1*06:00-18:00-06:00\r\n2*0110000000\r\n3*1")))
+        << test::fromCp1251(groupFile).toStdString();
+    EXPECT_EQ(serverGroupFile(admin(), schema.schema, fileOnServer), groupFile);
+
+    // The other workstation lists it, shows it, and polls it by the day's schedule: 06:00, 12:00.
+    r = cli(there + QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("list")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    ASSERT_EQ(groupsIn(r).size(), 1);
+    EXPECT_EQ(groupsIn(r).at(0)[QStringLiteral("name")].toString(), QStringLiteral("Котельні"));
+    EXPECT_EQ(groupsIn(r).at(0)[QStringLiteral("points")].toArray().at(0).toString(), QStringLiteral("t01234"));
+    r = cli(there + QStringList{QStringLiteral("--json"), QStringLiteral("schedule"), QStringLiteral("--at"),
+                                QStringLiteral("11:00")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    QStringList rows;
+    for (const QJsonValue& row : r.json()[QStringLiteral("rows")].toArray())
+        rows.append(row[QStringLiteral("group")].toString() + QLatin1Char(' ') + row[QStringLiteral("begin")].toString());
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("Котельні 06:00"), QStringLiteral("Котельні 12:00")}));
+    EXPECT_EQ(r.json()[QStringLiteral("due")].toInt(), 1);
+    r = cli(there + QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("members"),
+                                QStringLiteral("Котельні")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json()[QStringLiteral("members")].toArray().at(0)[QStringLiteral("identifier")].toString(),
+              QStringLiteral("t01234"));
+    // Nothing of it went into either workstation's folder.
+    EXPECT_FALSE(other.exists(folder::Group, QStringLiteral("name_G.000")));
+    EXPECT_FALSE(home.exists(folder::Group, fileOnServer));
+
+    // Deleted at the other workstation, gone at the first; the files installation keeps its own.
+    ASSERT_EQ(cli(there + QStringList{QStringLiteral("group"), QStringLiteral("delete"), QStringLiteral("Котельні")})
+                  .code,
+              0);
+    r = cli(onServer + QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("list")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(groupsIn(r).isEmpty());
+    EXPECT_TRUE(serverGroupFile(admin(), schema.schema, fileOnServer).isEmpty());
+    EXPECT_EQ(home.read(folder::Group, QStringLiteral("name_G.000")), listFile);
+    EXPECT_EQ(home.read(folder::Group, fileOnFiles), groupFile);
 }
