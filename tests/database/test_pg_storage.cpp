@@ -256,3 +256,74 @@ TEST_F(PgStorageTest, ALostConnectionIsNoLink) {
     ASSERT_TRUE(again) << why.detail.toStdString();
     EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")), QStringList{QStringLiteral("1")});
 }
+
+TEST_F(PgStorageTest, ATransactionsRowsReachTheServerTogetherAndAllOrNone) {
+    Error why;
+    auto table = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+    ASSERT_TRUE(table) << why.detail.toStdString();
+    const QList<int> positions{
+        table->position(QStringLiteral("hIdentif")), table->position(QStringLiteral("hNumWrCor")),
+        table->position(QStringLiteral("hDT_Corr")), table->position(QStringLiteral("hVwrk"))};
+    const QDateTime t0(QDate(2025, 1, 1), QTime(1, 0));
+    auto hour = [&](int n, const QVariant& volume = {}) -> QVariantList {
+        return {kPoint, n, storedTimestamp(t0.addSecs(3600LL * n)), volume.isValid() ? volume : QVariant(n)};
+    };
+    // More rows than one statement carries, a record repeated within them, and rows naming other fields
+    // between them.
+    constexpr int kRows = 1234;
+    ASSERT_TRUE(table->transaction());
+    for (int n = 0; n < kRows; ++n) {
+        ASSERT_TRUE(table->appendAt(positions, hour(n))) << table->lastError().toStdString();
+        if (n == 700) {
+            ASSERT_TRUE(table->appendAt(positions, hour(699, 99999)));
+        }
+        if (n == 900) {
+            ASSERT_TRUE(table->append(hourlyRow(5000, t0.addYears(1), 0.5)));
+        }
+    }
+    // What the transaction wrote is there for whoever reads inside it, and for nobody else before the
+    // commit.
+    EXPECT_EQ(table->select().size(), kRows + 1);
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM hourly WHERE hidentif <> '0'")),
+              QStringList{QStringLiteral("0")});
+    ASSERT_TRUE(table->appendAt(positions, hour(kRows)));
+    ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
+
+    // Every record once, the first of a repeated one kept, numbers in the order of appending.
+    const auto rows = table->trySelect();
+    ASSERT_TRUE(rows);
+    const QStringList numbers = column(*table, *rows, QStringLiteral("hNumWrCor"));
+    QStringList expected;
+    for (int n = 0; n <= 900; ++n)
+        expected.append(QString::number(n));
+    expected.append(QStringLiteral("5000"));
+    for (int n = 901; n <= kRows; ++n)
+        expected.append(QString::number(n));
+    EXPECT_EQ(numbers, expected);
+    EXPECT_EQ(
+        serverRows(QStringLiteral("SELECT hvwrk FROM hourly WHERE point = ? AND hnumwrcor = 699"), {kPoint}),
+        QStringList{QStringLiteral("699")});
+
+    // A row the server refuses, after a statement's worth of good ones has gone: the commit fails, says
+    // why, and nothing of the transaction stays.
+    ASSERT_TRUE(table->transaction());
+    for (int n = 0; n < 600; ++n)
+        ASSERT_TRUE(table->appendAt(positions, hour(10000 + n)));
+    // Refused at once or at the commit: either way the transaction keeps nothing and says why.
+    const bool appended = table->appendAt(positions, hour(20000, QStringLiteral("not a number")));
+    EXPECT_FALSE(appended && table->commit());
+    if (!appended) table->rollback();
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::Io) << table->lastError().toStdString();
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM hourly WHERE hidentif <> '0'")),
+              QStringList{QString::number(kRows + 2)});
+
+    // Rolled back, the waiting rows are gone too; the table takes the next transaction as before.
+    ASSERT_TRUE(table->transaction());
+    ASSERT_TRUE(table->appendAt(positions, hour(30000)));
+    table->rollback();
+    ASSERT_TRUE(table->transaction());
+    ASSERT_TRUE(table->appendAt(positions, hour(30001)));
+    ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT hnumwrcor FROM hourly WHERE hnumwrcor >= 10000 ORDER BY 1")),
+              QStringList{QStringLiteral("30001")});
+}

@@ -5,6 +5,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace tarn::database::postgres {
 
@@ -82,6 +84,18 @@ bool isRecordKind(const QList<FieldSpec>& fields) {
     for (const FieldSpec& f : fields)
         if (f.name.mid(1) == QLatin1String("NumWrCor")) return true;
     return false;
+}
+
+// How many rows one INSERT carries. Each statement is a round trip to the server and a plan there, so
+// a transaction's rows go in a few statements of many rows rather than one each; the bound values of
+// one statement stay well below what the server takes (65535), and one statement's text (the driver
+// sends the values inside it) stays a few hundred kilobytes.
+constexpr int kRowsPerInsert = 500;
+constexpr int kValuesPerInsert = 16000;
+
+int rowsPerInsert(qsizetype columns) {
+    return static_cast<int>(
+        std::clamp<qsizetype>(kValuesPerInsert / std::max<qsizetype>(1, columns), 1, kRowsPerInsert));
 }
 
 bool isWordChar(QChar c) {
@@ -192,6 +206,7 @@ public:
     }
 
     std::optional<QSqlQuery> listing() const override {
+        if (!flushPending()) return std::nullopt;
         QSqlQuery query(database());
         query.setForwardOnly(true);
         if (!prepared(query, selection({}, {}))) return std::nullopt;
@@ -219,10 +234,65 @@ public:
             .value_or(QList<QVariantList>());
     }
 
-    bool append(const QVariantMap& values) override { return insert(values, recordKind_); }
+    bool append(const QVariantMap& values) override {
+        QList<int> positions;
+        QVariantList ordered;
+        positions.reserve(values.size());
+        ordered.reserve(values.size());
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+            const int p = position(it.key());
+            if (p < 0) {
+                failure_ = {ErrorKind::Invalid,
+                            QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
+                return false;
+            }
+            positions.append(p);
+            ordered.append(it.value());
+        }
+        return appendAt(positions, ordered);
+    }
+
+    // Outside a transaction the row is written at once. Inside one, the rows wait and go to the server
+    // many in one statement when the transaction commits, when rows naming other fields come, when
+    // enough have gathered, or before anything reads or changes the table: the transaction writes all
+    // of them or none either way, and what the table gives back inside it includes them. A row the
+    // server refuses then fails the statement that carries it, and with it the commit.
+    bool appendAt(const QList<int>& positions, const QVariantList& values) override {
+        for (int p : positions)
+            if (p < 0 || p >= fields_.size()) {
+                failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
+                return false;
+            }
+        QVariantList row;
+        row.reserve(positions.size() + 1);
+        if (!scope_.column.isEmpty()) row.append(scope_.value);
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            row.append(fitted(positions.at(i), values.value(i)));
+        if (!inTransaction_) return insertRows(positions, {row});
+        if (!pending_.isEmpty() && positions != pendingPositions_ && !flushPending()) return false;
+        pendingPositions_ = positions;
+        pending_.append(std::move(row));
+        return pending_.size() < rowsPerInsert(positions.size() + 1) || flushPending();
+    }
 
     // The seed record, once: a second program making the same table at the same moment adds none.
-    bool appendSeed(const QVariantMap& seed) { return insert(seed, true); }
+    bool appendSeed(const QVariantMap& seed) {
+        QList<int> positions;
+        QVariantList values;
+        for (auto it = seed.constBegin(); it != seed.constEnd(); ++it) {
+            positions.append(position(it.key()));
+            values.append(it.value());
+        }
+        if (positions.contains(-1)) {
+            failure_ = {ErrorKind::Invalid, QStringLiteral("a seed field is missing in ") + table_};
+            return false;
+        }
+        QVariantList row;
+        if (!scope_.column.isEmpty()) row.append(scope_.value);
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            row.append(fitted(positions.at(i), values.at(i)));
+        return insertRows(positions, {row}, true);
+    }
 
     bool update(const QString& keyField, const QVariant& key, const QString& field,
                 const QVariant& value) override {
@@ -232,6 +302,7 @@ public:
             failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
             return false;
         }
+        if (!flushPending()) return false;
         QSqlQuery q(database());
         if (!prepared(q, QStringLiteral("UPDATE ") + table_ + QStringLiteral(" SET ") +
                              columnName(fields_.at(p).name) + QStringLiteral(" = ?") +
@@ -252,6 +323,7 @@ public:
                         QStringLiteral("no field ") + keyField + QStringLiteral(" in ") + table_};
             return false;
         }
+        if (!flushPending()) return false;
         QSqlQuery q(database());
         if (!prepared(q, QStringLiteral("DELETE FROM ") + table_ +
                              joinedWhere(
@@ -265,7 +337,11 @@ public:
 
     bool transaction() override {
         QSqlDatabase db = database();
-        if (db.transaction()) return true;
+        if (db.transaction()) {
+            inTransaction_ = true;
+            pending_.clear();
+            return true;
+        }
         failure_ = db.isOpen()
                        ? pgError(db.lastError())
                        : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
@@ -273,13 +349,25 @@ public:
     }
     bool commit() override {
         QSqlDatabase db = database();
+        if (!flushPending()) {
+            // A refused row leaves the server's transaction failed: nothing of it is kept.
+            const Error why = failure_;
+            rollback();
+            failure_ = why;
+            return false;
+        }
+        inTransaction_ = false;
         if (db.commit()) return true;
         failure_ = db.isOpen()
                        ? pgError(db.lastError())
                        : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
         return false;
     }
-    void rollback() override { database().rollback(); }
+    void rollback() override {
+        pending_.clear();
+        inTransaction_ = false;
+        database().rollback();
+    }
 
     const Error& lastFailure() const override { return failure_; }
     std::optional<QList<QVariantList>> trySelectFields(const QStringList& fields, const QString& condition,
@@ -309,6 +397,7 @@ private:
 
     std::optional<QList<QVariantList>> run(const QString& condition, const QVariantList& values,
                                            const QString& order) const {
+        if (!flushPending()) return std::nullopt;
         QSqlQuery q(database());
         q.setForwardOnly(true);
         if (!prepared(q, selection(condition, order))) return std::nullopt;
@@ -343,7 +432,7 @@ private:
         return false;
     }
 
-    bool executed(QSqlQuery& q) {
+    bool executed(QSqlQuery& q) const {
         if (q.exec()) return true;
         failure_ = statementError(q, database());
         return false;
@@ -363,36 +452,63 @@ private:
         return empty ? QVariant() : stored;
     }
 
-    bool insert(const QVariantMap& values, bool onceOnly) {
-        QStringList columns;
-        QVariantList bound;
-        if (!scope_.column.isEmpty()) {
-            columns.append(scope_.column);
-            bound.append(scope_.value);
-        }
-        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
-            const int p = position(it.key());
-            if (p < 0) {
-                failure_ = {ErrorKind::Invalid,
-                            QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
-                return false;
-            }
-            columns.append(columnName(fields_.at(p).name));
-            bound.append(fitted(p, it.value()));
-        }
-        // A record already stored (the same point, record number and time) is stored once: a second store
-        // of the same reading, by this program or another, adds nothing.
-        QSqlQuery q(database());
-        if (!prepared(q, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
-                             columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                             QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
-                             QLatin1Char(')') +
-                             (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
-            return false;
-        for (const QVariant& v : bound)
-            q.addBindValue(v);
-        return executed(q);
+    // The rows waiting in the transaction, written now.
+    bool flushPending() const {
+        if (pending_.isEmpty()) return true;
+        const QList<QVariantList> rows = std::exchange(pending_, {});
+        return insertRows(pendingPositions_, rows);
     }
+
+    // rows (each the scope's value, when the table has a scope, then the values of the fields at
+    // positions, fitted) in one statement. A record already stored (the same point, record number and
+    // time) is stored once: a second store of the same reading, by this program or another, adds nothing.
+    bool insertRows(const QList<int>& positions, const QList<QVariantList>& rows,
+                    bool onceOnly = false) const {
+        onceOnly = onceOnly || recordKind_;
+        QSqlQuery* q = insertStatement(positions, static_cast<int>(rows.size()), onceOnly);
+        if (!q) return false;
+        int at = 0;
+        for (const QVariantList& row : rows)
+            for (const QVariant& v : row)
+                q->bindValue(at++, v);
+        const bool done = executed(*q);
+        q->finish();
+        return done;
+    }
+
+    // The INSERT of rowCount rows naming the fields at positions, prepared once and kept: preparing is a
+    // round trip of its own. A statement that could not be prepared is not kept.
+    QSqlQuery* insertStatement(const QList<int>& positions, int rowCount, bool onceOnly) const {
+        for (const KeptInsert& kept : inserts_)
+            if (kept.rows == rowCount && kept.onceOnly == onceOnly && kept.positions == positions)
+                return kept.query.get();
+        QStringList columns;
+        if (!scope_.column.isEmpty()) columns.append(scope_.column);
+        for (int p : positions)
+            columns.append(columnName(fields_.at(p).name));
+        const QString marks = QLatin1Char('(') +
+                              QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
+                              QLatin1Char(')');
+        auto query = std::make_unique<QSqlQuery>(database());
+        if (!prepared(*query, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
+                                  columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") +
+                                  QStringList(rowCount, marks).join(QStringLiteral(", ")) +
+                                  (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
+            return nullptr;
+        // The one-row statement and the full batch's are the ones asked for again and again; a
+        // transaction's last, shorter batch is asked for once, so a few are kept and the oldest goes.
+        if (inserts_.size() >= kKeptInserts) inserts_.erase(inserts_.begin());
+        inserts_.push_back({positions, rowCount, onceOnly, std::move(query)});
+        return inserts_.back().query.get();
+    }
+
+    struct KeptInsert {
+        QList<int> positions;
+        int rows = 0;
+        bool onceOnly = false;
+        std::unique_ptr<QSqlQuery> query;
+    };
+    static constexpr std::size_t kKeptInserts = 4;
 
     std::unique_ptr<PgConnection> connection_;
     QString table_;
@@ -402,6 +518,13 @@ private:
     QString selectList_;
     QString seedFilter_;
     mutable Error failure_;
+    bool inTransaction_ = false;
+    // Rows appended in the transaction that the server has not yet had, all naming the same fields.
+    mutable QList<QVariantList> pending_;
+    mutable QList<int> pendingPositions_;
+    // Kept prepared INSERTs; declared after the connection, so they go before it does. Writing the
+    // waiting rows is part of any read of the table, so they are the table's workings, not its state.
+    mutable std::vector<KeptInsert> inserts_;
 };
 
 } // namespace
