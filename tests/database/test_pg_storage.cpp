@@ -307,7 +307,7 @@ TEST_F(PgStorageTest, ATransactionsRowsReachTheServerTogetherAndAllOrNone) {
     // A row the server refuses, after a statement's worth of good ones has gone: the commit fails, says
     // why, and nothing of the transaction stays.
     ASSERT_TRUE(table->transaction());
-    for (int n = 0; n < 600; ++n)
+    for (int n = 0; n < 1100; ++n)
         ASSERT_TRUE(table->appendAt(positions, hour(10000 + n)));
     // Refused at once or at the commit: either way the transaction keeps nothing and says why.
     const bool appended = table->appendAt(positions, hour(20000, QStringLiteral("not a number")));
@@ -316,6 +316,18 @@ TEST_F(PgStorageTest, ATransactionsRowsReachTheServerTogetherAndAllOrNone) {
     EXPECT_EQ(table->lastFailure().kind, ErrorKind::Io) << table->lastError().toStdString();
     EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM hourly WHERE hidentif <> '0'")),
               QStringList{QString::number(kRows + 2)});
+
+    // Any text arrives as it was given: quotes, backslashes, control characters, Cyrillic.
+    const QString awkward = QStringLiteral("a\"b\\c'd\te\u0001 ТАРН {x}");
+    ASSERT_TRUE(table->transaction());
+    QVariantMap row = hourlyRow(40000, t0, 1);
+    row.insert(QStringLiteral("hHelp"), awkward);
+    ASSERT_TRUE(table->append(row));
+    ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
+    const auto stored = table->trySelect(QStringLiteral("\"hNumWrCor\" = ?"), {40000});
+    ASSERT_TRUE(stored && stored->size() == 1);
+    EXPECT_EQ(stored->first().at(table->position(QStringLiteral("hHelp"))).toString(), awkward);
+    ASSERT_TRUE(table->remove(QStringLiteral("hNumWrCor"), 40000));
 
     // Rolled back, the waiting rows are gone too; the table takes the next transaction as before.
     ASSERT_TRUE(table->transaction());

@@ -86,16 +86,51 @@ bool isRecordKind(const QList<FieldSpec>& fields) {
     return false;
 }
 
-// How many rows one INSERT carries. Each statement is a round trip to the server and a plan there, so
-// a transaction's rows go in a few statements of many rows rather than one each; the bound values of
-// one statement stay well below what the server takes (65535), and one statement's text (the driver
-// sends the values inside it) stays a few hundred kilobytes.
-constexpr int kRowsPerInsert = 500;
-constexpr int kValuesPerInsert = 16000;
+// How many rows one INSERT carries. Each statement is a round trip to the server, so a transaction's
+// rows go in a few statements of many rows rather than one each; the rows of one statement, as text,
+// stay a few hundred kilobytes.
+constexpr int kRowsPerInsert = 1000;
 
-int rowsPerInsert(qsizetype columns) {
-    return static_cast<int>(
-        std::clamp<qsizetype>(kValuesPerInsert / std::max<qsizetype>(1, columns), 1, kRowsPerInsert));
+// text as a JSON string: quoted, with the quote, the backslash and the control characters escaped.
+void appendJsonString(QString& out, const QString& text) {
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
+            out += QLatin1Char('\\');
+            out += c;
+        } else if (c.unicode() < 0x20) {
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    out += QLatin1Char('"');
+}
+
+// Rows as one JSON array of objects by column, every value as its text (the column's type reads it on
+// the server, as it reads a bound value) and a value never given as null.
+QString jsonRows(const QStringList& columns, const QList<QVariantList>& rows) {
+    QString out;
+    out.reserve(static_cast<qsizetype>(rows.size()) * columns.size() * 24);
+    out += QLatin1Char('[');
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (r > 0) out += QLatin1Char(',');
+        out += QLatin1Char('{');
+        const QVariantList& row = rows.at(r);
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            if (c > 0) out += QLatin1Char(',');
+            appendJsonString(out, columns.at(c));
+            out += QLatin1Char(':');
+            const QVariant v = row.value(c);
+            if (v.isNull())
+                out += QLatin1String("null");
+            else
+                appendJsonString(out, v.toString());
+        }
+        out += QLatin1Char('}');
+    }
+    out += QLatin1Char(']');
+    return out;
 }
 
 bool isWordChar(QChar c) {
@@ -272,7 +307,7 @@ public:
         if (!pending_.isEmpty() && positions != pendingPositions_ && !flushPending()) return false;
         pendingPositions_ = positions;
         pending_.append(std::move(row));
-        return pending_.size() < rowsPerInsert(positions.size() + 1) || flushPending();
+        return pending_.size() < kRowsPerInsert || flushPending();
     }
 
     // The seed record, once: a second program making the same table at the same moment adds none.
@@ -459,56 +494,53 @@ private:
         return insertRows(pendingPositions_, rows);
     }
 
-    // rows (each the scope's value, when the table has a scope, then the values of the fields at
-    // positions, fitted) in one statement. A record already stored (the same point, record number and
-    // time) is stored once: a second store of the same reading, by this program or another, adds nothing.
-    bool insertRows(const QList<int>& positions, const QList<QVariantList>& rows,
-                    bool onceOnly = false) const {
-        onceOnly = onceOnly || recordKind_;
-        QSqlQuery* q = insertStatement(positions, static_cast<int>(rows.size()), onceOnly);
-        if (!q) return false;
-        int at = 0;
-        for (const QVariantList& row : rows)
-            for (const QVariant& v : row)
-                q->bindValue(at++, v);
-        const bool done = executed(*q);
-        q->finish();
-        return done;
-    }
-
-    // The INSERT of rowCount rows naming the fields at positions, prepared once and kept: preparing is a
-    // round trip of its own. A statement that could not be prepared is not kept.
-    QSqlQuery* insertStatement(const QList<int>& positions, int rowCount, bool onceOnly) const {
-        for (const KeptInsert& kept : inserts_)
-            if (kept.rows == rowCount && kept.onceOnly == onceOnly && kept.positions == positions)
-                return kept.query.get();
-        QStringList columns;
-        if (!scope_.column.isEmpty()) columns.append(scope_.column);
-        for (int p : positions)
-            columns.append(columnName(fields_.at(p).name));
-        const QString marks = QLatin1Char('(') +
-                              QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
-                              QLatin1Char(')');
-        auto query = std::make_unique<QSqlQuery>(database());
-        if (!prepared(*query, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
-                                  columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") +
-                                  QStringList(rowCount, marks).join(QStringLiteral(", ")) +
-                                  (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
-            return nullptr;
-        // The one-row statement and the full batch's are the ones asked for again and again; a
-        // transaction's last, shorter batch is asked for once, so a few are kept and the oldest goes.
-        if (inserts_.size() >= kKeptInserts) inserts_.erase(inserts_.begin());
-        inserts_.push_back({positions, rowCount, onceOnly, std::move(query)});
-        return inserts_.back().query.get();
-    }
-
     struct KeptInsert {
         QList<int> positions;
-        int rows = 0;
+        QStringList columns;
         bool onceOnly = false;
         std::unique_ptr<QSqlQuery> query;
     };
     static constexpr std::size_t kKeptInserts = 4;
+
+    // rows (each the scope's value, when the table has a scope, then the values of the fields at
+    // positions, fitted) in one statement, bound as one value: the rows as JSON, which the server reads
+    // into rows of the table's own type, so each value goes through its column's type as a bound value
+    // would. A record already stored (the same point, record number and time) is stored once: a second
+    // store of the same reading, by this program or another, adds nothing.
+    bool insertRows(const QList<int>& positions, const QList<QVariantList>& rows,
+                    bool onceOnly = false) const {
+        onceOnly = onceOnly || recordKind_;
+        const KeptInsert* kept = insertStatement(positions, onceOnly);
+        if (!kept) return false;
+        kept->query->bindValue(0, jsonRows(kept->columns, rows));
+        const bool done = executed(*kept->query);
+        kept->query->finish();
+        return done;
+    }
+
+    // The INSERT of the fields at positions, prepared once and kept: preparing is a round trip of its
+    // own. A statement that could not be prepared is not kept.
+    const KeptInsert* insertStatement(const QList<int>& positions, bool onceOnly) const {
+        for (const KeptInsert& kept : inserts_)
+            if (kept.onceOnly == onceOnly && kept.positions == positions) return &kept;
+        QStringList columns;
+        if (!scope_.column.isEmpty()) columns.append(scope_.column);
+        for (int p : positions)
+            columns.append(columnName(fields_.at(p).name));
+        const QString list = columns.join(QStringLiteral(", "));
+        auto query = std::make_unique<QSqlQuery>(database());
+        if (!prepared(*query, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") + list +
+                                  QStringLiteral(") SELECT ") + list +
+                                  QStringLiteral(" FROM json_populate_recordset(NULL::") + table_ +
+                                  QStringLiteral(", ?::json)") +
+                                  (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
+            return nullptr;
+        // A table is written with one or two sets of fields (its rows, its seed record): a few are kept
+        // and the oldest goes.
+        if (inserts_.size() >= kKeptInserts) inserts_.erase(inserts_.begin());
+        inserts_.push_back({positions, columns, onceOnly, std::move(query)});
+        return &inserts_.back();
+    }
 
     std::unique_ptr<PgConnection> connection_;
     QString table_;
