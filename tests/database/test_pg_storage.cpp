@@ -339,3 +339,60 @@ TEST_F(PgStorageTest, ATransactionsRowsReachTheServerTogetherAndAllOrNone) {
     EXPECT_EQ(serverRows(QStringLiteral("SELECT hnumwrcor FROM hourly WHERE hnumwrcor >= 10000 ORDER BY 1")),
               QStringList{QStringLiteral("30001")});
 }
+
+TEST_F(PgStorageTest, TablesOpenedOneAfterAnotherShareConnectionsThatStillAnswer) {
+    // The server's processes serving this installation.
+    auto backends = [&] {
+        return serverRows(
+            QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = ? ORDER BY pid"),
+            {QStringLiteral("tarn/") + backend_.url().schema});
+    };
+    auto connections = [&] { return static_cast<int>(backends().size()); };
+    Error why;
+    {
+        auto table = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+        ASSERT_TRUE(table) << why.detail.toStdString();
+        ASSERT_TRUE(table->append(hourlyRow(1, kNow, 1)));
+    }
+    const int settled = connections();
+    // A report or a group summary opens a table per kind and member, one after another.
+    QSet<QString> seen;
+    for (int i = 0; i < 20; ++i) {
+        auto table = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(table) << why.detail.toStdString();
+        EXPECT_EQ(table->select().size(), 1);
+        seen.insert(backends().join(QLatin1Char(',')));
+    }
+    EXPECT_EQ(seen.size(), 1); // the same processes every time: no table connected anew
+    EXPECT_EQ(connections(), settled);
+    // Two open at once each have their own, so each transaction stays its own.
+    {
+        auto one = storage().openExisting(kHourly, why);
+        auto two = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(one && two);
+        ASSERT_TRUE(one->transaction());
+        ASSERT_TRUE(one->append(hourlyRow(2, kNow.addSecs(3600), 2)));
+        EXPECT_EQ(two->select().size(), 1);
+        one->rollback();
+        EXPECT_EQ(connections(), settled + 1);
+    }
+    // A kept transaction that was never ended leaves nothing behind for the next table.
+    {
+        auto table = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(table);
+        ASSERT_TRUE(table->transaction());
+        ASSERT_TRUE(table->append(hourlyRow(3, kNow.addSecs(7200), 3)));
+    }
+    {
+        auto table = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(table);
+        EXPECT_EQ(table->select().size(), 1);
+    }
+    // The server ends every connection, kept ones too: the next table connects again.
+    serverRows(
+        QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = ?"),
+        {QStringLiteral("tarn/") + backend_.url().schema});
+    auto again = storage().openExisting(kHourly, why);
+    ASSERT_TRUE(again) << why.detail.toStdString();
+    EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")), QStringList{QStringLiteral("1")});
+}

@@ -4,11 +4,55 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <algorithm>
+#include <mutex>
 #include <utility>
 #include <vector>
 
 namespace tarn::database::postgres {
+
+// The connections of tables let go on the thread that opened the storage: a connection belongs to the
+// thread that made it, so only that thread's are kept, and only that thread takes them again.
+class ConnectionPool {
+public:
+    static constexpr std::size_t kKept = 8;
+
+    bool onOwnThread() const { return QThread::currentThread() == owner_; }
+
+    void giveBack(std::unique_ptr<PgConnection> connection) {
+        if (!onOwnThread() || !connection->database().isOpen()) return;
+        std::lock_guard lock(mutex_);
+        if (idle_.size() < kKept) idle_.push_back(std::move(connection));
+    }
+
+    // A kept connection that still answers; nothing when none is kept or none answers (the server
+    // ended them: a restart, a dropped line).
+    std::unique_ptr<PgConnection> take() {
+        if (!onOwnThread()) return nullptr;
+        for (;;) {
+            std::unique_ptr<PgConnection> connection;
+            {
+                std::lock_guard lock(mutex_);
+                if (idle_.empty()) return nullptr;
+                connection = std::move(idle_.back());
+                idle_.pop_back();
+            }
+            QSqlQuery ping(connection->database());
+            if (ping.exec(QStringLiteral("SELECT 1"))) return connection;
+        }
+    }
+
+    void clear() {
+        std::lock_guard lock(mutex_);
+        idle_.clear();
+    }
+
+private:
+    QThread* owner_ = QThread::currentThread();
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<PgConnection>> idle_;
+};
 
 namespace {
 
@@ -212,15 +256,24 @@ QString selectedField(const FieldSpec& f) {
 
 class PgTable final : public Table {
 public:
-    PgTable(std::unique_ptr<PgConnection> connection, TableKind kind, Scope scope, QList<FieldSpec> fields)
-        : connection_(std::move(connection)), table_(tableName(kind)), scope_(std::move(scope)),
-          fields_(std::move(fields)), recordKind_(isRecordKind(fields_)) {
+    PgTable(std::unique_ptr<PgConnection> connection, std::shared_ptr<ConnectionPool> pool, TableKind kind,
+            Scope scope, QList<FieldSpec> fields)
+        : connection_(std::move(connection)), pool_(std::move(pool)), table_(tableName(kind)),
+          scope_(std::move(scope)), fields_(std::move(fields)), recordKind_(isRecordKind(fields_)) {
         QStringList selected;
         for (const FieldSpec& f : fields_) {
             selected.append(selectedField(f));
             if (marksSeedRecord(f)) seedFilter_ = columnName(f.name) + QStringLiteral(" <> '0'");
         }
         selectList_ = selected.join(QStringLiteral(", "));
+    }
+
+    // The connection goes back to the pool as a new one would come: no transaction open, no statement
+    // kept; one that lost the server or failed without a reason is not kept.
+    ~PgTable() override {
+        inserts_.clear();
+        if (inTransaction_) database().rollback();
+        if (failure_.kind != ErrorKind::NoLink) pool_->giveBack(std::move(connection_));
     }
 
     const QList<FieldSpec>& fields() const override { return fields_; }
@@ -543,6 +596,7 @@ private:
     }
 
     std::unique_ptr<PgConnection> connection_;
+    std::shared_ptr<ConnectionPool> pool_;
     QString table_;
     Scope scope_;
     QList<FieldSpec> fields_;
@@ -575,6 +629,13 @@ Error pgError(const QSqlError& error) {
     if (kDamaged.contains(state)) return {ErrorKind::Damaged, text};
     if (state == QLatin1String("42703") || state == QLatin1String("23505")) return {ErrorKind::Invalid, text};
     return {ErrorKind::Io, text};
+}
+
+PgStorage::PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
+    : connection_(std::move(connection)), schemas_(schemas), pool_(std::make_shared<ConnectionPool>()) {}
+
+PgStorage::~PgStorage() {
+    pool_->clear();
 }
 
 std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas& schemas, Error& error) {
@@ -631,10 +692,13 @@ std::unique_ptr<Table> PgStorage::openOn(const TableId& id, Error& error) {
         error = {ErrorKind::Invalid, QStringLiteral("no fields for ") + location(id)};
         return nullptr;
     }
-    auto connection = connection_->another(&error); // the URL is all it takes from this one
-    if (!connection) return nullptr;
-    if (error = limitLockWait(*connection); error.failed()) return nullptr;
-    return std::make_unique<PgTable>(std::move(connection), id.kind, scopeOf(id), fields);
+    auto connection = pool_->take();
+    if (!connection) {
+        connection = connection_->another(&error); // the URL is all it takes from this one
+        if (!connection) return nullptr;
+        if (error = limitLockWait(*connection); error.failed()) return nullptr;
+    }
+    return std::make_unique<PgTable>(std::move(connection), pool_, id.kind, scopeOf(id), fields);
 }
 
 std::unique_ptr<Table> PgStorage::openTable(const TableId& id, Error& error, const QDateTime& now) {

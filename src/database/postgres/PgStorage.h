@@ -19,7 +19,10 @@
 // newest row, a key for one row), but they are not consecutive within a point.
 //
 // Each Table works on a connection of its own, so that its transaction is its own as a table file's
-// is. A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
+// is. Connecting costs the server a process and a dozen round trips, so the connection of a table let go
+// on the thread that opened the storage waits for the next table opened there (a report or a group
+// summary opens a table per kind and member); it is tried with one statement before it is used again.
+// A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
 // a lost connection NoLink, a schema without the table's layout Damaged. A table whose connection was
 // lost stays failed; the storage connects again for the next table it opens.
 #include "database/Storage.h"
@@ -28,8 +31,12 @@
 #include <memory>
 
 class QSqlError;
+class QThread;
 
 namespace tarn::database::postgres {
+
+// Connections of tables let go, for the next tables opened on the same thread.
+class ConnectionPool;
 
 // The kind of a failed statement by the server's SQLSTATE: another transaction's lock past the wait, a
 // serialization failure or a deadlock are Locked; a connection that failed or was ended NoLink (as is
@@ -39,6 +46,7 @@ Error pgError(const QSqlError& error);
 
 class PgStorage final : public Storage {
 public:
+    ~PgStorage() override;
     // The installation's schema at url, made and brought to the program's version when needed. Nothing
     // when it cannot be reached or migrated; error says why. schemas must outlive the storage.
     static std::unique_ptr<PgStorage> open(const DatabaseUrl& url, const Schemas& schemas, Error& error);
@@ -55,8 +63,7 @@ public:
     Error erasePointTable(TableKind kind, const QString& identifier) override;
 
 private:
-    PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
-        : connection_(std::move(connection)), schemas_(schemas) {}
+    PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas);
     // The storage's own connection, made again when the server ended it.
     QSqlDatabase database() const;
     std::optional<bool> made(const TableId& id, Error& error) const;
@@ -64,6 +71,7 @@ private:
 
     mutable std::unique_ptr<PgConnection> connection_;
     const Schemas& schemas_;
+    std::shared_ptr<ConnectionPool> pool_;
 };
 
 } // namespace tarn::database::postgres
