@@ -18,6 +18,11 @@
 // numbers still grow in the order its rows were written, which is all the callers ask of them (the
 // newest row, a key for one row), but they are not consecutive within a point.
 //
+// Rows appended inside a transaction reach the server together, many in one statement, when the
+// transaction commits or before anything reads or changes the table (a round trip per row would make a
+// year of hourly records several times slower to store than into the table files); a row the server
+// refuses then fails the commit, and the transaction keeps nothing.
+//
 // Each Table works on a connection of its own, so that its transaction is its own as a table file's
 // is. Connecting costs the server a process and a dozen round trips, so the connection of a table let go
 // on the thread that opened the storage waits for the next table opened there (a report or a group
