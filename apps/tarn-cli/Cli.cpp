@@ -361,13 +361,20 @@ const std::vector<CommandEntry> kCommands = {
      {{"list", 0}, {"show", 1}, {"erase", 1}, {"search", 0}, {"config", 1}, {"last", 1}}},
     {"db",
      "db check [--point ID] [--repair] [--json]   the database's tables against their schema files and the "
-     "registry",
+     "registry; db migrate --to URL | --from URL [--json]   the installation's tables copied to a schema on "
+     "a "
+     "PostgreSQL server, or from one into an installation that holds none, then compared table by table",
      cmdDb,
      {{"--point", "ID", "only the registry and this point's tables"},
       {"--repair", nullptr,
        "rebuild each faulty table from its schema file with every row that fits, the original kept beside it "
-       "as NAME.damaged-TIME; create the tables a registered point lacks"}},
-     {{"check", 0}}},
+       "as NAME.damaged-TIME; create the tables a registered point lacks"},
+      {"--to", "URL",
+       "migrate: copy into this empty schema on a server (postgresql://USER@HOST/DB?schema=NAME)"},
+      {"--from", "URL",
+       "migrate: copy from this schema on a server into the installation (--home), which holds "
+       "no point, gas or polling day yet"}},
+     {{"check", 0}, {"migrate", 0}}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--delete N] [--json]   a point's "
      "stored rows",
