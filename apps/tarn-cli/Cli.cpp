@@ -372,8 +372,8 @@ const std::vector<CommandEntry> kCommands = {
       {"--to", "URL",
        "migrate: copy into this empty schema on a server (postgresql://USER@HOST/DB?schema=NAME)"},
       {"--from", "URL",
-       "migrate: copy from this schema on a server into the installation (--home), which holds "
-       "no point, gas or polling day yet"}},
+       "migrate: copy from this schema on a server into the installation (--home), which must hold none of "
+       "its points, gases or polling days yet"}},
      {{"check", 0}, {"migrate", 0}}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--delete N] [--json]   a point's "

@@ -12,6 +12,7 @@
 #include "database/postgres/PgStorage.h"
 #include "polling/LastRecords.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -419,7 +420,21 @@ int migrateDatabase(CliRun& run) {
                            .arg(source.location(p.id));
         progressOut.flush();
     };
+    // SIGINT or SIGTERM ends the copy between two batches: each batch is one transaction, so what was
+    // written is whole rows, and the target is left for the administrator to empty before a new attempt.
+    bool interrupted = false;
+    const SignalsToEvents signalsToEvents([&] { interrupted = true; });
+    options.stopRequested = [&] {
+        QCoreApplication::processEvents();
+        return interrupted;
+    };
     const database::MigrationReport report = database::migrateStorage(source, target, options);
+    if (report.stopped) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("interrupted: the copy is not whole; empty the target before copying again"));
+        return kExitInterrupted;
+    }
     if (!report.occupied.isEmpty()) {
         run.notifier->message(
             MessageKind::Error,

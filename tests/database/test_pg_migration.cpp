@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <csignal>
 
 using namespace tarn;
 using namespace tarn::database;
@@ -206,4 +208,44 @@ TEST(CliMigrate, RefusesAnIncompleteOrDoubleCommandLine) {
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_FALSE(r.err.contains("s3cret")) << r.err.toStdString();
     }
+}
+
+// SIGINT while tarn-cli copies ends the copy between two batches with exit 130 and no answer; what was
+// written are whole tables' batches, and copying again into the same schema is refused, not doubled.
+TEST_F(PgMigration, TarnCliStopsBetweenBatchesOnSigint) {
+    test::TempHome home;
+    {
+        SqliteStorage files(home.root(), schemas_);
+        fillInstallation(files);
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("TARN_HOME"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TARN_CLI_PROGRAM),
+            {QStringLiteral("--home"), home.root().root(), QStringLiteral("--json"), QStringLiteral("db"),
+             QStringLiteral("migrate"), QStringLiteral("--to"), url_.toString()});
+    QByteArray err;
+    // The first table done: the copy is under way, with most of the installation still to go.
+    test::waitUntil(
+        [&] {
+            err += p.readAllStandardError();
+            return QString::fromUtf8(err).contains(QRegularExpression(QStringLiteral("(^|\n)1/\\d+ "))) ||
+                   p.state() == QProcess::NotRunning;
+        },
+        60000);
+    ASSERT_EQ(p.state(), QProcess::Running) << err.toStdString();
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    test::waitUntil([&] { return p.state() == QProcess::NotRunning; }, 60000);
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(p.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(err.contains("interrupted")) << err.toStdString();
+    EXPECT_LT(count(QStringLiteral("hourly"), QStringLiteral("hidentif <> '0'")) +
+                  count(QStringLiteral("join_table"), QStringLiteral("jidentif <> '0'")),
+              35 + 5);
+
+    const CliResult again = cli({QStringLiteral("--home"), home.root().root(), QStringLiteral("db"),
+                                 QStringLiteral("migrate"), QStringLiteral("--to"), url_.toString()});
+    EXPECT_EQ(again.code, 3) << again.err.toStdString();
 }
