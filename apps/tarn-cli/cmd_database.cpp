@@ -414,10 +414,12 @@ int migrateDatabase(CliRun& run) {
     database::MigrationOptions options;
     options.progress = [&](const database::MigrationProgress& p) {
         if (p.rowsTotal > 0 && p.rowsDone < p.rowsTotal) return;
-        progressOut << QStringLiteral("%1/%2 %3\n")
+        const bool copied = p.phase == database::MigrationProgress::Phase::Copy;
+        progressOut << QStringLiteral("%1/%2 %3 %4\n")
                            .arg(p.tablesDone + 1)
                            .arg(p.tablesTotal)
-                           .arg(source.location(p.id));
+                           .arg(copied ? QStringLiteral("copied") : QStringLiteral("checked"),
+                                source.location(p.id));
         progressOut.flush();
     };
     // SIGINT or SIGTERM ends the copy between two batches: each batch is one transaction, so what was

@@ -191,7 +191,8 @@ public:
         }
         for (int i = 0; i < total; ++i) {
             if (!check(plan->tables.at(i))) return report_;
-            if (options_.progress) options_.progress({plan->tables.at(i), 0, 0, i + 1, total});
+            if (options_.progress)
+                options_.progress({MigrationProgress::Phase::Check, plan->tables.at(i), 0, 0, i, total});
         }
         return report_;
     }
@@ -236,7 +237,7 @@ private:
         KindTally& tally = report_.kinds[static_cast<int>(id.kind)];
         const qsizetype count = rows->size();
         const int batch = std::max(1, options_.batchRows);
-        if (options_.progress) options_.progress({id, 0, count, done, total});
+        if (options_.progress) options_.progress({MigrationProgress::Phase::Copy, id, 0, count, done, total});
         for (qsizetype first = 0; first < count; first += batch) {
             if (options_.stopRequested && options_.stopRequested()) {
                 report_.stopped = true;
@@ -258,7 +259,8 @@ private:
             }
             if (!to->commit()) return fail(to->lastFailure(), target_, id);
             tally.rows += end - first;
-            if (options_.progress) options_.progress({id, end, count, done, total});
+            if (options_.progress)
+                options_.progress({MigrationProgress::Phase::Copy, id, end, count, done, total});
         }
         ++tally.tables;
         return true;

@@ -61,10 +61,12 @@ struct Mismatch {
 };
 
 struct MigrationProgress {
+    enum class Phase { Copy, Check };
+    Phase phase = Phase::Copy;
     TableId id;
     qint64 rowsDone = 0;  // of this table
     qint64 rowsTotal = 0; // of this table
-    int tablesDone = 0;   // tables finished before this one
+    int tablesDone = 0;   // tables of the phase finished before this one
     int tablesTotal = 0;
 };
 

@@ -85,17 +85,27 @@ TEST_F(Migration, CopiesEveryTableOfEveryKindRowForRow) {
     const auto original = readTableFiles(sourceHome_.root().root());
     ASSERT_EQ(original.size(), 1 + 1 + 2 * 11 + 2 + 3); // registry, gases, two full points, t00003, days
 
-    int progressCalls = 0;
+    // Every table's copy reported batch by batch up to its last row, then its check.
+    QStringList copiedBatches;
+    int checks = 0;
     MigrationOptions options;
     options.batchRows = 7; // the hourly table's 30 rows in five transactions
     options.progress = [&](const MigrationProgress& p) {
         EXPECT_LE(p.rowsDone, p.rowsTotal);
-        EXPECT_LE(p.tablesDone, p.tablesTotal);
-        ++progressCalls;
+        EXPECT_LT(p.tablesDone, p.tablesTotal);
+        if (p.phase == MigrationProgress::Phase::Check) {
+            EXPECT_EQ(p.tablesDone, checks);
+            ++checks;
+        } else if (p.id.kind == TableKind::Hourly && p.id.identifier == kPoints.at(0)) {
+            copiedBatches.append(QStringLiteral("%1/%2").arg(p.rowsDone).arg(p.rowsTotal));
+        }
     };
     const MigrationReport report = migrateStorage(source_, target_, options);
     ASSERT_TRUE(report.ok()) << report.error.detail.toStdString();
-    EXPECT_GT(progressCalls, 27);
+    EXPECT_EQ(checks, original.size());
+    EXPECT_EQ(copiedBatches,
+              (QStringList{QStringLiteral("0/30"), QStringLiteral("7/30"), QStringLiteral("14/30"),
+                           QStringLiteral("21/30"), QStringLiteral("28/30"), QStringLiteral("30/30")}));
 
     expectSameFiles(readTableFiles(targetHome_.root().root()), withTextNullsEmpty(original, schemas_));
     EXPECT_EQ(report.points, kPoints);
