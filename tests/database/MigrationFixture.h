@@ -2,7 +2,10 @@
 // A demo-like installation for the copies between storages, and a reader of table files of the test's
 // own (plain QSqlDatabase, none of the program's table code) that says what the files hold, value by
 // value with the engine's own type of each value.
-#include "database/StorageContract.h"
+#include "database/Storage.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
 
 #include <QDirIterator>
 #include <QSet>
@@ -16,6 +19,18 @@
 namespace tarn::test::migration {
 
 using namespace tarn::database;
+
+// When the tables of the installation were made (their seed records' stamps).
+inline const QDateTime kMadeAt(QDate(2025, 3, 9), QTime(7, 15, 0));
+
+// The fields of every kind as a new installation's schema files declare them.
+inline Schemas shippedSchemas() {
+    Schemas schemas;
+    schemas.ok = true;
+    for (TableKind kind : kSchemaLoadOrder)
+        schemas.fields[static_cast<int>(kind)] = defaultFields(kind);
+    return schemas;
+}
 
 // Doubles whose printed forms are easy to lose a digit of.
 inline const double kHardDoubles[] = {
@@ -74,7 +89,7 @@ inline QVariant valueFor(const FieldSpec& f, int r, const QString& owner, bool c
 
 inline void appendRows(Storage& storage, const TableId& id, int rows, const QString& owner, bool cyrillic) {
     Error why;
-    auto table = storage.openTable(id, why, contract::kNow);
+    auto table = storage.openTable(id, why, kMadeAt);
     ASSERT_TRUE(table) << why.detail.toStdString();
     ASSERT_TRUE(table->transaction());
     for (int r = 0; r < rows; ++r) {

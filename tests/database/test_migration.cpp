@@ -12,7 +12,7 @@ namespace {
 
 class Migration : public ::testing::Test {
 protected:
-    Schemas schemas_ = test::contract::shippedSchemas();
+    Schemas schemas_ = shippedSchemas();
     test::TempHome sourceHome_;
     test::TempHome targetHome_;
     SqliteStorage source_{sourceHome_.root(), schemas_};
@@ -174,8 +174,8 @@ TEST_F(Migration, RefusesATargetThatAlreadyHoldsWhatItWouldCopy) {
     fillInstallation(source_);
     {
         Error why;
-        ASSERT_TRUE(target_.openTable({TableKind::Registry, {}, {}}, why, test::contract::kNow));
-        ASSERT_TRUE(target_.openTable({TableKind::Gas, {}, {}}, why, test::contract::kNow));
+        ASSERT_TRUE(target_.openTable({TableKind::Registry, {}, {}}, why, kMadeAt));
+        ASSERT_TRUE(target_.openTable({TableKind::Gas, {}, {}}, why, kMadeAt));
     }
     appendRows(target_, {TableKind::Registry, {}, {}}, 1, QStringLiteral("t77777"), false);
     appendRows(target_, {TableKind::Gas, {}, {}}, 1, QStringLiteral("mine"), false);
@@ -234,11 +234,11 @@ TEST_F(Migration, StopsBetweenBatchesWhenAsked) {
 // What the digest takes as the same and what as different.
 TEST(MigrationDigest, KeepsApartWhatDiffersAndTakesTheNeverWrittenAsEmpty) {
     test::TempHome home;
-    const Schemas schemas = test::contract::shippedSchemas();
+    const Schemas schemas = shippedSchemas();
     SqliteStorage storage(home.root(), schemas);
     auto digestOf = [&](const QString& point, const QVariantMap& values) {
         Error why;
-        auto table = storage.openTable({TableKind::Measurement, point, {}}, why, test::contract::kNow);
+        auto table = storage.openTable({TableKind::Measurement, point, {}}, why, kMadeAt);
         EXPECT_TRUE(table && table->append(values));
         return digestTable(*table, why).value_or(TableDigest{});
     };

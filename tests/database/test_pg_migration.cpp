@@ -39,7 +39,7 @@ protected:
             .toLongLong();
     }
 
-    Schemas schemas_ = test::contract::shippedSchemas();
+    Schemas schemas_ = shippedSchemas();
     DatabaseUrl url_;
     std::unique_ptr<PgStorage> server_;
 };

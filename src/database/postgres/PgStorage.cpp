@@ -221,6 +221,37 @@ public:
 
     bool append(const QVariantMap& values) override { return insert(values, recordKind_); }
 
+    // Many rows naming the same fields: the statement is prepared once and executed for each, as the
+    // server would otherwise parse and plan every row's INSERT again (a copy of a year's hours).
+    bool appendAt(const QList<int>& positions, const QVariantList& values) override {
+        for (int p : positions)
+            if (p < 0 || p >= fields_.size()) {
+                failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
+                return false;
+            }
+        if (!insertAt_ || positions != insertPositions_) {
+            QStringList columns;
+            if (!scope_.column.isEmpty()) columns.append(scope_.column);
+            for (int p : positions)
+                columns.append(columnName(fields_.at(p).name));
+            auto q = std::make_unique<QSqlQuery>(database());
+            if (!prepared(*q,
+                          QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
+                              columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
+                              QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
+                              QLatin1Char(')') +
+                              (recordKind_ ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
+                return false;
+            insertAt_ = std::move(q);
+            insertPositions_ = positions;
+        }
+        int bound = 0;
+        if (!scope_.column.isEmpty()) insertAt_->bindValue(bound++, scope_.value);
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            insertAt_->bindValue(bound++, fitted(positions.at(i), values.value(i)));
+        return executed(*insertAt_);
+    }
+
     // The seed record, once: a second program making the same table at the same moment adds none.
     bool appendSeed(const QVariantMap& seed) { return insert(seed, true); }
 
@@ -395,6 +426,8 @@ private:
     }
 
     std::unique_ptr<PgConnection> connection_;
+    std::unique_ptr<QSqlQuery> insertAt_; // the last appendAt's statement, for the next rows alike
+    QList<int> insertPositions_;
     QString table_;
     Scope scope_;
     QList<FieldSpec> fields_;
