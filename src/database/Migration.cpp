@@ -156,8 +156,8 @@ std::optional<MigrationPlan> planMigration(Storage& source, Error& error) {
     if (!points) return std::nullopt;
     QSet<QString> seen;
     for (const QString& point : *points) {
-        // A point registered twice has one set of tables: it is copied once, and the registry's two rows
-        // with it.
+        // A point registered twice has one set of tables, copied once; its registry rows go as they are
+        // (a server, which registers a point once, refuses the second, and the copy stops there).
         if (point.isEmpty() || seen.contains(point)) continue;
         seen.insert(point);
         plan.points.append(point);
