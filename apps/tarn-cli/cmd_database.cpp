@@ -460,6 +460,9 @@ int migrateDatabase(CliRun& run) {
         QJsonObject kinds;
         for (database::TableKind kind : database::kSchemaLoadOrder)
             kinds.insert(database::migrationKindName(kind), tallyJson(report.of(kind)));
+        QJsonObject pointRows;
+        for (auto it = report.pointRows.constBegin(); it != report.pointRows.constEnd(); ++it)
+            pointRows.insert(it.key(), it.value());
         QJsonArray mismatches;
         for (const database::Mismatch& m : report.mismatches)
             mismatches.append(QJsonObject{{QStringLiteral("kind"), database::migrationKindName(m.id.kind)},
@@ -471,6 +474,7 @@ int migrateDatabase(CliRun& run) {
              {QStringLiteral("server"), url->toString()},
              {QStringLiteral("points"), static_cast<int>(report.points.size())},
              {QStringLiteral("joinDays"), static_cast<int>(report.joinDays.size())},
+             {QStringLiteral("pointRows"), pointRows},
              {QStringLiteral("kinds"), kinds},
              {QStringLiteral("mismatches"), mismatches},
              {QStringLiteral("check"), report.ok() ? QStringLiteral("passed") : QStringLiteral("failed")}});

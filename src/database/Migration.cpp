@@ -183,6 +183,8 @@ public:
         const auto plan = planMigration(source_, report_.error);
         if (!plan) return report_;
         report_.points = plan->points;
+        for (const QString& point : plan->points)
+            report_.pointRows.insert(point, 0);
         report_.joinDays = plan->joinDays;
         if (!checkTargetEmpty(*plan) || !report_.occupied.isEmpty()) return report_;
         const int total = static_cast<int>(plan->tables.size());
@@ -259,6 +261,8 @@ private:
             }
             if (!to->commit()) return fail(to->lastFailure(), target_, id);
             tally.rows += end - first;
+            if (!id.identifier.isEmpty() && !isShared(id.kind) && id.kind != TableKind::Join)
+                report_.pointRows[id.identifier] += end - first;
             if (options_.progress)
                 options_.progress({MigrationProgress::Phase::Copy, id, end, count, done, total});
         }

@@ -25,6 +25,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -86,6 +87,7 @@ struct MigrationReport {
     QStringList points;    // the registered points copied, in the registry's order
     QList<QDate> joinDays; // the days whose join table was copied
     std::array<KindTally, kTableKinds> kinds{};
+    QMap<QString, qint64> pointRows; // rows copied of each point's tables, by its identifier
     QList<Mismatch> mismatches;
     bool stopped = false;
 

@@ -110,6 +110,10 @@ TEST_F(Migration, CopiesEveryTableOfEveryKindRowForRow) {
     expectSameFiles(readTableFiles(targetHome_.root().root()), withTextNullsEmpty(original, schemas_));
     EXPECT_EQ(report.points, kPoints);
     EXPECT_EQ(report.joinDays, kJoinDays);
+    // t00001: 30 hourly and 4 rows of each of its ten other kinds; t00002: 5 of each of eleven.
+    EXPECT_EQ(report.pointRows,
+              (QMap<QString, qint64>{
+                  {kPoints.at(0), 30 + 10 * 4}, {kPoints.at(1), 11 * 5}, {kPoints.at(2), 0 + 3}}));
 
     EXPECT_EQ(report.of(TableKind::Registry).tables, 1);
     EXPECT_EQ(report.of(TableKind::Registry).rows, 3);

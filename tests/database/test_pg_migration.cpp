@@ -142,6 +142,10 @@ TEST_F(PgMigration, TarnCliMovesAnInstallationToTheServerAndBack) {
     EXPECT_EQ(answer.value(QStringLiteral("check")).toString(), QStringLiteral("passed"));
     EXPECT_EQ(answer.value(QStringLiteral("points")).toInt(), 3);
     EXPECT_EQ(answer.value(QStringLiteral("joinDays")).toInt(), 3);
+    EXPECT_EQ(answer.value(QStringLiteral("pointRows")).toObject(),
+              (QJsonObject{{QStringLiteral("t00001"), 70},
+                           {QStringLiteral("t00002"), 55},
+                           {QStringLiteral("t00003"), 3}}));
     const QJsonObject kinds = answer.value(QStringLiteral("kinds")).toObject();
     auto kind = [&](const char* name, const char* what) {
         return kinds.value(QLatin1String(name)).toObject().value(QLatin1String(what)).toInt(-1);
