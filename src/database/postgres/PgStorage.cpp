@@ -782,4 +782,20 @@ Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
     return {};
 }
 
+std::optional<QList<QDate>> PgStorage::joinDays(Error& error) const {
+    error = {};
+    const QSqlDatabase db = database();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT DISTINCT to_char(day, 'YYYY-MM-DD') FROM ") +
+                tableName(TableKind::Join) + QStringLiteral(" ORDER BY 1"))) {
+        error = statementError(q, db);
+        return std::nullopt;
+    }
+    QList<QDate> days;
+    while (q.next())
+        days.append(QDate::fromString(q.value(0).toString(), Qt::ISODate));
+    return days;
+}
+
 } // namespace tarn::database::postgres

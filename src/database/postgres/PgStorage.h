@@ -79,6 +79,8 @@ public:
     QString location(const TableId& id) const override;
     // The point's rows of the kind, its seed record with them, in one statement.
     Error erasePointTable(TableKind kind, const QString& identifier) override;
+    // The days of the join table's rows, each day's seed record among them.
+    std::optional<QList<QDate>> joinDays(Error& error) const override;
 
 private:
     PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas);
