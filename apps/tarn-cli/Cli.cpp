@@ -367,14 +367,21 @@ const std::vector<CommandEntry> kCommands = {
     {"db",
      "db check [--point ID] [--repair] [--json]   the database's tables against their schema files and the "
      "registry | db use [URL|--files] [--json]   keep the database on a PostgreSQL server "
-     "(Work/Database.000), or in the installation's files again; without either, the database in use",
+     "(Work/Database.000), or in the installation's files again; without either, the database in use | "
+     "db migrate --to URL | --from URL [--json]   the installation's tables copied to a schema on a "
+     "PostgreSQL server, or from one into an installation that holds none, then compared table by table",
      cmdDb,
      {{"--point", "ID", "check: only the registry and this point's tables"},
       {"--repair", nullptr,
        "check: rebuild each faulty table from its schema file with every row that fits, the original kept "
        "beside it as NAME.damaged-TIME; create the tables a registered point lacks"},
-      {"--files", nullptr, "use: the installation's own database files again (the setting removed)"}},
-     {{"check", 0}, {"use", kFreeWords}}},
+      {"--files", nullptr, "use: the installation's own database files again (the setting removed)"},
+      {"--to", "URL",
+       "migrate: copy into this empty schema on a server (postgresql://USER@HOST/DB?schema=NAME)"},
+      {"--from", "URL",
+       "migrate: copy from this schema on a server into the installation (--home), which must hold none of "
+       "its points, gases or polling days yet"}},
+     {{"check", 0}, {"use", kFreeWords}, {"migrate", 0}}},
     {"rows",
      "rows --point ID --archive KIND [--from dd.MM.yyyy] [--to dd.MM.yyyy] [--delete N] [--json]   a point's "
      "stored rows",
@@ -593,7 +600,9 @@ DatabaseUse databaseUseOf(const QString& command, const QString& verb) {
         QStringLiteral("program"),  QStringLiteral("read"),     QStringLiteral("modem"),
         QStringLiteral("scan")};
     if (command == QLatin1String("db"))
-        return verb == QLatin1String("use") ? DatabaseUse::Choice : DatabaseUse::Files;
+        // db migrate names its server itself and copies between it and the installation's files.
+        return verb == QLatin1String("use") || verb == QLatin1String("migrate") ? DatabaseUse::Choice
+                                                                                : DatabaseUse::Files;
     // A package holds a point's table files, and folder synchronisation copies files between folders.
     if (command == QLatin1String("sync")) return DatabaseUse::Files;
     if (command == QLatin1String("package"))

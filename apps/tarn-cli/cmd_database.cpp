@@ -7,10 +7,14 @@
 #include "corrector/StoreReading.h"
 #include "database/DatabaseCheck.h"
 #include "database/Gases.h"
+#include "database/Migration.h"
 #include "database/StoredRecords.h"
 #include "database/Storing.h"
+#include "database/postgres/DatabaseUrl.h"
+#include "database/postgres/PgStorage.h"
 #include "polling/LastRecords.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -431,13 +435,145 @@ int cmdDbUse(CliRun& run) {
 
 } // namespace
 
+namespace {
+
+QJsonObject tallyJson(const database::KindTally& t) {
+    return {{QStringLiteral("tables"), t.tables},
+            {QStringLiteral("rows"), t.rows},
+            {QStringLiteral("checked"), t.checked},
+            {QStringLiteral("mismatched"), t.mismatched}};
+}
+
+// db migrate --to URL | --from URL: the installation's tables copied to a schema on a server, or a
+// server's schema copied into the installation's table files, then both read again and compared.
+int migrateDatabase(CliRun& run) {
+    const std::optional<QString> to = run.value(QStringLiteral("--to"));
+    const std::optional<QString> from = run.value(QStringLiteral("--from"));
+    if (to.has_value() == from.has_value() || run.has(QStringLiteral("--point")) ||
+        run.has(QStringLiteral("--repair"))) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("db migrate --to URL | --from URL"));
+        return kExitUsage;
+    }
+    QString why;
+    const auto url = database::postgres::parseDatabaseUrl(to.value_or(from.value_or(QString())), &why);
+    if (!url) {
+        run.notifier->message(MessageKind::Error, QStringLiteral("db migrate: ") + why);
+        return kExitUsage;
+    }
+    const auto schemas = installationSchemas(run);
+    if (!schemas) return kExitNoLink;
+    // The installation's own files, whatever storage the run would otherwise use: they are one side.
+    database::SqliteStorage files(run.context->root(), *schemas);
+    Error failure;
+    auto server = database::postgres::PgStorage::open(*url, *schemas, failure);
+    if (!server) {
+        run.notifier->message(MessageKind::Error, url->toString() + QStringLiteral(": ") + failure.detail);
+        return kExitNoLink;
+    }
+    database::Storage& source = to ? static_cast<database::Storage&>(files) : *server;
+    database::Storage& target = to ? static_cast<database::Storage&>(*server) : files;
+
+    // A line on stderr for every table as it is done, so a long copy shows that it moves.
+    QTextStream progressOut(stderr);
+    database::MigrationOptions options;
+    options.progress = [&](const database::MigrationProgress& p) {
+        if (p.rowsTotal > 0 && p.rowsDone < p.rowsTotal) return;
+        const bool copied = p.phase == database::MigrationProgress::Phase::Copy;
+        progressOut << QStringLiteral("%1/%2 %3 %4\n")
+                           .arg(p.tablesDone + 1)
+                           .arg(p.tablesTotal)
+                           .arg(copied ? QStringLiteral("copied") : QStringLiteral("checked"),
+                                source.location(p.id));
+        progressOut.flush();
+    };
+    // SIGINT or SIGTERM ends the copy between two batches: each batch is one transaction, so what was
+    // written is whole rows, and the target is left for the administrator to empty before a new attempt.
+    bool interrupted = false;
+    const SignalsToEvents signalsToEvents([&] { interrupted = true; });
+    options.stopRequested = [&] {
+        QCoreApplication::processEvents();
+        return interrupted;
+    };
+    const database::MigrationReport report = database::migrateStorage(source, target, options);
+    if (report.stopped) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("interrupted: the copy is not whole; empty the target before copying again"));
+        return kExitInterrupted;
+    }
+    if (!report.occupied.isEmpty()) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("the target already holds what the copy would make; nothing was "
+                           "written (copy into an empty schema, or --home a new installation): ") +
+                report.occupied.join(QStringLiteral(", ")));
+        return kExitRefused;
+    }
+    if (report.error.failed()) {
+        run.notifier->message(MessageKind::Error,
+                              errorKindName(report.error.kind) + QStringLiteral(": ") + report.error.detail);
+        return kExitNoLink;
+    }
+    for (const database::Mismatch& m : report.mismatches)
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("%1: %2 rows copied, %3 read back, not the same rows")
+                                  .arg(m.location)
+                                  .arg(m.source.rows)
+                                  .arg(m.target.rows));
+    if (run.options.json) {
+        QJsonObject kinds;
+        for (database::TableKind kind : database::kSchemaLoadOrder)
+            kinds.insert(database::migrationKindName(kind), tallyJson(report.of(kind)));
+        QJsonObject pointRows;
+        for (auto it = report.pointRows.constBegin(); it != report.pointRows.constEnd(); ++it)
+            pointRows.insert(it.key(), it.value());
+        QJsonArray mismatches;
+        for (const database::Mismatch& m : report.mismatches)
+            mismatches.append(QJsonObject{{QStringLiteral("kind"), database::migrationKindName(m.id.kind)},
+                                          {QStringLiteral("table"), m.location},
+                                          {QStringLiteral("sourceRows"), m.source.rows},
+                                          {QStringLiteral("targetRows"), m.target.rows}});
+        run.printJson(
+            {{QStringLiteral("direction"), to ? QStringLiteral("to-server") : QStringLiteral("from-server")},
+             {QStringLiteral("server"), url->toString()},
+             {QStringLiteral("points"), static_cast<int>(report.points.size())},
+             {QStringLiteral("joinDays"), static_cast<int>(report.joinDays.size())},
+             {QStringLiteral("pointRows"), pointRows},
+             {QStringLiteral("kinds"), kinds},
+             {QStringLiteral("mismatches"), mismatches},
+             {QStringLiteral("check"), report.ok() ? QStringLiteral("passed") : QStringLiteral("failed")}});
+    } else {
+        for (database::TableKind kind : database::kSchemaLoadOrder) {
+            const database::KindTally& t = report.of(kind);
+            *run.out << QStringLiteral("%1 %2 tables, %3 rows, %4 checked, %5 differ\n")
+                            .arg(database::migrationKindName(kind), -12)
+                            .arg(t.tables)
+                            .arg(t.rows)
+                            .arg(t.checked)
+                            .arg(t.mismatched);
+        }
+        *run.out << QStringLiteral("%1 points, %2 days of polling results; check %3\n")
+                        .arg(report.points.size())
+                        .arg(report.joinDays.size())
+                        .arg(report.ok() ? QStringLiteral("passed") : QStringLiteral("FAILED"));
+        run.out->flush();
+    }
+    return report.ok() ? kExitOk : kExitNoLink;
+}
+
+} // namespace
+
 // db check [--point ID] [--repair]: the installation's tables against their schema files and the
-// registry; exit 0 clean (or everything repaired), 1 findings left, 2 usage. db use: the database choice.
+// registry; exit 0 clean (or everything repaired), 1 findings left, 2 usage. db use: the database
+// choice. db migrate: the tables copied to or from a server.
 int cmdDb(CliRun& run) {
     if (run.args.value(0) == QLatin1String("use")) return cmdDbUse(run);
-    if (run.args.value(0) != QLatin1String("check") || run.has(QStringLiteral("--files"))) {
+    if (run.args.value(0) == QLatin1String("migrate")) return migrateDatabase(run);
+    if (run.args.value(0) != QLatin1String("check") || run.has(QStringLiteral("--files")) ||
+        run.has(QStringLiteral("--to")) || run.has(QStringLiteral("--from"))) {
         run.notifier->message(MessageKind::Error,
-                              QStringLiteral("db check [--point ID] [--repair] | db use [URL|--files]"));
+                              QStringLiteral("db check [--point ID] [--repair] | db use [URL|--files] | "
+                                             "db migrate --to URL | --from URL"));
         return kExitUsage;
     }
     database::CheckOptions options;

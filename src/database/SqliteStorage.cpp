@@ -1,7 +1,10 @@
 #include "database/Storage.h"
 #include "database/TableFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace tarn::database {
 
@@ -88,6 +91,34 @@ Error SqliteStorage::erasePointTable(TableKind kind, const QString& identifier) 
     for (const QString& f : {file + QStringLiteral("-wal"), file + QStringLiteral("-shm"), file})
         if (QFile::exists(f) && !QFile::remove(f)) return {ErrorKind::Io, f};
     return {};
+}
+
+std::optional<QList<QDate>> SqliteStorage::joinDays(Error& error) const {
+    error = {};
+    QList<QDate> days;
+    const QDir join(root_.dir(tableInfo(TableKind::Join).folder));
+    if (!join.exists()) return days; // no polling yet: no day has a table
+    // The folder and the file must agree on the month: a file copied into another month's folder would
+    // be looked for under its own month and never found there.
+    static const QRegularExpression kMonth(QStringLiteral("^j_(\\d{2})(\\d{2})$"));
+    static const QRegularExpression kDay(QStringLiteral("^j_(\\d{2})(\\d{2})(\\d{2})\\.db$"));
+    for (const QString& month : join.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        const auto m = kMonth.match(month);
+        if (!m.hasMatch()) continue;
+        const QDir folder(join.filePath(month));
+        if (!folder.isReadable()) {
+            error = {ErrorKind::Io, folder.path()};
+            return std::nullopt;
+        }
+        for (const QString& file : folder.entryList(QDir::Files, QDir::Name)) {
+            const auto d = kDay.match(file);
+            if (!d.hasMatch() || d.captured(1) != m.captured(1) || d.captured(2) != m.captured(2)) continue;
+            const QDate day(2000 + d.captured(1).toInt(), d.captured(2).toInt(), d.captured(3).toInt());
+            if (day.isValid()) days.append(day);
+        }
+    }
+    std::sort(days.begin(), days.end());
+    return days;
 }
 
 } // namespace tarn::database

@@ -137,6 +137,9 @@ public:
     // A point's table of one kind and everything the implementation keeps beside it, gone; a table
     // already missing counts as erased. The failure's detail names what stayed.
     virtual Error erasePointTable(TableKind kind, const QString& identifier) = 0;
+    // The days whose join table was made, oldest first: what a copy of the whole database walks, as
+    // the points are walked through the registry. Nothing when they cannot be listed; error says why.
+    virtual std::optional<QList<QDate>> joinDays(Error& error) const = 0;
 
     // The same calls for the common shapes of a table id.
     std::unique_ptr<Table> openShared(TableKind kind, Error& error);
@@ -159,6 +162,8 @@ public:
     bool exists(const TableId& id) const override;
     QString location(const TableId& id) const override;
     Error erasePointTable(TableKind kind, const QString& identifier) override;
+    // Join/j_YYMM/j_YYMMDD.db by its name; a file named otherwise is not a day's table.
+    std::optional<QList<QDate>> joinDays(Error& error) const override;
 
 private:
     QString path(const TableId& id) const;

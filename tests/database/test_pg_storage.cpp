@@ -349,3 +349,143 @@ TEST_F(PgStorageTest, TablesOpenedAndUsedFromTwoThreadsAtOnce) {
     EXPECT_FALSE(storage().exists({TableKind::Hourly, points[0], {}}));
     EXPECT_TRUE(storage().exists({TableKind::Hourly, points[1], {}}));
 }
+
+TEST_F(PgStorageTest, ATransactionsRowsReachTheServerTogetherAndAllOrNone) {
+    Error why;
+    auto table = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+    ASSERT_TRUE(table) << why.detail.toStdString();
+    const QList<int> positions{
+        table->position(QStringLiteral("hIdentif")), table->position(QStringLiteral("hNumWrCor")),
+        table->position(QStringLiteral("hDT_Corr")), table->position(QStringLiteral("hVwrk"))};
+    const QDateTime t0(QDate(2025, 1, 1), QTime(1, 0));
+    auto hour = [&](int n, const QVariant& volume = {}) -> QVariantList {
+        return {kPoint, n, storedTimestamp(t0.addSecs(3600LL * n)), volume.isValid() ? volume : QVariant(n)};
+    };
+    // More rows than one statement carries, a record repeated within them, and rows naming other fields
+    // between them.
+    constexpr int kRows = 1234;
+    ASSERT_TRUE(table->transaction());
+    for (int n = 0; n < kRows; ++n) {
+        ASSERT_TRUE(table->appendAt(positions, hour(n))) << table->lastError().toStdString();
+        if (n == 700) {
+            ASSERT_TRUE(table->appendAt(positions, hour(699, 99999)));
+        }
+        if (n == 900) {
+            ASSERT_TRUE(table->append(hourlyRow(5000, t0.addYears(1), 0.5)));
+        }
+    }
+    // What the transaction wrote is there for whoever reads inside it, and for nobody else before the
+    // commit.
+    EXPECT_EQ(table->select().size(), kRows + 1);
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM hourly WHERE hidentif <> '0'")),
+              QStringList{QStringLiteral("0")});
+    ASSERT_TRUE(table->appendAt(positions, hour(kRows)));
+    ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
+
+    // Every record once, the first of a repeated one kept, numbers in the order of appending.
+    const auto rows = table->trySelect();
+    ASSERT_TRUE(rows);
+    const QStringList numbers = column(*table, *rows, QStringLiteral("hNumWrCor"));
+    QStringList expected;
+    for (int n = 0; n <= 900; ++n)
+        expected.append(QString::number(n));
+    expected.append(QStringLiteral("5000"));
+    for (int n = 901; n <= kRows; ++n)
+        expected.append(QString::number(n));
+    EXPECT_EQ(numbers, expected);
+    EXPECT_EQ(
+        serverRows(QStringLiteral("SELECT hvwrk FROM hourly WHERE point = ? AND hnumwrcor = 699"), {kPoint}),
+        QStringList{QStringLiteral("699")});
+
+    // A row the server refuses, after a statement's worth of good ones has gone: the commit fails, says
+    // why, and nothing of the transaction stays.
+    ASSERT_TRUE(table->transaction());
+    for (int n = 0; n < 1100; ++n)
+        ASSERT_TRUE(table->appendAt(positions, hour(10000 + n)));
+    // Refused at once or at the commit: either way the transaction keeps nothing and says why.
+    const bool appended = table->appendAt(positions, hour(20000, QStringLiteral("not a number")));
+    EXPECT_FALSE(appended && table->commit());
+    if (!appended) table->rollback();
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::Io) << table->lastError().toStdString();
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM hourly WHERE hidentif <> '0'")),
+              QStringList{QString::number(kRows + 2)});
+
+    // Any text arrives as it was given: quotes, backslashes, control characters, Cyrillic.
+    const QString awkward = QStringLiteral("a\"b\\c'd\te\u0001 ТАРН {x}");
+    ASSERT_TRUE(table->transaction());
+    QVariantMap row = hourlyRow(40000, t0, 1);
+    row.insert(QStringLiteral("hHelp"), awkward);
+    ASSERT_TRUE(table->append(row));
+    ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
+    const auto stored = table->trySelect(QStringLiteral("\"hNumWrCor\" = ?"), {40000});
+    ASSERT_TRUE(stored && stored->size() == 1);
+    EXPECT_EQ(stored->first().at(table->position(QStringLiteral("hHelp"))).toString(), awkward);
+    ASSERT_TRUE(table->remove(QStringLiteral("hNumWrCor"), 40000));
+
+    // Rolled back, the waiting rows are gone too; the table takes the next transaction as before.
+    ASSERT_TRUE(table->transaction());
+    ASSERT_TRUE(table->appendAt(positions, hour(30000)));
+    table->rollback();
+    ASSERT_TRUE(table->transaction());
+    ASSERT_TRUE(table->appendAt(positions, hour(30001)));
+    ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
+    EXPECT_EQ(serverRows(QStringLiteral("SELECT hnumwrcor FROM hourly WHERE hnumwrcor >= 10000 ORDER BY 1")),
+              QStringList{QStringLiteral("30001")});
+}
+
+TEST_F(PgStorageTest, TablesOpenedOneAfterAnotherShareConnectionsThatStillAnswer) {
+    // The server's processes serving this installation.
+    auto backends = [&] {
+        return serverRows(
+            QStringLiteral("SELECT pid FROM pg_stat_activity WHERE application_name = ? ORDER BY pid"),
+            {QStringLiteral("tarn/") + backend_.url().schema});
+    };
+    auto connections = [&] { return static_cast<int>(backends().size()); };
+    Error why;
+    {
+        auto table = storage().openPoint(TableKind::Hourly, kPoint, why, kNow);
+        ASSERT_TRUE(table) << why.detail.toStdString();
+        ASSERT_TRUE(table->append(hourlyRow(1, kNow, 1)));
+    }
+    const int settled = connections();
+    // A report or a group summary opens a table per kind and member, one after another.
+    QSet<QString> seen;
+    for (int i = 0; i < 20; ++i) {
+        auto table = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(table) << why.detail.toStdString();
+        EXPECT_EQ(table->select().size(), 1);
+        seen.insert(backends().join(QLatin1Char(',')));
+    }
+    EXPECT_EQ(seen.size(), 1); // the same processes every time: no table connected anew
+    EXPECT_EQ(connections(), settled);
+    // Two open at once each have their own, so each transaction stays its own.
+    {
+        auto one = storage().openExisting(kHourly, why);
+        auto two = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(one && two);
+        ASSERT_TRUE(one->transaction());
+        ASSERT_TRUE(one->append(hourlyRow(2, kNow.addSecs(3600), 2)));
+        EXPECT_EQ(two->select().size(), 1);
+        one->rollback();
+        EXPECT_EQ(connections(), settled + 1);
+    }
+    // A kept transaction that was never ended leaves nothing behind for the next table.
+    {
+        auto table = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(table);
+        ASSERT_TRUE(table->transaction());
+        ASSERT_TRUE(table->append(hourlyRow(3, kNow.addSecs(7200), 3)));
+    }
+    {
+        auto table = storage().openExisting(kHourly, why);
+        ASSERT_TRUE(table);
+        EXPECT_EQ(table->select().size(), 1);
+    }
+    // The server ends every connection, kept ones too: the next table connects again.
+    serverRows(
+        QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = ?"),
+        {QStringLiteral("tarn/") + backend_.url().schema});
+    auto again = storage().openExisting(kHourly, why);
+    ASSERT_TRUE(again) << why.detail.toStdString();
+    EXPECT_EQ(column(*again, again->select(), QStringLiteral("hNumWrCor")), QStringList{QStringLiteral("1")});
+}

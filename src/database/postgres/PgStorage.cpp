@@ -6,8 +6,53 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <algorithm>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 namespace tarn::database::postgres {
+
+// The connections of tables let go on the thread that opened the storage: a connection belongs to the
+// thread that made it, so only that thread's are kept, and only that thread takes them again.
+class ConnectionPool {
+public:
+    static constexpr std::size_t kKept = 8;
+
+    bool onOwnThread() const { return QThread::currentThread() == owner_; }
+
+    void giveBack(std::unique_ptr<PgConnection> connection) {
+        if (!onOwnThread() || !connection->database().isOpen()) return;
+        std::lock_guard lock(mutex_);
+        if (idle_.size() < kKept) idle_.push_back(std::move(connection));
+    }
+
+    // A kept connection that still answers; nothing when none is kept or none answers (the server
+    // ended them: a restart, a dropped line).
+    std::unique_ptr<PgConnection> take() {
+        if (!onOwnThread()) return nullptr;
+        for (;;) {
+            std::unique_ptr<PgConnection> connection;
+            {
+                std::lock_guard lock(mutex_);
+                if (idle_.empty()) return nullptr;
+                connection = std::move(idle_.back());
+                idle_.pop_back();
+            }
+            QSqlQuery ping(connection->database());
+            if (ping.exec(QStringLiteral("SELECT 1"))) return connection;
+        }
+    }
+
+    void clear() {
+        std::lock_guard lock(mutex_);
+        idle_.clear();
+    }
+
+private:
+    QThread* owner_ = QThread::currentThread();
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<PgConnection>> idle_;
+};
 
 namespace {
 
@@ -83,6 +128,53 @@ bool isRecordKind(const QList<FieldSpec>& fields) {
     for (const FieldSpec& f : fields)
         if (f.name.mid(1) == QLatin1String("NumWrCor")) return true;
     return false;
+}
+
+// How many rows one INSERT carries. Each statement is a round trip to the server, so a transaction's
+// rows go in a few statements of many rows rather than one each; the rows of one statement, as text,
+// stay a few hundred kilobytes.
+constexpr int kRowsPerInsert = 1000;
+
+// text as a JSON string: quoted, with the quote, the backslash and the control characters escaped.
+void appendJsonString(QString& out, const QString& text) {
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
+            out += QLatin1Char('\\');
+            out += c;
+        } else if (c.unicode() < 0x20) {
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        } else {
+            out += c;
+        }
+    }
+    out += QLatin1Char('"');
+}
+
+// Rows as one JSON array of objects by column, every value as its text (the column's type reads it on
+// the server, as it reads a bound value) and a value never given as null.
+QString jsonRows(const QStringList& columns, const QList<QVariantList>& rows) {
+    QString out;
+    out.reserve(static_cast<qsizetype>(rows.size()) * columns.size() * 24);
+    out += QLatin1Char('[');
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (r > 0) out += QLatin1Char(',');
+        out += QLatin1Char('{');
+        const QVariantList& row = rows.at(r);
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            if (c > 0) out += QLatin1Char(',');
+            appendJsonString(out, columns.at(c));
+            out += QLatin1Char(':');
+            const QVariant v = row.value(c);
+            if (v.isNull())
+                out += QLatin1String("null");
+            else
+                appendJsonString(out, v.toString());
+        }
+        out += QLatin1Char('}');
+    }
+    out += QLatin1Char(']');
+    return out;
 }
 
 bool isWordChar(QChar c) {
@@ -166,15 +258,24 @@ QString selectedField(const FieldSpec& f) {
 
 class PgTable final : public Table {
 public:
-    PgTable(std::unique_ptr<PgConnection> connection, TableKind kind, Scope scope, QList<FieldSpec> fields)
-        : connection_(std::move(connection)), table_(tableName(kind)), scope_(std::move(scope)),
-          fields_(std::move(fields)), recordKind_(isRecordKind(fields_)) {
+    PgTable(std::unique_ptr<PgConnection> connection, std::shared_ptr<ConnectionPool> pool, TableKind kind,
+            Scope scope, QList<FieldSpec> fields)
+        : connection_(std::move(connection)), pool_(std::move(pool)), table_(tableName(kind)),
+          scope_(std::move(scope)), fields_(std::move(fields)), recordKind_(isRecordKind(fields_)) {
         QStringList selected;
         for (const FieldSpec& f : fields_) {
             selected.append(selectedField(f));
             if (marksSeedRecord(f)) seedFilter_ = columnName(f.name) + QStringLiteral(" <> '0'");
         }
         selectList_ = selected.join(QStringLiteral(", "));
+    }
+
+    // The connection goes back to the pool as a new one would come: no transaction open, no statement
+    // kept; one that lost the server or failed without a reason is not kept.
+    ~PgTable() override {
+        inserts_.clear();
+        if (inTransaction_) database().rollback();
+        if (failure_.kind != ErrorKind::NoLink) pool_->giveBack(std::move(connection_));
     }
 
     const QList<FieldSpec>& fields() const override { return fields_; }
@@ -195,6 +296,7 @@ public:
     }
 
     std::optional<QSqlQuery> listing() const override {
+        if (!flushPending()) return std::nullopt;
         QSqlQuery query(database());
         query.setForwardOnly(true);
         if (!prepared(query, selection({}, {}))) return std::nullopt;
@@ -222,10 +324,65 @@ public:
             .value_or(QList<QVariantList>());
     }
 
-    bool append(const QVariantMap& values) override { return insert(values, recordKind_); }
+    bool append(const QVariantMap& values) override {
+        QList<int> positions;
+        QVariantList ordered;
+        positions.reserve(values.size());
+        ordered.reserve(values.size());
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+            const int p = position(it.key());
+            if (p < 0) {
+                failure_ = {ErrorKind::Invalid,
+                            QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
+                return false;
+            }
+            positions.append(p);
+            ordered.append(it.value());
+        }
+        return appendAt(positions, ordered);
+    }
+
+    // Outside a transaction the row is written at once. Inside one, the rows wait and go to the server
+    // many in one statement when the transaction commits, when rows naming other fields come, when
+    // enough have gathered, or before anything reads or changes the table: the transaction writes all
+    // of them or none either way, and what the table gives back inside it includes them. A row the
+    // server refuses then fails the statement that carries it, and with it the commit.
+    bool appendAt(const QList<int>& positions, const QVariantList& values) override {
+        for (int p : positions)
+            if (p < 0 || p >= fields_.size()) {
+                failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
+                return false;
+            }
+        QVariantList row;
+        row.reserve(positions.size() + 1);
+        if (!scope_.column.isEmpty()) row.append(scope_.value);
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            row.append(fitted(positions.at(i), values.value(i)));
+        if (!inTransaction_) return insertRows(positions, {row});
+        if (!pending_.isEmpty() && positions != pendingPositions_ && !flushPending()) return false;
+        pendingPositions_ = positions;
+        pending_.append(std::move(row));
+        return pending_.size() < kRowsPerInsert || flushPending();
+    }
 
     // The seed record, once: a second program making the same table at the same moment adds none.
-    bool appendSeed(const QVariantMap& seed) { return insert(seed, true); }
+    bool appendSeed(const QVariantMap& seed) {
+        QList<int> positions;
+        QVariantList values;
+        for (auto it = seed.constBegin(); it != seed.constEnd(); ++it) {
+            positions.append(position(it.key()));
+            values.append(it.value());
+        }
+        if (positions.contains(-1)) {
+            failure_ = {ErrorKind::Invalid, QStringLiteral("a seed field is missing in ") + table_};
+            return false;
+        }
+        QVariantList row;
+        if (!scope_.column.isEmpty()) row.append(scope_.value);
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            row.append(fitted(positions.at(i), values.at(i)));
+        return insertRows(positions, {row}, true);
+    }
 
     bool update(const QString& keyField, const QVariant& key, const QString& field,
                 const QVariant& value) override {
@@ -235,6 +392,7 @@ public:
             failure_ = {ErrorKind::Invalid, QStringLiteral("no such field in ") + table_};
             return false;
         }
+        if (!flushPending()) return false;
         QSqlQuery q(database());
         if (!prepared(q, QStringLiteral("UPDATE ") + table_ + QStringLiteral(" SET ") +
                              columnName(fields_.at(p).name) + QStringLiteral(" = ?") +
@@ -255,6 +413,7 @@ public:
                         QStringLiteral("no field ") + keyField + QStringLiteral(" in ") + table_};
             return false;
         }
+        if (!flushPending()) return false;
         QSqlQuery q(database());
         if (!prepared(q, QStringLiteral("DELETE FROM ") + table_ +
                              joinedWhere(
@@ -268,7 +427,11 @@ public:
 
     bool transaction() override {
         QSqlDatabase db = database();
-        if (db.transaction()) return true;
+        if (db.transaction()) {
+            inTransaction_ = true;
+            pending_.clear();
+            return true;
+        }
         failure_ = db.isOpen()
                        ? pgError(db.lastError())
                        : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
@@ -276,13 +439,25 @@ public:
     }
     bool commit() override {
         QSqlDatabase db = database();
+        if (!flushPending()) {
+            // A refused row leaves the server's transaction failed: nothing of it is kept.
+            const Error why = failure_;
+            rollback();
+            failure_ = why;
+            return false;
+        }
+        inTransaction_ = false;
         if (db.commit()) return true;
         failure_ = db.isOpen()
                        ? pgError(db.lastError())
                        : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
         return false;
     }
-    void rollback() override { database().rollback(); }
+    void rollback() override {
+        pending_.clear();
+        inTransaction_ = false;
+        database().rollback();
+    }
 
     const Error& lastFailure() const override { return failure_; }
     std::optional<QList<QVariantList>> trySelectFields(const QStringList& fields, const QString& condition,
@@ -312,6 +487,7 @@ private:
 
     std::optional<QList<QVariantList>> run(const QString& condition, const QVariantList& values,
                                            const QString& order) const {
+        if (!flushPending()) return std::nullopt;
         QSqlQuery q(database());
         q.setForwardOnly(true);
         if (!prepared(q, selection(condition, order))) return std::nullopt;
@@ -346,7 +522,7 @@ private:
         return false;
     }
 
-    bool executed(QSqlQuery& q) {
+    bool executed(QSqlQuery& q) const {
         if (q.exec()) return true;
         failure_ = statementError(q, database());
         return false;
@@ -366,38 +542,63 @@ private:
         return empty ? QVariant() : stored;
     }
 
-    bool insert(const QVariantMap& values, bool onceOnly) {
+    // The rows waiting in the transaction, written now.
+    bool flushPending() const {
+        if (pending_.isEmpty()) return true;
+        const QList<QVariantList> rows = std::exchange(pending_, {});
+        return insertRows(pendingPositions_, rows);
+    }
+
+    struct KeptInsert {
+        QList<int> positions;
         QStringList columns;
-        QVariantList bound;
-        if (!scope_.column.isEmpty()) {
-            columns.append(scope_.column);
-            bound.append(scope_.value);
-        }
-        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
-            const int p = position(it.key());
-            if (p < 0) {
-                failure_ = {ErrorKind::Invalid,
-                            QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
-                return false;
-            }
+        bool onceOnly = false;
+        std::unique_ptr<QSqlQuery> query;
+    };
+    static constexpr std::size_t kKeptInserts = 4;
+
+    // rows (each the scope's value, when the table has a scope, then the values of the fields at
+    // positions, fitted) in one statement, bound as one value: the rows as JSON, which the server reads
+    // into rows of the table's own type, so each value goes through its column's type as a bound value
+    // would. A record already stored (the same point, record number and time) is stored once: a second
+    // store of the same reading, by this program or another, adds nothing.
+    bool insertRows(const QList<int>& positions, const QList<QVariantList>& rows,
+                    bool onceOnly = false) const {
+        onceOnly = onceOnly || recordKind_;
+        const KeptInsert* kept = insertStatement(positions, onceOnly);
+        if (!kept) return false;
+        kept->query->bindValue(0, jsonRows(kept->columns, rows));
+        const bool done = executed(*kept->query);
+        kept->query->finish();
+        return done;
+    }
+
+    // The INSERT of the fields at positions, prepared once and kept: preparing is a round trip of its
+    // own. A statement that could not be prepared is not kept.
+    const KeptInsert* insertStatement(const QList<int>& positions, bool onceOnly) const {
+        for (const KeptInsert& kept : inserts_)
+            if (kept.onceOnly == onceOnly && kept.positions == positions) return &kept;
+        QStringList columns;
+        if (!scope_.column.isEmpty()) columns.append(scope_.column);
+        for (int p : positions)
             columns.append(columnName(fields_.at(p).name));
-            bound.append(fitted(p, it.value()));
-        }
-        // A record already stored (the same point, record number and time) is stored once: a second store
-        // of the same reading, by this program or another, adds nothing.
-        QSqlQuery q(database());
-        if (!prepared(q, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
-                             columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
-                             QStringList(columns.size(), QStringLiteral("?")).join(QStringLiteral(", ")) +
-                             QLatin1Char(')') +
-                             (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
-            return false;
-        for (const QVariant& v : bound)
-            q.addBindValue(v);
-        return executed(q);
+        const QString list = columns.join(QStringLiteral(", "));
+        auto query = std::make_unique<QSqlQuery>(database());
+        if (!prepared(*query, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") + list +
+                                  QStringLiteral(") SELECT ") + list +
+                                  QStringLiteral(" FROM json_populate_recordset(NULL::") + table_ +
+                                  QStringLiteral(", ?::json)") +
+                                  (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
+            return nullptr;
+        // A table is written with one or two sets of fields (its rows, its seed record): a few are kept
+        // and the oldest goes.
+        if (inserts_.size() >= kKeptInserts) inserts_.erase(inserts_.begin());
+        inserts_.push_back({positions, columns, onceOnly, std::move(query)});
+        return &inserts_.back();
     }
 
     std::unique_ptr<PgConnection> connection_;
+    std::shared_ptr<ConnectionPool> pool_;
     QString table_;
     Scope scope_;
     QList<FieldSpec> fields_;
@@ -405,6 +606,13 @@ private:
     QString selectList_;
     QString seedFilter_;
     mutable Error failure_;
+    bool inTransaction_ = false;
+    // Rows appended in the transaction that the server has not yet had, all naming the same fields.
+    mutable QList<QVariantList> pending_;
+    mutable QList<int> pendingPositions_;
+    // Kept prepared INSERTs; declared after the connection, so they go before it does. Writing the
+    // waiting rows is part of any read of the table, so they are the table's workings, not its state.
+    mutable std::vector<KeptInsert> inserts_;
 };
 
 Error pgError(const QSqlError& error) {
@@ -423,6 +631,7 @@ Error pgError(const QSqlError& error) {
     return {ErrorKind::Io, text};
 }
 
+
 std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas& schemas, Error& error) {
     error = {};
     auto connection = PgConnection::open(url, &error);
@@ -433,9 +642,11 @@ std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas
 
 PgStorage::PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
     : connection_(std::move(connection)), url_(connection_->url()), owner_(QThread::currentThread()),
-      schemas_(schemas) {}
+      schemas_(schemas), pool_(std::make_shared<ConnectionPool>()) {}
 
-PgStorage::~PgStorage() = default;
+PgStorage::~PgStorage() {
+    pool_->clear();
+}
 
 std::unique_ptr<PgConnection> PgStorage::newConnection(Error& error) const {
     // Only the storage's own thread replaces its connection; the lock keeps a worker from copying the
@@ -507,9 +718,11 @@ std::unique_ptr<PgTable> PgStorage::openOn(const TableId& id, Error& error, bool
         error = {ErrorKind::Invalid, QStringLiteral("no fields for ") + location(id)};
         return nullptr;
     }
-    // The table's own connection, made in the calling thread, asks whether the table was made: a table
-    // opened by a worker never touches a connection of another thread.
-    auto connection = newConnection(error);
+    // The table's own connection, of the calling thread, asks whether the table was made: a table opened
+    // by a worker never touches a connection of another thread. On the storage's own thread a connection
+    // a table let go serves again (the pool keeps none for other threads).
+    auto connection = pool_->take();
+    if (!connection) connection = newConnection(error);
     if (!connection) return nullptr;
     const std::optional<bool> there = made(id, connection->database(), error);
     if (!there) return nullptr;
@@ -517,7 +730,7 @@ std::unique_ptr<PgTable> PgStorage::openOn(const TableId& id, Error& error, bool
         error = {ErrorKind::NotFound, location(id)};
         return nullptr;
     }
-    auto table = std::make_unique<PgTable>(std::move(connection), id.kind, scopeOf(id), fields);
+    auto table = std::make_unique<PgTable>(std::move(connection), pool_, id.kind, scopeOf(id), fields);
     if (!*there && !table->appendSeed(seedRecord(id.kind, fields, now))) {
         error = table->lastFailure();
         return nullptr;
@@ -567,6 +780,22 @@ Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
         return why;
     }
     return {};
+}
+
+std::optional<QList<QDate>> PgStorage::joinDays(Error& error) const {
+    error = {};
+    const QSqlDatabase db = database();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT DISTINCT to_char(day, 'YYYY-MM-DD') FROM ") +
+                tableName(TableKind::Join) + QStringLiteral(" ORDER BY 1"))) {
+        error = statementError(q, db);
+        return std::nullopt;
+    }
+    QList<QDate> days;
+    while (q.next())
+        days.append(QDate::fromString(q.value(0).toString(), Qt::ISODate));
+    return days;
 }
 
 } // namespace tarn::database::postgres

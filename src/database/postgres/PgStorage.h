@@ -18,8 +18,16 @@
 // numbers still grow in the order its rows were written, which is all the callers ask of them (the
 // newest row, a key for one row), but they are not consecutive within a point.
 //
+// Rows appended inside a transaction reach the server together, many in one statement, when the
+// transaction commits or before anything reads or changes the table (a round trip per row would make a
+// year of hourly records several times slower to store than into the table files); a row the server
+// refuses then fails the commit, and the transaction keeps nothing.
+//
 // Each Table works on a connection of its own, so that its transaction is its own as a table file's
-// is. A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
+// is. Connecting costs the server a process and a dozen round trips, so the connection of a table let go
+// on the thread that opened the storage waits for the next table opened there (a report or a group
+// summary opens a table per kind and member); it is tried with one statement before it is used again.
+// A change another connection holds past the wait (TARN_DB_BUSY_WAIT_MS, five seconds) is Locked,
 // a lost connection NoLink, a schema without the table's layout Damaged. A table whose connection was
 // lost stays failed; the storage connects again for the next table it opens.
 //
@@ -39,6 +47,9 @@ class QThread;
 
 namespace tarn::database::postgres {
 
+// Connections of tables let go, for the next tables opened on the same thread.
+class ConnectionPool;
+
 // The kind of a failed statement by the server's SQLSTATE: another transaction's lock past the wait, a
 // serialization failure or a deadlock are Locked; a connection that failed or was ended NoLink (as is
 // a failure without any SQLSTATE, which only the client reports); a table or a page the server cannot
@@ -49,6 +60,7 @@ class PgTable;
 
 class PgStorage final : public Storage {
 public:
+    ~PgStorage() override;
     // The installation's schema at url, made and brought to the program's version when needed. Nothing
     // when it cannot be reached or migrated; error says why. schemas must outlive the storage.
     static std::unique_ptr<PgStorage> open(const DatabaseUrl& url, const Schemas& schemas, Error& error);
@@ -67,6 +79,8 @@ public:
     QString location(const TableId& id) const override;
     // The point's rows of the kind, its seed record with them, in one statement.
     Error erasePointTable(TableKind kind, const QString& identifier) override;
+    // The days of the join table's rows, each day's seed record among them.
+    std::optional<QList<QDate>> joinDays(Error& error) const override;
 
 private:
     PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas);
@@ -86,6 +100,7 @@ private:
     const DatabaseUrl url_;
     QThread* const owner_;
     const Schemas& schemas_;
+    std::shared_ptr<ConnectionPool> pool_;
 };
 
 } // namespace tarn::database::postgres
