@@ -11,6 +11,7 @@
 #include "database/StoredRecords.h"
 #include "database/Storing.h"
 #include "database/postgres/DatabaseUrl.h"
+#include "database/postgres/PgGroupFiles.h"
 #include "database/postgres/PgStorage.h"
 #include "polling/LastRecords.h"
 
@@ -472,6 +473,29 @@ int migrateDatabase(CliRun& run) {
     }
     database::Storage& source = to ? static_cast<database::Storage&>(files) : *server;
     database::Storage& target = to ? static_cast<database::Storage&>(*server) : files;
+    // The polling groups go with the tables: the Group folder on one side, the schema's on the other.
+    database::FolderGroupFiles folderGroups(run.context->root());
+    auto serverGroups = database::postgres::PgGroupFiles::open(*url, &failure);
+    if (!serverGroups) {
+        run.notifier->message(MessageKind::Error, url->toString() + QStringLiteral(": ") + failure.detail);
+        return kExitNoLink;
+    }
+    database::GroupFiles& sourceGroups = to ? static_cast<database::GroupFiles&>(folderGroups) : *serverGroups;
+    database::GroupFiles& targetGroups = to ? static_cast<database::GroupFiles&>(*serverGroups) : folderGroups;
+    // Refused before the tables are copied, as a target holding tables is: a copy never merges.
+    const QStringList groupsThere = database::occupiedGroupFiles(targetGroups, failure);
+    if (failure.failed()) {
+        run.notifier->message(MessageKind::Error, errorKindName(failure.kind) + QStringLiteral(": ") + failure.detail);
+        return kExitNoLink;
+    }
+    if (!groupsThere.isEmpty()) {
+        run.notifier->message(
+            MessageKind::Error,
+            QStringLiteral("the target already holds what the copy would make; nothing was "
+                           "written (copy into an empty schema, or --home a new installation): group files ") +
+                groupsThere.join(QStringLiteral(", ")));
+        return kExitRefused;
+    }
 
     // A line on stderr for every table as it is done, so a long copy shows that it moves.
     QTextStream progressOut(stderr);
@@ -514,6 +538,23 @@ int migrateDatabase(CliRun& run) {
                               errorKindName(report.error.kind) + QStringLiteral(": ") + report.error.detail);
         return kExitNoLink;
     }
+    // The groups once the tables are whole (the groups name the points the tables register), in one
+    // change on the server.
+    const database::GroupFilesCopy groups = database::copyGroupFiles(sourceGroups, targetGroups);
+    if (groups.error.failed() || !groups.occupied.isEmpty()) {
+        run.notifier->message(MessageKind::Error,
+                              QStringLiteral("the tables were copied, the polling groups not: ") +
+                                  (groups.error.failed() ? errorKindName(groups.error.kind) + QStringLiteral(": ") +
+                                                               groups.error.detail
+                                                         : QStringLiteral("the target holds group files ") +
+                                                               groups.occupied.join(QStringLiteral(", "))));
+        return kExitNoLink;
+    }
+    for (const QString& name : groups.differing)
+        run.notifier->message(MessageKind::Error,
+                              targetGroups.location(name) + QStringLiteral(": the group file does not read back as "
+                                                                           "it was written"));
+    const bool passed = report.ok() && groups.ok();
     for (const database::Mismatch& m : report.mismatches)
         run.notifier->message(MessageKind::Error,
                               QStringLiteral("%1: %2 rows copied, %3 read back, not the same rows")
@@ -541,7 +582,8 @@ int migrateDatabase(CliRun& run) {
              {QStringLiteral("pointRows"), pointRows},
              {QStringLiteral("kinds"), kinds},
              {QStringLiteral("mismatches"), mismatches},
-             {QStringLiteral("check"), report.ok() ? QStringLiteral("passed") : QStringLiteral("failed")}});
+             {QStringLiteral("groupFiles"), groups.files},
+             {QStringLiteral("check"), passed ? QStringLiteral("passed") : QStringLiteral("failed")}});
     } else {
         for (database::TableKind kind : database::kSchemaLoadOrder) {
             const database::KindTally& t = report.of(kind);
@@ -552,13 +594,14 @@ int migrateDatabase(CliRun& run) {
                             .arg(t.checked)
                             .arg(t.mismatched);
         }
-        *run.out << QStringLiteral("%1 points, %2 days of polling results; check %3\n")
+        *run.out << QStringLiteral("%1 points, %2 days of polling results, %3 group files; check %4\n")
                         .arg(report.points.size())
                         .arg(report.joinDays.size())
-                        .arg(report.ok() ? QStringLiteral("passed") : QStringLiteral("FAILED"));
+                        .arg(groups.files)
+                        .arg(passed ? QStringLiteral("passed") : QStringLiteral("FAILED"));
         run.out->flush();
     }
-    return report.ok() ? kExitOk : kExitNoLink;
+    return passed ? kExitOk : kExitNoLink;
 }
 
 } // namespace

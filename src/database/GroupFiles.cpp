@@ -29,6 +29,40 @@ bool rewriteWithBackup(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
+QStringList occupiedGroupFiles(const GroupFiles& target, Error& error) {
+    QStringList names = target.names(error);
+    names.sort();
+    return names;
+}
+
+GroupFilesCopy copyGroupFiles(const GroupFiles& source, GroupFiles& target) {
+    GroupFilesCopy copy;
+    copy.occupied = occupiedGroupFiles(target, copy.error);
+    if (copy.error.failed() || !copy.occupied.isEmpty()) return copy;
+    const QList<QString> names = source.names(copy.error);
+    if (copy.error.failed()) return copy;
+    QList<GroupFileChange> changes;
+    for (const QString& name : names) {
+        const std::optional<QByteArray> bytes = source.read(name, copy.error);
+        if (!bytes) return copy;
+        changes.append({name, *bytes});
+    }
+    // In name order: the groups' files (named by the second they were made) before the list, as a save
+    // writes them, so an interrupted copy into the folder leaves files no list names, never a list
+    // naming files that are not there.
+    QString failedName;
+    if (copy.error = target.change(changes, &failedName); copy.error.failed()) {
+        copy.error.detail = target.location(failedName) + QStringLiteral(": ") + copy.error.detail;
+        return copy;
+    }
+    copy.files = static_cast<int>(changes.size());
+    for (const GroupFileChange& c : changes) {
+        Error unread;
+        if (target.read(c.name, unread) != c.bytes) copy.differing.append(c.name);
+    }
+    return copy;
+}
+
 std::optional<QByteArray> FolderGroupFiles::read(const QString& name, Error& error) const {
     error = {};
     const QString path = location(name);

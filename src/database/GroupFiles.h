@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace tarn::database {
@@ -50,6 +51,21 @@ public:
     Error write(const QString& name, const QByteArray& bytes) { return change({{name, bytes}}); }
     Error remove(const QString& name) { return change({{name, std::nullopt}}); }
 };
+
+// An installation's groups moved with its tables (the files to a server's schema, or back): every file
+// of source written into target in one change, then read back and compared byte for byte. Like the
+// tables' copy it never merges: a target that holds any group file is refused before anything is
+// written (occupied names them).
+struct GroupFilesCopy {
+    Error error;
+    QStringList occupied;
+    int files = 0;          // files copied
+    QStringList differing;  // files that do not read back as they were written
+    bool ok() const { return error.ok() && occupied.isEmpty() && differing.isEmpty(); }
+};
+// Whether target holds any group file already (the names, sorted); error when it cannot be asked.
+QStringList occupiedGroupFiles(const GroupFiles& target, Error& error);
+GroupFilesCopy copyGroupFiles(const GroupFiles& source, GroupFiles& target);
 
 // The Group folder of an installation, as the files have always been: a file rewritten in place is
 // copied to "<name>.bak" first and the copy deleted once the new file is whole.

@@ -60,7 +60,6 @@ class PgTable;
 
 class PgStorage final : public Storage {
 public:
-    ~PgStorage() override;
     // The installation's schema at url, made and brought to the program's version when needed. Nothing
     // when it cannot be reached or migrated; error says why. schemas must outlive the storage.
     static std::unique_ptr<PgStorage> open(const DatabaseUrl& url, const Schemas& schemas, Error& error);
