@@ -4,6 +4,7 @@
 #include "database/Migration.h"
 #include "database/MigrationFixture.h"
 #include "database/PgTestSupport.h"
+#include "database/postgres/PgGroupFiles.h"
 #include "database/postgres/PgStorage.h"
 #include "support/CliJson.h"
 
@@ -252,4 +253,66 @@ TEST_F(PgMigration, TarnCliStopsBetweenBatchesOnSigint) {
     const CliResult again = cli({QStringLiteral("--home"), home.root().root(), QStringLiteral("db"),
                                  QStringLiteral("migrate"), QStringLiteral("--to"), url_.toString()});
     EXPECT_EQ(again.code, 3) << again.err.toStdString();
+}
+
+// The polling groups go with the tables: the Group folder's files into the schema and back into a new
+// installation's folder byte for byte, counted in the answer. A schema that holds group files already is
+// refused before any table is written, as one holding points is.
+TEST_F(PgMigration, TarnCliMovesThePollingGroupsWithTheTables) {
+    test::TempHome first;
+    test::TempHome second;
+    {
+        SqliteStorage files(first.root(), schemas_);
+        fillInstallation(files);
+    }
+    ASSERT_TRUE(first.root().createFolders());
+    // "Котельні" padded to 20, in Windows-1251 byte by byte, and its one member.
+    const QByteArray name = test::hex("CA EE F2 E5 EB FC ED B3") + QByteArray(12, ' ');
+    const QByteArray list = "0/261210080000/" + name + "\r\n";
+    const QByteArray group = "0*" + name + "\r\n1*06:00-18:00-06:00\r\n2*0110000000\r\n3*1TARN-2.01   N1  " +
+                             QByteArray(32, ' ') + "     t00001\r\n";
+    first.write(folder::Group, QStringLiteral("name_G.000"), list);
+    first.write(folder::Group, QStringLiteral("261210080000"), group);
+    // Where this poller broke off stays with its installation.
+    first.write(folder::Group, QStringLiteral("261210080000.err"), QByteArray("261210080000\r\n"));
+
+    // A schema with groups of its own takes nothing, not even the tables.
+    const DatabaseUrl occupied = freshSchema();
+    {
+        Error why;
+        auto groups = PgGroupFiles::open(occupied, &why);
+        ASSERT_TRUE(groups) << why.detail.toStdString();
+        ASSERT_TRUE(groups->write(QStringLiteral("name_G.000"), QByteArray()).ok());
+    }
+    const CliResult refused = cli({QStringLiteral("--home"), first.root().root(), QStringLiteral("db"),
+                                   QStringLiteral("migrate"), QStringLiteral("--to"), occupied.toString()});
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_TRUE(refused.err.contains("group files name_G.000")) << refused.err.toStdString();
+    EXPECT_EQ(rows(QStringLiteral("SELECT count(*) FROM %1.registry").arg(quotedIdentifier(occupied.schema))),
+              QStringList{QStringLiteral("0")});
+
+    const CliResult up = cli({QStringLiteral("--home"), first.root().root(), QStringLiteral("--json"),
+                              QStringLiteral("db"), QStringLiteral("migrate"), QStringLiteral("--to"), url_.toString()});
+    ASSERT_EQ(up.code, 0) << up.err.toStdString();
+    const QJsonObject answer = QJsonDocument::fromJson(up.out).object();
+    EXPECT_EQ(answer.value(QStringLiteral("groupFiles")).toInt(), 2);
+    EXPECT_EQ(answer.value(QStringLiteral("check")).toString(), QStringLiteral("passed"));
+    QSqlQuery q(admin());
+    ASSERT_TRUE(q.exec(QStringLiteral("SELECT name, bytes FROM %1.group_files ORDER BY name")
+                           .arg(quotedIdentifier(url_.schema))));
+    QMap<QString, QByteArray> onServer;
+    while (q.next())
+        onServer.insert(q.value(0).toString(), q.value(1).toByteArray());
+    EXPECT_EQ(onServer, (QMap<QString, QByteArray>{{QStringLiteral("261210080000"), group},
+                                                   {QStringLiteral("name_G.000"), list}}));
+
+    ASSERT_EQ(cli({QStringLiteral("--home"), second.root().root(), QStringLiteral("init")}).code, 0);
+    const CliResult down =
+        cli({QStringLiteral("--home"), second.root().root(), QStringLiteral("--json"), QStringLiteral("db"),
+             QStringLiteral("migrate"), QStringLiteral("--from"), url_.toString()});
+    ASSERT_EQ(down.code, 0) << down.err.toStdString();
+    EXPECT_EQ(QJsonDocument::fromJson(down.out).object().value(QStringLiteral("groupFiles")).toInt(), 2);
+    EXPECT_EQ(second.read(folder::Group, QStringLiteral("name_G.000")), list);
+    EXPECT_EQ(second.read(folder::Group, QStringLiteral("261210080000")), group);
+    EXPECT_FALSE(second.exists(folder::Group, QStringLiteral("261210080000.err")));
 }
