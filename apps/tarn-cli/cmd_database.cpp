@@ -480,19 +480,23 @@ int migrateDatabase(CliRun& run) {
         run.notifier->message(MessageKind::Error, url->toString() + QStringLiteral(": ") + failure.detail);
         return kExitNoLink;
     }
-    database::GroupFiles& sourceGroups = to ? static_cast<database::GroupFiles&>(folderGroups) : *serverGroups;
-    database::GroupFiles& targetGroups = to ? static_cast<database::GroupFiles&>(*serverGroups) : folderGroups;
+    database::GroupFiles& sourceGroups =
+        to ? static_cast<database::GroupFiles&>(folderGroups) : *serverGroups;
+    database::GroupFiles& targetGroups =
+        to ? static_cast<database::GroupFiles&>(*serverGroups) : folderGroups;
     // Refused before the tables are copied, as a target holding tables is: a copy never merges.
     const QStringList groupsThere = database::occupiedGroupFiles(targetGroups, failure);
     if (failure.failed()) {
-        run.notifier->message(MessageKind::Error, errorKindName(failure.kind) + QStringLiteral(": ") + failure.detail);
+        run.notifier->message(MessageKind::Error,
+                              errorKindName(failure.kind) + QStringLiteral(": ") + failure.detail);
         return kExitNoLink;
     }
     if (!groupsThere.isEmpty()) {
         run.notifier->message(
             MessageKind::Error,
-            QStringLiteral("the target already holds what the copy would make; nothing was "
-                           "written (copy into an empty schema, or --home a new installation): group files ") +
+            QStringLiteral(
+                "the target already holds what the copy would make; nothing was "
+                "written (copy into an empty schema, or --home a new installation): group files ") +
                 groupsThere.join(QStringLiteral(", ")));
         return kExitRefused;
     }
@@ -544,16 +548,16 @@ int migrateDatabase(CliRun& run) {
     if (groups.error.failed() || !groups.occupied.isEmpty()) {
         run.notifier->message(MessageKind::Error,
                               QStringLiteral("the tables were copied, the polling groups not: ") +
-                                  (groups.error.failed() ? errorKindName(groups.error.kind) + QStringLiteral(": ") +
-                                                               groups.error.detail
+                                  (groups.error.failed() ? errorKindName(groups.error.kind) +
+                                                               QStringLiteral(": ") + groups.error.detail
                                                          : QStringLiteral("the target holds group files ") +
                                                                groups.occupied.join(QStringLiteral(", "))));
         return kExitNoLink;
     }
     for (const QString& name : groups.differing)
-        run.notifier->message(MessageKind::Error,
-                              targetGroups.location(name) + QStringLiteral(": the group file does not read back as "
-                                                                           "it was written"));
+        run.notifier->message(MessageKind::Error, targetGroups.location(name) +
+                                                      QStringLiteral(": the group file does not read back as "
+                                                                     "it was written"));
     const bool passed = report.ok() && groups.ok();
     for (const database::Mismatch& m : report.mismatches)
         run.notifier->message(MessageKind::Error,

@@ -150,8 +150,8 @@ int groupAlarms(CliRun& run, const QString& name, database::Storage& storage) {
     const DataRoot& root = run.context->root();
     const database::GroupFiles& groups = run.context->groupFiles();
     const polling::GroupAlarmTable table =
-        polling::groupAlarmTable(root, groups, storage, *run.notifier, run.context->languageIndex(), name, from,
-                                 to, polling::loadAlarmMask(root));
+        polling::groupAlarmTable(root, groups, storage, *run.notifier, run.context->languageIndex(), name,
+                                 from, to, polling::loadAlarmMask(root));
     if (!table.refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, table.refused);
         return polling::findGroupByName(groups, name) || name.trimmed().isEmpty() ? kExitUsage : kExitRefused;
@@ -172,8 +172,8 @@ int groupAlarms(CliRun& run, const QString& name, database::Storage& storage) {
 int groupMembers(CliRun& run, const polling::GroupEntry& entry, database::Storage& storage) {
     const DataRoot& root = run.context->root();
     const database::Registry registry(root, storage);
-    const polling::GroupMemberList list =
-        polling::groupMemberList(storage, registry, polling::loadGroup(run.context->groupFiles(), entry.file));
+    const polling::GroupMemberList list = polling::groupMemberList(
+        storage, registry, polling::loadGroup(run.context->groupFiles(), entry.file));
     if (!writeOut(run, polling::memberListFileLines(list))) return kExitNoLink;
     if (run.options.json) {
         QJsonArray lines;

@@ -241,9 +241,8 @@ int groupMembersListing(CliRun& run, const QString& name, reports::ListingArchiv
     if (!now) return kExitUsage;
     const std::optional<reports::ReportService> service = reportService(run);
     if (!service) return kExitNoLink;
-    const polling::GroupMembersListing built =
-        polling::groupMembersListing(service->root(), run.context->groupFiles(), service->storage(), *run.notifier,
-                                     lang, name, o, *now);
+    const polling::GroupMembersListing built = polling::groupMembersListing(
+        service->root(), run.context->groupFiles(), service->storage(), *run.notifier, lang, name, o, *now);
     // A member without its parameter file: the notifier has said so.
     if (built.stopped) return kExitNoLink;
     if (!built.listing.error.isEmpty()) {
@@ -318,8 +317,8 @@ int groupListing(CliRun& run, const QString& name) {
     request.from = days.from;
     request.to = days.to;
     request.memberTables = matrixFile.has_value();
-    polling::GroupSummary summary(service->root(), run.context->groupFiles(), service->storage(), *run.notifier,
-                                  lang);
+    polling::GroupSummary summary(service->root(), run.context->groupFiles(), service->storage(),
+                                  *run.notifier, lang);
     if (const QString refused = summary.open(request); !refused.isEmpty()) {
         run.notifier->message(MessageKind::Error, refused);
         return name.trimmed().isEmpty() ? kExitUsage : kExitRefused;

@@ -94,8 +94,7 @@ Error FolderGroupFiles::change(const QList<GroupFileChange>& changes, QString* f
         const QString path = location(c.name);
         Error failed;
         if (c.bytes) {
-            if (path.isEmpty() || !rewriteWithBackup(path, *c.bytes))
-                failed = {ErrorKind::Io, QString()};
+            if (path.isEmpty() || !rewriteWithBackup(path, *c.bytes)) failed = {ErrorKind::Io, QString()};
         } else if (!path.isEmpty() && QFile::exists(path) && !QFile::remove(path)) {
             failed = {ErrorKind::Io, QString()};
         }

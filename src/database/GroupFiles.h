@@ -59,8 +59,8 @@ public:
 struct GroupFilesCopy {
     Error error;
     QStringList occupied;
-    int files = 0;          // files copied
-    QStringList differing;  // files that do not read back as they were written
+    int files = 0;         // files copied
+    QStringList differing; // files that do not read back as they were written
     bool ok() const { return error.ok() && occupied.isEmpty() && differing.isEmpty(); }
 };
 // Whether target holds any group file already (the names, sorted); error when it cannot be asked.

@@ -364,7 +364,8 @@ QString Registry::erase(const QString& identifier, const std::function<void(int,
     return erase(identifier, groups, progress);
 }
 
-QString Registry::erase(const QString& identifier, GroupFiles& groups, const std::function<void(int, int)>& progress) {
+QString Registry::erase(const QString& identifier, GroupFiles& groups,
+                        const std::function<void(int, int)>& progress) {
     if (!table_ || !isPointIdentifier(identifier) || !find(identifier))
         return QStringLiteral("Ошибка!!! НЕ ОПРЕДЕЛЕН КОРРЕКТОР");
     // The tables, the parameter file, the groups, the registry row and the point list.

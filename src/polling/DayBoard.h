@@ -2,8 +2,8 @@
 // The dispatcher's board of the day: one row per member of every group the day's schedule polls, with
 // the point's last poll today and its result, the group's next window and how far the point's newest
 // stored record lags behind now. The console's table and tarn-cli poll --status show the same rows.
-#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
+#include "database/GroupFiles.h"
 #include "database/JoinTable.h"
 #include "database/Schema.h"
 #include "polling/PollingRun.h"

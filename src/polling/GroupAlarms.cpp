@@ -98,8 +98,8 @@ QStringList alarmNumberLegend(const AlarmMask& mask, int languageIndex) {
 GroupAlarmTable groupAlarmTable(const DataRoot& root, database::Storage& storage, Notifier& notifier,
                                 int languageIndex, const QString& groupName, const QDateTime& from,
                                 const QDateTime& to, const AlarmMask& mask, const AlarmProgress& progress) {
-    return groupAlarmTable(root, database::FolderGroupFiles(root), storage, notifier, languageIndex, groupName,
-                           from, to, mask, progress);
+    return groupAlarmTable(root, database::FolderGroupFiles(root), storage, notifier, languageIndex,
+                           groupName, from, to, mask, progress);
 }
 
 GroupAlarmTable groupAlarmTable(const DataRoot& root, const database::GroupFiles& groups,

@@ -2,9 +2,9 @@
 // The group alarm table: which abnormal situations occurred at each member of a group over a period,
 // one column per situation chosen in the mask (Current\mask_nhs.000), as lines the report window
 // appends to its work file.
-#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
+#include "database/GroupFiles.h"
 #include "database/Storage.h"
 
 #include <QDateTime>

@@ -15,8 +15,8 @@ bool writeResumeFile(const DataRoot& root, const QString& groupFile, const QStri
                           {groupFile, groupName, pointLine.left(20), identifier});
 }
 
-GroupStartChoice groupStartChoice(const database::GroupFiles& groups, const DataRoot& root, const GroupEntry& entry,
-                                  const QStringList& pointLines) {
+GroupStartChoice groupStartChoice(const database::GroupFiles& groups, const DataRoot& root,
+                                  const GroupEntry& entry, const QStringList& pointLines) {
     GroupStartChoice choice;
     choice.groupName = entry.name.trimmed();
     const Group group = loadGroup(groups, entry.file);

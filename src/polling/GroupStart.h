@@ -32,8 +32,8 @@ bool writeResumeFile(const DataRoot& root, const QString& groupFile, const QStri
 
 // The group's members from groups (the run's), the stop file from root's Group folder: it says where
 // this poller broke off, so it stays with the poller's installation.
-GroupStartChoice groupStartChoice(const database::GroupFiles& groups, const DataRoot& root, const GroupEntry& entry,
-                                  const QStringList& pointLines);
+GroupStartChoice groupStartChoice(const database::GroupFiles& groups, const DataRoot& root,
+                                  const GroupEntry& entry, const QStringList& pointLines);
 
 // "запустить опрос группы "<group>" начать с корректора: "<corrector>"".
 QString groupStartQuestion(const QString& groupName, const QString& corrector);

@@ -104,8 +104,8 @@ GroupSummary::GroupSummary(const DataRoot& root, database::Storage& storage, Not
     : root_(root), ownGroups_(std::make_shared<database::FolderGroupFiles>(root)), groups_(ownGroups_.get()),
       storage_(storage), notifier_(notifier), languageIndex_(languageIndex) {}
 
-GroupSummary::GroupSummary(const DataRoot& root, const database::GroupFiles& groups, database::Storage& storage,
-                           Notifier& notifier, int languageIndex)
+GroupSummary::GroupSummary(const DataRoot& root, const database::GroupFiles& groups,
+                           database::Storage& storage, Notifier& notifier, int languageIndex)
     : root_(root), groups_(&groups), storage_(storage), notifier_(notifier), languageIndex_(languageIndex) {}
 
 QString GroupSummary::open(const SummaryRequest& request) {

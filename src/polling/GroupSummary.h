@@ -3,9 +3,9 @@
 // gathered into one interval table with the group's sums, the members' totals, the member status list
 // and, for the first ten members, tables of their own. The report and the group graph are built from
 // it. It runs one member per step(), so a window can show its progress and stop between members.
-#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
 #include "common/Notifier.h"
+#include "database/GroupFiles.h"
 #include "database/Storage.h"
 #include "polling/GroupMembers.h"
 

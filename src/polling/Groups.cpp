@@ -4,7 +4,6 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 
-
 namespace tarn::polling {
 
 namespace {
@@ -246,8 +245,8 @@ GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, in
     // The group's file first, then the list that names it: in the folder a failure between the two leaves
     // a file no list names, never a list naming a file that is not there.
     QString failedName;
-    if (const Error why = files.change({{file, textFileBytes(lines)}, {database::kGroupListName, listBytes(entries)}},
-                                       &failedName);
+    if (const Error why = files.change(
+            {{file, textFileBytes(lines)}, {database::kGroupListName, listBytes(entries)}}, &failedName);
         why.failed()) {
         r.error = copyErrorText(languageIndex, failedFileText(files, failedName, why));
         if (failedName == database::kGroupListName) r.file = file;

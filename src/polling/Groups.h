@@ -88,9 +88,9 @@ struct GroupSave {
     Group group;
 };
 struct GroupSaveResult {
-    QString error;      // the message; empty when saved
-    QString file;       // the file written
-    bool asked = false; // the user was asked about a new name (and said no: nothing saved)
+    QString error;        // the message; empty when saved
+    QString file;         // the file written
+    bool asked = false;   // the user was asked about a new name (and said no: nothing saved)
     bool badName = false; // refused for the name itself (empty, characters, taken): the user's input
 };
 // Saves a group as the configurator does: the name checked, a renamed group re-made under its new name

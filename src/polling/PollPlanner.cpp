@@ -40,8 +40,8 @@ DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, co
     return scheduleOfToday(database::FolderGroupFiles(root), storage, now, rebuild, changedGroup);
 }
 
-DaySchedule scheduleOfToday(const database::GroupFiles& groups, database::Storage& storage, const QDateTime& now,
-                            bool rebuild, const QString& changedGroup) {
+DaySchedule scheduleOfToday(const database::GroupFiles& groups, database::Storage& storage,
+                            const QDateTime& now, bool rebuild, const QString& changedGroup) {
     QList<ScheduledGroup> list;
     for (const GroupEntry& e : loadGroupList(groups))
         list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(groups, e.file)))});

@@ -33,8 +33,8 @@ QString askedItemFlags(const QString& flags, PollMode mode);
 // Today's schedule from the groups of the installation, with what the day's join table says was done
 // already. rebuild: a group has just been saved or deleted (changedGroup), so its rows of today are
 // marked replaced and every other current row of scheduled polling takes its new row number.
-DaySchedule scheduleOfToday(const database::GroupFiles& groups, database::Storage& storage, const QDateTime& now,
-                            bool rebuild = false, const QString& changedGroup = {});
+DaySchedule scheduleOfToday(const database::GroupFiles& groups, database::Storage& storage,
+                            const QDateTime& now, bool rebuild = false, const QString& changedGroup = {});
 // The groups of root's Group folder.
 DaySchedule scheduleOfToday(const DataRoot& root, database::Storage& storage, const QDateTime& now,
                             bool rebuild = false, const QString& changedGroup = {});

@@ -4,8 +4,8 @@
 // its modem connections from the request log) and the point lists ("Перечень": the registry rows in a
 // short table or as cards, a group's members, the gas compositions). The report window writes the
 // protocol and the lists into its work file after its title line; tarn-cli prints the same lines.
-#include "database/GroupFiles.h"
 #include "common/DataRoot.h"
+#include "database/GroupFiles.h"
 #include "database/ProtocolQueries.h"
 #include "database/Registry.h"
 #include "polling/PollingRun.h"

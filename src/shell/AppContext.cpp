@@ -16,10 +16,10 @@ AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::
 AppContext::AppContext(DataRoot root, Notifier& notifier, std::unique_ptr<link::SerialPort> port,
                        std::unique_ptr<Clock> ownClock, Clock* clock)
     : root_(std::move(root)), storage_(std::make_unique<database::SqliteStorage>(root_, schemas)),
-      groupFiles_(std::make_unique<database::FolderGroupFiles>(root_)),
-      notifier_(notifier), ownClock_(std::move(ownClock)), clock_(clock ? *clock : *ownClock_),
-      port_(std::move(port)), linkPort_(*port_, notifier_), engine_(linkPort_, notifier_, clock_),
-      files_(root_), operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
+      groupFiles_(std::make_unique<database::FolderGroupFiles>(root_)), notifier_(notifier),
+      ownClock_(std::move(ownClock)), clock_(clock ? *clock : *ownClock_), port_(std::move(port)),
+      linkPort_(*port_, notifier_), engine_(linkPort_, notifier_, clock_), files_(root_),
+      operationStart_(engine_, linkPort_, settings_, notifier_), readRun_(engine_, settings_) {
     linkPort_.setPortMap(link::PortMap::load(root_));
     engine_.setLinkLog(&linkLog_);
     engine_.setWording(&corrector::correctorLinkWording());
@@ -45,7 +45,8 @@ polling::PollingRun::Parts AppContext::pollingParts() {
     return parts;
 }
 
-void AppContext::useStorage(std::unique_ptr<database::Storage> storage, std::unique_ptr<database::GroupFiles> groups,
+void AppContext::useStorage(std::unique_ptr<database::Storage> storage,
+                            std::unique_ptr<database::GroupFiles> groups,
                             database::postgres::DatabaseUrl server) {
     storage_ = std::move(storage);
     groupFiles_ = std::move(groups);

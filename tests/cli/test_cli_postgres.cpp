@@ -150,12 +150,14 @@ QByteArray serverGroupFile(const QSqlDatabase& admin, const QString& schema, con
 TEST_F(CliPostgres, GroupsAreSharedByTheWorkstationsOnOneServer) {
     test::TempHome home;
     test::SimProcess sim;
-    ASSERT_TRUE(startSim(sim, home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
+    ASSERT_TRUE(
+        startSim(sim, home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
         "archive": {"start": "01.03.2024 00:00", "hours": 2, "flow": 10}})"));
     const QString h = home.root().root();
     const QString prt = home.path(folder::Report, QStringLiteral("reading.old.prt"));
-    Result r = cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--archives"),
-                    QStringLiteral("hourly"), QStringLiteral("--until-empty"), QStringLiteral("--save-prt"), prt});
+    Result r =
+        cli({QStringLiteral("--home"), h, QStringLiteral("read"), QStringLiteral("--archives"),
+             QStringLiteral("hourly"), QStringLiteral("--until-empty"), QStringLiteral("--save-prt"), prt});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QString saved = home.path(folder::Report, QStringLiteral("reading.prt"));
 
@@ -168,9 +170,9 @@ TEST_F(CliPostgres, GroupsAreSharedByTheWorkstationsOnOneServer) {
     ASSERT_EQ(cli(there + QStringList{QStringLiteral("init")}).code, 0);
     ASSERT_EQ(cli(there + QStringList{QStringLiteral("db"), QStringLiteral("use"), url}).code, 0);
 
-    const QStringList save{QStringLiteral("--json"),   QStringLiteral("group"),
-                           QStringLiteral("save"),     QStringLiteral("Котельні"),
-                           QStringLiteral("--points"), QStringLiteral("t01234"),
+    const QStringList save{QStringLiteral("--json"),     QStringLiteral("group"),
+                           QStringLiteral("save"),       QStringLiteral("Котельні"),
+                           QStringLiteral("--points"),   QStringLiteral("t01234"),
                            QStringLiteral("--schedule"), QStringLiteral("06:00-18:00-06:00")};
     for (const QStringList& where : {onFiles, onServer}) {
         r = cli(where + QStringList{QStringLiteral("file"), QStringLiteral("store"), saved});
@@ -178,10 +180,11 @@ TEST_F(CliPostgres, GroupsAreSharedByTheWorkstationsOnOneServer) {
         r = cli(where + save);
         ASSERT_EQ(r.code, 0) << where.join(' ').toStdString() << ": " << r.err.toStdString();
     }
-    const QString fileOnFiles = groupsIn(cli(onFiles + QStringList{QStringLiteral("--json"), QStringLiteral("group"),
-                                                                   QStringLiteral("list")}))
-                                    .at(0)[QStringLiteral("file")]
-                                    .toString();
+    const QString fileOnFiles =
+        groupsIn(cli(onFiles +
+                     QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("list")}))
+            .at(0)[QStringLiteral("file")]
+            .toString();
     const QString fileOnServer = r.json()[QStringLiteral("file")].toString();
     ASSERT_FALSE(fileOnFiles.isEmpty());
     ASSERT_FALSE(fileOnServer.isEmpty());
@@ -205,13 +208,15 @@ TEST_F(CliPostgres, GroupsAreSharedByTheWorkstationsOnOneServer) {
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     ASSERT_EQ(groupsIn(r).size(), 1);
     EXPECT_EQ(groupsIn(r).at(0)[QStringLiteral("name")].toString(), QStringLiteral("Котельні"));
-    EXPECT_EQ(groupsIn(r).at(0)[QStringLiteral("points")].toArray().at(0).toString(), QStringLiteral("t01234"));
+    EXPECT_EQ(groupsIn(r).at(0)[QStringLiteral("points")].toArray().at(0).toString(),
+              QStringLiteral("t01234"));
     r = cli(there + QStringList{QStringLiteral("--json"), QStringLiteral("schedule"), QStringLiteral("--at"),
                                 QStringLiteral("11:00")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     QStringList rows;
     for (const QJsonValue& row : r.json()[QStringLiteral("rows")].toArray())
-        rows.append(row[QStringLiteral("group")].toString() + QLatin1Char(' ') + row[QStringLiteral("begin")].toString());
+        rows.append(row[QStringLiteral("group")].toString() + QLatin1Char(' ') +
+                    row[QStringLiteral("begin")].toString());
     EXPECT_EQ(rows, (QStringList{QStringLiteral("Котельні 06:00"), QStringLiteral("Котельні 12:00")}));
     EXPECT_EQ(r.json()[QStringLiteral("due")].toInt(), 1);
     r = cli(there + QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("members"),
@@ -224,10 +229,12 @@ TEST_F(CliPostgres, GroupsAreSharedByTheWorkstationsOnOneServer) {
     EXPECT_FALSE(home.exists(folder::Group, fileOnServer));
 
     // Deleted at the other workstation, gone at the first; the files installation keeps its own.
-    ASSERT_EQ(cli(there + QStringList{QStringLiteral("group"), QStringLiteral("delete"), QStringLiteral("Котельні")})
+    ASSERT_EQ(cli(there +
+                  QStringList{QStringLiteral("group"), QStringLiteral("delete"), QStringLiteral("Котельні")})
                   .code,
               0);
-    r = cli(onServer + QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("list")});
+    r = cli(onServer +
+            QStringList{QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("list")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(groupsIn(r).isEmpty());
     EXPECT_TRUE(serverGroupFile(admin(), schema.schema, fileOnServer).isEmpty());

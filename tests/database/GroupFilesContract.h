@@ -67,10 +67,10 @@ TYPED_TEST_P(GroupFilesContract, ANameThatIsNoPlainFileNameNamesNothing) {
     GroupFiles& f = this->files();
     static QStringList warnings;
     warnings.clear();
-    const QtMessageHandler previous =
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) { warnings.append(m); });
-    for (const QString& name : {QStringLiteral("../name_G.000"), QStringLiteral("a/b"), QStringLiteral("a\\b"),
-                                QStringLiteral(".."), QString()}) {
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& m) { warnings.append(m); });
+    for (const QString& name : {QStringLiteral("../name_G.000"), QStringLiteral("a/b"),
+                                QStringLiteral("a\\b"), QStringLiteral(".."), QString()}) {
         Error why;
         EXPECT_FALSE(f.read(name, why)) << name.toStdString();
         EXPECT_EQ(why.kind, ErrorKind::Invalid) << name.toStdString();
@@ -104,8 +104,9 @@ TYPED_TEST_P(GroupFilesContract, TheStampMovesWithEveryChangeAndOnlyThen) {
     EXPECT_NE(renamed, listed);
 
     // So is a removal, which leaves no file behind to look at.
-    ASSERT_TRUE(f.change({{QString(kGroupListName), QByteArray()}, {QStringLiteral("261210080000"), std::nullopt}})
-                    .ok());
+    ASSERT_TRUE(
+        f.change({{QString(kGroupListName), QByteArray()}, {QStringLiteral("261210080000"), std::nullopt}})
+            .ok());
     EXPECT_NE(polling::groupFilesStamp(f), renamed);
 }
 
@@ -145,8 +146,9 @@ TYPED_TEST_P(GroupFilesContract, GroupsAreSavedRenamedAndDeletedAsTheConfigurato
     // Renamed: made again under its new name, the old file gone.
     polling::Group renamed = g;
     renamed.name = QStringLiteral("Котельні міста");
-    const polling::GroupSaveResult again = polling::saveGroup(
-        f, {entry->file, entry->name, renamed}, kRussian, kMade.addSecs(60), [](const QString&) { return true; });
+    const polling::GroupSaveResult again =
+        polling::saveGroup(f, {entry->file, entry->name, renamed}, kRussian, kMade.addSecs(60),
+                           [](const QString&) { return true; });
     ASSERT_TRUE(again.error.isEmpty()) << again.error.toStdString();
     EXPECT_FALSE(f.exists(saved.file));
     EXPECT_TRUE(polling::findGroupByName(f, QStringLiteral("Котельні міста")));

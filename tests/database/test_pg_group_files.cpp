@@ -83,12 +83,13 @@ TEST_F(PgGroupFilesTest, AChangeIsAllOrNone) {
     ASSERT_TRUE(files.write(QString(kGroupListName), QByteArray("before\r\n")).ok());
     const QByteArray stamp = polling::groupFilesStamp(files);
     // A rule of the server's that refuses the second file, as a full disk or a lost line would.
-    ASSERT_TRUE(backend_.admin(QStringLiteral("ALTER TABLE ") + quotedIdentifier(backend_.url().schema) +
-                               QStringLiteral(".group_files ADD CONSTRAINT refused CHECK (name <> 'poison')")));
+    ASSERT_TRUE(
+        backend_.admin(QStringLiteral("ALTER TABLE ") + quotedIdentifier(backend_.url().schema) +
+                       QStringLiteral(".group_files ADD CONSTRAINT refused CHECK (name <> 'poison')")));
     QString failed;
-    const Error why = files.change({{QString(kGroupListName), QByteArray("after\r\n")},
-                                    {QStringLiteral("poison"), QByteArray("x")}},
-                                   &failed);
+    const Error why = files.change(
+        {{QString(kGroupListName), QByteArray("after\r\n")}, {QStringLiteral("poison"), QByteArray("x")}},
+        &failed);
     EXPECT_TRUE(why.failed());
     EXPECT_EQ(failed, QStringLiteral("poison"));
     EXPECT_FALSE(why.detail.isEmpty());
@@ -123,7 +124,8 @@ TEST_F(PgGroupFilesTest, AnotherWorkstationSeesAndNoticesEveryChange) {
     EXPECT_NE(polling::groupFilesStamp(*other), seen);
     const auto entry = polling::findGroupByName(*other, QStringLiteral("Північ"));
     ASSERT_TRUE(entry);
-    EXPECT_EQ(polling::loadGroup(*other, entry->file).memberIdentifiers(), QStringList{QStringLiteral("t12345")});
+    EXPECT_EQ(polling::loadGroup(*other, entry->file).memberIdentifiers(),
+              QStringList{QStringLiteral("t12345")});
 
     QStringList fromWorker;
     QThread* worker = QThread::create([&] {

@@ -291,8 +291,9 @@ TEST_F(PgMigration, TarnCliMovesThePollingGroupsWithTheTables) {
     EXPECT_EQ(rows(QStringLiteral("SELECT count(*) FROM %1.registry").arg(quotedIdentifier(occupied.schema))),
               QStringList{QStringLiteral("0")});
 
-    const CliResult up = cli({QStringLiteral("--home"), first.root().root(), QStringLiteral("--json"),
-                              QStringLiteral("db"), QStringLiteral("migrate"), QStringLiteral("--to"), url_.toString()});
+    const CliResult up =
+        cli({QStringLiteral("--home"), first.root().root(), QStringLiteral("--json"), QStringLiteral("db"),
+             QStringLiteral("migrate"), QStringLiteral("--to"), url_.toString()});
     ASSERT_EQ(up.code, 0) << up.err.toStdString();
     const QJsonObject answer = QJsonDocument::fromJson(up.out).object();
     EXPECT_EQ(answer.value(QStringLiteral("groupFiles")).toInt(), 2);

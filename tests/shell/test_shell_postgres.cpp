@@ -103,6 +103,7 @@ TEST_F(ShellPostgres, TheConsoleOnAServerPollsTheGroupsAnotherWorkstationSaves) 
     // The files again: the folder's groups, none.
     ctx.commandLine.database.reset();
     ASSERT_TRUE(startDatabase(ctx)) << notifier.texts().join('\n').toStdString();
-    EXPECT_EQ(ctx.groupFiles().location(QStringLiteral("name_G.000")), home.path(folder::Group, QStringLiteral("name_G.000")));
+    EXPECT_EQ(ctx.groupFiles().location(QStringLiteral("name_G.000")),
+              home.path(folder::Group, QStringLiteral("name_G.000")));
     EXPECT_TRUE(polling::loadGroupList(ctx.groupFiles()).isEmpty());
 }

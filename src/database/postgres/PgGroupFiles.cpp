@@ -43,7 +43,8 @@ Error PgGroupFiles::onConnection(const std::function<Error(QSqlDatabase& db)>& w
     if (QThread::currentThread() != owner_) {
         Error why;
         auto connection = newConnection(why);
-        if (!connection) return why.failed() ? why : Error(ErrorKind::NoLink, QStringLiteral("cannot connect"));
+        if (!connection)
+            return why.failed() ? why : Error(ErrorKind::NoLink, QStringLiteral("cannot connect"));
         QSqlDatabase db = connection->database();
         return work(db);
     }
@@ -107,8 +108,9 @@ Error PgGroupFiles::change(const QList<GroupFileChange>& changes, QString* faile
         for (const GroupFileChange& c : changes) {
             QSqlQuery q(db);
             if (c.bytes) {
-                q.prepare(QStringLiteral("INSERT INTO group_files (name, bytes) VALUES (?, coalesce(?, ''::bytea)) "
-                                         "ON CONFLICT (name) DO UPDATE SET bytes = EXCLUDED.bytes"));
+                q.prepare(
+                    QStringLiteral("INSERT INTO group_files (name, bytes) VALUES (?, coalesce(?, ''::bytea)) "
+                                   "ON CONFLICT (name) DO UPDATE SET bytes = EXCLUDED.bytes"));
                 q.addBindValue(c.name);
                 // An empty file is bound as NULL by the driver; the coalesce keeps it an empty one.
                 q.addBindValue(*c.bytes);

@@ -3,8 +3,8 @@
 // "Просмотр" runs the group summary window for the group and the period and, once it hands its tables
 // on, opens the graph window over the interval table. The period is shared with the corrector graph
 // dialog (Current\graph.000).
-#include "database/GroupFiles.h"
 #include "common/Notifier.h"
+#include "database/GroupFiles.h"
 #include "database/Storage.h"
 #include "graphs/GraphPicture.h"
 #include "graphs/windows/GraphDialogParts.h"

@@ -100,8 +100,9 @@ GroupListingResult runGroupAlarmTable(const GroupListingRequest& r, Notifier& no
         mask.exec();
     if (mask.result() != QDialog::Accepted) return {};
     const database::FolderGroupFiles folder(r.root);
-    const GroupAlarmTable table = groupAlarmTable(r.root, r.groups ? *r.groups : folder, *storage, notifier,
-                                                  r.languageIndex, r.groupName, from, to, loadAlarmMask(r.root));
+    const GroupAlarmTable table =
+        groupAlarmTable(r.root, r.groups ? *r.groups : folder, *storage, notifier, r.languageIndex,
+                        r.groupName, from, to, loadAlarmMask(r.root));
     if (!table.refused.isEmpty()) {
         notifier.message(MessageKind::Error, table.refused);
         return {};

@@ -16,7 +16,7 @@ class TfMaskNhs;
 
 struct GroupListingRequest {
     DataRoot root;
-    database::Storage* storage = nullptr; // the run's: the members' records
+    database::Storage* storage = nullptr;         // the run's: the members' records
     const database::GroupFiles* groups = nullptr; // the run's groups; none: root's Group folder
     int languageIndex = 1;
     QString groupName;

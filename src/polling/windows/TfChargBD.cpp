@@ -277,9 +277,8 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
         if (row < 0 || row >= entries.size()) return;
         entries[row].mark = item->checkState() == Qt::Checked;
         if (!saveGroupMarks(run_.groupFiles(), entries))
-            notifier_.message(MessageKind::Error,
-                              QStringLiteral("Ошибка записи файла ") +
-                                  run_.groupFiles().location(database::kGroupListName));
+            notifier_.message(MessageKind::Error, QStringLiteral("Ошибка записи файла ") +
+                                                      run_.groupFiles().location(database::kGroupListName));
         run_.reloadGroups();
         showGroups();
     });
@@ -402,7 +401,8 @@ void TfChargBD::showGroups() {
     const int current = groups_->currentRow();
     groups_->clear();
     for (const GroupEntry& entry : run_.groups()) {
-        auto* item = new QListWidgetItem(groupListEntry(entry, loadGroup(run_.groupFiles(), entry.file)), groups_);
+        auto* item =
+            new QListWidgetItem(groupListEntry(entry, loadGroup(run_.groupFiles(), entry.file)), groups_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(entry.mark ? Qt::Checked : Qt::Unchecked);
     }

@@ -47,7 +47,8 @@ TfGroupSummary::TfGroupSummary(const DataRoot& root, database::Storage& storage,
     : TfGroupSummary(root, GroupSummary(root, storage, notifier, languageIndex), parent) {}
 
 TfGroupSummary::TfGroupSummary(const DataRoot& root, const database::GroupFiles& groups,
-                               database::Storage& storage, Notifier& notifier, int languageIndex, QWidget* parent)
+                               database::Storage& storage, Notifier& notifier, int languageIndex,
+                               QWidget* parent)
     : TfGroupSummary(root, GroupSummary(root, groups, storage, notifier, languageIndex), parent) {}
 
 TfGroupSummary::TfGroupSummary(const DataRoot& root, GroupSummary summary, QWidget* parent)

@@ -2,8 +2,8 @@
 // "ОТЧЕТ": the report window. The user chooses the period and what goes in, the report is written line
 // by line into the work file RepDay, shown in a read-only viewer (right button: save as text), cut into
 // pages with the page settings and printed — or written as a PDF file where no printer is installed.
-#include "database/GroupFiles.h"
 #include "common/Notifier.h"
+#include "database/GroupFiles.h"
 #include "polling/PollingProtocols.h"
 #include "reports/CommercialReport.h"
 #include "reports/PageSettings.h"
