@@ -8,7 +8,8 @@
 // leaves it: 8760 hours, 365 days and 120 abnormal-situation records per point), the points registered
 // and their parameter files written as storing writes them, the group saved as the configurator does.
 //
-// Usage: group-bench [repeats]. The files go under the temporary folder (TMPDIR).
+// Usage: group-bench [repeats [folder]]. The files go under the temporary folder (TMPDIR), or into the
+// folder named, where a second run finds them made (for profiling the views alone).
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorWindowModel.h"
@@ -24,6 +25,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -46,7 +48,9 @@ const QString kGroupName = QStringLiteral("Юг");
 
 class QuietNotifier final : public Notifier {
 public:
-    void message(MessageKind, const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void message(MessageKind, const QString& text) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
     bool confirm(const QString&) override { return true; }
 };
 
@@ -113,7 +117,9 @@ bool writeParameterFile(const DataRoot& root, const QString& identifier, int ser
     model.setIdentification(id);
     model.setProfile(corrector::DeriveModelProfile(id, 0));
     QByteArray memory(192 * 4, '\0');
-    auto text = [&memory](int word, const QByteArray& t) { memory.replace(word * 4, 32, t.leftJustified(32, ' ')); };
+    auto text = [&memory](int word, const QByteArray& t) {
+        memory.replace(word * 4, 32, t.leftJustified(32, ' '));
+    };
     memory.replace(99 * 4, 4, corrector::i32Bytes(serial));
     text(113, "Gorgas " + QByteArray::number(serial));
     text(121, "line 1");
@@ -143,18 +149,25 @@ template <typename A, typename B> std::pair<double, double> bestInTurns(int repe
 }
 
 struct Installation {
+    explicit Installation(const QString& kept) : root(kept.isEmpty() ? dir.path() : kept) {}
     QTemporaryDir dir;
-    DataRoot root{dir.path()};
+    DataRoot root;
     database::Schemas schemas;
     std::optional<database::SqliteStorage> storage;
     QStringList identifiers;
 };
 
 bool makeInstallation(Installation& in) {
+    const bool made = QFileInfo::exists(database::tablePath(in.root, database::TableKind::Registry));
     in.root.createFolders();
     database::writeMissingSchemaFiles(in.root);
     in.schemas = database::loadSchemas(in.root);
     in.storage.emplace(in.root, in.schemas);
+    if (made) {
+        for (int i = 0; i < kMembers; ++i)
+            in.identifiers.append(QStringLiteral("t%1").arg(10001 + i));
+        return true;
+    }
     const QDateTime registered(QDate(2022, 12, 1), QTime(12, 0));
     for (int i = 0; i < kMembers; ++i) {
         const int serial = 10001 + i;
@@ -183,8 +196,8 @@ bool makeInstallation(Installation& in) {
     group.flags = QStringLiteral("0110000000");
     for (const QString& line : database::Registry(in.root, *in.storage).pollingList())
         group.members.append({true, line});
-    const polling::GroupSaveResult saved =
-        polling::saveGroup(in.root, {{}, {}, group}, kRussian, registered, [](const QString&) { return true; });
+    const polling::GroupSaveResult saved = polling::saveGroup(in.root, {{}, {}, group}, kRussian, registered,
+                                                              [](const QString&) { return true; });
     if (!saved.error.isEmpty()) {
         std::fprintf(stderr, "group not saved: %s\n", qPrintable(saved.error));
         return false;
@@ -205,7 +218,8 @@ int selectEveryMember(const Installation& in, database::TableKind kind, const QS
             db.open();
             QSqlQuery q(db);
             q.setForwardOnly(true);
-            q.prepare(QStringLiteral("SELECT * FROM \"%1\" WHERE \"%2Identif\" <> '0' AND %3 ORDER BY \"%2DT_Corr\", \"%2Num\"")
+            q.prepare(QStringLiteral("SELECT * FROM \"%1\" WHERE \"%2Identif\" <> '0' AND %3 ORDER BY "
+                                     "\"%2DT_Corr\", \"%2Num\"")
                           .arg(QLatin1String(database::tableInfo(kind).name) + id, prefix, condition));
             for (const QVariant& v : values)
                 q.addBindValue(v);
@@ -239,7 +253,7 @@ int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5;
     qputenv("TZ", "UTC"); // no hour of the year falls into a summer-time gap
 
-    Installation in;
+    Installation in(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     QElapsedTimer made;
     made.start();
     if (!makeInstallation(in)) return 1;
@@ -272,11 +286,12 @@ int main(int argc, char** argv) {
     QList<CaseResult> results;
     results.append(summaryCase("summary, days of a year", polling::SummaryArchive::Daily,
                                QDateTime(first, QTime(0, 0)), QDateTime(last, QTime(0, 0)),
-                               database::TableKind::Daily, QStringLiteral("\"dDate\" >= ? AND \"dDate\" <= ?"),
+                               database::TableKind::Daily,
+                               QStringLiteral("\"dDate\" >= ? AND \"dDate\" <= ?"),
                                {database::storedDate(first), database::storedDate(last)}));
     const QDateTime monthFrom(QDate(2023, 6, 1), QTime(0, 0)), monthTo(QDate(2023, 6, 30), QTime(23, 0));
-    results.append(summaryCase("summary, hours of a month", polling::SummaryArchive::Hourly, monthFrom, monthTo,
-                               database::TableKind::Hourly,
+    results.append(summaryCase("summary, hours of a month", polling::SummaryArchive::Hourly, monthFrom,
+                               monthTo, database::TableKind::Hourly,
                                QStringLiteral("\"hDT_Corr\" >= ? AND \"hDT_Corr\" <= ?"),
                                {database::storedTimestamp(monthFrom), database::storedTimestamp(monthTo)}));
 
