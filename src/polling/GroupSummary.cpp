@@ -5,6 +5,8 @@
 #include "common/TextFile.h"
 #include "database/GroupQueries.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 
@@ -214,30 +216,55 @@ void GroupSummary::takeRecords(int index, int volumeDecimals) {
         cVolumes[0],         cVolumes[1],           cVolumes[2],          cVolumes[3]};
     auto at = [](const QVariantList& row, int column) { return column < 0 ? QVariant() : row.value(column); };
 
-    // Records come in time order, so a repeat is among the last ones accepted.
+    // Records come in time order, so a repeat is among the last ones accepted. The last kRepeatMemory
+    // keys are kept in order, and counted in a hash, so that a year of hours is not compared key by key
+    // against every one of them.
     QList<QStringList> memory;
+    QHash<QStringList, int> remembered;
+    qsizetype oldest = 0;
     MemberStatus& status = statuses_[index];
     MemberTotal& total = totals_[index];
     QList<QStringList>* own = index < memberTables_.size() ? &memberTables_[index] : nullptr;
     QList<RecordFlags> ownFlags(own ? intervals_.size() : 0);
-    QString begin, end;
+    // A member's own rows show the interval's date (the record's own), made once per interval.
+    QStringList ownDates(own ? intervals_.size() : 0);
+    auto dateText = [&](int interval) -> const QString& {
+        QString& text = ownDates[interval];
+        if (text.isEmpty()) text = intervals_.at(interval).date.toString(kDateFormat);
+        return text;
+    };
+    // The first and the last record taken; their texts are made once, at the end.
+    QDate firstDate, lastDate;
+    QTime firstTime, lastTime;
     int from = 0;
+    QStringList key;
     for (const QVariantList& row : s.rows) {
         const QDate date = database::storedDateValue(at(row, cDate));
         const QTime time = database::storedTimeValue(at(row, cTime));
         if (!date.isValid() || (byHour && !time.isValid())) continue;
-        QStringList key;
+        key.clear();
         for (int c : cKey)
             key.append(at(row, c).toString());
-        if (memory.contains(key)) continue;
-        if (memory.size() >= kRepeatMemory) memory.removeFirst();
+        if (remembered.contains(key)) continue;
+        if (memory.size() - oldest >= kRepeatMemory) {
+            const auto forgotten = remembered.find(memory.at(oldest));
+            if (--*forgotten == 0) remembered.erase(forgotten);
+            memory[oldest++].clear();
+        }
         memory.append(key);
+        ++remembered[key];
+        // What was forgotten is dropped in one go now and then rather than moved for every record.
+        if (oldest >= 4 * kRepeatMemory) {
+            memory.remove(0, oldest);
+            oldest = 0;
+        }
 
-        const QString when = byHour
-                                 ? date.toString(kDateFormat) + QLatin1Char(' ') + time.toString(kTimeFormat)
-                                 : date.toString(kDateFormat);
-        if (begin.isEmpty()) begin = when;
-        end = when;
+        if (!firstDate.isValid()) {
+            firstDate = date;
+            firstTime = time;
+        }
+        lastDate = date;
+        lastTime = time;
 
         // The interval: the same day, and for hours the same hour of it.
         int found = -1;
@@ -266,8 +293,7 @@ void GroupSummary::takeRecords(int index, int volumeDecimals) {
         if (own) {
             ownFlags[found] |= flags;
             const int decimals = byHour ? volumeDecimals : 6;
-            QStringList cells{date.toString(kDateFormat),
-                              time.isValid() ? time.toString(kTimeFormat) : kNone};
+            QStringList cells{dateText(found), time.isValid() ? time.toString(kTimeFormat) : kNone};
             for (int v = 0; v < 4; ++v)
                 cells.append(storedText(values[v], decimals));
             cells.append(storedText(volumeOf(at(row, cWorkingTotal)), 6));
@@ -276,10 +302,15 @@ void GroupSummary::takeRecords(int index, int volumeDecimals) {
             (*own)[found] = cells;
         }
     }
-    if (begin.isEmpty()) {
+    if (!firstDate.isValid()) {
         status.comment = QStringLiteral("нет данных");
         return;
     }
+    auto when = [byHour](const QDate& date, const QTime& time) {
+        return byHour ? date.toString(kDateFormat) + QLatin1Char(' ') + time.toString(kTimeFormat)
+                      : date.toString(kDateFormat);
+    };
+    const QString begin = when(firstDate, firstTime), end = when(lastDate, lastTime);
     status.begin = begin;
     status.end = end;
     status.comment =

@@ -60,28 +60,31 @@ struct Db {
                                                    QStringLiteral("нитка 1")));
     }
 
-    // A stored hourly or daily record, as storing leaves it.
+    // A stored hourly or daily record, as storing leaves it; its record time (which orders the rows) is
+    // when unless stamp says otherwise.
     void addRecord(TableKind kind, const QString& id, const QDateTime& when, double working,
-                   const QString& status = QStringLiteral("---"), double alarmWorking = 0.0) {
+                   const QString& status = QStringLiteral("---"), double alarmWorking = 0.0,
+                   const QDateTime& stamp = {}) {
         const QChar p = database::tableInfo(kind).fieldPrefix;
         auto name = [p](const char* f) { return QString(p) + QLatin1String(f); };
         auto table = database::TableFile::open(database::tablePath(root(), kind, id), kind, schemas.of(kind));
         ASSERT_TRUE(table);
-        ASSERT_TRUE(table->append({{name("Identif"), id},
-                                   {name("SerialNum"), id.mid(1)},
-                                   {name("TypeQuon"), kModel},
-                                   {name("DateTime"), database::storedTimestamp(now)},
-                                   {name("NumWrCor"), 1},
-                                   {name("Date"), database::storedDate(when.date())},
-                                   {name("Time"), database::storedTime(when.time())},
-                                   {name("Vwrk"), working},
-                                   {name("Vst"), working * 2},
-                                   {name("Valwrk"), alarmWorking},
-                                   {name("Valst"), 0.0},
-                                   {name("Help"), status},
-                                   {name("DT_Corr"), database::storedTimestamp(when)},
-                                   {name("Vwrk_alwrk"), working + alarmWorking},
-                                   {name("Vst_alwrk"), working * 2}}))
+        ASSERT_TRUE(
+            table->append({{name("Identif"), id},
+                           {name("SerialNum"), id.mid(1)},
+                           {name("TypeQuon"), kModel},
+                           {name("DateTime"), database::storedTimestamp(now)},
+                           {name("NumWrCor"), 1},
+                           {name("Date"), database::storedDate(when.date())},
+                           {name("Time"), database::storedTime(when.time())},
+                           {name("Vwrk"), working},
+                           {name("Vst"), working * 2},
+                           {name("Valwrk"), alarmWorking},
+                           {name("Valst"), 0.0},
+                           {name("Help"), status},
+                           {name("DT_Corr"), database::storedTimestamp(stamp.isValid() ? stamp : when)},
+                           {name("Vwrk_alwrk"), working + alarmWorking},
+                           {name("Vst_alwrk"), working * 2}}))
             << table->lastError().toStdString();
     }
 
@@ -177,6 +180,41 @@ TEST(GroupSummary, DailyRowsSumMembersOnceWithFlagsAndTellWhichMembersLackData) 
     EXPECT_EQ(s.totals().at(2).cells().mid(4), QStringList(7, QStringLiteral("--")));
     EXPECT_TRUE(s.memberTables().isEmpty()); // not asked for by the report
     EXPECT_TRUE(db.notifier.messages.isEmpty());
+}
+
+// A record the corrector gave again is known among the last 50 taken, and only there: one that comes back
+// after 50 others counts again.
+TEST(GroupSummary, ARepeatCountsOnceAmongTheLastFiftyRecordsAndAgainAfterThem) {
+    Db db;
+    const QString a = db.addPoint(11111);
+    db.saveGroupOf({a});
+    const QDateTime day(QDate(2024, 3, 2), QTime(10, 0));
+    int order = 0;
+    auto next = [&] { return day.addSecs(60LL * order++); };
+    auto repeated = [&] {
+        db.addRecord(TableKind::Daily, a, at(2, 9), 1.0, QStringLiteral("---"), 0.0, next());
+    };
+    auto other = [&](int k) {
+        db.addRecord(TableKind::Daily, a, at(2, 9).addSecs(60LL * k), 0.5, QStringLiteral("---"), 0.0,
+                     next());
+    };
+    repeated();
+    repeated(); // at once: a repeat
+    for (int k = 1; k <= 48; ++k)
+        other(k);
+    repeated(); // 48 others later: still a repeat
+    other(49);
+    repeated(); // 49 others later, the first still the oldest of the 50 kept: a repeat
+    other(50);
+    repeated(); // the first has now been pushed out by 50 others: counted again
+    repeated(); // and is known again at once
+
+    GroupSummary s(db.root(), db.storage, db.notifier, kRussian);
+    ASSERT_EQ(runGroupSummary(s, db.daily(QDate(2024, 3, 2), QDate(2024, 3, 2))), QString());
+    ASSERT_EQ(s.intervals().size(), 1);
+    // Twice 1.0 and fifty times 0.5.
+    EXPECT_EQ(s.intervals().at(0).sums.values[0], 27.0);
+    EXPECT_EQ(s.totals().at(0).sums.values[0], 27.0);
 }
 
 TEST(GroupSummary, HourlyRowsFollowTheHourAndRoundVolumesButNotTheirTotals) {
