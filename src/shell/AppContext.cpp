@@ -1,7 +1,9 @@
 #include "shell/AppContext.h"
 
+#include "common/Language.h"
 #include "corrector/LinkTexts.h"
 #include "corrector/VolumePrecision.h"
+#include "database/postgres/PgPointClaims.h"
 #include "link/AddressBook.h"
 
 namespace tarn::shell {
@@ -33,22 +35,41 @@ void AppContext::applyLinkSettings() {
 }
 
 polling::PollingRun::Parts AppContext::pollingParts() {
-    return {{root_, *storage_, engine_, linkPort_, settings_, notifier_,
-             [this](int address) {
-                 configuredAddress = address;
-                 applyLinkSettings();
-             },
-             volumeDecimals, clock_},
-            &lineHold_};
+    polling::PollingRun::Parts parts{{root_, *storage_, engine_, linkPort_, settings_, notifier_,
+                                      [this](int address) {
+                                          configuredAddress = address;
+                                          applyLinkSettings();
+                                      },
+                                      volumeDecimals, clock_},
+                                     &lineHold_,
+                                     nullptr,
+                                     {}};
+    if (!server_) return parts;
+    if (!serverClaims_) {
+        Error error;
+        serverClaims_ = database::postgres::PgPointClaims::open(*server_, &error);
+        if (!serverClaims_) {
+            parts.claimsUnavailable =
+                uaRu(languageIndex_,
+                     "опитування неможливе: не вдалося відкрити зайняття приладів на сервері: ",
+                     "опрос невозможен: не удалось открыть занятия приборов на сервере: ") +
+                error.detail;
+            return parts;
+        }
+    }
+    parts.claims = serverClaims_.get();
+    return parts;
 }
 
 void AppContext::useStorage(std::unique_ptr<database::Storage> storage,
                             database::postgres::DatabaseUrl server) {
+    serverClaims_.reset();
     storage_ = std::move(storage);
     server_ = std::move(server);
 }
 
 void AppContext::useFiles() {
+    serverClaims_.reset();
     storage_ = std::make_unique<database::SqliteStorage>(root_, schemas);
     server_.reset();
 }
