@@ -120,7 +120,7 @@ TEST(PollingConsole, APointAnotherPollerHoldsIsBusyInItsMenuAndItsPoll) {
     rig.addPoint(QStringLiteral("12345"));
     rig.addPoint(QStringLiteral("54321"));
     PointsHeldElsewhere elsewhere;
-    elsewhere.held.insert(QStringLiteral("t54321"), QStringLiteral("poller-2:88"));
+    elsewhere.held.insert(QStringLiteral("t12345"), QStringLiteral("poller-2:88"));
     PollingRun::Parts parts = rig.ctx.pollingParts();
     parts.claims = &elsewhere;
     rig.run = std::make_unique<PollingRun>(parts, kRussian);
@@ -128,8 +128,9 @@ TEST(PollingConsole, APointAnotherPollerHoldsIsBusyInItsMenuAndItsPoll) {
         auto console = rig.console(language);
         const QString busy =
             language == kRussian ? QStringLiteral("Занято !!!") : QStringLiteral("Зайнято !!!");
-        console->pointList()->setCurrentRow(1);
-        ASSERT_EQ(rig.run->selected, 1);
+        // The menu opens on the point under the mouse: the first row, at the list's corner.
+        console->pointList()->setCurrentRow(0);
+        ASSERT_EQ(rig.run->selected, 0);
         emit console->pointList()->customContextMenuRequested(QPoint());
         EXPECT_EQ(rig.notifier.texts().last(), busy);
         // Refused before the question: the user is not asked to start what cannot start.
@@ -142,10 +143,11 @@ TEST(PollingConsole, APointAnotherPollerHoldsIsBusyInItsMenuAndItsPoll) {
     // A free point is asked about as ever; the menu's check only asked, it claimed nothing.
     EXPECT_EQ(elsewhere.claims, 0);
     auto console = rig.console();
-    console->pointList()->setCurrentRow(0);
+    console->pointList()->setCurrentRow(1);
     EXPECT_FALSE(console->pollSelectedPoint()); // the user says no
+    ASSERT_FALSE(rig.notifier.questions.isEmpty());
     EXPECT_EQ(rig.notifier.questions.last(),
-              QStringLiteral("запустить опрос корректора - ТАРН-2.01   №12345"));
+              QStringLiteral("запустить опрос корректора - ТАРН-2.01   №54321"));
 }
 
 TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
