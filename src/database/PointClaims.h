@@ -44,6 +44,10 @@ public:
     virtual bool finish(const QString& point, const QString& window) = 0;
     // The claim ends without the point counting as polled (a stopped run, our own modem lost).
     virtual void release(const QString& point) = 0;
+    // Another poller's live claim of the point: its name; empty when nobody else holds it (or the claims
+    // could not be asked: a workstation's menu is no place to refuse on a guess; the claim at the start
+    // of a poll decides). Asks, takes nothing.
+    virtual QString holder(const QString& point) = 0;
 };
 
 // The single poller of a files installation: every claim granted, nothing kept.
@@ -55,6 +59,7 @@ public:
     bool renew(const QString&) override { return true; }
     bool finish(const QString&, const QString&) override { return true; }
     void release(const QString&) override {}
+    QString holder(const QString&) override { return {}; }
 
     // A few minutes: long enough that a slow telephone call is renewed many times over before it could
     // run out, short enough that the points of a poller that died are polled again within the window.

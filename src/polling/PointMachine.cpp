@@ -1,5 +1,6 @@
 #include "polling/PointMachine.h"
 
+#include "common/Language.h"
 #include "common/PhoneNumber.h"
 #include "polling/PointSteps.h"
 
@@ -49,6 +50,7 @@ void PointMachine::begin(const QString& listLine, PollMode mode, const QString& 
     status_ = StepStatus::Done;
     resultText_.clear();
     stopRequested_ = false;
+    abandoned_ = false;
     mode_ = mode;
     timings_ = timings;
     identifier_ = listLine.right(10).trimmed();
@@ -143,6 +145,11 @@ void PointMachine::stop() {
         step_ = Step::HangUp;
         return;
     }
+}
+
+void PointMachine::abandon() {
+    abandoned_ = true;
+    stop();
 }
 
 void PointMachine::runStep() {
@@ -351,6 +358,20 @@ void PointMachine::result(PointResult outcome) {
 }
 
 void PointMachine::store() {
+    if (!abandoned_ && hooks_.mayStore && !hooks_.mayStore()) abandoned_ = true;
+    if (abandoned_) {
+        // Measurement rows have no key that would keep a second copy out: the poller that took the point
+        // over stores it, this one only says what became of it.
+        const QString lost =
+            uaRu(language_, "зайняття втрачено, не збережено", "занятие потеряно, не сохранено");
+        if (context_.progress.error.isEmpty()) context_.progress.error = lost;
+        StoreStep step(nullptr, telephone(), askedItemFlags(flags_, mode_), resultText_);
+        step.start(context_);
+        PointSummary summary = step.summary();
+        summary.error = lost;
+        hooks_.stored(summary);
+        return;
+    }
     StoreStep step(line_.get(), telephone(), askedItemFlags(flags_, mode_), resultText_);
     step.start(context_);
     hooks_.stored(step.summary());

@@ -54,6 +54,9 @@ public:
         // The point is over; ownModemLost: our own modem is silent, nothing more can be dialled.
         std::function<void(bool ownModemLost)> ended;
         std::function<void()> changed;
+        // Asked just before what was read is stored: false when the point is no longer ours to store (its
+        // claim went to another poller), and nothing is stored. None: always ours.
+        std::function<bool()> mayStore;
     };
     // The run's periods, as its tests shorten them.
     struct Timings {
@@ -74,6 +77,9 @@ public:
     void tick();
     // The point ends in order from here: the request in flight dropped, hang-up, what was read stored.
     void stop();
+    // The point is no longer ours (another poller took over its claim): it ends as after stop(), but
+    // nothing of it is stored, as the other poller stores it.
+    void abandon();
     // The session and the modem let go (the group has ended).
     void release();
 
@@ -147,6 +153,7 @@ private:
     PollItem item_ = PollItem::Hourly;
     QString resultText_; // the join table's, for the summary
     bool stopRequested_ = false;
+    bool abandoned_ = false;
 
     std::unique_ptr<SessionLine> line_;
     std::unique_ptr<SessionModem> modem_;

@@ -32,6 +32,7 @@ PollingRun::PollingRun(Parts parts, int languageIndex, QObject* parent)
     };
     hooks.ended = [this](bool ownModemLost) { pointEndedWith(ownModemLost); };
     hooks.changed = [this] { emit stateChanged(); };
+    hooks.mayStore = [this] { return keepClaimForStore(); };
     machine_ = std::make_unique<PointMachine>(static_cast<const PointMachine::Parts&>(p_), std::move(hooks),
                                               languageIndex);
     connect(machine_.get(), &PointMachine::reported, this, &PollingRun::advanceSoon);
@@ -116,18 +117,26 @@ void PollingRun::tellLineTaken() {
     p_.notifier.message(MessageKind::Warning, QStringLiteral("линия занята, повторите позже"));
 }
 
+bool PollingRun::refuseWithoutClaims() {
+    if (p_.claimsUnavailable.isEmpty()) return false;
+    p_.notifier.message(MessageKind::Error, p_.claimsUnavailable);
+    return true;
+}
+
 bool PollingRun::startPoint(int index) {
     if (running()) return false;
     if (index < 0 || index >= planner_.pointLines().size()) {
         p_.notifier.message(MessageKind::Warning, QStringLiteral("Не выбран прибор!!!"));
         return false;
     }
+    if (refuseWithoutClaims()) return false;
     // A user's read or programming run from the corrector window holds the line between its requests too;
     // a poll started now would put its requests between them.
     if (lineTaken()) {
         tellLineTaken();
         return false;
     }
+    if (!claimPointByHand(index)) return false;
     startMode(PollMode::Point);
     planner_.forgetGroupName();
     pointIndex_ = index;
@@ -137,6 +146,10 @@ bool PollingRun::startPoint(int index) {
 
 bool PollingRun::startGroup(int groupIndex, int fromPoint) {
     if (running() || groupIndex < 0 || groupIndex >= planner_.groups().size()) {
+        planner_.clearRetrySubset();
+        return false;
+    }
+    if (refuseWithoutClaims()) {
         planner_.clearRetrySubset();
         return false;
     }
@@ -170,6 +183,7 @@ bool PollingRun::startGroup(int groupIndex, int fromPoint) {
 
 bool PollingRun::startSchedule(bool untilStopped) {
     if (running()) return false;
+    if (refuseWithoutClaims()) return false;
     groupsStamp_ = groupFilesStamp(*groupFiles_);
     buildSchedule(false);
     if (!planner_.schedulePending() && !untilStopped) {
@@ -196,6 +210,7 @@ bool PollingRun::retryFailed(int groupIndex, const QStringList& identifiers) {
                                                           QStringLiteral(" нет неуспешных приборов"));
         return false;
     }
+    if (refuseWithoutClaims()) return false;
     const bool scheduleWaiting = mode_ == PollMode::Schedule && schedule_ == ScheduleState::Waiting &&
                                  step_ == Step::Idle && startDelayTicks_ < 0;
     if ((running() && !scheduleWaiting) || lineTaken()) {
@@ -450,9 +465,63 @@ QString PollingRun::claimWindow() const {
 void PollingRun::renewClaim() {
     renewClaimAt_ = now().addSecs(qMax(1, claims().leaseSeconds() / 3));
     if (claims().renew(claimedPoint_)) return;
+    // Another poller has the point now (our lease ran out) or we cannot tell: either way polling it on
+    // would have two pollers store it. It ends in order, hung up, with nothing stored.
+    tellClaimLost();
+    claimedPoint_.clear();
+    machine_->abandon();
+}
+
+bool PollingRun::keepClaimForStore() {
+    if (claimedPoint_.isEmpty()) return false;
+    if (claims().renew(claimedPoint_)) {
+        renewClaimAt_ = now().addSecs(qMax(1, claims().leaseSeconds() / 3));
+        return true;
+    }
+    tellClaimLost();
+    claimedPoint_.clear();
+    return false;
+}
+
+void PollingRun::tellClaimLost() {
     say(uaRu(language_, "прилад ", "прибор ") + quoted(machine_->pointName()) +
             uaRu(language_, ": зайняття не продовжено", ": занятие не продлено"),
         LineColour::Red);
+}
+
+bool PollingRun::claimPointByHand(int index) {
+    const QString line = planner_.pointLines().value(index);
+    const QString identifier = line.right(10).trimmed();
+    // A point by itself belongs to no polling window: only another poller's live claim stands in the way.
+    const database::ClaimAnswer answer = claims().claim(identifier, {});
+    switch (answer.outcome) {
+    case database::ClaimAnswer::Outcome::Granted:
+        claimedPoint_ = identifier;
+        claimedWindow_.clear();
+        renewClaimAt_ = now().addSecs(qMax(1, claims().leaseSeconds() / 3));
+        return true;
+    case database::ClaimAnswer::Outcome::Held:
+    case database::ClaimAnswer::Outcome::PolledInWindow:
+        p_.notifier.message(MessageKind::Warning, pollingBusyText(language_));
+        sequenceLine(uaRu(language_, "*ЗАЙНЯТО* прилад - ", "*ЗАНЯТО* прибор - ") + quoted(line.left(20)) +
+                         uaRu(language_, " опитує ", " опрашивает ") +
+                         (answer.holder.isEmpty() ? uaRu(language_, "інший опитувач", "другой опросчик")
+                                                  : answer.holder),
+                     LineColour::Black);
+        return false;
+    case database::ClaimAnswer::Outcome::Failed:
+        p_.notifier.message(MessageKind::Error,
+                            uaRu(language_, "прилад ", "прибор ") + quoted(line.left(20)) +
+                                uaRu(language_, " не вдалося зайняти: ", " не удалось занять: ") +
+                                answer.error);
+        return false;
+    }
+    return false;
+}
+
+QString PollingRun::heldElsewhere(int index) const {
+    if (index < 0 || index >= planner_.pointLines().size()) return {};
+    return claims().holder(planner_.pointLines().at(index).right(10).trimmed());
 }
 
 void PollingRun::endClaim(bool polled) {

@@ -49,6 +49,9 @@ public:
         // The polling groups (the context's, chosen with the database); none: the Group folder of root.
         // Must outlive the run.
         database::GroupFiles* groups = nullptr;
+        // Why the claims a server's poller must have could not be opened: every start is refused with it,
+        // as a poll without its claims could dial a corrector another poller has on the line.
+        QString claimsUnavailable;
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;
@@ -75,7 +78,12 @@ public:
     DaySchedule& schedule() { return planner_.schedule(); }
 
     // Starting and stopping. Each start answers false (with the message) when it cannot start.
+    // A point by itself claims it as a group's point is claimed: held by another poller, it is refused
+    // with the console's busy answer.
     bool startPoint(int index);
+    // Another poller's name when it holds the point at index now (a workstation's menu says it is busy);
+    // empty when nobody else does.
+    QString heldElsewhere(int index) const;
     // A group by hand from a member (its place in the point list; -1: the first member).
     bool startGroup(int groupIndex, int fromPoint = -1);
     // The day's schedule. Refused with "Нет заданий" when nothing is left today, unless untilStopped:
@@ -174,6 +182,13 @@ private:
     // polls again what the window already polled); empty for a run started by hand.
     QString claimWindow() const;
     void renewClaim();
+    // Just before the point in hand stores: the claim renewed once more, so that a point another poller
+    // took over meanwhile is never stored twice; false (said in red, the claim forgotten) when it was.
+    bool keepClaimForStore();
+    void tellClaimLost();
+    // A start refused because the server's claims could not be opened (the message said).
+    bool refuseWithoutClaims();
+    bool claimPointByHand(int index);
     // The claim of the point in hand ends: polled (counted for its window) or given back.
     void endClaim(bool polled);
     database::PointClaims& claims() const { return p_.claims ? *p_.claims : localClaims_; }

@@ -1,7 +1,9 @@
 #include "shell/AppContext.h"
 
+#include "common/Language.h"
 #include "corrector/LinkTexts.h"
 #include "corrector/VolumePrecision.h"
+#include "database/postgres/PgPointClaims.h"
 #include "link/AddressBook.h"
 
 namespace tarn::shell {
@@ -42,18 +44,34 @@ polling::PollingRun::Parts AppContext::pollingParts() {
                                       volumeDecimals, clock_},
                                      &lineHold_};
     parts.groups = groupFiles_.get();
+    if (!server_) return parts;
+    if (!serverClaims_) {
+        Error error;
+        serverClaims_ = database::postgres::PgPointClaims::open(*server_, &error);
+        if (!serverClaims_) {
+            parts.claimsUnavailable =
+                uaRu(languageIndex_,
+                     "опитування неможливе: не вдалося відкрити зайняття приладів на сервері: ",
+                     "опрос невозможен: не удалось открыть занятия приборов на сервере: ") +
+                error.detail;
+            return parts;
+        }
+    }
+    parts.claims = serverClaims_.get();
     return parts;
 }
 
 void AppContext::useStorage(std::unique_ptr<database::Storage> storage,
                             std::unique_ptr<database::GroupFiles> groups,
                             database::postgres::DatabaseUrl server) {
+    serverClaims_.reset();
     storage_ = std::move(storage);
     groupFiles_ = std::move(groups);
     server_ = std::move(server);
 }
 
 void AppContext::useFiles() {
+    serverClaims_.reset();
     storage_ = std::make_unique<database::SqliteStorage>(root_, schemas);
     groupFiles_ = std::make_unique<database::FolderGroupFiles>(root_);
     server_.reset();

@@ -72,7 +72,9 @@ public:
     // changed, for a text that is no address line.
     bool chooseAddress(const QString& entry);
     // What the polling engine works with; each point's link reaches the port and the engine through
-    // applyLinkSettings, with the point's address.
+    // applyLinkSettings, with the point's address. On a server database the run claims its points there,
+    // as other pollers and workstations on that server do; claims that cannot be opened are said in the
+    // parts (claimsUnavailable), and the run refuses every start rather than poll unclaimed.
     polling::PollingRun::Parts pollingParts();
     const link::SettingsFiles& settingsFiles() const { return files_; }
     // The gate of every corrector operation, and the read run of the read window.
@@ -120,6 +122,8 @@ private:
     std::unique_ptr<database::Storage> storage_;
     std::unique_ptr<database::GroupFiles> groupFiles_;
     std::optional<database::postgres::DatabaseUrl> server_;
+    // The server's claims, opened by the first polling run on it and kept with its storage.
+    std::unique_ptr<database::PointClaims> serverClaims_;
     NotifierSwitch notifier_;
     std::unique_ptr<Clock> ownClock_;
     Clock& clock_;

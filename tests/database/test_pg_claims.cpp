@@ -285,3 +285,26 @@ TEST_F(PgClaims, ALostServerIsAFailedClaimNotAGrant) {
     EXPECT_FALSE(answer.error.isEmpty());
     EXPECT_FALSE(a->renew(QStringLiteral("t1")));
 }
+
+TEST_F(PgClaims, AWorkstationSeesWhoHoldsAPointWithoutTakingIt) {
+    auto a = poller(QStringLiteral("host-a:11"));
+    auto workstation = poller(QStringLiteral("desk:5"));
+    ASSERT_TRUE(a && workstation);
+    EXPECT_TRUE(workstation->holder(QStringLiteral("t1")).isEmpty()) << "never claimed";
+    ASSERT_EQ(a->claim(QStringLiteral("t1"), kWindow).outcome, Outcome::Granted);
+    EXPECT_EQ(workstation->holder(QStringLiteral("t1")), QStringLiteral("host-a:11"));
+    EXPECT_TRUE(a->holder(QStringLiteral("t1")).isEmpty()) << "our own claim is nobody else's";
+    // Asking took nothing: the holder still renews, the workstation still cannot claim.
+    EXPECT_TRUE(a->renew(QStringLiteral("t1")));
+    EXPECT_EQ(workstation->claim(QStringLiteral("t1"), {}).outcome, Outcome::Held);
+
+    // A lease run out holds nothing, nor does a finished point (polled in its window, but free to a
+    // poll by hand).
+    expireLease(QStringLiteral("t1"));
+    EXPECT_TRUE(workstation->holder(QStringLiteral("t1")).isEmpty());
+    ASSERT_EQ(a->claim(QStringLiteral("t2"), kWindow).outcome, Outcome::Granted);
+    ASSERT_TRUE(a->finish(QStringLiteral("t2"), kWindow));
+    EXPECT_TRUE(workstation->holder(QStringLiteral("t2")).isEmpty());
+    EXPECT_EQ(workstation->claim(QStringLiteral("t2"), {}).outcome, Outcome::Granted);
+    EXPECT_EQ(a->holder(QStringLiteral("t2")), QStringLiteral("desk:5"));
+}

@@ -38,7 +38,11 @@ public:
     }
     bool renew(const QString& point) override {
         calls.append(QStringLiteral("renew ") + point);
-        return renewable;
+        if (renewalsGranted > 0) {
+            --renewalsGranted;
+            return true;
+        }
+        return renewable && renewalsGranted != 0;
     }
     bool finish(const QString& point, const QString& window) override {
         calls.append(QStringLiteral("finish ") + point + QStringLiteral(" [") + window + QLatin1Char(']'));
@@ -46,6 +50,10 @@ public:
         return true;
     }
     void release(const QString& point) override { calls.append(QStringLiteral("release ") + point); }
+    QString holder(const QString& point) override {
+        const database::ClaimAnswer a = answers.value(point);
+        return a.outcome == database::ClaimAnswer::Outcome::Held ? a.holder : QString();
+    }
 
     // The calls without the renewals, which come as often as the poll's length makes them.
     QStringList callsBut(const QString& kind) const {
@@ -57,6 +65,8 @@ public:
 
     int lease = 300;
     bool renewable = true;
+    // Renewals granted before the refusals begin (another poller takes the point after them).
+    int renewalsGranted = -1;
     QMap<QString, database::ClaimAnswer> answers; // a point not here is granted
     std::function<void(const QString& point)> onFinish;
     QStringList calls;
@@ -342,4 +352,121 @@ TEST(PollingClaims, APollerWithSomePortsPollsOnlyThePointsOnThem) {
     r.run->ports.clear();
     ASSERT_TRUE(r.pollGroup());
     EXPECT_EQ(r.polled().size(), 2);
+}
+
+TEST(PollingClaims, ARenewalRefusedEndsThePointInOrderWithNothingStoredAndTheGroupGoesOn) {
+    // Taken over mid-poll: the lease ran out and another poller has the point now.
+    Rig r;
+    r.addCorrector(1, 1001, 2000);
+    r.addCorrector(2, 1002, 96);
+    r.addPoint(QStringLiteral("01001"), 1);
+    r.addPoint(QStringLiteral("01002"), 2);
+    r.saveGroupOfAllPoints();
+    r.claims.lease = 3;
+    r.claims.renewalsGranted = 1;
+    ASSERT_TRUE(r.pollGroup());
+    EXPECT_TRUE(r.messages.contains(QStringLiteral("прибор \"ТАРН-2.01   №01001  \": занятие не продлено")))
+        << r.messages.join('\n').toStdString();
+    // Nothing of the lost point stored (its rows are the other poller's), and it is neither finished nor
+    // released: the claim is not ours to end.
+    EXPECT_EQ(r.storedRows(QStringLiteral("01001")), 0);
+    ASSERT_EQ(r.run->summaries().size(), 2);
+    EXPECT_EQ(r.run->summaries().at(0).identifier, QStringLiteral("01001"));
+    EXPECT_EQ(r.run->summaries().at(0).error, QStringLiteral("занятие потеряно, не сохранено"));
+    EXPECT_TRUE(r.run->summaries().at(0).stored.isEmpty());
+    const QStringList ends = r.claims.callsBut(QStringLiteral("renew"));
+    EXPECT_FALSE(ends.contains(QStringLiteral("finish 01001 []"))) << ends.join('\n').toStdString();
+    EXPECT_FALSE(ends.contains(QStringLiteral("release 01001"))) << ends.join('\n').toStdString();
+    // The line was hung up in order: the next point of the group polled as usual, on a refused renewal
+    // of its own no more (the fake now refuses every renewal, so it too is lost before its store).
+    EXPECT_EQ(r.run->summaries().at(1).identifier, QStringLiteral("01002"));
+    EXPECT_EQ(r.storedRows(QStringLiteral("01002")), 0);
+    EXPECT_FALSE(r.run->running());
+
+    // Lost just before the store (the last renewal, taken right before storing, is refused): the point
+    // read to its end is still not stored; a renewal granted there stores it.
+    Rig late;
+    late.addCorrector(1, 1001, 96);
+    late.addCorrector(2, 1002, 96);
+    late.addPoint(QStringLiteral("01001"), 1);
+    late.addPoint(QStringLiteral("01002"), 2);
+    late.saveGroupOfAllPoints();
+    late.claims.renewalsGranted = 1; // the long lease: the only renewals are the ones before the stores
+    ASSERT_TRUE(late.pollGroup());
+    EXPECT_GT(late.storedRows(QStringLiteral("01001")), 0);
+    EXPECT_EQ(late.storedRows(QStringLiteral("01002")), 0);
+    EXPECT_EQ(late.claims.callsBut(QStringLiteral("renew")),
+              (QStringList{QStringLiteral("claim 01001 []"), QStringLiteral("finish 01001 []"),
+                           QStringLiteral("claim 01002 []")}));
+    EXPECT_EQ(late.run->summaries().at(1).error, QStringLiteral("занятие потеряно, не сохранено"));
+}
+
+TEST(PollingClaims, APointByItselfIsClaimedAndRefusedAsBusyWhenAnotherPollerHoldsIt) {
+    for (const int language : {kRussian, kUkrainian}) {
+        Rig r(language);
+        r.addCorrector(1, 1001);
+        r.addCorrector(2, 1002);
+        r.addPoint(QStringLiteral("01001"), 1);
+        r.addPoint(QStringLiteral("01002"), 2);
+        r.claims.answers.insert(QStringLiteral("01002"),
+                                answer(database::ClaimAnswer::Outcome::Held, QStringLiteral("host-b:77")));
+        EXPECT_TRUE(r.run->heldElsewhere(0).isEmpty());
+        EXPECT_EQ(r.run->heldElsewhere(1), QStringLiteral("host-b:77"));
+        EXPECT_TRUE(r.run->heldElsewhere(7).isEmpty());
+
+        EXPECT_FALSE(r.run->startPoint(1));
+        EXPECT_FALSE(r.run->running());
+        EXPECT_EQ(r.notifier.texts().last(),
+                  language == kRussian ? QStringLiteral("Занято !!!") : QStringLiteral("Зайнято !!!"));
+        EXPECT_EQ(r.storedRows(QStringLiteral("01002")), 0);
+
+        r.run->setTimersRunning(true);
+        ASSERT_TRUE(r.run->startPoint(0));
+        ASSERT_TRUE(r.clock.runUntil([&] { return !r.run->running(); }, kNight));
+        EXPECT_GT(r.storedRows(QStringLiteral("01001")), 0);
+        EXPECT_EQ(r.claims.callsBut(QStringLiteral("renew")),
+                  (QStringList{QStringLiteral("claim 01002 []"), QStringLiteral("claim 01001 []"),
+                               QStringLiteral("finish 01001 []")}));
+    }
+}
+
+TEST(PollingClaims, WithoutItsServerClaimsAPollerStartsNothing) {
+    // A server nobody listens on: the context's claims cannot be opened, and every way of starting a
+    // poll says so and dials nothing.
+    Rig r;
+    r.addCorrector(1, 1001);
+    r.addPoint(QStringLiteral("01001"), 1);
+    r.clock.setNow(QDateTime(QDate::currentDate(), QTime(8, 5)));
+    r.saveGroupOfAllPoints({QStringLiteral("08:00-10:00-01:00")});
+    r.run.reset(); // it works on the storage the context is about to replace
+    database::postgres::DatabaseUrl nowhere;
+    nowhere.host = QStringLiteral("127.0.0.1");
+    nowhere.port = 1;
+    nowhere.database = QStringLiteral("tarn");
+    nowhere.schema = QStringLiteral("tarn");
+    r.ctx->useStorage(std::make_unique<database::SqliteStorage>(r.home.root(), r.ctx->schemas), nowhere);
+    const PollingRun::Parts parts = r.ctx->pollingParts();
+    EXPECT_EQ(parts.claims, nullptr);
+    ASSERT_FALSE(parts.claimsUnavailable.isEmpty());
+    EXPECT_TRUE(parts.claimsUnavailable.startsWith(
+        QStringLiteral("опрос невозможен: не удалось открыть занятия приборов на сервере: ")))
+        << parts.claimsUnavailable.toStdString();
+
+    PollingRun run(parts, kRussian);
+    run.reloadPoints();
+    run.reloadGroups();
+    run.buildSchedule(false); // the group's window is open: only the claims stand in the way of a retry
+    const int before = static_cast<int>(r.notifier.texts().size());
+    EXPECT_FALSE(run.startPoint(0));
+    EXPECT_FALSE(run.startGroup(0));
+    EXPECT_FALSE(run.startSchedule(true));
+    EXPECT_FALSE(run.retryFailed(0, {QStringLiteral("01001")}));
+    EXPECT_FALSE(run.running());
+    const QStringList said = r.notifier.texts().mid(before);
+    EXPECT_EQ(said, QStringList(4, parts.claimsUnavailable));
+    EXPECT_EQ(r.storedRows(QStringLiteral("01001")), 0);
+
+    // Back on the installation's files: the only poller, nothing to open.
+    r.ctx->useFiles();
+    EXPECT_TRUE(r.ctx->pollingParts().claimsUnavailable.isEmpty());
 }

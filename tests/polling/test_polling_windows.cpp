@@ -1,6 +1,7 @@
 // The polling console, the group configurator and the group start window, offscreen, over a run on a fake
 // port; and the main window's way into the console and duty mode.
 #include "database/JoinTable.h"
+#include "database/PointClaims.h"
 #include "database/Registry.h"
 #include "link/FakeSerialPort.h"
 #include "polling/ViewerRefresh.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -92,7 +94,61 @@ int lines(const QPlainTextEdit* view) {
     return view->document()->isEmpty() ? 0 : view->document()->blockCount();
 }
 
+// Another workstation's poller holding some points on the shared server database.
+class PointsHeldElsewhere final : public database::PointClaims {
+public:
+    QString claimer() const override { return QStringLiteral("desk:1"); }
+    int leaseSeconds() const override { return 300; }
+    database::ClaimAnswer claim(const QString& point, const QString&) override {
+        ++claims;
+        if (held.contains(point)) return {database::ClaimAnswer::Outcome::Held, held.value(point), {}};
+        return {};
+    }
+    bool renew(const QString&) override { return true; }
+    bool finish(const QString&, const QString&) override { return true; }
+    void release(const QString&) override {}
+    QString holder(const QString& point) override { return held.value(point); }
+
+    QMap<QString, QString> held; // point: its holder
+    int claims = 0;
+};
+
 } // namespace
+
+TEST(PollingConsole, APointAnotherPollerHoldsIsBusyInItsMenuAndItsPoll) {
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    rig.addPoint(QStringLiteral("54321"));
+    PointsHeldElsewhere elsewhere;
+    elsewhere.held.insert(QStringLiteral("t12345"), QStringLiteral("poller-2:88"));
+    PollingRun::Parts parts = rig.ctx.pollingParts();
+    parts.claims = &elsewhere;
+    rig.run = std::make_unique<PollingRun>(parts, kRussian);
+    for (const int language : {kRussian, kUkrainian}) {
+        auto console = rig.console(language);
+        const QString busy =
+            language == kRussian ? QStringLiteral("Занято !!!") : QStringLiteral("Зайнято !!!");
+        // The menu opens on the point under the mouse: the first row, at the list's corner.
+        console->pointList()->setCurrentRow(0);
+        ASSERT_EQ(rig.run->selected, 0);
+        emit console->pointList()->customContextMenuRequested(QPoint());
+        EXPECT_EQ(rig.notifier.texts().last(), busy);
+        // Refused before the question: the user is not asked to start what cannot start.
+        const auto questions = rig.notifier.questions.size();
+        EXPECT_FALSE(console->pollSelectedPoint());
+        EXPECT_EQ(rig.notifier.texts().last(), busy);
+        EXPECT_EQ(rig.notifier.questions.size(), questions);
+        EXPECT_FALSE(rig.run->running());
+    }
+    // A free point is asked about as ever; the menu's check only asked, it claimed nothing.
+    EXPECT_EQ(elsewhere.claims, 0);
+    auto console = rig.console();
+    console->pointList()->setCurrentRow(1);
+    EXPECT_FALSE(console->pollSelectedPoint()); // the user says no
+    ASSERT_FALSE(rig.notifier.questions.isEmpty());
+    EXPECT_EQ(rig.notifier.questions.last(),
+              QStringLiteral("запустить опрос корректора - ТАРН-2.01   №54321"));
+}
 
 TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
     Rig rig;

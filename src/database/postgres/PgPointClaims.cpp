@@ -125,4 +125,19 @@ void PgPointClaims::release(const QString& point) {
                    {}, point);
 }
 
+QString PgPointClaims::holder(const QString& point) {
+    // Without a lock: a claim being taken right now shows once it has committed, which for a menu opened
+    // by hand is soon enough.
+    QSqlQuery q(connection_->database());
+    q.prepare(QStringLiteral("SELECT claimer FROM claims WHERE point = ? AND claimer <> '' AND claimer <> ? "
+                             "AND lease_until > now()"));
+    q.addBindValue(point);
+    q.addBindValue(claimer_);
+    if (!q.exec()) {
+        failure_ = pgError(q.lastError());
+        return {};
+    }
+    return q.next() ? q.value(0).toString() : QString();
+}
+
 } // namespace tarn::database::postgres

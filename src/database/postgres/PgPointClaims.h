@@ -31,6 +31,7 @@ public:
     bool renew(const QString& point) override;
     bool finish(const QString& point, const QString& window) override;
     void release(const QString& point) override;
+    QString holder(const QString& point) override;
 
     // Why the last call that failed failed.
     const Error& lastFailure() const { return failure_; }

@@ -529,17 +529,25 @@ bool TfChargBD::refuseWhileRunning() {
     return true;
 }
 
+bool TfChargBD::refuseHeldElsewhere() {
+    // Another poller on the same server database polls the point now.
+    if (run_.heldElsewhere(run_.selected).isEmpty()) return false;
+    notifier_.message(MessageKind::Warning, pollingBusyText(language_));
+    return true;
+}
+
 bool TfChargBD::pollSelectedPoint() {
     if (refuseWhileRunning()) return false;
     const int index = run_.selected;
     // Without a selection the run refuses with its own message.
     if (index < 0 || index >= run_.pointLines().size()) return run_.startPoint(-1);
+    if (refuseHeldElsewhere()) return false;
     if (!notifier_.confirm(pointStartQuestion(run_.pointLines().at(index)))) return false;
     return run_.startPoint(index);
 }
 
 void TfChargBD::showPointMenu(const QPoint& at) {
-    if (refuseWhileRunning()) return;
+    if (refuseWhileRunning() || refuseHeldElsewhere()) return;
     QMenu menu(this);
     menu.addAction(pointPoll_);
     menu.addAction(lastRecordsAction_);

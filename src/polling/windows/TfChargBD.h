@@ -225,7 +225,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The point menu: the single-point poll and the last records ("Занято !!!" while polling runs).
+    // The point menu: the single-point poll and the last records ("Занято !!!" while polling runs, or
+    // while another poller on the server database holds the point).
     void showPointMenu(const QPoint& at);
     TfExchanges* openExchanges(const ExchangesView& view, const QString& caption, int width);
     void showPoints();
@@ -242,6 +243,8 @@ private:
     void synchroniseByHand();
     // The right-click menus answer this while a run is on.
     bool refuseWhileRunning();
+    // The selected point held by another poller: "Занято !!!" said, true.
+    bool refuseHeldElsewhere();
 
     void loadSettings();
     void applyAutostart();
