@@ -2,13 +2,20 @@
 // records with the hourly calculation (every gas day summed and averaged from its hours), against the
 // plain SELECT of the same rows with every value read, timed in the same run on the same files. The ratio
 // says what building the report adds to reading its rows. Each is the best of several runs, the two
-// taken in turns.
+// taken in turns. Over the year, two more a user waits for, against the same SELECT: the hourly listing
+// with its CSV copy (the listing's lines, the CSV lines and the CSV file's bytes in Windows-1251, as the
+// database window and tarn-cli's listing --csv make them), and the archive graph's data (the records
+// selected and four curves built from them, as the graph window and tarn-cli graph do before drawing).
 //
-// Usage: report-bench [repeats]. The files go under the temporary folder (TMPDIR).
+// Usage: report-bench [repeats [years]]: years 1 runs the year's cases alone (for a profiler). The files go
+// under the temporary folder (TMPDIR).
+#include "common/TextFile.h"
 #include "database/Registry.h"
 #include "database/Storing.h"
 #include "database/TableFile.h"
+#include "graphs/GraphSources.h"
 #include "reports/CommercialReport.h"
+#include "reports/StatListing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -91,6 +98,12 @@ struct CaseResult {
     double select = 0;
     double report = 0;
     int lines = 0;
+    // Over the year only: the hourly listing with its CSV copy, and the graph's data.
+    double listing = 0;
+    int listingLines = 0;
+    int csvBytes = 0;
+    double graph = 0;
+    int graphPoints = 0;
 };
 
 // Stores the hours of the years in a fresh installation and times the SELECT and the report over them.
@@ -165,6 +178,45 @@ std::optional<CaseResult> runCase(int years, int repeats) {
         result.lines = static_cast<int>(built.lines.size());
     };
     std::tie(result.select, result.report) = bestInTurns(repeats, select, report);
+    if (years != 1) return result;
+
+    // The year's hours listed with the columns a new installation shows, and the CSV copy as it is
+    // written (the file's bytes; where it goes is the disk's business, not the program's).
+    reports::ListingOptions listingOptions;
+    listingOptions.archive = reports::ListingArchive::Hourly;
+    listingOptions.period = reports::ReportPeriod::Range;
+    listingOptions.begin = options.begin;
+    listingOptions.end = options.end;
+    listingOptions.columns = reports::loadStatColumns(root);
+    auto listing = [&] {
+        const reports::Listing built = reports::buildPointListing(
+            source, header, listingOptions, QDateTime(lastDay.addDays(40), QTime(12, 0)));
+        // The lines a window shows: taken as it takes them.
+        const QStringList shown = built.text();
+        result.listingLines = static_cast<int>(shown.size());
+        const QByteArray csv = textFileBytes(reports::listingCsv(built, QLatin1Char(';'), true));
+        result.csvBytes = static_cast<int>(csv.size());
+    };
+    double selectAgain = 0;
+    std::tie(selectAgain, result.listing) = bestInTurns(repeats, select, listing);
+    result.select = std::min(result.select, selectAgain);
+
+    // The graph of the same hours: the working and standard volumes, pressure and temperature.
+    graphs::PointGraphRequest request;
+    request.archive = graphs::GraphArchive::Hourly;
+    request.ticked = {0, 1, 4, 5};
+    request.begin = from;
+    request.end = to;
+    auto graph = [&] {
+        const graphs::PointSelection selection = graphs::selectPointRecords(storage, point, request);
+        const graphs::GraphPicture picture = graphs::buildPointGraph(
+            selection.records, request, graphs::GraphStyle{}, graphs::GraphColours::defaults());
+        result.graphPoints = 0;
+        for (const graphs::GraphCurve& c : picture.curves)
+            result.graphPoints += static_cast<int>(c.points.size());
+    };
+    std::tie(selectAgain, result.graph) = bestInTurns(repeats, select, graph);
+    result.select = std::min(result.select, selectAgain);
     return result;
 }
 
@@ -173,6 +225,7 @@ std::optional<CaseResult> runCase(int years, int repeats) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int repeats = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 5;
+    const int onlyYears = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 0;
     qputenv("TZ", "UTC"); // no hour of the year falls into a summer-time gap
     struct Goal {
         int years;
@@ -182,13 +235,28 @@ int main(int argc, char** argv) {
     const Goal goals[] = {{1, 0.3, 3.0}, {10, 0.5, 1.5}};
     std::printf("%-6s %-8s %10s %10s %8s %7s  %s\n", "years", "rows", "select_s", "report_s", "lines",
                 "ratio", "goal");
+    std::optional<CaseResult> year;
     for (const Goal& g : goals) {
+        if (onlyYears != 0 && g.years != onlyYears) continue;
         const auto r = runCase(g.years, repeats);
         if (!r) return 1;
+        if (g.years == 1) year = r;
         const bool met = r->report < g.seconds && r->report / r->select < g.ratio;
         std::printf("%-6d %-8d %10.3f %10.3f %8d %7.2f  < %.1f s, < %.1fx: %s\n", g.years, r->selected,
                     r->select, r->report, r->lines, r->report / r->select, g.seconds, g.ratio,
                     met ? "met" : "NOT met");
     }
+    if (!year) return 0;
+    // The year's listing and graph against the fastest SELECT of the same rows in the same run.
+    constexpr double kWaitGoalRatio = 1.5;
+    std::printf("\n%-22s %-8s %10s %10s %10s %7s  %s\n", "over a year", "rows", "select_s", "work_s",
+                "output", "ratio", "goal");
+    auto print = [&](const char* name, double seconds, int output) {
+        std::printf("%-22s %-8d %10.3f %10.3f %10d %7.2f  < %.1fx: %s\n", name, year->selected, year->select,
+                    seconds, output, seconds / year->select, kWaitGoalRatio,
+                    seconds / year->select < kWaitGoalRatio ? "met" : "NOT met");
+    };
+    print("hourly listing + CSV", year->listing, year->csvBytes);
+    print("graph data, 4 curves", year->graph, year->graphPoints);
     return 0;
 }

@@ -45,18 +45,25 @@ QString fromCp1251(const QByteArray& bytes) {
 
 QByteArray toCp1251(const QString& text) {
     QByteArray out;
-    out.reserve(text.size());
+    appendCp1251(out, text);
+    return out;
+}
+
+void appendCp1251(QByteArray& out, QStringView text) {
+    // One byte a character: the room is made once and written in place.
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* to = out.data() + start;
     const auto& rev = reverseTable();
     for (QChar ch : text) {
         const char16_t u = ch.unicode();
         if (u < 0x80) {
-            out.append(static_cast<char>(u));
+            *to++ = static_cast<char>(u);
             continue;
         }
         auto it = rev.constFind(u);
-        out.append(it == rev.constEnd() ? '?' : static_cast<char>(it.value()));
+        *to++ = it == rev.constEnd() ? '?' : static_cast<char>(it.value());
     }
-    return out;
 }
 
 } // namespace tarn

@@ -2,19 +2,37 @@
 
 namespace tarn {
 
+namespace {
+// Whether the field must be quoted: it holds the delimiter, a quote or a line end (one pass: a listing's
+// CSV copy asks it of every cell of a year of hours).
+bool needsQuotes(const QString& text, QChar delimiter) {
+    for (QChar c : text)
+        if (c == delimiter || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            return true;
+    return false;
+}
+} // namespace
+
 QString csvField(const QString& text, QChar delimiter) {
-    const bool quoted = text.contains(delimiter) || text.contains(QLatin1Char('"')) ||
-                        text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
-    if (!quoted) return text;
+    if (!needsQuotes(text, delimiter)) return text;
     QString inner = text;
     inner.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + inner + QLatin1Char('"');
 }
 
 QString csvLine(const QStringList& fields, QChar delimiter) {
-    QString line;
+    qsizetype size = 0;
     for (const QString& field : fields)
-        line += csvField(field, delimiter) + delimiter;
+        size += field.size() + 1;
+    QString line;
+    line.reserve(size);
+    for (const QString& field : fields) {
+        if (needsQuotes(field, delimiter))
+            line += csvField(field, delimiter);
+        else
+            line += field;
+        line += delimiter;
+    }
     return line;
 }
 

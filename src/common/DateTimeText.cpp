@@ -6,13 +6,33 @@ namespace {
 QString fmt(const char* f) {
     return QString::fromLatin1(f);
 }
+// Two digits of value at to.
+void putTwoDigits(char16_t* to, int value) {
+    to[0] = static_cast<char16_t>(u'0' + value / 10);
+    to[1] = static_cast<char16_t>(u'0' + value % 10);
+}
 } // namespace
 
+// Digit by digit rather than through the format's parser: a listing of a year of hours writes 8760 of
+// each. What the plain digits cannot say (no date, a year of other than four digits) goes the long way.
 QString formatDate(const QDate& date) {
-    return date.toString(fmt(kDateFormat));
+    if (!date.isValid() || date.year() < 1000 || date.year() > 9999) return date.toString(fmt(kDateFormat));
+    char16_t text[10];
+    putTwoDigits(text, date.day());
+    text[2] = u'.';
+    putTwoDigits(text + 3, date.month());
+    text[5] = u'.';
+    putTwoDigits(text + 6, date.year() / 100);
+    putTwoDigits(text + 8, date.year() % 100);
+    return QString(reinterpret_cast<const QChar*>(text), 10);
 }
 QString formatShortTime(const QTime& time) {
-    return time.toString(fmt(kShortTimeFormat));
+    if (!time.isValid()) return time.toString(fmt(kShortTimeFormat));
+    char16_t text[5];
+    putTwoDigits(text, time.hour());
+    text[2] = u':';
+    putTwoDigits(text + 3, time.minute());
+    return QString(reinterpret_cast<const QChar*>(text), 5);
 }
 QString formatTimestamp(const QDateTime& stamp) {
     return stamp.toString(fmt(kTimestampFormat));

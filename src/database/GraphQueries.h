@@ -12,6 +12,12 @@ namespace tarn::database {
 StoredRecords graphRecords(Storage& storage, TableKind kind, const QString& identifier, const QDateTime& from,
                            const QDateTime& to);
 
+// The same records with only the named fields (names without the table's prefix) besides the time and
+// the number, read row by row from the query: a graph of a year of hours needs four of the hourly
+// table's 22 fields. The fields and positions of the result are those of the fields read.
+StoredRecords graphRecords(Storage& storage, TableKind kind, const QString& identifier, const QDateTime& from,
+                           const QDateTime& to, const QStringList& fields);
+
 // The field that gives a graph's X value: "DT_Corr", or "DateTime" for the measurements.
 const char* graphTimeField(TableKind kind);
 

@@ -20,6 +20,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -30,6 +31,9 @@ namespace tarn::database {
 QString storedDate(const QDate& date);
 QString storedTime(const QTime& time);
 QString storedTimestamp(const QDateTime& stamp);
+// A stored timestamp read back, as QDateTime::fromString(text, Qt::ISODate) reads it, but digit by digit
+// for the kept form: a graph of a year reads 8760 of them.
+QDateTime timestampFromStored(const QString& text);
 // 01.01.2000 00:00: the timestamp that stands for "none".
 QDateTime noTimestamp();
 
@@ -40,6 +44,22 @@ QVariantMap seedRecord(TableKind kind, const QList<FieldSpec>& fields, const QDa
 // Whether field is the one whose "0" tells the seed record from the rows (the point's identifier, the
 // gas's name).
 bool marksSeedRecord(const FieldSpec& field);
+
+// One row of a forEachRow walk, read where it stands in the query: the values of the fields the walk
+// named, by their place in that list. A NULL, and a place below zero (a field the caller knows the table
+// may lack), read as no value, whatever the engine types its NULLs as. Valid only inside the visit it is
+// handed to.
+class RowValues {
+public:
+    explicit RowValues(const QSqlQuery& query) : query_(query) {}
+    QVariant value(int place) const {
+        return place < 0 || query_.isNull(place) ? QVariant() : query_.value(place);
+    }
+
+private:
+    const QSqlQuery& query_;
+};
+using RowVisitor = std::function<bool(const RowValues&)>;
 
 // What a caller does with one logical table. The seed record a table is created with (identifier "0")
 // never appears in a selection, is never counted and is never the greatest of anything.
@@ -73,6 +93,14 @@ public:
     virtual std::optional<QList<QVariantList>> trySelectFields(const QStringList& fields,
                                                                const QString& condition = {},
                                                                const QVariantList& values = {}) const;
+    // The named fields (every field, in field order, when none is named) of the rows that meet condition,
+    // in orderBy's order (the first field's when empty), handed to visit one at a time as the query
+    // gives them: for a caller that reduces many rows (ten years of hours into gas days) and need never
+    // hold them all, nor the fields it does not read. visit returns false to stop there. False when the
+    // selection failed, before or during the walk: lastFailure says why (the rows visited until then
+    // were real rows).
+    virtual bool forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
+                            const QString& orderBy, const RowVisitor& visit) const = 0;
     // The rows holding the greatest value of field (the newest number, the latest time); none when the
     // table holds no rows or the selection failed.
     virtual QList<QVariantList> selectGreatest(const QString& field) const = 0;

@@ -26,6 +26,18 @@ struct StoredRecords {
 StoredRecords recordsBetween(Storage& storage, TableKind kind, const QString& identifier,
                              const QDateTime& from, const QDateTime& to, const char* timeField = "DT_Corr");
 
+// Where each of fields (names without the table's prefix: "Vwrk", "DT_Corr") stands in the rows that
+// forEachRecordBetween hands over for the same fields: its place among those the kind has, -1 for one it
+// has not (which then reads as no value).
+QList<int> recordColumns(const Schemas& schemas, TableKind kind, const QStringList& fields);
+
+// The same rows as recordsBetween, in the same order, but only the fields named (those the kind has),
+// handed to visit one at a time straight from the query: a report over ten years reduces its hours
+// without holding them. False when the selection failed; a missing table has no rows and is no failure.
+bool forEachRecordBetween(Storage& storage, TableKind kind, const QString& identifier, const QDateTime& from,
+                          const QDateTime& to, const QStringList& fields, const RowVisitor& visit,
+                          const char* timeField = "DT_Corr");
+
 // The record time of the newest record in the point's table of that kind (the latest time, which after
 // the corrector's ring has run round is not the highest number); nothing when the table holds none.
 std::optional<QDateTime> newestRecordTime(Storage& storage, TableKind kind, const QString& identifier);

@@ -51,6 +51,26 @@ QString storedTime(const QTime& time) {
     putTime(out, time);
     return text;
 }
+QDateTime timestampFromStored(const QString& text) {
+    // Only the exact kept form "yyyy-MM-ddTHH:mm:ss" takes the short way; anything else is the parser's.
+    if (text.size() != 19 || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-') ||
+        text.at(10) != QLatin1Char('T') || text.at(13) != QLatin1Char(':') || text.at(16) != QLatin1Char(':'))
+        return QDateTime::fromString(text, Qt::ISODate);
+    auto digits = [&text](int at, int n) {
+        int value = 0;
+        for (int i = 0; i < n; ++i) {
+            const char16_t c = text.at(at + i).unicode();
+            if (c < u'0' || c > u'9') return -1;
+            value = value * 10 + (c - u'0');
+        }
+        return value;
+    };
+    const QDate date(digits(0, 4), digits(5, 2), digits(8, 2));
+    const QTime time(digits(11, 2), digits(14, 2), digits(17, 2));
+    if (!date.isValid() || !time.isValid()) return QDateTime::fromString(text, Qt::ISODate);
+    return QDateTime(date, time);
+}
+
 QString storedTimestamp(const QDateTime& stamp) {
     if (!stamp.isValid()) return stamp.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
     const QDate date = stamp.date();

@@ -324,10 +324,13 @@ std::optional<QList<QVariantList>> TableFile::selectRows(const QString& sql, con
     return rows;
 }
 
-std::optional<QList<QVariantList>> TableFile::trySelectFields(const QStringList& fields,
-                                                              const QString& condition,
-                                                              const QVariantList& values) const {
+std::optional<QStringList> TableFile::quotedFields(const QStringList& fields) const {
     QStringList names;
+    if (fields.isEmpty()) {
+        for (const FieldSpec& f : fields_)
+            names.append(quoted(f.name));
+        return names;
+    }
     for (const QString& field : fields) {
         const int p = position(field);
         if (p < 0) {
@@ -337,14 +340,52 @@ std::optional<QList<QVariantList>> TableFile::trySelectFields(const QStringList&
         }
         names.append(quoted(fields_.at(p).name));
     }
-    QString sql = QStringLiteral("SELECT ") + names.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                  quoted(table_);
+    return names;
+}
+
+QString TableFile::whereClause(const QString& condition) const {
     QStringList where;
     for (const FieldSpec& f : fields_)
         if (isIdentifierField(f)) where.append(quoted(f.name) + QStringLiteral(" <> '0'"));
     if (!condition.isEmpty()) where.append(QLatin1Char('(') + condition + QLatin1Char(')'));
-    if (!where.isEmpty()) sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
-    return selectRows(sql, values, static_cast<int>(names.size()));
+    return where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+}
+
+std::optional<QList<QVariantList>> TableFile::trySelectFields(const QStringList& fields,
+                                                              const QString& condition,
+                                                              const QVariantList& values) const {
+    const auto names = quotedFields(fields);
+    if (!names) return std::nullopt;
+    const QString sql = QStringLiteral("SELECT ") + names->join(QStringLiteral(", ")) +
+                        QStringLiteral(" FROM ") + quoted(table_) + whereClause(condition);
+    return selectRows(sql, values, static_cast<int>(names->size()));
+}
+
+bool TableFile::forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
+                           const QString& orderBy, const RowVisitor& visit) const {
+    const auto names = quotedFields(fields);
+    if (!names) return false;
+    QSqlQuery q(database());
+    // Forward only: the driver keeps no row behind the one in hand.
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + names->join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
+              quoted(table_) + whereClause(condition) + QStringLiteral(" ORDER BY ") +
+              (orderBy.isEmpty() ? quoted(fields_.first().name) : orderBy));
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        failure_ = tableError(q.lastError());
+        return false;
+    }
+    const RowValues row(q);
+    while (q.next())
+        if (!visit(row)) return true;
+    // A page that cannot be read ends the walk the same way as the last row does.
+    if (q.lastError().isValid()) {
+        failure_ = tableError(q.lastError());
+        return false;
+    }
+    return true;
 }
 
 bool TableFile::append(const QVariantMap& values) {

@@ -132,6 +132,8 @@ public:
                                                        const QString& condition = {},
                                                        const QVariantList& values = {}) const override;
     std::optional<QSqlQuery> listing() const override;
+    bool forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
+                    const QString& orderBy, const RowVisitor& visit) const override;
     QList<QVariantList> selectGreatest(const QString& field) const override;
     bool append(const QVariantMap& values) override;
     bool appendAt(const QList<int>& positions, const QVariantList& values) override;
@@ -152,6 +154,11 @@ private:
     // failed (failure_ says why).
     std::optional<QList<QVariantList>> selectRows(const QString& sql, const QVariantList& values,
                                                   int columns) const;
+    // The quoted names of fields (every field when none); nothing, with failure_ Invalid, for a field the
+    // table does not have.
+    std::optional<QStringList> quotedFields(const QStringList& fields) const;
+    // " WHERE …": the seed record left out, and condition when there is one.
+    QString whereClause(const QString& condition) const;
     QVariant fitted(int position, const QVariant& value) const;
     bool createWithSeed(TableKind kind, const QDateTime& now);
 

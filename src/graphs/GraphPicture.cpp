@@ -112,7 +112,7 @@ GraphPicture flowGraph(const database::StoredRecords& records, const PointGraphR
             break;
         }
         const QVariantList& row = records.rows.at(r);
-        const QDateTime at = QDateTime::fromString(row.value(stamp).toString(), Qt::ISODate);
+        const QDateTime at = database::timestampFromStored(row.value(stamp).toString());
         const QString classes = row.value(status).toString().trimmed().mid(4, 12);
         if (!at.isValid() || classes.size() != 12) continue;
         for (int k = 0; k < 12; ++k) {
@@ -207,7 +207,7 @@ GraphPicture buildPointGraph(const database::StoredRecords& records, const Point
             break;
         }
         const QVariantList& row = records.rows.at(r);
-        const QDateTime at = QDateTime::fromString(row.value(stamp).toString(), Qt::ISODate);
+        const QDateTime at = database::timestampFromStored(row.value(stamp).toString());
         if (!at.isValid()) continue;
         const qreal x = xOf(at);
         for (qsizetype k = 0; k < g.curves.size(); ++k) {

@@ -19,9 +19,18 @@ PointSelection selectPointRecords(database::Storage& storage, const database::Po
     request.model = point.model;
     request.serial = point.serial;
     request.organisation = point.organisation;
-    if (database::isPointIdentifier(point.identifier))
+    if (database::isPointIdentifier(point.identifier)) {
+        // Only what the curves draw is read: the ticked parameters' fields (the flow classes are in the
+        // status text).
+        QStringList fields;
+        const QList<GraphParameter> all = graphParameters(request.archive);
+        for (int index : request.ticked)
+            if (index >= 0 && index < all.size()) fields.append(QLatin1String(all.at(index).field));
+        if (request.archive == GraphArchive::FlowClasses)
+            fields = {QStringLiteral("DT_Corr"), QStringLiteral("Help")};
         s.records = database::graphRecords(storage, graphTable(request.archive), point.identifier,
-                                           request.begin, request.end);
+                                           request.begin, request.end, fields);
+    }
     if (s.records.rows.size() < 2) {
         s.refusal = QString::fromUtf8(kNoData);
         s.records.rows.clear();

@@ -51,7 +51,7 @@ public:
         database::GroupFiles* groups = nullptr;
         // Why the claims a server's poller must have could not be opened: every start is refused with it,
         // as a poll without its claims could dial a corrector another poller has on the line.
-        QString claimsUnavailable;
+        QString claimsUnavailable{};
     };
     PollingRun(Parts parts, int languageIndex, QObject* parent = nullptr);
     ~PollingRun() override;

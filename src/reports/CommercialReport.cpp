@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
-#include <vector>
 
 namespace tarn::reports {
 
@@ -409,32 +409,38 @@ bool Builder::daysTable() {
     // One row a gas day: the corrector's daily record, or with hourly calculation what its hours add up to.
     QList<std::pair<QDate, PeriodRecord>> days;
     if (o_.hourlyCalculation) {
-        const QList<PeriodRecord> hours = records(Archive::Hourly, first_, last_);
-        // The hours grouped by gas day, days in order and hours in their stored order within each: the
-        // stored order is nearly always the days' order already, so the sort is rarely more than a check.
+        // The hours summed by gas day as the source hands them over, never all held at once: ten years
+        // are 87,600 hours. Within a day they are summed in their stored order; the days come out in
+        // order whatever order the hours came in (the stored order is nearly always the days' order
+        // already, so the map is rarely more than one lookup a day).
+        struct DayHours {
+            Sums sums;
+            QDateTime lastEnd; // the day's last hour in stored order
+            int hours = 0;
+        };
         const GasDays gasDays(ch_, first_, last_);
-        std::vector<std::pair<QDate, qsizetype>> byDay;
-        byDay.reserve(static_cast<std::size_t>(hours.size()));
-        for (qsizetype i = 0; i < hours.size(); ++i)
-            byDay.emplace_back(gasDays.of(hours.at(i).end), i);
-        if (!std::is_sorted(byDay.begin(), byDay.end()))
-            std::stable_sort(byDay.begin(), byDay.end(),
-                             [](const auto& x, const auto& y) { return x.first < y.first; });
-        days.reserve(static_cast<qsizetype>(byDay.size() / 24 + 1));
-        for (std::size_t begin = 0, end = 0; begin < byDay.size(); begin = end) {
-            const QDate gasDay = byDay[begin].first;
-            while (end < byDay.size() && byDay[end].first == gasDay)
-                ++end;
-            if (end - begin > static_cast<std::size_t>(kMaxHoursInGasDay)) {
+        std::map<QDate, DayHours> byDay;
+        auto current = byDay.end();
+        s_.forEachPeriodRecord(Archive::Hourly, dayStart(first_).addSecs(60), dayStart(last_.addDays(1)),
+                               [&](const PeriodRecord& hour) {
+                                   const QDate gasDay = gasDays.of(hour.end);
+                                   if (current == byDay.end() || current->first != gasDay)
+                                       current = byDay.try_emplace(gasDay).first;
+                                   current->second.sums.add(hour, h_.pressureUnit);
+                                   current->second.lastEnd = hour.end;
+                                   ++current->second.hours;
+                                   return true;
+                               });
+        days.reserve(static_cast<qsizetype>(byDay.size()));
+        for (const auto& [gasDay, hours] : byDay) {
+            if (hours.hours > kMaxHoursInGasDay) {
                 error_ = uaRu(language_, "Перевищено кількість рядків за добу в часовому архіві",
                               "Превышено кол-во строк за сутки в часовом архиве !!!!");
                 return false;
             }
-            Sums sums;
-            for (std::size_t i = begin; i < end; ++i)
-                sums.add(hours.at(byDay[i].second), h_.pressureUnit);
+            const Sums& sums = hours.sums;
             PeriodRecord day;
-            day.end = hours.at(byDay[end - 1].second).end;
+            day.end = hours.lastEnd;
             day.working = sums.working;
             day.standard = sums.standard;
             day.alarmWorking = sums.alarmWorking;

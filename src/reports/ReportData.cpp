@@ -80,6 +80,12 @@ std::optional<double> cellNumber(const QString& cell) {
     return v;
 }
 
+void ReportSource::forEachPeriodRecord(Archive archive, const QDateTime& from, const QDateTime& to,
+                                       const std::function<bool(const PeriodRecord&)>& visit) const {
+    for (const PeriodRecord& r : periodRecords(archive, from, to))
+        if (!visit(r)) return;
+}
+
 ArchiveTableSource::ArchiveTableSource(const corrector::ArchiveTables& tables, QList<Archive> read,
                                        QString pressureUnit, QString heatUnit)
     : tables_(tables), read_(std::move(read)), pressureUnit_(std::move(pressureUnit)),
@@ -162,11 +168,20 @@ DatabaseSource::DatabaseSource(database::Storage& storage, QString identifier)
 
 QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTime& from,
                                                   const QDateTime& to) const {
+    QList<PeriodRecord> out;
+    forEachPeriodRecord(archive, from, to, [&out](const PeriodRecord& r) {
+        out.append(r);
+        return true;
+    });
+    return out;
+}
+
+void DatabaseSource::forEachPeriodRecord(Archive archive, const QDateTime& from, const QDateTime& to,
+                                         const std::function<bool(const PeriodRecord&)>& visit) const {
     using database::TableKind;
     const TableKind kind = archive == Archive::Hourly  ? TableKind::Hourly
                            : archive == Archive::Daily ? TableKind::Daily
                                                        : TableKind::Monthly;
-    const database::StoredRecords s = database::recordsBetween(*storage_, kind, identifier_, from, to);
     const bool longRecord = kind != TableKind::Hourly;
     // The heat energy of the same days (months), by record time.
     QHash<QDateTime, std::pair<double, QString>> heat;
@@ -178,45 +193,66 @@ QList<PeriodRecord> DatabaseSource::periodRecords(Archive archive, const QDateTi
             heat.insert(QDateTime::fromString(h.value(i, "DT_Corr").toString(), Qt::ISODate),
                         {h.value(i, energy).toDouble(), h.value(i, "fE").toString().trimmed()});
     }
-    // The columns are looked up once, not for every row.
-    const int cNumber = s.column("NumWrCor"), cStamp = s.column("DT_Corr"), cWorking = s.column("Vwrk"),
-              cStandard = s.column("Vst"), cAlarmWorking = s.column("Valwrk"),
-              cAlarmStandard = s.column("Valst"), cPressure = s.column("P"), cTemperature = s.column("T"),
-              cCompressibility = s.column("Ksg"), cCorrection = s.column("Kkor"),
-              cPressureUnit = s.column("fKgMPa"), cVolumeUnit = s.column("fKgV"), cStatus = s.column("Help"),
-              cCounter = s.column("Vmeter"), cParameters = s.column("OldData");
-    const auto number = numberAt;
-    auto text = [](const QVariantList& row, int column) {
-        return column < 0 ? QString() : row.at(column).toString();
+    // Only what a record takes is read: an hour's row has as many fields again that no report shows.
+    enum Field {
+        Number,
+        Stamp,
+        Working,
+        Standard,
+        AlarmWorking,
+        AlarmStandard,
+        Pressure,
+        Temperature,
+        Compressibility,
+        Correction,
+        PressureUnit,
+        VolumeUnit,
+        Status,
+        Counter,
+        Parameters
     };
-    QList<PeriodRecord> out;
-    out.reserve(s.rows.size());
-    for (const QVariantList& row : s.rows) {
-        PeriodRecord r;
-        r.number = cNumber < 0 ? 0 : row.at(cNumber).toInt();
-        r.end = cStamp < 0 ? QDateTime() : storedStamp(row.at(cStamp));
-        r.working = orZero(number(row, cWorking));
-        r.standard = orZero(number(row, cStandard));
-        r.alarmWorking = orZero(number(row, cAlarmWorking));
-        r.alarmStandard = orZero(number(row, cAlarmStandard));
-        r.pressure = number(row, cPressure);
-        r.temperature = number(row, cTemperature);
-        r.compressibility = number(row, cCompressibility);
-        r.correction = number(row, cCorrection);
-        r.pressureUnit = text(row, cPressureUnit).trimmed();
-        r.volumeUnit = text(row, cVolumeUnit).trimmed();
-        r.status = text(row, cStatus);
-        if (longRecord) {
-            r.counter = number(row, cCounter);
-            r.parameterText = text(row, cParameters).trimmed();
-            if (const auto h = heat.constFind(r.end); h != heat.constEnd()) {
-                r.heat = h->first;
-                r.heatUnit = h->second;
+    QStringList names = {QStringLiteral("NumWrCor"), QStringLiteral("DT_Corr"), QStringLiteral("Vwrk"),
+                         QStringLiteral("Vst"),      QStringLiteral("Valwrk"),  QStringLiteral("Valst"),
+                         QStringLiteral("P"),        QStringLiteral("T"),       QStringLiteral("Ksg"),
+                         QStringLiteral("Kkor"),     QStringLiteral("fKgMPa"),  QStringLiteral("fKgV"),
+                         QStringLiteral("Help")};
+    if (longRecord) names << QStringLiteral("Vmeter") << QStringLiteral("OldData");
+    const QList<int> at = database::recordColumns(storage_->schemas(), kind, names);
+    auto number = [&at](const database::RowValues& row, Field f) -> std::optional<double> {
+        const QVariant v = row.value(at.at(f));
+        if (v.isNull()) return std::nullopt;
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (!ok) return std::nullopt;
+        return d;
+    };
+    auto text = [&at](const database::RowValues& row, Field f) { return row.value(at.at(f)).toString(); };
+    database::forEachRecordBetween(
+        *storage_, kind, identifier_, from, to, names, [&](const database::RowValues& row) {
+            PeriodRecord r;
+            r.number = row.value(at.at(Number)).toInt();
+            r.end = at.at(Stamp) < 0 ? QDateTime() : storedStamp(row.value(at.at(Stamp)));
+            r.working = orZero(number(row, Working));
+            r.standard = orZero(number(row, Standard));
+            r.alarmWorking = orZero(number(row, AlarmWorking));
+            r.alarmStandard = orZero(number(row, AlarmStandard));
+            r.pressure = number(row, Pressure);
+            r.temperature = number(row, Temperature);
+            r.compressibility = number(row, Compressibility);
+            r.correction = number(row, Correction);
+            r.pressureUnit = text(row, PressureUnit).trimmed();
+            r.volumeUnit = text(row, VolumeUnit).trimmed();
+            r.status = text(row, Status);
+            if (longRecord) {
+                r.counter = number(row, Counter);
+                r.parameterText = text(row, Parameters).trimmed();
+                if (const auto h = heat.constFind(r.end); h != heat.constEnd()) {
+                    r.heat = h->first;
+                    r.heatUnit = h->second;
+                }
             }
-        }
-        out.append(r);
-    }
-    return out;
+            return visit(r);
+        });
 }
 
 QList<AlarmRecord> DatabaseSource::alarms(const QDateTime& from, const QDateTime& to) const {

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -106,6 +107,10 @@ public:
     virtual bool wasRead(corrector::Archive archive) const = 0;
     virtual QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
                                               const QDateTime& to) const = 0;
+    // The same records as periodRecords, in the same order, handed to visit one at a time: a source that
+    // reads them from a query never holds ten years of hours at once. visit returns false to stop.
+    virtual void forEachPeriodRecord(corrector::Archive archive, const QDateTime& from, const QDateTime& to,
+                                     const std::function<bool(const PeriodRecord&)>& visit) const;
     virtual QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const = 0;
     virtual QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const = 0;
     // The listings' kinds: only a database keeps them for a period.
@@ -145,6 +150,9 @@ public:
     bool wasRead(corrector::Archive) const override { return true; }
     QList<PeriodRecord> periodRecords(corrector::Archive archive, const QDateTime& from,
                                       const QDateTime& to) const override;
+    // Straight from the table's query, reading only the fields a record takes.
+    void forEachPeriodRecord(corrector::Archive archive, const QDateTime& from, const QDateTime& to,
+                             const std::function<bool(const PeriodRecord&)>& visit) const override;
     QList<AlarmRecord> alarms(const QDateTime& from, const QDateTime& to) const override;
     QList<InterventionRecord> interventions(const QDateTime& from, const QDateTime& to) const override;
     QList<OperativeRecord> operative(const QDateTime& from, const QDateTime& to) const override;

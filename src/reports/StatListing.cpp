@@ -1,6 +1,7 @@
 #include "reports/StatListing.h"
 
 #include "common/Csv.h"
+#include "common/DateTimeText.h"
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
 #include "common/TextFile.h"
@@ -147,6 +148,7 @@ void ListingBuilder::periodRecords() {
         sums.add(r, h_.pressureUnit);
         ++totals_.records;
         QStringList cells;
+        cells.reserve(chosen.size());
         for (int c : chosen) {
             switch (c) {
             case Number:
@@ -154,11 +156,10 @@ void ListingBuilder::periodRecords() {
                 break;
             case Date:
                 // A day is listed under its gas day, an hour under the time its record closes.
-                cells.append((archive == Archive::Daily ? gasDayOf(r.end, ch_) : r.end.date())
-                                 .toString(QStringLiteral("dd.MM.yyyy")));
+                cells.append(formatDate(archive == Archive::Daily ? gasDayOf(r.end, ch_) : r.end.date()));
                 break;
             case Time:
-                cells.append(r.end.time().toString(QStringLiteral("HH:mm")));
+                cells.append(formatShortTime(r.end.time()));
                 break;
             case Work:
                 cells.append(vol(r.working));
@@ -285,10 +286,9 @@ void ListingBuilder::operative() {
         if (stopped()) break;
         ++totals_.records;
         add(tableLine(ListingLine::Row,
-                      {QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
-                       r.when.time().toString(QStringLiteral("HH:mm")), pressure(r.pressure, r.pressureUnit),
-                       opt(r.temperature, 2), opt(r.correction, 4), opt(r.flow, 3),
-                       r.counter ? vol(*r.counter) : QStringLiteral("--")},
+                      {QString::number(r.number), formatDate(r.when.date()), formatShortTime(r.when.time()),
+                       pressure(r.pressure, r.pressureUnit), opt(r.temperature, 2), opt(r.correction, 4),
+                       opt(r.flow, 3), r.counter ? vol(*r.counter) : QStringLiteral("--")},
                       {5, 10, 5, 10, 10, 10, 10, 12}));
     }
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
@@ -302,8 +302,8 @@ void ListingBuilder::service() {
         if (stopped()) break;
         ++totals_.records;
         add(tableLine(ListingLine::Row,
-                      {QString::number(r.number), r.when.date().toString(QStringLiteral("dd.MM.yyyy")),
-                       r.when.time().toString(QStringLiteral("HH:mm")), r.current, r.previous},
+                      {QString::number(r.number), formatDate(r.when.date()), formatShortTime(r.when.time()),
+                       r.current, r.previous},
                       {5, 10, 5, 14, 14}));
     }
     if (records.isEmpty()) add(ListingLine::Note, QStringLiteral("-- нет данных --"));
@@ -400,11 +400,19 @@ void ListingBuilder::body() {
 } // namespace
 
 ListingLine tableLine(ListingLine::Kind kind, const QStringList& cells, const QList<int>& widths) {
-    ListingLine line{kind, QStringLiteral("|"), {}};
+    // The line's room is made once: a year of hours is 8760 of them.
+    qsizetype size = 1;
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        size += std::max<qsizetype>(cells.at(i).size(), widths.value(i)) + 1;
+    ListingLine line{kind, {}, {}};
+    line.text.reserve(size);
+    line.text += QLatin1Char('|');
+    line.cells.reserve(cells.size());
     for (qsizetype i = 0; i < cells.size(); ++i) {
-        const QString cell = pad(cells.at(i), widths.value(i));
-        line.text += cell + QLatin1Char('|');
-        line.cells.append(cell);
+        QString cell = pad(cells.at(i), widths.value(i));
+        line.text += cell;
+        line.text += QLatin1Char('|');
+        line.cells.append(std::move(cell));
     }
     return line;
 }

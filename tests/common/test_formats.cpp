@@ -76,3 +76,19 @@ TEST(LanguageFile, LastLineDecidesAndOnlyExactRu) {
     ASSERT_TRUE(saveLanguage(home.root(), QStringLiteral("RU")));
     EXPECT_EQ(home.read(folder::Work, QStringLiteral("Type_Leng.000")), QByteArray("RU\r\n"));
 }
+
+// The digit-by-digit dates and times against Qt's own formatter: every day of two years around a leap day
+// and every minute of a day, then what the plain digits cannot say.
+TEST(DateTimeText, DatesAndShortTimesAsTheFormatterWritesThem) {
+    for (QDate d(2023, 6, 1); d <= QDate(2025, 6, 1); d = d.addDays(1))
+        ASSERT_EQ(formatDate(d), d.toString(QStringLiteral("dd.MM.yyyy"))) << d.toString().toStdString();
+    for (int m = 0; m < 24 * 60; ++m) {
+        const QTime t = QTime(0, 0).addSecs(m * 60 + 59); // the seconds are not shown
+        ASSERT_EQ(formatShortTime(t), t.toString(QStringLiteral("HH:mm"))) << m;
+    }
+    EXPECT_EQ(formatDate(QDate(9999, 12, 31)), QStringLiteral("31.12.9999"));
+    EXPECT_EQ(formatDate(QDate(1000, 1, 1)), QStringLiteral("01.01.1000"));
+    EXPECT_EQ(formatDate(QDate(999, 3, 4)), QDate(999, 3, 4).toString(QStringLiteral("dd.MM.yyyy")));
+    EXPECT_EQ(formatDate(QDate()), QString());
+    EXPECT_EQ(formatShortTime(QTime()), QString());
+}

@@ -224,6 +224,80 @@ TYPED_TEST_P(StorageContract, RowsByPositionAndChosenFieldsAreTheSameRows) {
     EXPECT_EQ(table->lastFailure().kind, ErrorKind::Invalid);
 }
 
+// A walk row by row gives the same rows as a selection, only the fields it names, in the order asked,
+// without the seed record; a NULL is no value; the visitor can stop it; an unknown field is refused.
+TYPED_TEST_P(StorageContract, AWalkGivesTheSelectedRowsFieldByField) {
+    Storage& s = this->storage();
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table);
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    ASSERT_TRUE(table->transaction());
+    EXPECT_TRUE(table->append(hourlyRow(7, t0.addSecs(2 * 3600), 3.5)));
+    EXPECT_TRUE(table->append(hourlyRow(5, t0, 1.25)));
+    // No volume written: the walk reads no value there, not a zero.
+    QVariantMap noVolume = hourlyRow(6, t0.addSecs(3600), 0);
+    noVolume.remove(QStringLiteral("hVwrk"));
+    EXPECT_TRUE(table->append(noVolume));
+    EXPECT_TRUE(table->append(hourlyRow(8, t0.addDays(1), 4.0)));
+    ASSERT_TRUE(table->commit());
+
+    const QString dt = QStringLiteral("\"hDT_Corr\"");
+    const QString span = dt + QStringLiteral(" >= ? AND ") + dt + QStringLiteral(" <= ?");
+    const QVariantList bounds{storedTimestamp(t0), storedTimestamp(t0.addSecs(2 * 3600))};
+    QStringList walked;
+    bool volumeMissing = false;
+    EXPECT_TRUE(table->forEachRow(
+        {QStringLiteral("HVWRK"), QStringLiteral("hNumWrCor"), QStringLiteral("hDT_Corr")}, span, bounds, dt,
+        [&](const RowValues& row) {
+            if (row.value(1).toInt() == 6) volumeMissing = row.value(0).isNull();
+            walked.append(row.value(1).toString() + QLatin1Char(' ') + row.value(2).toString() +
+                          QLatin1Char(' ') + row.value(0).toString());
+            // A place that names no field is no value.
+            EXPECT_TRUE(row.value(-1).isNull());
+            return true;
+        }));
+    EXPECT_EQ(
+        walked,
+        (QStringList{QStringLiteral("5 ") + storedTimestamp(t0) + QStringLiteral(" 1.25"),
+                     QStringLiteral("6 ") + storedTimestamp(t0.addSecs(3600)) + QLatin1Char(' '),
+                     QStringLiteral("7 ") + storedTimestamp(t0.addSecs(2 * 3600)) + QStringLiteral(" 3.5")}));
+    EXPECT_TRUE(volumeMissing);
+
+    // No fields named: every field in field order, the same values as the selection's rows.
+    const auto selected = table->trySelect({}, {}, QStringLiteral("\"hNumWrCor\" DESC"));
+    ASSERT_TRUE(selected);
+    QList<QStringList> whole;
+    EXPECT_TRUE(
+        table->forEachRow({}, {}, {}, QStringLiteral("\"hNumWrCor\" DESC"), [&](const RowValues& row) {
+            QStringList values;
+            for (qsizetype i = 0; i < table->fields().size(); ++i)
+                values.append(row.value(static_cast<int>(i)).toString());
+            whole.append(values);
+            return true;
+        }));
+    ASSERT_EQ(whole.size(), selected->size());
+    EXPECT_EQ(whole.size(), 4); // the seed record is no row here either
+    for (qsizetype r = 0; r < whole.size(); ++r)
+        for (qsizetype c = 0; c < table->fields().size(); ++c)
+            EXPECT_EQ(whole.at(r).at(c), selected->at(r).at(c).toString())
+                << "row " << r << ", " << table->fields().at(c).name.toStdString();
+
+    // The visitor stops the walk where it says so, and that is no failure.
+    int visited = 0;
+    EXPECT_TRUE(table->forEachRow({QStringLiteral("hNumWrCor")}, {}, {}, dt, [&](const RowValues&) {
+        ++visited;
+        return false;
+    }));
+    EXPECT_EQ(visited, 1);
+
+    EXPECT_FALSE(table->forEachRow({QStringLiteral("hNoSuchField")}, {}, {}, {}, [&](const RowValues&) {
+        ADD_FAILURE() << "a refused walk visits nothing";
+        return true;
+    }));
+    EXPECT_EQ(table->lastFailure().kind, ErrorKind::Invalid);
+}
+
 TYPED_TEST_P(StorageContract, UpdateAndRemoveTouchOnlyTheKeyedRows) {
     Storage& s = this->storage();
     Error why;
@@ -365,7 +439,7 @@ TYPED_TEST_P(StorageContract, ATableHeldElsewhereIsLockedAndADamagedOneDamaged) 
 
 REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema,
                             RowsComeBackByConditionAndOrder, RowsByPositionAndChosenFieldsAreTheSameRows,
-                            UpdateAndRemoveTouchOnlyTheKeyedRows,
+                            AWalkGivesTheSelectedRowsFieldByField, UpdateAndRemoveTouchOnlyTheKeyedRows,
                             ARolledBackTransactionLeavesNothing, StoringTheSameRecordsTwiceWritesThemOnce,
                             ErasingAPointTakesItsTablesAndNothingElse,
                             ATableHeldElsewhereIsLockedAndADamagedOneDamaged);

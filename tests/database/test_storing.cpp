@@ -425,3 +425,21 @@ TEST(Storing, TheParameterFileBeforeTheArchivesOrAfterThemForOlderSources) {
     EXPECT_EQ(calls.size(), before);
     EXPECT_FALSE(older.parameterFileWritten.isValid());
 }
+
+// A stored timestamp read back digit by digit is what the ISO parser reads, for the kept form and for
+// everything that only looks like it.
+TEST(StoredTime, TimestampsReadBackAsTheIsoParserReadsThem) {
+    using tarn::database::storedTimestamp;
+    using tarn::database::timestampFromStored;
+    const QDateTime start(QDate(2024, 2, 27), QTime(23, 0, 0));
+    for (int h = 0; h < 24 * 4; ++h) {
+        const QString kept = storedTimestamp(start.addSecs(h * 3600LL + 17));
+        ASSERT_EQ(timestampFromStored(kept), QDateTime::fromString(kept, Qt::ISODate)) << kept.toStdString();
+        ASSERT_EQ(timestampFromStored(kept), start.addSecs(h * 3600LL + 17));
+    }
+    for (const char* odd : {"2024-02-30T10:00:00", "2024-02-28T24:00:00", "2024-02-28 10:00:00",
+                            "2024-02-28T10:00", "2024-02-28T10:00:00Z", "2024-0a-28T10:00:00", "", "0"}) {
+        const QString text = QString::fromLatin1(odd);
+        EXPECT_EQ(timestampFromStored(text), QDateTime::fromString(text, Qt::ISODate)) << odd;
+    }
+}

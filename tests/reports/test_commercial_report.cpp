@@ -4,6 +4,7 @@
 #include "reports/CommercialReport.h"
 #include "support/TestSupport.h"
 
+#include <algorithm>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <tuple>
@@ -774,4 +775,35 @@ TEST(CommercialReportUnits, TheNewestDailyRecordOfTheSpanTellsThePressureUnit) {
     EXPECT_FALSE(reportWith({early, lateKgf}).contains(mpa));
     EXPECT_TRUE(reportWith({measured(early, 5.1, kKgf, 5), lateMpa}).contains(mpa));
     EXPECT_FALSE(reportWith({}).contains(mpa));
+}
+
+// The hourly calculation of a period sums each gas day's hours however the source hands them over, and
+// still refuses a gas day with more hours than the night the clocks go back can give.
+TEST(CommercialPeriodReport, HourlyCalculationSumsEachGasDayWhateverTheOrderOfItsHours) {
+    ReportOptions o = options(ReportPeriod::Range, QDate(2024, 3, 1), QDate(2024, 3, 3));
+    o.hourlyCalculation = true;
+    const QDateTime now(QDate(2024, 4, 10), QTime(12, 0));
+    FakeSource inOrder;
+    for (int day = 0; day < 3; ++day)
+        for (int h = 1; h <= 24; ++h) // gas day 1 + day: its hours end 10:00 .. 09:00 the next morning
+            inOrder.hourly.append(rec(at(1 + day, 3, 9).addSecs(3600LL * h), day + 1, 0.5, 0, 0));
+    FakeSource shuffled;
+    shuffled.hourly = inOrder.hourly;
+    std::reverse(shuffled.hourly.begin(), shuffled.hourly.end());
+    std::swap(shuffled.hourly[3], shuffled.hourly[40]);
+
+    const ReportLines ordered = buildCommercialReport(inOrder, pointHeader(), o, now);
+    ASSERT_TRUE(ordered.error.isEmpty()) << ordered.error.toStdString();
+    EXPECT_EQ(buildCommercialReport(shuffled, pointHeader(), o, now).lines, ordered.lines);
+    for (const char* row : {"|01.03.2024|24        |12        |", "|02.03.2024|48        |12        |",
+                            "|03.03.2024|72        |12        |"})
+        EXPECT_EQ(ordered.lines.filter(QString::fromUtf8(row)).size(), 1) << row;
+
+    // Two more hours in the second gas day: 26 are more than any gas day holds.
+    FakeSource tooMany = shuffled;
+    tooMany.hourly.append(rec(at(2, 3, 10, 30), 1, 1, 0, 0));
+    tooMany.hourly.append(rec(at(2, 3, 11, 30), 1, 1, 0, 0));
+    const ReportLines refused = buildCommercialReport(tooMany, pointHeader(), o, now);
+    EXPECT_EQ(refused.error, QStringLiteral("Превышено кол-во строк за сутки в часовом архиве !!!!"));
+    EXPECT_TRUE(refused.lines.isEmpty());
 }

@@ -309,6 +309,42 @@ public:
         return query;
     }
 
+    bool forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
+                    const QString& orderBy, const RowVisitor& visit) const override {
+        QStringList selected;
+        for (const QString& field : fields) {
+            const int p = position(field);
+            if (p < 0) {
+                failure_ = {ErrorKind::Invalid,
+                            QStringLiteral("no such field in ") + table_ + QStringLiteral(": ") + field};
+                return false;
+            }
+            selected.append(selectedField(fields_.at(p)));
+        }
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        if (!prepared(q, selection(condition.isEmpty() ? QString() : portableFragment(condition, fields_),
+                                   orderBy.isEmpty() ? QString() : portableFragment(orderBy, fields_),
+                                   selected.isEmpty() ? selectList_ : selected.join(QStringLiteral(", ")))))
+            return false;
+        for (const QVariant& v : scope_.values())
+            q.addBindValue(v);
+        for (const QVariant& v : values)
+            q.addBindValue(storedValue(v));
+        if (!q.exec()) {
+            failure_ = statementError(q, database());
+            return false;
+        }
+        const RowValues row(q);
+        while (q.next())
+            if (!visit(row)) return true;
+        if (q.lastError().isValid()) {
+            failure_ = statementError(q, database());
+            return false;
+        }
+        return true;
+    }
+
     QList<QVariantList> selectGreatest(const QString& field) const override {
         const int p = position(field);
         if (p < 0) {
@@ -476,9 +512,11 @@ private:
     QSqlDatabase database() const { return connection_->database(); }
 
     // The table's rows in scope without the seed record, meeting condition (already in this server's
-    // terms), in order (the first field's when empty).
-    QString selection(const QString& condition, const QString& order) const {
-        return QStringLiteral("SELECT ") + selectList_ + QStringLiteral(" FROM ") + table_ +
+    // terms), in order (the first field's when empty); every field unless a list of selected fields is
+    // given.
+    QString selection(const QString& condition, const QString& order, const QString& selectList = {}) const {
+        return QStringLiteral("SELECT ") + (selectList.isEmpty() ? selectList_ : selectList) +
+               QStringLiteral(" FROM ") + table_ +
                joinedWhere(
                    {scope_.where(), seedFilter_,
                     condition.isEmpty() ? QString() : QLatin1Char('(') + condition + QLatin1Char(')')}) +
