@@ -214,9 +214,21 @@ private:
         const QSet<QString> named(points->begin(), points->end());
         for (const TableId& id : plan.tables) {
             if (isShared(id.kind) || named.contains(id.identifier)) continue;
-            if (target_.exists(id)) report_.occupied.append(target_.location(id));
+            if (!target_.exists(id)) continue;
+            // Every installation makes today's join table when it starts, so a new installation made to
+            // take a copy holds one already; empty, it takes the day's rows as a missing one would.
+            if (id.kind == TableKind::Join && holdsNoRows(id)) continue;
+            report_.occupied.append(target_.location(id));
         }
         return true;
+    }
+
+    bool holdsNoRows(const TableId& id) {
+        Error why;
+        const auto table = target_.openExisting(id, why);
+        if (!table) return false;
+        const auto rows = table->trySelect();
+        return rows && rows->isEmpty();
     }
 
     bool copy(const TableId& id, int done, int total) {

@@ -30,6 +30,10 @@ public:
         return inner_->trySelect(c, v, o);
     }
     std::optional<QSqlQuery> listing() const override { return inner_->listing(); }
+    bool forEachRow(const QStringList& f, const QString& c, const QVariantList& v, const QString& o,
+                    const RowVisitor& visit) const override {
+        return inner_->forEachRow(f, c, v, o, visit);
+    }
     QList<QVariantList> selectGreatest(const QString& field) const override {
         return inner_->selectGreatest(field);
     }
@@ -184,7 +188,7 @@ TEST_F(Migration, RefusesATargetThatAlreadyHoldsWhatItWouldCopy) {
     appendRows(target_, {TableKind::Registry, {}, {}}, 1, QStringLiteral("t77777"), false);
     appendRows(target_, {TableKind::Gas, {}, {}}, 1, QStringLiteral("mine"), false);
     appendRows(target_, {TableKind::Hourly, kPoints.at(1), {}}, 1, kPoints.at(1), false);
-    appendRows(target_, {TableKind::Join, {}, kJoinDays.at(2)}, 0, kPoints.at(0), false);
+    appendRows(target_, {TableKind::Join, {}, kJoinDays.at(2)}, 1, kPoints.at(0), false);
     const auto before = readTableFiles(targetHome_.root().root());
 
     const MigrationReport report = migrateStorage(source_, target_);
@@ -195,6 +199,26 @@ TEST_F(Migration, RefusesATargetThatAlreadyHoldsWhatItWouldCopy) {
     EXPECT_EQ(readTableFiles(targetHome_.root().root()), before);
     for (TableKind kind : kSchemaLoadOrder)
         EXPECT_EQ(report.of(kind).tables, 0);
+}
+
+// A new installation made to take a copy already holds an empty join table of the day it was made: a day
+// the source has too. Empty, it takes the source's rows as a missing table would; only rows refuse.
+TEST_F(Migration, AnEmptyJoinTableOfTheTargetTakesTheDaysRows) {
+    fillInstallation(source_);
+    appendRows(target_, {TableKind::Join, {}, kJoinDays.at(0)}, 0, kPoints.at(0), false);
+    appendRows(target_, {TableKind::Join, {}, kJoinDays.at(1)}, 0, kPoints.at(0), false);
+
+    const MigrationReport report = migrateStorage(source_, target_);
+    EXPECT_TRUE(report.ok()) << report.error.detail.toStdString();
+    EXPECT_TRUE(report.occupied.isEmpty()) << report.occupied.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(report.mismatches.isEmpty());
+    Error why;
+    const auto copied = target_.openExisting({TableKind::Join, {}, kJoinDays.at(0)}, why);
+    ASSERT_TRUE(copied) << why.detail.toStdString();
+    const auto original = source_.openExisting({TableKind::Join, {}, kJoinDays.at(0)}, why);
+    ASSERT_TRUE(original);
+    EXPECT_EQ(copied->select().size(), 3);
+    EXPECT_EQ(copied->select().size(), original->select().size());
 }
 
 // A copy that does not read back as its original is a failure named table by table, never "done".
