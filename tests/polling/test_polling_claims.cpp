@@ -3,6 +3,7 @@
 #include "CorrectorRole.h"
 #include "SimLine.h"
 #include "common/Language.h"
+#include "database/GroupFiles.h"
 #include "database/JoinTable.h"
 #include "database/PointClaims.h"
 #include "database/Registry.h"
@@ -444,7 +445,8 @@ TEST(PollingClaims, WithoutItsServerClaimsAPollerStartsNothing) {
     nowhere.port = 1;
     nowhere.database = QStringLiteral("tarn");
     nowhere.schema = QStringLiteral("tarn");
-    r.ctx->useStorage(std::make_unique<database::SqliteStorage>(r.home.root(), r.ctx->schemas), nowhere);
+    r.ctx->useStorage(std::make_unique<database::SqliteStorage>(r.home.root(), r.ctx->schemas),
+                      std::make_unique<database::FolderGroupFiles>(r.home.root()), nowhere);
     const PollingRun::Parts parts = r.ctx->pollingParts();
     EXPECT_EQ(parts.claims, nullptr);
     ASSERT_FALSE(parts.claimsUnavailable.isEmpty());

@@ -63,6 +63,7 @@ public:
     // The installation's schema at url, made and brought to the program's version when needed. Nothing
     // when it cannot be reached or migrated; error says why. schemas must outlive the storage.
     static std::unique_ptr<PgStorage> open(const DatabaseUrl& url, const Schemas& schemas, Error& error);
+    ~PgStorage() override;
 
     // Where the tables lie (no password: a URL never holds one).
     const DatabaseUrl& url() const { return url_; }
