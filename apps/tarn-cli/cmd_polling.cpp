@@ -273,6 +273,12 @@ int cmdGroup(CliRun& run) {
         return kExitUsage;
     }
     polling::Group group = existing ? polling::loadGroup(groups, existing->file) : polling::Group{};
+    // What the group was when read: a save by another workstation in between is not written over.
+    std::optional<QByteArray> opened;
+    if (existing) {
+        Error unread;
+        opened = groups.read(existing->file, unread);
+    }
     group.name = name;
     if (!existing) group.flags = QStringLiteral("0110000000");
     if (const auto flags = run.value(QStringLiteral("--flags"))) {
@@ -332,7 +338,7 @@ int cmdGroup(CliRun& run) {
     }
     const polling::GroupSaveResult r = polling::saveGroup(
         groups, {existing ? existing->file : QString(), existing ? existing->name : QString(), group}, lang,
-        QDateTime::currentDateTime(), [](const QString&) { return true; });
+        QDateTime::currentDateTime(), [](const QString&) { return true; }, opened);
     if (!r.error.isEmpty()) {
         run.notifier->message(MessageKind::Error, r.error);
         return r.badName ? kExitUsage : kExitRefused;

@@ -1,10 +1,12 @@
 #include "database/GroupFiles.h"
 
 #include "common/TextFile.h"
+#include "database/TableFileEngine.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 namespace tarn::database {
 
@@ -106,6 +108,21 @@ Error FolderGroupFiles::change(const QList<GroupFileChange>& changes, QString* f
     return {};
 }
 
+Error FolderGroupFiles::changeFromCurrent(const GroupChangeMaker& make, QString* failedName) {
+    // A folder that is not there has no files to race over; the change itself says why it fails.
+    QLockFile lock(location(kGroupLockName));
+    const bool folderThere = QDir(root_.dir(folder::Group)).exists();
+    if (folderThere && !lock.tryLock(engine::busyWaitMs())) {
+        if (failedName) *failedName = kGroupListName;
+        return {lock.error() == QLockFile::LockFailedError ? ErrorKind::Locked : ErrorKind::Io,
+                location(kGroupLockName) + QStringLiteral(": another program is changing the groups")};
+    }
+    QList<GroupFileChange> changes;
+    const GroupFilesReader current = [this](const QString& name, Error& error) { return read(name, error); };
+    if (Error refused = make(current, changes); refused.failed()) return refused;
+    return change(changes, failedName);
+}
+
 QString FolderGroupFiles::location(const QString& name) const {
     return root_.file(folder::Group, name);
 }
@@ -115,10 +132,12 @@ QList<QString> FolderGroupFiles::names(Error& error) const {
     const QDir dir(root_.dir(folder::Group));
     if (!dir.exists()) return {};
     QList<QString> out;
-    // The stop files of group runs and the copies of an interrupted rewrite are no group files.
+    // The stop files of group runs, the copies of an interrupted rewrite and the lock of a change under
+    // way are no group files.
     for (const QString& name : dir.entryList(QDir::Files, QDir::Name))
         if (!name.endsWith(QStringLiteral(".err"), Qt::CaseInsensitive) &&
-            !name.endsWith(QStringLiteral(".bak"), Qt::CaseInsensitive))
+            !name.endsWith(QStringLiteral(".bak"), Qt::CaseInsensitive) &&
+            name.compare(kGroupLockName, Qt::CaseInsensitive) != 0)
             out.append(name);
     return out;
 }

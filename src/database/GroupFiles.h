@@ -14,18 +14,28 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace tarn::database {
 
 // The list of the groups.
 inline const QLatin1String kGroupListName("name_G.000");
+// Held in the Group folder while a program changes the groups there; no group file.
+inline const QLatin1String kGroupLockName("name_G.lock");
 
 // One file written whole, or removed (no bytes).
 struct GroupFileChange {
     QString name;
     std::optional<QByteArray> bytes;
 };
+
+// The files as they are while a change is being made.
+using GroupFilesReader = std::function<std::optional<QByteArray>(const QString& name, Error& error)>;
+// Makes a change from the files as they are (current) into changes; an error changes nothing and is the
+// change's answer.
+using GroupChangeMaker =
+    std::function<Error(const GroupFilesReader& current, QList<GroupFileChange>& changes)>;
 
 class GroupFiles {
 public:
@@ -40,6 +50,13 @@ public:
     // fails, as the files have always been written. A removal of a file that is not there succeeds. On
     // failure failedName (when given) is the file that failed.
     virtual Error change(const QList<GroupFileChange>& changes, QString* failedName = nullptr) = 0;
+    // A change made from what the files hold at the moment it is made, not from what was read a while
+    // ago: two workstations (or the console and tarn-cli) that change the groups at once would otherwise
+    // each write the list as it was before the other's change, and the later one would silently drop the
+    // earlier one. On a server make runs inside the change's transaction, after every other change of the
+    // groups has finished or while it waits; in the folder under the Group folder's lock file. Changes
+    // that make leaves empty change nothing (the mark stays where it was).
+    virtual Error changeFromCurrent(const GroupChangeMaker& make, QString* failedName = nullptr) = 0;
     // A mark that moves with every change of any group file, by this program or another, when the keeper
     // counts its changes (the server); none when the only way to tell is to compare the files.
     virtual std::optional<QByteArray> changeMark() const = 0;
@@ -68,7 +85,9 @@ QStringList occupiedGroupFiles(const GroupFiles& target, Error& error);
 GroupFilesCopy copyGroupFiles(const GroupFiles& source, GroupFiles& target);
 
 // The Group folder of an installation, as the files have always been: a file rewritten in place is
-// copied to "<name>.bak" first and the copy deleted once the new file is whole.
+// copied to "<name>.bak" first and the copy deleted once the new file is whole. A change made from the
+// current files holds the folder's lock file (kGroupLockName) while it reads and writes, so that two
+// programs on one installation take turns.
 class FolderGroupFiles final : public GroupFiles {
 public:
     explicit FolderGroupFiles(DataRoot root) : root_(std::move(root)) {}
@@ -76,6 +95,7 @@ public:
     std::optional<QByteArray> read(const QString& name, Error& error) const override;
     bool exists(const QString& name) const override;
     Error change(const QList<GroupFileChange>& changes, QString* failedName = nullptr) override;
+    Error changeFromCurrent(const GroupChangeMaker& make, QString* failedName = nullptr) override;
     std::optional<QByteArray> changeMark() const override { return std::nullopt; }
     QString location(const QString& name) const override;
     QList<QString> names(Error& error) const override;

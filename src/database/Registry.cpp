@@ -391,14 +391,18 @@ QString Registry::erase(const QString& identifier, GroupFiles& groups,
     advance();
 
     // Its member lines in every polling group: "3*" lines that end in the identifier. Every group
-    // changed goes in one change, so that on a server the groups lose the point together.
-    Error unread;
-    if (const auto list = groups.read(kGroupListName, unread)) {
-        QList<GroupFileChange> changes;
+    // changed goes in one change, so that on a server the groups lose the point together; made from the
+    // groups as they are then, so a group another workstation saves meanwhile is not written back as it
+    // was.
+    const auto withoutPoint = [&](const GroupFilesReader& current, QList<GroupFileChange>& changes) {
+        changes.clear();
+        Error unread;
+        const auto list = current(kGroupListName, unread);
+        if (!list) return Error(); // no list, no groups to leave
         for (const QString& line : textLinesOf(*list)) {
             const QString file = line.section(QLatin1Char('/'), 1, 1).trimmed();
             if (file.isEmpty()) continue;
-            const auto bytes = groups.read(file, unread);
+            const auto bytes = current(file, unread);
             if (!bytes) continue;
             const QStringList lines = textLinesOf(*bytes);
             QStringList kept;
@@ -410,11 +414,13 @@ QString Registry::erase(const QString& identifier, GroupFiles& groups,
             }
             if (kept.size() != lines.size()) changes.append({file, textFileBytes(kept)});
         }
-        QString failedName;
-        if (const Error why = groups.change(changes, &failedName); why.failed())
-            return QStringLiteral("Ошибка! при копировании файла ") + groups.location(failedName) +
-                   (why.detail.isEmpty() ? QString() : QStringLiteral(" (") + why.detail + QLatin1Char(')'));
-    }
+        return Error();
+    };
+    QString failedName;
+    if (const Error why = groups.changeFromCurrent(withoutPoint, &failedName); why.failed())
+        return QStringLiteral("Ошибка! при копировании файла ") +
+               groups.location(failedName.isEmpty() ? QString(kGroupListName) : failedName) +
+               (why.detail.isEmpty() ? QString() : QStringLiteral(" (") + why.detail + QLatin1Char(')'));
     advance();
     if (!table_->remove(QStringLiteral("kIdentif"), identifier)) return table_->lastError();
     advance();

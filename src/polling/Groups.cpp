@@ -4,6 +4,8 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 
+#include <algorithm>
+
 namespace tarn::polling {
 
 namespace {
@@ -42,7 +44,33 @@ std::optional<QStringList> readLines(const database::GroupFiles& files, const QS
     return textLinesOf(*bytes);
 }
 
+QList<GroupEntry> groupListOf(const std::optional<QByteArray>& bytes) {
+    QList<GroupEntry> entries;
+    if (!bytes) return entries;
+    for (const QString& line : textLinesOf(*bytes)) {
+        const QStringList parts = line.split(QLatin1Char('/'));
+        if (parts.size() < 3 || parts.at(1).trimmed().isEmpty()) continue;
+        entries.append({parts.at(0).trimmed() == QLatin1String("1"), parts.at(1).trimmed(),
+                        parts.mid(2).join(QLatin1Char('/'))});
+    }
+    return entries;
+}
+
+// The list as it is while a change is made. A list that is there but cannot be read is an error: a
+// change made from no groups would write a list without the others' groups.
+std::optional<QList<GroupEntry>> currentGroupList(const database::GroupFilesReader& current, Error& why) {
+    const std::optional<QByteArray> bytes = current(database::kGroupListName, why);
+    if (!bytes && !why.is(ErrorKind::NotFound)) return std::nullopt;
+    why = {};
+    return groupListOf(bytes);
+}
+
 } // namespace
+
+QString changedElsewhereText(int languageIndex) {
+    return uaRu(languageIndex, "Групу змінено на іншому робочому місці! Групи перечитано, повторіть зміну.",
+                "Группа изменена на другом рабочем месте! Группы перечитаны, повторите изменение.");
+}
 
 QStringList Group::memberIdentifiers() const {
     QStringList ids;
@@ -56,16 +84,8 @@ QString groupListPath(const DataRoot& root) {
 }
 
 QList<GroupEntry> loadGroupList(const database::GroupFiles& files) {
-    QList<GroupEntry> entries;
-    const auto lines = readLines(files, database::kGroupListName);
-    if (!lines) return entries;
-    for (const QString& line : *lines) {
-        const QStringList parts = line.split(QLatin1Char('/'));
-        if (parts.size() < 3 || parts.at(1).trimmed().isEmpty()) continue;
-        entries.append({parts.at(0).trimmed() == QLatin1String("1"), parts.at(1).trimmed(),
-                        parts.mid(2).join(QLatin1Char('/'))});
-    }
-    return entries;
+    Error ignored;
+    return groupListOf(files.read(database::kGroupListName, ignored));
 }
 
 QList<GroupEntry> loadGroupList(const DataRoot& root) {
@@ -178,7 +198,8 @@ QString checkNewWindow(const QStringList& windows, const QTime& begin, const QTi
 }
 
 GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, int languageIndex,
-                          const QDateTime& now, const std::function<bool(const QString&)>& confirm) {
+                          const QDateTime& now, const std::function<bool(const QString&)>& confirm,
+                          const std::optional<QByteArray>& opened) {
     GroupSaveResult r;
     QString bare = save.group.name;
     bare.remove(QLatin1Char(' '));
@@ -192,39 +213,13 @@ GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, in
         return r;
     }
     const QString name = save.group.name.left(kGroupNameWidth).leftJustified(kGroupNameWidth);
-    QList<GroupEntry> entries = loadGroupList(files);
-    QString file = save.file;
-    bool keepMark = false;
-    if (!file.isEmpty() && keptGroupName(save.originalName) != keptGroupName(save.group.name)) {
-        // A renamed group is made again under its new name.
-        if (!confirm || !confirm(uaRu(languageIndex, "Змінено ім'я групи, переписати?",
-                                      "Изменено имя группы, переписать?"))) {
-            r.asked = true;
-            return r;
-        }
-        if (const QString failed = deleteGroup(files, file, languageIndex); !failed.isEmpty()) {
-            r.error = failed;
-            return r;
-        }
-        entries = loadGroupList(files);
-        file.clear();
-    }
-    if (file.isEmpty()) {
-        for (const GroupEntry& e : entries)
-            if (e.name.trimmed() == keptGroupName(name)) {
-                r.error = uaRu(languageIndex, "Група - ", "Группа - ") + name.trimmed() +
-                          uaRu(languageIndex, " вже є!!!", " уже есть!!!");
-                r.badName = true;
-                return r;
-            }
-        // Named by the second it was made in: a second group made in the same second would take the
-        // first one's file, so it takes the next free second.
-        QDateTime stamp = now;
-        file = newGroupFileName(stamp);
-        while (files.exists(file)) {
-            stamp = stamp.addSecs(1);
-            file = newGroupFileName(stamp);
-        }
+    // A renamed group is made again under its new name.
+    const bool renamed =
+        !save.file.isEmpty() && keptGroupName(save.originalName) != keptGroupName(save.group.name);
+    if (renamed && (!confirm || !confirm(uaRu(languageIndex, "Змінено ім'я групи, переписати?",
+                                              "Изменено имя группы, переписать?")))) {
+        r.asked = true;
+        return r;
     }
     QStringList lines{QStringLiteral("0*") + name};
     for (const QString& w : save.group.schedule)
@@ -232,22 +227,87 @@ GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, in
     lines.append(QStringLiteral("2*") + save.group.flags);
     for (const GroupMember& m : save.group.members)
         lines.append(QStringLiteral("3*") + (m.member ? QLatin1Char('1') : QLatin1Char('0')) + m.line);
-    bool found = false;
-    for (GroupEntry& e : entries) {
-        if (e.file == file) {
-            keepMark = e.mark;
-            e.name = name;
-            e.mark = keepMark;
-            found = true;
+
+    // Made from the list as it is when written: a group another workstation saved or deleted meanwhile
+    // stays as it left it. Only this group's own line and file are this save's business, and when those
+    // changed since the window read them, the save is refused rather than writing over that change.
+    QString file;
+    QString refusal;
+    bool taken = false;
+    const auto make = [&](const database::GroupFilesReader& current,
+                          QList<database::GroupFileChange>& changes) {
+        file.clear();
+        refusal.clear();
+        taken = false;
+        Error why;
+        std::optional<QList<GroupEntry>> entries = currentGroupList(current, why);
+        if (!entries) return why;
+        if (opened && !save.file.isEmpty()) {
+            Error unread;
+            const std::optional<QByteArray> there = current(save.file, unread);
+            if (!there && !unread.is(ErrorKind::NotFound)) return unread;
+            const bool listed = std::any_of(entries->cbegin(), entries->cend(),
+                                            [&](const GroupEntry& e) { return e.file == save.file; });
+            if (!listed || there != opened) {
+                refusal = changedElsewhereText(languageIndex);
+                return Error(ErrorKind::Refused, refusal);
+            }
         }
-    }
-    if (!found) entries.append({false, file, name});
-    // The group's file first, then the list that names it: in the folder a failure between the two leaves
-    // a file no list names, never a list naming a file that is not there.
+        file = renamed ? QString() : save.file;
+        if (renamed) {
+            entries->removeIf([&](const GroupEntry& e) { return e.file == save.file; });
+            // A list line naming no plain file name has no file to remove.
+            if (isPlainFileName(save.file)) changes.append({save.file, std::nullopt});
+        }
+        if (file.isEmpty()) {
+            for (const GroupEntry& e : *entries)
+                if (e.name.trimmed() == keptGroupName(name)) {
+                    taken = true;
+                    return Error(ErrorKind::Refused);
+                }
+            // Named by the second it was made in: a second group made in the same second would take the
+            // first one's file, so it takes the next free second.
+            QDateTime stamp = now;
+            file = newGroupFileName(stamp);
+            for (;;) {
+                Error unread;
+                if (!current(file, unread)) {
+                    if (unread.is(ErrorKind::NotFound)) break;
+                    return unread;
+                }
+                stamp = stamp.addSecs(1);
+                file = newGroupFileName(stamp);
+            }
+        }
+        bool found = false;
+        for (GroupEntry& e : *entries) {
+            if (e.file == file) {
+                e.name = name;
+                found = true;
+            }
+        }
+        if (!found) entries->append({false, file, name});
+        // The group's file first, then the list that names it, then the file of its old name: in the
+        // folder a failure between them leaves a file no list names, never a list naming a file that is
+        // not there.
+        changes.prepend({database::kGroupListName, listBytes(*entries)});
+        changes.prepend({file, textFileBytes(lines)});
+        return Error();
+    };
     QString failedName;
-    if (const Error why = files.change(
-            {{file, textFileBytes(lines)}, {database::kGroupListName, listBytes(entries)}}, &failedName);
-        why.failed()) {
+    if (const Error why = files.changeFromCurrent(make, &failedName); why.failed()) {
+        if (taken) {
+            r.error = uaRu(languageIndex, "Група - ", "Группа - ") + name.trimmed() +
+                      uaRu(languageIndex, " вже є!!!", " уже есть!!!");
+            r.badName = true;
+            return r;
+        }
+        if (!refusal.isEmpty()) {
+            r.error = refusal;
+            r.changedElsewhere = true;
+            return r;
+        }
+        if (failedName.isEmpty()) failedName = database::kGroupListName;
         r.error = copyErrorText(languageIndex, failedFileText(files, failedName, why));
         if (failedName == database::kGroupListName) r.file = file;
         return r;
@@ -263,16 +323,22 @@ GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int langu
 }
 
 QString deleteGroup(database::GroupFiles& files, const QString& fileName, int languageIndex) {
-    QList<GroupEntry> kept;
-    for (const GroupEntry& e : loadGroupList(files))
-        if (e.file != fileName) kept.append(e);
-    QList<database::GroupFileChange> changes{{database::kGroupListName, listBytes(kept)}};
-    // A list line naming no plain file name has no file to remove.
-    if (isPlainFileName(fileName)) changes.append({fileName, std::nullopt});
+    // The list as it is when written: only this group's line leaves it.
+    const auto make = [&](const database::GroupFilesReader& current,
+                          QList<database::GroupFileChange>& changes) {
+        Error why;
+        std::optional<QList<GroupEntry>> kept = currentGroupList(current, why);
+        if (!kept) return why;
+        kept->removeIf([&](const GroupEntry& e) { return e.file == fileName; });
+        changes = {{database::kGroupListName, listBytes(*kept)}};
+        // A list line naming no plain file name has no file to remove.
+        if (isPlainFileName(fileName)) changes.append({fileName, std::nullopt});
+        return Error();
+    };
     QString failedName;
-    if (const Error why = files.change(changes, &failedName); why.failed()) {
-        if (failedName == database::kGroupListName)
-            return copyErrorText(languageIndex, failedFileText(files, failedName, why));
+    if (const Error why = files.changeFromCurrent(make, &failedName); why.failed()) {
+        if (failedName.isEmpty() || failedName == database::kGroupListName)
+            return copyErrorText(languageIndex, failedFileText(files, database::kGroupListName, why));
         return uaRu(languageIndex, "Помилка при видаленні файлу ", "Ошибка при удалении файла ") +
                failedFileText(files, failedName, why);
     }
@@ -285,7 +351,20 @@ QString deleteGroup(const DataRoot& root, const QString& fileName, int languageI
 }
 
 bool saveGroupMarks(database::GroupFiles& files, const QList<GroupEntry>& entries) {
-    return files.write(database::kGroupListName, listBytes(entries)).ok();
+    // The marks go onto the list as it is when written: a group saved or deleted elsewhere since the
+    // console read the list keeps its line, or stays gone.
+    const auto make = [&](const database::GroupFilesReader& current,
+                          QList<database::GroupFileChange>& changes) {
+        Error why;
+        std::optional<QList<GroupEntry>> listed = currentGroupList(current, why);
+        if (!listed) return why;
+        for (GroupEntry& e : *listed)
+            for (const GroupEntry& marked : entries)
+                if (marked.file == e.file) e.mark = marked.mark;
+        changes = {{database::kGroupListName, listBytes(*listed)}};
+        return Error();
+    };
+    return files.changeFromCurrent(make).ok();
 }
 
 bool saveGroupMarks(const DataRoot& root, const QList<GroupEntry>& entries) {

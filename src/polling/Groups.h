@@ -88,22 +88,31 @@ struct GroupSave {
     Group group;
 };
 struct GroupSaveResult {
-    QString error;        // the message; empty when saved
-    QString file;         // the file written
-    bool asked = false;   // the user was asked about a new name (and said no: nothing saved)
-    bool badName = false; // refused for the name itself (empty, characters, taken): the user's input
+    QString error;                 // the message; empty when saved
+    QString file;                  // the file written
+    bool asked = false;            // the user was asked about a new name (and said no: nothing saved)
+    bool badName = false;          // refused for the name itself (empty, characters, taken): the user's input
+    bool changedElsewhere = false; // refused: the group changed elsewhere since it was opened
 };
+// "The group changed on another workstation; the groups were reloaded": the caller reloads them.
+QString changedElsewhereText(int languageIndex);
 // Saves a group as the configurator does: the name checked, a renamed group re-made under its new name
 // (after confirm), the group file written, the list file rewritten safely.
-// The group's file and the list change together (on a server in one transaction).
+// The group's file and the list change together (on a server in one transaction), made from the list as
+// it is at that moment: another workstation's change to another group is kept, a change to this group
+// since it was opened refuses the save. opened: the group's file as it was read when the group was
+// opened; given, the save is refused when the file is no longer that (another workstation saved or
+// deleted the group since).
 GroupSaveResult saveGroup(database::GroupFiles& files, const GroupSave& save, int languageIndex,
-                          const QDateTime& now, const std::function<bool(const QString& question)>& confirm);
+                          const QDateTime& now, const std::function<bool(const QString& question)>& confirm,
+                          const std::optional<QByteArray>& opened = std::nullopt);
 GroupSaveResult saveGroup(const DataRoot& root, const GroupSave& save, int languageIndex,
                           const QDateTime& now, const std::function<bool(const QString& question)>& confirm);
-// Removes the group's line from the list file and its file. Empty on success, else the message.
+// Removes the group's line from the list file (as it is when written) and its file. Empty on success,
+// else the message.
 QString deleteGroup(database::GroupFiles& files, const QString& fileName, int languageIndex);
 QString deleteGroup(const DataRoot& root, const QString& fileName, int languageIndex);
-// The list file with the marks as they are now.
+// The list file with the marks as they are now, laid onto the list as it is when written.
 bool saveGroupMarks(database::GroupFiles& files, const QList<GroupEntry>& entries);
 bool saveGroupMarks(const DataRoot& root, const QList<GroupEntry>& entries);
 

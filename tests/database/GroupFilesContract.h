@@ -1,15 +1,21 @@
 #pragma once
 // What every keeper of the polling groups must do the same way, the Group folder and the server's table
 // alike: each test program instantiates these cases with its backend. A backend makes fresh, empty
-// group files (start() says why it cannot, for a case to skip) and reads a kept file's bytes its own way
-// (rawBytes: the file itself, or the table's row), so that what the program wrote is checked by a reader
+// group files (start() says why it cannot, for a case to skip), another keeper of the same files as a
+// second workstation has (another(), made on the thread that uses it), and reads a kept file's bytes its own
+// way (rawBytes: the file itself, or the table's row), so that what the program wrote is checked by a reader
 // that is not the program's.
 #include "database/GroupFiles.h"
 #include "polling/GroupMembers.h"
 #include "polling/Groups.h"
 #include "support/TestSupport.h"
 
+#include "common/Cp1251.h"
+
+#include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 
 namespace tarn::test::groupcontract {
 
@@ -165,8 +171,150 @@ TYPED_TEST_P(GroupFilesContract, GroupsAreSavedRenamedAndDeletedAsTheConfigurato
     EXPECT_EQ(names, (QList<QString>{QStringLiteral("261210080001"), QString(kGroupListName)}));
 }
 
+inline polling::Group contractGroup(const QString& name, const QString& window) {
+    polling::Group g;
+    g.name = name;
+    g.schedule = {window};
+    g.flags = QStringLiteral("0110000000");
+    g.members = {{true, QStringLiteral("ТАРН-2.01    №12345  Облгаз                               t12345")}};
+    return g;
+}
+
+// Two workstations saving groups at the same moment, each on its own thread with its own keeper of the
+// same files (as two programs are): every group either saved is in the list afterwards. A save that
+// wrote the list as it had read it a moment before would drop the other's group now and then.
+TYPED_TEST_P(GroupFilesContract, SavesAtOnceFromTwoWorkstationsKeepEveryGroup) {
+    constexpr int kEach = 12;
+    QStringList failures;
+    std::mutex failuresMutex;
+    // Both make their groups in the same seconds, so that they also reach for the same file names.
+    const auto workstation = [&](const QString& prefix) {
+        return QThread::create([&, prefix] {
+            std::unique_ptr<GroupFiles> own = this->backend_.another();
+            if (!own) return;
+            for (int i = 0; i < kEach; ++i) {
+                const polling::GroupSaveResult r = polling::saveGroup(
+                    *own,
+                    {{}, {}, contractGroup(prefix + QString::number(i), QStringLiteral("06:00-08:00-00:00"))},
+                    kRussian, kMade.addSecs(i), {});
+                if (!r.error.isEmpty()) {
+                    const std::lock_guard<std::mutex> lock(failuresMutex);
+                    failures.append(r.error);
+                }
+            }
+        });
+    };
+    QThread* north = workstation(QStringLiteral("Північ "));
+    QThread* south = workstation(QStringLiteral("Південь "));
+    north->start();
+    south->start();
+    ASSERT_TRUE(north->wait(120000));
+    ASSERT_TRUE(south->wait(120000));
+    delete north;
+    delete south;
+    EXPECT_TRUE(failures.isEmpty()) << failures.join(u'\n').toStdString();
+
+    // Read back as another program reads the list: every group once, each naming a file that is there.
+    const QList<QByteArray> lines = this->backend_.rawBytes(QString(kGroupListName)).split('\n');
+    QStringList names;
+    for (const QByteArray& line : lines) {
+        if (line.trimmed().isEmpty()) continue;
+        const QList<QByteArray> parts = line.split('/');
+        ASSERT_EQ(parts.size(), 3) << line.toStdString();
+        EXPECT_FALSE(this->backend_.rawBytes(QString::fromLatin1(parts.at(1))).isEmpty())
+            << line.toStdString();
+        names.append(fromCp1251(parts.at(2)).trimmed());
+    }
+    names.sort();
+    QStringList expected;
+    for (int i = 0; i < kEach; ++i)
+        expected << QStringLiteral("Північ ") + QString::number(i)
+                 << QStringLiteral("Південь ") + QString::number(i);
+    expected.sort();
+    EXPECT_EQ(names, expected);
+}
+
+// One workstation opened a group, another changed or deleted it meanwhile: the first one's save is
+// refused with the message saying so, and what the other wrote stays. A change to another group, and
+// the console's marks from a list read before it, merge without a word.
+TYPED_TEST_P(GroupFilesContract, AGroupChangedElsewhereIsNotWrittenOverAndOtherChangesMerge) {
+    GroupFiles& here = this->files();
+    std::unique_ptr<GroupFiles> there = this->backend_.another();
+    const polling::GroupSaveResult made = polling::saveGroup(
+        here, {{}, {}, contractGroup(QStringLiteral("Котельні"), QStringLiteral("06:00-08:00-00:00"))},
+        kRussian, kMade, {});
+    ASSERT_TRUE(made.error.isEmpty()) << made.error.toStdString();
+    const QList<polling::GroupEntry> consoleList = polling::loadGroupList(here);
+
+    // Both open the group; the other workstation saves it first with another window.
+    Error unread;
+    const std::optional<QByteArray> openedHere = here.read(made.file, unread);
+    ASSERT_TRUE(openedHere);
+    const polling::GroupSaveResult theirs =
+        polling::saveGroup(*there,
+                           {made.file, QStringLiteral("Котельні"),
+                            contractGroup(QStringLiteral("Котельні"), QStringLiteral("10:00-12:00-00:00"))},
+                           kRussian, kMade, {}, openedHere);
+    ASSERT_TRUE(theirs.error.isEmpty()) << theirs.error.toStdString();
+    const QByteArray theirBytes = this->backend_.rawBytes(made.file);
+
+    const polling::GroupSaveResult mine =
+        polling::saveGroup(here,
+                           {made.file, QStringLiteral("Котельні"),
+                            contractGroup(QStringLiteral("Котельні"), QStringLiteral("20:00-22:00-00:00"))},
+                           kUkrainian, kMade, {}, openedHere);
+    EXPECT_TRUE(mine.changedElsewhere);
+    EXPECT_FALSE(mine.badName);
+    EXPECT_EQ(mine.error, polling::changedElsewhereText(kUkrainian));
+    EXPECT_TRUE(mine.error.contains(QStringLiteral("іншому робочому місці"))) << mine.error.toStdString();
+    EXPECT_EQ(this->backend_.rawBytes(made.file), theirBytes);
+    EXPECT_TRUE(theirBytes.contains("1*10:00-12:00-00:00\r\n"));
+
+    // Opened again, it saves; a rename refused the same way when the group went meanwhile.
+    const polling::GroupSaveResult again =
+        polling::saveGroup(here,
+                           {made.file, QStringLiteral("Котельні"),
+                            contractGroup(QStringLiteral("Котельні"), QStringLiteral("20:00-22:00-00:00"))},
+                           kRussian, kMade, {}, theirBytes);
+    ASSERT_TRUE(again.error.isEmpty()) << again.error.toStdString();
+    EXPECT_TRUE(this->backend_.rawBytes(made.file).contains("1*20:00-22:00-00:00\r\n"));
+
+    // The other workstation adds a group; this console, with the list it read before, ticks its own
+    // group: the new group stays, with its own mark.
+    const polling::GroupSaveResult schools = polling::saveGroup(
+        *there, {{}, {}, contractGroup(QStringLiteral("Школи"), QStringLiteral("06:00-08:00-00:00"))},
+        kRussian, kMade.addSecs(5), {});
+    ASSERT_TRUE(schools.error.isEmpty()) << schools.error.toStdString();
+    QList<polling::GroupEntry> ticked = consoleList;
+    ASSERT_EQ(ticked.size(), 1);
+    ticked.first().mark = true;
+    ASSERT_TRUE(polling::saveGroupMarks(here, ticked));
+    const QList<polling::GroupEntry> after = polling::loadGroupList(*there);
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after.at(0).file, made.file);
+    EXPECT_TRUE(after.at(0).mark);
+    EXPECT_EQ(after.at(1).file, schools.file);
+    EXPECT_FALSE(after.at(1).mark);
+
+    // Deleted over there: a save of what this one opened is refused, and the group does not come back.
+    const std::optional<QByteArray> openedSchools = here.read(schools.file, unread);
+    ASSERT_TRUE(openedSchools);
+    EXPECT_EQ(polling::deleteGroup(*there, schools.file, kRussian), QString());
+    const polling::GroupSaveResult renamed = polling::saveGroup(
+        here,
+        {schools.file, QStringLiteral("Школи"),
+         contractGroup(QStringLiteral("Школи міста"), QStringLiteral("06:00-08:00-00:00"))},
+        kRussian, kMade.addSecs(9), [](const QString&) { return true; }, openedSchools);
+    EXPECT_TRUE(renamed.changedElsewhere);
+    EXPECT_EQ(renamed.error, polling::changedElsewhereText(kRussian));
+    EXPECT_EQ(polling::loadGroupList(here).size(), 1);
+    EXPECT_FALSE(polling::findGroupByName(here, QStringLiteral("Школи міста")));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(GroupFilesContract, AFileComesBackByteForByteAndAMissingOneIsNotFound,
                             ANameThatIsNoPlainFileNameNamesNothing, TheStampMovesWithEveryChangeAndOnlyThen,
-                            GroupsAreSavedRenamedAndDeletedAsTheConfiguratorDoes);
+                            GroupsAreSavedRenamedAndDeletedAsTheConfiguratorDoes,
+                            SavesAtOnceFromTwoWorkstationsKeepEveryGroup,
+                            AGroupChangedElsewhereIsNotWrittenOverAndOtherChangesMerge);
 
 } // namespace tarn::test::groupcontract

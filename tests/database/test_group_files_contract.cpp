@@ -18,6 +18,7 @@ public:
         return {};
     }
     GroupFiles& files() { return *files_; }
+    std::unique_ptr<GroupFiles> another() const { return std::make_unique<FolderGroupFiles>(home_.root()); }
     // The file itself, as any other program opens it.
     QByteArray rawBytes(const QString& name) const { return home_.read(folder::Group, name); }
     const test::TempHome& home() const { return home_; }

@@ -30,6 +30,12 @@ public:
         return {};
     }
     GroupFiles& files() { return *files_; }
+    std::unique_ptr<GroupFiles> another() const {
+        Error why;
+        auto own = PgGroupFiles::open(url_, &why);
+        EXPECT_TRUE(own) << why.detail.toStdString();
+        return own;
+    }
     // The table's row, read on the test's own connection.
     QByteArray rawBytes(const QString& name) {
         QSqlQuery q(server_.admin());

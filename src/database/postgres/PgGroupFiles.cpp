@@ -88,11 +88,19 @@ bool PgGroupFiles::exists(const QString& name) const {
 
 Error PgGroupFiles::change(const QList<GroupFileChange>& changes, QString* failedName) {
     if (changes.isEmpty()) return {};
-    for (const GroupFileChange& c : changes)
-        if (Error why = checkedName(c.name); why.failed()) {
-            if (failedName) *failedName = c.name;
-            return why;
-        }
+    QString failing;
+    const Error result = changeFromCurrent(
+        [&changes](const GroupFilesReader&, QList<GroupFileChange>& made) {
+            made = changes;
+            return Error();
+        },
+        &failing);
+    // A transaction that failed as a whole (the commit, the link) is laid to its first file.
+    if (result.failed() && failedName) *failedName = failing.isEmpty() ? changes.first().name : failing;
+    return result;
+}
+
+Error PgGroupFiles::changeFromCurrent(const GroupChangeMaker& make, QString* failedName) {
     QString failing;
     const Error result = onConnection([&](QSqlDatabase& db) {
         failing.clear();
@@ -101,10 +109,41 @@ Error PgGroupFiles::change(const QList<GroupFileChange>& changes, QString* faile
             db.rollback();
             return why;
         };
-        // First, so that two changes at once take their turns on this row.
+        // First, so that two changes at once take their turns on this row: the second waits here until
+        // the first has committed, and what it reads below is then what the first left.
         QSqlQuery count(db);
         if (!count.exec(QStringLiteral("UPDATE group_files_revision SET revision = revision + 1")))
             return rollback(failedQuery(count));
+        Error unread;
+        const GroupFilesReader current = [&](const QString& name, Error& error) -> std::optional<QByteArray> {
+            if (error = checkedName(name); error.failed()) return std::nullopt;
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT bytes FROM group_files WHERE name = ?"));
+            q.addBindValue(name);
+            if (!q.exec()) {
+                error = failedQuery(q);
+                // A lost link is the whole change's answer, so that it is tried again on a new one.
+                if (error.is(ErrorKind::NoLink)) unread = error;
+                return std::nullopt;
+            }
+            if (!q.next()) {
+                error = {ErrorKind::NotFound, location(name) + QStringLiteral(": not there")};
+                return std::nullopt;
+            }
+            error = {};
+            return q.value(0).toByteArray();
+        };
+        QList<GroupFileChange> changes;
+        const Error refused = make(current, changes);
+        if (unread.failed()) return rollback(unread);
+        if (refused.failed()) return rollback(refused);
+        // Nothing to change leaves the count where it was: no console rebuilds its day for it.
+        if (changes.isEmpty()) return rollback(Error());
+        for (const GroupFileChange& c : changes)
+            if (Error why = checkedName(c.name); why.failed()) {
+                failing = c.name;
+                return rollback(why);
+            }
         for (const GroupFileChange& c : changes) {
             QSqlQuery q(db);
             if (c.bytes) {
@@ -126,8 +165,7 @@ Error PgGroupFiles::change(const QList<GroupFileChange>& changes, QString* faile
         if (!db.commit()) return rollback(pgError(db.lastError()));
         return Error();
     });
-    if (result.failed() && failedName)
-        *failedName = failing.isEmpty() && !changes.isEmpty() ? changes.first().name : failing;
+    if (result.failed() && failedName) *failedName = failing;
     return result;
 }
 

@@ -31,6 +31,9 @@ public:
     std::optional<QByteArray> read(const QString& name, Error& error) const override;
     bool exists(const QString& name) const override;
     Error change(const QList<GroupFileChange>& changes, QString* failedName = nullptr) override;
+    // make reads inside the change's transaction, after the change count's row is taken: a change of
+    // another workstation under way is waited for, never read half done or written over.
+    Error changeFromCurrent(const GroupChangeMaker& make, QString* failedName = nullptr) override;
     // The change count; while the server cannot be asked, the last count seen, so that an outage does
     // not look like every group having gone.
     std::optional<QByteArray> changeMark() const override;

@@ -40,6 +40,10 @@ TfSet_Gr::TfSet_Gr(PollingRun& run, const DataRoot& root, Notifier& notifier, in
     setWindowTitle(QStringLiteral("Конфигуратор параметров группового опроса"));
     const Group group = file_.isEmpty() ? Group{} : loadGroup(run_.groupFiles(), file_);
     originalName_ = group.name;
+    if (!file_.isEmpty()) {
+        Error unread;
+        opened_ = run_.groupFiles().read(file_, unread);
+    }
 
     auto* layout = new QVBoxLayout(this);
     auto* nameRow = new QHBoxLayout;
@@ -181,11 +185,17 @@ bool TfSet_Gr::save() {
     const QList<bool>& checks = run_.checks();
     for (int i = 0; i < lines.size(); ++i)
         request.group.members.append({checks.value(i), lines.at(i)});
-    const GroupSaveResult r =
-        saveGroup(run_.groupFiles(), request, language_, run_.now(),
-                  [this](const QString& question) { return notifier_.confirm(question); });
+    const GroupSaveResult r = saveGroup(
+        run_.groupFiles(), request, language_, run_.now(),
+        [this](const QString& question) { return notifier_.confirm(question); }, opened_);
     if (!r.error.isEmpty()) {
         notifier_.message(MessageKind::Error, r.error);
+        // Another workstation changed this group meanwhile: the console reloads the groups, and the group
+        // is opened again from what is there now rather than saved over it.
+        if (r.changedElsewhere) {
+            emit groupsChanged(originalName_.trimmed());
+            reject();
+        }
         return false;
     }
     if (r.file.isEmpty()) return false; // the user kept the old name

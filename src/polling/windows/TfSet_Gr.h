@@ -60,6 +60,7 @@ private:
     int language_;
     QString file_;
     QString originalName_;
+    std::optional<QByteArray> opened_; // the group's file as it was read: another's change is not overwritten
     QLineEdit* name_;
     QTableWidget* grid_;
     QTimeEdit* begin_;
