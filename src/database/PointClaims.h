@@ -6,6 +6,7 @@
 //
 // An installation on table files has one poller, which LocalPointClaims always grants; a server database
 // has postgres::PgPointClaims.
+#include <QHash>
 #include <QProcessEnvironment>
 #include <QString>
 
@@ -48,6 +49,10 @@ public:
     // could not be asked: a workstation's menu is no place to refuse on a guess; the claim at the start
     // of a poll decides). Asks, takes nothing.
     virtual QString holder(const QString& point) = 0;
+    // Every point another poller holds now (point → holder), asked at once for a list of points: the
+    // console marks them. Empty when nobody else holds any, or when the claims could not be asked (the
+    // marks are a hint; the claim at the start of a poll decides).
+    virtual QHash<QString, QString> heldByOthers() { return {}; }
 };
 
 // The single poller of a files installation: every claim granted, nothing kept.

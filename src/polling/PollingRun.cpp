@@ -118,9 +118,20 @@ void PollingRun::tellLineTaken() {
 }
 
 bool PollingRun::refuseWithoutClaims() {
-    if (p_.claimsUnavailable.isEmpty()) return false;
-    p_.notifier.message(MessageKind::Error, p_.claimsUnavailable);
+    const QString& why = startsRefused_.isEmpty() ? p_.claimsUnavailable : startsRefused_;
+    if (why.isEmpty()) return false;
+    p_.notifier.message(MessageKind::Error, why);
     return true;
+}
+
+void PollingRun::refuseStarts(const QString& why) {
+    startsRefused_ = why;
+    if (why.isEmpty()) return;
+    if (running()) stop();
+    if (!heldElsewhere_.isEmpty()) {
+        heldElsewhere_.clear();
+        ++heldElsewhereRevision_;
+    }
 }
 
 bool PollingRun::startPoint(int index) {
@@ -292,6 +303,12 @@ void PollingRun::reload(const link::LinkSettings& linkSettings) {
 }
 
 void PollingRun::cycle() {
+    // Refused (the program's database changed under the run): once the point in hand has ended, nothing
+    // here reads the old database again, not even the next day's schedule.
+    if (!startsRefused_.isEmpty() && !running()) {
+        emit stateChanged();
+        return;
+    }
     const QDateTime t = now();
     if (mode_ == PollMode::Schedule) {
         if (schedule_ == ScheduleState::Waiting && step_ == Step::Idle && startDelayTicks_ < 0) {
@@ -312,6 +329,7 @@ void PollingRun::cycle() {
     if ((schedule_ == ScheduleState::Waiting || mode_ == PollMode::Idle) && step_ == Step::Idle &&
         planner_.schedule().date.isValid() && t.date() != planner_.schedule().date)
         buildSchedule(false);
+    refreshHeldElsewhere();
     emit stateChanged();
 }
 
@@ -519,8 +537,24 @@ bool PollingRun::claimPointByHand(int index) {
     return false;
 }
 
+QString PollingRun::pointListText(int index) const {
+    const QString line = planner_.pointLines().value(index);
+    const QString holder = heldElsewhere_.value(line.right(10).trimmed());
+    if (holder.isEmpty()) return line;
+    return line + QStringLiteral("  ") + pollingBusyText(language_) + QStringLiteral("  ") + holder;
+}
+
+void PollingRun::refreshHeldElsewhere() {
+    // Only a server's claims have other pollers to ask about, and only while they are the program's.
+    if (!p_.claims || !startsRefused_.isEmpty()) return;
+    QHash<QString, QString> held = p_.claims->heldByOthers();
+    if (held == heldElsewhere_) return;
+    heldElsewhere_ = std::move(held);
+    ++heldElsewhereRevision_;
+}
+
 QString PollingRun::heldElsewhere(int index) const {
-    if (index < 0 || index >= planner_.pointLines().size()) return {};
+    if (index < 0 || index >= planner_.pointLines().size() || !startsRefused_.isEmpty()) return {};
     return claims().holder(planner_.pointLines().at(index).right(10).trimmed());
 }
 

@@ -84,6 +84,14 @@ public:
     // Another poller's name when it holds the point at index now (a workstation's menu says it is busy);
     // empty when nobody else does.
     QString heldElsewhere(int index) const;
+    // The point list's line at index as the console shows it: a point another poller holds carries the
+    // busy text and the holder after the line's last column, as last asked on the 1-s cycle.
+    QString pointListText(int index) const;
+    // Which points other pollers hold, asked of the claims in one question (the 1-s cycle does, on a
+    // server's claims; the single poller of table files holds everything itself). Moves
+    // heldElsewhereRevision when the answer changed, so the console rewrites its list only then.
+    void refreshHeldElsewhere();
+    int heldElsewhereRevision() const { return heldElsewhereRevision_; }
     // A group by hand from a member (its place in the point list; -1: the first member).
     bool startGroup(int groupIndex, int fromPoint = -1);
     // The day's schedule. Refused with "Нет заданий" when nothing is left today, unless untilStopped:
@@ -99,6 +107,10 @@ public:
     bool retryFailed(int groupIndex, const QStringList& identifiers);
     // "Останов опроса": the point in hand ends in order (hang-up, what was read stored), then idle.
     void stop();
+    // The database this run was given is no longer the program's (its choice changed while it ran): the
+    // run in hand stops in order, every start from now on is refused with why, and the claims are no
+    // longer asked. An empty why lets the run start again (the choice went back to this database).
+    void refuseStarts(const QString& why);
 
     // The 50-ms step and the 1-s cycle; their timers call them on the run's clock, tests may call them
     // directly.
@@ -216,6 +228,9 @@ private:
     bool retrying_ = false;      // the run polls a group's failed points again
     int language_;
     mutable database::LocalPointClaims localClaims_;
+    QHash<QString, QString> heldElsewhere_; // point → the poller holding it, as last asked
+    QString startsRefused_;
+    int heldElsewhereRevision_ = 0;
     QString claimedPoint_; // the identifier of the point in hand while we hold its claim
     QString claimedWindow_;
     QDateTime renewClaimAt_;

@@ -308,3 +308,31 @@ TEST_F(PgClaims, AWorkstationSeesWhoHoldsAPointWithoutTakingIt) {
     EXPECT_EQ(workstation->claim(QStringLiteral("t2"), {}).outcome, Outcome::Granted);
     EXPECT_EQ(a->holder(QStringLiteral("t2")), QStringLiteral("desk:5"));
 }
+
+// The console's list asks once for every point held: the same answers as holder() point by point, our
+// own claims left out, run-out leases, finished and given-back points not held.
+TEST_F(PgClaims, TheHeldPointsAreAskedForInOneQuestion) {
+    auto a = poller(QStringLiteral("host-a:11"));
+    auto b = poller(QStringLiteral("host-b:22"));
+    auto workstation = poller(QStringLiteral("desk:5"));
+    ASSERT_TRUE(a && b && workstation);
+    EXPECT_TRUE(workstation->heldByOthers().isEmpty()) << "nothing claimed yet";
+    for (const char* point : {"t1", "t2", "t3", "t4"})
+        ASSERT_EQ(a->claim(QString::fromLatin1(point), kWindow).outcome, Outcome::Granted);
+    ASSERT_EQ(b->claim(QStringLiteral("t5"), {}).outcome, Outcome::Granted);
+    ASSERT_EQ(workstation->claim(QStringLiteral("t6"), {}).outcome, Outcome::Granted);
+    expireLease(QStringLiteral("t2"));
+    ASSERT_TRUE(a->finish(QStringLiteral("t3"), kWindow));
+    a->release(QStringLiteral("t4"));
+
+    const QHash<QString, QString> held = workstation->heldByOthers();
+    const QHash<QString, QString> expected{{QStringLiteral("t1"), QStringLiteral("host-a:11")},
+                                           {QStringLiteral("t5"), QStringLiteral("host-b:22")}};
+    EXPECT_EQ(held, expected);
+    for (const char* point : {"t1", "t2", "t3", "t4", "t5", "t6"})
+        EXPECT_EQ(held.value(QString::fromLatin1(point)), workstation->holder(QString::fromLatin1(point)))
+            << point;
+    // From the first poller's side: only the others' claims.
+    EXPECT_EQ(a->heldByOthers(), (QHash<QString, QString>{{QStringLiteral("t5"), QStringLiteral("host-b:22")},
+                                                          {QStringLiteral("t6"), QStringLiteral("desk:5")}}));
+}

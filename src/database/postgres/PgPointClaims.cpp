@@ -140,4 +140,20 @@ QString PgPointClaims::holder(const QString& point) {
     return q.next() ? q.value(0).toString() : QString();
 }
 
+QHash<QString, QString> PgPointClaims::heldByOthers() {
+    // One statement for the whole list, without a lock, as holder() asks for one point.
+    QSqlQuery q(connection_->database());
+    q.prepare(QStringLiteral("SELECT point, claimer FROM claims WHERE claimer <> '' AND claimer <> ? "
+                             "AND lease_until > now()"));
+    q.addBindValue(claimer_);
+    QHash<QString, QString> held;
+    if (!q.exec()) {
+        failure_ = pgError(q.lastError());
+        return held;
+    }
+    while (q.next())
+        held.insert(q.value(0).toString(), q.value(1).toString());
+    return held;
+}
+
 } // namespace tarn::database::postgres

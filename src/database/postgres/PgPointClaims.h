@@ -32,6 +32,7 @@ public:
     bool finish(const QString& point, const QString& window) override;
     void release(const QString& point) override;
     QString holder(const QString& point) override;
+    QHash<QString, QString> heldByOthers() override;
 
     // Why the last call that failed failed.
     const Error& lastFailure() const { return failure_; }

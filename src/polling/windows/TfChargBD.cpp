@@ -372,15 +372,26 @@ void TfChargBD::showPoints() {
     fillingLists_ = true;
     const int selected = run_.selected;
     points_->clear();
-    for (const QString& line : run_.pointLines()) {
-        auto* item = new QListWidgetItem(line, points_);
+    for (int i = 0; i < run_.pointLines().size(); ++i) {
+        auto* item = new QListWidgetItem(run_.pointListText(i), points_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
     run_.selected = selected < points_->count() ? selected : -1;
     if (run_.selected >= 0) points_->setCurrentRow(run_.selected);
+    shownHeldRevision_ = run_.heldElsewhereRevision();
     fillingLists_ = false;
     showPointChecks();
+}
+
+void TfChargBD::showPointsHeldElsewhere() {
+    if (shownHeldRevision_ == run_.heldElsewhereRevision()) return;
+    shownHeldRevision_ = run_.heldElsewhereRevision();
+    fillingLists_ = true;
+    for (int i = 0; i < points_->count(); ++i)
+        if (const QString text = run_.pointListText(i); points_->item(i)->text() != text)
+            points_->item(i)->setText(text);
+    fillingLists_ = false;
 }
 
 void TfChargBD::showPointChecks() {
@@ -462,6 +473,7 @@ void TfChargBD::showState() {
     // A group in hand owns the check marks.
     allPoints_->setEnabled(mode != PollMode::Group && mode != PollMode::Schedule);
     if (mode == PollMode::Group || mode == PollMode::Schedule) showPointChecks();
+    showPointsHeldElsewhere();
     if (scheduleBox_->isChecked()) showSchedule();
     // On a synchronised copy the button synchronises by hand, and only while the cycle is off.
     if (viewer_) schedulePoll_->setEnabled(!viewer_->settings().on);

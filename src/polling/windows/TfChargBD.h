@@ -230,6 +230,8 @@ private:
     void showPointMenu(const QPoint& at);
     TfExchanges* openExchanges(const ExchangesView& view, const QString& caption, int width);
     void showPoints();
+    // The busy marks of the point list rewritten when the points other pollers hold have changed.
+    void showPointsHeldElsewhere();
     void showPointChecks();
     void showGroups();
     void showSchedule();
@@ -256,6 +258,7 @@ private:
     std::unique_ptr<Clock> computerClock_ = std::make_unique<SystemClock>();
     // The lists are being filled from the run: their change signals are not the user's.
     bool fillingLists_ = false;
+    int shownHeldRevision_ = -1; // the run's heldElsewhereRevision the point list shows
 
     QListWidget* points_;
     QCheckBox* allPoints_;
