@@ -111,6 +111,19 @@ public:
     const std::optional<database::postgres::DatabaseUrl>& serverDatabase() const { return server_; }
     // The installation's table files again (the setting removed while the program ran).
     void useFiles();
+    // Tarn_B's windows, its polling run, the point list and the server's claims keep the storage, group
+    // files and claims they were given for as long as they live: swapping them under those would leave
+    // some on the old database (or on a storage already gone). Set, a database choice that changes after
+    // the database has been open in this run is not taken: the database is closed until the program is
+    // started again, and databaseSwitchRefused says so. Unset (tarn-cli, whose commands take the storage
+    // afresh), the change takes effect at the next start of the database.
+    bool restartToSwitchDatabase = false;
+    // The message of a changed choice left for the next start of the program; empty when none.
+    const QString& databaseSwitchRefused() const { return databaseSwitchRefused_; }
+    void refuseDatabaseSwitch(const QString& message) { databaseSwitchRefused_ = message; }
+    // Whether the database has been open in this run: what was handed out since may be held anywhere.
+    bool databaseOpenedInRun() const { return databaseOpenedInRun_; }
+    void noteDatabaseOpened() { databaseOpenedInRun_ = true; }
     QChar csvDelimiter = QLatin1Char(',');
     CommandLine commandLine;
 
@@ -124,6 +137,8 @@ private:
     std::optional<database::postgres::DatabaseUrl> server_;
     // The server's claims, opened by the first polling run on it and kept with its storage.
     std::unique_ptr<database::PointClaims> serverClaims_;
+    bool databaseOpenedInRun_ = false;
+    QString databaseSwitchRefused_;
     NotifierSwitch notifier_;
     std::unique_ptr<Clock> ownClock_;
     Clock& clock_;

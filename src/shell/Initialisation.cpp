@@ -25,6 +25,19 @@ QString databaseUnavailableText(int language, const Error& why) {
            why.detail;
 }
 
+QString databaseSwitchText(int language, const DatabaseChoice& choice) {
+    const QString chosen = choice.onServer() ? choice.server->toString()
+                           : !choice.ok()
+                               ? choice.refused
+                               : uaRu(language, "файли таблиць установки", "файлы таблиц установки");
+    return uaRu(language,
+                "Вибір бази даних змінено під час роботи програми (тепер: %1). Роботу з БД вимкнено до "
+                "перезапуску: перезапустіть програму.",
+                "Выбор базы данных изменен во время работы программы (теперь: %1). Работа с БД отключена до "
+                "перезапуска: перезапустите программу.")
+        .arg(chosen);
+}
+
 bool startDatabase(AppContext& ctx) {
     ctx.databaseOpen = false;
     // The database runs only with schema files that declare the fields the program writes. Missing ones
@@ -38,6 +51,20 @@ bool startDatabase(AppContext& ctx) {
     // does: going on with the files would store the readings where nobody looks for them.
     if (ctx.databaseOpen) {
         const DatabaseChoice choice = chooseDatabase(ctx.root(), ctx.commandLine.database);
+        const bool inUse = choice.ok() && choice.server == ctx.serverDatabase();
+        if (!inUse && ctx.restartToSwitchDatabase && ctx.databaseOpenedInRun()) {
+            // What was handed out while the database was open keeps the old one: the new choice waits
+            // for the next start, and nothing works on the old one meanwhile. Said once per choice.
+            ctx.databaseOpen = false;
+            const QString told = databaseSwitchText(ctx.languageIndex(), choice);
+            if (told != ctx.databaseSwitchRefused()) {
+                ctx.refuseDatabaseSwitch(told);
+                ctx.notifier().message(MessageKind::Error, told);
+            }
+            return false;
+        }
+        // Back to the database in use (the setting undone before a restart): it opens as before.
+        if (inUse) ctx.refuseDatabaseSwitch({});
         if (!choice.onServer() && choice.ok()) {
             if (ctx.serverDatabase()) ctx.useFiles();
         } else if (!choice.ok() || ctx.serverDatabase() != choice.server) {
@@ -57,6 +84,7 @@ bool startDatabase(AppContext& ctx) {
             ctx.notifier().message(MessageKind::Error, failed);
         }
     }
+    if (ctx.databaseOpen) ctx.noteDatabaseOpened();
     return ctx.databaseOpen;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The initialisation sequence that runs at start and after every save of the link settings.
 #include "shell/AppContext.h"
+#include "shell/DatabaseChoice.h"
 
 namespace tarn::shell {
 
@@ -24,8 +25,12 @@ QString unreadableSettingsText(int languageIndex, const QString& path);
 
 // The database start-up alone: the schema files (missing ones restored), the registry, gas and day's join
 // tables and the point list; sets and returns databaseOpen. A synchronised copy runs it again after every
-// synchronisation, since the files under the tables have been replaced.
+// synchronisation, since the files under the tables have been replaced. A database choice changed while
+// Tarn_B runs (ctx.restartToSwitchDatabase) closes the database until the next start, with
+// databaseSwitchText said once.
 bool startDatabase(AppContext& ctx);
+// "The database choice changed while the program ran (now: …); the database is off until a restart".
+QString databaseSwitchText(int language, const DatabaseChoice& choice);
 // The message of a chosen server database that cannot be opened (why.detail names the URL, never a
 // password).
 QString databaseUnavailableText(int language, const Error& why);

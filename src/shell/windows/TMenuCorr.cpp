@@ -62,6 +62,9 @@ namespace tarn::shell {
 TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
     : QMainWindow(parent), ctx_(ctx), controller_(ctx.root(), ctx.settings(), ctx.linkPort()) {
     setObjectName(QStringLiteral("TMenuCorr"));
+    // The windows opened from here keep the storage they were given: a changed database choice waits
+    // for the next start.
+    ctx_.restartToSwitchDatabase = true;
     programFolder = QCoreApplication::applicationDirPath();
     openDocument = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     QMenuBar* bar = menuBar();
@@ -176,7 +179,14 @@ bool TMenuCorr::RunInitialisation() {
     }
     // Polling stores what it reads: without the database there is nothing to poll into.
     polling_->setVisible(ctx_.databaseOpen);
+    stopUsingOldDatabase();
     return true;
+}
+
+void TMenuCorr::stopUsingOldDatabase() {
+    // The run holds the storage, the groups and the claims it was made with: it stops, and starts nothing
+    // more, until the program is started on the new choice (or the choice goes back to its database).
+    if (pollingRun_) pollingRun_->refuseStarts(ctx_.databaseSwitchRefused());
 }
 
 namespace {
@@ -232,6 +242,7 @@ polling::ViewerRefresh& TMenuCorr::viewer() {
     steps.startDatabase = [this] {
         const bool open = startDatabase(ctx_);
         polling_->setVisible(open);
+        stopUsingOldDatabase();
         return open;
     };
     viewer_ = std::make_unique<polling::ViewerRefresh>(ctx_.root(), ctx_.notifier(), steps);

@@ -98,6 +98,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // After a start of the database that refused a changed choice: the polling run lets go of the old one.
+    void stopUsingOldDatabase();
     bool reinitPort(const link::LinkSettings& s);
     // The request to store after a reading that brought archives.
     // The request to store what the corrector window holds: read from the corrector by cable, opened
