@@ -98,19 +98,22 @@ bool isShared(TableKind kind) {
 } // namespace
 
 std::optional<TableDigest> digestTable(const Table& table, Error& error) {
-    const auto rows = table.trySelect();
-    if (!rows) {
+    // Row by row as the query gives them: a table of ten years of hours is never held whole.
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const QList<FieldSpec>& fields = table.fields();
+    qint64 rows = 0;
+    const bool walked = table.forEachRow({}, {}, {}, {}, [&](const RowValues& row) {
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            addField(hash, fields.at(i), row.value(static_cast<int>(i)));
+        hash.addData(QByteArrayView("\n", 1));
+        ++rows;
+        return true;
+    });
+    if (!walked) {
         error = table.lastFailure();
         return std::nullopt;
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    const QList<FieldSpec>& fields = table.fields();
-    for (const QVariantList& row : *rows) {
-        for (qsizetype i = 0; i < fields.size(); ++i)
-            addField(hash, fields.at(i), row.value(i));
-        hash.addData(QByteArrayView("\n", 1));
-    }
-    return TableDigest{rows->size(), hash.result()};
+    return TableDigest{rows, hash.result()};
 }
 
 QString migrationKindName(TableKind kind) {
@@ -227,16 +230,18 @@ private:
         Error why;
         const auto table = target_.openExisting(id, why);
         if (!table) return false;
-        const auto rows = table->trySelect();
-        return rows && rows->isEmpty();
+        const std::optional<qint64> rows = table->rowCount();
+        return rows && *rows == 0;
     }
 
+    // The rows go as the source's query gives them, a batch of them in each of the target's
+    // transactions: only one batch is ever held, however long the table.
     bool copy(const TableId& id, int done, int total) {
         Error why;
         auto from = source_.openExisting(id, why);
         if (!from) return fail(why, source_, id);
-        const auto rows = from->trySelect();
-        if (!rows) return fail(from->lastFailure(), source_, id);
+        const std::optional<qint64> count = from->rowCount();
+        if (!count) return fail(from->lastFailure(), source_, id);
         auto to = target_.openTable(id, why, options_.now);
         if (!to) return fail(why, target_, id);
         if (to->fields() != from->fields())
@@ -249,35 +254,64 @@ private:
             if (fields.at(i).type != FieldType::AutoIncrement) positions.append(static_cast<int>(i));
 
         KindTally& tally = report_.kinds[static_cast<int>(id.kind)];
-        const qsizetype count = rows->size();
+        const bool ofPoint = !id.identifier.isEmpty() && !isShared(id.kind) && id.kind != TableKind::Join;
         const int batch = std::max(1, options_.batchRows);
-        if (options_.progress) options_.progress({MigrationProgress::Phase::Copy, id, 0, count, done, total});
-        for (qsizetype first = 0; first < count; first += batch) {
-            if (options_.stopRequested && options_.stopRequested()) {
-                report_.stopped = true;
+        if (options_.progress)
+            options_.progress({MigrationProgress::Phase::Copy, id, 0, *count, done, total});
+
+        qint64 written = 0;
+        int inBatch = 0;
+        bool inTransaction = false;
+        std::optional<Error> targetFailure;
+        const auto endBatch = [&] {
+            inTransaction = false;
+            if (!to->commit()) {
+                targetFailure = to->lastFailure();
                 return false;
             }
-            if (!to->transaction()) return fail(to->lastFailure(), target_, id);
-            const qsizetype end = std::min(count, first + batch);
-            for (qsizetype r = first; r < end; ++r) {
-                const QVariantList& row = rows->at(r);
-                QVariantList values;
-                values.reserve(positions.size());
-                for (int p : positions)
-                    values.append(row.value(p));
-                if (!to->appendAt(positions, values)) {
-                    const Error failure = to->lastFailure();
-                    to->rollback();
-                    return fail(failure, target_, id);
-                }
-            }
-            if (!to->commit()) return fail(to->lastFailure(), target_, id);
-            tally.rows += end - first;
-            if (!id.identifier.isEmpty() && !isShared(id.kind) && id.kind != TableKind::Join)
-                report_.pointRows[id.identifier] += end - first;
+            written += inBatch;
+            tally.rows += inBatch;
+            if (ofPoint) report_.pointRows[id.identifier] += inBatch;
+            inBatch = 0;
             if (options_.progress)
-                options_.progress({MigrationProgress::Phase::Copy, id, end, count, done, total});
+                options_.progress({MigrationProgress::Phase::Copy, id, written, *count, done, total});
+            return true;
+        };
+        QVariantList values;
+        values.reserve(positions.size());
+        const bool walked = from->forEachRow({}, {}, {}, {}, [&](const RowValues& row) {
+            if (!inTransaction) {
+                if (options_.stopRequested && options_.stopRequested()) {
+                    report_.stopped = true;
+                    return false;
+                }
+                if (!to->transaction()) {
+                    targetFailure = to->lastFailure();
+                    return false;
+                }
+                inTransaction = true;
+            }
+            values.clear();
+            for (int p : positions)
+                values.append(row.value(p));
+            if (!to->appendAt(positions, values)) {
+                targetFailure = to->lastFailure();
+                to->rollback();
+                inTransaction = false;
+                return false;
+            }
+            return ++inBatch < batch || endBatch();
+        });
+        if (targetFailure) return fail(*targetFailure, target_, id);
+        if (!walked) {
+            if (inTransaction) to->rollback();
+            return fail(from->lastFailure(), source_, id);
         }
+        if (report_.stopped) {
+            if (inTransaction) to->rollback();
+            return false;
+        }
+        if (inTransaction && !endBatch()) return fail(*targetFailure, target_, id);
         ++tally.tables;
         return true;
     }

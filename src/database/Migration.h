@@ -5,7 +5,8 @@
 // What is copied: the registry, the gases, every registered point's table of each kind it has, and the
 // join table of every day. A table that holds only its seed record is made on the other side all the
 // same, so a point's empty archive stays "made". Rows go in the order of the table's own number, in
-// batches of one transaction each.
+// batches of one transaction each, streamed from the source's query: a copy holds one batch at a time,
+// never a whole table, so ten years of a point's hours take no more memory than a day's.
 //
 // The table's own running number (the AutoIncrement field) is not copied: on a server every point's
 // rows of a kind share one sequence, so one point's numbers would collide with another's. The target
@@ -34,9 +35,9 @@
 namespace tarn::database {
 
 // One table's rows read as a comparison sees them: how many, and a digest of every field but the
-// running number, row after row in the table's order. A text never written and an empty one are the
-// same (both storages keep ""), as are a number, date or time never written and an empty one (a
-// server column of those types holds no ""); a double is compared by its bits.
+// running number, row after row in the table's order (walked, never held whole). A text never written and an
+// empty one are the same (both storages keep ""), as are a number, date or time never written and an empty
+// one (a server column of those types holds no ""); a double is compared by its bits.
 struct TableDigest {
     qint64 rows = 0;
     QByteArray digest;

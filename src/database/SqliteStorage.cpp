@@ -26,6 +26,16 @@ std::optional<QList<QVariantList>> Table::trySelectFields(const QStringList& fie
     return out;
 }
 
+std::optional<qint64> Table::rowCount() const {
+    qint64 rows = 0;
+    const bool walked = forEachRow({fields().value(0).name}, {}, {}, {}, [&rows](const RowValues&) {
+        ++rows;
+        return true;
+    });
+    if (!walked) return std::nullopt;
+    return rows;
+}
+
 bool Table::appendAt(const QList<int>& positions, const QVariantList& values) {
     QVariantMap byName;
     for (qsizetype i = 0; i < positions.size(); ++i)

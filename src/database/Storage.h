@@ -101,6 +101,10 @@ public:
     // were real rows).
     virtual bool forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
                             const QString& orderBy, const RowVisitor& visit) const = 0;
+    // How many rows the table holds (the seed record not counted), without reading them into memory;
+    // nothing when the count failed: lastFailure says why. By default a walk over the first field; the
+    // engines ask their own count.
+    virtual std::optional<qint64> rowCount() const;
     // The rows holding the greatest value of field (the newest number, the latest time); none when the
     // table holds no rows or the selection failed.
     virtual QList<QVariantList> selectGreatest(const QString& field) const = 0;

@@ -361,6 +361,13 @@ std::optional<QList<QVariantList>> TableFile::trySelectFields(const QStringList&
     return selectRows(sql, values, static_cast<int>(names->size()));
 }
 
+std::optional<qint64> TableFile::rowCount() const {
+    const auto rows =
+        selectRows(QStringLiteral("SELECT count(*) FROM ") + quoted(table_) + whereClause({}), {}, 1);
+    if (!rows) return std::nullopt;
+    return rows->value(0).value(0).toLongLong();
+}
+
 bool TableFile::forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
                            const QString& orderBy, const RowVisitor& visit) const {
     const auto names = quotedFields(fields);

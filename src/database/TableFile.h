@@ -132,6 +132,7 @@ public:
                                                        const QString& condition = {},
                                                        const QVariantList& values = {}) const override;
     std::optional<QSqlQuery> listing() const override;
+    std::optional<qint64> rowCount() const override;
     bool forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
                     const QString& orderBy, const RowVisitor& visit) const override;
     QList<QVariantList> selectGreatest(const QString& field) const override;

@@ -78,7 +78,133 @@ private:
     SqliteStorage& inner_;
 };
 
+// The copy's two sides watched, to tell a copy that streams from one that reads whole tables: the
+// source's tables count the rows their walks have handed out and report a read of a whole point's
+// table; the target's hourly tables count their commits.
+struct StreamWatch {
+    qint64 walked = 0;
+    qint64 mostHeld = 0;
+    int commits = 0;
+    QStringList wholeReads;
+};
+
+class WatchedTable final : public Table {
+public:
+    WatchedTable(std::unique_ptr<Table> inner, TableKind kind, StreamWatch& watch, bool source)
+        : inner_(std::move(inner)), kind_(kind), watch_(watch), source_(source) {}
+    const QList<FieldSpec>& fields() const override { return inner_->fields(); }
+    int position(const QString& field) const override { return inner_->position(field); }
+    std::optional<QList<QVariantList>> trySelect(const QString& c, const QVariantList& v,
+                                                 const QString& o) const override {
+        // The registry and the gases are read whole to learn the points: a few rows each.
+        if (source_ && kind_ != TableKind::Registry && kind_ != TableKind::Gas)
+            watch_.wholeReads.append(migrationKindName(kind_));
+        return inner_->trySelect(c, v, o);
+    }
+    std::optional<QSqlQuery> listing() const override { return inner_->listing(); }
+    bool forEachRow(const QStringList& f, const QString& c, const QVariantList& v, const QString& o,
+                    const RowVisitor& visit) const override {
+        return inner_->forEachRow(f, c, v, o, [&](const RowValues& row) {
+            if (source_) ++watch_.walked;
+            return visit(row);
+        });
+    }
+    QList<QVariantList> selectGreatest(const QString& field) const override {
+        return inner_->selectGreatest(field);
+    }
+    bool append(const QVariantMap& values) override { return inner_->append(values); }
+    bool update(const QString& k, const QVariant& key, const QString& f, const QVariant& v) override {
+        return inner_->update(k, key, f, v);
+    }
+    bool remove(const QString& k, const QVariant& key) override { return inner_->remove(k, key); }
+    bool transaction() override { return inner_->transaction(); }
+    bool commit() override {
+        if (!inner_->commit()) return false;
+        if (!source_ && kind_ == TableKind::Hourly) ++watch_.commits;
+        return true;
+    }
+    void rollback() override { inner_->rollback(); }
+    const Error& lastFailure() const override { return inner_->lastFailure(); }
+
+private:
+    std::unique_ptr<Table> inner_;
+    TableKind kind_;
+    StreamWatch& watch_;
+    bool source_;
+};
+
+class WatchedStorage final : public Storage {
+public:
+    WatchedStorage(SqliteStorage& inner, StreamWatch& watch, bool source)
+        : inner_(inner), watch_(watch), source_(source) {}
+    const Schemas& schemas() const override { return inner_.schemas(); }
+    std::unique_ptr<Table> openTable(const TableId& id, Error& error, const QDateTime& now) override {
+        return watched(inner_.openTable(id, error, now), id);
+    }
+    std::unique_ptr<Table> openExisting(const TableId& id, Error& error) override {
+        return watched(inner_.openExisting(id, error), id);
+    }
+    bool exists(const TableId& id) const override { return inner_.exists(id); }
+    QString location(const TableId& id) const override { return inner_.location(id); }
+    Error erasePointTable(TableKind kind, const QString& id) override {
+        return inner_.erasePointTable(kind, id);
+    }
+    std::optional<QList<QDate>> joinDays(Error& error) const override { return inner_.joinDays(error); }
+
+private:
+    std::unique_ptr<Table> watched(std::unique_ptr<Table> table, const TableId& id) {
+        if (!table) return nullptr;
+        return std::make_unique<WatchedTable>(std::move(table), id.kind, watch_, source_);
+    }
+    SqliteStorage& inner_;
+    StreamWatch& watch_;
+    bool source_;
+};
+
 } // namespace
+
+// A table many batches long (a long run of one point's hours) goes over as the source's query gives it:
+// at no commit are more rows in hand than one batch, no point's table is read whole, and every row
+// arrives as it was, counted and checked.
+TEST_F(Migration, ATableLongerThanABatchIsStreamedBatchByBatch) {
+    constexpr int kHours = 2503;
+    constexpr int kBatch = 100;
+    fillInstallation(source_);
+    appendRows(source_, {TableKind::Hourly, kPoints.at(2), {}}, kHours, kPoints.at(2), true);
+    const auto original = readTableFiles(sourceHome_.root().root());
+
+    StreamWatch watch;
+    WatchedStorage from(source_, watch, true);
+    WatchedStorage to(target_, watch, false);
+    MigrationOptions options;
+    options.batchRows = kBatch;
+    qint64 walkedAtLastCommit = 0;
+    options.progress = [&](const MigrationProgress& p) {
+        if (p.phase != MigrationProgress::Phase::Copy || p.id.kind != TableKind::Hourly ||
+            p.id.identifier != kPoints.at(2))
+            return;
+        EXPECT_EQ(p.rowsTotal, kHours);
+        if (p.rowsDone == 0) {
+            walkedAtLastCommit = watch.walked;
+            return;
+        }
+        // What the source has handed out and the target has not yet committed: never more than a batch.
+        watch.mostHeld = std::max(watch.mostHeld, watch.walked - walkedAtLastCommit);
+        walkedAtLastCommit = watch.walked;
+    };
+    const MigrationReport report = migrateStorage(from, to, options);
+    ASSERT_TRUE(report.ok()) << report.error.detail.toStdString();
+
+    EXPECT_TRUE(watch.wholeReads.isEmpty()) << watch.wholeReads.join(u' ').toStdString();
+    EXPECT_EQ(watch.mostHeld, kBatch);
+    // 30 + 5 rows of the other points' hours in a batch each, the long one in 26.
+    EXPECT_EQ(watch.commits, 1 + 1 + (kHours + kBatch - 1) / kBatch);
+    EXPECT_EQ(report.pointRows.value(kPoints.at(2)), kHours + 3);
+    EXPECT_EQ(report.of(TableKind::Hourly).rows, 30 + 5 + kHours);
+    EXPECT_EQ(report.of(TableKind::Hourly).checked, 3);
+    EXPECT_EQ(report.of(TableKind::Hourly).mismatched, 0);
+    expectSameFiles(readTableFiles(targetHome_.root().root()), withTextNullsEmpty(original, schemas_));
+}
 
 // Every file the source has arrives in the target under the same name, holding the same rows value for
 // value, each with the engine's same type: Cyrillic texts, fields never written (a text as "", the rest

@@ -309,6 +309,22 @@ public:
         return query;
     }
 
+    std::optional<qint64> rowCount() const override {
+        if (!flushPending()) return std::nullopt;
+        QSqlQuery q(database());
+        q.setForwardOnly(true);
+        if (!prepared(q, QStringLiteral("SELECT count(*) FROM ") + table_ +
+                             joinedWhere({scope_.where(), seedFilter_})))
+            return std::nullopt;
+        for (const QVariant& v : scope_.values())
+            q.addBindValue(v);
+        if (!q.exec() || !q.next()) {
+            failure_ = statementError(q, database());
+            return std::nullopt;
+        }
+        return q.value(0).toLongLong();
+    }
+
     bool forEachRow(const QStringList& fields, const QString& condition, const QVariantList& values,
                     const QString& orderBy, const RowVisitor& visit) const override {
         QStringList selected;
@@ -668,7 +684,6 @@ Error pgError(const QSqlError& error) {
     if (state == QLatin1String("42703") || state == QLatin1String("23505")) return {ErrorKind::Invalid, text};
     return {ErrorKind::Io, text};
 }
-
 
 std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas& schemas, Error& error) {
     error = {};
