@@ -9,6 +9,7 @@
 #include "polling/windows/TfGroupStart.h"
 #include "polling/windows/TfSet_Gr.h"
 #include "shell/AppContext.h"
+#include "shell/DatabaseChoice.h"
 #include "shell/windows/TMenuCorr.h"
 #include "support/TestSupport.h"
 
@@ -28,6 +29,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimeEdit>
 #include <gtest/gtest.h>
@@ -108,9 +110,17 @@ public:
     bool finish(const QString&, const QString&) override { return true; }
     void release(const QString&) override {}
     QString holder(const QString& point) override { return held.value(point); }
+    QHash<QString, QString> heldByOthers() override {
+        ++listQuestions;
+        QHash<QString, QString> all;
+        for (auto it = held.cbegin(); it != held.cend(); ++it)
+            all.insert(it.key(), it.value());
+        return all;
+    }
 
     QMap<QString, QString> held; // point: its holder
     int claims = 0;
+    int listQuestions = 0;
 };
 
 } // namespace
@@ -148,6 +158,74 @@ TEST(PollingConsole, APointAnotherPollerHoldsIsBusyInItsMenuAndItsPoll) {
     ASSERT_FALSE(rig.notifier.questions.isEmpty());
     EXPECT_EQ(rig.notifier.questions.last(),
               QStringLiteral("запустить опрос корректора - ТАРН-2.01   №54321"));
+}
+
+// The point list marks what another poller holds, in both languages, as the 1-s cycle learns it: one
+// question of the claims per cycle however long the list, the list's lines rewritten only when the
+// answer changed, and a point given back unmarked on the next cycle.
+TEST(PollingConsole, ThePointListMarksPointsAnotherPollerHoldsOnTheCycle) {
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    rig.addPoint(QStringLiteral("54321"));
+    rig.addPoint(QStringLiteral("77777"));
+    PointsHeldElsewhere elsewhere;
+    PollingRun::Parts parts = rig.ctx.pollingParts();
+    parts.claims = &elsewhere;
+    for (const int language : {kRussian, kUkrainian}) {
+        elsewhere.held.clear();
+        rig.run = std::make_unique<PollingRun>(parts, language);
+        rig.run->setTimersRunning(false);
+        auto console = rig.console(language);
+        const QString busy =
+            language == kRussian ? QStringLiteral("Занято !!!") : QStringLiteral("Зайнято !!!");
+        QListWidget* list = console->pointList();
+        ASSERT_EQ(list->count(), 3);
+        const QStringList lines = rig.run->pointLines();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(list->item(i)->text(), lines.at(i));
+
+        // Taken by a poller on another workstation: marked after the line's last column, with its name.
+        elsewhere.held.insert(QStringLiteral("t54321"), QStringLiteral("poller-2:88"));
+        const int asked = elsewhere.listQuestions;
+        rig.run->cycle();
+        EXPECT_EQ(elsewhere.listQuestions, asked + 1);
+        EXPECT_EQ(list->item(1)->text(),
+                  lines.at(1) + QStringLiteral("  ") + busy + QStringLiteral("  poller-2:88"));
+        EXPECT_EQ(rig.run->pointListText(1), list->item(1)->text());
+        EXPECT_TRUE(list->item(1)->text().startsWith(lines.at(1)));
+        EXPECT_EQ(list->item(0)->text(), lines.at(0));
+        EXPECT_EQ(list->item(2)->text(), lines.at(2));
+
+        // The same answer again changes nothing in the list: a check mark set meanwhile stays.
+        const int revision = rig.run->heldElsewhereRevision();
+        list->item(2)->setCheckState(Qt::Checked);
+        rig.run->cycle();
+        EXPECT_EQ(rig.run->heldElsewhereRevision(), revision);
+        EXPECT_EQ(list->item(2)->checkState(), Qt::Checked);
+
+        // Given back, taken by another: the marks follow on the next cycle.
+        elsewhere.held.clear();
+        elsewhere.held.insert(QStringLiteral("t12345"), QStringLiteral("poller-3:7"));
+        rig.run->cycle();
+        EXPECT_EQ(list->item(1)->text(), lines.at(1));
+        EXPECT_TRUE(list->item(0)->text().endsWith(busy + QStringLiteral("  poller-3:7")));
+        // A reloaded list keeps the marks it knows.
+        console->reload();
+        EXPECT_TRUE(list->item(0)->text().endsWith(busy + QStringLiteral("  poller-3:7")));
+        EXPECT_EQ(list->item(1)->text(), lines.at(1));
+    }
+}
+
+// The single poller of table files has nobody else to ask about: its list is never marked, and no
+// question goes anywhere.
+TEST(PollingConsole, OnTableFilesThePointListIsNeverMarked) {
+    Rig rig;
+    rig.addPoint(QStringLiteral("12345"));
+    rig.run->setTimersRunning(false);
+    auto console = rig.console();
+    rig.run->cycle();
+    EXPECT_EQ(rig.run->heldElsewhereRevision(), 0);
+    EXPECT_EQ(console->pointList()->item(0)->text(), rig.run->pointLines().at(0));
 }
 
 TEST(PollingConsole, ListsPointsAndGroupsAndStartsAGroupFromTheChosenMember) {
@@ -586,6 +664,75 @@ TEST(MainWindow, EndsOnceTheConsoleHasGoneAfterItsRun) {
     EXPECT_FALSE(menu.pollingRun()->running());
     EXPECT_FALSE(console->isVisible());
     EXPECT_FALSE(menu.isVisible());
+}
+
+// The database chosen again while Tarn_B runs (tarn-cli db use on this installation, then "СОХРАНИТЬ"
+// in the settings window starts the database again): nothing goes on with the old storage. The run in
+// hand ends in order and starts nothing more, the database is off with one message saying to restart,
+// and the storage the windows were given is still the one object they hold. The choice undone, all is
+// as before.
+TEST(MainWindow, ADatabaseChosenAgainWhileRunningWaitsForARestart) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    ManualClock clock;
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
+    shell::TMenuCorr menu(ctx);
+    menu.waitDelayMs = 1;
+    menu.show();
+    menu.Timer_InitProgTimer();
+    ASSERT_TRUE(ctx.databaseOpen);
+    EXPECT_TRUE(ctx.restartToSwitchDatabase);
+    database::Point p;
+    p.identifier = QStringLiteral("t12345");
+    p.serial = QStringLiteral("12345");
+    p.model = QStringLiteral("ТАРН-2.01");
+    p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+    p.config[database::config::Port] = QStringLiteral("COM9");
+    p.config[database::config::Flags] = QStringLiteral("11100001000");
+    ASSERT_TRUE(database::Registry(home.root(), ctx.schemas).add(p));
+    ASSERT_TRUE(menu.openPollingConsole());
+    database::Storage* given = &ctx.storage();
+    ASSERT_TRUE(menu.pollingRun()->startPoint(0));
+
+    // No server answers in this folder: the new choice is not even tried before a restart.
+    QTemporaryDir noServer;
+    QString refused;
+    const auto url = database::postgres::parseDatabaseUrl(
+        QStringLiteral("postgresql://meter@/gas?host=%1&schema=plant").arg(noServer.path()), &refused);
+    ASSERT_TRUE(url) << refused.toStdString();
+    ASSERT_TRUE(shell::writeDatabaseSetting(home.root(), *url));
+    const auto told = notifier.texts().size();
+    ASSERT_TRUE(menu.RunInitialisation());
+    EXPECT_FALSE(ctx.databaseOpen);
+    EXPECT_FALSE(menu.pollingAction()->isVisible());
+    EXPECT_FALSE(ctx.serverDatabase());
+    EXPECT_EQ(&ctx.storage(), given);
+    const QStringList said = notifier.texts().mid(told);
+    ASSERT_EQ(said.size(), 1) << said.join(u'\n').toStdString();
+    EXPECT_EQ(said.first(), ctx.databaseSwitchRefused());
+    EXPECT_TRUE(said.first().contains(url->toString())) << said.first().toStdString();
+    EXPECT_TRUE(said.first().contains(QStringLiteral("перезапуст"))) << said.first().toStdString();
+    ASSERT_TRUE(clock.runUntil([&menu] { return !menu.pollingRun()->running(); }));
+    EXPECT_FALSE(menu.pollingRun()->startPoint(0));
+    EXPECT_EQ(notifier.texts().last(), ctx.databaseSwitchRefused());
+    EXPECT_FALSE(menu.pollingRun()->startSchedule(true));
+    EXPECT_FALSE(menu.pollingRun()->running());
+    // Started again on the same choice: still off, and not said again.
+    const auto before = notifier.texts().size();
+    ASSERT_TRUE(menu.RunInitialisation());
+    EXPECT_FALSE(ctx.databaseOpen);
+    EXPECT_EQ(notifier.texts().size(), before);
+
+    // The setting removed again: the database the windows hold is the program's again.
+    ASSERT_TRUE(shell::removeDatabaseSetting(home.root()));
+    ASSERT_TRUE(menu.RunInitialisation());
+    EXPECT_TRUE(ctx.databaseOpen);
+    EXPECT_TRUE(ctx.databaseSwitchRefused().isEmpty());
+    EXPECT_EQ(&ctx.storage(), given);
+    EXPECT_TRUE(menu.pollingAction()->isVisible());
+    ASSERT_TRUE(menu.pollingRun()->startPoint(0));
+    menu.pollingRun()->stop();
+    ASSERT_TRUE(clock.runUntil([&menu] { return !menu.pollingRun()->running(); }));
 }
 
 TEST(PollingConsole, TheDaysPointsShowTheirResultsInColourFilterAndAreReadAgainOnlyWhenSomethingChanged) {
