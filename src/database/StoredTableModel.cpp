@@ -1,6 +1,7 @@
 #include "database/StoredTableModel.h"
 
 #include <QLocale>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -61,6 +62,8 @@ void StoredTableModel::refresh() {
         return;
     }
     setQuery(std::move(*query));
+    // A query the model cannot take (one that runs only forward) leaves the grid empty: said, not hidden.
+    if (lastError().isValid()) error_ = lastError().text();
     for (qsizetype i = 0; i < fields_.size(); ++i)
         setHeaderData(static_cast<int>(i), Qt::Horizontal, fields_.at(i).name);
 }

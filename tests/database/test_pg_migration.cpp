@@ -105,6 +105,45 @@ TEST_F(PgMigration, RoundTripsAnInstallationRowForRow) {
     expectSameFiles(readTableFiles(second.root().root()), withTextNullsEmpty(before, schemas_));
 }
 
+// A point's hours many batches long go to the server and back as the two queries give them: the server's
+// walk of its own table (the copy back) streams too, while the other side is written batch by batch,
+// and every row comes home as it left.
+TEST_F(PgMigration, ATableManyBatchesLongRoundTripsRowForRow) {
+    constexpr int kHours = 1234;
+    test::TempHome first;
+    test::TempHome second;
+    SqliteStorage original(first.root(), schemas_);
+    fillInstallation(original);
+    appendRows(original, {TableKind::Hourly, kPoints.at(2), {}}, kHours, kPoints.at(2), true);
+    const auto before = readTableFiles(first.root().root());
+
+    MigrationOptions options;
+    options.batchRows = 50;
+    int batches = 0;
+    options.progress = [&](const MigrationProgress& p) {
+        if (p.phase == MigrationProgress::Phase::Copy && p.id.identifier == kPoints.at(2) &&
+            p.id.kind == TableKind::Hourly && p.rowsDone > 0) {
+            EXPECT_EQ(p.rowsTotal, kHours);
+            EXPECT_EQ(p.rowsDone, std::min<qint64>(qint64(batches + 1) * 50, kHours));
+            ++batches;
+        }
+    };
+    const MigrationReport up = migrateStorage(original, *server_, options);
+    ASSERT_TRUE(up.ok()) << up.error.detail.toStdString();
+    EXPECT_EQ(batches, (kHours + 49) / 50);
+    EXPECT_EQ(count(QStringLiteral("hourly"), QStringLiteral("point = 't00003' AND hidentif <> '0'")),
+              kHours);
+
+    batches = 0;
+    SqliteStorage copy(second.root(), schemas_);
+    const MigrationReport down = migrateStorage(*server_, copy, options);
+    ASSERT_TRUE(down.ok()) << down.error.detail.toStdString();
+    EXPECT_EQ(batches, (kHours + 49) / 50);
+    EXPECT_EQ(down.of(TableKind::Hourly).rows, 30 + 5 + kHours);
+    EXPECT_EQ(down.of(TableKind::Hourly).mismatched, 0);
+    expectSameFiles(readTableFiles(second.root().root()), withTextNullsEmpty(before, schemas_));
+}
+
 // A schema that already holds the installation (a second run of the same copy) is refused whole: the
 // server's rows stay as they were, none doubled.
 TEST_F(PgMigration, RefusesASchemaThatAlreadyHoldsPoints) {

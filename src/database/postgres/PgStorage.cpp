@@ -297,8 +297,10 @@ public:
 
     std::optional<QSqlQuery> listing() const override {
         if (!flushPending()) return std::nullopt;
+        // Scrollable: a grid's model takes no forward-only query (it would show no row at all). The
+        // driver holds the result on the client, which for a point's table is a few megabytes a year.
         QSqlQuery query(database());
-        query.setForwardOnly(true);
+        query.setForwardOnly(false);
         if (!prepared(query, selection({}, {}))) return std::nullopt;
         for (const QVariant& v : scope_.values())
             query.addBindValue(v);
