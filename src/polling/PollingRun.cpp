@@ -61,6 +61,8 @@ void PollingRun::setTimersRunning(bool on) {
 // --- the point list and the groups ------------------------------------------------------------------
 
 void PollingRun::reloadPoints() {
+    // Refused, the run's storage is no longer the program's: the list stays as it was last read.
+    if (!startsRefused_.isEmpty()) return;
     planner_.reloadPoints();
     if (selected >= planner_.pointLines().size()) selected = -1;
 }
@@ -81,6 +83,7 @@ void PollingRun::setAllChecked(bool on) {
 }
 
 void PollingRun::reloadGroups() {
+    if (!startsRefused_.isEmpty()) return;
     planner_.reloadGroups();
 }
 
@@ -89,6 +92,7 @@ void PollingRun::selectGroup(int index) {
 }
 
 void PollingRun::buildSchedule(bool rebuild, const QString& changedGroup) {
+    if (!startsRefused_.isEmpty()) return;
     planner_.buildSchedule(now(), rebuild, changedGroup);
 }
 

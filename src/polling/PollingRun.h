@@ -109,7 +109,8 @@ public:
     void stop();
     // The database this run was given is no longer the program's (its choice changed while it ran): the
     // run in hand stops in order, every start from now on is refused with why, and the claims are no
-    // longer asked. An empty why lets the run start again (the choice went back to this database).
+    // longer asked, and the points, groups and schedule are not read again. An empty why lets the run
+    // start again (the choice went back to this database).
     void refuseStarts(const QString& why);
 
     // The 50-ms step and the 1-s cycle; their timers call them on the run's clock, tests may call them

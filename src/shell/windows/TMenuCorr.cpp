@@ -187,6 +187,9 @@ void TMenuCorr::stopUsingOldDatabase() {
     // The run holds the storage, the groups and the claims it was made with: it stops, and starts nothing
     // more, until the program is started on the new choice (or the choice goes back to its database).
     if (pollingRun_) pollingRun_->refuseStarts(ctx_.databaseSwitchRefused());
+    // The console, whose configurator and views work on the run's groups and storage, goes once the run
+    // has ended; the polling menu that would open it again is hidden with the database.
+    if (console_ && !ctx_.databaseSwitchRefused().isEmpty() && console_->isVisible()) console_->close();
 }
 
 namespace {
