@@ -57,7 +57,8 @@ public:
         // One call into the driver, not two: a value the engine holds as NULL comes as a null variant
         // (of whatever type), the same test isNull(place) makes.
         QVariant v = query_.value(place);
-        return v.isNull() ? QVariant() : v;
+        if (v.isNull()) return {};
+        return v;
     }
 
 private:
