@@ -2,22 +2,32 @@
 
 namespace tarn {
 
-namespace {
-// Whether the field must be quoted: it holds the delimiter, a quote or a line end (one pass: a listing's
-// CSV copy asks it of every cell of a year of hours).
-bool needsQuotes(const QString& text, QChar delimiter) {
+// One pass: a listing's CSV copy asks it of every line of a year of hours.
+bool csvFieldNeedsQuotes(QStringView text, QChar delimiter) {
     for (QChar c : text)
         if (c == delimiter || c == QLatin1Char('"') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
             return true;
     return false;
 }
-} // namespace
 
 QString csvField(const QString& text, QChar delimiter) {
-    if (!needsQuotes(text, delimiter)) return text;
+    if (!csvFieldNeedsQuotes(text, delimiter)) return text;
     QString inner = text;
     inner.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + inner + QLatin1Char('"');
+}
+
+void appendCsvField(QString& line, QStringView text, QChar delimiter) {
+    if (!csvFieldNeedsQuotes(text, delimiter)) {
+        line += text;
+        return;
+    }
+    line += QLatin1Char('"');
+    for (QChar c : text) {
+        if (c == QLatin1Char('"')) line += QLatin1Char('"');
+        line += c;
+    }
+    line += QLatin1Char('"');
 }
 
 QString csvLine(const QStringList& fields, QChar delimiter) {
@@ -27,7 +37,7 @@ QString csvLine(const QStringList& fields, QChar delimiter) {
     QString line;
     line.reserve(size);
     for (const QString& field : fields) {
-        if (needsQuotes(field, delimiter))
+        if (csvFieldNeedsQuotes(field, delimiter))
             line += csvField(field, delimiter);
         else
             line += field;

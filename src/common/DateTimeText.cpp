@@ -16,14 +16,18 @@ void putTwoDigits(char16_t* to, int value) {
 // Digit by digit rather than through the format's parser: a listing of a year of hours writes 8760 of
 // each. What the plain digits cannot say (no date, a year of other than four digits) goes the long way.
 QString formatDate(const QDate& date) {
-    if (!date.isValid() || date.year() < 1000 || date.year() > 9999) return date.toString(fmt(kDateFormat));
+    // The day, month and year in one conversion from the day number (each of year(), month() and day()
+    // makes its own).
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (!date.isValid() || year < 1000 || year > 9999) return date.toString(fmt(kDateFormat));
     char16_t text[10];
-    putTwoDigits(text, date.day());
+    putTwoDigits(text, day);
     text[2] = u'.';
-    putTwoDigits(text + 3, date.month());
+    putTwoDigits(text + 3, month);
     text[5] = u'.';
-    putTwoDigits(text + 6, date.year() / 100);
-    putTwoDigits(text + 8, date.year() % 100);
+    putTwoDigits(text + 6, year / 100);
+    putTwoDigits(text + 8, year % 100);
     return QString(reinterpret_cast<const QChar*>(text), 10);
 }
 QString formatShortTime(const QTime& time) {

@@ -53,7 +53,12 @@ class RowValues {
 public:
     explicit RowValues(const QSqlQuery& query) : query_(query) {}
     QVariant value(int place) const {
-        return place < 0 || query_.isNull(place) ? QVariant() : query_.value(place);
+        if (place < 0) return {};
+        // One call into the driver, not two: a value the engine holds as NULL comes as a null variant
+        // (of whatever type), the same test isNull(place) makes.
+        QVariant v = query_.value(place);
+        if (v.isNull()) return {};
+        return v;
     }
 
 private:

@@ -7,6 +7,9 @@
 #include "common/TextFile.h"
 #include "reports/ReportText.h"
 
+#include <charconv>
+#include <optional>
+
 namespace tarn::reports {
 
 using corrector::Archive;
@@ -64,6 +67,57 @@ QString listingFlags(bool intervention, bool abnormal) {
            QString(abnormal ? QStringLiteral("*") : QStringLiteral("-"));
 }
 
+// Lays a table line out in place: each cell written straight into the line's text and padded there to
+// its column's width, where it ends noted for the CSV copy. A year of hours is 8760 lines of up to
+// eighteen cells: no cell gets a string of its own.
+class TableLineWriter {
+public:
+    TableLineWriter(ListingLine::Kind kind, qsizetype room, qsizetype cells) {
+        line_.kind = kind;
+        line_.text.reserve(room);
+        line_.text += QLatin1Char('|');
+        line_.cellEnds.reserve(cells);
+    }
+    void text(QStringView cell, int width) {
+        const qsizetype start = line_.text.size();
+        line_.text += cell;
+        close(start, width);
+    }
+    void text(QLatin1String cell, int width) {
+        const qsizetype start = line_.text.size();
+        line_.text += cell;
+        close(start, width);
+    }
+    void number(double value, int decimals, int width) {
+        const qsizetype start = line_.text.size();
+        appendDisplayNumber(line_.text, value, decimals);
+        close(start, width);
+    }
+    void number(const std::optional<double>& value, int decimals, int width) {
+        if (value)
+            number(*value, decimals, width);
+        else
+            text(QLatin1String("--"), width);
+    }
+    void integer(qint64 value, int width) {
+        char digits[24];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value);
+        text(QLatin1String(digits, error == std::errc() ? end - digits : 0), width);
+    }
+    ListingLine take() { return std::move(line_); }
+
+private:
+    // Pads the cell begun at start as pad() does (blanks after it, nothing cut) and closes it with a bar.
+    void close(qsizetype start, int width) {
+        const qsizetype written = line_.text.size() - start;
+        if (written < width) line_.text.resize(start + width, QLatin1Char(' '));
+        line_.cellEnds.append(static_cast<int>(line_.text.size()));
+        line_.text += QLatin1Char('|');
+    }
+
+    ListingLine line_;
+};
+
 class ListingBuilder {
 public:
     ListingBuilder(const ReportSource& s, const ReportHeader& h, const ListingOptions& o,
@@ -76,7 +130,7 @@ public:
 
 private:
     void add(ListingLine::Kind kind, const QString& text) { out_.lines.append({kind, text, {}}); }
-    void add(const ListingLine& line) { out_.lines.append(line); }
+    void add(ListingLine&& line) { out_.lines.append(std::move(line)); }
     bool stopped() const { return stop_ && stop_(); }
     QString vol(double v) const { return displayNumber(v, h_.volumeDecimals); }
     QString opt(const std::optional<double>& v, int decimals) const {
@@ -111,7 +165,7 @@ private:
 void ListingBuilder::header(const QStringList& titles, const QList<int>& widths) {
     const ListingLine line = tableLine(ListingLine::Header, titles, widths);
     add(ListingLine::Rule, dashes(static_cast<int>(line.text.size())));
-    add(line);
+    add(ListingLine(line));
     add(ListingLine::Rule, dashes(static_cast<int>(line.text.size())));
 }
 
@@ -132,6 +186,9 @@ void ListingBuilder::periodRecords() {
         widths.append(StatColumns::width(c));
     }
     header(titles, widths);
+    qsizetype rowRoom = 1;
+    for (int width : widths)
+        rowRoom += width + 1;
     const Archive archive = o_.archive == ListingArchive::Hourly ? Archive::Hourly : Archive::Daily;
     const QList<PeriodRecord> records = s_.periodRecords(archive, from_, to_);
     // The meter counter carried from the reading at the start: the daily record before the period.
@@ -147,70 +204,77 @@ void ListingBuilder::periodRecords() {
         standardRunning += r.standard + r.alarmStandard;
         sums.add(r, h_.pressureUnit);
         ++totals_.records;
-        QStringList cells;
-        cells.reserve(chosen.size());
+        TableLineWriter line(ListingLine::Row, rowRoom, chosen.size());
         for (int c : chosen) {
+            const int width = StatColumns::width(c);
             switch (c) {
             case Number:
-                cells.append(QString::number(r.number));
+                line.integer(r.number, width);
                 break;
             case Date:
                 // A day is listed under its gas day, an hour under the time its record closes.
-                cells.append(formatDate(archive == Archive::Daily ? gasDayOf(r.end, ch_) : r.end.date()));
+                line.text(formatDate(archive == Archive::Daily ? gasDayOf(r.end, ch_) : r.end.date()), width);
                 break;
             case Time:
-                cells.append(formatShortTime(r.end.time()));
+                line.text(formatShortTime(r.end.time()), width);
                 break;
             case Work:
-                cells.append(vol(r.working));
+                line.number(r.working, h_.volumeDecimals, width);
                 break;
             case Standard:
-                cells.append(vol(r.standard));
+                line.number(r.standard, h_.volumeDecimals, width);
                 break;
             case Alarm:
-                cells.append(vol(r.alarmWorking));
+                line.number(r.alarmWorking, h_.volumeDecimals, width);
                 break;
             case AlarmStandard:
-                cells.append(vol(r.alarmStandard));
+                line.number(r.alarmStandard, h_.volumeDecimals, width);
                 break;
             case Pressure:
-                cells.append(pressure(r.pressure, r.pressureUnit));
+                line.number(r.pressure
+                                ? std::optional(shownPressure(*r.pressure, r.pressureUnit, h_.pressureUnit))
+                                : std::nullopt,
+                            3, width);
                 break;
             case Temperature:
-                cells.append(opt(r.temperature, 2));
+                line.number(r.temperature, 2, width);
                 break;
             case Compressibility:
-                cells.append(opt(r.compressibility, 4));
+                line.number(r.compressibility, 4, width);
                 break;
             case Correction:
-                cells.append(opt(r.correction, 4));
+                line.number(r.correction, 4, width);
                 break;
             case Counter:
-                cells.append(vol(counter));
+                line.number(counter, h_.volumeDecimals, width);
                 break;
             case WorkTotal:
-                cells.append(vol(r.working + r.alarmWorking));
+                line.number(r.working + r.alarmWorking, h_.volumeDecimals, width);
                 break;
             case StandardTotal:
-                cells.append(vol(r.standard + r.alarmStandard));
+                line.number(r.standard + r.alarmStandard, h_.volumeDecimals, width);
                 break;
             case WorkRunning:
-                cells.append(vol(workRunning));
+                line.number(workRunning, h_.volumeDecimals, width);
                 break;
             case StandardRunning:
-                cells.append(vol(standardRunning));
+                line.number(standardRunning, h_.volumeDecimals, width);
                 break;
-            case Flags:
-                cells.append(listingFlags(r.intervention(), r.abnormal()));
+            case Flags: {
+                const char flags[] = {r.intervention() ? '*' : '-', '|', r.abnormal() ? '*' : '-'};
+                line.text(QLatin1String(flags, 3), width);
                 break;
+            }
             case Help: {
-                const QString help = r.status.mid(4, 12);
-                cells.append(help.isEmpty() ? QStringLiteral("--") : help);
+                // The status's twelve characters from the fifth, as mid(4, 12) takes them.
+                const QStringView help =
+                    r.status.size() > 4 ? QStringView(r.status).sliced(4).left(12) : QStringView();
+                line.text(help.isEmpty() ? QStringView(u"--") : help, width);
                 break;
             }
             }
         }
-        add(tableLine(ListingLine::Row, cells, widths));
+        add(line.take());
     }
     if (records.isEmpty()) {
         add(ListingLine::Note, QStringLiteral("-- нет данных --"));
@@ -272,9 +336,9 @@ void ListingBuilder::periodRecords() {
         }
         cells.append(cell);
     }
-    const ListingLine totals = tableLine(ListingLine::Totals, cells, widths);
+    ListingLine totals = tableLine(ListingLine::Totals, cells, widths);
     add(ListingLine::Rule, dashes(static_cast<int>(totals.text.size())));
-    add(totals);
+    add(std::move(totals));
 }
 
 void ListingBuilder::operative() {
@@ -400,21 +464,24 @@ void ListingBuilder::body() {
 } // namespace
 
 ListingLine tableLine(ListingLine::Kind kind, const QStringList& cells, const QList<int>& widths) {
-    // The line's room is made once: a year of hours is 8760 of them.
-    qsizetype size = 1;
+    qsizetype room = 1;
     for (qsizetype i = 0; i < cells.size(); ++i)
-        size += std::max<qsizetype>(cells.at(i).size(), widths.value(i)) + 1;
-    ListingLine line{kind, {}, {}};
-    line.text.reserve(size);
-    line.text += QLatin1Char('|');
-    line.cells.reserve(cells.size());
-    for (qsizetype i = 0; i < cells.size(); ++i) {
-        QString cell = pad(cells.at(i), widths.value(i));
-        line.text += cell;
-        line.text += QLatin1Char('|');
-        line.cells.append(std::move(cell));
+        room += std::max<qsizetype>(cells.at(i).size(), widths.value(i)) + 1;
+    TableLineWriter line(kind, room, cells.size());
+    for (qsizetype i = 0; i < cells.size(); ++i)
+        line.text(QStringView(cells.at(i)), widths.value(i));
+    return line.take();
+}
+
+QList<QStringView> ListingLine::cells() const {
+    QList<QStringView> out;
+    out.reserve(cellEnds.size());
+    qsizetype begin = 1;
+    for (int end : cellEnds) {
+        out.append(QStringView(text).sliced(begin, end - begin));
+        begin = end + 1;
     }
-    return line;
+    return out;
 }
 
 QString listingTitle(const QString& object, ListingArchive archive, ReportPeriod period, const QDate& first,
@@ -542,6 +609,33 @@ Listing buildMembersListing(const QString& groupName, const QList<ListingMember>
     return out;
 }
 
+namespace {
+
+// A table line's fields, each followed by the delimiter. The text is "|" + cell + "|" + ... + cell + "|",
+// so when no field needs quotes the CSV line is the text after its first bar with each cell's closing
+// bar turned into the delimiter (a bar inside a cell stays).
+QString tableLineCsv(const ListingLine& l, QChar delimiter) {
+    const QStringView fields = QStringView(l.text).sliced(1);
+    if (!csvFieldNeedsQuotes(fields, delimiter)) {
+        QString line = fields.toString();
+        QChar* const chars = line.data();
+        for (int end : l.cellEnds)
+            chars[end - 1] = delimiter;
+        return line;
+    }
+    QString line;
+    line.reserve(l.text.size() + 2 * l.cellEnds.size());
+    qsizetype begin = 1;
+    for (int end : l.cellEnds) {
+        appendCsvField(line, QStringView(l.text).sliced(begin, end - begin), delimiter);
+        line += delimiter;
+        begin = end + 1;
+    }
+    return line;
+}
+
+} // namespace
+
 QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals) {
     QStringList out;
     for (const ListingLine& l : listing.lines) {
@@ -554,8 +648,8 @@ QStringList listingCsv(const Listing& listing, QChar delimiter, bool totals) {
             [[fallthrough]];
         case ListingLine::Header:
         case ListingLine::Row: {
-            if (!l.cells.isEmpty()) {
-                out.append(csvLine(l.cells, delimiter));
+            if (!l.cellEnds.isEmpty()) {
+                out.append(tableLineCsv(l, delimiter));
                 break;
             }
             // A line of fixed words and values with no bar inside a value (the abnormal-situation

@@ -39,12 +39,15 @@ struct ListingLine {
     enum Kind { Title, Point, Header, Rule, Row, Totals, Note };
     Kind kind = Row;
     QString text;
-    // A table line's padded cells, the CSV file's fields: a cell may hold a bar of its own (the "И/В"
-    // pair "*|-"), so the text alone does not say where the columns are. Empty for the other lines.
-    QStringList cells;
+    // A table line's padded cells, the CSV file's fields, as the places in text of the bar that closes
+    // each (the first cell begins after the line's opening bar): a cell may hold a bar of its own (the
+    // "И/В" pair "*|-"), so the text alone does not say where the columns are. Empty for the other lines.
+    QList<int> cellEnds;
+    // The padded cells, read from text.
+    QList<QStringView> cells() const;
 };
 
-// A table line: "|" + each cell padded to its width + "|", the padded cells kept as its fields.
+// A table line: "|" + each cell padded to its width + "|", where the padded cells end kept as its fields.
 ListingLine tableLine(ListingLine::Kind kind, const QStringList& cells, const QList<int>& widths);
 
 struct Listing {

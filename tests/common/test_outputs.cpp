@@ -28,6 +28,11 @@ TEST(Csv, FieldsWithTheDelimiterQuotesOrLineEndsAreQuotedAndReadBackWhole) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(csvField(c.field, c.delimiter), c.written) << c.field.toStdString();
+        // Added to a line already begun, the field is written the same and what was there stays.
+        QString line = QStringLiteral("x") + c.delimiter;
+        appendCsvField(line, c.field, c.delimiter);
+        EXPECT_EQ(line, QStringLiteral("x") + c.delimiter + c.written) << c.field.toStdString();
+        EXPECT_EQ(csvFieldNeedsQuotes(c.field, c.delimiter), c.written != c.field) << c.field.toStdString();
         // A line of three fields reads back as the same three fields and the empty one after the last
         // delimiter.
         const QStringList fields{QStringLiteral("x"), c.field, QStringLiteral("y")};
@@ -81,7 +86,8 @@ TEST(OutputFiles, EveryTargetIsCheckedBeforeAnyIsWritten) {
         EXPECT_EQ(contentOf(old), QByteArray("old"));
         EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("report.txt")});
     }
-    const OutputsWritten good = writeOutputs({{old, "new text"}, {dir.filePath(QStringLiteral("pages.pdf")), "%PDF"}});
+    const OutputsWritten good =
+        writeOutputs({{old, "new text"}, {dir.filePath(QStringLiteral("pages.pdf")), "%PDF"}});
     EXPECT_TRUE(good.ok());
     EXPECT_EQ(contentOf(old), QByteArray("new text"));
     EXPECT_EQ(entries(dir.path()), (QStringList{QStringLiteral("pages.pdf"), QStringLiteral("report.txt")}));

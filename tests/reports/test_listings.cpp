@@ -104,6 +104,45 @@ TEST(Listings, TheCsvCopyTurnsBarsIntoTheDelimiterAndLeavesRulesOut) {
               QStringLiteral("t12345_h240401.csv"));
 }
 
+// A table line keeps where its cells end, not the cells: a cell wider than its column and a cell holding
+// a bar of its own must still come back whole, in the window's line and in the CSV copy alike.
+TEST(Listings, ATableLinesCellsComeBackWholeFromItsTextInTheCsvToo) {
+    const ListingLine line =
+        tableLine(ListingLine::Row,
+                  {QStringLiteral("1"), QStringLiteral("*|-"), QStringLiteral("ГРП-1, нитка"), QString(),
+                   QStringLiteral("ТОВ \"Газ\"")},
+                  {3, 3, 4, 2, 1});
+    EXPECT_EQ(line.text, QStringLiteral("|1  |*|-|ГРП-1, нитка|  |ТОВ \"Газ\"|"));
+    const QList<QStringView> cells = line.cells();
+    ASSERT_EQ(cells.size(), 5);
+    EXPECT_EQ(cells.at(0), u"1  ");
+    EXPECT_EQ(cells.at(1), u"*|-");
+    EXPECT_EQ(cells.at(2), u"ГРП-1, нитка");
+    EXPECT_EQ(cells.at(3), u"  ");
+    EXPECT_EQ(cells.at(4), u"ТОВ \"Газ\"");
+    Listing listing;
+    listing.lines.append(line);
+    // With a quote in a field every field is looked at; without one the line is written from its text.
+    Listing plain;
+    plain.lines.append(tableLine(ListingLine::Row, {QStringLiteral("1"), QStringLiteral("*|-")}, {3, 3}));
+    for (const QChar delimiter : {QLatin1Char(';'), QLatin1Char(','), QLatin1Char('|')}) {
+        for (const Listing* l : {&listing, &plain}) {
+            const QStringList csv = listingCsv(*l, delimiter, true);
+            ASSERT_EQ(csv.size(), 1);
+            const auto read = test::readCsv(csv.first() + QStringLiteral("\r\n"), delimiter);
+            ASSERT_TRUE(read) << csv.first().toStdString();
+            ASSERT_EQ(read->size(), 1);
+            QStringList expected;
+            for (QStringView cell : l->lines.first().cells())
+                expected.append(cell.toString());
+            expected.append(QString()); // after the last delimiter
+            EXPECT_EQ(read->first(), expected) << csv.first().toStdString();
+        }
+    }
+    EXPECT_EQ(listingCsv(plain, QLatin1Char(';'), true), QStringList{QStringLiteral("1  ;*|-;")});
+    EXPECT_EQ(listingCsv(plain, QLatin1Char('|'), true), QStringList{QStringLiteral("1  |\"*|-\"|")});
+}
+
 TEST(Listings, EveryCsvTableLineHasItsHeadersFieldsWhateverTheDelimiter) {
     const QDateTime now(QDate(2024, 4, 1), QTime(8, 0));
     ReportHeader h = header();
@@ -117,7 +156,8 @@ TEST(Listings, EveryCsvTableLineHasItsHeadersFieldsWhateverTheDelimiter) {
     for (const QChar delimiter : {QLatin1Char(','), QLatin1Char(';'), QLatin1Char('|')}) {
         for (const Listing* l : {&point, &group}) {
             const QStringList csv = listingCsv(*l, delimiter, true);
-            const auto records = test::readCsv(csv.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), delimiter);
+            const auto records =
+                test::readCsv(csv.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"), delimiter);
             ASSERT_TRUE(records) << QString(delimiter).toStdString();
             ASSERT_EQ(records->size(), csv.size());
             EXPECT_EQ(records->first(), QStringList{l->text().first()});
