@@ -36,10 +36,18 @@ QChar cp1251Char(unsigned char byte) {
 }
 
 QString fromCp1251(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size());
-    for (char c : bytes)
-        out.append(cp1251Char(static_cast<unsigned char>(c)));
+    return fromCp1251(QByteArrayView(bytes));
+}
+
+QString fromCp1251(QByteArrayView bytes) {
+    // One character a byte: the string is sized once and written in place (settings files and group
+    // files of a thousand lines are read line by line at every start).
+    QString out(bytes.size(), Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *to++ = byte < 0x80 ? char16_t(byte) : kHigh[byte - 0x80];
+    }
     return out;
 }
 

@@ -29,22 +29,20 @@ std::optional<QStringList> readTextLines(const QString& path, Error& error, qint
 }
 
 QStringList textLinesOf(const QByteArray& bytes) {
+    // Each line is decoded straight from its span of the bytes: no copy of the line's bytes first.
     QStringList lines;
-    QByteArray current;
-    bool pending = false; // a line has begun and not been ended
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (c == '\r' || c == '\n') {
-            lines.append(fromCp1251(current));
-            current.clear();
-            pending = false;
-            if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n') ++i;
-            continue;
-        }
-        current.append(c);
-        pending = true;
+    const char* const data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype begin = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c != '\r' && c != '\n') continue;
+        lines.append(fromCp1251(QByteArrayView(data + begin, i - begin)));
+        if (c == '\r' && i + 1 < size && data[i + 1] == '\n') ++i;
+        begin = i + 1;
     }
-    if (pending) lines.append(fromCp1251(current));
+    // A last line without its ending still counts.
+    if (begin < size) lines.append(fromCp1251(QByteArrayView(data + begin, size - begin)));
     return lines;
 }
 

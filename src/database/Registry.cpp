@@ -290,11 +290,30 @@ int Registry::updateConfig(const QString& identifier, const PointConfig& config)
 
 QStringList Registry::pollingList() const {
     QStringList lines;
-    for (const Point& p : all())
-        lines.append(p.model.leftJustified(kModelWidth, QLatin1Char(' '), true) + QStringLiteral(" №") +
-                     p.serial + QStringLiteral("  ") +
-                     p.config[config::Owner].leftJustified(kOwnerWidth, QLatin1Char(' '), true) +
-                     p.identifier.rightJustified(kIdentifierWidth));
+    if (!table_) return lines;
+    // Only the four fields a line shows, row by row in the order all() gives: the console lists every
+    // point at each start, and a whole point of each row is ten times the reading.
+    const QList<FieldSpec>& fields = table_->fields();
+    QStringList named;
+    auto place = [&](int position) {
+        if (position < 1 || position > fields.size()) return -1; // read as no value, as pointOf reads it
+        named.append(fields.at(position - 1).name);
+        return static_cast<int>(named.size() - 1);
+    };
+    const int identifier = place(2);
+    const int serial = place(3);
+    const int model = place(4);
+    const int owner = place(kFirstConfigPosition + config::Owner);
+    const bool read = table_->forEachRow(named, {}, {}, {}, [&](const RowValues& row) {
+        auto text = [&row](int at) { return row.value(at).toString().trimmed(); };
+        lines.append(text(model).leftJustified(kModelWidth, QLatin1Char(' '), true) + QStringLiteral(" №") +
+                     text(serial) + QStringLiteral("  ") +
+                     text(owner).leftJustified(kOwnerWidth, QLatin1Char(' '), true) +
+                     text(identifier).rightJustified(kIdentifierWidth));
+        return true;
+    });
+    // A registry that cannot be read lists no point, as a failed selection gives none.
+    if (!read) lines.clear();
     return lines;
 }
 
@@ -357,6 +376,22 @@ LastStoredSummary lastStoredSummary(Storage& storage, const QString& identifier)
         last.time = last.stamp.toString(QStringLiteral("HH:mm"));
     }
     return summary;
+}
+
+QDateTime newestStoredStamp(Storage& storage, const QString& identifier) {
+    QDateTime newest;
+    if (!isPointIdentifier(identifier)) return newest;
+    for (const TableKind kind : kLastStoredKinds) {
+        const QString prefix(tableInfo(kind).fieldPrefix);
+        // The stamp field lastStoredSummary reads for the kind, parsed the same way.
+        const QString stampField = prefix + (kind == TableKind::Measurement ? QStringLiteral("DateTime")
+                                                                            : QStringLiteral("DT_Corr"));
+        const QDateTime stamp = QDateTime::fromString(
+            storage.greatestRowValue(kind, identifier, prefix + QStringLiteral("Num"), stampField).toString(),
+            Qt::ISODate);
+        if (stamp.isValid() && (!newest.isValid() || stamp > newest)) newest = stamp;
+    }
+    return newest;
 }
 
 QString Registry::erase(const QString& identifier, const std::function<void(int, int)>& progress) {

@@ -192,5 +192,8 @@ using LastStoredSummary = std::array<LastStored, kLastStoredKinds.size()>;
 // as empty and is not created.
 LastStoredSummary lastStoredSummary(Storage& storage, const QString& identifier);
 LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas, const QString& identifier);
+// The latest of the stamps lastStoredSummary gives (invalid when nothing is stored), read for the stamp
+// alone: one value of each kind's table instead of its whole last row.
+QDateTime newestStoredStamp(Storage& storage, const QString& identifier);
 
 } // namespace tarn::database

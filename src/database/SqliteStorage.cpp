@@ -65,6 +65,16 @@ std::unique_ptr<Table> Storage::openExistingPoint(TableKind kind, const QString&
     return openExisting({kind, identifier, {}}, ignored);
 }
 
+QVariant Storage::greatestRowValue(TableKind kind, const QString& identifier, const QString& keyField,
+                                   const QString& field) {
+    const auto table = openExistingPoint(kind, identifier);
+    if (!table) return {};
+    const QList<QVariantList> rows = table->selectGreatest(keyField);
+    const int p = table->position(field);
+    if (rows.isEmpty() || p < 0) return {};
+    return rows.first().value(p);
+}
+
 SqliteStorage::SqliteStorage(DataRoot root, const Schemas& schemas)
     : root_(std::move(root)), schemas_(schemas) {}
 
@@ -101,6 +111,13 @@ Error SqliteStorage::erasePointTable(TableKind kind, const QString& identifier) 
     for (const QString& f : {file + QStringLiteral("-wal"), file + QStringLiteral("-shm"), file})
         if (QFile::exists(f) && !QFile::remove(f)) return {ErrorKind::Io, f};
     return {};
+}
+
+QVariant SqliteStorage::greatestRowValue(TableKind kind, const QString& identifier, const QString& keyField,
+                                         const QString& field) {
+    const QString file = path({kind, identifier, {}});
+    if (!QFile::exists(file)) return {};
+    return TableFile::greatestRowValue(file, schemas_.of(kind), keyField, field);
 }
 
 std::optional<QList<QDate>> SqliteStorage::joinDays(Error& error) const {

@@ -178,6 +178,14 @@ public:
     // the points are walked through the registry. Nothing when they cannot be listed; error says why.
     virtual std::optional<QList<QDate>> joinDays(Error& error) const = 0;
 
+    // Of the point's table of kind, the value of field in the row with the greatest keyField, as
+    // selectGreatest finds that row (the seed record left out): invalid when the table is missing, holds
+    // no rows, cannot be read or has no such field. A read only: a missing table is not made. Here
+    // through openExisting and selectGreatest; the table files answer it on a connection that does
+    // nothing else, for a caller that asks it of many tables in a row (the console's day board).
+    virtual QVariant greatestRowValue(TableKind kind, const QString& identifier, const QString& keyField,
+                                      const QString& field);
+
     // The same calls for the common shapes of a table id.
     std::unique_ptr<Table> openShared(TableKind kind, Error& error);
     std::unique_ptr<Table> openPoint(TableKind kind, const QString& identifier, Error& error,
@@ -199,6 +207,8 @@ public:
     bool exists(const TableId& id) const override;
     QString location(const TableId& id) const override;
     Error erasePointTable(TableKind kind, const QString& identifier) override;
+    QVariant greatestRowValue(TableKind kind, const QString& identifier, const QString& keyField,
+                              const QString& field) override;
     // Join/j_YYMM/j_YYMMDD.db by its name; a file named otherwise is not a day's table.
     std::optional<QList<QDate>> joinDays(Error& error) const override;
 

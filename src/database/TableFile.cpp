@@ -101,6 +101,43 @@ QSqlDatabase TableFile::database() const {
     return QSqlDatabase::database(connection_, false);
 }
 
+QVariant TableFile::greatestRowValue(const QString& path, const QList<FieldSpec>& fields,
+                                     const QString& keyField, const QString& field) {
+    auto named = [&fields](const QString& name) -> const FieldSpec* {
+        for (const FieldSpec& f : fields)
+            if (f.name.compare(name, Qt::CaseInsensitive) == 0) return &f;
+        return nullptr;
+    };
+    const FieldSpec* key = named(keyField);
+    const FieldSpec* value = named(field);
+    if (!key || !value) return {};
+    QString sql = QStringLiteral("SELECT ") + quoted(value->name) + QStringLiteral(" FROM ") +
+                  quoted(QFileInfo(path).completeBaseName()) + QStringLiteral(" WHERE ") + quoted(key->name) +
+                  QStringLiteral(" IS NOT NULL");
+    for (const FieldSpec& f : fields)
+        if (isIdentifierField(f)) sql += QStringLiteral(" AND ") + quoted(f.name) + QStringLiteral(" <> '0'");
+    // Walked backwards by the row number, the engine stops at the first row that is not the seed record
+    // instead of reading the whole table for its greatest number.
+    sql += QStringLiteral(" ORDER BY ") + quoted(key->name) + QStringLiteral(" DESC LIMIT 1");
+
+    const QString connection = QStringLiteral("tarn-table-%1").arg(engine::nextConnectionNumber());
+    QVariant found;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyWaitMs()));
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.setForwardOnly(true);
+            // A file without the table (or locked past the wait, or damaged) holds no row to give.
+            if (q.exec(sql) && q.next()) found = q.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return found;
+}
+
 std::unique_ptr<TableFile> TableFile::open(const QString& path, TableKind kind,
                                            const QList<FieldSpec>& fields, QString* error,
                                            const QDateTime& now) {

@@ -115,6 +115,11 @@ public:
     static std::unique_ptr<TableFile> open(const QString& path, TableKind kind,
                                            const QList<FieldSpec>& fields, Error& error,
                                            const QDateTime& now = QDateTime::currentDateTime());
+    // Storage::greatestRowValue of an existing file, on a connection of its own that runs that one
+    // query: nothing is created or set up, and only the one value is read. The key is the table's row
+    // number (unique), so the row is the last one by it that is not the seed record.
+    static QVariant greatestRowValue(const QString& path, const QList<FieldSpec>& fields,
+                                     const QString& keyField, const QString& field);
     ~TableFile() override;
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;

@@ -83,11 +83,7 @@ QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage
             if (!m.member) continue;
             const QString id = m.identifier();
             members.append({e.name.trimmed(), id, m.line.left(20)});
-            if (newest.contains(id)) continue;
-            QDateTime latest;
-            for (const database::LastStored& s : database::lastStoredSummary(storage, id))
-                if (s.stamp.isValid() && (!latest.isValid() || s.stamp > latest)) latest = s.stamp;
-            newest.insert(id, latest);
+            if (!newest.contains(id)) newest.insert(id, database::newestStoredStamp(storage, id));
         }
     }
     return buildDayBoard(members, database::joinRowsOfDay(storage, now.date()), schedule, newest, now);

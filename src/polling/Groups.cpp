@@ -4,6 +4,9 @@
 #include "common/Language.h"
 #include "common/TextFile.h"
 
+#include <QHash>
+#include <QMutex>
+
 #include <algorithm>
 
 namespace tarn::polling {
@@ -92,11 +95,11 @@ QList<GroupEntry> loadGroupList(const DataRoot& root) {
     return loadGroupList(database::FolderGroupFiles(root));
 }
 
-Group loadGroup(const database::GroupFiles& files, const QString& fileName) {
+namespace {
+
+Group parsedGroup(const QByteArray& bytes) {
     Group g;
-    const auto lines = readLines(files, fileName);
-    if (!lines) return g;
-    for (const QString& line : *lines) {
+    for (const QString& line : textLinesOf(bytes)) {
         const QString prefix = line.left(2), rest = line.mid(2);
         if (prefix == QLatin1String("0*"))
             g.name = rest;
@@ -108,6 +111,32 @@ Group loadGroup(const database::GroupFiles& files, const QString& fileName) {
             g.members.append({rest.at(0) == QLatin1Char('1'), rest.mid(1)});
     }
     return g;
+}
+
+} // namespace
+
+Group loadGroup(const database::GroupFiles& files, const QString& fileName) {
+    Error ignored;
+    const std::optional<QByteArray> bytes = files.read(fileName, ignored);
+    if (!bytes) return {};
+    // The console reads the same group files for today's schedule, its group list and its day board, at
+    // every start and every reload. The bytes are read each time, so a change by anyone is seen at once;
+    // a file of a thousand members is parsed again only when its bytes differ from the last ones parsed.
+    struct Parsed {
+        QByteArray bytes;
+        Group group;
+    };
+    constexpr qsizetype kParsedGroupsKept = 64;
+    static QMutex mutex;
+    static QHash<QString, Parsed> parsed;
+    const QMutexLocker lock(&mutex);
+    auto known = parsed.find(fileName);
+    if (known == parsed.end() || known->bytes != *bytes) {
+        // Saved groups get new file names: what the files were once is let go now and then.
+        if (known == parsed.end() && parsed.size() >= kParsedGroupsKept) parsed.clear();
+        known = parsed.insert(fileName, {*bytes, parsedGroup(*bytes)});
+    }
+    return known->group;
 }
 
 Group loadGroup(const DataRoot& root, const QString& fileName) {

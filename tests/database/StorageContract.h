@@ -437,11 +437,66 @@ TYPED_TEST_P(StorageContract, ATableHeldElsewhereIsLockedAndADamagedOneDamaged) 
     }
 }
 
+// The value of the last row by number, read alone: the same row selectGreatest finds, whatever gaps,
+// repeated times and out-of-order times the table holds; nothing from a missing or seed-only table, and
+// asking makes no table.
+TYPED_TEST_P(StorageContract, TheLastRowsValueIsTheRowSelectGreatestFinds) {
+    Storage& s = this->storage();
+    const QString num = QStringLiteral("hNum");
+    const QString stamp = QStringLiteral("hDT_Corr");
+    EXPECT_FALSE(s.greatestRowValue(TableKind::Hourly, kPoint, num, stamp).isValid());
+    EXPECT_FALSE(s.exists(kHourly));
+
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table) << why.detail.toStdString();
+    // The seed record's stamp is the table's making, never a stored record.
+    EXPECT_FALSE(s.greatestRowValue(TableKind::Hourly, kPoint, num, stamp).isValid());
+
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    auto lastByGreatest = [&] {
+        const QList<QVariantList> rows = table->selectGreatest(num);
+        return rows.isEmpty() ? QVariant() : rows.first().value(table->position(stamp));
+    };
+    auto expectSameAsGreatest = [&](const QString& expected) {
+        const QVariant value = s.greatestRowValue(TableKind::Hourly, kPoint, num, stamp);
+        EXPECT_EQ(value.toString(), expected);
+        EXPECT_EQ(value.toString(), lastByGreatest().toString());
+    };
+    // The last row written holds an older time than the one before it: the number decides.
+    ASSERT_TRUE(table->append(hourlyRow(1, t0, 1.0)));
+    ASSERT_TRUE(table->append(hourlyRow(3, t0.addDays(2), 3.0)));
+    ASSERT_TRUE(table->append(hourlyRow(2, t0.addDays(1), 2.0)));
+    expectSameAsGreatest(storedTimestamp(t0.addDays(1)));
+    // The same record time twice, and a gap in the numbers where the last row was taken away.
+    ASSERT_TRUE(table->append(hourlyRow(4, t0.addDays(3), 4.0)));
+    ASSERT_TRUE(table->append(hourlyRow(5, t0.addDays(3), 5.0)));
+    ASSERT_TRUE(table->append(hourlyRow(6, t0.addDays(5), 6.0)));
+    ASSERT_TRUE(table->remove(QStringLiteral("hNumWrCor"), 6));
+    expectSameAsGreatest(storedTimestamp(t0.addDays(3)));
+    EXPECT_EQ(s.greatestRowValue(TableKind::Hourly, kPoint, num, QStringLiteral("HVWRK")).toDouble(), 5.0);
+
+    // A field the table does not have gives nothing, as does another point's missing table.
+    EXPECT_FALSE(
+        s.greatestRowValue(TableKind::Hourly, kPoint, num, QStringLiteral("hNoSuchField")).isValid());
+    EXPECT_FALSE(
+        s.greatestRowValue(TableKind::Hourly, kPoint, QStringLiteral("hNoSuchKey"), stamp).isValid());
+    EXPECT_FALSE(s.greatestRowValue(TableKind::Hourly, QStringLiteral("t54321"), num, stamp).isValid());
+    EXPECT_FALSE(s.exists({TableKind::Hourly, QStringLiteral("t54321"), {}}));
+
+    // Every row taken away: empty again.
+    for (int n = 1; n <= 5; ++n)
+        ASSERT_TRUE(table->remove(QStringLiteral("hNumWrCor"), n));
+    EXPECT_FALSE(s.greatestRowValue(TableKind::Hourly, kPoint, num, stamp).isValid());
+    EXPECT_FALSE(lastByGreatest().isValid());
+}
+
 REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema,
                             RowsComeBackByConditionAndOrder, RowsByPositionAndChosenFieldsAreTheSameRows,
                             AWalkGivesTheSelectedRowsFieldByField, UpdateAndRemoveTouchOnlyTheKeyedRows,
                             ARolledBackTransactionLeavesNothing, StoringTheSameRecordsTwiceWritesThemOnce,
                             ErasingAPointTakesItsTablesAndNothingElse,
-                            ATableHeldElsewhereIsLockedAndADamagedOneDamaged);
+                            ATableHeldElsewhereIsLockedAndADamagedOneDamaged,
+                            TheLastRowsValueIsTheRowSelectGreatestFinds);
 
 } // namespace tarn::test::contract

@@ -164,8 +164,9 @@ TEST(Registry, AHeaderIsWrittenWholeOrNotAtAll) {
                p->address == 3;
     };
     // The last field cannot be written: the two before it must not stay.
-    ASSERT_TRUE(test::alterTableFile(file, {"CREATE TRIGGER refuse BEFORE UPDATE OF kArdQuon ON Bd_Quon BEGIN "
-                                            "SELECT RAISE(ABORT, 'refused'); END"}));
+    ASSERT_TRUE(
+        test::alterTableFile(file, {"CREATE TRIGGER refuse BEFORE UPDATE OF kArdQuon ON Bd_Quon BEGIN "
+                                    "SELECT RAISE(ABORT, 'refused'); END"}));
     {
         Registry r(db.home.root(), db.schemas);
         EXPECT_FALSE(r.updateFields(id, header));
@@ -401,4 +402,90 @@ TEST(Registry, LastStoredSummaryIsTheLastRowWrittenOfEachKind) {
     for (std::size_t k = 1; k < summary.size(); ++k)
         EXPECT_TRUE(summary[k].identifier.isEmpty()) << k;
     EXPECT_FALSE(QFile::exists(tablePath(db.home.root(), TableKind::Service, QStringLiteral("t12345"))));
+}
+
+// The board's newest record time, read stamp by stamp, is the latest of the summary's stamps, on tables
+// that hold a clock gone back, a repeated time, a gap, nothing but the seed record, a stamp that is no
+// time, or no file at all; and looking creates nothing.
+TEST(Registry, NewestStoredStampIsTheLatestOfTheSummarysStamps) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    const QString id = QStringLiteral("t12345");
+    ASSERT_TRUE(r.add(point(id, QStringLiteral("12345"))));
+    SqliteStorage storage(db.home.root(), db.schemas);
+    auto newestOfSummary = [&] {
+        QDateTime latest;
+        for (const LastStored& s : lastStoredSummary(storage, id))
+            if (s.stamp.isValid() && (!latest.isValid() || s.stamp > latest)) latest = s.stamp;
+        return latest;
+    };
+    // Every table holds only its seed record (stamped with the registration time): nothing stored.
+    EXPECT_FALSE(newestStoredStamp(storage, id).isValid());
+    EXPECT_FALSE(newestOfSummary().isValid());
+
+    auto append = [&](TableKind kind, int number, const QString& stamp) {
+        const QString prefix(tableInfo(kind).fieldPrefix);
+        auto table = storage.openExistingPoint(kind, id);
+        ASSERT_TRUE(table);
+        QVariantMap row{{prefix + QStringLiteral("Identif"), id}};
+        if (kind == TableKind::Measurement) {
+            row.insert(prefix + QStringLiteral("DateTime"), stamp);
+        } else {
+            row.insert(prefix + QStringLiteral("NumWrCor"), number);
+            row.insert(prefix + QStringLiteral("DT_Corr"), stamp);
+        }
+        ASSERT_TRUE(table->append(row)) << table->lastError().toStdString();
+    };
+    const QDateTime t0(QDate(2024, 3, 7), QTime(9, 0));
+    // Hourly: the clock went back, so the last row is not the latest time; a repeated time.
+    append(TableKind::Hourly, 812, storedTimestamp(t0.addDays(3)));
+    append(TableKind::Hourly, 7, storedTimestamp(t0));
+    append(TableKind::Hourly, 8, storedTimestamp(t0));
+    EXPECT_EQ(newestStoredStamp(storage, id), t0);
+    EXPECT_EQ(newestStoredStamp(storage, id), newestOfSummary());
+    // Daily: a later time; its last row then taken away leaves a gap and the earlier row.
+    append(TableKind::Daily, 1, storedTimestamp(t0.addDays(1)));
+    append(TableKind::Daily, 2, storedTimestamp(t0.addDays(9)));
+    EXPECT_EQ(newestStoredStamp(storage, id), t0.addDays(9));
+    ASSERT_TRUE(
+        storage.openExistingPoint(TableKind::Daily, id)
+            ->remove(QString(tableInfo(TableKind::Daily).fieldPrefix) + QStringLiteral("NumWrCor"), 2));
+    EXPECT_EQ(newestStoredStamp(storage, id), t0.addDays(1));
+    EXPECT_EQ(newestStoredStamp(storage, id), newestOfSummary());
+    // The measurement keeps its time in another field; a stamp that is no time counts as none.
+    append(TableKind::Measurement, 0, storedTimestamp(t0.addDays(2)));
+    EXPECT_EQ(newestStoredStamp(storage, id), t0.addDays(2));
+    append(TableKind::Measurement, 0, QStringLiteral("not a time"));
+    EXPECT_EQ(newestStoredStamp(storage, id), t0.addDays(1));
+    EXPECT_EQ(newestStoredStamp(storage, id), newestOfSummary());
+    // A table file gone is no stored record and is not made again by looking.
+    const QString service = tablePath(db.home.root(), TableKind::Service, id);
+    ASSERT_TRUE(QFile::remove(service));
+    EXPECT_EQ(newestStoredStamp(storage, id), newestOfSummary());
+    EXPECT_FALSE(QFile::exists(service));
+    // No point at all, or no identifier of a point.
+    EXPECT_FALSE(newestStoredStamp(storage, QStringLiteral("t99999")).isValid());
+    EXPECT_FALSE(newestStoredStamp(storage, QStringLiteral("../x")).isValid());
+}
+
+// The console's point list, read four fields a row: every point in the order registered (an erased one
+// gone), each line laid out from the stored, trimmed texts.
+TEST(Registry, PollingListHasEveryPointInRegistrationOrder) {
+    Db db;
+    Registry r(db.home.root(), db.schemas);
+    for (const auto& [id, serial, owner] :
+         {std::tuple{"t30003", "30003", "  Юг  "}, std::tuple{"t10001", "10001", ""},
+          std::tuple{"t20002", "20002", "Север"}}) {
+        Point p =
+            point(QString::fromLatin1(id), QString::fromLatin1(serial), QStringLiteral("ТАРН-2.01-ДЛИННЫЙ"));
+        p.config[config::Owner] = QString::fromUtf8(owner);
+        ASSERT_TRUE(r.add(p)) << r.error().toStdString();
+    }
+    ASSERT_TRUE(r.erase(QStringLiteral("t10001")).isEmpty());
+    // The model cut to its 11 places, the owner padded to 32, the identifier right-aligned in 15.
+    EXPECT_EQ(r.pollingList(),
+              (QStringList{QStringLiteral("ТАРН-2.01-Д №30003  Юг") + QString(30, QLatin1Char(' ')) +
+                               QString(9, QLatin1Char(' ')) + QStringLiteral("t30003"),
+                           QStringLiteral("ТАРН-2.01-Д №20002  Север") + QString(27, QLatin1Char(' ')) +
+                               QString(9, QLatin1Char(' ')) + QStringLiteral("t20002")}));
 }

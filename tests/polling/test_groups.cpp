@@ -198,9 +198,8 @@ TEST(GroupFiles, TheStampSkipsListLinesNamingNoFile) {
     home.write(folder::Group, QStringLiteral("261210080000"), QByteArray("0*South\r\n"));
     static QStringList warnings;
     warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& m) {
-        warnings.append(m);
-    });
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& m) { warnings.append(m); });
     const QByteArray before = groupFilesStamp(home.root());
     home.write(folder::Group, QStringLiteral("261210080000"), QByteArray("0*South\r\n3*1line\r\n"));
     const QByteArray after = groupFilesStamp(home.root());
@@ -208,4 +207,31 @@ TEST(GroupFiles, TheStampSkipsListLinesNamingNoFile) {
     EXPECT_TRUE(warnings.isEmpty()) << qPrintable(warnings.join(u'\n'));
     EXPECT_NE(before, after);
     EXPECT_TRUE(before.startsWith("1/../name_G.000/North/"));
+}
+
+// A group file read again is parsed again only when its bytes differ: a change of one mark, the file's
+// size unchanged, shows at the next read, as does the same name in another installation; a file gone
+// reads as no group.
+TEST(GroupFiles, AGroupReadAgainShowsEveryChangeOfItsBytes) {
+    test::TempHome home;
+    test::TempHome other;
+    const QString name = QStringLiteral("g_same.000");
+    auto write = [&name](const test::TempHome& h, const char* member) {
+        const QStringList lines{QStringLiteral("0*Котельні"), QStringLiteral("1*08:00-12:00-01:00"),
+                                QStringLiteral("2*0110000100"), QString::fromUtf8(member)};
+        ASSERT_TRUE(writeTextLines(h.path(folder::Group, name), lines));
+    };
+    write(home, "3*1ТАРН-2.01   №12345  Облгаз                                   t12345");
+    write(other, "3*0ТАРН-2.01   №54321  Облгаз                                   t54321");
+    EXPECT_EQ(loadGroup(home.root(), name).memberIdentifiers(), QStringList{QStringLiteral("t12345")});
+    EXPECT_TRUE(loadGroup(other.root(), name).memberIdentifiers().isEmpty());
+    EXPECT_EQ(loadGroup(home.root(), name).memberIdentifiers(), QStringList{QStringLiteral("t12345")});
+
+    write(home, "3*0ТАРН-2.01   №12345  Облгаз                                   t12345");
+    EXPECT_TRUE(loadGroup(home.root(), name).memberIdentifiers().isEmpty());
+    EXPECT_EQ(loadGroup(home.root(), name).members.size(), 1);
+    ASSERT_TRUE(QFile::remove(home.path(folder::Group, name)));
+    const Group gone = loadGroup(home.root(), name);
+    EXPECT_TRUE(gone.members.isEmpty());
+    EXPECT_TRUE(gone.name.isEmpty());
 }
