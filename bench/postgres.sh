@@ -14,11 +14,11 @@
 # The server is a throwaway cluster (tests/support/pg-cluster.sh) in a short folder under /tmp, removed
 # when the script ends, however it ends. It keeps the server's durability (every commit flushed, as the
 # table files flush theirs: synchronous_commit, fsync and full_page_writes on) and is sized as an
-# administrator sizes a server for a database of this size (the manual's "Server settings"; --defaults
-# for the settings a new cluster comes with). At the end the server's own statistics of the appending
-# statements (pg_stat_statements) and of its checkpoints are printed. Speed is judged on an optimised
-# build: the benchmark builds its own (build-release/, only what it needs) unless BUILD_DIR names
-# another.
+# administrator sizes a server for a database of this size (the manual's "Налаштування сервера";
+# --defaults for the settings a new cluster comes with). At the end the server's own statistics of the
+# appending statements (pg_stat_statements) and of its checkpoints are printed. Speed is judged on an
+# optimised build: the benchmark builds its own (build-release/, only what it needs) unless BUILD_DIR
+# names another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR="${BUILD_DIR:-build-release}"
@@ -46,8 +46,8 @@ ninja -C "$BUILD_DIR" postgres-bench >/dev/null
 cluster="$(mktemp -d /tmp/tarn-pgb.XXXXXX)"
 trap 'tests/support/pg-cluster.sh stop "$cluster"' EXIT
 # The manual's recommended settings for a server of some ten million rows on a machine of 16-32 GB
-# (docs/manual/Tarn.md, "Server settings", says why each); durability stays the server's default, and
-# is named here so that no one reads the figures as those of a server that may lose a commit.
+# (docs/manual/Tarn.md, "Налаштування сервера", says why each); durability stays the server's default,
+# and is named here so that no one reads the figures as those of a server that may lose a commit.
 settings="-c synchronous_commit=on -c fsync=on -c full_page_writes=on"
 if [ "$sized" = 1 ]; then
   settings="$settings -c shared_buffers=2GB -c effective_cache_size=12GB"

@@ -108,14 +108,14 @@ case "$action" in
     # database.
     durability="-c fsync=off -c full_page_writes=off -c synchronous_commit=off"
     if [ "${PG_CLUSTER_DURABLE:-0}" = 1 ]; then durability=""; fi
-    durability="$durability ${PG_CLUSTER_SETTINGS:-}"
+    settings="$durability ${PG_CLUSTER_SETTINGS:-}"
     if ! as_owner "$bindir/initdb" -D "$dir/data" -U "$superuser" -A trust -E UTF8 --locale=C -N \
       >"$dir/initdb.log" 2>&1; then
       cat "$dir/initdb.log" >&2
       exit 1
     fi
     if ! as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-      -o "-c listen_addresses='' -c unix_socket_directories='$dir' $durability" \
+      -o "-c listen_addresses='' -c unix_socket_directories='$dir' $settings" \
       start >/dev/null; then
       cat "$dir/server.log" >&2 || true
       exit 1
