@@ -1,7 +1,8 @@
 // Benchmark, not a test: the same installation kept in table files and in a schema on a PostgreSQL server,
 // each through the program's own code, in the same run on the same machine:
-//   - storing: every point's hourly records and days go through storeReading() into one storage and
-//     then the other, point by point in turns (the registration of each point timed apart);
+//   - storing: every point's hourly records and days go through storeReading() into both storages,
+//     point by point in turns, which goes first alternating (the registration of each point timed
+//     apart), with the ratio of each hundred points besides the whole run's;
 //   - a period report of one point over the stored span with the hourly calculation (the report
 //     service's source and the commercial report builder), the best of several runs in turns;
 //   - the group summary of 50 points over the span's last month (hourly and daily), as the group
@@ -34,6 +35,8 @@
 #include <limits>
 #include <numbers>
 #include <optional>
+#include <string>
+#include <vector>
 
 using namespace tarn;
 using namespace tarn::database;
@@ -41,6 +44,8 @@ using namespace tarn::database;
 namespace {
 
 constexpr int kGroupMembers = 50;
+// The points of one line of the storing's trend.
+constexpr int kPointsPerBlock = 100;
 const QString kGroupName = QStringLiteral("Bench");
 
 struct Options {
@@ -236,14 +241,22 @@ int main(int argc, char** argv) {
                 static_cast<long long>(rows));
     std::fflush(stdout);
 
-    // Storing, point by point, into one storage and then the other.
+    // Storing, point by point, into both storages in turns, the one that goes first changing with each
+    // point: a burst of load from other work, or a checkpoint of the server's, falls on both alike, and
+    // neither always meets the other's dirty pages in the disk's cache. The ratio of each block of
+    // points shows how it moves as the tables grow.
     double registerFiles = 0, registerServer = 0, storeFiles = 0, storeServer = 0;
+    double blockFiles = 0, blockServer = 0;
+    int blockStart = 0;
+    std::vector<std::string> blocks;
     QElapsedTimer progress;
     progress.start();
     for (int i = 0; i < options->points; ++i) {
         const Point p = pointOf(i);
         if (!writeParameterFile(root, p)) return fail(QStringLiteral("cannot write a parameter file"));
-        for (Storage* storage : {static_cast<Storage*>(&files), static_cast<Storage*>(server.get())}) {
+        Storage* const filesFirst[] = {&files, server.get()};
+        Storage* const serverFirst[] = {server.get(), &files};
+        for (Storage* storage : i % 2 == 0 ? filesFirst : serverFirst) {
             const bool onServer = storage != &files;
             QElapsedTimer timer;
             timer.start();
@@ -252,13 +265,24 @@ int main(int argc, char** argv) {
             (onServer ? registerServer : registerFiles) += seconds(timer);
             timer.start();
             const StoreResult stored = storeReading(root, *storage, reading, contextOf(p), {}, now);
-            (onServer ? storeServer : storeFiles) += seconds(timer);
+            const double took = seconds(timer);
+            (onServer ? storeServer : storeFiles) += took;
+            (onServer ? blockServer : blockFiles) += took;
             if (!stored.ok) return fail(stored.error);
             if (stored.kinds[0].stored + stored.kinds[1].stored != rowsPerPoint)
                 return fail(QStringLiteral("%1 stored %2 of %3 records")
                                 .arg(p.identifier)
                                 .arg(stored.kinds[0].stored + stored.kinds[1].stored)
                                 .arg(rowsPerPoint));
+        }
+        if ((i + 1) % kPointsPerBlock == 0 || i + 1 == options->points) {
+            const double blockRows = static_cast<double>(rowsPerPoint) * (i + 1 - blockStart);
+            char line[160];
+            std::snprintf(line, sizeof line, "  points %4d-%-4d %12.0f %12.0f %7.2f", blockStart + 1, i + 1,
+                          blockRows / blockFiles, blockRows / blockServer, blockServer / blockFiles);
+            blocks.emplace_back(line);
+            blockStart = i + 1;
+            blockFiles = blockServer = 0;
         }
         if (progress.elapsed() > 30000 || i + 1 == options->points) {
             std::fprintf(stderr, "  %d of %d points stored (files %.0f s, server %.0f s)\n", i + 1,
@@ -275,6 +299,9 @@ int main(int argc, char** argv) {
     std::printf("%-34s %12.2f %12.2f %7.2f\n", "registering a point, ms",
                 1000 * registerFiles / options->points, 1000 * registerServer / options->points,
                 registerServer / registerFiles);
+    std::printf("store by blocks of points, rows/s\n");
+    for (const std::string& line : blocks)
+        std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 
     // A period report of the first point over every whole gas day stored.

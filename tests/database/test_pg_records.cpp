@@ -7,6 +7,7 @@
 #include "database/postgres/PgLayout.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <time.h>
 
@@ -87,7 +88,7 @@ TEST_F(PgRecords, APointsTimeSpanSelectionsHaveTheirIndexes) {
     const DatabaseUrl url = freshSchema();
     Error error;
     ASSERT_TRUE(PgConnection::open(url, &error)) << error.detail.toStdString();
-    // The leading columns of every index, as "table(col, col)".
+    // The columns of every index, as "table(col, col)"; a selection by the leading ones is served by it.
     QStringList indexes;
     for (const QString& row :
          rows(QStringLiteral(
@@ -100,18 +101,22 @@ TEST_F(PgRecords, APointsTimeSpanSelectionsHaveTheirIndexes) {
         const QStringList parts = row.split(QLatin1Char('|'));
         indexes.append(parts.at(0) + QLatin1Char('(') + parts.at(1) + QLatin1Char(')'));
     }
+    auto led = [&indexes](const QString& tableAndColumns) {
+        const QString open = tableAndColumns.chopped(1);
+        return std::any_of(indexes.begin(), indexes.end(), [&](const QString& index) {
+            return index == tableAndColumns || index.startsWith(open + QStringLiteral(", "));
+        });
+    };
     for (const TableKind kind : recordKinds()) {
         const QString table = tableName(kind);
         const QString p(tableInfo(kind).fieldPrefix);
-        EXPECT_TRUE(indexes.contains(QStringLiteral("%1(point, %2dt_corr)").arg(table, p)))
-            << table.toStdString();
-        EXPECT_TRUE(indexes.contains(QStringLiteral("%1(point, %2date)").arg(table, p)))
-            << table.toStdString();
+        EXPECT_TRUE(led(QStringLiteral("%1(point, %2dt_corr)").arg(table, p))) << table.toStdString();
+        EXPECT_TRUE(led(QStringLiteral("%1(point, %2date)").arg(table, p))) << table.toStdString();
     }
-    EXPECT_TRUE(indexes.contains(QStringLiteral("measurement(point, idatetime)")));
-    EXPECT_TRUE(indexes.contains(QStringLiteral("request_log(point, bdatetime)")));
-    EXPECT_TRUE(indexes.contains(QStringLiteral("join_table(day, jidentif)")));
-    EXPECT_TRUE(indexes.contains(QStringLiteral("registry(kidentif)")));
+    EXPECT_TRUE(led(QStringLiteral("measurement(point, idatetime)")));
+    EXPECT_TRUE(led(QStringLiteral("request_log(point, bdatetime)")));
+    EXPECT_TRUE(led(QStringLiteral("join_table(day, jidentif)")));
+    EXPECT_TRUE(led(QStringLiteral("registry(kidentif)")));
 }
 
 TEST_F(PgRecords, WallTimesComeBackAsStoredWhateverTheComputersZone) {

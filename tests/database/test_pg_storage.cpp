@@ -410,17 +410,25 @@ TEST_F(PgStorageTest, ATransactionsRowsReachTheServerTogetherAndAllOrNone) {
     EXPECT_EQ(serverRows(QStringLiteral("SELECT count(*) FROM hourly WHERE hidentif <> '0'")),
               QStringList{QString::number(kRows + 2)});
 
-    // Any text arrives as it was given: quotes, backslashes, control characters, Cyrillic.
-    const QString awkward = QStringLiteral("a\"b\\c'd\te\u0001 ТАРН {x}");
+    // Any text arrives as it was given, rows of one statement side by side: quotes, backslashes,
+    // control characters, Cyrillic, braces and commas, spaces around, and a text that reads as the
+    // word for no value.
+    const QStringList awkward = {QStringLiteral("a\"b\\c'd\te\u0001 ТАРН {x}"), QStringLiteral("NULL"),
+                                 QStringLiteral(" a, b "), QStringLiteral("\\\""), QStringLiteral("{}")};
     ASSERT_TRUE(table->transaction());
-    QVariantMap row = hourlyRow(40000, t0, 1);
-    row.insert(QStringLiteral("hHelp"), awkward);
-    ASSERT_TRUE(table->append(row));
+    for (qsizetype i = 0; i < awkward.size(); ++i) {
+        QVariantMap row = hourlyRow(40000 + static_cast<int>(i), t0, 1);
+        row.insert(QStringLiteral("hHelp"), awkward.at(i));
+        ASSERT_TRUE(table->append(row));
+    }
     ASSERT_TRUE(table->commit()) << table->lastError().toStdString();
-    const auto stored = table->trySelect(QStringLiteral("\"hNumWrCor\" = ?"), {40000});
-    ASSERT_TRUE(stored && stored->size() == 1);
-    EXPECT_EQ(stored->first().at(table->position(QStringLiteral("hHelp"))).toString(), awkward);
-    ASSERT_TRUE(table->remove(QStringLiteral("hNumWrCor"), 40000));
+    for (qsizetype i = 0; i < awkward.size(); ++i) {
+        const auto stored =
+            table->trySelect(QStringLiteral("\"hNumWrCor\" = ?"), {40000 + static_cast<int>(i)});
+        ASSERT_TRUE(stored && stored->size() == 1);
+        EXPECT_EQ(stored->first().at(table->position(QStringLiteral("hHelp"))).toString(), awkward.at(i));
+        ASSERT_TRUE(table->remove(QStringLiteral("hNumWrCor"), 40000 + static_cast<int>(i)));
+    }
 
     // Rolled back, the waiting rows are gone too; the table takes the next transaction as before.
     ASSERT_TRUE(table->transaction());

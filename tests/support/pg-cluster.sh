@@ -104,15 +104,18 @@ case "$action" in
     # No fsync anywhere: the cluster lives as long as one test run. PG_CLUSTER_DURABLE=1 keeps the
     # server's own defaults (each commit flushed to disk), for a benchmark that compares it with files
     # that are flushed as well.
+    # PG_CLUSTER_SETTINGS adds the caller's own (-c name=value …), such as a server sized for its
+    # database.
     durability="-c fsync=off -c full_page_writes=off -c synchronous_commit=off"
     if [ "${PG_CLUSTER_DURABLE:-0}" = 1 ]; then durability=""; fi
+    settings="$durability ${PG_CLUSTER_SETTINGS:-}"
     if ! as_owner "$bindir/initdb" -D "$dir/data" -U "$superuser" -A trust -E UTF8 --locale=C -N \
       >"$dir/initdb.log" 2>&1; then
       cat "$dir/initdb.log" >&2
       exit 1
     fi
     if ! as_owner "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-      -o "-c listen_addresses='' -c unix_socket_directories='$dir' $durability" \
+      -o "-c listen_addresses='' -c unix_socket_directories='$dir' $settings" \
       start >/dev/null; then
       cat "$dir/server.log" >&2 || true
       exit 1

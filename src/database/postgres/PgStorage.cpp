@@ -2,6 +2,7 @@
 
 #include "database/postgres/PgLayout.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -52,6 +53,51 @@ private:
     QThread* owner_ = QThread::currentThread();
     std::mutex mutex_;
     std::vector<std::unique_ptr<PgConnection>> idle_;
+};
+
+// The server's type of each column of the tables ("double precision", "date", …), asked once a table for
+// the storage: every table opened appends through arrays of its columns' types, and a round trip more
+// for each would cost a point's registration (eleven tables) eleven. The schema's layout does not
+// change under an open storage: a connection migrates it before the storage opens.
+class ColumnTypes {
+public:
+    using Types = QHash<QString, QString>;
+
+    // The types of table's columns by column name, asked on db the first time; nothing when the
+    // question failed (error says why) or the schema has no such table.
+    std::optional<Types> of(const QString& table, const QSqlDatabase& db, Error& error) {
+        {
+            std::lock_guard lock(mutex_);
+            const auto known = known_.constFind(table);
+            if (known != known_.constEnd()) return *known;
+        }
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(
+                QStringLiteral("SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute "
+                               "WHERE attrelid = to_regclass(?) AND attnum > 0 AND NOT attisdropped")) ||
+            (q.addBindValue(table), !q.exec())) {
+            error = db.isOpen()
+                        ? pgError(q.lastError())
+                        : Error(ErrorKind::NoLink, QStringLiteral("the connection to the server was lost"));
+            return std::nullopt;
+        }
+        Types types;
+        while (q.next())
+            types.insert(q.value(0).toString(), q.value(1).toString());
+        if (types.isEmpty()) {
+            error = {ErrorKind::Damaged,
+                     QStringLiteral("no table ") + table + QStringLiteral(" in the schema")};
+            return std::nullopt;
+        }
+        std::lock_guard lock(mutex_);
+        known_.insert(table, types);
+        return types;
+    }
+
+private:
+    std::mutex mutex_;
+    QHash<QString, Types> known_;
 };
 
 namespace {
@@ -135,46 +181,38 @@ bool isRecordKind(const QList<FieldSpec>& fields) {
 // stay a few hundred kilobytes.
 constexpr int kRowsPerInsert = 1000;
 
-// text as a JSON string: quoted, with the quote, the backslash and the control characters escaped.
-void appendJsonString(QString& out, const QString& text) {
+// text as an element of an array literal: quoted, with the quote and the backslash escaped (inside
+// quotes every other character, a comma or a brace among them, is the element's own).
+void appendArrayElement(QString& out, const QString& text) {
     out += QLatin1Char('"');
     for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) {
-            out += QLatin1Char('\\');
-            out += c;
-        } else if (c.unicode() < 0x20) {
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        } else {
-            out += c;
-        }
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\')) out += QLatin1Char('\\');
+        out += c;
     }
     out += QLatin1Char('"');
 }
 
-// Rows as one JSON array of objects by column, every value as its text (the column's type reads it on
-// the server, as it reads a bound value) and a value never given as null.
-QString jsonRows(const QStringList& columns, const QList<QVariantList>& rows) {
-    QString out;
-    out.reserve(static_cast<qsizetype>(rows.size()) * columns.size() * 24);
-    out += QLatin1Char('[');
-    for (qsizetype r = 0; r < rows.size(); ++r) {
-        if (r > 0) out += QLatin1Char(',');
+// Rows as one array literal a column ("{"12.5","13",NULL}"), every value as its text, which the
+// column's type reads on the server as it reads a bound value, and a value never given as NULL.
+QStringList columnArrays(qsizetype columnCount, const QList<QVariantList>& rows) {
+    QStringList arrays;
+    arrays.reserve(columnCount);
+    for (qsizetype c = 0; c < columnCount; ++c) {
+        QString out;
+        out.reserve(rows.size() * 12);
         out += QLatin1Char('{');
-        const QVariantList& row = rows.at(r);
-        for (qsizetype c = 0; c < columns.size(); ++c) {
-            if (c > 0) out += QLatin1Char(',');
-            appendJsonString(out, columns.at(c));
-            out += QLatin1Char(':');
-            const QVariant v = row.value(c);
+        for (qsizetype r = 0; r < rows.size(); ++r) {
+            if (r > 0) out += QLatin1Char(',');
+            const QVariant v = rows.at(r).value(c);
             if (v.isNull())
-                out += QLatin1String("null");
+                out += QLatin1String("NULL");
             else
-                appendJsonString(out, v.toString());
+                appendArrayElement(out, v.toString());
         }
         out += QLatin1Char('}');
+        arrays.append(out);
     }
-    out += QLatin1Char(']');
-    return out;
+    return arrays;
 }
 
 bool isWordChar(QChar c) {
@@ -258,10 +296,11 @@ QString selectedField(const FieldSpec& f) {
 
 class PgTable final : public Table {
 public:
-    PgTable(std::unique_ptr<PgConnection> connection, std::shared_ptr<ConnectionPool> pool, TableKind kind,
-            Scope scope, QList<FieldSpec> fields)
-        : connection_(std::move(connection)), pool_(std::move(pool)), table_(tableName(kind)),
-          scope_(std::move(scope)), fields_(std::move(fields)), recordKind_(isRecordKind(fields_)) {
+    PgTable(std::unique_ptr<PgConnection> connection, std::shared_ptr<ConnectionPool> pool,
+            std::shared_ptr<ColumnTypes> columnTypes, TableKind kind, Scope scope, QList<FieldSpec> fields)
+        : connection_(std::move(connection)), pool_(std::move(pool)), columnTypes_(std::move(columnTypes)),
+          table_(tableName(kind)), scope_(std::move(scope)), fields_(std::move(fields)),
+          recordKind_(isRecordKind(fields_)) {
         QStringList selected;
         for (const FieldSpec& f : fields_) {
             selected.append(selectedField(f));
@@ -614,16 +653,20 @@ private:
     static constexpr std::size_t kKeptInserts = 4;
 
     // rows (each the scope's value, when the table has a scope, then the values of the fields at
-    // positions, fitted) in one statement, bound as one value: the rows as JSON, which the server reads
-    // into rows of the table's own type, so each value goes through its column's type as a bound value
-    // would. A record already stored (the same point, record number and time) is stored once: a second
-    // store of the same reading, by this program or another, adds nothing.
+    // positions, fitted) in one statement, bound as one value a column: an array of the column's own
+    // type, which the server reads element by element with the type's input as it reads a bound
+    // value, and unnests into rows. (The rows as one JSON value, read into rows of the table's type,
+    // cost the server more a row: each row an object whose keys are looked up by name.) A record
+    // already stored (the same point, record number and time) is stored once: a second store of the
+    // same reading, by this program or another, adds nothing.
     bool insertRows(const QList<int>& positions, const QList<QVariantList>& rows,
                     bool onceOnly = false) const {
         onceOnly = onceOnly || recordKind_;
         const KeptInsert* kept = insertStatement(positions, onceOnly);
         if (!kept) return false;
-        kept->query->bindValue(0, jsonRows(kept->columns, rows));
+        const QStringList arrays = columnArrays(kept->columns.size(), rows);
+        for (qsizetype c = 0; c < arrays.size(); ++c)
+            kept->query->bindValue(static_cast<int>(c), arrays.at(c));
         const bool done = executed(*kept->query);
         kept->query->finish();
         return done;
@@ -634,16 +677,27 @@ private:
     const KeptInsert* insertStatement(const QList<int>& positions, bool onceOnly) const {
         for (const KeptInsert& kept : inserts_)
             if (kept.onceOnly == onceOnly && kept.positions == positions) return &kept;
+        const std::optional<ColumnTypes::Types> types = columnTypes_->of(table_, database(), failure_);
+        if (!types) return nullptr;
         QStringList columns;
         if (!scope_.column.isEmpty()) columns.append(scope_.column);
         for (int p : positions)
             columns.append(columnName(fields_.at(p).name));
-        const QString list = columns.join(QStringLiteral(", "));
+        QStringList arrays;
+        for (const QString& column : columns) {
+            const QString type = types->value(column);
+            if (type.isEmpty()) {
+                failure_ = {ErrorKind::Damaged,
+                            QStringLiteral("no column ") + column + QStringLiteral(" in ") + table_};
+                return nullptr;
+            }
+            arrays.append(QStringLiteral("?::") + type + QStringLiteral("[]"));
+        }
         auto query = std::make_unique<QSqlQuery>(database());
-        if (!prepared(*query, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") + list +
-                                  QStringLiteral(") SELECT ") + list +
-                                  QStringLiteral(" FROM json_populate_recordset(NULL::") + table_ +
-                                  QStringLiteral(", ?::json)") +
+        if (!prepared(*query, QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") +
+                                  columns.join(QStringLiteral(", ")) +
+                                  QStringLiteral(") SELECT * FROM unnest(") +
+                                  arrays.join(QStringLiteral(", ")) + QLatin1Char(')') +
                                   (onceOnly ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString())))
             return nullptr;
         // A table is written with one or two sets of fields (its rows, its seed record): a few are kept
@@ -655,6 +709,7 @@ private:
 
     std::unique_ptr<PgConnection> connection_;
     std::shared_ptr<ConnectionPool> pool_;
+    std::shared_ptr<ColumnTypes> columnTypes_;
     QString table_;
     Scope scope_;
     QList<FieldSpec> fields_;
@@ -697,7 +752,8 @@ std::unique_ptr<PgStorage> PgStorage::open(const DatabaseUrl& url, const Schemas
 
 PgStorage::PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas)
     : connection_(std::move(connection)), url_(connection_->url()), owner_(QThread::currentThread()),
-      schemas_(schemas), pool_(std::make_shared<ConnectionPool>()) {}
+      schemas_(schemas), pool_(std::make_shared<ConnectionPool>()),
+      columnTypes_(std::make_shared<ColumnTypes>()) {}
 
 PgStorage::~PgStorage() {
     pool_->clear();
@@ -785,7 +841,8 @@ std::unique_ptr<PgTable> PgStorage::openOn(const TableId& id, Error& error, bool
         error = {ErrorKind::NotFound, location(id)};
         return nullptr;
     }
-    auto table = std::make_unique<PgTable>(std::move(connection), pool_, id.kind, scopeOf(id), fields);
+    auto table =
+        std::make_unique<PgTable>(std::move(connection), pool_, columnTypes_, id.kind, scopeOf(id), fields);
     if (!*there && !table->appendSeed(seedRecord(id.kind, fields, now))) {
         error = table->lastFailure();
         return nullptr;

@@ -20,8 +20,9 @@
 //
 // Rows appended inside a transaction reach the server together, many in one statement, when the
 // transaction commits or before anything reads or changes the table (a round trip per row would make a
-// year of hourly records several times slower to store than into the table files); a row the server
-// refuses then fails the commit, and the transaction keeps nothing.
+// year of hourly records several times slower to store than into the table files), each column's values
+// bound as one array of the column's type; a row the server refuses then fails the commit, and the
+// transaction keeps nothing.
 //
 // Each Table works on a connection of its own, so that its transaction is its own as a table file's
 // is. Connecting costs the server a process and a dozen round trips, so the connection of a table let go
@@ -49,6 +50,8 @@ namespace tarn::database::postgres {
 
 // Connections of tables let go, for the next tables opened on the same thread.
 class ConnectionPool;
+// The server's types of the tables' columns, for the arrays rows are appended through.
+class ColumnTypes;
 
 // The kind of a failed statement by the server's SQLSTATE: another transaction's lock past the wait, a
 // serialization failure or a deadlock are Locked; a connection that failed or was ended NoLink (as is
@@ -100,6 +103,7 @@ private:
     QThread* const owner_;
     const Schemas& schemas_;
     std::shared_ptr<ConnectionPool> pool_;
+    std::shared_ptr<ColumnTypes> columnTypes_;
 };
 
 } // namespace tarn::database::postgres
