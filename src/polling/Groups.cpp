@@ -40,13 +40,6 @@ QByteArray listBytes(const QList<GroupEntry>& entries) {
     return textFileBytes(lines);
 }
 
-std::optional<QStringList> readLines(const database::GroupFiles& files, const QString& name) {
-    Error ignored;
-    const std::optional<QByteArray> bytes = files.read(name, ignored);
-    if (!bytes) return std::nullopt;
-    return textLinesOf(*bytes);
-}
-
 QList<GroupEntry> groupListOf(const std::optional<QByteArray>& bytes) {
     QList<GroupEntry> entries;
     if (!bytes) return entries;
