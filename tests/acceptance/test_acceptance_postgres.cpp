@@ -844,6 +844,7 @@ TEST(ServerDatabase, MigrationOfManyBatchesCountsWhatBothSidesList) {
         pointTotal += listedInFiles.value(archive);
     }
     ASSERT_GT(listedInFiles.value(QStringLiteral("hourly")), 8 * 500) << "not many batches";
+    RecordProperty("hourlyRows", listedInFiles.value(QStringLiteral("hourly")));
 
     const QString url = server.url(freshSchema("batches"));
     const Result to = source.cli({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("migrate"),
