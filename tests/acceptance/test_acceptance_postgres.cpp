@@ -16,6 +16,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -678,6 +680,204 @@ TEST(ServerDatabase, RefusalsOfPasswordsUnreachableServersAndFileCommands) {
         SCOPED_TRACE(args.join(QLatin1Char(' ')).toStdString());
         EXPECT_EQ(onServer.cli(args).code, 3);
     }
+}
+
+// ---------------------------------------------------------------- 5. groups saved at once
+
+// A registry of three points on the given installation, read from a simulated line.
+QStringList registerThreePoints(const Installation& installation) {
+    QTemporaryDir scratch;
+    Line line;
+    QStringList ids;
+    EXPECT_TRUE(line.start(scratch.path(), {Device{31001, 1, 2}, Device{31002, 2, 2}, Device{31003, 3, 2}}));
+    installation.mapCom1(line.link());
+    for (int address : {1, 2, 3}) {
+        const Result r = installation.store(address);
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        ids.append(r.json().value(QStringLiteral("point")).toString());
+    }
+    EXPECT_TRUE(line.finishAndCorrection());
+    return ids;
+}
+
+// `group save` started as a process and left running, so that several run at the same time.
+class PendingSave {
+public:
+    PendingSave(const QString& home, const QString& database, const QString& group, const QStringList& points)
+        : group_(group) {
+        args_ << QStringLiteral("--home") << home;
+        if (!database.isEmpty()) args_ << QStringLiteral("--database") << database;
+        args_ << QStringLiteral("group") << QStringLiteral("save") << group << QStringLiteral("--points")
+              << points.join(QLatin1Char(','));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("TARN_HOME"));
+        process_.setProcessEnvironment(env);
+    }
+    void start() { process_.start(tarn::test::cliProgram(), args_); }
+    Result finish() {
+        Result r;
+        if (!process_.waitForFinished(tarn::test::kCliGuardMs)) {
+            process_.kill();
+            process_.waitForFinished(1000);
+            return r;
+        }
+        if (process_.exitStatus() == QProcess::NormalExit) r.code = process_.exitCode();
+        r.out = QString::fromUtf8(process_.readAllStandardOutput());
+        r.err = QString::fromUtf8(process_.readAllStandardError());
+        return r;
+    }
+    QString group() const { return group_; }
+    // The same save again, one process at a time, after a refusal.
+    Result retry() const { return tarn::test::runCli(args_).text(); }
+
+private:
+    QString group_;
+    QStringList args_;
+    QProcess process_;
+};
+
+// Two workstations (two installation folders on one database, or two programs on one installation of
+// table files) each save a new group of their own, eight such pairs started together. Every save either
+// lands or is refused with exit 3 and a message, and then lands when made again; at the end the group
+// list holds every group with the members it was saved with.
+void saveGroupsAtOnce(const Installation& first, const Installation& second, const QString& database,
+                      const QStringList& ids) {
+    constexpr int kPairs = 8;
+    std::vector<std::unique_ptr<PendingSave>> saves;
+    QMap<QString, QStringList> expected;
+    for (int pair = 0; pair < kPairs; ++pair)
+        for (const int side : {0, 1}) {
+            const Installation* station = side == 0 ? &first : &second;
+            const QString name = QStringLiteral("%1-%2").arg(QLatin1Char(side == 0 ? 'A' : 'B')).arg(pair);
+            // Each group its own members: one, two or all three points.
+            const QStringList members = ids.mid(pair % int(ids.size()), 1 + (pair + side) % 3);
+            expected.insert(name, members);
+            saves.push_back(std::make_unique<PendingSave>(station->home(), database, name, members));
+        }
+    for (auto& save : saves)
+        save->start();
+    int refused = 0;
+    for (auto& save : saves) {
+        SCOPED_TRACE(save->group().toStdString());
+        const Result r = save->finish();
+        if (r.code == 3) {
+            ++refused;
+            EXPECT_FALSE(r.err.trimmed().isEmpty()) << "a refused save says why";
+            const Result again = save->retry();
+            EXPECT_EQ(again.code, 0) << again.all().toStdString();
+        } else {
+            EXPECT_EQ(r.code, 0) << r.all().toStdString();
+        }
+    }
+    ::testing::Test::RecordProperty("refusedSaves", refused);
+
+    for (const Installation* station : {&first, &second}) {
+        const Result listed =
+            station->cli({QStringLiteral("--json"), QStringLiteral("group"), QStringLiteral("list")});
+        ASSERT_EQ(listed.code, 0) << listed.err.toStdString();
+        QMap<QString, QStringList> found;
+        for (const QJsonValue& g : listed.json().value(QStringLiteral("groups")).toArray()) {
+            QStringList points;
+            for (const QJsonValue& p : g.toObject().value(QStringLiteral("points")).toArray())
+                points.append(p.toString());
+            found.insert(g.toObject().value(QStringLiteral("name")).toString(), points);
+        }
+        EXPECT_EQ(found, expected);
+    }
+}
+
+TEST(SharedGroups, SavedFromManyWorkstationsAtOnceAreAllKept) {
+    const Server server = Server::find();
+    SKIP_WITHOUT_SERVER(server);
+    const QString url = server.url(freshSchema("groups"));
+    const Installation first(url), second(url);
+    ASSERT_TRUE(first.initialised());
+    ASSERT_TRUE(second.initialised());
+    const QStringList ids = registerThreePoints(first);
+    if (HasFailure()) return;
+    saveGroupsAtOnce(first, second, url, ids);
+}
+
+// On table files the folder takes the changes in turn: two programs on the one installation.
+TEST(SharedGroups, SavedAtOnceOnOneInstallationOfFilesAreAllKept) {
+    const Installation files;
+    ASSERT_TRUE(files.initialised());
+    const QStringList ids = registerThreePoints(files);
+    if (HasFailure()) return;
+    saveGroupsAtOnce(files, files, {}, ids);
+}
+
+// ---------------------------------------------------------------- 6. a move of many batches
+
+// A point whose hourly archive is many times the move's batch: the counts the move reports each way are
+// the rows the point lists on the side it came from and on the side it went to.
+TEST(ServerDatabase, MigrationOfManyBatchesCountsWhatBothSidesList) {
+    const Server server = Server::find();
+    SKIP_WITHOUT_SERVER(server);
+    // The corrector keeps its latest 1632 hours; read again as its archive moves on (each read adds the
+    // hours since the last), the point collects far more than one read returns and many batches of the move.
+    constexpr int kFirstHours = 4321, kMoreHoursEachRead = 1600, kReads = 3;
+    Installation source;
+    ASSERT_TRUE(source.initialised());
+    QString id;
+    for (int read = 0; read < kReads; ++read) {
+        SCOPED_TRACE(read);
+        QTemporaryDir scratch;
+        Line line;
+        ASSERT_TRUE(line.start(scratch.path(), {Device{45678, 1, kFirstHours + read * kMoreHoursEachRead}}));
+        source.mapCom1(line.link());
+        const Result stored = source.store();
+        ASSERT_EQ(stored.code, 0) << stored.err.toStdString();
+        ASSERT_TRUE(line.finishAndCorrection());
+        id = stored.json().value(QStringLiteral("point")).toString();
+        ASSERT_FALSE(id.isEmpty());
+    }
+
+    const QStringList archives{QStringLiteral("hourly"),       QStringLiteral("daily"),
+                               QStringLiteral("monthly"),      QStringLiteral("abnormal"),
+                               QStringLiteral("interference"), QStringLiteral("service"),
+                               QStringLiteral("log")};
+    QMap<QString, int> listedInFiles;
+    int pointTotal = 0;
+    for (const QString& archive : archives) {
+        listedInFiles.insert(archive, int(source.rows(id, archive).size()));
+        pointTotal += listedInFiles.value(archive);
+    }
+    ASSERT_GT(listedInFiles.value(QStringLiteral("hourly")), 8 * 500) << "not many batches";
+    RecordProperty("hourlyRows", listedInFiles.value(QStringLiteral("hourly")));
+
+    const QString url = server.url(freshSchema("batches"));
+    const Result to = source.cli({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("migrate"),
+                                  QStringLiteral("--to"), url});
+    ASSERT_EQ(to.code, 0) << to.err.toStdString();
+    const Installation viewer(url);
+    ASSERT_TRUE(viewer.initialised());
+    Installation copy;
+    ASSERT_TRUE(copy.initialised());
+    const Result from = copy.cli({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("migrate"),
+                                  QStringLiteral("--from"), url});
+    ASSERT_EQ(from.code, 0) << from.err.toStdString();
+
+    for (const Result* move : {&to, &from}) {
+        SCOPED_TRACE(move == &to ? "to the server" : "back into files");
+        const QJsonObject answer = move->json();
+        EXPECT_EQ(answer.value(QStringLiteral("check")).toString(), QStringLiteral("passed"));
+        EXPECT_TRUE(answer.value(QStringLiteral("mismatches")).toArray().isEmpty());
+        EXPECT_EQ(answer.value(QStringLiteral("pointRows")).toObject().value(id).toInt(), pointTotal);
+        const QJsonObject kinds = answer.value(QStringLiteral("kinds")).toObject();
+        for (const QString& archive : archives) {
+            SCOPED_TRACE(archive.toStdString());
+            const QJsonObject tally = kinds.value(archive).toObject();
+            EXPECT_EQ(tally.value(QStringLiteral("rows")).toInt(), listedInFiles.value(archive));
+            EXPECT_EQ(tally.value(QStringLiteral("mismatched")).toInt(), 0);
+            EXPECT_EQ(int(viewer.rows(id, archive).size()), listedInFiles.value(archive));
+            EXPECT_EQ(int(copy.rows(id, archive).size()), listedInFiles.value(archive));
+        }
+    }
+    // Row for row, in order, across the batch boundaries.
+    const auto original = comparable(source.rows(id, QStringLiteral("hourly")));
+    EXPECT_EQ(comparable(viewer.rows(id, QStringLiteral("hourly"))), original);
+    EXPECT_EQ(comparable(copy.rows(id, QStringLiteral("hourly"))), original);
 }
 
 } // namespace
