@@ -43,6 +43,24 @@ bool Table::appendAt(const QList<int>& positions, const QVariantList& values) {
     return append(byName);
 }
 
+bool Table::appendByName(const QVariantMap& values, const QString& table, Error& failure) {
+    QList<int> positions;
+    QVariantList ordered;
+    positions.reserve(values.size());
+    ordered.reserve(values.size());
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+        const int p = position(it.key());
+        if (p < 0) {
+            failure = {ErrorKind::Invalid,
+                       QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table};
+            return false;
+        }
+        positions.append(p);
+        ordered.append(it.value());
+    }
+    return appendAt(positions, ordered);
+}
+
 Error Storage::createPointTables(const QString& identifier, const QDateTime& now) {
     for (TableKind kind : kPointTables) {
         Error why;

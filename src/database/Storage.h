@@ -134,6 +134,11 @@ public:
     // Damaged when what it is kept in cannot be read, Invalid for a field the table does not have.
     virtual const Error& lastFailure() const = 0;
     QString lastError() const { return lastFailure().detail; }
+
+protected:
+    // append for an implementation whose appendAt does the work: the named fields' positions, or, for a
+    // field the table does not have, failure set (naming it and the table) and nothing appended.
+    bool appendByName(const QVariantMap& values, const QString& table, Error& failure);
 };
 
 // The per-point tables a new point gets: the request log, the seven archives, the measurement and

@@ -433,21 +433,7 @@ bool TableFile::forEachRow(const QStringList& fields, const QString& condition, 
 }
 
 bool TableFile::append(const QVariantMap& values) {
-    QList<int> positions;
-    QVariantList ordered;
-    positions.reserve(values.size());
-    ordered.reserve(values.size());
-    for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
-        const int p = position(it.key());
-        if (p < 0) {
-            failure_ = {ErrorKind::Invalid,
-                        QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
-            return false;
-        }
-        positions.append(p);
-        ordered.append(it.value());
-    }
-    return appendAt(positions, ordered);
+    return appendByName(values, table_, failure_);
 }
 
 bool TableFile::appendAt(const QList<int>& positions, const QVariantList& values) {

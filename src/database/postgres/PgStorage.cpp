@@ -417,23 +417,7 @@ public:
             .value_or(QList<QVariantList>());
     }
 
-    bool append(const QVariantMap& values) override {
-        QList<int> positions;
-        QVariantList ordered;
-        positions.reserve(values.size());
-        ordered.reserve(values.size());
-        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
-            const int p = position(it.key());
-            if (p < 0) {
-                failure_ = {ErrorKind::Invalid,
-                            QStringLiteral("no field ") + it.key() + QStringLiteral(" in ") + table_};
-                return false;
-            }
-            positions.append(p);
-            ordered.append(it.value());
-        }
-        return appendAt(positions, ordered);
-    }
+    bool append(const QVariantMap& values) override { return appendByName(values, table_, failure_); }
 
     // Outside a transaction the row is written at once. Inside one, the rows wait and go to the server
     // many in one statement when the transaction commits, when rows naming other fields come, when
