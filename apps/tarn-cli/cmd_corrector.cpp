@@ -26,7 +26,7 @@ namespace tarn::cli {
 QJsonObject identificationJson(const corrector::IdentificationString& id, const corrector::ModelProfile& p);
 // cmd_workbook.cpp: --save-xls FILE [--sheets LIST].
 bool workbookOptionsValid(CliRun& run);
-int saveWorkbookOption(CliRun& run, const corrector::Reading& reading);
+int saveWorkbookOption(CliRun& run, const corrector::Reading& reading, QString* writtenPath = nullptr);
 
 namespace {
 
@@ -634,13 +634,20 @@ int cmdFile(CliRun& run) {
                                   QStringLiteral("file export: --out TXT or --save-xls FILE is needed"));
             return kExitUsage;
         }
+        QJsonObject written;
         if (out) {
-            const corrector::FileOutcome r =
-                corrector::exportText(reading, corrector::finalFileName(*out, QStringLiteral("txt")), lang);
+            const QString text = corrector::finalFileName(*out, QStringLiteral("txt"));
+            const corrector::FileOutcome r = corrector::exportText(reading, text, lang);
             run.notifier->message(r.ok ? MessageKind::Information : MessageKind::Error, r.message);
             if (!r.ok) return kExitUsage;
+            written.insert(QStringLiteral("text"), QFileInfo(text).absoluteFilePath());
         }
-        return saveWorkbookOption(run, reading);
+        QString workbook;
+        if (const int code = saveWorkbookOption(run, reading, &workbook); code != kExitOk) return code;
+        if (!workbook.isEmpty())
+            written.insert(QStringLiteral("workbook"), QFileInfo(workbook).absoluteFilePath());
+        if (run.options.json) run.printJson(written);
+        return kExitOk;
     }
     using F = corrector::Field;
     const std::pair<const char*, F> header[] = {{"serial", F::HeaderSerial}, {"model", F::ModelName},

@@ -266,6 +266,10 @@ int cmdRows(CliRun& run) {
             run.notifier->message(MessageKind::Error, QStringLiteral("rows: no record ") + *del);
             return kExitRefused;
         }
+        if (run.options.json)
+            run.printJson({{QStringLiteral("point"), point},
+                           {QStringLiteral("archive"), QLatin1String(table->name)},
+                           {QStringLiteral("deleted"), number}});
         return kExitOk;
     }
     QList<QStringList> rows = database::storedRows(run.context->storage(), table->kind, point);
@@ -309,15 +313,18 @@ int cmdGas(CliRun& run) {
     if (!schemas) return kExitNoLink;
     database::Gases gases(run.context->storage());
     if (!gases.ok()) return kExitNoLink;
+    const auto gasJson = [](const database::GasComposition& g) {
+        return QJsonObject{{QStringLiteral("name"), g.name},
+                           {QStringLiteral("density"), g.density},
+                           {QStringLiteral("co2"), g.co2},
+                           {QStringLiteral("n2"), g.n2}};
+    };
     if (what == QLatin1String("list")) {
         const QList<database::GasComposition> all = gases.all();
         if (run.options.json) {
             QJsonArray list;
             for (const auto& g : all)
-                list.append(QJsonObject{{QStringLiteral("name"), g.name},
-                                        {QStringLiteral("density"), g.density},
-                                        {QStringLiteral("co2"), g.co2},
-                                        {QStringLiteral("n2"), g.n2}});
+                list.append(gasJson(g));
             run.printJson({{QStringLiteral("gases"), list}});
         } else {
             for (const auto& g : all)
@@ -340,6 +347,7 @@ int cmdGas(CliRun& run) {
             run.notifier->message(MessageKind::Error, QStringLiteral("Нет данных"));
             return kExitRefused;
         }
+        if (run.options.json) run.printJson({{QStringLiteral("deleted"), name}});
         return kExitOk;
     }
     const database::GasComposition gas{name, run.value(QStringLiteral("--density")).value_or(QString()),
@@ -349,6 +357,16 @@ int cmdGas(CliRun& run) {
     if (!failure.isEmpty()) {
         run.notifier->message(MessageKind::Error, failure);
         return kExitRefused;
+    }
+    if (run.options.json) {
+        // The composition as the table keeps it, read back rather than echoed from the arguments.
+        for (const auto& g : gases.all())
+            if (g.name == name.trimmed()) {
+                run.printJson({{QStringLiteral("gas"), gasJson(g)}});
+                return kExitOk;
+            }
+        run.notifier->message(MessageKind::Error, QStringLiteral("gas: not in the table after saving"));
+        return kExitNoLink;
     }
     return kExitOk;
 }

@@ -253,6 +253,9 @@ int cmdGroup(CliRun& run) {
                 return kExitUsage;
             }
             rescheduleToday(run, existing->name);
+            if (run.options.json)
+                run.printJson({{QStringLiteral("deleted"), existing->name.trimmed()},
+                               {QStringLiteral("file"), existing->file}});
             return kExitOk;
         }
         const polling::Group g = polling::loadGroup(groups, existing->file);

@@ -61,7 +61,7 @@ bool workbookOptionsValid(CliRun& run) {
 }
 
 // Writes the workbook when --save-xls is given; kExitOk also when it is not.
-int saveWorkbookOption(CliRun& run, const corrector::Reading& reading) {
+int saveWorkbookOption(CliRun& run, const corrector::Reading& reading, QString* writtenPath) {
     const auto chosen = run.value(QStringLiteral("--save-xls"));
     if (!chosen) return kExitOk;
     const int lang = run.context->languageIndex();
@@ -78,6 +78,7 @@ int saveWorkbookOption(CliRun& run, const corrector::Reading& reading) {
         return kExitUsage;
     }
     run.notifier->message(MessageKind::Information, r.path);
+    if (writtenPath) *writtenPath = r.path;
     return kExitOk;
 }
 

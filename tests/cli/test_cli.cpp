@@ -77,10 +77,11 @@ TEST(Cli, ConsoleSettingsSetWritesTheFilesTheWindowWritesAndRefusesAsItDoes) {
         QFile f(root.file(folderName, QString::fromLatin1(name)));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };
-    Result r = cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("console"),
-                    QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("soundFile=Alarm5.wav"),
-                    QStringLiteral("csv=1"), QStringLiteral("csvOperative=1"), QStringLiteral("delimiter= ; "),
-                    QStringLiteral("autorun=1"), QStringLiteral("extraRecordCheck=1")});
+    Result r =
+        cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("console"),
+             QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("soundFile=Alarm5.wav"),
+             QStringLiteral("csv=1"), QStringLiteral("csvOperative=1"), QStringLiteral("delimiter= ; "),
+             QStringLiteral("autorun=1"), QStringLiteral("extraRecordCheck=1")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().value(QStringLiteral("soundFile")).toString(), QStringLiteral("Alarm5.wav"));
     EXPECT_EQ(r.json().value(QStringLiteral("delimiter")).toString(), QStringLiteral(";"));
@@ -466,11 +467,13 @@ TEST(Cli, VolumesFactorsAndBlankedRecordsAsTheCorrectorHoldsThem) {
 
     // The commercial report of the stored day: the hourly rows with the three decimals (trailing zeros
     // cut, as report numbers are).
-    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"), QStringLiteral("report"),
-             QStringLiteral("--point"), QStringLiteral("01234"), QStringLiteral("--period"), QStringLiteral("day"),
-             QStringLiteral("--from"), QStringLiteral("01.03.2024")});
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--lang"), QStringLiteral("ru"),
+             QStringLiteral("report"), QStringLiteral("--point"), QStringLiteral("01234"),
+             QStringLiteral("--period"), QStringLiteral("day"), QStringLiteral("--from"),
+             QStringLiteral("01.03.2024")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out.count("|11.224    |11.448    |"), 20) << r.out.toStdString(); // the blanked hour is missing
+    EXPECT_EQ(r.out.count("|11.224    |11.448    |"), 20)
+        << r.out.toStdString(); // the blanked hour is missing
 
     // A line that is no number 0..6 counts as missing, and says so.
     home.write(folder::Work, QStringLiteral("Qdel.000"), QByteArray("\r\nabc\r\n"));
@@ -588,7 +591,10 @@ TEST(Cli, StoreTwiceThenTheRowsOfThePoint) {
                                   QStringLiteral("hourly"),
                                   QStringLiteral("--delete"),
                                   firstNumber};
-    EXPECT_EQ(cli(deleteFirst).code, 0);
+    r = cli(QStringList{QStringLiteral("--json")} + deleteFirst);
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("deleted")).toInteger(), firstNumber.toLongLong());
+    EXPECT_EQ(r.json().value(QStringLiteral("archive")).toString(), QStringLiteral("hourly"));
     EXPECT_EQ(cli(deleteFirst).code, 3);
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
              QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
@@ -608,21 +614,27 @@ TEST(Cli, ARegistryThatFailsIsAnErrorNotAnUnknownPoint) {
     ASSERT_TRUE(sim.start(home, R"({"role": "corrector", "serial": 1234, "identification": "T Tarn-sim T47a",
         "archive": {"start": "01.03.2024 00:00", "hours": 30, "flow": 10}})"));
     const QString h = home.root().root();
-    const QStringList store{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("store"),
+    const QStringList store{QStringLiteral("--home"),     h,
+                            QStringLiteral("--json"),     QStringLiteral("store"),
                             QStringLiteral("--archives"), QStringLiteral("hourly")};
     Result r = cli(store);
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     auto requests = [&] {
-        const Result rows = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("rows"),
-                                 QStringLiteral("--point"), QStringLiteral("t01234"), QStringLiteral("--archive"),
-                                 QStringLiteral("log")});
+        const Result rows = cli({QStringLiteral("--home"), h, QStringLiteral("--json"),
+                                 QStringLiteral("rows"), QStringLiteral("--point"), QStringLiteral("t01234"),
+                                 QStringLiteral("--archive"), QStringLiteral("log")});
         return rows.json().value(QStringLiteral("rows")).toArray().size();
     };
     ASSERT_EQ(requests(), 1);
     auto speed = [&] {
-        const Result shown = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
-                                  QStringLiteral("show"), QStringLiteral("t01234")});
-        return shown.json().value(QStringLiteral("config")).toObject().value(QStringLiteral("speed")).toString();
+        const Result shown =
+            cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("points"),
+                 QStringLiteral("show"), QStringLiteral("t01234")});
+        return shown.json()
+            .value(QStringLiteral("config"))
+            .toObject()
+            .value(QStringLiteral("speed"))
+            .toString();
     };
     const QString speedBefore = speed();
     ASSERT_FALSE(speedBefore.isEmpty());
@@ -676,8 +688,8 @@ TEST(Cli, AStoredPointKeepsThePortNameOfTheDeviceItWasReadThrough) {
 
     // A telephone point needs a number a modem dials.
     r = cli({QStringLiteral("--home"), h, QStringLiteral("points"), QStringLiteral("config"),
-             QStringLiteral("t01234"), QStringLiteral("--link"), QStringLiteral("phone"), QStringLiteral("--phone"),
-             QStringLiteral("044-12З4567")});
+             QStringLiteral("t01234"), QStringLiteral("--link"), QStringLiteral("phone"),
+             QStringLiteral("--phone"), QStringLiteral("044-12З4567")});
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.err.contains("телефон")) << r.err.toStdString();
 
@@ -704,23 +716,40 @@ TEST(Cli, GasCompositions) {
         return cli(QStringList{QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("gas")} +
                    args);
     };
-    EXPECT_EQ(gas({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("природный"),
-                   QStringLiteral("--density"), QStringLiteral("0.68"), QStringLiteral("--co2"),
-                   QStringLiteral("0.5"), QStringLiteral("--n2"), QStringLiteral("1.2")})
-                  .code,
-              0);
-    Result r = gas({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("природный"),
-                    QStringLiteral("--density"), QStringLiteral("0.7"), QStringLiteral("--co2"),
-                    QStringLiteral("0"), QStringLiteral("--n2"), QStringLiteral("0")});
+    // Each change answers with what the table now keeps, read back: the name as stored (trimmed).
+    Result r = gas({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral(" природный "),
+                    QStringLiteral("--density"), QStringLiteral("0.68"), QStringLiteral("--co2"),
+                    QStringLiteral("0.5"), QStringLiteral("--n2"), QStringLiteral("1.2")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("gas")).toObject(),
+              (QJsonObject{{QStringLiteral("name"), QStringLiteral("природный")},
+                           {QStringLiteral("density"), QStringLiteral("0.68")},
+                           {QStringLiteral("co2"), QStringLiteral("0.5")},
+                           {QStringLiteral("n2"), QStringLiteral("1.2")}}));
+    r = gas({QStringLiteral("change"), QStringLiteral("--name"), QStringLiteral("природный"),
+             QStringLiteral("--density"), QStringLiteral("0.69"), QStringLiteral("--co2"),
+             QStringLiteral("0.5"), QStringLiteral("--n2"), QStringLiteral("1.1")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(r.json().value(QStringLiteral("gas")).toObject().value(QStringLiteral("density")).toString(),
+              QStringLiteral("0.69"));
+    EXPECT_EQ(r.json().value(QStringLiteral("gas")).toObject().value(QStringLiteral("n2")).toString(),
+              QStringLiteral("1.1"));
+    r = gas({QStringLiteral("add"), QStringLiteral("--name"), QStringLiteral("природный"),
+             QStringLiteral("--density"), QStringLiteral("0.7"), QStringLiteral("--co2"), QStringLiteral("0"),
+             QStringLiteral("--n2"), QStringLiteral("0")});
     EXPECT_EQ(r.code, 3);
     EXPECT_TRUE(r.err.contains("уже есть"));
     r = gas({QStringLiteral("list")});
     ASSERT_EQ(r.code, 0);
     const QJsonArray list = r.json().value(QStringLiteral("gases")).toArray();
     ASSERT_EQ(list.size(), 1);
-    EXPECT_EQ(list.at(0).toObject().value(QStringLiteral("density")).toString(), QStringLiteral("0.68"));
-    EXPECT_EQ(gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")}).code, 0);
-    EXPECT_EQ(gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")}).code, 3);
+    EXPECT_EQ(list.at(0).toObject().value(QStringLiteral("density")).toString(), QStringLiteral("0.69"));
+    r = gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.json().value(QStringLiteral("deleted")).toString(), QStringLiteral("природный"));
+    r = gas({QStringLiteral("delete"), QStringLiteral("--name"), QStringLiteral("природный")});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(r.out.trimmed().isEmpty()) << "a refusal answers nothing on stdout";
 }
 
 // The commercial reports of a stored month, as kept in tests/reports/golden/ (each checked line by line
@@ -991,9 +1020,13 @@ TEST(CliPolling, GroupsAreKeptAsTheConfiguratorKeepsThemAndMakeTheDaysSchedule) 
     EXPECT_EQ(rows.at(5).toObject().value(QStringLiteral("end")).toString(), QStringLiteral("00:00"));
     EXPECT_EQ(rows.at(0).toObject().value(QStringLiteral("status")).toString(), QStringLiteral("пропущ."));
     EXPECT_EQ(r.json().value(QStringLiteral("due")).toInt(), 2);
-    r = cli({QStringLiteral("--home"), h, QStringLiteral("group"), QStringLiteral("delete"),
-             QStringLiteral("Котельні")});
+    r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
+             QStringLiteral("delete"), QStringLiteral("Котельні")});
     ASSERT_EQ(r.code, 0);
+    EXPECT_EQ(r.json().value(QStringLiteral("deleted")).toString(), QStringLiteral("Котельні"));
+    EXPECT_FALSE(QFile::exists(
+        QDir(h + QStringLiteral("/Group")).filePath(r.json().value(QStringLiteral("file")).toString())))
+        << r.out.toStdString();
     r = cli({QStringLiteral("--home"), h, QStringLiteral("--json"), QStringLiteral("group"),
              QStringLiteral("list")});
     EXPECT_TRUE(r.json().value(QStringLiteral("groups")).toArray().isEmpty());
@@ -1169,8 +1202,9 @@ TEST(CliPolling, DutyPollingAfterTheLastWindowWaitsSeesNewGroupsAndReloadsOnSigh
     EXPECT_EQ(r.json().value(QStringLiteral("state")).toString(), QStringLiteral("опрос по времени"));
     QStringList day;
     for (const QJsonValue& v : r.json().value(QStringLiteral("points")).toArray())
-        day.append(v[QStringLiteral("group")].toString() + QLatin1Char(' ') + v[QStringLiteral("point")].toString() +
-                   QLatin1Char(' ') + v[QStringLiteral("result")].toString());
+        day.append(v[QStringLiteral("group")].toString() + QLatin1Char(' ') +
+                   v[QStringLiteral("point")].toString() + QLatin1Char(' ') +
+                   v[QStringLiteral("result")].toString());
     EXPECT_EQ(day, (QStringList{QStringLiteral("Ранок t01234 норма"), QStringLiteral("День t01234 норма")}))
         << r.out.toStdString();
     ::kill(static_cast<pid_t>(run.p.processId()), SIGHUP);
@@ -1740,10 +1774,18 @@ TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllO
     };
 
     // The group's hourly listing over one bare date: the 24 hours of that day.
-    const QStringList group{QStringLiteral("--home"), h, QStringLiteral("listing"), QStringLiteral("--group"),
-                            QStringLiteral("Схід"), QStringLiteral("--archive"), QStringLiteral("hourly"),
-                            QStringLiteral("--from"), QStringLiteral("01.03.2024"), QStringLiteral("--to"),
-                            QStringLiteral("01.03.2024"), QStringLiteral("--columns"),
+    const QStringList group{QStringLiteral("--home"),
+                            h,
+                            QStringLiteral("listing"),
+                            QStringLiteral("--group"),
+                            QStringLiteral("Схід"),
+                            QStringLiteral("--archive"),
+                            QStringLiteral("hourly"),
+                            QStringLiteral("--from"),
+                            QStringLiteral("01.03.2024"),
+                            QStringLiteral("--to"),
+                            QStringLiteral("01.03.2024"),
+                            QStringLiteral("--columns"),
                             QStringLiteral("дата,время,Vраб,И/В")};
     r = cli(group + QStringList{QStringLiteral("--csv"), file + QStringLiteral("g.csv"),
                                 QStringLiteral("--matrix-csv"), file + QStringLiteral("m.csv")});
@@ -1751,8 +1793,7 @@ TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllO
     const auto matrix = test::readCsvFile(file + QStringLiteral("m.csv"), comma);
     ASSERT_TRUE(matrix);
     ASSERT_EQ(matrix->size(), 1 + 1 + 24 + 1); // title, header, the hours 00:00 … 23:00, the period
-    EXPECT_EQ(matrix->at(1),
-              (QStringList{"дата", "время", "ГРП-1, нитка 1", "итого по группе", ""}));
+    EXPECT_EQ(matrix->at(1), (QStringList{"дата", "время", "ГРП-1, нитка 1", "итого по группе", ""}));
     EXPECT_EQ(matrix->at(2).at(1), QStringLiteral("00:00"));
     EXPECT_EQ(matrix->at(25).at(1), QStringLiteral("23:00"));
     for (qsizetype i = 1; i < matrix->size(); ++i)
@@ -1772,14 +1813,22 @@ TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllO
     EXPECT_EQ(breakdown->at(1), QStringList{"орг.-\"ТОВ \"Газ\"\" ветка-\"ГРП-1, нитка 1\""});
 
     // The point's listing with the flags: every row has the header's fields.
-    const QStringList point{QStringLiteral("--home"),    h,
-                            QStringLiteral("listing"),   QStringLiteral("--point"),
-                            QStringLiteral("t01234"),    QStringLiteral("--archive"),
-                            QStringLiteral("hourly"),    QStringLiteral("--period"),
-                            QStringLiteral("period"),    QStringLiteral("--from"),
-                            QStringLiteral("29.02.2024"), QStringLiteral("--to"),
-                            QStringLiteral("01.03.2024"), QStringLiteral("--columns"),
-                            QStringLiteral("ном.,дата,время,Vраб,И/В"), QStringLiteral("--totals")};
+    const QStringList point{QStringLiteral("--home"),
+                            h,
+                            QStringLiteral("listing"),
+                            QStringLiteral("--point"),
+                            QStringLiteral("t01234"),
+                            QStringLiteral("--archive"),
+                            QStringLiteral("hourly"),
+                            QStringLiteral("--period"),
+                            QStringLiteral("period"),
+                            QStringLiteral("--from"),
+                            QStringLiteral("29.02.2024"),
+                            QStringLiteral("--to"),
+                            QStringLiteral("01.03.2024"),
+                            QStringLiteral("--columns"),
+                            QStringLiteral("ном.,дата,время,Vраб,И/В"),
+                            QStringLiteral("--totals")};
     r = cli(point + QStringList{QStringLiteral("--csv"), file + QStringLiteral("p.csv")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const auto rows = test::readCsvFile(file + QStringLiteral("p.csv"), comma);
@@ -1799,18 +1848,22 @@ TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllO
     for (const QString& bad : {file + QStringLiteral("missing/p.csv"), h, file + QStringLiteral("p?.csv")}) {
         r = cli(point + QStringList{QStringLiteral("--out"), text, QStringLiteral("--csv"), bad});
         EXPECT_EQ(r.code, 2) << bad.toStdString();
-        EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("no file written"))) << r.err.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(r.err).contains(QStringLiteral("no file written")))
+            << r.err.toStdString();
         EXPECT_EQ(contents("p.txt"), QByteArray("old\r\n"));
     }
     EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("missing")));
-    r = cli(group + QStringList{QStringLiteral("--out"), file + QStringLiteral("new.txt"), QStringLiteral("--csv"),
-                                file + QStringLiteral("new.csv"), QStringLiteral("--matrix-csv"), h});
+    r = cli(group + QStringList{QStringLiteral("--out"), file + QStringLiteral("new.txt"),
+                                QStringLiteral("--csv"), file + QStringLiteral("new.csv"),
+                                QStringLiteral("--matrix-csv"), h});
     EXPECT_EQ(r.code, 2);
     EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("new.txt")));
     EXPECT_FALSE(QFileInfo::exists(file + QStringLiteral("new.csv")));
-    const QStringList report{QStringLiteral("--home"), h, QStringLiteral("report"), QStringLiteral("--point"),
-                             QStringLiteral("t01234"), QStringLiteral("--period"), QStringLiteral("day"),
-                             QStringLiteral("--from"), QStringLiteral("01.03.2024"), QStringLiteral("--out"),
+    const QStringList report{QStringLiteral("--home"),       h,
+                             QStringLiteral("report"),       QStringLiteral("--point"),
+                             QStringLiteral("t01234"),       QStringLiteral("--period"),
+                             QStringLiteral("day"),          QStringLiteral("--from"),
+                             QStringLiteral("01.03.2024"),   QStringLiteral("--out"),
                              file + QStringLiteral("r.txt"), QStringLiteral("--pdf")};
     r = cli(report + QStringList{h});
     EXPECT_EQ(r.code, 2);
@@ -1820,7 +1873,8 @@ TEST(CliListings, CsvFilesKeepTheirColumnsAGroupDayIsWholeAndFilesAreWrittenAllO
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_TRUE(contents("r.pdf").startsWith("%PDF"));
     EXPECT_FALSE(contents("r.txt").isEmpty());
-    EXPECT_TRUE(QDir(h).entryList({QStringLiteral("*.part"), QStringLiteral("*.old")}, QDir::Files).isEmpty());
+    EXPECT_TRUE(
+        QDir(h).entryList({QStringLiteral("*.part"), QStringLiteral("*.old")}, QDir::Files).isEmpty());
 }
 
 TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
@@ -1838,7 +1892,8 @@ TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
     // A trigger in the registry, and an hourly table that no registry row names.
     const QString registry = home + QStringLiteral("/Data/Bd_Quon.DB");
     ASSERT_TRUE(test::alterTableFile(
-        registry, {QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON Bd_Quon BEGIN DELETE FROM Bd_Quon; END")}));
+        registry,
+        {QStringLiteral("CREATE TRIGGER wipe AFTER INSERT ON Bd_Quon BEGIN DELETE FROM Bd_Quon; END")}));
     ASSERT_TRUE(test::alterTableFile(home + QStringLiteral("/Hour/h_t12345.db"),
                                      {QStringLiteral("CREATE TABLE h_t12345 (hNum INTEGER)")}));
 
@@ -1852,12 +1907,13 @@ TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
     EXPECT_EQ(trigger.value(QStringLiteral("kind")).toString(), QStringLiteral("extra-object"));
     EXPECT_EQ(trigger.value(QStringLiteral("detail")).toString(), QStringLiteral("trigger wipe"));
     EXPECT_FALSE(trigger.value(QStringLiteral("repaired")).toBool(true));
-    EXPECT_EQ(findings.at(1).toObject().value(QStringLiteral("kind")).toString(), QStringLiteral("orphan-table"));
+    EXPECT_EQ(findings.at(1).toObject().value(QStringLiteral("kind")).toString(),
+              QStringLiteral("orphan-table"));
     EXPECT_EQ(r.json().value(QStringLiteral("left")).toInt(), 2);
 
     // One point: the registry and that point's tables.
-    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"),
-             QStringLiteral("t12345")});
+    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check"),
+             QStringLiteral("--point"), QStringLiteral("t12345")});
     EXPECT_EQ(r.code, 1);
     findings = r.json().value(QStringLiteral("findings")).toArray();
     EXPECT_EQ(findings.size(), 2);
@@ -1870,7 +1926,8 @@ TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
     EXPECT_EQ(lines.at(2), QStringLiteral("Проверено таблиц: 4, замечаний: 2, не исправлено: 2"));
 
     // The registry is rebuilt with its rows, the original kept beside it; the orphan is left to the engineer.
-    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--repair")});
+    r = run({QStringLiteral("--json"), QStringLiteral("db"), QStringLiteral("check"),
+             QStringLiteral("--repair")});
     EXPECT_EQ(r.code, 1) << r.err.toStdString();
     findings = r.json().value(QStringLiteral("findings")).toArray();
     ASSERT_EQ(findings.size(), 2);
@@ -1881,16 +1938,22 @@ TEST(Cli, DbCheckFindsRepairsAndKeepsTheOriginal) {
     EXPECT_EQ(test::queryNumber(home + QLatin1Char('/') + kept,
                                 QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'")),
               1);
-    EXPECT_EQ(test::queryNumber(registry, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'")),
+    EXPECT_EQ(test::queryNumber(registry,
+                                QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'")),
               0);
-    EXPECT_EQ(test::queryNumber(registry, QStringLiteral("SELECT count(*) FROM Bd_Quon")), 1); // the seed record
+    EXPECT_EQ(test::queryNumber(registry, QStringLiteral("SELECT count(*) FROM Bd_Quon")),
+              1); // the seed record
     EXPECT_FALSE(findings.at(1).toObject().value(QStringLiteral("repaired")).toBool(true));
     EXPECT_EQ(r.json().value(QStringLiteral("left")).toInt(), 1);
 
-    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"), QStringLiteral("../x")}).code,
+    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"),
+                   QStringLiteral("../x")})
+                  .code,
               2);
     EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("mend")}).code, 2);
-    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"), QStringLiteral("t54321")}).code,
+    EXPECT_EQ(run({QStringLiteral("db"), QStringLiteral("check"), QStringLiteral("--point"),
+                   QStringLiteral("t54321")})
+                  .code,
               2);
 }
 
@@ -1909,11 +1972,12 @@ TEST(Cli, PollStatusTellsALivePollerFromAGoneOneAndSaysWhenThereIsNone) {
     const auto writeState = [&](qint64 pid, const QDateTime& written) {
         QFile f(DataRoot(h).file(folder::Current, QStringLiteral("PollState.000")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("pid=" + QByteArray::number(pid) + "\r\nwritten=" +
-                written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")).toLatin1() +
-                "\r\nmode=3\r\nstate=\xEE\xEF\xF0\xEE\xF1 \xEF\xEE \xE2\xF0\xE5\xEC\xE5\xED\xE8\r\ngroup=G1\r\n"
-                "point=P1\r\nidentifier=t00011\r\nnext=2\tG1\t09:00\t10:00\r\n"
-                "failure=08:04:00\tt00022\tP2\tfailed\r\n");
+        f.write(
+            "pid=" + QByteArray::number(pid) +
+            "\r\nwritten=" + written.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")).toLatin1() +
+            "\r\nmode=3\r\nstate=\xEE\xEF\xF0\xEE\xF1 \xEF\xEE \xE2\xF0\xE5\xEC\xE5\xED\xE8\r\ngroup=G1\r\n"
+            "point=P1\r\nidentifier=t00011\r\nnext=2\tG1\t09:00\t10:00\r\n"
+            "failure=08:04:00\tt00022\tP2\tfailed\r\n");
     };
     const qint64 self = QCoreApplication::applicationPid();
     writeState(self, QDateTime::currentDateTime());
@@ -1926,7 +1990,12 @@ TEST(Cli, PollStatusTellsALivePollerFromAGoneOneAndSaysWhenThereIsNone) {
     EXPECT_EQ(o.value(QStringLiteral("next")).toObject().value(QStringLiteral("begin")).toString(),
               QStringLiteral("09:00"));
     ASSERT_EQ(o.value(QStringLiteral("failures")).toArray().size(), 1);
-    EXPECT_EQ(o.value(QStringLiteral("failures")).toArray().at(0).toObject().value(QStringLiteral("point")).toString(),
+    EXPECT_EQ(o.value(QStringLiteral("failures"))
+                  .toArray()
+                  .at(0)
+                  .toObject()
+                  .value(QStringLiteral("point"))
+                  .toString(),
               QStringLiteral("t00022"));
 
     // A file not renewed for ten minutes is no live poller, even if its process id is taken.

@@ -590,4 +590,18 @@ TEST(WorkbookCli, FileExportWritesTheWorkbookOfASavedFileAndNeverOverwritesIt) {
              QStringLiteral("yearly")});
     EXPECT_EQ(code, 2);
     EXPECT_FALSE(home.exists(folder::Excel, QStringLiteral("other.xlsx")));
+
+    // With --json the answer names the files as written, with the extensions the program gave them.
+    const test::CliResult answered =
+        test::runCliIn(home.root().root(),
+                       {QStringLiteral("--json"), QStringLiteral("file"), QStringLiteral("export"), prt,
+                        QStringLiteral("--out"), home.path(folder::Report, QStringLiteral("copy")),
+                        QStringLiteral("--save-xls"), home.path(folder::Excel, QStringLiteral("third"))});
+    ASSERT_EQ(answered.code, 0) << answered.errText().toStdString();
+    const QJsonObject written = answered.json();
+    EXPECT_EQ(QFileInfo(written.value(QStringLiteral("text")).toString()).canonicalFilePath(),
+              QFileInfo(home.path(folder::Report, QStringLiteral("copy.txt"))).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(written.value(QStringLiteral("workbook")).toString()).canonicalFilePath(),
+              QFileInfo(home.path(folder::Excel, QStringLiteral("third.xlsx"))).canonicalFilePath());
+    EXPECT_TRUE(test::readWorkbook(written.value(QStringLiteral("workbook")).toString()));
 }
