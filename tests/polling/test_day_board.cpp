@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace tarn;
@@ -250,6 +251,176 @@ TEST(DayBoard, TheFeedReadsAgainOnlyWhenTheBoardMayHaveChanged) {
     EXPECT_TRUE(feed.refreshIfStale());
     EXPECT_EQ(feed.reads(), 6);
     EXPECT_EQ(shown, feed.reads());
+}
+
+// An installation for the feed's worker: two groups polled today, one point a member of both, points with
+// records in some of their tables, one whose hourly table is gone, one with nothing stored.
+namespace {
+
+using database::TableKind;
+
+struct BoardHome {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    ManualClock clock{QDateTime(kDay, QTime(9, 30))};
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
+    std::unique_ptr<PollingRun> run;
+
+    BoardHome() {
+        database::writeMissingSchemaFiles(home.root());
+        ctx.schemas = database::loadSchemas(home.root());
+        database::Registry registry(home.root(), ctx.schemas);
+        for (const char* serial : {"00011", "00022", "00033", "00044"}) {
+            database::Point p;
+            p.identifier = QStringLiteral("t") + QLatin1String(serial);
+            p.serial = QLatin1String(serial);
+            p.model = QStringLiteral("ТАРН-2.01");
+            p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+            EXPECT_TRUE(registry.add(p));
+        }
+        const QStringList lines = registry.pollingList();
+        EXPECT_EQ(lines.size(), 4);
+        const auto groupOf = [&lines](const QString& name, const QList<int>& members) {
+            Group g;
+            g.name = name;
+            g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+            g.flags = QStringLiteral("0010000000");
+            for (int i : members)
+                g.members.append({true, lines.value(i)});
+            return g;
+        };
+        for (const Group& g :
+             {groupOf(QStringLiteral("Котельні"), {0, 1, 2}), groupOf(QStringLiteral("Школи"), {3, 0})})
+            EXPECT_TRUE(saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime(kDay, QTime(7, 0)), {})
+                            .error.isEmpty());
+        EXPECT_TRUE(database::appendJoinRow(
+                        home.root(), ctx.schemas,
+                        joinOf(QStringLiteral("t00022"), QTime(8, 4), QStringLiteral("нет связи с модемом")))
+                        .isEmpty());
+        // t00011: an hourly record newer than its daily one; t00022: an alarm, and no hourly table at all;
+        // t00033: nothing stored; t00044: a measurement only.
+        store(TableKind::Hourly, QStringLiteral("t00011"), QTime(9, 0));
+        store(TableKind::Daily, QStringLiteral("t00011"), QTime(6, 0));
+        store(TableKind::Alarm, QStringLiteral("t00022"), QTime(8, 10));
+        EXPECT_TRUE(ctx.storage().erasePointTable(TableKind::Hourly, QStringLiteral("t00022")).ok());
+        store(TableKind::Measurement, QStringLiteral("t00044"), QTime(7, 45));
+
+        run = std::make_unique<PollingRun>(ctx.pollingParts(), kRussian);
+        run->reloadPoints();
+        run->reloadGroups();
+        run->buildSchedule(false);
+    }
+
+    void store(TableKind kind, const QString& id, const QTime& at) {
+        Error why;
+        const auto table = ctx.storage().openPoint(kind, id, why);
+        ASSERT_TRUE(table) << why.detail.toStdString();
+        const QString prefix(database::tableInfo(kind).fieldPrefix);
+        const QString stampField = prefix + (kind == TableKind::Measurement ? QStringLiteral("DateTime")
+                                                                            : QStringLiteral("DT_Corr"));
+        ASSERT_TRUE(table->append({{prefix + QStringLiteral("Identif"), id},
+                                   {stampField, database::storedTimestamp(QDateTime(kDay, at))}}))
+            << table->lastError().toStdString();
+    }
+};
+
+// What a window shows of a row: everything the table's columns hold.
+QStringList shownRows(const QList<BoardRow>& rows) {
+    QStringList shown;
+    for (const BoardRow& r : rows)
+        shown.append(QStringList{r.group, r.identifier, r.name, r.lastPoll, r.result, r.nextWindow,
+                                 QString::number(r.lagMinutes)}
+                         .join(u'|'));
+    return shown;
+}
+
+} // namespace
+
+// The worker reads the newest records the calling thread would: the filled board is the board read the
+// old way, row for row, and until it is filled the rows are there without their lag.
+TEST(DayBoard, TheBoardFilledOnTheWorkerIsTheBoardReadOnTheCallingThread) {
+    BoardHome b;
+    ASSERT_FALSE(b.run->schedule().rows.isEmpty());
+    const QList<BoardRow> here =
+        dayBoardOf(b.run->groupFiles(), b.run->storage(), b.run->schedule(), b.run->now());
+    ASSERT_EQ(here.size(), 5);
+    QHash<QString, int> lag;
+    for (const BoardRow& r : here)
+        lag.insert(r.group + r.identifier, r.lagMinutes);
+    EXPECT_EQ(lag.value(QStringLiteral("Котельніt00011")), 30);
+    EXPECT_EQ(lag.value(QStringLiteral("Котельніt00022")), 80);
+    EXPECT_EQ(lag.value(QStringLiteral("Котельніt00033")), -1);
+    EXPECT_EQ(lag.value(QStringLiteral("Школиt00044")), 105);
+    EXPECT_EQ(lag.value(QStringLiteral("Школиt00011")), 30);
+
+    DayBoardFeed feed(*b.run, b.home.root(), b.clock);
+    feed.newestOnWorker = true;
+    QStringList readShown;
+    QList<QStringList> filledShown;
+    QObject::connect(&feed, &DayBoardFeed::rowsRead, [&] { readShown = shownRows(feed.rows()); });
+    QObject::connect(&feed, &DayBoardFeed::rowsFilled, [&] { filledShown.append(shownRows(feed.rows())); });
+    ASSERT_TRUE(feed.refreshIfStale());
+    QList<BoardRow> withoutLag = here;
+    for (BoardRow& r : withoutLag)
+        r.lagMinutes = -1;
+    EXPECT_EQ(readShown, shownRows(withoutLag));
+    ASSERT_TRUE(test::waitUntil([&feed] { return !feed.filling(); }, 60000));
+    ASSERT_EQ(filledShown.size(), 1);
+    EXPECT_EQ(filledShown.first(), shownRows(here));
+    EXPECT_EQ(shownRows(feed.rows()), shownRows(here));
+    EXPECT_EQ(feed.arrivals(), 1);
+}
+
+// The worker's times belong to the read that started it: once the board has been read again, or the
+// read dropped (the database about to start again), they arrive to nothing, and only the read in hand
+// fills the board.
+TEST(DayBoard, NewestTimesOfAReadOvertakenOrDroppedAreNeverShown) {
+    BoardHome b;
+    DayBoardFeed feed(*b.run, b.home.root(), b.clock);
+    feed.newestOnWorker = true;
+    // Each read's times tell which read it was: the n-th read stores t00011's record n hours before now.
+    std::atomic<int> calls = 0;
+    feed.setNewestReader([&calls](database::Storage&, const QStringList& ids, const std::function<bool()>&) {
+        const int n = ++calls;
+        QHash<QString, QDateTime> newest;
+        if (ids.contains(QStringLiteral("t00011")))
+            newest.insert(QStringLiteral("t00011"), QDateTime(kDay, QTime(9, 30)).addSecs(-3600 * n));
+        return newest;
+    });
+    QList<int> filledLags;
+    QObject::connect(&feed, &DayBoardFeed::rowsFilled,
+                     [&] { filledLags.append(feed.rows().value(0).lagMinutes); });
+
+    // The board read again before the first read's times are taken: they are dropped.
+    feed.refresh();
+    feed.refresh();
+    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 2; }, 60000));
+    EXPECT_FALSE(feed.filling());
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_EQ(filledLags, QList<int>{120});
+    EXPECT_EQ(feed.rows().value(0).identifier, QStringLiteral("t00011"));
+
+    // A read dropped before its times are taken (the worker is waited for, its times already on their
+    // way): the rows stay without the lag and nothing is filled; the next tick reads again.
+    feed.refresh();
+    feed.stopReading();
+    EXPECT_FALSE(feed.filling());
+    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 3; }, 60000));
+    EXPECT_EQ(calls.load(), 3);
+    EXPECT_EQ(filledLags, QList<int>{120});
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, -1);
+    EXPECT_TRUE(feed.refreshIfStale());
+    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 4; }, 60000));
+    EXPECT_EQ(filledLags, (QList<int>{120, 240}));
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, 240);
+
+    // The same when the points or the groups are read again (markStale) while the worker reads.
+    feed.refresh();
+    feed.markStale();
+    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 5; }, 60000));
+    EXPECT_EQ(filledLags, (QList<int>{120, 240}));
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, -1);
+    EXPECT_TRUE(feed.refreshIfStale());
 }
 
 TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {

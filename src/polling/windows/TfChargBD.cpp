@@ -226,7 +226,11 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     boardPanel_ = new DayBoardPanel(right);
     rightLayout->addWidget(boardPanel_, 1);
     board_ = new DayBoardFeed(run_, root_, *computerClock_, this);
+    // The points' newest records (eight tables a member) are read off the window's thread: the rows show
+    // at once, their lag when it has been read.
+    board_->newestOnWorker = true;
     connect(board_, &DayBoardFeed::rowsRead, this, [this] { boardPanel_->showRows(board_->rows()); });
+    connect(board_, &DayBoardFeed::rowsFilled, this, [this] { boardPanel_->showRows(board_->rows()); });
     connect(board_, &DayBoardFeed::lagPeriodPassed, this, &TfChargBD::showState);
     connect(boardPanel_, &DayBoardPanel::retryRequested, this, [this] { retryFailedMembers(); });
     stateFile_ = std::make_unique<PollStateKeeper>(run_, root_);

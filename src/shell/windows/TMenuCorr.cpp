@@ -166,6 +166,8 @@ void TMenuCorr::Timer_InitProgTimer() {
 }
 
 bool TMenuCorr::RunInitialisation() {
+    // The database is started again below: the console's board must not be reading it meanwhile.
+    if (console_) console_->dayBoard().stopReading();
     TWr_BD wait(ctx_.languageIndex(), this);
     wait.startDelayMs = waitDelayMs;
     wait.closeDelayMs = waitDelayMs;
@@ -226,7 +228,11 @@ bool TMenuCorr::runSynchronisation() {
 polling::ViewerRefresh& TMenuCorr::viewer() {
     if (viewer_) return *viewer_;
     polling::ViewerRefresh::Steps steps;
-    steps.closeTables = [this] { ctx_.databaseOpen = false; };
+    steps.closeTables = [this] {
+        // The files are replaced and the database started again: the board stops reading them first.
+        if (console_) console_->dayBoard().stopReading();
+        ctx_.databaseOpen = false;
+    };
     steps.synchronise = [this] {
         QWidget* parent = console_ ? static_cast<QWidget*>(console_.get()) : this;
         sync::TfDirSynch window(ctx_.root(), sync::synchronisationFolder(ctx_.settings()),
