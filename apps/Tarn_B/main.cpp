@@ -169,10 +169,15 @@ int main(int argc, char** argv) {
     // program.
     bool ended = false;
     QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &menu, [&ended] { ended = true; });
+    // A start that opens the console has its board's newest records read during the initialisation's
+    // closing pause.
+    menu.readBoardAhead = commandLine.dispatcherStart || startReport.has_value();
     QTimer::singleShot(50, &menu, [&menu, &ended, &commandLine, &startReport] {
         menu.Timer_InitProgTimer();
         if (!ended) menu.applyStartSwitches(commandLine);
         if (!ended && startReport) reportStartAndQuit(menu, *startReport);
+        // Read for this moment only: a console opened later reads afresh.
+        menu.dropBoardReadAhead();
     });
     const int code = app.exec();
     app.setNotifier(nullptr); // the context goes first

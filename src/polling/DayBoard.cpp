@@ -70,12 +70,14 @@ QList<BoardRow> dayBoardOf(const DataRoot& root, database::Storage& storage, con
     return dayBoardOf(database::FolderGroupFiles(root), storage, schedule, now);
 }
 
-DayBoardBasis dayBoardBasisOf(const database::GroupFiles& groups, database::Storage& storage,
-                              const DaySchedule& schedule, const QDate& day) {
+namespace {
+
+// The members of the groups the schedule polls, in group-list order, with their identifiers each once.
+void addScheduledMembers(const database::GroupFiles& groups, const DaySchedule& schedule,
+                         DayBoardBasis& basis) {
     QSet<QString> scheduled;
     for (const ScheduleRow& r : schedule.rows)
         scheduled.insert(r.group.trimmed());
-    DayBoardBasis basis;
     QSet<QString> listed;
     for (const GroupEntry& e : loadGroupList(groups)) {
         if (!scheduled.contains(e.name.trimmed())) continue;
@@ -89,8 +91,25 @@ DayBoardBasis dayBoardBasisOf(const database::GroupFiles& groups, database::Stor
             }
         }
     }
+}
+
+} // namespace
+
+DayBoardBasis dayBoardBasisOf(const database::GroupFiles& groups, database::Storage& storage,
+                              const DaySchedule& schedule, const QDate& day) {
+    DayBoardBasis basis;
+    addScheduledMembers(groups, schedule, basis);
     basis.joins = database::joinRowsOfDay(storage, day);
     return basis;
+}
+
+QStringList scheduledMemberIdentifiers(const database::GroupFiles& groups, const QDate& day) {
+    QList<ScheduledGroup> list;
+    for (const GroupEntry& e : loadGroupList(groups))
+        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(groups, e.file)))});
+    DayBoardBasis basis;
+    addScheduledMembers(groups, buildDaySchedule(list, day), basis);
+    return basis.identifiers;
 }
 
 QHash<QString, QDateTime> newestStoredStamps(database::Storage& storage, const QStringList& identifiers,

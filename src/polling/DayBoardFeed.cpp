@@ -32,13 +32,12 @@ bool DayBoardFeed::refreshIfStale() {
     return read;
 }
 
-DayBoardFeed::~DayBoardFeed() {
-    dropReading(true);
-}
+DayBoardFeed::~DayBoardFeed() = default;
 
 void DayBoardFeed::refresh() {
     ++reads_;
-    dropReading(false);
+    read_.reset();
+    std::unique_ptr<NewestRead> ahead = std::move(readAhead_);
     const QDateTime now = run_.now();
     DayBoardBasis basis = dayBoardBasisOf(run_.groupFiles(), run_.storage(), run_.schedule(), now.date());
     stale_ = false;
@@ -49,55 +48,65 @@ void DayBoardFeed::refresh() {
         emit rowsRead();
         return;
     }
-    rows_ = buildDayBoard(basis.members, basis.joins, run_.schedule(), {}, now);
-    const QStringList identifiers = basis.identifiers;
-    pending_ = {std::move(basis), run_.schedule(), now};
-    filling_ = true;
-    // Started before the rows are shown, so that the worker reads while the window draws them.
-    startWorker(identifiers);
+    // A read begun ahead counts only for the same members of the same database; it is let go otherwise.
+    if (ahead && &ahead->storage() == &run_.storage() && ahead->identifiers() == basis.identifiers)
+        read_ = std::move(ahead);
+    else
+        read_ = std::make_unique<NewestRead>(run_.storage(), basis.identifiers, newestReader_);
+    ahead.reset();
+    basis_ = std::move(basis);
+    schedule_ = run_.schedule();
+    now_ = now;
+    if (read_->done()) {
+        fill();
+        emit rowsRead();
+        return;
+    }
+    rows_ = buildDayBoard(basis_.members, basis_.joins, schedule_, {}, now_);
+    connect(read_.get(), &NewestRead::arrived, this, [this] {
+        fill();
+        emit rowsFilled();
+    });
     emit rowsRead();
 }
 
 void DayBoardFeed::markStale() {
     stale_ = true;
-    dropReading(false);
+    read_.reset();
 }
 
-void DayBoardFeed::stopReading() {
-    stale_ = true;
-    dropReading(true);
+void DayBoardFeed::fill() {
+    rows_ = buildDayBoard(basis_.members, basis_.joins, schedule_, read_->newest(), now_);
 }
 
-void DayBoardFeed::dropReading(bool wait) {
-    ++generation_;
-    filling_ = false;
-    if (stopWorker_) stopWorker_->store(true);
-    if (wait && worker_.joinable()) worker_.join();
-}
-
-void DayBoardFeed::startWorker(const QStringList& identifiers) {
-    // The one before has been asked to stop: it ends after the point in hand.
-    if (worker_.joinable()) worker_.join();
-    stopWorker_ = std::make_shared<std::atomic<bool>>(false);
-    worker_ = std::thread([this, stop = stopWorker_, generation = generation_, reader = newestReader_,
-                           &storage = run_.storage(), identifiers] {
-        const QHash<QString, QDateTime> newest =
-            reader(storage, identifiers, [&stop] { return stop->load(); });
-        // Always handed over, stopped or not: the feed's thread alone decides what is shown. Queued to the
-        // feed's thread; the feed joins this thread before it goes, so it is there to receive it, and an
-        // event still queued when it goes goes with it.
+NewestRead::NewestRead(database::Storage& storage, QStringList identifiers, const NewestReader& reader)
+    : storage_(storage), identifiers_(std::move(identifiers)) {
+    worker_ = std::thread([this, reader] {
+        QHash<QString, QDateTime> newest = reader(storage_, identifiers_, [this] { return stop_.load(); });
+        if (stop_.load()) return;
+        // To the owner's thread. The destructor joins this thread before the object goes, and an event
+        // still queued for it then goes with it.
         QMetaObject::invokeMethod(
-            this, [this, generation, newest] { takeNewest(generation, newest); }, Qt::QueuedConnection);
+            this,
+            [this, newest = std::move(newest)] {
+                newest_ = newest;
+                done_ = true;
+                emit arrived();
+            },
+            Qt::QueuedConnection);
     });
 }
 
-void DayBoardFeed::takeNewest(int generation, const QHash<QString, QDateTime>& newest) {
-    ++arrivals_;
-    if (generation != generation_ || !filling_) return; // another read or a drop came since
-    rows_ =
-        buildDayBoard(pending_.basis.members, pending_.basis.joins, pending_.schedule, newest, pending_.now);
-    filling_ = false;
-    emit rowsFilled();
+NewestRead::~NewestRead() {
+    stop_.store(true);
+    worker_.join();
+}
+
+std::unique_ptr<NewestRead> readNewestAhead(const database::GroupFiles& groups, database::Storage& storage,
+                                            const QDate& day) {
+    const QStringList identifiers = scheduledMemberIdentifiers(groups, day);
+    if (identifiers.isEmpty()) return nullptr;
+    return std::make_unique<NewestRead>(storage, identifiers, &newestStoredStamps);
 }
 
 } // namespace tarn::polling

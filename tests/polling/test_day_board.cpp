@@ -368,12 +368,11 @@ TEST(DayBoard, TheBoardFilledOnTheWorkerIsTheBoardReadOnTheCallingThread) {
     ASSERT_EQ(filledShown.size(), 1);
     EXPECT_EQ(filledShown.first(), shownRows(here));
     EXPECT_EQ(shownRows(feed.rows()), shownRows(here));
-    EXPECT_EQ(feed.arrivals(), 1);
 }
 
 // The worker's times belong to the read that started it: once the board has been read again, or the
-// read dropped (the database about to start again), they arrive to nothing, and only the read in hand
-// fills the board.
+// read dropped (the points, the groups or the database started again), they are never shown, and only the
+// read in hand fills the board.
 TEST(DayBoard, NewestTimesOfAReadOvertakenOrDroppedAreNeverShown) {
     BoardHome b;
     DayBoardFeed feed(*b.run, b.home.root(), b.clock);
@@ -390,37 +389,108 @@ TEST(DayBoard, NewestTimesOfAReadOvertakenOrDroppedAreNeverShown) {
     QList<int> filledLags;
     QObject::connect(&feed, &DayBoardFeed::rowsFilled,
                      [&] { filledLags.append(feed.rows().value(0).lagMinutes); });
+    const auto settle = [&feed] {
+        EXPECT_TRUE(test::waitUntil([&feed] { return !feed.filling(); }, 60000));
+        test::runPending();
+    };
 
-    // The board read again before the first read's times are taken: they are dropped.
+    // The board read again, the first read's times in or not: only the second read's are shown.
     feed.refresh();
     feed.refresh();
-    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 2; }, 60000));
-    EXPECT_FALSE(feed.filling());
+    settle();
     EXPECT_EQ(calls.load(), 2);
     EXPECT_EQ(filledLags, QList<int>{120});
     EXPECT_EQ(feed.rows().value(0).identifier, QStringLiteral("t00011"));
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, 120);
 
-    // A read dropped before its times are taken (the worker is waited for, its times already on their
-    // way): the rows stay without the lag and nothing is filled; the next tick reads again.
+    // Dropped while the worker reads: the rows stay without the lag and nothing is filled; the next tick
+    // reads again.
     feed.refresh();
-    feed.stopReading();
+    feed.markStale();
     EXPECT_FALSE(feed.filling());
-    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 3; }, 60000));
-    EXPECT_EQ(calls.load(), 3);
+    settle();
     EXPECT_EQ(filledLags, QList<int>{120});
     EXPECT_EQ(feed.rows().value(0).lagMinutes, -1);
     EXPECT_TRUE(feed.refreshIfStale());
-    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 4; }, 60000));
+    settle();
+    EXPECT_EQ(calls.load(), 4);
     EXPECT_EQ(filledLags, (QList<int>{120, 240}));
     EXPECT_EQ(feed.rows().value(0).lagMinutes, 240);
+}
 
-    // The same when the points or the groups are read again (markStale) while the worker reads.
-    feed.refresh();
-    feed.markStale();
-    ASSERT_TRUE(test::waitUntil([&feed] { return feed.arrivals() == 5; }, 60000));
-    EXPECT_EQ(filledLags, (QList<int>{120, 240}));
-    EXPECT_EQ(feed.rows().value(0).lagMinutes, -1);
-    EXPECT_TRUE(feed.refreshIfStale());
+// The start reads the newest records ahead, before the console and its board exist. The board's first
+// read takes them when they are of its own members on its own database, and reads afresh otherwise.
+// Taken, they fill the board as its own read would.
+TEST(DayBoard, AReadAheadFillsTheFirstBoardOnlyForItsMembersAndDatabase) {
+    BoardHome b;
+    const QList<BoardRow> here =
+        dayBoardOf(b.run->groupFiles(), b.run->storage(), b.run->schedule(), b.run->now());
+    const QStringList members =
+        dayBoardBasisOf(b.run->groupFiles(), b.run->storage(), b.run->schedule(), kDay).identifiers;
+    EXPECT_EQ(members, (QStringList{QStringLiteral("t00011"), QStringLiteral("t00022"),
+                                    QStringLiteral("t00033"), QStringLiteral("t00044")}));
+    EXPECT_EQ(scheduledMemberIdentifiers(b.run->groupFiles(), kDay), members);
+    const auto readAhead = [&b] {
+        auto read = readNewestAhead(b.run->groupFiles(), b.run->storage(), kDay);
+        EXPECT_TRUE(read);
+        if (read) {
+            EXPECT_TRUE(test::waitUntil([&read] { return read->done(); }, 60000));
+        }
+        return read;
+    };
+    const auto newFeed = [&b] {
+        auto feed = std::make_unique<DayBoardFeed>(*b.run, b.home.root(), b.clock);
+        feed->newestOnWorker = true;
+        return feed;
+    };
+
+    // Taken: the rows are whole at once, no worker of the board's own.
+    auto feed = newFeed();
+    feed->takeReadAhead(readAhead());
+    feed->refresh();
+    EXPECT_FALSE(feed->filling());
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+    // Only the first read takes it: the next reads on its own worker.
+    feed->refresh();
+    EXPECT_TRUE(feed->filling());
+    EXPECT_EQ(feed->rows().value(0).lagMinutes, -1);
+    EXPECT_TRUE(test::waitUntil([&feed] { return !feed->filling(); }, 60000));
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+
+    // Of other members: let go, and the board reads its own.
+    const database::Schemas otherSchemas = b.ctx.schemas;
+    auto other = std::make_unique<NewestRead>(
+        b.run->storage(), QStringList{QStringLiteral("t00011")},
+        [](database::Storage&, const QStringList&, const std::function<bool()>&) {
+            return QHash<QString, QDateTime>{{QStringLiteral("t00011"), QDateTime(kDay, QTime(1, 0))}};
+        });
+    ASSERT_TRUE(test::waitUntil([&other] { return other->done(); }, 60000));
+    feed = newFeed();
+    feed->takeReadAhead(std::move(other));
+    feed->refresh();
+    EXPECT_TRUE(feed->filling());
+    EXPECT_TRUE(test::waitUntil([&feed] { return !feed->filling(); }, 60000));
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+
+    // Of another database (the same folder through another storage): let go too.
+    database::SqliteStorage elsewhere(b.home.root(), otherSchemas);
+    auto foreign = readNewestAhead(b.run->groupFiles(), elsewhere, kDay);
+    ASSERT_TRUE(foreign);
+    ASSERT_TRUE(test::waitUntil([&foreign] { return foreign->done(); }, 60000));
+    feed = newFeed();
+    feed->takeReadAhead(std::move(foreign));
+    feed->refresh();
+    EXPECT_TRUE(feed->filling());
+    EXPECT_TRUE(test::waitUntil([&feed] { return !feed->filling(); }, 60000));
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+
+    // The console marks its board stale before its first read: the read ahead is still taken.
+    feed = newFeed();
+    feed->takeReadAhead(readAhead());
+    feed->markStale();
+    EXPECT_TRUE(feed->refreshIfStale());
+    EXPECT_FALSE(feed->filling());
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
 }
 
 TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {

@@ -40,7 +40,7 @@ QWidget* titled(const QString& title, QWidget* content, QWidget* parent) {
 } // namespace
 
 TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
-                     QWidget* parent)
+                     QWidget* parent, std::unique_ptr<NewestRead> boardReadAhead)
     : QMainWindow(parent), run_(run), root_(root), notifier_(notifier), language_(languageIndex),
       autostart_(autostartFolder(), QCoreApplication::applicationFilePath(), root.root()),
       sound_(std::make_unique<AlarmSound>(std::make_unique<QtSoundOutput>(), notifier)) {
@@ -229,6 +229,7 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     // The points' newest records (eight tables a member) are read off the window's thread: the rows show
     // at once, their lag when it has been read.
     board_->newestOnWorker = true;
+    board_->takeReadAhead(std::move(boardReadAhead));
     connect(board_, &DayBoardFeed::rowsRead, this, [this] { boardPanel_->showRows(board_->rows()); });
     connect(board_, &DayBoardFeed::rowsFilled, this, [this] { boardPanel_->showRows(board_->rows()); });
     connect(board_, &DayBoardFeed::lagPeriodPassed, this, &TfChargBD::showState);
