@@ -41,8 +41,9 @@ void DayBoardFeed::refresh() {
     const QDateTime now = run_.now();
     DayBoardBasis basis = dayBoardBasisOf(run_.groupFiles(), run_.storage(), run_.schedule(), now.date());
     stale_ = false;
-    // No member, nothing to read: the rows are whole as they are.
-    if (!newestOnWorker || basis.identifiers.isEmpty()) {
+    // No member, nothing to read: the rows are whole as they are. A storage whose tables are dear to
+    // open off its own thread (a server's) is read here, as a worker would connect anew for every table.
+    if (!newestOnWorker || basis.identifiers.isEmpty() || !run_.storage().opensTablesCheaplyOnAnyThread()) {
         rows_ = buildDayBoard(basis.members, basis.joins, run_.schedule(),
                               newestReader_(run_.storage(), basis.identifiers, {}), now);
         emit rowsRead();
@@ -104,6 +105,7 @@ NewestRead::~NewestRead() {
 
 std::unique_ptr<NewestRead> readNewestAhead(const database::GroupFiles& groups, database::Storage& storage,
                                             const QDate& day) {
+    if (!storage.opensTablesCheaplyOnAnyThread()) return nullptr;
     const QStringList identifiers = scheduledMemberIdentifiers(groups, day);
     if (identifiers.isEmpty()) return nullptr;
     return std::make_unique<NewestRead>(storage, identifiers, &newestStoredStamps);

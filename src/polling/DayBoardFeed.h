@@ -10,7 +10,8 @@
 // read shows its rows at once without the lag (rowsRead), and the lag when the worker's times arrive
 // (rowsFilled), built from the same members, join rows, schedule and now, so the filled rows are those
 // the read on the calling thread gives. One read is in flight at a time: a new read and markStale() stop
-// the one in flight and wait for it, and what it read is never shown.
+// the one in flight and wait for it, and what it read is never shown. A storage that opens tables dearly
+// off its own thread (a server's: a connection a table) is read on the calling thread still.
 #include "common/Clock.h"
 #include "common/DataRoot.h"
 #include "polling/DayBoard.h"
@@ -68,8 +69,8 @@ private:
 
 // The newest times of the members of the groups polled on day, read ahead of the board that will show
 // them (Tarn_B's start, while it waits for the wait window to close, when the start opens the console);
-// nothing when no member is polled that day. The board takes it for its first read when it reads the
-// same members of the same storage.
+// nothing when no member is polled that day or when the storage opens tables dearly off its own thread.
+// The board takes it for its first read when it reads the same members of the same storage.
 std::unique_ptr<NewestRead> readNewestAhead(const database::GroupFiles& groups, database::Storage& storage,
                                             const QDate& day);
 

@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "database/JoinTable.h"
 #include "database/Registry.h"
+#include "database/postgres/DatabaseUrl.h"
 #include "link/FakeSerialPort.h"
 #include "polling/DayBoard.h"
 #include "polling/DayBoardFeed.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace tarn;
 using namespace tarn::polling;
@@ -491,6 +493,74 @@ TEST(DayBoard, AReadAheadFillsTheFirstBoardOnlyForItsMembersAndDatabase) {
     EXPECT_TRUE(feed->refreshIfStale());
     EXPECT_FALSE(feed->filling());
     EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+}
+
+namespace {
+
+// A storage that opens its tables dearly off its own thread, as a server's does: no table at all here,
+// what counts is where the board asks for the newest records.
+class DearOffItsThreadStorage final : public database::Storage {
+public:
+    explicit DearOffItsThreadStorage(const database::Schemas& schemas) : schemas_(schemas) {}
+    const database::Schemas& schemas() const override { return schemas_; }
+    std::unique_ptr<database::Table> openTable(const database::TableId& id, Error& error,
+                                               const QDateTime&) override {
+        return openExisting(id, error);
+    }
+    std::unique_ptr<database::Table> openExisting(const database::TableId&, Error& error) override {
+        error = {ErrorKind::NotFound, QStringLiteral("no tables here")};
+        return nullptr;
+    }
+    bool exists(const database::TableId&) const override { return false; }
+    QString location(const database::TableId&) const override { return {}; }
+    Error erasePointTable(TableKind, const QString&) override { return {}; }
+    std::optional<QList<QDate>> joinDays(Error&) const override { return QList<QDate>{}; }
+    bool opensTablesCheaplyOnAnyThread() const override { return false; }
+
+private:
+    const database::Schemas& schemas_;
+};
+
+} // namespace
+
+// A server's tables each take a connection of their own off the storage's thread: its board is read on
+// the window's thread as before, whole at once, and nothing is read ahead for it.
+TEST(DayBoard, AStorageDearOffItsOwnThreadIsReadOnTheCallingThread) {
+    BoardHome b;
+    auto dear = std::make_unique<DearOffItsThreadStorage>(b.ctx.schemas);
+    database::Storage& storage = *dear;
+    QString refused;
+    const auto url = database::postgres::parseDatabaseUrl(
+        QStringLiteral("postgresql://meter@/gas?host=%1&schema=plant").arg(b.home.root().root()), &refused);
+    ASSERT_TRUE(url) << refused.toStdString();
+    b.ctx.useStorage(std::move(dear), std::make_unique<database::FolderGroupFiles>(b.home.root()), *url);
+    PollingRun run(b.ctx.pollingParts(), kRussian);
+    run.reloadPoints();
+    run.reloadGroups();
+    run.buildSchedule(false);
+    ASSERT_EQ(&run.storage(), &storage);
+
+    EXPECT_FALSE(readNewestAhead(run.groupFiles(), storage, kDay));
+    DayBoardFeed feed(run, b.home.root(), b.clock);
+    feed.newestOnWorker = true;
+    std::thread::id readOn;
+    feed.setNewestReader([&readOn](database::Storage&, const QStringList& ids, const std::function<bool()>&) {
+        readOn = std::this_thread::get_id();
+        QHash<QString, QDateTime> newest;
+        for (const QString& id : ids)
+            newest.insert(id, QDateTime(kDay, QTime(9, 0)));
+        return newest;
+    });
+    int filled = 0;
+    QObject::connect(&feed, &DayBoardFeed::rowsFilled, [&filled] { ++filled; });
+    ASSERT_TRUE(feed.refreshIfStale());
+    EXPECT_FALSE(feed.filling());
+    EXPECT_EQ(readOn, std::this_thread::get_id());
+    ASSERT_EQ(feed.rows().size(), 5);
+    for (const BoardRow& r : feed.rows())
+        EXPECT_EQ(r.lagMinutes, 30) << r.identifier.toStdString();
+    test::runPending();
+    EXPECT_EQ(filled, 0);
 }
 
 TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {
