@@ -1,6 +1,7 @@
 // Tarn_B: the main program. One instance per installation; SIGTERM and SIGINT end it the orderly way.
 #include "common/LanguageFile.h"
 #include "link/QtSerialPort.h"
+#include "polling/windows/TfChargBD.h"
 #include "shell/AppContext.h"
 #include "shell/CommandLine.h"
 #include "shell/Installation.h"
@@ -18,9 +19,11 @@
 #include <QStyle>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -48,25 +51,51 @@ QWidget* makeSplash() {
 }
 
 // TARN_START_REPORT: the time the program was launched, in nanoseconds since the epoch (`date +%s%N`).
-// With it the program measures its own start: once the main window is up and the polling console has
-// filled its lists, it prints the seconds since the launch on stdout and ends. The start benchmark runs it
-// so; the moment is the program's own, which a script watching from outside could not see.
+// With it the program measures its own start and ends: it prints on stdout, on one line, the seconds
+// since the launch to the start (the main window up, the wait window gone, the polling console up with
+// its lists and its board's rows) and to the board filled (the points' newest records, read on a worker,
+// in the board's lag column; the start again when there is nothing to fill). The start benchmark runs it
+// so; the moments are the program's own, which a script watching from outside could not see.
 std::optional<qint64> startReportOrigin() {
     bool ok = false;
     const qint64 origin = qEnvironmentVariable("TARN_START_REPORT").toLongLong(&ok);
     return ok ? std::optional<qint64>(origin) : std::nullopt;
 }
 
+qint64 nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 void reportStartAndQuit(tarn::shell::TMenuCorr& menu, qint64 originNs) {
-    menu.openPollingConsole();
-    // The windows are painted by the events already queued; the time is taken once they have run.
-    QTimer::singleShot(0, &menu, [originNs] {
-        const qint64 nowNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-        std::printf("%.3f\n", static_cast<double>(nowNs - originNs) / 1e9);
+    struct Moments {
+        std::optional<qint64> start;
+        std::optional<qint64> filled;
+    };
+    auto moments = std::make_shared<Moments>();
+    const auto reportOnceBoth = [moments, originNs] {
+        if (!moments->start || !moments->filled) return;
+        // The filled board is seen no earlier than the window it is in.
+        const qint64 filled = std::max(*moments->start, *moments->filled);
+        std::printf("%.3f %.3f\n", static_cast<double>(*moments->start - originNs) / 1e9,
+                    static_cast<double>(filled - originNs) / 1e9);
         std::fflush(stdout);
         QCoreApplication::quit();
+    };
+    tarn::polling::TfChargBD* console = menu.openPollingConsole();
+    if (console && console->dayBoard().filling())
+        QObject::connect(&console->dayBoard(), &tarn::polling::DayBoardFeed::rowsFilled, &menu,
+                         [moments, reportOnceBoth] {
+                             if (!moments->filled) moments->filled = nowNs();
+                             reportOnceBoth();
+                         });
+    else
+        moments->filled = 0; // nothing to fill: the board is whole with the window
+    // The windows are painted by the events already queued; the start is taken once they have run.
+    QTimer::singleShot(0, &menu, [moments, reportOnceBoth] {
+        moments->start = nowNs();
+        reportOnceBoth();
     });
 }
 
@@ -140,10 +169,15 @@ int main(int argc, char** argv) {
     // program.
     bool ended = false;
     QObject::connect(&menu, &tarn::shell::TMenuCorr::ended, &menu, [&ended] { ended = true; });
+    // A start that opens the console has its board's newest records read during the initialisation's
+    // closing pause.
+    menu.readBoardAhead = commandLine.dispatcherStart || startReport.has_value();
     QTimer::singleShot(50, &menu, [&menu, &ended, &commandLine, &startReport] {
         menu.Timer_InitProgTimer();
         if (!ended) menu.applyStartSwitches(commandLine);
         if (!ended && startReport) reportStartAndQuit(menu, *startReport);
+        // Read for this moment only: a console opened later reads afresh.
+        menu.dropBoardReadAhead();
     });
     const int code = app.exec();
     app.setNotifier(nullptr); // the context goes first

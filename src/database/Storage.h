@@ -190,6 +190,10 @@ public:
     // nothing else, for a caller that asks it of many tables in a row (the console's day board).
     virtual QVariant greatestRowValue(TableKind kind, const QString& identifier, const QString& keyField,
                                       const QString& field);
+    // Whether a table is opened as cheaply on any thread as on the one that made the storage. True for
+    // the table files (a file is opened whoever asks); a caller that opens many small tables in a row
+    // off that thread (the day board's worker) stays on it where it is not.
+    virtual bool opensTablesCheaplyOnAnyThread() const { return true; }
 
     // The same calls for the common shapes of a table id.
     std::unique_ptr<Table> openShared(TableKind kind, Error& error);

@@ -70,23 +70,64 @@ QList<BoardRow> dayBoardOf(const DataRoot& root, database::Storage& storage, con
     return dayBoardOf(database::FolderGroupFiles(root), storage, schedule, now);
 }
 
-QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,
-                           const DaySchedule& schedule, const QDateTime& now) {
+namespace {
+
+// The members of the groups the schedule polls, in group-list order, with their identifiers each once.
+void addScheduledMembers(const database::GroupFiles& groups, const DaySchedule& schedule,
+                         DayBoardBasis& basis) {
     QSet<QString> scheduled;
     for (const ScheduleRow& r : schedule.rows)
         scheduled.insert(r.group.trimmed());
-    QList<BoardMember> members;
-    QHash<QString, QDateTime> newest;
+    QSet<QString> listed;
     for (const GroupEntry& e : loadGroupList(groups)) {
         if (!scheduled.contains(e.name.trimmed())) continue;
         for (const GroupMember& m : loadGroup(groups, e.file).members) {
             if (!m.member) continue;
             const QString id = m.identifier();
-            members.append({e.name.trimmed(), id, m.line.left(20)});
-            if (!newest.contains(id)) newest.insert(id, database::newestStoredStamp(storage, id));
+            basis.members.append({e.name.trimmed(), id, m.line.left(20)});
+            if (!listed.contains(id)) {
+                listed.insert(id);
+                basis.identifiers.append(id);
+            }
         }
     }
-    return buildDayBoard(members, database::joinRowsOfDay(storage, now.date()), schedule, newest, now);
+}
+
+} // namespace
+
+DayBoardBasis dayBoardBasisOf(const database::GroupFiles& groups, database::Storage& storage,
+                              const DaySchedule& schedule, const QDate& day) {
+    DayBoardBasis basis;
+    addScheduledMembers(groups, schedule, basis);
+    basis.joins = database::joinRowsOfDay(storage, day);
+    return basis;
+}
+
+QStringList scheduledMemberIdentifiers(const database::GroupFiles& groups, const QDate& day) {
+    QList<ScheduledGroup> list;
+    for (const GroupEntry& e : loadGroupList(groups))
+        list.append({e.name.trimmed(), scheduleString(groupListEntry(e, loadGroup(groups, e.file)))});
+    DayBoardBasis basis;
+    addScheduledMembers(groups, buildDaySchedule(list, day), basis);
+    return basis.identifiers;
+}
+
+QHash<QString, QDateTime> newestStoredStamps(database::Storage& storage, const QStringList& identifiers,
+                                             const std::function<bool()>& stopped) {
+    QHash<QString, QDateTime> newest;
+    for (const QString& id : identifiers) {
+        if (stopped && stopped()) break;
+        if (const QDateTime stamp = database::newestStoredStamp(storage, id); stamp.isValid())
+            newest.insert(id, stamp);
+    }
+    return newest;
+}
+
+QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,
+                           const DaySchedule& schedule, const QDateTime& now) {
+    const DayBoardBasis basis = dayBoardBasisOf(groups, storage, schedule, now.date());
+    return buildDayBoard(basis.members, basis.joins, schedule, newestStoredStamps(storage, basis.identifiers),
+                         now);
 }
 
 QString lagText(int minutes) {

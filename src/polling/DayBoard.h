@@ -13,6 +13,8 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace tarn::polling {
 
@@ -41,6 +43,25 @@ struct BoardMember {
 QList<BoardRow> buildDayBoard(const QList<BoardMember>& members, const QList<database::JoinRow>& joins,
                               const DaySchedule& schedule, const QHash<QString, QDateTime>& newest,
                               const QDateTime& now);
+
+// What the board is read from besides the points' newest stored records: the members of the scheduled
+// groups and the day's join rows. Cheap beside the newest records (a group file and one table against
+// eight tables a member), so a window reads it at once and the newest records on a worker.
+struct DayBoardBasis {
+    QList<BoardMember> members;
+    QList<database::JoinRow> joins;
+    QStringList identifiers; // the members' identifiers, each once, in board order
+};
+DayBoardBasis dayBoardBasisOf(const database::GroupFiles& groups, database::Storage& storage,
+                              const DaySchedule& schedule, const QDate& day);
+// The identifiers a board of day reads the newest records of (its basis's), from the group files alone:
+// the groups polled that day as their schedules say, before any join row of the day is read.
+QStringList scheduledMemberIdentifiers(const database::GroupFiles& groups, const QDate& day);
+// Each point's newest stored record time (database::newestStoredStamp), by identifier; a point with
+// nothing stored is left out. stopped, when given, is asked before each point: true ends the reading
+// there with what was read so far (whoever stops it drops the result).
+QHash<QString, QDateTime> newestStoredStamps(database::Storage& storage, const QStringList& identifiers,
+                                             const std::function<bool()>& stopped = {});
 
 // The same from the installation: the group files, today's join table and the points' tables.
 QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,

@@ -3,6 +3,7 @@
 #include "common/Language.h"
 #include "database/JoinTable.h"
 #include "database/Registry.h"
+#include "database/postgres/DatabaseUrl.h"
 #include "link/FakeSerialPort.h"
 #include "polling/DayBoard.h"
 #include "polling/DayBoardFeed.h"
@@ -11,7 +12,9 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace tarn;
 using namespace tarn::polling;
@@ -250,6 +253,314 @@ TEST(DayBoard, TheFeedReadsAgainOnlyWhenTheBoardMayHaveChanged) {
     EXPECT_TRUE(feed.refreshIfStale());
     EXPECT_EQ(feed.reads(), 6);
     EXPECT_EQ(shown, feed.reads());
+}
+
+// An installation for the feed's worker: two groups polled today, one point a member of both, points with
+// records in some of their tables, one whose hourly table is gone, one with nothing stored.
+namespace {
+
+using database::TableKind;
+
+struct BoardHome {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    ManualClock clock{QDateTime(kDay, QTime(9, 30))};
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
+    std::unique_ptr<PollingRun> run;
+
+    BoardHome() {
+        database::writeMissingSchemaFiles(home.root());
+        ctx.schemas = database::loadSchemas(home.root());
+        database::Registry registry(home.root(), ctx.schemas);
+        for (const char* serial : {"00011", "00022", "00033", "00044"}) {
+            database::Point p;
+            p.identifier = QStringLiteral("t") + QLatin1String(serial);
+            p.serial = QLatin1String(serial);
+            p.model = QStringLiteral("ТАРН-2.01");
+            p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+            EXPECT_TRUE(registry.add(p));
+        }
+        const QStringList lines = registry.pollingList();
+        EXPECT_EQ(lines.size(), 4);
+        const auto groupOf = [&lines](const QString& name, const QList<int>& members) {
+            Group g;
+            g.name = name;
+            g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+            g.flags = QStringLiteral("0010000000");
+            for (int i : members)
+                g.members.append({true, lines.value(i)});
+            return g;
+        };
+        for (const Group& g :
+             {groupOf(QStringLiteral("Котельні"), {0, 1, 2}), groupOf(QStringLiteral("Школи"), {3, 0})})
+            EXPECT_TRUE(saveGroup(home.root(), {{}, {}, g}, kRussian, QDateTime(kDay, QTime(7, 0)), {})
+                            .error.isEmpty());
+        EXPECT_TRUE(database::appendJoinRow(
+                        home.root(), ctx.schemas,
+                        joinOf(QStringLiteral("t00022"), QTime(8, 4), QStringLiteral("нет связи с модемом")))
+                        .isEmpty());
+        // t00011: an hourly record newer than its daily one; t00022: an alarm, and no hourly table at all;
+        // t00033: nothing stored; t00044: a measurement only.
+        store(TableKind::Hourly, QStringLiteral("t00011"), QTime(9, 0));
+        store(TableKind::Daily, QStringLiteral("t00011"), QTime(6, 0));
+        store(TableKind::Alarm, QStringLiteral("t00022"), QTime(8, 10));
+        EXPECT_TRUE(ctx.storage().erasePointTable(TableKind::Hourly, QStringLiteral("t00022")).ok());
+        store(TableKind::Measurement, QStringLiteral("t00044"), QTime(7, 45));
+
+        run = std::make_unique<PollingRun>(ctx.pollingParts(), kRussian);
+        run->reloadPoints();
+        run->reloadGroups();
+        run->buildSchedule(false);
+    }
+
+    void store(TableKind kind, const QString& id, const QTime& at) {
+        Error why;
+        const auto table = ctx.storage().openPoint(kind, id, why);
+        ASSERT_TRUE(table) << why.detail.toStdString();
+        const QString prefix(database::tableInfo(kind).fieldPrefix);
+        const QString stampField = prefix + (kind == TableKind::Measurement ? QStringLiteral("DateTime")
+                                                                            : QStringLiteral("DT_Corr"));
+        ASSERT_TRUE(table->append({{prefix + QStringLiteral("Identif"), id},
+                                   {stampField, database::storedTimestamp(QDateTime(kDay, at))}}))
+            << table->lastError().toStdString();
+    }
+};
+
+// What a window shows of a row: everything the table's columns hold.
+QStringList shownRows(const QList<BoardRow>& rows) {
+    QStringList shown;
+    for (const BoardRow& r : rows)
+        shown.append(QStringList{r.group, r.identifier, r.name, r.lastPoll, r.result, r.nextWindow,
+                                 QString::number(r.lagMinutes)}
+                         .join(u'|'));
+    return shown;
+}
+
+} // namespace
+
+// The worker reads the newest records the calling thread would: the filled board is the board read the
+// old way, row for row, and until it is filled the rows are there without their lag.
+TEST(DayBoard, TheBoardFilledOnTheWorkerIsTheBoardReadOnTheCallingThread) {
+    BoardHome b;
+    ASSERT_FALSE(b.run->schedule().rows.isEmpty());
+    const QList<BoardRow> here =
+        dayBoardOf(b.run->groupFiles(), b.run->storage(), b.run->schedule(), b.run->now());
+    ASSERT_EQ(here.size(), 5);
+    QHash<QString, int> lag;
+    for (const BoardRow& r : here)
+        lag.insert(r.group + r.identifier, r.lagMinutes);
+    EXPECT_EQ(lag.value(QStringLiteral("Котельніt00011")), 30);
+    EXPECT_EQ(lag.value(QStringLiteral("Котельніt00022")), 80);
+    EXPECT_EQ(lag.value(QStringLiteral("Котельніt00033")), -1);
+    EXPECT_EQ(lag.value(QStringLiteral("Школиt00044")), 105);
+    EXPECT_EQ(lag.value(QStringLiteral("Школиt00011")), 30);
+
+    DayBoardFeed feed(*b.run, b.home.root(), b.clock);
+    feed.newestOnWorker = true;
+    QStringList readShown;
+    QList<QStringList> filledShown;
+    QObject::connect(&feed, &DayBoardFeed::rowsRead, [&] { readShown = shownRows(feed.rows()); });
+    QObject::connect(&feed, &DayBoardFeed::rowsFilled, [&] { filledShown.append(shownRows(feed.rows())); });
+    ASSERT_TRUE(feed.refreshIfStale());
+    QList<BoardRow> withoutLag = here;
+    for (BoardRow& r : withoutLag)
+        r.lagMinutes = -1;
+    EXPECT_EQ(readShown, shownRows(withoutLag));
+    ASSERT_TRUE(test::waitUntil([&feed] { return !feed.filling(); }, 60000));
+    ASSERT_EQ(filledShown.size(), 1);
+    EXPECT_EQ(filledShown.first(), shownRows(here));
+    EXPECT_EQ(shownRows(feed.rows()), shownRows(here));
+}
+
+// The worker's times belong to the read that started it: once the board has been read again, or the
+// read dropped (the points, the groups or the database started again), they are never shown, and only the
+// read in hand fills the board.
+TEST(DayBoard, NewestTimesOfAReadOvertakenOrDroppedAreNeverShown) {
+    BoardHome b;
+    DayBoardFeed feed(*b.run, b.home.root(), b.clock);
+    feed.newestOnWorker = true;
+    // Each read's times tell which read it was: the n-th read stores t00011's record n hours before now.
+    std::atomic<int> calls = 0;
+    feed.setNewestReader([&calls](database::Storage&, const QStringList& ids, const std::function<bool()>&) {
+        const int n = ++calls;
+        QHash<QString, QDateTime> newest;
+        if (ids.contains(QStringLiteral("t00011")))
+            newest.insert(QStringLiteral("t00011"), QDateTime(kDay, QTime(9, 30)).addSecs(-3600 * n));
+        return newest;
+    });
+    QList<int> filledLags;
+    QObject::connect(&feed, &DayBoardFeed::rowsFilled,
+                     [&] { filledLags.append(feed.rows().value(0).lagMinutes); });
+    const auto settle = [&feed] {
+        EXPECT_TRUE(test::waitUntil([&feed] { return !feed.filling(); }, 60000));
+        test::runPending();
+    };
+
+    // The board read again, the first read's times in or not: only the second read's are shown.
+    feed.refresh();
+    feed.refresh();
+    settle();
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_EQ(filledLags, QList<int>{120});
+    EXPECT_EQ(feed.rows().value(0).identifier, QStringLiteral("t00011"));
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, 120);
+
+    // Dropped while the worker reads: the rows stay without the lag and nothing is filled; the next tick
+    // reads again.
+    feed.refresh();
+    feed.markStale();
+    EXPECT_FALSE(feed.filling());
+    settle();
+    EXPECT_EQ(filledLags, QList<int>{120});
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, -1);
+    EXPECT_TRUE(feed.refreshIfStale());
+    settle();
+    EXPECT_EQ(calls.load(), 4);
+    EXPECT_EQ(filledLags, (QList<int>{120, 240}));
+    EXPECT_EQ(feed.rows().value(0).lagMinutes, 240);
+}
+
+// The start reads the newest records ahead, before the console and its board exist. The board's first
+// read takes them when they are of its own members on its own database, and reads afresh otherwise.
+// Taken, they fill the board as its own read would.
+TEST(DayBoard, AReadAheadFillsTheFirstBoardOnlyForItsMembersAndDatabase) {
+    BoardHome b;
+    const QList<BoardRow> here =
+        dayBoardOf(b.run->groupFiles(), b.run->storage(), b.run->schedule(), b.run->now());
+    const QStringList members =
+        dayBoardBasisOf(b.run->groupFiles(), b.run->storage(), b.run->schedule(), kDay).identifiers;
+    EXPECT_EQ(members, (QStringList{QStringLiteral("t00011"), QStringLiteral("t00022"),
+                                    QStringLiteral("t00033"), QStringLiteral("t00044")}));
+    EXPECT_EQ(scheduledMemberIdentifiers(b.run->groupFiles(), kDay), members);
+    const auto readAhead = [&b] {
+        auto read = readNewestAhead(b.run->groupFiles(), b.run->storage(), kDay);
+        EXPECT_TRUE(read);
+        if (read) {
+            EXPECT_TRUE(test::waitUntil([&read] { return read->done(); }, 60000));
+        }
+        return read;
+    };
+    const auto newFeed = [&b] {
+        auto feed = std::make_unique<DayBoardFeed>(*b.run, b.home.root(), b.clock);
+        feed->newestOnWorker = true;
+        return feed;
+    };
+
+    // Taken: the rows are whole at once, no worker of the board's own.
+    auto feed = newFeed();
+    feed->takeReadAhead(readAhead());
+    feed->refresh();
+    EXPECT_FALSE(feed->filling());
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+    // Only the first read takes it: the next reads on its own worker.
+    feed->refresh();
+    EXPECT_TRUE(feed->filling());
+    EXPECT_EQ(feed->rows().value(0).lagMinutes, -1);
+    EXPECT_TRUE(test::waitUntil([&feed] { return !feed->filling(); }, 60000));
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+
+    // Of other members: let go, and the board reads its own.
+    const database::Schemas otherSchemas = b.ctx.schemas;
+    auto other = std::make_unique<NewestRead>(
+        b.run->storage(), QStringList{QStringLiteral("t00011")},
+        [](database::Storage&, const QStringList&, const std::function<bool()>&) {
+            return QHash<QString, QDateTime>{{QStringLiteral("t00011"), QDateTime(kDay, QTime(1, 0))}};
+        });
+    ASSERT_TRUE(test::waitUntil([&other] { return other->done(); }, 60000));
+    feed = newFeed();
+    feed->takeReadAhead(std::move(other));
+    feed->refresh();
+    EXPECT_TRUE(feed->filling());
+    EXPECT_TRUE(test::waitUntil([&feed] { return !feed->filling(); }, 60000));
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+
+    // Of another database (the same folder through another storage): let go too.
+    database::SqliteStorage elsewhere(b.home.root(), otherSchemas);
+    auto foreign = readNewestAhead(b.run->groupFiles(), elsewhere, kDay);
+    ASSERT_TRUE(foreign);
+    ASSERT_TRUE(test::waitUntil([&foreign] { return foreign->done(); }, 60000));
+    feed = newFeed();
+    feed->takeReadAhead(std::move(foreign));
+    feed->refresh();
+    EXPECT_TRUE(feed->filling());
+    EXPECT_TRUE(test::waitUntil([&feed] { return !feed->filling(); }, 60000));
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+
+    // The console marks its board stale before its first read: the read ahead is still taken.
+    feed = newFeed();
+    feed->takeReadAhead(readAhead());
+    feed->markStale();
+    EXPECT_TRUE(feed->refreshIfStale());
+    EXPECT_FALSE(feed->filling());
+    EXPECT_EQ(shownRows(feed->rows()), shownRows(here));
+}
+
+namespace {
+
+// A storage that opens its tables dearly off its own thread, as a server's does: no table at all here,
+// what counts is where the board asks for the newest records.
+class DearOffItsThreadStorage final : public database::Storage {
+public:
+    explicit DearOffItsThreadStorage(const database::Schemas& schemas) : schemas_(schemas) {}
+    const database::Schemas& schemas() const override { return schemas_; }
+    std::unique_ptr<database::Table> openTable(const database::TableId& id, Error& error,
+                                               const QDateTime&) override {
+        return openExisting(id, error);
+    }
+    std::unique_ptr<database::Table> openExisting(const database::TableId&, Error& error) override {
+        error = {ErrorKind::NotFound, QStringLiteral("no tables here")};
+        return nullptr;
+    }
+    bool exists(const database::TableId&) const override { return false; }
+    QString location(const database::TableId&) const override { return {}; }
+    Error erasePointTable(TableKind, const QString&) override { return {}; }
+    std::optional<QList<QDate>> joinDays(Error&) const override { return QList<QDate>{}; }
+    bool opensTablesCheaplyOnAnyThread() const override { return false; }
+
+private:
+    const database::Schemas& schemas_;
+};
+
+} // namespace
+
+// A server's tables each take a connection of their own off the storage's thread: its board is read on
+// the window's thread as before, whole at once, and nothing is read ahead for it.
+TEST(DayBoard, AStorageDearOffItsOwnThreadIsReadOnTheCallingThread) {
+    BoardHome b;
+    auto dear = std::make_unique<DearOffItsThreadStorage>(b.ctx.schemas);
+    database::Storage& storage = *dear;
+    QString refused;
+    const auto url = database::postgres::parseDatabaseUrl(
+        QStringLiteral("postgresql://meter@/gas?host=%1&schema=plant").arg(b.home.root().root()), &refused);
+    ASSERT_TRUE(url) << refused.toStdString();
+    b.ctx.useStorage(std::move(dear), std::make_unique<database::FolderGroupFiles>(b.home.root()), *url);
+    PollingRun run(b.ctx.pollingParts(), kRussian);
+    run.reloadPoints();
+    run.reloadGroups();
+    run.buildSchedule(false);
+    ASSERT_EQ(&run.storage(), &storage);
+
+    EXPECT_FALSE(readNewestAhead(run.groupFiles(), storage, kDay));
+    DayBoardFeed feed(run, b.home.root(), b.clock);
+    feed.newestOnWorker = true;
+    std::thread::id readOn;
+    feed.setNewestReader([&readOn](database::Storage&, const QStringList& ids, const std::function<bool()>&) {
+        readOn = std::this_thread::get_id();
+        QHash<QString, QDateTime> newest;
+        for (const QString& id : ids)
+            newest.insert(id, QDateTime(kDay, QTime(9, 0)));
+        return newest;
+    });
+    int filled = 0;
+    QObject::connect(&feed, &DayBoardFeed::rowsFilled, [&filled] { ++filled; });
+    ASSERT_TRUE(feed.refreshIfStale());
+    EXPECT_FALSE(feed.filling());
+    EXPECT_EQ(readOn, std::this_thread::get_id());
+    ASSERT_EQ(feed.rows().size(), 5);
+    for (const BoardRow& r : feed.rows())
+        EXPECT_EQ(r.lagMinutes, 30) << r.identifier.toStdString();
+    test::runPending();
+    EXPECT_EQ(filled, 0);
 }
 
 TEST(PollStateFile, IsWrittenAsKeyValueLinesInWindows1251AndReadBack) {

@@ -807,3 +807,72 @@ TEST(PollingConsole, TheDaysPointsShowTheirResultsInColourFilterAndAreReadAgainO
     EXPECT_EQ(rig.notifier.texts().last(), QStringLiteral("в группе \"Котельні\" нет неуспешных приборов"));
     EXPECT_FALSE(rig.run->running());
 }
+
+// A start that opens the console (the dispatcher's, the start report) has the board's newest records
+// read while the initialisation's wait window closes; the console's board, filled, is the board read on
+// the spot. What the start did not take is let go: a console opened later reads afresh.
+TEST(MainWindow, AStartThatOpensTheConsoleReadsItsBoardAheadAndFillsItAsReadOnTheSpot) {
+    test::TempHome home;
+    test::RecordingNotifier notifier;
+    const QDateTime now(QDate::currentDate(), QTime(9, 30));
+    ManualClock clock(now);
+    shell::AppContext ctx{home.root(), notifier, std::make_unique<link::FakeSerialPort>(), clock};
+    database::writeMissingSchemaFiles(home.root());
+    const database::Schemas schemas = database::loadSchemas(home.root());
+    database::Registry registry(home.root(), schemas);
+    for (const char* serial : {"12345", "54321"}) {
+        database::Point p;
+        p.identifier = QStringLiteral("t") + QLatin1String(serial);
+        p.serial = QLatin1String(serial);
+        p.model = QStringLiteral("ТАРН-2.01");
+        p.config[database::config::LinkKind] = QStringLiteral("прямое соединение");
+        ASSERT_TRUE(registry.add(p));
+    }
+    Group g;
+    g.name = kBoilers;
+    g.schedule = {QStringLiteral("08:00-12:00-01:00")};
+    g.flags = QStringLiteral("0110000000");
+    for (const QString& l : registry.pollingList())
+        g.members.append({true, l});
+    ASSERT_TRUE(saveGroup(home.root(), {{}, {}, g}, kRussian, now.addDays(-1), {}).error.isEmpty());
+    {
+        database::SqliteStorage storage(home.root(), schemas);
+        Error why;
+        const auto hourly = storage.openPoint(database::TableKind::Hourly, QStringLiteral("t54321"), why);
+        ASSERT_TRUE(hourly) << why.detail.toStdString();
+        ASSERT_TRUE(hourly->append(
+            {{QStringLiteral("hIdentif"), QStringLiteral("t54321")},
+             {QStringLiteral("hDT_Corr"), database::storedTimestamp(QDateTime(now.date(), QTime(9, 0)))}}));
+    }
+    const auto shown = [](const QList<BoardRow>& rows) {
+        QStringList lines;
+        for (const BoardRow& r : rows)
+            lines.append(QStringList{r.group, r.identifier, r.name, r.result, r.nextWindow,
+                                     QString::number(r.lagMinutes)}
+                             .join(u'|'));
+        return lines;
+    };
+
+    for (const bool ahead : {true, false}) {
+        shell::TMenuCorr menu(ctx);
+        menu.waitDelayMs = 1;
+        menu.show();
+        menu.readBoardAhead = ahead;
+        menu.Timer_InitProgTimer();
+        ASSERT_TRUE(ctx.databaseOpen);
+        EXPECT_FALSE(menu.readBoardAhead) << "read ahead for the first initialisation only";
+        TfChargBD* console = menu.openPollingConsole();
+        ASSERT_TRUE(console);
+        menu.dropBoardReadAhead();
+        ASSERT_TRUE(test::waitUntil([console] { return !console->dayBoard().filling(); }, 60000));
+        const QList<BoardRow> onTheSpot = dayBoardOf(ctx.groupFiles(), ctx.storage(),
+                                                     menu.pollingRun()->schedule(), menu.pollingRun()->now());
+        ASSERT_EQ(onTheSpot.size(), 2) << ahead;
+        EXPECT_EQ(onTheSpot.at(1).lagMinutes, 30) << ahead;
+        EXPECT_EQ(shown(console->boardRows()), shown(onTheSpot)) << ahead;
+        const QAbstractItemModel* m = console->boardView()->model();
+        ASSERT_EQ(m->rowCount(), 2);
+        EXPECT_EQ(m->index(1, 6).data().toString(), QStringLiteral("0:30")) << ahead;
+        console->close();
+    }
+}

@@ -83,6 +83,9 @@ public:
     Error erasePointTable(TableKind kind, const QString& identifier) override;
     // The days of the join table's rows, each day's seed record among them.
     std::optional<QList<QDate>> joinDays(Error& error) const override;
+    // Kept connections serve the storage's own thread only: on any other, every table opened connects
+    // anew (a server process and a dozen round trips).
+    bool opensTablesCheaplyOnAnyThread() const override { return false; }
 
 private:
     PgStorage(std::unique_ptr<PgConnection> connection, const Schemas& schemas);

@@ -40,7 +40,7 @@ QWidget* titled(const QString& title, QWidget* content, QWidget* parent) {
 } // namespace
 
 TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
-                     QWidget* parent)
+                     QWidget* parent, std::unique_ptr<NewestRead> boardReadAhead)
     : QMainWindow(parent), run_(run), root_(root), notifier_(notifier), language_(languageIndex),
       autostart_(autostartFolder(), QCoreApplication::applicationFilePath(), root.root()),
       sound_(std::make_unique<AlarmSound>(std::make_unique<QtSoundOutput>(), notifier)) {
@@ -226,7 +226,12 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     boardPanel_ = new DayBoardPanel(right);
     rightLayout->addWidget(boardPanel_, 1);
     board_ = new DayBoardFeed(run_, root_, *computerClock_, this);
+    // The points' newest records (eight tables a member) are read off the window's thread: the rows show
+    // at once, their lag when it has been read.
+    board_->newestOnWorker = true;
+    board_->takeReadAhead(std::move(boardReadAhead));
     connect(board_, &DayBoardFeed::rowsRead, this, [this] { boardPanel_->showRows(board_->rows()); });
+    connect(board_, &DayBoardFeed::rowsFilled, this, [this] { boardPanel_->showRows(board_->rows()); });
     connect(board_, &DayBoardFeed::lagPeriodPassed, this, &TfChargBD::showState);
     connect(boardPanel_, &DayBoardPanel::retryRequested, this, [this] { retryFailedMembers(); });
     stateFile_ = std::make_unique<PollStateKeeper>(run_, root_);

@@ -60,8 +60,9 @@ public:
     // Either log view is cleared before it would hold more lines than this.
     static constexpr int kMaxViewLines = 1000;
 
+    // boardReadAhead: the board's newest records, read ahead for the board's first read (the start's).
     TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, int languageIndex,
-              QWidget* parent = nullptr);
+              QWidget* parent = nullptr, std::unique_ptr<NewestRead> boardReadAhead = nullptr);
 
     // The clock the console waits on (the close's wait, the board's lag period): the application's, the
     // one its run ticks on. Until it is given, the computer's.

@@ -166,11 +166,20 @@ void TMenuCorr::Timer_InitProgTimer() {
 }
 
 bool TMenuCorr::RunInitialisation() {
+    // The database is started again below: nothing of the board may be reading it meanwhile.
+    if (console_) console_->dayBoard().markStale();
+    boardReadAhead_.reset();
     TWr_BD wait(ctx_.languageIndex(), this);
     wait.startDelayMs = waitDelayMs;
     wait.closeDelayMs = waitDelayMs;
     InitialisationResult result;
-    wait.run([&] { result = runInitialisation(ctx_); });
+    wait.run([&] {
+        result = runInitialisation(ctx_);
+        if (readBoardAhead && ctx_.databaseOpen && !console_)
+            boardReadAhead_ =
+                polling::readNewestAhead(ctx_.groupFiles(), ctx_.storage(), ctx_.clock().now().date());
+        readBoardAhead = false;
+    });
     if (result.outdatedSettings) {
         // The clean-up deleted the old file; the next start finds none and uses the defaults.
         skipSettingsWriteOnExit_ = true;
@@ -226,7 +235,12 @@ bool TMenuCorr::runSynchronisation() {
 polling::ViewerRefresh& TMenuCorr::viewer() {
     if (viewer_) return *viewer_;
     polling::ViewerRefresh::Steps steps;
-    steps.closeTables = [this] { ctx_.databaseOpen = false; };
+    steps.closeTables = [this] {
+        // The files are replaced and the database started again: the board stops reading them first.
+        if (console_) console_->dayBoard().markStale();
+        boardReadAhead_.reset();
+        ctx_.databaseOpen = false;
+    };
     steps.synchronise = [this] {
         QWidget* parent = console_ ? static_cast<QWidget*>(console_.get()) : this;
         sync::TfDirSynch window(ctx_.root(), sync::synchronisationFolder(ctx_.settings()),
@@ -285,8 +299,9 @@ polling::TfChargBD* TMenuCorr::openPollingConsole() {
         pollingRun_ = std::make_unique<polling::PollingRun>(ctx_.pollingParts(), ctx_.languageIndex());
     }
     if (!console_) {
-        console_ = std::make_unique<polling::TfChargBD>(*pollingRun_, ctx_.root(), ctx_.notifier(),
-                                                        ctx_.languageIndex(), this);
+        console_ =
+            std::make_unique<polling::TfChargBD>(*pollingRun_, ctx_.root(), ctx_.notifier(),
+                                                 ctx_.languageIndex(), this, std::move(boardReadAhead_));
         console_->setWindowFlag(Qt::Window);
         // The console waits on the run's clock when it closes during a run.
         console_->setClock(ctx_.clock());
@@ -375,6 +390,10 @@ void TMenuCorr::leaveDutyMode() {
     consoleBeforeDuty_ = false;
     if (trayRestore_) trayRestore_->setEnabled(false);
     if (trayHide_) trayHide_->setEnabled(true);
+}
+
+void TMenuCorr::dropBoardReadAhead() {
+    boardReadAhead_.reset();
 }
 
 void TMenuCorr::applyStartSwitches(const CommandLine& commandLine) {

@@ -26,6 +26,7 @@ class CorrectorSession;
 }
 
 namespace tarn::polling {
+class NewestRead;
 class PollingRun;
 class TfChargBD;
 class ConsoleNotices;
@@ -45,6 +46,12 @@ public:
     void Timer_InitProgTimer();
     // RunInitialisation under the wait window; false when the program is to end (outdated settings).
     bool RunInitialisation();
+    // Set when the start goes on to open the polling console (a dispatcher's start, the start's own
+    // report): the first initialisation that opens the database begins reading the board's newest
+    // records, so that the reading overlaps the wait window's closing pause. What the start does not take
+    // is let go by dropBoardReadAhead().
+    bool readBoardAhead = false;
+    void dropBoardReadAhead();
 
     // The menu items, for the launcher and for tests.
     void openCorrectorWindow();
@@ -128,6 +135,8 @@ private:
     std::unique_ptr<polling::ViewerRefresh> viewer_;
     std::unique_ptr<polling::PollingRun> pollingRun_;
     std::unique_ptr<polling::TfChargBD> console_;
+    // The board's newest records read ahead, for the console the start opens.
+    std::unique_ptr<polling::NewestRead> boardReadAhead_;
     bool dutyMode_ = false;
     // Messages while in duty mode (the console's lines), and where they went before.
     std::unique_ptr<polling::ConsoleNotices> dutyNotices_;
