@@ -153,7 +153,12 @@ public:
     explicit Installation(QString database = {}) : database_(std::move(database)) {
         home_ = dir_.path() + QStringLiteral("/home");
         QDir().mkpath(home_);
-        initialised_ = tarn::test::runCliIn(home_, {QStringLiteral("init")}).code == 0;
+        // No pause before each request: the simulated corrector is ready at once, and the pause is not
+        // what these tests are about.
+        initialised_ = tarn::test::runCliIn(home_, {QStringLiteral("init")}).code == 0 &&
+                       tarn::test::runCliIn(home_, {QStringLiteral("settings"), QStringLiteral("set"),
+                                                    QStringLiteral("writeDelayMs=0")})
+                               .code == 0;
     }
     bool initialised() const { return initialised_; }
     QString home() const { return home_; }

@@ -77,7 +77,12 @@ public:
     Installation() {
         home_ = dir_.path() + QStringLiteral("/home");
         QDir().mkpath(home_);
-        initialised_ = cli({QStringLiteral("init")}).code == 0;
+        // No pause before each request: the simulated corrector is ready at once, and the pause is not
+        // what these tests are about.
+        initialised_ =
+            cli({QStringLiteral("init")}).code == 0 &&
+            cli({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("writeDelayMs=0")}).code ==
+                0;
         write(QStringLiteral("Work/Type_Leng.000"), "RU\r\n");
     }
     bool initialised() const { return initialised_; }
