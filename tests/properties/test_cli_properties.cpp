@@ -40,7 +40,12 @@ public:
     Installation() {
         home_ = dir_.path() + QStringLiteral("/home");
         QDir().mkpath(home_);
-        initialised_ = cli({QStringLiteral("init")}).code == 0;
+        // No pause before each request: the simulated corrector is ready at once, and the pause is not
+        // what these properties are about.
+        initialised_ =
+            cli({QStringLiteral("init")}).code == 0 &&
+            cli({QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("writeDelayMs=0")}).code ==
+                0;
         write(QStringLiteral("Work/Type_Leng.000"), "RU\r\n");
         write(QStringLiteral("Current/Delim.000"), ";\r\n");
     }
@@ -122,9 +127,15 @@ void checkSeed(const Scenario& s, bool leaveOutWithoutDayBefore = true) {
     Installation inst;
     ASSERT_TRUE(inst.initialised());
     ASSERT_TRUE(inst.startCorrector(s.json()));
-    const QStringList store{QStringLiteral("store"), QStringLiteral("--archives"),
+    // At the line's top speed: what is stored is the same at any speed, and the reads take a fraction
+    // of the time.
+    const QStringList store{QStringLiteral("--speed"),
+                            QStringLiteral("115200"),
+                            QStringLiteral("store"),
+                            QStringLiteral("--archives"),
                             QStringLiteral("hourly,daily,monthly,abnormal,interference,service"),
-                            QStringLiteral("--until-empty"), QStringLiteral("--json")};
+                            QStringLiteral("--until-empty"),
+                            QStringLiteral("--json")};
     const Result first = inst.onLine(store);
     ASSERT_EQ(first.code, 0) << first.err.toStdString();
     const Result second = inst.onLine(store);
