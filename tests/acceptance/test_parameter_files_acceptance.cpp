@@ -691,6 +691,187 @@ TEST_F(SavedFiles, DISABLED_TextSavedWithTheReadFollowsTheSnapshot) {
     expectTextExport(read_->txt, prt, QStringLiteral("read --save-txt"));
 }
 
+// ---------------------------------------------------------------- loading damaged and unusual files
+
+// Lines as 200-byte records, as the program writes them.
+QByteArray recordsOf(const QList<QByteArray>& lines) {
+    QByteArray out;
+    for (const QByteArray& l : lines) {
+        out.append(char(quint8(std::min<qsizetype>(l.size(), 255))));
+        out.append(l.left(199).leftJustified(199, ' '));
+    }
+    return out;
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class DamagedFiles : public SavedFiles {
+protected:
+    void SetUp() override {
+        SavedFiles::SetUp();
+        const RecordFile file = readRecords(read_->prt);
+        ASSERT_TRUE(file.problem.isEmpty());
+        lines_ = file.lines;
+        for (int i = 0; i < lines_.size(); ++i)
+            if (lines_[i] == toCp1251(QStringLiteral("часовой архив"))) hourlyTitle_ = i;
+        ASSERT_GT(hourlyTitle_, 0);
+    }
+    // "file show" of the lines saved under name.
+    Result show(const QString& name, const QList<QByteArray>& lines, const QStringList& more = {}) {
+        const QString path = read_->inst->scratch(name);
+        writeBytes(path, recordsOf(lines));
+        return read_->inst->cli(more + QStringList{QStringLiteral("file"), QStringLiteral("show"), path});
+    }
+    QList<QByteArray> lines_;
+    int hourlyTitle_ = -1;
+};
+
+TEST_F(DamagedFiles, UntouchedCopyLoads) {
+    // The reader and writer here agree with the program's: a copy made of the parsed lines loads.
+    const Result r = show(QStringLiteral("copy.prt"), lines_, {QStringLiteral("--json")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_EQ(json(r).value(QStringLiteral("serial")).toString(), cp(lines_[0].mid(1)));
+}
+
+TEST_F(DamagedFiles, ShortLastRecordIsRefused) {
+    const QString path = read_->inst->scratch(QStringLiteral("short.prt"));
+    writeBytes(path, recordsOf(lines_).chopped(50));
+    const Result r = read_->inst->cli({QStringLiteral("file"), QStringLiteral("show"), path});
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("ОШИБКА!!! ФОРМАТА ФАЙЛА :") + path)) << r.err.toStdString();
+}
+
+TEST_F(DamagedFiles, IdentificationWithoutAKnownModelIsRefused) {
+    QList<QByteArray> noLetter = lines_;
+    noLetter[5][12] = '#'; // character 12 of the identification is the model letter
+    Result r = show(QStringLiteral("letter.prt"), noLetter);
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Ошибка! Версия не определена!!!"))) << r.err.toStdString();
+
+    QList<QByteArray> tooShort = lines_;
+    tooShort[5] = tooShort[5].left(12);
+    r = show(QStringLiteral("short-id.prt"), tooShort);
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Ошибка! Версия не определена!!!"))) << r.err.toStdString();
+}
+
+TEST_F(DamagedFiles, OlderHourlyLayoutIsRefusedWithTheOtherProgramsName) {
+    QList<QByteArray> older = lines_;
+    QString why;
+    auto titles = rowCells(older[hourlyTitle_ + 1], &why);
+    ASSERT_TRUE(titles && titles->size() > 6);
+    (*titles)[6] = toCp1251(QStringLiteral("Vсч(м.куб)"));
+    QByteArray row;
+    for (const QByteArray& c : *titles)
+        row += c.leftJustified(10, ' ') + '|';
+    older[hourlyTitle_ + 1] = row;
+    const Result r = show(QStringLiteral("older.prt"), older);
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("Ошибка формата !!! Попробуйте прочитать файл прогр. \"QuonR\"")))
+        << r.err.toStdString();
+}
+
+TEST_F(DamagedFiles, BatteryLineBeforeTheHeaderIsRefused) {
+    QList<QByteArray> early = lines_;
+    const QByteArray battery = early.takeAt(10);
+    early.insert(3, battery); // after three header lines only
+    const Result r = show(QStringLiteral("early.prt"), early);
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(
+        r.err.contains(QStringLiteral("Ошибка формата !!! Попробуйте прочитать файл прогр. \"Quon\"")))
+        << r.err.toStdString();
+}
+
+TEST_F(DamagedFiles, LongWordLineIsReportedAndLoadingGoesOn) {
+    QList<QByteArray> longWord = lines_;
+    int n = -1, at = -1;
+    for (int i = 0; i < longWord.size() && n < 60; ++i)
+        if (tagOf(longWord[i]) == '\x07') {
+            ++n;
+            at = i;
+        }
+    ASSERT_EQ(n, 60);
+    const QByteArray forty = QByteArray("1234567890").repeated(4);
+    longWord[at] = '\x07' + forty;
+    const Result r = show(QStringLiteral("long.prt"), longWord, {QStringLiteral("--json")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("ОШИБКА!!! длины строки :60: ") + QString::fromLatin1(forty)))
+        << r.err.toStdString();
+    EXPECT_EQ(json(r).value(QStringLiteral("serial")).toString(), cp(lines_[0].mid(1)));
+}
+
+// Date cells are checked and rewritten as they load: what the text export of the loaded file shows.
+TEST_F(DamagedFiles, RowDatesAreNormalisedOnLoading) {
+    QList<QByteArray> dated = lines_;
+    const int first = hourlyTitle_ + 2;
+    ASSERT_EQ(tagOf(dated[first]), '\x01');
+    QString why;
+    const auto model = rowCells(dated[first].mid(1), &why);
+    ASSERT_TRUE(model && model->size() > 3);
+    struct Case {
+        const char* date;
+        const char* time;
+        const char* loadedDate; // empty: not a date, the row keeps its record number only
+        const char* loadedTime;
+    };
+    const QList<Case> cases{{"31.02.2010", "01:00", "", ""},
+                            {"01.01.1999", "01:00", "", ""},
+                            {"25.11.2031", "01:00", "", ""},
+                            {"24.11.2031", "01:00", "24.11.2031", "01:00"},
+                            {"1.2.05", "07-05", "01.02.2005", "07:05"},
+                            {"01/02/2005", "23.59", "01.02.2005", "23:59"},
+                            {"1.2.5", "01:00", "", ""},
+                            {"29.02.2024", "00:00", "29.02.2024", "00:00"}};
+    for (int k = 0; k < cases.size(); ++k) {
+        QList<QByteArray> cells = *model;
+        cells[0] = QByteArray::number(90000 + k);
+        cells[1] = cases[k].date;
+        cells[2] = cases[k].time;
+        QByteArray row = "\x01";
+        for (const QByteArray& c : cells)
+            row += c.leftJustified(10, ' ') + '|';
+        dated[first + k] = row;
+    }
+    const QString path = read_->inst->scratch(QStringLiteral("dated.prt"));
+    writeBytes(path, recordsOf(dated));
+    const QString out = read_->inst->scratch(QStringLiteral("dated.txt"));
+    const Result r = read_->inst->cli(
+        {QStringLiteral("file"), QStringLiteral("export"), path, QStringLiteral("--out"), out});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const TextLines text = readTextFile(out);
+    for (int k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(cases[k].date);
+        const QString number = QString::number(90000 + k);
+        QStringList found;
+        for (const QString& l : text.lines)
+            if (l.startsWith(number)) found = l.split(QLatin1Char('\t'));
+        ASSERT_GE(found.size(), 3) << "row " << number.toStdString() << " not exported";
+        EXPECT_EQ(found[1].trimmed(), QString::fromLatin1(cases[k].loadedDate));
+        EXPECT_EQ(found[2].trimmed(), QString::fromLatin1(cases[k].loadedTime));
+        const bool valid = *cases[k].loadedDate != '\0';
+        for (int c = 3; c < model->size(); ++c)
+            EXPECT_EQ(found.value(c).trimmed(), valid ? cp(model->at(c)).trimmed() : QString())
+                << "cell " << c;
+    }
+}
+
+// A snapshot saved in Russian opened with the program in Ukrainian: the hourly title is not recognised,
+// so the hourly check is skipped, and every tagged line still loads.
+TEST_F(DamagedFiles, SnapshotOfTheOtherLanguageLoads) {
+    const Result ru = show(QStringLiteral("ru.prt"), lines_, {QStringLiteral("--json")});
+    const Result ua = show(QStringLiteral("ru.prt"), lines_,
+                           {QStringLiteral("--lang"), QStringLiteral("ua"), QStringLiteral("--json")});
+    ASSERT_EQ(ru.code, 0) << ru.err.toStdString();
+    ASSERT_EQ(ua.code, 0) << ua.err.toStdString();
+    EXPECT_EQ(json(ua).value(QStringLiteral("rows")), json(ru).value(QStringLiteral("rows")));
+    EXPECT_EQ(json(ua).value(QStringLiteral("serial")), json(ru).value(QStringLiteral("serial")));
+}
+
 // ---------------------------------------------------------------- the printout of programmed parameters
 
 TEST_F(SavedFiles, ProgrammedParametersPrintoutFollowsThePointsFile) {
