@@ -334,6 +334,12 @@ TextLines readTextFile(const QString& path) {
     return out;
 }
 
+QStringList fileLines(const QString& path, bool* crlf) {
+    const TextLines t = readTextFile(path);
+    *crlf = t.crlf;
+    return t.lines;
+}
+
 // ---------------------------------------------------------------- one read of a meter-coefficient corrector
 
 // One read and store of a meter-coefficient corrector with everything saved, shared by the file checks:
@@ -964,11 +970,11 @@ TEST_F(SavedFiles, ProgrammedParametersPrintoutFollowsThePointsFile) {
     // No "Qmin, при Q<Qmin ?" line on a meter-coefficient corrector.
     for (const QString& line : L)
         EXPECT_FALSE(line.startsWith(QStringLiteral("Qmin, при Q<Qmin ?"))) << line.toStdString();
-    if (L[at].startsWith(QStringLiteral("Vстд. ОБЩИЙ"))) {
-        EXPECT_EQ(L[at],
-                  QStringLiteral("Vстд. ОБЩИЙ                  ") + item(62) + QStringLiteral(" (м.куб)"));
-        ++at;
-    }
+    // The total standard volume: the counter of word 102 over the pulse weight.
+    const QList<double> weights{1, 10, 100, 0.1, 0.01};
+    const QString total = trimmedNumber(int32Of(w()[102]) / weights.value(byteOf(w()[2], 1)), 5);
+    EXPECT_EQ(L[at], QStringLiteral("Vстд. ОБЩИЙ                  ") + total + QStringLiteral(" (м.куб)"));
+    ++at;
     EXPECT_EQ(L[at], QStringLiteral("Показания счетчика           ") + item(11) + QStringLiteral(" (м.куб)"));
 
     // The meter-coefficient section, every value from the corrector's words.
@@ -1031,6 +1037,124 @@ TEST_F(SavedFiles, PrintoutOfAPointWithoutAFileIsRefused) {
     EXPECT_NE(r.code, 0);
     EXPECT_FALSE(r.err.trimmed().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(read_->inst->scratch(QStringLiteral("none.txt"))));
+}
+
+// A calibration complex: the head names the complex, the Qmin and Qtrn lines are there, the meter's
+// section is replaced by the calibration table, every value from the corrector's words; and the head in
+// Ukrainian.
+TEST(ParameterPrintout, CalibrationComplexInBothLanguages) {
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    ASSERT_TRUE(inst.startCorrector({QStringLiteral("calib"), 24}));
+    ASSERT_EQ(
+        inst.onLine({QStringLiteral("store"), QStringLiteral("--archives"), QStringLiteral("daily")}).code,
+        0);
+    const Result paramsRead = inst.onLine({QStringLiteral("--json"), QStringLiteral("params")});
+    ASSERT_EQ(paramsRead.code, 0) << paramsRead.err.toStdString();
+    const QJsonObject params = json(paramsRead);
+    const std::optional<QJsonObject> dump = inst.finishCorrector();
+    ASSERT_TRUE(dump);
+    const QStringList w = wordsOf(*dump);
+    ASSERT_EQ(w.size(), 185);
+    const QStringList files = QDir(inst.home() + QStringLiteral("/Param")).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    const QString pointId = files.first().mid(2, files.first().size() - 6);
+    auto item = [&](int n) { return itemText(params, n); };
+
+    const QString out = inst.scratch(QStringLiteral("calib-params.txt"));
+    Result r = inst.cli({QStringLiteral("report"), QStringLiteral("--point"), pointId,
+                         QStringLiteral("--period"), QStringLiteral("params"), QStringLiteral("--out"), out});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    TextLines text = readTextFile(out);
+    EXPECT_TRUE(text.crlf);
+    const QStringList& L = text.lines;
+    ASSERT_GT(L.size(), 12);
+    const QString enterprise = cp(rightTrimmed(textWords(w, 113))).simplified();
+    EXPECT_EQ(L[1], QString(std::max(1, int((70 - enterprise.size()) / 2)), QLatin1Char(' ')) + enterprise);
+    EXPECT_EQ(L[2], QStringLiteral("           (название предприятия, на котором расположен комплекс)"));
+    EXPECT_EQ(L[4], QStringLiteral("Договорные обязательства Qст.у (м.куб/час) ") + item(47));
+    EXPECT_EQ(L[7], QStringLiteral("                        ПРОГРАММИРУЕМЫЕ ПАРАМЕТРЫ"));
+    // A complex has no meter line.
+    for (const QString& line : L)
+        EXPECT_FALSE(line.startsWith(QStringLiteral("Счетчик  газа"))) << line.toStdString();
+
+    const QString F = QStringLiteral("(м.куб/час) ");
+    const QString pulses = QString(27, QLatin1Char(' '));
+    EXPECT_TRUE(L.contains(pulses + QStringLiteral("| Qtrs р.у.") + F + item(13).leftJustified(9) +
+                           QStringLiteral("|")));
+    EXPECT_TRUE(L.contains(pulses + QStringLiteral("| Qtrn р.у.") + F + item(12).leftJustified(9) +
+                           QStringLiteral("|")));
+    const QString onOff =
+        item(41) == QStringLiteral("ВКЛ.") ? QStringLiteral("ВКЛЮЧЕНО") : QStringLiteral("ВЫКЛЮЧЕНО");
+    const qsizetype qmin = L.indexOf(QStringLiteral("Qmin, при Q<Qmin ?           ") + onOff);
+    ASSERT_GT(qmin, 0);
+    EXPECT_EQ(L.value(qmin + 1), QStringLiteral("Учет Qmin<Q<Qtrn % погрешн.  ") + item(42));
+    // The total standard volume: the counter of word 102 over the pulse weight.
+    const QList<double> weights{1, 10, 100, 0.1, 0.01};
+    const QString total = trimmedNumber(int32Of(w[102]) / weights.value(byteOf(w[2], 1)), 5);
+    EXPECT_TRUE(
+        L.contains(QStringLiteral("Vстд. ОБЩИЙ                  ") + total + QStringLiteral(" (м.куб)")))
+        << total.toStdString();
+
+    // The calibration section closes the printout.
+    const qsizetype c = L.indexOf(QStringLiteral("               Поправочные коэффициенты ЗИБ"));
+    ASSERT_GT(c, 0);
+    ASSERT_EQ(L.size(), c + 12) << "the section ends the printout";
+    EXPECT_EQ(L[c - 1], QString());
+    const QString shortRule =
+        QStringLiteral("|-----------------------------|   |-----------------------------|");
+    EXPECT_EQ(L[c + 1], shortRule);
+    EXPECT_EQ(L[c + 2], QStringLiteral("|п.н|    Qw      |    Kq      |   |п.н|    Qw      |   Kq       |"));
+    EXPECT_EQ(L[c + 3], shortRule);
+    // Calibration entry j is word 156 + j.
+    auto entry = [&](int j) { return sixDigits(floatOf(w[156 + j])).leftJustified(12); };
+    for (int n = 1; n <= 7; ++n)
+        EXPECT_EQ(L[c + 3 + n], QStringLiteral("|") + QString::number(n).leftJustified(3) +
+                                    QStringLiteral("|") + entry(2 * n - 1) + QStringLiteral("|") +
+                                    entry(2 * n) + QStringLiteral("|   |") +
+                                    QString::number(n + 7).leftJustified(3) + QStringLiteral("|") +
+                                    entry(15 + 2 * (n - 1)) + QStringLiteral("|") + entry(16 + 2 * (n - 1)) +
+                                    QStringLiteral("|"))
+            << "point line " << n;
+    EXPECT_EQ(L[c + 11], shortRule);
+
+    // The Ukrainian head.
+    const QString outUa = inst.scratch(QStringLiteral("calib-params-ua.txt"));
+    r = inst.cli({QStringLiteral("--lang"), QStringLiteral("ua"), QStringLiteral("report"),
+                  QStringLiteral("--point"), pointId, QStringLiteral("--period"), QStringLiteral("params"),
+                  QStringLiteral("--out"), outUa});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    text = readTextFile(outUa);
+    const QStringList& U = text.lines;
+    ASSERT_GT(U.size(), 12);
+    EXPECT_EQ(U[2], QStringLiteral("             (назва підприємства, на якому розташован комплекс)"));
+    EXPECT_EQ(U[4], QStringLiteral("Договорне навантаження Qст.у (м.куб/год) ") + item(47));
+    EXPECT_EQ(U[7], QStringLiteral("                      ЗАПРОГРАМОВАНІ ПАРАМЕТРИ"));
+    EXPECT_TRUE(U.contains(QStringLiteral("                Поправочні коефіцієнти ЗИБ")));
+    EXPECT_TRUE(U.contains(QStringLiteral("Облік Qmin<Q<Qtrn % похибки  ") + item(42)));
+}
+
+// A complex that has already permitted calibration gives its table without a password and without
+// changing its calibration flags.
+TEST(Calibration, AlreadyPermittedReadsWithoutPassword) {
+    const std::optional<QStringList> pristine = pristineWords({QStringLiteral("calib2"), 24});
+    ASSERT_TRUE(pristine && pristine->size() == 185);
+    ASSERT_TRUE(byteOf(pristine->at(4), 1) & 0x02);
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    ASSERT_TRUE(inst.startCorrector({QStringLiteral("calib2"), 24}));
+    const QString zib = inst.scratch(QStringLiteral("calib2.zib"));
+    const Result read =
+        inst.onLine({QStringLiteral("coef"), QStringLiteral("read"), QStringLiteral("--out"), zib});
+    ASSERT_EQ(read.code, 0) << read.err.toStdString();
+    bool crlf = false;
+    const QStringList lines = fileLines(zib, &crlf);
+    ASSERT_EQ(lines.size(), 42);
+    EXPECT_EQ(lines[0], sixDigits(floatOf(pristine->at(157))));
+    EXPECT_EQ(lines[28], sixDigits(floatOf(pristine->at(158 + 14))));
+    const std::optional<QJsonObject> dump = inst.finishCorrector();
+    ASSERT_TRUE(dump);
+    EXPECT_EQ(wordsOf(*dump), *pristine);
 }
 
 // ---------------------------------------------------------------- programming from a point's file
@@ -1175,12 +1299,6 @@ TEST(ProgramFromFile, RefusalsWriteNothing) {
 }
 
 // ---------------------------------------------------------------- coefficient tables
-
-QStringList fileLines(const QString& path, bool* crlf) {
-    const TextLines t = readTextFile(path);
-    *crlf = t.crlf;
-    return t.lines;
-}
 
 void writeLines(const QString& path, const QStringList& lines) {
     QFile f(path);
