@@ -1162,13 +1162,18 @@ TEST(Calibration, AlreadyPermittedReadsWithoutPassword) {
 // A series-1 corrector read and stored, then changed by hand, is programmed back from the point's file:
 // afterwards it holds what it held when it was stored, except the meter reading, the total volume and
 // the clock, which come from the programming command.
-TEST(ProgramFromFile, CorrectorGetsBackWhatThePointsFileSays) {
-    const std::optional<QStringList> pristine = pristineWords({QStringLiteral("series1"), 24});
+// Run on a corrector with a pulse weight of 1 and on one with 10, so that the counters show which way
+// the weight goes.
+class ProgramBack : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ProgramBack, CorrectorGetsBackWhatThePointsFileSays) {
+    const QString preset = QString::fromLatin1(GetParam());
+    const std::optional<QStringList> pristine = pristineWords({preset, 24});
     ASSERT_TRUE(pristine && pristine->size() == 185);
     const QStringList& p = *pristine;
     Installation inst;
     ASSERT_TRUE(inst.initialised());
-    ASSERT_TRUE(inst.startCorrector({QStringLiteral("series1"), 24}));
+    ASSERT_TRUE(inst.startCorrector({preset, 24}));
     const Result store =
         inst.onLine({QStringLiteral("store"), QStringLiteral("--archives"), QStringLiteral("daily")});
     ASSERT_EQ(store.code, 0) << store.err.toStdString();
@@ -1193,7 +1198,7 @@ TEST(ProgramFromFile, CorrectorGetsBackWhatThePointsFileSays) {
         {QStringLiteral("program"), QStringLiteral("--point"), pointId, QStringLiteral("--password"),
          QStringLiteral("6666"), QStringLiteral("--date"), QStringLiteral("15.03.2025"),
          QStringLiteral("--time"), QStringLiteral("10:30"), QStringLiteral("--meter-reading"),
-         QStringLiteral("1234.56"), QStringLiteral("--total-volume"), QStringLiteral("98765.4")});
+         QStringLiteral("1234.56"), QStringLiteral("--total-volume"), QStringLiteral("98765.25")});
     const QDateTime programmedAt = QDateTime::currentDateTime();
     ASSERT_EQ(prog.code, 0) << prog.err.toStdString();
     EXPECT_TRUE(prog.all().contains(QStringLiteral("ПАРАМЕТРЫ ЗАПИСАНЫ!!!"))) << prog.all().toStdString();
@@ -1207,8 +1212,9 @@ TEST(ProgramFromFile, CorrectorGetsBackWhatThePointsFileSays) {
     // The counters in pulses: the value times the pulse weight, the fraction dropped.
     const QList<double> weights{1, 10, 100, 0.1, 0.01};
     const double weight = weights.value(byteOf(p[2], 1));
+    if (preset == QLatin1String("second-port")) EXPECT_EQ(weight, 10);
     EXPECT_EQ(after[97], int32Hex(qint32(std::trunc(1234.56 * weight)))) << "meter counter";
-    EXPECT_EQ(after[102], int32Hex(qint32(std::trunc(98765.4 * weight)))) << "total standard volume";
+    EXPECT_EQ(after[102], int32Hex(qint32(std::trunc(98765.25 * weight)))) << "total standard volume";
     for (int i = 0; i < 185; ++i) {
         if (i == 97 || i == 102) continue;
         EXPECT_EQ(after[i], p[i]) << "word " << i;
@@ -1217,6 +1223,13 @@ TEST(ProgramFromFile, CorrectorGetsBackWhatThePointsFileSays) {
     const qint64 offset = qint64(dump->value(QStringLiteral("clockOffsetSec")).toDouble());
     EXPECT_LE(std::llabs(offset - programmedAt.secsTo(target)), 120) << offset;
 }
+
+INSTANTIATE_TEST_SUITE_P(Presets, ProgramBack, ::testing::Values("series1", "second-port"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             std::erase(name, '-');
+                             return name;
+                         });
 
 // The steps a meter-coefficient corrector has no item for are skipped with their number.
 TEST(ProgramFromFile, MeterCoefficientCorrectorSkipsTheMeterSteps) {
@@ -1376,6 +1389,72 @@ TEST(MeterCoefficients, ReadShowWriteBack) {
     ASSERT_EQ(after.size(), 185);
     for (int i = 0; i < 36; ++i)
         EXPECT_EQ(after[wordOfLine[i]], floatHex(changed[i].toFloat())) << "line " << i + 1;
+    for (int i = 0; i < 185; ++i)
+        if (!wordOfLine.contains(i)) {
+            EXPECT_EQ(after[i], p[i]) << "word " << i;
+        }
+}
+
+// A short file changes only the cells it has (the others keep the corrector's values), a long one gives
+// no more than the table holds, runs of blanks in a line are not part of the value, and a write without
+// the verifier's password is refused by the corrector before anything changes.
+TEST(MeterCoefficients, FileLengthsAndPassword) {
+    const std::optional<QStringList> pristine = pristineWords({QStringLiteral("meter-coef"), 24});
+    ASSERT_TRUE(pristine && pristine->size() == 185);
+    const QStringList& p = *pristine;
+    QList<int> wordOfLine;
+    for (int k = 0; k < 8; ++k)
+        wordOfLine.append(145 + k);
+    for (int half = 0; half < 2; ++half) {
+        for (int n = 0; n < 7; ++n)
+            wordOfLine.append(157 + 14 * half + 2 * n);
+        for (int n = 0; n < 7; ++n)
+            wordOfLine.append(158 + 14 * half + 2 * n);
+    }
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    ASSERT_TRUE(inst.startCorrector({QStringLiteral("meter-coef"), 24}));
+
+    // Twenty lines: the 8 constants, Ref 1..7 and Kq 1..5.
+    QStringList twenty;
+    for (int i = 0; i < 20; ++i)
+        twenty.append(QString::number(1.5 + i));
+    twenty[3] = QStringLiteral("  0.625  "); // blanks around the value
+    const QString shortPath = inst.scratch(QStringLiteral("twenty.whi"));
+    writeLines(shortPath, twenty);
+    const Result noPassword =
+        inst.onLine({QStringLiteral("coef"), QStringLiteral("write"), QStringLiteral("--file"), shortPath});
+    EXPECT_EQ(noPassword.code, 3) << noPassword.all().toStdString();
+    const Result write =
+        inst.onLine({QStringLiteral("coef"), QStringLiteral("write"), QStringLiteral("--file"), shortPath,
+                     QStringLiteral("--password"), QStringLiteral("7:7777")});
+    ASSERT_EQ(write.code, 0) << write.all().toStdString();
+    std::optional<QJsonObject> dump = inst.finishCorrector();
+    ASSERT_TRUE(dump);
+    QStringList after = wordsOf(*dump);
+    ASSERT_EQ(after.size(), 185);
+    for (int i = 0; i < 36; ++i) {
+        const QString expected = i < 20 ? floatHex(twenty[i].trimmed().toFloat()) : p[wordOfLine[i]];
+        EXPECT_EQ(after[wordOfLine[i]], expected) << "line " << i + 1;
+    }
+
+    // Forty lines: the four beyond the table change nothing.
+    ASSERT_TRUE(inst.startCorrector({QStringLiteral("meter-coef"), 24}));
+    QStringList forty;
+    for (int i = 0; i < 40; ++i)
+        forty.append(QString::number(100 + i));
+    const QString longPath = inst.scratch(QStringLiteral("forty.whi"));
+    writeLines(longPath, forty);
+    const Result longWrite =
+        inst.onLine({QStringLiteral("coef"), QStringLiteral("write"), QStringLiteral("--file"), longPath,
+                     QStringLiteral("--password"), QStringLiteral("7:7777")});
+    ASSERT_EQ(longWrite.code, 0) << longWrite.all().toStdString();
+    dump = inst.finishCorrector();
+    ASSERT_TRUE(dump);
+    after = wordsOf(*dump);
+    ASSERT_EQ(after.size(), 185);
+    for (int i = 0; i < 36; ++i)
+        EXPECT_EQ(after[wordOfLine[i]], floatHex(float(100 + i))) << "line " << i + 1;
     for (int i = 0; i < 185; ++i)
         if (!wordOfLine.contains(i)) {
             EXPECT_EQ(after[i], p[i]) << "word " << i;
