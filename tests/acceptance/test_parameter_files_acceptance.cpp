@@ -697,6 +697,49 @@ TEST_F(SavedFiles, DISABLED_TextSavedWithTheReadFollowsTheSnapshot) {
     expectTextExport(read_->txt, prt, QStringLiteral("read --save-txt"));
 }
 
+// The name of a saved file: everything from the first "." of the chosen file name on is replaced by the
+// kind's extension, whatever dots the folder holds; the section titles are in the program's language.
+TEST(SnapshotSave, NamesAndLanguage) {
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    ASSERT_TRUE(inst.startCorrector({QStringLiteral("series1"), 24}));
+    const QString folder = inst.scratch(QStringLiteral("reports.2025.v1"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Result r = inst.onLine({QStringLiteral("read"), QStringLiteral("--archives"), QStringLiteral("daily"),
+                            QStringLiteral("--save-prt"), folder + QStringLiteral("/abc.old.prt"),
+                            QStringLiteral("--save-txt"), folder + QStringLiteral("/abc.old.txt")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    r = inst.onLine({QStringLiteral("--lang"), QStringLiteral("ua"), QStringLiteral("read"),
+                     QStringLiteral("--archives"), QStringLiteral("daily"), QStringLiteral("--save-prt"),
+                     folder + QStringLiteral("/ua")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    inst.finishCorrector();
+    QStringList names = QDir(folder).entryList(QDir::Files);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"abc.prt", "abc.txt", "ua.prt"}));
+
+    const QStringList ru{"часовой архив",        "суточный архив", "енергия суточная",   "месячный архив",
+                         "енергия месячная",     "архив аварий",   "архив вмешательств", "оперативный архив",
+                         "параметры корректора", "резервный архив"};
+    const QStringList ua{"часовий архів",       "добовий архів",  "енергія добова", "місячний архів",
+                         "енергія місячна",     "архів аварій",   "архів втручань", "оперативний архів",
+                         "параметри коректора", "резервний архів"};
+    for (const auto& [file, titles] :
+         {std::pair{QStringLiteral("abc.prt"), ru}, std::pair{QStringLiteral("ua.prt"), ua}}) {
+        SCOPED_TRACE(file.toStdString());
+        const RecordFile f = readRecords(folder + QLatin1Char('/') + file);
+        ASSERT_TRUE(f.problem.isEmpty()) << f.problem.toStdString();
+        QStringList found;
+        for (int i = 0; i + 1 < f.lines.size(); ++i)
+            if (f.lines[i] == kSeparator) found.append(cp(f.lines[i + 1]));
+        EXPECT_EQ(found, titles);
+    }
+    const TextLines text = readTextFile(folder + QStringLiteral("/abc.txt"));
+    EXPECT_TRUE(text.crlf);
+    ASSERT_FALSE(text.lines.isEmpty());
+    EXPECT_TRUE(text.lines.first().startsWith(QStringLiteral("Номер корректора")));
+}
+
 // ---------------------------------------------------------------- loading damaged and unusual files
 
 // Lines as 200-byte records, as the program writes them.
@@ -1030,13 +1073,20 @@ TEST_F(SavedFiles, PrintoutRefusesABeginDateOutsideTheCalendar) {
 }
 
 TEST_F(SavedFiles, PrintoutOfAPointWithoutAFileIsRefused) {
-    const Result r =
-        read_->inst->cli({QStringLiteral("report"), QStringLiteral("--point"), QStringLiteral("w99999"),
-                          QStringLiteral("--period"), QStringLiteral("params"), QStringLiteral("--out"),
-                          read_->inst->scratch(QStringLiteral("none.txt"))});
+    // A registered point whose parameter file has gone.
+    const QString file =
+        read_->inst->home() + QStringLiteral("/Param/p_") + read_->point + QStringLiteral(".000");
+    const QString aside = read_->inst->scratch(QStringLiteral("parameters-aside.000"));
+    ASSERT_TRUE(QFile::rename(file, aside));
+    const QString out = read_->inst->scratch(QStringLiteral("none.txt"));
+    const Result r = read_->inst->cli({QStringLiteral("report"), QStringLiteral("--point"), read_->point,
+                                       QStringLiteral("--period"), QStringLiteral("params"),
+                                       QStringLiteral("--out"), out});
+    ASSERT_TRUE(QFile::rename(aside, file));
     EXPECT_NE(r.code, 0);
-    EXPECT_FALSE(r.err.trimmed().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(read_->inst->scratch(QStringLiteral("none.txt"))));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Внимание!!! Нет файла параметров для корректора - ")))
+        << r.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 // A calibration complex: the head names the complex, the Qmin and Qtrn lines are there, the meter's
@@ -1212,7 +1262,9 @@ TEST_P(ProgramBack, CorrectorGetsBackWhatThePointsFileSays) {
     // The counters in pulses: the value times the pulse weight, the fraction dropped.
     const QList<double> weights{1, 10, 100, 0.1, 0.01};
     const double weight = weights.value(byteOf(p[2], 1));
-    if (preset == QLatin1String("second-port")) EXPECT_EQ(weight, 10);
+    if (preset == QLatin1String("second-port")) {
+        EXPECT_EQ(weight, 10);
+    }
     EXPECT_EQ(after[97], int32Hex(qint32(std::trunc(1234.56 * weight)))) << "meter counter";
     EXPECT_EQ(after[102], int32Hex(qint32(std::trunc(98765.25 * weight)))) << "total standard volume";
     for (int i = 0; i < 185; ++i) {
@@ -1291,12 +1343,16 @@ TEST(ProgramFromFile, RefusalsWriteNothing) {
     EXPECT_FALSE(wrongPassword.err.trimmed().isEmpty());
     EXPECT_FALSE(wrongPassword.all().contains(QStringLiteral("ПАРАМЕТРЫ ЗАПИСАНЫ")));
 
-    const Result noFile =
-        inst.onLine({QStringLiteral("program"), QStringLiteral("--point"), QStringLiteral("R99999"),
-                     QStringLiteral("--password"), QStringLiteral("6666")});
-    EXPECT_NE(noFile.code, 0);
-    EXPECT_FALSE(noFile.err.trimmed().isEmpty());
-    EXPECT_FALSE(noFile.all().contains(QStringLiteral("ПАРАМЕТРЫ ЗАПИСАНЫ")));
+    // A registered point whose parameter file has gone, and a point nobody registered.
+    const QString file = inst.home() + QStringLiteral("/Param/p_") + series1Point + QStringLiteral(".000");
+    ASSERT_TRUE(QFile::rename(file, inst.scratch(QStringLiteral("aside.000"))));
+    for (const QString& point : {series1Point, QStringLiteral("R99999")}) {
+        const Result noFile = inst.onLine({QStringLiteral("program"), QStringLiteral("--point"), point,
+                                           QStringLiteral("--password"), QStringLiteral("6666")});
+        EXPECT_NE(noFile.code, 0) << point.toStdString();
+        EXPECT_FALSE(noFile.err.trimmed().isEmpty()) << point.toStdString();
+        EXPECT_FALSE(noFile.all().contains(QStringLiteral("ПАРАМЕТРЫ ЗАПИСАНЫ")));
+    }
 
     const Result otherKind = inst.onLine({QStringLiteral("program"), QStringLiteral("--point"), series2Point,
                                           QStringLiteral("--password"), QStringLiteral("6666")});
