@@ -22,6 +22,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -265,8 +266,9 @@ ScanLog scan(const Site& site, const QString& mode, const char* lang) {
             jsonStrings(o.value(QStringLiteral("lines"))), a.out + a.err};
 }
 
-QString joined(const QStringList& lines) {
-    return lines.join(QLatin1Char('\n'));
+// Lines as one text, so that a failing comparison prints them readably.
+std::string joined(const QStringList& lines) {
+    return lines.join(QLatin1Char('\n')).toStdString();
 }
 
 // ---------------------------------------------------------------- port scanner
@@ -398,6 +400,113 @@ TEST_P(ScanLanguages, ModemModeListsEveryModemAndTheBusyAndSilentPorts) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, ScanLanguages, ::testing::Values(&kUa, &kRu, &kEn),
                          [](const auto& info) { return std::string(info.param->lang); });
+
+// The faults a real line has: a reply with a byte too many, a spoilt check byte and leading 0xFF noise are
+// not taken, and the resends at the seventh and twelfth steps give the corrector its chance again.
+TEST(PortScanner, ACorrectorIsFoundThroughTheResendsAfterSpoiltReplies) {
+    Site site;
+    ASSERT_TRUE(site.ready());
+    auto faulty = [](const QJsonObject& faults) {
+        return QJsonArray{QJsonObject{{"role", "corrector"},
+                                      {"address", 1},
+                                      {"serial", 41234},
+                                      {"identification", "V Tarn-sim V47a 2.01"},
+                                      {"faults", faults}}};
+    };
+    const QByteArray reply = identificationReply("V Tarn-sim V47a 2.01");
+    struct Case {
+        const char* what;
+        QJsonObject faults;
+        bool found;
+    };
+    const QList<Case> cases = {
+        {"35 bytes, then 34", QJsonObject{{"extraByte", 1}}, true},
+        {"two bad check bytes, the third reply good", QJsonObject{{"badChecksum", 2}}, true},
+        {"every reply spoilt", QJsonObject{{"badChecksum", 1000000}}, false},
+        {"0xFF noise before the first reply", QJsonObject{{"noise", 1}, {"noiseBytes", 2}}, true}};
+    site.write(QStringLiteral("Work/Q_RS.000"), "3\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(site.play(1, faulty(c.faults)));
+        site.mapPorts(2);
+        const ScanLog log = scan(site, QStringLiteral("corrector"), "ru");
+        QStringList expected = {kRu.control, QStringLiteral("COM1"), kRu.correctorStart,
+                                kRu.check + QStringLiteral("COM1")};
+        if (c.found)
+            expected << kRu.nameNm + printable(reply) << kRu.correctorAt + QStringLiteral("COM1");
+        else
+            expected << kRu.noCorrector + QStringLiteral("1");
+        expected << kRu.stop;
+        EXPECT_EQ(joined(log.lines), joined(expected)) << log.raw.toStdString();
+        site.silence(1);
+    }
+}
+
+// The port limit: the last line of Work/Q_RS.000 that is a whole number from 1 to 99 once its blanks are
+// gone; anything else, or no file, leaves 50, so COM49 is the last port examined. The language: the last
+// line of Work/Type_Leng.000, an empty one meaning Ukrainian.
+TEST(PortScanner, TheLimitAndLanguageFilesAreReadLineByLine) {
+    Site site;
+    ASSERT_TRUE(site.ready());
+    for (int com : {19, 20, 49, 50})
+        ASSERT_TRUE(site.play(com, QJsonArray{scripted({})}));
+    site.mapPorts(60);
+    struct Case {
+        QByteArray limitFile;
+        QByteArray languageFile;
+        QStringList present;
+        const ScanTexts* texts;
+    };
+    const QList<Case> cases = {
+        {"12\r\n 2 0 \r\n-3\r\nabc\r\n", "RU\r\nEN\r\n", {QStringLiteral("COM19")}, &kEn},
+        {"100\r\n",
+         "EN\r\n\r\n",
+         {QStringLiteral("COM19"), QStringLiteral("COM20"), QStringLiteral("COM49")},
+         &kUa},
+        {QByteArray(),
+         "RU\r\n",
+         {QStringLiteral("COM19"), QStringLiteral("COM20"), QStringLiteral("COM49")},
+         &kRu}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.limitFile.toStdString());
+        if (c.limitFile.isEmpty())
+            QFile::remove(site.path(QStringLiteral("Work/Q_RS.000")));
+        else
+            site.write(QStringLiteral("Work/Q_RS.000"), c.limitFile);
+        site.write(QStringLiteral("Work/Type_Leng.000"), c.languageFile);
+        // No --lang: the language comes from the installation's file.
+        const Answer a = site.cli({QStringLiteral("scan"), QStringLiteral("--mode"), QStringLiteral("modem"),
+                                   QStringLiteral("--json")});
+        const QStringList lines = jsonStrings(a.json().value(QStringLiteral("lines")));
+        ASSERT_FALSE(lines.isEmpty()) << a.all().toStdString();
+        EXPECT_EQ(lines.first(), c.texts->control);
+        const qsizetype start = lines.indexOf(c.texts->modemStart);
+        ASSERT_GE(start, 1) << joined(lines);
+        EXPECT_EQ(lines.mid(1, start - 1), c.present);
+    }
+}
+
+// A modem that takes "AT&F" but never answers "ATI0" is reported as a modem and then as no modem.
+// DISABLED: the scan reports "модем порт - COM1" and goes on without the "модема нет - COM1" that the
+// unanswered "ATI0" must add after it.
+TEST(PortScanner, DISABLED_AModemSilentToItsInformationRequestGetsNoModemAfterItsPortLine) {
+    Site site;
+    ASSERT_TRUE(site.ready());
+    ASSERT_TRUE(site.play(
+        1, QJsonArray{QJsonObject{
+               {"role", "modem"}, {"info", "X"}, {"echo", false}, {"silent", QJsonArray{"ATI0"}}}}));
+    site.mapPorts(2);
+    site.write(QStringLiteral("Work/Q_RS.000"), "3\r\n");
+    const ScanLog log = scan(site, QStringLiteral("modem"), "ru");
+    const QStringList expected = {kRu.control,
+                                  QStringLiteral("COM1"),
+                                  kRu.modemStart,
+                                  kRu.check + QStringLiteral("COM1"),
+                                  kRu.modemPort + QStringLiteral("1"),
+                                  kRu.noModem + QStringLiteral("1"),
+                                  kRu.stop};
+    EXPECT_EQ(joined(log.lines), joined(expected)) << log.raw.toStdString();
+}
 
 // The adapter answers at device address 0; a reply whose payload carries a corrector's name is refused.
 TEST(PortScanner, AdapterModeRefusesACorrectorsAnswerAndFindsTheAdapter) {
@@ -541,7 +650,7 @@ TEST_F(ConsoleSettings, EveryKeyRoundTripsThroughItsOwnLineOfTheFile) {
         if (l.startsWith(QStringLiteral("Exec=")) && l.contains(QStringLiteral("$d")) &&
             l.contains(site_.home()))
             startsOnDuty = true;
-    EXPECT_TRUE(startsOnDuty) << joined(entry.lines).toStdString();
+    EXPECT_TRUE(startsOnDuty) << joined(entry.lines);
 
     for (qsizetype i = 0; i < kTuning.size(); ++i) {
         ASSERT_EQ(settings({QStringLiteral("set"), QLatin1String(kTuning[i].key) + QLatin1Char('=') +
@@ -702,7 +811,10 @@ TEST_F(ViewerCopy, CountdownsCountFromTheLastSynchronisationAndTheRunCopiesOnlyT
     EXPECT_EQ(kinds, (QStringList{QStringLiteral("cycle"), QStringLiteral("marker:Synchr/Wait.000"),
                                   QStringLiteral("marker:Synchr/Start.000"), QStringLiteral("synchronised"),
                                   QStringLiteral("database")}));
-    ASSERT_FALSE(events.isEmpty());
+    ASSERT_EQ(events.size(), 5);
+    // The table check is off in the settings: the database starts without it.
+    EXPECT_FALSE(events[4].value(QStringLiteral("tablesChecked")).toBool(true));
+    EXPECT_TRUE(events[4].value(QStringLiteral("open")).toBool());
     EXPECT_EQ(events[0].value(QStringLiteral("waitSeconds")).toInt(), 15 * 60);
     EXPECT_EQ(events[0].value(QStringLiteral("startSeconds")).toInt(), 20 * 60);
 
@@ -724,15 +836,18 @@ TEST_F(ViewerCopy, CountdownsCountFromTheLastSynchronisationAndTheRunCopiesOnlyT
 }
 
 // 35 minutes since the last synchronisation with Wait 25 and Start 30: no Wait marker in this cycle and a
-// full Start countdown.
+// full Start countdown; with the table check chosen the tables are checked before the database starts.
 TEST_F(ViewerCopy, APassedWaitTimeWritesNoWaitMarkerAndStartCountsInFull) {
     ASSERT_EQ(set({QStringLiteral("viewerCycle=1"), QStringLiteral("startMinutes=30"),
                    QStringLiteral("waitMinutes=25")})
                   .code,
               0);
+    ASSERT_EQ(set({QStringLiteral("rebuildAtStart=1")}).code, 0);
     copy_.write(QStringLiteral("Synchr/LastSync.000"), "01.03.2024 09:25:00\r\n");
     const QList<QJsonObject> events = cycle(QStringLiteral("2024-03-01T10:00:00"));
     ASSERT_FALSE(events.isEmpty());
+    // The table check is on: it runs before the database starts again.
+    EXPECT_TRUE(events.last().value(QStringLiteral("tablesChecked")).toBool());
     EXPECT_EQ(events[0].value(QStringLiteral("waitSeconds")).toInt(), 0);
     EXPECT_EQ(events[0].value(QStringLiteral("startSeconds")).toInt(), 30 * 60);
     for (const QJsonObject& e : events)
@@ -1062,7 +1177,7 @@ TEST_F(GroupViews, AlarmTableColumnsFollowTheMaskFile) {
     const QString full = header(all);
     const QStringList lines = table(QByteArray(), &file);
     const qsizetype at = lines.indexOf(full);
-    ASSERT_GE(at, 2) << joined(lines).toStdString();
+    ASSERT_GE(at, 2) << joined(lines);
     EXPECT_EQ(lines[at - 1], frame(full));
     EXPECT_EQ(lines.mid(at + 1).size(), 1 + 2 * ids_.size());
     EXPECT_TRUE(lines[at + 2].endsWith(
