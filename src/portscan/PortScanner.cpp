@@ -292,15 +292,10 @@ void PortScanner::modemStep() {
         }
         ++step;
     } else if (step == 23) {
-        if (state_.requestStage == 0) {
-            portDone(ScanText::NoModem);
-        } else {
-            // It answered "AT&F" and was logged as found; without its identification it is not also
-            // reported as missing.
-            TkWrRd_PortScan.stop();
-            closeComPort();
-            tK_PortScan.start();
-        }
+        // Silent to the reset, or found by its answer to "AT&F" but silent to "ATI0": either way the
+        // log ends the port with "no modem", after the found line in the second case, so a modem that
+        // will not identify itself stands out in the list.
+        portDone(ScanText::NoModem);
     } else {
         ++step;
     }

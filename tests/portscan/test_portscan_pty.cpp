@@ -148,9 +148,9 @@ TEST(PortScanPty, EveryModemIsReportedWithItsIdentification) {
     const QStringList probes = l.mid(l.indexOf(QStringLiteral("*Старт контроль соединения - \"модем\"")) + 1);
     EXPECT_EQ(probes, (QStringList{QStringLiteral("контроль-COM2"), QStringLiteral("модем порт - COM2"),
                                    QStringLiteral("ATI0V.92 modem AOK"), QStringLiteral("контроль-COM3"),
-                                   QStringLiteral("модем порт - COM3"), QStringLiteral("контроль-COM4"),
-                                   QStringLiteral("модем порт - COM4"), QStringLiteral("ATI0GSM modem BOK"),
-                                   QStringLiteral("стоп!!!")}));
+                                   QStringLiteral("модем порт - COM3"), QStringLiteral("модема нет - COM3"),
+                                   QStringLiteral("контроль-COM4"), QStringLiteral("модем порт - COM4"),
+                                   QStringLiteral("ATI0GSM modem BOK"), QStringLiteral("стоп!!!")}));
     EXPECT_EQ(b.scanner.foundPorts(), (QList<int>{2, 3, 4}));
 }
 

@@ -184,7 +184,7 @@ TEST(PortScanCorrector, RepliesThatAreRefusedAndABusyPort) {
     EXPECT_EQ(l.at(l.size() - 2), QStringLiteral("коppектор подключен к порту -COM6"));
 }
 
-TEST(PortScanModem, EveryModemIsListedAndOneWithoutIdentificationOnlyOnce) {
+TEST(PortScanModem, EveryModemIsListedAndOneWithoutIdentificationAlsoEndsAsNoModem) {
     Bench b;
     b.present({2, 3, 4});
     b.answer(2, [](const QByteArray& w) -> QByteArray {
@@ -199,8 +199,9 @@ TEST(PortScanModem, EveryModemIsListedAndOneWithoutIdentificationOnlyOnce) {
     const QStringList probes = l.mid(l.indexOf(QStringLiteral("*Start connection control - \"modem\"")) + 1);
     EXPECT_EQ(probes, (QStringList{QStringLiteral("control-COM2"), QStringLiteral("modem port - COM2"),
                                    QStringLiteral("ATI0Fake modem 33600OK"), QStringLiteral("control-COM3"),
-                                   QStringLiteral("modem port - COM3"), QStringLiteral("control-COM4"),
-                                   QStringLiteral("no modem - COM4"), QStringLiteral("stop!!!")}));
+                                   QStringLiteral("modem port - COM3"), QStringLiteral("no modem - COM3"),
+                                   QStringLiteral("control-COM4"), QStringLiteral("no modem - COM4"),
+                                   QStringLiteral("stop!!!")}));
     EXPECT_EQ(b.scanner.foundPorts(), (QList<int>{2, 3}));
     const auto com2 = b.writesTo(b.comWrites, 2);
     ASSERT_EQ(com2.size(), 2);
