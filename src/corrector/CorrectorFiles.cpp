@@ -89,10 +89,14 @@ QList<QByteArray> wordLines(const Reading& m) {
 
 QList<QByteArray> tableLines(const Reading& m, const TableSection& t, int lang) {
     const ArchiveTables& tables = m.archives;
-    QList<QByteArray> lines{toCp1251(kSeparator), toCp1251(title(t, lang)),
-                            toCp1251(rowLineText(archiveColumns(t.archive, contextIn(m, lang))))};
-    for (const QStringList& row : tables.rows(t.archive))
+    const QStringList columns = archiveColumns(t.archive, contextIn(m, lang));
+    QList<QByteArray> lines{toCp1251(kSeparator), toCp1251(title(t, lang)), toCp1251(rowLineText(columns))};
+    // A read leaves an empty record's row with its number alone; every row still gets a cell for each
+    // column, so that a reader finds the columns where the column-title row puts them.
+    for (QStringList row : tables.rows(t.archive)) {
+        if (row.size() < columns.size()) row.resize(columns.size());
         lines.append(tagged(t.tag, rowLineText(row)));
+    }
     return lines;
 }
 
@@ -553,9 +557,13 @@ FileOutcome exportText(const Reading& reading, const QString& path, int language
     for (const TableSection* t : {&kHourly, &kDaily, &kMonthly, &kAbnormal, &kInterference, &kOperative}) {
         lines.append(kSeparator);
         lines.append(title(*t, lang));
-        QList<QStringList> rows{archiveColumns(t->archive, contextIn(reading, lang))};
+        const QStringList columns = archiveColumns(t->archive, contextIn(reading, lang));
+        QList<QStringList> rows{columns};
         rows += reading.archives.rows(t->archive);
         for (QStringList row : rows) {
+            // An empty record's row as a read leaves it (its number alone) gets every column, as the
+            // same rows loaded from a saved file do.
+            if (row.size() < columns.size()) row.resize(columns.size());
             if (t->archive == Archive::Interference && row.size() > 7) row.resize(7);
             QString line;
             for (const QString& cell : row)
