@@ -546,8 +546,16 @@ FileOutcome exportText(const Reading& reading, const QString& path, int language
         {uaRu(lang, "Час реєстрації", "Время регистрации "), F::InitDate},
     };
     QStringList lines;
-    for (const auto& [text, field] : head)
-        lines.append(label(text) + reading.text(field));
+    for (const auto& [text, field] : head) {
+        QString value = reading.text(field);
+        // The software version is the identification string, which the snapshot always carries; an
+        // archive read fills the window's field only through the full parameter read, so the text saved
+        // with it takes the identification that every operation begins with, as its snapshot does.
+        if (field == F::Software && value == QLatin1String(kNoDataText) &&
+            !reading.identification.raw().isEmpty())
+            value = deviceText(reading.identification.raw().left(29));
+        lines.append(label(text) + value);
+    }
     lines.append(kSeparator);
     lines.append(uaRu(lang, "параметри коректора", "параметры корректора"));
     for (int w = 45; w <= 100; ++w) {

@@ -686,9 +686,7 @@ TEST_F(SavedFiles, TextExportOfTheSavedFileFollowsTheSnapshot) {
 
 // The text saved with the read itself comes from the same window as the snapshot saved with it, so a
 // metering engineer expects the same header and the same tables as "file export" of that snapshot gives.
-// Disabled: "read --save-txt" writes "X" (the text of an unread field) as the software version, where the
-// "*.prt" of the same read holds the identification.
-TEST_F(SavedFiles, DISABLED_TextSavedWithTheReadFollowsTheSnapshot) {
+TEST_F(SavedFiles, TextSavedWithTheReadFollowsTheSnapshot) {
     const RecordFile prt = readRecords(read_->prt);
     ASSERT_TRUE(prt.problem.isEmpty());
     expectTextExport(read_->txt, prt, QStringLiteral("read --save-txt"));
