@@ -76,7 +76,8 @@ QJsonArray tableJson(const QList<QStringList>& rows) {
     return a;
 }
 
-void printTable(QTextStream& out, const QStringList& headings, const QList<QStringList>& rows) {
+// A table as lines of tab-separated cells, the headings first.
+void printTabSeparated(QTextStream& out, const QStringList& headings, const QList<QStringList>& rows) {
     out << headings.join(QLatin1Char('\t')) << "\n";
     for (const QStringList& r : rows)
         out << r.join(QLatin1Char('\t')) << "\n";
@@ -130,14 +131,14 @@ int groupSummary(CliRun& run, const QString& name, database::Storage& storage) {
     }
     QTextStream& out = *run.out;
     out << summary.title() << "\n" << summary.periodBegin() << " - " << summary.periodEnd() << "\n\n";
-    printTable(out, polling::intervalHeadings(), intervals);
+    printTabSeparated(out, polling::intervalHeadings(), intervals);
     out << "\n";
-    printTable(out, polling::memberStatusHeadings(), statuses);
+    printTabSeparated(out, polling::memberStatusHeadings(), statuses);
     out << "\n";
-    printTable(out, polling::memberTotalHeadings(), totals);
+    printTabSeparated(out, polling::memberTotalHeadings(), totals);
     for (int i = 0; i < summary.memberTables().size(); ++i) {
         out << "\n" << (i + 1) << "\n";
-        printTable(out, polling::intervalHeadings(), summary.memberTables().at(i));
+        printTabSeparated(out, polling::intervalHeadings(), summary.memberTables().at(i));
     }
     out.flush();
     return kExitOk;

@@ -7,7 +7,6 @@ namespace tarn::database {
 
 namespace {
 
-constexpr int kScheduledMode = 3;
 const char* const kCurrent = "0";
 const char* const kReplaced = "1";
 
@@ -62,7 +61,7 @@ int changeScheduledRows(Storage& storage, const QDate& day,
     if (!table->transaction()) return -1;
     const QList<QVariantList> rows =
         table->select(QStringLiteral("\"jnRegWrkCh\" = ? AND \"jFlagModif\" = ?"),
-                      {kScheduledMode, QString::fromLatin1(kCurrent)});
+                      {kScheduledJoinMode, QString::fromLatin1(kCurrent)});
     if (!table->lastError().isEmpty()) {
         table->rollback();
         return -1;

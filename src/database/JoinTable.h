@@ -13,6 +13,9 @@
 
 namespace tarn::database {
 
+// jnRegWrkCh of a row written by scheduled polling.
+inline constexpr int kScheduledJoinMode = 3;
+
 // jFlagModif: "0" the current schedule row, "1" a row since replaced, "2" not scheduled.
 struct JoinRow {
     QString group = QStringLiteral("--");      // jGroup, "--" for a single-point poll

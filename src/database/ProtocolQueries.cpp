@@ -7,7 +7,6 @@ namespace tarn::database {
 namespace {
 
 constexpr const char* kLogKindNames[] = {"Hour", "Day", "Mon", "Chang", "Alarm", "Oper", "Spec"};
-constexpr int kScheduledMode = 3;
 
 std::unique_ptr<Table> openExisting(Storage& storage, TableKind kind, const QString& identifier = {}) {
     return storage.openExistingPoint(kind, identifier);
@@ -91,7 +90,7 @@ QList<JoinRow> scheduleRowExchanges(Storage& storage, const QDate& day, int sche
     // A row replaced since keeps the number it had: it is no longer this row's.
     for (const JoinRow& r : joinRowsOfDay(storage, day))
         if (r.scheduleRow == scheduleRow && r.idJoin.trimmed() == QLatin1String("1") &&
-            r.mode == kScheduledMode && r.flagModif.trimmed() == QLatin1String("0"))
+            r.mode == kScheduledJoinMode && r.flagModif.trimmed() == QLatin1String("0"))
             out.append(r);
     return out;
 }

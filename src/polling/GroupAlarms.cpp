@@ -1,4 +1,5 @@
 #include "polling/GroupAlarms.h"
+#include "polling/TextCells.h"
 
 #include "common/Language.h"
 #include "common/TextFile.h"
@@ -17,10 +18,6 @@ using reports::kDayClosingSituation;
 
 QString padded(const QString& text, int width) {
     return text.leftJustified(width, QLatin1Char(' '));
-}
-
-QString cut(const QString& text, int width) {
-    return text.left(width).leftJustified(width, QLatin1Char(' '));
 }
 
 QString frameOf(const QString& line) {

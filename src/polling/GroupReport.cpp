@@ -1,4 +1,5 @@
 #include "polling/GroupReport.h"
+#include "polling/TextCells.h"
 
 #include "common/Csv.h"
 #include "common/Language.h"
@@ -16,8 +17,6 @@ namespace {
 
 using reports::ListingLine;
 using reports::StatColumns;
-
-const QString kNone = QStringLiteral("--");
 
 // The listing's columns the group forms fill.
 enum Column {

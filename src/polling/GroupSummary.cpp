@@ -1,4 +1,5 @@
 #include "polling/GroupSummary.h"
+#include "polling/TextCells.h"
 
 #include "common/DisplayNumber.h"
 #include "common/Language.h"
@@ -14,7 +15,6 @@ namespace tarn::polling {
 
 namespace {
 
-const QString kNone = QStringLiteral("--");
 const QString kDateFormat = QStringLiteral("dd.MM.yyyy");
 const QString kTimeFormat = QStringLiteral("HH:mm");
 

@@ -1,4 +1,5 @@
 #include "polling/ItemSteps.h"
+#include "polling/TextCells.h"
 
 #include "corrector/ReadQueue.h"
 #include "polling/PointSteps.h"
@@ -11,10 +12,6 @@ namespace {
 // The corrector's item that takes a clock correction in minutes, and its gas items (density, CO2, N2).
 constexpr int kClockCorrectionItem = 18;
 constexpr int kFirstGasItem = 1;
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 QString passwordOf(const StepContext& context) {
     return context.config(database::config::Password).trimmed();

@@ -1,4 +1,5 @@
 #include "polling/LastRecords.h"
+#include "polling/TextCells.h"
 
 #include "database/GroupQueries.h"
 #include "polling/GroupMembers.h"
@@ -6,12 +7,6 @@
 namespace tarn::polling {
 
 namespace {
-
-const QString kNone = QStringLiteral("--");
-
-QString cut(const QString& text, int width) {
-    return text.left(width).leftJustified(width, QLatin1Char(' '));
-}
 
 QString gridLine(const LastRecordsRow& row) {
     return QLatin1Char('|') + row[0].leftJustified(20, QLatin1Char(' ')) + QLatin1Char('|') +

@@ -1,16 +1,9 @@
 #include "polling/LineSteps.h"
+#include "polling/TextCells.h"
 
 #include "link/ModemMachine.h"
 
 namespace tarn::polling {
-
-namespace {
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-} // namespace
 
 // --- dialling ------------------------------------------------------------------------------------------
 

@@ -1,4 +1,5 @@
 #include "polling/PointMachine.h"
+#include "polling/TextCells.h"
 
 #include "common/Language.h"
 #include "common/PhoneNumber.h"
@@ -9,10 +10,6 @@ namespace tarn::polling {
 namespace {
 
 constexpr int kGateStepMs = 5;
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 } // namespace
 

@@ -1,12 +1,9 @@
 #include "polling/PointResult.h"
+#include "polling/TextCells.h"
 
 namespace tarn::polling {
 
 namespace {
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 // What stands between the head and the tail of a result line.
 enum class Subject { None, Group, Point, PhoneAndPoint };

@@ -1,4 +1,5 @@
 #include "polling/PollingRun.h"
+#include "polling/TextCells.h"
 
 #include "common/Language.h"
 #include "database/JoinTable.h"
@@ -12,10 +13,6 @@ namespace tarn::polling {
 namespace {
 
 constexpr int kStepsWithoutWaiting = 64;
-
-QString quoted(const QString& text) {
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
 
 } // namespace
 

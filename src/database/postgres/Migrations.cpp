@@ -13,7 +13,8 @@ namespace tarn::database::postgres {
 
 namespace {
 
-bool fail(QString* error, const QString& why) {
+// The migration text cannot be split into statements: why, for the caller.
+bool refuseStatements(QString* error, const QString& why) {
     if (error) *error = why;
     return false;
 }
@@ -96,13 +97,13 @@ std::optional<QStringList> splitSqlStatements(const QString& script, QString* er
                 endStatement();
             } else {
                 if (c == QLatin1Char('$') && !identifierChar(previous)) {
-                    fail(error, QStringLiteral("line %1: dollar quoting is not supported here").arg(line));
+                    refuseStatements(error, QStringLiteral("line %1: dollar quoting is not supported here").arg(line));
                     return std::nullopt;
                 }
                 // An E'…' text takes backslash escapes, which would hide its closing quote from this reader.
                 if ((c == QLatin1Char('E') || c == QLatin1Char('e')) && next == QLatin1Char('\'') &&
                     !identifierChar(previous)) {
-                    fail(error, QStringLiteral("line %1: E'…' texts are not supported here").arg(line));
+                    refuseStatements(error, QStringLiteral("line %1: E'…' texts are not supported here").arg(line));
                     return std::nullopt;
                 }
                 if (c == QLatin1Char('\'')) in = In::Text;
@@ -146,7 +147,7 @@ std::optional<QStringList> splitSqlStatements(const QString& script, QString* er
     }
     if (in == In::Text || in == In::Name || in == In::BlockComment) {
         const char* what = in == In::Text ? "quoted text" : in == In::Name ? "quoted name" : "comment";
-        fail(error, QStringLiteral("the %1 opened on line %2 is never closed")
+        refuseStatements(error, QStringLiteral("the %1 opened on line %2 is never closed")
                         .arg(QLatin1String(what))
                         .arg(openedOn));
         return std::nullopt;
