@@ -3,6 +3,10 @@
 // program's own code: Windows-1251 bytes as text, and CSV as RFC 4180 reads it.
 #include <QByteArray>
 #include <QChar>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,17 +26,38 @@ inline QString fromCp1251(const QByteArray& bytes) {
             out.append(QChar(char16_t(0x0410 + (b - 0xC0))));
         else {
             switch (b) {
-            case 0xA8: out.append(QChar(char16_t(0x0401))); break;
-            case 0xB8: out.append(QChar(char16_t(0x0451))); break;
-            case 0xAA: out.append(QChar(char16_t(0x0404))); break;
-            case 0xBA: out.append(QChar(char16_t(0x0454))); break;
-            case 0xB2: out.append(QChar(char16_t(0x0406))); break;
-            case 0xB3: out.append(QChar(char16_t(0x0456))); break;
-            case 0xAF: out.append(QChar(char16_t(0x0407))); break;
-            case 0xBF: out.append(QChar(char16_t(0x0457))); break;
-            case 0xB9: out.append(QChar(char16_t(0x2116))); break;
-            case 0x92: out.append(QChar(char16_t(0x2019))); break;
-            default: out.append(QChar(char16_t(0xFFFD)));
+            case 0xA8:
+                out.append(QChar(char16_t(0x0401)));
+                break;
+            case 0xB8:
+                out.append(QChar(char16_t(0x0451)));
+                break;
+            case 0xAA:
+                out.append(QChar(char16_t(0x0404)));
+                break;
+            case 0xBA:
+                out.append(QChar(char16_t(0x0454)));
+                break;
+            case 0xB2:
+                out.append(QChar(char16_t(0x0406)));
+                break;
+            case 0xB3:
+                out.append(QChar(char16_t(0x0456)));
+                break;
+            case 0xAF:
+                out.append(QChar(char16_t(0x0407)));
+                break;
+            case 0xBF:
+                out.append(QChar(char16_t(0x0457)));
+                break;
+            case 0xB9:
+                out.append(QChar(char16_t(0x2116)));
+                break;
+            case 0x92:
+                out.append(QChar(char16_t(0x2019)));
+                break;
+            default:
+                out.append(QChar(char16_t(0xFFFD)));
             }
         }
     }
@@ -91,6 +116,16 @@ inline std::optional<QList<QStringList>> parseCsv(const QString& text, QChar del
         records.append(record);
     }
     return records;
+}
+
+// The first corrector's state in the simulator's --dump file, as it held it when it ended.
+inline std::optional<QJsonObject> firstCorrectorOfDump(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QJsonArray all =
+        QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("correctors")).toArray();
+    if (all.isEmpty()) return std::nullopt;
+    return all.first().toObject();
 }
 
 } // namespace acceptance

@@ -262,12 +262,7 @@ public:
     std::optional<QJsonObject> finishCorrector() {
         if (!sim_ || !sim_->finish()) return std::nullopt;
         sim_.reset();
-        QFile f(scratch(QStringLiteral("dump.json")));
-        if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-        const QJsonArray all =
-            QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("correctors")).toArray();
-        if (all.isEmpty()) return std::nullopt;
-        return all.first().toObject();
+        return acceptance::firstCorrectorOfDump(scratch(QStringLiteral("dump.json")));
     }
 
     Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }

@@ -3,6 +3,7 @@
 // password, a value out of its range refused before anything goes over the line, and the clock set.
 // tarn-cli and corrector-sim run as processes only; the simulator's --dump tells what the corrector holds,
 // and every expected text is worked out here from those raw bytes.
+#include "acceptance/AcceptanceReaders.h"
 #include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
@@ -128,12 +129,7 @@ public:
     std::optional<QJsonObject> finishCorrector() {
         if (!sim_ || !sim_->finish()) return std::nullopt;
         sim_.reset();
-        QFile f(scratch(QStringLiteral("dump.json")));
-        if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-        const QJsonArray all =
-            QJsonDocument::fromJson(f.readAll()).object().value(QStringLiteral("correctors")).toArray();
-        if (all.isEmpty()) return std::nullopt;
-        return all.first().toObject();
+        return acceptance::firstCorrectorOfDump(scratch(QStringLiteral("dump.json")));
     }
 
     Result cli(const QStringList& args) const { return tarn::test::runCliIn(home_, args).text(); }
@@ -407,7 +403,9 @@ TEST(Clock, SetMovesTheCorrectorsClockOnlyWithThePassword) {
 
     // Without a password the clock stays where it was.
     // Without a password the clock is not the user's to set: refused, not reported as written.
-    EXPECT_EQ(inst.onLine({QStringLiteral("clock"), QStringLiteral("set"), QStringLiteral("--value"), value}).code, 3);
+    EXPECT_EQ(
+        inst.onLine({QStringLiteral("clock"), QStringLiteral("set"), QStringLiteral("--value"), value}).code,
+        3);
     const Result untouched =
         inst.onLine({QStringLiteral("--json"), QStringLiteral("clock"), QStringLiteral("get")});
     ASSERT_EQ(untouched.code, 0) << untouched.err.toStdString();
