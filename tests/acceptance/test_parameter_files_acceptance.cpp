@@ -23,6 +23,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -1366,6 +1367,18 @@ void writeLines(const QString& path, const QStringList& lines) {
         f.write(l.toLatin1() + "\r\n");
 }
 
+// After a table write: the word of each of the 36 cells holds what its line gave, every other word of
+// the 185 what the corrector held before.
+void expectTableWritten(const QStringList& after, const QList<int>& wordOfLine,
+                        const std::function<QString(int)>& cellWord, const QStringList& before) {
+    for (int i = 0; i < 36; ++i)
+        EXPECT_EQ(after[wordOfLine[i]], cellWord(i)) << "line " << i + 1;
+    for (int i = 0; i < 185; ++i)
+        if (!wordOfLine.contains(i)) {
+            EXPECT_EQ(after[i], before[i]) << "word " << i;
+        }
+}
+
 // The meter table: read into a "*.whi" file laid out as the window's cells, written back changed, and the
 // corrector holds exactly what was written; words 153..156 are never touched.
 TEST(MeterCoefficients, ReadShowWriteBack) {
@@ -1433,12 +1446,8 @@ TEST(MeterCoefficients, ReadShowWriteBack) {
     ASSERT_TRUE(dump);
     const QStringList after = wordsOf(*dump);
     ASSERT_EQ(after.size(), 185);
-    for (int i = 0; i < 36; ++i)
-        EXPECT_EQ(after[wordOfLine[i]], floatHex(changed[i].toFloat())) << "line " << i + 1;
-    for (int i = 0; i < 185; ++i)
-        if (!wordOfLine.contains(i)) {
-            EXPECT_EQ(after[i], p[i]) << "word " << i;
-        }
+    expectTableWritten(
+        after, wordOfLine, [&](int i) { return floatHex(changed[i].toFloat()); }, p);
 }
 
 // A short file changes only the cells it has (the others keep the corrector's values), a long one gives
@@ -1499,12 +1508,8 @@ TEST(MeterCoefficients, FileLengthsAndPassword) {
     ASSERT_TRUE(dump);
     after = wordsOf(*dump);
     ASSERT_EQ(after.size(), 185);
-    for (int i = 0; i < 36; ++i)
-        EXPECT_EQ(after[wordOfLine[i]], floatHex(float(100 + i))) << "line " << i + 1;
-    for (int i = 0; i < 185; ++i)
-        if (!wordOfLine.contains(i)) {
-            EXPECT_EQ(after[i], p[i]) << "word " << i;
-        }
+    expectTableWritten(
+        after, wordOfLine, [](int i) { return floatHex(float(100 + i)); }, p);
 }
 
 // The calibration table: without permission a read is refused; with the verifier's password it is read
