@@ -861,8 +861,14 @@ TEST(MainWindow, AStartThatOpensTheConsoleReadsItsBoardAheadAndFillsItAsReadOnTh
         menu.Timer_InitProgTimer();
         ASSERT_TRUE(ctx.databaseOpen);
         EXPECT_FALSE(menu.readBoardAhead) << "read ahead for the first initialisation only";
+        // Ahead, the console is made while the wait window closes, and not shown before the start opens it.
+        TfChargBD* const madeAhead = menu.findChild<TfChargBD*>();
+        EXPECT_EQ(madeAhead != nullptr, ahead);
+        EXPECT_FALSE(madeAhead && madeAhead->isVisible());
         TfChargBD* console = menu.openPollingConsole();
         ASSERT_TRUE(console);
+        EXPECT_TRUE(!madeAhead || console == madeAhead);
+        EXPECT_EQ(console->boardReads(), 1) << ahead << ": the start's opening reads nothing again";
         menu.dropBoardReadAhead();
         ASSERT_TRUE(test::waitUntil([console] { return !console->dayBoard().filling(); }, 60000));
         const QList<BoardRow> onTheSpot = dayBoardOf(ctx.groupFiles(), ctx.storage(),
@@ -873,6 +879,9 @@ TEST(MainWindow, AStartThatOpensTheConsoleReadsItsBoardAheadAndFillsItAsReadOnTh
         const QAbstractItemModel* m = console->boardView()->model();
         ASSERT_EQ(m->rowCount(), 2);
         EXPECT_EQ(m->index(1, 6).data().toString(), QStringLiteral("0:30")) << ahead;
+        // Opened again once the start is over, it shows what is stored now.
+        ASSERT_EQ(menu.openPollingConsole(), console);
+        EXPECT_EQ(console->boardReads(), 2) << ahead;
         console->close();
     }
 }

@@ -11,6 +11,7 @@
 #include "polling/windows/TfChargBD.h"
 #include "shell/AppContext.h"
 #include "shell/windows/TMenuCorr.h"
+#include "shell/windows/WaitWindow.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -42,9 +43,10 @@ struct App {
     std::unique_ptr<TMenuCorr> menu;
     bool ended = false;
 
-    void start() {
+    void start(bool consoleAhead = false) {
         menu = std::make_unique<TMenuCorr>(ctx);
         menu->waitDelayMs = 1;
+        menu->readBoardAhead = consoleAhead;
         QObject::connect(menu.get(), &TMenuCorr::ended, [this] { ended = true; });
         menu->show();
         menu->Timer_InitProgTimer();
@@ -105,11 +107,31 @@ TEST(MainWindow, ExitWritesAMissingSettingsFileOnly) {
 TEST(MainWindow, OutdatedSettingsAreToldThenTheProgramEndsWithoutWritingOne) {
     App a;
     a.home.write(folder::Work, QStringLiteral("FileInRS.000"), "Tarn-1.00\r\nCOM2\r\n");
-    a.start();
+    // Even a start that would open the console makes none for a program that ends.
+    a.start(true);
     EXPECT_TRUE(a.ended);
+    EXPECT_EQ(a.menu->findChild<polling::TfChargBD*>(), nullptr);
     ASSERT_EQ(a.notifier.messages.size(), 1);
     EXPECT_TRUE(a.notifier.messages[0].second.contains(QStringLiteral("застарілої")));
     EXPECT_FALSE(a.home.exists(folder::Work, QStringLiteral("FileInRS.000")));
+}
+
+// What the start does in the wait window's closing pause comes after the work, with the window still up,
+// and the window is gone when run() returns.
+TEST(WaitWindow, TheClosingPauseWorkFollowsTheWorkWithTheWindowUp) {
+    TWr_BD wait(kUkrainian);
+    wait.startDelayMs = 1;
+    wait.closeDelayMs = 1;
+    QStringList order;
+    bool upInPause = false;
+    wait.run([&] { order << QStringLiteral("work"); },
+             [&] {
+                 order << QStringLiteral("pause");
+                 upInPause = wait.isVisible();
+             });
+    EXPECT_EQ(order, QStringList({QStringLiteral("work"), QStringLiteral("pause")}));
+    EXPECT_TRUE(upInPause);
+    EXPECT_FALSE(wait.isVisible());
 }
 
 // The manual: missing, there but with nothing to show it, and shown.

@@ -92,6 +92,8 @@ TfChargBD::TfChargBD(PollingRun& run, const DataRoot& root, Notifier& notifier, 
     allPoints_ = new QCheckBox(QStringLiteral("все"), pointBox);
     points_ = new QListWidget(pointBox);
     points_->setFont(consoleFont());
+    // One line of text and a check box each: the view sizes one item, not a thousand, when it is laid out.
+    points_->setUniformItemSizes(true);
     points_->setContextMenuPolicy(Qt::CustomContextMenu);
     pointLayout->addWidget(allPoints_);
     pointLayout->addWidget(points_, 1);

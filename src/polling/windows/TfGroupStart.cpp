@@ -20,6 +20,8 @@ TfGroupStart::TfGroupStart(PollingRun& run, const DataRoot& root, Notifier& noti
     auto* layout = new QVBoxLayout(this);
     members_ = new QListWidget(this);
     members_->setFont(QFont(QStringLiteral("Courier New"), 8));
+    // One line each: a group of a thousand members is laid out by the size of one.
+    members_->setUniformItemSizes(true);
     for (int i = 0; i < choice_.members.size(); ++i)
         members_->addItem(QStringLiteral("%1  ").arg(i + 1, 3) + choice_.members.at(i).line);
     layout->addWidget(members_, 1);

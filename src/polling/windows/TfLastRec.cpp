@@ -108,6 +108,8 @@ TfGroupList::TfGroupList(const DataRoot& root, Notifier& notifier, QWidget* pare
     layout->addWidget(banner_);
     lines_ = new QListWidget(this);
     lines_->setFont(fixedFont());
+    // One line each: a group of a thousand members is laid out by the size of one.
+    lines_->setUniformItemSizes(true);
     layout->addWidget(lines_, 1);
     gauge_ = new QProgressBar(this);
     layout->addWidget(gauge_);

@@ -57,6 +57,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <utility>
+
 namespace tarn::shell {
 
 TMenuCorr::TMenuCorr(AppContext& ctx, QWidget* parent)
@@ -173,13 +175,20 @@ bool TMenuCorr::RunInitialisation() {
     wait.startDelayMs = waitDelayMs;
     wait.closeDelayMs = waitDelayMs;
     InitialisationResult result;
-    wait.run([&] {
-        result = runInitialisation(ctx_);
-        if (readBoardAhead && ctx_.databaseOpen && !console_)
-            boardReadAhead_ =
-                polling::readNewestAhead(ctx_.groupFiles(), ctx_.storage(), ctx_.clock().now().date());
-        readBoardAhead = false;
-    });
+    const bool ahead = readBoardAhead && !console_;
+    readBoardAhead = false;
+    wait.run(
+        [&] {
+            result = runInitialisation(ctx_);
+            if (ahead && ctx_.databaseOpen)
+                boardReadAhead_ =
+                    polling::readNewestAhead(ctx_.groupFiles(), ctx_.storage(), ctx_.clock().now().date());
+        },
+        [&] {
+            if (ahead && ctx_.databaseOpen && !result.outdatedSettings) consoleMadeAhead_ = makeConsole();
+            // Its style, too, is settled while the window waits, not when the console is shown.
+            if (consoleMadeAhead_) console_->ensurePolished();
+        });
     if (result.outdatedSettings) {
         // The clean-up deleted the old file; the next start finds none and uses the defaults.
         skipSettingsWriteOnExit_ = true;
@@ -288,31 +297,35 @@ void TMenuCorr::startViewer() {
     }
     // The copy starts from the master's data as they are now; the cycle counts from this synchronisation.
     viewer().synchroniseNow();
+    // A console made ahead was read before the master's data came: it is read again when shown.
+    consoleMadeAhead_ = false;
     if (!ctx_.databaseOpen) return;
     // A console that already showed the cycle had its timer stopped by the synchronisation.
     if (openPollingConsole()) console_->restartViewerCycle();
 }
 
-polling::TfChargBD* TMenuCorr::openPollingConsole() {
-    if (!ctx_.databaseOpen) return nullptr;
+bool TMenuCorr::makeConsole() {
+    if (console_) return std::exchange(consoleMadeAhead_, false);
     if (!pollingRun_) {
         pollingRun_ = std::make_unique<polling::PollingRun>(ctx_.pollingParts(), ctx_.languageIndex());
     }
-    if (!console_) {
-        console_ =
-            std::make_unique<polling::TfChargBD>(*pollingRun_, ctx_.root(), ctx_.notifier(),
-                                                 ctx_.languageIndex(), this, std::move(boardReadAhead_));
-        console_->setWindowFlag(Qt::Window);
-        // The console waits on the run's clock when it closes during a run.
-        console_->setClock(ctx_.clock());
-        connect(console_.get(), &polling::TfChargBD::dutyModeRequested, this, &TMenuCorr::enterDutyMode);
-        // An alarm brings back a main window in duty mode or minimised to the tray.
-        connect(console_.get(), &polling::TfChargBD::alarmRaised, this, [this] {
-            if (dutyMode_ || (trayRestore_ && trayRestore_->isEnabled())) leaveDutyMode();
-        });
-    } else {
-        console_->reload();
-    }
+    console_ = std::make_unique<polling::TfChargBD>(*pollingRun_, ctx_.root(), ctx_.notifier(),
+                                                    ctx_.languageIndex(), this, std::move(boardReadAhead_));
+    console_->setWindowFlag(Qt::Window);
+    // The console waits on the run's clock when it closes during a run.
+    console_->setClock(ctx_.clock());
+    connect(console_.get(), &polling::TfChargBD::dutyModeRequested, this, &TMenuCorr::enterDutyMode);
+    // An alarm brings back a main window in duty mode or minimised to the tray.
+    connect(console_.get(), &polling::TfChargBD::alarmRaised, this, [this] {
+        if (dutyMode_ || (trayRestore_ && trayRestore_->isEnabled())) leaveDutyMode();
+    });
+    return true;
+}
+
+polling::TfChargBD* TMenuCorr::openPollingConsole() {
+    if (!ctx_.databaseOpen) return nullptr;
+    // A console opened again shows what is stored now.
+    if (!makeConsole()) console_->reload();
     // Packages of a point or a group; on a synchronised copy the cycle button synchronises. Set at every
     // opening: the settings may have made the installation a synchronised copy since.
     polling::TfChargBD::PackageHooks packages;
@@ -394,6 +407,7 @@ void TMenuCorr::leaveDutyMode() {
 
 void TMenuCorr::dropBoardReadAhead() {
     boardReadAhead_.reset();
+    consoleMadeAhead_ = false;
 }
 
 void TMenuCorr::applyStartSwitches(const CommandLine& commandLine) {

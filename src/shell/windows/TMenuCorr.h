@@ -48,8 +48,9 @@ public:
     bool RunInitialisation();
     // Set when the start goes on to open the polling console (a dispatcher's start, the start's own
     // report): the first initialisation that opens the database begins reading the board's newest
-    // records, so that the reading overlaps the wait window's closing pause. What the start does not take
-    // is let go by dropBoardReadAhead().
+    // records and makes the console, unshown, in the wait window's closing pause, when the start waits
+    // anyway. The start's opening then shows that console as it was read, not reading it all again. What
+    // the start does not take is let go by dropBoardReadAhead(): a console opened after reads afresh.
     bool readBoardAhead = false;
     void dropBoardReadAhead();
 
@@ -131,12 +132,17 @@ private:
     QAction* trayRestore_ = nullptr;
     QAction* trayHide_ = nullptr;
     polling::ViewerRefresh& viewer();
+    // Makes the console and its run when there is none; true when it was made now, or made ahead for the
+    // start and not yet shown, so that what it shows was read a moment ago.
+    bool makeConsole();
     // The run and the refresh first: the console that shows them goes before them.
     std::unique_ptr<polling::ViewerRefresh> viewer_;
     std::unique_ptr<polling::PollingRun> pollingRun_;
     std::unique_ptr<polling::TfChargBD> console_;
     // The board's newest records read ahead, for the console the start opens.
     std::unique_ptr<polling::NewestRead> boardReadAhead_;
+    // The console was made in the initialisation's closing pause and the start has not shown it yet.
+    bool consoleMadeAhead_ = false;
     bool dutyMode_ = false;
     // Messages while in duty mode (the console's lines), and where they went before.
     std::unique_ptr<polling::ConsoleNotices> dutyNotices_;

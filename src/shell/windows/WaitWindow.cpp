@@ -25,12 +25,15 @@ TWr_BD::TWr_BD(int languageIndex, QWidget* parent) : QDialog(parent, Qt::Framele
     setFixedSize(320, 120);
 }
 
-void TWr_BD::run(std::function<void()> work) {
+void TWr_BD::run(std::function<void()> work, std::function<void()> duringClosingPause) {
     stop_ = false;
-    QTimer::singleShot(startDelayMs, this, [this, work = std::move(work)] {
-        work();
-        QTimer::singleShot(closeDelayMs, this, &QDialog::accept);
-    });
+    QTimer::singleShot(startDelayMs, this,
+                       [this, work = std::move(work), pause = std::move(duringClosingPause)] {
+                           work();
+                           // The pause is counted from the end of the work, whatever is done in it.
+                           QTimer::singleShot(closeDelayMs, this, &QDialog::accept);
+                           if (pause) pause();
+                       });
     exec();
 }
 

@@ -13,7 +13,9 @@ class TWr_BD final : public QDialog {
 public:
     TWr_BD(int languageIndex, QWidget* parent = nullptr);
     // Shows the window modally and runs work on its start timer; returns when the window has closed.
-    void run(std::function<void()> work);
+    // duringClosingPause, when given, runs right after the work, within the closing pause (which it
+    // lengthens only when it takes longer than the pause).
+    void run(std::function<void()> work, std::function<void()> duringClosingPause = {});
     // F10 asks long work to stop.
     bool stopRequested() const { return stop_; }
 
