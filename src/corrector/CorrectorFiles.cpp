@@ -548,12 +548,11 @@ FileOutcome exportText(const Reading& reading, const QString& path, int language
     QStringList lines;
     for (const auto& [text, field] : head) {
         QString value = reading.text(field);
-        // The software version is the identification string, which the snapshot always carries; an
-        // archive read fills the window's field only through the full parameter read, so the text saved
-        // with it takes the identification that every operation begins with, as its snapshot does.
-        if (field == F::Software && value == QLatin1String(kNoDataText) &&
-            !reading.identification.raw().isEmpty())
-            value = deviceText(reading.identification.raw().left(29));
+        // The software version is the whole 32-character identification, as the snapshot's header
+        // carries it: the window's field shows its first 29 characters only, and an archive read fills
+        // that field only through the full parameter read.
+        if (field == F::Software && !reading.identification.raw().isEmpty())
+            value = deviceText(reading.identification.raw());
         lines.append(label(text) + value);
     }
     lines.append(kSeparator);

@@ -362,6 +362,10 @@ TEST(CorrectorFiles, SavingNeedsDataAndNeverLeavesHalfAFile) {
 
 TEST(CorrectorFiles, TextExportIsTabSeparated) {
     Filled w;
+    // Characters past the window field's 29 that are no blanks.
+    QByteArray identification = w.model.identification().raw();
+    identification.replace(29, 3, "r07");
+    w.model.setIdentification(IdentificationString(identification));
     const QString path = tempPath(QStringLiteral("export.txt"));
     const FileOutcome out = exportText(w.model.reading(), path, kRussian);
     ASSERT_TRUE(out.ok);
@@ -370,6 +374,8 @@ TEST(CorrectorFiles, TextExportIsTabSeparated) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QStringList lines = fromCp1251(f.readAll()).split(QStringLiteral("\r\n"));
     EXPECT_EQ(lines[0], QStringLiteral("Номер корректора         \t") + w.model.text(F::HeaderSerial));
+    // The software version is the identification whole, as the saved file's header carries it.
+    EXPECT_EQ(lines[5], QStringLiteral("версия ПО                \t") + QString::fromLatin1(identification));
     EXPECT_EQ(lines[8], QStringLiteral("Vбат. кор.               \t3.6"));
     EXPECT_EQ(lines[12],
               WordName(45, kRussian).leftJustified(25) + QLatin1Char('\t') + QStringLiteral("0.5"));
