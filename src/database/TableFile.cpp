@@ -456,6 +456,7 @@ bool TableFile::appendAt(const QList<int>& positions, const QVariantList& values
             names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (") +
             QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", ")) + QLatin1Char(')'));
         q = fresh.get();
+        insertBound_.clear();
         if (prepared) {
             // Kept for the next append; one that could not be prepared is not kept, so that the next
             // append tries again and a failure reads as it always did, from the exec below.
@@ -463,8 +464,24 @@ bool TableFile::appendAt(const QList<int>& positions, const QVariantList& values
             insertPositions_ = positions;
         }
     }
-    for (qsizetype i = 0; i < positions.size(); ++i)
-        q->bindValue(static_cast<int>(i), fitted(positions.at(i), values.value(i)));
+    // A statement keeps its bound values from one execution to the next.
+    const bool kept = q == insert_.get();
+    if (kept) insertBound_.resize(positions.size());
+    for (qsizetype i = 0; i < positions.size(); ++i) {
+        QVariant value = fitted(positions.at(i), values.value(i));
+        if (kept) {
+            QVariant& bound = insertBound_[i];
+            // Texts only, compared character for character (a number's equality is looser than its
+            // stored form: 0.0 and -0.0), and a null text is not an empty one.
+            if (value.typeId() == QMetaType::QString && bound.typeId() == QMetaType::QString) {
+                const auto& was = *static_cast<const QString*>(bound.constData());
+                const auto& text = *static_cast<const QString*>(value.constData());
+                if (was.isNull() == text.isNull() && was == text) continue;
+            }
+            bound = value;
+        }
+        q->bindValue(static_cast<int>(i), value);
+    }
     if (!q->exec()) {
         failure_ = tableError(q->lastError());
         return false;

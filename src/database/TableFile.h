@@ -178,6 +178,10 @@ private:
     mutable QHash<QString, int> positions_;
     std::unique_ptr<QSqlQuery> insert_;
     QList<int> insertPositions_;
+    // What the kept statement holds bound: a text the same as the last append's (the point's identifier,
+    // the reading's time, the units) is not bound again, as binding through the driver costs more than
+    // the comparison.
+    QVariantList insertBound_;
 };
 
 } // namespace tarn::database

@@ -224,6 +224,46 @@ TYPED_TEST_P(StorageContract, RowsByPositionAndChosenFieldsAreTheSameRows) {
     EXPECT_EQ(table->lastFailure().kind, ErrorKind::Invalid);
 }
 
+// Appends by position one after another, as a store makes them: a text the same as the row before's,
+// then changed, emptied and brought back, a number repeated, and a row of fewer fields with the same
+// texts between two alike; every row keeps its own values.
+TYPED_TEST_P(StorageContract, AppendsInTurnKeepEachRowsOwnValues) {
+    Storage& s = this->storage();
+    Error why;
+    auto table = s.openTable(kHourly, why, kNow);
+    ASSERT_TRUE(table);
+    const QList<int> positions{
+        table->position(QStringLiteral("hNumWrCor")), table->position(QStringLiteral("hIdentif")),
+        table->position(QStringLiteral("hHelp")), table->position(QStringLiteral("hVwrk"))};
+    const QString other = QStringLiteral("t54321");
+    const QList<QVariantList> rows{{1, kPoint, QStringLiteral("x"), 1.5},
+                                   {2, kPoint, QStringLiteral("x"), 1.5},
+                                   {3, other, QStringLiteral("y"), 1.5},
+                                   {4, other, QString(), 2.0},
+                                   {5, other, QString(), 2.0},
+                                   {6, kPoint, QStringLiteral(""), 2.0},
+                                   {7, kPoint, QStringLiteral("x"), 1.5}};
+    ASSERT_TRUE(table->transaction());
+    for (const QVariantList& row : rows) {
+        // Rows 4 and 5 are alike, with a row of other fields between them.
+        if (row.at(0).toInt() == 5) {
+            ASSERT_TRUE(table->appendAt(positions.first(3), {40, other, QString()}));
+        }
+        ASSERT_TRUE(table->appendAt(positions, row)) << row.at(0).toInt();
+    }
+    ASSERT_TRUE(table->commit());
+    const auto whole =
+        table->trySelect(QStringLiteral("\"hNumWrCor\" < ?"), {40}, QStringLiteral("\"hNumWrCor\""));
+    ASSERT_TRUE(whole);
+    ASSERT_EQ(whole->size(), rows.size());
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(whole->at(i).at(positions.at(1)).toString(), rows.at(i).at(1).toString()) << i;
+        EXPECT_EQ(whole->at(i).at(positions.at(2)).toString(), rows.at(i).at(2).toString()) << i;
+        EXPECT_FALSE(whole->at(i).at(positions.at(2)).isNull()) << i; // an empty text, not NULL
+        EXPECT_EQ(whole->at(i).at(positions.at(3)).toDouble(), rows.at(i).at(3).toDouble()) << i;
+    }
+}
+
 // A walk row by row gives the same rows as a selection, only the fields it names, in the order asked,
 // without the seed record; a NULL is no value; the visitor can stop it; an unknown field is refused.
 TYPED_TEST_P(StorageContract, AWalkGivesTheSelectedRowsFieldByField) {
@@ -493,8 +533,9 @@ TYPED_TEST_P(StorageContract, TheLastRowsValueIsTheRowSelectGreatestFinds) {
 
 REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema,
                             RowsComeBackByConditionAndOrder, RowsByPositionAndChosenFieldsAreTheSameRows,
-                            AWalkGivesTheSelectedRowsFieldByField, UpdateAndRemoveTouchOnlyTheKeyedRows,
-                            ARolledBackTransactionLeavesNothing, StoringTheSameRecordsTwiceWritesThemOnce,
+                            AppendsInTurnKeepEachRowsOwnValues, AWalkGivesTheSelectedRowsFieldByField,
+                            UpdateAndRemoveTouchOnlyTheKeyedRows, ARolledBackTransactionLeavesNothing,
+                            StoringTheSameRecordsTwiceWritesThemOnce,
                             ErasingAPointTakesItsTablesAndNothingElse,
                             ATableHeldElsewhereIsLockedAndADamagedOneDamaged,
                             TheLastRowsValueIsTheRowSelectGreatestFinds);
