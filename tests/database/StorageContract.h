@@ -56,6 +56,13 @@ inline QStringList column(const Table& table, const QList<QVariantList>& rows, c
     return out;
 }
 
+inline QList<int> positionsOf(const Table& table, std::initializer_list<const char*> names) {
+    QList<int> out;
+    for (const char* name : names)
+        out.append(table.position(QLatin1String(name)));
+    return out;
+}
+
 // Archive rows as a reading leaves them: number, date, time, then the values.
 class FakeArchive final : public ArchiveRows {
 public:
@@ -178,9 +185,7 @@ TYPED_TEST_P(StorageContract, RowsByPositionAndChosenFieldsAreTheSameRows) {
     Error why;
     auto table = s.openTable(kHourly, why, kNow);
     ASSERT_TRUE(table);
-    const QList<int> positions{
-        table->position(QStringLiteral("hNumWrCor")), table->position(QStringLiteral("hIdentif")),
-        table->position(QStringLiteral("hHelp")), table->position(QStringLiteral("hDT_Corr"))};
+    const QList<int> positions = positionsOf(*table, {"hNumWrCor", "hIdentif", "hHelp", "hDT_Corr"});
     const int helpWidth = table->fields().at(positions.at(2)).width;
     const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
     ASSERT_TRUE(table->transaction());
@@ -232,9 +237,7 @@ TYPED_TEST_P(StorageContract, AppendsInTurnKeepEachRowsOwnValues) {
     Error why;
     auto table = s.openTable(kHourly, why, kNow);
     ASSERT_TRUE(table);
-    const QList<int> positions{
-        table->position(QStringLiteral("hNumWrCor")), table->position(QStringLiteral("hIdentif")),
-        table->position(QStringLiteral("hHelp")), table->position(QStringLiteral("hVwrk"))};
+    const QList<int> positions = positionsOf(*table, {"hNumWrCor", "hIdentif", "hHelp", "hVwrk"});
     const QString other = QStringLiteral("t54321");
     const QList<QVariantList> rows{{1, kPoint, QStringLiteral("x"), 1.5},
                                    {2, kPoint, QStringLiteral("x"), 1.5},
