@@ -379,17 +379,31 @@ LastStoredSummary lastStoredSummary(Storage& storage, const QString& identifier)
 }
 
 QDateTime newestStoredStamp(Storage& storage, const QString& identifier) {
-    QDateTime newest;
-    if (!isPointIdentifier(identifier)) return newest;
+    return newestStoredStamps(storage, {identifier}).value(identifier);
+}
+
+QHash<QString, QDateTime> newestStoredStamps(Storage& storage, const QStringList& identifiers,
+                                             const std::function<bool()>& stopped) {
+    QStringList points;
+    points.reserve(identifiers.size());
+    for (const QString& identifier : identifiers)
+        if (isPointIdentifier(identifier)) points.append(identifier);
+    QHash<QString, QDateTime> newest;
+    if (points.isEmpty()) return newest;
     for (const TableKind kind : kLastStoredKinds) {
+        if (stopped && stopped()) break;
         const QString prefix(tableInfo(kind).fieldPrefix);
         // The stamp field lastStoredSummary reads for the kind, parsed the same way.
         const QString stampField = prefix + (kind == TableKind::Measurement ? QStringLiteral("DateTime")
                                                                             : QStringLiteral("DT_Corr"));
-        const QDateTime stamp = QDateTime::fromString(
-            storage.greatestRowValue(kind, identifier, prefix + QStringLiteral("Num"), stampField).toString(),
-            Qt::ISODate);
-        if (stamp.isValid() && (!newest.isValid() || stamp > newest)) newest = stamp;
+        const QHash<QString, QVariant> values =
+            storage.greatestRowValues(kind, points, prefix + QStringLiteral("Num"), stampField, stopped);
+        for (auto it = values.constBegin(); it != values.constEnd(); ++it) {
+            const QDateTime stamp = QDateTime::fromString(it.value().toString(), Qt::ISODate);
+            if (!stamp.isValid()) continue;
+            QDateTime& kept = newest[it.key()];
+            if (!kept.isValid() || stamp > kept) kept = stamp;
+        }
     }
     return newest;
 }

@@ -195,5 +195,11 @@ LastStoredSummary lastStoredSummary(const DataRoot& root, const Schemas& schemas
 // The latest of the stamps lastStoredSummary gives (invalid when nothing is stored), read for the stamp
 // alone: one value of each kind's table instead of its whole last row.
 QDateTime newestStoredStamp(Storage& storage, const QString& identifier);
+// newestStoredStamp of many points, by identifier, a point with nothing stored left out: each kind's
+// tables asked together (Storage::greatestRowValues), so that a server answers in a statement a kind.
+// stopped, when given, is asked before each table; true ends the reading with what was read so far
+// (whoever stops it drops the result).
+QHash<QString, QDateTime> newestStoredStamps(Storage& storage, const QStringList& identifiers,
+                                             const std::function<bool()>& stopped = {});
 
 } // namespace tarn::database

@@ -93,6 +93,18 @@ QVariant Storage::greatestRowValue(TableKind kind, const QString& identifier, co
     return rows.first().value(p);
 }
 
+QHash<QString, QVariant> Storage::greatestRowValues(TableKind kind, const QStringList& identifiers,
+                                                    const QString& keyField, const QString& field,
+                                                    const std::function<bool()>& stopped) {
+    QHash<QString, QVariant> values;
+    for (const QString& identifier : identifiers) {
+        if (stopped && stopped()) break;
+        if (const QVariant v = greatestRowValue(kind, identifier, keyField, field); v.isValid())
+            values.insert(identifier, v);
+    }
+    return values;
+}
+
 SqliteStorage::SqliteStorage(DataRoot root, const Schemas& schemas)
     : root_(std::move(root)), schemas_(schemas) {}
 

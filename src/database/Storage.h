@@ -17,6 +17,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QSqlQuery>
 #include <QVariant>
 #include <array>
@@ -190,6 +191,12 @@ public:
     // nothing else, for a caller that asks it of many tables in a row (the console's day board).
     virtual QVariant greatestRowValue(TableKind kind, const QString& identifier, const QString& keyField,
                                       const QString& field);
+    // greatestRowValue of many points' tables of one kind: for each identifier the value, a point that
+    // would get an invalid one left out. Here one point after another, asking stopped (when given)
+    // before each and ending there with what was read so far; a server answers it in one statement.
+    virtual QHash<QString, QVariant> greatestRowValues(TableKind kind, const QStringList& identifiers,
+                                                       const QString& keyField, const QString& field,
+                                                       const std::function<bool()>& stopped = {});
     // Whether a table is opened as cheaply on any thread as on the one that made the storage. True for
     // the table files (a file is opened whoever asks); a caller that opens many small tables in a row
     // off that thread (the day board's worker) stays on it where it is not.

@@ -112,22 +112,11 @@ QStringList scheduledMemberIdentifiers(const database::GroupFiles& groups, const
     return basis.identifiers;
 }
 
-QHash<QString, QDateTime> newestStoredStamps(database::Storage& storage, const QStringList& identifiers,
-                                             const std::function<bool()>& stopped) {
-    QHash<QString, QDateTime> newest;
-    for (const QString& id : identifiers) {
-        if (stopped && stopped()) break;
-        if (const QDateTime stamp = database::newestStoredStamp(storage, id); stamp.isValid())
-            newest.insert(id, stamp);
-    }
-    return newest;
-}
-
 QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,
                            const DaySchedule& schedule, const QDateTime& now) {
     const DayBoardBasis basis = dayBoardBasisOf(groups, storage, schedule, now.date());
-    return buildDayBoard(basis.members, basis.joins, schedule, newestStoredStamps(storage, basis.identifiers),
-                         now);
+    return buildDayBoard(basis.members, basis.joins, schedule,
+                         database::newestStoredStamps(storage, basis.identifiers), now);
 }
 
 QString lagText(int minutes) {

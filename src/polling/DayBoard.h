@@ -57,11 +57,6 @@ DayBoardBasis dayBoardBasisOf(const database::GroupFiles& groups, database::Stor
 // The identifiers a board of day reads the newest records of (its basis's), from the group files alone:
 // the groups polled that day as their schedules say, before any join row of the day is read.
 QStringList scheduledMemberIdentifiers(const database::GroupFiles& groups, const QDate& day);
-// Each point's newest stored record time (database::newestStoredStamp), by identifier; a point with
-// nothing stored is left out. stopped, when given, is asked before each point: true ends the reading
-// there with what was read so far (whoever stops it drops the result).
-QHash<QString, QDateTime> newestStoredStamps(database::Storage& storage, const QStringList& identifiers,
-                                             const std::function<bool()>& stopped = {});
 
 // The same from the installation: the group files, today's join table and the points' tables.
 QList<BoardRow> dayBoardOf(const database::GroupFiles& groups, database::Storage& storage,

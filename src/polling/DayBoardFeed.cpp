@@ -1,5 +1,7 @@
 #include "polling/DayBoardFeed.h"
 
+#include "database/Registry.h"
+
 namespace tarn::polling {
 
 QString boardScheduleMark(const DaySchedule& schedule) {
@@ -11,7 +13,7 @@ QString boardScheduleMark(const DaySchedule& schedule) {
 
 DayBoardFeed::DayBoardFeed(PollingRun& run, DataRoot root, Clock& clock, QObject* parent)
     : QObject(parent), run_(run), root_(std::move(root)), lagTimer_(clock),
-      newestReader_(&newestStoredStamps) {
+      newestReader_(&database::newestStoredStamps) {
     connect(&run_, &PollingRun::pointEnded, this, [this] { stale_ = true; });
     connect(&run_, &PollingRun::finished, this, [this] { stale_ = true; });
     connect(&lagTimer_, &ClockTimer::timeout, this, [this] {
@@ -108,7 +110,7 @@ std::unique_ptr<NewestRead> readNewestAhead(const database::GroupFiles& groups, 
     if (!storage.opensTablesCheaplyOnAnyThread()) return nullptr;
     const QStringList identifiers = scheduledMemberIdentifiers(groups, day);
     if (identifiers.isEmpty()) return nullptr;
-    return std::make_unique<NewestRead>(storage, identifiers, &newestStoredStamps);
+    return std::make_unique<NewestRead>(storage, identifiers, &database::newestStoredStamps);
 }
 
 } // namespace tarn::polling

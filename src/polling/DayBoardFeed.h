@@ -32,8 +32,8 @@ namespace tarn::polling {
 // start and the row's status. Two schedules with the same mark give the same board.
 QString boardScheduleMark(const DaySchedule& schedule);
 
-// How the newest stored times are read: newestStoredStamps, unless a test puts its own (it runs on the
-// worker).
+// How the newest stored times are read: database::newestStoredStamps, unless a test puts its own (it runs on
+// the worker).
 using NewestReader = std::function<QHash<QString, QDateTime>(
     database::Storage& storage, const QStringList& identifiers, const std::function<bool()>& stopped)>;
 

@@ -534,6 +534,71 @@ TYPED_TEST_P(StorageContract, TheLastRowsValueIsTheRowSelectGreatestFinds) {
     EXPECT_FALSE(lastByGreatest().isValid());
 }
 
+// The last rows' values of many points asked at once are what each point's table gives alone: a clock
+// gone back, a last row taken away, a table with nothing but its seed record, a missing table, a stamp
+// that is no time; an unknown field or key gives nothing; a reading stopped before it begins reads
+// nothing.
+TYPED_TEST_P(StorageContract, ManyPointsLastRowsValuesAreEachPointsOwn) {
+    Storage& s = this->storage();
+    const QString num = QStringLiteral("hNum");
+    const QString stamp = QStringLiteral("hDT_Corr");
+    const QDateTime t0(QDate(2025, 3, 1), QTime(10, 0));
+    const QStringList points{QStringLiteral("t10001"), QStringLiteral("t10002"), QStringLiteral("t10003"),
+                             QStringLiteral("t10004"), QStringLiteral("t10005")};
+    Error why;
+    {
+        auto backInTime = s.openTable({TableKind::Hourly, points[0], {}}, why, kNow);
+        ASSERT_TRUE(backInTime) << why.detail.toStdString();
+        ASSERT_TRUE(backInTime->append(hourlyRow(1, t0.addDays(2), 1.0)));
+        ASSERT_TRUE(backInTime->append(hourlyRow(2, t0, 2.0)));
+        auto lastTaken = s.openTable({TableKind::Hourly, points[1], {}}, why, kNow);
+        ASSERT_TRUE(lastTaken);
+        ASSERT_TRUE(lastTaken->append(hourlyRow(1, t0, 1.0)));
+        ASSERT_TRUE(lastTaken->append(hourlyRow(2, t0.addDays(1), 2.0)));
+        ASSERT_TRUE(lastTaken->remove(QStringLiteral("hNumWrCor"), 2));
+        ASSERT_TRUE(s.openTable({TableKind::Hourly, points[2], {}}, why, kNow)); // the seed record alone
+        auto noTime = s.openTable({TableKind::Hourly, points[4], {}}, why, kNow);
+        ASSERT_TRUE(noTime);
+        QVariantMap row = hourlyRow(1, t0, 1.0);
+        row.remove(stamp);
+        ASSERT_TRUE(noTime->append(row));
+    }
+    // points[3] has no table at all.
+    const QHash<QString, QVariant> many = s.greatestRowValues(TableKind::Hourly, points, num, stamp);
+    for (const QString& point : points) {
+        const QVariant one = s.greatestRowValue(TableKind::Hourly, point, num, stamp);
+        EXPECT_EQ(many.contains(point), one.isValid()) << point.toStdString();
+        EXPECT_EQ(many.value(point).toString(), one.toString()) << point.toStdString();
+    }
+    EXPECT_EQ(many.value(points[0]).toString(), storedTimestamp(t0));
+    EXPECT_EQ(many.value(points[1]).toString(), storedTimestamp(t0));
+    EXPECT_FALSE(many.contains(points[2]));
+    EXPECT_FALSE(many.contains(points[3]));
+    EXPECT_FALSE(s.exists({TableKind::Hourly, points[3], {}})) << "a read makes no table";
+    EXPECT_EQ(s.greatestRowValues(TableKind::Hourly, points, num, QStringLiteral("HVWRK"))
+                  .value(points[0])
+                  .toDouble(),
+              2.0);
+    EXPECT_TRUE(
+        s.greatestRowValues(TableKind::Hourly, points, num, QStringLiteral("hNoSuchField")).isEmpty());
+    EXPECT_TRUE(
+        s.greatestRowValues(TableKind::Hourly, points, QStringLiteral("hNoSuchKey"), stamp).isEmpty());
+    EXPECT_TRUE(s.greatestRowValues(TableKind::Hourly, points, num, stamp, [] { return true; }).isEmpty());
+
+    // The newest stored time of each point, from its tables of every kind, is the latest of them.
+    auto daily = s.openTable({TableKind::Daily, points[1], {}}, why, kNow);
+    ASSERT_TRUE(daily) << why.detail.toStdString();
+    ASSERT_TRUE(daily->append({{QStringLiteral("dIdentif"), points[1]},
+                               {QStringLiteral("dNumWrCor"), 1},
+                               {QStringLiteral("dDT_Corr"), storedTimestamp(t0.addDays(3))}}));
+    const QHash<QString, QDateTime> newest = newestStoredStamps(s, points);
+    EXPECT_EQ(newest.value(points[0]), t0);
+    EXPECT_EQ(newest.value(points[1]), t0.addDays(3));
+    EXPECT_EQ(newest.size(), 2);
+    for (const QString& point : points)
+        EXPECT_EQ(newest.value(point), newestStoredStamp(s, point)) << point.toStdString();
+}
+
 REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCreatedWithItsSchema,
                             RowsComeBackByConditionAndOrder, RowsByPositionAndChosenFieldsAreTheSameRows,
                             AppendsInTurnKeepEachRowsOwnValues, AWalkGivesTheSelectedRowsFieldByField,
@@ -541,6 +606,7 @@ REGISTER_TYPED_TEST_SUITE_P(StorageContract, ATableIsOpenedOnlyWhereAskedAndCrea
                             StoringTheSameRecordsTwiceWritesThemOnce,
                             ErasingAPointTakesItsTablesAndNothingElse,
                             ATableHeldElsewhereIsLockedAndADamagedOneDamaged,
-                            TheLastRowsValueIsTheRowSelectGreatestFinds);
+                            TheLastRowsValueIsTheRowSelectGreatestFinds,
+                            ManyPointsLastRowsValuesAreEachPointsOwn);
 
 } // namespace tarn::test::contract

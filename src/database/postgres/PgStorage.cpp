@@ -878,6 +878,61 @@ Error PgStorage::erasePointTable(TableKind kind, const QString& identifier) {
     return {};
 }
 
+QHash<QString, QVariant> PgStorage::greatestRowValues(TableKind kind, const QStringList& identifiers,
+                                                      const QString& keyField, const QString& field,
+                                                      const std::function<bool()>& stopped) {
+    if (identifiers.isEmpty() || !hasPointColumn(kind) || (stopped && stopped())) return {};
+    const QList<FieldSpec>& fields = schemas_.of(kind);
+    const auto named = [&fields](const QString& name) -> const FieldSpec* {
+        for (const FieldSpec& f : fields)
+            if (f.name.compare(name, Qt::CaseInsensitive) == 0) return &f;
+        return nullptr;
+    };
+    const FieldSpec* key = named(keyField);
+    const FieldSpec* value = named(field);
+    if (!key || !value) return {};
+    const QString keyColumn = columnName(key->name);
+    QStringList conditions{QString(kPointColumn) + QStringLiteral(" = ANY(?::text[])"),
+                           keyColumn + QStringLiteral(" IS NOT NULL")};
+    for (const FieldSpec& f : fields)
+        if (marksSeedRecord(f)) conditions.append(columnName(f.name) + QStringLiteral(" <> '0'"));
+    // Of each point's rows the one with the greatest key: MAX() of the key, as selectGreatest takes it,
+    // never counts a row without one.
+    const QString sql = QStringLiteral("SELECT DISTINCT ON (") + kPointColumn + QStringLiteral(") ") +
+                        kPointColumn + QStringLiteral(", ") + selectedField(*value) +
+                        QStringLiteral(" FROM ") + tableName(kind) + joinedWhere(conditions) +
+                        QStringLiteral(" ORDER BY ") + kPointColumn + QStringLiteral(", ") + keyColumn +
+                        QStringLiteral(" DESC");
+    QList<QVariantList> points;
+    points.reserve(identifiers.size());
+    for (const QString& identifier : identifiers)
+        points.append({identifier});
+    const QString pointArray = columnArrays(1, points).constFirst();
+    Error why;
+    return ask(why,
+               [&](const QSqlDatabase& db) -> std::optional<QHash<QString, QVariant>> {
+                   QSqlQuery q(db);
+                   q.setForwardOnly(true);
+                   if (!q.prepare(sql)) {
+                       why = statementError(q, db);
+                       return std::nullopt;
+                   }
+                   q.addBindValue(pointArray);
+                   if (!q.exec()) {
+                       why = statementError(q, db);
+                       return std::nullopt;
+                   }
+                   QHash<QString, QVariant> values;
+                   values.reserve(identifiers.size());
+                   // A row without the value gives none, as a point's own table answers.
+                   while (q.next())
+                       if (const QVariant v = q.value(1); !v.isNull())
+                           values.insert(q.value(0).toString(), v);
+                   return values;
+               })
+        .value_or(QHash<QString, QVariant>());
+}
+
 std::optional<QList<QDate>> PgStorage::joinDays(Error& error) const {
     error = {};
     const QSqlDatabase db = database();

@@ -83,6 +83,11 @@ public:
     Error erasePointTable(TableKind kind, const QString& identifier) override;
     // The days of the join table's rows, each day's seed record among them.
     std::optional<QList<QDate>> joinDays(Error& error) const override;
+    // One statement for all the points: the row of each with the greatest keyField, the seed record
+    // left out, as selectGreatest finds it point by point.
+    QHash<QString, QVariant> greatestRowValues(TableKind kind, const QStringList& identifiers,
+                                               const QString& keyField, const QString& field,
+                                               const std::function<bool()>& stopped = {}) override;
     // Kept connections serve the storage's own thread only: on any other, every table opened connects
     // anew (a server process and a dozen round trips).
     bool opensTablesCheaplyOnAnyThread() const override { return false; }
