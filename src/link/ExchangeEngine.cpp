@@ -86,6 +86,9 @@ ExchangeEngine::ExchangeEngine(LinkPort& port, Notifier& notifier, Clock& clock,
     : QObject(parent), port_(port), notifier_(notifier), clock_(clock) {
     replyTimer_.setSingleShot(true);
     writeTimer_.setSingleShot(true);
+    // The write pause is paid before every request of a read: a timer the system may let run up to 5%
+    // long (a whole pause of 20 ms is not yet counted short) would add that to every one of them.
+    writeTimer_.setPrecise(true);
     noLinkTimer_.setSingleShot(true);
     noLinkTimer_.setInterval(0);
     connect(&replyTimer_, &ClockTimer::timeout, this, &ExchangeEngine::onReplyTimeout);
