@@ -672,6 +672,26 @@ TEST(Ports, ComNameMappedToTheLineReachesTheCorrector) {
     EXPECT_GT(inst.requestsReceived().size(), heard);
 }
 
+// A command on a port that is not there, in both languages: exit 1 with a message in the installation's
+// language that names the port at its end, a different message in each language, nothing sent.
+void expectMissingPortRefused(Installation& inst, const QString& port, const QStringList& command) {
+    SCOPED_TRACE((port + QLatin1Char(' ') + command.join(QLatin1Char(' '))).toStdString());
+    QStringList messages;
+    for (const char* language : {"UA", "RU"}) {
+        SCOPED_TRACE(language);
+        inst.write(QStringLiteral("Work/Type_Leng.000"), QByteArray(language) + "\r\n");
+        const CliRun r = inst.run(QStringList{QStringLiteral("--port"), port} + command);
+        EXPECT_EQ(r.code, 1);
+        const QString message = r.errText().trimmed();
+        EXPECT_TRUE(message.endsWith(port)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QRegularExpression(QStringLiteral("[А-Яа-яІіЇїЄє]"))))
+            << message.toStdString();
+        messages.append(message);
+    }
+    EXPECT_NE(messages.value(0).toStdString(), messages.value(1).toStdString());
+    EXPECT_TRUE(inst.requestsReceived().isEmpty());
+}
+
 TEST(Ports, UnmappedOrMissingPortFailsNamingThePort) {
     Installation inst;
     ASSERT_TRUE(inst.initialised());
@@ -682,22 +702,22 @@ TEST(Ports, UnmappedOrMissingPortFailsNamingThePort) {
     // COM3 is mapped to a device that is not there; the free port is in no map.
     inst.mapPort(QStringLiteral("COM3"), inst.scratch(QStringLiteral("gone")));
     for (const QString& port : {QStringLiteral("COM3"), *unmapped}) {
-        SCOPED_TRACE(port.toStdString());
-        for (const char* language : {"UA", "RU"}) {
-            SCOPED_TRACE(language);
-            inst.write(QStringLiteral("Work/Type_Leng.000"), QByteArray(language) + "\r\n");
-            const CliRun r = inst.run({QStringLiteral("--port"), port, QStringLiteral("identify")});
-            EXPECT_EQ(r.code, 1);
-            EXPECT_TRUE(r.out.isEmpty()) << r.outText().toStdString();
-            // The message names the port at its end, after the words of the installation's language.
-            const QString message = r.errText().trimmed();
-            EXPECT_TRUE(message.endsWith(port)) << message.toStdString();
-            const bool cyrillic = message.contains(QRegularExpression(QStringLiteral("[А-Яа-яІіЇїЄє]")));
-            EXPECT_TRUE(cyrillic) << message.toStdString();
-        }
+        for (const QStringList& command : QList<QStringList>{{"identify"}, {"params"}, {"read"}})
+            expectMissingPortRefused(inst, port, command);
+        // Nor does a command that would read say anything on standard output.
+        EXPECT_TRUE(inst.run({QStringLiteral("--port"), port, QStringLiteral("identify")}).out.isEmpty());
     }
-    // Nothing went over the real line meanwhile.
-    EXPECT_TRUE(inst.requestsReceived().isEmpty());
+}
+
+// Every other command names a missing port in the installation's language, but the port window's command
+// says "port COM3 does not exist" in English to a Ukrainian or Russian installation.
+TEST(Ports, DISABLED_PortWindowNamesAMissingPortInTheInstallationsLanguage) {
+    Installation inst;
+    ASSERT_TRUE(inst.initialised());
+    const std::optional<QString> line = inst.startLine({{1, QStringLiteral("series1")}});
+    ASSERT_TRUE(line);
+    inst.mapPort(QStringLiteral("COM3"), inst.scratch(QStringLiteral("gone")));
+    expectMissingPortRefused(inst, QStringLiteral("COM3"), {QStringLiteral("port"), QStringLiteral("open")});
 }
 
 TEST(Ports, ListHoldsTheMappedPortsUpToTheProbeCount) {
