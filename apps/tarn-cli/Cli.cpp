@@ -471,6 +471,18 @@ std::optional<int> numberOf(const char* flag, const QString& value, QTextStream&
     return n;
 }
 
+// A number outside the range the option's help gives is refused, not moved to the nearest end.
+std::optional<int> numberInRange(const char* flag, const QString& value, int lowest, int highest,
+                                 QTextStream& err) {
+    const auto n = numberOf(flag, value, err);
+    if (!n) return n;
+    if (*n < lowest || *n > highest) {
+        err << "tarn-cli: " << flag << " is " << lowest << ".." << highest << "\n";
+        return std::nullopt;
+    }
+    return n;
+}
+
 // The options every command takes before the command word (--json also after it). --help is handled
 // by the parser itself.
 const std::vector<GlobalOption> kGlobalOptions = {
@@ -486,16 +498,11 @@ const std::vector<GlobalOption> kGlobalOptions = {
      }},
     {{"--address", "N", "the corrector's link address, 1..14 (default 1)"},
      [](GlobalOptions& o, const QString& v, QTextStream& err) {
-         const auto n = numberOf("--address", v, err);
-         if (!n) return false;
-         if (*n < 1 || *n > 14) {
-             err << "tarn-cli: --address is 1..14\n";
-             return false;
-         }
-         o.address = *n;
-         return true;
+         const auto n = numberInRange("--address", v, 1, 14, err);
+         if (n) o.address = *n;
+         return n.has_value();
      }},
-    {{"--address-book", "ENTRY", "the address book's entry (or its address) instead of --address"},
+    {{"--address-book", "ENTRY", "the address book's entry, its address, or an address line as the selection window takes it (1..14, then any \"// comment\") instead of --address"},
      [](GlobalOptions& o, const QString& v, QTextStream&) {
          o.addressBookEntry = v;
          return true;
@@ -507,14 +514,14 @@ const std::vector<GlobalOption> kGlobalOptions = {
      }},
     {{"--timeout", "MS", "the reply time-out instead of the settings', 0..10000"},
      [](GlobalOptions& o, const QString& v, QTextStream& err) {
-         const auto n = numberOf("--timeout", v, err);
-         if (n) o.timeoutMs = std::clamp(*n, 0, link::kReplyTimeoutMax);
+         const auto n = numberInRange("--timeout", v, 0, link::kReplyTimeoutMax, err);
+         if (n) o.timeoutMs = *n;
          return n.has_value();
      }},
     {{"--retries", "N", "the exchange repeats instead of the settings', 1..250"},
      [](GlobalOptions& o, const QString& v, QTextStream& err) {
-         const auto n = numberOf("--retries", v, err);
-         if (n) o.retries = std::clamp(*n, link::kRetryMin, link::kRetryMax);
+         const auto n = numberInRange("--retries", v, link::kRetryMin, link::kRetryMax, err);
+         if (n) o.retries = *n;
          return n.has_value();
      }},
     {{"--phone", "NUMBER", "dial the corrector through the modem first, hang up after"},
@@ -740,8 +747,10 @@ bool chooseBookEntry(shell::AppContext& context, const QString& text, Notifier& 
         link::offerAddresses(context.root(), language, QString(), link::newAddressBookLines(language));
     if (offer.writeFailed)
         notifier.message(MessageKind::Error, link::fileNotWrittenText(language, offer.path));
+    // A bare address names the book's line; otherwise, as in the selection window's field, any address
+    // line is taken, whether the book lists it or it is typed anew.
     const std::optional<QString> entry = link::findOfferedEntry(offer.entries, text);
-    if (entry && context.chooseAddress(*entry)) return true;
+    if (context.chooseAddress(entry.value_or(text))) return true;
     notifier.message(MessageKind::Error, link::wrongAddressText(language));
     return false;
 }

@@ -1,12 +1,14 @@
 #include "Cli.h"
 
 #include "common/LanguageFile.h"
+#include "corrector/OperationStart.h"
 #include "corrector/VolumePrecision.h"
 #include "link/LinkSettings.h"
 #include "link/SettingsController.h"
 #include "link/windows/SettingsTexts.h"
 
 #include <QJsonArray>
+#include <optional>
 
 namespace tarn::cli {
 
@@ -69,8 +71,42 @@ bool setVolumeDecimals(CliRun& run, const QString& value) {
     return true;
 }
 
-// settings set NAME=VALUE ...: each value goes through the same rules as a line read from the file (spins
-// held to their range, flags "1"/"0"), then the 22 lines are written.
+// The values a setting takes where the window holds it to a spin's range or a box: what is typed outside
+// them is refused, not moved to the nearest end or read as "0" (a script would never learn of it).
+struct ValueRule {
+    const char* name;
+    int lowest;
+    int highest;
+};
+constexpr ValueRule kValueRules[] = {
+    {"replyTimeoutMs", 0, link::kReplyTimeoutMax},
+    {"retryCount", link::kRetryMin, link::kRetryMax},
+    {"lptDelay", 0, link::kLptDelayMax},
+    {"writeDelayMs", 0, link::kWriteDelayMax},
+    {"modemUsed", 0, 1},
+    {"rsOff", 0, 1},
+    {"usbOff", 0, 1},
+    {"lptOff", 0, 1},
+    {"syncOn", 0, 1},
+    {"secondDriver", 0, 1},
+    {"resetOnFailure", 0, 1},
+};
+
+// Empty when value suits the setting; otherwise what it must be.
+QString valueRefusal(const QString& name, const QString& value) {
+    for (const ValueRule& rule : kValueRules) {
+        if (name != QLatin1String(rule.name)) continue;
+        bool ok = false;
+        const int n = value.trimmed().toInt(&ok);
+        if (ok && n >= rule.lowest && n <= rule.highest) return {};
+        return rule.highest == 1 ? name + QStringLiteral(" is 0 or 1")
+                                 : name + QStringLiteral(" is %1..%2").arg(rule.lowest).arg(rule.highest);
+    }
+    return {};
+}
+
+// settings set NAME=VALUE ...: every value is checked first, and nothing is written when one is refused;
+// then each goes through the same rules as a line read from the file, and the 22 lines are written.
 int setSettings(CliRun& run) {
     link::LinkSettings& s = run.context->settings();
     QStringList lines = link::settingsToLines(s);
@@ -79,12 +115,13 @@ int setSettings(CliRun& run) {
         return kExitUsage;
     }
     bool linkSettingsChanged = false;
+    std::optional<QString> volumeDecimals;
     for (qsizetype i = 1; i < run.args.size(); ++i) {
         const QString& a = run.args.at(i);
         const qsizetype eq = a.indexOf(QLatin1Char('='));
         const QString name = a.left(eq);
         if (eq > 0 && name == QLatin1String(kVolumeDecimals)) {
-            if (!setVolumeDecimals(run, a.mid(eq + 1))) return kExitUsage;
+            volumeDecimals = a.mid(eq + 1);
             continue;
         }
         const FieldLine* field = nullptr;
@@ -100,9 +137,14 @@ int setSettings(CliRun& run) {
                 QStringLiteral("unknown setting \"%1\"; known: %2").arg(name, names.join(QLatin1Char(' '))));
             return kExitUsage;
         }
+        if (const QString refusal = valueRefusal(name, a.mid(eq + 1)); !refusal.isEmpty()) {
+            run.notifier->message(MessageKind::Error, refusal);
+            return kExitUsage;
+        }
         lines[field->line - 1] = a.mid(eq + 1);
         linkSettingsChanged = true;
     }
+    if (volumeDecimals && !setVolumeDecimals(run, *volumeDecimals)) return kExitUsage;
     if (!linkSettingsChanged) return printSettings(run, s);
     const bool syncWanted = lines.at(17) == QLatin1String("1");
     link::applySettingsLines(lines, s);
@@ -177,8 +219,8 @@ int cmdPort(CliRun& run) {
     port.closePort();
     const bool exists = port.portExists(s.corrPort);
     const bool ok = port.applyAndOpen(s);
-    if (!exists)
-        run.notifier->message(MessageKind::Error, QStringLiteral("port %1 does not exist").arg(s.corrPort));
+    // In the words every operation uses for a missing port, in the installation's language.
+    if (!exists) run.notifier->message(MessageKind::Error, corrector::portOpenErrorText(lang, s.corrPort));
     if (run.options.json) {
         run.printJson({{QStringLiteral("port"), s.corrPort},
                        {QStringLiteral("device"), port.deviceName()},

@@ -53,8 +53,11 @@ QString portBusyText(int languageIndex) {
 QString noModemConnectionText(int languageIndex) {
     return uaRu(languageIndex, "Немає з’єднання з модемом!", "Нет соединения с модемом!!!");
 }
+QString portOpenErrorText(int languageIndex, const QString& port) {
+    return uaRu(languageIndex, "Помилка відкриття порту", "Ошибка открытия порта") + port;
+}
 QString OperationStart::portOpenErrorText(const QString& port) const {
-    return uaRu(language_, "Помилка відкриття порту", "Ошибка открытия порта") + port;
+    return corrector::portOpenErrorText(language_, port);
 }
 QString OperationStart::windowCaption() const {
     return uaRu(language_, "Контроль версії коректора", "Контроль версии корректора");

@@ -41,6 +41,8 @@ inline constexpr int CalibrationWrite = 16;
 // run; a modem link without a connection.
 QString portBusyText(int languageIndex);
 QString noModemConnectionText(int languageIndex);
+// The operation start's words for a port that is missing or would not open, the port's name after them.
+QString portOpenErrorText(int languageIndex, const QString& port);
 
 // The read kind an operation opens the read window with (0: the operation opens no read window).
 int readKindForOperation(int code);

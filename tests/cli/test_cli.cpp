@@ -45,8 +45,14 @@ TEST(Cli, InitThenSettingsDefaultsShowAndSet) {
     EXPECT_TRUE(r.out.startsWith("Tarn-2.55\nCOM1\nCOM1\nLPT1\n19200\n6000\n6\n0000000000000\n"));
     EXPECT_TRUE(r.out.endsWith("\nvolumeDecimals=2\n"));
 
+    // A repeat count out of its range is refused, and nothing of the command is written.
     r = cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("settings"),
-             QStringLiteral("set"), QStringLiteral("corrPort=COM4"), QStringLiteral("retryCount=999"),
+             QStringLiteral("set"), QStringLiteral("corrPort=COM4"), QStringLiteral("retryCount=999")});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_TRUE(r.err.contains("retryCount is 1..250")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(root.file(folder::Work, QStringLiteral("FileInRS.000"))));
+    r = cli({QStringLiteral("--home"), home, QStringLiteral("--json"), QStringLiteral("settings"),
+             QStringLiteral("set"), QStringLiteral("corrPort=COM4"), QStringLiteral("retryCount=250"),
              QStringLiteral("speed=921Кбод")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().value(QStringLiteral("retryCount")).toString(), QStringLiteral("250"));
