@@ -168,7 +168,28 @@ enum class Fault {
     cutShort,     // the reply ends three bytes early
     noiseBefore,  // three bytes of line noise arrive before the reply
     otherPayload, // one payload byte differs, the check sum made to fit (a reply that is good but changed)
+    inTwoParts,   // the good reply arrives as two pieces a tenth of a second apart
+    status20,     // the corrector's refusals in place of the reply: status byte and check sum
+    status28,
+    status40,
+    status08,
 };
+
+// The status byte of a refusal fault, or -1.
+int statusOf(Fault f) {
+    switch (f) {
+    case Fault::status20:
+        return 0x20;
+    case Fault::status28:
+        return 0x28;
+    case Fault::status40:
+        return 0x40;
+    case Fault::status08:
+        return 0x08;
+    default:
+        return -1;
+    }
+}
 
 const char* faultName(Fault f) {
     switch (f) {
@@ -186,6 +207,16 @@ const char* faultName(Fault f) {
         return "noiseBefore";
     case Fault::otherPayload:
         return "otherPayload";
+    case Fault::inTwoParts:
+        return "inTwoParts";
+    case Fault::status20:
+        return "status20";
+    case Fault::status28:
+        return "status28";
+    case Fault::status40:
+        return "status40";
+    case Fault::status08:
+        return "status08";
     }
     return "?";
 }
@@ -322,7 +353,7 @@ private:
     }
 
     void fromCorrector(const QByteArray& bytes) {
-        QByteArray out;
+        QByteArray out, later;
         {
             std::lock_guard lock(mutex_);
             if (current_ < 0 || replyDone_) {
@@ -352,16 +383,30 @@ private:
                         r[1] = char(quint8(r.at(1)) ^ 0x01);
                         r[r.size() - 1] = char(checksumOf(r.left(r.size() - 1)));
                         break;
+                    case Fault::inTwoParts:
+                        later = r.mid(r.size() / 2);
+                        r.truncate(r.size() / 2);
+                        break;
+                    case Fault::status20:
+                    case Fault::status28:
+                    case Fault::status40:
+                    case Fault::status08:
+                        r = withChecksum(bytesOf({statusOf(p.fault)}));
+                        break;
                     case Fault::none:
                         break;
                     }
                     out = r;
                     replyDone_ = true;
                 }
-                p.delivered += out;
+                p.delivered += out + later;
             }
         }
         if (!out.isEmpty()) writeAll(master_, out);
+        if (!later.isEmpty()) {
+            ::poll(nullptr, 0, 100);
+            writeAll(master_, later);
+        }
     }
 
     int master_ = -1, slaveKept_ = -1, sim_ = -1;
@@ -663,6 +708,60 @@ TEST(ExchangeFrames, WriteChangesExactlyTheBytesWritten) {
     }
 }
 
+TEST(ExchangeFrames, CountOf256GoesOutAsZeroAndCountOfOneWantsThreeBytes) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const Result one = bench.cli(exchangeArgs("read", 0, 1));
+    ASSERT_EQ(one.code, 0) << one.err.toStdString();
+    bench.cli(exchangeArgs("read", 0, 256));
+    const auto end = bench.finish();
+    ASSERT_TRUE(end);
+    const auto pairs = pairsOf(end->log);
+    ASSERT_GE(pairs.size(), 2);
+    EXPECT_EQ(pairs[0].first, hexBytes("02 00 01 FC"));
+    EXPECT_EQ(pairs[0].second.size(), 3);
+    EXPECT_EQ(payloadsOf(one), QStringList{upperHex(pairs[0].second.mid(1, 1))});
+    EXPECT_EQ(pairs[1].first, hexBytes("02 00 00 FD"));
+}
+
+TEST(ExchangeFrames, MultiBlockWriteWritesTheSameDataAtEachAddress) {
+    const QStringList before = pristineWords(QStringLiteral("series1"));
+    ASSERT_GE(before.size(), 6);
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const Result item = bench.cli(exchangeArgs("read", 0x92, 6));
+    const QByteArray itemPayload = QByteArray::fromHex(payloadsOf(item).value(0).toLatin1());
+    ASSERT_EQ(itemPayload.size(), 6);
+    const quint16 serial = quint16(quint8(itemPayload.at(0)) | quint8(itemPayload.at(1)) << 8);
+    ASSERT_EQ(bench
+                  .cli({QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("write"),
+                        QStringLiteral("--at"), QStringLiteral("0xB0"), QStringLiteral("--data"),
+                        upperHex(itemData(serial, le32(1111)))})
+                  .code,
+              0);
+    // 0x92 the display time, 0x93 the clock correction: 5 fits both.
+    const QByteArray data = itemData(serial, le32(5));
+    const Result w = bench.cli({QStringLiteral("--json"), QStringLiteral("exchange"), QStringLiteral("--op"),
+                                QStringLiteral("write"), QStringLiteral("--at"), QStringLiteral("0x92"),
+                                QStringLiteral("--data"), upperHex(data), QStringLiteral("--blocks"),
+                                QStringLiteral("2")});
+    ASSERT_EQ(w.code, 0) << w.err.toStdString();
+    const auto end = bench.finish();
+    ASSERT_TRUE(end);
+    const QList<QByteArray> requests = requestsOf(end->log);
+    ASSERT_GE(requests.size(), 2);
+    EXPECT_EQ(requests.mid(requests.size() - 2),
+              (QList<QByteArray>{writeFrame(1, 0x92, data), writeFrame(1, 0x93, data)}));
+    const QStringList after = wordsOf(end->corrector);
+    ASSERT_EQ(after.size(), before.size());
+    for (int i = 0; i < after.size(); ++i) {
+        QByteArray expected = wordBytes(before, i);
+        if (i == 1) expected[0] = 5; // display time, word 1 byte 0
+        if (i == 5) expected[1] = 5; // clock correction, word 5 byte 1
+        EXPECT_EQ(wordBytes(after, i), expected) << "word " << i;
+    }
+}
+
 // ---------------------------------------------------------------- 2. bad lines
 
 class BadLine : public ::testing::TestWithParam<Fault> {};
@@ -881,6 +980,12 @@ QByteArray cp1251(const QString& text) {
             out.append(char(u));
         else if (u >= 0x0410 && u <= 0x044F)
             out.append(char(0xC0 + (u - 0x0410)));
+        else if (u == 0x0456)
+            out.append(char(0xB3)); // і
+        else if (u == 0x0457)
+            out.append(char(0xBF)); // ї
+        else if (u == 0x0454)
+            out.append(char(0xBA)); // є
         else
             out.append('?');
     }
@@ -995,6 +1100,82 @@ TEST(LinkTrace, LongReplyFillsNineLinesTheLastPadded) {
     EXPECT_EQ(pane[1], cp1251(QStringLiteral("кол.б-т=258 :: ")));
     EXPECT_EQ(pane[10].indexOf("||"), 96);
     EXPECT_EQ(joined(pane), joined(entryLines(passages[0].delivered, true)));
+}
+
+TEST(LinkTrace, UkrainianTextsWhenTheLanguageIsUkrainian) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QByteArray request = readFrame(1, kOpRead, 0, 32);
+    bench.line().plan(request, {Fault::lostReply});
+    const QString tracePath = bench.scratch(QStringLiteral("trace.txt"));
+    const Result r =
+        bench.cli(QStringList{QStringLiteral("--lang"), QStringLiteral("ua"), QStringLiteral("--retries"),
+                              QStringLiteral("2"), QStringLiteral("--trace"), tracePath} +
+                  exchangeArgs("read", 0, 32));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QList<FaultyLine::Passage> passages = bench.line().passages();
+    ASSERT_EQ(passages.size(), 2);
+    QString problem;
+    const auto trace = readTrace(tracePath, &problem);
+    ASSERT_TRUE(trace) << problem.toStdString();
+    // The Ukrainian count prefix has its blank before "="; the failure block's own lines stay as they are.
+    auto ukrainian = [](QList<QByteArray> lines) {
+        lines[1].replace(cp1251(QStringLiteral("кол.б-т=")), cp1251(QStringLiteral("кіл.б-т =")));
+        return lines;
+    };
+    EXPECT_EQ(joined(paneOf(*trace, true)),
+              joined(ukrainian(entryLines(request, false)) + ukrainian(entryLines(request, false))));
+    EXPECT_EQ(joined(paneOf(*trace, false)),
+              joined(failureLines(QStringLiteral("помилка - немає прийому"), request, QByteArray()) +
+                     ukrainian(entryLines(passages[1].delivered, true))));
+}
+
+// ---------------------------------------------------------------- 2b. replies in pieces and refusals
+
+TEST(ReplyPieces, ReplyInTwoPiecesIsTakenWhenItIsComplete) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QByteArray request = readFrame(1, kOpArchiveLow, 3, 0);
+    bench.line().plan(request, {Fault::inTwoParts});
+    const Result r = bench.cli(QStringList{QStringLiteral("--retries"), QStringLiteral("1")} +
+                               exchangeArgs("archive-low", 3, 0));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QList<FaultyLine::Passage> passages = bench.line().passages();
+    ASSERT_EQ(passages.size(), 1);
+    EXPECT_EQ(payloadsOf(r), QStringList{upperHex(passages[0].delivered.mid(1, 256))});
+}
+
+struct RefusalReply {
+    Fault fault;
+    const char* message;
+};
+
+TEST(CorrectorRefusals, StatusByteGivesItsMessageTheFirstMatchWinning) {
+    // 0x28 carries both the command bit and the value bit: the corrector-number message, tested before
+    // either of them.
+    const QList<RefusalReply> cases{{Fault::status40, "ЗАПИСЬ НЕВОЗМОЖНА, НЕТ ДОПУСКА"},
+                                    {Fault::status28, "Номер корректора не совпал!!!"},
+                                    {Fault::status20, "Ошибочная команда!!!"},
+                                    {Fault::status08, "Ошибочное значение!!!"}};
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QByteArray request = readFrame(1, kOpRead, 0x92, 6);
+    for (const RefusalReply& c : cases) {
+        SCOPED_TRACE(faultName(c.fault));
+        bench.line().clearPlans();
+        bench.line().plan(request, {}, c.fault);
+        const Result r = bench.cli(QStringList{QStringLiteral("--retries"), QStringLiteral("2")} +
+                                   exchangeArgs("read", 0x92, 6));
+        EXPECT_NE(r.code, 0);
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.message))) << r.err.toStdString();
+        // However the refusal is handled, the request never goes out more often than the retries allow.
+        EXPECT_LE(bench.line().passages().size(), 2);
+        bench.line().forget();
+        for (const RefusalReply& other : cases)
+            if (other.fault != c.fault && QString::fromUtf8(other.message) != QString::fromUtf8(c.message)) {
+                EXPECT_FALSE(r.err.contains(QString::fromUtf8(other.message))) << r.err.toStdString();
+            }
+    }
 }
 
 // ---------------------------------------------------------------- 4. operation start and read queue
@@ -1165,6 +1346,32 @@ TEST(ReadQueue, UntilEmptyEndsEachArchiveEarlyAndGoesOnToTheNext) {
     // What is read up to the empty end is the start of what the full read reads.
     const QList<QByteArray> fullHourly = full.archives.mid(0, hourly.archives.size());
     EXPECT_EQ(fullHourly, hourly.archives);
+    EXPECT_TRUE(bench.finish());
+}
+
+TEST(ReadQueue, AllArchivesUntilEmptyComeInTheirKindsOrder) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    // Kinds 3, 4, 5, 6, 7, 9 and 10.
+    const QStringList kinds{QStringLiteral("hourly"),       QStringLiteral("daily"),
+                            QStringLiteral("monthly"),      QStringLiteral("abnormal"),
+                            QStringLiteral("interference"), QStringLiteral("operative"),
+                            QStringLiteral("service")};
+    QList<QByteArray> oneByOne;
+    for (const QString& kind : kinds) {
+        SCOPED_TRACE(kind.toStdString());
+        const ReadRun run =
+            readThrough(bench, {QStringLiteral("--archives"), kind, QStringLiteral("--until-empty")});
+        ASSERT_EQ(run.code, 0) << run.err.toStdString();
+        EXPECT_FALSE(run.archives.isEmpty());
+        oneByOne += run.archives;
+    }
+    const ReadRun all = readThrough(
+        bench, {QStringLiteral("--archives"), QStringLiteral("all"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(all.code, 0) << all.err.toStdString();
+    EXPECT_EQ(all.archives, oneByOne);
+    // The parameters once, before every archive.
+    EXPECT_EQ(countOf(all.lead, readFrame(1, kOpPage, 0, 0)), 2);
     EXPECT_TRUE(bench.finish());
 }
 
