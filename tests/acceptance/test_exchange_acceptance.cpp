@@ -837,6 +837,27 @@ TEST(BadLineNoise, DISABLED_NoiseOnEveryReplyEndsWithTheNoLinkMessage) {
     expectGivingUp(Fault::noiseBefore);
 }
 
+// Disabled: the help gives the repeats as 1..250 and the reply time-out as 0..10000 ms, and a count out of
+// its range is refused as a usage error (exit 2) with nothing sent, but 0 and 251 repeats and a time-out of
+// 10001 ms are taken and the exchange runs.
+TEST(BadLineSettings, DISABLED_RepeatsAndTimeOutOutsideTheirRangeAreUsageErrors) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QByteArray request = readFrame(1, kOpRead, 0, 32);
+    bench.line().plan(request, {}, Fault::lostReply);
+    for (const QStringList& option : {QStringList{QStringLiteral("--retries"), QStringLiteral("0")},
+                                      QStringList{QStringLiteral("--retries"), QStringLiteral("251")},
+                                      QStringList{QStringLiteral("--timeout"), QStringLiteral("10001")}}) {
+        SCOPED_TRACE(option.join(QLatin1Char(' ')).toStdString());
+        bench.line().forget();
+        const Result r = bench.cli(option + exchangeArgs("read", 0, 32));
+        EXPECT_EQ(r.code, 2) << r.all().toStdString();
+        EXPECT_EQ(bench.line().passages().size(), 0);
+        // Once one has gone out, the others would only add their repeats' time-outs.
+        if (!bench.line().passages().isEmpty()) break;
+    }
+}
+
 TEST(BadLineBlocks, EveryBlockStartsWithTheFullRetryBudget) {
     Bench bench;
     ASSERT_TRUE(bench.start(QStringLiteral("series1")));
