@@ -858,6 +858,21 @@ TEST(BadLineSettings, DISABLED_RepeatsAndTimeOutOutsideTheirRangeAreUsageErrors)
     }
 }
 
+TEST(BadLineSettings, WithoutRetriesGivenTheSettingsSixApply) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QByteArray request = readFrame(1, kOpRead, 0, 32);
+    bench.line().plan(request, {}, Fault::lostReply);
+    const Result r = bench.cli({QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("read"),
+                                QStringLiteral("--at"), QStringLiteral("0"), QStringLiteral("--count"),
+                                QStringLiteral("32")});
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.all().contains(QStringLiteral("НЕТ СВЯЗИ RS-232"))) << r.all().toStdString();
+    const auto end = bench.finish();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(requestsOf(end->log), QList<QByteArray>(6, request));
+}
+
 TEST(BadLineBlocks, EveryBlockStartsWithTheFullRetryBudget) {
     Bench bench;
     ASSERT_TRUE(bench.start(QStringLiteral("series1")));
@@ -1283,6 +1298,28 @@ TEST(OperationStart, SilentCorrectorIsAskedAsOftenAsTheRetriesAllowAndNothingEls
     const auto end = bench.finish();
     ASSERT_TRUE(end);
     EXPECT_EQ(requestsOf(end->log), QList<QByteArray>(3, kIdentification));
+}
+
+TEST(OperationStart, PortThatDoesNotExistIsRefusedBeforeAnythingIsSent) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    bench.writeFile(QStringLiteral("Work/PortMap.000"),
+                    "COM7 " + bench.scratch(QStringLiteral("no-such-line")).toLocal8Bit() + "\r\n");
+    for (const QStringList& command :
+         {QStringList{QStringLiteral("identify")}, QStringList{QStringLiteral("params")},
+          QStringList{QStringLiteral("read"), QStringLiteral("--archives"), QStringLiteral("hourly")}}) {
+        SCOPED_TRACE(command.join(QLatin1Char(' ')).toStdString());
+        const Result r =
+            tarn::test::runCliIn(bench.scratch(QStringLiteral("home")),
+                                 QStringList{QStringLiteral("--port"), QStringLiteral("COM7")} + command)
+                .text();
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Ошибка открытия порта"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("COM7"))) << r.err.toStdString();
+    }
+    const auto end = bench.finish();
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->log.isEmpty());
 }
 
 // The requests of one read run split into what came before the first archive block and the archive
