@@ -169,6 +169,7 @@ enum class Fault {
     noiseBefore,  // three bytes of line noise arrive before the reply
     otherPayload, // one payload byte differs, the check sum made to fit (a reply that is good but changed)
     inTwoParts,   // the good reply arrives as two pieces a tenth of a second apart
+    otherValue,   // an item's four value bytes replaced by the line's chosen ones, the check sum made to fit
     status20,     // the corrector's refusals in place of the reply: status byte and check sum
     status28,
     status40,
@@ -209,6 +210,8 @@ const char* faultName(Fault f) {
         return "otherPayload";
     case Fault::inTwoParts:
         return "inTwoParts";
+    case Fault::otherValue:
+        return "otherValue";
     case Fault::status20:
         return "status20";
     case Fault::status28:
@@ -261,6 +264,11 @@ public:
     void plan(const QByteArray& request, QList<Fault> first, Fault thereafter = Fault::none) {
         std::lock_guard lock(mutex_);
         plans_[request] = {std::move(first), thereafter};
+    }
+    // The value bytes an otherValue fault puts into an item reply (payload bytes 2..5).
+    void setOtherValue(const QByteArray& value) {
+        std::lock_guard lock(mutex_);
+        otherValue_ = value;
     }
     void clearPlans() {
         std::lock_guard lock(mutex_);
@@ -383,6 +391,10 @@ private:
                         r[1] = char(quint8(r.at(1)) ^ 0x01);
                         r[r.size() - 1] = char(checksumOf(r.left(r.size() - 1)));
                         break;
+                    case Fault::otherValue:
+                        r.replace(3, 4, otherValue_);
+                        r[r.size() - 1] = char(checksumOf(r.left(r.size() - 1)));
+                        break;
                     case Fault::inTwoParts:
                         later = r.mid(r.size() / 2);
                         r.truncate(r.size() / 2);
@@ -418,6 +430,7 @@ private:
     std::map<QByteArray, int> seen_;
     QList<Passage> passages_;
     QByteArray pending_;
+    QByteArray otherValue_;
     qsizetype current_ = -1;
     qsizetype expected_ = 0;
     bool replyDone_ = false;
@@ -1522,6 +1535,57 @@ INSTANTIATE_TEST_SUITE_P(
         // 0.5 MPa with 1 kgf/cm² = 0.0980665 MPa.
         ItemCase{"GaugePressureMPa", "series2", 6, 0x85, "0.5", "MPa", "4:4444", 66, -1,
                  floatBytes(float(0.5 / 0.0980665)), 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ShownValue {
+    const char* name;
+    int item;
+    quint8 code;
+    QByteArray value; // the four value bytes the corrector answers with
+    const char* text; // what the item shows
+};
+
+class ItemReads : public ::testing::TestWithParam<ShownValue> {};
+
+TEST_P(ItemReads, ValueBytesAreShownAsTheirKindSays) {
+    const ShownValue& c = GetParam();
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    bench.line().setOtherValue(c.value);
+    bench.line().plan(readFrame(1, kOpRead, c.code, 6), {}, Fault::otherValue);
+    const Result r = bench.cli({QStringLiteral("--json"), QStringLiteral("item"), QStringLiteral("get"),
+                                QStringLiteral("--item"), QString::number(c.item)});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    // The read went out and its reply carried the bytes given here.
+    bool asked = false;
+    for (const FaultyLine::Passage& p : bench.line().passages())
+        if (p.request == readFrame(1, kOpRead, c.code, 6)) {
+            asked = true;
+            EXPECT_EQ(p.delivered.mid(3, 4), c.value);
+        }
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(jsonOf(r).value(QStringLiteral("text")).toString(), QString::fromUtf8(c.text))
+        << r.out.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ItemReads,
+    ::testing::Values(
+        // A float that is not a number is shown as 0.
+        ShownValue{"DensityNaN", 1, 0x82, hexBytes("FF FF FF FF"), "0"},
+        // A list index beyond its list shows an empty field: the sensors' list has eight entries.
+        ShownValue{"SensorsBeyondList", 29, 0xAF, hexBytes("08 00 00 00"), ""},
+        ShownValue{"SensorsLastEntry", 29, 0xAF, hexBytes("07 00 00 00"), "Выкл. Q+T+P"},
+        // The clock correction is signed.
+        ShownValue{"ClockCorrectionNegative", 18, 0x93, hexBytes("FD 00 00 00"), "-3"},
+        // The system address is shown one up.
+        ShownValue{"SystemAddress", 27, 0x9B, hexBytes("00 00 00 00"), "1"},
+        // The contract hour as hh:00.
+        ShownValue{"ContractHour", 20, 0x90, hexBytes("07 00 00 00"), "07:00"},
+        // The alarm-change mask as four hexadecimal digits.
+        ShownValue{"AlarmMask", 37, 0xF0, hexBytes("AB 01 00 00"), "01AB"},
+        // The operative archive's mode from its list.
+        ShownValue{"OperativeMode", 23, 0x98, hexBytes("04 00 00 00"), "интер.зап.10мин."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct Refusal {
