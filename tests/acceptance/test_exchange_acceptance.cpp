@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTime>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -167,7 +168,7 @@ enum class Fault {
     badChecksum,  // the last byte of the reply is spoiled
     cutShort,     // the reply ends three bytes early
     noiseBefore,  // three bytes of line noise arrive before the reply
-    otherPayload, // one payload byte differs, the check sum made to fit (a reply that is good but changed)
+    otherPayload, // a payload byte differs, the check sum made to fit (a reply that is good but changed)
     inTwoParts,   // the good reply arrives as two pieces a tenth of a second apart
     otherValue,   // an item's four value bytes replaced by the line's chosen ones, the check sum made to fit
     status20,     // the corrector's refusals in place of the reply: status byte and check sum
@@ -264,6 +265,11 @@ public:
     void plan(const QByteArray& request, QList<Fault> first, Fault thereafter = Fault::none) {
         std::lock_guard lock(mutex_);
         plans_[request] = {std::move(first), thereafter};
+    }
+    // The payload byte an otherPayload fault changes.
+    void setPayloadOffset(int offset) {
+        std::lock_guard lock(mutex_);
+        payloadOffset_ = offset;
     }
     // The value bytes an otherValue fault puts into an item reply (payload bytes 2..5).
     void setOtherValue(const QByteArray& value) {
@@ -388,7 +394,7 @@ private:
                         r.prepend(hexBytes("55 AA 13"));
                         break;
                     case Fault::otherPayload:
-                        r[1] = char(quint8(r.at(1)) ^ 0x01);
+                        r[1 + payloadOffset_] = char(quint8(r.at(1 + payloadOffset_)) ^ 0x01);
                         r[r.size() - 1] = char(checksumOf(r.left(r.size() - 1)));
                         break;
                     case Fault::otherValue:
@@ -431,6 +437,7 @@ private:
     QList<Passage> passages_;
     QByteArray pending_;
     QByteArray otherValue_;
+    int payloadOffset_ = 0;
     qsizetype current_ = -1;
     qsizetype expected_ = 0;
     bool replyDone_ = false;
@@ -572,13 +579,6 @@ QList<std::pair<QByteArray, QByteArray>> pairsOf(const QList<LoggedFrame>& log) 
 
 // ---------------------------------------------------------------- 1. frames and payloads
 
-TEST(ExchangeFrames, ChecksumIsTheInvertedSum) {
-    // The worked example every corrector manual gives: 02 00 20 sum to 22, check sum DD.
-    EXPECT_EQ(checksumOf(hexBytes("02 00 20")), 0xDD);
-    EXPECT_EQ(checksumOf(QByteArray()), 0xFF);
-    EXPECT_EQ(checksumOf(hexBytes("FF 01")), 0xFF); // the sum wraps at 256
-}
-
 TEST(ExchangeFrames, ReadGoesOutAsFourBytesAndItsPayloadComesBack) {
     Bench bench;
     ASSERT_TRUE(bench.start(QStringLiteral("series1"), 5));
@@ -586,7 +586,9 @@ TEST(ExchangeFrames, ReadGoesOutAsFourBytesAndItsPayloadComesBack) {
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const auto end = bench.finish();
     ASSERT_TRUE(end);
-    // Address 5 sits in bits 1..4 of the first byte: 0x0A; 0A 00 20 sum to 2A, check sum D5.
+    // 02 00 20 sum to 22, check sum DD. Address 5 sits in bits 1..4 of the first byte: 0A 00 20 sum to
+    // 2A, check sum D5.
+    EXPECT_EQ(readFrame(1, kOpRead, 0, 32), hexBytes("02 00 20 DD"));
     const QByteArray request = readFrame(5, kOpRead, 0, 32);
     EXPECT_EQ(request, hexBytes("0A 00 20 D5"));
     const auto pairs = pairsOf(end->log);
@@ -631,6 +633,53 @@ TEST(ExchangeFrames, PageIsReadUntilTwoReadsAgreeAndHoldsTheParameterWords) {
         EXPECT_EQ(payload.mid((k - 1) * 4, 4), wordBytes(words, 64 + k - 1)) << "word " << 64 + k - 1;
     }
 }
+
+struct PageCase {
+    const char* name;
+    int page;
+    int changedWord;     // 1..64 within the page: the word whose first byte the line changes
+    QList<Fault> faults; // of the page's successive replies
+    int reads;           // how often the page is read
+};
+
+class PageDoubleRead : public ::testing::TestWithParam<PageCase> {};
+
+TEST_P(PageDoubleRead, PageIsReadUntilTwoReadsAgreeOnTheWordsThatCount) {
+    const PageCase& c = GetParam();
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QByteArray request = readFrame(1, kOpPage, quint8(c.page), 0);
+    bench.line().setPayloadOffset((c.changedWord - 1) * 4);
+    bench.line().plan(request, c.faults);
+    const Result r = bench.cli(exchangeArgs("page", c.page, 0));
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QList<FaultyLine::Passage> passages = bench.line().passages();
+    EXPECT_EQ(passages.size(), c.reads);
+    for (const FaultyLine::Passage& p : passages)
+        EXPECT_EQ(p.request, request);
+    // What is taken is the last read.
+    ASSERT_FALSE(passages.isEmpty());
+    EXPECT_EQ(payloadsOf(r), QStringList{upperHex(passages.back().delivered.mid(1, 256))});
+}
+
+const QList<Fault> kEveryOtherChanged{Fault::otherPayload, Fault::none, Fault::otherPayload, Fault::none,
+                                      Fault::otherPayload, Fault::none, Fault::otherPayload, Fault::none};
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, PageDoubleRead,
+    ::testing::Values(
+        // A changed first read: the second differs from it, the third agrees with the second.
+        PageCase{"FirstReadChanged", 64, 1, {Fault::otherPayload}, 3},
+        // Words that move on their own are left out of the comparison: two reads, as for a still page.
+        PageCase{"Page0ClockWordChanged", 0, 20, {Fault::otherPayload}, 2},
+        PageCase{"Page0Word38Changed", 0, 38, {Fault::otherPayload}, 2},
+        PageCase{"Page64Word33Changed", 64, 33, {Fault::otherPayload}, 2},
+        PageCase{"Page0Word33Changed", 0, 33, {Fault::otherPayload}, 3},
+        // A page that never reads the same twice is taken at its sixth read.
+        PageCase{"NeverTheSame", 64, 1, kEveryOtherChanged, 6},
+        // Page 128 always compares equal: one read.
+        PageCase{"Page128", 128, 1, {Fault::otherPayload}, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExchangeFrames, ArchiveBlocksFollowOneAnotherAndTheBlockNumberWraps) {
     Bench bench;
@@ -993,6 +1042,7 @@ std::optional<QList<TraceLine>> readTrace(const QString& path, QString* problem)
     static const QRegularExpression failureHead(
         QStringLiteral("^\\*НАЧАЛО\\* (\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d) "));
     QList<TraceLine> lines;
+    QTime previous;
     QList<QByteArray> raw = all.split('\n');
     raw.removeLast(); // after the last CR LF
     for (QByteArray line : raw) {
@@ -1010,10 +1060,22 @@ std::optional<QList<TraceLine>> readTrace(const QString& path, QString* problem)
         }
         t.text = line.mid(3);
         const QString text = acceptance::fromCp1251(t.text);
+        QString time;
         if (timeLine.match(text).hasMatch()) {
+            time = text;
             t.text = "TIME";
         } else if (const QRegularExpressionMatch m = failureHead.match(text); m.hasMatch()) {
+            time = m.captured(1);
             t.text.replace(t.text.indexOf(m.captured(1).toLatin1()), 12, "TIME");
+        }
+        if (!time.isEmpty()) {
+            // Entries are written as they happen: times never go back (but over midnight).
+            const QTime at = QTime::fromString(time, QStringLiteral("HH:mm:ss.zzz"));
+            if (!at.isValid() || (previous.isValid() && at < previous && previous.msecsTo(at) > -43200000)) {
+                *problem = QStringLiteral("a time out of order: ") + time;
+                return std::nullopt;
+            }
+            previous = at;
         }
         lines.append(t);
     }
@@ -1125,10 +1187,6 @@ TEST(LinkTrace, ShowsEveryFrameEveryReplyAndEveryFailedExchange) {
     received += failureLines(QStringLiteral("ошибка - нет приема"), request, QByteArray());
     received += entryLines(passages[3].delivered, true);
     EXPECT_EQ(joined(paneOf(*trace, false)), joined(received));
-
-    // The failure class is cut at 25 characters.
-    EXPECT_EQ(QStringLiteral("ошибка контрольной суммы!!!").left(25),
-              QStringLiteral("ошибка контрольной суммы!"));
 }
 
 TEST(LinkTrace, LongReplyFillsNineLinesTheLastPadded) {
@@ -1294,10 +1352,6 @@ TEST(OperationStart, VersionOfAnotherGenerationIsRefusedAndNothingIsRead) {
             sent.append(p.request);
         EXPECT_EQ(sent, QList<QByteArray>(2, kIdentification));
     }
-    // The boundaries of the refusal texts, as bytes compare.
-    EXPECT_TRUE(refusalFor("           M40z    ").contains(QStringLiteral("\"Quon\"")));
-    EXPECT_TRUE(refusalFor("           M41A    ").contains(QStringLiteral("\"QuonR\"")));
-    EXPECT_TRUE(refusalFor("           M41y    ").contains(QStringLiteral("не определена")));
 }
 
 TEST(OperationStart, SilentCorrectorIsAskedAsOftenAsTheRetriesAllowAndNothingElseIsRun) {
