@@ -1591,6 +1591,29 @@ INSTANTIATE_TEST_SUITE_P(
                  floatBytes(float(0.5 / 0.0980665)), 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ItemPasswords, PasswordWithoutReplyIsNeverSentTwice) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const Result item = bench.cli(exchangeArgs("read", 0x92, 6));
+    const QByteArray itemPayload = QByteArray::fromHex(payloadsOf(item).value(0).toLatin1());
+    ASSERT_EQ(itemPayload.size(), 6);
+    const quint16 serial = quint16(quint8(itemPayload.at(0)) | quint8(itemPayload.at(1)) << 8);
+    const QByteArray password = writeFrame(1, 0xB0, itemData(serial, le32(1111)));
+    bench.line().plan(password, {}, Fault::lostReply);
+    bench.line().forget();
+    const Result r = bench.cli({QStringLiteral("--retries"), QStringLiteral("4"), QStringLiteral("item"),
+                                QStringLiteral("set"), QStringLiteral("--item"), QStringLiteral("19"),
+                                QStringLiteral("--value"), QStringLiteral("12"), QStringLiteral("--password"),
+                                QStringLiteral("1:1111")});
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("нет ответа от корректора!!!"))) << r.err.toStdString();
+    QList<QByteArray> writes;
+    for (const FaultyLine::Passage& p : bench.line().passages())
+        if (isWrite(p.request)) writes.append(p.request);
+    // The password once, and nothing written after it.
+    EXPECT_EQ(writes, QList<QByteArray>{password});
+}
+
 struct ShownValue {
     const char* name;
     int item;
