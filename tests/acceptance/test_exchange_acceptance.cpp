@@ -1403,9 +1403,9 @@ bool isArchiveRequest(const QByteArray& r) {
     return op == kOpArchiveLow || op == kOpArchiveHigh;
 }
 
-ReadRun readThrough(Bench& bench, const QStringList& args) {
+ReadRun readThrough(Bench& bench, const QStringList& args, const QStringList& global = {}) {
     bench.line().forget();
-    const Result r = bench.cli(QStringList{QStringLiteral("read")} + args);
+    const Result r = bench.cli(global + QStringList{QStringLiteral("read")} + args);
     ReadRun run{r.code, r.err, {}, {}};
     for (const FaultyLine::Passage& p : bench.line().passages()) {
         if (isArchiveRequest(p.request))
@@ -1471,6 +1471,26 @@ TEST(ReadQueue, UntilEmptyEndsEachArchiveEarlyAndGoesOnToTheNext) {
     // What is read up to the empty end is the start of what the full read reads.
     const QList<QByteArray> fullHourly = full.archives.mid(0, hourly.archives.size());
     EXPECT_EQ(fullHourly, hourly.archives);
+    EXPECT_TRUE(bench.finish());
+}
+
+TEST(ReadQueue, SilenceInTheMiddleEndsTheWholeQueue) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const ReadRun hourly = readThrough(
+        bench, {QStringLiteral("--archives"), QStringLiteral("hourly"), QStringLiteral("--until-empty")});
+    ASSERT_EQ(hourly.code, 0) << hourly.err.toStdString();
+    ASSERT_FALSE(hourly.archives.isEmpty());
+    // The hourly archive's first block never answered: two sends, then the queue stops; the daily
+    // archive behind it is not started.
+    bench.line().plan(hourly.archives.first(), {}, Fault::lostReply);
+    const ReadRun both = readThrough(
+        bench,
+        {QStringLiteral("--archives"), QStringLiteral("hourly,daily"), QStringLiteral("--until-empty")},
+        {QStringLiteral("--retries"), QStringLiteral("2")});
+    EXPECT_NE(both.code, 0);
+    EXPECT_TRUE(both.err.contains(QStringLiteral("НЕТ СВЯЗИ RS-232"))) << both.err.toStdString();
+    EXPECT_EQ(both.archives, QList<QByteArray>(2, hourly.archives.first()));
     EXPECT_TRUE(bench.finish());
 }
 
