@@ -1608,7 +1608,10 @@ INSTANTIATE_TEST_SUITE_P(
                  floatBytes(2.5f), 0},
         // 0.5 MPa with 1 kgf/cm² = 0.0980665 MPa.
         ItemCase{"GaugePressureMPa", "series2", 6, 0x85, "0.5", "MPa", "4:4444", 66, -1,
-                 floatBytes(float(0.5 / 0.0980665)), 0}),
+                 floatBytes(float(0.5 / 0.0980665)), 0},
+        // 760 mm of mercury, 0.0013595 kgf/cm² each: the barometric pressure in kgf/cm².
+        ItemCase{"BarometricMmHg", "series2", 43, 0xA5, "760", "mmHg", "4:4444", 67, -1,
+                 floatBytes(float(760 * 0.0013595)), 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ItemPasswords, PasswordWithoutReplyIsNeverSentTwice) {
@@ -1735,6 +1738,8 @@ TEST(ItemRefusals, NumbersOutsideTheirRangeNeverReachTheLine) {
         // 0.991 MPa is 10.105 kgf/cm², above the 10.1 the gauge pressure allows.
         {"GaugeInMPaAbove", "series2", 6, "0.991", "MPa", "Переменная  больше допуска!0..10.1"},
         {"GaugeNotANumber", "series2", 6, "1,5", "cmH2O", "Ошибка набора переменной !"},
+        // Centimetres of water are the gauge pressure's unit, not the barometric one's.
+        {"BarometricInCmH2O", "series2", 43, "760", "cmH2O", "kgf, mmHg or MPa for item 43"},
     });
 }
 
