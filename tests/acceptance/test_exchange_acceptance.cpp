@@ -1209,6 +1209,25 @@ TEST(LinkTrace, LongReplyFillsNineLinesTheLastPadded) {
     EXPECT_EQ(joined(pane), joined(entryLines(passages[0].delivered, true)));
 }
 
+TEST(LinkTrace, LongFrameGoesOutThirtyTwoBytesALineWithoutCharacters) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    const QString tracePath = bench.scratch(QStringLiteral("trace.txt"));
+    // 256 data bytes at an address the corrector refuses: the frame is what counts.
+    const QByteArray data(256, char(0x41));
+    bench.cli({QStringLiteral("--trace"), tracePath, QStringLiteral("exchange"), QStringLiteral("--op"),
+               QStringLiteral("write"), QStringLiteral("--at"), QStringLiteral("0x70"),
+               QStringLiteral("--data"), upperHex(data)});
+    QString problem;
+    const auto trace = readTrace(tracePath, &problem);
+    ASSERT_TRUE(trace) << problem.toStdString();
+    const QList<QByteArray> pane = paneOf(*trace, true);
+    // The time, "кол.б-т=260 :: ", eight lines of 32 bytes and one of the last four, none padded.
+    ASSERT_EQ(pane.size(), 11);
+    EXPECT_EQ(pane.last(), hexForm(writeFrame(1, 0x70, data).right(4)));
+    EXPECT_EQ(joined(pane), joined(entryLines(writeFrame(1, 0x70, data), false)));
+}
+
 TEST(LinkTrace, UkrainianTextsWhenTheLanguageIsUkrainian) {
     Bench bench;
     ASSERT_TRUE(bench.start(QStringLiteral("series1")));
