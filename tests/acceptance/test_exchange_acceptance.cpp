@@ -1335,6 +1335,35 @@ TEST(OperationStart, IdentificationThatChangesIsReadAgainUntilTwoReadsAgree) {
     EXPECT_EQ(requestsOf(end->log), QList<QByteArray>(4, kIdentification));
 }
 
+// Identification whose replies alternate between two texts for a number of pairs, then settle.
+void expectIdentifiedAfterChangingPairs(int pairs) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    QList<Fault> faults;
+    for (int i = 0; i < pairs; ++i)
+        faults << Fault::otherPayload << Fault::none;
+    bench.line().plan(kIdentification, faults);
+    const Result r =
+        bench.cli({QStringLiteral("--retries"), QStringLiteral("2"), QStringLiteral("identify")});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    const auto end = bench.finish();
+    ASSERT_TRUE(end);
+    // No two reads of a pair agree; the pair after them does. The repeats of a silent line do not count.
+    EXPECT_EQ(requestsOf(end->log), QList<QByteArray>(2 * pairs + 2, kIdentification));
+}
+
+TEST(OperationStart, IdentificationThatKeepsChangingIsReadAgainAndAgain) {
+    expectIdentifiedAfterChangingPairs(5);
+}
+
+// Disabled: after ten pairs of reads that do not agree the program gives up with "НЕТ СВЯЗИ RS-232" and
+// exit 1, although the corrector answered every read. A metering engineer expects the identification to
+// be read again until two reads agree, as the identification window does until F10 is pressed, and the
+// no-link message only for a line that stays silent.
+TEST(OperationStart, DISABLED_IdentificationThatKeepsChangingIsReadAgainWithoutLimit) {
+    expectIdentifiedAfterChangingPairs(30);
+}
+
 // The refusal a version gets when its family letter is not one this program serves: by characters 2 to 4
 // of the version code (the identification's characters 12 to 15), as bytes.
 QString refusalFor(const QByteArray& identification) {
