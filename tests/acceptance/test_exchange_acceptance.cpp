@@ -786,41 +786,80 @@ TEST(ExchangeFrames, CountOf256GoesOutAsZeroAndCountOfOneWantsThreeBytes) {
     EXPECT_EQ(pairs[1].first, hexBytes("02 00 00 FD"));
 }
 
-TEST(ExchangeFrames, MultiBlockWriteWritesTheSameDataAtEachAddress) {
-    const QStringList before = pristineWords(QStringLiteral("series1"));
-    ASSERT_GE(before.size(), 6);
+// The operator's password, then 5 written at the display time (0x92) and the clock correction (0x93) as
+// one write of two blocks, the second block's request going through the line as planned.
+struct TwoBlockWrite {
+    Result result;
+    QStringList before;
+    QStringList after;
+    QList<QByteArray> requests;
+    QByteArray first, second;
+    int secondSent = 0; // how often the program sent the second block
+};
+
+std::optional<TwoBlockWrite> writeTwoBlocks(Fault secondBlock) {
+    TwoBlockWrite out;
+    out.before = pristineWords(QStringLiteral("series1"));
+    if (out.before.size() < 6) return std::nullopt;
     Bench bench;
-    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    if (!bench.start(QStringLiteral("series1"))) return std::nullopt;
     const Result item = bench.cli(exchangeArgs("read", 0x92, 6));
     const QByteArray itemPayload = QByteArray::fromHex(payloadsOf(item).value(0).toLatin1());
-    ASSERT_EQ(itemPayload.size(), 6);
+    if (itemPayload.size() != 6) return std::nullopt;
     const quint16 serial = quint16(quint8(itemPayload.at(0)) | quint8(itemPayload.at(1)) << 8);
-    ASSERT_EQ(bench
-                  .cli({QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("write"),
-                        QStringLiteral("--at"), QStringLiteral("0xB0"), QStringLiteral("--data"),
-                        upperHex(itemData(serial, le32(1111)))})
-                  .code,
-              0);
-    // 0x92 the display time, 0x93 the clock correction: 5 fits both.
+    if (bench
+            .cli({QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("write"),
+                  QStringLiteral("--at"), QStringLiteral("0xB0"), QStringLiteral("--data"),
+                  upperHex(itemData(serial, le32(1111)))})
+            .code != 0)
+        return std::nullopt;
     const QByteArray data = itemData(serial, le32(5));
-    const Result w = bench.cli({QStringLiteral("--json"), QStringLiteral("exchange"), QStringLiteral("--op"),
-                                QStringLiteral("write"), QStringLiteral("--at"), QStringLiteral("0x92"),
-                                QStringLiteral("--data"), upperHex(data), QStringLiteral("--blocks"),
-                                QStringLiteral("2")});
-    ASSERT_EQ(w.code, 0) << w.err.toStdString();
+    out.first = writeFrame(1, 0x92, data);
+    out.second = writeFrame(1, 0x93, data);
+    bench.line().plan(out.second, {}, secondBlock);
+    out.result = bench.cli({QStringLiteral("--retries"), QStringLiteral("2"), QStringLiteral("--json"),
+                            QStringLiteral("exchange"), QStringLiteral("--op"), QStringLiteral("write"),
+                            QStringLiteral("--at"), QStringLiteral("0x92"), QStringLiteral("--data"),
+                            upperHex(data), QStringLiteral("--blocks"), QStringLiteral("2")});
+    for (const FaultyLine::Passage& p : bench.line().passages())
+        out.secondSent += p.request == out.second ? 1 : 0;
     const auto end = bench.finish();
-    ASSERT_TRUE(end);
-    const QList<QByteArray> requests = requestsOf(end->log);
-    ASSERT_GE(requests.size(), 2);
-    EXPECT_EQ(requests.mid(requests.size() - 2),
-              (QList<QByteArray>{writeFrame(1, 0x92, data), writeFrame(1, 0x93, data)}));
-    const QStringList after = wordsOf(end->corrector);
-    ASSERT_EQ(after.size(), before.size());
-    for (int i = 0; i < after.size(); ++i) {
-        QByteArray expected = wordBytes(before, i);
+    if (!end) return std::nullopt;
+    out.after = wordsOf(end->corrector);
+    out.requests = requestsOf(end->log);
+    return out;
+}
+
+TEST(ExchangeFrames, MultiBlockWriteWritesTheSameDataAtEachAddress) {
+    const auto out = writeTwoBlocks(Fault::none);
+    ASSERT_TRUE(out);
+    ASSERT_EQ(out->result.code, 0) << out->result.err.toStdString();
+    ASSERT_GE(out->requests.size(), 2);
+    EXPECT_EQ(out->requests.mid(out->requests.size() - 2), (QList<QByteArray>{out->first, out->second}));
+    ASSERT_EQ(out->after.size(), out->before.size());
+    for (int i = 0; i < out->after.size(); ++i) {
+        QByteArray expected = wordBytes(out->before, i);
         if (i == 1) expected[0] = 5; // display time, word 1 byte 0
         if (i == 5) expected[1] = 5; // clock correction, word 5 byte 1
-        EXPECT_EQ(wordBytes(after, i), expected) << "word " << i;
+        EXPECT_EQ(wordBytes(out->after, i), expected) << "word " << i;
+    }
+}
+
+TEST(BadLineWrites, MultiBlockWriteThatBreaksOffKeepsTheBlocksWrittenAndNoMore) {
+    const auto out = writeTwoBlocks(Fault::lostRequest);
+    ASSERT_TRUE(out);
+    EXPECT_NE(out->result.code, 0);
+    EXPECT_TRUE(out->result.all().contains(QStringLiteral("НЕТ СВЯЗИ RS-232")))
+        << out->result.all().toStdString();
+    EXPECT_EQ(countOf(out->requests, out->first), 1);
+    EXPECT_EQ(out->secondSent, 2);
+    EXPECT_EQ(countOf(out->requests, out->second), 0);
+    // The first block is in the corrector, the second is not.
+    ASSERT_EQ(out->after.size(), out->before.size());
+    for (int i = 0; i < out->after.size(); ++i) {
+        QByteArray expected = wordBytes(out->before, i);
+        if (i == 1) expected[0] = 5;
+        EXPECT_EQ(wordBytes(out->after, i), expected) << "word " << i;
     }
 }
 
@@ -1256,7 +1295,8 @@ TEST(LinkTrace, UkrainianTextsWhenTheLanguageIsUkrainian) {
                      ukrainian(entryLines(passages[1].delivered, true))));
 }
 
-// ---------------------------------------------------------------- 2b. replies in pieces and refusals
+// ---------------------------------------------------------------- replies in pieces, the corrector's
+// refusals
 
 TEST(ReplyPieces, ReplyInTwoPiecesIsTakenWhenItIsComplete) {
     Bench bench;
