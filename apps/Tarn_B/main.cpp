@@ -146,6 +146,8 @@ int main(int argc, char** argv) {
     tarn::shell::AppContext ctx(root, boxes, std::make_unique<tarn::link::QtSerialPort>());
     ctx.commandLine = commandLine;
     ctx.csvDelimiter = tarn::shell::readCsvDelimiter(root);
+    // The identification window reads until two reads agree; its F10 stops it.
+    ctx.operationStart().maxDisagreements = 0;
 
     tarn::shell::TMenuCorr menu(ctx);
     boxes.setParent(&menu);

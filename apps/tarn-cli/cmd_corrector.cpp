@@ -86,7 +86,9 @@ struct Session {
         if (gate.identified() && !gate.identification().raw().isEmpty() &&
             !corrector::CheckVersion(gate.identification(), run.context->languageIndex()).accepted())
             return kExitRefused;
-        run.notifier->message(MessageKind::Error, corrector::noLinkText(run.context->languageIndex()));
+        // Reads that never agreed have said so; the line answered.
+        if (!gate.gaveUpOnDisagreement())
+            run.notifier->message(MessageKind::Error, corrector::noLinkText(run.context->languageIndex()));
         return kExitNoLink;
     }
 
@@ -262,6 +264,12 @@ int cmdItem(CliRun& run) {
     if (code != kExitOk) return code;
     const QString caption = corrector::ItemCaption(*item, model.reading().profile, lang);
     if (what == QLatin1String("set")) {
+        // Checked again now that the corrector's model is known: its lists decide what a choice may
+        // be, and a value outside them must not cost a password written to the corrector.
+        if (const auto encoded = model.encodeItemWrite(*item, value); !encoded.ok) {
+            run.notifier->message(MessageKind::Error, encoded.message);
+            return kExitUsage;
+        }
         if ((code = enterPassword(s)) != kExitOk) return code;
         const int level = model.state().accessLevel;
         if (!corrector::isItemEditable(*item, level, model.reading().profile)) {

@@ -55,8 +55,9 @@ int runIdentification(CliRun& run, CliLink& link, corrector::OperationStart& gat
     }
     link.waitUntil([&] { return finished; });
     if (accepted) return kExitOk;
-    // A refused version has said why; silence shows the no-link text.
+    // A refused version has said why, and so have reads that never agreed; silence shows the no-link text.
     if (gate.identified()) return kExitRefused;
+    if (gate.gaveUpOnDisagreement()) return kExitNoLink;
     run.notifier->message(MessageKind::Error, corrector::noLinkText(ctx.languageIndex()));
     return kExitNoLink;
 }

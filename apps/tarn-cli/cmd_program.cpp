@@ -6,8 +6,8 @@
 #include "common/Language.h"
 #include "corrector/CorrectorFiles.h"
 #include "corrector/CorrectorSession.h"
-#include "corrector/LinkTexts.h"
 #include "corrector/CorrectorWindowModel.h"
+#include "corrector/LinkTexts.h"
 #include "corrector/ProgramFromFile.h"
 #include "database/Registry.h"
 
@@ -76,7 +76,9 @@ int cmdProgram(CliRun& run) {
     });
 
     auto noLink = [&] {
-        run.notifier->message(MessageKind::Error, corrector::noLinkText(lang));
+        // Identification reads that never agreed have said so; the line answered.
+        if (!ctx.operationStart().gaveUpOnDisagreement())
+            run.notifier->message(MessageKind::Error, corrector::noLinkText(lang));
         return kExitNoLink;
     };
     if (!program.sendPassword(run.value(QStringLiteral("--password"))

@@ -357,6 +357,10 @@ bool CorrectorWindowModel::WriteItem(int item, const QString& text, const QStrin
     return sendItemWrite(item, text, caption);
 }
 
+EncodedItem CorrectorWindowModel::encodeItemWrite(int item, const QString& text) const {
+    return EncodeItem(EffectiveItem(item, reading_.profile), text, reading_.image, context());
+}
+
 bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QString& caption) {
     // The serial number sent is the corrector's own (word 99), also where the header shows the complex
     // number of a calibration model.
@@ -367,7 +371,7 @@ bool CorrectorWindowModel::sendItemWrite(int item, const QString& text, const QS
         return false;
     }
     const int effective = EffectiveItem(item, reading_.profile);
-    const EncodedItem encoded = EncodeItem(effective, text, reading_.image, context());
+    const EncodedItem encoded = encodeItemWrite(item, text);
     if (!encoded.ok) {
         notifier_.message(MessageKind::Error, encoded.message);
         return false;

@@ -157,6 +157,10 @@ public:
     void ReadItem(int item, const QString& caption);
     // Returns true when the write went out.
     bool WriteItem(int item, const QString& text, const QString& caption, bool confirm = true);
+    // The bytes WriteItem would send for text, or its refusal (a list value not in the connected model's
+    // list, a time or date that is none, a number out of range): for a caller that must know before
+    // anything else goes to the corrector.
+    EncodedItem encodeItemWrite(int item, const QString& text) const;
 
     // Engine replies.
     void onItemReply(const QByteArray& payload);

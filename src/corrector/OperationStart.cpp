@@ -56,6 +56,10 @@ QString noModemConnectionText(int languageIndex) {
 QString portOpenErrorText(int languageIndex, const QString& port) {
     return uaRu(languageIndex, "Помилка відкриття порту", "Ошибка открытия порта") + port;
 }
+QString identificationDisagreesText(int languageIndex) {
+    return uaRu(languageIndex, "Ідентифікація коректора не збігається при повторних читаннях",
+                "Идентификация корректора не совпадает при повторных чтениях");
+}
 QString OperationStart::portOpenErrorText(const QString& port) const {
     return corrector::portOpenErrorText(language_, port);
 }
@@ -105,6 +109,7 @@ void OperationStart::startIdentification(IdentificationMode mode) {
     stopped_ = false;
     linkFailed_ = false;
     disagreements_ = 0;
+    gaveUpOnDisagreement_ = false;
     step_ = Step::FirstRead;
     identified_ = false;
     if (hooks_.identificationShown) hooks_.identificationShown();
@@ -145,9 +150,11 @@ void OperationStart::step() {
         }
         if (replyArrived_) {
             if (latest_ != previous_) {
-                // The two reads differ: read again, but not for ever.
-                if (++disagreements_ >= maxDisagreements) {
-                    engine_.showNoLinkIndication();
+                // The two reads differ: read again, up to the bound when there is one. The corrector
+                // answered every read: no link is not what went wrong.
+                if (maxDisagreements > 0 && ++disagreements_ >= maxDisagreements) {
+                    gaveUpOnDisagreement_ = true;
+                    notifier_.message(MessageKind::Error, identificationDisagreesText(language_));
                     fail();
                     return;
                 }

@@ -43,6 +43,8 @@ QString portBusyText(int languageIndex);
 QString noModemConnectionText(int languageIndex);
 // The operation start's words for a port that is missing or would not open, the port's name after them.
 QString portOpenErrorText(int languageIndex, const QString& port);
+// The identification read again and again without two reads agreeing, until the bound on such reads.
+QString identificationDisagreesText(int languageIndex);
 
 // The read kind an operation opens the read window with (0: the operation opens no read window).
 int readKindForOperation(int code);
@@ -101,7 +103,11 @@ public:
     // agree; shortened by tests.
     int stepIntervalMs = 100;
     int directDelayMs = 50;
+    // The pairs of reads that may disagree before the operation is given up with its own message; 0: no
+    // bound (the identification window, which F10 stops). A command line has no F10.
     int maxDisagreements = 10;
+    // The last identification ended at that bound (and said so): the line answered, garbled.
+    bool gaveUpOnDisagreement() const { return gaveUpOnDisagreement_; }
 
     // The texts of the gate and of the identification window.
     QString portOpenErrorText(const QString& port) const;
@@ -137,6 +143,7 @@ private:
     bool linkFailed_ = false;
     bool stopped_ = false;
     int disagreements_ = 0;
+    bool gaveUpOnDisagreement_ = false;
     QByteArray previous_;
     QByteArray latest_;
     bool identified_ = false;

@@ -376,6 +376,9 @@ void ExchangeEngine::onReplyTimeout() {
     }
     if (settings_.resetOnFailure) reopenPortAfterFailure();
     const QByteArray received = receiveBuffer_;
+    // Only a whole refusal frame (its status and its check byte) is the corrector saying no; garbage
+    // whose first byte happens to carry a refusal bit is a reply that never came right.
+    const bool refusalFrame = refusalComplete();
     if (!received.isEmpty()) emit replyActivity();
     const auto status = received.isEmpty() ? quint8{0} : static_cast<quint8>(received.at(0));
     if (received.isEmpty())
@@ -388,8 +391,7 @@ void ExchangeEngine::onReplyTimeout() {
     const quint64 serial = requestSerial_;
     const SilenceVerdict verdict = transfer_->onSilence(received, state_.retriesLeft);
     if (requestSerial_ != serial || !transfer_) return;
-    const Failure failure{
-        isRefusal(status) ? FailureKind::Refused : FailureKind::NoReply, status, received, {}};
+    const Failure failure{refusalFrame ? FailureKind::Refused : FailureKind::NoReply, status, received, {}};
     switch (verdict) {
     case SilenceVerdict::Resend:
         resend(state_.retriesLeft);

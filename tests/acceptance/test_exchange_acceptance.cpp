@@ -930,18 +930,16 @@ INSTANTIATE_TEST_SUITE_P(Faults, BadLineGivingUp,
                                            Fault::cutShort),
                          [](const auto& info) { return std::string(faultName(info.param)); });
 
-// Disabled: line noise ahead of every reply makes the program give up after the right number of sends, but
-// it exits 3 and says nothing at all, where the manual says a corrector that does not answer is repeated
-// and then the window shows "НЕМАЄ ЗВ'ЯЗКУ RS-232" (noise is no refusal by the corrector: its first byte
-// is not a status the corrector sent).
-TEST(BadLineNoise, DISABLED_NoiseOnEveryReplyEndsWithTheNoLinkMessage) {
+// Line noise ahead of every reply is no refusal by the corrector (its first byte is not a status the
+// corrector sent): the request is repeated and the run ends with "НЕМАЄ ЗВ'ЯЗКУ RS-232" as for silence.
+TEST(BadLineNoise, NoiseOnEveryReplyEndsWithTheNoLinkMessage) {
     expectGivingUp(Fault::noiseBefore);
 }
 
-// Disabled: the help gives the repeats as 1..250 and the reply time-out as 0..10000 ms, and a count out of
-// its range is refused as a usage error (exit 2) with nothing sent, but 0 and 251 repeats and a time-out of
-// 10001 ms are taken and the exchange runs.
-TEST(BadLineSettings, DISABLED_RepeatsAndTimeOutOutsideTheirRangeAreUsageErrors) {
+// The help gives the repeats as 1..250 and the reply time-out as 0..10000 ms: 0 and 251 repeats and a
+// time-out of 10001 ms are refused as a usage error (exit 2) with nothing sent, as a count out of its range
+// is.
+TEST(BadLineSettings, RepeatsAndTimeOutOutsideTheirRangeAreUsageErrors) {
     Bench bench;
     ASSERT_TRUE(bench.start(QStringLiteral("series1")));
     const QByteArray request = readFrame(1, kOpRead, 0, 32);
@@ -1396,12 +1394,24 @@ TEST(OperationStart, IdentificationThatKeepsChangingIsReadAgainAndAgain) {
     expectIdentifiedAfterChangingPairs(5);
 }
 
-// Disabled: after ten pairs of reads that do not agree the program gives up with "НЕТ СВЯЗИ RS-232" and
-// exit 1, although the corrector answered every read. A metering engineer expects the identification to
-// be read again until two reads agree, as the identification window does until F10 is pressed, and the
-// no-link message only for a line that stays silent.
-TEST(OperationStart, DISABLED_IdentificationThatKeepsChangingIsReadAgainWithoutLimit) {
-    expectIdentifiedAfterChangingPairs(30);
+// The command line has no F10 to stop reads that never agree: after ten pairs it gives up with words of
+// its own, not the no-link message, since the corrector answered every read.
+TEST(OperationStart, IdentificationThatNeverAgreesEndsWithItsOwnMessage) {
+    Bench bench;
+    ASSERT_TRUE(bench.start(QStringLiteral("series1")));
+    QList<Fault> faults;
+    for (int i = 0; i < 30; ++i)
+        faults << Fault::otherPayload << Fault::none;
+    bench.line().plan(kIdentification, faults);
+    const Result r = bench.cli({QStringLiteral("identify")});
+    EXPECT_NE(r.code, 0);
+    EXPECT_FALSE(r.all().contains(QStringLiteral("НЕТ СВЯЗИ RS-232"))) << r.all().toStdString();
+    EXPECT_TRUE(
+        r.all().contains(QStringLiteral("Идентификация корректора не совпадает при повторных чтениях")))
+        << r.all().toStdString();
+    const auto end = bench.finish();
+    ASSERT_TRUE(end);
+    EXPECT_EQ(requestsOf(end->log), QList<QByteArray>(20, kIdentification));
 }
 
 // The refusal a version gets when its family letter is not one this program serves: by characters 2 to 4
@@ -1831,11 +1841,10 @@ TEST(ItemRefusals, NumbersOutsideTheirRangeNeverReachTheLine) {
     });
 }
 
-// Disabled: a value that is not in its item's list (a choice or a flag) is refused with the right message,
-// but only after the password has been written to the corrector, which is then left open at that access
-// level; a metering engineer expects a mistyped list value to be refused before anything goes to the
-// corrector, as a number out of its range is.
-TEST(ItemRefusals, DISABLED_ListValuesNotInTheirListNeverReachTheLine) {
+// A value that is not in its item's list (a choice or a flag) is refused with the list's message before
+// anything goes to the corrector, as a number out of its range is: no password written, no access level
+// left open.
+TEST(ItemRefusals, ListValuesNotInTheirListNeverReachTheLine) {
     expectRefusedOffTheLine({
         {"SensorsNotInList", "series1", 29, "Выкл. X", nullptr, "Ошибка значения переменной : Датчики"},
         {"UnitNotInList", "series1", 38, "бар", nullptr, "Ошибка значения переменной : Единица давления"},

@@ -77,7 +77,7 @@ TEST(OperationStart, TwoAgreeingReadsThenTheOperationRuns) {
     EXPECT_TRUE(r.identificationReads[0].startsWith("V Tarn-sim V47b"));
 }
 
-TEST(OperationStart, DifferingReadsAreReadAgainButNotForEver) {
+TEST(OperationStart, DifferingReadsAreReadAgainUpToTheBoundWithTheirOwnMessage) {
     Rig once(
         R"({"role": "corrector", "identification": "V Tarn-sim V47b", "faults": {"identificationChanges": 1}})");
     once.gate.startOperation(operation::Hourly);
@@ -93,7 +93,19 @@ TEST(OperationStart, DifferingReadsAreReadAgainButNotForEver) {
     EXPECT_FALSE(*always.finished);
     EXPECT_TRUE(always.ran.isEmpty());
     EXPECT_EQ(always.framesLike("02 00 20 DD"), 6);
-    EXPECT_TRUE(always.engine.noLinkShown());
+    // Every read was answered: the link is not what failed.
+    EXPECT_FALSE(always.engine.noLinkShown());
+    ASSERT_FALSE(always.notifier.texts().isEmpty());
+    EXPECT_EQ(always.notifier.texts().last(), identificationDisagreesText(kRussian));
+
+    // Without a bound (the window, which F10 stops) the reads go on until two agree.
+    Rig many(
+        R"({"role": "corrector", "identification": "V Tarn-sim V47b", "faults": {"identificationChanges": 30}})");
+    many.gate.maxDisagreements = 0;
+    many.gate.startOperation(operation::Hourly);
+    ASSERT_TRUE(many.until([&] { return many.finished.has_value(); }));
+    EXPECT_TRUE(*many.finished);
+    EXPECT_GT(many.framesLike("02 00 20 DD"), 30);
 }
 
 TEST(OperationStart, RefusedVersionsShowTheirMessageAndResetTheWindow) {
