@@ -945,6 +945,30 @@ TEST_F(Graphs, GroupGraphDrawsTheSumsOfEachHourWithRecords) {
     EXPECT_FALSE(answer.value(QStringLiteral("percent")).toBool(true));
 }
 
+TEST_F(Graphs, DailyGroupGraphDrawsEachDayAtItsDate) {
+    // Only point one has daily records: the group's day sums are its own, each drawn at the day's date.
+    const Result r = graph({QStringLiteral("--group"), QStringLiteral("Г1"), QStringLiteral("--archive"),
+                            QStringLiteral("daily"), QStringLiteral("--from"), QStringLiteral("02.03.2024"),
+                            QStringLiteral("--to"), QStringLiteral("04.03.2024"), QStringLiteral("--params"),
+                            QStringLiteral("1,2,5,6"), QStringLiteral("--out"),
+                            inst_->scratch(QStringLiteral("groupdays.jpg")), QStringLiteral("--json")});
+    ASSERT_EQ(r.code, 0) << r.all().toStdString();
+    const QList<Parameter> ticked = {{QStringLiteral("Vраб"), QStringLiteral("Vwrk"), 1, 1},
+                                     {QStringLiteral("Vстд"), QStringLiteral("Vst"), 1, 2},
+                                     {QStringLiteral("Vсум.раб"), QStringLiteral("Vwrk_alwrk"), 1, 11},
+                                     {QStringLiteral("Vсум.ст."), QStringLiteral("Vst_alwrk"), 1, 12}};
+    QList<Sample> samples;
+    for (const DayRow& d : kDays)
+        if (d.date >= QDate(2024, 3, 2) && d.date <= QDate(2024, 3, 4))
+            samples.append({QDateTime(d.date, QTime(0, 0)), d.values});
+    const QList<ExpectedCurve> curves = expectedCurves(ticked, samples);
+    ASSERT_EQ(curves.first().points, 3);
+    expectCurves(jsonOf(r), curves);
+    EXPECT_EQ(stringsOf(jsonOf(r).value(QStringLiteral("legend"))), expectedLegend(ticked, curves, false));
+    EXPECT_EQ(stringsOf(jsonOf(r).value(QStringLiteral("title"))),
+              QStringList{QStringLiteral("график группы \"Г1\" суточный архив с 02.03.2024 по 04.03.2024")});
+}
+
 TEST_F(Graphs, GroupGraphRefusals) {
     auto groupGraph = [](const QString& name, const QString& from, const QString& to,
                          const QStringList& more = {}) {
