@@ -7,7 +7,6 @@
 #include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -30,7 +29,6 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <optional>
 
 namespace {
