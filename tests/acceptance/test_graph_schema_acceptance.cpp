@@ -26,6 +26,7 @@
 #include <QVariant>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
