@@ -130,7 +130,11 @@ QString GroupSummary::open(const SummaryRequest& request) {
     if (request.groupName.trimmed().isEmpty())
         return uaRu(languageIndex_, "Не вибрано групу!!!", "Не выбрана группа!!!");
     const auto entry = findGroupByName(*groups_, request.groupName);
-    if (!entry) return uaRu(languageIndex_, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
+    // The graph names a group that is not there as one not chosen; the report as one not defined.
+    if (!entry)
+        return request.caller == SummaryCaller::Graph
+                   ? uaRu(languageIndex_, "Не вибрано групу!!!", "Не выбрана группа!!!")
+                   : uaRu(languageIndex_, "НЕ ВИЗНАЧЕНА ГРУПА", "НЕ ОПРЕДЕЛЕНА ГРУППА");
     const database::Registry registry(root_, storage_);
     members_ = registeredMembers(loadGroup(*groups_, entry->file), registry);
 
