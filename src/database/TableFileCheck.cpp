@@ -240,45 +240,81 @@ std::optional<ForeignRows> readForeignRows(const QString& file, const QList<Fiel
                                               .arg(fields.size())
                                               .arg(file));
     // A damaged file is read in the order its rows lie: a sort would need every page before the first row.
+    // Salvage reads each row's rowid too (the first column), to look for the rows past a page it cannot
+    // read.
+    const QString selected =
+        (salvage ? QStringLiteral("_rowid_, ") : QString()) + columns.join(QStringLiteral(", "));
+    const int first = salvage ? 1 : 0;
     const QString order = salvage ? QString() : QStringLiteral(" ORDER BY ") + quoted(fields.first().name);
-    if (!q.exec(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") +
-                quoted(table) + order))
+    if (!q.exec(QStringLiteral("SELECT ") + selected + QStringLiteral(" FROM ") + quoted(table) + order))
         return failed(q.lastError());
     const RecordKey key = recordKeyOf(fields);
     QSet<QString> seen;
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(fields.size());
+    // One row as the query holds it; false for a strict read that must refuse the file.
+    std::optional<ForeignRows> refusal;
+    auto take = [&](const QSqlQuery& row) {
+        QVariantList values;
+        values.reserve(fields.size());
         bool fits = true;
         for (qsizetype i = 0; i < fields.size(); ++i) {
-            const QString storage = q.value(static_cast<int>(2 * i)).toString();
+            const QString storage = row.value(static_cast<int>(first + 2 * i)).toString();
             if (present.at(i) && !fitsField(fields.at(i), storage)) {
-                if (!salvage)
-                    return refuse(
+                if (!salvage) {
+                    refusal = refuse(
                         ErrorKind::Invalid,
                         QStringLiteral("a %1 value in field %2 of %3").arg(storage, fields.at(i).name, file));
+                    return false;
+                }
                 fits = false;
             }
-            row.append(present.at(i) ? q.value(static_cast<int>(2 * i + 1)) : QVariant());
+            values.append(present.at(i) ? row.value(static_cast<int>(first + 2 * i + 1)) : QVariant());
         }
         if (!fits) {
             ++out.count.leftOut;
-            continue;
+            return true;
         }
-        const bool seed = key.identifier >= 0 && row.at(key.identifier).toString() == QLatin1String("0");
+        const bool seed = key.identifier >= 0 && values.at(key.identifier).toString() == QLatin1String("0");
         if (salvage && key.valid() && !seed) {
-            const QString k = row.at(key.identifier).toString() + QChar(0x1F) +
-                              row.at(key.number).toString() + QChar(0x1F) + row.at(key.stamp).toString();
+            const QString k = values.at(key.identifier).toString() + QChar(0x1F) +
+                              values.at(key.number).toString() + QChar(0x1F) +
+                              values.at(key.stamp).toString();
             if (seen.contains(k)) {
                 ++out.count.repeats;
-                continue;
+                return true;
             }
             seen.insert(k);
         }
         if (!seed) ++out.count.kept;
-        out.rows.append(row);
+        out.rows.append(values);
+        return true;
+    };
+    QSet<qint64> rowids;
+    while (q.next()) {
+        if (salvage) rowids.insert(q.value(0).toLongLong());
+        if (!take(q)) return refusal;
     }
-    if (q.lastError().isValid() && !salvage) return failed(q.lastError());
+    if (!q.lastError().isValid()) return out;
+    if (!salvage) return failed(q.lastError());
+    // The scan ended at a page it could not read. The rows past it may still be found one by one by their
+    // rowid, up to the greatest the table ever handed out (its counter, kept on a page of its own).
+    q.finish();
+    qint64 greatest = 0;
+    q.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ? COLLATE NOCASE"));
+    q.addBindValue(table);
+    if (q.exec() && q.next()) greatest = q.value(0).toLongLong();
+    q.finish();
+    // A counter spoilt beyond any table this program writes is not followed.
+    constexpr qint64 kMostRowids = 20'000'000;
+    greatest = std::min(greatest, kMostRowids);
+    if (!q.prepare(QStringLiteral("SELECT ") + selected + QStringLiteral(" FROM ") + quoted(table) +
+                   QStringLiteral(" WHERE _rowid_ = ?")))
+        return out;
+    for (qint64 rowid = 1; rowid <= greatest; ++rowid) {
+        if (rowids.contains(rowid)) continue;
+        q.bindValue(0, rowid);
+        if (q.exec() && q.next()) take(q);
+        q.finish();
+    }
     return out;
 }
 
