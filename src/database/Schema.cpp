@@ -159,6 +159,12 @@ QString tablePath(const DataRoot& root, TableKind kind, const QString& identifie
     return root.file(t.folder, QString::fromLatin1(t.name) + identifier + QStringLiteral(".db"));
 }
 
+const FieldSpec* fieldNamed(const QList<FieldSpec>& fields, const QString& name) {
+    for (const FieldSpec& f : fields)
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0) return &f;
+    return nullptr;
+}
+
 std::optional<FieldType> fieldTypeOfCode(const QString& code) {
     if (code == QLatin1String("+")) return T::AutoIncrement;
     if (code == QLatin1String("N")) return T::Integer;

@@ -67,6 +67,9 @@ struct FieldSpec {
     bool operator==(const FieldSpec&) const = default;
 };
 
+// The field of that name in any letter case, as the tables' engines take field names; nothing when none.
+const FieldSpec* fieldNamed(const QList<FieldSpec>& fields, const QString& name);
+
 // The type of a schema file's code ("+", "N", "F", "C", "A", "D", "T", "@"); nothing for another code.
 std::optional<FieldType> fieldTypeOfCode(const QString& code);
 QString codeOfFieldType(FieldType type);

@@ -103,13 +103,8 @@ QSqlDatabase TableFile::database() const {
 
 QVariant TableFile::greatestRowValue(const QString& path, const QList<FieldSpec>& fields,
                                      const QString& keyField, const QString& field) {
-    auto named = [&fields](const QString& name) -> const FieldSpec* {
-        for (const FieldSpec& f : fields)
-            if (f.name.compare(name, Qt::CaseInsensitive) == 0) return &f;
-        return nullptr;
-    };
-    const FieldSpec* key = named(keyField);
-    const FieldSpec* value = named(field);
+    const FieldSpec* key = fieldNamed(fields, keyField);
+    const FieldSpec* value = fieldNamed(fields, field);
     if (!key || !value) return {};
     QString sql = QStringLiteral("SELECT ") + quoted(value->name) + QStringLiteral(" FROM ") +
                   quoted(QFileInfo(path).completeBaseName()) + QStringLiteral(" WHERE ") + quoted(key->name) +

@@ -883,13 +883,8 @@ QHash<QString, QVariant> PgStorage::greatestRowValues(TableKind kind, const QStr
                                                       const std::function<bool()>& stopped) {
     if (identifiers.isEmpty() || !hasPointColumn(kind) || (stopped && stopped())) return {};
     const QList<FieldSpec>& fields = schemas_.of(kind);
-    const auto named = [&fields](const QString& name) -> const FieldSpec* {
-        for (const FieldSpec& f : fields)
-            if (f.name.compare(name, Qt::CaseInsensitive) == 0) return &f;
-        return nullptr;
-    };
-    const FieldSpec* key = named(keyField);
-    const FieldSpec* value = named(field);
+    const FieldSpec* key = fieldNamed(fields, keyField);
+    const FieldSpec* value = fieldNamed(fields, field);
     if (!key || !value) return {};
     const QString keyColumn = columnName(key->name);
     QStringList conditions{QString(kPointColumn) + QStringLiteral(" = ANY(?::text[])"),
