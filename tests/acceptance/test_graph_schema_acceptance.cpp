@@ -4,6 +4,7 @@
 // corrector-sim run as processes only; every hourly record is built byte by byte here, the rows of the
 // other archives are put into the point's table files here, and every expected value is worked out here.
 #include "acceptance/AcceptanceReaders.h"
+#include "acceptance/AcceptanceRecords.h"
 #include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
@@ -39,33 +40,10 @@ const QString kStamp = QStringLiteral("dd.MM.yyyy HH:mm");
 
 // ---------------------------------------------------------------- hourly records, byte by byte
 
-QByteArray littleEndian(quint32 v, int n) {
-    QByteArray b;
-    for (int i = 0; i < n; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-    return b;
-}
-
-QByteArray floatBytes(float f) {
-    quint32 bits = 0;
-    std::memcpy(&bits, &f, 4);
-    return littleEndian(bits, 4);
-}
-
-// Minutes since 01.01.2000 00:00 in three bytes.
-QByteArray minutesBytes(const QDateTime& t) {
-    const qint64 m = QDate(2000, 1, 1).daysTo(t.date()) * 1440 + t.time().hour() * 60 + t.time().minute();
-    return littleEndian(quint32(m), 3);
-}
-
-// The last byte makes the 8-bit sum of the record zero.
-QByteArray withCheckByte(QByteArray r) {
-    quint8 sum = 0;
-    for (qsizetype i = 0; i + 1 < r.size(); ++i)
-        sum = quint8(sum + quint8(r[i]));
-    r[r.size() - 1] = char(quint8(0x100 - sum));
-    return r;
-}
+using acceptance::deviceMinutes;
+using acceptance::floatLe;
+using acceptance::le;
+using acceptance::sealed;
 
 // One hour as the corrector keeps it. Every value is exact in binary and at the decimals the read
 // shows, so the stored numbers are these numbers.
@@ -78,14 +56,13 @@ struct Hour {
 };
 
 QByteArray hourBytes(const Hour& h) {
-    QByteArray r = minutesBytes(h.at);
-    r += floatBytes(h.working) + floatBytes(h.standard) + floatBytes(h.alarmWorking) +
-         floatBytes(h.alarmStandard);
-    r += littleEndian(h.pressure1000, 2) + littleEndian(quint16(h.temperature100), 2) +
-         littleEndian(h.compress10000, 2) + littleEndian(h.correction10000, 2);
-    r += littleEndian(0, 2) + littleEndian(0, 2); // no abnormal situation, no intervention
+    QByteArray r = deviceMinutes(h.at);
+    r += floatLe(h.working) + floatLe(h.standard) + floatLe(h.alarmWorking) + floatLe(h.alarmStandard);
+    r += le(h.pressure1000, 2) + le(quint16(h.temperature100), 2) + le(h.compress10000, 2) +
+         le(h.correction10000, 2);
+    r += le(0, 2) + le(0, 2); // no abnormal situation, no intervention
     r += '\0';
-    return withCheckByte(r);
+    return sealed(r);
 }
 
 constexpr int kHourlyFirstPage = 52; // the low bank's first hourly page

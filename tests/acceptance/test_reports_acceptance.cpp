@@ -2,6 +2,7 @@
 // are built byte by byte here, played by corrector-sim, read and stored by tarn-cli, and every figure of
 // the outputs is worked out here from those records and compared with the files as written.
 #include "acceptance/AcceptanceReaders.h"
+#include "acceptance/AcceptanceRecords.h"
 #include "reports/XlsxRead.h"
 #include "support/CliRunner.h"
 #include "support/SimProcess.h"
@@ -39,32 +40,10 @@ using acceptance::parseCsv;
 
 // ---------------------------------------------------------------- records, byte by byte
 
-QByteArray le(quint32 v, int n) {
-    QByteArray b;
-    for (int i = 0; i < n; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-    return b;
-}
-
-QByteArray floatLe(double value) {
-    const float f = float(value);
-    quint32 bits = 0;
-    std::memcpy(&bits, &f, 4);
-    return le(bits, 4);
-}
-
-QByteArray deviceMinutes(const QDateTime& t) {
-    const qint64 m = QDate(2000, 1, 1).daysTo(t.date()) * 1440 + t.time().hour() * 60 + t.time().minute();
-    return le(quint32(m), 3);
-}
-
-QByteArray sealed(QByteArray r) {
-    quint8 sum = 0;
-    for (qsizetype i = 0; i + 1 < r.size(); ++i)
-        sum = quint8(sum + quint8(r[i]));
-    r[r.size() - 1] = char(quint8(0x100 - sum));
-    return r;
-}
+using acceptance::deviceMinutes;
+using acceptance::floatLe;
+using acceptance::le;
+using acceptance::sealed;
 
 constexpr quint16 kIntervention = 0x2000; // status word 1, bit 13
 constexpr quint16 kAbnormal = 0x1000;     // status word 1, bit 12

@@ -4,6 +4,7 @@
 // unit's refusals. tarn-cli and corrector-sim run as processes only; every record a zone holds is built
 // byte by byte here and every expected value is worked out here from those bytes.
 #include "acceptance/AcceptanceReaders.h"
+#include "acceptance/AcceptanceRecords.h"
 #include "support/CliRunner.h"
 #include "support/SimProcess.h"
 
@@ -36,32 +37,10 @@ using acceptance::fromCp1251;
 
 // ---------------------------------------------------------------- corrector records, byte by byte
 
-QByteArray le(quint32 v, int n) {
-    QByteArray b;
-    for (int i = 0; i < n; ++i)
-        b.append(char((v >> (8 * i)) & 0xFF));
-    return b;
-}
-
-QByteArray floatLe(float f) {
-    quint32 bits = 0;
-    std::memcpy(&bits, &f, 4);
-    return le(bits, 4);
-}
-
-QByteArray deviceMinutes(const QDateTime& t) {
-    const qint64 m = QDate(2000, 1, 1).daysTo(t.date()) * 1440 + t.time().hour() * 60 + t.time().minute();
-    return le(quint32(m), 3);
-}
-
-// The last byte makes the 8-bit sum of the record zero.
-QByteArray sealed(QByteArray r) {
-    quint8 sum = 0;
-    for (qsizetype i = 0; i + 1 < r.size(); ++i)
-        sum = quint8(sum + quint8(r[i]));
-    r[r.size() - 1] = char(quint8(0x100 - sum));
-    return r;
-}
+using acceptance::deviceMinutes;
+using acceptance::floatLe;
+using acceptance::le;
+using acceptance::sealed;
 
 // The values of an hourly record, and the first 31 bytes of a daily one. Volumes are quarters so that
 // their text is exact at the two decimals a volume is shown with.
