@@ -1298,6 +1298,11 @@ TEST(Schema, NewInstallationsSchemaFilesListTheFieldsInTheirOrder) {
 // ---------------------------------------------------------------- a registered point's tables and the check
 
 // One point stored through the programs; each check below breaks a copy of its installation.
+// The name a repaired table's original is kept under, as a pattern.
+QString stampPattern(const QString& file) {
+    return QRegularExpression::escape(file) + QStringLiteral("\\.damaged-\\d{8}-\\d{6}");
+}
+
 class StoredTables : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -1319,6 +1324,31 @@ protected:
         for (const QJsonValue& v : jsonOf(r).value(QStringLiteral("findings")).toArray())
             out.append(v.toObject());
         return out;
+    }
+    // The one finding of a check that ended with code, of kind and for file when they are given; nothing
+    // (the test failed) when there is not exactly one.
+    static std::optional<QJsonObject> soleFinding(const Result& r, int code, const QString& kind = {},
+                                                  const QString& file = {}) {
+        EXPECT_EQ(r.code, code) << r.all().toStdString();
+        const QList<QJsonObject> list = findings(r);
+        EXPECT_EQ(list.size(), 1) << r.out.toStdString();
+        if (list.size() != 1) return std::nullopt;
+        if (!kind.isEmpty()) {
+            EXPECT_EQ(list[0].value(QStringLiteral("kind")).toString(), kind);
+        }
+        if (!file.isEmpty()) {
+            EXPECT_EQ(list[0].value(QStringLiteral("file")).toString(), file);
+        }
+        return list[0];
+    }
+    // Where a repair kept the original of file: beside it, under its name and the repair's time.
+    static QString keptBeside(const QJsonObject& repaired, const QString& file) {
+        const QString keptAs = repaired.value(QStringLiteral("keptAs")).toString();
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^") + stampPattern(file) + QStringLiteral("$"))
+                        .match(keptAs)
+                        .hasMatch())
+            << keptAs.toStdString();
+        return keptAs;
     }
     static Installation* inst_;
     static bool stored_;
@@ -1539,10 +1569,6 @@ void expectRowsCarried(const QList<QVariantMap>& before, const QString& path, co
     }
 }
 
-QString stampPattern(const QString& file) {
-    return QRegularExpression::escape(file) + QStringLiteral("\\.damaged-\\d{8}-\\d{6}");
-}
-
 TEST_F(StoredTables, TableMissingAFieldIsRebuiltWithEveryRowThatFits) {
     Installation broken(*inst_);
     ASSERT_TRUE(broken.initialised());
@@ -1562,33 +1588,24 @@ TEST_F(StoredTables, TableMissingAFieldIsRebuiltWithEveryRowThatFits) {
     const QByteArray original = fileBytes(broken.path(kHourFile));
 
     const Result found = check(broken, false);
-    EXPECT_EQ(found.code, 1) << found.all().toStdString();
-    QList<QJsonObject> list = findings(found);
-    ASSERT_EQ(list.size(), 1) << found.out.toStdString();
-    EXPECT_EQ(list[0].value(QStringLiteral("kind")).toString(), QStringLiteral("missing-field"));
-    EXPECT_EQ(list[0].value(QStringLiteral("file")).toString(), kHourFile);
-    EXPECT_EQ(list[0].value(QStringLiteral("table")).toString(), QStringLiteral("h_41234"));
-    EXPECT_TRUE(list[0].value(QStringLiteral("detail")).toString().contains(QStringLiteral("hKsg")));
-    EXPECT_FALSE(list[0].value(QStringLiteral("repaired")).toBool(true));
+    const auto fault = soleFinding(found, 1, QStringLiteral("missing-field"), kHourFile);
+    ASSERT_TRUE(fault);
+    EXPECT_EQ(fault->value(QStringLiteral("table")).toString(), QStringLiteral("h_41234"));
+    EXPECT_TRUE(fault->value(QStringLiteral("detail")).toString().contains(QStringLiteral("hKsg")));
+    EXPECT_FALSE(fault->value(QStringLiteral("repaired")).toBool(true));
     EXPECT_EQ(jsonOf(found).value(QStringLiteral("left")).toInt(-1), 1);
     // A check alone changes nothing.
     EXPECT_EQ(fileBytes(broken.path(kHourFile)), original);
 
     const Result repaired = check(broken, true);
-    EXPECT_EQ(repaired.code, 0) << repaired.all().toStdString();
-    list = findings(repaired);
-    ASSERT_EQ(list.size(), 1) << repaired.out.toStdString();
-    EXPECT_TRUE(list[0].value(QStringLiteral("repaired")).toBool(false));
+    const auto fixed = soleFinding(repaired, 0);
+    ASSERT_TRUE(fixed);
+    EXPECT_TRUE(fixed->value(QStringLiteral("repaired")).toBool(false));
     EXPECT_TRUE(jsonOf(repaired).value(QStringLiteral("repair")).toBool(false));
     EXPECT_EQ(jsonOf(repaired).value(QStringLiteral("left")).toInt(-1), 0);
-    EXPECT_EQ(list[0].value(QStringLiteral("rowsLeftOut")).toInt(-1), 1);
-    EXPECT_EQ(list[0].value(QStringLiteral("rowsKept")).toInt(-1), kPointOne.size() - 1);
-    const QString keptAs = list[0].value(QStringLiteral("keptAs")).toString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^") + stampPattern(kHourFile) + QStringLiteral("$"))
-                    .match(keptAs)
-                    .hasMatch())
-        << keptAs.toStdString();
-    EXPECT_EQ(fileBytes(broken.path(keptAs)), original);
+    EXPECT_EQ(fixed->value(QStringLiteral("rowsLeftOut")).toInt(-1), 1);
+    EXPECT_EQ(fixed->value(QStringLiteral("rowsKept")).toInt(-1), kPointOne.size() - 1);
+    EXPECT_EQ(fileBytes(broken.path(keptBeside(*fixed, kHourFile))), original);
     expectRowsCarried(before, broken.path(kHourFile), broken.path(QStringLiteral("Work/Bd_Hour.txt")),
                       {QStringLiteral("hKsg")}, {spoilt});
     // The point's rows that fitted read as before, and a second check is clean.
@@ -1698,25 +1715,13 @@ TEST_F(StoredTables, FileThatIsNoTableIsReplacedByAnEmptyTableBesideTheOriginal)
     const QByteArray garbage = QByteArray("this is no table file\r\n").repeated(40);
     broken.write(file, garbage);
 
-    const Result found = check(broken, false);
-    EXPECT_EQ(found.code, 1) << found.all().toStdString();
-    QList<QJsonObject> list = findings(found);
-    ASSERT_EQ(list.size(), 1) << found.out.toStdString();
-    EXPECT_EQ(list[0].value(QStringLiteral("kind")).toString(), QStringLiteral("not-a-table-file"));
-    EXPECT_EQ(list[0].value(QStringLiteral("file")).toString(), file);
+    ASSERT_TRUE(soleFinding(check(broken, false), 1, QStringLiteral("not-a-table-file"), file));
 
-    const Result repaired = check(broken, true);
-    EXPECT_EQ(repaired.code, 0) << repaired.all().toStdString();
-    list = findings(repaired);
-    ASSERT_EQ(list.size(), 1);
-    EXPECT_TRUE(list[0].value(QStringLiteral("repaired")).toBool(false));
-    EXPECT_EQ(list[0].value(QStringLiteral("rowsKept")).toInt(-1), 0);
-    const QString keptAs = list[0].value(QStringLiteral("keptAs")).toString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^") + stampPattern(file) + QStringLiteral("$"))
-                    .match(keptAs)
-                    .hasMatch())
-        << keptAs.toStdString();
-    EXPECT_EQ(fileBytes(broken.path(keptAs)), garbage);
+    const auto fixed = soleFinding(check(broken, true), 0);
+    ASSERT_TRUE(fixed);
+    EXPECT_TRUE(fixed->value(QStringLiteral("repaired")).toBool(false));
+    EXPECT_EQ(fixed->value(QStringLiteral("rowsKept")).toInt(-1), 0);
+    EXPECT_EQ(fileBytes(broken.path(keptBeside(*fixed, file))), garbage);
     // The new table is the schema's, and holds no stored row.
     TableFile t(broken.path(file));
     ASSERT_TRUE(t.isOpen());
@@ -1804,19 +1809,12 @@ TEST_F(StoredTables, DamagedTableIsFoundAndRepairedWithTheOriginalBeside) {
     ASSERT_TRUE(readable.has_value());
     const QByteArray spoilt = fileBytes(broken.path(kHourFile));
 
-    const Result found = check(broken, false);
-    EXPECT_EQ(found.code, 1) << found.all().toStdString();
-    QList<QJsonObject> list = findings(found);
-    ASSERT_EQ(list.size(), 1) << found.out.toStdString();
-    EXPECT_EQ(list[0].value(QStringLiteral("kind")).toString(), QStringLiteral("damaged"));
-    EXPECT_EQ(list[0].value(QStringLiteral("file")).toString(), kHourFile);
+    ASSERT_TRUE(soleFinding(check(broken, false), 1, QStringLiteral("damaged"), kHourFile));
 
-    const Result repaired = check(broken, true);
-    EXPECT_EQ(repaired.code, 0) << repaired.all().toStdString();
-    list = findings(repaired);
-    ASSERT_EQ(list.size(), 1);
-    EXPECT_TRUE(list[0].value(QStringLiteral("repaired")).toBool(false));
-    EXPECT_EQ(fileBytes(broken.path(list[0].value(QStringLiteral("keptAs")).toString())), spoilt);
+    const auto fixed = soleFinding(check(broken, true), 0);
+    ASSERT_TRUE(fixed);
+    EXPECT_TRUE(fixed->value(QStringLiteral("repaired")).toBool(false));
+    EXPECT_EQ(fileBytes(broken.path(fixed->value(QStringLiteral("keptAs")).toString())), spoilt);
     EXPECT_EQ(check(broken, false).code, 0);
 }
 
